@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything into build/, then runs the main job:
+# the maker converts a WAV file it is given (synthesized here) to MP3.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/install-packages.sh"
+cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZIMBAR_TESTS=OFF
+cmake --build "$top/build"
+if [ -x "$top/scripts/demo.sh" ]; then
+  "$top/scripts/demo.sh"
+fi
