@@ -1,0 +1,77 @@
+// CdInfo: the disc information of the CD in the drive and the naming, tag and CDDB
+// choices that go with it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+inline constexpr std::string_view kDefaultFileNamePattern =
+    "($artist$) [$title$] [$track#$] $trackname$";
+inline constexpr std::string_view kDefaultCddbServer = "http://gnudb.gnudb.org:80";
+
+// Sizes of the text buffers of the CD window, in characters (not bytes).
+inline constexpr std::size_t kCdTitleChars = 127;
+inline constexpr std::size_t kCdArtistChars = 127;
+inline constexpr std::size_t kCdGenreChars = 63;
+inline constexpr std::size_t kCdYearChars = 15;
+
+// Number of rows of the window's track list (a CD holds at most 99 tracks).
+inline constexpr int kCdMaxTracks = 99;
+
+// All texts are UTF-8. The window's controls are the only store of this data; the
+// choices are loaded from and saved to the settings (CDDBServer, UseHttpProxy,
+// UseSocksProxy, HttpProxy, SocksProxy, UseFileNameFormat, FileNamePattern, OptApplyID3).
+struct CdInfo {
+  std::string title;
+  std::string artist;
+  std::string year = "YYYY";
+  std::string genre = "Pop";
+  // trackNames[i] is the name of track i + 1; missing or empty entries mean "no name".
+  std::vector<std::string> trackNames;
+
+  std::string cddbServer = std::string(kDefaultCddbServer);
+  bool useHttpProxy = false;
+  std::string httpProxy;
+  bool useSocksProxy = false;
+  std::string socksProxy;
+
+  bool useFileNameFormat = false;
+  std::string fileNamePattern = std::string(kDefaultFileNamePattern);
+  bool applyId3 = false;
+
+  // Name of 1-based track `track`, empty when there is none.
+  std::string TrackName(int track) const;
+  // Stores the name of 1-based track `track` (1 … 99), growing the list as needed.
+  void SetTrackName(int track, std::string name);
+};
+
+// Copy of the disc fields taken when the CD window is shown, cut to the window's buffer
+// sizes (UTF-8 safe); Restore puts them back when the window is closed without OK.
+struct CdInfoSnapshot {
+  std::string title;
+  std::string artist;
+  std::string year;
+  std::string genre;
+  std::vector<std::string> trackNames;
+
+  static CdInfoSnapshot Take(const CdInfo& info);
+  void Restore(CdInfo& info) const;
+};
+
+// The genre vocabulary of the drop-down, 111 entries in display order (sorted; "Fusion"
+// appears twice). Any other text may be typed as a genre.
+const std::array<std::string_view, 111>& CdGenreList();
+
+// The CDDB server drop-down: 14 cddbp addresses, then 11 http addresses.
+const std::array<std::string_view, 25>& CddbServerList();
+
+// True when the HTTP proxy choice applies to `server` (it starts with "http://", any case).
+bool CddbServerIsHttp(std::string_view server);
+
+// Track list row of the CD window: " %02i\t%s".
+std::string CdTrackRow(int track, std::string_view name);
+// Name part of a row: the text after the first tab, empty when there is no tab.
+std::string CdTrackRowName(std::string_view row);

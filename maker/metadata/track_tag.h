@@ -1,0 +1,23 @@
+// Which CD information goes into which ID3v1 field of a track ripped and encoded to MP3.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "maker/metadata/cd_info.h"
+
+// UTF-8 texts, each already cut to what the maker writes: title, artist and album at most
+// 29 characters, year at most 4 (cut on character boundaries). The tag writer converts
+// them to ISO-8859-1.
+struct TrackTagFields {
+  std::string title;   // the track name ("Track%02i" when empty), not cleaned of '/' etc.
+  std::string artist;  // CdInfo::artist
+  std::string album;   // CdInfo::title
+  std::string year;    // CdInfo::year
+};
+
+inline constexpr std::size_t kTagTextChars = 29;
+inline constexpr std::size_t kTagYearChars = 4;
+
+// Fields of 1-based track `track` whose name in the main track list is `trackName`.
+TrackTagFields MakeTrackTagFields(const CdInfo& info, int track, std::string_view trackName);
