@@ -1,0 +1,91 @@
+// CddbLookup: fetches a disc's title, artist, category and track names from a CDDB server
+// over cddbp or HTTP/1.0, directly, through a SOCKS 4 proxy or (HTTP) an HTTP proxy.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "maker/metadata/cd_info.h"
+#include "maker/metadata/disc_id.h"
+
+// Result codes; each failure has its own code and log text (CddbResultText).
+enum CddbResult : int {
+  kCddbOk = 0,
+  kCddbInvalidServerUrl = -8,
+  kCddbNoSockets = -9,
+  kCddbCancelled = -10,
+  kCddbNoServerAddress = -12,
+  kCddbCannotConnect = -13,
+  kCddbNoConnectReply = -14,
+  kCddbConnectError = -15,
+  kCddbCannotLogIn = -16,
+  kCddbNoLogInReply = -17,
+  kCddbLogInError = -18,
+  kCddbCannotSendQuery = -19,
+  kCddbNoQueryReply = -20,
+  kCddbQueryError = -21,
+  kCddbCannotSendRead = -22,
+  kCddbNoReadReply = -23,
+  kCddbReadError = -24,
+  kCddbCannotReadInfo = -25,
+  kCddbInvalidTrackTable = -26,
+};
+
+// The status log text of a result code; empty for success and unknown codes.
+std::string_view CddbResultText(int code);
+
+// Stages reported before each step: 0 connecting, 1 logging in, 2 querying, 3 reading.
+enum class CddbStage : int { Connecting = 0, LoggingIn = 1, Querying = 2, Reading = 3 };
+std::string_view CddbStageText(CddbStage stage);
+
+inline constexpr std::string_view kCddbClientName = "zimbar";
+inline constexpr std::string_view kCddbClientVersion = "1.1";
+inline constexpr std::string_view kDefaultCddbUser = "zimbar";
+inline constexpr std::string_view kDefaultCddbHost = "localhost";
+
+struct CddbRequest {
+  std::string server;      // cddbp://host[:port] or http://host[:port]
+  std::string socksProxy;  // host[:port] or empty
+  std::string httpProxy;   // host[:port] or empty (used for http servers only)
+  DiscLayout disc;
+  std::string user = std::string(kDefaultCddbUser);  // hello identity
+  std::string host = std::string(kDefaultCddbHost);
+  // Limit of the connect, of each send and of each wait for reply bytes.
+  std::chrono::milliseconds timeout{30000};
+};
+
+// Request of the CD window: its server text, each proxy only when its box is checked.
+CddbRequest MakeCddbRequest(const CdInfo& info, DiscLayout disc, std::string user,
+                            std::string host);
+
+// UTF-8 outputs (replies are ISO-8859-1 and converted).
+struct CddbOutputs {
+  std::string title;       // at most 127 characters
+  std::string artist;      // at most 127 characters
+  std::string category;    // at most 63 characters; becomes the genre
+  std::string trackNames;  // one name per line, each ending with a line feed
+  std::string lastReply;   // the last reply line received (at most 1024 characters)
+};
+
+// What the lookup asks of its caller. Called on the lookup's own thread.
+class CddbLookupHost {
+ public:
+  virtual ~CddbLookupHost() = default;
+  // Reports the start of a stage; nonzero cancels the lookup.
+  virtual int CddbProgress(CddbStage stage, std::string_view text) = 0;
+  // The server found several matches ("<category> <discid> <artist> / <title>" each, at
+  // least one). Returns the index of the one to read, or -1 to cancel. By default the
+  // first.
+  virtual int CddbChooseMatch(const std::vector<std::string>& matches);
+};
+
+// Runs the whole exchange. `outputs` is cleared first and filled as far as the exchange
+// got; only a result of kCddbOk means the outputs describe the disc. Never throws.
+int CddbLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& outputs);
+
+// Puts a successful lookup's outputs into the CD information: title, artist, the category
+// as genre, and track name n from line n (rows beyond the returned names keep their
+// names). The year is left as typed.
+void ApplyCddbOutputs(const CddbOutputs& outputs, CdInfo& info);

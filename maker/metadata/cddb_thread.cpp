@@ -1,0 +1,48 @@
+// TCDDBThread: the lookup's run logic and its reports to the status window.
+#include "maker/metadata/cddb_thread.h"
+
+int CddbStatusHost::ChooseMatch(const std::vector<std::string>&) { return 0; }
+
+TCDDBThread::TCDDBThread(MainLoop& loop, CddbStatusHost& status, CddbRequest request)
+    : WorkerThread(loop), status_(status), request_(std::move(request)) {}
+
+TCDDBThread::~TCDDBThread() { Join(); }
+
+void TCDDBThread::Run() {
+  try {
+    Synchronize([this] {
+      status_.SetCancelEnabled(true);
+      status_.AppendLog("Getting CDDB info...");
+    });
+    result_ = CddbLookup(request_, *this, outputs_);
+    if (result_ == kCddbOk) {
+      Synchronize([this] { status_.CloseWithOk(); });
+      return;
+    }
+    Synchronize([this] {
+      status_.AppendLog(std::string(CddbResultText(result_)));
+      if (!outputs_.lastReply.empty()) status_.AppendLog(outputs_.lastReply);
+      status_.SetOkEnabled(true);
+      status_.SetCancelEnabled(false);
+    });
+  } catch (...) {
+    // Nothing may leave the thread; an allocation failure ends the lookup unsuccessfully.
+    if (result_ == kCddbOk) result_ = kCddbCannotReadInfo;
+  }
+}
+
+int TCDDBThread::CddbProgress(CddbStage stage, std::string_view text) {
+  std::string line(CddbStageText(stage));
+  Synchronize([this, &line, text] {
+    status_.AppendLog(line);
+    if (!text.empty()) status_.AppendLog(std::string(text));
+  });
+  return Terminated() ? 1 : 0;
+}
+
+int TCDDBThread::CddbChooseMatch(const std::vector<std::string>& matches) {
+  int choice = 0;
+  Synchronize([this, &matches, &choice] { choice = status_.ChooseMatch(matches); });
+  if (Terminated()) return -1;
+  return choice;
+}

@@ -1,0 +1,46 @@
+// TCDDBThread: runs one CDDB lookup on a worker thread behind the CDDB status window.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "common/worker_thread.h"
+#include "maker/metadata/cddb_lookup.h"
+
+// What the status window offers the thread. Every entry runs on the main thread.
+class CddbStatusHost {
+ public:
+  virtual ~CddbStatusHost() = default;
+  virtual void AppendLog(const std::string& line) = 0;
+  virtual void SetOkEnabled(bool enabled) = 0;
+  virtual void SetCancelEnabled(bool enabled) = 0;
+  // The lookup succeeded: close the status window with the OK result.
+  virtual void CloseWithOk() = 0;
+  // Several discs matched: the index of the one to read, or -1 to cancel. Default: first.
+  virtual int ChooseMatch(const std::vector<std::string>& matches);
+};
+
+// Life cycle as WorkerThread. Terminate() (the status window's Cancel) stops the lookup
+// at its next stage. The outputs describe the disc only when Succeeded(); read them after
+// the thread has finished, and apply them to the CD information only then.
+class TCDDBThread final : public WorkerThread, private CddbLookupHost {
+ public:
+  TCDDBThread(MainLoop& loop, CddbStatusHost& status, CddbRequest request);
+  ~TCDDBThread() override;
+
+  int ResultCode() const { return result_; }
+  bool Succeeded() const { return Finished() && result_ == kCddbOk; }
+  const CddbOutputs& Outputs() const { return outputs_; }
+
+ protected:
+  void Run() override;
+
+ private:
+  int CddbProgress(CddbStage stage, std::string_view text) override;
+  int CddbChooseMatch(const std::vector<std::string>& matches) override;
+
+  CddbStatusHost& status_;
+  CddbRequest request_;
+  CddbOutputs outputs_;
+  int result_ = kCddbCancelled;
+};

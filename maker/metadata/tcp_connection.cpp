@@ -1,0 +1,202 @@
+// TcpConnection over POSIX sockets: non-blocking connect and poll-limited waits.
+#include "maker/metadata/tcp_connection.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace {
+
+int TimeoutMs(std::chrono::milliseconds timeout) {
+  if (timeout.count() < 0) return 0;
+  if (timeout.count() > 24 * 3600 * 1000) return 24 * 3600 * 1000;
+  return static_cast<int>(timeout.count());
+}
+
+// Waits for `events` on fd, retrying after signals. >0 ready, 0 time limit, <0 error.
+int PollOne(int fd, short events, std::chrono::milliseconds timeout) {
+  pollfd entry{fd, events, 0};
+  for (;;) {
+    const int ready = ::poll(&entry, 1, TimeoutMs(timeout));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready > 0 && (entry.revents & (POLLERR | POLLNVAL)) && !(entry.revents & events)) {
+      return -1;
+    }
+    return ready;
+  }
+}
+
+}  // namespace
+
+Result<sockaddr_in, TcpError> ResolveIpv4(const std::string& host, std::uint16_t port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  if (host.empty()) return Fail(TcpError::Unresolved);
+  if (host[0] >= '0' && host[0] <= '9') {
+    if (::inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
+      return Fail(TcpError::Unresolved);
+    }
+    return address;
+  }
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+    return Fail(TcpError::Unresolved);
+  }
+  address.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+  ::freeaddrinfo(found);
+  return address;
+}
+
+TcpConnection::~TcpConnection() { Close(); }
+
+TcpConnection::TcpConnection(TcpConnection&& other) noexcept
+    : fd_(other.fd_),
+      timeout_(other.timeout_),
+      buffer_(std::move(other.buffer_)),
+      bufferPos_(other.bufferPos_),
+      closed_(other.closed_) {
+  other.fd_ = -1;
+}
+
+TcpConnection& TcpConnection::operator=(TcpConnection&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = other.fd_;
+    timeout_ = other.timeout_;
+    buffer_ = std::move(other.buffer_);
+    bufferPos_ = other.bufferPos_;
+    closed_ = other.closed_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+void TcpConnection::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  buffer_.clear();
+  bufferPos_ = 0;
+}
+
+Result<TcpConnection, TcpError> TcpConnection::Connect(const sockaddr_in& target,
+                                                       std::chrono::milliseconds timeout) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return Fail(TcpError::NoSocket);
+  TcpConnection connection(fd, timeout);
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0) {
+    if (errno != EINPROGRESS) return Fail(TcpError::ConnectFailed);
+    if (PollOne(fd, POLLOUT, timeout) <= 0) return Fail(TcpError::ConnectFailed);
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+      return Fail(TcpError::ConnectFailed);
+    }
+  }
+  return connection;
+}
+
+Result<TcpConnection, TcpError> TcpConnection::ConnectViaSocks4(
+    const sockaddr_in& proxy, const sockaddr_in& target, std::chrono::milliseconds timeout) {
+  auto connected = Connect(proxy, timeout);
+  if (!connected) return connected;
+  TcpConnection connection = std::move(connected).Value();
+  // Version 4, command 1 (connect), port and address in network order, user "nobody".
+  std::string request;
+  request.push_back(4);
+  request.push_back(1);
+  request.append(reinterpret_cast<const char*>(&target.sin_port), 2);
+  request.append(reinterpret_cast<const char*>(&target.sin_addr.s_addr), 4);
+  request.append("nobody");
+  request.push_back('\0');
+  if (!connection.SendAll(request)) return Fail(TcpError::ConnectFailed);
+  auto reply = connection.ReceiveExactly(8);
+  if (!reply || static_cast<unsigned char>(reply.Value()[1]) != 90) {
+    return Fail(TcpError::ConnectFailed);
+  }
+  return connection;
+}
+
+Status<TcpError> TcpConnection::SendAll(std::string_view bytes) {
+  while (!bytes.empty()) {
+    if (fd_ < 0) return Fail(TcpError::SendFailed);
+    const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (sent > 0) {
+      bytes.remove_prefix(static_cast<std::size_t>(sent));
+      continue;
+    }
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (PollOne(fd_, POLLOUT, timeout_) > 0) continue;
+    }
+    return Fail(TcpError::SendFailed);
+  }
+  return Done{};
+}
+
+bool TcpConnection::Fill() {
+  if (fd_ < 0 || closed_) return false;
+  if (bufferPos_ == buffer_.size()) {
+    buffer_.clear();
+    bufferPos_ = 0;
+  }
+  char chunk[4096];
+  for (;;) {
+    const int ready = PollOne(fd_, POLLIN, timeout_);
+    if (ready <= 0) return false;
+    const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
+    if (got > 0) {
+      buffer_.append(chunk, static_cast<std::size_t>(got));
+      return true;
+    }
+    if (got == 0) {
+      closed_ = true;
+      return false;
+    }
+    if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+  }
+}
+
+Result<std::string, TcpError> TcpConnection::ReceiveExactly(std::size_t count) {
+  while (buffer_.size() - bufferPos_ < count) {
+    if (!Fill()) return Fail(closed_ ? TcpError::Closed : TcpError::ReceiveFailed);
+  }
+  std::string bytes = buffer_.substr(bufferPos_, count);
+  bufferPos_ += count;
+  return bytes;
+}
+
+Result<std::string, TcpError> TcpConnection::ReceiveLine(std::size_t maxBytes) {
+  std::string line;
+  bool any = false;
+  for (;;) {
+    if (bufferPos_ == buffer_.size() && !Fill()) {
+      if (closed_ && any) break;
+      return Fail(closed_ ? TcpError::Closed : TcpError::ReceiveFailed);
+    }
+    any = true;
+    const auto end = buffer_.find('\n', bufferPos_);
+    const std::size_t stop = end == std::string::npos ? buffer_.size() : end;
+    if (line.size() < maxBytes) {
+      line.append(buffer_, bufferPos_, std::min(stop - bufferPos_, maxBytes - line.size()));
+    }
+    if (end == std::string::npos) {
+      bufferPos_ = buffer_.size();
+      continue;
+    }
+    bufferPos_ = end + 1;
+    break;
+  }
+  // A carriage return before the line feed is not part of the line.
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}

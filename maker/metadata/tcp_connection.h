@@ -1,0 +1,70 @@
+// TcpConnection: one TCP connection with a time limit on connect, send and every receive,
+// optionally made through a SOCKS version 4 proxy.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include <netinet/in.h>
+
+#include "common/result.h"
+
+enum class TcpError {
+  NoSocket,       // the socket could not be created
+  Unresolved,     // the host name or address could not be resolved
+  ConnectFailed,  // refused, unreachable, timed out, or the proxy refused
+  SendFailed,
+  ReceiveFailed,  // error or time limit
+  Closed,         // the peer closed the connection before a whole line came
+};
+
+// An IPv4 address and port. A host that starts with a digit is taken as a dotted IPv4
+// address; other names are resolved through the system resolver.
+Result<sockaddr_in, TcpError> ResolveIpv4(const std::string& host, std::uint16_t port);
+
+// Move-only owner of a connected socket.
+class TcpConnection {
+ public:
+  TcpConnection() = default;
+  ~TcpConnection();
+  TcpConnection(TcpConnection&& other) noexcept;
+  TcpConnection& operator=(TcpConnection&& other) noexcept;
+  TcpConnection(const TcpConnection&) = delete;
+  TcpConnection& operator=(const TcpConnection&) = delete;
+
+  // Connects to `target` directly. `timeout` limits the connect and, later, each send and
+  // each wait for received bytes.
+  static Result<TcpConnection, TcpError> Connect(const sockaddr_in& target,
+                                                 std::chrono::milliseconds timeout);
+  // Connects to `proxy` and asks it (SOCKS 4, user "nobody") to connect on to `target`.
+  // A reply whose second byte is not 90 is ConnectFailed.
+  static Result<TcpConnection, TcpError> ConnectViaSocks4(const sockaddr_in& proxy,
+                                                          const sockaddr_in& target,
+                                                          std::chrono::milliseconds timeout);
+
+  bool IsOpen() const { return fd_ >= 0; }
+  void Close();
+
+  Status<TcpError> SendAll(std::string_view bytes);
+  // Reads exactly `count` bytes.
+  Result<std::string, TcpError> ReceiveExactly(std::size_t count);
+  // Reads up to a line feed and returns the line without it and without a carriage return
+  // before it. Bytes past `maxBytes` are read and dropped. A last line that the peer ends
+  // by closing the connection is returned; Closed when nothing came before the close.
+  Result<std::string, TcpError> ReceiveLine(std::size_t maxBytes);
+
+ private:
+  explicit TcpConnection(int fd, std::chrono::milliseconds timeout) : fd_(fd), timeout_(timeout) {}
+  // Waits for received bytes and refills the buffer; false on error, time limit or close
+  // (closed_ tells which).
+  bool Fill();
+
+  int fd_ = -1;
+  std::chrono::milliseconds timeout_{30000};
+  std::string buffer_;
+  std::size_t bufferPos_ = 0;
+  bool closed_ = false;
+};
