@@ -1,0 +1,155 @@
+// The ID3v1 record and the maker's and player's file functions for it.
+#include "common/id3v1_tag.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/text_encoding.h"
+#include "common/unique_fd.h"
+
+namespace {
+
+constexpr size_t kTitleAt = 3, kArtistAt = 33, kAlbumAt = 63, kYearAt = 93;
+constexpr size_t kTextField = 30, kYearField = 4;
+constexpr size_t kReadText = 29;
+
+void PutField(Id3v1Record& record, size_t at, const std::string& utf8, size_t limit) {
+  const std::string latin1 = Utf8ToLatin1(utf8);
+  const size_t n = latin1.size() < limit ? latin1.size() : limit;
+  std::memcpy(record.data() + at, latin1.data(), n);
+}
+
+// A field's text: up to the first zero byte, without trailing spaces, but never losing
+// the first byte (an all-space field reads as one space).
+std::string GetField(const Id3v1Record& record, size_t at, size_t bytes) {
+  const char* field = reinterpret_cast<const char*>(record.data() + at);
+  size_t n = 0;
+  while (n < bytes && field[n] != '\0') ++n;
+  while (n > 1 && field[n - 1] == ' ') --n;
+  return Latin1ToUtf8(std::string_view(field, n));
+}
+
+bool WriteAll(int fd, const uint8_t* data, size_t bytes) {
+  while (bytes > 0) {
+    const ssize_t n = ::write(fd, data, bytes);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    bytes -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool ReadAll(int fd, uint8_t* data, size_t bytes) {
+  while (bytes > 0) {
+    const ssize_t n = ::read(fd, data, bytes);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    bytes -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Writes the record at offset; on a short write puts the file back as it was: cut back to
+// oldSize when appending, the old bytes restored when overwriting.
+int WriteRecordAt(int fd, off_t offset, off_t oldSize, const Id3v1Record& record, const Id3v1Record* old) {
+  if (::lseek(fd, offset, SEEK_SET) != offset) return kId3CannotReach;
+  if (WriteAll(fd, record.data(), record.size())) return kId3Ok;
+  if (old != nullptr) {
+    if (::lseek(fd, offset, SEEK_SET) == offset) (void)WriteAll(fd, old->data(), old->size());
+  } else {
+    (void)!::ftruncate(fd, oldSize);
+  }
+  return kId3ShortWrite;
+}
+
+}  // namespace
+
+Id3v1Record EncodeId3v1Tag(const Id3v1Tag& tag, size_t textLimit) {
+  Id3v1Record record;
+  record.fill(' ');
+  std::memcpy(record.data(), "TAG", 3);
+  const size_t limit = textLimit < kTextField ? textLimit : kTextField;
+  PutField(record, kTitleAt, tag.title, limit);
+  PutField(record, kArtistAt, tag.artist, limit);
+  PutField(record, kAlbumAt, tag.album, limit);
+  PutField(record, kYearAt, tag.year, kYearField);
+  return record;
+}
+
+bool DecodeId3v1Tag(const Id3v1Record& record, Id3v1Tag& tag) {
+  if (std::memcmp(record.data(), "TAG", 3) != 0) return false;
+  tag.title = GetField(record, kTitleAt, kReadText);
+  tag.artist = GetField(record, kArtistAt, kReadText);
+  tag.album = GetField(record, kAlbumAt, kReadText);
+  tag.year = GetField(record, kYearAt, kYearField);
+  if (std::atoi(tag.year.c_str()) == 0) tag.year = "YYYY";
+  return true;
+}
+
+int AppendId3v1Tag(const std::string& path, const std::string& title, const std::string& artist,
+                   const std::string& album, const std::string& year) {
+  UniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+  if (!fd) return kId3CannotOpen;
+  const off_t end = ::lseek(fd.Get(), 0, SEEK_END);
+  if (end < 0) return kId3CannotReach;
+  const Id3v1Record record = EncodeId3v1Tag({title, artist, album, year}, kReadText);
+  const int result = WriteRecordAt(fd.Get(), end, end, record, nullptr);
+  if (result != kId3Ok) return result;
+  return fd.Close() ? kId3Ok : kId3ShortWrite;
+}
+
+int ReadId3v1Tag(const std::string& path, std::string* album, std::string* artist, std::string* title,
+                 std::string* year) {
+  for (std::string* out : {album, artist, title, year})
+    if (out != nullptr) out->clear();
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return kId3CannotOpen;
+  const off_t size = ::lseek(fd.Get(), 0, SEEK_END);
+  if (size < static_cast<off_t>(kId3v1TagBytes)) return kId3NoTag;
+  Id3v1Record record;
+  if (::lseek(fd.Get(), size - static_cast<off_t>(kId3v1TagBytes), SEEK_SET) < 0 ||
+      !ReadAll(fd.Get(), record.data(), record.size()))
+    return kId3NoTag;
+  Id3v1Tag tag;
+  if (!DecodeId3v1Tag(record, tag)) return kId3NoTag;
+  if (album != nullptr) *album = tag.album;
+  if (artist != nullptr) *artist = tag.artist;
+  if (title != nullptr) *title = tag.title;
+  if (year != nullptr) *year = tag.year;
+  return kId3Ok;
+}
+
+int WriteId3v1Tag(const std::string& path, const std::string* album, const std::string* artist,
+                  const std::string* title, const std::string* year) {
+  Id3v1Tag tag;
+  const bool hadTag = ReadId3v1Tag(path, &tag.album, &tag.artist, &tag.title, &tag.year) == kId3Ok;
+  if (album != nullptr) tag.album = *album;
+  if (artist != nullptr) tag.artist = *artist;
+  if (title != nullptr) tag.title = *title;
+  if (year != nullptr) tag.year = *year;
+  const Id3v1Record record = EncodeId3v1Tag(tag, kTextField);
+
+  UniqueFd fd(::open(path.c_str(), hadTag ? O_RDWR | O_CLOEXEC : O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+  if (!fd) return kId3CannotOpen;
+  const off_t size = ::lseek(fd.Get(), 0, SEEK_END);
+  if (size < 0) return kId3CannotReach;
+  int result;
+  if (hadTag) {
+    const off_t at = size - static_cast<off_t>(kId3v1TagBytes);
+    Id3v1Record old;
+    if (at < 0 || ::lseek(fd.Get(), at, SEEK_SET) != at || !ReadAll(fd.Get(), old.data(), old.size()))
+      return kId3CannotReach;
+    result = WriteRecordAt(fd.Get(), at, size, record, &old);
+  } else {
+    result = WriteRecordAt(fd.Get(), size, size, record, nullptr);
+  }
+  if (result != kId3Ok) return result;
+  return fd.Close() ? kId3Ok : kId3ShortWrite;
+}

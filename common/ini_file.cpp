@@ -1,0 +1,298 @@
+// IniFile: private-profile style INI documents, read whole and written atomically.
+#include "common/ini_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/paths.h"
+#include "common/unique_fd.h"
+
+namespace {
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  return s;
+}
+
+// The value part of a key line, as a read returns it.
+std::string ValueOf(std::string_view line) {
+  std::string_view value = Trim(line.substr(line.find('=') + 1));
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+  return std::string(value);
+}
+
+// The value as it must be stored so that ValueOf gives it back.
+std::string StoredValue(std::string_view value) {
+  std::string clean(value);
+  for (char& c : clean)
+    if (c == '\n' || c == '\r') c = ' ';
+  const bool needsQuotes =
+      !clean.empty() && (clean.front() == ' ' || clean.front() == '\t' || clean.back() == ' ' ||
+                         clean.back() == '\t' || (clean.size() >= 2 && clean.front() == '"' && clean.back() == '"'));
+  return needsQuotes ? "\"" + clean + "\"" : clean;
+}
+
+bool WriteAll(int fd, const char* data, size_t bytes) {
+  while (bytes > 0) {
+    const ssize_t n = ::write(fd, data, bytes);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    bytes -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string IniError::Message() const {
+  const char* what = kind == Kind::Read ? "Cannot read settings file " : "Cannot write settings file ";
+  return what + path + ": " + std::strerror(errnum);
+}
+
+IniFile IniFile::FromText(std::string_view text) {
+  IniFile ini;
+  ini.crlf_ = text.find("\r\n") != std::string_view::npos;
+  ini.finalNewline_ = text.empty() || text.back() == '\n';
+  std::string current;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view raw = text.substr(at, end - at);
+    if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+    at = end + 1;
+
+    Line line;
+    line.text = std::string(raw);
+    const std::string_view body = Trim(raw);
+    if (!body.empty() && body.front() == '[') {
+      const size_t close = body.find(']');
+      line.isSection = true;
+      line.section = std::string(Trim(body.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
+    } else if (!body.empty() && body.front() != ';' && body.find('=') != std::string_view::npos) {
+      line.isKey = true;
+      line.key = std::string(Trim(body.substr(0, body.find('='))));
+    }
+    ini.lines_.push_back(std::move(line));
+  }
+  return ini;
+}
+
+Result<IniFile, IniError> IniFile::Load(const std::string& path) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) {
+    if (errno == ENOENT) {
+      IniFile empty;
+      empty.path_ = path;
+      return empty;
+    }
+    return Fail(IniError{IniError::Kind::Read, path, errno});
+  }
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Fail(IniError{IniError::Kind::Read, path, errno});
+    if (n == 0) break;
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  IniFile ini = FromText(text);
+  ini.path_ = path;
+  return ini;
+}
+
+std::string IniFile::Text() const {
+  const char* newline = crlf_ ? "\r\n" : "\n";
+  std::string text;
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    text += lines_[i].text;
+    if (i + 1 < lines_.size() || finalNewline_) text += newline;
+  }
+  return text;
+}
+
+Status<IniError> IniFile::Save() const { return SaveAs(path_); }
+
+Status<IniError> IniFile::SaveAs(const std::string& path) const {
+  // The temporary file sits in the same folder so the rename cannot cross file systems.
+  std::string temp = path + ".XXXXXX";
+  UniqueFd fd(::mkstemp(temp.data()));
+  if (!fd) return Fail(IniError{IniError::Kind::Write, path, errno});
+  const std::string text = Text();
+  struct stat old{};
+  const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+  int error = 0;
+  if (::fchmod(fd.Get(), mode) != 0 || !WriteAll(fd.Get(), text.data(), text.size()) || ::fsync(fd.Get()) != 0)
+    error = errno != 0 ? errno : EIO;
+  if (!fd.Close() && error == 0) error = errno;
+  if (error != 0) {
+    ::unlink(temp.c_str());
+    return Fail(IniError{IniError::Kind::Write, path, error});
+  }
+  if (::rename(temp.c_str(), path.c_str()) != 0) {
+    error = errno;
+    ::unlink(temp.c_str());
+    return Fail(IniError{IniError::Kind::Rename, path, error});
+  }
+  return Done{};
+}
+
+std::optional<size_t> IniFile::FindSection(std::string_view section) const {
+  for (size_t i = 0; i < lines_.size(); ++i)
+    if (lines_[i].isSection && SameName(lines_[i].section, section)) return i;
+  return std::nullopt;
+}
+
+size_t IniFile::SectionEnd(size_t sectionLine) const {
+  size_t end = sectionLine + 1;
+  while (end < lines_.size() && !lines_[end].isSection) ++end;
+  return end;
+}
+
+std::optional<size_t> IniFile::FindKey(size_t sectionLine, std::string_view key) const {
+  const size_t end = SectionEnd(sectionLine);
+  for (size_t i = sectionLine + 1; i < end; ++i)
+    if (lines_[i].isKey && SameName(lines_[i].key, key)) return i;
+  return std::nullopt;
+}
+
+std::optional<std::string> IniFile::Get(std::string_view section, std::string_view key) const {
+  const auto s = FindSection(section);
+  if (!s) return std::nullopt;
+  const auto k = FindKey(*s, key);
+  if (!k) return std::nullopt;
+  return ValueOf(lines_[*k].text);
+}
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view fallback) const {
+  auto value = Get(section, key);
+  return value ? std::move(*value) : std::string(fallback);
+}
+
+int IniFile::ReadInt(std::string_view section, std::string_view key, int fallback) const {
+  const auto value = Get(section, key);
+  if (!value) return fallback;
+  // Decimal conversion of the leading number, clamped to int; anything else is 0.
+  errno = 0;
+  const long long n = std::strtoll(value->c_str(), nullptr, 10);
+  if (n > 2147483647LL) return 2147483647;
+  if (n < -2147483647LL - 1) return -2147483647 - 1;
+  return static_cast<int>(n);
+}
+
+bool IniFile::ReadFlag(std::string_view section, std::string_view key, bool fallback) const {
+  const auto value = Get(section, key);
+  if (!value) return fallback;
+  if (SameName(*value, "true") || SameName(*value, "yes") || SameName(*value, "on")) return true;
+  return std::strtoll(value->c_str(), nullptr, 10) != 0;
+}
+
+void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  const std::string keyName(Trim(key));
+  const std::string line = keyName + "=" + StoredValue(value);
+  auto s = FindSection(section);
+  if (!s) {
+    // A new section goes at the end, after a blank line when the document has content.
+    if (!lines_.empty() && !Trim(lines_.back().text).empty()) lines_.push_back(Line{});
+    Line header;
+    header.text = "[" + std::string(section) + "]";
+    header.section = std::string(section);
+    header.isSection = true;
+    lines_.push_back(std::move(header));
+    s = lines_.size() - 1;
+  }
+  if (const auto k = FindKey(*s, keyName)) {
+    lines_[*k].text = line;
+    return;
+  }
+  // After the section's last non-blank line, so the blank line before the next section stays.
+  size_t at = SectionEnd(*s);
+  while (at > *s + 1 && Trim(lines_[at - 1].text).empty()) --at;
+  Line entry;
+  entry.text = line;
+  entry.key = keyName;
+  entry.isKey = true;
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(entry));
+}
+
+void IniFile::WriteInt(std::string_view section, std::string_view key, int value) {
+  WriteString(section, key, std::to_string(value));
+}
+
+void IniFile::WriteFlag(std::string_view section, std::string_view key, bool value) {
+  WriteString(section, key, value ? "1" : "0");
+}
+
+bool IniFile::DeleteKey(std::string_view section, std::string_view key) {
+  const auto s = FindSection(section);
+  if (!s) return false;
+  const auto k = FindKey(*s, key);
+  if (!k) return false;
+  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*k));
+  return true;
+}
+
+bool IniFile::DeleteSection(std::string_view section) {
+  const auto s = FindSection(section);
+  if (!s) return false;
+  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*s),
+               lines_.begin() + static_cast<std::ptrdiff_t>(SectionEnd(*s)));
+  return true;
+}
+
+bool IniFile::HasSection(std::string_view section) const { return FindSection(section).has_value(); }
+
+std::vector<std::string> IniFile::Sections() const {
+  std::vector<std::string> names;
+  for (const Line& line : lines_)
+    if (line.isSection) names.push_back(line.section);
+  return names;
+}
+
+std::vector<std::string> IniFile::Keys(std::string_view section) const {
+  std::vector<std::string> names;
+  const auto s = FindSection(section);
+  if (!s) return names;
+  const size_t end = SectionEnd(*s);
+  for (size_t i = *s + 1; i < end; ++i)
+    if (lines_[i].isKey) names.push_back(lines_[i].key);
+  return names;
+}
+
+std::string ReadProfileString(const std::string& path, std::string_view section, std::string_view key,
+                              std::string_view fallback) {
+  auto ini = IniFile::Load(path);
+  return ini ? ini.Value().ReadString(section, key, fallback) : std::string(fallback);
+}
+
+int ReadProfileInt(const std::string& path, std::string_view section, std::string_view key, int fallback) {
+  auto ini = IniFile::Load(path);
+  return ini ? ini.Value().ReadInt(section, key, fallback) : fallback;
+}
+
+Status<IniError> WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
+                                    std::string_view value) {
+  auto ini = IniFile::Load(path);
+  if (!ini) return Fail(ini.Error());
+  ini.Value().WriteString(section, key, value);
+  return ini.Value().Save();
+}

@@ -1,0 +1,91 @@
+// INI files with private-profile semantics: sections and keys matched without regard to
+// case, ';' comments, everything else in the file kept when one key is written.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/result.h"
+
+struct IniError {
+  enum class Kind { Read, Write, Rename };
+  Kind kind = Kind::Read;
+  std::string path;
+  int errnum = 0;  // errno of the failing call
+  // "Cannot read settings file /x/y.ini: Permission denied" and so on.
+  std::string Message() const;
+};
+
+// An INI document in memory. Lines are kept as they were read (comments, blank lines,
+// unknown lines, line ending style); a write changes only the line of its key, or adds
+// the key at the end of its section, or adds the section at the end of the document.
+// Names are compared ASCII-case-insensitively; the first of duplicate sections or keys
+// wins, as with the platform's private-profile calls. Values are read with surrounding
+// blanks removed and one pair of enclosing double quotes dropped; a value that would
+// not survive that (leading or trailing blanks, enclosing quotes) is written in quotes.
+// Line breaks inside a written value become blanks.
+class IniFile {
+ public:
+  IniFile() = default;
+  explicit IniFile(std::string path) : path_(std::move(path)) {}
+
+  // Parses text (replaces the current content).
+  static IniFile FromText(std::string_view text);
+  // Reads the file at path. A missing file gives an empty document (defaults for every
+  // read); any other failure to read is an error.
+  static Result<IniFile, IniError> Load(const std::string& path);
+  // Writes the document to its path atomically: a temporary file in the same folder,
+  // flushed to disk, then renamed over the old one. On failure the old file is untouched.
+  Status<IniError> Save() const;
+  Status<IniError> SaveAs(const std::string& path) const;
+
+  const std::string& Path() const { return path_; }
+  void SetPath(std::string path) { path_ = std::move(path); }
+  std::string Text() const;
+
+  // The raw value of a key, or nothing when the section or key is missing.
+  std::optional<std::string> Get(std::string_view section, std::string_view key) const;
+  std::string ReadString(std::string_view section, std::string_view key, std::string_view fallback) const;
+  // The leading decimal number of the value (C library conversion: "12abc" is 12,
+  // "abc" is 0); fallback when the key is missing.
+  int ReadInt(std::string_view section, std::string_view key, int fallback) const;
+  // True for a nonzero number, "true", "yes" or "on"; fallback when the key is missing.
+  bool ReadFlag(std::string_view section, std::string_view key, bool fallback) const;
+
+  void WriteString(std::string_view section, std::string_view key, std::string_view value);
+  void WriteInt(std::string_view section, std::string_view key, int value);
+  void WriteFlag(std::string_view section, std::string_view key, bool value);  // "1" or "0"
+  // Returns whether the key existed.
+  bool DeleteKey(std::string_view section, std::string_view key);
+  bool DeleteSection(std::string_view section);
+
+  bool HasSection(std::string_view section) const;
+  std::vector<std::string> Sections() const;
+  std::vector<std::string> Keys(std::string_view section) const;
+
+ private:
+  struct Line {
+    std::string text;     // the line as stored, without its line ending
+    std::string section;  // for a section line: its name; else empty
+    std::string key;      // for a key line: its name; else empty
+    bool isSection = false;
+    bool isKey = false;
+  };
+  std::optional<size_t> FindSection(std::string_view section) const;
+  std::optional<size_t> FindKey(size_t sectionLine, std::string_view key) const;
+  size_t SectionEnd(size_t sectionLine) const;
+
+  std::string path_;
+  std::vector<Line> lines_;
+  bool crlf_ = false;
+  bool finalNewline_ = true;
+};
+
+// One-shot forms of the private-profile calls, each reading (and writing) the whole file.
+std::string ReadProfileString(const std::string& path, std::string_view section, std::string_view key,
+                              std::string_view fallback);
+int ReadProfileInt(const std::string& path, std::string_view section, std::string_view key, int fallback);
+Status<IniError> WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
+                                    std::string_view value);

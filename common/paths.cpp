@@ -1,0 +1,109 @@
+// Path splitting and joining, the per-user folder, folder creation.
+#include "common/paths.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+SplitPath SplitFilePath(std::string_view path) {
+  SplitPath parts;
+  const size_t slash = path.rfind('/');
+  const size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+  parts.dir = std::string(path.substr(0, nameStart));
+  const std::string_view file = path.substr(nameStart);
+  const size_t dot = file.rfind('.');
+  // A dot at the start of the name marks a hidden file, not an extension.
+  if (dot == std::string_view::npos || dot == 0) {
+    parts.name = std::string(file);
+  } else {
+    parts.name = std::string(file.substr(0, dot));
+    parts.ext = std::string(file.substr(dot));
+  }
+  return parts;
+}
+
+std::string ExtractFileDir(std::string_view path) { return SplitFilePath(path).dir; }
+
+std::string ExtractFileName(std::string_view path) {
+  SplitPath parts = SplitFilePath(path);
+  return parts.name + parts.ext;
+}
+
+std::string ExtractFileExt(std::string_view path) { return SplitFilePath(path).ext; }
+
+std::string ExtractBaseName(std::string_view path) { return SplitFilePath(path).name; }
+
+std::string JoinPath(std::string_view dir, std::string_view name) {
+  if (dir.empty()) return std::string(name);
+  while (!name.empty() && name.front() == '/') name.remove_prefix(1);
+  std::string joined = WithTrailingSlash(dir);
+  joined += name;
+  return joined;
+}
+
+std::string WithTrailingSlash(std::string_view folder) {
+  std::string out(folder);
+  if (!out.empty() && out.back() != '/') out.push_back('/');
+  return out;
+}
+
+std::string ChangeFileExt(std::string_view path, std::string_view ext) {
+  const SplitPath parts = SplitFilePath(path);
+  return parts.drive + parts.dir + parts.name + std::string(ext);
+}
+
+std::string UserFolder() {
+  if (const char* home = std::getenv("ZIMBAR_HOME"); home != nullptr && *home != '\0')
+    return WithTrailingSlash(home);
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && *config == '/')
+    return JoinPath(config, "zimbar/");
+  std::string home;
+  if (const char* env = std::getenv("HOME"); env != nullptr && *env != '\0') {
+    home = env;
+  } else {
+    passwd entry{};
+    passwd* found = nullptr;
+    char buffer[4096];
+    if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr)
+      home = found->pw_dir;
+  }
+  if (home.empty()) home = "/tmp";
+  return JoinPath(home, ".config/zimbar/");
+}
+
+std::string PathError::Message() const {
+  return "Cannot create folder " + path + ": " + std::strerror(errnum);
+}
+
+Status<PathError> CreateDirectories(std::string_view path) {
+  std::string target(path);
+  while (target.size() > 1 && target.back() == '/') target.pop_back();
+  if (target.empty()) return Done{};
+  // Each level from the top: an existing level is passed, a missing one made.
+  size_t at = 0;
+  while (at != std::string::npos) {
+    at = target.find('/', at + 1);
+    const std::string level = target.substr(0, at);
+    if (level.empty()) continue;
+    if (::mkdir(level.c_str(), 0777) == 0) continue;
+    const int error = errno;
+    struct stat info{};
+    if (error == EEXIST && ::stat(level.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) continue;
+    return Fail(PathError{level, error == EEXIST ? ENOTDIR : error});
+  }
+  return Done{};
+}
+
+bool FileExists(std::string_view path) {
+  struct stat info{};
+  return ::stat(std::string(path).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool DirectoryExists(std::string_view path) {
+  struct stat info{};
+  return ::stat(std::string(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}

@@ -1,0 +1,50 @@
+// Path splitting, joining and extension handling for POSIX paths; the per-user folder.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "common/result.h"
+
+// A path in four parts: drive + dir + name + ext == the path.
+struct SplitPath {
+  std::string drive;  // always empty on POSIX
+  std::string dir;    // up to and including the last '/', or empty
+  std::string name;   // the file name without extension
+  std::string ext;    // from the last '.' of the file name, with the dot; empty when none
+};
+
+// Splits a path. A file name whose only dot is its first character (".bashrc") has no
+// extension; dots in directory names are not extensions; "a/b/" has an empty name.
+SplitPath SplitFilePath(std::string_view path);
+
+std::string ExtractFileDir(std::string_view path);   // dir part, ending in '/' (or empty)
+std::string ExtractFileName(std::string_view path);  // name + ext
+std::string ExtractFileExt(std::string_view path);   // ext, with its dot
+std::string ExtractBaseName(std::string_view path);  // name without ext
+
+// dir and name joined with exactly one '/' between them; name alone when dir is empty.
+std::string JoinPath(std::string_view dir, std::string_view name);
+// Ensures a non-empty folder path ends with '/'.
+std::string WithTrailingSlash(std::string_view folder);
+
+// Replaces the extension of the path by ext (given with its dot, or empty to remove it);
+// the extension is added when the input has none.
+std::string ChangeFileExt(std::string_view path, std::string_view ext);
+
+// The per-user folder, ending with '/': $ZIMBAR_HOME, else $XDG_CONFIG_HOME/zimbar, else
+// $HOME/.config/zimbar (HOME from the password database when unset). Not created here.
+std::string UserFolder();
+
+struct PathError {
+  std::string path;  // the folder that could not be made
+  int errnum = 0;
+  std::string Message() const;  // "Cannot create folder /x: Permission denied"
+};
+
+// Creates the folder and every missing parent, level by level. Succeeds when it already
+// exists as a folder; fails when a level exists as a file.
+Status<PathError> CreateDirectories(std::string_view path);
+
+bool FileExists(std::string_view path);       // exists and is not a folder
+bool DirectoryExists(std::string_view path);

@@ -1,0 +1,57 @@
+// The RIFF/WAVE header: one writer and one reader (on an open file or on a path).
+#pragma once
+
+#include <cstdint>
+
+// The reader's result record. The first four fields are the format as stored at header
+// offsets 20, 22, 24 and 34; dataOffset is the file offset of the first sample byte.
+struct WavFormatInfo {
+  uint16_t formatTag = 0;      // 1 = PCM, 3 = IEEE float, ... (not checked by the reader)
+  uint16_t channels = 0;
+  uint32_t sampleRate = 0;
+  uint16_t bitsPerSample = 0;
+  uint32_t dataOffset = 0;     // first byte behind the data chunk's id and size
+};
+
+// Result codes of WriteWavHeader.
+inline constexpr int kWavWriteOk = 0;
+inline constexpr int kWavWriteSeekFailed = -1;    // the move to offset 0 failed
+inline constexpr int kWavWriteFirstFailed = -2;   // the first 8 bytes could not be written
+inline constexpr int kWavWriteSecondFailed = -3;  // the other 36 bytes could not be written
+
+// Result codes of ReadWavHeader and ReadWavHeaderFromPath.
+inline constexpr int kWavReadOk = 0;
+inline constexpr int kWavReadOpenFailed = -1;   // fd: the move to offset 0 failed; path: cannot open
+inline constexpr int kWavReadNoStart = -2;      // the first 8 bytes could not be read
+inline constexpr int kWavReadNotRiff = -3;      // bytes 0-3 are not "RIFF"
+inline constexpr int kWavReadNoFormat = -4;     // bytes 8-35 could not be read
+inline constexpr int kWavReadNotWave = -5;      // bytes 8-11 are not "WAVE"
+inline constexpr int kWavReadNoFmtChunk = -6;   // bytes 12-15 are not "fmt "
+inline constexpr int kWavReadNoData = -7;       // no "data" id within the 1024 bytes from offset 36
+
+// The size of the header WriteWavHeader writes.
+inline constexpr int kWavHeaderBytes = 44;
+
+// Files are POSIX file descriptors (open(2)). When a FILE* is used for the samples, call
+// fflush() before and fseek() after these functions.
+//
+// Writes the canonical 44-byte header of 16-bit PCM (1 channel when mono, else 2) at
+// offset 0 in two writes (8 bytes, then 36) and leaves the file at offset 44. A write that
+// stores fewer bytes than asked (full disk) is retried for the rest and reported as a
+// failure when it cannot complete. The RIFF size saturates at 0xFFFFFFFF when
+// dataBytes + 36 does not fit in 32 bits. Call once before the samples with the expected
+// size (or 0) and again with the final size.
+int WriteWavHeader(int fd, bool mono, uint32_t sampleRate, uint32_t dataBytes);
+
+// Reads the header of an open, readable, seekable file. On success fills info and leaves
+// the file at the first sample byte. Only a failing read call gives -2 or -4; a short file
+// fails the following id checks instead. The "data" id is searched byte by byte in the
+// (up to) 1024 bytes behind offset 36, so chunks such as LIST before the data are skipped.
+int ReadWavHeader(int fd, WavFormatInfo& info);
+
+// As ReadWavHeader on a file opened by path and closed again in every case; here the
+// first 8 and the next 28 bytes must be read whole (-2, -4 otherwise).
+int ReadWavHeaderFromPath(const char* path, WavFormatInfo& info);
+
+// An English description of a reader result code, for log lines and messages.
+const char* WavReadResultText(int code);
