@@ -1,0 +1,181 @@
+// EncodeAacFile over the four faacEncode entries of libfaac.so.
+#include "maker/codec/aac_encoder.h"
+
+#include <new>
+#include <vector>
+
+#include "common/fault_guard.h"
+#include "common/library_loader.h"
+#include "common/wav_header.h"
+#include "maker/codec/codec_file.h"
+#include "maker/codec/mp3_encoder.h"
+#include "outside/faac/faac_api.h"
+
+namespace {
+
+constexpr int kFramesPerProgress = 16;
+
+using InitFn = FaacEncodeHandle (*)(const FaacEncodeConfig*, int32_t*, int32_t*, int32_t*);
+using FrameFn = int32_t (*)(FaacEncodeHandle, const int16_t*, int32_t, uint8_t*, int32_t*);
+using FinishFn = int32_t (*)(FaacEncodeHandle, uint8_t*, int32_t*);
+using FreeFn = int32_t (*)(FaacEncodeHandle, uint8_t*);
+
+struct FaacEntries {
+  InitFn init;
+  FrameFn frame;
+  FinishFn finish;
+  FreeFn free;
+
+  explicit FaacEntries(const OutsideLibrary& library)
+      : init(library.Entry<InitFn>("faacEncodeInit")),
+        frame(library.Entry<FrameFn>("faacEncodeFrame")),
+        finish(library.Entry<FinishFn>("faacEncodeFinish")),
+        free(library.Entry<FreeFn>("faacEncodeFree")) {}
+  bool Complete() const { return init && frame && finish && free; }
+};
+
+struct Outcome {
+  CodecEvent kind;
+  int32_t value = 0;
+};
+
+// One encode with its resources; the destructor order does the clean-up of the files.
+class AacEncodeRun {
+ public:
+  AacEncodeRun(const FaacEntries& faac, void* record, CodecStatusCallback callback)
+      : faac_(faac), record_(record), callback_(callback) {}
+
+  Outcome Run(const std::string& inputPath, const std::string& outputPath, uint16_t bitRate, bool jointStereo,
+              bool useTns, bool useLtp) {
+    Outcome outcome = Encode(inputPath, outputPath, bitRate, jointStereo, useTns, useLtp);
+    if (handle_ != nullptr) {
+      int32_t freed = -1;
+      const uint32_t fault = RunGuarded([&] { freed = faac_.free(handle_, output_.data()); });
+      handle_ = nullptr;
+      if (fault == 0 && freed == 0 && headerBytes_ > 0) {
+        const bool written = out_.SeekTo(0) && out_.WriteAll(output_.data(), static_cast<size_t>(headerBytes_));
+        if (!written && outcome.kind == CodecEvent::Finished) outcome = {CodecEvent::CannotWriteOutput};
+      }
+    }
+    if (out_.Valid() && !out_.Close() && outcome.kind == CodecEvent::Finished) {
+      outcome = {CodecEvent::CannotWriteOutput};
+    }
+    in_.Close();
+    return outcome;
+  }
+
+ private:
+  Outcome Encode(const std::string& inputPath, const std::string& outputPath, uint16_t bitRate, bool jointStereo,
+                 bool useTns, bool useLtp) {
+    in_ = CodecFile::OpenForReading(inputPath);
+    if (!in_.Valid()) return {CodecEvent::CannotOpenInput};
+    WavFormatInfo wav;
+    if (ReadWavHeader(in_.Fd(), wav) != kWavReadOk) return {CodecEvent::InvalidWavHeader};
+    if (wav.formatTag != 1 || wav.bitsPerSample != 16) return {CodecEvent::NotPcm16};
+    if (!AcceptedSampleRate(wav.sampleRate)) return {CodecEvent::BadSampleRate};
+    // Checked before the output exists, so a refused input leaves no empty file behind.
+    if (wav.channels != 2) return {CodecEvent::NotStereo};
+    out_ = CodecFile::CreateForWriting(outputPath);
+    if (!out_.Valid()) return {CodecEvent::CannotCreateOutput};
+
+    const auto rate = static_cast<int32_t>(wav.sampleRate);
+    const FaacEncodeConfig config{2,       rate, rate, static_cast<int32_t>(bitRate) * 1000, rate / 2, 0, 1,
+                                  jointStereo ? 1 : 0, 0, useTns ? 1 : 0, useLtp ? 1 : 0, 0};
+    int32_t samplesPerFrame = 0;
+    int32_t outputBytes = 0;
+    if (RunGuarded([&] { handle_ = faac_.init(&config, &samplesPerFrame, &outputBytes, &headerBytes_); }) != 0) {
+      handle_ = nullptr;
+    }
+    if (handle_ == nullptr || samplesPerFrame <= 0 || outputBytes < 0 || headerBytes_ > outputBytes) {
+      return {CodecEvent::CannotInitialize};
+    }
+
+    const off_t position = in_.Position();
+    const off_t size = in_.Size();
+    const int64_t dataBytes = (position >= 0 && size >= position) ? size - position : 0;
+
+    std::vector<int16_t> pcm;
+    try {
+      pcm.resize(static_cast<size_t>(samplesPerFrame));
+      output_.resize(static_cast<size_t>(outputBytes > 0 ? outputBytes : 1));
+    } catch (const std::bad_alloc&) {
+      return {CodecEvent::OutOfMemory};
+    }
+
+    if (headerBytes_ > 0) {
+      const std::vector<uint8_t> placeholder(static_cast<size_t>(headerBytes_), 0);
+      if (!out_.WriteAll(placeholder.data(), placeholder.size())) return {CodecEvent::CannotWriteOutput};
+    }
+
+    int64_t bytesRead = 0;
+    int64_t frames = 0;
+    for (;;) {
+      const ssize_t got = in_.ReadSome(pcm.data(), pcm.size() * sizeof(int16_t));
+      if (got < 0) return {CodecEvent::CannotReadInput};
+      bytesRead += got;
+      int32_t encoded = 0;
+      int32_t result = 0;
+      const uint32_t fault = RunGuarded([&] {
+        result = faac_.frame(handle_, pcm.data(), static_cast<int32_t>(got / 2), output_.data(), &encoded);
+      });
+      if (fault != 0) return {CodecEvent::CodecFailed, static_cast<int32_t>(fault)};
+      if (result != 0) return {CodecEvent::CodecFailed};
+      if (!WriteEncoded(encoded)) return {CodecEvent::CannotWriteOutput};
+      if (++frames % kFramesPerProgress == 0 &&
+          ReportCodecEvent(record_, callback_, CodecEvent::Progress, AacEncodeProgress(bytesRead, dataBytes)) != 0) {
+        return {CodecEvent::Finished};
+      }
+      if (got == 0) break;
+    }
+    int32_t remaining = 0;
+    int32_t result = 0;
+    const uint32_t fault = RunGuarded([&] { result = faac_.finish(handle_, output_.data(), &remaining); });
+    if (fault != 0) return {CodecEvent::CodecFailed, static_cast<int32_t>(fault)};
+    if (result != 0) return {CodecEvent::CodecFailed};
+    if (!WriteEncoded(remaining)) return {CodecEvent::CannotWriteOutput};
+    return {CodecEvent::Finished};
+  }
+
+  bool WriteEncoded(int32_t bytes) {
+    if (bytes <= 0) return true;
+    if (static_cast<size_t>(bytes) > output_.size()) return false;  // the encoder broke its own limit
+    return out_.WriteAll(output_.data(), static_cast<size_t>(bytes));
+  }
+
+  const FaacEntries& faac_;
+  void* record_;
+  CodecStatusCallback callback_;
+  CodecFile in_;
+  CodecFile out_;
+  FaacEncodeHandle handle_ = nullptr;
+  int32_t headerBytes_ = 0;
+  std::vector<uint8_t> output_;
+};
+
+}  // namespace
+
+int32_t AacEncodeProgress(int64_t bytesRead, int64_t dataBytes) {
+  int64_t progress = 10000;
+  if (dataBytes >= 10000) {
+    progress = (bytesRead / 10000) * 10000 / (dataBytes / 10000);
+  } else if (dataBytes > 0) {
+    progress = bytesRead * 10000 / dataBytes;
+  }
+  return static_cast<int32_t>(progress > 10000 ? 10000 : (progress < 0 ? 0 : progress));
+}
+
+void EncodeAacFile(const std::string& inputPath, const std::string& outputPath, uint16_t bitRate, bool jointStereo,
+                   bool useTns, bool useLtp, void* record, CodecStatusCallback callback) {
+  Outcome outcome{CodecEvent::LibraryMissing};
+  {
+    OutsideLibrary library = OutsideLibrary::Open("faac");
+    if (library.Loaded()) {
+      const FaacEntries faac(library);
+      if (faac.Complete()) {
+        AacEncodeRun run(faac, record, callback);
+        outcome = run.Run(inputPath, outputPath, bitRate, jointStereo, useTns, useLtp);
+      }
+    }
+  }
+  ReportCodecEvent(record, callback, outcome.kind, outcome.value);
+}

@@ -1,0 +1,19 @@
+// EncodeAacFile: stereo WAV to an ADIF AAC file through the outside AAC encoder (libfaac.so).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "maker/codec/codec_event.h"
+
+// Loads "faac" by name, checks the WAV (16-bit PCM, two channels, an accepted rate),
+// reserves the ADIF header at the start of the output, encodes frame by frame with a
+// progress event and a cancel check every 16 frames, writes the header the encoder hands
+// back when it is freed, and reports exactly one final event (15, or the first failure).
+// A one-channel input is refused with kind 7 before the output is created.
+void EncodeAacFile(const std::string& inputPath, const std::string& outputPath, uint16_t bitRate, bool jointStereo,
+                   bool useTns, bool useLtp, void* record, CodecStatusCallback callback);
+
+// Progress in hundredths of a percent after `bytesRead` of `dataBytes` input bytes, counted
+// in whole units of 10000 bytes; inputs shorter than that are counted byte by byte.
+int32_t AacEncodeProgress(int64_t bytesRead, int64_t dataBytes);

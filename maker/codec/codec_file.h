@@ -1,0 +1,42 @@
+// A move-only POSIX file descriptor for the adapters' input and output files.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <string>
+
+class CodecFile {
+ public:
+  CodecFile() = default;
+  // Opens for reading; Valid() is false when that fails.
+  static CodecFile OpenForReading(const std::string& path);
+  // Creates or truncates for writing (mode 0666 before the umask).
+  static CodecFile CreateForWriting(const std::string& path);
+
+  CodecFile(CodecFile&& other) noexcept;
+  CodecFile& operator=(CodecFile&& other) noexcept;
+  CodecFile(const CodecFile&) = delete;
+  CodecFile& operator=(const CodecFile&) = delete;
+  ~CodecFile();
+
+  bool Valid() const { return fd_ >= 0; }
+  int Fd() const { return fd_; }
+
+  // Writes all bytes, retrying short writes and interrupted calls; false when the file
+  // cannot take them all (full disk, I/O error).
+  bool WriteAll(const void* data, size_t bytes);
+  // Reads up to `bytes`, retrying interrupted calls; -1 on a read error, 0 at the end.
+  ssize_t ReadSome(void* data, size_t bytes);
+  bool SeekTo(off_t offset);
+  // Current position, or -1.
+  off_t Position() const;
+  // Size of the file, or -1.
+  off_t Size() const;
+  // Closes now; false when the close reported an error (for example delayed write errors).
+  bool Close();
+
+ private:
+  explicit CodecFile(int fd) : fd_(fd) {}
+  int fd_ = -1;
+};

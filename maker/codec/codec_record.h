@@ -1,0 +1,34 @@
+// The per-job record a codec thread hands to the adapters, and what the callbacks reach through it.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+
+// Wall-clock seconds; replaceable so tests can step time.
+using SecondsClock = std::function<std::time_t()>;
+std::time_t SystemSeconds();
+
+// The record passed as the opaque pointer of a CodecStatusCallback. The encoding and decoding
+// threads implement the hooks: every hook that changes a window runs on the main thread and
+// returns after it has run, so messageText is never overwritten before it is shown.
+class CodecRecord {
+ public:
+  virtual ~CodecRecord() = default;
+
+  std::string messageText;        // the next status or log line
+  std::string outputPath;         // the file being written
+  int32_t lastProgress = 0;       // hundredths of a percent, 0..10000
+  std::time_t lastStatusTime = 0; // seconds of the last status-panel update
+  std::time_t startTime = 0;      // seconds when the pipeline started this job
+
+  virtual bool StopRequested() const = 0;
+  // Shows messageText in the encoder status panel.
+  virtual void ShowStatusMessage() = 0;
+  // Appends messageText to the encoder/decoder log.
+  virtual void LogMessage() = 0;
+  // Sets the job's error flag (EncoderError / DecoderError).
+  virtual void MarkError() = 0;
+  virtual std::time_t Now() const = 0;
+};

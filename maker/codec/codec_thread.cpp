@@ -1,0 +1,54 @@
+// CodecThread: window hand-over, overwrite question and path clean-up of the codec threads.
+#include "maker/codec/codec_thread.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "common/paths.h"
+
+CodecThread::CodecThread(MainLoop& loop, WorkerHost& host) : JobWorker(loop), host_(host) {}
+
+void CodecThread::ShowStatusMessage() {
+  Synchronize([this] { host_.SetStatusText(MakerPanel::Encoder, messageText); });
+}
+
+void CodecThread::LogMessage() {
+  Synchronize([this] { host_.AppendLog(MakerLog::Encoder, messageText); });
+}
+
+void CodecThread::Log(const std::string& line) {
+  messageText = line;
+  LogMessage();
+}
+
+bool CodecThread::MayWriteOutput(bool confirmOverwrite) {
+  if (!confirmOverwrite || !FileExists(outputPath)) return true;
+  char question[1100];
+  std::snprintf(question, sizeof question, "Overwrite existing file %s ?", outputPath.c_str());
+  bool yes = false;
+  const std::string text = question;
+  Synchronize([this, &yes, &text] { yes = host_.AskYesNo(text, "zbmaker Confirmation"); });
+  return yes;
+}
+
+bool CodecThread::OutputDiffersFromInput(const std::string& inputPath) {
+  struct stat in {};
+  struct stat out {};
+  const bool same = inputPath == outputPath ||
+                    (::stat(inputPath.c_str(), &in) == 0 && ::stat(outputPath.c_str(), &out) == 0 &&
+                     in.st_dev == out.st_dev && in.st_ino == out.st_ino);
+  if (!same) return true;
+  SetError();
+  Log("    Error: The output file is the input file itself.");
+  return false;
+}
+
+std::string TrimJobPath(std::string path) {
+  while (path.size() > 1) {
+    const char last = path.back();
+    if (last != '\r' && last != '\n' && last != '\\') break;
+    path.pop_back();
+  }
+  return path;
+}

@@ -1,0 +1,45 @@
+// What the encoding and decoding threads share: the codec record hooks, logging through the
+// main thread, the overwrite question and the input path clean-up.
+#pragma once
+
+#include <string>
+
+#include "maker/codec/codec_record.h"
+#include "maker/jobs/job_worker.h"
+#include "maker/jobs/worker_host.h"
+
+class CodecThread : public JobWorker, public CodecRecord {
+ public:
+  CodecThread(MainLoop& loop, WorkerHost& host);
+
+  // Replaces the wall clock (tests). Set before Start.
+  void SetClock(SecondsClock clock) { clock_ = std::move(clock); }
+  // The output file the job writes; known once the thread has built it.
+  const std::string& OutputPath() const { return outputPath; }
+
+  bool StopRequested() const override { return Terminated(); }
+  void ShowStatusMessage() override;
+  void LogMessage() override;
+  void MarkError() override { SetError(); }
+  std::time_t Now() const override { return clock_ ? clock_() : SystemSeconds(); }
+
+ protected:
+  // The record pointer the adapters pass back to the callbacks.
+  void* Record() { return static_cast<CodecRecord*>(this); }
+  // Appends one line to the encoder/decoder log.
+  void Log(const std::string& line);
+  // Asks "Overwrite existing file %s ?" when asked to confirm and the output exists.
+  // Returns false when the user declined.
+  bool MayWriteOutput(bool confirmOverwrite);
+  // Refuses an output that is the input file itself (the encode or decode would truncate
+  // its own input): logs an error and sets the error flag.
+  bool OutputDiffersFromInput(const std::string& inputPath);
+
+  WorkerHost& host_;
+
+ private:
+  SecondsClock clock_;
+};
+
+// Removes trailing carriage returns, line feeds and backslashes; the first character stays.
+std::string TrimJobPath(std::string path);

@@ -1,0 +1,98 @@
+// TEncodingThread: output naming, description and log lines, then one encoder adapter.
+#include "maker/codec/encoding_thread.h"
+
+#include <cstdio>
+
+#include "common/paths.h"
+#include "maker/codec/aac_encoder.h"
+#include "maker/codec/codec_callbacks.h"
+#include "maker/codec/external_program.h"
+#include "maker/codec/mp3_encoder.h"
+
+namespace {
+
+constexpr int kModeAac = 3;
+constexpr int kModeExternal = 4;
+
+}  // namespace
+
+TEncodingThread::TEncodingThread(MainLoop& loop, WorkerHost& host, const EncoderJob& job)
+    : CodecThread(loop, host), job_(job) {
+  startTime = job.startTime;
+  lastStatusTime = job.startTime;
+}
+
+std::string TEncodingThread::Description(const EncoderJob& job) {
+  const char* channels = job.mono ? "Mono" : (job.jointStereo ? "Joint-Stereo" : "Stereo");
+  char text[200];
+  if (job.bitRate < 1000) {
+    std::snprintf(text, sizeof text, "%s, %i kbps", channels, static_cast<int>(job.bitRate));
+  } else {
+    std::snprintf(text, sizeof text, "%s, Quality-%i VBR", channels, static_cast<int>(job.bitRate) - 1000);
+  }
+  std::string description = text;
+  if (job.mpeg2) description += ", MPEG2";
+  if (job.fastMode && job.mpegMode != kModeAac) description += ", Fast Mode";
+  if (job.useTns && job.mpegMode == kModeAac) description += ", TNS";
+  if (job.useLtp && job.mpegMode == kModeAac) description += ", LTP";
+  return description;
+}
+
+void TEncodingThread::Run() {
+  if (job_.mpegMode == kModeExternal) {
+    RunExternalProgram();
+    return;
+  }
+  const std::string inputPath = TrimJobPath(job_.inputPath);
+  outputPath = ChangeFileExt(inputPath, job_.mpegMode == kModeAac ? ".aac" : ".mp3");
+
+  Log("");
+  Log(Description(job_));
+  Log("Encoding: " + inputPath);
+  Log("To: " + outputPath);
+
+  if (!MayWriteOutput(job_.confirmOverwrite)) return;
+  if (!OutputDiffersFromInput(inputPath)) return;
+
+  if (job_.mpegMode == kModeAac) {
+    EncodeAacFile(inputPath, outputPath, job_.bitRate, job_.jointStereo, job_.useTns, job_.useLtp, Record(),
+                  EncoderStatusCallback);
+  } else {
+    EncodeMp3File(inputPath, outputPath, job_.bitRate, job_.mono, job_.mpeg2, job_.jointStereo, job_.fastMode,
+                  Record(), EncoderStatusCallback);
+  }
+}
+
+// Runs the selected template on the input path exactly as the pipeline gave it, and waits
+// for the program so that the pipeline's delete rules act only after it has finished.
+void TEncodingThread::RunExternalProgram() {
+  const std::string& inputPath = job_.inputPath;
+  Log("");
+  Log("Executing exteral program:");
+  Log(ExpandPlaceholders(job_.externalCommand, inputPath));
+
+  const ExternalRunResult result =
+      ::RunExternalProgram(ExpandCommandWords(job_.externalCommand, inputPath), [this] { return Terminated(); });
+  char line[200];
+  switch (result.outcome) {
+    case ExternalRunOutcome::Succeeded:
+      std::snprintf(line, sizeof line, "    Done (%li seconds).", static_cast<long>(Now() - startTime));
+      Log(line);
+      return;
+    case ExternalRunOutcome::StartFailed:
+      SetError();
+      Log(StartFailureText(result.startErrno));
+      return;
+    case ExternalRunOutcome::Failed:
+      SetError();
+      if (result.signal != 0) {
+        std::snprintf(line, sizeof line, "    Error: External program failed (signal %i).", result.signal);
+      } else {
+        std::snprintf(line, sizeof line, "    Error: External program failed (exit code %i).", result.exitCode);
+      }
+      Log(line);
+      return;
+    case ExternalRunOutcome::Cancelled:
+      return;  // the pipeline logs the cancel
+  }
+}

@@ -1,0 +1,22 @@
+// The MP3 path of the decoding thread: MPEG audio to 16-bit PCM WAV through libzbdecode.so.
+#pragma once
+
+#include <string>
+
+#include "maker/codec/codec_record.h"
+
+// Values of the decoder error flag after an MP3 decode (0 = success).
+enum Mp3DecodeError : int {
+  kMp3DecodeOk = 0,
+  kMp3DecodeLibrary = 1,         // library, its functions or the decoder could not be made
+  kMp3DecodeInputProcessor = 2,  // no input processor for the input
+  kMp3DecodeInputOpen = 3,       // the input could not be opened or read
+  kMp3DecodeOutput = 4,          // the output could not be created
+  kMp3DecodeWrite = 5,           // the output could not be written (full disk)
+};
+
+// Runs on the decoding thread. Logs its failures itself (lines without leading blanks),
+// shows " MP3 Decoder: N%, <output>" in the status panel under the two-second rule, stops
+// when job.StopRequested(), and rewrites the WAV header with the bytes actually written on
+// every path after the decoder ran, so a cancelled or failed decode leaves a valid WAV.
+int DecodeMp3File(const std::string& inputPath, const std::string& outputPath, CodecRecord& job);
