@@ -1,0 +1,30 @@
+// Inverse quantization: quantized integers to scaled spectral coefficients.
+#pragma once
+
+#include <array>
+
+#include "aaclib/aac_syntax.h"
+
+namespace zbaac {
+
+// i^(4/3) for magnitudes 0 .. 127 and 2^(i/4) for scalefactors 100 .. 227, computed in
+// double precision and stored as float.
+struct PowerTables {
+  std::array<float, 128> quantPower{};
+  std::array<float, 128> gain{};
+
+  PowerTables();
+
+  // |q|^(4/3) with the sign of q: from the table up to 127, by pow above.
+  float Dequantize(int q) const;
+  // Gain of a band with scalefactor s: 0 for s = 0 (the band is silenced), the table for
+  // 100 .. 227, otherwise 2^((s - 100) / 4) by pow.
+  float ScalefactorGain(int s) const;
+};
+
+// Fills coefs (1024 entries, window order) from the channel's quantized spectrum: every
+// band with a spectral codebook (1 .. 11) gets sign(q) |q|^(4/3) times its scalefactor
+// gain; every other line is 0 (noise and intensity bands are filled by their tools).
+void Dequantize(const PowerTables& tables, const ChannelStream& stream, float* coefs);
+
+}  // namespace zbaac
