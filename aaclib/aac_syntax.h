@@ -22,6 +22,7 @@ constexpr int kMaxTnsFilters = 4;      // n_filt is 2 bits in long windows
 constexpr int kMaxTnsOrder = 32;       // order is 5 bits in long windows
 constexpr int kMaxLtpLongBands = 40;   // ltp_long_used is sent for bands below min(max_sfb, 40)
 constexpr int kMaxElements = 64;       // element list capacity per block
+constexpr int kSamplingIndexLimit = 12;  // sampling indices with a band table: 0 .. 11
 
 enum class WindowSequence : std::uint8_t {
   OnlyLong = 0,

@@ -1,0 +1,40 @@
+// Huffman decoding of scalefactor differences and spectral data, pulses, short-window order.
+#pragma once
+
+#include <array>
+#include <span>
+
+#include "aaclib/aac_syntax.h"
+#include "aaclib/huffman_codebooks.h"
+
+namespace zbaac {
+
+class BitReader;
+
+// Escape magnitudes are limited to 2^12 + 4095 = 8191: an escape prefix that would make
+// the exponent larger than this fails the element.
+constexpr int kMaxEscapeExponent = 12;
+
+// Walks `sorted` (ascending length, then codeword), reading more bits only when the
+// length grows, and returns the index of the first entry whose codeword equals the bits
+// read; -1 when the walk reaches the end of the table without a match.
+int DecodeSymbol(BitReader& reader, std::span<const CodeEntry> sorted);
+
+// The scalefactor difference (-60 .. 60); `ok` is false when no codeword matched.
+int DecodeScalefactorDifference(BitReader& reader, bool& ok);
+
+// Splits a tuple index into its `dimension` values (before sign bits and escapes).
+std::array<int, 4> UnpackTuple(const SpectrumCodebook& book, int index);
+
+// Decodes the quantized spectrum of one channel stream from its codebooks and band
+// layout (info, numSwb, swbOffset, windowLength, codebook must be set), writing each
+// window's values into its own 128 lines (short blocks), and applies the pulse data.
+// The spectrum must be cleared beforehand. Fails on a bit pattern that matches no
+// codeword, an escape beyond the limit, a write past the 1024 lines or a pulse outside
+// the frame.
+Status<SyntaxError> DecodeSpectralData(BitReader& reader, ChannelStream& channel);
+
+// Adds the pulses of `channel.pulse` to its spectrum (long windows only).
+Status<SyntaxError> ApplyPulseData(ChannelStream& channel);
+
+}  // namespace zbaac
