@@ -1,0 +1,62 @@
+// Checked writes to the encoder's output file.
+#include "outside/gogo/output_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+OutputFile::OutputFile(OutputFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+OutputFile::~OutputFile() { Close(); }
+
+OutputFile OutputFile::Create(const std::string& path) {
+  OutputFile file;
+  file.fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  return file;
+}
+
+bool OutputFile::Write(const void* data, size_t n) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  while (n > 0) {
+    ssize_t put = write(fd_, bytes, n);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    bytes += put;
+    n -= size_t(put);
+  }
+  return true;
+}
+
+bool OutputFile::WriteAt(uint64_t offset, const void* data, size_t n, bool* unseekable) {
+  *unseekable = false;
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  while (n > 0) {
+    ssize_t put = pwrite(fd_, bytes, n, off_t(offset));
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0 && errno == ESPIPE) {
+      *unseekable = true;
+      return false;
+    }
+    if (put <= 0) return false;
+    bytes += put;
+    n -= size_t(put);
+    offset += uint64_t(put);
+  }
+  return true;
+}
+
+bool OutputFile::Close() {
+  if (fd_ < 0) return true;
+  const int result = close(std::exchange(fd_, -1));
+  return result == 0 || errno == EINTR;
+}

@@ -1,0 +1,129 @@
+// Chunk walking and sample reading for WAV input.
+#include "outside/gogo/wav_input.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+uint32_t Le32(const unsigned char* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t Le16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
+
+// Reads exactly n bytes at offset; false on a failed or short read.
+bool ReadAt(int fd, uint64_t offset, void* buffer, size_t n) {
+  auto* out = static_cast<unsigned char*>(buffer);
+  size_t done = 0;
+  while (done < n) {
+    ssize_t got = pread(fd, out + done, n - done, off_t(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    done += size_t(got);
+  }
+  return true;
+}
+
+constexpr uint16_t kFormatPcm = 1;
+constexpr uint16_t kFormatExtensible = 0xFFFE;
+
+}  // namespace
+
+WavInput::WavInput(WavInput&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), format_(other.format_), framesRead_(other.framesRead_) {}
+
+WavInput& WavInput::operator=(WavInput&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+    format_ = other.format_;
+    framesRead_ = other.framesRead_;
+  }
+  return *this;
+}
+
+WavInput::~WavInput() {
+  if (fd_ >= 0) close(fd_);
+}
+
+Result<WavInput, WavInputError> WavInput::Open(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Fail(WavInputError::Open);
+  WavInput input(fd);
+
+  struct stat st {};
+  if (fstat(fd, &st) != 0) return Fail(WavInputError::Read);
+  if (!S_ISREG(st.st_mode)) return Fail(WavInputError::Open);
+  const uint64_t fileBytes = uint64_t(st.st_size);
+
+  unsigned char riff[12];
+  if (!ReadAt(fd, 0, riff, sizeof riff)) return Fail(WavInputError::Format);
+  if (std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0) {
+    return Fail(WavInputError::Format);
+  }
+
+  bool haveFormat = false;
+  uint16_t blockAlign = 0;
+  uint64_t offset = 12;
+  while (offset + 8 <= fileBytes) {
+    unsigned char chunk[8];
+    if (!ReadAt(fd, offset, chunk, sizeof chunk)) return Fail(WavInputError::Read);
+    const uint32_t size = Le32(chunk + 4);
+    const uint64_t body = offset + 8;
+    if (std::memcmp(chunk, "fmt ", 4) == 0) {
+      if (size < 16) return Fail(WavInputError::Format);
+      std::array<unsigned char, 40> fmt{};
+      const size_t want = size < fmt.size() ? size : fmt.size();
+      if (!ReadAt(fd, body, fmt.data(), want)) return Fail(WavInputError::Format);
+      uint16_t tag = Le16(&fmt[0]);
+      if (tag == kFormatExtensible && want >= 26) tag = Le16(&fmt[24]);  // sub-format GUID
+      const uint16_t channels = Le16(&fmt[2]);
+      const uint32_t rate = Le32(&fmt[4]);
+      blockAlign = Le16(&fmt[12]);
+      const uint16_t bits = Le16(&fmt[14]);
+      if (tag != kFormatPcm || bits != 16 || (channels != 1 && channels != 2) || rate == 0 ||
+          blockAlign != channels * 2) {
+        return Fail(WavInputError::Unsupported);
+      }
+      input.format_.channels = channels;
+      input.format_.sampleRate = rate;
+      haveFormat = true;
+    } else if (std::memcmp(chunk, "data", 4) == 0) {
+      if (!haveFormat) return Fail(WavInputError::Format);
+      const uint64_t available = fileBytes - body;
+      uint64_t bytes = size;
+      if (size == 0 || size == 0xFFFFFFFFu || bytes > available) bytes = available;
+      input.format_.dataOffset = body;
+      input.format_.frames = bytes / blockAlign;
+      return input;
+    }
+    offset = body + size + (size & 1);  // chunks are padded to an even size
+  }
+  return Fail(WavInputError::Format);
+}
+
+Status<WavInputError> WavInput::Read(int16_t* pcm, uint64_t frames) {
+  if (frames > FramesLeft()) return Fail(WavInputError::Read);
+  const size_t frameBytes = size_t(format_.channels) * 2;
+  const uint64_t offset = format_.dataOffset + framesRead_ * frameBytes;
+  if (!ReadAt(fd_, offset, pcm, size_t(frames) * frameBytes)) return Fail(WavInputError::Read);
+  if constexpr (std::endian::native == std::endian::big) {
+    auto* bytes = reinterpret_cast<unsigned char*>(pcm);
+    for (size_t i = 0; i < frames * format_.channels; ++i) std::swap(bytes[2 * i], bytes[2 * i + 1]);
+  }
+  framesRead_ += frames;
+  return Done{};
+}
+
+bool WavInput::SameFileAs(const std::string& path) const {
+  struct stat a {}, b {};
+  if (fstat(fd_, &a) != 0 || stat(path.c_str(), &b) != 0) return false;
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
