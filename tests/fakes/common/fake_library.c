@@ -1,0 +1,30 @@
+/* A tiny outside library for the loader and fault guard tests: it says which copy it is,
+   adds, and faults on request. */
+#include <stdint.h>
+
+#ifndef FAKE_IDENTITY
+#define FAKE_IDENTITY 0
+#endif
+
+/* The faulting entries must reach the hardware fault: the sanitizers would otherwise
+   stop the process first. */
+#define RAW __attribute__((noinline, no_sanitize("address", "undefined")))
+
+int FakeIdentity(void) { return FAKE_IDENTITY; }
+
+int FakeAdd(int a, int b) { return a + b; }
+
+RAW void FakeAccessViolation(void) {
+  volatile int* wild = (volatile int*)(uintptr_t)0x10;
+  *wild = 1;
+}
+
+RAW int FakeDivide(int a, int b) {
+  volatile int divisor = b;
+  return a / divisor;
+}
+
+RAW void FakeBreakpoint(void) { __asm__ volatile("int3"); }
+
+/* Calls back into the caller, so a guard can be nested inside a guarded call. */
+int FakeCallBack(int (*callback)(void* context), void* context) { return callback(context); }
