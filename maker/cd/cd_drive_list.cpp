@@ -1,0 +1,110 @@
+// The shared drive numbering: real drives found by libcdio, then the named disc images.
+#include "maker/cd/cd_drive_list.h"
+
+#include <cdio/cdio.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "maker/cd/cd_source_internal.h"
+
+namespace {
+
+constexpr const char* kImagesVariable = "ZIMBAR_CD_IMAGES";
+
+std::vector<std::string> RealDrivePaths() {
+  std::vector<std::string> paths;
+  char** devices = cdio_get_devices(DRIVER_DEVICE);
+  if (devices == nullptr) return paths;
+  for (char** d = devices; *d != nullptr; ++d) paths.emplace_back(*d);
+  cdio_free_device_list(devices);
+  std::sort(paths.begin(), paths.end());
+  paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+  return paths;
+}
+
+std::string Trim(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  const size_t last = text.find_last_not_of(" \t\r\n");
+  return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+std::vector<CdDriveEntry> ListCdDrives(CdAccessMethod method) {
+  std::vector<CdDriveEntry> drives;
+  for (const std::string& path : RealDrivePaths()) {
+    bool usable = false;
+    switch (method) {
+      case CdAccessMethod::OsInterface: {
+        CdioHandle probe(cdio_open(path.c_str(), DRIVER_DEVICE));
+        usable = probe != nullptr;
+        break;
+      }
+      case CdAccessMethod::ScsiPassThrough:
+        usable = IsScsiCdRom(path);
+        break;
+    }
+    if (usable) drives.push_back({/*image=*/false, path});
+  }
+  for (const std::string& path : DiscImages()) drives.push_back({/*image=*/true, path});
+  return drives;
+}
+
+std::unique_ptr<CdSource> OpenCdDrive(const CdDriveEntry& entry, CdAccessMethod method) {
+  if (entry.image) return OpenDiscImage(entry.path);
+  switch (method) {
+    case CdAccessMethod::OsInterface: return OpenOsInterfaceDrive(entry.path);
+    case CdAccessMethod::ScsiPassThrough: return OpenScsiPassThroughDrive(entry.path);
+  }
+  return nullptr;
+}
+
+std::unique_ptr<CdSource> OpenCdDrive(int index, CdAccessMethod method) {
+  const std::vector<CdDriveEntry> drives = ListCdDrives(method);
+  if (index < 0 || index >= static_cast<int>(drives.size())) return nullptr;
+  return OpenCdDrive(drives[static_cast<size_t>(index)], method);
+}
+
+void SetDiscImages(const std::vector<std::string>& paths) {
+  std::string joined;
+  for (const std::string& path : paths) {
+    if (path.empty() || path.find('\n') != std::string::npos) continue;
+    joined += path;
+    joined += '\n';
+  }
+  if (joined.empty()) {
+    unsetenv(kImagesVariable);
+  } else {
+    setenv(kImagesVariable, joined.c_str(), /*overwrite=*/1);
+  }
+}
+
+std::vector<std::string> DiscImages() {
+  std::vector<std::string> paths;
+  const char* value = std::getenv(kImagesVariable);
+  if (value == nullptr) return paths;
+  std::string rest(value);
+  size_t start = 0;
+  while (start < rest.size()) {
+    size_t end = rest.find('\n', start);
+    if (end == std::string::npos) end = rest.size();
+    if (end > start) paths.push_back(rest.substr(start, end - start));
+    start = end + 1;
+  }
+  return paths;
+}
+
+std::vector<std::string> SplitDiscImageSetting(const std::string& value) {
+  std::vector<std::string> paths;
+  size_t start = 0;
+  while (start <= value.size()) {
+    size_t end = value.find('|', start);
+    if (end == std::string::npos) end = value.size();
+    std::string path = Trim(value.substr(start, end - start));
+    if (!path.empty()) paths.push_back(std::move(path));
+    start = end + 1;
+  }
+  return paths;
+}

@@ -1,0 +1,254 @@
+// The run of one track: header, reader library, message relay, normalization, final header.
+#include "maker/cd/cd_extract_thread.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "common/fault_guard.h"
+#include "common/library_loader.h"
+#include "common/paths.h"
+#include "common/unique_fd.h"
+#include "common/wav_header.h"
+#include "maker/cd/cd_drive_list.h"
+#include "maker/cd/normalizer.h"
+#include "maker/cd/track_table.h"
+#include "outside/zbntread/zbntread.h"
+
+namespace {
+
+constexpr const char* kConfirmCaption = "zbmaker Confirmation";
+
+std::string Format(const char* format, auto... args) {
+  char text[1024];
+  std::snprintf(text, sizeof text, format, args...);
+  return text;
+}
+
+// The block shared with the reader library. One reading thread runs at a time, and the
+// ring indices carry on from track to track.
+ReaderRequest& SharedRequest() {
+  static ReaderRequest request{};
+  return request;
+}
+
+const char* MessageText(uint8_t type) {
+  switch (type) {
+    case READER_MSG_INIT_ERROR: return "Cannot initialize CD Devices.";
+    case READER_MSG_READ_ERROR: return "CD-ROM read error.";
+    case READER_MSG_WRITE_ERROR: return "Cannot write to file.";
+    case READER_MSG_MEMORY_ERROR: return "Not enough memory.";
+    case READER_MSG_SUSPICIOUS_END: return "Suspicious position at track end.";
+    case READER_MSG_CORRECTIONS: return "Made %i corrections.";
+    case READER_MSG_DRIVE_ERROR: return "CD Drive Error %i.";
+    case READER_MSG_SUSPICIOUS_START: return "Suspicious start of track.";
+    case READER_MSG_SYNC_ERROR: return "Sync Error.";
+    default: return nullptr;
+  }
+}
+
+bool IsError(uint8_t type) { return type >= READER_MSG_INIT_ERROR && type <= READER_MSG_MEMORY_ERROR; }
+
+}  // namespace
+
+TCDExtractThread::TCDExtractThread(MainLoop& loop, WorkerHost& host, const ReaderJob& job)
+    : JobWorker(loop), host_(host), job_(job), lastStatusTime_(job.startTime) {}
+
+TCDExtractThread::~TCDExtractThread() { Join(); }
+
+void TCDExtractThread::Cancel() {
+  cancel_ = true;
+  Terminate();
+}
+
+void TCDExtractThread::Log(const std::string& line) {
+  Synchronize([this, line] { host_.AppendLog(MakerLog::Reader, line); });
+}
+
+void TCDExtractThread::Status(const std::string& text) {
+  Synchronize([this, text] { host_.SetStatusText(MakerPanel::Reader, text); });
+}
+
+std::string TCDExtractThread::ProgressText(int hundredths) const {
+  return Format(" CD Reader: %s, Track %02i - %s", Format("%i.%02i%%", hundredths / 100, hundredths % 100).c_str(),
+                job_.track, job_.outputPath.c_str());
+}
+
+void TCDExtractThread::HandleMessage(uint8_t type, int32_t value) {
+  if (type == READER_MSG_FINDING_START) {
+    Status(Format(" CD Reader: %s, Track %02i - %s", "Finding start of track", job_.track, job_.outputPath.c_str()));
+    return;
+  }
+  if (type == READER_MSG_PROGRESS) {
+    lastProgress_ = std::min<int32_t>(value, 10000);
+    const std::time_t now = std::time(nullptr);
+    if (now > lastStatusTime_ + 1) {
+      Status(ProgressText(lastProgress_));
+      lastStatusTime_ = now;
+    }
+    return;
+  }
+  const char* text = MessageText(type);
+  if (text == nullptr) return;
+  const std::string message = Format(text, value);
+  const std::string at = Format("(At %i.%02i%%)", lastProgress_ / 100, lastProgress_ % 100);
+  if (IsError(type)) {
+    SetError();
+    Log("    Error: " + message + " " + at);
+  } else {
+    SetWarning();
+    Log("    Warning: " + message + " " + at);
+  }
+}
+
+void TCDExtractThread::DrainMessages(ReaderRequest& request) {
+  std::atomic_ref<int32_t> writeIndex(request.writeIndex);
+  std::atomic_ref<int32_t> readIndex(request.readIndex);
+  int32_t index = readIndex.load() % READER_RING_ENTRIES;
+  while (index != writeIndex.load(std::memory_order_acquire) % READER_RING_ENTRIES) {
+    const ReaderMessage entry = request.ring[index];
+    index = (index + 1) % READER_RING_ENTRIES;
+    readIndex.store(index, std::memory_order_release);
+    HandleMessage(entry.type, entry.value);
+  }
+}
+
+bool TCDExtractThread::FindTrackSectors() {
+  if (job_.firstSector >= 0 && job_.endSector >= job_.firstSector) return true;
+  const CdAccessMethod method = job_.osInterface ? CdAccessMethod::OsInterface : CdAccessMethod::ScsiPassThrough;
+  std::unique_ptr<CdSource> source = OpenCdDrive(job_.drive, method);
+  if (!source) return false;
+  auto toc = source->ReadToc();
+  if (!toc) return false;
+  const auto& starts = toc.Value().starts;
+  if (job_.track < 1 || job_.track + 1 > static_cast<int>(starts.size())) return false;
+  job_.firstSector = starts[static_cast<size_t>(job_.track - 1)];
+  job_.endSector = starts[static_cast<size_t>(job_.track)];
+  return true;
+}
+
+void TCDExtractThread::Run() {
+  Log("");
+  Log(Format("%i-sector read%s", job_.sectorsPerRead, job_.jitterCorrection ? "; correcting jitters" : ""));
+  Log(Format("Reading: Track %02i", job_.track));
+  Log("To: " + job_.outputPath);
+  lastProgress_ = 0;
+  dataBytes_ = 0;
+
+  if (job_.confirmOverwrite && FileExists(job_.outputPath)) {
+    bool yes = false;
+    const std::string question = Format("Overwrite existing file %s ?", job_.outputPath.c_str());
+    Synchronize([&] { yes = host_.AskYesNo(question, kConfirmCaption); });
+    if (!yes) return;
+  }
+
+  // Missing folders on the way are made level by level; a failure shows when the file
+  // cannot be created.
+  if (const std::string dir = ExtractFileDir(job_.outputPath); !dir.empty()) (void)CreateDirectories(dir);
+
+  const int flags = job_.normalize ? (O_RDWR | O_CREAT | O_TRUNC) : (O_WRONLY | O_CREAT | O_TRUNC);
+  UniqueFd file(open(job_.outputPath.c_str(), flags | O_CLOEXEC, 0666));
+  if (!file) {
+    Log("    Error: Cannot create file");
+    SetError();
+    return;
+  }
+
+  const uint32_t sampleRate = job_.rate22050 ? 22050 : 44100;
+  std::string errorText;
+  const bool trackKnown = FindTrackSectors();
+  const int64_t nominalBytes = trackKnown ? int64_t{job_.endSector - job_.firstSector} * kCdSectorBytes : 0;
+  if (WriteWavHeader(file.Get(), job_.mono, sampleRate, static_cast<uint32_t>(nominalBytes)) != kWavWriteOk) {
+    errorText = "    Error: Cannot write to file.";
+  } else if (!trackKnown) {
+    errorText = Format("    Error: Cannot read the table of contents of drive %i.", job_.drive);
+  }
+
+  peakMaximum_ = 0;
+  peakMinimum_ = 0;
+  if (errorText.empty()) {
+    OutsideLibrary library = OutsideLibrary::Open("zbntread");
+    using XwiEntry = int32_t (*)(ReaderRequest*);
+    XwiEntry xwi = library.Loaded() ? library.Entry<XwiEntry>("XWI") : nullptr;
+    if (!library.Loaded()) {
+      errorText = "    Error: Cannot load NT reader.";
+    } else if (xwi == nullptr) {
+      library.Close();
+      errorText = "    Error: Cannot load NT reader function.";
+    } else {
+      ReaderRequest& request = SharedRequest();
+      request.file = file.Get();
+      request.normalize = job_.normalize ? 1 : 0;
+      request.osInterface = job_.osInterface ? 1 : 0;
+      request.readMode = job_.readMode;
+      request.drive = job_.drive;
+      request.firstSector = job_.firstSector;
+      request.endSector = job_.endSector;
+      request.mono = job_.mono ? 1 : 0;
+      request.halfRate = job_.rate22050 ? 1 : 0;
+      request.sectorsPerRead = job_.sectorsPerRead;
+      request.jitterOff = job_.jitterCorrection ? 0 : 1;
+      request.overlapPercent = job_.overlapPercent;
+      request.syncNoMatchRetries = job_.maxSyncNoMatchRetry;
+      request.syncMisalignRetries = job_.maxSyncMisalignRetry;
+      std::atomic_ref<int32_t>(request.cancel).store(0);
+      std::atomic_ref<int32_t>(request.done).store(0);
+      request.audioBytes = 0;
+      request.lowest = request.highest = 0;
+
+      const uint32_t fault = RunGuarded([&] { xwi(&request); });
+      if (fault != 0) {
+        library.Close();
+        SetError();
+        errorText = "    Error: CD Reader failed.";
+      } else {
+        std::atomic_ref<int32_t> done(request.done);
+        while (done.load(std::memory_order_acquire) == 0) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(100));
+          DrainMessages(request);
+          std::atomic_ref<int32_t>(request.cancel).store((Terminated() || cancel_) ? 1 : 0);
+        }
+        // Messages posted between the last poll and the end would be lost otherwise.
+        DrainMessages(request);
+        peakMaximum_ = request.highest;
+        peakMinimum_ = request.lowest;
+        dataBytes_ = std::atomic_ref<int32_t>(request.audioBytes).load();
+        library.Close();
+        if (peakMaximum_ < -peakMinimum_) peakMaximum_ = -peakMinimum_.load();
+      }
+    }
+  }
+  if (!errorText.empty()) SetError();
+
+  if (errorText.empty() && !cancel_ && !Error() && job_.normalize && peakMaximum_ != 0) {
+    NormalizeHooks hooks;
+    hooks.log = [this](const std::string& line) { Log(line); };
+    hooks.stop = [this] { return Terminated(); };
+    hooks.progress = [this](int64_t done, int64_t total) {
+      const std::time_t now = std::time(nullptr);
+      if (now <= lastStatusTime_ + 1) return;
+      const int whole = total > 0 ? static_cast<int>(done * 100 / total) : 0;
+      Status(ProgressText(whole * 100));
+      lastStatusTime_ = now;
+    };
+    NormalizeSettings settings{job_.normalizePercent, job_.normalizeMin, job_.normalizeMax};
+    errorText = NormalizeTrack(file.Get(), static_cast<uint32_t>(dataBytes_.load()), job_.mono, sampleRate,
+                               peakMaximum_, settings, hooks);
+    if (!errorText.empty()) SetError();
+  }
+
+  if (!errorText.empty()) {
+    Log(errorText);
+  } else if (WriteWavHeader(file.Get(), job_.mono, sampleRate, static_cast<uint32_t>(dataBytes_.load())) != kWavWriteOk) {
+    Log("    Error: Cannot write to file.");
+    SetError();
+  }
+  if (!file.Close() && !Error()) {
+    Log("    Error: Cannot write to file.");
+    SetError();
+  }
+}

@@ -1,0 +1,55 @@
+// TCDExtractThread: reads one CD track into a WAV file through the reader library.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+#include "common/main_loop.h"
+#include "maker/cd/reader_job.h"
+#include "maker/jobs/job_worker.h"
+#include "maker/jobs/worker_host.h"
+
+struct ReaderRequest;
+
+// Runs on its own thread: writes the provisional header, starts "XWI" of the reader
+// library, polls it every 100 ms relaying its messages to the reader log and its progress
+// to the reader status panel, passes Cancel on, normalizes when asked, and writes the final
+// header. Error() and Warning() are the reader's error and warning flags; they and the
+// peaks are valid once the thread has ended.
+class TCDExtractThread : public JobWorker {
+ public:
+  TCDExtractThread(MainLoop& loop, WorkerHost& host, const ReaderJob& job);
+  ~TCDExtractThread() override;
+
+  // The window's Cancel: sets the thread's own cancel flag and asks it to end.
+  void Cancel();
+
+  // The track's sample peaks as the library reported them; after the run PeakMaximum()
+  // holds the peak magnitude (up to 32 768).
+  int PeakMaximum() const { return peakMaximum_; }
+  int PeakMinimum() const { return peakMinimum_; }
+  // Audio bytes the library wrote behind the header.
+  int64_t DataBytes() const { return dataBytes_; }
+
+ protected:
+  void Run() override;
+
+ private:
+  void Log(const std::string& line);
+  void Status(const std::string& text);
+  void DrainMessages(ReaderRequest& request);
+  void HandleMessage(uint8_t type, int32_t value);
+  std::string ProgressText(int hundredths) const;
+  bool FindTrackSectors();
+
+  WorkerHost& host_;
+  ReaderJob job_;
+  std::atomic<bool> cancel_{false};
+  int lastProgress_ = 0;
+  std::time_t lastStatusTime_ = 0;
+  std::atomic<int> peakMaximum_{0};
+  std::atomic<int> peakMinimum_{0};
+  std::atomic<int64_t> dataBytes_{0};
+};

@@ -1,0 +1,27 @@
+// Declarations shared by the CD source back ends only.
+#pragma once
+
+#include <cdio/cdio.h>
+
+#include <memory>
+#include <string>
+
+#include "maker/cd/cd_source.h"
+
+struct CdioCloser {
+  void operator()(CdIo_t* cdio) const { cdio_destroy(cdio); }
+};
+// An open libcdio device or image, closed when it goes.
+using CdioHandle = std::unique_ptr<CdIo_t, CdioCloser>;
+
+// The table of contents through libcdio's ordinary calls (real drives and images).
+Result<CdToc, CdError> ReadTocThroughCdio(CdIo_t* cdio);
+
+// Back ends, in the order the drive list probes them: real drives, then disc images.
+// Each returns nullptr when the path cannot be opened by that back end.
+std::unique_ptr<CdSource> OpenOsInterfaceDrive(const std::string& devicePath);
+std::unique_ptr<CdSource> OpenScsiPassThroughDrive(const std::string& devicePath);
+std::unique_ptr<CdSource> OpenDiscImage(const std::string& imagePath);
+
+// True when the device answers INQUIRY as a CD-ROM device (peripheral type 5).
+bool IsScsiCdRom(const std::string& devicePath);
