@@ -1,0 +1,93 @@
+// Output file names of ripped tracks: cleaning, pattern expansion, folder safety.
+#include "maker/metadata/file_name_pattern.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+CdInfo PatternInfo(std::string artist, std::string title) {
+  CdInfo info;
+  info.useFileNameFormat = true;
+  info.artist = std::move(artist);
+  info.title = std::move(title);
+  return info;
+}
+
+// Catches: placeholders filled in the wrong order or track names left uncleaned.
+TEST(FileNamePattern, DefaultPatternNamesTrackFromArtistTitleNumberAndCleanedName) {
+  const CdInfo info = PatternInfo("A", "B");
+  EXPECT_EQ(TrackFilePath("/music", info, 3, "C/D", ".wav"), "/music/(A) [B] [03] C-D.wav");
+  EXPECT_EQ(TrackFilePath("/music/\r\n", info, 3, "C/D", ".tmp"), "/music/(A) [B] [03] C-D.tmp");
+}
+
+// Catches: every occurrence replaced instead of only the first.
+TEST(FileNamePattern, OnlyFirstOccurrenceOfEachPlaceholderIsReplaced) {
+  PatternValues values;
+  values.trackNumber = "05";
+  values.year = "1999";
+  EXPECT_EQ(ExpandFileNamePattern("$track#$-$track#$ $year$$year$", values),
+            "05-$track#$ 1999$year$");
+}
+
+// Catches: empty values leaving the placeholder text in the name.
+TEST(FileNamePattern, EmptyValuesRemoveTheirPlaceholders) {
+  const CdInfo info = PatternInfo("", "");
+  EXPECT_EQ(TrackFileName(info, 1, "Intro"), "() [] [01] Intro");
+  PatternValues none;
+  EXPECT_EQ(ExpandFileNamePattern("$genre$x$year$", none), "x");
+}
+
+// Catches: a value holding a later placeholder not expanded in turn (the search runs over
+// the changed text).
+TEST(FileNamePattern, ValueContainingLaterPlaceholderIsExpandedInTurn) {
+  PatternValues values;
+  values.trackName = "$artist$";
+  values.artist = "Band";
+  EXPECT_EQ(ExpandFileNamePattern("$trackname$ $artist$", values), "Band $artist$");
+}
+
+// Catches: a missing name giving an empty file name instead of TrackNN.
+TEST(FileNamePattern, TrackWithoutNameIsCalledTrackNumber) {
+  CdInfo info;
+  EXPECT_EQ(TrackFileName(info, 7, ""), "Track07");
+  EXPECT_EQ(CleanTrackName("a/b:c*d?e\"f<g>h|i", 1), "a-b-c-d-e-f-g-h-i");
+  EXPECT_EQ(CleanTrackName(std::string("x\0y", 3), 1), "x-y");
+}
+
+// Catches: titles, artists (e.g. from a CDDB reply) escaping the output folder.
+TEST(FileNamePattern, DiscValuesCannotLeaveTheOutputFolder) {
+  CdInfo info = PatternInfo("../../etc", "..");
+  info.fileNamePattern = "$artist$/$title$/$trackname$";
+  EXPECT_EQ(TrackFileName(info, 1, ".."), "..-..-etc/-/-");
+  info.fileNamePattern = "$title$";
+  info.title = "/abs/path";
+  EXPECT_EQ(TrackFilePath("/out", info, 1, "", ".wav"), "/out/-abs-path.wav");
+  info.title = std::string("a\0b", 3);
+  EXPECT_EQ(TrackFileName(info, 1, ""), "a-b");
+  info.fileNamePattern = "$year$";
+  info.year = ".";
+  EXPECT_EQ(TrackFileName(info, 1, ""), "-");
+}
+
+// Catches: the pattern's own '/' flattened (sub-folders are wanted) or its own ".."
+// components kept.
+TEST(FileNamePattern, PatternSlashesMakeSubfoldersButDotComponentsAreNeutralized) {
+  CdInfo info = PatternInfo("AC/DC", "Live");
+  info.fileNamePattern = "$artist$/$title$/$track#$ $trackname$";
+  EXPECT_EQ(TrackFileName(info, 2, "Song"), "AC-DC/Live/02 Song");
+  info.fileNamePattern = "../$trackname$/./x..y";
+  EXPECT_EQ(TrackFileName(info, 2, "Song"), "-/Song/-/x..y");
+  EXPECT_EQ(NeutralizeDotComponents("..."), "...");
+  EXPECT_EQ(NeutralizeDotComponents("a/../b/"), "a/-/b/");
+}
+
+// Catches: the plain track name used with the pattern switched off bypassing the checks.
+TEST(FileNamePattern, WithoutPatternTheCleanedTrackNameIsUsed) {
+  CdInfo info;
+  info.artist = "Ignored";
+  EXPECT_EQ(TrackFilePath("/out/", info, 12, "A: B", ".wav"), "/out/A- B.wav");
+  EXPECT_EQ(TrackFileName(info, 1, ".."), "-");
+  EXPECT_EQ(TrimOutputDirectory("/"), "");
+}
+
+}  // namespace

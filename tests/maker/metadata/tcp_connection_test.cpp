@@ -1,0 +1,84 @@
+// TcpConnection: line reading, time limits and the SOCKS 4 hand-shake.
+#include "maker/metadata/tcp_connection.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "loopback_server.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+
+sockaddr_in Local(std::uint16_t port) { return ResolveIpv4("127.0.0.1", port).Value(); }
+
+// Catches: CR kept in lines, overlong lines overrunning their buffer, or a last line
+// without line feed lost.
+TEST(TcpConnection, ReadsLinesCutsLongOnesAndKeepsUnterminatedLast) {
+  LoopbackServer server([](TestConnection& c) {
+    c.Send("first\r\n" + std::string(3000, 'x') + "\nshort\nlast");
+  });
+  auto connection = TcpConnection::Connect(Local(server.Port()), milliseconds(2000));
+  ASSERT_TRUE(connection);
+  auto& tcp = connection.Value();
+  EXPECT_EQ(tcp.ReceiveLine(1024).Value(), "first");
+  EXPECT_EQ(tcp.ReceiveLine(1024).Value(), std::string(1024, 'x'));
+  EXPECT_EQ(tcp.ReceiveLine(1024).Value(), "short");
+  EXPECT_EQ(tcp.ReceiveLine(1024).Value(), "last");
+  auto after = tcp.ReceiveLine(1024);
+  ASSERT_FALSE(after);
+  EXPECT_EQ(after.Error(), TcpError::Closed);
+}
+
+// Catches: a receive that waits forever on a silent peer.
+TEST(TcpConnection, ReceiveFromSilentPeerEndsAtTimeLimit) {
+  LoopbackServer server([](TestConnection& c) { c.Stall(); });
+  auto connection = TcpConnection::Connect(Local(server.Port()), milliseconds(300));
+  ASSERT_TRUE(connection);
+  const auto start = std::chrono::steady_clock::now();
+  auto line = connection.Value().ReceiveLine(1024);
+  ASSERT_FALSE(line);
+  EXPECT_EQ(line.Error(), TcpError::ReceiveFailed);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+// Catches: a connect that waits forever when the peer never completes the hand-shake.
+TEST(TcpConnection, ConnectToUnansweringListenerEndsAtTimeLimit) {
+  LoopbackServer server(nullptr, /*fillBacklog=*/true);
+  auto connection = TcpConnection::Connect(Local(server.Port()), milliseconds(300));
+  ASSERT_FALSE(connection);
+  EXPECT_EQ(connection.Error(), TcpError::ConnectFailed);
+  auto refused = TcpConnection::Connect(Local(FreeLoopbackPort()), milliseconds(300));
+  EXPECT_FALSE(refused);
+}
+
+// Catches: a wrong SOCKS 4 request layout, or a refused request taken as connected.
+TEST(TcpConnection, Socks4RequestBytesAndRefusal) {
+  LoopbackServer granting(Socks4Front([](TestConnection& c) { c.Send("hi\n"); }));
+  auto connection = TcpConnection::ConnectViaSocks4(Local(granting.Port()),
+                                                    Local(0x1F90), milliseconds(2000));
+  ASSERT_TRUE(connection);
+  EXPECT_EQ(connection.Value().ReceiveLine(100).Value(), "hi");
+  const std::string expected("\x04\x01\x1F\x90\x7F\x00\x00\x01nobody\x00", 15);
+  EXPECT_EQ(granting.Transcripts().at(0), expected);
+
+  LoopbackServer refusing(Socks4Front(nullptr, /*status=*/91));
+  auto refused = TcpConnection::ConnectViaSocks4(Local(refusing.Port()), Local(80),
+                                                 milliseconds(2000));
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.Error(), TcpError::ConnectFailed);
+}
+
+// Catches: names that start with a digit sent to the resolver, or bad dotted addresses
+// accepted.
+TEST(TcpConnection, DottedAddressesAreParsedDirectly) {
+  auto address = ResolveIpv4("127.0.0.1", 888);
+  ASSERT_TRUE(address);
+  EXPECT_EQ(ntohs(address.Value().sin_port), 888);
+  EXPECT_FALSE(ResolveIpv4("127.0.0.300", 888));
+  EXPECT_FALSE(ResolveIpv4("1host.invalid", 888));
+  EXPECT_FALSE(ResolveIpv4("", 888));
+}
+
+}  // namespace

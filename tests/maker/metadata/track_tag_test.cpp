@@ -1,0 +1,35 @@
+// ID3v1 fields of a ripped track.
+#include "maker/metadata/track_tag.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Catches: the tag getting the file-name-cleaned name, or fields swapped.
+TEST(TrackTag, FieldsComeFromTrackNameArtistTitleAndYear) {
+  CdInfo info;
+  info.artist = "Artist";
+  info.title = "Album";
+  info.year = "1997";
+  const auto fields = MakeTrackTagFields(info, 4, "AC/DC: Live");
+  EXPECT_EQ(fields.title, "AC/DC: Live");
+  EXPECT_EQ(fields.artist, "Artist");
+  EXPECT_EQ(fields.album, "Album");
+  EXPECT_EQ(fields.year, "1997");
+  EXPECT_EQ(MakeTrackTagFields(info, 4, "").title, "Track04");
+}
+
+// Catches: cuts past 29 characters / 4 year digits, or cuts inside a UTF-8 character.
+TEST(TrackTag, TextsAreCutToFieldLimitsOnCharacterBoundaries) {
+  CdInfo info;
+  info.artist = std::string(40, 'a');
+  info.year = "20245";
+  std::string name;
+  for (int i = 0; i < 35; ++i) name += "\xC3\xBC";  // ü
+  const auto fields = MakeTrackTagFields(info, 1, name);
+  EXPECT_EQ(fields.artist, std::string(29, 'a'));
+  EXPECT_EQ(fields.year, "2024");
+  EXPECT_EQ(fields.title.size(), 58u);
+}
+
+}  // namespace
