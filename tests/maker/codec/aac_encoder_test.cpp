@@ -1,0 +1,145 @@
+// Contract tests of EncodeAacFile against a fake AAC encoder library.
+#include "maker/codec/aac_encoder.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+#include "common/fault_guard.h"
+#include "tests/maker/codec/codec_test_support.h"
+
+namespace {
+
+class AacEncodeTest : public ::testing::Test {
+ protected:
+  AacEncodeTest()
+      : libDir_("ZIMBAR_LIB_DIR", FakeSet("codec")), fakeLog_("FAKE_FAAC_LOG", dir_.File("faac.log")) {}
+
+  void Encode(const std::string& input, const std::string& output, bool joint = false, bool tns = false,
+              bool ltp = false) {
+    EncodeAacFile(input, output, 128, joint, tns, ltp, &events_, CollectEvent);
+  }
+  std::string Wav(uint32_t frames, uint16_t channels = 2, uint32_t rate = 44100) {
+    const std::string path = dir_.File("in.wav");
+    WriteTestWav(path, channels, rate, frames);
+    return path;
+  }
+  std::vector<std::string> Calls() const { return ReadLines(dir_.File("faac.log")); }
+  bool Called(const std::string& line) const {
+    const std::vector<std::string> calls = Calls();
+    return std::find(calls.begin(), calls.end(), line) != calls.end();
+  }
+
+  ScratchDir dir_;
+  ScopedEnv libDir_;
+  ScopedEnv fakeLog_;
+  EventLog events_;
+};
+
+}  // namespace
+
+// Catches a missing header placeholder, a header not rewritten at the start, or lost blocks.
+TEST_F(AacEncodeTest, ReservesAndRewritesTheHeaderAroundTheBlocks) {
+  Encode(Wav(3000), dir_.File("out.aac"));
+  EXPECT_EQ(events_.Kinds(), (std::vector<int>{15}));
+  const std::string expected = std::string("HEADER!") + std::string("FRM\0", 4) + std::string("FRM\0", 4) +
+                               "FRM\x70" + "TAIL";
+  EXPECT_EQ(ReadFile(dir_.File("out.aac")), expected);
+  const std::vector<std::string> calls = Calls();
+  EXPECT_EQ(calls, (std::vector<std::string>{"init 2 44100 44100 128000 22050 0 1 0 0 0 0 0", "frame 2048",
+                                             "frame 2048", "frame 1904", "frame 0", "finish", "free"}));
+}
+
+// Catches options landing in the wrong fields of the configuration record.
+TEST_F(AacEncodeTest, ConfigurationRecordCarriesTheOptions) {
+  Encode(Wav(10, 2, 48000), dir_.File("out.aac"), /*joint=*/true, /*tns=*/true, /*ltp=*/true);
+  ASSERT_FALSE(Calls().empty());
+  EXPECT_EQ(Calls()[0], "init 2 48000 48000 128000 24000 0 1 1 0 1 1 0");
+}
+
+// Catches a mono input accepted (an empty output passing as a finished job).
+TEST_F(AacEncodeTest, MonoInputIsRefusedWithoutCreatingOutput) {
+  Encode(Wav(3000, 1), dir_.File("out.aac"));
+  EXPECT_EQ(events_.Kinds(), (std::vector<int>{7}));
+  struct stat info {};
+  EXPECT_NE(::stat(dir_.File("out.aac").c_str(), &info), 0);
+  EXPECT_TRUE(Calls().empty());
+}
+
+// Catches a full disk reported as success.
+TEST_F(AacEncodeTest, FullDiskReportsWriteFailure) {
+  Encode(Wav(3000), "/dev/full");
+  EXPECT_EQ(events_.Kinds(), (std::vector<int>{3}));
+  EXPECT_TRUE(Called("free"));
+}
+
+// Catches an unwritable output location reported as anything but kind 2.
+TEST_F(AacEncodeTest, UncreatableOutputReportsKindTwo) {
+  Encode(Wav(3000), dir_.File("no/such/dir/out.aac"));
+  EXPECT_EQ(events_.Kinds(), (std::vector<int>{2}));
+}
+
+// Catches wrong progress values, including a division by zero for short inputs.
+TEST_F(AacEncodeTest, ProgressCountsTenThousandByteUnits) {
+  Encode(Wav(50000), dir_.File("out.aac"));
+  EXPECT_EQ(events_.ProgressValues(), (std::vector<int32_t>{3000, 6500, 9500}));
+  EXPECT_EQ(AacEncodeProgress(5000, 8000), 6250);
+  EXPECT_EQ(AacEncodeProgress(0, 0), 10000);
+  EXPECT_EQ(AacEncodeProgress(400000, 200000), 10000);
+}
+
+// Catches a cancel that goes on encoding or is reported as an error.
+TEST_F(AacEncodeTest, CancelEndsWithFinished) {
+  events_.stopAtProgress = 1;
+  Encode(Wav(50000), dir_.File("out.aac"));
+  EXPECT_EQ(events_.Kinds(), (std::vector<int>{14, 15}));
+  EXPECT_FALSE(Called("finish"));
+  EXPECT_EQ(ReadFile(dir_.File("out.aac")).substr(0, 7), "HEADER!");
+}
+
+// Catches a fault inside a frame call ending the process or losing its code.
+TEST_F(AacEncodeTest, FaultInsideFrameReportsKindElevenWithCode) {
+  ScopedEnv crash("FAKE_FAAC_CRASH_AT", "2");
+  Encode(Wav(3000), dir_.File("out.aac"));
+  ASSERT_EQ(events_.Kinds(), (std::vector<int>{11}));
+  EXPECT_EQ(static_cast<uint32_t>(events_.events[0].value), kFaultAccessViolation);
+  EXPECT_TRUE(Called("free"));
+}
+
+// Catches a failed free still writing a header, or a refused start not reported.
+TEST_F(AacEncodeTest, FailedFreeLeavesThePlaceholderAndFailedInitIsKindTen) {
+  {
+    ScopedEnv freeFails("FAKE_FAAC_FREE", "-1");
+    Encode(Wav(100), dir_.File("out.aac"));
+  }
+  EXPECT_EQ(ReadFile(dir_.File("out.aac")).substr(0, 7), std::string(7, '\0'));
+  events_ = {};
+  ScopedEnv initFails("FAKE_FAAC_INIT_FAIL", "1");
+  Encode(Wav(100), dir_.File("out.aac"));
+  EXPECT_EQ(events_.Kinds(), (std::vector<int>{10}));
+}
+
+// Catches bad input files reaching the encoder.
+TEST_F(AacEncodeTest, InputChecksReportTheirKinds) {
+  Encode(dir_.File("missing.wav"), dir_.File("out.aac"));
+  EXPECT_EQ(events_.Kinds(), (std::vector<int>{1}));
+  events_ = {};
+  WriteFile(dir_.File("bad.wav"), std::string(100, 'x'));
+  Encode(dir_.File("bad.wav"), dir_.File("out.aac"));
+  EXPECT_EQ(events_.Kinds(), (std::vector<int>{5}));
+  events_ = {};
+  WriteTestWav(dir_.File("eight.wav"), 2, 44100, 10, 8);
+  Encode(dir_.File("eight.wav"), dir_.File("out.aac"));
+  EXPECT_EQ(events_.Kinds(), (std::vector<int>{6}));
+  events_ = {};
+  Encode(Wav(10, 2, 11025), dir_.File("out.aac"));
+  EXPECT_EQ(events_.Kinds(), (std::vector<int>{8}));
+}
+
+// Catches a missing entry crashing instead of reporting kind 0.
+TEST_F(AacEncodeTest, MissingEntryReportsKindZero) {
+  ScopedEnv incomplete("ZIMBAR_LIB_DIR", FakeSet("codec-incomplete"));
+  Encode(Wav(100), dir_.File("out.aac"));
+  EXPECT_EQ(events_.Kinds(), (std::vector<int>{0}));
+}

@@ -1,0 +1,133 @@
+// Helpers of the codec tests.
+#include "tests/maker/codec/codec_test_support.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+ScratchDir::ScratchDir() {
+  char pattern[] = "/tmp/zb-codec-XXXXXX";
+  if (::mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
+  if (const char* old = ::getenv(name)) {
+    hadOld_ = true;
+    old_ = old;
+  }
+  ::setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (hadOld_) {
+    ::setenv(name_.c_str(), old_.c_str(), 1);
+  } else {
+    ::unsetenv(name_.c_str());
+  }
+}
+
+std::string FakeSet(const std::string& set) { return std::string(ZIMBAR_FAKES_DIR) + "/" + set; }
+
+namespace {
+
+void PutLe(std::string& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+}
+
+}  // namespace
+
+void WriteTestWav(const std::string& path, uint16_t channels, uint32_t sampleRate, uint32_t frames,
+                  uint16_t bitsPerSample, uint16_t formatTag) {
+  const uint32_t blockAlign = channels * ((bitsPerSample + 7) / 8);
+  const uint32_t dataBytes = frames * blockAlign;
+  std::string out = "RIFF";
+  PutLe(out, dataBytes + 36, 4);
+  out += "WAVEfmt ";
+  PutLe(out, 16, 4);
+  PutLe(out, formatTag, 2);
+  PutLe(out, channels, 2);
+  PutLe(out, sampleRate, 4);
+  PutLe(out, sampleRate * blockAlign, 4);
+  PutLe(out, blockAlign, 2);
+  PutLe(out, bitsPerSample, 2);
+  out += "data";
+  PutLe(out, dataBytes, 4);
+  for (uint32_t i = 0; i < frames; ++i) {
+    const double phase = 2.0 * M_PI * 440.0 * i / sampleRate;
+    const auto sample = static_cast<int16_t>(std::lround(12000.0 * std::sin(phase)));
+    for (uint16_t c = 0; c < channels; ++c) {
+      if (bitsPerSample == 16) {
+        PutLe(out, static_cast<uint16_t>(sample), 2);
+      } else {
+        out.append(blockAlign / channels, '\0');
+      }
+    }
+  }
+  WriteFile(path, out);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<int> EventLog::Kinds() const {
+  std::vector<int> kinds;
+  for (const SeenEvent& event : events) kinds.push_back(event.kind);
+  return kinds;
+}
+
+std::vector<int32_t> EventLog::ProgressValues() const {
+  std::vector<int32_t> values;
+  for (const SeenEvent& event : events) {
+    if (event.kind == static_cast<int>(CodecEvent::Progress)) values.push_back(event.value);
+  }
+  return values;
+}
+
+int32_t CollectEvent(void* record, uint8_t kind, int32_t value, const char* text) {
+  auto& log = *static_cast<EventLog*>(record);
+  log.events.push_back({kind, value, text != nullptr ? text : ""});
+  if (kind == static_cast<uint8_t>(CodecEvent::Progress) && ++log.progressCount == log.stopAtProgress) return 1;
+  return 0;
+}
+
+void RecordingHost::AppendLog(MakerLog which, const std::string& line) {
+  log.push_back(which == MakerLog::Encoder ? line : "[reader] " + line);
+}
+
+void RecordingHost::SetStatusText(MakerPanel panel, const std::string& text) {
+  status.push_back(panel == MakerPanel::Encoder ? text : "[reader] " + text);
+}
+
+bool RecordingHost::AskYesNo(const std::string& text, const std::string& caption) {
+  questions.push_back(text);
+  captions.push_back(caption);
+  return answer;
+}

@@ -1,0 +1,88 @@
+// Tests of TDecodingThread: naming, log lines, choice of decoder, error flag.
+#include "maker/codec/decoding_thread.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+
+#include "tests/maker/codec/codec_test_support.h"
+
+namespace {
+
+class DecodingThreadTest : public ::testing::Test {
+ protected:
+  DecodingThreadTest()
+      : libDir_("ZIMBAR_LIB_DIR", FakeSet("codec")),
+        aacLog_("FAKE_AAC_LOG", dir_.File("aac.log")),
+        zbdLog_("FAKE_ZBD_LOG", dir_.File("zbd.log")) {}
+
+  void Run() {
+    thread_ = std::make_unique<TDecodingThread>(loop_, host_, job_);
+    bool finished = false;
+    thread_->SetOnFinished([&] { finished = true; });
+    thread_->Start();
+    ASSERT_TRUE(loop_.RunUntil([&] { return finished; }, std::chrono::seconds(30)));
+  }
+
+  ScratchDir dir_;
+  ScopedEnv libDir_;
+  ScopedEnv aacLog_;
+  ScopedEnv zbdLog_;
+  QueueMainLoop loop_;
+  RecordingHost host_;
+  DecoderJob job_;
+  std::unique_ptr<TDecodingThread> thread_;
+};
+
+}  // namespace
+
+// Catches the line end kept in the path or the three log lines missing.
+TEST_F(DecodingThreadTest, TrimsTheInputAndLogsThreeLines) {
+  job_.inputPath = dir_.File("song.mp3") + "\r\n\\";
+  Run();
+  EXPECT_EQ(thread_->OutputPath(), dir_.File("song.wav"));
+  EXPECT_EQ(host_.log, (std::vector<std::string>{"", "Decoding: " + dir_.File("song.mp3"), "To: " + dir_.File("song.wav")}));
+  EXPECT_FALSE(thread_->Error());
+  EXPECT_FALSE(ReadLines(dir_.File("zbd.log")).empty());
+  EXPECT_FALSE(host_.status.empty());
+}
+
+// Catches an AAC file in capitals or mixed case sent to the MP3 decoder.
+TEST_F(DecodingThreadTest, AacExtensionInAnyCaseUsesTheAacDecoder) {
+  for (const char* name : {"a.AAC", "b.Aac"}) {
+    job_.inputPath = dir_.File(name);
+    Run();
+    EXPECT_FALSE(thread_->Error());
+  }
+  EXPECT_EQ(ReadLines(dir_.File("aac.log")).size(), 4u);
+  EXPECT_TRUE(ReadLines(dir_.File("zbd.log")).empty());
+}
+
+// Catches an AAC decode failure not reaching the log and the error flag.
+TEST_F(DecodingThreadTest, AacFailureSetsTheErrorFlag) {
+  job_.inputPath = dir_.File("missing-dir/a.aac");
+  Run();
+  EXPECT_TRUE(thread_->Error());
+  EXPECT_EQ(host_.log.back(), "    Error: Cannot create output file.");
+}
+
+// Catches an MP3 path failure not flagged or its code lost.
+TEST_F(DecodingThreadTest, Mp3FailureSetsFlagAndCode) {
+  ScopedEnv fail("FAKE_ZBD_OPEN", "-5");
+  job_.inputPath = dir_.File("a.mp3");
+  Run();
+  EXPECT_TRUE(thread_->Error());
+  EXPECT_EQ(thread_->ErrorCode(), 3);
+  EXPECT_EQ(host_.log.back(), "Error: cannot open input file.");
+}
+
+// Catches an existing WAV replaced after the user declined.
+TEST_F(DecodingThreadTest, DeclinedOverwriteKeepsTheFile) {
+  WriteFile(dir_.File("a.wav"), "keep");
+  job_.inputPath = dir_.File("a.mp3");
+  job_.confirmOverwrite = true;
+  host_.answer = false;
+  Run();
+  EXPECT_EQ(ReadFile(dir_.File("a.wav")), "keep");
+  EXPECT_EQ(host_.questions.size(), 1u);
+  EXPECT_FALSE(thread_->Error());
+}

@@ -1,0 +1,162 @@
+// Tests of TEncodingThread: naming, log lines, overwrite question, adapters, external programs.
+#include "maker/codec/encoding_thread.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <gtest/gtest.h>
+
+#include "tests/maker/codec/codec_test_support.h"
+
+namespace {
+
+constexpr std::time_t kStart = 5000;
+
+class EncodingThreadTest : public ::testing::Test {
+ protected:
+  EncodingThreadTest()
+      : libDir_("ZIMBAR_LIB_DIR", FakeSet("codec")),
+        gogoLog_("FAKE_GOGO_LOG", dir_.File("gogo.log")),
+        faacLog_("FAKE_FAAC_LOG", dir_.File("faac.log")) {
+    job_.startTime = kStart;
+  }
+
+  // Runs the thread to its end on this test's main loop; `whileRunning` runs once after the
+  // start (for a cancel).
+  void Run(const std::function<void(TEncodingThread&)>& whileRunning = {}) {
+    thread_ = std::make_unique<TEncodingThread>(loop_, host_, job_);
+    thread_->SetClock([] { return kStart + 7; });
+    bool finished = false;
+    thread_->SetOnFinished([&] { finished = true; });
+    thread_->Start();
+    if (whileRunning) whileRunning(*thread_);
+    ASSERT_TRUE(loop_.RunUntil([&] { return finished; }, std::chrono::seconds(30)));
+  }
+
+  ScratchDir dir_;
+  ScopedEnv libDir_;
+  ScopedEnv gogoLog_;
+  ScopedEnv faacLog_;
+  QueueMainLoop loop_;
+  RecordingHost host_;
+  EncoderJob job_;
+  std::unique_ptr<TEncodingThread> thread_;
+};
+
+}  // namespace
+
+// Catches a line-end left in the path, the output in the wrong place, or missing log lines.
+TEST_F(EncodingThreadTest, TrimsTheInputAndLogsTheFourLinesAndDone) {
+  WriteTestWav(dir_.File("a.wav"), 2, 44100, 100);
+  job_.inputPath = dir_.File("a.wav") + "\r\n";
+  Run();
+  EXPECT_EQ(thread_->OutputPath(), dir_.File("a.mp3"));
+  EXPECT_EQ(host_.log, (std::vector<std::string>{"", "Stereo, 128 kbps", "Encoding: " + dir_.File("a.wav"),
+                                                 "To: " + dir_.File("a.mp3"), "    Done (7 seconds)."}));
+  EXPECT_FALSE(thread_->Error());
+  EXPECT_EQ(ReadLines(dir_.File("gogo.log"))[1], "set 1 0 " + dir_.File("a.wav"));
+}
+
+// Catches description words in the wrong order or shown for the wrong encoder.
+TEST(EncodingThreadDescription, NamesChannelsRateAndOptions) {
+  EncoderJob job;
+  job.mono = true;
+  job.jointStereo = true;
+  job.bitRate = 1004;
+  job.mpeg2 = true;
+  job.fastMode = true;
+  job.useTns = true;
+  EXPECT_EQ(TEncodingThread::Description(job), "Mono, Quality-4 VBR, MPEG2, Fast Mode");
+  job = {};
+  job.mpegMode = 3;
+  job.jointStereo = true;
+  job.bitRate = 160;
+  job.fastMode = true;
+  job.useTns = true;
+  job.useLtp = true;
+  EXPECT_EQ(TEncodingThread::Description(job), "Joint-Stereo, 160 kbps, TNS, LTP");
+}
+
+// Catches a mono AAC encode passing as finished with an empty output.
+TEST_F(EncodingThreadTest, MonoAacInputFailsTheJob) {
+  WriteTestWav(dir_.File("m.wav"), 1, 44100, 100);
+  job_.inputPath = dir_.File("m.wav");
+  job_.mpegMode = 3;
+  Run();
+  EXPECT_EQ(thread_->OutputPath(), dir_.File("m.aac"));
+  EXPECT_TRUE(thread_->Error());
+  EXPECT_EQ(host_.log.back(), "    Error: Input file is not stereo. (At 0.00%)");
+}
+
+// Catches an existing output replaced after the user declined, or the wrong question.
+TEST_F(EncodingThreadTest, DeclinedOverwriteRunsNoEncoder) {
+  WriteTestWav(dir_.File("a.wav"), 2, 44100, 100);
+  WriteFile(dir_.File("a.mp3"), "keep me");
+  job_.inputPath = dir_.File("a.wav");
+  job_.confirmOverwrite = true;
+  host_.answer = false;
+  Run();
+  EXPECT_EQ(host_.questions, (std::vector<std::string>{"Overwrite existing file " + dir_.File("a.mp3") + " ?"}));
+  EXPECT_EQ(host_.captions, (std::vector<std::string>{"zbmaker Confirmation"}));
+  EXPECT_EQ(ReadFile(dir_.File("a.mp3")), "keep me");
+  EXPECT_TRUE(ReadLines(dir_.File("gogo.log")).empty());
+  EXPECT_FALSE(thread_->Error());
+  EXPECT_EQ(host_.log.size(), 4u);
+}
+
+// Catches an encode that would truncate its own input.
+TEST_F(EncodingThreadTest, OutputEqualToInputIsRefused) {
+  WriteFile(dir_.File("a.mp3"), "precious");
+  job_.inputPath = dir_.File("a.mp3");
+  Run();
+  EXPECT_TRUE(thread_->Error());
+  EXPECT_EQ(ReadFile(dir_.File("a.mp3")), "precious");
+}
+
+// Catches a failing external program counted as success, or its log lines missing.
+TEST_F(EncodingThreadTest, ExternalProgramFailureIsAnError) {
+  job_.mpegMode = 4;
+  job_.inputPath = "/music/a.wav";
+  job_.externalCommand = "sh -c \"exit 3\" $full$";
+  Run();
+  EXPECT_EQ(host_.log, (std::vector<std::string>{"", "Executing exteral program:", "sh -c \"exit 3\" /music/a.wav",
+                                                 "    Error: External program failed (exit code 3)."}));
+  EXPECT_TRUE(thread_->Error());
+}
+
+// Catches the thread ending before the program has finished its work.
+TEST_F(EncodingThreadTest, ExternalProgramIsAwaitedAndLogsDone) {
+  WriteTestWav(dir_.File("a.wav"), 2, 44100, 100);
+  job_.mpegMode = 4;
+  job_.inputPath = dir_.File("a.wav");
+  job_.externalCommand = "sh -c \"sleep 0.3; cp \\\"$0\\\" \\\"$1\\\"\" \"$full$\" \"$path$$name$.copy\"";
+  Run();
+  EXPECT_FALSE(thread_->Error());
+  EXPECT_EQ(host_.log.back(), "    Done (7 seconds).");
+  EXPECT_EQ(ReadFile(dir_.File("a.copy")), ReadFile(dir_.File("a.wav")));
+}
+
+// Catches a missing program or an empty slot passing as success.
+TEST_F(EncodingThreadTest, ExternalStartFailuresAreErrors) {
+  job_.mpegMode = 4;
+  job_.inputPath = "/music/a.wav";
+  job_.externalCommand = "";
+  Run();
+  EXPECT_TRUE(thread_->Error());
+  EXPECT_EQ(host_.log, (std::vector<std::string>{"", "Executing exteral program:", "",
+                                                 "Error: The specified file was not found."}));
+}
+
+// Catches a cancel that waits for the program to end by itself.
+TEST_F(EncodingThreadTest, CancelEndsTheExternalProgram) {
+  job_.mpegMode = 4;
+  job_.inputPath = "/music/a.wav";
+  job_.externalCommand = "sleep 30";
+  const auto started = std::chrono::steady_clock::now();
+  Run([](TEncodingThread& thread) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    thread.Terminate();
+  });
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  EXPECT_EQ(host_.log.size(), 3u);
+}

@@ -1,0 +1,141 @@
+// Tests of placeholder expansion, argument splitting and the external program runner.
+#include "maker/codec/external_program.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <gtest/gtest.h>
+
+#include "tests/maker/codec/codec_test_support.h"
+
+namespace {
+
+const std::string kSlot0 = R"(lame "$full$" "$path$$name$.mp3")";
+
+// A script that writes its argument count and arguments, one per line, to $ZB_ARGS_OUT.
+std::string MakeArgumentRecorder(const ScratchDir& dir) {
+  const std::string path = dir.File("record-args");
+  WriteFile(path, "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > \"$ZB_ARGS_OUT\"\n");
+  ::chmod(path.c_str(), 0755);
+  return path;
+}
+
+bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+}  // namespace
+
+// Catches a wrong value for any placeholder of the default slot.
+TEST(ExpandPlaceholders, DefaultSlotNamesInputAndOutputBesideIt) {
+  EXPECT_EQ(ExpandPlaceholders(kSlot0, "/music/a.wav"), R"(lame "/music/a.wav" "/music/a.mp3")");
+  EXPECT_EQ(ExpandCommandWords(kSlot0, "/music/a.wav"),
+            (std::vector<std::string>{"lame", "/music/a.wav", "/music/a.mp3"}));
+  EXPECT_EQ(ExpandPlaceholders("$drive$|$dir$|$name$|$ext$", "/music/x/a.b.wav"), "|/music/x/|a.b|.wav");
+}
+
+// Catches every occurrence replaced instead of the first one only.
+TEST(ExpandPlaceholders, OnlyTheFirstOccurrenceIsReplaced) {
+  EXPECT_EQ(ExpandPlaceholders("cp $name$ $name$.bak", "/m/song.wav"), "cp song $name$.bak");
+  EXPECT_EQ(ExpandCommandWords("cp $name$ $name$.bak", "/m/song.wav"),
+            (std::vector<std::string>{"cp", "song", "$name$.bak"}));
+}
+
+// Catches an empty value that leaves its placeholder in the command.
+TEST(ExpandPlaceholders, MissingExtensionRemovesThePlaceholder) {
+  EXPECT_EQ(ExpandPlaceholders("enc $dir$$name$$ext$.out", "/music/a"), "enc /music/a.out");
+}
+
+// Catches text from the path being searched for placeholders again.
+TEST(ExpandPlaceholders, PathTextIsNeverExpandedAgain) {
+  EXPECT_EQ(ExpandPlaceholders("x \"$full$\" $name$", "/m/$name$.wav"), "x \"/m/$name$.wav\" $name$");
+}
+
+// Catches quotes kept in arguments, blanks splitting quoted words, or lost empty words.
+TEST(ExpandCommandWords, QuotesGroupWordsAndAreDropped) {
+  EXPECT_EQ(ExpandCommandWords("  a  \"b c\"\t\"\" d\"e f\"g ", "/x.wav"),
+            (std::vector<std::string>{"a", "b c", "", "de fg"}));
+  EXPECT_TRUE(ExpandCommandWords("", "/x.wav").empty());
+  EXPECT_TRUE(ExpandCommandWords("   ", "/x.wav").empty());
+}
+
+// Catches a name with shell syntax being run by a shell or split into several arguments.
+TEST(RunExternalProgram, FileNamesWithShellSyntaxStayOneArgument) {
+  ScratchDir dir;
+  const std::string recorder = MakeArgumentRecorder(dir);
+  ::mkdir(dir.File("y").c_str(), 0755);
+  const std::string argsOut = dir.File("args.txt");
+  ScopedEnv out("ZB_ARGS_OUT", argsOut);
+  for (const std::string name : {"a$(touch pwned)b.wav", "x\"; rm -rf y; \".wav", "a `touch pwned` b;|&.wav"}) {
+    const std::string input = dir.File(name);
+    const ExternalRunResult result =
+        RunExternalProgram(ExpandCommandWords("\"" + recorder + "\" \"$full$\" \"$path$$name$.mp3\"", input), {});
+    ASSERT_EQ(result.outcome, ExternalRunOutcome::Succeeded) << name;
+    const std::vector<std::string> lines = ReadLines(argsOut);
+    ASSERT_EQ(lines.size(), 3u) << name;
+    EXPECT_EQ(lines[0], "2");
+    EXPECT_EQ(lines[1], input);
+    EXPECT_EQ(lines[2], dir.File(name.substr(0, name.size() - 4) + ".mp3"));
+  }
+  EXPECT_FALSE(Exists("pwned"));
+  EXPECT_FALSE(Exists(dir.File("pwned")));
+  EXPECT_TRUE(Exists(dir.File("y")));
+}
+
+// Catches a nonzero exit status or a killing signal reported as success.
+TEST(RunExternalProgram, NonZeroExitAndSignalsAreFailures) {
+  ExternalRunResult result = RunExternalProgram({"sh", "-c", "exit 3"}, {});
+  EXPECT_EQ(result.outcome, ExternalRunOutcome::Failed);
+  EXPECT_EQ(result.exitCode, 3);
+  result = RunExternalProgram({"sh", "-c", "kill -9 $$"}, {});
+  EXPECT_EQ(result.outcome, ExternalRunOutcome::Failed);
+  EXPECT_EQ(result.signal, 9);
+  EXPECT_EQ(RunExternalProgram({"true"}, {}).outcome, ExternalRunOutcome::Succeeded);
+}
+
+// Catches a cancel that leaves the program (or what it started) running or waits for it.
+TEST(RunExternalProgram, CancelEndsTheProgramAndItsChildren) {
+  ScratchDir dir;
+  const std::string marker = dir.File("late");
+  std::atomic<bool> stop{false};
+  const auto started = std::chrono::steady_clock::now();
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    stop = true;
+  });
+  // The shell ignores SIGTERM, so only the SIGKILL after the grace time ends it.
+  const ExternalRunResult result = RunExternalProgram(
+      {"sh", "-c", "trap '' TERM; (sleep 2; touch '" + marker + "') & sleep 30"}, [&] { return stop.load(); }, 300);
+  canceller.join();
+  EXPECT_EQ(result.outcome, ExternalRunOutcome::Cancelled);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_FALSE(Exists(marker)) << "a child of the cancelled program kept running";
+}
+
+// Catches start failures reported as success or mapped to the wrong message.
+TEST(RunExternalProgram, StartFailuresMapToTheirMessages) {
+  ScratchDir dir;
+  ExternalRunResult result = RunExternalProgram({"zb-no-such-program-here"}, {});
+  EXPECT_EQ(result.outcome, ExternalRunOutcome::StartFailed);
+  EXPECT_EQ(StartFailureText(result.startErrno), "Error: The specified file was not found.");
+
+  result = RunExternalProgram({}, {});
+  EXPECT_EQ(result.outcome, ExternalRunOutcome::StartFailed);
+  EXPECT_EQ(result.startErrno, ENOENT);
+
+  WriteFile(dir.File("plain"), "not a program");
+  result = RunExternalProgram({dir.File("plain")}, {});
+  EXPECT_EQ(StartFailureText(result.startErrno), "Error: The specified path was not found.");
+  result = RunExternalProgram({dir.File("plain") + "/below"}, {});
+  EXPECT_EQ(StartFailureText(result.startErrno), "Error: The specified path was not found.");
+
+  WriteFile(dir.File("garbage"), std::string("\x7f" "ELF\x01\x02garbage", 12));
+  ::chmod(dir.File("garbage").c_str(), 0755);
+  result = RunExternalProgram({dir.File("garbage")}, {});
+  EXPECT_EQ(result.outcome, ExternalRunOutcome::StartFailed);
+  EXPECT_EQ(StartFailureText(result.startErrno),
+            "Error: The .EXE file is invalid (non-Win32 .EXE or error in .EXE image).");
+  EXPECT_EQ(StartFailureText(ENOMEM), "Error: The system is out of memory or resources.");
+}
