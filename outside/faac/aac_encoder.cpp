@@ -1,0 +1,117 @@
+// libavcodec's "aac" encoder driven frame by frame.
+#include "outside/faac/aac_encoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
+#include <libavutil/opt.h>
+}
+
+#include <mutex>
+#include <new>
+
+void AvCodecContextDeleter::operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+void AvFrameDeleter::operator()(AVFrame* frame) const { av_frame_free(&frame); }
+void AvPacketDeleter::operator()(AVPacket* packet) const { av_packet_free(&packet); }
+
+namespace {
+
+// The encoder reports statistics on stderr at its default log level; the host program
+// gets our results instead. A level the host chose itself is left alone.
+void QuietenLibraryLog() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    if (av_log_get_level() == AV_LOG_INFO) av_log_set_level(AV_LOG_ERROR);
+  });
+}
+
+}  // namespace
+
+Result<std::unique_ptr<AacEncoder>, AacEncoderError> AacEncoder::Create(const AacEncoderSettings& s) {
+  QuietenLibraryLog();
+  if (s.channels < 1 || s.channels > 2 || s.sampleRate <= 0 || s.bitRate < 0 || s.cutoffHz < 0) {
+    return Fail(AacEncoderError::Unsupported);
+  }
+  const AVCodec* codec = avcodec_find_encoder_by_name("aac");
+  if (codec == nullptr) return Fail(AacEncoderError::Unsupported);
+
+  std::unique_ptr<AacEncoder> encoder(new (std::nothrow) AacEncoder);
+  if (!encoder) return Fail(AacEncoderError::Memory);
+  encoder->channels_ = s.channels;
+  encoder->context_.reset(avcodec_alloc_context3(codec));
+  encoder->frame_.reset(av_frame_alloc());
+  encoder->packet_.reset(av_packet_alloc());
+  AVCodecContext* c = encoder->context_.get();
+  if (c == nullptr || !encoder->frame_ || !encoder->packet_) return Fail(AacEncoderError::Memory);
+
+  c->sample_fmt = AV_SAMPLE_FMT_FLTP;
+  c->sample_rate = s.sampleRate;
+  av_channel_layout_default(&c->ch_layout, s.channels);
+  c->time_base = AVRational{1, s.sampleRate};
+  if (s.bitRate > 0) c->bit_rate = s.bitRate;
+  if (s.cutoffHz > 0) c->cutoff = s.cutoffHz > s.sampleRate / 2 ? s.sampleRate / 2 : s.cutoffHz;
+  if (s.ltp) {
+    // The encoder marks its long-term prediction as experimental.
+    c->profile = FF_PROFILE_AAC_LTP;
+    c->strict_std_compliance = FF_COMPLIANCE_EXPERIMENTAL;
+    encoder->objectType_ = 4;
+  } else {
+    c->profile = FF_PROFILE_AAC_LOW;
+    encoder->objectType_ = 2;
+  }
+  // -1 lets the encoder choose mid/side band by band; 0 keeps left/right.
+  av_opt_set_int(c->priv_data, "aac_ms", s.midSide ? -1 : 0, 0);
+  av_opt_set_int(c->priv_data, "aac_is", s.intensityStereo ? 1 : 0, 0);
+  av_opt_set_int(c->priv_data, "aac_pns", s.pns ? 1 : 0, 0);
+  av_opt_set_int(c->priv_data, "aac_tns", s.tns ? 1 : 0, 0);
+  av_opt_set_int(c->priv_data, "aac_ltp", s.ltp ? 1 : 0, 0);
+
+  if (avcodec_open2(c, codec, nullptr) < 0) return Fail(AacEncoderError::Unsupported);
+  if (c->frame_size != kFrameFrames) return Fail(AacEncoderError::Unsupported);
+  return encoder;
+}
+
+int AacEncoder::DelayFrames() const { return context_->initial_padding; }
+
+Status<AacEncoderError> AacEncoder::Encode(const int16_t* pcm, int frames, AacBlocks& blocks) {
+  if (flushed_ || frames <= 0 || frames > kFrameFrames) return Fail(AacEncoderError::Encoder);
+  AVFrame* f = frame_.get();
+  av_frame_unref(f);
+  f->format = AV_SAMPLE_FMT_FLTP;
+  f->sample_rate = context_->sample_rate;
+  f->nb_samples = frames;
+  if (av_channel_layout_copy(&f->ch_layout, &context_->ch_layout) < 0) return Fail(AacEncoderError::Memory);
+  if (av_frame_get_buffer(f, 0) < 0) return Fail(AacEncoderError::Memory);
+  for (int ch = 0; ch < channels_; ++ch) {
+    auto* plane = reinterpret_cast<float*>(f->extended_data[ch]);
+    for (int i = 0; i < frames; ++i) plane[i] = float(pcm[i * channels_ + ch]) * (1.0f / 32768.0f);
+  }
+  const int sent = avcodec_send_frame(context_.get(), f);
+  if (sent == AVERROR(ENOMEM)) return Fail(AacEncoderError::Memory);
+  if (sent < 0) return Fail(AacEncoderError::Encoder);
+  return Drain(blocks);
+}
+
+Status<AacEncoderError> AacEncoder::Flush(AacBlocks& blocks) {
+  if (flushed_) return Fail(AacEncoderError::Encoder);
+  flushed_ = true;
+  if (avcodec_send_frame(context_.get(), nullptr) < 0) return Fail(AacEncoderError::Encoder);
+  return Drain(blocks);
+}
+
+Status<AacEncoderError> AacEncoder::Drain(AacBlocks& blocks) {
+  for (;;) {
+    const int got = avcodec_receive_packet(context_.get(), packet_.get());
+    if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return Done{};
+    if (got == AVERROR(ENOMEM)) return Fail(AacEncoderError::Memory);
+    if (got < 0) return Fail(AacEncoderError::Encoder);
+    try {
+      blocks.emplace_back(packet_->data, packet_->data + packet_->size);
+    } catch (const std::bad_alloc&) {
+      av_packet_unref(packet_.get());
+      return Fail(AacEncoderError::Memory);
+    }
+    av_packet_unref(packet_.get());
+  }
+}
