@@ -15,8 +15,9 @@ int FakeIdentity(void) { return FAKE_IDENTITY; }
 int FakeAdd(int a, int b) { return a + b; }
 
 RAW void FakeAccessViolation(void) {
-  volatile int* wild = (volatile int*)(uintptr_t)0x10;
-  *wild = 1;
+  /* The address goes through a volatile so the compiler cannot see it is wild. */
+  volatile uintptr_t address = 0x10;
+  *(volatile int*)address = 1;
 }
 
 RAW int FakeDivide(int a, int b) {
