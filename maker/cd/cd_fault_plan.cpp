@@ -87,7 +87,6 @@ CdFaultInjector::Decision CdFaultInjector::NextRead(int32_t sector, int sectors)
   // Draw every number on every read so one fault kind does not shift the others' pattern.
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   const double jitterDraw = unit(random_);
-  const double transientDraw = unit(random_);
   std::uniform_int_distribution<int> shift(-plan_.jitterFrames, plan_.jitterFrames);
   const int jitter = shift(random_);
 
@@ -95,7 +94,8 @@ CdFaultInjector::Decision CdFaultInjector::NextRead(int32_t sector, int sectors)
     decision.fail = decision.permanent = true;
     return decision;
   }
-  if (transientLeft_ > 0 && !lastFailedTransient_ && transientDraw < 0.25) {
+  ++reads_;
+  if (transientLeft_ > 0 && !lastFailedTransient_ && reads_ % 3 == 0) {
     --transientLeft_;
     lastFailedTransient_ = true;
     decision.fail = true;

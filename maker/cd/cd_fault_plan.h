@@ -9,7 +9,8 @@
 // Parsed from the text of $ZIMBAR_CD_SIMULATE, a comma-separated list of
 //   jitter=N      a jittered read starts up to N frames (4-byte samples) early or late
 //   share=X       the share of reads that are jittered, 0 ... 1 (default 1 when jitter is set)
-//   transient=N   N reads fail once; the retry of a failed read always succeeds
+//   transient=N   every third read fails until N have failed; the retry of a failed read
+//                 always succeeds
 //   bad=A-B       sectors A ... B (disc addresses) can never be read
 //   seed=N        seed of the random choices (default 1)
 struct CdFaultPlan {
@@ -48,4 +49,5 @@ class CdFaultInjector {
   std::mt19937 random_;
   int transientLeft_ = 0;
   bool lastFailedTransient_ = false;
+  int64_t reads_ = 0;
 };

@@ -1,0 +1,158 @@
+// The XWI entry end to end: the request block, the message ring, cancel and failures.
+#include "outside/zbntread/zbntread.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "common/library_loader.h"
+#include "common/unique_fd.h"
+#include "tests/maker/cd/disc_image_builder.h"
+
+namespace {
+
+using Xwi = int32_t (*)(ReaderRequest*);
+
+class XwiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    library_ = OutsideLibrary::Open("zbntread");
+    ASSERT_TRUE(library_.Loaded()) << library_.LoadError();
+    xwi_ = library_.Entry<Xwi>("XWI");
+    ASSERT_NE(xwi_, nullptr);
+  }
+
+  ReaderRequest Request(int drive, int track, int fd) {
+    ReaderRequest r{};
+    r.file = fd;
+    r.normalize = 1;
+    r.osInterface = 1;
+    r.drive = drive;
+    r.firstSector = image_.Start(track);
+    r.endSector = image_.End(track);
+    r.sectorsPerRead = 16;
+    r.jitterOff = 0;
+    r.overlapPercent = 20;
+    r.syncNoMatchRetries = 3;
+    return r;
+  }
+
+  // Polls like the reading thread: every 10 ms, consuming the ring, until done.
+  std::vector<ReaderMessage> Drain(ReaderRequest& r, int cancelAfterPolls = -1) {
+    std::vector<ReaderMessage> seen;
+    int polls = 0;
+    auto consume = [&] {
+      std::atomic_ref<int32_t> write(r.writeIndex), read(r.readIndex);
+      while (read.load() != write.load()) {
+        seen.push_back(r.ring[read.load()]);
+        read.store((read.load() + 1) % READER_RING_ENTRIES);
+      }
+    };
+    while (std::atomic_ref<int32_t>(r.done).load() == 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      consume();
+      if (++polls == cancelAfterPolls) std::atomic_ref<int32_t>(r.cancel).store(1);
+    }
+    consume();
+    return seen;
+  }
+
+  testcd::ScopedEnv libDir_{"ZIMBAR_LIB_DIR", ZIMBAR_BIN_DIR};
+  testcd::TempDir dir_;
+  testcd::DiscImage image_{dir_.Path(), "disc",
+                           {testcd::Noise(60, 4, 30000), testcd::Join({testcd::Tone(1500, 523.0, 20000), testcd::Noise(3, 8, 100)})}};
+  OutsideLibrary library_;
+  Xwi xwi_ = nullptr;
+};
+
+// Catches: a library that blocks the caller, writes elsewhere than the file's position, or
+// reports wrong byte counts and peaks.
+TEST_F(XwiTest, ReadsTrackBehindTheHeaderAndReportsPeaks) {
+  const int drive = image_.Register();
+  UniqueFd fd(open(dir_.File("out.wav").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644));
+  ASSERT_EQ(write(fd.Get(), std::string(44, 'H').data(), 44), 44);
+  ReaderRequest r = Request(drive, 1, fd.Get());
+  ASSERT_EQ(xwi_(&r), 0);
+  const auto messages = Drain(r);
+  const auto audio = testcd::Bytes(image_.Track(1));
+  EXPECT_EQ(r.audioBytes, static_cast<int32_t>(audio.size()));
+  const auto file = testcd::ReadFile(dir_.File("out.wav"));
+  ASSERT_EQ(file.size(), 44 + audio.size());
+  EXPECT_TRUE(std::equal(audio.begin(), audio.end(), file.begin() + 44));
+  EXPECT_EQ(std::string(file.begin(), file.begin() + 44), std::string(44, 'H'));
+  const auto [lo, hi] = std::minmax_element(image_.Track(1).begin(), image_.Track(1).end());
+  EXPECT_EQ(r.lowest, *lo);
+  EXPECT_EQ(r.highest, *hi);
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.back().type, READER_MSG_PROGRESS);
+  EXPECT_EQ(messages.back().value, 10000);
+}
+
+// Catches: a writer that overtakes a slow reader (lost messages) or resets the indices.
+TEST_F(XwiTest, RingCarriesOnFromWhereTheLastTrackLeftIt) {
+  const int drive = image_.Register();
+  UniqueFd fd(open(dir_.File("out.wav").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644));
+  ReaderRequest r = Request(drive, 2, fd.Get());
+  r.writeIndex = r.readIndex = 120;
+  r.sectorsPerRead = 8;   // 188 reads, each worth a progress message: more than the ring holds
+  r.jitterOff = 1;
+  ASSERT_EQ(xwi_(&r), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));   // let the ring fill up
+  const auto messages = Drain(r);
+  int last = -1;
+  int progress = 0;
+  for (const auto& m : messages) {
+    if (m.type != READER_MSG_PROGRESS) continue;
+    EXPECT_GT(m.value, last);
+    EXPECT_LT(m.value - last, 60) << "a message was lost";   // one read is 0.53 %
+    last = m.value;
+    ++progress;
+  }
+  EXPECT_EQ(last, 10000);
+  EXPECT_GT(progress, READER_RING_ENTRIES);
+  EXPECT_EQ(r.readIndex, r.writeIndex);
+}
+
+// Catches: a cancel that the library does not see until the end of the track.
+TEST_F(XwiTest, CancelEndsTheWorkEarly) {
+  const int drive = image_.Register();
+  testcd::ScopedEnv slow("ZIMBAR_CD_SIMULATE", "jitter=30,share=1,seed=2");
+  UniqueFd fd(open(dir_.File("out.wav").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644));
+  ReaderRequest r = Request(drive, 2, fd.Get());
+  r.sectorsPerRead = 8;
+  r.overlapPercent = 80;
+  ASSERT_EQ(xwi_(&r), 0);
+  Drain(r, /*cancelAfterPolls=*/1);
+  EXPECT_LT(r.audioBytes, static_cast<int32_t>(image_.Track(2).size() * 2));
+  EXPECT_EQ(lseek(fd.Get(), 0, SEEK_END), r.audioBytes);
+}
+
+// Catches: failures that end without a message, or a done flag never set.
+TEST_F(XwiTest, FailuresArePostedAsTypedMessages) {
+  const int drive = image_.Register();
+  {
+    UniqueFd fd(open(dir_.File("out.wav").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644));
+    ReaderRequest r = Request(drive + 5, 1, fd.Get());   // no such drive
+    ASSERT_EQ(xwi_(&r), 0);
+    const auto messages = Drain(r);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].type, READER_MSG_INIT_ERROR);
+  }
+  {
+    UniqueFd full(open("/dev/full", O_WRONLY));
+    ASSERT_TRUE(full);
+    ReaderRequest r = Request(drive, 1, full.Get());   // the disk is full
+    ASSERT_EQ(xwi_(&r), 0);
+    const auto messages = Drain(r);
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back().type, READER_MSG_WRITE_ERROR);
+    EXPECT_EQ(r.audioBytes, 0);
+  }
+  EXPECT_EQ(xwi_(nullptr), -1);
+}
+
+}  // namespace
