@@ -11,6 +11,10 @@ class JobWorker : public WorkerThread {
  public:
   using WorkerThread::WorkerThread;
 
+  // The Cancel button: asks the worker to stop. Workers with a cancel flag of their own
+  // (the CD reader) set it too.
+  virtual void Cancel() { Terminate(); }
+
   bool Error() const { return error_; }
   bool Warning() const { return warning_; }
 

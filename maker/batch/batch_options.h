@@ -1,0 +1,31 @@
+// Options of the terminal front end, `zbmaker --batch ...`, described by one table.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/result.h"
+
+struct BatchOptions {
+  bool batch = false;          // --batch: run the job engine in the terminal
+  bool help = false;           // --help
+  bool yes = false;            // --yes: answer Yes to overwrite questions
+  bool mp32wav = false;        // --mp32wav: decode the files to WAV
+  bool aac = false;            // --aac: encode to AAC for this run
+  std::optional<int> external; // --external N: run external program slot N for this run
+  // Everything that is not an option of this table, in order: the maker's own command
+  // line ("-128", "-js", "-delete", files, ...).
+  std::vector<std::string> jobArgs;
+};
+
+struct BatchOptionError {
+  std::string message;  // "unknown option --x", "--external needs a slot number 0..9"
+};
+
+// Reads the arguments after the program name. "--" ends the options: what follows is
+// passed on as it is.
+Result<BatchOptions, BatchOptionError> ParseBatchOptions(const std::vector<std::string>& args);
+
+// The usage text, listing the options of the table.
+std::string BatchUsage();

@@ -1,0 +1,105 @@
+// One run of the terminal front end.
+#include "maker/batch/batch_run.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <optional>
+#include <ctime>
+#include <thread>
+
+#include "common/main_loop.h"
+#include "common/paths.h"
+#include "maker/batch/terminal_host.h"
+#include "maker/jobs/job_pipeline.h"
+#include "maker/jobs/job_rows.h"
+#include "maker/jobs/real_job_worker_factory.h"
+#include "maker/settings/settings_table.h"
+
+namespace {
+
+// Turns SIGINT and SIGTERM into Cancel on the main loop while it lives. The signals are
+// blocked in every thread (workers inherit the mask) and taken by this thread alone.
+class SignalCanceller {
+ public:
+  SignalCanceller(MainLoop& loop, JobPipeline& pipeline) {
+    sigemptyset(&set_);
+    sigaddset(&set_, SIGINT);
+    sigaddset(&set_, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set_, &old_);
+    thread_ = std::thread([this, &loop, &pipeline] {
+      const timespec wait{0, 200 * 1000 * 1000};
+      while (!stop_) {
+        if (sigtimedwait(&set_, nullptr, &wait) > 0) loop.Post([&pipeline] { pipeline.CancelButtonClick(); });
+      }
+    });
+  }
+  ~SignalCanceller() {
+    stop_ = true;
+    thread_.join();
+    pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+  }
+  SignalCanceller(const SignalCanceller&) = delete;
+  SignalCanceller& operator=(const SignalCanceller&) = delete;
+
+ private:
+  sigset_t set_{};
+  sigset_t old_{};
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+bool RowSucceeded(const std::string& row) {
+  const std::string word = RowStatus(row);
+  return word == status::kFileOk || word == status::kOk || word == status::kOkWarned;
+}
+
+}  // namespace
+
+int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool cancelOnSignals) {
+  SettingsTable settings;
+  const std::string settingsPath = SettingsTable::DefaultPath();
+  if (!FileExists(settingsPath)) {
+    if (auto saved = settings.Save(settingsPath); !saved)
+      std::fprintf(err, "zbmaker: cannot create %s: %s\n", settingsPath.c_str(), saved.Error().Message().c_str());
+  } else if (auto loaded = settings.Load(settingsPath); !loaded) {
+    std::fprintf(err, "zbmaker: cannot read %s, using the defaults: %s\n", settingsPath.c_str(),
+                 loaded.Error().Message().c_str());
+  }
+  if (options.aac) settings.SetInt("MPEGMode", kModeAac);
+  if (options.external) {
+    settings.SetInt("MPEGMode", kModeExternal);
+    settings.SetInt("ExtPgm", *options.external);
+  }
+
+  QueueMainLoop loop;
+  TerminalHost host(out, err, isatty(fileno(out)) != 0, options.yes);
+  RealJobWorkerFactory factory(loop, host);
+  JobPipeline pipeline(loop, host, factory, settings);
+
+  const CommandLineFiles files = pipeline.ApplyCommandLine(options.jobArgs);
+  for (const auto& missing : files.missing) std::fprintf(err, "zbmaker: no such file: %s\n", missing.c_str());
+  if (options.mp32wav) host.SelectOperation(Operation::MP32WAV);
+  if (host.RowCount(JobList::Files) == 0) {
+    std::fprintf(err, "zbmaker: nothing to convert\n");
+    return kBatchFailed;
+  }
+
+  {
+    std::optional<SignalCanceller> canceller;
+    if (cancelOnSignals) canceller.emplace(loop, pipeline);
+    pipeline.FormShow();
+    loop.RunUntil([&pipeline] { return !pipeline.Busy() && !pipeline.HasLiveWorkers(); });
+  }
+  host.FinishStatusLine();
+
+  const int rows = host.RowCount(JobList::Files);
+  int ok = 0;
+  for (int row = 0; row < rows; ++row)
+    if (RowSucceeded(host.RowText(JobList::Files, row))) ++ok;
+  std::fprintf(out, "%d of %d file%s converted.\n", ok, rows, rows == 1 ? "" : "s");
+  std::fflush(out);
+  return ok == rows && files.missing.empty() ? kBatchAllOk : kBatchFailed;
+}

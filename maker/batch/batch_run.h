@@ -1,0 +1,18 @@
+// One run of the terminal front end: settings, command line, the job pipeline, exit code.
+#pragma once
+
+#include <cstdio>
+
+#include "maker/batch/batch_options.h"
+
+// Exit codes of `zbmaker --batch`.
+inline constexpr int kBatchAllOk = 0;     // every row ended "OK:" (or "OK", "OK/W")
+inline constexpr int kBatchFailed = 1;    // a row failed or was cancelled, or nothing was converted
+inline constexpr int kBatchUsage = 2;     // bad options, or no --batch
+
+// Settings: "zbmaker.INI" in the per-user folder is read; options only change this run and
+// are never written back. When the file does not exist yet it is created with the defaults
+// (before the options apply), so there is a file to edit.
+// Ctrl-C (SIGINT) and SIGTERM cancel the run as the Cancel button does when
+// `cancelOnSignals` is set.
+int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool cancelOnSignals);

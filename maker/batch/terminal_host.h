@@ -1,0 +1,71 @@
+// The terminal stand-in for the maker's main window: rows in memory, logs on stdout.
+#pragma once
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "maker/jobs/pipeline_host.h"
+
+// Log lines go to `out` as they come. Status texts share one updating line when `out` is a
+// terminal; otherwise each change of a panel's text is printed as a line of its own.
+// Questions get the answer that loses nothing (No, so nothing is overwritten) unless
+// `answerYes` is set. Error boxes go to `err`.
+class TerminalHost final : public PipelineHost {
+ public:
+  TerminalHost(std::FILE* out, std::FILE* err, bool isTerminal, bool answerYes);
+
+  // Clears the updating status line, so the shell prompt starts on a clean line.
+  void FinishStatusLine();
+
+  void AppendLog(MakerLog log, const std::string& line) override;
+  void SetStatusText(MakerPanel panel, const std::string& text) override;
+  bool AskYesNo(const std::string& text, const std::string& caption) override;
+
+  Operation SelectedOperation() const override { return operation_; }
+  void SelectOperation(Operation operation) override { operation_ = operation; }
+
+  int RowCount(JobList list) const override;
+  std::string RowText(JobList list, int row) const override;
+  void SetRowText(JobList list, int row, const std::string& text) override;
+  bool RowSelected(JobList list, int row) const override;
+  void SetRowSelected(JobList list, int row, bool selected) override;
+  void AppendRow(JobList list, const std::string& text) override;
+
+  void ClearLog(MakerLog) override {}
+  void SetControlEnabled(const std::string&, bool) override {}
+  void SetControlVisible(const std::string&, bool) override {}
+  void SetControlHint(const std::string&, const std::string&) override {}
+  void SetMenuChecked(const std::string&, bool) override {}
+  void ShowError(const std::string& text, const std::string& caption) override;
+  void Beep() override;
+  void BringToFront() override {}
+  int SelectedDrive() const override { return drive_; }
+  CdInfo CdInformation() const override { return cdInfo_; }
+
+  void SelectDrive(int drive) { drive_ = drive; }
+  CdInfo& MutableCdInfo() { return cdInfo_; }
+
+ private:
+  struct Row {
+    std::string text;
+    bool selected = false;
+  };
+  std::vector<Row>& Rows(JobList list) { return list == JobList::Tracks ? tracks_ : files_; }
+  const std::vector<Row>& Rows(JobList list) const { return list == JobList::Tracks ? tracks_ : files_; }
+  void ClearStatusLine();
+  void DrawStatusLine();
+
+  std::FILE* out_;
+  std::FILE* err_;
+  bool isTerminal_;
+  bool answerYes_;
+  Operation operation_ = Operation::CD2MP3;
+  std::vector<Row> tracks_;
+  std::vector<Row> files_;
+  std::map<MakerPanel, std::string> status_;
+  bool statusShown_ = false;
+  int drive_ = 0;
+  CdInfo cdInfo_;
+};

@@ -1,0 +1,503 @@
+// JobPipeline: start, chaining, completion and cancel of the maker's jobs.
+#include "maker/jobs/job_pipeline.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "common/id3v1_tag.h"
+#include "common/paths.h"
+#include "maker/jobs/job_rows.h"
+#include "maker/metadata/file_name_pattern.h"
+#include "maker/metadata/track_tag.h"
+
+namespace {
+
+constexpr const char* kBusyControls[] = {
+    "CD2MP3RadioButton", "CD2WAVRadioButton", "WAV2MP3RadioButton", "MP32WAVRadioButton",
+    "InputCDComboBox",   "CDInfoButton",      "OutputPathButton",   "TracksList",
+    "AddButton",         "AddDirButton",      "RemoveButton",       "ClearButton",
+    "FileListBox",       "MenuOptionsSettings"};
+
+constexpr const char* kPriorityItems[] = {"MenuOptionsPriorityIdle",   "MenuOptionsPriorityLowest",
+                                          "MenuOptionsPriorityLower",  "MenuOptionsPriorityNormal",
+                                          "MenuOptionsPriorityHigher", "MenuOptionsPriorityHighest"};
+
+bool IsCdOperation(Operation op) { return op == Operation::CD2MP3 || op == Operation::CD2WAV; }
+
+}  // namespace
+
+JobPipeline::JobPipeline(MainLoop& loop, PipelineHost& host, JobWorkerFactory& factory, SettingsTable& settings,
+                         LibraryProbe probe)
+    : loop_(loop), host_(host), factory_(factory), settings_(settings), probe_(std::move(probe)) {}
+
+JobPipeline::~JobPipeline() {
+  // Normally nothing runs any more (see the class comment); stop what still does.
+  for (auto* worker : {reader_.get(), encoder_.get(), decoder_.get()})
+    if (worker) worker->Cancel();
+}
+
+CommandLineFiles JobPipeline::ApplyCommandLine(const std::vector<std::string>& args) {
+  CommandLineFiles parsed = ParseCommandLine(args, settings_);
+  if (parsed.deleteInputs) deleteInputsThisRun_ = true;
+  for (const auto& file : parsed.files) host_.AppendRow(JobList::Files, file);
+  if (host_.RowCount(JobList::Files) > 0) {
+    host_.SelectOperation(Operation::WAV2MP3);
+    autoStart_ = true;
+  }
+  return parsed;
+}
+
+void JobPipeline::FormShow() {
+  EnterIdleState();
+  if (autoStart_ && startEnabled_) {
+    autoStart_ = false;
+    StartButtonClick();
+  }
+}
+
+// A. Start.
+void JobPipeline::StartButtonClick() {
+  if (!probe_("zbntread", "XWI") || !probe_("zbdecode", nullptr)) {
+    host_.ShowError("ERROR: Cannot load ZIMBAR library", kMakerErrorCaption);
+    return;
+  }
+  // A decode in progress also blocks a new run: two decoders would share the row counter.
+  if (readerBusy_ || encoderBusy_ || decoderBusy_) return;
+  if (settings_.Flag("ClearReaderLogOnStart")) host_.ClearLog(MakerLog::Reader);
+  if (settings_.Flag("ClearEncoderLogOnStart")) host_.ClearLog(MakerLog::Encoder);
+
+  operation_ = host_.SelectedOperation();
+  switch (operation_) {
+    case Operation::CD2MP3:
+    case Operation::CD2WAV: {
+      const int rows = host_.RowCount(JobList::Tracks);
+      int first = 0;
+      for (int row = 0; row < rows; ++row) {
+        const bool selected = host_.RowSelected(JobList::Tracks, row);
+        host_.SetRowText(JobList::Tracks, row, WithStatus(host_.RowText(JobList::Tracks, row), status::kPending));
+        host_.SetRowSelected(JobList::Tracks, row, selected);
+        if (selected && first == 0) first = row + 1;
+      }
+      if (first == 0) return;
+      currentTrack_ = first;
+      cancelRequested_ = false;
+      EnterBusyState();
+      StartTrackRead();
+      return;
+    }
+    case Operation::WAV2MP3:
+    case Operation::MP32WAV: {
+      const int rows = host_.RowCount(JobList::Files);
+      // With no rows there is no job; starting would address a row that does not exist.
+      if (rows == 0) return;
+      for (int row = 0; row < rows; ++row) SetFileStatus(row, status::kPending);
+      cancelRequested_ = false;
+      currentFile_ = 0;
+      EnterBusyState();
+      if (operation_ == Operation::WAV2MP3)
+        StartFileEncode();
+      else
+        StartFileDecode();
+      return;
+    }
+  }
+}
+
+// B. Read the track row currentTrack_.
+void JobPipeline::StartTrackRead() {
+  readerOutputPath_ = TrackOutputPath(currentTrack_, operation_ == Operation::CD2MP3 ? ".tmp" : ".wav");
+  readerWarning_ = false;
+  readerError_ = false;
+  readerBusy_ = true;
+
+  const int mode = settings_.EncoderMode();
+  ReaderJob job;
+  job.drive = host_.SelectedDrive();
+  job.outputPath = readerOutputPath_;
+  job.sectorsPerRead = 8 + 4 * settings_.Int("ReadSector");
+  job.jitterCorrection = settings_.Int("JitterCorrection") != 0;
+  job.overlapPercent = 10 + 10 * settings_.Int("OverlapPercent");
+  job.maxSyncNoMatchRetry = settings_.Int("MaxSyncNoMatchRetry");
+  job.maxSyncMisalignRetry = settings_.Int("MaxSyncMisalignRetry");
+  job.rate22050 = mode == kModeMpeg2 && operation_ == Operation::CD2MP3;
+  job.mono = mode != kModeAac && settings_.Int("Channels") == 0;
+  job.track = currentTrack_;
+  job.normalize = settings_.Flag("Normalize");
+  job.normalizePercent = settings_.Int("NormalizePercent");
+  job.normalizeMin = settings_.Int("NormalizeMin");
+  job.normalizeMax = settings_.Int("NormalizeMax");
+  readerStart_ = Now();
+  job.startTime = readerStart_;
+
+  if (reader_) {
+    // The previous run's reader is still stopping; this read starts when it has ended.
+    deferredRead_ = job;
+    return;
+  }
+  LaunchReader(job);
+}
+
+void JobPipeline::LaunchReader(const ReaderJob& job) {
+  reader_ = factory_.MakeReader(job);
+  JobWorker* worker = reader_.get();
+  worker->SetOnFinished([this, worker] { ReaderEnded(worker); });
+  worker->Start();
+}
+
+void JobPipeline::ReaderEnded(JobWorker* worker) {
+  if (worker != reader_.get()) return;
+  std::unique_ptr<JobWorker> ended = std::move(reader_);
+  ended->Join();
+  if (readerOrphaned_) {
+    readerOrphaned_ = false;
+    if (!deferredRead_) return;
+    const ReaderJob job = *deferredRead_;
+    deferredRead_.reset();
+    if (!cancelRequested_) {
+      LaunchReader(job);
+      return;
+    }
+    // The held-back read was cancelled before it began: it ends as a cancelled read.
+    readerError_ = false;
+    readerWarning_ = false;
+    OnReaderFinished();
+    return;
+  }
+  readerError_ = ended->Error();
+  readerWarning_ = ended->Warning();
+  OnReaderFinished();
+}
+
+// C. Completion of a track read.
+void JobPipeline::OnReaderFinished() {
+  if (!readerBusy_) return;
+  if (cancelRequested_)
+    host_.AppendLog(MakerLog::Reader, "    Cancelled.");
+  else if (!readerError_)
+    LogDone(MakerLog::Reader, readerStart_);
+
+  if ((cancelRequested_ || readerError_) &&
+      ((settings_.Flag("CD2MP3DelTempOnError") && operation_ == Operation::CD2MP3) ||
+       (settings_.Flag("CD2WAVDelWAVOnError") && operation_ == Operation::CD2WAV)))
+    DeleteJobFile(readerOutputPath_, MakerLog::Reader);
+
+  if (host_.RowCount(JobList::Tracks) > 0) {
+    const char* word = cancelRequested_ ? status::kCancelled
+                       : readerError_   ? status::kError
+                       : operation_ == Operation::CD2MP3
+                           ? (readerWarning_ ? status::kReadWarned : status::kRead)
+                           : (readerWarning_ ? status::kOkWarned : status::kOk);
+    SetTrackStatus(currentTrack_, word);
+  }
+
+  if (!cancelRequested_ && !readerError_) StartTrackEncode();
+
+  const int rows = host_.RowCount(JobList::Tracks);
+  int next = currentTrack_ + 1;
+  while (next <= rows && !host_.RowSelected(JobList::Tracks, next - 1)) ++next;
+  if (!cancelRequested_ && next <= rows) {
+    currentTrack_ = next;
+    StartTrackRead();
+    return;
+  }
+  readerBusy_ = false;
+  host_.SetStatusText(MakerPanel::Reader, " CD Reader: Idle");
+  if (encoderBusy_) return;
+  EnterIdleState();
+  if (!cancelRequested_) SignalDone();
+}
+
+// D. Encode the first track row waiting for the encoder (CD to MP3).
+void JobPipeline::StartTrackEncode() {
+  if (encoderBusy_) return;
+  host_.SetStatusText(MakerPanel::Encoder, " MP3 Encoder: Idle");
+  const int rows = host_.RowCount(JobList::Tracks);
+  int found = 0;
+  for (int row = 0; row < rows && found == 0; ++row)
+    if (WaitsForEncoder(host_.RowText(JobList::Tracks, row))) found = row + 1;
+  if (found == 0) {
+    encoderBusy_ = false;
+    if (readerBusy_) return;
+    EnterIdleState();
+    if (!cancelRequested_) SignalDone();
+    return;
+  }
+  encoderBusy_ = true;
+  encoderInputWarned_ = ReadWithWarnings(host_.RowText(JobList::Tracks, found - 1));
+  EnterBusyState();
+  codecInputPath_ = TrackOutputPath(found, ".tmp");
+  codecOutputPath_ = ChangeFileExt(codecInputPath_, EncodedExtension());
+  encodingTrack_ = found;
+  LaunchEncoder(MakeEncoderJob(codecInputPath_));
+}
+
+EncoderJob JobPipeline::MakeEncoderJob(const std::string& inputPath) const {
+  const int mode = settings_.EncoderMode();
+  EncoderJob job;
+  job.inputPath = inputPath;
+  job.mpegMode = mode;
+  job.bitRate = static_cast<uint16_t>(settings_.SelectedBitRateKbps());
+  job.mono = mode != kModeAac && settings_.Int("Channels") == 0;
+  job.mpeg2 = mode == kModeMpeg2;
+  job.jointStereo = settings_.Int("Channels") == 2;
+  job.fastMode = settings_.Flag("FastMode");
+  job.useLtp = settings_.Flag("UseLTP");
+  job.useTns = settings_.Flag("UseTNS");
+  job.confirmOverwrite = settings_.Flag("ConfirmOverwrite");
+  job.startTime = Now();
+  job.externalCommand = settings_.SelectedExternalProgram();
+  return job;
+}
+
+std::string JobPipeline::EncodedExtension() const {
+  return settings_.EncoderMode() == kModeAac ? ".aac" : ".mp3";
+}
+
+void JobPipeline::LaunchEncoder(const EncoderJob& job) {
+  encoderError_ = false;
+  encoderStart_ = job.startTime;
+  encoder_ = factory_.MakeEncoder(job);
+  JobWorker* worker = encoder_.get();
+  worker->SetOnFinished([this, worker] { EncoderEnded(worker); });
+  worker->Start();
+  MenuOptionsPrioritySelectionClick(std::nullopt);
+}
+
+void JobPipeline::EncoderEnded(JobWorker* worker) {
+  if (worker != encoder_.get()) return;
+  std::unique_ptr<JobWorker> ended = std::move(encoder_);
+  ended->Join();
+  encoderError_ = ended->Error();
+  OnEncoderFinished();
+}
+
+// D2. Completion of an encode (track or file).
+void JobPipeline::OnEncoderFinished() {
+  if (!encoderBusy_) return;
+  const int mode = settings_.EncoderMode();
+  if (!cancelRequested_ && !encoderError_ && operation_ == Operation::CD2MP3 &&
+      (mode == kModeMpeg1 || mode == kModeMpeg2) && host_.CdInformation().applyId3)
+    AppendId3Tag();
+
+  encoderBusy_ = false;
+  if (cancelRequested_)
+    host_.AppendLog(MakerLog::Encoder, "    Cancelled.");
+  else if (encoderError_)
+    // On success the encoder's own completion report has written this line already.
+    LogDone(MakerLog::Encoder, encoderStart_);
+
+  const bool failed = cancelRequested_ || encoderError_;
+  if (operation_ == Operation::CD2MP3) {
+    if (failed) {
+      if (settings_.Flag("CD2MP3DelTempOnError")) DeleteJobFile(codecInputPath_, MakerLog::Encoder);
+      if (settings_.Flag("CD2MP3DelMP3OnError")) DeleteJobFile(codecOutputPath_, MakerLog::Encoder);
+    } else if (settings_.Flag("CD2MP3DelTempOnSuccess")) {
+      DeleteJobFile(codecInputPath_, MakerLog::Encoder);
+    }
+    if (host_.RowCount(JobList::Tracks) > 0)
+      SetTrackStatus(encodingTrack_, cancelRequested_     ? status::kCancelled
+                                     : encoderError_       ? status::kError
+                                     : encoderInputWarned_ ? status::kOkWarned
+                                                           : status::kOk);
+    if (cancelRequested_)
+      EnterIdleState();
+    else
+      StartTrackEncode();
+    return;
+  }
+
+  if (failed) {
+    if (settings_.Flag("WAV2MP3DelMP3OnError")) DeleteJobFile(codecOutputPath_, MakerLog::Encoder);
+  } else if (settings_.Flag("WAV2MP3DelWAVOnSuccess") || deleteInputsThisRun_) {
+    DeleteJobFile(codecInputPath_, MakerLog::Encoder);
+  }
+  SetFileStatus(currentFile_, cancelRequested_ ? status::kCancelled : encoderError_ ? status::kFileError : status::kFileOk);
+  ++currentFile_;
+  if (!cancelRequested_ && currentFile_ < host_.RowCount(JobList::Files)) {
+    StartFileEncode();
+    return;
+  }
+  EnterIdleState();
+  if (!cancelRequested_) SignalDone();
+}
+
+void JobPipeline::AppendId3Tag() {
+  const CdInfo info = host_.CdInformation();
+  const std::string row =
+      encodingTrack_ <= host_.RowCount(JobList::Tracks) ? host_.RowText(JobList::Tracks, encodingTrack_ - 1) : "";
+  const TrackTagFields fields = MakeTrackTagFields(info, encodingTrack_, TrackRowName(row));
+  if (AppendId3v1Tag(codecOutputPath_, fields.title, fields.artist, fields.album, fields.year) == kId3Ok) {
+    host_.AppendLog(MakerLog::Encoder, "    ID3 tag added.");
+  } else {
+    encoderError_ = true;
+    host_.AppendLog(MakerLog::Encoder, "    Error: Cannot write ID3 tag.");
+  }
+}
+
+// E. Encode or decode the file row currentFile_.
+void JobPipeline::StartFileEncode() {
+  SelectOnlyFileRow(currentFile_);
+  encoderBusy_ = true;
+  EnterBusyState();
+  codecInputPath_ = FileRowPath(host_.RowText(JobList::Files, currentFile_));
+  codecOutputPath_ = ChangeFileExt(codecInputPath_, EncodedExtension());
+  LaunchEncoder(MakeEncoderJob(codecInputPath_));
+}
+
+void JobPipeline::StartFileDecode() {
+  SelectOnlyFileRow(currentFile_);
+  decoderBusy_ = true;
+  EnterBusyState();
+  codecInputPath_ = FileRowPath(host_.RowText(JobList::Files, currentFile_));
+  codecOutputPath_ = ChangeFileExt(codecInputPath_, ".wav");
+  DecoderJob job;
+  job.inputPath = codecInputPath_;
+  job.confirmOverwrite = settings_.Flag("ConfirmOverwrite");
+  job.startTime = Now();
+  LaunchDecoder(job);
+}
+
+void JobPipeline::LaunchDecoder(const DecoderJob& job) {
+  decoderError_ = false;
+  decoderStart_ = job.startTime;
+  decoder_ = factory_.MakeDecoder(job);
+  JobWorker* worker = decoder_.get();
+  worker->SetOnFinished([this, worker] { DecoderEnded(worker); });
+  worker->Start();
+  MenuOptionsPrioritySelectionClick(std::nullopt);
+}
+
+void JobPipeline::DecoderEnded(JobWorker* worker) {
+  if (worker != decoder_.get()) return;
+  std::unique_ptr<JobWorker> ended = std::move(decoder_);
+  ended->Join();
+  decoderError_ = ended->Error();
+  OnDecoderFinished();
+}
+
+// E2. Completion of a decode.
+void JobPipeline::OnDecoderFinished() {
+  if (!decoderBusy_) return;
+  decoderBusy_ = false;
+  if (cancelRequested_)
+    host_.AppendLog(MakerLog::Encoder, "    Cancelled.");
+  else if (!decoderError_)
+    LogDone(MakerLog::Encoder, decoderStart_);
+
+  if (cancelRequested_ || decoderError_) {
+    if (settings_.Flag("MP32WAVDelWAVOnError")) DeleteJobFile(codecOutputPath_, MakerLog::Encoder);
+  } else if (settings_.Flag("MP32WAVDelMP3OnSuccess")) {
+    DeleteJobFile(codecInputPath_, MakerLog::Encoder);
+  }
+  SetFileStatus(currentFile_, cancelRequested_ ? status::kCancelled : decoderError_ ? status::kFileError : status::kFileOk);
+  ++currentFile_;
+  if (!cancelRequested_ && currentFile_ < host_.RowCount(JobList::Files)) {
+    StartFileDecode();
+    return;
+  }
+  EnterIdleState();
+  if (!cancelRequested_) SignalDone();
+}
+
+// F. Cancel.
+void JobPipeline::CancelButtonClick() {
+  cancelRequested_ = true;
+  if (readerBusy_ && reader_) reader_->Cancel();
+  if (encoderBusy_ && encoder_) encoder_->Cancel();
+  if (decoderBusy_ && decoder_) decoder_->Cancel();
+}
+
+// G. Window states.
+void JobPipeline::EnterBusyState() {
+  for (const char* control : kBusyControls) host_.SetControlEnabled(control, false);
+  const char* hint = operation_ == Operation::WAV2MP3   ? "Cancel Encoding"
+                     : operation_ == Operation::MP32WAV ? "Cancel Decoding"
+                                                        : "Cancel Reading and Encoding";
+  host_.SetControlHint("CancelButton", hint);
+  host_.SetControlVisible("StartButton", false);
+  host_.SetControlVisible("CancelButton", true);
+}
+
+void JobPipeline::EnterIdleState() {
+  const Operation op = host_.SelectedOperation();
+  const int files = host_.RowCount(JobList::Files);
+  bool fileSelected = false;
+  for (int row = 0; row < files && !fileSelected; ++row) fileSelected = host_.RowSelected(JobList::Files, row);
+  bool trackSelected = false;
+  const int tracks = host_.RowCount(JobList::Tracks);
+  for (int row = 0; row < tracks && !trackSelected; ++row) trackSelected = host_.RowSelected(JobList::Tracks, row);
+
+  for (const char* control : kBusyControls) host_.SetControlEnabled(control, true);
+  host_.SetControlEnabled("RemoveButton", files > 0 && fileSelected);
+  host_.SetStatusText(MakerPanel::Reader, " CD Reader: Idle");
+  host_.SetStatusText(MakerPanel::Encoder, op == Operation::MP32WAV ? " MP3 Decoder: Idle" : " MP3 Encoder: Idle");
+  startEnabled_ = IsCdOperation(op) ? trackSelected : files > 0;
+  host_.SetControlEnabled("StartButton", startEnabled_);
+  host_.SetControlHint("StartButton", op == Operation::WAV2MP3   ? "Start Encoding"
+                                      : op == Operation::MP32WAV ? "Start Decoding"
+                                                                 : "Start Reading CD");
+  host_.SetControlVisible("StartButton", true);
+  host_.SetControlVisible("CancelButton", false);
+  encoderBusy_ = false;
+  readerBusy_ = false;
+  // A reader still stopping belongs to the run that ends here.
+  if (reader_) readerOrphaned_ = true;
+}
+
+void JobPipeline::SignalDone() {
+  const bool beep = settings_.Flag("BeepWhenDone");
+  if (beep) host_.Beep();
+  if (settings_.Flag("BringToFrontWhenDone")) host_.BringToFront();
+  if (beep) {
+    host_.Beep();
+    host_.Beep();
+  }
+}
+
+void JobPipeline::MenuOptionsPrioritySelectionClick(std::optional<ThreadPriority> clicked) {
+  if (clicked) {
+    for (const char* item : kPriorityItems) host_.SetMenuChecked(item, false);
+    host_.SetMenuChecked(kPriorityItems[static_cast<int>(*clicked)], true);
+    priority_ = *clicked;
+  }
+  if (encoderBusy_ && encoder_) encoder_->SetPriority(priority_);
+}
+
+// H. Output path of a track.
+std::string JobPipeline::TrackOutputPath(int track, const std::string& extension) const {
+  const std::string row = track >= 1 && track <= host_.RowCount(JobList::Tracks)
+                              ? host_.RowText(JobList::Tracks, track - 1)
+                              : std::string();
+  return TrackFilePath(settings_.Text("OutputPath"), host_.CdInformation(), track, TrackRowName(row), extension);
+}
+
+void JobPipeline::SelectOnlyFileRow(int row) {
+  const int rows = host_.RowCount(JobList::Files);
+  for (int i = 0; i < rows; ++i) host_.SetRowSelected(JobList::Files, i, false);
+  if (row < rows) host_.SetRowSelected(JobList::Files, row, true);
+}
+
+void JobPipeline::SetFileStatus(int row, const char* word) {
+  if (row < 0 || row >= host_.RowCount(JobList::Files)) return;
+  host_.SetRowText(JobList::Files, row, FileRowText(word, FileRowPath(host_.RowText(JobList::Files, row))));
+}
+
+void JobPipeline::SetTrackStatus(int track, const char* word) {
+  if (track < 1 || track > host_.RowCount(JobList::Tracks)) return;
+  host_.SetRowText(JobList::Tracks, track - 1, WithStatus(host_.RowText(JobList::Tracks, track - 1), word));
+  host_.SetRowSelected(JobList::Tracks, track - 1, false);
+}
+
+void JobPipeline::DeleteJobFile(const std::string& path, MakerLog log) {
+  if (path.empty() || ::unlink(path.c_str()) == 0 || errno == ENOENT) return;
+  host_.AppendLog(log, "    Warning: Cannot delete " + path + ": " + std::strerror(errno));
+}
+
+void JobPipeline::LogDone(MakerLog log, std::time_t start) {
+  char line[64];
+  std::snprintf(line, sizeof line, "    Done (%li seconds).", static_cast<long>(Now() - start));
+  host_.AppendLog(log, line);
+}

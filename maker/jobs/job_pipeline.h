@@ -1,0 +1,129 @@
+// JobPipeline: the engine behind Start and Cancel of the maker (all four operations).
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/main_loop.h"
+#include "common/worker_thread.h"
+#include "maker/jobs/command_line.h"
+#include "maker/jobs/job_worker_factory.h"
+#include "maker/jobs/pipeline_host.h"
+#include "maker/settings/settings_table.h"
+
+// Answers whether an outside library loads and, when entry is not null, has that entry.
+using LibraryProbe = std::function<bool(const std::string& library, const char* entry)>;
+// The real probe, through the outside-library loader (the library is unloaded again).
+bool ProbeOutsideLibrary(const std::string& library, const char* entry);
+
+// Turns the selected rows of the track list or the file list into jobs, runs them on
+// workers made by the factory, chains them (reading the next CD track overlaps encoding
+// the previous one), writes row status words and log lines, applies the delete rules and
+// returns the host to idle. Every entry runs on the main loop's thread; worker completions
+// arrive there too. Row numbers of tracks are 1-based (row n is track n).
+//
+// The owner keeps the loop turning until HasLiveWorkers() is false before destroying the
+// pipeline: completions refer to it, and workers may be waiting on the loop.
+class JobPipeline {
+ public:
+  JobPipeline(MainLoop& loop, PipelineHost& host, JobWorkerFactory& factory, SettingsTable& settings,
+              LibraryProbe probe = ProbeOutsideLibrary);
+  ~JobPipeline();
+  JobPipeline(const JobPipeline&) = delete;
+  JobPipeline& operator=(const JobPipeline&) = delete;
+
+  // Applies the program's arguments to the settings and the file list; when the file list
+  // then has rows, selects WAV2MP3 and arms AutoStart.
+  CommandLineFiles ApplyCommandLine(const std::vector<std::string>& args);
+  // The window's first show: idle state, then Start when AutoStart is armed and Start is
+  // enabled.
+  void FormShow();
+
+  void StartButtonClick();
+  void CancelButtonClick();
+  // A priority menu item was clicked (nullopt: re-apply the checked one after a start).
+  void MenuOptionsPrioritySelectionClick(std::optional<ThreadPriority> clicked);
+
+  void StartTrackRead();
+  void StartTrackEncode();
+  void StartFileEncode();
+  void StartFileDecode();
+  void OnReaderFinished();
+  void OnEncoderFinished();
+  void OnDecoderFinished();
+  void EnterBusyState();
+  void EnterIdleState();
+  void SignalDone();
+  // Output path of 1-based track `track` with `extension` (".tmp" or ".wav").
+  std::string TrackOutputPath(int track, const std::string& extension) const;
+
+  bool Busy() const { return readerBusy_ || encoderBusy_ || decoderBusy_; }
+  bool HasLiveWorkers() const { return reader_ || encoder_ || decoder_; }
+  bool AutoStart() const { return autoStart_; }
+  bool StartEnabled() const { return startEnabled_; }
+  bool CancelRequested() const { return cancelRequested_; }
+  ThreadPriority CheckedPriority() const { return priority_; }
+  // "-delete" of the command line: delete WAV inputs after a successful encode.
+  void SetDeleteInputsThisRun(bool on) { deleteInputsThisRun_ = on; }
+
+ private:
+  void LaunchReader(const ReaderJob& job);
+  void LaunchEncoder(const EncoderJob& job);
+  void LaunchDecoder(const DecoderJob& job);
+  void ReaderEnded(JobWorker* worker);
+  void EncoderEnded(JobWorker* worker);
+  void DecoderEnded(JobWorker* worker);
+  EncoderJob MakeEncoderJob(const std::string& inputPath) const;
+  std::string EncodedExtension() const;
+  void SelectOnlyFileRow(int row);
+  void SetFileStatus(int row, const char* status);
+  void SetTrackStatus(int track, const char* status);
+  void AppendId3Tag();
+  // Deletes a file of the job; a failure other than "does not exist" is logged.
+  void DeleteJobFile(const std::string& path, MakerLog log);
+  void LogDone(MakerLog log, std::time_t start);
+  std::time_t Now() const { return std::time(nullptr); }
+
+  MainLoop& loop_;
+  PipelineHost& host_;
+  JobWorkerFactory& factory_;
+  SettingsTable& settings_;
+  LibraryProbe probe_;
+
+  Operation operation_ = Operation::CD2MP3;  // the operation of the current run
+  bool cancelRequested_ = false;
+  bool readerBusy_ = false;
+  bool encoderBusy_ = false;
+  bool decoderBusy_ = false;
+  bool autoStart_ = false;
+  bool startEnabled_ = false;
+  bool deleteInputsThisRun_ = false;
+  int currentTrack_ = 0;   // 1-based
+  int encodingTrack_ = 0;  // 1-based
+  int currentFile_ = 0;    // 0-based
+  std::string readerOutputPath_;
+  std::string codecInputPath_;
+  std::string codecOutputPath_;
+  bool readerError_ = false;
+  bool readerWarning_ = false;
+  bool encoderError_ = false;
+  bool decoderError_ = false;
+  bool encoderInputWarned_ = false;
+  std::time_t readerStart_ = 0;
+  std::time_t encoderStart_ = 0;
+  std::time_t decoderStart_ = 0;
+  ThreadPriority priority_ = ThreadPriority::Normal;
+
+  std::unique_ptr<JobWorker> reader_;
+  std::unique_ptr<JobWorker> encoder_;
+  std::unique_ptr<JobWorker> decoder_;
+  // The reader of a run that went idle while it was still stopping (Cancel in CD to MP3):
+  // its completion is ignored, and a new run's first read waits for it to end, since the
+  // reader library serves one track at a time.
+  bool readerOrphaned_ = false;
+  std::optional<ReaderJob> deferredRead_;
+};

@@ -1,0 +1,21 @@
+// How the job pipeline gets its worker threads: one factory call per job.
+#pragma once
+
+#include <memory>
+
+#include "maker/cd/reader_job.h"
+#include "maker/codec/codec_jobs.h"
+#include "maker/jobs/job_worker.h"
+
+// Each call returns a worker that has not been started; the pipeline attaches its
+// completion handler and starts it. A factory that cannot make a worker of a kind returns
+// one that fails at once (error flag set, an error line in the log), never nullptr.
+// The real factory builds the CD reading, encoding and decoding threads; tests script
+// fake workers through the same interface.
+class JobWorkerFactory {
+ public:
+  virtual ~JobWorkerFactory() = default;
+  virtual std::unique_ptr<JobWorker> MakeReader(const ReaderJob& job) = 0;
+  virtual std::unique_ptr<JobWorker> MakeEncoder(const EncoderJob& job) = 0;
+  virtual std::unique_ptr<JobWorker> MakeDecoder(const DecoderJob& job) = 0;
+};

@@ -1,0 +1,52 @@
+// What the job pipeline needs from the program that shows it: lists, logs, controls, boxes.
+#pragma once
+
+#include <string>
+
+#include "maker/jobs/worker_host.h"
+#include "maker/metadata/cd_info.h"
+
+// The four conversion operations, one per radio button of the main window.
+enum class Operation { CD2MP3, CD2WAV, WAV2MP3, MP32WAV };
+
+// The two job lists: the CD track list (row n is track n + 1) and the file list.
+enum class JobList { Tracks, Files };
+
+// Every entry runs on the main thread. Controls are addressed by the names the main window
+// gives them ("StartButton", "CancelButton", "CD2MP3RadioButton", "InputCDComboBox", ...);
+// a host without a control of that name ignores the call. Rows are 0-based here; the row
+// text is the job state ("+", "Read", "OK", "Error:", ...) and must be kept exactly as set.
+class PipelineHost : public WorkerHost {
+ public:
+  virtual Operation SelectedOperation() const = 0;
+  // Checks the radio button of the operation (the command line selects WAV2MP3).
+  virtual void SelectOperation(Operation operation) = 0;
+
+  virtual int RowCount(JobList list) const = 0;
+  virtual std::string RowText(JobList list, int row) const = 0;
+  virtual void SetRowText(JobList list, int row, const std::string& text) = 0;
+  virtual bool RowSelected(JobList list, int row) const = 0;
+  virtual void SetRowSelected(JobList list, int row, bool selected) = 0;
+  virtual void AppendRow(JobList list, const std::string& text) = 0;
+
+  virtual void ClearLog(MakerLog log) = 0;
+
+  virtual void SetControlEnabled(const std::string& control, bool enabled) = 0;
+  virtual void SetControlVisible(const std::string& control, bool visible) = 0;
+  virtual void SetControlHint(const std::string& control, const std::string& hint) = 0;
+  // Check mark of a menu item ("MenuOptionsPriorityNormal", ...).
+  virtual void SetMenuChecked(const std::string& item, bool checked) = 0;
+
+  // An error box with the given text and caption (the question-mark icon of the maker).
+  virtual void ShowError(const std::string& text, const std::string& caption) = 0;
+  virtual void Beep() = 0;
+  virtual void BringToFront() = 0;
+
+  // Index of the drive chosen in InputCDComboBox (0 when there is none).
+  virtual int SelectedDrive() const = 0;
+  // The CD information window's state: disc fields, naming pattern and the ID3 choice.
+  virtual CdInfo CdInformation() const = 0;
+};
+
+inline constexpr const char* kMakerErrorCaption = "zbmaker (Zimbar MP3 Maker) Error";
+inline constexpr const char* kMakerConfirmCaption = "zbmaker Confirmation";

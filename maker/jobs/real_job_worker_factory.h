@@ -1,0 +1,21 @@
+// The factory of the real worker threads: CD track reader, encoder and decoder.
+#pragma once
+
+#include "common/main_loop.h"
+#include "maker/jobs/job_worker_factory.h"
+#include "maker/jobs/worker_host.h"
+
+// Builds the threads of the CD and codec layers. A kind that this build lacks gives a
+// worker that fails at once with a log line, so the row ends in error and nothing crashes.
+class RealJobWorkerFactory final : public JobWorkerFactory {
+ public:
+  RealJobWorkerFactory(MainLoop& loop, WorkerHost& host) : loop_(loop), host_(host) {}
+
+  std::unique_ptr<JobWorker> MakeReader(const ReaderJob& job) override;
+  std::unique_ptr<JobWorker> MakeEncoder(const EncoderJob& job) override;
+  std::unique_ptr<JobWorker> MakeDecoder(const DecoderJob& job) override;
+
+ private:
+  MainLoop& loop_;
+  WorkerHost& host_;
+};
