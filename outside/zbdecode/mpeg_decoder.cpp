@@ -1,0 +1,114 @@
+// libmpg123 behind the frame-by-frame decoder.
+#include "outside/zbdecode/mpeg_decoder.h"
+
+#include <mpg123.h>
+
+#include <mutex>
+#include <new>
+
+namespace {
+
+// The decoder library reads through the input module.
+mpg123_ssize_t ReadInput(void* io, void* buffer, size_t bytes) {
+  const uint32_t ask = bytes > 0x7FFFFFFF ? 0x7FFFFFFF : uint32_t(bytes);
+  const int64_t got = static_cast<InputSource*>(io)->Read(buffer, ask);
+  return got < 0 ? -1 : mpg123_ssize_t(got);
+}
+
+off_t SeekInput(void* io, off_t offset, int whence) {
+  return off_t(static_cast<InputSource*>(io)->Seek(int64_t(offset), whence));
+}
+
+void InitLibraryOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { mpg123_init(); });
+}
+
+}  // namespace
+
+void Mpg123HandleDeleter::operator()(mpg123_handle* handle) const {
+  mpg123_close(handle);
+  mpg123_delete(handle);
+}
+
+Result<std::unique_ptr<MpegDecoder>, MpegOpenError> MpegDecoder::Open(InputSource& source) {
+  InitLibraryOnce();
+  std::unique_ptr<MpegDecoder> decoder(new (std::nothrow) MpegDecoder);
+  if (!decoder) return Fail(MpegOpenError::Memory);
+  int error = MPG123_OK;
+  decoder->handle_.reset(mpg123_new(nullptr, &error));
+  mpg123_handle* mh = decoder->handle_.get();
+  if (mh == nullptr) return Fail(error == MPG123_OUT_OF_MEM ? MpegOpenError::Memory : MpegOpenError::Decoder);
+  decoder->source_ = &source;
+
+  // The library's messages would go to the host's stderr; results are reported instead.
+  if (mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0) != MPG123_OK) return Fail(MpegOpenError::Decoder);
+  // Every rate, mono or stereo as the stream has it, always 16-bit: no conversion.
+  if (mpg123_format_none(mh) != MPG123_OK) return Fail(MpegOpenError::Decoder);
+  const long* rates = nullptr;
+  size_t rateCount = 0;
+  mpg123_rates(&rates, &rateCount);
+  for (size_t i = 0; i < rateCount; ++i) {
+    if (mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16) != MPG123_OK) {
+      return Fail(MpegOpenError::Decoder);
+    }
+  }
+  if (mpg123_replace_reader_handle(mh, ReadInput, SeekInput, nullptr) != MPG123_OK) {
+    return Fail(MpegOpenError::Decoder);
+  }
+  if (mpg123_open_handle(mh, &source) != MPG123_OK) return Fail(MpegOpenError::Decoder);
+  return decoder;
+}
+
+MpegFrameStatus MpegDecoder::DecodeFrame(MpegFrame& frame) {
+  frame = MpegFrame{};
+  off_t frameNumber = 0;
+  unsigned char* audio = nullptr;
+  size_t bytes = 0;
+  const int result = mpg123_decode_frame(handle_.get(), &frameNumber, &audio, &bytes);
+  if (source_->ReadFailed()) return MpegFrameStatus::ReadError;
+  switch (result) {
+    case MPG123_NEW_FORMAT: {
+      long rate = 0;
+      int channels = 0, encoding = 0;
+      if (mpg123_getformat(handle_.get(), &rate, &channels, &encoding) != MPG123_OK ||
+          encoding != MPG123_ENC_SIGNED_16 || rate <= 0 || channels < 1 || channels > 2) {
+        return MpegFrameStatus::DecodeError;
+      }
+      sampleRate_ = uint32_t(rate);
+      channels_ = channels;
+      return MpegFrameStatus::NoFrameYet;
+    }
+    case MPG123_OK:
+      if (bytes == 0 || audio == nullptr) return MpegFrameStatus::NoFrameYet;
+      if (channels_ == 0) return MpegFrameStatus::DecodeError;  // samples before any format
+      frame.pcm = reinterpret_cast<const int16_t*>(audio);
+      frame.bytes = bytes;
+      frame.channels = channels_;
+      frame.sampleRate = sampleRate_;
+      return MpegFrameStatus::Frame;
+    case MPG123_DONE:
+      return MpegFrameStatus::End;
+    case MPG123_NEED_MORE:
+      // Only a feeding decoder asks for more; a reader at its end means the end.
+      return MpegFrameStatus::End;
+    default:
+      return MpegFrameStatus::DecodeError;
+  }
+}
+
+MpegFrameInfo MpegDecoder::Info() const {
+  MpegFrameInfo info;
+  mpg123_frameinfo2 raw{};
+  if (mpg123_info2(handle_.get(), &raw) != MPG123_OK) return info;
+  info.mpegVersion = raw.version == MPG123_1_0 ? 1 : raw.version == MPG123_2_0 ? 2 : 3;
+  info.layer = uint32_t(raw.layer);
+  info.bitRate = uint32_t(raw.bitrate);
+  info.sampleRate = uint32_t(raw.rate);
+  info.channelMode = uint32_t(raw.mode);
+  info.variableRate = uint32_t(raw.vbr);
+  info.frameBytes = uint32_t(raw.framesize);
+  return info;
+}
+
+int64_t MpegDecoder::InputPosition() const { return int64_t(mpg123_tell_stream(handle_.get())); }

@@ -1,0 +1,63 @@
+// MPEG audio decoding over libmpg123, one frame per call, from an InputSource.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "common/result.h"
+#include "outside/zbdecode/input_source.h"
+
+enum class MpegOpenError {
+  Memory,
+  Decoder,  // the decoder library refused to start or to open the input
+};
+
+enum class MpegFrameStatus {
+  Frame,       // samples are ready
+  NoFrameYet,  // nothing this time (format announced, delay trimmed): call again
+  End,         // the input is exhausted
+  ReadError,   // the input module failed
+  DecodeError, // the stream cannot be decoded further
+};
+
+struct MpegFrame {
+  const int16_t* pcm = nullptr;  // owned by the decoder, valid until the next call
+  size_t bytes = 0;
+  int channels = 0;
+  uint32_t sampleRate = 0;
+};
+
+// Facts of the last frame read from the stream.
+struct MpegFrameInfo {
+  uint32_t mpegVersion = 0;  // 1, 2, or 3 for MPEG-2.5
+  uint32_t layer = 0;
+  uint32_t bitRate = 0;      // kbit/s
+  uint32_t sampleRate = 0;
+  uint32_t channelMode = 0;  // 0 stereo, 1 joint, 2 dual, 3 mono
+  uint32_t variableRate = 0; // 0 constant, 1 variable, 2 average
+  uint32_t frameBytes = 0;
+};
+
+struct Mpg123HandleDeleter {
+  void operator()(struct mpg123_handle_struct* handle) const;
+};
+
+class MpegDecoder {
+ public:
+  // Starts decoding source with the library's default settings (gapless trimming,
+  // resync), output fixed to signed 16-bit at the stream's own rate and channel count.
+  // source must stay alive and in place for the decoder's life.
+  static Result<std::unique_ptr<MpegDecoder>, MpegOpenError> Open(InputSource& source);
+
+  MpegFrameStatus DecodeFrame(MpegFrame& frame);
+  MpegFrameInfo Info() const;
+  // Byte position the decoder has reached in the input, or -1.
+  int64_t InputPosition() const;
+
+ private:
+  std::unique_ptr<struct mpg123_handle_struct, Mpg123HandleDeleter> handle_;
+  InputSource* source_ = nullptr;
+  int channels_ = 0;
+  uint32_t sampleRate_ = 0;
+};

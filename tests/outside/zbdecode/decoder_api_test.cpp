@@ -1,0 +1,336 @@
+// End-to-end tests of libzbdecode.so: MPEG audio made by lame and ffmpeg at test time,
+// decoded through the exported functions as the maker does, compared with `mpg123 -w`.
+#include "outside/zbdecode/zbdecode_api.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "tests/outside/gogo/test_media.h"
+
+using namespace test_media;
+
+namespace {
+
+struct DecodeResult {
+  int32_t newResult = 0, openResult = 0, endResult = 0;
+  std::vector<unsigned char> pcm;
+  uint32_t stereo = 99, sampleRate = 0;
+  uint32_t frames = 0, waits = 0;
+  bool positionsRise = true;
+  uint32_t lastPosition = 0, size = 0;
+  ZbdStreamInfo info{};
+};
+
+// Runs the maker's call sequence over one input; extraModule, when given, is registered
+// instead of the file module.
+DecodeResult DecodeThroughApi(const std::string& path, const ZbdInputModule* extraModule = nullptr) {
+  DecodeResult r;
+  ZbdDecoder* d = nullptr;
+  EXPECT_EQ(decoder_new(&d), ZBD_OK);
+  if (d == nullptr) return r;
+  ZbdInputModule module{};
+  if (extraModule) {
+    module = *extraModule;
+  } else {
+    EXPECT_EQ(file_input_module_register(&module), ZBD_OK);
+  }
+  EXPECT_EQ(decoder_input_module_register(d, &module), 0);
+  r.newResult = decoder_input_new(d, path.c_str(), -1);
+  if (r.newResult == ZBD_OK) r.openResult = decoder_input_open(d);
+  if (r.newResult == ZBD_OK && r.openResult == ZBD_OK) {
+    for (;;) {
+      const int32_t result = decoder_decode(d, nullptr);
+      if (result == ZBD_NO_FRAME_YET || result == ZBD_FRAME_SKIPPED) {
+        ++r.waits;
+        continue;
+      }
+      if (result != ZBD_OK) {
+        r.endResult = result;
+        break;
+      }
+      const ZbdOutputBuffer* out = d->outputBuffer;
+      if (r.frames == 0) {
+        r.stereo = out->stereo;
+        r.sampleRate = out->sampleRate;
+      }
+      EXPECT_EQ(out->stereo, r.stereo) << "channel count changed mid-stream";
+      EXPECT_GT(out->bytes, 0u);
+      const auto* bytes = reinterpret_cast<const unsigned char*>(out->pcm);
+      r.pcm.insert(r.pcm.end(), bytes, bytes + out->bytes);
+      ++r.frames;
+      if (d->inputStatus->position < r.lastPosition) r.positionsRise = false;
+      r.lastPosition = d->inputStatus->position;
+      r.size = d->inputStatus->size;
+    }
+    r.info = *d->streamInfo;
+  }
+  EXPECT_EQ(decoder_delete(d), ZBD_OK);
+  return r;
+}
+
+// The data chunk of the WAV file `mpg123 -w` writes.
+std::vector<unsigned char> Mpg123Reference(const std::string& mp3, bool* decoded) {
+  const std::string wav = mp3 + ".ref.wav";
+  int code = 0;
+  Run("mpg123 -q -w '" + wav + "' '" + mp3 + "'", &code);
+  *decoded = code == 0;
+  const auto bytes = ReadFile(wav);
+  for (size_t pos = 12; pos + 8 <= bytes.size();) {
+    const uint32_t size = bytes[pos + 4] | bytes[pos + 5] << 8 | bytes[pos + 6] << 16 | uint32_t(bytes[pos + 7]) << 24;
+    if (std::memcmp(&bytes[pos], "data", 4) == 0) {
+      const size_t end = std::min(bytes.size(), pos + 8 + size);
+      return std::vector<unsigned char>(bytes.begin() + std::ptrdiff_t(pos + 8), bytes.begin() + std::ptrdiff_t(end));
+    }
+    pos += 8 + size + (size & 1);
+  }
+  return {};
+}
+
+class DecoderTest : public ::testing::Test {
+ protected:
+  // A tone WAV converted by a command template with {in} and {out}.
+  std::string Make(const std::string& name, uint32_t rate, int channels, double seconds, const std::string& tool) {
+    const std::string wav = dir_.File(name + ".wav"), out = dir_.File(name);
+    WriteFile(wav, WavBytes(rate, channels, Tone(rate, channels, uint32_t(rate * seconds))));
+    std::string command = tool;
+    command.replace(command.find("{in}"), 4, "'" + wav + "'");
+    command.replace(command.find("{out}"), 5, "'" + out + "'");
+    int code = 0;
+    test_media::Run(command, &code);
+    EXPECT_EQ(code, 0) << command;
+    return out;
+  }
+
+  // Decodes through the library and checks the samples against mpg123 byte for byte.
+  DecodeResult ExpectSameAsMpg123(const std::string& path) {
+    bool referenceDecoded = false;
+    const auto reference = Mpg123Reference(path, &referenceDecoded);
+    EXPECT_TRUE(referenceDecoded);
+    EXPECT_FALSE(reference.empty());
+    DecodeResult r = DecodeThroughApi(path);
+    EXPECT_EQ(r.openResult, ZBD_OK);
+    EXPECT_EQ(r.endResult, ZBD_END_OF_INPUT);
+    EXPECT_EQ(r.pcm.size(), reference.size());
+    EXPECT_TRUE(r.pcm == reference) << "decoded samples differ from mpg123";
+    return r;
+  }
+
+  ScratchDir dir_;
+};
+
+struct StreamCase {
+  const char* name;
+  uint32_t rate;
+  int channels;
+  const char* tool;
+  uint32_t wantVersion, wantLayer;
+};
+
+class DecoderStreamTest : public DecoderTest, public ::testing::WithParamInterface<StreamCase> {};
+
+// Catches resampling, gain, channel changes or lost frames against the reference decoder,
+// across versions, layers and channel counts.
+TEST_P(DecoderStreamTest, SamplesEqualMpg123) {
+  const StreamCase& c = GetParam();
+  const std::string path = Make(c.name, c.rate, c.channels, 1.5, c.tool);
+  const DecodeResult r = ExpectSameAsMpg123(path);
+  EXPECT_EQ(r.stereo, c.channels == 2 ? 1u : 0u);
+  EXPECT_EQ(r.sampleRate, c.rate);
+  EXPECT_EQ(r.info.mpegVersion, c.wantVersion);
+  EXPECT_EQ(r.info.layer, c.wantLayer);
+  EXPECT_EQ(r.info.framesDecoded, r.frames);
+  EXPECT_TRUE(r.positionsRise);
+  EXPECT_GT(r.size, 0u);
+  EXPECT_LE(r.lastPosition, r.size);
+  EXPECT_GT(r.lastPosition, r.size * 9 / 10) << "the position must reach the end of the input";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, DecoderStreamTest,
+    ::testing::Values(
+        StreamCase{"Stereo44100Layer3", 44100, 2, "lame --quiet -b 128 {in} {out}", 1, 3},
+        StreamCase{"Mono22050Layer3", 22050, 1, "lame --quiet -b 32 {in} {out}", 2, 3},
+        StreamCase{"Mono11025Mpeg25", 11025, 1, "lame --quiet -b 16 {in} {out}", 3, 3},
+        StreamCase{"JointStereoVbr48000", 48000, 2, "lame --quiet -V 4 -m j {in} {out}", 1, 3},
+        StreamCase{"Stereo48000Layer2", 48000, 2, "ffmpeg -v error -y -i {in} -c:a mp2 -b:a 192k -f mp2 {out}", 1, 2},
+        StreamCase{"Mono16000Layer2", 16000, 1, "ffmpeg -v error -y -i {in} -c:a mp2 -b:a 64k -f mp2 {out}", 2, 2}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Catches a decoder that gives up on junk before the first frame or on an ID3v2 tag.
+TEST_F(DecoderTest, LeadingGarbageAndTagsAreSkipped) {
+  const std::string clean = Make("clean.mp3", 44100, 2, 1.0, "lame --quiet -b 128 {in} {out}");
+  const auto cleanBytes = ReadFile(clean);
+
+  std::vector<unsigned char> junk;
+  for (int i = 0; i < 3000; ++i) junk.push_back(uint8_t('a' + i % 26));
+  junk.insert(junk.end(), cleanBytes.begin(), cleanBytes.end());
+  const std::string garbage = dir_.File("garbage.mp3");
+  WriteFile(garbage, junk);
+  const DecodeResult r = ExpectSameAsMpg123(garbage);
+  EXPECT_EQ(r.pcm, DecodeThroughApi(clean).pcm) << "the junk must not change the audio";
+
+  const std::string tagged = Make("tagged.mp3", 44100, 2, 1.0,
+                                  "lame --quiet -b 128 --id3v2-only --tt 'A title' --ta Artist {in} {out}");
+  ExpectSameAsMpg123(tagged);
+}
+
+// Catches a crash or an error at a file cut in the middle of a frame: decoding ends
+// normally with the samples of the whole frames.
+TEST_F(DecoderTest, TruncatedFileEndsCleanly) {
+  const std::string full = Make("full.mp3", 44100, 2, 1.0, "lame --quiet -b 128 {in} {out}");
+  auto bytes = ReadFile(full);
+  bytes.resize(bytes.size() * 2 / 3 + 211);
+  const std::string cut = dir_.File("cut.mp3");
+  WriteFile(cut, bytes);
+  const DecodeResult r = ExpectSameAsMpg123(cut);
+  EXPECT_GT(r.pcm.size(), 0u);
+  EXPECT_LT(r.pcm.size(), DecodeThroughApi(full).pcm.size());
+}
+
+// Catches files without audio being reported as decoded audio or crashing.
+TEST_F(DecoderTest, EmptyMissingAndNonAudioInputs) {
+  const DecodeResult missing = DecodeThroughApi(dir_.File("none.mp3"));
+  EXPECT_EQ(missing.openResult, ZBD_ERR_INPUT_OPEN);
+
+  const std::string empty = dir_.File("empty.mp3");
+  WriteFile(empty, {});
+  const DecodeResult e = DecodeThroughApi(empty);
+  EXPECT_TRUE(e.pcm.empty());
+  if (e.openResult == ZBD_OK) {
+    EXPECT_NE(e.endResult, ZBD_OK);
+  }
+
+  std::vector<unsigned char> text(20000);
+  for (size_t i = 0; i < text.size(); ++i) text[i] = uint8_t('A' + i % 50);
+  const std::string notAudio = dir_.File("text.mp3");
+  WriteFile(notAudio, text);
+  const DecodeResult t = DecodeThroughApi(notAudio);
+  EXPECT_TRUE(t.pcm.empty());
+
+  const DecodeResult folder = DecodeThroughApi("/tmp");
+  EXPECT_EQ(folder.openResult, ZBD_ERR_INPUT_OPEN);
+}
+
+// An input module that serves a byte array, to prove reads go through the module.
+struct MemoryStream {
+  std::vector<unsigned char> bytes;
+  size_t pos = 0;
+};
+std::vector<unsigned char>* gMemoryBytes = nullptr;
+int gMemoryCloses = 0;
+
+ZbdInputModule MemoryModule() {
+  ZbdInputModule m{};
+  m.structBytes = sizeof m;
+  m.name = "memory";
+  m.accepts = [](const char* name) -> int32_t { return std::strncmp(name, "mem:", 4) == 0; };
+  m.open = [](const char*, void** stream) -> int32_t {
+    *stream = new MemoryStream{*gMemoryBytes, 0};
+    return ZBD_OK;
+  };
+  m.read = [](void* stream, void* buffer, uint32_t bytes) -> int64_t {
+    auto* s = static_cast<MemoryStream*>(stream);
+    const size_t n = std::min<size_t>(bytes, s->bytes.size() - s->pos);
+    std::memcpy(buffer, s->bytes.data() + s->pos, n);
+    s->pos += n;
+    return int64_t(n);
+  };
+  m.seek = nullptr;  // like a stream: no seeking, size unknown
+  m.size = nullptr;
+  m.close = [](void* stream) {
+    delete static_cast<MemoryStream*>(stream);
+    ++gMemoryCloses;
+  };
+  return m;
+}
+
+// Catches input modules being bypassed, or a module without seek and size breaking
+// decoding (network streams have neither).
+TEST_F(DecoderTest, RegisteredModuleServesTheInput) {
+  const std::string file = Make("m.mp3", 44100, 2, 1.0, "lame --quiet -b 128 {in} {out}");
+  auto bytes = ReadFile(file);
+  gMemoryBytes = &bytes;
+  gMemoryCloses = 0;
+  const ZbdInputModule module = MemoryModule();
+  const DecodeResult r = DecodeThroughApi("mem:song", &module);
+  EXPECT_EQ(r.openResult, ZBD_OK);
+  EXPECT_EQ(r.endResult, ZBD_END_OF_INPUT);
+  EXPECT_EQ(r.size, 0u) << "size unknown";
+  EXPECT_EQ(gMemoryCloses, 1);
+  bool referenceDecoded = false;
+  EXPECT_EQ(r.pcm.size(), Mpg123Reference(file, &referenceDecoded).size());
+  EXPECT_EQ(DecodeThroughApi("/some/file.mp3", &module).newResult, ZBD_ERR_NO_MODULE);
+}
+
+// Catches calls out of order or with bad arguments crashing instead of failing.
+TEST_F(DecoderTest, MisuseIsRefused) {
+  EXPECT_EQ(decoder_new(nullptr), ZBD_ERR_ARGUMENT);
+  EXPECT_EQ(decoder_delete(nullptr), ZBD_OK);
+  EXPECT_EQ(file_input_module_register(nullptr), ZBD_ERR_ARGUMENT);
+  ZbdDecoder* d = nullptr;
+  ASSERT_EQ(decoder_new(&d), ZBD_OK);
+  EXPECT_EQ(d->structBytes, sizeof(ZbdDecoder));
+  EXPECT_EQ(d->inputStatus->state, uint32_t(ZBD_INPUT_NONE));
+  EXPECT_EQ(decoder_decode(d, nullptr), ZBD_ERR_STATE);
+  EXPECT_EQ(decoder_input_open(d), ZBD_ERR_STATE);
+  EXPECT_EQ(decoder_input_new(d, "/x.mp3", -1), ZBD_ERR_NO_MODULE) << "no module registered";
+  ZbdInputModule module{};
+  ASSERT_EQ(file_input_module_register(&module), ZBD_OK);
+  EXPECT_EQ(decoder_input_module_register(d, nullptr), ZBD_ERR_ARGUMENT);
+  ZbdInputModule shortBlock = module;
+  shortBlock.structBytes = 8;
+  EXPECT_EQ(decoder_input_module_register(d, &shortBlock), ZBD_ERR_ARGUMENT);
+  EXPECT_EQ(decoder_input_module_register(d, &module), 0);
+  EXPECT_EQ(d->moduleCount, 1u);
+  EXPECT_EQ(decoder_input_new(d, "http://host/stream", -1), ZBD_ERR_NO_MODULE);
+  EXPECT_EQ(decoder_input_new(d, "/x.mp3", 5), ZBD_ERR_ARGUMENT);
+  EXPECT_EQ(decoder_input_new(d, nullptr, -1), ZBD_ERR_ARGUMENT);
+  EXPECT_EQ(decoder_input_new(d, "/x.mp3", 0), ZBD_OK);
+  EXPECT_STREQ(d->inputStatus->name, "/x.mp3");
+  EXPECT_EQ(decoder_decode(d, nullptr), ZBD_ERR_STATE);
+  int dummy = 0;
+  EXPECT_EQ(decoder_decode(d, &dummy), ZBD_ERR_ARGUMENT);
+  for (int i = 1; i < ZBD_MAX_INPUT_MODULES; ++i) EXPECT_EQ(decoder_input_module_register(d, &module), i);
+  EXPECT_EQ(decoder_input_module_register(d, &module), ZBD_ERR_TOO_MANY_MODULES);
+  EXPECT_EQ(decoder_delete(d), ZBD_OK);
+}
+
+// Catches a decoder that keeps going (or crashes) after the end has been reported.
+TEST_F(DecoderTest, DecodeAfterTheEndKeepsReportingTheEnd) {
+  const std::string file = Make("e.mp3", 22050, 1, 0.3, "lame --quiet -b 32 {in} {out}");
+  ZbdDecoder* d = nullptr;
+  ASSERT_EQ(decoder_new(&d), ZBD_OK);
+  ZbdInputModule module{};
+  file_input_module_register(&module);
+  decoder_input_module_register(d, &module);
+  ASSERT_EQ(decoder_input_new(d, file.c_str(), -1), ZBD_OK);
+  ASSERT_EQ(decoder_input_open(d), ZBD_OK);
+  int32_t result = ZBD_OK;
+  for (int guard = 0; guard < 10000 && (result == ZBD_OK || result == ZBD_NO_FRAME_YET); ++guard) {
+    result = decoder_decode(d, nullptr);
+  }
+  EXPECT_EQ(result, ZBD_END_OF_INPUT);
+  EXPECT_EQ(decoder_decode(d, nullptr), ZBD_END_OF_INPUT);
+  EXPECT_EQ(d->inputStatus->state, uint32_t(ZBD_INPUT_ENDED));
+  EXPECT_EQ(d->lastResult, uint32_t(ZBD_END_OF_INPUT));
+  // A new input on the same decoder starts over.
+  ASSERT_EQ(decoder_input_new(d, file.c_str(), -1), ZBD_OK);
+  ASSERT_EQ(decoder_input_open(d), ZBD_OK);
+  EXPECT_EQ(d->inputStatus->state, uint32_t(ZBD_INPUT_OPEN));
+  EXPECT_EQ(decoder_delete(d), ZBD_OK);
+}
+
+// Catches a missing or C++-mangled export: the maker finds all seven entries by name.
+TEST(ZbdecodeLibraryTest, AllSevenEntriesResolveByName) {
+  void* lib = dlopen(ZIMBAR_BIN_DIR "/libzbdecode.so", RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(lib, nullptr) << dlerror();
+  for (const char* name : {"decoder_new", "decoder_delete", "decoder_input_module_register", "decoder_input_new",
+                           "decoder_input_open", "decoder_decode", "file_input_module_register"}) {
+    EXPECT_NE(dlsym(lib, name), nullptr) << name;
+  }
+  dlclose(lib);
+}
+
+}  // namespace
