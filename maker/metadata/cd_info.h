@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "maker/cd/track_table.h"
+
 inline constexpr std::string_view kDefaultFileNamePattern =
     "($artist$) [$title$] [$track#$] $trackname$";
 inline constexpr std::string_view kDefaultCddbServer = "http://gnudb.gnudb.org:80";
@@ -18,8 +20,6 @@ inline constexpr std::size_t kCdArtistChars = 127;
 inline constexpr std::size_t kCdGenreChars = 63;
 inline constexpr std::size_t kCdYearChars = 15;
 
-// Number of rows of the window's track list (a CD holds at most 99 tracks).
-inline constexpr int kCdMaxTracks = 99;
 
 // All texts are UTF-8. The window's controls are the only store of this data; the
 // choices are loaded from and saved to the settings (CDDBServer, UseHttpProxy,

@@ -5,6 +5,7 @@
 #include <exception>
 #include <optional>
 
+#include "common/text_encoding.h"
 #include "maker/metadata/cddb_reply.h"
 #include "maker/metadata/cddb_server_url.h"
 #include "maker/metadata/metadata_text.h"

@@ -27,6 +27,16 @@ int DiscLayout::LengthSeconds() const {
   return static_cast<int>(startSectors[static_cast<std::size_t>(trackCount)] / 75 + 2);
 }
 
+DiscLayout DiscLayoutFromTrackTable(const TrackTable& table) {
+  DiscLayout disc;
+  disc.trackCount = table.trackCount;
+  if (table.trackCount < 1 || table.trackCount > kCdMaxTracks) return disc;
+  for (int k = 1; k <= table.trackCount + 1; ++k) {
+    disc.startSectors.push_back(table.start[static_cast<std::size_t>(k)]);
+  }
+  return disc;
+}
+
 std::uint32_t DiscId(const DiscLayout& disc) {
   assert(disc.Valid() && "DiscId needs a valid track table");
   unsigned total = 0;

@@ -1,4 +1,4 @@
-// Text helpers of the CD information.
+// Character-safe cutting of UTF-8 texts.
 #include "maker/metadata/metadata_text.h"
 
 std::string CutUtf8Chars(std::string_view text, std::size_t maxChars) {
@@ -13,19 +13,4 @@ std::string CutUtf8Chars(std::string_view text, std::size_t maxChars) {
     ++i;
   }
   return std::string(text.substr(0, i));
-}
-
-std::string Latin1ToUtf8(std::string_view latin1) {
-  std::string out;
-  out.reserve(latin1.size());
-  for (char c : latin1) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      out.push_back(c);
-    } else {
-      out.push_back(static_cast<char>(0xC0 | (byte >> 6)));
-      out.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
-    }
-  }
-  return out;
 }

@@ -43,6 +43,20 @@ TEST(DiscId, GeneratedTablesAgreeWithIndependentComputation) {
   }
 }
 
+// Catches: the drive's 1-based table shifted by one when converted.
+TEST(DiscId, TrackTableConvertsToLayout) {
+  TrackTable table;
+  table.trackCount = 2;
+  table.start[1] = 0;
+  table.start[2] = 15000;
+  table.start[3] = 30000;
+  const DiscLayout disc = DiscLayoutFromTrackTable(table);
+  EXPECT_EQ(disc.startSectors, (std::vector<std::int32_t>{0, 15000, 30000}));
+  EXPECT_EQ(DiscId(disc), 0x06019002u);
+  table.trackCount = 0;
+  EXPECT_FALSE(DiscLayoutFromTrackTable(table).Valid());
+}
+
 // Catches: malformed tables (from a bad drive or image) reaching the computation.
 TEST(DiscId, InvalidTablesAreRecognised) {
   EXPECT_FALSE((DiscLayout{0, {0}}).Valid());

@@ -1,4 +1,4 @@
-// Character-safe cutting and ISO-8859-1 conversion.
+// Character-safe cutting of UTF-8 texts.
 #include "maker/metadata/metadata_text.h"
 
 #include <gtest/gtest.h>
@@ -13,12 +13,6 @@ TEST(MetadataText, CutKeepsWholeCharacters) {
   EXPECT_EQ(CutUtf8Chars(text, 2), "a\xE2\x82\xAC");
   EXPECT_EQ(CutUtf8Chars(text, 4), text);
   EXPECT_EQ(CutUtf8Chars(text, 10), text);
-}
-
-// Catches: Latin-1 bytes passed through as invalid UTF-8.
-TEST(MetadataText, Latin1BecomesUtf8) {
-  EXPECT_EQ(Latin1ToUtf8("Caf\xE9 \xFF\x7F"), "Caf\xC3\xA9 \xC3\xBF\x7F");
-  EXPECT_EQ(Latin1ToUtf8(""), "");
 }
 
 }  // namespace
