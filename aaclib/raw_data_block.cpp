@@ -199,6 +199,8 @@ Result<BlockEnd, SyntaxError> ParseRawDataBlock(BitReader& reader, SyntaxState& 
         if (!element) {
           SyntaxError error = element.Error();
           error.elementType = static_cast<int>(type);
+          // Whatever went wrong on the zero bits past the end is the end of the input.
+          if (reader.PastEnd()) error.kind = SyntaxErrorKind::EndOfInput;
           return Fail(error);
         }
         block.samplingIndex = state.samplingIndex;
@@ -207,6 +209,7 @@ Result<BlockEnd, SyntaxError> ParseRawDataBlock(BitReader& reader, SyntaxState& 
       case ElementType::Cce:
       case ElementType::Lfe:
       case ElementType::Dse:
+        if (reader.PastEnd()) return Fail(ErrorAt(reader, SyntaxErrorKind::EndOfInput, type));
         return Fail(ErrorAt(reader, SyntaxErrorKind::UnsupportedElement, type, static_cast<int>(type)));
       case ElementType::Pce: {
         ProgramConfig pce;
@@ -221,6 +224,7 @@ Result<BlockEnd, SyntaxError> ParseRawDataBlock(BitReader& reader, SyntaxState& 
         break;
       }
       case ElementType::End: {
+        if (reader.PastEnd()) return Fail(ErrorAt(reader, SyntaxErrorKind::EndOfInput, type));
         block.channelCount = state.map.channelCount;
         if (state.blockIndex == 0 && state.implicitConfig) {
           state.reference = ChannelMapReference::Of(state.map);
