@@ -57,6 +57,8 @@ std::optional<CdFaultPlan> ParseCdFaultPlan(const std::string& text) {
         return std::nullopt;
       }
       if (plan.badFirst < 0 || plan.badLast < plan.badFirst) return std::nullopt;
+    } else if (key == "delay") {
+      if (!ParseNumber(value, plan.delayMs) || plan.delayMs < 0) return std::nullopt;
     } else if (key == "seed") {
       if (!ParseNumber(value, plan.seed)) return std::nullopt;
     } else {
@@ -84,6 +86,7 @@ CdFaultInjector::CdFaultInjector(const CdFaultPlan& plan)
 
 CdFaultInjector::Decision CdFaultInjector::NextRead(int32_t sector, int sectors) {
   Decision decision;
+  decision.delayMs = plan_.delayMs;
   // Draw every number on every read so one fault kind does not shift the others' pattern.
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   const double jitterDraw = unit(random_);

@@ -13,6 +13,7 @@
 //                 always succeeds
 //   bad=A-B       sectors A ... B (disc addresses) can never be read
 //   seed=N        seed of the random choices (default 1)
+//   delay=MS      every read request takes this many milliseconds (a slow drive)
 struct CdFaultPlan {
   int jitterFrames = 0;
   double jitterShare = 1.0;
@@ -20,8 +21,9 @@ struct CdFaultPlan {
   int32_t badFirst = -1;
   int32_t badLast = -1;
   uint32_t seed = 1;
+  int delayMs = 0;
 
-  bool Empty() const { return jitterFrames == 0 && transientErrors == 0 && badFirst < 0; }
+  bool Empty() const { return jitterFrames == 0 && transientErrors == 0 && badFirst < 0 && delayMs == 0; }
 };
 
 // nullopt when the text has an unknown key or a malformed value.
@@ -39,6 +41,7 @@ class CdFaultInjector {
   struct Decision {
     bool fail = false;       // the read reports an error
     bool permanent = false;  // ... because it touches an unreadable sector
+    int delayMs = 0;         // how long the request takes
     int jitterFrames = 0;    // the data starts this many frames late (negative: early)
   };
   // Decides the outcome of a read of `sectors` sectors at `sector`.

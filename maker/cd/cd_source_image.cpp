@@ -2,6 +2,8 @@
 #include <cdio/cdio.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cstring>
 #include <vector>
 
@@ -40,6 +42,7 @@ class DiscImageSource final : public CdSource {
     if (sectors <= 0 || out.size() < bytes || sector < 0 || sector + sectors > leadOut_)
       return Fail(CdError{CdErrorKind::Io, kSimulatedReadErrorCode, sector, "read outside the disc"});
     const CdFaultInjector::Decision fault = faults_.NextRead(sector, sectors);
+    if (fault.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(fault.delayMs));
     if (fault.fail)
       return Fail(CdError{CdErrorKind::Io, kSimulatedReadErrorCode, sector,
                           fault.permanent ? "unreadable sector" : "transient read error"});

@@ -1,0 +1,127 @@
+// The device operations, the drive list and the reader values derived from the settings.
+#include "maker/cd/cd_device.h"
+
+#include <gtest/gtest.h>
+
+#include "maker/cd/cd_drive_list.h"
+#include "maker/cd/cd_drive_menu.h"
+#include "tests/maker/cd/disc_image_builder.h"
+
+namespace {
+
+class CdDeviceTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    CdShutdown();
+    SetDiscImages({});
+  }
+  testcd::TempDir dir_;
+  testcd::DiscImage image_{dir_.Path(), "album", {testcd::Silence(451), testcd::Noise(333, 1), testcd::Silence(77)}};
+};
+
+// Catches: images numbered differently under the two access methods or missing from a list.
+TEST_F(CdDeviceTest, ImagesAnswerBothAccessMethodsAlike) {
+  const int drive = image_.Register();
+  ASSERT_GE(drive, 0);
+  ASSERT_EQ(CdInitialize(), 0);
+  for (bool osInterface : {true, false}) {
+    CdSelectApi(osInterface);
+    uint8_t ha = 0, target = 0, lun = 0;
+    std::string name;
+    EXPECT_EQ(CdGetDriveName(drive, ha, target, lun, name), 0);
+    EXPECT_EQ(name, "Image album.cue");
+    EXPECT_EQ(ha, 255);
+    EXPECT_EQ(lun, 255);
+    EXPECT_EQ(CdGetDriveName(drive + 1, ha, target, lun, name), -1);
+
+    TrackTable table;
+    ASSERT_TRUE(RefreshTrackTable(drive, table));
+    EXPECT_EQ(table.audio, 1);
+    ASSERT_EQ(table.trackCount, 3);
+    EXPECT_EQ(table.start[1], 0);
+    EXPECT_EQ(table.start[2], 451);
+    EXPECT_EQ(table.start[3], 784);
+    EXPECT_EQ(table.start[4], 861);   // the lead-out
+    EXPECT_EQ(table.length[2], 333);
+    EXPECT_EQ(table.length[3], 77);
+    EXPECT_EQ(CdSetSpeed(drive, CdSpeedKBps(3)), 0);
+  }
+}
+
+// Catches: out-of-range indices read as a drive, with the results each method promises.
+TEST_F(CdDeviceTest, IndexBeyondTheListFails) {
+  const int drive = image_.Register();
+  ASSERT_EQ(CdInitialize(), 0);
+  TrackTable table;
+  CdSelectApi(true);
+  EXPECT_EQ(CdReadToc(drive + 1, table), -1);
+  EXPECT_EQ(CdSetSpeed(drive + 1, 704), 0);   // the OS interface has no speed control
+  CdSelectApi(false);
+  EXPECT_EQ(CdReadToc(drive + 1, table), 1);
+  EXPECT_EQ(CdSetSpeed(drive + 1, 704), 1);
+  EXPECT_FALSE(RefreshTrackTable(drive + 1, table));
+  EXPECT_EQ(table.trackCount, 0);
+}
+
+// Catches: an image that cannot be read leaving a stale or half-filled table behind.
+TEST_F(CdDeviceTest, UnreadableImageGivesEmptyTable) {
+  SetDiscImages({dir_.File("missing.cue")});
+  ASSERT_EQ(CdInitialize(), 0);
+  const int drive = static_cast<int>(ListCdDrives(CdAccessMethod::OsInterface).size()) - 1;
+  TrackTable table;
+  table.trackCount = 5;
+  EXPECT_FALSE(RefreshTrackTable(drive, table));
+  EXPECT_EQ(table.trackCount, 0);
+}
+
+// Catches: the drive list losing its placeholder when nothing at all is found.
+TEST_F(CdDeviceTest, NoDriveGivesThePlaceholderItem) {
+  SetDiscImages({});
+  if (!ListCdDrives(CdAccessMethod::OsInterface).empty()) GTEST_SKIP() << "this machine has a CD drive";
+  ASSERT_EQ(CdInitialize(), 0);
+  const CdDriveMenu menu = BuildCdDriveMenu(true);
+  EXPECT_FALSE(menu.anyDrive);
+  EXPECT_EQ(menu.items, std::vector<std::string>{"No CD-ROM Drive Found"});
+
+  image_.Register();
+  ASSERT_EQ(CdInitialize(), 0);
+  const CdDriveMenu one = BuildCdDriveMenu(false);
+  EXPECT_TRUE(one.anyDrive);
+  EXPECT_EQ(one.items, std::vector<std::string>{"Image album.cue"});
+}
+
+// Catches: blank runs kept in drive names, or the first character squeezed away.
+TEST(CdDriveMenuTest, SqueezesBlankRunsAfterTheFirstCharacter) {
+  EXPECT_EQ(SqueezeDriveName("ACME     CD-ROM  48X      [1:0:0]"), "ACME CD-ROM 48X [1:0:0]");
+  EXPECT_EQ(SqueezeDriveName("  A  B"), "  A B");
+  EXPECT_EQ(SqueezeDriveName(""), "");
+}
+
+// Catches: speeds, read sizes and overlaps that differ from the settings lists they stand for;
+// a read size beyond the one-byte count of a read request.
+TEST(CdDriveMenuTest, SettingsListEntriesGiveTheirValues) {
+  EXPECT_EQ(CdSpeedKBps(3), 704);
+  EXPECT_EQ(CdSpeedKBps(100), 17776);
+  for (int k = 0; k < 34; ++k) {
+    EXPECT_EQ(CdSectorsPerRead(k), 8 + 4 * k);
+    EXPECT_LE(CdSectorsPerRead(k), 255);
+  }
+  EXPECT_EQ(CdSectorsPerRead(23), 100);
+  EXPECT_EQ(CdOverlapPercent(0), 10);
+  EXPECT_EQ(CdOverlapPercent(7), 80);
+}
+
+// Catches: a DiscImages value split wrongly, or image paths lost on their way to the library.
+TEST(CdDriveListTest, DiscImagesSettingAndEnvironmentRoundTrip) {
+  EXPECT_EQ(SplitDiscImageSetting(" /a/b c.cue | /d.toc ||"), (std::vector<std::string>{"/a/b c.cue", "/d.toc"}));
+  SetDiscImages({"/x/one.cue", "/y/two words.toc"});
+  EXPECT_EQ(DiscImages(), (std::vector<std::string>{"/x/one.cue", "/y/two words.toc"}));
+  const auto drives = ListCdDrives(CdAccessMethod::ScsiPassThrough);
+  ASSERT_GE(drives.size(), 2u);
+  EXPECT_EQ(drives.back().path, "/y/two words.toc");
+  EXPECT_TRUE(drives.back().image);
+  SetDiscImages({});
+  EXPECT_TRUE(DiscImages().empty());
+}
+
+}  // namespace

@@ -1,0 +1,344 @@
+// TCDExtractThread end to end: disc images through the reader library into WAV files.
+#include "maker/cd/cd_extract_thread.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <thread>
+
+#include "common/wav_header.h"
+#include "maker/cd/normalizer.h"
+#include "tests/maker/cd/disc_image_builder.h"
+
+namespace {
+
+using testcd::Audio;
+
+class RecordingHost : public WorkerHost {
+ public:
+  void AppendLog(MakerLog log, const std::string& line) override {
+    if (log == MakerLog::Reader) lines.push_back(line);
+  }
+  void SetStatusText(MakerPanel, const std::string& text) override { statuses.push_back(text); }
+  bool AskYesNo(const std::string& text, const std::string& caption) override {
+    questions.push_back(text + "|" + caption);
+    return answer;
+  }
+  std::vector<std::string> lines;
+  std::vector<std::string> statuses;
+  std::vector<std::string> questions;
+  bool answer = false;
+
+  bool Has(const std::string& line) const { return std::find(lines.begin(), lines.end(), line) != lines.end(); }
+  int CountStartingWith(const std::string& prefix) const {
+    return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const auto& l) { return l.rfind(prefix, 0) == 0; }));
+  }
+};
+
+struct WavFile {
+  WavFormatInfo format;
+  uint32_t dataSize = 0;
+  std::vector<uint8_t> audio;
+};
+
+WavFile ReadWav(const std::string& path) {
+  WavFile wav;
+  const auto bytes = testcd::ReadFile(path);
+  if (bytes.size() < 44) return wav;
+  EXPECT_EQ(ReadWavHeaderFromPath(path.c_str(), wav.format), kWavReadOk);
+  std::memcpy(&wav.dataSize, &bytes[40], 4);
+  wav.audio.assign(bytes.begin() + 44, bytes.end());
+  return wav;
+}
+
+class ExtractThreadTest : public ::testing::Test {
+ protected:
+  ReaderJob Job(int track, const std::string& name) {
+    ReaderJob job;
+    job.drive = image_.Register();
+    job.outputPath = dir_.File(name);
+    job.track = track;
+    job.firstSector = image_.Start(track);
+    job.endSector = image_.End(track);
+    job.sectorsPerRead = 16;
+    job.jitterCorrection = false;
+    job.overlapPercent = 30;
+    job.maxSyncNoMatchRetry = 3;
+    job.startTime = std::time(nullptr);
+    return job;
+  }
+
+  // Runs the thread to its end on a queue main loop; cancelAfter > 0 cancels after that long.
+  void Run(TCDExtractThread& thread, std::chrono::milliseconds cancelAfter = std::chrono::milliseconds(0)) {
+    bool finished = false;
+    thread.SetOnFinished([&] { finished = true; });
+    thread.Start();
+    if (cancelAfter.count() > 0) {
+      loop_.RunUntil([&] { return finished; }, cancelAfter);
+      thread.Cancel();
+    }
+    ASSERT_TRUE(loop_.RunUntil([&] { return finished; }, std::chrono::seconds(120)));
+  }
+
+  void ExpectStartLines(const std::string& second, int track, const std::string& path) {
+    ASSERT_GE(host_.lines.size(), 4u);
+    EXPECT_EQ(host_.lines[0], "");
+    EXPECT_EQ(host_.lines[1], second);
+    char reading[32];
+    std::snprintf(reading, sizeof reading, "Reading: Track %02i", track);
+    EXPECT_EQ(host_.lines[2], reading);
+    EXPECT_EQ(host_.lines[3], "To: " + path);
+  }
+
+  testcd::ScopedEnv libDir_{"ZIMBAR_LIB_DIR", ZIMBAR_BIN_DIR};
+  testcd::TempDir dir_;
+  testcd::DiscImage image_{dir_.Path(), "disc",
+                           {testcd::Join({testcd::Silence(13), testcd::Tone(90, 440.0, 15000)}),
+                            testcd::Join({testcd::Noise(70, 3, 25000), testcd::Silence(9), testcd::Tone(61, 1000.0, 8000)}),
+                            testcd::Tone(400, 440.0, 12000)}};
+  QueueMainLoop loop_;
+  RecordingHost host_;
+};
+
+// Catches: rips that are not byte-identical to the disc, or a header with the wrong size.
+TEST_F(ExtractThreadTest, CleanRipWithoutJitterCorrectionIsBitExact) {
+  const ReaderJob job = Job(2, "track02.wav");
+  TCDExtractThread thread(loop_, host_, job);
+  Run(thread);
+  ExpectStartLines("16-sector read", 2, job.outputPath);
+  EXPECT_EQ(host_.lines.size(), 4u);
+  EXPECT_FALSE(thread.Error());
+  EXPECT_FALSE(thread.Warning());
+  const WavFile wav = ReadWav(job.outputPath);
+  EXPECT_EQ(wav.audio, testcd::Bytes(image_.Track(2)));
+  EXPECT_EQ(wav.dataSize, wav.audio.size());
+  EXPECT_EQ(wav.format.channels, 2);
+  EXPECT_EQ(wav.format.sampleRate, 44100u);
+}
+
+// Catches: jitter leaking into the file, and corrections that are not reported as warnings.
+TEST_F(ExtractThreadTest, JitterCorrectedRipIsBitExactAndWarns) {
+  testcd::ScopedEnv simulate("ZIMBAR_CD_SIMULATE", "jitter=100,share=0.33,seed=7");
+  ReaderJob job = Job(2, "track02.wav");
+  job.jitterCorrection = true;
+  job.sectorsPerRead = 24;
+  TCDExtractThread thread(loop_, host_, job);
+  Run(thread);
+  ExpectStartLines("24-sector read; correcting jitters", 2, job.outputPath);
+  EXPECT_EQ(ReadWav(job.outputPath).audio, testcd::Bytes(image_.Track(2)));
+  EXPECT_FALSE(thread.Error());
+  EXPECT_TRUE(thread.Warning());
+  EXPECT_EQ(host_.CountStartingWith("    Warning: Made "), 1);
+  EXPECT_TRUE(host_.Has(host_.lines.back())) << "the corrections line comes at 100 %";
+  EXPECT_NE(host_.lines.back().find("(At 100.00%)"), std::string::npos);
+}
+
+// Catches: wrong lengths, rates or channel counts of the converted rips.
+TEST_F(ExtractThreadTest, MonoAndHalfRateRipsHaveTheirFormat) {
+  const Audio& track = image_.Track(1);
+  const size_t frames = track.size() / 2;
+  for (auto [mono, half] : {std::pair{true, false}, {false, true}, {true, true}}) {
+    ReaderJob job = Job(1, "t.wav");
+    job.mono = mono;
+    job.rate22050 = half;
+    RecordingHost host;
+    TCDExtractThread thread(loop_, host, job);
+    Run(thread);
+    const WavFile wav = ReadWav(job.outputPath);
+    EXPECT_EQ(wav.format.channels, mono ? 1 : 2);
+    EXPECT_EQ(wav.format.sampleRate, half ? 22050u : 44100u);
+    const size_t outFrames = half ? frames / 2 : frames;
+    ASSERT_EQ(wav.audio.size(), outFrames * (mono ? 2 : 4));
+    EXPECT_EQ(wav.dataSize, wav.audio.size());
+    std::vector<int16_t> samples(wav.audio.size() / 2);
+    std::memcpy(samples.data(), wav.audio.data(), wav.audio.size());
+    if (mono && !half) {
+      for (size_t i = 0; i < frames; ++i) ASSERT_EQ(samples[i], (track[2 * i] + track[2 * i + 1]) >> 1) << i;
+    } else {
+      // The 440 Hz tone after 13 sectors of silence, compared with the ideal tone.
+      const size_t channels = mono ? 1 : 2;
+      double worst = 0;
+      for (size_t m = 13 * 294 + 200; m < outFrames - 200; ++m) {
+        const double t = static_cast<double>(2 * m - 13 * 588) / 44100.0;
+        const double left = 15000.0 * std::sin(2 * M_PI * 440.0 * t);
+        const double right = 15000.0 * std::sin(2 * M_PI * 440.0 * t + 0.5);
+        const double ideal = mono ? std::floor((std::round(left) + std::round(right)) / 2) : left;
+        worst = std::max(worst, std::abs(samples[m * channels] - ideal));
+      }
+      EXPECT_LT(worst, 6.0) << "mono " << mono;
+    }
+  }
+}
+
+// Catches: read errors that a retry cured being hidden, or turned into failures.
+TEST_F(ExtractThreadTest, TransientReadErrorsWarnAndStillRipExactly) {
+  testcd::ScopedEnv simulate("ZIMBAR_CD_SIMULATE", "transient=3,seed=5");
+  ReaderJob job = Job(3, "t3.wav");
+  job.jitterCorrection = true;
+  job.sectorsPerRead = 20;
+  TCDExtractThread thread(loop_, host_, job);
+  Run(thread);
+  EXPECT_EQ(host_.CountStartingWith("    Warning: CD Drive Error 17. (At "), 3);
+  EXPECT_TRUE(thread.Warning());
+  EXPECT_FALSE(thread.Error());
+  EXPECT_EQ(ReadWav(job.outputPath).audio, testcd::Bytes(image_.Track(3)));
+}
+
+// Catches: an unreadable sector ending in a rip reported as good.
+TEST_F(ExtractThreadTest, UnreadableSectorEndsInError) {
+  const int32_t bad = image_.Start(3) + 100;
+  testcd::ScopedEnv simulate("ZIMBAR_CD_SIMULATE", "bad=" + std::to_string(bad) + "-" + std::to_string(bad + 1));
+  const ReaderJob job = Job(3, "t3.wav");
+  TCDExtractThread thread(loop_, host_, job);
+  Run(thread);
+  EXPECT_TRUE(thread.Error());
+  EXPECT_EQ(host_.CountStartingWith("    Error: CD-ROM read error. (At "), 1);
+  const WavFile wav = ReadWav(job.outputPath);
+  EXPECT_EQ(wav.audio.size(), image_.Track(3).size() * 2);
+}
+
+// Catches: a missing reader library that crashes, or leaves no header, or wrong lines.
+TEST_F(ExtractThreadTest, MissingLibraryLeavesNominalHeader) {
+  testcd::ScopedEnv noLibrary("ZIMBAR_LIB_DIR", dir_.Path());
+  const ReaderJob job = Job(1, "t1.wav");
+  TCDExtractThread thread(loop_, host_, job);
+  Run(thread);
+  ExpectStartLines("16-sector read", 1, job.outputPath);
+  EXPECT_EQ(host_.lines.size(), 5u);
+  EXPECT_EQ(host_.lines.back(), "    Error: Cannot load NT reader.");
+  EXPECT_TRUE(thread.Error());
+  const auto bytes = testcd::ReadFile(job.outputPath);
+  ASSERT_EQ(bytes.size(), 44u);
+  const WavFile wav = ReadWav(job.outputPath);
+  EXPECT_EQ(wav.dataSize, static_cast<uint32_t>(103 * 2352));
+}
+
+// Catches: a library without its entry being called anyway.
+TEST_F(ExtractThreadTest, LibraryWithoutEntryIsAnError) {
+  testcd::ScopedEnv fake("ZIMBAR_LIB_DIR", std::string(ZIMBAR_FAKES_DIR) + "/cd-no-entry");
+  TCDExtractThread thread(loop_, host_, Job(1, "t1.wav"));
+  Run(thread);
+  EXPECT_EQ(host_.lines.back(), "    Error: Cannot load NT reader function.");
+  EXPECT_TRUE(thread.Error());
+}
+
+// Catches: messages posted after the last poll being lost, and wrong progress formatting.
+TEST_F(ExtractThreadTest, MessagesAfterTheLastPollAreShown) {
+  testcd::ScopedEnv fake("ZIMBAR_LIB_DIR", std::string(ZIMBAR_FAKES_DIR) + "/cd-scripted");
+  testcd::ScopedEnv script("ZIMBAR_FAKE_NTREAD_MESSAGES", "12:4250,9:0,12:12345,5:0,12:507,7:42,10:1,2:0,11:0");
+  testcd::ScopedEnv audio("ZIMBAR_FAKE_NTREAD_AUDIO", "0:0:0");
+  TCDExtractThread thread(loop_, host_, Job(1, "t1.wav"));
+  Run(thread);
+  const std::vector<std::string> expected = {"    Warning: Sync Error. (At 42.50%)",
+                                             "    Warning: Suspicious position at track end. (At 100.00%)",
+                                             "    Warning: CD Drive Error 42. (At 5.07%)",
+                                             "    Error: CD-ROM read error. (At 5.07%)"};
+  ASSERT_EQ(host_.lines.size(), 4u + expected.size());
+  EXPECT_EQ(std::vector<std::string>(host_.lines.begin() + 4, host_.lines.end()), expected);
+  EXPECT_TRUE(thread.Error());
+  EXPECT_TRUE(thread.Warning());
+  EXPECT_EQ(host_.statuses.back(), " CD Reader: Finding start of track, Track 01 - " + dir_.File("t1.wav"));
+}
+
+// Catches: a cancel that is not passed on, that normalizes anyway, or leaves a stale header.
+TEST_F(ExtractThreadTest, CancelMidTrackKeepsWhatWasRead) {
+  testcd::ScopedEnv simulate("ZIMBAR_CD_SIMULATE", "delay=5");   // a slow drive: over a second a track
+  ReaderJob job = Job(3, "t3.wav");
+  job.sectorsPerRead = 8;
+  job.jitterCorrection = true;
+  job.overlapPercent = 80;
+  job.normalize = true;
+  TCDExtractThread thread(loop_, host_, job);
+  Run(thread, std::chrono::milliseconds(150));
+  EXPECT_FALSE(host_.Has("    Normalizing."));
+  const WavFile wav = ReadWav(job.outputPath);
+  EXPECT_LT(wav.audio.size(), image_.Track(3).size() * 2);
+  EXPECT_EQ(wav.dataSize, wav.audio.size());
+  EXPECT_EQ(static_cast<int64_t>(wav.audio.size()), thread.DataBytes());
+  const auto expected = testcd::Bytes(image_.Track(3));
+  EXPECT_TRUE(std::equal(wav.audio.begin(), wav.audio.end(), expected.begin()));
+}
+
+// Catches: a rip into a folder that does not exist yet failing to create the file.
+TEST_F(ExtractThreadTest, MissingOutputFoldersAreCreated) {
+  const ReaderJob job = Job(1, "new/deeper/deepest/t1.wav");
+  TCDExtractThread thread(loop_, host_, job);
+  Run(thread);
+  EXPECT_FALSE(thread.Error());
+  EXPECT_EQ(ReadWav(job.outputPath).audio, testcd::Bytes(image_.Track(1)));
+}
+
+// Catches: an existing file replaced although the user said No.
+TEST_F(ExtractThreadTest, NoToOverwriteLeavesTheFile) {
+  ReaderJob job = Job(1, "t1.wav");
+  job.confirmOverwrite = true;
+  { std::ofstream(job.outputPath) << "keep me"; }
+  TCDExtractThread thread(loop_, host_, job);
+  Run(thread);
+  EXPECT_EQ(host_.questions, std::vector<std::string>{"Overwrite existing file " + job.outputPath + " ?|zbmaker Confirmation"});
+  EXPECT_EQ(host_.lines.size(), 4u);
+  EXPECT_FALSE(thread.Error());
+  const auto bytes = testcd::ReadFile(job.outputPath);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "keep me");
+}
+
+// Normalization through the thread, with the scripted library reporting chosen peaks.
+class ExtractNormalizeTest : public ExtractThreadTest {
+ protected:
+  RecordingHost RunWith(const std::string& audio, const std::string& claim = "0") {
+    testcd::ScopedEnv fake("ZIMBAR_LIB_DIR", std::string(ZIMBAR_FAKES_DIR) + "/cd-scripted");
+    testcd::ScopedEnv script("ZIMBAR_FAKE_NTREAD_AUDIO", audio);
+    testcd::ScopedEnv claimed("ZIMBAR_FAKE_NTREAD_CLAIM", claim);
+    ReaderJob job = Job(1, "n.wav");
+    job.normalize = true;
+    RecordingHost host;
+    TCDExtractThread thread(loop_, host, job);
+    Run(thread);
+    error_ = thread.Error();
+    peak_ = thread.PeakMaximum();
+    wav_ = ReadWav(job.outputPath);
+    return host;
+  }
+  bool error_ = false;
+  int peak_ = 0;
+  WavFile wav_;
+};
+
+// Catches: a 91 % track left alone, or scaled by anything but 32 767 / 30 000.
+TEST_F(ExtractNormalizeTest, QuietTrackIsScaled) {
+  const RecordingHost host = RunWith("3000:30000:-20000");
+  EXPECT_TRUE(host.Has("    Normalizing."));
+  EXPECT_FALSE(host.Has("    Normalization not needed."));
+  EXPECT_FALSE(error_);
+  EXPECT_EQ(peak_, 30000);
+  std::vector<int16_t> s(wav_.audio.size() / 2);
+  std::memcpy(s.data(), wav_.audio.data(), wav_.audio.size());
+  ASSERT_EQ(s.size(), 6000u);
+  const float f = NormalizeFactor(100, 30000);
+  EXPECT_EQ(s[0], 32767);
+  EXPECT_EQ(s[1], ScaleSample(-20000, f));
+  EXPECT_EQ(s[5998], ScaleSample(15000, f));
+  EXPECT_EQ(wav_.dataSize, 12000u);
+}
+
+// Catches: loud tracks (97 %, -32 768) scaled, or a silent track logged at all.
+TEST_F(ExtractNormalizeTest, LoudAndSilentTracksAreLeftAlone) {
+  RecordingHost host = RunWith("100:32000:-5");
+  EXPECT_TRUE(host.Has("    Normalization not needed."));
+  host = RunWith("100:5:-32768");
+  EXPECT_TRUE(host.Has("    Normalization not needed."));
+  EXPECT_EQ(peak_, 32768);
+  host = RunWith("0:0:0");
+  EXPECT_FALSE(host.Has("    Normalizing."));
+  EXPECT_EQ(host.lines.size(), 4u);
+}
+
+// Catches: normalization looping for ever when the library claims more audio than written.
+TEST_F(ExtractNormalizeTest, ClaimedBytesBeyondTheFileEndInReadError) {
+  const RecordingHost host = RunWith("1000:20000:-20000", "5000");
+  EXPECT_EQ(host.lines.back(), "    Error: Cannot read file.");
+  EXPECT_TRUE(error_);
+}
+
+}  // namespace
