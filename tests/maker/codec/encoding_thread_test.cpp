@@ -129,7 +129,7 @@ TEST_F(EncodingThreadTest, ExternalProgramIsAwaitedAndLogsDone) {
   WriteTestWav(dir_.File("a.wav"), 2, 44100, 100);
   job_.mpegMode = 4;
   job_.inputPath = dir_.File("a.wav");
-  job_.externalCommand = "sh -c \"sleep 0.3; cp \\\"$0\\\" \\\"$1\\\"\" \"$full$\" \"$path$$name$.copy\"";
+  job_.externalCommand = "sh -c \"sleep 0.3; cp $0 $1\" \"$full$\" \"$path$$name$.copy\"";
   Run();
   EXPECT_FALSE(thread_->Error());
   EXPECT_EQ(host_.log.back(), "    Done (7 seconds).");
