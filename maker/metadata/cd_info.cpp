@@ -82,6 +82,21 @@ bool CddbServerIsHttp(std::string_view server) {
          strncasecmp(server.data(), kHttp.data(), kHttp.size()) == 0;
 }
 
+CdInfoControlState CdInfoControls(const CdInfo& info) {
+  CdInfoControlState state;
+  state.filenamePatternEdit = info.useFileNameFormat;
+  state.useHttpProxyCheckBox = CddbServerIsHttp(info.cddbServer);
+  state.httpProxyEdit = state.useHttpProxyCheckBox && info.useHttpProxy;
+  state.socksProxyEdit = info.useSocksProxy;
+  return state;
+}
+
+std::string TrackNamePromptLabel(int track) {
+  char label[48];
+  std::snprintf(label, sizeof label, "Enter name for track %02i:", track);
+  return label;
+}
+
 std::string CdTrackRow(int track, std::string_view name) {
   char number[16];
   std::snprintf(number, sizeof number, " %02i\t", track);

@@ -71,6 +71,18 @@ const std::array<std::string_view, 25>& CddbServerList();
 // True when the HTTP proxy choice applies to `server` (it starts with "http://", any case).
 bool CddbServerIsHttp(std::string_view server);
 
+// Which of the CD window's controls are enabled, from its choices.
+struct CdInfoControlState {
+  bool filenamePatternEdit = false;     // while the naming box is checked
+  bool useHttpProxyCheckBox = false;    // while the server is an http:// address
+  bool httpProxyEdit = false;           // while that box is enabled and checked
+  bool socksProxyEdit = false;          // while the SOCKS box is checked
+};
+CdInfoControlState CdInfoControls(const CdInfo& info);
+
+// Label of the track name prompt: "Enter name for track %02i:".
+std::string TrackNamePromptLabel(int track);
+
 // Track list row of the CD window: " %02i\t%s".
 std::string CdTrackRow(int track, std::string_view name);
 // Name part of a row: the text after the first tab, empty when there is no tab.

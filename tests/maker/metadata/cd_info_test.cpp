@@ -83,4 +83,25 @@ TEST(CdInfo, ServerListHoldsCddbpThenHttpAddresses) {
   EXPECT_FALSE(CddbServerIsHttp("cddbp://x"));
 }
 
+// Catches: proxy edits enabled for a cddbp server, or the pattern edit out of step.
+TEST(CdInfo, ControlStatesFollowServerAndCheckBoxes) {
+  CdInfo info;
+  info.cddbServer = "HTTP://example.org";
+  info.useHttpProxy = true;
+  auto state = CdInfoControls(info);
+  EXPECT_TRUE(state.useHttpProxyCheckBox);
+  EXPECT_TRUE(state.httpProxyEdit);
+  EXPECT_FALSE(state.socksProxyEdit);
+  EXPECT_FALSE(state.filenamePatternEdit);
+  info.cddbServer = "cddbp://example.org";
+  info.useSocksProxy = true;
+  info.useFileNameFormat = true;
+  state = CdInfoControls(info);
+  EXPECT_FALSE(state.useHttpProxyCheckBox);
+  EXPECT_FALSE(state.httpProxyEdit);
+  EXPECT_TRUE(state.socksProxyEdit);
+  EXPECT_TRUE(state.filenamePatternEdit);
+  EXPECT_EQ(TrackNamePromptLabel(7), "Enter name for track 07:");
+}
+
 }  // namespace

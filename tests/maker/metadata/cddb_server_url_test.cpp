@@ -38,6 +38,10 @@ TEST(CddbServerUrl, HttpProxyReplacesTheHttpServerOnly) {
   ASSERT_TRUE(http);
   EXPECT_EQ(http->host, "127.0.0.1");
   EXPECT_EQ(http->port, 3128);
+  auto asUrl = ParseCddbServerUrl("http://example.org", "http://127.0.0.1:3128");
+  ASSERT_TRUE(asUrl);
+  EXPECT_EQ(asUrl->host, "127.0.0.1");
+  EXPECT_EQ(asUrl->port, 3128);
   auto cddbp = ParseCddbServerUrl("cddbp://example.org:888", "127.0.0.1:3128");
   ASSERT_TRUE(cddbp);
   EXPECT_EQ(cddbp->host, "example.org");
