@@ -68,6 +68,9 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
     std::fprintf(err, "zbmaker: cannot read %s, using the defaults: %s\n", settingsPath.c_str(),
                  loaded.Error().Message().c_str());
   }
+  // Existing outputs are only replaced with --yes: every overwrite is asked, and the
+  // terminal answers No unless --yes was given.
+  settings.SetInt("ConfirmOverwrite", 1);
   if (options.aac) settings.SetInt("MPEGMode", kModeAac);
   if (options.external) {
     settings.SetInt("MPEGMode", kModeExternal);
@@ -76,8 +79,9 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
 
   QueueMainLoop loop;
   TerminalHost host(out, err, isatty(fileno(out)) != 0, options.yes);
-  RealJobWorkerFactory factory(loop, host);
-  JobPipeline pipeline(loop, host, factory, settings);
+  OverwriteAnswers answers(host);
+  RealJobWorkerFactory factory(loop, answers);
+  JobPipeline pipeline(loop, host, factory, settings, ProbeOutsideLibrary, &answers);
 
   const CommandLineFiles files = pipeline.ApplyCommandLine(options.jobArgs);
   for (const auto& missing : files.missing) std::fprintf(err, "zbmaker: no such file: %s\n", missing.c_str());
@@ -97,9 +101,17 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
 
   const int rows = host.RowCount(JobList::Files);
   int ok = 0;
-  for (int row = 0; row < rows; ++row)
-    if (RowSucceeded(host.RowText(JobList::Files, row))) ++ok;
-  std::fprintf(out, "%d of %d file%s converted.\n", ok, rows, rows == 1 ? "" : "s");
+  for (int row = 0; row < rows; ++row) {
+    const std::string text = host.RowText(JobList::Files, row);
+    if (RowSucceeded(text)) ++ok;
+    std::fprintf(out, "%s\n", text.c_str());
+  }
+  // A job that kept an existing output ended without error but converted nothing.
+  const int skipped = pipeline.SkippedJobs();
+  ok -= skipped;
+  std::fprintf(out, "%d of %d file%s converted.", ok, rows, rows == 1 ? "" : "s");
+  if (skipped > 0) std::fprintf(out, " %d kept an existing output (use --yes to overwrite).", skipped);
+  std::fputc('\n', out);
   std::fflush(out);
   return ok == rows && files.missing.empty() ? kBatchAllOk : kBatchFailed;
 }

@@ -13,6 +13,8 @@ inline constexpr int kBatchUsage = 2;     // bad options, or no --batch
 // Settings: "zbmaker.INI" in the per-user folder is read; options only change this run and
 // are never written back. When the file does not exist yet it is created with the defaults
 // (before the options apply), so there is a file to edit.
+// ConfirmOverwrite is on for every batch run: an existing output is replaced only with
+// --yes; otherwise it is kept, the job counts as not converted and its input stays.
 // Ctrl-C (SIGINT) and SIGTERM cancel the run as the Cancel button does when
 // `cancelOnSignals` is set.
 int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool cancelOnSignals);

@@ -30,8 +30,13 @@ bool IsCdOperation(Operation op) { return op == Operation::CD2MP3 || op == Opera
 }  // namespace
 
 JobPipeline::JobPipeline(MainLoop& loop, PipelineHost& host, JobWorkerFactory& factory, SettingsTable& settings,
-                         LibraryProbe probe)
-    : loop_(loop), host_(host), factory_(factory), settings_(settings), probe_(std::move(probe)) {}
+                         LibraryProbe probe, OverwriteAnswers* answers)
+    : loop_(loop),
+      host_(host),
+      factory_(factory),
+      settings_(settings),
+      probe_(std::move(probe)),
+      answers_(answers) {}
 
 JobPipeline::~JobPipeline() {
   // Normally nothing runs any more (see the class comment); stop what still does.
@@ -290,11 +295,12 @@ void JobPipeline::OnEncoderFinished() {
     LogDone(MakerLog::Encoder, encoderStart_);
 
   const bool failed = cancelRequested_ || encoderError_;
+  const bool declined = JobDeclined();
   if (operation_ == Operation::CD2MP3) {
     if (failed) {
       if (settings_.Flag("CD2MP3DelTempOnError")) DeleteJobFile(codecInputPath_, MakerLog::Encoder);
       if (settings_.Flag("CD2MP3DelMP3OnError")) DeleteJobFile(codecOutputPath_, MakerLog::Encoder);
-    } else if (settings_.Flag("CD2MP3DelTempOnSuccess")) {
+    } else if (settings_.Flag("CD2MP3DelTempOnSuccess") && !declined) {
       DeleteJobFile(codecInputPath_, MakerLog::Encoder);
     }
     if (host_.RowCount(JobList::Tracks) > 0)
@@ -311,7 +317,7 @@ void JobPipeline::OnEncoderFinished() {
 
   if (failed) {
     if (settings_.Flag("WAV2MP3DelMP3OnError")) DeleteJobFile(codecOutputPath_, MakerLog::Encoder);
-  } else if (settings_.Flag("WAV2MP3DelWAVOnSuccess") || deleteInputsThisRun_) {
+  } else if ((settings_.Flag("WAV2MP3DelWAVOnSuccess") || deleteInputsThisRun_) && !declined) {
     DeleteJobFile(codecInputPath_, MakerLog::Encoder);
   }
   SetFileStatus(currentFile_, cancelRequested_ ? status::kCancelled : encoderError_ ? status::kFileError : status::kFileOk);
@@ -387,9 +393,10 @@ void JobPipeline::OnDecoderFinished() {
   else if (!decoderError_)
     LogDone(MakerLog::Encoder, decoderStart_);
 
+  const bool declined = JobDeclined();
   if (cancelRequested_ || decoderError_) {
     if (settings_.Flag("MP32WAVDelWAVOnError")) DeleteJobFile(codecOutputPath_, MakerLog::Encoder);
-  } else if (settings_.Flag("MP32WAVDelMP3OnSuccess")) {
+  } else if (settings_.Flag("MP32WAVDelMP3OnSuccess") && !declined) {
     DeleteJobFile(codecInputPath_, MakerLog::Encoder);
   }
   SetFileStatus(currentFile_, cancelRequested_ ? status::kCancelled : decoderError_ ? status::kFileError : status::kFileOk);
@@ -494,6 +501,12 @@ void JobPipeline::SetTrackStatus(int track, const char* word) {
 void JobPipeline::DeleteJobFile(const std::string& path, MakerLog log) {
   if (path.empty() || ::unlink(path.c_str()) == 0 || errno == ENOENT) return;
   host_.AppendLog(log, "    Warning: Cannot delete " + path + ": " + std::strerror(errno));
+}
+
+bool JobPipeline::JobDeclined() {
+  if (answers_ == nullptr || !answers_->TakeDeclined()) return false;
+  ++skippedJobs_;
+  return true;
 }
 
 void JobPipeline::LogDone(MakerLog log, std::time_t start) {

@@ -12,6 +12,7 @@
 #include "common/worker_thread.h"
 #include "maker/jobs/command_line.h"
 #include "maker/jobs/job_worker_factory.h"
+#include "maker/jobs/overwrite_answers.h"
 #include "maker/jobs/pipeline_host.h"
 #include "maker/settings/settings_table.h"
 
@@ -30,8 +31,11 @@ bool ProbeOutsideLibrary(const std::string& library, const char* entry);
 // pipeline: completions refer to it, and workers may be waiting on the loop.
 class JobPipeline {
  public:
+  // `answers`, when given, is the host the factory's workers ask through: a job whose
+  // overwrite question was answered No kept the old output, so no delete-on-success rule
+  // runs for it (its input would otherwise be lost) and it counts in SkippedJobs().
   JobPipeline(MainLoop& loop, PipelineHost& host, JobWorkerFactory& factory, SettingsTable& settings,
-              LibraryProbe probe = ProbeOutsideLibrary);
+              LibraryProbe probe = ProbeOutsideLibrary, OverwriteAnswers* answers = nullptr);
   ~JobPipeline();
   JobPipeline(const JobPipeline&) = delete;
   JobPipeline& operator=(const JobPipeline&) = delete;
@@ -64,6 +68,8 @@ class JobPipeline {
   bool Busy() const { return readerBusy_ || encoderBusy_ || decoderBusy_; }
   bool HasLiveWorkers() const { return reader_ || encoder_ || decoder_; }
   bool AutoStart() const { return autoStart_; }
+  // Jobs of all runs so far that ended without writing because an existing output was kept.
+  int SkippedJobs() const { return skippedJobs_; }
   bool StartEnabled() const { return startEnabled_; }
   bool CancelRequested() const { return cancelRequested_; }
   ThreadPriority CheckedPriority() const { return priority_; }
@@ -86,6 +92,8 @@ class JobPipeline {
   // Deletes a file of the job; a failure other than "does not exist" is logged.
   void DeleteJobFile(const std::string& path, MakerLog log);
   void LogDone(MakerLog log, std::time_t start);
+  // The job that just ended declined to overwrite its output (counted once).
+  bool JobDeclined();
   std::time_t Now() const { return std::time(nullptr); }
 
   MainLoop& loop_;
@@ -93,6 +101,8 @@ class JobPipeline {
   JobWorkerFactory& factory_;
   SettingsTable& settings_;
   LibraryProbe probe_;
+  OverwriteAnswers* answers_;
+  int skippedJobs_ = 0;
 
   Operation operation_ = Operation::CD2MP3;  // the operation of the current run
   bool cancelRequested_ = false;

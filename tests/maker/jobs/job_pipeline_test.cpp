@@ -583,3 +583,25 @@ TEST_F(PipelineTest, BusyAndIdleStatesSetTheNamedControls) {
   EXPECT_EQ(host.status[MakerPanel::Reader], " CD Reader: Idle");
   EXPECT_EQ(host.status[MakerPanel::Encoder], " MP3 Encoder: Idle");
 }
+
+// Catches a declined overwrite counted as a conversion: the input must not be deleted
+// when the old output was kept.
+TEST_F(PipelineTest, DeclinedOverwriteKeepsTheInput) {
+  settings.SetInt("WAV2MP3DelWAVOnSuccess", 1);
+  host.operation = Operation::WAV2MP3;
+  AddFiles({"a.wav", "b.wav"});
+  OverwriteAnswers answers(host);
+  ScriptedFactory f(loop, answers);
+  f.encoder = [](const EncoderJob& job) {
+    WorkerScript s;
+    if (job.inputPath.ends_with("a.wav")) s.question = "Overwrite existing file a.mp3 ?";
+    return s;
+  };
+  JobPipeline p(loop, host, f, settings, [](const std::string&, const char*) { return true; }, &answers);
+  p.StartButtonClick();
+  ASSERT_TRUE(PumpUntil([&] { return !p.Busy() && !p.HasLiveWorkers(); }));
+  EXPECT_EQ(host.questions.size(), 1u);
+  EXPECT_TRUE(Exists(PathIn("a.wav")));
+  EXPECT_FALSE(Exists(PathIn("b.wav")));
+  EXPECT_EQ(p.SkippedJobs(), 1);
+}

@@ -21,6 +21,7 @@ struct WorkerScript {
   std::vector<std::string> logLines;
   std::string writeFile;               // created with some bytes before the worker ends
   bool blockUntilCancelled = false;
+  std::string question;                // asked through the host; No ends the job at once
   std::atomic<bool>* gate = nullptr;   // when set, the worker waits until it is true
 };
 
@@ -35,6 +36,14 @@ class ScriptedWorker final : public JobWorker {
   void Run() override {
     running = true;
     for (const auto& line : script_.logLines) Synchronize([this, &line] { host_.AppendLog(log_, line); });
+    if (!script_.question.empty()) {
+      bool yes = false;
+      Synchronize([this, &yes] { yes = host_.AskYesNo(script_.question, "zbmaker Confirmation"); });
+      if (!yes) {
+        running = false;
+        return;
+      }
+    }
     if (!script_.writeFile.empty()) std::ofstream(script_.writeFile, std::ios::binary) << std::string(1000, 'x');
     while (script_.blockUntilCancelled && !Terminated()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     while (script_.gate && !*script_.gate) std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -1,0 +1,174 @@
+// zbmaker --batch run as a program against the real encoder and decoder libraries.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+const std::string kBin = ZIMBAR_BIN_DIR;
+
+struct RunResult {
+  int exitCode = -1;
+  std::string output;  // stdout and stderr together
+};
+
+RunResult RunShell(const std::string& command) {
+  RunResult result;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return result;
+  std::array<char, 4096> buffer{};
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), n);
+  const int status = pclose(pipe);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+std::string Probe(const std::string& path, const std::string& entries) {
+  return RunShell("ffprobe -v error -select_streams a:0 -show_entries stream=" + entries +
+             " -of default=noprint_wrappers=1 '" + path + "'")
+      .output;
+}
+
+int Count(const std::string& text, const std::string& what) {
+  int count = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
+class BatchEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* lib : {"libgogo.so", "libfaac.so", "libzbdecode.so", "libzbntread.so"})
+      if (!std::filesystem::exists(kBin + "/" + lib)) GTEST_SKIP() << lib << " is not built";
+    if (!std::filesystem::exists(kBin + "/zbmaker")) GTEST_SKIP() << "zbmaker is not built";
+    char pattern[] = "/tmp/zb_batch_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+  }
+  void TearDown() override {
+    if (!dir.empty()) std::filesystem::remove_all(dir);
+  }
+  // A few seconds of two-tone stereo music-like signal.
+  std::string MakeWav(const std::string& name, double seconds = 2) {
+    const std::string path = dir + "/" + name;
+    RunShell("sox -n -r 44100 -c 2 -b 16 '" + path + "' synth " + std::to_string(seconds) +
+        " sine 440 sine 554 vol 0.5");
+    return path;
+  }
+  RunResult Maker(const std::string& args) {
+    return RunShell("cd '" + dir + "' && ZIMBAR_HOME='" + dir + "/home' '" + kBin + "/zbmaker' " + args);
+  }
+  std::string dir;
+};
+
+}  // namespace
+
+// Catches outputs written elsewhere than beside the inputs, a wrong rate or layer, and
+// missing log lines of each file.
+TEST_F(BatchEndToEnd, TwoWavsBecome128kMp3BesideTheInputs) {
+  MakeWav("a.wav");
+  MakeWav("b.wav", 1);
+  const RunResult r = Maker("--batch -128 a.wav b.wav");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  for (const char* name : {"a.mp3", "b.mp3"}) {
+    const std::string info = Probe(dir + "/" + name, "codec_name,sample_rate,bit_rate,channels");
+    EXPECT_NE(info.find("codec_name=mp3"), std::string::npos) << info;
+    EXPECT_NE(info.find("sample_rate=44100"), std::string::npos) << info;  // MPEG-1
+    EXPECT_NE(info.find("bit_rate=128000"), std::string::npos) << info;
+    EXPECT_NE(info.find("channels=2"), std::string::npos) << info;
+  }
+  EXPECT_EQ(Count(r.output, "Stereo, 128 kbps"), 2);
+  EXPECT_EQ(Count(r.output, "Encoding: " + dir + "/"), 2);
+  EXPECT_EQ(Count(r.output, "To: " + dir + "/"), 2);
+  EXPECT_EQ(Count(r.output, "    Done ("), 2);
+  EXPECT_EQ(Count(r.output, "OK:\t"), 2);
+  EXPECT_TRUE(std::filesystem::exists(dir + "/home/zbmaker.INI"));
+}
+
+// Catches -mono not halving the rate to a mono stream, and options written back.
+TEST_F(BatchEndToEnd, MonoGives64kMono) {
+  MakeWav("m.wav");
+  const RunResult r = Maker("--batch -mono m.wav");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  const std::string info = Probe(dir + "/m.mp3", "bit_rate,channels");
+  EXPECT_NE(info.find("bit_rate=64000"), std::string::npos) << info;
+  EXPECT_NE(info.find("channels=1"), std::string::npos) << info;
+  std::ifstream ini(dir + "/home/zbmaker.INI");
+  const std::string text((std::istreambuf_iterator<char>(ini)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("Channels=1"), std::string::npos) << "a batch option reached the settings file";
+}
+
+// Catches --aac not switching the encoder (the file must start with an ADIF header).
+TEST_F(BatchEndToEnd, AacWritesAnAdifFile) {
+  MakeWav("c.wav", 1);
+  const RunResult r = Maker("--batch --aac c.wav");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  std::ifstream in(dir + "/c.aac", std::ios::binary);
+  char head[4] = {};
+  in.read(head, 4);
+  EXPECT_EQ(std::string(head, 4), "ADIF");
+}
+
+// Catches a named file that does not exist passing unnoticed, or a run that converted
+// nothing ending with success.
+TEST_F(BatchEndToEnd, MissingFileIsReportedAndFailsTheRun) {
+  MakeWav("d.wav", 1);
+  RunResult r = Maker("--batch nothere.wav");
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.output.find("zbmaker: no such file: nothere.wav"), std::string::npos) << r.output;
+  r = Maker("--batch d.wav nothere.wav");
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_TRUE(std::filesystem::exists(dir + "/d.mp3")) << "the existing file must still be converted";
+}
+
+// Catches a corrupt WAV reported as converted.
+TEST_F(BatchEndToEnd, BadWavEndsInErrorAndFailsTheRun) {
+  std::ofstream(dir + "/bad.wav") << "this is not a wave file";
+  const RunResult r = Maker("--batch bad.wav");
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.output.find("Error:\t" + dir + "/bad.wav"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("    Error: "), std::string::npos) << r.output;
+}
+
+// Catches an existing output replaced without --yes, or not replaced with it.
+TEST_F(BatchEndToEnd, ExistingOutputIsKeptUnlessYes) {
+  MakeWav("e.wav", 1);
+  ASSERT_EQ(Maker("--batch -delete e.wav").exitCode, 0);
+  ASSERT_FALSE(std::filesystem::exists(dir + "/e.wav"));
+  MakeWav("e.wav", 1);
+  std::ofstream(dir + "/e.mp3") << "old";
+  RunResult r = Maker("--batch -delete e.wav");
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_TRUE(std::filesystem::exists(dir + "/e.wav")) << "input deleted though nothing was written";
+  EXPECT_EQ(std::filesystem::file_size(dir + "/e.mp3"), 3u);
+  r = Maker("--batch --yes e.wav");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_GT(std::filesystem::file_size(dir + "/e.mp3"), 3u);
+}
+
+// Catches --mp32wav not decoding, or writing the WAV elsewhere.
+TEST_F(BatchEndToEnd, Mp3DecodesToWavBesideTheInput) {
+  const std::string wav = MakeWav("f.wav", 1);
+  RunShell("lame --quiet -b 128 '" + wav + "' '" + dir + "/g.mp3'");
+  const RunResult r = Maker("--batch --mp32wav g.mp3");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  const std::string info = Probe(dir + "/g.wav", "codec_name,channels,sample_rate");
+  EXPECT_NE(info.find("codec_name=pcm_s16le"), std::string::npos) << info;
+  EXPECT_NE(info.find("sample_rate=44100"), std::string::npos) << info;
+}
+
+// Catches the program running a job, or exiting 0, when started without --batch.
+TEST_F(BatchEndToEnd, WithoutBatchPrintsUsageAndExits2) {
+  MakeWav("h.wav", 1);
+  const RunResult r = Maker("h.wav");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.output.find("--batch"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir + "/h.mp3"));
+}
