@@ -65,10 +65,20 @@ class CddbSession {
 };
 
 int CddbSession::Connect() {
-  auto connected = socks_ ? TcpConnection::ConnectViaSocks4(*socks_, target_, request_.timeout)
-                          : TcpConnection::Connect(target_, request_.timeout);
+  AbortCheck abort = [this] { return host_.CddbCancelRequested(); };
+  auto connected = socks_ ? TcpConnection::ConnectViaSocks4(*socks_, target_, request_.timeout, abort)
+                          : TcpConnection::Connect(target_, request_.timeout, abort);
   if (!connected) {
-    return connected.Error() == TcpError::NoSocket ? kCddbNoSockets : kCddbCannotConnect;
+    switch (connected.Error()) {
+      case TcpError::NoSocket: return kCddbNoSockets;
+      case TcpError::Aborted: return kCddbCancelled;
+      case TcpError::Unresolved:
+      case TcpError::ConnectFailed:
+      case TcpError::SendFailed:
+      case TcpError::ReceiveFailed:
+      case TcpError::Closed: return kCddbCannotConnect;
+    }
+    return kCddbCannotConnect;
   }
   connection_ = std::move(connected).Value();
   return kCddbOk;
@@ -285,6 +295,8 @@ std::string_view CddbStageText(CddbStage stage) {
 
 int CddbLookupHost::CddbChooseMatch(const std::vector<std::string>&) { return 0; }
 
+bool CddbLookupHost::CddbCancelRequested() { return false; }
+
 CddbRequest MakeCddbRequest(const CdInfo& info, DiscLayout disc, std::string user,
                             std::string host) {
   CddbRequest request;
@@ -301,7 +313,10 @@ int CddbLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& ou
   outputs = CddbOutputs{};
   try {
     CddbSession session(request, host, outputs);
-    return session.Run();
+    const int result = session.Run();
+    // A wait cut short by the cancel shows up as a network failure; report the cancel.
+    if (result != kCddbOk && host.CddbCancelRequested()) return kCddbCancelled;
+    return result;
   } catch (const std::exception&) {
     // Only allocation can throw here; the exchange cannot go on without memory.
     return kCddbCannotReadInfo;

@@ -79,10 +79,14 @@ class CddbLookupHost {
   // least one). Returns the index of the one to read, or -1 to cancel. By default the
   // first.
   virtual int CddbChooseMatch(const std::vector<std::string>& matches);
+  // Asked about every 100 ms while the lookup waits for the network; true stops the wait
+  // and the lookup ends as cancelled. By default never.
+  virtual bool CddbCancelRequested();
 };
 
 // Runs the whole exchange. `outputs` is cleared first and filled as far as the exchange
-// got; only a result of kCddbOk means the outputs describe the disc. Never throws.
+// got; only a result of kCddbOk means the outputs describe the disc. A failure while a
+// cancel is requested counts as kCddbCancelled. Never throws.
 int CddbLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& outputs);
 
 // Puts a successful lookup's outputs into the CD information: title, artist, the category

@@ -21,7 +21,7 @@ class CddbStatusHost {
 };
 
 // Life cycle as WorkerThread. Terminate() (the status window's Cancel) stops the lookup
-// at its next stage. The outputs describe the disc only when Succeeded(); read them after
+// at its next stage or within about 100 ms of a network wait. The outputs describe the disc only when Succeeded(); read them after
 // the thread has finished, and apply them to the CD information only then.
 class TCDDBThread final : public WorkerThread, private CddbLookupHost {
  public:
@@ -38,6 +38,7 @@ class TCDDBThread final : public WorkerThread, private CddbLookupHost {
  private:
   int CddbProgress(CddbStage stage, std::string_view text) override;
   int CddbChooseMatch(const std::vector<std::string>& matches) override;
+  bool CddbCancelRequested() override { return Terminated(); }
 
   CddbStatusHost& status_;
   CddbRequest request_;

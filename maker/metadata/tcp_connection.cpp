@@ -13,18 +13,24 @@
 
 namespace {
 
-int TimeoutMs(std::chrono::milliseconds timeout) {
-  if (timeout.count() < 0) return 0;
-  if (timeout.count() > 24 * 3600 * 1000) return 24 * 3600 * 1000;
-  return static_cast<int>(timeout.count());
-}
+constexpr auto kAbortSlice = std::chrono::milliseconds(100);
 
-// Waits for `events` on fd, retrying after signals. >0 ready, 0 time limit, <0 error.
-int PollOne(int fd, short events, std::chrono::milliseconds timeout) {
-  pollfd entry{fd, events, 0};
+constexpr int kPollAborted = -2;
+
+// Waits for `events` on fd, at most `timeout`, asking `abort` between slices and retrying
+// after signals. >0 ready, 0 time limit, kPollAborted, other <0 error.
+int PollOne(int fd, short events, std::chrono::milliseconds timeout, const AbortCheck& abort) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
-    const int ready = ::poll(&entry, 1, TimeoutMs(timeout));
+    if (abort && abort()) return kPollAborted;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return 0;
+    const auto slice = abort ? std::min(left, kAbortSlice) : left;
+    pollfd entry{fd, events, 0};
+    const int ready = ::poll(&entry, 1, static_cast<int>(std::min<long long>(slice.count(), 86400000)));
     if (ready < 0 && errno == EINTR) continue;
+    if (ready == 0) continue;
     if (ready > 0 && (entry.revents & (POLLERR | POLLNVAL)) && !(entry.revents & events)) {
       return -1;
     }
@@ -62,9 +68,11 @@ TcpConnection::~TcpConnection() { Close(); }
 TcpConnection::TcpConnection(TcpConnection&& other) noexcept
     : fd_(other.fd_),
       timeout_(other.timeout_),
+      abort_(std::move(other.abort_)),
       buffer_(std::move(other.buffer_)),
       bufferPos_(other.bufferPos_),
-      closed_(other.closed_) {
+      closed_(other.closed_),
+      aborted_(other.aborted_) {
   other.fd_ = -1;
 }
 
@@ -73,6 +81,8 @@ TcpConnection& TcpConnection::operator=(TcpConnection&& other) noexcept {
     Close();
     fd_ = other.fd_;
     timeout_ = other.timeout_;
+    abort_ = std::move(other.abort_);
+    aborted_ = other.aborted_;
     buffer_ = std::move(other.buffer_);
     bufferPos_ = other.bufferPos_;
     closed_ = other.closed_;
@@ -89,13 +99,16 @@ void TcpConnection::Close() {
 }
 
 Result<TcpConnection, TcpError> TcpConnection::Connect(const sockaddr_in& target,
-                                                       std::chrono::milliseconds timeout) {
+                                                       std::chrono::milliseconds timeout,
+                                                       AbortCheck abort) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return Fail(TcpError::NoSocket);
-  TcpConnection connection(fd, timeout);
+  TcpConnection connection(fd, timeout, std::move(abort));
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0) {
     if (errno != EINPROGRESS) return Fail(TcpError::ConnectFailed);
-    if (PollOne(fd, POLLOUT, timeout) <= 0) return Fail(TcpError::ConnectFailed);
+    const int ready = PollOne(fd, POLLOUT, timeout, connection.abort_);
+    if (ready == kPollAborted) return Fail(TcpError::Aborted);
+    if (ready <= 0) return Fail(TcpError::ConnectFailed);
     int error = 0;
     socklen_t length = sizeof error;
     if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
@@ -106,8 +119,9 @@ Result<TcpConnection, TcpError> TcpConnection::Connect(const sockaddr_in& target
 }
 
 Result<TcpConnection, TcpError> TcpConnection::ConnectViaSocks4(
-    const sockaddr_in& proxy, const sockaddr_in& target, std::chrono::milliseconds timeout) {
-  auto connected = Connect(proxy, timeout);
+    const sockaddr_in& proxy, const sockaddr_in& target, std::chrono::milliseconds timeout,
+    AbortCheck abort) {
+  auto connected = Connect(proxy, timeout, std::move(abort));
   if (!connected) return connected;
   TcpConnection connection = std::move(connected).Value();
   // Version 4, command 1 (connect), port and address in network order, user "nobody".
@@ -118,8 +132,11 @@ Result<TcpConnection, TcpError> TcpConnection::ConnectViaSocks4(
   request.append(reinterpret_cast<const char*>(&target.sin_addr.s_addr), 4);
   request.append("nobody");
   request.push_back('\0');
-  if (!connection.SendAll(request)) return Fail(TcpError::ConnectFailed);
+  if (auto sent = connection.SendAll(request); !sent) {
+    return Fail(sent.Error() == TcpError::Aborted ? TcpError::Aborted : TcpError::ConnectFailed);
+  }
   auto reply = connection.ReceiveExactly(8);
+  if (!reply && reply.Error() == TcpError::Aborted) return Fail(TcpError::Aborted);
   if (!reply || static_cast<unsigned char>(reply.Value()[1]) != 90) {
     return Fail(TcpError::ConnectFailed);
   }
@@ -136,22 +153,30 @@ Status<TcpError> TcpConnection::SendAll(std::string_view bytes) {
     }
     if (sent < 0 && errno == EINTR) continue;
     if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (PollOne(fd_, POLLOUT, timeout_) > 0) continue;
+      const int ready = PollOne(fd_, POLLOUT, timeout_, abort_);
+      if (ready > 0) continue;
+      if (ready == kPollAborted) return Fail(TcpError::Aborted);
     }
     return Fail(TcpError::SendFailed);
   }
   return Done{};
 }
 
+TcpError TcpConnection::FillError() const {
+  if (aborted_) return TcpError::Aborted;
+  return closed_ ? TcpError::Closed : TcpError::ReceiveFailed;
+}
+
 bool TcpConnection::Fill() {
-  if (fd_ < 0 || closed_) return false;
+  if (fd_ < 0 || closed_ || aborted_) return false;
   if (bufferPos_ == buffer_.size()) {
     buffer_.clear();
     bufferPos_ = 0;
   }
   char chunk[4096];
   for (;;) {
-    const int ready = PollOne(fd_, POLLIN, timeout_);
+    const int ready = PollOne(fd_, POLLIN, timeout_, abort_);
+    if (ready == kPollAborted) aborted_ = true;
     if (ready <= 0) return false;
     const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
     if (got > 0) {
@@ -168,7 +193,7 @@ bool TcpConnection::Fill() {
 
 Result<std::string, TcpError> TcpConnection::ReceiveExactly(std::size_t count) {
   while (buffer_.size() - bufferPos_ < count) {
-    if (!Fill()) return Fail(closed_ ? TcpError::Closed : TcpError::ReceiveFailed);
+    if (!Fill()) return Fail(FillError());
   }
   std::string bytes = buffer_.substr(bufferPos_, count);
   bufferPos_ += count;
@@ -181,7 +206,7 @@ Result<std::string, TcpError> TcpConnection::ReceiveLine(std::size_t maxBytes) {
   for (;;) {
     if (bufferPos_ == buffer_.size() && !Fill()) {
       if (closed_ && any) break;
-      return Fail(closed_ ? TcpError::Closed : TcpError::ReceiveFailed);
+      return Fail(FillError());
     }
     any = true;
     const auto end = buffer_.find('\n', bufferPos_);

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -19,7 +20,11 @@ enum class TcpError {
   SendFailed,
   ReceiveFailed,  // error or time limit
   Closed,         // the peer closed the connection before a whole line came
+  Aborted,        // the abort check asked to stop while waiting
 };
+
+// Asked about every 100 ms while a connect, send or receive waits; true ends the wait.
+using AbortCheck = std::function<bool()>;
 
 // An IPv4 address and port. A host that starts with a digit is taken as a dotted IPv4
 // address; other names are resolved through the system resolver.
@@ -38,12 +43,14 @@ class TcpConnection {
   // Connects to `target` directly. `timeout` limits the connect and, later, each send and
   // each wait for received bytes.
   static Result<TcpConnection, TcpError> Connect(const sockaddr_in& target,
-                                                 std::chrono::milliseconds timeout);
+                                                 std::chrono::milliseconds timeout,
+                                                 AbortCheck abort = {});
   // Connects to `proxy` and asks it (SOCKS 4, user "nobody") to connect on to `target`.
   // A reply whose second byte is not 90 is ConnectFailed.
   static Result<TcpConnection, TcpError> ConnectViaSocks4(const sockaddr_in& proxy,
                                                           const sockaddr_in& target,
-                                                          std::chrono::milliseconds timeout);
+                                                          std::chrono::milliseconds timeout,
+                                                          AbortCheck abort = {});
 
   bool IsOpen() const { return fd_ >= 0; }
   void Close();
@@ -57,14 +64,18 @@ class TcpConnection {
   Result<std::string, TcpError> ReceiveLine(std::size_t maxBytes);
 
  private:
-  explicit TcpConnection(int fd, std::chrono::milliseconds timeout) : fd_(fd), timeout_(timeout) {}
-  // Waits for received bytes and refills the buffer; false on error, time limit or close
-  // (closed_ tells which).
+  TcpConnection(int fd, std::chrono::milliseconds timeout, AbortCheck abort)
+      : fd_(fd), timeout_(timeout), abort_(std::move(abort)) {}
+  // Waits for received bytes and refills the buffer; false on error, time limit, abort or
+  // close (FillError tells which).
   bool Fill();
+  TcpError FillError() const;
 
   int fd_ = -1;
   std::chrono::milliseconds timeout_{30000};
+  AbortCheck abort_;
   std::string buffer_;
   std::size_t bufferPos_ = 0;
   bool closed_ = false;
+  bool aborted_ = false;
 };

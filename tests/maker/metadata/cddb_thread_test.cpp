@@ -116,4 +116,35 @@ TEST(CddbThread, TerminateStopsAtTheNextStage) {
   EXPECT_FALSE(window.closedWithOk);
 }
 
+// Catches: a cancelled lookup holding the thread (and whoever joins it) until the
+// server's time limit.
+TEST(CddbThread, TerminateDuringNetworkWaitEndsPromptly) {
+  CddbScript script;
+  script.queryReply = std::string(kStall);
+  LoopbackServer server(CddbpHandler(script));
+  QueueMainLoop loop;
+  FakeStatusWindow window;
+  CddbRequest request = Request(server.Port());
+  request.timeout = milliseconds(20000);
+  TCDDBThread thread(loop, window, request);
+  bool finished = false;
+  thread.SetOnFinished([&finished] { finished = true; });
+  thread.Start();
+  // Wait until the query has been sent, then cancel during the wait for its reply.
+  auto querySent = [&server] {
+    const auto transcripts = server.Transcripts();
+    return !transcripts.empty() && transcripts[0].find("cddb query") != std::string::npos;
+  };
+  for (int i = 0; i < 1000 && !querySent(); ++i) {
+    loop.RunPending();
+    std::this_thread::sleep_for(milliseconds(10));
+  }
+  ASSERT_TRUE(querySent());
+  const auto start = std::chrono::steady_clock::now();
+  thread.Terminate();
+  ASSERT_TRUE(loop.RunUntil([&finished] { return finished; }, std::chrono::seconds(20)));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(thread.ResultCode(), kCddbCancelled);
+}
+
 }  // namespace

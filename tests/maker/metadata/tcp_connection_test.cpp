@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 #include "loopback_server.h"
 
@@ -41,6 +43,31 @@ TEST(TcpConnection, ReceiveFromSilentPeerEndsAtTimeLimit) {
   ASSERT_FALSE(line);
   EXPECT_EQ(line.Error(), TcpError::ReceiveFailed);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+// Catches: a cancel that has to wait for the whole time limit of a silent peer.
+TEST(TcpConnection, AbortCheckEndsWaitsEarly) {
+  LoopbackServer server([](TestConnection& c) { c.Stall(); });
+  std::atomic<bool> stop{false};
+  auto connection = TcpConnection::Connect(Local(server.Port()), milliseconds(20000),
+                                           [&stop] { return stop.load(); });
+  ASSERT_TRUE(connection);
+  std::thread canceller([&stop] {
+    std::this_thread::sleep_for(milliseconds(200));
+    stop = true;
+  });
+  const auto start = std::chrono::steady_clock::now();
+  auto line = connection.Value().ReceiveLine(1024);
+  canceller.join();
+  ASSERT_FALSE(line);
+  EXPECT_EQ(line.Error(), TcpError::Aborted);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+  LoopbackServer unanswering(nullptr, /*fillBacklog=*/true);
+  auto hanging = TcpConnection::Connect(Local(unanswering.Port()), milliseconds(20000),
+                                        [] { return true; });
+  ASSERT_FALSE(hanging);
+  EXPECT_EQ(hanging.Error(), TcpError::Aborted);
 }
 
 // Catches: a connect that waits forever when the peer never completes the hand-shake.
