@@ -1,0 +1,156 @@
+// The byte source and the bit reader: field values, alignment, counts and the end of input.
+#include "aaclib/bit_reader.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <random>
+
+#include "tests/aaclib/helpers/aac_streams.h"
+#include "tests/aaclib/helpers/bit_writer.h"
+
+namespace zbaac {
+namespace {
+
+std::vector<std::uint8_t> RandomBytes(std::size_t count, unsigned seed) {
+  std::mt19937 generator(seed);
+  std::vector<std::uint8_t> bytes(count);
+  for (auto& byte : bytes) byte = static_cast<std::uint8_t>(generator());
+  return bytes;
+}
+
+std::uint32_t BitsAt(const std::vector<std::uint8_t>& bytes, std::uint64_t position, int count) {
+  std::uint32_t value = 0;
+  for (int i = 0; i < count; ++i, ++position) {
+    value = (value << 1) | ((bytes[position / 8] >> (7 - position % 8)) & 1u);
+  }
+  return value;
+}
+
+// Catches reservoir mistakes (a lost or repeated word, a wrong mask or shift) for every
+// field width the syntax uses, including the 20- and 23-bit fields that need two top-ups.
+TEST(BitReader, FieldsOfEveryWidthMatchTheBitsOfTheInput) {
+  const auto bytes = RandomBytes(4096, 1);
+  BitReader reader(AacInput::FromBytes(bytes));
+  std::uint64_t position = 0;
+  std::mt19937 widths(2);
+  while (position + 32 < bytes.size() * 8) {
+    const int width = static_cast<int>(widths() % 33);
+    ASSERT_EQ(reader.ReadBits(width), BitsAt(bytes, position, width)) << "width " << width << " at " << position;
+    position += static_cast<std::uint64_t>(width);
+    ASSERT_EQ(reader.BitPosition(), position);
+  }
+}
+
+// Catches a wide field taken while the reservoir holds more than 16 bits: 17 bits are
+// left after one read of 15, and a 23-bit read must still come out whole.
+TEST(BitReader, WideFieldAfterPartialReservoirReadsWhole) {
+  test::BitWriter writer;
+  writer.Put(0x5A5A, 15).Put(0x7ABCDE, 23).Put(0xFFFFF, 20).Put(0x3, 2);
+  BitReader reader(AacInput::FromBytes(writer.Bytes()));
+  EXPECT_EQ(reader.ReadBits(15), 0x5A5Au);
+  EXPECT_EQ(reader.ReadBits(23), 0x7ABCDEu);
+  EXPECT_EQ(reader.ReadBits(20), 0xFFFFFu);
+  EXPECT_EQ(reader.ReadBits(2), 0x3u);
+}
+
+// Catches alignment counted within the reservoir instead of the file: the bits dropped
+// are those up to the next byte boundary of the input, none when already aligned.
+TEST(BitReader, ByteAlignDropsUpToTheNextByteBoundary) {
+  const auto bytes = RandomBytes(16, 3);
+  BitReader reader(AacInput::FromBytes(bytes));
+  EXPECT_EQ(reader.ByteAlign(), 0);
+  reader.ReadBits(3);
+  EXPECT_EQ(reader.ByteAlign(), 5);
+  EXPECT_EQ(reader.BitPosition(), 8u);
+  EXPECT_EQ(reader.ReadBits(8), bytes[1]);
+  reader.ReadBits(9);
+  EXPECT_EQ(reader.ByteAlign(), 7);
+  EXPECT_EQ(reader.ReadBits(8), bytes[4]);
+}
+
+// Catches a wrong count of fetched bits (the value Decode returns) and a fetch at the
+// end that is counted or that reads on: the word that finds no byte is not counted,
+// every later one is.
+TEST(AacInput, CountsSixteenBitsPerWordAndZerosAfterTheEnd) {
+  AacInput input = AacInput::FromBytes({0x12, 0x34, 0x56, 0x78});
+  EXPECT_EQ(input.FetchWord(), 0x1234);
+  EXPECT_EQ(input.FetchWord(), 0x5678);
+  EXPECT_EQ(input.FetchedBits(), 32u);
+  EXPECT_FALSE(input.EndOfInput());
+  EXPECT_EQ(input.FetchWord(), 0);
+  EXPECT_TRUE(input.EndOfInput());
+  EXPECT_EQ(input.FetchedBits(), 32u);
+  EXPECT_EQ(input.FetchWord(), 0);
+  EXPECT_EQ(input.FetchedBits(), 48u);
+  input.ResetFetchedBits();
+  EXPECT_EQ(input.FetchedBits(), 0u);
+}
+
+// Catches an odd-sized input losing its last byte or reading past its buffer.
+TEST(AacInput, OddLastByteArrivesAsTheHighHalf) {
+  AacInput input = AacInput::FromBytes({0xAB, 0xCD, 0xEF});
+  EXPECT_EQ(input.FetchWord(), 0xABCD);
+  EXPECT_EQ(input.FetchWord(), 0xEF00);
+  EXPECT_TRUE(input.EndOfInput());
+  EXPECT_EQ(input.LastWordBytes(), 1);
+}
+
+// Catches reads that run past the end being taken for data: the reader knows where the
+// data stopped, so the last real bit is not past the end and the next one is.
+TEST(BitReader, PastEndStartsAfterTheLastRealBit) {
+  BitReader reader(AacInput::FromBytes({0xFF, 0xFF, 0xFF}));
+  reader.ReadBits(16);
+  EXPECT_EQ(reader.ReadBits(8), 0xFFu);
+  EXPECT_TRUE(reader.EndOfInput());
+  EXPECT_FALSE(reader.PastEnd());
+  EXPECT_EQ(reader.ReadBits(1), 0u);
+  EXPECT_TRUE(reader.PastEnd());
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(reader.ReadBits(16), 0u);
+}
+
+// Catches a refill that drops or repeats bytes where one 128 KiB load ends and the next
+// begins, and a wrong count of the bytes of earlier loads.
+TEST(AacInput, FileReadsAcrossBufferLoads) {
+  const auto bytes = RandomBytes(AacInput::kBufferBytes * 2 + 5, 4);
+  const std::string path = test::TestCacheDir() + "/bit_reader_" + std::to_string(getpid()) + ".bin";
+  ASSERT_TRUE(test::WriteFileBytes(path, bytes));
+  auto opened = AacInput::OpenFile(path);
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(opened.Value().SizeBytes(), bytes.size());
+  BitReader reader(std::move(opened).Value());
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    ASSERT_EQ(reader.ReadBits(8), bytes[i]) << "byte " << i;
+  }
+  EXPECT_EQ(reader.Input().BytesTaken(), bytes.size());
+  EXPECT_FALSE(reader.PastEnd());
+  reader.ReadBits(16);
+  EXPECT_TRUE(reader.PastEnd());
+  std::remove(path.c_str());
+}
+
+// Catches a missing file passing as an empty stream instead of a reported failure.
+TEST(AacInput, MissingFileIsAnError) {
+  auto opened = AacInput::OpenFile("/nonexistent/zbaac/missing.aac");
+  ASSERT_FALSE(opened);
+  EXPECT_EQ(opened.Error().errnoValue, ENOENT);
+  EXPECT_EQ(opened.Error().path, "/nonexistent/zbaac/missing.aac");
+}
+
+// Catches a moved-from input closing the file the new owner still reads.
+TEST(AacInput, MovedInputKeepsReading) {
+  const std::string path = test::TestCacheDir() + "/bit_reader_move_" + std::to_string(getpid()) + ".bin";
+  ASSERT_TRUE(test::WriteFileBytes(path, std::vector<std::uint8_t>{1, 2, 3, 4}));
+  auto opened = AacInput::OpenFile(path);
+  ASSERT_TRUE(opened);
+  AacInput first = std::move(opened).Value();
+  EXPECT_EQ(first.FetchWord(), 0x0102);
+  AacInput second = std::move(first);
+  EXPECT_EQ(second.FetchWord(), 0x0304);
+  EXPECT_TRUE(second.IsFile());
+  std::remove(path.c_str());
+}
+
+}  // namespace
+}  // namespace zbaac
