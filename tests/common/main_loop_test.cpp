@@ -1,1 +1,92 @@
+// Tests of the queue main loop used by the terminal front end and the tests.
+#include "common/main_loop.h"
+
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+// Catches functions run out of order or on the posting thread instead of the main one.
+TEST(QueueMainLoop, PostRunsInOrderOnTheMainThread) {
+  QueueMainLoop loop;
+  const auto mainId = std::this_thread::get_id();
+  std::vector<int> order;
+  bool allOnMain = true;
+  std::thread poster([&] {
+    EXPECT_FALSE(loop.IsMainThread());
+    for (int i = 0; i < 100; ++i)
+      loop.Post([&, i] {
+        order.push_back(i);
+        allOnMain = allOnMain && std::this_thread::get_id() == mainId;
+      });
+  });
+  poster.join();
+  EXPECT_TRUE(loop.IsMainThread());
+  EXPECT_TRUE(loop.RunUntil([&] { return order.size() == 100; }, std::chrono::seconds(10)));
+  ASSERT_EQ(order.size(), 100u);
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(order[static_cast<size_t>(i)], i);
+  EXPECT_TRUE(allOnMain);
+}
+
+// Catches InvokeBlocking returning before the function ran, or running it off the main
+// thread; and a call from the main thread itself that would wait for itself forever.
+TEST(QueueMainLoop, InvokeBlockingWaitsForTheMainThread) {
+  QueueMainLoop loop;
+  const auto mainId = std::this_thread::get_id();
+  std::atomic<bool> workerDone{false};
+  bool ranOnMain = false;
+  int seenByWorker = 0;
+  int value = 0;
+  std::thread worker([&] {
+    loop.InvokeBlocking([&] {
+      ranOnMain = std::this_thread::get_id() == mainId;
+      value = 42;
+    });
+    seenByWorker = value;  // must already be set when InvokeBlocking returns
+    workerDone = true;
+  });
+  EXPECT_TRUE(loop.RunUntil([&] { return workerDone.load(); }, std::chrono::seconds(10)));
+  worker.join();
+  EXPECT_TRUE(ranOnMain);
+  EXPECT_EQ(seenByWorker, 42);
+
+  bool direct = false;
+  loop.InvokeBlocking([&] { direct = true; });
+  EXPECT_TRUE(direct);
+}
+
+// Catches an exception on the main thread being lost, or leaving the worker blocked.
+TEST(QueueMainLoop, InvokeBlockingCarriesExceptionsBack) {
+  QueueMainLoop loop;
+  std::atomic<bool> caught{false}, done{false};
+  std::thread worker([&] {
+    try {
+      loop.InvokeBlocking([] { throw std::runtime_error("refused"); });
+    } catch (const std::runtime_error&) {
+      caught = true;
+    }
+    done = true;
+  });
+  EXPECT_TRUE(loop.RunUntil([&] { return done.load(); }, std::chrono::seconds(10)));
+  worker.join();
+  EXPECT_TRUE(caught);
+}
+
+// Catches RunUntil hanging past its time limit, and RunPending running what is posted
+// while it runs (which could loop forever on a self-posting function).
+TEST(QueueMainLoop, RunUntilTimesOutAndRunPendingTakesOneBatch) {
+  QueueMainLoop loop;
+  EXPECT_FALSE(loop.RunUntil([] { return false; }, std::chrono::milliseconds(20)));
+  int runs = 0;
+  std::function<void()> again = [&] {
+    ++runs;
+    loop.Post(again);
+  };
+  loop.Post(again);
+  EXPECT_EQ(loop.RunPending(), 1u);
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(loop.RunPending(), 1u);
+  EXPECT_EQ(runs, 2);
+}

@@ -1,1 +1,138 @@
+// Tests of worker threads: start, completion on the main loop, terminate, priority.
+#include "common/worker_thread.h"
+
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A worker whose Run is given as a function.
+class TestWorker : public WorkerThread {
+ public:
+  TestWorker(MainLoop& loop, std::function<void(TestWorker&)> body) : WorkerThread(loop), body_(std::move(body)) {}
+  ~TestWorker() override { Join(); }
+  using WorkerThread::Synchronize;
+
+ protected:
+  void Run() override { body_(*this); }
+
+ private:
+  std::function<void(TestWorker&)> body_;
+};
+
+int OwnNice() { return getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid))); }
+
+}  // namespace
+
+// Catches a worker that runs before Start, a completion that runs on the worker thread or
+// before Run ended, and an owner that cannot delete the worker from its completion.
+TEST(WorkerThread, CompletionRunsOnTheMainThreadAfterRun) {
+  QueueMainLoop loop;
+  const auto mainId = std::this_thread::get_id();
+  std::atomic<bool> ran{false};
+  auto* worker = new TestWorker(loop, [&](TestWorker&) { ran = true; });
+  bool completed = false, completedOnMain = false, ranBeforeCompletion = false;
+  worker->SetOnFinished([&] {
+    completed = true;
+    completedOnMain = std::this_thread::get_id() == mainId;
+    ranBeforeCompletion = ran && worker->Finished();
+    delete worker;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_FALSE(ran) << "ran before Start";
+  worker->Start();
+  EXPECT_TRUE(loop.RunUntil([&] { return completed; }, std::chrono::seconds(10)));
+  EXPECT_TRUE(completedOnMain);
+  EXPECT_TRUE(ranBeforeCompletion);
+}
+
+// Catches Synchronize not reaching the main thread (log lines and questions of a job).
+TEST(WorkerThread, SynchronizeRunsOnTheMainThreadInOrder) {
+  QueueMainLoop loop;
+  const auto mainId = std::this_thread::get_id();
+  std::vector<std::string> log;
+  bool allOnMain = true;
+  bool completed = false;
+  TestWorker worker(loop, [&](TestWorker& self) {
+    for (int i = 0; i < 5; ++i)
+      self.Synchronize([&, i] {
+        log.push_back("line " + std::to_string(i));
+        allOnMain = allOnMain && std::this_thread::get_id() == mainId;
+      });
+  });
+  worker.SetOnFinished([&] { completed = true; });
+  worker.Start();
+  EXPECT_TRUE(loop.RunUntil([&] { return completed; }, std::chrono::seconds(10)));
+  ASSERT_EQ(log.size(), 5u);
+  EXPECT_EQ(log.front(), "line 0");
+  EXPECT_EQ(log.back(), "line 4");
+  EXPECT_TRUE(allOnMain);
+}
+
+// Catches a terminate request that the job cannot see, or a job that never ends.
+TEST(WorkerThread, TerminateEndsAPollingJob) {
+  QueueMainLoop loop;
+  std::atomic<bool> started{false};
+  bool completed = false;
+  TestWorker worker(loop, [&](TestWorker& self) {
+    started = true;
+    while (!self.Terminated()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  worker.SetOnFinished([&] { completed = true; });
+  worker.Start();
+  while (!started) std::this_thread::yield();
+  EXPECT_TRUE(worker.Running());
+  worker.Terminate();
+  EXPECT_TRUE(loop.RunUntil([&] { return completed; }, std::chrono::seconds(10)));
+  EXPECT_FALSE(worker.Running());
+  EXPECT_TRUE(worker.Terminated());
+}
+
+// Catches an exception escaping the thread entry (which would end the program) and a
+// completion that is skipped after one.
+TEST(WorkerThread, ExceptionInRunStillCompletes) {
+  QueueMainLoop loop;
+  bool completed = false;
+  TestWorker worker(loop, [](TestWorker&) { throw std::runtime_error("job failed"); });
+  worker.SetOnFinished([&] { completed = true; });
+  worker.Start();
+  EXPECT_TRUE(loop.RunUntil([&] { return completed; }, std::chrono::seconds(10)));
+}
+
+// Catches a priority set before Start being lost, a change while running not reaching the
+// worker's own thread, and a refused raise or a call after the end failing loudly.
+TEST(WorkerThread, PriorityReachesTheWorkerAndRefusalsAreHarmless) {
+  QueueMainLoop loop;
+  std::atomic<int> niceAtStart{-100}, niceLater{-100};
+  std::atomic<bool> lowered{false}, release{false};
+  bool completed = false;
+  TestWorker worker(loop, [&](TestWorker&) {
+    niceAtStart = OwnNice();
+    while (!lowered) std::this_thread::yield();
+    niceLater = OwnNice();
+    while (!release) std::this_thread::yield();
+  });
+  worker.SetOnFinished([&] { completed = true; });
+  const int mainNice = OwnNice();
+  worker.SetPriority(ThreadPriority::Lower);
+  worker.Start();
+  while (niceAtStart == -100) std::this_thread::yield();
+  EXPECT_EQ(niceAtStart.load(), 5);
+  worker.SetPriority(ThreadPriority::Idle);
+  lowered = true;
+  while (niceLater == -100) std::this_thread::yield();
+  EXPECT_EQ(niceLater.load(), 19);
+  worker.SetPriority(ThreadPriority::Highest);  // refused without privileges; no harm
+  release = true;
+  EXPECT_TRUE(loop.RunUntil([&] { return completed; }, std::chrono::seconds(10)));
+  worker.SetPriority(ThreadPriority::Normal);  // after the end: nothing to change
+  EXPECT_EQ(OwnNice(), mainNice) << "the main thread's level was changed";
+}
