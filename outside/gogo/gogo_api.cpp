@@ -2,7 +2,7 @@
 #include "outside/gogo/gogo_api.h"
 
 #include <memory>
-#include <mutex>
+#include <atomic>
 #include <new>
 
 #include "outside/gogo/mp3_encoder.h"
@@ -15,7 +15,11 @@ struct GogoSession {
   std::unique_ptr<Mp3Encoder> encoder;
 };
 
-std::mutex gLock;
+// Set while a call runs. A fault inside the encoder is caught by the host with a long
+// jump that skips our clean-up, so a lock would stay held for ever: later calls would
+// hang. With a flag they are refused instead, and the two calls that start and end an
+// encode take over whatever a faulted call left behind.
+std::atomic<bool> gBusy{false};
 GogoSession gSession;
 
 int32_t ToResult(Mp3EncoderError e) {
@@ -31,17 +35,23 @@ int32_t ToResult(Mp3EncoderError e) {
   return GOGO_ERR_ENCODER;
 }
 
-// Runs fn under the lock; no exception leaves an export.
+enum class Entry { Ordinary, TakeOver };
+
+// Runs fn with the busy flag set; an ordinary call made while another one runs (or after
+// one faulted) gets GOGO_ERR_STATE. No exception leaves an export.
 template <typename Fn>
-int32_t Guarded(Fn fn) {
+int32_t Guarded(Entry entry, Fn fn) {
+  if (gBusy.exchange(true) && entry == Entry::Ordinary) return GOGO_ERR_STATE;
+  int32_t result = GOGO_ERR_ENCODER;
   try {
-    std::lock_guard<std::mutex> lock(gLock);
-    return fn(gSession);
+    result = fn(gSession);
   } catch (const std::bad_alloc&) {
-    return GOGO_ERR_MEMORY;
+    result = GOGO_ERR_MEMORY;
   } catch (...) {
-    return GOGO_ERR_ENCODER;
+    result = GOGO_ERR_ENCODER;
   }
+  gBusy.store(false);
+  return result;
 }
 
 int32_t SetItem(GogoSession& s, uint32_t item, uint32_t value, const char* text) {
@@ -112,19 +122,19 @@ int32_t GetItem(GogoSession& s, uint32_t item, int32_t* out) {
 extern "C" {
 
 int32_t MPGE_initializeWork(void) {
-  return Guarded([](GogoSession& s) {
+  return Guarded(Entry::TakeOver, [](GogoSession& s) {
     s = GogoSession{};
     return GOGO_OK;
   });
 }
 
 int32_t MPGE_setConfigure(uint32_t item, uint32_t value, const char* text) {
-  return Guarded([&](GogoSession& s) { return SetItem(s, item, value, text); });
+  return Guarded(Entry::Ordinary, [&](GogoSession& s) { return SetItem(s, item, value, text); });
 }
 
 int32_t MPGE_getConfigure(uint32_t item, void* value) {
   if (value == nullptr) return GOGO_ERR_ITEM;
-  return Guarded([&](GogoSession& s) {
+  return Guarded(Entry::Ordinary, [&](GogoSession& s) {
     int32_t result = 0;
     const int32_t status = GetItem(s, item, &result);
     if (status == GOGO_OK) *static_cast<int32_t*>(value) = result;
@@ -133,7 +143,7 @@ int32_t MPGE_getConfigure(uint32_t item, void* value) {
 }
 
 int32_t MPGE_detectConfigure(void) {
-  return Guarded([](GogoSession& s) {
+  return Guarded(Entry::Ordinary, [](GogoSession& s) {
     if (s.encoder) return GOGO_ERR_STATE;
     auto started = Mp3Encoder::Start(s.settings);
     if (!started) return ToResult(started.Error());
@@ -143,7 +153,7 @@ int32_t MPGE_detectConfigure(void) {
 }
 
 int32_t MPGE_processFrame(void) {
-  return Guarded([](GogoSession& s) {
+  return Guarded(Entry::Ordinary, [](GogoSession& s) {
     if (!s.encoder) return GOGO_ERR_STATE;
     auto encoded = s.encoder->EncodeNextBlock();
     if (!encoded) return ToResult(encoded.Error());
@@ -152,7 +162,7 @@ int32_t MPGE_processFrame(void) {
 }
 
 int32_t MPGE_endCoder(void) {
-  return Guarded([](GogoSession& s) {
+  return Guarded(Entry::Ordinary, [](GogoSession& s) {
     if (!s.encoder) return GOGO_ERR_STATE;
     auto finished = s.encoder->Finish();
     if (!finished) return ToResult(finished.Error());
@@ -161,7 +171,7 @@ int32_t MPGE_endCoder(void) {
 }
 
 int32_t MPGE_closeCoder(void) {
-  return Guarded([](GogoSession& s) {
+  return Guarded(Entry::TakeOver, [](GogoSession& s) {
     s.encoder.reset();
     return GOGO_OK;
   });

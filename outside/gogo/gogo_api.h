@@ -15,9 +15,11 @@ extern "C" {
 #endif
 
 /*
- * The library holds one encoder per process (the interface has no handle). Calls are
- * serialised by an internal lock, but two encodes must not be interleaved: finish one
- * with MPGE_closeCoder before MPGE_initializeWork starts the next.
+ * The library holds one encoder per process (the interface has no handle): run one
+ * encode at a time and finish it with MPGE_closeCoder before MPGE_initializeWork starts
+ * the next. A call made while another call is still running returns GOGO_ERR_STATE; so
+ * do the calls after a fault that the host caught inside the library, until
+ * MPGE_closeCoder or MPGE_initializeWork, which always take over and reset.
  *
  * Call order:
  *   MPGE_initializeWork            forgets any earlier configuration

@@ -100,6 +100,8 @@ struct AacCase {
   double minCorrelation;
 };
 
+void PrintTo(const AacCase& c, std::ostream* os) { *os << c.name; }
+
 class FaacEncodeTest : public ::testing::TestWithParam<AacCase> {
  protected:
   ScratchDir dir_;

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <csetjmp>
+#include <csignal>
+
 #include <cstdlib>
 #include <algorithm>
 #include <cstring>
@@ -108,6 +111,8 @@ struct FormatCase {
   int wantMode;
   int wantKbps;  // 0 = variable
 };
+
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
 
 class GogoFormatTest : public GogoTest, public ::testing::WithParamInterface<FormatCase> {};
 
@@ -302,6 +307,35 @@ TEST_F(GogoTest, CallsOutOfOrderAreRefused) {
   EXPECT_EQ(MPGE_closeCoder(), GOGO_OK);
   EXPECT_EQ(MPGE_closeCoder(), GOGO_OK);
   EXPECT_EQ(MPGE_processFrame(), GOGO_ERR_STATE);
+}
+
+sigjmp_buf gFaultJump;
+void OnFault(int) { siglongjmp(gFaultJump, 1); }
+
+// Catches a hang after the host's fault guard jumped out of a faulting call: the busy
+// state left behind must refuse later calls, and a new encode must take over.
+TEST_F(GogoTest, FaultInsideACallDoesNotBlockTheNextEncode) {
+  ASSERT_EQ(MPGE_initializeWork(), GOGO_OK);
+  struct sigaction action {}, previous {};
+  action.sa_handler = OnFault;
+  sigemptyset(&action.sa_mask);
+  ASSERT_EQ(sigaction(SIGSEGV, &action, &previous), 0);
+  bool faulted = false;
+  if (sigsetjmp(gFaultJump, 1) == 0) {
+    // A text pointer that cannot be read, as a broken caller might pass.
+    MPGE_setConfigure(GOGO_ITEM_INPUT_FILE, 0, reinterpret_cast<const char*>(16));
+  } else {
+    faulted = true;
+  }
+  sigaction(SIGSEGV, &previous, nullptr);
+  ASSERT_TRUE(faulted);
+  EXPECT_EQ(MPGE_processFrame(), GOGO_ERR_STATE);
+  EXPECT_EQ(MPGE_closeCoder(), GOGO_OK);
+
+  const std::string in = MakeWav("in.wav", 44100, 2, 0.2);
+  const EncodeRun run = Encode(in, dir_.File("out.mp3"), {});
+  EXPECT_EQ(run.detect, GOGO_OK);
+  EXPECT_EQ(run.end, GOGO_OK);
 }
 
 // Catches a missing or C++-mangled export: the maker finds all seven entries by name.

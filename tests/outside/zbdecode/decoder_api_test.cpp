@@ -128,6 +128,8 @@ struct StreamCase {
   uint32_t wantVersion, wantLayer;
 };
 
+void PrintTo(const StreamCase& c, std::ostream* os) { *os << c.name; }
+
 class DecoderStreamTest : public DecoderTest, public ::testing::WithParamInterface<StreamCase> {};
 
 // Catches resampling, gain, channel changes or lost frames against the reference decoder,
