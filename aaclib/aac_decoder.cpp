@@ -11,6 +11,7 @@
 #include "aaclib/aac_tables_bands.h"
 #include "aaclib/aac_tns.h"
 #include "aaclib/adif_header.h"
+#include "aaclib/adts_header.h"
 
 namespace zbaac {
 
@@ -18,49 +19,25 @@ namespace {
 
 constexpr int kAdtsHeaderBytes = 7;
 
-bool IsAdtsSync(const std::uint8_t* p) { return p[0] == 0xFF && (p[1] & 0xF6) == 0xF0; }
-
-// Frame length (13 bits) of the ADTS header at p, 0 if p holds no valid header.
-int AdtsFrameBytes(const std::uint8_t* p) {
-  if (!IsAdtsSync(p)) return 0;
-  const int bytes = ((p[3] & 0x03) << 11) | (p[4] << 3) | (p[5] >> 5);
-  return bytes >= kAdtsHeaderBytes ? bytes : 0;
-}
-
-// Scans the ADTS frames of a file from its start, frame by frame through the length fields,
-// and gives the average bit rate; 0 when not even one frame is found.
-std::uint32_t AdtsBitRate(std::FILE* file, int sampleRate) {
-  std::uint64_t frames = 0;
+// Scans the ADTS frames from the start of the stream, frame by frame through the length
+// fields, and gives the mean bit rate; 0 when not even one frame is found. `read` fills a
+// header's bytes at an offset and says how many it got.
+template <typename ReadAt>
+std::uint32_t AdtsBitRate(ReadAt&& read, int sampleRate) {
+  std::uint64_t blocks = 0;
   std::uint64_t bytes = 0;
-  long position = 0;
+  std::uint64_t position = 0;
   std::uint8_t header[kAdtsHeaderBytes];
-  while (frames < 1000000) {
-    if (std::fseek(file, position, SEEK_SET) != 0) break;
-    if (std::fread(header, 1, kAdtsHeaderBytes, file) != kAdtsHeaderBytes) break;
-    const int length = AdtsFrameBytes(header);
-    if (length == 0) break;
-    const int blocks = (header[6] & 0x03) + 1;
-    frames += blocks;
-    bytes += static_cast<std::uint64_t>(length);
-    position += length;
+  while (blocks < 10000000) {
+    if (read(position, header) != kAdtsHeaderBytes) break;
+    auto parsed = ParseAdtsHeader(std::span<const std::uint8_t>(header, kAdtsHeaderBytes), 0);
+    if (!parsed.Ok()) break;
+    blocks += static_cast<std::uint64_t>(parsed.Value().rawDataBlocks);
+    bytes += static_cast<std::uint64_t>(parsed.Value().frameLengthBytes);
+    position += static_cast<std::uint64_t>(parsed.Value().frameLengthBytes);
   }
-  if (frames == 0) return 0;
-  return static_cast<std::uint32_t>(bytes * 8 * static_cast<std::uint64_t>(sampleRate) / (frames * kFrameLength));
-}
-
-std::uint32_t AdtsBitRate(const std::vector<std::uint8_t>& data, int sampleRate) {
-  std::uint64_t frames = 0;
-  std::uint64_t bytes = 0;
-  std::size_t position = 0;
-  while (position + kAdtsHeaderBytes <= data.size()) {
-    const int length = AdtsFrameBytes(data.data() + position);
-    if (length == 0) break;
-    frames += (data[position + 6] & 0x03) + 1;
-    bytes += static_cast<std::uint64_t>(length);
-    position += static_cast<std::size_t>(length);
-  }
-  if (frames == 0) return 0;
-  return static_cast<std::uint32_t>(bytes * 8 * static_cast<std::uint64_t>(sampleRate) / (frames * kFrameLength));
+  if (blocks == 0) return 0;
+  return static_cast<std::uint32_t>(bytes * 8 * static_cast<std::uint64_t>(sampleRate) / (blocks * kFrameLength));
 }
 
 }  // namespace
@@ -83,6 +60,8 @@ StreamParameters AacDecoder::Start(std::string path, std::vector<std::uint8_t>* 
   *block_ = RawDataBlock{};
   adtsFrameEndBit_ = 0;
   adtsBlocksLeft_ = 0;
+  adtsBlocksInFrame_ = 1;
+  adtsProtected_ = false;
 
   // Look at the first bytes to tell ADIF, ADTS and raw streams apart.
   std::uint8_t head[kAdtsHeaderBytes] = {};
@@ -102,17 +81,28 @@ StreamParameters AacDecoder::Start(std::string path, std::vector<std::uint8_t>* 
   }
   if (headBytes >= 4 && std::memcmp(head, "ADIF", 4) == 0) {
     parameters_.form = StreamForm::Adif;
-  } else if (headBytes >= kAdtsHeaderBytes && AdtsFrameBytes(head) != 0) {
+  } else if (auto adts = ParseAdtsHeader(std::span<const std::uint8_t>(head, headBytes), 0); adts.Ok()) {
     parameters_.form = StreamForm::Adts;
-    const int index = (head[2] >> 2) & 0x0F;
-    if (index < kSamplingIndexCount) {
-      parameters_.sampleRate = kSamplingFrequencies[index];
-      syntax_.samplingIndex = index;
-      syntax_.objectType = ((head[2] >> 6) & 0x03) + 1;
-      const std::uint32_t rate = probe != nullptr ? AdtsBitRate(probe, parameters_.sampleRate)
-                                                  : AdtsBitRate(*bytes, parameters_.sampleRate);
-      if (rate != 0) parameters_.bitRate = rate;
+    ApplyAdtsHeader(adts.Value(), syntax_);
+    parameters_.sampleRate = kSamplingFrequencies[adts.Value().samplingIndex];
+    std::uint32_t rate = 0;
+    if (probe != nullptr) {
+      rate = AdtsBitRate(
+          [probe](std::uint64_t offset, std::uint8_t* out) -> std::size_t {
+            if (std::fseek(probe, static_cast<long>(offset), SEEK_SET) != 0) return 0;
+            return std::fread(out, 1, kAdtsHeaderBytes, probe);
+          },
+          parameters_.sampleRate);
+    } else {
+      rate = AdtsBitRate(
+          [bytes](std::uint64_t offset, std::uint8_t* out) -> std::size_t {
+            if (offset + kAdtsHeaderBytes > bytes->size()) return 0;
+            std::memcpy(out, bytes->data() + offset, kAdtsHeaderBytes);
+            return kAdtsHeaderBytes;
+          },
+          parameters_.sampleRate);
     }
+    if (rate != 0) parameters_.bitRate = rate;
   }
   if (probe != nullptr) std::fclose(probe);
 
@@ -157,22 +147,6 @@ int AacDecoder::MaxTnsOrderLong() const {
   return syntax_.objectType == 1 || syntax_.objectType < 0 ? kTnsMaxOrderLong : kTnsMaxOrderLongLowComplexity;
 }
 
-bool AacDecoder::ReadAdtsHeader(AdtsFrame& frame) {
-  if (reader_.ReadBits(12) != 0xFFF) return false;
-  reader_.ReadBits(1);  // ID: MPEG-4 or MPEG-2, same syntax
-  if (reader_.ReadBits(2) != 0) return false;  // layer
-  frame.crcPresent = reader_.ReadBits(1) == 0;
-  frame.profile = static_cast<int>(reader_.ReadBits(2));
-  frame.samplingIndex = static_cast<int>(reader_.ReadBits(4));
-  reader_.ReadBits(1);  // private bit
-  frame.channelConfig = static_cast<int>(reader_.ReadBits(3));
-  reader_.ReadBits(4);  // original/copy, home, copyright identification bit and start
-  frame.frameBytes = static_cast<int>(reader_.ReadBits(13));
-  reader_.ReadBits(11);  // buffer fullness
-  frame.rawBlocks = static_cast<int>(reader_.ReadBits(2)) + 1;
-  return frame.samplingIndex < kSamplingIndexCount && frame.frameBytes >= kAdtsHeaderBytes;
-}
-
 std::int32_t AacDecoder::Decode(std::int16_t* out) {
   if (!open_ || errorFlag_) {
     if (lastStop_ == DecodeStop::None) lastStop_ = open_ ? DecodeStop::ErrorFlag : DecodeStop::NotOpen;
@@ -181,33 +155,31 @@ std::int32_t AacDecoder::Decode(std::int16_t* out) {
   reader_.Input().ResetFetchedBits();
   auto silence = [out]() { std::fill(out, out + kOutputSamples, std::int16_t{0}); };
 
-  AdtsFrame frame;
   if (parameters_.form == StreamForm::Adts && adtsBlocksLeft_ == 0) {
+    // Each frame starts where the previous one's length field says, whatever its blocks
+    // left unread (padding).
     const std::uint64_t position = reader_.BitPosition();
     if (adtsFrameEndBit_ > position) reader_.SkipBits(adtsFrameEndBit_ - position);
     reader_.ByteAlign();
     const std::uint64_t frameStart = reader_.BitPosition();
-    const bool valid = ReadAdtsHeader(frame);
-    if (reader_.PastEnd() || !valid) {
+    auto header = ParseAdtsHeader(reader_);
+    if (reader_.PastEnd() || !header.Ok()) {
       lastStop_ = reader_.PastEnd() ? DecodeStop::EndOfInput : DecodeStop::StopElement;
       silence();
       return 0;
     }
-    adtsFrameEndBit_ = frameStart + static_cast<std::uint64_t>(frame.frameBytes) * 8;
-    if (frame.crcPresent) {
-      if (frame.rawBlocks > 1) reader_.SkipBits(16 * static_cast<std::uint64_t>(frame.rawBlocks - 1));
-      reader_.SkipBits(16);
-    }
-    syntax_.samplingIndex = frame.samplingIndex;
-    syntax_.objectType = frame.profile + 1;
-    adtsBlocksLeft_ = frame.rawBlocks;
+    adtsFrameEndBit_ = frameStart + static_cast<std::uint64_t>(header.Value().frameLengthBytes) * 8;
+    adtsProtected_ = !header.Value().protectionAbsent;
+    adtsBlocksInFrame_ = header.Value().rawDataBlocks;
+    ApplyAdtsHeader(header.Value(), syntax_);
+    adtsBlocksLeft_ = adtsBlocksInFrame_;
   }
 
   auto parsed = ParseRawDataBlock(reader_, syntax_, *block_);
   if (parameters_.form == StreamForm::Adts) {
     --adtsBlocksLeft_;
     // Blocks of a protected multi-block frame are each followed by their own check word.
-    if (frame.crcPresent && frame.rawBlocks > 1) reader_.SkipBits(16);
+    if (adtsProtected_ && adtsBlocksInFrame_ > 1) reader_.SkipBits(16);
   }
   if (block_->errorFlag) errorFlag_ = true;
   if (!parsed.Ok()) {

@@ -74,18 +74,7 @@ class AacDecoder {
     FilterbankChannel filterbank;
     LtpHistory ltp;
   };
-  struct AdtsFrame {
-    int samplingIndex = 4;
-    int profile = 1;
-    int channelConfig = 2;
-    int frameBytes = 0;
-    int rawBlocks = 1;
-    bool crcPresent = false;
-  };
-
   StreamParameters Start(std::string path, std::vector<std::uint8_t>* bytes);
-  // Reads an ADTS frame header at the current (byte-aligned) position.
-  bool ReadAdtsHeader(AdtsFrame& frame);
   // Runs the spectral tools and the filterbank over the parsed block.
   void Reconstruct(const RawDataBlock& block);
   void WriteOutput(const RawDataBlock& block, std::int16_t* out) const;
@@ -109,6 +98,8 @@ class AacDecoder {
   // ADTS framing: where the current frame ends and how many of its blocks are left.
   std::uint64_t adtsFrameEndBit_ = 0;
   int adtsBlocksLeft_ = 0;
+  int adtsBlocksInFrame_ = 1;
+  bool adtsProtected_ = false;
 };
 
 }  // namespace zbaac
