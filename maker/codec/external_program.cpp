@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -108,6 +110,23 @@ class SpawnAttributes {
   bool ok_ = false;
 };
 
+// Owns the file actions for the duration of one start.
+class SpawnFileActions {
+ public:
+  SpawnFileActions() { ok_ = posix_spawn_file_actions_init(&actions_) == 0; }
+  ~SpawnFileActions() {
+    if (ok_) posix_spawn_file_actions_destroy(&actions_);
+  }
+  SpawnFileActions(const SpawnFileActions&) = delete;
+  SpawnFileActions& operator=(const SpawnFileActions&) = delete;
+  bool Ok() const { return ok_; }
+  posix_spawn_file_actions_t* Get() { return &actions_; }
+
+ private:
+  posix_spawn_file_actions_t actions_{};
+  bool ok_ = false;
+};
+
 void EndProcessGroup(pid_t pid, int graceMs, int& status) {
   kill(-pid, SIGTERM);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(graceMs);
@@ -167,7 +186,8 @@ ExternalRunResult RunExternalProgram(const std::vector<std::string>& argv, const
   args.push_back(nullptr);
 
   SpawnAttributes attributes;
-  if (!attributes.Ok()) {
+  SpawnFileActions files;
+  if (!attributes.Ok() || !files.Ok()) {
     result.startErrno = ENOMEM;
     return result;
   }
@@ -175,8 +195,12 @@ ExternalRunResult RunExternalProgram(const std::vector<std::string>& argv, const
   posix_spawnattr_setpgroup(attributes.Get(), 0);
   posix_spawnattr_setflags(attributes.Get(), POSIX_SPAWN_SETPGROUP);
 
+  // The program runs unattended: a question it asks on its input (an encoder asking
+  // whether to replace a file) gets end of input instead of blocking the job.
+  posix_spawn_file_actions_addopen(files.Get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+
   pid_t pid = 0;
-  const int started = posix_spawnp(&pid, args.front(), nullptr, attributes.Get(), args.data(), environ);
+  const int started = posix_spawnp(&pid, args.front(), files.Get(), attributes.Get(), args.data(), environ);
   if (started != 0) {
     result.startErrno = started;
     return result;

@@ -40,8 +40,8 @@ struct ExternalRunResult {
 std::string StartFailureText(int startErrno);
 
 // Starts argv[0] (searched in $PATH when it holds no '/') with posix_spawnp in its own
-// process group, then waits for it. stopRequested is polled every 50 ms; when it answers
-// true the group gets SIGTERM and, after graceMs, SIGKILL. An empty argv is a start failure
-// with ENOENT.
+// process group, its input read from /dev/null, then waits for it. stopRequested is polled
+// every 50 ms; when it answers true the group gets SIGTERM and, after graceMs, SIGKILL. An
+// empty argv is a start failure with ENOENT.
 ExternalRunResult RunExternalProgram(const std::vector<std::string>& argv,
                                      const std::function<bool()>& stopRequested, int graceMs = 2000);

@@ -94,6 +94,12 @@ TEST(RunExternalProgram, NonZeroExitAndSignalsAreFailures) {
   EXPECT_EQ(RunExternalProgram({"true"}, {}).outcome, ExternalRunOutcome::Succeeded);
 }
 
+// Catches a program left reading the terminal, where a question would block the job.
+TEST(RunExternalProgram, InputComesFromDevNull) {
+  EXPECT_EQ(RunExternalProgram({"sh", "-c", "[ \"$(readlink -f /dev/stdin)\" = /dev/null ]"}, {}).outcome,
+            ExternalRunOutcome::Succeeded);
+}
+
 // Catches a cancel that leaves the program (or what it started) running or waits for it.
 TEST(RunExternalProgram, CancelEndsTheProgramAndItsChildren) {
   ScratchDir dir;
