@@ -1,0 +1,233 @@
+// Codeword search, tuples, sign bits, escapes, pulses and the short-window order.
+#include "aaclib/huffman_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include "aaclib/band_layout.h"
+#include "aaclib/bit_reader.h"
+#include "aaclib/ics_syntax.h"
+#include "tests/aaclib/helpers/syntax_builders.h"
+
+namespace zbaac {
+namespace {
+
+using test::BitWriter;
+using test::ReaderFor;
+
+// A long channel at 44.1 kHz whose bands below `maxSfb` all use `codebook`.
+ChannelStream LongChannel(int maxSfb, int codebook) {
+  ChannelStream channel;
+  channel.info.maxSfb = maxSfb;
+  SetChannelLayout(4, channel);
+  for (int b = 0; b < maxSfb; ++b) channel.codebook[0][b] = static_cast<std::uint8_t>(codebook);
+  return channel;
+}
+
+// Catches a search that stops too early or reads the wrong number of extra bits: every
+// codeword of every codebook decodes to its own index and consumes exactly its length.
+TEST(Huffman, EveryCodewordDecodesToItsIndex) {
+  for (int book = 1; book <= 12; ++book) {
+    const auto entries = book <= 11 ? SpectrumCodebookFor(book).entries : ScalefactorCodebook();
+    BitWriter writer;
+    for (const CodeEntry& entry : entries) writer.Put(static_cast<std::uint32_t>(entry.codeword), entry.length);
+    BitReader reader = ReaderFor(writer);
+    for (const CodeEntry& entry : entries) {
+      const std::uint64_t before = reader.BitPosition();
+      ASSERT_EQ(DecodeSymbol(reader, entries), entry.index) << "book " << book;
+      ASSERT_EQ(reader.BitPosition() - before, static_cast<std::uint64_t>(entry.length)) << "book " << book;
+    }
+  }
+}
+
+// Catches the one-bit codewords being missed: a single 0 is the all-zero quad of
+// codebook 1 and "no change" of the scalefactor codebook.
+TEST(Huffman, SingleBitCodewords) {
+  BitWriter writer;
+  writer.Put(0, 1).Put(0, 1);
+  BitReader reader = ReaderFor(writer);
+  const SpectrumCodebook& book = SpectrumCodebookFor(1);
+  const int index = DecodeSymbol(reader, book.entries);
+  EXPECT_EQ(index, 40);
+  EXPECT_EQ(UnpackTuple(book, index), (std::array<int, 4>{0, 0, 0, 0}));
+  bool ok = false;
+  EXPECT_EQ(DecodeScalefactorDifference(reader, ok), 0);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(reader.BitPosition(), 2u);
+}
+
+// Catches a walk past the end of a table: bits that match no codeword give -1 once the
+// last entry is passed.
+TEST(Huffman, NoMatchEndsAtTheTableEnd) {
+  const std::array<CodeEntry, 3> incomplete = {{{0, 1, 0}, {1, 2, 2}, {2, 3, 6}}};  // 0, 10, 110
+  BitWriter writer;
+  writer.Put(0b111, 3).Put(0, 13);
+  BitReader reader = ReaderFor(writer);
+  EXPECT_EQ(DecodeSymbol(reader, incomplete), -1);
+  EXPECT_EQ(reader.BitPosition(), 3u);
+}
+
+// Catches wrong digit order or offsets in tuple unpacking for each kind of codebook.
+TEST(Huffman, TuplesUnpackByModulusAndOffset) {
+  EXPECT_EQ(UnpackTuple(SpectrumCodebookFor(1), 0), (std::array<int, 4>{-1, -1, -1, -1}));
+  EXPECT_EQ(UnpackTuple(SpectrumCodebookFor(2), 27 * 2 + 9 * 0 + 3 * 1 + 2), (std::array<int, 4>{1, -1, 0, 1}));
+  EXPECT_EQ(UnpackTuple(SpectrumCodebookFor(3), 27 * 2 + 9 * 1 + 0 + 2), (std::array<int, 4>{2, 1, 0, 2}));
+  EXPECT_EQ(UnpackTuple(SpectrumCodebookFor(5), 9 * 0 + 8), (std::array<int, 4>{-4, 4, 0, 0}));
+  EXPECT_EQ(UnpackTuple(SpectrumCodebookFor(8), 8 * 7 + 3), (std::array<int, 4>{7, 3, 0, 0}));
+  EXPECT_EQ(UnpackTuple(SpectrumCodebookFor(10), 13 * 12 + 5), (std::array<int, 4>{12, 5, 0, 0}));
+  EXPECT_EQ(UnpackTuple(SpectrumCodebookFor(11), 17 * 16 + 16), (std::array<int, 4>{16, 16, 0, 0}));
+}
+
+// Catches sign bits read for zero values: the unsigned pair (0, 3) of codebook 7 takes
+// exactly one sign bit, and (3, 0) too; the next field must start right after it.
+TEST(Huffman, UnsignedTupleReadsOneSignBitPerNonZeroValue) {
+  ChannelStream channel = LongChannel(1, 7);  // band 0: 4 lines, two pairs
+  BitWriter writer;
+  writer.SpectrumCode(7, 8 * 0 + 3).Bit(true);   // (0, -3)
+  writer.SpectrumCode(7, 8 * 3 + 0).Bit(false);  // (3, 0)
+  writer.Put(0x2A, 6);                           // marker after the spectral data
+  BitReader reader = ReaderFor(writer);
+  ASSERT_TRUE(DecodeSpectralData(reader, channel));
+  EXPECT_EQ(channel.spectrum[0], 0);
+  EXPECT_EQ(channel.spectrum[1], -3);
+  EXPECT_EQ(channel.spectrum[2], 3);
+  EXPECT_EQ(channel.spectrum[3], 0);
+  EXPECT_EQ(reader.ReadBits(6), 0x2Au);
+}
+
+// Catches escape arithmetic and ordering mistakes: prefix 0 + 0000 is 16, prefix 10 +
+// 11111 is 2^5 + 31 = 63, the sign bits come before the escapes and are kept.
+TEST(Huffman, EscapeMagnitudes16And63) {
+  ChannelStream channel = LongChannel(1, 11);
+  BitWriter writer;
+  writer.SpectrumCode(11, 17 * 16 + 16).Bit(true).Bit(false);  // (-16, 16) before escapes
+  writer.Put(0, 1).Put(0, 4);                                   // first: 16
+  writer.Put(0b10, 2).Put(0b11111, 5);                          // second: 63
+  writer.SpectrumCode(11, 17 * 16 + 1).Bit(false).Bit(true);    // (16, -1)
+  writer.Put(0b1110, 4).Put(0, 7);                              // 2^7 + 0 = 128
+  writer.Put(0x15, 5);
+  BitReader reader = ReaderFor(writer);
+  ASSERT_TRUE(DecodeSpectralData(reader, channel));
+  EXPECT_EQ(channel.spectrum[0], -16);
+  EXPECT_EQ(channel.spectrum[1], 63);
+  EXPECT_EQ(channel.spectrum[2], 128);
+  EXPECT_EQ(channel.spectrum[3], -1);
+  EXPECT_EQ(reader.ReadBits(5), 0x15u);
+}
+
+// Catches an unbounded escape prefix: 8191 (prefix of eight 1 bits) is the largest
+// magnitude; one more 1 bit fails the element.
+TEST(Huffman, EscapeBeyond8191Fails) {
+  {
+    ChannelStream channel = LongChannel(1, 11);
+    BitWriter writer;
+    writer.SpectrumCode(11, 17 * 16 + 0).Bit(false).Put(0xFF, 8).Put(0, 1).Put(0xFFF, 12);
+    writer.SpectrumCode(11, 0);
+    BitReader reader = ReaderFor(writer);
+    ASSERT_TRUE(DecodeSpectralData(reader, channel));
+    EXPECT_EQ(channel.spectrum[0], 8191);
+  }
+  {
+    ChannelStream channel = LongChannel(1, 11);
+    BitWriter writer;
+    writer.SpectrumCode(11, 17 * 16 + 0).Bit(false).Put(0x1FF, 9).Put(0, 20);
+    BitReader reader = ReaderFor(writer);
+    auto result = DecodeSpectralData(reader, channel);
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.Error().kind, SyntaxErrorKind::EscapeTooLong);
+  }
+}
+
+// Catches pulses applied without regard to the sign of the value: a zero or negative
+// value moves down by the amplitude, a positive one up; offsets accumulate from the
+// start of pulse_start_sfb.
+TEST(Huffman, PulsesGrowMagnitudesAndMakeZeroNegative) {
+  ChannelStream channel = LongChannel(0, 0);
+  channel.spectrum[40] = 5;    // band 10 starts at line 40 at 44.1 kHz
+  channel.spectrum[43] = -2;
+  channel.pulse = PulseData{true, 3, 10, {0, 3, 1, 0}, {2, 4, 7, 0}};
+  ASSERT_TRUE(ApplyPulseData(channel));
+  EXPECT_EQ(channel.spectrum[40], 7);
+  EXPECT_EQ(channel.spectrum[43], -6);
+  EXPECT_EQ(channel.spectrum[44], -7);  // was 0
+}
+
+// Catches pulses written past the frame: a start band or offsets beyond the 1024 lines
+// fail the element instead.
+TEST(Huffman, PulsesOutsideTheFrameFail) {
+  ChannelStream channel = LongChannel(0, 0);
+  channel.pulse = PulseData{true, 4, 49, {31, 31, 31, 31}, {1, 1, 1, 1}};  // from line 1024
+  auto result = ApplyPulseData(channel);
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.Error().kind, SyntaxErrorKind::PulseOutOfRange);
+  channel.pulse.startSfb = 63;
+  EXPECT_FALSE(ApplyPulseData(channel));
+}
+
+// Catches a wrong de-interleaving of grouped short windows: a band's values arrive window
+// after window of the group and must land in each window's own 128 lines.
+TEST(Huffman, ShortWindowGroupsAreDeinterleaved) {
+  ChannelStream channel;
+  channel.info.windowSequence = WindowSequence::EightShort;
+  channel.info.numWindows = 8;
+  channel.info.maxSfb = 2;
+  channel.info.numWindowGroups = 2;
+  channel.info.windowGroupLength = {2, 6};
+  SetChannelLayout(4, channel);  // short bands 0 and 1 are 4 lines wide
+  for (int w = 0; w < 8; ++w) {
+    channel.codebook[w][0] = w < 2 ? 5 : 0;
+    channel.codebook[w][1] = w < 2 ? 5 : 1;
+  }
+  BitWriter writer;
+  // Group 0, band 0: windows 0 and 1, two pairs each; values y = window + 1, z = pair.
+  for (int w = 0; w < 2; ++w) {
+    for (int pair = 0; pair < 2; ++pair) writer.SpectrumCode(5, 9 * (w + 1 + 4) + (pair + 4));
+  }
+  // Group 0, band 1: all -1.
+  for (int k = 0; k < 4; ++k) writer.SpectrumCode(5, 9 * 3 + 3);
+  // Group 1, band 1 (codebook 1): six windows, one quad each of (1, 0, 0, -1).
+  for (int w = 2; w < 8; ++w) writer.SpectrumCode(1, 27 * 2 + 9 * 1 + 3 * 1 + 0);
+  BitReader reader = ReaderFor(writer);
+  ASSERT_TRUE(DecodeSpectralData(reader, channel));
+  EXPECT_EQ(channel.spectrum[0], 1);
+  EXPECT_EQ(channel.spectrum[1], 0);
+  EXPECT_EQ(channel.spectrum[2], 1);
+  EXPECT_EQ(channel.spectrum[3], 1);
+  EXPECT_EQ(channel.spectrum[128 + 0], 2);
+  EXPECT_EQ(channel.spectrum[128 + 3], 1);
+  EXPECT_EQ(channel.spectrum[4], -1);
+  EXPECT_EQ(channel.spectrum[128 + 7], -1);
+  for (int w = 2; w < 8; ++w) {
+    EXPECT_EQ(channel.spectrum[w * 128 + 0], 0) << w;
+    EXPECT_EQ(channel.spectrum[w * 128 + 4], 1) << w;
+    EXPECT_EQ(channel.spectrum[w * 128 + 7], -1) << w;
+  }
+  EXPECT_EQ(reader.BitPosition(), writer.BitCount());
+}
+
+// Catches noise and intensity bands being read as spectral data: they carry none.
+TEST(Huffman, NoiseAndIntensityBandsCarryNoSpectralData) {
+  ChannelStream channel = LongChannel(3, 0);
+  channel.codebook[0] = {kNoiseHcb, kIntensityHcb, kIntensityHcb2};
+  BitWriter writer;
+  writer.Put(0x3C, 6);
+  BitReader reader = ReaderFor(writer);
+  ASSERT_TRUE(DecodeSpectralData(reader, channel));
+  EXPECT_EQ(reader.ReadBits(6), 0x3Cu);
+}
+
+// Catches a write past the 1024 lines when a layout's band ends lie beyond the frame.
+TEST(Huffman, SpectralDataPastTheFrameFails) {
+  ChannelStream channel = LongChannel(1, 1);
+  channel.swbOffset[0] = 1020;
+  channel.swbOffset[1] = 1032;
+  BitWriter writer;
+  for (int i = 0; i < 4; ++i) writer.SpectrumCode(1, 40);
+  BitReader reader = ReaderFor(writer);
+  auto result = DecodeSpectralData(reader, channel);
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.Error().kind, SyntaxErrorKind::SpectrumOverflow);
+  EXPECT_EQ(channel.spectrum[1023], 0);
+}
+
+}  // namespace
+}  // namespace zbaac
