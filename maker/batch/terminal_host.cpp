@@ -44,7 +44,7 @@ void TerminalHost::SetStatusText(MakerPanel panel, const std::string& text) {
   if (isTerminal_) {
     ClearStatusLine();
     DrawStatusLine();
-  } else {
+  } else if (text.find(": Idle") == std::string::npos) {
     std::fputs(text.c_str(), out_);
     std::fputc('\n', out_);
     std::fflush(out_);

@@ -10,6 +10,7 @@
 
 // Log lines go to `out` as they come. Status texts share one updating line when `out` is a
 // terminal; otherwise each change of a panel's text is printed as a line of its own.
+// Idle texts (" CD Reader: Idle") are left out in both cases: they tell nothing new.
 // Questions get the answer that loses nothing (No, so nothing is overwritten) unless
 // `answerYes` is set. Error boxes go to `err`.
 class TerminalHost final : public PipelineHost {

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Encoding speed of `zbmaker --batch` against the `lame` program at the same settings
+# (MPEG-1, 128 kbit/s, stereo, fast mode = lame -q 7) on one 3-minute synthesized WAV.
+# Three runs each; prints both medians and their ratio. Use a Release build:
+#   ZIMBAR_BUILD_DIR=build bench/encode_mp3.sh
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+bin=${ZIMBAR_BUILD_DIR:-$top/build}/bin
+runs=${RUNS:-3}
+[ -x "$bin/zbmaker" ] || { echo "bench: $bin/zbmaker is not built" >&2; exit 1; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/zimbar-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+export ZIMBAR_HOME="$work/home"
+
+# Three minutes of a changing two-tone signal with a little noise, so the encoder works
+# as on music rather than on a pure tone.
+sox -q -n -r 44100 -c 2 -b 16 "$work/tones.wav" synth 180 sine 220-880 sine 330-660 vol 0.4
+sox -q -n -r 44100 -c 2 -b 16 "$work/noise.wav" synth 180 pinknoise vol 0.05
+sox -q -m "$work/tones.wav" "$work/noise.wav" "$work/in.wav"
+rm -f "$work/tones.wav" "$work/noise.wav"
+
+seconds() { date +%s.%N; }
+median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+maker_times=()
+lame_times=()
+for i in $(seq "$runs"); do
+  t0=$(seconds)
+  "$bin/zbmaker" --batch --yes -stereo -128 "$work/in.wav" >/dev/null
+  t1=$(seconds)
+  lame --quiet -b 128 -m s -q 7 "$work/in.wav" "$work/lame.mp3"
+  t2=$(seconds)
+  maker_times+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.3f", b - a}')")
+  lame_times+=("$(awk -v a="$t1" -v b="$t2" 'BEGIN {printf "%.3f", b - a}')")
+done
+
+maker=$(median "${maker_times[@]}")
+lamet=$(median "${lame_times[@]}")
+printf 'zbmaker --batch: median %.3f s over %d runs (%s)\n' "$maker" "$runs" "${maker_times[*]}"
+printf 'lame:            median %.3f s over %d runs (%s)\n' "$lamet" "$runs" "${lame_times[*]}"
+awk -v m="$maker" -v l="$lamet" 'BEGIN {printf "ratio zbmaker/lame: %.3f\n", m / l}'
