@@ -110,6 +110,16 @@ TEST_F(AacDecodeTest, OutputFailuresAreReported) {
   EXPECT_EQ(events_.Kinds(), (std::vector<int>{2}));
 }
 
+// Catches a disk that fills up part way giving a truncated WAV reported as success.
+TEST_F(AacDecodeTest, WriteFailureMidwayIsKindThreeAndKeepsAValidHeader) {
+  {
+    ScopedFileSizeLimit limit(44 + 5 * 4096 + 100);
+    Decode(Out());
+  }
+  EXPECT_EQ(events_.Kinds(), (std::vector<int>{3}));
+  EXPECT_EQ(ReadWav(Out()).declaredBytes, 5u * 4096u);
+}
+
 // Catches a missing library or entry not reported as kind 0.
 TEST_F(AacDecodeTest, MissingLibraryOrEntryIsKindZero) {
   {

@@ -39,6 +39,20 @@ class ScopedEnv {
   bool hadOld_ = false;
 };
 
+// Limits the size of files this process writes (writes beyond it fail with EFBIG instead of
+// raising SIGXFSZ) for the lifetime of the object: a disk that fills up part way.
+class ScopedFileSizeLimit {
+ public:
+  explicit ScopedFileSizeLimit(unsigned long bytes);
+  ~ScopedFileSizeLimit();
+  ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+  ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+ private:
+  unsigned long oldSoft_ = 0;
+  void (*oldHandler_)(int) = nullptr;
+};
+
 // The folder of a fake library set built by tests/fakes/codec.cmake.
 std::string FakeSet(const std::string& set);
 

@@ -93,6 +93,17 @@ TEST_F(Mp3DecodeTest, FullDiskIsAnError) {
   EXPECT_EQ(job_.log, (std::vector<std::string>{"Error: cannot write to output file."}));
 }
 
+// Catches a disk that fills up part way giving a truncated WAV reported as success.
+TEST_F(Mp3DecodeTest, WriteFailureMidwayIsAnErrorAndKeepsAValidHeader) {
+  {
+    ScopedFileSizeLimit limit(44 + 3 * kStereoFrameBytes + 100);
+    EXPECT_EQ(Decode(Out()), kMp3DecodeWrite);
+  }
+  EXPECT_TRUE(job_.error);
+  EXPECT_EQ(job_.log, (std::vector<std::string>{"Error: cannot write to output file."}));
+  EXPECT_EQ(DeclaredBytes(ReadFile(Out())), 3u * kStereoFrameBytes);
+}
+
 // Catches each failure step logged with the wrong text or code.
 TEST_F(Mp3DecodeTest, FailuresLogTheirLinesAndCodes) {
   {
