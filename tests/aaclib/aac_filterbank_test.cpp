@@ -1,0 +1,165 @@
+// Tests of the windows and the filterbank: sequences, shapes, overlap-add, reconstruction.
+#include "aaclib/aac_filterbank.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "aaclib/aac_windows.h"
+
+namespace zbaac {
+namespace {
+
+// Catches KBD windows computed with the wrong alpha or normalization, and sine windows
+// with the wrong phase: first values as the standard lists them, power-complementary halves.
+TEST(WindowsTest, ValuesAndPowerComplementarity) {
+  const WindowTables& w = Windows();
+  EXPECT_NEAR(w.longRise[1][0], 0.00029256154, 1e-10);
+  EXPECT_NEAR(w.shortRise[1][0], 0.0000437957, 1e-10);
+  EXPECT_NEAR(w.longRise[0][0], std::sin(M_PI / 2048 * 0.5), 1e-9);
+  EXPECT_NEAR(w.shortRise[0][127], std::sin(M_PI / 256 * 127.5), 1e-7);
+  for (int shape = 0; shape < 2; ++shape) {
+    for (int i = 0; i < 1024; ++i) {
+      const double a = w.longRise[shape][i], b = w.longRise[shape][1023 - i];
+      ASSERT_NEAR(a * a + b * b, 1.0, 1e-6) << shape << " " << i;
+    }
+    for (int i = 0; i < 128; ++i) {
+      const double a = w.shortRise[shape][i], b = w.shortRise[shape][127 - i];
+      ASSERT_NEAR(a * a + b * b, 1.0, 1e-6);
+    }
+    const float* tr = w.Rise(WindowKind::kTransition, shape);
+    EXPECT_EQ(tr[447], 0.0f);
+    EXPECT_EQ(tr[448], w.shortRise[shape][0]);
+    EXPECT_EQ(tr[576], 1.0f);
+  }
+}
+
+// Catches stale state: an all-zero spectrum after an all-zero block gives silence.
+TEST(FilterbankTest, ZeroSpectrumGivesSilence) {
+  Filterbank fb;
+  FilterbankChannel ch;
+  std::vector<float> zero(kFrameLength, 0.0f);
+  for (auto seq : {WindowSequence::OnlyLong, WindowSequence::LongStart, WindowSequence::EightShort,
+                   WindowSequence::LongStop}) {
+    fb.Run(seq, 1, zero.data(), ch);
+    for (float v : ch.timeOut) ASSERT_EQ(v, 0.0f);
+  }
+}
+
+// Catches a wrong IMDCT phase, scale or window half: X[0] = 1 in ONLY_LONG with sine
+// windows gives (2/2048) cos(2pi/2048 (n + 512.5) 0.5) times the window; the second
+// half goes to the overlap.
+TEST(FilterbankTest, SingleCoefficientLongBlock) {
+  Filterbank fb;
+  FilterbankChannel ch;
+  std::vector<float> x(kFrameLength, 0.0f);
+  x[0] = 1.0f;
+  fb.Run(WindowSequence::OnlyLong, 0, x.data(), ch);
+  for (int n = 0; n < 2048; n += 37) {
+    const double window = n < 1024 ? std::sin(M_PI / 2048 * (n + 0.5)) : std::sin(M_PI / 2048 * (2047 - n + 0.5));
+    const double expected = 2.0 / 2048 * std::cos(2 * M_PI / 2048 * (n + 512.5) * 0.5) * window;
+    const float got = n < 1024 ? ch.timeOut[n] : ch.overlap[n - 1024];
+    ASSERT_NEAR(got, expected, 1e-7) << n;
+  }
+}
+
+// Catches a block whose first half uses the current instead of the previous shape: a KBD
+// block after a sine block rises with the sine window and falls with the KBD window.
+TEST(FilterbankTest, ShapeChangeUsesPreviousShapeForFirstHalf) {
+  Filterbank fb;
+  FilterbankChannel withChange, sineOnly, kbdOnly;
+  std::vector<float> zero(kFrameLength, 0.0f), x(kFrameLength, 0.0f);
+  x[3] = 500.0f;
+  fb.Run(WindowSequence::OnlyLong, 0, zero.data(), withChange);
+  fb.Run(WindowSequence::OnlyLong, 1, x.data(), withChange);
+  sineOnly.previousShape = 0;
+  fb.Run(WindowSequence::OnlyLong, 0, x.data(), sineOnly);
+  kbdOnly.previousShape = 1;
+  fb.Run(WindowSequence::OnlyLong, 1, x.data(), kbdOnly);
+  for (int i = 0; i < 1024; i += 11) {
+    ASSERT_FLOAT_EQ(withChange.timeOut[i], sineOnly.timeOut[i]) << i;
+    ASSERT_FLOAT_EQ(withChange.overlap[i], kbdOnly.overlap[i]) << i;
+  }
+  EXPECT_EQ(withChange.previousShape, 1);
+}
+
+// Windows then MDCT, then the filterbank: a signal comes back exactly (time-domain alias
+// cancellation) through any legal sequence of window sequences and shapes. Catches faults
+// in the transition windows, the short-window layout and the forward transform alike.
+TEST(FilterbankTest, AnalysisThenSynthesisReconstructsSignal) {
+  const WindowSequence order[] = {WindowSequence::OnlyLong,   WindowSequence::LongStart, WindowSequence::EightShort,
+                                  WindowSequence::EightShort, WindowSequence::LongStop,  WindowSequence::OnlyLong,
+                                  WindowSequence::OnlyLong};
+  const int shapes[] = {0, 1, 1, 0, 1, 0, 1};
+  const int blocks = 7;
+  std::mt19937 rng(9);
+  std::uniform_real_distribution<float> dist(-8000.0f, 8000.0f);
+  std::vector<float> signal((blocks + 1) * kFrameLength);
+  for (float& v : signal) v = dist(rng);
+
+  Filterbank analysis, synthesis;
+  FilterbankChannel ch;
+  const WindowTables& w = Windows();
+  int previousShape = 0;
+  std::vector<float> coefs(kFrameLength), out;
+  for (int b = 0; b < blocks; ++b) {
+    const float* block = signal.data() + b * kFrameLength;  // spans 2048 samples
+    if (order[b] == WindowSequence::EightShort) {
+      Mdct shortMdct(256);
+      for (int win = 0; win < 8; ++win) {
+        std::vector<float> buf(block + 448 + win * 128, block + 448 + win * 128 + 256);
+        const float* rise = w.Rise(WindowKind::kShort, win == 0 ? previousShape : shapes[b]);
+        const float* fall = w.Rise(WindowKind::kShort, shapes[b]);
+        for (int i = 0; i < 128; ++i) {
+          buf[i] *= rise[i];
+          buf[128 + i] *= fall[127 - i];
+        }
+        shortMdct.Forward(buf.data(), coefs.data() + win * 128);
+      }
+    } else {
+      analysis.ForwardLong(order[b], previousShape, shapes[b], block, coefs.data());
+    }
+    previousShape = shapes[b];
+    synthesis.Run(order[b], shapes[b], coefs.data(), ch);
+    out.insert(out.end(), ch.timeOut.begin(), ch.timeOut.end());
+  }
+  // Block b's output covers signal[b*1024 .. b*1024+1024); block 0 lacks its overlap.
+  for (int i = kFrameLength; i < blocks * kFrameLength; ++i) ASSERT_NEAR(out[i], signal[i], 0.05) << i;
+}
+
+// Catches short-block contributions leaking into the flat part of a LONG_STOP window:
+// samples 576 .. 1023 of its output depend on its own spectrum only.
+TEST(FilterbankTest, LongStopAfterShortBlocksKeepsUpperPartClean) {
+  Filterbank fb;
+  FilterbankChannel a, b;
+  std::vector<float> loud(kFrameLength, 300.0f), zero(kFrameLength, 0.0f), x(kFrameLength, 0.0f);
+  x[10] = 1000.0f;
+  fb.Run(WindowSequence::LongStart, 0, loud.data(), a);
+  fb.Run(WindowSequence::EightShort, 0, loud.data(), a);
+  fb.Run(WindowSequence::LongStop, 0, x.data(), a);
+  fb.Run(WindowSequence::LongStop, 0, x.data(), b);  // no history at all
+  for (int i = 576; i < kFrameLength; ++i) ASSERT_FLOAT_EQ(a.timeOut[i], b.timeOut[i]) << i;
+  bool differs = false;
+  for (int i = 0; i < 576; ++i) differs |= a.timeOut[i] != b.timeOut[i];
+  EXPECT_TRUE(differs);
+}
+
+// Catches short windows laid at the wrong offset: a first block of EIGHT_SHORT puts its
+// first window's rise at 448, so samples before 448 stay silent.
+TEST(FilterbankTest, ShortWindowsStartAtOffset448) {
+  Filterbank fb;
+  FilterbankChannel ch;
+  std::vector<float> x(kFrameLength, 0.0f);
+  x[5] = 1000.0f;  // window 0 only
+  fb.Run(WindowSequence::EightShort, 0, x.data(), ch);
+  for (int i = 0; i < 448; ++i) ASSERT_EQ(ch.timeOut[i], 0.0f) << i;
+  float energy = 0.0f;
+  for (int i = 448; i < 704; ++i) energy += ch.timeOut[i] * ch.timeOut[i];
+  EXPECT_GT(energy, 0.0f);
+  for (int i = 704; i < kFrameLength; ++i) ASSERT_EQ(ch.timeOut[i], 0.0f) << i;
+}
+
+}  // namespace
+}  // namespace zbaac

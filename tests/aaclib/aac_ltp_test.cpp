@@ -1,0 +1,110 @@
+// Tests of long-term prediction: the history it keeps and the prediction it adds.
+#include "aaclib/aac_ltp.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "aaclib/aac_tns.h"
+#include "aaclib/band_layout.h"
+
+namespace zbaac {
+namespace {
+
+ChannelStream LongStream(WindowSequence sequence = WindowSequence::OnlyLong) {
+  ChannelStream s;
+  const BandLayout& layout = LongLayout(4);
+  s.numSwb = layout.bandCount;
+  s.swbOffset = layout.swbOffset;
+  s.windowLength = layout.windowLength;
+  s.info.windowSequence = sequence;
+  s.info.maxSfb = layout.bandCount;
+  return s;
+}
+
+// Catches a history that stands still in short blocks (it must follow the decoded output,
+// or the next long block predicts from a gap) and a wrong layout of its three parts.
+TEST(LtpHistoryTest, FollowsOutputThroughShortBlocks) {
+  Filterbank fb;
+  FilterbankChannel ch;
+  LtpHistory history;
+  std::vector<float> x(kFrameLength, 0.0f);
+  x[7] = 2000.0f;
+  x[300] = -700.0f;
+  const WindowSequence order[] = {WindowSequence::OnlyLong, WindowSequence::LongStart, WindowSequence::EightShort,
+                                  WindowSequence::LongStop};
+  std::vector<float> previousOut;
+  for (WindowSequence seq : order) {
+    fb.Run(seq, 0, x.data(), ch);
+    history.Update(ch);
+    for (int i = 0; i < kFrameLength; ++i) {
+      ASSERT_EQ(history.samples[kFrameLength + i], ch.timeOut[i]);
+      ASSERT_EQ(history.samples[2 * kFrameLength + i], ch.overlap[i]);
+      if (!previousOut.empty()) {
+        ASSERT_EQ(history.samples[i], previousOut[i]);
+      }
+    }
+    previousOut.assign(ch.timeOut.begin(), ch.timeOut.end());
+  }
+}
+
+// Catches prediction from the wrong place of the history, a wrong coefficient, or
+// prediction added outside the used bands: the added spectrum equals the transform of
+// coefficient x history[i + 2048 - lag] in used bands below min(maxSfb, 40) and is zero
+// elsewhere.
+TEST(LongTermPredictorTest, AddsTransformedEstimateInUsedBandsOnly) {
+  LtpHistory history;
+  for (int i = 0; i < kLtpHistoryLength; ++i) history.samples[i] = 3000.0f * std::sin(0.05f * i) + (i % 17);
+  ChannelStream s = LongStream();
+  s.ltp.present = true;
+  s.ltp.lag = 1500;
+  s.ltp.coefIndex = 3;
+  s.info.maxSfb = 45;
+  for (int b = 0; b < kMaxLtpLongBands; ++b) s.ltp.longUsed[b] = b != 5;
+  s.ltp.longUsed[42] = 1;  // above the 40-band limit: must be ignored
+
+  std::vector<float> estimate(2 * kFrameLength, 0.0f), expected(kFrameLength);
+  for (int i = 0; i < 2 * kFrameLength; ++i) {
+    const int at = i + 2 * kFrameLength - s.ltp.lag;
+    if (at < kLtpHistoryLength) estimate[i] = LtpCoefficient(3) * history.samples[at];
+  }
+  Filterbank reference;
+  reference.ForwardLong(WindowSequence::OnlyLong, 1, 0, estimate.data(), expected.data());
+
+  Filterbank fb;
+  LongTermPredictor predictor;
+  std::vector<float> coefs(kFrameLength, 0.0f);
+  predictor.Predict(s, history, /*previousShape=*/1, 4, kTnsMaxOrderLong, fb, coefs.data());
+  for (int b = 0; b < s.numSwb; ++b) {
+    const bool used = b < 40 && b != 5;
+    for (int i = s.swbOffset[b]; i < s.swbOffset[b + 1]; ++i) {
+      if (used) {
+        ASSERT_FLOAT_EQ(coefs[i], expected[i]) << "band " << b;
+      } else {
+        ASSERT_EQ(coefs[i], 0.0f) << "band " << b;
+      }
+    }
+  }
+}
+
+// Catches prediction in blocks that must not predict: EIGHT_SHORT and absent LTP data.
+TEST(LongTermPredictorTest, NothingForShortBlocksOrWithoutData) {
+  LtpHistory history;
+  history.samples.fill(1000.0f);
+  Filterbank fb;
+  LongTermPredictor predictor;
+  ChannelStream shortBlock = LongStream(WindowSequence::EightShort);
+  shortBlock.ltp.present = true;
+  shortBlock.ltp.longUsed.fill(1);
+  ChannelStream noData = LongStream();
+  noData.ltp.longUsed.fill(1);
+  for (const ChannelStream* s : {&shortBlock, &noData}) {
+    std::vector<float> coefs(kFrameLength, 0.0f);
+    predictor.Predict(*s, history, 0, 4, kTnsMaxOrderLong, fb, coefs.data());
+    for (float v : coefs) ASSERT_EQ(v, 0.0f);
+  }
+}
+
+}  // namespace
+}  // namespace zbaac

@@ -1,0 +1,43 @@
+// Tests of the 16-bit conversion of filterbank output.
+#include "aaclib/aac_pcm_output.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace zbaac {
+namespace {
+
+// Catches truncation instead of rounding, a bias on negative values, and clipping faults
+// at both ends of the range and for NaN.
+TEST(PcmOutputTest, RoundsToNearestAndClips) {
+  EXPECT_EQ(ToPcm16(2.5f), 3);
+  EXPECT_EQ(ToPcm16(2.4f), 2);
+  EXPECT_EQ(ToPcm16(-1.7f), -2);
+  EXPECT_EQ(ToPcm16(-1.3f), -1);
+  EXPECT_EQ(ToPcm16(-2.5f), -3);
+  EXPECT_EQ(ToPcm16(0.0f), 0);
+  EXPECT_EQ(ToPcm16(32766.6f), 32767);
+  EXPECT_EQ(ToPcm16(32767.2f), 32767);
+  EXPECT_EQ(ToPcm16(1e30f), 32767);
+  EXPECT_EQ(ToPcm16(-32768.0f), -32768);
+  EXPECT_EQ(ToPcm16(-32768.2f), -32768);
+  EXPECT_EQ(ToPcm16(-32767.6f), -32768);
+  EXPECT_EQ(ToPcm16(-1e30f), -32768);
+  EXPECT_EQ(ToPcm16(std::numeric_limits<float>::quiet_NaN()), 32767);
+  EXPECT_EQ(ToPcm16(std::numeric_limits<float>::infinity()), 32767);
+  EXPECT_EQ(ToPcm16(-std::numeric_limits<float>::infinity()), -32768);
+}
+
+// Catches channels written to the wrong slot: left in even, right in odd slots.
+TEST(PcmOutputTest, InterleavesTwoChannels) {
+  float left[4] = {1, 2, 3, 4}, right[4] = {-1, -2, -3, -4};
+  std::int16_t out[8] = {};
+  InterleavePcm16(left, right, out, 4);
+  const std::int16_t expected[8] = {1, -1, 2, -2, 3, -3, 4, -4};
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(out[i], expected[i]) << i;
+}
+
+}  // namespace
+}  // namespace zbaac
