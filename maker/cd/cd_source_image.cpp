@@ -1,10 +1,12 @@
 // Disc images (.cue/.bin, .toc) through libcdio's image drivers, with simulated faults.
 #include <cdio/cdio.h>
+#include <cdio/logging.h>
 
 #include <algorithm>
 #include <chrono>
 #include <thread>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "maker/cd/cd_fault_plan.h"
@@ -97,6 +99,12 @@ Result<CdToc, CdError> ReadTocThroughCdio(CdIo_t* cdio) {
 }
 
 std::unique_ptr<CdSource> OpenDiscImage(const std::string& imagePath) {
+  // libcdio's image parser prints warnings for images without pregaps to stderr; a
+  // failure to open is reported by the result, so only its errors are kept.
+  static std::once_flag quiet;
+  std::call_once(quiet, [] {
+    if (cdio_loglevel_default < CDIO_LOG_ERROR) cdio_loglevel_default = CDIO_LOG_ERROR;
+  });
   CdioHandle cdio(cdio_open(imagePath.c_str(), DRIVER_UNKNOWN));
   if (!cdio) return nullptr;
   return std::make_unique<DiscImageSource>(std::move(cdio), imagePath);
