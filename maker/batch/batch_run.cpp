@@ -16,6 +16,7 @@
 #include "maker/jobs/job_pipeline.h"
 #include "maker/jobs/job_rows.h"
 #include "maker/jobs/real_job_worker_factory.h"
+#include "maker/metadata/cd_info_settings.h"
 #include "maker/settings/settings_table.h"
 
 namespace {
@@ -82,6 +83,8 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
   OverwriteAnswers answers(host);
   RealJobWorkerFactory factory(loop, answers);
   JobPipeline pipeline(loop, host, factory, settings, ProbeOutsideLibrary, &answers);
+  // Naming pattern and ID3 choice, as the CD information window would hold them.
+  LoadCdInfoChoices(settings, host.MutableCdInfo());
 
   const CommandLineFiles files = pipeline.ApplyCommandLine(options.jobArgs);
   for (const auto& missing : files.missing) std::fprintf(err, "zbmaker: no such file: %s\n", missing.c_str());

@@ -134,6 +134,9 @@ void JobPipeline::StartTrackRead() {
   job.normalizePercent = settings_.Int("NormalizePercent");
   job.normalizeMin = settings_.Int("NormalizeMin");
   job.normalizeMax = settings_.Int("NormalizeMax");
+  job.confirmOverwrite = settings_.Flag("ConfirmOverwrite");
+  job.osInterface = settings_.Flag("UseWinNTRawRead");
+  job.readMode = settings_.Int("ASPIReadMode");
   readerStart_ = Now();
   job.startTime = readerStart_;
 
