@@ -1,0 +1,200 @@
+// Tests of libzbaaclib.so through its four C exports, loaded by name like the programs
+// load it, and of the zbaacdec tool built on it.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "aaclib/aac_decoder.h"
+#include "aaclib/zbaaclib.h"
+#include "tests/aaclib/helpers/aac_streams.h"
+#include "tests/aaclib/helpers/adts_convert.h"
+
+namespace zbaac {
+namespace {
+
+class Library {
+ public:
+  Library() {
+    handle_ = dlopen(ZIMBAR_BIN_DIR "/libzbaaclib.so", RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr) return;
+    open = reinterpret_cast<AACDecoder_OpenFn>(dlsym(handle_, "AACDecoder_Open"));
+    decode = reinterpret_cast<AACDecoder_DecodeFn>(dlsym(handle_, "AACDecoder_Decode"));
+    close = reinterpret_cast<AACDecoder_CloseFn>(dlsym(handle_, "AACDecoder_Close"));
+    version = reinterpret_cast<AACDecoder_VersionFn>(dlsym(handle_, "AACDecoder_Version"));
+  }
+  ~Library() {
+    if (handle_ != nullptr) dlclose(handle_);
+  }
+  Library(const Library&) = delete;
+  Library& operator=(const Library&) = delete;
+
+  bool Loaded() const { return handle_ && open && decode && close && version; }
+  void* Symbol(const char* name) const { return dlsym(handle_, name); }
+
+  AACDecoder_OpenFn open = nullptr;
+  AACDecoder_DecodeFn decode = nullptr;
+  AACDecoder_CloseFn close = nullptr;
+  AACDecoder_VersionFn version = nullptr;
+
+ private:
+  void* handle_ = nullptr;
+};
+
+std::string Stream(int rate, int channels = 2, int kbps = 128) {
+  test::StreamSpec spec;
+  spec.sampleRate = rate;
+  spec.channels = channels;
+  spec.bitRateKbps = kbps;
+  spec.seconds = 1.5;
+  std::string error;
+  std::string path = test::MakeAdtsStream(spec, &error);
+  EXPECT_FALSE(path.empty()) << error;
+  return path;
+}
+
+std::string TempPath(const std::string& tag) {
+  return test::TestCacheDir() + "/exports_" + tag + "_" + std::to_string(::getpid());
+}
+
+// Catches a library that leaks its internals or misses an entry: the four entries are
+// there, the C++ decoder core is not visible.
+TEST(ExportsTest, ExportsTheFourEntriesOnly) {
+  Library lib;
+  ASSERT_TRUE(lib.Loaded()) << dlerror();
+  EXPECT_EQ(lib.Symbol("_ZN5zbaac10AacDecoder6DecodeEPs"), nullptr);
+  EXPECT_EQ(sizeof(AacStreamInfo), 8u);
+}
+
+// Catches a wrong stream record: an ADTS stream reports its own rate and the bit rate of
+// its frames, always two channels.
+TEST(ExportsTest, OpenFillsRecordFromAdtsHeader) {
+  Library lib;
+  ASSERT_TRUE(lib.Loaded());
+  const std::string path = Stream(48000, 1, 96);
+  AacStreamInfo info{};
+  EXPECT_EQ(lib.open(&info, path.c_str()), 0);
+  EXPECT_EQ(info.sampleRate, 48000);
+  EXPECT_EQ(info.channelMode, 0);
+  EXPECT_GT(info.bitRate, 96000u * 6 / 10);
+  EXPECT_LT(info.bitRate, 96000u * 14 / 10);
+  EXPECT_EQ(lib.close(), 0);
+}
+
+// Catches a rate stored wider than its field and raw streams that claim what they cannot
+// know: ADIF at 96 kHz reports 30464, a raw stream the defaults.
+TEST(ExportsTest, AdifRateKeepsLowSixteenBitsAndRawGivesDefaults) {
+  Library lib;
+  ASSERT_TRUE(lib.Loaded());
+  const std::vector<std::uint8_t> adts = test::ReadFileBytes(Stream(96000));
+  auto adif = test::AdtsToAdif(adts);
+  auto raw = test::AdtsToRaw(adts);
+  ASSERT_TRUE(adif.Ok() && raw.Ok());
+  const std::string adifPath = TempPath("adif"), rawPath = TempPath("raw");
+  ASSERT_TRUE(test::WriteFileBytes(adifPath, adif.Value()));
+  ASSERT_TRUE(test::WriteFileBytes(rawPath, raw.Value()));
+  AacStreamInfo info{};
+  lib.open(&info, adifPath.c_str());
+  EXPECT_EQ(info.sampleRate, 30464);
+  EXPECT_EQ(info.channelMode, 0);
+  std::vector<std::int16_t> out(ZBAAC_OUTPUT_SAMPLES);
+  EXPECT_NE(lib.decode(out.data()), 0);
+  lib.close();
+  lib.open(&info, rawPath.c_str());
+  EXPECT_EQ(info.sampleRate, 44100);
+  EXPECT_EQ(info.channelMode, 0);
+  EXPECT_EQ(info.bitRate, 128000u);
+  lib.close();
+  std::remove(adifPath.c_str());
+  std::remove(rawPath.c_str());
+}
+
+// Catches a crash or garbage on a missing file: defaults, Decode 0 with the area
+// untouched, Close 0; Version gives zeros and an empty text.
+TEST(ExportsTest, MissingFileAndVersion) {
+  Library lib;
+  ASSERT_TRUE(lib.Loaded());
+  AacStreamInfo info{1, 2, 3};
+  EXPECT_EQ(lib.open(&info, "/no/such/dir/x.aac"), 0);
+  EXPECT_EQ(info.sampleRate, 44100);
+  EXPECT_EQ(info.channelMode, 0);
+  EXPECT_EQ(info.bitRate, 128000u);
+  std::vector<std::int16_t> out(ZBAAC_OUTPUT_SAMPLES, 33);
+  EXPECT_EQ(lib.decode(out.data()), 0);
+  EXPECT_EQ(out[0], 33);
+  EXPECT_EQ(lib.close(), 0);
+  AacVersionInfo version;
+  version.word0 = version.word1 = 7;
+  version.text[0] = 'x';
+  EXPECT_EQ(lib.version(&version), 0);
+  EXPECT_EQ(version.word0, 0u);
+  EXPECT_EQ(version.word1, 0u);
+  EXPECT_EQ(version.text[0], '\0');
+}
+
+// Catches Decode or Close that misbehave after an error, and an Open that does not start
+// afresh: a stream whose layout changes ends with the error; later Decodes return 0 at
+// once and leave the area alone; Close returns 0; the next Open decodes again.
+TEST(ExportsTest, DecodeAndCloseAfterError) {
+  Library lib;
+  ASSERT_TRUE(lib.Loaded());
+  auto stereo = test::AdtsToRaw(test::ReadFileBytes(Stream(44100)));
+  auto mono = test::AdtsToRaw(test::ReadFileBytes(Stream(44100, 1, 64)));
+  ASSERT_TRUE(stereo.Ok() && mono.Ok());
+  std::vector<std::uint8_t> joined = stereo.Value();
+  joined.insert(joined.end(), mono.Value().begin(), mono.Value().end());
+  const std::string path = TempPath("joined");
+  ASSERT_TRUE(test::WriteFileBytes(path, joined));
+  AacStreamInfo info{};
+  lib.open(&info, path.c_str());
+  std::vector<std::int16_t> out(ZBAAC_OUTPUT_SAMPLES);
+  int blocks = 0;
+  while (lib.decode(out.data()) != 0 && blocks < 10000) ++blocks;
+  EXPECT_GT(blocks, 10);
+  std::fill(out.begin(), out.end(), std::int16_t{-4});
+  EXPECT_EQ(lib.decode(out.data()), 0);
+  EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](std::int16_t v) { return v == -4; }));
+  EXPECT_EQ(lib.close(), 0);
+  EXPECT_EQ(lib.close(), 0);
+  lib.open(&info, Stream(44100).c_str());
+  EXPECT_NE(lib.decode(out.data()), 0);
+  lib.close();
+  std::remove(path.c_str());
+}
+
+// Catches a tool that loses or reorders blocks: zbaacdec's WAV holds exactly what the
+// decoder core gives, behind a 44-byte header with the stream's rate.
+TEST(ZbaacdecTest, WritesDecodedSamplesAsWav) {
+  const std::string in = Stream(48000);
+  const std::string out = TempPath("tool") + ".wav";
+  ASSERT_EQ(test::RunProgram({ZIMBAR_BIN_DIR "/zbaacdec", in, out}), 0);
+  const std::vector<std::uint8_t> wav = test::ReadFileBytes(out);
+  std::remove(out.c_str());
+  AacDecoder decoder;
+  decoder.Open(in);
+  std::vector<std::uint8_t> expected;
+  std::int16_t block[AacDecoder::kOutputSamples];
+  while (decoder.Decode(block) != 0) {
+    for (std::int16_t v : block) {
+      expected.push_back(static_cast<std::uint8_t>(v & 0xFF));
+      expected.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+    }
+  }
+  ASSERT_EQ(wav.size(), expected.size() + 44);
+  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), wav.begin() + 44));
+  EXPECT_EQ(wav[24] | (wav[25] << 8) | (wav[26] << 16), 48000);
+  EXPECT_EQ(wav[22], 2);
+}
+
+// Catches a tool that leaves a WAV behind for input it could not read.
+TEST(ZbaacdecTest, MissingInputFailsWithoutOutput) {
+  const std::string out = TempPath("missing") + ".wav";
+  EXPECT_NE(test::RunProgram({ZIMBAR_BIN_DIR "/zbaacdec", "/no/such/file.aac", out}), 0);
+  EXPECT_EQ(std::fopen(out.c_str(), "rb"), nullptr);
+}
+
+}  // namespace
+}  // namespace zbaac
