@@ -52,7 +52,8 @@ int AssignImplicitly(SyntaxState& state, bool isPair, int tag) {
     right.isPair = true;
     right.partner = first;
     right.infoChannel = first + 1;
-  } else if (state.blockIndex == 0 && map.frontCount == 0) {
+  } else if (state.blockIndex == 0) {
+    // A CPE would already have filled both channels, so this SCE comes before any CPE.
     ++map.frontMonoCount;
   }
   map.channelCount += needed;
