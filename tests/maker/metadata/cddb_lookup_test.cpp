@@ -3,10 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "loopback_server.h"
@@ -367,18 +368,31 @@ TEST(CddbLookup, ResultTextsAndRequestFromCdInfo) {
 
 // --- Real proxies started by the test on loopback ports. ---
 
-std::string TempDir() {
-  char pattern[] = "/tmp/zb_cddb_proxyXXXXXX";
-  const char* dir = ::mkdtemp(pattern);
-  return dir ? dir : "/tmp";
-}
+// A folder for a proxy's configuration and log; removed after a passing test, kept for
+// diagnosis after a failure.
+class ProxyFolder {
+ public:
+  ProxyFolder() {
+    char pattern[] = "/tmp/zb_cddb_proxyXXXXXX";
+    if (const char* made = ::mkdtemp(pattern)) path_ = made;
+  }
+  ~ProxyFolder() {
+    if (!path_.empty() && !::testing::Test::HasFailure()) std::filesystem::remove_all(path_);
+  }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
 
 // Catches: requests that a real HTTP proxy cannot forward (malformed absolute URL).
 TEST(CddbLookupProxies, HttpLookupThroughTinyproxy) {
   const std::string binary = FindProgram("tinyproxy");
   if (binary.empty()) GTEST_SKIP() << "tinyproxy is not installed; HTTP proxy path not tested";
   LoopbackServer server(CddbHttpHandler(GoodScript()));
-  const std::string dir = TempDir();
+  ProxyFolder folder;
+  ASSERT_FALSE(folder.Path().empty());
+  const std::string& dir = folder.Path();
   const std::uint16_t port = FreeLoopbackPort();
   {
     std::ofstream config(dir + "/tinyproxy.conf");
@@ -404,11 +418,14 @@ TEST(CddbLookupProxies, HttpLookupThroughTinyproxy) {
 TEST(CddbLookupProxies, LookupsThroughDanteSocks4) {
   const std::string binary = FindProgram("danted");
   if (binary.empty()) GTEST_SKIP() << "danted (dante-server) is not installed; SOCKS path not tested";
-  const std::string dir = TempDir();
+  ProxyFolder folder;
+  ASSERT_FALSE(folder.Path().empty());
+  const std::string& dir = folder.Path();
   const std::uint16_t port = FreeLoopbackPort();
-  const char* user = std::getenv("USER");
-  std::string userName = user ? user : "root";
-  if (::getuid() == 0) userName = "root";
+  // The proxy runs as the test's own user.
+  const passwd* account = ::getpwuid(::getuid());
+  ASSERT_NE(account, nullptr);
+  const std::string userName = account->pw_name;
   {
     std::ofstream config(dir + "/danted.conf");
     config << "logoutput: stderr\ninternal: 127.0.0.1 port = " << port
