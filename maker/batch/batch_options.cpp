@@ -21,6 +21,20 @@ std::string ParseSlot(BatchOptions& options, const std::string& value) {
   return {};
 }
 
+std::string ParseDrive(BatchOptions& options, const std::string& value) {
+  char* end = nullptr;
+  const long drive = std::strtol(value.c_str(), &end, 10);
+  if (value.empty() || *end != '\0' || drive < 0 || drive > 99) return "--drive needs a drive number 0..99";
+  options.drive = static_cast<int>(drive);
+  return {};
+}
+
+std::string ParseTracks(BatchOptions& options, const std::string& value) {
+  options.tracks = ParseTrackList(value);
+  if (options.tracks.empty()) return "--tracks needs track numbers such as 1,3-5";
+  return {};
+}
+
 constexpr OptionSpec kOptions[] = {
     {"--batch", nullptr, "run the conversions in this terminal",
      [](BatchOptions& o, const std::string&) { o.batch = true; return std::string(); }},
@@ -30,6 +44,24 @@ constexpr OptionSpec kOptions[] = {
      [](BatchOptions& o, const std::string&) { o.aac = true; return std::string(); }},
     {"--external", "N", "run external program slot N (0..9) instead of the encoder",
      [](BatchOptions& o, const std::string& v) { return ParseSlot(o, v); }},
+    {"--cd2mp3", nullptr, "read CD tracks and encode them (MP3, or AAC with --aac)",
+     [](BatchOptions& o, const std::string&) { o.cd2mp3 = true; return std::string(); }},
+    {"--cd2wav", nullptr, "read CD tracks into WAV files",
+     [](BatchOptions& o, const std::string&) { o.cd2wav = true; return std::string(); }},
+    {"--cd-image", "FILE", "add a disc image (.cue/.bin, .toc) to the drive list",
+     [](BatchOptions& o, const std::string& v) {
+       o.cdImages.push_back(v);
+       return std::string();
+     }},
+    {"--drive", "N", "drive to read (default: the first --cd-image, else drive 0)",
+     [](BatchOptions& o, const std::string& v) { return ParseDrive(o, v); }},
+    {"--tracks", "LIST", "tracks to read, such as 1,3-5 (default: all)",
+     [](BatchOptions& o, const std::string& v) { return ParseTracks(o, v); }},
+    {"--output", "DIR", "output folder of the ripped tracks for this run",
+     [](BatchOptions& o, const std::string& v) {
+       o.outputDir = v;
+       return v.empty() ? std::string("--output needs a folder") : std::string();
+     }},
     {"--yes", nullptr, "overwrite existing output files when asked",
      [](BatchOptions& o, const std::string&) { o.yes = true; return std::string(); }},
     {"--help", nullptr, "show this text",
@@ -77,21 +109,48 @@ Result<BatchOptions, BatchOptionError> ParseBatchOptions(const std::vector<std::
   return options;
 }
 
+std::vector<int> ParseTrackList(const std::string& text) {
+  std::vector<int> tracks;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t comma = text.find(',', start);
+    if (comma == std::string::npos) comma = text.size();
+    const std::string part = text.substr(start, comma - start);
+    const size_t dash = part.find('-');
+    char* end = nullptr;
+    const long first = std::strtol(part.c_str(), &end, 10);
+    if (part.empty() || end == part.c_str()) return {};
+    long last = first;
+    if (dash != std::string::npos) {
+      if (end != part.c_str() + dash) return {};
+      const char* second = part.c_str() + dash + 1;
+      last = std::strtol(second, &end, 10);
+      if (end == second) return {};
+    }
+    if (*end != '\0' || first < 1 || last > 99 || last < first) return {};
+    for (long t = first; t <= last; ++t) tracks.push_back(static_cast<int>(t));
+    start = comma + 1;
+  }
+  return tracks;
+}
+
 std::string BatchUsage() {
   std::string text =
       "Usage: zbmaker --batch [options] [-mono|-stereo|-js] [-BITRATE] [-vbrN] [-delete] FILE...\n"
-      "Converts WAV files to MP3 (or AAC) beside each input, or MP3/AAC files to WAV,\n"
-      "in this terminal, with the settings of zbmaker.INI in the per-user folder.\n"
+      "       zbmaker --batch --cd2mp3|--cd2wav [--cd-image FILE] [--tracks LIST] [options]\n"
+      "Converts WAV files to MP3 (or AAC) beside each input, MP3/AAC files to WAV, or CD\n"
+      "tracks to MP3 or WAV in the output folder, in this terminal, with the settings of\n"
+      "zbmaker.INI in the per-user folder.\n"
       "The window of zbmaker is not part of this build: use --batch.\n\nOptions:\n";
   for (const auto& spec : kOptions) {
     std::string left = std::string("  ") + spec.name + (spec.valueName ? std::string(" ") + spec.valueName : "");
-    left.resize(18, ' ');
+    left.resize(20, ' ');
     text += left + spec.help + "\n";
   }
   text +=
-      "  -mono, -stereo, -js   channel mode\n"
-      "  -N                    bit rate N kbit/s (MPEG-1 and MPEG-2 tables)\n"
-      "  -vbrN                 variable bit rate, quality N (1..10)\n"
-      "  -delete               delete each WAV input after a successful encode\n";
+      "  -mono, -stereo, -js channel mode\n"
+      "  -N                  bit rate N kbit/s (MPEG-1 and MPEG-2 tables)\n"
+      "  -vbrN               variable bit rate, quality N (1..10)\n"
+      "  -delete             delete each WAV input after a successful encode\n";
   return text;
 }

@@ -14,6 +14,12 @@ struct BatchOptions {
   bool mp32wav = false;        // --mp32wav: decode the files to WAV
   bool aac = false;            // --aac: encode to AAC for this run
   std::optional<int> external; // --external N: run external program slot N for this run
+  bool cd2mp3 = false;         // --cd2mp3: rip CD tracks and encode them
+  bool cd2wav = false;         // --cd2wav: rip CD tracks to WAV
+  std::vector<std::string> cdImages;  // --cd-image FILE (repeatable): disc images as drives
+  std::optional<int> drive;    // --drive N: index in the drive list
+  std::vector<int> tracks;     // --tracks LIST ("1,3-5"): tracks to rip; empty = all
+  std::string outputDir;       // --output DIR: output folder of ripped tracks for this run
   // Everything that is not an option of this table, in order: the maker's own command
   // line ("-128", "-js", "-delete", files, ...).
   std::vector<std::string> jobArgs;
@@ -26,6 +32,9 @@ struct BatchOptionError {
 // Reads the arguments after the program name. "--" ends the options: what follows is
 // passed on as it is.
 Result<BatchOptions, BatchOptionError> ParseBatchOptions(const std::vector<std::string>& args);
+
+// "1,3-5,9" as track numbers 1, 3, 4, 5, 9 (each 1..99); empty on a syntax error.
+std::vector<int> ParseTrackList(const std::string& text);
 
 // The usage text, listing the options of the table.
 std::string BatchUsage();

@@ -12,6 +12,8 @@
 
 #include "common/main_loop.h"
 #include "common/paths.h"
+#include "maker/batch/batch_cd.h"
+#include "maker/cd/cd_device.h"
 #include "maker/batch/terminal_host.h"
 #include "maker/jobs/job_pipeline.h"
 #include "maker/jobs/job_rows.h"
@@ -88,8 +90,37 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
 
   const CommandLineFiles files = pipeline.ApplyCommandLine(options.jobArgs);
   for (const auto& missing : files.missing) std::fprintf(err, "zbmaker: no such file: %s\n", missing.c_str());
-  if (options.mp32wav) host.SelectOperation(Operation::MP32WAV);
-  if (host.RowCount(JobList::Files) == 0) {
+
+  const bool cd = options.cd2mp3 || options.cd2wav;
+  if (cd) {
+    if (!files.files.empty() || !files.missing.empty()) {
+      std::fprintf(err, "zbmaker: files are not read in a CD run (--cd2mp3, --cd2wav)\n");
+      return kBatchUsage;
+    }
+    if (!options.outputDir.empty()) settings.SetText("OutputPath", FullPath(options.outputDir));
+    // Ripped tracks go to the current folder when no output folder is set or it is gone.
+    if (settings.Text("OutputPath").empty() || !DirectoryExists(settings.Text("OutputPath"))) {
+      if (!options.outputDir.empty() && !CreateDirectories(settings.Text("OutputPath"))) {
+        std::fprintf(err, "zbmaker: cannot create %s\n", settings.Text("OutputPath").c_str());
+        return kBatchFailed;
+      }
+      if (options.outputDir.empty()) settings.SetText("OutputPath", FullPath("."));
+    }
+    host.SelectOperation(options.cd2wav ? Operation::CD2WAV : Operation::CD2MP3);
+    if (auto loaded = LoadCdTracks(options, settings, host); !loaded) {
+      std::fprintf(err, "zbmaker: %s\n", loaded.Error().message.c_str());
+      CdShutdown();
+      return kBatchFailed;
+    }
+  } else if (options.mp32wav) {
+    host.SelectOperation(Operation::MP32WAV);
+  }
+  const JobList list = cd ? JobList::Tracks : JobList::Files;
+  // The rows the run is asked to do: every file, or the selected tracks (a track's row is
+  // deselected when it ends, so the choice is taken now).
+  std::vector<bool> wanted;
+  for (int row = 0; row < host.RowCount(list); ++row) wanted.push_back(!cd || host.RowSelected(list, row));
+  if (host.RowCount(list) == 0) {
     std::fprintf(err, "zbmaker: nothing to convert\n");
     return kBatchFailed;
   }
@@ -97,24 +128,30 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
   {
     std::optional<SignalCanceller> canceller;
     if (cancelOnSignals) canceller.emplace(loop, pipeline);
-    pipeline.FormShow();
+    if (cd)
+      pipeline.StartButtonClick();
+    else
+      pipeline.FormShow();
     loop.RunUntil([&pipeline] { return !pipeline.Busy() && !pipeline.HasLiveWorkers(); });
   }
   host.FinishStatusLine();
+  if (cd) CdShutdown();
 
-  const int rows = host.RowCount(JobList::Files);
+  int rows = 0;
   int ok = 0;
-  for (int row = 0; row < rows; ++row) {
-    const std::string text = host.RowText(JobList::Files, row);
+  for (int row = 0; row < host.RowCount(list); ++row) {
+    const std::string text = host.RowText(list, row);
+    if (!wanted[static_cast<size_t>(row)]) continue;
+    ++rows;
     if (RowSucceeded(text)) ++ok;
     std::fprintf(out, "%s\n", text.c_str());
   }
   // A job that kept an existing output ended without error but converted nothing.
   const int skipped = pipeline.SkippedJobs();
   ok -= skipped;
-  std::fprintf(out, "%d of %d file%s converted.", ok, rows, rows == 1 ? "" : "s");
+  std::fprintf(out, "%d of %d %s%s converted.", ok, rows, cd ? "track" : "file", rows == 1 ? "" : "s");
   if (skipped > 0) std::fprintf(out, " %d kept an existing output (use --yes to overwrite).", skipped);
   std::fputc('\n', out);
   std::fflush(out);
-  return ok == rows && files.missing.empty() ? kBatchAllOk : kBatchFailed;
+  return ok == rows && rows > 0 && files.missing.empty() ? kBatchAllOk : kBatchFailed;
 }

@@ -32,6 +32,22 @@ TEST(BatchOptions, RejectsBadValuesAndUnknownOptions) {
 // Catches options missing from the usage text.
 TEST(BatchOptions, UsageListsEveryOption) {
   const std::string usage = BatchUsage();
-  for (const char* name : {"--batch", "--mp32wav", "--aac", "--external N", "--yes", "-delete", "-vbrN"})
+  for (const char* name : {"--batch", "--mp32wav", "--aac", "--external N", "--yes", "-delete", "-vbrN", "--cd2mp3",
+                           "--cd2wav", "--cd-image FILE", "--drive N", "--tracks LIST", "--output DIR"})
     EXPECT_NE(usage.find(name), std::string::npos) << name;
+}
+
+// Catches track lists read wrongly, or bad ones accepted.
+TEST(BatchOptions, TrackLists) {
+  EXPECT_EQ(ParseTrackList("1,3-5,9"), (std::vector<int>{1, 3, 4, 5, 9}));
+  EXPECT_EQ(ParseTrackList("99"), (std::vector<int>{99}));
+  for (const char* bad : {"", "0", "100", "5-3", "1,", "a", "1-", "-2", "1;2", "3-x"})
+    EXPECT_TRUE(ParseTrackList(bad).empty()) << bad;
+  auto parsed = ParseBatchOptions({"--cd2mp3", "--cd-image", "a.cue", "--cd-image=b.cue", "--drive", "2", "--tracks=2-3"});
+  ASSERT_TRUE(parsed.Ok());
+  EXPECT_TRUE(parsed.Value().cd2mp3);
+  EXPECT_EQ(parsed.Value().cdImages, (std::vector<std::string>{"a.cue", "b.cue"}));
+  EXPECT_EQ(parsed.Value().drive, 2);
+  EXPECT_EQ(parsed.Value().tracks, (std::vector<int>{2, 3}));
+  EXPECT_FALSE(ParseBatchOptions({"--tracks", "0"}).Ok());
 }

@@ -1,0 +1,47 @@
+// The CD side of the terminal front end.
+#include "maker/batch/batch_cd.h"
+
+#include <algorithm>
+
+#include "maker/cd/cd_device.h"
+#include "maker/cd/cd_drive_list.h"
+#include "maker/jobs/job_rows.h"
+#include "maker/jobs/command_line.h"
+
+Status<BatchCdError> LoadCdTracks(const BatchOptions& options, const SettingsTable& settings, TerminalHost& host) {
+  std::vector<std::string> images;
+  for (const auto& image : options.cdImages) images.push_back(FullPath(image));
+  SetDiscImages(images);
+  if (CdInitialize() != 0) return Fail(BatchCdError{"ERROR: Cannot initialize CD Devices"});
+  const bool osInterface = settings.Flag("UseWinNTRawRead");
+  CdSelectApi(osInterface);
+
+  int drive = 0;
+  if (options.drive) {
+    drive = *options.drive;
+  } else if (!images.empty()) {
+    const auto drives = ListCdDrives(osInterface ? CdAccessMethod::OsInterface : CdAccessMethod::ScsiPassThrough);
+    const auto at = std::find_if(drives.begin(), drives.end(),
+                                 [&](const CdDriveEntry& e) { return e.image && e.path == images.front(); });
+    if (at == drives.end()) return Fail(BatchCdError{"cannot open disc image " + options.cdImages.front()});
+    drive = static_cast<int>(at - drives.begin());
+  }
+
+  TrackTable toc;
+  if (CdReadToc(drive, toc) != 0 || toc.trackCount <= 0)
+    return Fail(BatchCdError{"cannot read the table of contents of drive " + std::to_string(drive)});
+  for (int track : options.tracks)
+    if (track > toc.trackCount)
+      return Fail(BatchCdError{"the disc has no track " + std::to_string(track) + " (it has " +
+                               std::to_string(toc.trackCount) + ")"});
+
+  for (int track = 1; track <= toc.trackCount; ++track) {
+    const long sectors = toc.start[static_cast<size_t>(track) + 1] - toc.start[static_cast<size_t>(track)];
+    host.AppendRow(JobList::Tracks, TrackRowText(status::kPending, track, sectors, ""));
+    const bool wanted = options.tracks.empty() ||
+                        std::find(options.tracks.begin(), options.tracks.end(), track) != options.tracks.end();
+    host.SetRowSelected(JobList::Tracks, track - 1, wanted);
+  }
+  host.SelectDrive(drive);
+  return Done{};
+}

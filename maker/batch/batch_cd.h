@@ -1,0 +1,20 @@
+// The CD side of the terminal front end: drive choice and the track list.
+#pragma once
+
+#include <string>
+
+#include "common/result.h"
+#include "maker/batch/batch_options.h"
+#include "maker/batch/terminal_host.h"
+#include "maker/settings/settings_table.h"
+
+struct BatchCdError {
+  std::string message;  // "cannot read the table of contents of drive 1"
+};
+
+// Registers the --cd-image files, opens the CD layer with the access method of the
+// settings, reads the table of contents of the chosen drive (--drive, else the first
+// --cd-image, else drive 0) and fills the host's track list: one "+" row per track,
+// selected when it is in --tracks (all when none are named). The caller closes the CD
+// layer with CdShutdown() after the run.
+Status<BatchCdError> LoadCdTracks(const BatchOptions& options, const SettingsTable& settings, TerminalHost& host);

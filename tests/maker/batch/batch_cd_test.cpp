@@ -1,0 +1,72 @@
+// zbmaker --batch ripping tracks of generated disc images with the real reader library.
+#include "batch_test_support.h"
+
+using namespace batch_test;
+
+namespace {
+
+class BatchCd : public BatchEndToEnd {
+ protected:
+  // Two tracks of different tones, 150 and 120 sectors, as disc.bin and disc.cue.
+  void MakeDisc() {
+    RunShell("cd '" + dir + "' && sox -q -n -r 44100 -c 2 -b 16 -e signed-integer -L -t raw t1.raw synth 2 sine 440 vol 0.5"
+             " && sox -q -n -r 44100 -c 2 -b 16 -e signed-integer -L -t raw t2.raw synth 1.6 sine 660 vol 0.5"
+             " && cat t1.raw t2.raw > disc.bin");
+    std::ofstream(dir + "/disc.cue") << "FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                        "  TRACK 02 AUDIO\n    INDEX 01 00:02:00\n";
+  }
+  static std::string Bytes(const std::string& path, size_t skip = 0) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return bytes.size() >= skip ? bytes.substr(skip) : std::string();
+  }
+};
+
+}  // namespace
+
+// Catches a rip that differs from the disc by a single byte, or lands in the wrong folder.
+TEST_F(BatchCd, RipToWavIsBitExact) {
+  MakeDisc();
+  const RunResult r = Maker("--batch --cd2wav --cd-image disc.cue --output out");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_EQ(Bytes(dir + "/out/Track01.wav", 44), Bytes(dir + "/t1.raw"));
+  EXPECT_EQ(Bytes(dir + "/out/Track02.wav", 44), Bytes(dir + "/t2.raw"));
+  EXPECT_EQ(Count(r.output, "Reading: Track 0"), 2);
+  EXPECT_EQ(Count(r.output, "OK\tTrack 0"), 2);
+}
+
+// Catches --tracks reading unselected tracks, and temporary files left after encoding.
+TEST_F(BatchCd, RipToMp3OfOneTrackLeavesNoTemporaryFile) {
+  MakeDisc();
+  const RunResult r = Maker("--batch --cd2mp3 --cd-image disc.cue --output out --tracks 2 -js -192");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_FALSE(std::filesystem::exists(dir + "/out/Track01.mp3"));
+  EXPECT_FALSE(std::filesystem::exists(dir + "/out/Track02.tmp"));
+  const std::string info = Probe(dir + "/out/Track02.mp3", "codec_name,bit_rate");
+  EXPECT_NE(info.find("codec_name=mp3"), std::string::npos) << info;
+  EXPECT_NE(info.find("bit_rate=192000"), std::string::npos) << info;
+  EXPECT_EQ(Count(r.output, "Joint-Stereo, 192 kbps"), 1);
+}
+
+// Catches an unreadable sector ending in a rip reported as converted.
+TEST_F(BatchCd, UnreadableSectorFailsTheTrackAndTheRun) {
+  MakeDisc();
+  const RunResult r = RunShell("cd '" + dir + "' && ZIMBAR_CD_SIMULATE='bad=160-162' ZIMBAR_HOME='" + dir +
+                               "/home' '" + kBin + "/zbmaker' --batch --cd2wav --cd-image disc.cue --output out");
+  EXPECT_NE(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("OK\tTrack 01"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("Error\tTrack 02"), std::string::npos) << r.output;
+}
+
+// Catches a disc image that cannot be read, or a track the disc lacks, passing quietly.
+TEST_F(BatchCd, BadImageOrTrackIsReported) {
+  MakeDisc();
+  RunResult r = Maker("--batch --cd2wav --cd-image disc.cue --output out --tracks 3");
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.output.find("the disc has no track 3"), std::string::npos) << r.output;
+  std::ofstream(dir + "/broken.cue") << "not a cue sheet\n";
+  r = Maker("--batch --cd2wav --cd-image broken.cue --output out");
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.output.find("zbmaker: "), std::string::npos) << r.output;
+  EXPECT_FALSE(std::filesystem::exists(dir + "/out/Track01.wav"));
+}

@@ -1,0 +1,73 @@
+// Shared helpers of the zbmaker --batch end-to-end tests: run the program, probe outputs.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace batch_test {
+
+inline const std::string kBin = ZIMBAR_BIN_DIR;
+
+struct RunResult {
+  int exitCode = -1;
+  std::string output;  // stdout and stderr together
+};
+
+inline RunResult RunShell(const std::string& command) {
+  RunResult result;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return result;
+  std::array<char, 4096> buffer{};
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), n);
+  const int status = pclose(pipe);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+inline std::string Probe(const std::string& path, const std::string& entries) {
+  return RunShell("ffprobe -v error -select_streams a:0 -show_entries stream=" + entries +
+             " -of default=noprint_wrappers=1 '" + path + "'")
+      .output;
+}
+
+inline int Count(const std::string& text, const std::string& what) {
+  int count = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
+class BatchEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* lib : {"libgogo.so", "libfaac.so", "libzbdecode.so", "libzbntread.so"})
+      if (!std::filesystem::exists(kBin + "/" + lib)) GTEST_SKIP() << lib << " is not built";
+    if (!std::filesystem::exists(kBin + "/zbmaker")) GTEST_SKIP() << "zbmaker is not built";
+    char pattern[] = "/tmp/zb_batch_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+  }
+  void TearDown() override {
+    if (!dir.empty()) std::filesystem::remove_all(dir);
+  }
+  // A few seconds of two-tone stereo music-like signal.
+  std::string MakeWav(const std::string& name, double seconds = 2) {
+    const std::string path = dir + "/" + name;
+    RunShell("sox -n -r 44100 -c 2 -b 16 '" + path + "' synth " + std::to_string(seconds) +
+        " sine 440 sine 554 vol 0.5");
+    return path;
+  }
+  RunResult Maker(const std::string& args) {
+    return RunShell("cd '" + dir + "' && ZIMBAR_HOME='" + dir + "/home' '" + kBin + "/zbmaker' " + args);
+  }
+  std::string dir;
+};
+
+}  // namespace batch_test
