@@ -81,6 +81,8 @@ int32_t Decode(ZbdDecoderPrivate& d) {
     }
     case MpegFrameStatus::NoFrameYet:
       return ZBD_NO_FRAME_YET;
+    case MpegFrameStatus::Skipped:
+      return ZBD_FRAME_SKIPPED;
     case MpegFrameStatus::End:
       d.input.state = ZBD_INPUT_ENDED;
       return ZBD_END_OF_INPUT;

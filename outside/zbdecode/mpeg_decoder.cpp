@@ -75,13 +75,21 @@ MpegFrameStatus MpegDecoder::DecodeFrame(MpegFrame& frame) {
           encoding != MPG123_ENC_SIGNED_16 || rate <= 0 || channels < 1 || channels > 2) {
         return MpegFrameStatus::DecodeError;
       }
-      sampleRate_ = uint32_t(rate);
-      channels_ = channels;
+      currentRate_ = uint32_t(rate);
+      currentChannels_ = channels;
+      if (channels_ == 0) {
+        sampleRate_ = currentRate_;
+        channels_ = currentChannels_;
+      }
       return MpegFrameStatus::NoFrameYet;
     }
     case MPG123_OK:
       if (bytes == 0 || audio == nullptr) return MpegFrameStatus::NoFrameYet;
       if (channels_ == 0) return MpegFrameStatus::DecodeError;  // samples before any format
+      // Callers write one uniform stream: frames whose rate or channel count differs
+      // from the first frame's (damage that looks like a header, or another file
+      // stitched on) are skipped; decoding goes on with the frames that fit.
+      if (currentChannels_ != channels_ || currentRate_ != sampleRate_) return MpegFrameStatus::Skipped;
       frame.pcm = reinterpret_cast<const int16_t*>(audio);
       frame.bytes = bytes;
       frame.channels = channels_;

@@ -16,6 +16,7 @@ enum class MpegOpenError {
 enum class MpegFrameStatus {
   Frame,       // samples are ready
   NoFrameYet,  // nothing this time (format announced, delay trimmed): call again
+  Skipped,     // a frame in another format than the stream's first was dropped: call again
   End,         // the input is exhausted
   ReadError,   // the input module failed
   DecodeError, // the stream cannot be decoded further
@@ -46,7 +47,8 @@ struct Mpg123HandleDeleter {
 class MpegDecoder {
  public:
   // Starts decoding source with the library's default settings (gapless trimming,
-  // resync), output fixed to signed 16-bit at the stream's own rate and channel count.
+  // resync), output fixed to signed 16-bit at the stream's own rate and channel count,
+  // which the first frame sets for the whole stream.
   // source must stay alive and in place for the decoder's life.
   static Result<std::unique_ptr<MpegDecoder>, MpegOpenError> Open(InputSource& source);
 
@@ -58,6 +60,8 @@ class MpegDecoder {
  private:
   std::unique_ptr<struct mpg123_handle_struct, Mpg123HandleDeleter> handle_;
   InputSource* source_ = nullptr;
-  int channels_ = 0;
+  int channels_ = 0;           // format of the first frame: the stream's format
   uint32_t sampleRate_ = 0;
+  int currentChannels_ = 0;    // format of the frames now coming
+  uint32_t currentRate_ = 0;
 };

@@ -19,7 +19,10 @@ extern "C" {
  * the stream's own sample rate into interleaved signed 16-bit native-endian samples. No
  * resampling and no gain: the samples are those of the reference mpg123 decoder with its
  * default settings (gapless trimming of encoder delay and padding included). Leading
- * garbage before the first frame (and ID3v2 tags) is skipped.
+ * garbage before the first frame (and ID3v2 tags) is skipped. The first frame fixes the
+ * rate and channel count for the whole stream: later frames in another format (damage
+ * that looks like a header, a different file stitched on) are skipped, so the output
+ * can be written as one uniform PCM stream.
  *
  * Use:
  *   ZbdDecoder* d; decoder_new(&d);
@@ -51,7 +54,9 @@ extern "C" {
 #define ZBD_END_OF_INPUT (-10)      /* decoder_decode: the input is exhausted (normal end) */
 #define ZBD_NO_FRAME_YET (-103)     /* decoder_decode: no samples this time (format change,
                                        delay trimmed, more input needed): call again */
-#define ZBD_FRAME_SKIPPED (-600)    /* decoder_decode: a damaged frame was skipped: call again */
+#define ZBD_FRAME_SKIPPED (-600)    /* decoder_decode: a frame was skipped (damaged, or in
+                                       another rate or channel count than the stream's
+                                       first frame): call again */
 
 #define ZBD_MAX_INPUT_MODULES 8
 

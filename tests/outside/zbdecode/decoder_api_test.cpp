@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "tests/outside/gogo/test_media.h"
@@ -189,6 +190,55 @@ TEST_F(DecoderTest, TruncatedFileEndsCleanly) {
   const DecodeResult r = ExpectSameAsMpg123(cut);
   EXPECT_GT(r.pcm.size(), 0u);
   EXPECT_LT(r.pcm.size(), DecodeThroughApi(full).pcm.size());
+}
+
+// Catches a decoder that gives up at damaged frames in the middle of a file, or lets a
+// false header in the damage switch the output to another channel count.
+TEST_F(DecoderTest, DamagedFramesInTheMiddleAreSkipped) {
+  const std::string full = Make("full.mp3", 44100, 2, 2.0, "lame --quiet -b 128 {in} {out}");
+  const DecodeResult clean = DecodeThroughApi(full);
+  auto bytes = ReadFile(full);
+  const size_t middle = bytes.size() / 2;
+  for (size_t i = 0; i < 700; ++i) bytes[middle + i] = uint8_t(i * 37 + 11);
+  bytes[middle + 800] = 0xFF;  // a false sync word
+  bytes[middle + 801] = 0xFB;
+  const std::string damaged = dir_.File("damaged.mp3");
+  WriteFile(damaged, bytes);
+
+  const DecodeResult r = DecodeThroughApi(damaged);  // also checks the channel count stays
+  EXPECT_EQ(r.endResult, ZBD_END_OF_INPUT);
+  EXPECT_EQ(r.stereo, 1u);
+  EXPECT_GT(r.pcm.size(), clean.pcm.size() * 85 / 100) << "decoding must go on after the damage";
+  EXPECT_LE(r.pcm.size(), clean.pcm.size());
+  const size_t before = clean.pcm.size() * 4 / 10;
+  EXPECT_TRUE(std::equal(clean.pcm.begin(), clean.pcm.begin() + std::ptrdiff_t(before), r.pcm.begin()))
+      << "the audio before the damage must be untouched";
+}
+
+// Catches a WAV that switches from stereo to mono half way: of two files stitched
+// together in different formats, the first one's audio comes out whole and the second's
+// frames are skipped, not written in their own format.
+TEST_F(DecoderTest, StitchedFileInAnotherFormatIsSkipped) {
+  const std::string first = Make("first.mp3", 44100, 2, 1.0, "lame --quiet -b 128 {in} {out}");
+  const std::string second = Make("second.mp3", 22050, 1, 1.0, "lame --quiet -b 32 {in} {out}");
+  auto bytes = ReadFile(first);
+  const auto tail = ReadFile(second);
+  bytes.insert(bytes.end(), tail.begin(), tail.end());
+  const std::string stitched = dir_.File("stitched.mp3");
+  WriteFile(stitched, bytes);
+  const DecodeResult r = DecodeThroughApi(stitched);
+  EXPECT_EQ(r.endResult, ZBD_END_OF_INPUT);
+  EXPECT_EQ(r.sampleRate, 44100u);
+  EXPECT_TRUE(r.pcm == DecodeThroughApi(first).pcm);
+  EXPECT_GT(r.waits, 10u) << "the second file's frames are reported as skipped";
+
+  // The same format stitched on goes on playing, as the reference does.
+  auto twice = ReadFile(first);
+  const auto again = ReadFile(first);
+  twice.insert(twice.end(), again.begin(), again.end());
+  const std::string doubled = dir_.File("twice.mp3");
+  WriteFile(doubled, twice);
+  ExpectSameAsMpg123(doubled);
 }
 
 // Catches files without audio being reported as decoded audio or crashing.
