@@ -1,11 +1,11 @@
 // The encoder and decoder status callbacks of the maker.
 #include "maker/codec/codec_callbacks.h"
 
-#include <cstdio>
 #include <string>
 
 #include "maker/codec/codec_event.h"
 #include "maker/codec/codec_record.h"
+#include "maker/codec/codec_text.h"
 
 std::time_t SystemSeconds() { return std::time(nullptr); }
 
@@ -59,13 +59,6 @@ bool IsDecoderError(uint8_t kind) {
   return false;
 }
 
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-  char buffer[1200];
-  std::snprintf(buffer, sizeof buffer, format, args...);
-  return buffer;
-}
-
 std::string ErrorText(uint8_t kind, int32_t value, const char* text) {
   return text != nullptr ? std::string(text) : CodecEventText(kind, value);
 }
@@ -81,18 +74,18 @@ int32_t EncoderEvent(CodecRecord& job, uint8_t kind, int32_t value, const char* 
     job.lastProgress = value > 10000 ? 10000 : (value < 0 ? 0 : value);
     const std::time_t now = job.Now();
     if (StatusDue(job, now)) {
-      const std::string percent = Format("%i.%02i%%", job.lastProgress / 100, job.lastProgress % 100);
-      job.messageText = Format(" MP3 Encoder: %s, %s", percent.c_str(), job.outputPath.c_str());
+      const std::string percent = FormatText("%i.%02i%%", job.lastProgress / 100, job.lastProgress % 100);
+      job.messageText = FormatText(" MP3 Encoder: %s, %s", percent.c_str(), job.outputPath.c_str());
       job.ShowStatusMessage();
       job.lastStatusTime = now;
     }
   } else if (kind == static_cast<uint8_t>(CodecEvent::Finished)) {
-    job.messageText = Format("    Done (%li seconds).", static_cast<long>(job.Now() - job.startTime));
+    job.messageText = FormatText("    Done (%li seconds).", static_cast<long>(job.Now() - job.startTime));
     job.LogMessage();
   }
   if (!error.empty()) {
     job.MarkError();
-    job.messageText = Format("    Error: %s (At %i.%02i%%)", error.c_str(), job.lastProgress / 100, job.lastProgress % 100);
+    job.messageText = FormatText("    Error: %s (At %i.%02i%%)", error.c_str(), job.lastProgress / 100, job.lastProgress % 100);
     job.LogMessage();
     return 1;
   }
@@ -106,15 +99,15 @@ int32_t DecoderEvent(CodecRecord& job, uint8_t kind, int32_t value, const char* 
   } else if (kind == static_cast<uint8_t>(CodecEvent::Progress)) {
     const std::time_t now = job.Now();
     if (StatusDue(job, now)) {
-      const std::string bytes = Format("%i bytes", value);
-      job.messageText = Format(" MP3 Decoder: %s, %s", bytes.c_str(), job.outputPath.c_str());
+      const std::string bytes = FormatText("%i bytes", value);
+      job.messageText = FormatText(" MP3 Decoder: %s, %s", bytes.c_str(), job.outputPath.c_str());
       job.ShowStatusMessage();
       job.lastStatusTime = now;
     }
   }
   if (!error.empty()) {
     job.MarkError();
-    job.messageText = Format("    Error: %s", error.c_str());
+    job.messageText = FormatText("    Error: %s", error.c_str());
     job.LogMessage();
     return 1;
   }

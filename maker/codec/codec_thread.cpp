@@ -3,9 +3,8 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
-
 #include "common/paths.h"
+#include "maker/codec/codec_text.h"
 
 CodecThread::CodecThread(MainLoop& loop, WorkerHost& host) : JobWorker(loop), host_(host) {}
 
@@ -24,10 +23,8 @@ void CodecThread::Log(const std::string& line) {
 
 bool CodecThread::MayWriteOutput(bool confirmOverwrite) {
   if (!confirmOverwrite || !FileExists(outputPath)) return true;
-  char question[1100];
-  std::snprintf(question, sizeof question, "Overwrite existing file %s ?", outputPath.c_str());
   bool yes = false;
-  const std::string text = question;
+  const std::string text = FormatText("Overwrite existing file %s ?", outputPath.c_str());
   Synchronize([this, &yes, &text] { yes = host_.AskYesNo(text, "zbmaker Confirmation"); });
   return yes;
 }

@@ -1,11 +1,10 @@
 // TEncodingThread: output naming, description and log lines, then one encoder adapter.
 #include "maker/codec/encoding_thread.h"
 
-#include <cstdio>
-
 #include "common/paths.h"
 #include "maker/codec/aac_encoder.h"
 #include "maker/codec/codec_callbacks.h"
+#include "maker/codec/codec_text.h"
 #include "maker/codec/external_program.h"
 #include "maker/codec/mp3_encoder.h"
 
@@ -24,13 +23,9 @@ TEncodingThread::TEncodingThread(MainLoop& loop, WorkerHost& host, const Encoder
 
 std::string TEncodingThread::Description(const EncoderJob& job) {
   const char* channels = job.mono ? "Mono" : (job.jointStereo ? "Joint-Stereo" : "Stereo");
-  char text[200];
-  if (job.bitRate < 1000) {
-    std::snprintf(text, sizeof text, "%s, %i kbps", channels, static_cast<int>(job.bitRate));
-  } else {
-    std::snprintf(text, sizeof text, "%s, Quality-%i VBR", channels, static_cast<int>(job.bitRate) - 1000);
-  }
-  std::string description = text;
+  std::string description =
+      job.bitRate < 1000 ? FormatText("%s, %i kbps", channels, static_cast<int>(job.bitRate))
+                         : FormatText("%s, Quality-%i VBR", channels, static_cast<int>(job.bitRate) - 1000);
   if (job.mpeg2) description += ", MPEG2";
   if (job.fastMode && job.mpegMode != kModeAac) description += ", Fast Mode";
   if (job.useTns && job.mpegMode == kModeAac) description += ", TNS";
@@ -73,11 +68,9 @@ void TEncodingThread::RunExternalProgram() {
 
   const ExternalRunResult result =
       ::RunExternalProgram(ExpandCommandWords(job_.externalCommand, inputPath), [this] { return Terminated(); });
-  char line[200];
   switch (result.outcome) {
     case ExternalRunOutcome::Succeeded:
-      std::snprintf(line, sizeof line, "    Done (%li seconds).", static_cast<long>(Now() - startTime));
-      Log(line);
+      Log(FormatText("    Done (%li seconds).", static_cast<long>(Now() - startTime)));
       return;
     case ExternalRunOutcome::StartFailed:
       SetError();
@@ -85,12 +78,8 @@ void TEncodingThread::RunExternalProgram() {
       return;
     case ExternalRunOutcome::Failed:
       SetError();
-      if (result.signal != 0) {
-        std::snprintf(line, sizeof line, "    Error: External program failed (signal %i).", result.signal);
-      } else {
-        std::snprintf(line, sizeof line, "    Error: External program failed (exit code %i).", result.exitCode);
-      }
-      Log(line);
+      Log(result.signal != 0 ? FormatText("    Error: External program failed (signal %i).", result.signal)
+                             : FormatText("    Error: External program failed (exit code %i).", result.exitCode));
       return;
     case ExternalRunOutcome::Cancelled:
       return;  // the pipeline logs the cancel

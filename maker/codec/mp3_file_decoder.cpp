@@ -2,12 +2,12 @@
 #include "maker/codec/mp3_file_decoder.h"
 
 #include <cstdint>
-#include <cstdio>
 
 #include "common/fault_guard.h"
 #include "common/library_loader.h"
 #include "common/wav_header.h"
 #include "maker/codec/codec_file.h"
+#include "maker/codec/codec_text.h"
 #include "outside/zbdecode/zbdecode_api.h"
 
 namespace {
@@ -64,9 +64,7 @@ void ShowProgress(CodecRecord& job, const ZbdDecoder& decoder) {
   const uint64_t size = input != nullptr ? input->size : 0;
   const uint64_t position = input != nullptr ? input->position : 0;
   const unsigned percent = size > 0 ? static_cast<unsigned>(position * 100 / size) : 0;
-  char line[1200];
-  std::snprintf(line, sizeof line, " MP3 Decoder: %u%%, %s", percent, job.outputPath.c_str());
-  job.messageText = line;
+  job.messageText = FormatText(" MP3 Decoder: %u%%, %s", percent, job.outputPath.c_str());
   job.ShowStatusMessage();
   job.lastStatusTime = now;
 }

@@ -46,6 +46,16 @@ TEST(EncoderCallback, StatusPanelChangesAtMostOnceEveryTwoSeconds) {
   EXPECT_TRUE(job.log.empty());
 }
 
+// Catches a long output path cut off in the status text.
+TEST(EncoderCallback, LongPathsAreShownWhole) {
+  FakeCodecRecord job = StartedJob();
+  job.outputPath = "/" + std::string(5000, 'x') + ".mp3";
+  job.now = 1002;
+  Encoder(job, CodecEvent::Progress, 50);
+  ASSERT_EQ(job.status.size(), 1u);
+  EXPECT_EQ(job.status[0], " MP3 Encoder: 0.50%, " + job.outputPath);
+}
+
 // Catches a progress above 100% shown or remembered unclamped.
 TEST(EncoderCallback, ProgressAboveTenThousandIsShownAsHundredPercent) {
   FakeCodecRecord job = StartedJob();
