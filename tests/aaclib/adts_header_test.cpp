@@ -1,0 +1,91 @@
+// ADTS frame headers.
+#include "aaclib/adts_header.h"
+
+#include <gtest/gtest.h>
+
+#include "aaclib/aac_syntax.h"
+#include "aaclib/bit_reader.h"
+#include "tests/aaclib/helpers/syntax_builders.h"
+
+namespace zbaac {
+namespace {
+
+using test::BitWriter;
+
+BitWriter Header(bool protectionAbsent, int profile, int samplingIndex, int channels, int frameLength, int blocks = 1) {
+  BitWriter writer;
+  writer.Put(0xFFF, 12).Put(0, 1).Put(0, 2).Bit(protectionAbsent).Put(static_cast<std::uint32_t>(profile), 2);
+  writer.Put(static_cast<std::uint32_t>(samplingIndex), 4).Put(0, 1).Put(static_cast<std::uint32_t>(channels), 3);
+  writer.Put(0, 4).Put(static_cast<std::uint32_t>(frameLength), 13).Put(0x7FF, 11);
+  writer.Put(static_cast<std::uint32_t>(blocks - 1), 2);
+  if (!protectionAbsent) {
+    for (int i = 1; i < blocks; ++i) writer.Put(0x1234, 16);
+    writer.Put(0xBEEF, 16);
+  }
+  return writer;
+}
+
+// Catches misplaced header fields and a CRC left in front of the raw data.
+TEST(AdtsHeader, FieldsAndHeaderLength) {
+  for (const bool absent : {true, false}) {
+    BitWriter writer = Header(absent, 1, 3, 2, 371);
+    auto bytes = writer.Bytes();
+    auto header = ParseAdtsHeader(bytes, 0);
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header.Value().protectionAbsent, absent);
+    EXPECT_EQ(header.Value().profile, 1);
+    EXPECT_EQ(header.Value().samplingIndex, 3);
+    EXPECT_EQ(header.Value().channelConfiguration, 2);
+    EXPECT_EQ(header.Value().frameLengthBytes, 371);
+    EXPECT_EQ(header.Value().bufferFullness, 0x7FF);
+    EXPECT_EQ(header.Value().rawDataBlocks, 1);
+    EXPECT_EQ(header.Value().headerBytes, absent ? 7 : 9);
+    SyntaxState state;
+    ApplyAdtsHeader(header.Value(), state);
+    EXPECT_EQ(state.samplingIndex, 3);
+    EXPECT_EQ(state.objectType, 2);
+  }
+  BitWriter multi = Header(false, 3, 8, 1, 900, 3);
+  auto header = ParseAdtsHeader(multi.Bytes(), 0);
+  ASSERT_TRUE(header);
+  EXPECT_EQ(header.Value().rawDataBlocks, 3);
+  EXPECT_EQ(header.Value().headerBytes, 13);
+}
+
+// Catches headers accepted at a wrong position, with a sampling index that has no band
+// table, with a frame shorter than its header, or cut off by the end of the data.
+TEST(AdtsHeader, InvalidHeadersAreRefused) {
+  auto good = Header(true, 1, 4, 2, 200).Bytes();
+  auto shifted = ParseAdtsHeader(good, 1);
+  ASSERT_FALSE(shifted);
+  EXPECT_EQ(shifted.Error().kind, AdtsErrorKind::NoSync);
+  EXPECT_EQ(shifted.Error().byteOffset, 1u);
+
+  auto reserved = ParseAdtsHeader(Header(true, 1, 13, 2, 200).Bytes(), 0);
+  ASSERT_FALSE(reserved);
+  EXPECT_EQ(reserved.Error().kind, AdtsErrorKind::ReservedSampling);
+
+  auto tiny = ParseAdtsHeader(Header(false, 1, 4, 2, 8).Bytes(), 0);
+  ASSERT_FALSE(tiny);
+  EXPECT_EQ(tiny.Error().kind, AdtsErrorKind::BadFrameLength);
+
+  good.resize(5);
+  auto cut = ParseAdtsHeader(good, 0);
+  ASSERT_FALSE(cut);
+  EXPECT_EQ(cut.Error().kind, AdtsErrorKind::Truncated);
+  EXPECT_FALSE(ParseAdtsHeader(good, 5));
+}
+
+// Catches the reader form disagreeing with the byte form on where the data starts.
+TEST(AdtsHeader, ReaderIsLeftAtTheRawData) {
+  BitWriter writer = Header(false, 1, 4, 1, 10);
+  writer.Put(0xE, 4);
+  BitReader reader = test::ReaderFor(writer);
+  auto header = ParseAdtsHeader(reader);
+  ASSERT_TRUE(header);
+  EXPECT_EQ(reader.BitPosition(), 72u);
+  EXPECT_EQ(reader.ReadBits(4), 0xEu);
+}
+
+}  // namespace
+}  // namespace zbaac
