@@ -1,6 +1,7 @@
 // QueueMainLoop: the main loop of the terminal front end and of the tests.
 #include "common/main_loop.h"
 
+#include <algorithm>
 #include <future>
 
 QueueMainLoop::QueueMainLoop() : mainThread_(std::this_thread::get_id()) {}
@@ -39,8 +40,13 @@ bool QueueMainLoop::RunUntil(const std::function<bool()>& done, std::chrono::mil
     std::function<void()> next;
     {
       std::unique_lock lock(mutex_);
-      if (!wake_.wait_until(lock, deadline, [this] { return !queue_.empty(); }))
-        return done();
+      // done() may turn true on another thread without anything being posted (a worker
+      // setting a flag), so the wait is cut into short slices that look at it again.
+      const auto slice = std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(5));
+      if (!wake_.wait_until(lock, slice, [this] { return !queue_.empty(); })) {
+        if (std::chrono::steady_clock::now() >= deadline) return done();
+        continue;
+      }
       next = std::move(queue_.front());
       queue_.pop_front();
     }

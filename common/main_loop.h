@@ -31,7 +31,8 @@ class QueueMainLoop final : public MainLoop {
   bool IsMainThread() const override;
 
   // Runs queued functions, waiting for new ones, until done() is true (checked before each
-  // wait and after each function) or the timeout passes. Returns done().
+  // wait, after each function and every few milliseconds while waiting, so a flag set by
+  // another thread without a post is seen) or the timeout passes. Returns done().
   bool RunUntil(const std::function<bool()>& done,
                 std::chrono::milliseconds timeout = std::chrono::hours(24 * 365));
   // Runs the functions queued now, without waiting. Returns how many ran.

@@ -90,3 +90,16 @@ TEST(QueueMainLoop, RunUntilTimesOutAndRunPendingTakesOneBatch) {
   EXPECT_EQ(loop.RunPending(), 1u);
   EXPECT_EQ(runs, 2);
 }
+
+// Catches RunUntil sleeping through a condition that another thread makes true without
+// posting anything: it would wait out its whole time limit (here: hang the test).
+TEST(QueueMainLoop, RunUntilSeesAFlagSetWithoutAPost) {
+  QueueMainLoop loop;
+  std::atomic<bool> flag{false};
+  std::thread setter([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    flag = true;
+  });
+  EXPECT_TRUE(loop.RunUntil([&] { return flag.load(); }, std::chrono::hours(1)));
+  setter.join();
+}
