@@ -4,6 +4,7 @@
 #include <cdio/cdio.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 
 #include "maker/cd/cd_source_internal.h"
@@ -16,7 +17,12 @@ std::vector<std::string> RealDrivePaths() {
   std::vector<std::string> paths;
   char** devices = cdio_get_devices(DRIVER_DEVICE);
   if (devices == nullptr) return paths;
-  for (char** d = devices; *d != nullptr; ++d) paths.emplace_back(*d);
+  for (char** d = devices; *d != nullptr; ++d) {
+    // /dev/cdrom and /dev/sr0 are often one drive: list it once, under its real name.
+    char* real = realpath(*d, nullptr);
+    paths.emplace_back(real != nullptr ? real : *d);
+    free(real);
+  }
   cdio_free_device_list(devices);
   std::sort(paths.begin(), paths.end());
   paths.erase(std::unique(paths.begin(), paths.end()), paths.end());

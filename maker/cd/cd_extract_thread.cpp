@@ -224,7 +224,7 @@ void TCDExtractThread::Run() {
   }
   if (!errorText.empty()) SetError();
 
-  if (errorText.empty() && !cancel_ && !Error() && job_.normalize && peakMaximum_ != 0) {
+  if (errorText.empty() && !cancel_ && !Terminated() && !Error() && job_.normalize && peakMaximum_ != 0) {
     NormalizeHooks hooks;
     hooks.log = [this](const std::string& line) { Log(line); };
     hooks.stop = [this] { return Terminated(); };

@@ -24,7 +24,7 @@ class TCDExtractThread : public JobWorker {
   ~TCDExtractThread() override;
 
   // The window's Cancel: sets the thread's own cancel flag and asks it to end.
-  void Cancel();
+  void Cancel() override;
 
   // The track's sample peaks as the library reported them; after the run PeakMaximum()
   // holds the peak magnitude (up to 32 768).

@@ -59,7 +59,7 @@ class TrackReader {
     bool hadBadSectors = false;
   };
   BlockRead ReadBlock(int32_t sector, int sectors, std::vector<uint32_t>& frames);
-  bool ReadOnce(int32_t sector, int sectors, std::vector<uint32_t>& frames);
+  bool ReadOnce(int32_t sector, int sectors, std::vector<uint32_t>& frames, bool pause);
   void PauseAfterFailure();
   TrackReadOutcome RunPlain();
   TrackReadOutcome RunCorrected();
