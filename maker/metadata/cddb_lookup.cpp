@@ -51,6 +51,8 @@ class CddbSession {
   // HTTP: checks the status line and skips the header lines up to the empty line.
   int SkipHttpHeaders(int readFailure, int replyError);
   std::string HelloTail() const;
+  // The request path's prefix: the whole server address when an HTTP proxy forwards it.
+  std::string UrlPrefix() const { return request_.httpProxy.empty() ? std::string() : request_.server; }
   std::string QueryCommand(std::uint32_t discId) const;
   std::string ReadCommand(const std::string& category, std::uint32_t discId) const;
   int ReadMatches(std::string& reply);
@@ -66,8 +68,9 @@ class CddbSession {
 
 int CddbSession::Connect() {
   AbortCheck abort = [this] { return host_.CddbCancelRequested(); };
-  auto connected = socks_ ? TcpConnection::ConnectViaSocks4(*socks_, target_, request_.timeout, abort)
-                          : TcpConnection::Connect(target_, request_.timeout, abort);
+  auto connected =
+      socks_ ? TcpConnection::ConnectViaSocks4(*socks_, target_, request_.timeout, abort)
+             : TcpConnection::Connect(target_, request_.timeout, abort);
   if (!connected) {
     switch (connected.Error()) {
       case TcpError::NoSocket: return kCddbNoSockets;
@@ -117,8 +120,7 @@ std::string CddbSession::QueryCommand(std::uint32_t discId) const {
   const DiscLayout& disc = request_.disc;
   const bool http = url_.scheme == CddbScheme::Http;
   const char separator = http ? '+' : ' ';
-  std::string command = http ? "GET " + (request_.httpProxy.empty() ? std::string() : request_.server) +
-                                   "/~cddb/cddb.cgi?cmd=cddb+query+"
+  std::string command = http ? "GET " + UrlPrefix() + "/~cddb/cddb.cgi?cmd=cddb+query+"
                              : std::string("cddb query ");
   command += HexId(discId);
   command += separator + std::to_string(disc.trackCount);
@@ -134,8 +136,8 @@ std::string CddbSession::ReadCommand(const std::string& category, std::uint32_t 
   if (url_.scheme == CddbScheme::Cddbp) {
     return "cddb read " + category + " " + HexId(discId) + "\r\n";
   }
-  return "GET " + (request_.httpProxy.empty() ? std::string() : request_.server) +
-         "/~cddb/cddb.cgi?cmd=cddb+read+" + category + "+" + HexId(discId) + HelloTail();
+  return "GET " + UrlPrefix() + "/~cddb/cddb.cgi?cmd=cddb+read+" + category + "+" +
+         HexId(discId) + HelloTail();
 }
 
 // After a 211 reply: the list of matches, ended by "." (or an empty line, or over HTTP the

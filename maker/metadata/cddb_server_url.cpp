@@ -48,7 +48,9 @@ std::optional<CddbServerUrl> ParseCddbServerUrl(std::string_view server,
     url.scheme = CddbScheme::Http;
     hostPart = httpProxy.empty() ? server.substr(kHttp.size()) : httpProxy;
     // A proxy written as a URL ("http://proxy:3128") names the same host and port.
-    if (!httpProxy.empty() && StartsWithNoCase(hostPart, kHttp)) hostPart.remove_prefix(kHttp.size());
+    if (!httpProxy.empty() && StartsWithNoCase(hostPart, kHttp)) {
+      hostPart.remove_prefix(kHttp.size());
+    }
     defaultPort = kHttpDefaultPort;
   } else {
     return std::nullopt;

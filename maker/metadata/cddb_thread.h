@@ -21,8 +21,9 @@ class CddbStatusHost {
 };
 
 // Life cycle as WorkerThread. Terminate() (the status window's Cancel) stops the lookup
-// at its next stage or within about 100 ms of a network wait. The outputs describe the disc only when Succeeded(); read them after
-// the thread has finished, and apply them to the CD information only then.
+// at its next stage or within about 100 ms of a network wait. The outputs describe the
+// disc only when Succeeded(); read them after the thread has finished, and apply them to
+// the CD information only then.
 class TCDDBThread final : public WorkerThread, private CddbLookupHost {
  public:
   TCDDBThread(MainLoop& loop, CddbStatusHost& status, CddbRequest request);

@@ -1,8 +1,6 @@
 // The CDDB disc ID.
 #include "maker/metadata/disc_id.h"
 
-#include <cassert>
-
 namespace {
 
 unsigned DigitSum(unsigned value) {
@@ -38,13 +36,14 @@ DiscLayout DiscLayoutFromTrackTable(const TrackTable& table) {
 }
 
 std::uint32_t DiscId(const DiscLayout& disc) {
-  assert(disc.Valid() && "DiscId needs a valid track table");
+  if (!disc.Valid()) return 0;
+  const auto& start = disc.startSectors;
   unsigned total = 0;
   for (int k = 0; k < disc.trackCount; ++k) {
-    total += DigitSum(static_cast<unsigned>(disc.startSectors[static_cast<std::size_t>(k)] / 75 + 2));
+    total += DigitSum(static_cast<unsigned>(start[static_cast<std::size_t>(k)] / 75 + 2));
   }
-  const auto leadOut = static_cast<std::uint32_t>(disc.startSectors[static_cast<std::size_t>(disc.trackCount)]);
-  const auto first = static_cast<std::uint32_t>(disc.startSectors[0]);
+  const auto leadOut = static_cast<std::uint32_t>(start[static_cast<std::size_t>(disc.trackCount)]);
+  const auto first = static_cast<std::uint32_t>(start[0]);
   const std::uint32_t seconds = (leadOut - first) / 75;
   return ((total % 255) << 24) | (seconds << 8) | static_cast<std::uint32_t>(disc.trackCount);
 }

@@ -24,5 +24,5 @@ DiscLayout DiscLayoutFromTrackTable(const TrackTable& table);
 
 // The 32-bit CDDB disc ID: digit sums of the track start seconds (pre-gap included) mod
 // 255 in the top byte, the playing time in seconds in the middle 16 bits, the track
-// count in the low byte. The layout must be Valid().
+// count in the low byte. 0 for a layout that is not Valid().
 std::uint32_t DiscId(const DiscLayout& disc);

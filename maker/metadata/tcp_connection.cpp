@@ -28,7 +28,8 @@ int PollOne(int fd, short events, std::chrono::milliseconds timeout, const Abort
     if (left.count() <= 0) return 0;
     const auto slice = abort ? std::min(left, kAbortSlice) : left;
     pollfd entry{fd, events, 0};
-    const int ready = ::poll(&entry, 1, static_cast<int>(std::min<long long>(slice.count(), 86400000)));
+    const auto waitMs = std::min<long long>(slice.count(), 86400000);
+    const int ready = ::poll(&entry, 1, static_cast<int>(waitMs));
     if (ready < 0 && errno == EINTR) continue;
     if (ready == 0) continue;
     if (ready > 0 && (entry.revents & (POLLERR | POLLNVAL)) && !(entry.revents & events)) {
