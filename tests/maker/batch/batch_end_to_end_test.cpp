@@ -105,3 +105,20 @@ TEST_F(BatchEndToEnd, WithoutBatchPrintsUsageAndExits2) {
   EXPECT_NE(r.output.find("--batch"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir + "/h.mp3"));
 }
+
+// Catches Ctrl-C that kills the program without cancelling: the file must end
+// "Cancelled", the input stay, and the run fail.
+TEST_F(BatchEndToEnd, InterruptCancelsTheRun) {
+  MakeWav("long.wav", 240);
+  MakeWav("next.wav", 1);
+  const RunResult r = RunShell("cd '" + dir + "' && ZIMBAR_HOME='" + dir + "/home' '" + kBin +
+                               "/zbmaker' --batch long.wav next.wav > out.txt 2>&1 & pid=$!; "
+                               "for i in $(seq 100); do grep -q '^Encoding:' '" + dir + "/out.txt' && break; sleep 0.05; done; "
+                               "kill -INT $pid; wait $pid; echo \"exit=$?\"; cat '" + dir + "/out.txt'");
+  EXPECT_NE(r.output.find("exit=1"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("    Cancelled."), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("Cancelled\t" + dir + "/long.wav"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("+\t" + dir + "/next.wav"), std::string::npos) << r.output;
+  EXPECT_TRUE(std::filesystem::exists(dir + "/long.wav"));
+  EXPECT_FALSE(std::filesystem::exists(dir + "/next.mp3"));
+}
