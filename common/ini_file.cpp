@@ -132,7 +132,16 @@ std::string IniFile::Text() const {
 
 Status<IniError> IniFile::Save() const { return SaveAs(path_); }
 
-Status<IniError> IniFile::SaveAs(const std::string& path) const {
+Status<IniError> IniFile::SaveAs(const std::string& givenPath) const {
+  // A settings file that is a symbolic link (dotfiles kept elsewhere) is replaced at the
+  // link's target, so the link stays.
+  std::string path = givenPath;
+  if (struct stat link{}; ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    if (char* target = ::realpath(path.c_str(), nullptr)) {
+      path = target;
+      std::free(target);
+    }
+  }
   // The temporary file sits in the same folder so the rename cannot cross file systems.
   std::string temp = path + ".XXXXXX";
   UniqueFd fd(::mkstemp(temp.data()));

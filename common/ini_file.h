@@ -38,6 +38,7 @@ class IniFile {
   static Result<IniFile, IniError> Load(const std::string& path);
   // Writes the document to its path atomically: a temporary file in the same folder,
   // flushed to disk, then renamed over the old one. On failure the old file is untouched.
+  // A path that is a symbolic link is written at the link's target.
   Status<IniError> Save() const;
   Status<IniError> SaveAs(const std::string& path) const;
 

@@ -92,6 +92,8 @@ class SettingsTable {
   void ApplyAccessMethodCheck(bool passThroughUsable);
   // The probe's answer at the last Load (false before any Load).
   bool PassThroughAvailable() const { return passThroughAvailable_; }
+  // The OS CD interface needs nothing beyond the system, so it is always offered.
+  static constexpr bool OsCdInterfaceAvailable() { return true; }
 
   // MPEGMode with values outside 1..4 taken as MPEG-1.
   int EncoderMode() const;

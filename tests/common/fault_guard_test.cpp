@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +15,8 @@
 #include <vector>
 
 #include "common/library_loader.h"
+#include "common/unique_fd.h"
+#include "tests/common/temp_dir.h"
 
 namespace {
 
@@ -23,6 +27,9 @@ struct Fake {
   void (*breakpoint)() = nullptr;
   int (*callBack)(int (*)(void*), void*) = nullptr;
   int (*add)(int, int) = nullptr;
+  void (*illegal)() = nullptr;
+  int (*read)(const volatile int*) = nullptr;
+  int (*recurse)(int) = nullptr;
 
   Fake() {
     setenv("ZIMBAR_LIB_DIR", ZIMBAR_FAKES_DIR "/common", 1);
@@ -33,6 +40,9 @@ struct Fake {
     breakpoint = library.Entry<void (*)()>("FakeBreakpoint");
     callBack = library.Entry<int (*)(int (*)(void*), void*)>("FakeCallBack");
     add = library.Entry<int (*)(int, int)>("FakeAdd");
+    illegal = library.Entry<void (*)()>("FakeIllegalInstruction");
+    read = library.Entry<int (*)(const volatile int*)>("FakeRead");
+    recurse = library.Entry<int (*)(int)>("FakeRecurse");
   }
 };
 
@@ -63,6 +73,41 @@ TEST(FaultGuard, DivideByZeroAndBreakpointGiveTheirCodes) {
   EXPECT_EQ(RunGuarded([&] { result = fake.divide(8, 2); }), 0u);
   EXPECT_EQ(result, 4);
   EXPECT_EQ(RunGuarded([&] { fake.breakpoint(); }), kFaultBreakpoint);
+}
+
+// Catches illegal instructions and bus errors mapped to the wrong codes: the bus error
+// comes from reading a mapped page that lies wholly past the end of its file.
+TEST(FaultGuard, IllegalInstructionAndBusErrorGiveTheirCodes) {
+  Fake& fake = TheFake();
+  ASSERT_TRUE(fake.library.Loaded());
+  EXPECT_EQ(RunGuarded([&] { fake.illegal(); }), kFaultPrivInstruction);
+
+  TempDir dir;
+  const std::string path = dir.File("short");
+  WriteText(path, "x");
+  const long page = sysconf(_SC_PAGESIZE);
+  UniqueFd fd(open(path.c_str(), O_RDONLY));
+  void* map = mmap(nullptr, static_cast<size_t>(page) * 2, PROT_READ, MAP_PRIVATE, fd.Get(), 0);
+  ASSERT_NE(map, MAP_FAILED);
+  const auto* beyond = reinterpret_cast<const volatile int*>(static_cast<char*>(map) + page);
+  int value = 0;
+  EXPECT_EQ(RunGuarded([&] { value = fake.read(beyond); }), kFaultDatatypeMisalignment);
+  munmap(map, static_cast<size_t>(page) * 2);
+}
+
+// Catches a handler that needs the faulting thread's own stack: a stack overflow inside
+// the call must still be caught (the handler runs on the thread's alternate stack).
+TEST(FaultGuard, StackOverflowIsCaught) {
+  Fake& fake = TheFake();
+  ASSERT_TRUE(fake.library.Loaded());
+  uint32_t code = 0;
+  std::thread worker([&] {
+    code = RunGuarded([&] { fake.recurse(0); });
+    // The thread goes on normally afterwards.
+    if (RunGuarded([&] { fake.add(1, 2); }) != 0) code = 1;
+  });
+  worker.join();
+  EXPECT_EQ(code, kFaultAccessViolation);
 }
 
 // Catches a fault in an inner guard unwinding the outer one, and an outer guard left

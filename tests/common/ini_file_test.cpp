@@ -173,6 +173,24 @@ TEST(IniFile, SaveKeepsFileMode) {
   EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
+// Catches a save that replaces a symbolic link by a plain file (the real file elsewhere
+// would silently stop receiving the settings).
+TEST(IniFile, SaveThroughSymlinkWritesTheTarget) {
+  TempDir dir;
+  const std::string real = dir.File("real.ini");
+  const std::string link = dir.File("link.ini");
+  WriteText(real, "[A]\nX=1\n");
+  ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
+  auto ini = IniFile::Load(link);
+  ASSERT_TRUE(ini);
+  ini.Value().WriteInt("A", "X", 2);
+  ASSERT_TRUE(ini.Value().Save());
+  struct stat info{};
+  ASSERT_EQ(::lstat(link.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  EXPECT_EQ(ReadText(real), "[A]\nX=2\n");
+}
+
 // Catches an unreadable file being taken as empty (its settings would be overwritten).
 TEST(IniFile, UnreadableFileIsAnError) {
   TempDir dir;

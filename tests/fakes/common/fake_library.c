@@ -29,3 +29,19 @@ RAW void FakeBreakpoint(void) { __asm__ volatile("int3"); }
 
 /* Calls back into the caller, so a guard can be nested inside a guarded call. */
 int FakeCallBack(int (*callback)(void* context), void* context) { return callback(context); }
+
+RAW void FakeIllegalInstruction(void) { __builtin_trap(); }
+
+/* Reads through a pointer the caller chooses (a page past the end of a mapped file gives
+   a bus error). */
+RAW int FakeRead(const volatile int* address) { return *address; }
+
+/* Recurses until the stack runs out (the limit is never reached); the result is used so
+   the calls stay calls. */
+volatile int fakeRecursionLimit = -1;
+RAW int FakeRecurse(int depth) {
+  if (depth == fakeRecursionLimit) return 0;
+  volatile char frame[1024];
+  frame[0] = (char)depth;
+  return FakeRecurse(depth + 1) + frame[0];
+}
