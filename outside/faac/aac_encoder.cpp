@@ -50,7 +50,10 @@ Result<std::unique_ptr<AacEncoder>, AacEncoderError> AacEncoder::Create(const Aa
   av_channel_layout_default(&c->ch_layout, s.channels);
   c->time_base = AVRational{1, s.sampleRate};
   if (s.bitRate > 0) c->bit_rate = s.bitRate;
-  if (s.cutoffHz > 0) c->cutoff = s.cutoffHz > s.sampleRate / 2 ? s.sampleRate / 2 : s.cutoffHz;
+  // The cut-off is an upper limit. At half the rate or above it limits nothing, and the
+  // encoder keeps the bandwidth it picks for the bit rate: forcing full bandwidth makes
+  // the encoder overshoot low bit rates by far (64 kbit/s came out near 90).
+  if (s.cutoffHz > 0 && s.cutoffHz < s.sampleRate / 2) c->cutoff = s.cutoffHz;
   if (s.ltp) {
     // The encoder marks its long-term prediction as experimental.
     c->profile = FF_PROFILE_AAC_LTP;

@@ -11,7 +11,7 @@ struct AacEncoderSettings {
   int channels = 2;         // 1 or 2
   int sampleRate = 44100;   // Hz, a rate with an AAC sampling index
   int64_t bitRate = 0;      // bits per second, all channels; 0 = the encoder's default
-  int cutoffHz = 0;         // 0 = the encoder's choice
+  int cutoffHz = 0;         // bandwidth limit; 0 or >= sampleRate / 2 = the encoder's choice
   bool midSide = true;      // allow mid/side coding where it pays
   bool pns = false;
   bool tns = false;

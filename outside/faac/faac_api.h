@@ -34,8 +34,9 @@ typedef struct FaacEncodeConfig {
   int32_t outputRate;       /*  3: Hz; must equal inputRate (no resampling) */
   int32_t bitRate;          /*  4: bits per second for all channels together; 0 = the
                                    encoder's default. Capped at what AAC can carry */
-  int32_t cutoffHz;         /*  5: audio bandwidth in Hz; 0 = the encoder chooses,
-                                   values above outputRate / 2 are taken as outputRate / 2 */
+  int32_t cutoffHz;         /*  5: upper limit of the audio bandwidth in Hz; 0, or
+                                   outputRate / 2 and above, sets no limit: the encoder
+                                   then picks the bandwidth that suits the bit rate */
   int32_t useLfe;           /*  6: must be 0 (no low-frequency channel is supported) */
   int32_t writeAdifHeader;  /*  7: 1 = faacEncodeFree returns an ADIF header (headerBytes
                                    > 0); 0 = raw blocks only (headerBytes = 0) */

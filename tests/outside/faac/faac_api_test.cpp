@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "outside/faac/aac_encoder.h"
@@ -171,6 +172,50 @@ TEST(FaacApiTest, ChunkSizeDoesNotChangeTheStream) {
   const FaacRun withTail = RunFaac(config, dangling, 1001);
   EXPECT_EQ(withTail.failure, FAAC_OK);
   EXPECT_FALSE(withTail.blocks.empty());
+}
+
+// Catches configuration fields that never reach the encoder: switching each coding
+// tool on a signal where it applies must change the stream.
+TEST(FaacApiTest, EachCodingToolFieldChangesTheStream) {
+  // Decaying noise bursts over a tone, the right channel half the left: mid/side,
+  // intensity stereo, noise substitution and temporal noise shaping all have work.
+  std::vector<int16_t> pcm;
+  uint32_t seed = 12345;
+  for (int i = 0; i < 44100; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    const double noise = double(int32_t(seed >> 8) - (1 << 23)) / double(1 << 23);
+    const double envelope = std::exp(-(i % 4410) / 200.0);
+    const double left = 0.9 * envelope * noise + 0.1 * std::sin(2.0 * M_PI * 440.0 * i / 44100.0);
+    pcm.push_back(int16_t(32000 * left));
+    pcm.push_back(int16_t(16000 * left));
+  }
+  FaacEncodeConfig base = Config(2, 44100, false, 96000);
+  base.jointStereo = 0;
+  base.useTns = 0;
+  const auto baseline = RunFaac(base, pcm).blocks;
+  ASSERT_FALSE(baseline.empty());
+  // One second of audio at 96 kbit/s, give or take the encoder's rate control.
+  EXPECT_NEAR(double(baseline.size()), 96000.0 / 8, 96000.0 / 8 * 0.25) << "the bit rate is not kept";
+  struct Toggle {
+    const char* name;
+    int32_t FaacEncodeConfig::*field;
+  };
+  for (const Toggle t : {Toggle{"jointStereo", &FaacEncodeConfig::jointStereo},
+                         Toggle{"usePns", &FaacEncodeConfig::usePns}, Toggle{"useTns", &FaacEncodeConfig::useTns},
+                         Toggle{"useIntensityStereo", &FaacEncodeConfig::useIntensityStereo},
+                         Toggle{"useLtp", &FaacEncodeConfig::useLtp}}) {
+    FaacEncodeConfig changed = base;
+    changed.*(t.field) = 1;
+    const FaacRun run = RunFaac(changed, pcm);
+    EXPECT_EQ(run.failure, FAAC_OK) << t.name;
+    EXPECT_NE(run.blocks, baseline) << t.name << " has no effect";
+  }
+  FaacEncodeConfig narrow = base;
+  narrow.cutoffHz = 4000;
+  EXPECT_NE(RunFaac(narrow, pcm).blocks, baseline) << "cutoffHz has no effect";
+  FaacEncodeConfig smaller = base;
+  smaller.bitRate = 48000;
+  EXPECT_LT(RunFaac(smaller, pcm).blocks.size(), baseline.size() * 7 / 10) << "bitRate has no effect";
 }
 
 // Catches an empty input giving garbage or a crash: the result is a header and at most
