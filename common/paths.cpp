@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/library_loader.h"
+
 SplitPath SplitFilePath(std::string_view path) {
   SplitPath parts;
   const size_t slash = path.rfind('/');
@@ -73,6 +75,18 @@ std::string UserFolder() {
   }
   if (home.empty()) home = "/tmp";
   return JoinPath(home, ".config/zimbar/");
+}
+
+std::string SharedDataFolder() {
+  if (const char* share = std::getenv("ZIMBAR_SHARE_DIR"); share != nullptr && *share != '\0')
+    return WithTrailingSlash(share);
+  return ProgramFolder() + "../../share/zimbar/";
+}
+
+std::string FindDataFile(std::string_view relativePath) {
+  const std::string own = JoinPath(UserFolder(), relativePath);
+  if (FileExists(own)) return own;
+  return JoinPath(SharedDataFolder(), relativePath);
 }
 
 std::string PathError::Message() const {

@@ -36,6 +36,15 @@ std::string ChangeFileExt(std::string_view path, std::string_view ext);
 // $HOME/.config/zimbar (HOME from the password database when unset). Not created here.
 std::string UserFolder();
 
+// The folder of the shipped data (default skin, language files, manual), ending with '/':
+// $ZIMBAR_SHARE_DIR when set, else share/zimbar/ of the install the program runs from
+// (the program lives in <prefix>/lib/zimbar/, the data in <prefix>/share/zimbar/).
+std::string SharedDataFolder();
+
+// A data file looked up by its path relative to both folders: the per-user copy when it
+// exists, else the shipped one (which may not exist either).
+std::string FindDataFile(std::string_view relativePath);
+
 struct PathError {
   std::string path;  // the folder that could not be made
   int errnum = 0;

@@ -102,6 +102,23 @@ TEST(Paths, UserFolderPrefersZimbarHomeThenXdgThenHome) {
   }
 }
 
+// Catches a shipped file shadowing the user's own copy, or the shipped folder not found
+// relative to the install.
+TEST(Paths, DataFilesPreferTheUserCopy) {
+  TempDir dir;
+  ScopedEnv zimbar("ZIMBAR_HOME", (dir.Path() + "/user").c_str());
+  {
+    ScopedEnv share("ZIMBAR_SHARE_DIR", nullptr);
+    EXPECT_EQ(SharedDataFolder(), ZIMBAR_BIN_DIR "/../../share/zimbar/");
+  }
+  ScopedEnv share("ZIMBAR_SHARE_DIR", (dir.Path() + "/share").c_str());
+  EXPECT_EQ(SharedDataFolder(), dir.Path() + "/share/");
+  EXPECT_EQ(FindDataFile("skins/default/main.bmp"), dir.Path() + "/share/skins/default/main.bmp");
+  ASSERT_TRUE(CreateDirectories(dir.Path() + "/user/skins/default"));
+  WriteText(dir.Path() + "/user/skins/default/main.bmp", "BM");
+  EXPECT_EQ(FindDataFile("skins/default/main.bmp"), dir.Path() + "/user/skins/default/main.bmp");
+}
+
 // Catches a creation that stops after one level, fails on existing folders, or passes
 // over a file standing where a folder should be.
 TEST(Paths, CreateDirectoriesMakesEveryLevel) {
