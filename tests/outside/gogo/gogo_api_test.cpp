@@ -207,6 +207,17 @@ TEST_F(GogoTest, ErrorProtectionItemAddsCrcToEveryFrame) {
   EXPECT_EQ(ProbeStream(out)["codec_name"], "mp3");
 }
 
+// Catches the fast-mode item being ignored: fast and high-quality encodes of the same
+// input must differ, and both must be whole streams.
+TEST_F(GogoTest, QualityModeItemChangesTheEncoding) {
+  const std::string in = MakeWav("in.wav", 44100, 2, 1.0);
+  const std::string fast = dir_.File("fast.mp3"), best = dir_.File("best.mp3");
+  ASSERT_EQ(Encode(in, fast, {{GOGO_ITEM_QUALITY_MODE, 0}}).end, GOGO_OK);
+  ASSERT_EQ(Encode(in, best, {{GOGO_ITEM_QUALITY_MODE, 1}}).end, GOGO_OK);
+  EXPECT_NE(ReadFile(fast), ReadFile(best));
+  EXPECT_EQ(DecodeWithFfmpeg(fast).size(), DecodeWithFfmpeg(best).size());
+}
+
 // Catches a cancelled encode that leaves a broken file or reports failure: the output
 // ends properly and holds the blocks encoded so far.
 TEST_F(GogoTest, EndCoderAfterCancelGivesAValidShorterFile) {

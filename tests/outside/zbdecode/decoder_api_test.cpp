@@ -192,6 +192,47 @@ TEST_F(DecoderTest, TruncatedFileEndsCleanly) {
   EXPECT_LT(r.pcm.size(), DecodeThroughApi(full).pcm.size());
 }
 
+// Layer I frames written bit by bit (no encoder for them is at hand): MPEG-1, 44100 Hz,
+// 128 kbit/s, mono, two subbands carrying 4-bit samples that change from frame to frame.
+std::vector<unsigned char> LayerOneStream(int frames) {
+  std::vector<unsigned char> out;
+  for (int f = 0; f < frames; ++f) {
+    std::vector<unsigned char> frame(136, 0);  // 12 * 128000 / 44100 slots of 4 bytes
+    frame[0] = 0xFF;
+    frame[1] = 0xFF;  // MPEG-1, Layer I, no CRC
+    frame[2] = 0x40;  // 128 kbit/s, 44100 Hz, no padding
+    frame[3] = 0xC0;  // mono
+    size_t bit = 32;
+    auto put = [&](uint32_t value, int bits) {
+      for (int i = bits - 1; i >= 0; --i, ++bit) {
+        if ((value >> i) & 1) frame[bit / 8] |= uint8_t(0x80 >> (bit % 8));
+      }
+    };
+    for (int sb = 0; sb < 32; ++sb) put(sb == 2 || sb == 5 ? 3 : 0, 4);  // 4-bit samples
+    put(10, 6);  // scale factors of the two subbands
+    put(20, 6);
+    for (int sample = 0; sample < 12; ++sample) {
+      put(uint32_t((sample * 3 + f) % 15), 4);
+      put(uint32_t((sample * 7 + 2 * f) % 15), 4);
+    }
+    out.insert(out.end(), frame.begin(), frame.end());
+  }
+  return out;
+}
+
+// Catches Layer I being refused or decoded differently from the reference.
+TEST_F(DecoderTest, LayerOneDecodesLikeMpg123) {
+  const std::string path = dir_.File("layer1.mp1");
+  WriteFile(path, LayerOneStream(100));
+  const DecodeResult r = ExpectSameAsMpg123(path);
+  EXPECT_EQ(r.info.layer, 1u);
+  EXPECT_EQ(r.info.mpegVersion, 1u);
+  EXPECT_EQ(r.stereo, 0u);
+  EXPECT_EQ(r.sampleRate, 44100u);
+  EXPECT_TRUE(std::any_of(r.pcm.begin(), r.pcm.end(), [](unsigned char b) { return b != 0; }))
+      << "the test stream must not be silence";
+}
+
 // Catches a decoder that gives up at damaged frames in the middle of a file, or lets a
 // false header in the damage switch the output to another channel count.
 TEST_F(DecoderTest, DamagedFramesInTheMiddleAreSkipped) {
