@@ -12,6 +12,9 @@ PowerTables::PowerTables() {
     quantPower[i] = static_cast<float>(std::pow(static_cast<double>(i), 4.0 / 3.0));
     gain[i] = static_cast<float>(std::pow(2.0, i / 4.0));
   }
+  for (int i = 0; i <= kMaxMagnitude; ++i) {
+    extendedPower[i] = i < 128 ? quantPower[i] : static_cast<float>(std::pow(static_cast<double>(i), 4.0 / 3.0));
+  }
 }
 
 float PowerTables::Dequantize(int q) const {
@@ -40,12 +43,13 @@ void Dequantize(const PowerTables& tables, const ChannelStream& stream, float* c
       const int end = std::min(base + static_cast<int>(stream.swbOffset[b + 1]), kFrameLength);
       const float gain = tables.ScalefactorGain(stream.scalefactor[w][b]);
       const std::int32_t* q = stream.spectrum.data();
+      const float* power = tables.extendedPower.data();
+      const float negativeGain = -gain;
       for (int i = start; i < end; ++i) {
         const int v = q[i];
-        const int magnitude = v < 0 ? -v : v;
-        float value = magnitude < 128 ? tables.quantPower[magnitude] : tables.Dequantize(magnitude);
-        if (v < 0) value = -value;
-        coefs[i] = value * gain;
+        const unsigned magnitude = static_cast<unsigned>(v < 0 ? -static_cast<long>(v) : v);
+        const float g = v < 0 ? negativeGain : gain;
+        coefs[i] = magnitude <= PowerTables::kMaxMagnitude ? power[magnitude] * g : tables.Dequantize(v) * gain;
       }
     }
   }

@@ -8,10 +8,14 @@
 namespace zbaac {
 
 // i^(4/3) for magnitudes 0 .. 127 and 2^(i/4) for scalefactors 100 .. 227, computed in
-// double precision and stored as float.
+// double precision and stored as float. Magnitudes 128 .. 8191 (the largest an escape
+// can code) are kept as well, computed by the same pow and rounding, so that the
+// per-coefficient loop is a plain lookup.
 struct PowerTables {
+  static constexpr int kMaxMagnitude = 8191;
   std::array<float, 128> quantPower{};
   std::array<float, 128> gain{};
+  std::array<float, kMaxMagnitude + 1> extendedPower{};
 
   PowerTables();
 

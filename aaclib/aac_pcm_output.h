@@ -9,13 +9,14 @@ namespace zbaac {
 // Rounds to the nearest integer (halves away from zero) and clips to 16 bits; a value that
 // is not a number gives 32767.
 inline std::int16_t ToPcm16(float x) {
-  if (!(x <= 32767.0f)) return 32767;  // also NaN
-  if (x < -32768.0f) return -32768;
-  const double rounded = x < 0.0f ? static_cast<double>(x) - 0.5 : static_cast<double>(x) + 0.5;
-  const int value = static_cast<int>(rounded);  // truncates toward zero
-  if (value > 32767) return 32767;
-  if (value < -32768) return -32768;
-  return static_cast<std::int16_t>(value);
+  if (x != x) return 32767;  // NaN
+  // Clamped first, so that the conversion below cannot overflow; rounded in double, where
+  // adding 0.5 is exact for every float in range.
+  double clamped = static_cast<double>(x);
+  clamped = clamped < -32768.0 ? -32768.0 : clamped;
+  clamped = clamped > 32767.0 ? 32767.0 : clamped;
+  const int value = static_cast<int>(clamped + std::copysign(0.5, clamped));  // truncates toward zero
+  return static_cast<std::int16_t>(value > 32767 ? 32767 : value);
 }
 
 // Writes 1024 periods into out[2k + c] for c = 0, 1 from left and right (right may be the
