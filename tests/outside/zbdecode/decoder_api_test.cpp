@@ -357,6 +357,29 @@ TEST_F(DecoderTest, RegisteredModuleServesTheInput) {
   EXPECT_EQ(DecodeThroughApi("/some/file.mp3", &module).newResult, ZBD_ERR_NO_MODULE);
 }
 
+// Catches the 32-bit size word wrapping for inputs of 4 GiB and more: position and size
+// must share a unit in which the size fits.
+TEST_F(DecoderTest, HugeInputSizeIsScaledIntoThirtyTwoBits) {
+  const std::string file = Make("h.mp3", 44100, 2, 0.5, "lame --quiet -b 128 {in} {out}");
+  auto bytes = ReadFile(file);
+  gMemoryBytes = &bytes;
+  ZbdInputModule module = MemoryModule();
+  module.size = [](void*) -> int64_t { return int64_t(5) << 30; };
+  ZbdDecoder* d = nullptr;
+  ASSERT_EQ(decoder_new(&d), ZBD_OK);
+  ASSERT_EQ(decoder_input_module_register(d, &module), 0);
+  ASSERT_EQ(decoder_input_new(d, "mem:huge", -1), ZBD_OK);
+  ASSERT_EQ(decoder_input_open(d), ZBD_OK);
+  EXPECT_EQ(d->inputStatus->unitShift, 1u);
+  EXPECT_EQ(d->inputStatus->size, uint32_t((int64_t(5) << 30) >> 1));
+  int32_t result = ZBD_OK;
+  while (result == ZBD_OK || result == ZBD_NO_FRAME_YET) result = decoder_decode(d, nullptr);
+  EXPECT_EQ(result, ZBD_END_OF_INPUT);
+  EXPECT_LE(d->inputStatus->position, uint32_t(bytes.size() / 2 + 1));
+  EXPECT_GT(d->inputStatus->position, uint32_t(bytes.size() / 4));
+  EXPECT_EQ(decoder_delete(d), ZBD_OK);
+}
+
 // Catches calls out of order or with bad arguments crashing instead of failing.
 TEST_F(DecoderTest, MisuseIsRefused) {
   EXPECT_EQ(decoder_new(nullptr), ZBD_ERR_ARGUMENT);
