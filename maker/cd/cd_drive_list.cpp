@@ -102,6 +102,14 @@ std::vector<std::string> DiscImages() {
   return paths;
 }
 
+void UseDiscImages(const std::vector<std::string>& commandLine, const std::string& setting) {
+  std::vector<std::string> all;
+  for (const auto& list : {commandLine, SplitDiscImageSetting(setting)})
+    for (const std::string& path : list)
+      if (!path.empty() && std::find(all.begin(), all.end(), path) == all.end()) all.push_back(path);
+  SetDiscImages(all);
+}
+
 std::vector<std::string> SplitDiscImageSetting(const std::string& value) {
   std::vector<std::string> paths;
   size_t start = 0;

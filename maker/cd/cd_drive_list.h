@@ -30,6 +30,9 @@ std::unique_ptr<CdSource> OpenCdDrive(const CdDriveEntry& entry, CdAccessMethod 
 void SetDiscImages(const std::vector<std::string>& paths);
 std::vector<std::string> DiscImages();
 
+// The images of the --cd-image arguments, then those of the DiscImages setting, each once.
+void UseDiscImages(const std::vector<std::string>& commandLine, const std::string& setting);
+
 // Splits a DiscImages setting value: paths separated by '|' (a character that real file
 // names rarely carry and that an INI value keeps), blanks around each path dropped.
 std::vector<std::string> SplitDiscImageSetting(const std::string& value);

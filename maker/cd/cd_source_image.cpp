@@ -2,13 +2,18 @@
 #include <cdio/cdio.h>
 #include <cdio/logging.h>
 
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <fstream>
 #include <chrono>
 #include <thread>
 #include <cstring>
 #include <mutex>
 #include <vector>
 
+#include "common/unique_fd.h"
 #include "maker/cd/cd_fault_plan.h"
 #include "maker/cd/cd_source_internal.h"
 #include "maker/cd/track_table.h"
@@ -78,6 +83,39 @@ class DiscImageSource final : public CdSource {
   std::vector<uint8_t> scratch_;
 };
 
+// libcdio 2.1.0 resolves the data files named in a .toc image against the current folder,
+// not the folder of the .toc (.cue files are fine). Reproduce: make a.toc naming "a.bin"
+// next to it and open it with cdio_open("/that/folder/a.toc", DRIVER_UNKNOWN) from another
+// folder: it fails. So a .toc naming relative files is opened through a temporary copy
+// that names them with absolute paths.
+CdioHandle OpenTocImage(const std::string& tocPath) {
+  std::ifstream in(tocPath);
+  if (!in) return nullptr;
+  const size_t slash = tocPath.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? std::string() : tocPath.substr(0, slash + 1);
+  std::string text, line;
+  bool changed = false;
+  while (std::getline(in, line)) {
+    const size_t open = line.find('"');
+    const size_t close = open == std::string::npos ? std::string::npos : line.find('"', open + 1);
+    const bool namesFile = line.find("FILE") != std::string::npos;
+    if (namesFile && close != std::string::npos && close > open + 1 && line[open + 1] != '/' && !folder.empty()) {
+      line.insert(open + 1, folder);
+      changed = true;
+    }
+    text += line + '\n';
+  }
+  if (!changed) return CdioHandle(cdio_open(tocPath.c_str(), DRIVER_CDRDAO));
+  char temp[] = "/tmp/zimbar-toc-XXXXXX.toc";
+  UniqueFd fd(mkstemps(temp, 4));
+  if (!fd) return nullptr;
+  const bool written = write(fd.Get(), text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  fd.Reset();
+  CdioHandle cdio(written ? cdio_open(temp, DRIVER_CDRDAO) : nullptr);
+  unlink(temp);
+  return cdio;
+}
+
 }  // namespace
 
 Result<CdToc, CdError> ReadTocThroughCdio(CdIo_t* cdio) {
@@ -105,7 +143,8 @@ std::unique_ptr<CdSource> OpenDiscImage(const std::string& imagePath) {
   std::call_once(quiet, [] {
     if (cdio_loglevel_default < CDIO_LOG_ERROR) cdio_loglevel_default = CDIO_LOG_ERROR;
   });
-  CdioHandle cdio(cdio_open(imagePath.c_str(), DRIVER_UNKNOWN));
+  const bool toc = imagePath.size() > 4 && imagePath.compare(imagePath.size() - 4, 4, ".toc") == 0;
+  CdioHandle cdio(toc ? OpenTocImage(imagePath) : CdioHandle(cdio_open(imagePath.c_str(), DRIVER_UNKNOWN)));
   if (!cdio) return nullptr;
   return std::make_unique<DiscImageSource>(std::move(cdio), imagePath);
 }

@@ -120,8 +120,31 @@ TEST(CdDriveListTest, DiscImagesSettingAndEnvironmentRoundTrip) {
   ASSERT_GE(drives.size(), 2u);
   EXPECT_EQ(drives.back().path, "/y/two words.toc");
   EXPECT_TRUE(drives.back().image);
+  UseDiscImages({"/a.cue", "/b.cue"}, "/b.cue|/c.toc");
+  EXPECT_EQ(DiscImages(), (std::vector<std::string>{"/a.cue", "/b.cue", "/c.toc"}));
   SetDiscImages({});
   EXPECT_TRUE(DiscImages().empty());
+}
+
+// Catches: .toc images not opened, or their tracks placed other than the file says.
+TEST_F(CdDeviceTest, TocImagesGiveTheirTable) {
+  std::ofstream(dir_.File("album.toc")) << "CD_DA\n\nTRACK AUDIO\nFILE \"album.bin\" 0 00:06:01\n\n"
+                                           "TRACK AUDIO\nFILE \"album.bin\" 00:06:01 00:05:08\n";
+  SetDiscImages({dir_.File("album.toc")});
+  const int drive = static_cast<int>(ListCdDrives(CdAccessMethod::OsInterface).size()) - 1;
+  ASSERT_EQ(CdInitialize(), 0);
+  CdSelectApi(true);
+  TrackTable table;
+  ASSERT_TRUE(RefreshTrackTable(drive, table));
+  ASSERT_EQ(table.trackCount, 2);
+  EXPECT_EQ(table.start[2], 451);
+  EXPECT_EQ(table.start[3], 451 + 383);
+  auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface);
+  ASSERT_NE(source, nullptr);
+  std::vector<uint8_t> sectors(3 * 2352);
+  ASSERT_TRUE(source->ReadAudio(452, 3, 0, sectors));
+  const auto expected = testcd::Bytes(image_.Track(2));
+  EXPECT_TRUE(std::equal(sectors.begin(), sectors.end(), expected.begin() + 2352));
 }
 
 }  // namespace
