@@ -282,6 +282,26 @@ TEST_F(DecoderTest, StitchedFileInAnotherFormatIsSkipped) {
   ExpectSameAsMpg123(doubled);
 }
 
+// Catches memory errors (under the sanitizer build) and runaway loops on corrupted
+// input: randomly damaged copies of a file must all end, in one format.
+TEST_F(DecoderTest, RandomlyDamagedFilesAlwaysEnd) {
+  const std::string file = Make("r.mp3", 22050, 2, 0.5, "lame --quiet -b 64 {in} {out}");
+  const auto original = ReadFile(file);
+  uint32_t seed = 99;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+  for (int round = 0; round < 40; ++round) {
+    auto bytes = original;
+    const int hits = 1 + int(next() % 40);
+    for (int i = 0; i < hits; ++i) bytes[next() % bytes.size()] = uint8_t(next() >> 16);
+    if (round % 5 == 0) bytes.resize(next() % bytes.size());
+    const std::string damaged = dir_.File("d" + std::to_string(round) + ".mp3");
+    WriteFile(damaged, bytes);
+    const DecodeResult r = DecodeThroughApi(damaged);  // checks the channel count stays
+    EXPECT_NE(r.endResult, ZBD_OK) << round;
+    EXPECT_LE(r.pcm.size(), size_t(22050 * 4)) << round;
+  }
+}
+
 // Catches files without audio being reported as decoded audio or crashing.
 TEST_F(DecoderTest, EmptyMissingAndNonAudioInputs) {
   const DecodeResult missing = DecodeThroughApi(dir_.File("none.mp3"));
