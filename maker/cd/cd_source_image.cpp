@@ -98,7 +98,9 @@ CdioHandle OpenTocImage(const std::string& tocPath) {
   while (std::getline(in, line)) {
     const size_t open = line.find('"');
     const size_t close = open == std::string::npos ? std::string::npos : line.find('"', open + 1);
-    const bool namesFile = line.find("FILE") != std::string::npos;
+    const size_t first = line.find_first_not_of(" \t");
+    const std::string keyword = first == std::string::npos ? std::string() : line.substr(first, line.find_first_of(" \t", first) - first);
+    const bool namesFile = keyword == "FILE" || keyword == "AUDIOFILE" || keyword == "DATAFILE";
     if (namesFile && close != std::string::npos && close > open + 1 && line[open + 1] != '/' && !folder.empty()) {
       line.insert(open + 1, folder);
       changed = true;
