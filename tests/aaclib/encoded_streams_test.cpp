@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <random>
 
 #include "aaclib/aac_syntax.h"
 #include "aaclib/adif_header.h"
@@ -179,6 +180,56 @@ TEST(MainProfileStream, PredictionDataFailsAsUnsupported) {
     ASSERT_EQ(reader.BitPosition(), (frame.offset + static_cast<std::uint64_t>(frame.header.frameLengthBytes)) * 8);
   }
   EXPECT_TRUE(failed);
+}
+
+// Catches reads outside tables or buffers on damaged input: streams with flipped bits
+// either parse or fail with an error, every parsed block stays within the limits the
+// later stages rely on, and the parse always comes to an end.
+TEST(CorruptStreams, FlippedBitsFailCleanly) {
+  std::mt19937 random(11);
+  int failures = 0;
+  const auto specs = test::StandardStreams();
+  for (const StreamSpec& spec : {specs[0], specs[1], specs[6]}) {
+    const auto bytes = MakeStream(spec);
+    auto raw = test::AdtsToRaw(bytes);
+    ASSERT_TRUE(raw);
+    const int samplingIndex = test::SplitAdtsFrames(bytes).front().header.samplingIndex;
+    for (int round = 0; round < 60; ++round) {
+      std::vector<std::uint8_t> damaged = raw.Value();
+      for (int flip = 0; flip < 1 + round % 8; ++flip) {
+        const std::size_t bit = random() % (damaged.size() * 8);
+        damaged[bit / 8] ^= static_cast<std::uint8_t>(0x80u >> (bit % 8));
+      }
+      BitReader reader(AacInput::FromBytes(damaged));
+      SyntaxState state;
+      state.samplingIndex = samplingIndex;
+      auto block = std::make_unique<RawDataBlock>();
+      for (std::size_t count = 0;; ++count) {
+        ASSERT_LT(count, damaged.size()) << "the parse does not come to an end";
+        auto parsed = ParseRawDataBlock(reader, state, *block);
+        if (!parsed) {
+          failures += parsed.Error().kind != SyntaxErrorKind::EndOfInput;
+          break;
+        }
+        for (int c = 0; c < kMaxChannels; ++c) {
+          if (!block->channelPresent[c]) continue;
+          const ChannelStream& channel = block->channels[c];
+          ASSERT_LE(channel.info.maxSfb, channel.numSwb);
+          ASSERT_LE(channel.swbOffset[channel.numSwb], channel.windowLength);
+          for (int w = 0; w < channel.info.numWindows; ++w) {
+            for (int b = 0; b < channel.info.maxSfb; ++b) {
+              const int cb = channel.codebook[w][b];
+              if (cb >= 1 && cb <= 11) {
+                ASSERT_GE(channel.scalefactor[w][b], 0);
+                ASSERT_LE(channel.scalefactor[w][b], 255);
+              }
+            }
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(failures, 0) << "no damage was ever detected";
 }
 
 INSTANTIATE_TEST_SUITE_P(Encoder, EncodedStreamTest, ::testing::ValuesIn(test::StandardStreams()), SpecName);
