@@ -15,7 +15,9 @@ enum class ThreadPriority { Idle, Lowest, Lower, Normal, Higher, Highest };
 // posted to the main loop; the owner may destroy the object from that function or later.
 // The destructor joins the thread, so it must never run on the worker thread itself, and
 // an owner that destroys a running worker must keep the main loop turning meanwhile if
-// the worker uses Synchronize.
+// the worker uses Synchronize. The base destructor runs after the derived members are
+// gone, so a derived class whose Run uses its own members calls Join() in its own
+// destructor.
 class WorkerThread {
  public:
   explicit WorkerThread(MainLoop& loop);
