@@ -127,8 +127,8 @@ struct ChannelStream {
   std::array<std::int32_t, kFrameLength> spectrum{};
 };
 
-// M/S data of one channel pair (the pair's left channel is `channel`, the right `channel+1`
-// in the element list's slot numbering).
+// M/S data of the block's channel pair (its channels are the CPE entry's firstChannel and
+// the one after it).
 struct PairStereo {
   bool commonWindow = false;
   int msMaskPresent = 0;          // 0 none, 1 per band, 2 all bands, 3 reserved (read as 1)
@@ -147,7 +147,7 @@ struct ElementEntry {
 // Everything one raw data block yields.
 struct RawDataBlock {
   int samplingIndex = 4;
-  int channelCount = 0;           // channels of the channel map in this block
+  int channelCount = 0;           // channels of the channel map in this block (set at END)
   std::array<bool, kMaxChannels> channelPresent{};
   std::array<ChannelStream, kMaxChannels> channels{};
   std::array<int, kMaxChannels> infoChannel{0, 1};  // whose ics_info a channel uses
