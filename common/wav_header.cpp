@@ -2,6 +2,7 @@
 #include "common/wav_header.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -84,6 +85,12 @@ int ParseHeader(int fd, WavFormatInfo& info, bool exact) {
     info.sampleRate = GetU32(head + 24);
     info.bitsPerSample = GetU16(head + 34);
     info.dataOffset = kScanStart + static_cast<uint32_t>(m) + 8;
+    // A data id in the file's last bytes would put the first sample past the end, and a
+    // consumer taking "file size - data offset" as the audio length would go negative:
+    // such a file has no audio, so its data starts at the end.
+    if (struct stat file{}; ::fstat(fd, &file) == 0 && file.st_size >= 0 &&
+                            static_cast<uint64_t>(file.st_size) < info.dataOffset)
+      info.dataOffset = static_cast<uint32_t>(file.st_size);
     return kWavReadOk;
   }
   return kWavReadNoData;

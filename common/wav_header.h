@@ -10,7 +10,8 @@ struct WavFormatInfo {
   uint16_t channels = 0;
   uint32_t sampleRate = 0;
   uint16_t bitsPerSample = 0;
-  uint32_t dataOffset = 0;     // first byte behind the data chunk's id and size
+  uint32_t dataOffset = 0;     // first byte behind the data chunk's id and size, at most
+                               // the file size (a file cut inside that size field has no audio)
 };
 
 // Result codes of WriteWavHeader.

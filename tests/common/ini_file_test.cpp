@@ -199,3 +199,19 @@ TEST(IniFile, UnreadableFileIsAnError) {
   EXPECT_EQ(loaded.Error().kind, IniError::Kind::Read);
   EXPECT_FALSE(WriteProfileString(dir.Path(), "A", "B", "C"));
 }
+
+// Catches out-of-bounds reads on damaged files (seen by the sanitizers) and edits that
+// lose lines of such files.
+TEST(IniFile, RandomTextParsesAndKeepsItsLines) {
+  uint32_t seed = 99;
+  auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+  const char alphabet[] = "[]=;\"\r\n \tabcAB\xC3\xA9";
+  for (int round = 0; round < 300; ++round) {
+    std::string text(next() % 200, ' ');
+    for (char& c : text) c = alphabet[(next() >> 24) % (sizeof alphabet - 1)];
+    IniFile ini = IniFile::FromText(text);
+    ini.WriteString("Zz", "Key", "value");
+    const IniFile again = IniFile::FromText(ini.Text());
+    EXPECT_EQ(again.ReadString("Zz", "Key", ""), "value") << text;
+  }
+}

@@ -273,6 +273,22 @@ TEST(WavHeader, ExtraChunksBeforeDataAreSkipped) {
   }
 }
 
+// Catches a first-sample position past the end of the file when the data id is in the
+// file's last bytes: the audio length (file size - data offset) would go negative.
+TEST(WavHeader, DataIdAtTheVeryEndGivesNoAudio) {
+  TempDir dir;
+  const std::string path = dir.File("cut.wav");
+  auto bytes = MakeWav(1, 2, 44100, 16, 16, {}, {}, 0);
+  bytes.resize(bytes.size() - 4);  // "data" without its size field
+  WriteBytes(path, bytes);
+  WavFormatInfo info;
+  ASSERT_EQ(ReadWavHeaderFromPath(path.c_str(), info), kWavReadOk);
+  EXPECT_EQ(info.dataOffset, bytes.size());
+  Opened f(path, O_RDONLY);
+  ASSERT_EQ(ReadWavHeader(f.fd.Get(), info), kWavReadOk);
+  EXPECT_EQ(Position(f.fd.Get()), static_cast<off_t>(bytes.size()));
+}
+
 // Catches a reader that judges the format: 8-bit, float and 6-channel headers are all
 // reported as they are, leaving the decision to the consumer; a data size larger than the
 // file does not matter either.
@@ -318,4 +334,29 @@ TEST(WavHeader, ReferenceToolReadsWrittenFile) {
   ASSERT_EQ(ReadWavHeaderFromPath(made.c_str(), info), kWavReadOk);
   EXPECT_EQ(info.sampleRate, 48000u);
   EXPECT_EQ(info.channels, 2);
+}
+
+// Catches out-of-bounds reads on damaged files (seen by the sanitizers): random headers,
+// some with "RIFF....WAVEfmt " kept so the scan runs, must give a code and never crash.
+TEST(WavHeader, RandomHeadersNeverCrash) {
+  TempDir dir;
+  const std::string path = dir.File("r.wav");
+  uint32_t seed = 12345;
+  auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+  for (int round = 0; round < 200; ++round) {
+    std::vector<uint8_t> bytes(next() % 1200);
+    for (auto& b : bytes) b = static_cast<uint8_t>(next() >> 24);
+    if (round % 2 == 0 && bytes.size() >= 16) std::memcpy(bytes.data(), "RIFF\0\0\0\0WAVEfmt ", 16);
+    if (round % 4 == 0 && bytes.size() >= 40) std::memcpy(bytes.data() + bytes.size() - 4, "data", 4);
+    WriteBytes(path, bytes);
+    WavFormatInfo info;
+    const int byPath = ReadWavHeaderFromPath(path.c_str(), info);
+    Opened f(path, O_RDONLY);
+    const int byFd = ReadWavHeader(f.fd.Get(), info);
+    EXPECT_TRUE(byPath <= 0 && byPath >= -7);
+    EXPECT_TRUE(byFd <= 0 && byFd >= -7);
+    if (byFd == kWavReadOk) {
+      EXPECT_LE(info.dataOffset, bytes.size());
+    }
+  }
 }
