@@ -30,6 +30,9 @@ Status<BatchCdError> LoadCdTracks(const BatchOptions& options, const SettingsTab
   TrackTable toc;
   if (CdReadToc(drive, toc) != 0 || toc.trackCount <= 0)
     return Fail(BatchCdError{"cannot read the table of contents of drive " + std::to_string(drive)});
+  for (const auto& [track, name] : options.trackNames)
+    if (track > toc.trackCount)
+      return Fail(BatchCdError{"the disc has no track " + std::to_string(track) + " to name"});
   for (int track : options.tracks)
     if (track > toc.trackCount)
       return Fail(BatchCdError{"the disc has no track " + std::to_string(track) + " (it has " +
@@ -37,11 +40,23 @@ Status<BatchCdError> LoadCdTracks(const BatchOptions& options, const SettingsTab
 
   for (int track = 1; track <= toc.trackCount; ++track) {
     const long sectors = toc.start[static_cast<size_t>(track) + 1] - toc.start[static_cast<size_t>(track)];
-    host.AppendRow(JobList::Tracks, TrackRowText(status::kPending, track, sectors, ""));
+    const auto name = options.trackNames.find(track);
+    host.AppendRow(JobList::Tracks, TrackRowText(status::kPending, track, sectors,
+                                                 name == options.trackNames.end() ? "" : name->second));
     const bool wanted = options.tracks.empty() ||
                         std::find(options.tracks.begin(), options.tracks.end(), track) != options.tracks.end();
     host.SetRowSelected(JobList::Tracks, track - 1, wanted);
   }
   host.SelectDrive(drive);
+  CdInfo& info = host.MutableCdInfo();
+  if (options.title) info.title = *options.title;
+  if (options.artist) info.artist = *options.artist;
+  if (options.year) info.year = *options.year;
+  if (options.genre) info.genre = *options.genre;
+  if (options.pattern) {
+    info.useFileNameFormat = true;
+    info.fileNamePattern = *options.pattern;
+  }
+  if (options.id3) info.applyId3 = true;
   return Done{};
 }

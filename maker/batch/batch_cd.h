@@ -15,6 +15,8 @@ struct BatchCdError {
 // Registers the --cd-image files, opens the CD layer with the access method of the
 // settings, reads the table of contents of the chosen drive (--drive, else the first
 // --cd-image, else drive 0) and fills the host's track list: one "+" row per track,
-// selected when it is in --tracks (all when none are named). The caller closes the CD
+// selected when it is in --tracks (all when none are named), named by --name; the CD
+// information options (--title, --artist, --year, --genre, --pattern, --id3) go into the
+// host's CD information. The caller closes the CD
 // layer with CdShutdown() after the run.
 Status<BatchCdError> LoadCdTracks(const BatchOptions& options, const SettingsTable& settings, TerminalHost& host);

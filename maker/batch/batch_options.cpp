@@ -35,6 +35,17 @@ std::string ParseTracks(BatchOptions& options, const std::string& value) {
   return {};
 }
 
+std::string ParseTrackName(BatchOptions& options, const std::string& value) {
+  const size_t eq = value.find('=');
+  const std::string number = value.substr(0, eq == std::string::npos ? 0 : eq);
+  char* end = nullptr;
+  const long track = std::strtol(number.c_str(), &end, 10);
+  if (eq == std::string::npos || number.empty() || *end != '\0' || track < 1 || track > 99)
+    return "--name needs TRACK=NAME with a track number 1..99";
+  options.trackNames[static_cast<int>(track)] = value.substr(eq + 1);
+  return {};
+}
+
 constexpr OptionSpec kOptions[] = {
     {"--batch", nullptr, "run the conversions in this terminal",
      [](BatchOptions& o, const std::string&) { o.batch = true; return std::string(); }},
@@ -62,6 +73,35 @@ constexpr OptionSpec kOptions[] = {
        o.outputDir = v;
        return v.empty() ? std::string("--output needs a folder") : std::string();
      }},
+    {"--title", "TEXT", "album title (file name pattern, ID3 album)",
+     [](BatchOptions& o, const std::string& v) {
+       o.title = v;
+       return std::string();
+     }},
+    {"--artist", "TEXT", "artist (file name pattern, ID3 artist)",
+     [](BatchOptions& o, const std::string& v) {
+       o.artist = v;
+       return std::string();
+     }},
+    {"--year", "TEXT", "year (file name pattern, ID3 year)",
+     [](BatchOptions& o, const std::string& v) {
+       o.year = v;
+       return std::string();
+     }},
+    {"--genre", "TEXT", "genre (file name pattern)",
+     [](BatchOptions& o, const std::string& v) {
+       o.genre = v;
+       return std::string();
+     }},
+    {"--name", "N=TEXT", "name of track N (file name, ID3 title)",
+     [](BatchOptions& o, const std::string& v) { return ParseTrackName(o, v); }},
+    {"--pattern", "P", "name ripped files after pattern P ($track#$ $trackname$ $title$ ...)",
+     [](BatchOptions& o, const std::string& v) {
+       o.pattern = v;
+       return std::string();
+     }},
+    {"--id3", nullptr, "append an ID3v1 tag to each MP3 ripped from the CD",
+     [](BatchOptions& o, const std::string&) { o.id3 = true; return std::string(); }},
     {"--yes", nullptr, "overwrite existing output files when asked",
      [](BatchOptions& o, const std::string&) { o.yes = true; return std::string(); }},
     {"--help", nullptr, "show this text",
@@ -144,13 +184,13 @@ std::string BatchUsage() {
       "The window of zbmaker is not part of this build: use --batch.\n\nOptions:\n";
   for (const auto& spec : kOptions) {
     std::string left = std::string("  ") + spec.name + (spec.valueName ? std::string(" ") + spec.valueName : "");
-    left.resize(20, ' ');
+    left.resize(22, ' ');
     text += left + spec.help + "\n";
   }
   text +=
-      "  -mono, -stereo, -js channel mode\n"
-      "  -N                  bit rate N kbit/s (MPEG-1 and MPEG-2 tables)\n"
-      "  -vbrN               variable bit rate, quality N (1..10)\n"
-      "  -delete             delete each WAV input after a successful encode\n";
+      "  -mono, -stereo, -js   channel mode\n"
+      "  -N                    bit rate N kbit/s (MPEG-1 and MPEG-2 tables)\n"
+      "  -vbrN                 variable bit rate, quality N (1..10)\n"
+      "  -delete               delete each WAV input after a successful encode\n";
   return text;
 }

@@ -1,6 +1,7 @@
 // Options of the terminal front end, `zbmaker --batch ...`, described by one table.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,14 @@ struct BatchOptions {
   std::optional<int> drive;    // --drive N: index in the drive list
   std::vector<int> tracks;     // --tracks LIST ("1,3-5"): tracks to rip; empty = all
   std::string outputDir;       // --output DIR: output folder of ripped tracks for this run
+  // CD information of a CD run, as the CD information window would hold it.
+  std::optional<std::string> title;    // --title TEXT
+  std::optional<std::string> artist;   // --artist TEXT
+  std::optional<std::string> year;     // --year TEXT
+  std::optional<std::string> genre;    // --genre TEXT
+  std::map<int, std::string> trackNames;  // --name N=TEXT (repeatable)
+  std::optional<std::string> pattern;  // --pattern P: name files after the pattern P
+  bool id3 = false;                    // --id3: append an ID3v1 tag to each MP3
   // Everything that is not an option of this table, in order: the maker's own command
   // line ("-128", "-js", "-delete", files, ...).
   std::vector<std::string> jobArgs;

@@ -70,3 +70,25 @@ TEST_F(BatchCd, BadImageOrTrackIsReported) {
   EXPECT_NE(r.output.find("zbmaker: "), std::string::npos) << r.output;
   EXPECT_FALSE(std::filesystem::exists(dir + "/out/Track01.wav"));
 }
+
+// Catches CD information options not reaching the file names and the ID3 tag (the tag
+// keeps the name as typed, the file name has the unsafe characters replaced).
+TEST_F(BatchCd, NamesAndTagsComeFromTheCdInformation) {
+  MakeDisc();
+  RunResult r = Maker("--batch --cd2mp3 --cd-image disc.cue --output out --tracks 1 --id3 --artist Art "
+                      "--title Album --year 1999 --name '1=AC/DC: Live?'");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  const std::string mp3 = Bytes(dir + "/out/AC-DC- Live-.mp3");
+  ASSERT_GT(mp3.size(), 128u) << r.output;
+  const std::string tag = mp3.substr(mp3.size() - 128);
+  EXPECT_EQ(tag.substr(0, 3 + 12), "TAGAC/DC: Live?");
+  EXPECT_EQ(tag.substr(33, 4), "Art ");
+  EXPECT_EQ(tag.substr(63, 6), "Album ");
+  EXPECT_EQ(tag.substr(93, 4), "1999");
+  EXPECT_NE(r.output.find("    ID3 tag added."), std::string::npos);
+
+  r = Maker("--batch --cd2wav --cd-image disc.cue --output out --tracks 2 --artist Art --pattern '$artist$ - $track#$'");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_TRUE(std::filesystem::exists(dir + "/out/Art - 02.wav")) << r.output;
+  EXPECT_NE(Maker("--batch --cd2wav --cd-image disc.cue --output out --name 7=x").exitCode, 0);
+}

@@ -33,7 +33,8 @@ TEST(BatchOptions, RejectsBadValuesAndUnknownOptions) {
 TEST(BatchOptions, UsageListsEveryOption) {
   const std::string usage = BatchUsage();
   for (const char* name : {"--batch", "--mp32wav", "--aac", "--external N", "--yes", "-delete", "-vbrN", "--cd2mp3",
-                           "--cd2wav", "--cd-image FILE", "--drive N", "--tracks LIST", "--output DIR"})
+                           "--cd2wav", "--cd-image FILE", "--drive N", "--tracks LIST", "--output DIR", "--name N=TEXT",
+                           "--id3", "--pattern P", "--artist TEXT"})
     EXPECT_NE(usage.find(name), std::string::npos) << name;
 }
 
@@ -50,4 +51,10 @@ TEST(BatchOptions, TrackLists) {
   EXPECT_EQ(parsed.Value().drive, 2);
   EXPECT_EQ(parsed.Value().tracks, (std::vector<int>{2, 3}));
   EXPECT_FALSE(ParseBatchOptions({"--tracks", "0"}).Ok());
+  auto named = ParseBatchOptions({"--name", "3=A=B", "--name=12=", "--id3", "--pattern", "$track#$"});
+  ASSERT_TRUE(named.Ok());
+  EXPECT_EQ(named.Value().trackNames.at(3), "A=B");
+  EXPECT_EQ(named.Value().trackNames.at(12), "");
+  EXPECT_TRUE(named.Value().id3);
+  for (const char* bad : {"=x", "0=x", "100=x", "x=y", "5"}) EXPECT_FALSE(ParseBatchOptions({"--name", bad}).Ok()) << bad;
 }
