@@ -19,6 +19,12 @@ bool Constant(const std::vector<uint32_t>& frames) {
   return std::all_of(frames.begin(), frames.end(), [&](uint32_t f) { return f == frames.front(); });
 }
 
+// The candidate closest to the asked place; 0 when there is none.
+int Nearest(const std::vector<int>& found) {
+  if (found.empty()) return 0;
+  return *std::min_element(found.begin(), found.end(), [](int a, int b) { return std::abs(a) < std::abs(b); });
+}
+
 }  // namespace
 
 TrackReader::TrackReader(CdSource& source, const TrackReadParams& params, const TrackReadEvents& events)
@@ -152,24 +158,40 @@ std::vector<int> TrackReader::Candidates(const std::vector<uint32_t>& read, int6
   return found;
 }
 
+TrackReader::Vote TrackReader::VoteRead(int32_t sector, int sectors, std::vector<uint32_t>& read) {
+  // Reads that came from the same place are byte-identical, and a misplaced read rarely
+  // repeats the same misplacement three times: wait for three that agree (two for the
+  // last resort), and take silence or a bad stretch as it comes.
+  std::vector<std::vector<uint32_t>> reads;
+  std::vector<int> agreeing;
+  for (int i = 0; i < kVoteReads; ++i) {
+    const BlockRead block = ReadBlock(sector, sectors, read);
+    if (!block.ok) return Vote::Cancelled;
+    if (block.hadBadSectors || Constant(read)) return Vote::Agreed;
+    int same = 1;
+    for (size_t k = 0; k < reads.size(); ++k)
+      if (reads[k] == read) same = ++agreeing[k];
+    if (same >= kVotesNeeded) return Vote::Agreed;
+    if (same == 1) {
+      reads.push_back(read);
+      agreeing.push_back(1);
+    }
+  }
+  const auto best = std::max_element(agreeing.begin(), agreeing.end());
+  read = reads[static_cast<size_t>(best - agreeing.begin())];
+  return *best >= 2 ? Vote::Agreed : Vote::Undecided;
+}
+
 TrackReadOutcome TrackReader::RunCorrected() {
   events_.message(READER_MSG_FINDING_START, 0, params_.firstSector);
   std::vector<uint32_t> read;
-  std::vector<std::vector<uint32_t>> earlier;
 
-  // The first read has nothing to be matched against: read it until two reads agree.
+  // The first read has nothing to be matched against: read it until enough reads agree.
   {
     const int sectors = std::min(params_.sectorsPerRead, params_.endSector - params_.firstSector);
-    bool agreed = false;
-    earlier.clear();
-    for (int i = 0; i < kVoteReads && !agreed; ++i) {
-      const BlockRead block = ReadBlock(params_.firstSector, sectors, read);
-      if (!block.ok) return TrackReadOutcome::Cancelled;
-      agreed = block.hadBadSectors || Constant(read) ||
-               std::any_of(earlier.begin(), earlier.end(), [&](const auto& e) { return e == read; });
-      earlier.push_back(read);
-    }
-    if (!agreed) events_.message(READER_MSG_SUSPICIOUS_START, 0, params_.firstSector);
+    const Vote vote = VoteRead(params_.firstSector, sectors, read);
+    if (vote == Vote::Cancelled) return TrackReadOutcome::Cancelled;
+    if (vote == Vote::Undecided) events_.message(READER_MSG_SUSPICIOUS_START, 0, params_.firstSector);
     if (!Accept(read)) return TrackReadOutcome::OutputFailed;
   }
 
@@ -187,7 +209,6 @@ TrackReadOutcome TrackReader::RunCorrected() {
     int noMatchLeft = params_.syncNoMatchRetries;
     int misalignLeft = params_.syncMisalignRetries;
     int shift = 0;
-    earlier.clear();
     for (;;) {
       const BlockRead block = ReadBlock(sector, sectors, read);
       if (!block.ok) return TrackReadOutcome::Cancelled;
@@ -195,7 +216,14 @@ TrackReadOutcome TrackReader::RunCorrected() {
       std::vector<int> found = Candidates(read, readStart, range);
       if (found.empty()) {
         if (noMatchLeft-- > 0) continue;
-        events_.message(READER_MSG_SYNC_ERROR, 0, sector);
+        // Out of retries: settle what this place holds by agreeing reads, so that at worst
+        // the join to the audio before it is off, never the audio that follows.
+        const Vote vote = VoteRead(sector, sectors, read);
+        if (vote == Vote::Cancelled) return TrackReadOutcome::Cancelled;
+        found = Candidates(read, readStart, range);
+        if (found.empty() || vote == Vote::Undecided) events_.message(READER_MSG_SYNC_ERROR, 0, sector);
+        shift = Nearest(found);
+        if (shift != 0) ++corrections_;
         break;
       }
       if (found.size() == 1) {
@@ -205,24 +233,19 @@ TrackReadOutcome TrackReader::RunCorrected() {
         break;
       }
       // Several places fit. Where the whole read is one value they all give the same audio;
-      // otherwise two reads that agree byte for byte came from the same place.
-      const auto nearest = *std::min_element(found.begin(), found.end(),
-                                             [](int a, int b) { return std::abs(a) < std::abs(b); });
+      // otherwise reads that agree byte for byte came from the same place.
       if (Constant(read)) {
-        shift = nearest;
+        shift = Nearest(found);
         break;
       }
-      if (std::any_of(earlier.begin(), earlier.end(), [&](const auto& e) { return e == read; })) {
-        shift = nearest;
-        if (shift != 0) ++corrections_;
-        break;
-      }
-      earlier.push_back(read);
-      if (static_cast<int>(earlier.size()) >= kVoteReads) {
-        events_.message(READER_MSG_SYNC_ERROR, 0, sector);
-        shift = nearest;
-        break;
-      }
+      const Vote vote = VoteRead(sector, sectors, read);
+      if (vote == Vote::Cancelled) return TrackReadOutcome::Cancelled;
+      if (vote == Vote::Undecided) events_.message(READER_MSG_SYNC_ERROR, 0, sector);
+      // The agreed read is taken for one from the asked place; it still has to fit.
+      found = Candidates(read, readStart, range);
+      shift = Nearest(found);
+      if (shift != 0) ++corrections_;
+      break;
     }
 
     const int64_t coveredFrom = readStart + shift;

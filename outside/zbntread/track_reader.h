@@ -39,7 +39,7 @@ enum class TrackReadOutcome { Finished, Cancelled, OutputFailed };
 // then taken as it is with a "Sync Error." warning; a read that matches away from where it
 // was asked for is repeated up to syncMisalignRetries times hoping for an exact read, then
 // corrected (counted in "Made %i corrections."). When the overlap matches at several
-// places (silence, a strictly periodic tone) the read is repeated until two reads agree
+// places (silence, a strictly periodic tone) the read is repeated until three reads agree
 // byte for byte. The first read of the track is verified the same way.
 //
 // A failed read is repeated (each failure that a repeat cures gives a "CD Drive Error %i."
@@ -51,13 +51,17 @@ class TrackReader {
   TrackReadOutcome Run();
 
   static constexpr int kReadAttempts = 4;   // tries of one read request before it counts as failed
-  static constexpr int kVoteReads = 8;      // reads of one place while looking for two that agree
+  static constexpr int kVoteReads = 16;     // reads of one place while looking for agreeing reads
+  static constexpr int kVotesNeeded = 3;    // identical reads that settle where a read came from
 
  private:
   struct BlockRead {
     bool ok = false;          // false: cancelled
     bool hadBadSectors = false;
   };
+  enum class Vote { Agreed, Undecided, Cancelled };
+  // Re-reads one place until reads agree; `read` ends holding the agreed (or likeliest) read.
+  Vote VoteRead(int32_t sector, int sectors, std::vector<uint32_t>& read);
   BlockRead ReadBlock(int32_t sector, int sectors, std::vector<uint32_t>& frames);
   bool ReadOnce(int32_t sector, int sectors, std::vector<uint32_t>& frames, bool pause);
   void PauseAfterFailure();

@@ -114,6 +114,19 @@ TEST_F(TrackReaderTest, CorrectedReadsAreBitExactUnderSimulatedJitter) {
   }
 }
 
+// Catches: trusting two agreeing reads at the start of a track, which may both be misplaced
+// the same way (these seeds draw the same jitter twice in a row early on).
+TEST_F(TrackReaderTest, TrackStartIsSettledByThreeAgreeingReads) {
+  for (const char* faults : {"jitter=100,share=0.5,seed=7", "jitter=100,share=0.5,seed=13"}) {
+    auto source = OpenImage(image_, faults);
+    for (int track = 1; track <= 3; ++track) {
+      const ReadRun run = ReadTrack(*source, ParamsFor(image_, track, /*jitter=*/true, 8, 40));
+      EXPECT_TRUE(run.audio == image_.Track(track)) << faults << ", track " << track;
+      EXPECT_EQ(run.Count(READER_MSG_SUSPICIOUS_START), 0);
+    }
+  }
+}
+
 // Catches: jitter that is taken for granted when every read is exact (no corrections).
 TEST_F(TrackReaderTest, CleanImageNeedsNoCorrections) {
   auto source = OpenImage(image_, "");
@@ -193,7 +206,7 @@ class OffsetSource final : public CdSource {
 // Catches: a loop that never ends when reads near the track end always stop short.
 TEST(TrackReaderOffsetTest, DriveThatTurnsEarlyStillReachesTrackEnd) {
   const Audio disc = testcd::Noise(50, 9);
-  OffsetSource source(disc, -40, /*exactReads=*/2);
+  OffsetSource source(disc, -40, /*exactReads=*/TrackReader::kVotesNeeded);
   TrackReadParams params;
   params.firstSector = 0;
   params.endSector = 50;
