@@ -605,3 +605,33 @@ TEST_F(PipelineTest, DeclinedOverwriteKeepsTheInput) {
   EXPECT_FALSE(Exists(PathIn("b.wav")));
   EXPECT_EQ(p.SkippedJobs(), 1);
 }
+
+// Catches a held-back read that still starts after the new run was cancelled too.
+TEST_F(PipelineTest, CancelWhileTheHeldBackReadWaits) {
+  host.AddTracks(2);
+  std::atomic<bool> readerGate{false};
+  factory.reader = [&](const ReaderJob& job) {
+    WorkerScript s;
+    if (job.track == 2 && factory.readerJobs.size() == 2) s.gate = &readerGate;
+    return s;
+  };
+  factory.encoder = [](const EncoderJob&) {
+    WorkerScript s;
+    s.blockUntilCancelled = true;
+    return s;
+  };
+  pipeline.StartButtonClick();
+  ASSERT_TRUE(PumpUntil([&] { return factory.readerJobs.size() == 2 && factory.lastWorker->running; }));
+  pipeline.CancelButtonClick();
+  ASSERT_TRUE(PumpUntil([&] { return !pipeline.Busy(); }));
+  for (auto& row : host.tracks) row.selected = true;
+  pipeline.StartButtonClick();
+  pipeline.CancelButtonClick();
+  readerGate = true;
+  RunUntilIdle();
+  EXPECT_EQ(factory.readerJobs.size(), 2u);
+  EXPECT_EQ(host.Status(JobList::Tracks, 0), "Cancelled");
+  EXPECT_EQ(host.Status(JobList::Tracks, 1), "+");
+  EXPECT_EQ(host.readerLog.back(), "    Cancelled.");
+  EXPECT_TRUE(host.visible["StartButton"]);
+}
