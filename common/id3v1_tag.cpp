@@ -109,7 +109,8 @@ int ReadId3v1Tag(const std::string& path, std::string* album, std::string* artis
                  std::string* year) {
   for (std::string* out : {album, artist, title, year})
     if (out != nullptr) out->clear();
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // O_NONBLOCK: a named pipe given as a path must not hang the caller; files ignore it.
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!fd) return kId3CannotOpen;
   const off_t size = ::lseek(fd.Get(), 0, SEEK_END);
   if (size < static_cast<off_t>(kId3v1TagBytes)) return kId3NoTag;

@@ -18,8 +18,9 @@ SplitPath SplitFilePath(std::string_view path) {
   parts.dir = std::string(path.substr(0, nameStart));
   const std::string_view file = path.substr(nameStart);
   const size_t dot = file.rfind('.');
-  // A dot at the start of the name marks a hidden file, not an extension.
-  if (dot == std::string_view::npos || dot == 0) {
+  // A dot at the start of the name marks a hidden file, not an extension; "." and ".."
+  // name folders.
+  if (dot == std::string_view::npos || dot == 0 || file == "..") {
     parts.name = std::string(file);
   } else {
     parts.name = std::string(file.substr(0, dot));

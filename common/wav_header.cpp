@@ -133,7 +133,8 @@ int ReadWavHeader(int fd, WavFormatInfo& info) {
 }
 
 int ReadWavHeaderFromPath(const char* path, WavFormatInfo& info) {
-  UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC));
+  // O_NONBLOCK: a named pipe given as a path must not hang the caller; files ignore it.
+  UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!fd) return kWavReadOpenFailed;
   return ParseHeader(fd.Get(), info, /*exact=*/true);
 }

@@ -51,6 +51,7 @@ TEST(Paths, SplitHandlesEdgeCases) {
       {"song.", "", "song", "."},
       {"song.mp3", "", "song", ".mp3"},
       {"/track.tmp", "/", "track", ".tmp"},
+      {"/a/..", "/a/", "..", ""},
       {"", "", "", ""},
   };
   for (const Case& c : cases) {

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -240,6 +241,10 @@ TEST(WavHeader, UnopenableAndUnseekableGiveMinusOne) {
   Opened folder("/tmp", O_RDONLY);
   EXPECT_EQ(ReadWavHeader(folder.fd.Get(), info), kWavReadNoStart);
   EXPECT_EQ(ReadWavHeaderFromPath("/tmp", info), kWavReadNoStart);
+  // A named pipe with no writer fails at once instead of hanging.
+  TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  EXPECT_EQ(ReadWavHeaderFromPath(dir.File("pipe").c_str(), info), kWavReadNoStart);
 }
 
 // Catches a reader that walks chunk sizes or stops at the fmt size: an 18-byte fmt, a LIST
