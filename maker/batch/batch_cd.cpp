@@ -8,13 +8,38 @@
 #include "maker/jobs/job_rows.h"
 #include "maker/jobs/command_line.h"
 
-Status<BatchCdError> LoadCdTracks(const BatchOptions& options, const SettingsTable& settings, TerminalHost& host) {
+namespace {
+
+Status<BatchCdError> OpenCdLayer(const BatchOptions& options, const SettingsTable& settings) {
   std::vector<std::string> images;
   for (const auto& image : options.cdImages) images.push_back(FullPath(image));
   SetDiscImages(images);
   if (CdInitialize() != 0) return Fail(BatchCdError{"ERROR: Cannot initialize CD Devices"});
+  CdSelectApi(settings.Flag("UseWinNTRawRead"));
+  return Done{};
+}
+
+}  // namespace
+
+Status<BatchCdError> ListDrives(const BatchOptions& options, const SettingsTable& settings, std::FILE* out) {
+  if (auto opened = OpenCdLayer(options, settings); !opened) return opened;
+  int index = 0;
+  for (;; ++index) {
+    uint8_t hostAdapter = 0, target = 0, lun = 0;
+    std::string name;
+    const int result = CdGetDriveName(index, hostAdapter, target, lun, name);
+    if (result == -1) break;
+    std::fprintf(out, "%d: %s\n", index, result == 0 ? name.c_str() : "(no answer)");
+  }
+  if (index == 0) std::fprintf(out, "No CD-ROM Drive Found\n");
+  CdShutdown();
+  return Done{};
+}
+
+Status<BatchCdError> LoadCdTracks(const BatchOptions& options, const SettingsTable& settings, TerminalHost& host) {
+  if (auto opened = OpenCdLayer(options, settings); !opened) return opened;
   const bool osInterface = settings.Flag("UseWinNTRawRead");
-  CdSelectApi(osInterface);
+  std::vector<std::string> images = DiscImages();
 
   int drive = 0;
   if (options.drive) {

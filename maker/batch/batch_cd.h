@@ -1,6 +1,7 @@
 // The CD side of the terminal front end: drive choice and the track list.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "common/result.h"
@@ -11,6 +12,10 @@
 struct BatchCdError {
   std::string message;  // "cannot read the table of contents of drive 1"
 };
+
+// Prints "N: name" for every drive of the access method of the settings (real drives, then
+// the --cd-image files), or "No CD-ROM Drive Found". Opens and closes the CD layer.
+Status<BatchCdError> ListDrives(const BatchOptions& options, const SettingsTable& settings, std::FILE* out);
 
 // Registers the --cd-image files, opens the CD layer with the access method of the
 // settings, reads the table of contents of the chosen drive (--drive, else the first

@@ -64,6 +64,8 @@ constexpr OptionSpec kOptions[] = {
        o.cdImages.push_back(v);
        return std::string();
      }},
+    {"--list-drives", nullptr, "list the CD drives and disc images with their numbers",
+     [](BatchOptions& o, const std::string&) { o.listDrives = true; return std::string(); }},
     {"--drive", "N", "drive to read (default: the first --cd-image, else drive 0)",
      [](BatchOptions& o, const std::string& v) { return ParseDrive(o, v); }},
     {"--tracks", "LIST", "tracks to read, such as 1,3-5 (default: all)",

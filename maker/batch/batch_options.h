@@ -15,6 +15,7 @@ struct BatchOptions {
   bool mp32wav = false;        // --mp32wav: decode the files to WAV
   bool aac = false;            // --aac: encode to AAC for this run
   std::optional<int> external; // --external N: run external program slot N for this run
+  bool listDrives = false;     // --list-drives: print the drive list and exit
   bool cd2mp3 = false;         // --cd2mp3: rip CD tracks and encode them
   bool cd2wav = false;         // --cd2wav: rip CD tracks to WAV
   std::vector<std::string> cdImages;  // --cd-image FILE (repeatable): disc images as drives

@@ -80,6 +80,14 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
     settings.SetInt("ExtPgm", *options.external);
   }
 
+  if (options.listDrives) {
+    if (auto listed = ListDrives(options, settings, out); !listed) {
+      std::fprintf(err, "zbmaker: %s\n", listed.Error().message.c_str());
+      return kBatchFailed;
+    }
+    return kBatchAllOk;
+  }
+
   QueueMainLoop loop;
   TerminalHost host(out, err, isatty(fileno(out)) != 0, options.yes);
   OverwriteAnswers answers(host);

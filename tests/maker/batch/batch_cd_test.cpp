@@ -92,3 +92,18 @@ TEST_F(BatchCd, NamesAndTagsComeFromTheCdInformation) {
   EXPECT_TRUE(std::filesystem::exists(dir + "/out/Art - 02.wav")) << r.output;
   EXPECT_NE(Maker("--batch --cd2wav --cd-image disc.cue --output out --name 7=x").exitCode, 0);
 }
+
+// Catches a drive list that leaves out the disc images or numbers them differently from
+// the drive a rip reads.
+TEST_F(BatchCd, ListDrivesShowsTheImageUnderTheNumberARipUses) {
+  MakeDisc();
+  const RunResult r = Maker("--batch --list-drives --cd-image disc.cue");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  const size_t at = r.output.find("disc.cue");
+  ASSERT_NE(at, std::string::npos) << r.output;
+  const size_t lineStart = r.output.rfind('\n', at) == std::string::npos ? 0 : r.output.rfind('\n', at) + 1;
+  const std::string number = r.output.substr(lineStart, r.output.find(':', lineStart) - lineStart);
+  const RunResult rip = Maker("--batch --cd2wav --cd-image disc.cue --drive " + number + " --tracks 1 --output out");
+  EXPECT_EQ(rip.exitCode, 0) << rip.output;
+  EXPECT_EQ(Bytes(dir + "/out/Track01.wav", 44), Bytes(dir + "/t1.raw"));
+}

@@ -33,7 +33,7 @@ TEST(BatchOptions, RejectsBadValuesAndUnknownOptions) {
 TEST(BatchOptions, UsageListsEveryOption) {
   const std::string usage = BatchUsage();
   for (const char* name : {"--batch", "--mp32wav", "--aac", "--external N", "--yes", "-delete", "-vbrN", "--cd2mp3",
-                           "--cd2wav", "--cd-image FILE", "--drive N", "--tracks LIST", "--output DIR", "--name N=TEXT",
+                           "--cd2wav", "--cd-image FILE", "--drive N", "--list-drives", "--tracks LIST", "--output DIR", "--name N=TEXT",
                            "--id3", "--pattern P", "--artist TEXT"})
     EXPECT_NE(usage.find(name), std::string::npos) << name;
 }
