@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,11 @@
 #include "aaclib/bit_reader.h"
 #include "tests/aaclib/helpers/aac_streams.h"
 #include "tests/aaclib/helpers/adts_convert.h"
+
+namespace zbaac::test {
+// Names the stream in test listings instead of dumping its bytes.
+void PrintTo(const StreamSpec& spec, std::ostream* os) { *os << spec.Name(); }
+}  // namespace zbaac::test
 
 namespace zbaac {
 namespace {
