@@ -1,6 +1,8 @@
 // Real drives through the operating system's ordinary CD calls (libcdio's device driver).
 #include <cdio/cdio.h>
 
+#include <algorithm>
+
 #include "maker/cd/cd_source_internal.h"
 #include "maker/cd/track_table.h"
 
@@ -25,9 +27,14 @@ class OsInterfaceDrive final : public CdSource {
   Status<CdError> ReadAudio(int32_t sector, int sectors, int, std::span<uint8_t> out) override {
     if (sectors <= 0 || out.size() < static_cast<size_t>(sectors) * kCdSectorBytes)
       return Fail(CdError{CdErrorKind::Io, 1, sector, "bad read request"});
-    const driver_return_code_t rc =
-        cdio_read_audio_sectors(cdio_.get(), out.data(), sector, static_cast<uint32_t>(sectors));
-    if (rc != DRIVER_OP_SUCCESS) return Fail(CdError{CdErrorKind::Io, -rc, sector, "read failed"});
+    // Linux's CD audio read request takes at most 75 sectors (one second) at a time.
+    constexpr int kMaxSectorsPerRequest = 75;
+    for (int done = 0; done < sectors; done += kMaxSectorsPerRequest) {
+      const int count = std::min(kMaxSectorsPerRequest, sectors - done);
+      const driver_return_code_t rc = cdio_read_audio_sectors(
+          cdio_.get(), out.data() + static_cast<size_t>(done) * kCdSectorBytes, sector + done, static_cast<uint32_t>(count));
+      if (rc != DRIVER_OP_SUCCESS) return Fail(CdError{CdErrorKind::Io, -rc, sector + done, "read failed"});
+    }
     return Done{};
   }
 
