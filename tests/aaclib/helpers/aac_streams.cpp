@@ -66,7 +66,8 @@ std::vector<StreamSpec> StandardStreams() {
   { StreamSpec s = base; s.channels = 1; s.bitRateKbps = 64; s.pns = true; add(s); }
   { StreamSpec s = base; s.signal = Signal::Noise; s.channels = 1; s.sampleRate = 48000; s.bitRateKbps = 32; s.pns = true; add(s); }
   { StreamSpec s = base; s.signal = Signal::Sine; s.bitRateKbps = 160; add(s); }
-  { StreamSpec s = base; s.ltp = true; add(s); }
+  // The encoder sends prediction data mostly when M/S is off.
+  { StreamSpec s = base; s.ltp = true; s.sampleRate = 48000; s.ms = 0; s.tns = false; s.bitRateKbps = 64; add(s); }
   { StreamSpec s = base; s.ltp = true; s.channels = 1; s.signal = Signal::Sine; s.sampleRate = 22050; add(s); }
   { StreamSpec s = base; s.pce = true; s.bitRateKbps = 96; add(s); }
   return specs;
