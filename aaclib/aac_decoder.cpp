@@ -227,7 +227,8 @@ void AacDecoder::Reconstruct(const RawDataBlock& block) {
     const ChannelStream& stream = block.channels[c];
     ApplyTns(stream, samplingIndex, maxOrder, slot.coefs.data(), /*analysis=*/false);
     filterbank_.Run(stream.info.windowSequence, stream.info.windowShape, slot.coefs.data(), slot.filterbank);
-    slot.ltp.Update(slot.filterbank);
+    // Main and LC streams carry no prediction data: their history would never be read.
+    if (syntax_.objectType != 1 && syntax_.objectType != 2) slot.ltp.Update(slot.filterbank);
   }
 }
 

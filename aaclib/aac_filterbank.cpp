@@ -49,10 +49,11 @@ void Filterbank::Run(WindowSequence sequence, int shape, const float* spectrum, 
     case WindowSequence::LongStart:
     case WindowSequence::LongStop: {
       longMdct_.Inverse(spectrum, y);
-      ApplyWindow(y, windows.Rise(FirstHalf(sequence), previous), windows.Rise(SecondHalf(sequence), shape),
-                  kFrameLength);
-      for (int i = 0; i < kFrameLength; ++i) out[i] = y[i] + overlap[i];
-      std::copy(y + kFrameLength, y + 2 * kFrameLength, overlap);
+      // Window and overlap-add in one pass per half.
+      const float* rise = windows.Rise(FirstHalf(sequence), previous);
+      const float* fall = windows.Rise(SecondHalf(sequence), shape);
+      for (int i = 0; i < kFrameLength; ++i) out[i] = y[i] * rise[i] + overlap[i];
+      for (int i = 0; i < kFrameLength; ++i) overlap[i] = y[kFrameLength + i] * fall[kFrameLength - 1 - i];
       break;
     }
     case WindowSequence::EightShort: {

@@ -12,14 +12,14 @@ Mdct::Mdct(int n) : n_(n), fft_(n / 4), twiddles_(n / 4), work_(n / 4), fold_(n 
   }
 }
 
-void Mdct::DctIv(float* buf) {
+void Mdct::DctIv(const float* in, float* buf) {
   const int m = n_ / 2;
   const int quarter = n_ / 4;
   Complex* z = work_.data();
   const Complex* w = twiddles_.data();
   for (int p = 0; p < quarter; ++p) {
-    const float re = buf[2 * p];
-    const float im = buf[m - 1 - 2 * p];
+    const float re = in[2 * p];
+    const float im = in[m - 1 - 2 * p];
     z[p] = {re * w[p].re - im * w[p].im, re * w[p].im + im * w[p].re};
   }
   fft_.Forward(z);
@@ -35,8 +35,7 @@ void Mdct::Inverse(const float* coefs, float* out) {
   const int m = n_ / 2;
   const int half = m / 2;
   float* u = fold_.data();
-  for (int k = 0; k < m; ++k) u[k] = coefs[k];
-  DctIv(u);
+  DctIv(coefs, u);
   const float scale = 2.0f / static_cast<float>(n_);
   // Unfold the length-m DCT-IV into the n-sample IMDCT output.
   for (int j = 0; j < half; ++j) out[j] = scale * u[j + half];
@@ -49,7 +48,7 @@ void Mdct::Forward(const float* in, float* coefs) {
   const int half = m / 2;
   for (int j = 0; j < half; ++j) coefs[j] = -in[3 * half - 1 - j] - in[3 * half + j];
   for (int j = half; j < m; ++j) coefs[j] = in[j - half] - in[3 * half - 1 - j];
-  DctIv(coefs);
+  DctIv(coefs, coefs);
   for (int k = 0; k < m; ++k) coefs[k] *= 2.0f;
 }
 

@@ -28,8 +28,9 @@ class Mdct {
   void Forward(const float* in, float* coefs);
 
  private:
-  // u[j] = sum_k v[k] cos(pi/m (j + 1/2)(k + 1/2)), m = n/2, in place in buf (m entries).
-  void DctIv(float* buf);
+  // out[j] = sum_k in[k] cos(pi/m (j + 1/2)(k + 1/2)), m = n/2 (m entries each; in and out
+  // may be the same array).
+  void DctIv(const float* in, float* out);
 
   int n_;
   Fft fft_;
