@@ -223,7 +223,8 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
     // A new section goes at the end, after a blank line when the document has content.
     if (!lines_.empty() && !Trim(lines_.back().text).empty()) lines_.push_back(Line{});
     Line header;
-    header.text = "[" + std::string(section) + "]";
+    // Built by appending: GCC 12 warns falsely (-Wrestrict) about "[" + std::string.
+    header.text.append("[").append(section).append("]");
     header.section = std::string(section);
     header.isSection = true;
     lines_.push_back(std::move(header));
