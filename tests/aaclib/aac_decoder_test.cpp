@@ -389,6 +389,26 @@ TEST(DecoderLifecycle, ErrorFlagStopsDecodingUntilNextOpen) {
   EXPECT_NE(decoder.Decode(out), 0);
 }
 
+// Catches a block without channel elements taken for the end of the stream or written
+// as silence: END-only and FIL+END blocks return a positive count and leave the area alone.
+TEST(DecoderOutput, BlockWithoutChannelsWritesNothing) {
+  // 0xE0: END (111), then padding to the byte. 0xC1 0xC0: FIL (110) with a count of 0
+  // (0000), then END (111) and padding.
+  const std::vector<std::uint8_t> bytes = {0xE0, 0xE0, 0xC1, 0xC0, 0xE0, 0xE0, 0xE0, 0xE0};
+  AacDecoder decoder;
+  const StreamParameters p = decoder.OpenBytes(bytes);
+  EXPECT_EQ(p.form, StreamForm::Raw);
+  std::int16_t out[AacDecoder::kOutputSamples];
+  std::fill(std::begin(out), std::end(out), std::int16_t{12});
+  int blocks = 0;
+  while (decoder.Decode(out) != 0 && blocks < 100) {
+    ++blocks;
+    ASSERT_TRUE(std::all_of(std::begin(out), std::end(out), [](std::int16_t v) { return v == 12; }));
+  }
+  EXPECT_EQ(blocks, 7);
+  EXPECT_FALSE(decoder.ErrorFlag());
+}
+
 // Catches odd slots left unset for one-channel streams: both slots carry the sample.
 TEST(DecoderOutput, OneChannelStreamFillsBothSlots) {
   const std::string path = StreamOrSkip(Lc(44100, true, -1, false, 1));
