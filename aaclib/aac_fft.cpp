@@ -15,6 +15,21 @@ int Log2(int n) {
   return bits;
 }
 
+// Radix-4 butterfly of a (in place), twiddled b, c, d (the sub-transforms of the residues
+// 2, 1, 3). Outputs: a' = a + b + c + d, o1 = (a - b) - i (c - d), o2 = a + b - c - d,
+// o3 = (a - b) + i (c - d).
+inline void Butterfly(Complex& a, const Complex b, const Complex c, const Complex d, Complex& o1, Complex& o2,
+                      Complex& o3) {
+  const float s0r = a.re + b.re, s0i = a.im + b.im;
+  const float s1r = a.re - b.re, s1i = a.im - b.im;
+  const float t0r = c.re + d.re, t0i = c.im + d.im;
+  const float t1r = c.re - d.re, t1i = c.im - d.im;
+  a = {s0r + t0r, s0i + t0i};
+  o2 = {s0r - t0r, s0i - t0i};
+  o1 = {s1r + t1i, s1i - t1r};
+  o3 = {s1r - t1i, s1i + t1r};
+}
+
 }  // namespace
 
 Fft::Fft(int points) : points_(points) {
@@ -65,23 +80,16 @@ void Fft::Forward(Complex* data) const {
       Complex* p1 = p0 + m;
       Complex* p2 = p1 + m;
       Complex* p3 = p2 + m;
-      for (int k = 0; k < m; ++k) {
+      // k = 0: all twiddles are 1.
+      Butterfly(p0[0], p1[0], p2[0], p3[0], p1[0], p2[0], p3[0]);
+      for (int k = 1; k < m; ++k) {
         const Complex w1 = tw[3 * k];
         const Complex w2 = tw[3 * k + 1];
         const Complex w3 = tw[3 * k + 2];
-        const Complex a = p0[k];
         const Complex b{p1[k].re * w2.re - p1[k].im * w2.im, p1[k].re * w2.im + p1[k].im * w2.re};
         const Complex c{p2[k].re * w1.re - p2[k].im * w1.im, p2[k].re * w1.im + p2[k].im * w1.re};
         const Complex d{p3[k].re * w3.re - p3[k].im * w3.im, p3[k].re * w3.im + p3[k].im * w3.re};
-        const float s0r = a.re + b.re, s0i = a.im + b.im;
-        const float s1r = a.re - b.re, s1i = a.im - b.im;
-        const float t0r = c.re + d.re, t0i = c.im + d.im;
-        const float t1r = c.re - d.re, t1i = c.im - d.im;
-        p0[k] = {s0r + t0r, s0i + t0i};
-        p2[k] = {s0r - t0r, s0i - t0i};
-        // (a - b) -/+ i (c - d)
-        p1[k] = {s1r + t1i, s1i - t1r};
-        p3[k] = {s1r - t1i, s1i + t1r};
+        Butterfly(p0[k], b, c, d, p1[k], p2[k], p3[k]);
       }
     }
     tw += 3 * m;
