@@ -1,7 +1,6 @@
 // Conversion of filterbank output to interleaved 16-bit PCM.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 
 namespace zbaac {
@@ -9,14 +8,14 @@ namespace zbaac {
 // Rounds to the nearest integer (halves away from zero) and clips to 16 bits; a value that
 // is not a number gives 32767.
 inline std::int16_t ToPcm16(float x) {
-  if (x != x) return 32767;  // NaN
-  // Clamped first, so that the conversion below cannot overflow; rounded in double, where
-  // adding 0.5 is exact for every float in range.
-  double clamped = static_cast<double>(x);
-  clamped = clamped < -32768.0 ? -32768.0 : clamped;
-  clamped = clamped > 32767.0 ? 32767.0 : clamped;
-  const int value = static_cast<int>(clamped + std::copysign(0.5, clamped));  // truncates toward zero
-  return static_cast<std::int16_t>(value > 32767 ? 32767 : value);
+  // Clamped first (NaN fails the first comparison and becomes 32767), so that the
+  // conversion cannot overflow; the fraction left by truncation is exact in float, so
+  // halves are recognised without adding 0.5 (which can round up).
+  float clamped = !(x <= 32767.0f) ? 32767.0f : x;
+  clamped = clamped < -32768.0f ? -32768.0f : clamped;
+  const int truncated = static_cast<int>(clamped);
+  const float fraction = clamped - static_cast<float>(truncated);
+  return static_cast<std::int16_t>(truncated + (fraction >= 0.5f) - (fraction <= -0.5f));
 }
 
 // Writes 1024 periods into out[2k + c] for c = 0, 1 from left and right (right may be the

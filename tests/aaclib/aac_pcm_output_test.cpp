@@ -18,6 +18,8 @@ TEST(PcmOutputTest, RoundsToNearestAndClips) {
   EXPECT_EQ(ToPcm16(-1.3f), -1);
   EXPECT_EQ(ToPcm16(-2.5f), -3);
   EXPECT_EQ(ToPcm16(0.0f), 0);
+  EXPECT_EQ(ToPcm16(0.49999997f), 0);  // just below a half: adding 0.5 in float would give 1
+  EXPECT_EQ(ToPcm16(-0.49999997f), 0);
   EXPECT_EQ(ToPcm16(32766.6f), 32767);
   EXPECT_EQ(ToPcm16(32767.2f), 32767);
   EXPECT_EQ(ToPcm16(1e30f), 32767);
