@@ -1,6 +1,7 @@
 // JobPipeline: start, chaining, completion and cancel of the maker's jobs.
 #include "maker/jobs/job_pipeline.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -302,7 +303,7 @@ void JobPipeline::OnEncoderFinished() {
   if (operation_ == Operation::CD2MP3) {
     if (failed) {
       if (settings_.Flag("CD2MP3DelTempOnError")) DeleteJobFile(codecInputPath_, MakerLog::Encoder);
-      if (settings_.Flag("CD2MP3DelMP3OnError")) DeleteJobFile(codecOutputPath_, MakerLog::Encoder);
+      if (settings_.Flag("CD2MP3DelMP3OnError")) DeleteJobOutput();
     } else if (settings_.Flag("CD2MP3DelTempOnSuccess") && !declined) {
       DeleteJobFile(codecInputPath_, MakerLog::Encoder);
     }
@@ -319,7 +320,7 @@ void JobPipeline::OnEncoderFinished() {
   }
 
   if (failed) {
-    if (settings_.Flag("WAV2MP3DelMP3OnError")) DeleteJobFile(codecOutputPath_, MakerLog::Encoder);
+    if (settings_.Flag("WAV2MP3DelMP3OnError")) DeleteJobOutput();
   } else if ((settings_.Flag("WAV2MP3DelWAVOnSuccess") || deleteInputsThisRun_) && !declined) {
     DeleteJobFile(codecInputPath_, MakerLog::Encoder);
   }
@@ -398,7 +399,7 @@ void JobPipeline::OnDecoderFinished() {
 
   const bool declined = JobDeclined();
   if (cancelRequested_ || decoderError_) {
-    if (settings_.Flag("MP32WAVDelWAVOnError")) DeleteJobFile(codecOutputPath_, MakerLog::Encoder);
+    if (settings_.Flag("MP32WAVDelWAVOnError")) DeleteJobOutput();
   } else if (settings_.Flag("MP32WAVDelMP3OnSuccess") && !declined) {
     DeleteJobFile(codecInputPath_, MakerLog::Encoder);
   }
@@ -504,6 +505,17 @@ void JobPipeline::SetTrackStatus(int track, const char* word) {
 void JobPipeline::DeleteJobFile(const std::string& path, MakerLog log) {
   if (path.empty() || ::unlink(path.c_str()) == 0 || errno == ENOENT) return;
   host_.AppendLog(log, "    Warning: Cannot delete " + path + ": " + std::strerror(errno));
+}
+
+void JobPipeline::DeleteJobOutput() {
+  // A job whose output would be its own input (decoding "x.wav") is refused by the
+  // codec thread; deleting its "output" on error would delete the input.
+  struct stat in {}, out {};
+  if (codecOutputPath_ == codecInputPath_) return;
+  if (::stat(codecInputPath_.c_str(), &in) == 0 && ::stat(codecOutputPath_.c_str(), &out) == 0 &&
+      in.st_dev == out.st_dev && in.st_ino == out.st_ino)
+    return;
+  DeleteJobFile(codecOutputPath_, MakerLog::Encoder);
 }
 
 bool JobPipeline::JobDeclined() {

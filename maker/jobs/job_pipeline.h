@@ -91,6 +91,7 @@ class JobPipeline {
   void AppendId3Tag();
   // Deletes a file of the job; a failure other than "does not exist" is logged.
   void DeleteJobFile(const std::string& path, MakerLog log);
+  void DeleteJobOutput();  // the encode or decode output, never when it is the input
   void LogDone(MakerLog log, std::time_t start);
   // The job that just ended declined to overwrite its output (counted once).
   bool JobDeclined();

@@ -267,3 +267,20 @@ TEST_F(PipelineTest, DeclinedOverwriteKeepsTheInput) {
   EXPECT_FALSE(Exists(PathIn("b.wav")));
   EXPECT_EQ(p.SkippedJobs(), 1);
 }
+
+// Catches the delete-on-error rule removing the input of a decode whose output would be
+// the input itself ("x.wav" decoded to "x.wav" is refused by the decoder as an error).
+TEST_F(PipelineTest, FailedDecodeOfAWavNeverDeletesTheInputAsItsOutput) {
+  settings.SetInt("MP32WAVDelWAVOnError", 1);
+  host.operation = Operation::MP32WAV;
+  AddFiles({"x.wav"});
+  factory.decoder = [](const DecoderJob&) {
+    WorkerScript s;
+    s.error = true;
+    return s;
+  };
+  pipeline.StartButtonClick();
+  RunUntilIdle();
+  EXPECT_EQ(host.files[0].text, "Error:\t" + PathIn("x.wav"));
+  EXPECT_TRUE(Exists(PathIn("x.wav")));
+}
