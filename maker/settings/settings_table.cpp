@@ -84,6 +84,8 @@ constexpr SettingEntry kEntries[] = {
     // CDDB servers ask every client for a real user and host in their greeting.
     {"CDDBUser", kText, "", kPathBytes},
     {"CDDBHost", kText, "", kPathBytes},
+    // Disc images listed as drives after the real ones, paths separated by '|'.
+    {"DiscImages", kText, "", kProgramBytes},
 };
 
 std::string LoginName() {

@@ -23,7 +23,7 @@ std::string Ini(const std::string& body) { return "[Options]\n" + body; }
 // Catches a missing, misspelt or reordered key, or a wrong default, in the table.
 TEST(SettingsTable, TableHoldsEveryKeyInFileOrderWithDefaults) {
   const auto entries = SettingEntries();
-  ASSERT_EQ(entries.size(), 59u);
+  ASSERT_EQ(entries.size(), 60u);
   EXPECT_STREQ(entries[0].key, "Version");
   EXPECT_STREQ(entries[12].key, "UseWinNTRawRead");
   EXPECT_STREQ(entries[32].key, "ExternalProgram0");
@@ -32,6 +32,7 @@ TEST(SettingsTable, TableHoldsEveryKeyInFileOrderWithDefaults) {
   EXPECT_STREQ(entries[56].key, "FileNamePattern");
   EXPECT_STREQ(entries[57].key, "CDDBUser");
   EXPECT_STREQ(entries[58].key, "CDDBHost");
+  EXPECT_STREQ(entries[59].key, "DiscImages");
 
   const SettingsTable s;
   const std::pair<const char*, int> ints[] = {
