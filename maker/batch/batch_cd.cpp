@@ -2,21 +2,69 @@
 #include "maker/batch/batch_cd.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 
+#include "common/text_encoding.h"
 #include "maker/cd/cd_device.h"
 #include "maker/cd/cd_drive_list.h"
-#include "maker/jobs/job_rows.h"
 #include "maker/jobs/command_line.h"
+#include "maker/jobs/job_rows.h"
 
 namespace {
+
+// The DiscImages setting; empty while the table has no such entry (asking the table for a
+// key it lacks is a programming error).
+std::string DiscImageSetting(const SettingsTable& settings) {
+  constexpr std::string_view kKey = "DiscImages";
+  for (const SettingEntry& entry : SettingEntries())
+    if (entry.key == kKey && entry.kind == SettingKind::Text) return settings.Text(kKey);
+  return {};
+}
 
 Status<BatchCdError> OpenCdLayer(const BatchOptions& options, const SettingsTable& settings) {
   std::vector<std::string> images;
   for (const auto& image : options.cdImages) images.push_back(FullPath(image));
-  SetDiscImages(images);
+  UseDiscImages(images, DiscImageSetting(settings));
   if (CdInitialize() != 0) return Fail(BatchCdError{"ERROR: Cannot initialize CD Devices"});
   CdSelectApi(settings.Flag("UseWinNTRawRead"));
   return Done{};
+}
+
+bool IsUtf8(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    size_t more = 0;
+    uint32_t min = 0;
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    } else if ((lead & 0xE0) == 0xC0) {
+      more = 1;
+      min = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+      more = 2;
+      min = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+      more = 3;
+      min = 0x10000;
+    } else {
+      return false;
+    }
+    if (i + more >= text.size()) return false;
+    uint32_t code = lead & (0x3F >> more);
+    for (size_t k = 1; k <= more; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = (code << 6) | (next & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are no characters.
+    if (code < min || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return false;
+    i += more + 1;
+  }
+  return true;
 }
 
 }  // namespace
@@ -36,25 +84,40 @@ Status<BatchCdError> ListDrives(const BatchOptions& options, const SettingsTable
   return Done{};
 }
 
-Status<BatchCdError> LoadCdTracks(const BatchOptions& options, const SettingsTable& settings, TerminalHost& host) {
-  if (auto opened = OpenCdLayer(options, settings); !opened) return opened;
-  const bool osInterface = settings.Flag("UseWinNTRawRead");
-  std::vector<std::string> images = DiscImages();
+Result<std::vector<std::string>, BatchCdError> ReadTrackNamesFile(const std::string& path) {
+  errno = 0;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return Fail(BatchCdError{"cannot read " + path + ": " + std::strerror(errno != 0 ? errno : ENOENT)});
+  std::vector<std::string> names;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (names.empty() && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    names.push_back(IsUtf8(line) ? line : Latin1ToUtf8(line));
+  }
+  if (in.bad()) return Fail(BatchCdError{"cannot read " + path});
+  return names;
+}
 
-  int drive = 0;
+Result<BatchDisc, BatchCdError> OpenBatchDisc(const BatchOptions& options, const SettingsTable& settings) {
+  if (auto opened = OpenCdLayer(options, settings); !opened) return Fail(opened.Error());
+  const bool osInterface = settings.Flag("UseWinNTRawRead");
+
+  BatchDisc disc;
   if (options.drive) {
-    drive = *options.drive;
-  } else if (!images.empty()) {
+    disc.drive = *options.drive;
+  } else if (!options.cdImages.empty()) {
+    const std::string first = FullPath(options.cdImages.front());
     const auto drives = ListCdDrives(osInterface ? CdAccessMethod::OsInterface : CdAccessMethod::ScsiPassThrough);
     const auto at = std::find_if(drives.begin(), drives.end(),
-                                 [&](const CdDriveEntry& e) { return e.image && e.path == images.front(); });
+                                 [&](const CdDriveEntry& e) { return e.image && e.path == first; });
     if (at == drives.end()) return Fail(BatchCdError{"cannot open disc image " + options.cdImages.front()});
-    drive = static_cast<int>(at - drives.begin());
+    disc.drive = static_cast<int>(at - drives.begin());
   }
 
-  TrackTable toc;
-  if (CdReadToc(drive, toc) != 0 || toc.trackCount <= 0)
-    return Fail(BatchCdError{"cannot read the table of contents of drive " + std::to_string(drive)});
+  TrackTable& toc = disc.toc;
+  if (CdReadToc(disc.drive, toc) != 0 || toc.trackCount <= 0)
+    return Fail(BatchCdError{"cannot read the table of contents of drive " + std::to_string(disc.drive)});
   for (const auto& [track, name] : options.trackNames)
     if (track > toc.trackCount)
       return Fail(BatchCdError{"the disc has no track " + std::to_string(track) + " to name"});
@@ -62,18 +125,36 @@ Status<BatchCdError> LoadCdTracks(const BatchOptions& options, const SettingsTab
     if (track > toc.trackCount)
       return Fail(BatchCdError{"the disc has no track " + std::to_string(track) + " (it has " +
                                std::to_string(toc.trackCount) + ")"});
+  if (!options.trackNamesFile.empty()) {
+    auto names = ReadTrackNamesFile(options.trackNamesFile);
+    if (!names) return Fail(names.Error());
+    disc.fileTrackNames = std::move(names).Value();
+    // Blank lines at the end are no names; a name beyond the last track means the file
+    // was written for another disc.
+    while (!disc.fileTrackNames.empty() && disc.fileTrackNames.back().empty()) disc.fileTrackNames.pop_back();
+    if (static_cast<int>(disc.fileTrackNames.size()) > toc.trackCount)
+      return Fail(BatchCdError{options.trackNamesFile + " names " + std::to_string(disc.fileTrackNames.size()) +
+                               " tracks, the disc has " + std::to_string(toc.trackCount)});
+  }
+  return disc;
+}
 
+void FillCdTracks(const BatchOptions& options, const BatchDisc& disc, TerminalHost& host) {
+  CdInfo& info = host.MutableCdInfo();
+  const TrackTable& toc = disc.toc;
   for (int track = 1; track <= toc.trackCount; ++track) {
+    std::string name = info.TrackName(track);
+    const size_t line = static_cast<size_t>(track) - 1;
+    if (line < disc.fileTrackNames.size() && !disc.fileTrackNames[line].empty()) name = disc.fileTrackNames[line];
+    if (const auto given = options.trackNames.find(track); given != options.trackNames.end()) name = given->second;
+    info.SetTrackName(track, name);
     const long sectors = toc.start[static_cast<size_t>(track) + 1] - toc.start[static_cast<size_t>(track)];
-    const auto name = options.trackNames.find(track);
-    host.AppendRow(JobList::Tracks, TrackRowText(status::kPending, track, sectors,
-                                                 name == options.trackNames.end() ? "" : name->second));
+    host.AppendRow(JobList::Tracks, TrackRowText(status::kPending, track, sectors, name));
     const bool wanted = options.tracks.empty() ||
                         std::find(options.tracks.begin(), options.tracks.end(), track) != options.tracks.end();
     host.SetRowSelected(JobList::Tracks, track - 1, wanted);
   }
-  host.SelectDrive(drive);
-  CdInfo& info = host.MutableCdInfo();
+  host.SelectDrive(disc.drive);
   if (options.title) info.title = *options.title;
   if (options.artist) info.artist = *options.artist;
   if (options.year) info.year = *options.year;
@@ -83,5 +164,4 @@ Status<BatchCdError> LoadCdTracks(const BatchOptions& options, const SettingsTab
     info.fileNamePattern = *options.pattern;
   }
   if (options.id3) info.applyId3 = true;
-  return Done{};
 }

@@ -1,12 +1,14 @@
-// The CD side of the terminal front end: drive choice and the track list.
+// The CD side of the terminal front end: drive choice, the track list and its names.
 #pragma once
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "common/result.h"
 #include "maker/batch/batch_options.h"
 #include "maker/batch/terminal_host.h"
+#include "maker/cd/track_table.h"
 #include "maker/settings/settings_table.h"
 
 struct BatchCdError {
@@ -14,14 +16,32 @@ struct BatchCdError {
 };
 
 // Prints "N: name" for every drive of the access method of the settings (real drives, then
-// the --cd-image files), or "No CD-ROM Drive Found". Opens and closes the CD layer.
+// the disc images of --cd-image and of the DiscImages setting), or "No CD-ROM Drive
+// Found". Opens and closes the CD layer.
 Status<BatchCdError> ListDrives(const BatchOptions& options, const SettingsTable& settings, std::FILE* out);
 
-// Registers the --cd-image files, opens the CD layer with the access method of the
-// settings, reads the table of contents of the chosen drive (--drive, else the first
-// --cd-image, else drive 0) and fills the host's track list: one "+" row per track,
-// selected when it is in --tracks (all when none are named), named by --name; the CD
-// information options (--title, --artist, --year, --genre, --pattern, --id3) go into the
-// host's CD information. The caller closes the CD
-// layer with CdShutdown() after the run.
-Status<BatchCdError> LoadCdTracks(const BatchOptions& options, const SettingsTable& settings, TerminalHost& host);
+// The disc a CD run reads, and the track names of --track-names.
+struct BatchDisc {
+  int drive = 0;
+  TrackTable toc;
+  std::vector<std::string> fileTrackNames;  // line n of --track-names at n - 1
+};
+
+// Registers the disc images (--cd-image, then the DiscImages setting), opens the CD layer
+// with the access method of the settings and reads the table of contents of the chosen
+// drive (--drive, else the first --cd-image, else drive 0). Fails, before anything is
+// read or looked up, when --tracks, --name or --track-names go beyond the disc or the
+// names file cannot be read. The caller closes the CD layer with CdShutdown() after the
+// run, also after a failure.
+Result<BatchDisc, BatchCdError> OpenBatchDisc(const BatchOptions& options, const SettingsTable& settings);
+
+// Fills the host's track list, one "+" row per track, selected when it is in --tracks (all
+// when none are named), and puts the CD information options (--title, --artist, --year,
+// --genre, --pattern, --id3) into the host's CD information. The host's CD information may
+// already hold what a CDDB server said; the command line wins over it: a track is named
+// by --name, else by its non-empty line of --track-names, else by the server.
+void FillCdTracks(const BatchOptions& options, const BatchDisc& disc, TerminalHost& host);
+
+// The lines of a track names file, without line ends (LF or CRLF) and without a leading
+// byte order mark. A line that is not UTF-8 is read as ISO-8859-1.
+Result<std::vector<std::string>, BatchCdError> ReadTrackNamesFile(const std::string& path);

@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 
+#include "maker/metadata/cddb_server_url.h"
+
 namespace {
 
 struct OptionSpec {
@@ -43,6 +45,13 @@ std::string ParseTrackName(BatchOptions& options, const std::string& value) {
   if (eq == std::string::npos || number.empty() || *end != '\0' || track < 1 || track > 99)
     return "--name needs TRACK=NAME with a track number 1..99";
   options.trackNames[static_cast<int>(track)] = value.substr(eq + 1);
+  return {};
+}
+
+std::string ParseCddbServer(BatchOptions& options, const std::string& value) {
+  if (!ParseCddbServerUrl(value, /*httpProxy=*/"")) return "--cddb-server needs cddbp://host[:port] or http://host[:port]";
+  options.cddbServer = value;
+  options.cddb = true;
   return {};
 }
 
@@ -97,6 +106,15 @@ constexpr OptionSpec kOptions[] = {
      }},
     {"--name", "N=TEXT", "name of track N (file name, ID3 title)",
      [](BatchOptions& o, const std::string& v) { return ParseTrackName(o, v); }},
+    {"--track-names", "FILE", "track names, one a line: line N names track N (UTF-8)",
+     [](BatchOptions& o, const std::string& v) {
+       o.trackNamesFile = v;
+       return v.empty() ? std::string("--track-names needs a file") : std::string();
+     }},
+    {"--cddb", nullptr, "name the disc and its tracks from the CDDB server first",
+     [](BatchOptions& o, const std::string&) { o.cddb = true; return std::string(); }},
+    {"--cddb-server", "URL", "CDDB server of this run, cddbp:// or http:// (implies --cddb)",
+     [](BatchOptions& o, const std::string& v) { return ParseCddbServer(o, v); }},
     {"--pattern", "P", "name ripped files after pattern P ($track#$ $trackname$ $title$ ...)",
      [](BatchOptions& o, const std::string& v) {
        o.pattern = v;
@@ -179,10 +197,11 @@ std::vector<int> ParseTrackList(const std::string& text) {
 std::string BatchUsage() {
   std::string text =
       "Usage: zbmaker --batch [options] [-mono|-stereo|-js] [-BITRATE] [-vbrN] [-delete] FILE...\n"
-      "       zbmaker --batch --cd2mp3|--cd2wav [--cd-image FILE] [--tracks LIST] [options]\n"
+      "       zbmaker --batch --cd2mp3|--cd2wav [--cd-image FILE] [--tracks LIST] [--cddb] [options]\n"
       "Converts WAV files to MP3 (or AAC) beside each input, MP3/AAC files to WAV, or CD\n"
       "tracks to MP3 or WAV in the output folder, in this terminal, with the settings of\n"
-      "zbmaker.INI in the per-user folder.\n"
+      "zbmaker.INI in the per-user folder. Names given with --title, --artist, --year,\n"
+      "--genre, --name and --track-names win over those of the CDDB server.\n"
       "The window of zbmaker is not part of this build: use --batch.\n\nOptions:\n";
   for (const auto& spec : kOptions) {
     std::string left = std::string("  ") + spec.name + (spec.valueName ? std::string(" ") + spec.valueName : "");

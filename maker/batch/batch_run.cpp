@@ -1,20 +1,17 @@
 // One run of the terminal front end.
 #include "maker/batch/batch_run.h"
 
-#include <pthread.h>
-#include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <optional>
-#include <ctime>
-#include <thread>
 
 #include "common/main_loop.h"
 #include "common/paths.h"
 #include "maker/batch/batch_cd.h"
-#include "maker/cd/cd_device.h"
+#include "maker/batch/batch_cddb.h"
+#include "maker/batch/signal_canceller.h"
 #include "maker/batch/terminal_host.h"
+#include "maker/cd/cd_device.h"
 #include "maker/jobs/job_pipeline.h"
 #include "maker/jobs/job_rows.h"
 #include "maker/jobs/real_job_worker_factory.h"
@@ -22,37 +19,6 @@
 #include "maker/settings/settings_table.h"
 
 namespace {
-
-// Turns SIGINT and SIGTERM into Cancel on the main loop while it lives. The signals are
-// blocked in every thread (workers inherit the mask) and taken by this thread alone.
-class SignalCanceller {
- public:
-  SignalCanceller(MainLoop& loop, JobPipeline& pipeline) {
-    sigemptyset(&set_);
-    sigaddset(&set_, SIGINT);
-    sigaddset(&set_, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &set_, &old_);
-    thread_ = std::thread([this, &loop, &pipeline] {
-      const timespec wait{0, 200 * 1000 * 1000};
-      while (!stop_) {
-        if (sigtimedwait(&set_, nullptr, &wait) > 0) loop.Post([&pipeline] { pipeline.CancelButtonClick(); });
-      }
-    });
-  }
-  ~SignalCanceller() {
-    stop_ = true;
-    thread_.join();
-    pthread_sigmask(SIG_SETMASK, &old_, nullptr);
-  }
-  SignalCanceller(const SignalCanceller&) = delete;
-  SignalCanceller& operator=(const SignalCanceller&) = delete;
-
- private:
-  sigset_t set_{};
-  sigset_t old_{};
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
 
 bool RowSucceeded(const std::string& row) {
   const std::string word = RowStatus(row);
@@ -100,6 +66,10 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
   for (const auto& missing : files.missing) std::fprintf(err, "zbmaker: no such file: %s\n", missing.c_str());
 
   const bool cd = options.cd2mp3 || options.cd2wav;
+  if (!cd && (options.cddb || !options.trackNamesFile.empty())) {
+    std::fprintf(err, "zbmaker: --cddb and --track-names name CD tracks (--cd2mp3, --cd2wav)\n");
+    return kBatchUsage;
+  }
   if (cd) {
     if (!files.files.empty() || !files.missing.empty()) {
       std::fprintf(err, "zbmaker: files are not read in a CD run (--cd2mp3, --cd2wav)\n");
@@ -115,11 +85,23 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
       if (options.outputDir.empty()) settings.SetText("OutputPath", FullPath("."));
     }
     host.SelectOperation(options.cd2wav ? Operation::CD2WAV : Operation::CD2MP3);
-    if (auto loaded = LoadCdTracks(options, settings, host); !loaded) {
-      std::fprintf(err, "zbmaker: %s\n", loaded.Error().message.c_str());
+    auto disc = OpenBatchDisc(options, settings);
+    if (!disc) {
+      std::fprintf(err, "zbmaker: %s\n", disc.Error().message.c_str());
       CdShutdown();
       return kBatchFailed;
     }
+    if (options.cddb) {
+      // The server of this run, and the proxies and hello identity of the settings.
+      if (options.cddbServer) host.MutableCdInfo().cddbServer = *options.cddbServer;
+      const CddbRequest request =
+          MakeCddbRequest(host.MutableCdInfo(), DiscLayoutFromTrackTable(disc.Value().toc), settings);
+      if (LookUpDisc(loop, request, host, cancelOnSignals) == kCddbCancelled) {
+        CdShutdown();
+        return kBatchFailed;
+      }
+    }
+    FillCdTracks(options, disc.Value(), host);
   } else if (options.mp32wav) {
     host.SelectOperation(Operation::MP32WAV);
   }
@@ -135,7 +117,7 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
 
   {
     std::optional<SignalCanceller> canceller;
-    if (cancelOnSignals) canceller.emplace(loop, pipeline);
+    if (cancelOnSignals) canceller.emplace(loop, [&pipeline] { pipeline.CancelButtonClick(); });
     if (cd)
       pipeline.StartButtonClick();
     else

@@ -17,4 +17,6 @@ inline constexpr int kBatchUsage = 2;     // bad options, or no --batch
 // --yes; otherwise it is kept, the job counts as not converted and its input stays.
 // Ctrl-C (SIGINT) and SIGTERM cancel the run as the Cancel button does when
 // `cancelOnSignals` is set.
+// A CD run with --cddb looks the disc up before anything is read; a failed lookup leaves
+// the CD information of the command line and the run goes on, a cancelled one ends it.
 int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool cancelOnSignals);

@@ -3,26 +3,7 @@
 
 using namespace batch_test;
 
-namespace {
-
-class BatchCd : public BatchEndToEnd {
- protected:
-  // Two tracks of different tones, 150 and 120 sectors, as disc.bin and disc.cue.
-  void MakeDisc() {
-    RunShell("cd '" + dir + "' && sox -q -n -r 44100 -c 2 -b 16 -e signed-integer -L -t raw t1.raw synth 2 sine 440 vol 0.5"
-             " && sox -q -n -r 44100 -c 2 -b 16 -e signed-integer -L -t raw t2.raw synth 1.6 sine 660 vol 0.5"
-             " && cat t1.raw t2.raw > disc.bin");
-    std::ofstream(dir + "/disc.cue") << "FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
-                                        "  TRACK 02 AUDIO\n    INDEX 01 00:02:00\n";
-  }
-  static std::string Bytes(const std::string& path, size_t skip = 0) {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return bytes.size() >= skip ? bytes.substr(skip) : std::string();
-  }
-};
-
-}  // namespace
+using BatchCd = BatchCdRun;
 
 // Catches a rip that differs from the disc by a single byte, or lands in the wrong folder.
 TEST_F(BatchCd, RipToWavIsBitExact) {

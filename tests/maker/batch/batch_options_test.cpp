@@ -16,17 +16,22 @@ TEST(BatchOptions, SplitsFrontEndOptionsFromTheJobArguments) {
   EXPECT_EQ(o.jobArgs, (std::vector<std::string>{"-128", "a.wav", "-js", "--odd.wav"}));
 }
 
-// Catches a slot outside 0..9, a missing value or an unknown option being accepted.
+// Catches a slot outside 0..9, a bad server address, a missing value or an unknown option
+// being accepted.
 TEST(BatchOptions, RejectsBadValuesAndUnknownOptions) {
   auto both = ParseBatchOptions({"--external", "3", "--external=9"});
   ASSERT_TRUE(both.Ok());
   EXPECT_EQ(both.Value().external, 9);
   for (const auto& args : std::vector<std::vector<std::string>>{
-           {"--external", "10"}, {"--external", "x"}, {"--external"}, {"--bogus"}, {"--yes=1"}}) {
+           {"--external", "10"}, {"--external", "x"}, {"--external"}, {"--bogus"}, {"--yes=1"},
+           {"--cddb-server", "ftp://host"}, {"--cddb-server", "cddbp://"}, {"--track-names="}}) {
     auto parsed = ParseBatchOptions(args);
     EXPECT_FALSE(parsed.Ok()) << args[0];
   }
   EXPECT_EQ(ParseBatchOptions({"--bogus"}).Error().message, "unknown option --bogus");
+  auto server = ParseBatchOptions({"--cddb-server", "HTTP://host:8080"});
+  ASSERT_TRUE(server.Ok());
+  EXPECT_TRUE(server.Value().cddb) << "--cddb-server implies the lookup";
 }
 
 // Catches options missing from the usage text.
@@ -34,7 +39,8 @@ TEST(BatchOptions, UsageListsEveryOption) {
   const std::string usage = BatchUsage();
   for (const char* name : {"--batch", "--mp32wav", "--aac", "--external N", "--yes", "-delete", "-vbrN", "--cd2mp3",
                            "--cd2wav", "--cd-image FILE", "--drive N", "--list-drives", "--tracks LIST", "--output DIR", "--name N=TEXT",
-                           "--id3", "--pattern P", "--artist TEXT"})
+                           "--id3", "--pattern P", "--artist TEXT", "--cddb ",
+                           "--cddb-server URL", "--track-names FILE"})
     EXPECT_NE(usage.find(name), std::string::npos) << name;
 }
 

@@ -1,0 +1,67 @@
+// The CDDB lookup of a CD run in the terminal.
+#include "maker/batch/batch_cddb.h"
+
+#include <optional>
+
+#include "maker/batch/signal_canceller.h"
+#include "maker/metadata/cddb_thread.h"
+
+namespace {
+
+// The CDDB status window's part, played by the terminal: its log lines become log lines
+// of the run; its buttons have nothing to stand for.
+class TerminalCddbStatus final : public CddbStatusHost {
+ public:
+  explicit TerminalCddbStatus(TerminalHost& host) : host_(host) {}
+
+  void AppendLog(const std::string& line) override { host_.AppendLog(MakerLog::Reader, line); }
+  void SetOkEnabled(bool) override {}
+  void SetCancelEnabled(bool) override {}
+  void CloseWithOk() override {}
+  // Nobody is there to choose: the first match is read, and the others are shown so the
+  // user can see what was passed over.
+  int ChooseMatch(const std::vector<std::string>& matches) override {
+    AppendLog("Several discs match, reading the first:");
+    for (size_t i = 0; i < matches.size(); ++i) AppendLog("  " + std::to_string(i + 1) + ") " + matches[i]);
+    return 0;
+  }
+
+ private:
+  TerminalHost& host_;
+};
+
+int CountLines(const std::string& text) {
+  int lines = 0;
+  for (char c : text) lines += c == '\n' ? 1 : 0;
+  return lines;
+}
+
+}  // namespace
+
+int LookUpDisc(QueueMainLoop& loop, const CddbRequest& request, TerminalHost& host, bool cancelOnSignals) {
+  TerminalCddbStatus status(host);
+  TCDDBThread thread(loop, status, request);
+  bool finished = false;
+  thread.SetOnFinished([&finished] { finished = true; });
+  {
+    // Created before Start, so the lookup thread inherits the blocked signals.
+    std::optional<SignalCanceller> canceller;
+    if (cancelOnSignals) canceller.emplace(loop, [&thread] { thread.Terminate(); });
+    thread.Start();
+    loop.RunUntil([&finished] { return finished; });
+  }
+  // A cancel posted just before the canceller stopped still refers to the thread.
+  loop.RunPending();
+
+  const int result = thread.ResultCode();
+  if (result != kCddbOk) {
+    if (result != kCddbCancelled)
+      host.AppendLog(MakerLog::Reader, "    Warning: CDDB lookup failed, going on with the CD information given");
+    return result;
+  }
+  const CddbOutputs& found = thread.Outputs();
+  ApplyCddbOutputs(found, host.MutableCdInfo());
+  host.AppendLog(MakerLog::Reader, "    Found: " + found.artist + " / " + found.title + " (" + found.category + "), " +
+                                       std::to_string(CountLines(found.trackNames)) + " track names");
+  return result;
+}

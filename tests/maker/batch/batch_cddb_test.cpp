@@ -1,0 +1,99 @@
+// zbmaker --batch naming a rip from a CDDB server on 127.0.0.1 and from --track-names.
+#include <cstdio>
+
+#include "../metadata/loopback_server.h"
+#include "batch_test_support.h"
+#include "common/id3v1_tag.h"
+#include "maker/metadata/disc_id.h"
+
+using namespace batch_test;
+
+namespace {
+
+class BatchCddb : public BatchCdRun {
+ protected:
+  // The disc ID of the disc MakeDisc writes: tracks at sectors 0 and 150, lead-out at 270.
+  static std::string DiscIdHex() {
+    char text[16];
+    std::snprintf(text, sizeof text, "%08x", DiscId(DiscLayout{2, {0, 150, 270}}));
+    return text;
+  }
+  static Id3v1Tag Tag(const std::string& path) {
+    Id3v1Tag tag;
+    EXPECT_EQ(ReadId3v1Tag(path, &tag.album, &tag.artist, &tag.title, &tag.year), kId3Ok) << path;
+    return tag;
+  }
+  static constexpr const char* kPattern = " --pattern '$artist$/$title$/$track#$ $trackname$'";
+};
+
+}  // namespace
+
+// Catches the reply not reaching file names and tags, a wrong table of contents in the
+// query, a multiple match not taking the first, and the reply wiping a name given.
+TEST_F(BatchCddb, ReplyNamesTheFilesAndTagsUnderTheCommandLine) {
+  MakeDisc();
+  const std::string id = DiscIdHex();
+  CddbScript script;
+  script.queryReply = "211 Found inexact matches, list follows (until terminating `.')\r\n"
+                      "rock " + id + " Artist / Album\r\njazz " + id + " Other / Disc\r\n.\r\n";
+  script.readReply = "210 rock " + id + " CD database entry follows\r\nDISCID=" + id +
+                     "\r\nDTITLE=Artist / Album\r\nTTITLE0=First/Song\r\nTTITLE1=Second\r\n.\r\n";
+  LoopbackServer server(CddbpHandler(script));
+  const RunResult r = Maker("--batch --cd2mp3 --cd-image disc.cue --output out --cddb --id3 --year 1999 --name 2=Given"
+                            " --cddb-server cddbp://127.0.0.1:" + std::to_string(server.Port()) + kPattern);
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  ASSERT_EQ(server.Transcripts().size(), 1u);
+  EXPECT_NE(server.Transcripts()[0].find("cddb query " + id + " 2 150 300 5\r\n"), std::string::npos)
+      << server.Transcripts()[0];
+  EXPECT_NE(r.output.find("Querying the CDDB server...\n"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("1) rock " + id + " Artist / Album\n"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("2) jazz " + id + " Other / Disc\n"), std::string::npos) << r.output;
+
+  const Id3v1Tag first = Tag(dir + "/out/Artist/Album/01 First-Song.mp3");
+  EXPECT_EQ(first.title, "First/Song");
+  EXPECT_EQ(first.artist, "Artist");
+  EXPECT_EQ(first.album, "Album");
+  EXPECT_EQ(first.year, "1999");
+  EXPECT_EQ(Tag(dir + "/out/Artist/Album/02 Given.mp3").title, "Given");
+}
+
+// Catches a failed lookup ending the run, saying nothing, or wiping what the command line
+// gave: a refused connection and a server without the disc.
+TEST_F(BatchCddb, FailedLookupGoesOnWithTheGivenNames) {
+  MakeDisc();
+  CddbScript script;
+  script.queryReply = "202 No match for disc ID " + DiscIdHex() + ".\r\n";
+  LoopbackServer server(CddbpHandler(script));
+  const struct {
+    std::uint16_t port;
+    const char* text;
+  } cases[] = {{FreeLoopbackPort(), "Cannot connect\n"}, {server.Port(), "Query error\n202 No match"}};
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(dir + "/out");
+    const RunResult r = Maker("--batch --cd2wav --cd-image disc.cue --output out --tracks 1 --cddb --title T"
+                              " --artist A --name 1=One --cddb-server cddbp://127.0.0.1:" + std::to_string(c.port) +
+                              kPattern);
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find(c.text), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("    Warning: CDDB lookup failed"), std::string::npos) << r.output;
+    EXPECT_TRUE(std::filesystem::exists(dir + "/out/A/T/01 One.wav")) << r.output;
+  }
+}
+
+// Catches file lines landing on the wrong track, CRLF or ISO-8859-1 lines garbling names,
+// --name not winning over the file, and a file for a longer disc passing quietly.
+TEST_F(BatchCddb, TrackNamesFileNamesTheTracks) {
+  MakeDisc();
+  std::ofstream(dir + "/names.txt") << "Eins\r\nCaf\xE9\r\n";
+  RunResult r = Maker("--batch --cd2mp3 --cd-image disc.cue --output out --id3 --track-names names.txt --name 1=Uno"
+                      " --artist A --title T" + std::string(kPattern));
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_EQ(Tag(dir + "/out/A/T/01 Uno.mp3").title, "Uno");
+  EXPECT_EQ(Tag(dir + "/out/A/T/02 Caf\xC3\xA9.mp3").title, "Caf\xC3\xA9");
+
+  std::ofstream(dir + "/three.txt") << "a\nb\nc\n";
+  r = Maker("--batch --cd2wav --cd-image disc.cue --output out2 --track-names three.txt");
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.output.find("names 3 tracks, the disc has 2"), std::string::npos) << r.output;
+  EXPECT_FALSE(std::filesystem::exists(dir + "/out2/Track01.wav"));
+}
