@@ -14,19 +14,10 @@
 
 namespace {
 
-// The DiscImages setting; empty while the table has no such entry (asking the table for a
-// key it lacks is a programming error).
-std::string DiscImageSetting(const SettingsTable& settings) {
-  constexpr std::string_view kKey = "DiscImages";
-  for (const SettingEntry& entry : SettingEntries())
-    if (entry.key == kKey && entry.kind == SettingKind::Text) return settings.Text(kKey);
-  return {};
-}
-
 Status<BatchCdError> OpenCdLayer(const BatchOptions& options, const SettingsTable& settings) {
   std::vector<std::string> images;
   for (const auto& image : options.cdImages) images.push_back(FullPath(image));
-  UseDiscImages(images, DiscImageSetting(settings));
+  UseDiscImages(images, settings.Text("DiscImages"));
   if (CdInitialize() != 0) return Fail(BatchCdError{"ERROR: Cannot initialize CD Devices"});
   CdSelectApi(settings.Flag("UseWinNTRawRead"));
   return Done{};

@@ -88,3 +88,16 @@ TEST_F(BatchCd, ListDrivesShowsTheImageUnderTheNumberARipUses) {
   EXPECT_EQ(rip.exitCode, 0) << rip.output;
   EXPECT_EQ(Bytes(dir + "/out/Track01.wav", 44), Bytes(dir + "/t1.raw"));
 }
+
+// Catches the DiscImages setting not reaching the drive list, or an image named both there
+// and by --cd-image listed twice.
+TEST_F(BatchCd, DiscImagesSettingAddsDrives) {
+  MakeDisc();
+  std::filesystem::create_directories(dir + "/home");
+  std::ofstream(dir + "/home/zbmaker.INI") << "[Options]\nDiscImages= " << dir << "/disc.cue |\n";
+  RunResult r = Maker("--batch --list-drives");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_EQ(Count(r.output, "disc.cue"), 1) << r.output;
+  r = Maker("--batch --list-drives --cd-image disc.cue");
+  EXPECT_EQ(Count(r.output, "disc.cue"), 1) << r.output;
+}
