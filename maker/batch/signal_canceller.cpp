@@ -11,16 +11,20 @@ SignalCanceller::SignalCanceller(MainLoop& loop, std::function<void()> cancel) {
   sigaddset(&set_, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &set_, &old_);
   thread_ = std::thread([this, &loop, cancel = std::move(cancel)] {
-    // Wakes now and then to notice the destructor's stop request.
-    const timespec wait{0, 200 * 1000 * 1000};
+    // The time limit is only a safety net: the destructor wakes the wait with a signal.
+    const timespec wait{1, 0};
     while (!stop_) {
-      if (sigtimedwait(&set_, nullptr, &wait) > 0) loop.Post(cancel);
+      if (sigtimedwait(&set_, nullptr, &wait) > 0 && !stop_) loop.Post(cancel);
     }
   });
 }
 
 SignalCanceller::~SignalCanceller() {
   stop_ = true;
+  // Sent to this object's thread alone, which takes it as the stop request (a wait with a
+  // time limit would add up to that limit to the end of every run). Should the thread be
+  // past its wait already, the blocked signal is dropped with the thread.
+  pthread_kill(thread_.native_handle(), SIGTERM);
   thread_.join();
   pthread_sigmask(SIG_SETMASK, &old_, nullptr);
 }
