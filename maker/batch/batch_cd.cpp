@@ -6,7 +6,6 @@
 #include <cstring>
 #include <fstream>
 
-#include "common/text_encoding.h"
 #include "maker/cd/cd_device.h"
 #include "maker/cd/cd_drive_list.h"
 #include "maker/jobs/command_line.h"
@@ -21,41 +20,6 @@ Status<BatchCdError> OpenCdLayer(const BatchOptions& options, const SettingsTabl
   if (CdInitialize() != 0) return Fail(BatchCdError{"ERROR: Cannot initialize CD Devices"});
   CdSelectApi(settings.Flag("UseWinNTRawRead"));
   return Done{};
-}
-
-bool IsUtf8(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    size_t more = 0;
-    uint32_t min = 0;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if ((lead & 0xE0) == 0xC0) {
-      more = 1;
-      min = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-      more = 2;
-      min = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-      more = 3;
-      min = 0x10000;
-    } else {
-      return false;
-    }
-    if (i + more >= text.size()) return false;
-    uint32_t code = lead & (0x3F >> more);
-    for (size_t k = 1; k <= more; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are no characters.
-    if (code < min || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return false;
-    i += more + 1;
-  }
-  return true;
 }
 
 }  // namespace
@@ -84,7 +48,7 @@ Result<std::vector<std::string>, BatchCdError> ReadTrackNamesFile(const std::str
   while (std::getline(in, line)) {
     if (names.empty() && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    names.push_back(IsUtf8(line) ? line : Latin1ToUtf8(line));
+    names.push_back(std::move(line));
   }
   if (in.bad()) return Fail(BatchCdError{"cannot read " + path});
   return names;

@@ -42,6 +42,6 @@ Result<BatchDisc, BatchCdError> OpenBatchDisc(const BatchOptions& options, const
 // by --name, else by its non-empty line of --track-names, else by the server.
 void FillCdTracks(const BatchOptions& options, const BatchDisc& disc, TerminalHost& host);
 
-// The lines of a track names file, without line ends (LF or CRLF) and without a leading
-// byte order mark. A line that is not UTF-8 is read as ISO-8859-1.
+// The lines of a track names file (UTF-8), without line ends (LF or CRLF) and without a
+// leading byte order mark.
 Result<std::vector<std::string>, BatchCdError> ReadTrackNamesFile(const std::string& path);

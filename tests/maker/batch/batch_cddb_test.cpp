@@ -80,16 +80,17 @@ TEST_F(BatchCddb, FailedLookupGoesOnWithTheGivenNames) {
   }
 }
 
-// Catches file lines landing on the wrong track, CRLF or ISO-8859-1 lines garbling names,
-// --name not winning over the file, and a file for a longer disc passing quietly.
+// Catches file lines landing on the wrong track, a byte order mark or CRLF line ends
+// garbling names, --name not winning over the file, and a file for a longer disc passing
+// quietly.
 TEST_F(BatchCddb, TrackNamesFileNamesTheTracks) {
   MakeDisc();
-  std::ofstream(dir + "/names.txt") << "Eins\r\nCaf\xE9\r\n";
-  RunResult r = Maker("--batch --cd2mp3 --cd-image disc.cue --output out --id3 --track-names names.txt --name 1=Uno"
+  std::ofstream(dir + "/names.txt") << "\xEF\xBB\xBF" "Caf\xC3\xA9\r\nTwo\r\n";
+  RunResult r = Maker("--batch --cd2mp3 --cd-image disc.cue --output out --id3 --track-names names.txt --name 2=Given"
                       " --artist A --title T" + std::string(kPattern));
   EXPECT_EQ(r.exitCode, 0) << r.output;
-  EXPECT_EQ(Tag(dir + "/out/A/T/01 Uno.mp3").title, "Uno");
-  EXPECT_EQ(Tag(dir + "/out/A/T/02 Caf\xC3\xA9.mp3").title, "Caf\xC3\xA9");
+  EXPECT_EQ(Tag(dir + "/out/A/T/01 Caf\xC3\xA9.mp3").title, "Caf\xC3\xA9");
+  EXPECT_EQ(Tag(dir + "/out/A/T/02 Given.mp3").title, "Given");
 
   std::ofstream(dir + "/three.txt") << "a\nb\nc\n";
   r = Maker("--batch --cd2wav --cd-image disc.cue --output out2 --track-names three.txt");
