@@ -1,6 +1,7 @@
 // The CDDB lookup of a CD run in the terminal.
 #include "maker/batch/batch_cddb.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "maker/batch/signal_canceller.h"
@@ -30,12 +31,6 @@ class TerminalCddbStatus final : public CddbStatusHost {
   TerminalHost& host_;
 };
 
-int CountLines(const std::string& text) {
-  int lines = 0;
-  for (char c : text) lines += c == '\n' ? 1 : 0;
-  return lines;
-}
-
 }  // namespace
 
 int LookUpDisc(QueueMainLoop& loop, const CddbRequest& request, TerminalHost& host, bool cancelOnSignals) {
@@ -61,7 +56,8 @@ int LookUpDisc(QueueMainLoop& loop, const CddbRequest& request, TerminalHost& ho
   }
   const CddbOutputs& found = thread.Outputs();
   ApplyCddbOutputs(found, host.MutableCdInfo());
+  const auto names = std::count(found.trackNames.begin(), found.trackNames.end(), '\n');
   host.AppendLog(MakerLog::Reader, "    Found: " + found.artist + " / " + found.title + " (" + found.category + "), " +
-                                       std::to_string(CountLines(found.trackNames)) + " track names");
+                                       std::to_string(names) + " track names");
   return result;
 }
