@@ -2,22 +2,12 @@
 #include "common/library_loader.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <string>
 
 #include "tests/common/temp_dir.h"
 
 namespace {
-
-class ScopedLibDir {
- public:
-  explicit ScopedLibDir(const char* value) {
-    if (value) setenv("ZIMBAR_LIB_DIR", value, 1);
-    else unsetenv("ZIMBAR_LIB_DIR");
-  }
-  ~ScopedLibDir() { unsetenv("ZIMBAR_LIB_DIR"); }
-};
 
 int Identity(const OutsideLibrary& library) {
   auto identity = library.Entry<int (*)()>("FakeIdentity");
@@ -27,44 +17,39 @@ int Identity(const OutsideLibrary& library) {
 }  // namespace
 
 // Catches a search order that prefers the program's folder over $ZIMBAR_LIB_DIR, which
-// would make every fake in the tests invisible.
+// would make every fake in the tests invisible; an empty value or a folder without the
+// library falls back to the program's folder.
 TEST(LibraryLoader, LibDirComesBeforeProgramFolder) {
-  {
-    ScopedLibDir dir(ZIMBAR_FAKES_DIR "/common");
+  const struct {
+    const char* libDir;
+    int identity;
+  } cases[] = {{ZIMBAR_FAKES_DIR "/common", 1}, {ZIMBAR_FAKES_DIR "/common-alt", 2}, {"", 3}, {"/nonexistent", 3}};
+  for (const auto& c : cases) {
+    ScopedEnv dir("ZIMBAR_LIB_DIR", c.libDir);
     OutsideLibrary library = OutsideLibrary::Open("zbcommonfake");
     ASSERT_TRUE(library.Loaded()) << library.LoadError();
-    EXPECT_EQ(Identity(library), 1);
-    EXPECT_EQ(library.Path(), ZIMBAR_FAKES_DIR "/common/libzbcommonfake.so");
+    EXPECT_EQ(Identity(library), c.identity) << c.libDir;
   }
-  {
-    ScopedLibDir dir(ZIMBAR_FAKES_DIR "/common-alt");
-    OutsideLibrary library = OutsideLibrary::Open("zbcommonfake");
-    ASSERT_TRUE(library.Loaded()) << library.LoadError();
-    EXPECT_EQ(Identity(library), 2);
-  }
-  {
-    // Empty or a folder without the library: the program's folder is next.
-    ScopedLibDir dir("");
-    OutsideLibrary library = OutsideLibrary::Open("zbcommonfake");
-    ASSERT_TRUE(library.Loaded()) << library.LoadError();
-    EXPECT_EQ(Identity(library), 3);
-  }
-  {
-    ScopedLibDir dir("/nonexistent");
-    OutsideLibrary library = OutsideLibrary::Open("zbcommonfake");
-    EXPECT_EQ(Identity(library), 3);
-  }
+  ScopedEnv dir("ZIMBAR_LIB_DIR", ZIMBAR_FAKES_DIR "/common");
+  EXPECT_EQ(OutsideLibrary::Open("zbcommonfake").Path(), ZIMBAR_FAKES_DIR "/common/libzbcommonfake.so");
   EXPECT_EQ(ProgramFolder(), ZIMBAR_BIN_DIR "/");
 }
 
-// Catches a missing library or entry that crashes or is reported as loaded.
+// Catches a missing library, a file that is not a library, or a missing entry that crashes
+// or is reported as loaded.
 TEST(LibraryLoader, MissingLibraryAndEntryAreOrdinaryFailures) {
-  ScopedLibDir dir(ZIMBAR_FAKES_DIR "/common");
+  TempDir temp;
+  WriteText(temp.File("libzbbroken.so"), "this is not an ELF file");
+  ScopedEnv dir("ZIMBAR_LIB_DIR", temp.Path().c_str());
   OutsideLibrary missing = OutsideLibrary::Open("zbnosuchlibrary");
   EXPECT_FALSE(missing.Loaded());
   EXPECT_NE(missing.LoadError().find("libzbnosuchlibrary.so"), std::string::npos);
   EXPECT_EQ(missing.Symbol("FakeAdd"), nullptr);
+  OutsideLibrary broken = OutsideLibrary::Open("zbbroken");
+  EXPECT_FALSE(broken.Loaded());
+  EXPECT_FALSE(broken.LoadError().empty());
 
+  ScopedEnv fakes("ZIMBAR_LIB_DIR", ZIMBAR_FAKES_DIR "/common");
   OutsideLibrary library = OutsideLibrary::Open("zbcommonfake");
   ASSERT_TRUE(library.Loaded());
   EXPECT_EQ(library.Symbol("NoSuchEntry"), nullptr);
@@ -73,26 +58,15 @@ TEST(LibraryLoader, MissingLibraryAndEntryAreOrdinaryFailures) {
   EXPECT_EQ(add(2, 3), 5);
 }
 
-// Catches a file that is not a library being passed over silently or crashing the load.
-TEST(LibraryLoader, BrokenLibraryReportsWhy) {
-  TempDir temp;
-  WriteText(temp.File("libzbbroken.so"), "this is not an ELF file");
-  ScopedLibDir dir(temp.Path().c_str());
-  OutsideLibrary broken = OutsideLibrary::Open("zbbroken");
-  EXPECT_FALSE(broken.Loaded());
-  EXPECT_FALSE(broken.LoadError().empty());
-}
-
 // Catches a double close or a lost handle when the object is moved or closed early.
 TEST(LibraryLoader, MoveTransfersOwnership) {
-  ScopedLibDir dir(ZIMBAR_FAKES_DIR "/common");
+  ScopedEnv dir("ZIMBAR_LIB_DIR", ZIMBAR_FAKES_DIR "/common");
   OutsideLibrary first = OutsideLibrary::Open("zbcommonfake");
-  ASSERT_TRUE(first.Loaded());
   OutsideLibrary second(std::move(first));
   EXPECT_FALSE(first.Loaded());
-  EXPECT_TRUE(second.Loaded());
   OutsideLibrary third;
   third = std::move(second);
+  EXPECT_FALSE(second.Loaded());
   EXPECT_EQ(Identity(third), 1);
   third.Close();
   EXPECT_FALSE(third.Loaded());

@@ -12,7 +12,7 @@
 TEST(QueueMainLoop, PostRunsInOrderOnTheMainThread) {
   QueueMainLoop loop;
   const auto mainId = std::this_thread::get_id();
-  std::vector<int> order;
+  std::vector<int> order, expected;
   bool allOnMain = true;
   std::thread poster([&] {
     EXPECT_FALSE(loop.IsMainThread());
@@ -25,76 +25,49 @@ TEST(QueueMainLoop, PostRunsInOrderOnTheMainThread) {
   poster.join();
   EXPECT_TRUE(loop.IsMainThread());
   EXPECT_TRUE(loop.RunUntil([&] { return order.size() == 100; }, std::chrono::seconds(10)));
-  ASSERT_EQ(order.size(), 100u);
-  for (int i = 0; i < 100; ++i) EXPECT_EQ(order[static_cast<size_t>(i)], i);
+  for (int i = 0; i < 100; ++i) expected.push_back(i);
+  EXPECT_EQ(order, expected);
   EXPECT_TRUE(allOnMain);
 }
 
-// Catches InvokeBlocking returning before the function ran, or running it off the main
-// thread; and a call from the main thread itself that would wait for itself forever.
+// Catches InvokeBlocking returning before the function ran, running it off the main thread
+// or losing its exception (leaving the worker blocked); and a call from the main thread
+// itself that would wait for itself forever.
 TEST(QueueMainLoop, InvokeBlockingWaitsForTheMainThread) {
   QueueMainLoop loop;
   const auto mainId = std::this_thread::get_id();
   std::atomic<bool> workerDone{false};
-  bool ranOnMain = false;
-  int seenByWorker = 0;
-  int value = 0;
+  bool ranOnMain = false, caught = false;
+  int seenByWorker = 0, value = 0;
   std::thread worker([&] {
     loop.InvokeBlocking([&] {
       ranOnMain = std::this_thread::get_id() == mainId;
       value = 42;
     });
     seenByWorker = value;  // must already be set when InvokeBlocking returns
+    try {
+      loop.InvokeBlocking([] { throw std::runtime_error("refused"); });
+    } catch (const std::runtime_error&) {
+      caught = true;
+    }
     workerDone = true;
   });
   EXPECT_TRUE(loop.RunUntil([&] { return workerDone.load(); }, std::chrono::seconds(10)));
   worker.join();
   EXPECT_TRUE(ranOnMain);
   EXPECT_EQ(seenByWorker, 42);
-
+  EXPECT_TRUE(caught);
   bool direct = false;
   loop.InvokeBlocking([&] { direct = true; });
   EXPECT_TRUE(direct);
 }
 
-// Catches an exception on the main thread being lost, or leaving the worker blocked.
-TEST(QueueMainLoop, InvokeBlockingCarriesExceptionsBack) {
-  QueueMainLoop loop;
-  std::atomic<bool> caught{false}, done{false};
-  std::thread worker([&] {
-    try {
-      loop.InvokeBlocking([] { throw std::runtime_error("refused"); });
-    } catch (const std::runtime_error&) {
-      caught = true;
-    }
-    done = true;
-  });
-  EXPECT_TRUE(loop.RunUntil([&] { return done.load(); }, std::chrono::seconds(10)));
-  worker.join();
-  EXPECT_TRUE(caught);
-}
-
-// Catches RunUntil hanging past its time limit, and RunPending running what is posted
-// while it runs (which could loop forever on a self-posting function).
+// Catches RunUntil hanging past its time limit or sleeping through a condition another
+// thread makes true without posting, and RunPending running what is posted while it runs
+// (which could loop forever on a self-posting function).
 TEST(QueueMainLoop, RunUntilTimesOutAndRunPendingTakesOneBatch) {
   QueueMainLoop loop;
   EXPECT_FALSE(loop.RunUntil([] { return false; }, std::chrono::milliseconds(20)));
-  int runs = 0;
-  std::function<void()> again = [&] {
-    ++runs;
-    loop.Post(again);
-  };
-  loop.Post(again);
-  EXPECT_EQ(loop.RunPending(), 1u);
-  EXPECT_EQ(runs, 1);
-  EXPECT_EQ(loop.RunPending(), 1u);
-  EXPECT_EQ(runs, 2);
-}
-
-// Catches RunUntil sleeping through a condition that another thread makes true without
-// posting anything: it would wait out its whole time limit (here: hang the test).
-TEST(QueueMainLoop, RunUntilSeesAFlagSetWithoutAPost) {
-  QueueMainLoop loop;
   std::atomic<bool> flag{false};
   std::thread setter([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -102,4 +75,13 @@ TEST(QueueMainLoop, RunUntilSeesAFlagSetWithoutAPost) {
   });
   EXPECT_TRUE(loop.RunUntil([&] { return flag.load(); }, std::chrono::hours(1)));
   setter.join();
+  int runs = 0;
+  std::function<void()> again = [&] {
+    ++runs;
+    loop.Post(again);
+  };
+  loop.Post(again);
+  EXPECT_EQ(loop.RunPending(), 1u);
+  EXPECT_EQ(loop.RunPending(), 1u);
+  EXPECT_EQ(runs, 2);
 }
