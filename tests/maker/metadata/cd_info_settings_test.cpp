@@ -9,29 +9,22 @@ namespace {
 TEST(CdInfoSettings, ChoicesRoundTripThroughTheSettings) {
   CdInfo info;
   info.cddbServer = "cddbp://example.org:8880";
-  info.useHttpProxy = true;
+  info.useHttpProxy = info.useSocksProxy = info.useFileNameFormat = info.applyId3 = true;
   info.httpProxy = "h:1";
-  info.useSocksProxy = true;
   info.socksProxy = "s:2";
-  info.useFileNameFormat = true;
   info.fileNamePattern = "$track#$";
-  info.applyId3 = true;
   SettingsTable settings;
   StoreCdInfoChoices(info, settings);
   CdInfo loaded;
   LoadCdInfoChoices(settings, loaded);
-  EXPECT_EQ(loaded.cddbServer, info.cddbServer);
-  EXPECT_TRUE(loaded.useHttpProxy);
-  EXPECT_EQ(loaded.httpProxy, "h:1");
-  EXPECT_TRUE(loaded.useSocksProxy);
-  EXPECT_EQ(loaded.socksProxy, "s:2");
-  EXPECT_TRUE(loaded.useFileNameFormat);
-  EXPECT_EQ(loaded.fileNamePattern, "$track#$");
-  EXPECT_TRUE(loaded.applyId3);
+  EXPECT_EQ(loaded.cddbServer + loaded.httpProxy + loaded.socksProxy + loaded.fileNamePattern,
+            "cddbp://example.org:8880h:1s:2$track#$");
+  EXPECT_TRUE(loaded.useHttpProxy && loaded.useSocksProxy && loaded.useFileNameFormat &&
+              loaded.applyId3);
 }
 
-// Catches: the hello identity not taken from CDDBUser/CDDBHost, or proxies used whose
-// boxes are not checked.
+// Catches: the hello identity not taken from CDDBUser/CDDBHost, proxies used whose boxes
+// are not checked, or the HTTP proxy used for a cddbp server.
 TEST(CdInfoSettings, RequestTakesHelloIdentityAndCheckedProxies) {
   SettingsTable settings;
   settings.SetText("CDDBUser", "alice");
@@ -42,13 +35,15 @@ TEST(CdInfoSettings, RequestTakesHelloIdentityAndCheckedProxies) {
   info.httpProxy = "proxy:3128";
   info.useSocksProxy = false;
   info.socksProxy = "socks:1080";
-  const auto request = MakeCddbRequest(info, DiscLayout{1, {0, 100}}, settings);
-  EXPECT_EQ(request.user, "alice");
-  EXPECT_EQ(request.host, "home.example");
+  const DiscLayout disc{1, {0, 100}};
+  const auto request = MakeCddbRequest(info, disc, settings);
+  EXPECT_EQ(request.user + "@" + request.host, "alice@home.example");
   EXPECT_EQ(request.httpProxy, "proxy:3128");
   EXPECT_EQ(request.socksProxy, "");
   settings.SetText("CDDBUser", "");
-  EXPECT_EQ(MakeCddbRequest(info, DiscLayout{1, {0, 100}}, settings).user, kDefaultCddbUser);
+  EXPECT_EQ(MakeCddbRequest(info, disc, settings).user, kDefaultCddbUser);
+  info.cddbServer = "cddbp://h:1";
+  EXPECT_EQ(MakeCddbRequest(info, disc, settings).httpProxy, "");
 }
 
 }  // namespace

@@ -21,16 +21,12 @@ const char kRead210[] =
     "210 rock 06019002 CD database entry follows (until terminating `.')\r\n"
     "# xmcd\r\nDISCID=06019002\r\nDTITLE=Some Artist / Some Album\r\n"
     "TTITLE0=Intro\r\nTTITLE1=Caf\xE9\r\nEXTD=\r\n.\r\n";
-const char kHttpQuery[] =
-    "GET /~cddb/cddb.cgi?cmd=cddb+query+06019002+2+150+15150+402"
-    "&hello=tester+test.local+zimbar+1.1&proto=1 HTTP/1.0\r\n\r\n";
-const char kHttpRead[] =
-    "GET /~cddb/cddb.cgi?cmd=cddb+read+rock+06019002"
-    "&hello=tester+test.local+zimbar+1.1&proto=1 HTTP/1.0\r\n\r\n";
-const char kCddbpCommands[] =
-    "cddb hello tester test.local zimbar 1.1\r\n"
-    "cddb query 06019002 2 150 15150 402\r\n"
-    "cddb read rock 06019002\r\n";
+const std::string kHello = "cddb hello tester test.local zimbar 1.1\r\n";
+const std::string kQuery = "cddb query 06019002 2 150 15150 402\r\n";
+const std::string kCddbpCommands = kHello + kQuery + "cddb read rock 06019002\r\n";
+const std::string kHttpTail = "&hello=tester+test.local+zimbar+1.1&proto=1 HTTP/1.0\r\n\r\n";
+const std::string kHttpQuery = "/~cddb/cddb.cgi?cmd=cddb+query+06019002+2+150+15150+402" + kHttpTail;
+const std::string kHttpRead = "/~cddb/cddb.cgi?cmd=cddb+read+rock+06019002" + kHttpTail;
 
 class RecordingHost : public CddbLookupHost {
  public:
@@ -55,6 +51,14 @@ CddbScript GoodScript() {
   return script;
 }
 
+std::string Local(std::uint16_t port) { return "127.0.0.1:" + std::to_string(port); }
+ConnectionHandler Handler(bool http, const CddbScript& script) {
+  return http ? CddbHttpHandler(script) : CddbpHandler(script);
+}
+std::string Url(bool http, const LoopbackServer& server) {
+  return (http ? "http://" : "cddbp://") + Local(server.Port());
+}
+
 CddbRequest Request(const std::string& server) {
   CddbRequest request;
   request.server = server;
@@ -65,13 +69,7 @@ CddbRequest Request(const std::string& server) {
   return request;
 }
 
-std::string Cddbp(const LoopbackServer& server) {
-  return "cddbp://127.0.0.1:" + std::to_string(server.Port());
-}
-std::string Http(const LoopbackServer& server) {
-  return "http://127.0.0.1:" + std::to_string(server.Port());
-}
-
+// Good reply, with the ISO-8859-1 "Caf\xE9" converted to UTF-8.
 void ExpectGoodOutputs(const CddbOutputs& out) {
   EXPECT_EQ(out.artist, "Some Artist");
   EXPECT_EQ(out.title, "Some Album");
@@ -79,62 +77,44 @@ void ExpectGoodOutputs(const CddbOutputs& out) {
   EXPECT_EQ(out.trackNames, "Intro\nCaf\xC3\xA9\n");
 }
 
-// Catches: wrong command bytes (offsets without pre-gap, hex case, hello order) or a
-// misparsed reply over cddbp.
-TEST(CddbLookup, CddbpSendsExactCommandsAndFillsOutputs) {
-  LoopbackServer server(CddbpHandler(GoodScript()));
-  RecordingHost host;
-  CddbOutputs out;
-  ASSERT_EQ(CddbLookup(Request(Cddbp(server)), host, out), kCddbOk);
-  ExpectGoodOutputs(out);
-  EXPECT_EQ(server.Transcripts().at(0), kCddbpCommands);
-  EXPECT_EQ(host.stages, (std::vector<int>{0, 1, 2, 3}));
-}
-
-// Catches: wrong request lines over HTTP, extra headers, or the read sent on the query's
-// connection.
-TEST(CddbLookup, HttpSendsExactRequestsOnTwoConnections) {
-  LoopbackServer server(CddbHttpHandler(GoodScript()));
-  RecordingHost host;
-  CddbOutputs out;
-  ASSERT_EQ(CddbLookup(Request(Http(server)), host, out), kCddbOk);
-  ExpectGoodOutputs(out);
-  const auto transcripts = server.Transcripts();
-  ASSERT_EQ(transcripts.size(), 2u);
-  EXPECT_EQ(transcripts[0], kHttpQuery);
-  EXPECT_EQ(transcripts[1], kHttpRead);
-  EXPECT_EQ(host.stages, (std::vector<int>{0, 2, 3}));
-}
-
-// Catches: the proxy form of the request (absolute URL prefix) missing.
-TEST(CddbLookup, HttpProxyGetsTheServerAddressAsPrefix) {
-  LoopbackServer proxy(CddbHttpHandler(GoodScript()));
-  CddbRequest request = Request("http://cddb.example.invalid:80");
-  request.httpProxy = "127.0.0.1:" + std::to_string(proxy.Port());
-  RecordingHost host;
-  CddbOutputs out;
-  ASSERT_EQ(CddbLookup(request, host, out), kCddbOk);
-  const auto transcripts = proxy.Transcripts();
-  ASSERT_EQ(transcripts.size(), 2u);
-  EXPECT_EQ(transcripts[0], "GET http://cddb.example.invalid:80" + std::string(kHttpQuery + 4));
-  EXPECT_EQ(transcripts[1], "GET http://cddb.example.invalid:80" + std::string(kHttpRead + 4));
-}
-
-// Catches: the SOCKS request missing or carrying the wrong target.
-TEST(CddbLookup, CddbpThroughSocks4SendsRequestThenCommands) {
-  LoopbackServer proxy(Socks4Front(CddbpHandler(GoodScript())));
-  CddbRequest request = Request("cddbp://127.0.0.1:8880");
-  request.socksProxy = "127.0.0.1:" + std::to_string(proxy.Port());
-  RecordingHost host;
-  CddbOutputs out;
-  ASSERT_EQ(CddbLookup(request, host, out), kCddbOk);
-  ExpectGoodOutputs(out);
+// Catches: wrong request bytes on any transport (offsets without the 150-sector pre-gap,
+// hex case, hello order, extra headers, no absolute URL for the HTTP proxy, a missing or
+// wrong SOCKS 4 target), the HTTP read sent on the query's connection, or a misparsed reply.
+TEST(CddbLookup, EachTransportSendsExactRequestBytes) {
   const std::string socks("\x04\x01\x22\xB0\x7F\x00\x00\x01nobody\x00", 15);
-  EXPECT_EQ(proxy.Transcripts().at(0), socks + kCddbpCommands);
+  const std::string viaProxy = "GET http://cddb.example.invalid:80";
+  struct Case {
+    const char* name;
+    bool http;
+    std::string proxy;  // "http", "socks" or empty
+    std::vector<std::string> sent;
+  };
+  const Case cases[] = {
+      {"cddbp", false, "", {kCddbpCommands}},
+      {"http", true, "", {"GET " + kHttpQuery, "GET " + kHttpRead}},
+      {"http proxy", true, "http", {viaProxy + kHttpQuery, viaProxy + kHttpRead}},
+      {"socks 4", false, "socks", {socks + kCddbpCommands}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ConnectionHandler handler = Handler(c.http, GoodScript());
+    LoopbackServer server(c.proxy == "socks" ? Socks4Front(handler) : handler);
+    CddbRequest request = Request(c.proxy == "http"    ? "http://cddb.example.invalid:80"
+                                  : c.proxy == "socks" ? "cddbp://127.0.0.1:8880"
+                                                       : Url(c.http, server));
+    if (c.proxy == "http") request.httpProxy = Local(server.Port());
+    if (c.proxy == "socks") request.socksProxy = Local(server.Port());
+    RecordingHost host;
+    CddbOutputs out;
+    ASSERT_EQ(CddbLookup(request, host, out), kCddbOk);
+    ExpectGoodOutputs(out);
+    EXPECT_EQ(server.Transcripts(), c.sent);
+    EXPECT_EQ(host.stages, (c.http ? std::vector<int>{0, 2, 3} : std::vector<int>{0, 1, 2, 3}));
+  }
 }
 
-// Catches: inexact matches not offered, the choice ignored, or the list left unread so
-// that its lines are taken as the read reply.
+// Catches: inexact matches not offered, the choice ignored, the list left unread so that
+// its lines are taken as the read reply, or declining the choice not treated as a cancel.
 TEST(CddbLookup, InexactMatchesAreOfferedAndTheChosenOneIsRead) {
   CddbScript script = GoodScript();
   script.queryReply =
@@ -144,32 +124,24 @@ TEST(CddbLookup, InexactMatchesAreOfferedAndTheChosenOneIsRead) {
   script.readReply = "210 jazz 0601900a\r\nTTITLE0=X\r\n.\r\n";
   for (bool http : {false, true}) {
     SCOPED_TRACE(http ? "http" : "cddbp");
-    LoopbackServer server(http ? CddbHttpHandler(script) : CddbpHandler(script));
+    LoopbackServer server(Handler(http, script));
     RecordingHost host;
     host.choice = 1;
     CddbOutputs out;
-    ASSERT_EQ(CddbLookup(Request(http ? Http(server) : Cddbp(server)), host, out), kCddbOk);
+    ASSERT_EQ(CddbLookup(Request(Url(http, server)), host, out), kCddbOk);
     ASSERT_EQ(host.matches.size(), 2u);
     EXPECT_EQ(host.matches[1], "jazz 0601900a Other Artist / Other Album");
-    EXPECT_EQ(out.category, "jazz");
-    EXPECT_EQ(out.artist, "Other Artist");
-    EXPECT_EQ(out.title, "Other Album");
-    EXPECT_EQ(out.trackNames, "X\n");
-    const auto transcripts = server.Transcripts();
-    EXPECT_NE(transcripts.back().find(http ? "cmd=cddb+read+jazz+0601900a&" : "cddb read jazz 0601900a\r\n"),
+    EXPECT_EQ(out.category + "|" + out.artist + "|" + out.title + "|" + out.trackNames,
+              "jazz|Other Artist|Other Album|X\n");
+    EXPECT_NE(server.Transcripts().back().find(http ? "cmd=cddb+read+jazz+0601900a&"
+                                                    : "cddb read jazz 0601900a\r\n"),
               std::string::npos);
   }
-}
-
-// Catches: declining the choice not treated as a cancel.
-TEST(CddbLookup, DecliningTheMatchChoiceCancels) {
-  CddbScript script = GoodScript();
-  script.queryReply = "211 inexact\r\nrock 06019002 A / B\r\nrock 06019003 C / D\r\n.\r\n";
   LoopbackServer server(CddbpHandler(script));
-  RecordingHost host;
-  host.choice = -1;
+  RecordingHost declining;
+  declining.choice = -1;
   CddbOutputs out;
-  EXPECT_EQ(CddbLookup(Request(Cddbp(server)), host, out), kCddbCancelled);
+  EXPECT_EQ(CddbLookup(Request(Url(false, server)), declining, out), kCddbCancelled);
 }
 
 // Catches: a title missing from the query line not taken from DTITLE, or long titles not
@@ -182,207 +154,158 @@ TEST(CddbLookup, TitleComesFromEntryWhenQueryLineHasNoSlash) {
   LoopbackServer server(CddbpHandler(script));
   RecordingHost host;
   CddbOutputs out;
-  ASSERT_EQ(CddbLookup(Request(Cddbp(server)), host, out), kCddbOk);
+  ASSERT_EQ(CddbLookup(Request(Url(false, server)), host, out), kCddbOk);
   EXPECT_EQ(out.artist, "Whole Line Artist");
   EXPECT_EQ(out.title, std::string(127, 'T'));
 }
 
-struct FailureCase {
-  const char* name;
-  bool http;
-  CddbScript script;
-  int expected;
-  const char* lastReply;
-};
-
 // Catches: a failure reported with the wrong code (and so the wrong text), a silent
 // server hanging the lookup, or the server's own reply line not kept for the log.
 TEST(CddbLookup, EachServerFailureHasItsCode) {
-  CddbScript s = GoodScript();
-  auto with = [&](auto change) {
-    CddbScript copy = s;
-    change(copy);
-    return copy;
-  };
   const std::string stall(kStall);
-  const std::vector<FailureCase> cases = {
-      {"greeting 200", false, with([](CddbScript& c) { c.greeting = "200 wrong\r\n"; }),
-       kCddbConnectError, "200 wrong"},
-      {"silent greeting", false, with([&](CddbScript& c) { c.greeting = stall; }),
-       kCddbNoConnectReply, ""},
-      {"hello refused", false, with([](CddbScript& c) { c.helloReply = "431 no\r\n"; }),
-       kCddbLogInError, "431 no"},
-      {"silent hello", false, with([&](CddbScript& c) { c.helloReply = stall; }),
-       kCddbNoLogInReply, "201 test.local CDDBP server v1.5 ready"},
-      {"no match", false,
-       with([](CddbScript& c) { c.queryReply = "202 No match for disc ID 06019002.\r\n"; }),
-       kCddbQueryError, "202 No match for disc ID 06019002."},
-      {"silent query", false, with([&](CddbScript& c) { c.queryReply = stall; }),
-       kCddbNoQueryReply, "200 Hello and welcome"},
-      {"malformed match", false, with([](CddbScript& c) { c.queryReply = "200 rock\r\n"; }),
-       kCddbQueryError, "200 rock"},
-      {"211 without list", false, with([&](CddbScript& c) { c.queryReply = "211 x\r\n" + stall; }),
-       kCddbNoQueryReply, "211 x"},
-      {"read refused", false, with([](CddbScript& c) { c.readReply = "401 not found\r\n"; }),
-       kCddbReadError, "401 not found"},
-      {"silent read", false, with([&](CddbScript& c) { c.readReply = stall; }),
-       kCddbNoReadReply, "200 rock 06019002 Some Artist / Some Album"},
-      {"entry cut off", false,
-       with([](CddbScript& c) { c.readReply = "210 rock 06019002\r\nTTITLE0=A\r\n"; }),
-       kCddbCannotReadInfo, "TTITLE0=A"},
-      {"http 404", true,
-       with([](CddbScript& c) { c.httpStatus = "HTTP/1.0 404 Not Found\r\n\r\n"; }),
-       kCddbQueryError, "HTTP/1.0 404 Not Found"},
-      {"http no match", true, with([](CddbScript& c) { c.queryReply = "202 No match\r\n"; }),
-       kCddbQueryError, "202 No match"},
-      {"http silent read", true, with([&](CddbScript& c) { c.readReply = stall; }),
-       kCddbNoReadReply, ""},
-      {"http read refused", true, with([](CddbScript& c) { c.readReply = "402 no\r\n"; }),
-       kCddbReadError, "402 no"},
+  struct Case {
+    const char* name;
+    bool http;
+    std::string CddbScript::*field;
+    std::string reply;
+    int expected;
+    const char* lastReply;  // empty: not checked
   };
-  for (const auto& failure : cases) {
-    SCOPED_TRACE(failure.name);
-    LoopbackServer server(failure.http ? CddbHttpHandler(failure.script)
-                                       : CddbpHandler(failure.script));
-    CddbRequest request = Request(failure.http ? Http(server) : Cddbp(server));
+  const Case cases[] = {
+      {"greeting 200", false, &CddbScript::greeting, "200 wrong\r\n", kCddbConnectError, "200 wrong"},
+      {"silent greeting", false, &CddbScript::greeting, stall, kCddbNoConnectReply, ""},
+      {"hello refused", false, &CddbScript::helloReply, "431 no\r\n", kCddbLogInError, "431 no"},
+      {"silent hello", false, &CddbScript::helloReply, stall, kCddbNoLogInReply,
+       "201 test.local CDDBP server v1.5 ready"},
+      {"no match", false, &CddbScript::queryReply, "202 No match for disc ID 06019002.\r\n",
+       kCddbQueryError, "202 No match for disc ID 06019002."},
+      {"silent query", false, &CddbScript::queryReply, stall, kCddbNoQueryReply,
+       "200 Hello and welcome"},
+      {"malformed match", false, &CddbScript::queryReply, "200 rock\r\n", kCddbQueryError, "200 rock"},
+      {"211 without list", false, &CddbScript::queryReply, "211 x\r\n" + stall, kCddbNoQueryReply,
+       "211 x"},
+      {"read refused", false, &CddbScript::readReply, "401 not found\r\n", kCddbReadError,
+       "401 not found"},
+      {"silent read", false, &CddbScript::readReply, stall, kCddbNoReadReply,
+       "200 rock 06019002 Some Artist / Some Album"},
+      {"entry cut off", false, &CddbScript::readReply, "210 rock 06019002\r\nTTITLE0=A\r\n",
+       kCddbCannotReadInfo, "TTITLE0=A"},
+      {"http 404", true, &CddbScript::httpStatus, "HTTP/1.0 404 Not Found\r\n\r\n", kCddbQueryError,
+       "HTTP/1.0 404 Not Found"},
+      {"http no match", true, &CddbScript::queryReply, "202 No match\r\n", kCddbQueryError,
+       "202 No match"},
+      {"http silent read", true, &CddbScript::readReply, stall, kCddbNoReadReply, ""},
+      {"http read refused", true, &CddbScript::readReply, "402 no\r\n", kCddbReadError, "402 no"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CddbScript script = GoodScript();
+    script.*c.field = c.reply;
+    LoopbackServer server(Handler(c.http, script));
+    CddbRequest request = Request(Url(c.http, server));
     request.timeout = milliseconds(300);
     RecordingHost host;
     CddbOutputs out;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(CddbLookup(request, host, out), failure.expected);
+    EXPECT_EQ(CddbLookup(request, host, out), c.expected);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    if (failure.lastReply[0] != '\0') {
-      EXPECT_EQ(out.lastReply, failure.lastReply);
+    if (c.lastReply[0] != '\0') {
+      EXPECT_EQ(out.lastReply, c.lastReply);
     }
   }
 }
 
-// Catches: bad addresses, refused or unanswered connects and bad tables reported with the
-// wrong code or hanging.
+// Catches: bad addresses, refused or unanswered connects, a silent SOCKS proxy and bad
+// tables reported with the wrong code or hanging, or outputs of an earlier lookup
+// surviving into a failed one.
 TEST(CddbLookup, AddressAndConnectFailuresHaveTheirCodes) {
-  RecordingHost host;
-  CddbOutputs out;
-  EXPECT_EQ(CddbLookup(Request("ftp://127.0.0.1:1"), host, out), kCddbInvalidServerUrl);
-  EXPECT_EQ(CddbLookup(Request("cddbp://999.0.0.1:888"), host, out), kCddbNoServerAddress);
-  CddbRequest badSocks = Request("cddbp://127.0.0.1:888");
-  badSocks.socksProxy = "300.0.0.1";
-  EXPECT_EQ(CddbLookup(badSocks, host, out), kCddbNoServerAddress);
-  EXPECT_EQ(CddbLookup(Request("cddbp://127.0.0.1:" + std::to_string(FreeLoopbackPort())),
-                       host, out),
-            kCddbCannotConnect);
-
   LoopbackServer unanswering(nullptr, /*fillBacklog=*/true);
-  CddbRequest hanging = Request("http://127.0.0.1:" + std::to_string(unanswering.Port()));
-  hanging.timeout = milliseconds(300);
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(CddbLookup(hanging, host, out), kCddbCannotConnect);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-
   LoopbackServer refusingProxy(Socks4Front(nullptr, /*status=*/91));
-  CddbRequest refused = Request("cddbp://127.0.0.1:888");
-  refused.socksProxy = "127.0.0.1:" + std::to_string(refusingProxy.Port());
-  EXPECT_EQ(CddbLookup(refused, host, out), kCddbCannotConnect);
-
   LoopbackServer silentProxy([](TestConnection& c) { c.Stall(); });
-  CddbRequest silent = Request("cddbp://127.0.0.1:888");
-  silent.socksProxy = "127.0.0.1:" + std::to_string(silentProxy.Port());
-  silent.timeout = milliseconds(300);
-  EXPECT_EQ(CddbLookup(silent, host, out), kCddbCannotConnect);
-
-  CddbRequest badTable = Request("cddbp://127.0.0.1:888");
-  badTable.disc = DiscLayout{2, {0, 100}};
-  EXPECT_EQ(CddbLookup(badTable, host, out), kCddbInvalidTrackTable);
+  struct Case {
+    std::string server, socks;
+    int expected;
+    DiscLayout disc = DiscLayout{2, {0, 15000, 30000}};
+  };
+  const Case cases[] = {
+      {"ftp://127.0.0.1:1", "", kCddbInvalidServerUrl},
+      {"cddbp://999.0.0.1:888", "", kCddbNoServerAddress},
+      {"cddbp://127.0.0.1:888", "300.0.0.1", kCddbNoServerAddress},
+      {"cddbp://" + Local(FreeLoopbackPort()), "", kCddbCannotConnect},
+      {"http://" + Local(unanswering.Port()), "", kCddbCannotConnect},
+      {"cddbp://127.0.0.1:888", Local(refusingProxy.Port()), kCddbCannotConnect},
+      {"cddbp://127.0.0.1:888", Local(silentProxy.Port()), kCddbCannotConnect},
+      {"cddbp://127.0.0.1:888", "", kCddbInvalidTrackTable, DiscLayout{2, {0, 100}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.server + " socks " + c.socks);
+    CddbRequest request = Request(c.server);
+    request.socksProxy = c.socks;
+    request.disc = c.disc;
+    request.timeout = milliseconds(300);
+    RecordingHost host;
+    CddbOutputs out;
+    out.title = out.trackNames = "old\n";
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(CddbLookup(request, host, out), c.expected);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(out.title + out.trackNames, "");
+  }
 }
 
 // Catches: a cancel at a stage not stopping the exchange before that stage's command.
 TEST(CddbLookup, CancelAtEachStageStopsBeforeItsCommand) {
-  const std::vector<std::string> sentBefore = {
-      "", "", "cddb hello tester test.local zimbar 1.1\r\n",
-      "cddb hello tester test.local zimbar 1.1\r\ncddb query 06019002 2 150 15150 402\r\n"};
+  const std::vector<std::string> sentBefore = {"<no connection>", "", kHello, kHello + kQuery};
   for (int stage = 0; stage < 4; ++stage) {
     SCOPED_TRACE(stage);
     LoopbackServer server(CddbpHandler(GoodScript()));
     RecordingHost host;
     host.cancelAt = stage;
     CddbOutputs out;
-    EXPECT_EQ(CddbLookup(Request(Cddbp(server)), host, out), kCddbCancelled);
+    EXPECT_EQ(CddbLookup(Request(Url(false, server)), host, out), kCddbCancelled);
     EXPECT_EQ(host.stages.back(), stage);
     // Give the server time to record what reached it.
     std::this_thread::sleep_for(milliseconds(50));
     const auto transcripts = server.Transcripts();
-    if (stage == 0) {
-      EXPECT_TRUE(transcripts.empty());
-    } else {
-      ASSERT_FALSE(transcripts.empty());
-      EXPECT_EQ(transcripts[0], sentBefore[stage]);
-    }
+    EXPECT_EQ(transcripts.empty() ? "<no connection>" : transcripts[0], sentBefore[stage]);
   }
 }
 
-// Catches: outputs of an earlier lookup surviving into a failed one.
-TEST(CddbLookup, OutputsAreClearedAtTheStart) {
-  RecordingHost host;
-  CddbOutputs out;
-  out.title = "old";
-  out.trackNames = "old\n";
-  EXPECT_EQ(CddbLookup(Request("bogus"), host, out), kCddbInvalidServerUrl);
-  EXPECT_EQ(out.title, "");
-  EXPECT_EQ(out.trackNames, "");
-}
-
-// Catches: names landing on the wrong rows, the year overwritten, or later rows wiped.
+// Catches: names landing on the wrong rows, the typed year overwritten, or later rows wiped.
 TEST(CddbLookup, ApplyingOutputsFillsRowsInOrderAndKeepsTheYear) {
   CdInfo info;
   info.year = "1999";
   info.SetTrackName(3, "kept");
-  CddbOutputs out;
-  out.title = "T";
-  out.artist = "A";
-  out.category = "rock";
-  out.trackNames = "one\ntwo\n";
+  CddbOutputs out{"T", "A", "rock", "one\ntwo\n", ""};
   ApplyCddbOutputs(out, info);
-  EXPECT_EQ(info.title, "T");
-  EXPECT_EQ(info.artist, "A");
-  EXPECT_EQ(info.genre, "rock");
-  EXPECT_EQ(info.year, "1999");
-  EXPECT_EQ(info.TrackName(1), "one");
-  EXPECT_EQ(info.TrackName(2), "two");
-  EXPECT_EQ(info.TrackName(3), "kept");
-}
-
-// Catches: texts of the result table changed.
-TEST(CddbLookup, ResultTextsAndRequestFromCdInfo) {
-  EXPECT_EQ(CddbResultText(kCddbInvalidServerUrl), "Invalid Server URL");
-  EXPECT_EQ(CddbResultText(kCddbCannotSendRead), "Cannot send info request reply");
-  EXPECT_EQ(CddbResultText(kCddbOk), "");
-  EXPECT_EQ(CddbStageText(CddbStage::Reading), "Requesting CD info from the CDDB server...");
-  CdInfo info;
-  info.cddbServer = "cddbp://h:1";
-  info.httpProxy = "p:2";
-  info.useHttpProxy = true;
-  info.socksProxy = "s:3";
-  const auto request = MakeCddbRequest(info, DiscLayout{1, {0, 100}}, "u", "h");
-  EXPECT_EQ(request.httpProxy, "");  // not an http server
-  EXPECT_EQ(request.socksProxy, "");  // box not checked
+  EXPECT_EQ(info.title + "|" + info.artist + "|" + info.genre + "|" + info.year, "T|A|rock|1999");
+  EXPECT_EQ(info.TrackName(1) + "|" + info.TrackName(2) + "|" + info.TrackName(3), "one|two|kept");
 }
 
 // --- Real proxies started by the test on loopback ports. ---
 
-// A folder for a proxy's configuration and log; removed after a passing test, kept for
-// diagnosis after a failure.
-class ProxyFolder {
+// Starts a proxy with `config` as dir/<name>.conf in a fresh folder; the folder is removed
+// after a passing test and kept for diagnosis after a failure.
+class RealProxy {
  public:
-  ProxyFolder() {
+  RealProxy() {
     char pattern[] = "/tmp/zb_cddb_proxyXXXXXX";
-    if (const char* made = ::mkdtemp(pattern)) path_ = made;
+    if (::mkdtemp(pattern)) dir_ = pattern;
   }
-  ~ProxyFolder() {
-    if (!path_.empty() && !::testing::Test::HasFailure()) std::filesystem::remove_all(path_);
+  ~RealProxy() {
+    process_.Stop();
+    if (!dir_.empty() && !::testing::Test::HasFailure()) std::filesystem::remove_all(dir_);
   }
-  const std::string& Path() const { return path_; }
+  const std::string& Dir() const { return dir_; }
+  bool Start(const std::string& name, const std::string& config,
+             std::vector<std::string> argv, std::uint16_t port) {
+    std::ofstream(dir_ + "/" + name + ".conf") << config;
+    return process_.Start(argv, dir_ + "/" + name + ".log") && process_.WaitForListen(port, 5000);
+  }
 
  private:
-  std::string path_;
+  std::string dir_;
+  ChildProcess process_;
 };
 
 // Catches: requests that a real HTTP proxy cannot forward (malformed absolute URL).
@@ -390,59 +313,53 @@ TEST(CddbLookupProxies, HttpLookupThroughTinyproxy) {
   const std::string binary = FindProgram("tinyproxy");
   if (binary.empty()) GTEST_SKIP() << "tinyproxy is not installed; HTTP proxy path not tested";
   LoopbackServer server(CddbHttpHandler(GoodScript()));
-  ProxyFolder folder;
-  ASSERT_FALSE(folder.Path().empty());
-  const std::string& dir = folder.Path();
+  RealProxy proxy;
+  const std::string dir = proxy.Dir();
+  ASSERT_FALSE(dir.empty());
   const std::uint16_t port = FreeLoopbackPort();
-  {
-    std::ofstream config(dir + "/tinyproxy.conf");
-    config << "Port " << port << "\nListen 127.0.0.1\nTimeout 10\nMaxClients 5\n"
-           << "Allow 127.0.0.1\nLogLevel Info\n";
-  }
-  ChildProcess proxy;
-  ASSERT_TRUE(proxy.Start({binary, "-d", "-c", dir + "/tinyproxy.conf"}, dir + "/tinyproxy.log"));
-  ASSERT_TRUE(proxy.WaitForListen(port, 5000)) << "tinyproxy did not start; see " << dir;
-  CddbRequest request = Request(Http(server));
-  request.httpProxy = "127.0.0.1:" + std::to_string(port);
+  const std::string config = "Port " + std::to_string(port) +
+                             "\nListen 127.0.0.1\nTimeout 10\nMaxClients 5\n"
+                             "Allow 127.0.0.1\nLogLevel Info\n";
+  ASSERT_TRUE(proxy.Start("tinyproxy", config, {binary, "-d", "-c", dir + "/tinyproxy.conf"}, port))
+      << "tinyproxy did not start; see " << dir;
+  CddbRequest request = Request(Url(true, server));
+  request.httpProxy = Local(port);
   RecordingHost host;
   CddbOutputs out;
   ASSERT_EQ(CddbLookup(request, host, out), kCddbOk) << out.lastReply;
   ExpectGoodOutputs(out);
   const auto transcripts = server.Transcripts();
   ASSERT_EQ(transcripts.size(), 2u);
-  const std::string firstLine = std::string(kHttpQuery).substr(0, std::string(kHttpQuery).find("\r\n"));
-  EXPECT_EQ(transcripts[0].rfind(firstLine, 0), 0u) << transcripts[0];
+  EXPECT_EQ(transcripts[0].rfind("GET " + kHttpQuery.substr(0, kHttpQuery.find("\r\n")), 0), 0u)
+      << transcripts[0];
 }
 
 // Catches: a SOCKS 4 request that a real proxy rejects, for both transports.
 TEST(CddbLookupProxies, LookupsThroughDanteSocks4) {
   const std::string binary = FindProgram("danted");
   if (binary.empty()) GTEST_SKIP() << "danted (dante-server) is not installed; SOCKS path not tested";
-  ProxyFolder folder;
-  ASSERT_FALSE(folder.Path().empty());
-  const std::string& dir = folder.Path();
+  RealProxy proxy;
+  const std::string dir = proxy.Dir();
+  ASSERT_FALSE(dir.empty());
   const std::uint16_t port = FreeLoopbackPort();
   // The proxy runs as the test's own user.
   const passwd* account = ::getpwuid(::getuid());
   ASSERT_NE(account, nullptr);
-  const std::string userName = account->pw_name;
-  {
-    std::ofstream config(dir + "/danted.conf");
-    config << "logoutput: stderr\ninternal: 127.0.0.1 port = " << port
-           << "\nexternal: 127.0.0.1\nclientmethod: none\nsocksmethod: none\n"
-           << "user.privileged: " << userName << "\nuser.unprivileged: " << userName << "\n"
-           << "client pass {\n  from: 127.0.0.1/32 to: 0.0.0.0/0\n}\n"
-           << "socks pass {\n  from: 127.0.0.1/32 to: 127.0.0.1/32\n  command: connect\n}\n";
-  }
-  ChildProcess proxy;
-  ASSERT_TRUE(proxy.Start({binary, "-f", dir + "/danted.conf", "-p", dir + "/danted.pid", "-N", "1"},
-                          dir + "/danted.log"));
-  ASSERT_TRUE(proxy.WaitForListen(port, 5000)) << "danted did not start; see " << dir;
+  const std::string user = account->pw_name;
+  const std::string config =
+      "logoutput: stderr\ninternal: 127.0.0.1 port = " + std::to_string(port) +
+      "\nexternal: 127.0.0.1\nclientmethod: none\nsocksmethod: none\nuser.privileged: " + user +
+      "\nuser.unprivileged: " + user + "\nclient pass {\n  from: 127.0.0.1/32 to: 0.0.0.0/0\n}\n" +
+      "socks pass {\n  from: 127.0.0.1/32 to: 127.0.0.1/32\n  command: connect\n}\n";
+  ASSERT_TRUE(proxy.Start("danted", config,
+                          {binary, "-f", dir + "/danted.conf", "-p", dir + "/danted.pid", "-N", "1"},
+                          port))
+      << "danted did not start; see " << dir;
   for (bool http : {false, true}) {
     SCOPED_TRACE(http ? "http" : "cddbp");
-    LoopbackServer server(http ? CddbHttpHandler(GoodScript()) : CddbpHandler(GoodScript()));
-    CddbRequest request = Request(http ? Http(server) : Cddbp(server));
-    request.socksProxy = "127.0.0.1:" + std::to_string(port);
+    LoopbackServer server(Handler(http, GoodScript()));
+    CddbRequest request = Request(Url(http, server));
+    request.socksProxy = Local(port);
     RecordingHost host;
     CddbOutputs out;
     ASSERT_EQ(CddbLookup(request, host, out), kCddbOk) << out.lastReply;

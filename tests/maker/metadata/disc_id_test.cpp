@@ -19,12 +19,21 @@ std::uint32_t ReferenceDiscId(const DiscLayout& disc) {
                                     disc.trackCount);
 }
 
-// Catches: a wrong digit sum, pre-gap or field placement.
+// Catches: a wrong digit sum, pre-gap or field placement, or the drive's 1-based table
+// shifted by one when converted.
 TEST(DiscId, TwoTrackExampleGivesKnownId) {
-  const DiscLayout disc{2, {0, 15000, 30000}};
+  TrackTable table;
+  table.trackCount = 2;
+  table.start[1] = 0;
+  table.start[2] = 15000;
+  table.start[3] = 30000;
+  const DiscLayout disc = DiscLayoutFromTrackTable(table);
+  EXPECT_EQ(disc.startSectors, (std::vector<std::int32_t>{0, 15000, 30000}));
   ASSERT_TRUE(disc.Valid());
   EXPECT_EQ(DiscId(disc), 0x06019002u);
   EXPECT_EQ(disc.LengthSeconds(), 402);
+  table.trackCount = 0;
+  EXPECT_FALSE(DiscLayoutFromTrackTable(table).Valid());
 }
 
 // Catches: errors that only show for many tracks, large offsets or a late first track.
@@ -43,27 +52,11 @@ TEST(DiscId, GeneratedTablesAgreeWithIndependentComputation) {
   }
 }
 
-// Catches: the drive's 1-based table shifted by one when converted.
-TEST(DiscId, TrackTableConvertsToLayout) {
-  TrackTable table;
-  table.trackCount = 2;
-  table.start[1] = 0;
-  table.start[2] = 15000;
-  table.start[3] = 30000;
-  const DiscLayout disc = DiscLayoutFromTrackTable(table);
-  EXPECT_EQ(disc.startSectors, (std::vector<std::int32_t>{0, 15000, 30000}));
-  EXPECT_EQ(DiscId(disc), 0x06019002u);
-  table.trackCount = 0;
-  EXPECT_FALSE(DiscLayoutFromTrackTable(table).Valid());
-}
-
 // Catches: malformed tables (from a bad drive or image) reaching the computation.
 TEST(DiscId, InvalidTablesAreRecognised) {
-  EXPECT_FALSE((DiscLayout{0, {0}}).Valid());
-  EXPECT_FALSE((DiscLayout{2, {0, 100}}).Valid());
-  EXPECT_FALSE((DiscLayout{2, {0, 100, 100}}).Valid());
-  EXPECT_FALSE((DiscLayout{1, {-5, 100}}).Valid());
-  EXPECT_FALSE((DiscLayout{100, std::vector<std::int32_t>(101, 0)}).Valid());
+  const DiscLayout bad[] = {{0, {0}}, {2, {0, 100}}, {2, {0, 100, 100}}, {1, {-5, 100}},
+                            {100, std::vector<std::int32_t>(101, 0)}};
+  for (const auto& disc : bad) EXPECT_FALSE(disc.Valid()) << disc.trackCount;
 }
 
 }  // namespace

@@ -8,12 +8,12 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <sstream>
 
 extern char** environ;
 
@@ -27,18 +27,8 @@ sockaddr_in Loopback(std::uint16_t port) {
   return address;
 }
 
-std::string CommandOf(const std::string& request) {
-  if (request.find("cmd=cddb+query") != std::string::npos) return "query";
-  if (request.find("cmd=cddb+read") != std::string::npos) return "read";
-  return {};
-}
-
 void Answer(TestConnection& connection, const std::string& reply) {
-  if (reply == kStall) {
-    connection.Stall();
-    return;
-  }
-  connection.Send(reply);
+  reply == kStall ? connection.Stall() : connection.Send(reply);
 }
 
 }  // namespace
@@ -62,10 +52,7 @@ std::optional<std::string> TestConnection::ReadUntil(std::string_view delimiter)
   char c = 0;
   while (ReadByte(c)) {
     text.push_back(c);
-    if (text.size() >= delimiter.size() &&
-        std::string_view(text).substr(text.size() - delimiter.size()) == delimiter) {
-      return text;
-    }
+    if (text.ends_with(delimiter)) return text;
   }
   return std::nullopt;
 }
@@ -162,16 +149,13 @@ ConnectionHandler CddbHttpHandler(CddbScript script) {
   return [script](TestConnection& connection) {
     auto request = connection.ReadUntil("\r\n\r\n");
     if (!request) return;
-    const std::string command = CommandOf(*request);
-    const std::string& body = command == "query" ? script.queryReply
-                              : command == "read" ? script.readReply
-                                                  : std::string("500 Command syntax error.\r\n");
-    if (body == kStall) {
-      connection.Stall();
-      return;
-    }
-    connection.Send(script.httpStatus);
-    connection.Send(body);
+    const auto has = [&request](const char* text) {
+      return request->find(text) != std::string::npos;
+    };
+    const std::string body = has("cmd=cddb+query") ? script.queryReply
+                             : has("cmd=cddb+read") ? script.readReply
+                                                    : "500 Command syntax error.\r\n";
+    Answer(connection, body == kStall ? body : script.httpStatus + body);
   };
 }
 
@@ -233,31 +217,23 @@ bool ChildProcess::WaitForListen(std::uint16_t port, int ms) {
 void ChildProcess::Stop() {
   if (pid_ <= 0) return;
   ::kill(pid_, SIGTERM);
-  for (int i = 0; i < 100; ++i) {
-    if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
-      pid_ = -1;
-      return;
-    }
+  bool ended = false;
+  for (int i = 0; i < 100 && !(ended = ::waitpid(pid_, nullptr, WNOHANG) == pid_); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  ::kill(pid_, SIGKILL);
-  ::waitpid(pid_, nullptr, 0);
+  if (!ended) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
   pid_ = -1;
 }
 
 std::string FindProgram(const std::string& program) {
-  std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
-  path += ":/usr/sbin:/sbin:/usr/local/sbin";
-  std::size_t start = 0;
-  while (start <= path.size()) {
-    auto end = path.find(':', start);
-    if (end == std::string::npos) end = path.size();
-    const std::string candidate = path.substr(start, end - start) + "/" + program;
-    struct stat info {};
-    if (end > start && ::stat(candidate.c_str(), &info) == 0 && (info.st_mode & S_IXUSR)) {
-      return candidate;
-    }
-    start = end + 1;
+  const char* path = std::getenv("PATH");
+  std::istringstream folders(std::string(path ? path : "") + ":/usr/sbin:/sbin:/usr/local/sbin");
+  for (std::string folder; std::getline(folders, folder, ':');) {
+    const std::string candidate = folder + "/" + program;
+    if (!folder.empty() && ::access(candidate.c_str(), X_OK) == 0) return candidate;
   }
   return {};
 }
