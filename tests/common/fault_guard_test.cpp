@@ -160,25 +160,13 @@ TEST_F(FaultGuard, ExceptionPassesThroughAndDisarms) {
 // Catches a wrong or missing text of the fault table.
 TEST(FaultText, CoversTheTable) {
   const std::pair<uint32_t, const char*> texts[] = {
-      {0, ""},
-      {kFaultAccessViolation, "access violation"},
-      {kFaultIntDivideByZero, "int divide by zero"},
-      {kFaultFltInvalidOperation, "flt invalid operation"},
-      {kFaultPrivInstruction, "priv instruction"},
-      {kFaultBreakpoint, "breakpoint"},
-      {kFaultDatatypeMisalignment, "datatype misalignment"},
-      {0x80000004, "single step"},
-      {0xC0000025, "noncontinuable exception"},
-      {0xC000008C, "array bounds exceeded"},
-      {0xC000008D, "flt denormal operand"},
-      {0xC000008E, "flt divide by zero"},
-      {0xC000008F, "flt inexact result"},
-      {0xC0000091, "flt overflow"},
-      {0xC0000092, "flt stack check"},
-      {0xC0000093, "flt underflow"},
-      {0xC0000095, "int overflow"},
-      {0x12345678, "unknown"},
-  };
+      {0, ""}, {kFaultAccessViolation, "access violation"}, {kFaultIntDivideByZero, "int divide by zero"},
+      {kFaultFltInvalidOperation, "flt invalid operation"}, {kFaultPrivInstruction, "priv instruction"},
+      {kFaultBreakpoint, "breakpoint"}, {kFaultDatatypeMisalignment, "datatype misalignment"},
+      {0x80000004, "single step"}, {0xC0000025, "noncontinuable exception"}, {0xC000008C, "array bounds exceeded"},
+      {0xC000008D, "flt denormal operand"}, {0xC000008E, "flt divide by zero"}, {0xC000008F, "flt inexact result"},
+      {0xC0000091, "flt overflow"}, {0xC0000092, "flt stack check"}, {0xC0000093, "flt underflow"},
+      {0xC0000095, "int overflow"}, {0x12345678, "unknown"}};
   for (const auto& [code, text] : texts)
     EXPECT_EQ(FaultText(code), code == 0 ? std::string() : "exception: " + std::string(text)) << std::hex << code;
 }

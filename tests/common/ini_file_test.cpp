@@ -42,12 +42,8 @@ TEST(IniFile, SectionsAndKeysMatchWithoutCase) {
 // Catches integer and flag reads that differ from the C conversion or ignore the fallback.
 TEST(IniFile, IntegersAndFlagsFollowDecimalConversion) {
   const IniFile ini = IniFile::FromText("[S]\nA=42\nB=-7\nC=12abc\nD=abc\nF=99999999999\nG=yes\nH=0\n");
-  EXPECT_EQ(ini.ReadInt("S", "A", 5), 42);
-  EXPECT_EQ(ini.ReadInt("S", "B", 5), -7);
-  EXPECT_EQ(ini.ReadInt("S", "C", 5), 12);
-  EXPECT_EQ(ini.ReadInt("S", "D", 5), 0);
-  EXPECT_EQ(ini.ReadInt("S", "F", 5), 2147483647);
-  EXPECT_EQ(ini.ReadInt("S", "Missing", 5), 5);
+  const std::pair<const char*, int> ints[] = {{"A", 42}, {"B", -7}, {"C", 12}, {"D", 0}, {"F", 2147483647}, {"Missing", 5}};
+  for (const auto& [key, value] : ints) EXPECT_EQ(ini.ReadInt("S", key, 5), value) << key;
   EXPECT_TRUE(ini.ReadFlag("S", "G", false));
   EXPECT_FALSE(ini.ReadFlag("S", "H", true));
   EXPECT_TRUE(ini.ReadFlag("S", "Missing", true));

@@ -62,11 +62,9 @@ TEST(LibraryLoader, MissingLibraryAndEntryAreOrdinaryFailures) {
 TEST(LibraryLoader, MoveTransfersOwnership) {
   ScopedEnv dir("ZIMBAR_LIB_DIR", ZIMBAR_FAKES_DIR "/common");
   OutsideLibrary first = OutsideLibrary::Open("zbcommonfake");
-  OutsideLibrary second(std::move(first));
-  EXPECT_FALSE(first.Loaded());
-  OutsideLibrary third;
+  OutsideLibrary second(std::move(first)), third;
   third = std::move(second);
-  EXPECT_FALSE(second.Loaded());
+  EXPECT_FALSE(first.Loaded() || second.Loaded());
   EXPECT_EQ(Identity(third), 1);
   third.Close();
   EXPECT_FALSE(third.Loaded());

@@ -209,10 +209,8 @@ TEST(WavHeader, ReaderReportsFormatsItDoesNotJudge) {
     WriteBytes(path, MakeWav(v.tag, v.channels, v.rate, v.bits, 16, {}, std::vector<uint8_t>(12, 0), 0x7FFFFFFF));
     WavFormatInfo info;
     ASSERT_EQ(ReadWavHeaderFromPath(path.c_str(), info), kWavReadOk);
-    EXPECT_EQ(info.formatTag, v.tag);
-    EXPECT_EQ(info.channels, v.channels);
-    EXPECT_EQ(info.sampleRate, v.rate);
-    EXPECT_EQ(info.bitsPerSample, v.bits);
+    EXPECT_EQ(std::vector<uint32_t>({info.formatTag, info.channels, info.sampleRate, info.bitsPerSample}),
+              std::vector<uint32_t>({v.tag, v.channels, v.rate, v.bits}));
   }
 }
 

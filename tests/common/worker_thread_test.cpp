@@ -96,13 +96,12 @@ TEST(WorkerThread, ExceptionInRunStillCompletes) {
 TEST(WorkerThread, PriorityReachesTheWorkerAndRefusalsAreHarmless) {
   QueueMainLoop loop;
   std::atomic<int> niceAtStart{-100}, niceLater{-100};
-  std::atomic<bool> lowered{false}, release{false};
+  std::atomic<bool> lowered{false};
   bool completed = false;
   TestWorker worker(loop, [&](TestWorker&) {
     niceAtStart = OwnNice();
     while (!lowered) std::this_thread::yield();
     niceLater = OwnNice();
-    while (!release) std::this_thread::yield();
   });
   worker.SetOnFinished([&] { completed = true; });
   const int mainNice = OwnNice();
@@ -110,13 +109,11 @@ TEST(WorkerThread, PriorityReachesTheWorkerAndRefusalsAreHarmless) {
   worker.Start();
   while (niceAtStart == -100) std::this_thread::yield();
   EXPECT_EQ(niceAtStart.load(), 5);
+  worker.SetPriority(ThreadPriority::Highest);  // refused without privileges; no harm
   worker.SetPriority(ThreadPriority::Idle);
   lowered = true;
-  while (niceLater == -100) std::this_thread::yield();
-  EXPECT_EQ(niceLater.load(), 19);
-  worker.SetPriority(ThreadPriority::Highest);  // refused without privileges; no harm
-  release = true;
   EXPECT_TRUE(loop.RunUntil([&] { return completed; }, std::chrono::seconds(10)));
   worker.SetPriority(ThreadPriority::Normal);  // after the end: nothing to change
+  EXPECT_EQ(niceLater.load(), 19);
   EXPECT_EQ(OwnNice(), mainNice) << "the main thread's level was changed";
 }
