@@ -55,20 +55,6 @@ TEST(SettingsTable, TableHoldsEveryKeyInFileOrderWithDefaults) {
   EXPECT_EQ(s.Text("CDDBUser"), getpwuid(getuid())->pw_name);
 }
 
-// Catches a missing file treated as an error or leaving stale values from before, and the
-// settings file landing outside the per-user folder.
-TEST(SettingsTable, MissingFileGivesDefaults) {
-  TempDir dir;
-  SettingsTable s;
-  s.SetInt("MPEGMode", 3);
-  s.SetText("OutputPath", "/stale");
-  ASSERT_TRUE(s.Load(dir.File("zbmaker.INI"), kPassThrough));
-  EXPECT_EQ(s.Int("MPEGMode"), 1);
-  EXPECT_EQ(s.Text("OutputPath"), "");
-  ScopedEnv home("ZIMBAR_HOME", "/tmp/zb-user");
-  EXPECT_EQ(SettingsTable::DefaultPath(), "/tmp/zb-user/zbmaker.INI");
-}
-
 // Catches long stored texts being cut at 61 characters (a long command or path would be
 // corrupted), texts longer than their field overrunning it or splitting a character, and
 // keys or integers not read as the C library and the INI rules do (any case, "12x" is 12).
@@ -132,16 +118,17 @@ TEST(SettingsTable, AccessMethodCheckFollowsThePassThroughProbe) {
   TempDir dir;
   const std::string path = dir.File("zbmaker.INI");
   SettingsTable s;
-  WriteText(path, "[Options]\nUseWinNTRawRead=0\n");
-  ASSERT_TRUE(s.Load(path, kNoPassThrough));
-  EXPECT_EQ(s.Int("UseWinNTRawRead"), 1);
-  EXPECT_FALSE(s.PassThroughAvailable());
-  ASSERT_TRUE(s.Load(path, kPassThrough));
-  EXPECT_EQ(s.Int("UseWinNTRawRead"), 0);
-  EXPECT_TRUE(s.PassThroughAvailable());
-  WriteText(path, "[Options]\nUseWinNTRawRead=5\n");
-  ASSERT_TRUE(s.Load(path, kPassThrough));
-  EXPECT_EQ(s.Int("UseWinNTRawRead"), 1);
+  const struct {
+    const char* stored;
+    bool passThrough;
+    int used;
+  } cases[] = {{"0", false, 1}, {"0", true, 0}, {"5", true, 1}};
+  for (const auto& c : cases) {
+    WriteText(path, std::string("[Options]\nUseWinNTRawRead=") + c.stored + "\n");
+    ASSERT_TRUE(s.Load(path, c.passThrough ? kPassThrough : kNoPassThrough));
+    EXPECT_EQ(s.Int("UseWinNTRawRead"), c.used) << c.stored << c.passThrough;
+    EXPECT_EQ(s.PassThroughAvailable(), c.passThrough);
+  }
   (void)ScsiPassThroughUsable();  // the real probe answers without crashing
 }
 
@@ -179,16 +166,24 @@ TEST(SettingsTable, SaveRoundTripsAndKeepsTheRestOfTheFile) {
   EXPECT_EQ(ReadText(path).rfind("; my notes", 0), 0u);
 }
 
-// Catches save and load failures reported as success, and a failed load that leaves
-// garbage instead of the defaults.
-TEST(SettingsTable, FailuresAreReported) {
+// Catches save and load failures reported as success, a missing file treated as an error,
+// a failed or missing load that leaves stale values instead of the defaults, and the
+// settings file landing outside the per-user folder.
+TEST(SettingsTable, FailuresAreReportedAndLoadsStartFromDefaults) {
   TempDir dir;
   WriteText(dir.File("blocker"), "x");
   SettingsTable s;
   auto saved = s.Save(dir.File("blocker/zbmaker.INI"));
   ASSERT_FALSE(saved);
   EXPECT_FALSE(saved.Error().Message().empty());
-  s.SetInt("MPEGMode", 3);
-  ASSERT_FALSE(s.Load(dir.Path(), kPassThrough));  // a folder, not a file
-  EXPECT_EQ(s.Int("MPEGMode"), 1);
+  for (const bool missing : {true, false}) {
+    s.SetInt("MPEGMode", 3);
+    s.SetText("OutputPath", "/stale");
+    // A missing file loads as the defaults; a folder cannot be read at all.
+    EXPECT_EQ(static_cast<bool>(s.Load(missing ? dir.File("zbmaker.INI") : dir.Path(), kPassThrough)), missing);
+    EXPECT_EQ(s.Int("MPEGMode"), 1);
+    EXPECT_EQ(s.Text("OutputPath"), "");
+  }
+  ScopedEnv home("ZIMBAR_HOME", "/tmp/zb-user");
+  EXPECT_EQ(SettingsTable::DefaultPath(), "/tmp/zb-user/zbmaker.INI");
 }
