@@ -1,6 +1,8 @@
 // Test helpers: scratch folders, synthesized WAV files and the reference command-line tools.
 #pragma once
 
+#include <dlfcn.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,8 +24,7 @@ class ScratchDir {
  public:
   ScratchDir() {
     char pattern[] = "/tmp/zb-outside-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    path_ = made ? made : "";
+    if (mkdtemp(pattern)) path_ = pattern;
   }
   ~ScratchDir() {
     if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
@@ -40,10 +41,8 @@ class ScratchDir {
 inline std::string Run(const std::string& command, int* exitCode = nullptr) {
   std::string output;
   FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
-  if (pipe == nullptr) {
-    if (exitCode) *exitCode = -1;
-    return output;
-  }
+  if (exitCode) *exitCode = -1;
+  if (pipe == nullptr) return output;
   char buffer[4096];
   size_t n;
   while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
@@ -66,7 +65,7 @@ inline void PutLe(std::vector<unsigned char>& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(uint8_t(value >> (8 * i)));
 }
 
-// Interleaved 16-bit tones: channel c carries a sine of 440 * (c + 1) * 1.5^c Hz.
+// Interleaved 16-bit tones: 440 Hz on the first channel, 660 Hz on the second.
 inline std::vector<int16_t> Tone(uint32_t rate, int channels, uint32_t frames, double amplitude = 0.5) {
   std::vector<int16_t> pcm(size_t(frames) * channels);
   for (uint32_t i = 0; i < frames; ++i) {
@@ -84,8 +83,7 @@ inline std::vector<int16_t> Tone(uint32_t rate, int channels, uint32_t frames, d
 inline std::vector<unsigned char> WavBytes(uint32_t rate, int channels, const std::vector<int16_t>& pcm,
                                            int bits = 16, int64_t dataBytesField = -1) {
   const uint32_t dataBytes = uint32_t(pcm.size() * 2);
-  std::vector<unsigned char> out;
-  out.insert(out.end(), {'R', 'I', 'F', 'F'});
+  std::vector<unsigned char> out{'R', 'I', 'F', 'F'};
   PutLe(out, dataBytes + 36, 4);
   out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
   PutLe(out, 16, 4);
@@ -118,15 +116,21 @@ inline std::map<std::string, std::string> ProbeStream(const std::string& path) {
 // Decodes any audio file with ffmpeg to interleaved 16-bit samples at its own rate.
 inline std::vector<int16_t> DecodeWithFfmpeg(const std::string& path, const std::string& inputFormat = "") {
   const std::string raw = path + ".ffmpeg.raw";
-  int code = 0;
   Run("ffmpeg -v error -y " + (inputFormat.empty() ? "" : "-f " + inputFormat + " ") + "-i '" + path +
-          "' -f s16le -acodec pcm_s16le '" + raw + "'",
-      &code);
+      "' -f s16le -acodec pcm_s16le '" + raw + "'");
   std::vector<unsigned char> bytes = ReadFile(raw);
   std::remove(raw.c_str());
   std::vector<int16_t> pcm(bytes.size() / 2);
   for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = int16_t(bytes[2 * i] | bytes[2 * i + 1] << 8);
   return pcm;
+}
+
+// Loads a built library and expects each plain C entry to resolve by its name.
+inline void ExpectEntries(const std::string& library, std::initializer_list<const char*> names) {
+  void* lib = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(lib, nullptr) << dlerror();
+  for (const char* name : names) EXPECT_NE(dlsym(lib, name), nullptr) << name;
+  dlclose(lib);
 }
 
 }  // namespace test_media

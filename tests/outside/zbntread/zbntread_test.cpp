@@ -26,6 +26,8 @@ class XwiTest : public ::testing::Test {
     ASSERT_NE(xwi_, nullptr);
   }
 
+  UniqueFd OpenOutput() { return UniqueFd(open(dir_.File("out.wav").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644)); }
+
   ReaderRequest Request(int drive, int track, int fd) {
     ReaderRequest r{};
     r.file = fd;
@@ -35,7 +37,6 @@ class XwiTest : public ::testing::Test {
     r.firstSector = image_.Start(track);
     r.endSector = image_.End(track);
     r.sectorsPerRead = 16;
-    r.jitterOff = 0;
     r.overlapPercent = 20;
     r.syncNoMatchRetries = 3;
     return r;
@@ -73,7 +74,7 @@ class XwiTest : public ::testing::Test {
 // reports wrong byte counts and peaks.
 TEST_F(XwiTest, ReadsTrackBehindTheHeaderAndReportsPeaks) {
   const int drive = image_.Register();
-  UniqueFd fd(open(dir_.File("out.wav").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644));
+  UniqueFd fd = OpenOutput();
   ASSERT_EQ(write(fd.Get(), std::string(44, 'H').data(), 44), 44);
   ReaderRequest r = Request(drive, 1, fd.Get());
   ASSERT_EQ(xwi_(&r), 0);
@@ -95,7 +96,7 @@ TEST_F(XwiTest, ReadsTrackBehindTheHeaderAndReportsPeaks) {
 // Catches: a writer that overtakes a slow reader (lost messages) or resets the indices.
 TEST_F(XwiTest, RingCarriesOnFromWhereTheLastTrackLeftIt) {
   const int drive = image_.Register();
-  UniqueFd fd(open(dir_.File("out.wav").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644));
+  UniqueFd fd = OpenOutput();
   ReaderRequest r = Request(drive, 2, fd.Get());
   r.writeIndex = r.readIndex = 120;
   r.sectorsPerRead = 8;   // 188 reads, each worth a progress message: more than the ring holds
@@ -121,7 +122,7 @@ TEST_F(XwiTest, RingCarriesOnFromWhereTheLastTrackLeftIt) {
 TEST_F(XwiTest, CancelEndsTheWorkEarly) {
   const int drive = image_.Register();
   testcd::ScopedEnv slow("ZIMBAR_CD_SIMULATE", "jitter=30,share=1,seed=2");
-  UniqueFd fd(open(dir_.File("out.wav").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644));
+  UniqueFd fd = OpenOutput();
   ReaderRequest r = Request(drive, 2, fd.Get());
   r.sectorsPerRead = 8;
   r.overlapPercent = 80;
@@ -135,7 +136,7 @@ TEST_F(XwiTest, CancelEndsTheWorkEarly) {
 TEST_F(XwiTest, FailuresArePostedAsTypedMessages) {
   const int drive = image_.Register();
   {
-    UniqueFd fd(open(dir_.File("out.wav").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644));
+    UniqueFd fd = OpenOutput();
     ReaderRequest r = Request(drive + 5, 1, fd.Get());   // no such drive
     ASSERT_EQ(xwi_(&r), 0);
     const auto messages = Drain(r);
