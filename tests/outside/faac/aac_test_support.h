@@ -11,23 +11,18 @@
 
 namespace aac_test {
 
-class BitReader {
- public:
-  explicit BitReader(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+// Reads bits most significant first; zeros past the end.
+struct BitReader {
   uint32_t Get(int bits) {
     uint32_t value = 0;
-    for (int i = 0; i < bits; ++i, ++pos_) {
-      const size_t byte = pos_ / 8;
-      const int bit = byte < bytes_.size() ? (bytes_[byte] >> (7 - pos_ % 8)) & 1 : 0;
-      value = value << 1 | uint32_t(bit);
+    for (int i = 0; i < bits; ++i, ++pos) {
+      value = value << 1 | uint32_t(pos / 8 < bytes.size() ? (bytes[pos / 8] >> (7 - pos % 8)) & 1 : 0);
     }
     return value;
   }
-  size_t BitPosition() const { return pos_; }
-
- private:
-  const std::vector<uint8_t>& bytes_;
-  size_t pos_ = 0;
+  size_t BitPosition() const { return pos; }
+  const std::vector<uint8_t>& bytes;
+  size_t pos = 0;
 };
 
 // The fields of an ADIF header with one program configuration element.
@@ -41,7 +36,7 @@ struct ParsedAdif {
 
 inline ParsedAdif ParseAdif(const std::vector<uint8_t>& bytes) {
   ParsedAdif p;
-  BitReader r(bytes);
+  BitReader r{bytes};
   for (int i = 0; i < 4; ++i) p.magic.push_back(char(r.Get(8)));
   if (r.Get(1)) r.Get(72);  // copyright id
   r.Get(2);                 // original_copy, home

@@ -61,17 +61,10 @@ FaacRun RunFaac(const FaacEncodeConfig& config, const std::vector<int16_t>& pcm,
 
 // The same encode through the encoder core, block by block.
 AacBlocks CoreBlocks(const FaacEncodeConfig& c, const std::vector<int16_t>& pcm) {
-  AacEncoderSettings s;
-  s.channels = c.channels;
-  s.sampleRate = c.inputRate;
-  s.bitRate = c.bitRate;
-  s.cutoffHz = c.cutoffHz;
-  s.midSide = c.jointStereo;
-  s.pns = c.usePns;
-  s.tns = c.useTns;
-  s.ltp = c.useLtp;
-  s.intensityStereo = c.useIntensityStereo;
-  auto created = AacEncoder::Create(s);
+  auto created = AacEncoder::Create({.channels = c.channels, .sampleRate = c.inputRate, .bitRate = c.bitRate,
+                                     .cutoffHz = c.cutoffHz, .midSide = c.jointStereo != 0, .pns = c.usePns != 0,
+                                     .tns = c.useTns != 0, .ltp = c.useLtp != 0,
+                                     .intensityStereo = c.useIntensityStereo != 0});
   EXPECT_TRUE(created);
   if (!created) return {};
   auto& encoder = *created.Value();

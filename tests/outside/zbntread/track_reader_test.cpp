@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "maker/cd/cd_drive_list.h"
@@ -24,14 +25,11 @@ struct ReadRun {
   std::vector<Message> messages;
 
   int Count(uint8_t type) const {
-    int n = 0;
-    for (const auto& m : messages) n += m.type == type;
-    return n;
+    return int(std::count_if(messages.begin(), messages.end(), [type](const Message& m) { return m.type == type; }));
   }
   const Message* Find(uint8_t type) const {
-    for (const auto& m : messages)
-      if (m.type == type) return &m;
-    return nullptr;
+    const auto it = std::find_if(messages.begin(), messages.end(), [type](const Message& m) { return m.type == type; });
+    return it == messages.end() ? nullptr : &*it;
   }
 };
 
