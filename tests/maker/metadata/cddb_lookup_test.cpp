@@ -284,11 +284,11 @@ TEST(CddbLookup, ApplyingOutputsFillsRowsInOrderAndKeepsTheYear) {
 
 // --- Real proxies started by the test on loopback ports. ---
 
-// Starts a proxy with `config` as dir/<name>.conf in a fresh folder; the folder is removed
-// after a passing test and kept for diagnosis after a failure.
+// An installed proxy program run with `config` as dir/<name>.conf on a free port, in a
+// fresh folder that is removed after a passing test and kept for diagnosis after a failure.
 class RealProxy {
  public:
-  RealProxy() {
+  explicit RealProxy(const std::string& name) : name_(name), binary_(FindProgram(name)) {
     char pattern[] = "/tmp/zb_cddb_proxyXXXXXX";
     if (::mkdtemp(pattern)) dir_ = pattern;
   }
@@ -296,34 +296,33 @@ class RealProxy {
     process_.Stop();
     if (!dir_.empty() && !::testing::Test::HasFailure()) std::filesystem::remove_all(dir_);
   }
-  const std::string& Dir() const { return dir_; }
-  bool Start(const std::string& name, const std::string& config,
-             std::vector<std::string> argv, std::uint16_t port) {
-    std::ofstream(dir_ + "/" + name + ".conf") << config;
-    return process_.Start(argv, dir_ + "/" + name + ".log") && process_.WaitForListen(port, 5000);
+  bool Installed() const { return !binary_.empty(); }
+  std::string File(const char* suffix) const { return dir_ + "/" + name_ + suffix; }
+  bool Start(const std::string& config, std::vector<std::string> options) {
+    std::ofstream(File(".conf")) << config;
+    options.insert(options.begin(), binary_);
+    return !dir_.empty() && process_.Start(options, File(".log")) &&
+           process_.WaitForListen(port, 5000);
   }
+  const std::uint16_t port = FreeLoopbackPort();
 
  private:
-  std::string dir_;
+  std::string name_, binary_, dir_;
   ChildProcess process_;
 };
 
 // Catches: requests that a real HTTP proxy cannot forward (malformed absolute URL).
 TEST(CddbLookupProxies, HttpLookupThroughTinyproxy) {
-  const std::string binary = FindProgram("tinyproxy");
-  if (binary.empty()) GTEST_SKIP() << "tinyproxy is not installed; HTTP proxy path not tested";
+  RealProxy proxy("tinyproxy");
+  if (!proxy.Installed()) GTEST_SKIP() << "tinyproxy is not installed; HTTP proxy path not tested";
   LoopbackServer server(CddbHttpHandler(GoodScript()));
-  RealProxy proxy;
-  const std::string dir = proxy.Dir();
-  ASSERT_FALSE(dir.empty());
-  const std::uint16_t port = FreeLoopbackPort();
-  const std::string config = "Port " + std::to_string(port) +
+  const std::string config = "Port " + std::to_string(proxy.port) +
                              "\nListen 127.0.0.1\nTimeout 10\nMaxClients 5\n"
                              "Allow 127.0.0.1\nLogLevel Info\n";
-  ASSERT_TRUE(proxy.Start("tinyproxy", config, {binary, "-d", "-c", dir + "/tinyproxy.conf"}, port))
-      << "tinyproxy did not start; see " << dir;
+  ASSERT_TRUE(proxy.Start(config, {"-d", "-c", proxy.File(".conf")}))
+      << "tinyproxy did not start; see " << proxy.File(".log");
   CddbRequest request = Request(Url(true, server));
-  request.httpProxy = Local(port);
+  request.httpProxy = Local(proxy.port);
   RecordingHost host;
   CddbOutputs out;
   ASSERT_EQ(CddbLookup(request, host, out), kCddbOk) << out.lastReply;
@@ -336,30 +335,24 @@ TEST(CddbLookupProxies, HttpLookupThroughTinyproxy) {
 
 // Catches: a SOCKS 4 request that a real proxy rejects, for both transports.
 TEST(CddbLookupProxies, LookupsThroughDanteSocks4) {
-  const std::string binary = FindProgram("danted");
-  if (binary.empty()) GTEST_SKIP() << "danted (dante-server) is not installed; SOCKS path not tested";
-  RealProxy proxy;
-  const std::string dir = proxy.Dir();
-  ASSERT_FALSE(dir.empty());
-  const std::uint16_t port = FreeLoopbackPort();
+  RealProxy proxy("danted");
+  if (!proxy.Installed()) GTEST_SKIP() << "danted (dante-server) is not installed; SOCKS path not tested";
   // The proxy runs as the test's own user.
   const passwd* account = ::getpwuid(::getuid());
   ASSERT_NE(account, nullptr);
   const std::string user = account->pw_name;
   const std::string config =
-      "logoutput: stderr\ninternal: 127.0.0.1 port = " + std::to_string(port) +
+      "logoutput: stderr\ninternal: 127.0.0.1 port = " + std::to_string(proxy.port) +
       "\nexternal: 127.0.0.1\nclientmethod: none\nsocksmethod: none\nuser.privileged: " + user +
       "\nuser.unprivileged: " + user + "\nclient pass {\n  from: 127.0.0.1/32 to: 0.0.0.0/0\n}\n" +
       "socks pass {\n  from: 127.0.0.1/32 to: 127.0.0.1/32\n  command: connect\n}\n";
-  ASSERT_TRUE(proxy.Start("danted", config,
-                          {binary, "-f", dir + "/danted.conf", "-p", dir + "/danted.pid", "-N", "1"},
-                          port))
-      << "danted did not start; see " << dir;
+  ASSERT_TRUE(proxy.Start(config, {"-f", proxy.File(".conf"), "-p", proxy.File(".pid"), "-N", "1"}))
+      << "danted did not start; see " << proxy.File(".log");
   for (bool http : {false, true}) {
     SCOPED_TRACE(http ? "http" : "cddbp");
     LoopbackServer server(Handler(http, GoodScript()));
     CddbRequest request = Request(Url(http, server));
-    request.socksProxy = Local(port);
+    request.socksProxy = Local(proxy.port);
     RecordingHost host;
     CddbOutputs out;
     ASSERT_EQ(CddbLookup(request, host, out), kCddbOk) << out.lastReply;

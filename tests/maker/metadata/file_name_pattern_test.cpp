@@ -20,13 +20,17 @@ TEST(FileNamePattern, DefaultPatternNamesTrackFromArtistTitleNumberAndCleanedNam
   EXPECT_EQ(TrackFilePath("/music/\r\n", info, 3, "C/D", ".tmp"), "/music/(A) [B] [03] C-D.tmp");
 }
 
-// Catches: every occurrence replaced instead of only the first.
-TEST(FileNamePattern, OnlyFirstOccurrenceOfEachPlaceholderIsReplaced) {
+// Catches: every occurrence replaced instead of only the first, or a value holding a later
+// placeholder not expanded in turn (the search runs over the changed text).
+TEST(FileNamePattern, OnlyFirstOccurrenceOfEachPlaceholderIsReplacedInTheChangedText) {
   PatternValues values;
   values.trackNumber = "05";
   values.year = "1999";
   EXPECT_EQ(ExpandFileNamePattern("$track#$-$track#$ $year$$year$", values),
             "05-$track#$ 1999$year$");
+  values.trackName = "$artist$";
+  values.artist = "Band";
+  EXPECT_EQ(ExpandFileNamePattern("$trackname$ $artist$", values), "Band $artist$");
 }
 
 // Catches: empty values leaving the placeholder text in the name.
@@ -35,15 +39,6 @@ TEST(FileNamePattern, EmptyValuesRemoveTheirPlaceholders) {
   EXPECT_EQ(TrackFileName(info, 1, "Intro"), "() [] [01] Intro");
   PatternValues none;
   EXPECT_EQ(ExpandFileNamePattern("$genre$x$year$", none), "x");
-}
-
-// Catches: a value holding a later placeholder not expanded in turn (the search runs over
-// the changed text).
-TEST(FileNamePattern, ValueContainingLaterPlaceholderIsExpandedInTurn) {
-  PatternValues values;
-  values.trackName = "$artist$";
-  values.artist = "Band";
-  EXPECT_EQ(ExpandFileNamePattern("$trackname$ $artist$", values), "Band $artist$");
 }
 
 // Catches: a missing name giving an empty file name instead of TrackNN.
