@@ -1,24 +1,194 @@
-// Shared set-up of the pipeline tests: a recording host, scripted workers, a temp folder.
+// Shared set-up of the pipeline tests: a host that records everything in memory, fake
+// workers each test scripts, and a temp folder.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/main_loop.h"
 #include "maker/jobs/job_pipeline.h"
+#include "maker/jobs/job_worker_factory.h"
+#include "maker/jobs/pipeline_host.h"
+#include "maker/jobs/worker_host.h"
 #include "maker/settings/settings_table.h"
-#include "recording_host.h"
-#include "scripted_workers.h"
+
+class RecordingHost final : public PipelineHost {
+ public:
+  struct Row {
+    std::string text{};
+    bool selected = false;
+    std::vector<std::string> history{};  // every text the row was given, in order
+  };
+
+  void AppendLog(MakerLog log, const std::string& line) override { Log(log).push_back(line); }
+  void SetStatusText(MakerPanel panel, const std::string& text) override { status[panel] = text; }
+  bool AskYesNo(const std::string& text, const std::string&) override {
+    questions.push_back(text);
+    return false;
+  }
+  Operation SelectedOperation() const override { return operation; }
+  void SelectOperation(Operation op) override { operation = op; }
+  int RowCount(JobList list) const override { return static_cast<int>(Rows(list).size()); }
+  std::string RowText(JobList list, int row) const override { return Rows(list).at(row).text; }
+  void SetRowText(JobList list, int row, const std::string& text) override {
+    Rows(list).at(row).text = text;
+    Rows(list).at(row).history.push_back(text);
+  }
+  bool RowSelected(JobList list, int row) const override { return Rows(list).at(row).selected; }
+  void SetRowSelected(JobList list, int row, bool on) override { Rows(list).at(row).selected = on; }
+  void AppendRow(JobList list, const std::string& text) override { Rows(list).push_back({text}); }
+  void ClearLog(MakerLog log) override { Log(log).clear(); }
+  void SetControlEnabled(const std::string& control, bool on) override { enabled[control] = on; }
+  void SetControlVisible(const std::string& control, bool on) override { visible[control] = on; }
+  void SetControlHint(const std::string& control, const std::string& hint) override { hints[control] = hint; }
+  void SetMenuChecked(const std::string& item, bool on) override { checked[item] = on; }
+  void ShowError(const std::string& text, const std::string& caption) override {
+    errors.push_back(caption + "|" + text);
+  }
+  void Beep() override { ++beeps; }
+  void BringToFront() override { ++frontCalls; }
+  int SelectedDrive() const override { return drive; }
+  CdInfo CdInformation() const override { return cdInfo; }
+
+  std::vector<std::string>& Log(MakerLog log) { return log == MakerLog::Reader ? readerLog : encoderLog; }
+  std::vector<Row>& Rows(JobList list) { return list == JobList::Tracks ? tracks : files; }
+  const std::vector<Row>& Rows(JobList list) const { return list == JobList::Tracks ? tracks : files; }
+  // The status words of all rows of a list: "OK + Error".
+  std::string Statuses(JobList list) const {
+    std::string out;
+    for (const Row& row : Rows(list)) out += (out.empty() ? "" : " ") + row.text.substr(0, row.text.find('\t'));
+    return out;
+  }
+  // Adds `count` track rows, "+" and selected, as after reading a table of contents.
+  void AddTracks(int count) {
+    for (int i = 1; i <= count; ++i) {
+      char row[64];
+      std::snprintf(row, sizeof row, "+\tTrack %02i\t03:00\t", i);
+      tracks.push_back({row, true});
+    }
+  }
+
+  Operation operation = Operation::CD2MP3;
+  std::vector<Row> tracks, files;
+  std::vector<std::string> readerLog, encoderLog, errors, questions;
+  std::map<MakerPanel, std::string> status;
+  std::map<std::string, bool> enabled, visible, checked;
+  std::map<std::string, std::string> hints;
+  int beeps = 0, frontCalls = 0, drive = 0;
+  CdInfo cdInfo;
+};
+
+// What a fake worker does: post log lines, ask a question (No ends the job at once), write
+// a file, block until cancelled or until a gate opens, then end with an error or warning.
+struct WorkerScript {
+  bool error = false;
+  bool warning = false;
+  bool blockUntilCancelled = false;
+  std::string writeFile{};
+  std::vector<std::string> logLines{};
+  std::string question{};
+  std::atomic<bool>* gate = nullptr;
+};
+
+class ScriptedWorker final : public JobWorker {
+ public:
+  ScriptedWorker(MainLoop& loop, WorkerHost& host, MakerLog log, WorkerScript script)
+      : JobWorker(loop), host_(host), log_(log), script_(std::move(script)) {}
+  std::atomic<bool> running{false};
+
+ protected:
+  void Run() override {
+    running = true;
+    for (const auto& line : script_.logLines) Synchronize([this, &line] { host_.AppendLog(log_, line); });
+    bool yes = true;
+    if (!script_.question.empty())
+      Synchronize([this, &yes] { yes = host_.AskYesNo(script_.question, "zbmaker Confirmation"); });
+    if (yes) {
+      if (!script_.writeFile.empty()) std::ofstream(script_.writeFile, std::ios::binary) << std::string(1000, 'x');
+      while (script_.blockUntilCancelled && !Terminated()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      while (script_.gate && !*script_.gate) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      if (script_.error) SetError();
+      if (script_.warning) SetWarning();
+    }
+    running = false;
+  }
+
+ private:
+  WorkerHost& host_;
+  MakerLog log_;
+  WorkerScript script_;
+};
+
+// Makes scripted workers from per-kind script functions; records every job and the order
+// of the calls ("read 2", "encode /x/Track01.tmp", "decode /a/b.mp3").
+class ScriptedFactory final : public JobWorkerFactory {
+ public:
+  ScriptedFactory(MainLoop& loop, WorkerHost& host) : loop_(loop), host_(host) {}
+  std::unique_ptr<JobWorker> MakeReader(const ReaderJob& job) override {
+    readerJobs.push_back(job);
+    return Make("read " + std::to_string(job.track), MakerLog::Reader, reader, job);
+  }
+  std::unique_ptr<JobWorker> MakeEncoder(const EncoderJob& job) override {
+    encoderJobs.push_back(job);
+    return Make("encode " + job.inputPath, MakerLog::Encoder, encoder, job);
+  }
+  std::unique_ptr<JobWorker> MakeDecoder(const DecoderJob& job) override {
+    return Make("decode " + job.inputPath, MakerLog::Encoder, decoder, job);
+  }
+
+  std::function<WorkerScript(const ReaderJob&)> reader;
+  std::function<WorkerScript(const EncoderJob&)> encoder;
+  std::function<WorkerScript(const DecoderJob&)> decoder;
+  std::vector<ReaderJob> readerJobs;
+  std::vector<EncoderJob> encoderJobs;
+  std::vector<std::string> calls;
+  ScriptedWorker* lastWorker = nullptr;
+
+ private:
+  template <class Job>
+  std::unique_ptr<JobWorker> Make(std::string call, MakerLog log, const std::function<WorkerScript(const Job&)>& script,
+                                  const Job& job) {
+    calls.push_back(std::move(call));
+    auto worker = std::make_unique<ScriptedWorker>(loop_, host_, log, script ? script(job) : WorkerScript{});
+    lastWorker = worker.get();
+    return worker;
+  }
+  MainLoop& loop_;
+  WorkerHost& host_;
+};
+
+inline bool AllLibraries(const std::string&, const char*) { return true; }
+
+// A script that is the same for every job of a kind.
+template <class Job>
+std::function<WorkerScript(const Job&)> Always(WorkerScript s) {
+  return [s](const Job&) { return s; };
+}
+// Readers write their output file.
+inline WorkerScript ReaderWrites(const ReaderJob& job) { return {.writeFile = job.outputPath}; }
 
 class PipelineTest : public ::testing::Test {
  protected:
+  // A second host, factory and pipeline, for tests that loop over cases.
+  struct Rig {
+    Rig(MainLoop& loop, SettingsTable& s, LibraryProbe probe = AllLibraries) : f(loop, h), p(loop, h, f, s, probe) {}
+    RecordingHost h;
+    ScriptedFactory f;
+    JobPipeline p;
+  };
+
   void SetUp() override {
     char pattern[] = "/tmp/zb_jobs_XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -26,44 +196,45 @@ class PipelineTest : public ::testing::Test {
     settings.SetText("OutputPath", dir);
   }
   void TearDown() override {
-    // Leave no worker behind, whatever the test did.
-    pipeline.CancelButtonClick();
+    pipeline.CancelButtonClick();  // leave no worker behind, whatever the test did
     RunUntilIdle();
     std::filesystem::remove_all(dir);
   }
 
-  // Turns the main loop until pred() holds (workers report by posting; some states are
-  // only visible on the workers, so this polls). False after the time limit.
-  bool PumpUntil(const std::function<bool()>& pred, std::chrono::seconds limit = std::chrono::seconds(10)) {
-    const auto end = std::chrono::steady_clock::now() + limit;
+  // Turns the main loop until pred() holds (some states are only visible on the workers,
+  // so this polls). False after ten seconds.
+  bool PumpUntil(const std::function<bool()>& pred) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!pred()) {
       if (std::chrono::steady_clock::now() > end) return false;
       if (loop.RunPending() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
   }
-  void RunUntilIdle() {
-    ASSERT_TRUE(PumpUntil([this] { return !pipeline.Busy() && !pipeline.HasLiveWorkers(); }));
+  void RunUntilIdle(JobPipeline* p = nullptr) {
+    if (!p) p = &pipeline;
+    ASSERT_TRUE(PumpUntil([p] { return !p->Busy() && !p->HasLiveWorkers(); }));
+  }
+  void StartAndFinish(JobPipeline* p = nullptr) {
+    (p ? p : &pipeline)->StartButtonClick();
+    RunUntilIdle(p);
+  }
+  // Waits until the factory has made `count` jobs of a kind and the newest worker runs.
+  template <class Jobs>
+  void WaitRunning(const Jobs& jobs, size_t count) {
+    ASSERT_TRUE(PumpUntil([&] { return jobs.size() == count && factory.lastWorker->running; }));
   }
 
   std::string PathIn(const std::string& name) const { return dir + "/" + name; }
-  static void WriteFile(const std::string& path, size_t bytes = 100) {
-    std::ofstream(path, std::ios::binary) << std::string(bytes, 'w');
-  }
   static bool Exists(const std::string& path) { return std::filesystem::exists(path); }
-  // Readers write their output; encoders write the MP3 beside their input.
-  void ReadersWriteOutput() {
-    factory.reader = [](const ReaderJob& job) {
-      WorkerScript s;
-      s.writeFile = job.outputPath;
-      return s;
-    };
-  }
-  void AddFiles(std::initializer_list<std::string> names) {
+  void AddFiles(std::initializer_list<std::string> names, RecordingHost* h = nullptr) {
     for (const auto& name : names) {
-      WriteFile(PathIn(name));
-      host.files.push_back({"+\t" + PathIn(name), false, {}});
+      std::ofstream(PathIn(name), std::ios::binary) << std::string(100, 'w');
+      (h ? h : &host)->files.push_back({"+\t" + PathIn(name)});
     }
+  }
+  size_t LogCount(const std::vector<std::string>& log, const std::string& line) const {
+    return std::count(log.begin(), log.end(), line);
   }
 
   std::string dir;
@@ -71,5 +242,5 @@ class PipelineTest : public ::testing::Test {
   RecordingHost host;
   ScriptedFactory factory{loop, host};
   SettingsTable settings;
-  JobPipeline pipeline{loop, host, factory, settings, [](const std::string&, const char*) { return true; }};
+  JobPipeline pipeline{loop, host, factory, settings, AllLibraries};
 };
