@@ -8,7 +8,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -19,29 +18,17 @@ ScratchDir::ScratchDir() {
   path_ = pattern;
 }
 
-ScratchDir::~ScratchDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
 ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
-  if (const char* old = ::getenv(name)) {
-    hadOld_ = true;
-    old_ = old;
-  }
+  if (const char* old = ::getenv(name)) old_ = old;
   ::setenv(name, value.c_str(), 1);
 }
 
 ScopedEnv::~ScopedEnv() {
-  if (hadOld_) {
-    ::setenv(name_.c_str(), old_.c_str(), 1);
-  } else {
-    ::unsetenv(name_.c_str());
-  }
+  if (old_) ::setenv(name_.c_str(), old_->c_str(), 1);
+  else ::unsetenv(name_.c_str());
 }
 
-ScopedFileSizeLimit::ScopedFileSizeLimit(unsigned long bytes) {
-  oldHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+ScopedFileSizeLimit::ScopedFileSizeLimit(unsigned long bytes) : oldHandler_(::signal(SIGXFSZ, SIG_IGN)) {
   rlimit limit{};
   ::getrlimit(RLIMIT_FSIZE, &limit);
   oldSoft_ = limit.rlim_cur;
@@ -114,6 +101,13 @@ std::vector<std::string> ReadLines(const std::string& path) {
   std::ifstream in(path);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+uint32_t WavDeclaredBytes(const std::string& path) {
+  const std::string bytes = ReadFile(path);
+  uint32_t value = 0;
+  for (int i = 0; i < 4 && bytes.size() >= 44; ++i) value |= uint32_t(uint8_t(bytes[40 + i])) << (8 * i);
+  return value;
 }
 
 std::vector<int> EventLog::Kinds() const {

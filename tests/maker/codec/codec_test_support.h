@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <ctime>
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,14 +17,13 @@
 class ScratchDir {
  public:
   ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
+  ~ScratchDir() { std::filesystem::remove_all(path_, ignored_); }
   const std::string& Path() const { return path_; }
   std::string File(const std::string& name) const { return path_ + "/" + name; }
 
  private:
   std::string path_;
+  std::error_code ignored_;
 };
 
 // Sets an environment variable for the lifetime of the object (restores the old value).
@@ -30,13 +31,10 @@ class ScopedEnv {
  public:
   ScopedEnv(const char* name, const std::string& value);
   ~ScopedEnv();
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
   std::string name_;
-  std::string old_;
-  bool hadOld_ = false;
+  std::optional<std::string> old_;
 };
 
 // Limits the size of files this process writes (writes beyond it fail with EFBIG instead of
@@ -45,8 +43,6 @@ class ScopedFileSizeLimit {
  public:
   explicit ScopedFileSizeLimit(unsigned long bytes);
   ~ScopedFileSizeLimit();
-  ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
-  ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
 
  private:
   unsigned long oldSoft_ = 0;
@@ -64,6 +60,8 @@ void WriteTestWav(const std::string& path, uint16_t channels, uint32_t sampleRat
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 std::vector<std::string> ReadLines(const std::string& path);
+// The data size a WAV file's header declares (bytes 40..43), 0 for a shorter file.
+uint32_t WavDeclaredBytes(const std::string& path);
 
 // One event as the adapter reported it.
 struct SeenEvent {

@@ -57,16 +57,13 @@ TEST_F(DecodingThreadTest, AacExtensionInAnyCaseUsesTheAacDecoder) {
   EXPECT_TRUE(ReadLines(dir_.File("zbd.log")).empty());
 }
 
-// Catches an AAC decode failure not reaching the log and the error flag.
-TEST_F(DecodingThreadTest, AacFailureSetsTheErrorFlag) {
+// Catches an AAC or MP3 decode failure not reaching the log and the error flag, or the MP3
+// path's code lost.
+TEST_F(DecodingThreadTest, FailuresSetTheErrorFlag) {
   job_.inputPath = dir_.File("missing-dir/a.aac");
   Run();
   EXPECT_TRUE(thread_->Error());
   EXPECT_EQ(host_.log.back(), "    Error: Cannot create output file.");
-}
-
-// Catches an MP3 path failure not flagged or its code lost.
-TEST_F(DecodingThreadTest, Mp3FailureSetsFlagAndCode) {
   ScopedEnv fail("FAKE_ZBD_OPEN", "-5");
   job_.inputPath = dir_.File("a.mp3");
   Run();

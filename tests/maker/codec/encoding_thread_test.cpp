@@ -113,15 +113,22 @@ TEST_F(EncodingThreadTest, OutputEqualToInputIsRefused) {
   EXPECT_EQ(ReadFile(dir_.File("a.mp3")), "precious");
 }
 
-// Catches a failing external program counted as success, or its log lines missing.
-TEST_F(EncodingThreadTest, ExternalProgramFailureIsAnError) {
-  job_.mpegMode = 4;
-  job_.inputPath = "/music/a.wav";
-  job_.externalCommand = "sh -c \"exit 3\" $full$";
-  Run();
-  EXPECT_EQ(host_.log, (std::vector<std::string>{"", "Executing exteral program:", "sh -c \"exit 3\" /music/a.wav",
-                                                 "    Error: External program failed (exit code 3)."}));
-  EXPECT_TRUE(thread_->Error());
+// Catches a failing external program, a missing program or an empty slot passing as success,
+// or their log lines missing.
+TEST_F(EncodingThreadTest, ExternalProgramFailuresAreErrors) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"sh -c \"exit 3\" $full$", "    Error: External program failed (exit code 3)."},
+      {"", "Error: The specified file was not found."}};
+  for (const auto& [command, error] : cases) {
+    host_.log.clear();
+    job_.mpegMode = 4;
+    job_.inputPath = "/music/a.wav";
+    job_.externalCommand = command;
+    Run();
+    const std::string expanded = command.empty() ? "" : "sh -c \"exit 3\" /music/a.wav";
+    EXPECT_EQ(host_.log, (std::vector<std::string>{"", "Executing exteral program:", expanded, error}));
+    EXPECT_TRUE(thread_->Error());
+  }
 }
 
 // Catches the thread ending before the program has finished its work.
@@ -134,17 +141,6 @@ TEST_F(EncodingThreadTest, ExternalProgramIsAwaitedAndLogsDone) {
   EXPECT_FALSE(thread_->Error());
   EXPECT_EQ(host_.log.back(), "    Done (7 seconds).");
   EXPECT_EQ(ReadFile(dir_.File("a.copy")), ReadFile(dir_.File("a.wav")));
-}
-
-// Catches a missing program or an empty slot passing as success.
-TEST_F(EncodingThreadTest, ExternalStartFailuresAreErrors) {
-  job_.mpegMode = 4;
-  job_.inputPath = "/music/a.wav";
-  job_.externalCommand = "";
-  Run();
-  EXPECT_TRUE(thread_->Error());
-  EXPECT_EQ(host_.log, (std::vector<std::string>{"", "Executing exteral program:", "",
-                                                 "Error: The specified file was not found."}));
 }
 
 // Catches a cancel that waits for the program to end by itself.

@@ -13,8 +13,6 @@
 
 namespace {
 
-const std::string kSlot0 = R"(lame "$full$" "$path$$name$.mp3")";
-
 // A script that writes its argument count and arguments, one per line, to $ZB_ARGS_OUT.
 std::string MakeArgumentRecorder(const ScratchDir& dir) {
   const std::string path = dir.File("record-args");
@@ -27,29 +25,24 @@ bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0;
 
 }  // namespace
 
-// Catches a wrong value for any placeholder of the default slot.
-TEST(ExpandPlaceholders, DefaultSlotNamesInputAndOutputBesideIt) {
-  EXPECT_EQ(ExpandPlaceholders(kSlot0, "/music/a.wav"), R"(lame "/music/a.wav" "/music/a.mp3")");
-  EXPECT_EQ(ExpandCommandWords(kSlot0, "/music/a.wav"),
+// Catches a wrong value for any placeholder of the default slot, every occurrence replaced
+// instead of the first one only, an empty value leaving its placeholder in the command, or text
+// from the path searched for placeholders again.
+TEST(ExpandPlaceholders, ReplacesTheFirstOccurrenceOfEachOnce) {
+  const struct {
+    const char* pattern;
+    const char* path;
+    const char* command;
+  } cases[] = {{R"(lame "$full$" "$path$$name$.mp3")", "/music/a.wav", R"(lame "/music/a.wav" "/music/a.mp3")"},
+               {"$drive$|$dir$|$name$|$ext$", "/music/x/a.b.wav", "|/music/x/|a.b|.wav"},
+               {"cp $name$ $name$.bak", "/m/song.wav", "cp song $name$.bak"},
+               {"enc $dir$$name$$ext$.out", "/music/a", "enc /music/a.out"},
+               {"x \"$full$\" $name$", "/m/$name$.wav", "x \"/m/$name$.wav\" $name$"}};
+  for (const auto& c : cases) EXPECT_EQ(ExpandPlaceholders(c.pattern, c.path), c.command);
+  EXPECT_EQ(ExpandCommandWords(R"(lame "$full$" "$path$$name$.mp3")", "/music/a.wav"),
             (std::vector<std::string>{"lame", "/music/a.wav", "/music/a.mp3"}));
-  EXPECT_EQ(ExpandPlaceholders("$drive$|$dir$|$name$|$ext$", "/music/x/a.b.wav"), "|/music/x/|a.b|.wav");
-}
-
-// Catches every occurrence replaced instead of the first one only.
-TEST(ExpandPlaceholders, OnlyTheFirstOccurrenceIsReplaced) {
-  EXPECT_EQ(ExpandPlaceholders("cp $name$ $name$.bak", "/m/song.wav"), "cp song $name$.bak");
   EXPECT_EQ(ExpandCommandWords("cp $name$ $name$.bak", "/m/song.wav"),
             (std::vector<std::string>{"cp", "song", "$name$.bak"}));
-}
-
-// Catches an empty value that leaves its placeholder in the command.
-TEST(ExpandPlaceholders, MissingExtensionRemovesThePlaceholder) {
-  EXPECT_EQ(ExpandPlaceholders("enc $dir$$name$$ext$.out", "/music/a"), "enc /music/a.out");
-}
-
-// Catches text from the path being searched for placeholders again.
-TEST(ExpandPlaceholders, PathTextIsNeverExpandedAgain) {
-  EXPECT_EQ(ExpandPlaceholders("x \"$full$\" $name$", "/m/$name$.wav"), "x \"/m/$name$.wav\" $name$");
 }
 
 // Catches quotes kept in arguments, blanks splitting quoted words, or lost empty words.
@@ -123,25 +116,21 @@ TEST(RunExternalProgram, CancelEndsTheProgramAndItsChildren) {
 // Catches start failures reported as success or mapped to the wrong message.
 TEST(RunExternalProgram, StartFailuresMapToTheirMessages) {
   ScratchDir dir;
-  ExternalRunResult result = RunExternalProgram({"zb-no-such-program-here"}, {});
-  EXPECT_EQ(result.outcome, ExternalRunOutcome::StartFailed);
-  EXPECT_EQ(StartFailureText(result.startErrno), "Error: The specified file was not found.");
-
-  result = RunExternalProgram({}, {});
-  EXPECT_EQ(result.outcome, ExternalRunOutcome::StartFailed);
-  EXPECT_EQ(result.startErrno, ENOENT);
-
   WriteFile(dir.File("plain"), "not a program");
-  result = RunExternalProgram({dir.File("plain")}, {});
-  EXPECT_EQ(StartFailureText(result.startErrno), "Error: The specified path was not found.");
-  result = RunExternalProgram({dir.File("plain") + "/below"}, {});
-  EXPECT_EQ(StartFailureText(result.startErrno), "Error: The specified path was not found.");
-
   WriteFile(dir.File("garbage"), std::string("\x7f" "ELF\x01\x02garbage", 12));
   ::chmod(dir.File("garbage").c_str(), 0755);
-  result = RunExternalProgram({dir.File("garbage")}, {});
-  EXPECT_EQ(result.outcome, ExternalRunOutcome::StartFailed);
-  EXPECT_EQ(StartFailureText(result.startErrno),
-            "Error: The .EXE file is invalid (non-Win32 .EXE or error in .EXE image).");
+  const std::string notFound = "Error: The specified file was not found.";
+  const std::string noPath = "Error: The specified path was not found.";
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"zb-no-such-program-here"}, notFound},
+      {{}, notFound},
+      {{dir.File("plain")}, noPath},
+      {{dir.File("plain") + "/below"}, noPath},
+      {{dir.File("garbage")}, "Error: The .EXE file is invalid (non-Win32 .EXE or error in .EXE image)."}};
+  for (const auto& [words, text] : cases) {
+    const ExternalRunResult result = RunExternalProgram(words, {});
+    EXPECT_EQ(result.outcome, ExternalRunOutcome::StartFailed) << text;
+    EXPECT_EQ(StartFailureText(result.startErrno), text);
+  }
   EXPECT_EQ(StartFailureText(ENOMEM), "Error: The system is out of memory or resources.");
 }
