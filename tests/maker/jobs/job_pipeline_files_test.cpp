@@ -22,44 +22,33 @@ TEST_F(PipelineTest, WavToMp3WritesBesideTheInput) {
   EXPECT_TRUE(Exists(PathIn("b.wav")));
 }
 
-// Catches command-line switches applied to the wrong settings, a file list that does not
-// start by itself, or an ID3 tag written after a file encode (it would fail here).
+// Catches command-line switches applied to the wrong settings, "-delete" reaching the
+// stored settings or not deleting the encoded WAV, a relative name listed as is, a file
+// list that does not start by itself, or an ID3 tag after a file encode (it would fail here).
 TEST_F(PipelineTest, CommandLineSetsRatesChannelsAndStartsEncoding) {
   host.cdInfo.applyId3 = true;
   AddFiles({"x.wav"});
   host.files.clear();
-  const CommandLineFiles parsed = pipeline.ApplyCommandLine({"-128", "-JS", PathIn("x.wav"), PathIn("none.wav")});
-  EXPECT_EQ(settings.Int("MPEG1BitRate"), 8);
-  EXPECT_EQ(settings.Int("MPEG2BitRate"), 11);
-  EXPECT_EQ(settings.Int("Channels"), 2);
+  const std::filesystem::path old = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+  const CommandLineFiles parsed = pipeline.ApplyCommandLine({"-128", "-JS", "-delete", "x.wav", PathIn("none.wav")});
+  std::filesystem::current_path(old);
+  EXPECT_EQ(std::tuple(settings.Int("MPEG1BitRate"), settings.Int("MPEG2BitRate"), settings.Int("Channels"),
+                       settings.Int("WAV2MP3DelWAVOnSuccess")),
+            std::tuple(8, 11, 2, 0));
   EXPECT_EQ(host.operation, Operation::WAV2MP3);
-  EXPECT_TRUE(pipeline.AutoStart());
   EXPECT_EQ(parsed.missing, std::vector<std::string>{PathIn("none.wav")});
+  ASSERT_EQ(host.files.size(), 1u);
+  EXPECT_EQ(host.files[0].text, PathIn("x.wav"));
+  EXPECT_TRUE(pipeline.AutoStart());
   pipeline.FormShow();
   EXPECT_FALSE(pipeline.AutoStart());
   RunUntilIdle();
   ASSERT_EQ(factory.encoderJobs.size(), 1u);
   EXPECT_TRUE(factory.encoderJobs[0].jointStereo);
   EXPECT_EQ(factory.encoderJobs[0].bitRate, 128);
-  ASSERT_EQ(host.files.size(), 1u);
   EXPECT_EQ(host.files[0].text, "OK:\t" + PathIn("x.wav"));
-}
-
-// Catches "-delete" reaching the stored settings, or the listed WAV not deleted after its
-// encode; a relative name is listed with its full path.
-TEST_F(PipelineTest, CommandLineDeleteIsForThisRunOnly) {
-  AddFiles({"y.wav"});
-  host.files.clear();
-  const std::filesystem::path old = std::filesystem::current_path();
-  std::filesystem::current_path(dir);
-  pipeline.ApplyCommandLine({"-delete", "y.wav"});
-  std::filesystem::current_path(old);
-  EXPECT_EQ(settings.Int("WAV2MP3DelWAVOnSuccess"), 0);
-  ASSERT_EQ(host.files.size(), 1u);
-  EXPECT_EQ(host.files[0].text, PathIn("y.wav"));
-  pipeline.FormShow();
-  RunUntilIdle();
-  EXPECT_FALSE(Exists(PathIn("y.wav")));
+  EXPECT_FALSE(Exists(PathIn("x.wav")));
 }
 
 // Catches a delete rule that deletes the wrong file, on the wrong outcome, or not at all.
@@ -142,19 +131,6 @@ TEST_F(PipelineTest, CancelInTheMiddleOfSeveralFiles) {
   EXPECT_EQ(host.beeps, 0);
 }
 
-// Catches decoding that stops after a failed file, or reports the wrong idle texts.
-TEST_F(PipelineTest, Mp3ToWavDecodesEveryFileInOrder) {
-  host.operation = Operation::MP32WAV;
-  AddFiles({"a.mp3", "b.aac"});
-  factory.decoder = [](const DecoderJob& job) { return WorkerScript{.error = job.inputPath.ends_with(".aac")}; };
-  pipeline.StartButtonClick();
-  EXPECT_EQ(host.hints["CancelButton"], "Cancel Decoding");
-  RunUntilIdle();
-  EXPECT_EQ(host.Statuses(JobList::Files), "OK: Error:");
-  EXPECT_EQ(host.status[MakerPanel::Encoder], " MP3 Decoder: Idle");
-  EXPECT_EQ(host.hints["StartButton"], "Start Decoding");
-}
-
 // Catches controls left enabled while busy, or Start/Cancel not swapping.
 TEST_F(PipelineTest, BusyAndIdleStatesSetTheNamedControls) {
   host.operation = Operation::WAV2MP3;
@@ -203,13 +179,18 @@ TEST_F(PipelineTest, DeclinedOverwriteKeepsTheInput) {
 }
 
 // Catches the delete-on-error rule removing the input of a decode whose output would be
-// the input itself ("x.wav" decoded to "x.wav" is refused by the decoder as an error).
+// the input itself ("x.wav" decoded to "x.wav" is refused by the decoder as an error),
+// decoding that stops after a failed file, and wrong decoding texts.
 TEST_F(PipelineTest, FailedDecodeOfAWavNeverDeletesTheInputAsItsOutput) {
   settings.SetInt("MP32WAVDelWAVOnError", 1);
   host.operation = Operation::MP32WAV;
-  AddFiles({"x.wav"});
-  factory.decoder = Always<DecoderJob>({.error = true});
-  StartAndFinish();
-  EXPECT_EQ(host.files[0].text, "Error:\t" + PathIn("x.wav"));
+  AddFiles({"x.wav", "b.mp3"});
+  factory.decoder = [](const DecoderJob& job) { return WorkerScript{.error = job.inputPath.ends_with(".wav")}; };
+  pipeline.StartButtonClick();
+  EXPECT_EQ(host.hints["CancelButton"], "Cancel Decoding");
+  RunUntilIdle();
+  EXPECT_EQ(host.Statuses(JobList::Files), "Error: OK:");
   EXPECT_TRUE(Exists(PathIn("x.wav")));
+  EXPECT_EQ(host.status[MakerPanel::Encoder], " MP3 Decoder: Idle");
+  EXPECT_EQ(host.hints["StartButton"], "Start Decoding");
 }
