@@ -78,7 +78,7 @@ TEST_F(XwiTest, ReadsTrackBehindTheHeaderAndReportsPeaks) {
   ASSERT_EQ(write(fd.Get(), std::string(44, 'H').data(), 44), 44);
   ReaderRequest r = Request(drive, 1, fd.Get());
   ASSERT_EQ(xwi_(&r), 0);
-  const auto messages = Drain(r);
+  Drain(r);
   const auto audio = testcd::Bytes(image_.Track(1));
   EXPECT_EQ(r.audioBytes, static_cast<int32_t>(audio.size()));
   const auto file = testcd::ReadFile(dir_.File("out.wav"));
@@ -88,9 +88,6 @@ TEST_F(XwiTest, ReadsTrackBehindTheHeaderAndReportsPeaks) {
   const auto [lo, hi] = std::minmax_element(image_.Track(1).begin(), image_.Track(1).end());
   EXPECT_EQ(r.lowest, *lo);
   EXPECT_EQ(r.highest, *hi);
-  ASSERT_FALSE(messages.empty());
-  EXPECT_EQ(messages.back().type, READER_MSG_PROGRESS);
-  EXPECT_EQ(messages.back().value, 10000);
 }
 
 // Catches: a writer that overtakes a slow reader (lost messages) or resets the indices.
