@@ -85,51 +85,21 @@ int FindOffset(const std::vector<std::int16_t>& ours, const std::vector<std::int
   return best;
 }
 
-// How often a stream uses the tools a test means to exercise.
-struct ToolUse {
-  int blocks = 0;
-  int ltpChannels = 0;
-  int noiseBands = 0;
-  int intensityBands = 0;
-  int msBands = 0;
-  int tnsChannels = 0;
-  int shortBlocks = 0;
-};
-
-ToolUse CountTools(const std::string& path) {
-  ToolUse use;
-  BitReader reader(AacInput::FromBytes(test::ReadFileBytes(path)));
+// The tools an ADTS file's blocks use.
+test::ToolUse CountTools(const std::string& path) {
+  test::ToolUse use;
+  const std::vector<std::uint8_t> bytes = test::ReadFileBytes(path);
+  BitReader reader(AacInput::FromBytes(bytes));
   SyntaxState state;
   auto block = std::make_unique<RawDataBlock>();
-  while (true) {
-    reader.ByteAlign();
-    const std::uint64_t start = reader.BitPosition();
+  for (const auto& frame : test::SplitAdtsFrames(bytes)) {
+    if (reader.BitPosition() > frame.offset * 8) break;
+    reader.SkipBits(frame.offset * 8 - reader.BitPosition());
     auto header = ParseAdtsHeader(reader);
-    if (!header.Ok() || reader.PastEnd()) break;
+    if (!header.Ok()) break;
     ApplyAdtsHeader(header.Value(), state);
     if (!ParseRawDataBlock(reader, state, *block).Ok()) break;
-    ++use.blocks;
-    for (int c = 0; c < kMaxChannels; ++c) {
-      if (!block->channelPresent[c]) continue;
-      const ChannelStream& s = block->channels[c];
-      use.ltpChannels += s.ltp.present;
-      use.tnsChannels += s.tnsDataPresent;
-      use.shortBlocks += s.info.windowSequence == WindowSequence::EightShort;
-      for (int w = 0; w < s.info.numWindows; ++w) {
-        for (int b = 0; b < s.numSwb; ++b) {
-          const int cb = s.codebook[w][b];
-          use.noiseBands += cb == kNoiseHcb || cb == kNoiseCorrelatedHcb;
-          use.intensityBands += cb == kIntensityHcb || cb == kIntensityHcb2;
-        }
-      }
-    }
-    if (block->hasPair) {
-      for (int g = 0; g < kMaxWindows; ++g) {
-        for (int b = 0; b < kMaxBands; ++b) use.msBands += block->pair.msMaskPresent != 0 && block->pair.msUsed[g][b];
-      }
-    }
-    const std::uint64_t end = start + 8ull * static_cast<std::uint64_t>(header.Value().frameLengthBytes);
-    if (end > reader.BitPosition()) reader.SkipBits(end - reader.BitPosition());
+    use.Add(*block);
   }
   return use;
 }
@@ -186,7 +156,8 @@ StreamSpec Lc(int rate, bool tns, int ms, bool intensity, int channels = 2) {
 class LowComplexityMatch : public ::testing::TestWithParam<StreamSpec> {};
 
 // Catches any inaccuracy in dequantization, M/S, intensity, TNS, windows, transforms or the
-// 16-bit rounding: every sample within 2 LSB of ffmpeg, 99 % within 1 LSB.
+// 16-bit rounding: every sample within 2 LSB of ffmpeg, 99 % within 1 LSB; and odd slots
+// left unset for one-channel streams: both slots carry the sample.
 TEST_P(LowComplexityMatch, MatchesFfmpegWithinOneLsb) {
   const StreamSpec spec = GetParam();
   const std::string path = StreamOrSkip(spec);
@@ -195,6 +166,7 @@ TEST_P(LowComplexityMatch, MatchesFfmpegWithinOneLsb) {
   const std::vector<std::int16_t> ours = DecodeAll(path, nullptr, &params);
   const std::vector<std::int16_t> ref = FfmpegDecode(path, spec.channels);
   ASSERT_GT(ours.size(), 40000u);
+  for (std::size_t k = 0; spec.channels == 1 && k < ours.size(); k += 2) ASSERT_EQ(ours[k], ours[k + 1]) << k / 2;
   EXPECT_EQ(params.form, StreamForm::Adts);
   EXPECT_EQ(params.sampleRate, spec.sampleRate);
   const int shift = FindOffset(ours, ref);
@@ -203,42 +175,30 @@ TEST_P(LowComplexityMatch, MatchesFfmpegWithinOneLsb) {
   EXPECT_LE(c.maxDifference, 2) << spec.Name() << " shift " << shift;
   EXPECT_GE(c.fractionWithinOne, 0.99) << spec.Name();
   // The stream must really use the tools this case is about.
-  const ToolUse use = CountTools(path);
+  const auto use = CountTools(path);
   EXPECT_GT(use.shortBlocks, 0) << spec.Name();
-  if (spec.tns) {
-    EXPECT_GT(use.tnsChannels, 0) << spec.Name();
-  }
-  if (spec.intensity) {
-    EXPECT_GT(use.intensityBands, 0) << spec.Name();
-  }
-  if (spec.ms == 1) {
-    EXPECT_GT(use.msBands, 0) << spec.Name();
-  }
+  EXPECT_TRUE(!spec.tns || use.tnsChannels > 0) << spec.Name();
+  EXPECT_TRUE(!spec.intensity || use.intensityBands > 0) << spec.Name();
+  EXPECT_TRUE(spec.ms != 1 || use.msBands > 0) << spec.Name();
 }
 
 INSTANTIATE_TEST_SUITE_P(Streams, LowComplexityMatch,
-                         ::testing::Values(Lc(44100, true, -1, false), Lc(44100, false, 0, false),
-                                           Lc(44100, true, 1, true), Lc(48000, true, 1, false),
+                         ::testing::Values(Lc(44100, false, 0, false), Lc(44100, true, 1, true),
                                            Lc(48000, false, -1, true), Lc(44100, true, -1, false, 1)),
                          [](const auto& info) { return "s" + std::to_string(info.index); });
 
 // Catches a wrong prediction (lag, history contents, windowing or transform of the
 // estimate): the long-term-prediction streams reach 80 dB against ffmpeg.
 TEST(LongTermPredictionStream, ReachesEightyDbAgainstFfmpeg) {
-  // The encoder predicts most often without M/S; two rates of prediction use.
-  for (bool tns : {true, false}) {
-    StreamSpec spec = Lc(48000, tns, 0, false);
-    spec.ltp = true;
-    spec.bitRateKbps = tns ? 64 : 96;
-    const std::string path = StreamOrSkip(spec);
-    if (path.empty()) return;
-    const std::vector<std::int16_t> ours = DecodeAll(path);
-    const std::vector<std::int16_t> ref = FfmpegDecode(path, spec.channels);
-    const Comparison c = Compare(ours, ref, FindOffset(ours, ref));
-    EXPECT_GE(c.sdrDb, 80.0) << spec.Name();
-    const ToolUse use = CountTools(path);
-    EXPECT_GT(use.ltpChannels, 5) << spec.Name();
-  }
+  StreamSpec spec = Lc(48000, false, 0, false);  // the encoder predicts most often without M/S
+  spec.ltp = true;
+  spec.bitRateKbps = 96;
+  const std::string path = StreamOrSkip(spec);
+  if (path.empty()) return;
+  const std::vector<std::int16_t> ours = DecodeAll(path);
+  const std::vector<std::int16_t> ref = FfmpegDecode(path, spec.channels);
+  EXPECT_GE(Compare(ours, ref, FindOffset(ours, ref)).sdrDb, 80.0);
+  EXPECT_GT(CountTools(path).ltpChannels, 5);
 }
 
 // Catches noise bands scaled to the wrong energy: every loud frame's energy is within 1 dB
@@ -275,63 +235,49 @@ TEST(NoiseSubstitutionStream, FrameEnergiesMatchFfmpegWithinOneDb) {
   EXPECT_GT(compared, static_cast<int>(frames));
 }
 
-// Catches a form-specific fault (header handling, bit alignment): raw data blocks and the
-// ADIF form of a stream decode to the same samples as its ADTS form.
+// Catches a form-specific fault (header handling, bit alignment, the program built from
+// one SCE or one CPE): raw data blocks and the ADIF form of a stereo and a mono stream
+// decode to the same samples as their ADTS form.
 TEST(StreamForms, RawAndAdifDecodeLikeAdts) {
-  const StreamSpec spec = Lc(44100, true, -1, false);
-  const std::string path = StreamOrSkip(spec);
-  if (path.empty()) return;
-  const std::vector<std::uint8_t> adts = test::ReadFileBytes(path);
-  auto raw = test::AdtsToRaw(adts);
-  auto adif = test::AdtsToAdif(adts);
-  ASSERT_TRUE(raw.Ok());
-  ASSERT_TRUE(adif.Ok());
-  const std::string rawPath = test::TestCacheDir() + "/forms_" + std::to_string(::getpid()) + ".raw.aac";
-  const std::string adifPath = test::TestCacheDir() + "/forms_" + std::to_string(::getpid()) + ".adif.aac";
-  ASSERT_TRUE(test::WriteFileBytes(rawPath, raw.Value()));
-  ASSERT_TRUE(test::WriteFileBytes(adifPath, adif.Value()));
-  int adtsBlocks = 0, rawBlocks = 0, adifBlocks = 0;
-  StreamParameters rawParams, adifParams;
-  const auto fromAdts = DecodeAll(path, &adtsBlocks);
-  const auto fromRaw = DecodeAll(rawPath, &rawBlocks, &rawParams);
-  const auto fromAdif = DecodeAll(adifPath, &adifBlocks, &adifParams);
-  std::remove(rawPath.c_str());
-  std::remove(adifPath.c_str());
-  EXPECT_EQ(rawParams.form, StreamForm::Raw);
-  EXPECT_EQ(adifParams.form, StreamForm::Adif);
-  EXPECT_EQ(adifParams.sampleRate, 44100);
-  ASSERT_GT(adtsBlocks, 50);
-  // Raw and ADIF input ends when a read runs past the end; at most the last block differs.
-  const std::size_t common = static_cast<std::size_t>(adtsBlocks - 1) * AacDecoder::kOutputSamples;
-  ASSERT_GE(fromRaw.size(), common);
-  ASSERT_GE(fromAdif.size(), common);
-  EXPECT_TRUE(std::equal(fromAdts.begin(), fromAdts.begin() + common, fromRaw.begin()));
-  EXPECT_TRUE(std::equal(fromAdts.begin(), fromAdts.begin() + common, fromAdif.begin()));
+  for (const int channels : {2, 1}) {
+    const std::string path = StreamOrSkip(Lc(44100, true, -1, false, channels));
+    if (path.empty()) return;
+    const std::vector<std::uint8_t> adts = test::ReadFileBytes(path);
+    auto raw = test::AdtsToRaw(adts);
+    auto adif = test::AdtsToAdif(adts);
+    ASSERT_TRUE(raw.Ok() && adif.Ok());
+    const std::string rawPath = test::TestCacheDir() + "/forms_" + std::to_string(::getpid()) + ".raw.aac";
+    const std::string adifPath = test::TestCacheDir() + "/forms_" + std::to_string(::getpid()) + ".adif.aac";
+    ASSERT_TRUE(test::WriteFileBytes(rawPath, raw.Value()) && test::WriteFileBytes(adifPath, adif.Value()));
+    int adtsBlocks = 0, rawBlocks = 0, adifBlocks = 0;
+    StreamParameters rawParams, adifParams;
+    const auto fromAdts = DecodeAll(path, &adtsBlocks);
+    const auto fromRaw = DecodeAll(rawPath, &rawBlocks, &rawParams);
+    const auto fromAdif = DecodeAll(adifPath, &adifBlocks, &adifParams);
+    std::remove(rawPath.c_str());
+    std::remove(adifPath.c_str());
+    EXPECT_EQ(rawParams.form, StreamForm::Raw);
+    EXPECT_EQ(adifParams.form, StreamForm::Adif);
+    EXPECT_EQ(adifParams.sampleRate, 44100);
+    ASSERT_GT(adtsBlocks, 50);
+    // Raw and ADIF input ends when a read runs past the end; at most the last block differs.
+    const std::size_t common = static_cast<std::size_t>(adtsBlocks - 1) * AacDecoder::kOutputSamples;
+    ASSERT_GE(fromRaw.size(), common);
+    ASSERT_GE(fromAdif.size(), common);
+    EXPECT_TRUE(std::equal(fromAdts.begin(), fromAdts.begin() + common, fromRaw.begin())) << channels;
+    EXPECT_TRUE(std::equal(fromAdts.begin(), fromAdts.begin() + common, fromAdif.begin())) << channels;
+  }
 }
 
-// Catches a missing file treated as a stream, or a crash on Decode/Close without input.
-TEST(DecoderLifecycle, MissingFileGivesDefaultsAndNoOutput) {
-  AacDecoder decoder;
-  const StreamParameters p = decoder.Open("/nonexistent/folder/missing.aac");
-  EXPECT_EQ(p.sampleRate, 44100);
-  EXPECT_EQ(p.bitRate, 128000u);
-  EXPECT_EQ(p.channels, 2);
-  std::int16_t out[AacDecoder::kOutputSamples];
-  std::fill(std::begin(out), std::end(out), std::int16_t{77});
-  EXPECT_EQ(decoder.Decode(out), 0);
-  EXPECT_EQ(decoder.LastStop(), DecodeStop::NotOpen);
-  EXPECT_EQ(out[0], 77);  // untouched
-  decoder.Close();
-  decoder.Close();
-}
-
-// Catches a lost last block (the maker writes only blocks with a positive result) and
-// garbage after the end: every complete frame comes back positive, then 0 with silence.
+// Catches a lost last block (the maker writes only blocks with a positive result),
+// garbage after the end, and reads past a truncated file's end or a hang: every complete
+// frame comes back positive, then 0 with silence; a file cut inside a frame decodes its
+// complete frames and then stops.
 TEST(DecoderLifecycle, EndOfInputReturnsEveryBlockThenSilence) {
-  const StreamSpec spec = Lc(44100, true, -1, false);
-  const std::string path = StreamOrSkip(spec);
+  const std::string path = StreamOrSkip(Lc(44100, true, -1, false));
   if (path.empty()) return;
-  const auto frames = test::SplitAdtsFrames(test::ReadFileBytes(path));
+  std::vector<std::uint8_t> bytes = test::ReadFileBytes(path);
+  const auto frames = test::SplitAdtsFrames(bytes);
   AacDecoder decoder;
   decoder.Open(path);
   std::int16_t out[AacDecoder::kOutputSamples];
@@ -342,51 +288,12 @@ TEST(DecoderLifecycle, EndOfInputReturnsEveryBlockThenSilence) {
   std::fill(std::begin(out), std::end(out), std::int16_t{5});
   EXPECT_EQ(decoder.Decode(out), 0);
   EXPECT_TRUE(std::all_of(std::begin(out), std::end(out), [](std::int16_t v) { return v == 0; }));
-}
-
-// Catches reads past a truncated file's end or a hang: a file cut inside a frame decodes
-// its complete frames and then stops.
-TEST(DecoderLifecycle, TruncatedFileStopsAfterCompleteFrames) {
-  const std::string path = StreamOrSkip(Lc(44100, true, -1, false));
-  if (path.empty()) return;
-  std::vector<std::uint8_t> bytes = test::ReadFileBytes(path);
-  const auto frames = test::SplitAdtsFrames(bytes);
   ASSERT_GT(frames.size(), 20u);
   bytes.resize(frames[20].offset + 100);
-  AacDecoder decoder;
   decoder.OpenBytes(bytes);
-  std::int16_t out[AacDecoder::kOutputSamples];
-  int blocks = 0;
+  blocks = 0;
   while (decoder.Decode(out) != 0 && blocks < 1000) ++blocks;
   EXPECT_EQ(blocks, 20);
-}
-
-// Catches an error flag that is not sticky, output written after it, or a Close that
-// cannot recover: a stream whose channel layout changes from stereo to mono sets the
-// flag; Decode then returns 0 at once without touching the area; Close and a new Open
-// decode normally again.
-TEST(DecoderLifecycle, ErrorFlagStopsDecodingUntilNextOpen) {
-  const std::string stereo = StreamOrSkip(Lc(44100, true, -1, false));
-  const std::string mono = StreamOrSkip(Lc(44100, true, -1, false, 1));
-  if (stereo.empty() || mono.empty()) return;
-  auto rawStereo = test::AdtsToRaw(test::ReadFileBytes(stereo));
-  auto rawMono = test::AdtsToRaw(test::ReadFileBytes(mono));
-  ASSERT_TRUE(rawStereo.Ok() && rawMono.Ok());
-  std::vector<std::uint8_t> joined = rawStereo.Value();
-  joined.insert(joined.end(), rawMono.Value().begin(), rawMono.Value().end());
-  AacDecoder decoder;
-  decoder.OpenBytes(joined);
-  std::int16_t out[AacDecoder::kOutputSamples];
-  int blocks = 0;
-  while (decoder.Decode(out) != 0 && blocks < 10000) ++blocks;
-  EXPECT_TRUE(decoder.ErrorFlag());
-  std::fill(std::begin(out), std::end(out), std::int16_t{9});
-  EXPECT_EQ(decoder.Decode(out), 0);
-  EXPECT_EQ(out[100], 9);
-  decoder.Close();
-  decoder.Open(stereo);
-  EXPECT_FALSE(decoder.ErrorFlag());
-  EXPECT_NE(decoder.Decode(out), 0);
 }
 
 // Catches a block without channel elements taken for the end of the stream or written
@@ -407,20 +314,6 @@ TEST(DecoderOutput, BlockWithoutChannelsWritesNothing) {
   }
   EXPECT_EQ(blocks, 7);
   EXPECT_FALSE(decoder.ErrorFlag());
-}
-
-// Catches odd slots left unset for one-channel streams: both slots carry the sample.
-TEST(DecoderOutput, OneChannelStreamFillsBothSlots) {
-  const std::string path = StreamOrSkip(Lc(44100, true, -1, false, 1));
-  if (path.empty()) return;
-  const auto pcm = DecodeAll(path);
-  ASSERT_GT(pcm.size(), 20000u);
-  bool anyNonZero = false;
-  for (std::size_t k = 0; k + 1 < pcm.size(); k += 2) {
-    ASSERT_EQ(pcm[k], pcm[k + 1]) << "period " << k / 2;
-    anyNonZero |= pcm[k] != 0;
-  }
-  EXPECT_TRUE(anyNonZero);
 }
 
 }  // namespace

@@ -7,19 +7,12 @@
 #include <vector>
 
 #include "aaclib/band_layout.h"
+#include "tests/aaclib/helpers/syntax_builders.h"
 
 namespace zbaac {
 namespace {
 
-ChannelStream LongStream(int samplingIndex = 4) {
-  ChannelStream s;
-  const BandLayout& layout = LongLayout(samplingIndex);
-  s.numSwb = layout.bandCount;
-  s.swbOffset = layout.swbOffset;
-  s.windowLength = layout.windowLength;
-  s.info.maxSfb = layout.bandCount;
-  return s;
-}
+using test::LaidOutChannel;
 
 // Catches an off-by-one at the end of the table: 127 from the table, 128 by pow.
 TEST(PowerTablesTest, MagnitudesAroundTableEnd) {
@@ -47,7 +40,7 @@ TEST(PowerTablesTest, ScalefactorGainBoundaries) {
 // values: each band gets its own gain, other codebooks give zeros.
 TEST(DequantizeTest, AppliesEachBandsGainAndSilencesOthers) {
   const PowerTables t;
-  ChannelStream s = LongStream();
+  ChannelStream s = LaidOutChannel();
   for (int i = 0; i < kFrameLength; ++i) s.spectrum[i] = (i % 5) - 2;
   s.codebook[0].fill(1);
   s.scalefactor[0].fill(100);
@@ -68,14 +61,7 @@ TEST(DequantizeTest, AppliesEachBandsGainAndSilencesOthers) {
 // Catches short windows read with the long layout: window w's band b lies at w*128.
 TEST(DequantizeTest, ShortWindowsUseTheirOwnRows) {
   const PowerTables t;
-  ChannelStream s;
-  const BandLayout& layout = ShortLayout(4);
-  s.numSwb = layout.bandCount;
-  s.swbOffset = layout.swbOffset;
-  s.windowLength = layout.windowLength;
-  s.info.windowSequence = WindowSequence::EightShort;
-  s.info.numWindows = 8;
-  s.info.maxSfb = layout.bandCount;
+  ChannelStream s = LaidOutChannel(WindowSequence::EightShort);
   for (int w = 0; w < 8; ++w) {
     s.codebook[w].fill(1);
     s.scalefactor[w].fill(100 + 4 * w);  // gain 2^w

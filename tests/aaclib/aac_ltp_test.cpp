@@ -8,20 +8,12 @@
 
 #include "aaclib/aac_tns.h"
 #include "aaclib/band_layout.h"
+#include "tests/aaclib/helpers/syntax_builders.h"
 
 namespace zbaac {
 namespace {
 
-ChannelStream LongStream(WindowSequence sequence = WindowSequence::OnlyLong) {
-  ChannelStream s;
-  const BandLayout& layout = LongLayout(4);
-  s.numSwb = layout.bandCount;
-  s.swbOffset = layout.swbOffset;
-  s.windowLength = layout.windowLength;
-  s.info.windowSequence = sequence;
-  s.info.maxSfb = layout.bandCount;
-  return s;
-}
+using test::LaidOutChannel;
 
 // Catches a history that stands still in short blocks (it must follow the decoded output,
 // or the next long block predicts from a gap) and a wrong layout of its three parts.
@@ -56,7 +48,7 @@ TEST(LtpHistoryTest, FollowsOutputThroughShortBlocks) {
 TEST(LongTermPredictorTest, AddsTransformedEstimateInUsedBandsOnly) {
   LtpHistory history;
   for (int i = 0; i < kLtpHistoryLength; ++i) history.samples[i] = 3000.0f * std::sin(0.05f * i) + (i % 17);
-  ChannelStream s = LongStream();
+  ChannelStream s = LaidOutChannel();
   s.ltp.present = true;
   s.ltp.lag = 1500;
   s.ltp.coefIndex = 3;
@@ -94,10 +86,10 @@ TEST(LongTermPredictorTest, NothingForShortBlocksOrWithoutData) {
   history.samples.fill(1000.0f);
   Filterbank fb;
   LongTermPredictor predictor;
-  ChannelStream shortBlock = LongStream(WindowSequence::EightShort);
+  ChannelStream shortBlock = LaidOutChannel(WindowSequence::EightShort);
   shortBlock.ltp.present = true;
   shortBlock.ltp.longUsed.fill(1);
-  ChannelStream noData = LongStream();
+  ChannelStream noData = LaidOutChannel();
   noData.ltp.longUsed.fill(1);
   for (const ChannelStream* s : {&shortBlock, &noData}) {
     std::vector<float> coefs(kFrameLength, 0.0f);

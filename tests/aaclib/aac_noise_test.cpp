@@ -7,19 +7,12 @@
 #include <vector>
 
 #include "aaclib/band_layout.h"
+#include "tests/aaclib/helpers/syntax_builders.h"
 
 namespace zbaac {
 namespace {
 
-ChannelStream LongStream() {
-  ChannelStream s;
-  const BandLayout& layout = LongLayout(4);
-  s.numSwb = layout.bandCount;
-  s.swbOffset = layout.swbOffset;
-  s.windowLength = layout.windowLength;
-  s.info.maxSfb = layout.bandCount;
-  return s;
-}
+using test::LaidOutChannel;
 
 double BandEnergy(const std::vector<float>& c, int start, int end) {
   double e = 0.0;
@@ -30,7 +23,7 @@ double BandEnergy(const std::vector<float>& c, int start, int end) {
 // Catches a wrong generator or a missing normalization: the first value after a zero
 // state is proportional to 1013904223, and the band's energy is 2^(e/2).
 TEST(NoiseSubstitutionTest, FirstValueAndBandEnergy) {
-  ChannelStream s = LongStream();
+  ChannelStream s = LaidOutChannel();
   s.codebook[0][10] = kNoiseHcb;
   s.scalefactor[0][10] = 12;  // energy 2^6
   std::vector<float> c(kFrameLength, 0.0f);
@@ -51,7 +44,7 @@ TEST(NoiseSubstitutionTest, FirstValueAndBandEnergy) {
 // 113 repeats the left shape scaled by the right band's own energy, and the generator
 // continues after the left channel.
 TEST(NoiseSubstitutionTest, CorrelatedRightBandRepeatsLeftShape) {
-  ChannelStream l = LongStream(), r = LongStream();
+  ChannelStream l = LaidOutChannel(), r = LaidOutChannel();
   l.codebook[0][20] = kNoiseHcb;
   l.scalefactor[0][20] = 0;
   r.codebook[0][20] = kNoiseCorrelatedHcb;

@@ -6,17 +6,13 @@
 #include <vector>
 
 #include "aaclib/band_layout.h"
+#include "tests/aaclib/helpers/syntax_builders.h"
 
 namespace zbaac {
 namespace {
 
 ChannelStream LongStream() {
-  ChannelStream s;
-  const BandLayout& layout = LongLayout(4);
-  s.numSwb = layout.bandCount;
-  s.swbOffset = layout.swbOffset;
-  s.windowLength = layout.windowLength;
-  s.info.maxSfb = layout.bandCount;
+  ChannelStream s = test::LaidOutChannel();
   s.codebook[0].fill(1);
   return s;
 }

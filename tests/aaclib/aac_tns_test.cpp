@@ -8,28 +8,22 @@
 #include <vector>
 
 #include "aaclib/band_layout.h"
+#include "tests/aaclib/helpers/syntax_builders.h"
 
 namespace zbaac {
 namespace {
 
 ChannelStream StreamWithFilter(WindowSequence sequence, int order, int samplingIndex = 4) {
-  ChannelStream s;
-  const BandLayout& layout = LayoutFor(samplingIndex, sequence);
-  s.numSwb = layout.bandCount;
-  s.swbOffset = layout.swbOffset;
-  s.windowLength = layout.windowLength;
-  s.info.windowSequence = sequence;
-  s.info.numWindows = layout.windowCount;
-  s.info.maxSfb = layout.bandCount;
+  ChannelStream s = test::LaidOutChannel(sequence, samplingIndex);
   s.tnsDataPresent = true;
   TnsWindow& w = s.tns[0];
   w.nFilt = 1;
   w.coefRes = 1;
   TnsFilter& f = w.filters[0];
   f.order = order;
-  f.topBand = layout.bandCount;
+  f.topBand = s.numSwb;
   f.bottomBand = 0;
-  f.length = layout.bandCount;
+  f.length = s.numSwb;
   for (int i = 0; i < kMaxTnsOrder; ++i) f.coef[i] = static_cast<std::int8_t>((i % 2 ? 3 : -4) + (i % 3));
   return s;
 }

@@ -2,14 +2,10 @@
 // exactly at the frame's end.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <memory>
 #include <random>
 
 #include "aaclib/aac_syntax.h"
-#include "aaclib/adif_header.h"
 #include "aaclib/adts_header.h"
 #include "aaclib/bit_reader.h"
 #include "tests/aaclib/helpers/aac_streams.h"
@@ -31,34 +27,6 @@ std::vector<std::uint8_t> MakeStream(const StreamSpec& spec) {
   return path.empty() ? std::vector<std::uint8_t>{} : test::ReadFileBytes(path);
 }
 
-struct Tally {
-  int frames = 0;
-  int shortFrames = 0, tnsChannels = 0, noiseBands = 0, intensityBands = 0, msBands = 0, ltpChannels = 0;
-  int pceElements = 0;
-};
-
-void Count(const RawDataBlock& block, Tally& tally) {
-  ++tally.frames;
-  for (int c = 0; c < kMaxChannels; ++c) {
-    if (!block.channelPresent[c]) continue;
-    const ChannelStream& ch = block.channels[c];
-    if (ch.info.windowSequence == WindowSequence::EightShort) ++tally.shortFrames;
-    if (ch.tnsDataPresent) ++tally.tnsChannels;
-    if (ch.ltp.present) ++tally.ltpChannels;
-    for (int w = 0; w < ch.info.numWindows; ++w) {
-      for (int b = 0; b < ch.info.maxSfb; ++b) {
-        const int cb = ch.codebook[w][b];
-        if (cb == kNoiseHcb || cb == kNoiseCorrelatedHcb) ++tally.noiseBands;
-        if (cb == kIntensityHcb || cb == kIntensityHcb2) ++tally.intensityBands;
-      }
-    }
-  }
-  for (const auto& row : block.pair.msUsed) {
-    for (auto flag : row) tally.msBands += flag;
-  }
-  for (int i = 0; i < block.elementCount; ++i) tally.pceElements += block.elements[i].type == ElementType::Pce;
-}
-
 // Catches any syntax element read with the wrong width or order: one misread bit shifts
 // the rest of the frame and the parse no longer ends at the frame's last byte.
 TEST_P(EncodedStreamTest, EveryAdtsFrameParsesToItsExactEnd) {
@@ -70,117 +38,31 @@ TEST_P(EncodedStreamTest, EveryAdtsFrameParsesToItsExactEnd) {
   BitReader reader(AacInput::FromBytes(bytes));
   SyntaxState state;
   auto block = std::make_unique<RawDataBlock>();
-  Tally tally;
+  test::ToolUse tally;
   for (const auto& frame : frames) {
     ASSERT_EQ(reader.BitPosition(), frame.offset * 8);
     auto header = ParseAdtsHeader(reader);
     ASSERT_TRUE(header) << "frame at " << frame.offset;
     ApplyAdtsHeader(header.Value(), state);
     auto parsed = ParseRawDataBlock(reader, state, *block);
-    ASSERT_TRUE(parsed) << "frame " << tally.frames << " at byte " << frame.offset << ": "
+    ASSERT_TRUE(parsed) << "frame " << tally.blocks << " at byte " << frame.offset << ": "
                         << SyntaxErrorText(parsed.Error().kind) << " at bit " << parsed.Error().bitPosition;
-    EXPECT_FALSE(block->errorFlag) << "frame " << tally.frames;
+    EXPECT_FALSE(block->errorFlag) << "frame " << tally.blocks;
     const std::uint64_t end = (frame.offset + static_cast<std::uint64_t>(frame.header.frameLengthBytes)) * 8;
-    ASSERT_LE(reader.BitPosition(), end) << "frame " << tally.frames;
-    ASSERT_LT(end - reader.BitPosition(), 8u) << "frame " << tally.frames << " left bits unread";
+    ASSERT_LE(reader.BitPosition(), end) << "frame " << tally.blocks;
+    ASSERT_LT(end - reader.BitPosition(), 8u) << "frame " << tally.blocks << " left bits unread";
     EXPECT_EQ(block->channelCount, spec.channels);
-    Count(*block, tally);
+    tally.Add(*block);
     reader.ByteAlign();
   }
-  EXPECT_EQ(tally.frames, static_cast<int>(frames.size()));
-  // The stream must really exercise the tool it was made for.
-  if (spec.signal == test::Signal::Music) {
-    EXPECT_GT(tally.shortFrames, 0);
-  }
-  if (spec.pce) {
-    EXPECT_GT(tally.pceElements, 0);
-  }
-  if (spec.ms == 1) {
-    EXPECT_GT(tally.msBands, 0);
-  }
-  if (spec.tns && spec.signal == test::Signal::Music) {
-    EXPECT_GT(tally.tnsChannels, 0);
-  }
-  if (spec.ltp && spec.channels == 2) {
-    EXPECT_GT(tally.ltpChannels, 0);
-  }
-  RecordProperty("noiseBands", tally.noiseBands);
-  RecordProperty("intensityBands", tally.intensityBands);
-}
-
-// Catches a raw stream or ADIF file whose blocks do not parse like the ADTS frames: byte
-// alignment relative to the file start, the ADIF header length and the program it sets up.
-TEST_P(EncodedStreamTest, RawAndAdifFormsParseToTheSameBlocks) {
-  const StreamSpec spec = GetParam();
-  const auto bytes = MakeStream(spec);
-  ASSERT_FALSE(bytes.empty());
-  const auto frames = test::SplitAdtsFrames(bytes);
-  auto raw = test::AdtsToRaw(bytes);
-  auto adif = test::AdtsToAdif(bytes);
-  ASSERT_TRUE(raw && adif);
-
-  for (int form = 0; form < 2; ++form) {
-    BitReader reader(AacInput::FromBytes(form == 0 ? raw.Value() : adif.Value()));
-    SyntaxState state;
-    if (form == 1) {
-      AdifHeader header;
-      ASSERT_TRUE(ParseAdifHeader(reader, state, header));
-      EXPECT_EQ(state.samplingIndex, frames.front().header.samplingIndex);
-      EXPECT_FALSE(state.implicitConfig);
-      reader.ByteAlign();
-    } else {
-      // A raw stream carries no sampling index; the caller must know it.
-      state.samplingIndex = frames.front().header.samplingIndex;
-    }
-    auto block = std::make_unique<RawDataBlock>();
-    std::size_t count = 0;
-    while (count < frames.size()) {
-      auto parsed = ParseRawDataBlock(reader, state, *block);
-      ASSERT_TRUE(parsed) << "form " << form << " block " << count << ": " << SyntaxErrorText(parsed.Error().kind);
-      EXPECT_FALSE(block->errorFlag);
-      ++count;
-    }
-    EXPECT_FALSE(reader.PastEnd());
-    reader.ByteAlign();
-    auto after = ParseRawDataBlock(reader, state, *block);
-    ASSERT_FALSE(after);
-    EXPECT_EQ(after.Error().kind, SyntaxErrorKind::EndOfInput);
-  }
-}
-
-// Catches Main-profile prediction data read as long-term prediction: the frame that carries
-// it must fail as unsupported instead of decoding garbage, and frames before it still parse.
-TEST(MainProfileStream, PredictionDataFailsAsUnsupported) {
-  const std::string path = test::TestCacheDir() + "/sine_main_pred.aac";
-  if (test::ReadFileBytes(path).empty()) {
-    const std::string partial = path + "." + std::to_string(::getpid()) + ".part";
-    ASSERT_EQ(test::RunProgram({"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                "sine=frequency=441:sample_rate=44100:duration=1", "-c:a", "aac", "-profile:a",
-                                "aac_main", "-aac_pred", "1", "-strict", "-2", "-f", "adts", partial}),
-              0);
-    std::rename(partial.c_str(), path.c_str());
-  }
-  const auto bytes = test::ReadFileBytes(path);
-  const auto frames = test::SplitAdtsFrames(bytes);
-  ASSERT_FALSE(frames.empty());
-  BitReader reader(AacInput::FromBytes(bytes));
-  SyntaxState state;
-  auto block = std::make_unique<RawDataBlock>();
-  bool failed = false;
-  for (const auto& frame : frames) {
-    auto header = ParseAdtsHeader(reader);
-    ASSERT_TRUE(header);
-    ApplyAdtsHeader(header.Value(), state);
-    auto parsed = ParseRawDataBlock(reader, state, *block);
-    if (!parsed) {
-      EXPECT_EQ(parsed.Error().kind, SyntaxErrorKind::MainPrediction);
-      failed = true;
-      break;
-    }
-    reader.ByteAlign();
-    ASSERT_EQ(reader.BitPosition(), (frame.offset + static_cast<std::uint64_t>(frame.header.frameLengthBytes)) * 8);
-  }
-  EXPECT_TRUE(failed);
+  EXPECT_EQ(tally.blocks, static_cast<int>(frames.size()));
+  // The stream must really exercise the tools it was made for.
+  const bool music = spec.signal == test::Signal::Music;
+  EXPECT_TRUE(!music || tally.shortBlocks > 0);
+  EXPECT_TRUE(!spec.pce || tally.pceElements > 0);
+  EXPECT_TRUE(spec.ms != 1 || tally.msBands > 0);
+  EXPECT_TRUE(!(spec.tns && music) || tally.tnsChannels > 0);
+  EXPECT_TRUE(!(spec.ltp && spec.channels == 2) || tally.ltpChannels > 0);
 }
 
 // Catches reads outside tables or buffers on damaged input: streams with flipped bits
@@ -190,7 +72,7 @@ TEST(CorruptStreams, FlippedBitsFailCleanly) {
   std::mt19937 random(11);
   int failures = 0;
   const auto specs = test::StandardStreams();
-  for (const StreamSpec& spec : {specs[0], specs[1], specs[6]}) {
+  for (const StreamSpec& spec : {specs[0], specs[1], specs[5]}) {
     const auto bytes = MakeStream(spec);
     auto raw = test::AdtsToRaw(bytes);
     ASSERT_TRUE(raw);

@@ -16,9 +16,8 @@ using test::ReaderFor;
 
 // A long channel at 44.1 kHz whose bands below `maxSfb` all use `codebook`.
 ChannelStream LongChannel(int maxSfb, int codebook) {
-  ChannelStream channel;
+  ChannelStream channel = test::LaidOutChannel();
   channel.info.maxSfb = maxSfb;
-  SetChannelLayout(4, channel);
   for (int b = 0; b < maxSfb; ++b) channel.codebook[0][b] = static_cast<std::uint8_t>(codebook);
   return channel;
 }
@@ -166,13 +165,10 @@ TEST(Huffman, PulsesOutsideTheFrameFail) {
 // Catches a wrong de-interleaving of grouped short windows: a band's values arrive window
 // after window of the group and must land in each window's own 128 lines.
 TEST(Huffman, ShortWindowGroupsAreDeinterleaved) {
-  ChannelStream channel;
-  channel.info.windowSequence = WindowSequence::EightShort;
-  channel.info.numWindows = 8;
+  ChannelStream channel = test::LaidOutChannel(WindowSequence::EightShort);  // bands 0, 1: 4 lines
   channel.info.maxSfb = 2;
   channel.info.numWindowGroups = 2;
   channel.info.windowGroupLength = {2, 6};
-  SetChannelLayout(4, channel);  // short bands 0 and 1 are 4 lines wide
   for (int w = 0; w < 8; ++w) {
     channel.codebook[w][0] = w < 2 ? 5 : 0;
     channel.codebook[w][1] = w < 2 ? 5 : 1;
@@ -202,17 +198,6 @@ TEST(Huffman, ShortWindowGroupsAreDeinterleaved) {
     EXPECT_EQ(channel.spectrum[w * 128 + 7], -1) << w;
   }
   EXPECT_EQ(reader.BitPosition(), writer.BitCount());
-}
-
-// Catches noise and intensity bands being read as spectral data: they carry none.
-TEST(Huffman, NoiseAndIntensityBandsCarryNoSpectralData) {
-  ChannelStream channel = LongChannel(3, 0);
-  channel.codebook[0] = {kNoiseHcb, kIntensityHcb, kIntensityHcb2};
-  BitWriter writer;
-  writer.Put(0x3C, 6);
-  BitReader reader = ReaderFor(writer);
-  ASSERT_TRUE(DecodeSpectralData(reader, channel));
-  EXPECT_EQ(reader.ReadBits(6), 0x3Cu);
 }
 
 // Catches a write past the 1024 lines when a layout's band ends lie beyond the frame.

@@ -63,9 +63,7 @@ std::vector<StreamSpec> StandardStreams() {
   { StreamSpec s = base; s.sampleRate = 48000; s.ms = 1; add(s); }
   { StreamSpec s = base; s.sampleRate = 32000; s.bitRateKbps = 96; s.pns = true; add(s); }
   { StreamSpec s = base; s.sampleRate = 22050; s.bitRateKbps = 48; s.intensity = true; add(s); }
-  { StreamSpec s = base; s.channels = 1; s.bitRateKbps = 64; s.pns = true; add(s); }
   { StreamSpec s = base; s.signal = Signal::Noise; s.channels = 1; s.sampleRate = 48000; s.bitRateKbps = 32; s.pns = true; add(s); }
-  { StreamSpec s = base; s.signal = Signal::Sine; s.bitRateKbps = 160; add(s); }
   // The encoder sends prediction data mostly when M/S is off.
   { StreamSpec s = base; s.ltp = true; s.sampleRate = 48000; s.ms = 0; s.tns = false; s.bitRateKbps = 64; add(s); }
   { StreamSpec s = base; s.ltp = true; s.channels = 1; s.signal = Signal::Sine; s.sampleRate = 22050; add(s); }
@@ -129,6 +127,30 @@ bool WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(file);
+}
+
+void ToolUse::Add(const RawDataBlock& block) {
+  ++blocks;
+  for (int c = 0; c < kMaxChannels; ++c) {
+    if (!block.channelPresent[c]) continue;
+    const ChannelStream& ch = block.channels[c];
+    shortBlocks += ch.info.windowSequence == WindowSequence::EightShort;
+    tnsChannels += ch.tnsDataPresent;
+    ltpChannels += ch.ltp.present;
+    for (int w = 0; w < ch.info.numWindows; ++w) {
+      for (int b = 0; b < ch.info.maxSfb; ++b) {
+        const int cb = ch.codebook[w][b];
+        noiseBands += cb == kNoiseHcb || cb == kNoiseCorrelatedHcb;
+        intensityBands += cb == kIntensityHcb || cb == kIntensityHcb2;
+      }
+    }
+  }
+  if (block.hasPair && block.pair.msMaskPresent != 0) {
+    for (const auto& row : block.pair.msUsed) {
+      for (auto flag : row) msBands += flag;
+    }
+  }
+  for (int i = 0; i < block.elementCount; ++i) pceElements += block.elements[i].type == ElementType::Pce;
 }
 
 std::vector<AdtsFrame> SplitAdtsFrames(std::span<const std::uint8_t> bytes) {

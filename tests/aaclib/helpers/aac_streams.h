@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "aaclib/aac_syntax.h"
 #include "aaclib/adts_header.h"
 
 namespace zbaac::test {
@@ -51,6 +52,13 @@ struct AdtsFrame {
 // Splits an ADTS file into frames; stops (returning what it found) at the first byte
 // that does not start a valid header or a frame that runs past the end.
 std::vector<AdtsFrame> SplitAdtsFrames(std::span<const std::uint8_t> bytes);
+
+// How often parsed blocks use the coding tools a stream was made to exercise.
+struct ToolUse {
+  int blocks = 0, shortBlocks = 0, tnsChannels = 0, ltpChannels = 0;
+  int noiseBands = 0, intensityBands = 0, msBands = 0, pceElements = 0;
+  void Add(const RawDataBlock& block);
+};
 
 // Runs a program with arguments (no shell); returns its exit status, -1 if it did not run.
 int RunProgram(const std::vector<std::string>& arguments);

@@ -8,9 +8,7 @@
 #include "aaclib/aac_tables_huffman.h"
 
 namespace zbaac::test {
-namespace {
-
-std::span<const CodeEntry> Table(int codebook) {
+std::span<const CodeEntry> SpectrumTable(int codebook) {
   switch (codebook) {
     case 1: return kSpectrumCodes1;
     case 2: return kSpectrumCodes2;
@@ -27,8 +25,6 @@ std::span<const CodeEntry> Table(int codebook) {
   }
 }
 
-}  // namespace
-
 BitWriter& BitWriter::Put(std::uint32_t value, int bits) {
   for (int i = bits - 1; i >= 0; --i) {
     if (bitCount_ % 8 == 0) bytes_.push_back(0);
@@ -39,7 +35,7 @@ BitWriter& BitWriter::Put(std::uint32_t value, int bits) {
 }
 
 BitWriter& BitWriter::SpectrumCode(int codebook, int index) {
-  const CodeEntry& entry = Table(codebook)[static_cast<std::size_t>(index)];
+  const CodeEntry& entry = SpectrumTable(codebook)[static_cast<std::size_t>(index)];
   return Put(static_cast<std::uint32_t>(entry.codeword), entry.length);
 }
 

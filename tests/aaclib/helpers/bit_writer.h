@@ -2,9 +2,15 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
+#include "aaclib/huffman_codebooks.h"
+
 namespace zbaac::test {
+
+// The table of spectrum codebook 1 .. 11 in index order.
+std::span<const CodeEntry> SpectrumTable(int codebook);
 
 class BitWriter {
  public:

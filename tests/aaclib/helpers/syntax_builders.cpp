@@ -37,4 +37,13 @@ void PutSilentLongStream(BitWriter& writer, int globalGain, bool withInfo, int m
   PutNoTools(writer);
 }
 
+ChannelStream LaidOutChannel(WindowSequence sequence, int samplingIndex) {
+  ChannelStream channel;
+  channel.info.windowSequence = sequence;
+  channel.info.numWindows = sequence == WindowSequence::EightShort ? 8 : 1;
+  SetChannelLayout(samplingIndex, channel);
+  channel.info.maxSfb = channel.numSwb;
+  return channel;
+}
+
 }  // namespace zbaac::test

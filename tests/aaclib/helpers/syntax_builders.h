@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "aaclib/bit_reader.h"
+#include "aaclib/ics_syntax.h"
 #include "tests/aaclib/helpers/bit_writer.h"
 
 namespace zbaac::test {
@@ -28,6 +29,9 @@ void PutNoTools(BitWriter& writer);
 // A whole silent individual channel stream: global gain, ics_info (unless the pair shares
 // it), and one zero-codebook section over `maxSfb` bands.
 void PutSilentLongStream(BitWriter& writer, int globalGain, bool withInfo, int maxSfb = 0);
+
+// A channel laid out for `sequence` at `samplingIndex`, with max_sfb at the band count.
+ChannelStream LaidOutChannel(WindowSequence sequence = WindowSequence::OnlyLong, int samplingIndex = 4);
 
 // Element identifiers.
 inline void PutElement(BitWriter& writer, int id) { writer.Put(static_cast<std::uint32_t>(id), 3); }
