@@ -55,30 +55,23 @@ void PutLe(std::string& out, uint32_t value, int bytes) {
 }  // namespace
 
 void WriteTestWav(const std::string& path, uint16_t channels, uint32_t sampleRate, uint32_t frames,
-                  uint16_t bitsPerSample, uint16_t formatTag) {
+                  uint16_t bitsPerSample) {
   const uint32_t blockAlign = channels * ((bitsPerSample + 7) / 8);
   const uint32_t dataBytes = frames * blockAlign;
   std::string out = "RIFF";
   PutLe(out, dataBytes + 36, 4);
   out += "WAVEfmt ";
-  PutLe(out, 16, 4);
-  PutLe(out, formatTag, 2);
-  PutLe(out, channels, 2);
-  PutLe(out, sampleRate, 4);
-  PutLe(out, sampleRate * blockAlign, 4);
-  PutLe(out, blockAlign, 2);
-  PutLe(out, bitsPerSample, 2);
+  for (auto [value, bytes] : {std::pair<uint32_t, int>{16, 4}, {1, 2}, {channels, 2}, {sampleRate, 4},
+                              {sampleRate * blockAlign, 4}, {blockAlign, 2}, {bitsPerSample, 2}}) {
+    PutLe(out, value, bytes);
+  }
   out += "data";
   PutLe(out, dataBytes, 4);
   for (uint32_t i = 0; i < frames; ++i) {
-    const double phase = 2.0 * M_PI * 440.0 * i / sampleRate;
-    const auto sample = static_cast<int16_t>(std::lround(12000.0 * std::sin(phase)));
+    const auto sample = static_cast<int16_t>(std::lround(12000.0 * std::sin(2.0 * M_PI * 440.0 * i / sampleRate)));
     for (uint16_t c = 0; c < channels; ++c) {
-      if (bitsPerSample == 16) {
-        PutLe(out, static_cast<uint16_t>(sample), 2);
-      } else {
-        out.append(blockAlign / channels, '\0');
-      }
+      if (bitsPerSample == 16) PutLe(out, static_cast<uint16_t>(sample), 2);
+      else out.append(blockAlign / channels, '\0');
     }
   }
   WriteFile(path, out);

@@ -55,7 +55,7 @@ std::string FakeSet(const std::string& set);
 // Writes a WAV file: a header with the given fields, then `frames` periods of a 440 Hz tone
 // (16-bit) or of zero bytes (other sizes).
 void WriteTestWav(const std::string& path, uint16_t channels, uint32_t sampleRate, uint32_t frames,
-                  uint16_t bitsPerSample = 16, uint16_t formatTag = 1);
+                  uint16_t bitsPerSample = 16);
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
