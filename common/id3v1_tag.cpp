@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "common/text_encoding.h"
+#include "common/fd_io.h"
 #include "common/unique_fd.h"
 
 namespace {
@@ -32,28 +33,6 @@ std::string GetField(const Id3v1Record& record, size_t at, size_t bytes) {
   while (n < bytes && field[n] != '\0') ++n;
   while (n > 1 && field[n - 1] == ' ') --n;
   return Latin1ToUtf8(std::string_view(field, n));
-}
-
-bool WriteAll(int fd, const uint8_t* data, size_t bytes) {
-  while (bytes > 0) {
-    const ssize_t n = ::write(fd, data, bytes);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    bytes -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-bool ReadAll(int fd, uint8_t* data, size_t bytes) {
-  while (bytes > 0) {
-    const ssize_t n = ::read(fd, data, bytes);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    bytes -= static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // Writes the record at offset; on a short write puts the file back as it was: cut back to

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "common/paths.h"
+#include "common/fd_io.h"
 #include "common/unique_fd.h"
 
 namespace {
@@ -47,17 +48,6 @@ std::string StoredValue(std::string_view value) {
       !clean.empty() && (clean.front() == ' ' || clean.front() == '\t' || clean.back() == ' ' ||
                          clean.back() == '\t' || (clean.size() >= 2 && clean.front() == '"' && clean.back() == '"'));
   return needsQuotes ? "\"" + clean + "\"" : clean;
-}
-
-bool WriteAll(int fd, const char* data, size_t bytes) {
-  while (bytes > 0) {
-    const ssize_t n = ::write(fd, data, bytes);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    bytes -= static_cast<size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace

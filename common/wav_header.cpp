@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/fd_io.h"
 #include "common/unique_fd.h"
 
 namespace {
@@ -26,32 +27,6 @@ uint16_t GetU16(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1]
 uint32_t GetU32(const uint8_t* at) {
   return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) |
          (static_cast<uint32_t>(at[2]) << 16) | (static_cast<uint32_t>(at[3]) << 24);
-}
-
-// Writes all bytes, continuing after short writes and interruptions. False when the
-// system refuses the rest (full disk, I/O error).
-bool WriteAll(int fd, const uint8_t* data, size_t bytes) {
-  while (bytes > 0) {
-    const ssize_t n = ::write(fd, data, bytes);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    bytes -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// Reads up to bytes, stopping only at end of file. -1 when a read call fails.
-ssize_t ReadUpTo(int fd, uint8_t* data, size_t bytes) {
-  size_t got = 0;
-  while (got < bytes) {
-    const ssize_t n = ::read(fd, data + got, bytes - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return -1;
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
-  }
-  return static_cast<ssize_t>(got);
 }
 
 constexpr size_t kScanBytes = 1024;

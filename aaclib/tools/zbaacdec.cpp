@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "aaclib/zbaaclib.h"
+#include "common/fd_io.h"
 #include "common/library_loader.h"
 #include "common/wav_header.h"
 
@@ -17,18 +18,6 @@ namespace {
 
 constexpr int kBlockSamples = ZBAAC_OUTPUT_SAMPLES;
 constexpr int kBlocksPerWrite = 64;
-
-bool WriteAll(int fd, const void* data, size_t bytes) {
-  const char* p = static_cast<const char*>(data);
-  while (bytes > 0) {
-    const ssize_t n = ::write(fd, p, bytes);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    bytes -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 int Fail(const std::string& message, const char* outPath, int fd) {
   std::fprintf(stderr, "zbaacdec: %s\n", message.c_str());

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/fd_io.h"
 #include "common/wav_header.h"
 
 namespace {
@@ -24,17 +25,6 @@ ssize_t ReadSome(int fd, uint8_t* data, size_t bytes) {
     if (got < 0 && errno == EINTR) continue;
     return got;
   }
-}
-
-bool WriteAll(int fd, const uint8_t* data, size_t bytes) {
-  while (bytes > 0) {
-    const ssize_t written = write(fd, data, bytes);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    data += written;
-    bytes -= static_cast<size_t>(written);
-  }
-  return true;
 }
 
 }  // namespace
