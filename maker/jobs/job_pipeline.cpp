@@ -10,6 +10,7 @@
 
 #include "common/id3v1_tag.h"
 #include "common/paths.h"
+#include "maker/cd/cd_drive_menu.h"
 #include "maker/jobs/job_rows.h"
 #include "maker/metadata/file_name_pattern.h"
 #include "maker/metadata/track_tag.h"
@@ -123,9 +124,9 @@ void JobPipeline::StartTrackRead() {
   ReaderJob job;
   job.drive = host_.SelectedDrive();
   job.outputPath = readerOutputPath_;
-  job.sectorsPerRead = 8 + 4 * settings_.Int("ReadSector");
+  job.sectorsPerRead = CdSectorsPerRead(settings_.Int("ReadSector"));
   job.jitterCorrection = settings_.Int("JitterCorrection") != 0;
-  job.overlapPercent = 10 + 10 * settings_.Int("OverlapPercent");
+  job.overlapPercent = CdOverlapPercent(settings_.Int("OverlapPercent"));
   job.maxSyncNoMatchRetry = settings_.Int("MaxSyncNoMatchRetry");
   job.maxSyncMisalignRetry = settings_.Int("MaxSyncMisalignRetry");
   job.rate22050 = mode == kModeMpeg2 && operation_ == Operation::CD2MP3;
