@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -18,10 +19,16 @@ namespace {
 constexpr size_t kTitleAt = 3, kArtistAt = 33, kAlbumAt = 63, kYearAt = 93;
 constexpr size_t kTextField = 30, kYearField = 4;
 constexpr size_t kReadText = 29;
+constexpr size_t kGenreAt = 127;
+// Genre number 255 means "no genre" to other players; a space (32) would label every tag
+// with a real genre.
+constexpr uint8_t kNoGenre = 0xFF;
 
-void PutField(Id3v1Record& record, size_t at, const std::string& utf8, size_t limit) {
+// Sets a field of width bytes to the text cut to limit characters, space-filled.
+void PutField(Id3v1Record& record, size_t at, size_t width, const std::string& utf8, size_t limit) {
   const std::string latin1 = Utf8ToLatin1(utf8);
-  const size_t n = latin1.size() < limit ? latin1.size() : limit;
+  const size_t n = std::min({latin1.size(), limit, width});
+  std::memset(record.data() + at, ' ', width);
   std::memcpy(record.data() + at, latin1.data(), n);
 }
 
@@ -54,11 +61,11 @@ Id3v1Record EncodeId3v1Tag(const Id3v1Tag& tag, size_t textLimit) {
   Id3v1Record record;
   record.fill(' ');
   std::memcpy(record.data(), "TAG", 3);
-  const size_t limit = textLimit < kTextField ? textLimit : kTextField;
-  PutField(record, kTitleAt, tag.title, limit);
-  PutField(record, kArtistAt, tag.artist, limit);
-  PutField(record, kAlbumAt, tag.album, limit);
-  PutField(record, kYearAt, tag.year, kYearField);
+  record[kGenreAt] = kNoGenre;
+  PutField(record, kTitleAt, kTextField, tag.title, textLimit);
+  PutField(record, kArtistAt, kTextField, tag.artist, textLimit);
+  PutField(record, kAlbumAt, kTextField, tag.album, textLimit);
+  PutField(record, kYearAt, kYearField, tag.year, kYearField);
   return record;
 }
 
@@ -108,14 +115,7 @@ int ReadId3v1Tag(const std::string& path, std::string* album, std::string* artis
 
 int WriteId3v1Tag(const std::string& path, const std::string* album, const std::string* artist,
                   const std::string* title, const std::string* year) {
-  Id3v1Tag tag;
-  const bool hadTag = ReadId3v1Tag(path, &tag.album, &tag.artist, &tag.title, &tag.year) == kId3Ok;
-  if (album != nullptr) tag.album = *album;
-  if (artist != nullptr) tag.artist = *artist;
-  if (title != nullptr) tag.title = *title;
-  if (year != nullptr) tag.year = *year;
-  const Id3v1Record record = EncodeId3v1Tag(tag, kTextField);
-
+  const bool hadTag = ReadId3v1Tag(path, nullptr, nullptr, nullptr, nullptr) == kId3Ok;
   UniqueFd fd(::open(path.c_str(), hadTag ? O_RDWR | O_CLOEXEC : O_RDWR | O_CREAT | O_CLOEXEC, 0666));
   if (!fd) return kId3CannotOpen;
   const off_t size = ::lseek(fd.Get(), 0, SEEK_END);
@@ -124,10 +124,22 @@ int WriteId3v1Tag(const std::string& path, const std::string* album, const std::
   if (hadTag) {
     const off_t at = size - static_cast<off_t>(kId3v1TagBytes);
     Id3v1Record old;
-    if (at < 0 || ::lseek(fd.Get(), at, SEEK_SET) != at || !ReadAll(fd.Get(), old.data(), old.size()))
+    if (at < 0 || ::lseek(fd.Get(), at, SEEK_SET) != at || !ReadAll(fd.Get(), old.data(), old.size()) ||
+        std::memcmp(old.data(), "TAG", 3) != 0)
       return kId3CannotReach;
+    // The new record starts as the old one: a value not given keeps its bytes exactly (a
+    // 30th character, an empty year), and the comment and genre that another program
+    // wrote stay.
+    Id3v1Record record = old;
+    if (title != nullptr) PutField(record, kTitleAt, kTextField, *title, kTextField);
+    if (artist != nullptr) PutField(record, kArtistAt, kTextField, *artist, kTextField);
+    if (album != nullptr) PutField(record, kAlbumAt, kTextField, *album, kTextField);
+    if (year != nullptr) PutField(record, kYearAt, kYearField, *year, kYearField);
     result = WriteRecordAt(fd.Get(), at, size, record, &old);
   } else {
+    const auto given = [](const std::string* value) { return value != nullptr ? *value : std::string(); };
+    const Id3v1Record record =
+        EncodeId3v1Tag({given(title), given(artist), given(album), given(year)}, kTextField);
     result = WriteRecordAt(fd.Get(), size, size, record, nullptr);
   }
   if (result != kId3Ok) return result;

@@ -8,7 +8,8 @@
 // The texts of a tag, UTF-8 inside the programs. On disk each field is ISO-8859-1,
 // space-filled, without terminator; characters outside ISO-8859-1 are stored as '?'.
 // Layout: "TAG", title (30 bytes at 3), artist (30 at 33), album (30 at 63), year (4 at
-// 93), comment (30 spaces at 97), genre byte 0x20 at 127.
+// 93), comment (30 spaces at 97), genre byte at 127: 255, "no genre" (a space would read
+// as genre 32 in other players). Neither program sets or reads a genre number.
 struct Id3v1Tag {
   std::string title;
   std::string artist;
@@ -49,8 +50,9 @@ int ReadId3v1Tag(const std::string& path, std::string* album, std::string* artis
                  std::string* title, std::string* year);
 
 // Player: writes the tag, replacing an existing one in place or appending one (creating
-// the file when it does not exist). A value that is null keeps the old one (after the
-// reading rules above). Values are cut to their field widths (30, 30, 30, 4).
+// the file when it does not exist). A value that is null keeps the old field's bytes
+// exactly as they were, and a replaced tag keeps its comment and genre bytes. Values are
+// cut to their field widths (30, 30, 30, 4).
 // kId3Ok, kId3CannotOpen, kId3CannotReach or kId3ShortWrite.
 int WriteId3v1Tag(const std::string& path, const std::string* album, const std::string* artist,
                   const std::string* title, const std::string* year);

@@ -27,7 +27,8 @@ std::string Field(const std::vector<uint8_t>& file, size_t at, size_t bytes) {
 
 // Catches a wrong record layout or a maker that writes the 30th character or a year longer
 // than 4: the appended record must be exactly the fields at their offsets, space-filled,
-// and the audio untouched.
+// with the "no genre" byte (a space would label the song with genre 32), and the audio
+// untouched.
 TEST(Id3v1Tag, AppendedRecordMatchesLayoutByteForByte) {
   TempDir dir;
   const std::string path = dir.File("a.mp3");
@@ -39,6 +40,7 @@ TEST(Id3v1Tag, AppendedRecordMatchesLayoutByteForByte) {
   EXPECT_TRUE(std::equal(audio.begin(), audio.end(), file.begin()));
   std::string expected(128, ' ');
   expected.replace(0, 3, "TAG").replace(3, 5, "Title").replace(33, 6, "Artist").replace(63, 29, 29, 'x');
+  expected[127] = '\xFF';
   EXPECT_EQ(Field(file, 0, 128), expected.replace(93, 4, "1999"));
 }
 
@@ -125,6 +127,34 @@ TEST(Id3v1Tag, PlayerWriterAppendsOnceThenReplacesInPlace) {
   ASSERT_EQ(ReadBytes(fresh).size(), 128u);
   ASSERT_EQ(ReadId3v1Tag(fresh, nullptr, nullptr, &t, &y), kId3Ok);
   EXPECT_EQ(t, std::string(29, 'q'));
+  EXPECT_EQ(y, "YYYY");
+}
+
+// Catches a rewrite that loses what the caller did not change: a field not given keeps
+// its bytes (a 30th character, a blank year, which would otherwise come back cut to 29 or
+// as "YYYY"), and the comment, track number and genre written by another program stay;
+// a given value replaces its whole field.
+TEST(Id3v1Tag, PlayerWriterKeepsBytesItWasNotGiven) {
+  TempDir dir;
+  const std::string path = dir.File("other.mp3");
+  auto bytes = Audio(600);
+  std::string old(128, ' ');
+  old.replace(0, 3, "TAG").replace(3, 30, std::string(30, 'T')).replace(33, 30, std::string(30, 'A'));
+  old.replace(63, 11, "Long Album!").replace(97, 30, "ripped by someone else\0\0\0\0\0\0\0\x07", 30);
+  old[127] = 17;  // genre "Rock", track 7 in the comment's last byte
+  bytes.insert(bytes.end(), old.begin(), old.end());
+  WriteBytes(path, bytes);
+
+  const std::string album = "New";
+  ASSERT_EQ(WriteId3v1Tag(path, &album, nullptr, nullptr, nullptr), kId3Ok);
+  const auto file = ReadBytes(path);
+  ASSERT_EQ(file.size(), bytes.size());
+  std::string expected = old;
+  expected.replace(63, 30, "New" + std::string(27, ' '));
+  EXPECT_EQ(Field(file, 0, 128), expected);
+  std::string t, y;
+  ASSERT_EQ(ReadId3v1Tag(path, nullptr, nullptr, &t, &y), kId3Ok);
+  EXPECT_EQ(t, std::string(29, 'T'));
   EXPECT_EQ(y, "YYYY");
 }
 
