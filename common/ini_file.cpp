@@ -2,6 +2,7 @@
 #include "common/ini_file.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,6 +51,24 @@ std::string StoredValue(std::string_view value) {
   return needsQuotes ? "\"" + clean + "\"" : clean;
 }
 
+// The UTF-8 byte order mark some editors put at the start of a text file.
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+// The file a chain of symbolic links ends at, resolved link by link (the last target may
+// not exist). A path that is not a link comes back as it is.
+std::string FollowLinks(std::string path) {
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat info{};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
+    std::string target(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+    if (n <= 0 || static_cast<size_t>(n) >= target.size()) break;
+    target.resize(static_cast<size_t>(n));
+    path = target.front() == '/' ? target : ExtractFileDir(path) + target;
+  }
+  return path;
+}
+
 }  // namespace
 
 std::string IniError::Message() const {
@@ -59,6 +78,11 @@ std::string IniError::Message() const {
 
 IniFile IniFile::FromText(std::string_view text) {
   IniFile ini;
+  // A byte order mark would hide the first section; it is kept aside and written back.
+  if (text.substr(0, kBom.size()) == kBom) {
+    ini.bom_ = true;
+    text.remove_prefix(kBom.size());
+  }
   ini.crlf_ = text.find("\r\n") != std::string_view::npos;
   ini.finalNewline_ = text.empty() || text.back() == '\n';
   std::string current;
@@ -112,7 +136,7 @@ Result<IniFile, IniError> IniFile::Load(const std::string& path) {
 
 std::string IniFile::Text() const {
   const char* newline = crlf_ ? "\r\n" : "\n";
-  std::string text;
+  std::string text(bom_ ? kBom : std::string_view());
   for (size_t i = 0; i < lines_.size(); ++i) {
     text += lines_[i].text;
     if (i + 1 < lines_.size() || finalNewline_) text += newline;
@@ -124,14 +148,9 @@ Status<IniError> IniFile::Save() const { return SaveAs(path_); }
 
 Status<IniError> IniFile::SaveAs(const std::string& givenPath) const {
   // A settings file that is a symbolic link (dotfiles kept elsewhere) is replaced at the
-  // link's target, so the link stays.
-  std::string path = givenPath;
-  if (struct stat link{}; ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-    if (char* target = ::realpath(path.c_str(), nullptr)) {
-      path = target;
-      std::free(target);
-    }
-  }
+  // link's target, so the link stays; also when the target does not exist yet, which a
+  // plain write through the link would create.
+  const std::string path = FollowLinks(givenPath);
   // The temporary file sits in the same folder so the rename cannot cross file systems.
   std::string temp = path + ".XXXXXX";
   UniqueFd fd(::mkstemp(temp.data()));

@@ -25,7 +25,8 @@ struct IniError {
 // wins, as with the platform's private-profile calls. Values are read with surrounding
 // blanks removed and one pair of enclosing double quotes dropped; a value that would
 // not survive that (leading or trailing blanks, enclosing quotes) is written in quotes.
-// Line breaks inside a written value become blanks.
+// Line breaks inside a written value become blanks. A UTF-8 byte order mark at the start
+// is skipped when reading and kept when writing.
 class IniFile {
  public:
   IniFile() = default;
@@ -38,7 +39,8 @@ class IniFile {
   static Result<IniFile, IniError> Load(const std::string& path);
   // Writes the document to its path atomically: a temporary file in the same folder,
   // flushed to disk, then renamed over the old one. On failure the old file is untouched.
-  // A path that is a symbolic link is written at the link's target.
+  // A path that is a symbolic link is written at the link's target (followed link by link,
+  // so a link whose target does not exist yet stays a link too).
   Status<IniError> Save() const;
   Status<IniError> SaveAs(const std::string& path) const;
 
@@ -80,6 +82,7 @@ class IniFile {
 
   std::string path_;
   std::vector<Line> lines_;
+  bool bom_ = false;  // the file started with a UTF-8 byte order mark
   bool crlf_ = false;
   bool finalNewline_ = true;
 };

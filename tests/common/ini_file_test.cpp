@@ -147,6 +147,26 @@ TEST(IniFile, SaveKeepsFileModeAndSymlink) {
   ASSERT_EQ(::stat(real.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
   EXPECT_EQ(ReadText(real), "[A]\nX=2\n");
+
+  // A relative link whose target is not there yet (a fresh dotfiles folder): the save
+  // creates the target and the link stays.
+  ASSERT_EQ(::mkdir(dir.File("dotfiles").c_str(), 0755), 0);
+  const std::string dangling = dir.File("dangling.ini");
+  ASSERT_EQ(::symlink("dotfiles/zbmaker.INI", dangling.c_str()), 0);
+  ASSERT_TRUE(WriteProfileString(dangling, "Options", "Version", "66369"));
+  ASSERT_EQ(::lstat(dangling.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  EXPECT_EQ(ReadText(dir.File("dotfiles/zbmaker.INI")), "[Options]\nVersion=66369\n");
+}
+
+// Catches a UTF-8 byte order mark (added by some editors) hiding the first section: its
+// keys would read as missing, and each save would append a second copy of the section.
+TEST(IniFile, ByteOrderMarkIsSkippedAndKept) {
+  IniFile ini = IniFile::FromText("\xEF\xBB\xBF[Options]\r\nOutputPath=/m\r\n");
+  EXPECT_EQ(ini.ReadString("Options", "OutputPath", ""), "/m");
+  ini.WriteString("Options", "OutputPath", "/n");
+  EXPECT_EQ(ini.Text(), "\xEF\xBB\xBF[Options]\r\nOutputPath=/n\r\n");
+  EXPECT_EQ(IniFile::FromText("[A]\nX=\xEF\xBB\xBF\n").Text(), "[A]\nX=\xEF\xBB\xBF\n");
 }
 
 // Catches out-of-bounds reads on damaged files (seen by the sanitizers) and edits that
