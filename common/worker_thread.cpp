@@ -39,6 +39,39 @@ void WorkerThread::Join() {
   if (thread_.joinable()) thread_.join();
 }
 
+void WorkerThread::Terminate() {
+  {
+    // Under the gate's lock, so a worker between its check and its wait cannot miss it.
+    std::lock_guard lock(gateMutex_);
+    terminated_ = true;
+  }
+  gate_.notify_all();
+}
+
+void WorkerThread::Suspend() {
+  std::lock_guard lock(gateMutex_);
+  suspended_ = true;
+}
+
+void WorkerThread::Resume() {
+  {
+    std::lock_guard lock(gateMutex_);
+    suspended_ = false;
+  }
+  gate_.notify_all();
+}
+
+bool WorkerThread::Suspended() const {
+  std::lock_guard lock(gateMutex_);
+  return suspended_;
+}
+
+bool WorkerThread::WaitWhileSuspended() {
+  std::unique_lock lock(gateMutex_);
+  gate_.wait(lock, [this] { return !suspended_ || terminated_; });
+  return !terminated_;
+}
+
 void WorkerThread::SetPriority(ThreadPriority priority) {
   const int nice = NiceOf(priority);
   pendingNice_ = nice;

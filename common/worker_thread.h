@@ -2,7 +2,9 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include "common/main_loop.h"
@@ -29,8 +31,9 @@ class WorkerThread {
   void SetOnFinished(std::function<void()> onFinished);
   void Start();
 
-  // Asks the worker to stop; Run polls Terminated() and ends early.
-  void Terminate() { terminated_ = true; }
+  // Asks the worker to stop; Run polls Terminated() and ends early. A suspended worker is
+  // let go so that it can end.
+  void Terminate();
   bool Terminated() const { return terminated_; }
   bool Running() const { return started_ && !finished_; }
   bool Finished() const { return finished_; }
@@ -40,11 +43,22 @@ class WorkerThread {
   // Moves the running worker to a scheduling level. A refused raise is ignored.
   void SetPriority(ThreadPriority priority);
 
+  // Suspend and resume, as a pause gate: Suspend makes the worker wait at its next
+  // WaitWhileSuspended (work already under way finishes first), Resume lets it go on. Any
+  // thread may call them, the worker too (an idle worker suspends itself and waits to be
+  // resumed with new work).
+  void Suspend();
+  void Resume();
+  bool Suspended() const;
+
  protected:
   virtual void Run() = 0;
   // Runs fn on the main thread and waits for it (log lines, status texts, questions).
   void Synchronize(std::function<void()> fn) { loop_.InvokeBlocking(std::move(fn)); }
   MainLoop& Loop() { return loop_; }
+  // The pause gate, for Run to call between units of work (buffers): returns at once when
+  // not suspended, else waits for Resume or Terminate. False when terminated.
+  bool WaitWhileSuspended();
 
  private:
   void ThreadMain();
@@ -57,4 +71,7 @@ class WorkerThread {
   std::atomic<bool> finished_{false};
   std::atomic<int> tid_{0};
   std::atomic<int> pendingNice_{0};
+  mutable std::mutex gateMutex_;
+  std::condition_variable gate_;
+  bool suspended_ = false;  // guarded by gateMutex_
 };

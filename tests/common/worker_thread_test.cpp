@@ -1,4 +1,4 @@
-// Tests of worker threads: start, completion on the main loop, terminate, priority.
+// Tests of worker threads: start, completion on the main loop, terminate, priority, pause gate.
 #include "common/worker_thread.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +18,7 @@ class TestWorker : public WorkerThread {
   TestWorker(MainLoop& loop, std::function<void(TestWorker&)> body) : WorkerThread(loop), body_(std::move(body)) {}
   ~TestWorker() override { Join(); }
   using WorkerThread::Synchronize;
+  using WorkerThread::WaitWhileSuspended;
 
  protected:
   void Run() override { body_(*this); }
@@ -116,4 +117,49 @@ TEST(WorkerThread, PriorityReachesTheWorkerAndRefusalsAreHarmless) {
   worker.SetPriority(ThreadPriority::Normal);  // after the end: nothing to change
   EXPECT_EQ(niceLater.load(), 19);
   EXPECT_EQ(OwnNice(), mainNice) << "the main thread's level was changed";
+}
+
+// Catches a pause gate that lets a suspended worker go on, a resume that does not wake it,
+// a worker that suspends itself (idle, waiting for work) and is never woken by Resume, and
+// a stop during a pause that leaves the worker parked for ever (the owner's wait for its
+// end would hang).
+TEST(WorkerThread, SuspendParksTheWorkerUntilResumeOrTerminate) {
+  QueueMainLoop loop;
+  std::atomic<int> units{0}, handedOver{0}, processed{0};
+  bool completed = false;
+  TestWorker worker(loop, [&](TestWorker& self) {
+    while (self.WaitWhileSuspended()) {
+      if (handedOver > processed) {
+        processed = handedOver.load();
+        self.Suspend();  // idle again until the next item
+      }
+      ++units;
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  worker.SetOnFinished([&] { completed = true; });
+  auto grows = [&] {
+    const int before = units;
+    return loop.RunUntil([&] { return units > before + 2; }, std::chrono::seconds(10));
+  };
+  worker.Start();
+  ASSERT_TRUE(grows());
+
+  worker.Suspend();
+  const int atSuspend = units;  // a worker just past the gate may count one more unit
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_LE(units.load(), atSuspend + 1) << "a suspended worker went on";
+  worker.Resume();
+  EXPECT_TRUE(grows()) << "Resume did not wake the worker";
+
+  handedOver = 1;  // the worker takes it and suspends itself
+  ASSERT_TRUE(loop.RunUntil([&] { return worker.Suspended(); }, std::chrono::seconds(10)));
+  EXPECT_EQ(processed.load(), 1);
+  worker.Resume();
+  EXPECT_TRUE(grows()) << "a self-suspended worker was not woken";
+
+  worker.Suspend();
+  worker.Terminate();
+  EXPECT_TRUE(loop.RunUntil([&] { return completed; }, std::chrono::seconds(10))) << "stopped while paused";
+  EXPECT_TRUE(worker.Suspended());
 }
