@@ -59,8 +59,10 @@ bool IsDecoderError(uint8_t kind) {
   return false;
 }
 
+// The text the adapter passed, or the kind's own text when it passed none: an error kind
+// always fails the job, whatever text came with it.
 std::string ErrorText(uint8_t kind, int32_t value, const char* text) {
-  return text != nullptr ? std::string(text) : CodecEventText(kind, value);
+  return text != nullptr && *text != '\0' ? std::string(text) : CodecEventText(kind, value);
 }
 
 // The two-second rule: the panel changes only when the clock has passed lastStatusTime + 1.

@@ -66,15 +66,21 @@ TEST(EncoderCallback, ErrorIsLoggedWithLastPositionAndFlagsTheJob) {
                          "    Error: Cannot write to output file. (At 37.50%)"}));
 }
 
-// Catches the error kinds of the encoder misclassified; kind 7 must fail a mono AAC job.
+// Catches the error kinds of the encoder misclassified (kind 7 must fail a mono AAC job), or
+// an error passing as success because its text came empty or missing.
 TEST(EncoderCallback, ErrorKindsFlagAndOthersDoNot) {
-  for (int kind = 0; kind < 256; ++kind) {
-    FakeCodecRecord job = StartedJob();
-    const int32_t answer = EncoderStatusCallback(&job, static_cast<uint8_t>(kind), 0, "x");
-    const bool isError = kind <= 8 || kind == 10 || kind == 11 || kind == 12;
-    EXPECT_EQ(job.error, isError) << "kind " << kind;
-    EXPECT_EQ(answer, isError ? 1 : 0) << "kind " << kind;
+  for (const char* text : {"x", "", static_cast<const char*>(nullptr)}) {
+    for (int kind = 0; kind < 256; ++kind) {
+      FakeCodecRecord job = StartedJob();
+      const int32_t answer = EncoderStatusCallback(&job, static_cast<uint8_t>(kind), 0, text);
+      const bool isError = kind <= 8 || kind == 10 || kind == 11 || kind == 12;
+      EXPECT_EQ(job.error, isError) << "kind " << kind;
+      EXPECT_EQ(answer, isError ? 1 : 0) << "kind " << kind;
+    }
   }
+  FakeCodecRecord job = StartedJob();
+  EncoderStatusCallback(&job, static_cast<uint8_t>(CodecEvent::CannotReadInput), 0, "");
+  EXPECT_EQ(job.log, (std::vector<std::string>{"    Error: Cannot read input file. (At 0.00%)"}));
 }
 
 // Catches a missing or wrongly timed Done line on kind 15.
@@ -94,12 +100,16 @@ TEST(EncoderCallback, AnswersStopWhenCancelled) {
   EXPECT_FALSE(job.error);
 }
 
-// Catches a decoder error logged with a position, or decoder kinds misclassified.
+// Catches a decoder error logged with a position (or not at all when its text came empty),
+// or decoder kinds misclassified.
 TEST(DecoderCallback, ErrorIsLoggedWithoutPosition) {
   FakeCodecRecord job = StartedJob();
   EXPECT_EQ(Decoder(job, CodecEvent::CannotCreateOutput), 1);
   EXPECT_EQ(job.log, (std::vector<std::string>{"    Error: Cannot create output file."}));
   EXPECT_TRUE(job.error);
+  FakeCodecRecord untold = StartedJob();
+  EXPECT_EQ(DecoderStatusCallback(&untold, static_cast<uint8_t>(CodecEvent::OutOfMemory), 0, ""), 1);
+  EXPECT_EQ(untold.log, (std::vector<std::string>{"    Error: Insufficient memory."}));
   for (CodecEvent kind : {CodecEvent::CannotOpenInput, CodecEvent::CannotReadInput, CodecEvent::InvalidWavHeader,
                           CodecEvent::NotStereo, CodecEvent::Finished, CodecEvent::CannotWriteOutput}) {
     FakeCodecRecord other = StartedJob();
