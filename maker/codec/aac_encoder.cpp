@@ -1,6 +1,7 @@
 // EncodeAacFile over the four faacEncode entries of libfaac.so.
 #include "maker/codec/aac_encoder.h"
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -38,6 +39,22 @@ struct Outcome {
   CodecEvent kind;
   int32_t value = 0;
 };
+
+// The audio bytes behind the header of `in` (positioned at the first sample byte): the data
+// chunk's declared size, so chunks stored behind the audio (LIST, id3) are not encoded as
+// noise at its end; the rest of the file when the size field is 0 or 0xFFFFFFFF (written
+// before the size was known) or claims more than the file holds.
+int64_t AudioBytes(const CodecFile& in, const WavFormatInfo& wav) {
+  const off_t position = in.Position();
+  const off_t size = in.Size();
+  const int64_t rest = (position >= 0 && size >= position) ? size - position : 0;
+  uint8_t field[4] = {};
+  if (wav.dataOffset < 4 || !in.ReadAt(static_cast<off_t>(wav.dataOffset) - 4, field, sizeof field)) return rest;
+  const uint32_t declared = static_cast<uint32_t>(field[0]) | static_cast<uint32_t>(field[1]) << 8 |
+                            static_cast<uint32_t>(field[2]) << 16 | static_cast<uint32_t>(field[3]) << 24;
+  if (declared == 0 || declared == 0xFFFFFFFFu || declared > rest) return rest;
+  return declared;
+}
 
 // One encode with its resources; the destructor order does the clean-up of the files.
 class AacEncodeRun {
@@ -90,9 +107,7 @@ class AacEncodeRun {
       return {CodecEvent::CannotInitialize};
     }
 
-    const off_t position = in_.Position();
-    const off_t size = in_.Size();
-    const int64_t dataBytes = (position >= 0 && size >= position) ? size - position : 0;
+    const int64_t dataBytes = AudioBytes(in_, wav);
 
     std::vector<int16_t> pcm;
     try {
@@ -110,7 +125,9 @@ class AacEncodeRun {
     int64_t bytesRead = 0;
     int64_t frames = 0;
     for (;;) {
-      const ssize_t got = in_.ReadSome(pcm.data(), pcm.size() * sizeof(int16_t));
+      const int64_t left = dataBytes - bytesRead;
+      const size_t want = static_cast<size_t>(std::min<int64_t>(left, pcm.size() * sizeof(int16_t)));
+      const ssize_t got = want > 0 ? in_.ReadUpTo(pcm.data(), want) : 0;
       if (got < 0) return {CodecEvent::CannotReadInput};
       bytesRead += got;
       int32_t encoded = 0;

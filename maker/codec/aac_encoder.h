@@ -7,7 +7,8 @@
 #include "maker/codec/codec_event.h"
 
 // Loads "faac" by name, checks the WAV (16-bit PCM, two channels, an accepted rate),
-// reserves the ADIF header at the start of the output, encodes frame by frame with a
+// reserves the ADIF header at the start of the output, encodes the data chunk (not what
+// follows it; all of the rest of the file when its size is unset) frame by frame with a
 // progress event and a cancel check every 16 frames, writes the header the encoder hands
 // back when it is freed, and reports exactly one final event (15, or the first failure).
 // A one-channel input is refused with kind 7 before the output is created.

@@ -1,4 +1,4 @@
-// CodecFile: the adapters' file access over open/read/write/lseek.
+// CodecFile: the adapters' file access over open/read/write/lseek and common/fd_io.
 #include "maker/codec/codec_file.h"
 
 #include <fcntl.h>
@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <utility>
+
+#include "common/fd_io.h"
 
 CodecFile CodecFile::OpenForReading(const std::string& path) {
   return CodecFile(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -28,26 +30,22 @@ CodecFile& CodecFile::operator=(CodecFile&& other) noexcept {
 
 CodecFile::~CodecFile() { Close(); }
 
-bool CodecFile::WriteAll(const void* data, size_t bytes) {
-  if (fd_ < 0) return false;
-  const auto* at = static_cast<const unsigned char*>(data);
+bool CodecFile::WriteAll(const void* data, size_t bytes) { return fd_ >= 0 && ::WriteAll(fd_, data, bytes); }
+
+ssize_t CodecFile::ReadUpTo(void* data, size_t bytes) { return fd_ >= 0 ? ::ReadUpTo(fd_, data, bytes) : -1; }
+
+bool CodecFile::ReadAt(off_t offset, void* data, size_t bytes) const {
+  if (fd_ < 0 || offset < 0) return false;
+  auto* at = static_cast<unsigned char*>(data);
   while (bytes > 0) {
-    const ssize_t written = ::write(fd_, at, bytes);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    at += written;
-    bytes -= static_cast<size_t>(written);
+    const ssize_t got = ::pread(fd_, at, bytes, offset);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    at += got;
+    offset += got;
+    bytes -= static_cast<size_t>(got);
   }
   return true;
-}
-
-ssize_t CodecFile::ReadSome(void* data, size_t bytes) {
-  if (fd_ < 0) return -1;
-  for (;;) {
-    const ssize_t got = ::read(fd_, data, bytes);
-    if (got < 0 && errno == EINTR) continue;
-    return got;
-  }
 }
 
 bool CodecFile::SeekTo(off_t offset) { return fd_ >= 0 && ::lseek(fd_, offset, SEEK_SET) == offset; }

@@ -26,8 +26,11 @@ class CodecFile {
   // Writes all bytes, retrying short writes and interrupted calls; false when the file
   // cannot take them all (full disk, I/O error).
   bool WriteAll(const void* data, size_t bytes);
-  // Reads up to `bytes`, retrying interrupted calls; -1 on a read error, 0 at the end.
-  ssize_t ReadSome(void* data, size_t bytes);
+  // Reads `bytes`, fewer only at the end of the file; -1 on a read error. A short read in
+  // the middle of a file never splits a sample or a channel pair.
+  ssize_t ReadUpTo(void* data, size_t bytes);
+  // Reads exactly `bytes` at `offset` without moving the file position; false otherwise.
+  bool ReadAt(off_t offset, void* data, size_t bytes) const;
   bool SeekTo(off_t offset);
   // Current position, or -1.
   off_t Position() const;

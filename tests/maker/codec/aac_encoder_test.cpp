@@ -49,6 +49,33 @@ TEST_F(AacEncodeTest, ReservesAndRewritesTheHeaderAroundTheBlocks) {
                                              "frame 2048", "frame 1904", "frame 0", "finish", "free"}));
 }
 
+// Catches chunks stored behind the audio (LIST, id3) encoded as noise at its end, or audio
+// lost when the data size field is unset or claims more than the file holds.
+TEST_F(AacEncodeTest, EncodesTheDataChunkAndNothingBehindIt) {
+  const std::string wav = ReadFile(Wav(3000));
+  const struct {
+    uint32_t sizeField;
+    std::string behind;
+  } cases[] = {{12000, "LIST" + std::string("\x88\x13\0\0", 4) + std::string(5000, 'i')},
+               {0, ""},
+               {0xFFFFFFFF, ""},
+               {500000, ""}};
+  for (const auto& c : cases) {
+    std::string bytes = wav + c.behind;
+    for (int i = 0; i < 4; ++i) bytes[40 + i] = static_cast<char>(c.sizeField >> (8 * i));
+    WriteFile(dir_.File("in.wav"), bytes);
+    std::remove(dir_.File("faac.log").c_str());
+    events_ = {};
+    Encode(dir_.File("in.wav"), dir_.File("out.aac"));
+    EXPECT_EQ(events_.Kinds(), (std::vector<int>{15})) << c.sizeField;
+    const std::vector<std::string> calls = Calls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(std::vector<std::string>(calls.begin() + 1, calls.end()),
+              (std::vector<std::string>{"frame 2048", "frame 2048", "frame 1904", "frame 0", "finish", "free"}))
+        << c.sizeField;
+  }
+}
+
 // Catches options landing in the wrong fields of the configuration record.
 TEST_F(AacEncodeTest, ConfigurationRecordCarriesTheOptions) {
   Encode(Wav(10, 2, 48000), dir_.File("out.aac"), /*joint=*/true, /*tns=*/true, /*ltp=*/true);
