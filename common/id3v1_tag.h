@@ -39,7 +39,8 @@ inline constexpr int kId3ShortWrite = 5;    // fewer than 128 bytes were written
 
 // Maker: appends a new tag (texts cut to 29 characters, year to 4) to the end of an
 // existing file, without looking for an old one. kId3Ok, kId3CannotOpen (also when the
-// file does not exist) or kId3ShortWrite (the file is then cut back to its old length).
+// file does not exist), kId3CannotReach (its end cannot be reached: a pipe) or
+// kId3ShortWrite (the file is then cut back to its old length).
 int AppendId3v1Tag(const std::string& path, const std::string& title, const std::string& artist,
                    const std::string& album, const std::string& year);
 
