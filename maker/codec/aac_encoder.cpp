@@ -69,9 +69,15 @@ class AacEncodeRun {
       int32_t freed = -1;
       const uint32_t fault = RunGuarded([&] { freed = faac_.free(handle_, output_.data()); });
       handle_ = nullptr;
-      if (fault == 0 && freed == 0 && headerBytes_ > 0) {
-        const bool written = out_.SeekTo(0) && out_.WriteAll(output_.data(), static_cast<size_t>(headerBytes_));
-        if (!written && outcome.kind == CodecEvent::Finished) outcome = {CodecEvent::CannotWriteOutput};
+      if (headerBytes_ > 0 && output_.size() >= static_cast<size_t>(headerBytes_)) {
+        if (fault != 0 || freed != 0) {
+          // Without its header the file starts with the zero placeholder and no decoder
+          // takes it: a finished encode has failed after all.
+          if (outcome.kind == CodecEvent::Finished) outcome = {CodecEvent::CodecFailed, static_cast<int32_t>(fault)};
+        } else {
+          const bool written = out_.SeekTo(0) && out_.WriteAll(output_.data(), static_cast<size_t>(headerBytes_));
+          if (!written && outcome.kind == CodecEvent::Finished) outcome = {CodecEvent::CannotWriteOutput};
+        }
       }
     }
     if (out_.Valid() && !out_.Close() && outcome.kind == CodecEvent::Finished) {

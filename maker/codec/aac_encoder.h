@@ -10,7 +10,8 @@
 // reserves the ADIF header at the start of the output, encodes the data chunk (not what
 // follows it; all of the rest of the file when its size is unset) frame by frame with a
 // progress event and a cancel check every 16 frames, writes the header the encoder hands
-// back when it is freed, and reports exactly one final event (15, or the first failure).
+// back when it is freed, and reports exactly one final event (15, or the first failure;
+// an encoder that hands back no header fails the encode with kind 11).
 // A one-channel input is refused with kind 7 before the output is created.
 void EncodeAacFile(const std::string& inputPath, const std::string& outputPath, uint16_t bitRate, bool jointStereo,
                    bool useTns, bool useLtp, void* record, CodecStatusCallback callback);

@@ -128,13 +128,15 @@ TEST_F(AacEncodeTest, FaultInsideFrameReportsKindElevenWithCode) {
   EXPECT_TRUE(Called("free"));
 }
 
-// Catches a failed free still writing a header, or a refused start not reported.
+// Catches a failed free still writing a header, a file left without its header passing as
+// finished, or a refused start not reported.
 TEST_F(AacEncodeTest, FailedFreeLeavesThePlaceholderAndFailedInitIsKindTen) {
   {
     ScopedEnv freeFails("FAKE_FAAC_FREE", "-1");
     Encode(Wav(100), dir_.File("out.aac"));
   }
   EXPECT_EQ(ReadFile(dir_.File("out.aac")).substr(0, 7), std::string(7, '\0'));
+  EXPECT_EQ(events_.Kinds(), (std::vector<int>{11}));
   events_ = {};
   ScopedEnv initFails("FAKE_FAAC_INIT_FAIL", "1");
   Encode(Wav(100), dir_.File("out.aac"));
