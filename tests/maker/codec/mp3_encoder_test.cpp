@@ -62,8 +62,8 @@ class Mp3EncodeTest : public ::testing::Test {
 
 // Catches items given in the wrong order or with wrong values: mono rates not halved (MPEG-1
 // and MPEG-2 tables, 22050 Hz on the MPEG-2 table), a one-channel input at the stereo rate,
-// wrong VBR minimum rate or quality, fast mode ignored, the MPEG-2 half-rate output missing at
-// 44100 Hz or set at 24000 Hz.
+// wrong VBR minimum rate or quality (or a VBR rate halved for mono), fast mode ignored, the
+// MPEG-2 half-rate output missing at 44100 Hz (also with VBR) or set at 24000 Hz.
 TEST_F(Mp3EncodeTest, ConfiguresItemsInOrder) {
   const struct {
     Mp3Options options;
@@ -81,6 +81,9 @@ TEST_F(Mp3EncodeTest, ConfiguresItemsInOrder) {
       {{.bitRate = 128}, 1, 44100, {"4 64", "3 0", "8 1", "16 0"}},
       {{.bitRate = 1004, .fastMode = true}, 2, 44100, {"4 32", "18 6", "3 1", "8 0", "16 0"}},
       {{.bitRate = 1010}, 2, 22050, {"4 8", "18 0", "3 1", "8 1", "16 0"}},
+      {{.bitRate = 1001, .mono = true}, 2, 44100, {"4 32", "18 9", "3 0", "8 1", "16 0"}},
+      {{.bitRate = 1005, .mpeg2 = true, .jointStereo = true}, 2, 44100,
+       {"4 8", "18 5", "3 2", "8 1", "16 0", "6 22050"}},
       {{.bitRate = 64, .mpeg2 = true}, 2, 44100, {"4 64", "3 1", "8 1", "16 0", "6 22050"}},
       {{.bitRate = 64, .mpeg2 = true}, 2, 24000, {"4 64", "3 1", "8 1", "16 0"}},
   };
