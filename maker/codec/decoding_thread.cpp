@@ -22,8 +22,9 @@ void TDecodingThread::Run() {
   Log("Decoding: " + inputPath);
   Log("To: " + outputPath);
 
-  if (!MayWriteOutput(job_.confirmOverwrite)) return;
+  // Refused before the overwrite question: a yes to replacing the input would not be kept.
   if (!OutputDiffersFromInput(inputPath)) return;
+  if (!MayWriteOutput(job_.confirmOverwrite)) return;
 
   // The first progress report shows at once.
   lastStatusTime = 0;

@@ -46,8 +46,9 @@ void TEncodingThread::Run() {
   Log("Encoding: " + inputPath);
   Log("To: " + outputPath);
 
-  if (!MayWriteOutput(job_.confirmOverwrite)) return;
+  // Refused before the overwrite question: a yes to replacing the input would not be kept.
   if (!OutputDiffersFromInput(inputPath)) return;
+  if (!MayWriteOutput(job_.confirmOverwrite)) return;
 
   if (job_.mpegMode == kModeAac) {
     EncodeAacFile(inputPath, outputPath, job_.bitRate, job_.jointStereo, job_.useTns, job_.useLtp, Record(),

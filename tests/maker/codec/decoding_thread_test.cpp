@@ -72,6 +72,20 @@ TEST_F(DecodingThreadTest, FailuresSetTheErrorFlag) {
   EXPECT_EQ(host_.log.back(), "Error: cannot open input file.");
 }
 
+// Catches a decode that would truncate its own input (a WAV given as the input), or the
+// user asked whether to overwrite the input before being refused anyway.
+TEST_F(DecodingThreadTest, OutputEqualToInputIsRefused) {
+  WriteFile(dir_.File("a.wav"), "precious");
+  job_.inputPath = dir_.File("a.wav");
+  job_.confirmOverwrite = true;
+  Run();
+  EXPECT_TRUE(thread_->Error());
+  EXPECT_TRUE(host_.questions.empty());
+  EXPECT_EQ(host_.log.back(), "    Error: The output file is the input file itself.");
+  EXPECT_EQ(ReadFile(dir_.File("a.wav")), "precious");
+  EXPECT_TRUE(ReadLines(dir_.File("zbd.log")).empty());
+}
+
 // Catches an existing WAV replaced after the user declined.
 TEST_F(DecodingThreadTest, DeclinedOverwriteKeepsTheFile) {
   WriteFile(dir_.File("a.wav"), "keep");

@@ -104,12 +104,16 @@ TEST_F(EncodingThreadTest, DeclinedOverwriteRunsNoEncoder) {
   EXPECT_EQ(host_.log.size(), 4u);
 }
 
-// Catches an encode that would truncate its own input.
+// Catches an encode that would truncate its own input, or the user asked whether to
+// overwrite the input before being refused anyway.
 TEST_F(EncodingThreadTest, OutputEqualToInputIsRefused) {
   WriteFile(dir_.File("a.mp3"), "precious");
   job_.inputPath = dir_.File("a.mp3");
+  job_.confirmOverwrite = true;
   Run();
   EXPECT_TRUE(thread_->Error());
+  EXPECT_TRUE(host_.questions.empty());
+  EXPECT_EQ(host_.log.back(), "    Error: The output file is the input file itself.");
   EXPECT_EQ(ReadFile(dir_.File("a.mp3")), "precious");
 }
 
