@@ -143,7 +143,7 @@ class AacEncodeRun {
       });
       if (fault != 0) return {CodecEvent::CodecFailed, static_cast<int32_t>(fault)};
       if (result != 0) return {CodecEvent::CodecFailed};
-      if (!WriteEncoded(encoded)) return {CodecEvent::CannotWriteOutput};
+      if (const CodecEvent failed = WriteEncoded(encoded); failed != CodecEvent::Finished) return {failed};
       if (++frames % kFramesPerProgress == 0 &&
           ReportCodecEvent(record_, callback_, CodecEvent::Progress, AacEncodeProgress(bytesRead, dataBytes)) != 0) {
         return {CodecEvent::Finished};
@@ -155,14 +155,17 @@ class AacEncodeRun {
     const uint32_t fault = RunGuarded([&] { result = faac_.finish(handle_, output_.data(), &remaining); });
     if (fault != 0) return {CodecEvent::CodecFailed, static_cast<int32_t>(fault)};
     if (result != 0) return {CodecEvent::CodecFailed};
-    if (!WriteEncoded(remaining)) return {CodecEvent::CannotWriteOutput};
+    if (const CodecEvent failed = WriteEncoded(remaining); failed != CodecEvent::Finished) return {failed};
     return {CodecEvent::Finished};
   }
 
-  bool WriteEncoded(int32_t bytes) {
-    if (bytes <= 0) return true;
-    if (static_cast<size_t>(bytes) > output_.size()) return false;  // the encoder broke its own limit
-    return out_.WriteAll(output_.data(), static_cast<size_t>(bytes));
+  // Writes the bytes the encoder handed back: Finished when done, CannotWriteOutput when the
+  // file refuses them, CodecFailed when the encoder claims more than its own buffer holds.
+  CodecEvent WriteEncoded(int32_t bytes) {
+    if (bytes <= 0) return CodecEvent::Finished;
+    if (static_cast<size_t>(bytes) > output_.size()) return CodecEvent::CodecFailed;
+    return out_.WriteAll(output_.data(), static_cast<size_t>(bytes)) ? CodecEvent::Finished
+                                                                      : CodecEvent::CannotWriteOutput;
   }
 
   const FaacEntries& faac_;

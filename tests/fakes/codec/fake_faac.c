@@ -3,7 +3,9 @@
  * FAKE_FAAC_LOG       file that receives one line per call (init lists the 12 fields)
  * FAKE_FAAC_INIT_FAIL nonzero: faacEncodeInit returns NULL
  * FAKE_FAAC_CRASH_AT  frame call number that raises an access violation
- * FAKE_FAAC_FREE      result of faacEncodeFree (default 0) */
+ * FAKE_FAAC_FREE      result of faacEncodeFree (default 0)
+ * FAKE_FAAC_CLAIM     nonzero: every frame call claims that many output bytes (more than
+ *                     its 64-byte buffer holds, as a broken encoder would) */
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -46,6 +48,7 @@ FAAC_EXPORT int32_t faacEncodeFrame(FaacEncodeHandle handle, const int16_t* pcm,
     output[3] = (uint8_t)(pcmSamples & 0xff);
     *outputBytes = 4;
   }
+  if (FakeEnvInt("FAKE_FAAC_CLAIM", 0) != 0) *outputBytes = (int32_t)FakeEnvInt("FAKE_FAAC_CLAIM", 0);
   return FAAC_OK;
 }
 

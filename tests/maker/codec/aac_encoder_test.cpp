@@ -119,13 +119,21 @@ TEST_F(AacEncodeTest, CancelEndsWithFinished) {
   EXPECT_EQ(ReadFile(dir_.File("out.aac")).substr(0, 7), "HEADER!");
 }
 
-// Catches a fault inside a frame call ending the process or losing its code.
+// Catches a fault inside a frame call ending the process or losing its code, or an encoder
+// that claims more bytes than its buffer holds blamed on the output file (or read past it).
 TEST_F(AacEncodeTest, FaultInsideFrameReportsKindElevenWithCode) {
-  ScopedEnv crash("FAKE_FAAC_CRASH_AT", "2");
-  Encode(Wav(3000), dir_.File("out.aac"));
+  {
+    ScopedEnv crash("FAKE_FAAC_CRASH_AT", "2");
+    Encode(Wav(3000), dir_.File("out.aac"));
+  }
   ASSERT_EQ(events_.Kinds(), (std::vector<int>{11}));
   EXPECT_EQ(static_cast<uint32_t>(events_.events[0].value), kFaultAccessViolation);
   EXPECT_TRUE(Called("free"));
+  events_ = {};
+  ScopedEnv claim("FAKE_FAAC_CLAIM", "65");
+  Encode(Wav(3000), dir_.File("out.aac"));
+  ASSERT_EQ(events_.Kinds(), (std::vector<int>{11}));
+  EXPECT_EQ(events_.events[0].value, 0);
 }
 
 // Catches a failed free still writing a header, a file left without its header passing as
