@@ -161,23 +161,29 @@ void JobPipeline::ReaderEnded(JobWorker* worker) {
   if (worker != reader_.get()) return;
   std::unique_ptr<JobWorker> ended = std::move(reader_);
   ended->Join();
+  // Taken for every reader, so an answer of a stopped run never reaches the next read.
+  const bool declined = answers_ != nullptr && answers_->TakeReaderDeclined();
   if (readerOrphaned_) {
     readerOrphaned_ = false;
     if (!deferredRead_) return;
-    const ReaderJob job = *deferredRead_;
+    ReaderJob job = *deferredRead_;
     deferredRead_.reset();
     if (!cancelRequested_) {
+      // The elapsed time of the read counts from now, not from the Start that waited.
+      readerStart_ = job.startTime = Now();
       LaunchReader(job);
       return;
     }
     // The held-back read was cancelled before it began: it ends as a cancelled read.
     readerError_ = false;
     readerWarning_ = false;
+    readerDeclined_ = false;
     OnReaderFinished();
     return;
   }
   readerError_ = ended->Error();
   readerWarning_ = ended->Warning();
+  readerDeclined_ = declined;
   OnReaderFinished();
 }
 
@@ -202,6 +208,9 @@ void JobPipeline::OnReaderFinished() {
                            : (readerWarning_ ? status::kOkWarned : status::kOk);
     SetTrackStatus(currentTrack_, word);
   }
+  // A CD to WAV read that kept an existing WAV wrote nothing. (In CD to MP3 the kept
+  // ".tmp" is what the encoder then encodes, so the track's outcome is the encode's.)
+  if (readerDeclined_ && operation_ == Operation::CD2WAV && !cancelRequested_ && !readerError_) ++skippedJobs_;
 
   if (!cancelRequested_ && !readerError_) StartTrackEncode();
 
@@ -287,8 +296,10 @@ void JobPipeline::EncoderEnded(JobWorker* worker) {
 // D2. Completion of an encode (track or file).
 void JobPipeline::OnEncoderFinished() {
   if (!encoderBusy_) return;
+  // An encode that kept the existing output wrote nothing: that file gets no second tag.
+  const bool declined = JobDeclined(cancelRequested_ || encoderError_);
   const int mode = settings_.EncoderMode();
-  if (!cancelRequested_ && !encoderError_ && operation_ == Operation::CD2MP3 &&
+  if (!cancelRequested_ && !encoderError_ && !declined && operation_ == Operation::CD2MP3 &&
       (mode == kModeMpeg1 || mode == kModeMpeg2) && host_.CdInformation().applyId3)
     AppendId3Tag();
 
@@ -300,7 +311,6 @@ void JobPipeline::OnEncoderFinished() {
     LogDone(MakerLog::Encoder, encoderStart_);
 
   const bool failed = cancelRequested_ || encoderError_;
-  const bool declined = JobDeclined();
   if (operation_ == Operation::CD2MP3) {
     if (failed) {
       if (settings_.Flag("CD2MP3DelTempOnError")) DeleteJobFile(codecInputPath_, MakerLog::Encoder);
@@ -398,7 +408,7 @@ void JobPipeline::OnDecoderFinished() {
   else if (!decoderError_)
     LogDone(MakerLog::Encoder, decoderStart_);
 
-  const bool declined = JobDeclined();
+  const bool declined = JobDeclined(cancelRequested_ || decoderError_);
   if (cancelRequested_ || decoderError_) {
     if (settings_.Flag("MP32WAVDelWAVOnError")) DeleteJobOutput();
   } else if (settings_.Flag("MP32WAVDelMP3OnSuccess") && !declined) {
@@ -519,9 +529,10 @@ void JobPipeline::DeleteJobOutput() {
   DeleteJobFile(codecOutputPath_, MakerLog::Encoder);
 }
 
-bool JobPipeline::JobDeclined() {
+bool JobPipeline::JobDeclined(bool failed) {
   if (answers_ == nullptr || !answers_->TakeDeclined()) return false;
-  ++skippedJobs_;
+  // A failed or cancelled job is not counted again as one that kept its output.
+  if (!failed) ++skippedJobs_;
   return true;
 }
 

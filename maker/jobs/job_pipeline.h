@@ -31,9 +31,10 @@ bool ProbeOutsideLibrary(const std::string& library, const char* entry);
 // pipeline: completions refer to it, and workers may be waiting on the loop.
 class JobPipeline {
  public:
-  // `answers`, when given, is the host the factory's workers ask through: a job whose
-  // overwrite question was answered No kept the old output, so no delete-on-success rule
-  // runs for it (its input would otherwise be lost) and it counts in SkippedJobs().
+  // `answers`, when given, is the host the factory's workers ask through (its ForReader()
+  // for the CD reader): a job whose overwrite question was answered No kept the old
+  // output, so no delete-on-success rule runs for it (its input would otherwise be lost),
+  // an encode adds no ID3 tag to the kept file, and it counts in SkippedJobs().
   JobPipeline(MainLoop& loop, PipelineHost& host, JobWorkerFactory& factory, SettingsTable& settings,
               LibraryProbe probe = ProbeOutsideLibrary, OverwriteAnswers* answers = nullptr);
   ~JobPipeline();
@@ -93,8 +94,9 @@ class JobPipeline {
   void DeleteJobFile(const std::string& path, MakerLog log);
   void DeleteJobOutput();  // the encode or decode output, never when it is the input
   void LogDone(MakerLog log, std::time_t start);
-  // The job that just ended declined to overwrite its output (counted once).
-  bool JobDeclined();
+  // The encode or decode that just ended declined to overwrite its output; counted in
+  // SkippedJobs() unless the job `failed` anyway.
+  bool JobDeclined(bool failed);
   std::time_t Now() const { return std::time(nullptr); }
 
   MainLoop& loop_;
@@ -121,6 +123,7 @@ class JobPipeline {
   std::string codecOutputPath_;
   bool readerError_ = false;
   bool readerWarning_ = false;
+  bool readerDeclined_ = false;  // the read kept an existing output file
   bool encoderError_ = false;
   bool decoderError_ = false;
   bool encoderInputWarned_ = false;

@@ -6,7 +6,7 @@
 #include "maker/codec/encoding_thread.h"
 
 std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeReader(const ReaderJob& job) {
-  return std::make_unique<TCDExtractThread>(loop_, host_, job);
+  return std::make_unique<TCDExtractThread>(loop_, readerHost_, job);
 }
 
 std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeEncoder(const EncoderJob& job) {

@@ -7,9 +7,12 @@
 
 // Builds the threads of the CD and codec layers. A kind that this build lacks gives a
 // worker that fails at once with a log line, so the row ends in error and nothing crashes.
+// The CD reading threads talk to `readerHost` when one is given (OverwriteAnswers keeps
+// their answers apart), the others to `host`.
 class RealJobWorkerFactory final : public JobWorkerFactory {
  public:
-  RealJobWorkerFactory(MainLoop& loop, WorkerHost& host) : loop_(loop), host_(host) {}
+  RealJobWorkerFactory(MainLoop& loop, WorkerHost& host, WorkerHost* readerHost = nullptr)
+      : loop_(loop), host_(host), readerHost_(readerHost ? *readerHost : host) {}
 
   std::unique_ptr<JobWorker> MakeReader(const ReaderJob& job) override;
   std::unique_ptr<JobWorker> MakeEncoder(const EncoderJob& job) override;
@@ -18,4 +21,5 @@ class RealJobWorkerFactory final : public JobWorkerFactory {
  private:
   MainLoop& loop_;
   WorkerHost& host_;
+  WorkerHost& readerHost_;
 };

@@ -194,3 +194,47 @@ TEST_F(PipelineTest, FailedDecodeOfAWavNeverDeletesTheInputAsItsOutput) {
   EXPECT_EQ(host.status[MakerPanel::Encoder], " MP3 Decoder: Idle");
   EXPECT_EQ(host.hints["StartButton"], "Start Decoding");
 }
+
+// Catches a "No" of the CD reader charged to the encode that ends next (in CD to MP3 the
+// next track is read while one is encoded: that encode wrote its MP3 and must count, get
+// its tag and lose its temp file), an ID3 tag appended to an MP3 that was kept instead of
+// written, and a CD to WAV read that kept the old WAV counted as converted.
+TEST_F(PipelineTest, DeclinedOverwritesOfCdRunsCountForTheJobThatAsked) {
+  for (Operation op : {Operation::CD2MP3, Operation::CD2WAV}) {
+    SCOPED_TRACE(op == Operation::CD2MP3 ? "CD2MP3" : "CD2WAV");
+    RecordingHost h;
+    h.operation = op;
+    h.AddTracks(2);
+    h.cdInfo.applyId3 = true;
+    const char* kept = op == Operation::CD2MP3 ? "Track01.tmp" : "Track01.wav";
+    std::ofstream(PathIn(kept), std::ios::binary) << std::string(1000, 't');
+    std::ofstream(PathIn("Track02.mp3"), std::ios::binary) << "old";
+    OverwriteAnswers answers(h);
+    ScriptedFactory f(loop, answers, &answers.ForReader());
+    f.reader = [&](const ReaderJob& job) {
+      if (job.track == 1) return WorkerScript{.writeFile = job.outputPath, .question = "Overwrite track 1?"};
+      return WorkerScript{.writeFile = job.outputPath};
+    };
+    f.encoder = [](const EncoderJob& job) {
+      const bool second = job.inputPath.ends_with("Track02.tmp");
+      return WorkerScript{.writeFile = ChangeFileExt(job.inputPath, ".mp3"), .question = second ? "Overwrite mp3?" : ""};
+    };
+    JobPipeline p(loop, h, f, settings, AllLibraries, &answers);
+    StartAndFinish(&p);
+    EXPECT_EQ(h.Statuses(JobList::Tracks), "OK OK");
+    EXPECT_EQ(p.SkippedJobs(), 1);
+    if (op == Operation::CD2MP3) {
+      EXPECT_EQ(h.questions.size(), 2u);
+      EXPECT_EQ(std::filesystem::file_size(PathIn("Track01.mp3")), 1000u + 128u);
+      EXPECT_FALSE(Exists(PathIn("Track01.tmp")));
+      EXPECT_EQ(std::filesystem::file_size(PathIn("Track02.mp3")), 3u) << "tag appended to the kept MP3";
+      EXPECT_TRUE(Exists(PathIn("Track02.tmp")));
+      EXPECT_EQ(LogCount(h.encoderLog, "    ID3 tag added."), 1u);
+    } else {
+      EXPECT_EQ(h.questions.size(), 1u);
+      EXPECT_EQ(std::filesystem::file_size(PathIn("Track01.wav")), 1000u);
+    }
+    for (const char* name : {"Track01.tmp", "Track01.mp3", "Track01.wav", "Track02.tmp", "Track02.mp3", "Track02.wav"})
+      std::filesystem::remove(PathIn(name));
+  }
+}

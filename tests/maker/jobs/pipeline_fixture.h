@@ -135,17 +135,19 @@ class ScriptedWorker final : public JobWorker {
 // of the calls ("read 2", "encode /x/Track01.tmp", "decode /a/b.mp3").
 class ScriptedFactory final : public JobWorkerFactory {
  public:
-  ScriptedFactory(MainLoop& loop, WorkerHost& host) : loop_(loop), host_(host) {}
+  // Readers talk to `readerHost` when given, as the real factory's do.
+  ScriptedFactory(MainLoop& loop, WorkerHost& host, WorkerHost* readerHost = nullptr)
+      : loop_(loop), host_(host), readerHost_(readerHost ? *readerHost : host) {}
   std::unique_ptr<JobWorker> MakeReader(const ReaderJob& job) override {
     readerJobs.push_back(job);
-    return Make("read " + std::to_string(job.track), MakerLog::Reader, reader, job);
+    return Make("read " + std::to_string(job.track), MakerLog::Reader, reader, job, readerHost_);
   }
   std::unique_ptr<JobWorker> MakeEncoder(const EncoderJob& job) override {
     encoderJobs.push_back(job);
-    return Make("encode " + job.inputPath, MakerLog::Encoder, encoder, job);
+    return Make("encode " + job.inputPath, MakerLog::Encoder, encoder, job, host_);
   }
   std::unique_ptr<JobWorker> MakeDecoder(const DecoderJob& job) override {
-    return Make("decode " + job.inputPath, MakerLog::Encoder, decoder, job);
+    return Make("decode " + job.inputPath, MakerLog::Encoder, decoder, job, host_);
   }
 
   std::function<WorkerScript(const ReaderJob&)> reader;
@@ -159,14 +161,15 @@ class ScriptedFactory final : public JobWorkerFactory {
  private:
   template <class Job>
   std::unique_ptr<JobWorker> Make(std::string call, MakerLog log, const std::function<WorkerScript(const Job&)>& script,
-                                  const Job& job) {
+                                  const Job& job, WorkerHost& host) {
     calls.push_back(std::move(call));
-    auto worker = std::make_unique<ScriptedWorker>(loop_, host_, log, script ? script(job) : WorkerScript{});
+    auto worker = std::make_unique<ScriptedWorker>(loop_, host, log, script ? script(job) : WorkerScript{});
     lastWorker = worker.get();
     return worker;
   }
   MainLoop& loop_;
   WorkerHost& host_;
+  WorkerHost& readerHost_;
 };
 
 inline bool AllLibraries(const std::string&, const char*) { return true; }
