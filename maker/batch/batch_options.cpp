@@ -212,6 +212,11 @@ std::string BatchUsage() {
       "  -mono, -stereo, -js   channel mode\n"
       "  -N                    bit rate N kbit/s (MPEG-1 and MPEG-2 tables)\n"
       "  -vbrN                 variable bit rate, quality N (1..10)\n"
-      "  -delete               delete each WAV input after a successful encode\n";
+      "  -delete               delete each WAV input after a successful encode\n"
+      "  --                    what follows is no option of this table (a file named --x)\n"
+      "An option with a value also takes the form --option=VALUE.\n"
+      "Exit status: 0 when every file or track was converted; 1 when one failed, was\n"
+      "cancelled, kept an existing output or was not found, or nothing was converted;\n"
+      "2 on a usage error.\n";
   return text;
 }

@@ -20,6 +20,14 @@
 
 namespace {
 
+// Why a file argument was not put on the list, as a terminal user needs to hear it.
+std::string MissingFileText(const std::string& arg) {
+  if (DirectoryExists(FullPath(arg))) return "not a file but a folder: " + arg;
+  // The maker takes every unknown word for a file name; a dash usually means a mistyped option.
+  if (arg.size() > 1 && arg[0] == '-') return "unknown option or no such file: " + arg;
+  return "no such file: " + arg;
+}
+
 bool RowSucceeded(const std::string& row) {
   const std::string word = RowStatus(row);
   return word == status::kFileOk || word == status::kOk || word == status::kOkWarned;
@@ -57,13 +65,13 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
   QueueMainLoop loop;
   TerminalHost host(out, err, isatty(fileno(out)) != 0, options.yes);
   OverwriteAnswers answers(host);
-  RealJobWorkerFactory factory(loop, answers);
+  RealJobWorkerFactory factory(loop, answers, &answers.ForReader());
   JobPipeline pipeline(loop, host, factory, settings, ProbeOutsideLibrary, &answers);
   // Naming pattern and ID3 choice, as the CD information window would hold them.
   LoadCdInfoChoices(settings, host.MutableCdInfo());
 
   const CommandLineFiles files = pipeline.ApplyCommandLine(options.jobArgs);
-  for (const auto& missing : files.missing) std::fprintf(err, "zbmaker: no such file: %s\n", missing.c_str());
+  for (const auto& missing : files.missing) std::fprintf(err, "zbmaker: %s\n", MissingFileText(missing).c_str());
 
   const bool cd = options.cd2mp3 || options.cd2wav;
   if (!cd && (options.cddb || !options.trackNamesFile.empty())) {
@@ -111,7 +119,7 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
   std::vector<bool> wanted;
   for (int row = 0; row < host.RowCount(list); ++row) wanted.push_back(!cd || host.RowSelected(list, row));
   if (host.RowCount(list) == 0) {
-    std::fprintf(err, "zbmaker: nothing to convert\n");
+    std::fprintf(err, "zbmaker: nothing to convert (see zbmaker --help)\n");
     return kBatchFailed;
   }
 

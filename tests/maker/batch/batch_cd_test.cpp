@@ -101,3 +101,19 @@ TEST_F(BatchCd, DiscImagesSettingAddsDrives) {
   r = Maker("--batch --list-drives --cd-image disc.cue");
   EXPECT_EQ(Count(r.output, "disc.cue"), 1) << r.output;
 }
+
+// Catches a second run without --yes that keeps every output yet reports the tracks as
+// converted with exit 0, and a kept MP3 that gets one more ID3 tag on every run.
+TEST_F(BatchCd, RerunWithoutYesKeepsTheOutputsAndFails) {
+  MakeDisc();
+  ASSERT_EQ(Maker("--batch --cd2wav --cd-image disc.cue --output out").exitCode, 0);
+  RunResult r = Maker("--batch --cd2wav --cd-image disc.cue --output out");
+  EXPECT_NE(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("0 of 2 tracks converted. 2 kept an existing output"), std::string::npos) << r.output;
+
+  ASSERT_EQ(Maker("--batch --cd2mp3 --id3 --cd-image disc.cue --output out --tracks 1").exitCode, 0);
+  const auto size = std::filesystem::file_size(dir + "/out/Track01.mp3");
+  r = Maker("--batch --cd2mp3 --id3 --cd-image disc.cue --output out --tracks 1");
+  EXPECT_NE(r.exitCode, 0) << r.output;
+  EXPECT_EQ(std::filesystem::file_size(dir + "/out/Track01.mp3"), size) << r.output;
+}

@@ -49,13 +49,16 @@ TEST_F(BatchEndToEnd, AacWritesAnAdifFile) {
   EXPECT_EQ(std::string(head, 4), "ADIF");
 }
 
-// Catches a named file that does not exist passing unnoticed, or a run that converted
-// nothing ending with success.
+// Catches a named file that does not exist passing unnoticed, a folder or a mistyped
+// switch reported as a missing file, or a run that converted nothing ending with success.
 TEST_F(BatchEndToEnd, MissingFileIsReportedAndFailsTheRun) {
   MakeWav("d.wav", 1);
-  RunResult r = Maker("--batch nothere.wav");
+  std::filesystem::create_directory(dir + "/sub");
+  RunResult r = Maker("--batch nothere.wav sub -vbr11");
   EXPECT_NE(r.exitCode, 0);
-  EXPECT_NE(r.output.find("zbmaker: no such file: nothere.wav"), std::string::npos) << r.output;
+  for (const char* line : {"zbmaker: no such file: nothere.wav", "zbmaker: not a file but a folder: sub",
+                           "zbmaker: unknown option or no such file: -vbr11", "zbmaker: nothing to convert"})
+    EXPECT_NE(r.output.find(line), std::string::npos) << line << "\n" << r.output;
   r = Maker("--batch d.wav nothere.wav");
   EXPECT_NE(r.exitCode, 0);
   EXPECT_TRUE(std::filesystem::exists(dir + "/d.mp3")) << "the existing file must still be converted";

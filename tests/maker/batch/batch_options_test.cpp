@@ -40,7 +40,8 @@ TEST(BatchOptions, UsageListsEveryOption) {
   for (const char* name : {"--batch", "--mp32wav", "--aac", "--external N", "--yes", "-delete", "-vbrN", "--cd2mp3",
                            "--cd2wav", "--cd-image FILE", "--drive N", "--list-drives", "--tracks LIST", "--output DIR", "--name N=TEXT",
                            "--id3", "--pattern P", "--artist TEXT", "--cddb ",
-                           "--cddb-server URL", "--track-names FILE"})
+                           "--cddb-server URL", "--track-names FILE", "-mono", "-stereo", "-js", "-N ", "--help",
+                           "  -- ", "--option=VALUE", "Exit status"})
     EXPECT_NE(usage.find(name), std::string::npos) << name;
 }
 
