@@ -69,7 +69,7 @@ int AacInput::NextByte() {
   return buffer_[readPos_++];
 }
 
-std::uint16_t AacInput::FetchWord() {
+std::uint16_t AacInput::FetchWordAcrossLoads() {
   if (endOfInput_) {
     // Past the end every word is zero and still counted, so a caller that keeps
     // reading sees its bit count grow.

@@ -40,7 +40,17 @@ class AacInput {
 
   // The next two bytes as one word (first byte high); 0 at end of input (see above).
   // Adds 16 to FetchedBits() for every word delivered.
-  std::uint16_t FetchWord();
+  std::uint16_t FetchWord() {
+    // Both bytes in the current load: the common case, without the end-of-load checks.
+    if (readPos_ + 2 <= fill_ && !endOfInput_) {
+      const std::uint8_t* at = buffer_.data() + readPos_;
+      readPos_ += 2;
+      fetchedBits_ += 16;
+      lastWordBytes_ = 2;
+      return static_cast<std::uint16_t>((at[0] << 8) | at[1]);
+    }
+    return FetchWordAcrossLoads();
+  }
 
   bool EndOfInput() const { return endOfInput_; }
   // Input bytes that the last FetchWord() delivered (2, or 1 or 0 at the end of input).
@@ -59,6 +69,7 @@ class AacInput {
  private:
   bool Refill();
   int NextByte();  // -1 at end of input
+  std::uint16_t FetchWordAcrossLoads();  // FetchWord where a load ends or at the end of input
 
   std::FILE* file_ = nullptr;
   std::vector<std::uint8_t> buffer_;

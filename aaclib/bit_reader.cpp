@@ -14,19 +14,6 @@ void BitReader::TopUp() {
   bitsIntoReservoir_ += 16;
 }
 
-std::uint32_t BitReader::ReadNarrow(int bits) {
-  if (bits <= 0) return 0;
-  if (bitCount_ <= 16) TopUp();
-  bitCount_ -= bits;
-  return (reservoir_ >> bitCount_) & ((1u << bits) - 1u);
-}
-
-std::uint32_t BitReader::ReadBits(int bits) {
-  if (bits <= 16) return ReadNarrow(bits);
-  std::uint32_t high = ReadNarrow(bits - 16);
-  return (high << 16) | ReadNarrow(16);
-}
-
 int BitReader::ByteAlign() {
   if (bitCount_ <= 16) TopUp();
   int dropped = bitCount_ % 8;

@@ -17,8 +17,12 @@ class BitReader {
 
   // The next `bits` bits (0 .. 32), most significant first. Fields wider than 16 bits
   // are taken in two parts, high part first.
-  std::uint32_t ReadBits(int bits);
-  bool ReadBit() { return ReadBits(1) != 0; }
+  std::uint32_t ReadBits(int bits) {
+    if (bits <= 16) return ReadNarrow(bits);
+    const std::uint32_t high = ReadNarrow(bits - 16);
+    return (high << 16) | ReadNarrow(16);
+  }
+  bool ReadBit() { return ReadNarrow(1) != 0; }
   // Drops the unread bits before the next byte boundary of the input; returns how many.
   int ByteAlign();
   // Skips `bits` bits (any count), 16 at a time.
@@ -37,7 +41,14 @@ class BitReader {
   int BitCount() const { return bitCount_; }
 
  private:
-  std::uint32_t ReadNarrow(int bits);  // 0 .. 16 bits
+  // 0 .. 16 bits. Inline because the codeword search reads a few bits at a time; a
+  // word is fetched only when no more than 16 bits are left, whatever the read size.
+  std::uint32_t ReadNarrow(int bits) {
+    if (bits <= 0) return 0;
+    if (bitCount_ <= 16) TopUp();
+    bitCount_ -= bits;
+    return (reservoir_ >> bitCount_) & ((1u << bits) - 1u);
+  }
   void TopUp();
 
   AacInput input_;

@@ -1,9 +1,14 @@
 // Length-ordered linear codeword search, tuple unpacking, sign bits and escapes.
 //
 // No tree or lookup table: the codebooks are walked in ascending codeword length, which
-// finds the frequent short codewords after few comparisons.
+// finds the frequent short codewords after few comparisons. More bits are read only when
+// the length grows, so each length costs one short read; within one length the
+// codewords ascend, so the walk leaves a length at the first codeword above the bits
+// read (or skips it whole when they lie above its last codeword) without changing which
+// entry matches first.
 #include "aaclib/huffman_decoder.h"
 
+#include <cassert>
 #include <cstdlib>
 
 #include "aaclib/bit_reader.h"
@@ -48,17 +53,73 @@ int DecodeSymbol(BitReader& reader, std::span<const CodeEntry> sorted) {
   return sorted[i].index;
 }
 
+int DecodeSymbol(BitReader& reader, const CodeSearchTable& table) {
+  const std::uint32_t* codewords = table.codewords.data();
+  std::uint32_t code = 0;
+  int length = 0;
+  for (const CodeLengthRun& run : table.runs) {
+    const int extra = run.length - length;
+    code = (code << extra) | reader.ReadBits(extra);
+    length = run.length;
+    if (code > run.lastCodeword) continue;
+    // The run's last codeword is not below `code`, so the walk ends inside the run.
+    int i = run.first;
+    while (codewords[i] < code) ++i;
+    if (codewords[i] == code) return table.entries[static_cast<std::size_t>(i)].index;
+  }
+  return -1;
+}
+
 int DecodeScalefactorDifference(BitReader& reader, bool& ok) {
-  int index = DecodeSymbol(reader, ScalefactorCodebook());
+  int index = DecodeSymbol(reader, ScalefactorSearch());
   ok = index >= 0;
   return ok ? index - 60 : 0;
 }
 
-std::array<int, 4> UnpackTuple(const SpectrumCodebook& book, int index) {
-  const int m = book.modulus;
-  const int o = book.offset;
+namespace {
+
+// The shape of a spectrum codebook as constants, so that tuple unpacking divides by
+// constants and the sign and escape steps vanish where the codebook has none.
+template <int DimensionV, int ModulusV, int OffsetV, bool SignedV, bool EscapeV>
+struct CodebookShape {
+  static constexpr int kDimension = DimensionV;
+  static constexpr int kModulus = ModulusV;
+  static constexpr int kOffset = OffsetV;
+  static constexpr bool kSigned = SignedV;
+  static constexpr bool kEscape = EscapeV;
+};
+
+// Calls `visit` with the shape of codebook `cb` (1 .. 11).
+template <typename Visit>
+auto WithShape(int cb, Visit&& visit) {
+  switch (cb) {
+    case 1:
+    case 2:
+      return visit(CodebookShape<4, 3, 1, true, false>{});
+    case 3:
+    case 4:
+      return visit(CodebookShape<4, 3, 0, false, false>{});
+    case 5:
+    case 6:
+      return visit(CodebookShape<2, 9, 4, true, false>{});
+    case 7:
+    case 8:
+      return visit(CodebookShape<2, 8, 0, false, false>{});
+    case 9:
+    case 10:
+      return visit(CodebookShape<2, 13, 0, false, false>{});
+    default:
+      assert(cb == kEscHcb && "no table for this codebook");
+      return visit(CodebookShape<2, 17, 0, false, true>{});
+  }
+}
+
+template <typename Shape>
+std::array<int, 4> Unpack(int index) {
+  constexpr int m = Shape::kModulus;
+  constexpr int o = Shape::kOffset;
   std::array<int, 4> values{};
-  if (book.dimension == 4) {
+  if constexpr (Shape::kDimension == 4) {
     values[0] = index / (m * m * m) - o;
     index %= m * m * m;
     values[1] = index / (m * m) - o;
@@ -70,6 +131,44 @@ std::array<int, 4> UnpackTuple(const SpectrumCodebook& book, int index) {
     values[1] = index % m - o;
   }
   return values;
+}
+
+// The tuples of codebook `cb` for the lines `start` .. `end` of `spectrum`.
+template <typename Shape>
+Status<SyntaxError> DecodeTuples(BitReader& reader, int cb, int start, int end, std::int32_t* spectrum) {
+  constexpr int dimension = Shape::kDimension;
+  const SpectrumCodebook& book = SpectrumCodebookFor(cb);
+  assert(book.dimension == dimension && book.modulus == Shape::kModulus && book.offset == Shape::kOffset &&
+         book.isSigned == Shape::kSigned && "codebook differs from its shape");
+  for (int pos = start; pos < end; pos += dimension) {
+    if (pos < 0 || pos + dimension > kFrameLength) {
+      return Fail(ErrorAt(reader, SyntaxErrorKind::SpectrumOverflow, pos));
+    }
+    const int index = DecodeSymbol(reader, book.search);
+    if (index < 0) return Fail(ErrorAt(reader, SyntaxErrorKind::NoCodewordMatch, cb));
+    std::array<int, 4> values = Unpack<Shape>(index);
+    if constexpr (!Shape::kSigned) {
+      for (int k = 0; k < dimension; ++k) {
+        if (values[k] != 0 && reader.ReadBit()) values[k] = -values[k];
+      }
+    }
+    if constexpr (Shape::kEscape) {
+      for (int k = 0; k < dimension; ++k) {
+        if (std::abs(values[k]) != 16) continue;
+        int magnitude = ReadEscape(reader);
+        if (magnitude < 0) return Fail(ErrorAt(reader, SyntaxErrorKind::EscapeTooLong));
+        values[k] = values[k] < 0 ? -magnitude : magnitude;
+      }
+    }
+    for (int k = 0; k < dimension; ++k) spectrum[pos + k] = values[k];
+  }
+  return Done{};
+}
+
+}  // namespace
+
+std::array<int, 4> UnpackTuple(const SpectrumCodebook& book, int index) {
+  return WithShape(book.number, [index](auto shape) { return Unpack<decltype(shape)>(index); });
 }
 
 Status<SyntaxError> DecodeSpectralData(BitReader& reader, ChannelStream& channel) {
@@ -85,34 +184,15 @@ Status<SyntaxError> DecodeSpectralData(BitReader& reader, ChannelStream& channel
         continue;
       }
       if (cb == kReservedHcb || cb > kEscHcb) return Fail(ErrorAt(reader, SyntaxErrorKind::ReservedCodebook, cb));
-      const SpectrumCodebook& book = SpectrumCodebookFor(cb);
       // The band's values arrive window after window of the group; each window's share
       // goes straight to that window's lines, which undoes the interleaving.
       for (int w = window; w < window + groupLength; ++w) {
         const int start = w * windowLength + channel.swbOffset[band];
         const int end = w * windowLength + channel.swbOffset[band + 1];
-        for (int pos = start; pos < end; pos += book.dimension) {
-          if (pos < 0 || pos + book.dimension > kFrameLength) {
-            return Fail(ErrorAt(reader, SyntaxErrorKind::SpectrumOverflow, pos));
-          }
-          int index = DecodeSymbol(reader, book.entries);
-          if (index < 0) return Fail(ErrorAt(reader, SyntaxErrorKind::NoCodewordMatch, cb));
-          std::array<int, 4> values = UnpackTuple(book, index);
-          if (!book.isSigned) {
-            for (int k = 0; k < book.dimension; ++k) {
-              if (values[k] != 0 && reader.ReadBit()) values[k] = -values[k];
-            }
-          }
-          if (cb == kEscHcb) {
-            for (int k = 0; k < book.dimension; ++k) {
-              if (std::abs(values[k]) != 16) continue;
-              int magnitude = ReadEscape(reader);
-              if (magnitude < 0) return Fail(ErrorAt(reader, SyntaxErrorKind::EscapeTooLong));
-              values[k] = values[k] < 0 ? -magnitude : magnitude;
-            }
-          }
-          for (int k = 0; k < book.dimension; ++k) channel.spectrum[pos + k] = values[k];
-        }
+        auto decoded = WithShape(cb, [&](auto shape) {
+          return DecodeTuples<decltype(shape)>(reader, cb, start, end, channel.spectrum.data());
+        });
+        if (!decoded) return decoded;
       }
     }
     window += groupLength;

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 #include "aaclib/band_layout.h"
 #include "aaclib/bit_reader.h"
 #include "aaclib/ics_syntax.h"
@@ -22,18 +25,54 @@ ChannelStream LongChannel(int maxSfb, int codebook) {
   return channel;
 }
 
+const CodeSearchTable& SearchTableOf(int book) {
+  return book <= 11 ? SpectrumCodebookFor(book).search : ScalefactorSearch();
+}
+
 // Catches a search that stops too early or reads the wrong number of extra bits: every
-// codeword of every codebook decodes to its own index and consumes exactly its length.
+// codeword of every codebook decodes to its own index and consumes exactly its length,
+// through the plain walk and through the prepared table.
 TEST(Huffman, EveryCodewordDecodesToItsIndex) {
+  for (const bool prepared : {false, true}) {
+    for (int book = 1; book <= 12; ++book) {
+      const CodeSearchTable& table = SearchTableOf(book);
+      BitWriter writer;
+      for (const CodeEntry& entry : table.entries) writer.Put(static_cast<std::uint32_t>(entry.codeword), entry.length);
+      BitReader reader = ReaderFor(writer);
+      for (const CodeEntry& entry : table.entries) {
+        const std::uint64_t before = reader.BitPosition();
+        const int index = prepared ? DecodeSymbol(reader, table) : DecodeSymbol(reader, table.entries);
+        ASSERT_EQ(index, entry.index) << "book " << book << " prepared " << prepared;
+        ASSERT_EQ(reader.BitPosition() - before, static_cast<std::uint64_t>(entry.length)) << "book " << book;
+      }
+    }
+  }
+}
+
+// Catches a prepared table whose length runs or codeword copies do not describe its
+// entries, and a search that reads differently from the plain walk: on random bits
+// (inputs of every length up to a few words, so that reads run past the end, and codes
+// that match nothing) both give the same symbols, the same failures, the same positions
+// and the same words fetched from the input after every symbol.
+TEST(Huffman, PreparedSearchEqualsThePlainWalk) {
+  std::mt19937 random(7);
   for (int book = 1; book <= 12; ++book) {
-    const auto entries = book <= 11 ? SpectrumCodebookFor(book).entries : ScalefactorCodebook();
-    BitWriter writer;
-    for (const CodeEntry& entry : entries) writer.Put(static_cast<std::uint32_t>(entry.codeword), entry.length);
-    BitReader reader = ReaderFor(writer);
-    for (const CodeEntry& entry : entries) {
-      const std::uint64_t before = reader.BitPosition();
-      ASSERT_EQ(DecodeSymbol(reader, entries), entry.index) << "book " << book;
-      ASSERT_EQ(reader.BitPosition() - before, static_cast<std::uint64_t>(entry.length)) << "book " << book;
+    const CodeSearchTable& table = SearchTableOf(book);
+    for (int trial = 0; trial < 300; ++trial) {
+      std::vector<std::uint8_t> bytes(static_cast<std::size_t>(trial % 13));
+      // Mostly ones in some inputs: the long codewords start with runs of 1 bits.
+      const bool ones = trial % 3 == 0;
+      for (auto& byte : bytes) byte = static_cast<std::uint8_t>(ones ? random() | random() | random() : random());
+      BitReader plain(AacInput::FromBytes(bytes));
+      BitReader prepared(AacInput::FromBytes(bytes));
+      for (int symbol = 0; symbol < 12; ++symbol) {
+        const int expected = DecodeSymbol(plain, table.entries);
+        ASSERT_EQ(DecodeSymbol(prepared, table), expected) << "book " << book << " trial " << trial;
+        ASSERT_EQ(prepared.BitPosition(), plain.BitPosition()) << "book " << book << " trial " << trial;
+        ASSERT_EQ(prepared.Input().FetchedBits(), plain.Input().FetchedBits());
+        ASSERT_EQ(prepared.PastEnd(), plain.PastEnd());
+        if (expected < 0) break;
+      }
     }
   }
 }
