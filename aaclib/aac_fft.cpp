@@ -15,19 +15,56 @@ int Log2(int n) {
   return bits;
 }
 
-// Radix-4 butterfly of a (in place), twiddled b, c, d (the sub-transforms of the residues
-// 2, 1, 3). Outputs: a' = a + b + c + d, o1 = (a - b) - i (c - d), o2 = a + b - c - d,
-// o3 = (a - b) + i (c - d).
-inline void Butterfly(Complex& a, const Complex b, const Complex c, const Complex d, Complex& o1, Complex& o2,
-                      Complex& o3) {
-  const float s0r = a.re + b.re, s0i = a.im + b.im;
-  const float s1r = a.re - b.re, s1i = a.im - b.im;
-  const float t0r = c.re + d.re, t0i = c.im + d.im;
-  const float t1r = c.re - d.re, t1i = c.im - d.im;
-  a = {s0r + t0r, s0i + t0i};
-  o2 = {s0r - t0r, s0i - t0i};
-  o1 = {s1r + t1i, s1i - t1r};
-  o3 = {s1r - t1i, s1i + t1r};
+// Radix-4 butterflies at positions from..to-1 of four blocks (real parts r0..r3,
+// imaginary parts i0..i3): block 0 in place, blocks 1, 2, 3 twiddled by W^2k, W^k, W^3k
+// (the sub-transforms of the residues 2, 1, 3). Outputs: a' = a + b + c + d,
+// o1 = (a - b) - i (c - d), o2 = a + b - c - d, o3 = (a - b) + i (c - d).
+// The blocks never overlap, which lets the loop run as vector code.
+inline void Butterflies(float* __restrict r0, float* __restrict i0, float* __restrict r1, float* __restrict i1,
+                        float* __restrict r2, float* __restrict i2, float* __restrict r3, float* __restrict i3,
+                        const float* __restrict tw, int m) {
+  const float* w1r = tw;
+  const float* w1i = tw + m;
+  const float* w2r = tw + 2 * m;
+  const float* w2i = tw + 3 * m;
+  const float* w3r = tw + 4 * m;
+  const float* w3i = tw + 5 * m;
+  // k = 0: all twiddles are 1, so the blocks enter unmultiplied.
+  {
+    const float br = r1[0], bi = i1[0], cr = r2[0], ci = i2[0], dr = r3[0], di = i3[0];
+    const float s0r = r0[0] + br, s0i = i0[0] + bi;
+    const float s1r = r0[0] - br, s1i = i0[0] - bi;
+    const float t0r = cr + dr, t0i = ci + di;
+    const float t1r = cr - dr, t1i = ci - di;
+    r0[0] = s0r + t0r;
+    i0[0] = s0i + t0i;
+    r2[0] = s0r - t0r;
+    i2[0] = s0i - t0i;
+    r1[0] = s1r + t1i;
+    i1[0] = s1i - t1r;
+    r3[0] = s1r - t1i;
+    i3[0] = s1i + t1r;
+  }
+  for (int k = 1; k < m; ++k) {
+    const float br = r1[k] * w2r[k] - i1[k] * w2i[k];
+    const float bi = r1[k] * w2i[k] + i1[k] * w2r[k];
+    const float cr = r2[k] * w1r[k] - i2[k] * w1i[k];
+    const float ci = r2[k] * w1i[k] + i2[k] * w1r[k];
+    const float dr = r3[k] * w3r[k] - i3[k] * w3i[k];
+    const float di = r3[k] * w3i[k] + i3[k] * w3r[k];
+    const float s0r = r0[k] + br, s0i = i0[k] + bi;
+    const float s1r = r0[k] - br, s1i = i0[k] - bi;
+    const float t0r = cr + dr, t0i = ci + di;
+    const float t1r = cr - dr, t1i = ci - di;
+    r0[k] = s0r + t0r;
+    i0[k] = s0i + t0i;
+    r2[k] = s0r - t0r;
+    i2[k] = s0i - t0i;
+    r1[k] = s1r + t1i;
+    i1[k] = s1i - t1r;
+    r3[k] = s1r - t1i;
+    i3[k] = s1i + t1r;
+  }
 }
 
 }  // namespace
@@ -47,53 +84,62 @@ Fft::Fft(int points) : points_(points) {
   int m = (bits % 2 == 1) ? 2 : 1;
   for (; m < points; m *= 4) {
     const double step = -2.0 * M_PI / (4.0 * m);
-    for (int k = 0; k < m; ++k) {
-      for (int q = 1; q <= 3; ++q) {
-        twiddles_.push_back({static_cast<float>(std::cos(step * k * q)), static_cast<float>(std::sin(step * k * q))});
+    const std::size_t stage = twiddles_.size();
+    twiddles_.resize(stage + 6 * static_cast<std::size_t>(m));
+    for (int q = 1; q <= 3; ++q) {
+      float* re = twiddles_.data() + stage + 2 * static_cast<std::size_t>(q - 1) * m;
+      float* im = re + m;
+      for (int k = 0; k < m; ++k) {
+        re[k] = static_cast<float>(std::cos(step * k * q));
+        im[k] = static_cast<float>(std::sin(step * k * q));
       }
     }
   }
 }
 
-void Fft::Forward(Complex* data) const {
+void Fft::Forward(float* re, float* im) const {
   const int n = points_;
   for (int i = 0; i < n; ++i) {
     const int r = reversal_[i];
-    if (r > i) std::swap(data[i], data[r]);
+    if (r > i) {
+      std::swap(re[i], re[r]);
+      std::swap(im[i], im[r]);
+    }
   }
   int m = 1;
   if (Log2(n) % 2 == 1) {
     for (int i = 0; i < n; i += 2) {
-      const Complex a = data[i];
-      const Complex b = data[i + 1];
-      data[i] = {a.re + b.re, a.im + b.im};
-      data[i + 1] = {a.re - b.re, a.im - b.im};
+      const float ar = re[i], ai = im[i];
+      const float br = re[i + 1], bi = im[i + 1];
+      re[i] = ar + br;
+      im[i] = ai + bi;
+      re[i + 1] = ar - br;
+      im[i + 1] = ai - bi;
     }
     m = 2;
   }
-  const Complex* tw = twiddles_.data();
+  const float* tw = twiddles_.data();
   for (; m < n; m *= 4) {
     // In bit-reversed order the four blocks of a group hold the sub-transforms of the
     // residues 0, 2, 1, 3 (mod 4).
     for (int base = 0; base < n; base += 4 * m) {
-      Complex* p0 = data + base;
-      Complex* p1 = p0 + m;
-      Complex* p2 = p1 + m;
-      Complex* p3 = p2 + m;
-      // k = 0: all twiddles are 1.
-      Butterfly(p0[0], p1[0], p2[0], p3[0], p1[0], p2[0], p3[0]);
-      for (int k = 1; k < m; ++k) {
-        const Complex w1 = tw[3 * k];
-        const Complex w2 = tw[3 * k + 1];
-        const Complex w3 = tw[3 * k + 2];
-        const Complex b{p1[k].re * w2.re - p1[k].im * w2.im, p1[k].re * w2.im + p1[k].im * w2.re};
-        const Complex c{p2[k].re * w1.re - p2[k].im * w1.im, p2[k].re * w1.im + p2[k].im * w1.re};
-        const Complex d{p3[k].re * w3.re - p3[k].im * w3.im, p3[k].re * w3.im + p3[k].im * w3.re};
-        Butterfly(p0[k], b, c, d, p1[k], p2[k], p3[k]);
-      }
+      float* r = re + base;
+      float* i = im + base;
+      Butterflies(r, i, r + m, i + m, r + 2 * m, i + 2 * m, r + 3 * m, i + 3 * m, tw, m);
     }
-    tw += 3 * m;
+    tw += 6 * m;
   }
+}
+
+void Fft::Forward(Complex* data) const {
+  std::vector<float> re(points_);
+  std::vector<float> im(points_);
+  for (int i = 0; i < points_; ++i) {
+    re[i] = data[i].re;
+    im[i] = data[i].im;
+  }
+  Forward(re.data(), im.data());
+  for (int i = 0; i < points_; ++i) data[i] = {re[i], im[i]};
 }
 
 }  // namespace zbaac

@@ -14,18 +14,25 @@ struct Complex {
 // Forward transform X[q] = sum x[p] exp(-2 pi i p q / n), in place, unscaled.
 // Radix-4 decimation in time on bit-reversed input (a radix-2 stage first when the size is
 // an odd power of two). Permutation and every stage's twiddles are computed at
-// construction, so a transform allocates nothing and evaluates no sine or cosine.
+// construction, so a transform evaluates no sine or cosine.
 class Fft {
  public:
   explicit Fft(int points);  // points: a power of two from 4 to 4096
 
   int Points() const { return points_; }
+  // The transform on separate real and imaginary arrays (`points` entries each), the form
+  // the MDCT uses: the butterflies of one stage then run over contiguous arrays, which
+  // the compiler turns into vector code. Allocates nothing.
+  void Forward(float* re, float* im) const;
+  // The same transform on interleaved values (allocates two scratch arrays).
   void Forward(Complex* data) const;
 
  private:
   int points_;
   std::vector<uint16_t> reversal_;  // reversal_[i] = bit-reversed i
-  std::vector<Complex> twiddles_;   // per radix-4 stage, per position: W^k, W^2k, W^3k
+  // Per radix-4 stage of m positions: the real parts of W^k for k < m, their imaginary
+  // parts, then the same for W^2k and W^3k (6m floats).
+  std::vector<float> twiddles_;
 };
 
 }  // namespace zbaac

@@ -5,27 +5,32 @@
 
 namespace zbaac {
 
-Mdct::Mdct(int n) : n_(n), fft_(n / 4), twiddles_(n / 4), work_(n / 4), fold_(n / 2) {
+Mdct::Mdct(int n)
+    : n_(n), fft_(n / 4), twiddleRe_(n / 4), twiddleIm_(n / 4), workRe_(n / 4), workIm_(n / 4), fold_(n / 2) {
   for (int p = 0; p < n / 4; ++p) {
     const double angle = -2.0 * M_PI * (p + 0.125) / n;
-    twiddles_[p] = {static_cast<float>(std::cos(angle)), static_cast<float>(std::sin(angle))};
+    twiddleRe_[p] = static_cast<float>(std::cos(angle));
+    twiddleIm_[p] = static_cast<float>(std::sin(angle));
   }
 }
 
 void Mdct::DctIv(const float* in, float* buf) {
   const int m = n_ / 2;
   const int quarter = n_ / 4;
-  Complex* z = work_.data();
-  const Complex* w = twiddles_.data();
+  float* zr = workRe_.data();
+  float* zi = workIm_.data();
+  const float* wr = twiddleRe_.data();
+  const float* wi = twiddleIm_.data();
   for (int p = 0; p < quarter; ++p) {
     const float re = in[2 * p];
     const float im = in[m - 1 - 2 * p];
-    z[p] = {re * w[p].re - im * w[p].im, re * w[p].im + im * w[p].re};
+    zr[p] = re * wr[p] - im * wi[p];
+    zi[p] = re * wi[p] + im * wr[p];
   }
-  fft_.Forward(z);
+  fft_.Forward(zr, zi);
   for (int q = 0; q < quarter; ++q) {
-    const float re = z[q].re * w[q].re - z[q].im * w[q].im;
-    const float im = z[q].re * w[q].im + z[q].im * w[q].re;
+    const float re = zr[q] * wr[q] - zi[q] * wi[q];
+    const float im = zr[q] * wi[q] + zi[q] * wr[q];
     buf[2 * q] = re;
     buf[m - 1 - 2 * q] = -im;
   }

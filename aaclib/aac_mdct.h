@@ -34,8 +34,10 @@ class Mdct {
 
   int n_;
   Fft fft_;
-  std::vector<Complex> twiddles_;
-  std::vector<Complex> work_;
+  std::vector<float> twiddleRe_;  // exp(-2 pi i (p + 1/8) / n), p < n/4
+  std::vector<float> twiddleIm_;
+  std::vector<float> workRe_;  // the n/4-point complex sequence, as the FFT takes it
+  std::vector<float> workIm_;
   std::vector<float> fold_;
 };
 
