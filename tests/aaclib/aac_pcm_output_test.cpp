@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <utility>
+#include <vector>
 
 namespace zbaac {
 namespace {
@@ -31,6 +32,31 @@ TEST(PcmOutputTest, InterleavesTwoChannels) {
   InterleavePcm16(left, right, out, 4);
   const std::int16_t expected[8] = {1, -1, 2, -2, 3, -3, 4, -4};
   for (int i = 0; i < 8; ++i) EXPECT_EQ(out[i], expected[i]) << i;
+}
+
+// Catches a frame conversion that rounds or clips differently from ToPcm16 in any slot
+// of a block of values converted together, or that drops the periods after the last
+// whole block: awkward values (halves, values just below a half, NaN, infinities, the
+// range ends) at every position of both channels, over a frame plus a short tail.
+TEST(PcmOutputTest, FrameConversionEqualsTheSingleConversionEverywhere) {
+  constexpr float kInf = std::numeric_limits<float>::infinity();
+  const float awkward[] = {2.5f,     -2.5f,     0.49999997f, -0.49999997f, 0.5f,  -0.5f,
+                           32766.5f, 32767.5f,  -32767.5f,   -32768.5f,    1e30f, -1e30f,
+                           kInf,     -kInf,     std::numeric_limits<float>::quiet_NaN(), -0.0f,
+                           1.5f,     -1.5f,     32767.0f};
+  constexpr int kCount = sizeof awkward / sizeof awkward[0];
+  constexpr int kPeriods = 1024 + 7;
+  std::vector<float> left(kPeriods), right(kPeriods);
+  for (int k = 0; k < kPeriods; ++k) {
+    left[k] = k % 3 == 2 ? 1000.25f * std::sin(0.1f * k) : awkward[k % kCount];
+    right[k] = k % 5 == 4 ? -777.75f * std::cos(0.3f * k) : awkward[(k * 7 + 3) % kCount];
+  }
+  std::vector<std::int16_t> out(2 * kPeriods);
+  InterleavePcm16(left.data(), right.data(), out.data(), kPeriods);
+  for (int k = 0; k < kPeriods; ++k) {
+    ASSERT_EQ(out[2 * k], ToPcm16(left[k])) << "period " << k << " left " << left[k];
+    ASSERT_EQ(out[2 * k + 1], ToPcm16(right[k])) << "period " << k << " right " << right[k];
+  }
 }
 
 }  // namespace
