@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <memory>
 
 
 namespace {
@@ -40,11 +41,11 @@ bool IsRegularFile(const std::string& path) {
 std::string FullPath(const std::string& path) {
   std::string joined = path;
   if (path.empty() || path[0] != '/') {
-    std::string cwd(4096, '\0');
-    if (getcwd(cwd.data(), cwd.size()) != nullptr) {
-      cwd.resize(cwd.find('\0'));
-      joined = cwd + "/" + path;
-    }
+    // Any length; without a current folder (it was removed) the path stays relative, since
+    // resolving it against "/" would name another file.
+    std::unique_ptr<char, decltype(&std::free)> cwd(getcwd(nullptr, 0), &std::free);
+    if (cwd == nullptr) return path;
+    joined = std::string(cwd.get()) + "/" + path;
   }
   std::vector<std::string> parts;
   size_t start = 0;

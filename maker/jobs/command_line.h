@@ -20,5 +20,6 @@ struct CommandLineFiles {
 // current directory and kept when it names an existing file (a directory is not a file).
 CommandLineFiles ParseCommandLine(const std::vector<std::string>& args, SettingsTable& settings);
 
-// `path` made absolute against the current directory, with "." and ".." resolved textually.
+// `path` made absolute against the current directory, with "." and ".." resolved textually;
+// returned as given when the current directory cannot be had.
 std::string FullPath(const std::string& path);

@@ -2,6 +2,9 @@
 #include "maker/jobs/command_line.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 // Catches rates in no table changing a setting or taken for files, VBR levels outside
 // 1..10 being accepted, and option words matched by case.
@@ -33,4 +36,20 @@ TEST(CommandLine, OnlyExistingFilesAreKeptWithFullPaths) {
   EXPECT_EQ(FullPath("/../x"), "/x");
   EXPECT_TRUE(FullPath("x/y.wav").ends_with("/x/y.wav"));
   EXPECT_EQ(FullPath("x/y.wav").front(), '/');
+}
+
+// Catches a relative name resolved against "/" when the current folder is gone (it would
+// list, encode and maybe delete a file of the root folder).
+TEST(CommandLine, RelativeNameWithoutCurrentFolderStaysRelative) {
+  const std::filesystem::path old = std::filesystem::current_path();
+  char pattern[] = "/tmp/zb_cwd_XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  ASSERT_EQ(chdir(pattern), 0);
+  ASSERT_EQ(rmdir(pattern), 0);
+  const std::string full = FullPath("tmp");
+  SettingsTable settings;
+  const CommandLineFiles parsed = ParseCommandLine({"x.wav"}, settings);
+  std::filesystem::current_path(old);
+  EXPECT_EQ(full, "tmp");
+  EXPECT_TRUE(parsed.files.empty());
 }
