@@ -166,6 +166,8 @@ Result<BatchOptions, BatchOptionError> ParseBatchOptions(const std::vector<std::
     }
     if (std::string error = spec->apply(options, value); !error.empty()) return Fail(BatchOptionError{error});
   }
+  if (int(options.cd2mp3) + int(options.cd2wav) + int(options.mp32wav) > 1)
+    return Fail(BatchOptionError{"choose one of --cd2mp3, --cd2wav and --mp32wav"});
   return options;
 }
 

@@ -28,6 +28,25 @@ std::string MissingFileText(const std::string& arg) {
   return "no such file: " + arg;
 }
 
+// The first option given that only a CD run uses, or nullptr. In a file run it would be
+// passed over in silence, and the outputs would not land where the user asked.
+const char* CdOnlyOption(const BatchOptions& o) {
+  if (!o.outputDir.empty()) return "--output";
+  if (!o.tracks.empty()) return "--tracks";
+  if (o.drive) return "--drive";
+  if (!o.cdImages.empty()) return "--cd-image";
+  if (o.cddb) return "--cddb";
+  if (!o.trackNamesFile.empty()) return "--track-names";
+  if (!o.trackNames.empty()) return "--name";
+  if (o.pattern) return "--pattern";
+  if (o.id3) return "--id3";
+  if (o.title) return "--title";
+  if (o.artist) return "--artist";
+  if (o.year) return "--year";
+  if (o.genre) return "--genre";
+  return nullptr;
+}
+
 bool RowSucceeded(const std::string& row) {
   const std::string word = RowStatus(row);
   return word == status::kFileOk || word == status::kOk || word == status::kOkWarned;
@@ -74,8 +93,9 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
   for (const auto& missing : files.missing) std::fprintf(err, "zbmaker: %s\n", MissingFileText(missing).c_str());
 
   const bool cd = options.cd2mp3 || options.cd2wav;
-  if (!cd && (options.cddb || !options.trackNamesFile.empty())) {
-    std::fprintf(err, "zbmaker: --cddb and --track-names name CD tracks (--cd2mp3, --cd2wav)\n");
+  if (const char* option = CdOnlyOption(options); !cd && option != nullptr) {
+    std::fprintf(err, "zbmaker: %s is for CD runs (--cd2mp3, --cd2wav); files are converted beside themselves\n",
+                 option);
     return kBatchUsage;
   }
   if (cd) {

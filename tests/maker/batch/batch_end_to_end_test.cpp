@@ -64,6 +64,16 @@ TEST_F(BatchEndToEnd, MissingFileIsReportedAndFailsTheRun) {
   EXPECT_TRUE(std::filesystem::exists(dir + "/d.mp3")) << "the existing file must still be converted";
 }
 
+// Catches a CD option in a file run passed over in silence (with --output the user expects
+// the MP3 there, but files are converted beside themselves).
+TEST_F(BatchEndToEnd, CdOptionInAFileRunIsRefused) {
+  MakeWav("o.wav", 1);
+  const RunResult r = Maker("--batch --output out o.wav");
+  EXPECT_EQ(r.exitCode, 2) << r.output;
+  EXPECT_NE(r.output.find("zbmaker: --output is for CD runs"), std::string::npos) << r.output;
+  EXPECT_FALSE(std::filesystem::exists(dir + "/o.mp3"));
+}
+
 // Catches a corrupt WAV reported as converted.
 TEST_F(BatchEndToEnd, BadWavEndsInErrorAndFailsTheRun) {
   std::ofstream(dir + "/bad.wav") << "this is not a wave file";

@@ -16,15 +16,16 @@ TEST(BatchOptions, SplitsFrontEndOptionsFromTheJobArguments) {
   EXPECT_EQ(o.jobArgs, (std::vector<std::string>{"-128", "a.wav", "-js", "--odd.wav"}));
 }
 
-// Catches a slot outside 0..9, a bad server address, a missing value or an unknown option
-// being accepted.
+// Catches a slot outside 0..9, a bad server address, a missing value, an unknown option or
+// two operations at once being accepted.
 TEST(BatchOptions, RejectsBadValuesAndUnknownOptions) {
   auto both = ParseBatchOptions({"--external", "3", "--external=9"});
   ASSERT_TRUE(both.Ok());
   EXPECT_EQ(both.Value().external, 9);
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"--external", "10"}, {"--external", "x"}, {"--external"}, {"--bogus"}, {"--yes=1"},
-           {"--cddb-server", "ftp://host"}, {"--cddb-server", "cddbp://"}, {"--track-names="}}) {
+           {"--cddb-server", "ftp://host"}, {"--cddb-server", "cddbp://"}, {"--track-names="},
+           {"--cd2mp3", "--cd2wav"}, {"--mp32wav", "--cd2mp3"}}) {
     auto parsed = ParseBatchOptions(args);
     EXPECT_FALSE(parsed.Ok()) << args[0];
   }
