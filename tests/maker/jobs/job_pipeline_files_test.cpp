@@ -131,11 +131,13 @@ TEST_F(PipelineTest, CancelInTheMiddleOfSeveralFiles) {
   EXPECT_EQ(host.beeps, 0);
 }
 
-// Catches controls left enabled while busy, or Start/Cancel not swapping.
+// Catches controls left enabled while busy, Start/Cancel not swapping, or a priority
+// chosen during the run that does not reach the running encoder.
 TEST_F(PipelineTest, BusyAndIdleStatesSetTheNamedControls) {
   host.operation = Operation::WAV2MP3;
   AddFiles({"a.wav"});
-  factory.encoder = Always<EncoderJob>({.blockUntilCancelled = true});
+  std::atomic<int> nice{-100};
+  factory.encoder = Always<EncoderJob>({.blockUntilCancelled = true, .niceAtEnd = &nice});
   pipeline.StartButtonClick();
   for (const char* control : {"CD2MP3RadioButton", "CD2WAVRadioButton", "WAV2MP3RadioButton", "MP32WAVRadioButton",
                               "InputCDComboBox", "CDInfoButton", "OutputPathButton", "TracksList", "AddButton",
@@ -149,6 +151,7 @@ TEST_F(PipelineTest, BusyAndIdleStatesSetTheNamedControls) {
   EXPECT_FALSE(host.checked["MenuOptionsPriorityNormal"]);
   pipeline.CancelButtonClick();
   RunUntilIdle();
+  EXPECT_EQ(nice, 15) << "the running encoder did not get the chosen priority";
   EXPECT_TRUE(host.visible["StartButton"]);
   EXPECT_FALSE(host.visible["CancelButton"]);
   EXPECT_TRUE(host.enabled["AddButton"]);
@@ -180,12 +183,17 @@ TEST_F(PipelineTest, DeclinedOverwriteKeepsTheInput) {
 
 // Catches the delete-on-error rule removing the input of a decode whose output would be
 // the input itself ("x.wav" decoded to "x.wav" is refused by the decoder as an error),
-// decoding that stops after a failed file, and wrong decoding texts.
+// decoding that stops after a failed file, wrong decoding texts, and the priority menu
+// applied to the decoder.
 TEST_F(PipelineTest, FailedDecodeOfAWavNeverDeletesTheInputAsItsOutput) {
   settings.SetInt("MP32WAVDelWAVOnError", 1);
   host.operation = Operation::MP32WAV;
   AddFiles({"x.wav", "b.mp3"});
-  factory.decoder = [](const DecoderJob& job) { return WorkerScript{.error = job.inputPath.ends_with(".wav")}; };
+  pipeline.MenuOptionsPrioritySelectionClick(ThreadPriority::Idle);
+  std::atomic<int> nice{-100};
+  factory.decoder = [&](const DecoderJob& job) {
+    return WorkerScript{.error = job.inputPath.ends_with(".wav"), .niceAtEnd = &nice};
+  };
   pipeline.StartButtonClick();
   EXPECT_EQ(host.hints["CancelButton"], "Cancel Decoding");
   RunUntilIdle();
@@ -193,6 +201,7 @@ TEST_F(PipelineTest, FailedDecodeOfAWavNeverDeletesTheInputAsItsOutput) {
   EXPECT_TRUE(Exists(PathIn("x.wav")));
   EXPECT_EQ(host.status[MakerPanel::Encoder], " MP3 Decoder: Idle");
   EXPECT_EQ(host.hints["StartButton"], "Start Decoding");
+  EXPECT_EQ(nice, getpriority(PRIO_PROCESS, 0)) << "the decoding thread must keep the default priority";
 }
 
 // Catches a "No" of the CD reader charged to the encode that ends next (in CD to MP3 the

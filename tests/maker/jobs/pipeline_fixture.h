@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -100,6 +102,7 @@ struct WorkerScript {
   std::vector<std::string> logLines{};
   std::string question{};
   std::atomic<bool>* gate = nullptr;
+  std::atomic<int>* niceAtEnd = nullptr;  // receives the thread's nice value as it ends
 };
 
 class ScriptedWorker final : public JobWorker {
@@ -122,6 +125,7 @@ class ScriptedWorker final : public JobWorker {
       if (script_.error) SetError();
       if (script_.warning) SetWarning();
     }
+    if (script_.niceAtEnd) *script_.niceAtEnd = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
     running = false;
   }
 
