@@ -5,11 +5,14 @@
 // the length grows, so each length costs one short read; within one length the
 // codewords ascend, so the walk leaves a length at the first codeword above the bits
 // read (or skips it whole when they lie above its last codeword) without changing which
-// entry matches first.
+// entry matches first. The decoder runs the walk specialised per codebook at compile
+// time, so that each length's size, position and last codeword are constants.
 #include "aaclib/huffman_decoder.h"
 
 #include <cassert>
 #include <cstdlib>
+#include <type_traits>
+#include <utility>
 
 #include "aaclib/bit_reader.h"
 
@@ -70,8 +73,61 @@ int DecodeSymbol(BitReader& reader, const CodeSearchTable& table) {
   return -1;
 }
 
+namespace {
+
+// One length of the search over codebook `Book` with everything about the length known
+// at compile time: reads the bits the length adds, then walks its codewords as above.
+// Sets `index` and returns true on a match.
+template <int Book, std::size_t Run>
+inline bool SearchLength(BitReader& reader, std::uint32_t& code, int& index) {
+  constexpr auto& runs = search_tables::kRuns<Book>;
+  constexpr auto& codewords = search_tables::kCodewords<Book>;
+  constexpr CodeLengthRun run = runs[Run];
+  constexpr int extra = run.length - (Run == 0 ? 0 : runs[Run - 1].length);
+  static_assert(extra > 0 && extra <= 16, "one narrow read per length");
+  code = (code << extra) | reader.ReadBits(extra);
+  if (code > run.lastCodeword) return false;
+  std::size_t i = static_cast<std::size_t>(run.first);
+  while (codewords[i] < code) ++i;
+  if (codewords[i] != code) return false;
+  index = search_tables::kSorted<Book>[i].index;
+  return true;
+}
+
+// DecodeSymbol over the sorted table of codebook `Book`, its lengths laid out in order.
+template <int Book>
+inline int DecodeSymbolOf(BitReader& reader) {
+  std::uint32_t code = 0;
+  int index = -1;
+  [&]<std::size_t... Run>(std::index_sequence<Run...>) {
+    (SearchLength<Book, Run>(reader, code, index) || ...);
+  }(std::make_index_sequence<search_tables::kRuns<Book>.size()>{});
+  return index;
+}
+
+}  // namespace
+
+int DecodeCodebookSymbol(BitReader& reader, int book) {
+  switch (book) {
+    case 0: return DecodeSymbolOf<0>(reader);
+    case 1: return DecodeSymbolOf<1>(reader);
+    case 2: return DecodeSymbolOf<2>(reader);
+    case 3: return DecodeSymbolOf<3>(reader);
+    case 4: return DecodeSymbolOf<4>(reader);
+    case 5: return DecodeSymbolOf<5>(reader);
+    case 6: return DecodeSymbolOf<6>(reader);
+    case 7: return DecodeSymbolOf<7>(reader);
+    case 8: return DecodeSymbolOf<8>(reader);
+    case 9: return DecodeSymbolOf<9>(reader);
+    case 10: return DecodeSymbolOf<10>(reader);
+    default:
+      assert(book == kEscHcb && "no table for this codebook");
+      return DecodeSymbolOf<11>(reader);
+  }
+}
+
 int DecodeScalefactorDifference(BitReader& reader, bool& ok) {
-  int index = DecodeSymbol(reader, ScalefactorSearch());
+  int index = DecodeSymbolOf<0>(reader);
   ok = index >= 0;
   return ok ? index - 60 : 0;
 }
@@ -89,28 +145,26 @@ struct CodebookShape {
   static constexpr bool kEscape = EscapeV;
 };
 
-// Calls `visit` with the shape of codebook `cb` (1 .. 11).
+// Calls `visit` with the shape and the number (as a constant) of codebook `cb` (1 .. 11).
 template <typename Visit>
-auto WithShape(int cb, Visit&& visit) {
+auto WithCodebook(int cb, Visit&& visit) {
+  using Quad = CodebookShape<4, 3, 1, true, false>;
+  using UnsignedQuad = CodebookShape<4, 3, 0, false, false>;
+  using Pair = CodebookShape<2, 9, 4, true, false>;
   switch (cb) {
-    case 1:
-    case 2:
-      return visit(CodebookShape<4, 3, 1, true, false>{});
-    case 3:
-    case 4:
-      return visit(CodebookShape<4, 3, 0, false, false>{});
-    case 5:
-    case 6:
-      return visit(CodebookShape<2, 9, 4, true, false>{});
-    case 7:
-    case 8:
-      return visit(CodebookShape<2, 8, 0, false, false>{});
-    case 9:
-    case 10:
-      return visit(CodebookShape<2, 13, 0, false, false>{});
+    case 1: return visit(Quad{}, std::integral_constant<int, 1>{});
+    case 2: return visit(Quad{}, std::integral_constant<int, 2>{});
+    case 3: return visit(UnsignedQuad{}, std::integral_constant<int, 3>{});
+    case 4: return visit(UnsignedQuad{}, std::integral_constant<int, 4>{});
+    case 5: return visit(Pair{}, std::integral_constant<int, 5>{});
+    case 6: return visit(Pair{}, std::integral_constant<int, 6>{});
+    case 7: return visit(CodebookShape<2, 8, 0, false, false>{}, std::integral_constant<int, 7>{});
+    case 8: return visit(CodebookShape<2, 8, 0, false, false>{}, std::integral_constant<int, 8>{});
+    case 9: return visit(CodebookShape<2, 13, 0, false, false>{}, std::integral_constant<int, 9>{});
+    case 10: return visit(CodebookShape<2, 13, 0, false, false>{}, std::integral_constant<int, 10>{});
     default:
       assert(cb == kEscHcb && "no table for this codebook");
-      return visit(CodebookShape<2, 17, 0, false, true>{});
+      return visit(CodebookShape<2, 17, 0, false, true>{}, std::integral_constant<int, 11>{});
   }
 }
 
@@ -133,18 +187,19 @@ std::array<int, 4> Unpack(int index) {
   return values;
 }
 
-// The tuples of codebook `cb` for the lines `start` .. `end` of `spectrum`.
-template <typename Shape>
-Status<SyntaxError> DecodeTuples(BitReader& reader, int cb, int start, int end, std::int32_t* spectrum) {
+// The tuples of codebook `Book` for the lines `start` .. `end` of `spectrum`.
+template <typename Shape, int Book>
+Status<SyntaxError> DecodeTuples(BitReader& reader, int start, int end, std::int32_t* spectrum) {
   constexpr int dimension = Shape::kDimension;
-  const SpectrumCodebook& book = SpectrumCodebookFor(cb);
+  constexpr int cb = Book;
+  [[maybe_unused]] const SpectrumCodebook& book = SpectrumCodebookFor(cb);
   assert(book.dimension == dimension && book.modulus == Shape::kModulus && book.offset == Shape::kOffset &&
          book.isSigned == Shape::kSigned && "codebook differs from its shape");
   for (int pos = start; pos < end; pos += dimension) {
     if (pos < 0 || pos + dimension > kFrameLength) {
       return Fail(ErrorAt(reader, SyntaxErrorKind::SpectrumOverflow, pos));
     }
-    const int index = DecodeSymbol(reader, book.search);
+    const int index = DecodeSymbolOf<Book>(reader);
     if (index < 0) return Fail(ErrorAt(reader, SyntaxErrorKind::NoCodewordMatch, cb));
     std::array<int, 4> values = Unpack<Shape>(index);
     if constexpr (!Shape::kSigned) {
@@ -168,7 +223,7 @@ Status<SyntaxError> DecodeTuples(BitReader& reader, int cb, int start, int end, 
 }  // namespace
 
 std::array<int, 4> UnpackTuple(const SpectrumCodebook& book, int index) {
-  return WithShape(book.number, [index](auto shape) { return Unpack<decltype(shape)>(index); });
+  return WithCodebook(book.number, [index](auto shape, auto) { return Unpack<decltype(shape)>(index); });
 }
 
 Status<SyntaxError> DecodeSpectralData(BitReader& reader, ChannelStream& channel) {
@@ -189,8 +244,8 @@ Status<SyntaxError> DecodeSpectralData(BitReader& reader, ChannelStream& channel
       for (int w = window; w < window + groupLength; ++w) {
         const int start = w * windowLength + channel.swbOffset[band];
         const int end = w * windowLength + channel.swbOffset[band + 1];
-        auto decoded = WithShape(cb, [&](auto shape) {
-          return DecodeTuples<decltype(shape)>(reader, cb, start, end, channel.spectrum.data());
+        auto decoded = WithCodebook(cb, [&](auto shape, auto number) {
+          return DecodeTuples<decltype(shape), decltype(number)::value>(reader, start, end, channel.spectrum.data());
         });
         if (!decoded) return decoded;
       }

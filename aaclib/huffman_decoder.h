@@ -26,6 +26,10 @@ int DecodeSymbol(BitReader& reader, std::span<const CodeEntry> sorted);
 // length can match. Same result and same bits consumed.
 int DecodeSymbol(BitReader& reader, const CodeSearchTable& table);
 
+// DecodeSymbol over codebook `book` (1 .. 11, or 0 for the scalefactor codebook), with
+// the table's lengths and runs fixed at compile time; the form the decoder uses.
+int DecodeCodebookSymbol(BitReader& reader, int book);
+
 // The scalefactor difference (-60 .. 60); `ok` is false when no codeword matched.
 int DecodeScalefactorDifference(BitReader& reader, bool& ok);
 
