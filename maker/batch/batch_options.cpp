@@ -1,6 +1,7 @@
 // Options of the terminal front end. New options are one row of kOptions.
 #include "maker/batch/batch_options.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "maker/metadata/cddb_server_url.h"
@@ -197,25 +198,27 @@ std::vector<int> ParseTrackList(const std::string& text) {
 }
 
 std::string BatchUsage() {
+  const auto row = [](std::string left, const char* help) {
+    left = "  " + left;
+    left.resize(std::max<size_t>(left.size() + 1, 22), ' ');
+    return left + help + "\n";
+  };
   std::string text =
-      "Usage: zbmaker --batch [options] [-mono|-stereo|-js] [-BITRATE] [-vbrN] [-delete] FILE...\n"
+      "Usage: zbmaker --batch [options] [-mono|-stereo|-js] [-N] [-vbrN] [-delete] FILE...\n"
       "       zbmaker --batch --cd2mp3|--cd2wav [--cd-image FILE] [--tracks LIST] [--cddb] [options]\n"
       "Converts WAV files to MP3 (or AAC) beside each input, MP3/AAC files to WAV, or CD\n"
       "tracks to MP3 or WAV in the output folder, in this terminal, with the settings of\n"
       "zbmaker.INI in the per-user folder. Names given with --title, --artist, --year,\n"
       "--genre, --name and --track-names win over those of the CDDB server.\n"
       "The window of zbmaker is not part of this build: use --batch.\n\nOptions:\n";
-  for (const auto& spec : kOptions) {
-    std::string left = std::string("  ") + spec.name + (spec.valueName ? std::string(" ") + spec.valueName : "");
-    left.resize(22, ' ');
-    text += left + spec.help + "\n";
-  }
+  for (const auto& spec : kOptions)
+    text += row(std::string(spec.name) + (spec.valueName ? std::string(" ") + spec.valueName : ""), spec.help);
+  text += row("-mono, -stereo, -js", "channel mode");
+  text += row("-N", "bit rate N kbit/s (MPEG-1 and MPEG-2 tables)");
+  text += row("-vbrN", "MPEG-1 variable bit rate, quality N (1..10)");
+  text += row("-delete", "delete each WAV input after a successful encode");
+  text += row("--", "what follows is no option of this table (a file named --x)");
   text +=
-      "  -mono, -stereo, -js   channel mode\n"
-      "  -N                    bit rate N kbit/s (MPEG-1 and MPEG-2 tables)\n"
-      "  -vbrN                 variable bit rate, quality N (1..10)\n"
-      "  -delete               delete each WAV input after a successful encode\n"
-      "  --                    what follows is no option of this table (a file named --x)\n"
       "An option with a value also takes the form --option=VALUE.\n"
       "Exit status: 0 when every file or track was converted; 1 when one failed, was\n"
       "cancelled, kept an existing output or was not found, or nothing was converted;\n"

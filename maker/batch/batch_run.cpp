@@ -133,13 +133,17 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
   } else if (options.mp32wav) {
     host.SelectOperation(Operation::MP32WAV);
   }
+  if (!cd && files.files.empty() && files.missing.empty()) {
+    std::fprintf(err, "zbmaker: no files given (see zbmaker --help)\n");
+    return kBatchUsage;
+  }
   const JobList list = cd ? JobList::Tracks : JobList::Files;
   // The rows the run is asked to do: every file, or the selected tracks (a track's row is
   // deselected when it ends, so the choice is taken now).
   std::vector<bool> wanted;
   for (int row = 0; row < host.RowCount(list); ++row) wanted.push_back(!cd || host.RowSelected(list, row));
   if (host.RowCount(list) == 0) {
-    std::fprintf(err, "zbmaker: nothing to convert (see zbmaker --help)\n");
+    std::fprintf(err, "zbmaker: nothing to convert\n");
     return kBatchFailed;
   }
 

@@ -143,13 +143,17 @@ TEST_F(BatchEndToEnd, AacFilesOfEveryFormDecodeThroughTheAacPath) {
   }
 }
 
-// Catches the program running a job, or exiting 0, when started without --batch.
+// Catches the program running a job, or exiting 0, when started without --batch, and a
+// batch run without any file that is not told apart from one whose files all failed.
 TEST_F(BatchEndToEnd, WithoutBatchPrintsUsageAndExits2) {
   MakeWav("h.wav", 1);
-  const RunResult r = Maker("h.wav");
+  RunResult r = Maker("h.wav");
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.output.find("--batch"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir + "/h.mp3"));
+  r = Maker("--batch -128");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.output.find("zbmaker: no files given"), std::string::npos) << r.output;
 }
 
 // Catches Ctrl-C that kills the program without cancelling: the file must end

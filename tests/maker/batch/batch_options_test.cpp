@@ -44,6 +44,9 @@ TEST(BatchOptions, UsageListsEveryOption) {
                            "--cddb-server URL", "--track-names FILE", "-mono", "-stereo", "-js", "-N ", "--help",
                            "  -- ", "--option=VALUE", "Exit status"})
     EXPECT_NE(usage.find(name), std::string::npos) << name;
+  // Every help text starts in the same column.
+  for (const char* line : {"  -delete             delete", "  --help              show", "  -N                  bit"})
+    EXPECT_NE(usage.find(line), std::string::npos) << line;
 }
 
 // Catches track lists read wrongly, or bad ones accepted.
