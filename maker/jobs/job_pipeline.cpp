@@ -90,6 +90,7 @@ void JobPipeline::StartButtonClick() {
       }
       if (first == 0) return;
       currentTrack_ = first;
+      readPaths_.clear();
       cancelRequested_ = false;
       EnterBusyState();
       StartTrackRead();
@@ -119,6 +120,22 @@ void JobPipeline::StartTrackRead() {
   readerWarning_ = false;
   readerError_ = false;
   readerBusy_ = true;
+
+  // Two tracks of one run with the same name would share one file: the second read would
+  // overwrite the first track's WAV, or its ".tmp" while the encoder reads it. The second
+  // track fails instead, without touching that file (no delete-on-error either).
+  for (const auto& [path, track] : readPaths_) {
+    if (path != readerOutputPath_) continue;
+    char line[96];
+    std::snprintf(line, sizeof line, "    Error: Track %02i has the same file name as track %02i: ", currentTrack_, track);
+    host_.AppendLog(MakerLog::Reader, line + path);
+    readerOutputPath_.clear();
+    readerError_ = true;
+    readerStart_ = Now();
+    OnReaderFinished();
+    return;
+  }
+  readPaths_.emplace_back(readerOutputPath_, currentTrack_);
 
   const int mode = settings_.EncoderMode();
   ReaderJob job;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/main_loop.h"
@@ -118,7 +119,10 @@ class JobPipeline {
   int currentTrack_ = 0;   // 1-based
   int encodingTrack_ = 0;  // 1-based
   int currentFile_ = 0;    // 0-based
-  std::string readerOutputPath_;
+  std::string readerOutputPath_;  // empty when the read was refused (name clash)
+  // Files the reads of this run write, with their tracks: a later track with the same path
+  // is refused.
+  std::vector<std::pair<std::string, int>> readPaths_;
   std::string codecInputPath_;
   std::string codecOutputPath_;
   bool readerError_ = false;

@@ -266,3 +266,28 @@ TEST_F(StoppingReaderTest, CancelWhileTheHeldBackReadWaits) {
   EXPECT_EQ(host.Statuses(JobList::Tracks), "Cancelled +");
   EXPECT_TRUE(host.visible["StartButton"]);
 }
+
+// Catches two tracks of one run with the same name sharing one file: the second read would
+// overwrite the first track's ".tmp" while the encoder still reads it (and its delete-on-
+// error rule would remove it). The later track fails instead and the run goes on.
+TEST_F(PipelineTest, SecondTrackWithTheSameFileNameFailsWithoutTouchingTheFirst) {
+  settings.SetInt("CD2MP3DelTempOnError", 1);
+  host.AddTracks(3);
+  host.tracks[0].text = "+\tTrack 01\t03:00\tSame";
+  host.tracks[2].text = "+\tTrack 03\t03:00\tSame";
+  factory.reader = ReaderWrites;
+  std::atomic<bool> gate{false};
+  factory.encoder = [&](const EncoderJob& job) {
+    return WorkerScript{.writeFile = ChangeFileExt(job.inputPath, ".mp3"),
+                        .gate = job.inputPath.ends_with("Same.tmp") ? &gate : nullptr};
+  };
+  pipeline.StartButtonClick();
+  ASSERT_TRUE(PumpUntil([&] { return host.Statuses(JobList::Tracks) == "Read Read Error"; }));
+  EXPECT_TRUE(Exists(PathIn("Same.tmp"))) << "the first track's temp file was deleted";
+  gate = true;
+  RunUntilIdle();
+  EXPECT_EQ(host.Statuses(JobList::Tracks), "OK OK Error");
+  EXPECT_EQ(factory.readerJobs.size(), 2u);
+  EXPECT_EQ(LogCount(host.readerLog, "    Error: Track 03 has the same file name as track 01: " + PathIn("Same.tmp")), 1u);
+  EXPECT_TRUE(Exists(PathIn("Same.mp3")));
+}
