@@ -67,6 +67,30 @@ inline void Butterflies(float* __restrict r0, float* __restrict i0, float* __res
   }
 }
 
+// One radix-4 butterfly on values (a twiddled already): the outputs of Butterflies for
+// one position, in the order a', o1, o2, o3 (real, imaginary each).
+struct Radix4Out {
+  float r0, i0, r1, i1, r2, i2, r3, i3;
+};
+inline Radix4Out Radix4(float ar, float ai, float br, float bi, float cr, float ci, float dr, float di) {
+  const float s0r = ar + br, s0i = ai + bi;
+  const float s1r = ar - br, s1i = ai - bi;
+  const float t0r = cr + dr, t0i = ci + di;
+  const float t1r = cr - dr, t1i = ci - di;
+  return {s0r + t0r, s0i + t0i, s1r + t1i, s1i - t1r, s0r - t0r, s0i - t0i, s1r - t1i, s1i + t1r};
+}
+
+inline void Store(const Radix4Out& o, float* re, float* im, int at, int step) {
+  re[at] = o.r0;
+  im[at] = o.i0;
+  re[at + step] = o.r1;
+  im[at + step] = o.i1;
+  re[at + 2 * step] = o.r2;
+  im[at + 2 * step] = o.i2;
+  re[at + 3 * step] = o.r3;
+  im[at + 3 * step] = o.i3;
+}
+
 }  // namespace
 
 Fft::Fft(int points) : points_(points) {
@@ -106,19 +130,49 @@ void Fft::Forward(float* re, float* im) const {
       std::swap(im[i], im[r]);
     }
   }
-  int m = 1;
-  if (Log2(n) % 2 == 1) {
-    for (int i = 0; i < n; i += 2) {
-      const float ar = re[i], ai = im[i];
-      const float br = re[i + 1], bi = im[i + 1];
-      re[i] = ar + br;
-      im[i] = ai + bi;
-      re[i + 1] = ar - br;
-      im[i + 1] = ai - bi;
-    }
-    m = 2;
-  }
+  ForwardReordered(re, im);
+}
+
+void Fft::ForwardReordered(float* re, float* im) const {
+  const int n = points_;
   const float* tw = twiddles_.data();
+  int m = 0;
+  if (Log2(n) % 2 == 1) {
+    // The radix-2 stage and the first radix-4 stage (m = 2) in one pass over groups of
+    // eight values, kept in registers between the two.
+    const float w1r = tw[1], w1i = tw[3], w2r = tw[5], w2i = tw[7], w3r = tw[9], w3i = tw[11];
+    for (int base = 0; base < n; base += 8) {
+      float r[8], i[8];
+      for (int j = 0; j < 8; j += 2) {
+        const float ar = re[base + j], ai = im[base + j];
+        const float br = re[base + j + 1], bi = im[base + j + 1];
+        r[j] = ar + br;
+        i[j] = ai + bi;
+        r[j + 1] = ar - br;
+        i[j + 1] = ai - bi;
+      }
+      // Position 0 without twiddles, position 1 with W^2, W^1, W^3 on blocks 1, 2, 3.
+      Store(Radix4(r[0], i[0], r[2], i[2], r[4], i[4], r[6], i[6]), re, im, base, 2);
+      const float br = r[3] * w2r - i[3] * w2i;
+      const float bi = r[3] * w2i + i[3] * w2r;
+      const float cr = r[5] * w1r - i[5] * w1i;
+      const float ci = r[5] * w1i + i[5] * w1r;
+      const float dr = r[7] * w3r - i[7] * w3i;
+      const float di = r[7] * w3i + i[7] * w3r;
+      Store(Radix4(r[1], i[1], br, bi, cr, ci, dr, di), re, im, base + 1, 2);
+    }
+    tw += 6 * 2;
+    m = 8;
+  } else {
+    // The first radix-4 stage (m = 1) has no twiddles.
+    for (int base = 0; base < n; base += 4) {
+      Store(Radix4(re[base], im[base], re[base + 1], im[base + 1], re[base + 2], im[base + 2], re[base + 3],
+                   im[base + 3]),
+            re, im, base, 1);
+    }
+    tw += 6;
+    m = 4;
+  }
   for (; m < n; m *= 4) {
     // In bit-reversed order the four blocks of a group hold the sub-transforms of the
     // residues 0, 2, 1, 3 (mod 4).

@@ -24,6 +24,12 @@ class Fft {
   // the MDCT uses: the butterflies of one stage then run over contiguous arrays, which
   // the compiler turns into vector code. Allocates nothing.
   void Forward(float* re, float* im) const;
+  // The transform's input order: value p of the sequence belongs at index Reversal()[p]
+  // (p with its bits reversed).
+  const std::uint16_t* Reversal() const { return reversal_.data(); }
+  // Forward(re, im) on values already placed in that order, so that a caller that
+  // computes its sequence anyway writes it there instead of having it swapped later.
+  void ForwardReordered(float* re, float* im) const;
   // The same transform on interleaved values (allocates two scratch arrays).
   void Forward(Complex* data) const;
 

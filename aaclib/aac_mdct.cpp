@@ -21,13 +21,15 @@ void Mdct::DctIv(const float* in, float* buf) {
   float* zi = workIm_.data();
   const float* wr = twiddleRe_.data();
   const float* wi = twiddleIm_.data();
+  // The twiddled sequence goes straight to the FFT's input order.
+  const std::uint16_t* order = fft_.Reversal();
   for (int p = 0; p < quarter; ++p) {
     const float re = in[2 * p];
     const float im = in[m - 1 - 2 * p];
-    zr[p] = re * wr[p] - im * wi[p];
-    zi[p] = re * wi[p] + im * wr[p];
+    zr[order[p]] = re * wr[p] - im * wi[p];
+    zi[order[p]] = re * wi[p] + im * wr[p];
   }
-  fft_.Forward(zr, zi);
+  fft_.ForwardReordered(zr, zi);
   for (int q = 0; q < quarter; ++q) {
     const float re = zr[q] * wr[q] - zi[q] * wi[q];
     const float im = zr[q] * wi[q] + zi[q] * wr[q];
