@@ -29,7 +29,16 @@ constexpr const char* kPriorityItems[] = {"MenuOptionsPriorityIdle",   "MenuOpti
 
 bool IsCdOperation(Operation op) { return op == Operation::CD2MP3 || op == Operation::CD2WAV; }
 
+int64_t Nanoseconds(const timespec& t) { return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec; }
+
 }  // namespace
+
+std::optional<JobPipeline::FileState> JobPipeline::StatFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileState{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<int64_t>(st.st_size),
+                   Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim)};
+}
 
 JobPipeline::JobPipeline(MainLoop& loop, PipelineHost& host, JobWorkerFactory& factory, SettingsTable& settings,
                          LibraryProbe probe, OverwriteAnswers* answers)
@@ -294,6 +303,7 @@ std::string JobPipeline::EncodedExtension() const {
 
 void JobPipeline::LaunchEncoder(const EncoderJob& job) {
   encoderError_ = false;
+  outputBefore_ = StatFile(codecOutputPath_);
   encoderStart_ = job.startTime;
   encoder_ = factory_.MakeEncoder(job);
   JobWorker* worker = encoder_.get();
@@ -400,6 +410,7 @@ void JobPipeline::StartFileDecode() {
 
 void JobPipeline::LaunchDecoder(const DecoderJob& job) {
   decoderError_ = false;
+  outputBefore_ = StatFile(codecOutputPath_);
   decoderStart_ = job.startTime;
   decoder_ = factory_.MakeDecoder(job);
   JobWorker* worker = decoder_.get();
@@ -543,6 +554,10 @@ void JobPipeline::DeleteJobOutput() {
   if (::stat(codecInputPath_.c_str(), &in) == 0 && ::stat(codecOutputPath_.c_str(), &out) == 0 &&
       in.st_dev == out.st_dev && in.st_ino == out.st_ino)
     return;
+  // A job that failed before it wrote anything (its input was missing, say) leaves an
+  // existing file exactly as it was: that file is not its output, perhaps the MP3 an
+  // earlier row of this run made from the same WAV.
+  if (outputBefore_ && outputBefore_ == StatFile(codecOutputPath_)) return;
   DeleteJobFile(codecOutputPath_, MakerLog::Encoder);
 }
 

@@ -1,6 +1,7 @@
 // JobPipeline: the engine behind Start and Cancel of the maker (all four operations).
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -93,7 +94,19 @@ class JobPipeline {
   void AppendId3Tag();
   // Deletes a file of the job; a failure other than "does not exist" is logged.
   void DeleteJobFile(const std::string& path, MakerLog log);
-  void DeleteJobOutput();  // the encode or decode output, never when it is the input
+  // The encode or decode output: never when it is the input, nor a file the job left as
+  // it was when it started.
+  void DeleteJobOutput();
+  // What tells two states of a file apart: identity, size, modification and change times.
+  struct FileState {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t bytes = 0;
+    int64_t modifiedNs = 0;
+    int64_t changedNs = 0;
+    bool operator==(const FileState&) const = default;
+  };
+  static std::optional<FileState> StatFile(const std::string& path);
   void LogDone(MakerLog log, std::time_t start);
   // The encode or decode that just ended declined to overwrite its output; counted in
   // SkippedJobs() unless the job `failed` anyway.
@@ -125,6 +138,7 @@ class JobPipeline {
   std::vector<std::pair<std::string, int>> readPaths_;
   std::string codecInputPath_;
   std::string codecOutputPath_;
+  std::optional<FileState> outputBefore_;  // the codec output when the job started
   bool readerError_ = false;
   bool readerWarning_ = false;
   bool readerDeclined_ = false;  // the read kept an existing output file

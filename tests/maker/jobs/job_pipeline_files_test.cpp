@@ -14,7 +14,10 @@ TEST_F(PipelineTest, WavToMp3WritesBesideTheInput) {
   host.operation = Operation::WAV2MP3;
   AddFiles({"b.wav", "b.mp3"});
   host.files.pop_back();
-  factory.encoder = Always<EncoderJob>({.error = true});
+  // The encoder starts writing b.mp3 and fails.
+  factory.encoder = [](const EncoderJob& job) {
+    return WorkerScript{.error = true, .writeFile = ChangeFileExt(job.inputPath, ".mp3")};
+  };
   StartAndFinish();
   EXPECT_EQ(factory.calls, std::vector<std::string>{"encode " + PathIn("b.wav")});
   EXPECT_FALSE(Exists(PathIn("b.mp3")));
@@ -99,8 +102,10 @@ TEST_F(PipelineTest, FailedDeleteIsReportedMissingFileIsNot) {
   settings.SetInt("WAV2MP3DelMP3OnError", 1);
   host.operation = Operation::WAV2MP3;
   AddFiles({"a.wav", "b.wav"});
-  std::filesystem::create_directory(PathIn("a.mp3"));  // unlink of a folder fails
-  factory.encoder = Always<EncoderJob>({.error = true});
+  // The first job leaves a folder where its output goes: unlink of a folder fails.
+  factory.encoder = [this](const EncoderJob& job) {
+    return WorkerScript{.error = true, .makeDir = job.inputPath.ends_with("a.wav") ? PathIn("a.mp3") : ""};
+  };
   StartAndFinish();
   std::vector<std::string> warnings;
   for (const auto& line : host.encoderLog)
@@ -245,5 +250,33 @@ TEST_F(PipelineTest, DeclinedOverwritesOfCdRunsCountForTheJobThatAsked) {
     }
     for (const char* name : {"Track01.tmp", "Track01.mp3", "Track01.wav", "Track02.tmp", "Track02.mp3", "Track02.wav"})
       std::filesystem::remove(PathIn(name));
+  }
+}
+
+// Catches the delete-on-error rule removing a file the failed job never wrote: the same
+// file listed twice with delete-input-on-success loses its input after the first row, the
+// second row fails at once, and its "output" is the result of the first row.
+TEST_F(PipelineTest, FailedJobNeverDeletesAnOutputItDidNotWrite) {
+  using Case = std::tuple<Operation, const char*, const char*, const char*, const char*>;
+  for (auto [op, input, output, onSuccess, onError] :
+       {Case{Operation::WAV2MP3, "a.wav", "a.mp3", "WAV2MP3DelWAVOnSuccess", "WAV2MP3DelMP3OnError"},
+        Case{Operation::MP32WAV, "a.mp3", "a.wav", "MP32WAVDelMP3OnSuccess", "MP32WAVDelWAVOnError"}}) {
+    SCOPED_TRACE(input);
+    settings.SetInt(onSuccess, 1);
+    settings.SetInt(onError, 1);
+    Rig r(loop, settings);
+    r.h.operation = op;
+    AddFiles({input, input}, &r.h);
+    const auto script = [&, output](const auto& job) {
+      if (!Exists(job.inputPath)) return WorkerScript{.error = true};
+      return WorkerScript{.writeFile = PathIn(output)};
+    };
+    r.f.encoder = script;
+    r.f.decoder = script;
+    StartAndFinish(&r.p);
+    EXPECT_EQ(r.h.Statuses(JobList::Files), "OK: Error:");
+    EXPECT_TRUE(Exists(PathIn(output))) << "the first row's result was deleted";
+    EXPECT_FALSE(Exists(PathIn(input)));
+    std::filesystem::remove(PathIn(output));
   }
 }

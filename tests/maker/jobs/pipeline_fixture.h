@@ -93,12 +93,14 @@ class RecordingHost final : public PipelineHost {
 };
 
 // What a fake worker does: post log lines, ask a question (No ends the job at once), write
-// a file, block until cancelled or until a gate opens, then end with an error or warning.
+// a file or make a folder, block until cancelled or until a gate opens, then end with an
+// error or warning.
 struct WorkerScript {
   bool error = false;
   bool warning = false;
   bool blockUntilCancelled = false;
   std::string writeFile{};
+  std::string makeDir{};
   std::vector<std::string> logLines{};
   std::string question{};
   std::atomic<bool>* gate = nullptr;
@@ -120,6 +122,7 @@ class ScriptedWorker final : public JobWorker {
       Synchronize([this, &yes] { yes = host_.AskYesNo(script_.question, "zbmaker Confirmation"); });
     if (yes) {
       if (!script_.writeFile.empty()) std::ofstream(script_.writeFile, std::ios::binary) << std::string(1000, 'x');
+      if (!script_.makeDir.empty()) std::filesystem::create_directory(script_.makeDir);
       while (script_.blockUntilCancelled && !Terminated()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       while (script_.gate && !*script_.gate) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       if (script_.error) SetError();
