@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "aaclib/aac_pcm_output.h"
 #include "aaclib/aac_stereo.h"
@@ -18,6 +19,7 @@ namespace zbaac {
 namespace {
 
 constexpr int kAdtsHeaderBytes = 7;
+constexpr std::size_t kAdtsScanWindowBytes = 64 * 1024;
 
 // Scans the ADTS frames from the start of the stream, frame by frame through the length
 // fields, and gives the mean bit rate; 0 when not even one frame is found. `read` fills a
@@ -87,10 +89,22 @@ StreamParameters AacDecoder::Start(std::string path, std::vector<std::uint8_t>* 
     parameters_.sampleRate = kSamplingFrequencies[adts.Value().samplingIndex];
     std::uint32_t rate = 0;
     if (probe != nullptr) {
+      // The headers come in increasing order: they are read through a window of the
+      // file, which is moved (one seek and read) only when a header lies beyond it.
+      std::vector<std::uint8_t> window(kAdtsScanWindowBytes);
+      std::uint64_t windowStart = 0;
+      std::size_t windowBytes = 0;
       rate = AdtsBitRate(
-          [probe](std::uint64_t offset, std::uint8_t* out) -> std::size_t {
-            if (std::fseek(probe, static_cast<long>(offset), SEEK_SET) != 0) return 0;
-            return std::fread(out, 1, kAdtsHeaderBytes, probe);
+          [&](std::uint64_t offset, std::uint8_t* out) -> std::size_t {
+            if (offset < windowStart || offset + kAdtsHeaderBytes > windowStart + windowBytes) {
+              if (std::fseek(probe, static_cast<long>(offset), SEEK_SET) != 0) return 0;
+              windowStart = offset;
+              windowBytes = std::fread(window.data(), 1, window.size(), probe);
+            }
+            const std::size_t at = static_cast<std::size_t>(offset - windowStart);
+            const std::size_t count = std::min<std::size_t>(windowBytes - at, kAdtsHeaderBytes);
+            std::memcpy(out, window.data() + at, count);
+            return count;
           },
           parameters_.sampleRate);
     } else {

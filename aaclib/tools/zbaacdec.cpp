@@ -68,7 +68,8 @@ int main(int argc, char** argv) {
   std::vector<int16_t> buffer(static_cast<size_t>(kBlockSamples) * kBlocksPerWrite);
   uint64_t dataBytes = 0;
   uint64_t blocks = 0;
-  const size_t blockBytes = (mono ? kBlockSamples / 2 : kBlockSamples) * sizeof(int16_t);
+  const size_t blockSamples = mono ? kBlockSamples / 2 : kBlockSamples;
+  const size_t blockBytes = blockSamples * sizeof(int16_t);
   bool more = true;
   while (more) {
     int filled = 0;
@@ -79,16 +80,17 @@ int main(int argc, char** argv) {
         break;
       }
       if (mono) {
-        for (int k = 0; k < kBlockSamples / 2; ++k) at[k] = at[2 * k];
+        // One sample per period, packed behind the blocks before it (below `at` from the
+        // second block on, so nothing unread is overwritten).
+        int16_t* packed = buffer.data() + static_cast<size_t>(filled) * blockSamples;
+        for (size_t k = 0; k < blockSamples; ++k) packed[k] = at[2 * k];
       }
       ++filled;
     }
-    for (int b = 0; b < filled; ++b) {
-      const int16_t* at = buffer.data() + static_cast<size_t>(b) * kBlockSamples;
-      if (!WriteAll(fd, at, blockBytes)) {
-        close();
-        return Fail(std::string("cannot write ") + outPath + ": " + std::strerror(errno), outPath, fd);
-      }
+    // The blocks lie one after the other: one write for all of them.
+    if (filled > 0 && !WriteAll(fd, buffer.data(), blockBytes * static_cast<size_t>(filled))) {
+      close();
+      return Fail(std::string("cannot write ") + outPath + ": " + std::strerror(errno), outPath, fd);
     }
     dataBytes += blockBytes * static_cast<uint64_t>(filled);
     blocks += static_cast<uint64_t>(filled);

@@ -2,6 +2,7 @@
 #include "aaclib/aac_decoder.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "aaclib/adts_header.h"
@@ -294,6 +296,44 @@ TEST(DecoderLifecycle, EndOfInputReturnsEveryBlockThenSilence) {
   blocks = 0;
   while (decoder.Decode(out) != 0 && blocks < 1000) ++blocks;
   EXPECT_EQ(blocks, 20);
+}
+
+// Catches a file scan for the mean bit rate that loses or misreads a header lying across
+// the end of its 64 KiB read window, or mishandles a file that ends inside a header: the
+// file form reports the bit rate of the same bytes opened from memory. The streams start
+// at frames chosen so that a header crosses the window end, or are cut in a header.
+TEST(DecoderLifecycle, FileScanFindsTheBitRateOfTheBytes) {
+  constexpr std::size_t kWindowBytes = 64 * 1024;
+  StreamSpec spec = Lc(44100, true, -1, false);
+  spec.seconds = 10.0;
+  const std::string path = StreamOrSkip(spec);
+  if (path.empty()) return;
+  const std::vector<std::uint8_t> bytes = test::ReadFileBytes(path);
+  const auto frames = test::SplitAdtsFrames(bytes);
+  ASSERT_GT(bytes.size(), 2 * kWindowBytes);
+  std::vector<std::pair<std::size_t, std::size_t>> ranges;  // [first byte, end)
+  for (std::size_t j = 0; j < frames.size() && ranges.size() < 3; ++j) {
+    for (const auto& frame : frames) {
+      const std::size_t into = frame.offset - frames[j].offset;
+      if (frame.offset > frames[j].offset && into < kWindowBytes && into + 7 > kWindowBytes) {
+        ranges.emplace_back(frames[j].offset, bytes.size());
+      }
+    }
+  }
+  ASSERT_FALSE(ranges.empty()) << "no header crosses a window end";
+  ranges.emplace_back(0, frames.back().offset + 3);
+  const std::string file = test::TestCacheDir() + "/bitrate_scan_" + std::to_string(getpid()) + ".aac";
+  for (const auto& [first, end] : ranges) {
+    const std::vector<std::uint8_t> part(bytes.begin() + static_cast<std::ptrdiff_t>(first),
+                                         bytes.begin() + static_cast<std::ptrdiff_t>(end));
+    ASSERT_TRUE(test::WriteFileBytes(file, part));
+    AacDecoder fromFile;
+    AacDecoder fromMemory;
+    const std::uint32_t fileRate = fromFile.Open(file).bitRate;
+    EXPECT_GT(fileRate, 0u);
+    EXPECT_EQ(fileRate, fromMemory.OpenBytes(part).bitRate) << "bytes " << first << " .. " << end;
+  }
+  std::remove(file.c_str());
 }
 
 // Catches a block without channel elements taken for the end of the stream or written
