@@ -177,6 +177,7 @@ void JobPipeline::StartTrackRead() {
 }
 
 void JobPipeline::LaunchReader(const ReaderJob& job) {
+  readerOutputBefore_ = StatFile(job.outputPath);
   reader_ = factory_.MakeReader(job);
   JobWorker* worker = reader_.get();
   worker->SetOnFinished([this, worker] { ReaderEnded(worker); });
@@ -200,7 +201,9 @@ void JobPipeline::ReaderEnded(JobWorker* worker) {
       LaunchReader(job);
       return;
     }
-    // The held-back read was cancelled before it began: it ends as a cancelled read.
+    // The held-back read was cancelled before it began: it ends as a cancelled read that
+    // wrote no file (so none is deleted).
+    readerOutputPath_.clear();
     readerError_ = false;
     readerWarning_ = false;
     readerDeclined_ = false;
@@ -224,7 +227,7 @@ void JobPipeline::OnReaderFinished() {
   if ((cancelRequested_ || readerError_) &&
       ((settings_.Flag("CD2MP3DelTempOnError") && operation_ == Operation::CD2MP3) ||
        (settings_.Flag("CD2WAVDelWAVOnError") && operation_ == Operation::CD2WAV)))
-    DeleteJobFile(readerOutputPath_, MakerLog::Reader);
+    DeleteWrittenFile(readerOutputPath_, readerOutputBefore_, MakerLog::Reader);
 
   if (host_.RowCount(JobList::Tracks) > 0) {
     const char* word = cancelRequested_ ? status::kCancelled
@@ -554,11 +557,15 @@ void JobPipeline::DeleteJobOutput() {
   if (::stat(codecInputPath_.c_str(), &in) == 0 && ::stat(codecOutputPath_.c_str(), &out) == 0 &&
       in.st_dev == out.st_dev && in.st_ino == out.st_ino)
     return;
+  DeleteWrittenFile(codecOutputPath_, outputBefore_, MakerLog::Encoder);
+}
+
+void JobPipeline::DeleteWrittenFile(const std::string& path, const std::optional<FileState>& before, MakerLog log) {
   // A job that failed before it wrote anything (its input was missing, say) leaves an
   // existing file exactly as it was: that file is not its output, perhaps the MP3 an
   // earlier row of this run made from the same WAV.
-  if (outputBefore_ && outputBefore_ == StatFile(codecOutputPath_)) return;
-  DeleteJobFile(codecOutputPath_, MakerLog::Encoder);
+  if (before && before == StatFile(path)) return;
+  DeleteJobFile(path, log);
 }
 
 bool JobPipeline::JobDeclined(bool failed) {

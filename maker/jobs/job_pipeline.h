@@ -107,6 +107,9 @@ class JobPipeline {
     bool operator==(const FileState&) const = default;
   };
   static std::optional<FileState> StatFile(const std::string& path);
+  // Deletes the output file of a failed job unless it is still as it was (`before`) when
+  // the job started.
+  void DeleteWrittenFile(const std::string& path, const std::optional<FileState>& before, MakerLog log);
   void LogDone(MakerLog log, std::time_t start);
   // The encode or decode that just ended declined to overwrite its output; counted in
   // SkippedJobs() unless the job `failed` anyway.
@@ -138,7 +141,8 @@ class JobPipeline {
   std::vector<std::pair<std::string, int>> readPaths_;
   std::string codecInputPath_;
   std::string codecOutputPath_;
-  std::optional<FileState> outputBefore_;  // the codec output when the job started
+  std::optional<FileState> outputBefore_;        // the codec output when the job started
+  std::optional<FileState> readerOutputBefore_;  // the reader's output when it started
   bool readerError_ = false;
   bool readerWarning_ = false;
   bool readerDeclined_ = false;  // the read kept an existing output file

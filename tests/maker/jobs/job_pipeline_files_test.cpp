@@ -255,7 +255,8 @@ TEST_F(PipelineTest, DeclinedOverwritesOfCdRunsCountForTheJobThatAsked) {
 
 // Catches the delete-on-error rule removing a file the failed job never wrote: the same
 // file listed twice with delete-input-on-success loses its input after the first row, the
-// second row fails at once, and its "output" is the result of the first row.
+// second row fails at once, and its "output" is the result of the first row; a failed CD
+// read likewise.
 TEST_F(PipelineTest, FailedJobNeverDeletesAnOutputItDidNotWrite) {
   using Case = std::tuple<Operation, const char*, const char*, const char*, const char*>;
   for (auto [op, input, output, onSuccess, onError] :
@@ -279,4 +280,13 @@ TEST_F(PipelineTest, FailedJobNeverDeletesAnOutputItDidNotWrite) {
     EXPECT_FALSE(Exists(PathIn(input)));
     std::filesystem::remove(PathIn(output));
   }
+  // A CD read that fails before it writes leaves the WAV of an earlier rip.
+  settings.SetInt("CD2WAVDelWAVOnError", 1);
+  host.operation = Operation::CD2WAV;
+  host.AddTracks(1);
+  std::ofstream(PathIn("Track01.wav")) << "earlier rip";
+  factory.reader = Always<ReaderJob>({.error = true});
+  StartAndFinish();
+  EXPECT_EQ(host.Statuses(JobList::Tracks), "Error");
+  EXPECT_TRUE(Exists(PathIn("Track01.wav")));
 }

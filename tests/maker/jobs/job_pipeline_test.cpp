@@ -255,9 +255,12 @@ TEST_F(StoppingReaderTest, StartAfterCancelWaitsForTheOldReader) {
   EXPECT_EQ(host.Statuses(JobList::Tracks), "OK OK");
 }
 
-// Catches a held-back read that still starts after the new run was cancelled too.
+// Catches a held-back read that still starts after the new run was cancelled too, or whose
+// delete-on-error rule removes the file of its track that it never began to write.
 TEST_F(StoppingReaderTest, CancelWhileTheHeldBackReadWaits) {
+  settings.SetInt("CD2MP3DelTempOnError", 1);
   ASSERT_NO_FATAL_FAILURE(CancelWhileReaderStops());
+  std::ofstream(PathIn("Track01.tmp")) << "read before";
   pipeline.StartButtonClick();
   pipeline.CancelButtonClick();
   gate = true;
@@ -265,6 +268,7 @@ TEST_F(StoppingReaderTest, CancelWhileTheHeldBackReadWaits) {
   EXPECT_EQ(factory.readerJobs.size(), 2u);
   EXPECT_EQ(host.Statuses(JobList::Tracks), "Cancelled +");
   EXPECT_TRUE(host.visible["StartButton"]);
+  EXPECT_TRUE(Exists(PathIn("Track01.tmp")));
 }
 
 // Catches two tracks of one run with the same name sharing one file: the second read would
