@@ -30,11 +30,16 @@ void Mdct::DctIv(const float* in, float* buf) {
     zi[order[p]] = re * wi[p] + im * wr[p];
   }
   fft_.ForwardReordered(zr, zi);
+  // Post-twiddle in place over the contiguous arrays (vector code), then spread.
   for (int q = 0; q < quarter; ++q) {
     const float re = zr[q] * wr[q] - zi[q] * wi[q];
     const float im = zr[q] * wi[q] + zi[q] * wr[q];
-    buf[2 * q] = re;
-    buf[m - 1 - 2 * q] = -im;
+    zr[q] = re;
+    zi[q] = im;
+  }
+  for (int q = 0; q < quarter; ++q) {
+    buf[2 * q] = zr[q];
+    buf[m - 1 - 2 * q] = -zi[q];
   }
 }
 
