@@ -84,7 +84,9 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
   QueueMainLoop loop;
   TerminalHost host(out, err, isatty(fileno(out)) != 0, options.yes);
   OverwriteAnswers answers(host);
-  RealJobWorkerFactory factory(loop, answers, &answers.ForReader());
+  // The CD to MP3 reader writes ".tmp" files only, which it always replaces.
+  RealJobWorkerFactory factory(loop, answers,
+                               options.cd2mp3 ? &host.TemporaryFileHost() : &answers.ForReader());
   JobPipeline pipeline(loop, host, factory, settings, ProbeOutsideLibrary, &answers);
   // Naming pattern and ID3 choice, as the CD information window would hold them.
   LoadCdInfoChoices(settings, host.MutableCdInfo());

@@ -14,7 +14,8 @@ inline constexpr int kBatchUsage = 2;     // bad options, or no --batch
 // are never written back. When the file does not exist yet it is created with the defaults
 // (before the options apply), so there is a file to edit.
 // ConfirmOverwrite is on for every batch run: an existing output is replaced only with
-// --yes; otherwise it is kept, the job counts as not converted and its input stays.
+// --yes; otherwise it is kept, the job counts as not converted and its input stays. The
+// ".tmp" files of a CD to MP3 run are intermediate files and always replaced.
 // Ctrl-C (SIGINT) and SIGTERM cancel the run as the Cancel button does when
 // `cancelOnSignals` is set.
 // A CD run with --cddb looks the disc up before anything is read; a failed lookup leaves

@@ -52,10 +52,15 @@ void TerminalHost::SetStatusText(MakerPanel panel, const std::string& text) {
 }
 
 bool TerminalHost::AskYesNo(const std::string& text, const std::string&) {
+  return Answer(text, answerYes_, answerYes_ ? "Yes (--yes)" : "No (use --yes to overwrite)");
+}
+
+bool TerminalHost::Answer(const std::string& question, bool yes, const char* why) {
   if (isTerminal_) ClearStatusLine();
-  std::fprintf(out_, "%s %s\n", text.c_str(), answerYes_ ? "Yes (--yes)" : "No (use --yes to overwrite)");
+  std::fprintf(out_, "%s %s\n", question.c_str(), why);
+  if (isTerminal_) DrawStatusLine();
   std::fflush(out_);
-  return answerYes_;
+  return yes;
 }
 
 int TerminalHost::RowCount(JobList list) const { return static_cast<int>(Rows(list).size()); }

@@ -48,6 +48,11 @@ class TerminalHost final : public PipelineHost {
   void SelectDrive(int drive) { drive_ = drive; }
   CdInfo& MutableCdInfo() { return cdInfo_; }
 
+  // The host for the CD to MP3 reader: its overwrite questions are about the maker's own
+  // ".tmp" files, which are always replaced. Keeping one (say the part of a track that an
+  // interrupted run left) would encode it in place of the disc's track.
+  WorkerHost& TemporaryFileHost() { return temporaryFiles_; }
+
  private:
   struct Row {
     std::string text;
@@ -57,6 +62,18 @@ class TerminalHost final : public PipelineHost {
   const std::vector<Row>& Rows(JobList list) const { return list == JobList::Tracks ? tracks_ : files_; }
   void ClearStatusLine();
   void DrawStatusLine();
+  // Prints the question with the answer given and why.
+  bool Answer(const std::string& question, bool yes, const char* why);
+
+  struct TemporaryFiles final : WorkerHost {
+    explicit TemporaryFiles(TerminalHost& h) : host(h) {}
+    void AppendLog(MakerLog log, const std::string& line) override { host.AppendLog(log, line); }
+    void SetStatusText(MakerPanel panel, const std::string& text) override { host.SetStatusText(panel, text); }
+    bool AskYesNo(const std::string& text, const std::string&) override {
+      return host.Answer(text, true, "Yes (temporary file)");
+    }
+    TerminalHost& host;
+  };
 
   std::FILE* out_;
   std::FILE* err_;
@@ -69,4 +86,5 @@ class TerminalHost final : public PipelineHost {
   bool statusShown_ = false;
   int drive_ = 0;
   CdInfo cdInfo_;
+  TemporaryFiles temporaryFiles_{*this};
 };

@@ -117,3 +117,18 @@ TEST_F(BatchCd, RerunWithoutYesKeepsTheOutputsAndFails) {
   EXPECT_NE(r.exitCode, 0) << r.output;
   EXPECT_EQ(std::filesystem::file_size(dir + "/out/Track01.mp3"), size) << r.output;
 }
+
+// Catches a ".tmp" left by an interrupted run being kept (the terminal answers No to
+// overwrites) and encoded in place of the track, reported as converted.
+TEST_F(BatchCd, StaleTemporaryFileIsReplacedNotEncoded) {
+  MakeDisc();
+  std::filesystem::create_directories(dir + "/out");
+  ASSERT_EQ(RunShell("sox -n -r 44100 -c 2 -b 16 -t wav '" + dir + "/out/Track01.tmp' synth 0.2 sine 300").exitCode, 0);
+  const RunResult r = Maker("--batch --cd2mp3 --cd-image disc.cue --output out --tracks 1");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("Track01.tmp ? Yes (temporary file)"), std::string::npos) << r.output;
+  const std::string info = Probe(dir + "/out/Track01.mp3", "duration");
+  const size_t at = info.find("duration=");
+  ASSERT_NE(at, std::string::npos) << info;
+  EXPECT_GT(std::stod(info.substr(at + 9)), 1.9) << "the 0.2 s stale file was encoded";
+}

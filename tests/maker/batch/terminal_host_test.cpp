@@ -63,6 +63,9 @@ TEST(TerminalHost, QuestionsAnswerNoUnlessYesAndErrorsGoToStderr) {
   no.ShowError("ERROR: Cannot load ZIMBAR library", "zbmaker (Zimbar MP3 Maker) Error");
   EXPECT_EQ(Written(err), "zbmaker (Zimbar MP3 Maker) Error: ERROR: Cannot load ZIMBAR library\n");
   EXPECT_NE(Written(out).find("Overwrite existing file /a.mp3 ? No"), std::string::npos);
+  // The temporary files of a rip are replaced even without --yes.
+  EXPECT_TRUE(no.TemporaryFileHost().AskYesNo("Overwrite existing file /T.tmp ?", "zbmaker Confirmation"));
+  EXPECT_NE(Written(out).find("Overwrite existing file /T.tmp ? Yes (temporary file)"), std::string::npos);
   std::fclose(out);
   std::fclose(err);
 }
