@@ -2,7 +2,9 @@
 #include "aaclib/aac_dequantize.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 namespace zbaac {
@@ -44,12 +46,18 @@ void Dequantize(const PowerTables& tables, const ChannelStream& stream, float* c
       const float gain = tables.ScalefactorGain(stream.scalefactor[w][b]);
       const std::int32_t* q = stream.spectrum.data();
       const float* power = tables.extendedPower.data();
-      const float negativeGain = -gain;
       for (int i = start; i < end; ++i) {
         const int v = q[i];
         const unsigned magnitude = static_cast<unsigned>(v < 0 ? -static_cast<long>(v) : v);
-        const float g = v < 0 ? negativeGain : gain;
-        coefs[i] = magnitude <= PowerTables::kMaxMagnitude ? power[magnitude] * g : tables.Dequantize(v) * gain;
+        if (magnitude > PowerTables::kMaxMagnitude) {
+          coefs[i] = tables.Dequantize(v) * gain;
+          continue;
+        }
+        // |q|^(4/3) x gain with the sign of q put into the sign bit: the same value as the
+        // product with the negated gain (the sign of a product never affects its
+        // rounding), without a branch on the sign, which is unpredictable in music.
+        const std::uint32_t sign = static_cast<std::uint32_t>(v) & 0x80000000u;
+        coefs[i] = std::bit_cast<float>(std::bit_cast<std::uint32_t>(power[magnitude] * gain) ^ sign);
       }
     }
   }
