@@ -128,6 +128,7 @@ void JobPipeline::StartTrackRead() {
   readerOutputPath_ = TrackOutputPath(currentTrack_, operation_ == Operation::CD2MP3 ? ".tmp" : ".wav");
   readerWarning_ = false;
   readerError_ = false;
+  readerDeclined_ = false;
   readerBusy_ = true;
 
   // Two tracks of one run with the same name would share one file: the second read would
@@ -140,7 +141,6 @@ void JobPipeline::StartTrackRead() {
     host_.AppendLog(MakerLog::Reader, line + path);
     readerOutputPath_.clear();
     readerError_ = true;
-    readerStart_ = Now();
     OnReaderFinished();
     return;
   }

@@ -135,7 +135,7 @@ class JobPipeline {
   int currentTrack_ = 0;   // 1-based
   int encodingTrack_ = 0;  // 1-based
   int currentFile_ = 0;    // 0-based
-  std::string readerOutputPath_;  // empty when the read was refused (name clash)
+  std::string readerOutputPath_;  // empty for a read that never ran (name clash, cancelled)
   // Files the reads of this run write, with their tracks: a later track with the same path
   // is refused.
   std::vector<std::pair<std::string, int>> readPaths_;
