@@ -100,6 +100,17 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
                  option);
     return kBatchUsage;
   }
+  // Runs that encode nothing would pass over these in silence.
+  const bool encodes = !options.cd2wav && !options.mp32wav;
+  if (!encodes && (options.aac || options.external)) {
+    std::fprintf(err, "zbmaker: %s chooses the encoder; --cd2wav and --mp32wav do not encode\n",
+                 options.aac ? "--aac" : "--external");
+    return kBatchUsage;
+  }
+  if (files.deleteInputs && (cd || options.mp32wav)) {
+    std::fprintf(err, "zbmaker: -delete deletes the WAV files of an encode (no --cd2mp3, --cd2wav, --mp32wav)\n");
+    return kBatchUsage;
+  }
   if (cd) {
     if (!files.files.empty() || !files.missing.empty()) {
       std::fprintf(err, "zbmaker: files are not read in a CD run (--cd2mp3, --cd2wav)\n");

@@ -64,14 +64,23 @@ TEST_F(BatchEndToEnd, MissingFileIsReportedAndFailsTheRun) {
   EXPECT_TRUE(std::filesystem::exists(dir + "/d.mp3")) << "the existing file must still be converted";
 }
 
-// Catches a CD option in a file run passed over in silence (with --output the user expects
-// the MP3 there, but files are converted beside themselves).
-TEST_F(BatchEndToEnd, CdOptionInAFileRunIsRefused) {
+// Catches an option that the run would pass over in silence: a CD option in a file run
+// (with --output the user expects the MP3 there, but files are converted beside
+// themselves), an encoder choice in a run that does not encode, -delete in a decode.
+TEST_F(BatchEndToEnd, OptionsTheRunWouldIgnoreAreRefused) {
   MakeWav("o.wav", 1);
-  const RunResult r = Maker("--batch --output out o.wav");
-  EXPECT_EQ(r.exitCode, 2) << r.output;
-  EXPECT_NE(r.output.find("zbmaker: --output is for CD runs"), std::string::npos) << r.output;
-  EXPECT_FALSE(std::filesystem::exists(dir + "/o.mp3"));
+  RunShell("cp '" + dir + "/o.wav' '" + dir + "/o.mp3'");
+  const std::pair<const char*, const char*> cases[] = {
+      {"--output out o.wav", "zbmaker: --output is for CD runs"},
+      {"--mp32wav --aac o.mp3", "zbmaker: --aac chooses the encoder"},
+      {"--mp32wav -delete o.mp3", "zbmaker: -delete deletes the WAV files of an encode"}};
+  for (const auto& [args, message] : cases) {
+    const RunResult r = Maker(std::string("--batch ") + args);
+    EXPECT_EQ(r.exitCode, 2) << r.output;
+    EXPECT_NE(r.output.find(message), std::string::npos) << r.output;
+  }
+  EXPECT_EQ(std::filesystem::file_size(dir + "/o.mp3"), std::filesystem::file_size(dir + "/o.wav"));
+  EXPECT_FALSE(std::filesystem::exists(dir + "/out"));
 }
 
 // Catches a corrupt WAV reported as converted.
