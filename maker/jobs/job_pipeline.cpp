@@ -74,7 +74,7 @@ void JobPipeline::FormShow() {
   }
 }
 
-// A. Start.
+// Start: checks the libraries, marks the selected rows pending and begins the first job.
 void JobPipeline::StartButtonClick() {
   if (!probe_("zbntread", "XWI") || !probe_("zbdecode", nullptr)) {
     host_.ShowError("ERROR: Cannot load ZIMBAR library", kMakerErrorCaption);
@@ -123,7 +123,7 @@ void JobPipeline::StartButtonClick() {
   }
 }
 
-// B. Read the track row currentTrack_.
+// Reads the track row currentTrack_.
 void JobPipeline::StartTrackRead() {
   readerOutputPath_ = TrackOutputPath(currentTrack_, operation_ == Operation::CD2MP3 ? ".tmp" : ".wav");
   readerWarning_ = false;
@@ -216,7 +216,7 @@ void JobPipeline::ReaderEnded(JobWorker* worker) {
   OnReaderFinished();
 }
 
-// C. Completion of a track read.
+// Completion of a track read.
 void JobPipeline::OnReaderFinished() {
   if (!readerBusy_) return;
   if (cancelRequested_)
@@ -258,7 +258,7 @@ void JobPipeline::OnReaderFinished() {
   if (!cancelRequested_) SignalDone();
 }
 
-// D. Encode the first track row waiting for the encoder (CD to MP3).
+// Encodes the first track row waiting for the encoder (CD to MP3).
 void JobPipeline::StartTrackEncode() {
   if (encoderBusy_) return;
   host_.SetStatusText(MakerPanel::Encoder, " MP3 Encoder: Idle");
@@ -323,7 +323,7 @@ void JobPipeline::EncoderEnded(JobWorker* worker) {
   OnEncoderFinished();
 }
 
-// D2. Completion of an encode (track or file).
+// Completion of an encode (track or file).
 void JobPipeline::OnEncoderFinished() {
   if (!encoderBusy_) return;
   // An encode that kept the existing output wrote nothing: that file gets no second tag.
@@ -388,7 +388,7 @@ void JobPipeline::AppendId3Tag() {
   }
 }
 
-// E. Encode or decode the file row currentFile_.
+// Encodes or decodes the file row currentFile_.
 void JobPipeline::StartFileEncode() {
   SelectOnlyFileRow(currentFile_);
   encoderBusy_ = true;
@@ -430,7 +430,7 @@ void JobPipeline::DecoderEnded(JobWorker* worker) {
   OnDecoderFinished();
 }
 
-// E2. Completion of a decode.
+// Completion of a decode.
 void JobPipeline::OnDecoderFinished() {
   if (!decoderBusy_) return;
   decoderBusy_ = false;
@@ -455,7 +455,7 @@ void JobPipeline::OnDecoderFinished() {
   if (!cancelRequested_) SignalDone();
 }
 
-// F. Cancel.
+// Cancel: stops the running workers; their completions end the run.
 void JobPipeline::CancelButtonClick() {
   cancelRequested_ = true;
   if (readerBusy_ && reader_) reader_->Cancel();
@@ -463,7 +463,7 @@ void JobPipeline::CancelButtonClick() {
   if (decoderBusy_ && decoder_) decoder_->Cancel();
 }
 
-// G. Window states.
+// Window states.
 void JobPipeline::EnterBusyState() {
   for (const char* control : kBusyControls) host_.SetControlEnabled(control, false);
   const char* hint = operation_ == Operation::WAV2MP3   ? "Cancel Encoding"
@@ -519,7 +519,6 @@ void JobPipeline::MenuOptionsPrioritySelectionClick(std::optional<ThreadPriority
   if (encoderBusy_ && encoder_) encoder_->SetPriority(priority_);
 }
 
-// H. Output path of a track.
 std::string JobPipeline::TrackOutputPath(int track, const std::string& extension) const {
   const std::string row = track >= 1 && track <= host_.RowCount(JobList::Tracks)
                               ? host_.RowText(JobList::Tracks, track - 1)
