@@ -4,25 +4,12 @@
 # their ratio, then checks that both WAVs hold the same samples. Use a Release build:
 #   ZIMBAR_BUILD_DIR=build bench/decode_mp3.sh
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
-bin=${ZIMBAR_BUILD_DIR:-$top/build}/bin
 runs=${RUNS:-5}
-[ -x "$bin/zbmaker" ] || { echo "bench: $bin/zbmaker is not built" >&2; exit 1; }
+. "$(dirname "$0")/maker_bench.sh"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/zimbar-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-export ZIMBAR_HOME="$work/home"
-
-# Three minutes of a changing two-tone signal with a little noise, so the stream carries
-# what music would rather than a pure tone.
-sox -q -n -r 44100 -c 2 -b 16 "$work/tones.wav" synth 180 sine 220-880 sine 330-660 vol 0.4
-sox -q -n -r 44100 -c 2 -b 16 "$work/noise.wav" synth 180 pinknoise vol 0.05
-sox -q -m "$work/tones.wav" "$work/noise.wav" "$work/source.wav"
+synth_music "$work/source.wav"
 lame --quiet -b 128 "$work/source.wav" "$work/song.mp3"
-rm -f "$work/tones.wav" "$work/noise.wav" "$work/source.wav"
-
-seconds() { date +%s.%N; }
-median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+rm -f "$work/source.wav"
 
 maker_times=()
 mpg123_times=()

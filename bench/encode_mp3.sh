@@ -4,24 +4,10 @@
 # Three runs each; prints both medians and their ratio. Use a Release build:
 #   ZIMBAR_BUILD_DIR=build bench/encode_mp3.sh
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
-bin=${ZIMBAR_BUILD_DIR:-$top/build}/bin
 runs=${RUNS:-3}
-[ -x "$bin/zbmaker" ] || { echo "bench: $bin/zbmaker is not built" >&2; exit 1; }
+. "$(dirname "$0")/maker_bench.sh"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/zimbar-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-export ZIMBAR_HOME="$work/home"
-
-# Three minutes of a changing two-tone signal with a little noise, so the encoder works
-# as on music rather than on a pure tone.
-sox -q -n -r 44100 -c 2 -b 16 "$work/tones.wav" synth 180 sine 220-880 sine 330-660 vol 0.4
-sox -q -n -r 44100 -c 2 -b 16 "$work/noise.wav" synth 180 pinknoise vol 0.05
-sox -q -m "$work/tones.wav" "$work/noise.wav" "$work/in.wav"
-rm -f "$work/tones.wav" "$work/noise.wav"
-
-seconds() { date +%s.%N; }
-median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+synth_music "$work/in.wav"
 
 maker_times=()
 lame_times=()
