@@ -20,14 +20,6 @@ struct CodeLengthRun {
   std::uint32_t lastCodeword = 0;
 };
 
-// A sorted table prepared for the search: its entries, their codewords alone in the same
-// order (a compact array for the walk within one length), and its length runs.
-struct CodeSearchTable {
-  std::span<const CodeEntry> entries;
-  std::span<const std::uint32_t> codewords;
-  std::span<const CodeLengthRun> runs;
-};
-
 struct SpectrumCodebook {
   int number = 0;           // 1 .. 11
   int entryCount = 0;       // modulus ^ dimension
@@ -37,7 +29,6 @@ struct SpectrumCodebook {
   int offset = 0;           // largestValue when signed, 0 when not
   bool isSigned = false;    // false: sign bits follow the codeword
   std::span<const CodeEntry> entries;  // ascending length, then ascending codeword
-  CodeSearchTable search;              // `entries` with their codewords and length runs
 };
 
 // Codebook `number` 1 .. 11. Other numbers have no table; the caller must not ask for them.
@@ -45,8 +36,6 @@ const SpectrumCodebook& SpectrumCodebookFor(int number);
 
 // The scalefactor codebook, sorted like the spectrum codebooks; index - 60 is the difference.
 std::span<const CodeEntry> ScalefactorCodebook();
-// ScalefactorCodebook() prepared for the search.
-const CodeSearchTable& ScalefactorSearch();
 
 // The order of the symbol search: shorter codewords first, then smaller codewords.
 constexpr bool CodeEntryBefore(const CodeEntry& a, const CodeEntry& b) {

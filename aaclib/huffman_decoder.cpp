@@ -56,28 +56,12 @@ int DecodeSymbol(BitReader& reader, std::span<const CodeEntry> sorted) {
   return sorted[i].index;
 }
 
-int DecodeSymbol(BitReader& reader, const CodeSearchTable& table) {
-  const std::uint32_t* codewords = table.codewords.data();
-  std::uint32_t code = 0;
-  int length = 0;
-  for (const CodeLengthRun& run : table.runs) {
-    const int extra = run.length - length;
-    code = (code << extra) | reader.ReadBits(extra);
-    length = run.length;
-    if (code > run.lastCodeword) continue;
-    // The run's last codeword is not below `code`, so the walk ends inside the run.
-    int i = run.first;
-    while (codewords[i] < code) ++i;
-    if (codewords[i] == code) return table.entries[static_cast<std::size_t>(i)].index;
-  }
-  return -1;
-}
-
 namespace {
 
 // One length of the search over codebook `Book` with everything about the length known
-// at compile time: reads the bits the length adds, then walks its codewords as above.
-// Sets `index` and returns true on a match.
+// at compile time: reads the bits the length adds, passes the length when they lie above
+// its last codeword, else walks its codewords up to the first one not below them. Sets
+// `index` and returns true on a match.
 template <int Book, std::size_t Run>
 inline bool SearchLength(BitReader& reader, std::uint32_t& code, int& index) {
   constexpr auto& runs = search_tables::kRuns<Book>;

@@ -20,14 +20,11 @@ constexpr int kMaxEscapeExponent = 12;
 // read; -1 when the walk reaches the end of the table without a match.
 int DecodeSymbol(BitReader& reader, std::span<const CodeEntry> sorted);
 
-// The same search over a prepared table: the bits are read as above, and within one
-// length the walk stops at the first codeword not below the bits read, or passes the
-// whole length when they lie above its last codeword, since no later entry of that
-// length can match. Same result and same bits consumed.
-int DecodeSymbol(BitReader& reader, const CodeSearchTable& table);
-
-// DecodeSymbol over codebook `book` (1 .. 11, or 0 for the scalefactor codebook), with
-// the table's lengths and runs fixed at compile time; the form the decoder uses.
+// The same search over codebook `book` (1 .. 11, or 0 for the scalefactor codebook), with
+// the table's lengths and runs fixed at compile time; the form the decoder uses. The bits
+// are read as above, and within one length the walk stops at the first codeword not below
+// the bits read, or passes the whole length when they lie above its last codeword, since
+// no later entry of that length can match. Same result and same bits consumed.
 int DecodeCodebookSymbol(BitReader& reader, int book);
 
 // The scalefactor difference (-60 .. 60); `ok` is false when no codeword matched.

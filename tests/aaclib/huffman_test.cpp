@@ -25,21 +25,19 @@ ChannelStream LongChannel(int maxSfb, int codebook) {
   return channel;
 }
 
-const CodeSearchTable& SearchTableOf(int book) {
-  return book <= 11 ? SpectrumCodebookFor(book).search : ScalefactorSearch();
+// The sorted entries of spectrum codebook 1 .. 11, or of the scalefactor codebook for 12.
+std::span<const CodeEntry> SortedEntriesOf(int book) {
+  return book <= 11 ? SpectrumCodebookFor(book).entries : ScalefactorCodebook();
 }
 
-// The three forms of the search: the plain walk over the sorted entries, the walk over
-// the prepared table, and the one specialised per codebook at compile time.
-enum class SearchForm { Plain, Prepared, PerCodebook };
+// The two forms of the search: the plain walk over the sorted entries, and the one
+// specialised per codebook at compile time.
+enum class SearchForm { Plain, PerCodebook };
 
 int Search(SearchForm form, BitReader& reader, int book) {
-  const CodeSearchTable& table = SearchTableOf(book);
   switch (form) {
     case SearchForm::Plain:
-      return DecodeSymbol(reader, table.entries);
-    case SearchForm::Prepared:
-      return DecodeSymbol(reader, table);
+      return DecodeSymbol(reader, SortedEntriesOf(book));
     case SearchForm::PerCodebook:
       return DecodeCodebookSymbol(reader, book <= 11 ? book : 0);
   }
@@ -50,13 +48,13 @@ int Search(SearchForm form, BitReader& reader, int book) {
 // codeword of every codebook decodes to its own index and consumes exactly its length,
 // in each form of the search.
 TEST(Huffman, EveryCodewordDecodesToItsIndex) {
-  for (const SearchForm form : {SearchForm::Plain, SearchForm::Prepared, SearchForm::PerCodebook}) {
+  for (const SearchForm form : {SearchForm::Plain, SearchForm::PerCodebook}) {
     for (int book = 1; book <= 12; ++book) {
-      const CodeSearchTable& table = SearchTableOf(book);
+      const std::span<const CodeEntry> entries = SortedEntriesOf(book);
       BitWriter writer;
-      for (const CodeEntry& entry : table.entries) writer.Put(static_cast<std::uint32_t>(entry.codeword), entry.length);
+      for (const CodeEntry& entry : entries) writer.Put(static_cast<std::uint32_t>(entry.codeword), entry.length);
       BitReader reader = ReaderFor(writer);
-      for (const CodeEntry& entry : table.entries) {
+      for (const CodeEntry& entry : entries) {
         const std::uint64_t before = reader.BitPosition();
         ASSERT_EQ(Search(form, reader, book), entry.index) << "book " << book << " form " << static_cast<int>(form);
         ASSERT_EQ(reader.BitPosition() - before, static_cast<std::uint64_t>(entry.length)) << "book " << book;
@@ -65,31 +63,28 @@ TEST(Huffman, EveryCodewordDecodesToItsIndex) {
   }
 }
 
-// Catches a prepared or per-codebook table whose length runs or codeword copies do not
-// describe its entries, and a search that reads differently from the plain walk: on
-// random bits (inputs of every length up to a few words, so that reads run past the end,
-// and codes that match nothing) all forms give the same symbols, the same failures, the
-// same positions and the same words fetched from the input after every symbol.
+// Catches a per-codebook table whose length runs or codeword copies do not describe its
+// entries, and a search that reads differently from the plain walk: on random bits
+// (inputs of every length up to a few words, so that reads run past the end, and codes
+// that match nothing) both forms give the same symbols, the same failures, the same
+// positions and the same words fetched from the input after every symbol.
 TEST(Huffman, FasterSearchesEqualThePlainWalk) {
   std::mt19937 random(7);
-  for (const SearchForm form : {SearchForm::Prepared, SearchForm::PerCodebook}) {
-    for (int book = 1; book <= 12; ++book) {
-      for (int trial = 0; trial < 300; ++trial) {
-        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(trial % 13));
-        // Mostly ones in some inputs: the long codewords start with runs of 1 bits.
-        const bool ones = trial % 3 == 0;
-        for (auto& byte : bytes) byte = static_cast<std::uint8_t>(ones ? random() | random() | random() : random());
-        BitReader plain(AacInput::FromBytes(bytes));
-        BitReader faster(AacInput::FromBytes(bytes));
-        for (int symbol = 0; symbol < 12; ++symbol) {
-          const int expected = Search(SearchForm::Plain, plain, book);
-          ASSERT_EQ(Search(form, faster, book), expected)
-              << "book " << book << " trial " << trial << " form " << static_cast<int>(form);
-          ASSERT_EQ(faster.BitPosition(), plain.BitPosition()) << "book " << book << " trial " << trial;
-          ASSERT_EQ(faster.Input().FetchedBits(), plain.Input().FetchedBits());
-          ASSERT_EQ(faster.PastEnd(), plain.PastEnd());
-          if (expected < 0) break;
-        }
+  for (int book = 1; book <= 12; ++book) {
+    for (int trial = 0; trial < 300; ++trial) {
+      std::vector<std::uint8_t> bytes(static_cast<std::size_t>(trial % 13));
+      // Mostly ones in some inputs: the long codewords start with runs of 1 bits.
+      const bool ones = trial % 3 == 0;
+      for (auto& byte : bytes) byte = static_cast<std::uint8_t>(ones ? random() | random() | random() : random());
+      BitReader plain(AacInput::FromBytes(bytes));
+      BitReader faster(AacInput::FromBytes(bytes));
+      for (int symbol = 0; symbol < 12; ++symbol) {
+        const int expected = Search(SearchForm::Plain, plain, book);
+        ASSERT_EQ(Search(SearchForm::PerCodebook, faster, book), expected) << "book " << book << " trial " << trial;
+        ASSERT_EQ(faster.BitPosition(), plain.BitPosition()) << "book " << book << " trial " << trial;
+        ASSERT_EQ(faster.Input().FetchedBits(), plain.Input().FetchedBits());
+        ASSERT_EQ(faster.PastEnd(), plain.PastEnd());
+        if (expected < 0) break;
       }
     }
   }
