@@ -214,11 +214,10 @@ void TCDExtractThread::Run() {
         }
         // Messages posted between the last poll and the end would be lost otherwise.
         DrainMessages(request);
-        peakMaximum_ = request.highest;
+        peakMaximum_ = PeakMagnitude(request.highest, request.lowest);
         peakMinimum_ = request.lowest;
         dataBytes_ = std::atomic_ref<int32_t>(request.audioBytes).load();
         library.Close();
-        if (peakMaximum_ < -peakMinimum_) peakMaximum_ = -peakMinimum_.load();
       }
     }
   }

@@ -2,7 +2,6 @@
 // maker's earlier releases so that results stay the same sample for sample.
 #include "maker/cd/normalizer.h"
 
-#include <errno.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,14 +17,6 @@ namespace {
 constexpr size_t kBlockBytes = 4096;
 constexpr const char* kReadFailed = "    Error: Cannot read file.";
 constexpr const char* kWriteFailed = "    Error: Cannot write to file.";
-
-ssize_t ReadSome(int fd, uint8_t* data, size_t bytes) {
-  for (;;) {
-    const ssize_t got = read(fd, data, bytes);
-    if (got < 0 && errno == EINTR) continue;
-    return got;
-  }
-}
 
 }  // namespace
 
@@ -64,7 +55,7 @@ std::string NormalizeTrack(int fd, uint32_t audioBytes, bool mono, uint32_t samp
     const off_t position = lseek(fd, 0, SEEK_CUR);
     if (position < 0) return kReadFailed;
     const size_t want = static_cast<size_t>(std::min<int64_t>(kBlockBytes, int64_t{audioBytes} - done));
-    const ssize_t got = ReadSome(fd, block.data(), want);
+    const ssize_t got = ReadUpTo(fd, block.data(), want);
     // A file shorter than the reported audio would otherwise loop here for ever.
     if (got <= 0) return kReadFailed;
     const size_t samples = static_cast<size_t>(got) / 2;
