@@ -33,6 +33,15 @@ int StatusCode(const CdIo_t* cdio, driver_return_code_t rc) {
   return code;
 }
 
+// Sends one command block; `buffer` receives (or, for no data, is empty).
+driver_return_code_t RunMmc(CdIo_t* cdio, const MmcCommand& command, unsigned timeoutMs,
+                            cdio_mmc_direction_t direction, std::span<uint8_t> buffer) {
+  mmc_cdb_t cdb{};
+  std::copy(command.cdb.begin(), command.cdb.begin() + command.length, cdb.field);
+  return mmc_run_cmd_len(cdio, timeoutMs, &cdb, command.length, direction, static_cast<unsigned>(buffer.size()),
+                         buffer.empty() ? nullptr : buffer.data());
+}
+
 CdDriveAddress QueryAddress(const std::string& devicePath) {
   CdDriveAddress address{0, 0, 0};
   UniqueFd fd(open(devicePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
@@ -98,10 +107,7 @@ class ScsiPassThroughDrive final : public CdSource {
  private:
   driver_return_code_t Run(const MmcCommand& command, unsigned timeoutMs, cdio_mmc_direction_t direction,
                            std::span<uint8_t> buffer) {
-    mmc_cdb_t cdb{};
-    std::copy(command.cdb.begin(), command.cdb.begin() + command.length, cdb.field);
-    return mmc_run_cmd_len(cdio_.get(), timeoutMs, &cdb, command.length, direction,
-                           static_cast<unsigned>(buffer.size()), buffer.empty() ? nullptr : buffer.data());
+    return RunMmc(cdio_.get(), command, timeoutMs, direction, buffer);
   }
 
   CdioHandle cdio_;
@@ -121,10 +127,7 @@ bool IsScsiCdRom(const std::string& devicePath) {
   CdioHandle cdio(cdio_open(devicePath.c_str(), DRIVER_DEVICE));
   if (!cdio) return false;
   std::array<uint8_t, 36> inquiry{};
-  const MmcCommand command = InquiryCommand(static_cast<uint8_t>(inquiry.size()));
-  mmc_cdb_t cdb{};
-  std::copy(command.cdb.begin(), command.cdb.begin() + command.length, cdb.field);
-  const driver_return_code_t rc = mmc_run_cmd_len(cdio.get(), kCommandTimeoutMs, &cdb, 6, SCSI_MMC_DATA_READ,
-                                                  static_cast<unsigned>(inquiry.size()), inquiry.data());
+  const driver_return_code_t rc = RunMmc(cdio.get(), InquiryCommand(static_cast<uint8_t>(inquiry.size())),
+                                         kCommandTimeoutMs, SCSI_MMC_DATA_READ, inquiry);
   return rc == DRIVER_OP_SUCCESS && (inquiry[0] & 0x1F) == 5;
 }
