@@ -29,7 +29,6 @@ bool ParseShare(std::string_view text, double& out) {
 
 std::optional<CdFaultPlan> ParseCdFaultPlan(const std::string& text) {
   CdFaultPlan plan;
-  bool shareGiven = false;
   std::string_view rest(text);
   while (!rest.empty()) {
     const size_t comma = rest.find(',');
@@ -44,7 +43,6 @@ std::optional<CdFaultPlan> ParseCdFaultPlan(const std::string& text) {
       if (!ParseNumber(value, plan.jitterFrames) || plan.jitterFrames < 0) return std::nullopt;
     } else if (key == "share") {
       if (!ParseShare(value, plan.jitterShare)) return std::nullopt;
-      shareGiven = true;
     } else if (key == "transient") {
       if (!ParseNumber(value, plan.transientErrors) || plan.transientErrors < 0) return std::nullopt;
     } else if (key == "bad") {
@@ -65,7 +63,6 @@ std::optional<CdFaultPlan> ParseCdFaultPlan(const std::string& text) {
       return std::nullopt;
     }
   }
-  if (!shareGiven) plan.jitterShare = 1.0;
   return plan;
 }
 
