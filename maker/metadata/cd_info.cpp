@@ -2,7 +2,6 @@
 #include "maker/metadata/cd_info.h"
 
 #include <cstdio>
-#include <strings.h>
 
 #include "maker/metadata/metadata_text.h"
 
@@ -76,11 +75,7 @@ const std::array<std::string_view, 25>& CddbServerList() {
   return kServers;
 }
 
-bool CddbServerIsHttp(std::string_view server) {
-  constexpr std::string_view kHttp = "http://";
-  return server.size() >= kHttp.size() &&
-         strncasecmp(server.data(), kHttp.data(), kHttp.size()) == 0;
-}
+bool CddbServerIsHttp(std::string_view server) { return StartsWithNoCase(server, "http://"); }
 
 CdInfoControlState CdInfoControls(const CdInfo& info) {
   CdInfoControlState state;

@@ -1,8 +1,6 @@
 // Parsing of CDDB reply lines.
 #include "maker/metadata/cddb_reply.h"
 
-#include <strings.h>
-
 #include <vector>
 
 #include "maker/metadata/metadata_text.h"
@@ -31,11 +29,6 @@ std::vector<std::string_view> Words(std::string_view text) {
     if (i > start) words.push_back(text.substr(start, i - start));
   }
   return words;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
 }
 
 // Text after the first '=', leading blanks dropped; empty without '='.

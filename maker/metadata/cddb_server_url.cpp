@@ -1,16 +1,7 @@
 // Parsing of the CDDB server and proxy texts.
 #include "maker/metadata/cddb_server_url.h"
 
-#include <strings.h>
-
-namespace {
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
-}
-
-}  // namespace
+#include "maker/metadata/metadata_text.h"
 
 std::optional<HostPort> SplitHostPort(std::string_view text, std::uint16_t defaultPort) {
   const auto slash = text.find('/');

@@ -1,5 +1,7 @@
-// Character-safe cutting of UTF-8 texts.
+// Character-safe cutting of UTF-8 texts; case-blind prefixes.
 #include "maker/metadata/metadata_text.h"
+
+#include <strings.h>
 
 std::string CutUtf8Chars(std::string_view text, std::size_t maxChars) {
   std::size_t chars = 0;
@@ -13,4 +15,8 @@ std::string CutUtf8Chars(std::string_view text, std::size_t maxChars) {
     ++i;
   }
   return std::string(text.substr(0, i));
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
 }
