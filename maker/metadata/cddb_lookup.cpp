@@ -50,6 +50,10 @@ class CddbSession {
   std::optional<std::string> ReadLine();
   // HTTP: checks the status line and skips the header lines up to the empty line.
   int SkipHttpHeaders(int readFailure, int replyError);
+  // Sends a query or read command and reads the first line of its reply (over HTTP, the
+  // first line after the headers) into `reply`. Each failure has its own code.
+  int Request(const std::string& command, int sendFailure, int readFailure, int replyError,
+              std::string& reply);
   std::string HelloTail() const;
   // The request path's prefix: the whole server address when an HTTP proxy forwards it.
   std::string UrlPrefix() const { return request_.httpProxy.empty() ? std::string() : request_.server; }
@@ -107,6 +111,18 @@ int CddbSession::SkipHttpHeaders(int readFailure, int replyError) {
     if (header.Value().empty()) return kCddbOk;
   }
   return readFailure;
+}
+
+int CddbSession::Request(const std::string& command, int sendFailure, int readFailure,
+                         int replyError, std::string& reply) {
+  if (!connection_.SendAll(command)) return sendFailure;
+  if (url_.scheme == CddbScheme::Http) {
+    if (int code = SkipHttpHeaders(readFailure, replyError); code != kCddbOk) return code;
+  }
+  auto line = ReadLine();
+  if (!line) return readFailure;
+  reply = std::move(*line);
+  return kCddbOk;
 }
 
 std::string CddbSession::HelloTail() const {
@@ -210,15 +226,11 @@ int CddbSession::Run() {
   const std::uint32_t discId = DiscId(request_.disc);
   const std::string query = QueryCommand(discId);
   if (Cancelled(CddbStage::Querying)) return kCddbCancelled;
-  if (!connection_.SendAll(query)) return kCddbCannotSendQuery;
-  if (http) {
-    if (int code = SkipHttpHeaders(kCddbNoQueryReply, kCddbQueryError); code != kCddbOk) {
-      return code;
-    }
+  std::string reply;
+  if (int code = Request(query, kCddbCannotSendQuery, kCddbNoQueryReply, kCddbQueryError, reply);
+      code != kCddbOk) {
+    return code;
   }
-  auto queryReply = ReadLine();
-  if (!queryReply) return kCddbNoQueryReply;
-  std::string reply = *queryReply;
   const int queryCode = CddbReplyCode(reply);
   if (queryCode != 200 && queryCode != 211) return kCddbQueryError;
   if (queryCode == 211) {
@@ -236,15 +248,12 @@ int CddbSession::Run() {
   }
   const std::string read = ReadCommand(match->category, match->discId);
   if (Cancelled(CddbStage::Reading)) return kCddbCancelled;
-  if (!connection_.SendAll(read)) return kCddbCannotSendRead;
-  if (http) {
-    if (int code = SkipHttpHeaders(kCddbNoReadReply, kCddbReadError); code != kCddbOk) {
-      return code;
-    }
+  std::string readReply;
+  if (int code = Request(read, kCddbCannotSendRead, kCddbNoReadReply, kCddbReadError, readReply);
+      code != kCddbOk) {
+    return code;
   }
-  auto readReply = ReadLine();
-  if (!readReply) return kCddbNoReadReply;
-  if (CddbReplyCode(*readReply) != 210) return kCddbReadError;
+  if (CddbReplyCode(readReply) != 210) return kCddbReadError;
 
   CddbEntryParser entry;
   for (int lines = 0;; ++lines) {
