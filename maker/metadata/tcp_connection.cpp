@@ -64,37 +64,8 @@ Result<sockaddr_in, TcpError> ResolveIpv4(const std::string& host, std::uint16_t
   return address;
 }
 
-TcpConnection::~TcpConnection() { Close(); }
-
-TcpConnection::TcpConnection(TcpConnection&& other) noexcept
-    : fd_(other.fd_),
-      timeout_(other.timeout_),
-      abort_(std::move(other.abort_)),
-      buffer_(std::move(other.buffer_)),
-      bufferPos_(other.bufferPos_),
-      closed_(other.closed_),
-      aborted_(other.aborted_) {
-  other.fd_ = -1;
-}
-
-TcpConnection& TcpConnection::operator=(TcpConnection&& other) noexcept {
-  if (this != &other) {
-    Close();
-    fd_ = other.fd_;
-    timeout_ = other.timeout_;
-    abort_ = std::move(other.abort_);
-    aborted_ = other.aborted_;
-    buffer_ = std::move(other.buffer_);
-    bufferPos_ = other.bufferPos_;
-    closed_ = other.closed_;
-    other.fd_ = -1;
-  }
-  return *this;
-}
-
 void TcpConnection::Close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  fd_.Reset();
   buffer_.clear();
   bufferPos_ = 0;
 }
@@ -146,15 +117,15 @@ Result<TcpConnection, TcpError> TcpConnection::ConnectViaSocks4(
 
 Status<TcpError> TcpConnection::SendAll(std::string_view bytes) {
   while (!bytes.empty()) {
-    if (fd_ < 0) return Fail(TcpError::SendFailed);
-    const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (!fd_) return Fail(TcpError::SendFailed);
+    const ssize_t sent = ::send(fd_.Get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
     if (sent > 0) {
       bytes.remove_prefix(static_cast<std::size_t>(sent));
       continue;
     }
     if (sent < 0 && errno == EINTR) continue;
     if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      const int ready = PollOne(fd_, POLLOUT, timeout_, abort_);
+      const int ready = PollOne(fd_.Get(), POLLOUT, timeout_, abort_);
       if (ready > 0) continue;
       if (ready == kPollAborted) return Fail(TcpError::Aborted);
     }
@@ -169,17 +140,17 @@ TcpError TcpConnection::FillError() const {
 }
 
 bool TcpConnection::Fill() {
-  if (fd_ < 0 || closed_ || aborted_) return false;
+  if (!fd_ || closed_ || aborted_) return false;
   if (bufferPos_ == buffer_.size()) {
     buffer_.clear();
     bufferPos_ = 0;
   }
   char chunk[4096];
   for (;;) {
-    const int ready = PollOne(fd_, POLLIN, timeout_, abort_);
+    const int ready = PollOne(fd_.Get(), POLLIN, timeout_, abort_);
     if (ready == kPollAborted) aborted_ = true;
     if (ready <= 0) return false;
-    const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
+    const ssize_t got = ::recv(fd_.Get(), chunk, sizeof chunk, 0);
     if (got > 0) {
       buffer_.append(chunk, static_cast<std::size_t>(got));
       return true;

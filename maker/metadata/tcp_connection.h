@@ -12,6 +12,7 @@
 #include <netinet/in.h>
 
 #include "common/result.h"
+#include "common/unique_fd.h"
 
 enum class TcpError {
   NoSocket,       // the socket could not be created
@@ -34,11 +35,6 @@ Result<sockaddr_in, TcpError> ResolveIpv4(const std::string& host, std::uint16_t
 class TcpConnection {
  public:
   TcpConnection() = default;
-  ~TcpConnection();
-  TcpConnection(TcpConnection&& other) noexcept;
-  TcpConnection& operator=(TcpConnection&& other) noexcept;
-  TcpConnection(const TcpConnection&) = delete;
-  TcpConnection& operator=(const TcpConnection&) = delete;
 
   // Connects to `target` directly. `timeout` limits the connect and, later, each send and
   // each wait for received bytes.
@@ -52,7 +48,7 @@ class TcpConnection {
                                                           std::chrono::milliseconds timeout,
                                                           AbortCheck abort = {});
 
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return static_cast<bool>(fd_); }
   void Close();
 
   Status<TcpError> SendAll(std::string_view bytes);
@@ -71,7 +67,7 @@ class TcpConnection {
   bool Fill();
   TcpError FillError() const;
 
-  int fd_ = -1;
+  UniqueFd fd_;
   std::chrono::milliseconds timeout_{30000};
   AbortCheck abort_;
   std::string buffer_;
