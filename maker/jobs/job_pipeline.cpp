@@ -176,18 +176,29 @@ void JobPipeline::StartTrackRead() {
   LaunchReader(job);
 }
 
+void JobPipeline::StartWorker(std::unique_ptr<JobWorker>& slot, std::unique_ptr<JobWorker> worker,
+                              void (JobPipeline::*ended)(JobWorker*)) {
+  slot = std::move(worker);
+  JobWorker* started = slot.get();
+  started->SetOnFinished([this, started, ended] { (this->*ended)(started); });
+  started->Start();
+}
+
+std::unique_ptr<JobWorker> JobPipeline::TakeEndedWorker(std::unique_ptr<JobWorker>& slot, JobWorker* worker) {
+  if (worker != slot.get()) return nullptr;
+  std::unique_ptr<JobWorker> ended = std::move(slot);
+  ended->Join();
+  return ended;
+}
+
 void JobPipeline::LaunchReader(const ReaderJob& job) {
   readerOutputBefore_ = StatFile(job.outputPath);
-  reader_ = factory_.MakeReader(job);
-  JobWorker* worker = reader_.get();
-  worker->SetOnFinished([this, worker] { ReaderEnded(worker); });
-  worker->Start();
+  StartWorker(reader_, factory_.MakeReader(job), &JobPipeline::ReaderEnded);
 }
 
 void JobPipeline::ReaderEnded(JobWorker* worker) {
-  if (worker != reader_.get()) return;
-  std::unique_ptr<JobWorker> ended = std::move(reader_);
-  ended->Join();
+  const std::unique_ptr<JobWorker> ended = TakeEndedWorker(reader_, worker);
+  if (!ended) return;
   // Taken for every reader, so an answer of a stopped run never reaches the next read.
   const bool declined = answers_ != nullptr && answers_->TakeReaderDeclined();
   if (readerOrphaned_) {
@@ -308,17 +319,13 @@ void JobPipeline::LaunchEncoder(const EncoderJob& job) {
   encoderError_ = false;
   outputBefore_ = StatFile(codecOutputPath_);
   encoderStart_ = job.startTime;
-  encoder_ = factory_.MakeEncoder(job);
-  JobWorker* worker = encoder_.get();
-  worker->SetOnFinished([this, worker] { EncoderEnded(worker); });
-  worker->Start();
+  StartWorker(encoder_, factory_.MakeEncoder(job), &JobPipeline::EncoderEnded);
   MenuOptionsPrioritySelectionClick(std::nullopt);
 }
 
 void JobPipeline::EncoderEnded(JobWorker* worker) {
-  if (worker != encoder_.get()) return;
-  std::unique_ptr<JobWorker> ended = std::move(encoder_);
-  ended->Join();
+  const std::unique_ptr<JobWorker> ended = TakeEndedWorker(encoder_, worker);
+  if (!ended) return;
   encoderError_ = ended->Error();
   OnEncoderFinished();
 }
@@ -365,14 +372,7 @@ void JobPipeline::OnEncoderFinished() {
   } else if ((settings_.Flag("WAV2MP3DelWAVOnSuccess") || deleteInputsThisRun_) && !declined) {
     DeleteJobFile(codecInputPath_, MakerLog::Encoder);
   }
-  SetFileStatus(currentFile_, cancelRequested_ ? status::kCancelled : encoderError_ ? status::kFileError : status::kFileOk);
-  ++currentFile_;
-  if (!cancelRequested_ && currentFile_ < host_.RowCount(JobList::Files)) {
-    StartFileEncode();
-    return;
-  }
-  EnterIdleState();
-  if (!cancelRequested_) SignalDone();
+  FinishFileJob(encoderError_, &JobPipeline::StartFileEncode);
 }
 
 void JobPipeline::AppendId3Tag() {
@@ -415,17 +415,13 @@ void JobPipeline::LaunchDecoder(const DecoderJob& job) {
   decoderError_ = false;
   outputBefore_ = StatFile(codecOutputPath_);
   decoderStart_ = job.startTime;
-  decoder_ = factory_.MakeDecoder(job);
-  JobWorker* worker = decoder_.get();
-  worker->SetOnFinished([this, worker] { DecoderEnded(worker); });
-  worker->Start();
+  StartWorker(decoder_, factory_.MakeDecoder(job), &JobPipeline::DecoderEnded);
   MenuOptionsPrioritySelectionClick(std::nullopt);
 }
 
 void JobPipeline::DecoderEnded(JobWorker* worker) {
-  if (worker != decoder_.get()) return;
-  std::unique_ptr<JobWorker> ended = std::move(decoder_);
-  ended->Join();
+  const std::unique_ptr<JobWorker> ended = TakeEndedWorker(decoder_, worker);
+  if (!ended) return;
   decoderError_ = ended->Error();
   OnDecoderFinished();
 }
@@ -445,10 +441,14 @@ void JobPipeline::OnDecoderFinished() {
   } else if (settings_.Flag("MP32WAVDelMP3OnSuccess") && !declined) {
     DeleteJobFile(codecInputPath_, MakerLog::Encoder);
   }
-  SetFileStatus(currentFile_, cancelRequested_ ? status::kCancelled : decoderError_ ? status::kFileError : status::kFileOk);
+  FinishFileJob(decoderError_, &JobPipeline::StartFileDecode);
+}
+
+void JobPipeline::FinishFileJob(bool failed, void (JobPipeline::*startNext)()) {
+  SetFileStatus(currentFile_, cancelRequested_ ? status::kCancelled : failed ? status::kFileError : status::kFileOk);
   ++currentFile_;
   if (!cancelRequested_ && currentFile_ < host_.RowCount(JobList::Files)) {
-    StartFileDecode();
+    (this->*startNext)();
     return;
   }
   EnterIdleState();

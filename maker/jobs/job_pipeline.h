@@ -80,6 +80,12 @@ class JobPipeline {
   void SetDeleteInputsThisRun(bool on) { deleteInputsThisRun_ = on; }
 
  private:
+  // Puts `worker` in `slot` and starts it; its completion calls `ended` on the main loop.
+  void StartWorker(std::unique_ptr<JobWorker>& slot, std::unique_ptr<JobWorker> worker,
+                   void (JobPipeline::*ended)(JobWorker*));
+  // The ended worker, joined and taken out of `slot`; nullptr when `worker` is no longer
+  // the one in the slot (a stale completion).
+  static std::unique_ptr<JobWorker> TakeEndedWorker(std::unique_ptr<JobWorker>& slot, JobWorker* worker);
   void LaunchReader(const ReaderJob& job);
   void LaunchEncoder(const EncoderJob& job);
   void LaunchDecoder(const DecoderJob& job);
@@ -88,6 +94,9 @@ class JobPipeline {
   void DecoderEnded(JobWorker* worker);
   EncoderJob MakeEncoderJob(const std::string& inputPath) const;
   std::string EncodedExtension() const;
+  // Marks the file row of the encode or decode that ended, then starts the next row with
+  // `startNext` or ends the run.
+  void FinishFileJob(bool failed, void (JobPipeline::*startNext)());
   void SelectOnlyFileRow(int row);
   void SetFileStatus(int row, const char* status);
   void SetTrackStatus(int track, const char* status);
