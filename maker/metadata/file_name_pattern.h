@@ -39,7 +39,8 @@ std::string NeutralizeDotComponents(std::string_view name);
 // the pattern itself makes sub-folders.
 std::string TrackFileName(const CdInfo& info, int track, std::string_view trackName);
 
-// Output directory without trailing '\r', '\n' and '/' characters ("/" itself stays "/").
+// Output directory without trailing '\r', '\n' and '/' characters ("/" becomes "", so that
+// joining it with "/" + name still names a file in the root folder).
 std::string TrimOutputDirectory(std::string_view outputDirectory);
 
 // "<directory>/<TrackFileName><extension>", extension with its dot (".tmp", ".wav").
