@@ -30,6 +30,13 @@ std::vector<std::unique_ptr<CdSource>>& Selected() {
   return state.osInterface ? state.osDrives : state.scsiDrives;
 }
 
+// Drive `index` of the selected method; nullptr beyond the list or where the drive went away.
+CdSource* SelectedDrive(int index) {
+  auto& drives = Selected();
+  if (index < 0 || index >= static_cast<int>(drives.size())) return nullptr;
+  return drives[static_cast<size_t>(index)].get();
+}
+
 }  // namespace
 
 int CdInitialize() {
@@ -65,10 +72,9 @@ int CdGetDriveName(int index, uint8_t& hostAdapter, uint8_t& target, uint8_t& lu
 
 int CdReadToc(int index, TrackTable& table) {
   const bool osInterface = State().osInterface;
-  auto& drives = Selected();
-  if (index < 0 || index >= static_cast<int>(drives.size()) || !drives[static_cast<size_t>(index)])
-    return osInterface ? -1 : 1;
-  auto toc = drives[static_cast<size_t>(index)]->ReadToc();
+  CdSource* source = SelectedDrive(index);
+  if (source == nullptr) return osInterface ? -1 : 1;
+  auto toc = source->ReadToc();
   if (!toc) {
     if (osInterface) return -1;
     return toc.Error().code != 0 ? toc.Error().code : -1;
@@ -86,9 +92,9 @@ int CdReadToc(int index, TrackTable& table) {
 
 int CdSetSpeed(int index, int kBytesPerSecond) {
   if (State().osInterface) return 0;
-  auto& drives = Selected();
-  if (index < 0 || index >= static_cast<int>(drives.size()) || !drives[static_cast<size_t>(index)]) return 1;
-  auto result = drives[static_cast<size_t>(index)]->SetSpeed(kBytesPerSecond);
+  CdSource* source = SelectedDrive(index);
+  if (source == nullptr) return 1;
+  auto result = source->SetSpeed(kBytesPerSecond);
   if (!result) return result.Error().code != 0 ? result.Error().code : -1;
   return 0;
 }
