@@ -551,11 +551,10 @@ void JobPipeline::DeleteJobFile(const std::string& path, MakerLog log) {
 void JobPipeline::DeleteJobOutput() {
   // A job whose output would be its own input (decoding "x.wav") is refused by the
   // codec thread; deleting its "output" on error would delete the input.
-  struct stat in {}, out {};
   if (codecOutputPath_ == codecInputPath_) return;
-  if (::stat(codecInputPath_.c_str(), &in) == 0 && ::stat(codecOutputPath_.c_str(), &out) == 0 &&
-      in.st_dev == out.st_dev && in.st_ino == out.st_ino)
-    return;
+  const std::optional<FileState> in = StatFile(codecInputPath_);
+  const std::optional<FileState> out = StatFile(codecOutputPath_);
+  if (in && out && in->device == out->device && in->inode == out->inode) return;
   DeleteWrittenFile(codecOutputPath_, outputBefore_, MakerLog::Encoder);
 }
 
