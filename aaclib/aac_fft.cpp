@@ -185,15 +185,4 @@ void Fft::ForwardReordered(float* re, float* im) const {
   }
 }
 
-void Fft::Forward(Complex* data) const {
-  std::vector<float> re(points_);
-  std::vector<float> im(points_);
-  for (int i = 0; i < points_; ++i) {
-    re[i] = data[i].re;
-    im[i] = data[i].im;
-  }
-  Forward(re.data(), im.data());
-  for (int i = 0; i < points_; ++i) data[i] = {re[i], im[i]};
-}
-
 }  // namespace zbaac

@@ -6,11 +6,6 @@
 
 namespace zbaac {
 
-struct Complex {
-  float re;
-  float im;
-};
-
 // Forward transform X[q] = sum x[p] exp(-2 pi i p q / n), in place, unscaled.
 // Radix-4 decimation in time on bit-reversed input (a radix-2 stage first when the size is
 // an odd power of two). Permutation and every stage's twiddles are computed at
@@ -19,10 +14,9 @@ class Fft {
  public:
   explicit Fft(int points);  // points: a power of two from 4 to 4096
 
-  int Points() const { return points_; }
-  // The transform on separate real and imaginary arrays (`points` entries each), the form
-  // the MDCT uses: the butterflies of one stage then run over contiguous arrays, which
-  // the compiler turns into vector code. Allocates nothing.
+  // The transform on separate real and imaginary arrays (`points` entries each): the
+  // butterflies of one stage then run over contiguous arrays, which the compiler turns
+  // into vector code. Allocates nothing.
   void Forward(float* re, float* im) const;
   // The transform's input order: value p of the sequence belongs at index Reversal()[p]
   // (p with its bits reversed).
@@ -30,8 +24,6 @@ class Fft {
   // Forward(re, im) on values already placed in that order, so that a caller that
   // computes its sequence anyway writes it there instead of having it swapped later.
   void ForwardReordered(float* re, float* im) const;
-  // The same transform on interleaved values (allocates two scratch arrays).
-  void Forward(Complex* data) const;
 
  private:
   int points_;

@@ -16,8 +16,6 @@ class Mdct {
  public:
   explicit Mdct(int n);
 
-  int Size() const { return n_; }
-
   // x[j] = (2/n) sum_k coefs[k] cos(2 pi/n (j + n0)(k + 1/2)), n0 = (n/2 + 1)/2,
   // for j = 0 .. n-1 (out has n entries, coefs n/2).
   void Inverse(const float* coefs, float* out);
