@@ -15,60 +15,9 @@ int Log2(int n) {
   return bits;
 }
 
-// Radix-4 butterflies at positions from..to-1 of four blocks (real parts r0..r3,
-// imaginary parts i0..i3): block 0 in place, blocks 1, 2, 3 twiddled by W^2k, W^k, W^3k
-// (the sub-transforms of the residues 2, 1, 3). Outputs: a' = a + b + c + d,
-// o1 = (a - b) - i (c - d), o2 = a + b - c - d, o3 = (a - b) + i (c - d).
-// The blocks never overlap, which lets the loop run as vector code.
-inline void Butterflies(float* __restrict r0, float* __restrict i0, float* __restrict r1, float* __restrict i1,
-                        float* __restrict r2, float* __restrict i2, float* __restrict r3, float* __restrict i3,
-                        const float* __restrict tw, int m) {
-  const float* w1r = tw;
-  const float* w1i = tw + m;
-  const float* w2r = tw + 2 * m;
-  const float* w2i = tw + 3 * m;
-  const float* w3r = tw + 4 * m;
-  const float* w3i = tw + 5 * m;
-  // k = 0: all twiddles are 1, so the blocks enter unmultiplied.
-  {
-    const float br = r1[0], bi = i1[0], cr = r2[0], ci = i2[0], dr = r3[0], di = i3[0];
-    const float s0r = r0[0] + br, s0i = i0[0] + bi;
-    const float s1r = r0[0] - br, s1i = i0[0] - bi;
-    const float t0r = cr + dr, t0i = ci + di;
-    const float t1r = cr - dr, t1i = ci - di;
-    r0[0] = s0r + t0r;
-    i0[0] = s0i + t0i;
-    r2[0] = s0r - t0r;
-    i2[0] = s0i - t0i;
-    r1[0] = s1r + t1i;
-    i1[0] = s1i - t1r;
-    r3[0] = s1r - t1i;
-    i3[0] = s1i + t1r;
-  }
-  for (int k = 1; k < m; ++k) {
-    const float br = r1[k] * w2r[k] - i1[k] * w2i[k];
-    const float bi = r1[k] * w2i[k] + i1[k] * w2r[k];
-    const float cr = r2[k] * w1r[k] - i2[k] * w1i[k];
-    const float ci = r2[k] * w1i[k] + i2[k] * w1r[k];
-    const float dr = r3[k] * w3r[k] - i3[k] * w3i[k];
-    const float di = r3[k] * w3i[k] + i3[k] * w3r[k];
-    const float s0r = r0[k] + br, s0i = i0[k] + bi;
-    const float s1r = r0[k] - br, s1i = i0[k] - bi;
-    const float t0r = cr + dr, t0i = ci + di;
-    const float t1r = cr - dr, t1i = ci - di;
-    r0[k] = s0r + t0r;
-    i0[k] = s0i + t0i;
-    r2[k] = s0r - t0r;
-    i2[k] = s0i - t0i;
-    r1[k] = s1r + t1i;
-    i1[k] = s1i - t1r;
-    r3[k] = s1r - t1i;
-    i3[k] = s1i + t1r;
-  }
-}
-
-// One radix-4 butterfly on values (a twiddled already): the outputs of Butterflies for
-// one position, in the order a', o1, o2, o3 (real, imaginary each).
+// One radix-4 butterfly on values a, b, c, d (b, c, d twiddled already). Outputs, in the
+// order a', o1, o2, o3 (real, imaginary each): a' = a + b + c + d, o1 = (a - b) - i (c - d),
+// o2 = a + b - c - d, o3 = (a - b) + i (c - d).
 struct Radix4Out {
   float r0, i0, r1, i1, r2, i2, r3, i3;
 };
@@ -89,6 +38,52 @@ inline void Store(const Radix4Out& o, float* re, float* im, int at, int step) {
   im[at + 2 * step] = o.i2;
   re[at + 3 * step] = o.r3;
   im[at + 3 * step] = o.i3;
+}
+
+// Radix4 at positions 0 .. m-1 of four blocks (real parts r0..r3, imaginary parts
+// i0..i3): block 0 in place, blocks 1, 2, 3 twiddled by W^2k, W^k, W^3k (the
+// sub-transforms of the residues 2, 1, 3). The blocks never overlap, which lets the loop
+// run as vector code.
+inline void Butterflies(float* __restrict r0, float* __restrict i0, float* __restrict r1, float* __restrict i1,
+                        float* __restrict r2, float* __restrict i2, float* __restrict r3, float* __restrict i3,
+                        const float* __restrict tw, int m) {
+  const float* w1r = tw;
+  const float* w1i = tw + m;
+  const float* w2r = tw + 2 * m;
+  const float* w2i = tw + 3 * m;
+  const float* w3r = tw + 4 * m;
+  const float* w3i = tw + 5 * m;
+  // k = 0: all twiddles are 1, so the blocks enter unmultiplied.
+  {
+    const Radix4Out o = Radix4(r0[0], i0[0], r1[0], i1[0], r2[0], i2[0], r3[0], i3[0]);
+    r0[0] = o.r0;
+    i0[0] = o.i0;
+    r1[0] = o.r1;
+    i1[0] = o.i1;
+    r2[0] = o.r2;
+    i2[0] = o.i2;
+    r3[0] = o.r3;
+    i3[0] = o.i3;
+  }
+  // The stores are written out here rather than in a helper: through one, the compiler
+  // no longer vectorizes the loop.
+  for (int k = 1; k < m; ++k) {
+    const float br = r1[k] * w2r[k] - i1[k] * w2i[k];
+    const float bi = r1[k] * w2i[k] + i1[k] * w2r[k];
+    const float cr = r2[k] * w1r[k] - i2[k] * w1i[k];
+    const float ci = r2[k] * w1i[k] + i2[k] * w1r[k];
+    const float dr = r3[k] * w3r[k] - i3[k] * w3i[k];
+    const float di = r3[k] * w3i[k] + i3[k] * w3r[k];
+    const Radix4Out o = Radix4(r0[k], i0[k], br, bi, cr, ci, dr, di);
+    r0[k] = o.r0;
+    i0[k] = o.i0;
+    r1[k] = o.r1;
+    i1[k] = o.i1;
+    r2[k] = o.r2;
+    i2[k] = o.i2;
+    r3[k] = o.r3;
+    i3[k] = o.i3;
+  }
 }
 
 }  // namespace
