@@ -1,10 +1,12 @@
-// A move-only POSIX file descriptor for the adapters' input and output files.
+// A move-only POSIX file descriptor (over UniqueFd) for the adapters' input and output files.
 #pragma once
 
 #include <sys/types.h>
 
 #include <cstddef>
 #include <string>
+
+#include "common/unique_fd.h"
 
 class CodecFile {
  public:
@@ -14,14 +16,8 @@ class CodecFile {
   // Creates or truncates for writing (mode 0666 before the umask).
   static CodecFile CreateForWriting(const std::string& path);
 
-  CodecFile(CodecFile&& other) noexcept;
-  CodecFile& operator=(CodecFile&& other) noexcept;
-  CodecFile(const CodecFile&) = delete;
-  CodecFile& operator=(const CodecFile&) = delete;
-  ~CodecFile();
-
-  bool Valid() const { return fd_ >= 0; }
-  int Fd() const { return fd_; }
+  bool Valid() const { return static_cast<bool>(fd_); }
+  int Fd() const { return fd_.Get(); }
 
   // Writes all bytes, retrying short writes and interrupted calls; false when the file
   // cannot take them all (full disk, I/O error).
@@ -37,9 +33,9 @@ class CodecFile {
   // Size of the file, or -1.
   off_t Size() const;
   // Closes now; false when the close reported an error (for example delayed write errors).
-  bool Close();
+  bool Close() { return fd_.Close(); }
 
  private:
   explicit CodecFile(int fd) : fd_(fd) {}
-  int fd_ = -1;
+  UniqueFd fd_;
 };
