@@ -16,20 +16,22 @@ struct OptionSpec {
   std::string (*apply)(BatchOptions& options, const std::string& value);
 };
 
-std::string ParseSlot(BatchOptions& options, const std::string& value) {
+// The whole text as a decimal number within low..high, or nothing.
+std::optional<int> WholeNumber(const std::string& text, long low, long high) {
   char* end = nullptr;
-  const long slot = std::strtol(value.c_str(), &end, 10);
-  if (value.empty() || *end != '\0' || slot < 0 || slot > 9) return "--external needs a slot number 0..9";
-  options.external = static_cast<int>(slot);
-  return {};
+  const long number = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || number < low || number > high) return std::nullopt;
+  return static_cast<int>(number);
+}
+
+std::string ParseSlot(BatchOptions& options, const std::string& value) {
+  options.external = WholeNumber(value, 0, 9);
+  return options.external ? std::string() : "--external needs a slot number 0..9";
 }
 
 std::string ParseDrive(BatchOptions& options, const std::string& value) {
-  char* end = nullptr;
-  const long drive = std::strtol(value.c_str(), &end, 10);
-  if (value.empty() || *end != '\0' || drive < 0 || drive > 99) return "--drive needs a drive number 0..99";
-  options.drive = static_cast<int>(drive);
-  return {};
+  options.drive = WholeNumber(value, 0, 99);
+  return options.drive ? std::string() : "--drive needs a drive number 0..99";
 }
 
 std::string ParseTracks(BatchOptions& options, const std::string& value) {
@@ -40,12 +42,9 @@ std::string ParseTracks(BatchOptions& options, const std::string& value) {
 
 std::string ParseTrackName(BatchOptions& options, const std::string& value) {
   const size_t eq = value.find('=');
-  const std::string number = value.substr(0, eq == std::string::npos ? 0 : eq);
-  char* end = nullptr;
-  const long track = std::strtol(number.c_str(), &end, 10);
-  if (eq == std::string::npos || number.empty() || *end != '\0' || track < 1 || track > 99)
-    return "--name needs TRACK=NAME with a track number 1..99";
-  options.trackNames[static_cast<int>(track)] = value.substr(eq + 1);
+  const auto track = WholeNumber(value.substr(0, eq == std::string::npos ? 0 : eq), 1, 99);
+  if (eq == std::string::npos || !track) return "--name needs TRACK=NAME with a track number 1..99";
+  options.trackNames[*track] = value.substr(eq + 1);
   return {};
 }
 
@@ -53,6 +52,13 @@ std::string ParseCddbServer(BatchOptions& options, const std::string& value) {
   if (!ParseCddbServerUrl(value, /*httpProxy=*/"")) return "--cddb-server needs cddbp://host[:port] or http://host[:port]";
   options.cddbServer = value;
   options.cddb = true;
+  return {};
+}
+
+// Applies an option that stores its value as given.
+template <std::optional<std::string> BatchOptions::*field>
+std::string SetText(BatchOptions& options, const std::string& value) {
+  options.*field = value;
   return {};
 }
 
@@ -64,7 +70,7 @@ constexpr OptionSpec kOptions[] = {
     {"--aac", nullptr, "encode to AAC for this run",
      [](BatchOptions& o, const std::string&) { o.aac = true; return std::string(); }},
     {"--external", "N", "run external program slot N (0..9) instead of the encoder",
-     [](BatchOptions& o, const std::string& v) { return ParseSlot(o, v); }},
+     ParseSlot},
     {"--cd2mp3", nullptr, "read CD tracks and encode them (MP3, or AAC with --aac)",
      [](BatchOptions& o, const std::string&) { o.cd2mp3 = true; return std::string(); }},
     {"--cd2wav", nullptr, "read CD tracks into WAV files",
@@ -77,36 +83,24 @@ constexpr OptionSpec kOptions[] = {
     {"--list-drives", nullptr, "list the CD drives and disc images with their numbers",
      [](BatchOptions& o, const std::string&) { o.listDrives = true; return std::string(); }},
     {"--drive", "N", "drive to read (default: the first --cd-image, else drive 0)",
-     [](BatchOptions& o, const std::string& v) { return ParseDrive(o, v); }},
+     ParseDrive},
     {"--tracks", "LIST", "tracks to read, such as 1,3-5 (default: all)",
-     [](BatchOptions& o, const std::string& v) { return ParseTracks(o, v); }},
+     ParseTracks},
     {"--output", "DIR", "output folder of the ripped tracks for this run",
      [](BatchOptions& o, const std::string& v) {
        o.outputDir = v;
        return v.empty() ? std::string("--output needs a folder") : std::string();
      }},
     {"--title", "TEXT", "album title (file name pattern, ID3 album)",
-     [](BatchOptions& o, const std::string& v) {
-       o.title = v;
-       return std::string();
-     }},
+     SetText<&BatchOptions::title>},
     {"--artist", "TEXT", "artist (file name pattern, ID3 artist)",
-     [](BatchOptions& o, const std::string& v) {
-       o.artist = v;
-       return std::string();
-     }},
+     SetText<&BatchOptions::artist>},
     {"--year", "TEXT", "year (file name pattern, ID3 year)",
-     [](BatchOptions& o, const std::string& v) {
-       o.year = v;
-       return std::string();
-     }},
+     SetText<&BatchOptions::year>},
     {"--genre", "TEXT", "genre (file name pattern)",
-     [](BatchOptions& o, const std::string& v) {
-       o.genre = v;
-       return std::string();
-     }},
+     SetText<&BatchOptions::genre>},
     {"--name", "N=TEXT", "name of track N (file name, ID3 title)",
-     [](BatchOptions& o, const std::string& v) { return ParseTrackName(o, v); }},
+     ParseTrackName},
     {"--track-names", "FILE", "track names, one a line: line N names track N (UTF-8)",
      [](BatchOptions& o, const std::string& v) {
        o.trackNamesFile = v;
@@ -115,12 +109,9 @@ constexpr OptionSpec kOptions[] = {
     {"--cddb", nullptr, "name the disc and its tracks from the CDDB server first",
      [](BatchOptions& o, const std::string&) { o.cddb = true; return std::string(); }},
     {"--cddb-server", "URL", "CDDB server of this run, cddbp:// or http:// (implies --cddb)",
-     [](BatchOptions& o, const std::string& v) { return ParseCddbServer(o, v); }},
+     ParseCddbServer},
     {"--pattern", "P", "name ripped files after pattern P ($track#$ $trackname$ $title$ ...)",
-     [](BatchOptions& o, const std::string& v) {
-       o.pattern = v;
-       return std::string();
-     }},
+     SetText<&BatchOptions::pattern>},
     {"--id3", nullptr, "append an ID3v1 tag to each MP3 ripped from the CD",
      [](BatchOptions& o, const std::string&) { o.id3 = true; return std::string(); }},
     {"--yes", nullptr, "overwrite existing output files when asked",
