@@ -2,11 +2,9 @@
 #include "common/id3v1_tag.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -115,18 +113,18 @@ int ReadId3v1Tag(const std::string& path, std::string* album, std::string* artis
 
 int WriteId3v1Tag(const std::string& path, const std::string* album, const std::string* artist,
                   const std::string* title, const std::string* year) {
-  const bool hadTag = ReadId3v1Tag(path, nullptr, nullptr, nullptr, nullptr) == kId3Ok;
-  UniqueFd fd(::open(path.c_str(), hadTag ? O_RDWR | O_CLOEXEC : O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+  UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
   if (!fd) return kId3CannotOpen;
   const off_t size = ::lseek(fd.Get(), 0, SEEK_END);
   if (size < 0) return kId3CannotReach;
+  // The last 128 bytes are replaced when they hold a tag; a file without one (or too short
+  // for one) gets a new tag appended.
+  const off_t at = size - static_cast<off_t>(kId3v1TagBytes);
+  Id3v1Record old;
+  const bool hadTag = at >= 0 && ::lseek(fd.Get(), at, SEEK_SET) == at &&
+                      ReadAll(fd.Get(), old.data(), old.size()) && std::memcmp(old.data(), "TAG", 3) == 0;
   int result;
   if (hadTag) {
-    const off_t at = size - static_cast<off_t>(kId3v1TagBytes);
-    Id3v1Record old;
-    if (at < 0 || ::lseek(fd.Get(), at, SEEK_SET) != at || !ReadAll(fd.Get(), old.data(), old.size()) ||
-        std::memcmp(old.data(), "TAG", 3) != 0)
-      return kId3CannotReach;
     // The new record starts as the old one: a value not given keeps its bytes exactly (a
     // 30th character, an empty year), and the comment and genre that another program
     // wrote stay.
