@@ -208,13 +208,7 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key, 
 
 int IniFile::ReadInt(std::string_view section, std::string_view key, int fallback) const {
   const auto value = Get(section, key);
-  if (!value) return fallback;
-  // Decimal conversion of the leading number, clamped to int; anything else is 0.
-  errno = 0;
-  const long long n = std::strtoll(value->c_str(), nullptr, 10);
-  if (n > 2147483647LL) return 2147483647;
-  if (n < -2147483647LL - 1) return -2147483647 - 1;
-  return static_cast<int>(n);
+  return value ? ProfileInt(*value) : fallback;
 }
 
 bool IniFile::ReadFlag(std::string_view section, std::string_view key, bool fallback) const {
@@ -295,6 +289,13 @@ std::vector<std::string> IniFile::Keys(std::string_view section) const {
   for (size_t i = *s + 1; i < end; ++i)
     if (lines_[i].isKey) names.push_back(lines_[i].key);
   return names;
+}
+
+int ProfileInt(std::string_view text) {
+  const long long n = std::strtoll(std::string(text).c_str(), nullptr, 10);
+  if (n > 2147483647LL) return 2147483647;
+  if (n < -2147483647LL - 1) return -2147483647 - 1;
+  return static_cast<int>(n);
 }
 
 std::string ReadProfileString(const std::string& path, std::string_view section, std::string_view key,

@@ -87,6 +87,10 @@ class IniFile {
   bool finalNewline_ = true;
 };
 
+// The leading decimal number of a stored value, clamped to int (C library conversion:
+// "12abc" is 12, "abc" is 0), as integer settings read it.
+int ProfileInt(std::string_view text);
+
 // One-shot forms of the private-profile calls, each reading (and writing) the whole file.
 std::string ReadProfileString(const std::string& path, std::string_view section, std::string_view key,
                               std::string_view fallback);

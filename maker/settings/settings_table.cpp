@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/library_loader.h"
 #include "common/paths.h"
 #include "common/text_encoding.h"
 
@@ -113,13 +112,6 @@ std::string ComputedDefault(const SettingEntry& entry) {
 // A stored text as the entry keeps it: at most textBytes - 1 bytes, whole characters.
 std::string Fit(const SettingEntry& entry, std::string_view text) { return CutUtf8(text, entry.textBytes - 1); }
 
-int ToInt(const std::string& text) {
-  const long long n = std::strtoll(text.c_str(), nullptr, 10);
-  if (n > 2147483647LL) return 2147483647;
-  if (n < -2147483647LL - 1) return -2147483647 - 1;
-  return static_cast<int>(n);
-}
-
 }  // namespace
 
 std::span<const SettingEntry> SettingEntries() { return kEntries; }
@@ -147,7 +139,7 @@ void SettingsTable::ResetToDefaults() {
   values_.assign(std::size(kEntries), Value{});
   for (size_t i = 0; i < std::size(kEntries); ++i) {
     if (kEntries[i].kind == kInt)
-      values_[i].number = ToInt(defaults_[i]);
+      values_[i].number = ProfileInt(defaults_[i]);
     else
       values_[i].text = Fit(kEntries[i], defaults_[i]);
   }
@@ -201,7 +193,7 @@ Status<SettingsError> SettingsTable::Load(const std::string& path, const PassThr
       const auto stored = file.Get(kSettingsSection, kEntries[i].key);
       if (!stored) continue;
       if (kEntries[i].kind == kInt)
-        values_[i].number = ToInt(*stored);
+        values_[i].number = ProfileInt(*stored);
       else
         values_[i].text = Fit(kEntries[i], *stored);
     }
@@ -248,7 +240,7 @@ int SettingsTable::EncoderMode() const {
 int SettingsTable::RateAt(std::string_view key, const int* table, size_t count) const {
   const int index = Int(key);
   if (index >= 0 && static_cast<size_t>(index) < count) return table[index];
-  return table[ToInt(DefaultText(key))];
+  return table[ProfileInt(DefaultText(key))];
 }
 
 int SettingsTable::Mpeg1BitRateKbps() const { return RateAt("MPEG1BitRate", kMpeg1BitRates, std::size(kMpeg1BitRates)); }
