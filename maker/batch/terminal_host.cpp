@@ -29,13 +29,15 @@ void TerminalHost::FinishStatusLine() {
   std::fflush(out_);
 }
 
-void TerminalHost::AppendLog(MakerLog, const std::string& line) {
+void TerminalHost::PrintLine(const std::string& line) {
   if (isTerminal_) ClearStatusLine();
   std::fputs(line.c_str(), out_);
   std::fputc('\n', out_);
   if (isTerminal_) DrawStatusLine();
   std::fflush(out_);
 }
+
+void TerminalHost::AppendLog(MakerLog, const std::string& line) { PrintLine(line); }
 
 void TerminalHost::SetStatusText(MakerPanel panel, const std::string& text) {
   std::string& current = status_[panel];
@@ -45,9 +47,7 @@ void TerminalHost::SetStatusText(MakerPanel panel, const std::string& text) {
     ClearStatusLine();
     DrawStatusLine();
   } else if (text.find(": Idle") == std::string::npos) {
-    std::fputs(text.c_str(), out_);
-    std::fputc('\n', out_);
-    std::fflush(out_);
+    PrintLine(text);
   }
 }
 
@@ -56,10 +56,7 @@ bool TerminalHost::AskYesNo(const std::string& text, const std::string&) {
 }
 
 bool TerminalHost::Answer(const std::string& question, bool yes, const char* why) {
-  if (isTerminal_) ClearStatusLine();
-  std::fprintf(out_, "%s %s\n", question.c_str(), why);
-  if (isTerminal_) DrawStatusLine();
-  std::fflush(out_);
+  PrintLine(question + " " + why);
   return yes;
 }
 

@@ -62,6 +62,9 @@ class TerminalHost final : public PipelineHost {
   const std::vector<Row>& Rows(JobList list) const { return list == JobList::Tracks ? tracks_ : files_; }
   void ClearStatusLine();
   void DrawStatusLine();
+  // Prints a line of its own; on a terminal the status line is cleared first and drawn
+  // again below it.
+  void PrintLine(const std::string& line);
   // Prints the question with the answer given and why.
   bool Answer(const std::string& question, bool yes, const char* why);
 
