@@ -18,12 +18,21 @@ std::string Written(std::FILE* file) {
   return text;
 }
 
+// The two streams a host writes to, as temporary files.
+class TerminalHostTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    std::fclose(out);
+    std::fclose(err);
+  }
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+};
+
 }  // namespace
 
 // Catches status texts lost, repeated, or idle noise printed when the output is a file.
-TEST(TerminalHost, StatusChangesBecomeLinesWhenNotATerminal) {
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
+TEST_F(TerminalHostTest, StatusChangesBecomeLinesWhenNotATerminal) {
   TerminalHost host(out, err, /*isTerminal=*/false, /*answerYes=*/false);
   host.SetStatusText(MakerPanel::Encoder, " MP3 Encoder: Idle");
   host.SetStatusText(MakerPanel::Encoder, " MP3 Encoder: 10.00%, /a.mp3");
@@ -31,14 +40,10 @@ TEST(TerminalHost, StatusChangesBecomeLinesWhenNotATerminal) {
   host.AppendLog(MakerLog::Encoder, "    Done (1 seconds).");
   host.FinishStatusLine();
   EXPECT_EQ(Written(out), " MP3 Encoder: 10.00%, /a.mp3\n    Done (1 seconds).\n");
-  std::fclose(out);
-  std::fclose(err);
 }
 
 // Catches log lines printed over the status line, or the status line left behind.
-TEST(TerminalHost, TerminalKeepsOneUpdatingStatusLine) {
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
+TEST_F(TerminalHostTest, TerminalKeepsOneUpdatingStatusLine) {
   TerminalHost host(out, err, /*isTerminal=*/true, /*answerYes=*/false);
   host.SetStatusText(MakerPanel::Reader, " CD Reader: 5.00%, Track 01 - /x.tmp");
   host.AppendLog(MakerLog::Reader, "    Warning: Sync Error. (At 5.00%)");
@@ -48,14 +53,10 @@ TEST(TerminalHost, TerminalKeepsOneUpdatingStatusLine) {
             "\r\x1b[K    Warning: Sync Error. (At 5.00%)\n"
             " CD Reader: 5.00%, Track 01 - /x.tmp"
             "\r\x1b[K");
-  std::fclose(out);
-  std::fclose(err);
 }
 
 // Catches an overwrite allowed without --yes, and error boxes sent to the wrong stream.
-TEST(TerminalHost, QuestionsAnswerNoUnlessYesAndErrorsGoToStderr) {
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
+TEST_F(TerminalHostTest, QuestionsAnswerNoUnlessYesAndErrorsGoToStderr) {
   TerminalHost no(out, err, false, false);
   EXPECT_FALSE(no.AskYesNo("Overwrite existing file /a.mp3 ?", "zbmaker Confirmation"));
   TerminalHost yes(out, err, false, true);
@@ -66,6 +67,4 @@ TEST(TerminalHost, QuestionsAnswerNoUnlessYesAndErrorsGoToStderr) {
   // The temporary files of a rip are replaced even without --yes.
   EXPECT_TRUE(no.TemporaryFileHost().AskYesNo("Overwrite existing file /T.tmp ?", "zbmaker Confirmation"));
   EXPECT_NE(Written(out).find("Overwrite existing file /T.tmp ? Yes (temporary file)"), std::string::npos);
-  std::fclose(out);
-  std::fclose(err);
 }
