@@ -32,8 +32,8 @@ TEST_F(BatchCd, RipToMp3OfOneTrackLeavesNoTemporaryFile) {
 // Catches an unreadable sector ending in a rip reported as converted.
 TEST_F(BatchCd, UnreadableSectorFailsTheTrackAndTheRun) {
   MakeDisc();
-  const RunResult r = RunShell("cd '" + dir + "' && ZIMBAR_CD_SIMULATE='bad=160-162' ZIMBAR_HOME='" + dir +
-                               "/home' '" + kBin + "/zbmaker' --batch --cd2wav --cd-image disc.cue --output out");
+  const RunResult r =
+      RunShell(MakerCommand("--batch --cd2wav --cd-image disc.cue --output out", "ZIMBAR_CD_SIMULATE='bad=160-162' "));
   EXPECT_NE(r.exitCode, 0) << r.output;
   EXPECT_NE(r.output.find("OK\tTrack 01"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("Error\tTrack 02"), std::string::npos) << r.output;

@@ -106,11 +106,9 @@ TEST_F(BatchCddb, InterruptDuringTheLookupEndsTheRun) {
   CddbScript script;
   script.queryReply = std::string(kStall);
   LoopbackServer server(CddbpHandler(script));
-  const RunResult r = RunShell("cd '" + dir + "' && ZIMBAR_HOME='" + dir + "/home' '" + kBin +
-                               "/zbmaker' --batch --cd2wav --cd-image disc.cue --output out --cddb-server cddbp://127.0.0.1:" +
-                               std::to_string(server.Port()) + " > out.txt 2>&1 & pid=$!; "
-                               "for i in $(seq 100); do grep -q '^Querying' '" + dir + "/out.txt' && break; sleep 0.05; done; "
-                               "kill -INT $pid; wait $pid; echo \"exit=$?\"; cat '" + dir + "/out.txt'");
+  const RunResult r = MakerInterruptedAt(
+      "--batch --cd2wav --cd-image disc.cue --output out --cddb-server cddbp://127.0.0.1:" + std::to_string(server.Port()),
+      "Querying");
   EXPECT_NE(r.output.find("exit=1"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("\nCancelled\n"), std::string::npos) << r.output;
   EXPECT_FALSE(std::filesystem::exists(dir + "/out/Track01.wav"));

@@ -170,10 +170,7 @@ TEST_F(BatchEndToEnd, WithoutBatchPrintsUsageAndExits2) {
 TEST_F(BatchEndToEnd, InterruptCancelsTheRun) {
   MakeWav("long.wav", 240);
   MakeWav("next.wav", 1);
-  const RunResult r = RunShell("cd '" + dir + "' && ZIMBAR_HOME='" + dir + "/home' '" + kBin +
-                               "/zbmaker' --batch long.wav next.wav > out.txt 2>&1 & pid=$!; "
-                               "for i in $(seq 100); do grep -q '^Encoding:' '" + dir + "/out.txt' && break; sleep 0.05; done; "
-                               "kill -INT $pid; wait $pid; echo \"exit=$?\"; cat '" + dir + "/out.txt'");
+  const RunResult r = MakerInterruptedAt("--batch long.wav next.wav", "Encoding:");
   EXPECT_NE(r.output.find("exit=1"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("    Cancelled."), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("Cancelled\t" + dir + "/long.wav"), std::string::npos) << r.output;

@@ -64,8 +64,18 @@ class BatchEndToEnd : public ::testing::Test {
         " sine 440 sine 554 vol 0.5");
     return path;
   }
-  RunResult Maker(const std::string& args) {
-    return RunShell("cd '" + dir + "' && ZIMBAR_HOME='" + dir + "/home' '" + kBin + "/zbmaker' " + args);
+  // The shell command that runs zbmaker in the scratch folder with settings of its own;
+  // env puts variables of this run before it ("NAME='value' ").
+  std::string MakerCommand(const std::string& args, const std::string& env = "") const {
+    return "cd '" + dir + "' && " + env + "ZIMBAR_HOME='" + dir + "/home' '" + kBin + "/zbmaker' " + args;
+  }
+  RunResult Maker(const std::string& args) { return RunShell(MakerCommand(args)); }
+  // Runs zbmaker in the background and sends it Ctrl-C (SIGINT) once a line of its output
+  // starts with `line` (or after 5 s). The output is "exit=N" and then what it printed.
+  RunResult MakerInterruptedAt(const std::string& args, const std::string& line) {
+    return RunShell(MakerCommand(args) + " > out.txt 2>&1 & pid=$!; "
+                    "for i in $(seq 100); do grep -q '^" + line + "' '" + dir + "/out.txt' && break; sleep 0.05; done; "
+                    "kill -INT $pid; wait $pid; echo \"exit=$?\"; cat '" + dir + "/out.txt'");
   }
   std::string dir;
 };
