@@ -10,19 +10,17 @@
 namespace zbaac {
 
 PowerTables::PowerTables() {
-  for (int i = 0; i < 128; ++i) {
-    quantPower[i] = static_cast<float>(std::pow(static_cast<double>(i), 4.0 / 3.0));
-    gain[i] = static_cast<float>(std::pow(2.0, i / 4.0));
-  }
   for (int i = 0; i <= kMaxMagnitude; ++i) {
-    extendedPower[i] = i < 128 ? quantPower[i] : static_cast<float>(std::pow(static_cast<double>(i), 4.0 / 3.0));
+    quantPower[i] = static_cast<float>(std::pow(static_cast<double>(i), 4.0 / 3.0));
   }
+  for (int i = 0; i < 128; ++i) gain[i] = static_cast<float>(std::pow(2.0, i / 4.0));
 }
 
 float PowerTables::Dequantize(int q) const {
   const int magnitude = q < 0 ? -q : q;
-  const float value = magnitude < 128 ? quantPower[magnitude]
-                                      : static_cast<float>(std::pow(static_cast<double>(magnitude), 4.0 / 3.0));
+  const float value = magnitude <= kMaxMagnitude
+                          ? quantPower[magnitude]
+                          : static_cast<float>(std::pow(static_cast<double>(magnitude), 4.0 / 3.0));
   return q < 0 ? -value : value;
 }
 
@@ -45,7 +43,7 @@ void Dequantize(const PowerTables& tables, const ChannelStream& stream, float* c
       const int end = std::min(base + static_cast<int>(stream.swbOffset[b + 1]), kFrameLength);
       const float gain = tables.ScalefactorGain(stream.scalefactor[w][b]);
       const std::int32_t* q = stream.spectrum.data();
-      const float* power = tables.extendedPower.data();
+      const float* power = tables.quantPower.data();
       for (int i = start; i < end; ++i) {
         const int v = q[i];
         const unsigned magnitude = static_cast<unsigned>(v < 0 ? -static_cast<long>(v) : v);

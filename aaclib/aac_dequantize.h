@@ -7,19 +7,17 @@
 
 namespace zbaac {
 
-// i^(4/3) for magnitudes 0 .. 127 and 2^(i/4) for scalefactors 100 .. 227, computed in
-// double precision and stored as float. Magnitudes 128 .. 8191 (the largest an escape
-// can code) are kept as well, computed by the same pow and rounding, so that the
-// per-coefficient loop is a plain lookup.
+// i^(4/3) for magnitudes 0 .. 8191 (the largest an escape can code, so that the
+// per-coefficient loop is a plain lookup) and 2^(i/4) for scalefactors 100 .. 227,
+// computed in double precision and stored as float.
 struct PowerTables {
   static constexpr int kMaxMagnitude = 8191;
-  std::array<float, 128> quantPower{};
+  std::array<float, kMaxMagnitude + 1> quantPower{};
   std::array<float, 128> gain{};
-  std::array<float, kMaxMagnitude + 1> extendedPower{};
 
   PowerTables();
 
-  // |q|^(4/3) with the sign of q: from the table up to 127, by pow above.
+  // |q|^(4/3) with the sign of q: from the table up to 8191, by pow above.
   float Dequantize(int q) const;
   // Gain of a band with scalefactor s: 0 for s = 0 (the band is silenced), the table for
   // 100 .. 227, otherwise 2^((s - 100) / 4) by pow.
