@@ -35,11 +35,6 @@ struct FaacEntries {
   bool Complete() const { return init && frame && finish && free; }
 };
 
-struct Outcome {
-  CodecEvent kind;
-  int32_t value = 0;
-};
-
 // The audio bytes behind the header of `in` (positioned at the first sample byte): the data
 // chunk's declared size, so chunks stored behind the audio (LIST, id3) are not encoded as
 // noise at its end; the rest of the file when the size field is 0 or 0xFFFFFFFF (written
@@ -62,9 +57,9 @@ class AacEncodeRun {
   AacEncodeRun(const FaacEntries& faac, void* record, CodecStatusCallback callback)
       : faac_(faac), record_(record), callback_(callback) {}
 
-  Outcome Run(const std::string& inputPath, const std::string& outputPath, uint16_t bitRate, bool jointStereo,
+  CodecOutcome Run(const std::string& inputPath, const std::string& outputPath, uint16_t bitRate, bool jointStereo,
               bool useTns, bool useLtp) {
-    Outcome outcome = Encode(inputPath, outputPath, bitRate, jointStereo, useTns, useLtp);
+    CodecOutcome outcome = Encode(inputPath, outputPath, bitRate, jointStereo, useTns, useLtp);
     if (handle_ != nullptr) {
       int32_t freed = -1;
       const uint32_t fault = RunGuarded([&] { freed = faac_.free(handle_, output_.data()); });
@@ -88,7 +83,7 @@ class AacEncodeRun {
   }
 
  private:
-  Outcome Encode(const std::string& inputPath, const std::string& outputPath, uint16_t bitRate, bool jointStereo,
+  CodecOutcome Encode(const std::string& inputPath, const std::string& outputPath, uint16_t bitRate, bool jointStereo,
                  bool useTns, bool useLtp) {
     in_ = CodecFile::OpenForReading(inputPath);
     if (!in_.Valid()) return {CodecEvent::CannotOpenInput};
@@ -192,7 +187,7 @@ int32_t AacEncodeProgress(int64_t bytesRead, int64_t dataBytes) {
 
 void EncodeAacFile(const std::string& inputPath, const std::string& outputPath, uint16_t bitRate, bool jointStereo,
                    bool useTns, bool useLtp, void* record, CodecStatusCallback callback) {
-  Outcome outcome{CodecEvent::LibraryMissing};
+  CodecOutcome outcome{CodecEvent::LibraryMissing};
   {
     OutsideLibrary library = OutsideLibrary::Open("faac");
     if (library.Loaded()) {

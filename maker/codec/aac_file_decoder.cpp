@@ -30,12 +30,7 @@ int32_t ClampToInt32(uint64_t value) {
                                                                              : static_cast<int32_t>(value);
 }
 
-struct Outcome {
-  CodecEvent kind;
-  int32_t value;  // the fault code of kind 11
-};
-
-Outcome DecodeInto(CodecFile& output, const OutsideLibrary& library, void* record, CodecStatusCallback callback,
+CodecOutcome DecodeInto(CodecFile& output, const OutsideLibrary& library, void* record, CodecStatusCallback callback,
                    const std::string& inputPath) {
   auto open = library.Entry<AACDecoder_OpenFn>("AACDecoder_Open");
   auto decode = library.Entry<AACDecoder_DecodeFn>("AACDecoder_Decode");
@@ -106,7 +101,7 @@ void DecodeAacFile(const std::string& inputPath, const std::string& outputPath, 
     ReportCodecEvent(record, callback, CodecEvent::CannotWriteOutput);
     return;
   }
-  Outcome outcome{CodecEvent::LibraryMissing, 0};
+  CodecOutcome outcome{CodecEvent::LibraryMissing, 0};
   {
     OutsideLibrary library = OutsideLibrary::Open("zbaaclib");
     if (library.Loaded()) outcome = DecodeInto(output, library, record, callback, inputPath);

@@ -33,6 +33,12 @@ using CodecStatusCallback = int32_t (*)(void* record, uint8_t kind, int32_t valu
 // `value`), "" for every other kind.
 std::string CodecEventText(uint8_t kind, int32_t value);
 
+// How an adapter's run ended: the final event it reports and that event's value.
+struct CodecOutcome {
+  CodecEvent kind;
+  int32_t value = 0;  // the fault code of kind 11
+};
+
 // Builds the text of the kind and hands the event to the callback; returns the callback's
 // answer, or 0 at once when there is no callback.
 int32_t ReportCodecEvent(void* record, CodecStatusCallback callback, CodecEvent kind, int32_t value = 0);

@@ -47,11 +47,6 @@ struct GogoEntries {
   }
 };
 
-struct Outcome {
-  CodecEvent kind;
-  int32_t value = 0;  // fault code of kind 11
-};
-
 // A guarded call of an entry without arguments: the result, or the fault code.
 struct Guarded {
   int32_t result = 0;
@@ -105,7 +100,7 @@ void Configure(const GogoEntries& gogo, const std::string& inputPath, const std:
   if (mpeg2 && wav.sampleRate >= 32000) gogo.setConfigure(GOGO_ITEM_OUTPUT_FREQUENCY, wav.sampleRate / 2, nullptr);
 }
 
-Outcome Encode(const GogoEntries& gogo, const std::string& inputPath, const std::string& outputPath,
+CodecOutcome Encode(const GogoEntries& gogo, const std::string& inputPath, const std::string& outputPath,
                uint16_t bitRate, bool mono, bool mpeg2, bool jointStereo, bool fastMode, void* record,
                CodecStatusCallback callback) {
   const Guarded init = CallGuarded(gogo.initializeWork);
@@ -186,7 +181,7 @@ void EncodeMp3File(const std::string& inputPath, const std::string& outputPath, 
     return;
   }
   const GogoEntries gogo(library);
-  Outcome outcome{CodecEvent::LibraryMissing};
+  CodecOutcome outcome{CodecEvent::LibraryMissing};
   if (gogo.Complete()) {
     outcome = Encode(gogo, inputPath, outputPath, bitRate, mono, mpeg2, jointStereo, fastMode, record, callback);
   }
