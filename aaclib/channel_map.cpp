@@ -10,6 +10,32 @@ void ChannelMap::ClearAssignment(bool alsoFrontMono) {
   entries = {};
 }
 
+int ChannelMap::PlaceFront(bool isPair, int tag) {
+  const int needed = isPair ? 2 : 1;
+  if (channelCount + needed > static_cast<int>(entries.size())) return -1;
+  const int first = channelCount;
+  ChannelMapEntry& left = entries[first];
+  left = {};
+  left.present = true;
+  left.tag = tag;
+  left.isPair = isPair;
+  left.isLeft = isPair;
+  left.partner = isPair ? first + 1 : first;
+  left.infoChannel = first;
+  if (isPair) {
+    ChannelMapEntry& right = entries[first + 1];
+    right = {};
+    right.present = true;
+    right.tag = tag;
+    right.isPair = true;
+    right.partner = first;
+    right.infoChannel = first + 1;
+  }
+  channelCount += needed;
+  frontCount += needed;
+  return first;
+}
+
 ChannelMapReference ChannelMapReference::Of(const ChannelMap& map) {
   ChannelMapReference reference;
   for (std::size_t i = 0; i < map.entries.size(); ++i) {

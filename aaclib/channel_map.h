@@ -30,6 +30,9 @@ struct ChannelMap {
   // Clears the assignment of channels (counts and both entries); keeps frontMonoCount
   // unless `alsoFrontMono`.
   void ClearAssignment(bool alsoFrontMono);
+  // Places a front element (one channel, or two for a pair) with instance tag `tag` on the
+  // next free channels; returns its first channel, or -1 when it does not fit.
+  int PlaceFront(bool isPair, int tag);
 };
 
 // The fields of the map that a later block must reproduce.

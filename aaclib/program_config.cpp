@@ -62,30 +62,8 @@ void BuildMap(const ProgramConfig& pce, ChannelMap& map) {
   map.objectType = pce.objectType;
   map.samplingIndex = pce.samplingIndex;
   for (int i = 0; i < pce.numFront && !pce.front[i].isCpe; ++i) ++map.frontMonoCount;
-  for (int i = 0; i < pce.numFront; ++i) {
-    const ProgramElement& element = pce.front[i];
-    const int first = map.channelCount;
-    ChannelMapEntry& left = map.entries[first];
-    left = {};
-    left.present = true;
-    left.tag = element.tag;
-    left.isPair = element.isCpe;
-    left.isLeft = element.isCpe;
-    left.infoChannel = first;
-    left.partner = first;
-    if (element.isCpe) {
-      ChannelMapEntry& right = map.entries[first + 1];
-      right = {};
-      right.present = true;
-      right.tag = element.tag;
-      right.isPair = true;
-      right.partner = first;
-      right.infoChannel = first + 1;
-      left.partner = first + 1;
-    }
-    map.channelCount += element.isCpe ? 2 : 1;
-    map.frontCount += element.isCpe ? 2 : 1;
-  }
+  // Acceptable() has checked that the front elements fit in the two channels.
+  for (int i = 0; i < pce.numFront; ++i) map.PlaceFront(pce.front[i].isCpe, pce.front[i].tag);
   map.ccCount = pce.numValidCc;
   for (int i = 0; i < pce.numValidCc; ++i) {
     map.ccIndependent[i] = pce.validCc[i].isCpe;

@@ -32,32 +32,9 @@ int LookUpChannel(const ChannelMap& map, bool isPair, int tag) {
 // Places an element on the next free channels while channels are assigned implicitly.
 // -1 when it does not fit in the two front channels.
 int AssignImplicitly(SyntaxState& state, bool isPair, int tag) {
-  ChannelMap& map = state.map;
-  const int needed = isPair ? 2 : 1;
-  if (map.channelCount + needed > kMaxChannels) return -1;
-  const int first = map.channelCount;
-  ChannelMapEntry& left = map.entries[first];
-  left = {};
-  left.present = true;
-  left.tag = tag;
-  left.isPair = isPair;
-  left.isLeft = isPair;
-  left.partner = isPair ? first + 1 : first;
-  left.infoChannel = first;
-  if (isPair) {
-    ChannelMapEntry& right = map.entries[first + 1];
-    right = {};
-    right.present = true;
-    right.tag = tag;
-    right.isPair = true;
-    right.partner = first;
-    right.infoChannel = first + 1;
-  } else if (state.blockIndex == 0) {
-    // A CPE would already have filled both channels, so this SCE comes before any CPE.
-    ++map.frontMonoCount;
-  }
-  map.channelCount += needed;
-  map.frontCount += needed;
+  const int first = state.map.PlaceFront(isPair, tag);
+  // A CPE would already have filled both channels, so this SCE comes before any CPE.
+  if (first >= 0 && !isPair && state.blockIndex == 0) ++state.map.frontMonoCount;
   return first;
 }
 
