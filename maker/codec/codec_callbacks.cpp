@@ -65,9 +65,6 @@ std::string ErrorText(uint8_t kind, int32_t value, const char* text) {
   return text != nullptr && *text != '\0' ? std::string(text) : CodecEventText(kind, value);
 }
 
-// The two-second rule: the panel changes only when the clock has passed lastStatusTime + 1.
-bool StatusDue(CodecRecord& job, std::time_t now) { return now > job.lastStatusTime + 1; }
-
 int32_t EncoderEvent(CodecRecord& job, uint8_t kind, int32_t value, const char* text) {
   std::string error;
   if (IsEncoderError(kind)) {
@@ -75,20 +72,18 @@ int32_t EncoderEvent(CodecRecord& job, uint8_t kind, int32_t value, const char* 
   } else if (kind == static_cast<uint8_t>(CodecEvent::Progress)) {
     job.lastProgress = value > 10000 ? 10000 : (value < 0 ? 0 : value);
     const std::time_t now = job.Now();
-    if (StatusDue(job, now)) {
+    if (job.StatusDue(now)) {
       const std::string percent = FormatText("%i.%02i%%", job.lastProgress / 100, job.lastProgress % 100);
       job.messageText = FormatText(" MP3 Encoder: %s, %s", percent.c_str(), job.outputPath.c_str());
       job.ShowStatusMessage();
       job.lastStatusTime = now;
     }
   } else if (kind == static_cast<uint8_t>(CodecEvent::Finished)) {
-    job.messageText = FormatText("    Done (%li seconds).", static_cast<long>(job.Now() - job.startTime));
-    job.LogMessage();
+    job.Log(FormatText("    Done (%li seconds).", static_cast<long>(job.Now() - job.startTime)));
   }
   if (!error.empty()) {
     job.MarkError();
-    job.messageText = FormatText("    Error: %s (At %i.%02i%%)", error.c_str(), job.lastProgress / 100, job.lastProgress % 100);
-    job.LogMessage();
+    job.Log(FormatText("    Error: %s (At %i.%02i%%)", error.c_str(), job.lastProgress / 100, job.lastProgress % 100));
     return 1;
   }
   return job.StopRequested() ? 1 : 0;
@@ -100,7 +95,7 @@ int32_t DecoderEvent(CodecRecord& job, uint8_t kind, int32_t value, const char* 
     error = ErrorText(kind, value, text);
   } else if (kind == static_cast<uint8_t>(CodecEvent::Progress)) {
     const std::time_t now = job.Now();
-    if (StatusDue(job, now)) {
+    if (job.StatusDue(now)) {
       const std::string bytes = FormatText("%i bytes", value);
       job.messageText = FormatText(" MP3 Decoder: %s, %s", bytes.c_str(), job.outputPath.c_str());
       job.ShowStatusMessage();
@@ -109,8 +104,7 @@ int32_t DecoderEvent(CodecRecord& job, uint8_t kind, int32_t value, const char* 
   }
   if (!error.empty()) {
     job.MarkError();
-    job.messageText = FormatText("    Error: %s", error.c_str());
-    job.LogMessage();
+    job.Log(FormatText("    Error: %s", error.c_str()));
     return 1;
   }
   return job.StopRequested() ? 1 : 0;

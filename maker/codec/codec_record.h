@@ -31,4 +31,13 @@ class CodecRecord {
   // Sets the job's error flag (EncoderError / DecoderError).
   virtual void MarkError() = 0;
   virtual std::time_t Now() const = 0;
+
+  // Sets messageText to the line and appends it to the log.
+  void Log(const std::string& line) {
+    messageText = line;
+    LogMessage();
+  }
+  // The two-second rule of the status panel: a new text shows only once the clock has
+  // passed lastStatusTime + 1.
+  bool StatusDue(std::time_t now) const { return now > lastStatusTime + 1; }
 };

@@ -16,11 +16,6 @@ void CodecThread::LogMessage() {
   Synchronize([this] { host_.AppendLog(MakerLog::Encoder, messageText); });
 }
 
-void CodecThread::Log(const std::string& line) {
-  messageText = line;
-  LogMessage();
-}
-
 bool CodecThread::MayWriteOutput(bool confirmOverwrite) {
   if (!confirmOverwrite || !FileExists(outputPath)) return true;
   bool yes = false;

@@ -26,8 +26,6 @@ class CodecThread : public JobWorker, public CodecRecord {
  protected:
   // The record pointer the adapters pass back to the callbacks.
   void* Record() { return static_cast<CodecRecord*>(this); }
-  // Appends one line to the encoder/decoder log.
-  void Log(const std::string& line);
   // Asks "Overwrite existing file %s ?" when asked to confirm and the output exists.
   // Returns false when the user declined.
   bool MayWriteOutput(bool confirmOverwrite);

@@ -42,14 +42,9 @@ struct ZbdecodeEntries {
   }
 };
 
-void Log(CodecRecord& job, const std::string& line) {
-  job.messageText = line;
-  job.LogMessage();
-}
-
 int Fail(CodecRecord& job, int code, const std::string& line) {
   job.MarkError();
-  Log(job, line);
+  job.Log(line);
   return code;
 }
 
@@ -59,7 +54,7 @@ std::string FaultLine(uint32_t fault) {
 
 void ShowProgress(CodecRecord& job, const ZbdDecoder& decoder) {
   const std::time_t now = job.Now();
-  if (now <= job.lastStatusTime + 1) return;
+  if (!job.StatusDue(now)) return;
   const ZbdInputStatus* input = decoder.inputStatus;
   const uint64_t size = input != nullptr ? input->size : 0;
   const uint64_t position = input != nullptr ? input->position : 0;
