@@ -1,7 +1,6 @@
 // Perceptual noise substitution: noise bands filled from the library's generator.
 #include "aaclib/aac_noise.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "aaclib/aac_stereo.h"
@@ -28,29 +27,22 @@ void NoiseSubstitution::FillBand(std::uint32_t& state, int energy, float* out, i
 
 void NoiseSubstitution::Apply(const ChannelStream& stream, const ChannelStream* left, const PairStereo* pair,
                               float* coefs) {
-  const int bands = std::min(stream.numSwb, kMaxBands);
-  for (int w = 0; w < stream.info.numWindows && w < kMaxWindows; ++w) {
-    const int group = stream.info.windowGroup[w];
-    const int base = w * stream.windowLength;
-    for (int b = 0; b < bands; ++b) {
-      const int cb = stream.codebook[w][b];
-      if (!IsNoiseCodebook(cb)) continue;
-      const int start = base + stream.swbOffset[b];
-      const int end = std::min(base + static_cast<int>(stream.swbOffset[b + 1]), kFrameLength);
-      bool correlated = false;
-      if (left != nullptr && IsNoiseCodebook(left->codebook[w][b])) {
-        const bool flagged = pair != nullptr && pair->msMaskPresent != 0 && pair->msUsed[group][b];
-        correlated = cb == kNoiseCorrelatedHcb || flagged;
-      }
-      if (correlated) {
-        std::uint32_t replay = bandStates_[w][b];
-        FillBand(replay, stream.scalefactor[w][b], coefs + start, end - start);
-      } else {
-        bandStates_[w][b] = state_;
-        FillBand(state_, stream.scalefactor[w][b], coefs + start, end - start);
-      }
+  ForEachBand(stream, [&](int w, int group, int b, int start, int end) {
+    const int cb = stream.codebook[w][b];
+    if (!IsNoiseCodebook(cb)) return;
+    bool correlated = false;
+    if (left != nullptr && IsNoiseCodebook(left->codebook[w][b])) {
+      const bool flagged = pair != nullptr && pair->msMaskPresent != 0 && pair->msUsed[group][b];
+      correlated = cb == kNoiseCorrelatedHcb || flagged;
     }
-  }
+    if (correlated) {
+      std::uint32_t replay = bandStates_[w][b];
+      FillBand(replay, stream.scalefactor[w][b], coefs + start, end - start);
+    } else {
+      bandStates_[w][b] = state_;
+      FillBand(state_, stream.scalefactor[w][b], coefs + start, end - start);
+    }
+  });
 }
 
 }  // namespace zbaac

@@ -1,30 +1,9 @@
 // Joint stereo tools of a channel pair: M/S and intensity stereo.
 #include "aaclib/aac_stereo.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace zbaac {
-
-namespace {
-
-// Calls fn(window, group, band, start, end) for every band of every window of the stream,
-// start and end being positions in the 1024-line frame.
-template <typename Fn>
-void ForEachBand(const ChannelStream& s, Fn&& fn) {
-  const int bands = std::min(s.numSwb, kMaxBands);
-  for (int w = 0; w < s.info.numWindows && w < kMaxWindows; ++w) {
-    const int group = s.info.windowGroup[w];
-    const int base = w * s.windowLength;
-    for (int b = 0; b < bands; ++b) {
-      const int start = base + s.swbOffset[b];
-      const int end = std::min(base + static_cast<int>(s.swbOffset[b + 1]), kFrameLength);
-      fn(w, group, b, start, end);
-    }
-  }
-}
-
-}  // namespace
 
 void ApplyMidSide(const PairStereo& pair, const ChannelStream& left, const ChannelStream& right,
                   float* leftCoefs, float* rightCoefs) {

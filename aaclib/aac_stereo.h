@@ -1,6 +1,8 @@
 // Joint stereo tools of a channel pair: M/S and intensity stereo.
 #pragma once
 
+#include <algorithm>
+
 #include "aaclib/aac_syntax.h"
 
 namespace zbaac {
@@ -8,6 +10,22 @@ namespace zbaac {
 // True for the codebooks whose bands carry no spectral data of their own.
 inline bool IsNoiseCodebook(int cb) { return cb == kNoiseHcb || cb == kNoiseCorrelatedHcb; }
 inline bool IsIntensityCodebook(int cb) { return cb == kIntensityHcb || cb == kIntensityHcb2; }
+
+// Calls fn(window, group, band, start, end) for every band of every window of the stream,
+// start and end being positions in the 1024-line frame.
+template <typename Fn>
+void ForEachBand(const ChannelStream& s, Fn&& fn) {
+  const int bands = std::min(s.numSwb, kMaxBands);
+  for (int w = 0; w < s.info.numWindows && w < kMaxWindows; ++w) {
+    const int group = s.info.windowGroup[w];
+    const int base = w * s.windowLength;
+    for (int b = 0; b < bands; ++b) {
+      const int start = base + s.swbOffset[b];
+      const int end = std::min(base + static_cast<int>(s.swbOffset[b + 1]), kFrameLength);
+      fn(w, group, b, start, end);
+    }
+  }
+}
 
 // M/S: every band whose ms_used flag is set becomes left + right, left - right. Bands in
 // which either channel is a noise or intensity band are left alone: they have no
