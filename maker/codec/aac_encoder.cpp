@@ -35,14 +35,13 @@ struct FaacEntries {
   bool Complete() const { return init && frame && finish && free; }
 };
 
-// The audio bytes behind the header of `in` (positioned at the first sample byte): the data
-// chunk's declared size, so chunks stored behind the audio (LIST, id3) are not encoded as
+// The audio bytes behind the header of `in`, from its first sample byte: the data chunk's
+// declared size, so chunks stored behind the audio (LIST, id3) are not encoded as
 // noise at its end; the rest of the file when the size field is 0 or 0xFFFFFFFF (written
 // before the size was known) or claims more than the file holds.
 int64_t AudioBytes(const CodecFile& in, const WavFormatInfo& wav) {
-  const off_t position = in.Position();
   const off_t size = in.Size();
-  const int64_t rest = (position >= 0 && size >= position) ? size - position : 0;
+  const int64_t rest = size >= static_cast<off_t>(wav.dataOffset) ? size - static_cast<off_t>(wav.dataOffset) : 0;
   uint8_t field[4] = {};
   if (wav.dataOffset < 4 || !in.ReadAt(static_cast<off_t>(wav.dataOffset) - 4, field, sizeof field)) return rest;
   const uint32_t declared = static_cast<uint32_t>(field[0]) | static_cast<uint32_t>(field[1]) << 8 |

@@ -37,8 +37,6 @@ bool CodecFile::ReadAt(off_t offset, void* data, size_t bytes) const {
 
 bool CodecFile::SeekTo(off_t offset) { return Valid() && ::lseek(Fd(), offset, SEEK_SET) == offset; }
 
-off_t CodecFile::Position() const { return Valid() ? ::lseek(Fd(), 0, SEEK_CUR) : -1; }
-
 off_t CodecFile::Size() const {
   struct stat info {};
   if (!Valid() || ::fstat(Fd(), &info) != 0) return -1;

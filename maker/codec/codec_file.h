@@ -28,8 +28,6 @@ class CodecFile {
   // Reads exactly `bytes` at `offset` without moving the file position; false otherwise.
   bool ReadAt(off_t offset, void* data, size_t bytes) const;
   bool SeekTo(off_t offset);
-  // Current position, or -1.
-  off_t Position() const;
   // Size of the file, or -1.
   off_t Size() const;
   // Closes now; false when the close reported an error (for example delayed write errors).
