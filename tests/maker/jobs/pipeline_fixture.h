@@ -70,7 +70,10 @@ class RecordingHost final : public PipelineHost {
   // The status words of all rows of a list: "OK + Error".
   std::string Statuses(JobList list) const {
     std::string out;
-    for (const Row& row : Rows(list)) out += (out.empty() ? "" : " ") + row.text.substr(0, row.text.find('\t'));
+    for (const Row& row : Rows(list)) {
+      if (!out.empty()) out += ' ';
+      out.append(row.text, 0, row.text.find('\t'));
+    }
     return out;
   }
   // Adds `count` track rows, "+" and selected, as after reading a table of contents.

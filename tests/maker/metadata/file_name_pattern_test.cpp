@@ -60,7 +60,7 @@ TEST(FileNamePattern, DiscValuesCannotLeaveTheOutputFolder) {
   info.title = std::string("a\0b", 3);
   EXPECT_EQ(TrackFileName(info, 1, ""), "a-b");
   info.fileNamePattern = "$year$";
-  info.year = ".";
+  info.year.assign(1, '.');
   EXPECT_EQ(TrackFileName(info, 1, ""), "-");
 }
 
