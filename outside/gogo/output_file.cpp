@@ -5,30 +5,17 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <utility>
-
-OutputFile::OutputFile(OutputFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-
-OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    fd_ = std::exchange(other.fd_, -1);
-  }
-  return *this;
-}
-
-OutputFile::~OutputFile() { Close(); }
 
 OutputFile OutputFile::Create(const std::string& path) {
   OutputFile file;
-  file.fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  file.fd_.Reset(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
   return file;
 }
 
 bool OutputFile::Write(const void* data, size_t n) {
   const auto* bytes = static_cast<const unsigned char*>(data);
   while (n > 0) {
-    ssize_t put = write(fd_, bytes, n);
+    ssize_t put = write(fd_.Get(), bytes, n);
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) return false;
     bytes += put;
@@ -41,7 +28,7 @@ bool OutputFile::WriteAt(uint64_t offset, const void* data, size_t n, bool* unse
   *unseekable = false;
   const auto* bytes = static_cast<const unsigned char*>(data);
   while (n > 0) {
-    ssize_t put = pwrite(fd_, bytes, n, off_t(offset));
+    ssize_t put = pwrite(fd_.Get(), bytes, n, off_t(offset));
     if (put < 0 && errno == EINTR) continue;
     if (put < 0 && errno == ESPIPE) {
       *unseekable = true;
@@ -56,7 +43,7 @@ bool OutputFile::WriteAt(uint64_t offset, const void* data, size_t n, bool* unse
 }
 
 bool OutputFile::Close() {
-  if (fd_ < 0) return true;
-  const int result = close(std::exchange(fd_, -1));
+  if (!fd_) return true;
+  const int result = close(fd_.Release());
   return result == 0 || errno == EINTR;
 }

@@ -5,20 +5,17 @@
 #include <cstdint>
 #include <string>
 
+#include "common/unique_fd.h"
+
 // Move-only owner of a file descriptor opened for writing.
 class OutputFile {
  public:
   OutputFile() = default;
-  OutputFile(OutputFile&& other) noexcept;
-  OutputFile& operator=(OutputFile&& other) noexcept;
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-  ~OutputFile();
 
   // Creates or truncates path. Not open (IsOpen() false) when that fails.
   static OutputFile Create(const std::string& path);
 
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return static_cast<bool>(fd_); }
   // Appends all n bytes; false when any write fails (full disk, I/O error).
   bool Write(const void* data, size_t n);
   // Overwrites n bytes at offset without moving the append position. Returns false when
@@ -28,5 +25,5 @@ class OutputFile {
   bool Close();
 
  private:
-  int fd_ = -1;
+  UniqueFd fd_;
 };

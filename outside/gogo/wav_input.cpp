@@ -36,23 +36,6 @@ constexpr uint16_t kFormatExtensible = 0xFFFE;
 
 }  // namespace
 
-WavInput::WavInput(WavInput&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), format_(other.format_), framesRead_(other.framesRead_) {}
-
-WavInput& WavInput::operator=(WavInput&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) close(fd_);
-    fd_ = std::exchange(other.fd_, -1);
-    format_ = other.format_;
-    framesRead_ = other.framesRead_;
-  }
-  return *this;
-}
-
-WavInput::~WavInput() {
-  if (fd_ >= 0) close(fd_);
-}
-
 Result<WavInput, WavInputError> WavInput::Open(const std::string& path) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return Fail(WavInputError::Open);
@@ -113,7 +96,7 @@ Status<WavInputError> WavInput::Read(int16_t* pcm, uint64_t frames) {
   if (frames > FramesLeft()) return Fail(WavInputError::Read);
   const size_t frameBytes = size_t(format_.channels) * 2;
   const uint64_t offset = format_.dataOffset + framesRead_ * frameBytes;
-  if (!ReadAt(fd_, offset, pcm, size_t(frames) * frameBytes)) return Fail(WavInputError::Read);
+  if (!ReadAt(fd_.Get(), offset, pcm, size_t(frames) * frameBytes)) return Fail(WavInputError::Read);
   if constexpr (std::endian::native == std::endian::big) {
     auto* bytes = reinterpret_cast<unsigned char*>(pcm);
     for (size_t i = 0; i < frames * format_.channels; ++i) std::swap(bytes[2 * i], bytes[2 * i + 1]);
@@ -124,6 +107,6 @@ Status<WavInputError> WavInput::Read(int16_t* pcm, uint64_t frames) {
 
 bool WavInput::SameFileAs(const std::string& path) const {
   struct stat a {}, b {};
-  if (fstat(fd_, &a) != 0 || stat(path.c_str(), &b) != 0) return false;
+  if (fstat(fd_.Get(), &a) != 0 || stat(path.c_str(), &b) != 0) return false;
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }

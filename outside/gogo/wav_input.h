@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/result.h"
+#include "common/unique_fd.h"
 
 enum class WavInputError {
   Open,    // the file cannot be opened
@@ -24,11 +25,6 @@ struct WavInputFormat {
 class WavInput {
  public:
   WavInput() = default;
-  WavInput(WavInput&& other) noexcept;
-  WavInput& operator=(WavInput&& other) noexcept;
-  WavInput(const WavInput&) = delete;
-  WavInput& operator=(const WavInput&) = delete;
-  ~WavInput();
 
   // Opens path and walks its chunks. The audio is the data chunk; when the chunk claims
   // more than the file holds, or claims 0 or 0xFFFFFFFF bytes (a header never rewritten
@@ -49,7 +45,7 @@ class WavInput {
 
  private:
   explicit WavInput(int fd) : fd_(fd) {}
-  int fd_ = -1;
+  UniqueFd fd_;
   WavInputFormat format_;
   uint64_t framesRead_ = 0;
 };
