@@ -21,7 +21,6 @@ class NoiseSubstitution {
   void Apply(const ChannelStream& stream, const ChannelStream* left, const PairStereo* pair, float* coefs);
 
   std::uint32_t State() const { return state_; }
-  void SetState(std::uint32_t state) { state_ = state; }
 
  private:
   // Generates one band from *state (advancing it) and scales it.

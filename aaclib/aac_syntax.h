@@ -22,7 +22,6 @@ constexpr int kMaxTnsFilters = 4;      // n_filt is 2 bits in long windows
 constexpr int kMaxTnsOrder = 32;       // order is 5 bits in long windows
 constexpr int kMaxLtpLongBands = 40;   // ltp_long_used is sent for bands below min(max_sfb, 40)
 constexpr int kMaxElements = 64;       // element list capacity per block
-constexpr int kSamplingIndexLimit = 12;  // sampling indices with a band table: 0 .. 11
 
 enum class WindowSequence : std::uint8_t {
   OnlyLong = 0,
@@ -34,7 +33,6 @@ enum class WindowSequence : std::uint8_t {
 // Codebook numbers as they stand in the section data, plus one internal value.
 enum Codebook : std::uint8_t {
   kZeroHcb = 0,
-  kFirstPairHcb = 5,
   kEscHcb = 11,
   kReservedHcb = 12,
   kNoiseHcb = 13,

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "aaclib/aac_syntax.h"
+#include "aaclib/aac_tables_bands.h"
 #include "aaclib/bit_reader.h"
 
 namespace zbaac {
@@ -35,7 +36,7 @@ Result<AdtsHeader, AdtsError> ParseAdtsHeader(BitReader& reader) {
     error.kind = AdtsErrorKind::Truncated;
     return Fail(error);
   }
-  if (header.samplingIndex >= kSamplingIndexLimit) {
+  if (header.samplingIndex >= kSamplingIndexCount) {
     error.kind = AdtsErrorKind::ReservedSampling;
     return Fail(error);
   }

@@ -12,7 +12,6 @@ constexpr BandLayout MakeLayout(int samplingIndex, bool isLong) {
   layout.windowCount = isLong ? 1 : 8;
   layout.windowLength = isLong ? kFrameLength : kShortWindowLength;
   layout.bandCount = isLong ? kNumSwbLong[samplingIndex] : kNumSwbShort[samplingIndex];
-  layout.totalBands = layout.bandCount * layout.windowCount;
   layout.sectionBits = isLong ? 5 : 3;
   for (int b = 0; b <= layout.bandCount; ++b) {
     layout.swbOffset[b] = isLong ? kSwbOffsetLong[samplingIndex][b] : kSwbOffsetShort[samplingIndex][b];

@@ -13,7 +13,6 @@ struct BandLayout {
   int windowCount = 1;          // 1 long, 8 short
   int windowLength = 1024;      // 1024 long, 128 short
   int bandCount = 0;            // bands per window
-  int totalBands = 0;           // bandCount x windowCount
   int sectionBits = 5;          // width of a section length field: 5 long, 3 short
   std::array<std::uint16_t, kMaxBands + 1> swbOffset{};  // band starts within a window; [bandCount] = windowLength
 };

@@ -2,6 +2,7 @@
 #include "aaclib/program_config.h"
 
 #include "aaclib/aac_syntax.h"
+#include "aaclib/aac_tables_bands.h"
 #include "aaclib/bit_reader.h"
 
 namespace zbaac {
@@ -48,7 +49,7 @@ void ReadFields(BitReader& reader, ProgramConfig& pce) {
 // Only up to two front channels without mixdowns are decoded; the sampling index must
 // have a band table.
 bool Acceptable(const ProgramConfig& pce) {
-  if (pce.samplingIndex >= kSamplingIndexLimit) return false;
+  if (pce.samplingIndex >= kSamplingIndexCount) return false;
   if (pce.numSide != 0 || pce.numBack != 0 || pce.numLfe != 0) return false;
   if (pce.monoMixdownPresent || pce.stereoMixdownPresent || pce.matrixMixdownIdxPresent) return false;
   int channels = 0;
