@@ -8,7 +8,6 @@ class TDecodingThread : public CodecThread {
  public:
   TDecodingThread(MainLoop& loop, WorkerHost& host, const DecoderJob& job);
 
-  const DecoderJob& Job() const { return job_; }
   // The DecoderError value of the MP3 path (see Mp3DecodeError); 0 for the AAC path,
   // whose failures only set the error flag.
   int ErrorCode() const { return errorCode_; }

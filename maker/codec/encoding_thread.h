@@ -8,7 +8,6 @@ class TEncodingThread : public CodecThread {
  public:
   TEncodingThread(MainLoop& loop, WorkerHost& host, const EncoderJob& job);
 
-  const EncoderJob& Job() const { return job_; }
   // The description line, for example "Joint-Stereo, 128 kbps, MPEG2" or
   // "Mono, Quality-4 VBR, Fast Mode".
   static std::string Description(const EncoderJob& job);
