@@ -265,7 +265,10 @@ TEST_F(DecoderTest, RandomlyDamagedFilesAlwaysEnd) {
     const int hits = 1 + int(next() % 40);
     for (int i = 0; i < hits; ++i) bytes[next() % bytes.size()] = uint8_t(next() >> 16);
     if (round % 5 == 0) bytes.resize(next() % bytes.size());
-    const std::string damaged = dir_.File("d" + std::to_string(round) + ".mp3");
+    // Built by appending: GCC 12 warns (-Wrestrict, falsely) on "d" + std::to_string() here.
+    std::string name = "d";
+    name += std::to_string(round);
+    const std::string damaged = dir_.File(name + ".mp3");
     WriteFile(damaged, bytes);
     const DecodeResult r = DecodeThroughApi(damaged);  // checks the channel count stays
     EXPECT_NE(r.endResult, ZBD_OK) << round;
