@@ -11,9 +11,9 @@ namespace {
 // The one decoder of the process, made on first use and destroyed when the library is
 // unloaded. Callers use one thread at a time. Call only inside a try block: making it may
 // throw std::bad_alloc.
-zbaac::AacDecoder* Decoder() {
+zbaac::AacDecoder& Decoder() {
   static zbaac::AacDecoder decoder;
-  return &decoder;
+  return decoder;
 }
 
 void FillDefaults(AacStreamInfo* info) {
@@ -29,13 +29,13 @@ extern "C" {
 
 ZBAACLIB_EXPORT int32_t AACDecoder_Open(AacStreamInfo* info, const char* path) {
   try {
-    zbaac::AacDecoder* decoder = Decoder();
-    if (decoder == nullptr || path == nullptr) {
-      if (decoder != nullptr) decoder->Close();
+    zbaac::AacDecoder& decoder = Decoder();
+    if (path == nullptr) {
+      decoder.Close();
       FillDefaults(info);
       return 0;
     }
-    const zbaac::StreamParameters parameters = decoder->Open(path);
+    const zbaac::StreamParameters parameters = decoder.Open(path);
     if (info != nullptr) {
       info->sampleRate = static_cast<uint16_t>(parameters.sampleRate & 0xFFFF);
       info->channelMode = parameters.channels == 2 ? 0 : 3;
@@ -44,7 +44,7 @@ ZBAACLIB_EXPORT int32_t AACDecoder_Open(AacStreamInfo* info, const char* path) {
   } catch (...) {
     // Out of memory while setting up: the stream shows as ended at the first Decode.
     try {
-      Decoder()->Close();
+      Decoder().Close();
     } catch (...) {
     }
     FillDefaults(info);
@@ -55,8 +55,7 @@ ZBAACLIB_EXPORT int32_t AACDecoder_Open(AacStreamInfo* info, const char* path) {
 ZBAACLIB_EXPORT int32_t AACDecoder_Decode(int16_t* out) {
   if (out == nullptr) return 0;
   try {
-    zbaac::AacDecoder* decoder = Decoder();
-    return decoder != nullptr ? decoder->Decode(out) : 0;
+    return Decoder().Decode(out);
   } catch (...) {
     return 0;
   }
@@ -64,7 +63,7 @@ ZBAACLIB_EXPORT int32_t AACDecoder_Decode(int16_t* out) {
 
 ZBAACLIB_EXPORT int32_t AACDecoder_Close(void) {
   try {
-    if (zbaac::AacDecoder* decoder = Decoder()) decoder->Close();
+    Decoder().Close();
   } catch (...) {
   }
   return 0;
