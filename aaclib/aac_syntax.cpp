@@ -1,9 +1,18 @@
-// Texts of the syntax errors and the long-term-prediction coefficients.
+// Syntax errors (their texts and positions) and the long-term-prediction coefficients.
 #include "aaclib/aac_syntax.h"
 
 #include <array>
 
+#include "aaclib/bit_reader.h"
+
 namespace zbaac {
+
+SyntaxError SyntaxErrorAt(const BitReader& reader, SyntaxErrorKind kind, int value) {
+  SyntaxError error{kind};
+  error.bitPosition = reader.BitPosition();
+  error.value = value;
+  return error;
+}
 
 const char* SyntaxErrorText(SyntaxErrorKind kind) {
   switch (kind) {

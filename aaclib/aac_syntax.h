@@ -187,6 +187,9 @@ struct SyntaxError {
 
 const char* SyntaxErrorText(SyntaxErrorKind kind);
 
+// An error of `kind` at the reader's position, with the offending value.
+SyntaxError SyntaxErrorAt(const BitReader& reader, SyntaxErrorKind kind, int value = 0);
+
 // How a block ended when it did not fail.
 enum class BlockEnd {
   EndElement,  // END read: the block is complete

@@ -19,13 +19,6 @@
 namespace zbaac {
 namespace {
 
-SyntaxError ErrorAt(const BitReader& reader, SyntaxErrorKind kind, int value = 0) {
-  SyntaxError error{kind};
-  error.bitPosition = reader.BitPosition();
-  error.value = value;
-  return error;
-}
-
 // Reads the escape sequence of a magnitude-16 value: a prefix of N - 4 one bits ended by
 // a zero bit, then N bits w; the magnitude is 2^N + w. Returns -1 beyond the limit.
 int ReadEscape(BitReader& reader) {
@@ -181,10 +174,10 @@ Status<SyntaxError> DecodeTuples(BitReader& reader, int start, int end, std::int
          book.isSigned == Shape::kSigned && "codebook differs from its shape");
   for (int pos = start; pos < end; pos += dimension) {
     if (pos < 0 || pos + dimension > kFrameLength) {
-      return Fail(ErrorAt(reader, SyntaxErrorKind::SpectrumOverflow, pos));
+      return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::SpectrumOverflow, pos));
     }
     const int index = DecodeSymbolOf<Book>(reader);
-    if (index < 0) return Fail(ErrorAt(reader, SyntaxErrorKind::NoCodewordMatch, cb));
+    if (index < 0) return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::NoCodewordMatch, cb));
     std::array<int, 4> values = Unpack<Shape>(index);
     if constexpr (!Shape::kSigned) {
       for (int k = 0; k < dimension; ++k) {
@@ -195,7 +188,7 @@ Status<SyntaxError> DecodeTuples(BitReader& reader, int start, int end, std::int
       for (int k = 0; k < dimension; ++k) {
         if (std::abs(values[k]) != 16) continue;
         int magnitude = ReadEscape(reader);
-        if (magnitude < 0) return Fail(ErrorAt(reader, SyntaxErrorKind::EscapeTooLong));
+        if (magnitude < 0) return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::EscapeTooLong));
         values[k] = values[k] < 0 ? -magnitude : magnitude;
       }
     }
@@ -222,7 +215,7 @@ Status<SyntaxError> DecodeSpectralData(BitReader& reader, ChannelStream& channel
           cb == kNoiseCorrelatedHcb) {
         continue;
       }
-      if (cb == kReservedHcb || cb > kEscHcb) return Fail(ErrorAt(reader, SyntaxErrorKind::ReservedCodebook, cb));
+      if (cb == kReservedHcb || cb > kEscHcb) return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::ReservedCodebook, cb));
       // The band's values arrive window after window of the group; each window's share
       // goes straight to that window's lines, which undoes the interleaving.
       for (int w = window; w < window + groupLength; ++w) {

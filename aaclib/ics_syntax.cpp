@@ -12,13 +12,6 @@ namespace {
 
 constexpr int kMainObjectType = 1;
 
-SyntaxError ErrorAt(const BitReader& reader, SyntaxErrorKind kind, int value = 0) {
-  SyntaxError error{kind};
-  error.bitPosition = reader.BitPosition();
-  error.value = value;
-  return error;
-}
-
 void ParseLtpData(BitReader& reader, int maxSfb, LtpData& ltp) {
   ltp.present = true;
   ltp.lag = static_cast<int>(reader.ReadBits(11));
@@ -70,17 +63,19 @@ Status<SyntaxError> ParseIcsInfo(BitReader& reader, const SyntaxState& state, Ic
     info.maxSfb = static_cast<int>(reader.ReadBits(4));
     info.numWindows = 8;
     SetGroups(info, reader.ReadBits(7));
-    if (info.maxSfb > layout.bandCount) return Fail(ErrorAt(reader, SyntaxErrorKind::MaxSfbTooLarge, info.maxSfb));
+    if (info.maxSfb > layout.bandCount) {
+      return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::MaxSfbTooLarge, info.maxSfb));
+    }
     return Done{};
   }
   info.maxSfb = static_cast<int>(reader.ReadBits(6));
   info.numWindows = 1;
   SetGroups(info, 0);
-  if (info.maxSfb > layout.bandCount) return Fail(ErrorAt(reader, SyntaxErrorKind::MaxSfbTooLarge, info.maxSfb));
+  if (info.maxSfb > layout.bandCount) return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::MaxSfbTooLarge, info.maxSfb));
   info.predictorDataPresent = reader.ReadBit();
   if (!info.predictorDataPresent) return Done{};
   // Backward-adaptive prediction of the Main profile is not supported.
-  if (state.objectType == kMainObjectType) return Fail(ErrorAt(reader, SyntaxErrorKind::MainPrediction));
+  if (state.objectType == kMainObjectType) return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::MainPrediction));
   if (reader.ReadBit()) ParseLtpData(reader, info.maxSfb, ltp);
   if (rightLtp != nullptr && reader.ReadBit()) ParseLtpData(reader, info.maxSfb, *rightLtp);
   return Done{};
@@ -100,16 +95,18 @@ Status<SyntaxError> ParseSectionData(BitReader& reader, ChannelStream& channel) 
     while (band < info.maxSfb) {
       // Each real section covers at least one band; more sections than bands can only
       // come from a corrupt stream (or the zero bits past the end of the input).
-      if (++sections > info.maxSfb) return Fail(ErrorAt(reader, SyntaxErrorKind::SectionsMismatch, sections));
+      if (++sections > info.maxSfb) return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::SectionsMismatch, sections));
       const int cb = static_cast<int>(reader.ReadBits(4));
       int length = 0;
       std::uint32_t field = 0;
       do {
         field = reader.ReadBits(sectionBits);
         length += static_cast<int>(field);
-        if (length > info.maxSfb) return Fail(ErrorAt(reader, SyntaxErrorKind::SectionsMismatch, length));
+        if (length > info.maxSfb) return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::SectionsMismatch, length));
       } while (field == escape);
-      if (band + length > info.maxSfb) return Fail(ErrorAt(reader, SyntaxErrorKind::SectionsMismatch, band + length));
+      if (band + length > info.maxSfb) {
+        return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::SectionsMismatch, band + length));
+      }
       std::fill(row.begin() + band, row.begin() + band + length, static_cast<std::uint8_t>(cb));
       band += length;
     }
@@ -132,14 +129,14 @@ Status<SyntaxError> ParseScalefactorData(BitReader& reader, ChannelStream& chann
     for (int band = 0; band < info.maxSfb; ++band) {
       const int cb = channel.codebook[window][band];
       if (cb == kZeroHcb) continue;
-      if (cb == kReservedHcb) return Fail(ErrorAt(reader, SyntaxErrorKind::ReservedCodebook, cb));
+      if (cb == kReservedHcb) return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::ReservedCodebook, cb));
       if (cb == kNoiseHcb && firstNoiseBand) {
         firstNoiseBand = false;
         noiseEnergy += static_cast<int>(reader.ReadBits(9)) - 256;
       } else {
         bool ok = false;
         const int difference = DecodeScalefactorDifference(reader, ok);
-        if (!ok) return Fail(ErrorAt(reader, SyntaxErrorKind::NoCodewordMatch, -1));
+        if (!ok) return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::NoCodewordMatch, -1));
         if (cb == kNoiseHcb) {
           noiseEnergy += difference;
         } else if (cb == kIntensityHcb || cb == kIntensityHcb2) {
@@ -155,12 +152,12 @@ Status<SyntaxError> ParseScalefactorData(BitReader& reader, ChannelStream& chann
         value = intensityPosition;
       } else {
         if (scalefactor < 0 || scalefactor > 255) {
-          return Fail(ErrorAt(reader, SyntaxErrorKind::ScalefactorRange, scalefactor));
+          return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::ScalefactorRange, scalefactor));
         }
         value = scalefactor;
       }
       if (value < -kMaxNoiseOrIntensityMagnitude || value > kMaxNoiseOrIntensityMagnitude) {
-        return Fail(ErrorAt(reader, SyntaxErrorKind::NoiseOrIntensityRange, value));
+        return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::NoiseOrIntensityRange, value));
       }
       row[band] = static_cast<std::int16_t>(value);
     }

@@ -10,10 +10,8 @@ namespace zbaac {
 namespace {
 
 SyntaxError ErrorAt(const BitReader& reader, SyntaxErrorKind kind, ElementType element, int value = 0) {
-  SyntaxError error{kind};
-  error.bitPosition = reader.BitPosition();
+  SyntaxError error = SyntaxErrorAt(reader, kind, value);
   error.elementType = static_cast<int>(element);
-  error.value = value;
   return error;
 }
 
