@@ -18,21 +18,24 @@ namespace zbaac {
 
 namespace {
 
-constexpr int kAdtsHeaderBytes = 7;
+// The longest ADTS header: the 7 fixed bytes, then for a protected frame up to three
+// block positions and the CRC. A protected stream's first header is only whole with them.
+constexpr std::size_t kAdtsLongestHeaderBytes = 15;
 constexpr std::size_t kAdtsScanWindowBytes = 64 * 1024;
 
 // Scans the ADTS frames from the start of the stream, frame by frame through the length
-// fields, and gives the mean bit rate; 0 when not even one frame is found. `read` fills a
-// header's bytes at an offset and says how many it got.
+// fields, and gives the mean bit rate; 0 when not even one frame is found. `read` fills up
+// to kAdtsLongestHeaderBytes at an offset (fewer at the end) and says how many it got.
 template <typename ReadAt>
 std::uint32_t AdtsBitRate(ReadAt&& read, int sampleRate) {
   std::uint64_t blocks = 0;
   std::uint64_t bytes = 0;
   std::uint64_t position = 0;
-  std::uint8_t header[kAdtsHeaderBytes];
+  std::uint8_t header[kAdtsLongestHeaderBytes];
   while (blocks < 10000000) {
-    if (read(position, header) != kAdtsHeaderBytes) break;
-    auto parsed = ParseAdtsHeader(std::span<const std::uint8_t>(header, kAdtsHeaderBytes), 0);
+    const std::size_t got = read(position, header);
+    if (got == 0) break;
+    auto parsed = ParseAdtsHeader(std::span<const std::uint8_t>(header, got), 0);
     if (!parsed.Ok()) break;
     blocks += static_cast<std::uint64_t>(parsed.Value().rawDataBlocks);
     bytes += static_cast<std::uint64_t>(parsed.Value().frameLengthBytes);
@@ -66,7 +69,7 @@ StreamParameters AacDecoder::Start(std::string path, std::vector<std::uint8_t>* 
   adtsProtected_ = false;
 
   // Look at the first bytes to tell ADIF, ADTS and raw streams apart.
-  std::uint8_t head[kAdtsHeaderBytes] = {};
+  std::uint8_t head[kAdtsLongestHeaderBytes] = {};
   std::size_t headBytes = 0;
   std::FILE* probe = nullptr;
   if (bytes != nullptr) {
@@ -96,13 +99,14 @@ StreamParameters AacDecoder::Start(std::string path, std::vector<std::uint8_t>* 
       std::size_t windowBytes = 0;
       rate = AdtsBitRate(
           [&](std::uint64_t offset, std::uint8_t* out) -> std::size_t {
-            if (offset < windowStart || offset + kAdtsHeaderBytes > windowStart + windowBytes) {
+            if (offset < windowStart || offset + kAdtsLongestHeaderBytes > windowStart + windowBytes) {
               if (std::fseek(probe, static_cast<long>(offset), SEEK_SET) != 0) return 0;
               windowStart = offset;
               windowBytes = std::fread(window.data(), 1, window.size(), probe);
             }
+            if (offset >= windowStart + windowBytes) return 0;
             const std::size_t at = static_cast<std::size_t>(offset - windowStart);
-            const std::size_t count = std::min<std::size_t>(windowBytes - at, kAdtsHeaderBytes);
+            const std::size_t count = std::min<std::size_t>(windowBytes - at, kAdtsLongestHeaderBytes);
             std::memcpy(out, window.data() + at, count);
             return count;
           },
@@ -110,9 +114,10 @@ StreamParameters AacDecoder::Start(std::string path, std::vector<std::uint8_t>* 
     } else {
       rate = AdtsBitRate(
           [bytes](std::uint64_t offset, std::uint8_t* out) -> std::size_t {
-            if (offset + kAdtsHeaderBytes > bytes->size()) return 0;
-            std::memcpy(out, bytes->data() + offset, kAdtsHeaderBytes);
-            return kAdtsHeaderBytes;
+            if (offset >= bytes->size()) return 0;
+            const std::size_t count = std::min<std::size_t>(bytes->size() - offset, kAdtsLongestHeaderBytes);
+            std::memcpy(out, bytes->data() + offset, count);
+            return count;
           },
           parameters_.sampleRate);
     }

@@ -273,6 +273,39 @@ TEST(StreamForms, RawAndAdifDecodeLikeAdts) {
   }
 }
 
+// Catches a stream whose frames carry a CRC taken for raw data (its first header is only
+// whole with the CRC bytes): the same frames with protection on decode as ADTS to the same
+// samples, with a bit rate from the longer frames.
+TEST(StreamForms, ProtectedAdtsDecodesLikeUnprotected) {
+  const std::string path = StreamOrSkip(Lc(44100, true, -1, false));
+  if (path.empty()) return;
+  const std::vector<std::uint8_t> plain = test::ReadFileBytes(path);
+  std::vector<std::uint8_t> protectedBytes;
+  for (const auto& frame : test::SplitAdtsFrames(plain)) {
+    ASSERT_EQ(frame.header.rawDataBlocks, 1);
+    const auto at = plain.begin() + static_cast<std::ptrdiff_t>(frame.offset);
+    std::vector<std::uint8_t> header(at, at + 7);
+    header[1] &= 0xFE;  // protection_absent = 0
+    const int length = frame.header.frameLengthBytes + 2;
+    header[3] = static_cast<std::uint8_t>((header[3] & 0xFC) | (length >> 11));
+    header[4] = static_cast<std::uint8_t>(length >> 3);
+    header[5] = static_cast<std::uint8_t>((header[5] & 0x1F) | ((length & 7) << 5));
+    protectedBytes.insert(protectedBytes.end(), header.begin(), header.end());
+    protectedBytes.insert(protectedBytes.end(), {0xAB, 0xCD});  // the CRC, not checked
+    protectedBytes.insert(protectedBytes.end(), at + 7, at + frame.header.frameLengthBytes);
+  }
+  const std::string protectedPath = test::TestCacheDir() + "/protected_" + std::to_string(::getpid()) + ".aac";
+  ASSERT_TRUE(test::WriteFileBytes(protectedPath, protectedBytes));
+  StreamParameters plainParams, protectedParams;
+  const auto fromPlain = DecodeAll(path, nullptr, &plainParams);
+  const auto fromProtected = DecodeAll(protectedPath, nullptr, &protectedParams);
+  std::remove(protectedPath.c_str());
+  EXPECT_EQ(protectedParams.form, StreamForm::Adts);
+  EXPECT_EQ(protectedParams.sampleRate, 44100);
+  EXPECT_GT(protectedParams.bitRate, plainParams.bitRate);
+  EXPECT_EQ(fromProtected, fromPlain);
+}
+
 // Catches a lost last block (the maker writes only blocks with a positive result),
 // garbage after the end, and reads past a truncated file's end or a hang: every complete
 // frame comes back positive, then 0 with silence; a file cut inside a frame decodes its
