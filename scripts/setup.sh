@@ -6,6 +6,4 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-packages.sh"
 cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZIMBAR_TESTS=OFF
 cmake --build "$top/build"
-if [ -x "$top/scripts/demo.sh" ]; then
-  "$top/scripts/demo.sh"
-fi
+"$top/scripts/demo.sh"
