@@ -47,9 +47,6 @@ inline int Count(const std::string& text, const std::string& what) {
 class BatchEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* lib : {"libgogo.so", "libfaac.so", "libzbdecode.so", "libzbntread.so"})
-      if (!std::filesystem::exists(kBin + "/" + lib)) GTEST_SKIP() << lib << " is not built";
-    if (!std::filesystem::exists(kBin + "/zbmaker")) GTEST_SKIP() << "zbmaker is not built";
     char pattern[] = "/tmp/zb_batch_XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir = pattern;
