@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "maker/batch/terminal_text.h"
 #include "maker/cd/cd_device.h"
 #include "maker/cd/cd_drive_list.h"
 #include "maker/jobs/command_line.h"
@@ -32,7 +33,7 @@ Status<BatchCdError> ListDrives(const BatchOptions& options, const SettingsTable
     std::string name;
     const int result = CdGetDriveName(index, hostAdapter, target, lun, name);
     if (result == -1) break;
-    std::fprintf(out, "%d: %s\n", index, result == 0 ? name.c_str() : "(no answer)");
+    std::fprintf(out, "%d: %s\n", index, result == 0 ? TerminalText(name).c_str() : "(no answer)");
   }
   if (index == 0) std::fprintf(out, "No CD-ROM Drive Found\n");
   CdShutdown();

@@ -76,8 +76,12 @@ void JobPipeline::FormShow() {
 
 // Start: checks the libraries, marks the selected rows pending and begins the first job.
 void JobPipeline::StartButtonClick() {
-  if (!probe_("zbntread", "XWI") || !probe_("zbdecode", nullptr)) {
-    host_.ShowError("ERROR: Cannot load ZIMBAR library", kMakerErrorCaption);
+  for (const auto& [library, entry] : {std::pair<const char*, const char*>{"zbntread", "XWI"}, {"zbdecode", nullptr}}) {
+    const LibraryProbeResult probed = probe_(library, entry);
+    if (probed.loaded) continue;
+    std::string text = "ERROR: Cannot load ZIMBAR library";
+    if (!probed.problem.empty()) text += ": " + probed.problem;
+    host_.ShowError(text, kMakerErrorCaption);
     return;
   }
   // A decode in progress also blocks a new run: two decoders would share the row counter.

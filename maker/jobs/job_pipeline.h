@@ -18,10 +18,19 @@
 #include "maker/jobs/pipeline_host.h"
 #include "maker/settings/settings_table.h"
 
+// What a library probe found. A probe may answer with a plain bool; the real one also
+// says why a library is unusable (its file name and the folders searched, or the loader's
+// reason), and Start shows that after "ERROR: Cannot load ZIMBAR library".
+struct LibraryProbeResult {
+  LibraryProbeResult(bool usable) : loaded(usable) {}  // implicit, for probes that answer true or false
+  LibraryProbeResult(bool usable, std::string why) : loaded(usable), problem(std::move(why)) {}
+  bool loaded;
+  std::string problem;
+};
 // Answers whether an outside library loads and, when entry is not null, has that entry.
-using LibraryProbe = std::function<bool(const std::string& library, const char* entry)>;
+using LibraryProbe = std::function<LibraryProbeResult(const std::string& library, const char* entry)>;
 // The real probe, through the outside-library loader (the library is unloaded again).
-bool ProbeOutsideLibrary(const std::string& library, const char* entry);
+LibraryProbeResult ProbeOutsideLibrary(const std::string& library, const char* entry);
 
 // Turns the selected rows of the track list or the file list into jobs, runs them on
 // workers made by the factory, chains them (reading the next CD track overlaps encoding

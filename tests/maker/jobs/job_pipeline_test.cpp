@@ -36,6 +36,20 @@ TEST_F(PipelineTest, MissingLibraryShowsErrorBoxAndStartsNothing) {
   }
 }
 
+// Catches the probe's reason (which file, where it was looked for) left out of the box.
+TEST_F(PipelineTest, MissingLibraryErrorCarriesTheProbesReason) {
+  Rig r(loop, settings, [](const std::string& lib, const char*) -> LibraryProbeResult {
+    if (lib == "zbdecode") return {false, "libzbdecode.so not found in the program's folder (/opt/z/)"};
+    return true;
+  });
+  r.h.AddTracks(1);
+  r.p.StartButtonClick();
+  ASSERT_EQ(r.h.errors.size(), 1u);
+  EXPECT_EQ(r.h.errors[0], "zbmaker (Zimbar MP3 Maker) Error|ERROR: Cannot load ZIMBAR library: "
+                           "libzbdecode.so not found in the program's folder (/opt/z/)");
+  EXPECT_TRUE(r.f.calls.empty());
+}
+
 // Catches a broken chain: rows must go "+" -> "Read" -> "OK", the encoder must work on
 // track 1 while track 2 is read, and the run must signal Done exactly once.
 TEST_F(PipelineTest, ThreeTracksToMp3ReadOverlapsEncodeAndAllEndOk) {
