@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
   }
   if (parser.isSet(shotOption)) {
     const QString out = parser.value(shotOption);
-    QTimer::singleShot(1500, [&] {
+    QTimer::singleShot(1500, [&preview, out] {
       QDir().mkpath(out);
       const bool ok = GrabShaped(preview.Main()).save(out + QStringLiteral("/main.png")) &&
                       GrabShaped(preview.Equalizer()).save(out + QStringLiteral("/eq.png"));
