@@ -1,0 +1,12 @@
+// main() of the window tests: one QApplication for all tests of the program.
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#include "player/ui/skin_image.h"
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  UseWholeScaleFactors();
+  QApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}
