@@ -70,6 +70,12 @@ bool RowSucceeded(const std::string& row) {
   return word == status::kFileOk || word == status::kOk || word == status::kOkWarned;
 }
 
+// The job left an existing output as it was (no --yes).
+bool RowKept(const std::string& row) {
+  const std::string word = RowStatus(row);
+  return word == status::kFileKept || word == status::kKept;
+}
+
 }  // namespace
 
 int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool cancelOnSignals) {
@@ -196,20 +202,24 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
 
   int rows = 0;
   int ok = 0;
+  int kept = 0;
   for (int row = 0; row < host.RowCount(list); ++row) {
     const std::string text = host.RowText(list, row);
     if (!wanted[static_cast<size_t>(row)]) continue;
     ++rows;
     if (RowSucceeded(text)) ++ok;
+    if (RowKept(text)) ++kept;
     // The tabs between the columns of a row are its own; any other is data.
     std::fprintf(out, "%s\n", TerminalText(text, cd ? 3 : 1).c_str());
   }
+  // Files named on the command line that do not exist count among those asked for.
+  const int missing = static_cast<int>(files.missing.size());
+  const int asked = rows + missing;
+  std::fprintf(out, "%d of %d %s%s converted", ok, asked, cd ? "track" : "file", asked == 1 ? "" : "s");
   // A job that kept an existing output ended without error but converted nothing.
-  const int skipped = pipeline.SkippedJobs();
-  ok -= skipped;
-  std::fprintf(out, "%d of %d %s%s converted.", ok, rows, cd ? "track" : "file", rows == 1 ? "" : "s");
-  if (skipped > 0) std::fprintf(out, " %d kept an existing output (use --yes to overwrite).", skipped);
-  std::fputc('\n', out);
+  if (kept > 0) std::fprintf(out, ", %d kept an existing output (use --yes to overwrite)", kept);
+  if (missing > 0) std::fprintf(out, ", %d missing", missing);
+  std::fputs(".\n", out);
   std::fflush(out);
-  return ok == rows && rows > 0 && files.missing.empty() ? kBatchAllOk : kBatchFailed;
+  return ok == rows && rows > 0 && missing == 0 ? kBatchAllOk : kBatchFailed;
 }

@@ -2,6 +2,7 @@
 #include "maker/codec/aac_encoder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 #include <vector>
 
@@ -93,7 +94,7 @@ class AacEncodeRun {
     // Checked before the output exists, so a refused input leaves no empty file behind.
     if (wav.channels != 2) return {CodecEvent::NotStereo};
     out_ = CodecFile::CreateForWriting(outputPath);
-    if (!out_.Valid()) return {CodecEvent::CannotCreateOutput};
+    if (!out_.Valid()) return {CodecEvent::CannotCreateOutput, errno};
 
     const auto rate = static_cast<int32_t>(wav.sampleRate);
     const FaacEncodeConfig config{2,       rate, rate, static_cast<int32_t>(bitRate) * 1000, rate / 2, 0, 1,

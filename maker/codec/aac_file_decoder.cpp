@@ -1,6 +1,7 @@
 // DecodeAacFile over the four exports of libzbaaclib.so.
 #include "maker/codec/aac_file_decoder.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <limits>
 #include <new>
@@ -94,7 +95,7 @@ void DecodeAacFile(const std::string& inputPath, const std::string& outputPath, 
                    CodecStatusCallback callback) {
   CodecFile output = CodecFile::CreateForWriting(outputPath);
   if (!output.Valid()) {
-    ReportCodecEvent(record, callback, CodecEvent::CannotCreateOutput);
+    ReportCodecEvent(record, callback, CodecEvent::CannotCreateOutput, errno);
     return;
   }
   if (WriteWavHeader(output.Fd(), /*mono=*/false, 44100, 0) != kWavWriteOk) {

@@ -2,6 +2,7 @@
 #include "maker/codec/codec_event.h"
 
 #include <array>
+#include <cstring>
 
 #include "common/fault_guard.h"
 
@@ -29,6 +30,12 @@ std::string CodecEventText(uint8_t kind, int32_t value) {
   if (kind >= kEventTexts.size()) return {};
   std::string text = kEventTexts[kind];
   if (kind == static_cast<uint8_t>(CodecEvent::CodecFailed)) text += FaultText(static_cast<uint32_t>(value));
+  // An adapter that knows why its output cannot be created passes the errno along.
+  if (kind == static_cast<uint8_t>(CodecEvent::CannotCreateOutput) && value > 0) {
+    text.pop_back();
+    text += ": ";
+    text += std::strerror(value);
+  }
   return text;
 }
 

@@ -8,7 +8,7 @@
 enum class CodecEvent : uint8_t {
   LibraryMissing = 0,      // "Cannot load encoder/decoder DLL."
   CannotOpenInput = 1,     // "Cannot open input file."
-  CannotCreateOutput = 2,  // "Cannot create output file."
+  CannotCreateOutput = 2,  // "Cannot create output file.", or ": " + strerror of a nonzero value
   CannotWriteOutput = 3,   // "Cannot write to output file."
   CannotReadInput = 4,     // "Cannot read input file."
   InvalidWavHeader = 5,    // "Invalid WAV Header on input file."

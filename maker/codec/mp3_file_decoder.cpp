@@ -1,7 +1,9 @@
 // DecodeMp3File over the seven decoder entries of libzbdecode.so.
 #include "maker/codec/mp3_file_decoder.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 #include "common/fault_guard.h"
 #include "common/library_loader.h"
@@ -104,7 +106,9 @@ LoopResult DecodeFrames(const ZbdecodeEntries& zbd, ZbdDecoder* decoder, CodecFi
 
 int DecodeMp3File(const std::string& inputPath, const std::string& outputPath, CodecRecord& job) {
   CodecFile output = CodecFile::CreateForWriting(outputPath);
-  if (!output.Valid()) return Fail(job, kMp3DecodeOutput, "Error: cannot create output file.");
+  if (!output.Valid()) {
+    return Fail(job, kMp3DecodeOutput, std::string("Error: cannot create output file: ") + std::strerror(errno));
+  }
   if (WriteWavHeader(output.Fd(), /*mono=*/false, 44100, 0) != kWavWriteOk) {
     return Fail(job, kMp3DecodeWrite, "Error: cannot write to output file.");
   }

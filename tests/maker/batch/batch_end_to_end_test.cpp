@@ -289,3 +289,19 @@ TEST_F(BatchEndToEnd, ControlCharactersOfFileNamesAreEscaped) {
   EXPECT_NE(r.output.find("Error:\t" + dir + "/t\\x1b]0;owned\\x07\\x1b[2J.wav"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("zbmaker: no such file: missing\\x1b[2J.wav"), std::string::npos) << r.output;
 }
+
+// Catches a kept existing output listed as "OK:" and files named on the command line that
+// do not exist missing from the summary.
+TEST_F(BatchEndToEnd, SummaryCountsKeptAndMissingFiles) {
+  MakeWav("a.wav", 1);
+  MakeWav("b.wav", 1);
+  std::ofstream(dir + "/b.mp3") << "old";
+  const RunResult r = Maker("--batch a.wav b.wav nothere.wav");
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_NE(r.output.find("OK:\t" + dir + "/a.wav"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("Kept:\t" + dir + "/b.wav"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("1 of 3 files converted, 1 kept an existing output (use --yes to overwrite), 1 missing."),
+            std::string::npos)
+      << r.output;
+  EXPECT_EQ(std::filesystem::file_size(dir + "/b.mp3"), 3u);
+}

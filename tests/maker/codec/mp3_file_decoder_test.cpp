@@ -109,7 +109,8 @@ TEST_F(Mp3DecodeTest, FailuresLogTheirLinesAndCodes) {
   ScopedEnv brokenDir("ZIMBAR_LIB_DIR", broken.Path());
   EXPECT_EQ(Decode(Out()), kMp3DecodeLibrary);
   EXPECT_EQ(job_.log, (std::vector<std::string>{"Error: cannot create an input processor for the MP3 decoder.",
-                                                "Error: cannot open input file.", "Error: cannot create output file.",
+                                                "Error: cannot open input file.",
+                                                "Error: cannot create output file: No such file or directory",
                                                 "Error: cannot load MP3 decoder functions.",
                                                 "Error: cannot load MP3 decoder."}));
   EXPECT_TRUE(job_.error);
