@@ -4,8 +4,9 @@
 // 2.1's image drivers corrupt the heap on a .toc with more than 99 tracks, read
 // "<name>.bin" whatever the FILE line of a .cue says, read the header of a WAVE file as
 // audio, place the tracks of a multi-file sheet on top of each other and accept indexes
-// beyond the end of the data (reproduce with cdio_open(path, DRIVER_CDRDAO) on a .toc of 101
-// "TRACK AUDIO" entries, or DRIVER_BINCUE on a .cue whose FILE names another file).
+// beyond the end of the data. Reproduce: cdio_open(path, DRIVER_CDRDAO) of a .toc with 150
+// "TRACK AUDIO" entries and a read of its tracks (an ASan allocator CHECK; 255 entries: a
+// crash), or DRIVER_BINCUE of a .cue whose FILE names another file.
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -129,17 +130,25 @@ Result<std::string, std::string> ReadSheet(const std::string& path) {
 }
 
 Result<std::unique_ptr<CdSource>, std::string> OpenImage(const std::string& imagePath) {
-  const bool cue = EndsWith(imagePath, ".cue");
-  if (!cue && !EndsWith(imagePath, ".toc")) return Fail(std::string("is not a .cue or .toc disc image"));
-  auto text = ReadSheet(imagePath);
+  // A .bin stands for the .cue of the same name beside it, as it always has.
+  std::string sheetPath = imagePath;
+  if (EndsWith(imagePath, ".bin")) {
+    sheetPath = imagePath.substr(0, imagePath.size() - 4) + ".cue";
+    struct stat info {};
+    if (stat(sheetPath.c_str(), &info) != 0)
+      return Fail(std::string("is not a .cue or .toc disc image, and no .cue of the same name lies beside it"));
+  }
+  const bool cue = EndsWith(sheetPath, ".cue");
+  if (!cue && !EndsWith(sheetPath, ".toc")) return Fail(std::string("is not a .cue or .toc disc image"));
+  auto text = ReadSheet(sheetPath);
   if (!text) return Fail(text.Error());
   auto sheet = cue ? ParseCueSheet(text.Value()) : ParseTocFile(text.Value());
   if (!sheet) return Fail(sheet.Error());
   if (sheet.Value().files.size() > kMaxDataFiles)
     return Fail("names more than " + std::to_string(kMaxDataFiles) + " data files");
 
-  const size_t slash = imagePath.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? std::string() : imagePath.substr(0, slash + 1);
+  const size_t slash = sheetPath.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? std::string() : sheetPath.substr(0, slash + 1);
   std::vector<ImageDataFile> files;
   std::vector<int64_t> fileBytes;
   for (const ImageFileRef& ref : sheet.Value().files) {
