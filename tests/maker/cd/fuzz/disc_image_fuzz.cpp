@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,15 @@ void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
 void Le32(std::vector<uint8_t>& out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
+
+// The private folder of the run with its files, removed when the fuzzer exits.
+struct ScratchFolder {
+  std::string path;
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+};
 
 std::string MakeFolder() {
   const char* tmp = std::getenv("TMPDIR");
@@ -65,7 +75,8 @@ void Read(CdSource& source, int32_t sector, int sectors, int32_t leadOut) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string folder = MakeFolder();
+  static const ScratchFolder scratch{MakeFolder()};
+  const std::string& folder = scratch.path;
   if (size == 0) return 0;
   const bool toc = data[0] == 't';
   size_t textEnd = 1;
