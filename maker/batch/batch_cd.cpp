@@ -72,8 +72,10 @@ Result<BatchDisc, BatchCdError> OpenBatchDisc(const BatchOptions& options, const
   }
 
   TrackTable& toc = disc.toc;
-  if (CdReadToc(disc.drive, toc) != 0 || toc.trackCount <= 0)
+  if (CdReadToc(disc.drive, toc) != 0 || toc.trackCount <= 0) {
+    if (const std::string problem = CdDriveProblem(disc.drive); !problem.empty()) return Fail(BatchCdError{problem});
     return Fail(BatchCdError{"cannot read the table of contents of drive " + std::to_string(disc.drive)});
+  }
   for (const auto& [track, name] : options.trackNames)
     if (track > toc.trackCount)
       return Fail(BatchCdError{"the disc has no track " + std::to_string(track) + " to name"});

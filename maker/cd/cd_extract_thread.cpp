@@ -118,9 +118,9 @@ void TCDExtractThread::DrainMessages(ReaderRequest& request) {
 bool TCDExtractThread::FindTrackSectors() {
   if (job_.firstSector >= 0 && job_.endSector >= job_.firstSector) return true;
   const CdAccessMethod method = job_.osInterface ? CdAccessMethod::OsInterface : CdAccessMethod::ScsiPassThrough;
-  std::unique_ptr<CdSource> source = OpenCdDrive(job_.drive, method);
+  auto source = OpenCdDrive(job_.drive, method);
   if (!source) return false;
-  auto toc = source->ReadToc();
+  auto toc = source.Value()->ReadToc();
   if (!toc) return false;
   const auto& starts = toc.Value().starts;
   if (job_.track < 1 || job_.track + 1 > static_cast<int>(starts.size())) return false;

@@ -192,3 +192,45 @@ TEST_F(BatchCd, OverlongTrackNameIsShortened) {
   EXPECT_EQ(FolderNames(dir + "/out"), std::vector<std::string>{expected});
   EXPECT_EQ(Bytes(dir + "/out/" + expected, 44), Bytes(dir + "/t1.raw"));
 }
+
+// Catches a cue whose FILE line is ignored (the data read from "<cue name>.bin"), and a cue
+// with one WAVE file per track ripped with the WAV headers as audio or with every track
+// from the first file: each track must come out byte for byte from its own file.
+TEST_F(BatchCd, CueWithAFilePerTrackRipsEachTrackFromItsFile) {
+  MakeDisc();
+  std::filesystem::remove(dir + "/disc.bin");
+  ASSERT_EQ(RunShell("cd '" + dir + "' && for t in t1 t2; do sox -q -t raw -r 44100 -c 2 -b 16 -e signed-integer -L "
+                     "$t.raw \"take $t.wav\" || exit 1; done").exitCode, 0);
+  std::ofstream(dir + "/disc.cue") << "FILE \"take t1.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                      "FILE \"take t2.wav\" WAVE\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n";
+  const RunResult r = Maker("--batch --cd2wav --cd-image disc.cue --output out");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  // Compared whole, without printing megabytes of samples on a mismatch.
+  EXPECT_TRUE(Bytes(dir + "/out/Track01.wav", 44) == Bytes(dir + "/t1.raw"));
+  EXPECT_TRUE(Bytes(dir + "/out/Track02.wav", 44) == Bytes(dir + "/t2.raw"));
+}
+
+// Catches images the data cannot hold reaching the reader (a crash inside libcdio for more
+// than 99 tracks, a rip of silence from an INDEX beyond the data) and refusals that do not
+// name the image file and the reason. Nothing may be written.
+TEST_F(BatchCd, RefusedImageIsNamedWithTheReasonAndNothingIsWritten) {
+  MakeDisc();
+  std::string toc = "CD_DA\n";
+  for (int t = 0; t < 150; ++t) toc += "TRACK AUDIO\nFILE \"disc.bin\" 0 00:00:01\n";
+  std::ofstream(dir + "/many.toc") << toc;
+  std::ofstream(dir + "/beyond.cue") << "FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                        "  TRACK 02 AUDIO\n    INDEX 01 01:00:00\n";
+  std::ofstream(dir + "/missing.cue") << "FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                         "FILE \"gone.bin\" BINARY\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {"many.toc", "line 200: TRACK 100: a disc holds at most 99 tracks"},
+      {"beyond.cue", "track 2: INDEX 01 01:00:00 lies beyond the end of \"disc.bin\" (00:03:45)"},
+      {"missing.cue", "cannot open the data file \"gone.bin\": No such file or directory"},
+  };
+  for (const auto& [image, reason] : cases) {
+    const RunResult r = Maker("--batch --cd2wav --cd-image " + image + " --output out");
+    EXPECT_NE(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("zbmaker: " + dir + "/" + image + ": " + reason), std::string::npos) << r.output;
+    EXPECT_TRUE(!std::filesystem::exists(dir + "/out") || std::filesystem::is_empty(dir + "/out")) << image;
+  }
+}
