@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
   AacStreamInfo info{};
   open(&info, inPath);
   const bool mono = info.channelMode == 3;
-  if (WriteWavHeader(fd, mono, info.sampleRate, 0) != kWavWriteOk) {
+  if (WriteWavHeader64(fd, mono, info.sampleRate, 0) != kWavWriteOk) {
     close();
     return Fail(std::string("cannot write ") + outPath, outPath, fd);
   }
@@ -97,8 +97,8 @@ int main(int argc, char** argv) {
   }
   close();
 
-  if (dataBytes > 0xFFFFFFFFull - kWavHeaderBytes) return Fail("output larger than a WAV file can hold", outPath, fd);
-  if (WriteWavHeader(fd, mono, info.sampleRate, static_cast<uint32_t>(dataBytes)) != kWavWriteOk ||
+  // RIFF, or RF64 when the audio outgrew the 32-bit sizes.
+  if (WriteWavHeader64(fd, mono, info.sampleRate, dataBytes) != kWavWriteOk ||
       ::close(fd) != 0) {
     return Fail(std::string("cannot finish ") + outPath, outPath, -1);
   }
