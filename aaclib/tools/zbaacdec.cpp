@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
   AacStreamInfo info{};
   open(&info, inPath);
   const bool mono = info.channelMode == 3;
-  if (WriteWavHeader(fd, mono, info.sampleRate, 0) != kWavWriteOk) {
+  if (WriteWavHeader64(fd, mono, info.sampleRate, 0) != kWavWriteOk) {
     close();
     return Failed(std::string("cannot write ") + outPath + ": " + std::strerror(errno));
   }
@@ -166,8 +166,8 @@ int main(int argc, char** argv) {
   }
   close();
 
-  if (dataBytes > 0xFFFFFFFFull - kWavHeaderBytes) return Failed("output larger than a WAV file can hold");
-  if (WriteWavHeader(fd, mono, info.sampleRate, static_cast<uint32_t>(dataBytes)) != kWavWriteOk) {
+  // RIFF, or RF64 when the audio outgrew the 32-bit sizes.
+  if (WriteWavHeader64(fd, mono, info.sampleRate, dataBytes) != kWavWriteOk) {
     return Failed(std::string("cannot finish ") + outPath + ": " + std::strerror(errno));
   }
   if (blocks == 0) return Failed(std::string(inPath) + ": no decodable audio");

@@ -134,6 +134,52 @@ TEST_F(BatchEndToEnd, Mp3DecodesExactlyAsTheReferenceDecoder) {
   EXPECT_GT(std::filesystem::file_size(dir + "/junk.wav"), std::filesystem::file_size(dir + "/stereo.wav") / 2);
 }
 
+// Catches files without decodable audio reported as decoded ("OK:", exit 0, a WAV of a
+// bare header): an empty file, text, random bytes, and WAV, FLAC and M4A files made by
+// sox and ffmpeg, named .mp3 and .aac. Each row ends "Error:" and the run fails.
+TEST_F(BatchEndToEnd, FilesWithoutAudioEndInError) {
+  const std::string wav = MakeWav("src.wav", 1);
+  RunShell("sox '" + wav + "' '" + dir + "/src.flac'");
+  RunShell("ffmpeg -v error -i '" + wav + "' -c:a aac -b:a 128k '" + dir + "/src.m4a'");
+  RunShell(": > '" + dir + "/empty.mp3'; yes 'not audio at all' | head -c 20000 > '" + dir + "/text.mp3'");
+  // Random bytes from a fixed seed, so that a run is repeatable.
+  RunShell("openssl enc -aes-128-ctr -nosalt -pass pass:zimbar -in /dev/zero 2>/dev/null | head -c 200000 > '" + dir +
+           "/random.mp3'; cp '" + dir + "/random.mp3' '" + dir + "/random-aac.aac'");
+  for (const char* format : {"wav", "flac", "m4a"}) {
+    const std::string from = dir + "/src." + format;
+    std::filesystem::copy_file(from, dir + "/" + format + "-as.mp3");
+    std::filesystem::copy_file(from, dir + "/" + format + "-as-aac.aac");
+  }
+  // Each has its own output name: a second file aiming at the same WAV would keep the first.
+  const char* files[] = {"empty.mp3",   "text.mp3",        "random.mp3", "random-aac.aac", "wav-as.mp3",
+                         "wav-as-aac.aac", "flac-as.mp3", "flac-as-aac.aac", "m4a-as.mp3", "m4a-as-aac.aac"};
+  std::string args = "--batch --mp32wav";
+  for (const char* file : files) args += std::string(" ") + file;
+  const RunResult r = Maker(args);
+  EXPECT_NE(r.exitCode, 0) << r.output;
+  for (const char* file : files) {
+    EXPECT_NE(r.output.find(std::string("Error:\t") + dir + "/" + file), std::string::npos) << file << "\n" << r.output;
+  }
+  EXPECT_EQ(Count(r.output, "OK:\t"), 0) << r.output;
+  EXPECT_EQ(Count(r.output, "Error: no MPEG audio found in input file."), 6) << r.output;
+  EXPECT_EQ(Count(r.output, "    Error: Encoder/decoder failed. No AAC audio found in the input file."), 4) << r.output;
+}
+
+// Catches a first frame looked for only in the first 64 KB, as the library does by
+// default: an MP3 behind 256 KB of random bytes decodes to the audio of the MP3 alone.
+TEST_F(BatchEndToEnd, Mp3BehindLongJunkDecodes) {
+  RunShell("lame --quiet -b 128 '" + MakeWav("g.wav", 1) + "' '" + dir + "/clean.mp3'");
+  RunShell("head -c 262144 /dev/urandom > '" + dir + "/junk.mp3' && cat '" + dir + "/clean.mp3' >> '" + dir +
+           "/junk.mp3'");
+  const RunResult r = Maker("--batch --mp32wav clean.mp3 junk.mp3");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  const RunResult same = RunShell("sox '" + dir + "/clean.wav' -t raw '" + dir + "/clean.raw' && sox '" + dir +
+                                  "/junk.wav' -t raw '" + dir + "/junk.raw' && cmp '" + dir + "/clean.raw' '" + dir +
+                                  "/junk.raw'");
+  EXPECT_EQ(same.exitCode, 0) << same.output;
+  EXPECT_GT(std::filesystem::file_size(dir + "/junk.raw"), 44100u * 4 * 9 / 10);
+}
+
 // Catches AAC files missing the AAC decoder: the maker's own ADIF files, ADTS files and an
 // extension written in any case.
 TEST_F(BatchEndToEnd, AacFilesOfEveryFormDecodeThroughTheAacPath) {
