@@ -110,7 +110,10 @@ Result<std::unique_ptr<PlaybackDecoder>, std::string> PlaybackDecoder::Open(cons
     return Fail(cannot + why);
   }
   d->format_ = AudioFormat{uint32_t(rate), uint16_t(channels), 16};
-  if (!d->stream_ && mpg123_scan(mh) == MPG123_OK) {
+  // The length comes from the stream's info frame or, without one, from the file size
+  // and the first frame. A full scan would be exact for headerless variable-rate files,
+  // but seeking back after it changes the decoding of the first frames.
+  if (!d->stream_) {
     const off_t length = mpg123_length(mh);
     d->lengthFrames_ = length > 0 ? uint64_t(length) : 0;
   }
