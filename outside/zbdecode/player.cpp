@@ -130,12 +130,16 @@ void Player::DecodeStep() {
     case PlaybackStatus::Again:
       return;
     case PlaybackStatus::Error:
-      NotifyError(ZBD_SOURCE_CODEC, ZBD_ERR_DECODE, "Cannot decode " + inputName_ + " further: " + decoder_->ErrorText());
-      [[fallthrough]];
     case PlaybackStatus::End: {
-      // A stream that stalls or breaks ends like one the server closed; the reason is said.
-      if (const std::string reason = decoder_->StreamEndReason(); !reason.empty()) {
-        NotifyError(ZBD_SOURCE_INPUT, ZBD_ERR_INPUT_READ, "The stream " + inputName_ + " ended: " + reason);
+      if (decoder_->IsStream()) {
+        // A stream that stalls or breaks ends like one the server closed (the frame cut
+        // short at its end is part of that); the reason is said.
+        if (const std::string reason = decoder_->StreamEndReason(); !reason.empty()) {
+          NotifyError(ZBD_SOURCE_INPUT, ZBD_ERR_INPUT_READ, "The stream " + inputName_ + " ended: " + reason);
+        }
+      } else if (status == PlaybackStatus::Error) {
+        NotifyError(ZBD_SOURCE_CODEC, ZBD_ERR_DECODE,
+                    "Cannot decode " + inputName_ + " further: " + decoder_->ErrorText());
       }
       decodeEnded_ = true;
       Block end;

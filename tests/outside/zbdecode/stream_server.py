@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Loopback servers for the player's stream tests. Prints the port it listens on (on
 127.0.0.1) as its first line, then serves until killed.
 
