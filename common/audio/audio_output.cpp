@@ -133,6 +133,7 @@ class ThreadedOutput final : public AudioOutput {
         sink_->Drop();
         lock.lock();
         playedBefore_ += clock_.Played();
+        queued_ = playedBefore_;  // the rest was dropped unplayed
         clock_ = DeviceClock(format_.BytesPerSecond(), sink_->Speed());
         ReportFinished(lock, /*all=*/true);
         discard_ = false;

@@ -57,7 +57,8 @@ class AudioOutput {
   virtual const AudioFormat& Format() const = 0;
   // The back end in use: "pulse", "alsa", "null" or "wav".
   virtual std::string BackendName() const = 0;
-  // Bytes queued so far, and bytes the device has played by the device clock.
+  // Bytes queued so far (less what Discard dropped unplayed), and bytes the device has
+  // played by the device clock; equal once everything queued has played.
   virtual uint64_t QueuedBytes() const = 0;
   virtual uint64_t PlayedBytes() const = 0;
   // Times the device ran dry while audio was still to come: underruns (or a producer

@@ -125,6 +125,7 @@ TEST(AudioOutput, DiscardReturnsEveryBufferAndRecordsOnlyWhatWasHeard) {
     std::this_thread::sleep_for(150ms);
     output.Value()->Discard();
     EXPECT_EQ(reports.Count(), buffers);
+    EXPECT_EQ(output.Value()->QueuedBytes(), output.Value()->PlayedBytes());
     // The output goes on after a discard.
     output.Value()->Queue(99, audio.data(), 8192);
     EXPECT_TRUE(output.Value()->Drain());
