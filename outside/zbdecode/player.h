@@ -109,7 +109,6 @@ class Player {
   void NotifyTag(uint32_t code, uint32_t tag);
   void NotifyValue(uint32_t code, uint8_t value);
   void NotifyError(uint8_t source, int16_t code, const std::string& text);
-  void NotifyStreamInfo();
   void Ack(int32_t command);
   void Nack(int32_t command, int16_t code);
 

@@ -48,6 +48,10 @@ extern "C" {
  *               scales the band by 10^(dB/20) with dB = 12 * v / 50 for v >= 0 and
  *               dB = 24 * v / 51 for v < 0: +50 lifts by 12 dB, -51 cuts by 24 dB. A record
  *               of zeros switches the equalizer off: the output is that of no equalizer.
+ *   stream info notification 81: level 1 = MPEG-1, 2 = MPEG-2, 3 = MPEG-2.5; layer 1..3;
+ *               bitrate in kbit/s (of the frame last heard; sent again each second, so a
+ *               variable rate shows); frequency in Hz; mode 0 stereo, 1 joint stereo,
+ *               2 dual channel, 3 mono.
  *   player mode SetPlayerMode (29) takes ZBD_PLAYER_MODE_* flags; the default is 0.
  */
 
