@@ -41,7 +41,7 @@ void TDecodingThread::Run() {
   } else {
     errorCode_ = DecodeMp3File(inputPath, output->WritePath(), *this);
   }
-  EndOutput(*output, job_.keepPartialOutput, kWavHeaderBytes);
+  EndOutput(*output, job_.keepPartialOutput, kWavHeader64Bytes);
 }
 
 void TDecodingThread::OutputFailed(CodecEvent kind, const std::string& text) {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <gtest/gtest.h>
 
+#include "common/wav_header.h"
 #include "tests/maker/codec/codec_test_support.h"
 
 namespace {
@@ -115,8 +116,8 @@ TEST_F(DecodingThreadTest, FailedDecodeLeavesTheExistingWavAndKeepsThePartApart)
     EXPECT_EQ(std::filesystem::exists(dir_.File("a.part.wav")), keep);
     if (keep) {
       EXPECT_EQ(host_.log.back(), "    Kept the unfinished file as " + dir_.File("a.part.wav") + " (failed).");
-      EXPECT_GT(std::filesystem::file_size(dir_.File("a.part.wav")), 44u);
-      EXPECT_EQ(WavDeclaredBytes(dir_.File("a.part.wav")), std::filesystem::file_size(dir_.File("a.part.wav")) - 44);
+      EXPECT_GT(std::filesystem::file_size(dir_.File("a.part.wav")), static_cast<uintmax_t>(kWavHeader64Bytes));
+      EXPECT_EQ(WavDeclaredBytes(dir_.File("a.part.wav")), std::filesystem::file_size(dir_.File("a.part.wav")) - kWavHeader64Bytes);
     }
     std::filesystem::remove(dir_.File("a.part.wav"));
   }

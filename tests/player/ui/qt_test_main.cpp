@@ -6,6 +6,9 @@
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  // Offscreen always, also when CTest lists the tests (it runs the program without the
+  // tests' environment then).
+  qputenv("QT_QPA_PLATFORM", "offscreen");
   UseWholeScaleFactors();
   QApplication app(argc, argv);
   return RUN_ALL_TESTS();
