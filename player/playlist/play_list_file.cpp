@@ -39,7 +39,9 @@ bool FileValue(std::string_view line, std::string& value) {
   if (line.size() < 5 || strncasecmp(line.data(), "file", 4) != 0) return false;
   size_t i = 4;
   while (i < line.size() && line[i] >= '0' && line[i] <= '9') ++i;
-  if (i == 4 || i >= line.size() || line[i] != '=') return false;
+  if (i == 4) return false;
+  while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+  if (i >= line.size() || line[i] != '=') return false;
   value = std::string(Trimmed(line.substr(i + 1)));
   return !value.empty();
 }
