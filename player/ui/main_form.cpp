@@ -129,10 +129,9 @@ void TMainForm::ShutDown() {
   settings_.playerFormTop = y();
   settings_.playerFormLeft = x();
   eqForm_->StoreSettings();
+  playListForm_->StoreSettings();
   endOfTrackTimer_->stop();
   Stop();
-  // The play list window stores its place when it goes.
-  playListForm_.reset();
 }
 
 // ---- actions ----
@@ -278,12 +277,16 @@ void TMainForm::ApplyEqualizer() {
 
 bool TMainForm::Exec(QDialog* dialog) {
   if (execDialog) return execDialog(dialog);
-  return dialog->exec() == QDialog::Accepted;
+  const bool accepted = dialog->exec() == QDialog::Accepted;
+  // Without a window manager nobody gives the keyboard back when the dialog closes.
+  if (!shutDown_) activateWindow();
+  return accepted;
 }
 
 void TMainForm::ShowPlayList() {
   playListForm_->SetList(list_.Entries());
-  if (!Exec(playListForm_.get())) return;
+  // The player may have been told to end while the window was open.
+  if (!Exec(playListForm_.get()) || shutDown_) return;
   const int chosen = playListForm_->ChosenIndex();
   list_.Assign(playListForm_->List());
   if (chosen >= 0 && chosen < list_.Count()) {
@@ -609,5 +612,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   ShutDown();
   eqForm_->hide();
   event->accept();
+  // Ends every event loop, the modal windows' included: windows still open return from
+  // their exec() and their callers see shutDown_.
   QApplication::quit();
 }

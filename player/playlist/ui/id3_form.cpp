@@ -85,6 +85,14 @@ void TID3Form::Prepare(const std::vector<std::string>& selected) {
   UseFNameAsSongNameCheckBoxClick();
 }
 
+void TID3Form::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // Typing starts in the first field that takes text.
+  QLineEdit* first = SongEdit->isVisibleTo(this) && SongEdit->isEnabled() ? SongEdit : TitleEdit;
+  first->setFocus();
+  first->selectAll();
+}
+
 void TID3Form::UseFNameAsSongNameCheckBoxClick() { SongEdit->setEnabled(!UseFNameAsSongNameCheckBox->isChecked()); }
 
 void TID3Form::Apply(const std::vector<std::string>& selected) {

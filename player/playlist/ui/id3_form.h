@@ -44,6 +44,9 @@ class TID3Form : public QDialog {
   QPushButton* OKButton;
   QPushButton* CancelButton;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   void UseFNameAsSongNameCheckBoxClick();
 

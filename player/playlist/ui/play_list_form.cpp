@@ -109,7 +109,9 @@ TPlayListForm::TPlayListForm(PlayerSettings& settings, TID3Form* id3Form, TAskLi
   UpdateButtons();
 }
 
-TPlayListForm::~TPlayListForm() {
+TPlayListForm::~TPlayListForm() { StoreSettings(); }
+
+void TPlayListForm::StoreSettings() {
   settings_.playListFormTop = y();
   settings_.playListFormLeft = x();
   settings_.playListFormHeight = height();
@@ -125,6 +127,10 @@ void TPlayListForm::SetList(const std::vector<std::string>& entries) {
 void TPlayListForm::showEvent(QShowEvent* event) {
   UpdateButtons();
   QDialog::showEvent(event);
+  // The keys work on the list from the start: arrows select, Enter plays.
+  FileListBox->setFocus();
+  if (FileListBox->count() > 0 && !FileListBox->currentItem())
+    FileListBox->setCurrentRow(0, QItemSelectionModel::NoUpdate);
 }
 
 void TPlayListForm::ShowList() {
@@ -175,6 +181,7 @@ bool TPlayListForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TPlayListForm::AddButtonClick() {
   const QStringList files = dialogs_.chooseFiles(this);
+  TakeFocusBack();
   if (files.isEmpty()) return;
   list_.Append(SortedWithoutCase(ToStd(files)));
   ShowList();
@@ -182,6 +189,7 @@ void TPlayListForm::AddButtonClick() {
 
 void TPlayListForm::AddDirectoryButtonClick() {
   const QString folder = dialogs_.chooseFolder(this);
+  TakeFocusBack();
   if (folder.isEmpty()) return;
   list_.Append(CollectFolder(folder.toStdString()));
   ShowList();
@@ -190,6 +198,7 @@ void TPlayListForm::AddDirectoryButtonClick() {
 void TPlayListForm::AddURLButtonClick() {
   const std::optional<QString> line =
       askLineForm_->Ask(QStringLiteral("Add URL"), QStringLiteral("Enter complete URL:"));
+  TakeFocusBack();
   if (!line) return;
   const TypedUrl url = CheckTypedUrl(line->toStdString());
   switch (url.kind) {
@@ -246,10 +255,19 @@ void TPlayListForm::EditID3ButtonClick() {
   // The tag editor opens a little right of and below this window's corner.
   id3Form_->move(pos() + QPoint(20, 20));
   id3Form_->Edit(selected);
+  TakeFocusBack();
+}
+
+void TPlayListForm::TakeFocusBack() {
+  // Without a window manager nobody gives the keyboard back when a dialog above this one
+  // closes.
+  activateWindow();
+  FileListBox->setFocus();
 }
 
 void TPlayListForm::LoadButtonClick() {
   const QString file = dialogs_.chooseListToLoad(this);
+  TakeFocusBack();
   if (file.isEmpty()) return;
   // A list that cannot be read adds nothing.
   if (auto entries = ReadPlayListFile(file.toStdString())) list_.Append(entries.Value());
@@ -258,6 +276,7 @@ void TPlayListForm::LoadButtonClick() {
 
 void TPlayListForm::SaveButtonClick() {
   const QString file = dialogs_.chooseListToSave(this);
+  TakeFocusBack();
   if (file.isEmpty()) return;
   if (auto written = WritePlayListFile(file.toStdString(), list_.Texts()); !written)
     dialogs_.showError(this, QStringLiteral("Error"), QString::fromStdString(written.Error().Message()));

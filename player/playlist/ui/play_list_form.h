@@ -31,6 +31,8 @@ class TPlayListForm : public QDialog {
   // Takes its place and size from the stored geometry; stores them back when destroyed.
   TPlayListForm(PlayerSettings& settings, TID3Form* id3Form, TAskLineForm* askLineForm, QWidget* parent = nullptr);
   ~TPlayListForm() override;
+  // Stores place and size into the settings (also done on destruction).
+  void StoreSettings();
 
   void SetDialogs(Dialogs dialogs) { dialogs_ = std::move(dialogs); }
 
@@ -81,6 +83,7 @@ class TPlayListForm : public QDialog {
   void SaveButtonClick();
   void FileListBoxSelectionChanged();
   void FileListBoxChoose();
+  void TakeFocusBack();
   // Recomputes the buttons' enabled state from the list.
   void UpdateButtons();
   // Shows the model in the list box, selection included.
