@@ -56,8 +56,6 @@ bool IsError(uint8_t type) { return type >= READER_MSG_INIT_ERROR && type <= REA
 TCDExtractThread::TCDExtractThread(MainLoop& loop, WorkerHost& host, const ReaderJob& job)
     : JobWorker(loop), host_(host), job_(job), lastStatusTime_(job.startTime) {}
 
-TCDExtractThread::~TCDExtractThread() { Join(); }
-
 void TCDExtractThread::Cancel() {
   cancel_ = true;
   Terminate();

@@ -21,7 +21,6 @@ struct ReaderRequest;
 class TCDExtractThread : public JobWorker {
  public:
   TCDExtractThread(MainLoop& loop, WorkerHost& host, const ReaderJob& job);
-  ~TCDExtractThread() override;
 
   // The window's Cancel: sets the thread's own cancel flag and asks it to end.
   void Cancel() override;

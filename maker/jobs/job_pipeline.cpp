@@ -52,9 +52,18 @@ JobPipeline::JobPipeline(MainLoop& loop, PipelineHost& host, JobWorkerFactory& f
       answers_(answers) {}
 
 JobPipeline::~JobPipeline() {
-  // Normally nothing runs any more (see the class comment); stop what still does.
-  for (auto* worker : {reader_.get(), encoder_.get(), decoder_.get()})
-    if (worker) worker->Cancel();
+  // Destroyed during a run (the window closed): no completion may reach the pipeline any
+  // more, so every worker's is dropped before any of them is waited for; then each is
+  // stopped and destroyed while the rest of the pipeline still exists.
+  cancelRequested_ = true;
+  for (auto* worker : {reader_.get(), encoder_.get(), decoder_.get()}) {
+    if (!worker) continue;
+    worker->SetOnFinished(nullptr);
+    worker->Cancel();
+  }
+  reader_.reset();
+  encoder_.reset();
+  decoder_.reset();
 }
 
 CommandLineFiles JobPipeline::ApplyCommandLine(const std::vector<std::string>& args) {

@@ -38,8 +38,11 @@ LibraryProbeResult ProbeOutsideLibrary(const std::string& library, const char* e
 // returns the host to idle. Every entry runs on the main loop's thread; worker completions
 // arrive there too. Row numbers of tracks are 1-based (row n is track n).
 //
-// The owner keeps the loop turning until HasLiveWorkers() is false before destroying the
-// pipeline: completions refer to it, and workers may be waiting on the loop.
+// Destroying the pipeline during a run stops its workers and waits for them (the main
+// loop keeps turning meanwhile for their hand-overs); their completions then no longer
+// run, so the rows and files of the jobs stopped so are left as they are. An owner that
+// wants the Cancel outcomes (row words, delete rules) cancels and turns the loop until
+// HasLiveWorkers() is false first.
 class JobPipeline {
  public:
   // `answers`, when given, is the host the factory's workers ask through (its ForReader()

@@ -110,7 +110,7 @@ struct WorkerScript {
   std::atomic<int>* niceAtEnd = nullptr;  // receives the thread's nice value as it ends
 };
 
-class ScriptedWorker final : public JobWorker {
+class ScriptedWorker : public JobWorker {
  public:
   ScriptedWorker(MainLoop& loop, WorkerHost& host, MakerLog log, WorkerScript script)
       : JobWorker(loop), host_(host), log_(log), script_(std::move(script)) {}
@@ -173,7 +173,7 @@ class ScriptedFactory final : public JobWorkerFactory {
   std::unique_ptr<JobWorker> Make(std::string call, MakerLog log, const std::function<WorkerScript(const Job&)>& script,
                                   const Job& job, WorkerHost& host) {
     calls.push_back(std::move(call));
-    auto worker = std::make_unique<ScriptedWorker>(loop_, host, log, script ? script(job) : WorkerScript{});
+    auto worker = std::make_unique<Worker<ScriptedWorker>>(loop_, host, log, script ? script(job) : WorkerScript{});
     lastWorker = worker.get();
     return worker;
   }
