@@ -52,10 +52,11 @@ class RecordingHost final : public PipelineHost {
   void SetRowSelected(JobList list, int row, bool on) override { Rows(list).at(row).selected = on; }
   void AppendRow(JobList list, const std::string& text) override { Rows(list).push_back({text}); }
   void ClearLog(MakerLog log) override { Log(log).clear(); }
-  void SetControlEnabled(const std::string& control, bool on) override { enabled[control] = on; }
-  void SetControlVisible(const std::string& control, bool on) override { visible[control] = on; }
-  void SetControlHint(const std::string& control, const std::string& hint) override { hints[control] = hint; }
-  void SetMenuChecked(const std::string& item, bool on) override { checked[item] = on; }
+  // Recorded under the controls' window names.
+  void SetControlEnabled(MakerControl control, bool on) override { enabled[ControlName(control)] = on; }
+  void SetControlVisible(MakerControl control, bool on) override { visible[ControlName(control)] = on; }
+  void SetControlHint(MakerControl control, const std::string& hint) override { hints[ControlName(control)] = hint; }
+  void SetMenuChecked(MakerControl item, bool on) override { checked[ControlName(item)] = on; }
   void ShowError(const std::string& text, const std::string& caption) override {
     errors.push_back(caption + "|" + text);
   }
