@@ -6,15 +6,15 @@
 #include <cstdio>
 #include <thread>
 
+#include "cdaccess/cd_drive_list.h"
+#include "cdaccess/track_table.h"
 #include "common/fault_guard.h"
 #include "common/library_loader.h"
 #include "common/output_file.h"
 #include "common/paths.h"
 #include "common/wav_header.h"
-#include "maker/cd/cd_drive_list.h"
 #include "maker/cd/normalizer.h"
-#include "maker/cd/track_table.h"
-#include "maker/jobs/job_output.h"
+#include "maker/worker/job_output.h"
 #include "outside/zbntread/zbntread.h"
 
 namespace {

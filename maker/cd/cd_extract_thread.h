@@ -8,8 +8,8 @@
 
 #include "common/main_loop.h"
 #include "maker/cd/reader_job.h"
-#include "maker/jobs/job_worker.h"
-#include "maker/jobs/worker_host.h"
+#include "maker/worker/job_worker.h"
+#include "maker/worker/worker_host.h"
 
 struct ReaderRequest;
 

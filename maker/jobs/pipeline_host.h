@@ -4,8 +4,8 @@
 #include <string>
 
 #include "maker/jobs/maker_control.h"
-#include "maker/jobs/worker_host.h"
 #include "maker/metadata/cd_info.h"
+#include "maker/worker/worker_host.h"
 
 // The four conversion operations, one per radio button of the main window.
 enum class Operation { CD2MP3, CD2WAV, WAV2MP3, MP32WAV };

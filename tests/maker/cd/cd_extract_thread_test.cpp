@@ -9,7 +9,7 @@
 
 #include "common/wav_header.h"
 #include "maker/cd/normalizer.h"
-#include "tests/maker/cd/disc_image_builder.h"
+#include "tests/cdaccess/disc_image_builder.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "maker/jobs/job_pipeline.h"
 #include "maker/jobs/real_job_worker_factory.h"
 #include "pipeline_fixture.h"
-#include "tests/maker/cd/disc_image_builder.h"
+#include "tests/cdaccess/disc_image_builder.h"
 
 namespace {
 

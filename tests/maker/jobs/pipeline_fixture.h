@@ -23,8 +23,8 @@
 #include "maker/jobs/job_pipeline.h"
 #include "maker/jobs/job_worker_factory.h"
 #include "maker/jobs/pipeline_host.h"
-#include "maker/jobs/worker_host.h"
 #include "maker/settings/settings_table.h"
+#include "maker/worker/worker_host.h"
 
 class RecordingHost final : public PipelineHost {
  public:
