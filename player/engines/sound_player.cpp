@@ -53,11 +53,11 @@ void TSoundPlayer::Open(const std::string& name) {
       engine = mp3_.get();
       break;
     case EngineKind::Wav:
-      wav_ = std::make_unique<TWavPlayer>(loop_);
+      wav_ = std::make_unique<Worker<TWavPlayer>>(loop_);
       engine = wav_.get();
       break;
     case EngineKind::Aac:
-      aac_ = std::make_unique<TAACPlayer>(loop_);
+      aac_ = std::make_unique<Worker<TAACPlayer>>(loop_);
       engine = aac_.get();
       break;
   }

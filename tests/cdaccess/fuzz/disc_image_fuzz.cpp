@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "maker/cd/cd_source_internal.h"
-#include "maker/cd/disc_image_layout.h"
-#include "maker/cd/track_table.h"
+#include "cdaccess/cd_source_internal.h"
+#include "cdaccess/disc_image_layout.h"
+#include "cdaccess/track_table.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Disc times as minutes:seconds:frames.
-#include "maker/cd/msf_time.h"
+#include "cdaccess/msf_time.h"
 
 #include <cstdio>
 

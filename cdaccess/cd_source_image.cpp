@@ -17,15 +17,15 @@
 #include <thread>
 #include <vector>
 
+#include "cdaccess/cd_drive_list.h"
+#include "cdaccess/cd_fault_plan.h"
+#include "cdaccess/cd_source_internal.h"
+#include "cdaccess/cue_sheet_parser.h"
+#include "cdaccess/disc_image_layout.h"
+#include "cdaccess/image_data_file.h"
+#include "cdaccess/toc_file_parser.h"
+#include "cdaccess/track_table.h"
 #include "common/unique_fd.h"
-#include "maker/cd/cd_drive_list.h"
-#include "maker/cd/cd_fault_plan.h"
-#include "maker/cd/cd_source_internal.h"
-#include "maker/cd/cue_sheet_parser.h"
-#include "maker/cd/disc_image_layout.h"
-#include "maker/cd/image_data_file.h"
-#include "maker/cd/toc_file_parser.h"
-#include "maker/cd/track_table.h"
 
 namespace {
 

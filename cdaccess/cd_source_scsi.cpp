@@ -11,10 +11,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cdaccess/cd_source_internal.h"
+#include "cdaccess/mmc_commands.h"
+#include "cdaccess/track_table.h"
 #include "common/unique_fd.h"
-#include "maker/cd/cd_source_internal.h"
-#include "maker/cd/mmc_commands.h"
-#include "maker/cd/track_table.h"
 
 namespace {
 

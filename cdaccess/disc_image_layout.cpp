@@ -1,9 +1,9 @@
 // Lays a sheet's steps out on the disc and checks the resulting track table.
-#include "maker/cd/disc_image_layout.h"
+#include "cdaccess/disc_image_layout.h"
 
 #include <optional>
 
-#include "maker/cd/msf_time.h"
+#include "cdaccess/msf_time.h"
 
 namespace {
 

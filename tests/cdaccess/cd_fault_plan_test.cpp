@@ -1,5 +1,5 @@
 // Simulated drive faults: the plan's syntax and the determinism of the drawn faults.
-#include "maker/cd/cd_fault_plan.h"
+#include "cdaccess/cd_fault_plan.h"
 
 #include <gtest/gtest.h>
 

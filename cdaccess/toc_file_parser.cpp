@@ -1,12 +1,12 @@
 // The .toc file reader: the statements of audio tracks into layout steps.
-#include "maker/cd/toc_file_parser.h"
+#include "cdaccess/toc_file_parser.h"
 
 #include <algorithm>
 #include <optional>
 #include <vector>
 
-#include "maker/cd/msf_time.h"
-#include "maker/cd/track_table.h"
+#include "cdaccess/msf_time.h"
+#include "cdaccess/track_table.h"
 
 namespace {
 

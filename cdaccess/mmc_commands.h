@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "maker/cd/cd_source.h"
+#include "cdaccess/cd_source.h"
 
 struct MmcCommand {
   std::array<uint8_t, 12> cdb{};

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "cdaccess/disc_image_sheet.h"
 #include "common/result.h"
-#include "maker/cd/disc_image_sheet.h"
 
 // Reads audio discs: the disc type and CATALOG, CD_TEXT blocks (skipped), and AUDIO tracks
 // of FILE/AUDIOFILE "name" [#byte offset] start [length], SILENCE, ZERO, PREGAP, START and

@@ -1,13 +1,13 @@
 // The .cue sheet reader: FILE, TRACK, INDEX, PREGAP and POSTGAP into layout steps.
-#include "maker/cd/cue_sheet_parser.h"
+#include "cdaccess/cue_sheet_parser.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <vector>
 
-#include "maker/cd/msf_time.h"
-#include "maker/cd/track_table.h"
+#include "cdaccess/msf_time.h"
+#include "cdaccess/track_table.h"
 
 namespace {
 

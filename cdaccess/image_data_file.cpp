@@ -1,5 +1,5 @@
 // Opening the data files of disc images; the RIFF chunks of WAVE files.
-#include "maker/cd/image_data_file.h"
+#include "cdaccess/image_data_file.h"
 
 #include <errno.h>
 #include <fcntl.h>

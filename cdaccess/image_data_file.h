@@ -5,9 +5,9 @@
 #include <span>
 #include <string>
 
+#include "cdaccess/disc_image_sheet.h"
 #include "common/result.h"
 #include "common/unique_fd.h"
-#include "maker/cd/disc_image_sheet.h"
 
 struct ImageDataFile {
   UniqueFd fd;

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "maker/cd/cue_sheet_parser.h"
-#include "maker/cd/disc_image_layout.h"
-#include "maker/cd/msf_time.h"
-#include "maker/cd/toc_file_parser.h"
+#include "cdaccess/cue_sheet_parser.h"
+#include "cdaccess/disc_image_layout.h"
+#include "cdaccess/msf_time.h"
+#include "cdaccess/toc_file_parser.h"
 
 namespace {
 

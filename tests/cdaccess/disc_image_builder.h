@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "maker/cd/cd_drive_list.h"
-#include "maker/cd/track_table.h"
+#include "cdaccess/cd_drive_list.h"
+#include "cdaccess/track_table.h"
 
 namespace testcd {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "maker/cd/cd_source.h"
+#include "cdaccess/cd_source.h"
 
 struct CdioCloser {
   void operator()(CdIo_t* cdio) const { cdio_destroy(cdio); }

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "maker/cd/cd_source_internal.h"
-#include "maker/cd/track_table.h"
+#include "cdaccess/cd_source_internal.h"
+#include "cdaccess/track_table.h"
 
 namespace {
 

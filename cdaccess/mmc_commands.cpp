@@ -1,5 +1,5 @@
 // Building MMC command blocks and reading INQUIRY and READ TOC answers.
-#include "maker/cd/mmc_commands.h"
+#include "cdaccess/mmc_commands.h"
 
 #include <cstdio>
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "cdaccess/disc_image_sheet.h"
 #include "common/result.h"
-#include "maker/cd/disc_image_sheet.h"
 
 // The commands that place audio are read strictly: FILE (types BINARY, MOTOROLA, WAVE),
 // TRACK (AUDIO or raw 2 352-byte sectors; numbers 1 ... 99, one after the other), INDEX

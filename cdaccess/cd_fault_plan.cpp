@@ -1,5 +1,5 @@
 // Simulated drive faults: parsing the plan and drawing each read's outcome.
-#include "maker/cd/cd_fault_plan.h"
+#include "cdaccess/cd_fault_plan.h"
 
 #include <charconv>
 #include <cstdio>

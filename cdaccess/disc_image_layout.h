@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "cdaccess/disc_image_sheet.h"
+#include "cdaccess/track_table.h"
 #include "common/result.h"
-#include "maker/cd/disc_image_sheet.h"
-#include "maker/cd/track_table.h"
 
 // The longest track a rip can hold: the reader reports its audio bytes in 32 bits.
 inline constexpr int64_t kImageMaxTrackSectors = INT32_MAX / kCdSectorBytes;

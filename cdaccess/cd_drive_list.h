@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "maker/cd/cd_source.h"
+#include "cdaccess/cd_source.h"
 
 // One entry of the drive list: a real drive (device path) or a disc image (file path).
 struct CdDriveEntry {

@@ -1,5 +1,5 @@
 // The shared drive numbering: real drives found by libcdio, then the named disc images.
-#include "maker/cd/cd_drive_list.h"
+#include "cdaccess/cd_drive_list.h"
 
 #include <cdio/cdio.h>
 
@@ -7,7 +7,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "maker/cd/cd_source_internal.h"
+#include "cdaccess/cd_source_internal.h"
 
 namespace {
 
