@@ -116,4 +116,5 @@ ZB_SLOT_SETTER(OnNotifyInputTimecode, NotifyInputTimecode)
 ZB_SLOT_SETTER(OnNotifyInputStreamInfo, NotifyInputStreamInfo)
 ZB_SLOT_SETTER(OnNotifyOutputData, NotifyOutputData)
 ZB_SLOT_SETTER(OnNotifyPlayerError, NotifyPlayerError)
+ZB_SLOT_SETTER(OnNotifyInputName, NotifyInputName)
 #undef ZB_SLOT_SETTER
