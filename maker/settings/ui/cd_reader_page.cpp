@@ -54,6 +54,15 @@ TCDReaderPage::TCDReaderPage(QWidget* parent) : QWidget(parent) {
   AdjustCDSpeedCheckBox = NewCheckBox(CDReadMethodGroupBox, "AdjustCDSpeedCheckBox", "Adjust &Speed");
   CDSpeedComboBox = NewListComboBox(CDReadMethodGroupBox, "CDSpeedComboBox", CdSpeedEntries());
 
+  ReadSectorComboBox->setToolTip(QStringLiteral("Number of sectors read from the CD at a time"));
+  OverlapPercentComboBox->setToolTip(QStringLiteral("Overlap of successive reads that jitter correction compares"));
+  SyncMisalignRetryComboBox->setToolTip(QStringLiteral("How often a read that cannot be lined up is retried"));
+  SyncNoMatchRetryComboBox->setToolTip(QStringLiteral("How often a read without a match is retried"));
+  NormalizePercentComboBox->setToolTip(QStringLiteral("Level the tracks are normalized to"));
+  NormalizeMinSignalComboBox->setToolTip(QStringLiteral("Normalize a track only when its peak is below this level"));
+  NormalizeMaxSignalComboBox->setToolTip(QStringLiteral("... or when its peak is above this level"));
+  CDSpeedComboBox->setToolTip(QStringLiteral("Reading speed of the CD drive"));
+
   auto* method = new QGridLayout(CDReadMethodGroupBox);
   method->addWidget(UseASPIRadioButton, 0, 0);
   method->addWidget(ASPIReadModeComboBox, 0, 1);

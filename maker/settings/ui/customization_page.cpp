@@ -15,6 +15,7 @@ TCustomizationPage::TCustomizationPage(QWidget* parent) : QWidget(parent) {
   TranslatorLabel->setObjectName(QStringLiteral("TranslatorLabel"));
   LoadLanguageButton = new QPushButton(QStringLiteral("&Load Language"), CustomizationGroupBox);
   LoadLanguageButton->setObjectName(QStringLiteral("LoadLanguageButton"));
+  LoadLanguageButton->setToolTip(QStringLiteral("Choose another language for the windows"));
   BeepWhenDoneCheckBox = new QCheckBox(QStringLiteral("&Beep when done"), CustomizationGroupBox);
   BeepWhenDoneCheckBox->setObjectName(QStringLiteral("BeepWhenDoneCheckBox"));
   BringToFrontWhenDoneCheckBox = new QCheckBox(QStringLiteral("Bring to &front when done"), CustomizationGroupBox);

@@ -54,6 +54,14 @@ TEncodingPage::TEncodingPage(QWidget* parent) : QWidget(parent) {
   UseMMXCheckBox->hide();
   UsePNSCheckBox->hide();
 
+  ChannelsComboBox->setToolTip(QStringLiteral("Channel mode of the encoded files"));
+  MPEG1BitRateComboBox->setToolTip(QStringLiteral("Bit rate of MPEG-1 files"));
+  MPEG2BitRateComboBox->setToolTip(QStringLiteral("Bit rate of MPEG-2 files"));
+  AACBitRateComboBox->setToolTip(QStringLiteral("Bit rate of AAC files"));
+  ExternalProgramComboBox->setToolTip(
+      QStringLiteral("Command run on each WAV file; $full$, $path$, $drive$, $dir$, $name$ and $ext$ stand for "
+                     "parts of its path"));
+
   auto* grid = new QGridLayout(box);
   grid->addWidget(ChannelsComboBox, 0, 1);
   grid->addWidget(UseMPEG1RadioButton, 1, 0);
