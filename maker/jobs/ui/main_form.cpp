@@ -492,6 +492,7 @@ Operation TMainForm::SelectedOperation() const {
 }
 
 void TMainForm::ApplyLayout() {
+  if (!pipeline_) return;
   const Operation operation = SelectedOperation();
   const int listsHeight = std::max(0, centralWidget()->height() - TopMarginPanel->height() - 4);
   const MainWindowLayout l = LayOutMainWindow(operation, centralWidget()->height(), listsHeight);
@@ -517,7 +518,7 @@ void TMainForm::ApplyLayout() {
 
 void TMainForm::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
-  if (!resizing_) {
+  if (!resizing_ && pipeline_) {
     const WindowRect snapped = SnapMainWindowSize({x(), y(), width(), height()});
     if (snapped.width != width() || snapped.height != height()) {
       resizing_ = true;
@@ -579,6 +580,7 @@ void TMainForm::RefreshDriveList() {
     InputCDComboBox->clear();
     for (const auto& name : menu.items) InputCDComboBox->addItem(Q(name));
   }
+  anyDrive_ = menu.anyDrive;
   InputCDComboBox->setEnabled(menu.anyDrive);
   if (!menu.anyDrive) {
     TracksList->clear();

@@ -214,6 +214,7 @@ class TMainForm : public QMainWindow {
   std::string caption_;
   int titlePercent_ = -1;
   bool cdOpen_ = false;
+  bool anyDrive_ = false;  // the drive list names a drive
   bool shown_ = false;
   bool closing_ = false;
   bool resizing_ = false;

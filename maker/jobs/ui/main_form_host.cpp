@@ -77,6 +77,8 @@ void MainFormHost::ClearLog(MakerLog log) {
 }
 
 void MainFormHost::SetControlEnabled(MakerControl control, bool enabled) {
+  // Without a drive the drive list stays disabled, whatever state the run leaves.
+  if (control == MakerControl::InputCDComboBox && !form_.anyDrive_) enabled = false;
   QObject* object = form_.Control(control);
   if (auto* widget = qobject_cast<QWidget*>(object)) widget->setEnabled(enabled);
   else if (auto* action = qobject_cast<QAction*>(object)) action->setEnabled(enabled);
