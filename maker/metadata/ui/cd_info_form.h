@@ -19,6 +19,7 @@
 
 #include "cdaccess/track_table.h"
 #include "maker/metadata/cd_info.h"
+#include "maker/metadata/cddb_lookup.h"
 #include "maker/settings/settings_table.h"
 
 class MainLoop;
@@ -54,7 +55,7 @@ class TCDInfoForm : public QDialog {
   std::string TrackRowText(int row) const;
 
   // The components offered to the language file, by their names.
-  std::vector<std::pair<QObject*, std::string>> TranslatableComponents();
+  std::vector<std::pair<QObject*, std::string>> LanguageComponents();
 
   QFrame* CDInfoPanel;
   QLabel* TitleLabel;
@@ -83,7 +84,7 @@ class TCDInfoForm : public QDialog {
   TTrackNameForm* TrackNameForm() const { return trackNameForm_; }
   TCDDBStatusForm* CddbStatusForm() const { return cddbStatusForm_; }
 
- public slots:
+ public:
   // Edits the selected row's name through the prompt (double-click, Enter in the list).
   void EditSelectedTrackName();
   // Runs a CDDB lookup for the disc behind the status window and takes its results.
@@ -96,7 +97,7 @@ class TCDInfoForm : public QDialog {
  private:
   void FormShow();
   void UpdateControls();
-  void SetRowName(int track, const std::string& name);
+  void ShowCddbResult(const CddbOutputs& outputs);
   void TakeSnapshot();
   void RestoreSnapshot();
   void LoadChoices();
@@ -105,6 +106,7 @@ class TCDInfoForm : public QDialog {
   SettingsTable& settings_;
   MainLoop& loop_;
   TrackTable tracks_;
+  CdInfoSnapshot snapshot_;  // the disc fields as they were when the window was shown
   TTrackNameForm* trackNameForm_;
   TCDDBStatusForm* cddbStatusForm_;
 };
