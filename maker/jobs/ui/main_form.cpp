@@ -34,6 +34,9 @@
 #include "maker/jobs/ui/main_form_host.h"
 #include "maker/jobs/ui/tabbed_list_delegate.h"
 #include "maker/metadata/cd_info_settings.h"
+#include "maker/metadata/ui/cd_info_form.h"
+#include "maker/settings/ui/options_form.h"
+#include "maker/settings/ui/translate_form.h"
 
 namespace {
 
@@ -132,8 +135,15 @@ TMainForm::TMainForm(SettingsTable& settings, QtMainLoop& loop, QWidget* parent)
   answers_ = std::make_unique<OverwriteAnswers>(*host_);
   factory_ = std::make_unique<RealJobWorkerFactory>(loop_, *answers_, &answers_->ForReader());
   pipeline_ = std::make_unique<JobPipeline>(loop_, *host_, *factory_, settings_, ProbeOutsideLibrary, answers_.get());
+  // The other windows, created hidden in this order and shown modally when asked for.
   directorySelectForm_ = std::make_unique<TDirectorySelectForm>(this);
   aboutForm_ = std::make_unique<TAboutForm>(this);
+  optionsForm_ = std::make_unique<TOptionsForm>(settings_, this);
+  cdInfoForm_ = std::make_unique<TCDInfoForm>(settings_, loop_, this);
+  connect(optionsForm_.get(), &TOptionsForm::languageLoaded, this, [this] {
+    Translate();
+    cdInfoForm_->Translate();
+  });
 
   chooseFiles = [this](const QString& filter) {
     FileOpenDialog->setNameFilter(filter);
@@ -152,15 +162,17 @@ TMainForm::TMainForm(SettingsTable& settings, QtMainLoop& loop, QWidget* parent)
   directorySelectForm_->showError = [this](const QString& text, const QString& caption) {
     showError(text, caption);
   };
-  LoadCdInfoChoices(settings_, cdInfo_);
   ConnectHandlers();
   setAcceptDrops(true);
 }
 
 TMainForm::~TMainForm() {
-  // The pipeline's workers hand texts over to this window; they go before its controls.
+  // The pipeline's workers hand texts over to this window; they go before its controls
+  // and the CD information window the runs read.
   pipeline_.reset();
   factory_.reset();
+  cdInfoForm_.reset();
+  optionsForm_.reset();
   if (cdOpen_) CdShutdown();
 }
 
@@ -449,6 +461,9 @@ std::vector<std::pair<QObject*, std::string>> TMainForm::TranslatableComponents(
 
 void TMainForm::FormCreate(const std::vector<std::string>& args, const std::string& startFolder) {
   startFolder_ = startFolder;
+  Translate();
+  optionsForm_->Translate();
+  cdInfoForm_->Translate();
   caption_ = QString::fromUtf8(kCaption).arg(QString::fromUtf8(kProgramVersion)).toStdString();
   setWindowTitle(Q(caption_));
   setMinimumSize(kMainWindowMinWidth, kMainWindowMinHeight);
@@ -603,6 +618,8 @@ void TMainForm::RefreshTrackList() {
   const int drive = InputCDComboBox->currentIndex();
   if (!RefreshTrackTable(drive, trackTable_)) {
     trackTable_ = TrackTable{};
+    cdInfoForm_->SetTracks(trackTable_);
+    cdInfoForm_->SetLoadFromCddbEnabled(false);
     if (const std::string problem = CdDriveProblem(drive); !problem.empty())
       ReaderLogMemo->appendPlainText(QStringLiteral("    Error: ") + Q(problem));
     return;
@@ -611,7 +628,8 @@ void TMainForm::RefreshTrackList() {
     TracksList->addItem(Q(TrackRowText(status::kPending, track, trackTable_.length[size_t(track)], "")));
     TracksList->item(track - 1)->setSelected(true);
   }
-  cdInfo_.trackNames.clear();
+  cdInfoForm_->SetTracks(trackTable_);
+  cdInfoForm_->SetLoadFromCddbEnabled(TracksList->count() > 0);
   if (!pipeline_->Busy()) StartButton->setEnabled(!TracksList->selectedItems().isEmpty());
   if (settings_.Flag("AdjustCDSpeed")) CdSetSpeed(drive, CdSpeedKBps(settings_.Int("CDSpeed")));
 }
@@ -637,11 +655,12 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TMainForm::CDInfoButtonClick() {
-  // The CD information window takes the disc's names; without it the names stay those of
-  // the rows.
+  cdInfoForm_->SetLoadFromCddbEnabled(TracksList->count() > 0);
+  if (!Exec(cdInfoForm_.get())) return;
+  // The rows anew with the names of the window's rows, every track selected.
   const QSignalBlocker block(TracksList);
   for (int track = 1; track <= trackTable_.trackCount && track <= TracksList->count(); ++track) {
-    const std::string name = cdInfo_.TrackName(track);
+    const std::string name = CdTrackRowName(cdInfoForm_->TrackRowText(track - 1));
     TracksList->item(track - 1)->setText(
         Q(TrackRowText(status::kPending, track, trackTable_.length[size_t(track)], name)));
     TracksList->item(track - 1)->setSelected(true);
@@ -729,6 +748,7 @@ void TMainForm::MenuFileExitClick() { close(); }
 void TMainForm::MenuOptionsSettingsClick() {
   const bool adjustSpeed = settings_.Flag("AdjustCDSpeed");
   const bool osInterface = settings_.Flag("UseWinNTRawRead");
+  Exec(optionsForm_.get());
   if (settings_.Flag("AdjustCDSpeed") && !adjustSpeed && InputCDComboBox->isEnabled())
     CdSetSpeed(InputCDComboBox->currentIndex(), CdSpeedKBps(settings_.Int("CDSpeed")));
   if (settings_.Flag("UseWinNTRawRead") != osInterface && cdOpen_) RefreshDriveList();
@@ -768,7 +788,15 @@ void TMainForm::UpdateTitle() {
   setWindowTitle(percent < 0 ? Q(caption_) : QStringLiteral("%1% - zbmaker").arg(percent));
 }
 
-CdInfo TMainForm::CdInformation() const { return cdInfo_; }
+CdInfo TMainForm::CdInformation() const {
+  // The disc fields are the CD information window's; its choices (naming pattern, ID3)
+  // are what its OK stored, which holds also before the window was ever shown.
+  CdInfo info = cdInfoForm_->Info();
+  LoadCdInfoChoices(settings_, info);
+  return info;
+}
+
+void TMainForm::Translate() { TranslateForm("MP3 Maker Main", TranslatableComponents()); }
 
 void TMainForm::WaitForWorkers() {
   loop_.RunUntil([this] { return !pipeline_->Busy() && !pipeline_->HasLiveWorkers(); }, std::chrono::hours(24));

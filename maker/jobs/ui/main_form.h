@@ -35,6 +35,8 @@ class QtMainLoop;
 class MainFormHost;
 class TDirectorySelectForm;
 class TAboutForm;
+class TCDInfoForm;
+class TOptionsForm;
 
 // A status panel: its text, and the percentage the text carries as a bar beside it.
 class TStatusPanel : public QFrame {
@@ -103,7 +105,6 @@ class TMainForm : public QMainWindow {
   std::string OutputDirectory() const;
   // The CD information the runs use (the CD information window's state).
   CdInfo CdInformation() const;
-  CdInfo& MutableCdInformation() { return cdInfo_; }
   // The percentage of the run shown in the title, -1 when none is.
   int TitlePercent() const { return titlePercent_; }
 
@@ -169,6 +170,11 @@ class TMainForm : public QMainWindow {
 
   TDirectorySelectForm* DirectorySelectForm() const { return directorySelectForm_.get(); }
   TAboutForm* AboutForm() const { return aboutForm_.get(); }
+  TCDInfoForm* CDInfoForm() const { return cdInfoForm_.get(); }
+  TOptionsForm* OptionsForm() const { return optionsForm_.get(); }
+
+  // Applies the active language file to the window (section "MP3 Maker Main").
+  void Translate();
 
   // The widget of a control the job pipeline addresses.
   QObject* Control(MakerControl control) const;
@@ -208,8 +214,9 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<JobPipeline> pipeline_;
   std::unique_ptr<TDirectorySelectForm> directorySelectForm_;
   std::unique_ptr<TAboutForm> aboutForm_;
+  std::unique_ptr<TOptionsForm> optionsForm_;
+  std::unique_ptr<TCDInfoForm> cdInfoForm_;
   TrackTable trackTable_{};
-  CdInfo cdInfo_;
   std::string startFolder_;
   std::string caption_;
   int titlePercent_ = -1;

@@ -14,6 +14,7 @@
 #include "maker/cd/cd_device.h"
 #include "maker/jobs/job_rows.h"
 #include "maker/jobs/ui/directory_select_form.h"
+#include "maker/metadata/ui/cd_info_form.h"
 #include "tests/cdaccess/disc_image_builder.h"
 
 namespace {
@@ -287,6 +288,41 @@ TEST_F(MainFormTest, ClosingDuringACdRunCancelsAndWaits) {
       << form->ReaderLogMemo->toPlainText().toStdString();
   form.reset();
   EXPECT_FALSE(std::filesystem::exists(dir.Path() + "/out/Track01.wav"));
+}
+
+// The CD information window closed with OK: catches rows that keep the old status or lose
+// their selection, names taken from the wrong column of the window's rows, and Cancel
+// that rebuilds the rows anyway.
+TEST_F(MainFormTest, RowsAreRebuiltAfterTheCdWindowsOk) {
+  const testcd::DiscImage image(dir.Path(), "disc",
+                                {testcd::Tone(75 * 2, 440, 8000), testcd::Tone(75 * 2, 660, 8000), testcd::Tone(75 * 2, 880, 8000)});
+  settings.SetText("DiscImages", image.CuePath());
+  settings.SetInt("UseWinNTRawRead", 1);
+  Open();
+  ASSERT_EQ(form->TracksList->count(), 3);
+  form->TracksList->item(0)->setText(QStringLiteral("OK\tTrack 01\t00:02\t"));
+  form->TracksList->clearSelection();
+  TCDInfoForm* cd = form->CDInfoForm();
+  answerDialog = [&](QDialog* dialog) {
+    EXPECT_EQ(dialog, cd);
+    EXPECT_TRUE(cd->LoadFromCDDBButton->isEnabled());
+    cd->TracksListBox->item(1)->setText(QStringLiteral(" 02\tAC/DC: Live?"));
+    return false;
+  };
+  form->CDInfoButton->click();
+  EXPECT_EQ(form->TracksList->item(0)->text(), QStringLiteral("OK\tTrack 01\t00:02\t"));
+  EXPECT_EQ(form->TracksList->item(1)->text(), QStringLiteral("+\tTrack 02\t00:02\t"));
+  EXPECT_TRUE(form->TracksList->selectedItems().isEmpty());
+  answerDialog = [&](QDialog*) {
+    cd->TracksListBox->item(1)->setText(QStringLiteral(" 02\tSecond Song"));
+    return true;
+  };
+  form->CDInfoButton->click();
+  EXPECT_EQ(form->TracksList->item(0)->text(), QStringLiteral("+\tTrack 01\t00:02\t"));
+  EXPECT_EQ(form->TracksList->item(1)->text(), QStringLiteral("+\tTrack 02\t00:02\tSecond Song"));
+  EXPECT_EQ(form->TracksList->selectedItems().size(), 3);
+  EXPECT_TRUE(form->StartButton->isEnabled());
+  EXPECT_EQ(form->Pipeline().TrackOutputPath(2, ".wav"), dir.Path() + "/Second Song.wav");
 }
 
 }  // namespace
