@@ -254,6 +254,8 @@ void TMainForm::BuildControls() {
   execute->addWidget(StartButton, 0, 0, Qt::AlignTop);
   execute->addWidget(CancelButton, 0, 0, Qt::AlignTop);
 
+  // 145 pixels wide, or wider when the font's captions would be cut.
+  ButtonsPanel->setFixedWidth(std::max(kButtonsPanelWidth, OperationsGroupBox->sizeHint().width() + 6));
   auto* buttons = new QVBoxLayout(ButtonsPanel);
   buttons->setContentsMargins(4, 0, 0, 4);
   buttons->setSpacing(0);
