@@ -78,8 +78,8 @@ TCDInfoForm::TCDInfoForm(SettingsTable& settings, MainLoop& loop, QWidget* paren
   CDDBServerComboBox->setInsertPolicy(QComboBox::NoInsert);
   for (std::string_view server : CddbServerList()) CDDBServerComboBox->addItem(Q(server));
   CDDBServerComboBox->setCurrentText(Q(kDefaultCddbServer));
-  HttpProxyEdit->setPlaceholderText(QStringLiteral("proxy.example.net:8080"));
-  SocksProxyEdit->setPlaceholderText(QStringLiteral("socks.example.net:1080"));
+  HttpProxyEdit->setPlaceholderText(QStringLiteral("host:port"));
+  SocksProxyEdit->setPlaceholderText(QStringLiteral("host:port"));
 
   // A row never named reads " 01": the tab comes with a name.
   for (int track = 1; track <= kCdMaxTracks; ++track) TracksListBox->addItem(QString::asprintf(" %02i", track));
