@@ -16,6 +16,7 @@
 #include "maker/metadata/disc_id.h"
 #include "maker/metadata/ui/cddb_status_form.h"
 #include "maker/metadata/ui/track_name_form.h"
+#include "maker/settings/ui/translate_form.h"
 
 namespace {
 
@@ -171,9 +172,6 @@ std::vector<std::pair<QObject*, std::string>> TCDInfoForm::LanguageComponents() 
           {OKButton, "OKButton"},
           {CancelButton, "CancelButton"}};
 }
-
-// Until the language files' window code joins this branch the window keeps its own texts.
-static void TranslateForm(const std::string&, const std::vector<std::pair<QObject*, std::string>>&) {}
 
 void TCDInfoForm::Translate() { TranslateForm("MP3 Maker CD Info", LanguageComponents()); }
 

@@ -10,6 +10,7 @@
 #include "common/ui/qt_main_loop.h"
 #include "maker/metadata/ui/track_name_form.h"
 #include "modal_helpers.h"
+#include "tests/common/temp_dir.h"
 
 namespace {
 
@@ -258,6 +259,42 @@ TEST_F(CdInfoFormTest, StartsWithDefaultsAndTakesAnyGenreText) {
   EXPECT_EQ(form.Info().genre, "Krautrock");
   EXPECT_EQ(form.GenreComboBox->count(), 111);
   form.hide();
+}
+
+// Catches: the window translated from another section, a component offered under a
+// name other than its control's, or a caption key changing an edit's text or the rows.
+TEST_F(CdInfoFormTest, TranslatesItselfFromItsSectionOfTheLanguageFile) {
+  for (const auto& [object, name] : form.LanguageComponents())
+    EXPECT_EQ(object->objectName().toStdString(), name);
+  EXPECT_EQ(form.LanguageComponents().size(), 22u);
+
+  TempDir home;
+  ScopedEnv userFolder("ZIMBAR_HOME", home.Path().c_str());
+  WriteText(home.File("Language.DAT"),
+            "[MP3 Maker Main]\nTextOf_OKButton=Main OK\n"
+            "[MP3 Maker CD Info]\n"
+            "TextOf_LoadFromCDDBButton=   CDDB-Daten &laden\n"
+            "HintOf_LoadFromCDDBButton=Holt die Daten der CD\n"
+            "TextOf_UseHttpProxyCheckBox=&HTTP-Proxy benutzen\n"
+            "TextOf_TitleLabel=&Titel:\n"
+            "TextOf_TitleEdit=not a caption\n"
+            "HintOf_TitleEdit=Titel der CD eingeben\n"
+            "TextOf_TracksListBox=not a row\n"
+            "HintOf_TracksListBox=Doppelklick benennt den Titel\n"
+            "TextOf_CancelButton=\n");
+  form.TitleEdit->setText("Typed");
+  form.Translate();
+  EXPECT_EQ(form.LoadFromCDDBButton->text(), "CDDB-Daten &laden");
+  EXPECT_EQ(form.LoadFromCDDBButton->toolTip(), "Holt die Daten der CD");
+  EXPECT_EQ(form.UseHttpProxyCheckBox->text(), "&HTTP-Proxy benutzen");
+  EXPECT_EQ(form.TitleLabel->text(), "&Titel:");
+  EXPECT_EQ(form.TitleEdit->text(), "Typed");
+  EXPECT_EQ(form.TitleEdit->toolTip(), "Titel der CD eingeben");
+  EXPECT_EQ(form.TracksListBox->toolTip(), "Doppelklick benennt den Titel");
+  EXPECT_EQ(form.TracksListBox->count(), 99);
+  EXPECT_EQ(form.TrackRowText(0), " 01");
+  EXPECT_EQ(form.OKButton->text(), "&OK");
+  EXPECT_EQ(form.CancelButton->text(), "&Cancel");
 }
 
 }  // namespace
