@@ -144,6 +144,7 @@ TCDInfoForm::TCDInfoForm(SettingsTable& settings, MainLoop& loop, QWidget* paren
   for (QCheckBox* box : {UseHttpProxyCheckBox, UseSocksProxyCheckBox, UseFileNameFormatCheckBox})
     connect(box, &QCheckBox::toggled, this, [this] { UpdateControls(); });
   UpdateControls();
+  Translate();
 }
 
 TCDInfoForm::~TCDInfoForm() = default;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QInputDialog>
+#include <QListView>
 #include <QTest>
 
 #include "../loopback_server.h"
@@ -123,6 +125,45 @@ TEST_F(CddbFromWindowTest, CancelWhileTheServerStallsClosesAtOnceAndKeepsTheFiel
   EXPECT_FALSE(form.CddbStatusForm()->isVisible());
   EXPECT_FALSE(form.CddbStatusForm()->Busy());
   ExpectTypedFieldsKept();
+}
+
+// Catches: several matching discs read without asking (the first one taken blindly), the
+// chosen one not the one read, or closing the chooser not cancelling the lookup.
+TEST_F(CddbFromWindowTest, SeveralMatchesAreOfferedAndTheChosenOneIsRead) {
+  for (bool choose : {true, false}) {
+    SCOPED_TRACE(choose ? "second chosen" : "chooser closed");
+    CddbScript script = FoundScript();
+    script.queryReply = "211 Found inexact matches, list follows\r\nrock 06019002 A / B\r\n"
+                        "jazz 06019002 C / D\r\n.\r\n";
+    script.readReply = "210 jazz 06019002\r\nTTITLE0=Chosen\r\n.\r\n";
+    LoopbackServer server(CddbpHandler(script));
+    form.CDDBServerComboBox->setCurrentText(QString("cddbp://127.0.0.1:%1").arg(server.Port()));
+    QStringList offered;
+    OnModal<QInputDialog>([&offered, choose](QInputDialog* chooser) {
+      offered = chooser->comboBoxItems();
+      if (!choose) return chooser->reject();
+      chooser->setTextValue(offered.value(1));
+      chooser->accept();
+    });
+    form.LoadFromCDDBButtonClick();
+    EXPECT_EQ(offered, QStringList({"rock 06019002 A / B", "jazz 06019002 C / D"}));
+    std::string transcript;
+    for (const auto& t : server.Transcripts()) transcript += t;
+    if (choose) {
+      EXPECT_NE(transcript.find("cddb read jazz 06019002"), std::string::npos) << transcript;
+      EXPECT_EQ(form.ArtistEdit->text(), "C");
+      EXPECT_EQ(form.TitleEdit->text(), "D");
+      EXPECT_EQ(form.TrackRowText(0), " 01\tChosen");
+      SetRow(1, "Typed One");
+      form.TitleEdit->setText("Typed Title");
+      form.ArtistEdit->setText("Typed Artist");
+      form.GenreComboBox->setCurrentText("Jazz");
+    } else {
+      EXPECT_EQ(transcript.find("cddb read"), std::string::npos) << transcript;
+      EXPECT_FALSE(form.CddbStatusForm()->isVisible());
+      ExpectTypedFieldsKept();
+    }
+  }
 }
 
 struct FailingServer {
