@@ -85,7 +85,6 @@ class TCDInfoForm : public QDialog {
   TTrackNameForm* TrackNameForm() const { return trackNameForm_; }
   TCDDBStatusForm* CddbStatusForm() const { return cddbStatusForm_; }
 
- public:
   // Edits the selected row's name through the prompt (double-click, Enter in the list).
   void EditSelectedTrackName();
   // Runs a CDDB lookup for the disc behind the status window and takes its results.
