@@ -64,22 +64,25 @@ const std::array<std::string_view, 111>& CdGenreList() {
 }
 
 const std::array<std::string_view, 25>& CddbServerList() {
-  // gnudb.gnudb.org is a public CDDB server (cddbp on 8880, HTTP on 80); the other
-  // entries are placeholders of the same forms for servers the user runs or knows.
+  // gnudb.gnudb.org is a public CDDB server (cddbp on 8880, HTTP on 80); localhost is for
+  // a server the user runs. The other entries only keep the list's shape: their hosts are
+  // under ".invalid", a domain that never resolves, so picking one fails at once with
+  // "Cannot find server address" instead of reaching someone's machine. Any address may be
+  // typed instead.
   static constexpr std::array<std::string_view, 25> kServers = {
-      "cddbp://gnudb.gnudb.org:8880",  "cddbp://cddb1.example.net:888",
-      "cddbp://cddb2.example.net:888", "cddbp://cddb3.example.net:888",
-      "cddbp://cddb4.example.net:888", "cddbp://cddb5.example.net:888",
-      "cddbp://cddb6.example.net:888", "cddbp://cddb7.example.net:8880",
-      "cddbp://cddb8.example.net:8880", "cddbp://cddb9.example.net:8880",
-      "cddbp://cddb10.example.net:8880", "cddbp://cddb11.example.net:8880",
-      "cddbp://cddb12.example.net:8880", "cddbp://localhost:8880",
-      "http://gnudb.gnudb.org:80",     "http://cddb1.example.net:80",
-      "http://cddb2.example.net:80",   "http://cddb3.example.net:80",
-      "http://cddb4.example.net:80",   "http://cddb5.example.net:80",
-      "http://cddb6.example.net:80",   "http://cddb7.example.net:80",
-      "http://cddb8.example.net:80",   "http://cddb9.example.net:80",
-      "http://localhost:80"};
+      "cddbp://gnudb.gnudb.org:8880",         "cddbp://localhost:8880",
+      "cddbp://localhost:888",                "cddbp://placeholder-01.invalid:888",
+      "cddbp://placeholder-02.invalid:888",   "cddbp://placeholder-03.invalid:888",
+      "cddbp://placeholder-04.invalid:888",   "cddbp://placeholder-05.invalid:888",
+      "cddbp://placeholder-06.invalid:8880",  "cddbp://placeholder-07.invalid:8880",
+      "cddbp://placeholder-08.invalid:8880",  "cddbp://placeholder-09.invalid:8880",
+      "cddbp://placeholder-10.invalid:8880",  "cddbp://placeholder-11.invalid:8880",
+      "http://gnudb.gnudb.org:80",            "http://localhost:80",
+      "http://placeholder-12.invalid:80",     "http://placeholder-13.invalid:80",
+      "http://placeholder-14.invalid:80",     "http://placeholder-15.invalid:80",
+      "http://placeholder-16.invalid:80",     "http://placeholder-17.invalid:80",
+      "http://placeholder-18.invalid:80",     "http://placeholder-19.invalid:80",
+      "http://placeholder-20.invalid:80"};
   return kServers;
 }
 

@@ -16,6 +16,7 @@
 #include "maker/metadata/disc_id.h"
 #include "maker/metadata/ui/cddb_status_form.h"
 #include "maker/metadata/ui/track_name_form.h"
+#include "maker/settings/ui/translate_form.h"
 
 namespace {
 
@@ -78,8 +79,8 @@ TCDInfoForm::TCDInfoForm(SettingsTable& settings, MainLoop& loop, QWidget* paren
   CDDBServerComboBox->setInsertPolicy(QComboBox::NoInsert);
   for (std::string_view server : CddbServerList()) CDDBServerComboBox->addItem(Q(server));
   CDDBServerComboBox->setCurrentText(Q(kDefaultCddbServer));
-  HttpProxyEdit->setPlaceholderText(QStringLiteral("proxy.example.net:8080"));
-  SocksProxyEdit->setPlaceholderText(QStringLiteral("socks.example.net:1080"));
+  HttpProxyEdit->setPlaceholderText(QStringLiteral("host:port"));
+  SocksProxyEdit->setPlaceholderText(QStringLiteral("host:port"));
 
   // A row never named reads " 01": the tab comes with a name.
   for (int track = 1; track <= kCdMaxTracks; ++track) TracksListBox->addItem(QString::asprintf(" %02i", track));
@@ -143,6 +144,7 @@ TCDInfoForm::TCDInfoForm(SettingsTable& settings, MainLoop& loop, QWidget* paren
   for (QCheckBox* box : {UseHttpProxyCheckBox, UseSocksProxyCheckBox, UseFileNameFormatCheckBox})
     connect(box, &QCheckBox::toggled, this, [this] { UpdateControls(); });
   UpdateControls();
+  Translate();
 }
 
 TCDInfoForm::~TCDInfoForm() = default;
@@ -171,9 +173,6 @@ std::vector<std::pair<QObject*, std::string>> TCDInfoForm::LanguageComponents() 
           {OKButton, "OKButton"},
           {CancelButton, "CancelButton"}};
 }
-
-// Until the language files' window code joins this branch the window keeps its own texts.
-static void TranslateForm(const std::string&, const std::vector<std::pair<QObject*, std::string>>&) {}
 
 void TCDInfoForm::Translate() { TranslateForm("MP3 Maker CD Info", LanguageComponents()); }
 

@@ -35,7 +35,8 @@ class TCDInfoForm : public QDialog {
   TCDInfoForm(SettingsTable& settings, MainLoop& loop, QWidget* parent = nullptr);
   ~TCDInfoForm() override;
 
-  // Applies the active language file (section "MP3 Maker CD Info").
+  // Applies the active language file (section "MP3 Maker CD Info"). The window does so
+  // when it is created; call it again after another language was loaded.
   void Translate();
 
   // The disc in the drive: its table of contents, for the CDDB disc id. The rows keep
@@ -84,7 +85,6 @@ class TCDInfoForm : public QDialog {
   TTrackNameForm* TrackNameForm() const { return trackNameForm_; }
   TCDDBStatusForm* CddbStatusForm() const { return cddbStatusForm_; }
 
- public:
   // Edits the selected row's name through the prompt (double-click, Enter in the list).
   void EditSelectedTrackName();
   // Runs a CDDB lookup for the disc behind the status window and takes its results.

@@ -3,6 +3,7 @@
 
 #include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QVBoxLayout>
 
 TCDDBStatusForm::TCDDBStatusForm(MainLoop& loop, QWidget* parent) : QDialog(parent), loop_(loop) {
@@ -92,4 +93,25 @@ void TCDDBStatusForm::SetCancelEnabled(bool enabled) { CancelButton->setEnabled(
 
 void TCDDBStatusForm::CloseWithOk() {
   if (isVisible()) accept();
+}
+
+// Several discs share the disc id: the user picks the one in the drive. Closing the
+// chooser cancels the lookup, as Cancel does.
+int TCDDBStatusForm::ChooseMatch(const std::vector<std::string>& matches) {
+  QStringList items;
+  for (const std::string& match : matches) items << QString::fromStdString(match);
+  QInputDialog chooser(this);
+  chooser.setObjectName(QStringLiteral("CddbMatchDialog"));
+  chooser.setWindowTitle(QStringLiteral("CDDB Status"));
+  chooser.setLabelText(QStringLiteral("Several discs match this CD. Choose the one in the drive:"));
+  chooser.setComboBoxItems(items);
+  chooser.setComboBoxEditable(false);
+  chooser.setOption(QInputDialog::UseListViewForComboBoxItems);
+  if (chooser.exec() != QDialog::Accepted) {
+    reject();
+    return -1;
+  }
+  const int choice = static_cast<int>(items.indexOf(chooser.textValue()));
+  if (choice >= 0) AppendLog("Chosen: " + matches[static_cast<std::size_t>(choice)]);
+  return choice < 0 ? 0 : choice;
 }

@@ -43,6 +43,7 @@ class TCDDBStatusForm : public QDialog, private CddbStatusHost {
   void SetOkEnabled(bool enabled) override;
   void SetCancelEnabled(bool enabled) override;
   void CloseWithOk() override;
+  int ChooseMatch(const std::vector<std::string>& matches) override;
 
   MainLoop& loop_;
   const CddbRequest* request_ = nullptr;  // during Run

@@ -52,7 +52,8 @@ TEST(CdInfo, TrackRowRoundTripsItsName) {
 }
 
 // Catches: a broken genre vocabulary (reordered, the doubled Fusion dropped) or server
-// entries of the wrong form or order (14 cddbp, then 11 http).
+// entries of the wrong form or order (14 cddbp, then 11 http, gnudb first in each), or a
+// placeholder that could reach a real host.
 TEST(CdInfo, GenreAndServerListsHoldTheirVocabularies) {
   const auto& genres = CdGenreList();
   EXPECT_EQ(std::count(genres.begin(), genres.end(), "Fusion"), 2);
@@ -65,7 +66,13 @@ TEST(CdInfo, GenreAndServerListsHoldTheirVocabularies) {
     EXPECT_EQ(server.rfind(i < 14 ? "cddbp://" : "http://", 0), 0u) << server;
     EXPECT_TRUE(i < 14 ? server.ends_with(":888") || server.ends_with(":8880")
                        : server.ends_with(":80")) << server;
+    // A placeholder entry must never name a host that someone may own.
+    const bool known = server.find("//gnudb.gnudb.org:") != std::string::npos ||
+                       server.find("//localhost:") != std::string::npos;
+    EXPECT_TRUE(known || server.find(".invalid:") != std::string::npos) << server;
   }
+  EXPECT_EQ(servers[0], "cddbp://gnudb.gnudb.org:8880");
+  EXPECT_EQ(servers[14], "http://gnudb.gnudb.org:80");
   EXPECT_TRUE(CddbServerIsHttp("HTTP://x"));
 }
 

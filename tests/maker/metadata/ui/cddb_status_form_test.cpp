@@ -1,0 +1,212 @@
+// Load Info From CDDB in the CD window: a lookup against a CDDB server on 127.0.0.1, its
+// status log, cancelling it while the server stalls, and servers that fail.
+#include "maker/metadata/ui/cddb_status_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QInputDialog>
+#include <QListView>
+#include <QTest>
+
+#include "../loopback_server.h"
+#include "common/ui/qt_main_loop.h"
+#include "maker/metadata/ui/cd_info_form.h"
+#include "modal_helpers.h"
+
+namespace {
+
+// Two tracks at sectors 0 and 15000, lead-out at 30000: disc id 06019002.
+TrackTable TwoTrackDisc() {
+  TrackTable table;
+  table.audio = 1;
+  table.trackCount = 2;
+  table.start[1] = 0;
+  table.start[2] = 15000;
+  table.start[3] = 30000;
+  table.length[1] = 15000;
+  table.length[2] = 15000;
+  return table;
+}
+
+QStringList LogLines(const TCDDBStatusForm* status) {
+  return status->LogMemo->toPlainText().split('\n');
+}
+
+class CddbFromWindowTest : public ::testing::Test {
+ protected:
+  CddbFromWindowTest() : form(settings, loop) {
+    form.SetTracks(TwoTrackDisc());
+    form.SetLoadFromCddbEnabled(true);
+    form.TitleEdit->setText("Typed Title");
+    form.ArtistEdit->setText("Typed Artist");
+    form.YearEdit->setText("1999");
+    form.GenreComboBox->setCurrentText("Jazz");
+    SetRow(1, "Typed One");
+    SetRow(3, "Typed Three");
+    form.show();
+  }
+
+  void SetRow(int track, const std::string& name) {
+    form.TracksListBox->item(track - 1)->setText(QString::fromStdString(CdTrackRow(track, name)));
+  }
+
+  // The typed fields are all still there.
+  void ExpectTypedFieldsKept() {
+    EXPECT_EQ(form.TitleEdit->text(), "Typed Title");
+    EXPECT_EQ(form.ArtistEdit->text(), "Typed Artist");
+    EXPECT_EQ(form.YearEdit->text(), "1999");
+    EXPECT_EQ(form.GenreComboBox->currentText(), "Jazz");
+    EXPECT_EQ(form.TrackRowText(0), " 01\tTyped One");
+    EXPECT_EQ(form.TrackRowText(2), " 03\tTyped Three");
+  }
+
+  QtMainLoop loop;
+  SettingsTable settings;
+  TCDInfoForm form;
+};
+
+CddbScript FoundScript() {
+  CddbScript script;
+  script.queryReply = "200 rock 06019002 Some Artist / Some Album\r\n";
+  script.readReply =
+      "210 rock 06019002\r\nDTITLE=Some Artist / Some Album\r\nTTITLE0=First\r\nTTITLE1=\r\n.\r\n";
+  return script;
+}
+
+// Catches: a lookup from the window that does not reach the server with the disc of the
+// drive, results not put into the fields and rows (row n from line n, an empty name too,
+// later rows and the year kept), or a status window that does not close on success;
+// over both transports.
+TEST_F(CddbFromWindowTest, LookupFillsFieldsAndRowsOverCddbpAndHttp) {
+  for (bool http : {false, true}) {
+    SCOPED_TRACE(http ? "http" : "cddbp");
+    LoopbackServer server(http ? CddbHttpHandler(FoundScript()) : CddbpHandler(FoundScript()));
+    form.CDDBServerComboBox->setCurrentText(QString("%1://127.0.0.1:%2").arg(http ? "http" : "cddbp").arg(server.Port()));
+    SetRow(2, "Typed Two");
+
+    form.LoadFromCDDBButtonClick();
+
+    EXPECT_FALSE(form.CddbStatusForm()->isVisible());
+    EXPECT_FALSE(form.CddbStatusForm()->Busy());
+    EXPECT_EQ(form.TitleEdit->text(), "Some Album");
+    EXPECT_EQ(form.ArtistEdit->text(), "Some Artist");
+    EXPECT_EQ(form.GenreComboBox->currentText(), "rock");
+    EXPECT_EQ(form.YearEdit->text(), "1999");
+    EXPECT_EQ(form.TrackRowText(0), " 01\tFirst");
+    EXPECT_EQ(form.TrackRowText(1), " 02\t");
+    EXPECT_EQ(form.TrackRowText(2), " 03\tTyped Three");
+    const QStringList log = LogLines(form.CddbStatusForm());
+    EXPECT_EQ(log.value(0), "Getting CDDB info...");
+    EXPECT_TRUE(log.contains("Requesting CD info from the CDDB server...")) << log.join('|').toStdString();
+    std::string transcript;
+    for (const auto& t : server.Transcripts()) transcript += t;
+    EXPECT_NE(transcript.find("06019002"), std::string::npos);
+  }
+}
+
+// Catches: Cancel that waits for the stalled server (the lookup's 30 s limit) before the
+// window closes, a thread left running, or a cancelled lookup changing the fields.
+TEST_F(CddbFromWindowTest, CancelWhileTheServerStallsClosesAtOnceAndKeepsTheFields) {
+  CddbScript script = FoundScript();
+  script.queryReply = std::string(kStall);
+  LoopbackServer server(CddbpHandler(script));
+  form.CDDBServerComboBox->setCurrentText(QString("cddbp://127.0.0.1:%1").arg(server.Port()));
+  QElapsedTimer clock;
+  OnModal<TCDDBStatusForm>([&clock](TCDDBStatusForm* status) {
+    EXPECT_TRUE(QTest::qWaitFor([status] {
+      return LogLines(status).contains("Querying the CDDB server...") && status->CancelButton->isEnabled();
+    }, 10000));
+    clock.start();
+    status->CancelButton->click();
+  });
+  form.LoadFromCDDBButtonClick();
+  EXPECT_LT(clock.elapsed(), 3000);
+  EXPECT_FALSE(form.CddbStatusForm()->isVisible());
+  EXPECT_FALSE(form.CddbStatusForm()->Busy());
+  ExpectTypedFieldsKept();
+}
+
+// Catches: several matching discs read without asking (the first one taken blindly), the
+// chosen one not the one read, or closing the chooser not cancelling the lookup.
+TEST_F(CddbFromWindowTest, SeveralMatchesAreOfferedAndTheChosenOneIsRead) {
+  for (bool choose : {true, false}) {
+    SCOPED_TRACE(choose ? "second chosen" : "chooser closed");
+    CddbScript script = FoundScript();
+    script.queryReply = "211 Found inexact matches, list follows\r\nrock 06019002 A / B\r\n"
+                        "jazz 06019002 C / D\r\n.\r\n";
+    script.readReply = "210 jazz 06019002\r\nTTITLE0=Chosen\r\n.\r\n";
+    LoopbackServer server(CddbpHandler(script));
+    form.CDDBServerComboBox->setCurrentText(QString("cddbp://127.0.0.1:%1").arg(server.Port()));
+    QStringList offered;
+    OnModal<QInputDialog>([&offered, choose](QInputDialog* chooser) {
+      offered = chooser->comboBoxItems();
+      if (!choose) return chooser->reject();
+      chooser->setTextValue(offered.value(1));
+      chooser->accept();
+    });
+    form.LoadFromCDDBButtonClick();
+    EXPECT_EQ(offered, QStringList({"rock 06019002 A / B", "jazz 06019002 C / D"}));
+    std::string transcript;
+    for (const auto& t : server.Transcripts()) transcript += t;
+    if (choose) {
+      EXPECT_NE(transcript.find("cddb read jazz 06019002"), std::string::npos) << transcript;
+      EXPECT_EQ(form.ArtistEdit->text(), "C");
+      EXPECT_EQ(form.TitleEdit->text(), "D");
+      EXPECT_EQ(form.TrackRowText(0), " 01\tChosen");
+      SetRow(1, "Typed One");
+      form.TitleEdit->setText("Typed Title");
+      form.ArtistEdit->setText("Typed Artist");
+      form.GenreComboBox->setCurrentText("Jazz");
+    } else {
+      EXPECT_EQ(transcript.find("cddb read"), std::string::npos) << transcript;
+      EXPECT_FALSE(form.CddbStatusForm()->isVisible());
+      ExpectTypedFieldsKept();
+    }
+  }
+}
+
+struct FailingServer {
+  const char* name;
+  bool listening;            // false: nobody listens on the port
+  std::string queryReply;
+  QStringList logEnd;        // the last lines of the status log
+};
+
+// Catches: a failure not told in the status log (with the server's own line), OK left
+// disabled or Cancel left enabled after it, the log of an earlier lookup still shown, or
+// a failed lookup clearing what the user typed.
+TEST_F(CddbFromWindowTest, FailingServerIsShownInTheLogAndChangesNothing) {
+  const FailingServer cases[] = {
+      {"nobody listening", false, "", {"Connecting to the CDDB server...", "Cannot connect"}},
+      {"no match", true, "202 No match for disc ID 06019002.\r\n",
+       {"Querying the CDDB server...", "Query error", "202 No match for disc ID 06019002."}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CddbScript script = FoundScript();
+    script.queryReply = c.queryReply;
+    std::optional<LoopbackServer> server;
+    std::uint16_t port = FreeLoopbackPort();
+    if (c.listening) port = server.emplace(CddbpHandler(script)).Port();
+    form.CDDBServerComboBox->setCurrentText(QString("cddbp://127.0.0.1:%1").arg(port));
+    QStringList log;
+    bool okEnabled = false, cancelEnabled = true;
+    OnModal<TCDDBStatusForm>([&](TCDDBStatusForm* status) {
+      EXPECT_TRUE(QTest::qWaitFor([status] { return status->OKButton->isEnabled(); }, 10000));
+      log = LogLines(status);
+      okEnabled = status->OKButton->isEnabled();
+      cancelEnabled = status->CancelButton->isEnabled();
+      status->OKButton->click();
+    });
+    form.LoadFromCDDBButtonClick();
+    EXPECT_EQ(log.value(0), "Getting CDDB info...");
+    EXPECT_EQ(log.mid(log.size() - c.logEnd.size()), c.logEnd) << log.join('|').toStdString();
+    EXPECT_TRUE(okEnabled);
+    EXPECT_FALSE(cancelEnabled);
+    EXPECT_FALSE(form.CddbStatusForm()->isVisible());
+    ExpectTypedFieldsKept();
+  }
+}
+
+}  // namespace
