@@ -303,7 +303,8 @@ std::string BatchUsage() {
       "An option with a value also takes the form --option=VALUE.\n"
       "The log goes to standard output; errors and warnings go to standard error, and so\n"
       "does the progress line when standard error is a terminal.\n"
-      "With --jobs above 1 each log line starts with the file it belongs to, \"[3/12 a.wav]\".\n"
+      "Files are converted --jobs N at a time; while more than one job runs, each log line\n"
+      "starts with the file it belongs to, such as \"[3/12 a.wav]\".\n"
       "Exit status: 0 when every file or track was converted; 1 when one failed, was\n"
       "cancelled, kept an existing output or was not found, or nothing was converted;\n"
       "2 on a usage error; 130 after Ctrl-C (143 after SIGTERM).\n";
