@@ -2,14 +2,22 @@
 #include "common/library_loader.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <limits.h>
+#include <sys/mman.h>
+#include <sys/sendfile.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
 #include <utility>
 #include <vector>
 
 #include "common/paths.h"
+#include "common/result.h"
 
 namespace {
 
@@ -17,6 +25,25 @@ namespace {
 std::string LastDlError(const char* fallback) {
   const char* text = dlerror();
   return text != nullptr ? text : fallback;
+}
+
+// How many objects hold a loaded instance of each library opened with OpenInstance.
+std::mutex gInstancesLock;
+std::map<std::string, int> gInstances;
+
+// The whole file at `path` in an anonymous in-memory file, or an error text.
+Result<UniqueFd, std::string> CopyIntoMemory(const std::string& path, const std::string& file) {
+  UniqueFd source(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!source) return Fail(path + ": " + std::strerror(errno));
+  UniqueFd copy(::memfd_create(file.c_str(), MFD_CLOEXEC));
+  if (!copy) return Fail(std::string("cannot make a copy of ") + path + " in memory: " + std::strerror(errno));
+  for (;;) {
+    const ssize_t sent = ::sendfile(copy.Get(), source.Get(), nullptr, 1 << 20);
+    if (sent == 0) break;
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent < 0) return Fail(std::string("cannot copy ") + path + " into memory: " + std::strerror(errno));
+  }
+  return copy;
 }
 
 }  // namespace
@@ -68,10 +95,47 @@ OutsideLibrary OutsideLibrary::Open(const std::string& name) {
   return library;
 }
 
+OutsideLibrary OutsideLibrary::OpenInstance(const std::string& name) {
+  int othersLoaded = 0;
+  {
+    // Counted before loading, so that two jobs starting together never both get the
+    // library itself.
+    const std::lock_guard lock(gInstancesLock);
+    othersLoaded = gInstances[name]++;
+  }
+  OutsideLibrary library = Open(name);
+  library.instanceOf_ = name;
+  if (!library.Loaded() || othersLoaded == 0) return library;
+
+  // The copy in memory is a file of its own to the loader, so it gets loaded again, with
+  // state of its own. Its name (/proc/self/fd/N) stays unique among the loaded copies
+  // because the file stays open while its copy is loaded.
+  auto copy = CopyIntoMemory(library.path_, "lib" + name + ".so");
+  if (!copy) {
+    library.Close();
+    library.error_ = copy.Error();
+    return library;
+  }
+  const std::string copyPath = "/proc/self/fd/" + std::to_string(copy.Value().Get());
+  void* handle = ::dlopen(copyPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    const std::string why = LastDlError("cannot load");
+    library.Close();
+    library.error_ = library.path_ + " (a second instance): " + why;
+    return library;
+  }
+  // The instance in use elsewhere stays loaded by its own holder.
+  ::dlclose(std::exchange(library.handle_, handle));
+  library.copy_ = std::move(copy.Value());
+  return library;
+}
+
 OutsideLibrary::OutsideLibrary(OutsideLibrary&& other) noexcept
     : handle_(std::exchange(other.handle_, nullptr)),
       path_(std::move(other.path_)),
-      error_(std::move(other.error_)) {}
+      error_(std::move(other.error_)),
+      instanceOf_(std::exchange(other.instanceOf_, {})),
+      copy_(std::move(other.copy_)) {}
 
 OutsideLibrary& OutsideLibrary::operator=(OutsideLibrary&& other) noexcept {
   if (this != &other) {
@@ -79,6 +143,8 @@ OutsideLibrary& OutsideLibrary::operator=(OutsideLibrary&& other) noexcept {
     handle_ = std::exchange(other.handle_, nullptr);
     path_ = std::move(other.path_);
     error_ = std::move(other.error_);
+    instanceOf_ = std::exchange(other.instanceOf_, {});
+    copy_ = std::move(other.copy_);
   }
   return *this;
 }
@@ -92,4 +158,9 @@ void* OutsideLibrary::Symbol(const char* name) const {
 
 void OutsideLibrary::Close() {
   if (handle_ != nullptr) ::dlclose(std::exchange(handle_, nullptr));
+  copy_.Reset();
+  if (!instanceOf_.empty()) {
+    const std::lock_guard lock(gInstancesLock);
+    --gInstances[std::exchange(instanceOf_, {})];
+  }
 }

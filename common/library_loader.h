@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "common/unique_fd.h"
+
 // An outside library opened with dlopen, closed when the object goes. Move-only.
 //
 // Open("gogo") looks for "libgogo.so" first in $ZIMBAR_LIB_DIR (when set and not empty),
@@ -15,6 +17,13 @@ class OutsideLibrary {
  public:
   OutsideLibrary() = default;
   static OutsideLibrary Open(const std::string& name);
+
+  // Open for a library that keeps its state in itself rather than behind a handle (one
+  // encoder or decoder per loaded copy), so that several jobs can use it at once. While no
+  // other instance of `name` opened so is loaded, this is Open; otherwise the library's
+  // file is copied into memory and loaded from there, a copy of its own with its own
+  // state (the loader would hand out the loaded copy again for the file itself).
+  static OutsideLibrary OpenInstance(const std::string& name);
 
   OutsideLibrary(OutsideLibrary&& other) noexcept;
   OutsideLibrary& operator=(OutsideLibrary&& other) noexcept;
@@ -41,6 +50,8 @@ class OutsideLibrary {
   void* handle_ = nullptr;
   std::string path_;
   std::string error_;
+  std::string instanceOf_;  // the name this object counts as an instance of, or empty
+  UniqueFd copy_;           // the in-memory copy the library was loaded from, if any
 };
 
 // The folder the library search looks in after $ZIMBAR_LIB_DIR: the running program's

@@ -65,6 +65,11 @@ std::string ParseSlot(BatchOptions& options, const std::string& value) {
   return options.external ? std::string() : "--external needs a slot number 0..9";
 }
 
+std::string ParseJobs(BatchOptions& options, const std::string& value) {
+  options.jobs = WholeNumber(value, 1, kMaxBatchJobs);
+  return options.jobs ? std::string() : "--jobs needs a number of conversions at once, 1.." + std::to_string(kMaxBatchJobs);
+}
+
 std::string ParseDrive(BatchOptions& options, const std::string& value) {
   options.drive = WholeNumber(value, 0, 99);
   return options.drive ? std::string() : "--drive needs a drive number 0..99";
@@ -107,6 +112,8 @@ constexpr OptionSpec kOptions[] = {
      [](BatchOptions& o, const std::string&) { o.aac = true; return std::string(); }},
     {"--external", "N", "run external program slot N (0..9) instead of the encoder",
      ParseSlot},
+    {"--jobs", "N", "convert N files at once (default: one per processor); not for CD runs",
+     ParseJobs},
     {"--cd2mp3", nullptr, "read CD tracks and encode them (MP3, or AAC with --aac)",
      [](BatchOptions& o, const std::string&) { o.cd2mp3 = true; return std::string(); }},
     {"--cd2wav", nullptr, "read CD tracks into WAV files",
@@ -296,6 +303,8 @@ std::string BatchUsage() {
       "An option with a value also takes the form --option=VALUE.\n"
       "The log goes to standard output; errors and warnings go to standard error, and so\n"
       "does the progress line when standard error is a terminal.\n"
+      "Files are converted --jobs N at a time; while more than one job runs, each log line\n"
+      "starts with the file it belongs to, such as \"[3/12 a.wav]\".\n"
       "Exit status: 0 when every file or track was converted; 1 when one failed, was\n"
       "cancelled, kept an existing output or was not found, or nothing was converted;\n"
       "2 on a usage error; 130 after Ctrl-C (143 after SIGTERM).\n";

@@ -8,6 +8,9 @@
 
 #include "common/result.h"
 
+// The most file conversions a run does at once (--jobs).
+inline constexpr int kMaxBatchJobs = 64;
+
 struct BatchOptions {
   bool batch = false;          // --batch: run the job engine in the terminal
   bool help = false;           // --help, -h
@@ -17,6 +20,7 @@ struct BatchOptions {
   bool mp32wav = false;        // --mp32wav: decode the files to WAV
   bool aac = false;            // --aac: encode to AAC for this run
   std::optional<int> external; // --external N: run external program slot N for this run
+  std::optional<int> jobs;     // --jobs N: file conversions at once (default: the processors)
   bool listDrives = false;     // --list-drives: print the drive list and exit
   bool cd2mp3 = false;         // --cd2mp3: rip CD tracks and encode them
   bool cd2wav = false;         // --cd2wav: rip CD tracks to WAV

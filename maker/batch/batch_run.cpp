@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "common/main_loop.h"
 #include "common/paths.h"
 #include "maker/batch/batch_cd.h"
 #include "maker/batch/batch_cddb.h"
+#include "maker/batch/parallel_file_run.h"
 #include "maker/batch/signal_canceller.h"
 #include "maker/batch/terminal_host.h"
 #include "maker/batch/terminal_text.h"
@@ -138,6 +140,11 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
     PrintUsageError(err, "-delete deletes the WAV files of an encode (no --cd2mp3, --cd2wav, --mp32wav)");
     return kBatchUsage;
   }
+  if (cd && options.jobs) {
+    PrintUsageError(err, "--jobs is for file runs: a CD run has one reader, which reads a track while the encoder "
+                         "takes the one before");
+    return kBatchUsage;
+  }
   if (cd) {
     if (!files.files.empty() || !files.missing.empty()) {
       PrintUsageError(err, "files are not read in a CD run (--cd2mp3, --cd2wav)");
@@ -188,7 +195,18 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
     return kBatchFailed;
   }
 
-  {
+  // Files are converted several at once, each job on a pipeline of its own; a single job
+  // runs on the one pipeline, exactly as a run one file at a time.
+  std::vector<int> fileRows;
+  for (int row = 0; !cd && row < host.RowCount(list); ++row) fileRows.push_back(row);
+  const int lanes = std::min(options.jobs.value_or(ProcessorCount()), static_cast<int>(fileRows.size()));
+  if (lanes > 1) {
+    ParallelFileRun run(loop, host, settings, ProbeOutsideLibrary, fileRows, lanes, files.deleteInputs);
+    std::optional<SignalCanceller> canceller;
+    if (cancelOnSignals) canceller.emplace(loop, [&run] { run.Cancel(); });
+    run.Start();
+    loop.RunUntil([&run] { return run.Finished(); });
+  } else {
     std::optional<SignalCanceller> canceller;
     if (cancelOnSignals) canceller.emplace(loop, [&pipeline] { pipeline.CancelButtonClick(); });
     if (cd)

@@ -80,7 +80,7 @@ void TerminalHost::ClearStatusLine() {
   statusShown_ = false;
 }
 
-std::string TerminalHost::PanelProgress(MakerPanel panel, const std::string& text) {
+std::string TerminalHost::PanelProgress(MakerPanel panel, const std::string& text, const PanelJob& job) {
   if (text.empty() || IsIdle(text)) return {};
   const PanelText parts = SplitPanelText(text);
   std::string path = parts.rest;
@@ -89,14 +89,13 @@ std::string TerminalHost::PanelProgress(MakerPanel panel, const std::string& tex
     what = "Reading";
     if (const size_t dash = path.find(" - "); dash != std::string::npos) path = path.substr(dash + 3);
   } else if (operation_ == Operation::MP32WAV) {
-    const int row = panelJobs_[panel].row;
+    const int row = job.row;
     const std::string input = row >= 0 && row < RowCount(JobList::Files) ? FileRowPath(files_[size_t(row)].text) : "";
     what = HasExtension(input, ".aac") ? "Decoding AAC" : "Decoding MP3";
   } else {
     what = HasExtension(path, ".aac") ? "Encoding AAC" : HasExtension(path, ".mp3") ? "Encoding MP3" : "Encoding";
   }
 
-  const PanelJob& job = panelJobs_[panel];
   if (const auto at = std::find(jobRows_.begin(), jobRows_.end(), job.row); at != jobRows_.end())
     what += " " + std::to_string(at - jobRows_.begin() + 1) + "/" + std::to_string(jobRows_.size());
   what += " " + parts.value;
@@ -116,7 +115,13 @@ void TerminalHost::DrawStatusLine() {
   if (!choices_.progressLine || choices_.quiet) return;
   std::string line;
   for (const auto& [panel, text] : status_) {
-    const std::string part = PanelProgress(panel, text);
+    const std::string part = PanelProgress(panel, text, panelJobs_[panel]);
+    if (part.empty()) continue;
+    if (!line.empty()) line += " | ";
+    line += part;
+  }
+  for (const auto& [lane, status] : lanes_) {
+    const std::string part = PanelProgress(MakerPanel::Encoder, status.text, status.job);
     if (part.empty()) continue;
     if (!line.empty()) line += " | ";
     line += part;
@@ -160,22 +165,66 @@ void TerminalHost::AppendLog(MakerLog log, const std::string& line) {
   for (const char* lead : {"Encoding: ", "Decoding: ", "Reading: "})
     if (line.starts_with(lead)) subjects_[log] = line.substr(std::char_traits<char>::length(lead));
 
+  PrintLog(line, line, Subject(log));
+}
+
+void TerminalHost::PrintLog(const std::string& line, const std::string& shown, const std::string& subject) {
   const size_t text = line.find_first_not_of(' ');
   const std::string trimmed = text == std::string::npos ? std::string() : line.substr(text);
   const bool error = trimmed.starts_with("Error:");
   const bool problem = error || trimmed.starts_with("Warning:");
-  const std::string subject = Subject(log);
   const std::string problemLine = "zbmaker: " + (subject.empty() ? "" : subject + ": ") + trimmed;
   if (choices_.quiet) {
     if (error) PrintLine(err_, problemLine);
     return;
   }
   if (problem && choices_.sharedStream) {
-    PrintLine(err_, line);
+    PrintLine(err_, shown);
     return;
   }
-  PrintLine(out_, line);
+  PrintLine(out_, shown);
   if (problem) PrintLine(err_, problemLine);
+}
+
+std::string TerminalHost::JobPrefix(int row) const {
+  std::string prefix = "[";
+  if (const auto at = std::find(jobRows_.begin(), jobRows_.end(), row); at != jobRows_.end())
+    prefix += std::to_string(at - jobRows_.begin() + 1) + "/" + std::to_string(jobRows_.size()) + " ";
+  return prefix + BaseName(FileRowPath(RowText(JobList::Files, row))) + "] ";
+}
+
+void TerminalHost::BeginJob(int lane, int row) {
+  LaneStatus& status = lanes_[lane];
+  status.job.row = row;
+  status.job.started = Now();
+  status.text.clear();
+}
+
+void TerminalHost::AppendJobLog(int lane, int row, const std::string& line) {
+  if (line.empty()) return;
+  // After the job's last line its status text is stale.
+  if (line.starts_with("    Done (") || line == "    Cancelled.") lanes_[lane].text.clear();
+  PrintLog(line, JobPrefix(row) + line, FileRowPath(RowText(JobList::Files, row)));
+}
+
+void TerminalHost::SetJobStatus(int lane, int row, const std::string& text) {
+  LaneStatus& status = lanes_[lane];
+  if (status.job.row != row) BeginJob(lane, row);
+  const std::string shown = IsIdle(text) ? std::string() : text;
+  if (status.text == shown) return;
+  status.text = shown;
+  if (choices_.quiet) return;
+  if (choices_.progressLine) {
+    ClearStatusLine();
+    DrawStatusLine();
+  } else if (!shown.empty()) {
+    PrintLine(out_, JobPrefix(row) + shown);
+  }
+}
+
+bool TerminalHost::AskJobYesNo(int row, const std::string& text) {
+  return Answer(JobPrefix(row) + text, choices_.answerYes,
+                choices_.answerYes ? "Yes (--yes)" : "No (use --yes to overwrite)");
 }
 
 void TerminalHost::SetStatusText(MakerPanel panel, const std::string& text) {

@@ -47,6 +47,17 @@ class TerminalHost final : public PipelineHost {
   // The rows of `list` the run is asked to do, in order: the count of the progress line.
   void ShowProgressOf(JobList list, const std::vector<bool>& wanted);
 
+  // Runs of several file jobs at once: each job's lines and status texts come with its
+  // file row and the lane (0, 1, ...) that runs it. A log line is printed after the prefix
+  // "[n/count name] " (the job's number of the count and the file's name), so the lines of
+  // jobs that run together are told apart; the empty line that opens a job's lines is
+  // left out, as it would separate nothing. Errors and warnings reach `err` as for one
+  // job. Status texts make one part of the progress line per lane, or prefixed lines.
+  void BeginJob(int lane, int row);
+  void AppendJobLog(int lane, int row, const std::string& line);
+  void SetJobStatus(int lane, int row, const std::string& text);
+  bool AskJobYesNo(int row, const std::string& text);
+
   void AppendLog(MakerLog log, const std::string& line) override;
   void SetStatusText(MakerPanel panel, const std::string& text) override;
   bool AskYesNo(const std::string& text, const std::string& caption) override;
@@ -98,7 +109,12 @@ class TerminalHost final : public PipelineHost {
   void ClearStatusLine();
   void DrawStatusLine();
   // The progress line's part for one panel's text; empty for an idle panel.
-  std::string PanelProgress(MakerPanel panel, const std::string& text);
+  std::string PanelProgress(MakerPanel panel, const std::string& text, const PanelJob& job);
+  // Prints a log line (`shown`, which is `line` with what it belongs to in front) on
+  // `out`, an error or warning also on `err` as "zbmaker: <subject>: ...".
+  void PrintLog(const std::string& line, const std::string& shown, const std::string& subject);
+  // "[3/12 name.wav] " for the job on file row `row`.
+  std::string JobPrefix(int row) const;
   // Prints a line (escaped) on `stream`; the progress line is cleared first and drawn
   // again below it.
   void PrintLine(std::FILE* stream, const std::string& line);
@@ -125,6 +141,12 @@ class TerminalHost final : public PipelineHost {
   std::vector<Row> files_;
   std::map<MakerPanel, std::string> status_;
   std::map<MakerPanel, PanelJob> panelJobs_;
+  // The status of each lane of a run of several jobs at once.
+  struct LaneStatus {
+    PanelJob job;
+    std::string text;
+  };
+  std::map<int, LaneStatus> lanes_;
   bool statusShown_ = false;
   int drive_ = 0;
   CdInfo cdInfo_;

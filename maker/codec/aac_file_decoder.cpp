@@ -134,7 +134,8 @@ void DecodeAacFile(const std::string& inputPath, const std::string& outputPath, 
   }
   CodecOutcome outcome{CodecEvent::LibraryMissing, 0};
   {
-    OutsideLibrary library = OutsideLibrary::Open("zbaaclib");
+    // The library holds one decoder per loaded copy: decodes that run at once each get one.
+    OutsideLibrary library = OutsideLibrary::OpenInstance("zbaaclib");
     if (library.Loaded()) outcome = DecodeInto(output, library, record, callback, inputPath);
   }
   ReportCodecEvent(record, callback, outcome);

@@ -160,7 +160,8 @@ int MonoBitRate(int bitRate, bool mpeg2Table) {
 
 void EncodeMp3File(const std::string& inputPath, const std::string& outputPath, uint16_t bitRate, bool mono,
                    bool mpeg2, bool jointStereo, bool fastMode, void* record, CodecStatusCallback callback) {
-  OutsideLibrary library = OutsideLibrary::Open("gogo");
+  // The library holds one encoder per loaded copy: encodes that run at once each get one.
+  OutsideLibrary library = OutsideLibrary::OpenInstance("gogo");
   if (!library.Loaded()) {
     ReportCodecEvent(record, callback, CodecEvent::LibraryMissing);
     return;

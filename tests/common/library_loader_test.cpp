@@ -86,3 +86,39 @@ TEST(LibraryLoader, MoveTransfersOwnership) {
   EXPECT_FALSE(third.Loaded());
   EXPECT_EQ(third.Symbol("FakeAdd"), nullptr);
 }
+
+// Catches instances of a library that keeps its state in itself (no handle) sharing that
+// state while two jobs hold them at once, a count of holders that lets two jobs share the
+// library itself after one of them ends, and a copy that stays loaded after its holder.
+TEST(LibraryLoader, InstancesHeldAtOnceKeepStateApart) {
+  ScopedEnv dir("ZIMBAR_LIB_DIR", ZIMBAR_FAKES_DIR "/common");
+  const auto count = [](const OutsideLibrary& library) {
+    auto next = library.Entry<int (*)()>("FakeCount");
+    return next ? next() : -1;
+  };
+  OutsideLibrary first = OutsideLibrary::OpenInstance("zbcommonfake");
+  ASSERT_TRUE(first.Loaded()) << first.LoadError();
+  const int base = count(first);
+  {
+    OutsideLibrary second = OutsideLibrary::OpenInstance("zbcommonfake");
+    ASSERT_TRUE(second.Loaded()) << second.LoadError();
+    EXPECT_EQ(Identity(second), 1);
+    EXPECT_EQ(count(second), 1) << "the second instance shares the first one's state";
+    OutsideLibrary third = OutsideLibrary::OpenInstance("zbcommonfake");
+    ASSERT_TRUE(third.Loaded()) << third.LoadError();
+    EXPECT_EQ(count(third), 1);
+    EXPECT_EQ(count(second), 2);
+    EXPECT_EQ(count(first), base + 1);
+    second.Close();
+    // One holder (first) uses the library itself; a new instance must still be a copy.
+    OutsideLibrary fourth = OutsideLibrary::OpenInstance("zbcommonfake");
+    EXPECT_EQ(count(fourth), 1);
+    EXPECT_EQ(count(first), base + 2);
+  }
+  // Open (the plain load) reaches the library itself, as before.
+  EXPECT_EQ(count(OutsideLibrary::Open("zbcommonfake")), base + 3);
+  first.Close();
+  OutsideLibrary missing = OutsideLibrary::OpenInstance("zbnosuchlibrary");
+  EXPECT_FALSE(missing.Loaded());
+  EXPECT_NE(missing.LoadError().find("libzbnosuchlibrary.so"), std::string::npos);
+}

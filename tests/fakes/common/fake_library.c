@@ -45,3 +45,7 @@ RAW int FakeRecurse(int depth) {
   frame[0] = (char)depth;
   return FakeRecurse(depth + 1) + frame[0];
 }
+
+/* State kept in the library itself: each loaded copy counts on its own. */
+static int counted;
+int FakeCount(void) { return ++counted; }

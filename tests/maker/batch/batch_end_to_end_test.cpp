@@ -2,6 +2,9 @@
 #include "batch_test_support.h"
 #include "common/version.h"
 
+#include <sstream>
+#include <vector>
+
 using namespace batch_test;
 
 // Catches outputs written elsewhere than beside the inputs, a wrong rate or layer, and
@@ -217,7 +220,8 @@ TEST_F(BatchEndToEnd, WithoutBatchOrDisplayPrintsUsageAndExits2) {
 TEST_F(BatchEndToEnd, InterruptCancelsTheRun) {
   MakeWav("long.wav", 240);
   MakeWav("next.wav", 1);
-  const RunResult r = MakerInterruptedAt("--batch long.wav next.wav", "Encoding:");
+  // One job at a time: the next file must not have begun.
+  const RunResult r = MakerInterruptedAt("--batch --jobs 1 long.wav next.wav", "Encoding:");
   EXPECT_NE(r.output.find("exit=130\n"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("    Cancelled."), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("Cancelled\t" + dir + "/long.wav"), std::string::npos) << r.output;
@@ -351,4 +355,121 @@ TEST_F(BatchEndToEnd, SummaryCountsKeptAndMissingFiles) {
             std::string::npos)
       << r.output;
   EXPECT_EQ(std::filesystem::file_size(dir + "/b.mp3"), 3u);
+}
+
+static std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The lines of standard output before the final list (which starts at the first row).
+static std::vector<std::string> LogLines(const std::string& output) {
+  std::vector<std::string> lines;
+  std::istringstream in(output);
+  for (std::string line; std::getline(in, line);) {
+    if (line.starts_with("OK:\t") || line.starts_with("Error:\t") || line.starts_with("Kept:\t") ||
+        line.starts_with("Cancelled\t") || line.starts_with("+\t"))
+      break;
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// Catches parallel jobs that share an encoder or decoder (outputs that differ from those
+// of one job at a time), log lines that do not name their file, and a summary or exit
+// status unlike that of one job at a time.
+TEST_F(BatchEndToEnd, ParallelJobsWriteWhatOneAtATimeWritesAndNameTheirFiles) {
+  const std::vector<std::string> names = {"p1", "p2", "p3", "p4"};
+  for (size_t i = 0; i < names.size(); ++i) MakeWav(names[i] + ".wav", 0.5 + 0.4 * static_cast<double>(i));
+  const std::string files = "p1.wav p2.wav p3.wav p4.wav";
+  for (const char* encoder : {"", "--aac "}) {
+    const std::string ext = *encoder ? ".aac" : ".mp3";
+    ASSERT_EQ(Maker(std::string("--batch --jobs 1 ") + encoder + files).exitCode, 0);
+    std::vector<std::string> alone;
+    for (const auto& name : names) alone.push_back(FileBytes(dir + "/" + name + ext));
+    const RunResult r = Maker(std::string("--batch --jobs 2 --yes ") + encoder + files);
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("4 of 4 files converted.\n"), std::string::npos) << r.output;
+    for (size_t i = 0; i < names.size(); ++i) {
+      EXPECT_TRUE(FileBytes(dir + "/" + names[i] + ext) == alone[i]) << names[i] << ext;
+      const std::string prefix = "[" + std::to_string(i + 1) + "/4 " + names[i] + ".wav] ";
+      EXPECT_NE(r.output.find(prefix + "Encoding: " + dir + "/" + names[i] + ".wav\n"), std::string::npos) << r.output;
+      EXPECT_EQ(Count(r.output, prefix + "    Done ("), 1) << r.output;
+    }
+    for (const std::string& line : LogLines(r.output))
+      EXPECT_TRUE(line.starts_with("[") && line.find("/4 p") == 2) << "a log line without its file: " << line;
+  }
+  // Decoding, one at a time and two at once.
+  for (const auto& name : names) std::filesystem::remove(dir + "/" + name + ".wav");
+  ASSERT_EQ(Maker("--batch --mp32wav --jobs 1 p1.aac p2.aac p3.aac p4.aac").exitCode, 0);
+  std::vector<std::string> decoded;
+  for (const auto& name : names) decoded.push_back(FileBytes(dir + "/" + name + ".wav"));
+  const RunResult r = Maker("--batch --mp32wav --jobs 3 --yes p1.aac p2.aac p3.aac p4.aac");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  for (size_t i = 0; i < names.size(); ++i)
+    EXPECT_TRUE(FileBytes(dir + "/" + names[i] + ".wav") == decoded[i]) << names[i];
+  EXPECT_NE(r.output.find("[3/4 p3.aac] Decoding: " + dir + "/p3.aac\n"), std::string::npos) << r.output;
+}
+
+// Catches a failing file that stops or spoils the jobs beside it, is not reported with
+// its name, or leaves the run's status at success.
+TEST_F(BatchEndToEnd, FailingFileAmongParallelJobsIsReportedAndTheOthersFinish) {
+  MakeWav("g1.wav", 1);
+  std::ofstream(dir + "/bad.wav") << "this is not a wave file";
+  MakeWav("g2.wav", 1);
+  MakeWav("g3.wav", 1);
+  const RunResult r = Maker("--batch --jobs 2 g1.wav bad.wav g2.wav g3.wav");
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  // One stream for both: the error shows once, as its log line.
+  EXPECT_EQ(Count(r.output, "[2/4 bad.wav]     Error: Invalid WAV Header on input file."), 1) << r.output;
+  EXPECT_NE(r.output.find("Error:\t" + dir + "/bad.wav\n"), std::string::npos) << r.output;
+  for (const char* name : {"g1", "g2", "g3"}) {
+    EXPECT_NE(r.output.find("OK:\t" + dir + "/" + name + ".wav\n"), std::string::npos) << r.output;
+    EXPECT_TRUE(std::filesystem::exists(dir + "/" + name + ".mp3")) << name;
+  }
+  EXPECT_NE(r.output.find("3 of 4 files converted.\n"), std::string::npos) << r.output;
+  EXPECT_FALSE(std::filesystem::exists(dir + "/bad.mp3"));
+  // Standard error alone names the file, as for one job at a time.
+  const RunResult errors = RunShell("( " + MakerCommand("--batch --jobs 2 --yes g1.wav bad.wav") + " >/dev/null )");
+  EXPECT_EQ(errors.exitCode, 1);
+  EXPECT_EQ(errors.output, "zbmaker: " + dir + "/bad.wav: Error: Invalid WAV Header on input file. (At 0.00%)\n");
+}
+
+// Catches Ctrl-C that cancels only one of the jobs in flight, starts the files that wait,
+// leaves an unfinished output under the output's name, or ends otherwise than with 130.
+TEST_F(BatchEndToEnd, InterruptCancelsEveryParallelJob) {
+  MakeWav("l1.wav", 240);
+  MakeWav("l2.wav", 240);
+  MakeWav("l3.wav", 1);
+  // The second file's job has begun when its "To:" line shows; the first began before.
+  const RunResult r = MakerInterruptedAt("--batch --aac --jobs 2 l1.wav l2.wav l3.wav", "\\[2/3 l2.wav\\] To:");
+  EXPECT_NE(r.output.find("exit=130\n"), std::string::npos) << r.output;
+  for (const char* name : {"l1", "l2"}) {
+    EXPECT_NE(r.output.find("Cancelled\t" + dir + "/" + name + ".wav\n"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find(std::string("[") + (name[1] == '1' ? "1" : "2") + "/3 " + name + ".wav]     Cancelled."),
+              std::string::npos)
+        << r.output;
+    EXPECT_FALSE(std::filesystem::exists(dir + "/" + name + ".aac")) << name;
+    EXPECT_TRUE(std::filesystem::exists(dir + "/" + name + ".wav")) << name;
+  }
+  EXPECT_NE(r.output.find("+\t" + dir + "/l3.wav\n"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("0 of 3 files converted.\n"), std::string::npos) << r.output;
+  // What is left besides the inputs: the unfinished files kept under their ".part" names,
+  // and nothing else (no temporary file, no output of the waiting file).
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    const std::string name = entry.path().filename().string();
+    if (name == "home" || name == "out.txt" || name.ends_with(".wav")) continue;
+    EXPECT_TRUE(name == "l1.part.aac" || name == "l2.part.aac") << name;
+  }
+}
+
+// Catches --jobs in a CD run passed over in silence: a CD run has one reader and one
+// encoder, so the option is refused there.
+TEST_F(BatchCdRun, JobsIsRefusedInACdRun) {
+  MakeDisc();
+  const RunResult r = Maker("--batch --cd2wav --cd-image disc.cue --jobs 2");
+  EXPECT_EQ(r.exitCode, 2) << r.output;
+  EXPECT_NE(r.output.find("zbmaker: --jobs is for file runs"), std::string::npos) << r.output;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    EXPECT_NE(entry.path().extension(), ".wav") << entry.path();
 }

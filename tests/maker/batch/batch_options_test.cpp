@@ -75,11 +75,15 @@ TEST(BatchOptions, RejectsBadValuesAndUnknownOptions) {
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"--external", "10"}, {"--external", "x"}, {"--external"}, {"--bogus"}, {"--yes=1"},
            {"--cddb-server", "ftp://host"}, {"--cddb-server", "cddbp://"}, {"--track-names="},
-           {"--cd2mp3", "--cd2wav"}, {"--mp32wav", "--cd2mp3"}}) {
+           {"--cd2mp3", "--cd2wav"}, {"--mp32wav", "--cd2mp3"}, {"--jobs", "0"}, {"--jobs", "x"}, {"--jobs=65"},
+           {"--jobs", "-1"}, {"--jobs", "2x"}, {"--jobs"}}) {
     auto parsed = ParseBatchOptions(args);
     EXPECT_FALSE(parsed.Ok()) << args[0];
   }
   EXPECT_EQ(ParseBatchOptions({"--bogus"}).Error().message, "unknown option --bogus");
+  EXPECT_EQ(ParseBatchOptions({"--jobs", "0"}).Error().message, "--jobs needs a number of conversions at once, 1..64");
+  EXPECT_EQ(ParseBatchOptions({"--jobs=3", "a.wav"}).Value().jobs, 3);
+  EXPECT_FALSE(ParseBatchOptions({"a.wav"}).Value().jobs) << "without --jobs the run picks the processor count";
   auto server = ParseBatchOptions({"--cddb-server", "HTTP://host:8080"});
   ASSERT_TRUE(server.Ok());
   EXPECT_TRUE(server.Value().cddb) << "--cddb-server implies the lookup";
@@ -90,7 +94,7 @@ TEST(BatchOptions, UsageListsEveryOption) {
   const std::string usage = BatchUsage();
   for (const char* name : {"--batch", "--mp32wav", "--aac", "--external N", "--yes", "-delete", "-vbrN", "--cd2mp3",
                            "--cd2wav", "--cd-image FILE", "--drive N", "--list-drives", "--tracks LIST", "--output DIR", "--name N=TEXT",
-                           "--id3", "--pattern P", "--artist TEXT", "--cddb ",
+                           "--id3", "--pattern P", "--jobs N", "[3/12 a.wav]", "--artist TEXT", "--cddb ",
                            "--cddb-server URL", "--track-names FILE", "-mono", "-stereo", "-js", "-N ", "--help",
                            "--quiet", "--version", "1 is the highest", "130 after Ctrl-C", "standard error",
                            "  -- ", "--option=VALUE", "Exit status"})

@@ -2,6 +2,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <vector>
 #include <fstream>
 #include <gtest/gtest.h>
 
@@ -54,6 +56,19 @@ class CodecEndToEnd : public ::testing::Test {
     thread->Start();
     EXPECT_TRUE(loop_.RunUntil([&] { return finished; }, std::chrono::seconds(120)));
     return thread;
+  }
+  // Starts every job's thread at once and turns the loop until all have ended.
+  template <typename Thread, typename Job>
+  std::vector<std::unique_ptr<Thread>> RunTogether(const std::vector<Job>& jobs) {
+    std::vector<std::unique_ptr<Thread>> threads;
+    size_t finished = 0;
+    for (const Job& job : jobs) {
+      threads.push_back(std::make_unique<Worker<Thread>>(loop_, host_, job));
+      threads.back()->SetOnFinished([&] { ++finished; });
+    }
+    for (auto& thread : threads) thread->Start();
+    EXPECT_TRUE(loop_.RunUntil([&] { return finished == threads.size(); }, std::chrono::seconds(120)));
+    return threads;
   }
   std::string ToneWav(const std::string& name, uint16_t channels, uint32_t rate, uint32_t frames) {
     WriteTestWav(dir_.File(name), channels, rate, frames);
@@ -117,6 +132,46 @@ TEST_F(CodecEndToEnd, EncodesAacAndDecodesItBack) {
   const double rms = std::sqrt(energy / (static_cast<double>(data.size()) / 2));
   EXPECT_GT(rms, 4000.0);  // the tone's RMS is about 8500
   EXPECT_LT(rms, 12000.0);
+}
+
+// Catches encoders or decoders of one library that share its state when jobs run at once
+// (the MP3 encoder and the AAC decoder libraries hold one of each per loaded copy): the
+// outputs of jobs run together must be byte for byte those of the same jobs run alone.
+TEST_F(CodecEndToEnd, JobsRunTogetherWriteWhatTheyWriteAlone) {
+  const std::vector<std::string> names = {"a", "b", "c"};
+  std::vector<EncoderJob> mp3, aac;
+  for (size_t i = 0; i < names.size(); ++i) {
+    std::filesystem::create_directories(dir_.File(names[i]));
+    EncoderJob job;
+    job.inputPath = ToneWav(names[i] + "/" + names[i] + ".wav", 2, 44100, 30000 + 20000 * static_cast<uint32_t>(i));
+    job.bitRate = 128;
+    job.jointStereo = true;
+    mp3.push_back(job);
+    job.mpegMode = 3;
+    aac.push_back(job);
+  }
+  const auto path = [&](size_t i, const char* ext) { return dir_.File(names[i] + "/" + names[i] + ext); };
+  std::vector<std::string> alone(names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    ASSERT_FALSE(Run<TEncodingThread>(mp3[i])->Error()) << host_.log.back();
+    alone[i] = ReadFile(path(i, ".mp3"));
+    ASSERT_FALSE(Run<TEncodingThread>(aac[i])->Error()) << host_.log.back();
+  }
+  for (const auto& thread : RunTogether<TEncodingThread>(mp3)) EXPECT_FALSE(thread->Error());
+  for (size_t i = 0; i < names.size(); ++i) EXPECT_TRUE(ReadFile(path(i, ".mp3")) == alone[i]) << names[i];
+
+  // The AAC files decode into the WAVs' places.
+  std::vector<DecoderJob> decodes(names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    decodes[i].inputPath = path(i, ".aac");
+    std::filesystem::remove(path(i, ".wav"));
+    ASSERT_FALSE(Run<TDecodingThread>(decodes[i])->Error()) << host_.log.back();
+    alone[i] = ReadFile(path(i, ".wav"));
+    ASSERT_GT(alone[i].size(), 100000u);
+    std::filesystem::remove(path(i, ".wav"));
+  }
+  for (const auto& thread : RunTogether<TDecodingThread>(decodes)) EXPECT_FALSE(thread->Error());
+  for (size_t i = 0; i < names.size(); ++i) EXPECT_TRUE(ReadFile(path(i, ".wav")) == alone[i]) << names[i];
 }
 
 // Catches decoded samples that differ from the reference decoder's.
