@@ -1,4 +1,4 @@
-// Inverse quantization: quantized integers to scaled spectral coefficients.
+// Inverse quantization: the power tables behind the dequantized spectrum.
 #pragma once
 
 #include <array>
@@ -7,8 +7,8 @@
 
 namespace zbaac {
 
-// i^(4/3) for magnitudes 0 .. 8191 (the largest an escape can code, so that the
-// per-coefficient loop is a plain lookup) and 2^(i/4) for scalefactors 100 .. 227,
+// i^(4/3) for magnitudes 0 .. 8191 (the largest an escape can code, so that the spectral
+// decoding dequantizes by a plain lookup) and 2^(i/4) for scalefactors 100 .. 227,
 // computed in double precision and stored as float.
 struct PowerTables {
   static constexpr int kMaxMagnitude = 8191;
@@ -24,9 +24,7 @@ struct PowerTables {
   float ScalefactorGain(int s) const;
 };
 
-// Fills coefs (1024 entries, window order) from the channel's quantized spectrum: every
-// band with a spectral codebook (1 .. 11) gets sign(q) |q|^(4/3) times its scalefactor
-// gain; every other line is 0 (noise and intensity bands are filled by their tools).
-void Dequantize(const PowerTables& tables, const ChannelStream& stream, float* coefs);
+// The tables, computed on first use and kept for the life of the process.
+const PowerTables& Powers();
 
 }  // namespace zbaac

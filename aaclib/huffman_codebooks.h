@@ -11,14 +11,40 @@
 namespace zbaac {
 
 // The entries of one codeword length within a sorted table: positions [first, end) and
-// the largest of their codewords, so that the search can pass over a whole length with
-// one comparison when the bits read lie above every codeword of that length.
+// the smallest and largest of their codewords, so that the search can pass over a whole
+// length with one comparison when the bits read lie outside that range.
 struct CodeLengthRun {
   int length = 0;
   int first = 0;
   int end = 0;
+  std::uint32_t firstCodeword = 0;
   std::uint32_t lastCodeword = 0;
 };
+
+// The values of one tuple as the codebook's index stands for them (before sign bits and
+// escapes), and how many of them are not zero (the sign bits an unsigned codebook sends).
+struct TupleValues {
+  std::array<std::int8_t, 4> values{};
+  std::int8_t nonZero = 0;
+};
+
+// The form of a spectrum codebook: tuple size, largest value coded directly, and whether
+// the values carry their sign in the index.
+struct CodebookForm {
+  int dimension = 0;
+  int largestValue = 0;
+  bool isSigned = false;
+  constexpr int Modulus() const { return isSigned ? 2 * largestValue + 1 : largestValue + 1; }
+  constexpr int Offset() const { return isSigned ? largestValue : 0; }
+};
+
+// Indexed by codebook number 1 .. 11 (entry 0 is unused).
+inline constexpr std::array<CodebookForm, 12> kCodebookForms = {{
+    {0, 0, false},
+    {4, 1, true}, {4, 1, true}, {4, 2, false}, {4, 2, false},
+    {2, 4, true}, {2, 4, true}, {2, 7, false}, {2, 7, false},
+    {2, 12, false}, {2, 12, false}, {2, 16, false},
+}};
 
 struct SpectrumCodebook {
   int number = 0;           // 1 .. 11
@@ -72,6 +98,7 @@ constexpr std::array<CodeLengthRun, Runs> LengthRuns(const std::array<CodeEntry,
     if (i == 0 || sorted[i].length != sorted[i - 1].length) {
       runs[r].length = sorted[i].length;
       runs[r].first = static_cast<int>(i);
+      runs[r].firstCodeword = static_cast<std::uint32_t>(sorted[i].codeword);
     }
     runs[r].end = static_cast<int>(i) + 1;
     runs[r].lastCodeword = static_cast<std::uint32_t>(sorted[i].codeword);  // ascending within a length
@@ -84,6 +111,24 @@ constexpr std::array<std::uint32_t, N> CodewordsOf(const std::array<CodeEntry, N
   std::array<std::uint32_t, N> codewords{};
   for (std::size_t i = 0; i < N; ++i) codewords[i] = static_cast<std::uint32_t>(sorted[i].codeword);
   return codewords;
+}
+
+// The tuple values of each entry of a sorted spectrum table, unpacked from its index once
+// at compile time: the digits of the index in base `modulus`, most significant first,
+// less `offset`.
+template <std::size_t N>
+constexpr std::array<TupleValues, N> UnpackedTuples(const std::array<CodeEntry, N>& sorted, CodebookForm form) {
+  std::array<TupleValues, N> tuples{};
+  for (std::size_t i = 0; i < N; ++i) {
+    int index = sorted[i].index;
+    for (int k = form.dimension - 1; k >= 0; --k) {
+      const int value = index % form.Modulus() - form.Offset();
+      index /= form.Modulus();
+      tuples[i].values[static_cast<std::size_t>(k)] = static_cast<std::int8_t>(value);
+      tuples[i].nonZero = static_cast<std::int8_t>(tuples[i].nonZero + (value != 0));
+    }
+  }
+  return tuples;
 }
 
 template <int Book>
@@ -109,6 +154,53 @@ template <int Book>
 inline constexpr auto kCodewords = CodewordsOf(kSorted<Book>);
 template <int Book>
 inline constexpr auto kRuns = LengthRuns<CountLengths(kSorted<Book>)>(kSorted<Book>);
+template <int Book>
+inline constexpr auto kTuples = UnpackedTuples(kSorted<Book>, kCodebookForms[Book]);
+// The longest codeword of the table: the search peeks this many bits at once.
+template <int Book>
+inline constexpr int kMaxLength = kRuns<Book>.back().length;
+
+// True when each codeword of a sorted table follows from the one before it as in a
+// canonical code: the next value, shifted left by the growth in length. The codewords of
+// one length are then consecutive, and the codewords left-aligned to a common width
+// ascend through the whole table.
+template <std::size_t N>
+constexpr bool IsCanonical(const std::array<CodeEntry, N>& sorted) {
+  for (std::size_t i = 1; i < N; ++i) {
+    const std::uint32_t previous = static_cast<std::uint32_t>(sorted[i - 1].codeword);
+    if (static_cast<std::uint32_t>(sorted[i].codeword) != (previous + 1) << (sorted[i].length - sorted[i - 1].length)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// What the search keeps of each length: the first `width`-bit value above its
+// codewords (`width` the longest length), and how a prefix of the length turns into the
+// entry's position in the sorted table.
+template <std::size_t Runs>
+struct LengthLimits {
+  std::array<std::uint32_t, Runs> limit{};     // left-aligned end of the length's codewords
+  std::array<std::uint8_t, Runs> shift{};      // width - length
+  std::array<std::uint8_t, Runs> length{};
+  std::array<std::int32_t, Runs> base{};       // position of the length's first entry - its codeword
+};
+
+template <std::size_t Runs>
+constexpr LengthLimits<Runs> LimitsOf(const std::array<CodeLengthRun, Runs>& runs) {
+  LengthLimits<Runs> limits;
+  const int width = runs.back().length;
+  for (std::size_t r = 0; r < Runs; ++r) {
+    limits.shift[r] = static_cast<std::uint8_t>(width - runs[r].length);
+    limits.length[r] = static_cast<std::uint8_t>(runs[r].length);
+    limits.limit[r] = (runs[r].lastCodeword + 1) << limits.shift[r];
+    limits.base[r] = runs[r].first - static_cast<std::int32_t>(runs[r].firstCodeword);
+  }
+  return limits;
+}
+
+template <int Book>
+inline constexpr auto kLimits = LimitsOf(kRuns<Book>);
 
 }  // namespace search_tables
 

@@ -208,6 +208,7 @@ Status<SyntaxError> ParseChannelStream(BitReader& reader, const SyntaxState& sta
   for (auto& window : channel.tns) window = TnsWindow{};
   channel.gainControlDataPresent = false;
   channel.spectrum.fill(0);
+  channel.coefs.fill(0.0f);
 
   channel.globalGain = static_cast<int>(reader.ReadBits(8));
   if (!commonWindow) {
