@@ -234,8 +234,7 @@ void AacDecoder::Reconstruct(RawDataBlock& block) {
     if (!block.channelPresent[c]) continue;
     ChannelSlot& slot = slots[c];
     const ChannelStream& stream = block.channels[c];
-    predictor_.Predict(stream, slot.ltp, slot.filterbank.previousShape, samplingIndex, maxOrder, filterbank_,
-                       coefs[c]);
+    predictor_.Predict(stream, slot.filterbank, samplingIndex, maxOrder, filterbank_, coefs[c]);
   }
   for (int c = 0; c < kMaxChannels; ++c) {
     if (!block.channelPresent[c]) continue;
@@ -243,8 +242,6 @@ void AacDecoder::Reconstruct(RawDataBlock& block) {
     const ChannelStream& stream = block.channels[c];
     ApplyTns(stream, samplingIndex, maxOrder, coefs[c], /*analysis=*/false);
     filterbank_.Run(stream.info.windowSequence, stream.info.windowShape, coefs[c], slot.filterbank);
-    // Main and LC streams carry no prediction data: their history would never be read.
-    if (syntax_.objectType != 1 && syntax_.objectType != 2) slot.ltp.Update(slot.filterbank);
   }
 }
 
@@ -253,12 +250,12 @@ void AacDecoder::WriteOutput(const RawDataBlock& block, std::int16_t* out) const
   const bool left = block.channelPresent[0];
   const bool right = block.channelPresent[1] && block.channelCount > 1;
   if (left && right) {
-    InterleavePcm16(slots[0].filterbank.timeOut.data(), slots[1].filterbank.timeOut.data(), out, kFrameLength);
+    InterleavePcm16(slots[0].filterbank.TimeOut(), slots[1].filterbank.TimeOut(), out, kFrameLength);
   } else if (left) {
     // One channel: the same sample in both slots of each period.
-    InterleavePcm16(slots[0].filterbank.timeOut.data(), slots[0].filterbank.timeOut.data(), out, kFrameLength);
+    InterleavePcm16(slots[0].filterbank.TimeOut(), slots[0].filterbank.TimeOut(), out, kFrameLength);
   } else if (right) {
-    InterleavePcm16(slots[1].filterbank.timeOut.data(), slots[1].filterbank.timeOut.data(), out, kFrameLength);
+    InterleavePcm16(slots[1].filterbank.TimeOut(), slots[1].filterbank.TimeOut(), out, kFrameLength);
   }
   // A block without channel elements writes nothing.
 }

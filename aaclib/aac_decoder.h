@@ -70,8 +70,7 @@ class AacDecoder {
 
  private:
   struct ChannelSlot {
-    FilterbankChannel filterbank;
-    LtpHistory ltp;
+    FilterbankChannel filterbank;  // also the history long-term prediction reads
   };
   StreamParameters Start(std::string path, std::vector<std::uint8_t>* bytes);
   // Runs the spectral tools and the filterbank over the parsed block, in place on its

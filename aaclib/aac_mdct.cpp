@@ -1,20 +1,37 @@
-// Inverse and forward MDCT through a quarter-length complex FFT.
+// Windowed inverse and forward MDCT through a quarter-length complex FFT.
 #include "aaclib/aac_mdct.h"
 
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
+
 namespace zbaac {
 
 Mdct::Mdct(int n)
-    : n_(n), fft_(n / 4), twiddleRe_(n / 4), twiddleIm_(n / 4), workRe_(n / 4), workIm_(n / 4), fold_(n / 2) {
+    : n_(n),
+      fft_(n / 4),
+      twiddleRe_(n / 4),
+      twiddleIm_(n / 4),
+      scaledRe_(n / 4),
+      scaledIm_(n / 4),
+      workRe_(n / 4),
+      workIm_(n / 4),
+      fold_(n / 2) {
+  // 2/n is a power of two, so the scaled twiddles give exactly the products that scaling
+  // the transform's result afterwards would.
+  const float scale = 2.0f / static_cast<float>(n);
   for (int p = 0; p < n / 4; ++p) {
     const double angle = -2.0 * M_PI * (p + 0.125) / n;
     twiddleRe_[p] = static_cast<float>(std::cos(angle));
     twiddleIm_[p] = static_cast<float>(std::sin(angle));
+    scaledRe_[p] = scale * twiddleRe_[p];
+    scaledIm_[p] = scale * twiddleIm_[p];
   }
 }
 
-void Mdct::DctIv(const float* in, float* buf) {
+void Mdct::Transform(const float* in) {
   const int m = n_ / 2;
   const int quarter = n_ / 4;
   float* zr = workRe_.data();
@@ -30,38 +47,89 @@ void Mdct::DctIv(const float* in, float* buf) {
     zi[order[p]] = re * wi[p] + im * wr[p];
   }
   fft_.ForwardReordered(zr, zi);
-  // Post-twiddle in place over the contiguous arrays (vector code), then spread.
-  for (int q = 0; q < quarter; ++q) {
+}
+
+void Mdct::InverseWindowed(const float* coefs, const float* __restrict rise, const float* __restrict fall,
+                           const float* __restrict add, float* __restrict first, float* __restrict second) {
+  const int m = n_ / 2;
+  const int h = m / 2;  // = n/4, the FFT's length
+  Transform(coefs);
+  float* __restrict zr = workRe_.data();
+  float* __restrict zi = workIm_.data();
+  const float* __restrict wr = scaledRe_.data();
+  const float* __restrict wi = scaledIm_.data();
+  // Post-twiddle (with the factor 2/n) in place over the contiguous arrays, as vector code.
+  for (int q = 0; q < h; ++q) {
     const float re = zr[q] * wr[q] - zi[q] * wi[q];
     const float im = zr[q] * wi[q] + zi[q] * wr[q];
     zr[q] = re;
     zi[q] = im;
   }
-  for (int q = 0; q < quarter; ++q) {
-    buf[2 * q] = zr[q];
-    buf[m - 1 - 2 * q] = -zi[q];
+  // Result q is the DCT-IV output u[2q] = zr[q], u[m - 1 - 2q] = -zi[q]; the inverse
+  // transform's samples are x[j] = u[j + h] (j < h), -u[3h - 1 - j] (h <= j < 3h) and
+  // -u[j - 3h] (j >= 3h). Step r places the four results r, h/2 - 1 - r, h/2 + r and
+  // h - 1 - r, which land on the same four positions 2r, 2r + 1, h + 2r, h + 2r + 1 of
+  // both halves.
+  int r = 0;
+#if defined(__SSE2__)
+  // Four steps at once: the results come in forwards or backwards runs of four, and the
+  // even and odd positions they land on are interleaved.
+  const __m128 sign = _mm_set1_ps(-0.0f);
+  auto reversed = [](const float* at) {
+    const __m128 v = _mm_loadu_ps(at);
+    return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
+  };
+  auto put = [](float* out, const float* window, const float* plus, __m128 even, __m128 odd) {
+    const __m128 low = _mm_mul_ps(_mm_unpacklo_ps(even, odd), _mm_loadu_ps(window));
+    const __m128 high = _mm_mul_ps(_mm_unpackhi_ps(even, odd), _mm_loadu_ps(window + 4));
+    _mm_storeu_ps(out, plus != nullptr ? _mm_add_ps(low, _mm_loadu_ps(plus)) : low);
+    _mm_storeu_ps(out + 4, plus != nullptr ? _mm_add_ps(high, _mm_loadu_ps(plus + 4)) : high);
+  };
+  for (; r + 4 <= h / 2; r += 4) {
+    const int even = 2 * r;
+    put(first + even, rise + even, add + even, _mm_loadu_ps(zr + h / 2 + r),
+        _mm_xor_ps(sign, reversed(zi + h / 2 - 4 - r)));
+    put(first + h + even, rise + h + even, add + h + even, _mm_loadu_ps(zi + r),
+        _mm_xor_ps(sign, reversed(zr + h - 4 - r)));
+    put(second + even, fall + even, nullptr, _mm_loadu_ps(zi + h / 2 + r),
+        _mm_xor_ps(sign, reversed(zr + h / 2 - 4 - r)));
+    put(second + h + even, fall + h + even, nullptr, _mm_xor_ps(sign, _mm_loadu_ps(zr + r)),
+        reversed(zi + h - 4 - r));
+  }
+#endif
+  for (; r < h / 2; ++r) {
+    const int even = 2 * r;
+    const int odd = even + 1;
+    first[even] = zr[h / 2 + r] * rise[even] + add[even];
+    first[odd] = -zi[h / 2 - 1 - r] * rise[odd] + add[odd];
+    first[h + even] = zi[r] * rise[h + even] + add[h + even];
+    first[h + odd] = -zr[h - 1 - r] * rise[h + odd] + add[h + odd];
+    second[even] = zi[h / 2 + r] * fall[even];
+    second[odd] = -zr[h / 2 - 1 - r] * fall[odd];
+    second[h + even] = -zr[r] * fall[h + even];
+    second[h + odd] = zi[h - 1 - r] * fall[h + odd];
   }
 }
 
-void Mdct::Inverse(const float* coefs, float* out) {
+void Mdct::ForwardWindowed(const float* in, const float* rise, const float* fall, float* coefs) {
   const int m = n_ / 2;
-  const int half = m / 2;
+  const int h = m / 2;
+  // The windowed samples w[j] in[j], folded into the length-m input of the DCT-IV.
+  auto windowed = [&](int j) { return j < m ? in[j] * rise[j] : in[j] * fall[j - m]; };
   float* u = fold_.data();
-  DctIv(coefs, u);
-  const float scale = 2.0f / static_cast<float>(n_);
-  // Unfold the length-m DCT-IV into the n-sample IMDCT output.
-  for (int j = 0; j < half; ++j) out[j] = scale * u[j + half];
-  for (int j = half; j < 3 * half; ++j) out[j] = -scale * u[3 * half - 1 - j];
-  for (int j = 3 * half; j < n_; ++j) out[j] = -scale * u[j - 3 * half];
-}
-
-void Mdct::Forward(const float* in, float* coefs) {
-  const int m = n_ / 2;
-  const int half = m / 2;
-  for (int j = 0; j < half; ++j) coefs[j] = -in[3 * half - 1 - j] - in[3 * half + j];
-  for (int j = half; j < m; ++j) coefs[j] = in[j - half] - in[3 * half - 1 - j];
-  DctIv(coefs, coefs);
-  for (int k = 0; k < m; ++k) coefs[k] *= 2.0f;
+  for (int j = 0; j < h; ++j) u[j] = -windowed(3 * h - 1 - j) - windowed(3 * h + j);
+  for (int j = h; j < m; ++j) u[j] = windowed(j - h) - windowed(3 * h - 1 - j);
+  Transform(u);
+  const float* zr = workRe_.data();
+  const float* zi = workIm_.data();
+  const float* wr = twiddleRe_.data();
+  const float* wi = twiddleIm_.data();
+  for (int q = 0; q < h; ++q) {
+    const float re = zr[q] * wr[q] - zi[q] * wi[q];
+    const float im = zr[q] * wi[q] + zi[q] * wr[q];
+    coefs[2 * q] = 2.0f * re;
+    coefs[m - 1 - 2 * q] = -2.0f * im;
+  }
 }
 
 }  // namespace zbaac
