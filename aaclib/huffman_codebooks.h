@@ -184,6 +184,7 @@ struct LengthLimits {
   std::array<std::uint8_t, Runs> shift{};      // width - length
   std::array<std::uint8_t, Runs> length{};
   std::array<std::int32_t, Runs> base{};       // position of the length's first entry - its codeword
+  std::array<std::uint8_t, Runs> growth{};     // length of the next length's codewords - this length
 };
 
 template <std::size_t Runs>
@@ -195,6 +196,7 @@ constexpr LengthLimits<Runs> LimitsOf(const std::array<CodeLengthRun, Runs>& run
     limits.length[r] = static_cast<std::uint8_t>(runs[r].length);
     limits.limit[r] = (runs[r].lastCodeword + 1) << limits.shift[r];
     limits.base[r] = runs[r].first - static_cast<std::int32_t>(runs[r].firstCodeword);
+    limits.growth[r] = static_cast<std::uint8_t>(r + 1 < Runs ? runs[r + 1].length - runs[r].length : 0);
   }
   return limits;
 }

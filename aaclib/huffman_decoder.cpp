@@ -7,14 +7,21 @@
 // time, so that each length's size, position and codeword range are constants.
 #include "aaclib/huffman_decoder.h"
 
+#include <array>
 #include <bit>
 #include <cassert>
 #include <cstdlib>
+#include <cstring>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "aaclib/aac_dequantize.h"
 #include "aaclib/bit_reader.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 
 namespace zbaac {
@@ -80,17 +87,22 @@ inline int FindSorted(Bits& reader) {
   constexpr int lengths = static_cast<int>(limits.limit.size());
   const std::uint32_t window = reader.Peek(search_tables::kMaxLength<Book>);
   // The number of length ends the bits reach: independent comparisons, so that they run
-  // side by side rather than one after the other.
-  int run = [&]<std::size_t... R>(std::index_sequence<R...>) {
-    return (static_cast<int>(window >= limits.limit[R]) + ...);
+  // side by side rather than one after the other. The codeword's length is summed from
+  // the same comparisons (each end passed adds the growth to the next length), so that
+  // the next codeword's bits do not wait for a table read.
+  int run = 0;
+  int length = limits.length[0];
+  [&]<std::size_t... R>(std::index_sequence<R...>) {
+    run = (static_cast<int>(window >= limits.limit[R]) + ...);
+    length += ((static_cast<int>(window >= limits.limit[R]) * limits.growth[R]) + ...);
   }(std::make_index_sequence<limits.limit.size()>{});
   if (run >= lengths) {
     // Above every codeword: only a table that is not a complete code leaves such bits.
     reader.Skip(search_tables::kMaxLength<Book>);
     return -1;
   }
+  reader.Skip(length);
   const auto r = static_cast<std::size_t>(run);
-  reader.Skip(limits.length[r]);
   return limits.base[r] + static_cast<int>(window >> limits.shift[r]);
 }
 
@@ -140,6 +152,40 @@ inline float DequantizeInTable(const float* power, int q, float gain) {
   return std::bit_cast<float>(std::bit_cast<std::uint32_t>(power[magnitude] * gain) ^ sign);
 }
 
+// The values of every tuple of every spectrum codebook raised to the power 4/3, sign kept,
+// in the order of the sorted tables: a tuple's coefficients are then its entry times the
+// band's gain, which equals the power table's value times the gain with the sign put in.
+class TuplePowers {
+ public:
+  TuplePowers() {
+    [&]<int... Book>(std::integer_sequence<int, Book...>) { (Fill<Book + 1>(), ...); }(
+        std::make_integer_sequence<int, kEscHcb>{});
+  }
+  // `dimension` values for each entry of codebook `book`'s sorted table.
+  const float* Of(int book) const { return values_[static_cast<std::size_t>(book)].data(); }
+
+ private:
+  template <int Book>
+  void Fill() {
+    const float* power = Powers().quantPower.data();
+    constexpr int dimension = kCodebookForms[Book].dimension;
+    auto& values = values_[Book];
+    for (const TupleValues& tuple : search_tables::kTuples<Book>) {
+      for (int k = 0; k < dimension; ++k) {
+        const int q = tuple.values[static_cast<std::size_t>(k)];
+        values.push_back(q < 0 ? -power[-q] : power[q]);
+      }
+    }
+  }
+
+  std::array<std::vector<float>, kEscHcb + 1> values_;
+};
+
+const TuplePowers& TuplePowersTable() {
+  static const TuplePowers table;
+  return table;
+}
+
 // The tuples of codebook `Book` for the lines `start` .. `end` of the spectrum: the
 // quantized values into `spectrum`, the values dequantized with the band's `gain` into
 // `coefs`. The arrays are declared unaliased so that the reader's cache stays in
@@ -147,7 +193,7 @@ inline float DequantizeInTable(const float* power, int q, float gain) {
 template <int Book>
 inline Status<SyntaxError> DecodeTuples(BitReader::Cursor& reader, int start, int end,
                                         std::int32_t* __restrict spectrum, float* __restrict coefs, float gain,
-                                        const float* power) {
+                                        const float* __restrict tuplePowers) {
   constexpr CodebookForm form = kCodebookForms[Book];
   constexpr int dimension = form.dimension;
   constexpr bool escapes = Book == kEscHcb;
@@ -158,35 +204,61 @@ inline Status<SyntaxError> DecodeTuples(BitReader::Cursor& reader, int start, in
   if (start < 0 || tupleEnd > kFrameLength) {
     return Fail(SyntaxErrorAt(reader.Reader(), SyntaxErrorKind::SpectrumOverflow, start < 0 ? start : tupleEnd));
   }
+#if defined(__SSE2__)
+  const __m128 gains = _mm_set1_ps(gain);
+#endif
   for (int pos = start; pos < end; pos += dimension) {
     if (reader.BitsAvailable() < kTupleBits) reader.Refill();
     const int position = FindSorted<Book>(reader);
     if (position < 0) return Fail(SyntaxErrorAt(reader.Reader(), SyntaxErrorKind::NoCodewordMatch, Book));
     const TupleValues& tuple = tuples[static_cast<std::size_t>(position)];
-    int values[dimension];
-    for (int k = 0; k < dimension; ++k) values[k] = tuple.values[static_cast<std::size_t>(k)];
+    const float* powers = tuplePowers + position * dimension;
+    // Per value: -1 where a sign bit makes it negative, else 0. One peek for all the sign
+    // bits: one per value that is not zero, in order.
+    int negate[dimension] = {};
     if constexpr (!form.isSigned) {
-      // One peek for all the sign bits: one per value that is not zero, in order.
       std::uint32_t signs = reader.Peek(dimension) << (32 - dimension);
       for (int k = 0; k < dimension; ++k) {
-        const std::uint32_t nonZero = values[k] != 0;
-        const int negate = -static_cast<int>(nonZero & (signs >> 31));
-        values[k] = (values[k] ^ negate) - negate;
+        const std::uint32_t nonZero = tuple.values[static_cast<std::size_t>(k)] != 0;
+        negate[k] = -static_cast<int>(nonZero & (signs >> 31));
         signs <<= nonZero;
       }
       reader.Skip(tuple.nonZero);
     }
+#if defined(__SSE2__)
+    if constexpr (dimension == 4) {
+      // The four values widened from bytes with their signs, and their coefficients.
+      std::int32_t packed;
+      std::memcpy(&packed, tuple.values.data(), sizeof packed);
+      __m128i bytes = _mm_cvtsi32_si128(packed);
+      bytes = _mm_unpacklo_epi8(bytes, bytes);
+      __m128i ints = _mm_srai_epi32(_mm_unpacklo_epi16(bytes, bytes), 24);
+      __m128 values = _mm_mul_ps(_mm_loadu_ps(powers), gains);
+      if constexpr (!form.isSigned) {
+        const __m128i flip = _mm_set_epi32(negate[3], negate[2], negate[1], negate[0]);
+        ints = _mm_sub_epi32(_mm_xor_si128(ints, flip), flip);
+        values = _mm_xor_ps(values, _mm_castsi128_ps(_mm_slli_epi32(flip, 31)));
+      }
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(spectrum + pos), ints);
+      _mm_storeu_ps(coefs + pos, values);
+      continue;
+    }
+#endif
+    for (int k = 0; k < dimension; ++k) {
+      const int q = tuple.values[static_cast<std::size_t>(k)];
+      spectrum[pos + k] = (q ^ negate[k]) - negate[k];
+      const std::uint32_t sign = static_cast<std::uint32_t>(negate[k]) & 0x80000000u;
+      coefs[pos + k] = std::bit_cast<float>(std::bit_cast<std::uint32_t>(powers[k] * gain) ^ sign);
+    }
     if constexpr (escapes) {
       for (int k = 0; k < dimension; ++k) {
-        if (values[k] != 16 && values[k] != -16) continue;
+        const int q = spectrum[pos + k];
+        if (q != 16 && q != -16) continue;
         const int magnitude = ReadEscape(reader);
         if (magnitude < 0) return Fail(SyntaxErrorAt(reader.Reader(), SyntaxErrorKind::EscapeTooLong));
-        values[k] = values[k] < 0 ? -magnitude : magnitude;
+        spectrum[pos + k] = q < 0 ? -magnitude : magnitude;
+        coefs[pos + k] = DequantizeInTable(Powers().quantPower.data(), spectrum[pos + k], gain);
       }
-    }
-    for (int k = 0; k < dimension; ++k) {
-      spectrum[pos + k] = values[k];
-      coefs[pos + k] = DequantizeInTable(power, values[k], gain);
     }
   }
   return Done{};
@@ -199,14 +271,14 @@ template <int Book>
 Status<SyntaxError> DecodeSection(BitReader& reader, ChannelStream& channel, int firstWindow, int groupLength,
                                   int firstBand, int endBand) {
   const PowerTables& powers = Powers();
-  const float* power = powers.quantPower.data();
+  const float* tuplePowers = TuplePowersTable().Of(Book);
   BitReader::Cursor bits(reader);
   for (int band = firstBand; band < endBand; ++band) {
     for (int w = firstWindow; w < firstWindow + groupLength; ++w) {
       const int base = w * channel.windowLength;
       const float gain = powers.ScalefactorGain(channel.scalefactor[w][band]);
       auto decoded = DecodeTuples<Book>(bits, base + channel.swbOffset[band], base + channel.swbOffset[band + 1],
-                                        channel.spectrum.data(), channel.coefs.data(), gain, power);
+                                        channel.spectrum.data(), channel.coefs.data(), gain, tuplePowers);
       if (!decoded) return decoded;
     }
   }
