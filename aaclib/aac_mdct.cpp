@@ -16,6 +16,8 @@ Mdct::Mdct(int n)
       twiddleIm_(n / 4),
       scaledRe_(n / 4),
       scaledIm_(n / 4),
+      reversedRe_(n / 4),
+      reversedIm_(n / 4),
       workRe_(n / 4),
       workIm_(n / 4),
       fold_(n / 2) {
@@ -29,22 +31,40 @@ Mdct::Mdct(int n)
     scaledRe_[p] = scale * twiddleRe_[p];
     scaledIm_[p] = scale * twiddleIm_[p];
   }
+  for (int i = 0; i < n / 4; ++i) {
+    reversedRe_[i] = twiddleRe_[fft_.Reversal()[i]];
+    reversedIm_[i] = twiddleIm_[fft_.Reversal()[i]];
+  }
 }
 
 void Mdct::Transform(const float* in) {
   const int m = n_ / 2;
   const int quarter = n_ / 4;
-  float* zr = workRe_.data();
-  float* zi = workIm_.data();
-  const float* wr = twiddleRe_.data();
-  const float* wi = twiddleIm_.data();
-  // The twiddled sequence goes straight to the FFT's input order.
+  float* __restrict zr = workRe_.data();
+  float* __restrict zi = workIm_.data();
+  const float* __restrict wr = reversedRe_.data();
+  const float* __restrict wi = reversedIm_.data();
+  // The twiddled sequence is written in the FFT's input order: entry i takes value p =
+  // the bit reversal of i (an involution), whose twiddle is stored at i.
   const std::uint16_t* order = fft_.Reversal();
-  for (int p = 0; p < quarter; ++p) {
+  int i = 0;
+#if defined(__SSE2__)
+  for (; i + 4 <= quarter; i += 4) {
+    const int p0 = order[i], p1 = order[i + 1], p2 = order[i + 2], p3 = order[i + 3];
+    const __m128 re = _mm_set_ps(in[2 * p3], in[2 * p2], in[2 * p1], in[2 * p0]);
+    const __m128 im = _mm_set_ps(in[m - 1 - 2 * p3], in[m - 1 - 2 * p2], in[m - 1 - 2 * p1], in[m - 1 - 2 * p0]);
+    const __m128 tr = _mm_loadu_ps(wr + i);
+    const __m128 ti = _mm_loadu_ps(wi + i);
+    _mm_storeu_ps(zr + i, _mm_sub_ps(_mm_mul_ps(re, tr), _mm_mul_ps(im, ti)));
+    _mm_storeu_ps(zi + i, _mm_add_ps(_mm_mul_ps(re, ti), _mm_mul_ps(im, tr)));
+  }
+#endif
+  for (; i < quarter; ++i) {
+    const int p = order[i];
     const float re = in[2 * p];
     const float im = in[m - 1 - 2 * p];
-    zr[order[p]] = re * wr[p] - im * wi[p];
-    zi[order[p]] = re * wi[p] + im * wr[p];
+    zr[i] = re * wr[i] - im * wi[i];
+    zi[i] = re * wi[i] + im * wr[i];
   }
   fft_.ForwardReordered(zr, zi);
 }

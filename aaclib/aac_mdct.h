@@ -41,6 +41,8 @@ class Mdct {
   std::vector<float> twiddleIm_;
   std::vector<float> scaledRe_;   // the same times 2/n, for the inverse
   std::vector<float> scaledIm_;
+  std::vector<float> reversedRe_;  // the twiddles in the FFT's input order
+  std::vector<float> reversedIm_;
   std::vector<float> workRe_;     // the n/4-point complex sequence, as the FFT takes it
   std::vector<float> workIm_;
   std::vector<float> fold_;
