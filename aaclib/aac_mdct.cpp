@@ -1,7 +1,10 @@
 // Windowed inverse and forward MDCT through a quarter-length complex FFT.
 #include "aaclib/aac_mdct.h"
 
+#include <cassert>
 #include <cmath>
+
+#include "aaclib/aac_float4.h"
 
 #if defined(__SSE2__)
 #include <xmmintrin.h>
@@ -12,61 +15,159 @@ namespace zbaac {
 Mdct::Mdct(int n)
     : n_(n),
       fft_(n / 4),
+      firstPassPoints_(0),
       twiddleRe_(n / 4),
       twiddleIm_(n / 4),
       scaledRe_(n / 4),
       scaledIm_(n / 4),
-      reversedRe_(n / 4),
-      reversedIm_(n / 4),
       workRe_(n / 4),
       workIm_(n / 4),
       fold_(n / 2) {
+  const int quarter = n / 4;
+  int bits = 0;
+  while ((1 << bits) < quarter) ++bits;
+  assert((1 << bits) == quarter && quarter >= 16 && "MDCT size must be 32 times a power of two");
+  // An odd power of two starts with 8-point transforms and the stage that makes 32-point
+  // ones; an even one with 4-point transforms and the stage that makes 16-point ones.
+  firstPassPoints_ = bits % 2 == 1 ? 32 : 16;
+  assert(quarter >= firstPassPoints_ && "MDCT too small for its first pass");
   // 2/n is a power of two, so the scaled twiddles give exactly the products that scaling
   // the transform's result afterwards would.
   const float scale = 2.0f / static_cast<float>(n);
-  for (int p = 0; p < n / 4; ++p) {
+  for (int p = 0; p < quarter; ++p) {
     const double angle = -2.0 * M_PI * (p + 0.125) / n;
     twiddleRe_[p] = static_cast<float>(std::cos(angle));
     twiddleIm_[p] = static_cast<float>(std::sin(angle));
     scaledRe_[p] = scale * twiddleRe_[p];
     scaledIm_[p] = scale * twiddleIm_[p];
   }
-  for (int i = 0; i < n / 4; ++i) {
-    reversedRe_[i] = twiddleRe_[fft_.Reversal()[i]];
-    reversedIm_[i] = twiddleIm_[fft_.Reversal()[i]];
+  // The first pass takes, block after block of 4 x `group` FFT inputs, element j of each
+  // of the four groups in its four lanes: the FFT input at block + group x lane + j,
+  // which is value p = the bit reversal of that place.
+  const int m = n / 2;
+  const int group = firstPassPoints_ / 4;
+  for (int block = 0; block < quarter; block += 4 * group) {
+    for (int j = 0; j < group; ++j) {
+      for (int lane = 0; lane < 4; ++lane) {
+        const int p = fft_.Reversal()[block + group * lane + j];
+        gatherRe_.push_back(static_cast<std::uint16_t>(2 * p));
+        gatherIm_.push_back(static_cast<std::uint16_t>(m - 1 - 2 * p));
+        gatherTwiddleRe_.push_back(twiddleRe_[p]);
+        gatherTwiddleIm_.push_back(twiddleIm_[p]);
+      }
+    }
+  }
+}
+
+namespace {
+
+// Four gathered inputs, twiddled.
+inline Complex4 Gathered(const float* in, const std::uint16_t* re, const std::uint16_t* im, const float* wr,
+                         const float* wi) {
+  const Float4 a{in[re[0]], in[re[1]], in[re[2]], in[re[3]]};
+  const Float4 b{in[im[0]], in[im[1]], in[im[2]], in[im[3]]};
+  return Rotate({a, b}, Load4(wr), Load4(wi));
+}
+
+// The radix-4 stage on four groups held as rows g0 .. g3 (four positions k each, from
+// k0 of the stage's m positions), stored at `at` + q x m for the four outputs q.
+inline void CombineRows(const Complex4& g0, const Complex4& g1, const Complex4& g2, const Complex4& g3,
+                        const float* tw, int m, int k0, float* re, float* im) {
+  const Complex4 b = Rotate(g1, Load4(tw + 2 * m + k0), Load4(tw + 3 * m + k0));
+  const Complex4 c = Rotate(g2, Load4(tw + k0), Load4(tw + m + k0));
+  const Complex4 d = Rotate(g3, Load4(tw + 4 * m + k0), Load4(tw + 5 * m + k0));
+  const Radix4Out4 o = Radix4(g0, b, c, d);
+  Store4(re, o.o0.re);
+  Store4(im, o.o0.im);
+  Store4(re + m, o.o1.re);
+  Store4(im + m, o.o1.im);
+  Store4(re + 2 * m, o.o2.re);
+  Store4(im + 2 * m, o.o2.im);
+  Store4(re + 3 * m, o.o3.re);
+  Store4(im + 3 * m, o.o3.im);
+}
+
+inline void TransposeComplex(Complex4& a, Complex4& b, Complex4& c, Complex4& d) {
+  Transpose4(a.re, b.re, c.re, d.re);
+  Transpose4(a.im, b.im, c.im, d.im);
+}
+
+}  // namespace
+
+void Mdct::FirstPassOf32(const float* in) {
+  const int quarter = n_ / 4;
+  const float* tw2 = fft_.StageTwiddles(2);
+  const float* tw8 = fft_.StageTwiddles(8);
+  const Float4 w1r = Splat4(tw2[1]), w1i = Splat4(tw2[3]);
+  const Float4 w2r = Splat4(tw2[5]), w2i = Splat4(tw2[7]);
+  const Float4 w3r = Splat4(tw2[9]), w3i = Splat4(tw2[11]);
+  const std::uint16_t* gr = gatherRe_.data();
+  const std::uint16_t* gi = gatherIm_.data();
+  const float* wr = gatherTwiddleRe_.data();
+  const float* wi = gatherTwiddleIm_.data();
+  for (int block = 0; block < quarter; block += 32) {
+    Complex4 e[8];
+    for (int j = 0; j < 8; ++j) {
+      const int x = 4 * j;
+      e[j] = Gathered(in, gr + x, gi + x, wr + x, wi + x);
+    }
+    gr += 32;
+    gi += 32;
+    wr += 32;
+    wi += 32;
+    // The radix-2 stage, then the radix-4 stage of m = 2: position 0 without twiddles,
+    // position 1 with W^2, W^1, W^3 on blocks 1, 2, 3.
+    Complex4 r[8];
+    for (int j = 0; j < 8; j += 2) {
+      r[j] = e[j] + e[j + 1];
+      r[j + 1] = e[j] - e[j + 1];
+    }
+    const Radix4Out4 even = Radix4(r[0], r[2], r[4], r[6]);
+    const Radix4Out4 odd = Radix4(r[1], Rotate(r[3], w2r, w2i), Rotate(r[5], w1r, w1i), Rotate(r[7], w3r, w3i));
+    // Element j of the four 8-point transforms, then each transform's elements as rows.
+    Complex4 low[4] = {even.o0, odd.o0, even.o1, odd.o1};
+    Complex4 high[4] = {even.o2, odd.o2, even.o3, odd.o3};
+    TransposeComplex(low[0], low[1], low[2], low[3]);
+    TransposeComplex(high[0], high[1], high[2], high[3]);
+    float* re = workRe_.data() + block;
+    float* im = workIm_.data() + block;
+    CombineRows(low[0], low[1], low[2], low[3], tw8, 8, 0, re, im);
+    CombineRows(high[0], high[1], high[2], high[3], tw8, 8, 4, re + 4, im + 4);
+  }
+}
+
+void Mdct::FirstPassOf16(const float* in) {
+  const int quarter = n_ / 4;
+  const float* tw4 = fft_.StageTwiddles(4);
+  const std::uint16_t* gr = gatherRe_.data();
+  const std::uint16_t* gi = gatherIm_.data();
+  const float* wr = gatherTwiddleRe_.data();
+  const float* wi = gatherTwiddleIm_.data();
+  for (int block = 0; block < quarter; block += 16) {
+    Complex4 e[4];
+    for (int j = 0; j < 4; ++j) {
+      const int x = 4 * j;
+      e[j] = Gathered(in, gr + x, gi + x, wr + x, wi + x);
+    }
+    gr += 16;
+    gi += 16;
+    wr += 16;
+    wi += 16;
+    // The first radix-4 stage has no twiddles.
+    const Radix4Out4 first = Radix4(e[0], e[1], e[2], e[3]);
+    Complex4 rows[4] = {first.o0, first.o1, first.o2, first.o3};
+    TransposeComplex(rows[0], rows[1], rows[2], rows[3]);
+    CombineRows(rows[0], rows[1], rows[2], rows[3], tw4, 4, 0, workRe_.data() + block, workIm_.data() + block);
   }
 }
 
 void Mdct::Transform(const float* in) {
-  const int m = n_ / 2;
-  const int quarter = n_ / 4;
-  float* __restrict zr = workRe_.data();
-  float* __restrict zi = workIm_.data();
-  const float* __restrict wr = reversedRe_.data();
-  const float* __restrict wi = reversedIm_.data();
-  // The twiddled sequence is written in the FFT's input order: entry i takes value p =
-  // the bit reversal of i (an involution), whose twiddle is stored at i.
-  const std::uint16_t* order = fft_.Reversal();
-  int i = 0;
-#if defined(__SSE2__)
-  for (; i + 4 <= quarter; i += 4) {
-    const int p0 = order[i], p1 = order[i + 1], p2 = order[i + 2], p3 = order[i + 3];
-    const __m128 re = _mm_set_ps(in[2 * p3], in[2 * p2], in[2 * p1], in[2 * p0]);
-    const __m128 im = _mm_set_ps(in[m - 1 - 2 * p3], in[m - 1 - 2 * p2], in[m - 1 - 2 * p1], in[m - 1 - 2 * p0]);
-    const __m128 tr = _mm_loadu_ps(wr + i);
-    const __m128 ti = _mm_loadu_ps(wi + i);
-    _mm_storeu_ps(zr + i, _mm_sub_ps(_mm_mul_ps(re, tr), _mm_mul_ps(im, ti)));
-    _mm_storeu_ps(zi + i, _mm_add_ps(_mm_mul_ps(re, ti), _mm_mul_ps(im, tr)));
+  if (firstPassPoints_ == 32) {
+    FirstPassOf32(in);
+  } else {
+    FirstPassOf16(in);
   }
-#endif
-  for (; i < quarter; ++i) {
-    const int p = order[i];
-    const float re = in[2 * p];
-    const float im = in[m - 1 - 2 * p];
-    zr[i] = re * wr[i] - im * wi[i];
-    zi[i] = re * wi[i] + im * wr[i];
-  }
-  fft_.ForwardReordered(zr, zi);
+  fft_.ForwardStagesFrom(firstPassPoints_, workRe_.data(), workIm_.data());
 }
 
 void Mdct::InverseWindowed(const float* coefs, const float* __restrict rise, const float* __restrict fall,

@@ -1,6 +1,7 @@
 // Windowed inverse and forward MDCT through a quarter-length complex FFT.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "aaclib/aac_fft.h"
@@ -16,6 +17,7 @@ namespace zbaac {
 // time.
 class Mdct {
  public:
+  // n: 32 times a power of two (256 and 2048 are the filterbank's sizes).
   explicit Mdct(int n);
 
   // The inverse transform x[j] = (2/n) sum_k coefs[k] cos(2 pi/n (j + n0)(k + 1/2)),
@@ -31,18 +33,28 @@ class Mdct {
   void ForwardWindowed(const float* in, const float* rise, const float* fall, float* coefs);
 
  private:
-  // Pre-twiddles in[2p] + i in[m - 1 - 2p] (m = n/2) into the FFT's input order and runs
-  // the FFT; the result stays in workRe_, workIm_.
+  // The FFT of the pre-twiddled sequence in[2p] + i in[m - 1 - 2p] (m = n/2); the result
+  // stays in workRe_, workIm_. Its first pass takes the sequence straight from `in`, four
+  // blocks of the FFT's first stages side by side in the lanes, and runs those stages and
+  // the next one on them before anything is stored; the FFT does the remaining stages.
   void Transform(const float* in);
+  void FirstPassOf32(const float* in);
+  void FirstPassOf16(const float* in);
 
   int n_;
   Fft fft_;
+  int firstPassPoints_;           // 32 or 16: the size of the transforms the first pass makes
   std::vector<float> twiddleRe_;  // exp(-2 pi i (p + 1/8) / n), p < n/4
   std::vector<float> twiddleIm_;
   std::vector<float> scaledRe_;   // the same times 2/n, for the inverse
   std::vector<float> scaledIm_;
-  std::vector<float> reversedRe_;  // the twiddles in the FFT's input order
-  std::vector<float> reversedIm_;
+  // In the order the first pass takes them (block after block of its four lanes): for
+  // each value of the FFT's input, the places in `in` of its real and imaginary parts,
+  // and its twiddle.
+  std::vector<std::uint16_t> gatherRe_;
+  std::vector<std::uint16_t> gatherIm_;
+  std::vector<float> gatherTwiddleRe_;
+  std::vector<float> gatherTwiddleIm_;
   std::vector<float> workRe_;     // the n/4-point complex sequence, as the FFT takes it
   std::vector<float> workIm_;
   std::vector<float> fold_;
