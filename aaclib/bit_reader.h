@@ -109,6 +109,12 @@ class BitReader {
       cache_ <<= bits;
       bits_ -= bits;
     }
+    std::uint32_t ReadBits(int bits) {
+      if (bits_ < bits) Refill();
+      const std::uint32_t value = Peek(bits);
+      Skip(bits);
+      return value;
+    }
     void Commit() {
       reader_.next_ = next_;
       reader_.cache_ = cache_;

@@ -11,21 +11,30 @@
 namespace zbaac {
 
 // The entries of one codeword length within a sorted table: positions [first, end) and
-// the smallest and largest of their codewords, so that the search can pass over a whole
-// length with one comparison when the bits read lie outside that range.
+// the largest of their codewords.
 struct CodeLengthRun {
   int length = 0;
   int first = 0;
   int end = 0;
-  std::uint32_t firstCodeword = 0;
   std::uint32_t lastCodeword = 0;
+
+  constexpr int Count() const { return end - first; }
 };
 
 // The values of one tuple as the codebook's index stands for them (before sign bits and
-// escapes), and how many of them are not zero (the sign bits an unsigned codebook sends).
-struct TupleValues {
+// escapes), and which of the sign bits that an unsigned codebook sends (one per value
+// that is not zero) belongs to each value: the sign bits are peeked as `dimension` bits,
+// the first one highest, and value k is negative when its `signBit` is set there (0 for
+// a zero value, which has no sign bit). Eight bytes, one load.
+struct alignas(8) TupleValues {
   std::array<std::int8_t, 4> values{};
-  std::int8_t nonZero = 0;
+  std::array<std::uint8_t, 4> signBit{};
+
+  constexpr int NonZero() const {
+    int count = 0;
+    for (const std::int8_t value : values) count += value != 0;
+    return count;
+  }
 };
 
 // The form of a spectrum codebook: tuple size, largest value coded directly, and whether
@@ -98,19 +107,11 @@ constexpr std::array<CodeLengthRun, Runs> LengthRuns(const std::array<CodeEntry,
     if (i == 0 || sorted[i].length != sorted[i - 1].length) {
       runs[r].length = sorted[i].length;
       runs[r].first = static_cast<int>(i);
-      runs[r].firstCodeword = static_cast<std::uint32_t>(sorted[i].codeword);
     }
     runs[r].end = static_cast<int>(i) + 1;
     runs[r].lastCodeword = static_cast<std::uint32_t>(sorted[i].codeword);  // ascending within a length
   }
   return runs;
-}
-
-template <std::size_t N>
-constexpr std::array<std::uint32_t, N> CodewordsOf(const std::array<CodeEntry, N>& sorted) {
-  std::array<std::uint32_t, N> codewords{};
-  for (std::size_t i = 0; i < N; ++i) codewords[i] = static_cast<std::uint32_t>(sorted[i].codeword);
-  return codewords;
 }
 
 // The tuple values of each entry of a sorted spectrum table, unpacked from its index once
@@ -125,7 +126,12 @@ constexpr std::array<TupleValues, N> UnpackedTuples(const std::array<CodeEntry, 
       const int value = index % form.Modulus() - form.Offset();
       index /= form.Modulus();
       tuples[i].values[static_cast<std::size_t>(k)] = static_cast<std::int8_t>(value);
-      tuples[i].nonZero = static_cast<std::int8_t>(tuples[i].nonZero + (value != 0));
+    }
+    int sent = 0;
+    for (int k = 0; k < form.dimension; ++k) {
+      if (tuples[i].values[static_cast<std::size_t>(k)] == 0) continue;
+      tuples[i].signBit[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(1 << (form.dimension - 1 - sent));
+      ++sent;
     }
   }
   return tuples;
@@ -151,8 +157,6 @@ constexpr const auto& StandardTable() {
 template <int Book>
 inline constexpr auto kSorted = SortedForSearch(StandardTable<Book>());
 template <int Book>
-inline constexpr auto kCodewords = CodewordsOf(kSorted<Book>);
-template <int Book>
 inline constexpr auto kRuns = LengthRuns<CountLengths(kSorted<Book>)>(kSorted<Book>);
 template <int Book>
 inline constexpr auto kTuples = UnpackedTuples(kSorted<Book>, kCodebookForms[Book]);
@@ -174,35 +178,6 @@ constexpr bool IsCanonical(const std::array<CodeEntry, N>& sorted) {
   }
   return true;
 }
-
-// What the search keeps of each length: the first `width`-bit value above its
-// codewords (`width` the longest length), and how a prefix of the length turns into the
-// entry's position in the sorted table.
-template <std::size_t Runs>
-struct LengthLimits {
-  std::array<std::uint32_t, Runs> limit{};     // left-aligned end of the length's codewords
-  std::array<std::uint8_t, Runs> shift{};      // width - length
-  std::array<std::uint8_t, Runs> length{};
-  std::array<std::int32_t, Runs> base{};       // position of the length's first entry - its codeword
-  std::array<std::uint8_t, Runs> growth{};     // length of the next length's codewords - this length
-};
-
-template <std::size_t Runs>
-constexpr LengthLimits<Runs> LimitsOf(const std::array<CodeLengthRun, Runs>& runs) {
-  LengthLimits<Runs> limits;
-  const int width = runs.back().length;
-  for (std::size_t r = 0; r < Runs; ++r) {
-    limits.shift[r] = static_cast<std::uint8_t>(width - runs[r].length);
-    limits.length[r] = static_cast<std::uint8_t>(runs[r].length);
-    limits.limit[r] = (runs[r].lastCodeword + 1) << limits.shift[r];
-    limits.base[r] = runs[r].first - static_cast<std::int32_t>(runs[r].firstCodeword);
-    limits.growth[r] = static_cast<std::uint8_t>(r + 1 < Runs ? runs[r + 1].length - runs[r].length : 0);
-  }
-  return limits;
-}
-
-template <int Book>
-inline constexpr auto kLimits = LimitsOf(kRuns<Book>);
 
 }  // namespace search_tables
 

@@ -1,15 +1,12 @@
-// Length-ordered codeword search, tuple values, sign bits, escapes and the dequantized
-// spectrum.
-//
-// No tree or lookup table: the codebooks are walked in ascending codeword length. The
-// walk peeks the bits of the table's longest codeword once and compares them with the end
-// of each length's codewords; the decoder runs it specialised per codebook at compile
-// time, so that each length's size, position and codeword range are constants.
+// Spectral data: the codeword search per codebook (huffman_search.h), tuple values, sign
+// bits, escapes and the dequantized spectrum; pulses; the plain walk the search is held to.
 #include "aaclib/huffman_decoder.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cassert>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <type_traits>
@@ -18,6 +15,7 @@
 
 #include "aaclib/aac_dequantize.h"
 #include "aaclib/bit_reader.h"
+#include "aaclib/huffman_search.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -70,47 +68,12 @@ int DecodeSymbol(BitReader& reader, std::span<const CodeEntry> sorted) {
 
 namespace {
 
-// The position in the sorted table of codebook `Book` of the next codeword, which it
-// consumes; -1 (after consuming the longest length) when none matches. The reader must
-// hold kMaxLength<Book> bits.
-//
-// The tables are canonical (checked below), so the prefix of the bits peeked lies within
-// the codewords of length L exactly when the peeked bits are not below the end of every
-// shorter length and below the end of L's. Every length is compared at once, without a
-// branch, and the number of ends the bits reach is the length's place in the walk; the
-// entry is then the prefix's distance from the length's first codeword, the codewords of
-// one length being consecutive.
-template <int Book, typename Bits>
-inline int FindSorted(Bits& reader) {
-  static_assert(search_tables::IsCanonical(search_tables::kSorted<Book>), "the search needs a canonical table");
-  constexpr auto& limits = search_tables::kLimits<Book>;
-  constexpr int lengths = static_cast<int>(limits.limit.size());
-  const std::uint32_t window = reader.Peek(search_tables::kMaxLength<Book>);
-  // The number of length ends the bits reach: independent comparisons, so that they run
-  // side by side rather than one after the other. The codeword's length is summed from
-  // the same comparisons (each end passed adds the growth to the next length), so that
-  // the next codeword's bits do not wait for a table read.
-  int run = 0;
-  int length = limits.length[0];
-  [&]<std::size_t... R>(std::index_sequence<R...>) {
-    run = (static_cast<int>(window >= limits.limit[R]) + ...);
-    length += ((static_cast<int>(window >= limits.limit[R]) * limits.growth[R]) + ...);
-  }(std::make_index_sequence<limits.limit.size()>{});
-  if (run >= lengths) {
-    // Above every codeword: only a table that is not a complete code leaves such bits.
-    reader.Skip(search_tables::kMaxLength<Book>);
-    return -1;
-  }
-  reader.Skip(length);
-  const auto r = static_cast<std::size_t>(run);
-  return limits.base[r] + static_cast<int>(window >> limits.shift[r]);
-}
-
 // DecodeSymbol over the sorted table of codebook `Book`.
 template <int Book>
 inline int DecodeSymbolOf(BitReader& reader) {
   if (reader.BitsAvailable() < search_tables::kMaxLength<Book>) reader.Refill();
-  const int position = FindSorted<Book>(reader);
+  int signBits = 0;
+  const int position = FindSorted<Book>(reader, signBits);
   return position < 0 ? -1 : search_tables::kSorted<Book>[static_cast<std::size_t>(position)].index;
 }
 
@@ -136,9 +99,9 @@ int DecodeCodebookSymbol(BitReader& reader, int book) {
 }
 
 int DecodeScalefactorDifference(BitReader& reader, bool& ok) {
-  int index = DecodeSymbolOf<0>(reader);
-  ok = index >= 0;
-  return ok ? index - 60 : 0;
+  const int difference = ScalefactorDifference(reader);
+  ok = difference != kNoScalefactorCodeword;
+  return ok ? difference : 0;
 }
 
 namespace {
@@ -186,9 +149,24 @@ const TuplePowers& TuplePowersTable() {
   return table;
 }
 
+// True when codebook `Book`'s shortest codeword is the single bit 0 and stands for the
+// all-zero tuple: a run of 0 bits is then a run of zero tuples.
+template <int Book>
+constexpr bool ZeroTupleIsOneBit() {
+  constexpr auto& sorted = search_tables::kSorted<Book>;
+  constexpr auto& tuples = search_tables::kTuples<Book>;
+  if (sorted[0].length != 1 || sorted[0].codeword != 0) return false;
+  for (const std::int8_t value : tuples[0].values) {
+    if (value != 0) return false;
+  }
+  return true;
+}
+
 // The tuples of codebook `Book` for the lines `start` .. `end` of the spectrum: the
 // quantized values into `spectrum`, the values dequantized with the band's `gain` into
-// `coefs`. The arrays are declared unaliased so that the reader's cache stays in
+// `coefs`. Both arrays are zero beforehand, and zero tuples leave them so: where the
+// all-zero tuple is the one-bit codeword, a run of them is passed with one count of the
+// leading 0 bits. The arrays are declared unaliased so that the reader's cache stays in
 // registers across the stores.
 template <int Book>
 inline Status<SyntaxError> DecodeTuples(BitReader::Cursor& reader, int start, int end,
@@ -207,49 +185,70 @@ inline Status<SyntaxError> DecodeTuples(BitReader::Cursor& reader, int start, in
 #if defined(__SSE2__)
   const __m128 gains = _mm_set1_ps(gain);
 #endif
-  for (int pos = start; pos < end; pos += dimension) {
+  for (int pos = start; pos < tupleEnd;) {
     if (reader.BitsAvailable() < kTupleBits) reader.Refill();
-    const int position = FindSorted<Book>(reader);
+    if constexpr (ZeroTupleIsOneBit<Book>()) {
+      // At most the tuples left in the band, and only as many bits as leave a whole
+      // tuple's in the cache (a zero tuple beyond them is decoded as any other).
+      const int left = std::min((tupleEnd - pos) / dimension, reader.BitsAvailable() - kTupleBits);
+      const int zeros = std::min(std::countl_zero(reader.Peek(kTupleBits)), left);
+      reader.Skip(zeros);
+      pos += zeros * dimension;
+      if (pos >= tupleEnd) break;
+    }
+    int signBits = 0;
+    const int position = FindSorted<Book>(reader, signBits);
     if (position < 0) return Fail(SyntaxErrorAt(reader.Reader(), SyntaxErrorKind::NoCodewordMatch, Book));
     const TupleValues& tuple = tuples[static_cast<std::size_t>(position)];
     const float* powers = tuplePowers + position * dimension;
-    // Per value: -1 where a sign bit makes it negative, else 0. One peek for all the sign
-    // bits: one per value that is not zero, in order.
-    int negate[dimension] = {};
+    // The sign bits, peeked at once: value k is negative when its bit is set.
+    std::uint32_t signs = 0;
     if constexpr (!form.isSigned) {
-      std::uint32_t signs = reader.Peek(dimension) << (32 - dimension);
-      for (int k = 0; k < dimension; ++k) {
-        const std::uint32_t nonZero = tuple.values[static_cast<std::size_t>(k)] != 0;
-        negate[k] = -static_cast<int>(nonZero & (signs >> 31));
-        signs <<= nonZero;
-      }
-      reader.Skip(tuple.nonZero);
+      signs = reader.Peek(dimension);
+      reader.Skip(signBits);
     }
 #if defined(__SSE2__)
-    if constexpr (dimension == 4) {
-      // The four values widened from bytes with their signs, and their coefficients.
-      std::int32_t packed;
-      std::memcpy(&packed, tuple.values.data(), sizeof packed);
-      __m128i bytes = _mm_cvtsi32_si128(packed);
-      bytes = _mm_unpacklo_epi8(bytes, bytes);
-      __m128i ints = _mm_srai_epi32(_mm_unpacklo_epi16(bytes, bytes), 24);
-      __m128 values = _mm_mul_ps(_mm_loadu_ps(powers), gains);
+    {
+      // The tuple's eight bytes: its values, then the bits of their signs.
+      const __m128i packed = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&tuple));
+      __m128i values = packed;
       if constexpr (!form.isSigned) {
-        const __m128i flip = _mm_set_epi32(negate[3], negate[2], negate[1], negate[0]);
-        ints = _mm_sub_epi32(_mm_xor_si128(ints, flip), flip);
-        values = _mm_xor_ps(values, _mm_castsi128_ps(_mm_slli_epi32(flip, 31)));
+        // Each value byte meets its sign bit; -1 in the bytes to negate.
+        const __m128i set = _mm_and_si128(_mm_cvtsi32_si128(static_cast<int>(signs * 0x01010101u)),
+                                          _mm_srli_si128(packed, 4));
+        const __m128i flip = _mm_cmpgt_epi8(set, _mm_setzero_si128());
+        values = _mm_sub_epi8(_mm_xor_si128(packed, flip), flip);
       }
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(spectrum + pos), ints);
-      _mm_storeu_ps(coefs + pos, values);
-      continue;
+      const __m128i bytes = _mm_unpacklo_epi8(values, values);
+      const __m128i ints = _mm_srai_epi32(_mm_unpacklo_epi16(bytes, bytes), 24);
+      if constexpr (dimension == 4) {
+        __m128 scaled = _mm_mul_ps(_mm_loadu_ps(powers), gains);
+        // The powers of an unsigned codebook are those of the magnitudes: the sign is the
+        // value's.
+        if constexpr (!form.isSigned) {
+          scaled = _mm_xor_ps(scaled, _mm_castsi128_ps(_mm_and_si128(ints, _mm_set1_epi32(INT32_MIN))));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(spectrum + pos), ints);
+        _mm_storeu_ps(coefs + pos, scaled);
+      } else {
+        __m128 scaled = _mm_mul_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(powers))), gains);
+        if constexpr (!form.isSigned) {
+          scaled = _mm_xor_ps(scaled, _mm_castsi128_ps(_mm_and_si128(ints, _mm_set1_epi32(INT32_MIN))));
+        }
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(spectrum + pos), ints);
+        _mm_storel_pi(reinterpret_cast<__m64*>(coefs + pos), scaled);
+      }
     }
-#endif
+#else
     for (int k = 0; k < dimension; ++k) {
+      // -1 where the sign bit makes the value negative, else 0.
+      const int negate = -static_cast<int>((signs & tuple.signBit[static_cast<std::size_t>(k)]) != 0);
       const int q = tuple.values[static_cast<std::size_t>(k)];
-      spectrum[pos + k] = (q ^ negate[k]) - negate[k];
-      const std::uint32_t sign = static_cast<std::uint32_t>(negate[k]) & 0x80000000u;
+      spectrum[pos + k] = (q ^ negate) - negate;
+      const std::uint32_t sign = static_cast<std::uint32_t>(negate) & 0x80000000u;
       coefs[pos + k] = std::bit_cast<float>(std::bit_cast<std::uint32_t>(powers[k] * gain) ^ sign);
     }
+#endif
     if constexpr (escapes) {
       for (int k = 0; k < dimension; ++k) {
         const int q = spectrum[pos + k];
@@ -260,6 +259,7 @@ inline Status<SyntaxError> DecodeTuples(BitReader::Cursor& reader, int start, in
         coefs[pos + k] = DequantizeInTable(Powers().quantPower.data(), spectrum[pos + k], gain);
       }
     }
+    pos += dimension;
   }
   return Done{};
 }

@@ -20,11 +20,10 @@ constexpr int kMaxEscapeExponent = 12;
 // read; -1 when the walk reaches the end of the table without a match.
 int DecodeSymbol(BitReader& reader, std::span<const CodeEntry> sorted);
 
-// The same search over codebook `book` (1 .. 11, or 0 for the scalefactor codebook), with
-// the table's lengths and runs fixed at compile time; the form the decoder uses. It peeks
-// the longest codeword's bits once and tries their prefix of each length in ascending
-// order: a length whose codeword range does not hold the prefix is passed at once, the
-// others are searched by bisection. Same result and same bits consumed.
+// The same search over codebook `book` (1 .. 11, or 0 for the scalefactor codebook) in
+// the form the decoder uses (huffman_search.h): the longest codeword's bits peeked once,
+// their prefix of each length compared with that length's codewords, bisection among the
+// codewords of the length they fall in. Same result and same bits consumed.
 int DecodeCodebookSymbol(BitReader& reader, int book);
 
 // The scalefactor difference (-60 .. 60); `ok` is false when no codeword matched.
@@ -39,8 +38,9 @@ std::array<int, 4> UnpackTuple(const SpectrumCodebook& book, int index);
 // writing each window's values into its own 128 lines (short blocks), and applies the
 // pulse data. Each value also goes dequantized into `coefs`: sign(q) |q|^(4/3) times the
 // gain of the band's scalefactor. Both arrays must be cleared beforehand; lines of bands
-// without spectral data stay 0. Fails on a bit pattern that matches no codeword, an
-// escape beyond the limit, a write past the 1024 lines or a pulse outside the frame.
+// without spectral data, and zero tuples, are not written. Fails on a bit pattern that
+// matches no codeword, an escape beyond the limit, a write past the 1024 lines or a pulse
+// outside the frame.
 Status<SyntaxError> DecodeSpectralData(BitReader& reader, ChannelStream& channel);
 
 // Adds the pulses of `channel.pulse` to its spectrum (long windows only) and dequantizes

@@ -157,6 +157,50 @@ TEST(Huffman, EveryTupleDecodesToItsValues) {
   }
 }
 
+// Catches a run of zero tuples (in the codebooks whose all-zero tuple is the single bit 0)
+// that leaves the reader short of bits for the codeword after it: runs of every length
+// from 0 to 40, each followed by the codebook's longest codeword and its sign bits, with
+// the spectral data starting at every bit position of the reader's 64-bit cache.
+TEST(Huffman, ZeroRunsBeforeLongCodewordsAtEveryAlignment) {
+  for (const int book : {1, 3, 5, 7, 9}) {
+    const SpectrumCodebook& codebook = SpectrumCodebookFor(book);
+    const CodeEntry& longest = codebook.entries.back();
+    const std::array<int, 4> values = UnpackTuple(codebook, longest.index);
+    ChannelStream layout = LongChannel(49, book);  // all 1024 lines
+    const int lines = layout.swbOffset[49];
+    for (int lead = 0; lead < 64; ++lead) {
+      ChannelStream channel = layout;
+      BitWriter writer;
+      writer.Put(0, lead % 32).Put(0, lead - lead % 32);
+      std::vector<int> expected(static_cast<std::size_t>(lines), 0);
+      int line = 0;
+      for (int run = 0; line < lines; run = (run + 1) % 41) {
+        for (int zero = 0; zero < run && line < lines; ++zero, line += codebook.dimension) {
+          writer.SpectrumCode(book, codebook.entries[0].index);
+        }
+        if (line >= lines) break;
+        writer.SpectrumCode(book, longest.index);
+        for (int k = 0; k < codebook.dimension; ++k) {
+          // Unsigned codebooks: every sign bit 1, so the values come out negative.
+          const bool negative = !codebook.isSigned && values[k] != 0;
+          if (negative) writer.Bit(true);
+          expected[static_cast<std::size_t>(line + k)] = negative ? -values[k] : values[k];
+        }
+        line += codebook.dimension;
+      }
+      BitReader reader = ReaderFor(writer);
+      reader.ReadBits(lead % 32);
+      reader.ReadBits(lead - lead % 32);
+      ASSERT_TRUE(DecodeSpectralData(reader, channel)) << "book " << book << " lead " << lead;
+      for (int i = 0; i < lines; ++i) {
+        ASSERT_EQ(channel.spectrum[i], expected[static_cast<std::size_t>(i)])
+            << "book " << book << " lead " << lead << " line " << i;
+      }
+      ASSERT_EQ(reader.BitPosition(), writer.BitCount()) << "book " << book << " lead " << lead;
+    }
+  }
+}
+
 // Catches sign bits read for zero values: the unsigned pair (0, 3) of codebook 7 takes
 // exactly one sign bit, and (3, 0) too; the next field must start right after it.
 TEST(Huffman, UnsignedTupleReadsOneSignBitPerNonZeroValue) {
