@@ -10,12 +10,11 @@ namespace zbaac {
 namespace {
 
 #if defined(__SSE2__)
-// ToPcm16 on four values at once, step for step: the same clamps (a NaN fails the first
-// comparison), truncation and exact fraction test. Results lie within 16 bits.
+// ToPcm16 on four values at once, step for step: the same clamps, truncation and exact
+// fraction test. Results lie within 16 bits. minps gives its second operand when the
+// first is not a number, so a NaN becomes 32767 as in ToPcm16.
 inline __m128i ToPcm16x4(__m128 x) {
-  const __m128 below = _mm_cmple_ps(x, _mm_set1_ps(32767.0f));
-  __m128 clamped = _mm_or_ps(_mm_and_ps(below, x), _mm_andnot_ps(below, _mm_set1_ps(32767.0f)));
-  clamped = _mm_max_ps(clamped, _mm_set1_ps(-32768.0f));
+  const __m128 clamped = _mm_max_ps(_mm_min_ps(x, _mm_set1_ps(32767.0f)), _mm_set1_ps(-32768.0f));
   const __m128i truncated = _mm_cvttps_epi32(clamped);
   const __m128 fraction = _mm_sub_ps(clamped, _mm_cvtepi32_ps(truncated));
   // Comparison masks are -1 where true.
