@@ -72,8 +72,8 @@ namespace {
 template <int Book>
 inline int DecodeSymbolOf(BitReader& reader) {
   if (reader.BitsAvailable() < search_tables::kMaxLength<Book>) reader.Refill();
-  int signBits = 0;
-  const int position = FindSorted<Book>(reader, signBits);
+  int payload = 0;
+  const int position = FindSorted<Book>(reader, payload);
   return position < 0 ? -1 : search_tables::kSorted<Book>[static_cast<std::size_t>(position)].index;
 }
 

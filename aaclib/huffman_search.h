@@ -101,46 +101,51 @@ constexpr std::array<std::uint8_t, Runs> RunStepsOf(const std::array<CodeLengthR
 }
 
 // The keys the bisection among the codewords of one length compares: the codeword
-// shifted left by kSignCountBits, with the count of sign bits its tuple takes below it,
-// so that the search delivers that count with the match. One row per length, ascending
+// shifted left by kPayloadBits<Book>, with a payload below it that the search delivers
+// with the match: for the spectrum codebooks the count of sign bits the entry's tuple
+// takes, for the scalefactor codebook the entry's index. One row per length, ascending
 // like the codewords, each as long as the widest length's bisection needs; the places
 // past a length's last codeword hold a key above every codeword's, where the bisection
 // never stops.
-inline constexpr int kSignCountBits = 3;
+template <int Book>
+inline constexpr int kPayloadBits = Book == 0 ? 7 : 3;
 
 template <std::size_t Runs, int Steps>
 struct LengthRows {
   std::array<std::array<std::uint32_t, std::size_t{1} << Steps>, Runs> keys{};
 };
 
-template <int Steps, std::size_t Runs, std::size_t N>
+template <int Steps, int PayloadBits, std::size_t Runs, std::size_t N>
 constexpr LengthRows<Runs, Steps> RowsOf(const std::array<CodeLengthRun, Runs>& runs,
                                          const std::array<CodeEntry, N>& sorted,
-                                         const std::array<std::uint8_t, N>& signCounts) {
+                                         const std::array<std::uint8_t, N>& payloads) {
   LengthRows<Runs, Steps> rows;
   for (std::size_t r = 0; r < Runs; ++r) {
     auto& row = rows.keys[r];
     for (std::size_t i = 0; i < row.size(); ++i) {
       const std::size_t at = static_cast<std::size_t>(runs[r].first) + i;
       row[i] = at < static_cast<std::size_t>(runs[r].end)
-                   ? static_cast<std::uint32_t>(sorted[at].codeword) << kSignCountBits | signCounts[at]
+                   ? static_cast<std::uint32_t>(sorted[at].codeword) << PayloadBits | payloads[at]
                    : ~std::uint32_t{0};
     }
   }
   return rows;
 }
 
-// The sign bits each entry of codebook `Book` takes: none for the signed codebooks and
-// the scalefactor codebook, one per value that is not zero for the others.
+// The payload of each entry of codebook `Book`: its index for the scalefactor codebook;
+// the sign bits its tuple takes for the others (none for the signed codebooks, one per
+// value that is not zero for the unsigned ones).
 template <int Book>
-constexpr auto SignCountsOf() {
-  std::array<std::uint8_t, kSorted<Book>.size()> counts{};
-  if constexpr (Book != 0) {
-    if (!kCodebookForms[Book].isSigned) {
-      for (std::size_t i = 0; i < counts.size(); ++i) counts[i] = static_cast<std::uint8_t>(kTuples<Book>[i].NonZero());
+constexpr auto PayloadsOf() {
+  std::array<std::uint8_t, kSorted<Book>.size()> payloads{};
+  for (std::size_t i = 0; i < payloads.size(); ++i) {
+    if constexpr (Book == 0) {
+      payloads[i] = static_cast<std::uint8_t>(kSorted<Book>[i].index);
+    } else if (!kCodebookForms[Book].isSigned) {
+      payloads[i] = static_cast<std::uint8_t>(kTuples<Book>[i].NonZero());
     }
   }
-  return counts;
+  return payloads;
 }
 
 template <int Book>
@@ -154,7 +159,9 @@ inline constexpr int kCommonSteps = CommonSteps(kRuns<Book>);
 template <int Book>
 inline constexpr auto kRunSteps = RunStepsOf(kRuns<Book>);
 template <int Book>
-inline constexpr auto kRows = RowsOf<kBisectionSteps<Book>>(kRuns<Book>, kSorted<Book>, SignCountsOf<Book>());
+inline constexpr auto kRows = RowsOf<kBisectionSteps<Book>, kPayloadBits<Book>>(kRuns<Book>, kSorted<Book>, PayloadsOf<Book>());
+
+static_assert(kSorted<0>.size() <= (1u << kPayloadBits<0>), "every scalefactor index fits the payload");
 
 }  // namespace search_tables
 
@@ -197,11 +204,11 @@ inline std::size_t PairedHalvings(const std::uint32_t* row, std::uint32_t key, s
 
 // The position in the sorted table of codebook `Book` (1 .. 11, or 0 for the scalefactor
 // codebook) of the next codeword, which it consumes; -1 (after consuming the longest
-// length) when none matches. `signBits` gets the number of sign bits the entry's tuple
-// takes (0 for the signed codebooks). `Bits` is the BitReader or a cursor over it, and
-// must hold kMaxLength<Book> bits.
+// length) when none matches. `payload` gets the entry's payload (its index for the
+// scalefactor codebook, the number of sign bits its tuple takes for the others). `Bits` is
+// the BitReader or a cursor over it, and must hold kMaxLength<Book> bits.
 template <int Book, typename Bits>
-inline int FindSorted(Bits& reader, int& signBits) {
+inline int FindSorted(Bits& reader, int& payload) {
   using namespace search_tables;
   // Canonical tables (as the standard's are) give the length by counting length ends.
   static_assert(IsCanonical(kSorted<Book>), "the search needs a canonical table");
@@ -233,20 +240,21 @@ inline int FindSorted(Bits& reader, int& signBits) {
   if (run >= lengths) {
     // Above every codeword: only a table that is not a complete code leaves such bits.
     reader.Skip(kMaxLength<Book>);
-    signBits = 0;
+    payload = 0;
     return -1;
   }
   reader.Skip(length);
   const auto r = static_cast<std::size_t>(run);
   const std::uint32_t prefix = window >> (kMaxLength<Book> - length);
   // Bisection over the length's keys for the last one not above the prefix's (whatever
-  // its sign count). The halvings that only the lengths with many codewords need are
+  // its payload). The halvings that only the lengths with many codewords need are
   // taken on a branch of their own, so that the usual lengths run through no more than
   // they need.
   constexpr int steps = kBisectionSteps<Book>;
   constexpr int commonSteps = kCommonSteps<Book>;
   const std::uint32_t* row = kRows<Book>.keys[r].data();
-  const std::uint32_t key = prefix << kSignCountBits | ((1u << kSignCountBits) - 1);
+  constexpr std::uint32_t payloadMask = (1u << kPayloadBits<Book>) - 1;
+  const std::uint32_t key = prefix << kPayloadBits<Book> | payloadMask;
   std::size_t at = 0;
   if constexpr (steps > commonSteps) {
     if (kRunSteps<Book>[r] > commonSteps) [[unlikely]] at = Halvings<steps, commonSteps>(row, key, at);
@@ -260,8 +268,8 @@ inline int FindSorted(Bits& reader, int& signBits) {
     at = Halvings<commonSteps, 0>(row, key, at);
   }
   const std::uint32_t found = row[at];
-  signBits = static_cast<int>(found & ((1u << kSignCountBits) - 1));
-  if ((found >> kSignCountBits) != prefix) return -1;
+  payload = static_cast<int>(found & payloadMask);
+  if ((found >> kPayloadBits<Book>) != prefix) return -1;
   return kRuns<Book>[r].first + static_cast<int>(at);
 }
 
@@ -273,10 +281,9 @@ inline constexpr int kNoScalefactorCodeword = -1000;
 template <typename Bits>
 inline int ScalefactorDifference(Bits& reader) {
   if (reader.BitsAvailable() < search_tables::kMaxLength<0>) reader.Refill();
-  int signBits = 0;
-  const int position = FindSorted<0>(reader, signBits);
-  if (position < 0) return kNoScalefactorCodeword;
-  return search_tables::kSorted<0>[static_cast<std::size_t>(position)].index - 60;
+  int index = 0;
+  if (FindSorted<0>(reader, index) < 0) return kNoScalefactorCodeword;
+  return index - 60;
 }
 
 }  // namespace zbaac
