@@ -20,6 +20,7 @@ Mdct::Mdct(int n)
       twiddleIm_(n / 4),
       scaledRe_(n / 4),
       scaledIm_(n / 4),
+      gathered_(n / 2),
       workRe_(n / 4),
       workIm_(n / 4),
       fold_(n / 2) {
@@ -43,17 +44,43 @@ Mdct::Mdct(int n)
   }
   // The first pass takes, block after block of 4 x `group` FFT inputs, element j of each
   // of the four groups in its four lanes: the FFT input at block + group x lane + j,
-  // which is value p = the bit reversal of that place.
+  // which is value p = the bit reversal of that place, made of in[2p] + i in[m - 1 - 2p].
   const int m = n / 2;
   const int group = firstPassPoints_ / 4;
+  std::vector<int> slotOfRe(static_cast<std::size_t>(m), -1);  // where each input value goes
+  std::vector<int> slotOfIm(static_cast<std::size_t>(m), -1);
+  int slot = 0;
   for (int block = 0; block < quarter; block += 4 * group) {
     for (int j = 0; j < group; ++j) {
-      for (int lane = 0; lane < 4; ++lane) {
+      for (int lane = 0; lane < 4; ++lane, ++slot) {
         const int p = fft_.Reversal()[block + group * lane + j];
-        gatherRe_.push_back(static_cast<std::uint16_t>(2 * p));
-        gatherIm_.push_back(static_cast<std::uint16_t>(m - 1 - 2 * p));
+        slotOfRe[static_cast<std::size_t>(2 * p)] = slot;
+        slotOfIm[static_cast<std::size_t>(m - 1 - 2 * p)] = slot;
         gatherTwiddleRe_.push_back(twiddleRe_[p]);
         gatherTwiddleIm_.push_back(twiddleIm_[p]);
+      }
+    }
+  }
+  // Seen as a matrix of 4 x `group` rows, the input holds in each column the values of
+  // the four lanes of one slot on four rows next to each other: rows r, r + 2, r + 1,
+  // r + 3 in lane order for a real part (even columns), the reverse for an imaginary part
+  // (odd columns, whose values come from the mirrored place m - 1 - 2p). So 4 x 4 tiles
+  // transposed give whole slots. Each tile's four columns are recorded with the slot
+  // they fill (imaginary parts after the `quarter` real ones).
+  const int rows = 4 * group;
+  const int columns = m / rows;
+  constexpr int kLaneRow[4] = {0, 2, 1, 3};
+  for (int row = 0; row < rows; row += 4) {
+    for (int column = 0; column < columns; column += 4) {
+      for (int k = 0; k < 4; ++k) {
+        auto at = [&](int lane) { return static_cast<std::size_t>(columns * (row + kLaneRow[lane]) + column + k); };
+        const bool real = k % 2 == 0;
+        const int first = real ? slotOfRe[at(0)] : slotOfIm[at(3)];
+        for (int lane = 0; lane < 4; ++lane) {
+          assert((real ? slotOfRe[at(lane)] == first + lane : slotOfIm[at(lane)] == first + 3 - lane) &&
+                 "the input's tiles do not hold whole slots");
+        }
+        tileSlots_.push_back(static_cast<std::uint16_t>(real ? first : quarter + first));
       }
     }
   }
@@ -61,13 +88,12 @@ Mdct::Mdct(int n)
 
 namespace {
 
-// Four gathered inputs, twiddled.
-inline Complex4 Gathered(const float* in, const std::uint16_t* re, const std::uint16_t* im, const float* wr,
-                         const float* wi) {
-  const Float4 a{in[re[0]], in[re[1]], in[re[2]], in[re[3]]};
-  const Float4 b{in[im[0]], in[im[1]], in[im[2]], in[im[3]]};
-  return Rotate({a, b}, Load4(wr), Load4(wi));
+// The four inputs of a slot, twiddled.
+inline Complex4 Gathered(const float* re, const float* im, const float* wr, const float* wi) {
+  return Rotate({Load4(re), Load4(im)}, Load4(wr), Load4(wi));
 }
+
+inline Float4 Reversed(Float4 v) { return __builtin_shufflevector(v, v, 3, 2, 1, 0); }
 
 // The radix-4 stage on four groups held as rows g0 .. g3 (four positions k each, from
 // k0 of the stage's m positions), stored at `at` + q x m for the four outputs q.
@@ -94,27 +120,43 @@ inline void TransposeComplex(Complex4& a, Complex4& b, Complex4& c, Complex4& d)
 
 }  // namespace
 
-void Mdct::FirstPassOf32(const float* in) {
+void Mdct::Gather(const float* in) {
+  const int rows = firstPassPoints_;  // 4 x group
+  const int columns = n_ / 2 / rows;
+  float* slots = gathered_.data();
+  const std::uint16_t* to = tileSlots_.data();
+  for (int row = 0; row < rows; row += 4) {
+    for (int column = 0; column < columns; column += 4, to += 4) {
+      Float4 a = Load4(in + columns * row + column);
+      Float4 b = Load4(in + columns * (row + 2) + column);
+      Float4 c = Load4(in + columns * (row + 1) + column);
+      Float4 d = Load4(in + columns * (row + 3) + column);
+      Transpose4(a, b, c, d);
+      Store4(slots + to[0], a);
+      Store4(slots + to[1], Reversed(b));
+      Store4(slots + to[2], c);
+      Store4(slots + to[3], Reversed(d));
+    }
+  }
+}
+
+void Mdct::FirstPassOf32() {
   const int quarter = n_ / 4;
   const float* tw2 = fft_.StageTwiddles(2);
   const float* tw8 = fft_.StageTwiddles(8);
   const Float4 w1r = Splat4(tw2[1]), w1i = Splat4(tw2[3]);
   const Float4 w2r = Splat4(tw2[5]), w2i = Splat4(tw2[7]);
   const Float4 w3r = Splat4(tw2[9]), w3i = Splat4(tw2[11]);
-  const std::uint16_t* gr = gatherRe_.data();
-  const std::uint16_t* gi = gatherIm_.data();
+  const float* gr = gathered_.data();
+  const float* gi = gathered_.data() + quarter;
   const float* wr = gatherTwiddleRe_.data();
   const float* wi = gatherTwiddleIm_.data();
   for (int block = 0; block < quarter; block += 32) {
     Complex4 e[8];
     for (int j = 0; j < 8; ++j) {
-      const int x = 4 * j;
-      e[j] = Gathered(in, gr + x, gi + x, wr + x, wi + x);
+      const int x = block + 4 * j;
+      e[j] = Gathered(gr + x, gi + x, wr + x, wi + x);
     }
-    gr += 32;
-    gi += 32;
-    wr += 32;
-    wi += 32;
     // The radix-2 stage, then the radix-4 stage of m = 2: position 0 without twiddles,
     // position 1 with W^2, W^1, W^3 on blocks 1, 2, 3.
     Complex4 r[8];
@@ -136,23 +178,19 @@ void Mdct::FirstPassOf32(const float* in) {
   }
 }
 
-void Mdct::FirstPassOf16(const float* in) {
+void Mdct::FirstPassOf16() {
   const int quarter = n_ / 4;
   const float* tw4 = fft_.StageTwiddles(4);
-  const std::uint16_t* gr = gatherRe_.data();
-  const std::uint16_t* gi = gatherIm_.data();
+  const float* gr = gathered_.data();
+  const float* gi = gathered_.data() + quarter;
   const float* wr = gatherTwiddleRe_.data();
   const float* wi = gatherTwiddleIm_.data();
   for (int block = 0; block < quarter; block += 16) {
     Complex4 e[4];
     for (int j = 0; j < 4; ++j) {
-      const int x = 4 * j;
-      e[j] = Gathered(in, gr + x, gi + x, wr + x, wi + x);
+      const int x = block + 4 * j;
+      e[j] = Gathered(gr + x, gi + x, wr + x, wi + x);
     }
-    gr += 16;
-    gi += 16;
-    wr += 16;
-    wi += 16;
     // The first radix-4 stage has no twiddles.
     const Radix4Out4 first = Radix4(e[0], e[1], e[2], e[3]);
     Complex4 rows[4] = {first.o0, first.o1, first.o2, first.o3};
@@ -162,10 +200,11 @@ void Mdct::FirstPassOf16(const float* in) {
 }
 
 void Mdct::Transform(const float* in) {
+  Gather(in);
   if (firstPassPoints_ == 32) {
-    FirstPassOf32(in);
+    FirstPassOf32();
   } else {
-    FirstPassOf16(in);
+    FirstPassOf16();
   }
   fft_.ForwardStagesFrom(firstPassPoints_, workRe_.data(), workIm_.data());
 }

@@ -34,12 +34,14 @@ class Mdct {
 
  private:
   // The FFT of the pre-twiddled sequence in[2p] + i in[m - 1 - 2p] (m = n/2); the result
-  // stays in workRe_, workIm_. Its first pass takes the sequence straight from `in`, four
-  // blocks of the FFT's first stages side by side in the lanes, and runs those stages and
-  // the next one on them before anything is stored; the FFT does the remaining stages.
+  // stays in workRe_, workIm_. The sequence is gathered into the order the FFT's first
+  // pass takes it, four blocks of its first stages side by side in the lanes; that pass
+  // twiddles it and runs those stages and the next one before anything is stored; the
+  // FFT does the remaining stages.
   void Transform(const float* in);
-  void FirstPassOf32(const float* in);
-  void FirstPassOf16(const float* in);
+  void Gather(const float* in);
+  void FirstPassOf32();
+  void FirstPassOf16();
 
   int n_;
   Fft fft_;
@@ -48,13 +50,14 @@ class Mdct {
   std::vector<float> twiddleIm_;
   std::vector<float> scaledRe_;   // the same times 2/n, for the inverse
   std::vector<float> scaledIm_;
-  // In the order the first pass takes them (block after block of its four lanes): for
-  // each value of the FFT's input, the places in `in` of its real and imaginary parts,
-  // and its twiddle.
-  std::vector<std::uint16_t> gatherRe_;
-  std::vector<std::uint16_t> gatherIm_;
+  // The FFT's input in the order the first pass takes it (block after block of its four
+  // lanes): the real parts, then the imaginary parts; and the twiddle of each value.
+  std::vector<float> gathered_;
   std::vector<float> gatherTwiddleRe_;
   std::vector<float> gatherTwiddleIm_;
+  // Per 4 x 4 tile of the input (seen as rows of n/2 / firstPassPoints_ values), the
+  // places in gathered_ of its four transposed columns.
+  std::vector<std::uint16_t> tileSlots_;
   std::vector<float> workRe_;     // the n/4-point complex sequence, as the FFT takes it
   std::vector<float> workIm_;
   std::vector<float> fold_;
