@@ -20,9 +20,8 @@ float PowerTables::Dequantize(int q) const {
   return q < 0 ? -value : value;
 }
 
-float PowerTables::ScalefactorGain(int s) const {
+float PowerTables::GainOutsideTable(int s) const {
   if (s == 0) return 0.0f;
-  if (s >= 100 && s <= 227) return gain[s - 100];
   return static_cast<float>(std::pow(2.0, 0.25 * (s - 100)));
 }
 

@@ -21,7 +21,11 @@ struct PowerTables {
   float Dequantize(int q) const;
   // Gain of a band with scalefactor s: 0 for s = 0 (the band is silenced), the table for
   // 100 .. 227, otherwise 2^((s - 100) / 4) by pow.
-  float ScalefactorGain(int s) const;
+  float ScalefactorGain(int s) const {
+    return static_cast<unsigned>(s - 100) < gain.size() ? gain[static_cast<unsigned>(s - 100)] : GainOutsideTable(s);
+  }
+  // ScalefactorGain for the scalefactors the table does not hold.
+  float GainOutsideTable(int s) const;
 };
 
 // The tables, computed on first use and kept for the life of the process.

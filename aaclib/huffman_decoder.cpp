@@ -31,9 +31,9 @@ constexpr int kTupleBits = 32;
 
 // Reads the escape sequence of a magnitude-16 value: a prefix of N - 4 one bits ended by
 // a zero bit, then N bits w; the magnitude is 2^N + w. Returns -1 beyond the limit.
-int ReadEscape(BitReader::Cursor& reader) {
+inline int ReadEscape(BitReader::Cursor& reader) {
   constexpr int kLongestPrefix = kMaxEscapeExponent - 4 + 1;  // the ones and the ending zero
-  reader.Refill();  // the longest escape, prefix and value, is 21 bits
+  if (reader.BitsAvailable() < kLongestPrefix + kMaxEscapeExponent) reader.Refill();
   const std::uint32_t prefix = reader.Peek(kLongestPrefix) << (32 - kLongestPrefix);
   const int ones = std::countl_one(prefix);
   if (ones >= kLongestPrefix) {
@@ -171,7 +171,7 @@ constexpr bool ZeroTupleIsOneBit() {
 template <int Book>
 inline Status<SyntaxError> DecodeTuples(BitReader::Cursor& reader, int start, int end,
                                         std::int32_t* __restrict spectrum, float* __restrict coefs, float gain,
-                                        const float* __restrict tuplePowers) {
+                                        const float* __restrict tuplePowers, const float* __restrict quantPower) {
   constexpr CodebookForm form = kCodebookForms[Book];
   constexpr int dimension = form.dimension;
   constexpr bool escapes = Book == kEscHcb;
@@ -256,7 +256,7 @@ inline Status<SyntaxError> DecodeTuples(BitReader::Cursor& reader, int start, in
         const int magnitude = ReadEscape(reader);
         if (magnitude < 0) return Fail(SyntaxErrorAt(reader.Reader(), SyntaxErrorKind::EscapeTooLong));
         spectrum[pos + k] = q < 0 ? -magnitude : magnitude;
-        coefs[pos + k] = DequantizeInTable(Powers().quantPower.data(), spectrum[pos + k], gain);
+        coefs[pos + k] = DequantizeInTable(quantPower, spectrum[pos + k], gain);
       }
     }
     pos += dimension;
@@ -278,7 +278,8 @@ Status<SyntaxError> DecodeSection(BitReader& reader, ChannelStream& channel, int
       const int base = w * channel.windowLength;
       const float gain = powers.ScalefactorGain(channel.scalefactor[w][band]);
       auto decoded = DecodeTuples<Book>(bits, base + channel.swbOffset[band], base + channel.swbOffset[band + 1],
-                                        channel.spectrum.data(), channel.coefs.data(), gain, tuplePowers);
+                                        channel.spectrum.data(), channel.coefs.data(), gain, tuplePowers,
+                                        powers.quantPower.data());
       if (!decoded) return decoded;
     }
   }

@@ -186,17 +186,25 @@ inline std::size_t Halvings(const std::uint32_t* row, std::uint32_t key, std::si
 // (they ascend, so the second pivot is passed only when the first is). One halving
 // alone first when their count is odd.
 template <int High, int Low>
-inline std::size_t PairedHalvings(const std::uint32_t* row, std::uint32_t key, std::size_t at) {
+inline std::size_t PairedHalvings(const std::uint32_t* row, std::uint32_t key, std::size_t at, std::uint32_t& found) {
   if constexpr ((High - Low) % 2 == 1) {
     constexpr std::size_t half = std::size_t{1} << (High - 1);
-    at += row[at + half] <= key ? half : 0;
-    return PairedHalvings<High - 1, Low>(row, key, at);
+    const std::uint32_t p = row[at + half];
+    const bool c = p <= key;
+    at += c ? half : 0;
+    found = c ? p : found;
+    return PairedHalvings<High - 1, Low>(row, key, at, found);
   } else if constexpr (High > Low) {
     constexpr std::size_t quarter = std::size_t{1} << (High - 2);
-    const std::size_t passed = static_cast<std::size_t>(row[at + quarter] <= key) +
-                               static_cast<std::size_t>(row[at + 2 * quarter] <= key) +
-                               static_cast<std::size_t>(row[at + 3 * quarter] <= key);
-    return PairedHalvings<High - 2, Low>(row, key, at + passed * quarter);
+    const std::uint32_t p1 = row[at + quarter];
+    const std::uint32_t p2 = row[at + 2 * quarter];
+    const std::uint32_t p3 = row[at + 3 * quarter];
+    const bool c1 = p1 <= key, c2 = p2 <= key, c3 = p3 <= key;
+    const std::size_t passed = static_cast<std::size_t>(c1) + static_cast<std::size_t>(c2) + static_cast<std::size_t>(c3);
+    found = c1 ? p1 : found;
+    found = c2 ? p2 : found;
+    found = c3 ? p3 : found;
+    return PairedHalvings<High - 2, Low>(row, key, at + passed * quarter, found);
   } else {
     return at;
   }
@@ -262,12 +270,14 @@ inline int FindSorted(Bits& reader, int& payload) {
   // The sign bits of an unsigned codebook's tuple come with the match, and the next
   // codeword starts after them: there the halvings go two at a time. Elsewhere nothing
   // waits for the match, and single halvings take fewer instructions.
+  std::uint32_t found;
   if constexpr (Book != 0 && !kCodebookForms[Book].isSigned) {
-    at = PairedHalvings<commonSteps, 0>(row, key, at);
+    found = row[at];
+    at = PairedHalvings<commonSteps, 0>(row, key, at, found);
   } else {
     at = Halvings<commonSteps, 0>(row, key, at);
+    found = row[at];
   }
-  const std::uint32_t found = row[at];
   payload = static_cast<int>(found & payloadMask);
   if ((found >> kPayloadBits<Book>) != prefix) return -1;
   return kRuns<Book>[r].first + static_cast<int>(at);
