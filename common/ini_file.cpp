@@ -2,16 +2,15 @@
 #include "common/ini_file.h"
 
 #include <fcntl.h>
-#include <limits.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
-#include "common/paths.h"
 #include "common/fd_io.h"
+#include "common/output_file.h"
+#include "common/paths.h"
 #include "common/unique_fd.h"
 
 namespace {
@@ -53,21 +52,6 @@ std::string StoredValue(std::string_view value) {
 
 // The UTF-8 byte order mark some editors put at the start of a text file.
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
-
-// The file a chain of symbolic links ends at, resolved link by link (the last target may
-// not exist). A path that is not a link comes back as it is.
-std::string FollowLinks(std::string path) {
-  for (int depth = 0; depth < 40; ++depth) {
-    struct stat info{};
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
-    std::string target(PATH_MAX, '\0');
-    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
-    if (n <= 0 || static_cast<size_t>(n) >= target.size()) break;
-    target.resize(static_cast<size_t>(n));
-    path = target.front() == '/' ? target : ExtractFileDir(path) + target;
-  }
-  return path;
-}
 
 }  // namespace
 
@@ -148,28 +132,16 @@ Status<IniError> IniFile::Save() const { return SaveAs(path_); }
 
 Status<IniError> IniFile::SaveAs(const std::string& givenPath) const {
   // A settings file that is a symbolic link (dotfiles kept elsewhere) is replaced at the
-  // link's target, so the link stays; also when the target does not exist yet, which a
-  // plain write through the link would create.
-  const std::string path = FollowLinks(givenPath);
-  // The temporary file sits in the same folder so the rename cannot cross file systems.
-  std::string temp = path + ".XXXXXX";
-  UniqueFd fd(::mkstemp(temp.data()));
-  if (!fd) return Fail(IniError{IniError::Kind::Write, path, errno});
+  // link's target, so the link stays; the old file stays whole until the new one is.
+  auto created = OutputFile::Create(givenPath);
+  if (!created) return Fail(IniError{IniError::Kind::Write, created.Error().path, created.Error().errnum});
+  OutputFile out = std::move(created).Value();
   const std::string text = Text();
-  struct stat old{};
-  const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-  int error = 0;
-  if (::fchmod(fd.Get(), mode) != 0 || !WriteAll(fd.Get(), text.data(), text.size()) || ::fsync(fd.Get()) != 0)
-    error = errno != 0 ? errno : EIO;
-  if (!fd.Close() && error == 0) error = errno;
-  if (error != 0) {
-    ::unlink(temp.c_str());
-    return Fail(IniError{IniError::Kind::Write, path, error});
-  }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    error = errno;
-    ::unlink(temp.c_str());
-    return Fail(IniError{IniError::Kind::Rename, path, error});
+  if (!WriteAll(out.Fd(), text.data(), text.size()))
+    return Fail(IniError{IniError::Kind::Write, out.Path(), errno != 0 ? errno : EIO});
+  if (auto committed = out.Commit(); !committed) {
+    const bool renaming = committed.Error().kind == OutputFileError::Kind::Replace;
+    return Fail(IniError{renaming ? IniError::Kind::Rename : IniError::Kind::Write, out.Path(), committed.Error().errnum});
   }
   return Done{};
 }

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include "common/paths.h"
 
@@ -30,33 +31,40 @@ std::string ProgramFolder() {
 OutsideLibrary OutsideLibrary::Open(const std::string& name) {
   OutsideLibrary library;
   const std::string file = "lib" + name + ".so";
-  std::string folders[2];
-  int count = 0;
-  if (const char* dir = std::getenv("ZIMBAR_LIB_DIR"); dir != nullptr && *dir != '\0') folders[count++] = dir;
-  folders[count++] = ProgramFolder();
+  struct Place {
+    std::string folder;
+    const char* what;
+  };
+  std::vector<Place> places;
+  const char* dir = std::getenv("ZIMBAR_LIB_DIR");
+  const bool dirSet = dir != nullptr && *dir != '\0';
+  if (dirSet) places.push_back({dir, "$ZIMBAR_LIB_DIR"});
+  places.push_back({ProgramFolder(), "the program's folder"});
 
-  std::string errors;
-  for (int i = 0; i < count; ++i) {
-    const std::string path = JoinPath(folders[i], file);
-    if (::access(path.c_str(), F_OK) != 0) {
-      errors += (errors.empty() ? "" : "; ") + path + ": not found";
-      continue;
-    }
+  for (const Place& place : places) {
+    const std::string path = JoinPath(place.folder, file);
+    if (::access(path.c_str(), F_OK) != 0) continue;
     // RTLD_LOCAL keeps each library's symbols to itself, so two libraries with entries of
     // the same name (a fake and the real one) never bind to each other.
     void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    library.path_ = path;
     if (handle == nullptr) {
       // A library that exists but cannot be loaded is the answer; looking further would
       // hide the reason.
       library.error_ = LastDlError("cannot load");
-      library.path_ = path;
+      if (!library.error_.starts_with(path)) library.error_ = path + ": " + library.error_;
       return library;
     }
     library.handle_ = handle;
-    library.path_ = path;
     return library;
   }
-  library.error_ = "Cannot find " + file + " (" + errors + ")";
+  // Names the file and every place searched, so a user can see which one to fix.
+  library.error_ = file + " not found in ";
+  for (size_t i = 0; i < places.size(); ++i) {
+    if (i > 0) library.error_ += " nor in ";
+    library.error_ += std::string(places[i].what) + " (" + places[i].folder + ")";
+  }
+  if (!dirSet) library.error_ += "; $ZIMBAR_LIB_DIR is not set";
   return library;
 }
 

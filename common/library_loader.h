@@ -7,7 +7,10 @@
 //
 // Open("gogo") looks for "libgogo.so" first in $ZIMBAR_LIB_DIR (when set and not empty),
 // then in the folder of the running program (/proc/self/exe). A library that is missing
-// or that fails to load gives an object for which Loaded() is false; LoadError() tells why.
+// or that fails to load gives an object for which Loaded() is false; LoadError() tells why:
+// the file name and each folder searched ("libgogo.so not found in $ZIMBAR_LIB_DIR (/x)
+// nor in the program's folder (/opt/zimbar/)"), or the loader's reason for a file that
+// exists but does not load.
 class OutsideLibrary {
  public:
   OutsideLibrary() = default;

@@ -1,15 +1,18 @@
 // Path splitting and joining, the per-user folder, folder creation.
 #include "common/paths.h"
 
+#include <limits.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "common/library_loader.h"
+#include "common/text_encoding.h"
 
 SplitPath SplitFilePath(std::string_view path) {
   SplitPath parts;
@@ -56,7 +59,42 @@ std::string WithTrailingSlash(std::string_view folder) {
 
 std::string ChangeFileExt(std::string_view path, std::string_view ext) {
   const SplitPath parts = SplitFilePath(path);
-  return parts.drive + parts.dir + parts.name + std::string(ext);
+  return parts.drive + parts.dir + FitFileName(parts.name + std::string(ext));
+}
+
+std::string FitFileName(std::string_view name, size_t maxBytes) {
+  if (name.size() <= maxBytes) return std::string(name);
+  constexpr size_t kLongestExtension = 32;
+  std::string ext = ExtractFileExt(name);
+  if (ext.size() > kLongestExtension || ext.size() >= maxBytes) ext.clear();
+  const std::string_view stem = name.substr(0, name.size() - ext.size());
+  return CutUtf8(stem, maxBytes - ext.size()) + ext;
+}
+
+std::string FitPathComponents(std::string_view path) {
+  std::string fitted;
+  size_t at = 0;
+  while (at <= path.size()) {
+    const size_t slash = std::min(path.find('/', at), path.size());
+    fitted += FitFileName(path.substr(at, slash - at));
+    if (slash == path.size()) break;
+    fitted += '/';
+    at = slash + 1;
+  }
+  return fitted;
+}
+
+std::string FollowLinks(std::string path) {
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat info{};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
+    std::string target(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+    if (n <= 0 || static_cast<size_t>(n) >= target.size()) break;
+    target.resize(static_cast<size_t>(n));
+    path = target.front() == '/' ? target : ExtractFileDir(path) + target;
+  }
+  return path;
 }
 
 std::string UserFolder() {

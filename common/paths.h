@@ -29,8 +29,23 @@ std::string JoinPath(std::string_view dir, std::string_view name);
 std::string WithTrailingSlash(std::string_view folder);
 
 // Replaces the extension of the path by ext (given with its dot, or empty to remove it);
-// the extension is added when the input has none.
+// the extension is added when the input has none. A name that the new extension makes
+// longer than a file name may be is shortened as FitFileName does.
 std::string ChangeFileExt(std::string_view path, std::string_view ext);
+
+// The longest file name (one path component) the file systems of the desktop take, in bytes.
+inline constexpr size_t kMaxFileNameBytes = 255;
+
+// A file name (one component, no '/') of at most maxBytes bytes: longer names are cut on a
+// UTF-8 character boundary before their extension, which is kept (an "extension" of more
+// than 32 bytes is no extension, and the whole name is cut).
+std::string FitFileName(std::string_view name, size_t maxBytes = kMaxFileNameBytes);
+// The path with every component fitted by FitFileName.
+std::string FitPathComponents(std::string_view path);
+
+// The file a chain of symbolic links ends at, resolved link by link (the last target may
+// not exist). A path that is not a link comes back as it is.
+std::string FollowLinks(std::string path);
 
 // The per-user folder, ending with '/': $ZIMBAR_HOME, else $XDG_CONFIG_HOME/zimbar, else
 // $HOME/.config/zimbar (HOME from the password database when unset). Not created here.

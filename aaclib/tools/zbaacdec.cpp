@@ -1,17 +1,18 @@
 // zbaacdec IN.aac OUT.wav: decodes an AAC file (ADTS, ADIF or raw blocks) to a 16-bit WAV
 // through libzbaaclib.so, loaded by name like the programs load it.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "aaclib/zbaaclib.h"
 #include "common/fd_io.h"
 #include "common/library_loader.h"
+#include "common/output_file.h"
+#include "common/version.h"
 #include "common/wav_header.h"
 
 namespace {
@@ -19,50 +20,118 @@ namespace {
 constexpr int kBlockSamples = ZBAAC_OUTPUT_SAMPLES;
 constexpr int kBlocksPerWrite = 64;
 
-int Fail(const std::string& message, const char* outPath, int fd) {
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+constexpr const char* kHelp =
+    "Usage: zbaacdec [OPTION] IN.aac OUT.wav\n"
+    "Decodes an AAC file (ADTS, ADIF or raw data blocks) to a 16-bit PCM WAV file.\n"
+    "\n"
+    "OUT.wav is written to a temporary file beside it and replaces an existing OUT.wav\n"
+    "only once IN.aac has decoded; on any failure OUT.wav stays as it was. A device or\n"
+    "FIFO given as OUT.wav is written in place.\n"
+    "\n"
+    "  -h, --help     show this help and exit\n"
+    "      --version  show the version and exit\n"
+    "      --         end of options (for file names that start with '-')\n"
+    "\n"
+    "Exit status: 0 decoded, 1 failed (nothing replaced), 2 wrong arguments.\n";
+
+int Failed(const std::string& message) {
   std::fprintf(stderr, "zbaacdec: %s\n", message.c_str());
-  if (fd >= 0) {
-    ::close(fd);
-    ::unlink(outPath);  // never leave a truncated WAV behind
+  return kExitFailed;
+}
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "zbaacdec: %s (see zbaacdec --help)\n", message.c_str());
+  return kExitUsage;
+}
+
+struct Arguments {
+  std::string in;
+  std::string out;
+};
+
+// The two file names, or the exit code when the run ends here (help, version, a usage
+// error). Options are read up to "--"; nothing is opened before all arguments are known.
+std::optional<Arguments> ParseArguments(int argc, char** argv, int& exitCode) {
+  std::vector<std::string> files;
+  bool options = true;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (options && arg == "--") {
+      options = false;
+    } else if (options && (arg == "-h" || arg == "--help")) {
+      std::fputs(kHelp, stdout);
+      exitCode = kExitOk;
+      return std::nullopt;
+    } else if (options && arg == "--version") {
+      std::printf("zbaacdec %s\n", kZimbarVersion);
+      exitCode = kExitOk;
+      return std::nullopt;
+    } else if (options && arg == "-") {
+      exitCode = UsageError("standard input and output ('-') are not supported; name the files");
+      return std::nullopt;
+    } else if (options && arg.size() > 1 && arg[0] == '-') {
+      exitCode = UsageError("unknown option '" + std::string(arg) + "'");
+      return std::nullopt;
+    } else {
+      files.emplace_back(arg);
+    }
   }
-  return 1;
+  if (files.size() != 2) {
+    exitCode = UsageError(files.empty()       ? "missing IN.aac and OUT.wav"
+                          : files.size() == 1 ? "missing OUT.wav"
+                                              : "too many files: '" + files[2] + "'");
+    return std::nullopt;
+  }
+  return Arguments{files[0], files[1]};
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: zbaacdec IN.aac OUT.wav\n");
-    return 2;
-  }
-  const char* inPath = argv[1];
-  const char* outPath = argv[2];
+  int exitCode = kExitOk;
+  const std::optional<Arguments> arguments = ParseArguments(argc, argv, exitCode);
+  if (!arguments) return exitCode;
+  const char* inPath = arguments->in.c_str();
+  const char* outPath = arguments->out.c_str();
 
   // The library reports a missing file only as a stream without output; say why here.
   if (std::FILE* probe = std::fopen(inPath, "rb")) {
     std::fclose(probe);
   } else {
-    return Fail(std::string("cannot open ") + inPath + ": " + std::strerror(errno), outPath, -1);
+    return Failed(std::string("cannot open ") + inPath + ": " + std::strerror(errno));
   }
 
+  // Refused before anything is created when OUT is IN itself; an existing OUT is only
+  // replaced by the commit at the end.
+  auto created = OutputFile::Create(arguments->out, {.input = arguments->in});
+  if (!created) {
+    const OutputFileError& error = created.Error();
+    if (error.kind == OutputFileError::Kind::SameAsInput)
+      return Failed(std::string("refusing to write ") + outPath + ": it is the input file itself");
+    return Failed(std::string("cannot create ") + outPath + ": " + error.Reason());
+  }
+  OutputFile output = std::move(created).Value();
+  const int fd = output.Fd();
+
   OutsideLibrary library = OutsideLibrary::Open("zbaaclib");
-  if (!library.Loaded()) return Fail("cannot load libzbaaclib.so: " + library.LoadError(), outPath, -1);
+  if (!library.Loaded()) return Failed("cannot load libzbaaclib.so: " + library.LoadError());
   auto open = library.Entry<AACDecoder_OpenFn>("AACDecoder_Open");
   auto decode = library.Entry<AACDecoder_DecodeFn>("AACDecoder_Decode");
   auto close = library.Entry<AACDecoder_CloseFn>("AACDecoder_Close");
   if (open == nullptr || decode == nullptr || close == nullptr) {
-    return Fail("libzbaaclib.so lacks an AACDecoder entry", outPath, -1);
+    return Failed("libzbaaclib.so lacks an AACDecoder entry");
   }
-
-  const int fd = ::open(outPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (fd < 0) return Fail(std::string("cannot create ") + outPath + ": " + std::strerror(errno), outPath, -1);
 
   AacStreamInfo info{};
   open(&info, inPath);
   const bool mono = info.channelMode == 3;
-  if (WriteWavHeader(fd, mono, info.sampleRate, 0) != kWavWriteOk) {
+  if (WriteWavHeader64(fd, mono, info.sampleRate, 0) != kWavWriteOk) {
     close();
-    return Fail(std::string("cannot write ") + outPath, outPath, fd);
+    return Failed(std::string("cannot write ") + outPath + ": " + std::strerror(errno));
   }
 
   std::vector<int16_t> buffer(static_cast<size_t>(kBlockSamples) * kBlocksPerWrite);
@@ -90,22 +159,21 @@ int main(int argc, char** argv) {
     // The blocks lie one after the other: one write for all of them.
     if (filled > 0 && !WriteAll(fd, buffer.data(), blockBytes * static_cast<size_t>(filled))) {
       close();
-      return Fail(std::string("cannot write ") + outPath + ": " + std::strerror(errno), outPath, fd);
+      return Failed(std::string("cannot write ") + outPath + ": " + std::strerror(errno));
     }
     dataBytes += blockBytes * static_cast<uint64_t>(filled);
     blocks += static_cast<uint64_t>(filled);
   }
   close();
 
-  if (dataBytes > 0xFFFFFFFFull - kWavHeaderBytes) return Fail("output larger than a WAV file can hold", outPath, fd);
-  if (WriteWavHeader(fd, mono, info.sampleRate, static_cast<uint32_t>(dataBytes)) != kWavWriteOk ||
-      ::close(fd) != 0) {
-    return Fail(std::string("cannot finish ") + outPath, outPath, -1);
+  // RIFF, or RF64 when the audio outgrew the 32-bit sizes.
+  if (WriteWavHeader64(fd, mono, info.sampleRate, dataBytes) != kWavWriteOk) {
+    return Failed(std::string("cannot finish ") + outPath + ": " + std::strerror(errno));
   }
-  if (blocks == 0) {
-    std::fprintf(stderr, "zbaacdec: %s: no decodable audio\n", inPath);
-    ::unlink(outPath);
-    return 1;
+  if (blocks == 0) return Failed(std::string(inPath) + ": no decodable audio");
+  if (auto committed = output.Commit(); !committed) {
+    return Failed(std::string(committed.Error().kind == OutputFileError::Kind::Replace ? "cannot replace " : "cannot write ") +
+                outPath + ": " + committed.Error().Reason());
   }
-  return 0;
+  return kExitOk;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "maker/batch/terminal_text.h"
 #include "maker/cd/cd_device.h"
 #include "maker/cd/cd_drive_list.h"
 #include "maker/jobs/command_line.h"
@@ -32,7 +33,7 @@ Status<BatchCdError> ListDrives(const BatchOptions& options, const SettingsTable
     std::string name;
     const int result = CdGetDriveName(index, hostAdapter, target, lun, name);
     if (result == -1) break;
-    std::fprintf(out, "%d: %s\n", index, result == 0 ? name.c_str() : "(no answer)");
+    std::fprintf(out, "%d: %s\n", index, result == 0 ? TerminalText(name).c_str() : "(no answer)");
   }
   if (index == 0) std::fprintf(out, "No CD-ROM Drive Found\n");
   CdShutdown();
@@ -71,8 +72,10 @@ Result<BatchDisc, BatchCdError> OpenBatchDisc(const BatchOptions& options, const
   }
 
   TrackTable& toc = disc.toc;
-  if (CdReadToc(disc.drive, toc) != 0 || toc.trackCount <= 0)
+  if (CdReadToc(disc.drive, toc) != 0 || toc.trackCount <= 0) {
+    if (const std::string problem = CdDriveProblem(disc.drive); !problem.empty()) return Fail(BatchCdError{problem});
     return Fail(BatchCdError{"cannot read the table of contents of drive " + std::to_string(disc.drive)});
+  }
   for (const auto& [track, name] : options.trackNames)
     if (track > toc.trackCount)
       return Fail(BatchCdError{"the disc has no track " + std::to_string(track) + " to name"});

@@ -51,7 +51,8 @@ int LookUpDisc(QueueMainLoop& loop, const CddbRequest& request, TerminalHost& ho
   const int result = thread.ResultCode();
   if (result != kCddbOk) {
     if (result != kCddbCancelled)
-      host.AppendLog(MakerLog::Reader, "    Warning: CDDB lookup failed, going on with the CD information given");
+      host.AppendLog(MakerLog::Reader, "    Warning: CDDB lookup failed (" + std::string(CddbResultText(result)) +
+                                           "), going on with the CD information given");
     return result;
   }
   const CddbOutputs& found = thread.Outputs();

@@ -1,17 +1,23 @@
 // zbmaker: without --batch it explains how to run; with --batch it runs the job engine in
 // the terminal.
+#include <signal.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "maker/batch/batch_options.h"
 #include "maker/batch/batch_run.h"
+#include "maker/batch/signal_canceller.h"
 
 int main(int argc, char** argv) {
+  // A reader of the log that goes away (`zbmaker --batch ... | head`) must not end the
+  // conversions: writes to it then fail with EPIPE, and are dropped.
+  ::signal(SIGPIPE, SIG_IGN);
   const std::vector<std::string> args(argv + 1, argv + argc);
   auto parsed = ParseBatchOptions(args);
   if (!parsed) {
-    std::fprintf(stderr, "zbmaker: %s\n\n%s", parsed.Error().message.c_str(), BatchUsage().c_str());
+    std::fprintf(stderr, "%s\n", UsageErrorLine(parsed.Error().message).c_str());
     return kBatchUsage;
   }
   const BatchOptions& options = parsed.Value();
@@ -19,9 +25,22 @@ int main(int argc, char** argv) {
     std::fputs(BatchUsage().c_str(), stdout);
     return 0;
   }
+  if (options.version) {
+    std::printf("%s\n", VersionText().c_str());
+    return 0;
+  }
   if (!options.batch) {
     std::fputs(BatchUsage().c_str(), stderr);
     return kBatchUsage;
   }
-  return RunBatch(options, stdout, stderr, /*cancelOnSignals=*/true);
+  // --quiet: the log and the final list go nowhere; errors still reach standard error.
+  std::FILE* out = stdout;
+  if (options.quiet) {
+    if (std::FILE* nowhere = std::fopen("/dev/null", "w")) out = nowhere;
+  }
+  const int code = RunBatch(options, out, stderr, /*cancelOnSignals=*/true);
+  if (out != stdout) std::fclose(out);
+  // Cancelled by Ctrl-C or SIGTERM: the status a shell expects of a program that signal ended.
+  if (const int received = SignalCanceller::CancelSignal(); received != 0) return 128 + received;
+  return code;
 }

@@ -1,10 +1,16 @@
 // Options of the terminal front end. New options are one row of kOptions.
 #include "maker/batch/batch_options.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
+#include <string_view>
 
+#include "common/version.h"
 #include "maker/metadata/cddb_server_url.h"
+#include "maker/settings/settings_table.h"
 
 namespace {
 
@@ -22,6 +28,36 @@ std::optional<int> WholeNumber(const std::string& text, long low, long high) {
   const long number = std::strtol(text.c_str(), &end, 10);
   if (text.empty() || *end != '\0' || number < low || number > high) return std::nullopt;
   return static_cast<int>(number);
+}
+
+// True when `text` is one to nine decimal digits (the maker reads no more, and no sign).
+bool AllDigits(std::string_view text) {
+  return !text.empty() && text.size() <= 9 &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool InTable(const int (&table)[24], long kbps) {
+  return std::any_of(std::begin(table), std::end(table), [kbps](int rate) { return rate < 1000 && rate == kbps; });
+}
+
+// Why `arg` (a word that starts with '-') is not a switch of the maker that does
+// something; empty when it is one. Accepts only what ParseCommandLine applies.
+std::string MakerSwitchProblem(const std::string& arg) {
+  for (const char* word : {"-mono", "-stereo", "-js", "-delete"})
+    if (strcasecmp(arg.c_str(), word) == 0) return {};
+  if (strncasecmp(arg.c_str(), "-vbr", 4) == 0) {
+    const std::string level = arg.substr(4);
+    if (AllDigits(level) && std::strtol(level.c_str(), nullptr, 10) >= 1 && std::strtol(level.c_str(), nullptr, 10) <= 10)
+      return {};
+    return "bad quality in " + arg + ": -vbrN takes 1 (highest quality) to 10 (smallest files)";
+  }
+  const std::string digits = arg.substr(1);
+  if (AllDigits(digits)) {
+    const long kbps = std::strtol(digits.c_str(), nullptr, 10);
+    if (InTable(kMpeg1BitRates, kbps) || InTable(kMpeg2BitRates, kbps)) return {};
+    return arg + " is no bit rate of the MPEG-1 table (32 to 320 kbit/s) or the MPEG-2 table (8 to 160 kbit/s)";
+  }
+  return "unknown option " + arg;
 }
 
 std::string ParseSlot(BatchOptions& options, const std::string& value) {
@@ -116,7 +152,11 @@ constexpr OptionSpec kOptions[] = {
      [](BatchOptions& o, const std::string&) { o.id3 = true; return std::string(); }},
     {"--yes", nullptr, "overwrite existing output files when asked",
      [](BatchOptions& o, const std::string&) { o.yes = true; return std::string(); }},
-    {"--help", nullptr, "show this text",
+    {"--quiet", nullptr, "show nothing but errors (the exit status tells the rest)",
+     [](BatchOptions& o, const std::string&) { o.quiet = true; return std::string(); }},
+    {"--version", nullptr, "show the version and exit",
+     [](BatchOptions& o, const std::string&) { o.version = true; return std::string(); }},
+    {"--help", nullptr, "show this text and exit (also -h)",
      [](BatchOptions& o, const std::string&) { o.help = true; return std::string(); }},
 };
 
@@ -124,13 +164,31 @@ constexpr OptionSpec kOptions[] = {
 
 Result<BatchOptions, BatchOptionError> ParseBatchOptions(const std::vector<std::string>& args) {
   BatchOptions options;
+  // The first error; the rest of the options are still looked through for --help and
+  // --version, which answer whatever else is wrong.
+  std::optional<std::string> error;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--") {
-      options.jobArgs.insert(options.jobArgs.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+      if (error) break;
+      for (size_t k = i + 1; k < args.size(); ++k) {
+        // A file named "-128" is not the switch -128.
+        options.jobArgs.push_back(args[k].starts_with("-") ? "./" + args[k] : args[k]);
+      }
       break;
     }
+    if (arg == "-h") {
+      options.help = true;
+      continue;
+    }
     if (!arg.starts_with("--")) {
+      if (error) continue;
+      if (arg.size() > 1 && arg[0] == '-') {
+        if (std::string problem = MakerSwitchProblem(arg); !problem.empty()) {
+          error = problem;
+          continue;
+        }
+      }
       options.jobArgs.push_back(arg);
       continue;
     }
@@ -143,7 +201,15 @@ Result<BatchOptions, BatchOptionError> ParseBatchOptions(const std::vector<std::
     const OptionSpec* spec = nullptr;
     for (const auto& candidate : kOptions)
       if (name == candidate.name) spec = &candidate;
-    if (spec == nullptr) return Fail(BatchOptionError{"unknown option " + name});
+    if (error) {
+      if (spec != nullptr && spec->valueName == nullptr && !inlineValue && (name == "--help" || name == "--version"))
+        spec->apply(options, {});
+      continue;
+    }
+    if (spec == nullptr) {
+      error = "unknown option " + name;
+      continue;
+    }
     std::string value;
     if (spec->valueName != nullptr) {
       if (inlineValue) {
@@ -151,17 +217,25 @@ Result<BatchOptions, BatchOptionError> ParseBatchOptions(const std::vector<std::
       } else if (i + 1 < args.size()) {
         value = args[++i];
       } else {
-        return Fail(BatchOptionError{name + " needs a value " + spec->valueName});
+        error = name + " needs a value " + spec->valueName;
+        continue;
       }
     } else if (inlineValue) {
-      return Fail(BatchOptionError{name + " takes no value"});
+      error = name + " takes no value";
+      continue;
     }
-    if (std::string error = spec->apply(options, value); !error.empty()) return Fail(BatchOptionError{error});
+    if (std::string problem = spec->apply(options, value); !problem.empty()) error = problem;
   }
+  if (options.help || options.version) return options;
+  if (error) return Fail(BatchOptionError{*error});
   if (int(options.cd2mp3) + int(options.cd2wav) + int(options.mp32wav) > 1)
     return Fail(BatchOptionError{"choose one of --cd2mp3, --cd2wav and --mp32wav"});
   return options;
 }
+
+std::string UsageErrorLine(const std::string& message) { return "zbmaker: " + message + " (see zbmaker --help)"; }
+
+std::string VersionText() { return std::string("zbmaker (Zimbar audio toolkit) ") + kZimbarVersion; }
 
 std::vector<int> ParseTrackList(const std::string& text) {
   std::vector<int> tracks;
@@ -204,15 +278,26 @@ std::string BatchUsage() {
       "The window of zbmaker is not part of this build: use --batch.\n\nOptions:\n";
   for (const auto& spec : kOptions)
     text += row(std::string(spec.name) + (spec.valueName ? std::string(" ") + spec.valueName : ""), spec.help);
+  const auto rates = [](const int (&table)[24]) {
+    std::string list;
+    for (int rate : table)
+      if (rate < 1000) list += (list.empty() ? "" : " ") + std::to_string(rate);
+    return list;
+  };
   text += row("-mono, -stereo, -js", "channel mode");
-  text += row("-N", "bit rate N kbit/s (MPEG-1 and MPEG-2 tables)");
-  text += row("-vbrN", "MPEG-1 variable bit rate, quality N (1..10)");
+  text += row("-N", "bit rate N kbit/s, one of the MPEG-1 rates");
+  text += row("", ("  " + rates(kMpeg1BitRates) + " or the MPEG-2 rates").c_str());
+  text += row("", ("  " + rates(kMpeg2BitRates)).c_str());
+  text += row("-vbrN", "MPEG-1 variable bit rate of quality N: 1 is the highest");
+  text += row("", "  quality (largest files), 10 the lowest");
   text += row("-delete", "delete each WAV input after a successful encode");
-  text += row("--", "what follows is no option of this table (a file named --x)");
+  text += row("--", "what follows are files, even when they start with '-'");
   text +=
       "An option with a value also takes the form --option=VALUE.\n"
+      "The log goes to standard output; errors and warnings go to standard error, and so\n"
+      "does the progress line when standard error is a terminal.\n"
       "Exit status: 0 when every file or track was converted; 1 when one failed, was\n"
       "cancelled, kept an existing output or was not found, or nothing was converted;\n"
-      "2 on a usage error.\n";
+      "2 on a usage error; 130 after Ctrl-C (143 after SIGTERM).\n";
   return text;
 }

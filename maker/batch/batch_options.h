@@ -10,7 +10,9 @@
 
 struct BatchOptions {
   bool batch = false;          // --batch: run the job engine in the terminal
-  bool help = false;           // --help
+  bool help = false;           // --help, -h
+  bool version = false;        // --version
+  bool quiet = false;          // --quiet: show nothing but errors
   bool yes = false;            // --yes: answer Yes to overwrite questions
   bool mp32wav = false;        // --mp32wav: decode the files to WAV
   bool aac = false;            // --aac: encode to AAC for this run
@@ -34,7 +36,8 @@ struct BatchOptions {
   std::optional<std::string> pattern;  // --pattern P: name files after the pattern P
   bool id3 = false;                    // --id3: append an ID3v1 tag to each MP3
   // Everything that is not an option of this table, in order: the maker's own command
-  // line ("-128", "-js", "-delete", files, ...).
+  // line ("-128", "-js", "-delete", files, ...). Every word that starts with '-' is one of
+  // the maker's switches; a file after "--" whose name starts with '-' is given as "./-x".
   std::vector<std::string> jobArgs;
 };
 
@@ -42,9 +45,18 @@ struct BatchOptionError {
   std::string message;  // "unknown option --x", "--external needs a slot number 0..9"
 };
 
-// Reads the arguments after the program name. "--" ends the options: what follows is
-// passed on as it is.
+// Reads the arguments after the program name. "--" ends the options: what follows are
+// files. A word that starts with '-' (other than "-" alone) must be an option of the table
+// or a switch of the maker that does something: "-vbr11", "-128k", "-q" and a bit rate in
+// neither table ("-100") are errors. With --help, -h or --version among the options the
+// result is those, whatever else is wrong.
 Result<BatchOptions, BatchOptionError> ParseBatchOptions(const std::vector<std::string>& args);
+
+// The one line of a usage error: "zbmaker: <message> (see zbmaker --help)".
+std::string UsageErrorLine(const std::string& message);
+
+// "zbmaker (Zimbar audio toolkit) <version>".
+std::string VersionText();
 
 // "1,3-5,9" as track numbers 1, 3, 4, 5, 9 (each 1..99); empty on a syntax error.
 std::vector<int> ParseTrackList(const std::string& text);

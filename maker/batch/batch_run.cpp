@@ -1,6 +1,7 @@
 // One run of the terminal front end.
 #include "maker/batch/batch_run.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <optional>
@@ -11,6 +12,7 @@
 #include "maker/batch/batch_cddb.h"
 #include "maker/batch/signal_canceller.h"
 #include "maker/batch/terminal_host.h"
+#include "maker/batch/terminal_text.h"
 #include "maker/cd/cd_device.h"
 #include "maker/jobs/job_pipeline.h"
 #include "maker/jobs/job_rows.h"
@@ -47,9 +49,31 @@ const char* CdOnlyOption(const BatchOptions& o) {
   return nullptr;
 }
 
+// True when both streams reach one file (a terminal, or 2>&1), so a line on either shows once.
+bool SameFile(std::FILE* a, std::FILE* b) {
+  struct stat first {}, second {};
+  return fstat(fileno(a), &first) == 0 && fstat(fileno(b), &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+}
+
+// A problem found before the run, with what it names escaped for the terminal.
+void PrintProblem(std::FILE* err, const std::string& text) {
+  std::fprintf(err, "zbmaker: %s\n", TerminalText(text).c_str());
+}
+
+void PrintUsageError(std::FILE* err, const std::string& text) {
+  std::fprintf(err, "%s\n", UsageErrorLine(TerminalText(text)).c_str());
+}
+
 bool RowSucceeded(const std::string& row) {
   const std::string word = RowStatus(row);
   return word == status::kFileOk || word == status::kOk || word == status::kOkWarned;
+}
+
+// The job left an existing output as it was (no --yes).
+bool RowKept(const std::string& row) {
+  const std::string word = RowStatus(row);
+  return word == status::kFileKept || word == status::kKept;
 }
 
 }  // namespace
@@ -59,10 +83,9 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
   const std::string settingsPath = SettingsTable::DefaultPath();
   if (!FileExists(settingsPath)) {
     if (auto saved = settings.Save(settingsPath); !saved)
-      std::fprintf(err, "zbmaker: cannot create %s: %s\n", settingsPath.c_str(), saved.Error().Message().c_str());
+      PrintProblem(err, "cannot create " + settingsPath + ": " + saved.Error().Message());
   } else if (auto loaded = settings.Load(settingsPath); !loaded) {
-    std::fprintf(err, "zbmaker: cannot read %s, using the defaults: %s\n", settingsPath.c_str(),
-                 loaded.Error().Message().c_str());
+    PrintProblem(err, "cannot read " + settingsPath + ", using the defaults: " + loaded.Error().Message());
   }
   // Existing outputs are only replaced with --yes: every overwrite is asked, and the
   // terminal answers No unless --yes was given.
@@ -75,14 +98,19 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
 
   if (options.listDrives) {
     if (auto listed = ListDrives(options, settings, out); !listed) {
-      std::fprintf(err, "zbmaker: %s\n", listed.Error().message.c_str());
+      PrintProblem(err, listed.Error().message);
       return kBatchFailed;
     }
     return kBatchAllOk;
   }
 
   QueueMainLoop loop;
-  TerminalHost host(out, err, isatty(fileno(out)) != 0, options.yes);
+  TerminalChoices choices;
+  choices.answerYes = options.yes;
+  choices.quiet = options.quiet;
+  choices.progressLine = isatty(fileno(err)) != 0;
+  choices.sharedStream = SameFile(out, err);
+  TerminalHost host(out, err, choices);
   OverwriteAnswers answers(host);
   // The CD to MP3 reader writes ".tmp" files only, which it always replaces.
   RealJobWorkerFactory factory(loop, answers,
@@ -92,35 +120,34 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
   LoadCdInfoChoices(settings, host.MutableCdInfo());
 
   const CommandLineFiles files = pipeline.ApplyCommandLine(options.jobArgs);
-  for (const auto& missing : files.missing) std::fprintf(err, "zbmaker: %s\n", MissingFileText(missing).c_str());
+  for (const auto& missing : files.missing) PrintProblem(err, MissingFileText(missing));
 
   const bool cd = options.cd2mp3 || options.cd2wav;
   if (const char* option = CdOnlyOption(options); !cd && option != nullptr) {
-    std::fprintf(err, "zbmaker: %s is for CD runs (--cd2mp3, --cd2wav); files are converted beside themselves\n",
-                 option);
+    PrintUsageError(err, std::string(option) + " is for CD runs (--cd2mp3, --cd2wav); files are converted beside themselves");
     return kBatchUsage;
   }
   // Runs that encode nothing would pass over these in silence.
   const bool encodes = !options.cd2wav && !options.mp32wav;
   if (!encodes && (options.aac || options.external)) {
-    std::fprintf(err, "zbmaker: %s chooses the encoder; --cd2wav and --mp32wav do not encode\n",
-                 options.aac ? "--aac" : "--external");
+    PrintUsageError(err, std::string(options.aac ? "--aac" : "--external") +
+                             " chooses the encoder; --cd2wav and --mp32wav do not encode");
     return kBatchUsage;
   }
   if (files.deleteInputs && (cd || options.mp32wav)) {
-    std::fprintf(err, "zbmaker: -delete deletes the WAV files of an encode (no --cd2mp3, --cd2wav, --mp32wav)\n");
+    PrintUsageError(err, "-delete deletes the WAV files of an encode (no --cd2mp3, --cd2wav, --mp32wav)");
     return kBatchUsage;
   }
   if (cd) {
     if (!files.files.empty() || !files.missing.empty()) {
-      std::fprintf(err, "zbmaker: files are not read in a CD run (--cd2mp3, --cd2wav)\n");
+      PrintUsageError(err, "files are not read in a CD run (--cd2mp3, --cd2wav)");
       return kBatchUsage;
     }
     if (!options.outputDir.empty()) settings.SetText("OutputPath", FullPath(options.outputDir));
     // Ripped tracks go to the current folder when no output folder is set or it is gone.
     if (settings.Text("OutputPath").empty() || !DirectoryExists(settings.Text("OutputPath"))) {
       if (!options.outputDir.empty() && !CreateDirectories(settings.Text("OutputPath"))) {
-        std::fprintf(err, "zbmaker: cannot create %s\n", settings.Text("OutputPath").c_str());
+        PrintProblem(err, "cannot create " + settings.Text("OutputPath"));
         return kBatchFailed;
       }
       if (options.outputDir.empty()) settings.SetText("OutputPath", FullPath("."));
@@ -128,7 +155,7 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
     host.SelectOperation(options.cd2wav ? Operation::CD2WAV : Operation::CD2MP3);
     auto disc = OpenBatchDisc(options, settings);
     if (!disc) {
-      std::fprintf(err, "zbmaker: %s\n", disc.Error().message.c_str());
+      PrintProblem(err, disc.Error().message);
       CdShutdown();
       return kBatchFailed;
     }
@@ -147,7 +174,7 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
     host.SelectOperation(Operation::MP32WAV);
   }
   if (!cd && files.files.empty() && files.missing.empty()) {
-    std::fprintf(err, "zbmaker: no files given (see zbmaker --help)\n");
+    PrintUsageError(err, "no files given");
     return kBatchUsage;
   }
   const JobList list = cd ? JobList::Tracks : JobList::Files;
@@ -155,8 +182,9 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
   // deselected when it ends, so the choice is taken now).
   std::vector<bool> wanted;
   for (int row = 0; row < host.RowCount(list); ++row) wanted.push_back(!cd || host.RowSelected(list, row));
+  host.ShowProgressOf(list, wanted);
   if (host.RowCount(list) == 0) {
-    std::fprintf(err, "zbmaker: nothing to convert\n");
+    PrintProblem(err, "nothing to convert");
     return kBatchFailed;
   }
 
@@ -174,19 +202,24 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
 
   int rows = 0;
   int ok = 0;
+  int kept = 0;
   for (int row = 0; row < host.RowCount(list); ++row) {
     const std::string text = host.RowText(list, row);
     if (!wanted[static_cast<size_t>(row)]) continue;
     ++rows;
     if (RowSucceeded(text)) ++ok;
-    std::fprintf(out, "%s\n", text.c_str());
+    if (RowKept(text)) ++kept;
+    // The tabs between the columns of a row are its own; any other is data.
+    std::fprintf(out, "%s\n", TerminalText(text, cd ? 3 : 1).c_str());
   }
+  // Files named on the command line that do not exist count among those asked for.
+  const int missing = static_cast<int>(files.missing.size());
+  const int asked = rows + missing;
+  std::fprintf(out, "%d of %d %s%s converted", ok, asked, cd ? "track" : "file", asked == 1 ? "" : "s");
   // A job that kept an existing output ended without error but converted nothing.
-  const int skipped = pipeline.SkippedJobs();
-  ok -= skipped;
-  std::fprintf(out, "%d of %d %s%s converted.", ok, rows, cd ? "track" : "file", rows == 1 ? "" : "s");
-  if (skipped > 0) std::fprintf(out, " %d kept an existing output (use --yes to overwrite).", skipped);
-  std::fputc('\n', out);
+  if (kept > 0) std::fprintf(out, ", %d kept an existing output (use --yes to overwrite)", kept);
+  if (missing > 0) std::fprintf(out, ", %d missing", missing);
+  std::fputs(".\n", out);
   std::fflush(out);
-  return ok == rows && rows > 0 && files.missing.empty() ? kBatchAllOk : kBatchFailed;
+  return ok == rows && rows > 0 && missing == 0 ? kBatchAllOk : kBatchFailed;
 }

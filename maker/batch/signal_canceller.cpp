@@ -14,7 +14,11 @@ SignalCanceller::SignalCanceller(MainLoop& loop, std::function<void()> cancel) {
     // The time limit is only a safety net: the destructor wakes the wait with a signal.
     const timespec wait{1, 0};
     while (!stop_) {
-      if (sigtimedwait(&set_, nullptr, &wait) > 0 && !stop_) loop.Post(cancel);
+      const int received = sigtimedwait(&set_, nullptr, &wait);
+      if (received > 0 && !stop_) {
+        cancelSignal_ = received;
+        loop.Post(cancel);
+      }
     }
   });
 }

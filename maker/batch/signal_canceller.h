@@ -20,9 +20,14 @@ class SignalCanceller {
   SignalCanceller(const SignalCanceller&) = delete;
   SignalCanceller& operator=(const SignalCanceller&) = delete;
 
+  // The signal that last asked a canceller of this process to cancel (SIGINT, SIGTERM),
+  // or 0 when none did.
+  static int CancelSignal() { return cancelSignal_; }
+
  private:
   sigset_t set_{};
   sigset_t old_{};
   std::atomic<bool> stop_{false};
   std::thread thread_;
+  static inline std::atomic<int> cancelSignal_{0};
 };

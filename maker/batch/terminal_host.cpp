@@ -1,62 +1,224 @@
 // The terminal stand-in for the maker's main window.
 #include "maker/batch/terminal_host.h"
 
-TerminalHost::TerminalHost(std::FILE* out, std::FILE* err, bool isTerminal, bool answerYes)
-    : out_(out), err_(err), isTerminal_(isTerminal), answerYes_(answerYes) {}
+#include <strings.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "maker/batch/terminal_text.h"
+#include "maker/jobs/job_rows.h"
+
+namespace {
+
+bool IsIdle(const std::string& text) { return text.find(": Idle") != std::string::npos; }
+
+// The parts of a status panel text: " MP3 Encoder: 45.20%, /music/a.aac" has the value
+// "45.20%" and the rest "/music/a.aac"; the reader's rest is "Track 03 - /music/x.tmp".
+struct PanelText {
+  std::string value;
+  std::string rest;
+};
+
+PanelText SplitPanelText(const std::string& text) {
+  PanelText parts;
+  const size_t colon = text.find(": ");
+  if (colon == std::string::npos) return parts;
+  const size_t comma = text.find(", ", colon + 2);
+  parts.value = text.substr(colon + 2, comma == std::string::npos ? std::string::npos : comma - colon - 2);
+  if (comma != std::string::npos) parts.rest = text.substr(comma + 2);
+  return parts;
+}
+
+std::string BaseName(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool HasExtension(const std::string& path, const char* extension) {
+  const size_t length = std::char_traits<char>::length(extension);
+  return path.size() >= length && strcasecmp(path.c_str() + path.size() - length, extension) == 0;
+}
+
+// "0:32", "1:02:03".
+std::string Duration(long seconds) {
+  char text[32];
+  if (seconds >= 3600)
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", seconds / 3600, seconds / 60 % 60, seconds % 60);
+  else
+    std::snprintf(text, sizeof text, "%ld:%02ld", seconds / 60, seconds % 60);
+  return text;
+}
+
+// The first `columns` characters of the UTF-8 `text`.
+std::string CutToColumns(const std::string& text, size_t columns) {
+  size_t characters = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+    if (characters++ == columns) return text.substr(0, i);
+  }
+  return text;
+}
+
+}  // namespace
+
+TerminalHost::TerminalHost(std::FILE* out, std::FILE* err, TerminalChoices choices)
+    : out_(out), err_(err), choices_(std::move(choices)) {}
+
+void TerminalHost::ShowProgressOf(JobList list, const std::vector<bool>& wanted) {
+  jobRows_.clear();
+  for (int row = 0; row < RowCount(list) && row < static_cast<int>(wanted.size()); ++row)
+    if (wanted[static_cast<size_t>(row)]) jobRows_.push_back(row);
+}
 
 void TerminalHost::ClearStatusLine() {
   if (!statusShown_) return;
-  std::fputs("\r\x1b[K", out_);
+  std::fputs("\r\x1b[K", err_);
+  std::fflush(err_);
   statusShown_ = false;
 }
 
+std::string TerminalHost::PanelProgress(MakerPanel panel, const std::string& text) {
+  if (text.empty() || IsIdle(text)) return {};
+  const PanelText parts = SplitPanelText(text);
+  std::string path = parts.rest;
+  std::string what;
+  if (panel == MakerPanel::Reader) {
+    what = "Reading";
+    if (const size_t dash = path.find(" - "); dash != std::string::npos) path = path.substr(dash + 3);
+  } else if (operation_ == Operation::MP32WAV) {
+    const int row = panelJobs_[panel].row;
+    const std::string input = row >= 0 && row < RowCount(JobList::Files) ? FileRowPath(files_[size_t(row)].text) : "";
+    what = HasExtension(input, ".aac") ? "Decoding AAC" : "Decoding MP3";
+  } else {
+    what = HasExtension(path, ".aac") ? "Encoding AAC" : HasExtension(path, ".mp3") ? "Encoding MP3" : "Encoding";
+  }
+
+  const PanelJob& job = panelJobs_[panel];
+  if (const auto at = std::find(jobRows_.begin(), jobRows_.end(), job.row); at != jobRows_.end())
+    what += " " + std::to_string(at - jobRows_.begin() + 1) + "/" + std::to_string(jobRows_.size());
+  what += " " + parts.value;
+
+  // The time left of this job, from how long its part so far took.
+  if (!parts.value.empty() && parts.value.back() == '%') {
+    const double percent = std::strtod(parts.value.c_str(), nullptr);
+    const double elapsed = std::chrono::duration<double>(Now() - job.started).count();
+    if (percent >= 1 && percent < 100 && elapsed >= 1)
+      what += ", " + Duration(static_cast<long>(elapsed * (100 - percent) / percent + 0.5)) + " left";
+  }
+  if (!path.empty()) what += ", " + BaseName(path);
+  return what;
+}
+
 void TerminalHost::DrawStatusLine() {
+  if (!choices_.progressLine || choices_.quiet) return;
   std::string line;
   for (const auto& [panel, text] : status_) {
-    // Idle panels say nothing worth a place on the one line.
-    if (text.empty() || text.find(": Idle") != std::string::npos) continue;
-    if (!line.empty()) line += " |";
-    line += text;
+    const std::string part = PanelProgress(panel, text);
+    if (part.empty()) continue;
+    if (!line.empty()) line += " | ";
+    line += part;
   }
   if (line.empty()) return;
-  std::fputs(line.c_str(), out_);
+  line = TerminalText(line);
+  // A line wider than the terminal would wrap, and clearing it would leave the first part.
+  winsize size{};
+  if (::ioctl(fileno(err_), TIOCGWINSZ, &size) == 0 && size.ws_col > 1) line = CutToColumns(line, size.ws_col - 1u);
+  std::fputs(line.c_str(), err_);
   statusShown_ = true;
-  std::fflush(out_);
+  std::fflush(err_);
 }
 
 void TerminalHost::FinishStatusLine() {
-  if (isTerminal_) ClearStatusLine();
+  ClearStatusLine();
   std::fflush(out_);
 }
 
-void TerminalHost::PrintLine(const std::string& line) {
-  if (isTerminal_) ClearStatusLine();
-  std::fputs(line.c_str(), out_);
-  std::fputc('\n', out_);
-  if (isTerminal_) DrawStatusLine();
-  std::fflush(out_);
+void TerminalHost::PrintLine(std::FILE* stream, const std::string& line) {
+  ClearStatusLine();
+  std::fputs(TerminalText(line).c_str(), stream);
+  std::fputc('\n', stream);
+  std::fflush(stream);
+  DrawStatusLine();
 }
 
-void TerminalHost::AppendLog(MakerLog, const std::string& line) { PrintLine(line); }
+std::string TerminalHost::Subject(MakerLog log) const {
+  if (const auto found = subjects_.find(log); found != subjects_.end() && !found->second.empty()) return found->second;
+  if (log == MakerLog::Encoder && currentFileRow_ >= 0 && currentFileRow_ < RowCount(JobList::Files))
+    return FileRowPath(files_[static_cast<size_t>(currentFileRow_)].text);
+  return {};
+}
+
+void TerminalHost::AppendLog(MakerLog log, const std::string& line) {
+  // Each job's lines begin with an empty line and name what the job works on; its status
+  // text is stale from then on, and after the job's last line.
+  if (line.empty()) subjects_.erase(log);
+  if (line.empty() || line.starts_with("    Done (") || line == "    Cancelled.")
+    status_.erase(log == MakerLog::Reader ? MakerPanel::Reader : MakerPanel::Encoder);
+  for (const char* lead : {"Encoding: ", "Decoding: ", "Reading: "})
+    if (line.starts_with(lead)) subjects_[log] = line.substr(std::char_traits<char>::length(lead));
+
+  const size_t text = line.find_first_not_of(' ');
+  const std::string trimmed = text == std::string::npos ? std::string() : line.substr(text);
+  const bool error = trimmed.starts_with("Error:");
+  const bool problem = error || trimmed.starts_with("Warning:");
+  const std::string subject = Subject(log);
+  const std::string problemLine = "zbmaker: " + (subject.empty() ? "" : subject + ": ") + trimmed;
+  if (choices_.quiet) {
+    if (error) PrintLine(err_, problemLine);
+    return;
+  }
+  if (problem && choices_.sharedStream) {
+    PrintLine(err_, line);
+    return;
+  }
+  PrintLine(out_, line);
+  if (problem) PrintLine(err_, problemLine);
+}
 
 void TerminalHost::SetStatusText(MakerPanel panel, const std::string& text) {
+  PanelJob& job = panelJobs_[panel];
+  // The pipeline sets a panel idle just before it starts that panel's next job.
+  if (IsIdle(text)) job.nextStart = Now();
   std::string& current = status_[panel];
   if (current == text) return;
   current = text;
-  if (isTerminal_) {
+  if (!IsIdle(text)) {
+    int row = -1;
+    const PanelText parts = SplitPanelText(text);
+    if (panel == MakerPanel::Reader) {
+      if (parts.rest.starts_with("Track ")) row = std::atoi(parts.rest.c_str() + 6) - 1;
+    } else if (operation_ == Operation::CD2MP3) {
+      // The encoder takes the first track that waits for it, and the row keeps "Read"
+      // until the encode ends.
+      for (int r = 0; r < RowCount(JobList::Tracks) && row < 0; ++r)
+        if (WaitsForEncoder(tracks_[static_cast<size_t>(r)].text)) row = r;
+    } else {
+      row = currentFileRow_;
+    }
+    if (row != job.row) {
+      job.row = row;
+      job.started = job.nextStart.value_or(Now());
+      job.nextStart.reset();
+    }
+  }
+  if (choices_.quiet) return;
+  if (choices_.progressLine) {
     ClearStatusLine();
     DrawStatusLine();
-  } else if (text.find(": Idle") == std::string::npos) {
-    PrintLine(text);
+  } else if (!IsIdle(text)) {
+    PrintLine(out_, text);
   }
 }
 
 bool TerminalHost::AskYesNo(const std::string& text, const std::string&) {
-  return Answer(text, answerYes_, answerYes_ ? "Yes (--yes)" : "No (use --yes to overwrite)");
+  return Answer(text, choices_.answerYes, choices_.answerYes ? "Yes (--yes)" : "No (use --yes to overwrite)");
 }
 
 bool TerminalHost::Answer(const std::string& question, bool yes, const char* why) {
-  PrintLine(question + " " + why);
+  if (!choices_.quiet) PrintLine(out_, question + " " + why);
   return yes;
 }
 
@@ -79,20 +241,27 @@ bool TerminalHost::RowSelected(JobList list, int row) const {
 
 void TerminalHost::SetRowSelected(JobList list, int row, bool selected) {
   auto& rows = Rows(list);
-  if (row >= 0 && row < static_cast<int>(rows.size())) rows[static_cast<size_t>(row)].selected = selected;
+  if (row < 0 || row >= static_cast<int>(rows.size())) return;
+  rows[static_cast<size_t>(row)].selected = selected;
+  // The pipeline selects the one file row it starts a job on.
+  if (list == JobList::Files && selected) {
+    currentFileRow_ = row;
+    panelJobs_[MakerPanel::Encoder].nextStart = Now();
+  }
 }
 
 void TerminalHost::AppendRow(JobList list, const std::string& text) { Rows(list).push_back({text, false}); }
 
 void TerminalHost::ShowError(const std::string& text, const std::string& caption) {
-  if (isTerminal_) ClearStatusLine();
+  ClearStatusLine();
   std::fflush(out_);
-  std::fprintf(err_, "%s: %s\n", caption.c_str(), text.c_str());
+  std::fprintf(err_, "%s: %s\n", caption.c_str(), TerminalText(text).c_str());
   std::fflush(err_);
+  DrawStatusLine();
 }
 
 void TerminalHost::Beep() {
-  if (!isTerminal_) return;
-  std::fputc('\a', out_);
-  std::fflush(out_);
+  if (!choices_.progressLine || choices_.quiet) return;
+  std::fputc('\a', err_);
+  std::fflush(err_);
 }

@@ -1,24 +1,51 @@
-// The terminal stand-in for the maker's main window: rows in memory, logs on stdout.
+// The terminal stand-in for the maker's main window: rows in memory, the log on standard
+// output, errors and warnings and the progress line on standard error.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "maker/jobs/pipeline_host.h"
 
-// Log lines go to `out` as they come. Status texts share one updating line when `out` is a
-// terminal; otherwise each change of a panel's text is printed as a line of its own.
-// Idle texts (" CD Reader: Idle") are left out in both cases: they tell nothing new.
+// How a run shows itself.
+struct TerminalChoices {
+  bool answerYes = false;     // --yes: overwrite questions are answered Yes
+  bool quiet = false;         // --quiet: nothing but errors, on `err`
+  bool progressLine = false;  // `err` is a terminal: one updating progress line there
+  // `out` and `err` reach the same file (one terminal, or 2>&1): an error line shows once.
+  bool sharedStream = false;
+  // The clock of the time estimates; steady_clock when empty.
+  std::function<std::chrono::steady_clock::time_point()> clock;
+};
+
+// Log lines go to `out` as they come. A log line that reports an error or a warning
+// ("    Error: ...", "    Warning: ...") goes to `err` as well, as
+// "zbmaker: <file or track>: Error: ..." so that it is understood without the log; when
+// both streams reach the same file it is printed once, to `err`, as it is.
+//
+// Status texts: with `progressLine` they make one updating line on `err` that tells, per
+// busy worker, what it does ("Encoding AAC"), the job's number of the count ("3/12"), the
+// percentage, the estimated time left of that job and the file; otherwise each change of
+// a panel's text is printed as a log line. Idle texts (" CD Reader: Idle") are left out.
+// With `quiet` only errors are printed (no log, warnings, questions or status).
+//
+// Every text that carries data (file names, names of the disc) is printed through
+// TerminalText, so no control character of it reaches the terminal.
 // Questions get the answer that loses nothing (No, so nothing is overwritten) unless
 // `answerYes` is set. Error boxes go to `err`.
 class TerminalHost final : public PipelineHost {
  public:
-  TerminalHost(std::FILE* out, std::FILE* err, bool isTerminal, bool answerYes);
+  TerminalHost(std::FILE* out, std::FILE* err, TerminalChoices choices);
 
-  // Clears the updating status line, so the shell prompt starts on a clean line.
+  // Clears the updating progress line, so the shell prompt starts on a clean line.
   void FinishStatusLine();
+  // The rows of `list` the run is asked to do, in order: the count of the progress line.
+  void ShowProgressOf(JobList list, const std::vector<bool>& wanted);
 
   void AppendLog(MakerLog log, const std::string& line) override;
   void SetStatusText(MakerPanel panel, const std::string& text) override;
@@ -54,19 +81,31 @@ class TerminalHost final : public PipelineHost {
   WorkerHost& TemporaryFileHost() { return temporaryFiles_; }
 
  private:
+  using Clock = std::chrono::steady_clock;
   struct Row {
     std::string text;
     bool selected = false;
   };
+  // The job a status panel shows, for the number of the count and the time estimate.
+  struct PanelJob {
+    int row = -1;
+    Clock::time_point started{};
+    std::optional<Clock::time_point> nextStart;  // when the next job of the panel began
+  };
   std::vector<Row>& Rows(JobList list) { return list == JobList::Tracks ? tracks_ : files_; }
   const std::vector<Row>& Rows(JobList list) const { return list == JobList::Tracks ? tracks_ : files_; }
+  Clock::time_point Now() const { return choices_.clock ? choices_.clock() : Clock::now(); }
   void ClearStatusLine();
   void DrawStatusLine();
-  // Prints a line of its own; on a terminal the status line is cleared first and drawn
+  // The progress line's part for one panel's text; empty for an idle panel.
+  std::string PanelProgress(MakerPanel panel, const std::string& text);
+  // Prints a line (escaped) on `stream`; the progress line is cleared first and drawn
   // again below it.
-  void PrintLine(const std::string& line);
+  void PrintLine(std::FILE* stream, const std::string& line);
   // Prints the question with the answer given and why.
   bool Answer(const std::string& question, bool yes, const char* why);
+  // What an error or warning line of `log` is about: the file or track of its job.
+  std::string Subject(MakerLog log) const;
 
   struct TemporaryFiles final : WorkerHost {
     explicit TemporaryFiles(TerminalHost& h) : host(h) {}
@@ -80,14 +119,17 @@ class TerminalHost final : public PipelineHost {
 
   std::FILE* out_;
   std::FILE* err_;
-  bool isTerminal_;
-  bool answerYes_;
+  TerminalChoices choices_;
   Operation operation_ = Operation::CD2MP3;
   std::vector<Row> tracks_;
   std::vector<Row> files_;
   std::map<MakerPanel, std::string> status_;
+  std::map<MakerPanel, PanelJob> panelJobs_;
   bool statusShown_ = false;
   int drive_ = 0;
   CdInfo cdInfo_;
+  std::vector<int> jobRows_;  // rows of the run, in order (ShowProgressOf)
+  int currentFileRow_ = -1;   // the file row the pipeline selected last
+  std::map<MakerLog, std::string> subjects_;  // from "Encoding: ", "Decoding: ", "Reading: "
   TemporaryFiles temporaryFiles_{*this};
 };

@@ -8,10 +8,17 @@
 
 namespace {
 
+// One entry of a method's drive list: the open drive, or why it could not be opened.
+struct OpenedDrive {
+  CdDriveEntry entry;
+  std::unique_ptr<CdSource> source;   // nullptr where the drive went away or was refused
+  std::string problem;
+};
+
 struct CdLayerState {
   bool osInterface = true;
-  std::vector<std::unique_ptr<CdSource>> osDrives;     // nullptr where a drive went away
-  std::vector<std::unique_ptr<CdSource>> scsiDrives;
+  std::vector<OpenedDrive> osDrives;
+  std::vector<OpenedDrive> scsiDrives;
 };
 
 CdLayerState& State() {
@@ -19,13 +26,20 @@ CdLayerState& State() {
   return state;
 }
 
-std::vector<std::unique_ptr<CdSource>> OpenAll(CdAccessMethod method) {
-  std::vector<std::unique_ptr<CdSource>> sources;
-  for (const CdDriveEntry& entry : ListCdDrives(method)) sources.push_back(OpenCdDrive(entry, method));
-  return sources;
+std::vector<OpenedDrive> OpenAll(CdAccessMethod method) {
+  std::vector<OpenedDrive> drives;
+  for (const CdDriveEntry& entry : ListCdDrives(method)) {
+    auto source = OpenCdDrive(entry, method);
+    if (source) {
+      drives.push_back({entry, std::move(source).Value(), {}});
+    } else {
+      drives.push_back({entry, nullptr, source.Error().what});
+    }
+  }
+  return drives;
 }
 
-std::vector<std::unique_ptr<CdSource>>& Selected() {
+std::vector<OpenedDrive>& Selected() {
   CdLayerState& state = State();
   return state.osInterface ? state.osDrives : state.scsiDrives;
 }
@@ -34,7 +48,7 @@ std::vector<std::unique_ptr<CdSource>>& Selected() {
 CdSource* SelectedDrive(int index) {
   auto& drives = Selected();
   if (index < 0 || index >= static_cast<int>(drives.size())) return nullptr;
-  return drives[static_cast<size_t>(index)].get();
+  return drives[static_cast<size_t>(index)].source.get();
 }
 
 }  // namespace
@@ -58,7 +72,14 @@ void CdSelectApi(bool osInterface) { State().osInterface = osInterface; }
 int CdGetDriveName(int index, uint8_t& hostAdapter, uint8_t& target, uint8_t& lun, std::string& name) {
   auto& drives = Selected();
   if (index < 0 || index >= static_cast<int>(drives.size())) return -1;
-  CdSource* source = drives[static_cast<size_t>(index)].get();
+  const OpenedDrive& drive = drives[static_cast<size_t>(index)];
+  CdSource* source = drive.source.get();
+  if (source == nullptr && drive.entry.image) {
+    // A refused image keeps its name in the list; reading its table says why it was refused.
+    hostAdapter = target = lun = 255;
+    name = DiscImageName(drive.entry.path).substr(0, 64);
+    return 0;
+  }
   if (source == nullptr) return 1;
   const CdDriveAddress address = source->Address();
   hostAdapter = address.hostAdapter;
@@ -88,6 +109,12 @@ int CdReadToc(int index, TrackTable& table) {
   table.start[static_cast<size_t>(count + 1)] = starts[static_cast<size_t>(count)];
   table.audio = 1;
   return 0;
+}
+
+std::string CdDriveProblem(int index) {
+  const auto& drives = Selected();
+  if (index < 0 || index >= static_cast<int>(drives.size())) return {};
+  return drives[static_cast<size_t>(index)].problem;
 }
 
 int CdSetSpeed(int index, int kBytesPerSecond) {

@@ -27,6 +27,11 @@ int CdGetDriveName(int index, uint8_t& hostAdapter, uint8_t& target, uint8_t& lu
 // through: 1 when the index is beyond the list, else the drive's nonzero status code.
 int CdReadToc(int index, TrackTable& table);
 
+// Why drive `index` of the selected method could not be opened: for a refused disc image the
+// image file and the reason ("/music/a.cue: track 3 has no audio ..."). Empty when the drive
+// is open or the index is beyond the list.
+std::string CdDriveProblem(int index);
+
 // Read speed in kB/s. The OS interface does nothing and returns 0; SCSI pass-through:
 // 1 for a bad index, else the drive's status (0 success).
 int CdSetSpeed(int index, int kBytesPerSecond);

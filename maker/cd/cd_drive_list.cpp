@@ -58,18 +58,21 @@ std::vector<CdDriveEntry> ListCdDrives(CdAccessMethod method) {
   return drives;
 }
 
-std::unique_ptr<CdSource> OpenCdDrive(const CdDriveEntry& entry, CdAccessMethod method) {
+Result<std::unique_ptr<CdSource>, CdError> OpenCdDrive(const CdDriveEntry& entry, CdAccessMethod method) {
   if (entry.image) return OpenDiscImage(entry.path);
+  std::unique_ptr<CdSource> drive;
   switch (method) {
-    case CdAccessMethod::OsInterface: return OpenOsInterfaceDrive(entry.path);
-    case CdAccessMethod::ScsiPassThrough: return OpenScsiPassThroughDrive(entry.path);
+    case CdAccessMethod::OsInterface: drive = OpenOsInterfaceDrive(entry.path); break;
+    case CdAccessMethod::ScsiPassThrough: drive = OpenScsiPassThroughDrive(entry.path); break;
   }
-  return nullptr;
+  if (!drive) return Fail(CdError{CdErrorKind::NoDevice, 1, -1, entry.path + ": cannot open the drive"});
+  return drive;
 }
 
-std::unique_ptr<CdSource> OpenCdDrive(int index, CdAccessMethod method) {
+Result<std::unique_ptr<CdSource>, CdError> OpenCdDrive(int index, CdAccessMethod method) {
   const std::vector<CdDriveEntry> drives = ListCdDrives(method);
-  if (index < 0 || index >= static_cast<int>(drives.size())) return nullptr;
+  if (index < 0 || index >= static_cast<int>(drives.size()))
+    return Fail(CdError{CdErrorKind::NoDevice, 1, -1, "there is no drive " + std::to_string(index)});
   return OpenCdDrive(drives[static_cast<size_t>(index)], method);
 }
 

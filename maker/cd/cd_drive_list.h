@@ -19,10 +19,14 @@ struct CdDriveEntry {
 // DiscImages(), in the order given. Index k of this list is drive index k everywhere.
 std::vector<CdDriveEntry> ListCdDrives(CdAccessMethod method);
 
-// Opens entry `index` of ListCdDrives(method); nullptr when the index is beyond the list or
-// the drive or image cannot be opened.
-std::unique_ptr<CdSource> OpenCdDrive(int index, CdAccessMethod method);
-std::unique_ptr<CdSource> OpenCdDrive(const CdDriveEntry& entry, CdAccessMethod method);
+// Opens entry `index` of ListCdDrives(method). Fails when the index is beyond the list or
+// the drive cannot be opened; a disc image is checked whole before it is used, and one that
+// is refused fails with a message naming the image file and the reason.
+Result<std::unique_ptr<CdSource>, CdError> OpenCdDrive(int index, CdAccessMethod method);
+Result<std::unique_ptr<CdSource>, CdError> OpenCdDrive(const CdDriveEntry& entry, CdAccessMethod method);
+
+// "Image <file name>": how the drive list names a disc image, whether it opens or not.
+std::string DiscImageName(const std::string& imagePath);
 
 // The disc images (--cd-image FILE, setting DiscImages) are kept in the environment
 // variable ZIMBAR_CD_IMAGES, one path per line, so the reader library loaded into the same

@@ -1,9 +1,6 @@
 // The run of one track: header, reader library, message relay, normalization, final header.
 #include "maker/cd/cd_extract_thread.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -11,12 +8,13 @@
 
 #include "common/fault_guard.h"
 #include "common/library_loader.h"
+#include "common/output_file.h"
 #include "common/paths.h"
-#include "common/unique_fd.h"
 #include "common/wav_header.h"
 #include "maker/cd/cd_drive_list.h"
 #include "maker/cd/normalizer.h"
 #include "maker/cd/track_table.h"
+#include "maker/jobs/job_output.h"
 #include "outside/zbntread/zbntread.h"
 
 namespace {
@@ -120,9 +118,9 @@ void TCDExtractThread::DrainMessages(ReaderRequest& request) {
 bool TCDExtractThread::FindTrackSectors() {
   if (job_.firstSector >= 0 && job_.endSector >= job_.firstSector) return true;
   const CdAccessMethod method = job_.osInterface ? CdAccessMethod::OsInterface : CdAccessMethod::ScsiPassThrough;
-  std::unique_ptr<CdSource> source = OpenCdDrive(job_.drive, method);
+  auto source = OpenCdDrive(job_.drive, method);
   if (!source) return false;
-  auto toc = source->ReadToc();
+  auto toc = source.Value()->ReadToc();
   if (!toc) return false;
   const auto& starts = toc.Value().starts;
   if (job_.track < 1 || job_.track + 1 > static_cast<int>(starts.size())) return false;
@@ -146,23 +144,31 @@ void TCDExtractThread::Run() {
     if (!yes) return;
   }
 
-  // Missing folders on the way are made level by level; a failure shows when the file
-  // cannot be created.
-  if (const std::string dir = ExtractFileDir(job_.outputPath); !dir.empty()) (void)CreateDirectories(dir);
+  // Missing folders on the way are made level by level.
+  if (const std::string dir = ExtractFileDir(job_.outputPath); !dir.empty()) {
+    if (auto made = CreateDirectories(dir); !made) {
+      Log("    Error: " + made.Error().Message());
+      SetError();
+      return;
+    }
+  }
 
-  const int flags = job_.normalize ? (O_RDWR | O_CREAT | O_TRUNC) : (O_WRONLY | O_CREAT | O_TRUNC);
-  UniqueFd file(open(job_.outputPath.c_str(), flags | O_CLOEXEC, 0666));
-  if (!file) {
-    Log("    Error: Cannot create file");
+  // The track is read into a temporary file beside the output, which replaces an existing
+  // file only once the read has succeeded (normalization reads the samples back).
+  auto created = OutputFile::Create(job_.outputPath, {.readable = job_.normalize});
+  if (!created) {
+    Log("    Error: Cannot create file: " + created.Error().Reason());
     SetError();
     return;
   }
+  OutputFile output = std::move(created).Value();
+  const int fd = output.Fd();
 
   const uint32_t sampleRate = job_.rate22050 ? 22050 : 44100;
   std::string errorText;
   const bool trackKnown = FindTrackSectors();
   const int64_t nominalBytes = trackKnown ? int64_t{job_.endSector - job_.firstSector} * kCdSectorBytes : 0;
-  if (WriteWavHeader(file.Get(), job_.mono, sampleRate, static_cast<uint32_t>(nominalBytes)) != kWavWriteOk) {
+  if (WriteWavHeader(fd, job_.mono, sampleRate, static_cast<uint32_t>(nominalBytes)) != kWavWriteOk) {
     errorText = "    Error: Cannot write to file.";
   } else if (!trackKnown) {
     errorText = Format("    Error: Cannot read the table of contents of drive %i.", job_.drive);
@@ -181,7 +187,7 @@ void TCDExtractThread::Run() {
       errorText = "    Error: Cannot load NT reader function.";
     } else {
       ReaderRequest& request = SharedRequest();
-      request.file = file.Get();
+      request.file = fd;
       request.normalize = job_.normalize ? 1 : 0;
       request.osInterface = job_.osInterface ? 1 : 0;
       request.readMode = job_.readMode;
@@ -235,19 +241,25 @@ void TCDExtractThread::Run() {
       lastStatusTime_ = now;
     };
     NormalizeSettings settings{job_.normalizePercent, job_.normalizeMin, job_.normalizeMax};
-    errorText = NormalizeTrack(file.Get(), static_cast<uint32_t>(dataBytes_.load()), job_.mono, sampleRate,
+    errorText = NormalizeTrack(fd, static_cast<uint32_t>(dataBytes_.load()), job_.mono, sampleRate,
                                peakMaximum_, settings, hooks);
     if (!errorText.empty()) SetError();
   }
 
   if (!errorText.empty()) {
     Log(errorText);
-  } else if (WriteWavHeader(file.Get(), job_.mono, sampleRate, static_cast<uint32_t>(dataBytes_.load())) != kWavWriteOk) {
+  } else if (WriteWavHeader(fd, job_.mono, sampleRate, static_cast<uint32_t>(dataBytes_.load())) != kWavWriteOk) {
     Log("    Error: Cannot write to file.");
     SetError();
   }
-  if (!file.Close() && !Error()) {
-    Log("    Error: Cannot write to file.");
+
+  // A cancelled read is unfinished even when the library got to the end of the track.
+  const JobEnd end = (cancel_ || Terminated()) ? JobEnd::Cancelled : Error() ? JobEnd::Failed : JobEnd::Finished;
+  const JobOutputOutcome outcome =
+      EndJobOutput(output, end, job_.keepPartialOutput, kWavHeaderBytes, /*partialExt=*/".wav");
+  if (outcome.failed) {
+    Log("    Error: " + outcome.error);
     SetError();
   }
+  if (!outcome.keptLine.empty()) Log(outcome.keptLine);
 }

@@ -1,21 +1,30 @@
-// Disc images (.cue/.bin, .toc) through libcdio's image drivers, with simulated faults.
-#include <cdio/cdio.h>
-#include <cdio/logging.h>
-
-#include <stdlib.h>
-#include <unistd.h>
+// Disc images (.cue and .toc sheets with their data files), with simulated drive faults.
+//
+// The sheets are read by the project's own parsers and the data files directly: libcdio
+// 2.1's image drivers corrupt the heap on a .toc with more than 99 tracks, read
+// "<name>.bin" whatever the FILE line of a .cue says, read the header of a WAVE file as
+// audio, place the tracks of a multi-file sheet on top of each other and accept indexes
+// beyond the end of the data. Reproduce: cdio_open(path, DRIVER_CDRDAO) of a .toc with 150
+// "TRACK AUDIO" entries and a read of its tracks (an ASan allocator CHECK; 255 entries: a
+// crash), or DRIVER_BINCUE of a .cue whose FILE names another file.
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <algorithm>
-#include <fstream>
 #include <chrono>
-#include <thread>
 #include <cstring>
-#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "common/unique_fd.h"
+#include "maker/cd/cd_drive_list.h"
 #include "maker/cd/cd_fault_plan.h"
 #include "maker/cd/cd_source_internal.h"
+#include "maker/cd/cue_sheet_parser.h"
+#include "maker/cd/disc_image_layout.h"
+#include "maker/cd/image_data_file.h"
+#include "maker/cd/toc_file_parser.h"
 #include "maker/cd/track_table.h"
 
 namespace {
@@ -23,30 +32,30 @@ namespace {
 // A read error of a simulated drive: "unrecovered read error" (additional sense code 0x11).
 constexpr int kSimulatedReadErrorCode = 0x11;
 
+// A cue sheet of 99 tracks with every text field filled stays far below this.
+constexpr off_t kMaxSheetBytes = 1 << 20;
+// One data file a track, and a few more for pregaps kept in files of their own.
+constexpr size_t kMaxDataFiles = 128;
+
 class DiscImageSource final : public CdSource {
  public:
-  DiscImageSource(CdioHandle cdio, std::string path)
-      : cdio_(std::move(cdio)), path_(std::move(path)), faults_(CdFaultPlanFromEnvironment()) {
-    leadOut_ = cdio_get_track_lsn(cdio_.get(), CDIO_CDROM_LEADOUT_TRACK);
-    if (leadOut_ < 0) leadOut_ = 0;
-  }
+  DiscImageSource(std::string path, std::vector<ImageDataFile> files, DiscImageLayout layout)
+      : path_(std::move(path)), files_(std::move(files)), layout_(std::move(layout)),
+        leadOut_(layout_.starts.back()), faults_(CdFaultPlanFromEnvironment()) {}
 
-  Result<std::string, CdError> Name() override {
-    const size_t slash = path_.find_last_of('/');
-    return "Image " + (slash == std::string::npos ? path_ : path_.substr(slash + 1));
-  }
+  Result<std::string, CdError> Name() override { return DiscImageName(path_); }
 
   CdDriveAddress Address() const override { return {}; }
 
-  Result<CdToc, CdError> ReadToc() override { return ReadTocThroughCdio(cdio_.get()); }
+  Result<CdToc, CdError> ReadToc() override { return CdToc{layout_.firstTrack, layout_.starts}; }
 
   Status<CdError> SetSpeed(int) override { return Done{}; }
 
   bool PausesAfterFailure() const override { return false; }
 
   Status<CdError> ReadAudio(int32_t sector, int sectors, int, std::span<uint8_t> out) override {
-    const size_t bytes = static_cast<size_t>(sectors) * kCdSectorBytes;
-    if (sectors <= 0 || out.size() < bytes || sector < 0 || sector + sectors > leadOut_)
+    const size_t bytes = static_cast<size_t>(std::max(sectors, 0)) * kCdSectorBytes;
+    if (sectors <= 0 || out.size() < bytes || sector < 0 || int64_t{sector} + sectors > leadOut_)
       return Fail(CdError{CdErrorKind::Io, kSimulatedReadErrorCode, sector, "read outside the disc"});
     const CdFaultInjector::Decision fault = faults_.NextRead(sector, sectors);
     if (fault.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(fault.delayMs));
@@ -56,97 +65,113 @@ class DiscImageSource final : public CdSource {
     // A jittered read delivers the audio that starts jitterFrames frames from the asked
     // place; what lies outside the disc reads as silence.
     const int64_t firstByte = int64_t{sector} * kCdSectorBytes + int64_t{fault.jitterFrames} * 4;
-    const int64_t endByte = firstByte + static_cast<int64_t>(bytes);
-    const int64_t discBytes = int64_t{leadOut_} * kCdSectorBytes;
-    std::memset(out.data(), 0, bytes);
-    const int64_t from = std::max<int64_t>(firstByte, 0);
-    const int64_t to = std::min(endByte, discBytes);
-    if (from >= to) return Done{};
-    const int32_t firstSector = static_cast<int32_t>(from / kCdSectorBytes);
-    const int32_t endSector = static_cast<int32_t>((to + kCdSectorBytes - 1) / kCdSectorBytes);
-    scratch_.resize(static_cast<size_t>(endSector - firstSector) * kCdSectorBytes);
-    const driver_return_code_t rc = cdio_read_audio_sectors(
-        cdio_.get(), scratch_.data(), firstSector, static_cast<uint32_t>(endSector - firstSector));
-    if (rc != DRIVER_OP_SUCCESS)
-      return Fail(CdError{CdErrorKind::Io, -rc, sector, "cannot read the image file"});
-    std::memcpy(out.data() + (from - firstByte),
-                scratch_.data() + (from - int64_t{firstSector} * kCdSectorBytes),
-                static_cast<size_t>(to - from));
-    return Done{};
+    return ReadDisc(firstByte, out.first(bytes), sector);
   }
 
  private:
-  CdioHandle cdio_;
+  // Fills out with the disc's bytes from `firstByte` on: file audio where a segment lies,
+  // silence elsewhere.
+  Status<CdError> ReadDisc(int64_t firstByte, std::span<uint8_t> out, int32_t sector) {
+    std::memset(out.data(), 0, out.size());
+    const int64_t endByte = firstByte + static_cast<int64_t>(out.size());
+    const auto& segments = layout_.segments;
+    auto it = std::upper_bound(segments.begin(), segments.end(), firstByte,
+                               [](int64_t at, const DiscImageSegment& s) { return at < s.discByte + s.bytes; });
+    for (; it != segments.end() && it->discByte < endByte; ++it) {
+      const int64_t from = std::max(firstByte, it->discByte);
+      const int64_t to = std::min(endByte, it->discByte + it->bytes);
+      const ImageDataFile& file = files_[it->file];
+      if (!ReadImageAudio(file, it->fileByte + (from - it->discByte),
+                          out.subspan(static_cast<size_t>(from - firstByte), static_cast<size_t>(to - from))))
+        return Fail(CdError{CdErrorKind::Io, EIO, sector, "cannot read the data file \"" + file.name + "\""});
+    }
+    return Done{};
+  }
+
   std::string path_;
-  CdFaultInjector faults_;
+  std::vector<ImageDataFile> files_;
+  DiscImageLayout layout_;
   int32_t leadOut_ = 0;
-  std::vector<uint8_t> scratch_;
+  CdFaultInjector faults_;
 };
 
-// libcdio 2.1.0 resolves the data files named in a .toc image against the current folder,
-// not the folder of the .toc (.cue files are fine). Reproduce: make a.toc naming "a.bin"
-// next to it and open it with cdio_open("/that/folder/a.toc", DRIVER_UNKNOWN) from another
-// folder: it fails. So a .toc naming relative files is opened through a temporary copy
-// that names them with absolute paths.
-CdioHandle OpenTocImage(const std::string& tocPath) {
-  std::ifstream in(tocPath);
-  if (!in) return nullptr;
-  const size_t slash = tocPath.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? std::string() : tocPath.substr(0, slash + 1);
-  std::string text, line;
-  bool changed = false;
-  while (std::getline(in, line)) {
-    const size_t open = line.find('"');
-    const size_t close = open == std::string::npos ? std::string::npos : line.find('"', open + 1);
-    const size_t first = line.find_first_not_of(" \t");
-    const std::string keyword = first == std::string::npos ? std::string() : line.substr(first, line.find_first_of(" \t", first) - first);
-    const bool namesFile = keyword == "FILE" || keyword == "AUDIOFILE" || keyword == "DATAFILE";
-    if (namesFile && close != std::string::npos && close > open + 1 && line[open + 1] != '/' && !folder.empty()) {
-      line.insert(open + 1, folder);
-      changed = true;
-    }
-    text += line + '\n';
+bool EndsWith(const std::string& text, const char* lowerTail) {
+  const size_t n = std::strlen(lowerTail);
+  if (text.size() < n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    char c = text[text.size() - n + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != lowerTail[i]) return false;
   }
-  if (!changed) return CdioHandle(cdio_open(tocPath.c_str(), DRIVER_CDRDAO));
-  char temp[] = "/tmp/zimbar-toc-XXXXXX.toc";
-  UniqueFd fd(mkstemps(temp, 4));
-  if (!fd) return nullptr;
-  const bool written = write(fd.Get(), text.data(), text.size()) == static_cast<ssize_t>(text.size());
-  fd.Reset();
-  CdioHandle cdio(written ? cdio_open(temp, DRIVER_CDRDAO) : nullptr);
-  unlink(temp);
-  return cdio;
+  return true;
+}
+
+// The whole text of a sheet: a regular file of modest size that holds no NUL byte.
+Result<std::string, std::string> ReadSheet(const std::string& path) {
+  UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (!fd) return Fail(std::string("cannot open: ") + std::strerror(errno));
+  struct stat info {};
+  if (fstat(fd.Get(), &info) != 0) return Fail(std::string("cannot open: ") + std::strerror(errno));
+  if (!S_ISREG(info.st_mode)) return Fail(std::string("is not a regular file"));
+  if (info.st_size > kMaxSheetBytes)
+    return Fail("is too large for a disc image sheet (" + std::to_string(info.st_size) + " bytes)");
+  std::string text(static_cast<size_t>(info.st_size), '\0');
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t got = read(fd.Get(), text.data() + done, text.size() - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return Fail(std::string("cannot read: ") + std::strerror(errno));
+    if (got == 0) break;
+    done += static_cast<size_t>(got);
+  }
+  text.resize(done);
+  if (text.find('\0') != std::string::npos) return Fail(std::string("is not a text file"));
+  return text;
+}
+
+Result<std::unique_ptr<CdSource>, std::string> OpenImage(const std::string& imagePath) {
+  // A .bin stands for the .cue of the same name beside it, as it always has.
+  std::string sheetPath = imagePath;
+  if (EndsWith(imagePath, ".bin")) {
+    sheetPath = imagePath.substr(0, imagePath.size() - 4) + ".cue";
+    struct stat info {};
+    if (stat(sheetPath.c_str(), &info) != 0)
+      return Fail(std::string("is not a .cue or .toc disc image, and no .cue of the same name lies beside it"));
+  }
+  const bool cue = EndsWith(sheetPath, ".cue");
+  if (!cue && !EndsWith(sheetPath, ".toc")) return Fail(std::string("is not a .cue or .toc disc image"));
+  auto text = ReadSheet(sheetPath);
+  if (!text) return Fail(text.Error());
+  auto sheet = cue ? ParseCueSheet(text.Value()) : ParseTocFile(text.Value());
+  if (!sheet) return Fail(sheet.Error());
+  if (sheet.Value().files.size() > kMaxDataFiles)
+    return Fail("names more than " + std::to_string(kMaxDataFiles) + " data files");
+
+  const size_t slash = sheetPath.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? std::string() : sheetPath.substr(0, slash + 1);
+  std::vector<ImageDataFile> files;
+  std::vector<int64_t> fileBytes;
+  for (const ImageFileRef& ref : sheet.Value().files) {
+    auto file = OpenImageDataFile(folder, ref);
+    if (!file) return Fail(file.Error());
+    fileBytes.push_back(file.Value().audioBytes);
+    files.push_back(std::move(file).Value());
+  }
+  auto layout = LayOutDiscImage(sheet.Value(), fileBytes);
+  if (!layout) return Fail(layout.Error());
+  return std::unique_ptr<CdSource>(
+      std::make_unique<DiscImageSource>(imagePath, std::move(files), std::move(layout).Value()));
 }
 
 }  // namespace
 
-Result<CdToc, CdError> ReadTocThroughCdio(CdIo_t* cdio) {
-  const track_t first = cdio_get_first_track_num(cdio);
-  const track_t count = cdio_get_num_tracks(cdio);
-  if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0)
-    return Fail(CdError{CdErrorKind::Io, 1, -1, "no table of contents"});
-  CdToc toc;
-  toc.firstTrack = first;
-  for (int t = first; t < first + count; ++t) {
-    const lsn_t start = cdio_get_track_lsn(cdio, static_cast<track_t>(t));
-    if (start == CDIO_INVALID_LSN) return Fail(CdError{CdErrorKind::Format, 1, -1, "bad track address"});
-    toc.starts.push_back(start);
-  }
-  const lsn_t leadOut = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
-  if (leadOut == CDIO_INVALID_LSN) return Fail(CdError{CdErrorKind::Format, 1, -1, "no lead-out"});
-  toc.starts.push_back(leadOut);
-  return toc;
+std::string DiscImageName(const std::string& imagePath) {
+  const size_t slash = imagePath.find_last_of('/');
+  return "Image " + (slash == std::string::npos ? imagePath : imagePath.substr(slash + 1));
 }
 
-std::unique_ptr<CdSource> OpenDiscImage(const std::string& imagePath) {
-  // libcdio's image parser prints warnings for images without pregaps to stderr; a
-  // failure to open is reported by the result, so only its errors are kept.
-  static std::once_flag quiet;
-  std::call_once(quiet, [] {
-    if (cdio_loglevel_default < CDIO_LOG_ERROR) cdio_loglevel_default = CDIO_LOG_ERROR;
-  });
-  const bool toc = imagePath.size() > 4 && imagePath.compare(imagePath.size() - 4, 4, ".toc") == 0;
-  CdioHandle cdio(toc ? OpenTocImage(imagePath) : CdioHandle(cdio_open(imagePath.c_str(), DRIVER_UNKNOWN)));
-  if (!cdio) return nullptr;
-  return std::make_unique<DiscImageSource>(std::move(cdio), imagePath);
+Result<std::unique_ptr<CdSource>, CdError> OpenDiscImage(const std::string& imagePath) {
+  auto source = OpenImage(imagePath);
+  if (!source) return Fail(CdError{CdErrorKind::Format, 1, -1, imagePath + ": " + source.Error()});
+  return std::move(source).Value();
 }

@@ -14,14 +14,15 @@ struct CdioCloser {
 // An open libcdio device or image, closed when it goes.
 using CdioHandle = std::unique_ptr<CdIo_t, CdioCloser>;
 
-// The table of contents through libcdio's ordinary calls (real drives and images).
+// The table of contents of a real drive through libcdio's ordinary calls.
 Result<CdToc, CdError> ReadTocThroughCdio(CdIo_t* cdio);
 
 // Back ends, in the order the drive list probes them: real drives, then disc images.
 // Each returns nullptr when the path cannot be opened by that back end.
 std::unique_ptr<CdSource> OpenOsInterfaceDrive(const std::string& devicePath);
 std::unique_ptr<CdSource> OpenScsiPassThroughDrive(const std::string& devicePath);
-std::unique_ptr<CdSource> OpenDiscImage(const std::string& imagePath);
+// A disc image fails with a message that names the file and the reason.
+Result<std::unique_ptr<CdSource>, CdError> OpenDiscImage(const std::string& imagePath);
 
 // True when the device answers INQUIRY as a CD-ROM device (peripheral type 5).
 bool IsScsiCdRom(const std::string& devicePath);

@@ -45,6 +45,24 @@ class OsInterfaceDrive final : public CdSource {
 
 }  // namespace
 
+Result<CdToc, CdError> ReadTocThroughCdio(CdIo_t* cdio) {
+  const track_t first = cdio_get_first_track_num(cdio);
+  const track_t count = cdio_get_num_tracks(cdio);
+  if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0)
+    return Fail(CdError{CdErrorKind::Io, 1, -1, "no table of contents"});
+  CdToc toc;
+  toc.firstTrack = first;
+  for (int t = first; t < first + count; ++t) {
+    const lsn_t start = cdio_get_track_lsn(cdio, static_cast<track_t>(t));
+    if (start == CDIO_INVALID_LSN) return Fail(CdError{CdErrorKind::Format, 1, -1, "bad track address"});
+    toc.starts.push_back(start);
+  }
+  const lsn_t leadOut = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
+  if (leadOut == CDIO_INVALID_LSN) return Fail(CdError{CdErrorKind::Format, 1, -1, "no lead-out"});
+  toc.starts.push_back(leadOut);
+  return toc;
+}
+
 std::unique_ptr<CdSource> OpenOsInterfaceDrive(const std::string& devicePath) {
   CdioHandle cdio(cdio_open(devicePath.c_str(), DRIVER_DEVICE));
   if (!cdio) return nullptr;

@@ -22,6 +22,8 @@ struct ReaderJob {
   int normalizeMax = 100;
   std::time_t startTime = 0;     // wall-clock seconds of the start; the first status time
   bool confirmOverwrite = false; // ConfirmOverwrite: ask before replacing an existing file
+  // A failed or cancelled read keeps what it read as "<name>.part.wav" (else it is removed).
+  bool keepPartialOutput = true;
   bool osInterface = true;       // UseWinNTRawRead: 1 OS CD interface, 0 SCSI pass-through
   int readMode = 0;              // ASPIReadMode, 0 ... 4
   // Sectors of the track from the TrackTable: start[track] and start[track + 1]. When left

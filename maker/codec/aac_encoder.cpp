@@ -2,6 +2,7 @@
 #include "maker/codec/aac_encoder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 #include <vector>
 
@@ -9,7 +10,7 @@
 #include "common/library_loader.h"
 #include "common/wav_header.h"
 #include "maker/codec/codec_file.h"
-#include "maker/codec/mp3_encoder.h"
+#include "maker/codec/encoder_input.h"
 #include "outside/faac/faac_api.h"
 
 namespace {
@@ -34,21 +35,6 @@ struct FaacEntries {
         free(library.Entry<FreeFn>("faacEncodeFree")) {}
   bool Complete() const { return init && frame && finish && free; }
 };
-
-// The audio bytes behind the header of `in`, from its first sample byte: the data chunk's
-// declared size, so chunks stored behind the audio (LIST, id3) are not encoded as
-// noise at its end; the rest of the file when the size field is 0 or 0xFFFFFFFF (written
-// before the size was known) or claims more than the file holds.
-int64_t AudioBytes(const CodecFile& in, const WavFormatInfo& wav) {
-  const off_t size = in.Size();
-  const int64_t rest = size >= static_cast<off_t>(wav.dataOffset) ? size - static_cast<off_t>(wav.dataOffset) : 0;
-  uint8_t field[4] = {};
-  if (wav.dataOffset < 4 || !in.ReadAt(static_cast<off_t>(wav.dataOffset) - 4, field, sizeof field)) return rest;
-  const uint32_t declared = static_cast<uint32_t>(field[0]) | static_cast<uint32_t>(field[1]) << 8 |
-                            static_cast<uint32_t>(field[2]) << 16 | static_cast<uint32_t>(field[3]) << 24;
-  if (declared == 0 || declared == 0xFFFFFFFFu || declared > rest) return rest;
-  return declared;
-}
 
 // One encode with its resources; the destructor order does the clean-up of the files.
 class AacEncodeRun {
@@ -88,12 +74,11 @@ class AacEncodeRun {
     if (!in_.Valid()) return {CodecEvent::CannotOpenInput};
     WavFormatInfo wav;
     if (ReadWavHeader(in_.Fd(), wav) != kWavReadOk) return {CodecEvent::InvalidWavHeader};
-    if (wav.formatTag != 1 || wav.bitsPerSample != 16) return {CodecEvent::NotPcm16};
-    if (!AcceptedSampleRate(wav.sampleRate)) return {CodecEvent::BadSampleRate};
+    if (const CodecOutcome input = CheckEncoderInput(wav); input.kind != CodecEvent::Finished) return input;
     // Checked before the output exists, so a refused input leaves no empty file behind.
     if (wav.channels != 2) return {CodecEvent::NotStereo};
     out_ = CodecFile::CreateForWriting(outputPath);
-    if (!out_.Valid()) return {CodecEvent::CannotCreateOutput};
+    if (!out_.Valid()) return {CodecEvent::CannotCreateOutput, errno};
 
     const auto rate = static_cast<int32_t>(wav.sampleRate);
     const FaacEncodeConfig config{2,       rate, rate, static_cast<int32_t>(bitRate) * 1000, rate / 2, 0, 1,
@@ -107,7 +92,9 @@ class AacEncodeRun {
       return {CodecEvent::CannotInitialize};
     }
 
-    const int64_t dataBytes = AudioBytes(in_, wav);
+    // The data chunk's audio, so chunks stored behind it (LIST, id3) are not encoded as
+    // noise at its end.
+    const auto dataBytes = static_cast<int64_t>(wav.dataBytes);
 
     std::vector<int16_t> pcm;
     try {
@@ -197,5 +184,5 @@ void EncodeAacFile(const std::string& inputPath, const std::string& outputPath, 
       }
     }
   }
-  ReportCodecEvent(record, callback, outcome.kind, outcome.value);
+  ReportCodecEvent(record, callback, outcome);
 }

@@ -6,7 +6,7 @@
 
 #include "maker/codec/codec_event.h"
 
-// Loads "faac" by name, checks the WAV (16-bit PCM, two channels, an accepted rate),
+// Loads "faac" by name, checks the WAV (CheckEncoderInput, then two channels),
 // reserves the ADIF header at the start of the output, encodes the data chunk (not what
 // follows it; all of the rest of the file when its size is unset) frame by frame with a
 // progress event and a cancel check every 16 frames, writes the header the encoder hands

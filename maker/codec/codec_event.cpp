@@ -2,6 +2,7 @@
 #include "maker/codec/codec_event.h"
 
 #include <array>
+#include <cstring>
 
 #include "common/fault_guard.h"
 
@@ -25,17 +26,26 @@ constexpr std::array<const char*, 13> kEventTexts = {
 
 }  // namespace
 
-std::string CodecEventText(uint8_t kind, int32_t value) {
+std::string CodecEventText(uint8_t kind, int32_t value, const char* detail) {
   if (kind >= kEventTexts.size()) return {};
   std::string text = kEventTexts[kind];
-  if (kind == static_cast<uint8_t>(CodecEvent::CodecFailed)) text += FaultText(static_cast<uint32_t>(value));
+  if (kind == static_cast<uint8_t>(CodecEvent::CodecFailed)) {
+    text += detail != nullptr ? detail : FaultText(static_cast<uint32_t>(value));
+  }
+  // An adapter that knows why its output cannot be created passes the errno along.
+  if (kind == static_cast<uint8_t>(CodecEvent::CannotCreateOutput) && value > 0) {
+    text.pop_back();
+    text += ": ";
+    text += std::strerror(value);
+  }
   return text;
 }
 
-int32_t ReportCodecEvent(void* record, CodecStatusCallback callback, CodecEvent kind, int32_t value) {
+int32_t ReportCodecEvent(void* record, CodecStatusCallback callback, CodecEvent kind, int32_t value,
+                         const char* detail) {
   if (callback == nullptr) return 0;
   const auto code = static_cast<uint8_t>(kind);
   if (code >= kEventTexts.size()) return callback(record, code, value, nullptr);
-  const std::string text = CodecEventText(code, value);
+  const std::string text = CodecEventText(code, value, detail);
   return callback(record, code, value, text.c_str());
 }

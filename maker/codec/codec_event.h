@@ -8,7 +8,7 @@
 enum class CodecEvent : uint8_t {
   LibraryMissing = 0,      // "Cannot load encoder/decoder DLL."
   CannotOpenInput = 1,     // "Cannot open input file."
-  CannotCreateOutput = 2,  // "Cannot create output file."
+  CannotCreateOutput = 2,  // "Cannot create output file.", or ": " + strerror of a nonzero value
   CannotWriteOutput = 3,   // "Cannot write to output file."
   CannotReadInput = 4,     // "Cannot read input file."
   InvalidWavHeader = 5,    // "Invalid WAV Header on input file."
@@ -30,15 +30,22 @@ enum class CodecEvent : uint8_t {
 using CodecStatusCallback = int32_t (*)(void* record, uint8_t kind, int32_t value, const char* text);
 
 // The text of a kind: the fixed text for 0..12 (kind 11 followed by the fault text of
-// `value`), "" for every other kind.
-std::string CodecEventText(uint8_t kind, int32_t value);
+// `value`, or by `detail` when one is given: a failure that is no fault of a library),
+// "" for every other kind.
+std::string CodecEventText(uint8_t kind, int32_t value, const char* detail = nullptr);
 
 // How an adapter's run ended: the final event it reports and that event's value.
 struct CodecOutcome {
   CodecEvent kind;
-  int32_t value = 0;  // the fault code of kind 11
+  int32_t value = 0;             // the fault code of kind 11
+  const char* detail = nullptr;  // kind 11 only: what failed, when no fault did (static text)
 };
 
 // Builds the text of the kind and hands the event to the callback; returns the callback's
 // answer, or 0 at once when there is no callback.
-int32_t ReportCodecEvent(void* record, CodecStatusCallback callback, CodecEvent kind, int32_t value = 0);
+int32_t ReportCodecEvent(void* record, CodecStatusCallback callback, CodecEvent kind, int32_t value = 0,
+                         const char* detail = nullptr);
+// Reports the final event of an adapter's run.
+inline int32_t ReportCodecEvent(void* record, CodecStatusCallback callback, const CodecOutcome& outcome) {
+  return ReportCodecEvent(record, callback, outcome.kind, outcome.value, outcome.detail);
+}

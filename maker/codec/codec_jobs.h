@@ -18,10 +18,14 @@ struct EncoderJob {
   bool confirmOverwrite = false;  // ask before replacing an existing output
   std::time_t startTime = 0;      // wall-clock seconds of the start; the first lastStatusTime
   std::string externalCommand;    // MPEGMode 4: the selected external program template
+  // A failed or cancelled encode keeps its output as "<name>.part.mp3" (else it is removed).
+  bool keepPartialOutput = true;
 };
 
 struct DecoderJob {
   std::string inputPath;
   bool confirmOverwrite = false;
   std::time_t startTime = 0;
+  // A failed or cancelled decode keeps its output as "<name>.part.wav" (else it is removed).
+  bool keepPartialOutput = true;
 };

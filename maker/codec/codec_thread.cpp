@@ -1,10 +1,9 @@
 // CodecThread: window hand-over, overwrite question and path clean-up of the codec threads.
 #include "maker/codec/codec_thread.h"
 
-#include <sys/stat.h>
-
 #include "common/paths.h"
 #include "maker/codec/codec_text.h"
+#include "maker/jobs/job_output.h"
 
 CodecThread::CodecThread(MainLoop& loop, WorkerHost& host) : JobWorker(loop), host_(host) {}
 
@@ -25,15 +24,26 @@ bool CodecThread::MayWriteOutput(bool confirmOverwrite) {
 }
 
 bool CodecThread::OutputDiffersFromInput(const std::string& inputPath) {
-  struct stat in {};
-  struct stat out {};
-  const bool same = inputPath == outputPath ||
-                    (::stat(inputPath.c_str(), &in) == 0 && ::stat(outputPath.c_str(), &out) == 0 &&
-                     in.st_dev == out.st_dev && in.st_ino == out.st_ino);
-  if (!same) return true;
+  if (inputPath != outputPath && !IsSameFile(inputPath, outputPath)) return true;
   SetError();
   Log("    Error: The output file is the input file itself.");
   return false;
+}
+
+std::optional<OutputFile> CodecThread::CreateOutput(const std::string& inputPath) {
+  auto created = OutputFile::Create(outputPath, {.input = inputPath});
+  if (!created) {
+    OutputFailed(CodecEvent::CannotCreateOutput, "Cannot create output file: " + created.Error().Reason());
+    return std::nullopt;
+  }
+  return std::move(created).Value();
+}
+
+void CodecThread::EndOutput(OutputFile& output, bool keepPartial, int64_t emptyBytes) {
+  const JobEnd end = Terminated() ? JobEnd::Cancelled : Error() ? JobEnd::Failed : JobEnd::Finished;
+  const JobOutputOutcome outcome = EndJobOutput(output, end, keepPartial, emptyBytes, ExtractFileExt(outputPath));
+  if (outcome.failed) OutputFailed(CodecEvent::CannotWriteOutput, outcome.error);
+  if (!outcome.keptLine.empty()) Log(outcome.keptLine);
 }
 
 std::string TrimJobPath(std::string path) {

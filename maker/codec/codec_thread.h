@@ -2,8 +2,12 @@
 // main thread, the overwrite question and the input path clean-up.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
+#include "common/output_file.h"
+#include "maker/codec/codec_event.h"
 #include "maker/codec/codec_record.h"
 #include "maker/jobs/job_worker.h"
 #include "maker/jobs/worker_host.h"
@@ -32,6 +36,16 @@ class CodecThread : public JobWorker, public CodecRecord {
   // Refuses an output that is the input file itself (the encode or decode would truncate
   // its own input): logs an error and sets the error flag.
   bool OutputDiffersFromInput(const std::string& inputPath);
+  // Creates the file the adapter writes for outputPath (a temporary file beside it, see
+  // OutputFile); a failure goes to OutputFailed with the reason and gives nothing.
+  std::optional<OutputFile> CreateOutput(const std::string& inputPath);
+  // Ends the output once the adapter has returned: put in place when the job finished,
+  // else kept as "<name>.part<ext>" or removed as keepPartial says (an output of no more
+  // than emptyBytes holds nothing and is removed). A failure to put it in place fails the
+  // job through OutputFailed.
+  void EndOutput(OutputFile& output, bool keepPartial, int64_t emptyBytes);
+  // Reports a failure of the output file as the thread's adapter reports its failures.
+  virtual void OutputFailed(CodecEvent kind, const std::string& text) = 0;
 
   WorkerHost& host_;
 

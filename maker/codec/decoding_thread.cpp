@@ -3,7 +3,10 @@
 
 #include <strings.h>
 
+#include <cctype>
+
 #include "common/paths.h"
+#include "common/wav_header.h"
 #include "maker/codec/aac_file_decoder.h"
 #include "maker/codec/codec_callbacks.h"
 #include "maker/codec/mp3_file_decoder.h"
@@ -26,11 +29,31 @@ void TDecodingThread::Run() {
   if (!OutputDiffersFromInput(inputPath)) return;
   if (!MayWriteOutput(job_.confirmOverwrite)) return;
 
+  aacPath_ = strcasecmp(ExtractFileExt(inputPath).c_str(), ".aac") == 0;
+  // The decoder writes a temporary file beside the output, which replaces an existing WAV
+  // only once the decode has finished.
+  std::optional<OutputFile> output = CreateOutput(inputPath);
+  if (!output) return;
   // The first progress report shows at once.
   lastStatusTime = 0;
-  if (strcasecmp(ExtractFileExt(inputPath).c_str(), ".aac") == 0) {
-    DecodeAacFile(inputPath, outputPath, Record(), DecoderStatusCallback);
+  if (aacPath_) {
+    DecodeAacFile(inputPath, output->WritePath(), Record(), DecoderStatusCallback);
   } else {
-    errorCode_ = DecodeMp3File(inputPath, outputPath, *this);
+    errorCode_ = DecodeMp3File(inputPath, output->WritePath(), *this);
   }
+  EndOutput(*output, job_.keepPartialOutput, kWavHeader64Bytes);
+}
+
+void TDecodingThread::OutputFailed(CodecEvent kind, const std::string& text) {
+  if (aacPath_) {
+    DecoderStatusCallback(Record(), static_cast<uint8_t>(kind), 0, text.c_str());
+    return;
+  }
+  // The MP3 path logs its own lines, without indent, and keeps a code of its own.
+  MarkError();
+  if (errorCode_ == kMp3DecodeOk)
+    errorCode_ = kind == CodecEvent::CannotCreateOutput ? kMp3DecodeOutput : kMp3DecodeWrite;
+  std::string line = "Error: " + text;
+  line[7] = static_cast<char>(std::tolower(static_cast<unsigned char>(line[7])));
+  Log(line);
 }

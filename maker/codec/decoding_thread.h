@@ -14,8 +14,10 @@ class TDecodingThread : public CodecThread {
 
  protected:
   void Run() override;
+  void OutputFailed(CodecEvent kind, const std::string& text) override;
 
  private:
   DecoderJob job_;
   int errorCode_ = 0;
+  bool aacPath_ = false;
 };

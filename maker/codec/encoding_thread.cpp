@@ -50,13 +50,22 @@ void TEncodingThread::Run() {
   if (!OutputDiffersFromInput(inputPath)) return;
   if (!MayWriteOutput(job_.confirmOverwrite)) return;
 
+  // The encoder writes a temporary file beside the output, which replaces an existing
+  // output only once the encode has finished.
+  std::optional<OutputFile> output = CreateOutput(inputPath);
+  if (!output) return;
   if (job_.mpegMode == kModeAac) {
-    EncodeAacFile(inputPath, outputPath, job_.bitRate, job_.jointStereo, job_.useTns, job_.useLtp, Record(),
+    EncodeAacFile(inputPath, output->WritePath(), job_.bitRate, job_.jointStereo, job_.useTns, job_.useLtp, Record(),
                   EncoderStatusCallback);
   } else {
-    EncodeMp3File(inputPath, outputPath, job_.bitRate, job_.mono, job_.mpeg2, job_.jointStereo, job_.fastMode,
-                  Record(), EncoderStatusCallback);
+    EncodeMp3File(inputPath, output->WritePath(), job_.bitRate, job_.mono, job_.mpeg2, job_.jointStereo,
+                  job_.fastMode, Record(), EncoderStatusCallback);
   }
+  EndOutput(*output, job_.keepPartialOutput, /*emptyBytes=*/0);
+}
+
+void TEncodingThread::OutputFailed(CodecEvent kind, const std::string& text) {
+  EncoderStatusCallback(Record(), static_cast<uint8_t>(kind), 0, text.c_str());
 }
 
 // Runs the selected template on the input path exactly as the pipeline gave it, and waits

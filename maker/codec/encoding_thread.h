@@ -14,6 +14,7 @@ class TEncodingThread : public CodecThread {
 
  protected:
   void Run() override;
+  void OutputFailed(CodecEvent kind, const std::string& text) override;
 
  private:
   void RunExternalProgram();

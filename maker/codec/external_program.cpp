@@ -193,7 +193,19 @@ ExternalRunResult RunExternalProgram(const std::vector<std::string>& argv, const
   }
   // Its own process group, so a cancel ends whatever the program started as well.
   posix_spawnattr_setpgroup(attributes.Get(), 0);
-  posix_spawnattr_setflags(attributes.Get(), POSIX_SPAWN_SETPGROUP);
+  // The program starts with no signal blocked and SIGPIPE, SIGINT and SIGTERM at their
+  // defaults, whatever this process did with them: the terminal front end blocks SIGINT
+  // and SIGTERM in its threads (they cancel the run) and ignores SIGPIPE (a closed log
+  // reader must not end the run), and both would be inherited. A blocked SIGTERM would
+  // make the cancel wait for the kill that follows it.
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(attributes.Get(), &none);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  for (int number : {SIGPIPE, SIGINT, SIGTERM}) sigaddset(&defaults, number);
+  posix_spawnattr_setsigdefault(attributes.Get(), &defaults);
+  posix_spawnattr_setflags(attributes.Get(), POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
   // The program runs unattended: a question it asks on its input (an encoder asking
   // whether to replace a file) gets end of input instead of blocking the job.

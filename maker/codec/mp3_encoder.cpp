@@ -110,8 +110,7 @@ CodecOutcome Encode(const GogoEntries& gogo, const std::string& inputPath, const
   const int header = ReadWavHeaderFromPath(inputPath.c_str(), wav);
   if (header == kWavReadOpenFailed) return {CodecEvent::CannotOpenInput};
   if (header != kWavReadOk) return {CodecEvent::InvalidWavHeader};
-  if (wav.formatTag != 1 || wav.bitsPerSample != 16) return {CodecEvent::NotPcm16};
-  if (!AcceptedSampleRate(wav.sampleRate)) return {CodecEvent::BadSampleRate};
+  if (const CodecOutcome input = CheckEncoderInput(wav); input.kind != CodecEvent::Finished) return input;
 
   bool configured = false;
   const uint32_t configureFault = RunGuarded([&] {
@@ -150,20 +149,6 @@ CodecOutcome Encode(const GogoEntries& gogo, const std::string& inputPath, const
 
 }  // namespace
 
-bool AcceptedSampleRate(uint32_t sampleRate) {
-  switch (sampleRate) {
-    case 16000:
-    case 22050:
-    case 24000:
-    case 32000:
-    case 44100:
-    case 48000:
-      return true;
-    default:
-      return false;
-  }
-}
-
 int MonoBitRate(int bitRate, bool mpeg2Table) {
   const int half = bitRate / 2;
   const auto& table = mpeg2Table ? kMpeg2MonoKbps : kMpeg1MonoKbps;
@@ -185,6 +170,6 @@ void EncodeMp3File(const std::string& inputPath, const std::string& outputPath, 
   if (gogo.Complete()) {
     outcome = Encode(gogo, inputPath, outputPath, bitRate, mono, mpeg2, jointStereo, fastMode, record, callback);
   }
-  ReportCodecEvent(record, callback, outcome.kind, outcome.value);
+  ReportCodecEvent(record, callback, outcome);
   if (gogo.closeCoder != nullptr) RunGuarded([&] { gogo.closeCoder(); });
 }

@@ -5,9 +5,10 @@
 #include <string>
 
 #include "maker/codec/codec_event.h"
+#include "maker/codec/encoder_input.h"
 
-// Loads "gogo" by name, checks the WAV (16-bit PCM at 16000, 22050, 24000, 32000, 44100 or
-// 48000 Hz), configures the encoder, encodes frame by frame with a progress event and a
+// Loads "gogo" by name, checks the WAV (CheckEncoderInput: 16-bit PCM at 16000, 22050,
+// 24000, 32000, 44100 or 48000 Hz, at least one sample frame), configures the encoder, encodes frame by frame with a progress event and a
 // cancel check every 16 frames, and reports exactly one final event: 15 after a complete
 // or cancelled encode (the output is ended properly either way), else the failure.
 // bitRate is kbit/s, or 1001..1010 for VBR quality 9..0. With mono (or a one-channel
@@ -20,6 +21,3 @@ void EncodeMp3File(const std::string& inputPath, const std::string& outputPath, 
 // it, raised to the first entry of the MPEG-2 mono table (below 32000 Hz or with MPEG-2) or
 // of the MPEG-1 mono table that is not below the half; the half itself when none is.
 int MonoBitRate(int bitRate, bool mpeg2Table);
-
-// True for the sample rates the encoders accept.
-bool AcceptedSampleRate(uint32_t sampleRate);

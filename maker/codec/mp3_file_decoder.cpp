@@ -1,7 +1,9 @@
 // DecodeMp3File over the seven decoder entries of libzbdecode.so.
 #include "maker/codec/mp3_file_decoder.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 #include "common/fault_guard.h"
 #include "common/library_loader.h"
@@ -68,6 +70,7 @@ void ShowProgress(CodecRecord& job, const ZbdDecoder& decoder) {
 struct LoopResult {
   int code = kMp3DecodeOk;
   std::string line;
+  bool cancelled = false;
 };
 
 LoopResult DecodeFrames(const ZbdecodeEntries& zbd, ZbdDecoder* decoder, CodecFile& output, CodecRecord& job,
@@ -95,7 +98,7 @@ LoopResult DecodeFrames(const ZbdecodeEntries& zbd, ZbdDecoder* decoder, CodecFi
     } else if (result == ZBD_ERR_INPUT_READ) {
       return {kMp3DecodeInputOpen, "Error: cannot read input file."};
     }
-    if (job.StopRequested()) return {};
+    if (job.StopRequested()) return {kMp3DecodeOk, {}, /*cancelled=*/true};
     if (result != ZBD_OK && result != ZBD_NO_FRAME_YET && result != ZBD_FRAME_SKIPPED) return {};
   }
 }
@@ -104,8 +107,11 @@ LoopResult DecodeFrames(const ZbdecodeEntries& zbd, ZbdDecoder* decoder, CodecFi
 
 int DecodeMp3File(const std::string& inputPath, const std::string& outputPath, CodecRecord& job) {
   CodecFile output = CodecFile::CreateForWriting(outputPath);
-  if (!output.Valid()) return Fail(job, kMp3DecodeOutput, "Error: cannot create output file.");
-  if (WriteWavHeader(output.Fd(), /*mono=*/false, 44100, 0) != kWavWriteOk) {
+  if (!output.Valid()) {
+    return Fail(job, kMp3DecodeOutput, std::string("Error: cannot create output file: ") + std::strerror(errno));
+  }
+  // The header has room for the 64-bit sizes of an output past 4 GiB (an audio book).
+  if (WriteWavHeader64(output.Fd(), /*mono=*/false, 44100, 0) != kWavWriteOk) {
     return Fail(job, kMp3DecodeWrite, "Error: cannot write to output file.");
   }
 
@@ -148,12 +154,17 @@ int DecodeMp3File(const std::string& inputPath, const std::string& outputPath, C
     LoopResult loop = DecodeFrames(zbd, decoder, output, job, mono, sampleRate, dataBytes);
     code = loop.code;
     failure = std::move(loop.line);
+    // Text, another format or random bytes end like an MPEG file without frames: a
+    // decode that ran to its end and gave no audio has decoded nothing.
+    if (code == kMp3DecodeOk && !loop.cancelled && dataBytes == 0) {
+      code = kMp3DecodeNoAudio;
+      failure = "Error: no MPEG audio found in input file.";
+    }
   }
   RunGuarded([&] { zbd.decoderDelete(decoder); });
 
   // Whatever ended the loop, the header describes the samples that reached the file.
-  const uint32_t headerBytes = dataBytes > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(dataBytes);
-  const bool headerWritten = WriteWavHeader(output.Fd(), mono, sampleRate, headerBytes) == kWavWriteOk;
+  const bool headerWritten = WriteWavHeader64(output.Fd(), mono, sampleRate, dataBytes) == kWavWriteOk;
   const bool closed = output.Close();
   if (code == kMp3DecodeOk && (!headerWritten || !closed)) {
     code = kMp3DecodeWrite;

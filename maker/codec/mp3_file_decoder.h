@@ -13,10 +13,13 @@ enum Mp3DecodeError : int {
   kMp3DecodeInputOpen = 3,       // the input could not be opened or read
   kMp3DecodeOutput = 4,          // the output could not be created
   kMp3DecodeWrite = 5,           // the output could not be written (full disk)
+  kMp3DecodeNoAudio = 6,         // the input ran to its end without one MPEG audio frame
 };
 
 // Runs on the decoding thread. Logs its failures itself (lines without leading blanks),
 // shows " MP3 Decoder: N%, <output>" in the status panel under the two-second rule, stops
 // when job.StopRequested(), and rewrites the WAV header with the bytes actually written on
 // every path after the decoder ran, so a cancelled or failed decode leaves a valid WAV.
+// The header is WriteWavHeader64's: plain RIFF, or RF64 once the audio outgrows 4 GiB.
+// An input that ends without giving audio (not cancelled) is an error.
 int DecodeMp3File(const std::string& inputPath, const std::string& outputPath, CodecRecord& job);

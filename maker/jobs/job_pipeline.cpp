@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "common/id3v1_tag.h"
+#include "common/output_file.h"
 #include "common/paths.h"
 #include "maker/cd/cd_drive_menu.h"
 #include "maker/jobs/job_rows.h"
@@ -76,8 +78,12 @@ void JobPipeline::FormShow() {
 
 // Start: checks the libraries, marks the selected rows pending and begins the first job.
 void JobPipeline::StartButtonClick() {
-  if (!probe_("zbntread", "XWI") || !probe_("zbdecode", nullptr)) {
-    host_.ShowError("ERROR: Cannot load ZIMBAR library", kMakerErrorCaption);
+  for (const auto& [library, entry] : {std::pair<const char*, const char*>{"zbntread", "XWI"}, {"zbdecode", nullptr}}) {
+    const LibraryProbeResult probed = probe_(library, entry);
+    if (probed.loaded) continue;
+    std::string text = "ERROR: Cannot load ZIMBAR library";
+    if (!probed.problem.empty()) text += ": " + probed.problem;
+    host_.ShowError(text, kMakerErrorCaption);
     return;
   }
   // A decode in progress also blocks a new run: two decoders would share the row counter.
@@ -100,6 +106,7 @@ void JobPipeline::StartButtonClick() {
       if (first == 0) return;
       currentTrack_ = first;
       readPaths_.clear();
+      confirmedOutputs_.clear();
       cancelRequested_ = false;
       EnterBusyState();
       StartTrackRead();
@@ -129,6 +136,7 @@ void JobPipeline::StartTrackRead() {
   readerWarning_ = false;
   readerError_ = false;
   readerDeclined_ = false;
+  readerKept_ = false;
   readerBusy_ = true;
 
   // Two tracks of one run with the same name would share one file: the second read would
@@ -141,6 +149,12 @@ void JobPipeline::StartTrackRead() {
     host_.AppendLog(MakerLog::Reader, line + path);
     readerOutputPath_.clear();
     readerError_ = true;
+    OnReaderFinished();
+    return;
+  }
+  if (!MayReplaceEncodedOutput()) {
+    readerOutputPath_.clear();
+    readerKept_ = true;
     OnReaderFinished();
     return;
   }
@@ -163,6 +177,7 @@ void JobPipeline::StartTrackRead() {
   job.normalizeMin = settings_.Int("NormalizeMin");
   job.normalizeMax = settings_.Int("NormalizeMax");
   job.confirmOverwrite = settings_.Flag("ConfirmOverwrite");
+  job.keepPartialOutput = !settings_.Flag(operation_ == Operation::CD2MP3 ? "CD2MP3DelTempOnError" : "CD2WAVDelWAVOnError");
   job.osInterface = settings_.Flag("UseWinNTRawRead");
   job.readMode = settings_.Int("ASPIReadMode");
   readerStart_ = Now();
@@ -230,29 +245,37 @@ void JobPipeline::ReaderEnded(JobWorker* worker) {
 // Completion of a track read.
 void JobPipeline::OnReaderFinished() {
   if (!readerBusy_) return;
-  if (cancelRequested_)
-    host_.AppendLog(MakerLog::Reader, "    Cancelled.");
-  else if (!readerError_)
-    LogDone(MakerLog::Reader, readerStart_);
+  if (readerKept_) {
+    // The track's encoded output exists and may not be replaced: it was not read.
+    ++skippedJobs_;
+    SetTrackStatus(currentTrack_, status::kKept);
+  } else {
+    if (cancelRequested_)
+      host_.AppendLog(MakerLog::Reader, "    Cancelled.");
+    else if (!readerError_)
+      LogDone(MakerLog::Reader, readerStart_);
 
-  if ((cancelRequested_ || readerError_) &&
-      ((settings_.Flag("CD2MP3DelTempOnError") && operation_ == Operation::CD2MP3) ||
-       (settings_.Flag("CD2WAVDelWAVOnError") && operation_ == Operation::CD2WAV)))
-    DeleteWrittenFile(readerOutputPath_, readerOutputBefore_, MakerLog::Reader);
+    if ((cancelRequested_ || readerError_) &&
+        ((settings_.Flag("CD2MP3DelTempOnError") && operation_ == Operation::CD2MP3) ||
+         (settings_.Flag("CD2WAVDelWAVOnError") && operation_ == Operation::CD2WAV)))
+      DeleteWrittenFile(readerOutputPath_, readerOutputBefore_, MakerLog::Reader);
 
-  if (host_.RowCount(JobList::Tracks) > 0) {
-    const char* word = cancelRequested_ ? status::kCancelled
-                       : readerError_   ? status::kError
-                       : operation_ == Operation::CD2MP3
-                           ? (readerWarning_ ? status::kReadWarned : status::kRead)
-                           : (readerWarning_ ? status::kOkWarned : status::kOk);
-    SetTrackStatus(currentTrack_, word);
+    // A CD to WAV read that kept an existing WAV wrote nothing. (In CD to MP3 the kept
+    // ".tmp" is what the encoder then encodes, so the track's outcome is the encode's.)
+    const bool kept = readerDeclined_ && operation_ == Operation::CD2WAV && !cancelRequested_ && !readerError_;
+    if (kept) ++skippedJobs_;
+    if (host_.RowCount(JobList::Tracks) > 0) {
+      const char* word = cancelRequested_ ? status::kCancelled
+                         : readerError_   ? status::kError
+                         : kept           ? status::kKept
+                         : operation_ == Operation::CD2MP3
+                             ? (readerWarning_ ? status::kReadWarned : status::kRead)
+                             : (readerWarning_ ? status::kOkWarned : status::kOk);
+      SetTrackStatus(currentTrack_, word);
+    }
+
+    if (!cancelRequested_ && !readerError_) StartTrackEncode();
   }
-  // A CD to WAV read that kept an existing WAV wrote nothing. (In CD to MP3 the kept
-  // ".tmp" is what the encoder then encodes, so the track's outcome is the encode's.)
-  if (readerDeclined_ && operation_ == Operation::CD2WAV && !cancelRequested_ && !readerError_) ++skippedJobs_;
-
-  if (!cancelRequested_ && !readerError_) StartTrackEncode();
 
   const int rows = host_.RowCount(JobList::Tracks);
   int next = currentTrack_ + 1;
@@ -265,8 +288,24 @@ void JobPipeline::OnReaderFinished() {
   readerBusy_ = false;
   host_.SetStatusText(MakerPanel::Reader, " CD Reader: Idle");
   if (encoderBusy_) return;
+  if (cancelRequested_) EndWaitingReads();
   EnterIdleState();
   if (!cancelRequested_) SignalDone();
+}
+
+bool JobPipeline::MayReplaceEncodedOutput() {
+  // Asked before the read, so that a track whose output is kept is not read for nothing.
+  if (operation_ != Operation::CD2MP3 || settings_.EncoderMode() == kModeExternal ||
+      !settings_.Flag("ConfirmOverwrite"))
+    return true;
+  const std::string encoded = ChangeFileExt(readerOutputPath_, EncodedExtension());
+  if (!FileExists(encoded)) return true;
+  if (!host_.AskYesNo("Overwrite existing file " + encoded + " ?", kMakerConfirmCaption)) {
+    host_.AppendLog(MakerLog::Reader, "    Kept the existing file " + encoded + " (track not read).");
+    return false;
+  }
+  confirmedOutputs_.push_back(encoded);  // the encode does not ask again
+  return true;
 }
 
 // Encodes the first track row waiting for the encoder (CD to MP3).
@@ -305,7 +344,10 @@ EncoderJob JobPipeline::MakeEncoderJob(const std::string& inputPath) const {
   job.fastMode = settings_.Flag("FastMode");
   job.useLtp = settings_.Flag("UseLTP");
   job.useTns = settings_.Flag("UseTNS");
-  job.confirmOverwrite = settings_.Flag("ConfirmOverwrite");
+  const std::string output = ChangeFileExt(inputPath, EncodedExtension());
+  job.confirmOverwrite = settings_.Flag("ConfirmOverwrite") &&
+                         std::find(confirmedOutputs_.begin(), confirmedOutputs_.end(), output) == confirmedOutputs_.end();
+  job.keepPartialOutput = !settings_.Flag(operation_ == Operation::CD2MP3 ? "CD2MP3DelMP3OnError" : "WAV2MP3DelMP3OnError");
   job.startTime = Now();
   job.externalCommand = settings_.SelectedExternalProgram();
   return job;
@@ -350,7 +392,7 @@ void JobPipeline::OnEncoderFinished() {
   const bool failed = cancelRequested_ || encoderError_;
   if (operation_ == Operation::CD2MP3) {
     if (failed) {
-      if (settings_.Flag("CD2MP3DelTempOnError")) DeleteJobFile(codecInputPath_, MakerLog::Encoder);
+      EndTemporaryInput(encodingTrack_, codecInputPath_, cancelRequested_ ? "cancelled" : "the encode failed");
       if (settings_.Flag("CD2MP3DelMP3OnError")) DeleteJobOutput();
     } else if (settings_.Flag("CD2MP3DelTempOnSuccess") && !declined) {
       DeleteJobFile(codecInputPath_, MakerLog::Encoder);
@@ -358,12 +400,15 @@ void JobPipeline::OnEncoderFinished() {
     if (host_.RowCount(JobList::Tracks) > 0)
       SetTrackStatus(encodingTrack_, cancelRequested_     ? status::kCancelled
                                      : encoderError_       ? status::kError
+                                     : declined            ? status::kKept
                                      : encoderInputWarned_ ? status::kOkWarned
                                                            : status::kOk);
-    if (cancelRequested_)
+    if (cancelRequested_) {
+      EndWaitingReads();
       EnterIdleState();
-    else
+    } else {
       StartTrackEncode();
+    }
     return;
   }
 
@@ -372,7 +417,7 @@ void JobPipeline::OnEncoderFinished() {
   } else if ((settings_.Flag("WAV2MP3DelWAVOnSuccess") || deleteInputsThisRun_) && !declined) {
     DeleteJobFile(codecInputPath_, MakerLog::Encoder);
   }
-  FinishFileJob(encoderError_, &JobPipeline::StartFileEncode);
+  FinishFileJob(encoderError_, declined, &JobPipeline::StartFileEncode);
 }
 
 void JobPipeline::AppendId3Tag() {
@@ -407,6 +452,7 @@ void JobPipeline::StartFileDecode() {
   DecoderJob job;
   job.inputPath = codecInputPath_;
   job.confirmOverwrite = settings_.Flag("ConfirmOverwrite");
+  job.keepPartialOutput = !settings_.Flag("MP32WAVDelWAVOnError");
   job.startTime = Now();
   LaunchDecoder(job);
 }
@@ -441,11 +487,14 @@ void JobPipeline::OnDecoderFinished() {
   } else if (settings_.Flag("MP32WAVDelMP3OnSuccess") && !declined) {
     DeleteJobFile(codecInputPath_, MakerLog::Encoder);
   }
-  FinishFileJob(decoderError_, &JobPipeline::StartFileDecode);
+  FinishFileJob(decoderError_, declined, &JobPipeline::StartFileDecode);
 }
 
-void JobPipeline::FinishFileJob(bool failed, void (JobPipeline::*startNext)()) {
-  SetFileStatus(currentFile_, cancelRequested_ ? status::kCancelled : failed ? status::kFileError : status::kFileOk);
+void JobPipeline::FinishFileJob(bool failed, bool kept, void (JobPipeline::*startNext)()) {
+  SetFileStatus(currentFile_, cancelRequested_ ? status::kCancelled
+                              : failed         ? status::kFileError
+                              : kept           ? status::kFileKept
+                                               : status::kFileOk);
   ++currentFile_;
   if (!cancelRequested_ && currentFile_ < host_.RowCount(JobList::Files)) {
     (this->*startNext)();
@@ -544,8 +593,45 @@ void JobPipeline::SetTrackStatus(int track, const char* word) {
 }
 
 void JobPipeline::DeleteJobFile(const std::string& path, MakerLog log) {
-  if (path.empty() || ::unlink(path.c_str()) == 0 || errno == ENOENT) return;
+  struct stat info {};
+  if (path.empty() || (::lstat(path.c_str(), &info) != 0 && errno == ENOENT)) return;
+  // Only files (or a link, which loses nothing) are deleted: a device or FIFO in a job's
+  // place is no file the job made.
+  if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
+    host_.AppendLog(log, "    Warning: Cannot delete " + path + ": not a regular file");
+    return;
+  }
+  if (::unlink(path.c_str()) == 0 || errno == ENOENT) return;
   host_.AppendLog(log, "    Warning: Cannot delete " + path + ": " + std::strerror(errno));
+}
+
+void JobPipeline::EndTemporaryInput(int track, const std::string& path, const char* why) {
+  if (settings_.Flag("CD2MP3DelTempOnError")) {
+    DeleteJobFile(path, MakerLog::Encoder);
+    return;
+  }
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+  // The read is complete: kept under the track's WAV name (never over an existing file),
+  // so that the run leaves no ".tmp" file behind.
+  auto kept = RenameToFreeName(path, ChangeFileExt(path, ".wav"));
+  char line[64];
+  if (kept) {
+    std::snprintf(line, sizeof line, "    Kept track %02i as ", track);
+    host_.AppendLog(MakerLog::Encoder, line + kept.Value() + " (not encoded: " + why + ").");
+  } else {
+    host_.AppendLog(MakerLog::Encoder, "    Warning: Cannot rename " + path + ": " + std::strerror(kept.Error()));
+  }
+}
+
+void JobPipeline::EndWaitingReads() {
+  if (operation_ != Operation::CD2MP3) return;
+  const int rows = host_.RowCount(JobList::Tracks);
+  for (int track = 1; track <= rows; ++track) {
+    if (!WaitsForEncoder(host_.RowText(JobList::Tracks, track - 1))) continue;
+    EndTemporaryInput(track, TrackOutputPath(track, ".tmp"), "cancelled");
+    SetTrackStatus(track, status::kCancelled);
+  }
 }
 
 void JobPipeline::DeleteJobOutput() {

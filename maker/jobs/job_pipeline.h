@@ -18,10 +18,19 @@
 #include "maker/jobs/pipeline_host.h"
 #include "maker/settings/settings_table.h"
 
+// What a library probe found. A probe may answer with a plain bool; the real one also
+// says why a library is unusable (its file name and the folders searched, or the loader's
+// reason), and Start shows that after "ERROR: Cannot load ZIMBAR library".
+struct LibraryProbeResult {
+  LibraryProbeResult(bool usable) : loaded(usable) {}  // implicit, for probes that answer true or false
+  LibraryProbeResult(bool usable, std::string why) : loaded(usable), problem(std::move(why)) {}
+  bool loaded;
+  std::string problem;
+};
 // Answers whether an outside library loads and, when entry is not null, has that entry.
-using LibraryProbe = std::function<bool(const std::string& library, const char* entry)>;
+using LibraryProbe = std::function<LibraryProbeResult(const std::string& library, const char* entry)>;
 // The real probe, through the outside-library loader (the library is unloaded again).
-bool ProbeOutsideLibrary(const std::string& library, const char* entry);
+LibraryProbeResult ProbeOutsideLibrary(const std::string& library, const char* entry);
 
 // Turns the selected rows of the track list or the file list into jobs, runs them on
 // workers made by the factory, chains them (reading the next CD track overlaps encoding
@@ -36,7 +45,8 @@ class JobPipeline {
   // `answers`, when given, is the host the factory's workers ask through (its ForReader()
   // for the CD reader): a job whose overwrite question was answered No kept the old
   // output, so no delete-on-success rule runs for it (its input would otherwise be lost),
-  // an encode adds no ID3 tag to the kept file, and it counts in SkippedJobs().
+  // an encode adds no ID3 tag to the kept file, its row ends "Kept" ("Kept:" for files)
+  // and it counts in SkippedJobs().
   JobPipeline(MainLoop& loop, PipelineHost& host, JobWorkerFactory& factory, SettingsTable& settings,
               LibraryProbe probe = ProbeOutsideLibrary, OverwriteAnswers* answers = nullptr);
   ~JobPipeline();
@@ -71,7 +81,8 @@ class JobPipeline {
   bool Busy() const { return readerBusy_ || encoderBusy_ || decoderBusy_; }
   bool HasLiveWorkers() const { return reader_ || encoder_ || decoder_; }
   bool AutoStart() const { return autoStart_; }
-  // Jobs of all runs so far that ended without writing because an existing output was kept.
+  // Jobs of all runs so far that ended without writing because an existing output was kept
+  // (their rows end "Kept" or "Kept:").
   int SkippedJobs() const { return skippedJobs_; }
   bool StartEnabled() const { return startEnabled_; }
   bool CancelRequested() const { return cancelRequested_; }
@@ -94,14 +105,25 @@ class JobPipeline {
   void DecoderEnded(JobWorker* worker);
   EncoderJob MakeEncoderJob(const std::string& inputPath) const;
   std::string EncodedExtension() const;
-  // Marks the file row of the encode or decode that ended, then starts the next row with
-  // `startNext` or ends the run.
-  void FinishFileJob(bool failed, void (JobPipeline::*startNext)());
+  // Marks the file row of the encode or decode that ended ("Kept:" when it left an existing
+  // output as it was), then starts the next row with `startNext` or ends the run.
+  void FinishFileJob(bool failed, bool kept, void (JobPipeline::*startNext)());
+  // CD to MP3 with ConfirmOverwrite: asks before a track is read whether its existing
+  // encoded output may be replaced. False when not: the track is not read at all.
+  bool MayReplaceEncodedOutput();
+  // The ".tmp" file of a track that was read but is not encoded (its encode failed or the
+  // run was cancelled): deleted under CD2MP3DelTempOnError, else kept under the track's
+  // ".wav" name, with a log line saying so.
+  void EndTemporaryInput(int track, const std::string& path, const char* why);
+  // After Cancel in CD to MP3: the tracks read but not yet encoded end "Cancelled" and
+  // their ".tmp" files are ended as EndTemporaryInput does.
+  void EndWaitingReads();
   void SelectOnlyFileRow(int row);
   void SetFileStatus(int row, const char* status);
   void SetTrackStatus(int track, const char* status);
   void AppendId3Tag();
-  // Deletes a file of the job; a failure other than "does not exist" is logged.
+  // Deletes a file of the job (a regular file or a link, never a device or FIFO); a
+  // failure other than "does not exist" is logged.
   void DeleteJobFile(const std::string& path, MakerLog log);
   // The encode or decode output: never when it is the input, nor a file the job left as
   // it was when it started.
@@ -148,6 +170,8 @@ class JobPipeline {
   // Files the reads of this run write, with their tracks: a later track with the same path
   // is refused.
   std::vector<std::pair<std::string, int>> readPaths_;
+  // Encoded outputs whose replacement was confirmed before their track was read.
+  std::vector<std::string> confirmedOutputs_;
   std::string codecInputPath_;
   std::string codecOutputPath_;
   std::optional<FileState> outputBefore_;        // the codec output when the job started
@@ -155,6 +179,7 @@ class JobPipeline {
   bool readerError_ = false;
   bool readerWarning_ = false;
   bool readerDeclined_ = false;  // the read kept an existing output file
+  bool readerKept_ = false;      // the track was not read: its encoded output is kept
   bool encoderError_ = false;
   bool decoderError_ = false;
   bool encoderInputWarned_ = false;

@@ -4,8 +4,9 @@
 #include <string>
 #include <string_view>
 
-// Status words. Track rows use all but the two file words; file rows use "+",
-// "OK:", "Error:" and "Cancelled" (the colon belongs to the word).
+// Status words. Track rows use all but the file words; file rows use "+", "OK:",
+// "Kept:", "Error:" and "Cancelled" (the colon belongs to the word). "Kept" marks a job
+// that left an existing output as it was (the overwrite question was answered No).
 namespace status {
 inline constexpr const char* kPending = "+";
 inline constexpr const char* kRead = "Read";
@@ -14,7 +15,9 @@ inline constexpr const char* kOk = "OK";
 inline constexpr const char* kOkWarned = "OK/W";
 inline constexpr const char* kError = "Error";
 inline constexpr const char* kCancelled = "Cancelled";
+inline constexpr const char* kKept = "Kept";
 inline constexpr const char* kFileOk = "OK:";
+inline constexpr const char* kFileKept = "Kept:";
 inline constexpr const char* kFileError = "Error:";
 }  // namespace status
 

@@ -5,7 +5,6 @@
 #include <exception>
 #include <optional>
 
-#include "common/text_encoding.h"
 #include "maker/metadata/cddb_reply.h"
 #include "maker/metadata/cddb_server_url.h"
 #include "maker/metadata/metadata_text.h"
@@ -42,6 +41,7 @@ class CddbSession {
       : request_(request), host_(host), out_(outputs) {}
 
   int Run();
+  bool PastDeadline() const { return std::chrono::steady_clock::now() >= deadline_; }
 
  private:
   bool Cancelled(CddbStage stage) { return host_.CddbProgress(stage, {}) != 0; }
@@ -68,13 +68,14 @@ class CddbSession {
   sockaddr_in target_{};
   std::optional<sockaddr_in> socks_;
   TcpConnection connection_;
+  TcpDeadline deadline_ = kNoDeadline;
 };
 
 int CddbSession::Connect() {
   AbortCheck abort = [this] { return host_.CddbCancelRequested(); };
   auto connected =
-      socks_ ? TcpConnection::ConnectViaSocks4(*socks_, target_, request_.timeout, abort)
-             : TcpConnection::Connect(target_, request_.timeout, abort);
+      socks_ ? TcpConnection::ConnectViaSocks4(*socks_, target_, request_.timeout, abort, deadline_)
+             : TcpConnection::Connect(target_, request_.timeout, abort, deadline_);
   if (!connected) {
     switch (connected.Error()) {
       case TcpError::NoSocket: return kCddbNoSockets;
@@ -94,7 +95,7 @@ int CddbSession::Connect() {
 std::optional<std::string> CddbSession::ReadLine() {
   auto line = connection_.ReceiveLine(kCddbLineBytes);
   if (!line) return std::nullopt;
-  out_.lastReply = Latin1ToUtf8(line.Value());
+  out_.lastReply = CddbReplyText(line.Value());
   return out_.lastReply;
 }
 
@@ -178,7 +179,11 @@ int CddbSession::ReadMatches(std::string& reply) {
   if (matches.empty()) return kCddbQueryError;
   int choice = 0;
   if (matches.size() > 1) {
+    // A person may take a while to choose; that time is not the server's.
+    const auto asked = std::chrono::steady_clock::now();
     choice = host_.CddbChooseMatch(matches);
+    deadline_ += std::chrono::steady_clock::now() - asked;
+    connection_.SetDeadline(deadline_);
     if (choice < 0) return kCddbCancelled;
     if (static_cast<std::size_t>(choice) >= matches.size()) choice = 0;
   }
@@ -197,6 +202,7 @@ int CddbSession::Run() {
   }
   if (!request_.disc.Valid()) return kCddbInvalidTrackTable;
   const bool http = url_.scheme == CddbScheme::Http;
+  deadline_ = std::chrono::steady_clock::now() + request_.deadline;
 
   if (Cancelled(CddbStage::Connecting)) return kCddbCancelled;
   auto target = ResolveIpv4(url_.host, url_.port);
@@ -290,6 +296,7 @@ std::string_view CddbResultText(int code) {
     case kCddbReadError: return "Info request error";
     case kCddbCannotReadInfo: return "Cannot read info";
     case kCddbInvalidTrackTable: return "Invalid track table";
+    case kCddbTimedOut: return "The CDDB server did not answer in time";
     default: return {};
   }
 }
@@ -325,8 +332,10 @@ int CddbLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& ou
   try {
     CddbSession session(request, host, outputs);
     const int result = session.Run();
-    // A wait cut short by the cancel shows up as a network failure; report the cancel.
+    // A wait cut short by the cancel or the deadline shows up as a network failure;
+    // report what ended it.
     if (result != kCddbOk && host.CddbCancelRequested()) return kCddbCancelled;
+    if (result != kCddbOk && session.PastDeadline()) return kCddbTimedOut;
     return result;
   } catch (const std::exception&) {
     // Only allocation can throw here; the exchange cannot go on without memory.

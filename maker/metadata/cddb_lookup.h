@@ -31,6 +31,7 @@ enum CddbResult : int {
   kCddbReadError = -24,
   kCddbCannotReadInfo = -25,
   kCddbInvalidTrackTable = -26,
+  kCddbTimedOut = -27,  // the whole lookup took longer than CddbRequest::deadline
 };
 
 // The status log text of a result code; empty for success and unknown codes.
@@ -54,13 +55,18 @@ struct CddbRequest {
   std::string host = std::string(kDefaultCddbHost);
   // Limit of the connect, of each send and of each wait for reply bytes.
   std::chrono::milliseconds timeout{30000};
+  // Limit of the whole lookup, from the first connect to the end of the entry: a server
+  // that sends a byte now and then keeps each wait short but must not hold the rip. The
+  // time the host takes to choose among several matches does not count.
+  std::chrono::milliseconds deadline{60000};
 };
 
 // Request of the CD window: its server text, each proxy only when its box is checked.
 CddbRequest MakeCddbRequest(const CdInfo& info, DiscLayout disc, std::string user,
                             std::string host);
 
-// UTF-8 outputs (replies are ISO-8859-1 and converted).
+// UTF-8 outputs (replies are ISO-8859-1 and converted). No output holds a control
+// character: they are taken out of every reply line as it arrives (CddbReplyText).
 struct CddbOutputs {
   std::string title;       // at most 127 characters
   std::string artist;      // at most 127 characters
@@ -86,7 +92,8 @@ class CddbLookupHost {
 
 // Runs the whole exchange. `outputs` is cleared first and filled as far as the exchange
 // got; only a result of kCddbOk means the outputs describe the disc. A failure while a
-// cancel is requested counts as kCddbCancelled. Never throws.
+// cancel is requested counts as kCddbCancelled, one after the deadline as kCddbTimedOut.
+// Never throws.
 int CddbLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& outputs);
 
 // Puts a successful lookup's outputs into the CD information: title, artist, the category

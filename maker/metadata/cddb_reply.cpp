@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "common/text_encoding.h"
 #include "maker/metadata/metadata_text.h"
 
 namespace {
@@ -39,6 +40,12 @@ std::string_view ValueAfterEquals(std::string_view line) {
 }
 
 }  // namespace
+
+std::string CddbReplyText(std::string_view received) {
+  // Bytes 0x80..0x9F are the C1 controls in ISO-8859-1; after the conversion they are
+  // U+0080..U+009F and go with the others.
+  return WithoutControlChars(Latin1ToUtf8(received));
+}
 
 int CddbReplyCode(std::string_view line) {
   line = TrimLeft(line);

@@ -13,6 +13,11 @@ inline constexpr std::size_t kCddbCategoryChars = 63;
 // Longest reply line kept, in bytes as received (ISO-8859-1: one byte per character).
 inline constexpr std::size_t kCddbLineBytes = 1024;
 
+// A reply line as received (ISO-8859-1 bytes, line end taken off) as the text the client
+// works with: UTF-8 without control characters (WithoutControlChars), so that nothing a
+// server sends can put one into a title, a name, a file name or the status log.
+std::string CddbReplyText(std::string_view received);
+
 // The number at the start of a reply line; 0 when there is none.
 int CddbReplyCode(std::string_view line);
 

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "common/paths.h"
+
 namespace {
 
 std::string TrackNumberText(int track) {
@@ -94,6 +96,7 @@ std::string TrimOutputDirectory(std::string_view outputDirectory) {
 
 std::string TrackFilePath(std::string_view outputDirectory, const CdInfo& info, int track,
                           std::string_view trackName, std::string_view extension) {
-  return TrimOutputDirectory(outputDirectory) + "/" + TrackFileName(info, track, trackName) +
-         std::string(extension);
+  // A long track name (CDDB titles can be) would make a name the file system refuses.
+  return TrimOutputDirectory(outputDirectory) + "/" +
+         FitPathComponents(TrackFileName(info, track, trackName) + std::string(extension));
 }

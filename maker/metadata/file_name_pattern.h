@@ -43,6 +43,7 @@ std::string TrackFileName(const CdInfo& info, int track, std::string_view trackN
 // joining it with "/" + name still names a file in the root folder).
 std::string TrimOutputDirectory(std::string_view outputDirectory);
 
-// "<directory>/<TrackFileName><extension>", extension with its dot (".tmp", ".wav").
+// "<directory>/<TrackFileName><extension>", extension with its dot (".tmp", ".wav"). Each
+// component after the directory is cut to the longest file name allowed (FitFileName).
 std::string TrackFilePath(std::string_view outputDirectory, const CdInfo& info, int track,
                           std::string_view trackName, std::string_view extension);

@@ -17,13 +17,17 @@ constexpr auto kAbortSlice = std::chrono::milliseconds(100);
 
 constexpr int kPollAborted = -2;
 
-// Waits for `events` on fd, at most `timeout`, asking `abort` between slices and retrying
-// after signals. >0 ready, 0 time limit, kPollAborted, other <0 error.
-int PollOne(int fd, short events, std::chrono::milliseconds timeout, const AbortCheck& abort) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
+// Waits for `events` on fd, at most `timeout` and never past `overall`, asking `abort`
+// between slices and retrying after signals. >0 ready, 0 time limit, kPollAborted, other
+// <0 error.
+int PollOne(int fd, short events, std::chrono::milliseconds timeout, TcpDeadline overall, const AbortCheck& abort) {
+  const auto now = std::chrono::steady_clock::now();
+  // Compared before adding, so that kNoDeadline never overflows.
+  const auto deadline = overall - now < timeout ? overall : now + timeout;
   for (;;) {
     if (abort && abort()) return kPollAborted;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+    // Rounded up, so that a wait never ends before its limit has passed.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return 0;
     const auto slice = abort ? std::min(left, kAbortSlice) : left;
@@ -72,13 +76,13 @@ void TcpConnection::Close() {
 
 Result<TcpConnection, TcpError> TcpConnection::Connect(const sockaddr_in& target,
                                                        std::chrono::milliseconds timeout,
-                                                       AbortCheck abort) {
+                                                       AbortCheck abort, TcpDeadline deadline) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return Fail(TcpError::NoSocket);
-  TcpConnection connection(fd, timeout, std::move(abort));
+  TcpConnection connection(fd, timeout, std::move(abort), deadline);
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0) {
     if (errno != EINPROGRESS) return Fail(TcpError::ConnectFailed);
-    const int ready = PollOne(fd, POLLOUT, timeout, connection.abort_);
+    const int ready = PollOne(fd, POLLOUT, timeout, deadline, connection.abort_);
     if (ready == kPollAborted) return Fail(TcpError::Aborted);
     if (ready <= 0) return Fail(TcpError::ConnectFailed);
     int error = 0;
@@ -92,8 +96,8 @@ Result<TcpConnection, TcpError> TcpConnection::Connect(const sockaddr_in& target
 
 Result<TcpConnection, TcpError> TcpConnection::ConnectViaSocks4(
     const sockaddr_in& proxy, const sockaddr_in& target, std::chrono::milliseconds timeout,
-    AbortCheck abort) {
-  auto connected = Connect(proxy, timeout, std::move(abort));
+    AbortCheck abort, TcpDeadline deadline) {
+  auto connected = Connect(proxy, timeout, std::move(abort), deadline);
   if (!connected) return connected;
   TcpConnection connection = std::move(connected).Value();
   // Version 4, command 1 (connect), port and address in network order, user "nobody".
@@ -125,7 +129,7 @@ Status<TcpError> TcpConnection::SendAll(std::string_view bytes) {
     }
     if (sent < 0 && errno == EINTR) continue;
     if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      const int ready = PollOne(fd_.Get(), POLLOUT, timeout_, abort_);
+      const int ready = PollOne(fd_.Get(), POLLOUT, timeout_, deadline_, abort_);
       if (ready > 0) continue;
       if (ready == kPollAborted) return Fail(TcpError::Aborted);
     }
@@ -147,7 +151,7 @@ bool TcpConnection::Fill() {
   }
   char chunk[4096];
   for (;;) {
-    const int ready = PollOne(fd_.Get(), POLLIN, timeout_, abort_);
+    const int ready = PollOne(fd_.Get(), POLLIN, timeout_, deadline_, abort_);
     if (ready == kPollAborted) aborted_ = true;
     if (ready <= 0) return false;
     const ssize_t got = ::recv(fd_.Get(), chunk, sizeof chunk, 0);

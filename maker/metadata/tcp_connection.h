@@ -1,5 +1,6 @@
 // TcpConnection: one TCP connection with a time limit on connect, send and every receive,
-// optionally made through a SOCKS version 4 proxy.
+// and optionally one deadline that no wait goes past, made directly or through a SOCKS
+// version 4 proxy.
 #pragma once
 
 #include <chrono>
@@ -27,6 +28,11 @@ enum class TcpError {
 // Asked about every 100 ms while a connect, send or receive waits; true ends the wait.
 using AbortCheck = std::function<bool()>;
 
+// The moment after which no wait goes on (ending it as a time limit would); kNoDeadline
+// leaves each wait to its own time limit.
+using TcpDeadline = std::chrono::steady_clock::time_point;
+inline constexpr TcpDeadline kNoDeadline = TcpDeadline::max();
+
 // An IPv4 address and port. A host that starts with a digit is taken as a dotted IPv4
 // address; other names are resolved through the system resolver.
 Result<sockaddr_in, TcpError> ResolveIpv4(const std::string& host, std::uint16_t port);
@@ -37,19 +43,23 @@ class TcpConnection {
   TcpConnection() = default;
 
   // Connects to `target` directly. `timeout` limits the connect and, later, each send and
-  // each wait for received bytes.
+  // each wait for received bytes; `deadline` cuts every one of those waits short.
   static Result<TcpConnection, TcpError> Connect(const sockaddr_in& target,
                                                  std::chrono::milliseconds timeout,
-                                                 AbortCheck abort = {});
+                                                 AbortCheck abort = {},
+                                                 TcpDeadline deadline = kNoDeadline);
   // Connects to `proxy` and asks it (SOCKS 4, user "nobody") to connect on to `target`.
   // A reply whose second byte is not 90 is ConnectFailed.
   static Result<TcpConnection, TcpError> ConnectViaSocks4(const sockaddr_in& proxy,
                                                           const sockaddr_in& target,
                                                           std::chrono::milliseconds timeout,
-                                                          AbortCheck abort = {});
+                                                          AbortCheck abort = {},
+                                                          TcpDeadline deadline = kNoDeadline);
 
   bool IsOpen() const { return static_cast<bool>(fd_); }
   void Close();
+  // Moves the deadline of the waits still to come.
+  void SetDeadline(TcpDeadline deadline) { deadline_ = deadline; }
 
   Status<TcpError> SendAll(std::string_view bytes);
   // Reads exactly `count` bytes.
@@ -60,8 +70,8 @@ class TcpConnection {
   Result<std::string, TcpError> ReceiveLine(std::size_t maxBytes);
 
  private:
-  TcpConnection(int fd, std::chrono::milliseconds timeout, AbortCheck abort)
-      : fd_(fd), timeout_(timeout), abort_(std::move(abort)) {}
+  TcpConnection(int fd, std::chrono::milliseconds timeout, AbortCheck abort, TcpDeadline deadline)
+      : fd_(fd), timeout_(timeout), abort_(std::move(abort)), deadline_(deadline) {}
   // Waits for received bytes and refills the buffer; false on error, time limit, abort or
   // close (FillError tells which).
   bool Fill();
@@ -70,6 +80,7 @@ class TcpConnection {
   UniqueFd fd_;
   std::chrono::milliseconds timeout_{30000};
   AbortCheck abort_;
+  TcpDeadline deadline_ = kNoDeadline;
   std::string buffer_;
   std::size_t bufferPos_ = 0;
   bool closed_ = false;

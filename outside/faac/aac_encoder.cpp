@@ -8,6 +8,8 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <dlfcn.h>
+
 #include <mutex>
 #include <new>
 
@@ -24,6 +26,19 @@ void QuietenLibraryLog() {
   std::call_once(once, [] {
     if (av_log_get_level() == AV_LOG_INFO) av_log_set_level(AV_LOG_ERROR);
   });
+}
+
+// libavcodec builds static tables when it is loaded and never frees them, so unloading it
+// with this library after each job and loading it again for the next leaked them every
+// time (about 12 KB a load with libavcodec 59 of Debian 12: `zbmaker --batch --aac` on
+// three files under LeakSanitizer shows three such leaks). Once loaded, it stays loaded;
+// this library itself is still unloaded after each job.
+__attribute__((constructor)) void KeepLibavcodecLoaded() {
+  Dl_info info{};
+  if (::dladdr(reinterpret_cast<void*>(&avcodec_version), &info) != 0 && info.dli_fname != nullptr) {
+    // Never closed: the handle only marks the loaded library as not to be unloaded.
+    (void)::dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+  }
 }
 
 }  // namespace

@@ -31,8 +31,9 @@ extern "C" {
  *   MPGE_endCoder                  flushes the last frames, writes the info tag, closes
  *   MPGE_closeCoder                frees everything (also after a failure, any time)
  *
- * The input is a RIFF/WAVE file of 16-bit PCM with one or two channels; the audio is the
- * data chunk, or what the file really holds when the chunk claims more.
+ * The input is a RIFF/WAVE (or, past 4 GiB, RF64) file of 16-bit PCM with one or two
+ * channels; the audio is the data chunk, or what the file really holds when the chunk
+ * claims more.
  * Output is an MP3 file without ID3 tag: MPEG-1 Layer III at 32000, 44100 and 48000 Hz,
  * MPEG-2 Layer III below 32000 Hz. The first frame is an info frame (VBR/CBR tag with the
  * frame count and encoder delay), rewritten by MPGE_endCoder when the output is seekable.

@@ -48,10 +48,14 @@ Result<WavInput, WavInputError> WavInput::Open(const std::string& path) {
 
   unsigned char riff[12];
   if (!ReadAt(fd, 0, riff, sizeof riff)) return Fail(WavInputError::Format);
-  if (std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0) {
+  // RF64 is the RIFF form of files past 4 GiB: its ds64 chunk holds the 64-bit data size.
+  const bool rf64 = std::memcmp(riff, "RF64", 4) == 0;
+  if ((!rf64 && std::memcmp(riff, "RIFF", 4) != 0) || std::memcmp(riff + 8, "WAVE", 4) != 0) {
     return Fail(WavInputError::Format);
   }
 
+  bool haveDs64 = false;
+  uint64_t ds64DataBytes = 0;
   bool haveFormat = false;
   uint16_t blockAlign = 0;
   uint64_t offset = 12;
@@ -60,7 +64,12 @@ Result<WavInput, WavInputError> WavInput::Open(const std::string& path) {
     if (!ReadAt(fd, offset, chunk, sizeof chunk)) return Fail(WavInputError::Read);
     const uint32_t size = Le32(chunk + 4);
     const uint64_t body = offset + 8;
-    if (std::memcmp(chunk, "fmt ", 4) == 0) {
+    if (rf64 && std::memcmp(chunk, "ds64", 4) == 0 && size >= 16) {
+      unsigned char sizes[16];  // RIFF size, data size
+      if (!ReadAt(fd, body, sizes, sizeof sizes)) return Fail(WavInputError::Format);
+      ds64DataBytes = Le32(sizes + 8) | uint64_t(Le32(sizes + 12)) << 32;
+      haveDs64 = true;
+    } else if (std::memcmp(chunk, "fmt ", 4) == 0) {
       if (size < 16) return Fail(WavInputError::Format);
       std::array<unsigned char, 40> fmt{};
       const size_t want = size < fmt.size() ? size : fmt.size();
@@ -81,8 +90,8 @@ Result<WavInput, WavInputError> WavInput::Open(const std::string& path) {
     } else if (std::memcmp(chunk, "data", 4) == 0) {
       if (!haveFormat) return Fail(WavInputError::Format);
       const uint64_t available = fileBytes - body;
-      uint64_t bytes = size;
-      if (size == 0 || size == 0xFFFFFFFFu || bytes > available) bytes = available;
+      uint64_t bytes = size == 0xFFFFFFFFu && haveDs64 ? ds64DataBytes : size;
+      if (bytes == 0 || (size == 0xFFFFFFFFu && !haveDs64) || bytes > available) bytes = available;
       input.format_.dataOffset = body;
       input.format_.frames = bytes / blockAlign;
       return input;

@@ -26,8 +26,9 @@ class WavInput {
  public:
   WavInput() = default;
 
-  // Opens path and walks its chunks. The audio is the data chunk; when the chunk claims
-  // more than the file holds, or claims 0 or 0xFFFFFFFF bytes (a header never rewritten
+  // Opens path (RIFF or RF64) and walks its chunks. The audio is the data chunk, whose
+  // size an RF64 file gives in its ds64 chunk; when the chunk claims more than the file
+  // holds, or claims 0 or 0xFFFFFFFF bytes without a ds64 size (a header never rewritten
   // after recording), it is everything from the data start to the end of the file.
   // Accepts format tag 1 (PCM) and the extensible format with the PCM sub-format.
   static Result<WavInput, WavInputError> Open(const std::string& path);

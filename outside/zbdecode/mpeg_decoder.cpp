@@ -8,15 +8,18 @@
 
 namespace {
 
-// The decoder library reads through the input module.
+// Bytes of the input read per call while looking for the first frame.
+constexpr size_t kSearchChunkBytes = 64 * 1024;
+
+// The decoder library reads through the input module, from the first frame on.
 mpg123_ssize_t ReadInput(void* io, void* buffer, size_t bytes) {
   const uint32_t ask = bytes > 0x7FFFFFFF ? 0x7FFFFFFF : uint32_t(bytes);
-  const int64_t got = static_cast<InputSource*>(io)->Read(buffer, ask);
+  const int64_t got = static_cast<InputTail*>(io)->Read(buffer, ask);
   return got < 0 ? -1 : mpg123_ssize_t(got);
 }
 
 off_t SeekInput(void* io, off_t offset, int whence) {
-  return off_t(static_cast<InputSource*>(io)->Seek(int64_t(offset), whence));
+  return off_t(static_cast<InputTail*>(io)->Seek(int64_t(offset), whence));
 }
 
 void InitLibraryOnce() {
@@ -56,12 +59,37 @@ Result<std::unique_ptr<MpegDecoder>, MpegOpenError> MpegDecoder::Open(InputSourc
   if (mpg123_replace_reader_handle(mh, ReadInput, SeekInput, nullptr) != MPG123_OK) {
     return Fail(MpegOpenError::Decoder);
   }
-  if (mpg123_open_handle(mh, &source) != MPG123_OK) return Fail(MpegOpenError::Decoder);
+  try {
+    decoder->searchChunk_.resize(kSearchChunkBytes);
+  } catch (const std::bad_alloc&) {
+    return Fail(MpegOpenError::Memory);
+  }
   return decoder;
+}
+
+MpegFrameStatus MpegDecoder::SearchFirstFrame() {
+  const int64_t got = source_->Read(searchChunk_.data(), uint32_t(searchChunk_.size()));
+  if (got < 0) return MpegFrameStatus::ReadError;
+  if (got == 0) sync_.FeedEnd();
+  else sync_.Feed(searchChunk_.data(), size_t(got));
+  switch (sync_.Search()) {
+    case MpegSyncSearch::State::NeedMore:
+      return MpegFrameStatus::NoFrameYet;
+    case MpegSyncSearch::State::NotFound:
+      return MpegFrameStatus::End;
+    case MpegSyncSearch::State::Found:
+      break;
+  }
+  const uint64_t start = sync_.StartOffset();
+  tail_ = std::make_unique<InputTail>(*source_, start, sync_.TakeBytesFromStart());
+  searchChunk_ = std::vector<uint8_t>();
+  if (mpg123_open_handle(handle_.get(), tail_.get()) != MPG123_OK) return MpegFrameStatus::DecodeError;
+  return MpegFrameStatus::NoFrameYet;
 }
 
 MpegFrameStatus MpegDecoder::DecodeFrame(MpegFrame& frame) {
   frame = MpegFrame{};
+  if (!tail_) return SearchFirstFrame();
   off_t frameNumber = 0;
   unsigned char* audio = nullptr;
   size_t bytes = 0;
@@ -119,4 +147,8 @@ MpegFrameInfo MpegDecoder::Info() const {
   return info;
 }
 
-int64_t MpegDecoder::InputPosition() const { return int64_t(mpg123_tell_stream(handle_.get())); }
+int64_t MpegDecoder::InputPosition() const {
+  if (!tail_) return int64_t(sync_.FedBytes());
+  const off_t position = mpg123_tell_stream(handle_.get());
+  return position < 0 ? -1 : int64_t(tail_->InputOffset(int64_t(position)));
+}

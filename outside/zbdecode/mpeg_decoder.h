@@ -5,8 +5,12 @@
 #include <cstdint>
 #include <memory>
 
+#include <vector>
+
 #include "common/result.h"
 #include "outside/zbdecode/input_source.h"
+#include "outside/zbdecode/input_tail.h"
+#include "outside/zbdecode/mpeg_sync_search.h"
 
 enum class MpegOpenError {
   Memory,
@@ -15,7 +19,8 @@ enum class MpegOpenError {
 
 enum class MpegFrameStatus {
   Frame,       // samples are ready
-  NoFrameYet,  // nothing this time (format announced, delay trimmed): call again
+  NoFrameYet,  // nothing this time (still looking for the first frame, format announced,
+               // delay trimmed): call again
   Skipped,     // a frame in another format than the stream's first was dropped: call again
   End,         // the input is exhausted
   ReadError,   // the input module failed
@@ -49,6 +54,10 @@ class MpegDecoder {
   // Starts decoding source with the library's default settings (gapless trimming,
   // resync), output fixed to signed 16-bit at the stream's own rate and channel count,
   // which the first frame sets for the whole stream.
+  // The first calls of DecodeFrame look for that first frame (MpegSyncSearch), a piece of
+  // the input each, so that a long run of junk can be cancelled between them; the
+  // library then reads the input from that frame on. An input without a chain of frames
+  // ends without audio, however lenient the library would have been with it.
   // source must stay alive and in place for the decoder's life.
   static Result<std::unique_ptr<MpegDecoder>, MpegOpenError> Open(InputSource& source);
 
@@ -58,8 +67,14 @@ class MpegDecoder {
   int64_t InputPosition() const;
 
  private:
+  MpegFrameStatus SearchFirstFrame();
+
+  // Declared before the handle, which reads from it, so that the handle goes first.
+  std::unique_ptr<InputTail> tail_;  // set once the first frame is found
   std::unique_ptr<struct mpg123_handle_struct, Mpg123HandleDeleter> handle_;
   InputSource* source_ = nullptr;
+  MpegSyncSearch sync_;
+  std::vector<uint8_t> searchChunk_;
   int channels_ = 0;           // format of the first frame: the stream's format
   uint32_t sampleRate_ = 0;
   int currentChannels_ = 0;    // format of the frames now coming

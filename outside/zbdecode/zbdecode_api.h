@@ -19,7 +19,12 @@ extern "C" {
  * the stream's own sample rate into interleaved signed 16-bit native-endian samples. No
  * resampling and no gain: the samples are those of the reference mpg123 decoder with its
  * default settings (gapless trimming of encoder delay and padding included). Leading
- * garbage before the first frame (and ID3v2 tags) is skipped. The first frame fixes the
+ * garbage before the first frame (and ID3v2 tags) is skipped, however long: the stream
+ * starts at the first frame header that begins a run of four frames of one stream (two
+ * when the input ends behind them), so other formats and random bytes, whose stray
+ * headers a lenient decoder turns into noise, give no frame at all. While the search
+ * runs decoder_decode returns ZBD_NO_FRAME_YET, one piece of the input each call; an
+ * input without such a run ends with ZBD_END_OF_INPUT before any frame. The first frame fixes the
  * rate and channel count for the whole stream: later frames in another format (damage
  * that looks like a header, a different file stitched on) are skipped, so the output
  * can be written as one uniform PCM stream.

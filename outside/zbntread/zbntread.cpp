@@ -88,8 +88,8 @@ void ReadTrack(ReaderRequest& request) {
   try {
     const CdAccessMethod method =
         request.osInterface != 0 ? CdAccessMethod::OsInterface : CdAccessMethod::ScsiPassThrough;
-    std::unique_ptr<CdSource> source = OpenCdDrive(request.drive, method);
-    if (!source || request.endSector < request.firstSector || request.firstSector < 0) {
+    auto opened = OpenCdDrive(request.drive, method);
+    if (!opened || request.endSector < request.firstSector || request.firstSector < 0) {
       ring.Post(READER_MSG_INIT_ERROR, request.drive);
       Publish(request, nullptr);
       return;
@@ -108,7 +108,7 @@ void ReadTrack(ReaderRequest& request) {
     events.message = [&](uint8_t type, int32_t value, int32_t extra) { ring.Post(type, value, extra); };
     events.cancelled = [&] { return ring.Cancelled(); };
     events.emit = [&](std::span<const uint32_t> frames) { return writer.Write(frames); };
-    TrackReader reader(*source, params, events);
+    TrackReader reader(*opened.Value(), params, events);
     const TrackReadOutcome outcome = reader.Run();
     const bool finished = writer.Finish();
     if (outcome == TrackReadOutcome::OutputFailed || !finished) ring.Post(READER_MSG_WRITE_ERROR, 0);

@@ -154,7 +154,8 @@ TEST(ExportsTest, DecodeAndCloseAfterError) {
 }
 
 // Catches a tool that loses or reorders blocks: zbaacdec's WAV holds exactly what the
-// decoder core gives, behind a 44-byte header with the stream's rate.
+// decoder core gives, behind the 80-byte header of a file that may outgrow 4 GiB (a JUNK
+// reservation before the fmt chunk at 48) with the stream's rate.
 TEST(ZbaacdecTest, WritesDecodedSamplesAsWav) {
   const std::string in = Stream(48000, 1, 96);
   const std::string out = TempPath("tool") + ".wav";
@@ -171,10 +172,11 @@ TEST(ZbaacdecTest, WritesDecodedSamplesAsWav) {
       expected.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
     }
   }
-  ASSERT_EQ(wav.size(), expected.size() + 44);
-  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), wav.begin() + 44));
-  EXPECT_EQ(wav[24] | (wav[25] << 8) | (wav[26] << 16), 48000);
-  EXPECT_EQ(wav[22], 2);
+  ASSERT_EQ(wav.size(), expected.size() + 80);
+  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), wav.begin() + 80));
+  EXPECT_EQ(std::string(wav.begin() + 12, wav.begin() + 16), "JUNK");
+  EXPECT_EQ(wav[60] | (wav[61] << 8) | (wav[62] << 16), 48000);
+  EXPECT_EQ(wav[58], 2);
 }
 
 // Catches a tool that leaves a WAV behind for input it could not read.

@@ -58,6 +58,22 @@ TEST(LibraryLoader, MissingLibraryAndEntryAreOrdinaryFailures) {
   EXPECT_EQ(add(2, 3), 5);
 }
 
+// Catches a missing library reported without its file name or without the folders that
+// were searched, so the user cannot tell where to put it.
+TEST(LibraryLoader, MissingLibraryNamesTheFileAndEveryFolderSearched) {
+  TempDir temp;
+  {
+    ScopedEnv dir("ZIMBAR_LIB_DIR", temp.Path().c_str());
+    EXPECT_EQ(OutsideLibrary::Open("zbnosuchlibrary").LoadError(),
+              "libzbnosuchlibrary.so not found in $ZIMBAR_LIB_DIR (" + temp.Path() +
+                  ") nor in the program's folder (" ZIMBAR_BIN_DIR "/)");
+  }
+  ScopedEnv unset("ZIMBAR_LIB_DIR", nullptr);
+  EXPECT_EQ(OutsideLibrary::Open("zbnosuchlibrary").LoadError(),
+            "libzbnosuchlibrary.so not found in the program's folder (" ZIMBAR_BIN_DIR
+            "/); $ZIMBAR_LIB_DIR is not set");
+}
+
 // Catches a double close or a lost handle when the object is moved or closed early.
 TEST(LibraryLoader, MoveTransfersOwnership) {
   ScopedEnv dir("ZIMBAR_LIB_DIR", ZIMBAR_FAKES_DIR "/common");

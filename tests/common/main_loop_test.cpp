@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -84,4 +87,39 @@ TEST(QueueMainLoop, RunUntilTimesOutAndRunPendingTakesOneBatch) {
   EXPECT_EQ(loop.RunPending(), 1u);
   EXPECT_EQ(loop.RunPending(), 1u);
   EXPECT_EQ(runs, 2);
+}
+
+// Catches a watched pipe whose data never wakes the loop, a handler that runs off the main
+// thread, and a watch or one-shot timer that keeps firing after it was removed or ran.
+TEST(QueueMainLoop, WatchesPipesAndRunsTimers) {
+  QueueMainLoop loop;
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  std::string received;
+  int oneShot = 0, repeated = 0;
+  const auto watch = loop.WatchReadable(fds[0], [&] {
+    char c;
+    if (::read(fds[0], &c, 1) == 1) received.push_back(c);
+    EXPECT_TRUE(loop.IsMainThread());
+  });
+  loop.StartTimer(std::chrono::milliseconds(20), false, [&] { ++oneShot; });
+  const auto every = loop.StartTimer(std::chrono::milliseconds(10), true, [&] { ++repeated; });
+  std::thread writer([&] {
+    for (char c : std::string("abc")) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(15));
+      ASSERT_EQ(::write(fds[1], &c, 1), 1);
+    }
+  });
+  EXPECT_TRUE(loop.RunUntil([&] { return received == "abc" && repeated >= 5; }, std::chrono::seconds(10)));
+  writer.join();
+  loop.Unwatch(watch);
+  loop.StopTimer(every);
+  const int repeatedThen = repeated;
+  ASSERT_EQ(::write(fds[1], "d", 1), 1);
+  loop.RunUntil([] { return false; }, std::chrono::milliseconds(60));
+  EXPECT_EQ(received, "abc");
+  EXPECT_EQ(oneShot, 1);
+  EXPECT_EQ(repeated, repeatedThen);
+  ::close(fds[0]);
+  ::close(fds[1]);
 }

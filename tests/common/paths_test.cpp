@@ -89,3 +89,27 @@ TEST(Paths, CreateDirectoriesMakesEveryLevel) {
   EXPECT_EQ(blocked.Error().path, dir.File("file"));
   EXPECT_NE(blocked.Error().Message().find("Cannot create folder"), std::string::npos);
 }
+
+// Catches a file name longer than the file systems take (the create fails with "File name
+// too long"), a cut inside a UTF-8 character, or a lost extension.
+TEST(Paths, LongNamesAreCutOnACharacterBoundaryKeepingTheExtension) {
+  const std::string umlauts = [] {
+    std::string s;
+    for (int i = 0; i < 200; ++i) s += "\xC3\xBC";  // 400 bytes of "ü"
+    return s;
+  }();
+  const std::string fitted = FitFileName(umlauts + ".mp3");
+  EXPECT_EQ(fitted.size(), 254u);  // 125 whole characters and the extension
+  EXPECT_EQ(fitted.substr(250), ".mp3");
+  EXPECT_EQ(fitted.substr(0, 250), umlauts.substr(0, 250));
+  EXPECT_EQ(FitFileName(std::string(300, 'a')), std::string(255, 'a'));
+  EXPECT_EQ(FitFileName("short.wav"), "short.wav");
+  EXPECT_EQ(FitFileName(std::string(255, 'b')), std::string(255, 'b'));
+  // A dot far from the end starts no extension.
+  EXPECT_EQ(FitFileName("a." + std::string(300, 'c')).size(), 255u);
+  EXPECT_EQ(FitPathComponents("/out/" + std::string(300, 'd') + "/" + umlauts + ".tmp"),
+            "/out/" + std::string(255, 'd') + "/" + umlauts.substr(0, 250) + ".tmp");
+  EXPECT_EQ(FitPathComponents("rel/a//b/"), "rel/a//b/");
+  // Changing to a longer extension keeps the name within the limit.
+  EXPECT_EQ(ChangeFileExt("/m/" + std::string(254, 'e'), ".wav"), "/m/" + std::string(251, 'e') + ".wav");
+}

@@ -237,3 +237,198 @@ TEST(WavHeader, RandomHeadersNeverCrash) {
     }
   }
 }
+
+namespace {
+
+uint64_t U64At(const std::vector<uint8_t>& b, size_t at) { return U32At(b, at) | uint64_t(U32At(b, at + 4)) << 32; }
+
+// The output of a command, through the shell.
+std::string Capture(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[512];
+    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, got);
+    ::pclose(pipe);
+  }
+  return out;
+}
+
+// A file of an 80-byte header and dataBytes of audio, sparse: only the header takes disk
+// space, so sizes past 4 GiB cost nothing.
+void WriteSparseWav64(const std::string& path, bool mono, uint32_t rate, uint64_t dataBytes) {
+  UniqueFd f(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644));
+  ASSERT_TRUE(f);
+  ASSERT_EQ(::ftruncate(f.Get(), static_cast<off_t>(kWavHeader64Bytes + dataBytes)), 0);
+  ASSERT_EQ(WriteWavHeader64(f.Get(), mono, rate, dataBytes), kWavWriteOk);
+  EXPECT_EQ(Position(f), kWavHeader64Bytes);
+}
+
+}  // namespace
+
+// Catches a header with room for 64-bit sizes that is not a plain RIFF file while the sizes
+// fit: the reservation must be a JUNK chunk of zeros that readers step over, with the same
+// fmt and data fields the canonical header has.
+TEST(WavHeader64, SmallFileIsRiffWithAJunkReservation) {
+  TempDir dir;
+  const std::string path = dir.File("s.wav");
+  std::vector<uint8_t> samples(4000, 0x5A);
+  {
+    UniqueFd f = Open(path, O_RDWR | O_CREAT | O_TRUNC);
+    ASSERT_EQ(WriteWavHeader64(f.Get(), /*mono=*/true, 22050, 0), kWavWriteOk);
+    ASSERT_EQ(::write(f.Get(), samples.data(), samples.size()), static_cast<ssize_t>(samples.size()));
+    ASSERT_EQ(WriteWavHeader64(f.Get(), /*mono=*/true, 22050, samples.size()), kWavWriteOk);
+    EXPECT_EQ(Position(f), 80);
+  }
+  const auto b = ReadBytes(path);
+  ASSERT_EQ(b.size(), 80u + samples.size());
+  EXPECT_EQ(std::string(b.begin(), b.begin() + 16), std::string("RIFF\xE8\x0F\0\0WAVEJUNK", 16));
+  EXPECT_EQ(U32At(b, 16), 28u);
+  EXPECT_EQ(std::vector<uint8_t>(b.begin() + 20, b.begin() + 48), std::vector<uint8_t>(28, 0));
+  // From "fmt " on, the bytes of the canonical header for the same audio.
+  const auto canonical = MakeWav(1, 1, 22050, 16, 16, {}, samples, 4000);
+  EXPECT_TRUE(std::equal(b.begin() + 48, b.end(), canonical.begin() + 12));
+  WavFormatInfo info;
+  ASSERT_EQ(ReadWavHeaderFromPath(path.c_str(), info), kWavReadOk);
+  EXPECT_EQ(info.channels, 1);
+  EXPECT_EQ(info.sampleRate, 22050u);
+  EXPECT_EQ(info.dataOffset, 80u);
+  EXPECT_EQ(info.dataBytes, 4000u);
+  EXPECT_EQ(Capture("ffprobe -v error -show_entries stream=sample_rate,channels,duration -of csv=p=0 '" + path + "'"),
+            "22050,1,0.090703\n");
+}
+
+// Catches RIFF and data sizes that wrap or saturate past 4 GiB instead of an RF64 file, a
+// switch to RF64 one byte too early or too late, and a reader that cannot take back the
+// 64-bit data size: sparse files on both sides of the limit, read by the project's reader
+// and by ffprobe.
+TEST(WavHeader64, DataPastTheRiffLimitMakesAnRf64File) {
+  TempDir dir;
+  const uint64_t lastRiff = 0xFFFFFFFFull - 72;  // the RIFF size field is data + 72
+  const uint64_t eightHours = 8ull * 3600 * 44100 * 4;
+  for (const uint64_t dataBytes : {lastRiff, lastRiff + 1, eightHours}) {
+    const std::string path = dir.File("b.wav");
+    WriteSparseWav64(path, false, 44100, dataBytes);
+    const bool rf64 = dataBytes > lastRiff;
+    UniqueFd f = Open(path);
+    std::vector<uint8_t> b(80);
+    ASSERT_EQ(::read(f.Get(), b.data(), b.size()), 80);
+    EXPECT_EQ(std::string(b.begin(), b.begin() + 4), rf64 ? "RF64" : "RIFF") << dataBytes;
+    EXPECT_EQ(std::string(b.begin() + 12, b.begin() + 16), rf64 ? "ds64" : "JUNK") << dataBytes;
+    EXPECT_EQ(U32At(b, 4), rf64 ? 0xFFFFFFFFu : uint32_t(dataBytes + 72));
+    EXPECT_EQ(U32At(b, 76), rf64 ? 0xFFFFFFFFu : uint32_t(dataBytes));
+    if (rf64) {
+      EXPECT_EQ(U64At(b, 20), dataBytes + 72);
+      EXPECT_EQ(U64At(b, 28), dataBytes);
+      EXPECT_EQ(U64At(b, 36), dataBytes / 4) << "sample frames";
+      EXPECT_EQ(U32At(b, 44), 0u) << "no size table";
+    }
+    WavFormatInfo info;
+    ASSERT_EQ(ReadWavHeader(f.Get(), info), kWavReadOk) << dataBytes;
+    EXPECT_EQ(Position(f), 80);
+    EXPECT_EQ(info.dataBytes, dataBytes);
+    ASSERT_EQ(ReadWavHeaderFromPath(path.c_str(), info), kWavReadOk);
+    EXPECT_EQ(info.dataOffset, 80u);
+    EXPECT_EQ(info.dataBytes, dataBytes);
+    EXPECT_EQ(info.channels, 2);
+    EXPECT_EQ(info.formatTag, 1);
+  }
+  EXPECT_EQ(Capture("ffprobe -v error -show_entries stream=duration -of csv=p=0 '" + dir.File("b.wav") + "'"),
+            "28800.000000\n");
+}
+
+// Catches a reader that refuses the 64-bit forms other programs write, or that takes the
+// audio length from the 32-bit fields: ffmpeg's RF64 file (ds64 before fmt, a data size
+// field of 0xFFFFFFFF) and its file with a JUNK reservation, each with a LIST chunk too.
+TEST(WavHeader64, ReadsTheFormsFfmpegWrites) {
+  TempDir dir;
+  for (const char* mode : {"always", "auto"}) {
+    const std::string path = dir.File(std::string(mode) + ".wav");
+    Capture("ffmpeg -v error -y -f lavfi -i sine=frequency=440:sample_rate=32000:duration=0.5 -ac 2 "
+            "-metadata title=tail -rf64 " + std::string(mode) + " '" + path + "' 2>&1");
+    const auto b = ReadBytes(path);
+    ASSERT_GT(b.size(), 64000u) << mode;
+    EXPECT_EQ(std::string(b.begin(), b.begin() + 4), std::string(mode) == "always" ? "RF64" : "RIFF");
+    WavFormatInfo info;
+    ASSERT_EQ(ReadWavHeaderFromPath(path.c_str(), info), kWavReadOk) << mode;
+    EXPECT_EQ(info.sampleRate, 32000u);
+    EXPECT_EQ(info.channels, 2);
+    EXPECT_EQ(info.dataBytes, 16000u * 4) << mode;
+    EXPECT_EQ(std::string(b.begin() + info.dataOffset - 8, b.begin() + info.dataOffset - 4), "data") << mode;
+  }
+}
+
+// Catches a reader that treats a declared data size as the audio whatever the file holds,
+// or the reverse: the declared size wins when the file holds it, the rest of the file when
+// the size is 0, 0xFFFFFFFF (never rewritten) or too large, and an RF64 file whose ds64
+// chunk is too short to hold the data size cannot give one.
+TEST(WavHeader64, AudioBytesFollowTheDeclaredSizeWithinTheFile) {
+  const std::vector<uint8_t> samples(400, 0x22);
+  const struct {
+    uint32_t declared;
+    uint64_t want;
+  } cases[] = {{100, 100}, {400, 400}, {0, 400}, {0xFFFFFFFFu, 400}, {401, 400}};
+  TempDir dir;
+  const std::string path = dir.File("d.wav");
+  for (const auto& c : cases) {
+    auto bytes = MakeWav(1, 2, 44100, 16, 16, {}, samples, c.declared);
+    // A chunk behind the audio, which the declared size leaves out.
+    if (c.declared != 0 && c.declared <= 400) bytes.insert(bytes.end(), {'L', 'I', 'S', 'T', 0, 0, 0, 0});
+    WriteBytes(path, bytes);
+    WavFormatInfo info;
+    ASSERT_EQ(ReadWavHeaderFromPath(path.c_str(), info), kWavReadOk);
+    EXPECT_EQ(info.dataBytes, c.want) << c.declared;
+  }
+  // A ds64 chunk of 8 bytes (RIFF size only) before fmt: stepped over, no 64-bit data size.
+  std::vector<uint8_t> shortDs64 = {'d', 's', '6', '4', 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  auto bytes = MakeWav(1, 2, 44100, 16, 16, {}, samples, 0xFFFFFFFFu);
+  bytes.insert(bytes.begin() + 12, shortDs64.begin(), shortDs64.end());
+  std::memcpy(bytes.data(), "RF64", 4);
+  WriteBytes(path, bytes);
+  WavFormatInfo info;
+  ASSERT_EQ(ReadWavHeaderFromPath(path.c_str(), info), kWavReadOk);
+  EXPECT_EQ(info.dataOffset, 36u + 16u + 8u);
+  EXPECT_EQ(info.dataBytes, 400u);
+}
+
+// Catches a reader that steps over any chunk before fmt (a lower-case "junk" stays an
+// error, as it always was), or over a reservation too large to be one, or that reads past
+// a file cut inside the chunk it steps over.
+TEST(WavHeader64, OnlyAReservationMayStandBeforeFmt) {
+  const std::vector<uint8_t> samples(64, 0x11);
+  auto withLeading = [&](const char* id, uint32_t size) {
+    auto b = MakeWav(1, 2, 44100, 16, 16, {}, samples, 64);
+    std::vector<uint8_t> chunk(8 + size + (size & 1), 0);
+    std::memcpy(chunk.data(), id, 4);
+    PutLe(chunk, 4, size, 4);
+    b.insert(b.begin() + 12, chunk.begin(), chunk.end());
+    return b;
+  };
+  auto cutJunk = withLeading("JUNK", 28);
+  cutJunk.resize(40);
+  const struct {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    int result;
+    uint32_t dataOffset;
+  } cases[] = {
+      {"JUNK of 28", withLeading("JUNK", 28), kWavReadOk, 80},
+      {"JUNK of odd size", withLeading("JUNK", 5), kWavReadOk, 44 + 14},
+      {"junk", withLeading("junk", 28), kWavReadNoFmtChunk, 0},
+      {"LIST", withLeading("LIST", 28), kWavReadNoFmtChunk, 0},
+      {"huge JUNK", withLeading("JUNK", 70000), kWavReadNoFmtChunk, 0},
+      {"cut in JUNK", cutJunk, kWavReadNoFormat, 0},
+  };
+  TempDir dir;
+  const std::string path = dir.File("j.wav");
+  for (const auto& c : cases) {
+    WriteBytes(path, c.bytes);
+    WavFormatInfo info;
+    EXPECT_EQ(ReadWavHeaderFromPath(path.c_str(), info), c.result) << c.name;
+    if (c.result != kWavReadOk) continue;
+    EXPECT_EQ(info.dataOffset, c.dataOffset) << c.name;
+    EXPECT_EQ(info.dataBytes, 64u) << c.name;
+    UniqueFd f = Open(path);
+    ASSERT_EQ(ReadWavHeader(f.Get(), info), kWavReadOk) << c.name;
+    EXPECT_EQ(Position(f), static_cast<off_t>(c.dataOffset)) << c.name;
+  }
+}

@@ -1,6 +1,9 @@
 // zbmaker --batch ripping tracks of generated disc images with the real reader library.
 #include "batch_test_support.h"
 
+#include <algorithm>
+#include <vector>
+
 using namespace batch_test;
 
 using BatchCd = BatchCdRun;
@@ -109,7 +112,7 @@ TEST_F(BatchCd, RerunWithoutYesKeepsTheOutputsAndFails) {
   ASSERT_EQ(Maker("--batch --cd2wav --cd-image disc.cue --output out").exitCode, 0);
   RunResult r = Maker("--batch --cd2wav --cd-image disc.cue --output out");
   EXPECT_NE(r.exitCode, 0) << r.output;
-  EXPECT_NE(r.output.find("0 of 2 tracks converted. 2 kept an existing output"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("0 of 2 tracks converted, 2 kept an existing output"), std::string::npos) << r.output;
 
   ASSERT_EQ(Maker("--batch --cd2mp3 --id3 --cd-image disc.cue --output out --tracks 1").exitCode, 0);
   const auto size = std::filesystem::file_size(dir + "/out/Track01.mp3");
@@ -131,4 +134,103 @@ TEST_F(BatchCd, StaleTemporaryFileIsReplacedNotEncoded) {
   const size_t at = info.find("duration=");
   ASSERT_NE(at, std::string::npos) << info;
   EXPECT_GT(std::stod(info.substr(at + 9)), 1.9) << "the 0.2 s stale file was encoded";
+}
+
+// The names in `folder`, hidden ones included.
+static std::vector<std::string> FolderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Catches a rerun that reads the whole disc only to keep the old MP3s, leaves new ".tmp"
+// files and says "OK": a track whose MP3 exists and may not be replaced is not read and
+// is listed as kept; with --yes each MP3 is asked about once and replaced.
+TEST_F(BatchCd, TrackWhoseMp3IsKeptIsNotRead) {
+  MakeDisc();
+  ASSERT_EQ(Maker("--batch --cd2mp3 --cd-image disc.cue --output out").exitCode, 0);
+  RunResult r = Maker("--batch --cd2mp3 --cd-image disc.cue --output out");
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_EQ(Count(r.output, "Reading: Track"), 0) << r.output;
+  EXPECT_EQ(Count(r.output, "Kept\tTrack 0"), 2) << r.output;
+  EXPECT_NE(r.output.find("0 of 2 tracks converted, 2 kept an existing output"), std::string::npos) << r.output;
+  EXPECT_EQ(FolderNames(dir + "/out"), (std::vector<std::string>{"Track01.mp3", "Track02.mp3"}));
+
+  r = Maker("--batch --cd2mp3 --yes --cd-image disc.cue --output out --tracks 1");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_EQ(Count(r.output, "Overwrite existing file " + dir + "/out/Track01.mp3 ?"), 1) << r.output;
+  EXPECT_EQ(Count(r.output, "OK\tTrack 01"), 1) << r.output;
+}
+
+// Catches Ctrl-C leaving ".tmp" files (or hidden temporary files) behind with the default
+// settings, and a cancelled track kept under a name that looks finished.
+TEST_F(BatchCd, InterruptedRipLeavesNoTemporaryFile) {
+  MakeDisc();
+  const RunResult r = MakerInterruptedAt("--batch --cd2mp3 --cd-image disc.cue --output out", "Reading: Track 02",
+                                         "ZIMBAR_CD_SIMULATE='delay=100' ");
+  EXPECT_NE(r.output.find("exit=1"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("    Kept the unfinished file as " + dir + "/out/Track02.part.wav (cancelled)."),
+            std::string::npos)
+      << r.output;
+  for (const std::string& name : FolderNames(dir + "/out")) {
+    EXPECT_FALSE(name.ends_with(".tmp")) << name;
+    EXPECT_NE(name.front(), '.') << name;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir + "/out/Track02.mp3"));
+}
+
+// Catches a track name longer than a file name may be failing the rip with a bare
+// "Cannot create file": the name is cut on a character boundary and keeps ".wav".
+TEST_F(BatchCd, OverlongTrackNameIsShortened) {
+  MakeDisc();
+  std::string name;
+  for (int i = 0; i < 150; ++i) name += "\xC3\xA9";  // 300 bytes of "é"
+  const RunResult r = Maker("--batch --cd2wav --cd-image disc.cue --output out --tracks 1 --name '1=" + name + "'");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  const std::string expected = name.substr(0, 250) + ".wav";
+  EXPECT_EQ(FolderNames(dir + "/out"), std::vector<std::string>{expected});
+  EXPECT_EQ(Bytes(dir + "/out/" + expected, 44), Bytes(dir + "/t1.raw"));
+}
+
+// Catches a cue whose FILE line is ignored (the data read from "<cue name>.bin"), and a cue
+// with one WAVE file per track ripped with the WAV headers as audio or with every track
+// from the first file: each track must come out byte for byte from its own file.
+TEST_F(BatchCd, CueWithAFilePerTrackRipsEachTrackFromItsFile) {
+  MakeDisc();
+  std::filesystem::remove(dir + "/disc.bin");
+  ASSERT_EQ(RunShell("cd '" + dir + "' && for t in t1 t2; do sox -q -t raw -r 44100 -c 2 -b 16 -e signed-integer -L "
+                     "$t.raw \"take $t.wav\" || exit 1; done").exitCode, 0);
+  std::ofstream(dir + "/disc.cue") << "FILE \"take t1.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                      "FILE \"take t2.wav\" WAVE\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n";
+  const RunResult r = Maker("--batch --cd2wav --cd-image disc.cue --output out");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  // Compared whole, without printing megabytes of samples on a mismatch.
+  EXPECT_TRUE(Bytes(dir + "/out/Track01.wav", 44) == Bytes(dir + "/t1.raw"));
+  EXPECT_TRUE(Bytes(dir + "/out/Track02.wav", 44) == Bytes(dir + "/t2.raw"));
+}
+
+// Catches images the data cannot hold reaching the reader (a crash inside libcdio for more
+// than 99 tracks, a rip of silence from an INDEX beyond the data) and refusals that do not
+// name the image file and the reason. Nothing may be written.
+TEST_F(BatchCd, RefusedImageIsNamedWithTheReasonAndNothingIsWritten) {
+  MakeDisc();
+  std::string toc = "CD_DA\n";
+  for (int t = 0; t < 150; ++t) toc += "TRACK AUDIO\nFILE \"disc.bin\" 0 00:00:01\n";
+  std::ofstream(dir + "/many.toc") << toc;
+  std::ofstream(dir + "/beyond.cue") << "FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                        "  TRACK 02 AUDIO\n    INDEX 01 01:00:00\n";
+  std::ofstream(dir + "/missing.cue") << "FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                         "FILE \"gone.bin\" BINARY\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {"many.toc", "line 200: TRACK 100: a disc holds at most 99 tracks"},
+      {"beyond.cue", "track 2: INDEX 01 01:00:00 lies beyond the end of \"disc.bin\" (00:03:45)"},
+      {"missing.cue", "cannot open the data file \"gone.bin\": No such file or directory"},
+  };
+  for (const auto& [image, reason] : cases) {
+    const RunResult r = Maker("--batch --cd2wav --cd-image " + image + " --output out");
+    EXPECT_NE(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("zbmaker: " + dir + "/" + image + ": " + reason), std::string::npos) << r.output;
+    EXPECT_TRUE(!std::filesystem::exists(dir + "/out") || std::filesystem::is_empty(dir + "/out")) << image;
+  }
 }

@@ -80,6 +80,25 @@ TEST_F(BatchCddb, FailedLookupGoesOnWithTheGivenNames) {
   }
 }
 
+// Catches control characters of a hostile reply (a terminal title escape, BEL, a C1
+// CSI) reaching the terminal, the file names or the tags.
+TEST_F(BatchCddb, ReplyControlCharactersReachNeitherTerminalNorFiles) {
+  MakeDisc();
+  const std::string id = DiscIdHex();
+  CddbScript script;
+  script.queryReply = "200 rock " + id + " Ar\x1b]0;owned\x07tist / Al\x9b" "2Jbum\r\n";
+  script.readReply = "210 rock " + id + " entry\r\nTTITLE0=Fi\x1b[31mrst\r\nTTITLE1=Sec\x07ond\r\n.\r\n";
+  LoopbackServer server(CddbpHandler(script));
+  const RunResult r = Maker("--batch --cd2mp3 --cd-image disc.cue --output out --cddb --id3"
+                            " --cddb-server cddbp://127.0.0.1:" + std::to_string(server.Port()) + kPattern);
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  for (char control : {'\x1b', '\x07'}) EXPECT_EQ(r.output.find(control), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("\xC2\x9B"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("Found: Ar]0;ownedtist / Al2Jbum (rock)"), std::string::npos) << r.output;
+  EXPECT_EQ(Tag(dir + "/out/Ar]0;ownedtist/Al2Jbum/01 Fi[31mrst.mp3").title, "Fi[31mrst");
+  EXPECT_EQ(Tag(dir + "/out/Ar]0;ownedtist/Al2Jbum/02 Second.mp3").artist, "Ar]0;ownedtist");
+}
+
 // Catches file lines landing on the wrong track, a byte order mark or CRLF line ends
 // garbling names, --name not winning over the file, and a file for a longer disc passing
 // quietly.
@@ -109,7 +128,7 @@ TEST_F(BatchCddb, InterruptDuringTheLookupEndsTheRun) {
   const RunResult r = MakerInterruptedAt(
       "--batch --cd2wav --cd-image disc.cue --output out --cddb-server cddbp://127.0.0.1:" + std::to_string(server.Port()),
       "Querying");
-  EXPECT_NE(r.output.find("exit=1"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("exit=130\n"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("\nCancelled\n"), std::string::npos) << r.output;
   EXPECT_FALSE(std::filesystem::exists(dir + "/out/Track01.wav"));
 }

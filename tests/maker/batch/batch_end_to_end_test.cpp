@@ -1,5 +1,6 @@
 // zbmaker --batch run as a program against the real encoder and decoder libraries.
 #include "batch_test_support.h"
+#include "common/version.h"
 
 using namespace batch_test;
 
@@ -49,15 +50,15 @@ TEST_F(BatchEndToEnd, AacWritesAnAdifFile) {
   EXPECT_EQ(std::string(head, 4), "ADIF");
 }
 
-// Catches a named file that does not exist passing unnoticed, a folder or a mistyped
-// switch reported as a missing file, or a run that converted nothing ending with success.
+// Catches a named file that does not exist passing unnoticed, a folder reported as a
+// missing file, or a run that converted nothing ending with success.
 TEST_F(BatchEndToEnd, MissingFileIsReportedAndFailsTheRun) {
   MakeWav("d.wav", 1);
   std::filesystem::create_directory(dir + "/sub");
-  RunResult r = Maker("--batch nothere.wav sub -vbr11");
+  RunResult r = Maker("--batch nothere.wav sub -- -vbr11");
   EXPECT_NE(r.exitCode, 0);
   for (const char* line : {"zbmaker: no such file: nothere.wav", "zbmaker: not a file but a folder: sub",
-                           "zbmaker: unknown option or no such file: -vbr11", "zbmaker: nothing to convert"})
+                           "zbmaker: no such file: ./-vbr11", "zbmaker: nothing to convert"})
     EXPECT_NE(r.output.find(line), std::string::npos) << line << "\n" << r.output;
   r = Maker("--batch d.wav nothere.wav");
   EXPECT_NE(r.exitCode, 0);
@@ -133,6 +134,52 @@ TEST_F(BatchEndToEnd, Mp3DecodesExactlyAsTheReferenceDecoder) {
   EXPECT_GT(std::filesystem::file_size(dir + "/junk.wav"), std::filesystem::file_size(dir + "/stereo.wav") / 2);
 }
 
+// Catches files without decodable audio reported as decoded ("OK:", exit 0, a WAV of a
+// bare header): an empty file, text, random bytes, and WAV, FLAC and M4A files made by
+// sox and ffmpeg, named .mp3 and .aac. Each row ends "Error:" and the run fails.
+TEST_F(BatchEndToEnd, FilesWithoutAudioEndInError) {
+  const std::string wav = MakeWav("src.wav", 1);
+  RunShell("sox '" + wav + "' '" + dir + "/src.flac'");
+  RunShell("ffmpeg -v error -i '" + wav + "' -c:a aac -b:a 128k '" + dir + "/src.m4a'");
+  RunShell(": > '" + dir + "/empty.mp3'; yes 'not audio at all' | head -c 20000 > '" + dir + "/text.mp3'");
+  // Random bytes from a fixed seed, so that a run is repeatable.
+  RunShell("openssl enc -aes-128-ctr -nosalt -pass pass:zimbar -in /dev/zero 2>/dev/null | head -c 200000 > '" + dir +
+           "/random.mp3'; cp '" + dir + "/random.mp3' '" + dir + "/random-aac.aac'");
+  for (const char* format : {"wav", "flac", "m4a"}) {
+    const std::string from = dir + "/src." + format;
+    std::filesystem::copy_file(from, dir + "/" + format + "-as.mp3");
+    std::filesystem::copy_file(from, dir + "/" + format + "-as-aac.aac");
+  }
+  // Each has its own output name: a second file aiming at the same WAV would keep the first.
+  const char* files[] = {"empty.mp3",   "text.mp3",        "random.mp3", "random-aac.aac", "wav-as.mp3",
+                         "wav-as-aac.aac", "flac-as.mp3", "flac-as-aac.aac", "m4a-as.mp3", "m4a-as-aac.aac"};
+  std::string args = "--batch --mp32wav";
+  for (const char* file : files) args += std::string(" ") + file;
+  const RunResult r = Maker(args);
+  EXPECT_NE(r.exitCode, 0) << r.output;
+  for (const char* file : files) {
+    EXPECT_NE(r.output.find(std::string("Error:\t") + dir + "/" + file), std::string::npos) << file << "\n" << r.output;
+  }
+  EXPECT_EQ(Count(r.output, "OK:\t"), 0) << r.output;
+  EXPECT_EQ(Count(r.output, "Error: no MPEG audio found in input file."), 6) << r.output;
+  EXPECT_EQ(Count(r.output, "    Error: Encoder/decoder failed. No AAC audio found in the input file."), 4) << r.output;
+}
+
+// Catches a first frame looked for only in the first 64 KB, as the library does by
+// default: an MP3 behind 256 KB of random bytes decodes to the audio of the MP3 alone.
+TEST_F(BatchEndToEnd, Mp3BehindLongJunkDecodes) {
+  RunShell("lame --quiet -b 128 '" + MakeWav("g.wav", 1) + "' '" + dir + "/clean.mp3'");
+  RunShell("head -c 262144 /dev/urandom > '" + dir + "/junk.mp3' && cat '" + dir + "/clean.mp3' >> '" + dir +
+           "/junk.mp3'");
+  const RunResult r = Maker("--batch --mp32wav clean.mp3 junk.mp3");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  const RunResult same = RunShell("sox '" + dir + "/clean.wav' -t raw '" + dir + "/clean.raw' && sox '" + dir +
+                                  "/junk.wav' -t raw '" + dir + "/junk.raw' && cmp '" + dir + "/clean.raw' '" + dir +
+                                  "/junk.raw'");
+  EXPECT_EQ(same.exitCode, 0) << same.output;
+  EXPECT_GT(std::filesystem::file_size(dir + "/junk.raw"), 44100u * 4 * 9 / 10);
+}
+
 // Catches AAC files missing the AAC decoder: the maker's own ADIF files, ADTS files and an
 // extension written in any case.
 TEST_F(BatchEndToEnd, AacFilesOfEveryFormDecodeThroughTheAacPath) {
@@ -165,15 +212,142 @@ TEST_F(BatchEndToEnd, WithoutBatchPrintsUsageAndExits2) {
 }
 
 // Catches Ctrl-C that kills the program without cancelling: the file must end
-// "Cancelled", the input stay, and the run fail.
+// "Cancelled", the input stay, and the run end with 130 as shells expect after Ctrl-C.
 TEST_F(BatchEndToEnd, InterruptCancelsTheRun) {
   MakeWav("long.wav", 240);
   MakeWav("next.wav", 1);
   const RunResult r = MakerInterruptedAt("--batch long.wav next.wav", "Encoding:");
-  EXPECT_NE(r.output.find("exit=1"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("exit=130\n"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("    Cancelled."), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("Cancelled\t" + dir + "/long.wav"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("+\t" + dir + "/next.wav"), std::string::npos) << r.output;
   EXPECT_TRUE(std::filesystem::exists(dir + "/long.wav"));
   EXPECT_FALSE(std::filesystem::exists(dir + "/next.mp3"));
+}
+
+// Catches a mistyped switch or a bit rate outside the tables that the run passes over
+// (converting with other settings than asked), a usage error that still converts, exits
+// otherwise than 2, or explains itself in more than one line without pointing to --help.
+TEST_F(BatchEndToEnd, BadSwitchIsAUsageErrorAndConvertsNothing) {
+  MakeWav("u.wav", 1);
+  for (const char* bad : {"-vbr11", "-128k", "-q", "-V", "-100"}) {
+    const RunResult r = Maker(std::string("--batch u.wav ") + bad);
+    EXPECT_EQ(r.exitCode, 2) << bad << "\n" << r.output;
+    EXPECT_EQ(Count(r.output, "\n"), 1) << bad << "\n" << r.output;
+    EXPECT_EQ(r.output.rfind("zbmaker: ", 0), 0u) << r.output;
+    EXPECT_NE(r.output.find(bad), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("--help"), std::string::npos) << r.output;
+    EXPECT_FALSE(std::filesystem::exists(dir + "/u.mp3")) << bad;
+  }
+}
+
+// Catches the reason of a failure shown only in the log on standard output (lost when
+// that goes to /dev/null), an error printed twice when both streams are one, and
+// --quiet showing anything but errors.
+TEST_F(BatchEndToEnd, ErrorsGoToStandardErrorAndQuietShowsOnlyThem) {
+  MakeWav("good.wav", 1);
+  std::ofstream(dir + "/x.wav") << "this is not a wave file";
+  const std::string why = "zbmaker: " + dir + "/x.wav: Error: Invalid WAV Header on input file. (At 0.00%)\n";
+  RunResult r = RunShell("( " + MakerCommand("--batch x.wav") + " >/dev/null )");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.output, why);
+  r = Maker("--batch x.wav");
+  EXPECT_EQ(Count(r.output, "Invalid WAV Header"), 1) << r.output;
+  r = Maker("--batch --quiet good.wav x.wav");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.output, why);
+  EXPECT_TRUE(std::filesystem::exists(dir + "/good.mp3"));
+}
+
+// Catches a run that dies of SIGPIPE when the reader of its log goes away (nothing
+// converted, killed by a signal) instead of finishing the work.
+TEST_F(BatchEndToEnd, ClosedLogPipeDoesNotStopTheRun) {
+  MakeWav("p1.wav", 1);
+  MakeWav("p2.wav", 1);
+  const RunResult r = RunShell("{ " + MakerCommand("--batch p1.wav p2.wav") + "; echo \"exit=$?\" > '" + dir +
+                               "/status'; } | head -c 20");
+  EXPECT_EQ(r.output.size(), 20u) << r.output;
+  std::ifstream status(dir + "/status");
+  std::string line;
+  std::getline(status, line);
+  EXPECT_EQ(line, "exit=0");
+  EXPECT_TRUE(std::filesystem::exists(dir + "/p1.mp3"));
+  EXPECT_TRUE(std::filesystem::exists(dir + "/p2.mp3"));
+}
+
+// Catches --version missing or not the project's version, and -h or --help that do not
+// print the help and exit 0 in every mode (with --batch, a CD run, bad options beside).
+TEST_F(BatchEndToEnd, VersionAndHelpAnswerInEveryMode) {
+  RunResult r = Maker("--version");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.output, std::string("zbmaker (Zimbar audio toolkit) ") + kZimbarVersion + "\n");
+  EXPECT_EQ(Maker("--batch --cd2wav --version").output, r.output);
+  for (const char* args : {"-h", "--help", "--batch -h", "--batch --cd2mp3 --help", "--batch --mp32wav -q -h",
+                           "--bogus --help"}) {
+    r = Maker(args);
+    EXPECT_EQ(r.exitCode, 0) << args;
+    EXPECT_EQ(r.output.rfind("Usage: zbmaker", 0), 0u) << args << "\n" << r.output;
+  }
+}
+
+// Catches a progress line missing when standard error is a terminal, written to standard
+// output, without the file's number of the count, or that names an AAC encode MP3.
+TEST_F(BatchEndToEnd, ProgressLineOnATerminalCountsTheFilesAndNamesAac) {
+  MakeWav("slow.wav", 240);
+  MakeWav("quick.wav", 1);
+  // script(1) gives the program a terminal as standard error, standard output goes to a
+  // file through a pipe; Ctrl-C after 3 s, when the line has shown.
+  const RunResult r = RunShell("script -qec \"cd '" + dir + "' && ZIMBAR_HOME='" + dir + "/home' timeout -s INT 3 '" +
+                               kBin + "/zbmaker' --batch --aac slow.wav quick.wav | cat > log.txt\" /dev/null");
+  EXPECT_NE(r.output.find("Encoding AAC 1/2 "), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find(" left, slow.aac"), std::string::npos) << r.output;
+  std::ifstream in(dir + "/log.txt");
+  const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(log.find("Encoding: " + dir + "/slow.wav"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Encoding AAC"), std::string::npos) << "progress on standard output:\n" << log;
+}
+
+// Catches a missing outside library reported without the file's name and the folders
+// it was looked for in.
+TEST_F(BatchEndToEnd, MissingLibraryNamesTheFileAndTheFoldersSearched) {
+  MakeWav("l.wav", 1);
+  std::filesystem::create_directories(dir + "/prog/empty");
+  std::filesystem::copy_file(kBin + "/zbmaker", dir + "/prog/zbmaker");
+  const RunResult r = RunShell("cd '" + dir + "' && ZIMBAR_HOME='" + dir + "/home' ZIMBAR_LIB_DIR='" + dir +
+                               "/prog/empty' '" + dir + "/prog/zbmaker' --batch l.wav");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.output.find("ERROR: Cannot load ZIMBAR library: libzbntread.so not found in $ZIMBAR_LIB_DIR (" + dir +
+                          "/prog/empty) nor in the program's folder (" + dir + "/prog/)"),
+            std::string::npos)
+      << r.output;
+  EXPECT_FALSE(std::filesystem::exists(dir + "/l.mp3"));
+}
+
+// Catches a control character in a file name that reaches the terminal (here a title
+// escape and a clear-screen sequence) instead of being shown escaped.
+TEST_F(BatchEndToEnd, ControlCharactersOfFileNamesAreEscaped) {
+  const std::string name = "t\x1b]0;owned\x07\x1b[2J.wav";
+  std::ofstream(dir + "/" + name) << "not a wave file";
+  const RunResult r = Maker("--batch '" + name + "' 'missing\x1b[2J.wav'");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.output.find('\x1b'), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find('\x07'), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("Error:\t" + dir + "/t\\x1b]0;owned\\x07\\x1b[2J.wav"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("zbmaker: no such file: missing\\x1b[2J.wav"), std::string::npos) << r.output;
+}
+
+// Catches a kept existing output listed as "OK:" and files named on the command line that
+// do not exist missing from the summary.
+TEST_F(BatchEndToEnd, SummaryCountsKeptAndMissingFiles) {
+  MakeWav("a.wav", 1);
+  MakeWav("b.wav", 1);
+  std::ofstream(dir + "/b.mp3") << "old";
+  const RunResult r = Maker("--batch a.wav b.wav nothere.wav");
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_NE(r.output.find("OK:\t" + dir + "/a.wav"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("Kept:\t" + dir + "/b.wav"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("1 of 3 files converted, 1 kept an existing output (use --yes to overwrite), 1 missing."),
+            std::string::npos)
+      << r.output;
+  EXPECT_EQ(std::filesystem::file_size(dir + "/b.mp3"), 3u);
 }

@@ -3,17 +3,67 @@
 
 #include <gtest/gtest.h>
 
+#include "common/version.h"
+
 // Catches front-end options leaking into the maker's own command line, or its switches
 // and files being taken for front-end options.
 TEST(BatchOptions, SplitsFrontEndOptionsFromTheJobArguments) {
-  auto parsed = ParseBatchOptions({"--batch", "-128", "--aac", "a.wav", "-js", "--yes", "--", "--odd.wav"});
+  auto parsed = ParseBatchOptions({"--batch", "-128", "--aac", "a.wav", "-js", "--yes", "--quiet", "-", "--",
+                                   "--odd.wav", "-160", "b.wav"});
   ASSERT_TRUE(parsed.Ok());
   const BatchOptions& o = parsed.Value();
   EXPECT_TRUE(o.batch);
   EXPECT_TRUE(o.aac);
   EXPECT_TRUE(o.yes);
+  EXPECT_TRUE(o.quiet);
   EXPECT_FALSE(o.mp32wav);
-  EXPECT_EQ(o.jobArgs, (std::vector<std::string>{"-128", "a.wav", "-js", "--odd.wav"}));
+  // After "--" a name that starts with '-' is a file, never a switch.
+  EXPECT_EQ(o.jobArgs, (std::vector<std::string>{"-128", "a.wav", "-js", "-", "./--odd.wav", "./-160", "b.wav"}));
+}
+
+// Catches a mistyped or out-of-table switch of the maker taken for a file name (so the
+// run went on without it), or a switch the maker applies refused.
+TEST(BatchOptions, MakerSwitchesMustBeOnesThatDoSomething) {
+  for (const char* good : {"-mono", "-STEREO", "-js", "-delete", "-8", "-144", "-320", "-0128", "-vbr1", "-VBR10", "-vbr04"})
+    EXPECT_TRUE(ParseBatchOptions({"--batch", good, "a.wav"}).Ok()) << good;
+  const std::pair<const char*, const char*> bad[] = {
+      {"-vbr11", "bad quality in -vbr11: -vbrN takes 1 (highest quality) to 10 (smallest files)"},
+      {"-vbr0", "bad quality in -vbr0: -vbrN takes 1 (highest quality) to 10 (smallest files)"},
+      {"-vbr+4", "bad quality in -vbr+4: -vbrN takes 1 (highest quality) to 10 (smallest files)"},
+      {"-128k", "unknown option -128k"},
+      {"-q", "unknown option -q"},
+      {"-V", "unknown option -V"},
+      {"-100", "-100 is no bit rate of the MPEG-1 table (32 to 320 kbit/s) or the MPEG-2 table (8 to 160 kbit/s)"},
+      {"-0", "-0 is no bit rate of the MPEG-1 table (32 to 320 kbit/s) or the MPEG-2 table (8 to 160 kbit/s)"},
+      {"-1010", "-1010 is no bit rate of the MPEG-1 table (32 to 320 kbit/s) or the MPEG-2 table (8 to 160 kbit/s)"},
+  };
+  for (const auto& [arg, message] : bad) {
+    auto parsed = ParseBatchOptions({"--batch", "a.wav", arg, "b.wav"});
+    ASSERT_FALSE(parsed.Ok()) << arg;
+    EXPECT_EQ(parsed.Error().message, message);
+  }
+  EXPECT_EQ(UsageErrorLine("unknown option -q"), "zbmaker: unknown option -q (see zbmaker --help)");
+}
+
+// Catches --help, -h or --version that do not answer when something else on the line is
+// wrong, or that are taken from a value or from the files after "--".
+TEST(BatchOptions, HelpAndVersionAnswerWhateverElseIsWrong) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"-h"}, {"--batch", "--help"}, {"--bogus", "-h"}, {"-q", "--help"}, {"--cd2mp3", "--cd2wav", "-h"},
+           {"--external", "x", "--help"}}) {
+    auto parsed = ParseBatchOptions(args);
+    ASSERT_TRUE(parsed.Ok()) << args[0];
+    EXPECT_TRUE(parsed.Value().help) << args[0];
+  }
+  auto version = ParseBatchOptions({"--batch", "-vbr11", "--version"});
+  ASSERT_TRUE(version.Ok());
+  EXPECT_TRUE(version.Value().version);
+  EXPECT_EQ(VersionText(), std::string("zbmaker (Zimbar audio toolkit) ") + kZimbarVersion);
+  auto title = ParseBatchOptions({"--title", "--help", "--", "-h"});
+  ASSERT_TRUE(title.Ok());
+  EXPECT_FALSE(title.Value().help);
+  EXPECT_EQ(title.Value().title, "--help");
+  EXPECT_FALSE(ParseBatchOptions({"--help=1"}).Ok());
 }
 
 // Catches a slot outside 0..9, a bad server address, a missing value, an unknown option or
@@ -42,6 +92,7 @@ TEST(BatchOptions, UsageListsEveryOption) {
                            "--cd2wav", "--cd-image FILE", "--drive N", "--list-drives", "--tracks LIST", "--output DIR", "--name N=TEXT",
                            "--id3", "--pattern P", "--artist TEXT", "--cddb ",
                            "--cddb-server URL", "--track-names FILE", "-mono", "-stereo", "-js", "-N ", "--help",
+                           "--quiet", "--version", "1 is the highest", "130 after Ctrl-C", "standard error",
                            "  -- ", "--option=VALUE", "Exit status"})
     EXPECT_NE(usage.find(name), std::string::npos) << name;
   // Every help text starts in the same column.

@@ -69,8 +69,8 @@ class BatchEndToEnd : public ::testing::Test {
   RunResult Maker(const std::string& args) { return RunShell(MakerCommand(args)); }
   // Runs zbmaker in the background and sends it Ctrl-C (SIGINT) once a line of its output
   // starts with `line` (or after 5 s). The output is "exit=N" and then what it printed.
-  RunResult MakerInterruptedAt(const std::string& args, const std::string& line) {
-    return RunShell(MakerCommand(args) + " > out.txt 2>&1 & pid=$!; "
+  RunResult MakerInterruptedAt(const std::string& args, const std::string& line, const std::string& env = "") {
+    return RunShell(MakerCommand(args, env) + " > out.txt 2>&1 & pid=$!; "
                     "for i in $(seq 100); do grep -q '^" + line + "' '" + dir + "/out.txt' && break; sleep 0.05; done; "
                     "kill -INT $pid; wait $pid; echo \"exit=$?\"; cat '" + dir + "/out.txt'");
   }

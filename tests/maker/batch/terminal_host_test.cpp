@@ -1,4 +1,5 @@
-// The terminal host: log lines, the status line and the answers to questions.
+// The terminal host: log lines, errors on standard error, the progress line, the answers
+// to questions, and text from data made safe for the terminal.
 #include "maker/batch/terminal_host.h"
 
 #include <gtest/gtest.h>
@@ -6,7 +7,12 @@
 #include <cstdio>
 #include <string>
 
+#include "maker/batch/terminal_text.h"
+
 namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::seconds;
 
 // Everything the host wrote to a temporary file.
 std::string Written(std::FILE* file) {
@@ -18,48 +24,148 @@ std::string Written(std::FILE* file) {
   return text;
 }
 
-// The two streams a host writes to, as temporary files.
+// The two streams a host writes to, as temporary files, and a clock the test moves.
 class TerminalHostTest : public ::testing::Test {
  protected:
   void TearDown() override {
     std::fclose(out);
     std::fclose(err);
   }
+  TerminalChoices Choices(bool progressLine = false) {
+    TerminalChoices choices;
+    choices.progressLine = progressLine;
+    choices.clock = [this] { return now; };
+    return choices;
+  }
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
+  Clock::time_point now = Clock::time_point(seconds(1000));
 };
 
 }  // namespace
 
-// Catches status texts lost, repeated, or idle noise printed when the output is a file.
+// Catches status texts lost, repeated, or idle noise printed when standard error is not
+// a terminal.
 TEST_F(TerminalHostTest, StatusChangesBecomeLinesWhenNotATerminal) {
-  TerminalHost host(out, err, /*isTerminal=*/false, /*answerYes=*/false);
+  TerminalHost host(out, err, Choices());
   host.SetStatusText(MakerPanel::Encoder, " MP3 Encoder: Idle");
   host.SetStatusText(MakerPanel::Encoder, " MP3 Encoder: 10.00%, /a.mp3");
   host.SetStatusText(MakerPanel::Encoder, " MP3 Encoder: 10.00%, /a.mp3");
   host.AppendLog(MakerLog::Encoder, "    Done (1 seconds).");
   host.FinishStatusLine();
   EXPECT_EQ(Written(out), " MP3 Encoder: 10.00%, /a.mp3\n    Done (1 seconds).\n");
+  EXPECT_EQ(Written(err), "");
 }
 
-// Catches log lines printed over the status line, or the status line left behind.
-TEST_F(TerminalHostTest, TerminalKeepsOneUpdatingStatusLine) {
-  TerminalHost host(out, err, /*isTerminal=*/true, /*answerYes=*/false);
-  host.SetStatusText(MakerPanel::Reader, " CD Reader: 5.00%, Track 01 - /x.tmp");
-  host.AppendLog(MakerLog::Reader, "    Warning: Sync Error. (At 5.00%)");
-  host.FinishStatusLine();
-  EXPECT_EQ(Written(out),
-            " CD Reader: 5.00%, Track 01 - /x.tmp"
-            "\r\x1b[K    Warning: Sync Error. (At 5.00%)\n"
-            " CD Reader: 5.00%, Track 01 - /x.tmp"
-            "\r\x1b[K");
+// Catches a progress line without the job's number of the count, its percentage or its
+// time left, one that calls an AAC encode or decode MP3, a stale line kept after the job
+// ended, a line printed over the log, or one written to standard output.
+TEST_F(TerminalHostTest, ProgressLineShowsNumberPercentTimeLeftAndCodec) {
+  struct Case {
+    const char* name;
+    Operation operation;
+    MakerPanel panel;
+    const char* text;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"aac encode", Operation::WAV2MP3, MakerPanel::Encoder, " MP3 Encoder: 25.00%, /m/c.aac",
+       "Encoding AAC 3/12 25.00%, 0:30 left, c.aac"},
+      {"mp3 encode", Operation::WAV2MP3, MakerPanel::Encoder, " MP3 Encoder: 80.00%, /m/c.mp3",
+       "Encoding MP3 3/12 80.00%, 0:03 left, c.mp3"},
+      {"aac decode", Operation::MP32WAV, MakerPanel::Encoder, " MP3 Decoder: 40%, /m/c.wav",
+       "Decoding AAC 3/12 40%, 0:15 left, c.wav"},
+      {"rip", Operation::CD2WAV, MakerPanel::Reader, " CD Reader: 50.00%, Track 03 - /r/Track03.wav",
+       "Reading 2/3 50.00%, 0:10 left, Track03.wav"},
+      {"rip encode", Operation::CD2MP3, MakerPanel::Encoder, " MP3 Encoder: 2.00%, /r/Track02.aac",
+       "Encoding AAC 1/3 2.00%, 8:10 left, Track02.aac"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::FILE* caseOut = std::tmpfile();
+    std::FILE* caseErr = std::tmpfile();
+    TerminalHost host(caseOut, caseErr, Choices(/*progressLine=*/true));
+    host.SelectOperation(c.operation);
+    const bool cd = c.operation == Operation::CD2MP3 || c.operation == Operation::CD2WAV;
+    const JobList list = cd ? JobList::Tracks : JobList::Files;
+    // Twelve files, the third of them an AAC file; or five tracks, of which 2, 3 and 5 are
+    // ripped and track 2 waits for the encoder.
+    for (int row = 0; row < (cd ? 5 : 12); ++row)
+      host.AppendRow(list, cd ? (row == 1 ? "Read\tTrack 02\t1:00\t" : "+\tTrack 0" + std::to_string(row + 1) + "\t1:00\t")
+                              : "+\t/m/" + std::string(1, char('a' + row)) + (row == 2 ? ".aac" : ".wav"));
+    host.ShowProgressOf(list, cd ? std::vector<bool>{false, true, true, false, true} : std::vector<bool>(12, true));
+    if (cd) {
+      host.SetStatusText(c.panel, c.panel == MakerPanel::Reader ? " CD Reader: Idle" : " MP3 Encoder: Idle");
+    } else {
+      host.SetRowSelected(JobList::Files, 2, true);
+    }
+    now += seconds(10);
+    host.SetStatusText(c.panel, c.text);
+    EXPECT_EQ(Written(caseErr), c.expected);
+    host.AppendLog(c.panel == MakerPanel::Reader ? MakerLog::Reader : MakerLog::Encoder, "    Done (12 seconds).");
+    host.FinishStatusLine();
+    EXPECT_EQ(Written(caseErr), std::string(c.expected) + "\r\x1b[K");
+    EXPECT_EQ(Written(caseOut), "    Done (12 seconds).\n");
+    std::fclose(caseOut);
+    std::fclose(caseErr);
+  }
+}
+
+// Catches an error or warning that only the log on standard output shows (lost with
+// `>/dev/null`), one without the file or track it is about, one printed twice when both
+// streams are one terminal, and --quiet showing more than errors.
+TEST_F(TerminalHostTest, ErrorsAndWarningsGoToStandardErrorWithTheirSubject) {
+  const auto run = [](TerminalHost& host) {
+    host.AppendRow(JobList::Files, "+\t/m/b.wav");
+    host.SetRowSelected(JobList::Files, 0, true);
+    host.AppendLog(MakerLog::Encoder, "");
+    host.AppendLog(MakerLog::Encoder, "Encoding: /m/b.wav");
+    host.AppendLog(MakerLog::Encoder, "    Error: Invalid WAV Header on input file. (At 0.00%)");
+    host.AppendLog(MakerLog::Reader, "Reading: Track 03");
+    host.AppendLog(MakerLog::Reader, "    Warning: Sync Error. (At 5.00%)");
+    host.AskYesNo("Overwrite existing file /m/b.mp3 ?", "zbmaker Confirmation");
+  };
+  {
+    TerminalHost host(out, err, Choices());
+    run(host);
+    EXPECT_EQ(Written(out),
+              "\nEncoding: /m/b.wav\n    Error: Invalid WAV Header on input file. (At 0.00%)\nReading: Track 03\n"
+              "    Warning: Sync Error. (At 5.00%)\nOverwrite existing file /m/b.mp3 ? No (use --yes to overwrite)\n");
+    EXPECT_EQ(Written(err),
+              "zbmaker: /m/b.wav: Error: Invalid WAV Header on input file. (At 0.00%)\n"
+              "zbmaker: Track 03: Warning: Sync Error. (At 5.00%)\n");
+  }
+  std::FILE* sharedOut = std::tmpfile();
+  std::FILE* sharedErr = std::tmpfile();
+  TerminalChoices shared = Choices();
+  shared.sharedStream = true;
+  TerminalHost sharing(sharedOut, sharedErr, shared);
+  run(sharing);
+  EXPECT_EQ(Written(sharedOut), "\nEncoding: /m/b.wav\nReading: Track 03\n"
+                                "Overwrite existing file /m/b.mp3 ? No (use --yes to overwrite)\n");
+  EXPECT_EQ(Written(sharedErr), "    Error: Invalid WAV Header on input file. (At 0.00%)\n"
+                                "    Warning: Sync Error. (At 5.00%)\n");
+
+  std::FILE* quietOut = std::tmpfile();
+  std::FILE* quietErr = std::tmpfile();
+  TerminalChoices quiet = Choices(/*progressLine=*/true);
+  quiet.quiet = true;
+  TerminalHost silent(quietOut, quietErr, quiet);
+  run(silent);
+  silent.SetStatusText(MakerPanel::Encoder, " MP3 Encoder: 10.00%, /m/b.mp3");
+  silent.Beep();
+  EXPECT_EQ(Written(quietOut), "");
+  EXPECT_EQ(Written(quietErr), "zbmaker: /m/b.wav: Error: Invalid WAV Header on input file. (At 0.00%)\n");
+  for (std::FILE* file : {sharedOut, sharedErr, quietOut, quietErr}) std::fclose(file);
 }
 
 // Catches an overwrite allowed without --yes, and error boxes sent to the wrong stream.
 TEST_F(TerminalHostTest, QuestionsAnswerNoUnlessYesAndErrorsGoToStderr) {
-  TerminalHost no(out, err, false, false);
+  TerminalHost no(out, err, Choices());
   EXPECT_FALSE(no.AskYesNo("Overwrite existing file /a.mp3 ?", "zbmaker Confirmation"));
-  TerminalHost yes(out, err, false, true);
+  TerminalChoices yesChoices = Choices();
+  yesChoices.answerYes = true;
+  TerminalHost yes(out, err, yesChoices);
   EXPECT_TRUE(yes.AskYesNo("Overwrite existing file /a.mp3 ?", "zbmaker Confirmation"));
   no.ShowError("ERROR: Cannot load ZIMBAR library", "zbmaker (Zimbar MP3 Maker) Error");
   EXPECT_EQ(Written(err), "zbmaker (Zimbar MP3 Maker) Error: ERROR: Cannot load ZIMBAR library\n");
@@ -67,4 +173,29 @@ TEST_F(TerminalHostTest, QuestionsAnswerNoUnlessYesAndErrorsGoToStderr) {
   // The temporary files of a rip are replaced even without --yes.
   EXPECT_TRUE(no.TemporaryFileHost().AskYesNo("Overwrite existing file /T.tmp ?", "zbmaker Confirmation"));
   EXPECT_NE(Written(out).find("Overwrite existing file /T.tmp ? Yes (temporary file)"), std::string::npos);
+}
+
+// Catches a control character of a file or disc name reaching the terminal (a title
+// escape run by it, a C1 CSI, a byte that an 8-bit terminal takes for one), valid UTF-8
+// mangled, or the separators of a row escaped.
+TEST_F(TerminalHostTest, ControlCharactersFromDataAreEscaped) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"a\x1b]0;owned\x07.wav", "a\\x1b]0;owned\\x07.wav"},
+      {std::string("n\0l\x7f", 4), "n\\x00l\\x7f"},
+      {"csi \xC2\x9B" "31m", "csi \\u009b31m"},
+      {"8-bit \x9b" "31m", "8-bit \\x9b31m"},
+      {"overlong \xC0\xAF surrogate \xED\xA0\x80 cut \xE2\x82", "overlong \\xc0\\xaf surrogate \\xed\\xa0\\x80 cut \\xe2\\x82"},
+      {"Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5 \xC2\xA0", "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5 \xC2\xA0"},
+      {"tab\there\r\n", "tab\\x09here\\x0d\\x0a"},
+  };
+  for (const auto& [raw, shown] : cases) EXPECT_EQ(TerminalText(raw), shown);
+  EXPECT_EQ(TerminalText("OK:\t/m/a\tb.wav", /*keptTabs=*/1), "OK:\t/m/a\\x09b.wav");
+
+  TerminalHost host(out, err, Choices());
+  host.AppendLog(MakerLog::Encoder, "Encoding: /m/a\x1b]0;owned\x07.wav");
+  host.AppendLog(MakerLog::Encoder, "    Error: Cannot open input file. (At 0.00%)");
+  host.ShowError("bad \x1b[2J", "caption");
+  EXPECT_EQ(Written(out), "Encoding: /m/a\\x1b]0;owned\\x07.wav\n    Error: Cannot open input file. (At 0.00%)\n");
+  EXPECT_EQ(Written(err), "zbmaker: /m/a\\x1b]0;owned\\x07.wav: Error: Cannot open input file. (At 0.00%)\n"
+                          "caption: bad \\x1b[2J\n");
 }

@@ -140,9 +140,9 @@ TEST_F(CdDeviceTest, TocImagesGiveTheirTable) {
   EXPECT_EQ(table.start[2], 451);
   EXPECT_EQ(table.start[3], 451 + 383);
   auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface);
-  ASSERT_NE(source, nullptr);
+  ASSERT_TRUE(source) << source.Error().what;
   std::vector<uint8_t> sectors(3 * 2352);
-  ASSERT_TRUE(source->ReadAudio(452, 3, 0, sectors));
+  ASSERT_TRUE(source.Value()->ReadAudio(452, 3, 0, sectors));
   const auto expected = testcd::Bytes(image_.Track(2));
   EXPECT_TRUE(std::equal(sectors.begin(), sectors.end(), expected.begin() + 2352));
 }

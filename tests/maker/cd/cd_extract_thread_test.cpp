@@ -201,7 +201,8 @@ TEST_F(ExtractThreadTest, TransientReadErrorsWarnAndStillRipExactly) {
   EXPECT_EQ(ReadWav(job.outputPath).audio, testcd::Bytes(image_.Track(3)));
 }
 
-// Catches: an unreadable sector ending in a rip reported as good.
+// Catches: an unreadable sector ending in a rip reported as good, or a failed rip kept
+// under the name of a finished one (it would look finished).
 TEST_F(ExtractThreadTest, UnreadableSectorEndsInError) {
   const int32_t bad = image_.Start(3) + 100;
   testcd::ScopedEnv simulate("ZIMBAR_CD_SIMULATE", "bad=" + std::to_string(bad) + "-" + std::to_string(bad + 1));
@@ -210,12 +211,15 @@ TEST_F(ExtractThreadTest, UnreadableSectorEndsInError) {
   Run(thread);
   EXPECT_TRUE(thread.Error());
   EXPECT_EQ(host_.CountStartingWith("    Error: CD-ROM read error. (At "), 1);
-  const WavFile wav = ReadWav(job.outputPath);
+  EXPECT_FALSE(std::filesystem::exists(job.outputPath));
+  EXPECT_EQ(host_.lines.back(), "    Kept the unfinished file as " + dir_.File("t3.part.wav") + " (failed).");
+  const WavFile wav = ReadWav(dir_.File("t3.part.wav"));
   EXPECT_EQ(wav.audio.size(), image_.Track(3).size() * 2);
 }
 
-// Catches: a missing reader library that crashes, or leaves no header, or wrong lines.
-TEST_F(ExtractThreadTest, MissingLibraryLeavesNominalHeader) {
+// Catches: a missing reader library that crashes, gives wrong lines, or leaves a file
+// whose header claims a whole track although no audio was read (it looked finished).
+TEST_F(ExtractThreadTest, MissingLibraryLeavesNoFile) {
   testcd::ScopedEnv noLibrary("ZIMBAR_LIB_DIR", dir_.Path());
   const ReaderJob job = Job(1, "t1.wav");
   TCDExtractThread thread(loop_, host_, job);
@@ -224,10 +228,8 @@ TEST_F(ExtractThreadTest, MissingLibraryLeavesNominalHeader) {
   EXPECT_EQ(host_.lines.size(), 5u);
   EXPECT_EQ(host_.lines.back(), "    Error: Cannot load NT reader.");
   EXPECT_TRUE(thread.Error());
-  const auto bytes = testcd::ReadFile(job.outputPath);
-  ASSERT_EQ(bytes.size(), 44u);
-  const WavFile wav = ReadWav(job.outputPath);
-  EXPECT_EQ(wav.dataSize, static_cast<uint32_t>(103 * 2352));
+  EXPECT_FALSE(std::filesystem::exists(job.outputPath));
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("t1.part.wav")));
 }
 
 // Catches: a library without its entry being called anyway.
@@ -271,7 +273,9 @@ TEST_F(ExtractThreadTest, CancelMidTrackKeepsWhatWasRead) {
   TCDExtractThread thread(loop_, host_, job);
   Run(thread, std::chrono::milliseconds(150));
   EXPECT_FALSE(host_.Has("    Normalizing."));
-  const WavFile wav = ReadWav(job.outputPath);
+  EXPECT_FALSE(std::filesystem::exists(job.outputPath));
+  EXPECT_TRUE(host_.Has("    Kept the unfinished file as " + dir_.File("t3.part.wav") + " (cancelled)."));
+  const WavFile wav = ReadWav(dir_.File("t3.part.wav"));
   EXPECT_LT(wav.audio.size(), image_.Track(3).size() * 2);
   EXPECT_EQ(wav.dataSize, wav.audio.size());
   EXPECT_EQ(static_cast<int64_t>(wav.audio.size()), thread.DataBytes());
@@ -286,6 +290,39 @@ TEST_F(ExtractThreadTest, MissingOutputFoldersAreCreated) {
   Run(thread);
   EXPECT_FALSE(thread.Error());
   EXPECT_EQ(ReadWav(job.outputPath).audio, testcd::Bytes(image_.Track(1)));
+}
+
+// Catches: a create error without its reason (a bare "Cannot create file"): a folder on
+// the way that is a file, and a name longer than the file system takes.
+TEST_F(ExtractThreadTest, CreateErrorsGiveTheReason) {
+  { std::ofstream(dir_.File("plain")) << "a file, not a folder"; }
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain/t1.wav", "    Error: Cannot create folder " + dir_.File("plain") + ": Not a directory"},
+      {std::string(300, 'x') + ".wav", "    Error: Cannot create file: File name too long"}};
+  for (const auto& [name, line] : cases) {
+    RecordingHost host;
+    TCDExtractThread thread(loop_, host, Job(1, name));
+    Run(thread);
+    EXPECT_TRUE(thread.Error());
+    EXPECT_EQ(host.lines.back(), line);
+  }
+}
+
+// Catches: a rip that replaces an existing WAV before it has succeeded (a cancelled or
+// failed read lost the earlier rip).
+TEST_F(ExtractThreadTest, CancelledRipLeavesTheExistingWav) {
+  testcd::ScopedEnv simulate("ZIMBAR_CD_SIMULATE", "delay=5");
+  ReaderJob job = Job(3, "t3.wav");
+  job.keepPartialOutput = false;
+  { std::ofstream(job.outputPath) << "earlier rip"; }
+  TCDExtractThread thread(loop_, host_, job);
+  Run(thread, std::chrono::milliseconds(150));
+  const auto bytes = testcd::ReadFile(job.outputPath);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "earlier rip");
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("t3.part.wav")));
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir_.Path())) ++entries;
+  EXPECT_EQ(entries, 3u) << "only disc.cue, disc.bin and t3.wav may be there";
 }
 
 // Catches: an existing file replaced although the user said No.
@@ -356,7 +393,7 @@ TEST_F(ExtractNormalizeTest, LoudAndSilentTracksAreLeftAlone) {
 // Catches: normalization looping for ever when the library claims more audio than written.
 TEST_F(ExtractNormalizeTest, ClaimedBytesBeyondTheFileEndInReadError) {
   const RecordingHost host = RunWith("1000:20000:-20000", "5000");
-  EXPECT_EQ(host.lines.back(), "    Error: Cannot read file.");
+  EXPECT_TRUE(host.Has("    Error: Cannot read file."));
   EXPECT_TRUE(error_);
 }
 

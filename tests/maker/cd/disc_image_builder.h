@@ -112,6 +112,50 @@ class DiscImage {
   std::string cuePath_;
 };
 
+// How WriteAudioFile stores audio.
+enum class AudioFileKind { RawLittleEndian, RawBigEndian, Wave };
+
+// Writes audio as raw samples (either byte order) or as a WAV file; the WAV file carries a
+// LIST chunk before its data chunk and a chunk after it, as files of tagging tools do.
+inline void WriteAudioFile(const std::string& path, const Audio& audio, AudioFileKind kind) {
+  std::vector<uint8_t> bytes = Bytes(audio);
+  if (kind == AudioFileKind::RawBigEndian)
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) std::swap(bytes[i], bytes[i + 1]);
+  std::ofstream out(path, std::ios::binary);
+  const auto le32 = [&](uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
+  };
+  const auto le16 = [&](uint16_t v) {
+    out.put(static_cast<char>(v & 0xFF));
+    out.put(static_cast<char>(v >> 8));
+  };
+  if (kind == AudioFileKind::Wave) {
+    const char list[] = "INFOsomething";   // 13 bytes: an odd size, padded to 14
+    out.write("RIFF", 4);
+    le32(static_cast<uint32_t>(4 + 8 + 16 + 8 + 14 + 8 + bytes.size() + 8 + 2));
+    out.write("WAVEfmt ", 8);
+    le32(16);
+    le16(1);
+    le16(2);
+    le32(44100);
+    le32(44100 * 4);
+    le16(4);
+    le16(16);
+    out.write("LIST", 4);
+    le32(13);
+    out.write(list, 13);
+    out.put('\0');
+    out.write("data", 4);
+    le32(static_cast<uint32_t>(bytes.size()));
+  }
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (kind == AudioFileKind::Wave) {
+    out.write("id3 ", 4);
+    le32(2);
+    out.write("\xFF\xFF", 2);
+  }
+}
+
 inline std::vector<uint8_t> ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});

@@ -2,6 +2,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <gtest/gtest.h>
 
 #include "common/wav_header.h"
@@ -154,4 +155,57 @@ TEST_F(CodecEndToEnd, DefaultExternalSlotRunsTheEncoder) {
   auto thread = Run<TEncodingThread>(job);
   EXPECT_FALSE(thread->Error()) << host_.log.back();
   EXPECT_NE(Probe(dir_.File("it's a \"test\" $(x).mp3")).find("codec_name=mp3"), std::string::npos);
+}
+
+// Catches an encode of a WAV without samples reported as done with a file no decoder
+// reads: a header alone, a header whose data size claims audio the file lacks, and half a
+// sample frame are each an error before any output exists, for both encoders.
+TEST_F(CodecEndToEnd, WavWithoutSamplesIsAnErrorAndWritesNothing) {
+  const struct {
+    const char* name;
+    uint32_t keepDataBytes;  // of one frame of tone
+    bool claimMore;
+  } inputs[] = {{"header", 0, false}, {"claims", 0, true}, {"half", 2, false}};
+  for (const auto& input : inputs) {
+    for (const int mpegMode : {1, 3}) {
+      WriteTestWav(dir_.File("empty.wav"), 2, 44100, 1);
+      std::string bytes = ReadFile(dir_.File("empty.wav"));
+      bytes.resize(44 + input.keepDataBytes);
+      if (input.claimMore) bytes[40] = char(0xE8), bytes[41] = 0x03;  // 1000 bytes
+      else bytes[40] = char(input.keepDataBytes);
+      WriteFile(dir_.File("empty.wav"), bytes);
+      EncoderJob job;
+      job.inputPath = dir_.File("empty.wav");
+      job.mpegMode = mpegMode;
+      job.bitRate = 128;
+      auto thread = Run<TEncodingThread>(job);
+      const std::string out = dir_.File(mpegMode == 3 ? "empty.aac" : "empty.mp3");
+      EXPECT_TRUE(thread->Error()) << input.name << " " << mpegMode;
+      EXPECT_EQ(host_.log.back(), "    Error: Encoder/decoder failed. The input file holds no audio. (At 0.00%)")
+          << input.name << " " << mpegMode;
+      EXPECT_FALSE(std::ifstream(out).good()) << "no output for " << input.name << " " << mpegMode;
+    }
+  }
+}
+
+// Catches an encoder that refuses an RF64 input or encodes the chunk behind its audio: the
+// same tone as RF64 (ffmpeg's) and as plain RIFF gives the same MP3 and the same AAC.
+TEST_F(CodecEndToEnd, Rf64InputEncodesLikeTheRiffFile) {
+  const std::string riff = ToneWav("riff.wav", 2, 44100, 44100);
+  Capture("ffmpeg -v error -y -i " + Quote(riff) + " -metadata title=x -rf64 always -c copy " +
+          Quote(dir_.File("rf64.wav")) + " 2>&1");
+  ASSERT_EQ(ReadFile(dir_.File("rf64.wav")).substr(0, 4), "RF64");
+  for (const int mpegMode : {1, 3}) {
+    const char* extension = mpegMode == 3 ? ".aac" : ".mp3";
+    for (const char* name : {"riff", "rf64"}) {
+      EncoderJob job;
+      job.inputPath = dir_.File(std::string(name) + ".wav");
+      job.mpegMode = mpegMode;
+      job.bitRate = 128;
+      auto thread = Run<TEncodingThread>(job);
+      ASSERT_FALSE(thread->Error()) << host_.log.back();
+    }
+    EXPECT_TRUE(ReadFile(dir_.File(std::string("riff") + extension)) == ReadFile(dir_.File(std::string("rf64") + extension)))
+        << extension;
+  }
 }

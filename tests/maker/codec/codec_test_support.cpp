@@ -98,8 +98,11 @@ std::vector<std::string> ReadLines(const std::string& path) {
 
 uint32_t WavDeclaredBytes(const std::string& path) {
   const std::string bytes = ReadFile(path);
+  const size_t at = bytes.find("data", 12);
   uint32_t value = 0;
-  for (int i = 0; i < 4 && bytes.size() >= 44; ++i) value |= uint32_t(uint8_t(bytes[40 + i])) << (8 * i);
+  for (size_t i = 0; i < 4 && at != std::string::npos && at + 8 <= bytes.size(); ++i) {
+    value |= uint32_t(uint8_t(bytes[at + 4 + i])) << (8 * i);
+  }
   return value;
 }
 

@@ -60,7 +60,8 @@ void WriteTestWav(const std::string& path, uint16_t channels, uint32_t sampleRat
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 std::vector<std::string> ReadLines(const std::string& path);
-// The data size a WAV file's header declares (bytes 40..43), 0 for a shorter file.
+// The data size a WAV file's header declares (the field behind its first "data" id), 0 when
+// there is none.
 uint32_t WavDeclaredBytes(const std::string& path);
 
 // One event as the adapter reported it.

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <gtest/gtest.h>
 
+#include "common/wav_header.h"
 #include "tests/maker/codec/codec_test_support.h"
 
 namespace {
@@ -63,7 +64,7 @@ TEST_F(DecodingThreadTest, FailuresSetTheErrorFlag) {
   job_.inputPath = dir_.File("missing-dir/a.aac");
   Run();
   EXPECT_TRUE(thread_->Error());
-  EXPECT_EQ(host_.log.back(), "    Error: Cannot create output file.");
+  EXPECT_EQ(host_.log.back(), "    Error: Cannot create output file: No such file or directory");
   ScopedEnv fail("FAKE_ZBD_OPEN", "-5");
   job_.inputPath = dir_.File("a.mp3");
   Run();
@@ -96,4 +97,32 @@ TEST_F(DecodingThreadTest, DeclinedOverwriteKeepsTheFile) {
   EXPECT_EQ(ReadFile(dir_.File("a.wav")), "keep");
   EXPECT_EQ(host_.questions.size(), 1u);
   EXPECT_FALSE(thread_->Error());
+}
+
+// Catches a failed decode that destroys the WAV an earlier run made (the output was
+// truncated before the first frame), and a kept unfinished WAV under the finished name:
+// it is "a.part.wav" when the delete rule keeps it, gone when the rule deletes it.
+TEST_F(DecodingThreadTest, FailedDecodeLeavesTheExistingWavAndKeepsThePartApart) {
+  ScopedEnv readFails("FAKE_ZBD_END", "-7");  // a read error after the frames
+  for (bool keep : {true, false}) {
+    SCOPED_TRACE(keep);
+    WriteFile(dir_.File("a.wav"), "earlier decode");
+    job_.inputPath = dir_.File("a.mp3");
+    job_.keepPartialOutput = keep;
+    host_.log.clear();
+    Run();
+    EXPECT_TRUE(thread_->Error());
+    EXPECT_EQ(ReadFile(dir_.File("a.wav")), "earlier decode");
+    EXPECT_EQ(std::filesystem::exists(dir_.File("a.part.wav")), keep);
+    if (keep) {
+      EXPECT_EQ(host_.log.back(), "    Kept the unfinished file as " + dir_.File("a.part.wav") + " (failed).");
+      EXPECT_GT(std::filesystem::file_size(dir_.File("a.part.wav")), static_cast<uintmax_t>(kWavHeader64Bytes));
+      EXPECT_EQ(WavDeclaredBytes(dir_.File("a.part.wav")), std::filesystem::file_size(dir_.File("a.part.wav")) - kWavHeader64Bytes);
+    }
+    std::filesystem::remove(dir_.File("a.part.wav"));
+  }
+  size_t entries = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.Path()))
+    entries += entry.path().filename().string().rfind(".a.wav", 0) == 0;
+  EXPECT_EQ(entries, 0u) << "a temporary file was left behind";
 }

@@ -160,3 +160,16 @@ TEST_F(EncodingThreadTest, CancelEndsTheExternalProgram) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
   EXPECT_EQ(host_.log.size(), 3u);
 }
+
+// Catches an encode that replaces the existing MP3 before it has finished: a cancelled
+// encode leaves the old file whole and its own output as "a.part.mp3".
+TEST_F(EncodingThreadTest, CancelledEncodeLeavesTheExistingMp3) {
+  ScopedEnv realEncoder("ZIMBAR_LIB_DIR", ZIMBAR_BIN_DIR);
+  WriteTestWav(dir_.File("a.wav"), 2, 44100, 44100 * 20);
+  WriteFile(dir_.File("a.mp3"), "earlier encode");
+  job_.inputPath = dir_.File("a.wav");
+  Run([](TEncodingThread& thread) { thread.Terminate(); });
+  EXPECT_EQ(ReadFile(dir_.File("a.mp3")), "earlier encode");
+  EXPECT_EQ(host_.log.back(), "    Kept the unfinished file as " + dir_.File("a.part.mp3") + " (cancelled).");
+  EXPECT_TRUE(std::filesystem::exists(dir_.File("a.part.mp3")));
+}

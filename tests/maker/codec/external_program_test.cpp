@@ -1,6 +1,8 @@
 // Tests of placeholder expansion, argument splitting and the external program runner.
 #include "maker/codec/external_program.h"
 
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -91,6 +93,35 @@ TEST(RunExternalProgram, NonZeroExitAndSignalsAreFailures) {
 TEST(RunExternalProgram, InputComesFromDevNull) {
   EXPECT_EQ(RunExternalProgram({"sh", "-c", "[ \"$(readlink -f /dev/stdin)\" = /dev/null ]"}, {}).outcome,
             ExternalRunOutcome::Succeeded);
+}
+
+// Catches the program inheriting the signal state of the terminal front end: SIGINT and
+// SIGTERM blocked (then a cancel's SIGTERM waits for the kill, and Ctrl-C in the program's
+// own terminal use does nothing) and SIGPIPE ignored (then a program writing to a closed
+// pipe spins on EPIPE instead of ending).
+TEST(RunExternalProgram, ProgramStartsWithDefaultSignals) {
+  ScratchDir dir;
+  const std::string status = dir.File("status");
+  sigset_t blocked, old;
+  sigemptyset(&blocked);
+  sigaddset(&blocked, SIGINT);
+  sigaddset(&blocked, SIGTERM);
+  ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &blocked, &old), 0);
+  const auto oldPipe = ::signal(SIGPIPE, SIG_IGN);
+  // cp copies its own status; a shell would clear the mask before anything could look.
+  const ExternalRunResult result = RunExternalProgram({"cp", "/proc/self/status", status}, {});
+  ::signal(SIGPIPE, oldPipe);
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  ASSERT_EQ(result.outcome, ExternalRunOutcome::Succeeded);
+  std::vector<std::string> lines;
+  for (const std::string& line : ReadLines(status))
+    if (line.starts_with("SigBlk:") || line.starts_with("SigIgn:")) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 2u);
+  const unsigned long long blockedMask = std::stoull(lines[0].substr(lines[0].find(':') + 1), nullptr, 16);
+  const unsigned long long ignoredMask = std::stoull(lines[1].substr(lines[1].find(':') + 1), nullptr, 16);
+  const auto bit = [](int number) { return 1ull << (number - 1); };
+  EXPECT_EQ(blockedMask & (bit(SIGINT) | bit(SIGTERM)), 0u) << lines[0];
+  EXPECT_EQ(ignoredMask & bit(SIGPIPE), 0u) << lines[1];
 }
 
 // Catches a cancel that leaves the program (or what it started) running or waits for it.

@@ -41,9 +41,9 @@ TEST_F(Mp3DecodeTest, DecodesAllFramesAfterLeadingNoFrameAnswers) {
   EXPECT_TRUE(job_.log.empty());
   const std::string bytes = ReadFile(Out());
   EXPECT_EQ(WavDeclaredBytes(Out()), 30u * kStereoFrameBytes);
-  EXPECT_EQ(bytes.size(), 44u + 30u * kStereoFrameBytes);
+  EXPECT_EQ(bytes.size(), kWavHeader64Bytes + 30u * kStereoFrameBytes);
   EXPECT_EQ(Header().channels, 2);
-  EXPECT_EQ(static_cast<uint8_t>(bytes[44]), 13);  // frame 1, sample 0
+  EXPECT_EQ(static_cast<uint8_t>(bytes[kWavHeader64Bytes]), 13);  // frame 1, sample 0
   EXPECT_EQ(ReadLines(dir_.File("zbd.log")),
             (std::vector<std::string>{"new", "file_module", "register file", "input_new " + dir_.File("in.mp3") + " -1",
                                       "input_open", "delete"}));
@@ -74,14 +74,14 @@ TEST_F(Mp3DecodeTest, CancelKeepsAValidWavOfWhatWasWritten) {
   job_.stop = true;
   EXPECT_EQ(Decode(Out()), kMp3DecodeOk);
   EXPECT_EQ(WavDeclaredBytes(Out()), kStereoFrameBytes);
-  EXPECT_EQ(ReadFile(Out()).size(), 44u + kStereoFrameBytes);
+  EXPECT_EQ(ReadFile(Out()).size(), kWavHeader64Bytes + kStereoFrameBytes);
 }
 
 // Catches a full disk, or one that fills up part way, giving a truncated WAV reported as success.
 TEST_F(Mp3DecodeTest, WriteFailureIsAnErrorAndKeepsAValidHeader) {
   EXPECT_EQ(Decode("/dev/full"), kMp3DecodeWrite);
   {
-    ScopedFileSizeLimit limit(44 + 3 * kStereoFrameBytes + 100);
+    ScopedFileSizeLimit limit(kWavHeader64Bytes + 3 * kStereoFrameBytes + 100);
     EXPECT_EQ(Decode(Out()), kMp3DecodeWrite);
   }
   EXPECT_TRUE(job_.error);
@@ -109,8 +109,26 @@ TEST_F(Mp3DecodeTest, FailuresLogTheirLinesAndCodes) {
   ScopedEnv brokenDir("ZIMBAR_LIB_DIR", broken.Path());
   EXPECT_EQ(Decode(Out()), kMp3DecodeLibrary);
   EXPECT_EQ(job_.log, (std::vector<std::string>{"Error: cannot create an input processor for the MP3 decoder.",
-                                                "Error: cannot open input file.", "Error: cannot create output file.",
+                                                "Error: cannot open input file.",
+                                                "Error: cannot create output file: No such file or directory",
                                                 "Error: cannot load MP3 decoder functions.",
                                                 "Error: cannot load MP3 decoder."}));
   EXPECT_TRUE(job_.error);
+}
+
+// Catches an input without MPEG audio reported as decoded (a WAV of nothing and no log
+// line), and a decode cancelled before its first frame taken for such an input.
+TEST_F(Mp3DecodeTest, InputWithoutFramesIsAnError) {
+  ScopedEnv none("FAKE_ZBD_FRAMES", "0");
+  EXPECT_EQ(Decode(Out()), kMp3DecodeNoAudio);
+  EXPECT_TRUE(job_.error);
+  EXPECT_EQ(job_.log, std::vector<std::string>{"Error: no MPEG audio found in input file."});
+  EXPECT_EQ(WavDeclaredBytes(Out()), 0u);
+  EXPECT_EQ(Header().dataOffset, static_cast<uint32_t>(kWavHeader64Bytes));
+
+  job_ = FakeCodecRecord{};
+  job_.stop = true;
+  EXPECT_EQ(Decode(Out()), kMp3DecodeOk);
+  EXPECT_FALSE(job_.error);
+  EXPECT_TRUE(job_.log.empty());
 }

@@ -5,6 +5,7 @@
 #include "common/paths.h"
 #include "maker/jobs/overwrite_answers.h"
 #include "pipeline_fixture.h"
+#include "tests/common/special_files.h"
 
 // Catches an encode of a listed WAV that writes into the output folder instead of beside
 // the input (the delete-on-error rule must hit the MP3 beside the input).
@@ -62,7 +63,7 @@ TEST_F(PipelineTest, DeleteRulesOfEachOperation) {
   for (auto [op, setting, fail, deleted, kept] : {
            Case{Operation::CD2MP3, "CD2MP3DelTempOnSuccess", false, "Track01.tmp", "Track01.mp3"},
            Case{Operation::CD2MP3, "CD2MP3DelTempOnError", true, "Track01.tmp", "Track01.mp3"},
-           Case{Operation::CD2MP3, "CD2MP3DelMP3OnError", true, "Track01.mp3", "Track01.tmp"},
+           Case{Operation::CD2MP3, "CD2MP3DelMP3OnError", true, "Track01.mp3", "Track01.wav"},
            Case{Operation::CD2WAV, "CD2WAVDelWAVOnError", true, "Track01.wav", "Track01.wav"},
            Case{Operation::WAV2MP3, "WAV2MP3DelWAVOnSuccess", false, "a.wav", "a.mp3"},
            Case{Operation::WAV2MP3, "WAV2MP3DelMP3OnError", true, "a.mp3", "a.wav"},
@@ -168,7 +169,7 @@ TEST_F(PipelineTest, BusyAndIdleStatesSetTheNamedControls) {
 }
 
 // Catches a declined overwrite counted as a conversion: the input must not be deleted
-// when the old output was kept.
+// when the old output was kept, and its row must say "Kept:", not "OK:".
 TEST_F(PipelineTest, DeclinedOverwriteKeepsTheInput) {
   settings.SetInt("WAV2MP3DelWAVOnSuccess", 1);
   host.operation = Operation::WAV2MP3;
@@ -184,6 +185,7 @@ TEST_F(PipelineTest, DeclinedOverwriteKeepsTheInput) {
   EXPECT_TRUE(Exists(PathIn("a.wav")));
   EXPECT_FALSE(Exists(PathIn("b.wav")));
   EXPECT_EQ(p.SkippedJobs(), 1);
+  EXPECT_EQ(host.Statuses(JobList::Files), "Kept: OK:");
 }
 
 // Catches the delete-on-error rule removing the input of a decode whose output would be
@@ -235,7 +237,7 @@ TEST_F(PipelineTest, DeclinedOverwritesOfCdRunsCountForTheJobThatAsked) {
     };
     JobPipeline p(loop, h, f, settings, AllLibraries, &answers);
     StartAndFinish(&p);
-    EXPECT_EQ(h.Statuses(JobList::Tracks), "OK OK");
+    EXPECT_EQ(h.Statuses(JobList::Tracks), op == Operation::CD2MP3 ? "OK Kept" : "Kept OK");
     EXPECT_EQ(p.SkippedJobs(), 1);
     if (op == Operation::CD2MP3) {
       EXPECT_EQ(h.questions.size(), 2u);
@@ -289,4 +291,22 @@ TEST_F(PipelineTest, FailedJobNeverDeletesAnOutputItDidNotWrite) {
   StartAndFinish();
   EXPECT_EQ(host.Statuses(JobList::Tracks), "Error");
   EXPECT_TRUE(Exists(PathIn("Track01.wav")));
+}
+
+// Catches a delete rule that removes a FIFO or a device node standing where a job's file
+// is (an input deleted after a successful encode). A private node with the numbers of
+// /dev/full stands in for the device.
+TEST_F(PipelineTest, DeleteRulesNeverRemoveAFifoOrADevice) {
+  settings.SetInt("WAV2MP3DelWAVOnSuccess", 1);
+  host.operation = Operation::WAV2MP3;
+  ASSERT_EQ(::mkfifo(PathIn("a.wav").c_str(), 0600), 0);
+  host.files.push_back({"+\t" + PathIn("a.wav")});
+  std::string why;
+  const bool device = MakeFullDeviceNode(PathIn("b.wav"), why);
+  if (device) host.files.push_back({"+\t" + PathIn("b.wav")});
+  StartAndFinish();
+  EXPECT_TRUE(IsFifo(PathIn("a.wav")));
+  EXPECT_EQ(LogCount(host.encoderLog, "    Warning: Cannot delete " + PathIn("a.wav") + ": not a regular file"), 1u);
+  if (!device) GTEST_SKIP() << "device node part skipped: " << why;
+  EXPECT_TRUE(IsFullDeviceNode(PathIn("b.wav")));
 }

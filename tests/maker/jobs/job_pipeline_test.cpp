@@ -36,6 +36,20 @@ TEST_F(PipelineTest, MissingLibraryShowsErrorBoxAndStartsNothing) {
   }
 }
 
+// Catches the probe's reason (which file, where it was looked for) left out of the box.
+TEST_F(PipelineTest, MissingLibraryErrorCarriesTheProbesReason) {
+  Rig r(loop, settings, [](const std::string& lib, const char*) -> LibraryProbeResult {
+    if (lib == "zbdecode") return {false, "libzbdecode.so not found in the program's folder (/opt/z/)"};
+    return true;
+  });
+  r.h.AddTracks(1);
+  r.p.StartButtonClick();
+  ASSERT_EQ(r.h.errors.size(), 1u);
+  EXPECT_EQ(r.h.errors[0], "zbmaker (Zimbar MP3 Maker) Error|ERROR: Cannot load ZIMBAR library: "
+                           "libzbdecode.so not found in the program's folder (/opt/z/)");
+  EXPECT_TRUE(r.f.calls.empty());
+}
+
 // Catches a broken chain: rows must go "+" -> "Read" -> "OK", the encoder must work on
 // track 1 while track 2 is read, and the run must signal Done exactly once.
 TEST_F(PipelineTest, ThreeTracksToMp3ReadOverlapsEncodeAndAllEndOk) {
@@ -107,7 +121,8 @@ TEST_F(PipelineTest, CancelWhileReadingToWavStopsTheRun) {
   EXPECT_TRUE(Exists(PathIn("Track01.wav"))) << "deleted without CD2WAVDelWAVOnError";
 }
 
-// Catches Cancel in CD to MP3 that lets a third track start, beeps, or deletes the input.
+// Catches Cancel in CD to MP3 that lets a third track start, beeps, or deletes the input
+// (the finished read of track 1 is kept as its WAV, not left as a ".tmp" file).
 TEST_F(PipelineTest, CancelWhileEncodingAndReadingToMp3) {
   settings.SetInt("BeepWhenDone", 1);
   host.AddTracks(3);
@@ -124,8 +139,10 @@ TEST_F(PipelineTest, CancelWhileEncodingAndReadingToMp3) {
   EXPECT_EQ(factory.readerJobs.size(), 2u);
   EXPECT_EQ(factory.encoderJobs.size(), 1u);
   EXPECT_EQ(host.beeps, 0);
-  EXPECT_TRUE(Exists(PathIn("Track01.tmp")));
-  EXPECT_EQ(host.encoderLog.back(), "    Cancelled.");
+  EXPECT_FALSE(Exists(PathIn("Track01.tmp")));
+  EXPECT_TRUE(Exists(PathIn("Track01.wav")));
+  EXPECT_EQ(LogCount(host.encoderLog, "    Cancelled."), 1u);
+  EXPECT_EQ(host.encoderLog.back(), "    Kept track 01 as " + PathIn("Track01.wav") + " (not encoded: cancelled).");
 }
 
 // Catches warnings of the reader being lost on the way to the final status word.
@@ -294,4 +311,57 @@ TEST_F(PipelineTest, SecondTrackWithTheSameFileNameFailsWithoutTouchingTheFirst)
   EXPECT_EQ(factory.readerJobs.size(), 2u);
   EXPECT_EQ(LogCount(host.readerLog, "    Error: Track 03 has the same file name as track 01: " + PathIn("Same.tmp")), 1u);
   EXPECT_TRUE(Exists(PathIn("Same.mp3")));
+}
+
+// Catches the ".tmp" files of tracks read but not yet encoded left behind by Cancel (seven
+// of them after one Ctrl-C) and their rows left at "Read": with the delete rule off they
+// are kept as the tracks' WAV files, with it on they are deleted.
+TEST_F(PipelineTest, CancelEndsTheReadsWaitingForTheEncoder) {
+  for (bool deleteTemp : {false, true}) {
+    SCOPED_TRACE(deleteTemp);
+    SettingsTable s;
+    s.SetText("OutputPath", dir);
+    s.SetInt("CD2MP3DelTempOnError", deleteTemp ? 1 : 0);
+    Rig r(loop, s);
+    r.h.AddTracks(4);
+    r.f.reader = ReaderWrites;
+    r.f.encoder = Always<EncoderJob>({.blockUntilCancelled = true});
+    r.p.StartButtonClick();
+    ASSERT_TRUE(PumpUntil([&] { return r.h.Statuses(JobList::Tracks) == "Read Read Read Read" && r.f.encoderJobs.size() == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return r.h.status[MakerPanel::Reader] == " CD Reader: Idle"; }));
+    r.p.CancelButtonClick();
+    RunUntilIdle(&r.p);
+    EXPECT_EQ(r.h.Statuses(JobList::Tracks), "Cancelled Cancelled Cancelled Cancelled");
+    for (const char* track : {"01", "02", "03", "04"}) {
+      const std::string name = std::string("Track") + track;
+      EXPECT_FALSE(Exists(PathIn(name + ".tmp"))) << name;
+      EXPECT_EQ(Exists(PathIn(name + ".wav")), !deleteTemp) << name;
+      if (!deleteTemp) {
+        EXPECT_EQ(LogCount(r.h.encoderLog, "    Kept track " + std::string(track) + " as " + PathIn(name + ".wav") +
+                                               " (not encoded: cancelled)."), 1u);
+      }
+      std::filesystem::remove(PathIn(name + ".wav"));
+    }
+  }
+}
+
+// Catches a CD to MP3 run that reads a track whose MP3 exists and may not be replaced, only
+// to keep the old MP3 afterwards and call the track "OK": the question comes before the
+// read, a No skips the track ("Kept"), and the encode of a track does not ask twice.
+TEST_F(PipelineTest, ExistingMp3IsAskedAboutBeforeTheTrackIsRead) {
+  settings.SetInt("ConfirmOverwrite", 1);
+  host.AddTracks(2);
+  std::ofstream(PathIn("Track01.mp3")) << "old";
+  factory.reader = ReaderWrites;
+  factory.encoder = [](const EncoderJob& job) { return WorkerScript{.writeFile = ChangeFileExt(job.inputPath, ".mp3")}; };
+  StartAndFinish();
+  EXPECT_EQ(host.questions, std::vector<std::string>{"Overwrite existing file " + PathIn("Track01.mp3") + " ?"});
+  ASSERT_EQ(factory.readerJobs.size(), 1u);
+  EXPECT_EQ(factory.readerJobs[0].track, 2);
+  EXPECT_EQ(host.Statuses(JobList::Tracks), "Kept OK");
+  EXPECT_EQ(pipeline.SkippedJobs(), 1);
+  EXPECT_EQ(LogCount(host.readerLog, "    Kept the existing file " + PathIn("Track01.mp3") + " (track not read)."), 1u);
+  EXPECT_FALSE(Exists(PathIn("Track01.tmp")));
+  EXPECT_EQ(std::filesystem::file_size(PathIn("Track01.mp3")), 3u);
+  EXPECT_TRUE(Exists(PathIn("Track02.mp3")));
 }

@@ -9,8 +9,11 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <thread>
 
 #include "loopback_server.h"
+#include "maker/metadata/cddb_reply.h"
 
 namespace {
 
@@ -36,10 +39,17 @@ class RecordingHost : public CddbLookupHost {
   }
   int CddbChooseMatch(const std::vector<std::string>& offered) override {
     matches = offered;
+    std::this_thread::sleep_for(choosing);
     return choice;
+  }
+  bool CddbCancelRequested() override {
+    return cancelAfter && std::chrono::steady_clock::now() - created > *cancelAfter;
   }
   int cancelAt = -1;
   int choice = 0;
+  std::optional<milliseconds> cancelAfter;  // the cancel request comes this long after the start
+  std::chrono::steady_clock::time_point created = std::chrono::steady_clock::now();
+  milliseconds choosing{0};  // how long the choice among several matches takes
   std::vector<int> stages;
   std::vector<std::string> matches;
 };
@@ -213,6 +223,84 @@ TEST(CddbLookup, EachServerFailureHasItsCode) {
       EXPECT_EQ(out.lastReply, c.lastReply);
     }
   }
+}
+
+// Catches a server that sends one byte now and then holding the lookup forever (each
+// byte restarts the per-wait limit; only the lookup's deadline ends it), at the greeting,
+// in the middle of an entry and over HTTP; a cancel that waits for the deadline; and a
+// deadline that counts the time a person takes to choose among several matches.
+TEST(CddbLookup, TricklingServerEndsAtTheDeadlineButCancelEndsAtOnce) {
+  const std::string trickle(kTrickle);
+  struct Case {
+    const char* name;
+    bool http;
+    std::string CddbScript::*field;
+    std::string reply;
+    bool cancel;
+    int expected;
+  };
+  const Case cases[] = {
+      {"greeting", false, &CddbScript::greeting, "201 ok" + trickle, false, kCddbTimedOut},
+      {"entry", false, &CddbScript::readReply, "210 rock 06019002 entry\r\nTTITLE0=A" + trickle, false,
+       kCddbTimedOut},
+      {"http query", true, &CddbScript::queryReply, "200 rock 06019002 A" + trickle, false, kCddbTimedOut},
+      {"cancel", false, &CddbScript::readReply, "210 rock 06019002 entry\r\n" + trickle, true, kCddbCancelled},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CddbScript script = GoodScript();
+    script.*c.field = c.reply;
+    LoopbackServer server(Handler(c.http, script));
+    CddbRequest request = Request(Url(c.http, server));
+    request.timeout = milliseconds(2000);
+    request.deadline = c.cancel ? milliseconds(60000) : milliseconds(500);
+    RecordingHost host;
+    if (c.cancel) host.cancelAfter = milliseconds(500);
+    CddbOutputs out;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(CddbLookup(request, host, out), c.expected);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(2000));
+  }
+  EXPECT_EQ(CddbResultText(kCddbTimedOut), "The CDDB server did not answer in time");
+
+  CddbScript script = GoodScript();
+  script.queryReply = "211 close matches\r\nrock 06019002 Some Artist / Some Album\r\njazz 06019002 B / C\r\n.\r\n";
+  LoopbackServer server(CddbpHandler(script));
+  CddbRequest request = Request(Url(false, server));
+  request.deadline = milliseconds(500);
+  RecordingHost host;
+  host.choosing = milliseconds(800);
+  CddbOutputs out;
+  EXPECT_EQ(CddbLookup(request, host, out), kCddbOk);
+  ExpectGoodOutputs(out);
+}
+
+// Catches control characters of a reply (a terminal title escape, BEL, NUL, DEL, CR, a
+// tab, and the ISO-8859-1 C1 control CSI) kept in the artist, title, category, track
+// names, the offered matches or the last reply line, from where they reach file names,
+// tags and terminals. Ordinary accented letters must survive.
+TEST(CddbLookup, ControlCharactersOfTheReplyNeverReachTheOutputs) {
+  CddbScript script;
+  script.queryReply = std::string("211 matches\r\nro\x1b""ck 06019002 Ev\x1b]0;owned\x07il / Al\x9b""31mbum\r\n"
+                                  "jazz 06019002 B\x7f / C\r\n.\r\n");
+  script.readReply = "210 rock 06019002 entry\r\nTTITLE0=In" + std::string(1, '\0') +
+                     "tro\r\nTTITLE1=Caf\xE9\tTwo\rX\r\n.\r\n";
+  LoopbackServer server(CddbpHandler(script));
+  RecordingHost host;
+  CddbOutputs out;
+  ASSERT_EQ(CddbLookup(Request(Url(false, server)), host, out), kCddbOk);
+  EXPECT_EQ(out.artist, "Ev]0;ownedil");
+  EXPECT_EQ(out.title, "Al31mbum");
+  EXPECT_EQ(out.category, "rock");
+  EXPECT_EQ(out.trackNames, "Intro\nCaf\xC3\xA9 TwoX\n");
+  EXPECT_EQ(host.matches, (std::vector<std::string>{"rock 06019002 Ev]0;ownedil / Al31mbum", "jazz 06019002 B / C"}));
+  EXPECT_EQ(CddbReplyText("A\x85\x9f\xa0Z"), "A\xC2\xA0Z") << "C1 bytes go, U+00A0 stays";
+
+  CddbScript refusing = GoodScript();
+  refusing.queryReply = "202 No\x1b[2J match\r\n";
+  LoopbackServer refusingServer(CddbpHandler(refusing));
+  ASSERT_EQ(CddbLookup(Request(Url(false, refusingServer)), host, out), kCddbQueryError);
+  EXPECT_EQ(out.lastReply, "202 No[2J match");
 }
 
 // Catches: bad addresses, refused or unanswered connects, a silent SOCKS proxy and bad

@@ -28,7 +28,12 @@ sockaddr_in Loopback(std::uint16_t port) {
 }
 
 void Answer(TestConnection& connection, const std::string& reply) {
-  reply == kStall ? connection.Stall() : connection.Send(reply);
+  if (reply == kStall) return connection.Stall();
+  if (reply.ends_with(kTrickle)) {
+    connection.Send(std::string_view(reply).substr(0, reply.size() - kTrickle.size()));
+    return connection.Trickle();
+  }
+  connection.Send(reply);
 }
 
 }  // namespace
@@ -75,6 +80,14 @@ void TestConnection::Send(std::string_view bytes) {
 
 void TestConnection::Stall() {
   while (!stop_) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+void TestConnection::Trickle() {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!stop_ && std::chrono::steady_clock::now() < end) {
+    Send("x");
+    for (int i = 0; i < 20 && !stop_; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 LoopbackServer::LoopbackServer(ConnectionHandler handler, bool fillBacklog)

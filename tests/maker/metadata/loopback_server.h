@@ -26,6 +26,9 @@ class TestConnection {
   void Send(std::string_view bytes);
   // Holds the connection open without answering until the server stops.
   void Stall();
+  // Sends one byte every 200 ms, never a line feed, until the server stops or 10 s have
+  // passed: a server slow enough to hold a client whose waits each have a limit.
+  void Trickle();
 
  private:
   bool ReadByte(char& c);
@@ -66,8 +69,10 @@ class LoopbackServer {
 };
 
 // What the CDDB test server answers. A reply of kStall means: read the command, never
-// answer. Replies are sent as given (lines with "\r\n").
+// answer. A reply ending in kTrickle sends what comes before it, then trickles (Trickle).
+// Replies are sent as given (lines with "\r\n").
 inline constexpr std::string_view kStall = "<stall>";
+inline constexpr std::string_view kTrickle = "<trickle>";
 
 struct CddbScript {
   std::string greeting = "201 test.local CDDBP server v1.5 ready\r\n";

@@ -73,6 +73,53 @@ TEST_F(WavInputTest, SkipsOtherChunksAndStopsAtTheDataSize) {
   EXPECT_FALSE(input.Read(pcm, 1)) << "reading past the end must fail";
 }
 
+// An RF64 file: ds64 (RIFF size, data size, sample count, no table), then the chunks, the
+// data chunk's size field reading 0xFFFFFFFF.
+std::vector<unsigned char> Rf64(uint64_t dataBytes, std::vector<std::vector<unsigned char>> chunks) {
+  std::vector<unsigned char> ds64;
+  PutLe(ds64, 0xFFFFFFFFu, 4);  // RIFF size: not checked
+  PutLe(ds64, 0xFFFFFFFFu, 4);
+  PutLe(ds64, uint32_t(dataBytes), 4);
+  PutLe(ds64, uint32_t(dataBytes >> 32), 4);
+  PutLe(ds64, 0, 4);
+  PutLe(ds64, 0, 4);
+  PutLe(ds64, 0, 4);
+  auto out = Riff({});
+  out[0] = 'R', out[1] = 'F', out[2] = '6', out[3] = '4';
+  const auto first = Chunk("ds64", ds64);
+  out.insert(out.end(), first.begin(), first.end());
+  for (auto& c : chunks) out.insert(out.end(), c.begin(), c.end());
+  return out;
+}
+
+// Catches an RF64 file refused, or its audio taken from the 32-bit size field (0xFFFFFFFF:
+// "to the end", which would encode the chunk behind the audio as noise) instead of ds64.
+TEST_F(WavInputTest, Rf64TakesTheDataSizeFromDs64) {
+  auto data = Chunk("data", Samples({5, -6, 7, -8, 9, -10}));
+  data[4] = data[5] = data[6] = data[7] = 0xFF;
+  auto opened = OpenBytes(Rf64(8, {Chunk("fmt ", Fmt(1, 2, 48000, 16)), data,
+                                   Chunk("LIST", std::vector<unsigned char>(40, 0xAA))}));
+  ASSERT_TRUE(opened);
+  WavInput input = std::move(opened).Value();
+  EXPECT_EQ(input.Format().sampleRate, 48000u);
+  EXPECT_EQ(input.Format().frames, 2u);
+  int16_t pcm[4] = {};
+  ASSERT_TRUE(input.Read(pcm, 2));
+  EXPECT_EQ(std::vector<int16_t>(pcm, pcm + 4), (std::vector<int16_t>{5, -6, 7, -8}));
+
+  // Past 4 GiB (a sparse file: only the header takes room on disk).
+  const uint64_t eightHours = 8ull * 3600 * 44100 * 4;
+  auto head = Rf64(eightHours, {Chunk("fmt ", Fmt(1, 2, 44100, 16)), Chunk("data", {})});
+  head[head.size() - 4] = head[head.size() - 3] = head[head.size() - 2] = head[head.size() - 1] = 0xFF;
+  const std::string path = dir_.File("big.wav");
+  WriteFile(path, head);
+  ASSERT_EQ(truncate(path.c_str(), off_t(head.size() + eightHours)), 0);
+  auto big = WavInput::Open(path);
+  ASSERT_TRUE(big);
+  EXPECT_EQ(big.Value().Format().frames, eightHours / 4);
+  EXPECT_EQ(big.Value().Format().dataOffset, head.size());
+}
+
 // Catches a header never rewritten after recording (size 0) or one claiming more than
 // the file holds: the audio is what the file really has, in whole frames.
 TEST_F(WavInputTest, PlaceholderOrOversizedDataSizeUsesTheFileLength) {

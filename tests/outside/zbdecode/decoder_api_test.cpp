@@ -402,6 +402,103 @@ TEST_F(DecoderTest, MisuseIsRefused) {
   EXPECT_EQ(decoder_delete(d), ZBD_OK);
 }
 
+// Random bytes from a fixed key, every byte value included, the same at every run.
+std::vector<unsigned char> RandomBytes(size_t bytes) {
+  const std::string out =
+      Run("openssl enc -aes-128-ctr -nosalt -pass pass:zbdecode -in /dev/zero 2>/dev/null | head -c " + std::to_string(bytes));
+  return std::vector<unsigned char>(out.begin(), out.end());
+}
+
+// Catches other formats and random data decoded into noise: the library alone takes
+// plausible headers in them (the boxes of an M4A file gave six "frames") for audio. FLAC,
+// M4A and WAV files made by the reference tools, a WAV whose samples hold a pair of
+// well-formed headers one frame apart, and random bytes give no frame.
+TEST_F(DecoderTest, OtherFormatsAndRandomBytesGiveNoFrames) {
+  const std::string wav = dir_.File("tone.wav");
+  WriteFile(wav, WavBytes(44100, 2, Tone(44100, 2, 44100)));
+  test_media::Run("sox '" + wav + "' '" + dir_.File("tone.flac") + "'");
+  test_media::Run("ffmpeg -v error -y -i '" + wav + "' -c:a aac -b:a 128k '" + dir_.File("tone.m4a") + "'");
+  auto falsePair = WavBytes(44100, 2, Tone(44100, 2, 44100));
+  for (size_t frame = 0; frame < 2; ++frame) {
+    const size_t at = 44 + 1000 + frame * 417;
+    const unsigned char header[4] = {0xFF, 0xFB, 0x90, 0x64};
+    std::copy(header, header + 4, falsePair.begin() + std::ptrdiff_t(at));
+    std::fill(falsePair.begin() + std::ptrdiff_t(at + 4), falsePair.begin() + std::ptrdiff_t(at + 417), 0);
+  }
+  WriteFile(dir_.File("pair.wav"), falsePair);
+  WriteFile(dir_.File("random.bin"), RandomBytes(1 << 20));
+  for (const char* name : {"tone.flac", "tone.m4a", "tone.wav", "pair.wav", "random.bin"}) {
+    ASSERT_FALSE(ReadFile(dir_.File(name)).empty()) << name;
+    const DecodeResult r = DecodeThroughApi(dir_.File(name));
+    EXPECT_EQ(r.openResult, ZBD_OK) << name;
+    EXPECT_EQ(r.endResult, ZBD_END_OF_INPUT) << name;
+    EXPECT_EQ(r.frames, 0u) << name;
+  }
+}
+
+// Catches the first frame looked for only within the library's 64 KB: behind 256 KB of
+// random bytes and 1 MB of zeros the MP3's own audio comes out whole, as with
+// `mpg123 --resync-limit -1`, from a file and from a module that cannot seek, and the
+// search comes back between pieces of the junk (so a cancel is seen).
+TEST_F(DecoderTest, LeadingJunkOfAnySizeIsSkipped) {
+  const std::string clean = Make("clean.mp3", 44100, 2, 1.0, "lame --quiet -b 128 {in} {out}");
+  const auto cleanBytes = ReadFile(clean);
+  const auto cleanPcm = DecodeThroughApi(clean).pcm;
+  ASSERT_FALSE(cleanPcm.empty());
+  const struct {
+    const char* name;
+    std::vector<unsigned char> junk;
+  } cases[] = {{"random", RandomBytes(256 * 1024)}, {"zeros", std::vector<unsigned char>(1 << 20, 0)}};
+  for (const auto& c : cases) {
+    auto bytes = c.junk;
+    bytes.insert(bytes.end(), cleanBytes.begin(), cleanBytes.end());
+    const std::string path = dir_.File(std::string(c.name) + ".mp3");
+    WriteFile(path, bytes);
+    const DecodeResult fromFile = DecodeThroughApi(path);
+    EXPECT_TRUE(fromFile.pcm == cleanPcm) << c.name;
+    EXPECT_GE(fromFile.waits, c.junk.size() / (64 * 1024)) << c.name;
+    gMemoryBytes = &bytes;
+    const ZbdInputModule module = MemoryModule();
+    EXPECT_TRUE(DecodeThroughApi("mem:junk", &module).pcm == cleanPcm) << c.name;
+  }
+  const std::string reference = dir_.File("random.ref.wav");
+  test_media::Run("mpg123 -q --resync-limit -1 -w '" + reference + "' '" + dir_.File("random.mp3") + "'");
+  const auto referenceBytes = ReadFile(reference);
+  ASSERT_GT(referenceBytes.size(), 44u);
+  EXPECT_TRUE(std::vector<unsigned char>(referenceBytes.begin() + 44, referenceBytes.end()) == cleanPcm);
+}
+
+// Catches the stricter start refusing real files: free format (no size in the headers),
+// a file of a handful of frames followed by an ID3v1 tag, and one behind a 300 KB ID3v2
+// tag whose picture holds frames of another file decode as the reference does.
+TEST_F(DecoderTest, FreeFormatShortAndTaggedFilesDecodeLikeMpg123) {
+  const std::string free = Make("free.mp3", 44100, 2, 1.0, "lame --quiet --freeformat -b 400 {in} {out}");
+  EXPECT_EQ(ExpectSameAsMpg123(free).info.bitRate, 0u) << "free format";
+
+  const std::string shortFile = Make("short.mp3", 44100, 2, 0.06, "lame --quiet -b 128 {in} {out}");
+  auto shortBytes = ReadFile(shortFile);
+  std::vector<unsigned char> id3v1(128, ' ');
+  std::copy_n("TAG", 3, id3v1.begin());
+  shortBytes.insert(shortBytes.end(), id3v1.begin(), id3v1.end());
+  WriteFile(shortFile, shortBytes);
+  EXPECT_LE(ExpectSameAsMpg123(shortFile).frames, 6u);
+
+  const std::string other = Make("other.mp3", 48000, 1, 0.5, "lame --quiet -b 64 {in} {out}");
+  const std::string song = Make("song.mp3", 44100, 2, 1.0, "lame --quiet -b 128 {in} {out}");
+  const uint32_t body = 300000;
+  std::vector<unsigned char> tagged = {'I', 'D', '3', 3, 0, 0, uint8_t((body >> 21) & 0x7F),
+                                       uint8_t((body >> 14) & 0x7F), uint8_t((body >> 7) & 0x7F), uint8_t(body & 0x7F)};
+  std::vector<unsigned char> picture = ReadFile(other);
+  picture.resize(body, 0);
+  tagged.insert(tagged.end(), picture.begin(), picture.end());
+  const auto songBytes = ReadFile(song);
+  tagged.insert(tagged.end(), songBytes.begin(), songBytes.end());
+  WriteFile(dir_.File("tagged.mp3"), tagged);
+  const DecodeResult r = ExpectSameAsMpg123(dir_.File("tagged.mp3"));
+  EXPECT_EQ(r.sampleRate, 44100u);
+  EXPECT_TRUE(r.pcm == DecodeThroughApi(song).pcm);
+}
+
 // Catches a missing or C++-mangled export: the maker finds all seven entries by name.
 TEST(ZbdecodeLibraryTest, AllSevenEntriesResolveByName) {
   ExpectEntries(ZIMBAR_BIN_DIR "/libzbdecode.so",

@@ -65,7 +65,10 @@ std::unique_ptr<CdSource> OpenImage(const testcd::DiscImage& image, const std::s
   testcd::ScopedEnv simulate("ZIMBAR_CD_SIMULATE", faults);
   SetDiscImages({image.CuePath()});
   for (const auto& entry : ListCdDrives(CdAccessMethod::OsInterface))
-    if (entry.image) return OpenCdDrive(entry, CdAccessMethod::OsInterface);
+    if (entry.image) {
+      auto source = OpenCdDrive(entry, CdAccessMethod::OsInterface);
+      return source ? std::move(source).Value() : nullptr;
+    }
   return nullptr;
 }
 

@@ -1,0 +1,69 @@
+// The audio output seam: one object per opened device, fed with buffers that stay owned by
+// the caller until the output reports that they have played.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "common/audio/audio_format.h"
+#include "common/audio/output_volume.h"
+#include "common/result.h"
+
+// Which device a player asks for: the wave device is the ALSA output, the DirectSound
+// choice the PulseAudio one. $ZIMBAR_AUDIO_OUT overrides both:
+//   "null"                 plays nothing, at the pace of a real device;
+//   "wav:PATH[,speed=N]"   records exactly what would be heard into the WAV file PATH, at
+//                          the pace of a device whose clock runs N times (1..64) as fast;
+//   "pulse", "alsa"        that output, whatever the player asked for.
+enum class AudioDevice { Wave, DirectSound };
+
+struct AudioError {
+  std::string message;  // "Cannot open the audio output pulse: ..." and the like
+};
+
+// Called on the output's writer thread once for each queued buffer, in queue order, when
+// the device clock says it has been heard (or when Discard returned it unplayed). It must
+// not call back into the output; releasing a semaphore or setting a flag is what it is for.
+using BufferDone = std::function<void(uint32_t tag)>;
+
+// Threads: one producer thread calls Queue, Discard and Drain; any thread may call the
+// read-only accessors. The destructor (owner's thread, never the writer thread) discards
+// what is queued and closes the device. Internally a writer thread of the output copies
+// each buffer in chunks (applying the volume) to the back end, which blocks at the
+// device's pace, and reports finished buffers.
+class AudioOutput {
+ public:
+  // Opens the device for format. volume is followed while playing and must outlive the
+  // output. Fails with a message fit for the user when no back end can play the format.
+  static Result<std::unique_ptr<AudioOutput>, AudioError> Open(AudioDevice device, const AudioFormat& format,
+                                                               BufferDone onDone,
+                                                               const OutputVolume& volume = PlayerVolume());
+  virtual ~AudioOutput() = default;
+
+  // Appends a buffer of whole frames; data must stay valid and unchanged until its
+  // BufferDone. Returns at once. False (and the buffer is reported done at once) after the
+  // device has failed; Failure() says why.
+  virtual bool Queue(uint32_t tag, const void* data, size_t bytes) = 0;
+  // Drops everything queued and what the device still holds, unplayed; every queued buffer
+  // is reported done before this returns.
+  virtual void Discard() = 0;
+  // Waits until everything queued has played (or the device failed, or Discard ran on
+  // another path). True when it all played.
+  virtual bool Drain() = 0;
+
+  virtual const AudioFormat& Format() const = 0;
+  // The back end in use: "pulse", "alsa", "null" or "wav".
+  virtual std::string BackendName() const = 0;
+  // Bytes queued so far (less what Discard dropped unplayed), and bytes the device has
+  // played by the device clock; equal once everything queued has played.
+  virtual uint64_t QueuedBytes() const = 0;
+  virtual uint64_t PlayedBytes() const = 0;
+  // Times the device ran dry while audio was still to come: underruns (or a producer
+  // that paused).
+  virtual uint64_t Underruns() const = 0;
+  // Empty while the device works; the reason once a write to it failed.
+  virtual std::string Failure() const = 0;
+};

@@ -1,0 +1,54 @@
+// Declarations shared by the audio output seam and its back ends only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "common/audio/audio_format.h"
+#include "common/audio/audio_output.h"
+#include "common/result.h"
+
+// A back end: a device that takes bytes at its own pace. All calls come from the output's
+// writer thread, except Open (the opening thread) and the destructor (the owner).
+class AudioSink {
+ public:
+  virtual ~AudioSink() = default;
+  // Blocks until the device has taken all bytes (a chunk of at most ChunkBytes()). False
+  // when the device failed; Error() says why.
+  virtual bool Write(const uint8_t* data, size_t bytes) = 0;
+  // Throws away what the device holds and has not played yet.
+  virtual void Drop() = 0;
+  // Blocks until the device has played all it holds.
+  virtual void Drain() = 0;
+  // The largest write the device takes at once.
+  virtual size_t ChunkBytes() const = 0;
+  // How much faster than real time the device clock runs (capture sinks under test).
+  virtual uint32_t Speed() const { return 1; }
+  virtual std::string Error() const = 0;
+};
+
+// What $ZIMBAR_AUDIO_OUT or the player's device choice asks for.
+struct SinkRequest {
+  std::string backend;  // "pulse", "alsa", "null", "wav"
+  std::string path;     // wav: the file to record into
+  uint32_t speed = 1;   // wav: clock multiplier
+};
+
+// Parses $ZIMBAR_AUDIO_OUT ("" when unset: the device choice decides).
+Result<SinkRequest, AudioError> ParseAudioOutSetting(const std::string& setting, AudioDevice device);
+
+using SinkFactory = Result<std::unique_ptr<AudioSink>, AudioError> (*)(const SinkRequest& request,
+                                                                      const AudioFormat& format);
+
+// One back end of the table.
+struct SinkBackend {
+  const char* name;
+  SinkFactory open;
+  bool probed;  // tried in table order when the asked-for device cannot be opened
+};
+
+Result<std::unique_ptr<AudioSink>, AudioError> OpenOut123Sink(const SinkRequest& request, const AudioFormat& format);
+Result<std::unique_ptr<AudioSink>, AudioError> OpenNullSink(const SinkRequest& request, const AudioFormat& format);
+Result<std::unique_ptr<AudioSink>, AudioError> OpenWavSink(const SinkRequest& request, const AudioFormat& format);

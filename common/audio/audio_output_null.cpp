@@ -1,0 +1,29 @@
+// The "null" back end: plays nothing, at the pace of a real device.
+#include <memory>
+
+#include "common/audio/audio_output_internal.h"
+#include "common/audio/paced_device.h"
+
+namespace {
+
+class NullSink final : public AudioSink {
+ public:
+  explicit NullSink(const AudioFormat& format) : device_(format, 1) {}
+  bool Write(const uint8_t*, size_t bytes) override {
+    device_.Take(bytes);
+    return true;
+  }
+  void Drop() override { device_.Drop(); }
+  void Drain() override { device_.Drain(); }
+  size_t ChunkBytes() const override { return device_.Capacity() < 4096 ? device_.Capacity() : 4096; }
+  std::string Error() const override { return {}; }
+
+ private:
+  PacedDevice device_;
+};
+
+}  // namespace
+
+Result<std::unique_ptr<AudioSink>, AudioError> OpenNullSink(const SinkRequest&, const AudioFormat& format) {
+  return std::unique_ptr<AudioSink>(std::make_unique<NullSink>(format));
+}

@@ -1,0 +1,199 @@
+// OutputFile: a temporary file beside the output, renamed over it only once it is finished.
+#include "common/output_file.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <utility>
+
+#include "common/paths.h"
+
+namespace {
+
+constexpr int kNameAttempts = 100;
+constexpr int kFreeNameVariants = 99;
+
+// Six letters or digits for a temporary name; unpredictable, so that names made by two
+// programs at once do not keep colliding.
+std::string RandomSuffix() {
+  static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  unsigned char bytes[6] = {};
+  if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+    // Without the kernel's random source the clock and a counter still vary the names.
+    static unsigned counter = 0;
+    unsigned seed = static_cast<unsigned>(::time(nullptr)) ^ (static_cast<unsigned>(::getpid()) << 8) ^ ++counter;
+    for (auto& b : bytes) b = static_cast<unsigned char>(seed = seed * 1103515245u + 12345u);
+  }
+  std::string suffix;
+  for (unsigned char b : bytes) suffix += kAlphabet[b % (sizeof kAlphabet - 1)];
+  return suffix;
+}
+
+// Renames without replacing: EEXIST when `to` exists. Falls back to a hard link where the
+// file system has no such rename, and to a checked rename where it has no links either.
+int RenameNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    ::unlink(from.c_str());
+    return 0;
+  }
+  if (errno != EPERM && errno != EOPNOTSUPP) return errno;
+  struct stat info{};
+  if (::lstat(to.c_str(), &info) == 0) return EEXIST;
+  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+std::string Variant(const SplitPath& parts, int number) {
+  return parts.dir + FitFileName(parts.name + "-" + std::to_string(number) + parts.ext);
+}
+
+}  // namespace
+
+std::string OutputFileError::Reason() const {
+  return kind == Kind::SameAsInput ? "it is the input file itself" : std::strerror(errnum);
+}
+
+std::string OutputFileError::Message() const {
+  switch (kind) {
+    case Kind::SameAsInput: return path + " is the input file itself";
+    case Kind::Create: return "Cannot create " + path + ": " + Reason();
+    case Kind::Write: return "Cannot write to " + path + ": " + Reason();
+    case Kind::Replace: return "Cannot replace " + path + ": " + Reason();
+    case Kind::Keep: return "Cannot keep the unfinished file " + path + ": " + Reason();
+  }
+  return path + ": " + Reason();
+}
+
+Result<OutputFile, OutputFileError> OutputFile::Create(const std::string& path, const OutputFileOptions& options) {
+  using Kind = OutputFileError::Kind;
+  if (!options.input.empty() && (options.input == path || IsSameFile(options.input, path)))
+    return Fail(OutputFileError{Kind::SameAsInput, path, 0});
+
+  OutputFile file;
+  file.path_ = FollowLinks(path);
+  const int access = (options.readable ? O_RDWR : O_WRONLY) | O_CLOEXEC;
+  struct stat info{};
+  if (::stat(file.path_.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) return Fail(OutputFileError{Kind::Create, file.path_, EISDIR});
+    if (!S_ISREG(info.st_mode)) {
+      // A device or FIFO: written where it is, never truncated.
+      file.inPlace_ = true;
+      file.fd_.Reset(::open(file.path_.c_str(), access));
+      if (!file.fd_) return Fail(OutputFileError{Kind::Create, file.path_, errno});
+      return file;
+    }
+    file.replacing_ = true;
+  } else if (errno != ENOENT) {
+    return Fail(OutputFileError{Kind::Create, file.path_, errno});
+  }
+
+  const SplitPath parts = SplitFilePath(file.path_);
+  const std::string name = parts.name + parts.ext;
+  // The rename at the end would fail on such a name; say so before anything is written.
+  if (name.size() > kMaxFileNameBytes) return Fail(OutputFileError{Kind::Create, file.path_, ENAMETOOLONG});
+  for (int attempt = 0; attempt < kNameAttempts && !file.fd_; ++attempt) {
+    const std::string suffix = "." + RandomSuffix();
+    const std::string temp = parts.dir + "." + FitFileName(name, kMaxFileNameBytes - 1 - suffix.size()) + suffix;
+    file.fd_.Reset(::open(temp.c_str(), access | O_CREAT | O_EXCL, 0666));
+    if (file.fd_) {
+      file.temp_ = temp;
+    } else if (errno != EEXIST) {
+      return Fail(OutputFileError{Kind::Create, file.path_, errno});
+    }
+  }
+  if (!file.fd_) return Fail(OutputFileError{Kind::Create, file.path_, EEXIST});
+  // The replacement keeps the permissions of the file it replaces.
+  if (file.replacing_) (void)::fchmod(file.fd_.Get(), info.st_mode & 07777);
+  return file;
+}
+
+OutputFile::OutputFile(OutputFile&& other) noexcept
+    : fd_(std::move(other.fd_)),
+      path_(std::move(other.path_)),
+      temp_(std::exchange(other.temp_, {})),
+      inPlace_(other.inPlace_),
+      replacing_(other.replacing_) {}
+
+OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
+  if (this != &other) {
+    Abandon();
+    fd_ = std::move(other.fd_);
+    path_ = std::move(other.path_);
+    temp_ = std::exchange(other.temp_, {});
+    inPlace_ = other.inPlace_;
+    replacing_ = other.replacing_;
+  }
+  return *this;
+}
+
+int64_t OutputFile::Size() const {
+  struct stat info{};
+  if (fd_) {
+    if (::fstat(fd_.Get(), &info) != 0) return -1;
+  } else if (temp_.empty() || ::stat(temp_.c_str(), &info) != 0) {
+    return -1;
+  }
+  return S_ISREG(info.st_mode) ? static_cast<int64_t>(info.st_size) : -1;
+}
+
+Status<OutputFileError> OutputFile::Commit() {
+  using Kind = OutputFileError::Kind;
+  if (fd_) {
+    // Renaming over an existing file before its replacement is on the disk could leave an
+    // empty file in its place after a crash.
+    if (replacing_ && ::fsync(fd_.Get()) != 0) return Fail(OutputFileError{Kind::Write, path_, errno});
+    if (!fd_.Close()) return Fail(OutputFileError{Kind::Write, path_, errno});
+  }
+  if (inPlace_) return Done{};
+  if (temp_.empty()) return Fail(OutputFileError{Kind::Replace, path_, ENOENT});
+  if (::rename(temp_.c_str(), path_.c_str()) != 0) return Fail(OutputFileError{Kind::Replace, path_, errno});
+  temp_.clear();
+  return Done{};
+}
+
+Result<std::string, OutputFileError> OutputFile::KeepAs(const std::string& name) {
+  fd_.Close();
+  if (inPlace_) return path_;
+  if (temp_.empty()) return Fail(OutputFileError{OutputFileError::Kind::Keep, name, ENOENT});
+  auto kept = RenameToFreeName(temp_, name);
+  // Kept either way: under the new name, or under its temporary name when it cannot move.
+  const std::string temp = std::exchange(temp_, {});
+  if (!kept) return Fail(OutputFileError{OutputFileError::Kind::Keep, temp, kept.Error()});
+  return std::move(kept).Value();
+}
+
+void OutputFile::Abandon() {
+  fd_.Close();
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+  temp_.clear();
+}
+
+std::string PartialFilePath(std::string_view path, std::string_view ext) {
+  const SplitPath parts = SplitFilePath(path);
+  return parts.dir + FitFileName(parts.name + ".part" + std::string(ext));
+}
+
+Result<std::string, int> RenameToFreeName(const std::string& from, const std::string& to) {
+  const SplitPath parts = SplitFilePath(to);
+  for (int number = 1; number <= kFreeNameVariants; ++number) {
+    const std::string name = number == 1 ? to : Variant(parts, number);
+    const int error = RenameNoReplace(from, name);
+    if (error == 0) return name;
+    if (error != EEXIST) return Fail(error);
+  }
+  return Fail(EEXIST);
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+  struct stat first{};
+  struct stat second{};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+}

@@ -1,0 +1,215 @@
+// PlaybackDecoder: libmpg123 reading through the file module or a StreamInput.
+#include "outside/zbdecode/playback_decoder.h"
+
+#include <mpg123.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <strings.h>
+
+namespace {
+
+void InitMpg123Once() {
+  static std::once_flag once;
+  std::call_once(once, [] { mpg123_init(); });
+}
+
+mpg123_ssize_t ReadFile(void* io, void* buffer, size_t bytes) {
+  const uint32_t ask = bytes > 0x7FFFFFFF ? 0x7FFFFFFF : uint32_t(bytes);
+  const int64_t got = static_cast<InputSource*>(io)->Read(buffer, ask);
+  return got < 0 ? -1 : mpg123_ssize_t(got);
+}
+
+off_t SeekFile(void* io, off_t offset, int whence) {
+  return off_t(static_cast<InputSource*>(io)->Seek(int64_t(offset), whence));
+}
+
+mpg123_ssize_t ReadStream(void* io, void* buffer, size_t bytes) {
+  return mpg123_ssize_t(static_cast<StreamInput*>(io)->Read(buffer, bytes));
+}
+
+off_t SeekStream(void*, off_t, int) { return -1; }
+
+bool IsUrl(const std::string& name) {
+  for (const char* scheme : {"http://", "https://", "ftp://"}) {
+    if (strncasecmp(name.c_str(), scheme, std::strlen(scheme)) == 0) return true;
+  }
+  return false;
+}
+
+// The StreamTitle='...'; field of an ICY metadata text.
+std::optional<std::string> StreamTitleOf(const std::string& meta) {
+  const std::string key = "StreamTitle='";
+  const size_t start = meta.find(key);
+  if (start == std::string::npos) return std::nullopt;
+  const size_t from = start + key.size();
+  size_t end = meta.find("';", from);
+  if (end == std::string::npos) end = meta.rfind('\'');
+  if (end == std::string::npos || end < from) return std::nullopt;
+  return meta.substr(from, end - from);
+}
+
+}  // namespace
+
+double EqualizerFactor(int value) {
+  if (value > 50) value = 50;
+  if (value < -51) value = -51;
+  const double db = value >= 0 ? 12.0 * value / 50.0 : 24.0 * value / 51.0;
+  return std::pow(10.0, db / 20.0);
+}
+
+PlaybackDecoder::~PlaybackDecoder() {
+  // The handle reads from the input: it goes first.
+  handle_.reset();
+}
+
+Result<std::unique_ptr<PlaybackDecoder>, std::string> PlaybackDecoder::Open(const std::string& name,
+                                                                            const PlaybackOptions& options) {
+  InitMpg123Once();
+  std::unique_ptr<PlaybackDecoder> d(new PlaybackDecoder);
+  const std::string cannot = "Cannot play " + name + ": ";
+  int error = MPG123_OK;
+  d->handle_.reset(mpg123_new(nullptr, &error));
+  mpg123_handle* mh = d->handle_.get();
+  if (mh == nullptr) return Fail(cannot + mpg123_plain_strerror(error));
+  mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+  if (options.downSample > 0) mpg123_param(mh, MPG123_DOWN_SAMPLE, options.downSample, 0.0);
+  // The stream's own rate and channel count, always 16-bit: no conversion.
+  mpg123_format_none(mh);
+  const long* rates = nullptr;
+  size_t rateCount = 0;
+  mpg123_rates(&rates, &rateCount);
+  for (size_t i = 0; i < rateCount; ++i) {
+    mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+  }
+
+  int opened = MPG123_ERR;
+  if (IsUrl(name)) {
+    auto stream = StreamInput::Open(name, options.stallLimit);
+    if (!stream) return Fail(stream.Error());
+    d->stream_ = std::move(stream).Value();
+    // The metadata interval must be known before the decoder opens the stream.
+    if (d->stream_->IcyMetaInterval() > 0) mpg123_param(mh, MPG123_ICY_INTERVAL, d->stream_->IcyMetaInterval(), 0.0);
+    mpg123_replace_reader_handle(mh, ReadStream, SeekStream, nullptr);
+    opened = mpg123_open_handle(mh, d->stream_.get());
+  } else {
+    const int32_t result = InputSource::Open(FileInputModule(), name, &d->file_);
+    if (result != ZBD_OK) return Fail(cannot + std::strerror(errno ? errno : ENOENT));
+    mpg123_replace_reader_handle(mh, ReadFile, SeekFile, nullptr);
+    opened = mpg123_open_handle(mh, &d->file_);
+  }
+  if (opened != MPG123_OK) return Fail(cannot + mpg123_strerror(mh));
+
+  long rate = 0;
+  int channels = 0, encoding = 0;
+  if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK) {
+    const std::string why = d->stream_ && !d->stream_->EndReason().empty() ? d->stream_->EndReason()
+                                                                          : std::string("no MPEG audio found");
+    return Fail(cannot + why);
+  }
+  d->format_ = AudioFormat{uint32_t(rate), uint16_t(channels), 16};
+  // The length comes from the stream's info frame or, without one, from the file size
+  // and the first frame. A full scan would be exact for headerless variable-rate files,
+  // but seeking back after it changes the decoding of the first frames.
+  if (!d->stream_) {
+    const off_t length = mpg123_length(mh);
+    d->lengthFrames_ = length > 0 ? uint64_t(length) : 0;
+  }
+  return d;
+}
+
+PlaybackStatus PlaybackDecoder::Next(const uint8_t** pcm, size_t* bytes) {
+  *pcm = nullptr;
+  *bytes = 0;
+  off_t frameNumber = 0;
+  unsigned char* audio = nullptr;
+  size_t got = 0;
+  const int result = mpg123_decode_frame(handle_.get(), &frameNumber, &audio, &got);
+  if (file_.IsOpen() && file_.ReadFailed()) {
+    error_ = "reading the file failed";
+    return PlaybackStatus::Error;
+  }
+  switch (result) {
+    case MPG123_NEW_FORMAT: {
+      long rate = 0;
+      int channels = 0, encoding = 0;
+      if (mpg123_getformat(handle_.get(), &rate, &channels, &encoding) == MPG123_OK) {
+        format_ = AudioFormat{uint32_t(rate), uint16_t(channels), 16};
+      }
+      return PlaybackStatus::Again;
+    }
+    case MPG123_OK:
+      if (got == 0 || audio == nullptr) return PlaybackStatus::Again;
+      *pcm = audio;
+      *bytes = got;
+      return PlaybackStatus::Frame;
+    case MPG123_DONE:
+    case MPG123_NEED_MORE:
+      return PlaybackStatus::End;
+    default:
+      error_ = mpg123_strerror(handle_.get());
+      return PlaybackStatus::Error;
+  }
+}
+
+MpegFrameInfo PlaybackDecoder::Info() const {
+  MpegFrameInfo info;
+  mpg123_frameinfo2 raw{};
+  if (mpg123_info2(handle_.get(), &raw) != MPG123_OK) return info;
+  info.mpegVersion = raw.version == MPG123_1_0 ? 1 : raw.version == MPG123_2_0 ? 2 : 3;
+  info.layer = uint32_t(raw.layer);
+  info.bitRate = uint32_t(raw.bitrate);
+  info.sampleRate = uint32_t(raw.rate);
+  info.channelMode = uint32_t(raw.mode);
+  info.variableRate = uint32_t(raw.vbr);
+  info.frameBytes = uint32_t(raw.framesize);
+  return info;
+}
+
+uint64_t PlaybackDecoder::Position() const {
+  const off_t at = mpg123_tell(handle_.get());
+  return at > 0 ? uint64_t(at) : 0;
+}
+
+std::optional<uint64_t> PlaybackDecoder::Seek(uint64_t frame) {
+  if (stream_) return std::nullopt;
+  if (lengthFrames_ > 0 && frame > lengthFrames_) frame = lengthFrames_;
+  const off_t at = mpg123_seek(handle_.get(), off_t(frame), SEEK_SET);
+  if (at < 0) return std::nullopt;
+  return uint64_t(at);
+}
+
+void PlaybackDecoder::SetEqualizer(const ZbdEqualizer* equalizer) {
+  mpg123_handle* mh = handle_.get();
+  bool any = false;
+  if (equalizer != nullptr) {
+    for (int b = 0; b < 32; ++b) any = any || equalizer->left[b] != 0 || equalizer->right[b] != 0;
+  }
+  // Factors of exactly 1 would still run the equalizer's arithmetic; off is off.
+  mpg123_reset_eq(mh);
+  if (!any) return;
+  for (int b = 0; b < 32; ++b) {
+    mpg123_eq(mh, MPG123_LEFT, b, EqualizerFactor(equalizer->left[b]));
+    mpg123_eq(mh, MPG123_RIGHT, b, EqualizerFactor(equalizer->right[b]));
+  }
+}
+
+std::optional<std::string> PlaybackDecoder::TakeNewTitle() {
+  if (!stream_ || (mpg123_meta_check(handle_.get()) & MPG123_NEW_ICY) == 0) return std::nullopt;
+  char* icy = nullptr;
+  if (mpg123_icy(handle_.get(), &icy) != MPG123_OK || icy == nullptr) return std::nullopt;
+  // The metadata is in the station's 8-bit encoding, or already UTF-8: made UTF-8 here.
+  char* utf8 = mpg123_icy2utf8(icy);
+  const std::string text = utf8 ? utf8 : icy;
+  std::free(utf8);
+  std::optional<std::string> title = StreamTitleOf(text);
+  if (!title || *title == lastTitle_) return std::nullopt;
+  lastTitle_ = *title;
+  return title;
+}
+
+void PlaybackDecoder::Cancel() {
+  if (stream_) stream_->Cancel();
+}

@@ -1,0 +1,75 @@
+// MPEG audio decoding for playback over libmpg123: local files (seekable, with a known
+// length) and HTTP/FTP streams (with ICY titles), the 32-band equalizer and seeking.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "common/audio/audio_format.h"
+#include "common/result.h"
+#include "outside/zbdecode/input_source.h"
+#include "outside/zbdecode/mpeg_decoder.h"
+#include "outside/zbdecode/stream_input.h"
+#include "outside/zbdecode/zbdecode_player.h"
+
+enum class PlaybackStatus { Frame, Again, End, Error };
+
+struct PlaybackOptions {
+  std::chrono::milliseconds stallLimit{10000};  // streams: longest wait for data
+  int downSample = 0;                           // 0 full rate, 1 half, 2 quarter
+};
+
+class PlaybackDecoder {
+ public:
+  // Opens a file path or an http://, https:// or ftp:// URL and reads up to the first
+  // frame, so that Format() and Info() hold. Fails with a message fit for the user.
+  static Result<std::unique_ptr<PlaybackDecoder>, std::string> Open(const std::string& name,
+                                                                    const PlaybackOptions& options);
+  ~PlaybackDecoder();
+
+  // The next frame's samples (valid until the next call). Again: nothing this time (a
+  // format announced, delay trimmed, a damaged frame skipped). End: the input is over;
+  // Error: it cannot be decoded further (ErrorText() says why).
+  PlaybackStatus Next(const uint8_t** pcm, size_t* bytes);
+  std::string ErrorText() const { return error_; }
+
+  // The output format of the frames (it may change at a frame that announces another).
+  AudioFormat Format() const { return format_; }
+  MpegFrameInfo Info() const;
+  bool IsStream() const { return stream_ != nullptr; }
+  // Why a stream ended early (a stall, a broken connection); empty for files and for a
+  // stream the server ended normally.
+  std::string StreamEndReason() const { return stream_ ? stream_->EndReason() : std::string(); }
+  // Length in frames (per channel), 0 when unknown (streams).
+  uint64_t LengthFrames() const { return lengthFrames_; }
+  // Frame position of the next sample Next will give.
+  uint64_t Position() const;
+  // Moves to frame (clamped to the length); the position reached, or nothing when the
+  // input cannot seek.
+  std::optional<uint64_t> Seek(uint64_t frame);
+
+  // The record's band values become equalizer factors (see zbdecode_player.h); NULL or a
+  // record of zeros switches the equalizer off.
+  void SetEqualizer(const ZbdEqualizer* equalizer);
+  // A stream title that changed since the last call (UTF-8), from the ICY metadata.
+  std::optional<std::string> TakeNewTitle();
+  // Ends a blocking stream read at once; any thread.
+  void Cancel();
+
+ private:
+  PlaybackDecoder() = default;
+
+  std::unique_ptr<struct mpg123_handle_struct, Mpg123HandleDeleter> handle_;
+  InputSource file_;
+  std::unique_ptr<StreamInput> stream_;
+  AudioFormat format_{};
+  uint64_t lengthFrames_ = 0;
+  std::string lastTitle_;
+  std::string error_;
+};
+
+// The linear factor of an equalizer band value.
+double EqualizerFactor(int value);

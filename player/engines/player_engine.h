@@ -1,0 +1,41 @@
+// The playback engine seam: the operations the facade forwards to an engine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "player/engines/player_notifications.h"
+
+// Threads: every operation is called on the main thread (the thread of the MainLoop the
+// engine was made with). Notifications arrive as follows: the WAV and AAC engines raise
+// timecode, stream info, output data, player state and errors on their worker thread; the
+// WAV engine's position notifications during playback come through the main thread (the
+// worker waits for them), the AAC engine's on its worker. The MP3 engine raises state,
+// position, timecode, stream info and errors on the main thread (from the library's
+// notification pipe) and output data on the library's output thread.
+// Optional entries: Seek does nothing on the AAC engine; SetCodecEqualizer and
+// UseDirectSound do something on the MP3 engine only.
+class TPlayerEngine {
+ public:
+  virtual ~TPlayerEngine() = default;
+
+  virtual void Open(const std::string& name) = 0;
+  virtual void Play() = 0;
+  virtual void Pause() = 0;
+  // Ends playback and returns once the engine is idle; the main loop keeps turning
+  // meanwhile (a worker may be waiting for it). No end-of-stream state follows.
+  virtual void Stop() = 0;
+  virtual void Seek(int offset, int range) = 0;
+  virtual void Close() = 0;
+  // record: the 64-byte equalizer record (32 left, 32 right signed band values), copied.
+  virtual void SetCodecEqualizer(const int8_t* record) = 0;
+  virtual void UseDirectSound(bool on) = 0;
+  // The player volume (0..65535 per channel) changed; engines whose output does not follow
+  // the process's player volume by itself pass it on.
+  virtual void VolumeChanged(uint32_t left, uint32_t right) = 0;
+
+  NotificationSlots& Slots() { return slots_; }
+
+ protected:
+  NotificationSlots slots_;
+};

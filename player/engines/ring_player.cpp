@@ -1,0 +1,80 @@
+// TRingPlayer: the buffer ring on the audio output.
+#include "player/engines/ring_player.h"
+
+#include <chrono>
+#include <thread>
+
+TRingPlayer::TRingPlayer(MainLoop& loop) : WorkerThread(loop) {}
+
+TRingPlayer::~TRingPlayer() { StopAndJoin(); }
+
+void TRingPlayer::StopAndJoin() {
+  Stop();
+  Join();
+}
+
+void TRingPlayer::Play() {
+  if (stopRequested_) return;  // a stopped engine never plays again
+  if (!Running() && !Finished()) {
+    Start();
+    return;
+  }
+  if (Suspended()) Resume();
+}
+
+void TRingPlayer::Pause() {
+  if (Running() && !Suspended()) Suspend();
+}
+
+void TRingPlayer::Stop() {
+  if (stopRequested_) return;
+  stopRequested_ = true;
+  Terminate();  // also lets a paused worker go
+  // The worker may be waiting for the main thread (a position hand-over): keep it turning.
+  Loop().RunUntil([this] { return !Running(); }, std::chrono::hours(24));
+}
+
+bool TRingPlayer::OpenOutput(const AudioFormat& format) {
+  auto opened = AudioOutput::Open(AudioDevice::Wave, format, [this](uint32_t) { freeBuffers_.release(); });
+  if (!opened) {
+    ReportError(opened.Error().message);
+    return false;
+  }
+  output_ = std::move(opened).Value();
+  usableBytes_ = kBufferBytes - kBufferBytes % format.BytesPerFrame();
+  return true;
+}
+
+bool TRingPlayer::NextFreeBuffer(int* index) {
+  // Buffers come back as they play, so this wait ends within the ring's length.
+  freeBuffers_.acquire();
+  if (Terminated()) {
+    freeBuffers_.release();
+    return false;
+  }
+  *index = nextIndex_;
+  // The audio that has just finished playing from this buffer, for the visualization.
+  SendOutputData(slots_.OnNotifyOutputData, this, buffers_[*index], lastQueued_[*index]);
+  return true;
+}
+
+void TRingPlayer::QueueBuffer(int index, size_t bytes) {
+  lastQueued_[index] = bytes;
+  output_->Queue(uint32_t(index), buffers_[index], bytes);
+  nextIndex_ = (index + 1) % kBuffers;
+}
+
+void TRingPlayer::DiscardQueued() {
+  if (output_) output_->Discard();
+  for (size_t& bytes : lastQueued_) bytes = 0;
+}
+
+void TRingPlayer::DrainQueued() {
+  if (!output_) return;
+  while (!Terminated() && output_->PlayedBytes() < output_->QueuedBytes() && output_->Failure().empty()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (!Terminated()) output_->Drain();
+}
+
+void TRingPlayer::CloseOutput() { output_.reset(); }

@@ -1,0 +1,72 @@
+// TRingPlayer: what the WAV and AAC engines share: a worker thread that fills a ring of 32
+// fixed buffers, queues them on the audio output and waits on a semaphore that the
+// output's buffer-played reports release; the pause gate; the Stop that keeps the main
+// loop turning while it waits.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <semaphore>
+#include <string>
+
+#include "common/audio/audio_output.h"
+#include "common/main_loop.h"
+#include "common/worker_thread.h"
+#include "player/engines/player_engine.h"
+
+class TRingPlayer : public WorkerThread, public TPlayerEngine {
+ public:
+  static constexpr int kBuffers = 32;
+  static constexpr size_t kBufferBytes = 8192;
+
+  ~TRingPlayer() override;
+
+  void Play() override;
+  void Pause() override;
+  // Only the first call acts: the worker is asked to end (let go if paused) and the main
+  // loop runs until it has.
+  void Stop() override;
+  void Close() override { Stop(); }
+  void SetCodecEqualizer(const int8_t*) override {}
+  void UseDirectSound(bool) override {}
+  // The output follows the process's player volume by itself.
+  void VolumeChanged(uint32_t, uint32_t) override {}
+
+  bool IsRunning() const { return running_; }
+
+ protected:
+  explicit TRingPlayer(MainLoop& loop);
+  // The derived destructor calls this first, so that Run no longer uses its members.
+  void StopAndJoin();
+
+  // Worker thread helpers, in the order a thread body uses them.
+  // Opens the output for format; on failure raises the error notification and returns false.
+  bool OpenOutput(const AudioFormat& format);
+  // Waits for a free buffer (false when asked to end meanwhile) and returns its index in
+  // *index; the audio it last played goes to the output-data notification first.
+  bool NextFreeBuffer(int* index);
+  // Queues bytes (whole frames) of buffer index.
+  void QueueBuffer(int index, size_t bytes);
+  // Drops what is queued; every buffer is free again.
+  void DiscardQueued();
+  // Waits until everything queued has played, giving up when asked to end.
+  void DrainQueued();
+  void CloseOutput();
+  // The buffer's bytes, rounded down to whole frames of the output's format.
+  size_t UsableBytes() const { return usableBytes_; }
+  uint8_t* Buffer(int index) { return buffers_[index]; }
+  void ReportError(const std::string& message) { slots_.OnNotifyPlayerError(this, message); }
+
+  std::atomic<bool> running_{false};
+  std::string fileName_;
+
+ private:
+  std::counting_semaphore<kBuffers> freeBuffers_{kBuffers};
+  size_t usableBytes_ = kBufferBytes;
+  size_t lastQueued_[kBuffers] = {};  // bytes buffer i held when last queued
+  int nextIndex_ = 0;
+  bool stopRequested_ = false;  // main thread
+  alignas(8) uint8_t buffers_[kBuffers][kBufferBytes] = {};
+  // Last: its writer thread reports into the semaphore and reads the buffers above.
+  std::unique_ptr<AudioOutput> output_;
+};

@@ -1,0 +1,114 @@
+// TWavPlayer: the worker that reads the data chunk into the buffer ring.
+#include "player/engines/wav_player.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "common/fd_io.h"
+#include "common/unique_fd.h"
+#include "common/wav_header.h"
+
+uint64_t WavDataBytes(uint32_t declared, uint64_t dataOffset, uint64_t fileBytes) {
+  const uint64_t rest = fileBytes > dataOffset ? fileBytes - dataOffset : 0;
+  if (declared == 0 || declared == 0xFFFFFFFFu) return rest;
+  return declared < rest ? declared : rest;
+}
+
+void TWavPlayer::Open(const std::string& name) {
+  fileName_ = name.substr(0, 255);
+  Play();
+}
+
+void TWavPlayer::Seek(int offset, int) { seekRequest_ = offset < 0 ? 0 : offset; }
+
+void TWavPlayer::Run() {
+  running_ = true;
+  UniqueFd fd(::open(fileName_.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) {
+    ReportError("Cannot open " + fileName_ + ": " + std::strerror(errno));
+  } else if (PlayFile(fd.Get()) && !Terminated()) {
+    slots_.OnNotifyPlayerState(this, 3);
+  }
+  CloseOutput();
+  running_ = false;
+}
+
+bool TWavPlayer::PlayFile(int fd) {
+  WavFormatInfo info;
+  if (const int read = ReadWavHeader(fd, info); read != kWavReadOk) {
+    ReportError("Cannot play " + fileName_ + ": " + WavReadResultText(read));
+    return false;
+  }
+  // Other encodings (floating point, compressed) would be noise when played as integers.
+  if (info.formatTag != 1 && info.formatTag != 0xFFFE) {
+    ReportError("Cannot play " + fileName_ + ": not integer PCM audio (format " + std::to_string(info.formatTag) + ")");
+    return false;
+  }
+  const AudioFormat format{info.sampleRate, info.channels, info.bitsPerSample};
+  const uint32_t bps = format.BytesPerSecond();
+  if (!format.Valid() || bps == 0) {
+    ReportError("Cannot play " + fileName_ + ": " + std::to_string(info.channels) + " channels of " +
+                std::to_string(info.bitsPerSample) + "-bit audio at " + std::to_string(info.sampleRate) +
+                " Hz are not supported");
+    return false;
+  }
+  // The data chunk's declared size stands just before its first byte; chunks after it
+  // (metadata) are not audio.
+  uint8_t sizeField[4] = {};
+  const uint32_t declared = info.dataOffset >= 8 && pread(fd, sizeField, 4, info.dataOffset - 4) == 4
+                                ? uint32_t(sizeField[0] | sizeField[1] << 8 | sizeField[2] << 16 |
+                                           uint32_t(sizeField[3]) << 24)
+                                : 0;
+  struct stat st {};
+  fstat(fd, &st);
+  const uint64_t dataStart = info.dataOffset;
+  const uint64_t dataBytes = WavDataBytes(declared, dataStart, uint64_t(st.st_size));
+  if (!OpenOutput(format)) return false;
+
+  slots_.OnNotifyInputStreamInfo(this, uint8_t(0), uint8_t(0),
+                                 uint16_t(uint64_t(info.channels) * info.sampleRate * info.bitsPerSample / 1000),
+                                 uint16_t(info.sampleRate), uint8_t(info.channels - 2));
+  const uint32_t totalSeconds = uint32_t(dataBytes / bps);
+  slots_.OnNotifyInputPosition(this, uint32_t(0), totalSeconds);
+
+  uint64_t played = 0;  // bytes handed to the device since dataStart
+  bool readFailed = false;
+  for (;;) {
+    if (const int seek = seekRequest_.exchange(-1); seek >= 0) {
+      DiscardQueued();
+      played = uint64_t(seek) > totalSeconds ? dataBytes : uint64_t(seek) * bps;
+      if (played > dataBytes) played = dataBytes;
+    }
+    if (slots_.OnNotifyInputTimecode.Assigned() || slots_.OnNotifyInputPosition.Assigned()) {
+      const uint32_t s = uint32_t(played / bps);
+      slots_.OnNotifyInputTimecode(this, uint8_t(s / 3600), uint8_t(s / 60 % 60), uint8_t(s % 60), uint8_t(0));
+      if (slots_.OnNotifyInputPosition.Assigned()) {
+        Synchronize([this, s, totalSeconds] { slots_.OnNotifyInputPosition(this, s, totalSeconds); });
+      }
+    }
+    if (!WaitWhileSuspended()) return true;
+    int i = 0;
+    if (!NextFreeBuffer(&i)) return true;
+    const size_t want = size_t(std::min<uint64_t>(UsableBytes(), dataBytes - played));
+    ssize_t got = want == 0 ? 0 : pread(fd, Buffer(i), want, off_t(dataStart + played));
+    if (got < 0) {
+      ReportError("Cannot read " + fileName_ + ": " + std::strerror(errno));
+      readFailed = true;
+      got = 0;
+    }
+    got -= got % ssize_t(format.BytesPerFrame());
+    if (got > 0) {
+      played += uint64_t(got);
+      QueueBuffer(i, size_t(got));
+    }
+    if (Terminated() || size_t(got) < UsableBytes() || readFailed) break;
+  }
+  if (Terminated()) return true;
+  DrainQueued();
+  CloseOutput();
+  return true;
+}

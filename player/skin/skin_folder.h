@@ -1,0 +1,45 @@
+// Skin folders: the three files of a skin, where the active skin lives, and installing a
+// chosen skin as the active one.
+#pragma once
+
+#include <string>
+
+#include "common/result.h"
+
+inline constexpr const char* kMainBitmapName = "main.bmp";
+inline constexpr const char* kEqualizerBitmapName = "eq.bmp";
+
+struct SkinFiles {
+  std::string displayIni;
+  std::string mainBitmap;
+  std::string eqBitmap;
+  static SkinFiles In(const std::string& folder);
+};
+
+struct SkinFolderError {
+  enum class Kind { MissingFiles, Copy };
+  Kind kind = Kind::MissingFiles;
+  std::string path;  // the file that could not be copied (Copy)
+  int errnum = 0;
+  // "Specified directory does not contain display information." for a folder without the
+  // three files; "Cannot copy the skin file /x: reason" otherwise.
+  std::string Message() const;
+};
+
+// Whether the folder holds all three files.
+bool HoldsSkin(const std::string& folder);
+
+// The per-user copy of the active skin (created by InstallSkin), ending with '/'.
+std::string UserSkinFolder();
+// The shipped skin with the given name: share/zimbar/skins/NAME/ of the install.
+std::string ShippedSkinFolder(const std::string& name);
+// Where the active skin is read from: the per-user copy when it holds all three files,
+// else the shipped default skin.
+std::string ActiveSkinFolder();
+
+// Copies the three files of a chosen folder over the active skin in target (created when
+// missing). Nothing changes when a file is missing. Each file is copied to a temporary file
+// beside its destination first and the three are renamed into place only when all copies
+// succeeded, so a failed copy (full disk, unreadable file) keeps the active skin whole.
+// Choosing the target itself succeeds without copying.
+Status<SkinFolderError> InstallSkin(const std::string& chosenFolder, const std::string& targetFolder);

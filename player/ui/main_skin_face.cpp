@@ -1,0 +1,88 @@
+// TMainSkinFace: placing the main window's skinned elements.
+#include "player/ui/main_skin_face.h"
+
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QWindow>
+#include <algorithm>
+
+#include "player/skin/skin_bands.h"
+#include "player/ui/gbutton.h"
+#include "player/ui/image_window.h"
+#include "player/ui/skin_image.h"
+#include "player/ui/visualization.h"
+
+bool DragByFace::Begin(QWidget* window, QPoint global, QPoint& grab) {
+  grab = global - window->frameGeometry().topLeft();
+  if (QGuiApplication::platformName() == QLatin1String("wayland") && window->windowHandle())
+    return window->windowHandle()->startSystemMove();
+  return false;
+}
+
+void PlaceTextField(QLabel* label, const SkinTextFieldPlace& place) {
+  label->setGeometry(ToQRect(place.rect));
+  QFont font(QString::fromStdString(place.font));
+  // The skin gives the cell height of the font: the largest size whose line fits.
+  int pixels = std::max(place.rect.height, 1);
+  font.setPixelSize(pixels);
+  while (pixels > 1 && QFontMetrics(font).height() > place.rect.height) font.setPixelSize(--pixels);
+  label->setFont(font);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, ToQColor(place.colour));
+  label->setPalette(palette);
+}
+
+TMainSkinFace::TMainSkinFace(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), face_(new TImageWindow(this)),
+      visualization_(new TVisualization(this)) {
+  for (const SkinButtonInfo& info : kSkinButtons) {
+    auto* button = new TGButton(this);
+    button->setObjectName(QString::fromLatin1(info.key));
+    connect(button, &TGButton::Clicked, this, [this, b = info.button] { Q_EMIT ButtonClicked(b); });
+    buttons_[static_cast<size_t>(info.button)] = button;
+  }
+  for (size_t i = 0; i < kSkinTextFieldCount; ++i) {
+    auto* label = new QLabel(this);
+    label->setObjectName(QString::fromLatin1(kSkinTextFieldKeys[i]));
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    label->setTextFormat(Qt::PlainText);
+    label->hide();
+    textFields_[i] = label;
+  }
+  face_->onPress = [this](QPoint global) {
+    Q_EMIT FacePressed(mapFromGlobal(global));
+    dragging_ = !DragByFace::Begin(this, global, grab_);
+  };
+  face_->onMove = [this](QPoint global) {
+    if (!dragging_) return;
+    const QPoint to = global - grab_;
+    const QPoint delta = to - frameGeometry().topLeft();
+    if (delta.isNull()) return;
+    move(to);
+    Q_EMIT Dragged(delta);
+  };
+  face_->onRelease = [this](QPoint) { dragging_ = false; };
+}
+
+void TMainSkinFace::ApplySkin(const DisplayIni& display, const QImage& mainBitmap) {
+  const BandLayout bands = BandLayout::ForMain(mainBitmap.width(), mainBitmap.height(), display.withFocus);
+  face_->Load(mainBitmap, bands.BandCount());
+  for (const SkinButtonInfo& info : kSkinButtons)
+    Button(info.button)->Skin(display.Button(info.button), face_->Bitmap(), bands, /*hasPressedImage=*/true,
+                              QString::fromLatin1(info.hint));
+  for (size_t i = 0; i < kSkinTextFieldCount; ++i) {
+    QLabel* label = textFields_[i];
+    label->hide();
+    label->setEnabled(false);
+    if (!display.textFields[i]) continue;
+    PlaceTextField(label, *display.textFields[i]);
+    label->setEnabled(true);
+    label->show();
+  }
+  if (display.visualization)
+    visualization_->Configure(*display.visualization, face_->Face());
+  else
+    visualization_->Disable();
+}
+
+void TMainSkinFace::SetText(SkinTextField field, const QString& text) { TextField(field)->setText(text); }

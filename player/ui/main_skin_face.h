@@ -1,0 +1,60 @@
+// TMainSkinFace: the main window's skinned face — a frameless shaped window with the
+// sixteen buttons, the four text fields and the visualization area, all placed and cut
+// from the skin. It reports what was clicked and leaves the actions to its owner.
+#pragma once
+
+#include <QLabel>
+#include <QWidget>
+#include <array>
+
+#include "player/skin/display_ini.h"
+#include "player/skin/skin_elements.h"
+
+class TImageWindow;
+class TGButton;
+class TVisualization;
+
+class TMainSkinFace : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TMainSkinFace(QWidget* parent = nullptr);
+
+  // Applies the main skin: the bitmap with four bands when disp_with_focus is set (else
+  // three), then every button, text field and the visualization area; elements whose key
+  // is missing stay hidden.
+  void ApplySkin(const DisplayIni& display, const QImage& mainBitmap);
+
+  TGButton* Button(SkinButton button) const { return buttons_[static_cast<size_t>(button)]; }
+  QLabel* TextField(SkinTextField field) const { return textFields_[static_cast<size_t>(field)]; }
+  // Shows text in a field (kept while the field is hidden, shown when a skin places it).
+  void SetText(SkinTextField field, const QString& text);
+  TVisualization* Visualization() const { return visualization_; }
+  TImageWindow* Face() const { return face_; }
+
+ Q_SIGNALS:
+  void ButtonClicked(SkinButton button);
+  // The window was dragged by its face by this many pixels (the owner moves the
+  // equalizer window along).
+  void Dragged(QPoint delta);
+  // A left press on the face, in window coordinates (before any dragging).
+  void FacePressed(QPoint at);
+
+ private:
+  TImageWindow* face_;
+  std::array<TGButton*, kSkinButtonCount> buttons_{};
+  std::array<QLabel*, kSkinTextFieldCount> textFields_{};
+  TVisualization* visualization_;
+  bool dragging_ = false;
+  QPoint grab_;
+};
+
+// Places a skin text field: position and size, a font of the named family whose line
+// height fits the field, the text colour; the face shows through behind the text.
+void PlaceTextField(QLabel* label, const SkinTextFieldPlace& place);
+// Lets a frameless window be dragged by its face: the window follows the pointer; on
+// platforms that move windows themselves (Wayland) the move is handed to them.
+class DragByFace {
+ public:
+  // Call on press; true when the platform took over the move.
+  static bool Begin(QWidget* window, QPoint global, QPoint& grab);
+};

@@ -1,0 +1,85 @@
+// TOptionsForm: the Setup window and its size rule.
+#include "player/ui/options_form.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+TOptionsForm::TOptionsForm(PlayerSettings& settings, LoadDisplayFn loadDisplay, QWidget* parent)
+    : QDialog(parent), settings_(settings), loadDisplay_(std::move(loadDisplay)) {
+  setWindowTitle(QStringLiteral("Setup"));
+  // Controls in tab order, placed as the form lays them out.
+  LoadDisplayButton = new QPushButton(QStringLiteral("Load &Display"), this);
+  LoadDisplayButton->setGeometry(16, 16, 160, 30);
+  ConfigurePlugInButton = new QPushButton(QStringLiteral("Configure &PlugIn"), this);
+  ConfigurePlugInButton->setGeometry(16, 58, 160, 30);
+  ConfigurePlugInButton->setEnabled(false);
+  PlugInComboBox = new QComboBox(this);
+  PlugInComboBox->setGeometry(188, 58, 196, 30);
+  PlugInComboBox->setEnabled(false);
+  ContinuousPlayCheckBox = new QCheckBox(QStringLiteral("&Continuous Play"), this);
+  ContinuousPlayCheckBox->setGeometry(16, 104, 240, 24);
+  UseDirectSoundCheckBox = new QCheckBox(QStringLiteral("Use Direct Sound"), this);
+  UseDirectSoundCheckBox->setGeometry(16, 132, 240, 24);
+  OKButton = new QPushButton(QStringLiteral("&OK"), this);
+  OKButton->setGeometry(300, 132, 84, 30);
+  OKButton->setDefault(true);
+  LoadDisplayButton->setObjectName(QStringLiteral("LoadDisplayButton"));
+  ConfigurePlugInButton->setObjectName(QStringLiteral("ConfigurePlugInButton"));
+  PlugInComboBox->setObjectName(QStringLiteral("PlugInComboBox"));
+  ContinuousPlayCheckBox->setObjectName(QStringLiteral("ContinuousPlayCheckBox"));
+  UseDirectSoundCheckBox->setObjectName(QStringLiteral("UseDirectSoundCheckBox"));
+  OKButton->setObjectName(QStringLiteral("OKButton"));
+  setTabOrder(LoadDisplayButton, ContinuousPlayCheckBox);
+  setTabOrder(ContinuousPlayCheckBox, UseDirectSoundCheckBox);
+  setTabOrder(UseDirectSoundCheckBox, OKButton);
+
+  connect(LoadDisplayButton, &QPushButton::clicked, this, &TOptionsForm::LoadDisplayButtonClick);
+  connect(OKButton, &QPushButton::clicked, this, &TOptionsForm::OKButtonClick);
+
+  chooseFolder_ = [](QWidget* p) { return QFileDialog::getExistingDirectory(p, QStringLiteral("Select Directory")); };
+  showError_ = [](QWidget* p, const QString& caption, const QString& text) { QMessageBox::critical(p, caption, text); };
+
+  // The stored geometry is applied once; the size follows the OK button when shown.
+  move(settings_.optionsFormLeft, settings_.optionsFormTop);
+  resize(settings_.optionsFormWidth, settings_.optionsFormHeight);
+}
+
+void TOptionsForm::SetDialogs(ChooseFolderFn chooseFolder, ShowErrorFn showError) {
+  chooseFolder_ = std::move(chooseFolder);
+  showError_ = std::move(showError);
+}
+
+void TOptionsForm::Load(const PlayerSettings& settings) {
+  ContinuousPlayCheckBox->setChecked(settings.continuousPlay != 0);
+  UseDirectSoundCheckBox->setChecked(settings.useDirectSound != 0);
+}
+
+void TOptionsForm::Save(PlayerSettings& settings) const {
+  settings.continuousPlay = ContinuousPlayCheckBox->isChecked() ? 1 : 0;
+  settings.useDirectSound = UseDirectSoundCheckBox->isChecked() ? 1 : 0;
+}
+
+void TOptionsForm::showEvent(QShowEvent* event) {
+  FormShow();
+  QDialog::showEvent(event);
+}
+
+void TOptionsForm::FormShow() {
+  Load(settings_);
+  const QRect ok = OKButton->geometry();
+  setFixedSize(ok.left() + ok.width() * 5 / 4, ok.top() + ok.height() * 3);
+}
+
+void TOptionsForm::LoadDisplayButtonClick() {
+  const QString folder = chooseFolder_(this);
+  if (folder.isEmpty()) return;
+  const QString error = loadDisplay_ ? loadDisplay_(folder) : QString();
+  if (!error.isEmpty()) showError_(this, QStringLiteral("Error"), error);
+  // A choice closes the window without OK: check-box changes made before are discarded.
+  reject();
+}
+
+void TOptionsForm::OKButtonClick() {
+  Save(settings_);
+  accept();
+}

@@ -1,0 +1,54 @@
+// TSkinPreview: the main and equalizer windows cut from one skin, wired to nothing but
+// each other — the equalizer opens under the main window and follows it, the Setup button
+// opens the Setup window, Load Display re-skins both. Skin designers, the screenshot script
+// and the desktop tests run it through zbskinview.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <atomic>
+
+#include "player/playlist/player_settings.h"
+#include "player/ui/skin_image.h"
+
+class TMainSkinFace;
+class TEqualizerSkinFace;
+
+class TSkinPreview : public QObject {
+  Q_OBJECT
+ public:
+  explicit TSkinPreview(PlayerSettings& settings);
+  ~TSkinPreview() override;
+
+  // Reads a skin folder and applies it to both windows (hidden windows stay hidden).
+  // Returns the reading errors, if any (the windows then lack the missing pictures).
+  QString ApplySkinFolder(const QString& folder);
+  // The Load Display action: installs the chosen folder as the active skin and re-skins.
+  QString LoadDisplay(const QString& folder);
+
+  // Shows the main window at its stored place and the equalizer window under it (or at
+  // its stored place when EQFormTop is above 0).
+  void Show();
+  // Fills the text fields with sample texts and feeds a tone to the visualization from a
+  // thread of its own, as a playing engine would.
+  void StartDemo();
+
+  TMainSkinFace* Main() const { return main_.get(); }
+  TEqualizerSkinFace* Equalizer() const { return eq_.get(); }
+
+  // Events, for the harness to report ("clicked btn_play", "press 12 40").
+  std::function<void(const QString&)> onEvent;
+
+ private:
+  void ShowSetup();
+  void StopDemo();
+
+  PlayerSettings& settings_;
+  std::unique_ptr<TMainSkinFace> main_;
+  std::unique_ptr<TEqualizerSkinFace> eq_;
+  std::atomic<bool> demoRunning_{false};
+  std::thread demo_;  // last: joined before the windows it feeds go away
+};

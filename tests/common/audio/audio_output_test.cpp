@@ -1,0 +1,223 @@
+// Tests of the audio output seam through its capture back ends: what is recorded, the pace
+// at which it is taken, the buffer-played reports, discard, drain and the volume.
+#include "common/audio/audio_output.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "common/audio/audio_output_internal.h"
+#include "common/audio/pcm_gain.h"
+#include "tests/common/temp_dir.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+std::vector<uint8_t> Ramp(size_t bytes) {
+  std::vector<uint8_t> data(bytes);
+  for (size_t i = 0; i < bytes; ++i) data[i] = uint8_t(i * 7 + i / 251);
+  return data;
+}
+
+// Records each report's tag.
+struct Reports {
+  std::mutex mutex;
+  std::vector<uint32_t> tags;
+  BufferDone Callback() {
+    return [this](uint32_t tag) {
+      std::lock_guard lock(mutex);
+      tags.push_back(tag);
+    };
+  }
+  size_t Count() {
+    std::lock_guard lock(mutex);
+    return tags.size();
+  }
+};
+
+std::vector<uint8_t> RecordedData(const std::string& path) {
+  const std::vector<uint8_t> file = ReadBytes(path);
+  if (file.size() < 44) return {};
+  return std::vector<uint8_t>(file.begin() + 44, file.end());
+}
+
+const AudioFormat kCd{44100, 2, 16};
+
+}  // namespace
+
+// Catches a capture that loses, reorders or duplicates bytes, reports buffers out of order
+// or twice, or takes the audio faster than its clock allows ("everything at once").
+TEST(AudioOutput, WavCaptureRecordsEveryByteAtTheDevicePace) {
+  TempDir dir;
+  const std::string path = dir.File("out.wav");
+  ScopedEnv env("ZIMBAR_AUDIO_OUT", ("wav:" + path + ",speed=8").c_str());
+  const std::vector<uint8_t> audio = Ramp(kCd.BytesPerSecond());  // one second
+  Reports reports;
+  const auto start = Clock::now();
+  {
+    auto output = AudioOutput::Open(AudioDevice::Wave, kCd, reports.Callback());
+    ASSERT_TRUE(output) << output.Error().message;
+    EXPECT_EQ(output.Value()->BackendName(), "wav");
+    for (uint32_t i = 0; i < 22; ++i) {
+      const size_t at = i * 8192, bytes = std::min<size_t>(8192, audio.size() - at);
+      ASSERT_TRUE(output.Value()->Queue(i, audio.data() + at, bytes));
+    }
+    EXPECT_TRUE(output.Value()->Drain());
+    EXPECT_EQ(output.Value()->PlayedBytes(), audio.size());
+  }
+  const auto elapsed = Clock::now() - start;
+  EXPECT_GE(elapsed, 110ms) << "one second at eight times the speed took less than an eighth";
+  EXPECT_LT(elapsed, 1s);
+  EXPECT_EQ(RecordedData(path), audio);
+  std::vector<uint32_t> expected;
+  for (uint32_t i = 0; i < 22; ++i) expected.push_back(i);
+  EXPECT_EQ(reports.tags, expected);
+  // The header describes the format and the recorded size.
+  const std::vector<uint8_t> file = ReadBytes(path);
+  ASSERT_GE(file.size(), 44u);
+  EXPECT_EQ(std::memcmp(file.data(), "RIFF", 4), 0);
+  EXPECT_EQ(file[22], 2);
+  EXPECT_EQ(file[24] | file[25] << 8 | file[26] << 16, 44100);
+  EXPECT_EQ(uint32_t(file[40] | file[41] << 8 | file[42] << 16 | file[43] << 24), audio.size());
+}
+
+// Catches buffers reported as played as soon as they are written (the ring would race
+// ahead of the device) rather than when the device clock reaches their end.
+TEST(AudioOutput, BuffersAreReportedWhenTheClockHasPlayedThem) {
+  TempDir dir;
+  ScopedEnv env("ZIMBAR_AUDIO_OUT", "null");
+  const AudioFormat format{8000, 1, 16};  // 16000 bytes a second
+  const std::vector<uint8_t> audio = Ramp(8000);  // half a second
+  std::atomic<int64_t> reportedAtMs{-1};
+  const auto start = Clock::now();
+  auto output = AudioOutput::Open(AudioDevice::Wave, format, [&](uint32_t) {
+    reportedAtMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+  });
+  ASSERT_TRUE(output);
+  output.Value()->Queue(1, audio.data(), audio.size());
+  EXPECT_TRUE(output.Value()->Drain());
+  EXPECT_GE(reportedAtMs.load(), 450);
+  EXPECT_LT(reportedAtMs.load(), 900);
+}
+
+// Catches a discard that keeps buffers (an engine waiting for them would hang), records
+// audio the device dropped unheard, or leaves a gap or garbage in what was heard.
+TEST(AudioOutput, DiscardReturnsEveryBufferAndRecordsOnlyWhatWasHeard) {
+  TempDir dir;
+  const std::string path = dir.File("out.wav");
+  ScopedEnv env("ZIMBAR_AUDIO_OUT", ("wav:" + path + ",speed=4").c_str());
+  const std::vector<uint8_t> audio = Ramp(2 * kCd.BytesPerSecond());
+  Reports reports;
+  {
+    auto output = AudioOutput::Open(AudioDevice::DirectSound, kCd, reports.Callback());
+    ASSERT_TRUE(output);
+    const size_t buffers = (audio.size() + 8191) / 8192;
+    for (size_t i = 0; i < buffers; ++i) {
+      output.Value()->Queue(uint32_t(i), audio.data() + i * 8192, std::min<size_t>(8192, audio.size() - i * 8192));
+    }
+    std::this_thread::sleep_for(150ms);
+    output.Value()->Discard();
+    EXPECT_EQ(reports.Count(), buffers);
+    EXPECT_EQ(output.Value()->QueuedBytes(), output.Value()->PlayedBytes());
+    // The output goes on after a discard.
+    output.Value()->Queue(99, audio.data(), 8192);
+    EXPECT_TRUE(output.Value()->Drain());
+  }
+  const std::vector<uint8_t> recorded = RecordedData(path);
+  ASSERT_GT(recorded.size(), 8192u);
+  ASSERT_LT(recorded.size(), audio.size() / 2);
+  const size_t heard = recorded.size() - 8192;
+  EXPECT_TRUE(std::equal(recorded.begin(), recorded.begin() + std::ptrdiff_t(heard), audio.begin()));
+  EXPECT_TRUE(std::equal(recorded.begin() + std::ptrdiff_t(heard), recorded.end(), audio.begin()));
+}
+
+// Catches a volume that is not applied, applied to the wrong channel, or that alters the
+// caller's buffer (the engines hand it to the visualization afterwards).
+TEST(AudioOutput, VolumeScalesEachChannelOfTheRecordingNotTheBuffer) {
+  TempDir dir;
+  const std::string path = dir.File("out.wav");
+  ScopedEnv env("ZIMBAR_AUDIO_OUT", ("wav:" + path + ",speed=64").c_str());
+  std::vector<int16_t> frames;
+  for (int i = 0; i < 4410; ++i) frames.insert(frames.end(), {int16_t(20000), int16_t(-20000)});
+  const std::vector<int16_t> original = frames;
+  OutputVolume volume;
+  volume.Set(kVolumeFull / 2, 0);
+  {
+    auto output = AudioOutput::Open(AudioDevice::Wave, kCd, nullptr, volume);
+    ASSERT_TRUE(output);
+    output.Value()->Queue(0, frames.data(), frames.size() * 2);
+    output.Value()->Drain();
+  }
+  EXPECT_EQ(frames, original);
+  const std::vector<uint8_t> recorded = RecordedData(path);
+  ASSERT_EQ(recorded.size(), frames.size() * 2);
+  const int16_t left = int16_t(recorded[0] | recorded[1] << 8), right = int16_t(recorded[2] | recorded[3] << 8);
+  EXPECT_NEAR(left, 10000, 2);
+  EXPECT_EQ(right, 0);
+}
+
+// Catches full volume altering samples, and 8-bit silence landing at 0 instead of 128.
+TEST(PcmGain, FullVolumeIsExactAndSilenceIsTheMidpointForEveryDepth) {
+  for (uint16_t bits : {8, 16, 24, 32}) {
+    const AudioFormat format{44100, 2, bits};
+    const std::vector<uint8_t> in = Ramp(format.BytesPerFrame() * 64);
+    std::vector<uint8_t> out(in.size());
+    CopyWithGain(in.data(), out.data(), in.size(), format, kVolumeFull, kVolumeFull);
+    EXPECT_EQ(out, in) << bits;
+    CopyWithGain(in.data(), out.data(), in.size(), format, 0, 0);
+    const uint8_t silent = bits == 8 ? 128 : 0;
+    EXPECT_EQ(std::count(out.begin(), out.end(), silent), std::ptrdiff_t(out.size())) << bits;
+  }
+}
+
+// Catches a setting that is misread (a speed taken for part of the path, a speed of zero
+// or "everything at once" accepted, an unknown back end silently replaced).
+TEST(AudioOutSetting, ParsesTheCaptureAndDeviceChoices) {
+  struct Case {
+    const char* setting;
+    AudioDevice device;
+    bool ok;
+    const char* backend;
+    const char* path;
+    uint32_t speed;
+  };
+  const Case cases[] = {
+      {"", AudioDevice::Wave, true, "alsa", "", 1},
+      {"", AudioDevice::DirectSound, true, "pulse", "", 1},
+      {"null", AudioDevice::Wave, true, "null", "", 1},
+      {"pulse", AudioDevice::Wave, true, "pulse", "", 1},
+      {"wav:/tmp/a,b.wav", AudioDevice::Wave, true, "wav", "/tmp/a,b.wav", 1},
+      {"wav:/tmp/a.wav,speed=8", AudioDevice::Wave, true, "wav", "/tmp/a.wav", 8},
+      {"wav:/tmp/a.wav,speed=0", AudioDevice::Wave, false, "", "", 0},
+      {"wav:/tmp/a.wav,speed=1000", AudioDevice::Wave, false, "", "", 0},
+      {"wav:/tmp/a.wav,speed=", AudioDevice::Wave, false, "", "", 0},
+      {"wav:", AudioDevice::Wave, false, "", "", 0},
+      {"dummy", AudioDevice::Wave, false, "", "", 0},
+  };
+  for (const Case& c : cases) {
+    auto parsed = ParseAudioOutSetting(c.setting, c.device);
+    ASSERT_EQ(parsed.Ok(), c.ok) << c.setting;
+    if (!c.ok) continue;
+    EXPECT_EQ(parsed.Value().backend, c.backend) << c.setting;
+    EXPECT_EQ(parsed.Value().path, c.path) << c.setting;
+    EXPECT_EQ(parsed.Value().speed, c.speed) << c.setting;
+  }
+}
+
+// Catches an unusable capture path or format reported as success.
+TEST(AudioOutput, OpenFailuresSayWhy) {
+  ScopedEnv env("ZIMBAR_AUDIO_OUT", "wav:/nonexistent-folder/x.wav");
+  auto missing = AudioOutput::Open(AudioDevice::Wave, kCd, nullptr);
+  ASSERT_FALSE(missing);
+  EXPECT_NE(missing.Error().message.find("/nonexistent-folder/x.wav"), std::string::npos);
+  auto badFormat = AudioOutput::Open(AudioDevice::Wave, AudioFormat{44100, 2, 12}, nullptr);
+  ASSERT_FALSE(badFormat);
+  EXPECT_NE(badFormat.Error().message.find("12-bit"), std::string::npos);
+}

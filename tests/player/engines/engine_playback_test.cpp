@@ -1,0 +1,233 @@
+// What the three engines play, captured through the wav: output, and the notifications
+// they raise while doing it, driven through the facade as the main window drives it.
+#include <gtest/gtest.h>
+
+#include "tests/player/engines/engine_test_support.h"
+
+using namespace engine_test;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Media {
+  std::string path;
+  std::vector<uint8_t> reference;  // the samples it must play
+  uint16_t channels = 0;
+  uint32_t rate = 0;
+};
+
+struct Case {
+  EngineKind kind;
+  uint32_t rate;
+  int channels;
+  double seconds;
+};
+
+std::string NameOf(EngineKind kind) { return kind == EngineKind::Mp3 ? "Mp3" : kind == EngineKind::Wav ? "Wav" : "Aac"; }
+
+// Makes the test file of a case and what it must sound like.
+Media MakeMedia(const TempDir& dir, const Case& c) {
+  Media m;
+  m.channels = uint16_t(c.channels);
+  m.rate = c.rate;
+  switch (c.kind) {
+    case EngineKind::Mp3:
+      m.path = dir.File("in.mp3");
+      EXPECT_TRUE(player_test::MakeMp3(m.path, c.rate, c.channels, c.seconds));
+      m.reference = player_test::ReferenceDecode(m.path);
+      break;
+    case EngineKind::Wav: {
+      m.path = dir.File("in.wav");
+      std::vector<unsigned char> wav = player_test::ToneWav(c.rate, c.channels, c.seconds, {440.0, 1000.0});
+      m.reference = player_test::WavData(std::vector<uint8_t>(wav.begin(), wav.end()));
+      // A metadata chunk behind the audio is no part of it.
+      const char list[] = "LIST\x0c\0\0\0INFOIART\0\0\0\0";
+      wav.insert(wav.end(), list, list + 20);
+      test_media::WriteFile(m.path, wav);
+      break;
+    }
+    case EngineKind::Aac:
+      m.path = dir.File("in.aac");
+      EXPECT_TRUE(MakeAac(m.path, c.rate, c.channels, c.seconds));
+      m.reference = ReferenceAac(m.path, &m.channels, &m.rate);
+      break;
+  }
+  EXPECT_FALSE(m.reference.empty());
+  return m;
+}
+
+class EnginePlayback : public testing::TestWithParam<Case> {
+ protected:
+  void SetUp() override {
+    media_ = MakeMedia(dir_, GetParam());
+    capture_ = dir_.File("heard.wav");
+  }
+  // Plays the file through a new facade; control runs on the main loop while it plays.
+  void PlayThrough(uint32_t speed, const std::function<void(TSoundPlayer&, Recorder&)>& control = nullptr,
+                   bool expectEnd = true) {
+    ScopedEnv env("ZIMBAR_AUDIO_OUT", ("wav:" + capture_ + ",speed=" + std::to_string(speed)).c_str());
+    {
+      TSoundPlayer player(loop_);
+      Recorder recorder(player);
+      player.UseDirectSound(false);
+      player.Open(media_.path);
+      ASSERT_NE(player.Engine(), nullptr);
+      player.Play();
+      if (control) control(player, recorder);
+      if (expectEnd) {
+        EXPECT_TRUE(loop_.RunUntil([&] { return recorder.HasState(3); }, 30s)) << "no end of stream";
+      }
+      player.Stop();
+      events_ = recorder.Events();
+      outputData_ = recorder.OutputData();
+      oversized_ = recorder.Oversized();
+    }
+    heard_ = player_test::WavData(ReadBytes(capture_), &heardChannels_, &heardRate_);
+  }
+  std::vector<Event> Of(Event::Kind kind) const {
+    std::vector<Event> found;
+    for (const Event& e : events_) {
+      if (e.kind == kind) found.push_back(e);
+    }
+    return found;
+  }
+
+  TempDir dir_;
+  QueueMainLoop loop_;
+  Media media_;
+  std::string capture_;
+  std::vector<Event> events_;
+  std::vector<uint8_t> heard_, outputData_;
+  bool oversized_ = false;
+  uint16_t heardChannels_ = 0;
+  uint32_t heardRate_ = 0;
+};
+
+}  // namespace
+
+// Catches lost, repeated or altered audio (metadata chunks played as audio, the AAC stream
+// forced to 44.1 kHz stereo, the stale block of the library's last call), visualization
+// slices over 256 bytes or of audio that was not played, and notifications with wrong
+// values or on the wrong thread.
+TEST_P(EnginePlayback, PlaysExactlyTheReferenceAndReportsIt) {
+  const Case c = GetParam();
+  PlayThrough(16);
+  EXPECT_EQ(heardRate_, media_.rate);
+  EXPECT_EQ(heardChannels_, media_.channels);
+  ASSERT_EQ(heard_.size(), media_.reference.size());
+  EXPECT_TRUE(heard_ == media_.reference);
+
+  ASSERT_FALSE(outputData_.empty());
+  EXPECT_FALSE(oversized_);
+  ASSERT_LE(outputData_.size(), heard_.size());
+  EXPECT_TRUE(std::equal(outputData_.begin(), outputData_.end(), heard_.begin()));
+
+  const bool mp3 = c.kind == EngineKind::Mp3;
+  const auto info = Of(Event::StreamInfo);
+  ASSERT_FALSE(info.empty());
+  EXPECT_EQ(uint32_t(info[0].value2), media_.rate);
+  if (c.kind == EngineKind::Wav) {
+    EXPECT_EQ(info[0].value1, int(c.channels * c.rate * 16 / 1000));
+    EXPECT_EQ(info[0].value3, c.channels == 2 ? 0 : 255);
+  } else {
+    // The mode is the library's record: what the reference decoder took for the layout.
+    EXPECT_EQ(info[0].value3 == 3, media_.channels == 1);
+  }
+  const auto positions = Of(Event::Position);
+  ASSERT_GE(positions.size(), 2u);
+  const int expectedRange = c.kind == EngineKind::Aac ? 0 : int(c.seconds);
+  EXPECT_EQ(positions[0].value2, expectedRange);
+  EXPECT_EQ(positions.back().value2, expectedRange);
+  // The last report counts the seconds played before the last buffer went out.
+  EXPECT_LE(positions.back().value1, int(c.seconds));
+  EXPECT_GE(positions.back().value1, int(c.seconds) - (mp3 ? 0 : 1));
+  // The threads: the MP3 engine reports on the main thread; the others on their worker,
+  // except the WAV engine's position notifications while playing.
+  for (const Event& e : Of(Event::Timecode)) EXPECT_EQ(e.onMain, mp3);
+  for (const Event& e : Of(Event::State)) EXPECT_EQ(e.onMain, mp3);
+  for (size_t i = 1; i < positions.size(); ++i) EXPECT_EQ(positions[i].onMain, mp3 || c.kind == EngineKind::Wav) << i;
+  int last = -1;
+  for (const Event& e : Of(Event::Timecode)) {
+    EXPECT_GE(e.value1, last);
+    last = e.value1;
+  }
+  EXPECT_TRUE(Of(Event::Error).empty()) << Of(Event::Error)[0].text;
+}
+
+// Catches a pause that loses or repeats audio, or whose timecode keeps running.
+TEST_P(EnginePlayback, PauseKeepsThePosition) {
+  int pausedAt = -1;
+  bool stood = true;
+  PlayThrough(4, [&](TSoundPlayer& player, Recorder& recorder) {
+    ASSERT_TRUE(loop_.RunUntil([&] { return recorder.LastTimecode() >= 1; }, 20s));
+    player.Pause();
+    loop_.RunUntil([] { return false; }, 700ms);  // the queued audio plays out
+    pausedAt = recorder.LastTimecode();
+    loop_.RunUntil([] { return false; }, 400ms);
+    stood = recorder.LastTimecode() == pausedAt && !recorder.HasState(3);
+    player.Play();
+  });
+  EXPECT_TRUE(stood) << "the timecode ran on while paused";
+  EXPECT_GE(pausedAt, 1);
+  ASSERT_EQ(heard_.size(), media_.reference.size());
+  EXPECT_TRUE(heard_ == media_.reference);
+}
+
+// Catches a Stop during pause that hangs (the paused worker never let go) or that reports
+// an end of stream.
+TEST_P(EnginePlayback, StopDuringPauseEndsWithoutEndOfStream) {
+  const auto start = std::chrono::steady_clock::now();
+  PlayThrough(
+      2,
+      [&](TSoundPlayer& player, Recorder& recorder) {
+        ASSERT_TRUE(loop_.RunUntil([&] { return recorder.LastTimecode() >= 0; }, 20s));
+        player.Pause();
+        loop_.RunUntil([] { return false; }, 100ms);
+        player.Stop();
+        loop_.RunUntil([] { return false; }, 200ms);
+      },
+      /*expectEnd=*/false);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  for (const Event& e : Of(Event::State)) EXPECT_NE(e.value1, 3);
+  EXPECT_LT(heard_.size(), media_.reference.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, EnginePlayback,
+                         testing::Values(Case{EngineKind::Mp3, 44100, 2, 3.0}, Case{EngineKind::Mp3, 48000, 1, 3.0},
+                                         Case{EngineKind::Wav, 44100, 2, 3.5}, Case{EngineKind::Wav, 48000, 1, 3.0},
+                                         Case{EngineKind::Aac, 44100, 2, 3.0}, Case{EngineKind::Aac, 48000, 1, 3.0}),
+                         [](const testing::TestParamInfo<Case>& info) {
+                           return NameOf(info.param.kind) + std::to_string(info.param.rate) +
+                                  (info.param.channels == 1 ? "Mono" : "Stereo");
+                         });
+
+class EngineSeek : public EnginePlayback {};
+
+// Catches a seek to 0 that does not restart the audio and the timecode.
+TEST_P(EngineSeek, SeekToZeroRestartsTheTimecode) {
+  bool restarted = false;
+  PlayThrough(4, [&](TSoundPlayer& player, Recorder& recorder) {
+    ASSERT_TRUE(loop_.RunUntil([&] { return recorder.LastTimecode() >= 2; }, 20s));
+    player.Seek(0, int(GetParam().seconds));
+    restarted = loop_.RunUntil([&] { return recorder.LastTimecode() == 0; }, 10s);
+  });
+  EXPECT_TRUE(restarted);
+  ASSERT_GT(heard_.size(), media_.reference.size());
+  // The start was heard twice: once before the seek and once after it, to the end.
+  EXPECT_TRUE(std::equal(media_.reference.begin(), media_.reference.begin() + 44100, heard_.begin()));
+}
+
+// Catches a seek past the end that hangs, plays on, or ends without the end-of-stream state.
+TEST_P(EngineSeek, SeekPastTheEndEndsWithEndOfStream) {
+  const auto start = std::chrono::steady_clock::now();
+  PlayThrough(1, [&](TSoundPlayer& player, Recorder& recorder) {
+    ASSERT_TRUE(loop_.RunUntil([&] { return recorder.LastTimecode() >= 0; }, 20s));
+    player.Seek(1000, int(GetParam().seconds));
+  });
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 2500ms);
+  EXPECT_LT(heard_.size(), media_.reference.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, EngineSeek,
+                         testing::Values(Case{EngineKind::Mp3, 44100, 2, 4.0}, Case{EngineKind::Wav, 44100, 2, 4.0}),
+                         [](const testing::TestParamInfo<Case>& info) { return NameOf(info.param.kind); });

@@ -1,0 +1,117 @@
+// Tests of the Setup window: its check boxes against a settings record, its size rule,
+// and Load Display re-skinning the windows or refusing an incomplete folder.
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "player/skin/skin_folder.h"
+#include "player/ui/main_skin_face.h"
+#include "player/ui/image_window.h"
+#include "player/ui/options_form.h"
+#include "player/ui/skin_preview.h"
+#include "tests/common/temp_dir.h"
+#include "tests/player/ui/skin_test_bitmaps.h"
+
+namespace {
+
+// A complete skin folder whose face band has the given colour.
+void WriteSkin(const std::string& folder, QRgb face, bool withEq = true) {
+  ::mkdir(folder.c_str(), 0755);
+  WriteText(folder + "/display.Ini", "[display]\ndisp_with_focus=1\nbtn_play=10 10 20 10\n");
+  QImage main = BandedBitmap(60, 30, 4);
+  main.setPixel(0, 0, face);
+  ASSERT_TRUE(main.save(QString::fromStdString(folder + "/main.bmp"), "BMP"));
+  if (withEq) {
+    ASSERT_TRUE(BandedBitmap(60, 30, 3).save(QString::fromStdString(folder + "/eq.bmp"), "BMP"));
+  }
+}
+
+struct Fixture {
+  TempDir dir;
+  ScopedEnv home{"ZIMBAR_HOME", dir.File("home").c_str()};
+  PlayerSettings settings;
+  TSkinPreview preview{settings};
+  QString caption, message;
+  std::unique_ptr<TOptionsForm> form;
+
+  Fixture() {
+    WriteSkin(dir.File("first"), 0xFF010203);
+    preview.ApplySkinFolder(QString::fromStdString(dir.File("first")));
+    form = std::make_unique<TOptionsForm>(settings, [this](const QString& f) { return preview.LoadDisplay(f); });
+  }
+  // Presses Load Display with the chooser answering folder.
+  void LoadDisplay(const std::string& folder) {
+    form->SetDialogs([folder](QWidget*) { return QString::fromStdString(folder); },
+                     [this](QWidget*, const QString& c, const QString& t) { caption = c, message = t; });
+    form->show();
+    QTest::mouseClick(form->LoadDisplayButton, Qt::LeftButton);
+  }
+  QRgb FacePixel() const { return preview.Main()->Face()->Face().pixel(0, 0); }
+};
+
+}  // namespace
+
+// Catches a folder without eq.bmp that changes the skin or the files, or a message other
+// than the documented one.
+TEST(TOptionsForm, LoadDisplayFromAFolderWithoutEqBitmapShowsTheMessageAndKeepsTheSkin) {
+  Fixture f;
+  WriteSkin(f.dir.File("broken"), 0xFF0A0B0C, /*withEq=*/false);
+  f.LoadDisplay(f.dir.File("broken"));
+  EXPECT_EQ(f.caption, QStringLiteral("Error"));
+  EXPECT_EQ(f.message, QStringLiteral("Specified directory does not contain display information."));
+  EXPECT_EQ(f.FacePixel(), 0xFF010203u);
+  EXPECT_FALSE(HoldsSkin(UserSkinFolder()));
+}
+
+// Catches a bitmap that does not decode being installed over the active skin.
+TEST(TOptionsForm, LoadDisplayRefusesABitmapThatDoesNotDecode) {
+  Fixture f;
+  WriteSkin(f.dir.File("corrupt"), 0xFF0A0B0C);
+  WriteText(f.dir.File("corrupt/eq.bmp"), "BM not really a bitmap");
+  f.LoadDisplay(f.dir.File("corrupt"));
+  EXPECT_TRUE(f.message.startsWith(QStringLiteral("The skin cannot be used")));
+  EXPECT_EQ(f.FacePixel(), 0xFF010203u);
+  EXPECT_FALSE(HoldsSkin(UserSkinFolder()));
+}
+
+// Catches a good folder that is not copied into the per-user skin folder, windows that are
+// not re-skinned, or a form that stays open or keeps its check-box changes.
+TEST(TOptionsForm, LoadDisplayInstallsReskinsAndClosesWithoutStoringTheCheckBoxes) {
+  Fixture f;
+  WriteSkin(f.dir.File("second"), 0xFF0A0B0C);
+  f.form->show();
+  f.form->ContinuousPlayCheckBox->setChecked(true);
+  f.LoadDisplay(f.dir.File("second"));
+  EXPECT_TRUE(f.message.isEmpty());
+  EXPECT_TRUE(HoldsSkin(UserSkinFolder()));
+  EXPECT_EQ(f.FacePixel(), 0xFF0A0B0Cu);
+  EXPECT_FALSE(f.form->isVisible());
+  EXPECT_EQ(f.form->result(), QDialog::Rejected);
+  EXPECT_EQ(f.settings.continuousPlay, 0);
+}
+
+// Catches check boxes that do not mirror the record, OK that does not store them, or the
+// size rule applied wrongly; the plug-in controls must stay disabled.
+TEST(TOptionsForm, CheckBoxesMirrorTheRecordAndOkStoresThem) {
+  Fixture f;
+  f.settings.useDirectSound = 1;
+  f.form->show();
+  EXPECT_EQ(f.form->windowTitle(), QStringLiteral("Setup"));
+  EXPECT_TRUE(f.form->UseDirectSoundCheckBox->isChecked());
+  EXPECT_FALSE(f.form->ContinuousPlayCheckBox->isChecked());
+  EXPECT_FALSE(f.form->ConfigurePlugInButton->isEnabled());
+  EXPECT_FALSE(f.form->PlugInComboBox->isEnabled());
+  EXPECT_EQ(f.form->PlugInComboBox->count(), 0);
+  const QRect ok = f.form->OKButton->geometry();
+  EXPECT_EQ(f.form->size(), QSize(ok.left() + ok.width() * 5 / 4, ok.top() + ok.height() * 3));
+  f.form->ContinuousPlayCheckBox->setChecked(true);
+  f.form->UseDirectSoundCheckBox->setChecked(false);
+  QTest::mouseClick(f.form->OKButton, Qt::LeftButton);
+  EXPECT_EQ(f.settings.continuousPlay, 1);
+  EXPECT_EQ(f.settings.useDirectSound, 0);
+  // Closing another way discards the changes.
+  f.form->show();
+  f.form->ContinuousPlayCheckBox->setChecked(false);
+  f.form->reject();
+  EXPECT_EQ(f.settings.continuousPlay, 1);
+}

@@ -1,0 +1,15 @@
+// main() of the window tests: one QApplication for all tests of the program.
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#include "player/ui/skin_image.h"
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  // Offscreen always, also when CTest lists the tests (it runs the program without the
+  // tests' environment then).
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  UseWholeScaleFactors();
+  QApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}
