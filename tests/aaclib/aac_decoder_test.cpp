@@ -239,11 +239,15 @@ TEST(NoiseSubstitutionStream, FrameEnergiesMatchFfmpegWithinOneDb) {
 }
 
 // Catches a form-specific fault (header handling, bit alignment, the program built from
-// one SCE or one CPE): raw data blocks and the ADIF form of a stereo and a mono stream
-// decode to the same samples as their ADTS form.
+// one SCE or one CPE, prediction history kept differently per form): raw data blocks and
+// the ADIF form of a stereo, a mono and a long-term-prediction stream decode to the same
+// samples as their ADTS form.
 TEST(StreamForms, RawAndAdifDecodeLikeAdts) {
-  for (const int channels : {2, 1}) {
-    const std::string path = StreamOrSkip(Lc(44100, true, -1, false, channels));
+  StreamSpec predicted = Lc(48000, false, 0, false);
+  predicted.ltp = true;
+  predicted.bitRateKbps = 96;
+  for (const StreamSpec& spec : {Lc(44100, true, -1, false, 2), Lc(44100, true, -1, false, 1), predicted}) {
+    const std::string path = StreamOrSkip(spec);
     if (path.empty()) return;
     const std::vector<std::uint8_t> adts = test::ReadFileBytes(path);
     auto raw = test::AdtsToRaw(adts);
@@ -261,14 +265,14 @@ TEST(StreamForms, RawAndAdifDecodeLikeAdts) {
     std::remove(adifPath.c_str());
     EXPECT_EQ(rawParams.form, StreamForm::Raw);
     EXPECT_EQ(adifParams.form, StreamForm::Adif);
-    EXPECT_EQ(adifParams.sampleRate, 44100);
+    EXPECT_EQ(adifParams.sampleRate, spec.sampleRate);
     ASSERT_GT(adtsBlocks, 50);
     // Raw and ADIF input ends when a read runs past the end; at most the last block differs.
     const std::size_t common = static_cast<std::size_t>(adtsBlocks - 1) * AacDecoder::kOutputSamples;
     ASSERT_GE(fromRaw.size(), common);
     ASSERT_GE(fromAdif.size(), common);
-    EXPECT_TRUE(std::equal(fromAdts.begin(), fromAdts.begin() + common, fromRaw.begin())) << channels;
-    EXPECT_TRUE(std::equal(fromAdts.begin(), fromAdts.begin() + common, fromAdif.begin())) << channels;
+    EXPECT_TRUE(std::equal(fromAdts.begin(), fromAdts.begin() + common, fromRaw.begin())) << spec.Name();
+    EXPECT_TRUE(std::equal(fromAdts.begin(), fromAdts.begin() + common, fromAdif.begin())) << spec.Name();
   }
 }
 
