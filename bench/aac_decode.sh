@@ -72,10 +72,13 @@ time_once() {
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 # Median CPU times of zbaacdec on `input` and of ffmpeg on `reference`, runs alternated:
-# prints "ours theirs".
+# prints "ours theirs". Each run writes a new file: zbaacdec flushes a file it replaces to
+# disk before renaming it over the old one, which ffmpeg -y does not, and that flush is
+# not decoding time.
 measure() {
   local input=$1 reference=$2 ours=() theirs=()
   for ((i = 0; i < runs; ++i)); do
+    rm -f "$work/ours.wav" "$work/ref.wav"
     ours+=("$(time_once "$tool" "$input" "$work/ours.wav")")
     theirs+=("$(time_once ffmpeg -nostdin -v error -y -threads 1 -i "$reference" -f wav "$work/ref.wav")")
   done
