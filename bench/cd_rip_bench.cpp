@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "maker/cd/cd_drive_list.h"
+#include "cdaccess/cd_drive_list.h"
 #include "outside/zbntread/zbntread.h"
 
 namespace {

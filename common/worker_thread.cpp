@@ -5,6 +5,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <exception>
 
@@ -26,9 +27,27 @@ int NiceOf(ThreadPriority priority) {
 
 WorkerThread::WorkerThread(MainLoop& loop) : loop_(loop) {}
 
-WorkerThread::~WorkerThread() { Join(); }
+// Worker<> has ended the thread already; this only guards the std::thread, whose
+// destructor would end the program while it is joinable.
+WorkerThread::~WorkerThread() {
+  if (thread_.joinable()) thread_.join();
+}
 
 void WorkerThread::SetOnFinished(std::function<void()> onFinished) { onFinished_ = std::move(onFinished); }
+
+void WorkerThread::EndBeforeDestruction() {
+  *alive_ = false;
+  onFinished_ = nullptr;
+  Terminate();
+  Join();
+}
+
+void WorkerThread::RunCompletion() {
+  // Taken out first: the function may destroy this worker.
+  std::function<void()> onFinished = std::move(onFinished_);
+  onFinished_ = nullptr;
+  if (onFinished) onFinished();
+}
 
 void WorkerThread::Start() {
   if (started_.exchange(true)) return;
@@ -36,7 +55,9 @@ void WorkerThread::Start() {
 }
 
 void WorkerThread::Join() {
-  if (thread_.joinable()) thread_.join();
+  if (!thread_.joinable()) return;
+  if (loop_.IsMainThread()) loop_.RunUntil([this] { return finished_.load(); }, std::chrono::hours(24 * 365));
+  thread_.join();
 }
 
 void WorkerThread::Terminate() {
@@ -94,5 +115,9 @@ void WorkerThread::ThreadMain() {
     std::fprintf(stderr, "zimbar: worker ended by an unknown exception\n");
   }
   finished_ = true;
-  if (onFinished_) loop_.Post(onFinished_);
+  // onFinished_ belongs to the main thread; it is looked at there, and only while the
+  // worker still exists.
+  loop_.Post([alive = alive_, this] {
+    if (*alive) RunCompletion();
+  });
 }

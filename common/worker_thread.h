@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -12,22 +13,30 @@
 // Six scheduling levels of a worker, from Idle to Highest (nice 19, 15, 5, 0, -5, -10).
 enum class ThreadPriority { Idle, Lowest, Lower, Normal, Higher, Highest };
 
+template <class Job>
+class Worker;
+
+// A job class derives from WorkerThread and implements Run(); its objects are made as
+// Worker<Job> (below). A class derived from WorkerThread cannot be instantiated on its own:
+// it stays abstract until Worker<> completes it. Worker<Job> is final and its destructor
+// runs before any member of Job is destroyed, so a thread never runs on a half-destroyed
+// object, whatever members the job class adds.
+//
 // Life cycle: construct (the thread does not run yet), fill the job fields, SetOnFinished,
 // Start. Run() executes on the worker thread. When Run returns, the completion function is
-// posted to the main loop; the owner may destroy the object from that function or later.
-// The destructor joins the thread, so it must never run on the worker thread itself, and
-// an owner that destroys a running worker must keep the main loop turning meanwhile if
-// the worker uses Synchronize. The base destructor runs after the derived members are
-// gone, so a derived class whose Run uses its own members calls Join() in its own
-// destructor.
+// posted to the main loop; the owner may destroy the worker from that function or later.
+// Destroying a worker that still runs is allowed at any time, as with a std::jthread: its
+// completion is dropped, it is asked to end (Terminate), the main loop keeps turning
+// while it ends (it may be waiting in Synchronize), and the thread is joined. Destroy a
+// worker on the main thread, never on the worker thread itself.
 class WorkerThread {
  public:
-  explicit WorkerThread(MainLoop& loop);
   virtual ~WorkerThread();
   WorkerThread(const WorkerThread&) = delete;
   WorkerThread& operator=(const WorkerThread&) = delete;
 
-  // Runs on the main thread after Run has returned. Set before Start.
+  // Runs on the main thread after Run has returned, unless the worker has been destroyed
+  // by then. Main thread only; may be replaced or cleared (nullptr) until it has run.
   void SetOnFinished(std::function<void()> onFinished);
   void Start();
 
@@ -37,7 +46,8 @@ class WorkerThread {
   bool Terminated() const { return terminated_; }
   bool Running() const { return started_ && !finished_; }
   bool Finished() const { return finished_; }
-  // Waits for the thread to end. Main thread only; see the class comment.
+  // Waits for the thread to end. Called on the main thread, it keeps the main loop turning
+  // meanwhile, so that a worker waiting in Synchronize can go on.
   void Join();
 
   // Moves the running worker to a scheduling level. A refused raise is ignored.
@@ -52,6 +62,8 @@ class WorkerThread {
   bool Suspended() const;
 
  protected:
+  explicit WorkerThread(MainLoop& loop);
+
   virtual void Run() = 0;
   // Runs fn on the main thread and waits for it (log lines, status texts, questions).
   void Synchronize(std::function<void()> fn) { loop_.InvokeBlocking(std::move(fn)); }
@@ -61,10 +73,22 @@ class WorkerThread {
   bool WaitWhileSuspended();
 
  private:
+  // Only Worker<> can name Seal, so only Worker<> can override CompletedByWorker.
+  struct Seal {};
+  virtual void CompletedByWorker(Seal) = 0;
+  template <class Job>
+  friend class Worker;
+
+  // What Worker<>'s destructor does: drop the completion, Terminate, Join.
+  void EndBeforeDestruction();
   void ThreadMain();
+  void RunCompletion();
 
   MainLoop& loop_;
-  std::function<void()> onFinished_;
+  std::function<void()> onFinished_;  // main thread
+  // Cleared on the main thread when the worker is destroyed; the completion the thread
+  // posts holds it and runs only while it is set.
+  std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);
   std::thread thread_;
   std::atomic<bool> terminated_{false};
   std::atomic<bool> started_{false};
@@ -74,4 +98,17 @@ class WorkerThread {
   mutable std::mutex gateMutex_;
   std::condition_variable gate_;
   bool suspended_ = false;  // guarded by gateMutex_
+};
+
+// The object of a job class: Worker<TEncodingThread>(loop, host, job). Constructed with
+// the job class's constructors; its destructor ends the thread while the job's members
+// still exist.
+template <class Job>
+class Worker final : public Job {
+ public:
+  using Job::Job;
+  ~Worker() override { this->EndBeforeDestruction(); }
+
+ private:
+  void CompletedByWorker(WorkerThread::Seal) override {}
 };

@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# Takes the screenshots of the player's windows in every shipped skin, under a private
-# X server, into docs/screenshots/ (SKIN-main.png, SKIN-eq.png).
+# Takes the screenshots of the player's windows under a private X server into
+# docs/screenshots/: the skin previews of every shipped skin (SKIN-main.png, SKIN-eq.png),
+# then zbplayer itself playing a short list (player-main.png, player-eq.png,
+# player-playlist.png, player-id3.png).
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default: build-test, then build)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-}
 if [ -z "$build" ]; then
   for candidate in "$top/build-test" "$top/build"; do
-    [ -x "$candidate/bin/zbskinview" ] && build=$candidate && break
+    [ -x "$candidate/bin/zbskinview" ] && [ -x "$candidate/bin/zbplayer" ] && build=$candidate && break
   done
 fi
-if [ -z "$build" ] || [ ! -x "$build/bin/zbskinview" ]; then
-  echo "screenshots: zbskinview is not built (cmake --build BUILD --target zbskinview)" >&2
+if [ -z "$build" ] || [ ! -x "$build/bin/zbskinview" ] || [ ! -x "$build/bin/zbplayer" ]; then
+  echo "screenshots: zbskinview and zbplayer are not built (cmake --build BUILD --target zbskinview zbplayer)" >&2
   exit 1
 fi
 # shellcheck source=scripts/test-servers.sh
@@ -31,4 +33,50 @@ for skin in "$top"/skins/*/; do
   cp "$work/$name/eq.png" "$out/$name-eq.png"
   echo "screenshots: $out/$name-main.png $out/$name-eq.png"
 done
+
+# The player with a list of four tagged songs, the first one playing (into the paced null
+# output, so the visualization moves), the equalizer open with a curve on it.
+music="$work/Music"
+mkdir -p "$music" "$work/player"
+song() {  # FILE SECONDS TONE TITLE ARTIST ALBUM YEAR
+  sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth "$2" sine "$3" sine mix $(( $3 * 3 / 2 )) tremolo 2 60 gain -9 2>/dev/null
+  lame --quiet -b 192 --id3v1-only --tt "$4" --ta "$5" --tl "$6" --ty "$7" "$work/tone.wav" "$music/$1"
+}
+song "01 Night Train.mp3" 60 220 "Night Train" "Zimbar Ensemble" "Harbour Lights" 2024
+song "02 Lanterns.mp3" 20 330 "Lanterns" "Zimbar Ensemble" "Harbour Lights" 2024
+song "03 Low Tide.mp3" 20 260 "Low Tide" "Zimbar Ensemble" "Harbour Lights" 2024
+song "04 Morning Ferry.mp3" 20 290 "Morning Ferry" "Zimbar Ensemble" "Harbour Lights" 2024
+export ZIMBAR_HOME="$work/player"
+cat >"$ZIMBAR_HOME/zbplayer.ini" <<'INI'
+[Options]
+Version=65890
+[Player]
+PlayerFormTop=40
+PlayerFormLeft=40
+[PlayList]
+PlayListFormTop=40
+PlayListFormLeft=480
+PlayListFormWidth=520
+PlayListFormHeight=420
+[EQ]
+EQVisible=1
+EQ0=70
+EQ1=85
+EQ2=100
+EQ3=115
+EQ4=127
+EQ5=135
+EQ6=140
+EQ7=135
+EQ8=127
+EQ9=110
+EQ10=90
+EQ11=75
+INI
+ZIMBAR_SHARE_DIR="$build/share/zimbar" ZIMBAR_AUDIO_OUT=null \
+  "$build/bin/zbplayer" --screenshot "$work/shots" "$music"/*.mp3 2>/dev/null
+for shot in main eq playlist id3; do
+  cp "$work/shots/$shot.png" "$out/player-$shot.png"
+done
+echo "screenshots: $out/player-main.png $out/player-eq.png $out/player-playlist.png $out/player-id3.png"
 rm -rf "$work"

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <fstream>
 
+#include "cdaccess/cd_drive_list.h"
 #include "maker/batch/terminal_text.h"
 #include "maker/cd/cd_device.h"
-#include "maker/cd/cd_drive_list.h"
 #include "maker/jobs/command_line.h"
 #include "maker/jobs/job_rows.h"
 

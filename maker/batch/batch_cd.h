@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "cdaccess/track_table.h"
 #include "common/result.h"
 #include "maker/batch/batch_options.h"
 #include "maker/batch/terminal_host.h"
-#include "maker/cd/track_table.h"
 #include "maker/settings/settings_table.h"
 
 struct BatchCdError {

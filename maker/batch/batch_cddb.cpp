@@ -35,7 +35,7 @@ class TerminalCddbStatus final : public CddbStatusHost {
 
 int LookUpDisc(QueueMainLoop& loop, const CddbRequest& request, TerminalHost& host, bool cancelOnSignals) {
   TerminalCddbStatus status(host);
-  TCDDBThread thread(loop, status, request);
+  Worker<TCDDBThread> thread(loop, status, request);
   bool finished = false;
   thread.SetOnFinished([&finished] { finished = true; });
   {

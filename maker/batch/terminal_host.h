@@ -62,10 +62,10 @@ class TerminalHost final : public PipelineHost {
   void AppendRow(JobList list, const std::string& text) override;
 
   void ClearLog(MakerLog) override {}
-  void SetControlEnabled(const std::string&, bool) override {}
-  void SetControlVisible(const std::string&, bool) override {}
-  void SetControlHint(const std::string&, const std::string&) override {}
-  void SetMenuChecked(const std::string&, bool) override {}
+  void SetControlEnabled(MakerControl, bool) override {}
+  void SetControlVisible(MakerControl, bool) override {}
+  void SetControlHint(MakerControl, const std::string&) override {}
+  void SetMenuChecked(MakerControl, bool) override {}
   void ShowError(const std::string& text, const std::string& caption) override;
   void Beep() override;
   void BringToFront() override {}

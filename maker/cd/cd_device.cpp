@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "maker/cd/cd_drive_list.h"
+#include "cdaccess/cd_drive_list.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "maker/cd/track_table.h"
+#include "cdaccess/track_table.h"
 
 // All six operations run on the main thread and return 0 for success.
 //

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "maker/cd/track_table.h"
+#include "cdaccess/track_table.h"
 
 inline constexpr const char* kNoDriveFoundItem = "No CD-ROM Drive Found";
 inline constexpr const char* kNoCdDevicesMessage = "ERROR: No CD Devices Available";

@@ -6,15 +6,15 @@
 #include <cstdio>
 #include <thread>
 
+#include "cdaccess/cd_drive_list.h"
+#include "cdaccess/track_table.h"
 #include "common/fault_guard.h"
 #include "common/library_loader.h"
 #include "common/output_file.h"
 #include "common/paths.h"
 #include "common/wav_header.h"
-#include "maker/cd/cd_drive_list.h"
 #include "maker/cd/normalizer.h"
-#include "maker/cd/track_table.h"
-#include "maker/jobs/job_output.h"
+#include "maker/worker/job_output.h"
 #include "outside/zbntread/zbntread.h"
 
 namespace {
@@ -55,8 +55,6 @@ bool IsError(uint8_t type) { return type >= READER_MSG_INIT_ERROR && type <= REA
 
 TCDExtractThread::TCDExtractThread(MainLoop& loop, WorkerHost& host, const ReaderJob& job)
     : JobWorker(loop), host_(host), job_(job), lastStatusTime_(job.startTime) {}
-
-TCDExtractThread::~TCDExtractThread() { Join(); }
 
 void TCDExtractThread::Cancel() {
   cancel_ = true;

@@ -8,8 +8,8 @@
 
 #include "common/main_loop.h"
 #include "maker/cd/reader_job.h"
-#include "maker/jobs/job_worker.h"
-#include "maker/jobs/worker_host.h"
+#include "maker/worker/job_worker.h"
+#include "maker/worker/worker_host.h"
 
 struct ReaderRequest;
 
@@ -21,7 +21,6 @@ struct ReaderRequest;
 class TCDExtractThread : public JobWorker {
  public:
   TCDExtractThread(MainLoop& loop, WorkerHost& host, const ReaderJob& job);
-  ~TCDExtractThread() override;
 
   // The window's Cancel: sets the thread's own cancel flag and asks it to end.
   void Cancel() override;

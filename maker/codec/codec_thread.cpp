@@ -3,7 +3,7 @@
 
 #include "common/paths.h"
 #include "maker/codec/codec_text.h"
-#include "maker/jobs/job_output.h"
+#include "maker/worker/job_output.h"
 
 CodecThread::CodecThread(MainLoop& loop, WorkerHost& host) : JobWorker(loop), host_(host) {}
 

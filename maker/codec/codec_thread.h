@@ -9,8 +9,8 @@
 #include "common/output_file.h"
 #include "maker/codec/codec_event.h"
 #include "maker/codec/codec_record.h"
-#include "maker/jobs/job_worker.h"
-#include "maker/jobs/worker_host.h"
+#include "maker/worker/job_worker.h"
+#include "maker/worker/worker_host.h"
 
 class CodecThread : public JobWorker, public CodecRecord {
  public:

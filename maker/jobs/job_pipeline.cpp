@@ -19,15 +19,16 @@
 
 namespace {
 
-constexpr const char* kBusyControls[] = {
-    "CD2MP3RadioButton", "CD2WAVRadioButton", "WAV2MP3RadioButton", "MP32WAVRadioButton",
-    "InputCDComboBox",   "CDInfoButton",      "OutputPathButton",   "TracksList",
-    "AddButton",         "AddDirButton",      "RemoveButton",       "ClearButton",
-    "FileListBox",       "MenuOptionsSettings"};
+// What a run disables and the idle state enables again.
+constexpr MakerControl kBusyControls[] = {
+    MakerControl::CD2MP3RadioButton, MakerControl::CD2WAVRadioButton, MakerControl::WAV2MP3RadioButton,
+    MakerControl::MP32WAVRadioButton, MakerControl::InputCDComboBox,  MakerControl::CDInfoButton,
+    MakerControl::OutputPathButton,  MakerControl::TracksList,        MakerControl::AddButton,
+    MakerControl::AddDirButton,      MakerControl::RemoveButton,      MakerControl::ClearButton,
+    MakerControl::FileListBox,       MakerControl::MenuOptionsSettings};
 
-constexpr const char* kPriorityItems[] = {"MenuOptionsPriorityIdle",   "MenuOptionsPriorityLowest",
-                                          "MenuOptionsPriorityLower",  "MenuOptionsPriorityNormal",
-                                          "MenuOptionsPriorityHigher", "MenuOptionsPriorityHighest"};
+constexpr ThreadPriority kPriorities[] = {ThreadPriority::Idle,   ThreadPriority::Lowest, ThreadPriority::Lower,
+                                          ThreadPriority::Normal, ThreadPriority::Higher, ThreadPriority::Highest};
 
 bool IsCdOperation(Operation op) { return op == Operation::CD2MP3 || op == Operation::CD2WAV; }
 
@@ -52,9 +53,18 @@ JobPipeline::JobPipeline(MainLoop& loop, PipelineHost& host, JobWorkerFactory& f
       answers_(answers) {}
 
 JobPipeline::~JobPipeline() {
-  // Normally nothing runs any more (see the class comment); stop what still does.
-  for (auto* worker : {reader_.get(), encoder_.get(), decoder_.get()})
-    if (worker) worker->Cancel();
+  // Destroyed during a run (the window closed): no completion may reach the pipeline any
+  // more, so every worker's is dropped before any of them is waited for; then each is
+  // stopped and destroyed while the rest of the pipeline still exists.
+  cancelRequested_ = true;
+  for (auto* worker : {reader_.get(), encoder_.get(), decoder_.get()}) {
+    if (!worker) continue;
+    worker->SetOnFinished(nullptr);
+    worker->Cancel();
+  }
+  reader_.reset();
+  encoder_.reset();
+  decoder_.reset();
 }
 
 CommandLineFiles JobPipeline::ApplyCommandLine(const std::vector<std::string>& args) {
@@ -70,7 +80,7 @@ CommandLineFiles JobPipeline::ApplyCommandLine(const std::vector<std::string>& a
 
 void JobPipeline::FormShow() {
   EnterIdleState();
-  if (autoStart_ && startEnabled_) {
+  if (autoStart_ && StartEnabled()) {
     autoStart_ = false;
     StartButtonClick();
   }
@@ -324,7 +334,6 @@ void JobPipeline::StartTrackEncode() {
     return;
   }
   encoderBusy_ = true;
-  encoderInputWarned_ = ReadWithWarnings(host_.RowText(JobList::Tracks, found - 1));
   EnterBusyState();
   codecInputPath_ = TrackOutputPath(found, ".tmp");
   codecOutputPath_ = ChangeFileExt(codecInputPath_, EncodedExtension());
@@ -397,12 +406,16 @@ void JobPipeline::OnEncoderFinished() {
     } else if (settings_.Flag("CD2MP3DelTempOnSuccess") && !declined) {
       DeleteJobFile(codecInputPath_, MakerLog::Encoder);
     }
-    if (host_.RowCount(JobList::Tracks) > 0)
-      SetTrackStatus(encodingTrack_, cancelRequested_     ? status::kCancelled
-                                     : encoderError_       ? status::kError
-                                     : declined            ? status::kKept
-                                     : encoderInputWarned_ ? status::kOkWarned
-                                                           : status::kOk);
+    if (const int rows = host_.RowCount(JobList::Tracks); rows > 0) {
+      // The row still says whether the track was read with warnings ("Read/W").
+      const bool inputWarned =
+          encodingTrack_ <= rows && ReadWithWarnings(host_.RowText(JobList::Tracks, encodingTrack_ - 1));
+      SetTrackStatus(encodingTrack_, cancelRequested_ ? status::kCancelled
+                                     : encoderError_   ? status::kError
+                                     : declined        ? status::kKept
+                                     : inputWarned     ? status::kOkWarned
+                                                       : status::kOk);
+    }
     if (cancelRequested_) {
       EndWaitingReads();
       EnterIdleState();
@@ -514,35 +527,38 @@ void JobPipeline::CancelButtonClick() {
 
 // Window states.
 void JobPipeline::EnterBusyState() {
-  for (const char* control : kBusyControls) host_.SetControlEnabled(control, false);
+  for (const MakerControl control : kBusyControls) host_.SetControlEnabled(control, false);
   const char* hint = operation_ == Operation::WAV2MP3   ? "Cancel Encoding"
                      : operation_ == Operation::MP32WAV ? "Cancel Decoding"
                                                         : "Cancel Reading and Encoding";
-  host_.SetControlHint("CancelButton", hint);
-  host_.SetControlVisible("StartButton", false);
-  host_.SetControlVisible("CancelButton", true);
+  host_.SetControlHint(MakerControl::CancelButton, hint);
+  host_.SetControlVisible(MakerControl::StartButton, false);
+  host_.SetControlVisible(MakerControl::CancelButton, true);
+}
+
+bool JobPipeline::AnyRowSelected(JobList list) const {
+  const int rows = host_.RowCount(list);
+  for (int row = 0; row < rows; ++row)
+    if (host_.RowSelected(list, row)) return true;
+  return false;
+}
+
+bool JobPipeline::StartEnabled() const {
+  return IsCdOperation(host_.SelectedOperation()) ? AnyRowSelected(JobList::Tracks) : host_.RowCount(JobList::Files) > 0;
 }
 
 void JobPipeline::EnterIdleState() {
   const Operation op = host_.SelectedOperation();
-  const int files = host_.RowCount(JobList::Files);
-  bool fileSelected = false;
-  for (int row = 0; row < files && !fileSelected; ++row) fileSelected = host_.RowSelected(JobList::Files, row);
-  bool trackSelected = false;
-  const int tracks = host_.RowCount(JobList::Tracks);
-  for (int row = 0; row < tracks && !trackSelected; ++row) trackSelected = host_.RowSelected(JobList::Tracks, row);
-
-  for (const char* control : kBusyControls) host_.SetControlEnabled(control, true);
-  host_.SetControlEnabled("RemoveButton", files > 0 && fileSelected);
+  for (const MakerControl control : kBusyControls) host_.SetControlEnabled(control, true);
+  host_.SetControlEnabled(MakerControl::RemoveButton, AnyRowSelected(JobList::Files));
   host_.SetStatusText(MakerPanel::Reader, " CD Reader: Idle");
   host_.SetStatusText(MakerPanel::Encoder, op == Operation::MP32WAV ? " MP3 Decoder: Idle" : " MP3 Encoder: Idle");
-  startEnabled_ = IsCdOperation(op) ? trackSelected : files > 0;
-  host_.SetControlEnabled("StartButton", startEnabled_);
-  host_.SetControlHint("StartButton", op == Operation::WAV2MP3   ? "Start Encoding"
+  host_.SetControlEnabled(MakerControl::StartButton, StartEnabled());
+  host_.SetControlHint(MakerControl::StartButton, op == Operation::WAV2MP3   ? "Start Encoding"
                                       : op == Operation::MP32WAV ? "Start Decoding"
                                                                  : "Start Reading CD");
-  host_.SetControlVisible("StartButton", true);
-  host_.SetControlVisible("CancelButton", false);
+  host_.SetControlVisible(MakerControl::StartButton, true);
+  host_.SetControlVisible(MakerControl::CancelButton, false);
   encoderBusy_ = false;
   readerBusy_ = false;
   // A reader still stopping belongs to the run that ends here.
@@ -561,8 +577,8 @@ void JobPipeline::SignalDone() {
 
 void JobPipeline::MenuOptionsPrioritySelectionClick(std::optional<ThreadPriority> clicked) {
   if (clicked) {
-    for (const char* item : kPriorityItems) host_.SetMenuChecked(item, false);
-    host_.SetMenuChecked(kPriorityItems[static_cast<int>(*clicked)], true);
+    for (const ThreadPriority level : kPriorities) host_.SetMenuChecked(PriorityMenuItem(level), false);
+    host_.SetMenuChecked(PriorityMenuItem(*clicked), true);
     priority_ = *clicked;
   }
   if (encoderBusy_ && encoder_) encoder_->SetPriority(priority_);

@@ -38,8 +38,11 @@ LibraryProbeResult ProbeOutsideLibrary(const std::string& library, const char* e
 // returns the host to idle. Every entry runs on the main loop's thread; worker completions
 // arrive there too. Row numbers of tracks are 1-based (row n is track n).
 //
-// The owner keeps the loop turning until HasLiveWorkers() is false before destroying the
-// pipeline: completions refer to it, and workers may be waiting on the loop.
+// Destroying the pipeline during a run stops its workers and waits for them (the main
+// loop keeps turning meanwhile for their hand-overs); their completions then no longer
+// run, so the rows and files of the jobs stopped so are left as they are. An owner that
+// wants the Cancel outcomes (row words, delete rules) cancels and turns the loop until
+// HasLiveWorkers() is false first.
 class JobPipeline {
  public:
   // `answers`, when given, is the host the factory's workers ask through (its ForReader()
@@ -65,16 +68,6 @@ class JobPipeline {
   // A priority menu item was clicked (nullopt: re-apply the checked one after a start).
   void MenuOptionsPrioritySelectionClick(std::optional<ThreadPriority> clicked);
 
-  void StartTrackRead();
-  void StartTrackEncode();
-  void StartFileEncode();
-  void StartFileDecode();
-  void OnReaderFinished();
-  void OnEncoderFinished();
-  void OnDecoderFinished();
-  void EnterBusyState();
-  void EnterIdleState();
-  void SignalDone();
   // Output path of 1-based track `track` with `extension` (".tmp" or ".wav").
   std::string TrackOutputPath(int track, const std::string& extension) const;
 
@@ -84,13 +77,28 @@ class JobPipeline {
   // Jobs of all runs so far that ended without writing because an existing output was kept
   // (their rows end "Kept" or "Kept:").
   int SkippedJobs() const { return skippedJobs_; }
-  bool StartEnabled() const { return startEnabled_; }
+  // Whether Start has work to do, from the rows and the selected operation: a selected
+  // track (CD operations) or any file row. The idle state enables StartButton by it.
+  bool StartEnabled() const;
   bool CancelRequested() const { return cancelRequested_; }
   ThreadPriority CheckedPriority() const { return priority_; }
   // "-delete" of the command line: delete WAV inputs after a successful encode.
   void SetDeleteInputsThisRun(bool on) { deleteInputsThisRun_ = on; }
 
  private:
+  // The steps of a run, in the order of a CD to MP3 run.
+  void StartTrackRead();
+  void OnReaderFinished();
+  void StartTrackEncode();
+  void OnEncoderFinished();
+  void StartFileEncode();
+  void StartFileDecode();
+  void OnDecoderFinished();
+  void EnterBusyState();
+  void EnterIdleState();
+  void SignalDone();
+  bool AnyRowSelected(JobList list) const;
+
   // Puts `worker` in `slot` and starts it; its completion calls `ended` on the main loop.
   void StartWorker(std::unique_ptr<JobWorker>& slot, std::unique_ptr<JobWorker> worker,
                    void (JobPipeline::*ended)(JobWorker*));
@@ -161,7 +169,6 @@ class JobPipeline {
   bool encoderBusy_ = false;
   bool decoderBusy_ = false;
   bool autoStart_ = false;
-  bool startEnabled_ = false;
   bool deleteInputsThisRun_ = false;
   int currentTrack_ = 0;   // 1-based
   int encodingTrack_ = 0;  // 1-based
@@ -182,7 +189,6 @@ class JobPipeline {
   bool readerKept_ = false;      // the track was not read: its encoded output is kept
   bool encoderError_ = false;
   bool decoderError_ = false;
-  bool encoderInputWarned_ = false;
   std::time_t readerStart_ = 0;
   std::time_t encoderStart_ = 0;
   std::time_t decoderStart_ = 0;

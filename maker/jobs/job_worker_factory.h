@@ -5,7 +5,7 @@
 
 #include "maker/cd/reader_job.h"
 #include "maker/codec/codec_jobs.h"
-#include "maker/jobs/job_worker.h"
+#include "maker/worker/job_worker.h"
 
 // Each call returns a worker that has not been started; the pipeline attaches its
 // completion handler and starts it. A factory that cannot make a worker of a kind returns

@@ -2,7 +2,7 @@
 // an existing output instead of writing it.
 #pragma once
 
-#include "maker/jobs/worker_host.h"
+#include "maker/worker/worker_host.h"
 
 // Forwards everything to the real host and remembers a "No" (main thread only).
 class DeclineRecorder : public WorkerHost {

@@ -3,8 +3,9 @@
 
 #include <string>
 
-#include "maker/jobs/worker_host.h"
+#include "maker/jobs/maker_control.h"
 #include "maker/metadata/cd_info.h"
+#include "maker/worker/worker_host.h"
 
 // The four conversion operations, one per radio button of the main window.
 enum class Operation { CD2MP3, CD2WAV, WAV2MP3, MP32WAV };
@@ -12,10 +13,10 @@ enum class Operation { CD2MP3, CD2WAV, WAV2MP3, MP32WAV };
 // The two job lists: the CD track list (row n is track n + 1) and the file list.
 enum class JobList { Tracks, Files };
 
-// Every entry runs on the main thread. Controls are addressed by the names the main window
-// gives them ("StartButton", "CancelButton", "CD2MP3RadioButton", "InputCDComboBox", ...);
-// a host without a control of that name ignores the call. Rows are 0-based here; the row
-// text is the job state ("+", "Read", "OK", "Error:", ...) and must be kept exactly as set.
+// Every entry runs on the main thread. Controls are addressed as MakerControl values, which
+// a window maps to its widgets (a host without windows may ignore them). Rows are 0-based
+// here; the row text is the job state ("+", "Read", "OK", "Error:", ...) and must be kept
+// exactly as set.
 class PipelineHost : public WorkerHost {
  public:
   virtual Operation SelectedOperation() const = 0;
@@ -31,11 +32,11 @@ class PipelineHost : public WorkerHost {
 
   virtual void ClearLog(MakerLog log) = 0;
 
-  virtual void SetControlEnabled(const std::string& control, bool enabled) = 0;
-  virtual void SetControlVisible(const std::string& control, bool visible) = 0;
-  virtual void SetControlHint(const std::string& control, const std::string& hint) = 0;
-  // Check mark of a menu item ("MenuOptionsPriorityNormal", ...).
-  virtual void SetMenuChecked(const std::string& item, bool checked) = 0;
+  virtual void SetControlEnabled(MakerControl control, bool enabled) = 0;
+  virtual void SetControlVisible(MakerControl control, bool visible) = 0;
+  virtual void SetControlHint(MakerControl control, const std::string& hint) = 0;
+  // Check mark of a menu item (MakerControl::MenuOptionsPriorityNormal, ...).
+  virtual void SetMenuChecked(MakerControl item, bool checked) = 0;
 
   // An error box with the given text and caption (the question-mark icon of the maker).
   virtual void ShowError(const std::string& text, const std::string& caption) = 0;

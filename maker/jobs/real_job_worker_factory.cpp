@@ -6,13 +6,13 @@
 #include "maker/codec/encoding_thread.h"
 
 std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeReader(const ReaderJob& job) {
-  return std::make_unique<TCDExtractThread>(loop_, readerHost_, job);
+  return std::make_unique<Worker<TCDExtractThread>>(loop_, readerHost_, job);
 }
 
 std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeEncoder(const EncoderJob& job) {
-  return std::make_unique<TEncodingThread>(loop_, host_, job);
+  return std::make_unique<Worker<TEncodingThread>>(loop_, host_, job);
 }
 
 std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeDecoder(const DecoderJob& job) {
-  return std::make_unique<TDecodingThread>(loop_, host_, job);
+  return std::make_unique<Worker<TDecodingThread>>(loop_, host_, job);
 }

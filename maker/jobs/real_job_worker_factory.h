@@ -3,7 +3,7 @@
 
 #include "common/main_loop.h"
 #include "maker/jobs/job_worker_factory.h"
-#include "maker/jobs/worker_host.h"
+#include "maker/worker/worker_host.h"
 
 // Builds the threads of the CD and codec layers. A kind that this build lacks gives a
 // worker that fails at once with a log line, so the row ends in error and nothing crashes.

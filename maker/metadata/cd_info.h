@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "maker/cd/track_table.h"
+#include "cdaccess/track_table.h"
 
 inline constexpr std::string_view kDefaultFileNamePattern =
     "($artist$) [$title$] [$track#$] $trackname$";

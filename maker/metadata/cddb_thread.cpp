@@ -6,7 +6,6 @@ int CddbStatusHost::ChooseMatch(const std::vector<std::string>&) { return 0; }
 TCDDBThread::TCDDBThread(MainLoop& loop, CddbStatusHost& status, CddbRequest request)
     : WorkerThread(loop), status_(status), request_(std::move(request)) {}
 
-TCDDBThread::~TCDDBThread() { Join(); }
 
 void TCDDBThread::Run() {
   try {

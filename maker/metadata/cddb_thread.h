@@ -24,10 +24,9 @@ class CddbStatusHost {
 // at its next stage or within about 100 ms of a network wait. The outputs describe the
 // disc only when Succeeded(); read them after the thread has finished, and apply them to
 // the CD information only then.
-class TCDDBThread final : public WorkerThread, private CddbLookupHost {
+class TCDDBThread : public WorkerThread, private CddbLookupHost {
  public:
   TCDDBThread(MainLoop& loop, CddbStatusHost& status, CddbRequest request);
-  ~TCDDBThread() override;
 
   int ResultCode() const { return result_; }
   bool Succeeded() const { return Finished() && result_ == kCddbOk; }

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "maker/cd/track_table.h"
+#include "cdaccess/track_table.h"
 
 // Start sectors of the tracks as the drive reports them (logical block addresses,
 // 75 sectors per second): startSectors[k - 1] is track k (k = 1 … trackCount) and

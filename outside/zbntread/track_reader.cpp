@@ -8,7 +8,7 @@
 #include <cstring>
 #include <thread>
 
-#include "maker/cd/track_table.h"
+#include "cdaccess/track_table.h"
 #include "outside/zbntread/zbntread.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "maker/cd/cd_source.h"
+#include "cdaccess/cd_source.h"
 
 struct TrackReadParams {
   int32_t firstSector = 0;

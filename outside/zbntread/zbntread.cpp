@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "maker/cd/cd_drive_list.h"
+#include "cdaccess/cd_drive_list.h"
 #include "outside/zbntread/pcm_converter.h"
 #include "outside/zbntread/reader_ring.h"
 #include "outside/zbntread/track_reader.h"

@@ -4,10 +4,9 @@
 
 #include "player/engines/ring_player.h"
 
-class TAACPlayer final : public TRingPlayer {
+class TAACPlayer : public TRingPlayer {
  public:
   explicit TAACPlayer(MainLoop& loop) : TRingPlayer(loop) {}
-  ~TAACPlayer() override { StopAndJoin(); }
 
   // Stores the name; playback starts with Play.
   void Open(const std::string& name) override { fileName_ = name.substr(0, 255); }

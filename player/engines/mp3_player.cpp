@@ -77,6 +77,7 @@ void TMP3Player::Open(const std::string& name) {
   auto timecode = slots_.OnNotifyInputTimecode.Get();
   auto info = slots_.OnNotifyInputStreamInfo.Get();
   auto error = slots_.OnNotifyPlayerError.Get();
+  auto inputName = slots_.OnNotifyInputName.Get();
   xaudio_->OnNotifyPlayerState = state ? [state](TXaudioPlayer* s, int v) { (*state)(s, v); }
                                        : TXaudioPlayer::Event<int>();
   xaudio_->OnNotifyInputPosition =
@@ -90,6 +91,8 @@ void TMP3Player::Open(const std::string& name) {
            : TXaudioPlayer::Event<uint8_t, uint8_t, uint16_t, uint16_t, uint8_t>();
   xaudio_->OnNotifyError = error ? [error](TXaudioPlayer* s, uint8_t, int16_t, const std::string& m) { (*error)(s, m); }
                                  : TXaudioPlayer::Event<uint8_t, int16_t, const std::string&>();
+  xaudio_->OnNotifyInputName = inputName ? [inputName](TXaudioPlayer* s, const std::string& n) { (*inputName)(s, n); }
+                                         : TXaudioPlayer::Event<const std::string&>();
 
   xaudio_->InputOpen(name);
   xaudio_->SetInputTimecodeGranularity(500);

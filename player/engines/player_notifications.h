@@ -18,6 +18,9 @@ using NotifyInputStreamInfo = std::function<void(void* sender, uint8_t level, ui
 using NotifyOutputData = std::function<void(void* sender, const void* data, uint32_t size)>;
 // Why playback could not start or went on no further, in words for the user.
 using NotifyPlayerError = std::function<void(void* sender, const std::string& message)>;
+// The input's name: the file or URL once it is open, then for a stream each new stream
+// title its metadata brings (MP3 engine only).
+using NotifyInputName = std::function<void(void* sender, const std::string& name)>;
 
 // One slot. Set replaces the callback for all later calls; a call under way on another
 // thread finishes with the callback it took. Any thread may set, read or call it.
@@ -40,7 +43,7 @@ class NotificationSlot {
   std::atomic<std::shared_ptr<const Fn>> fn_;
 };
 
-// The six slots of the facade and of every engine.
+// The seven slots of the facade and of every engine.
 struct NotificationSlots {
   NotificationSlot<NotifyPlayerState> OnNotifyPlayerState;
   NotificationSlot<NotifyInputPosition> OnNotifyInputPosition;
@@ -48,6 +51,7 @@ struct NotificationSlots {
   NotificationSlot<NotifyInputStreamInfo> OnNotifyInputStreamInfo;
   NotificationSlot<NotifyOutputData> OnNotifyOutputData;
   NotificationSlot<NotifyPlayerError> OnNotifyPlayerError;
+  NotificationSlot<NotifyInputName> OnNotifyInputName;
 
   void CopyFrom(const NotificationSlots& other) {
     OnNotifyPlayerState.Set(Value(other.OnNotifyPlayerState));
@@ -56,6 +60,7 @@ struct NotificationSlots {
     OnNotifyInputStreamInfo.Set(Value(other.OnNotifyInputStreamInfo));
     OnNotifyOutputData.Set(Value(other.OnNotifyOutputData));
     OnNotifyPlayerError.Set(Value(other.OnNotifyPlayerError));
+    OnNotifyInputName.Set(Value(other.OnNotifyInputName));
   }
 
  private:

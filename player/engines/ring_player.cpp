@@ -6,13 +6,6 @@
 
 TRingPlayer::TRingPlayer(MainLoop& loop) : WorkerThread(loop) {}
 
-TRingPlayer::~TRingPlayer() { StopAndJoin(); }
-
-void TRingPlayer::StopAndJoin() {
-  Stop();
-  Join();
-}
-
 void TRingPlayer::Play() {
   if (stopRequested_) return;  // a stopped engine never plays again
   if (!Running() && !Finished()) {

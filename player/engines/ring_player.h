@@ -19,8 +19,6 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
   static constexpr int kBuffers = 32;
   static constexpr size_t kBufferBytes = 8192;
 
-  ~TRingPlayer() override;
-
   void Play() override;
   void Pause() override;
   // Only the first call acts: the worker is asked to end (let go if paused) and the main
@@ -36,8 +34,6 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
 
  protected:
   explicit TRingPlayer(MainLoop& loop);
-  // The derived destructor calls this first, so that Run no longer uses its members.
-  void StopAndJoin();
 
   // Worker thread helpers, in the order a thread body uses them.
   // Opens the output for format; on failure raises the error notification and returns false.

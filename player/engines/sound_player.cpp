@@ -53,11 +53,11 @@ void TSoundPlayer::Open(const std::string& name) {
       engine = mp3_.get();
       break;
     case EngineKind::Wav:
-      wav_ = std::make_unique<TWavPlayer>(loop_);
+      wav_ = std::make_unique<Worker<TWavPlayer>>(loop_);
       engine = wav_.get();
       break;
     case EngineKind::Aac:
-      aac_ = std::make_unique<TAACPlayer>(loop_);
+      aac_ = std::make_unique<Worker<TAACPlayer>>(loop_);
       engine = aac_.get();
       break;
   }
@@ -116,4 +116,5 @@ ZB_SLOT_SETTER(OnNotifyInputTimecode, NotifyInputTimecode)
 ZB_SLOT_SETTER(OnNotifyInputStreamInfo, NotifyInputStreamInfo)
 ZB_SLOT_SETTER(OnNotifyOutputData, NotifyOutputData)
 ZB_SLOT_SETTER(OnNotifyPlayerError, NotifyPlayerError)
+ZB_SLOT_SETTER(OnNotifyInputName, NotifyInputName)
 #undef ZB_SLOT_SETTER

@@ -52,6 +52,7 @@ class TSoundPlayer {
   void SetOnNotifyInputStreamInfo(NotifyInputStreamInfo fn);
   void SetOnNotifyOutputData(NotifyOutputData fn);
   void SetOnNotifyPlayerError(NotifyPlayerError fn);
+  void SetOnNotifyInputName(NotifyInputName fn);
 
   // The engine held: the first of MP3, WAV, AAC that is set; nullptr before Open.
   TPlayerEngine* Engine() const;

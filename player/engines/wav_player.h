@@ -6,10 +6,9 @@
 
 #include "player/engines/ring_player.h"
 
-class TWavPlayer final : public TRingPlayer {
+class TWavPlayer : public TRingPlayer {
  public:
   explicit TWavPlayer(MainLoop& loop) : TRingPlayer(loop) {}
-  ~TWavPlayer() override { StopAndJoin(); }
 
   // Stores the name and starts playing at once.
   void Open(const std::string& name) override;

@@ -14,9 +14,10 @@
 
 bool DragByFace::Begin(QWidget* window, QPoint global, QPoint& grab) {
   grab = global - window->frameGeometry().topLeft();
-  if (QGuiApplication::platformName() == QLatin1String("wayland") && window->windowHandle())
-    return window->windowHandle()->startSystemMove();
-  return false;
+  // The desktop moves the window where it can (on Wayland that is the only way); an X
+  // server without a window manager, or the offscreen platform, refuses, and the window
+  // follows the pointer itself.
+  return window->windowHandle() && window->windowHandle()->startSystemMove();
 }
 
 void PlaceTextField(QLabel* label, const SkinTextFieldPlace& place) {

@@ -51,8 +51,8 @@ class TMainSkinFace : public QWidget {
 // Places a skin text field: position and size, a font of the named family whose line
 // height fits the field, the text colour; the face shows through behind the text.
 void PlaceTextField(QLabel* label, const SkinTextFieldPlace& place);
-// Lets a frameless window be dragged by its face: the window follows the pointer; on
-// platforms that move windows themselves (Wayland) the move is handed to them.
+// Lets a frameless window be dragged by its face: the move is handed to the desktop when
+// it offers one (Wayland, X11 window managers); otherwise the window follows the pointer.
 class DragByFace {
  public:
   // Call on press; true when the platform took over the move.

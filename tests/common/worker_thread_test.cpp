@@ -7,16 +7,17 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <memory>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace {
 
-// A worker whose Run is given as a function.
+// A job whose Run is given as a function; made as Worker<TestWorker>.
 class TestWorker : public WorkerThread {
  public:
   TestWorker(MainLoop& loop, std::function<void(TestWorker&)> body) : WorkerThread(loop), body_(std::move(body)) {}
-  ~TestWorker() override { Join(); }
   using WorkerThread::Synchronize;
   using WorkerThread::WaitWhileSuspended;
 
@@ -25,6 +26,28 @@ class TestWorker : public WorkerThread {
 
  private:
   std::function<void(TestWorker&)> body_;
+};
+
+// A job that works on its own members until it is stopped, handing a count to the main
+// thread after every unit.
+class CountingWorker : public WorkerThread {
+ public:
+  CountingWorker(MainLoop& loop, std::atomic<int>& handedOver) : WorkerThread(loop), handedOver_(handedOver) {}
+  std::atomic<bool> started{false};
+
+ protected:
+  void Run() override {
+    started = true;
+    while (!Terminated()) {
+      samples_.push_back(label_ + std::to_string(samples_.size()));
+      Synchronize([this] { handedOver_ = static_cast<int>(samples_.size()); });
+    }
+  }
+
+ private:
+  std::atomic<int>& handedOver_;
+  std::string label_ = "a label longer than the short string buffer ";
+  std::vector<std::string> samples_;
 };
 
 int OwnNice() { return getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid))); }
@@ -40,7 +63,7 @@ TEST(WorkerThread, CompletionRunsOnTheMainThreadAfterRun) {
   std::atomic<bool> ran{false};
   std::vector<int> synced;
   bool allOnMain = true, completed = false, ranBeforeCompletion = false;
-  auto* worker = new TestWorker(loop, [&](TestWorker& self) {
+  auto* worker = new Worker<TestWorker>(loop, [&](TestWorker& self) {
     for (int i = 0; i < 5; ++i)
       self.Synchronize([&, i] {
         synced.push_back(i);
@@ -68,7 +91,7 @@ TEST(WorkerThread, TerminateEndsAPollingJob) {
   QueueMainLoop loop;
   std::atomic<bool> started{false};
   bool completed = false;
-  TestWorker worker(loop, [&](TestWorker& self) {
+  Worker<TestWorker> worker(loop, [&](TestWorker& self) {
     started = true;
     while (!self.Terminated()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   });
@@ -86,7 +109,7 @@ TEST(WorkerThread, TerminateEndsAPollingJob) {
 TEST(WorkerThread, ExceptionInRunStillCompletes) {
   QueueMainLoop loop;
   bool completed = false;
-  TestWorker worker(loop, [](TestWorker&) { throw std::runtime_error("job failed"); });
+  Worker<TestWorker> worker(loop, [](TestWorker&) { throw std::runtime_error("job failed"); });
   worker.SetOnFinished([&] { completed = true; });
   worker.Start();
   EXPECT_TRUE(loop.RunUntil([&] { return completed; }, std::chrono::seconds(10)));
@@ -99,7 +122,7 @@ TEST(WorkerThread, PriorityReachesTheWorkerAndRefusalsAreHarmless) {
   std::atomic<int> niceAtStart{-100}, niceLater{-100};
   std::atomic<bool> lowered{false};
   bool completed = false;
-  TestWorker worker(loop, [&](TestWorker&) {
+  Worker<TestWorker> worker(loop, [&](TestWorker&) {
     niceAtStart = OwnNice();
     while (!lowered) std::this_thread::yield();
     niceLater = OwnNice();
@@ -127,7 +150,7 @@ TEST(WorkerThread, SuspendParksTheWorkerUntilResumeOrTerminate) {
   QueueMainLoop loop;
   std::atomic<int> units{0}, handedOver{0}, processed{0};
   bool completed = false;
-  TestWorker worker(loop, [&](TestWorker& self) {
+  Worker<TestWorker> worker(loop, [&](TestWorker& self) {
     while (self.WaitWhileSuspended()) {
       if (handedOver > processed) {
         processed = handedOver.load();
@@ -162,4 +185,24 @@ TEST(WorkerThread, SuspendParksTheWorkerUntilResumeOrTerminate) {
   worker.Terminate();
   EXPECT_TRUE(loop.RunUntil([&] { return completed; }, std::chrono::seconds(10))) << "stopped while paused";
   EXPECT_TRUE(worker.Suspended());
+}
+
+// Closing a window during a run destroys its running workers. Catches a thread that still
+// runs on the job's members while they are destroyed (a use after free under ASan), a
+// destructor that waits for a worker stuck in Synchronize without serving the main loop
+// (a hang), and a completion that runs after its worker is gone.
+TEST(WorkerThread, DestroyingARunningWorkerEndsItBeforeItsMembersGo) {
+  QueueMainLoop loop;
+  std::atomic<int> handedOver{0};
+  bool completed = false;
+  auto worker = std::make_unique<Worker<CountingWorker>>(loop, handedOver);
+  worker->SetOnFinished([&] { completed = true; });
+  worker->Start();
+  ASSERT_TRUE(loop.RunUntil([&] { return handedOver > 20; }, std::chrono::seconds(10)));
+  // The worker is now between two hand-overs, or waiting in one: the main loop is not
+  // turning while the destructor runs.
+  worker.reset();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  loop.RunPending();
+  EXPECT_FALSE(completed) << "the completion of a destroyed worker ran";
 }

@@ -1,8 +1,11 @@
 # Fake outside libraries for the codec layer's contract tests. Each set is one folder under
 # ${CMAKE_BINARY_DIR}/fakes/ that a test names in $ZIMBAR_LIB_DIR. The fakes are plain C
 # built without sanitizers, so a deliberate fault inside them reaches the fault guard.
+zb_header_library(codec_fake_env FOLDER codec)
+
 function(zb_codec_fake target set output_name)
   add_library(${target} SHARED ${ARGN})
+  target_link_libraries(${target} PRIVATE codec_fake_env gogo_api faac_api zbaaclib_api zbdecode_api)
   set_target_properties(${target} PROPERTIES
     OUTPUT_NAME ${output_name}
     LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fakes/${set})

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "maker/cd/cd_drive_list.h"
+#include "cdaccess/cd_drive_list.h"
 #include "maker/cd/cd_drive_menu.h"
-#include "tests/maker/cd/disc_image_builder.h"
+#include "tests/cdaccess/disc_image_builder.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "common/wav_header.h"
 #include "maker/cd/normalizer.h"
-#include "tests/maker/cd/disc_image_builder.h"
+#include "tests/cdaccess/disc_image_builder.h"
 
 namespace {
 
@@ -107,7 +107,7 @@ TEST_F(ExtractThreadTest, CleanRipWithoutJitterCorrectionIsBitExact) {
     ReaderJob job = Job(2, "track02.wav");
     job.osInterface = osInterface;
     RecordingHost host;
-    TCDExtractThread thread(loop_, host, job);
+    Worker<TCDExtractThread> thread(loop_, host, job);
     Run(thread);
     host_ = host;
     ExpectStartLines("16-sector read", 2, job.outputPath);
@@ -126,7 +126,7 @@ TEST_F(ExtractThreadTest, CleanRipWithoutJitterCorrectionIsBitExact) {
 TEST_F(ExtractThreadTest, TrackSectorsComeFromTheDiscWhenNotGiven) {
   ReaderJob job = Job(3, "t3.wav");
   job.firstSector = job.endSector = -1;
-  TCDExtractThread thread(loop_, host_, job);
+  Worker<TCDExtractThread> thread(loop_, host_, job);
   Run(thread);
   EXPECT_FALSE(thread.Error());
   EXPECT_EQ(ReadWav(job.outputPath).audio, testcd::Bytes(image_.Track(3)));
@@ -138,7 +138,7 @@ TEST_F(ExtractThreadTest, JitterCorrectedRipIsBitExactAndWarns) {
   ReaderJob job = Job(2, "track02.wav");
   job.jitterCorrection = true;
   job.sectorsPerRead = 24;
-  TCDExtractThread thread(loop_, host_, job);
+  Worker<TCDExtractThread> thread(loop_, host_, job);
   Run(thread);
   ExpectStartLines("24-sector read; correcting jitters", 2, job.outputPath);
   EXPECT_EQ(ReadWav(job.outputPath).audio, testcd::Bytes(image_.Track(2)));
@@ -159,7 +159,7 @@ TEST_F(ExtractThreadTest, MonoAndHalfRateRipsHaveTheirFormat) {
     job.mono = mono;
     job.rate22050 = half;
     RecordingHost host;
-    TCDExtractThread thread(loop_, host, job);
+    Worker<TCDExtractThread> thread(loop_, host, job);
     Run(thread);
     const WavFile wav = ReadWav(job.outputPath);
     EXPECT_EQ(wav.format.channels, mono ? 1 : 2);
@@ -193,7 +193,7 @@ TEST_F(ExtractThreadTest, TransientReadErrorsWarnAndStillRipExactly) {
   ReaderJob job = Job(3, "t3.wav");
   job.jitterCorrection = true;
   job.sectorsPerRead = 20;
-  TCDExtractThread thread(loop_, host_, job);
+  Worker<TCDExtractThread> thread(loop_, host_, job);
   Run(thread);
   EXPECT_EQ(host_.CountStartingWith("    Warning: CD Drive Error 17. (At "), 3);
   EXPECT_TRUE(thread.Warning());
@@ -207,7 +207,7 @@ TEST_F(ExtractThreadTest, UnreadableSectorEndsInError) {
   const int32_t bad = image_.Start(3) + 100;
   testcd::ScopedEnv simulate("ZIMBAR_CD_SIMULATE", "bad=" + std::to_string(bad) + "-" + std::to_string(bad + 1));
   const ReaderJob job = Job(3, "t3.wav");
-  TCDExtractThread thread(loop_, host_, job);
+  Worker<TCDExtractThread> thread(loop_, host_, job);
   Run(thread);
   EXPECT_TRUE(thread.Error());
   EXPECT_EQ(host_.CountStartingWith("    Error: CD-ROM read error. (At "), 1);
@@ -222,7 +222,7 @@ TEST_F(ExtractThreadTest, UnreadableSectorEndsInError) {
 TEST_F(ExtractThreadTest, MissingLibraryLeavesNoFile) {
   testcd::ScopedEnv noLibrary("ZIMBAR_LIB_DIR", dir_.Path());
   const ReaderJob job = Job(1, "t1.wav");
-  TCDExtractThread thread(loop_, host_, job);
+  Worker<TCDExtractThread> thread(loop_, host_, job);
   Run(thread);
   ExpectStartLines("16-sector read", 1, job.outputPath);
   EXPECT_EQ(host_.lines.size(), 5u);
@@ -235,7 +235,7 @@ TEST_F(ExtractThreadTest, MissingLibraryLeavesNoFile) {
 // Catches: a library without its entry being called anyway.
 TEST_F(ExtractThreadTest, LibraryWithoutEntryIsAnError) {
   testcd::ScopedEnv fake("ZIMBAR_LIB_DIR", std::string(ZIMBAR_FAKES_DIR) + "/cd-no-entry");
-  TCDExtractThread thread(loop_, host_, Job(1, "t1.wav"));
+  Worker<TCDExtractThread> thread(loop_, host_, Job(1, "t1.wav"));
   Run(thread);
   EXPECT_EQ(host_.lines.back(), "    Error: Cannot load NT reader function.");
   EXPECT_TRUE(thread.Error());
@@ -248,7 +248,7 @@ TEST_F(ExtractThreadTest, MessagesAfterTheLastPollAreShown) {
   testcd::ScopedEnv audio("ZIMBAR_FAKE_NTREAD_AUDIO", "0:0:0");
   ReaderJob job = Job(1, "t1.wav");
   job.startTime = 0;   // long ago: the first progress value shows, the next ones wait 2 s
-  TCDExtractThread thread(loop_, host_, job);
+  Worker<TCDExtractThread> thread(loop_, host_, job);
   Run(thread);
   const std::vector<std::string> expected = {"    Warning: Sync Error. (At 42.50%)",
                                              "    Warning: Suspicious position at track end. (At 100.00%)",
@@ -270,7 +270,7 @@ TEST_F(ExtractThreadTest, CancelMidTrackKeepsWhatWasRead) {
   job.jitterCorrection = true;
   job.overlapPercent = 80;
   job.normalize = true;
-  TCDExtractThread thread(loop_, host_, job);
+  Worker<TCDExtractThread> thread(loop_, host_, job);
   Run(thread, std::chrono::milliseconds(150));
   EXPECT_FALSE(host_.Has("    Normalizing."));
   EXPECT_FALSE(std::filesystem::exists(job.outputPath));
@@ -286,7 +286,7 @@ TEST_F(ExtractThreadTest, CancelMidTrackKeepsWhatWasRead) {
 // Catches: a rip into a folder that does not exist yet failing to create the file.
 TEST_F(ExtractThreadTest, MissingOutputFoldersAreCreated) {
   const ReaderJob job = Job(1, "new/deeper/deepest/t1.wav");
-  TCDExtractThread thread(loop_, host_, job);
+  Worker<TCDExtractThread> thread(loop_, host_, job);
   Run(thread);
   EXPECT_FALSE(thread.Error());
   EXPECT_EQ(ReadWav(job.outputPath).audio, testcd::Bytes(image_.Track(1)));
@@ -301,7 +301,7 @@ TEST_F(ExtractThreadTest, CreateErrorsGiveTheReason) {
       {std::string(300, 'x') + ".wav", "    Error: Cannot create file: File name too long"}};
   for (const auto& [name, line] : cases) {
     RecordingHost host;
-    TCDExtractThread thread(loop_, host, Job(1, name));
+    Worker<TCDExtractThread> thread(loop_, host, Job(1, name));
     Run(thread);
     EXPECT_TRUE(thread.Error());
     EXPECT_EQ(host.lines.back(), line);
@@ -315,7 +315,7 @@ TEST_F(ExtractThreadTest, CancelledRipLeavesTheExistingWav) {
   ReaderJob job = Job(3, "t3.wav");
   job.keepPartialOutput = false;
   { std::ofstream(job.outputPath) << "earlier rip"; }
-  TCDExtractThread thread(loop_, host_, job);
+  Worker<TCDExtractThread> thread(loop_, host_, job);
   Run(thread, std::chrono::milliseconds(150));
   const auto bytes = testcd::ReadFile(job.outputPath);
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "earlier rip");
@@ -330,7 +330,7 @@ TEST_F(ExtractThreadTest, NoToOverwriteLeavesTheFile) {
   ReaderJob job = Job(1, "t1.wav");
   job.confirmOverwrite = true;
   { std::ofstream(job.outputPath) << "keep me"; }
-  TCDExtractThread thread(loop_, host_, job);
+  Worker<TCDExtractThread> thread(loop_, host_, job);
   Run(thread);
   EXPECT_EQ(host_.questions, std::vector<std::string>{"Overwrite existing file " + job.outputPath + " ?|zbmaker Confirmation"});
   EXPECT_EQ(host_.lines.size(), 4u);
@@ -349,7 +349,7 @@ class ExtractNormalizeTest : public ExtractThreadTest {
     ReaderJob job = Job(1, "n.wav");
     job.normalize = true;
     RecordingHost host;
-    TCDExtractThread thread(loop_, host, job);
+    Worker<TCDExtractThread> thread(loop_, host, job);
     Run(thread);
     error_ = thread.Error();
     peak_ = thread.PeakMaximum();

@@ -5,10 +5,10 @@
 
 #include <map>
 
+#include "cdaccess/cd_drive_list.h"
 #include "maker/cd/cd_device.h"
-#include "maker/cd/cd_drive_list.h"
 #include "maker/cd/cd_drive_menu.h"
-#include "tests/maker/cd/disc_image_builder.h"
+#include "tests/cdaccess/disc_image_builder.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The SCSI pass-through command blocks and the parsing of INQUIRY and READ TOC answers.
-#include "maker/cd/mmc_commands.h"
+#include "cdaccess/mmc_commands.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 
 #include "common/unique_fd.h"
 #include "common/wav_header.h"
-#include "tests/maker/cd/disc_image_builder.h"
+#include "tests/cdaccess/disc_image_builder.h"
 
 namespace {
 

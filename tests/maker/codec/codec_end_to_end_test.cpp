@@ -48,7 +48,7 @@ class CodecEndToEnd : public ::testing::Test {
 
   template <typename Thread, typename Job>
   std::unique_ptr<Thread> Run(const Job& job) {
-    auto thread = std::make_unique<Thread>(loop_, host_, job);
+    std::unique_ptr<Thread> thread = std::make_unique<Worker<Thread>>(loop_, host_, job);
     bool finished = false;
     thread->SetOnFinished([&] { finished = true; });
     thread->Start();

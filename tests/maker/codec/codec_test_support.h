@@ -11,7 +11,7 @@
 
 #include "maker/codec/codec_event.h"
 #include "maker/codec/codec_record.h"
-#include "maker/jobs/worker_host.h"
+#include "maker/worker/worker_host.h"
 
 // A fresh folder under /tmp, removed with its content when the object goes.
 class ScratchDir {

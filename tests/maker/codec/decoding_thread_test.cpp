@@ -17,7 +17,7 @@ class DecodingThreadTest : public ::testing::Test {
         zbdLog_("FAKE_ZBD_LOG", dir_.File("zbd.log")) {}
 
   void Run() {
-    thread_ = std::make_unique<TDecodingThread>(loop_, host_, job_);
+    thread_ = std::make_unique<Worker<TDecodingThread>>(loop_, host_, job_);
     bool finished = false;
     thread_->SetOnFinished([&] { finished = true; });
     thread_->Start();

@@ -24,7 +24,7 @@ class EncodingThreadTest : public ::testing::Test {
   // Runs the thread to its end on this test's main loop; `whileRunning` runs once after the
   // start (for a cancel).
   void Run(const std::function<void(TEncodingThread&)>& whileRunning = {}) {
-    thread_ = std::make_unique<TEncodingThread>(loop_, host_, job_);
+    thread_ = std::make_unique<Worker<TEncodingThread>>(loop_, host_, job_);
     thread_->SetClock([] { return kStart + 7; });
     bool finished = false;
     thread_->SetOnFinished([&] { finished = true; });

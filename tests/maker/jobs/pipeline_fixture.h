@@ -23,8 +23,8 @@
 #include "maker/jobs/job_pipeline.h"
 #include "maker/jobs/job_worker_factory.h"
 #include "maker/jobs/pipeline_host.h"
-#include "maker/jobs/worker_host.h"
 #include "maker/settings/settings_table.h"
+#include "maker/worker/worker_host.h"
 
 class RecordingHost final : public PipelineHost {
  public:
@@ -52,10 +52,11 @@ class RecordingHost final : public PipelineHost {
   void SetRowSelected(JobList list, int row, bool on) override { Rows(list).at(row).selected = on; }
   void AppendRow(JobList list, const std::string& text) override { Rows(list).push_back({text}); }
   void ClearLog(MakerLog log) override { Log(log).clear(); }
-  void SetControlEnabled(const std::string& control, bool on) override { enabled[control] = on; }
-  void SetControlVisible(const std::string& control, bool on) override { visible[control] = on; }
-  void SetControlHint(const std::string& control, const std::string& hint) override { hints[control] = hint; }
-  void SetMenuChecked(const std::string& item, bool on) override { checked[item] = on; }
+  // Recorded under the controls' window names.
+  void SetControlEnabled(MakerControl control, bool on) override { enabled[ControlName(control)] = on; }
+  void SetControlVisible(MakerControl control, bool on) override { visible[ControlName(control)] = on; }
+  void SetControlHint(MakerControl control, const std::string& hint) override { hints[ControlName(control)] = hint; }
+  void SetMenuChecked(MakerControl item, bool on) override { checked[ControlName(item)] = on; }
   void ShowError(const std::string& text, const std::string& caption) override {
     errors.push_back(caption + "|" + text);
   }
@@ -110,7 +111,7 @@ struct WorkerScript {
   std::atomic<int>* niceAtEnd = nullptr;  // receives the thread's nice value as it ends
 };
 
-class ScriptedWorker final : public JobWorker {
+class ScriptedWorker : public JobWorker {
  public:
   ScriptedWorker(MainLoop& loop, WorkerHost& host, MakerLog log, WorkerScript script)
       : JobWorker(loop), host_(host), log_(log), script_(std::move(script)) {}
@@ -173,7 +174,7 @@ class ScriptedFactory final : public JobWorkerFactory {
   std::unique_ptr<JobWorker> Make(std::string call, MakerLog log, const std::function<WorkerScript(const Job&)>& script,
                                   const Job& job, WorkerHost& host) {
     calls.push_back(std::move(call));
-    auto worker = std::make_unique<ScriptedWorker>(loop_, host, log, script ? script(job) : WorkerScript{});
+    auto worker = std::make_unique<Worker<ScriptedWorker>>(loop_, host, log, script ? script(job) : WorkerScript{});
     lastWorker = worker.get();
     return worker;
   }

@@ -48,7 +48,7 @@ TEST(CddbThread, SuccessLogsStagesAndClosesWithOk) {
   LoopbackServer server(CddbpHandler(script));
   QueueMainLoop loop;
   FakeStatusWindow window;
-  TCDDBThread thread(loop, window, Request(server.Port()));
+  Worker<TCDDBThread> thread(loop, window, Request(server.Port()));
   RunToEnd(loop, thread);
   EXPECT_TRUE(window.closedWithOk);
   EXPECT_TRUE(thread.Succeeded());
@@ -85,7 +85,7 @@ TEST(CddbThread, FailureLogsResultAndServerLineAndEnablesOk) {
     LoopbackServer server(CddbpHandler(script));
     QueueMainLoop loop;
     FakeStatusWindow window;
-    TCDDBThread thread(loop, window, Request(server.Port()));
+    Worker<TCDDBThread> thread(loop, window, Request(server.Port()));
     RunToEnd(loop, thread);
     EXPECT_FALSE(window.closedWithOk);
     EXPECT_FALSE(thread.Succeeded());
@@ -106,7 +106,7 @@ TEST(CddbThread, TerminateDuringNetworkWaitEndsPromptly) {
   LoopbackServer server(CddbpHandler(script));
   QueueMainLoop loop;
   FakeStatusWindow window;
-  TCDDBThread thread(loop, window, Request(server.Port(), milliseconds(20000)));
+  Worker<TCDDBThread> thread(loop, window, Request(server.Port(), milliseconds(20000)));
   bool finished = false;
   thread.SetOnFinished([&finished] { finished = true; });
   thread.Start();

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "maker/cd/cd_drive_list.h"
+#include "cdaccess/cd_drive_list.h"
 #include "outside/zbntread/zbntread.h"
-#include "tests/maker/cd/disc_image_builder.h"
+#include "tests/cdaccess/disc_image_builder.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "common/library_loader.h"
 #include "common/unique_fd.h"
-#include "tests/maker/cd/disc_image_builder.h"
+#include "tests/cdaccess/disc_image_builder.h"
 
 namespace {
 

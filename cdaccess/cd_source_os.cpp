@@ -1,0 +1,70 @@
+// Real drives through the operating system's ordinary CD calls (libcdio's device driver).
+#include <cdio/cdio.h>
+
+#include <algorithm>
+
+#include "cdaccess/cd_source_internal.h"
+#include "cdaccess/track_table.h"
+
+namespace {
+
+class OsInterfaceDrive final : public CdSource {
+ public:
+  OsInterfaceDrive(CdioHandle cdio, std::string path) : cdio_(std::move(cdio)), path_(std::move(path)) {}
+
+  Result<std::string, CdError> Name() override { return "Drive " + path_; }
+
+  // The OS interface knows no SCSI address.
+  CdDriveAddress Address() const override { return {}; }
+
+  Result<CdToc, CdError> ReadToc() override { return ReadTocThroughCdio(cdio_.get()); }
+
+  // Speed requests belong to SCSI pass-through; here they do nothing.
+  Status<CdError> SetSpeed(int) override { return Done{}; }
+
+  bool PausesAfterFailure() const override { return true; }
+
+  Status<CdError> ReadAudio(int32_t sector, int sectors, int, std::span<uint8_t> out) override {
+    if (sectors <= 0 || out.size() < static_cast<size_t>(sectors) * kCdSectorBytes)
+      return Fail(CdError{CdErrorKind::Io, 1, sector, "bad read request"});
+    // Linux's CD audio read request takes at most 75 sectors (one second) at a time.
+    constexpr int kMaxSectorsPerRequest = 75;
+    for (int done = 0; done < sectors; done += kMaxSectorsPerRequest) {
+      const int count = std::min(kMaxSectorsPerRequest, sectors - done);
+      const driver_return_code_t rc = cdio_read_audio_sectors(
+          cdio_.get(), out.data() + static_cast<size_t>(done) * kCdSectorBytes, sector + done, static_cast<uint32_t>(count));
+      if (rc != DRIVER_OP_SUCCESS) return Fail(CdError{CdErrorKind::Io, -rc, sector + done, "read failed"});
+    }
+    return Done{};
+  }
+
+ private:
+  CdioHandle cdio_;
+  std::string path_;
+};
+
+}  // namespace
+
+Result<CdToc, CdError> ReadTocThroughCdio(CdIo_t* cdio) {
+  const track_t first = cdio_get_first_track_num(cdio);
+  const track_t count = cdio_get_num_tracks(cdio);
+  if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0)
+    return Fail(CdError{CdErrorKind::Io, 1, -1, "no table of contents"});
+  CdToc toc;
+  toc.firstTrack = first;
+  for (int t = first; t < first + count; ++t) {
+    const lsn_t start = cdio_get_track_lsn(cdio, static_cast<track_t>(t));
+    if (start == CDIO_INVALID_LSN) return Fail(CdError{CdErrorKind::Format, 1, -1, "bad track address"});
+    toc.starts.push_back(start);
+  }
+  const lsn_t leadOut = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
+  if (leadOut == CDIO_INVALID_LSN) return Fail(CdError{CdErrorKind::Format, 1, -1, "no lead-out"});
+  toc.starts.push_back(leadOut);
+  return toc;
+}
+
+std::unique_ptr<CdSource> OpenOsInterfaceDrive(const std::string& devicePath) {
+  CdioHandle cdio(cdio_open(devicePath.c_str(), DRIVER_DEVICE));
+  if (!cdio) return nullptr;
+  return std::make_unique<OsInterfaceDrive>(std::move(cdio), devicePath);
+}

@@ -1,0 +1,17 @@
+// Reads the text of a .cue sheet into the disc layout steps of an ImageSheet.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "cdaccess/disc_image_sheet.h"
+#include "common/result.h"
+
+// The commands that place audio are read strictly: FILE (types BINARY, MOTOROLA, WAVE),
+// TRACK (AUDIO or raw 2 352-byte sectors; numbers 1 ... 99, one after the other), INDEX
+// (00 or 01 first, then counting up, never before the previous index of the same file),
+// PREGAP and POSTGAP. Other commands (REM, TITLE, PERFORMER, FLAGS, ISRC, ...) carry no
+// audio and are skipped. Each FILE is laid out whole, padded to a whole sector, in the
+// order of the sheet; a track runs from its first INDEX to the next track's first INDEX.
+// The error names the line and what is wrong with it: "line 7: TRACK 100: ...".
+Result<ImageSheet, std::string> ParseCueSheet(std::string_view text);

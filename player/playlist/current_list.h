@@ -1,0 +1,38 @@
+// The main window's current list: the entries it plays and the index of the current one
+// (-1 when there is none), with the moves of Next, Previous and the end of a track.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "player/playlist/list_order.h"
+
+class CurrentList {
+ public:
+  const std::vector<std::string>& Entries() const { return entries_; }
+  int Index() const { return index_; }
+  bool Empty() const { return entries_.empty(); }
+  int Count() const { return static_cast<int>(entries_.size()); }
+  // The current entry, or nullptr when none is selected.
+  const std::string* Current() const;
+
+  // Replaces the entries; the index becomes -1 (Select sets one).
+  void Assign(std::vector<std::string> entries);
+  void Append(const std::vector<std::string>& entries);
+  // Selects index when it is a valid one, else -1.
+  void Select(int index);
+  // The index of the first entry equal to text (exactly), or -1.
+  int IndexOf(const std::string& text) const;
+
+  // The next entry, the last wrapping to the first; nothing on an empty list.
+  void Next();
+  // The previous entry, the first wrapping to the last; nothing on an empty list.
+  void Previous();
+  // Shuffles the entries (Shuffled) and selects loadedFile in the new order (-1 when it is
+  // not there).
+  void Shuffle(const std::string& loadedFile, const RandomSource& random);
+
+ private:
+  std::vector<std::string> entries_;
+  int index_ = -1;
+};

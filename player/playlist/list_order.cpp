@@ -1,0 +1,81 @@
+// Case-insensitive, locale-aware ordering and the shuffle of the play lists.
+#include "player/playlist/list_order.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cwchar>
+#include <cwctype>
+
+namespace {
+
+// UTF-8 to code points; a byte that starts no valid sequence stands for itself, so any
+// text converts.
+std::wstring Folded(const std::string& text) {
+  std::wstring out;
+  out.reserve(text.size());
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t n = text.size();
+  for (size_t i = 0; i < n;) {
+    const unsigned char c = s[i];
+    uint32_t cp = c;
+    size_t length = 1;
+    if (c >= 0xC2 && c <= 0xDF) length = 2, cp = c & 0x1F;
+    else if (c >= 0xE0 && c <= 0xEF) length = 3, cp = c & 0x0F;
+    else if (c >= 0xF0 && c <= 0xF4) length = 4, cp = c & 0x07;
+    bool valid = length == 1 || i + length <= n;
+    for (size_t k = 1; valid && k < length; ++k) {
+      if ((s[i + k] & 0xC0) != 0x80) valid = false;
+      else cp = (cp << 6) | (s[i + k] & 0x3F);
+    }
+    if (!valid) {
+      cp = c;
+      length = 1;
+    }
+    out.push_back(static_cast<wchar_t>(std::towlower(static_cast<wint_t>(cp))));
+    i += length;
+  }
+  return out;
+}
+
+}  // namespace
+
+bool EqualWithoutCase(const std::string& a, const std::string& b) { return Folded(a) == Folded(b); }
+
+std::vector<std::string> SortedWithoutCase(const std::vector<std::string>& entries) {
+  struct Keyed {
+    std::wstring key;
+    size_t order;
+  };
+  std::vector<Keyed> keyed;
+  keyed.reserve(entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) keyed.push_back({Folded(entries[i]), i});
+  // Collation first; texts the locale collates alike are told apart by their code points,
+  // and equal keys keep the order they came in, so the first of duplicates survives.
+  std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+    const int c = std::wcscoll(a.key.c_str(), b.key.c_str());
+    if (c != 0) return c < 0;
+    return a.key < b.key;
+  });
+  std::vector<std::string> sorted;
+  sorted.reserve(entries.size());
+  for (size_t i = 0; i < keyed.size(); ++i) {
+    if (i > 0 && keyed[i].key == keyed[i - 1].key) continue;
+    sorted.push_back(entries[keyed[i].order]);
+  }
+  return sorted;
+}
+
+RandomSource RuntimeRandom() {
+  return [] { return std::rand(); };
+}
+
+std::vector<std::string> Shuffled(std::vector<std::string> entries, const RandomSource& random) {
+  std::vector<std::string> out;
+  out.reserve(entries.size());
+  while (!entries.empty()) {
+    const size_t at = static_cast<size_t>(random()) % entries.size();
+    out.push_back(std::move(entries[at]));
+    entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(at));
+  }
+  return out;
+}

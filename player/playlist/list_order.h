@@ -1,0 +1,23 @@
+// Ordering of list entries as the play list does it: without regard to case, in the
+// user's locale, and the pseudo-random order of the shuffles.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// The entries sorted without regard to case (letters folded, then compared as the
+// locale collates them); of entries equal without regard to case only the first stays.
+std::vector<std::string> SortedWithoutCase(const std::vector<std::string>& entries);
+
+// Whether two entries are equal without regard to case.
+bool EqualWithoutCase(const std::string& a, const std::string& b);
+
+// A source of non-negative pseudo-random numbers; the player uses the C library's rand()
+// without a seed, so a shuffle after start-up is the same every run.
+using RandomSource = std::function<int()>;
+RandomSource RuntimeRandom();
+
+// The shuffle of both the main window and the play list window: until the list is empty,
+// the entry at (random number mod count) is taken out and appended to the new list.
+std::vector<std::string> Shuffled(std::vector<std::string> entries, const RandomSource& random);

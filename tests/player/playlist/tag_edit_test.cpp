@@ -1,0 +1,86 @@
+// Tests of the tag editor's rules on real files.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "common/id3v1_tag.h"
+#include "common/paths.h"
+#include "player/playlist/tag_edit.h"
+#include "tests/common/temp_dir.h"
+
+namespace {
+
+Id3v1Tag Read(const std::string& path) {
+  Id3v1Tag tag;
+  EXPECT_EQ(ReadId3v1Tag(path, &tag.album, &tag.artist, &tag.title, &tag.year), kId3Ok) << path;
+  return tag;
+}
+
+// An MP3-ish file with a tag of its own title.
+std::string Tagged(const TempDir& dir, const std::string& name, const std::string& title) {
+  const std::string path = dir.File(name);
+  WriteText(path, std::string(1000, '\xFF'));
+  const std::string album = "Old", artist = "Old", year = "1999";
+  EXPECT_EQ(WriteId3v1Tag(path, &album, &artist, &title, &year), kId3Ok);
+  return path;
+}
+
+}  // namespace
+
+// Catches the song text written to every file of a multiple selection (all titles the
+// same) or album, artist and year not reaching all of them.
+TEST(TagEdit, SeveralFilesKeepTheirOwnTitles) {
+  TempDir dir;
+  const std::vector<std::string> files{Tagged(dir, "1.mp3", "One"), Tagged(dir, "2.mp3", "Two"), Tagged(dir, "3.mp3", "Three")};
+  TagEditValues values{"Ignored", "Album", "Artist", "2024", false};
+  EXPECT_TRUE(WriteTags(files, values).empty());
+  const char* titles[] = {"One", "Two", "Three"};
+  for (size_t i = 0; i < files.size(); ++i) {
+    const Id3v1Tag tag = Read(files[i]);
+    EXPECT_EQ(tag.title, titles[i]);
+    EXPECT_EQ(tag.album, "Album");
+    EXPECT_EQ(tag.artist, "Artist");
+    EXPECT_EQ(tag.year, "2024");
+  }
+  EXPECT_EQ(TagEditInstruction(files), "Specify ID3 tag for the selected files.");
+  EXPECT_EQ(TagEditInstruction({files[0]}), "Specify ID3 tag for: 1.mp3");
+}
+
+// Catches the folder or extension left in a title taken from the file name, a name not
+// cut to the field, and the song text ignored for a single file.
+TEST(TagEdit, FileNameAsTitleAndTheSongTextOfOneFile) {
+  TempDir dir;
+  const std::string longName = "A very long song name that goes past thirty.mp3";
+  const std::vector<std::string> files{Tagged(dir, "Morning Song.mp3", "x"), Tagged(dir, longName, "y")};
+  TagEditValues byName{"Ignored", "", "", "", true};
+  EXPECT_TRUE(WriteTags(files, byName).empty());
+  EXPECT_EQ(Read(files[0]).title, "Morning Song");
+  EXPECT_EQ(Read(files[1]).title, std::string("A very long song name that goes past thirty").substr(0, 29));
+  TagEditValues one{"Typed Title", "", "", "", false};
+  EXPECT_TRUE(WriteTags({files[0]}, one).empty());
+  EXPECT_EQ(Read(files[0]).title, "Typed Title");
+  EXPECT_EQ(TitleToWrite(files[0], one, 2), std::nullopt);
+}
+
+// Catches a failure that stops the other files, a message without the file's name, and
+// an editor that makes a new file for an entry that is not there.
+TEST(TagEdit, AFileThatCannotBeWrittenIsReportedAndTheOthersAreWritten) {
+  TempDir dir;
+  const std::string good = Tagged(dir, "good.mp3", "Good");
+  const std::string missing = dir.File("gone.mp3");
+  ASSERT_EQ(::mkdir(dir.File("folder.mp3").c_str(), 0755), 0);
+  TagEditValues values{"", "New Album", "", "", false};
+  const std::vector<std::string> failures = WriteTags({missing, dir.File("folder.mp3"), good, "http://radio/x.mp3"}, values);
+  EXPECT_EQ(failures, (std::vector<std::string>{"Cannot write ID3 tag of: gone.mp3", "Cannot write ID3 tag of: folder.mp3",
+                                                "Cannot write ID3 tag of: x.mp3"}));
+  EXPECT_EQ(Read(good).album, "New Album");
+  EXPECT_FALSE(FileExists(missing));
+}
+
+// Catches fields filled from a file without a tag (stale values of the last one).
+TEST(TagEdit, FileWithoutTagGivesEmptyFields) {
+  TempDir dir;
+  WriteText(dir.File("plain.mp3"), std::string(500, '\0'));
+  const Id3v1Tag tag = ReadTagForEditing(dir.File("plain.mp3"));
+  EXPECT_TRUE(tag.title.empty() && tag.artist.empty() && tag.album.empty() && tag.year.empty());
+}

@@ -1,0 +1,280 @@
+// Tests of the main window, offscreen, against a fake playback facade: transport logic,
+// the end-of-track timer, seek and volume limits, notifications, keys and menus.
+#include <QAction>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "common/audio/output_volume.h"
+#include "common/paths.h"
+#include "player/playlist/play_list_file.h"
+#include "player/ui/equalizer_form.h"
+#include "player/ui/gvtrack.h"
+#include "player/ui/main_form.h"
+#include "tests/common/temp_dir.h"
+#include "tests/player/ui/fake_facade.h"
+
+namespace {
+
+struct MainFormFixture : testing::Test {
+  TempDir dir;
+  ScopedEnv home{"ZIMBAR_HOME", dir.File("home").c_str()};
+  PlayerSettings settings;
+  FacadeLog log;
+  std::unique_ptr<TMainForm> form;
+
+  void SetUp() override {
+    PlayerVolume().Set(kVolumeFull, kVolumeFull);
+    settings.eqVisible = 0;
+    form = std::make_unique<TMainForm>(settings, FakeFactory(log));
+    form->ApplySkinFolder(QStringLiteral(ZIMBAR_SOURCE_DIR "/skins/default"));
+    form->EndOfTrackTimer()->setInterval(1);
+  }
+  void TearDown() override {
+    form.reset();
+    PlayerVolume().Set(kVolumeFull, kVolumeFull);
+  }
+  // Lets the queued notifications reach the window.
+  static void Settle() {
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  }
+  QString Label(SkinTextField field) const { return form->TextField(field)->text(); }
+  void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(form.get(), &press);
+  }
+  void EndTrack() {
+    log.handlers.state(nullptr, 3);
+    Settle();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->EndOfTrackTimer()->isActive(); }, 2000));
+    Settle();
+  }
+};
+
+}  // namespace
+
+// Catches a facade reused across Stop, a Stop that forgets the loaded file (Play would
+// restart elsewhere), and Next opening the old entry.
+TEST_F(MainFormFixture, PlayStopAndNextOpenOneFacadePerFile) {
+  form->Start({"/m/a.mp3", "/m/b.mp3"});
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"new 1", "dsound 1 0", "open 1 /m/a.mp3", "play 1"}));
+  EXPECT_EQ(form->LoadedFile(), "/m/a.mp3");
+  log.Clear();
+  form->Next();
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"stop 1", "delete 1", "new 2", "dsound 2 0", "open 2 /m/b.mp3", "play 2"}));
+  log.Clear();
+  form->Stop();
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"stop 2", "delete 2"}));
+  EXPECT_FALSE(form->HasFacade());
+  EXPECT_EQ(form->LoadedFile(), "/m/b.mp3");
+  EXPECT_EQ(form->PlaybackStatus(), TMainForm::Status::Stopped);
+  log.Clear();
+  form->Play();
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"new 3", "dsound 3 0", "open 3 /m/b.mp3", "play 3"}));
+  log.Clear();
+  form->Pause();
+  form->Pause();
+  EXPECT_EQ(form->PlaybackStatus(), TMainForm::Status::Paused);
+  form->Play();
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"pause 3", "pause 3", "play 3"}));
+  EXPECT_EQ(log.alive, 1);
+  form->Previous();
+  EXPECT_EQ(form->LoadedFile(), "/m/a.mp3");
+  form->Previous();
+  EXPECT_EQ(form->LoadedFile(), "/m/b.mp3") << "the first entry wraps to the last";
+}
+
+// Catches an end of track that does not wait for the timer, continuous play ignored, and
+// a list that starts over by itself after its last entry.
+TEST_F(MainFormFixture, EndOfTrackMovesOnAndStopsAfterTheLastEntry) {
+  form->Start({"/m/a.mp3", "/m/b.mp3"});
+  log.handlers.state(nullptr, 3);
+  Settle();
+  EXPECT_TRUE(form->EndOfTrackTimer()->isActive());
+  EXPECT_EQ(form->EndOfTrackTimer()->isSingleShot(), true);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->LoadedFile() == "/m/b.mp3"; }, 2000));
+  EXPECT_TRUE(form->HasFacade());
+  EndTrack();
+  EXPECT_EQ(form->List().Index(), 0);
+  EXPECT_FALSE(form->HasFacade()) << "without continuous play nothing plays after the last entry";
+  settings.continuousPlay = 1;
+  form->Next();
+  EndTrack();
+  EXPECT_EQ(form->List().Index(), 0);
+  EXPECT_TRUE(form->HasFacade());
+  EXPECT_EQ(form->LoadedFile(), "/m/a.mp3");
+}
+
+// Catches seeks past the ends, a seek in a stream without length, and Reverse with
+// nothing playing.
+TEST_F(MainFormFixture, ReverseAndForwardStayInsideTheInput) {
+  form->Reverse();
+  form->Start({"/m/a.mp3"});
+  log.Clear();
+  log.handlers.position(nullptr, 95, 100);
+  Settle();
+  form->Forward();
+  log.handlers.position(nullptr, 4, 100);
+  Settle();
+  form->Reverse();
+  log.handlers.position(nullptr, 40, 100);
+  Settle();
+  form->Forward();
+  form->Reverse();
+  log.handlers.position(nullptr, 40, 0);
+  Settle();
+  form->Forward();
+  form->Reverse();
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"seek 1 99 100", "seek 1 0 100", "seek 1 50 100", "seek 1 30 100", "seek 1 30 0"}));
+}
+
+// Catches volume levels past 0 and 10, a level not shown, and the player volume not set.
+TEST_F(MainFormFixture, VolumeStaysBetweenZeroAndTen) {
+  EXPECT_EQ(form->VolumeLevel(), 10);
+  form->VolumeUp();
+  EXPECT_EQ(form->VolumeLevel(), 10);
+  for (int i = 0; i < 12; ++i) form->VolumeDown();
+  EXPECT_EQ(form->VolumeLevel(), 0);
+  EXPECT_EQ(PlayerVolume().Left(), 0u);
+  EXPECT_EQ(Label(SkinTextField::WavVolume), QStringLiteral("0"));
+  form->VolumeUp();
+  EXPECT_EQ(PlayerVolume().Right(), kVolumeStep);
+  EXPECT_EQ(Label(SkinTextField::WavVolume), QStringLiteral("1"));
+}
+
+// Catches texts not shown, the info text shown more than once in two seconds, the time
+// not reaching the title, errors kept silent, and a stream title not shown.
+TEST_F(MainFormFixture, NotificationsReachTheTextFields) {
+  form->Start({"http://radio.example/live"});
+  EXPECT_EQ(Label(SkinTextField::File), QStringLiteral("http://radio.example/live"));
+  log.handlers.streamInfo(nullptr, 1, 3, 128, 44100, 1);
+  log.handlers.streamInfo(nullptr, 1, 3, 64, 22050, 0);
+  log.handlers.timecode(nullptr, 0, 1, 5, 0);
+  Settle();
+  EXPECT_EQ(Label(SkinTextField::Info), QStringLiteral("128Kbps 44Khz JS"));
+  EXPECT_EQ(Label(SkinTextField::Progress), QStringLiteral("01:05"));
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("01:05 zbplayer"));
+  log.handlers.inputName(nullptr, "http://radio.example/live");
+  Settle();
+  EXPECT_EQ(Label(SkinTextField::File), QStringLiteral("http://radio.example/live"));
+  log.handlers.inputName(nullptr, "Band - Song");
+  Settle();
+  EXPECT_EQ(Label(SkinTextField::File), QStringLiteral("Band - Song"));
+  EXPECT_EQ(form->Now().title, "Band - Song");
+  log.handlers.error(nullptr, "Cannot open stream: Connection refused");
+  Settle();
+  EXPECT_EQ(Label(SkinTextField::Info), QStringLiteral("Cannot open stream: Connection refused"));
+}
+
+// Catches notifications of a stopped facade still acting on the window (an old end of
+// stream skipping the new track).
+TEST_F(MainFormFixture, NotificationsOfAStoppedFacadeAreDropped) {
+  form->Start({"/m/a.mp3", "/m/b.mp3"});
+  const FacadeHandlers first = log.handlers;
+  form->Next();
+  first.state(nullptr, 3);
+  first.position(nullptr, 7, 9);
+  Settle();
+  EXPECT_FALSE(form->EndOfTrackTimer()->isActive());
+  EXPECT_EQ(form->Range(), 0u);
+}
+
+// Catches keys that act with Ctrl or Alt held, and a key mapped to the wrong action.
+TEST_F(MainFormFixture, KeysDriveTheActions) {
+  form->Start({"/m/a.mp3", "/m/b.mp3", "/m/c.mp3"});
+  Key(Qt::Key_B);
+  EXPECT_EQ(form->LoadedFile(), "/m/b.mp3");
+  Key(Qt::Key_B, Qt::ControlModifier);
+  Key(Qt::Key_B, Qt::AltModifier);
+  EXPECT_EQ(form->LoadedFile(), "/m/b.mp3");
+  Key(Qt::Key_Z);
+  EXPECT_EQ(form->LoadedFile(), "/m/a.mp3");
+  Key(Qt::Key_V);
+  EXPECT_FALSE(form->HasFacade());
+  Key(Qt::Key_X);
+  EXPECT_TRUE(form->HasFacade());
+  Key(Qt::Key_C);
+  EXPECT_EQ(form->PlaybackStatus(), TMainForm::Status::Paused);
+  Key(Qt::Key_Minus, Qt::KeypadModifier);
+  EXPECT_EQ(form->VolumeLevel(), 9);
+  Key(Qt::Key_Plus, Qt::KeypadModifier);
+  EXPECT_EQ(form->VolumeLevel(), 10);
+  // The equalizer window's keys go to the same handler.
+  QKeyEvent next(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier);
+  QApplication::sendEvent(form->EqualizerForm(), &next);
+  EXPECT_EQ(form->LoadedFile(), "/m/b.mp3");
+}
+
+// Catches menu items in another order, with other ids or captions, and Shuffle given an
+// item.
+TEST_F(MainFormFixture, ContextMenuHasTheSystemMenuItems) {
+  form->Start({});
+  std::vector<QString> items;
+  for (QAction* a : form->SystemMenu()->actions()) {
+    if (a->isSeparator()) items.push_back(QStringLiteral("-"));
+    else if (a->data().isValid()) items.push_back(QStringLiteral("%1 %2").arg(a->data().toInt()).arg(a->text()));
+  }
+  EXPECT_EQ(items, (std::vector<QString>{"-", "516 Play", "512 Previous", "513 Next", "514 Pause", "515 Stop", "517 Reverse",
+                                         "518 Forward", "-", "520 Play List", "519 Equalizer", "523 Volume Up",
+                                         "524 Volume Down", "-", "522 About zbplayer"}));
+}
+
+// Catches popup captions with folders, ".mp3" shown, or other extensions hidden, and a
+// choice of the current entry restarting it.
+TEST_F(MainFormFixture, FileListPopupNamesTheEntries) {
+  form->Start({"/m/Song.mp3", "/m/Tone.wav", "http://radio/live"});
+  QMenu* popup = form->BuildFileListPopupMenu();
+  std::vector<QString> captions;
+  for (QAction* a : popup->actions()) captions.push_back(a->text());
+  EXPECT_EQ(captions, (std::vector<QString>{"Song", "Tone.wav", "live"}));
+  log.Clear();
+  popup->actions()[0]->trigger();
+  EXPECT_TRUE(log.calls.empty());
+  popup->actions()[1]->trigger();
+  EXPECT_EQ(form->LoadedFile(), "/m/Tone.wav");
+}
+
+// Catches a shuffle that loses the current entry, and a default list not used or not
+// written back at the end.
+TEST_F(MainFormFixture, DefaultListAtStartAndShutDown) {
+  ASSERT_TRUE(CreateDirectories(dir.File("home")));
+  ASSERT_TRUE(WritePlayListFile(dir.File("home/zbplayerdef.pls"), {"/m/a.mp3", "/m/b.mp3", "/m/c.mp3"}));
+  settings.playListIndex = 2;
+  form->Start({});
+  EXPECT_EQ(form->LoadedFile(), "/m/c.mp3");
+  form->Shuffle();
+  EXPECT_EQ(*form->List().Current(), "/m/c.mp3");
+  const std::vector<std::string> shuffled = form->List().Entries();
+  form->ShutDown();
+  EXPECT_EQ(settings.playListIndex, form->List().Index());
+  EXPECT_EQ(ReadPlayListFile(dir.File("home/zbplayerdef.pls")).Value(), shuffled);
+  EXPECT_EQ(log.alive, 0);
+}
+
+// Catches a stored index past the end used as it is.
+TEST_F(MainFormFixture, StoredIndexOutOfRangeStartsAtTheFirstEntry) {
+  ASSERT_TRUE(CreateDirectories(dir.File("home")));
+  ASSERT_TRUE(WritePlayListFile(dir.File("home/zbplayerdef.pls"), {"/m/a.mp3", "/m/b.mp3"}));
+  settings.playListIndex = 5;
+  form->Start({});
+  EXPECT_EQ(form->LoadedFile(), "/m/a.mp3");
+}
+
+// Catches an equalizer that does not reach the facade while dragging, and a disabled
+// equalizer that still sends the sliders' record.
+TEST_F(MainFormFixture, EqualizerChangesReachThePlayingFacade) {
+  form->Start({"/m/a.mp3"});
+  EXPECT_EQ(log.lastEqualizer, std::vector<int8_t>(64, 0));
+  TEqualizerForm* eq = form->EqualizerForm();
+  eq->Track(11)->SetPosition(0);
+  Q_EMIT eq->TrackChanged(11);
+  EXPECT_EQ(log.lastEqualizer[31], 50);
+  EXPECT_EQ(log.lastEqualizer[63], 50);
+  eq->EnableCheckBox()->click();
+  EXPECT_EQ(settings.eqEnabled, 0);
+  EXPECT_EQ(log.lastEqualizer, std::vector<int8_t>(64, 0));
+  eq->EnableCheckBox()->click();
+  EXPECT_EQ(log.lastEqualizer[22], 50);
+}
