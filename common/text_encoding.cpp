@@ -91,3 +91,13 @@ size_t Utf8Length(std::string_view utf8) {
   }
   return count;
 }
+
+bool IsValidUtf8(std::string_view text) {
+  for (size_t at = 0; at < text.size();) {
+    uint32_t codePoint = 0;
+    const size_t length = DecodeOne(text, at, codePoint);
+    if (length == 0) return false;
+    at += length;
+  }
+  return true;
+}

@@ -18,3 +18,7 @@ std::string CutUtf8(std::string_view utf8, size_t maxBytes);
 
 // The number of characters (code points; an invalid byte counts as one) in utf8.
 size_t Utf8Length(std::string_view utf8);
+
+// True when every byte of `text` belongs to a valid, shortest-form UTF-8 sequence (plain
+// ASCII is valid UTF-8).
+bool IsValidUtf8(std::string_view text);

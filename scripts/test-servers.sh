@@ -27,7 +27,9 @@ zb_servers_start() {
   # A sound server of our own; runs as root too (it warns, but works for one user).
   export XDG_RUNTIME_DIR="$ZB_SERVERS_DIR/runtime"
   mkdir -m 700 -p "$XDG_RUNTIME_DIR"
-  pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+  # Shared-memory transport off: with memfd blocks the daemon can abort on a bad block
+  # reference while clients come and go quickly (clients then copy over the socket).
+  pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes \
     -L "module-native-protocol-unix auth-anonymous=1 socket=$ZB_SERVERS_DIR/pulse-native" \
     -L "module-null-sink sink_name=nullsink" \
     >"$ZB_SERVERS_DIR/pulse.log" 2>&1 &

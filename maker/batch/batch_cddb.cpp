@@ -19,12 +19,18 @@ class TerminalCddbStatus final : public CddbStatusHost {
   void SetOkEnabled(bool) override {}
   void SetCancelEnabled(bool) override {}
   void CloseWithOk() override {}
-  // Nobody is there to choose: the first match is read, and the others are shown so the
-  // user can see what was passed over.
-  int ChooseMatch(const std::vector<std::string>& matches) override {
-    AppendLog("Several discs match, reading the first:");
-    for (size_t i = 0; i < matches.size(); ++i) AppendLog("  " + std::to_string(i + 1) + ") " + matches[i]);
-    return 0;
+  // Nobody is there to choose: the first exact match is read (the first of all when the
+  // server found only inexact ones), and the others are shown so the user can see what
+  // was passed over.
+  int ChooseCddbMatch(const std::vector<CddbMatch>& matches) override {
+    const auto exact = std::find_if(matches.begin(), matches.end(), [](const CddbMatch& m) { return m.exact; });
+    const int chosen = exact == matches.end() ? 0 : static_cast<int>(exact - matches.begin());
+    AppendLog(exact == matches.end() ? "Several discs match, reading the first:"
+                                     : "Several discs match exactly, reading the first exact one:");
+    for (size_t i = 0; i < matches.size(); ++i) {
+      AppendLog((static_cast<int>(i) == chosen ? "* " : "  ") + std::to_string(i + 1) + ") " + matches[i].line);
+    }
+    return chosen;
   }
 
  private:

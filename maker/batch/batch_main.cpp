@@ -1,5 +1,5 @@
-// zbmaker: without --batch it explains how to run; with --batch it runs the job engine in
-// the terminal.
+// zbmaker: without --batch it opens the main window with the files of the command line;
+// with --batch it runs the job engine in the terminal.
 #include <signal.h>
 
 #include <cstdio>
@@ -9,6 +9,7 @@
 #include "maker/batch/batch_options.h"
 #include "maker/batch/batch_run.h"
 #include "maker/batch/signal_canceller.h"
+#include "maker/jobs/ui/window_main.h"
 
 int main(int argc, char** argv) {
   // A reader of the log that goes away (`zbmaker --batch ... | head`) must not end the
@@ -30,8 +31,13 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!options.batch) {
-    std::fputs(BatchUsage().c_str(), stderr);
-    return kBatchUsage;
+    if (!WindowPlatformAvailable()) {
+      std::fputs("zbmaker: there is no display to open the window on; use --batch to convert in this terminal\n\n",
+                 stderr);
+      std::fputs(BatchUsage().c_str(), stderr);
+      return kBatchUsage;
+    }
+    return RunMakerWindow(argc, argv, options.jobArgs);
   }
   // --quiet: the log and the final list go nowhere; errors still reach standard error.
   std::FILE* out = stdout;

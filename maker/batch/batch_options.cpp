@@ -275,7 +275,7 @@ std::string BatchUsage() {
       "tracks to MP3 or WAV in the output folder, in this terminal, with the settings of\n"
       "zbmaker.INI in the per-user folder. Names given with --title, --artist, --year,\n"
       "--genre, --name and --track-names win over those of the CDDB server.\n"
-      "The window of zbmaker is not part of this build: use --batch.\n\nOptions:\n";
+      "Without --batch, zbmaker opens its window with the files given listed.\n\nOptions:\n";
   for (const auto& spec : kOptions)
     text += row(std::string(spec.name) + (spec.valueName ? std::string(" ") + spec.valueName : ""), spec.help);
   const auto rates = [](const int (&table)[24]) {

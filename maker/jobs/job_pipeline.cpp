@@ -11,6 +11,7 @@
 
 #include "common/id3v1_tag.h"
 #include "common/output_file.h"
+#include "common/tags/id3v2_tag.h"
 #include "common/paths.h"
 #include "maker/cd/cd_drive_menu.h"
 #include "maker/jobs/job_rows.h"
@@ -438,7 +439,12 @@ void JobPipeline::AppendId3Tag() {
   const std::string row =
       encodingTrack_ <= host_.RowCount(JobList::Tracks) ? host_.RowText(JobList::Tracks, encodingTrack_ - 1) : "";
   const TrackTagFields fields = MakeTrackTagFields(info, encodingTrack_, TrackRowName(row));
-  if (AppendId3v1Tag(codecOutputPath_, fields.title, fields.artist, fields.album, fields.year) == kId3Ok) {
+  // The ID3v1 record holds what ISO-8859-1 and 29 characters allow; the ID3v2.4 tag at the
+  // start of the file keeps the names whole, in UTF-8, with the track number and genre.
+  const Id3v2Update v2 =
+      MakeTrackId3v2Update(info, encodingTrack_, host_.RowCount(JobList::Tracks), TrackRowName(row));
+  if (AppendId3v1Tag(codecOutputPath_, fields.title, fields.artist, fields.album, fields.year) == kId3Ok &&
+      WriteId3v2Tag(codecOutputPath_, v2) == kId3v2Ok) {
     host_.AppendLog(MakerLog::Encoder, "    ID3 tag added.");
   } else {
     encoderError_ = true;

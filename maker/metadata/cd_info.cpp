@@ -5,6 +5,14 @@
 
 #include "maker/metadata/metadata_text.h"
 
+std::string CdInfo::KnownYear() const {
+  std::string_view text(year);
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (text == kUnknownYear) return {};
+  return year;
+}
+
 std::string CdInfo::TrackName(int track) const {
   if (track < 1 || static_cast<std::size_t>(track) > trackNames.size()) return {};
   return trackNames[static_cast<std::size_t>(track) - 1];

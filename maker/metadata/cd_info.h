@@ -20,6 +20,10 @@ inline constexpr std::size_t kCdArtistChars = 127;
 inline constexpr std::size_t kCdGenreChars = 63;
 inline constexpr std::size_t kCdYearChars = 15;
 
+// The year edit's initial text: it stands for "year not known" and is never written into
+// a file name or an ID3v2 tag.
+inline constexpr std::string_view kUnknownYear = "YYYY";
+
 
 // All texts are UTF-8. The window's controls are the only store of this data; the
 // choices are loaded from and saved to the settings (CDDBServer, UseHttpProxy,
@@ -27,7 +31,7 @@ inline constexpr std::size_t kCdYearChars = 15;
 struct CdInfo {
   std::string title;
   std::string artist;
-  std::string year = "YYYY";
+  std::string year = std::string(kUnknownYear);
   std::string genre = "Pop";
   // trackNames[i] is the name of track i + 1; missing or empty entries mean "no name".
   std::vector<std::string> trackNames;
@@ -42,6 +46,9 @@ struct CdInfo {
   std::string fileNamePattern = std::string(kDefaultFileNamePattern);
   bool applyId3 = false;
 
+  // The year as typed, or empty while it is the placeholder "YYYY" (blanks around it
+  // ignored).
+  std::string KnownYear() const;
   // Name of 1-based track `track`, empty when there is none.
   std::string TrackName(int track) const;
   // Stores the name of 1-based track `track` (1 … 99), growing the list as needed.

@@ -15,18 +15,42 @@ namespace {
 // A server that keeps sending lines without ever ending its list or entry is cut off.
 constexpr int kMaxReplyLines = 100000;
 
-// The hello identity travels inside a command line and a URL: blanks, control characters
-// and URL delimiters in the settings' values would break or extend the request.
+// Longest hello word sent; servers keep user and host names short.
+constexpr std::size_t kMaxHelloWordBytes = 64;
+
+// The hello identity travels inside a command line and a URL, and servers accept only
+// plain ASCII words there: letters, digits and . - _ @ are kept, every other character
+// (a blank, a control, a URL delimiter, each UTF-8 sequence as a whole) becomes '_'.
 std::string HelloWord(std::string_view value) {
-  std::string word(value);
-  for (char& c : word) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte <= 0x20 || byte == 0x7F || c == '&' || c == '+' || c == '#' || c == '%' ||
-        c == '?') {
-      c = '_';
+  std::string word;
+  for (std::size_t i = 0; i < value.size() && word.size() < kMaxHelloWordBytes; ++i) {
+    const auto byte = static_cast<unsigned char>(value[i]);
+    const bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                       (byte >= '0' && byte <= '9') || byte == '.' || byte == '-' || byte == '_' || byte == '@';
+    if (plain) {
+      word.push_back(static_cast<char>(byte));
+      continue;
+    }
+    word.push_back('_');
+    // The continuation bytes of a multi-byte character go with its lead byte.
+    if (byte >= 0xC0) {
+      while (i + 1 < value.size() && (static_cast<unsigned char>(value[i + 1]) & 0xC0) == 0x80) ++i;
     }
   }
   return word.empty() ? std::string("_") : word;
+}
+
+// The level a "proto" reply names: "201 OK, CDDB protocol level now: 6", "502 Protocol
+// level already 6": the last number of the line; 0 without one.
+int GrantedLevel(std::string_view reply) {
+  const auto space = reply.find(' ');
+  if (space == std::string_view::npos) return 0;
+  const auto end = reply.find_last_of("0123456789");
+  if (end == std::string_view::npos || end <= space) return 0;
+  auto start = end;
+  while (start > space + 1 && reply[start - 1] >= '0' && reply[start - 1] <= '9') --start;
+  if (end - start > 3) return 0;
+  return std::stoi(std::string(reply.substr(start, end - start + 1)));
 }
 
 std::string HexId(std::uint32_t discId) {
@@ -59,7 +83,9 @@ class CddbSession {
   std::string UrlPrefix() const { return request_.httpProxy.empty() ? std::string() : request_.server; }
   std::string QueryCommand(std::uint32_t discId) const;
   std::string ReadCommand(const std::string& category, std::uint32_t discId) const;
-  int ReadMatches(std::string& reply);
+  int ReadMatches(int code, std::string& reply);
+  // cddbp: asks for protocol level 6; a refusal leaves the server's level.
+  int NegotiateLevel();
 
   const CddbRequest& request_;
   CddbLookupHost& host_;
@@ -69,6 +95,9 @@ class CddbSession {
   std::optional<sockaddr_in> socks_;
   TcpConnection connection_;
   TcpDeadline deadline_ = kNoDeadline;
+  // cddbp starts at level 1 (ISO-8859-1) until the server grants more; an HTTP server
+  // answers at the level asked for, or sends ISO-8859-1 that reads as such.
+  CddbCharset charset_ = CddbCharset::Latin1;
 };
 
 int CddbSession::Connect() {
@@ -95,7 +124,7 @@ int CddbSession::Connect() {
 std::optional<std::string> CddbSession::ReadLine() {
   auto line = connection_.ReceiveLine(kCddbLineBytes);
   if (!line) return std::nullopt;
-  out_.lastReply = CddbReplyText(line.Value());
+  out_.lastReply = CddbReplyText(line.Value(), charset_);
   return out_.lastReply;
 }
 
@@ -129,7 +158,7 @@ int CddbSession::Request(const std::string& command, int sendFailure, int readFa
 std::string CddbSession::HelloTail() const {
   return "&hello=" + HelloWord(request_.user) + "+" + HelloWord(request_.host) + "+" +
          std::string(kCddbClientName) + "+" + std::string(kCddbClientVersion) +
-         "&proto=1 HTTP/1.0\r\n\r\n";
+         "&proto=" + std::to_string(kCddbProtocolLevel) + " HTTP/1.0\r\n\r\n";
 }
 
 std::string CddbSession::QueryCommand(std::uint32_t discId) const {
@@ -157,24 +186,22 @@ std::string CddbSession::ReadCommand(const std::string& category, std::uint32_t 
          HexId(discId) + HelloTail();
 }
 
-// After a 211 reply: the list of matches, ended by "." (or an empty line, or over HTTP the
-// end of the reply). `reply` becomes "211 <chosen match>".
-int CddbSession::ReadMatches(std::string& reply) {
-  std::vector<std::string> matches;
-  auto first = ReadLine();
-  if (!first) return kCddbNoQueryReply;
-  if (!first->empty() && first->front() != '.') matches.push_back(*first);
+// After a 210 (exact) or 211 (inexact) reply: the list of matches, ended by "." (or an
+// empty line, or over HTTP the end of the reply). `reply` becomes "<code> <chosen match>".
+int CddbSession::ReadMatches(int code, std::string& reply) {
+  std::vector<CddbMatch> matches;
+  const std::string prefix = std::to_string(code) + " ";
   const bool http = url_.scheme == CddbScheme::Http;
-  bool ended = first->empty() || first->front() == '.';
-  for (int lines = 0; !ended; ++lines) {
+  for (int lines = 0;; ++lines) {
     if (lines == kMaxReplyLines) return kCddbNoQueryReply;
     auto line = ReadLine();
     if (!line) {
-      if (http) break;
+      if (http && lines > 0) break;
       return kCddbNoQueryReply;
     }
-    ended = line->empty() || line->front() == '.';
-    if (!ended) matches.push_back(*line);
+    if (line->empty() || line->front() == '.') break;
+    // A line that names no disc (no category or no hexadecimal ID) cannot be read.
+    if (auto match = ParseCddbMatch(prefix + *line)) matches.push_back(std::move(*match));
   }
   if (matches.empty()) return kCddbQueryError;
   int choice = 0;
@@ -187,7 +214,18 @@ int CddbSession::ReadMatches(std::string& reply) {
     if (choice < 0) return kCddbCancelled;
     if (static_cast<std::size_t>(choice) >= matches.size()) choice = 0;
   }
-  reply = "211 " + matches[static_cast<std::size_t>(choice)];
+  reply = prefix + matches[static_cast<std::size_t>(choice)].line;
+  return kCddbOk;
+}
+
+int CddbSession::NegotiateLevel() {
+  if (!connection_.SendAll("proto " + std::to_string(kCddbProtocolLevel) + "\r\n")) return kCddbCannotLogIn;
+  auto reply = ReadLine();
+  if (!reply) return kCddbNoLogInReply;
+  const int code = CddbReplyCode(*reply);
+  // 201: level changed; 502: already at that level. Anything else (501 "Illegal protocol
+  // level", 500 from a server without the command) leaves the level the server has.
+  if ((code == 201 || code == 502) && GrantedLevel(*reply) >= kCddbProtocolLevel) charset_ = CddbCharset::Utf8;
   return kCddbOk;
 }
 
@@ -202,6 +240,7 @@ int CddbSession::Run() {
   }
   if (!request_.disc.Valid()) return kCddbInvalidTrackTable;
   const bool http = url_.scheme == CddbScheme::Http;
+  if (http) charset_ = CddbCharset::Utf8;
   deadline_ = std::chrono::steady_clock::now() + request_.deadline;
 
   if (Cancelled(CddbStage::Connecting)) return kCddbCancelled;
@@ -227,6 +266,7 @@ int CddbSession::Run() {
     auto helloReply = ReadLine();
     if (!helloReply) return kCddbNoLogInReply;
     if (CddbReplyCode(*helloReply) != 200) return kCddbLogInError;
+    if (int code = NegotiateLevel(); code != kCddbOk) return code;
   }
 
   const std::uint32_t discId = DiscId(request_.disc);
@@ -238,9 +278,9 @@ int CddbSession::Run() {
     return code;
   }
   const int queryCode = CddbReplyCode(reply);
-  if (queryCode != 200 && queryCode != 211) return kCddbQueryError;
-  if (queryCode == 211) {
-    if (int code = ReadMatches(reply); code != kCddbOk) return code;
+  if (queryCode != 200 && queryCode != 210 && queryCode != 211) return kCddbQueryError;
+  if (queryCode == 210 || queryCode == 211) {
+    if (int code = ReadMatches(queryCode, reply); code != kCddbOk) return code;
   }
   auto match = ParseCddbMatch(reply);
   if (!match) return kCddbQueryError;
@@ -271,6 +311,8 @@ int CddbSession::Run() {
   }
   if (out_.title.empty()) out_.title = CutUtf8Chars(entry.AlbumTitle(), kCddbTitleChars);
   out_.trackNames = entry.TrackNames();
+  out_.year = entry.Year();
+  out_.genre = entry.Genre();
   return kCddbOk;
 }
 
@@ -311,7 +353,7 @@ std::string_view CddbStageText(CddbStage stage) {
   return {};
 }
 
-int CddbLookupHost::CddbChooseMatch(const std::vector<std::string>&) { return 0; }
+int CddbLookupHost::CddbChooseMatch(const std::vector<CddbMatch>&) { return 0; }
 
 bool CddbLookupHost::CddbCancelRequested() { return false; }
 
@@ -346,7 +388,8 @@ int CddbLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& ou
 void ApplyCddbOutputs(const CddbOutputs& outputs, CdInfo& info) {
   info.title = outputs.title;
   info.artist = outputs.artist;
-  info.genre = outputs.category;
+  info.genre = outputs.genre.empty() ? outputs.category : outputs.genre;
+  if (!outputs.year.empty()) info.year = outputs.year;
   std::size_t start = 0;
   int track = 1;
   while (start < outputs.trackNames.size() && track <= kCdMaxTracks) {

@@ -7,7 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "common/version.h"
 #include "maker/metadata/cd_info.h"
+#include "maker/metadata/cddb_reply.h"
 #include "maker/metadata/disc_id.h"
 
 // Result codes; each failure has its own code and log text (CddbResultText).
@@ -42,7 +44,9 @@ enum class CddbStage : int { Connecting = 0, LoggingIn = 1, Querying = 2, Readin
 std::string_view CddbStageText(CddbStage stage);
 
 inline constexpr std::string_view kCddbClientName = "zimbar";
-inline constexpr std::string_view kCddbClientVersion = "1.1";
+inline constexpr std::string_view kCddbClientVersion = kZimbarVersion;
+// The protocol level asked for: level 6 replies are UTF-8 and carry DYEAR and DGENRE.
+inline constexpr int kCddbProtocolLevel = 6;
 inline constexpr std::string_view kDefaultCddbUser = "zimbar";
 inline constexpr std::string_view kDefaultCddbHost = "localhost";
 
@@ -65,14 +69,17 @@ struct CddbRequest {
 CddbRequest MakeCddbRequest(const CdInfo& info, DiscLayout disc, std::string user,
                             std::string host);
 
-// UTF-8 outputs (replies are ISO-8859-1 and converted). No output holds a control
-// character: they are taken out of every reply line as it arrives (CddbReplyText).
+// UTF-8 outputs (replies below protocol level 6, and lines that are not UTF-8, are read
+// as ISO-8859-1 and converted). No output holds a control character: they are taken out
+// of every reply line as it arrives (CddbReplyText).
 struct CddbOutputs {
   std::string title;       // at most 127 characters
   std::string artist;      // at most 127 characters
-  std::string category;    // at most 63 characters; becomes the genre
+  std::string category;    // at most 63 characters; the genre when the entry has no DGENRE
   std::string trackNames;  // one name per line, each ending with a line feed
   std::string lastReply;   // the last reply line received (at most 1024 characters)
+  std::string year;        // DYEAR, empty when the entry has none
+  std::string genre;       // DGENRE, empty when the entry has none
 };
 
 // What the lookup asks of its caller. Called on the lookup's own thread.
@@ -81,10 +88,10 @@ class CddbLookupHost {
   virtual ~CddbLookupHost() = default;
   // Reports the start of a stage; nonzero cancels the lookup.
   virtual int CddbProgress(CddbStage stage, std::string_view text) = 0;
-  // The server found several matches ("<category> <discid> <artist> / <title>" each, at
-  // least one). Returns the index of the one to read, or -1 to cancel. By default the
-  // first.
-  virtual int CddbChooseMatch(const std::vector<std::string>& matches);
+  // The server found several matches (a 210 list of exact or a 211 list of inexact ones,
+  // at least two; CddbMatch::line shows each as "<category> <discid> <artist> / <title>").
+  // Returns the index of the one to read, or -1 to cancel. By default the first.
+  virtual int CddbChooseMatch(const std::vector<CddbMatch>& matches);
   // Asked about every 100 ms while the lookup waits for the network; true stops the wait
   // and the lookup ends as cancelled. By default never.
   virtual bool CddbCancelRequested();
@@ -96,7 +103,8 @@ class CddbLookupHost {
 // Never throws.
 int CddbLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& outputs);
 
-// Puts a successful lookup's outputs into the CD information: title, artist, the category
-// as genre, and track name n from line n (rows beyond the returned names keep their
-// names). The year is left as typed.
+// Puts a successful lookup's outputs into the CD information: title, artist, DGENRE as
+// genre (the category when the entry has none), DYEAR as year (when the entry has none,
+// the year is left as typed) and track name n from line n (rows beyond the returned names
+// keep their names).
 void ApplyCddbOutputs(const CddbOutputs& outputs, CdInfo& info);

@@ -1,6 +1,7 @@
 // Parsing of CDDB reply lines.
 #include "maker/metadata/cddb_reply.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "common/text_encoding.h"
@@ -41,7 +42,8 @@ std::string_view ValueAfterEquals(std::string_view line) {
 
 }  // namespace
 
-std::string CddbReplyText(std::string_view received) {
+std::string CddbReplyText(std::string_view received, CddbCharset charset) {
+  if (charset == CddbCharset::Utf8 && IsValidUtf8(received)) return WithoutControlChars(received);
   // Bytes 0x80..0x9F are the C1 controls in ISO-8859-1; after the conversion they are
   // U+0080..U+009F and go with the others.
   return WithoutControlChars(Latin1ToUtf8(received));
@@ -62,6 +64,12 @@ std::optional<CddbMatch> ParseCddbMatch(std::string_view line) {
   if (words.size() < 3) return std::nullopt;
   CddbMatch match;
   match.code = CddbReplyCode(words[0]);
+  match.exact = match.code != 211;
+  {
+    std::string_view rest = TrimLeft(line);
+    rest.remove_prefix(std::min(rest.size(), words[0].size()));
+    match.line = CutUtf8Chars(TrimRight(TrimLeft(rest)), kCddbLineBytes);
+  }
   match.category = CutUtf8Chars(words[1], kCddbCategoryChars);
   const auto idText = words[2];
   if (idText.size() > 8) return std::nullopt;
@@ -97,6 +105,12 @@ void CddbEntryParser::AddLine(std::string_view line) {
       const auto value = line.substr(equals + 1);
       discTitle_.append(discTitle_.empty() ? TrimLeft(value) : value);
     }
+    lastTrackIndex_ = -1;
+    return;
+  }
+  if (StartsWithNoCase(line, "DYEAR=") || StartsWithNoCase(line, "DGENRE=")) {
+    std::string& field = StartsWithNoCase(line, "DYEAR=") ? year_ : genre_;
+    field = CutUtf8Chars(TrimRight(ValueAfterEquals(line)), StartsWithNoCase(line, "DYEAR=") ? kCddbYearChars : kCddbCategoryChars);
     lastTrackIndex_ = -1;
     return;
   }

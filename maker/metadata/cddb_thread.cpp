@@ -3,6 +3,13 @@
 
 int CddbStatusHost::ChooseMatch(const std::vector<std::string>&) { return 0; }
 
+int CddbStatusHost::ChooseCddbMatch(const std::vector<CddbMatch>& matches) {
+  std::vector<std::string> lines;
+  lines.reserve(matches.size());
+  for (const CddbMatch& match : matches) lines.push_back(match.line);
+  return ChooseMatch(lines);
+}
+
 TCDDBThread::TCDDBThread(MainLoop& loop, CddbStatusHost& status, CddbRequest request)
     : WorkerThread(loop), status_(status), request_(std::move(request)) {}
 
@@ -39,9 +46,9 @@ int TCDDBThread::CddbProgress(CddbStage stage, std::string_view text) {
   return Terminated() ? 1 : 0;
 }
 
-int TCDDBThread::CddbChooseMatch(const std::vector<std::string>& matches) {
+int TCDDBThread::CddbChooseMatch(const std::vector<CddbMatch>& matches) {
   int choice = 0;
-  Synchronize([this, &matches, &choice] { choice = status_.ChooseMatch(matches); });
+  Synchronize([this, &matches, &choice] { choice = status_.ChooseCddbMatch(matches); });
   if (Terminated()) return -1;
   return choice;
 }

@@ -16,7 +16,12 @@ class CddbStatusHost {
   virtual void SetCancelEnabled(bool enabled) = 0;
   // The lookup succeeded: close the status window with the OK result.
   virtual void CloseWithOk() = 0;
-  // Several discs matched: the index of the one to read, or -1 to cancel. Default: first.
+  // Several discs matched (exact ones of a 210 list or inexact ones of a 211 list; each
+  // CddbMatch has its category, disc ID, artist, title and the line to show): the index of
+  // the one to read, or -1 to cancel. By default the choice among the matches' lines.
+  virtual int ChooseCddbMatch(const std::vector<CddbMatch>& matches);
+  // The same choice from the lines "<category> <discid> <artist> / <title>" alone.
+  // Default: the first.
   virtual int ChooseMatch(const std::vector<std::string>& matches);
 };
 
@@ -37,7 +42,7 @@ class TCDDBThread : public WorkerThread, private CddbLookupHost {
 
  private:
   int CddbProgress(CddbStage stage, std::string_view text) override;
-  int CddbChooseMatch(const std::vector<std::string>& matches) override;
+  int CddbChooseMatch(const std::vector<CddbMatch>& matches) override;
   bool CddbCancelRequested() override { return Terminated(); }
 
   CddbStatusHost& status_;

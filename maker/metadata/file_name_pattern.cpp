@@ -82,7 +82,7 @@ std::string TrackFileName(const CdInfo& info, int track, std::string_view trackN
   values.title = CleanPatternValue(info.title);
   values.artist = CleanPatternValue(info.artist);
   values.genre = CleanPatternValue(info.genre);
-  values.year = CleanPatternValue(info.year);
+  values.year = CleanPatternValue(info.KnownYear());
   return NeutralizeDotComponents(ExpandFileNamePattern(info.fileNamePattern, values));
 }
 

@@ -5,17 +5,34 @@
 
 #include "maker/metadata/metadata_text.h"
 
+namespace {
+
+std::string TrackTitle(int track, std::string_view trackName) {
+  if (!trackName.empty()) return std::string(trackName);
+  char fallback[16];
+  std::snprintf(fallback, sizeof fallback, "Track%02i", track);
+  return fallback;
+}
+
+}  // namespace
+
 TrackTagFields MakeTrackTagFields(const CdInfo& info, int track, std::string_view trackName) {
   TrackTagFields fields;
-  if (trackName.empty()) {
-    char fallback[16];
-    std::snprintf(fallback, sizeof fallback, "Track%02i", track);
-    fields.title = fallback;
-  } else {
-    fields.title = CutUtf8Chars(trackName, kTagTextChars);
-  }
+  fields.title = CutUtf8Chars(TrackTitle(track, trackName), kTagTextChars);
   fields.artist = CutUtf8Chars(info.artist, kTagTextChars);
   fields.album = CutUtf8Chars(info.title, kTagTextChars);
   fields.year = CutUtf8Chars(info.year, kTagYearChars);
   return fields;
+}
+
+Id3v2Update MakeTrackId3v2Update(const CdInfo& info, int track, int trackCount, std::string_view trackName) {
+  Id3v2Update update;
+  update.title = TrackTitle(track, trackName);
+  update.artist = info.artist;
+  update.album = info.title;
+  const std::string year = info.KnownYear();
+  update.year = IsKnownYear(year) ? year : std::string();
+  update.trackNumber = Id3v2TrackNumber(track, trackCount);
+  update.genre = info.genre;
+  return update;
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/tags/id3v2_tag.h"
 #include "maker/metadata/cd_info.h"
 
 // UTF-8 texts, each already cut to what the maker writes: title, artist and album at most
@@ -21,3 +22,8 @@ inline constexpr std::size_t kTagYearChars = 4;
 
 // Fields of 1-based track `track` whose name in the main track list is `trackName`.
 TrackTagFields MakeTrackTagFields(const CdInfo& info, int track, std::string_view trackName);
+
+// The ID3v2 tag of 1-based track `track` of a disc of `trackCount` tracks, texts whole:
+// the track name ("Track%02i" when empty), artist, album (the disc title), the year only
+// when it is known, "n/N" and the genre text. Empty values leave their frames out.
+Id3v2Update MakeTrackId3v2Update(const CdInfo& info, int track, int trackCount, std::string_view trackName);

@@ -132,3 +132,67 @@ TEST_F(BatchCddb, InterruptDuringTheLookupEndsTheRun) {
   EXPECT_NE(r.output.find("\nCancelled\n"), std::string::npos) << r.output;
   EXPECT_FALSE(std::filesystem::exists(dir + "/out/Track01.wav"));
 }
+
+namespace {
+
+std::string ProbeTag(const std::string& path, const std::string& key) {
+  std::string value = RunShell("ffprobe -v error -show_entries format_tags=" + key +
+                               " -of default=noprint_wrappers=1:nokey=1 '" + path + "'")
+                          .output;
+  while (!value.empty() && value.back() == '\n') value.pop_back();
+  return value;
+}
+
+}  // namespace
+
+// Catches a UTF-8 disc from a level 6 server becoming "????" or mojibake in file names
+// and tags, a 210 list refused, the other exact matches not shown, DYEAR and DGENRE
+// ignored, and the ID3v1 record changed by the ID3v2 tag beside it.
+TEST_F(BatchCddb, Utf8DiscBecomesUtf8FileNamesAndId3v2Tags) {
+  MakeDisc();
+  const std::string id = DiscIdHex();
+  CddbScript script;
+  script.queryReply = "210 Found exact matches, list follows (until terminating `.')\r\n"
+                      "misc " + id + " Café – Ünïcödé / 夜に駆ける\r\nrock " + id + " Other / Disc\r\n.\r\n";
+  script.readReply = "210 misc " + id + " CD database entry follows\r\nDISCID=" + id +
+                     "\r\nDTITLE=Café – Ünïcödé / 夜に駆ける\r\nDYEAR=2020\r\nDGENRE=J-Pop\r\n"
+                     "TTITLE0=群青\r\nTTITLE1=Café – Ünïcödé\r\n.\r\n";
+  LoopbackServer server(CddbpHandler(script));
+  const RunResult r = Maker("--batch --cd2mp3 --cd-image disc.cue --output out --cddb --id3"
+                            " --cddb-server cddbp://127.0.0.1:" + std::to_string(server.Port()) +
+                            " --pattern '$artist$/$title$ ($year$)/$track#$ $trackname$ [$genre$]'");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(server.Transcripts()[0].find("proto 6\r\n"), std::string::npos);
+  EXPECT_NE(r.output.find("* 1) misc " + id + " Café – Ünïcödé / 夜に駆ける\n"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("  2) rock " + id + " Other / Disc\n"), std::string::npos) << r.output;
+
+  const std::string folder = dir + "/out/Café – Ünïcödé/夜に駆ける (2020)/";
+  const std::string first = folder + "01 群青 [J-Pop].mp3";
+  ASSERT_TRUE(std::filesystem::exists(first)) << r.output;
+  EXPECT_EQ(ProbeTag(first, "title"), "群青");
+  EXPECT_EQ(ProbeTag(first, "artist"), "Café – Ünïcödé");
+  EXPECT_EQ(ProbeTag(first, "album"), "夜に駆ける");
+  EXPECT_EQ(ProbeTag(first, "date"), "2020");
+  EXPECT_EQ(ProbeTag(first, "track"), "1/2");
+  EXPECT_EQ(ProbeTag(first, "genre"), "J-Pop");
+  const std::string second = folder + "02 Café – Ünïcödé [J-Pop].mp3";
+  EXPECT_EQ(ProbeTag(second, "title"), "Café – Ünïcödé");
+  EXPECT_EQ(ProbeTag(second, "track"), "2/2");
+  // The ID3v1 record is what it always was: ISO-8859-1, '?' for what it cannot hold.
+  const Id3v1Tag v1 = Tag(second);
+  EXPECT_EQ(v1.title, "Café ? Ünïcödé");
+  EXPECT_EQ(v1.album, "?????");
+  EXPECT_EQ(v1.year, "2020");
+}
+
+// Catches the year edit's placeholder reaching a file name or the ID3v2 tag.
+TEST_F(BatchCddb, UnknownYearReachesNeitherNameNorId3v2Tag) {
+  MakeDisc();
+  const RunResult r = Maker("--batch --cd2mp3 --cd-image disc.cue --output out --tracks 1 --id3 --artist A"
+                            " --name 1=One --pattern '$artist$ [$year$] $trackname$'");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  const std::string mp3 = dir + "/out/A [] One.mp3";
+  ASSERT_TRUE(std::filesystem::exists(mp3)) << r.output;
+  EXPECT_EQ(ProbeTag(mp3, "date"), "");
+  EXPECT_EQ(ProbeTag(mp3, "title"), "One");
+}

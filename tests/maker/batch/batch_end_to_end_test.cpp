@@ -198,11 +198,12 @@ TEST_F(BatchEndToEnd, AacFilesOfEveryFormDecodeThroughTheAacPath) {
   }
 }
 
-// Catches the program running a job, or exiting 0, when started without --batch, and a
-// batch run without any file that is not told apart from one whose files all failed.
-TEST_F(BatchEndToEnd, WithoutBatchPrintsUsageAndExits2) {
+// Catches the program running a job, or exiting 0, when started without --batch where
+// no window can open (no display), and a batch run without any file that is not told
+// apart from one whose files all failed.
+TEST_F(BatchEndToEnd, WithoutBatchOrDisplayPrintsUsageAndExits2) {
   MakeWav("h.wav", 1);
-  RunResult r = Maker("h.wav");
+  RunResult r = RunShell(MakerCommand("h.wav", "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "));
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.output.find("--batch"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir + "/h.mp3"));

@@ -24,10 +24,11 @@ const char kRead210[] =
     "210 rock 06019002 CD database entry follows (until terminating `.')\r\n"
     "# xmcd\r\nDISCID=06019002\r\nDTITLE=Some Artist / Some Album\r\n"
     "TTITLE0=Intro\r\nTTITLE1=Caf\xE9\r\nEXTD=\r\n.\r\n";
-const std::string kHello = "cddb hello tester test.local zimbar 1.1\r\n";
+const std::string kHello = "cddb hello tester test.local zimbar " + std::string(kZimbarVersion) + "\r\nproto 6\r\n";
 const std::string kQuery = "cddb query 06019002 2 150 15150 402\r\n";
 const std::string kCddbpCommands = kHello + kQuery + "cddb read rock 06019002\r\n";
-const std::string kHttpTail = "&hello=tester+test.local+zimbar+1.1&proto=1 HTTP/1.0\r\n\r\n";
+const std::string kHttpTail =
+    "&hello=tester+test.local+zimbar+" + std::string(kZimbarVersion) + "&proto=6 HTTP/1.0\r\n\r\n";
 const std::string kHttpQuery = "/~cddb/cddb.cgi?cmd=cddb+query+06019002+2+150+15150+402" + kHttpTail;
 const std::string kHttpRead = "/~cddb/cddb.cgi?cmd=cddb+read+rock+06019002" + kHttpTail;
 
@@ -37,8 +38,11 @@ class RecordingHost : public CddbLookupHost {
     stages.push_back(static_cast<int>(stage));
     return static_cast<int>(stage) == cancelAt ? 1 : 0;
   }
-  int CddbChooseMatch(const std::vector<std::string>& offered) override {
-    matches = offered;
+  int CddbChooseMatch(const std::vector<CddbMatch>& offered) override {
+    matches.clear();
+    for (const CddbMatch& match : offered) matches.push_back(match.line);
+    exact.clear();
+    for (const CddbMatch& match : offered) exact.push_back(match.exact);
     std::this_thread::sleep_for(choosing);
     return choice;
   }
@@ -52,6 +56,7 @@ class RecordingHost : public CddbLookupHost {
   milliseconds choosing{0};  // how long the choice among several matches takes
   std::vector<int> stages;
   std::vector<std::string> matches;
+  std::vector<bool> exact;
 };
 
 CddbScript GoodScript() {
@@ -189,8 +194,11 @@ TEST(CddbLookup, EachServerFailureHasItsCode) {
        "201 test.local CDDBP server v1.5 ready"},
       {"no match", false, &CddbScript::queryReply, "202 No match for disc ID 06019002.\r\n",
        kCddbQueryError, "202 No match for disc ID 06019002."},
+      {"silent proto", false, &CddbScript::protoReply, stall, kCddbNoLogInReply, "200 Hello and welcome"},
       {"silent query", false, &CddbScript::queryReply, stall, kCddbNoQueryReply,
-       "200 Hello and welcome"},
+       "201 OK, CDDB protocol level now: 6"},
+      {"210 without list", false, &CddbScript::queryReply, "210 x\r\n" + stall, kCddbNoQueryReply,
+       "210 x"},
       {"malformed match", false, &CddbScript::queryReply, "200 rock\r\n", kCddbQueryError, "200 rock"},
       {"211 without list", false, &CddbScript::queryReply, "211 x\r\n" + stall, kCddbNoQueryReply,
        "211 x"},
@@ -364,10 +372,111 @@ TEST(CddbLookup, ApplyingOutputsFillsRowsInOrderAndKeepsTheYear) {
   CdInfo info;
   info.year = "1999";
   info.SetTrackName(3, "kept");
-  CddbOutputs out{"T", "A", "rock", "one\ntwo\n", ""};
+  CddbOutputs out{"T", "A", "rock", "one\ntwo\n", "", "", ""};
   ApplyCddbOutputs(out, info);
   EXPECT_EQ(info.title + "|" + info.artist + "|" + info.genre + "|" + info.year, "T|A|rock|1999");
   EXPECT_EQ(info.TrackName(1) + "|" + info.TrackName(2) + "|" + info.TrackName(3), "one|two|kept");
+}
+
+// Catches: DYEAR and DGENRE ignored, the category winning over DGENRE, and an entry
+// without DYEAR wiping the typed year.
+TEST(CddbLookup, EntryYearAndGenreFillTheCdInformation) {
+  CddbScript script = GoodScript();
+  script.readReply = "210 rock 06019002\r\nDTITLE=A / B\r\nDYEAR=1987\r\nDGENRE=Krautrock \r\n"
+                     "TTITLE0=One\r\n.\r\n";
+  LoopbackServer server(CddbpHandler(script));
+  RecordingHost host;
+  CddbOutputs out;
+  ASSERT_EQ(CddbLookup(Request(Url(false, server)), host, out), kCddbOk);
+  EXPECT_EQ(out.year + "|" + out.genre + "|" + out.category, "1987|Krautrock|rock");
+  CdInfo info;
+  ApplyCddbOutputs(out, info);
+  EXPECT_EQ(info.year + "|" + info.genre, "1987|Krautrock");
+  out.year.clear();
+  out.genre.clear();
+  info.year = "1999";
+  ApplyCddbOutputs(out, info);
+  EXPECT_EQ(info.year + "|" + info.genre, "1999|rock");
+}
+
+// Catches: UTF-8 replies of a level 6 server turned into mojibake, Latin-1 lines of such
+// a server kept as broken UTF-8, and UTF-8 assumed from a server that refused level 6.
+TEST(CddbLookup, LevelSixRepliesAreUtf8AndARefusalFallsBackToLatin1) {
+  const std::string utf8Entry = "210 misc 06019002\r\nDTITLE=Café – Ünïcödé / 夜に駆ける\r\n"
+                                "TTITLE0=群青\r\nTTITLE1=Caf\xE9\r\n.\r\n";
+  struct Case {
+    const char* name;
+    bool http;
+    std::string protoReply;
+    std::string title;  // what the entry's album title reads as
+    std::string second;
+  };
+  const Case cases[] = {
+      {"granted", false, "201 OK, CDDB protocol level now: 6\r\n", "夜に駆ける", "Café"},
+      {"already", false, "502 Protocol level already 6\r\n", "夜に駆ける", "Café"},
+      {"refused", false, "501 Illegal protocol level.\r\n", "\xC3\xA5\xC2\xA4", "Café"},
+      {"http", true, "", "夜に駆ける", "Café"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CddbScript script = GoodScript();
+    script.queryReply = "200 misc 06019002 Café – Ünïcödé\r\n";
+    script.readReply = utf8Entry;
+    script.protoReply = c.protoReply;
+    LoopbackServer server(Handler(c.http, script));
+    RecordingHost host;
+    CddbOutputs out;
+    ASSERT_EQ(CddbLookup(Request(Url(c.http, server)), host, out), kCddbOk);
+    // At level 1 each byte is a character: the three bytes of 夜 read as "å¤" and a C1
+    // control, which is dropped.
+    EXPECT_EQ(c.protoReply.starts_with("501") ? out.title.substr(0, 4) : out.title, c.title);
+    EXPECT_EQ(out.trackNames.substr(out.trackNames.find('\n') + 1), c.second + "\n");
+    if (!c.protoReply.starts_with("501")) {
+      EXPECT_EQ(out.artist, "Café – Ünïcödé");
+      EXPECT_EQ(out.trackNames, "群青\nCafé\n");
+    }
+  }
+}
+
+// Catches: a "210 Found exact matches" list taken as a query error, its matches offered
+// as inexact, or the chosen one not read.
+TEST(CddbLookup, ExactMatchesAreOfferedAndTheChosenOneIsRead) {
+  CddbScript script = GoodScript();
+  script.queryReply =
+      "210 Found exact matches, list follows (until terminating `.')\r\n"
+      "rock 06019002 Some Artist / Some Album\r\n"
+      "misc 06019002 ヨルシカ / 夜に駆ける\r\n.\r\n";
+  script.readReply = "210 misc 06019002\r\nTTITLE0=X\r\n.\r\n";
+  for (bool http : {false, true}) {
+    SCOPED_TRACE(http ? "http" : "cddbp");
+    LoopbackServer server(Handler(http, script));
+    RecordingHost host;
+    host.choice = 1;
+    CddbOutputs out;
+    ASSERT_EQ(CddbLookup(Request(Url(http, server)), host, out), kCddbOk);
+    EXPECT_EQ(host.matches, (std::vector<std::string>{"rock 06019002 Some Artist / Some Album",
+                                                      "misc 06019002 ヨルシカ / 夜に駆ける"}));
+    EXPECT_EQ(host.exact, (std::vector<bool>{true, true}));
+    EXPECT_EQ(out.category + "|" + out.artist + "|" + out.title, "misc|ヨルシカ|夜に駆ける");
+  }
+}
+
+// Catches: a hello word with blanks, URL delimiters or non-ASCII letters that breaks the
+// command or that servers refuse.
+TEST(CddbLookup, HelloIdentityIsSanitised) {
+  for (bool http : {false, true}) {
+    SCOPED_TRACE(http ? "http" : "cddbp");
+    LoopbackServer server(Handler(http, GoodScript()));
+    CddbRequest request = Request(Url(http, server));
+    request.user = "José Müller";
+    request.host = "my host&proto=1";
+    RecordingHost host;
+    CddbOutputs out;
+    ASSERT_EQ(CddbLookup(request, host, out), kCddbOk);
+    const std::string hello = std::string(http ? "hello=" : "cddb hello ") + "Jos__M_ller" + (http ? "+" : " ") +
+                              "my_host_proto_1" + (http ? "+" : " ") + "zimbar";
+    EXPECT_NE(server.Transcripts()[0].find(hello), std::string::npos) << server.Transcripts()[0];
+  }
 }
 
 // --- Real proxies started by the test on loopback ports. ---

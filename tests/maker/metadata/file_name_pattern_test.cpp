@@ -49,6 +49,16 @@ TEST(FileNamePattern, TrackWithoutNameIsCalledTrackNumber) {
   EXPECT_EQ(CleanTrackName(std::string("x\0y", 3), 1), "x-y");
 }
 
+// Catches: the year edit's placeholder "YYYY" named into files as if it were a year.
+TEST(FileNamePattern, UnknownYearRemovesItsPlaceholder) {
+  CdInfo info = PatternInfo("Artist", "Album");
+  info.fileNamePattern = "$artist$ ($year$) $trackname$";
+  EXPECT_EQ(info.year, "YYYY");
+  EXPECT_EQ(TrackFileName(info, 1, "Song"), "Artist () Song");
+  info.year = "1999";
+  EXPECT_EQ(TrackFileName(info, 1, "Song"), "Artist (1999) Song");
+}
+
 // Catches: titles, artists (e.g. from a CDDB reply) escaping the output folder.
 TEST(FileNamePattern, DiscValuesCannotLeaveTheOutputFolder) {
   CdInfo info = PatternInfo("../../etc", "..");

@@ -150,6 +150,7 @@ ConnectionHandler CddbpHandler(CddbScript script) {
       auto line = connection.ReadUntil("\n");
       if (!line) return;
       if (line->rfind("cddb hello", 0) == 0) Answer(connection, script.helloReply);
+      else if (line->rfind("proto", 0) == 0) Answer(connection, script.protoReply);
       else if (line->rfind("cddb query", 0) == 0) Answer(connection, script.queryReply);
       else if (line->rfind("cddb read", 0) == 0) Answer(connection, script.readReply);
       else if (line->rfind("quit", 0) == 0) return;

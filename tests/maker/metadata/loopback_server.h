@@ -77,12 +77,13 @@ inline constexpr std::string_view kTrickle = "<trickle>";
 struct CddbScript {
   std::string greeting = "201 test.local CDDBP server v1.5 ready\r\n";
   std::string helloReply = "200 Hello and welcome\r\n";
+  std::string protoReply = "201 OK, CDDB protocol level now: 6\r\n";
   std::string queryReply;
   std::string readReply;
   std::string httpStatus = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n";
 };
 
-// cddbp: greeting, then answers "cddb hello", "cddb query", "cddb read" lines.
+// cddbp: greeting, then answers "cddb hello", "proto", "cddb query", "cddb read" lines.
 ConnectionHandler CddbpHandler(CddbScript script);
 // HTTP/1.0: one request per connection, answered by its cmd (query or read), then closed.
 ConnectionHandler CddbHttpHandler(CddbScript script);

@@ -32,4 +32,24 @@ TEST(TrackTag, TextsAreCutToFieldLimitsOnCharacterBoundaries) {
   EXPECT_EQ(fields.title.size(), 58u);
 }
 
+// Catches: the ID3v2 tag cut like the ID3v1 record, a placeholder year written, the
+// track number without the disc's track count, or the genre left out.
+TEST(TrackTag, Id3v2UpdateHoldsWholeTextsTrackOfCountAndGenre) {
+  CdInfo info;
+  info.artist = std::string(40, 'a');
+  info.title = "夜に駆ける";
+  info.genre = "J-Pop";
+  const auto update = MakeTrackId3v2Update(info, 3, 12, std::string(35, 'n'));
+  EXPECT_EQ(update.title, std::string(35, 'n'));
+  EXPECT_EQ(update.artist, std::string(40, 'a'));
+  EXPECT_EQ(update.album, "夜に駆ける");
+  EXPECT_EQ(update.trackNumber, "3/12");
+  EXPECT_EQ(update.genre, "J-Pop");
+  ASSERT_TRUE(update.year);
+  EXPECT_EQ(*update.year, "");  // "YYYY": the frame is left out
+  info.year = "1997";
+  EXPECT_EQ(*MakeTrackId3v2Update(info, 3, 12, "").year, "1997");
+  EXPECT_EQ(*MakeTrackId3v2Update(info, 3, 12, "").title, "Track03");
+}
+
 }  // namespace

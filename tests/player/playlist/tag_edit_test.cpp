@@ -84,3 +84,65 @@ TEST(TagEdit, FileWithoutTagGivesEmptyFields) {
   const Id3v1Tag tag = ReadTagForEditing(dir.File("plain.mp3"));
   EXPECT_TRUE(tag.title.empty() && tag.artist.empty() && tag.album.empty() && tag.year.empty());
 }
+
+namespace {
+
+std::string Shell(const std::string& command) {
+  std::string output;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return output;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+  pclose(pipe);
+  while (!output.empty() && output.back() == '\n') output.pop_back();
+  return output;
+}
+
+std::string ProbeTag(const std::string& path, const std::string& key) {
+  return Shell("ffprobe -v error -show_entries format_tags=" + key + " -of default=noprint_wrappers=1:nokey=1 '" +
+               path + "'");
+}
+
+// Half a second of a tone, encoded by ffmpeg with the given (or no) ID3v2 title.
+std::string RealMp3(const TempDir& dir, const std::string& name, const std::string& v2Title = "") {
+  const std::string path = dir.File(name);
+  const std::string meta = v2Title.empty() ? "-id3v2_version 0" : "-id3v2_version 4 -metadata title='" + v2Title + "'";
+  Shell("ffmpeg -v error -f lavfi -i sine=duration=0.5 -c:a libmp3lame -write_xing 0 " + meta + " '" + path + "'");
+  return path;
+}
+
+}  // namespace
+
+// Catches the editor showing the ISO-8859-1 record ('?' for every Japanese character)
+// although the file has an ID3v2 title, and losing the fallback to the record.
+TEST(TagEdit, EditorAndTitleFieldReadId3v2FirstThenTheRecord) {
+  TempDir dir;
+  const std::string mp3 = RealMp3(dir, "jp.mp3", "夜に駆ける");
+  const std::string album = "Album", artist = "Artist", title = "?????", year = "2019";
+  ASSERT_EQ(WriteId3v1Tag(mp3, &album, &artist, &title, &year), kId3Ok);
+  const Id3v1Tag shown = ReadTagForEditing(mp3);
+  EXPECT_EQ(shown.title, "夜に駆ける");
+  EXPECT_EQ(shown.artist, "Artist");  // not in the ID3v2 tag: the record's
+  EXPECT_EQ(shown.year, "2019");
+}
+
+// Catches changes that only the ID3v1 record (and so no ffmpeg-based player) sees,
+// names outside ISO-8859-1 lost, and an ID3v2 tag put in front of a WAV file.
+TEST(TagEdit, ChangesReachBothTagsAndFfprobeReadsThemBack) {
+  TempDir dir;
+  const std::string mp3 = RealMp3(dir, "song.mp3");
+  TagEditValues values{"Café – Ünïcödé", "アルバム", "Café – Ünïcödé", "YYYY", false};
+  EXPECT_TRUE(WriteTags({mp3}, values).empty());
+  EXPECT_EQ(ProbeTag(mp3, "title"), "Café – Ünïcödé");
+  EXPECT_EQ(ProbeTag(mp3, "album"), "アルバム");
+  EXPECT_EQ(ProbeTag(mp3, "date"), "");
+  EXPECT_EQ(Read(mp3).title, "Caf\xC3\xA9 ? \xC3\x9Cn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9");
+  EXPECT_EQ(ReadTagForEditing(mp3).album, "アルバム");
+
+  const std::string wav = dir.File("tone.wav");
+  Shell("ffmpeg -v error -f lavfi -i sine=duration=0.2 '" + wav + "'");
+  EXPECT_TRUE(WriteTags({wav}, values).empty());
+  EXPECT_EQ(ReadBytes(wav)[0], 'R');
+  EXPECT_EQ(Read(wav).artist, "Caf\xC3\xA9 ? \xC3\x9Cn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9");
+}

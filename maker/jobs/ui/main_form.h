@@ -1,0 +1,228 @@
+// TMainForm: the maker's main window. It leads through three steps (operation, target,
+// execute), holds the CD track list and the file list, the two logs with their status
+// panels, the output folder and the menus, and hands Start and Cancel to the job pipeline.
+#pragma once
+
+#include <QAction>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cdaccess/track_table.h"
+#include "maker/jobs/job_pipeline.h"
+#include "maker/jobs/overwrite_answers.h"
+#include "maker/jobs/pipeline_host.h"
+#include "maker/jobs/real_job_worker_factory.h"
+#include "maker/metadata/cd_info.h"
+#include "maker/settings/settings_table.h"
+
+class QtMainLoop;
+class MainFormHost;
+class TDirectorySelectForm;
+class TAboutForm;
+class TCDInfoForm;
+class TOptionsForm;
+
+// A status panel: its text, and the percentage the text carries as a bar beside it.
+class TStatusPanel : public QFrame {
+  Q_OBJECT
+ public:
+  explicit TStatusPanel(QWidget* parent = nullptr);
+  void SetText(const QString& text);
+  QString Text() const { return label_->text(); }
+  // -1 while the text carries no percentage (the bar is hidden then).
+  int Percent() const { return percent_; }
+
+ private:
+  QLabel* label_;
+  QProgressBar* bar_;
+  int percent_ = -1;
+};
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+ public:
+  // `settings` are loaded already and outlive the window; the program saves them after the
+  // window has closed. `loop` is the Qt main loop the workers hand their texts over to.
+  TMainForm(SettingsTable& settings, QtMainLoop& loop, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // The start-up of the window before it is first shown: caption, size and place, the
+  // command line (paths relative to `startFolder`), the layout, the CD drives, the output
+  // folder, the desktop shortcut.
+  void FormCreate(const std::vector<std::string>& args, const std::string& startFolder);
+
+  // Handlers of the controls and menus.
+  void CD2MP3RadioButtonClick();
+  void CD2WAVRadioButtonClick();
+  void WAV2MP3RadioButtonClick();
+  void MP32WAVRadioButtonClick();
+  void InputCDComboBoxChange();
+  void CDInfoButtonClick();
+  void OutputPathButtonClick();
+  void AddButtonClick();
+  void AddDirButtonClick();
+  void RemoveButtonClick();
+  void ClearButtonClick();
+  void TracksListClick();
+  void FileListBoxClick();
+  void StartButtonClick();
+  void CancelButtonClick();
+  void MenuFileExitClick();
+  void MenuOptionsSettingsClick();
+  void MenuOptionsPrioritySelectionClick(ThreadPriority priority);
+  void MenuHelpContentsClick();
+  void AboutButtonClick();
+
+  // Paths that join the file list, as Add Files and Add Directory add them: folders give
+  // the files Add Directory would collect. Returns the number of rows added.
+  int AddPaths(const std::vector<std::string>& paths);
+  // The layout rule for the selected operation and the window's size.
+  void ApplyLayout();
+  // The drive list anew (also reads the first drive's table of contents).
+  void RefreshDriveList();
+  // The track list anew from the selected drive's table of contents.
+  void RefreshTrackList();
+
+  Operation SelectedOperation() const;
+  JobPipeline& Pipeline() { return *pipeline_; }
+  const TrackTable& Tracks() const { return trackTable_; }
+  std::string OutputDirectory() const;
+  // The CD information the runs use (the CD information window's state).
+  CdInfo CdInformation() const;
+  // The percentage of the run shown in the title, -1 when none is.
+  int TitlePercent() const { return titlePercent_; }
+
+  // Dialogs, replaceable by tests: the files Add Files offers for `filter`, the folder Add
+  // Directory offers, how a modal window is run (true for OK), and the message boxes.
+  std::function<QStringList(const QString& filter)> chooseFiles;
+  std::function<QString()> chooseFolder;
+  std::function<bool(QDialog*)> execDialog;
+  std::function<void(const QString& text, const QString& caption)> showError;
+  std::function<bool(const QString& text, const QString& caption)> askYesNo;
+
+  // The controls, by their names.
+  QFrame* ButtonsPanel;
+  QFrame* OperationsTopMarginPanel;
+  QGroupBox* OperationsGroupBox;
+  QRadioButton* CD2MP3RadioButton;
+  QRadioButton* CD2WAVRadioButton;
+  QRadioButton* WAV2MP3RadioButton;
+  QRadioButton* MP32WAVRadioButton;
+  QFrame* TargetTopMarginPanel;
+  QFrame* TargetPanel;
+  QGroupBox* CDTargetGroupBox;
+  QComboBox* InputCDComboBox;
+  QPushButton* CDInfoButton;
+  QPushButton* OutputPathButton;
+  QGroupBox* FileTargetGroupBox;
+  QPushButton* AddButton;
+  QPushButton* AddDirButton;
+  QPushButton* RemoveButton;
+  QPushButton* ClearButton;
+  QFrame* ExecuteTopMarginPanel;
+  QGroupBox* ExecuteGroupBox;
+  QPushButton* StartButton;
+  QPushButton* CancelButton;
+  QFrame* TopMarginPanel;
+  QFrame* ListsPanel;
+  QFrame* ReaderPanel;
+  QFrame* SelectedOutputDirectoryPanel;
+  QLabel* SelectedOutputDirectoryLabel;
+  QListWidget* TracksList;
+  QPlainTextEdit* ReaderLogMemo;
+  TStatusPanel* ReaderStatusPanel;
+  QFrame* EncoderPanel;
+  QListWidget* FileListBox;
+  QPlainTextEdit* EncoderLogMemo;
+  TStatusPanel* EncoderStatusPanel;
+  QFileDialog* FileOpenDialog;
+  QMenuBar* MainMenu;
+  QMenu* MenuFile;
+  QAction* MenuFileExit;
+  QMenu* MenuOptions;
+  QAction* MenuOptionsSettings;
+  QMenu* MenuOptionsPriority;
+  QAction* MenuOptionsPriorityIdle;
+  QAction* MenuOptionsPriorityLowest;
+  QAction* MenuOptionsPriorityLower;
+  QAction* MenuOptionsPriorityNormal;
+  QAction* MenuOptionsPriorityHigher;
+  QAction* MenuOptionsPriorityHighest;
+  QMenu* MenuHelp;
+  QAction* MenuHelpContents;
+  QAction* MenuHelpAbout;
+
+  TDirectorySelectForm* DirectorySelectForm() const { return directorySelectForm_.get(); }
+  TAboutForm* AboutForm() const { return aboutForm_.get(); }
+  TCDInfoForm* CDInfoForm() const { return cdInfoForm_.get(); }
+  TOptionsForm* OptionsForm() const { return optionsForm_.get(); }
+
+  // Applies the active language file to the window (section "MP3 Maker Main").
+  void Translate();
+
+  // The widget of a control the job pipeline addresses.
+  QObject* Control(MakerControl control) const;
+  // The components offered to the language file (section "MP3 Maker Main"), by name.
+  std::vector<std::pair<QObject*, std::string>> TranslatableComponents() const;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  friend class MainFormHost;
+  void BuildControls();
+  void BuildMenus();
+  void ConnectHandlers();
+  void UpdateFileListButtons();
+  void UpdateStartForTracks();
+  void ShowOutputDirectory();
+  // The OutputPath setting when it names an existing folder, else the start folder.
+  std::string CheckedOutputDirectory() const;
+  void AppendFileRows(const std::vector<std::string>& paths);
+  // The run's progress in the window title ("42% - zbmaker"), from the status panels.
+  void UpdateTitle();
+  // Waits, with the loop turning, until the pipeline's workers have ended.
+  void WaitForWorkers();
+  bool Exec(QDialog* dialog);
+
+  SettingsTable& settings_;
+  QtMainLoop& loop_;
+  std::unique_ptr<MainFormHost> host_;
+  std::unique_ptr<OverwriteAnswers> answers_;
+  std::unique_ptr<RealJobWorkerFactory> factory_;
+  std::unique_ptr<JobPipeline> pipeline_;
+  std::unique_ptr<TDirectorySelectForm> directorySelectForm_;
+  std::unique_ptr<TAboutForm> aboutForm_;
+  std::unique_ptr<TOptionsForm> optionsForm_;
+  std::unique_ptr<TCDInfoForm> cdInfoForm_;
+  TrackTable trackTable_{};
+  std::string startFolder_;
+  std::string caption_;
+  int titlePercent_ = -1;
+  bool cdOpen_ = false;
+  bool anyDrive_ = false;  // the drive list names a drive
+  bool shown_ = false;
+  bool closing_ = false;
+  bool resizing_ = false;
+};

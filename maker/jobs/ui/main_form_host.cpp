@@ -1,0 +1,117 @@
+// The main window as the job pipeline's host.
+#include "maker/jobs/ui/main_form_host.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QListWidget>
+#include <QScrollBar>
+
+#include "maker/jobs/ui/main_form.h"
+
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+QListWidget* MainFormHost::List(JobList list) const {
+  return list == JobList::Tracks ? form_.TracksList : form_.FileListBox;
+}
+
+void MainFormHost::AppendLog(MakerLog log, const std::string& line) {
+  QPlainTextEdit* memo = log == MakerLog::Reader ? form_.ReaderLogMemo : form_.EncoderLogMemo;
+  memo->appendPlainText(Q(line));
+  memo->verticalScrollBar()->setValue(memo->verticalScrollBar()->maximum());
+}
+
+void MainFormHost::SetStatusText(MakerPanel panel, const std::string& text) {
+  (panel == MakerPanel::Reader ? form_.ReaderStatusPanel : form_.EncoderStatusPanel)->SetText(Q(text));
+  form_.UpdateTitle();
+}
+
+bool MainFormHost::AskYesNo(const std::string& text, const std::string& caption) {
+  return form_.askYesNo(Q(text), Q(caption));
+}
+
+Operation MainFormHost::SelectedOperation() const { return form_.SelectedOperation(); }
+
+void MainFormHost::SelectOperation(Operation operation) {
+  switch (operation) {
+    case Operation::CD2MP3: form_.CD2MP3RadioButton->setChecked(true); break;
+    case Operation::CD2WAV: form_.CD2WAVRadioButton->setChecked(true); break;
+    case Operation::WAV2MP3: form_.WAV2MP3RadioButton->setChecked(true); break;
+    case Operation::MP32WAV: form_.MP32WAVRadioButton->setChecked(true); break;
+  }
+  form_.ApplyLayout();
+}
+
+int MainFormHost::RowCount(JobList list) const { return List(list)->count(); }
+
+std::string MainFormHost::RowText(JobList list, int row) const {
+  const QListWidgetItem* item = List(list)->item(row);
+  return item ? item->text().toStdString() : std::string();
+}
+
+void MainFormHost::SetRowText(JobList list, int row, const std::string& text) {
+  if (QListWidgetItem* item = List(list)->item(row)) item->setText(Q(text));
+}
+
+bool MainFormHost::RowSelected(JobList list, int row) const {
+  const QListWidgetItem* item = List(list)->item(row);
+  return item && item->isSelected();
+}
+
+void MainFormHost::SetRowSelected(JobList list, int row, bool selected) {
+  if (QListWidgetItem* item = List(list)->item(row)) {
+    item->setSelected(selected);
+    // The row a file job starts on is brought into view.
+    if (selected && list == JobList::Files) List(list)->scrollToItem(item);
+  }
+}
+
+void MainFormHost::AppendRow(JobList list, const std::string& text) { List(list)->addItem(Q(text)); }
+
+void MainFormHost::ClearLog(MakerLog log) {
+  (log == MakerLog::Reader ? form_.ReaderLogMemo : form_.EncoderLogMemo)->clear();
+}
+
+void MainFormHost::SetControlEnabled(MakerControl control, bool enabled) {
+  // Without a drive the drive list stays disabled, whatever state the run leaves.
+  if (control == MakerControl::InputCDComboBox && !form_.anyDrive_) enabled = false;
+  QObject* object = form_.Control(control);
+  if (auto* widget = qobject_cast<QWidget*>(object)) widget->setEnabled(enabled);
+  else if (auto* action = qobject_cast<QAction*>(object)) action->setEnabled(enabled);
+}
+
+void MainFormHost::SetControlVisible(MakerControl control, bool visible) {
+  QObject* object = form_.Control(control);
+  if (auto* widget = qobject_cast<QWidget*>(object)) widget->setVisible(visible);
+  else if (auto* action = qobject_cast<QAction*>(object)) action->setVisible(visible);
+}
+
+void MainFormHost::SetControlHint(MakerControl control, const std::string& hint) {
+  QObject* object = form_.Control(control);
+  if (auto* widget = qobject_cast<QWidget*>(object)) widget->setToolTip(Q(hint));
+  else if (auto* action = qobject_cast<QAction*>(object)) action->setToolTip(Q(hint));
+}
+
+void MainFormHost::SetMenuChecked(MakerControl item, bool checked) {
+  if (auto* action = qobject_cast<QAction*>(form_.Control(item))) action->setChecked(checked);
+}
+
+void MainFormHost::ShowError(const std::string& text, const std::string& caption) {
+  form_.showError(Q(text), Q(caption));
+}
+
+void MainFormHost::Beep() { QApplication::beep(); }
+
+void MainFormHost::BringToFront() {
+  if (form_.isMinimized()) form_.showNormal();
+  form_.raise();
+  form_.activateWindow();
+}
+
+int MainFormHost::SelectedDrive() const { return std::max(0, form_.InputCDComboBox->currentIndex()); }
+
+CdInfo MainFormHost::CdInformation() const { return form_.CdInformation(); }

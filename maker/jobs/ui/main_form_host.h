@@ -1,0 +1,60 @@
+// The main window as the job pipeline's host: rows, logs, status panels and controls.
+#pragma once
+
+#include "maker/jobs/pipeline_host.h"
+
+class TMainForm;
+class QListWidget;
+
+// Maps every MakerControl to the window's widget of that name; rows are the list widgets'
+// items, logs their memos, status texts their panels. Main thread only.
+class MainFormHost final : public PipelineHost {
+ public:
+  explicit MainFormHost(TMainForm& form) : form_(form), temporaryFiles_(*this) {}
+
+  void AppendLog(MakerLog log, const std::string& line) override;
+  void SetStatusText(MakerPanel panel, const std::string& text) override;
+  bool AskYesNo(const std::string& text, const std::string& caption) override;
+
+  Operation SelectedOperation() const override;
+  void SelectOperation(Operation operation) override;
+
+  int RowCount(JobList list) const override;
+  std::string RowText(JobList list, int row) const override;
+  void SetRowText(JobList list, int row, const std::string& text) override;
+  bool RowSelected(JobList list, int row) const override;
+  void SetRowSelected(JobList list, int row, bool selected) override;
+  void AppendRow(JobList list, const std::string& text) override;
+
+  void ClearLog(MakerLog log) override;
+  void SetControlEnabled(MakerControl control, bool enabled) override;
+  void SetControlVisible(MakerControl control, bool visible) override;
+  void SetControlHint(MakerControl control, const std::string& hint) override;
+  void SetMenuChecked(MakerControl item, bool checked) override;
+
+  void ShowError(const std::string& text, const std::string& caption) override;
+  void Beep() override;
+  void BringToFront() override;
+
+  int SelectedDrive() const override;
+  CdInfo CdInformation() const override;
+
+  // The host of the CD to MP3 reader: its questions are about the maker's own ".tmp"
+  // files, which are always replaced (keeping the part an interrupted run left would
+  // encode it in place of the disc's track).
+  WorkerHost& TemporaryFileHost() { return temporaryFiles_; }
+
+ private:
+  QListWidget* List(JobList list) const;
+
+  struct TemporaryFiles final : WorkerHost {
+    explicit TemporaryFiles(MainFormHost& h) : host(h) {}
+    void AppendLog(MakerLog log, const std::string& line) override { host.AppendLog(log, line); }
+    void SetStatusText(MakerPanel panel, const std::string& text) override { host.SetStatusText(panel, text); }
+    bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    MainFormHost& host;
+  };
+
+  TMainForm& form_;
+  TemporaryFiles temporaryFiles_;
+};

@@ -1,0 +1,128 @@
+// zbmaker-shots: pictures of the maker's windows for the manual, taken after real runs.
+//
+//   zbmaker-shots OUTDIR DISC.cue MUSICDIR
+//
+// Opens the main window over a disc image (as its drive) and a folder of WAV files, runs
+// each operation once to its end and writes OUTDIR/maker-cd2mp3.png, maker-cd2wav.png,
+// maker-wav2mp3.png, maker-mp32wav.png, then the options window's pages
+// (maker-options-1.png ... -4.png), the CD information window (maker-cdinfo.png) and the
+// CDDB status window (maker-cddb.png). Settings live in $ZIMBAR_HOME.
+#include <QApplication>
+#include <QDir>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+
+#include "common/ui/qt_main_loop.h"
+#include "maker/metadata/cddb_lookup.h"
+#include "maker/metadata/ui/cd_info_form.h"
+#include "maker/metadata/ui/cddb_status_form.h"
+#include "maker/jobs/ui/main_form.h"
+#include "maker/settings/ui/options_form.h"
+
+namespace {
+
+void Settle(int ms = 150) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < end) QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+bool Save(QWidget* window, const QString& path) {
+  Settle();
+  const bool ok = window->grab().save(path);
+  std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.toLocal8Bit().constData());
+  return ok;
+}
+
+// Presses Start and turns the loop until the run has ended.
+void Run(TMainForm& form, QtMainLoop& loop) {
+  form.StartButtonClick();
+  loop.RunUntil([&] { return !form.Pipeline().Busy() && !form.Pipeline().HasLiveWorkers(); }, std::chrono::minutes(5));
+  Settle(300);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc != 4) {
+    std::fprintf(stderr, "Usage: zbmaker-shots OUTDIR DISC.cue MUSICDIR\n");
+    return 2;
+  }
+  const QString out = QString::fromLocal8Bit(argv[1]);
+  const std::string music = argv[3];
+  QDir().mkpath(out);
+  SettingsTable settings;
+  settings.SetText("DiscImages", argv[2]);
+  settings.SetInt("UseWinNTRawRead", 1);
+  settings.SetText("OutputPath", music + "/ripped");
+  settings.SetInt("Version", 0x010341);
+  bool ok = true;
+  {
+    QtMainLoop loop;
+    TMainForm form(settings, loop);
+    form.showError = [](const QString& text, const QString&) { std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData()); };
+    form.FormCreate({}, music);
+    form.move(40, 40);
+    form.show();
+    Settle(300);
+
+    // Names as a user types them in the CD information window, then its OK.
+    TCDInfoForm* cd = form.CDInfoForm();
+    cd->TitleEdit->setText(QStringLiteral("Harbour Lights"));
+    cd->ArtistEdit->setText(QStringLiteral("Zimbar Ensemble"));
+    cd->YearEdit->setText(QStringLiteral("2024"));
+    const char* names[] = {"Night Train", "Lanterns", "Low Tide", "Morning Ferry"};
+    for (int row = 0; row < cd->TracksListBox->count() && row < 4; ++row)
+      cd->TracksListBox->item(row)->setText(QStringLiteral(" %1\t%2").arg(row + 1, 2, 10, QChar('0')).arg(QString::fromUtf8(names[row])));
+    form.execDialog = [](QDialog*) { return true; };
+    form.CDInfoButtonClick();
+    form.execDialog = nullptr;
+
+    form.CD2MP3RadioButton->click();
+    for (int row = 2; row < form.TracksList->count(); ++row) form.TracksList->item(row)->setSelected(false);
+    Run(form, loop);
+    ok = Save(&form, out + "/maker-cd2mp3.png") && ok;
+
+    form.CD2WAVRadioButton->click();
+    form.TracksList->item(2)->setSelected(true);
+    Run(form, loop);
+    ok = Save(&form, out + "/maker-cd2wav.png") && ok;
+
+    form.WAV2MP3RadioButton->click();
+    form.AddPaths({music});
+    Run(form, loop);
+    ok = Save(&form, out + "/maker-wav2mp3.png") && ok;
+
+    form.MP32WAVRadioButton->click();
+    form.ClearButtonClick();
+    form.AddPaths({music});
+    Run(form, loop);
+    ok = Save(&form, out + "/maker-mp32wav.png") && ok;
+
+    TOptionsForm* options = form.OptionsForm();
+    options->Load(settings);
+    options->show();
+    for (int page = 0; page < options->SettingsPageControl->count(); ++page) {
+      options->SettingsPageControl->setCurrentIndex(page);
+      ok = Save(options, out + QStringLiteral("/maker-options-%1.png").arg(page + 1)) && ok;
+    }
+    options->hide();
+
+    cd->show();
+    ok = Save(cd, out + "/maker-cdinfo.png") && ok;
+    cd->hide();
+
+    TCDDBStatusForm status(loop, &form);
+    for (CddbStage stage : {CddbStage::Connecting, CddbStage::LoggingIn, CddbStage::Querying, CddbStage::Reading})
+      status.LogMemo->appendPlainText(QString::fromUtf8(std::string(CddbStageText(stage)).c_str()));
+    status.show();
+    ok = Save(&status, out + "/maker-cddb.png") && ok;
+    status.hide();
+    form.close();
+  }
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,57 @@
+// The maker's window mode.
+#include "maker/jobs/ui/window_main.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+
+#include "common/paths.h"
+#include "common/ui/qt_main_loop.h"
+#include "maker/jobs/command_line.h"
+#include "maker/jobs/ui/main_form.h"
+#include "maker/settings/settings_table.h"
+
+namespace {
+
+bool Set(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+}  // namespace
+
+bool WindowPlatformAvailable() {
+  return Set("QT_QPA_PLATFORM") || Set("DISPLAY") || Set("WAYLAND_DISPLAY");
+}
+
+int RunMakerWindow(int argc, char** argv, const std::vector<std::string>& jobArgs) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("zbmaker"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Zimbar MP3 Maker"));
+  QApplication::setDesktopFileName(QStringLiteral("zbmaker"));
+
+  SettingsTable settings;
+  const std::string settingsPath = SettingsTable::DefaultPath();
+  if (FileExists(settingsPath)) {
+    if (auto loaded = settings.Load(settingsPath); !loaded)
+      std::fprintf(stderr, "zbmaker: cannot read %s, using the defaults: %s\n", settingsPath.c_str(),
+                   loaded.Error().Message().c_str());
+  } else {
+    settings.ApplyAccessMethodCheck(ScsiPassThroughUsable());
+  }
+
+  int code = 0;
+  {
+    QtMainLoop loop;
+    TMainForm form(settings, loop);
+    form.FormCreate(jobArgs, FullPath("."));
+    form.show();
+    code = app.exec();
+  }
+  // Written once, when the program ends (after the window has stopped every worker).
+  if (auto saved = settings.Save(settingsPath); !saved) {
+    std::fprintf(stderr, "zbmaker: cannot save %s: %s\n", settingsPath.c_str(), saved.Error().Message().c_str());
+    return code == 0 ? 1 : code;
+  }
+  return code;
+}

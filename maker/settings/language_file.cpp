@@ -1,0 +1,139 @@
+// Reading language files, finding the active one, and installing a chosen one over it.
+#include "maker/settings/language_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/fd_io.h"
+#include "common/library_loader.h"
+#include "common/output_file.h"
+#include "common/paths.h"
+#include "common/unique_fd.h"
+
+namespace {
+
+constexpr const char* kWindowSections[] = {kMainFormSection, kOptionsFormSection, kCdInfoFormSection};
+
+// The first maxChars characters of utf8 (an invalid byte counts as one character).
+std::string CutToCharacters(std::string_view utf8, size_t maxChars) {
+  size_t chars = 0;
+  size_t at = 0;
+  while (at < utf8.size()) {
+    if (chars == maxChars) return std::string(utf8.substr(0, at));
+    const auto lead = static_cast<unsigned char>(utf8[at]);
+    size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    // A sequence cut short by the end or by a byte that does not continue it counts as
+    // its lead byte alone, as Utf8Length counts it.
+    for (size_t i = 1; i < length; ++i) {
+      if (at + i >= utf8.size() || (static_cast<unsigned char>(utf8[at + i]) & 0xC0) != 0x80) {
+        length = 1;
+        break;
+      }
+    }
+    at += length;
+    ++chars;
+  }
+  return std::string(utf8);
+}
+
+Result<std::string, int> ReadWholeFile(const std::string& path) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return Fail(errno);
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ReadUpTo(fd.Get(), buffer, sizeof buffer);
+    if (n < 0) return Fail(errno);
+    text.append(buffer, static_cast<size_t>(n));
+    if (static_cast<size_t>(n) < sizeof buffer) return text;
+  }
+}
+
+}  // namespace
+
+std::string LanguageFileError::Message() const {
+  switch (kind) {
+    case Kind::Read:
+      return "Cannot read the language file " + path + ": " + std::strerror(errnum);
+    case Kind::NotALanguageFile:
+      return path + " is not a language file: it has none of the sections [" + kMainFormSection + "], [" +
+             kOptionsFormSection + "] and [" + kCdInfoFormSection + "].";
+    case Kind::Copy:
+      return "Cannot copy the language file " + path + " to " + target + ": " + std::strerror(errnum);
+  }
+  return {};
+}
+
+LanguageFile LanguageFile::FromText(std::string_view text) {
+  LanguageFile file;
+  file.ini_ = IniFile::FromText(text);
+  return file;
+}
+
+Result<LanguageFile, LanguageFileError> LanguageFile::Load(const std::string& path) {
+  auto text = ReadWholeFile(path);
+  if (!text) {
+    if (text.Error() == ENOENT) return LanguageFile();
+    return Fail(LanguageFileError{LanguageFileError::Kind::Read, path, {}, text.Error()});
+  }
+  return FromText(text.Value());
+}
+
+std::string LanguageFile::Value(std::string_view section, std::string_view prefix, std::string_view component) const {
+  std::string key(prefix);
+  key += '_';
+  key += component;
+  // The INI reader drops the blanks around a value (and one pair of enclosing quotes).
+  return CutToCharacters(ini_.ReadString(section, key, ""), kLanguageValueChars);
+}
+
+std::string LanguageFile::Text(std::string_view section, std::string_view component) const {
+  return Value(section, "TextOf", component);
+}
+
+std::string LanguageFile::Hint(std::string_view section, std::string_view component) const {
+  return Value(section, "HintOf", component);
+}
+
+bool LanguageFile::HasWindowSection() const {
+  for (const char* section : kWindowSections) {
+    if (ini_.HasSection(section)) return true;
+  }
+  return false;
+}
+
+std::string UserLanguageFilePath() { return UserFolder() + kLanguageFileName; }
+
+std::string ShippedLanguageFolder() {
+  const std::string installed = SharedDataFolder() + "lang/";
+  if (FileExists(installed + kLanguageFileName) || std::getenv("ZIMBAR_SHARE_DIR") != nullptr) return installed;
+  // A program run from the build tree (bin/) finds the files the build copied beside it.
+  const std::string built = ProgramFolder() + "../share/zimbar/lang/";
+  return FileExists(built + kLanguageFileName) ? built : installed;
+}
+
+std::string ActiveLanguageFilePath() {
+  const std::string own = UserLanguageFilePath();
+  return FileExists(own) ? own : ShippedLanguageFolder() + kLanguageFileName;
+}
+
+Status<LanguageFileError> InstallLanguageFile(const std::string& chosen, const std::string& target) {
+  using Kind = LanguageFileError::Kind;
+  auto text = ReadWholeFile(chosen);
+  if (!text) return Fail(LanguageFileError{Kind::Read, chosen, {}, text.Error()});
+  if (!LanguageFile::FromText(text.Value()).HasWindowSection())
+    return Fail(LanguageFileError{Kind::NotALanguageFile, chosen, {}, 0});
+
+  auto copyFailed = [&](int errnum) { return Fail(LanguageFileError{Kind::Copy, chosen, target, errnum}); };
+  if (auto made = CreateDirectories(ExtractFileDir(target)); !made) return copyFailed(made.Error().errnum);
+  // Written beside the target and renamed over it only when complete.
+  auto out = OutputFile::Create(target);
+  if (!out) return copyFailed(out.Error().errnum);
+  if (!WriteAll(out.Value().Fd(), text.Value().data(), text.Value().size())) return copyFailed(errno != 0 ? errno : EIO);
+  if (auto committed = out.Value().Commit(); !committed) return copyFailed(committed.Error().errnum);
+  return Done{};
+}

@@ -1,0 +1,69 @@
+// Language files: the translations of the maker's window texts, an INI file with one
+// section per window and TextOf_<control> / HintOf_<control> keys; the active file and
+// installing another one over it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "common/ini_file.h"
+#include "common/result.h"
+
+// The sections of the three windows that translate themselves.
+inline constexpr const char* kMainFormSection = "MP3 Maker Main";
+inline constexpr const char* kOptionsFormSection = "MP3 Maker Options";
+inline constexpr const char* kCdInfoFormSection = "MP3 Maker CD Info";
+
+// The active language file's name, in the per-user folder and among the shipped files.
+inline constexpr const char* kLanguageFileName = "Language.DAT";
+// The longest value a key gives, in characters; longer values are cut.
+inline constexpr size_t kLanguageValueChars = 253;
+
+struct LanguageFileError {
+  enum class Kind { Read, NotALanguageFile, Copy };
+  Kind kind = Kind::Read;
+  std::string path;       // the file that could not be read or copied
+  std::string target;     // Copy: where it was to go
+  int errnum = 0;         // errno of the failing call (Read, Copy)
+  // "Cannot read the language file /x: reason", "/x is not a language file: ...",
+  // "Cannot copy the language file /x to /y: reason".
+  std::string Message() const;
+};
+
+class LanguageFile {
+ public:
+  // An empty file: every lookup gives an empty text.
+  LanguageFile() = default;
+  static LanguageFile FromText(std::string_view text);
+  // Reads the file; a missing file gives an empty one, any other read failure an error.
+  static Result<LanguageFile, LanguageFileError> Load(const std::string& path);
+
+  // The caption (TextOf_<component>) or hint (HintOf_<component>) the file gives for a
+  // component of the window's section: leading blanks dropped, cut to 253 characters.
+  // Empty when the file has none, which means "leave the component as it is".
+  std::string Text(std::string_view section, std::string_view component) const;
+  std::string Hint(std::string_view section, std::string_view component) const;
+  // Whether the file has a section of at least one of the three windows.
+  bool HasWindowSection() const;
+
+ private:
+  std::string Value(std::string_view section, std::string_view prefix, std::string_view component) const;
+  IniFile ini_;
+};
+
+// The per-user Language.DAT, which Load Language writes.
+std::string UserLanguageFilePath();
+// The folder of the shipped language files, ending with '/': share/zimbar/lang/ of the
+// install, or for a program run from the build tree without $ZIMBAR_SHARE_DIR, the copy
+// the build made beside it.
+std::string ShippedLanguageFolder();
+// The file the windows are translated from: the per-user Language.DAT when it exists,
+// else the shipped one.
+std::string ActiveLanguageFilePath();
+
+// Makes the chosen file the active language: copies it to target (the per-user
+// Language.DAT; its folder is created when missing) through a temporary file renamed over
+// it, so a failed copy (unreadable file, full disk) leaves the old file whole. A file that
+// cannot be read as a language file, or has none of the three windows' sections, is
+// refused and nothing changes.
+Status<LanguageFileError> InstallLanguageFile(const std::string& chosen, const std::string& target);

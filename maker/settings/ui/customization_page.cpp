@@ -1,0 +1,45 @@
+// The customization page: the language lines, Load Language and the two done actions.
+#include "maker/settings/ui/customization_page.h"
+
+#include <QGridLayout>
+#include <QVBoxLayout>
+
+TCustomizationPage::TCustomizationPage(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("CustomizationTabSheet"));
+  CustomizationGroupBox = new QGroupBox(QStringLiteral("Customization Options"), this);
+  CustomizationGroupBox->setObjectName(QStringLiteral("CustomizationGroupBox"));
+  // The options window writes the language lines when it translates itself.
+  LanguageLabel = new QLabel(CustomizationGroupBox);
+  LanguageLabel->setObjectName(QStringLiteral("LanguageLabel"));
+  TranslatorLabel = new QLabel(CustomizationGroupBox);
+  TranslatorLabel->setObjectName(QStringLiteral("TranslatorLabel"));
+  LoadLanguageButton = new QPushButton(QStringLiteral("&Load Language"), CustomizationGroupBox);
+  LoadLanguageButton->setObjectName(QStringLiteral("LoadLanguageButton"));
+  LoadLanguageButton->setToolTip(QStringLiteral("Choose another language for the windows"));
+  BeepWhenDoneCheckBox = new QCheckBox(QStringLiteral("&Beep when done"), CustomizationGroupBox);
+  BeepWhenDoneCheckBox->setObjectName(QStringLiteral("BeepWhenDoneCheckBox"));
+  BringToFrontWhenDoneCheckBox = new QCheckBox(QStringLiteral("Bring to &front when done"), CustomizationGroupBox);
+  BringToFrontWhenDoneCheckBox->setObjectName(QStringLiteral("BringToFrontWhenDoneCheckBox"));
+
+  auto* grid = new QGridLayout(CustomizationGroupBox);
+  grid->addWidget(LanguageLabel, 0, 0);
+  grid->addWidget(LoadLanguageButton, 0, 1, 2, 1, Qt::AlignTop);
+  grid->addWidget(TranslatorLabel, 1, 0);
+  grid->addWidget(BeepWhenDoneCheckBox, 2, 0, 1, 2);
+  grid->addWidget(BringToFrontWhenDoneCheckBox, 3, 0, 1, 2);
+  grid->setColumnStretch(0, 1);
+
+  auto* page = new QVBoxLayout(this);
+  page->addWidget(CustomizationGroupBox);
+  page->addStretch();
+}
+
+void TCustomizationPage::Load(const SettingsTable& settings) {
+  BeepWhenDoneCheckBox->setChecked(settings.Flag("BeepWhenDone"));
+  BringToFrontWhenDoneCheckBox->setChecked(settings.Flag("BringToFrontWhenDone"));
+}
+
+void TCustomizationPage::Save(SettingsTable& settings) const {
+  settings.SetFlag("BeepWhenDone", BeepWhenDoneCheckBox->isChecked());
+  settings.SetFlag("BringToFrontWhenDone", BringToFrontWhenDoneCheckBox->isChecked());
+}

@@ -1,0 +1,27 @@
+// The "Customization" page of the options window: the window language (with who
+// translated it and Load Language) and what happens when a run is done.
+#pragma once
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QWidget>
+
+#include "maker/settings/settings_table.h"
+
+class TCustomizationPage : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TCustomizationPage(QWidget* parent = nullptr);
+
+  void Load(const SettingsTable& settings);
+  void Save(SettingsTable& settings) const;
+
+  QGroupBox* CustomizationGroupBox;
+  QLabel* LanguageLabel;
+  QLabel* TranslatorLabel;
+  QPushButton* LoadLanguageButton;  // the options window handles its click
+  QCheckBox* BeepWhenDoneCheckBox;
+  QCheckBox* BringToFrontWhenDoneCheckBox;
+};

@@ -1,0 +1,163 @@
+// The encoding page: its controls, their enabling and the settings behind them.
+#include "maker/settings/ui/encoding_page.h"
+
+#include <QGridLayout>
+#include <QVBoxLayout>
+
+#include "maker/settings/external_program_list.h"
+#include "maker/settings/option_lists.h"
+#include "maker/settings/ui/option_controls.h"
+
+namespace {
+
+QCheckBox* NewCheckBox(QWidget* parent, const char* name, const char* caption) {
+  auto* box = new QCheckBox(QString::fromUtf8(caption), parent);
+  box->setObjectName(QString::fromLatin1(name));
+  return box;
+}
+
+QRadioButton* NewRadioButton(QWidget* parent, const char* name, const char* caption) {
+  auto* button = new QRadioButton(QString::fromUtf8(caption), parent);
+  button->setObjectName(QString::fromLatin1(name));
+  return button;
+}
+
+}  // namespace
+
+TEncodingPage::TEncodingPage(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("MP3TabSheet"));
+
+  EncodingGroupBox = new QGroupBox(QStringLiteral("MP3 Encoding"), this);
+  EncodingGroupBox->setObjectName(QStringLiteral("EncodingGroupBox"));
+  QWidget* box = EncodingGroupBox;
+  ChannelsComboBox = NewListComboBox(box, "ChannelsComboBox", ChannelEntries());
+  UseMPEG1RadioButton = NewRadioButton(box, "UseMPEG1RadioButton", "Use MPEG &1");
+  MPEG1BitRateComboBox = NewListComboBox(box, "MPEG1BitRateComboBox", Mpeg1BitRateEntries());
+  UseMPEG2RadioButton = NewRadioButton(box, "UseMPEG2RadioButton", "Use MPEG &2");
+  MPEG2BitRateComboBox = NewListComboBox(box, "MPEG2BitRateComboBox", Mpeg2BitRateEntries());
+  UseAACRadioButton = NewRadioButton(box, "UseAACRadioButton", "Use &AAC");
+  AACBitRateComboBox = NewListComboBox(box, "AACBitRateComboBox", AacBitRateEntries());
+  UseExternalProgramRadioButton = NewRadioButton(box, "UseExternalProgramRadioButton", "&External Program");
+  ExternalProgramComboBox = new QComboBox(box);
+  ExternalProgramComboBox->setObjectName(QStringLiteral("ExternalProgramComboBox"));
+  ExternalProgramComboBox->setEditable(true);
+  // Entries are added by OK only, as the first entry; Enter in the edit adds nothing.
+  ExternalProgramComboBox->setInsertPolicy(QComboBox::NoInsert);
+  ExternalProgramComboBox->setMinimumContentsLength(40);
+  ExternalProgramComboBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  FastModeCheckBox = NewCheckBox(box, "FastModeCheckBox", "&Fast Mode");
+  UseMMXCheckBox = NewCheckBox(box, "UseMMXCheckBox", "Use &MMX");
+  UseLTPCheckBox = NewCheckBox(box, "UseLTPCheckBox", "Use &LTP");
+  UseTNSCheckBox = NewCheckBox(box, "UseTNSCheckBox", "Use &TNS");
+  UsePNSCheckBox = NewCheckBox(box, "UsePNSCheckBox", "Use &PNS");
+  // No encoder reads these two; they stay in the window to carry their settings.
+  UseMMXCheckBox->hide();
+  UsePNSCheckBox->hide();
+
+  ChannelsComboBox->setToolTip(QStringLiteral("Channel mode of the encoded files"));
+  MPEG1BitRateComboBox->setToolTip(QStringLiteral("Bit rate of MPEG-1 files"));
+  MPEG2BitRateComboBox->setToolTip(QStringLiteral("Bit rate of MPEG-2 files"));
+  AACBitRateComboBox->setToolTip(QStringLiteral("Bit rate of AAC files"));
+  ExternalProgramComboBox->setToolTip(
+      QStringLiteral("Command run on each WAV file; $full$, $path$, $drive$, $dir$, $name$ and $ext$ stand for "
+                     "parts of its path"));
+
+  auto* grid = new QGridLayout(box);
+  grid->addWidget(ChannelsComboBox, 0, 1);
+  grid->addWidget(UseMPEG1RadioButton, 1, 0);
+  grid->addWidget(MPEG1BitRateComboBox, 1, 1);
+  grid->addWidget(UseMPEG2RadioButton, 2, 0);
+  grid->addWidget(MPEG2BitRateComboBox, 2, 1);
+  grid->addWidget(UseAACRadioButton, 3, 0);
+  grid->addWidget(AACBitRateComboBox, 3, 1);
+  grid->addWidget(UseExternalProgramRadioButton, 4, 0);
+  grid->addWidget(ExternalProgramComboBox, 4, 1);
+  grid->addWidget(FastModeCheckBox, 5, 1);
+  grid->addWidget(UseLTPCheckBox, 6, 1);
+  grid->addWidget(UseTNSCheckBox, 7, 1);
+  grid->setColumnStretch(1, 1);
+
+  auto* page = new QVBoxLayout(this);
+  page->addWidget(EncodingGroupBox);
+  page->addStretch();
+
+  for (QRadioButton* button : {UseMPEG1RadioButton, UseMPEG2RadioButton, UseAACRadioButton,
+                               UseExternalProgramRadioButton}) {
+    connect(button, &QRadioButton::toggled, this, &TEncodingPage::UpdateEnabling);
+  }
+  // activated: a choice of the user, not a change made by Load.
+  connect(ChannelsComboBox, &QComboBox::activated, this, &TEncodingPage::ChannelsComboBoxChange);
+}
+
+void TEncodingPage::Load(const SettingsTable& settings) {
+  SelectSetting(ChannelsComboBox, settings, "Channels");
+  // A stored mode outside 1 ... 4 is MPEG-1, as the encoder takes it.
+  switch (settings.EncoderMode()) {
+    case kModeMpeg2: UseMPEG2RadioButton->setChecked(true); break;
+    case kModeAac: UseAACRadioButton->setChecked(true); break;
+    case kModeExternal: UseExternalProgramRadioButton->setChecked(true); break;
+    default: UseMPEG1RadioButton->setChecked(true); break;
+  }
+  SelectSetting(MPEG1BitRateComboBox, settings, "MPEG1BitRate");
+  SelectSetting(MPEG2BitRateComboBox, settings, "MPEG2BitRate");
+  SelectSetting(AACBitRateComboBox, settings, "AACBitRate");
+
+  const ExternalProgramList programs = ListExternalPrograms(settings);
+  ExternalProgramComboBox->clear();
+  for (const std::string& program : programs.entries) ExternalProgramComboBox->addItem(QString::fromStdString(program));
+  ExternalProgramComboBox->setCurrentIndex(programs.selected);
+  ExternalProgramComboBox->setEditText(QString::fromStdString(programs.text));
+
+  FastModeCheckBox->setChecked(settings.Flag("FastMode"));
+  UseMMXCheckBox->setChecked(settings.Flag("UseMMX"));
+  UseLTPCheckBox->setChecked(settings.Flag("UseLTP"));
+  UseTNSCheckBox->setChecked(settings.Flag("UseTNS"));
+  UsePNSCheckBox->setChecked(settings.Flag("UsePNS"));
+  UpdateEnabling();
+}
+
+void TEncodingPage::Save(SettingsTable& settings) const {
+  settings.SetInt("Channels", ChannelsComboBox->currentIndex());
+  settings.SetInt("MPEGMode", EncoderMode());
+  settings.SetInt("MPEG1BitRate", MPEG1BitRateComboBox->currentIndex());
+  settings.SetInt("MPEG2BitRate", MPEG2BitRateComboBox->currentIndex());
+  settings.SetInt("AACBitRate", AACBitRateComboBox->currentIndex());
+
+  std::vector<std::string> programs;
+  for (int i = 0; i < ExternalProgramComboBox->count(); ++i)
+    programs.push_back(ExternalProgramComboBox->itemText(i).toStdString());
+  StoreExternalPrograms(settings, std::move(programs), ExternalProgramComboBox->currentText().toStdString());
+
+  settings.SetFlag("FastMode", FastModeCheckBox->isChecked());
+  settings.SetFlag("UseMMX", UseMMXCheckBox->isChecked());
+  settings.SetFlag("UseLTP", UseLTPCheckBox->isChecked());
+  settings.SetFlag("UseTNS", UseTNSCheckBox->isChecked());
+  settings.SetFlag("UsePNS", UsePNSCheckBox->isChecked());
+}
+
+int TEncodingPage::EncoderMode() const {
+  if (UseMPEG2RadioButton->isChecked()) return kModeMpeg2;
+  if (UseAACRadioButton->isChecked()) return kModeAac;
+  if (UseExternalProgramRadioButton->isChecked()) return kModeExternal;
+  return kModeMpeg1;
+}
+
+void TEncodingPage::UpdateEnabling() {
+  const int mode = EncoderMode();
+  const bool mp3 = mode == kModeMpeg1 || mode == kModeMpeg2;
+  MPEG1BitRateComboBox->setEnabled(mode == kModeMpeg1);
+  MPEG2BitRateComboBox->setEnabled(mode == kModeMpeg2);
+  AACBitRateComboBox->setEnabled(mode == kModeAac);
+  ExternalProgramComboBox->setEnabled(mode == kModeExternal);
+  ChannelsComboBox->setEnabled(mode != kModeExternal);
+  FastModeCheckBox->setEnabled(mp3);
+  UseMMXCheckBox->setEnabled(mp3);
+  UseLTPCheckBox->setEnabled(mode == kModeAac);
+  UseTNSCheckBox->setEnabled(mode == kModeAac);
+  UsePNSCheckBox->setEnabled(mode == kModeAac);
+}
+
+void TEncodingPage::ChannelsComboBoxChange(int index) {
+  // The AAC encoder takes stereo input only.
+  if (UseAACRadioButton->isChecked() && index == kChannelsMono) ChannelsComboBox->setCurrentIndex(kChannelsStereo);
+}

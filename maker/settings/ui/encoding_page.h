@@ -1,0 +1,44 @@
+// The "MP3 Settings" page of the options window: the encoder (MPEG-1, MPEG-2, AAC or an
+// external program), its rate, the channels and the encoder switches.
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QRadioButton>
+#include <QWidget>
+
+#include "maker/settings/settings_table.h"
+
+class TEncodingPage : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TEncodingPage(QWidget* parent = nullptr);
+
+  void Load(const SettingsTable& settings);
+  // Stores the controls; the external program list's edited text becomes a new entry at
+  // the top when it is not in the list yet.
+  void Save(SettingsTable& settings) const;
+  // Enables each control by the chosen encoder.
+  void UpdateEnabling();
+
+  QGroupBox* EncodingGroupBox;
+  QComboBox* ChannelsComboBox;
+  QRadioButton* UseMPEG1RadioButton;
+  QComboBox* MPEG1BitRateComboBox;
+  QRadioButton* UseMPEG2RadioButton;
+  QComboBox* MPEG2BitRateComboBox;
+  QRadioButton* UseAACRadioButton;
+  QComboBox* AACBitRateComboBox;
+  QRadioButton* UseExternalProgramRadioButton;
+  QComboBox* ExternalProgramComboBox;  // editable: a new command can be typed in
+  QCheckBox* FastModeCheckBox;
+  QCheckBox* UseMMXCheckBox;  // hidden; carries UseMMX
+  QCheckBox* UseLTPCheckBox;
+  QCheckBox* UseTNSCheckBox;
+  QCheckBox* UsePNSCheckBox;  // hidden; carries UsePNS
+
+ private:
+  void ChannelsComboBoxChange(int index);
+  int EncoderMode() const;
+};

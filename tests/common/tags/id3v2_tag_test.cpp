@@ -1,0 +1,148 @@
+// ID3v2.4 tags: UTF-8 texts that ffprobe reads back exactly, beside an untouched ID3v1 record.
+#include "common/tags/id3v2_tag.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+
+#include "../temp_dir.h"
+#include "common/id3v1_tag.h"
+
+namespace {
+
+std::string Run(const std::string& command) {
+  std::string output;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return output;
+  std::array<char, 4096> buffer{};
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), n);
+  pclose(pipe);
+  return output;
+}
+
+// One second of a tone as an MP3 without tags.
+std::string MakeMp3(const TempDir& dir, const std::string& name) {
+  const std::string path = dir.File(name);
+  Run("ffmpeg -v error -f lavfi -i sine=frequency=440:duration=1 -ac 2 -c:a libmp3lame -b:a 128k "
+      "-write_xing 0 -id3v2_version 0 -write_id3v1 0 '" + path + "'");
+  return path;
+}
+
+// The format tag `key` as ffprobe reads it.
+std::string Probe(const std::string& path, const std::string& key) {
+  std::string value = Run("ffprobe -v error -show_entries format_tags=" + key +
+                          " -of default=noprint_wrappers=1:nokey=1 '" + path + "'");
+  while (!value.empty() && value.back() == '\n') value.pop_back();
+  return value;
+}
+
+std::vector<uint8_t> LastBytes(const std::string& path, size_t count) {
+  const auto bytes = ReadBytes(path);
+  if (bytes.size() < count) return {};
+  return std::vector<uint8_t>(bytes.end() - static_cast<std::ptrdiff_t>(count), bytes.end());
+}
+
+Id3v2Update FullUpdate(const std::string& title, const std::string& artist) {
+  Id3v2Update update;
+  update.title = title;
+  update.artist = artist;
+  update.album = "Album – Ärger";
+  update.year = "1999";
+  update.trackNumber = Id3v2TrackNumber(3, 12);
+  update.genre = "Rock";
+  return update;
+}
+
+}  // namespace
+
+struct Names {
+  const char* title;
+  const char* artist;
+};
+
+class Id3v2Names : public ::testing::TestWithParam<Names> {};
+
+// Catches texts stored as Latin-1 ('?' for what it cannot hold) or in a form other readers
+// mangle, and a missing track n/N, genre or year.
+TEST_P(Id3v2Names, FfprobeReadsBackEveryFieldExactly) {
+  TempDir dir;
+  const std::string mp3 = MakeMp3(dir, "a.mp3");
+  ASSERT_EQ(WriteId3v2Tag(mp3, FullUpdate(GetParam().title, GetParam().artist)), kId3v2Ok);
+  EXPECT_EQ(Probe(mp3, "title"), GetParam().title);
+  EXPECT_EQ(Probe(mp3, "artist"), GetParam().artist);
+  EXPECT_EQ(Probe(mp3, "album"), "Album – Ärger");
+  EXPECT_EQ(Probe(mp3, "date"), "1999");
+  EXPECT_EQ(Probe(mp3, "track"), "3/12");
+  EXPECT_EQ(Probe(mp3, "genre"), "Rock");
+  const auto read = ReadId3v2Tag(mp3);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->title, GetParam().title);
+  EXPECT_EQ(read->artist, GetParam().artist);
+  EXPECT_EQ(read->trackNumber, "3/12");
+  // Version 2.4 is what allows UTF-8 frames.
+  const auto head = ReadBytes(mp3);
+  ASSERT_GE(head.size(), 4u);
+  EXPECT_EQ(std::string(head.begin(), head.begin() + 3), "ID3");
+  EXPECT_EQ(head[3], 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripts, Id3v2Names,
+                         ::testing::Values(Names{"Café – Ünïcödé", "Café – Ünïcödé"},
+                                           Names{"夜に駆ける", "ヨルシカ"},
+                                           Names{"Plain Title", "Plain Artist"}));
+
+// Catches the ID3v2 write rewriting, moving or duplicating the ID3v1 record at the end.
+TEST(Id3v2Tag, Id3v1RecordStaysByteForByte) {
+  TempDir dir;
+  const std::string mp3 = MakeMp3(dir, "b.mp3");
+  ASSERT_EQ(AppendId3v1Tag(mp3, "Cafe", "Artist", "Album", "1999"), kId3Ok);
+  const auto before = LastBytes(mp3, kId3v1TagBytes);
+  ASSERT_EQ(WriteId3v2Tag(mp3, FullUpdate("夜に駆ける", "Café – Ünïcödé")), kId3v2Ok);
+  EXPECT_EQ(LastBytes(mp3, kId3v1TagBytes), before);
+  // A second write replaces the tag instead of adding one, and still leaves the record.
+  ASSERT_EQ(WriteId3v2Tag(mp3, FullUpdate("Second", "Café – Ünïcödé")), kId3v2Ok);
+  EXPECT_EQ(LastBytes(mp3, kId3v1TagBytes), before);
+  EXPECT_EQ(Probe(mp3, "title"), "Second");
+  Id3v1Tag v1;
+  ASSERT_EQ(ReadId3v1Tag(mp3, &v1.album, &v1.artist, &v1.title, &v1.year), kId3Ok);
+  EXPECT_EQ(v1.title, "Cafe");
+}
+
+// Catches an update wiping fields it does not name, and an unknown year ("YYYY") written.
+TEST(Id3v2Tag, UpdateKeepsWhatItDoesNotNameAndDropsUnknownYears) {
+  TempDir dir;
+  const std::string mp3 = MakeMp3(dir, "c.mp3");
+  ASSERT_EQ(WriteId3v2Tag(mp3, FullUpdate("Title", "Artist")), kId3v2Ok);
+  Id3v2Update partial;
+  partial.album = "New Album";
+  partial.year = "YYYY";
+  ASSERT_EQ(WriteId3v2Tag(mp3, partial), kId3v2Ok);
+  const auto read = ReadId3v2Tag(mp3);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->title, "Title");
+  EXPECT_EQ(read->artist, "Artist");
+  EXPECT_EQ(read->album, "New Album");
+  EXPECT_EQ(read->year, "");
+  EXPECT_EQ(read->genre, "Rock");
+  EXPECT_EQ(Probe(mp3, "date"), "");
+}
+
+// Catches placeholders taken for years and real years refused.
+TEST(Id3v2Tag, KnownYears) {
+  for (const char* year : {"1999", "2003-05", " 1970"}) EXPECT_TRUE(IsKnownYear(year)) << year;
+  for (const char* year : {"", "YYYY", "0000", "  ", "-1"}) EXPECT_FALSE(IsKnownYear(year)) << year;
+  EXPECT_EQ(Id3v2TrackNumber(7, 0), "7");
+}
+
+// Catches a missing or foreign file reported as written, or a file created by the write.
+TEST(Id3v2Tag, MissingAndNonMpegFilesAreErrors) {
+  TempDir dir;
+  EXPECT_EQ(WriteId3v2Tag(dir.File("missing.mp3"), FullUpdate("a", "b")), kId3v2CannotOpen);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("missing.mp3")));
+  EXPECT_EQ(WriteId3v2Tag(dir.Path(), FullUpdate("a", "b")), kId3v2CannotOpen);
+  EXPECT_FALSE(ReadId3v2Tag(dir.File("missing.mp3")));
+  const std::string mp3 = MakeMp3(dir, "untagged.mp3");
+  EXPECT_FALSE(ReadId3v2Tag(mp3));
+}

@@ -1,0 +1,328 @@
+// The maker's main window, offscreen: size, layout, list commands, Start, closing.
+#include "maker/jobs/ui/main_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+
+#include "common/ui/qt_main_loop.h"
+#include "maker/cd/cd_device.h"
+#include "maker/jobs/job_rows.h"
+#include "maker/jobs/ui/directory_select_form.h"
+#include "maker/metadata/ui/cd_info_form.h"
+#include "tests/cdaccess/disc_image_builder.h"
+
+namespace {
+
+void Touch(const std::string& path) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path) << "x";
+}
+
+std::vector<std::string> Rows(QListWidget* list) {
+  std::vector<std::string> rows;
+  for (int i = 0; i < list->count(); ++i) rows.push_back(list->item(i)->text().toStdString());
+  return rows;
+}
+
+// A window over settings of its own, with the dialogs answered by the test.
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    home_ = std::make_unique<testcd::ScopedEnv>("ZIMBAR_HOME", dir.Path() + "/home");
+    userHome_ = std::make_unique<testcd::ScopedEnv>("HOME", dir.Path());
+    settings.SetText("OutputPath", dir.Path());
+    settings.SetInt("Version", 0x010341);  // no desktop shortcut from these tests
+  }
+  void TearDown() override {
+    form.reset();
+    errors.clear();
+  }
+  // Creates and shows the window with `args` on its command line.
+  void Open(const std::vector<std::string>& args = {}) {
+    form = std::make_unique<TMainForm>(settings, loop);
+    form->showError = [this](const QString& text, const QString&) { errors.push_back(text.toStdString()); };
+    form->askYesNo = [](const QString&, const QString&) { return true; };
+    form->execDialog = [this](QDialog* dialog) { return answerDialog ? answerDialog(dialog) : false; };
+    form->FormCreate(args, dir.Path());
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QApplication::processEvents();
+  }
+  void Select(QRadioButton* button) {
+    button->click();
+    QApplication::processEvents();
+  }
+
+  testcd::TempDir dir;
+  std::unique_ptr<testcd::ScopedEnv> home_;
+  std::unique_ptr<testcd::ScopedEnv> userHome_;
+  SettingsTable settings;
+  QtMainLoop loop;
+  std::unique_ptr<TMainForm> form;
+  std::vector<std::string> errors;
+  std::function<bool(QDialog*)> answerDialog;
+};
+
+// Catches a window that can be made smaller than 550 x 450 (its lists then overlap the
+// buttons), and a snap that changes a size that is large enough.
+TEST_F(MainFormTest, ResizeBelowTheMinimumSnapsBack) {
+  Open();
+  form->resize(400, 300);
+  QApplication::processEvents();
+  EXPECT_EQ(form->width(), 550);
+  EXPECT_EQ(form->height(), 450);
+  form->resize(700, 520);
+  QApplication::processEvents();
+  EXPECT_EQ(form->size(), QSize(700, 520));
+}
+
+// Catches the wrong panels after an operation change: the track list and reader log left
+// visible for a file operation, the file list shown for CD to MP3, the encoder panel shown
+// for CD to WAV, the priority menu enabled for CD to WAV, and stale Start hints.
+TEST_F(MainFormTest, LayoutFollowsTheOperation) {
+  Open();
+  EXPECT_TRUE(form->CD2MP3RadioButton->isChecked());
+  EXPECT_TRUE(form->TracksList->isVisible());
+  EXPECT_TRUE(form->ReaderLogMemo->isVisible());
+  EXPECT_TRUE(form->EncoderLogMemo->isVisible());
+  EXPECT_FALSE(form->FileListBox->isVisible());
+  EXPECT_TRUE(form->CDTargetGroupBox->isVisible());
+  EXPECT_FALSE(form->FileTargetGroupBox->isVisible());
+  // The reader panel takes two thirds of the window's height, the track list half of it.
+  EXPECT_NEAR(form->ReaderPanel->height(), form->centralWidget()->height() * 2 / 3, 2);
+  EXPECT_NEAR(form->TracksList->height(), form->ReaderPanel->height() / 2, 2);
+
+  Select(form->WAV2MP3RadioButton);
+  EXPECT_FALSE(form->TracksList->isVisible());
+  EXPECT_FALSE(form->ReaderLogMemo->isVisible());
+  EXPECT_TRUE(form->FileListBox->isVisible());
+  EXPECT_TRUE(form->FileTargetGroupBox->isVisible());
+  EXPECT_FALSE(form->CDTargetGroupBox->isVisible());
+  EXPECT_EQ(form->StartButton->toolTip(), QStringLiteral("Start Encoding"));
+  EXPECT_NEAR(form->FileListBox->height(), form->EncoderPanel->height() / 2, 2);
+
+  Select(form->CD2WAVRadioButton);
+  EXPECT_TRUE(form->TracksList->isVisible());
+  EXPECT_FALSE(form->EncoderPanel->isVisible());
+  EXPECT_FALSE(form->MenuOptionsPriority->isEnabled());
+  EXPECT_EQ(form->StartButton->toolTip(), QStringLiteral("Start Reading CD"));
+  // The reader panel fills the list area.
+  EXPECT_GT(form->ReaderPanel->height(), form->centralWidget()->height() * 3 / 4);
+
+  Select(form->MP32WAVRadioButton);
+  EXPECT_TRUE(form->MenuOptionsPriority->isEnabled());
+  EXPECT_EQ(form->StartButton->toolTip(), QStringLiteral("Start Decoding"));
+}
+
+// Catches Start enabled with nothing to do: an empty file list in the file operations,
+// no selected track in the CD operations; and Remove enabled without a selection.
+TEST_F(MainFormTest, StartIsEnabledOnlyWithSomethingToDo) {
+  Open();
+  EXPECT_FALSE(form->StartButton->isEnabled());  // no drive, no tracks
+  EXPECT_FALSE(form->InputCDComboBox->isEnabled());
+  EXPECT_EQ(form->InputCDComboBox->itemText(0), QStringLiteral("No CD-ROM Drive Found"));
+  Select(form->WAV2MP3RadioButton);
+  EXPECT_FALSE(form->StartButton->isEnabled());
+  EXPECT_FALSE(form->ClearButton->isEnabled());
+  Touch(dir.Path() + "/a.wav");
+  form->chooseFiles = [&](const QString& filter) {
+    EXPECT_EQ(filter.toStdString().rfind("PCM WAV files", 0), 0u) << filter.toStdString();
+    return QStringList{QString::fromStdString(dir.Path() + "/a.wav")};
+  };
+  form->AddButton->click();
+  EXPECT_TRUE(form->StartButton->isEnabled());
+  EXPECT_TRUE(form->ClearButton->isEnabled());
+  EXPECT_FALSE(form->RemoveButton->isEnabled());
+  form->FileListBox->item(0)->setSelected(true);
+  EXPECT_TRUE(form->RemoveButton->isEnabled());
+  form->RemoveButton->click();
+  EXPECT_EQ(form->FileListBox->count(), 0);
+  EXPECT_FALSE(form->StartButton->isEnabled());
+  Select(form->CD2MP3RadioButton);
+  EXPECT_FALSE(form->StartButton->isEnabled());
+}
+
+// Catches Add Files that drops a file added twice, appends in the dialog's order instead
+// of sorted without case, or offers the WAV filter for decoding.
+TEST_F(MainFormTest, AddFilesSortsAndKeepsDuplicates) {
+  Open();
+  Select(form->MP32WAVRadioButton);
+  QString offered;
+  form->chooseFiles = [&](const QString& filter) {
+    offered = filter;
+    return QStringList{QStringLiteral("/m/b.mp3"), QStringLiteral("/m/A.mp3")};
+  };
+  form->AddButton->click();
+  form->AddButton->click();
+  EXPECT_TRUE(offered.startsWith(QStringLiteral("MPEG Audio files (*.mp?,*.aac)")));
+  EXPECT_EQ(Rows(form->FileListBox), (std::vector<std::string>{"+\t/m/A.mp3", "+\t/m/b.mp3", "+\t/m/A.mp3", "+\t/m/b.mp3"}));
+  form->ClearButton->click();
+  EXPECT_EQ(form->FileListBox->count(), 0);
+}
+
+// Catches Add Directory in MP3 to WAV mixing ".aac" files into the ".mp3" pass, and
+// dropped folders collected otherwise than Add Directory collects them.
+TEST_F(MainFormTest, AddDirectoryTakesMp3FilesThenAac) {
+  Open();
+  const std::string d = dir.Path() + "/music";
+  Touch(d + "/a.MP3");
+  Touch(d + "/b.aac");
+  Touch(d + "/sub/c.mp3");
+  Select(form->MP32WAVRadioButton);
+  form->chooseFolder = [&] { return QString::fromStdString(d); };
+  form->AddDirButton->click();
+  const std::vector<std::string> expected = {"+\t" + d + "/a.MP3", "+\t" + d + "/sub/c.mp3", "+\t" + d + "/b.aac"};
+  EXPECT_EQ(Rows(form->FileListBox), expected);
+  EXPECT_TRUE(form->StartButton->isEnabled());
+
+  form->ClearButton->click();
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(d))});
+  QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(form.get(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(form.get(), &drop);
+  EXPECT_EQ(Rows(form->FileListBox), expected);
+}
+
+// Catches command-line files not listed as bare full paths, relative paths taken from
+// another folder than the one the program started in, and WAV2MP3 not selected for them.
+TEST_F(MainFormTest, CommandLineFilesAreListedForEncoding) {
+  Touch(dir.Path() + "/x.wav");
+  const std::string cwd = std::filesystem::current_path();
+  std::filesystem::current_path(dir.Path());
+  Open({"-js", "x.wav"});
+  std::filesystem::current_path(cwd);
+  EXPECT_TRUE(form->WAV2MP3RadioButton->isChecked());
+  ASSERT_EQ(form->FileListBox->count(), 1);
+  EXPECT_EQ(FileRowPath(form->FileListBox->item(0)->text().toStdString()), dir.Path() + "/x.wav");
+  EXPECT_EQ(settings.Int("Channels"), 2);
+  // The first show pressed Start (x.wav is no WAV file, so its row ends in error).
+  EXPECT_FALSE(form->Pipeline().AutoStart());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->Pipeline().Busy(); }, 10000));
+  EXPECT_EQ(RowStatus(form->FileListBox->item(0)->text().toStdString()), "Error:");
+}
+
+// Catches a chooser that accepts a file for a folder, one that does not make missing
+// levels, and a chosen folder that does not reach the setting and the panel.
+TEST_F(MainFormTest, OutputFolderChooserCreatesLevelsAndRefusesFiles) {
+  Open();
+  TDirectorySelectForm* chooser = form->DirectorySelectForm();
+  std::vector<std::string> chooserErrors;
+  chooser->showError = [&](const QString& text, const QString& caption) {
+    chooserErrors.push_back(text.toStdString());
+    EXPECT_EQ(caption, QStringLiteral("Directory Selection Error"));
+  };
+  Touch(dir.Path() + "/file");
+  const std::string made = dir.Path() + "/new/deeper/out";
+  answerDialog = [&](QDialog* dialog) {
+    EXPECT_EQ(dialog, chooser);
+    EXPECT_EQ(chooser->DirectoryEdit->text().toStdString(), dir.Path());
+    chooser->DirectoryEdit->setText(QString::fromStdString(dir.Path() + "/file"));
+    chooser->OKButtonClick();
+    EXPECT_EQ(chooserErrors.size(), 1u);
+    chooser->DirectoryEdit->setText(QString::fromStdString(made + "/"));
+    chooser->OKButtonClick();
+    return chooser->result() == QDialog::Accepted;
+  };
+  form->OutputPathButton->click();
+  ASSERT_EQ(chooserErrors.size(), 1u);
+  EXPECT_EQ(chooserErrors[0], "ERROR: Specified directory mame is invalid or cannot be created.");
+  EXPECT_TRUE(std::filesystem::is_directory(made));
+  EXPECT_EQ(settings.Text("OutputPath"), made);
+  EXPECT_EQ(form->SelectedOutputDirectoryLabel->text().toStdString(), "Output Path: " + made);
+}
+
+// Catches a priority menu whose items do not check one at a time, and a start-up that
+// does not check Normal.
+TEST_F(MainFormTest, PriorityMenuChecksOneItem) {
+  Open();
+  EXPECT_TRUE(form->MenuOptionsPriorityNormal->isChecked());
+  form->MenuOptionsPriorityIdle->trigger();
+  int checked = 0;
+  for (QAction* item : form->MenuOptionsPriority->actions()) checked += item->isChecked() ? 1 : 0;
+  EXPECT_EQ(checked, 1);
+  EXPECT_TRUE(form->MenuOptionsPriorityIdle->isChecked());
+  EXPECT_EQ(form->Pipeline().CheckedPriority(), ThreadPriority::Idle);
+}
+
+// A disc image as the drive: the track list with lengths, CD to WAV, and closing the
+// window in the middle of the run. Catches rows without their lengths, a close that
+// leaves workers running (a crash or a write after the window is gone under ASan), and
+// a close that does not give the cancelled outcome.
+TEST_F(MainFormTest, ClosingDuringACdRunCancelsAndWaits) {
+  const testcd::DiscImage image(dir.Path(), "disc", {testcd::Tone(75 * 3, 440, 8000), testcd::Noise(75 * 200, 7)});
+  settings.SetText("DiscImages", image.CuePath());
+  settings.SetInt("UseWinNTRawRead", 1);
+  settings.SetText("OutputPath", dir.Path() + "/out");
+  std::filesystem::create_directories(dir.Path() + "/out");
+  const testcd::ScopedEnv libraries("ZIMBAR_LIB_DIR", ZIMBAR_BIN_DIR);
+  const testcd::ScopedEnv slow("ZIMBAR_CD_SIMULATE", "delay=20");
+  Open();
+  ASSERT_TRUE(form->InputCDComboBox->isEnabled());
+  ASSERT_EQ(form->TracksList->count(), 2);
+  EXPECT_EQ(form->TracksList->item(0)->text().toStdString(), "+\tTrack 01\t00:03\t");
+  EXPECT_EQ(form->TracksList->item(1)->text().toStdString(), "+\tTrack 02\t03:20\t");
+  EXPECT_TRUE(form->StartButton->isEnabled());
+  Select(form->CD2WAVRadioButton);
+  form->TracksList->item(0)->setSelected(false);
+  form->StartButton->click();
+  ASSERT_TRUE(form->Pipeline().Busy()) << ::testing::PrintToString(errors);
+  EXPECT_TRUE(form->CancelButton->isVisibleTo(form.get()));
+  EXPECT_FALSE(form->StartButton->isVisibleTo(form.get()));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return form->ReaderLogMemo->toPlainText().contains(QStringLiteral("Reading: ")); }, 10000));
+  QTest::qWait(300);
+  form->close();
+  EXPECT_FALSE(form->Pipeline().Busy());
+  EXPECT_FALSE(form->Pipeline().HasLiveWorkers());
+  EXPECT_EQ(RowStatus(form->TracksList->item(1)->text().toStdString()), "Cancelled");
+  EXPECT_TRUE(form->ReaderLogMemo->toPlainText().endsWith(QStringLiteral("    Cancelled.")))
+      << form->ReaderLogMemo->toPlainText().toStdString();
+  form.reset();
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() + "/out/Track01.wav"));
+}
+
+// The CD information window closed with OK: catches rows that keep the old status or lose
+// their selection, names taken from the wrong column of the window's rows, and Cancel
+// that rebuilds the rows anyway.
+TEST_F(MainFormTest, RowsAreRebuiltAfterTheCdWindowsOk) {
+  const testcd::DiscImage image(dir.Path(), "disc",
+                                {testcd::Tone(75 * 2, 440, 8000), testcd::Tone(75 * 2, 660, 8000), testcd::Tone(75 * 2, 880, 8000)});
+  settings.SetText("DiscImages", image.CuePath());
+  settings.SetInt("UseWinNTRawRead", 1);
+  Open();
+  ASSERT_EQ(form->TracksList->count(), 3);
+  form->TracksList->item(0)->setText(QStringLiteral("OK\tTrack 01\t00:02\t"));
+  form->TracksList->clearSelection();
+  TCDInfoForm* cd = form->CDInfoForm();
+  answerDialog = [&](QDialog* dialog) {
+    EXPECT_EQ(dialog, cd);
+    EXPECT_TRUE(cd->LoadFromCDDBButton->isEnabled());
+    cd->TracksListBox->item(1)->setText(QStringLiteral(" 02\tAC/DC: Live?"));
+    return false;
+  };
+  form->CDInfoButton->click();
+  EXPECT_EQ(form->TracksList->item(0)->text(), QStringLiteral("OK\tTrack 01\t00:02\t"));
+  EXPECT_EQ(form->TracksList->item(1)->text(), QStringLiteral("+\tTrack 02\t00:02\t"));
+  EXPECT_TRUE(form->TracksList->selectedItems().isEmpty());
+  answerDialog = [&](QDialog*) {
+    cd->TracksListBox->item(1)->setText(QStringLiteral(" 02\tSecond Song"));
+    return true;
+  };
+  form->CDInfoButton->click();
+  EXPECT_EQ(form->TracksList->item(0)->text(), QStringLiteral("+\tTrack 01\t00:02\t"));
+  EXPECT_EQ(form->TracksList->item(1)->text(), QStringLiteral("+\tTrack 02\t00:02\tSecond Song"));
+  EXPECT_EQ(form->TracksList->selectedItems().size(), 3);
+  EXPECT_TRUE(form->StartButton->isEnabled());
+  EXPECT_EQ(form->Pipeline().TrackOutputPath(2, ".wav"), dir.Path() + "/Second Song.wav");
+}
+
+}  // namespace

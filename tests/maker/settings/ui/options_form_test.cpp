@@ -1,0 +1,454 @@
+// Tests of the options window: its enabling rules, showing and storing the settings (OK
+// against Cancel), the external program list, and translating itself and Load Language.
+#include "maker/settings/ui/options_form.h"
+
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "maker/settings/ui/cd_reader_page.h"
+#include "maker/settings/ui/customization_page.h"
+#include "maker/settings/ui/encoding_page.h"
+#include "maker/settings/ui/file_log_page.h"
+#include "tests/common/temp_dir.h"
+#include "tests/maker/settings/translatable_names.h"
+
+namespace {
+
+const std::string kShippedFolder = std::string(ZIMBAR_SOURCE_DIR) + "/lang/";
+
+// A window over fresh settings, with the per-user and shipped folders in a scratch folder
+// (no language file anywhere unless a test writes one) and the dialogs replaced.
+struct Fixture {
+  TempDir dir;
+  ScopedEnv home{"ZIMBAR_HOME", dir.File("home").c_str()};
+  ScopedEnv share{"ZIMBAR_SHARE_DIR", dir.File("share").c_str()};
+  SettingsTable settings;
+  std::unique_ptr<TOptionsForm> form;
+  QString chosen, caption, message;
+
+  explicit Fixture(bool passThrough = true) {
+    ::mkdir(dir.File("home").c_str(), 0755);
+    (void)settings.Load(dir.File("home/zbmaker.INI"), [passThrough] { return passThrough; });
+    Make();
+  }
+  void Make() {
+    form = std::make_unique<TOptionsForm>(settings);
+    form->SetDialogs([this](QWidget*, const QString&) { return chosen; },
+                     [this](QWidget*, const QString& c, const QString& t) { caption = c, message = t; });
+  }
+  TCDReaderPage& Cd() { return *form->CDTabSheet; }
+  TEncodingPage& Mp3() { return *form->MP3TabSheet; }
+  TCustomizationPage& Custom() { return *form->CustomizationTabSheet; }
+  void Show() {
+    form->show();
+    QApplication::processEvents();
+  }
+  void LoadLanguage(const std::string& path) {
+    chosen = QString::fromStdString(path);
+    QTest::mouseClick(Custom().LoadLanguageButton, Qt::LeftButton);
+  }
+};
+
+void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2)); }
+
+}  // namespace
+
+// Catches a list that stays usable while the choice it depends on is off (or the other
+// way round), or a rule applied only when the window opens and not on a click.
+TEST(TOptionsForm, CdReaderListsFollowTheirCheckBoxesAndTheAccessMethod) {
+  Fixture f;
+  f.settings.SetFlag("JitterCorrection", true);
+  f.settings.SetFlag("Normalize", false);
+  f.settings.SetFlag("AdjustCDSpeed", false);
+  f.settings.SetFlag("UseWinNTRawRead", false);
+  f.Show();
+  TCDReaderPage& cd = f.Cd();
+  EXPECT_TRUE(cd.OverlapPercentComboBox->isEnabled());
+  EXPECT_TRUE(cd.SyncMisalignRetryComboBox->isEnabled());
+  EXPECT_TRUE(cd.SyncNoMatchRetryComboBox->isEnabled());
+  EXPECT_FALSE(cd.NormalizePercentComboBox->isEnabled());
+  EXPECT_FALSE(cd.CDSpeedComboBox->isEnabled());
+  EXPECT_TRUE(cd.ASPIReadModeComboBox->isEnabled());
+
+  f.form->SettingsPageControl->setCurrentWidget(f.form->CDTabSheet);
+  Click(cd.JitterCorrectionCheckBox);
+  Click(cd.NormalizeCheckBox);
+  Click(cd.AdjustCDSpeedCheckBox);
+  Click(cd.UseWinNTRawReadRadioButton);
+  EXPECT_FALSE(cd.OverlapPercentComboBox->isEnabled());
+  EXPECT_FALSE(cd.SyncMisalignRetryComboBox->isEnabled());
+  EXPECT_FALSE(cd.SyncNoMatchRetryComboBox->isEnabled());
+  EXPECT_TRUE(cd.NormalizePercentComboBox->isEnabled());
+  EXPECT_TRUE(cd.NormalizeMinSignalComboBox->isEnabled());
+  EXPECT_TRUE(cd.NormalizeMaxSignalComboBox->isEnabled());
+  EXPECT_TRUE(cd.CDSpeedComboBox->isEnabled());
+  EXPECT_FALSE(cd.ASPIReadModeComboBox->isEnabled());
+  EXPECT_TRUE(cd.UseASPIRadioButton->isEnabled());
+  EXPECT_TRUE(cd.UseWinNTRawReadRadioButton->isEnabled());
+}
+
+// Catches the pass-through button offered when pass-through cannot be used, or a stored
+// choice of it shown although the access check turned it off.
+TEST(TOptionsForm, PassThroughIsOfferedOnlyWhenUsable) {
+  Fixture f(/*passThrough=*/false);
+  f.Show();
+  EXPECT_FALSE(f.Cd().UseASPIRadioButton->isEnabled());
+  EXPECT_TRUE(f.Cd().UseWinNTRawReadRadioButton->isChecked());
+  EXPECT_FALSE(f.Cd().ASPIReadModeComboBox->isEnabled());
+}
+
+namespace {
+
+struct EncoderCase {
+  const char* name;
+  QRadioButton* TEncodingPage::*button;
+  std::vector<QWidget* TEncodingPage::*> enabled;
+};
+
+}  // namespace
+
+// Catches a rate list, the channels list or an encoder switch usable with an encoder that
+// does not read it, or not usable with the one that does.
+TEST(TOptionsForm, EncodingControlsFollowTheChosenEncoder) {
+  using P = TEncodingPage;
+  auto w = [](auto member) { return reinterpret_cast<QWidget* P::*>(member); };
+  const std::vector<QWidget* P::*> all = {w(&P::MPEG1BitRateComboBox), w(&P::MPEG2BitRateComboBox),
+                                          w(&P::AACBitRateComboBox),   w(&P::ExternalProgramComboBox),
+                                          w(&P::ChannelsComboBox),     w(&P::FastModeCheckBox),
+                                          w(&P::UseMMXCheckBox),       w(&P::UseLTPCheckBox),
+                                          w(&P::UseTNSCheckBox),       w(&P::UsePNSCheckBox)};
+  const EncoderCase cases[] = {
+      {"MPEG-1", &P::UseMPEG1RadioButton,
+       {w(&P::MPEG1BitRateComboBox), w(&P::ChannelsComboBox), w(&P::FastModeCheckBox), w(&P::UseMMXCheckBox)}},
+      {"MPEG-2", &P::UseMPEG2RadioButton,
+       {w(&P::MPEG2BitRateComboBox), w(&P::ChannelsComboBox), w(&P::FastModeCheckBox), w(&P::UseMMXCheckBox)}},
+      {"AAC", &P::UseAACRadioButton,
+       {w(&P::AACBitRateComboBox), w(&P::ChannelsComboBox), w(&P::UseLTPCheckBox), w(&P::UseTNSCheckBox),
+        w(&P::UsePNSCheckBox)}},
+      {"external", &P::UseExternalProgramRadioButton, {w(&P::ExternalProgramComboBox)}},
+  };
+  Fixture f;
+  f.Show();
+  f.form->SettingsPageControl->setCurrentWidget(f.form->MP3TabSheet);
+  for (const EncoderCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Click(f.Mp3().*c.button);
+    ASSERT_TRUE((f.Mp3().*c.button)->isChecked());
+    for (QWidget* P::*member : all) {
+      const bool expected = std::find(c.enabled.begin(), c.enabled.end(), member) != c.enabled.end();
+      EXPECT_EQ((f.Mp3().*member)->isEnabled(), expected) << (f.Mp3().*member)->objectName().toStdString();
+    }
+  }
+  EXPECT_TRUE(f.Mp3().UseMMXCheckBox->isHidden());
+  EXPECT_TRUE(f.Mp3().UsePNSCheckBox->isHidden());
+}
+
+// Catches mono kept for the AAC encoder, or a choice of mono refused for the MP3 encoders.
+TEST(TOptionsForm, ChoosingMonoWithAacSwitchesBackToStereo) {
+  Fixture f;
+  f.settings.SetInt("MPEGMode", kModeAac);
+  f.Show();
+  QComboBox* channels = f.Mp3().ChannelsComboBox;
+  channels->setCurrentIndex(0);
+  Q_EMIT channels->activated(0);
+  EXPECT_EQ(channels->currentText(), QString("Stereo"));
+  f.Mp3().UseMPEG1RadioButton->setChecked(true);
+  channels->setCurrentIndex(0);
+  Q_EMIT channels->activated(0);
+  EXPECT_EQ(channels->currentText(), QString("Mono"));
+}
+
+// Catches stored values shown on the wrong entry: an encoder mode outside 1..4 that is
+// not MPEG-1, an ExtPgm outside 0..9 that is not slot 0, a list index outside its list
+// that shows an empty list (and stores -1 on OK), the normalization lists off by one.
+TEST(TOptionsForm, ShowingTakesStoredValuesAndMendsOnesOutOfRange) {
+  Fixture f;
+  f.settings.SetInt("MPEGMode", 7);
+  f.settings.SetInt("ExtPgm", 12);
+  f.settings.SetInt("ReadSector", 99);
+  f.settings.SetInt("NormalizePercent", 90);
+  f.settings.SetInt("NormalizeMin", 0);
+  f.settings.SetInt("CDSpeed", 100);
+  f.Show();
+  EXPECT_TRUE(f.Mp3().UseMPEG1RadioButton->isChecked());
+  EXPECT_EQ(f.Mp3().ExternalProgramComboBox->currentText().toStdString(), f.settings.ExternalProgram(0));
+  EXPECT_EQ(f.Cd().ReadSectorComboBox->currentText(), QString("24-Sector Read"));
+  EXPECT_EQ(f.Cd().NormalizePercentComboBox->currentText(), QString("90%"));
+  EXPECT_EQ(f.Cd().NormalizeMinSignalComboBox->currentText(), QString("Only if signal is < 95%"));
+  EXPECT_EQ(f.Cd().CDSpeedComboBox->currentText(), QString("Maximum"));
+  Click(f.form->OKButton);
+  EXPECT_EQ(f.settings.Int("MPEGMode"), kModeMpeg1);
+  EXPECT_EQ(f.settings.Int("ExtPgm"), 0);
+  EXPECT_EQ(f.settings.Int("ReadSector"), 4);
+  EXPECT_EQ(f.settings.Int("NormalizeMin"), 95);
+}
+
+namespace {
+
+// Turns every control of the window away from its default.
+void ChangeEverything(TOptionsForm& form) {
+  TCDReaderPage& cd = *form.CDTabSheet;
+  cd.ReadSectorComboBox->setCurrentIndex(33);
+  cd.JitterCorrectionCheckBox->setChecked(false);
+  cd.OverlapPercentComboBox->setCurrentIndex(7);
+  cd.SyncMisalignRetryComboBox->setCurrentIndex(10);
+  cd.SyncNoMatchRetryComboBox->setCurrentIndex(5);
+  cd.NormalizeCheckBox->setChecked(true);
+  cd.NormalizePercentComboBox->setCurrentIndex(49);
+  cd.NormalizeMinSignalComboBox->setCurrentIndex(9);
+  cd.NormalizeMaxSignalComboBox->setCurrentIndex(89);
+  cd.UseWinNTRawReadRadioButton->setChecked(true);
+  cd.ASPIReadModeComboBox->setCurrentIndex(4);
+  cd.AdjustCDSpeedCheckBox->setChecked(true);
+  cd.CDSpeedComboBox->setCurrentIndex(7);
+  TEncodingPage& mp3 = *form.MP3TabSheet;
+  mp3.ChannelsComboBox->setCurrentIndex(2);
+  mp3.UseAACRadioButton->setChecked(true);
+  mp3.MPEG1BitRateComboBox->setCurrentIndex(23);
+  mp3.MPEG2BitRateComboBox->setCurrentIndex(0);
+  mp3.AACBitRateComboBox->setCurrentIndex(8);
+  mp3.ExternalProgramComboBox->setCurrentIndex(1);
+  mp3.FastModeCheckBox->setChecked(false);
+  mp3.UseMMXCheckBox->setChecked(false);
+  mp3.UseLTPCheckBox->setChecked(false);
+  mp3.UseTNSCheckBox->setChecked(true);
+  mp3.UsePNSCheckBox->setChecked(true);
+  for (QCheckBox* box : form.FileLogTabSheet->findChildren<QCheckBox*>()) box->setChecked(!box->isChecked());
+  form.CustomizationTabSheet->BeepWhenDoneCheckBox->setChecked(true);
+  form.CustomizationTabSheet->BringToFrontWhenDoneCheckBox->setChecked(true);
+}
+
+}  // namespace
+
+// Catches a control that OK does not store (or stores into another setting), a setting
+// that Cancel changes, or edits of a cancelled showing that come back at the next one.
+TEST(TOptionsForm, OkStoresEveryControlAndCancelNothing) {
+  Fixture f;
+  const SettingsTable before = f.settings;
+  f.Show();
+  ChangeEverything(*f.form);
+  Click(f.form->CancelButton);
+  EXPECT_EQ(f.form->result(), QDialog::Rejected);
+  for (const SettingEntry& entry : SettingEntries()) {
+    if (entry.kind == SettingKind::Int) {
+      EXPECT_EQ(f.settings.Int(entry.key), before.Int(entry.key)) << entry.key;
+    } else {
+      EXPECT_EQ(f.settings.Text(entry.key), before.Text(entry.key)) << entry.key;
+    }
+  }
+  f.Show();
+  EXPECT_TRUE(f.Cd().JitterCorrectionCheckBox->isChecked());
+  EXPECT_EQ(f.Cd().ReadSectorComboBox->currentIndex(), 4);
+
+  ChangeEverything(*f.form);
+  Click(f.form->OKButton);
+  EXPECT_EQ(f.form->result(), QDialog::Accepted);
+  const std::pair<const char*, int> expected[] = {
+      {"ReadSector", 33}, {"JitterCorrection", 0}, {"OverlapPercent", 7}, {"MaxSyncMisalignRetry", 10},
+      {"MaxSyncNoMatchRetry", 5}, {"Normalize", 1}, {"NormalizePercent", 50}, {"NormalizeMin", 10},
+      {"NormalizeMax", 90}, {"UseWinNTRawRead", 1}, {"ASPIReadMode", 4}, {"AdjustCDSpeed", 1}, {"CDSpeed", 7},
+      {"Channels", 2}, {"MPEGMode", kModeAac}, {"MPEG1BitRate", 23}, {"MPEG2BitRate", 0}, {"AACBitRate", 8},
+      {"ExtPgm", 1}, {"FastMode", 0}, {"UseMMX", 0}, {"UseLTP", 0}, {"UseTNS", 1}, {"UsePNS", 1},
+      {"BeepWhenDone", 1}, {"BringToFrontWhenDone", 1}};
+  for (const auto& [key, value] : expected) EXPECT_EQ(f.settings.Int(key), value) << key;
+  const char* fileLog[] = {"CD2MP3DelTempOnSuccess", "CD2MP3DelTempOnError", "CD2MP3DelMP3OnError",
+                           "CD2WAVDelWAVOnError", "WAV2MP3DelWAVOnSuccess", "WAV2MP3DelMP3OnError",
+                           "MP32WAVDelMP3OnSuccess", "MP32WAVDelWAVOnError", "ConfirmOverwrite",
+                           "ClearReaderLogOnStart", "ClearEncoderLogOnStart"};
+  for (const char* key : fileLog) EXPECT_EQ(f.settings.Flag(key), !before.Flag(key)) << key;
+}
+
+// Catches the file and log boxes bound to settings in the wrong order: each box alone is
+// turned on, and exactly its own setting follows.
+TEST(TOptionsForm, EachFileAndLogBoxCarriesItsOwnSetting) {
+  const std::pair<QCheckBox* TFileLogPage::*, const char*> boxes[] = {
+      {&TFileLogPage::CD2MP3DeleteTempOnSuccesCheckBox, "CD2MP3DelTempOnSuccess"},
+      {&TFileLogPage::CD2MP3DeleteTempOnErrorCheckBox, "CD2MP3DelTempOnError"},
+      {&TFileLogPage::CD2MP3DeleteMP3OnErroCheckBox, "CD2MP3DelMP3OnError"},
+      {&TFileLogPage::CD2WAVDeleteWAVOnErrorCheckBox, "CD2WAVDelWAVOnError"},
+      {&TFileLogPage::WAV2MP3DeleteWAVOnSuccesCheckBox, "WAV2MP3DelWAVOnSuccess"},
+      {&TFileLogPage::WAV2MP3DeleteMP3OnErrorCheckBox, "WAV2MP3DelMP3OnError"},
+      {&TFileLogPage::MP32WAVDeleteMP3OnSuccesCheckBox, "MP32WAVDelMP3OnSuccess"},
+      {&TFileLogPage::MP32WAVDeleteWAVOnErrorCheckBox, "MP32WAVDelWAVOnError"},
+      {&TFileLogPage::ConfirmOverwriteCheckBox, "ConfirmOverwrite"},
+      {&TFileLogPage::ClearReaderLogCheckBox, "ClearReaderLogOnStart"},
+      {&TFileLogPage::ClearEncoderLogCheckBox, "ClearEncoderLogOnStart"}};
+  for (const auto& [box, key] : boxes) {
+    SCOPED_TRACE(key);
+    Fixture f;
+    for (const auto& [other, otherKey] : boxes) f.settings.SetFlag(otherKey, false);
+    f.Show();
+    (f.form->FileLogTabSheet->*box)->setChecked(true);
+    Click(f.form->OKButton);
+    for (const auto& [other, otherKey] : boxes) EXPECT_EQ(f.settings.Flag(otherKey), otherKey == key) << otherKey;
+  }
+}
+
+// Catches a typed command that OK does not put first and select, a full list that keeps
+// its old slot 9, or a command chosen from the list that is inserted again.
+TEST(TOptionsForm, TypingANewCommandInsertsItFirstAndSelectsIt) {
+  Fixture f;
+  for (int slot = 0; slot < kExternalProgramSlots; ++slot)
+    f.settings.SetText("ExternalProgram" + std::to_string(slot), "prog" + std::to_string(slot) + " $full$");
+  f.settings.SetInt("ExtPgm", 3);
+  f.Show();
+  QComboBox* programs = f.Mp3().ExternalProgramComboBox;
+  ASSERT_EQ(programs->count(), 10);
+  EXPECT_EQ(programs->currentText(), QString("prog3 $full$"));
+  f.Mp3().UseExternalProgramRadioButton->setChecked(true);
+  programs->lineEdit()->selectAll();
+  QTest::keyClicks(programs->lineEdit(), "sox \"$full$\" out.flac");
+  QTest::keyClick(programs->lineEdit(), Qt::Key_Return);  // Enter alone adds nothing
+  EXPECT_EQ(programs->count(), 10);
+  Click(f.form->OKButton);
+  EXPECT_EQ(f.settings.Int("ExtPgm"), 0);
+  EXPECT_EQ(f.settings.ExternalProgram(0), "sox \"$full$\" out.flac");
+  EXPECT_EQ(f.settings.ExternalProgram(1), "prog0 $full$");
+  EXPECT_EQ(f.settings.ExternalProgram(9), "prog8 $full$");
+
+  f.Show();
+  programs->setCurrentIndex(4);
+  Click(f.form->OKButton);
+  EXPECT_EQ(f.settings.Int("ExtPgm"), 4);
+  EXPECT_EQ(f.settings.ExternalProgram(0), "sox \"$full$\" out.flac");
+  EXPECT_EQ(f.settings.SelectedExternalProgram(), "prog3 $full$");
+}
+
+// Catches a component list that misses a control of the window, names one that the
+// language files do not know, or hands TranslateForm a control under another name.
+TEST(TOptionsForm, OffersEveryTranslatableControlUnderItsName) {
+  Fixture f;
+  std::set<std::string> offered;
+  for (const auto& [object, name] : f.form->Components()) {
+    ASSERT_NE(object, nullptr) << name;
+    EXPECT_EQ(object->objectName().toStdString(), name);
+    offered.insert(name);
+  }
+  EXPECT_EQ(offered, TranslatableNames().at("MP3 Maker Options"));
+}
+
+namespace {
+
+// Every caption and tool tip of the window's buttons, group boxes, labels and pages.
+std::map<std::string, QString> Texts(TOptionsForm& form) {
+  std::map<std::string, QString> texts;
+  for (QWidget* widget : form.findChildren<QWidget*>()) {
+    const std::string name = widget->objectName().toStdString();
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) texts[name] = button->text();
+    if (auto* group = qobject_cast<QGroupBox*>(widget)) texts[name] = group->title();
+    if (auto* label = qobject_cast<QLabel*>(widget)) texts[name] = label->text();
+    if (!widget->toolTip().isEmpty()) texts[name + ".hint"] = widget->toolTip();
+  }
+  for (int i = 0; i < form.SettingsPageControl->count(); ++i)
+    texts["tab" + std::to_string(i)] = form.SettingsPageControl->tabText(i);
+  return texts;
+}
+
+}  // namespace
+
+// Catches an English language file whose texts differ from the window's own (loading
+// English back after another language would then leave a different window), and a
+// shipped translation that leaves a caption or hint of the window untranslated.
+TEST(TOptionsForm, ShippedEnglishGivesTheBuiltInTextsAndGermanChangesThem) {
+  Fixture f;
+  std::map<std::string, QString> builtIn = Texts(*f.form);
+  ASSERT_TRUE(InstallLanguageFile(kShippedFolder + "language_deutsch.txt", UserLanguageFilePath()).Ok());
+  f.form->Translate();
+  const std::map<std::string, QString> german = Texts(*f.form);
+  ASSERT_TRUE(InstallLanguageFile(kShippedFolder + "Language.DAT", UserLanguageFilePath()).Ok());
+  f.form->Translate();
+  std::map<std::string, QString> english = Texts(*f.form);
+  EXPECT_EQ(english["LanguageLabel"], QString("Language: English"));
+  EXPECT_EQ(german.at("LanguageLabel"), QString("Language: Deutsch"));
+  EXPECT_EQ(english["TranslatorLabel"], QString("Translated by: the Zimbar team"));
+  for (const char* line : {"LanguageLabel", "TranslatorLabel"}) builtIn.erase(line), english.erase(line);
+  EXPECT_EQ(english, builtIn);
+  // Texts that stay the same in German.
+  const std::set<std::string> same = {"OKButton", "tab3", "CustomizationGroupBox"};
+  for (const auto& [name, text] : builtIn) {
+    if (same.count(name) != 0 || text.isEmpty()) continue;  // empty: Qt's own tab scroll buttons
+    EXPECT_NE(german.at(name), text) << name << " is not translated";
+  }
+}
+
+// Catches Load Language that does not copy the chosen file, does not translate the
+// window again or does not tell the other windows; a value of three leading blanks shown
+// with them; a language line kept from the previous file; and a second file without a key
+// that resets the first file's text.
+TEST(TOptionsForm, LoadLanguageInstallsTranslatesAndKeepsTextsTheNewFileLacks) {
+  Fixture f;
+  QSignalSpy loaded(f.form.get(), &TOptionsForm::languageLoaded);
+  EXPECT_EQ(f.Custom().LanguageLabel->text(), QString("Language: "));
+  WriteText(f.dir.File("language_first.txt"),
+            "[MP3 Maker Options]\nTextOf_OKButton=   &Gut\nTextOf_CancelButton=&Nein\nTextOf_LanguageLabel=Erste\n"
+            "TextOf_TranslatorLabel=Jemand\nHintOf_ReadSectorComboBox=Sektoren\n");
+  WriteText(f.dir.File("language_second.txt"), "[MP3 Maker Options]\nTextOf_CancelButton=&Non\n");
+  f.Show();
+  f.LoadLanguage(f.dir.File("language_first.txt"));
+  EXPECT_EQ(loaded.count(), 1);
+  EXPECT_EQ(ReadText(UserLanguageFilePath()), ReadText(f.dir.File("language_first.txt")));
+  EXPECT_EQ(f.form->OKButton->text(), QString("&Gut"));
+  EXPECT_EQ(f.form->CancelButton->text(), QString("&Nein"));
+  EXPECT_EQ(f.Custom().LanguageLabel->text(), QString("Language: Erste"));
+  EXPECT_EQ(f.Custom().TranslatorLabel->text(), QString("Translated by: Jemand"));
+  EXPECT_EQ(f.Cd().ReadSectorComboBox->toolTip(), QString("Sektoren"));
+  EXPECT_EQ(f.Cd().ReadSectorComboBox->currentText(), QString("24-Sector Read"));
+
+  f.LoadLanguage(f.dir.File("language_second.txt"));
+  EXPECT_EQ(loaded.count(), 2);
+  EXPECT_EQ(f.form->OKButton->text(), QString("&Gut"));
+  EXPECT_EQ(f.form->CancelButton->text(), QString("&Non"));
+  EXPECT_EQ(f.Custom().LanguageLabel->text(), QString("Language: "));
+  EXPECT_EQ(f.Custom().TranslatorLabel->text(), QString("Translated by: "));
+  EXPECT_TRUE(f.message.isEmpty());
+
+  // A window made afresh has only the second file's texts.
+  f.Make();
+  EXPECT_EQ(f.form->OKButton->text(), QString("&OK"));
+  EXPECT_EQ(f.form->CancelButton->text(), QString("&Non"));
+}
+
+// Catches a failed copy that breaks or replaces the active file, changes the window,
+// tells the other windows that a language was loaded, or goes unreported; and a cancelled
+// file dialog that does anything.
+TEST(TOptionsForm, FailedLoadLanguageKeepsTheOldFileAndSaysSo) {
+  Fixture f;
+  const std::string old = "[MP3 Maker Options]\nTextOf_OKButton=&Alt\n";
+  WriteText(UserLanguageFilePath(), old);
+  f.form->Translate();
+  QSignalSpy loaded(f.form.get(), &TOptionsForm::languageLoaded);
+  f.Show();
+
+  f.LoadLanguage("");
+  EXPECT_TRUE(f.message.isEmpty());
+
+  f.LoadLanguage(f.dir.File("language_missing.txt"));
+  EXPECT_EQ(f.caption, QString("zbmaker (Zimbar MP3 Maker) Error"));
+  EXPECT_TRUE(f.message.startsWith("Cannot read the language file " + QString::fromStdString(f.dir.File("language_missing.txt"))))
+      << f.message.toStdString();
+
+  WriteText(f.dir.File("language_other.txt"), "[Options]\nVersion=1\n");
+  f.LoadLanguage(f.dir.File("language_other.txt"));
+  EXPECT_TRUE(f.message.contains("is not a language file")) << f.message.toStdString();
+
+  EXPECT_EQ(loaded.count(), 0);
+  EXPECT_EQ(ReadText(UserLanguageFilePath()), old);
+  EXPECT_EQ(f.form->OKButton->text(), QString("&Alt"));
+}
+
+// Catches a window that does not open beside the main window.
+TEST(TOptionsForm, OpensFifteenPixelsRightOfAndBelowTheMainWindow) {
+  TempDir dir;
+  ScopedEnv home("ZIMBAR_HOME", dir.File("home").c_str());
+  ScopedEnv share("ZIMBAR_SHARE_DIR", dir.File("share").c_str());
+  SettingsTable settings;
+  QWidget main;
+  main.setGeometry(200, 150, 600, 450);
+  main.show();
+  TOptionsForm form(settings, &main);
+  form.show();
+  EXPECT_EQ(form.frameGeometry().topLeft(), main.frameGeometry().topLeft() + QPoint(15, 15));
+}
