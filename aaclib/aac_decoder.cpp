@@ -171,7 +171,7 @@ std::int32_t AacDecoder::Decode(std::int16_t* out) {
     if (lastStop_ == DecodeStop::None) lastStop_ = open_ ? DecodeStop::ErrorFlag : DecodeStop::NotOpen;
     return 0;
   }
-  reader_.Input().ResetFetchedBits();
+  const std::uint64_t startBit = reader_.BitPosition();
   auto silence = [out]() { std::fill(out, out + kOutputSamples, std::int16_t{0}); };
 
   if (parameters_.form == StreamForm::Adts && adtsBlocksLeft_ == 0) {
@@ -211,43 +211,37 @@ std::int32_t AacDecoder::Decode(std::int16_t* out) {
   WriteOutput(*block_, out);
   ++frameCounter_;
   lastStop_ = DecodeStop::None;
-  const std::uint32_t fetched = reader_.Input().FetchedBits();
-  return fetched > 0 ? static_cast<std::int32_t>(std::min<std::uint32_t>(fetched, 0x7FFFFFFF)) : 1;
+  // The bits the block took, counted in whole 16-bit words.
+  const std::uint64_t fetched = (reader_.BitPosition() - startBit + 15) / 16 * 16;
+  return fetched > 0 ? static_cast<std::int32_t>(std::min<std::uint64_t>(fetched, 0x7FFFFFFF)) : 1;
 }
 
-void AacDecoder::Reconstruct(const RawDataBlock& block) {
+void AacDecoder::Reconstruct(RawDataBlock& block) {
   auto& slots = *slots_;
   const int samplingIndex = block.samplingIndex;
   const bool pair = block.hasPair && block.channelPresent[0] && block.channelPresent[1];
-  for (int c = 0; c < kMaxChannels; ++c) {
-    if (block.channelPresent[c]) Dequantize(powerTables_, block.channels[c], slots[c].coefs.data());
-  }
-  if (pair) {
-    ApplyMidSide(block.pair, block.channels[0], block.channels[1], slots[0].coefs.data(), slots[1].coefs.data());
-  }
+  float* coefs[kMaxChannels] = {block.channels[0].coefs.data(), block.channels[1].coefs.data()};
+  if (pair) ApplyMidSide(block.pair, block.channels[0], block.channels[1], coefs[0], coefs[1]);
   for (int c = 0; c < kMaxChannels; ++c) {
     if (!block.channelPresent[c]) continue;
     const bool isRight = pair && c == 1;
     noise_.Apply(block.channels[c], isRight ? &block.channels[0] : nullptr, pair ? &block.pair : nullptr,
-                 slots[c].coefs.data());
+                 coefs[c]);
   }
-  if (pair) ApplyIntensityStereo(block.pair, block.channels[1], slots[0].coefs.data(), slots[1].coefs.data());
+  if (pair) ApplyIntensityStereo(block.pair, block.channels[1], coefs[0], coefs[1]);
   const int maxOrder = MaxTnsOrderLong();
   for (int c = 0; c < kMaxChannels; ++c) {
     if (!block.channelPresent[c]) continue;
     ChannelSlot& slot = slots[c];
     const ChannelStream& stream = block.channels[c];
-    predictor_.Predict(stream, slot.ltp, slot.filterbank.previousShape, samplingIndex, maxOrder, filterbank_,
-                       slot.coefs.data());
+    predictor_.Predict(stream, slot.filterbank, samplingIndex, maxOrder, filterbank_, coefs[c]);
   }
   for (int c = 0; c < kMaxChannels; ++c) {
     if (!block.channelPresent[c]) continue;
     ChannelSlot& slot = slots[c];
     const ChannelStream& stream = block.channels[c];
-    ApplyTns(stream, samplingIndex, maxOrder, slot.coefs.data(), /*analysis=*/false);
-    filterbank_.Run(stream.info.windowSequence, stream.info.windowShape, slot.coefs.data(), slot.filterbank);
-    // Main and LC streams carry no prediction data: their history would never be read.
-    if (syntax_.objectType != 1 && syntax_.objectType != 2) slot.ltp.Update(slot.filterbank);
+    ApplyTns(stream, samplingIndex, maxOrder, coefs[c], /*analysis=*/false);
+    filterbank_.Run(stream.info.windowSequence, stream.info.windowShape, coefs[c], slot.filterbank);
   }
 }
 
@@ -256,12 +250,12 @@ void AacDecoder::WriteOutput(const RawDataBlock& block, std::int16_t* out) const
   const bool left = block.channelPresent[0];
   const bool right = block.channelPresent[1] && block.channelCount > 1;
   if (left && right) {
-    InterleavePcm16(slots[0].filterbank.timeOut.data(), slots[1].filterbank.timeOut.data(), out, kFrameLength);
+    InterleavePcm16(slots[0].filterbank.TimeOut(), slots[1].filterbank.TimeOut(), out, kFrameLength);
   } else if (left) {
     // One channel: the same sample in both slots of each period.
-    InterleavePcm16(slots[0].filterbank.timeOut.data(), slots[0].filterbank.timeOut.data(), out, kFrameLength);
+    InterleavePcm16(slots[0].filterbank.TimeOut(), slots[0].filterbank.TimeOut(), out, kFrameLength);
   } else if (right) {
-    InterleavePcm16(slots[1].filterbank.timeOut.data(), slots[1].filterbank.timeOut.data(), out, kFrameLength);
+    InterleavePcm16(slots[1].filterbank.TimeOut(), slots[1].filterbank.TimeOut(), out, kFrameLength);
   }
   // A block without channel elements writes nothing.
 }

@@ -70,13 +70,12 @@ class AacDecoder {
 
  private:
   struct ChannelSlot {
-    std::array<float, kFrameLength> coefs{};
-    FilterbankChannel filterbank;
-    LtpHistory ltp;
+    FilterbankChannel filterbank;  // also the history long-term prediction reads
   };
   StreamParameters Start(std::string path, std::vector<std::uint8_t>* bytes);
-  // Runs the spectral tools and the filterbank over the parsed block.
-  void Reconstruct(const RawDataBlock& block);
+  // Runs the spectral tools and the filterbank over the parsed block, in place on its
+  // dequantized coefficients.
+  void Reconstruct(RawDataBlock& block);
   void WriteOutput(const RawDataBlock& block, std::int16_t* out) const;
   int MaxTnsOrderLong() const;
 
@@ -90,7 +89,6 @@ class AacDecoder {
   SyntaxState syntax_;
   std::unique_ptr<RawDataBlock> block_;
   std::unique_ptr<std::array<ChannelSlot, kMaxChannels>> slots_;
-  PowerTables powerTables_;
   Filterbank filterbank_;
   NoiseSubstitution noise_;
   LongTermPredictor predictor_;

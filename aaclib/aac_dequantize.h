@@ -1,4 +1,4 @@
-// Inverse quantization: quantized integers to scaled spectral coefficients.
+// Inverse quantization: the power tables behind the dequantized spectrum.
 #pragma once
 
 #include <array>
@@ -7,8 +7,8 @@
 
 namespace zbaac {
 
-// i^(4/3) for magnitudes 0 .. 8191 (the largest an escape can code, so that the
-// per-coefficient loop is a plain lookup) and 2^(i/4) for scalefactors 100 .. 227,
+// i^(4/3) for magnitudes 0 .. 8191 (the largest an escape can code, so that the spectral
+// decoding dequantizes by a plain lookup) and 2^(i/4) for scalefactors 100 .. 227,
 // computed in double precision and stored as float.
 struct PowerTables {
   static constexpr int kMaxMagnitude = 8191;
@@ -21,12 +21,14 @@ struct PowerTables {
   float Dequantize(int q) const;
   // Gain of a band with scalefactor s: 0 for s = 0 (the band is silenced), the table for
   // 100 .. 227, otherwise 2^((s - 100) / 4) by pow.
-  float ScalefactorGain(int s) const;
+  float ScalefactorGain(int s) const {
+    return static_cast<unsigned>(s - 100) < gain.size() ? gain[static_cast<unsigned>(s - 100)] : GainOutsideTable(s);
+  }
+  // ScalefactorGain for the scalefactors the table does not hold.
+  float GainOutsideTable(int s) const;
 };
 
-// Fills coefs (1024 entries, window order) from the channel's quantized spectrum: every
-// band with a spectral codebook (1 .. 11) gets sign(q) |q|^(4/3) times its scalefactor
-// gain; every other line is 0 (noise and intensity bands are filled by their tools).
-void Dequantize(const PowerTables& tables, const ChannelStream& stream, float* coefs);
+// The tables, computed on first use and kept for the life of the process.
+const PowerTables& Powers();
 
 }  // namespace zbaac

@@ -1,6 +1,8 @@
 // Complex FFT of 64 or 512 points, the quarter-length transforms under the MDCTs.
 #include "aaclib/aac_fft.h"
 
+#include "aaclib/aac_float4.h"
+
 #include <cassert>
 #include <cmath>
 #include <utility>
@@ -41,48 +43,31 @@ inline void Store(const Radix4Out& o, float* re, float* im, int at, int step) {
 }
 
 // Radix4 at positions 0 .. m-1 of four blocks (real parts r0..r3, imaginary parts
-// i0..i3): block 0 in place, blocks 1, 2, 3 twiddled by W^2k, W^k, W^3k (the
-// sub-transforms of the residues 2, 1, 3). The blocks never overlap, which lets the loop
-// run as vector code.
-inline void Butterflies(float* __restrict r0, float* __restrict i0, float* __restrict r1, float* __restrict i1,
-                        float* __restrict r2, float* __restrict i2, float* __restrict r3, float* __restrict i3,
-                        const float* __restrict tw, int m) {
+// i0..i3), blocks 1, 2, 3 twiddled by W^2k, W^k, W^3k (the sub-transforms of the
+// residues 2, 1, 3), four positions at a time (m is a multiple of four). At k = 0 the
+// twiddles are 1, which multiplies exactly.
+inline void Butterflies(float* r0, float* i0, float* r1, float* i1, float* r2, float* i2, float* r3, float* i3,
+                        const float* tw, int m) {
   const float* w1r = tw;
   const float* w1i = tw + m;
   const float* w2r = tw + 2 * m;
   const float* w2i = tw + 3 * m;
   const float* w3r = tw + 4 * m;
   const float* w3i = tw + 5 * m;
-  // k = 0: all twiddles are 1, so the blocks enter unmultiplied.
-  {
-    const Radix4Out o = Radix4(r0[0], i0[0], r1[0], i1[0], r2[0], i2[0], r3[0], i3[0]);
-    r0[0] = o.r0;
-    i0[0] = o.i0;
-    r1[0] = o.r1;
-    i1[0] = o.i1;
-    r2[0] = o.r2;
-    i2[0] = o.i2;
-    r3[0] = o.r3;
-    i3[0] = o.i3;
-  }
-  // The stores are written out here rather than in a helper: through one, the compiler
-  // no longer vectorizes the loop.
-  for (int k = 1; k < m; ++k) {
-    const float br = r1[k] * w2r[k] - i1[k] * w2i[k];
-    const float bi = r1[k] * w2i[k] + i1[k] * w2r[k];
-    const float cr = r2[k] * w1r[k] - i2[k] * w1i[k];
-    const float ci = r2[k] * w1i[k] + i2[k] * w1r[k];
-    const float dr = r3[k] * w3r[k] - i3[k] * w3i[k];
-    const float di = r3[k] * w3i[k] + i3[k] * w3r[k];
-    const Radix4Out o = Radix4(r0[k], i0[k], br, bi, cr, ci, dr, di);
-    r0[k] = o.r0;
-    i0[k] = o.i0;
-    r1[k] = o.r1;
-    i1[k] = o.i1;
-    r2[k] = o.r2;
-    i2[k] = o.i2;
-    r3[k] = o.r3;
-    i3[k] = o.i3;
+  for (int k = 0; k < m; k += 4) {
+    const Complex4 a{Load4(r0 + k), Load4(i0 + k)};
+    const Complex4 b = Rotate({Load4(r1 + k), Load4(i1 + k)}, Load4(w2r + k), Load4(w2i + k));
+    const Complex4 c = Rotate({Load4(r2 + k), Load4(i2 + k)}, Load4(w1r + k), Load4(w1i + k));
+    const Complex4 d = Rotate({Load4(r3 + k), Load4(i3 + k)}, Load4(w3r + k), Load4(w3i + k));
+    const Radix4Out4 o = Radix4(a, b, c, d);
+    Store4(r0 + k, o.o0.re);
+    Store4(i0 + k, o.o0.im);
+    Store4(r1 + k, o.o1.re);
+    Store4(i1 + k, o.o1.im);
+    Store4(r2 + k, o.o2.re);
+    Store4(i2 + k, o.o2.im);
+    Store4(r3 + k, o.o3.re);
+    Store4(i3 + k, o.o3.im);
   }
 }
 
@@ -156,7 +141,6 @@ void Fft::ForwardReordered(float* re, float* im) const {
       const float di = r[7] * w3i + i[7] * w3r;
       Store(Radix4(r[1], i[1], br, bi, cr, ci, dr, di), re, im, base + 1, 2);
     }
-    tw += 6 * 2;
     m = 8;
   } else {
     // The first radix-4 stage (m = 1) has no twiddles.
@@ -165,10 +149,22 @@ void Fft::ForwardReordered(float* re, float* im) const {
                    im[base + 3]),
             re, im, base, 1);
     }
-    tw += 6;
     m = 4;
   }
-  for (; m < n; m *= 4) {
+  ForwardStagesFrom(m, re, im);
+}
+
+const float* Fft::StageTwiddles(int m) const {
+  // The stages hold 6 x 2, 6 x 8, ... (odd powers of two) or 6 x 1, 6 x 4, ... floats.
+  std::size_t offset = 0;
+  for (int size = Log2(points_) % 2 == 1 ? 2 : 1; size < m; size *= 4) offset += 6 * static_cast<std::size_t>(size);
+  return twiddles_.data() + offset;
+}
+
+void Fft::ForwardStagesFrom(int points, float* re, float* im) const {
+  const int n = points_;
+  for (int m = points; m < n; m *= 4) {
+    const float* tw = StageTwiddles(m);
     // In bit-reversed order the four blocks of a group hold the sub-transforms of the
     // residues 0, 2, 1, 3 (mod 4).
     for (int base = 0; base < n; base += 4 * m) {
@@ -176,7 +172,6 @@ void Fft::ForwardReordered(float* re, float* im) const {
       float* i = im + base;
       Butterflies(r, i, r + m, i + m, r + 2 * m, i + 2 * m, r + 3 * m, i + 3 * m, tw, m);
     }
-    tw += 6 * m;
   }
 }
 

@@ -25,11 +25,19 @@ class Fft {
   // computes its sequence anyway writes it there instead of having it swapped later.
   void ForwardReordered(float* re, float* im) const;
 
+  // The radix-4 stages that combine the sub-transforms of `points` values (each block of
+  // `points` already transformed, in that order) into the whole, for a caller that runs
+  // the first stages itself. `points` is 1 or 2 times a power of four, below the size.
+  void ForwardStagesFrom(int points, float* re, float* im) const;
+  // The twiddles of the radix-4 stage that combines four transforms of m values: the
+  // real parts of W^k for k < m (W = exp(-2 pi i / 4m)), their imaginary parts, then the
+  // same for W^2k and W^3k (6m floats).
+  const float* StageTwiddles(int m) const;
+
  private:
   int points_;
   std::vector<uint16_t> reversal_;  // reversal_[i] = bit-reversed i
-  // Per radix-4 stage of m positions: the real parts of W^k for k < m, their imaginary
-  // parts, then the same for W^2k and W^3k (6m floats).
+  // The stages' twiddles one after the other, from the smallest m (2 or 1) up.
   std::vector<float> twiddles_;
 };
 

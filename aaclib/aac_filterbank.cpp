@@ -12,6 +12,7 @@ namespace zbaac {
 namespace {
 
 constexpr int kShortStart = 448;  // (1024 - 128) / 2: where the eight short windows begin
+constexpr int kSpare = 3;
 
 // Window kinds of the first (rising) and second (falling) half of a long sequence.
 WindowKind FirstHalf(WindowSequence sequence) {
@@ -21,17 +22,11 @@ WindowKind SecondHalf(WindowSequence sequence) {
   return sequence == WindowSequence::LongStart ? WindowKind::kTransition : WindowKind::kLong;
 }
 
-// buf[0 .. 2n) *= rising half (first), falling half (second).
-void ApplyWindow(float* buf, const float* rise, const float* fallRise, int n) {
-  for (int i = 0; i < n; ++i) buf[i] *= rise[i];
-  for (int i = 0; i < n; ++i) buf[n + i] *= fallRise[n - 1 - i];
-}
-
 }  // namespace
 
 void FilterbankChannel::Reset() {
-  overlap.fill(0.0f);
-  timeOut.fill(0.0f);
+  for (auto& buffer : buffers_) buffer.fill(0.0f);
+  ring_ = {0, 1, 2, 3};
   previousShape = 0;
 }
 
@@ -41,37 +36,47 @@ void Filterbank::Run(WindowSequence sequence, int shape, const float* spectrum, 
   const WindowTables& windows = Windows();
   shape &= 1;
   const int previous = channel.previousShape & 1;
-  float* y = time_.data();
-  float* overlap = channel.overlap.data();
-  float* out = channel.timeOut.data();
+  auto& ring = channel.ring_;
+  const float* overlap = channel.buffers_[ring[static_cast<int>(HistoryPart::Overlap)]].data();
+  // The output goes to the spare buffer, the new overlap over the output two blocks back.
+  float* out = channel.buffers_[ring[kSpare]].data();
+  float* nextOverlap = channel.buffers_[ring[static_cast<int>(HistoryPart::OutputBeforeLast)]].data();
   switch (sequence) {
     case WindowSequence::OnlyLong:
     case WindowSequence::LongStart:
-    case WindowSequence::LongStop: {
-      longMdct_.Inverse(spectrum, y);
-      // Window and overlap-add in one pass per half.
-      const float* rise = windows.Rise(FirstHalf(sequence), previous);
-      const float* fall = windows.Rise(SecondHalf(sequence), shape);
-      for (int i = 0; i < kFrameLength; ++i) out[i] = y[i] * rise[i] + overlap[i];
-      for (int i = 0; i < kFrameLength; ++i) overlap[i] = y[kFrameLength + i] * fall[kFrameLength - 1 - i];
+    case WindowSequence::LongStop:
+      longMdct_.InverseWindowed(spectrum, windows.Rise(FirstHalf(sequence), previous),
+                                windows.Fall(SecondHalf(sequence), shape), overlap, out, nextOverlap);
       break;
-    }
     case WindowSequence::EightShort: {
       constexpr int n = kShortWindowLength;
-      std::fill(overlap + kFrameLength, overlap + 2 * kFrameLength, 0.0f);
+      // Window w adds its first half to the second half of window w - 1 (none before the
+      // first) and leaves its own second half for window w + 1.
+      float* span = shortSpan_.data();
+      shortTail_[0].fill(0.0f);
       for (int w = 0; w < kMaxWindows; ++w) {
-        shortMdct_.Inverse(spectrum + w * n, y);
-        ApplyWindow(y, windows.Rise(WindowKind::kShort, w == 0 ? previous : shape),
-                    windows.Rise(WindowKind::kShort, shape), n);
-        float* at = overlap + kShortStart + w * n;
-        for (int i = 0; i < n; ++i) at[i] += y[i];
-        std::copy(y + n, y + 2 * n, at + n);
+        shortMdct_.InverseWindowed(spectrum + w * n, windows.Rise(WindowKind::kShort, w == 0 ? previous : shape),
+                                   windows.Fall(WindowKind::kShort, shape), shortTail_[w & 1].data(), span + w * n,
+                                   shortTail_[(w + 1) & 1].data());
       }
-      std::copy(overlap, overlap + kFrameLength, out);
-      std::copy(overlap + kFrameLength, overlap + 2 * kFrameLength, overlap);
+      std::copy(shortTail_[kMaxWindows & 1].begin(), shortTail_[kMaxWindows & 1].end(), span + kMaxWindows * n);
+      // Before the first window the previous overlap stands alone; the first window adds
+      // to it; from the first window's second half on the windows replace it (where a
+      // short block may follow, the previous block's overlap is zero there).
+      constexpr int firstEnd = kShortStart + n;
+      constexpr int spanEnd = kShortStart + 9 * n;  // 1600
+      std::copy(overlap, overlap + kShortStart, out);
+      for (int i = kShortStart; i < firstEnd; ++i) out[i] = overlap[i] + span[i - kShortStart];
+      std::copy(span + n, span + (kFrameLength - kShortStart), out + firstEnd);
+      std::copy(span + (kFrameLength - kShortStart), span + 9 * n, nextOverlap);
+      std::fill(nextOverlap + (spanEnd - kFrameLength), nextOverlap + kFrameLength, 0.0f);
       break;
     }
   }
+  // The ring turns: the last output becomes the one before, the new output the last,
+  // the new overlap the overlap, the old overlap the spare.
+  ring = {ring[static_cast<int>(HistoryPart::LastOutput)], ring[kSpare],
+          ring[static_cast<int>(HistoryPart::OutputBeforeLast)], ring[static_cast<int>(HistoryPart::Overlap)]};
   channel.previousShape = static_cast<std::uint8_t>(shape);
 }
 
@@ -79,10 +84,8 @@ void Filterbank::ForwardLong(WindowSequence sequence, int previousShape, int sha
                              float* coefs) {
   assert(sequence != WindowSequence::EightShort && "the forward transform serves long sequences only");
   const WindowTables& windows = Windows();
-  std::copy(samples, samples + 2 * kFrameLength, windowed_.data());
-  ApplyWindow(windowed_.data(), windows.Rise(FirstHalf(sequence), previousShape & 1),
-              windows.Rise(SecondHalf(sequence), shape & 1), kFrameLength);
-  longMdct_.Forward(windowed_.data(), coefs);
+  longMdct_.ForwardWindowed(samples, windows.Rise(FirstHalf(sequence), previousShape & 1),
+                            windows.Fall(SecondHalf(sequence), shape & 1), coefs);
 }
 
 }  // namespace zbaac

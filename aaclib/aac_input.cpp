@@ -1,4 +1,4 @@
-// File and memory input of the AAC decoder, taken two bytes at a time.
+// File and memory input of the AAC decoder, in buffer loads.
 #include "aaclib/aac_input.h"
 
 #include <cerrno>
@@ -18,6 +18,7 @@ Result<AacInput, InputError> AacInput::OpenFile(const std::string& path) {
   std::fseek(file, 0, SEEK_SET);
   input.buffer_.resize(kBufferBytes);
   input.fill_ = std::fread(input.buffer_.data(), 1, kBufferBytes, file);
+  if (input.fill_ == 0) input.endOfInput_ = true;
   return input;
 }
 
@@ -26,7 +27,7 @@ AacInput AacInput::FromBytes(std::vector<std::uint8_t> bytes) {
   input.sizeBytes_ = bytes.size();
   input.fill_ = bytes.size();
   input.buffer_ = std::move(bytes);
-  input.memory_ = true;
+  input.endOfInput_ = input.fill_ == 0;
   return input;
 }
 
@@ -38,13 +39,9 @@ AacInput& AacInput::operator=(AacInput&& other) noexcept {
   file_ = std::exchange(other.file_, nullptr);
   buffer_ = std::move(other.buffer_);
   fill_ = std::exchange(other.fill_, 0);
-  readPos_ = std::exchange(other.readPos_, 0);
   bytesBeforeBuffer_ = std::exchange(other.bytesBeforeBuffer_, 0);
   sizeBytes_ = std::exchange(other.sizeBytes_, 0);
-  fetchedBits_ = std::exchange(other.fetchedBits_, 0);
-  lastWordBytes_ = std::exchange(other.lastWordBytes_, 0);
   endOfInput_ = std::exchange(other.endOfInput_, false);
-  memory_ = std::exchange(other.memory_, false);
   return *this;
 }
 
@@ -52,45 +49,13 @@ AacInput::~AacInput() {
   if (file_ != nullptr) std::fclose(file_);
 }
 
-bool AacInput::Refill() {
+bool AacInput::LoadNext() {
+  if (endOfInput_) return false;
   bytesBeforeBuffer_ += fill_;
-  readPos_ = 0;
   fill_ = 0;
-  if (file_ != nullptr && !memory_) {
-    fill_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
-  }
+  if (file_ != nullptr) fill_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
   if (fill_ == 0) endOfInput_ = true;
   return fill_ != 0;
-}
-
-int AacInput::NextByte() {
-  if (endOfInput_) return -1;
-  if (readPos_ >= fill_ && !Refill()) return -1;
-  return buffer_[readPos_++];
-}
-
-std::uint16_t AacInput::FetchWordAcrossLoads() {
-  if (endOfInput_) {
-    // Past the end every word is zero and still counted, so a caller that keeps
-    // reading sees its bit count grow.
-    lastWordBytes_ = 0;
-    fetchedBits_ += 16;
-    return 0;
-  }
-  int high = NextByte();
-  if (high < 0) {
-    lastWordBytes_ = 0;
-    return 0;
-  }
-  int low = NextByte();
-  fetchedBits_ += 16;
-  if (low < 0) {
-    // An odd-sized input: the last byte arrives alone, with zero bits below it.
-    lastWordBytes_ = 1;
-    return static_cast<std::uint16_t>(high << 8);
-  }
-  lastWordBytes_ = 2;
-  return static_cast<std::uint16_t>((high << 8) | low);
 }
 
 }  // namespace zbaac

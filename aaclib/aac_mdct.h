@@ -1,6 +1,7 @@
-// Inverse and forward MDCT through a quarter-length complex FFT.
+// Windowed inverse and forward MDCT through a quarter-length complex FFT.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "aaclib/aac_fft.h"
@@ -10,31 +11,54 @@ namespace zbaac {
 // MDCT of size n (2048 for long blocks, 256 for short windows): n/2 coefficients against
 // n time samples. Each transform folds the data into an n/4-point complex sequence, turns
 // it with the pre-twiddles exp(-2 pi i (p + 1/8) / n), runs the FFT and turns the result
-// with the same twiddles. The object keeps its scratch space, so one instance serves one
-// transform at a time.
+// with the same twiddles. The windows come in as halves of n/2 entries: the first half of
+// the n samples is weighted by `rise`, the second half by `fall` (sample n/2 + i by
+// fall[i]). The object keeps its scratch space, so one instance serves one transform at a
+// time.
 class Mdct {
  public:
+  // n: 32 times a power of two (256 and 2048 are the filterbank's sizes).
   explicit Mdct(int n);
 
-  // x[j] = (2/n) sum_k coefs[k] cos(2 pi/n (j + n0)(k + 1/2)), n0 = (n/2 + 1)/2,
-  // for j = 0 .. n-1 (out has n entries, coefs n/2).
-  void Inverse(const float* coefs, float* out);
+  // The inverse transform x[j] = (2/n) sum_k coefs[k] cos(2 pi/n (j + n0)(k + 1/2)),
+  // n0 = (n/2 + 1)/2, windowed and laid out in one pass over the FFT's result:
+  // first[j] = x[j] rise[j] + add[j] and second[j] = x[n/2 + j] fall[j] for j < n/2. The arrays must not overlap (`coefs` may be the FFT's input only).
+  void InverseWindowed(const float* coefs, const float* rise, const float* fall, const float* add, float* first,
+                       float* second);
 
-  // coefs[k] = 2 sum_j in[j] cos(2 pi/n (j + n0)(k + 1/2)), k = 0 .. n/2-1 (in has n
-  // entries). Inverse of Inverse after windowing and overlap-add with a power-complementary
-  // window.
-  void Forward(const float* in, float* coefs);
+  // The forward transform of the windowed input: coefs[k] = 2 sum_j w[j] in[j]
+  // cos(2 pi/n (j + n0)(k + 1/2)), k = 0 .. n/2-1 (in has n entries), w the window
+  // described above. Inverse of InverseWindowed after overlap-add with a
+  // power-complementary window.
+  void ForwardWindowed(const float* in, const float* rise, const float* fall, float* coefs);
 
  private:
-  // out[j] = sum_k in[k] cos(pi/m (j + 1/2)(k + 1/2)), m = n/2 (m entries each; in and out
-  // may be the same array).
-  void DctIv(const float* in, float* out);
+  // The FFT of the pre-twiddled sequence in[2p] + i in[m - 1 - 2p] (m = n/2); the result
+  // stays in workRe_, workIm_. The sequence is gathered into the order the FFT's first
+  // pass takes it, four blocks of its first stages side by side in the lanes; that pass
+  // twiddles it and runs those stages and the next one before anything is stored; the
+  // FFT does the remaining stages.
+  void Transform(const float* in);
+  void Gather(const float* in);
+  void FirstPassOf32();
+  void FirstPassOf16();
 
   int n_;
   Fft fft_;
+  int firstPassPoints_;           // 32 or 16: the size of the transforms the first pass makes
   std::vector<float> twiddleRe_;  // exp(-2 pi i (p + 1/8) / n), p < n/4
   std::vector<float> twiddleIm_;
-  std::vector<float> workRe_;  // the n/4-point complex sequence, as the FFT takes it
+  std::vector<float> scaledRe_;   // the same times 2/n, for the inverse
+  std::vector<float> scaledIm_;
+  // The FFT's input in the order the first pass takes it (block after block of its four
+  // lanes): the real parts, then the imaginary parts; and the twiddle of each value.
+  std::vector<float> gathered_;
+  std::vector<float> gatherTwiddleRe_;
+  std::vector<float> gatherTwiddleIm_;
+  // Per 4 x 4 tile of the input (seen as rows of n/2 / firstPassPoints_ values), the
+  // places in gathered_ of its four transposed columns.
+  std::vector<std::uint16_t> tileSlots_;
+  std::vector<float> workRe_;     // the n/4-point complex sequence, as the FFT takes it
   std::vector<float> workIm_;
   std::vector<float> fold_;
 };

@@ -19,7 +19,12 @@ inline std::int16_t ToPcm16(float x) {
 }
 
 // Writes 1024 periods into out[2k + c] for c = 0, 1 from left and right (right may be the
-// same array as left for a one-channel stream).
+// same array as left for a one-channel stream). Uses AVX2 where the processor has it.
 void InterleavePcm16(const float* left, const float* right, std::int16_t* out, int periods);
+
+// The same conversion with the instructions every processor of the target has (SSE2 on
+// x86-64), whatever this one offers: the results are the same, which the tests hold both
+// to.
+void InterleavePcm16Baseline(const float* left, const float* right, std::int16_t* out, int periods);
 
 }  // namespace zbaac

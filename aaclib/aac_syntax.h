@@ -123,6 +123,9 @@ struct ChannelStream {
   // Quantized coefficients in window order: window w holds [w*128, w*128+128) for short
   // blocks, ascending band order within the window. Pulse data applied.
   std::array<std::int32_t, kFrameLength> spectrum{};
+  // The same lines dequantized and scaled by their band's gain (0 where the band has no
+  // spectral data); the spectral tools and the filterbank work on them in place.
+  std::array<float, kFrameLength> coefs{};
 };
 
 // M/S data of the block's channel pair (its channels are the CPE entry's firstChannel and

@@ -58,6 +58,11 @@ WindowTables Build() {
     for (int i = 0; i < 448; ++i) tr[i] = 0.0f;
     for (int i = 0; i < 128; ++i) tr[448 + i] = t.shortRise[shape][i];
     for (int i = 576; i < 1024; ++i) tr[i] = 1.0f;
+    for (int i = 0; i < 1024; ++i) {
+      t.longFall[shape][i] = t.longRise[shape][1023 - i];
+      t.transitionFall[shape][i] = tr[1023 - i];
+    }
+    for (int i = 0; i < 128; ++i) t.shortFall[shape][i] = t.shortRise[shape][127 - i];
   }
   return t;
 }
@@ -74,6 +79,18 @@ const float* WindowTables::Rise(WindowKind kind, int shape) const {
       return transitionRise[shape].data();
   }
   return longRise[shape].data();
+}
+
+const float* WindowTables::Fall(WindowKind kind, int shape) const {
+  switch (kind) {
+    case WindowKind::kLong:
+      return longFall[shape].data();
+    case WindowKind::kShort:
+      return shortFall[shape].data();
+    case WindowKind::kTransition:
+      return transitionFall[shape].data();
+  }
+  return longFall[shape].data();
 }
 
 const WindowTables& Windows() {

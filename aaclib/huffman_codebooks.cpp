@@ -14,17 +14,17 @@ static_assert(kSorted<0>[0].index == 60 && kSorted<0>[0].length == 1);
 static_assert(kSorted<1>[0].index == 40 && kSorted<1>[0].length == 1);
 static_assert(kRuns<0>.back().length == 19 && kRuns<0>.back().end == 121);
 
-constexpr SpectrumCodebook Make(int number, int dimension, int largestValue, bool isSigned,
-                                std::span<const CodeEntry> entries) {
+constexpr SpectrumCodebook Make(int number, std::span<const CodeEntry> entries) {
+  const CodebookForm form = kCodebookForms[static_cast<std::size_t>(number)];
   SpectrumCodebook book;
   book.number = number;
-  book.dimension = dimension;
-  book.largestValue = largestValue;
-  book.isSigned = isSigned;
-  book.modulus = isSigned ? 2 * largestValue + 1 : largestValue + 1;
-  book.offset = isSigned ? largestValue : 0;
+  book.dimension = form.dimension;
+  book.largestValue = form.largestValue;
+  book.isSigned = form.isSigned;
+  book.modulus = form.Modulus();
+  book.offset = form.Offset();
   int count = 1;
-  for (int d = 0; d < dimension; ++d) count *= book.modulus;
+  for (int d = 0; d < form.dimension; ++d) count *= book.modulus;
   book.entryCount = count;
   book.entries = entries;
   return book;
@@ -32,17 +32,17 @@ constexpr SpectrumCodebook Make(int number, int dimension, int largestValue, boo
 
 const std::array<SpectrumCodebook, 12> kCodebooks = {
     SpectrumCodebook{},
-    Make(1, 4, 1, true, kSorted<1>),
-    Make(2, 4, 1, true, kSorted<2>),
-    Make(3, 4, 2, false, kSorted<3>),
-    Make(4, 4, 2, false, kSorted<4>),
-    Make(5, 2, 4, true, kSorted<5>),
-    Make(6, 2, 4, true, kSorted<6>),
-    Make(7, 2, 7, false, kSorted<7>),
-    Make(8, 2, 7, false, kSorted<8>),
-    Make(9, 2, 12, false, kSorted<9>),
-    Make(10, 2, 12, false, kSorted<10>),
-    Make(11, 2, 16, false, kSorted<11>),
+    Make(1, kSorted<1>),
+    Make(2, kSorted<2>),
+    Make(3, kSorted<3>),
+    Make(4, kSorted<4>),
+    Make(5, kSorted<5>),
+    Make(6, kSorted<6>),
+    Make(7, kSorted<7>),
+    Make(8, kSorted<8>),
+    Make(9, kSorted<9>),
+    Make(10, kSorted<10>),
+    Make(11, kSorted<11>),
 };
 
 }  // namespace

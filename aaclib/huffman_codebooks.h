@@ -11,14 +11,49 @@
 namespace zbaac {
 
 // The entries of one codeword length within a sorted table: positions [first, end) and
-// the largest of their codewords, so that the search can pass over a whole length with
-// one comparison when the bits read lie above every codeword of that length.
+// the largest of their codewords.
 struct CodeLengthRun {
   int length = 0;
   int first = 0;
   int end = 0;
   std::uint32_t lastCodeword = 0;
+
+  constexpr int Count() const { return end - first; }
 };
+
+// The values of one tuple as the codebook's index stands for them (before sign bits and
+// escapes), and which of the sign bits that an unsigned codebook sends (one per value
+// that is not zero) belongs to each value: the sign bits are peeked as `dimension` bits,
+// the first one highest, and value k is negative when its `signBit` is set there (0 for
+// a zero value, which has no sign bit). Eight bytes, one load.
+struct alignas(8) TupleValues {
+  std::array<std::int8_t, 4> values{};
+  std::array<std::uint8_t, 4> signBit{};
+
+  constexpr int NonZero() const {
+    int count = 0;
+    for (const std::int8_t value : values) count += value != 0;
+    return count;
+  }
+};
+
+// The form of a spectrum codebook: tuple size, largest value coded directly, and whether
+// the values carry their sign in the index.
+struct CodebookForm {
+  int dimension = 0;
+  int largestValue = 0;
+  bool isSigned = false;
+  constexpr int Modulus() const { return isSigned ? 2 * largestValue + 1 : largestValue + 1; }
+  constexpr int Offset() const { return isSigned ? largestValue : 0; }
+};
+
+// Indexed by codebook number 1 .. 11 (entry 0 is unused).
+inline constexpr std::array<CodebookForm, 12> kCodebookForms = {{
+    {0, 0, false},
+    {4, 1, true}, {4, 1, true}, {4, 2, false}, {4, 2, false},
+    {2, 4, true}, {2, 4, true}, {2, 7, false}, {2, 7, false},
+    {2, 12, false}, {2, 12, false}, {2, 16, false},
+}};
 
 struct SpectrumCodebook {
   int number = 0;           // 1 .. 11
@@ -79,11 +114,27 @@ constexpr std::array<CodeLengthRun, Runs> LengthRuns(const std::array<CodeEntry,
   return runs;
 }
 
+// The tuple values of each entry of a sorted spectrum table, unpacked from its index once
+// at compile time: the digits of the index in base `modulus`, most significant first,
+// less `offset`.
 template <std::size_t N>
-constexpr std::array<std::uint32_t, N> CodewordsOf(const std::array<CodeEntry, N>& sorted) {
-  std::array<std::uint32_t, N> codewords{};
-  for (std::size_t i = 0; i < N; ++i) codewords[i] = static_cast<std::uint32_t>(sorted[i].codeword);
-  return codewords;
+constexpr std::array<TupleValues, N> UnpackedTuples(const std::array<CodeEntry, N>& sorted, CodebookForm form) {
+  std::array<TupleValues, N> tuples{};
+  for (std::size_t i = 0; i < N; ++i) {
+    int index = sorted[i].index;
+    for (int k = form.dimension - 1; k >= 0; --k) {
+      const int value = index % form.Modulus() - form.Offset();
+      index /= form.Modulus();
+      tuples[i].values[static_cast<std::size_t>(k)] = static_cast<std::int8_t>(value);
+    }
+    int sent = 0;
+    for (int k = 0; k < form.dimension; ++k) {
+      if (tuples[i].values[static_cast<std::size_t>(k)] == 0) continue;
+      tuples[i].signBit[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(1 << (form.dimension - 1 - sent));
+      ++sent;
+    }
+  }
+  return tuples;
 }
 
 template <int Book>
@@ -106,9 +157,27 @@ constexpr const auto& StandardTable() {
 template <int Book>
 inline constexpr auto kSorted = SortedForSearch(StandardTable<Book>());
 template <int Book>
-inline constexpr auto kCodewords = CodewordsOf(kSorted<Book>);
-template <int Book>
 inline constexpr auto kRuns = LengthRuns<CountLengths(kSorted<Book>)>(kSorted<Book>);
+template <int Book>
+inline constexpr auto kTuples = UnpackedTuples(kSorted<Book>, kCodebookForms[Book]);
+// The longest codeword of the table: the search peeks this many bits at once.
+template <int Book>
+inline constexpr int kMaxLength = kRuns<Book>.back().length;
+
+// True when each codeword of a sorted table follows from the one before it as in a
+// canonical code: the next value, shifted left by the growth in length. The codewords of
+// one length are then consecutive, and the codewords left-aligned to a common width
+// ascend through the whole table.
+template <std::size_t N>
+constexpr bool IsCanonical(const std::array<CodeEntry, N>& sorted) {
+  for (std::size_t i = 1; i < N; ++i) {
+    const std::uint32_t previous = static_cast<std::uint32_t>(sorted[i - 1].codeword);
+    if (static_cast<std::uint32_t>(sorted[i].codeword) != (previous + 1) << (sorted[i].length - sorted[i - 1].length)) {
+      return false;
+    }
+  }
+  return true;
+}
 
 }  // namespace search_tables
 

@@ -1,33 +1,50 @@
-// Length-ordered linear codeword search, tuple unpacking, sign bits and escapes.
-//
-// No tree or lookup table: the codebooks are walked in ascending codeword length, which
-// finds the frequent short codewords after few comparisons. More bits are read only when
-// the length grows, so each length costs one short read; within one length the
-// codewords ascend, so the walk leaves a length at the first codeword above the bits
-// read (or skips it whole when they lie above its last codeword) without changing which
-// entry matches first. The decoder runs the walk specialised per codebook at compile
-// time, so that each length's size, position and last codeword are constants.
+// Spectral data: the codeword search per codebook (huffman_search.h), tuple values, sign
+// bits, escapes and the dequantized spectrum; pulses; the plain walk the search is held to.
 #include "aaclib/huffman_decoder.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cassert>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
+#include "aaclib/aac_dequantize.h"
 #include "aaclib/bit_reader.h"
+#include "aaclib/huffman_search.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 
 namespace zbaac {
 namespace {
 
+// Bits a tuple can take before its escapes: the longest spectrum codeword (16 bits) and
+// four sign bits, rounded up; the decoder refills below this.
+constexpr int kTupleBits = 32;
+
 // Reads the escape sequence of a magnitude-16 value: a prefix of N - 4 one bits ended by
 // a zero bit, then N bits w; the magnitude is 2^N + w. Returns -1 beyond the limit.
-int ReadEscape(BitReader& reader) {
-  int exponent = 4;
-  while (reader.ReadBit()) {
-    ++exponent;
-    if (exponent > kMaxEscapeExponent) return -1;
+inline int ReadEscape(BitReader::Cursor& reader) {
+  constexpr int kLongestPrefix = kMaxEscapeExponent - 4 + 1;  // the ones and the ending zero
+  if (reader.BitsAvailable() < kLongestPrefix + kMaxEscapeExponent) reader.Refill();
+  const std::uint32_t prefix = reader.Peek(kLongestPrefix) << (32 - kLongestPrefix);
+  const int ones = std::countl_one(prefix);
+  if (ones >= kLongestPrefix) {
+    reader.Skip(kLongestPrefix);
+    return -1;
   }
-  return (1 << exponent) + static_cast<int>(reader.ReadBits(exponent));
+  reader.Skip(ones + 1);
+  const int exponent = 4 + ones;
+  const int w = static_cast<int>(reader.Peek(exponent));
+  reader.Skip(exponent);
+  return (1 << exponent) + w;
 }
 
 }  // namespace
@@ -51,35 +68,13 @@ int DecodeSymbol(BitReader& reader, std::span<const CodeEntry> sorted) {
 
 namespace {
 
-// One length of the search over codebook `Book` with everything about the length known
-// at compile time: reads the bits the length adds, passes the length when they lie above
-// its last codeword, else walks its codewords up to the first one not below them. Sets
-// `index` and returns true on a match.
-template <int Book, std::size_t Run>
-inline bool SearchLength(BitReader& reader, std::uint32_t& code, int& index) {
-  constexpr auto& runs = search_tables::kRuns<Book>;
-  constexpr auto& codewords = search_tables::kCodewords<Book>;
-  constexpr CodeLengthRun run = runs[Run];
-  constexpr int extra = run.length - (Run == 0 ? 0 : runs[Run - 1].length);
-  static_assert(extra > 0 && extra <= 16, "one narrow read per length");
-  code = (code << extra) | reader.ReadBits(extra);
-  if (code > run.lastCodeword) return false;
-  std::size_t i = static_cast<std::size_t>(run.first);
-  while (codewords[i] < code) ++i;
-  if (codewords[i] != code) return false;
-  index = search_tables::kSorted<Book>[i].index;
-  return true;
-}
-
-// DecodeSymbol over the sorted table of codebook `Book`, its lengths laid out in order.
+// DecodeSymbol over the sorted table of codebook `Book`.
 template <int Book>
 inline int DecodeSymbolOf(BitReader& reader) {
-  std::uint32_t code = 0;
-  int index = -1;
-  [&]<std::size_t... Run>(std::index_sequence<Run...>) {
-    (SearchLength<Book, Run>(reader, code, index) || ...);
-  }(std::make_index_sequence<search_tables::kRuns<Book>.size()>{});
-  return index;
+  if (reader.BitsAvailable() < search_tables::kMaxLength<Book>) reader.Refill();
+  int payload = 0;
+  const int position = FindSorted<Book>(reader, payload);
+  return position < 0 ? -1 : search_tables::kSorted<Book>[static_cast<std::size_t>(position)].index;
 }
 
 }  // namespace
@@ -104,128 +99,247 @@ int DecodeCodebookSymbol(BitReader& reader, int book) {
 }
 
 int DecodeScalefactorDifference(BitReader& reader, bool& ok) {
-  int index = DecodeSymbolOf<0>(reader);
-  ok = index >= 0;
-  return ok ? index - 60 : 0;
+  const int difference = ScalefactorDifference(reader);
+  ok = difference != kNoScalefactorCodeword;
+  return ok ? difference : 0;
 }
 
 namespace {
 
-// The shape of a spectrum codebook as constants, so that tuple unpacking divides by
-// constants and the sign and escape steps vanish where the codebook has none.
-template <int DimensionV, int ModulusV, int OffsetV, bool SignedV, bool EscapeV>
-struct CodebookShape {
-  static constexpr int kDimension = DimensionV;
-  static constexpr int kModulus = ModulusV;
-  static constexpr int kOffset = OffsetV;
-  static constexpr bool kSigned = SignedV;
-  static constexpr bool kEscape = EscapeV;
+// sign(q) x |q|^(4/3) x gain for |q| within the power table: the sign goes into the sign
+// bit of the product, which is the same value as the product with the negated gain (the
+// sign of a product never affects its rounding), without a branch on the sign.
+inline float DequantizeInTable(const float* power, int q, float gain) {
+  const std::uint32_t sign = static_cast<std::uint32_t>(q) & 0x80000000u;
+  const int magnitude = q < 0 ? -q : q;
+  return std::bit_cast<float>(std::bit_cast<std::uint32_t>(power[magnitude] * gain) ^ sign);
+}
+
+// The values of every tuple of every spectrum codebook raised to the power 4/3, sign kept,
+// in the order of the sorted tables: a tuple's coefficients are then its entry times the
+// band's gain, which equals the power table's value times the gain with the sign put in.
+class TuplePowers {
+ public:
+  TuplePowers() {
+    [&]<int... Book>(std::integer_sequence<int, Book...>) { (Fill<Book + 1>(), ...); }(
+        std::make_integer_sequence<int, kEscHcb>{});
+  }
+  // `dimension` values for each entry of codebook `book`'s sorted table.
+  const float* Of(int book) const { return values_[static_cast<std::size_t>(book)].data(); }
+
+ private:
+  template <int Book>
+  void Fill() {
+    const float* power = Powers().quantPower.data();
+    constexpr int dimension = kCodebookForms[Book].dimension;
+    auto& values = values_[Book];
+    for (const TupleValues& tuple : search_tables::kTuples<Book>) {
+      for (int k = 0; k < dimension; ++k) {
+        const int q = tuple.values[static_cast<std::size_t>(k)];
+        values.push_back(q < 0 ? -power[-q] : power[q]);
+      }
+    }
+  }
+
+  std::array<std::vector<float>, kEscHcb + 1> values_;
 };
 
-// Calls `visit` with the shape and the number (as a constant) of codebook `cb` (1 .. 11).
-template <typename Visit>
-auto WithCodebook(int cb, Visit&& visit) {
-  using Quad = CodebookShape<4, 3, 1, true, false>;
-  using UnsignedQuad = CodebookShape<4, 3, 0, false, false>;
-  using Pair = CodebookShape<2, 9, 4, true, false>;
-  switch (cb) {
-    case 1: return visit(Quad{}, std::integral_constant<int, 1>{});
-    case 2: return visit(Quad{}, std::integral_constant<int, 2>{});
-    case 3: return visit(UnsignedQuad{}, std::integral_constant<int, 3>{});
-    case 4: return visit(UnsignedQuad{}, std::integral_constant<int, 4>{});
-    case 5: return visit(Pair{}, std::integral_constant<int, 5>{});
-    case 6: return visit(Pair{}, std::integral_constant<int, 6>{});
-    case 7: return visit(CodebookShape<2, 8, 0, false, false>{}, std::integral_constant<int, 7>{});
-    case 8: return visit(CodebookShape<2, 8, 0, false, false>{}, std::integral_constant<int, 8>{});
-    case 9: return visit(CodebookShape<2, 13, 0, false, false>{}, std::integral_constant<int, 9>{});
-    case 10: return visit(CodebookShape<2, 13, 0, false, false>{}, std::integral_constant<int, 10>{});
-    default:
-      assert(cb == kEscHcb && "no table for this codebook");
-      return visit(CodebookShape<2, 17, 0, false, true>{}, std::integral_constant<int, 11>{});
-  }
+const TuplePowers& TuplePowersTable() {
+  static const TuplePowers table;
+  return table;
 }
 
-template <typename Shape>
-std::array<int, 4> Unpack(int index) {
-  constexpr int m = Shape::kModulus;
-  constexpr int o = Shape::kOffset;
-  std::array<int, 4> values{};
-  if constexpr (Shape::kDimension == 4) {
-    values[0] = index / (m * m * m) - o;
-    index %= m * m * m;
-    values[1] = index / (m * m) - o;
-    index %= m * m;
-    values[2] = index / m - o;
-    values[3] = index % m - o;
-  } else {
-    values[0] = index / m - o;
-    values[1] = index % m - o;
+// True when codebook `Book`'s shortest codeword is the single bit 0 and stands for the
+// all-zero tuple: a run of 0 bits is then a run of zero tuples.
+template <int Book>
+constexpr bool ZeroTupleIsOneBit() {
+  constexpr auto& sorted = search_tables::kSorted<Book>;
+  constexpr auto& tuples = search_tables::kTuples<Book>;
+  if (sorted[0].length != 1 || sorted[0].codeword != 0) return false;
+  for (const std::int8_t value : tuples[0].values) {
+    if (value != 0) return false;
   }
-  return values;
+  return true;
 }
 
-// The tuples of codebook `Book` for the lines `start` .. `end` of `spectrum`.
-template <typename Shape, int Book>
-Status<SyntaxError> DecodeTuples(BitReader& reader, int start, int end, std::int32_t* spectrum) {
-  constexpr int dimension = Shape::kDimension;
-  constexpr int cb = Book;
-  [[maybe_unused]] const SpectrumCodebook& book = SpectrumCodebookFor(cb);
-  assert(book.dimension == dimension && book.modulus == Shape::kModulus && book.offset == Shape::kOffset &&
-         book.isSigned == Shape::kSigned && "codebook differs from its shape");
-  for (int pos = start; pos < end; pos += dimension) {
-    if (pos < 0 || pos + dimension > kFrameLength) {
-      return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::SpectrumOverflow, pos));
+// The tuples of codebook `Book` for the lines `start` .. `end` of the spectrum: the
+// quantized values into `spectrum`, the values dequantized with the band's `gain` into
+// `coefs`. Both arrays are zero beforehand, and zero tuples leave them so: where the
+// all-zero tuple is the one-bit codeword, a run of them is passed with one count of the
+// leading 0 bits. The arrays are declared unaliased so that the reader's cache stays in
+// registers across the stores.
+template <int Book>
+inline Status<SyntaxError> DecodeTuples(BitReader::Cursor& reader, int start, int end,
+                                        std::int32_t* __restrict spectrum, float* __restrict coefs, float gain,
+                                        const float* __restrict tuplePowers, const float* __restrict quantPower) {
+  constexpr CodebookForm form = kCodebookForms[Book];
+  constexpr int dimension = form.dimension;
+  constexpr bool escapes = Book == kEscHcb;
+  constexpr auto& tuples = search_tables::kTuples<Book>;
+  static_assert(search_tables::kMaxLength<Book> + dimension <= kTupleBits, "a tuple fits one refill");
+  // Whole tuples, so the last one may end past `end` (band widths are multiples of 4).
+  const int tupleEnd = start + (end - start + dimension - 1) / dimension * dimension;
+  if (start < 0 || tupleEnd > kFrameLength) {
+    return Fail(SyntaxErrorAt(reader.Reader(), SyntaxErrorKind::SpectrumOverflow, start < 0 ? start : tupleEnd));
+  }
+#if defined(__SSE2__)
+  const __m128 gains = _mm_set1_ps(gain);
+#endif
+  for (int pos = start; pos < tupleEnd;) {
+    if (reader.BitsAvailable() < kTupleBits) reader.Refill();
+    if constexpr (ZeroTupleIsOneBit<Book>()) {
+      // At most the tuples left in the band, and only as many bits as leave a whole
+      // tuple's in the cache (a zero tuple beyond them is decoded as any other).
+      const int left = std::min((tupleEnd - pos) / dimension, reader.BitsAvailable() - kTupleBits);
+      const int zeros = std::min(std::countl_zero(reader.Peek(kTupleBits)), left);
+      reader.Skip(zeros);
+      pos += zeros * dimension;
+      if (pos >= tupleEnd) break;
     }
-    const int index = DecodeSymbolOf<Book>(reader);
-    if (index < 0) return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::NoCodewordMatch, cb));
-    std::array<int, 4> values = Unpack<Shape>(index);
-    if constexpr (!Shape::kSigned) {
-      for (int k = 0; k < dimension; ++k) {
-        if (values[k] != 0 && reader.ReadBit()) values[k] = -values[k];
+    int signBits = 0;
+    const int position = FindSorted<Book>(reader, signBits);
+    if (position < 0) return Fail(SyntaxErrorAt(reader.Reader(), SyntaxErrorKind::NoCodewordMatch, Book));
+    const TupleValues& tuple = tuples[static_cast<std::size_t>(position)];
+    const float* powers = tuplePowers + position * dimension;
+    // The sign bits, peeked at once: value k is negative when its bit is set.
+    std::uint32_t signs = 0;
+    if constexpr (!form.isSigned) {
+      signs = reader.Peek(dimension);
+      reader.Skip(signBits);
+    }
+#if defined(__SSE2__)
+    {
+      // The tuple's eight bytes: its values, then the bits of their signs.
+      const __m128i packed = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&tuple));
+      __m128i values = packed;
+      if constexpr (!form.isSigned) {
+        // Each value byte meets its sign bit; -1 in the bytes to negate.
+        const __m128i set = _mm_and_si128(_mm_cvtsi32_si128(static_cast<int>(signs * 0x01010101u)),
+                                          _mm_srli_si128(packed, 4));
+        const __m128i flip = _mm_cmpgt_epi8(set, _mm_setzero_si128());
+        values = _mm_sub_epi8(_mm_xor_si128(packed, flip), flip);
+      }
+      const __m128i bytes = _mm_unpacklo_epi8(values, values);
+      const __m128i ints = _mm_srai_epi32(_mm_unpacklo_epi16(bytes, bytes), 24);
+      if constexpr (dimension == 4) {
+        __m128 scaled = _mm_mul_ps(_mm_loadu_ps(powers), gains);
+        // The powers of an unsigned codebook are those of the magnitudes: the sign is the
+        // value's.
+        if constexpr (!form.isSigned) {
+          scaled = _mm_xor_ps(scaled, _mm_castsi128_ps(_mm_and_si128(ints, _mm_set1_epi32(INT32_MIN))));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(spectrum + pos), ints);
+        _mm_storeu_ps(coefs + pos, scaled);
+      } else {
+        __m128 scaled = _mm_mul_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(powers))), gains);
+        if constexpr (!form.isSigned) {
+          scaled = _mm_xor_ps(scaled, _mm_castsi128_ps(_mm_and_si128(ints, _mm_set1_epi32(INT32_MIN))));
+        }
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(spectrum + pos), ints);
+        _mm_storel_pi(reinterpret_cast<__m64*>(coefs + pos), scaled);
       }
     }
-    if constexpr (Shape::kEscape) {
+#else
+    for (int k = 0; k < dimension; ++k) {
+      // -1 where the sign bit makes the value negative, else 0.
+      const int negate = -static_cast<int>((signs & tuple.signBit[static_cast<std::size_t>(k)]) != 0);
+      const int q = tuple.values[static_cast<std::size_t>(k)];
+      spectrum[pos + k] = (q ^ negate) - negate;
+      const std::uint32_t sign = static_cast<std::uint32_t>(negate) & 0x80000000u;
+      coefs[pos + k] = std::bit_cast<float>(std::bit_cast<std::uint32_t>(powers[k] * gain) ^ sign);
+    }
+#endif
+    if constexpr (escapes) {
       for (int k = 0; k < dimension; ++k) {
-        if (std::abs(values[k]) != 16) continue;
-        int magnitude = ReadEscape(reader);
-        if (magnitude < 0) return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::EscapeTooLong));
-        values[k] = values[k] < 0 ? -magnitude : magnitude;
+        const int q = spectrum[pos + k];
+        if (q != 16 && q != -16) continue;
+        const int magnitude = ReadEscape(reader);
+        if (magnitude < 0) return Fail(SyntaxErrorAt(reader.Reader(), SyntaxErrorKind::EscapeTooLong));
+        spectrum[pos + k] = q < 0 ? -magnitude : magnitude;
+        coefs[pos + k] = DequantizeInTable(quantPower, spectrum[pos + k], gain);
       }
     }
-    for (int k = 0; k < dimension; ++k) spectrum[pos + k] = values[k];
+    pos += dimension;
   }
   return Done{};
+}
+
+// The bands `firstBand` .. `endBand` of one window group, all coded with codebook `Book`.
+// A band's values arrive window after window of the group; each window's share goes
+// straight to that window's lines, which undoes the interleaving.
+template <int Book>
+Status<SyntaxError> DecodeSection(BitReader& reader, ChannelStream& channel, int firstWindow, int groupLength,
+                                  int firstBand, int endBand) {
+  const PowerTables& powers = Powers();
+  const float* tuplePowers = TuplePowersTable().Of(Book);
+  BitReader::Cursor bits(reader);
+  for (int band = firstBand; band < endBand; ++band) {
+    for (int w = firstWindow; w < firstWindow + groupLength; ++w) {
+      const int base = w * channel.windowLength;
+      const float gain = powers.ScalefactorGain(channel.scalefactor[w][band]);
+      auto decoded = DecodeTuples<Book>(bits, base + channel.swbOffset[band], base + channel.swbOffset[band + 1],
+                                        channel.spectrum.data(), channel.coefs.data(), gain, tuplePowers,
+                                        powers.quantPower.data());
+      if (!decoded) return decoded;
+    }
+  }
+  return Done{};
+}
+
+// Calls `visit` with the number (as a constant) of codebook `cb` (1 .. 11).
+template <typename Visit>
+auto WithCodebook(int cb, Visit&& visit) {
+  switch (cb) {
+    case 1: return visit(std::integral_constant<int, 1>{});
+    case 2: return visit(std::integral_constant<int, 2>{});
+    case 3: return visit(std::integral_constant<int, 3>{});
+    case 4: return visit(std::integral_constant<int, 4>{});
+    case 5: return visit(std::integral_constant<int, 5>{});
+    case 6: return visit(std::integral_constant<int, 6>{});
+    case 7: return visit(std::integral_constant<int, 7>{});
+    case 8: return visit(std::integral_constant<int, 8>{});
+    case 9: return visit(std::integral_constant<int, 9>{});
+    case 10: return visit(std::integral_constant<int, 10>{});
+    default:
+      assert(cb == kEscHcb && "no table for this codebook");
+      return visit(std::integral_constant<int, 11>{});
+  }
 }
 
 }  // namespace
 
 std::array<int, 4> UnpackTuple(const SpectrumCodebook& book, int index) {
-  return WithCodebook(book.number, [index](auto shape, auto) { return Unpack<decltype(shape)>(index); });
+  // Digits of the index in base `modulus`, most significant first, less `offset`.
+  std::array<int, 4> values{};
+  for (int k = book.dimension - 1; k >= 0; --k) {
+    values[static_cast<std::size_t>(k)] = index % book.modulus - book.offset;
+    index /= book.modulus;
+  }
+  return values;
 }
 
 Status<SyntaxError> DecodeSpectralData(BitReader& reader, ChannelStream& channel) {
   const IcsInfo& info = channel.info;
-  const int windowLength = channel.windowLength;
   int window = 0;
   for (int g = 0; g < info.numWindowGroups; ++g) {
     const int groupLength = info.windowGroupLength[g];
-    for (int band = 0; band < info.maxSfb; ++band) {
-      const int cb = channel.codebook[window][band];
-      if (cb == kZeroHcb || cb == kNoiseHcb || cb == kIntensityHcb || cb == kIntensityHcb2 ||
-          cb == kNoiseCorrelatedHcb) {
-        continue;
-      }
-      if (cb == kReservedHcb || cb > kEscHcb) return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::ReservedCodebook, cb));
-      // The band's values arrive window after window of the group; each window's share
-      // goes straight to that window's lines, which undoes the interleaving.
-      for (int w = window; w < window + groupLength; ++w) {
-        const int start = w * windowLength + channel.swbOffset[band];
-        const int end = w * windowLength + channel.swbOffset[band + 1];
-        auto decoded = WithCodebook(cb, [&](auto shape, auto number) {
-          return DecodeTuples<decltype(shape), decltype(number)::value>(reader, start, end, channel.spectrum.data());
+    const auto& codebooks = channel.codebook[window];
+    // One run of bands with the same codebook at a time, so that the codebook is chosen
+    // once per run rather than per band.
+    for (int band = 0; band < info.maxSfb;) {
+      const int cb = codebooks[band];
+      int end = band + 1;
+      while (end < info.maxSfb && codebooks[end] == cb) ++end;
+      const bool noData = cb == kZeroHcb || cb == kNoiseHcb || cb == kIntensityHcb || cb == kIntensityHcb2 ||
+                          cb == kNoiseCorrelatedHcb;
+      if (!noData) {
+        if (cb == kReservedHcb || cb > kEscHcb) return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::ReservedCodebook, cb));
+        auto decoded = WithCodebook(cb, [&](auto number) {
+          return DecodeSection<decltype(number)::value>(reader, channel, window, groupLength, band, end);
         });
         if (!decoded) return decoded;
       }
+      band = end;
     }
     window += groupLength;
   }
@@ -240,7 +354,9 @@ Status<SyntaxError> ApplyPulseData(ChannelStream& channel) {
     error.value = pulse.startSfb;
     return Fail(error);
   }
+  const PowerTables& powers = Powers();
   int position = channel.swbOffset[pulse.startSfb];
+  int band = pulse.startSfb;
   for (int i = 0; i < pulse.numberPulse; ++i) {
     position += pulse.offset[i];
     if (position >= kFrameLength) {
@@ -249,6 +365,12 @@ Status<SyntaxError> ApplyPulseData(ChannelStream& channel) {
     }
     std::int32_t& value = channel.spectrum[position];
     value = value > 0 ? value + pulse.amp[i] : value - pulse.amp[i];
+    // The line's coefficient follows its new value, in the bands that carry spectral data.
+    while (band < channel.numSwb && channel.swbOffset[band + 1] <= position) ++band;
+    const int cb = band < channel.numSwb ? channel.codebook[0][band] : static_cast<int>(kZeroHcb);
+    if (cb >= 1 && cb <= kEscHcb) {
+      channel.coefs[position] = powers.Dequantize(value) * powers.ScalefactorGain(channel.scalefactor[0][band]);
+    }
   }
   return Done{};
 }

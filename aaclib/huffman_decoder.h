@@ -20,28 +20,31 @@ constexpr int kMaxEscapeExponent = 12;
 // read; -1 when the walk reaches the end of the table without a match.
 int DecodeSymbol(BitReader& reader, std::span<const CodeEntry> sorted);
 
-// The same search over codebook `book` (1 .. 11, or 0 for the scalefactor codebook), with
-// the table's lengths and runs fixed at compile time; the form the decoder uses. The bits
-// are read as above, and within one length the walk stops at the first codeword not below
-// the bits read, or passes the whole length when they lie above its last codeword, since
-// no later entry of that length can match. Same result and same bits consumed.
+// The same search over codebook `book` (1 .. 11, or 0 for the scalefactor codebook) in
+// the form the decoder uses (huffman_search.h): the longest codeword's bits peeked once,
+// their prefix of each length compared with that length's codewords, bisection among the
+// codewords of the length they fall in. Same result and same bits consumed.
 int DecodeCodebookSymbol(BitReader& reader, int book);
 
 // The scalefactor difference (-60 .. 60); `ok` is false when no codeword matched.
 int DecodeScalefactorDifference(BitReader& reader, bool& ok);
 
-// Splits a tuple index into its `dimension` values (before sign bits and escapes).
+// Splits a tuple index into its `dimension` values (before sign bits and escapes). The
+// decoder itself takes them from tables unpacked at compile time.
 std::array<int, 4> UnpackTuple(const SpectrumCodebook& book, int index);
 
 // Decodes the quantized spectrum of one channel stream from its codebooks and band
-// layout (info, numSwb, swbOffset, windowLength, codebook must be set), writing each
-// window's values into its own 128 lines (short blocks), and applies the pulse data.
-// The spectrum must be cleared beforehand. Fails on a bit pattern that matches no
-// codeword, an escape beyond the limit, a write past the 1024 lines or a pulse outside
-// the frame.
+// layout (info, numSwb, swbOffset, windowLength, codebook and scalefactor must be set),
+// writing each window's values into its own 128 lines (short blocks), and applies the
+// pulse data. Each value also goes dequantized into `coefs`: sign(q) |q|^(4/3) times the
+// gain of the band's scalefactor. Both arrays must be cleared beforehand; lines of bands
+// without spectral data, and zero tuples, are not written. Fails on a bit pattern that
+// matches no codeword, an escape beyond the limit, a write past the 1024 lines or a pulse
+// outside the frame.
 Status<SyntaxError> DecodeSpectralData(BitReader& reader, ChannelStream& channel);
 
-// Adds the pulses of `channel.pulse` to its spectrum (long windows only).
+// Adds the pulses of `channel.pulse` to its spectrum (long windows only) and dequantizes
+// the lines they change again.
 Status<SyntaxError> ApplyPulseData(ChannelStream& channel);
 
 }  // namespace zbaac

@@ -6,6 +6,7 @@
 #include "aaclib/band_layout.h"
 #include "aaclib/bit_reader.h"
 #include "aaclib/huffman_decoder.h"
+#include "aaclib/huffman_search.h"
 
 namespace zbaac {
 namespace {
@@ -116,7 +117,9 @@ Status<SyntaxError> ParseSectionData(BitReader& reader, ChannelStream& channel) 
   return Done{};
 }
 
-Status<SyntaxError> ParseScalefactorData(BitReader& reader, ChannelStream& channel) {
+Status<SyntaxError> ParseScalefactorData(BitReader& bitReader, ChannelStream& channel) {
+  // The reader's cache in registers for the band loop; errors are reported from the reader.
+  BitReader::Cursor reader(bitReader);
   const IcsInfo& info = channel.info;
   int scalefactor = channel.globalGain;
   int noiseEnergy = channel.globalGain - 90;
@@ -129,14 +132,15 @@ Status<SyntaxError> ParseScalefactorData(BitReader& reader, ChannelStream& chann
     for (int band = 0; band < info.maxSfb; ++band) {
       const int cb = channel.codebook[window][band];
       if (cb == kZeroHcb) continue;
-      if (cb == kReservedHcb) return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::ReservedCodebook, cb));
+      if (cb == kReservedHcb) return Fail(SyntaxErrorAt(reader.Reader(), SyntaxErrorKind::ReservedCodebook, cb));
       if (cb == kNoiseHcb && firstNoiseBand) {
         firstNoiseBand = false;
         noiseEnergy += static_cast<int>(reader.ReadBits(9)) - 256;
       } else {
-        bool ok = false;
-        const int difference = DecodeScalefactorDifference(reader, ok);
-        if (!ok) return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::NoCodewordMatch, -1));
+        const int difference = ScalefactorDifference(reader);
+        if (difference == kNoScalefactorCodeword) {
+          return Fail(SyntaxErrorAt(reader.Reader(), SyntaxErrorKind::NoCodewordMatch, -1));
+        }
         if (cb == kNoiseHcb) {
           noiseEnergy += difference;
         } else if (cb == kIntensityHcb || cb == kIntensityHcb2) {
@@ -152,12 +156,12 @@ Status<SyntaxError> ParseScalefactorData(BitReader& reader, ChannelStream& chann
         value = intensityPosition;
       } else {
         if (scalefactor < 0 || scalefactor > 255) {
-          return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::ScalefactorRange, scalefactor));
+          return Fail(SyntaxErrorAt(reader.Reader(), SyntaxErrorKind::ScalefactorRange, scalefactor));
         }
         value = scalefactor;
       }
       if (value < -kMaxNoiseOrIntensityMagnitude || value > kMaxNoiseOrIntensityMagnitude) {
-        return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::NoiseOrIntensityRange, value));
+        return Fail(SyntaxErrorAt(reader.Reader(), SyntaxErrorKind::NoiseOrIntensityRange, value));
       }
       row[band] = static_cast<std::int16_t>(value);
     }
@@ -208,6 +212,7 @@ Status<SyntaxError> ParseChannelStream(BitReader& reader, const SyntaxState& sta
   for (auto& window : channel.tns) window = TnsWindow{};
   channel.gainControlDataPresent = false;
   channel.spectrum.fill(0);
+  channel.coefs.fill(0.0f);
 
   channel.globalGain = static_cast<int>(reader.ReadBits(8));
   if (!commonWindow) {

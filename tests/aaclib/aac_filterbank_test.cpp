@@ -12,8 +12,9 @@
 namespace zbaac {
 namespace {
 
-// Catches KBD windows computed with the wrong alpha or normalization, and sine windows
-// with the wrong phase: first values as the standard lists them, power-complementary halves.
+// Catches KBD windows computed with the wrong alpha or normalization, sine windows with
+// the wrong phase and falling halves that are not the rising ones reversed: first values
+// as the standard lists them, power-complementary halves.
 TEST(WindowsTest, ValuesAndPowerComplementarity) {
   const WindowTables& w = Windows();
   EXPECT_NEAR(w.longRise[1][0], 0.00029256154, 1e-10);
@@ -33,6 +34,10 @@ TEST(WindowsTest, ValuesAndPowerComplementarity) {
     EXPECT_EQ(tr[447], 0.0f);
     EXPECT_EQ(tr[448], w.shortRise[shape][0]);
     EXPECT_EQ(tr[576], 1.0f);
+    for (const WindowKind kind : {WindowKind::kLong, WindowKind::kShort, WindowKind::kTransition}) {
+      const int length = kind == WindowKind::kShort ? 128 : 1024;
+      for (int i = 0; i < length; ++i) ASSERT_EQ(w.Fall(kind, shape)[i], w.Rise(kind, shape)[length - 1 - i]);
+    }
   }
 }
 
@@ -48,7 +53,7 @@ TEST(FilterbankTest, SingleCoefficientLongBlock) {
   for (int n = 0; n < 2048; n += 37) {
     const double window = n < 1024 ? std::sin(M_PI / 2048 * (n + 0.5)) : std::sin(M_PI / 2048 * (2047 - n + 0.5));
     const double expected = 2.0 / 2048 * std::cos(2 * M_PI / 2048 * (n + 512.5) * 0.5) * window;
-    const float got = n < 1024 ? ch.timeOut[n] : ch.overlap[n - 1024];
+    const float got = n < 1024 ? ch.TimeOut()[n] : ch.Overlap()[n - 1024];
     ASSERT_NEAR(got, expected, 1e-7) << n;
   }
 }
@@ -67,10 +72,38 @@ TEST(FilterbankTest, ShapeChangeUsesPreviousShapeForFirstHalf) {
   kbdOnly.previousShape = 1;
   fb.Run(WindowSequence::OnlyLong, 1, x.data(), kbdOnly);
   for (int i = 0; i < 1024; i += 11) {
-    ASSERT_FLOAT_EQ(withChange.timeOut[i], sineOnly.timeOut[i]) << i;
-    ASSERT_FLOAT_EQ(withChange.overlap[i], kbdOnly.overlap[i]) << i;
+    ASSERT_FLOAT_EQ(withChange.TimeOut()[i], sineOnly.TimeOut()[i]) << i;
+    ASSERT_FLOAT_EQ(withChange.Overlap()[i], kbdOnly.Overlap()[i]) << i;
   }
   EXPECT_EQ(withChange.previousShape, 1);
+}
+
+// Catches the buffer ring handing a block a buffer still in use: after every block,
+// through long and short blocks, the history holds the output before the last, the last
+// output, and the overlap, which a following silent long block puts out unchanged.
+TEST(FilterbankTest, HistoryFollowsOutputsAndOverlap) {
+  Filterbank fb;
+  FilterbankChannel ch;
+  std::vector<float> x(kFrameLength, 0.0f), zero(kFrameLength, 0.0f);
+  x[7] = 2000.0f;
+  x[300] = -700.0f;
+  const WindowSequence order[] = {WindowSequence::OnlyLong, WindowSequence::LongStart, WindowSequence::EightShort,
+                                  WindowSequence::EightShort, WindowSequence::LongStop, WindowSequence::OnlyLong};
+  std::vector<float> previousOut(kFrameLength, 0.0f);
+  for (WindowSequence seq : order) {
+    fb.Run(seq, 0, x.data(), ch);
+    const std::vector<float> out(ch.TimeOut(), ch.TimeOut() + kFrameLength);
+    const std::vector<float> overlap(ch.Overlap(), ch.Overlap() + kFrameLength);
+    for (int i = 0; i < kFrameLength; ++i) {
+      ASSERT_EQ(ch.History(HistoryPart::OutputBeforeLast)[i], previousOut[i]) << i;
+      ASSERT_EQ(ch.History(HistoryPart::LastOutput)[i], out[i]) << i;
+      ASSERT_EQ(ch.History(HistoryPart::Overlap)[i], overlap[i]) << i;
+    }
+    FilterbankChannel copy = ch;
+    fb.Run(WindowSequence::OnlyLong, 0, zero.data(), copy);
+    for (int i = 0; i < kFrameLength; ++i) ASSERT_EQ(copy.TimeOut()[i], overlap[i]) << i;
+    previousOut = out;
+  }
 }
 
 // Windows then MDCT, then the filterbank: a signal comes back exactly (time-domain alias
@@ -98,21 +131,16 @@ TEST(FilterbankTest, AnalysisThenSynthesisReconstructsSignal) {
     if (order[b] == WindowSequence::EightShort) {
       Mdct shortMdct(256);
       for (int win = 0; win < 8; ++win) {
-        std::vector<float> buf(block + 448 + win * 128, block + 448 + win * 128 + 256);
-        const float* rise = w.Rise(WindowKind::kShort, win == 0 ? previousShape : shapes[b]);
-        const float* fall = w.Rise(WindowKind::kShort, shapes[b]);
-        for (int i = 0; i < 128; ++i) {
-          buf[i] *= rise[i];
-          buf[128 + i] *= fall[127 - i];
-        }
-        shortMdct.Forward(buf.data(), coefs.data() + win * 128);
+        shortMdct.ForwardWindowed(block + 448 + win * 128,
+                                  w.Rise(WindowKind::kShort, win == 0 ? previousShape : shapes[b]),
+                                  w.Fall(WindowKind::kShort, shapes[b]), coefs.data() + win * 128);
       }
     } else {
       analysis.ForwardLong(order[b], previousShape, shapes[b], block, coefs.data());
     }
     previousShape = shapes[b];
     synthesis.Run(order[b], shapes[b], coefs.data(), ch);
-    out.insert(out.end(), ch.timeOut.begin(), ch.timeOut.end());
+    out.insert(out.end(), ch.TimeOut(), ch.TimeOut() + kFrameLength);
   }
   // Block b's output covers signal[b*1024 .. b*1024+1024); block 0 lacks its overlap.
   for (int i = kFrameLength; i < blocks * kFrameLength; ++i) ASSERT_NEAR(out[i], signal[i], 0.05) << i;

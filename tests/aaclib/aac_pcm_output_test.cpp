@@ -35,9 +35,10 @@ TEST(PcmOutputTest, InterleavesTwoChannels) {
 }
 
 // Catches a frame conversion that rounds or clips differently from ToPcm16 in any slot
-// of a block of values converted together, or that drops the periods after the last
-// whole block: awkward values (halves, values just below a half, NaN, infinities, the
-// range ends) at every position of both channels, over a frame plus a short tail.
+// of a block of values converted together (with the processor's widest instructions and
+// with the baseline ones), or that drops the periods after the last whole block: awkward
+// values (halves, values just below a half, NaN, infinities, the range ends) at every
+// position of both channels, over a frame plus a short tail.
 TEST(PcmOutputTest, FrameConversionEqualsTheSingleConversionEverywhere) {
   constexpr float kInf = std::numeric_limits<float>::infinity();
   const float awkward[] = {2.5f,     -2.5f,     0.49999997f, -0.49999997f, 0.5f,  -0.5f,
@@ -51,11 +52,13 @@ TEST(PcmOutputTest, FrameConversionEqualsTheSingleConversionEverywhere) {
     left[k] = k % 3 == 2 ? 1000.25f * std::sin(0.1f * k) : awkward[k % kCount];
     right[k] = k % 5 == 4 ? -777.75f * std::cos(0.3f * k) : awkward[(k * 7 + 3) % kCount];
   }
-  std::vector<std::int16_t> out(2 * kPeriods);
-  InterleavePcm16(left.data(), right.data(), out.data(), kPeriods);
-  for (int k = 0; k < kPeriods; ++k) {
-    ASSERT_EQ(out[2 * k], ToPcm16(left[k])) << "period " << k << " left " << left[k];
-    ASSERT_EQ(out[2 * k + 1], ToPcm16(right[k])) << "period " << k << " right " << right[k];
+  for (const auto convert : {InterleavePcm16, InterleavePcm16Baseline}) {
+    std::vector<std::int16_t> out(2 * kPeriods);
+    convert(left.data(), right.data(), out.data(), kPeriods);
+    for (int k = 0; k < kPeriods; ++k) {
+      ASSERT_EQ(out[2 * k], ToPcm16(left[k])) << "period " << k << " left " << left[k];
+      ASSERT_EQ(out[2 * k + 1], ToPcm16(right[k])) << "period " << k << " right " << right[k];
+    }
   }
 }
 

@@ -57,27 +57,70 @@ TEST(BitReader, ByteAlignDropsUpToTheNextByteBoundary) {
   EXPECT_EQ(reader.ReadBits(8), bytes[4]);
 }
 
-// Catches a wrong count of fetched bits (the value Decode returns), a fetch at the end
-// that is counted or reads on (the word that finds no byte is not counted, every later
-// one is), and an odd-sized input losing its last byte.
-TEST(AacInput, CountsSixteenBitsPerWordAndZerosAfterTheEnd) {
-  AacInput input = AacInput::FromBytes({0x12, 0x34, 0x56, 0x78});
-  EXPECT_EQ(input.FetchWord(), 0x1234);
-  EXPECT_EQ(input.FetchWord(), 0x5678);
-  EXPECT_EQ(input.FetchedBits(), 32u);
+// Catches a load that drops or repeats bytes and an odd-sized input losing its last byte:
+// a memory stream is one load, the next load finds nothing and marks the end, which
+// stays; the reader takes the last byte alone and zeros after it.
+TEST(AacInput, LoadsEndOnceAndOddInputKeepsItsLastByte) {
+  AacInput input = AacInput::FromBytes({0x12, 0x34, 0x56});
+  ASSERT_EQ(input.Bytes().size(), 3u);
+  EXPECT_EQ(input.Bytes()[2], 0x56);
   EXPECT_FALSE(input.EndOfInput());
-  EXPECT_EQ(input.FetchWord(), 0);
+  EXPECT_FALSE(input.LoadNext());
   EXPECT_TRUE(input.EndOfInput());
-  EXPECT_EQ(input.FetchedBits(), 32u);
-  EXPECT_EQ(input.FetchWord(), 0);
-  EXPECT_EQ(input.FetchedBits(), 48u);
-  input.ResetFetchedBits();
-  EXPECT_EQ(input.FetchedBits(), 0u);
-  AacInput odd = AacInput::FromBytes({0xAB, 0xCD, 0xEF});
-  odd.FetchWord();
-  EXPECT_EQ(odd.FetchWord(), 0xEF00);
-  EXPECT_TRUE(odd.EndOfInput());
-  EXPECT_EQ(odd.LastWordBytes(), 1);
+  EXPECT_TRUE(input.Bytes().empty());
+  EXPECT_EQ(input.BytesBeforeBuffer(), 3u);
+  EXPECT_FALSE(input.LoadNext());
+  EXPECT_EQ(input.BytesBeforeBuffer(), 3u);
+  BitReader odd(AacInput::FromBytes({0xAB, 0xCD, 0xEF}));
+  EXPECT_EQ(odd.ReadBits(16), 0xABCDu);
+  EXPECT_EQ(odd.ReadBits(16), 0xEF00u);
+  EXPECT_TRUE(odd.PastEnd());
+}
+
+// Catches cached bits that go stale when the cache is topped up unevenly: peeks and
+// skips after a refill, reads through a cursor and plain reads, mixed at random widths,
+// all see the bits of the input in order, also across the end of the input.
+TEST(BitReader, PeeksCursorsAndReadsAgree) {
+  const auto bytes = RandomBytes(777, 5);
+  BitReader reader(AacInput::FromBytes(bytes));
+  std::mt19937 choices(6);
+  std::uint64_t position = 0;
+  // The input's bits, zeros past its end.
+  auto expected = [&](int width) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < width; ++i) {
+      const std::uint64_t at = position + static_cast<std::uint64_t>(i);
+      value = (value << 1) | (at < bytes.size() * 8 ? BitsAt(bytes, at, 1) : 0u);
+    }
+    return value;
+  };
+  while (position < bytes.size() * 8 + 200) {
+    const int width = static_cast<int>(choices() % 25);
+    switch (choices() % 3) {
+      case 0:
+        reader.Refill();
+        ASSERT_GE(reader.BitsAvailable(), BitReader::kRefillBits);
+        ASSERT_EQ(reader.Peek(width), expected(width)) << position;
+        reader.Skip(width);
+        break;
+      case 1: {
+        BitReader::Cursor cursor(reader);
+        for (int i = 0; i < 3; ++i) {
+          if (cursor.BitsAvailable() < width) cursor.Refill();
+          ASSERT_EQ(cursor.Peek(width), expected(width)) << position;
+          cursor.Skip(width);
+          position += static_cast<std::uint64_t>(width);
+        }
+        position -= static_cast<std::uint64_t>(width);
+        break;
+      }
+      default:
+        ASSERT_EQ(reader.ReadBits(width), expected(width)) << position;
+    }
+    position += static_cast<std::uint64_t>(width);
+    ASSERT_EQ(reader.BitPosition(), position);
+    ASSERT_EQ(reader.PastEnd(), position > bytes.size() * 8) << position;
+  }
 }
 
 // Catches reads that run past the end being taken for data: the reader knows where the
@@ -94,7 +137,8 @@ TEST(BitReader, PastEndStartsAfterTheLastRealBit) {
 }
 
 // Catches a refill that drops or repeats bytes where one 128 KiB load ends and the next
-// begins, and a wrong count of the bytes of earlier loads.
+// begins (whole bytes, and fields that straddle the boundary), and a wrong count of the
+// bytes of earlier loads.
 TEST(AacInput, FileReadsAcrossBufferLoads) {
   const auto bytes = RandomBytes(AacInput::kBufferBytes * 2 + 5, 4);
   const std::string path = test::TestCacheDir() + "/bit_reader_" + std::to_string(getpid()) + ".bin";
@@ -106,10 +150,17 @@ TEST(AacInput, FileReadsAcrossBufferLoads) {
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     ASSERT_EQ(reader.ReadBits(8), bytes[i]) << "byte " << i;
   }
-  EXPECT_EQ(reader.Input().BytesTaken(), bytes.size());
+  EXPECT_EQ(reader.BitPosition(), bytes.size() * 8);
   EXPECT_FALSE(reader.PastEnd());
   reader.ReadBits(16);
   EXPECT_TRUE(reader.PastEnd());
+  // 13-bit fields: every load boundary falls inside one.
+  auto again = AacInput::OpenFile(path);
+  ASSERT_TRUE(again);
+  BitReader fields(std::move(again).Value());
+  for (std::uint64_t position = 0; position + 13 <= bytes.size() * 8; position += 13) {
+    ASSERT_EQ(fields.ReadBits(13), BitsAt(bytes, position, 13)) << "bit " << position;
+  }
   std::remove(path.c_str());
 }
 
@@ -121,17 +172,19 @@ TEST(AacInput, MissingFileIsAnError) {
   EXPECT_EQ(opened.Error().path, "/nonexistent/zbaac/missing.aac");
 }
 
-// Catches a moved-from input closing the file the new owner still reads.
+// Catches a moved reader losing its place in the load, or the moved-from one closing
+// the file the new owner still reads.
 TEST(AacInput, MovedInputKeepsReading) {
   const std::string path = test::TestCacheDir() + "/bit_reader_move_" + std::to_string(getpid()) + ".bin";
   ASSERT_TRUE(test::WriteFileBytes(path, std::vector<std::uint8_t>{1, 2, 3, 4}));
   auto opened = AacInput::OpenFile(path);
   ASSERT_TRUE(opened);
-  AacInput first = std::move(opened).Value();
-  EXPECT_EQ(first.FetchWord(), 0x0102);
-  AacInput second = std::move(first);
-  EXPECT_EQ(second.FetchWord(), 0x0304);
-  EXPECT_TRUE(second.IsFile());
+  BitReader first(std::move(opened).Value());
+  EXPECT_EQ(first.ReadBits(16), 0x0102u);
+  BitReader second = std::move(first);
+  EXPECT_EQ(second.ReadBits(16), 0x0304u);
+  EXPECT_TRUE(second.Input().IsFile());
+  EXPECT_FALSE(second.PastEnd());
   std::remove(path.c_str());
 }
 
