@@ -119,7 +119,15 @@ std::string UserFolder() {
 std::string SharedDataFolder() {
   if (const char* share = std::getenv("ZIMBAR_SHARE_DIR"); share != nullptr && *share != '\0')
     return WithTrailingSlash(share);
-  return ProgramFolder() + "../../share/zimbar/";
+  return ShippedDataFolderBeside(ProgramFolder());
+}
+
+std::string ShippedDataFolderBeside(std::string_view programFolder) {
+  const std::string folder = WithTrailingSlash(programFolder);
+  const std::string installed = folder + "../../share/zimbar/";
+  if (DirectoryExists(installed)) return installed;
+  const std::string built = folder + "../share/zimbar/";
+  return DirectoryExists(built) ? built : installed;
 }
 
 std::string FindDataFile(std::string_view relativePath) {

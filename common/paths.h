@@ -51,10 +51,15 @@ std::string FollowLinks(std::string path);
 // $HOME/.config/zimbar (HOME from the password database when unset). Not created here.
 std::string UserFolder();
 
-// The folder of the shipped data (default skin, language files, manual), ending with '/':
-// $ZIMBAR_SHARE_DIR when set, else share/zimbar/ of the install the program runs from
-// (the program lives in <prefix>/lib/zimbar/, the data in <prefix>/share/zimbar/).
+// The folder of the shipped data (skins/, lang/, help/), ending with '/': $ZIMBAR_SHARE_DIR
+// when set, else ShippedDataFolderBeside(the running program's folder).
 std::string SharedDataFolder();
+// Where a program kept in programFolder finds the shipped data, ending with '/': in an
+// install the program lives in <prefix>/lib/zimbar/ and the data in <prefix>/share/zimbar/
+// (programFolder/../../share/zimbar/); in the build tree the program lives in bin/ and the
+// build copies the data to share/zimbar/ beside it (programFolder/../share/zimbar/). The
+// install's folder is taken when it exists or when neither does.
+std::string ShippedDataFolderBeside(std::string_view programFolder);
 
 // A data file looked up by its path relative to both folders: the per-user copy when it
 // exists, else the shipped one (which may not exist either).

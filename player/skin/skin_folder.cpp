@@ -32,16 +32,7 @@ bool HoldsSkin(const std::string& folder) {
 
 std::string UserSkinFolder() { return UserFolder() + "skin/"; }
 
-std::string ShippedSkinFolder(const std::string& name) {
-  const std::string installed = SharedDataFolder() + "skins/" + name + "/";
-  if (HoldsSkin(installed) || std::getenv("ZIMBAR_SHARE_DIR") != nullptr) return installed;
-  // A program run from the build tree (bin/) finds the skins the build copied beside it.
-  char program[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", program, sizeof program - 1);
-  if (n <= 0) return installed;
-  const std::string built = ExtractFileDir(std::string(program, size_t(n))) + "../share/zimbar/skins/" + name + "/";
-  return HoldsSkin(built) ? built : installed;
-}
+std::string ShippedSkinFolder(const std::string& name) { return SharedDataFolder() + "skins/" + name + "/"; }
 
 std::string ActiveSkinFolder() {
   const std::string own = UserSkinFolder();

@@ -31,8 +31,8 @@ bool HoldsSkin(const std::string& folder);
 
 // The per-user copy of the active skin (created by InstallSkin), ending with '/'.
 std::string UserSkinFolder();
-// The shipped skin with the given name: share/zimbar/skins/NAME/ of the install (or, for a
-// program run from the build tree without $ZIMBAR_SHARE_DIR, the copy the build made).
+// The shipped skin with the given name: skins/NAME/ of the shipped data folder (the
+// install's share/zimbar/, or the copy the build made for a program run from the tree).
 std::string ShippedSkinFolder(const std::string& name);
 // Where the active skin is read from: the per-user copy when it holds all three files,
 // else the shipped default skin.

@@ -65,13 +65,28 @@ TEST(Paths, DataFilesPreferTheUserCopy) {
   ScopedEnv zimbar("ZIMBAR_HOME", (dir.Path() + "/user").c_str());
   {
     ScopedEnv share("ZIMBAR_SHARE_DIR", nullptr);
-    EXPECT_EQ(SharedDataFolder(), ZIMBAR_BIN_DIR "/../../share/zimbar/");
+    EXPECT_EQ(SharedDataFolder(), ShippedDataFolderBeside(ZIMBAR_BIN_DIR "/"));
   }
   ScopedEnv share("ZIMBAR_SHARE_DIR", (dir.Path() + "/share").c_str());
   EXPECT_EQ(FindDataFile("skins/default/main.bmp"), dir.Path() + "/share/skins/default/main.bmp");
   ASSERT_TRUE(CreateDirectories(dir.Path() + "/user/skins/default"));
   WriteText(dir.Path() + "/user/skins/default/main.bmp", "BM");
   EXPECT_EQ(FindDataFile("skins/default/main.bmp"), dir.Path() + "/user/skins/default/main.bmp");
+}
+
+// Catches shipped data looked up only in the build tree's layout or only in the install's:
+// an installed program (<prefix>/lib/zimbar/) must find <prefix>/share/zimbar/, a program
+// in the build tree's bin/ the share/zimbar/ the build made beside it.
+TEST(Paths, ShippedDataIsFoundBesideInstalledAndBuiltPrograms) {
+  TempDir dir;
+  ASSERT_TRUE(CreateDirectories(dir.File("prefix/lib/zimbar")));
+  EXPECT_EQ(ShippedDataFolderBeside(dir.File("prefix/lib/zimbar/")), dir.File("prefix/lib/zimbar/../../share/zimbar/"))
+      << "neither folder exists: the install's is named";
+  ASSERT_TRUE(CreateDirectories(dir.File("prefix/share/zimbar/skins")));
+  EXPECT_EQ(ShippedDataFolderBeside(dir.File("prefix/lib/zimbar")), dir.File("prefix/lib/zimbar/../../share/zimbar/"));
+  ASSERT_TRUE(CreateDirectories(dir.File("build/bin")));
+  ASSERT_TRUE(CreateDirectories(dir.File("build/share/zimbar/skins")));
+  EXPECT_EQ(ShippedDataFolderBeside(dir.File("build/bin/")), dir.File("build/bin/../share/zimbar/"));
 }
 
 // Catches a creation that stops after one level, fails on existing folders, or passes
