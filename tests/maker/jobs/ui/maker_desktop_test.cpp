@@ -1,0 +1,310 @@
+// End-to-end tests of zbmaker's window on a real X server (the test command's private
+// Xvfb): the program started as a person starts it, with files on its command line, found
+// with xdotool, watched through its window title and the files it writes, and closed the
+// way a window manager closes a window (WM_DELETE_WINDOW), so that it ends as it would on
+// a desktop and saves its settings.
+#include <sys/stat.h>
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+
+#include "common/paths.h"
+#include "tests/cdaccess/disc_image_builder.h"
+#include "tests/common/temp_dir.h"
+#include "tests/outside/gogo/test_media.h"
+
+// Last: its macros (Status, Bool, None) clash with the Qt headers.
+#include <X11/Xlib.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+bool g_servers = false;
+
+const QString kPlainCaption = QStringLiteral("zbmaker - Zimbar MP3 Maker");
+
+void Sleep(double seconds) { QTest::qWait(int(seconds * 1000)); }
+
+// Runs a short helper and returns what it printed (trimmed), or an empty string.
+QString Output(const QString& program, const QStringList& args) {
+  QProcess p;
+  p.start(program, args);
+  if (!p.waitForFinished(10000)) {
+    p.kill();
+    p.waitForFinished(2000);
+    return {};
+  }
+  return p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput()).trimmed() : QString();
+}
+
+QString WindowName(const QString& id) { return Output(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), id}); }
+
+// The id of the shown main window, waiting up to `seconds` for it (a slow start under ASan).
+QString FindMainWindow(double seconds) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (std::chrono::steady_clock::now() < until) {
+    const QString ids =
+        Output(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                           QStringLiteral("zbmaker")});
+    for (const QString& id : ids.split('\n', Qt::SkipEmptyParts))
+      if (WindowName(id).contains(QStringLiteral("zbmaker"))) return id;
+    Sleep(0.2);
+  }
+  return {};
+}
+
+// Waits until the title satisfies `ok`; returns the last title seen.
+template <typename Predicate>
+QString WaitForTitle(const QString& id, double seconds, Predicate ok) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  QString title;
+  while (std::chrono::steady_clock::now() < until) {
+    title = WindowName(id);
+    if (ok(title)) return title;
+    Sleep(0.1);
+  }
+  return title;
+}
+
+// "42% - zbmaker" (the desktop may add the program's display name behind it).
+bool IsProgressTitle(const QString& title) { return title.contains(QStringLiteral("% - zbmaker")); }
+
+// What a window manager sends when the close box is clicked: the program's own close
+// handling runs (a run is cancelled and waited for, the settings are saved).
+bool SendCloseRequest(const QString& id) {
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return false;
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = Window(id.toULong());
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  const Status sent = XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
+  XSync(display, False);
+  XCloseDisplay(display);
+  return sent != 0;
+}
+
+// Without a drive the window greets with an error box, which holds every other window
+// of the program (a close of the main window is ignored meanwhile). Waits for the box and
+// closes it as a person closes it; true when one came and went.
+bool DismissErrorBox(double seconds) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  bool seen = false;
+  while (std::chrono::steady_clock::now() < until) {
+    const QString ids = Output(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                          QStringLiteral("--name"), QStringLiteral("Error")});
+    if (ids.isEmpty() && seen) return true;
+    for (const QString& id : ids.split('\n', Qt::SkipEmptyParts)) {
+      seen = true;
+      SendCloseRequest(id);
+    }
+    Sleep(0.2);
+  }
+  return false;
+}
+
+// A stereo 44.1 kHz 16-bit WAV of a sine tone, made with sox.
+void ToneWav(const std::string& path, double seconds, int hz) {
+  test_media::Run("sox -n -r 44100 -c 2 -b 16 '" + path + "' synth " + std::to_string(seconds) + " sine " +
+                  std::to_string(hz) + " gain -10");
+}
+
+// Seconds of audio ffprobe reads in an MP3 file, or -1 when it cannot read it as one.
+double Mp3Seconds(const std::string& path) {
+  int code = -1;
+  const std::string out = test_media::Run(
+      "ffprobe -v error -select_streams a:0 -show_entries stream=codec_name:format=duration -of default=nw=1 '" + path + "'",
+      &code);
+  if (code != 0 || out.find("codec_name=mp3") == std::string::npos) return -1;
+  const size_t at = out.find("duration=");
+  return at == std::string::npos ? -1 : std::atof(out.c_str() + at + 9);
+}
+
+// One zbmaker with its own settings folder, home (desktop folder) and runtime folder,
+// started in `cwd` so that relative paths on its command line are resolved there.
+class Maker {
+ public:
+  explicit Maker(const TempDir& dir) : dir_(dir) {
+    for (const char* sub : {"home", "h", "h/Desktop", "run"}) ::mkdir(dir.File(sub).c_str(), 0700);
+  }
+  ~Maker() {
+    if (process_ && process_->state() != QProcess::NotRunning) {
+      process_->kill();
+      process_->waitForFinished(5000);
+    }
+  }
+  QProcess* Start(const std::string& cwd, const QStringList& args) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ZIMBAR_HOME"), QString::fromStdString(dir_.File("home")));
+    env.insert(QStringLiteral("HOME"), QString::fromStdString(dir_.File("h")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(dir_.File("h/.config")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(dir_.File("run")));
+    env.insert(QStringLiteral("ZIMBAR_LIB_DIR"), QStringLiteral(ZIMBAR_BIN_DIR));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    process_ = std::make_unique<QProcess>();
+    process_->setProcessEnvironment(env);
+    process_->setWorkingDirectory(QString::fromStdString(cwd));
+    process_->setProcessChannelMode(QProcess::ForwardedChannels);
+    process_->start(QStringLiteral(ZIMBAR_BIN_DIR "/zbmaker"), args);
+    return process_.get();
+  }
+  std::string SettingsPath() const { return dir_.File("home/zbmaker.INI"); }
+
+ private:
+  const TempDir& dir_;
+  std::unique_ptr<QProcess> process_;
+};
+
+class MakerDesktop : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!g_servers) {
+      if (const char* s = std::getenv("ZIMBAR_TEST_SERVERS"); s && std::string(s) == "1")
+        FAIL() << "ZIMBAR_TEST_SERVERS=1 but the X server is missing";
+      GTEST_SKIP() << "needs DISPLAY; scripts/test.sh starts an X server";
+    }
+    ::mkdir(dir.File("in").c_str(), 0755);
+  }
+  TempDir dir;
+};
+
+}  // namespace
+
+// Catches files on the command line that are not encoded at once (no AutoStart), relative
+// paths not resolved against the starting folder, outputs that are not valid MP3 or are
+// cut short, a title that keeps showing progress after the run, and a close that does not
+// end the program with status 0 or does not save the settings.
+TEST_F(MakerDesktop, EncodesTheCommandLineFilesAndClosesCleanly) {
+  ToneWav(dir.File("in/a.wav"), 2, 440);
+  ToneWav(dir.File("in/b.wav"), 3, 660);
+  Maker maker(dir);
+  const auto started = std::chrono::steady_clock::now();
+  QProcess* p = maker.Start(dir.File("in"), {QStringLiteral("a.wav"), QStringLiteral("b.wav")});
+  const QString window = FindMainWindow(20);
+  ASSERT_FALSE(window.isEmpty()) << "the main window did not appear";
+
+  // Both outputs in place, then the plain caption back: the run has ended.
+  const auto until = started + 40s;
+  while (std::chrono::steady_clock::now() < until &&
+         !(FileExists(dir.File("in/a.mp3")) && FileExists(dir.File("in/b.mp3")) &&
+           WindowName(window).startsWith(kPlainCaption)))
+    Sleep(0.2);
+  EXPECT_TRUE(WindowName(window).startsWith(kPlainCaption)) << WindowName(window).toStdString();
+  const double a = Mp3Seconds(dir.File("in/a.mp3")), b = Mp3Seconds(dir.File("in/b.mp3"));
+  EXPECT_NEAR(a, 2.0, 0.2) << "a.mp3 missing or not an MP3 of the whole input";
+  EXPECT_NEAR(b, 3.0, 0.2) << "b.mp3 missing or not an MP3 of the whole input";
+  EXPECT_FALSE(FileExists(dir.File("in/a.part.mp3")));
+  EXPECT_FALSE(FileExists(dir.File("in/b.part.mp3")));
+
+  ASSERT_TRUE(DismissErrorBox(10)) << "no box for the missing CD drive";
+  ASSERT_TRUE(SendCloseRequest(window));
+  ASSERT_TRUE(p->waitForFinished(15000)) << "the program did not end after its window was closed";
+  EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p->exitCode(), 0);
+  ASSERT_TRUE(FileExists(maker.SettingsPath())) << "the settings were not saved";
+  EXPECT_NE(ReadText(maker.SettingsPath()).find("OutputPath=" + dir.File("in")), std::string::npos)
+      << ReadText(maker.SettingsPath());
+}
+
+// Catches a close during an encode that leaves the program running, ends it with a
+// crash or a failure status, leaves a half-written file under the final name, or loses
+// the settings.
+TEST_F(MakerDesktop, ClosingDuringAnEncodeEndsCleanly) {
+  // The encoder is fast (some hundred times real time): a quarter of an hour of audio
+  // gives the close a few seconds of encoding to land in.
+  ToneWav(dir.File("in/long.wav"), 900, 440);
+  Maker maker(dir);
+  QProcess* p = maker.Start(dir.File("in"), {QStringLiteral("long.wav")});
+  const QString window = FindMainWindow(20);
+  ASSERT_FALSE(window.isEmpty()) << "the main window did not appear";
+  const QString busy = WaitForTitle(window, 20, IsProgressTitle);
+  ASSERT_TRUE(IsProgressTitle(busy)) << "no progress in the title: " << busy.toStdString();
+  ASSERT_TRUE(DismissErrorBox(10)) << "no box for the missing CD drive";
+  ASSERT_EQ(p->state(), QProcess::Running);
+  const QString before = WindowName(window);
+  ASSERT_TRUE(IsProgressTitle(before)) << "the encode ended before the close; make the input longer";
+
+  const auto closed = std::chrono::steady_clock::now();
+  ASSERT_TRUE(SendCloseRequest(window));
+  ASSERT_TRUE(p->waitForFinished(10000)) << "the program did not end after its window was closed";
+  const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - closed).count();
+  EXPECT_LT(took, 5.0) << "the close waited too long for the encoder to stop";
+  SCOPED_TRACE("closed at " + before.toStdString());
+  EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p->exitCode(), 0);
+  EXPECT_FALSE(FileExists(dir.File("in/long.mp3"))) << "an unfinished encode was put under the final name";
+  // By default an unfinished output is kept under a name that says so; nothing else is left.
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.File("in")))
+    left.push_back(entry.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"long.part.mp3", "long.wav"}));
+  EXPECT_TRUE(FileExists(maker.SettingsPath())) << "the settings were not saved";
+}
+
+// Catches keyboard mnemonics of the operation and Start that do not work on a real
+// desktop, a disc image in the settings not offered as a drive, and CD to WAV that does
+// not write one whole WAV file per selected track into the output folder.
+TEST_F(MakerDesktop, RipsTheDiscImageToWavFromTheKeyboard) {
+  const std::vector<testcd::Audio> tracks{testcd::Tone(75 * 2, 440, 8000), testcd::Tone(75 * 3, 660, 8000)};
+  const testcd::DiscImage image(dir.Path(), "disc", tracks);
+  ::mkdir(dir.File("out").c_str(), 0755);
+  Maker maker(dir);
+  WriteText(maker.SettingsPath(), "[Options]\nDiscImages=" + image.CuePath() + "\nUseWinNTRawRead=1\nOutputPath=" +
+                                      dir.File("out") + "\n");
+  QProcess* p = maker.Start(dir.Path(), {});
+  const QString window = FindMainWindow(20);
+  ASSERT_FALSE(window.isEmpty()) << "the main window did not appear";
+  Sleep(1.0);
+  // No window manager gives the focus: the test does, as a click on the window would.
+  ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}), 0);
+  ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100"),
+                                                          QStringLiteral("alt+d"), QStringLiteral("alt+s")}),
+            0);
+  // Done when both files are in place and the title is the plain caption again.
+  auto wavs = [&] {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.File("out")))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  const auto until = std::chrono::steady_clock::now() + 40s;
+  while (std::chrono::steady_clock::now() < until &&
+         !(wavs().size() == 2 && wavs()[0].ends_with(".wav") && wavs()[1].ends_with(".wav") &&
+           WindowName(window).startsWith(kPlainCaption)))
+    Sleep(0.2);
+  EXPECT_TRUE(WindowName(window).startsWith(kPlainCaption)) << WindowName(window).toStdString();
+  const std::vector<std::string> names = wavs();
+  ASSERT_EQ(names.size(), 2u) << ::testing::PrintToString(names);
+  // Each file holds its whole track, sample for sample, behind a 44-byte header.
+  for (size_t i = 0; i < 2; ++i) {
+    const std::vector<uint8_t> wav = ReadBytes(dir.File("out/" + names[i]));
+    ASSERT_GE(wav.size(), 44u) << names[i];
+    EXPECT_TRUE(std::vector<uint8_t>(wav.begin() + 44, wav.end()) == testcd::Bytes(tracks[i]))
+        << names[i] << " does not hold track " << i + 1 << " (" << wav.size() << " bytes)";
+  }
+  ASSERT_TRUE(SendCloseRequest(window));
+  ASSERT_TRUE(p->waitForFinished(15000));
+  EXPECT_EQ(p->exitCode(), 0);
+}
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  const char* display = std::getenv("DISPLAY");
+  g_servers = display && *display;
+  QCoreApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}
