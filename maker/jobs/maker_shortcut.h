@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/desktop_shortcut.h"
 #include "common/result.h"
 #include "maker/settings/settings_table.h"
 
@@ -12,22 +13,12 @@
 inline constexpr int kMakerSettingsVersion = 0x010341;
 inline constexpr const char* kMakerShortcutName = "Zimbar MP3 Maker";
 
-// The desktop folder: XDG_DESKTOP_DIR of user-dirs.dirs in $XDG_CONFIG_HOME (else
-// ~/.config), with $HOME expanded; else ~/Desktop. Ends with '/'.
-std::string MakerDesktopFolder();
-
-// The desktop entry that starts `program` with the files given to it.
-std::string MakerDesktopEntryText(const std::string& program);
-
-struct MakerShortcutError {
-  std::string path;
-  int errnum = 0;
-  std::string Message() const;  // "Cannot create the desktop shortcut /x: reason"
-};
+// The maker's desktop entry: its name, icon and the files it opens.
+DesktopEntry MakerDesktopEntry();
 
 // When the stored Version is below kMakerSettingsVersion: writes "Zimbar MP3 Maker.desktop"
 // (executable) into `folder` and stores the version, also when the folder does not exist
 // (nothing is written then, and later starts do not try again). A failed write keeps the
 // old version, so the next start tries again. True when a shortcut was written.
-Result<bool, MakerShortcutError> CreateMakerShortcutOnce(SettingsTable& settings, const std::string& folder,
-                                                         const std::string& program);
+Result<bool, ShortcutError> CreateMakerShortcutOnce(SettingsTable& settings, const std::string& folder,
+                                                    const std::string& program);

@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zbplayer: %s (using the defaults)\n", loaded.Error().Message().c_str());
   PlayerSettings& settings = settingsFile.Settings();
   if (settings.version < kShortcutSettingsVersion) {
-    if (auto made = CreateDesktopShortcut(DesktopFolder(), kPlayerShortcutName, RunningProgramPath()); !made)
+    if (auto made = CreateDesktopShortcut(DesktopFolder(), PlayerDesktopEntry(), RunningProgramPath()); !made)
       std::fprintf(stderr, "zbplayer: %s\n", made.Error().Message().c_str());
     settings.version = kShortcutSettingsVersion;
   }

@@ -497,7 +497,7 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   ShowOutputDirectory();
 
   const std::string program = MakerProgramPath();
-  if (auto made = CreateMakerShortcutOnce(settings_, MakerDesktopFolder(), program); !made)
+  if (auto made = CreateMakerShortcutOnce(settings_, DesktopFolder(), program); !made)
     EncoderLogMemo->appendPlainText(QStringLiteral("Warning: ") + Q(made.Error().Message()));
 }
 

@@ -62,8 +62,8 @@ TEST(MakerShortcut, DesktopFolderFromUserDirs) {
   testcd::TempDir dir;
   const testcd::ScopedEnv home("HOME", dir.Path());
   const testcd::ScopedEnv config("XDG_CONFIG_HOME", dir.Path() + "/cfg");
-  EXPECT_EQ(MakerDesktopFolder(), dir.Path() + "/Desktop/");
+  EXPECT_EQ(DesktopFolder(), dir.Path() + "/Desktop/");
   std::filesystem::create_directories(dir.Path() + "/cfg");
   std::ofstream(dir.Path() + "/cfg/user-dirs.dirs") << "# x\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n";
-  EXPECT_EQ(MakerDesktopFolder(), dir.Path() + "/Schreibtisch/");
+  EXPECT_EQ(DesktopFolder(), dir.Path() + "/Schreibtisch/");
 }

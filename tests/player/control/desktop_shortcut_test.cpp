@@ -24,7 +24,7 @@ TEST(DesktopShortcut, DesktopFolderFollowsUserDirs) {
 TEST(DesktopShortcut, EntryStartsTheProgramWithItsFiles) {
   TempDir dir;
   const std::string program = "/opt/my \"apps\"/50%/zbplayer";
-  ASSERT_TRUE(CreateDesktopShortcut(dir.Path(), kPlayerShortcutName, program));
+  ASSERT_TRUE(CreateDesktopShortcut(dir.Path(), PlayerDesktopEntry(), program));
   const std::string path = dir.File("Zimbar MP3 Player.desktop");
   const std::string text = ReadText(path);
   EXPECT_NE(text.find("[Desktop Entry]\nType=Application\n"), std::string::npos);
@@ -39,7 +39,7 @@ TEST(DesktopShortcut, EntryStartsTheProgramWithItsFiles) {
 // the user's home unasked).
 TEST(DesktopShortcut, MissingDesktopFolderIsLeftAlone) {
   TempDir dir;
-  EXPECT_TRUE(CreateDesktopShortcut(dir.File("Desktop"), kPlayerShortcutName, "/bin/zbplayer"));
+  EXPECT_TRUE(CreateDesktopShortcut(dir.File("Desktop"), PlayerDesktopEntry(), "/bin/zbplayer"));
   EXPECT_FALSE(DirectoryExists(dir.File("Desktop")));
 }
 
