@@ -133,10 +133,10 @@ MpegFrameStatus MpegDecoder::DecodeFrame(MpegFrame& frame) {
   }
 }
 
-MpegFrameInfo MpegDecoder::Info() const {
+MpegFrameInfo FrameInfoOf(mpg123_handle* handle) {
   MpegFrameInfo info;
   mpg123_frameinfo2 raw{};
-  if (mpg123_info2(handle_.get(), &raw) != MPG123_OK) return info;
+  if (mpg123_info2(handle, &raw) != MPG123_OK) return info;
   info.mpegVersion = raw.version == MPG123_1_0 ? 1 : raw.version == MPG123_2_0 ? 2 : 3;
   info.layer = uint32_t(raw.layer);
   info.bitRate = uint32_t(raw.bitrate);
@@ -146,6 +146,8 @@ MpegFrameInfo MpegDecoder::Info() const {
   info.frameBytes = uint32_t(raw.framesize);
   return info;
 }
+
+MpegFrameInfo MpegDecoder::Info() const { return FrameInfoOf(handle_.get()); }
 
 int64_t MpegDecoder::InputPosition() const {
   if (!tail_) return int64_t(sync_.FedBytes());

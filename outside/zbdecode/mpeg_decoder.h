@@ -49,6 +49,9 @@ struct Mpg123HandleDeleter {
   void operator()(struct mpg123_handle_struct* handle) const;
 };
 
+// The facts of the last frame the library read through handle (all zero before one).
+MpegFrameInfo FrameInfoOf(struct mpg123_handle_struct* handle);
+
 class MpegDecoder {
  public:
   // Starts decoding source with the library's default settings (gapless trimming,

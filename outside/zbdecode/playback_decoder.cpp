@@ -154,19 +154,7 @@ PlaybackStatus PlaybackDecoder::Next(const uint8_t** pcm, size_t* bytes) {
   }
 }
 
-MpegFrameInfo PlaybackDecoder::Info() const {
-  MpegFrameInfo info;
-  mpg123_frameinfo2 raw{};
-  if (mpg123_info2(handle_.get(), &raw) != MPG123_OK) return info;
-  info.mpegVersion = raw.version == MPG123_1_0 ? 1 : raw.version == MPG123_2_0 ? 2 : 3;
-  info.layer = uint32_t(raw.layer);
-  info.bitRate = uint32_t(raw.bitrate);
-  info.sampleRate = uint32_t(raw.rate);
-  info.channelMode = uint32_t(raw.mode);
-  info.variableRate = uint32_t(raw.vbr);
-  info.frameBytes = uint32_t(raw.framesize);
-  return info;
-}
+MpegFrameInfo PlaybackDecoder::Info() const { return FrameInfoOf(handle_.get()); }
 
 uint64_t PlaybackDecoder::Position() const {
   const off_t at = mpg123_tell(handle_.get());
