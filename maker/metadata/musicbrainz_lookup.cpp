@@ -138,6 +138,11 @@ int MusicBrainzSession::Fetch(const std::string& url, Transfer& transfer, long& 
   curl_easy_setopt(c, CURLOPT_PROXY, proxy.c_str());
   curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request_.timeout.count()));
   curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(request_.deadline.count()));
+  // A server that goes silent for the wait limit is given up before the deadline (the
+  // limit counts in whole seconds here).
+  const long silentSeconds = std::max<long>(1, static_cast<long>((request_.timeout.count() + 999) / 1000));
+  curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, silentSeconds);
   curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, CollectBody);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer);

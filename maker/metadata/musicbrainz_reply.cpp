@@ -91,6 +91,26 @@ std::string TrackName(const Json& track, const std::string& releaseArtist) {
   return artist + " / " + title;
 }
 
+// A CD stub: the title, artist and track list someone typed for a disc id that no release
+// carries yet. It stands for the disc itself.
+std::optional<MusicBrainzRelease> CdStub(const Json& reply, int trackCount) {
+  const Json& tracks = Array(reply, "tracks");
+  if (Member(reply, "releases") != nullptr || tracks.empty() || static_cast<int>(tracks.size()) != trackCount)
+    return std::nullopt;
+  MusicBrainzRelease stub;
+  stub.exact = true;
+  stub.id = Text(reply, "id");
+  stub.title = Text(reply, "title");
+  stub.artist = Text(reply, "artist");
+  stub.disambiguation = Text(reply, "comment");
+  for (const Json& track : tracks) {
+    const std::string artist = Text(track, "artist");
+    const std::string title = Text(track, "title");
+    stub.trackNames.push_back(artist.empty() || artist == stub.artist ? title : artist + " / " + title);
+  }
+  return stub;
+}
+
 }  // namespace
 
 std::optional<std::vector<MusicBrainzRelease>> ParseMusicBrainzReleases(std::string_view json,
@@ -98,6 +118,7 @@ std::optional<std::vector<MusicBrainzRelease>> ParseMusicBrainzReleases(std::str
   const Json reply = Json::parse(json, nullptr, /*allow_exceptions=*/false);
   if (reply.is_discarded() || !reply.is_object()) return std::nullopt;
   std::vector<MusicBrainzRelease> releases;
+  if (auto stub = CdStub(reply, trackCount)) releases.push_back(std::move(*stub));
   for (const Json& entry : Array(reply, "releases")) {
     MusicBrainzRelease release;
     const Json* medium = DiscMedium(entry, discId, trackCount, release.exact);

@@ -25,7 +25,9 @@ struct MusicBrainzRelease {
 // The releases of a reply to GET /ws/2/discid/<id>?toc=...&inc=artist-credits+recordings,
 // in the server's order, leaving out those without a medium for this disc: one whose
 // disc ids hold `discId`, else one of `trackCount` tracks. Every text is taken out of
-// control characters (WithoutControlChars). Nothing when `json` is no JSON object.
+// control characters (WithoutControlChars). A CD stub reply (no releases, the typed
+// title, artist and tracks of the disc id) of `trackCount` tracks is one exact release.
+// Nothing when `json` is no JSON object.
 std::optional<std::vector<MusicBrainzRelease>> ParseMusicBrainzReleases(std::string_view json,
                                                                         std::string_view discId, int trackCount);
 

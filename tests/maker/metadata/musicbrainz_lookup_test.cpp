@@ -165,8 +165,20 @@ TEST(MusicBrainzLookup, FailuresHaveTheirOwnCodesAndServerLines) {
 }
 
 // Catches a server that never answers, or answers a byte now and then, holding the lookup
-// past its deadline, and a cancel waiting for the network.
+// past its deadline, one that falls silent held until the deadline rather than the wait
+// limit, and a cancel waiting for the network.
 TEST(MusicBrainzLookup, SilentServerEndsAtTheDeadlineAndCancelAtOnce) {
+  {
+    LoopbackServer server(HttpReplyHandler(std::string(kStall)));
+    RecordingHost host;
+    CddbOutputs out;
+    CddbRequest request = Request(server.Port());
+    request.timeout = milliseconds(1000);
+    request.deadline = milliseconds(30000);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(MusicBrainzLookup(request, host, out), kMusicBrainzTimedOut);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(5000));
+  }
   for (const std::string& response : {std::string(kStall), "HTTP/1.1 200 OK\r\nContent-Length: 99999\r\n\r\n" + std::string(kTrickle)}) {
     LoopbackServer server(HttpReplyHandler(response));
     RecordingHost host;

@@ -102,3 +102,22 @@ TEST(MusicBrainzReply, MalformedRepliesNeitherThrowNorNameADisc) {
   EXPECT_EQ(MusicBrainzErrorText(R"({"error": "Not Found", "help": "..."})"), "Not Found");
   EXPECT_EQ(MusicBrainzErrorText("<html>"), "");
 }
+
+// Catches a CD stub (the service's typed names of a disc id no release carries) not
+// read, read for a disc of another track count, or its guest artists dropped.
+TEST(MusicBrainzReply, CdStubIsOneExactRelease) {
+  constexpr const char* kStub = R"({"id": "the-disc", "title": "Demo", "artist": "Garage Band", "comment": "tape",
+    "track-count": 2, "tracks": [{"title": "Song", "artist": "Garage Band"}, {"title": "Jam", "artist": "Friend"}]})";
+  auto releases = ParseMusicBrainzReleases(kStub, "the-disc", 2);
+  ASSERT_TRUE(releases);
+  ASSERT_EQ(releases->size(), 1u);
+  const MusicBrainzRelease& stub = releases->front();
+  EXPECT_TRUE(stub.exact);
+  EXPECT_EQ(stub.title, "Demo");
+  EXPECT_EQ(stub.artist, "Garage Band");
+  EXPECT_EQ(stub.trackNames, (std::vector<std::string>{"Song", "Friend / Jam"}));
+  EXPECT_EQ(MusicBrainzReleaseLine(stub), "Garage Band / Demo (tape)");
+  releases = ParseMusicBrainzReleases(kStub, "the-disc", 3);
+  ASSERT_TRUE(releases);
+  EXPECT_TRUE(releases->empty());
+}
