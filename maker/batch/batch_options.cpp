@@ -288,7 +288,9 @@ std::vector<int> ParseTrackList(const std::string& text) {
 std::string BatchUsage() {
   const auto row = [](std::string left, const char* help) {
     left = "  " + left;
-    left.resize(std::max<size_t>(left.size() + 1, 22), ' ');
+    // An option too long for the column has its help on the next line, in the column.
+    if (left.size() >= 22) return left + "\n" + std::string(22, ' ') + help + "\n";
+    left.resize(22, ' ');
     return left + help + "\n";
   };
   std::string text =

@@ -87,7 +87,7 @@ bool CddbServerIsHttp(std::string_view server);
 // Which of the CD window's controls are enabled, from its choices.
 struct CdInfoControlState {
   bool filenamePatternEdit = false;     // while the naming box is checked
-  bool useHttpProxyCheckBox = false;    // while the server is an http:// address or MusicBrainz is chosen
+  bool useHttpProxyCheckBox = false;    // while the server is http:// or MusicBrainz is chosen
   bool httpProxyEdit = false;           // while that box is enabled and checked
   bool socksProxyEdit = false;          // while the SOCKS box is checked
 };

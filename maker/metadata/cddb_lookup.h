@@ -63,7 +63,7 @@ struct CddbRequest {
   MetadataSource source = MetadataSource::Cddb;
   std::string server;      // cddbp://host[:port] or http://host[:port]
   std::string socksProxy;  // host[:port] or empty
-  std::string httpProxy;   // host[:port] or empty (used for http servers only)
+  std::string httpProxy;   // host[:port] or empty (used for http servers and MusicBrainz)
   DiscLayout disc;
   std::string user = std::string(kDefaultCddbUser);  // hello identity
   std::string host = std::string(kDefaultCddbHost);
@@ -122,6 +122,6 @@ int CddbLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& ou
 
 // Puts a successful lookup's outputs into the CD information: title, artist, DGENRE as
 // genre (the category when the entry has none; the genre is left as typed when both are
-// empty), DYEAR as year (when the entry has none, the year is left as typed) and track name n from line n (rows beyond the returned names
-// keep their names).
+// empty), DYEAR as year (when the entry has none, the year is left as typed) and track
+// name n from line n (rows beyond the returned names keep their names).
 void ApplyCddbOutputs(const CddbOutputs& outputs, CdInfo& info);

@@ -106,7 +106,8 @@ TEST(BatchOptions, UsageListsEveryOption) {
                            "  -- ", "--option=VALUE", "Exit status"})
     EXPECT_NE(usage.find(name), std::string::npos) << name;
   // Every help text starts in the same column.
-  for (const char* line : {"  -delete             delete", "  --help              show", "  -N                  bit"})
+  for (const char* line : {"  -delete             delete", "  --help              show", "  -N                  bit",
+                           "  --musicbrainz-server URL\n                      MusicBrainz"})
     EXPECT_NE(usage.find(line), std::string::npos) << line;
 }
 
