@@ -56,15 +56,20 @@ int LookUpDisc(QueueMainLoop& loop, const CddbRequest& request, TerminalHost& ho
 
   const int result = thread.ResultCode();
   if (result != kCddbOk) {
+    const char* source = request.source == MetadataSource::MusicBrainz ? "MusicBrainz" : "CDDB";
     if (result != kCddbCancelled)
-      host.AppendLog(MakerLog::Reader, "    Warning: CDDB lookup failed (" + std::string(CddbResultText(result)) +
+      host.AppendLog(MakerLog::Reader, "    Warning: " + std::string(source) + " lookup failed (" +
+                                           std::string(CddbResultText(result)) +
                                            "), going on with the CD information given");
     return result;
   }
   const CddbOutputs& found = thread.Outputs();
   ApplyCddbOutputs(found, host.MutableCdInfo());
   const auto names = std::count(found.trackNames.begin(), found.trackNames.end(), '\n');
-  host.AppendLog(MakerLog::Reader, "    Found: " + found.artist + " / " + found.title + " (" + found.category + "), " +
+  // CDDB names a category, MusicBrainz a year; either may be missing.
+  const std::string detail = found.category.empty() ? found.year : found.category;
+  host.AppendLog(MakerLog::Reader, "    Found: " + found.artist + " / " + found.title +
+                                       (detail.empty() ? std::string() : " (" + detail + ")") + ", " +
                                        std::to_string(names) + " track names");
   return result;
 }

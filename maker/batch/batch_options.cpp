@@ -10,6 +10,7 @@
 
 #include "common/version.h"
 #include "maker/metadata/cddb_server_url.h"
+#include "maker/metadata/metadata_text.h"
 #include "maker/settings/settings_table.h"
 
 namespace {
@@ -96,6 +97,15 @@ std::string ParseCddbServer(BatchOptions& options, const std::string& value) {
   return {};
 }
 
+std::string ParseMusicBrainzServer(BatchOptions& options, const std::string& value) {
+  const bool web = (StartsWithNoCase(value, "http://") && value.size() > 7) ||
+                   (StartsWithNoCase(value, "https://") && value.size() > 8);
+  if (!web) return "--musicbrainz-server needs http://host[:port] or https://host[:port]";
+  options.musicBrainzServer = value;
+  options.musicBrainz = true;
+  return {};
+}
+
 // Applies an option that stores its value as given.
 template <std::optional<std::string> BatchOptions::*field>
 std::string SetText(BatchOptions& options, const std::string& value) {
@@ -153,6 +163,10 @@ constexpr OptionSpec kOptions[] = {
      [](BatchOptions& o, const std::string&) { o.cddb = true; return std::string(); }},
     {"--cddb-server", "URL", "CDDB server of this run, cddbp:// or http:// (implies --cddb)",
      ParseCddbServer},
+    {"--musicbrainz", nullptr, "name the disc and its tracks from MusicBrainz first (instead of CDDB)",
+     [](BatchOptions& o, const std::string&) { o.musicBrainz = true; return std::string(); }},
+    {"--musicbrainz-server", "URL", "MusicBrainz web service of this run (implies --musicbrainz)",
+     ParseMusicBrainzServer},
     {"--pattern", "P", "name ripped files after pattern P ($track#$ $trackname$ $title$ ...)",
      SetText<&BatchOptions::pattern>},
     {"--id3", nullptr, "append an ID3v1 tag to each MP3 ripped from the CD",
@@ -237,6 +251,8 @@ Result<BatchOptions, BatchOptionError> ParseBatchOptions(const std::vector<std::
   if (error) return Fail(BatchOptionError{*error});
   if (int(options.cd2mp3) + int(options.cd2wav) + int(options.mp32wav) > 1)
     return Fail(BatchOptionError{"choose one of --cd2mp3, --cd2wav and --mp32wav"});
+  if (options.cddb && options.musicBrainz)
+    return Fail(BatchOptionError{"choose one of --cddb and --musicbrainz: the disc is looked up once"});
   return options;
 }
 
@@ -272,16 +288,19 @@ std::vector<int> ParseTrackList(const std::string& text) {
 std::string BatchUsage() {
   const auto row = [](std::string left, const char* help) {
     left = "  " + left;
-    left.resize(std::max<size_t>(left.size() + 1, 22), ' ');
+    // An option too long for the column has its help on the next line, in the column.
+    if (left.size() >= 22) return left + "\n" + std::string(22, ' ') + help + "\n";
+    left.resize(22, ' ');
     return left + help + "\n";
   };
   std::string text =
       "Usage: zbmaker --batch [options] [-mono|-stereo|-js] [-N] [-vbrN] [-delete] FILE...\n"
-      "       zbmaker --batch --cd2mp3|--cd2wav [--cd-image FILE] [--tracks LIST] [--cddb] [options]\n"
+      "       zbmaker --batch --cd2mp3|--cd2wav [--cd-image FILE] [--tracks LIST] [--cddb|--musicbrainz]\n"
+      "               [options]\n"
       "Converts WAV files to MP3 (or AAC) beside each input, MP3/AAC files to WAV, or CD\n"
       "tracks to MP3 or WAV in the output folder, in this terminal, with the settings of\n"
       "zbmaker.INI in the per-user folder. Names given with --title, --artist, --year,\n"
-      "--genre, --name and --track-names win over those of the CDDB server.\n"
+      "--genre, --name and --track-names win over those of the CDDB server or MusicBrainz.\n"
       "Without --batch, zbmaker opens its window with the files given listed.\n\nOptions:\n";
   for (const auto& spec : kOptions)
     text += row(std::string(spec.name) + (spec.valueName ? std::string(" ") + spec.valueName : ""), spec.help);

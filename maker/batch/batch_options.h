@@ -37,6 +37,8 @@ struct BatchOptions {
   std::string trackNamesFile;          // --track-names FILE: line n names track n
   bool cddb = false;                   // --cddb: look the disc up before reading
   std::optional<std::string> cddbServer;  // --cddb-server URL: server of this run (implies --cddb)
+  bool musicBrainz = false;            // --musicbrainz: look the disc up on MusicBrainz instead
+  std::optional<std::string> musicBrainzServer;  // --musicbrainz-server URL (implies --musicbrainz)
   std::optional<std::string> pattern;  // --pattern P: name files after the pattern P
   bool id3 = false;                    // --id3: append an ID3v1 tag to each MP3
   // Everything that is not an option of this table, in order: the maker's own command

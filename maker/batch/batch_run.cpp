@@ -40,6 +40,7 @@ const char* CdOnlyOption(const BatchOptions& o) {
   if (o.drive) return "--drive";
   if (!o.cdImages.empty()) return "--cd-image";
   if (o.cddb) return "--cddb";
+  if (o.musicBrainz) return "--musicbrainz";
   if (!o.trackNamesFile.empty()) return "--track-names";
   if (!o.trackNames.empty()) return "--name";
   if (o.pattern) return "--pattern";
@@ -166,9 +167,11 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
       CdShutdown();
       return kBatchFailed;
     }
-    if (options.cddb) {
+    if (options.cddb || options.musicBrainz) {
       // The server of this run, and the proxies and hello identity of the settings.
       if (options.cddbServer) host.MutableCdInfo().cddbServer = *options.cddbServer;
+      if (options.musicBrainzServer) settings.SetText("MusicBrainzServer", *options.musicBrainzServer);
+      host.MutableCdInfo().lookupSource = options.musicBrainz ? MetadataSource::MusicBrainz : MetadataSource::Cddb;
       const CddbRequest request =
           MakeCddbRequest(host.MutableCdInfo(), DiscLayoutFromTrackTable(disc.Value().toc), settings);
       if (LookUpDisc(loop, request, host, cancelOnSignals) == kCddbCancelled) {

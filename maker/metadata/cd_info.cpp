@@ -91,7 +91,7 @@ bool CddbServerIsHttp(std::string_view server) { return StartsWithNoCase(server,
 CdInfoControlState CdInfoControls(const CdInfo& info) {
   CdInfoControlState state;
   state.filenamePatternEdit = info.useFileNameFormat;
-  state.useHttpProxyCheckBox = CddbServerIsHttp(info.cddbServer);
+  state.useHttpProxyCheckBox = CddbServerIsHttp(info.cddbServer) || info.lookupSource == MetadataSource::MusicBrainz;
   state.httpProxyEdit = state.useHttpProxyCheckBox && info.useHttpProxy;
   state.socksProxyEdit = info.useSocksProxy;
   return state;

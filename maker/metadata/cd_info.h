@@ -25,9 +25,14 @@ inline constexpr std::size_t kCdYearChars = 15;
 inline constexpr std::string_view kUnknownYear = "YYYY";
 
 
+// Where "Load Info" takes the disc's names from: a CDDB server or the MusicBrainz web
+// service.
+enum class MetadataSource { Cddb, MusicBrainz };
+
 // All texts are UTF-8. The window's controls are the only store of this data; the
 // choices are loaded from and saved to the settings (CDDBServer, UseHttpProxy,
-// UseSocksProxy, HttpProxy, SocksProxy, UseFileNameFormat, FileNamePattern, OptApplyID3).
+// UseSocksProxy, HttpProxy, SocksProxy, UseFileNameFormat, FileNamePattern, OptApplyID3,
+// UseMusicBrainz).
 struct CdInfo {
   std::string title;
   std::string artist;
@@ -41,6 +46,7 @@ struct CdInfo {
   std::string httpProxy;
   bool useSocksProxy = false;
   std::string socksProxy;
+  MetadataSource lookupSource = MetadataSource::Cddb;
 
   bool useFileNameFormat = false;
   std::string fileNamePattern = std::string(kDefaultFileNamePattern);
@@ -81,7 +87,7 @@ bool CddbServerIsHttp(std::string_view server);
 // Which of the CD window's controls are enabled, from its choices.
 struct CdInfoControlState {
   bool filenamePatternEdit = false;     // while the naming box is checked
-  bool useHttpProxyCheckBox = false;    // while the server is an http:// address
+  bool useHttpProxyCheckBox = false;    // while the server is http:// or MusicBrainz is chosen
   bool httpProxyEdit = false;           // while that box is enabled and checked
   bool socksProxyEdit = false;          // while the SOCKS box is checked
 };

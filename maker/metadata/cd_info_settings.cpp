@@ -10,6 +10,7 @@ void LoadCdInfoChoices(const SettingsTable& settings, CdInfo& info) {
   info.useFileNameFormat = settings.Flag("UseFileNameFormat");
   info.fileNamePattern = settings.Text("FileNamePattern");
   info.applyId3 = settings.Flag("OptApplyID3");
+  info.lookupSource = settings.Flag("UseMusicBrainz") ? MetadataSource::MusicBrainz : MetadataSource::Cddb;
 }
 
 void StoreCdInfoChoices(const CdInfo& info, SettingsTable& settings) {
@@ -21,6 +22,7 @@ void StoreCdInfoChoices(const CdInfo& info, SettingsTable& settings) {
   settings.SetFlag("UseFileNameFormat", info.useFileNameFormat);
   settings.SetText("FileNamePattern", info.fileNamePattern);
   settings.SetFlag("OptApplyID3", info.applyId3);
+  settings.SetFlag("UseMusicBrainz", info.lookupSource == MetadataSource::MusicBrainz);
 }
 
 CddbRequest MakeCddbRequest(const CdInfo& info, DiscLayout disc, const SettingsTable& settings) {
@@ -28,5 +30,9 @@ CddbRequest MakeCddbRequest(const CdInfo& info, DiscLayout disc, const SettingsT
   std::string host = settings.Text("CDDBHost");
   if (user.empty()) user = kDefaultCddbUser;
   if (host.empty()) host = kDefaultCddbHost;
-  return MakeCddbRequest(info, std::move(disc), std::move(user), std::move(host));
+  CddbRequest request = MakeCddbRequest(info, std::move(disc), std::move(user), std::move(host));
+  request.musicBrainzServer = settings.Text("MusicBrainzServer");
+  if (request.musicBrainzServer.empty()) request.musicBrainzServer = kDefaultMusicBrainzServer;
+  request.musicBrainzContact = settings.Text("MusicBrainzContact");
+  return request;
 }

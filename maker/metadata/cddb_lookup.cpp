@@ -339,6 +339,12 @@ std::string_view CddbResultText(int code) {
     case kCddbCannotReadInfo: return "Cannot read info";
     case kCddbInvalidTrackTable: return "Invalid track table";
     case kCddbTimedOut: return "The CDDB server did not answer in time";
+    case kMusicBrainzNoMatch: return "No release matches this disc";
+    case kMusicBrainzServerError: return "The MusicBrainz server reported an error";
+    case kMusicBrainzBadReply: return "The MusicBrainz reply could not be read";
+    case kMusicBrainzReplyTooLarge: return "The MusicBrainz reply is too large";
+    case kMusicBrainzTransferFailed: return "The MusicBrainz reply did not arrive";
+    case kMusicBrainzTimedOut: return "The MusicBrainz server did not answer in time";
     default: return {};
   }
 }
@@ -360,9 +366,12 @@ bool CddbLookupHost::CddbCancelRequested() { return false; }
 CddbRequest MakeCddbRequest(const CdInfo& info, DiscLayout disc, std::string user,
                             std::string host) {
   CddbRequest request;
+  request.source = info.lookupSource;
   request.server = info.cddbServer;
   if (info.useSocksProxy) request.socksProxy = info.socksProxy;
-  if (info.useHttpProxy && CddbServerIsHttp(info.cddbServer)) request.httpProxy = info.httpProxy;
+  // The web service is HTTP whatever the CDDB server's scheme.
+  const bool http = info.lookupSource == MetadataSource::MusicBrainz || CddbServerIsHttp(info.cddbServer);
+  if (info.useHttpProxy && http) request.httpProxy = info.httpProxy;
   request.disc = std::move(disc);
   request.user = std::move(user);
   request.host = std::move(host);
@@ -388,7 +397,12 @@ int CddbLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& ou
 void ApplyCddbOutputs(const CddbOutputs& outputs, CdInfo& info) {
   info.title = outputs.title;
   info.artist = outputs.artist;
-  info.genre = outputs.genre.empty() ? outputs.category : outputs.genre;
+  // A source without genres (MusicBrainz) leaves the genre as typed.
+  if (!outputs.genre.empty()) {
+    info.genre = outputs.genre;
+  } else if (!outputs.category.empty()) {
+    info.genre = outputs.category;
+  }
   if (!outputs.year.empty()) info.year = outputs.year;
   std::size_t start = 0;
   int track = 1;

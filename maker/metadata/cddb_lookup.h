@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,13 @@ enum CddbResult : int {
   kCddbCannotReadInfo = -25,
   kCddbInvalidTrackTable = -26,
   kCddbTimedOut = -27,  // the whole lookup took longer than CddbRequest::deadline
+  // Failures of a MusicBrainz lookup (MusicBrainzLookup) that CDDB has no code for.
+  kMusicBrainzNoMatch = -28,       // 404, or no release with a medium for this disc
+  kMusicBrainzServerError = -29,   // any other status than 200 and 404
+  kMusicBrainzBadReply = -30,      // a 200 reply that is no JSON object
+  kMusicBrainzReplyTooLarge = -31, // more than CddbRequest::maxReplyBytes
+  kMusicBrainzTransferFailed = -32,  // the connection broke, TLS failed, ...
+  kMusicBrainzTimedOut = -33,      // the lookup took longer than CddbRequest::deadline
 };
 
 // The status log text of a result code; empty for success and unknown codes.
@@ -49,11 +57,13 @@ inline constexpr std::string_view kCddbClientVersion = kZimbarVersion;
 inline constexpr int kCddbProtocolLevel = 6;
 inline constexpr std::string_view kDefaultCddbUser = "zimbar";
 inline constexpr std::string_view kDefaultCddbHost = "localhost";
+inline constexpr std::string_view kDefaultMusicBrainzServer = "https://musicbrainz.org";
 
 struct CddbRequest {
+  MetadataSource source = MetadataSource::Cddb;
   std::string server;      // cddbp://host[:port] or http://host[:port]
   std::string socksProxy;  // host[:port] or empty
-  std::string httpProxy;   // host[:port] or empty (used for http servers only)
+  std::string httpProxy;   // host[:port] or empty (used for http servers and MusicBrainz)
   DiscLayout disc;
   std::string user = std::string(kDefaultCddbUser);  // hello identity
   std::string host = std::string(kDefaultCddbHost);
@@ -63,9 +73,16 @@ struct CddbRequest {
   // that sends a byte now and then keeps each wait short but must not hold the rip. The
   // time the host takes to choose among several matches does not count.
   std::chrono::milliseconds deadline{60000};
+  // MusicBrainz only: the web service's base address (http:// or https://), the contact
+  // the User-Agent names (an address or a web site; the project's site when empty) and
+  // the largest reply read.
+  std::string musicBrainzServer = std::string(kDefaultMusicBrainzServer);
+  std::string musicBrainzContact;
+  std::size_t maxReplyBytes = 8 * 1024 * 1024;
 };
 
-// Request of the CD window: its server text, each proxy only when its box is checked.
+// Request of the CD window: its source, its server text, each proxy only when its box is
+// checked (the HTTP proxy for an http:// CDDB server and for MusicBrainz).
 CddbRequest MakeCddbRequest(const CdInfo& info, DiscLayout disc, std::string user,
                             std::string host);
 
@@ -104,7 +121,7 @@ class CddbLookupHost {
 int CddbLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& outputs);
 
 // Puts a successful lookup's outputs into the CD information: title, artist, DGENRE as
-// genre (the category when the entry has none), DYEAR as year (when the entry has none,
-// the year is left as typed) and track name n from line n (rows beyond the returned names
-// keep their names).
+// genre (the category when the entry has none; the genre is left as typed when both are
+// empty), DYEAR as year (when the entry has none, the year is left as typed) and track
+// name n from line n (rows beyond the returned names keep their names).
 void ApplyCddbOutputs(const CddbOutputs& outputs, CdInfo& info);

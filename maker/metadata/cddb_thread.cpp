@@ -1,6 +1,8 @@
 // TCDDBThread: the lookup's run logic and its reports to the status window.
 #include "maker/metadata/cddb_thread.h"
 
+#include "maker/metadata/musicbrainz_lookup.h"
+
 int CddbStatusHost::ChooseMatch(const std::vector<std::string>&) { return 0; }
 
 int CddbStatusHost::ChooseCddbMatch(const std::vector<CddbMatch>& matches) {
@@ -18,9 +20,9 @@ void TCDDBThread::Run() {
   try {
     Synchronize([this] {
       status_.SetCancelEnabled(true);
-      status_.AppendLog("Getting CDDB info...");
+      status_.AppendLog(UsesMusicBrainz() ? "Getting MusicBrainz info..." : "Getting CDDB info...");
     });
-    result_ = CddbLookup(request_, *this, outputs_);
+    result_ = UsesMusicBrainz() ? MusicBrainzLookup(request_, *this, outputs_) : CddbLookup(request_, *this, outputs_);
     if (result_ == kCddbOk) {
       Synchronize([this] { status_.CloseWithOk(); });
       return;
@@ -38,7 +40,7 @@ void TCDDBThread::Run() {
 }
 
 int TCDDBThread::CddbProgress(CddbStage stage, std::string_view text) {
-  std::string line(CddbStageText(stage));
+  std::string line(UsesMusicBrainz() ? MusicBrainzStageText(stage) : CddbStageText(stage));
   Synchronize([this, &line, text] {
     status_.AppendLog(line);
     if (!text.empty()) status_.AppendLog(std::string(text));

@@ -1,4 +1,5 @@
-// TCDDBThread: runs one CDDB lookup on a worker thread behind the CDDB status window.
+// TCDDBThread: runs one CDDB or MusicBrainz lookup (CddbRequest::source) on a worker
+// thread behind the CDDB status window.
 #pragma once
 
 #include <string>
@@ -44,6 +45,7 @@ class TCDDBThread : public WorkerThread, private CddbLookupHost {
   int CddbProgress(CddbStage stage, std::string_view text) override;
   int CddbChooseMatch(const std::vector<CddbMatch>& matches) override;
   bool CddbCancelRequested() override { return Terminated(); }
+  bool UsesMusicBrainz() const { return request_.source == MetadataSource::MusicBrainz; }
 
   CddbStatusHost& status_;
   CddbRequest request_;

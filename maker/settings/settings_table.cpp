@@ -85,6 +85,11 @@ constexpr SettingEntry kEntries[] = {
     {"CDDBHost", kText, "", kPathBytes},
     // Disc images listed as drives after the real ones, paths separated by '|'.
     {"DiscImages", kText, "", kProgramBytes},
+    // The CD window's lookup source (0 CDDB, 1 MusicBrainz), the web service's address and
+    // the contact its User-Agent names (the project's site when empty).
+    {"UseMusicBrainz", kInt, "0", 0},
+    {"MusicBrainzServer", kText, "https://musicbrainz.org", kPathBytes},
+    {"MusicBrainzContact", kText, "", kPathBytes},
 };
 
 std::string LoginName() {

@@ -50,6 +50,7 @@ TCDInfoForm::TCDInfoForm(SettingsTable& settings, MainLoop& loop, QWidget* paren
   FilenamePatternEdit = new QLineEdit(Q(kDefaultFileNamePattern), this);
   ApplyID3CheckBox = new QCheckBox(QStringLiteral("Add CD/Track Info as ID&3 Tag"), this);
   LoadFromCDDBButton = new QPushButton(QStringLiteral("&Load Info From CDDB"), this);
+  LookupSourceComboBox = new QComboBox(this);
   OKButton = new QPushButton(QStringLiteral("&OK"), this);
   CancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
   for (const auto& [object, name] : LanguageComponents()) object->setObjectName(Q(name));
@@ -79,6 +80,10 @@ TCDInfoForm::TCDInfoForm(SettingsTable& settings, MainLoop& loop, QWidget* paren
   CDDBServerComboBox->setInsertPolicy(QComboBox::NoInsert);
   for (std::string_view server : CddbServerList()) CDDBServerComboBox->addItem(Q(server));
   CDDBServerComboBox->setCurrentText(Q(kDefaultCddbServer));
+  // Entry i is MetadataSource i.
+  LookupSourceComboBox->addItem(QStringLiteral("CDDB"));
+  LookupSourceComboBox->addItem(QStringLiteral("MusicBrainz"));
+  LookupSourceComboBox->setToolTip(QStringLiteral("Choose where the CD information comes from: CDDB or MusicBrainz"));
   HttpProxyEdit->setPlaceholderText(QStringLiteral("host:port"));
   SocksProxyEdit->setPlaceholderText(QStringLiteral("host:port"));
 
@@ -106,7 +111,10 @@ TCDInfoForm::TCDInfoForm(SettingsTable& settings, MainLoop& loop, QWidget* paren
 
   auto* cddb = new QGridLayout;
   cddb->addWidget(CDDBServerComboBox, 0, 0, 1, 2);
-  cddb->addWidget(LoadFromCDDBButton, 0, 2);
+  auto* lookup = new QHBoxLayout;
+  lookup->addWidget(LookupSourceComboBox);
+  lookup->addWidget(LoadFromCDDBButton);
+  cddb->addLayout(lookup, 0, 2);
   cddb->addWidget(UseHttpProxyCheckBox, 1, 0);
   cddb->addWidget(HttpProxyEdit, 1, 1, 1, 2);
   cddb->addWidget(UseSocksProxyCheckBox, 2, 0);
@@ -141,6 +149,7 @@ TCDInfoForm::TCDInfoForm(SettingsTable& settings, MainLoop& loop, QWidget* paren
   connect(LoadFromCDDBButton, &QPushButton::clicked, this, &TCDInfoForm::LoadFromCDDBButtonClick);
   connect(TracksListBox, &QListWidget::itemDoubleClicked, this, [this] { EditSelectedTrackName(); });
   connect(CDDBServerComboBox, &QComboBox::currentTextChanged, this, [this] { UpdateControls(); });
+  connect(LookupSourceComboBox, &QComboBox::currentIndexChanged, this, [this] { UpdateControls(); });
   for (QCheckBox* box : {UseHttpProxyCheckBox, UseSocksProxyCheckBox, UseFileNameFormatCheckBox})
     connect(box, &QCheckBox::toggled, this, [this] { UpdateControls(); });
   UpdateControls();
@@ -171,7 +180,8 @@ std::vector<std::pair<QObject*, std::string>> TCDInfoForm::LanguageComponents() 
           {SocksProxyEdit, "SocksProxyEdit"},
           {LoadFromCDDBButton, "LoadFromCDDBButton"},
           {OKButton, "OKButton"},
-          {CancelButton, "CancelButton"}};
+          {CancelButton, "CancelButton"},
+          {LookupSourceComboBox, "LookupSourceComboBox"}};
 }
 
 void TCDInfoForm::Translate() { TranslateForm("MP3 Maker CD Info", LanguageComponents()); }
@@ -218,6 +228,7 @@ CdInfo TCDInfoForm::Info() const {
   info.httpProxy = S(HttpProxyEdit->text());
   info.useSocksProxy = UseSocksProxyCheckBox->isChecked();
   info.socksProxy = S(SocksProxyEdit->text());
+  info.lookupSource = LookupSourceComboBox->currentIndex() == 1 ? MetadataSource::MusicBrainz : MetadataSource::Cddb;
   info.useFileNameFormat = UseFileNameFormatCheckBox->isChecked();
   info.fileNamePattern = S(FilenamePatternEdit->text());
   info.applyId3 = ApplyID3CheckBox->isChecked();
@@ -242,6 +253,7 @@ void TCDInfoForm::ShowCddbResult(const CddbOutputs& outputs) {
   ApplyCddbOutputs(outputs, info);
   TitleEdit->setText(Q(info.title));
   ArtistEdit->setText(Q(info.artist));
+  YearEdit->setText(Q(info.year));  // as typed when the source names no year
   GenreComboBox->setCurrentText(Q(info.genre));
   // Row n takes the n-th returned line, an empty one too; rows beyond keep their names.
   const int returned = static_cast<int>(std::count(outputs.trackNames.begin(), outputs.trackNames.end(), '\n'));
@@ -273,6 +285,7 @@ void TCDInfoForm::LoadChoices() {
   HttpProxyEdit->setText(Q(choices.httpProxy));
   UseSocksProxyCheckBox->setChecked(choices.useSocksProxy);
   SocksProxyEdit->setText(Q(choices.socksProxy));
+  LookupSourceComboBox->setCurrentIndex(choices.lookupSource == MetadataSource::MusicBrainz ? 1 : 0);
   UseFileNameFormatCheckBox->setChecked(choices.useFileNameFormat);
   FilenamePatternEdit->setText(Q(choices.fileNamePattern));
   ApplyID3CheckBox->setChecked(choices.applyId3);

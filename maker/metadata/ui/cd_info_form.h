@@ -1,6 +1,7 @@
 // TCDInfoForm: the CD information window. It holds the disc title, artist, year, genre
 // and one name per track of the disc in the drive, with the CDDB server and proxy
-// choices, the output naming choice and the ID3 choice. It is created once and shown
+// choices, the lookup source (CDDB or MusicBrainz), the output naming choice and the ID3
+// choice. It is created once and shown
 // modally on demand; Cancel (or closing it any other way) brings back the disc fields
 // as they were when it was shown and leaves the settings alone.
 #pragma once
@@ -78,6 +79,7 @@ class TCDInfoForm : public QDialog {
   QLineEdit* FilenamePatternEdit;
   QCheckBox* ApplyID3CheckBox;
   QPushButton* LoadFromCDDBButton;
+  QComboBox* LookupSourceComboBox;  // "CDDB" or "MusicBrainz": where the lookup asks
   QPushButton* OKButton;
   QPushButton* CancelButton;
 
@@ -87,7 +89,8 @@ class TCDInfoForm : public QDialog {
 
   // Edits the selected row's name through the prompt (double-click, Enter in the list).
   void EditSelectedTrackName();
-  // Runs a CDDB lookup for the disc behind the status window and takes its results.
+  // Runs a lookup (CDDB or MusicBrainz, as chosen) for the disc behind the status window
+  // and takes its results.
   void LoadFromCDDBButtonClick();
 
  protected:

@@ -1,10 +1,12 @@
-// zbmaker --batch naming a rip from a CDDB server on 127.0.0.1 and from --track-names.
+// zbmaker --batch naming a rip from a CDDB server or a MusicBrainz web service on
+// 127.0.0.1 and from --track-names.
 #include <cstdio>
 
 #include "../metadata/loopback_server.h"
 #include "batch_test_support.h"
 #include "common/id3v1_tag.h"
 #include "maker/metadata/disc_id.h"
+#include "maker/metadata/musicbrainz_disc_id.h"
 
 using namespace batch_test;
 
@@ -195,4 +197,68 @@ TEST_F(BatchCddb, UnknownYearReachesNeitherNameNorId3v2Tag) {
   ASSERT_TRUE(std::filesystem::exists(mp3)) << r.output;
   EXPECT_EQ(ProbeTag(mp3, "date"), "");
   EXPECT_EQ(ProbeTag(mp3, "title"), "One");
+}
+
+// Catches a UTF-8 release from the web service becoming "????" or mojibake in file names
+// and tags, the wrong table of contents in the request, the other releases not shown,
+// the year of the release date lost, the genre given on the command line wiped by a
+// source that names none, and the ID3v1 record changed by the ID3v2 tag beside it.
+TEST_F(BatchCddb, MusicBrainzUtf8ReleaseBecomesUtf8FileNamesAndId3v2Tags) {
+  MakeDisc();
+  const std::string id = MakeMusicBrainzDiscId(DiscLayout{2, {0, 150, 270}})->id;
+  const WebRelease release{"r1", "夜に駆ける", "Café – Ünïcödé", "2020-01-15", "JP", id,
+                           {{"群青", ""}, {"Café – Ünïcödé", ""}}};
+  const WebRelease other{"r2", "Disc", "Other", "", "", id, {{"A", ""}, {"B", ""}}};
+  LoopbackServer server(HttpReplyHandler(HttpResponse(200, "OK", MusicBrainzDiscReply({release, other}))));
+  const RunResult r = Maker("--batch --cd2mp3 --cd-image disc.cue --output out --id3 --genre J-Pop"
+                            " --musicbrainz-server http://127.0.0.1:" + std::to_string(server.Port()) +
+                            " --pattern '$artist$/$title$ ($year$)/$track#$ $trackname$ [$genre$]'");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  ASSERT_EQ(server.Transcripts().size(), 1u);
+  EXPECT_NE(server.Transcripts()[0].find("GET /ws/2/discid/" + id + "?toc=1+2+420+150+300&"), std::string::npos)
+      << server.Transcripts()[0];
+  EXPECT_NE(r.output.find("Querying the MusicBrainz server...\n"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("* 1) Café – Ünïcödé / 夜に駆ける (2020, JP)\n"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("  2) Other / Disc\n"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("    Found: Café – Ünïcödé / 夜に駆ける (2020), 2 track names"), std::string::npos) << r.output;
+
+  const std::string folder = dir + "/out/Café – Ünïcödé/夜に駆ける (2020)/";
+  const std::string first = folder + "01 群青 [J-Pop].mp3";
+  ASSERT_TRUE(std::filesystem::exists(first)) << r.output;
+  EXPECT_EQ(ProbeTag(first, "title"), "群青");
+  EXPECT_EQ(ProbeTag(first, "artist"), "Café – Ünïcödé");
+  EXPECT_EQ(ProbeTag(first, "album"), "夜に駆ける");
+  EXPECT_EQ(ProbeTag(first, "date"), "2020");
+  EXPECT_EQ(ProbeTag(first, "track"), "1/2");
+  EXPECT_EQ(ProbeTag(first, "genre"), "J-Pop");
+  const std::string second = folder + "02 Café – Ünïcödé [J-Pop].mp3";
+  EXPECT_EQ(ProbeTag(second, "title"), "Café – Ünïcödé");
+  EXPECT_EQ(ProbeTag(second, "track"), "2/2");
+  const Id3v1Tag v1 = Tag(second);
+  EXPECT_EQ(v1.title, "Café ? Ünïcödé");
+  EXPECT_EQ(v1.album, "?????");
+  EXPECT_EQ(v1.year, "2020");
+}
+
+// Catches a disc the web service does not know ending the run, saying nothing, or
+// speaking of CDDB, and a lookup run although none was asked for.
+TEST_F(BatchCddb, MusicBrainzWithoutTheDiscGoesOnWithTheGivenNames) {
+  MakeDisc();
+  LoopbackServer server(HttpReplyHandler(HttpResponse(404, "Not Found", R"({"error": "Not Found"})")));
+  const RunResult r = Maker("--batch --cd2wav --cd-image disc.cue --output out --tracks 1 --musicbrainz --title T"
+                            " --artist A --name 1=One --musicbrainz-server http://127.0.0.1:" +
+                            std::to_string(server.Port()) + kPattern);
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("No release matches this disc\nHTTP/1.1 404 Not Found: Not Found\n"), std::string::npos)
+      << r.output;
+  EXPECT_NE(r.output.find("    Warning: MusicBrainz lookup failed (No release matches this disc)"), std::string::npos)
+      << r.output;
+  EXPECT_TRUE(std::filesystem::exists(dir + "/out/A/T/01 One.wav")) << r.output;
+
+  const RunResult both = Maker("--batch --cd2wav --cd-image disc.cue --cddb --musicbrainz");
+  EXPECT_EQ(both.exitCode, 2) << both.output;
+  EXPECT_NE(both.output.find("choose one of --cddb and --musicbrainz"), std::string::npos) << both.output;
+  const RunResult files = Maker("--batch --musicbrainz a.wav");
+  EXPECT_EQ(files.exitCode, 2) << files.output;
+  EXPECT_NE(files.output.find("--musicbrainz is for CD runs"), std::string::npos) << files.output;
 }

@@ -75,6 +75,8 @@ TEST(BatchOptions, RejectsBadValuesAndUnknownOptions) {
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"--external", "10"}, {"--external", "x"}, {"--external"}, {"--bogus"}, {"--yes=1"},
            {"--cddb-server", "ftp://host"}, {"--cddb-server", "cddbp://"}, {"--track-names="},
+           {"--musicbrainz-server", "cddbp://host"}, {"--musicbrainz-server", "https://"}, {"--musicbrainz=1"},
+           {"--cddb", "--musicbrainz"}, {"--cddb-server", "http://h", "--musicbrainz-server", "http://h"},
            {"--cd2mp3", "--cd2wav"}, {"--mp32wav", "--cd2mp3"}, {"--jobs", "0"}, {"--jobs", "x"}, {"--jobs=65"},
            {"--jobs", "-1"}, {"--jobs", "2x"}, {"--jobs"}}) {
     auto parsed = ParseBatchOptions(args);
@@ -87,6 +89,10 @@ TEST(BatchOptions, RejectsBadValuesAndUnknownOptions) {
   auto server = ParseBatchOptions({"--cddb-server", "HTTP://host:8080"});
   ASSERT_TRUE(server.Ok());
   EXPECT_TRUE(server.Value().cddb) << "--cddb-server implies the lookup";
+  auto web = ParseBatchOptions({"--musicbrainz-server=HTTPS://mb.example.org"});
+  ASSERT_TRUE(web.Ok());
+  EXPECT_TRUE(web.Value().musicBrainz) << "--musicbrainz-server implies the lookup";
+  EXPECT_EQ(web.Value().musicBrainzServer, "HTTPS://mb.example.org");
 }
 
 // Catches options missing from the usage text.
@@ -95,12 +101,13 @@ TEST(BatchOptions, UsageListsEveryOption) {
   for (const char* name : {"--batch", "--mp32wav", "--aac", "--external N", "--yes", "-delete", "-vbrN", "--cd2mp3",
                            "--cd2wav", "--cd-image FILE", "--drive N", "--list-drives", "--tracks LIST", "--output DIR", "--name N=TEXT",
                            "--id3", "--pattern P", "--jobs N", "[3/12 a.wav]", "--artist TEXT", "--cddb ",
-                           "--cddb-server URL", "--track-names FILE", "-mono", "-stereo", "-js", "-N ", "--help",
+                           "--cddb-server URL", "--musicbrainz ", "--musicbrainz-server URL", "--track-names FILE", "-mono", "-stereo", "-js", "-N ", "--help",
                            "--quiet", "--version", "1 is the highest", "130 after Ctrl-C", "standard error",
                            "  -- ", "--option=VALUE", "Exit status"})
     EXPECT_NE(usage.find(name), std::string::npos) << name;
   // Every help text starts in the same column.
-  for (const char* line : {"  -delete             delete", "  --help              show", "  -N                  bit"})
+  for (const char* line : {"  -delete             delete", "  --help              show", "  -N                  bit",
+                           "  --musicbrainz-server URL\n                      MusicBrainz"})
     EXPECT_NE(usage.find(line), std::string::npos) << line;
 }
 

@@ -21,6 +21,34 @@ TEST(CdInfoSettings, ChoicesRoundTripThroughTheSettings) {
             "cddbp://example.org:8880h:1s:2$track#$");
   EXPECT_TRUE(loaded.useHttpProxy && loaded.useSocksProxy && loaded.useFileNameFormat &&
               loaded.applyId3);
+  EXPECT_EQ(loaded.lookupSource, MetadataSource::Cddb);
+  info.lookupSource = MetadataSource::MusicBrainz;
+  StoreCdInfoChoices(info, settings);
+  LoadCdInfoChoices(settings, loaded);
+  EXPECT_EQ(loaded.lookupSource, MetadataSource::MusicBrainz);
+}
+
+// Catches: a MusicBrainz choice run as a CDDB lookup, the service's address or contact
+// not taken from the settings (an empty address left empty), or the checked HTTP proxy
+// dropped because the CDDB server beside it is a cddbp one.
+TEST(CdInfoSettings, MusicBrainzRequestTakesServerContactAndProxy) {
+  SettingsTable settings;
+  settings.SetText("MusicBrainzServer", "http://127.0.0.1:5000");
+  settings.SetText("MusicBrainzContact", "me@example.org");
+  CdInfo info;
+  info.lookupSource = MetadataSource::MusicBrainz;
+  info.cddbServer = "cddbp://h:1";
+  info.useHttpProxy = true;
+  info.httpProxy = "proxy:3128";
+  const DiscLayout disc{1, {0, 100}};
+  auto request = MakeCddbRequest(info, disc, settings);
+  EXPECT_EQ(request.source, MetadataSource::MusicBrainz);
+  EXPECT_EQ(request.musicBrainzServer, "http://127.0.0.1:5000");
+  EXPECT_EQ(request.musicBrainzContact, "me@example.org");
+  EXPECT_EQ(request.httpProxy, "proxy:3128");
+  settings.SetText("MusicBrainzServer", "");
+  EXPECT_EQ(MakeCddbRequest(info, disc, settings).musicBrainzServer, kDefaultMusicBrainzServer);
+  EXPECT_TRUE(CdInfoControls(info).httpProxyEdit);
 }
 
 // Catches: the hello identity not taken from CDDBUser/CDDBHost, proxies used whose boxes

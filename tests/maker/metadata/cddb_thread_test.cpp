@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "loopback_server.h"
+#include "maker/metadata/musicbrainz_disc_id.h"
 
 namespace {
 
@@ -60,6 +61,39 @@ TEST(CddbThread, SuccessLogsStagesAndClosesWithOk) {
   CdInfo info;
   ApplyCddbOutputs(thread.Outputs(), info);
   EXPECT_EQ(info.artist + "|" + info.genre + "|" + info.TrackName(2), "C|jazz|Two");
+}
+
+// Catches: a MusicBrainz request run as a CDDB lookup, its log speaking of CDDB, the
+// choice between releases not reaching the window, or a 404 not told as such.
+TEST(CddbThread, MusicBrainzSourceRunsTheWebLookupWithItsOwnLog) {
+  const DiscLayout disc{2, {0, 15000, 30000}};
+  const std::string id = MakeMusicBrainzDiscId(disc)->id;
+  WebRelease first{"r1", "Album", "Band", "2001", "DE", id, {{"One", ""}, {"Two", ""}}};
+  WebRelease second{"r2", "Live", "Band", "2003", "US", id, {{"Uno", ""}, {"Dos", ""}}};
+  LoopbackServer server(HttpReplyHandler(HttpResponse(200, "OK", MusicBrainzDiscReply({first, second}))));
+  CddbRequest request = Request(server.Port());
+  request.source = MetadataSource::MusicBrainz;
+  request.musicBrainzServer = "http://127.0.0.1:" + std::to_string(server.Port());
+  QueueMainLoop loop;
+  FakeStatusWindow window;
+  Worker<TCDDBThread> thread(loop, window, request);
+  RunToEnd(loop, thread);
+  EXPECT_TRUE(window.closedWithOk);
+  EXPECT_EQ(window.log, (std::vector<std::string>{"Getting MusicBrainz info...", "Querying the MusicBrainz server...",
+                                                  "Disc id: " + id}));
+  EXPECT_EQ(window.offered, (std::vector<std::string>{"Band / Album (2001, DE)", "Band / Live (2003, US)"}));
+  EXPECT_EQ(thread.Outputs().title, "Live");
+
+  LoopbackServer missing(HttpReplyHandler(HttpResponse(404, "Not Found", R"({"error": "Not Found"})")));
+  request.musicBrainzServer = "http://127.0.0.1:" + std::to_string(missing.Port());
+  FakeStatusWindow failed;
+  Worker<TCDDBThread> lookup(loop, failed, request);
+  RunToEnd(loop, lookup);
+  EXPECT_FALSE(failed.closedWithOk);
+  ASSERT_GE(failed.log.size(), 2u);
+  EXPECT_EQ(failed.log[failed.log.size() - 2], "No release matches this disc");
+  EXPECT_EQ(failed.log.back(), "HTTP/1.1 404 Not Found: Not Found");
+  EXPECT_TRUE(failed.okEnabled);
 }
 
 // Catches: a failed (refused or silent) lookup reported without its text and the server's

@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 extern char** environ;
@@ -181,6 +182,59 @@ ConnectionHandler Socks4Front(ConnectionHandler next, unsigned char status) {
     connection.Send(reply);
     if (status == 90) next(connection);
   };
+}
+
+ConnectionHandler HttpReplyHandler(std::string response) {
+  return [response](TestConnection& connection) {
+    if (!connection.ReadUntil("\r\n\r\n")) return;
+    Answer(connection, response);
+  };
+}
+
+std::string HttpResponse(int status, std::string_view reason, std::string_view body) {
+  return "HTTP/1.1 " + std::to_string(status) + " " + std::string(reason) +
+         "\r\nContent-Type: application/json; charset=utf-8\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\nConnection: close\r\n\r\n" + std::string(body);
+}
+
+namespace {
+
+nlohmann::json Credit(const std::string& name) {
+  return nlohmann::json::array({{{"name", name}, {"joinphrase", ""}, {"artist", {{"name", name}, {"id", "a-" + name}}}}});
+}
+
+}  // namespace
+
+std::string MusicBrainzDiscReply(const std::vector<WebRelease>& releases) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const WebRelease& release : releases) {
+    nlohmann::json tracks = nlohmann::json::array();
+    int position = 0;
+    for (const WebTrack& track : release.tracks) {
+      ++position;
+      const nlohmann::json credit = Credit(track.artist.empty() ? release.artist : track.artist);
+      tracks.push_back({{"position", position},
+                        {"number", std::to_string(position)},
+                        {"title", track.title},
+                        {"length", 2000},
+                        {"artist-credit", credit},
+                        {"recording", {{"title", track.title}, {"artist-credit", credit}}}});
+    }
+    nlohmann::json discs = nlohmann::json::array();
+    if (!release.discId.empty()) discs.push_back({{"id", release.discId}, {"sectors", 420}});
+    list.push_back({{"id", release.id},
+                    {"title", release.title},
+                    {"date", release.date},
+                    {"country", release.country},
+                    {"status", "Official"},
+                    {"artist-credit", Credit(release.artist)},
+                    {"media", nlohmann::json::array({{{"position", 1},
+                                                      {"format", "CD"},
+                                                      {"track-count", release.tracks.size()},
+                                                      {"discs", discs},
+                                                      {"tracks", tracks}}})}});
+  }
+  return nlohmann::json{{"releases", list}}.dump();
 }
 
 std::uint16_t FreeLoopbackPort() {

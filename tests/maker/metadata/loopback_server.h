@@ -1,5 +1,6 @@
-// Test servers on 127.0.0.1: a scripted TCP server that records every byte it reads, and
-// the CDDB server scripts (cddbp, HTTP, SOCKS 4 in front) the lookup tests talk to.
+// Test servers on 127.0.0.1: a scripted TCP server that records every byte it reads, the
+// CDDB server scripts (cddbp, HTTP, SOCKS 4 in front) and the web service replies the
+// lookup tests talk to.
 #pragma once
 
 #include <atomic>
@@ -90,6 +91,31 @@ ConnectionHandler CddbHttpHandler(CddbScript script);
 // A SOCKS 4 proxy in front of `next`: reads the 15-byte request, answers with the given
 // status byte (90 grants) and, when granted, hands the connection to `next`.
 ConnectionHandler Socks4Front(ConnectionHandler next, unsigned char status = 90);
+
+// HTTP/1.1: reads one request (up to its empty line) and answers `response` as given
+// (kStall and kTrickle as for CDDB), then closes the connection.
+ConnectionHandler HttpReplyHandler(std::string response);
+// A whole HTTP/1.1 response: status line, JSON content type, length, "Connection: close".
+std::string HttpResponse(int status, std::string_view reason, std::string_view body);
+
+// A release as the web service describes it, for the replies of the tests: one CD medium
+// holding `discId` (none when empty) and the tracks; a track without an artist has the
+// release's credit.
+struct WebTrack {
+  std::string title;
+  std::string artist;
+};
+struct WebRelease {
+  std::string id;
+  std::string title;
+  std::string artist;
+  std::string date;
+  std::string country;
+  std::string discId;
+  std::vector<WebTrack> tracks;
+};
+// The JSON reply to GET /ws/2/discid/...&inc=artist-credits+recordings&fmt=json.
+std::string MusicBrainzDiscReply(const std::vector<WebRelease>& releases);
 
 // Loopback port nobody listens on at the moment (bound, read, closed).
 std::uint16_t FreeLoopbackPort();

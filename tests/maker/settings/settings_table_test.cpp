@@ -21,12 +21,13 @@ const PassThroughProbe kNoPassThrough = [] { return false; };
 // CDDB greetings sent with an empty or invented user and host.
 TEST(SettingsTable, TableHoldsEveryKeyInFileOrderWithDefaults) {
   const auto entries = SettingEntries();
-  ASSERT_EQ(entries.size(), 60u);
+  ASSERT_EQ(entries.size(), 63u);
   const std::pair<size_t, const char*> keys[] = {{0, "Version"},           {12, "UseWinNTRawRead"},
                                                  {32, "ExternalProgram0"}, {41, "ExternalProgram9"},
                                                  {42, "Normalize"},        {56, "FileNamePattern"},
                                                  {57, "CDDBUser"},         {58, "CDDBHost"},
-                                                 {59, "DiscImages"}};
+                                                 {59, "DiscImages"},       {60, "UseMusicBrainz"},
+                                                 {61, "MusicBrainzServer"}, {62, "MusicBrainzContact"}};
   for (const auto& [index, key] : keys) EXPECT_STREQ(entries[index].key, key);
 
   const SettingsTable s;
@@ -43,6 +44,8 @@ TEST(SettingsTable, TableHoldsEveryKeyInFileOrderWithDefaults) {
   EXPECT_EQ(s.Mpeg2BitRateKbps(), 80);
   EXPECT_EQ(s.AacBitRateKbps(), 128);
   EXPECT_EQ(s.Text("CDDBServer"), "http://gnudb.gnudb.org:80");
+  EXPECT_EQ(s.Text("MusicBrainzServer"), "https://musicbrainz.org");
+  EXPECT_EQ(s.Int("UseMusicBrainz"), 0);
   EXPECT_EQ(s.Text("FileNamePattern"), "($artist$) [$title$] [$track#$] $trackname$");
   EXPECT_EQ(s.Text("ExternalProgram0"), "lame \"$full$\" \"$path$$name$.mp3\"");
   EXPECT_EQ(s.Text("ExternalProgram1"), "ffmpeg -i \"$full$\" \"$drive$$dir$$name$.ogg\"");

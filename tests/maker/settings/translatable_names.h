@@ -38,7 +38,7 @@ inline const std::map<std::string, std::set<std::string>>& TranslatableNames() {
        {"CDInfoPanel", "TitleLabel", "ArtistLabel", "YearLabel", "GenreLabel", "TitleEdit", "ArtistEdit", "YearEdit",
         "GenreComboBox", "TracksListBox", "CDDBServerComboBox", "FilenamePatternEdit", "UseFileNameFormatCheckBox",
         "TempTracksListBox", "ApplyID3CheckBox", "UseHttpProxyCheckBox", "HttpProxyEdit", "UseSocksProxyCheckBox",
-        "SocksProxyEdit", "LoadFromCDDBButton", "OKButton", "CancelButton"}},
+        "SocksProxyEdit", "LoadFromCDDBButton", "OKButton", "CancelButton", "LookupSourceComboBox"}},
   };
   return names;
 }

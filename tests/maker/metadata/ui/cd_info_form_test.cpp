@@ -266,7 +266,7 @@ TEST_F(CdInfoFormTest, StartsWithDefaultsAndTakesAnyGenreText) {
 TEST_F(CdInfoFormTest, TranslatesItselfFromItsSectionOfTheLanguageFile) {
   for (const auto& [object, name] : form.LanguageComponents())
     EXPECT_EQ(object->objectName().toStdString(), name);
-  EXPECT_EQ(form.LanguageComponents().size(), 22u);
+  EXPECT_EQ(form.LanguageComponents().size(), 23u);
 
   TempDir home;
   ScopedEnv userFolder("ZIMBAR_HOME", home.Path().c_str());
@@ -281,12 +281,17 @@ TEST_F(CdInfoFormTest, TranslatesItselfFromItsSectionOfTheLanguageFile) {
             "HintOf_TitleEdit=Titel der CD eingeben\n"
             "TextOf_TracksListBox=not a row\n"
             "HintOf_TracksListBox=Doppelklick benennt den Titel\n"
+            "HintOf_LookupSourceComboBox=Woher die Angaben kommen\n"
+            "TextOf_LookupSourceComboBox=not an entry\n"
             "TextOf_CancelButton=\n");
   form.TitleEdit->setText("Typed");
   form.Translate();
   EXPECT_EQ(form.LoadFromCDDBButton->text(), "CDDB-Daten &laden");
   EXPECT_EQ(form.LoadFromCDDBButton->toolTip(), "Holt die Daten der CD");
   EXPECT_EQ(form.UseHttpProxyCheckBox->text(), "&HTTP-Proxy benutzen");
+  EXPECT_EQ(form.LookupSourceComboBox->toolTip(), "Woher die Angaben kommen");
+  EXPECT_EQ(form.LookupSourceComboBox->currentText(), "CDDB");
+  EXPECT_EQ(form.LookupSourceComboBox->count(), 2);
   EXPECT_EQ(form.TitleLabel->text(), "&Titel:");
   EXPECT_EQ(form.TitleEdit->text(), "Typed");
   EXPECT_EQ(form.TitleEdit->toolTip(), "Titel der CD eingeben");

@@ -1,5 +1,6 @@
-// Load Info From CDDB in the CD window: a lookup against a CDDB server on 127.0.0.1, its
-// status log, cancelling it while the server stalls, and servers that fail.
+// Load Info From CDDB in the CD window: a lookup against a CDDB server or a MusicBrainz
+// web service on 127.0.0.1, its status log, cancelling it while the server stalls, and
+// servers that fail.
 #include "maker/metadata/ui/cddb_status_form.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 
 #include "../loopback_server.h"
 #include "common/ui/qt_main_loop.h"
+#include "maker/metadata/musicbrainz_disc_id.h"
 #include "maker/metadata/ui/cd_info_form.h"
 #include "modal_helpers.h"
 
@@ -207,6 +209,62 @@ TEST_F(CddbFromWindowTest, FailingServerIsShownInTheLogAndChangesNothing) {
     EXPECT_FALSE(form.CddbStatusForm()->isVisible());
     ExpectTypedFieldsKept();
   }
+}
+
+// Catches: the MusicBrainz choice ignored (a CDDB lookup run), the service's address not
+// taken from the settings, the releases not offered, the chosen one not filling title,
+// artist, year and rows, or the typed genre wiped by a source that names none.
+TEST_F(CddbFromWindowTest, MusicBrainzLookupOffersReleasesAndFillsTheFields) {
+  const std::string id = MakeMusicBrainzDiscId(DiscLayout{2, {0, 15000, 30000}})->id;
+  const WebRelease first{"r1", "Album", "Band", "2001-02-03", "DE", id, {{"One", ""}, {"Two", ""}}};
+  const WebRelease second{"r2", "Live", "Band", "2004", "", id, {{"Uno", ""}, {"Dos", "Guest"}}};
+  LoopbackServer server(HttpReplyHandler(HttpResponse(200, "OK", MusicBrainzDiscReply({first, second}))));
+  settings.SetText("MusicBrainzServer", "http://127.0.0.1:" + std::to_string(server.Port()));
+  form.LookupSourceComboBox->setCurrentText("MusicBrainz");
+  QStringList offered;
+  OnModal<QInputDialog>([&offered](QInputDialog* chooser) {
+    offered = chooser->comboBoxItems();
+    chooser->setTextValue(offered.value(1));
+    chooser->accept();
+  });
+  form.LoadFromCDDBButtonClick();
+  EXPECT_EQ(offered, QStringList({"Band / Album (2001, DE)", "Band / Live (2004)"}));
+  EXPECT_FALSE(form.CddbStatusForm()->isVisible());
+  EXPECT_EQ(form.TitleEdit->text(), "Live");
+  EXPECT_EQ(form.ArtistEdit->text(), "Band");
+  EXPECT_EQ(form.YearEdit->text(), "2004");
+  EXPECT_EQ(form.GenreComboBox->currentText(), "Jazz");
+  EXPECT_EQ(form.TrackRowText(0), " 01\tUno");
+  EXPECT_EQ(form.TrackRowText(1), " 02\tGuest / Dos");
+  EXPECT_EQ(form.TrackRowText(2), " 03\tTyped Three");
+  const QStringList log = LogLines(form.CddbStatusForm());
+  EXPECT_EQ(log.value(0), "Getting MusicBrainz info...");
+  EXPECT_TRUE(log.contains(QString::fromStdString("Disc id: " + id))) << log.join('|').toStdString();
+  ASSERT_EQ(server.Transcripts().size(), 1u);
+  EXPECT_NE(server.Transcripts()[0].find("GET /ws/2/discid/" + id + "?toc=1+2+30150+150+15150&"), std::string::npos);
+}
+
+// Catches: the source choice not stored on OK, not loaded when the window is shown
+// again, or stored although the window was cancelled.
+TEST_F(CddbFromWindowTest, SourceChoiceIsRememberedInTheSettings) {
+  form.hide();
+  EXPECT_EQ(form.LookupSourceComboBox->count(), 2);
+  OnModal<TCDInfoForm>([](TCDInfoForm* window) {
+    EXPECT_EQ(window->LookupSourceComboBox->currentText(), "CDDB");
+    window->LookupSourceComboBox->setCurrentText("MusicBrainz");
+    window->OKButton->click();
+  });
+  form.exec();
+  EXPECT_TRUE(settings.Flag("UseMusicBrainz"));
+  QString shown;
+  OnModal<TCDInfoForm>([&shown](TCDInfoForm* window) {
+    shown = window->LookupSourceComboBox->currentText();
+    window->LookupSourceComboBox->setCurrentText("CDDB");
+    window->CancelButton->click();
+  });
+  form.exec();
+  EXPECT_EQ(shown, "MusicBrainz");
+  EXPECT_TRUE(settings.Flag("UseMusicBrainz"));
 }
 
 }  // namespace
