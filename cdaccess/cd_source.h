@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cdaccess/disc_text.h"
 #include "common/result.h"
 
 // How a real drive is driven. The values are those of the reader request's access field.
@@ -36,6 +37,9 @@ struct CdDriveAddress {
 struct CdToc {
   int firstTrack = 1;
   std::vector<int32_t> starts;   // starts.size() - 1 tracks, the last entry is the lead-out
+  // What the disc says about itself (a disc image's sheet, a real disc's CD-Text); empty
+  // when it says nothing.
+  DiscText text;
 };
 
 // One open drive or image. Every entry may block for the time of a drive request; a

@@ -39,15 +39,15 @@ constexpr size_t kMaxDataFiles = 128;
 
 class DiscImageSource final : public CdSource {
  public:
-  DiscImageSource(std::string path, std::vector<ImageDataFile> files, DiscImageLayout layout)
-      : path_(std::move(path)), files_(std::move(files)), layout_(std::move(layout)),
+  DiscImageSource(std::string path, std::vector<ImageDataFile> files, DiscImageLayout layout, DiscText text)
+      : path_(std::move(path)), files_(std::move(files)), layout_(std::move(layout)), text_(std::move(text)),
         leadOut_(layout_.starts.back()), faults_(CdFaultPlanFromEnvironment()) {}
 
   Result<std::string, CdError> Name() override { return DiscImageName(path_); }
 
   CdDriveAddress Address() const override { return {}; }
 
-  Result<CdToc, CdError> ReadToc() override { return CdToc{layout_.firstTrack, layout_.starts}; }
+  Result<CdToc, CdError> ReadToc() override { return CdToc{layout_.firstTrack, layout_.starts, text_}; }
 
   Status<CdError> SetSpeed(int) override { return Done{}; }
 
@@ -91,6 +91,7 @@ class DiscImageSource final : public CdSource {
   std::string path_;
   std::vector<ImageDataFile> files_;
   DiscImageLayout layout_;
+  DiscText text_;   // the sheet's titles and performers, in place of CD-Text
   int32_t leadOut_ = 0;
   CdFaultInjector faults_;
 };
@@ -160,7 +161,8 @@ Result<std::unique_ptr<CdSource>, std::string> OpenImage(const std::string& imag
   auto layout = LayOutDiscImage(sheet.Value(), fileBytes);
   if (!layout) return Fail(layout.Error());
   return std::unique_ptr<CdSource>(
-      std::make_unique<DiscImageSource>(imagePath, std::move(files), std::move(layout).Value()));
+      std::make_unique<DiscImageSource>(imagePath, std::move(files), std::move(layout).Value(),
+                                        std::move(sheet).Value().text));
 }
 
 }  // namespace

@@ -14,8 +14,15 @@ struct CdioCloser {
 // An open libcdio device or image, closed when it goes.
 using CdioHandle = std::unique_ptr<CdIo_t, CdioCloser>;
 
-// The table of contents of a real drive through libcdio's ordinary calls.
+// The table of contents of a real drive through libcdio's ordinary calls, with the disc's
+// CD-Text.
 Result<CdToc, CdError> ReadTocThroughCdio(CdIo_t* cdio);
+
+// The CD-Text titles and performers of the disc and of tracks firstTrack ... firstTrack +
+// trackCount - 1 (entry i of DiscText::tracks for track firstTrack + i); empty for a disc
+// without CD-Text or a drive that cannot read it.
+DiscText ReadCdTextThroughCdio(CdIo_t* cdio, int firstTrack, int trackCount);
+DiscText DiscTextFromCdText(const cdtext_t* text, int firstTrack, int trackCount);
 
 // Back ends, in the order the drive list probes them: real drives, then disc images.
 // Each returns nullptr when the path cannot be opened by that back end.

@@ -60,6 +60,7 @@ Result<CdToc, CdError> ReadTocThroughCdio(CdIo_t* cdio) {
   const lsn_t leadOut = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
   if (leadOut == CDIO_INVALID_LSN) return Fail(CdError{CdErrorKind::Format, 1, -1, "no lead-out"});
   toc.starts.push_back(leadOut);
+  toc.text = ReadCdTextThroughCdio(cdio, first, count);
   return toc;
 }
 

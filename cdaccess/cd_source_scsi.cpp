@@ -81,6 +81,7 @@ class ScsiPassThroughDrive final : public CdSource {
       return Fail(CdError{CdErrorKind::Io, StatusCode(cdio_.get(), rc), -1, "READ TOC failed"});
     auto toc = ParseReadTocAnswer(answer);
     if (!toc) return Fail(CdError{CdErrorKind::Format, 1, -1, "table of contents without tracks"});
+    toc->text = ReadCdTextThroughCdio(cdio_.get(), toc->firstTrack, static_cast<int>(toc->starts.size()) - 1);
     return *toc;
   }
 

@@ -39,6 +39,21 @@ std::optional<int> ParseNumber(const Word& word) {
   return value;
 }
 
+// The value of a TITLE or PERFORMER line, `rest` being the text after the keyword: the text
+// between the first and the last double quote when it has quotes (a quote inside the value
+// or one left open does not lose it), else the whole rest without surrounding blanks.
+std::string TextValue(std::string_view rest) {
+  const size_t open = rest.find('"');
+  if (open != std::string_view::npos) {
+    const size_t close = rest.rfind('"');
+    return std::string(close > open ? rest.substr(open + 1, close - open - 1) : rest.substr(open + 1));
+  }
+  const size_t first = rest.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  const size_t last = rest.find_last_not_of(" \t");
+  return std::string(rest.substr(first, last - first + 1));
+}
+
 // Splits a line into blank-separated words; a word in double quotes may hold blanks.
 Result<std::vector<Word>, std::string> SplitLine(std::string_view line) {
   std::vector<Word> words;
@@ -84,7 +99,12 @@ class CueReader {
       size_t end = text.find_first_of("\r\n", start);
       if (end == std::string_view::npos) end = text.size();
       ++line_;
-      auto words = SplitLine(text.substr(start, end - start));
+      const std::string_view line = text.substr(start, end - start);
+      if (TextLine(line)) {
+        start = end + 1;
+        continue;
+      }
+      auto words = SplitLine(line);
       if (!words) return Fail(AtLine(words.Error()));
       if (!words.Value().empty())
         if (auto error = Command(words.Value())) return Fail(AtLine(*error));
@@ -100,6 +120,28 @@ class CueReader {
  private:
   std::string AtLine(const std::string& what) const { return "line " + std::to_string(line_) + ": " + what; }
   std::string TrackName() const { return "track " + std::to_string(track_); }
+
+  // TITLE and PERFORMER name the album before the first TRACK and a track after its TRACK
+  // line; the first non-empty one of each place counts. They place no audio, so no value
+  // can make a sheet fail. False for any other line.
+  bool TextLine(std::string_view line) {
+    const size_t begin = line.find_first_not_of(" \t");
+    if (begin == std::string_view::npos) return false;
+    const size_t end = std::min(line.find_first_of(" \t\"", begin), line.size());
+    const std::string keyword = Upper(std::string(line.substr(begin, end - begin)));
+    if (keyword != "TITLE" && keyword != "PERFORMER") return false;
+    const std::string value = DiscTextValue(TextValue(line.substr(end)));
+    if (value.empty()) return true;
+    std::string* field;
+    if (tracks_ == 0) {
+      field = keyword == "TITLE" ? &sheet_.text.title : &sheet_.text.performer;
+    } else {
+      TrackText& track = sheet_.text.Track(static_cast<size_t>(tracks_ - 1));
+      field = keyword == "TITLE" ? &track.title : &track.performer;
+    }
+    if (field->empty()) *field = value;
+    return true;
+  }
 
   std::optional<std::string> Command(const std::vector<Word>& words) {
     const std::string keyword = words[0].quoted ? std::string() : Upper(words[0].text);

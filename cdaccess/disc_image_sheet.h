@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "cdaccess/disc_text.h"
+
 // How the audio is stored in a data file.
 enum class ImageFileFormat {
   RawLittleEndian,   // 16-bit stereo samples, low byte first, from the first byte on
@@ -90,6 +92,7 @@ inline ImageStep PadToSectorStep(int track) {
 struct ImageSheet {
   std::vector<ImageFileRef> files;
   std::vector<ImageStep> steps;
+  DiscText text;   // the album's and the tracks' titles and performers the sheet names
 };
 
 // A sheet holds at most this many tracks, like the table of contents of a disc.

@@ -130,7 +130,7 @@ class TocReader {
       ++at_;
       return TakeString("CATALOG").has_value() ? std::nullopt : Error();
     }
-    if (IsWord("CD_TEXT")) return SkipBlock();
+    if (IsWord("CD_TEXT")) return TextBlock(sheet_.text.title, sheet_.text.performer);
     return AtLine("unknown statement " + Shown(token));
   }
 
@@ -179,7 +179,10 @@ class TocReader {
       ++at_;
       return TakeString("ISRC").has_value() ? std::nullopt : Error();
     }
-    if (word == "CD_TEXT") return SkipBlock();
+    if (word == "CD_TEXT") {
+      TrackText& text = sheet_.text.Track(static_cast<size_t>(track_ - 1));
+      return TextBlock(text.title, text.performer);
+    }
     if (word == "DATAFILE" || word == "FIFO")
       return AtLine(TrackName() + ": " + word + " is not supported (audio from FILE or AUDIOFILE only)");
     if (word == "FILE" || word == "AUDIOFILE") return FileStatement(word);
@@ -276,16 +279,33 @@ class TocReader {
     return bytes;
   }
 
-  // Skips CD_TEXT { ... } with the blocks inside it.
-  std::optional<std::string> SkipBlock() {
+  // Reads CD_TEXT { ... LANGUAGE n { TITLE "..." PERFORMER "..." ... } ... }: the TITLE and
+  // PERFORMER of the first LANGUAGE block, cut to kDiscTextValueBytes, into the fields
+  // given. Everything else in it (the language map, other items, binary items in braces,
+  // other languages) is skipped, and so is an item whose value is not a string.
+  std::optional<std::string> TextBlock(std::string& title, std::string& performer) {
     const int line = Line();
     ++at_;
     if (AtEnd() || Peek().kind != Token::Kind::Open) return AtLine("CD_TEXT takes a block in braces");
     int depth = 0;
+    std::optional<std::string> firstLanguage;
+    bool inFirstLanguage = false;
     do {
       if (AtEnd()) return "line " + std::to_string(line) + ": the CD_TEXT block is not closed";
-      if (Peek().kind == Token::Kind::Open) ++depth;
-      if (Peek().kind == Token::Kind::Close) --depth;
+      const Token& token = Peek();
+      const Token* next = at_ + 1 < tokens_.size() ? &tokens_[at_ + 1] : nullptr;
+      if (token.kind == Token::Kind::Open) ++depth;
+      if (token.kind == Token::Kind::Close && --depth == 1) inFirstLanguage = false;
+      if (depth == 1 && token.kind == Token::Kind::Word && token.text == "LANGUAGE" && next != nullptr &&
+          next->kind == Token::Kind::Word && at_ + 2 < tokens_.size() && tokens_[at_ + 2].kind == Token::Kind::Open) {
+        if (!firstLanguage) firstLanguage = next->text;
+        inFirstLanguage = *firstLanguage == next->text;
+      }
+      if (depth == 2 && inFirstLanguage && token.kind == Token::Kind::Word && next != nullptr &&
+          next->kind == Token::Kind::String && (token.text == "TITLE" || token.text == "PERFORMER")) {
+        std::string& field = token.text == "TITLE" ? title : performer;
+        if (field.empty()) field = DiscTextValue(next->text);
+      }
       ++at_;
     } while (depth > 0);
     return std::nullopt;

@@ -7,7 +7,9 @@
 #include "cdaccess/disc_image_sheet.h"
 #include "common/result.h"
 
-// Reads audio discs: the disc type and CATALOG, CD_TEXT blocks (skipped), and AUDIO tracks
+// Reads audio discs: the disc type and CATALOG, CD_TEXT blocks (the TITLE and PERFORMER of
+// their first LANGUAGE into the sheet's text, for the album before the first TRACK and for
+// a track inside it; the rest skipped), and AUDIO tracks
 // of FILE/AUDIOFILE "name" [#byte offset] start [length], SILENCE, ZERO, PREGAP, START and
 // INDEX statements, besides the track flags (COPY, PRE_EMPHASIS, ISRC, ...). Times are
 // mm:ss:ff or a number of samples; a name ending in ".wav" is a WAVE file, any other a raw

@@ -11,6 +11,7 @@
 #include "maker/cd/cd_device.h"
 #include "maker/jobs/command_line.h"
 #include "maker/jobs/job_rows.h"
+#include "maker/metadata/disc_text_fill.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ Result<BatchDisc, BatchCdError> OpenBatchDisc(const BatchOptions& options, const
   }
 
   TrackTable& toc = disc.toc;
-  if (CdReadToc(disc.drive, toc) != 0 || toc.trackCount <= 0) {
+  if (CdReadToc(disc.drive, toc, disc.text) != 0 || toc.trackCount <= 0) {
     if (const std::string problem = CdDriveProblem(disc.drive); !problem.empty()) return Fail(BatchCdError{problem});
     return Fail(BatchCdError{"cannot read the table of contents of drive " + std::to_string(disc.drive)});
   }
@@ -95,6 +96,15 @@ Result<BatchDisc, BatchCdError> OpenBatchDisc(const BatchOptions& options, const
                                " tracks, the disc has " + std::to_string(toc.trackCount)});
   }
   return disc;
+}
+
+void FillFromDiscText(const BatchDisc& disc, TerminalHost& host) {
+  const DiscTextFill filled = FillCdInfoFromDiscText(disc.text, disc.toc.trackCount, {}, host.MutableCdInfo());
+  const auto names = std::count_if(filled.trackNames.begin(), filled.trackNames.end(),
+                                   [](const std::string& name) { return !name.empty(); });
+  if (filled.title.empty() && filled.artist.empty() && names == 0) return;
+  host.AppendLog(MakerLog::Reader, "    Disc text: " + filled.artist + " / " + filled.title + ", " +
+                                       std::to_string(names) + " track names");
 }
 
 void FillCdTracks(const BatchOptions& options, const BatchDisc& disc, TerminalHost& host) {

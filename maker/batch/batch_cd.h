@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cdaccess/disc_text.h"
 #include "cdaccess/track_table.h"
 #include "common/result.h"
 #include "maker/batch/batch_options.h"
@@ -24,6 +25,7 @@ Status<BatchCdError> ListDrives(const BatchOptions& options, const SettingsTable
 struct BatchDisc {
   int drive = 0;
   TrackTable toc;
+  DiscText text;                            // the image's titles and performers, the disc's CD-Text
   std::vector<std::string> fileTrackNames;  // line n of --track-names at n - 1
 };
 
@@ -34,6 +36,13 @@ struct BatchDisc {
 // names file cannot be read. The caller closes the CD layer with CdShutdown() after the
 // run, also after a failure.
 Result<BatchDisc, BatchCdError> OpenBatchDisc(const BatchOptions& options, const SettingsTable& settings);
+
+// Puts the disc's own album title, artist and track names (a disc image's sheet, a real
+// disc's CD-Text) into the host's CD information and sums them up in one log line
+// ("    Disc text: artist / title, N track names"); nothing when the disc has none. Called
+// before the CDDB lookup, whose result replaces them, and before FillCdTracks, whose
+// options win over both.
+void FillFromDiscText(const BatchDisc& disc, TerminalHost& host);
 
 // Fills the host's track list, one "+" row per track, selected when it is in --tracks (all
 // when none are named), and puts the CD information options (--title, --artist, --year,

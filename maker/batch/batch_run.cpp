@@ -167,6 +167,7 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
       CdShutdown();
       return kBatchFailed;
     }
+    FillFromDiscText(disc.Value(), host);
     if (options.cddb || options.musicBrainz) {
       // The server of this run, and the proxies and hello identity of the settings.
       if (options.cddbServer) host.MutableCdInfo().cddbServer = *options.cddbServer;

@@ -92,6 +92,12 @@ int CdGetDriveName(int index, uint8_t& hostAdapter, uint8_t& target, uint8_t& lu
 }
 
 int CdReadToc(int index, TrackTable& table) {
+  DiscText ignored;
+  return CdReadToc(index, table, ignored);
+}
+
+int CdReadToc(int index, TrackTable& table, DiscText& text) {
+  text = DiscText{};
   const bool osInterface = State().osInterface;
   CdSource* source = SelectedDrive(index);
   if (source == nullptr) return osInterface ? -1 : 1;
@@ -108,6 +114,8 @@ int CdReadToc(int index, TrackTable& table) {
   // With more than 99 tracks the 100th start serves as the end of track 99.
   table.start[static_cast<size_t>(count + 1)] = starts[static_cast<size_t>(count)];
   table.audio = 1;
+  text = std::move(toc.Value().text);
+  if (text.tracks.size() > static_cast<size_t>(count)) text.tracks.resize(static_cast<size_t>(count));
   return 0;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "cdaccess/disc_text.h"
 #include "cdaccess/track_table.h"
 
 // All six operations run on the main thread and return 0 for success.
@@ -26,6 +27,10 @@ int CdGetDriveName(int index, uint8_t& hostAdapter, uint8_t& target, uint8_t& lu
 // OS interface: -1 when the index is beyond the list or the request failed. SCSI pass-
 // through: 1 when the index is beyond the list, else the drive's nonzero status code.
 int CdReadToc(int index, TrackTable& table);
+// The same, with what the disc says about itself read along: a disc image's titles and
+// performers, a real disc's CD-Text (entry i of text.tracks for row i + 1 of the table).
+// The text is emptied first and stays empty when the read fails.
+int CdReadToc(int index, TrackTable& table, DiscText& text);
 
 // Why drive `index` of the selected method could not be opened: for a refused disc image the
 // image file and the reason ("/music/a.cue: track 3 has no audio ..."). Empty when the drive

@@ -37,8 +37,13 @@ std::string SqueezeDriveName(const std::string& name) {
 }
 
 bool RefreshTrackTable(int drive, TrackTable& table) {
+  DiscText ignored;
+  return RefreshTrackTable(drive, table, ignored);
+}
+
+bool RefreshTrackTable(int drive, TrackTable& table, DiscText& text) {
   table = TrackTable{};
-  if (CdReadToc(drive, table) != 0) {
+  if (CdReadToc(drive, table, text) != 0) {
     table = TrackTable{};
     return false;
   }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cdaccess/disc_text.h"
 #include "cdaccess/track_table.h"
 
 inline constexpr const char* kNoDriveFoundItem = "No CD-ROM Drive Found";
@@ -26,6 +27,8 @@ std::string SqueezeDriveName(const std::string& name);
 // Reads the table of contents of a drive and fills the track lengths. False (table
 // cleared) when the read fails.
 bool RefreshTrackTable(int drive, TrackTable& table);
+// The same, with the disc's own titles and performers (CdReadToc); empty after a failure.
+bool RefreshTrackTable(int drive, TrackTable& table, DiscText& text);
 
 // The kB/s of entry k of the speed list ("1X" ... "100X", "Maximum"): (k + 1) x 176.
 int CdSpeedKBps(int speedIndex);

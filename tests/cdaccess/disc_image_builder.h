@@ -72,21 +72,30 @@ class TempDir {
   std::string path_;
 };
 
+// Lines of a cue sheet that place no audio: `disc` goes before the FILE line, tracks[i]
+// after the TRACK line of track i + 1 ("TITLE \"One\"\n").
+struct CueTextLines {
+  std::string disc;
+  std::vector<std::string> tracks;
+};
+
 // Writes name.bin (all tracks back to back) and name.cue into dir.
 class DiscImage {
  public:
-  DiscImage(const std::string& dir, const std::string& name, std::vector<Audio> tracks) : tracks_(std::move(tracks)) {
+  DiscImage(const std::string& dir, const std::string& name, std::vector<Audio> tracks, const CueTextLines& text = {})
+      : tracks_(std::move(tracks)) {
     cuePath_ = dir + "/" + name + ".cue";
     std::ofstream bin(dir + "/" + name + ".bin", std::ios::binary);
     std::ofstream cue(cuePath_);
-    cue << "FILE \"" << name << ".bin\" BINARY\n";
+    cue << text.disc << "FILE \"" << name << ".bin\" BINARY\n";
     int32_t sector = 0;
     for (size_t t = 0; t < tracks_.size(); ++t) {
       starts_.push_back(sector);
       bin.write(reinterpret_cast<const char*>(tracks_[t].data()), static_cast<std::streamsize>(tracks_[t].size() * 2));
       char line[96];
-      std::snprintf(line, sizeof line, "  TRACK %02zu AUDIO\n    INDEX 01 %02d:%02d:%02d\n", t + 1, sector / 4500,
-                    (sector / 75) % 60, sector % 75);
+      std::snprintf(line, sizeof line, "  TRACK %02zu AUDIO\n", t + 1);
+      cue << line << (t < text.tracks.size() ? text.tracks[t] : std::string());
+      std::snprintf(line, sizeof line, "    INDEX 01 %02d:%02d:%02d\n", sector / 4500, (sector / 75) % 60, sector % 75);
       cue << line;
       sector += static_cast<int32_t>(tracks_[t].size() / 2 / kCdFramesPerSector);
     }

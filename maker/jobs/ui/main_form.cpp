@@ -618,16 +618,21 @@ void TMainForm::RefreshTrackList() {
   const QSignalBlocker block(TracksList);
   TracksList->clear();
   const int drive = InputCDComboBox->currentIndex();
-  if (!RefreshTrackTable(drive, trackTable_)) {
+  DiscText discText;
+  if (!RefreshTrackTable(drive, trackTable_, discText)) {
     trackTable_ = TrackTable{};
     cdInfoForm_->SetTracks(trackTable_);
+    cdInfoForm_->FillFromDiscText({}, 0);
     cdInfoForm_->SetLoadFromCddbEnabled(false);
     if (const std::string problem = CdDriveProblem(drive); !problem.empty())
       ReaderLogMemo->appendPlainText(QStringLiteral("    Error: ") + Q(problem));
     return;
   }
+  // The disc's own titles name the rows the user has not named in the CD window.
+  const DiscTextFill filled = cdInfoForm_->FillFromDiscText(discText, trackTable_.trackCount);
   for (int track = 1; track <= trackTable_.trackCount; ++track) {
-    TracksList->addItem(Q(TrackRowText(status::kPending, track, trackTable_.length[size_t(track)], "")));
+    TracksList->addItem(
+        Q(TrackRowText(status::kPending, track, trackTable_.length[size_t(track)], filled.TrackName(track))));
     TracksList->item(track - 1)->setSelected(true);
   }
   cdInfoForm_->SetTracks(trackTable_);

@@ -188,6 +188,18 @@ void TCDInfoForm::Translate() { TranslateForm("MP3 Maker CD Info", LanguageCompo
 
 void TCDInfoForm::SetTracks(const TrackTable& tracks) { tracks_ = tracks; }
 
+DiscTextFill TCDInfoForm::FillFromDiscText(const DiscText& text, int trackCount) {
+  CdInfo info = Info();
+  discTextFill_ = FillCdInfoFromDiscText(text, trackCount, discTextFill_, info);
+  TitleEdit->setText(Q(info.title));
+  ArtistEdit->setText(Q(info.artist));
+  const int rows = std::min(TracksListBox->count(), static_cast<int>(discTextFill_.trackNames.size()));
+  for (int track = 1; track <= rows; ++track)
+    if (CdTrackRowName(TrackRowText(track - 1)) != info.TrackName(track))
+      TracksListBox->item(track - 1)->setText(Q(CdTrackRow(track, info.TrackName(track))));
+  return discTextFill_;
+}
+
 void TCDInfoForm::SetLoadFromCddbEnabled(bool enabled) { LoadFromCDDBButton->setEnabled(enabled); }
 
 int TCDInfoForm::exec() {

@@ -21,6 +21,7 @@
 #include "cdaccess/track_table.h"
 #include "maker/metadata/cd_info.h"
 #include "maker/metadata/cddb_lookup.h"
+#include "maker/metadata/disc_text_fill.h"
 #include "maker/settings/settings_table.h"
 
 class MainLoop;
@@ -43,6 +44,10 @@ class TCDInfoForm : public QDialog {
   // The disc in the drive: its table of contents, for the CDDB disc id. The rows keep
   // their names; a table without tracks leaves nothing to look up.
   void SetTracks(const TrackTable& tracks);
+  // Puts the disc's own album title, artist and track names (a disc image's sheet, a real
+  // disc's CD-Text) into the fields the user has typed nothing in; fields still holding
+  // what the previous disc's text put there count as untyped. Returns what it put in.
+  DiscTextFill FillFromDiscText(const DiscText& text, int trackCount);
   // The main window enables "Load Info From CDDB" only while its track list has tracks.
   void SetLoadFromCddbEnabled(bool enabled);
 
@@ -110,6 +115,7 @@ class TCDInfoForm : public QDialog {
   MainLoop& loop_;
   TrackTable tracks_;
   CdInfoSnapshot snapshot_;  // the disc fields as they were when the window was shown
+  DiscTextFill discTextFill_;  // what the last disc's own text put into the fields
   TTrackNameForm* trackNameForm_;
   TCDDBStatusForm* cddbStatusForm_;
 };

@@ -92,6 +92,34 @@ TEST_F(BatchCd, ListDrivesShowsTheImageUnderTheNumberARipUses) {
   EXPECT_EQ(Bytes(dir + "/out/Track01.wav", 44), Bytes(dir + "/t1.raw"));
 }
 
+// Catches the sheet's titles not reaching file names and tags (or reaching them as
+// mojibake), and the sheet winning over what the command line gives.
+TEST_F(BatchCd, SheetTitlesNameTheFilesAndTypedValuesWin) {
+  MakeDiscWithTitles();
+  const std::string pattern = " --pattern '$artist$/$title$/$track#$ $trackname$'";
+  RunResult r = Maker("--batch --cd2mp3 --cd-image disc.cue --output out --id3" + pattern);
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("    Disc text: Café – Ünïcödé / 夜に駆ける, 2 track names\n"), std::string::npos) << r.output;
+  const std::string first = dir + "/out/Café – Ünïcödé/夜に駆ける/01 群青.mp3";
+  ASSERT_TRUE(std::filesystem::exists(first)) << r.output;
+  EXPECT_TRUE(std::filesystem::exists(dir + "/out/Café – Ünïcödé/夜に駆ける/02 Zwei- Teil-Ende.mp3")) << r.output;
+  const std::string tags = RunShell("ffprobe -v error -show_entries format_tags=title,artist,album "
+                                    "-of default=noprint_wrappers=1 '" + first + "'").output;
+  EXPECT_NE(tags.find("TAG:title=群青\n"), std::string::npos) << tags;
+  EXPECT_NE(tags.find("TAG:artist=Café – Ünïcödé\n"), std::string::npos) << tags;
+  EXPECT_NE(tags.find("TAG:album=夜に駆ける\n"), std::string::npos) << tags;
+
+  // Without a pattern the track's title alone names the file.
+  r = Maker("--batch --cd2wav --cd-image disc.cue --output plain --tracks 1");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_EQ(Bytes(dir + "/plain/群青.wav", 44), Bytes(dir + "/t1.raw"));
+
+  r = Maker("--batch --cd2wav --cd-image disc.cue --output typed --artist Typed --name 2=Given" + pattern);
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_TRUE(std::filesystem::exists(dir + "/typed/Typed/夜に駆ける/01 群青.wav")) << r.output;
+  EXPECT_TRUE(std::filesystem::exists(dir + "/typed/Typed/夜に駆ける/02 Given.wav")) << r.output;
+}
+
 // Catches the DiscImages setting not reaching the drive list, or an image named both there
 // and by --cd-image listed twice.
 TEST_F(BatchCd, DiscImagesSettingAddsDrives) {

@@ -82,6 +82,22 @@ TEST_F(BatchCddb, FailedLookupGoesOnWithTheGivenNames) {
   }
 }
 
+// Catches a sheet's titles winning over a CDDB reply the user asked for, and the reply
+// winning over a name typed on the command line.
+TEST_F(BatchCddb, ReplyReplacesTheSheetsTitles) {
+  MakeDiscWithTitles();
+  const std::string id = DiscIdHex();
+  CddbScript script;
+  script.queryReply = "200 rock " + id + " Server Artist / Server Album\r\n";
+  script.readReply = "210 rock " + id + " entry\r\nTTITLE0=Server One\r\n.\r\n";
+  LoopbackServer server(CddbpHandler(script));
+  const RunResult r = Maker("--batch --cd2wav --cd-image disc.cue --output out --cddb --title Typed --name 2=Given"
+                            " --cddb-server cddbp://127.0.0.1:" + std::to_string(server.Port()) + kPattern);
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_TRUE(std::filesystem::exists(dir + "/out/Server Artist/Typed/01 Server One.wav")) << r.output;
+  EXPECT_TRUE(std::filesystem::exists(dir + "/out/Server Artist/Typed/02 Given.wav")) << r.output;
+}
+
 // Catches control characters of a hostile reply (a terminal title escape, BEL, a C1
 // CSI) reaching the terminal, the file names or the tags.
 TEST_F(BatchCddb, ReplyControlCharactersReachNeitherTerminalNorFiles) {

@@ -88,6 +88,14 @@ class BatchCdRun : public BatchEndToEnd {
     std::ofstream(dir + "/disc.cue") << "FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
                                         "  TRACK 02 AUDIO\n    INDEX 01 00:02:00\n";
   }
+  // The disc of MakeDisc with a sheet that names it: album, artist and both tracks.
+  void MakeDiscWithTitles() {
+    MakeDisc();
+    std::ofstream(dir + "/disc.cue") << "REM GENRE Pop\nPERFORMER \"Café – Ünïcödé\"\nTITLE \"夜に駆ける\"\n"
+                                        "FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    TITLE \"群青\"\n"
+                                        "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    TITLE \"Zwei: Teil/Ende\"\n"
+                                        "    INDEX 01 00:02:00\n";
+  }
   static std::string Bytes(const std::string& path, size_t skip = 0) {
     std::ifstream in(path, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -141,6 +141,34 @@ TEST_F(DiscImageTest, TocTracksFollowOneAnotherFromTheirFiles) {
   EXPECT_TRUE(ReadSectors(*source.Value(), 0, 50) == testcd::Join({one, two}));
 }
 
+// Catches the titles of an image's sheet lost between the sheet and the CD layer, for
+// either kind of sheet.
+TEST_F(DiscImageTest, SheetTextComesWithTheTableOfContents) {
+  testcd::WriteAudioFile(dir_.File("a.bin"), testcd::Noise(30, 6), AudioFileKind::RawLittleEndian);
+  const std::pair<const char*, std::string> sheets[] = {
+      {"disc.cue", "TITLE \"Album\"\nPERFORMER Band\nFILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    TITLE \"One\"\n"
+                   "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    INDEX 01 00:00:10\n    TITLE \"Two\"\n"},
+      {"disc.toc", "CD_DA\nCD_TEXT { LANGUAGE 0 { TITLE \"Album\" PERFORMER \"Band\" } }\n"
+                   "TRACK AUDIO\nCD_TEXT { LANGUAGE 0 { TITLE \"One\" } }\nFILE \"a.bin\" 0 00:00:10\n"
+                   "TRACK AUDIO\nCD_TEXT { LANGUAGE 0 { TITLE \"Two\" } }\nFILE \"a.bin\" 00:00:10\n"},
+  };
+  for (const auto& [name, sheet] : sheets) {
+    const int drive = UseSheet(name, sheet);
+    ASSERT_EQ(CdInitialize(), 0);
+    CdSelectApi(/*osInterface=*/true);
+    TrackTable table;
+    DiscText text;
+    ASSERT_TRUE(RefreshTrackTable(drive, table, text)) << name;
+    EXPECT_EQ(table.trackCount, 2);
+    EXPECT_EQ(text.title, "Album") << name;
+    EXPECT_EQ(text.performer, "Band") << name;
+    ASSERT_EQ(text.tracks.size(), 2u) << name;
+    EXPECT_EQ(text.tracks[0].title, "One") << name;
+    EXPECT_EQ(text.tracks[1].title, "Two") << name;
+    CdShutdown();
+  }
+}
+
 struct RefusedCase {
   const char* name;
   const char* sheetName;

@@ -168,7 +168,7 @@ class OffsetSource final : public CdSource {
       : disc_(disc), offset_(offsetFrames), exactReads_(exactReads) {}
   Result<std::string, CdError> Name() override { return std::string("offset"); }
   CdDriveAddress Address() const override { return {}; }
-  Result<CdToc, CdError> ReadToc() override { return CdToc{1, {0, static_cast<int32_t>(disc_.size() / 1176)}}; }
+  Result<CdToc, CdError> ReadToc() override { return CdToc{1, {0, static_cast<int32_t>(disc_.size() / 1176)}, {}}; }
   Status<CdError> SetSpeed(int) override { return Done{}; }
   bool PausesAfterFailure() const override { return false; }
   Status<CdError> ReadAudio(int32_t sector, int sectors, int, std::span<uint8_t> out) override {

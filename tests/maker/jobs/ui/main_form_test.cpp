@@ -325,4 +325,35 @@ TEST_F(MainFormTest, RowsAreRebuiltAfterTheCdWindowsOk) {
   EXPECT_EQ(form->Pipeline().TrackOutputPath(2, ".wav"), dir.Path() + "/Second Song.wav");
 }
 
+// Catches a disc image's titles not reaching the CD window, the track rows and the file
+// names; the previous disc's titles kept when another disc is chosen; and a field the
+// user typed overwritten by the next disc's text.
+TEST_F(MainFormTest, DiscTitlesFillWhatIsNotTyped) {
+  const testcd::DiscImage first(dir.Path(), "first", {testcd::Tone(75 * 2, 440, 8000), testcd::Tone(75 * 2, 660, 8000)},
+                                {"PERFORMER \"Café – Ünïcödé\"\nTITLE \"First Album\"\n",
+                                 {"    TITLE \"夜に駆ける\"\n", "    TITLE \"Two/Parts\"\n"}});
+  const testcd::DiscImage second(dir.Path(), "second", {testcd::Tone(75 * 2, 440, 8000), testcd::Tone(75 * 2, 660, 8000)},
+                                 {"TITLE \"Second Album\"\n", {"    TITLE \"Other\"\n"}});
+  settings.SetText("DiscImages", first.CuePath() + "|" + second.CuePath());
+  settings.SetInt("UseWinNTRawRead", 1);
+  Open();
+  TCDInfoForm* cd = form->CDInfoForm();
+  ASSERT_EQ(form->InputCDComboBox->currentText(), QStringLiteral("Image first.cue"));
+  ASSERT_EQ(form->TracksList->count(), 2);
+  EXPECT_EQ(form->TracksList->item(0)->text(), QStringLiteral("+\tTrack 01\t00:02\t夜に駆ける"));
+  EXPECT_EQ(cd->TitleEdit->text(), QStringLiteral("First Album"));
+  EXPECT_EQ(cd->ArtistEdit->text(), QStringLiteral("Café – Ünïcödé"));
+  EXPECT_EQ(cd->TrackRowText(1), " 02\tTwo/Parts");
+  EXPECT_EQ(form->Pipeline().TrackOutputPath(2, ".wav"), dir.Path() + "/Two-Parts.wav");
+
+  cd->ArtistEdit->setText(QStringLiteral("Typed"));
+  form->InputCDComboBox->setCurrentIndex(form->InputCDComboBox->findText(QStringLiteral("Image second.cue")));
+  form->InputCDComboBoxChange();
+  EXPECT_EQ(cd->TitleEdit->text(), QStringLiteral("Second Album"));
+  EXPECT_EQ(cd->ArtistEdit->text(), QStringLiteral("Typed"));
+  EXPECT_EQ(cd->TrackRowText(0), " 01\tOther");
+  EXPECT_EQ(cd->TrackRowText(1), " 02\t");
+  EXPECT_EQ(form->TracksList->item(1)->text(), QStringLiteral("+\tTrack 02\t00:02\t"));
+}
+
 }  // namespace
