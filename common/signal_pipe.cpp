@@ -41,6 +41,12 @@ SignalPipe::SignalPipe(std::initializer_list<int> signals) {
     action.sa_flags = SA_RESTART;
     struct sigaction old {};
     if (::sigaction(number, &action, &old) != 0) continue;
+    // A signal the program was started with ignored (nohup, a background job of a script)
+    // stays ignored.
+    if (old.sa_handler == SIG_IGN && (old.sa_flags & SA_SIGINFO) == 0) {
+      ::sigaction(number, &old, nullptr);
+      continue;
+    }
     signals_.push_back(number);
     previous_.push_back(old);
   }

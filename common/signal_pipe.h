@@ -11,7 +11,8 @@
 // While the object lives, each of the given signals is caught by a handler that only
 // writes the signal's number to a non-blocking pipe (async-signal-safe; the signal may
 // arrive on any thread). The main loop watches ReadFd() and takes the signals with
-// TakeSignal(). The previous handlers come back when the object is destroyed. One object
+// TakeSignal(). A signal that is ignored when the object is made (nohup) stays ignored.
+// The previous handlers come back when the object is destroyed. One object
 // at a time per process; a second one fails to set up (ReadFd() is then -1).
 class SignalPipe {
  public:

@@ -55,7 +55,7 @@ WindowCloser::~WindowCloser() {
 
 void WindowCloser::CloseOnTerminationSignals(MainLoop& loop) {
   if (signals_) return;
-  signals_ = std::make_unique<SignalPipe>(std::initializer_list<int>{SIGINT, SIGTERM});
+  signals_ = std::make_unique<SignalPipe>(std::initializer_list<int>{SIGINT, SIGTERM, SIGHUP});
   if (signals_->ReadFd() < 0) return;
   loop_ = &loop;
   watch_ = loop.WatchReadable(signals_->ReadFd(), [this] {

@@ -1,5 +1,5 @@
 // Closes a program's main window on requests from outside its own close box: a window
-// manager's close while a modal box holds the window, and SIGINT or SIGTERM.
+// manager's close while a modal box holds the window, and SIGINT, SIGTERM or SIGHUP.
 #pragma once
 
 #include <QAbstractNativeEventFilter>
@@ -30,8 +30,9 @@ class WindowCloser final : public QObject, public QAbstractNativeEventFilter {
   // Closes every modal window, then the window, from the event loop. A request while one
   // is under way joins it.
   void Request();
-  // From now on SIGINT and SIGTERM are a Request (caught on any thread, handled on the
-  // loop's thread). Further signals join the first one's close.
+  // From now on SIGINT, SIGTERM and SIGHUP (the terminal the program was started from
+  // went away) are a Request, caught on any thread and handled on the loop's thread.
+  // Further signals join the first one's close.
   void CloseOnTerminationSignals(MainLoop& loop);
   // The first termination signal taken, 0 when none came.
   int TerminationSignal() const { return signal_; }

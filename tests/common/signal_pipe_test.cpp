@@ -42,6 +42,27 @@ TEST(SignalPipe, CaughtSignalsArriveAsTheirNumbersInOrder) {
   EXPECT_EQ(pipe.TakeSignal(), 0);
 }
 
+// Catches a signal that was ignored at start (nohup) and is caught all the same: the
+// program would then end when the terminal closes although the user asked it not to.
+TEST(SignalPipe, AnIgnoredSignalStaysIgnored) {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  struct sigaction before {};
+  ASSERT_EQ(::sigaction(SIGHUP, &ignore, &before), 0);
+  {
+    SignalPipe pipe({SIGHUP, SIGTERM});
+    ASSERT_EQ(::raise(SIGHUP), 0);
+    EXPECT_EQ(pipe.TakeSignal(), 0);
+    ASSERT_EQ(::raise(SIGTERM), 0);
+    EXPECT_EQ(pipe.TakeSignal(), SIGTERM);
+    struct sigaction now {};
+    ASSERT_EQ(::sigaction(SIGHUP, nullptr, &now), 0);
+    EXPECT_EQ(now.sa_handler, SIG_IGN);
+  }
+  ::sigaction(SIGHUP, &before, nullptr);
+}
+
 // Catches a second pipe that steals the first one's signals, and handlers that stay
 // installed after the pipe is gone (signals then vanish into a closed pipe).
 TEST(SignalPipe, OneAtATimeAndThePreviousHandlersComeBack) {

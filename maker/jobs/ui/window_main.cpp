@@ -46,8 +46,9 @@ int RunMakerWindow(int argc, char** argv, const std::vector<std::string>& jobArg
   {
     QtMainLoop loop;
     TMainForm form(settings, loop);
-    // SIGINT and SIGTERM end the program as closing its window does (the run is cancelled
-    // and waited for, the settings are saved), and so does a close while a box is up.
+    // SIGINT, SIGTERM and SIGHUP end the program as closing its window does (the run is
+    // cancelled and waited for, the settings are saved), and so does a close while a box
+    // is up.
     WindowCloser closer(form);
     closer.CloseOnTerminationSignals(loop);
     form.FormCreate(jobArgs, FullPath("."));

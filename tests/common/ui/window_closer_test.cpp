@@ -67,12 +67,13 @@ TEST(WindowCloser, ClosesNestedModalBoxesThenTheWindowAfterTheirCodeHasReturned)
   delete inner;
 }
 
-// Catches a signal that kills the program (nothing saved), one that does not close the
-// window, a close that waits for a box to be answered, and a later signal that replaces
-// the first one's number (the exit status tells which one ended the program).
+// Catches a signal (SIGINT, SIGTERM, SIGHUP) that kills the program (nothing saved), one
+// that does not close the window, a close that waits for a box to be answered, and a later
+// signal that replaces the first one's number (the exit status tells which one ended the
+// program).
 TEST(WindowCloser, TerminationSignalsCloseTheWindowAndTheFirstIsKept) {
   QtMainLoop loop;
-  for (const int number : {SIGTERM, SIGINT}) {
+  for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(number);
     std::vector<std::string> log;
     Window window(log);
@@ -85,7 +86,7 @@ TEST(WindowCloser, TerminationSignalsCloseTheWindowAndTheFirstIsKept) {
                       &window);
       QTimer::singleShot(20, &box, [number] {
         ::raise(number);
-        ::raise(number == SIGTERM ? SIGINT : SIGTERM);
+        ::raise(number == SIGTERM ? SIGINT : SIGTERM);  // a second one joins the first's close
       });
       log.push_back(box.exec() == QMessageBox::No ? "answered No" : "answered otherwise");
     });

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -301,13 +302,13 @@ TEST_F(MakerDesktop, RipsTheDiscImageToWavFromTheKeyboard) {
   EXPECT_EQ(p->exitCode(), 0);
 }
 
-// Catches SIGTERM or SIGINT in window mode that kills the program (settings lost, a
+// Catches SIGTERM, SIGINT or SIGHUP in window mode that kills the program (settings lost, a
 // half-written file under the final name), leaves it running, or ends it with another
 // status than the shell's for the signal (128 + its number, as in --batch).
 TEST_F(MakerDesktop, TerminationSignalsEndARunAsACloseDoes) {
   ToneWav(dir.File("in/long.wav"), 900, 440);
-  for (const int number : {SIGTERM, SIGINT}) {
-    SCOPED_TRACE(number == SIGTERM ? "SIGTERM" : "SIGINT");
+  for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(strsignal(number));
     TempDir own;  // settings of this start alone
     Maker maker(own);
     QProcess* p = maker.Start(dir.File("in"), {QStringLiteral("long.wav")});
