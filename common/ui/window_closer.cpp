@@ -121,6 +121,8 @@ void WindowCloser::CloseWhenUnblocked() {
     QTimer::singleShot(10, this, [this] { CloseWhenUnblocked(); });
     return;
   }
-  requested_ = false;
+  // The window's close may wait for workers with the loop turning; requests meanwhile
+  // join this one.
   window_->close();
+  requested_ = false;
 }
