@@ -102,7 +102,8 @@ void WindowCloser::CloseModalWindows() {
     QWidget* modal = QApplication::activeModalWidget();
     if (modal == nullptr || modal == window_) return;
     const QVariant level = modal->property(kOpenedAtLevel);
-    openedAtLevel_ = std::min(openedAtLevel_, level.isValid() ? level.toInt() : 0);
+    // A box shown before this object existed was opened, at the latest, one loop further out.
+    openedAtLevel_ = std::min(openedAtLevel_, level.isValid() ? level.toInt() : std::max(0, LoopLevel() - 1));
     modal->close();
     // A box without a way to cancel it ignores the close; it is taken down all the same.
     if (modal->isVisible()) {

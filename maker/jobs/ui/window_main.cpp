@@ -42,7 +42,7 @@ int RunMakerWindow(int argc, char** argv, const std::vector<std::string>& jobArg
   }
 
   int code = 0;
-  int signal = 0;
+  int endedBy = 0;  // the signal that ended the program, if one did
   {
     QtMainLoop loop;
     TMainForm form(settings, loop);
@@ -54,10 +54,10 @@ int RunMakerWindow(int argc, char** argv, const std::vector<std::string>& jobArg
     form.FormCreate(jobArgs, FullPath("."));
     form.show();
     code = app.exec();
-    signal = closer.TerminationSignal();
+    endedBy = closer.TerminationSignal();
   }
   // Ended by a signal: the shell's status for it, as in the terminal mode (130, 143).
-  if (signal != 0 && code == 0) code = 128 + signal;
+  if (endedBy != 0 && code == 0) code = 128 + endedBy;
   // Written once, when the program ends (after the window has stopped every worker).
   if (auto saved = settings.Save(settingsPath); !saved) {
     std::fprintf(stderr, "zbmaker: cannot save %s: %s\n", settingsPath.c_str(), saved.Error().Message().c_str());
