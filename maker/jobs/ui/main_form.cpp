@@ -42,6 +42,8 @@ namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
+bool CdOperation(Operation operation) { return operation == Operation::CD2MP3 || operation == Operation::CD2WAV; }
+
 constexpr const char* kCaption = "zbmaker - Zimbar MP3 Maker (v%1)";
 constexpr const char* kProgramVersion = "1.3A";
 constexpr const char* kWavFilter = "PCM WAV files (*.wav)";
@@ -600,12 +602,13 @@ void TMainForm::RefreshDriveList() {
   anyDrive_ = menu.anyDrive;
   InputCDComboBox->setEnabled(menu.anyDrive);
   if (!menu.anyDrive) {
+    // A computer without a CD drive is normal: the disabled list says "No CD-ROM Drive
+    // Found" and the CD operations cannot start, with no box to dismiss first.
     TracksList->clear();
     trackTable_ = TrackTable{};
-    StartButton->setEnabled(false);
-    QTimer::singleShot(0, this, [this] {
-      showError(QString::fromUtf8(kNoCdDevicesMessage), QString::fromUtf8(kMakerErrorCaption));
-    });
+    cdInfoForm_->SetTracks(trackTable_);
+    cdInfoForm_->SetLoadFromCddbEnabled(false);
+    if (CdOperation(SelectedOperation())) StartButton->setEnabled(false);
     return;
   }
   InputCDComboBox->setCurrentIndex(0);
@@ -613,7 +616,10 @@ void TMainForm::RefreshDriveList() {
 }
 
 void TMainForm::RefreshTrackList() {
-  StartButton->setEnabled(false);
+  // Start follows the track list in the CD operations only: a refresh after the options
+  // window leaves a file operation's Start as its file list has it.
+  const bool cdOperation = CdOperation(SelectedOperation());
+  if (cdOperation) StartButton->setEnabled(false);
   if (InputCDComboBox->currentIndex() < 0 || !InputCDComboBox->isEnabled()) return;
   const QSignalBlocker block(TracksList);
   TracksList->clear();
@@ -637,7 +643,7 @@ void TMainForm::RefreshTrackList() {
   }
   cdInfoForm_->SetTracks(trackTable_);
   cdInfoForm_->SetLoadFromCddbEnabled(TracksList->count() > 0);
-  if (!pipeline_->Busy()) StartButton->setEnabled(!TracksList->selectedItems().isEmpty());
+  if (cdOperation && !pipeline_->Busy()) StartButton->setEnabled(!TracksList->selectedItems().isEmpty());
   if (settings_.Flag("AdjustCDSpeed")) CdSetSpeed(drive, CdSpeedKBps(settings_.Int("CDSpeed")));
 }
 

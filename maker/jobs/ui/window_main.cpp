@@ -7,6 +7,7 @@
 
 #include "common/paths.h"
 #include "common/ui/qt_main_loop.h"
+#include "common/ui/window_closer.h"
 #include "maker/jobs/command_line.h"
 #include "maker/jobs/ui/main_form.h"
 #include "maker/settings/settings_table.h"
@@ -41,13 +42,22 @@ int RunMakerWindow(int argc, char** argv, const std::vector<std::string>& jobArg
   }
 
   int code = 0;
+  int endedBy = 0;  // the signal that ended the program, if one did
   {
     QtMainLoop loop;
     TMainForm form(settings, loop);
+    // SIGINT, SIGTERM and SIGHUP end the program as closing its window does (the run is
+    // cancelled and waited for, the settings are saved), and so does a close while a box
+    // is up.
+    WindowCloser closer(form);
+    closer.CloseOnTerminationSignals(loop);
     form.FormCreate(jobArgs, FullPath("."));
     form.show();
     code = app.exec();
+    endedBy = closer.TerminationSignal();
   }
+  // Ended by a signal: the shell's status for it, as in the terminal mode (130, 143).
+  if (endedBy != 0 && code == 0) code = 128 + endedBy;
   // Written once, when the program ends (after the window has stopped every worker).
   if (auto saved = settings.Save(settingsPath); !saved) {
     std::fprintf(stderr, "zbmaker: cannot save %s: %s\n", settingsPath.c_str(), saved.Error().Message().c_str());

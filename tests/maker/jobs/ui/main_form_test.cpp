@@ -4,18 +4,25 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
 #include "common/ui/qt_main_loop.h"
+#include "common/ui/window_closer.h"
 #include "maker/cd/cd_device.h"
 #include "maker/jobs/job_rows.h"
 #include "maker/jobs/ui/directory_select_form.h"
 #include "maker/metadata/ui/cd_info_form.h"
+#include "maker/settings/ui/options_form.h"
 #include "tests/cdaccess/disc_image_builder.h"
+#include "tests/common/temp_dir.h"
+#include "tests/maker/settings/ui/load_language.h"
 
 namespace {
 
@@ -354,6 +361,125 @@ TEST_F(MainFormTest, DiscTitlesFillWhatIsNotTyped) {
   EXPECT_EQ(cd->TrackRowText(0), " 01\tOther");
   EXPECT_EQ(cd->TrackRowText(1), " 02\t");
   EXPECT_EQ(form->TracksList->item(1)->text(), QStringLiteral("+\tTrack 02\t00:02\t"));
+}
+
+// Catches a computer without a CD drive greeted by an error box (normal on Linux, and the
+// box held the whole program), a drive list that does not say so or stays usable, CD
+// operations that can start, and a drive list rebuilt after the options window that
+// disables Start of a file operation with files listed.
+TEST_F(MainFormTest, NoDriveIsNoErrorAndTheFileOperationsStayUsable) {
+  Open();
+  QTest::qWait(50);  // a box would come from the loop, once the window is up
+  EXPECT_TRUE(errors.empty()) << ::testing::PrintToString(errors);
+  ASSERT_EQ(form->InputCDComboBox->count(), 1);
+  EXPECT_EQ(form->InputCDComboBox->itemText(0), QStringLiteral("No CD-ROM Drive Found"));
+  EXPECT_FALSE(form->InputCDComboBox->isEnabled());
+  for (QRadioButton* cd : {form->CD2MP3RadioButton, form->CD2WAVRadioButton}) {
+    Select(cd);
+    EXPECT_FALSE(form->StartButton->isEnabled());
+  }
+  Select(form->WAV2MP3RadioButton);
+  Touch(dir.Path() + "/a.wav");
+  ASSERT_EQ(form->AddPaths({dir.Path() + "/a.wav"}), 1);
+  EXPECT_TRUE(form->StartButton->isEnabled());
+  answerDialog = [&](QDialog*) {
+    settings.SetFlag("UseWinNTRawRead", !settings.Flag("UseWinNTRawRead"));  // the drive list anew
+    return true;
+  };
+  form->MenuOptionsSettingsClick();
+  QTest::qWait(50);
+  EXPECT_TRUE(form->StartButton->isEnabled());
+  EXPECT_TRUE(errors.empty()) << ::testing::PrintToString(errors);
+}
+
+// Catches a language file whose leading blanks stay in front of a caption, a caption that
+// puts a row into a list box or changes its rows, a list box's hint that is ignored, and a
+// menu item or group box left untranslated.
+TEST_F(MainFormTest, LanguageFileDropsLeadingBlanksAndGivesListBoxesOnlyHints) {
+  std::filesystem::create_directories(dir.Path() + "/home");
+  WriteText(dir.Path() + "/home/Language.DAT",
+            "[MP3 Maker Main]\nTextOf_AddButton=   &Dateien\nHintOf_AddButton=  Dateien hinzuf\u00fcgen\n"
+            "TextOf_FileListBox=Dateien\nHintOf_FileListBox=   Dateiliste\nTextOf_TracksList=Titel\n"
+            "HintOf_TracksList=Titelliste\nTextOf_MenuFileExit=  &Beenden\nTextOf_OperationsGroupBox=Schritt 1: Vorgang\n");
+  Open();
+  EXPECT_EQ(form->AddButton->text(), QStringLiteral("&Dateien"));
+  EXPECT_EQ(form->AddButton->toolTip(), QStringLiteral("Dateien hinzuf\u00fcgen"));
+  EXPECT_EQ(form->MenuFileExit->text(), QStringLiteral("&Beenden"));
+  EXPECT_EQ(form->OperationsGroupBox->title(), QStringLiteral("Schritt 1: Vorgang"));
+  EXPECT_EQ(form->TracksList->count(), 0);
+  EXPECT_EQ(form->TracksList->toolTip(), QStringLiteral("Titelliste"));
+  // Translated again (as Load Language does) with a row in the list.
+  Select(form->WAV2MP3RadioButton);
+  Touch(dir.Path() + "/a.wav");
+  ASSERT_EQ(form->AddPaths({dir.Path() + "/a.wav"}), 1);
+  form->Translate();
+  EXPECT_EQ(Rows(form->FileListBox), std::vector<std::string>{"+\t" + dir.Path() + "/a.wav"});
+  EXPECT_EQ(form->FileListBox->toolTip(), QStringLiteral("Dateiliste"));
+}
+
+// Catches Load Language that does not translate the main window; a second language
+// without a key that blanks the control, shows the key, or drops the first language's text
+// before the next start; and a start with that file that does not show the English text.
+TEST_F(MainFormTest, ASecondLanguageWithoutAKeyLeavesThatControlsText) {
+  WriteText(dir.Path() + "/language_first.txt",
+            "[MP3 Maker Main]\nTextOf_AddButton=&Dateien\nTextOf_ClearButton=&Leeren\n");
+  WriteText(dir.Path() + "/language_second.txt", "[MP3 Maker Main]\nTextOf_ClearButton=&Vider\n");
+  Open();
+  EXPECT_EQ(form->AddButton->text(), QStringLiteral("&Add Files"));
+  std::vector<std::string> optionErrors;
+  auto load = [&](const std::string& file) {
+    TOptionsForm* options = form->OptionsForm();
+    options->show();
+    LoadLanguageFromOptions(*options, dir.Path() + "/" + file,
+                            [&](QWidget*, const QString&, const QString& text) { optionErrors.push_back(text.toStdString()); });
+    options->hide();
+  };
+  load("language_first.txt");
+  EXPECT_EQ(form->AddButton->text(), QStringLiteral("&Dateien"));
+  EXPECT_EQ(form->ClearButton->text(), QStringLiteral("&Leeren"));
+  load("language_second.txt");
+  EXPECT_TRUE(optionErrors.empty()) << ::testing::PrintToString(optionErrors);
+  EXPECT_EQ(form->AddButton->text(), QStringLiteral("&Dateien"));
+  EXPECT_EQ(form->ClearButton->text(), QStringLiteral("&Vider"));
+
+  form.reset();
+  Open();
+  EXPECT_EQ(form->AddButton->text(), QStringLiteral("&Add Files"));
+  EXPECT_EQ(form->ClearButton->text(), QStringLiteral("&Vider"));
+}
+
+// Catches a termination signal or a close from outside that is lost while a box is up (Qt
+// drops a close for a window a modal box blocks), a box left up, and a close that leaves
+// the run going or does not wait for its worker.
+TEST_F(MainFormTest, ASignalWhileABoxIsUpCancelsTheRunAndClosesTheWindow) {
+  const testcd::DiscImage image(dir.Path(), "disc", {testcd::Tone(75 * 3, 440, 8000), testcd::Noise(75 * 200, 7)});
+  settings.SetText("DiscImages", image.CuePath());
+  settings.SetInt("UseWinNTRawRead", 1);
+  settings.SetText("OutputPath", dir.Path() + "/out");
+  std::filesystem::create_directories(dir.Path() + "/out");
+  const testcd::ScopedEnv libraries("ZIMBAR_LIB_DIR", ZIMBAR_BIN_DIR);
+  const testcd::ScopedEnv slow("ZIMBAR_CD_SIMULATE", "delay=20");
+  Open();
+  WindowCloser closer(*form);
+  closer.CloseOnTerminationSignals(loop);
+  Select(form->CD2WAVRadioButton);
+  form->TracksList->item(0)->setSelected(false);
+  form->StartButton->click();
+  ASSERT_TRUE(form->Pipeline().Busy()) << ::testing::PrintToString(errors);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return form->ReaderLogMemo->toPlainText().contains(QStringLiteral("Reading: ")); }, 10000));
+  bool boxReturned = false;
+  QTimer::singleShot(0, form.get(), [&] {
+    QTimer::singleShot(50, [] { ::raise(SIGTERM); });
+    QMessageBox::critical(form.get(), QStringLiteral("zbmaker (Zimbar MP3 Maker) Error"), QStringLiteral("ERROR: a box"));
+    boxReturned = true;
+  });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 15000));
+  EXPECT_TRUE(boxReturned);
+  EXPECT_EQ(closer.TerminationSignal(), SIGTERM);
+  EXPECT_FALSE(form->Pipeline().Busy());
+  EXPECT_FALSE(form->Pipeline().HasLiveWorkers());
+  EXPECT_EQ(RowStatus(form->TracksList->item(1)->text().toStdString()), "Cancelled");
 }
 
 }  // namespace

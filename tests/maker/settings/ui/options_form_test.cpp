@@ -13,6 +13,7 @@
 #include "maker/settings/ui/encoding_page.h"
 #include "maker/settings/ui/file_log_page.h"
 #include "tests/common/temp_dir.h"
+#include "tests/maker/settings/ui/load_language.h"
 #include "tests/maker/settings/translatable_names.h"
 
 namespace {
@@ -47,8 +48,7 @@ struct Fixture {
     QApplication::processEvents();
   }
   void LoadLanguage(const std::string& path) {
-    chosen = QString::fromStdString(path);
-    QTest::mouseClick(Custom().LoadLanguageButton, Qt::LeftButton);
+    LoadLanguageFromOptions(*form, path, [this](QWidget*, const QString& c, const QString& t) { caption = c, message = t; });
   }
 };
 
