@@ -120,6 +120,8 @@ constexpr OptionSpec kOptions[] = {
      [](BatchOptions& o, const std::string&) { o.mp32wav = true; return std::string(); }},
     {"--aac", nullptr, "encode to AAC for this run",
      [](BatchOptions& o, const std::string&) { o.aac = true; return std::string(); }},
+    {"--adts", nullptr, "write AAC files as ADTS frames (plays in most players), not ADIF",
+     [](BatchOptions& o, const std::string&) { o.adts = true; return std::string(); }},
     {"--external", "N", "run external program slot N (0..9) instead of the encoder",
      ParseSlot},
     {"--jobs", "N", "convert N files at once (default: one per processor); not for CD runs",

@@ -19,6 +19,7 @@ struct BatchOptions {
   bool yes = false;            // --yes: answer Yes to overwrite questions
   bool mp32wav = false;        // --mp32wav: decode the files to WAV
   bool aac = false;            // --aac: encode to AAC for this run
+  bool adts = false;           // --adts: write AAC files as ADTS frames for this run
   std::optional<int> external; // --external N: run external program slot N for this run
   std::optional<int> jobs;     // --jobs N: file conversions at once (default: the processors)
   bool listDrives = false;     // --list-drives: print the drive list and exit

@@ -94,6 +94,7 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
   // terminal answers No unless --yes was given.
   settings.SetInt("ConfirmOverwrite", 1);
   if (options.aac) settings.SetInt("MPEGMode", kModeAac);
+  if (options.adts) settings.SetInt("AACUseADTS", 1);
   if (options.external) {
     settings.SetInt("MPEGMode", kModeExternal);
     settings.SetInt("ExtPgm", *options.external);
@@ -135,6 +136,11 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
   if (!encodes && (options.aac || options.external)) {
     PrintUsageError(err, std::string(options.aac ? "--aac" : "--external") +
                              " chooses the encoder; --cd2wav and --mp32wav do not encode");
+    return kBatchUsage;
+  }
+  // An MP3 or external-program encode would pass over the container choice in silence.
+  if (options.adts && (!encodes || settings.EncoderMode() != kModeAac)) {
+    PrintUsageError(err, "--adts is for AAC encodes: add --aac, or choose AAC in the settings");
     return kBatchUsage;
   }
   if (files.deleteInputs && (cd || options.mp32wav)) {

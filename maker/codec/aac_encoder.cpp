@@ -43,8 +43,8 @@ class AacEncodeRun {
       : faac_(faac), record_(record), callback_(callback) {}
 
   CodecOutcome Run(const std::string& inputPath, const std::string& outputPath, uint16_t bitRate, bool jointStereo,
-              bool useTns, bool useLtp) {
-    CodecOutcome outcome = Encode(inputPath, outputPath, bitRate, jointStereo, useTns, useLtp);
+              bool useTns, bool useLtp, bool adts) {
+    CodecOutcome outcome = Encode(inputPath, outputPath, bitRate, jointStereo, useTns, useLtp, adts);
     if (handle_ != nullptr) {
       int32_t freed = -1;
       const uint32_t fault = RunGuarded([&] { freed = faac_.free(handle_, output_.data()); });
@@ -69,7 +69,7 @@ class AacEncodeRun {
 
  private:
   CodecOutcome Encode(const std::string& inputPath, const std::string& outputPath, uint16_t bitRate, bool jointStereo,
-                 bool useTns, bool useLtp) {
+                 bool useTns, bool useLtp, bool adts) {
     in_ = CodecFile::OpenForReading(inputPath);
     if (!in_.Valid()) return {CodecEvent::CannotOpenInput};
     WavFormatInfo wav;
@@ -81,8 +81,18 @@ class AacEncodeRun {
     if (!out_.Valid()) return {CodecEvent::CannotCreateOutput, errno};
 
     const auto rate = static_cast<int32_t>(wav.sampleRate);
-    const FaacEncodeConfig config{2,       rate, rate, static_cast<int32_t>(bitRate) * 1000, rate / 2, 0, 1,
-                                  jointStereo ? 1 : 0, 0, useTns ? 1 : 0, useLtp ? 1 : 0, 0};
+    const FaacEncodeConfig config{2,
+                                  rate,
+                                  rate,
+                                  static_cast<int32_t>(bitRate) * 1000,
+                                  rate / 2,
+                                  0,
+                                  adts ? FAAC_OUTPUT_ADTS : FAAC_OUTPUT_ADIF,
+                                  jointStereo ? 1 : 0,
+                                  0,
+                                  useTns ? 1 : 0,
+                                  useLtp ? 1 : 0,
+                                  0};
     int32_t samplesPerFrame = 0;
     int32_t outputBytes = 0;
     if (RunGuarded([&] { handle_ = faac_.init(&config, &samplesPerFrame, &outputBytes, &headerBytes_); }) != 0) {
@@ -91,6 +101,9 @@ class AacEncodeRun {
     if (handle_ == nullptr || samplesPerFrame <= 0 || outputBytes < 0 || headerBytes_ > outputBytes) {
       return {CodecEvent::CannotInitialize};
     }
+    // Every ADTS frame carries its own header: a file header written over the start would
+    // break the first frame, so none is reserved even if the encoder offers one.
+    if (adts) headerBytes_ = 0;
 
     // The data chunk's audio, so chunks stored behind it (LIST, id3) are not encoded as
     // noise at its end.
@@ -172,7 +185,7 @@ int32_t AacEncodeProgress(int64_t bytesRead, int64_t dataBytes) {
 }
 
 void EncodeAacFile(const std::string& inputPath, const std::string& outputPath, uint16_t bitRate, bool jointStereo,
-                   bool useTns, bool useLtp, void* record, CodecStatusCallback callback) {
+                   bool useTns, bool useLtp, bool adts, void* record, CodecStatusCallback callback) {
   CodecOutcome outcome{CodecEvent::LibraryMissing};
   {
     OutsideLibrary library = OutsideLibrary::Open("faac");
@@ -180,7 +193,7 @@ void EncodeAacFile(const std::string& inputPath, const std::string& outputPath, 
       const FaacEntries faac(library);
       if (faac.Complete()) {
         AacEncodeRun run(faac, record, callback);
-        outcome = run.Run(inputPath, outputPath, bitRate, jointStereo, useTns, useLtp);
+        outcome = run.Run(inputPath, outputPath, bitRate, jointStereo, useTns, useLtp, adts);
       }
     }
   }

@@ -1,4 +1,5 @@
-// EncodeAacFile: stereo WAV to an ADIF AAC file through the outside AAC encoder (libfaac.so).
+// EncodeAacFile: stereo WAV to an ADIF or ADTS AAC file through the outside AAC encoder
+// (libfaac.so).
 #pragma once
 
 #include <cstdint>
@@ -12,9 +13,11 @@
 // progress event and a cancel check every 16 frames, writes the header the encoder hands
 // back when it is freed, and reports exactly one final event (15, or the first failure;
 // an encoder that hands back no header fails the encode with kind 11).
+// With `adts` the encoder frames every block with its own ADTS header instead, and the
+// file has no ADIF header to reserve or rewrite.
 // A one-channel input is refused with kind 7 before the output is created.
 void EncodeAacFile(const std::string& inputPath, const std::string& outputPath, uint16_t bitRate, bool jointStereo,
-                   bool useTns, bool useLtp, void* record, CodecStatusCallback callback);
+                   bool useTns, bool useLtp, bool adts, void* record, CodecStatusCallback callback);
 
 // Progress in hundredths of a percent after `bytesRead` of `dataBytes` input bytes, counted
 // in whole units of 10000 bytes; inputs shorter than that are counted byte by byte.

@@ -15,6 +15,7 @@ struct EncoderJob {
   bool fastMode = false;
   bool useLtp = false;
   bool useTns = false;
+  bool useAdts = false;           // AAC: ADTS frames instead of one ADIF header
   bool confirmOverwrite = false;  // ask before replacing an existing output
   std::time_t startTime = 0;      // wall-clock seconds of the start; the first lastStatusTime
   std::string externalCommand;    // MPEGMode 4: the selected external program template

@@ -30,6 +30,7 @@ std::string TEncodingThread::Description(const EncoderJob& job) {
   if (job.fastMode && job.mpegMode != kModeAac) description += ", Fast Mode";
   if (job.useTns && job.mpegMode == kModeAac) description += ", TNS";
   if (job.useLtp && job.mpegMode == kModeAac) description += ", LTP";
+  if (job.useAdts && job.mpegMode == kModeAac) description += ", ADTS";
   return description;
 }
 
@@ -55,8 +56,8 @@ void TEncodingThread::Run() {
   std::optional<OutputFile> output = CreateOutput(inputPath);
   if (!output) return;
   if (job_.mpegMode == kModeAac) {
-    EncodeAacFile(inputPath, output->WritePath(), job_.bitRate, job_.jointStereo, job_.useTns, job_.useLtp, Record(),
-                  EncoderStatusCallback);
+    EncodeAacFile(inputPath, output->WritePath(), job_.bitRate, job_.jointStereo, job_.useTns, job_.useLtp, job_.useAdts,
+                  Record(), EncoderStatusCallback);
   } else {
     EncodeMp3File(inputPath, output->WritePath(), job_.bitRate, job_.mono, job_.mpeg2, job_.jointStereo,
                   job_.fastMode, Record(), EncoderStatusCallback);

@@ -354,6 +354,7 @@ EncoderJob JobPipeline::MakeEncoderJob(const std::string& inputPath) const {
   job.fastMode = settings_.Flag("FastMode");
   job.useLtp = settings_.Flag("UseLTP");
   job.useTns = settings_.Flag("UseTNS");
+  job.useAdts = settings_.Flag("AACUseADTS");
   const std::string output = ChangeFileExt(inputPath, EncodedExtension());
   job.confirmOverwrite = settings_.Flag("ConfirmOverwrite") &&
                          std::find(confirmedOutputs_.begin(), confirmedOutputs_.end(), output) == confirmedOutputs_.end();

@@ -47,6 +47,7 @@ constexpr SettingEntry kEntries[] = {
     {"MPEG1BitRate", kInt, "8", 0},
     {"MPEG2BitRate", kInt, "8", 0},
     {"AACBitRate", kInt, "4", 0},
+    {"AACUseADTS", kInt, "0", 0},
     {"ExtPgm", kInt, "0", 0},
     {"FastMode", kInt, "1", 0},
     {"UseMMX", kInt, "1", 0},

@@ -1,5 +1,6 @@
 // The exported AAC encoder functions: input gathered into whole frames, blocks handed out
-// through the caller's buffer, the ADIF header built when the encoder is freed.
+// through the caller's buffer (each behind its ADTS header when asked), the ADIF header
+// built when the encoder is freed.
 #include "outside/faac/faac_api.h"
 
 #include <cstddef>
@@ -11,13 +12,14 @@
 
 #include "outside/faac/aac_encoder.h"
 #include "outside/faac/adif_header.h"
+#include "outside/faac/adts_header.h"
 
 struct FaacEncoder {
   std::unique_ptr<AacEncoder> encoder;
   int channels = 0;
   uint32_t sampleRate = 0;
   int32_t configuredBitRate = 0;
-  bool writeHeader = false;
+  int32_t outputFormat = FAAC_OUTPUT_RAW;
   int32_t outputBufferBytes = 0;
   std::vector<int16_t> gathered;     // interleaved samples not yet a whole frame
   std::deque<std::vector<uint8_t>> pending;  // blocks that did not fit the last buffer
@@ -41,12 +43,21 @@ int32_t FromEncoder(AacEncoderError e) {
   return FAAC_ERR_ENCODER;
 }
 
-void Queue(FaacEncoder& h, AacBlocks& blocks) {
+// Moves the blocks to the pending ones, each behind its ADTS header when the stream is
+// framed.
+int32_t Queue(FaacEncoder& h, AacBlocks& blocks) {
   for (auto& block : blocks) {
     if (block.size() > h.peakBlockBytes) h.peakBlockBytes = block.size();
+    if (h.outputFormat == FAAC_OUTPUT_ADTS) {
+      const auto header = BuildAdtsHeader(
+          {h.encoder->ObjectType(), AacSamplingIndex(h.sampleRate), h.channels}, block.size());
+      if (!header) return FAAC_ERR_ENCODER;
+      block.insert(block.begin(), header->begin(), header->end());
+    }
     h.pending.push_back(std::move(block));
   }
   blocks.clear();
+  return FAAC_OK;
 }
 
 // Moves whole pending blocks into output while they fit.
@@ -69,8 +80,7 @@ int32_t EncodeGathered(FaacEncoder& h, size_t wholeFrames) {
     if (!encoded) return FromEncoder(encoded.Error());
   }
   h.gathered.erase(h.gathered.begin(), h.gathered.begin() + std::ptrdiff_t(wholeFrames * frameSamples));
-  Queue(h, blocks);
-  return FAAC_OK;
+  return Queue(h, blocks);
 }
 
 // Runs fn, turning exceptions into results and marking the handle failed on error.
@@ -99,7 +109,8 @@ FaacEncodeHandle faacEncodeInit(const FaacEncodeConfig* config, int32_t* samples
   }
   const FaacEncodeConfig c = *config;
   if (c.channels < 1 || c.channels > 2 || c.inputRate != c.outputRate || c.useLfe != 0 || c.bitRate < 0 ||
-      c.cutoffHz < 0 || AacSamplingIndex(uint32_t(c.inputRate)) < 0) {
+      c.cutoffHz < 0 || AacSamplingIndex(uint32_t(c.inputRate)) < 0 ||
+      (c.outputFormat != FAAC_OUTPUT_RAW && c.outputFormat != FAAC_OUTPUT_ADIF && c.outputFormat != FAAC_OUTPUT_ADTS)) {
     return nullptr;
   }
   try {
@@ -120,13 +131,13 @@ FaacEncodeHandle faacEncodeInit(const FaacEncodeConfig* config, int32_t* samples
     handle->channels = c.channels;
     handle->sampleRate = uint32_t(c.inputRate);
     handle->configuredBitRate = c.bitRate;
-    handle->writeHeader = c.writeAdifHeader != 0;
+    handle->outputFormat = c.outputFormat;
     handle->outputBufferBytes = kBlocksPerBuffer * kBlockBytesPerChannel * c.channels;
     handle->gathered.reserve(size_t(AacEncoder::kFrameFrames) * c.channels * 2);
 
     *samplesPerFrame = AacEncoder::kFrameFrames * c.channels;
     *outputBufferBytes = handle->outputBufferBytes;
-    *headerBytes = handle->writeHeader ? int32_t(BuildAdifHeader({}).size()) : 0;
+    *headerBytes = handle->outputFormat == FAAC_OUTPUT_ADIF ? int32_t(BuildAdifHeader({}).size()) : 0;
     return handle.release();
   } catch (...) {
     return nullptr;
@@ -169,7 +180,7 @@ int32_t faacEncodeFinish(FaacEncodeHandle handle, uint8_t* output, int32_t* outp
     }
     auto flushed = handle->encoder->Flush(blocks);
     if (!flushed) return FromEncoder(flushed.Error());
-    Queue(*handle, blocks);
+    if (const int32_t queued = Queue(*handle, blocks); queued != FAAC_OK) return queued;
     *outputBytes = HandOut(*handle, output);
     // Everything must leave now: there is no later call to carry the rest.
     if (!handle->pending.empty()) return FAAC_ERR_BUFFER;
@@ -180,7 +191,7 @@ int32_t faacEncodeFinish(FaacEncodeHandle handle, uint8_t* output, int32_t* outp
 int32_t faacEncodeFree(FaacEncodeHandle handle, uint8_t* output) {
   if (handle == nullptr) return FAAC_ERR_ARGUMENT;
   std::unique_ptr<FaacEncoder> owned(handle);
-  if (output == nullptr || !owned->writeHeader) return FAAC_OK;
+  if (output == nullptr || owned->outputFormat != FAAC_OUTPUT_ADIF) return FAAC_OK;
   try {
     AdifHeaderFields fields;
     // A variable-rate ADIF stream announces its peak rate, measured over one block.

@@ -16,9 +16,14 @@ extern "C" {
 
 /*
  * Encodes interleaved 16-bit PCM into AAC (low complexity, or long-term prediction when
- * asked) as raw data blocks without ADTS headers. A file is the ADIF header followed by
- * the blocks: the caller reserves headerBytes at the start of the file, writes the blocks
- * behind them, and finally writes the header that faacEncodeFree returns.
+ * asked) in one of three output formats, chosen by outputFormat:
+ * - ADIF: raw data blocks behind one ADIF header. The caller reserves headerBytes at the
+ *   start of the file, writes the blocks behind them, and finally writes the header that
+ *   faacEncodeFree returns.
+ * - ADTS: every raw data block preceded by its own 7-byte ADTS header (MPEG-4, no CRC,
+ *   one block per frame) carrying the profile, sampling index and channel configuration;
+ *   the bytes handed out are the whole file, and there is no header to reserve.
+ * - raw: the raw data blocks alone.
  *
  * Each handle is independent; one handle must not be used by two threads at once.
  *
@@ -38,8 +43,10 @@ typedef struct FaacEncodeConfig {
                                    outputRate / 2 and above, sets no limit: the encoder
                                    then picks the bandwidth that suits the bit rate */
   int32_t useLfe;           /*  6: must be 0 (no low-frequency channel is supported) */
-  int32_t writeAdifHeader;  /*  7: 1 = faacEncodeFree returns an ADIF header (headerBytes
-                                   > 0); 0 = raw blocks only (headerBytes = 0) */
+  int32_t outputFormat;     /*  7: FAAC_OUTPUT_ADIF = faacEncodeFree returns an ADIF header
+                                   (headerBytes > 0); FAAC_OUTPUT_ADTS = each block comes
+                                   with its ADTS header; FAAC_OUTPUT_RAW = raw blocks only
+                                   (headerBytes = 0 for both) */
   int32_t jointStereo;      /*  8: 1 = mid/side coding where it pays, band by band;
                                    0 = left/right only */
   int32_t usePns;           /*  9: 1 = perceptual noise substitution; 0 = off */
@@ -47,6 +54,11 @@ typedef struct FaacEncodeConfig {
   int32_t useLtp;           /* 11: 1 = long-term prediction object type; 0 = low complexity */
   int32_t useIntensityStereo; /* 12: 1 = intensity stereo; 0 = off */
 } FaacEncodeConfig;
+
+/* Values of outputFormat. */
+#define FAAC_OUTPUT_RAW 0
+#define FAAC_OUTPUT_ADIF 1
+#define FAAC_OUTPUT_ADTS 2
 
 /* Opaque encoder handle; NULL means failure. */
 typedef struct FaacEncoder* FaacEncodeHandle;
@@ -64,10 +76,11 @@ typedef struct FaacEncoder* FaacEncodeHandle;
  *                      1024 x channels;
  *   *outputBufferBytes the size of the output buffer the caller must pass to every
  *                      later call (always at least *headerBytes);
- *   *headerBytes       size of the ADIF header in bytes (0 when writeAdifHeader is 0).
+ *   *headerBytes       size of the ADIF header in bytes (0 unless outputFormat is
+ *                      FAAC_OUTPUT_ADIF).
  * Returns NULL (outputs untouched) for a NULL argument, an unsupported channel count, a
  * sample rate without an AAC rate index, differing input and output rates, useLfe set,
- * or when the encoder cannot start. */
+ * an unknown output format, or when the encoder cannot start. */
 FAAC_EXPORT FaacEncodeHandle faacEncodeInit(const FaacEncodeConfig* config,
                                             int32_t* samplesPerFrame,
                                             int32_t* outputBufferBytes,
@@ -88,7 +101,7 @@ FAAC_EXPORT int32_t faacEncodeFrame(FaacEncodeHandle handle, const int16_t* pcm,
 FAAC_EXPORT int32_t faacEncodeFinish(FaacEncodeHandle handle, uint8_t* output,
                                      int32_t* outputBytes);
 
-/* Frees the encoder. When output is not NULL and the configuration asked for it, writes
+/* Frees the encoder. When output is not NULL and the configuration asked for ADIF, writes
  * the ADIF header (headerBytes bytes: "ADIF", the peak bit rate of the blocks, one
  * program configuration element for the rate and channel count) to output; output must
  * then be at least headerBytes long. FAAC_OK, or FAAC_ERR_ARGUMENT for a NULL handle.

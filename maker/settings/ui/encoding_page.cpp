@@ -37,6 +37,7 @@ TEncodingPage::TEncodingPage(QWidget* parent) : QWidget(parent) {
   MPEG2BitRateComboBox = NewListComboBox(box, "MPEG2BitRateComboBox", Mpeg2BitRateEntries());
   UseAACRadioButton = NewRadioButton(box, "UseAACRadioButton", "Use &AAC");
   AACBitRateComboBox = NewListComboBox(box, "AACBitRateComboBox", AacBitRateEntries());
+  UseADTSCheckBox = NewCheckBox(box, "UseADTSCheckBox", "Write A&DTS (plays in most players)");
   UseExternalProgramRadioButton = NewRadioButton(box, "UseExternalProgramRadioButton", "&External Program");
   ExternalProgramComboBox = new QComboBox(box);
   ExternalProgramComboBox->setObjectName(QStringLiteral("ExternalProgramComboBox"));
@@ -58,6 +59,8 @@ TEncodingPage::TEncodingPage(QWidget* parent) : QWidget(parent) {
   MPEG1BitRateComboBox->setToolTip(QStringLiteral("Bit rate of MPEG-1 files"));
   MPEG2BitRateComboBox->setToolTip(QStringLiteral("Bit rate of MPEG-2 files"));
   AACBitRateComboBox->setToolTip(QStringLiteral("Bit rate of AAC files"));
+  UseADTSCheckBox->setToolTip(
+      QStringLiteral("Frame every AAC block with its own header instead of one ADIF header at the start of the file"));
   ExternalProgramComboBox->setToolTip(
       QStringLiteral("Command run on each WAV file; $full$, $path$, $drive$, $dir$, $name$ and $ext$ stand for "
                      "parts of its path"));
@@ -70,6 +73,7 @@ TEncodingPage::TEncodingPage(QWidget* parent) : QWidget(parent) {
   grid->addWidget(MPEG2BitRateComboBox, 2, 1);
   grid->addWidget(UseAACRadioButton, 3, 0);
   grid->addWidget(AACBitRateComboBox, 3, 1);
+  grid->addWidget(UseADTSCheckBox, 3, 2);
   grid->addWidget(UseExternalProgramRadioButton, 4, 0);
   grid->addWidget(ExternalProgramComboBox, 4, 1);
   grid->addWidget(FastModeCheckBox, 5, 1);
@@ -101,6 +105,7 @@ void TEncodingPage::Load(const SettingsTable& settings) {
   SelectSetting(MPEG1BitRateComboBox, settings, "MPEG1BitRate");
   SelectSetting(MPEG2BitRateComboBox, settings, "MPEG2BitRate");
   SelectSetting(AACBitRateComboBox, settings, "AACBitRate");
+  UseADTSCheckBox->setChecked(settings.Flag("AACUseADTS"));
 
   const ExternalProgramList programs = ListExternalPrograms(settings);
   ExternalProgramComboBox->clear();
@@ -122,6 +127,7 @@ void TEncodingPage::Save(SettingsTable& settings) const {
   settings.SetInt("MPEG1BitRate", MPEG1BitRateComboBox->currentIndex());
   settings.SetInt("MPEG2BitRate", MPEG2BitRateComboBox->currentIndex());
   settings.SetInt("AACBitRate", AACBitRateComboBox->currentIndex());
+  settings.SetFlag("AACUseADTS", UseADTSCheckBox->isChecked());
 
   std::vector<std::string> programs;
   for (int i = 0; i < ExternalProgramComboBox->count(); ++i)
@@ -148,6 +154,7 @@ void TEncodingPage::UpdateEnabling() {
   MPEG1BitRateComboBox->setEnabled(mode == kModeMpeg1);
   MPEG2BitRateComboBox->setEnabled(mode == kModeMpeg2);
   AACBitRateComboBox->setEnabled(mode == kModeAac);
+  UseADTSCheckBox->setEnabled(mode == kModeAac);
   ExternalProgramComboBox->setEnabled(mode == kModeExternal);
   ChannelsComboBox->setEnabled(mode != kModeExternal);
   FastModeCheckBox->setEnabled(mp3);

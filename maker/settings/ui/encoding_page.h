@@ -30,6 +30,7 @@ class TEncodingPage : public QWidget {
   QComboBox* MPEG2BitRateComboBox;
   QRadioButton* UseAACRadioButton;
   QComboBox* AACBitRateComboBox;
+  QCheckBox* UseADTSCheckBox;  // AAC files as ADTS frames instead of behind an ADIF header
   QRadioButton* UseExternalProgramRadioButton;
   QComboBox* ExternalProgramComboBox;  // editable: a new command can be typed in
   QCheckBox* FastModeCheckBox;

@@ -103,6 +103,7 @@ TranslatableComponents TOptionsForm::Components() const {
       {custom->BeepWhenDoneCheckBox, "BeepWhenDoneCheckBox"},
       {custom->BringToFrontWhenDoneCheckBox, "BringToFrontWhenDoneCheckBox"},
       {mp3->AACBitRateComboBox, "AACBitRateComboBox"},
+      {mp3->UseADTSCheckBox, "UseADTSCheckBox"},
       {cd->CDSpeedComboBox, "CDSpeedComboBox"},
       {mp3->ChannelsComboBox, "ChannelsComboBox"},
       {mp3->ExternalProgramComboBox, "ExternalProgramComboBox"},

@@ -25,7 +25,7 @@ static const char kHeader[] = "HEADER!";
 FAAC_EXPORT FaacEncodeHandle faacEncodeInit(const FaacEncodeConfig* c, int32_t* samplesPerFrame,
                                             int32_t* outputBufferBytes, int32_t* headerBytes) {
   LOG("init %d %d %d %d %d %d %d %d %d %d %d %d", c->channels, c->inputRate, c->outputRate, c->bitRate,
-      c->cutoffHz, c->useLfe, c->writeAdifHeader, c->jointStereo, c->usePns, c->useTns, c->useLtp,
+      c->cutoffHz, c->useLfe, c->outputFormat, c->jointStereo, c->usePns, c->useTns, c->useLtp,
       c->useIntensityStereo);
   if (FakeEnvInt("FAKE_FAAC_INIT_FAIL", 0) != 0) return NULL;
   FaacEncodeHandle handle = calloc(1, sizeof *handle);

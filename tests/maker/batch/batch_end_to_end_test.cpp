@@ -53,6 +53,39 @@ TEST_F(BatchEndToEnd, AacWritesAnAdifFile) {
   EXPECT_EQ(std::string(head, 4), "ADIF");
 }
 
+// Catches --adts not reaching the encoder (the file must be ADTS frames, not ADIF), a
+// stream that ffmpeg or zbaacdec cannot decode whole, or --adts kept in the settings file.
+TEST_F(BatchEndToEnd, AdtsWritesFramesThatFfmpegAndZbaacdecDecodeAlike) {
+  MakeWav("t.wav", 2);
+  const RunResult r = Maker("--batch --aac --adts t.wav");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_EQ(Count(r.output, "Stereo, 128 kbps, LTP, ADTS"), 1) << r.output;
+  std::ifstream in(dir + "/t.aac", std::ios::binary);
+  unsigned char head[2] = {};
+  in.read(reinterpret_cast<char*>(head), 2);
+  EXPECT_EQ(head[0], 0xFF);
+  EXPECT_EQ(head[1], 0xF1);
+  const std::string info = Probe(dir + "/t.aac", "codec_name,sample_rate,channels");
+  for (const char* entry : {"codec_name=aac", "sample_rate=44100", "channels=2"})
+    EXPECT_NE(info.find(entry), std::string::npos) << info;
+
+  RunShell("ffmpeg -v error -y -i '" + dir + "/t.aac' '" + dir + "/ffmpeg.wav'");
+  RunShell("'" + kBin + "/zbaacdec' '" + dir + "/t.aac' '" + dir + "/ours.wav'");
+  std::vector<long> frames;
+  for (const char* name : {"ffmpeg.wav", "ours.wav"}) {
+    // Two seconds and the encoder delay of 1024 frames, at most one block of padding.
+    const std::string samples = Probe(dir + "/" + name, "duration_ts");
+    frames.push_back(std::atol(samples.substr(samples.find('=') + 1).c_str()));
+    EXPECT_GE(frames.back(), 88200 + 1024) << name << ": " << samples;
+    EXPECT_LT(frames.back(), 88200 + 2048) << name << ": " << samples;
+  }
+  EXPECT_EQ(frames[0], frames[1]) << "ffmpeg and zbaacdec decode different lengths";
+
+  std::ifstream ini(dir + "/home/zbmaker.INI");
+  const std::string text((std::istreambuf_iterator<char>(ini)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("AACUseADTS=0"), std::string::npos) << "--adts reached the settings file";
+}
+
 // Catches a named file that does not exist passing unnoticed, a folder reported as a
 // missing file, or a run that converted nothing ending with success.
 TEST_F(BatchEndToEnd, MissingFileIsReportedAndFailsTheRun) {
@@ -77,7 +110,10 @@ TEST_F(BatchEndToEnd, OptionsTheRunWouldIgnoreAreRefused) {
   const std::pair<const char*, const char*> cases[] = {
       {"--output out o.wav", "zbmaker: --output is for CD runs"},
       {"--mp32wav --aac o.mp3", "zbmaker: --aac chooses the encoder"},
-      {"--mp32wav -delete o.mp3", "zbmaker: -delete deletes the WAV files of an encode"}};
+      {"--mp32wav -delete o.mp3", "zbmaker: -delete deletes the WAV files of an encode"},
+      {"--adts o.wav", "zbmaker: --adts is for AAC encodes"},
+      {"--aac --external 0 --adts o.wav", "zbmaker: --adts is for AAC encodes"},
+      {"--mp32wav --adts o.mp3", "zbmaker: --adts is for AAC encodes"}};
   for (const auto& [args, message] : cases) {
     const RunResult r = Maker(std::string("--batch ") + args);
     EXPECT_EQ(r.exitCode, 2) << r.output;
@@ -85,6 +121,7 @@ TEST_F(BatchEndToEnd, OptionsTheRunWouldIgnoreAreRefused) {
   }
   EXPECT_EQ(std::filesystem::file_size(dir + "/o.mp3"), std::filesystem::file_size(dir + "/o.wav"));
   EXPECT_FALSE(std::filesystem::exists(dir + "/out"));
+  EXPECT_FALSE(std::filesystem::exists(dir + "/o.aac"));
 }
 
 // Catches a corrupt WAV reported as converted.

@@ -131,3 +131,15 @@ TEST(BatchOptions, TrackLists) {
   EXPECT_TRUE(named.Value().id3);
   for (const char* bad : {"=x", "0=x", "100=x", "x=y", "5"}) EXPECT_FALSE(ParseBatchOptions({"--name", bad}).Ok()) << bad;
 }
+
+// Catches --adts taken for a file or passed on to the maker's command line, a value
+// accepted after it, ADTS on without being asked for, or the option missing from the usage.
+TEST(BatchOptions, AdtsIsAFlagOfTheFrontEnd) {
+  auto parsed = ParseBatchOptions({"--batch", "--aac", "--adts", "a.wav"});
+  ASSERT_TRUE(parsed.Ok());
+  EXPECT_TRUE(parsed.Value().adts);
+  EXPECT_EQ(parsed.Value().jobArgs, (std::vector<std::string>{"a.wav"}));
+  EXPECT_FALSE(ParseBatchOptions({"--batch", "--aac", "a.wav"}).Value().adts);
+  EXPECT_EQ(ParseBatchOptions({"--adts=1"}).Error().message, "--adts takes no value");
+  EXPECT_NE(BatchUsage().find("  --adts              write AAC files as ADTS frames"), std::string::npos);
+}

@@ -17,8 +17,8 @@ class AacEncodeTest : public ::testing::Test {
       : libDir_("ZIMBAR_LIB_DIR", FakeSet("codec")), fakeLog_("FAKE_FAAC_LOG", dir_.File("faac.log")) {}
 
   void Encode(const std::string& input, const std::string& output, bool joint = false, bool tns = false,
-              bool ltp = false) {
-    EncodeAacFile(input, output, 128, joint, tns, ltp, &events_, CollectEvent);
+              bool ltp = false, bool adts = false) {
+    EncodeAacFile(input, output, 128, joint, tns, ltp, adts, &events_, CollectEvent);
   }
   std::string Wav(uint32_t frames, uint16_t channels = 2, uint32_t rate = 44100) {
     WriteTestWav(dir_.File("in.wav"), channels, rate, frames);
@@ -47,6 +47,17 @@ TEST_F(AacEncodeTest, ReservesAndRewritesTheHeaderAroundTheBlocks) {
   EXPECT_EQ(ReadFile(dir_.File("out.aac")), expected);
   EXPECT_EQ(Calls(), (std::vector<std::string>{"init 2 44100 44100 128000 22050 0 1 0 0 0 0 0", "frame 2048",
                                              "frame 2048", "frame 1904", "frame 0", "finish", "free"}));
+}
+
+// Catches an ADTS encode that asks the encoder for ADIF, or reserves and rewrites a file
+// header over the first frame because the encoder offered one.
+TEST_F(AacEncodeTest, AdtsAsksForFramesAndWritesNoFileHeader) {
+  Encode(Wav(3000), dir_.File("out.aac"), false, false, false, /*adts=*/true);
+  EXPECT_EQ(events_.Kinds(), (std::vector<int>{15}));
+  const std::string expected = std::string("FRM\0", 4) + std::string("FRM\0", 4) + "FRM\x70" + "TAIL";
+  EXPECT_EQ(ReadFile(dir_.File("out.aac")), expected);
+  EXPECT_EQ(Calls().at(0), "init 2 44100 44100 128000 22050 0 2 0 0 0 0 0");
+  EXPECT_EQ(Calls().back(), "free");
 }
 
 // Catches chunks stored behind the audio (LIST, id3) encoded as noise at its end, or audio

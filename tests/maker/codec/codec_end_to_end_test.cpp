@@ -1,4 +1,5 @@
 // End-to-end runs of the codec threads against the real outside libraries in build/bin.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -133,6 +134,88 @@ TEST_F(CodecEndToEnd, EncodesAacAndDecodesItBack) {
   EXPECT_GT(rms, 4000.0);  // the tone's RMS is about 8500
   EXPECT_LT(rms, 12000.0);
 }
+
+// Interleaved 16-bit samples of a decoded WAV file.
+std::vector<int16_t> Samples(const std::string& wav) {
+  const std::string data = WavData(wav);
+  std::vector<int16_t> samples(data.size() / 2);
+  for (size_t i = 0; i < samples.size(); ++i) {
+    samples[i] = static_cast<int16_t>(static_cast<uint8_t>(data[2 * i]) | (static_cast<uint8_t>(data[2 * i + 1]) << 8));
+  }
+  return samples;
+}
+
+double Rms(const std::vector<int16_t>& samples) {
+  double energy = 0;
+  for (const int16_t s : samples) energy += static_cast<double>(s) * s;
+  return samples.empty() ? 0.0 : std::sqrt(energy / static_cast<double>(samples.size()));
+}
+
+struct AdtsCase {
+  const char* name;
+  uint32_t rate;
+  bool ltp;
+  int samplingIndex;
+  int profile;  // object type - 1
+};
+
+void PrintTo(const AdtsCase& c, std::ostream* os) { *os << c.name; }
+
+class CodecEndToEndAdts : public CodecEndToEnd, public ::testing::WithParamInterface<AdtsCase> {};
+
+// Catches an ADTS encode that still writes ADIF, frames whose headers name the wrong
+// profile, rate or channels, or a stream that ffmpeg and our own decoder read differently:
+// both must give every input sample (behind the encoder delay) of the same audio.
+TEST_P(CodecEndToEndAdts, AdtsFileDecodesWithFfmpegAndOurDecoderAlike) {
+  const AdtsCase& c = GetParam();
+  const uint32_t frames = c.rate + 777;
+  EncoderJob job;
+  job.inputPath = ToneWav("tone.wav", 2, c.rate, frames);
+  job.mpegMode = 3;
+  job.bitRate = 128;
+  job.jointStereo = true;
+  job.useLtp = c.ltp;
+  job.useAdts = true;
+  auto encoder = Run<TEncodingThread>(job);
+  ASSERT_FALSE(encoder->Error()) << host_.log.back();
+  EXPECT_NE(std::find(host_.log.begin(), host_.log.end(),
+                      std::string("Joint-Stereo, 128 kbps") + (c.ltp ? ", LTP" : "") + ", ADTS"),
+            host_.log.end());
+  const std::string aac = ReadFile(dir_.File("tone.aac"));
+  ASSERT_GE(aac.size(), 7u);
+  EXPECT_EQ(static_cast<uint8_t>(aac[0]), 0xFF);
+  EXPECT_EQ(static_cast<uint8_t>(aac[1]), 0xF1);  // MPEG-4, no CRC
+  EXPECT_EQ(static_cast<uint8_t>(aac[2]) >> 6, c.profile);
+  EXPECT_EQ((static_cast<uint8_t>(aac[2]) >> 2) & 15, c.samplingIndex);
+  const std::string probed = Probe(dir_.File("tone.aac"));
+  EXPECT_EQ(probed.rfind("codec_name=aac\nsample_rate=" + std::to_string(c.rate) + "\nchannels=2\n", 0), 0u)
+      << probed;
+
+  Capture("ffmpeg -v error -y -i " + Quote(dir_.File("tone.aac")) + " " + Quote(dir_.File("ffmpeg.wav")) + " 2>&1");
+  Capture(Quote(std::string(ZIMBAR_BIN_DIR) + "/zbaacdec") + " " + Quote(dir_.File("tone.aac")) + " " +
+          Quote(dir_.File("ours.wav")) + " 2>&1");
+  const std::vector<int16_t> ffmpeg = Samples(dir_.File("ffmpeg.wav"));
+  const std::vector<int16_t> ours = Samples(dir_.File("ours.wav"));
+  WavFormatInfo info;
+  ASSERT_EQ(ReadWavHeaderFromPath(dir_.File("ours.wav").c_str(), info), 0);
+  EXPECT_EQ(info.sampleRate, c.rate);
+  EXPECT_EQ(info.channels, 2);
+  // Every input frame behind the delay of 1024, and at most one block of padding.
+  for (const auto* decoded : {&ffmpeg, &ours}) {
+    EXPECT_GE(decoded->size() / 2, frames + 1024u);
+    EXPECT_LT(decoded->size() / 2, frames + 2048u);
+  }
+  ASSERT_EQ(ours.size(), ffmpeg.size());
+  std::vector<int16_t> difference(ours.size());
+  for (size_t i = 0; i < ours.size(); ++i) difference[i] = static_cast<int16_t>(ours[i] - ffmpeg[i]);
+  EXPECT_GT(Rms(ours), 4000.0);  // the tone's RMS is about 8500
+  EXPECT_LT(Rms(difference), Rms(ours) / 100) << "the two decoders hear different audio";
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, CodecEndToEndAdts,
+                         ::testing::Values(AdtsCase{"LowComplexity44100", 44100, false, 4, 1},
+                                           AdtsCase{"Ltp48000", 48000, true, 3, 3}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Catches encoders or decoders of one library that share its state when jobs run at once
 // (the MP3 encoder and the AAC decoder libraries hold one of each per loaded copy): the

@@ -75,6 +75,10 @@ TEST(EncodingThreadDescription, NamesChannelsRateAndOptions) {
   job.useTns = true;
   job.useLtp = true;
   EXPECT_EQ(TEncodingThread::Description(job), "Joint-Stereo, 160 kbps, TNS, LTP");
+  job.useAdts = true;
+  EXPECT_EQ(TEncodingThread::Description(job), "Joint-Stereo, 160 kbps, TNS, LTP, ADTS");
+  job.mpegMode = 1;
+  EXPECT_EQ(TEncodingThread::Description(job), "Joint-Stereo, 160 kbps, Fast Mode");
 }
 
 // Catches a mono AAC encode passing as finished with an empty output.

@@ -21,13 +21,14 @@ const PassThroughProbe kNoPassThrough = [] { return false; };
 // CDDB greetings sent with an empty or invented user and host.
 TEST(SettingsTable, TableHoldsEveryKeyInFileOrderWithDefaults) {
   const auto entries = SettingEntries();
-  ASSERT_EQ(entries.size(), 63u);
-  const std::pair<size_t, const char*> keys[] = {{0, "Version"},           {12, "UseWinNTRawRead"},
-                                                 {32, "ExternalProgram0"}, {41, "ExternalProgram9"},
-                                                 {42, "Normalize"},        {56, "FileNamePattern"},
-                                                 {57, "CDDBUser"},         {58, "CDDBHost"},
-                                                 {59, "DiscImages"},       {60, "UseMusicBrainz"},
-                                                 {61, "MusicBrainzServer"}, {62, "MusicBrainzContact"}};
+  ASSERT_EQ(entries.size(), 64u);
+  const std::pair<size_t, const char*> keys[] = {{0, "Version"},            {12, "UseWinNTRawRead"},
+                                                 {24, "AACUseADTS"},
+                                                 {33, "ExternalProgram0"},  {42, "ExternalProgram9"},
+                                                 {43, "Normalize"},         {57, "FileNamePattern"},
+                                                 {58, "CDDBUser"},          {59, "CDDBHost"},
+                                                 {60, "DiscImages"},        {61, "UseMusicBrainz"},
+                                                 {62, "MusicBrainzServer"}, {63, "MusicBrainzContact"}};
   for (const auto& [index, key] : keys) EXPECT_STREQ(entries[index].key, key);
 
   const SettingsTable s;
@@ -38,7 +39,8 @@ TEST(SettingsTable, TableHoldsEveryKeyInFileOrderWithDefaults) {
       {"AACBitRate", 4},     {"ExtPgm", 0},                 {"FastMode", 1},            {"UseMMX", 1},
       {"UseLTP", 1},         {"UseTNS", 0},                 {"UsePNS", 0},              {"CDSpeed", 0},
       {"Normalize", 0},      {"NormalizePercent", 100},     {"NormalizeMin", 95},       {"NormalizeMax", 100},
-      {"OptApplyID3", 0},    {"UseHttpProxy", 0},           {"UseSocksProxy", 0},       {"UseFileNameFormat", 0}};
+      {"OptApplyID3", 0},    {"UseHttpProxy", 0},           {"UseSocksProxy", 0},       {"UseFileNameFormat", 0},
+      {"AACUseADTS", 0}};
   for (const auto& [key, value] : ints) EXPECT_EQ(s.Int(key), value) << key;
   EXPECT_EQ(s.Mpeg1BitRateKbps(), 128);
   EXPECT_EQ(s.Mpeg2BitRateKbps(), 80);

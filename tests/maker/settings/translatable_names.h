@@ -27,7 +27,7 @@ inline const std::map<std::string, std::set<std::string>>& TranslatableNames() {
         "UsePNSCheckBox", "JitterCorrectionCheckBox", "MP32WAVDeleteMP3OnSuccesCheckBox",
         "MP32WAVDeleteWAVOnErrorCheckBox", "NormalizeCheckBox", "WAV2MP3DeleteMP3OnErrorCheckBox",
         "WAV2MP3DeleteWAVOnSuccesCheckBox", "BeepWhenDoneCheckBox", "BringToFrontWhenDoneCheckBox",
-        "AACBitRateComboBox", "CDSpeedComboBox", "ChannelsComboBox", "ExternalProgramComboBox",
+        "AACBitRateComboBox", "UseADTSCheckBox", "CDSpeedComboBox", "ChannelsComboBox", "ExternalProgramComboBox",
         "MPEG1BitRateComboBox", "MPEG2BitRateComboBox", "NormalizeMaxSignalComboBox", "NormalizeMinSignalComboBox",
         "NormalizePercentComboBox", "OverlapPercentComboBox", "ReadSectorComboBox", "SyncMisalignRetryComboBox",
         "SyncNoMatchRetryComboBox", "CDReadMethodGroupBox", "EncodingGroupBox", "FileLogGroupBox", "ReaderGroupBox",

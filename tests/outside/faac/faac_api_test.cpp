@@ -137,6 +137,32 @@ TEST_P(FaacEncodeTest, FileDecodesToTheInputShiftedByTheDelay) {
   }
 }
 
+// Catches ADTS frames whose header disagrees with the stream (profile, rate, channels, a
+// frame length off by the header), blocks lost or merged into one frame, or an ADIF
+// header still handed out: the stream must be the core's blocks, each in its own frame,
+// and decode with ffmpeg finding the format by itself.
+TEST_P(FaacEncodeTest, AdtsOutputFramesEveryBlockAndDecodesAsIs) {
+  const AacCase& c = GetParam();
+  const auto pcm = Tone(uint32_t(c.rate), c.channels, c.frames);
+  FaacEncodeConfig config = Config(c.channels, c.rate, c.ltp);
+  config.outputFormat = FAAC_OUTPUT_ADTS;
+  const FaacRun run = RunFaac(config, pcm);
+  ASSERT_EQ(run.failure, FAAC_OK);
+  EXPECT_EQ(run.headerBytes, 0);
+  EXPECT_EQ(run.header.size(), 0u);
+  ASSERT_EQ(run.blocks, ToAdts(CoreBlocks(config, pcm), c.ltp ? 4 : 2, AacSamplingIndex(uint32_t(c.rate)), c.channels));
+
+  const std::string file = dir_.File("framed.aac");
+  WriteFile(file, run.blocks);
+  const auto decoded = DecodeWithFfmpeg(file);
+  const size_t delay = 1024, decodedFrames = decoded.size() / size_t(c.channels);
+  EXPECT_GE(decodedFrames, c.frames + delay);
+  EXPECT_LT(decodedFrames, c.frames + delay + 1024);
+  for (int ch = 0; ch < c.channels; ++ch) {
+    EXPECT_GT(Correlation(pcm, decoded, c.channels, ch, delay), c.minCorrelation) << "channel " << ch;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Streams, FaacEncodeTest,
                          ::testing::Values(AacCase{"Stereo44100", 2, 44100, false, 88200 + 333, 0.99},
                                            AacCase{"Stereo48000Ltp", 2, 48000, true, 48000 + 1000, 0.98},
@@ -216,6 +242,8 @@ TEST(FaacApiTest, InitRefusesWhatItCannotEncode) {
   bad.back().useLfe = 1;
   bad.push_back(Config(2, 44100));
   bad.back().bitRate = -1;
+  bad.push_back(Config(2, 44100));
+  bad.back().outputFormat = 3;
   for (const auto& c : bad) {
     EXPECT_EQ(faacEncodeInit(&c, &spf, &obs, &hb), nullptr) << c.channels << " " << c.inputRate;
   }
@@ -228,7 +256,7 @@ TEST(FaacApiTest, InitRefusesWhatItCannotEncode) {
 // Catches calls in the wrong order being accepted and a raw stream getting a header.
 TEST(FaacApiTest, StateAndArgumentChecks) {
   auto c = Config(2, 44100);
-  c.writeAdifHeader = 0;
+  c.outputFormat = FAAC_OUTPUT_RAW;
   int32_t spf = 0, obs = 0, hb = -1;
   FaacEncodeHandle h = faacEncodeInit(&c, &spf, &obs, &hb);
   ASSERT_NE(h, nullptr);

@@ -116,7 +116,8 @@ TEST(TOptionsForm, EncodingControlsFollowTheChosenEncoder) {
   using P = TEncodingPage;
   auto w = [](auto member) { return reinterpret_cast<QWidget* P::*>(member); };
   const std::vector<QWidget* P::*> all = {w(&P::MPEG1BitRateComboBox), w(&P::MPEG2BitRateComboBox),
-                                          w(&P::AACBitRateComboBox),   w(&P::ExternalProgramComboBox),
+                                          w(&P::AACBitRateComboBox),   w(&P::UseADTSCheckBox),
+                                          w(&P::ExternalProgramComboBox),
                                           w(&P::ChannelsComboBox),     w(&P::FastModeCheckBox),
                                           w(&P::UseMMXCheckBox),       w(&P::UseLTPCheckBox),
                                           w(&P::UseTNSCheckBox),       w(&P::UsePNSCheckBox)};
@@ -126,8 +127,8 @@ TEST(TOptionsForm, EncodingControlsFollowTheChosenEncoder) {
       {"MPEG-2", &P::UseMPEG2RadioButton,
        {w(&P::MPEG2BitRateComboBox), w(&P::ChannelsComboBox), w(&P::FastModeCheckBox), w(&P::UseMMXCheckBox)}},
       {"AAC", &P::UseAACRadioButton,
-       {w(&P::AACBitRateComboBox), w(&P::ChannelsComboBox), w(&P::UseLTPCheckBox), w(&P::UseTNSCheckBox),
-        w(&P::UsePNSCheckBox)}},
+       {w(&P::AACBitRateComboBox), w(&P::UseADTSCheckBox), w(&P::ChannelsComboBox), w(&P::UseLTPCheckBox),
+        w(&P::UseTNSCheckBox), w(&P::UsePNSCheckBox)}},
       {"external", &P::UseExternalProgramRadioButton, {w(&P::ExternalProgramComboBox)}},
   };
   Fixture f;
@@ -210,6 +211,7 @@ void ChangeEverything(TOptionsForm& form) {
   mp3.MPEG1BitRateComboBox->setCurrentIndex(23);
   mp3.MPEG2BitRateComboBox->setCurrentIndex(0);
   mp3.AACBitRateComboBox->setCurrentIndex(8);
+  mp3.UseADTSCheckBox->setChecked(true);
   mp3.ExternalProgramComboBox->setCurrentIndex(1);
   mp3.FastModeCheckBox->setChecked(false);
   mp3.UseMMXCheckBox->setChecked(false);
@@ -242,6 +244,7 @@ TEST(TOptionsForm, OkStoresEveryControlAndCancelNothing) {
   f.Show();
   EXPECT_TRUE(f.Cd().JitterCorrectionCheckBox->isChecked());
   EXPECT_EQ(f.Cd().ReadSectorComboBox->currentIndex(), 4);
+  EXPECT_FALSE(f.Mp3().UseADTSCheckBox->isChecked());
 
   ChangeEverything(*f.form);
   Click(f.form->OKButton);
@@ -251,6 +254,7 @@ TEST(TOptionsForm, OkStoresEveryControlAndCancelNothing) {
       {"MaxSyncNoMatchRetry", 5}, {"Normalize", 1}, {"NormalizePercent", 50}, {"NormalizeMin", 10},
       {"NormalizeMax", 90}, {"UseWinNTRawRead", 1}, {"ASPIReadMode", 4}, {"AdjustCDSpeed", 1}, {"CDSpeed", 7},
       {"Channels", 2}, {"MPEGMode", kModeAac}, {"MPEG1BitRate", 23}, {"MPEG2BitRate", 0}, {"AACBitRate", 8},
+      {"AACUseADTS", 1},
       {"ExtPgm", 1}, {"FastMode", 0}, {"UseMMX", 0}, {"UseLTP", 0}, {"UseTNS", 1}, {"UsePNS", 1},
       {"BeepWhenDone", 1}, {"BringToFrontWhenDone", 1}};
   for (const auto& [key, value] : expected) EXPECT_EQ(f.settings.Int(key), value) << key;
@@ -259,6 +263,11 @@ TEST(TOptionsForm, OkStoresEveryControlAndCancelNothing) {
                            "MP32WAVDelMP3OnSuccess", "MP32WAVDelWAVOnError", "ConfirmOverwrite",
                            "ClearReaderLogOnStart", "ClearEncoderLogOnStart"};
   for (const char* key : fileLog) EXPECT_EQ(f.settings.Flag(key), !before.Flag(key)) << key;
+  // A window opened afresh shows what OK stored.
+  f.Make();
+  f.Show();
+  EXPECT_TRUE(f.Mp3().UseADTSCheckBox->isChecked());
+  EXPECT_EQ(f.Mp3().AACBitRateComboBox->currentIndex(), 8);
 }
 
 // Catches the file and log boxes bound to settings in the wrong order: each box alone is
