@@ -338,8 +338,9 @@ TEST_F(BatchEndToEnd, ProgressLineOnATerminalCountsTheFilesAndNamesAac) {
   MakeWav("slow.wav", 240);
   MakeWav("quick.wav", 1);
   // script(1) gives the program a terminal as standard error, standard output goes to a
-  // file through a pipe; Ctrl-C after 3 s, when the line has shown.
-  const RunResult r = RunShell("script -qec \"cd '" + dir + "' && ZIMBAR_HOME='" + dir + "/home' timeout -s INT 3 '" +
+  // file through a pipe; Ctrl-C after 8 s, when the line has shown even on a loaded machine
+  // (3 s was once too short under the sanitizers with the whole suite running).
+  const RunResult r = RunShell("script -qec \"cd '" + dir + "' && ZIMBAR_HOME='" + dir + "/home' timeout -s INT 8 '" +
                                kBin + "/zbmaker' --batch --aac slow.wav quick.wav | cat > log.txt\" /dev/null");
   EXPECT_NE(r.output.find("Encoding AAC 1/2 "), std::string::npos) << r.output;
   EXPECT_NE(r.output.find(" left, slow.aac"), std::string::npos) << r.output;
