@@ -20,6 +20,7 @@
 #include "common/paths.h"
 #include "tests/cdaccess/disc_image_builder.h"
 #include "tests/common/temp_dir.h"
+#include "../../metadata/loopback_server.h"
 #include "tests/outside/gogo/test_media.h"
 
 // Last: its macros (Status, Bool, None) clash with the Qt headers.
@@ -130,6 +131,103 @@ double Mp3Seconds(const std::string& path) {
   if (code != 0 || out.find("codec_name=mp3") == std::string::npos) return -1;
   const size_t at = out.find("duration=");
   return at == std::string::npos ? -1 : std::atof(out.c_str() + at + 9);
+}
+
+// Runs xdotool with `args`; true when it succeeded.
+bool Xdotool(const QStringList& args) { return QProcess::execute(QStringLiteral("xdotool"), args) == 0; }
+
+// Presses keys on whichever window has the focus, as a person types them (XTEST).
+bool PressKeys(const QStringList& keys) {
+  return Xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("120")} + keys);
+}
+
+// Types `text` into the focused control, one character after the other. xdotool types a
+// letter that the keyboard map lacks on a spare key that it maps for the moment; the X
+// server makes the first level of such a key the small letter for the capitals of
+// Latin-1, so those are typed as a person does: Shift and the small letter's key.
+bool TypeText(const QString& text) {
+  QString run;
+  auto typeRun = [&run] {
+    const bool ok =
+        run.isEmpty() || Xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("60"), run});
+    run.clear();
+    return ok;
+  };
+  for (const QChar c : text) {
+    if (c.unicode() < 0xC0 || c.unicode() > 0xDE || c.toLower() == c) {
+      run += c;
+      continue;
+    }
+    if (!typeRun() || !PressKeys({QStringLiteral("shift+U%1").arg(c.toLower().unicode(), 4, 16, QLatin1Char('0'))}))
+      return false;
+  }
+  return typeRun();
+}
+
+// No window manager runs: the test gives the focus, as a click on the window would.
+bool Focus(const QString& id) { return Xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), id}); }
+
+// The first shown window whose title matches the regular expression `name`, waiting up
+// to `seconds`; empty when none came.
+QString WaitForWindow(const QString& name, double seconds) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (std::chrono::steady_clock::now() < until) {
+    const QString ids = Output(QStringLiteral("xdotool"),
+                               {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), name});
+    if (!ids.isEmpty()) return ids.split('\n', Qt::SkipEmptyParts).first();
+    Sleep(0.1);
+  }
+  return {};
+}
+
+// True once no shown window's title matches `name`, waiting up to `seconds`.
+bool WaitForWindowGone(const QString& name, double seconds) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (std::chrono::steady_clock::now() < until) {
+    if (Output(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                           QStringLiteral("--name"), name})
+            .isEmpty())
+      return true;
+    Sleep(0.1);
+  }
+  return false;
+}
+
+// With ZIMBAR_TEST_SHOTS naming a folder, the whole screen is saved there as name.png, so
+// that a person can look at what the test saw.
+void Screenshot(const std::string& name) {
+  const char* folder = std::getenv("ZIMBAR_TEST_SHOTS");
+  if (!folder || !*folder) return;
+  Sleep(0.5);  // the keys just sent are handled by then
+  QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                              QString::fromStdString(std::string(folder) + "/" + name + ".png")});
+}
+
+// The names in `folder`, sorted.
+std::vector<std::string> FileNames(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Waits until `folder` holds exactly `expected` and the title is the plain caption again
+// (the run has ended), up to `seconds`.
+void WaitForRip(const QString& window, const std::string& folder, std::vector<std::string> expected, double seconds) {
+  std::sort(expected.begin(), expected.end());
+  const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (std::chrono::steady_clock::now() < until &&
+         !(FileNames(folder) == expected && WindowName(window).startsWith(kPlainCaption)))
+    Sleep(0.2);
+}
+
+// A WAV file of the output folder holds `audio` sample for sample behind its 44-byte header.
+::testing::AssertionResult HoldsTrack(const std::string& path, const testcd::Audio& audio) {
+  const std::vector<uint8_t> wav = ReadBytes(path);
+  if (wav.size() < 44) return ::testing::AssertionFailure() << path << " has " << wav.size() << " bytes";
+  if (std::vector<uint8_t>(wav.begin() + 44, wav.end()) != testcd::Bytes(audio))
+    return ::testing::AssertionFailure() << path << " does not hold its track (" << wav.size() << " bytes)";
+  return ::testing::AssertionSuccess();
 }
 
 // One zbmaker with its own settings folder, home (desktop folder) and runtime folder,
@@ -387,6 +485,145 @@ TEST_F(MakerDesktop, ACloseWhileABoxIsUpEndsTheProgram) {
   EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(p->exitCode(), 0);
   EXPECT_TRUE(FileExists(maker.SettingsPath())) << "the settings were not saved";
+}
+
+// Catches CD information typed in the CD window (album, artist, track names, letters
+// beyond ASCII) that does not reach the output file names, a pattern that is not applied
+// as the settings ask, tracks ripped that the person did not pick, and a rip that does
+// not hold each picked track sample for sample.
+TEST_F(MakerDesktop, RipsTheTracksAPersonPickedWithTheTypedNames) {
+  const std::vector<testcd::Audio> tracks{testcd::Tone(75 * 2, 330, 6000), testcd::Tone(75 * 2, 440, 7000),
+                                          testcd::Tone(75 * 2, 550, 8000), testcd::Tone(75 * 2, 660, 9000)};
+  const testcd::DiscImage image(dir.Path(), "disc", tracks);
+  ::mkdir(dir.File("out").c_str(), 0755);
+  Maker maker(dir);
+  WriteText(maker.SettingsPath(), "[Options]\nDiscImages=" + image.CuePath() + "\nUseWinNTRawRead=1\nOutputPath=" +
+                                      dir.File("out") +
+                                      "\nUseFileNameFormat=1\nFileNamePattern=($artist$) [$title$] [$track#$] $trackname$\n");
+  QProcess* p = maker.Start(dir.Path(), {});
+  const QString window = FindMainWindow(20);
+  ASSERT_FALSE(window.isEmpty()) << "the main window did not appear";
+  ASSERT_TRUE(Focus(window));
+  // CD to WAV, then the CD information window from its button's mnemonic.
+  ASSERT_TRUE(PressKeys({QStringLiteral("alt+d"), QStringLiteral("alt+i")}));
+  const QString info = WaitForWindow(QStringLiteral("^CD/Tracks Information$"), 10);
+  ASSERT_FALSE(info.isEmpty()) << "the CD information window did not open";
+  ASSERT_TRUE(Focus(info));
+  // Each label's mnemonic puts the focus into its field with the text selected.
+  ASSERT_TRUE(PressKeys({QStringLiteral("alt+t")}));
+  ASSERT_TRUE(TypeText(QStringLiteral("Café Dämmerung")));
+  ASSERT_TRUE(PressKeys({QStringLiteral("alt+a")}));
+  ASSERT_TRUE(TypeText(QStringLiteral("Zugvögel")));
+  // The track list comes after the genre; Enter on a row asks for its name.
+  auto nameRow = [&](const QStringList& moves, const QString& name) {
+    ASSERT_TRUE(PressKeys(moves + QStringList{QStringLiteral("Return")}));
+    const QString prompt = WaitForWindow(QStringLiteral("^Track Name$"), 10);
+    ASSERT_FALSE(prompt.isEmpty()) << "the track name prompt did not open";
+    ASSERT_TRUE(Focus(prompt));
+    ASSERT_TRUE(PressKeys({QStringLiteral("ctrl+a")}));
+    ASSERT_TRUE(TypeText(name));
+    ASSERT_TRUE(PressKeys({QStringLiteral("Return")}));
+    ASSERT_TRUE(WaitForWindowGone(QStringLiteral("^Track Name$"), 10)) << "the track name prompt did not close";
+    ASSERT_TRUE(Focus(info));
+  };
+  nameRow({QStringLiteral("alt+g"), QStringLiteral("Tab"), QStringLiteral("Home"), QStringLiteral("Down")},
+          QStringLiteral("Über die Brücke"));
+  ASSERT_FALSE(HasFatalFailure());
+  nameRow({QStringLiteral("Down"), QStringLiteral("Down")}, QStringLiteral("Łódź bei Nacht/Tag"));
+  ASSERT_FALSE(HasFatalFailure());
+  Screenshot("cd_info_typed");
+  ASSERT_TRUE(PressKeys({QStringLiteral("alt+o")}));
+  ASSERT_TRUE(WaitForWindowGone(QStringLiteral("^CD/Tracks Information$"), 10)) << "OK did not close the window";
+
+  // OK selects every track again: the person picks tracks 2 and 4 now. The track list is
+  // five tabs on from the operation (past the drive, CD/Tracks Info, Output Path, Start);
+  // Down selects track 2 alone, Ctrl+Down moves on without selecting, Ctrl+Space adds 4.
+  ASSERT_TRUE(Focus(window));
+  ASSERT_TRUE(PressKeys({QStringLiteral("alt+d"), QStringLiteral("Tab"), QStringLiteral("Tab"), QStringLiteral("Tab"),
+                         QStringLiteral("Tab"), QStringLiteral("Tab"), QStringLiteral("Home"), QStringLiteral("Down"),
+                         QStringLiteral("ctrl+Down"), QStringLiteral("ctrl+Down"), QStringLiteral("ctrl+space")}));
+  Screenshot("tracks_picked");
+  ASSERT_TRUE(PressKeys({QStringLiteral("alt+s")}));
+
+  const std::vector<std::string> expected{"(Zugvögel) [Café Dämmerung] [02] Über die Brücke.wav",
+                                          "(Zugvögel) [Café Dämmerung] [04] Łódź bei Nacht-Tag.wav"};
+  WaitForRip(window, dir.File("out"), expected, 40);
+  EXPECT_TRUE(WindowName(window).startsWith(kPlainCaption)) << WindowName(window).toStdString();
+  ASSERT_EQ(FileNames(dir.File("out")), expected);
+  EXPECT_TRUE(HoldsTrack(dir.File("out/" + expected[0]), tracks[1]));
+  EXPECT_TRUE(HoldsTrack(dir.File("out/" + expected[1]), tracks[3]));
+  ASSERT_TRUE(SendCloseRequest(window));
+  ASSERT_TRUE(p->waitForFinished(15000));
+  EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p->exitCode(), 0);
+}
+
+// Catches a "Load Info From CDDB" that does not ask the server in the settings about this
+// disc's layout, does not put the reply's artist, title and track names (UTF-8) into the
+// window, or whose names the rip then does not use.
+TEST_F(MakerDesktop, CddbLookupFromTheCdWindowNamesTheRip) {
+  const std::vector<testcd::Audio> tracks{testcd::Tone(75 * 2, 392, 7000), testcd::Tone(75 * 2, 494, 8000),
+                                          testcd::Tone(75 * 2, 587, 9000)};
+  const testcd::DiscImage image(dir.Path(), "disc", tracks);
+  CddbScript script;
+  script.queryReply = "200 jazz 0c000603 Nachtfalter / Später Sommer\r\n";
+  script.readReply =
+      "210 jazz 0c000603 CD database entry follows (until terminating `.')\r\n"
+      "# xmcd\r\nDISCID=0c000603\r\nDTITLE=Nachtfalter / Später Sommer\r\nDYEAR=2024\r\nDGENRE=Jazz\r\n"
+      "TTITLE0=Erste Straße\r\nTTITLE1=Ça va: oui?\r\nTTITLE2=Ølfestival\r\nEXTD=\r\nEXTT0=\r\nPLAYORDER=\r\n.\r\n";
+  LoopbackServer server(CddbpHandler(script));
+  ::mkdir(dir.File("out").c_str(), 0755);
+  Maker maker(dir);
+  WriteText(maker.SettingsPath(), "[Options]\nDiscImages=" + image.CuePath() + "\nUseWinNTRawRead=1\nOutputPath=" +
+                                      dir.File("out") +
+                                      "\nUseFileNameFormat=1\nFileNamePattern=$track#$ $artist$ - $title$ - $trackname$"
+                                      "\nCDDBServer=cddbp://127.0.0.1:" + std::to_string(server.Port()) + "\n");
+  QProcess* p = maker.Start(dir.Path(), {});
+  const QString window = FindMainWindow(20);
+  ASSERT_FALSE(window.isEmpty()) << "the main window did not appear";
+  ASSERT_TRUE(Focus(window));
+  ASSERT_TRUE(PressKeys({QStringLiteral("alt+d"), QStringLiteral("alt+i")}));
+  const QString info = WaitForWindow(QStringLiteral("^CD/Tracks Information$"), 10);
+  ASSERT_FALSE(info.isEmpty()) << "the CD information window did not open";
+  ASSERT_TRUE(Focus(info));
+  ASSERT_TRUE(PressKeys({QStringLiteral("alt+l")}));
+  // The status window closes by itself once the entry has been read.
+  const auto asked = std::chrono::steady_clock::now();
+  auto readSent = [&] {
+    for (const std::string& transcript : server.Transcripts())
+      if (transcript.find("cddb read jazz 0c000603") != std::string::npos) return true;
+    return false;
+  };
+  while (!readSent() && std::chrono::steady_clock::now() - asked < 20s) Sleep(0.1);
+  ASSERT_TRUE(readSent()) << "the lookup did not get to reading the entry";
+  if (!WaitForWindowGone(QStringLiteral("^CDDB Status$"), 20)) {
+    Screenshot("cddb_status_left_open");
+    FAIL() << "the CDDB status window stayed open: the lookup failed";
+  }
+  // The query names the disc: three tracks, their start frames and its length in seconds.
+  bool layout = false;
+  for (const std::string& transcript : server.Transcripts())
+    layout = layout || transcript.find("cddb query 0c000603 3 150 300 450 8\r\n") != std::string::npos;
+  EXPECT_TRUE(layout) << ::testing::PrintToString(server.Transcripts());
+  ASSERT_TRUE(Focus(info));
+  Screenshot("cd_info_from_cddb");
+  ASSERT_TRUE(PressKeys({QStringLiteral("alt+o")}));
+  ASSERT_TRUE(WaitForWindowGone(QStringLiteral("^CD/Tracks Information$"), 10)) << "OK did not close the window";
+  // Every track is selected after OK.
+  ASSERT_TRUE(Focus(window));
+  ASSERT_TRUE(PressKeys({QStringLiteral("alt+s")}));
+
+  const std::vector<std::string> expected{"01 Nachtfalter - Später Sommer - Erste Straße.wav",
+                                          "02 Nachtfalter - Später Sommer - Ça va- oui-.wav",
+                                          "03 Nachtfalter - Später Sommer - Ølfestival.wav"};
+  WaitForRip(window, dir.File("out"), expected, 40);
+  EXPECT_TRUE(WindowName(window).startsWith(kPlainCaption)) << WindowName(window).toStdString();
+  ASSERT_EQ(FileNames(dir.File("out")), expected);
+  for (size_t i = 0; i < tracks.size(); ++i) EXPECT_TRUE(HoldsTrack(dir.File("out/" + expected[i]), tracks[i]));
+  ASSERT_TRUE(SendCloseRequest(window));
+  ASSERT_TRUE(p->waitForFinished(15000));
+  EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p->exitCode(), 0);
 }
 
 int main(int argc, char** argv) {
