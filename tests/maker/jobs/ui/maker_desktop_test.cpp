@@ -377,8 +377,9 @@ TEST_F(MakerDesktop, ClosingDuringAnEncodeEndsCleanly) {
     }
   }
   // The last file under its final name is the one a cut-short encode would have left.
-  if (!last_whole.empty())
+  if (!last_whole.empty()) {
     EXPECT_NEAR(Mp3Seconds(dir.File("in/" + last_whole)), 900.0, 1.0) << last_whole << " is not the whole input";
+  }
   std::vector<std::string> left;
   for (const auto& entry : std::filesystem::directory_iterator(dir.File("in")))
     left.push_back(entry.path().filename().string());
