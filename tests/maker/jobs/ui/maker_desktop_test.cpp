@@ -20,8 +20,8 @@
 #include "common/paths.h"
 #include "tests/cdaccess/disc_image_builder.h"
 #include "tests/common/temp_dir.h"
-#include "../../metadata/loopback_server.h"
 #include "tests/outside/gogo/test_media.h"
+#include "../../metadata/loopback_server.h"  // compiled into this test, as in the batch tests
 
 // Last: its macros (Status, Bool, None) clash with the Qt headers.
 #include <X11/Xlib.h>
@@ -230,6 +230,24 @@ void WaitForRip(const QString& window, const std::string& folder, std::vector<st
   return ::testing::AssertionSuccess();
 }
 
+// Chooses CD to WAV in the main window from the keyboard and opens the CD information
+// window from its button's mnemonic; the window's id with the focus in it, or empty.
+QString OpenCdInformation(const QString& window) {
+  if (!Focus(window) || !PressKeys({QStringLiteral("alt+d"), QStringLiteral("alt+i")})) return {};
+  const QString info = WaitForWindow(QStringLiteral("^CD/Tracks Information$"), 10);
+  return !info.isEmpty() && Focus(info) ? info : QString();
+}
+
+// Closes the main window as a window manager does; success when the program then ends
+// normally with status 0.
+::testing::AssertionResult ClosesCleanly(QProcess* p, const QString& window) {
+  if (!SendCloseRequest(window)) return ::testing::AssertionFailure() << "the close request was not sent";
+  if (!p->waitForFinished(15000)) return ::testing::AssertionFailure() << "the program did not end after the close";
+  if (p->exitStatus() != QProcess::NormalExit) return ::testing::AssertionFailure() << "the program crashed";
+  if (p->exitCode() != 0) return ::testing::AssertionFailure() << "the program ended with status " << p->exitCode();
+  return ::testing::AssertionSuccess();
+}
+
 // One zbmaker with its own settings folder, home (desktop folder) and runtime folder,
 // started in `cwd` so that relative paths on its command line are resolved there.
 class Maker {
@@ -380,12 +398,8 @@ TEST_F(MakerDesktop, ClosingDuringAnEncodeEndsCleanly) {
   if (!last_whole.empty()) {
     EXPECT_NEAR(Mp3Seconds(dir.File("in/" + last_whole)), 900.0, 1.0) << last_whole << " is not the whole input";
   }
-  std::vector<std::string> left;
-  for (const auto& entry : std::filesystem::directory_iterator(dir.File("in")))
-    left.push_back(entry.path().filename().string());
-  std::sort(left.begin(), left.end());
   std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(left, expected);
+  EXPECT_EQ(FileNames(dir.File("in")), expected);
   EXPECT_TRUE(FileExists(maker.SettingsPath())) << "the settings were not saved";
 }
 
@@ -403,19 +417,10 @@ TEST_F(MakerDesktop, RipsTheDiscImageToWavFromTheKeyboard) {
   const QString window = FindMainWindow(20);
   ASSERT_FALSE(window.isEmpty()) << "the main window did not appear";
   Sleep(1.0);
-  // No window manager gives the focus: the test does, as a click on the window would.
-  ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}), 0);
-  ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100"),
-                                                          QStringLiteral("alt+d"), QStringLiteral("alt+s")}),
-            0);
+  ASSERT_TRUE(Focus(window));
+  ASSERT_TRUE(PressKeys({QStringLiteral("alt+d"), QStringLiteral("alt+s")}));
   // Done when both files are in place and the title is the plain caption again.
-  auto wavs = [&] {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.File("out")))
-      names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  };
+  auto wavs = [&] { return FileNames(dir.File("out")); };
   const auto until = std::chrono::steady_clock::now() + 40s;
   while (std::chrono::steady_clock::now() < until &&
          !(wavs().size() == 2 && wavs()[0].ends_with(".wav") && wavs()[1].ends_with(".wav") &&
@@ -468,18 +473,10 @@ TEST_F(MakerDesktop, ACloseWhileABoxIsUpEndsTheProgram) {
   const QString window = FindMainWindow(20);
   ASSERT_FALSE(window.isEmpty()) << "the main window did not appear";
   EXPECT_FALSE(DismissErrorBox(1)) << "a box for the missing CD drive";
-  // The About box, from the keyboard; no window manager gives the focus, the test does.
-  ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}), 0);
-  ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("150"),
-                                                          QStringLiteral("alt+h"), QStringLiteral("a")}),
-            0);
-  QString about;
-  for (int i = 0; i < 50 && about.isEmpty(); ++i) {
-    Sleep(0.2);
-    about = Output(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                               QStringLiteral("About zbmaker")});
-  }
-  ASSERT_FALSE(about.isEmpty()) << "the About box did not open";
+  // The About box, from the keyboard.
+  ASSERT_TRUE(Focus(window));
+  ASSERT_TRUE(PressKeys({QStringLiteral("alt+h"), QStringLiteral("a")}));
+  ASSERT_FALSE(WaitForWindow(QStringLiteral("About zbmaker"), 10).isEmpty()) << "the About box did not open";
 
   ASSERT_TRUE(SendCloseRequest(window));
   ASSERT_TRUE(p->waitForFinished(15000)) << "the close was lost while the box was up";
@@ -504,12 +501,8 @@ TEST_F(MakerDesktop, RipsTheTracksAPersonPickedWithTheTypedNames) {
   QProcess* p = maker.Start(dir.Path(), {});
   const QString window = FindMainWindow(20);
   ASSERT_FALSE(window.isEmpty()) << "the main window did not appear";
-  ASSERT_TRUE(Focus(window));
-  // CD to WAV, then the CD information window from its button's mnemonic.
-  ASSERT_TRUE(PressKeys({QStringLiteral("alt+d"), QStringLiteral("alt+i")}));
-  const QString info = WaitForWindow(QStringLiteral("^CD/Tracks Information$"), 10);
+  const QString info = OpenCdInformation(window);
   ASSERT_FALSE(info.isEmpty()) << "the CD information window did not open";
-  ASSERT_TRUE(Focus(info));
   // Each label's mnemonic puts the focus into its field with the text selected.
   ASSERT_TRUE(PressKeys({QStringLiteral("alt+t")}));
   ASSERT_TRUE(TypeText(QStringLiteral("Café Dämmerung")));
@@ -553,10 +546,7 @@ TEST_F(MakerDesktop, RipsTheTracksAPersonPickedWithTheTypedNames) {
   ASSERT_EQ(FileNames(dir.File("out")), expected);
   EXPECT_TRUE(HoldsTrack(dir.File("out/" + expected[0]), tracks[1]));
   EXPECT_TRUE(HoldsTrack(dir.File("out/" + expected[1]), tracks[3]));
-  ASSERT_TRUE(SendCloseRequest(window));
-  ASSERT_TRUE(p->waitForFinished(15000));
-  EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(p->exitCode(), 0);
+  EXPECT_TRUE(ClosesCleanly(p, window));
 }
 
 // Catches a "Load Info From CDDB" that does not ask the server in the settings about this
@@ -582,19 +572,17 @@ TEST_F(MakerDesktop, CddbLookupFromTheCdWindowNamesTheRip) {
   QProcess* p = maker.Start(dir.Path(), {});
   const QString window = FindMainWindow(20);
   ASSERT_FALSE(window.isEmpty()) << "the main window did not appear";
-  ASSERT_TRUE(Focus(window));
-  ASSERT_TRUE(PressKeys({QStringLiteral("alt+d"), QStringLiteral("alt+i")}));
-  const QString info = WaitForWindow(QStringLiteral("^CD/Tracks Information$"), 10);
+  const QString info = OpenCdInformation(window);
   ASSERT_FALSE(info.isEmpty()) << "the CD information window did not open";
-  ASSERT_TRUE(Focus(info));
   ASSERT_TRUE(PressKeys({QStringLiteral("alt+l")}));
   // The status window closes by itself once the entry has been read.
   const auto asked = std::chrono::steady_clock::now();
-  auto readSent = [&] {
+  auto sent = [&](const std::string& text) {
     for (const std::string& transcript : server.Transcripts())
-      if (transcript.find("cddb read jazz 0c000603") != std::string::npos) return true;
+      if (transcript.find(text) != std::string::npos) return true;
     return false;
   };
+  auto readSent = [&] { return sent("cddb read jazz 0c000603"); };
   while (!readSent() && std::chrono::steady_clock::now() - asked < 20s) Sleep(0.1);
   ASSERT_TRUE(readSent()) << "the lookup did not get to reading the entry";
   if (!WaitForWindowGone(QStringLiteral("^CDDB Status$"), 20)) {
@@ -602,10 +590,7 @@ TEST_F(MakerDesktop, CddbLookupFromTheCdWindowNamesTheRip) {
     FAIL() << "the CDDB status window stayed open: the lookup failed";
   }
   // The query names the disc: three tracks, their start frames and its length in seconds.
-  bool layout = false;
-  for (const std::string& transcript : server.Transcripts())
-    layout = layout || transcript.find("cddb query 0c000603 3 150 300 450 8\r\n") != std::string::npos;
-  EXPECT_TRUE(layout) << ::testing::PrintToString(server.Transcripts());
+  EXPECT_TRUE(sent("cddb query 0c000603 3 150 300 450 8\r\n")) << ::testing::PrintToString(server.Transcripts());
   ASSERT_TRUE(Focus(info));
   Screenshot("cd_info_from_cddb");
   ASSERT_TRUE(PressKeys({QStringLiteral("alt+o")}));
@@ -621,10 +606,7 @@ TEST_F(MakerDesktop, CddbLookupFromTheCdWindowNamesTheRip) {
   EXPECT_TRUE(WindowName(window).startsWith(kPlainCaption)) << WindowName(window).toStdString();
   ASSERT_EQ(FileNames(dir.File("out")), expected);
   for (size_t i = 0; i < tracks.size(); ++i) EXPECT_TRUE(HoldsTrack(dir.File("out/" + expected[i]), tracks[i]));
-  ASSERT_TRUE(SendCloseRequest(window));
-  ASSERT_TRUE(p->waitForFinished(15000));
-  EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(p->exitCode(), 0);
+  EXPECT_TRUE(ClosesCleanly(p, window));
 }
 
 int main(int argc, char** argv) {
