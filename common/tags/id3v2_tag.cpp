@@ -3,13 +3,12 @@
 #include "common/tags/id3v2_tag.h"
 
 #include <algorithm>
-#include <mutex>
 
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2header.h>
 #include <taglib/id3v2synchdata.h>
 #include <taglib/id3v2tag.h>
-#include <taglib/tpropertymap.h>
+#include <taglib/textidentificationframe.h>
 
 #include "common/tags/id3v2_header.h"
 #include "common/tags/tag_file.h"
@@ -24,34 +23,28 @@ TagLib::ByteVector ToByteVector(std::span<const uint8_t> bytes) {
   return TagLib::ByteVector(reinterpret_cast<const char*>(bytes.data()), static_cast<unsigned>(bytes.size()));
 }
 
-// TagLib writes Latin-1 frames unless told otherwise; version 2.4 allows UTF-8, which
-// every current reader understands and which keeps the bytes of the names as they are.
-void UseUtf8Frames() {
-  static std::once_flag once;
-  std::call_once(once, [] { TagLib::ID3v2::FrameFactory::instance()->setDefaultTextEncoding(TagLib::String::UTF8); });
+// The first text of the first frame `id`. Frames are taken by id rather than through the
+// tag's property map, which also holds user text frames (TXXX) named like them: a TXXX
+// frame "Title" would hide the title.
+std::string FirstText(const TagLib::ID3v2::Tag& tag, const char* id) {
+  const auto found = tag.frameListMap().find(id);
+  if (found == tag.frameListMap().end() || found->second.isEmpty()) return {};
+  const auto* frame = dynamic_cast<const TagLib::ID3v2::TextIdentificationFrame*>(found->second.front());
+  if (frame == nullptr || frame->fieldList().isEmpty()) return {};
+  return ToUtf8(frame->fieldList().front());
 }
 
-// The property names TagLib maps onto the frames TIT2, TPE1, TALB, TDRC, TRCK and TCON.
-constexpr const char* kTitle = "TITLE";
-constexpr const char* kArtist = "ARTIST";
-constexpr const char* kAlbum = "ALBUM";
-constexpr const char* kDate = "DATE";
-constexpr const char* kTrack = "TRACKNUMBER";
-constexpr const char* kGenre = "GENRE";
-
-std::string FirstValue(const TagLib::PropertyMap& map, const char* key) {
-  const auto found = map.find(key);
-  if (found == map.end() || found->second.isEmpty()) return {};
-  return ToUtf8(found->second.front());
-}
-
-void Apply(TagLib::PropertyMap& map, const char* key, const std::optional<std::string>& value) {
+// Replaces every frame `id` by one UTF-8 text frame holding `value` (none when it is
+// empty). Frames are removed by id rather than through the property map: a frame TagLib
+// cannot map (a text frame with an unknown encoding byte, say) would otherwise stay in
+// front of the new one, and readers would show the old bytes.
+void SetTextFrame(TagLib::ID3v2::Tag& tag, const char* id, const std::optional<std::string>& value) {
   if (!value) return;
-  if (value->empty()) {
-    map.erase(key);
-  } else {
-    map.replace(key, TagLib::StringList(FromUtf8(*value)));
-  }
+  tag.removeFrames(id);
+  if (value->empty()) return;
+  auto* frame = new TagLib::ID3v2::TextIdentificationFrame(id, TagLib::String::UTF8);
+  frame->setText(FromUtf8(*value));
+  tag.addFrame(frame);
 }
 
 // A header TagLib takes as is: version 2.4, no flags, `bodyBytes` of body.
@@ -105,14 +98,14 @@ class ParsedId3v2Tag : public TagLib::ID3v2::Tag {
 };
 
 std::optional<Id3v2Fields> FieldsOf(const TagLib::ID3v2::Tag& tag) {
-  const TagLib::PropertyMap map = tag.properties();
   Id3v2Fields fields;
-  fields.title = FirstValue(map, kTitle);
-  fields.artist = FirstValue(map, kArtist);
-  fields.album = FirstValue(map, kAlbum);
-  fields.year = FirstValue(map, kDate);
-  fields.trackNumber = FirstValue(map, kTrack);
-  fields.genre = FirstValue(map, kGenre);
+  fields.title = FirstText(tag, "TIT2");
+  fields.artist = FirstText(tag, "TPE1");
+  fields.album = FirstText(tag, "TALB");
+  fields.year = FirstText(tag, "TDRC");
+  fields.trackNumber = FirstText(tag, "TRCK");
+  // A genre number ("17", "(17)") becomes its name.
+  fields.genre = ToUtf8(tag.genre());
   if (fields.title.empty() && fields.artist.empty() && fields.album.empty() && fields.year.empty() &&
       fields.trackNumber.empty() && fields.genre.empty())
     return std::nullopt;
@@ -155,16 +148,13 @@ std::optional<Id3v2Fields> ReadId3v2Tag(const std::string& path) {
 
 Result<std::vector<uint8_t>, std::string> RenderUpdatedId3v2Tag(std::span<const uint8_t> oldTag,
                                                                   const Id3v2Update& update) {
-  UseUtf8Frames();
   ParsedId3v2Tag tag(oldTag);
-  TagLib::PropertyMap map = tag.properties();
-  Apply(map, kTitle, update.title);
-  Apply(map, kArtist, update.artist);
-  Apply(map, kAlbum, update.album);
-  if (update.year) Apply(map, kDate, IsKnownYear(*update.year) ? update.year : std::optional<std::string>(""));
-  Apply(map, kTrack, update.trackNumber);
-  Apply(map, kGenre, update.genre);
-  tag.setProperties(map);
+  SetTextFrame(tag, "TIT2", update.title);
+  SetTextFrame(tag, "TPE1", update.artist);
+  SetTextFrame(tag, "TALB", update.album);
+  if (update.year) SetTextFrame(tag, "TDRC", IsKnownYear(*update.year) ? *update.year : std::string());
+  SetTextFrame(tag, "TRCK", update.trackNumber);
+  SetTextFrame(tag, "TCON", update.genre);
   tag.ResetHeader();
   const TagLib::ByteVector rendered = tag.render(TagLib::ID3v2::v4);
   std::vector<uint8_t> bytes(rendered.begin(), rendered.end());

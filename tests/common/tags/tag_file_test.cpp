@@ -44,9 +44,15 @@ size_t NewTagBytes(const Bytes& file) {
   return 10 + ((size_t{file[6]} << 21) | (size_t{file[7]} << 14) | (size_t{file[8]} << 7) | file[9]);
 }
 
-bool Contains(const Bytes& haystack, const Bytes& needle) {
-  return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
+size_t Count(const Bytes& haystack, const Bytes& needle) {
+  size_t count = 0;
+  for (auto at = haystack.begin();
+       (at = std::search(at, haystack.end(), needle.begin(), needle.end())) != haystack.end(); ++at)
+    ++count;
+  return count;
 }
+
+bool Contains(const Bytes& haystack, const Bytes& needle) { return Count(haystack, needle) > 0; }
 
 // The names in a folder: a failed rewrite leaves no temporary file behind.
 std::vector<std::string> Names(const std::string& folder) {
@@ -164,6 +170,40 @@ TEST(Id3v2Header, ExtentFollowsWhatEachVersionDefines) {
   const auto v25 = parse({'I', 'D', '3', 5, 0, 0, 0, 0, 0, 1});
   ASSERT_FALSE(v25);
   EXPECT_EQ(v25.Error().kind, Id3v2HeaderError::Kind::Unsupported);
+}
+
+// Catches an edited title that readers never see (both found by id3v2_tag_fuzz): a title
+// frame TagLib cannot read (an encrypted one) stayed in front of the new one, rendered
+// without its flags, so readers showed its bytes; and a user text frame (TXXX) described
+// "Title" was read as the title.
+TEST(TagFile, OtherFramesDoNotHideTheEditedTitle) {
+  TempDir dir;
+  const std::string path = dir.File("odd.mp3");
+  using tagged_file_builder::Append;
+  using tagged_file_builder::Frame;
+  using tagged_file_builder::Text;
+  Bytes userTitle = Text("Title");
+  userTitle.push_back(0);
+  // 2.3 frame flags: 0x40 in the second byte is encryption; the method byte comes first.
+  const Bytes firstFrames[] = {Frame(3, "TIT2", Bytes{0x01, 'e', 'n', 't', 'P', 'R'}, 0x40), Frame(3, "TXXX", userTitle)};
+  for (const Bytes& first : firstFrames) {
+    Bytes frames = first;
+    Append(frames, Frame(3, "TPE1", Text("Artist")));
+    Bytes file{'I', 'D', '3', 3, 0, 0};
+    Append(file, tagged_file_builder::Synchsafe32(static_cast<uint32_t>(frames.size())));
+    Append(file, frames);
+    Append(file, Audio());
+    WriteBytes(path, file);
+    TagFileUpdate update;
+    update.id3v2 = Id3v2Update{.title = "New Title"};
+    ASSERT_TRUE(WriteTagFile(path, update));
+    const auto read = ReadId3v2Tag(path);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->title, "New Title");
+    EXPECT_EQ(read->artist, "Artist");
+    EXPECT_EQ(Count(ReadBytes(path), Bytes{'T', 'I', 'T', '2'}), 1u) << "title frames";
+    EXPECT_EQ(reference_tools::ProbeTag(path, "title"), "New Title");
+  }
 }
 
 // Catches a tag whose extent cannot be known rewritten anyway (the audio cut where a
