@@ -2,7 +2,6 @@
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -170,23 +169,15 @@ class SmallDisk {
   bool Mounted() const { return mounted_; }
   const std::string& Why() const { return why_; }
 
-  // Fills the disk with a file until about `freeBytes` are left.
-  bool FillUpTo(uint64_t freeBytes) {
-    const std::string filler = folder_ + "/filler";
-    const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  // Fills the disk with a file until no block is left.
+  bool Fill() {
+    const int fd = ::open((folder_ + "/filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) return false;
     const std::string block(4096, 'f');
     while (::write(fd, block.data(), block.size()) > 0) {
     }
-    struct statvfs disk {};
-    struct stat info {};
-    bool ok = ::fstatvfs(fd, &disk) == 0 && ::fstat(fd, &info) == 0;
-    const uint64_t isFree = uint64_t{disk.f_bavail} * disk.f_frsize;
-    if (ok && isFree < freeBytes) {
-      const uint64_t release = freeBytes - isFree;
-      ok = static_cast<uint64_t>(info.st_size) > release && ::ftruncate(fd, info.st_size - static_cast<off_t>(release)) == 0;
-    }
-    return ::close(fd) == 0 && ok;
+    const bool full = errno == ENOSPC;
+    return ::close(fd) == 0 && full;
   }
 
  private:
@@ -198,8 +189,9 @@ class SmallDisk {
 }  // namespace
 
 // Catches the editor's in-place write on a nearly full disk: it reported success while the
-// MP3 lost the end of its audio and the record it had just been given. The rewrite fails
-// instead, says why, and the file keeps every byte.
+// MP3 lost the end of its audio and the record it had just been given. The disk is full
+// but for the room left in the file's last block: enough for the ID3v1 record, not for
+// an ID3v2 tag. The rewrite fails instead, says why, and the file keeps every byte.
 TEST(TagEdit, ANearlyFullDiskLeavesTheFileWholeAndSaysWhy) {
   TempDir dir;
   const std::string mount = dir.File("disk");
@@ -207,15 +199,23 @@ TEST(TagEdit, ANearlyFullDiskLeavesTheFileWholeAndSaysWhy) {
   SmallDisk disk(mount);
   if (!disk.Mounted()) GTEST_SKIP() << "Skipped: the full-disk case needs a small tmpfs: " << disk.Why();
   const std::string mp3 = mount + "/song.mp3";
-  reference_tools::MakeMp3(mp3, 8.0);
-  const std::vector<uint8_t> before = ReadBytes(mp3);
-  ASSERT_GT(before.size(), 100000u);
-  ASSERT_TRUE(disk.FillUpTo(4096));
+  const size_t block = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+  int frames = 100;
+  while ((MpegFrames(frames).size() % block) + 1000 < block || (MpegFrames(frames).size() % block) + 200 > block)
+    ++frames;
+  const std::vector<uint8_t> before = MpegFrames(frames);
+  WriteBytes(mp3, before);
+  ASSERT_EQ(ReadBytes(mp3).size(), before.size());
+  ASSERT_TRUE(disk.Fill());
 
   TagEditValues values{"A Title", "An Album", "An Artist", "2024", false};
   EXPECT_EQ(WriteTags({mp3}, values),
             std::vector<std::string>{"Cannot write ID3 tag of: song.mp3\nNo space left on device"});
-  EXPECT_TRUE(ReadBytes(mp3) == before) << "the file changed";
+  const std::vector<uint8_t> after = ReadBytes(mp3);
+  EXPECT_NE(std::search(after.begin(), after.end(), before.begin(), before.end()), after.end())
+      << "the audio lost its end (" << before.size() << " bytes before, " << after.size() << " after)";
+  EXPECT_TRUE(after == before) << "the file changed";
+  EXPECT_EQ(reference_tools::ProbePackets(mp3), std::to_string(frames));
   // Nothing else is left on the disk: no unfinished copy.
   ::unlink((mount + "/filler").c_str());
   EXPECT_EQ(reference_tools::Run("ls -A '" + mount + "'"), "song.mp3");
