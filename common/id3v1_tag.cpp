@@ -1,7 +1,8 @@
-// The ID3v1 record and the maker's and player's file functions for it.
+// The ID3v1 record, the player's update of it, and its reader.
 #include "common/id3v1_tag.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -40,19 +41,6 @@ std::string GetField(const Id3v1Record& record, size_t at, size_t bytes) {
   return Latin1ToUtf8(std::string_view(field, n));
 }
 
-// Writes the record at offset; on a short write puts the file back as it was: cut back to
-// oldSize when appending, the old bytes restored when overwriting.
-int WriteRecordAt(int fd, off_t offset, off_t oldSize, const Id3v1Record& record, const Id3v1Record* old) {
-  if (::lseek(fd, offset, SEEK_SET) != offset) return kId3CannotReach;
-  if (WriteAll(fd, record.data(), record.size())) return kId3Ok;
-  if (old != nullptr) {
-    if (::lseek(fd, offset, SEEK_SET) == offset) (void)WriteAll(fd, old->data(), old->size());
-  } else {
-    (void)!::ftruncate(fd, oldSize);
-  }
-  return kId3ShortWrite;
-}
-
 }  // namespace
 
 Id3v1Record EncodeId3v1Tag(const Id3v1Tag& tag, size_t textLimit) {
@@ -77,25 +65,35 @@ bool DecodeId3v1Tag(const Id3v1Record& record, Id3v1Tag& tag) {
   return true;
 }
 
-int AppendId3v1Tag(const std::string& path, const std::string& title, const std::string& artist,
-                   const std::string& album, const std::string& year) {
-  UniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
-  if (!fd) return kId3CannotOpen;
-  const off_t end = ::lseek(fd.Get(), 0, SEEK_END);
-  if (end < 0) return kId3CannotReach;
-  const Id3v1Record record = EncodeId3v1Tag({title, artist, album, year}, kReadText);
-  const int result = WriteRecordAt(fd.Get(), end, end, record, nullptr);
-  if (result != kId3Ok) return result;
-  return fd.Close() ? kId3Ok : kId3ShortWrite;
+Id3v1Record UpdateId3v1Record(const Id3v1Record* old, const Id3v1Update& update) {
+  if (old == nullptr || std::memcmp(old->data(), "TAG", 3) != 0)
+    return EncodeId3v1Tag({update.title.value_or(""), update.artist.value_or(""), update.album.value_or(""),
+                           update.year.value_or("")},
+                          kTextField);
+  // The new record starts as the old one: a value not given keeps its bytes exactly (a
+  // 30th character, an empty year), and the comment and genre that another program wrote
+  // stay.
+  Id3v1Record record = *old;
+  if (update.title) PutField(record, kTitleAt, kTextField, *update.title, kTextField);
+  if (update.artist) PutField(record, kArtistAt, kTextField, *update.artist, kTextField);
+  if (update.album) PutField(record, kAlbumAt, kTextField, *update.album, kTextField);
+  if (update.year) PutField(record, kYearAt, kYearField, *update.year, kYearField);
+  return record;
 }
 
 int ReadId3v1Tag(const std::string& path, std::string* album, std::string* artist, std::string* title,
                  std::string* year) {
   for (std::string* out : {album, artist, title, year})
     if (out != nullptr) out->clear();
-  // O_NONBLOCK: a named pipe given as a path must not hang the caller; files ignore it.
+  // A FIFO or a device is refused from its status, before it is opened: opening or
+  // reading it could block the caller or take bytes meant for another reader. O_NONBLOCK
+  // and the second look cover a file swapped for one in between.
+  struct stat named {};
+  if (::stat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode)) return kId3CannotOpen;
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!fd) return kId3CannotOpen;
+  struct stat opened {};
+  if (!fd || ::fstat(fd.Get(), &opened) != 0 || opened.st_dev != named.st_dev || opened.st_ino != named.st_ino)
+    return kId3CannotOpen;
   const off_t size = ::lseek(fd.Get(), 0, SEEK_END);
   if (size < static_cast<off_t>(kId3v1TagBytes)) return kId3NoTag;
   Id3v1Record record;
@@ -109,37 +107,4 @@ int ReadId3v1Tag(const std::string& path, std::string* album, std::string* artis
   if (title != nullptr) *title = tag.title;
   if (year != nullptr) *year = tag.year;
   return kId3Ok;
-}
-
-int WriteId3v1Tag(const std::string& path, const std::string* album, const std::string* artist,
-                  const std::string* title, const std::string* year) {
-  UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
-  if (!fd) return kId3CannotOpen;
-  const off_t size = ::lseek(fd.Get(), 0, SEEK_END);
-  if (size < 0) return kId3CannotReach;
-  // The last 128 bytes are replaced when they hold a tag; a file without one (or too short
-  // for one) gets a new tag appended.
-  const off_t at = size - static_cast<off_t>(kId3v1TagBytes);
-  Id3v1Record old;
-  const bool hadTag = at >= 0 && ::lseek(fd.Get(), at, SEEK_SET) == at &&
-                      ReadAll(fd.Get(), old.data(), old.size()) && std::memcmp(old.data(), "TAG", 3) == 0;
-  int result;
-  if (hadTag) {
-    // The new record starts as the old one: a value not given keeps its bytes exactly (a
-    // 30th character, an empty year), and the comment and genre that another program
-    // wrote stay.
-    Id3v1Record record = old;
-    if (title != nullptr) PutField(record, kTitleAt, kTextField, *title, kTextField);
-    if (artist != nullptr) PutField(record, kArtistAt, kTextField, *artist, kTextField);
-    if (album != nullptr) PutField(record, kAlbumAt, kTextField, *album, kTextField);
-    if (year != nullptr) PutField(record, kYearAt, kYearField, *year, kYearField);
-    result = WriteRecordAt(fd.Get(), at, size, record, &old);
-  } else {
-    const auto given = [](const std::string* value) { return value != nullptr ? *value : std::string(); };
-    const Id3v1Record record =
-        EncodeId3v1Tag({given(title), given(artist), given(album), given(year)}, kTextField);
-    result = WriteRecordAt(fd.Get(), size, size, record, nullptr);
-  }
-  if (result != kId3Ok) return result;
-  return fd.Close() ? kId3Ok : kId3ShortWrite;
 }

@@ -1,14 +1,17 @@
-// ID3v2.4 tags written and read through TagLib.
+// ID3v2 frames read and rendered through TagLib, from and to bytes this code has cut out of
+// or will put into the file itself.
 #include "common/tags/id3v2_tag.h"
 
-#include <sys/stat.h>
-
-#include <mutex>
+#include <algorithm>
 
 #include <taglib/id3v2framefactory.h>
+#include <taglib/id3v2header.h>
+#include <taglib/id3v2synchdata.h>
 #include <taglib/id3v2tag.h>
-#include <taglib/mpegfile.h>
-#include <taglib/tpropertymap.h>
+#include <taglib/textidentificationframe.h>
+
+#include "common/tags/id3v2_header.h"
+#include "common/tags/tag_file.h"
 
 namespace {
 
@@ -16,39 +19,97 @@ TagLib::String FromUtf8(const std::string& text) { return TagLib::String(text, T
 
 std::string ToUtf8(const TagLib::String& text) { return text.to8Bit(/*unicode=*/true); }
 
-// TagLib writes Latin-1 frames unless told otherwise; version 2.4 allows UTF-8, which
-// every current reader understands and which keeps the bytes of the names as they are.
-void UseUtf8Frames() {
-  static std::once_flag once;
-  std::call_once(once, [] { TagLib::ID3v2::FrameFactory::instance()->setDefaultTextEncoding(TagLib::String::UTF8); });
+TagLib::ByteVector ToByteVector(std::span<const uint8_t> bytes) {
+  return TagLib::ByteVector(reinterpret_cast<const char*>(bytes.data()), static_cast<unsigned>(bytes.size()));
 }
 
-// The property names TagLib maps onto the frames TIT2, TPE1, TALB, TDRC, TRCK and TCON.
-constexpr const char* kTitle = "TITLE";
-constexpr const char* kArtist = "ARTIST";
-constexpr const char* kAlbum = "ALBUM";
-constexpr const char* kDate = "DATE";
-constexpr const char* kTrack = "TRACKNUMBER";
-constexpr const char* kGenre = "GENRE";
-
-std::string FirstValue(const TagLib::PropertyMap& map, const char* key) {
-  const auto found = map.find(key);
-  if (found == map.end() || found->second.isEmpty()) return {};
-  return ToUtf8(found->second.front());
+// The first text of the first frame `id`. Frames are taken by id rather than through the
+// tag's property map, which also holds user text frames (TXXX) named like them: a TXXX
+// frame "Title" would hide the title.
+std::string FirstText(const TagLib::ID3v2::Tag& tag, const char* id) {
+  const auto found = tag.frameListMap().find(id);
+  if (found == tag.frameListMap().end() || found->second.isEmpty()) return {};
+  const auto* frame = dynamic_cast<const TagLib::ID3v2::TextIdentificationFrame*>(found->second.front());
+  if (frame == nullptr || frame->fieldList().isEmpty()) return {};
+  return ToUtf8(frame->fieldList().front());
 }
 
-void Apply(TagLib::PropertyMap& map, const char* key, const std::optional<std::string>& value) {
+// Replaces every frame `id` by one UTF-8 text frame holding `value` (none when it is
+// empty). Frames are removed by id rather than through the property map: a frame TagLib
+// cannot map (a text frame with an unknown encoding byte, say) would otherwise stay in
+// front of the new one, and readers would show the old bytes.
+void SetTextFrame(TagLib::ID3v2::Tag& tag, const char* id, const std::optional<std::string>& value) {
   if (!value) return;
-  if (value->empty()) {
-    map.erase(key);
-  } else {
-    map.replace(key, TagLib::StringList(FromUtf8(*value)));
-  }
+  tag.removeFrames(id);
+  if (value->empty()) return;
+  auto* frame = new TagLib::ID3v2::TextIdentificationFrame(id, TagLib::String::UTF8);
+  frame->setText(FromUtf8(*value));
+  tag.addFrame(frame);
 }
 
-bool IsRegularFile(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+// A header TagLib takes as is: version 2.4, no flags, `bodyBytes` of body.
+TagLib::ByteVector PlainHeader(int version, uint8_t flags, uint32_t bodyBytes) {
+  const auto bytes = RenderId3v2Header(Id3v2Header{version, 0, flags, bodyBytes});
+  return TagLib::ByteVector(reinterpret_cast<const char*>(bytes.data()), static_cast<unsigned>(bytes.size()));
+}
+
+// An ID3v2 tag whose frames TagLib reads from bytes rather than from a file. TagLib 1.13
+// misreads what the header flags add to a tag: it takes the 0x10 bit for a footer in every
+// version and then drops the last frame, loses all frames after a 2.3 extended header
+// (whose size it reads as 2.4 defines it), and drops the tail of the frames after a 2.4
+// one. So the body is handed over plain: unsynchronisation of a 2.2 or 2.3 tag undone,
+// the extended header cut off, and a header without those flags.
+class ParsedId3v2Tag : public TagLib::ID3v2::Tag {
+ public:
+  explicit ParsedId3v2Tag(std::span<const uint8_t> tag) {
+    if (tag.size() < kId3v2HeaderBytes || !StartsWithId3v2Marker(tag)) return;
+    const auto parsed = ParseId3v2Header(tag.first<kId3v2HeaderBytes>());
+    if (!parsed) return;
+    const Id3v2Header& old = parsed.Value();
+    // A compressed 2.2 tag has no frames a reader can take apart.
+    if (old.version == 2 && (old.flags & kId3v2Compression22) != 0) return;
+    const size_t bodyBytes = std::min<size_t>(old.bodyBytes, tag.size() - kId3v2HeaderBytes);
+    TagLib::ByteVector body = ToByteVector(tag.subspan(kId3v2HeaderBytes, bodyBytes));
+    // Version 2.4 marks unsynchronisation on each frame, which TagLib undoes itself.
+    uint8_t flags = old.version == 4 ? (old.flags & kId3v2Unsynchronisation) : 0;
+    if (old.version <= 3 && (old.flags & kId3v2Unsynchronisation) != 0) body = TagLib::ID3v2::SynchData::decode(body);
+    if (old.version >= 3 && (old.flags & kId3v2ExtendedHeader) != 0) {
+      const size_t extended = ExtendedHeaderBytes(old.version, body);
+      if (extended > body.size()) return;
+      body = body.mid(static_cast<unsigned>(extended));
+    }
+    header()->setData(PlainHeader(old.version, flags, body.size()));
+    parse(body);
+  }
+
+  // The header the tag is rendered with: version 2.4 and no flags, whatever it was read
+  // with (TagLib would keep a footer bit it does not render).
+  void ResetHeader() { header()->setData(PlainHeader(4, 0, 0)); }
+
+ private:
+  // The extended header's length: in 2.3 a 4-byte size that leaves itself out, in 2.4 a
+  // synchsafe size that counts itself.
+  static size_t ExtendedHeaderBytes(int version, const TagLib::ByteVector& body) {
+    if (body.size() < 4) return SIZE_MAX;
+    const auto* b = reinterpret_cast<const uint8_t*>(body.data());
+    if (version == 3) return 4 + ((size_t{b[0]} << 24) | (size_t{b[1]} << 16) | (size_t{b[2]} << 8) | b[3]);
+    return DecodeSynchsafe(std::span<const uint8_t, 4>(b, 4));
+  }
+};
+
+std::optional<Id3v2Fields> FieldsOf(const TagLib::ID3v2::Tag& tag) {
+  Id3v2Fields fields;
+  fields.title = FirstText(tag, "TIT2");
+  fields.artist = FirstText(tag, "TPE1");
+  fields.album = FirstText(tag, "TALB");
+  fields.year = FirstText(tag, "TDRC");
+  fields.trackNumber = FirstText(tag, "TRCK");
+  // A genre number ("17", "(17)") becomes its name.
+  fields.genre = ToUtf8(tag.genre());
+  if (fields.title.empty() && fields.artist.empty() && fields.album.empty() && fields.year.empty() &&
+      fields.trackNumber.empty() && fields.genre.empty())
+    return std::nullopt;
+  return fields;
 }
 
 }  // namespace
@@ -70,41 +131,39 @@ std::string Id3v2TrackNumber(int track, int trackCount) {
   return std::to_string(track) + "/" + std::to_string(trackCount);
 }
 
-std::optional<Id3v2Fields> ReadId3v2Tag(const std::string& path) {
-  if (!IsRegularFile(path)) return std::nullopt;
-  TagLib::MPEG::File file(path.c_str(), /*readProperties=*/false);
-  if (!file.isValid() || !file.hasID3v2Tag()) return std::nullopt;
-  const TagLib::PropertyMap map = file.ID3v2Tag()->properties();
-  Id3v2Fields fields;
-  fields.title = FirstValue(map, kTitle);
-  fields.artist = FirstValue(map, kArtist);
-  fields.album = FirstValue(map, kAlbum);
-  fields.year = FirstValue(map, kDate);
-  fields.trackNumber = FirstValue(map, kTrack);
-  fields.genre = FirstValue(map, kGenre);
-  if (fields.title.empty() && fields.artist.empty() && fields.album.empty() && fields.year.empty() &&
-      fields.trackNumber.empty() && fields.genre.empty())
-    return std::nullopt;
-  return fields;
+std::optional<Id3v2Fields> ParseId3v2Fields(std::span<const uint8_t> tag) {
+  const ParsedId3v2Tag parsed(tag);
+  return FieldsOf(parsed);
 }
 
-int WriteId3v2Tag(const std::string& path, const Id3v2Update& update) {
-  // TagLib would report a directory or a device as an invalid file only after opening it.
-  if (!IsRegularFile(path)) return kId3v2CannotOpen;
-  UseUtf8Frames();
-  TagLib::MPEG::File file(path.c_str(), /*readProperties=*/false);
-  if (!file.isValid() || file.readOnly()) return kId3v2CannotOpen;
-  TagLib::ID3v2::Tag* tag = file.ID3v2Tag(/*create=*/true);
-  TagLib::PropertyMap map = tag->properties();
-  Apply(map, kTitle, update.title);
-  Apply(map, kArtist, update.artist);
-  Apply(map, kAlbum, update.album);
-  if (update.year) Apply(map, kDate, IsKnownYear(*update.year) ? update.year : std::optional<std::string>(""));
-  Apply(map, kTrack, update.trackNumber);
-  Apply(map, kGenre, update.genre);
-  tag->setProperties(map);
-  // Only the ID3v2 tag is written: an ID3v1 record or an APE tag stays as the file has it.
-  const bool saved = file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v4,
-                               TagLib::File::DoNotDuplicate);
-  return saved ? kId3v2Ok : kId3v2CannotWrite;
+std::optional<Id3v2Fields> ReadId3v2Tag(const std::string& path) {
+  auto fd = OpenTagFile(path);
+  if (!fd) return std::nullopt;
+  const auto layout = ReadTagFileLayout(fd.Value().Get());
+  if (!layout || layout.Value().id3v2Bytes == 0) return std::nullopt;
+  const auto tag = ReadFileBytes(fd.Value().Get(), 0, layout.Value().id3v2Bytes);
+  if (!tag) return std::nullopt;
+  return ParseId3v2Fields(tag.Value());
+}
+
+Result<std::vector<uint8_t>, std::string> RenderUpdatedId3v2Tag(std::span<const uint8_t> oldTag,
+                                                                  const Id3v2Update& update) {
+  ParsedId3v2Tag tag(oldTag);
+  SetTextFrame(tag, "TIT2", update.title);
+  SetTextFrame(tag, "TPE1", update.artist);
+  SetTextFrame(tag, "TALB", update.album);
+  if (update.year) SetTextFrame(tag, "TDRC", IsKnownYear(*update.year) ? *update.year : std::string());
+  SetTextFrame(tag, "TRCK", update.trackNumber);
+  SetTextFrame(tag, "TCON", update.genre);
+  tag.ResetHeader();
+  const TagLib::ByteVector rendered = tag.render(TagLib::ID3v2::v4);
+  std::vector<uint8_t> bytes(rendered.begin(), rendered.end());
+  // The size field holds 28 bits; whatever TagLib made of an old tag near that limit must
+  // still announce exactly its own length, or the audio would be cut where it says.
+  if (bytes.size() < kId3v2HeaderBytes || bytes.size() - kId3v2HeaderBytes >= (uint64_t{1} << 28))
+    return Fail(std::string("the new ID3v2 tag is too large"));
+  const auto header = ParseId3v2Header(std::span<const uint8_t, kId3v2HeaderBytes>(bytes.data(), kId3v2HeaderBytes));
+  if (!header || header.Value().AnnouncesFooter() || header.Value().BytesWithoutFooter() != bytes.size())
+    return Fail(std::string("the new ID3v2 tag does not announce its own length"));
+  return bytes;
 }

@@ -1,11 +1,18 @@
 // The ID3 version 2.4 tag at the start of an MP3 file, its texts in UTF-8: what both
 // programs write beside the ID3v1 record, so that names outside ISO-8859-1, the track
-// number and the genre survive.
+// number and the genre survive. TagLib reads and renders the frames; where the tag ends
+// and the audio starts is decided here (id3v2_header.h), and files are written only
+// through tag_file.h.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "common/result.h"
 
 // The texts of a tag, UTF-8. An empty text means the file has no such frame.
 struct Id3v2Fields {
@@ -21,12 +28,12 @@ struct Id3v2Fields {
 // a disengaged value keeps the frame the file has. Frames the tag holds beyond these six
 // (pictures, comments, ...) are kept.
 struct Id3v2Update {
-  std::optional<std::string> title;
-  std::optional<std::string> artist;
-  std::optional<std::string> album;
-  std::optional<std::string> year;  // an unknown year (IsKnownYear false) removes the frame
-  std::optional<std::string> trackNumber;
-  std::optional<std::string> genre;
+  std::optional<std::string> title{};
+  std::optional<std::string> artist{};
+  std::optional<std::string> album{};
+  std::optional<std::string> year{};  // an unknown year (IsKnownYear false) removes the frame
+  std::optional<std::string> trackNumber{};
+  std::optional<std::string> genre{};
 };
 
 // True when `year` starts with a nonzero number: "1999", "2003-05". False for "", "YYYY",
@@ -36,15 +43,19 @@ bool IsKnownYear(std::string_view year);
 // "n/N" for track n of a disc of N tracks, "n" when N is not known (0).
 std::string Id3v2TrackNumber(int track, int trackCount);
 
-inline constexpr int kId3v2Ok = 0;
-inline constexpr int kId3v2CannotOpen = 1;    // missing, unreadable or not an MPEG file
-inline constexpr int kId3v2CannotWrite = 5;   // the file could not be rewritten
-
-// Reads the ID3v2 tag of an MP3 file; empty when the file has none (or it holds none of
-// the six texts) or cannot be read.
+// Reads the ID3v2 tag at the start of a file; empty when the file has none (or it holds
+// none of the six texts), when its tag is damaged or of an unknown version, or when the
+// file is not a regular file (never opened then: a FIFO or device cannot block the
+// caller) or cannot be read.
 std::optional<Id3v2Fields> ReadId3v2Tag(const std::string& path);
 
-// Writes an ID3v2.4 tag with UTF-8 texts (adding one when the file has none), changing
-// only what `update` names. An ID3v1 record at the end of the file is left byte for byte
-// as it is. kId3v2Ok, kId3v2CannotOpen or kId3v2CannotWrite.
-int WriteId3v2Tag(const std::string& path, const Id3v2Update& update);
+// The texts of a tag given as its bytes (header, body, footer); empty as above.
+std::optional<Id3v2Fields> ParseId3v2Fields(std::span<const uint8_t> tag);
+
+// The bytes of the tag that `update` makes of `oldTag` (header, body and footer of the
+// file's tag; empty when it has none): an ID3v2.4 tag with UTF-8 texts, without extended
+// header, unsynchronisation or footer, followed by padding. The frames of the old tag
+// that TagLib reads are kept (frames of a compressed 2.2 tag cannot be read). Fails only
+// when the result would be too large for a tag; the detail says so.
+Result<std::vector<uint8_t>, std::string> RenderUpdatedId3v2Tag(std::span<const uint8_t> oldTag,
+                                                                  const Id3v2Update& update);

@@ -11,7 +11,7 @@
 
 #include "common/id3v1_tag.h"
 #include "common/output_file.h"
-#include "common/tags/id3v2_tag.h"
+#include "common/tags/tag_file.h"
 #include "common/paths.h"
 #include "maker/cd/cd_drive_menu.h"
 #include "maker/jobs/job_rows.h"
@@ -444,8 +444,12 @@ void JobPipeline::AppendId3Tag() {
   // start of the file keeps the names whole, in UTF-8, with the track number and genre.
   const Id3v2Update v2 =
       MakeTrackId3v2Update(info, encodingTrack_, host_.RowCount(JobList::Tracks), TrackRowName(row));
-  if (AppendId3v1Tag(codecOutputPath_, fields.title, fields.artist, fields.album, fields.year) == kId3Ok &&
-      WriteId3v2Tag(codecOutputPath_, v2) == kId3v2Ok) {
+  // Both tags go into the file in one rewrite: a new file beside it that replaces it only
+  // once complete, so a full disk costs the tags and never the audio.
+  TagFileUpdate update;
+  update.id3v2 = v2;
+  update.appendedId3v1 = EncodeId3v1Tag({fields.title, fields.artist, fields.album, fields.year}, kId3v1MakerTextLimit);
+  if (WriteTagFile(codecOutputPath_, update)) {
     host_.AppendLog(MakerLog::Encoder, "    ID3 tag added.");
   } else {
     encoderError_ = true;

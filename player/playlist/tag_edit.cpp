@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 #include "common/paths.h"
-#include "common/tags/id3v2_tag.h"
+#include "common/tags/tag_file.h"
 #include "common/wav_header.h"
 #include "player/playlist/list_entries.h"
 
@@ -31,11 +31,18 @@ bool TakesId3v2(const std::string& path) {
   return !(path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".aac") == 0);
 }
 
+bool IsRegularFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 }  // namespace
 
 Id3v1Tag ReadTagForEditing(const std::string& entry) {
   Id3v1Tag tag;
-  if (IsStreamUrl(entry)) return tag;
+  // The player asks on its main thread: a FIFO or a device named as an entry is never
+  // opened (it could block, or lose bytes meant for another reader).
+  if (IsStreamUrl(entry) || !IsRegularFile(entry)) return tag;
   if (ReadId3v1Tag(entry, &tag.album, &tag.artist, &tag.title, &tag.year) != kId3Ok) tag = Id3v1Tag{};
   // The ID3v2 texts are whole and in any script; each field the ID3v1 record holds is
   // only the fallback.
@@ -49,29 +56,37 @@ Id3v1Tag ReadTagForEditing(const std::string& entry) {
   return tag;
 }
 
-std::string CannotWriteTagMessage(const std::string& entry) {
-  return "Cannot write ID3 tag of: " + ExtractFileName(entry);
+std::string CannotWriteTagMessage(const std::string& entry, const std::string& reason) {
+  return "Cannot write ID3 tag of: " + ExtractFileName(entry) + "\n" + reason;
 }
 
 std::vector<std::string> WriteTags(const std::vector<std::string>& selected, const TagEditValues& values) {
   std::vector<std::string> failures;
   for (const std::string& entry : selected) {
-    struct stat st {};
-    const bool regular = !IsStreamUrl(entry) && ::stat(entry.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-    const std::optional<std::string> title = TitleToWrite(entry, values, selected.size());
-    if (!regular ||
-        WriteId3v1Tag(entry, &values.album, &values.artist, title ? &*title : nullptr, &values.year) != kId3Ok) {
-      failures.push_back(CannotWriteTagMessage(entry));
+    if (IsStreamUrl(entry)) {
+      failures.push_back(CannotWriteTagMessage(entry, "A stream has no tag to write"));
       continue;
     }
-    if (!TakesId3v2(entry)) continue;
-    Id3v2Update update;
-    update.album = values.album;
-    update.artist = values.artist;
-    update.year = values.year;  // "YYYY" or an empty year removes the frame
-    update.title = title;
-    // A file without MPEG audio (kId3v2CannotOpen) keeps just its ID3v1 record.
-    if (WriteId3v2Tag(entry, update) == kId3v2CannotWrite) failures.push_back(CannotWriteTagMessage(entry));
+    // What is not a regular file is refused before anything opens it (the WAV header
+    // test below would).
+    if (auto refused = OpenTagFile(entry); !refused) {
+      failures.push_back(CannotWriteTagMessage(entry, refused.Error().Reason()));
+      continue;
+    }
+    const std::optional<std::string> title = TitleToWrite(entry, values, selected.size());
+    TagFileUpdate update;
+    update.id3v1 = Id3v1Update{title, values.artist, values.album, values.year};
+    if (TakesId3v2(entry)) {
+      Id3v2Update v2;
+      v2.album = values.album;
+      v2.artist = values.artist;
+      v2.year = values.year;  // "YYYY" or an empty year removes the frame
+      v2.title = title;
+      update.id3v2 = v2;
+    }
+    // Both tags in one rewrite: the file is replaced whole or stays as it was.
+    if (auto written = WriteTagFile(entry, update); !written)
+      failures.push_back(CannotWriteTagMessage(entry, written.Error().Reason()));
   }
   return failures;
 }

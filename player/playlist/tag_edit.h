@@ -27,12 +27,14 @@ struct TagEditValues {
 std::optional<std::string> TitleToWrite(const std::string& entry, const TagEditValues& values, size_t selectedCount);
 
 // The first selected entry's tag, for the editor's fields; empty fields when it has none
-// or cannot be read.
+// or cannot be read. What is not a regular file is not opened.
 Id3v1Tag ReadTagForEditing(const std::string& entry);
 
-// Writes album, artist, year and the title of TitleToWrite to every entry, in order. An
-// entry that is not an existing regular file (a URL, a file deleted meanwhile) is not
-// written, so no file is ever made by the editor. Returns one message per entry that
-// could not be written: "Cannot write ID3 tag of: NAME.EXT".
+// Writes album, artist, year and the title of TitleToWrite to every entry, in order: the
+// ID3v1 record, and for files played as MP3 the ID3v2 tag, in one rewrite of the file
+// (WriteTagFile), so that a failure leaves it as it was. An entry that is not an existing
+// regular file (a URL, a file deleted meanwhile, a FIFO or a device) is never opened and
+// no file is ever made. Returns one message per entry that could not be written:
+// "Cannot write ID3 tag of: NAME.EXT", a line break and the reason.
 std::vector<std::string> WriteTags(const std::vector<std::string>& selected, const TagEditValues& values);
-std::string CannotWriteTagMessage(const std::string& entry);
+std::string CannotWriteTagMessage(const std::string& entry, const std::string& reason);

@@ -1,11 +1,22 @@
 // Tests of the tag editor's rules on real files.
+#include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <future>
+
 #include "common/id3v1_tag.h"
 #include "common/paths.h"
+#include "common/tags/tag_file.h"
 #include "player/playlist/tag_edit.h"
+#include "tests/common/tags/reference_tools.h"
+#include "tests/common/tags/tagged_file_builder.h"
 #include "tests/common/temp_dir.h"
 
 namespace {
@@ -19,9 +30,8 @@ Id3v1Tag Read(const std::string& path) {
 // An MP3-ish file with a tag of its own title.
 std::string Tagged(const TempDir& dir, const std::string& name, const std::string& title) {
   const std::string path = dir.File(name);
-  WriteText(path, std::string(1000, '\xFF'));
-  const std::string album = "Old", artist = "Old", year = "1999";
-  EXPECT_EQ(WriteId3v1Tag(path, &album, &artist, &title, &year), kId3Ok);
+  const Id3v1Record record = EncodeId3v1Tag({title, "Old", "Old", "1999"}, kId3v1MakerTextLimit);
+  WriteText(path, std::string(1000, '\xFF') + std::string(record.begin(), record.end()));
   return path;
 }
 
@@ -62,8 +72,8 @@ TEST(TagEdit, FileNameAsTitleAndTheSongTextOfOneFile) {
   EXPECT_EQ(TitleToWrite(files[0], one, 2), std::nullopt);
 }
 
-// Catches a failure that stops the other files, a message without the file's name, and
-// an editor that makes a new file for an entry that is not there.
+// Catches a failure that stops the other files, a message without the file's name or the
+// reason, and an editor that makes a new file for an entry that is not there.
 TEST(TagEdit, AFileThatCannotBeWrittenIsReportedAndTheOthersAreWritten) {
   TempDir dir;
   const std::string good = Tagged(dir, "good.mp3", "Good");
@@ -71,8 +81,9 @@ TEST(TagEdit, AFileThatCannotBeWrittenIsReportedAndTheOthersAreWritten) {
   ASSERT_EQ(::mkdir(dir.File("folder.mp3").c_str(), 0755), 0);
   TagEditValues values{"", "New Album", "", "", false};
   const std::vector<std::string> failures = WriteTags({missing, dir.File("folder.mp3"), good, "http://radio/x.mp3"}, values);
-  EXPECT_EQ(failures, (std::vector<std::string>{"Cannot write ID3 tag of: gone.mp3", "Cannot write ID3 tag of: folder.mp3",
-                                                "Cannot write ID3 tag of: x.mp3"}));
+  EXPECT_EQ(failures, (std::vector<std::string>{"Cannot write ID3 tag of: gone.mp3\nNo such file or directory",
+                                                "Cannot write ID3 tag of: folder.mp3\nIs a directory",
+                                                "Cannot write ID3 tag of: x.mp3\nA stream has no tag to write"}));
   EXPECT_EQ(Read(good).album, "New Album");
   EXPECT_FALSE(FileExists(missing));
 }
@@ -87,28 +98,14 @@ TEST(TagEdit, FileWithoutTagGivesEmptyFields) {
 
 namespace {
 
-std::string Shell(const std::string& command) {
-  std::string output;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return output;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-  pclose(pipe);
-  while (!output.empty() && output.back() == '\n') output.pop_back();
-  return output;
-}
-
-std::string ProbeTag(const std::string& path, const std::string& key) {
-  return Shell("ffprobe -v error -show_entries format_tags=" + key + " -of default=noprint_wrappers=1:nokey=1 '" +
-               path + "'");
-}
+std::string ProbeTag(const std::string& path, const std::string& key) { return reference_tools::ProbeTag(path, key); }
 
 // Half a second of a tone, encoded by ffmpeg with the given (or no) ID3v2 title.
 std::string RealMp3(const TempDir& dir, const std::string& name, const std::string& v2Title = "") {
   const std::string path = dir.File(name);
   const std::string meta = v2Title.empty() ? "-id3v2_version 0" : "-id3v2_version 4 -metadata title='" + v2Title + "'";
-  Shell("ffmpeg -v error -f lavfi -i sine=duration=0.5 -c:a libmp3lame -write_xing 0 " + meta + " '" + path + "'");
+  reference_tools::Run("ffmpeg -v error -f lavfi -i sine=duration=0.5 -c:a libmp3lame -write_xing 0 " + meta + " '" +
+                       path + "'");
   return path;
 }
 
@@ -119,8 +116,9 @@ std::string RealMp3(const TempDir& dir, const std::string& name, const std::stri
 TEST(TagEdit, EditorAndTitleFieldReadId3v2FirstThenTheRecord) {
   TempDir dir;
   const std::string mp3 = RealMp3(dir, "jp.mp3", "夜に駆ける");
-  const std::string album = "Album", artist = "Artist", title = "?????", year = "2019";
-  ASSERT_EQ(WriteId3v1Tag(mp3, &album, &artist, &title, &year), kId3Ok);
+  TagFileUpdate record;
+  record.id3v1 = Id3v1Update{.title = "?????", .artist = "Artist", .album = "Album", .year = "2019"};
+  ASSERT_TRUE(WriteTagFile(mp3, record));
   const Id3v1Tag shown = ReadTagForEditing(mp3);
   EXPECT_EQ(shown.title, "夜に駆ける");
   EXPECT_EQ(shown.artist, "Artist");  // not in the ID3v2 tag: the record's
@@ -141,8 +139,157 @@ TEST(TagEdit, ChangesReachBothTagsAndFfprobeReadsThemBack) {
   EXPECT_EQ(ReadTagForEditing(mp3).album, "アルバム");
 
   const std::string wav = dir.File("tone.wav");
-  Shell("ffmpeg -v error -f lavfi -i sine=duration=0.2 '" + wav + "'");
+  reference_tools::Run("ffmpeg -v error -f lavfi -i sine=duration=0.2 '" + wav + "'");
   EXPECT_TRUE(WriteTags({wav}, values).empty());
   EXPECT_EQ(ReadBytes(wav)[0], 'R');
   EXPECT_EQ(Read(wav).artist, "Caf\xC3\xA9 ? \xC3\x9Cn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9");
+}
+
+namespace {
+
+// A 2 MiB tmpfs mounted on a folder for the life of the object, unmounted on every path
+// (a failed assertion included). Mounting needs root; Why() says what stood in the way.
+class SmallDisk {
+ public:
+  explicit SmallDisk(const std::string& folder) : folder_(folder) {
+    if (::geteuid() != 0) {
+      why_ = "mounting a small tmpfs needs root";
+    } else if (::mount("tmpfs", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=2m,mode=0755") != 0) {
+      why_ = std::string("mount -t tmpfs failed: ") + std::strerror(errno);
+    } else {
+      mounted_ = true;
+    }
+  }
+  ~SmallDisk() {
+    if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
+  }
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+
+  bool Mounted() const { return mounted_; }
+  const std::string& Why() const { return why_; }
+
+  // Fills the disk with a file until no block is left.
+  bool Fill() {
+    const int fd = ::open((folder_ + "/filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    const std::string block(4096, 'f');
+    while (::write(fd, block.data(), block.size()) > 0) {
+    }
+    const bool full = errno == ENOSPC;
+    return ::close(fd) == 0 && full;
+  }
+
+ private:
+  std::string folder_;
+  bool mounted_ = false;
+  std::string why_;
+};
+
+}  // namespace
+
+// Catches the editor's in-place write on a nearly full disk: it reported success while the
+// MP3 lost the end of its audio and the record it had just been given. The disk is full
+// but for the room left in the file's last block: enough for the ID3v1 record, not for
+// an ID3v2 tag. The rewrite fails instead, says why, and the file keeps every byte.
+TEST(TagEdit, ANearlyFullDiskLeavesTheFileWholeAndSaysWhy) {
+  TempDir dir;
+  const std::string mount = dir.File("disk");
+  ASSERT_EQ(::mkdir(mount.c_str(), 0755), 0);
+  SmallDisk disk(mount);
+  if (!disk.Mounted()) GTEST_SKIP() << "Skipped: the full-disk case needs a small tmpfs: " << disk.Why();
+  const std::string mp3 = mount + "/song.mp3";
+  const size_t block = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+  int frames = 100;
+  while ((MpegFrames(frames).size() % block) + 1000 < block || (MpegFrames(frames).size() % block) + 200 > block)
+    ++frames;
+  const std::vector<uint8_t> before = MpegFrames(frames);
+  WriteBytes(mp3, before);
+  ASSERT_EQ(ReadBytes(mp3).size(), before.size());
+  ASSERT_TRUE(disk.Fill());
+
+  TagEditValues values{"A Title", "An Album", "An Artist", "2024", false};
+  EXPECT_EQ(WriteTags({mp3}, values),
+            std::vector<std::string>{"Cannot write ID3 tag of: song.mp3\nNo space left on device"});
+  const std::vector<uint8_t> after = ReadBytes(mp3);
+  EXPECT_NE(std::search(after.begin(), after.end(), before.begin(), before.end()), after.end())
+      << "the audio lost its end (" << before.size() << " bytes before, " << after.size() << " after)";
+  EXPECT_TRUE(after == before) << "the file changed";
+  EXPECT_EQ(reference_tools::ProbePackets(mp3), std::to_string(frames));
+  // Nothing else is left on the disk: no unfinished copy.
+  ::unlink((mount + "/filler").c_str());
+  EXPECT_EQ(reference_tools::Run("ls -A '" + mount + "'"), "song.mp3");
+}
+
+// Catches the audio cut by a rewrite that takes the 0x10 flag of a 2.3 tag for a footer
+// (the first MPEG frame lost): after the editor wrote the tags, the MPEG data is the same
+// and ffprobe finds every frame.
+TEST(TagEdit, AudioAfterAVersion23TagWithFlag10StaysWhole) {
+  TempDir dir;
+  const std::string bare = dir.File("bare.mp3");
+  reference_tools::MakeMp3(bare, 0.5);
+  const TaggedFileParts parts = BuildTaggedFile({.name = "v23_flag10", .version = 3, .extraFlags = 0x10}, ReadBytes(bare));
+  const std::string mp3 = dir.File("song.mp3");
+  WriteBytes(mp3, parts.File());
+  TagEditValues values{"A Song", "An Album", "", "", false};
+  ASSERT_EQ(WriteTags({mp3}, values), std::vector<std::string>{});
+  const std::vector<uint8_t> file = ReadBytes(mp3);
+  ASSERT_GT(file.size(), 10u);
+  const size_t tagBytes = 10 + ((size_t{file[6]} << 21) | (size_t{file[7]} << 14) | (size_t{file[8]} << 7) | file[9]);
+  ASSERT_EQ(file.size(), tagBytes + parts.audio.size() + 128);
+  EXPECT_TRUE(std::equal(parts.audio.begin(), parts.audio.end(), file.begin() + static_cast<long>(tagBytes)));
+  EXPECT_EQ(reference_tools::ProbePackets(mp3), reference_tools::ProbePackets(bare));
+  EXPECT_EQ(ProbeTag(mp3, "title"), "A Song");
+  EXPECT_EQ(ProbeTag(mp3, "album"), "An Album");
+}
+
+// Catches a read-only file replaced by the rewrite (root may rename over any file; the
+// owner protected it), the mode of an edited file lost, and a symbolic link replaced by a
+// file: the link stays and its target gets the tags.
+TEST(TagEdit, ReadOnlyFilesAreRefusedEditedFilesKeepModeAndLinks) {
+  TempDir dir;
+  const std::string locked = Tagged(dir, "locked.mp3", "Locked");
+  const std::string shared = Tagged(dir, "shared.mp3", "Shared");
+  ASSERT_EQ(::chmod(locked.c_str(), 0444), 0);
+  ASSERT_EQ(::chmod(shared.c_str(), 0664), 0);
+  const std::string link = dir.File("link.mp3");
+  ASSERT_EQ(::symlink("shared.mp3", link.c_str()), 0);
+  const std::vector<uint8_t> lockedBefore = ReadBytes(locked);
+
+  TagEditValues values{"", "New Album", "", "", false};
+  EXPECT_EQ(WriteTags({locked, link}, values),
+            std::vector<std::string>{"Cannot write ID3 tag of: locked.mp3\nThe file is read-only"});
+  EXPECT_TRUE(ReadBytes(locked) == lockedBefore);
+  struct stat info {};
+  ASSERT_EQ(::lstat(link.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  ASSERT_EQ(::stat(shared.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0664u);
+  EXPECT_EQ(Read(shared).album, "New Album");
+  EXPECT_EQ(Read(shared).title, "Shared");
+}
+
+// Catches a FIFO entry opened by the editor: reading its tag on the player's main thread
+// must return at once and leave the bytes waiting in it for their reader (the WAV header
+// test took them), and writing is refused with the reason.
+TEST(TagEdit, AFifoEntryIsNeitherOpenedNorRead) {
+  TempDir dir;
+  const std::string fifo = dir.File("pipe.mp3");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int peer = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(peer, 0);
+  const std::string waiting = std::string("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0", 24) + std::string(40, 'x');
+  ASSERT_EQ(::write(peer, waiting.data(), waiting.size()), static_cast<ssize_t>(waiting.size()));
+
+  auto read = std::async(std::launch::async, [&] { return ReadTagForEditing(fifo); });
+  // A read blocked on the FIFO returns once there is more to read; the test then fails.
+  if (read.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
+    (void)!::write(peer, std::string(65536, '\0').data(), 65536);
+  const Id3v1Tag tag = read.get();
+  EXPECT_TRUE(tag.title.empty() && tag.album.empty());
+  TagEditValues values{"", "New Album", "", "", false};
+  EXPECT_EQ(WriteTags({fifo}, values), std::vector<std::string>{"Cannot write ID3 tag of: pipe.mp3\nNot a regular file"});
+  char left[128] = {};
+  EXPECT_EQ(::read(peer, left, sizeof left), static_cast<ssize_t>(waiting.size())) << "bytes were taken from the FIFO";
+  ::close(peer);
 }

@@ -42,9 +42,8 @@ struct PlayListFixture {
 
 std::string TaggedFile(const TempDir& dir, const std::string& name, const std::string& title) {
   const std::string path = dir.File(name);
-  WriteText(path, std::string(600, '\xFF'));
-  const std::string album = "Album", artist = "Artist", year = "1990";
-  EXPECT_EQ(WriteId3v1Tag(path, &album, &artist, &title, &year), kId3Ok);
+  const Id3v1Record record = EncodeId3v1Tag({title, "Artist", "Album", "1990"}, kId3v1MakerTextLimit);
+  WriteText(path, std::string(600, '\xFF') + std::string(record.begin(), record.end()));
   return path;
 }
 
@@ -187,5 +186,5 @@ TEST(TID3Form, OneFileAndThreeFiles) {
   EXPECT_EQ(title, "Third");
 
   form.Apply({dir.File("gone.mp3"), one});
-  EXPECT_EQ(errors, (std::vector<QString>{"Error: Cannot write ID3 tag of: gone.mp3"}));
+  EXPECT_EQ(errors, (std::vector<QString>{"Error: Cannot write ID3 tag of: gone.mp3\nNo such file or directory"}));
 }
