@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -24,8 +25,12 @@ inline int64_t BmpRowBytes(const BmpFields& f) {
   return (std::abs(int64_t{f.width}) * f.bitCount + 31) / 32 * 4;
 }
 
-// What the header asks for: rows × row bytes.
-inline int64_t BmpDataBytes(const BmpFields& f) { return BmpRowBytes(f) * std::abs(int64_t{f.height}); }
+// What the header asks for: rows × row bytes (INT64_MAX when that does not fit).
+inline int64_t BmpDataBytes(const BmpFields& f) {
+  const int64_t rows = std::abs(int64_t{f.height});
+  const int64_t rowBytes = BmpRowBytes(f);
+  return rows != 0 && rowBytes > INT64_MAX / rows ? INT64_MAX : rowBytes * rows;
+}
 
 // pixel(x, y) gives 0x00RRGGBB, y counted from the top. Depths of 8 bits and less store
 // index 0 (black) for a black pixel and 1 (white) for any other; 16 bits store 5-5-5.
