@@ -74,6 +74,19 @@ TMainForm::~TMainForm() {
 
 QString TMainForm::ApplySkinFolder(const QString& folder) {
   const LoadedSkin skin = ReadSkinFolder(folder);
+  if (!skin.Showable()) return skin.error;
+  ShowSkin(skin);
+  return skin.notes;
+}
+
+QString TMainForm::ApplyStartSkin() {
+  const StartSkin start = ReadStartSkin();
+  if (start.skin.Showable()) ShowSkin(start.skin);
+  if (!start.notice.isEmpty()) ShowSkinNotice(start.notice);
+  return (start.notice + QLatin1Char('\n') + start.skin.notes).trimmed();
+}
+
+void TMainForm::ShowSkin(const LoadedSkin& skin) {
   labelsFrozen_ = true;
   const bool mainVisible = isVisible();
   const bool eqVisible = eqForm_->isVisible();
@@ -90,7 +103,6 @@ QString TMainForm::ApplySkinFolder(const QString& folder) {
   lastPos_ = pos();
   followMoves_ = true;
   labelsFrozen_ = false;
-  return skin.error;
 }
 
 QString TMainForm::LoadDisplay(const QString& folder) {

@@ -27,6 +27,7 @@ class TID3Form;
 class TAskLineForm;
 class TAboutForm;
 class TOptionsForm;
+struct LoadedSkin;
 
 // The commands of the context menu (the window's system menu), by their identifiers.
 enum SystemCommand : int {
@@ -55,9 +56,13 @@ class TMainForm : public TMainSkinFace {
   TMainForm(PlayerSettings& settings, FacadeFactory makeFacade, QWidget* parent = nullptr);
   ~TMainForm() override;
 
-  // Reads a skin folder and applies it to this window and the equalizer window, text
-  // updates held back meanwhile. Returns the reading errors (empty when all was read).
+  // Reads a skin folder and, when it can be shown, applies it to this window and the
+  // equalizer window, text updates held back meanwhile. Returns why it cannot be shown (the
+  // windows keep their skin), else the rectangles that were cut to their window.
   QString ApplySkinFolder(const QString& folder);
+  // At start: applies the active skin, or the shipped default when the per-user skin cannot
+  // be shown, with a message box saying why. Returns what to print on stderr.
+  QString ApplyStartSkin();
   // The rest of the start-up: the entries of the command line (else the default list at
   // the stored index), placing the equalizer window, playing, the context menu.
   void Start(const std::vector<std::string>& commandLineEntries);
@@ -154,6 +159,7 @@ class TMainForm : public TMainSkinFace {
   void BuildSystemMenu();
   bool Exec(QDialog* dialog);
   QString LoadDisplay(const QString& folder);
+  void ShowSkin(const LoadedSkin& skin);
 
   PlayerSettings& settings_;
   FacadeFactory makeFacade_;

@@ -3,8 +3,11 @@
 
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <cstdint>
 
 #include "player/skin/skin_bands.h"
 #include "player/ui/gbutton.h"
@@ -23,10 +26,20 @@ bool DragByFace::Begin(QWidget* window, QPoint global, QPoint& grab) {
 void PlaceTextField(QLabel* label, const SkinTextFieldPlace& place) {
   label->setGeometry(ToQRect(place.rect));
   QFont font(QString::fromStdString(place.font));
-  // The skin gives the cell height of the font: the largest size whose line fits.
-  int pixels = std::max(place.rect.height, 1);
+  // The skin gives the cell height of the font: the largest size whose line fits. The line
+  // grows about in proportion to the size, so the search starts from the proportional
+  // guess rather than stepping down from the field's height.
+  const int height = place.rect.height;
+  auto lineAt = [&font](int pixels) {
+    font.setPixelSize(pixels);
+    return QFontMetrics(font).height();
+  };
+  int pixels = std::max(height, 1);
+  if (const int line = lineAt(pixels); line > height && line > 0)
+    pixels = std::max(1, static_cast<int>(int64_t{pixels} * height / line));
+  while (pixels < height && lineAt(pixels + 1) <= height) ++pixels;
+  while (pixels > 1 && lineAt(pixels) > height) --pixels;
   font.setPixelSize(pixels);
-  while (pixels > 1 && QFontMetrics(font).height() > place.rect.height) font.setPixelSize(--pixels);
   label->setFont(font);
   QPalette palette = label->palette();
   palette.setColor(QPalette::WindowText, ToQColor(place.colour));
@@ -84,6 +97,14 @@ void TMainSkinFace::ApplySkin(const DisplayIni& display, const QImage& mainBitma
     visualization_->Configure(*display.visualization, face_->Face());
   else
     visualization_->Disable();
+}
+
+void TMainSkinFace::ShowSkinNotice(const QString& text) {
+  auto* box = new QMessageBox(QMessageBox::Warning, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok, this);
+  box->setObjectName(QStringLiteral("SkinNotice"));
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowModality(Qt::NonModal);
+  QTimer::singleShot(0, box, &QWidget::show);
 }
 
 void TMainSkinFace::SetText(SkinTextField field, const QString& text) { TextField(field)->setText(text); }

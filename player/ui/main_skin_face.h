@@ -29,6 +29,10 @@ class TMainSkinFace : public QWidget {
   // Shows text in a field (kept while the field is hidden, shown when a skin places it).
   void SetText(SkinTextField field, const QString& text);
   TVisualization* Visualization() const { return visualization_; }
+  // Tells the user of the window about its skin (one that could not be shown, and what is
+  // shown instead) in a message box that leaves the window usable. It opens once the event
+  // loop runs, so it lies over the window shown meanwhile.
+  void ShowSkinNotice(const QString& text);
   TImageWindow* Face() const { return face_; }
 
  Q_SIGNALS:

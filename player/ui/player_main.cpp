@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
 
   QtMainLoop loop;
   TMainForm form(settings, [&loop] { return std::make_unique<SoundPlayerFacade>(loop); });
-  if (const QString errors = form.ApplySkinFolder(QString::fromStdString(ActiveSkinFolder())); !errors.isEmpty())
+  if (const QString errors = form.ApplyStartSkin(); !errors.isEmpty())
     std::fprintf(stderr, "zbplayer: %s\n", errors.toLocal8Bit().constData());
   QObject::connect(&instance, &TSingleInstance::ShowRequested, &form, &TMainForm::ShowFront);
   QObject::connect(&instance, &TSingleInstance::CloseRequested, &form, [&form] { form.close(); });

@@ -6,6 +6,11 @@
 #include <QImageReader>
 #include <QPainter>
 
+#include <cstdint>
+#include <cstdlib>
+
+#include "player/skin/skin_bands.h"
+#include "player/skin/skin_bounds.h"
 #include "player/skin/skin_folder.h"
 
 SkinPixels PixelsOf(const QImage& image) {
@@ -46,15 +51,41 @@ void UseWholeScaleFactors() {
 
 namespace {
 
-QImage ReadBitmap(const QString& path, QString& error) {
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// Decodes one skin bitmap of bandCount bands, or says why it cannot be one.
+QImage ReadBitmap(const QString& path, int bandCount, QString& error) {
   if (!QFileInfo::exists(path)) {
     error += QStringLiteral("%1: no such file\n").arg(path);
     return QImage();
   }
   QImageReader reader(path);
+  // The size in the header is checked first. A format whose header does not tell it is
+  // bounded by Qt's allocation limit while it decodes, and by the same check afterwards.
+  const QSize header = reader.size();
+  if (header != QSize()) {
+    const auto problem = BitmapSizeProblem(std::abs(int64_t{header.width()}), std::abs(int64_t{header.height()}), bandCount);
+    if (problem) {
+      error += QStringLiteral("%1: %2\n").arg(path, Q(*problem));
+      return QImage();
+    }
+  }
   QImage image = reader.read();
-  if (image.isNull()) error += QStringLiteral("%1: %2\n").arg(path, reader.errorString());
+  if (image.isNull()) {
+    error += QStringLiteral("%1: %2\n").arg(path, reader.errorString());
+    return QImage();
+  }
+  if (const auto problem = BitmapSizeProblem(image.width(), image.height(), bandCount)) {
+    error += QStringLiteral("%1: %2\n").arg(path, Q(*problem));
+    return QImage();
+  }
   return image;
+}
+
+QString Lines(const std::vector<std::string>& lines) {
+  QString text;
+  for (const std::string& line : lines) text += Q(line) + QLatin1Char('\n');
+  return text;
 }
 
 }  // namespace
@@ -67,21 +98,49 @@ LoadedSkin ReadSkinFolder(const QString& folder) {
   if (display)
     skin.display = std::move(display).Value();
   else
-    skin.error += QString::fromStdString(display.Error().Message()) + QLatin1Char('\n');
-  skin.mainBitmap = ReadBitmap(QString::fromStdString(files.mainBitmap), skin.error);
-  skin.eqBitmap = ReadBitmap(QString::fromStdString(files.eqBitmap), skin.error);
+    skin.error += Q(display.Error().Message()) + QLatin1Char('\n');
+  const int mainBands = BandLayout::ForMain(0, 0, skin.display.withFocus).BandCount();
+  const int eqBands = BandLayout::ForEqualizer(0, 0).BandCount();
+  skin.mainBitmap = ReadBitmap(Q(files.mainBitmap), mainBands, skin.error);
+  skin.eqBitmap = ReadBitmap(Q(files.eqBitmap), eqBands, skin.error);
+  if (!skin.mainBitmap.isNull() && !skin.eqBitmap.isNull()) {
+    const SkinBoundsReport report = BoundSkin(skin.display, {skin.mainBitmap.width(), skin.mainBitmap.height()},
+                                              {skin.eqBitmap.width(), skin.eqBitmap.height()});
+    skin.error += Lines(report.refusals);
+    skin.notes = Lines(report.cuts).trimmed();
+  }
   skin.error = skin.error.trimmed();
   return skin;
 }
 
+StartSkin ReadStartSkin() {
+  StartSkin start;
+  const std::string active = ActiveSkinFolder();
+  start.skin = ReadSkinFolder(Q(active));
+  if (start.skin.Showable()) return start;
+  const std::string shipped = ShippedSkinFolder("default");
+  if (active == shipped) {
+    start.notice = QStringLiteral("The default skin in %1 cannot be shown:\n%2").arg(Q(active), start.skin.error);
+    return start;
+  }
+  start.notice = QStringLiteral("The skin in %1 cannot be shown:\n%2\n\n").arg(Q(active), start.skin.error);
+  LoadedSkin fallback = ReadSkinFolder(Q(shipped));
+  if (!fallback.Showable()) {
+    start.notice += QStringLiteral("Neither can the default skin in %1:\n%2").arg(Q(shipped), fallback.error);
+    return start;
+  }
+  start.notice += QStringLiteral("The default skin is shown instead.");
+  start.skin = std::move(fallback);
+  return start;
+}
+
 QString InstallChosenSkin(const QString& chosenFolder) {
   const std::string folder = chosenFolder.toStdString();
-  if (!HoldsSkin(folder)) return QString::fromStdString(SkinFolderError{}.Message());
-  // A bitmap that does not decode would leave the player without a face after the copy.
+  if (!HoldsSkin(folder)) return Q(SkinFolderError{}.Message());
+  // A skin that cannot be shown would leave the player without a face after the copy.
   const LoadedSkin chosen = ReadSkinFolder(chosenFolder);
-  if (chosen.mainBitmap.isNull() || chosen.eqBitmap.isNull())
-    return QStringLiteral("The skin cannot be used:\n%1").arg(chosen.error);
+  if (!chosen.Showable()) return QStringLiteral("The skin cannot be used:\n%1").arg(chosen.error);
   const auto installed = InstallSkin(folder, UserSkinFolder());
-  if (!installed) return QString::fromStdString(installed.Error().Message());
+  if (!installed) return Q(installed.Error().Message());
   return QString();
 }

@@ -30,19 +30,36 @@ void DrawSkinImage(QPainter& painter, const QRect& target, const QImage& image);
 // shape and the hit areas scaled alike (a 1.5 screen draws at 1×).
 void UseWholeScaleFactors();
 
-// A skin folder read for the windows: the positions, and the two bitmaps (null when a file
-// is missing or is not a bitmap Qt can decode, with the reason in the error text).
+// A skin folder read for the windows: the positions, every rectangle cut to its window,
+// and the two bitmaps. A skin that cannot be shown (a file missing or unreadable, a bitmap
+// that does not decode, is larger than kSkinBitmapSideLimit either way or too low for its
+// bands, an element with no pixel inside its window) has the reasons in error, one line
+// each naming the file or the key; the windows never show it.
 struct LoadedSkin {
   QString folder;
   DisplayIni display;
   QImage mainBitmap;
   QImage eqBitmap;
-  QString error;  // empty when everything was read
+  QString error;  // empty when the skin can be shown
+  QString notes;  // the rectangles cut to their window, one line each naming its key
+  bool Showable() const { return error.isEmpty(); }
 };
+// Reads the three files. A bitmap's size is read from its header first: one the limit
+// refuses is never decoded, so a hostile header cannot make a large allocation.
 LoadedSkin ReadSkinFolder(const QString& folder);
 
+// The skin a program shows when it starts: the active skin (ActiveSkinFolder); when that is
+// the per-user copy and it cannot be shown, the shipped default instead, with notice saying
+// why for the user of the window. When neither can be shown, skin is not showable and the
+// notice says why.
+struct StartSkin {
+  LoadedSkin skin;
+  QString notice;
+};
+StartSkin ReadStartSkin();
+
 // Makes a chosen folder the active skin: refuses a folder without the three files
-// ("Specified directory does not contain display information.") or with a bitmap that does
-// not decode, and copies the files into the per-user skin folder. Returns the message to
-// show, or an empty text on success.
+// ("Specified directory does not contain display information.") or one that cannot be
+// shown ("The skin cannot be used:" and why), and copies the files into the per-user skin
+// folder. Returns the message to show, or an empty text on success.
 QString InstallChosenSkin(const QString& chosenFolder);

@@ -53,8 +53,7 @@ TSkinPreview::TSkinPreview(PlayerSettings& settings)
 
 TSkinPreview::~TSkinPreview() { StopDemo(); }
 
-QString TSkinPreview::ApplySkinFolder(const QString& folder) {
-  const LoadedSkin skin = ReadSkinFolder(folder);
+void TSkinPreview::ShowSkin(const LoadedSkin& skin) {
   const bool eqVisible = eq_->isVisible();
   const bool mainVisible = main_->isVisible();
   main_->hide();
@@ -63,7 +62,20 @@ QString TSkinPreview::ApplySkinFolder(const QString& folder) {
   eq_->ApplySkin(skin.display, skin.eqBitmap);
   if (mainVisible) main_->show();
   if (eqVisible) eq_->show();
-  return skin.error;
+}
+
+QString TSkinPreview::ApplySkinFolder(const QString& folder) {
+  const LoadedSkin skin = ReadSkinFolder(folder);
+  if (!skin.Showable()) return skin.error;
+  ShowSkin(skin);
+  return skin.notes;
+}
+
+QString TSkinPreview::ApplyStartSkin() {
+  const StartSkin start = ReadStartSkin();
+  if (start.skin.Showable()) ShowSkin(start.skin);
+  if (!start.notice.isEmpty()) main_->ShowSkinNotice(start.notice);
+  return (start.notice + QLatin1Char('\n') + start.skin.notes).trimmed();
 }
 
 QString TSkinPreview::LoadDisplay(const QString& folder) {

@@ -23,9 +23,14 @@ class TSkinPreview : public QObject {
   explicit TSkinPreview(PlayerSettings& settings);
   ~TSkinPreview() override;
 
-  // Reads a skin folder and applies it to both windows (hidden windows stay hidden).
-  // Returns the reading errors, if any (the windows then lack the missing pictures).
+  // Applies a skin that can be shown to both windows (hidden windows stay hidden).
+  void ShowSkin(const LoadedSkin& skin);
+  // Reads a skin folder and applies it when it can be shown. Returns why it cannot (the
+  // windows keep their skin), else the rectangles that were cut to their window.
   QString ApplySkinFolder(const QString& folder);
+  // At start: applies the active skin, or the shipped default when the per-user skin cannot
+  // be shown, with a message box saying why. Returns what to print on stderr.
+  QString ApplyStartSkin();
   // The Load Display action: installs the chosen folder as the active skin and re-skins.
   QString LoadDisplay(const QString& folder);
 

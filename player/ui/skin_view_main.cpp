@@ -2,11 +2,13 @@
 //
 //   zbskinview [--skin DIR] [--at X,Y] [--demo] [--no-eq] [--report] [--screenshot DIR]
 //
-// --skin: the folder to show (default: the active skin); --at: where the main window
-// goes; --demo: sample texts, an equalizer curve and a tone on the visualization;
-// --report: prints "ready MAIN EQ" (window ids) once shown, then one line per click,
-// press on the face and knob move; --screenshot: writes main.png and eq.png of the shown
-// windows (cut-away parts transparent) into DIR and exits.
+// --skin: the folder to show, refused (exit status 1) when it cannot be shown (default: the
+// active skin, or the shipped default when the per-user skin cannot be shown, with a
+// message box saying why); --at: where the main window goes; --demo: sample texts, an
+// equalizer curve and a tone on the visualization; --report: prints "ready MAIN EQ"
+// (window ids) once shown, then one line per click, press on the face and knob move;
+// --screenshot: writes main.png and eq.png of the shown windows (cut-away parts
+// transparent) into DIR and exits.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -85,9 +87,21 @@ int main(int argc, char** argv) {
   }
 
   TSkinPreview preview(settings);
-  const QString folder = parser.isSet(skinOption) ? parser.value(skinOption) : QString::fromStdString(ActiveSkinFolder());
-  if (const QString errors = preview.ApplySkinFolder(folder); !errors.isEmpty())
-    std::fprintf(stderr, "zbskinview: %s\n", errors.toLocal8Bit().constData());
+  QString said;
+  if (parser.isSet(skinOption)) {
+    // A skin named on the command line is shown as it is, or not at all.
+    const LoadedSkin skin = ReadSkinFolder(parser.value(skinOption));
+    if (!skin.Showable()) {
+      std::fprintf(stderr, "zbskinview: the skin in %s cannot be shown:\n%s\n", parser.value(skinOption).toLocal8Bit().constData(),
+                   skin.error.toLocal8Bit().constData());
+      return 1;
+    }
+    preview.ShowSkin(skin);
+    said = skin.notes;
+  } else {
+    said = preview.ApplyStartSkin();
+  }
+  if (!said.isEmpty()) std::fprintf(stderr, "zbskinview: %s\n", said.toLocal8Bit().constData());
   preview.Show();
   if (parser.isSet(noEqOption)) preview.Equalizer()->hide();
   if (parser.isSet(demoOption)) preview.StartDemo();

@@ -1,5 +1,6 @@
-// Tests of the skinned windows on a real X server: zbskinview shows a shipped skin, and
-// the X server's view of it (shape, pixels, pointer) is compared with the skin's bands.
+// Tests of the skinned windows on a real X server: zbskinview shows a shipped skin (named,
+// or at start in place of a per-user skin that cannot be shown), and the X server's view of
+// it (shape, pixels, pointer) is compared with the skin's bands.
 // A backdrop window of the test's own, in a colour no skin uses, lies under the preview:
 // wherever the shape cuts the window away the backdrop shows and receives the clicks.
 #include <QApplication>
@@ -11,7 +12,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "player/skin/display_ini.h"
 #include "player/skin/skin_bands.h"
@@ -56,24 +59,31 @@ SkinUnderTest ReadSkin(const std::string& name) {
   return s;
 }
 
-// zbskinview showing one skin's main window at a scale; its report lines are collected.
+// zbskinview showing one skin's main window at a scale (with no skin named, the active
+// skin of the settings folder home, or of a fresh one); its report lines and what it says
+// on stderr are collected.
 class Preview {
  public:
-  Preview(const std::string& skin, int scale) {
+  Preview(const std::string& skin, int scale, const std::string& home = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ZIMBAR_HOME"), QString::fromStdString(home_.Path()));
+    env.insert(QStringLiteral("ZIMBAR_HOME"), QString::fromStdString(home.empty() ? home_.Path() : home));
     env.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(scale));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     process_.setProcessEnvironment(env);
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     const int at = 100 / scale;
-    process_.start(QStringLiteral(ZIMBAR_BIN_DIR "/zbskinview"),
-                   {QStringLiteral("--skin"), QString::fromStdString(std::string(ZIMBAR_SOURCE_DIR) + "/skins/" + skin),
-                    QStringLiteral("--at"), QStringLiteral("%1,%1").arg(at), QStringLiteral("--report"),
-                    QStringLiteral("--no-eq")});
+    QStringList args{QStringLiteral("--at"), QStringLiteral("%1,%1").arg(at), QStringLiteral("--report"),
+                     QStringLiteral("--no-eq")};
+    if (!skin.empty())
+      args << QStringLiteral("--skin") << QString::fromStdString(std::string(ZIMBAR_SOURCE_DIR) + "/skins/" + skin);
     QObject::connect(&process_, &QProcess::readyReadStandardOutput, [this] {
       while (process_.canReadLine()) lines_.push_back(QString::fromUtf8(process_.readLine()).trimmed());
     });
+    QObject::connect(&process_, &QProcess::readyReadStandardError, [this] {
+      const QByteArray said = process_.readAllStandardError();
+      std::fwrite(said.constData(), 1, static_cast<size_t>(said.size()), stderr);
+      errors_ += QString::fromUtf8(said);
+    });
+    process_.start(QStringLiteral(ZIMBAR_BIN_DIR "/zbskinview"), args);
   }
   ~Preview() {
     process_.kill();
@@ -94,16 +104,23 @@ class Preview {
       if (l.startsWith(prefix)) return true;
     return false;
   }
+  // Waits until stderr holds text.
+  bool Said(const QString& text, int ms = 5000) {
+    return QTest::qWaitFor([&] { return errors_.contains(text); }, ms);
+  }
+  const QString& Errors() const { return errors_; }
 
  private:
   TempDir home_;
   QProcess process_;
   std::vector<QString> lines_;
+  QString errors_;
 };
 
 struct WindowInfo {
   QRect geometry;  // absolute
   QRect shapeExtents;
+  bool viewable = false;  // mapped, and so are its parents
 };
 
 WindowInfo XWinInfo(const QString& id) {
@@ -116,6 +133,7 @@ WindowInfo XWinInfo(const QString& id) {
     return m.hasMatch() ? m.captured(1).toInt() : -1;
   };
   WindowInfo info;
+  info.viewable = out.contains(QStringLiteral("Map State: IsViewable"));
   info.geometry = QRect(number("Absolute upper-left X"), number("Absolute upper-left Y"), number("Width"), number("Height"));
   const auto e = QRegularExpression(QStringLiteral("Window shape extents:\\s+(\\d+)x(\\d+)\\+(-?\\d+)\\+(-?\\d+)")).match(out);
   if (e.hasMatch()) info.shapeExtents = QRect(e.captured(3).toInt(), e.captured(4).toInt(), e.captured(1).toInt(), e.captured(2).toInt());
@@ -130,12 +148,29 @@ QImage Scaled(const QImage& image, int scale) {
   return image.scaled(image.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 
+// What the main window of a skin must show on the backdrop: the face, every button in its
+// away look, the backdrop wherever the shape cuts the window away.
+QImage ExpectedFace(const SkinUnderTest& skin) {
+  const int w = skin.bands.Width(), h = skin.bands.BandHeight();
+  QImage expected = skin.main.copy(0, 0, w, h);
+  {
+    QPainter p(&expected);
+    for (const auto& place : skin.display.buttons)
+      if (place) p.drawImage(ToQRect(*place), skin.main.copy(ToQRect(CutButton(*place, skin.bands).away)));
+  }
+  const QRegion visible = ToRegion(BuildWindowShape(PixelsOf(skin.main), skin.bands));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (!visible.contains(QPoint(x, y))) expected.setPixel(x, y, kBackdrop);
+  return expected;
+}
+
 // Waits until the screen shows expected at r.
 bool ShowsImage(const QRect& r, const QImage& expected, int ms = 3000) {
   return QTest::qWaitFor([&] { return Grab(r) == expected; }, ms);
 }
 
-class DesktopTest : public ::testing::TestWithParam<std::tuple<std::string, int>> {
+class OnTheDesktop : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!g_haveDisplay) {
@@ -149,6 +184,8 @@ class DesktopTest : public ::testing::TestWithParam<std::tuple<std::string, int>
   }
   Backdrop backdrop_;
 };
+
+class DesktopTest : public OnTheDesktop, public ::testing::WithParamInterface<std::tuple<std::string, int>> {};
 
 }  // namespace
 
@@ -168,18 +205,7 @@ TEST_P(DesktopTest, ShapedWindowMatchesTheMaskPixelForPixel) {
   const QRect box = ToRegion(shape).boundingRect();
   EXPECT_EQ(info.shapeExtents, QRect(box.topLeft() * scale, box.size() * scale));
 
-  // What the window must show: the face, with every button in its away look.
-  QImage expected = skin.main.copy(0, 0, w, h);
-  {
-    QPainter p(&expected);
-    for (const auto& place : skin.display.buttons)
-      if (place) p.drawImage(ToQRect(*place), skin.main.copy(ToQRect(CutButton(*place, skin.bands).away)));
-  }
-  const QRegion visible = ToRegion(shape);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      if (!visible.contains(QPoint(x, y))) expected.setPixel(x, y, kBackdrop);
-  ASSERT_TRUE(ShowsImage(info.geometry, Scaled(expected, scale))) << skinName << " at " << scale << "x";
+  ASSERT_TRUE(ShowsImage(info.geometry, Scaled(ExpectedFace(skin), scale))) << skinName << " at " << scale << "x";
 }
 
 // Catches hover and pressed looks shown in the wrong place or from the wrong band, hit
@@ -229,6 +255,40 @@ TEST_P(DesktopTest, ClickInACutAwayCornerReachesTheWindowBelow) {
   Xdotool({QStringLiteral("mousemove"), QString::number(face.x()), QString::number(face.y()), QStringLiteral("click"), QStringLiteral("1")});
   EXPECT_EQ(preview.WaitFor(QStringLiteral("press ")), QStringLiteral("press 200 12"));
   EXPECT_EQ(backdrop_.presses.size(), 1u);
+}
+
+// Catches a start whose per-user skin has a bitmap that does not decode: the window stayed
+// unmapped (audio played, nothing showed, one line on stderr). The shipped default must be
+// shown instead, and why said on stderr and in a message box over the window.
+TEST_F(OnTheDesktop, ACorruptUserBitmapAtStartShowsTheShippedDefault) {
+  TempDir home;
+  const std::string skin = home.File("skin");
+  std::filesystem::copy(std::string(ZIMBAR_SOURCE_DIR) + "/skins/default", skin);
+  WriteText(skin + "/main.bmp", "BM" + std::string(200, '\x7f'));
+  Preview preview("", 1, home.Path());
+  const QString ready = preview.WaitFor(QStringLiteral("ready "));
+  ASSERT_FALSE(ready.isEmpty()) << "zbskinview did not report its windows";
+  const WindowInfo info = XWinInfo(ready.section(' ', 1, 1));
+  EXPECT_TRUE(info.viewable) << "the main window is not mapped";
+  const SkinUnderTest shipped = ReadSkin("default");
+  EXPECT_EQ(info.geometry.size(), QSize(shipped.bands.Width(), shipped.bands.BandHeight()));
+  EXPECT_TRUE(preview.Said(QStringLiteral("The default skin is shown instead"))) << preview.Errors().toStdString();
+  EXPECT_TRUE(preview.Errors().contains(QString::fromStdString(skin + "/main.bmp"))) << preview.Errors().toStdString();
+
+  // The notice is a message box of its own, named after the program; Return closes it.
+  QString box;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    QProcess search;
+    search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                             QStringLiteral("--name"), QStringLiteral("^zbskinview$")});
+    search.waitForFinished(5000);
+    box = QString::fromUtf8(search.readAllStandardOutput()).trimmed();
+    return !box.isEmpty();
+  }, 5000)) << "no message box says why";
+  Xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), box});
+  Xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !XWinInfo(box).viewable; }, 5000)) << "the message box stays";
+  EXPECT_TRUE(ShowsImage(info.geometry, ExpectedFace(shipped)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Skins, DesktopTest,

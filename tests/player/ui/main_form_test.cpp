@@ -3,15 +3,19 @@
 #include <QAction>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "common/audio/output_volume.h"
 #include "common/paths.h"
 #include "player/playlist/play_list_file.h"
 #include "player/ui/equalizer_form.h"
 #include "player/ui/gvtrack.h"
+#include "player/ui/image_window.h"
 #include "player/ui/main_form.h"
 #include "tests/common/temp_dir.h"
 #include "tests/player/ui/fake_facade.h"
@@ -277,4 +281,33 @@ TEST_F(MainFormFixture, EqualizerChangesReachThePlayingFacade) {
   EXPECT_EQ(log.lastEqualizer, std::vector<int8_t>(64, 0));
   eq->EnableCheckBox()->click();
   EXPECT_EQ(log.lastEqualizer[22], 50);
+}
+
+// Catches a start whose per-user skin has a bitmap that does not decode: the window took
+// the broken skin and had no face (it stayed unmapped while the audio played). The
+// shipped default must be applied instead, and why told on stderr and in a message box.
+TEST_F(MainFormFixture, StartWithAnUnshowableUserSkinShowsTheShippedDefault) {
+  const std::string shipped = std::string(ZIMBAR_SOURCE_DIR) + "/skins/default";
+  ScopedEnv share("ZIMBAR_SHARE_DIR", dir.File("share").c_str());
+  ASSERT_TRUE(CreateDirectories(dir.File("share/skins")));
+  std::filesystem::copy(shipped, dir.File("share/skins/default"));
+  ASSERT_TRUE(CreateDirectories(dir.File("home")));
+  std::filesystem::copy(shipped, dir.File("home/skin"));
+  WriteText(dir.File("home/skin/eq.bmp"), "BM" + std::string(100, '\x01'));
+  // Another face first, so that the default applied anew is told apart from the fixture's.
+  form->ApplySkin(DisplayIni{}, QImage(10, 30, QImage::Format_RGB32));
+  const QString said = form->ApplyStartSkin();
+  EXPECT_TRUE(said.contains(QString::fromStdString(dir.File("home/skin/eq.bmp")))) << said.toStdString();
+  EXPECT_TRUE(said.contains(QStringLiteral("The default skin is shown instead"))) << said.toStdString();
+  EXPECT_EQ(form->size(), QSize(400, 120));
+  EXPECT_EQ(form->EqualizerForm()->size(), QSize(400, 150));
+  EXPECT_EQ(form->Face()->Face().pixel(200, 60),
+            QImage(QString::fromStdString(shipped + "/main.bmp")).pixel(200, 60));
+  QMessageBox* box = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    box = form->findChild<QMessageBox*>(QStringLiteral("SkinNotice"));
+    return box != nullptr && box->isVisible();
+  }, 2000));
+  EXPECT_EQ(box->text(), said);
+  box->close();
 }

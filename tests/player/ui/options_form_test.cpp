@@ -74,6 +74,26 @@ TEST(TOptionsForm, LoadDisplayRefusesABitmapThatDoesNotDecode) {
   EXPECT_FALSE(HoldsSkin(UserSkinFolder()));
 }
 
+// Catches a skin that cannot be shown (an element outside its window, a bitmap larger
+// than a skin bitmap may be) being copied over the active skin, or a refusal that does not
+// name the key or the file.
+TEST(TOptionsForm, LoadDisplayRefusesASkinThatCannotBeShownNamingWhy) {
+  Fixture f;
+  WriteSkin(f.dir.File("outside"), 0xFF0A0B0C);
+  WriteText(f.dir.File("outside/display.Ini"), "[display]\ndisp_with_focus=1\nbtn_play=5000 5000 10 10\n");
+  WriteSkin(f.dir.File("wide"), 0xFF0A0B0C);
+  ASSERT_TRUE(BandedBitmap(4097, 2, 4).save(QString::fromStdString(f.dir.File("wide/main.bmp")), "BMP"));
+  for (const auto& [folder, why] : {std::pair{"outside", "btn_play"}, std::pair{"wide", "main.bmp"}}) {
+    SCOPED_TRACE(folder);
+    f.message.clear();
+    f.LoadDisplay(f.dir.File(folder));
+    EXPECT_TRUE(f.message.startsWith(QStringLiteral("The skin cannot be used"))) << f.message.toStdString();
+    EXPECT_TRUE(f.message.contains(QLatin1String(why))) << f.message.toStdString();
+    EXPECT_EQ(f.FacePixel(), 0xFF010203u);
+    EXPECT_FALSE(HoldsSkin(UserSkinFolder()));
+  }
+}
+
 // Catches a good folder that is not copied into the per-user skin folder, windows that are
 // not re-skinned, or a form that stays open or keeps its check-box changes.
 TEST(TOptionsForm, LoadDisplayInstallsReskinsAndClosesWithoutStoringTheCheckBoxes) {
