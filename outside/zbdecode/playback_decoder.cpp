@@ -87,7 +87,7 @@ Result<std::unique_ptr<PlaybackDecoder>, std::string> PlaybackDecoder::Open(cons
 
   int opened = MPG123_ERR;
   if (IsUrl(name)) {
-    auto stream = StreamInput::Open(name, options.stallLimit);
+    auto stream = StreamInput::Open(name, options.stallLimit, options.stop);
     if (!stream) return Fail(stream.Error());
     d->stream_ = std::move(stream).Value();
     // The metadata interval must be known before the decoder opens the stream.
@@ -96,7 +96,7 @@ Result<std::unique_ptr<PlaybackDecoder>, std::string> PlaybackDecoder::Open(cons
     opened = mpg123_open_handle(mh, d->stream_.get());
   } else {
     const int32_t result = InputSource::Open(FileInputModule(), name, &d->file_);
-    if (result != ZBD_OK) return Fail(cannot + std::strerror(errno ? errno : ENOENT));
+    if (result != ZBD_OK) return Fail(cannot + LastFileOpenError());
     mpg123_replace_reader_handle(mh, ReadFile, SeekFile, nullptr);
     opened = mpg123_open_handle(mh, &d->file_);
   }
@@ -196,8 +196,4 @@ std::optional<std::string> PlaybackDecoder::TakeNewTitle() {
   if (!title || *title == lastTitle_) return std::nullopt;
   lastTitle_ = *title;
   return title;
-}
-
-void PlaybackDecoder::Cancel() {
-  if (stream_) stream_->Cancel();
 }

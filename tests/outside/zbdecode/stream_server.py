@@ -1,16 +1,29 @@
 #!/usr/bin/python3
 """Loopback servers for the player's stream tests. Prints the port it listens on (on
-127.0.0.1) as its first line, then serves until killed.
+127.0.0.1) as its first line, then serves until killed. The HTTP server then prints a
+line for each thing a test may wait for: "accepted" (a connection), "headers" (the reply's
+headers sent), "byte" (each byte of a dripping reply sent).
 
-  stream_server.py http FILE [--icy-metaint N --titles A,B,C] [--icy-status]
-                   [--stall-after BYTES | --close-after BYTES]
+  stream_server.py http FILE [--icy-metaint N --titles A,B,C]
+                   [--icy-status] [--stall-after BYTES | --close-after BYTES]
+                   [--drip SECONDS | --silent]
   stream_server.py ftp DIR
+
+--drip sends the headers and then one byte of the file every SECONDS; --silent accepts
+and never answers.
 """
 import argparse
 import socket
 import sys
 import threading
 import time
+
+
+def event(word):
+    try:
+        print(word, flush=True)
+    except OSError:
+        pass  # nobody listens for events
 
 
 def metadata_block(title):
@@ -22,6 +35,10 @@ def metadata_block(title):
 
 
 def serve_http(conn, args, audio):
+    event("accepted")
+    if args.silent:
+        time.sleep(3600)
+        return
     conn.settimeout(30)
     request = b""
     while b"\r\n\r\n" not in request:
@@ -36,6 +53,17 @@ def serve_http(conn, args, audio):
     if metaint:
         headers.append(b"icy-metaint: %d" % metaint)
     conn.sendall(b"\r\n".join(headers) + b"\r\n\r\n")
+    event("headers")
+    if args.drip is not None:
+        try:
+            for i in range(len(audio)):
+                conn.sendall(audio[i:i + 1])
+                event("byte")
+                time.sleep(args.drip)
+        except OSError:
+            pass  # the client went
+        conn.close()
+        return
 
     limit = len(audio)
     if args.stall_after is not None:
@@ -97,6 +125,8 @@ def main():
     parser.add_argument("--icy-status", action="store_true")
     parser.add_argument("--stall-after", type=int)
     parser.add_argument("--close-after", type=int)
+    parser.add_argument("--drip", type=float)
+    parser.add_argument("--silent", action="store_true")
     args = parser.parse_args()
     if args.kind == "http":
         run_http(args)
