@@ -9,6 +9,8 @@
 #include <mutex>
 #include <strings.h>
 
+#include "common/outside_text.h"
+
 namespace {
 
 void InitMpg123Once() {
@@ -188,12 +190,12 @@ std::optional<std::string> PlaybackDecoder::TakeNewTitle() {
   if (!stream_ || (mpg123_meta_check(handle_.get()) & MPG123_NEW_ICY) == 0) return std::nullopt;
   char* icy = nullptr;
   if (mpg123_icy(handle_.get(), &icy) != MPG123_OK || icy == nullptr) return std::nullopt;
-  // The metadata is in the station's 8-bit encoding, or already UTF-8: made UTF-8 here.
-  char* utf8 = mpg123_icy2utf8(icy);
-  const std::string text = utf8 ? utf8 : icy;
-  std::free(utf8);
-  std::optional<std::string> title = StreamTitleOf(text);
-  if (!title || *title == lastTitle_) return std::nullopt;
-  lastTitle_ = *title;
+  const std::optional<std::string> raw = StreamTitleOf(icy);
+  if (!raw) return std::nullopt;
+  // The station's bytes: UTF-8 or its 8-bit encoding, and whatever controls it put there
+  // (they would show as boxes or run as escapes). Cleaned as the maker cleans server data.
+  std::string title = ShowableText(*raw);
+  if (title == lastTitle_) return std::nullopt;
+  lastTitle_ = title;
   return title;
 }

@@ -59,7 +59,8 @@ class PlaybackDecoder {
   // The record's band values become equalizer factors (see zbdecode_player.h); NULL or a
   // record of zeros switches the equalizer off.
   void SetEqualizer(const ZbdEqualizer* equalizer);
-  // A stream title that changed since the last call (UTF-8), from the ICY metadata.
+  // A stream title that changed since the last call, from the ICY metadata: valid UTF-8
+  // without control characters (a title that is not UTF-8 is read as ISO-8859-1).
   std::optional<std::string> TakeNewTitle();
   // True when the stream ended because its stop was requested (see PlaybackOptions).
   bool Cancelled() const { return stream_ && stream_->Cancelled(); }

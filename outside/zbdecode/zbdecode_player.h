@@ -146,8 +146,10 @@ enum {
   ZBD_NOTIFY_PLAYER_ENVIRONMENT_INTEGER = 71, /* environment_integer */
   ZBD_NOTIFY_PLAYER_ENVIRONMENT_STRING = 72,  /* environment_string */
   ZBD_NOTIFY_INPUT_STATE = 73,       /* state: ZBD_INPUT_STATE_* */
-  ZBD_NOTIFY_INPUT_NAME = 74,        /* name: the input; for a stream, its title (UTF-8) each
-                                        time the stream's metadata changes it */
+  ZBD_NOTIFY_INPUT_NAME = 74,        /* name: the input; for a stream, its title each time the
+                                        stream's metadata changes it (valid UTF-8 without
+                                        control characters; an 8-bit title is read as
+                                        ISO-8859-1) */
   ZBD_NOTIFY_INPUT_CAPS = 75,        /* tag: ZBD_INPUT_CAN_* */
   ZBD_NOTIFY_INPUT_POSITION = 76,    /* position (seconds, see units) */
   ZBD_NOTIFY_INPUT_POSITION_RANGE = 77, /* state: 0 */

@@ -154,6 +154,19 @@ TEST_F(PlayerStream, UnreachableServerIsReported) {
   EXPECT_NE(run.errors[0].find("127.0.0.1"), std::string::npos) << run.errors[0];
 }
 
+// Catches a station's control characters (ESC, BEL, BS, DEL: boxes in the title field,
+// escapes run in a terminal) passed on in its titles, and an 8-bit (ISO-8859-1) title
+// passed on as broken UTF-8.
+TEST_F(PlayerStream, IcyTitlesArriveAsUtf8WithoutControlCharacters) {
+  StreamServer server({"http", mp3_, "--icy-metaint", "8192", "--title-encoding", "latin-1", "--titles",
+                       "Esc\x1b[1mBold,Bell\x07 Back\x08 Del\x7f!,Caf\u00e9\tCr\u00e8me"});
+  ASSERT_GT(server.Port(), 0);
+  const StreamRun run = PlayUrl(Url(server), dir_.File("heard.wav"));
+  EXPECT_TRUE(run.ended);
+  std::vector<std::string> titles(run.names.begin() + (run.names.empty() ? 0 : 1), run.names.end());
+  EXPECT_EQ(titles, (std::vector<std::string>{"Esc[1mBold", "Bell Back Del!", "Caf\u00e9 Cr\u00e8me"}));
+}
+
 // Catches a Stop or a delete that waits for the server while a stream opens: one that
 // sends its headers and then a byte every 2 s (the open read on for as long as it drips),
 // one that accepts and says nothing (the wait for the reply), one whose port never answers

@@ -4,13 +4,14 @@
 line for each thing a test may wait for: "accepted" (a connection), "headers" (the reply's
 headers sent), "byte" (each byte of a dripping reply sent).
 
-  stream_server.py http FILE [--icy-metaint N --titles A,B,C]
+  stream_server.py http FILE [--icy-metaint N --titles A,B,C [--title-encoding E]]
                    [--icy-status] [--stall-after BYTES | --close-after BYTES]
                    [--drip SECONDS | --silent]
   stream_server.py ftp DIR
 
 --drip sends the headers and then one byte of the file every SECONDS; --silent accepts
-and never answers.
+and never answers. --title-encoding sends the titles in that encoding (default utf-8),
+with whatever control characters they hold.
 """
 import argparse
 import socket
@@ -26,10 +27,10 @@ def event(word):
         pass  # nobody listens for events
 
 
-def metadata_block(title):
+def metadata_block(title, encoding):
     if title is None:
         return b"\x00"
-    text = ("StreamTitle='%s';" % title).encode("utf-8")
+    text = ("StreamTitle='%s';" % title).encode(encoding)
     blocks = (len(text) + 15) // 16
     return bytes([blocks]) + text.ljust(blocks * 16, b"\x00")
 
@@ -81,7 +82,7 @@ def serve_http(conn, args, audio):
         if metaint and len(piece) == metaint:
             # The titles change at equal shares of the file.
             title = titles[min(len(titles) - 1, sent * len(titles) // len(audio))] if titles else None
-            conn.sendall(metadata_block(title if title != last_title else None))
+            conn.sendall(metadata_block(title if title != last_title else None, args.title_encoding))
             last_title = title
     if args.stall_after is not None:
         time.sleep(3600)
@@ -127,6 +128,7 @@ def main():
     parser.add_argument("--close-after", type=int)
     parser.add_argument("--drip", type=float)
     parser.add_argument("--silent", action="store_true")
+    parser.add_argument("--title-encoding", default="utf-8")
     args = parser.parse_args()
     if args.kind == "http":
         run_http(args)
