@@ -102,7 +102,7 @@ TEST(Engines, OpenedOnAFifoRefuseItAndEndAtOnce) {
   ScopedEnv out("ZIMBAR_AUDIO_OUT", "null");
   QueueMainLoop loop;
   for (EngineKind kind : {EngineKind::Mp3, EngineKind::Wav, EngineKind::Aac}) {
-    SCOPED_TRACE(int(kind));
+    SCOPED_TRACE(kind == EngineKind::Mp3 ? "MP3" : kind == EngineKind::Wav ? "WAV" : "AAC");
     // Without the fault this never fires; with it, a writer lets the waiting open go.
     Watchdog watchdog(3s, [&] { fifo.Release(); });
     std::unique_ptr<TPlayerEngine> engine = MakeEngine(kind, loop);
