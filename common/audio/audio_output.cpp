@@ -2,10 +2,13 @@
 // and reports each buffer once the device clock has played it.
 #include "common/audio/audio_output.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
+#include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -24,82 +27,11 @@ constexpr SinkBackend kSinkBackends[] = {
     {"wav", OpenWavSink, false},
 };
 
-class ThreadedOutput final : public AudioOutput {
- public:
-  ThreadedOutput(std::unique_ptr<AudioSink> sink, std::string backend, const AudioFormat& format, BufferDone onDone,
-                 const OutputVolume& volume)
-      : sink_(std::move(sink)),
-        backend_(std::move(backend)),
-        format_(format),
-        onDone_(std::move(onDone)),
-        volume_(volume),
-        clock_(format.BytesPerSecond(), sink_->Speed()) {
-    size_t chunk = sink_->ChunkBytes();
-    chunk -= chunk % format.BytesPerFrame();
-    scratch_.resize(chunk == 0 ? format.BytesPerFrame() : chunk);
-    writer_ = std::thread(&ThreadedOutput::WriterMain, this);
-  }
-
-  ~ThreadedOutput() override {
-    Discard();
-    {
-      std::lock_guard lock(mutex_);
-      stop_ = true;
-    }
-    wake_.notify_all();
-    writer_.join();
-  }
-
-  bool Queue(uint32_t tag, const void* data, size_t bytes) override {
-    {
-      std::lock_guard lock(mutex_);
-      if (failure_.empty()) {
-        items_.push_back(Item{tag, static_cast<const uint8_t*>(data), bytes - bytes % format_.BytesPerFrame()});
-        queued_ += bytes;
-        wake_.notify_all();
-        return true;
-      }
-    }
-    if (onDone_) onDone_(tag);
-    return false;
-  }
-
-  void Discard() override {
-    std::unique_lock lock(mutex_);
-    if (items_.empty() && clock_.Played() >= clock_.Written()) return;
-    discard_ = true;
-    wake_.notify_all();
-    idle_.wait(lock, [this] { return !discard_; });
-  }
-
-  bool Drain() override {
-    std::unique_lock lock(mutex_);
-    drainRequested_ = true;
-    wake_.notify_all();
-    idle_.wait(lock, [this] { return !drainRequested_; });
-    return failure_.empty();
-  }
-
-  const AudioFormat& Format() const override { return format_; }
-  std::string BackendName() const override { return backend_; }
-  uint64_t QueuedBytes() const override {
-    std::lock_guard lock(mutex_);
-    return queued_;
-  }
-  uint64_t PlayedBytes() const override {
-    std::lock_guard lock(mutex_);
-    return playedBefore_ + clock_.Played();
-  }
-  uint64_t Underruns() const override {
-    std::lock_guard lock(mutex_);
-    return clock_.Starved();
-  }
-  std::string Failure() const override {
-    std::lock_guard lock(mutex_);
-    return failure_;
-  }
-
- private:
+// What the writer thread works on, shared by the output and its writer: the writer may
+// outlive the output while it is inside a call to the device (a write or a drain that the
+// sound server holds), and then closes the device itself, so that Discard and the
+// destruction never wait for the device.
+struct WriterState {
   struct Item {
     uint32_t tag;
     const uint8_t* data;
@@ -108,102 +40,248 @@ class ThreadedOutput final : public AudioOutput {
     uint64_t end = 0;  // device byte offset of its last byte, once written whole
   };
 
-  // Pops the buffers the device has played (all of them when everything is to go) and
-  // reports them with the lock released.
-  void ReportFinished(std::unique_lock<std::mutex>& lock, bool all) {
-    const uint64_t played = clock_.Played();
-    done_.clear();
-    while (!items_.empty()) {
-      const Item& front = items_.front();
-      if (!all && (front.written < front.bytes || front.end > played)) break;
-      done_.push_back(front.tag);
-      items_.pop_front();
-    }
-    if (done_.empty() || !onDone_) return;
-    lock.unlock();
-    for (uint32_t tag : done_) onDone_(tag);
-    lock.lock();
+  WriterState(std::unique_ptr<AudioSink> s, const AudioFormat& f, BufferDone done, const OutputVolume& v)
+      : sink(std::move(s)), format(f), speed(sink->Speed()), onDone(std::move(done)), volume(&v),
+        clock(f.BytesPerSecond(), speed) {}
+
+  std::unique_ptr<AudioSink> sink;  // the writer's alone (it closes it)
+  const AudioFormat format;
+  const uint32_t speed;
+  std::vector<uint8_t> scratch;  // writer thread only
+  std::vector<uint32_t> done;    // writer thread only
+
+  mutable std::mutex mutex;
+  std::condition_variable wake;  // the writer waits for work
+  std::condition_variable idle;  // the owner waits for a short phase of the writer or a drain
+  // The owner's: cleared when it goes. The writer uses them only in the phases flagged by
+  // copying and reporting, which the owner waits for (never for a device call).
+  BufferDone onDone;
+  const OutputVolume* volume;
+  std::deque<Item> items;
+  DeviceClock clock;
+  uint64_t playedBefore = 0;  // played bytes of clocks replaced by a discard
+  uint64_t queued = 0;
+  uint64_t discards = 0;      // discards so far: a device call that spans one is stale
+  bool copying = false;       // the writer reads a queued buffer (and the volume)
+  bool reporting = false;     // the writer calls onDone
+  bool inDevice = false;      // the writer is inside a call to the device
+  bool dropDevice = false;    // what the device holds is to be thrown away
+  bool drainRequested = false;
+  bool stop = false;
+  std::string failure;
+};
+
+class ThreadedOutput final : public AudioOutput {
+ public:
+  ThreadedOutput(std::unique_ptr<AudioSink> sink, std::string backend, const AudioFormat& format, BufferDone onDone,
+                 const OutputVolume& volume)
+      : backend_(std::move(backend)),
+        state_(std::make_shared<WriterState>(std::move(sink), format, std::move(onDone), volume)) {
+    size_t chunk = state_->sink->ChunkBytes();
+    chunk -= chunk % format.BytesPerFrame();
+    state_->scratch.resize(chunk == 0 ? format.BytesPerFrame() : chunk);
+    writer_ = std::thread(&ThreadedOutput::WriterMain, state_);
   }
 
-  void WriterMain() {
-    std::unique_lock lock(mutex_);
+  ~ThreadedOutput() override {
+    Discard();
+    WriterState& s = *state_;
+    bool inDevice = false;
+    {
+      std::unique_lock lock(s.mutex);
+      // Whatever the device still holds is not to be heard: a close would wait for it.
+      s.dropDevice = true;
+      s.stop = true;
+      s.wake.notify_all();
+      s.idle.wait(lock, [&] { return !s.copying && !s.reporting; });
+      // Nothing of this object is touched from now on.
+      s.onDone = nullptr;
+      s.volume = nullptr;
+      inDevice = s.inDevice;
+    }
+    // A writer inside a device call ends by itself when the call returns (it then throws
+    // away what the device holds and closes it); one that is not ends at once.
+    if (inDevice) writer_.detach();
+    else writer_.join();
+  }
+
+  bool Queue(uint32_t tag, const void* data, size_t bytes) override {
+    WriterState& s = *state_;
+    {
+      std::lock_guard lock(s.mutex);
+      if (s.failure.empty()) {
+        s.items.push_back(WriterState::Item{tag, static_cast<const uint8_t*>(data), bytes - bytes % s.format.BytesPerFrame()});
+        s.queued += bytes;
+        s.wake.notify_all();
+        return true;
+      }
+    }
+    if (s.onDone) s.onDone(tag);
+    return false;
+  }
+
+  void Discard() override {
+    WriterState& s = *state_;
+    std::vector<uint32_t> dropped;
+    {
+      std::unique_lock lock(s.mutex);
+      if (s.items.empty() && s.clock.Played() >= s.clock.Written() && !s.drainRequested) return;
+      // The writer may be reading a buffer or reporting some: short, and both must be
+      // over before the buffers go back. A call to the device is not waited for: the
+      // device drops what it holds when the call returns.
+      s.idle.wait(lock, [&] { return !s.copying && !s.reporting; });
+      s.playedBefore += s.clock.Played();
+      s.queued = s.playedBefore;  // the rest was dropped unplayed
+      s.clock = DeviceClock(s.format.BytesPerSecond(), s.speed);
+      for (const WriterState::Item& item : s.items) dropped.push_back(item.tag);
+      s.items.clear();
+      ++s.discards;
+      s.dropDevice = true;
+      s.drainRequested = false;  // nothing is left to play: a drain under way ends
+      s.wake.notify_all();
+      s.idle.notify_all();
+    }
+    if (s.onDone) {
+      for (uint32_t tag : dropped) s.onDone(tag);
+    }
+  }
+
+  bool Drain() override {
+    WriterState& s = *state_;
+    std::unique_lock lock(s.mutex);
+    s.drainRequested = true;
+    s.wake.notify_all();
+    s.idle.wait(lock, [&] { return !s.drainRequested; });
+    return s.failure.empty();
+  }
+
+  const AudioFormat& Format() const override { return state_->format; }
+  std::string BackendName() const override { return backend_; }
+  uint64_t QueuedBytes() const override {
+    std::lock_guard lock(state_->mutex);
+    return state_->queued;
+  }
+  uint64_t PlayedBytes() const override {
+    std::lock_guard lock(state_->mutex);
+    return state_->playedBefore + state_->clock.Played();
+  }
+  uint64_t Underruns() const override {
+    std::lock_guard lock(state_->mutex);
+    return state_->clock.Starved();
+  }
+  std::string Failure() const override {
+    std::lock_guard lock(state_->mutex);
+    return state_->failure;
+  }
+
+ private:
+  // Pops the buffers the device has played (all of them when everything is to go) and
+  // reports them with the lock released.
+  static void ReportFinished(WriterState& s, std::unique_lock<std::mutex>& lock, bool all) {
+    const uint64_t played = s.clock.Played();
+    s.done.clear();
+    while (!s.items.empty()) {
+      const WriterState::Item& front = s.items.front();
+      if (!all && (front.written < front.bytes || front.end > played)) break;
+      s.done.push_back(front.tag);
+      s.items.pop_front();
+    }
+    if (s.done.empty() || !s.onDone) return;
+    s.reporting = true;
+    lock.unlock();
+    for (uint32_t tag : s.done) s.onDone(tag);
+    lock.lock();
+    s.reporting = false;
+    s.idle.notify_all();
+  }
+
+  static void WriterMain(std::shared_ptr<WriterState> state) {
+    WriterState& s = *state;
+    std::unique_lock lock(s.mutex);
     for (;;) {
-      if (discard_) {
+      if (s.dropDevice) {
+        s.dropDevice = false;
+        s.inDevice = true;
         lock.unlock();
-        sink_->Drop();
+        s.sink->Drop();
         lock.lock();
-        playedBefore_ += clock_.Played();
-        queued_ = playedBefore_;  // the rest was dropped unplayed
-        clock_ = DeviceClock(format_.BytesPerSecond(), sink_->Speed());
-        ReportFinished(lock, /*all=*/true);
-        discard_ = false;
-        idle_.notify_all();
+        s.inDevice = false;
         continue;
       }
-      if (!failure_.empty()) ReportFinished(lock, /*all=*/true);
-      else ReportFinished(lock, /*all=*/false);
-      if (discard_) continue;
-      if (stop_) return;
+      if (s.stop) break;
+      ReportFinished(s, lock, /*all=*/!s.failure.empty());
+      if (s.dropDevice || s.stop) continue;
 
-      Item* next = nullptr;
-      for (Item& item : items_) {
+      WriterState::Item* next = nullptr;
+      for (WriterState::Item& item : s.items) {
         if (item.written < item.bytes) {
           next = &item;
           break;
         }
       }
-      if (next == nullptr || !failure_.empty()) {
-        if (items_.empty() && drainRequested_) {
-          lock.unlock();
-          if (failure_.empty()) sink_->Drain();
-          lock.lock();
-          drainRequested_ = false;
-          idle_.notify_all();
+      if (next == nullptr || !s.failure.empty()) {
+        if (s.items.empty() && s.drainRequested) {
+          if (s.failure.empty()) {
+            s.inDevice = true;
+            lock.unlock();
+            s.sink->Drain();
+            lock.lock();
+            s.inDevice = false;
+          }
+          s.drainRequested = false;
+          s.idle.notify_all();
           continue;
         }
-        if (!items_.empty()) wake_.wait_until(lock, clock_.WhenPlayed(items_.front().end));
-        else wake_.wait(lock);
+        if (!s.items.empty()) s.wake.wait_until(lock, s.clock.WhenPlayed(s.items.front().end));
+        else s.wake.wait(lock);
         continue;
       }
 
-      const size_t chunk = std::min(scratch_.size(), next->bytes - next->written);
+      const uint64_t discards = s.discards;
+      const size_t chunk = std::min(s.scratch.size(), next->bytes - next->written);
       const uint8_t* from = next->data + next->written;
+      s.copying = true;
       lock.unlock();
-      CopyWithGain(from, scratch_.data(), chunk, format_, volume_.Left(), volume_.Right());
-      const bool ok = sink_->Write(scratch_.data(), chunk);
+      CopyWithGain(from, s.scratch.data(), chunk, s.format, s.volume->Left(), s.volume->Right());
       lock.lock();
+      s.copying = false;
+      s.idle.notify_all();
+      if (s.discards != discards || s.stop) continue;  // the buffer went back meanwhile
+      s.inDevice = true;
+      lock.unlock();
+      const bool ok = s.sink->Write(s.scratch.data(), chunk);
+      lock.lock();
+      s.inDevice = false;
+      // Discarded during the write: the item is gone and the clock is a new one.
+      if (s.discards != discards) continue;
       if (!ok) {
-        failure_ = sink_->Error();
+        s.failure = s.sink->Error();
         continue;
       }
-      clock_.Wrote(chunk);
-      // Only this thread removes items, so next still points at the item written.
+      s.clock.Wrote(chunk);
+      // Only this thread and Discard remove items, and Discard changes `discards`, so
+      // next still points at the item written.
       next->written += chunk;
-      if (next->written == next->bytes) next->end = clock_.Written();
+      if (next->written == next->bytes) next->end = s.clock.Written();
     }
+    // The device is closed on this thread: an owner that has gone does not wait for it.
+    lock.unlock();
+    s.sink.reset();
   }
 
-  std::unique_ptr<AudioSink> sink_;
   const std::string backend_;
-  const AudioFormat format_;
-  const BufferDone onDone_;
-  const OutputVolume& volume_;
-  std::vector<uint8_t> scratch_;  // writer thread only
-  std::vector<uint32_t> done_;    // writer thread only
-
-  mutable std::mutex mutex_;
-  std::condition_variable wake_;  // the writer waits for work
-  std::condition_variable idle_;  // the producer waits for a discard or drain to finish
-  std::deque<Item> items_;
-  DeviceClock clock_;
-  uint64_t playedBefore_ = 0;  // played bytes of clocks replaced by a discard
-  uint64_t queued_ = 0;
-  bool discard_ = false;
-  bool drainRequested_ = false;
-  bool stop_ = false;
-  std::string failure_;
-  std::thread writer_;  // last: joined before the state above goes
+  std::shared_ptr<WriterState> state_;
+  std::thread writer_;
 };
+
+}  // namespace
+
+std::unique_ptr<AudioOutput> OutputOverSink(std::unique_ptr<AudioSink> sink, std::string backend,
+                                            const AudioFormat& format, BufferDone onDone, const OutputVolume& volume) {
+  return std::make_unique<ThreadedOutput>(std::move(sink), std::move(backend), format, std::move(onDone), volume);
+}
+
+namespace {
 
 const SinkBackend* FindBackend(const std::string& name) {
   for (const SinkBackend& backend : kSinkBackends) {
@@ -261,8 +339,7 @@ Result<std::unique_ptr<AudioOutput>, AudioError> AudioOutput::Open(AudioDevice d
   auto make = [&](const SinkRequest& r) -> Result<std::unique_ptr<AudioOutput>, AudioError> {
     auto sink = FindBackend(r.backend)->open(r, format);
     if (!sink) return Fail(sink.Error());
-    return std::unique_ptr<AudioOutput>(
-        std::make_unique<ThreadedOutput>(std::move(sink).Value(), r.backend, format, onDone, volume));
+    return OutputOverSink(std::move(sink).Value(), r.backend, format, onDone, volume);
   };
   auto first = make(request.Value());
   if (first || chosenByName) return first;

@@ -24,16 +24,19 @@ struct AudioError {
   std::string message;  // "Cannot open the audio output pulse: ..." and the like
 };
 
-// Called on the output's writer thread once for each queued buffer, in queue order, when
-// the device clock says it has been heard (or when Discard returned it unplayed). It must
-// not call back into the output; releasing a semaphore or setting a flag is what it is for.
+// Called once for each queued buffer, in queue order: on the output's writer thread when
+// the device clock says it has been heard, on the thread that calls Discard (or Queue,
+// after a failure) when it goes back unplayed. It must not call back into the output;
+// releasing a semaphore or setting a flag is what it is for.
 using BufferDone = std::function<void(uint32_t tag)>;
 
 // Threads: one producer thread calls Queue, Discard and Drain; any thread may call the
 // read-only accessors. The destructor (owner's thread, never the writer thread) discards
-// what is queued and closes the device. Internally a writer thread of the output copies
-// each buffer in chunks (applying the volume) to the back end, which blocks at the
-// device's pace, and reports finished buffers.
+// what is queued and has the device closed. Internally a writer thread of the output
+// copies each buffer in chunks (applying the volume) to the back end, which blocks at the
+// device's pace, and reports finished buffers. Neither Discard nor the destructor waits
+// for a call to the device (a write or drain the sound server holds): the writer throws
+// away what the device holds, and closes it, when that call returns.
 class AudioOutput {
  public:
   // Opens the device for format. volume is followed while playing and must outlive the
@@ -48,7 +51,8 @@ class AudioOutput {
   // device has failed; Failure() says why.
   virtual bool Queue(uint32_t tag, const void* data, size_t bytes) = 0;
   // Drops everything queued and what the device still holds, unplayed; every queued buffer
-  // is reported done before this returns.
+  // is reported done before this returns, and a Drain under way returns. (A write the
+  // device still holds is dropped as soon as the device lets it go.)
   virtual void Discard() = 0;
   // Waits until everything queued has played (or the device failed, or Discard ran on
   // another path). True when it all played.

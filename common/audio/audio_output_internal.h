@@ -11,7 +11,8 @@
 #include "common/result.h"
 
 // A back end: a device that takes bytes at its own pace. All calls come from the output's
-// writer thread, except Open (the opening thread) and the destructor (the owner).
+// writer thread (the destructor too), except Open and the first calls of ChunkBytes and
+// Speed (the opening thread).
 class AudioSink {
  public:
   virtual ~AudioSink() = default;
@@ -52,3 +53,9 @@ struct SinkBackend {
 Result<std::unique_ptr<AudioSink>, AudioError> OpenOut123Sink(const SinkRequest& request, const AudioFormat& format);
 Result<std::unique_ptr<AudioSink>, AudioError> OpenNullSink(const SinkRequest& request, const AudioFormat& format);
 Result<std::unique_ptr<AudioSink>, AudioError> OpenWavSink(const SinkRequest& request, const AudioFormat& format);
+
+// The output seam over a back end that is open already: its writer thread, buffer reports
+// and clock (what AudioOutput::Open makes for the back end it chose; tests give it sinks of
+// their own).
+std::unique_ptr<AudioOutput> OutputOverSink(std::unique_ptr<AudioSink> sink, std::string backend,
+                                            const AudioFormat& format, BufferDone onDone, const OutputVolume& volume);

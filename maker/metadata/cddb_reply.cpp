@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "common/outside_text.h"
 #include "common/text_encoding.h"
 #include "maker/metadata/metadata_text.h"
 

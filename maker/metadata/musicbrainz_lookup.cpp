@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/outside_text.h"
 #include "common/version.h"
 #include "maker/metadata/metadata_text.h"
 #include "maker/metadata/musicbrainz_reply.h"

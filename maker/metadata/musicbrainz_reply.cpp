@@ -3,6 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "common/outside_text.h"
 #include "maker/metadata/metadata_text.h"
 
 namespace {

@@ -10,6 +10,8 @@
 #include <new>
 #include <utility>
 
+#include "common/regular_file.h"
+
 InputSource::InputSource(InputSource&& other) noexcept
     : module_(other.module_), stream_(std::exchange(other.stream_, nullptr)), readFailed_(other.readFailed_) {}
 
@@ -79,21 +81,23 @@ int32_t FileAccepts(const char* name) {
   return colon == name ? 1 : 0;
 }
 
+thread_local std::string t_lastOpenError;
+
 int32_t FileOpen(const char* name, void** stream) {
   if (name == nullptr || stream == nullptr) return ZBD_ERR_ARGUMENT;
-  const int fd = open(name, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return ZBD_ERR_INPUT_OPEN;
-  struct stat st {};
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    close(fd);
+  // Regular files only: the open of a FIFO waits for a writer and the reads of a device
+  // may never end, and nothing could then stop the thread that waits.
+  auto opened = OpenRegularFile(name);
+  if (!opened) {
+    t_lastOpenError = opened.Error().reason;
     return ZBD_ERR_INPUT_OPEN;
   }
   auto* file = new (std::nothrow) FileStream;
   if (file == nullptr) {
-    close(fd);
+    t_lastOpenError = "out of memory";
     return ZBD_ERR_MEMORY;
   }
-  file->fd = fd;
+  file->fd = std::move(opened).Value().Release();
   *stream = file;
   return ZBD_OK;
 }
@@ -124,6 +128,8 @@ void FileClose(void* stream) {
 }
 
 }  // namespace
+
+std::string LastFileOpenError() { return t_lastOpenError; }
 
 ZbdInputModule FileInputModule() {
   ZbdInputModule module{};

@@ -37,5 +37,8 @@ class InputSource {
   bool readFailed_ = false;
 };
 
-// The local file input module's description block.
+// The local file input module's description block. It opens regular files only (a FIFO,
+// a device or a folder is refused at once, never waited for).
 ZbdInputModule FileInputModule();
+// Why the file input module's last open on this thread failed, in words for the user.
+std::string LastFileOpenError();

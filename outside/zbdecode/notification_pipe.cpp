@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <string>
+
+#include "common/text_encoding.h"
 
 namespace {
 
@@ -94,7 +97,12 @@ void NotificationPipe::Send(uint32_t code, const ZbdMessage& data, std::string_v
   const int texts = TextCount(code);
   for (int i = 0; i < texts; ++i) {
     std::string_view text = i == 0 ? text1 : text2;
-    if (text.size() > ZBD_MAX_TEXT) text = text.substr(0, ZBD_MAX_TEXT);
+    // Cut between characters: a title cut inside one would reach the window as broken UTF-8.
+    std::string cut;
+    if (text.size() > ZBD_MAX_TEXT) {
+      cut = CutUtf8(text, ZBD_MAX_TEXT);
+      text = cut;
+    }
     std::memcpy(record + at, text.data(), text.size());
     at += text.size();
     record[at++] = 0;

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <strings.h>
 
+#include "common/outside_text.h"
+
 namespace {
 
 void InitMpg123Once() {
@@ -87,7 +89,7 @@ Result<std::unique_ptr<PlaybackDecoder>, std::string> PlaybackDecoder::Open(cons
 
   int opened = MPG123_ERR;
   if (IsUrl(name)) {
-    auto stream = StreamInput::Open(name, options.stallLimit);
+    auto stream = StreamInput::Open(name, options.stallLimit, options.stop);
     if (!stream) return Fail(stream.Error());
     d->stream_ = std::move(stream).Value();
     // The metadata interval must be known before the decoder opens the stream.
@@ -96,7 +98,7 @@ Result<std::unique_ptr<PlaybackDecoder>, std::string> PlaybackDecoder::Open(cons
     opened = mpg123_open_handle(mh, d->stream_.get());
   } else {
     const int32_t result = InputSource::Open(FileInputModule(), name, &d->file_);
-    if (result != ZBD_OK) return Fail(cannot + std::strerror(errno ? errno : ENOENT));
+    if (result != ZBD_OK) return Fail(cannot + LastFileOpenError());
     mpg123_replace_reader_handle(mh, ReadFile, SeekFile, nullptr);
     opened = mpg123_open_handle(mh, &d->file_);
   }
@@ -188,16 +190,12 @@ std::optional<std::string> PlaybackDecoder::TakeNewTitle() {
   if (!stream_ || (mpg123_meta_check(handle_.get()) & MPG123_NEW_ICY) == 0) return std::nullopt;
   char* icy = nullptr;
   if (mpg123_icy(handle_.get(), &icy) != MPG123_OK || icy == nullptr) return std::nullopt;
-  // The metadata is in the station's 8-bit encoding, or already UTF-8: made UTF-8 here.
-  char* utf8 = mpg123_icy2utf8(icy);
-  const std::string text = utf8 ? utf8 : icy;
-  std::free(utf8);
-  std::optional<std::string> title = StreamTitleOf(text);
-  if (!title || *title == lastTitle_) return std::nullopt;
-  lastTitle_ = *title;
+  const std::optional<std::string> raw = StreamTitleOf(icy);
+  if (!raw) return std::nullopt;
+  // The station's bytes: UTF-8 or its 8-bit encoding, and whatever controls it put there
+  // (they would show as boxes or run as escapes). Cleaned as the maker cleans server data.
+  std::string title = ShowableText(*raw);
+  if (title == lastTitle_) return std::nullopt;
+  lastTitle_ = title;
   return title;
-}
-
-void PlaybackDecoder::Cancel() {
-  if (stream_) stream_->Cancel();
 }

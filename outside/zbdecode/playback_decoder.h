@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 #include "common/audio/audio_format.h"
@@ -20,12 +21,16 @@ enum class PlaybackStatus { Frame, Again, End, Error };
 struct PlaybackOptions {
   std::chrono::milliseconds stallLimit{10000};  // streams: longest wait for data
   int downSample = 0;                           // 0 full rate, 1 half, 2 quarter
+  // Streams: a stop requested on it (by any thread, at any time) ends the open or any read
+  // at once, whatever the server does; Cancelled() then tells the end from a real one.
+  std::stop_token stop;
 };
 
 class PlaybackDecoder {
  public:
   // Opens a file path or an http://, https:// or ftp:// URL and reads up to the first
-  // frame, so that Format() and Info() hold. Fails with a message fit for the user.
+  // frame, so that Format() and Info() hold. Fails with a message fit for the user. A
+  // path must name a regular file (a FIFO or a device is refused, never waited for).
   static Result<std::unique_ptr<PlaybackDecoder>, std::string> Open(const std::string& name,
                                                                     const PlaybackOptions& options);
   ~PlaybackDecoder();
@@ -54,10 +59,11 @@ class PlaybackDecoder {
   // The record's band values become equalizer factors (see zbdecode_player.h); NULL or a
   // record of zeros switches the equalizer off.
   void SetEqualizer(const ZbdEqualizer* equalizer);
-  // A stream title that changed since the last call (UTF-8), from the ICY metadata.
+  // A stream title that changed since the last call, from the ICY metadata: valid UTF-8
+  // without control characters (a title that is not UTF-8 is read as ISO-8859-1).
   std::optional<std::string> TakeNewTitle();
-  // Ends a blocking stream read at once; any thread.
-  void Cancel();
+  // True when the stream ended because its stop was requested (see PlaybackOptions).
+  bool Cancelled() const { return stream_ && stream_->Cancelled(); }
 
  private:
   PlaybackDecoder() = default;

@@ -20,6 +20,12 @@ int NiceOf(uint32_t priority) {
 
 int CurrentTid() { return int(syscall(SYS_gettid)); }
 
+// Messages after which the input in use is of no further use: an open or a read of a
+// stream under way is cancelled when one is sent.
+bool CancelsInput(int32_t code) {
+  return code == ZBD_MSG_STOP || code == ZBD_MSG_INPUT_CLOSE || code == ZBD_MSG_INPUT_OPEN || code == ZBD_MSG_EXIT;
+}
+
 }  // namespace
 
 Player::Player(int notifyFd) : notify_(notifyFd), slots_(kSlots), freeSlots_(kSlots) {
@@ -32,12 +38,16 @@ Player::Player(int notifyFd) : notify_(notifyFd), slots_(kSlots), freeSlots_(kSl
 }
 
 Player::~Player() {
+  std::stop_source cancel(std::nostopstate);
   {
     std::lock_guard lock(mutex_);
     exiting_ = true;
+    supersedingSequence_ = UINT64_MAX;  // nothing opened from now on waits either
+    cancel = inputStop_;
   }
   changed_.notify_all();
-  if (decoder_) decoder_->Cancel();
+  // The decoding thread may be inside a stream's open or read: it returns at once.
+  cancel.request_stop();
   decodingThread_.join();
   {
     // A discard returns every buffer, so the output thread is not left waiting for one.
@@ -54,11 +64,26 @@ Player::~Player() {
 }
 
 void Player::Send(ControlMessage message) {
+  std::stop_source cancel(std::nostopstate);
   {
     std::lock_guard lock(mutex_);
+    message.sequence = ++sentSequence_;
+    if (CancelsInput(message.code)) {
+      supersedingSequence_ = message.sequence;
+      cancel = inputStop_;
+    }
     commands_.push_back(std::move(message));
   }
   changed_.notify_all();
+  // Outside the lock: the stream's cancel takes locks of its own.
+  cancel.request_stop();
+}
+
+std::stop_token Player::InputStopFor(uint64_t sequence) {
+  std::lock_guard lock(mutex_);
+  // A cancel that came before this message is done with; one sent after it still holds.
+  if (inputStop_.stop_requested() && supersedingSequence_ <= sequence) inputStop_ = std::stop_source();
+  return inputStop_.get_token();
 }
 
 void Player::SetPriority(uint32_t priority) {
@@ -82,6 +107,7 @@ void Player::DecodingMain() {
     if (!commands_.empty()) {
       ControlMessage m = std::move(commands_.front());
       commands_.pop_front();
+      handlingSequence_ = m.sequence;
       lock.unlock();
       Handle(m);
       lock.lock();
@@ -131,6 +157,10 @@ void Player::DecodeStep() {
       return;
     case PlaybackStatus::Error:
     case PlaybackStatus::End: {
+      decodeEnded_ = true;
+      // A stream cut short by a stop, close or new open: that message, queued already,
+      // decides what follows; this is not the stream's end.
+      if (decoder_->Cancelled()) return;
       if (decoder_->IsStream()) {
         // A stream that stalls or breaks ends like one the server closed (the frame cut
         // short at its end is part of that); the reason is said.
@@ -141,7 +171,6 @@ void Player::DecodeStep() {
         NotifyError(ZBD_SOURCE_CODEC, ZBD_ERR_DECODE,
                     "Cannot decode " + inputName_ + " further: " + decoder_->ErrorText());
       }
-      decodeEnded_ = true;
       Block end;
       end.kind = Block::End;
       end.generation = generation_;

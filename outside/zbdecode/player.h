@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <semaphore>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +26,7 @@
 // A control message as queued: its code and whichever arguments its form has.
 struct ControlMessage {
   int32_t code = 0;
+  uint64_t sequence = 0;  // set by Send: the order of sending
   int32_t values[3] = {0, 0, 0};
   std::string texts[2];
   const void* pointer = nullptr;
@@ -38,10 +40,15 @@ inline constexpr int32_t kInternalEnded = -2;
 class Player {
  public:
   explicit Player(int notifyFd);
+  // Ends both threads. It waits for nothing the network or an input decides: the input in
+  // use (a stream opening, a read waiting for data) is cancelled first.
   ~Player();
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
 
+  // Queues a message for the decoding thread; any thread, returns at once. Stop, input
+  // close, input open and exit make the input in use moot: they cancel an open or a read
+  // of a stream under way at once, so that they are carried out without waiting for it.
   void Send(ControlMessage message);
   uint32_t Priority() const { return priority_; }
   void SetPriority(uint32_t priority);
@@ -78,6 +85,9 @@ class Player {
   bool HandleSettings(const ControlMessage& m);
   void DecodeStep();
   void OpenInput(const std::string& name);
+  // The stop token for an input opened while the message with this sequence number is
+  // handled: stopped already when a superseding message was sent after it.
+  std::stop_token InputStopFor(uint64_t sequence);
   void CloseInput();
   void Play();
   void StopPlayback(int32_t state);
@@ -121,8 +131,12 @@ class Player {
   std::deque<Block> blocks_;
   bool exiting_ = false;
   bool closeDevice_ = false;
+  uint64_t sentSequence_ = 0;
+  uint64_t supersedingSequence_ = 0;  // the last message sent that cancels the input
+  std::stop_source inputStop_;        // cancels the input opened under it
 
   // Decoding thread only.
+  uint64_t handlingSequence_ = 0;  // of the message being handled
   std::unique_ptr<PlaybackDecoder> decoder_;
   std::string inputName_;
   int32_t inputModule_ = -1;

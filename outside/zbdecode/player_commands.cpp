@@ -123,10 +123,12 @@ void Player::OpenInput(const std::string& name) {
     options.stallLimit = std::chrono::milliseconds(timeout->second);
   }
   options.downSample = int(codecQuality_);
+  options.stop = InputStopFor(handlingSequence_);
   auto opened = PlaybackDecoder::Open(name, options);
   inputName_ = name;
   if (!opened) {
-    NotifyError(ZBD_SOURCE_INPUT, ZBD_ERR_INPUT_OPEN, opened.Error());
+    // An open cut short by a stop, close or new open is not a failure to report.
+    if (!options.stop.stop_requested()) NotifyError(ZBD_SOURCE_INPUT, ZBD_ERR_INPUT_OPEN, opened.Error());
     return;
   }
   decoder_ = std::move(opened).Value();

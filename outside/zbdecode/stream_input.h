@@ -1,6 +1,7 @@
 // HTTP and FTP input through libcurl: a fetching thread fills a ring that the decoder
 // reads with blocking reads, and the reply's ICY metadata interval is taken from its
-// headers.
+// headers. Every wait (for the reply, for data, inside the transfer) ends at once when the
+// input is cancelled, whatever the server does.
 #pragma once
 
 #include <atomic>
@@ -9,6 +10,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,37 +21,60 @@
 class StreamInput {
  public:
   // Connects and waits for the reply's headers (at most stallLimit). Fails with a message
-  // fit for the user: refused connection, HTTP error status, no answer in time.
+  // fit for the user: refused connection, HTTP error status, no answer in time. A stop
+  // requested on `stop` (now or later, from any thread) cancels the input: the wait for
+  // the reply ends at once (Open fails), later reads return 0 and the transfer ends.
   static Result<std::unique_ptr<StreamInput>, std::string> Open(const std::string& url,
-                                                                std::chrono::milliseconds stallLimit);
+                                                                std::chrono::milliseconds stallLimit,
+                                                                std::stop_token stop = {});
+  // Cancels the transfer and waits for the fetching thread, which ends at once then.
   ~StreamInput();
   StreamInput(const StreamInput&) = delete;
   StreamInput& operator=(const StreamInput&) = delete;
 
   // Blocks until some bytes came. 0 at the end: the server closed, the stream stalled for
-  // longer than the limit, or Cancel was called. Never fails otherwise: a broken
+  // longer than the limit, or the input was cancelled. Never fails otherwise: a broken
   // connection is an end, its reason in EndReason().
   size_t Read(void* buffer, size_t bytes);
-  // Makes Read return 0 at once and the fetch end; any thread.
+  // Makes Read return 0 at once and the transfer end at once; any thread.
   void Cancel();
+  // True once Cancel ran (or the stop was requested): the input ended because it was
+  // told to, not by itself.
+  bool Cancelled() const { return cancelled_; }
 
   // The icy-metaint header's value (bytes of audio between metadata blocks), 0 when none.
   long IcyMetaInterval() const { return icyMetaInterval_; }
-  // Empty while the stream runs or after the server ended it normally; why it ended
-  // otherwise (a stall, a broken connection: curl's text).
+  // Empty while the stream runs, after the server ended it normally or after a cancel;
+  // why it ended otherwise (a stall, a broken connection: curl's text).
   std::string EndReason() const;
 
  private:
+  struct CancelOnStop {
+    StreamInput* input;
+    void operator()() const { input->Cancel(); }
+  };
+
   StreamInput(std::string url, std::chrono::milliseconds stallLimit);
   void FetchMain();
-  static size_t OnHeader(char* data, size_t size, size_t count, void* self);
-  static size_t OnBody(char* data, size_t size, size_t count, void* self);
-  static int OnProgress(void* self, int64_t, int64_t, int64_t, int64_t);
+  // Tells the fetching thread to end: wakes its poll and cuts its sockets, so that no
+  // wait of the transfer (a reply, a closing exchange with an FTP server) goes on.
+  void StopFetch();
+  // curl's callbacks, with the signatures curl gives them (in the .cpp).
+  struct Callbacks;
 
   const std::string url_;
   const std::chrono::milliseconds stallLimit_;
+  void* multi_ = nullptr;  // CURLM*, made before the thread starts and cleaned up after it
   std::atomic<long> icyMetaInterval_{0};
   std::atomic<bool> cancelled_{false};
+  std::atomic<bool> fetchStopped_{false};  // the transfer is to end (a cancel or a stall)
+
+  // The transfer's sockets, cut (shutdown) by StopFetch; curl opens and closes them
+  // through OpenSocket and CloseSocket under this lock, so a number is never cut after
+  // it was closed (and perhaps reused by another open).
+  std::mutex socketsMutex_;
+  std::vector<int> sockets_;
+  bool socketsCut_ = false;
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;
@@ -58,5 +84,7 @@ class StreamInput {
   bool headersDone_ = false;
   bool ended_ = false;
   std::string endReason_;
-  std::thread fetcher_;  // last: joined before the state above goes
+  std::thread fetcher_;  // joined before the state above goes
+  // Last: gone first, so that a stop requested meanwhile finds everything it touches.
+  std::optional<std::stop_callback<CancelOnStop>> onStop_;
 };

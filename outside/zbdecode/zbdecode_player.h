@@ -29,7 +29,12 @@ extern "C" {
  * did is reported through notifications: a getter answers with the notification of its
  * kind; a refused message is answered by Nack (66) with one of the ZBD_ERR_* codes; an
  * accepted one by Ack (65) when the notification mask asks for acknowledgements.
- * Any thread may send messages; messages are carried out in the order sent.
+ * Any thread may send messages; messages are carried out in the order sent. Stop (5),
+ * InputClose (8), InputOpen (7) and Exit (1) end an input that waits for its server (a
+ * stream opening, a read waiting for data) as they are sent, so that they are carried out
+ * at once whatever the server does; the open cut short is answered by Nack, without an
+ * error notification. A file input must be a regular file: a FIFO, a device or a folder
+ * is refused at once (an error notification says what the name is).
  *
  * Units the player uses:
  *   position    Offset and Range of the position notification (76) and of InputSeek (6)
@@ -141,8 +146,10 @@ enum {
   ZBD_NOTIFY_PLAYER_ENVIRONMENT_INTEGER = 71, /* environment_integer */
   ZBD_NOTIFY_PLAYER_ENVIRONMENT_STRING = 72,  /* environment_string */
   ZBD_NOTIFY_INPUT_STATE = 73,       /* state: ZBD_INPUT_STATE_* */
-  ZBD_NOTIFY_INPUT_NAME = 74,        /* name: the input; for a stream, its title (UTF-8) each
-                                        time the stream's metadata changes it */
+  ZBD_NOTIFY_INPUT_NAME = 74,        /* name: the input; for a stream, its title each time the
+                                        stream's metadata changes it (valid UTF-8 without
+                                        control characters; an 8-bit title is read as
+                                        ISO-8859-1) */
   ZBD_NOTIFY_INPUT_CAPS = 75,        /* tag: ZBD_INPUT_CAN_* */
   ZBD_NOTIFY_INPUT_POSITION = 76,    /* position (seconds, see units) */
   ZBD_NOTIFY_INPUT_POSITION_RANGE = 77, /* state: 0 */
@@ -273,7 +280,8 @@ typedef struct ZbdPostedMessage {
  * notifications go to (the library sets it non-blocking; it is not closed by the
  * library). ZBD_OK, ZBD_ERR_ARGUMENT, ZBD_ERR_MEMORY. Sends Ready when running. */
 ZBDECODE_EXPORT int32_t player_new(ZbdPlayer** player, const int32_t* notifyFd);
-/* Stops playback and the threads and frees the player. ZBD_OK; NULL is ignored. */
+/* Stops playback and the threads and frees the player; it waits for no server or input
+ * (see above). ZBD_OK; NULL is ignored. */
 ZBDECODE_EXPORT int32_t player_delete(ZbdPlayer* player);
 /* Scheduling level of the decoding and output threads, 0 (idle) to 5 (highest);
  * default 3 (normal). A raise the system refuses keeps the level. */

@@ -1,20 +1,27 @@
 // TAACPlayer: the worker that decodes into the buffer ring.
 #include "player/engines/aac_player.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 
 #include "aaclib/zbaaclib.h"
 #include "common/fault_guard.h"
 #include "common/library_loader.h"
+#include "common/regular_file.h"
 #include "common/unique_fd.h"
 
 namespace {
 
 constexpr size_t kBlockPeriods = ZBAAC_OUTPUT_SAMPLES / 2;
+
+// The name the library opens the file by: the descriptor already checked to be a regular
+// file, so that a FIFO or device put in the file's place meanwhile cannot hold the
+// library's own open; the file name itself where /proc is not there.
+std::string LibraryName(int fd, const std::string& fileName) {
+  const std::string own = "/proc/self/fd/" + std::to_string(fd);
+  return ::access(own.c_str(), R_OK) == 0 ? own : fileName;
+}
 
 }  // namespace
 
@@ -41,10 +48,11 @@ void TAACPlayer::Run() {
     ReportError("Cannot load libzbaaclib.so: " + library.LoadError());
   } else if (open == nullptr || decode == nullptr || close == nullptr) {
     ReportError("libzbaaclib.so lacks an AACDecoder entry");
-  } else if (UniqueFd probe(::open(fileName_.c_str(), O_RDONLY | O_CLOEXEC)); !probe) {
-    // The library would only show this as a stream without audio.
-    ReportError("Cannot open " + fileName_ + ": " + std::strerror(errno));
-  } else if (RunGuarded([&] { open(&info, fileName_.c_str()); }) != 0) {
+  } else if (auto probe = OpenRegularFile(fileName_); !probe) {
+    // The library would only show this as a stream without audio (or wait for ever on a
+    // FIFO, where Stop could not end it).
+    ReportError("Cannot open " + fileName_ + ": " + probe.Error().reason);
+  } else if (RunGuarded([&] { open(&info, LibraryName(probe.Value().Get(), fileName_).c_str()); }) != 0) {
     ReportError("AAC Open Error");
   } else {
     // The stream's own rate and layout: a one-channel stream comes in the even slots.

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "common/audio/output_volume.h"
+#include "common/outside_text.h"
 
 namespace {
 
@@ -91,8 +92,11 @@ void TMP3Player::Open(const std::string& name) {
            : TXaudioPlayer::Event<uint8_t, uint8_t, uint16_t, uint16_t, uint8_t>();
   xaudio_->OnNotifyError = error ? [error](TXaudioPlayer* s, uint8_t, int16_t, const std::string& m) { (*error)(s, m); }
                                  : TXaudioPlayer::Event<uint8_t, int16_t, const std::string&>();
-  xaudio_->OnNotifyInputName = inputName ? [inputName](TXaudioPlayer* s, const std::string& n) { (*inputName)(s, n); }
-                                         : TXaudioPlayer::Event<const std::string&>();
+  // After the input's own name, a stream names its titles: text from the station, made
+  // valid UTF-8 without control characters before it reaches a window.
+  xaudio_->OnNotifyInputName =
+      inputName ? [inputName, name](TXaudioPlayer* s, const std::string& n) { (*inputName)(s, n == name ? n : ShowableText(n)); }
+                : TXaudioPlayer::Event<const std::string&>();
 
   xaudio_->InputOpen(name);
   xaudio_->SetInputTimecodeGranularity(500);

@@ -23,6 +23,11 @@ void TRingPlayer::Stop() {
   if (stopRequested_) return;
   stopRequested_ = true;
   Terminate();  // also lets a paused worker go
+  {
+    // A worker waiting for the device to play out its last buffers goes at once.
+    std::lock_guard lock(outputMutex_);
+    if (output_) output_->Discard();
+  }
   // The worker may be waiting for the main thread (a position hand-over): keep it turning.
   Loop().RunUntil([this] { return !Running(); }, std::chrono::hours(24));
 }
@@ -33,7 +38,10 @@ bool TRingPlayer::OpenOutput(const AudioFormat& format) {
     ReportError(opened.Error().message);
     return false;
   }
-  output_ = std::move(opened).Value();
+  {
+    std::lock_guard lock(outputMutex_);
+    output_ = std::move(opened).Value();
+  }
   usableBytes_ = kBufferBytes - kBufferBytes % format.BytesPerFrame();
   return true;
 }
@@ -70,4 +78,10 @@ void TRingPlayer::DrainQueued() {
   if (!Terminated()) output_->Drain();
 }
 
-void TRingPlayer::CloseOutput() { output_.reset(); }
+void TRingPlayer::CloseOutput() {
+  std::unique_ptr<AudioOutput> closing;
+  {
+    std::lock_guard lock(outputMutex_);
+    closing = std::move(output_);
+  }
+}

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <semaphore>
 #include <string>
 
@@ -21,8 +22,9 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
 
   void Play() override;
   void Pause() override;
-  // Only the first call acts: the worker is asked to end (let go if paused) and the main
-  // loop runs until it has.
+  // Only the first call acts: the worker is asked to end (let go if paused, its queued
+  // audio discarded, a wait for the device to play it out cut short) and the main loop
+  // runs until it has.
   void Stop() override;
   void Close() override { Stop(); }
   void SetCodecEqualizer(const int8_t*) override {}
@@ -63,6 +65,8 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
   int nextIndex_ = 0;
   bool stopRequested_ = false;  // main thread
   alignas(8) uint8_t buffers_[kBuffers][kBufferBytes] = {};
+  // Set and reset by the worker under the lock; Stop (main thread) discards through it.
+  std::mutex outputMutex_;
   // Last: its writer thread reports into the semaphore and reads the buffers above.
   std::unique_ptr<AudioOutput> output_;
 };

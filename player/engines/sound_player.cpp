@@ -1,21 +1,26 @@
 // TSoundPlayer: engine choice and forwarding.
 #include "player/engines/sound_player.h"
 
-#include <fcntl.h>
 #include <strings.h>
 #include <sys/file.h>
-#include <unistd.h>
 
 #include "common/audio/output_volume.h"
+#include "common/regular_file.h"
 #include "common/unique_fd.h"
 #include "common/wav_header.h"
 
-EngineKind ChooseEngine(const std::string& name) {
+Result<EngineKind, std::string> ChooseEngine(const std::string& name) {
   if (strncasecmp(name.c_str(), "http://", 7) == 0 || strncasecmp(name.c_str(), "ftp://", 6) == 0) {
     return EngineKind::Mp3;
   }
-  UniqueFd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd) return EngineKind::Mp3;
+  // The main thread runs this: a FIFO or a device must not hold it (an open of a FIFO
+  // waits for a writer, a read of a device may never end).
+  auto opened = OpenRegularFile(name);
+  if (!opened) {
+    if (opened.Error().errorNumber == 0) return Fail("Cannot play " + name + ": " + opened.Error().reason);
+    return EngineKind::Mp3;  // missing or unreadable: the MP3 engine's library says why
+  }
+  const UniqueFd fd = std::move(opened).Value();
   // A file another process holds locked counts as one that cannot be opened.
   if (flock(fd.Get(), LOCK_SH | LOCK_NB) != 0) return EngineKind::Mp3;
   WavFormatInfo info;
@@ -46,8 +51,13 @@ void TSoundPlayer::Release() {
 
 void TSoundPlayer::Open(const std::string& name) {
   Release();
+  const auto choice = ChooseEngine(name);
+  if (!choice) {
+    slots_.OnNotifyPlayerError(this, choice.Error());
+    return;
+  }
   TPlayerEngine* engine = nullptr;
-  switch (ChooseEngine(name)) {
+  switch (choice.Value()) {
     case EngineKind::Mp3:
       mp3_ = std::make_unique<TMP3Player>(loop_);
       engine = mp3_.get();

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/main_loop.h"
+#include "common/result.h"
 #include "player/engines/aac_player.h"
 #include "player/engines/mp3_player.h"
 #include "player/engines/wav_player.h"
@@ -16,8 +17,10 @@ enum class EngineKind { Mp3, Wav, Aac };
 
 // The engine for a file name: a URL, a name that cannot be opened (missing, locked by
 // another process) or anything else goes to MP3; a file the WAV header reader accepts to
-// WAV; otherwise a name ending in ".aac" (any case) to AAC.
-EngineKind ChooseEngine(const std::string& name);
+// WAV; otherwise a name ending in ".aac" (any case) to AAC. A name that is neither a URL
+// nor a regular file (a FIFO, a device, a folder) is refused with a message for the user;
+// nothing here waits for such a thing (a FIFO is never opened for reading).
+Result<EngineKind, std::string> ChooseEngine(const std::string& name);
 
 // Main thread only (see player_engine.h for the threads of the notifications).
 class TSoundPlayer {
@@ -28,7 +31,8 @@ class TSoundPlayer {
   TSoundPlayer& operator=(const TSoundPlayer&) = delete;
 
   // Releases the engine held (stopping it), creates the chosen one with the slots and the
-  // remembered device choice, and opens it.
+  // remembered device choice, and opens it. A name the choice refuses leaves no engine and
+  // raises the error notification (on this thread) with the reason.
   void Open(const std::string& name);
   void Play();
   void Pause();

@@ -1,7 +1,6 @@
 // TWavPlayer: the worker that reads the data chunk into the buffer ring.
 #include "player/engines/wav_player.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +8,7 @@
 #include <cstring>
 
 #include "common/fd_io.h"
+#include "common/regular_file.h"
 #include "common/unique_fd.h"
 #include "common/wav_header.h"
 
@@ -27,10 +27,11 @@ void TWavPlayer::Seek(int offset, int) { seekRequest_ = offset < 0 ? 0 : offset;
 
 void TWavPlayer::Run() {
   running_ = true;
-  UniqueFd fd(::open(fileName_.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd) {
-    ReportError("Cannot open " + fileName_ + ": " + std::strerror(errno));
-  } else if (PlayFile(fd.Get()) && !Terminated()) {
+  // Never waits on a FIFO or a device put where the file was: Stop could not end it.
+  auto opened = OpenRegularFile(fileName_);
+  if (!opened) {
+    ReportError("Cannot open " + fileName_ + ": " + opened.Error().reason);
+  } else if (PlayFile(opened.Value().Get()) && !Terminated()) {
     slots_.OnNotifyPlayerState(this, 3);
   }
   CloseOutput();

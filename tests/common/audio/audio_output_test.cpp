@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -220,4 +223,112 @@ TEST(AudioOutput, OpenFailuresSayWhy) {
   auto badFormat = AudioOutput::Open(AudioDevice::Wave, AudioFormat{44100, 2, 12}, nullptr);
   ASSERT_FALSE(badFormat);
   EXPECT_NE(badFormat.Error().message.find("12-bit"), std::string::npos);
+}
+
+namespace {
+
+// A device whose writes and drains the test holds, as a sound server may hold them (an
+// idle PulseAudio sink takes a second and more to take the first write).
+class HeldSink final : public AudioSink {
+ public:
+  struct Control {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool released = false;
+    bool inCall = false;  // a write or drain is held
+    bool dropped = false;
+    bool closed = false;
+
+    void Release() {
+      std::lock_guard lock(mutex);
+      released = true;
+      changed.notify_all();
+    }
+    bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s) {
+      std::unique_lock lock(mutex);
+      return changed.wait_for(lock, timeout, done);
+    }
+  };
+
+  explicit HeldSink(std::shared_ptr<Control> control) : control_(std::move(control)) {}
+  ~HeldSink() override {
+    std::lock_guard lock(control_->mutex);
+    control_->closed = true;
+    control_->changed.notify_all();
+  }
+  bool Write(const uint8_t*, size_t) override {
+    Hold();
+    return true;
+  }
+  void Drop() override {
+    std::lock_guard lock(control_->mutex);
+    control_->dropped = true;
+    control_->changed.notify_all();
+  }
+  void Drain() override { Hold(); }
+  size_t ChunkBytes() const override { return 4096; }
+  std::string Error() const override { return {}; }
+
+ private:
+  void Hold() {
+    std::unique_lock lock(control_->mutex);
+    control_->inCall = true;
+    control_->changed.notify_all();
+    control_->changed.wait(lock, [&] { return control_->released; });
+    control_->inCall = false;
+  }
+  std::shared_ptr<Control> control_;
+};
+
+template <typename Fn>
+std::chrono::milliseconds TimeOf(Fn fn) {
+  const auto start = Clock::now();
+  fn();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+}
+
+}  // namespace
+
+// Catches a Discard, a Drain cut short by it, or the output's destruction that waits for
+// a call the device holds (a Stop that froze the player's window while the sound server
+// took its time): each returns at once, every buffer back; the device drops what it holds
+// and is closed once it lets the call go.
+TEST(AudioOutput, DiscardAndCloseNeverWaitForTheDevice) {
+  const std::vector<uint8_t> audio = Ramp(4 * 8192);
+  for (const bool whileDraining : {false, true}) {
+    SCOPED_TRACE(whileDraining ? "while draining" : "while writing");
+    auto control = std::make_shared<HeldSink::Control>();
+    Reports reports;
+    OutputVolume volume;
+    std::unique_ptr<AudioOutput> output =
+        OutputOverSink(std::make_unique<HeldSink>(control), "held", kCd, reports.Callback(), volume);
+    // Without the fault this never fires; with it, the device lets go and the test fails.
+    std::thread watchdog([control] {
+      if (!control->WaitFor([&] { return control->released; }, 3s)) control->Release();
+    });
+    std::thread drainer;
+    std::atomic<bool> drained{false};
+    if (whileDraining) {
+      drainer = std::thread([&] {
+        output->Drain();
+        drained = true;
+      });
+    } else {
+      for (uint32_t i = 0; i < 4; ++i) output->Queue(i, audio.data() + i * 8192, 8192);
+    }
+    ASSERT_TRUE(control->WaitFor([&] { return control->inCall; }));
+    EXPECT_LT(TimeOf([&] { output->Discard(); }), 500ms);
+    EXPECT_EQ(reports.Count(), whileDraining ? 0u : 4u);
+    if (drainer.joinable()) {
+      EXPECT_LT(TimeOf([&] { drainer.join(); }), 500ms);
+      EXPECT_TRUE(drained);
+    }
+    output->Queue(9, audio.data(), 8192);
+    EXPECT_LT(TimeOf([&] { output.reset(); }), 500ms);
+    EXPECT_EQ(reports.Count(), whileDraining ? 1u : 5u);
+    control->Release();
+    watchdog.join();
+    EXPECT_TRUE(control->WaitFor([&] { return control->closed; }));
+    EXPECT_TRUE(control->dropped);
+  }
 }

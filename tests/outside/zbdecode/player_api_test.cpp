@@ -10,6 +10,7 @@
 #include "tests/common/temp_dir.h"
 #include "tests/outside/zbdecode/player_media.h"
 #include "tests/outside/zbdecode/player_pump.h"
+#include "tests/outside/zbdecode/stream_server.h"
 
 using namespace player_test;
 using namespace std::chrono_literals;
@@ -229,6 +230,38 @@ TEST(PlayerNotifications, FailuresAreSaidThroughTheErrorNotification) {
   }));
   EXPECT_NE(pump.Of(ZBD_NOTIFY_ERROR)[0].text1.find("/nonexistent-folder/heard.wav"), std::string::npos);
   EXPECT_FALSE(Pump::HasState(pump.Notes(), ZBD_PLAYER_STATE_EOS));
+}
+
+// Catches a FIFO or a device given as the input that holds the decoding thread in its
+// open or its reads for ever (so that no Stop or delete could end), instead of being
+// refused at once with the reason.
+TEST(PlayerNotifications, WhatIsNotARegularFileIsRefusedAtOnce) {
+  TempDir dir;
+  IdleFifo fifo(dir.File("pipe.mp3"));
+  ASSERT_TRUE(fifo.Ok());
+  ASSERT_EQ(::symlink("/dev/zero", dir.File("zero.mp3").c_str()), 0);
+  struct Case {
+    std::string path, expected;
+  };
+  const Case cases[] = {{fifo.Path(), "named pipe"}, {dir.File("zero.mp3"), "character device"}, {dir.Path(), "folder"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    Pump pump;
+    ZbdPlayer* p = pump.Start();
+    ASSERT_NE(p, nullptr);
+    // Without the fault this never fires; with it, a writer lets the waiting open go.
+    Watchdog watchdog(3s, [&] { fifo.Release(); });
+    const auto sent = std::chrono::steady_clock::now();
+    control_message_send_S(p, ZBD_MSG_INPUT_OPEN, c.path.c_str());
+    control_message_send_N(p, ZBD_MSG_PLAY);
+    ASSERT_TRUE(pump.WaitForCode(ZBD_NOTIFY_ERROR, 10s));
+    const std::string error = pump.Of(ZBD_NOTIFY_ERROR)[0].text1;
+    EXPECT_NE(error.find(c.path), std::string::npos) << error;
+    EXPECT_NE(error.find(c.expected), std::string::npos) << error;
+    EXPECT_LT(pump.Of(ZBD_NOTIFY_ERROR)[0].at - sent, 500ms) << "refused late";
+    control_message_send_N(p, ZBD_MSG_STOP);
+    EXPECT_LT(TimeOf([&] { pump.Delete(); }), 500ms);
+  }
 }
 
 // Catches a message accepted under the wrong argument form, a getter that does not answer

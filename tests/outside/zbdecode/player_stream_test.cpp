@@ -1,59 +1,19 @@
 // Tests of the player's HTTP and FTP streams against servers started on 127.0.0.1: plain
 // HTTP, ICY metadata with changing titles, a SHOUTcast "ICY 200 OK" reply, FTP, a server
-// that stalls, one that closes mid-stream and one that is not there.
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
+// that stalls, one that closes mid-stream, one that is not there, and Stop and delete
+// while a server drips, stays silent or never answers.
 #include <gtest/gtest.h>
 
 #include "outside/zbdecode/zbdecode_player.h"
 #include "tests/common/temp_dir.h"
 #include "tests/outside/zbdecode/player_media.h"
 #include "tests/outside/zbdecode/player_pump.h"
-
-extern char** environ;
+#include "tests/outside/zbdecode/stream_server.h"
 
 using namespace player_test;
 using namespace std::chrono_literals;
 
 namespace {
-
-// stream_server.py in a child process; Port() is 0 when it did not start.
-class StreamServer {
- public:
-  explicit StreamServer(std::vector<std::string> args) {
-    int out[2];
-    if (::pipe(out) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    args.insert(args.begin(), {"/usr/bin/python3", ZIMBAR_SOURCE_DIR "/tests/outside/zbdecode/stream_server.py"});
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, "/usr/bin/python3", &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    std::string line;
-    char c;
-    while (pid_ > 0 && ::read(out[0], &c, 1) == 1 && c != '\n') line.push_back(c);
-    ::close(out[0]);
-    port_ = std::atoi(line.c_str());
-  }
-  ~StreamServer() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  int Port() const { return port_; }
-
- private:
-  pid_t pid_ = -1;
-  int port_ = 0;
-};
 
 struct StreamRun {
   std::vector<uint8_t> heard;
@@ -192,4 +152,54 @@ TEST_F(PlayerStream, UnreachableServerIsReported) {
   EXPECT_LT(run.took, 10s);
   ASSERT_FALSE(run.errors.empty());
   EXPECT_NE(run.errors[0].find("127.0.0.1"), std::string::npos) << run.errors[0];
+}
+
+// Catches a station's control characters (ESC, BEL, BS, DEL: boxes in the title field,
+// escapes run in a terminal) passed on in its titles, and an 8-bit (ISO-8859-1) title
+// passed on as broken UTF-8.
+TEST_F(PlayerStream, IcyTitlesArriveAsUtf8WithoutControlCharacters) {
+  StreamServer server({"http", mp3_, "--icy-metaint", "8192", "--title-encoding", "latin-1", "--titles",
+                       "Esc\x1b[1mBold,Bell\x07 Back\x08 Del\x7f!,Caf\u00e9\tCr\u00e8me"});
+  ASSERT_GT(server.Port(), 0);
+  const StreamRun run = PlayUrl(Url(server), dir_.File("heard.wav"));
+  EXPECT_TRUE(run.ended);
+  std::vector<std::string> titles(run.names.begin() + (run.names.empty() ? 0 : 1), run.names.end());
+  EXPECT_EQ(titles, (std::vector<std::string>{"Esc[1mBold", "Bell Back Del!", "Caf\u00e9 Cr\u00e8me"}));
+}
+
+// Catches a Stop or a delete that waits for the server while a stream opens: one that
+// sends its headers and then a byte every 2 s (the open read on for as long as it drips),
+// one that accepts and says nothing (the wait for the reply), one whose port never answers
+// (the connect). Each must end at once, without an error for the open it cut short.
+TEST_F(PlayerStream, StopAndDeleteNeverWaitForTheServer) {
+  ScopedEnv out("ZIMBAR_AUDIO_OUT", "null");
+  for (const char* kind : {"dripping", "silent", "unanswered"}) {
+    SCOPED_TRACE(kind);
+    HoldingServer server(kind, mp3_);
+    ASSERT_FALSE(server.Url().empty());
+    Pump pump;
+    ZbdPlayer* p = pump.Start();
+    ASSERT_NE(p, nullptr);
+    control_message_send_I(p, ZBD_MSG_SET_NOTIFICATION_MASK, ZBD_NOTIFY_MASK_DEFAULT | ZBD_NOTIFY_MASK_ACK);
+    control_message_send_S(p, ZBD_MSG_INPUT_OPEN, server.Url().c_str());
+    control_message_send_N(p, ZBD_MSG_PLAY);
+    ASSERT_TRUE(server.WaitUntilHeld());
+    // Without the fault this never fires; with it, ending the server lets the player go.
+    Watchdog watchdog(3s, [&] { server.Release(); });
+    const auto stop = TimeOf([&] {
+      control_message_send_N(p, ZBD_MSG_STOP);
+      pump.WaitFor(
+          [](const std::vector<Note>& notes) {
+            for (const Note& n : notes) {
+              if (n.Code() == ZBD_NOTIFY_ACK && n.message.data.ack.command == ZBD_MSG_STOP) return true;
+            }
+            return false;
+          },
+          15s);
+    });
+    const auto remove = TimeOf([&] { pump.Delete(); });
+    EXPECT_LT(stop, 500ms) << "Stop took " << stop.count() << " ms";
+    EXPECT_LT(remove, 500ms) << "the delete took " << remove.count() << " ms";
+    for (const Note& n : pump.Of(ZBD_NOTIFY_ERROR)) ADD_FAILURE() << "error: " << n.text1;
+  }
 }

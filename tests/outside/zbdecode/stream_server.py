@@ -1,10 +1,17 @@
 #!/usr/bin/python3
 """Loopback servers for the player's stream tests. Prints the port it listens on (on
-127.0.0.1) as its first line, then serves until killed.
+127.0.0.1) as its first line, then serves until killed. The HTTP server then prints a
+line for each thing a test may wait for: "accepted" (a connection), "headers" (the reply's
+headers sent), "byte" (each byte of a dripping reply sent).
 
-  stream_server.py http FILE [--icy-metaint N --titles A,B,C] [--icy-status]
-                   [--stall-after BYTES | --close-after BYTES]
+  stream_server.py http FILE [--icy-metaint N --titles A,B,C [--title-encoding E]]
+                   [--icy-status] [--stall-after BYTES | --close-after BYTES]
+                   [--drip SECONDS | --silent]
   stream_server.py ftp DIR
+
+--drip sends the headers and then one byte of the file every SECONDS; --silent accepts
+and never answers. --title-encoding sends the titles in that encoding (default utf-8),
+with whatever control characters they hold.
 """
 import argparse
 import socket
@@ -13,15 +20,26 @@ import threading
 import time
 
 
-def metadata_block(title):
+def event(word):
+    try:
+        print(word, flush=True)
+    except OSError:
+        pass  # nobody listens for events
+
+
+def metadata_block(title, encoding):
     if title is None:
         return b"\x00"
-    text = ("StreamTitle='%s';" % title).encode("utf-8")
+    text = ("StreamTitle='%s';" % title).encode(encoding)
     blocks = (len(text) + 15) // 16
     return bytes([blocks]) + text.ljust(blocks * 16, b"\x00")
 
 
 def serve_http(conn, args, audio):
+    event("accepted")
+    if args.silent:
+        time.sleep(3600)
+        return
     conn.settimeout(30)
     request = b""
     while b"\r\n\r\n" not in request:
@@ -36,6 +54,17 @@ def serve_http(conn, args, audio):
     if metaint:
         headers.append(b"icy-metaint: %d" % metaint)
     conn.sendall(b"\r\n".join(headers) + b"\r\n\r\n")
+    event("headers")
+    if args.drip is not None:
+        try:
+            for i in range(len(audio)):
+                conn.sendall(audio[i:i + 1])
+                event("byte")
+                time.sleep(args.drip)
+        except OSError:
+            pass  # the client went
+        conn.close()
+        return
 
     limit = len(audio)
     if args.stall_after is not None:
@@ -53,7 +82,7 @@ def serve_http(conn, args, audio):
         if metaint and len(piece) == metaint:
             # The titles change at equal shares of the file.
             title = titles[min(len(titles) - 1, sent * len(titles) // len(audio))] if titles else None
-            conn.sendall(metadata_block(title if title != last_title else None))
+            conn.sendall(metadata_block(title if title != last_title else None, args.title_encoding))
             last_title = title
     if args.stall_after is not None:
         time.sleep(3600)
@@ -97,6 +126,9 @@ def main():
     parser.add_argument("--icy-status", action="store_true")
     parser.add_argument("--stall-after", type=int)
     parser.add_argument("--close-after", type=int)
+    parser.add_argument("--drip", type=float)
+    parser.add_argument("--silent", action="store_true")
+    parser.add_argument("--title-encoding", default="utf-8")
     args = parser.parse_args()
     if args.kind == "http":
         run_http(args)

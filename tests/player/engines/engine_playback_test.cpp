@@ -2,6 +2,7 @@
 // they raise while doing it, driven through the facade as the main window drives it.
 #include <gtest/gtest.h>
 
+#include "tests/outside/zbdecode/stream_server.h"
 #include "tests/player/engines/engine_test_support.h"
 
 using namespace engine_test;
@@ -231,3 +232,28 @@ TEST_P(EngineSeek, SeekPastTheEndEndsWithEndOfStream) {
 INSTANTIATE_TEST_SUITE_P(Engines, EngineSeek,
                          testing::Values(Case{EngineKind::Mp3, 44100, 2, 4.0}, Case{EngineKind::Wav, 44100, 2, 4.0}),
                          [](const testing::TestParamInfo<Case>& info) { return NameOf(info.param.kind); });
+
+// Catches a station's titles reaching the window with their control characters (ESC,
+// BEL, BS, DEL: boxes in the title field) or as broken UTF-8 (a title in ISO-8859-1).
+TEST(Mp3Engine, StreamTitlesReachTheWindowAsCleanUtf8) {
+  TempDir dir;
+  const std::string mp3 = dir.File("stream.mp3");
+  ASSERT_TRUE(player_test::MakeMp3(mp3, 44100, 2, 1.5, {440.0}, "-b 128"));
+  player_test::StreamServer server({"http", mp3, "--icy-metaint", "4096", "--title-encoding", "latin-1", "--titles",
+                                    "Esc\x1b[1mBold,Bell\x07 Back\x08 Del\x7f!,Caf\u00e9\tCr\u00e8me"});
+  ASSERT_GT(server.Port(), 0);
+  const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/stream.mp3";
+  ScopedEnv out("ZIMBAR_AUDIO_OUT", ("wav:" + dir.File("heard.wav") + ",speed=16").c_str());
+  QueueMainLoop loop;
+  TSoundPlayer player(loop);
+  Recorder recorder(player);
+  std::vector<std::string> names;
+  player.SetOnNotifyInputName([&](void*, const std::string& name) { names.push_back(name); });
+  player.Open(url);
+  player.Play();
+  ASSERT_TRUE(loop.RunUntil([&] { return recorder.HasState(3); }, 20s));
+  ASSERT_FALSE(names.empty());
+  EXPECT_EQ(names[0], url);
+  EXPECT_EQ(std::vector<std::string>(names.begin() + 1, names.end()),
+            (std::vector<std::string>{"Esc[1mBold", "Bell Back Del!", "Caf\u00e9 Cr\u00e8me"}));
+}

@@ -39,13 +39,17 @@ TEST(EngineChoice, FollowsTheHeaderThenTheNameThenFallsBackToMp3) {
       {dir.File("other.bin"), EngineKind::Mp3},
       {"aac", EngineKind::Mp3},
   };
-  for (const Case& c : cases) EXPECT_EQ(ChooseEngine(c.name), c.kind) << c.name;
+  for (const Case& c : cases) {
+    const auto choice = ChooseEngine(c.name);
+    ASSERT_TRUE(choice.Ok()) << c.name << ": " << choice.Error();
+    EXPECT_EQ(choice.Value(), c.kind) << c.name;
+  }
   // Another holder's exclusive lock makes the file one that cannot be opened.
   const int holder = ::open(dir.File("locked.aac").c_str(), O_RDONLY);
   ASSERT_EQ(flock(holder, LOCK_EX), 0);
-  EXPECT_EQ(ChooseEngine(dir.File("locked.aac")), EngineKind::Mp3);
+  EXPECT_EQ(ChooseEngine(dir.File("locked.aac")).Value(), EngineKind::Mp3);
   ::close(holder);
-  EXPECT_EQ(ChooseEngine(dir.File("locked.aac")), EngineKind::Aac);
+  EXPECT_EQ(ChooseEngine(dir.File("locked.aac")).Value(), EngineKind::Aac);
 }
 
 // Catches an operation on a facade without an engine that crashes or creates one.
