@@ -57,7 +57,7 @@ bool IsPlaylistHeader(std::string_view line) {
 
 std::string PlayListFileError::Message() const {
   const std::string what = std::string(kind == Kind::Write ? "Cannot write play list " : "Cannot read play list ") + path;
-  if (kind == Kind::NotAFile) return what + ": it is not a regular file";
+  if (notAFile) return what + ": it is not a regular file";
   return what + ": " + std::strerror(errnum);
 }
 
@@ -111,7 +111,7 @@ Result<std::vector<std::string>, PlayListFileError> ReadPlayListFile(const std::
   if (!fd) return Fail(PlayListFileError{Kind::Read, path, errno});
   struct stat st {};
   if (::fstat(fd.Get(), &st) != 0) return Fail(PlayListFileError{Kind::Read, path, errno});
-  if (!S_ISREG(st.st_mode)) return Fail(PlayListFileError{Kind::NotAFile, path, 0});
+  if (!S_ISREG(st.st_mode)) return Fail(PlayListFileError{Kind::Read, path, 0, /*notAFile=*/true});
   std::string text;
   if (st.st_size > 0) text.reserve(static_cast<size_t>(st.st_size));
   char buffer[65536];
@@ -127,6 +127,9 @@ Result<std::vector<std::string>, PlayListFileError> ReadPlayListFile(const std::
 
 Status<PlayListFileError> WritePlayListFile(const std::string& path, const std::vector<std::string>& entries) {
   using Kind = PlayListFileError::Kind;
+  // Looked at first: the output would be written in place, and a FIFO's open waits.
+  if (struct stat st {}; ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    return Fail(PlayListFileError{Kind::Write, path, 0, /*notAFile=*/true});
   auto file = OutputFile::Create(path);
   if (!file) return Fail(PlayListFileError{Kind::Write, path, file.Error().errnum});
   const std::string text = PlayListText(entries);

@@ -49,16 +49,20 @@ inline bool IsFifo(const std::string& path) {
   return ::lstat(path.c_str(), &info) == 0 && S_ISFIFO(info.st_mode);
 }
 
-// Frees whoever waits in the open of a FIFO for a writer, after a while: a test of code
-// that must never wait there then fails by its time instead of hanging.
+// Frees whoever waits in the open of a FIFO for a writer or a reader, after a while: a
+// test of code that must never wait there then fails by its time instead of hanging.
 class FifoRescue {
  public:
   explicit FifoRescue(std::string path) : path_(std::move(path)) {
     thread_ = std::thread([this] {
       std::unique_lock lock(mutex_);
       if (done_.wait_for(lock, std::chrono::seconds(2), [this] { return finished_; })) return;
-      const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
-      if (fd >= 0) ::close(fd);
+      // A reader lets a waiting writer go; with it open, the writer's end opens at once
+      // and lets a waiting reader go.
+      const int reader = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK);
+      const int writer = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
+      if (writer >= 0) ::close(writer);
+      if (reader >= 0) ::close(reader);
     });
   }
   ~FifoRescue() {

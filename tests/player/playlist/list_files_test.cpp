@@ -104,11 +104,20 @@ TEST(PlayListFile, OnlyRegularFilesAreRead) {
   });
   EXPECT_LT(took, 1.0) << "the FIFO's open waited for a writer";
   ASSERT_TRUE(error);
-  EXPECT_EQ(error->kind, PlayListFileError::Kind::NotAFile);
+  EXPECT_TRUE(error->notAFile);
   EXPECT_EQ(error->Message(), "Cannot read play list " + fifo + ": it is not a regular file");
   auto folder = ReadPlayListFile(dir.Path());
   ASSERT_FALSE(folder);
-  EXPECT_EQ(folder.Error().kind, PlayListFileError::Kind::NotAFile);
+  EXPECT_TRUE(folder.Error().notAFile);
+  // Nor is a list written into one: the open of a FIFO without a reader waits too.
+  std::optional<PlayListFileError> written;
+  const double wrote = Seconds([&] {
+    auto saved = WritePlayListFile(fifo, {"/a.mp3"});
+    if (!saved) written = saved.Error();
+  });
+  EXPECT_LT(wrote, 1.0) << "the FIFO's open waited for a reader";
+  ASSERT_TRUE(written);
+  EXPECT_EQ(written->Message(), "Cannot write play list " + fifo + ": it is not a regular file");
 }
 
 // Catches a save on a full disk that reports success, cuts the old list, or leaves its
