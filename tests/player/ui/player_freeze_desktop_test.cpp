@@ -335,11 +335,11 @@ TEST(MainThreadWatchdog, SeesAMainThreadThatIsHeld) {
   probe.resize(120, 40);
   probe.show();
   MainThreadWatchdog dog(::getpid(), "watchdog probe");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return dog.Answered() >= 3; }, 10000)) << dog.Report();
-  QTest::qWait(300);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dog.Answered() >= 5; }, 10000)) << dog.Report();
   EXPECT_TRUE(dog.Stalls().empty()) << dog.Report();
+  const int answered = dog.Answered();
   std::this_thread::sleep_for(1200ms);  // the main thread held, as a blocking call holds it
-  QTest::qWait(300);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dog.Answered() > answered; }, 5000)) << dog.Report();
   dog.Stop();
   ASSERT_EQ(dog.Stalls().size(), 1u) << dog.Report();
   EXPECT_GE(dog.Longest(), 1000ms) << dog.Report();
