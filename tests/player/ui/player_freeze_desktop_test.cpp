@@ -20,6 +20,7 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -386,9 +387,10 @@ TEST_F(PlayerFreeze, EntriesLongerThanAPathInTheDefaultList) {
   EXPECT_EQ(saved.Value(), (std::vector<std::string>{longPath, shortEntry}));
 }
 
-// Catches 100,000 widgets made when the play list window opens (25-29 s) and a list read
-// on the main thread: the default list loads while the window answers, the play list
-// window opens within a second of L, and the whole list is saved again at the end.
+// Catches 100,000 widgets made when the play list window opens (25-29 s), a list read on
+// the main thread and a shuffle that moves the entries left for each one it takes: the
+// default list loads while the window answers, the play list window opens within a
+// second of L, S shuffles at once, and the whole list is saved again at the end.
 TEST_F(PlayerFreeze, AHundredThousandEntries) {
   const std::string wav = dir.File("silence.wav");
   SilenceWav(wav, 30);
@@ -408,12 +410,19 @@ TEST_F(PlayerFreeze, AHundredThousandEntries) {
   ASSERT_TRUE(dog->WaitForAnswers(dog->Answered() + 3, 5s)) << dog->Report();
   ASSERT_NO_FATAL_FAILURE(Keys(list, {QStringLiteral("Escape")}));
   ASSERT_TRUE(WaitForWindowGone(QStringLiteral("^Play List$"), 10s));
+  // S shuffles the 100,000 entries (taking each out of the vector took 9 s).
+  const Clock::time_point shuffled = Clock::now();
+  ASSERT_NO_FATAL_FAILURE(Keys(window, {QStringLiteral("s")}));
+  ASSERT_TRUE(dog->WaitForAnswerAfter(shuffled, 30s)) << dog->Report();
   ASSERT_NO_FATAL_FAILURE(CloseWithSigterm());
   ExpectNoStall();
   EXPECT_LT(openedMs, 1500) << "ms from L to the play list window";
   auto saved = ReadPlayListFile(dir.File("home/zbplayerdef.pls"));
   ASSERT_TRUE(saved);
-  EXPECT_EQ(saved.Value().size(), entries.size());
+  EXPECT_NE(saved.Value(), entries) << "S did not shuffle";
+  std::sort(saved.Value().begin(), saved.Value().end());
+  std::sort(entries.begin(), entries.end());
+  EXPECT_EQ(saved.Value(), entries);
 }
 
 // Catches Stop and close waiting on the main thread for a stream that opens slowly: a
