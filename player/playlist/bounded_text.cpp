@@ -64,3 +64,14 @@ std::string BoundedText(std::string_view text, size_t maxChars, KeptPart kept) {
   }
   return std::string(text.substr(0, PrefixBytes(text, keep)));
 }
+
+std::string BoundedLines(const std::vector<std::string>& lines, size_t maxLines, size_t maxChars) {
+  std::string text;
+  const size_t shown = lines.size() > maxLines ? maxLines : lines.size();
+  for (size_t i = 0; i < shown; ++i) {
+    if (i > 0) text += '\n';
+    text += BoundedText(lines[i], maxChars, KeptPart::BothEnds);
+  }
+  if (shown < lines.size()) text += "\n... and " + std::to_string(lines.size() - shown) + " more";
+  return text;
+}

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Which part of a cut text stays.
 enum class KeptPart {
@@ -21,8 +22,14 @@ inline constexpr size_t kToolTipChars = 512;       // tool tips (they wrap nowhe
 inline constexpr size_t kMenuCaptionChars = 80;    // the file list popup's items
 inline constexpr size_t kListRowChars = 512;       // a row of the play list window
 inline constexpr size_t kMetadataChars = 1024;     // what the desktop is told (MPRIS)
+inline constexpr size_t kMessageLines = 10;        // lines of a message box
 
 // text cut to at most maxChars characters (UTF-8 sequences, a stray byte counting as
 // one), "…" standing for what was cut and counted among them; a text that fits is
 // returned as it is. Never splits a character.
 std::string BoundedText(std::string_view text, size_t maxChars, KeptPart kept);
+
+// Lines for a message box: at most maxLines of them, each cut to maxChars (both ends
+// kept), then "... and N more" for the rest; joined with line feeds.
+std::string BoundedLines(const std::vector<std::string>& lines, size_t maxLines = kMessageLines,
+                         size_t maxChars = kToolTipChars);

@@ -463,11 +463,7 @@ void TMainForm::GatherNextDrop() {
   dropLoad_->SetOnFinished([this] {
     GatheredEntries gathered = std::move(dropLoad_->Result());
     dropLoad_.reset();
-    if (!gathered.notices.empty() && showNotice) {
-      QString text;
-      for (const std::string& notice : gathered.notices) text += ToolTipText(notice) + QLatin1Char('\n');
-      showNotice(text.trimmed());
-    }
+    if (!gathered.notices.empty() && showNotice) showNotice(Q(BoundedLines(gathered.notices)));
     AddAndPlay(gathered.entries);
     GatherNextDrop();
   });

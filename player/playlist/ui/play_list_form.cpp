@@ -230,12 +230,8 @@ void TPlayListForm::Gather(std::function<GatheredEntries(const Cancelled&)> gath
     // Appended in one go: the rows others had selected meanwhile stay selected.
     list_.Append(gathered.entries);
     ShowList();
-    if (!gathered.notices.empty()) {
-      QString text;
-      for (const std::string& notice : gathered.notices)
-        text += QString::fromStdString(BoundedText(notice, kToolTipChars, KeptPart::BothEnds)) + QLatin1Char('\n');
-      dialogs_.showError(this, QStringLiteral("Error"), text.trimmed());
-    }
+    if (!gathered.notices.empty())
+      dialogs_.showError(this, QStringLiteral("Error"), QString::fromStdString(BoundedLines(gathered.notices)));
   });
   gather_->Start();
   UpdateButtons();

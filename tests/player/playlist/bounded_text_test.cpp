@@ -1,6 +1,8 @@
 // Tests of the texts cut before a window measures them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "player/playlist/bounded_text.h"
 
 namespace {
@@ -39,4 +41,15 @@ TEST(BoundedText, NeverSplitsACharacter) {
   const std::string stray = "a\x80\x80\x80\x80" "b";
   EXPECT_EQ(BoundedText(stray, 3, KeptPart::End), "\u2026\x80" "b");
   EXPECT_EQ(BoundedText(stray, 3, KeptPart::Start), "a\x80\u2026");
+}
+
+// Catches a message box of one line per refused entry (10,000 long lines in a list made
+// a box taller than any screen) and lines kept whole.
+TEST(BoundedText, MessageLinesAreCountedAndCut) {
+  EXPECT_EQ(BoundedLines({"one", "two"}), "one\ntwo");
+  std::vector<std::string> many(25, std::string(2000, 'x'));
+  const std::string text = BoundedLines(many, 10, 100);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 10);
+  EXPECT_TRUE(text.ends_with("\n... and 15 more")) << text.substr(text.size() - 40);
+  EXPECT_LT(text.size(), 10u * 110 + 20);
 }
