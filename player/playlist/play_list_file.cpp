@@ -106,7 +106,11 @@ std::string PlayListText(const std::vector<std::string>& entries) {
 Result<std::vector<std::string>, PlayListFileError> ReadPlayListFile(const std::string& path,
                                                                      std::vector<RefusedLine>* refused) {
   using Kind = PlayListFileError::Kind;
-  // Without O_NONBLOCK the open of a FIFO waits for a writer, for ever if none comes.
+  // Looked at before it is opened: a device is never opened (that may do something of
+  // its own). Without O_NONBLOCK the open of a FIFO would wait for a writer, for ever if
+  // none comes; what was opened is looked at again, the path may have changed meanwhile.
+  if (struct stat st {}; ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    return Fail(PlayListFileError{Kind::Read, path, 0, /*notAFile=*/true});
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!fd) return Fail(PlayListFileError{Kind::Read, path, errno});
   struct stat st {};
