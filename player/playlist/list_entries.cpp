@@ -5,6 +5,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <set>
 #include <utility>
 
@@ -25,15 +26,22 @@ bool HasExtension(std::string_view path, std::string_view ext) {
 TypedUrl CheckTypedUrl(std::string_view line) {
   while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
   if (line.empty()) return {};
-  if (IsStreamUrl(line)) return {TypedUrl::Kind::Accepted, std::string(line)};
-  return {TypedUrl::Kind::Refused, {}};
+  if (!IsStreamUrl(line)) return {TypedUrl::Kind::Refused, {}};
+  if (EntryTooLong(line)) return {TypedUrl::Kind::TooLong, {}};
+  return {TypedUrl::Kind::Accepted, std::string(line)};
 }
 
 namespace {
 
+static_assert(kMaxEntryBytes == 4095, "kUrlTooLongMessage names the limit");
+
 using FolderId = std::pair<dev_t, ino_t>;
 
-void Collect(const std::string& folder, std::set<FolderId>& seen, std::vector<std::string>& out) {
+bool IsCancelled(const Cancelled& cancelled) { return cancelled && cancelled(); }
+
+void Collect(const std::string& folder, std::set<FolderId>& seen, std::vector<std::string>& out,
+             const Cancelled& cancelled) {
+  if (IsCancelled(cancelled)) return;
   struct stat st {};
   if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
   if (!seen.insert({st.st_dev, st.st_ino}).second) return;
@@ -45,17 +53,18 @@ void Collect(const std::string& folder, std::set<FolderId>& seen, std::vector<st
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
     const std::string path = base + name;
+    // Only looked at, never opened: a FIFO among the files is just left out.
     struct stat item {};
     if (::stat(path.c_str(), &item) != 0) continue;
     if (S_ISREG(item.st_mode)) {
-      if (HasExtension(name, ".mp3") || HasExtension(name, ".aac")) files.push_back(path);
+      if ((HasExtension(name, ".mp3") || HasExtension(name, ".aac")) && !EntryTooLong(path)) files.push_back(path);
     } else if (S_ISDIR(item.st_mode) && name.front() != '.') {
       folders.push_back(path);
     }
   }
   ::closedir(dir);
   for (std::string& f : SortedWithoutCase(files)) out.push_back(std::move(f));
-  for (const std::string& f : folders) Collect(f, seen, out);
+  for (const std::string& f : folders) Collect(f, seen, out, cancelled);
 }
 
 enum class PathKind { Missing, File, Folder };
@@ -67,39 +76,71 @@ PathKind KindOf(const std::string& path) {
   return PathKind::File;
 }
 
-void AppendList(const std::string& path, std::vector<std::string>& out) {
-  // An unreadable list adds nothing.
-  if (auto entries = ReadPlayListFile(path))
-    for (std::string& e : entries.Value()) out.push_back(std::move(e));
+void Append(GatheredEntries& to, GatheredEntries&& from) {
+  for (std::string& e : from.entries) to.entries.push_back(std::move(e));
+  for (std::string& n : from.notices) to.notices.push_back(std::move(n));
+}
+
+void AppendFolder(GatheredEntries& to, const std::string& folder, const Cancelled& cancelled) {
+  for (std::string& e : CollectFolder(folder, cancelled)) to.entries.push_back(std::move(e));
+}
+
+// "Argument 3: an address of 5000 bytes is longer than ...".
+std::string TooLongNotice(const std::string& what, std::string_view name) {
+  return what + " of " + std::to_string(name.size()) + " bytes is longer than a path can be (at most " +
+         std::to_string(kMaxEntryBytes) + " bytes); it was left out";
+}
+
+bool IsDroppableFile(const std::string& path) {
+  return HasExtension(path, ".pls") || HasExtension(path, ".mp3") || HasExtension(path, ".mp2") ||
+         HasExtension(path, ".aac") || HasExtension(path, ".wav");
 }
 
 }  // namespace
 
-std::vector<std::string> CollectFolder(const std::string& folder) {
+std::vector<std::string> CollectFolder(const std::string& folder, const Cancelled& cancelled) {
   std::set<FolderId> seen;
   std::vector<std::string> out;
-  Collect(folder, seen, out);
+  Collect(folder, seen, out, cancelled);
   return out;
 }
 
-std::vector<std::string> CommandLineEntries(const std::vector<std::string>& arguments) {
-  std::vector<std::string> out;
-  for (const std::string& a : arguments) {
+GatheredEntries ListFileEntries(const std::string& path, bool missingIsQuiet) {
+  GatheredEntries gathered;
+  std::vector<RefusedLine> refused;
+  auto read = ReadPlayListFile(path, &refused);
+  if (!read) {
+    if (!(missingIsQuiet && read.Error().errnum == ENOENT)) gathered.notices.push_back(read.Error().Message());
+    return gathered;
+  }
+  gathered.entries = std::move(read).Value();
+  for (const RefusedLine& r : refused) gathered.notices.push_back(RefusedLineMessage(path, r));
+  return gathered;
+}
+
+GatheredEntries CommandLineEntries(const std::vector<std::string>& arguments, const Cancelled& cancelled) {
+  GatheredEntries out;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& a = arguments[i];
+    if (IsCancelled(cancelled)) break;
     if (IsStreamUrl(a)) {
-      out.push_back(a);
+      if (EntryTooLong(a))
+        out.notices.push_back(TooLongNotice("Argument " + std::to_string(i + 1) + ": an address", a));
+      else
+        out.entries.push_back(a);
       continue;
     }
     switch (KindOf(a)) {
       case PathKind::Missing:
         break;
       case PathKind::Folder:
-        for (std::string& e : CollectFolder(a)) out.push_back(std::move(e));
+        AppendFolder(out, a, cancelled);
         break;
       case PathKind::File:
         if (HasExtension(a, ".mp3") || HasExtension(a, ".aac") || HasExtension(a, ".wav"))
-          out.push_back(a);
+          out.entries.push_back(a);
         else if (HasExtension(a, ".pls"))
-          AppendList(a, out);
+          Append(out, ListFileEntries(a));
         break;
     }
   }
@@ -112,23 +153,48 @@ bool NamesExistingPath(const std::vector<std::string>& arguments) {
   return false;
 }
 
-std::vector<std::string> DroppedEntries(const std::vector<std::string>& paths) {
-  std::vector<std::string> out;
+GatheredEntries DroppedEntries(const std::vector<std::string>& paths, const Cancelled& cancelled) {
+  GatheredEntries out;
   for (const std::string& p : paths) {
+    if (IsCancelled(cancelled)) break;
+    if (EntryTooLong(p)) {
+      out.notices.push_back(TooLongNotice("A dropped name", p));
+      continue;
+    }
     switch (KindOf(p)) {
       case PathKind::Missing:
         break;
       case PathKind::Folder:
-        for (std::string& e : CollectFolder(p)) out.push_back(std::move(e));
+        AppendFolder(out, p, cancelled);
         break;
       case PathKind::File:
         if (HasExtension(p, ".pls"))
-          AppendList(p, out);
-        else if (HasExtension(p, ".mp3") || HasExtension(p, ".mp2") || HasExtension(p, ".aac") ||
-                 HasExtension(p, ".wav"))
-          out.push_back(p);
+          Append(out, ListFileEntries(p));
+        else if (IsDroppableFile(p))
+          out.entries.push_back(p);
         break;
     }
   }
   return out;
+}
+
+bool IsDroppable(const std::string& path) {
+  if (EntryTooLong(path)) return false;
+  switch (KindOf(path)) {
+    case PathKind::Missing: return false;
+    case PathKind::Folder: return true;
+    case PathKind::File: return IsDroppableFile(path);
+  }
+  return false;
+}
+
+StartupEntries GatherStartupEntries(const std::vector<std::string>& arguments, const std::string& defaultListPath,
+                                    const Cancelled& cancelled) {
+  StartupEntries startup;
+  startup.gathered = CommandLineEntries(arguments, cancelled);
+  if (!startup.gathered.entries.empty() || IsCancelled(cancelled)) return startup;
+  // A missing default list is a first run: the list stays empty without a word.
+  Append(startup.gathered, ListFileEntries(defaultListPath, /*missingIsQuiet=*/true));
+  startup.fromDefaultList = !startup.gathered.entries.empty();
+  return startup;
 }

@@ -1,7 +1,9 @@
-// Where list entries come from: URLs typed in, folders collected, the command line and
-// files dropped on the windows.
+// Where list entries come from: URLs typed in, folders collected, the command line, list
+// files and files dropped on the windows. Nothing here opens anything that could block:
+// names are looked at with stat, and list files are read only when they are regular files.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,32 +14,59 @@ bool IsStreamUrl(std::string_view name);
 bool HasExtension(std::string_view path, std::string_view ext);
 
 // Add URL: the typed line without its leading spaces; empty adds nothing, an HTTP or FTP
-// address is taken, anything else is refused with kUrlRefusedMessage.
+// address is taken, anything else is refused with kUrlRefusedMessage, and an address
+// longer than a list entry can be with kUrlTooLongMessage.
 struct TypedUrl {
-  enum class Kind { Empty, Accepted, Refused };
+  enum class Kind { Empty, Accepted, Refused, TooLong };
   Kind kind = Kind::Empty;
   std::string url;
 };
 TypedUrl CheckTypedUrl(std::string_view line);
 inline constexpr const char* kUrlRefusedMessage = "URL Must be HTTP or FTP";
+inline constexpr const char* kUrlTooLongMessage = "URL too long: a play list entry has at most 4095 characters";
+
+// Asked between folders and files by the collecting functions below: true ends the work
+// early (what was gathered so far is returned).
+using Cancelled = std::function<bool()>;
+
+// Entries gathered for the list, and what was refused on the way, as lines a person
+// reads (each names the file, and the line of a list file, that was left out).
+struct GatheredEntries {
+  std::vector<std::string> entries;
+  std::vector<std::string> notices;
+};
 
 // Add Dir: the plain files of folder whose extension is ".mp3" or ".aac" (any case), as
 // full paths, sorted without regard to case (duplicates dropped); then each subfolder in
 // the order the file system lists them, names beginning with "." skipped, the same way.
 // A folder reached twice (through a link) is collected once; unreadable folders add
 // nothing.
-std::vector<std::string> CollectFolder(const std::string& folder);
-
+std::vector<std::string> CollectFolder(const std::string& folder, const Cancelled& cancelled = {});
+// The entries of a list file (Load, a ".pls" given or dropped, the default list): lines
+// too long to be an entry and a file that cannot be read are told in the notices; with
+// missingIsQuiet a file that does not exist is no notice (the default list of a first run).
+GatheredEntries ListFileEntries(const std::string& path, bool missingIsQuiet = false);
 // The entries the command line gives, argument by argument: an HTTP or FTP address; an
 // existing ".mp3", ".aac" or ".wav" file (any case); the entries of an existing ".pls"
 // list; the files of an existing folder, collected as Add Dir does. Anything else
-// (missing names, other files) is skipped.
-std::vector<std::string> CommandLineEntries(const std::vector<std::string>& arguments);
+// (missing names, other files) is skipped; an address too long for a list is a notice.
+GatheredEntries CommandLineEntries(const std::vector<std::string>& arguments, const Cancelled& cancelled = {});
 // Whether any argument names an existing file or folder (a second start then takes over
 // from the running player instead of only bringing it to the front).
 bool NamesExistingPath(const std::vector<std::string>& arguments);
-
 // Files and folders dropped on a window: ".mp3"/".mp2"/".aac"/".wav" files join, ".pls"
 // lists join with their entries, folders as Add Dir collects them; other files are left
-// out.
-std::vector<std::string> DroppedEntries(const std::vector<std::string>& paths);
+// out, a name too long for a list with a notice.
+GatheredEntries DroppedEntries(const std::vector<std::string>& paths, const Cancelled& cancelled = {});
+// Whether a dropped or handed-over name can give entries at all (an audio file, a list or
+// a folder that exists): looked at without reading anything.
+bool IsDroppable(const std::string& path);
+
+// The list the player starts with: the command line's entries, or, when it gives none,
+// those of the default list (fromDefaultList then tells that the stored index applies).
+struct StartupEntries {
+  GatheredEntries gathered;
+  bool fromDefaultList = false;
+};
+StartupEntries GatherStartupEntries(const std::vector<std::string>& arguments, const std::string& defaultListPath,
+                                    const Cancelled& cancelled = {});

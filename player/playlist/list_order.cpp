@@ -70,12 +70,30 @@ RandomSource RuntimeRandom() {
 }
 
 std::vector<std::string> Shuffled(std::vector<std::string> entries, const RandomSource& random) {
+  // The entry at (random mod count) among those left is found in a Fenwick tree of the
+  // entries still in place, instead of erasing it from the vector: the same order, in
+  // O(n log n) (100,000 entries took 9 s of moving strings).
+  const size_t count = entries.size();
+  std::vector<size_t> tree(count + 1, 0);  // tree[i]: entries left in (i - lowbit(i), i]
+  for (size_t i = 1; i <= count; ++i) {
+    tree[i] += 1;
+    if (const size_t parent = i + (i & (~i + 1)); parent <= count) tree[parent] += tree[i];
+  }
+  size_t top = 1;
+  while (top * 2 <= count) top *= 2;
   std::vector<std::string> out;
-  out.reserve(entries.size());
-  while (!entries.empty()) {
-    const size_t at = static_cast<size_t>(random()) % entries.size();
-    out.push_back(std::move(entries[at]));
-    entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(at));
+  out.reserve(count);
+  for (size_t left = count; left > 0; --left) {
+    // The (k + 1)-th entry left: descend to the last prefix holding at most k of them.
+    size_t k = static_cast<size_t>(random()) % left, at = 0;
+    for (size_t step = top; step > 0; step /= 2) {
+      if (at + step <= count && tree[at + step] <= k) {
+        at += step;
+        k -= tree[at];
+      }
+    }
+    out.push_back(std::move(entries[at]));  // index at (0-based) is the one
+    for (size_t i = at + 1; i <= count; i += i & (~i + 1)) tree[i] -= 1;
   }
   return out;
 }

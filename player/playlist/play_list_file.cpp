@@ -2,6 +2,7 @@
 #include "player/playlist/play_list_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <strings.h>
 #include <unistd.h>
 
@@ -15,12 +16,13 @@
 
 namespace {
 
-std::vector<std::string> Lines(std::string_view text) {
-  std::vector<std::string> lines;
+// The lines of a text, each with the ending it had taken off.
+std::vector<std::string_view> Lines(std::string_view text) {
+  std::vector<std::string_view> lines;
   size_t start = 0;
   for (size_t i = 0; i <= text.size(); ++i) {
     if (i < text.size() && text[i] != '\r' && text[i] != '\n') continue;
-    lines.emplace_back(text.substr(start, i - start));
+    lines.push_back(text.substr(start, i - start));
     if (i + 1 < text.size() && text[i] == '\r' && text[i + 1] == '\n') ++i;
     start = i + 1;
   }
@@ -34,7 +36,7 @@ std::string_view Trimmed(std::string_view s) {
 }
 
 // "File12=..." gives "..."; anything else nothing.
-bool FileValue(std::string_view line, std::string& value) {
+bool FileValue(std::string_view line, std::string_view& value) {
   line = Trimmed(line);
   if (line.size() < 5 || strncasecmp(line.data(), "file", 4) != 0) return false;
   size_t i = 4;
@@ -42,36 +44,58 @@ bool FileValue(std::string_view line, std::string& value) {
   if (i == 4) return false;
   while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
   if (i >= line.size() || line[i] != '=') return false;
-  value = std::string(Trimmed(line.substr(i + 1)));
+  value = Trimmed(line.substr(i + 1));
   return !value.empty();
+}
+
+bool IsPlaylistHeader(std::string_view line) {
+  line = Trimmed(line);
+  return line.size() == 10 && strncasecmp(line.data(), "[playlist]", 10) == 0;
 }
 
 }  // namespace
 
 std::string PlayListFileError::Message() const {
-  return std::string(kind == Kind::Read ? "Cannot read play list " : "Cannot write play list ") + path + ": " +
-         std::strerror(errnum);
+  const std::string what = std::string(kind == Kind::Write ? "Cannot write play list " : "Cannot read play list ") + path;
+  if (notAFile) return what + ": it is not a regular file";
+  return what + ": " + std::strerror(errnum);
 }
 
-std::vector<std::string> ParsePlayListText(std::string_view text) {
+std::string RefusedLineMessage(const std::string& path, const RefusedLine& refused) {
+  return path + ", line " + std::to_string(refused.line) + ": an entry of " + std::to_string(refused.bytes) +
+         " bytes is longer than a path can be (at most " + std::to_string(kMaxEntryBytes) +
+         " bytes); it was left out";
+}
+
+std::vector<std::string> ParsePlayListText(std::string_view text, std::vector<RefusedLine>* refused) {
   if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  std::vector<std::string> lines = Lines(text);
+  const std::vector<std::string_view> lines = Lines(text);
   std::vector<std::string> entries;
+  auto take = [&](size_t index, std::string_view entry) {
+    if (!EntryTooLong(entry)) {
+      entries.emplace_back(entry);
+    } else if (refused) {
+      refused->push_back({index + 1, entry.size()});
+    }
+  };
   size_t first = 0;
   while (first < lines.size() && Trimmed(lines[first]).empty()) ++first;
-  if (first < lines.size() && strcasecmp(std::string(Trimmed(lines[first])).c_str(), "[playlist]") == 0) {
-    std::string value;
+  if (first < lines.size() && IsPlaylistHeader(lines[first])) {
+    std::string_view value;
     for (size_t i = first + 1; i < lines.size(); ++i)
-      if (FileValue(lines[i], value)) entries.push_back(value);
+      if (FileValue(lines[i], value)) take(i, value);
     return entries;
   }
-  for (std::string& line : lines)
-    if (!line.empty()) entries.push_back(std::move(line));
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (!lines[i].empty()) take(i, lines[i]);
   return entries;
 }
 
 std::string PlayListText(const std::vector<std::string>& entries) {
+  size_t bytes = 0;
+  for (const std::string& e : entries) bytes += e.size() + 2;
   std::string text;
+  text.reserve(bytes);
   for (const std::string& e : entries) {
     text += e;
     text += "\r\n";
@@ -79,29 +103,47 @@ std::string PlayListText(const std::vector<std::string>& entries) {
   return text;
 }
 
-Result<std::vector<std::string>, PlayListFileError> ReadPlayListFile(const std::string& path) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd) return Fail(PlayListFileError{PlayListFileError::Kind::Read, path, errno});
+Result<std::vector<std::string>, PlayListFileError> ReadPlayListFile(const std::string& path,
+                                                                     std::vector<RefusedLine>* refused) {
+  using Kind = PlayListFileError::Kind;
+  // Looked at before it is opened: a device is never opened (that may do something of
+  // its own). Without O_NONBLOCK the open of a FIFO would wait for a writer, for ever if
+  // none comes; what was opened is looked at again, the path may have changed meanwhile.
+  if (struct stat st {}; ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    return Fail(PlayListFileError{Kind::Read, path, 0, /*notAFile=*/true});
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd) return Fail(PlayListFileError{Kind::Read, path, errno});
+  struct stat st {};
+  if (::fstat(fd.Get(), &st) != 0) return Fail(PlayListFileError{Kind::Read, path, errno});
+  if (!S_ISREG(st.st_mode)) return Fail(PlayListFileError{Kind::Read, path, 0, /*notAFile=*/true});
   std::string text;
+  if (st.st_size > 0) text.reserve(static_cast<size_t>(st.st_size));
   char buffer[65536];
   for (;;) {
     const ssize_t got = ReadUpTo(fd.Get(), buffer, sizeof buffer);
-    if (got < 0) return Fail(PlayListFileError{PlayListFileError::Kind::Read, path, errno});
+    if (got < 0) return Fail(PlayListFileError{Kind::Read, path, errno});
     if (got == 0) break;
     text.append(buffer, static_cast<size_t>(got));
     if (static_cast<size_t>(got) < sizeof buffer) break;
   }
-  return ParsePlayListText(text);
+  return ParsePlayListText(text, refused);
 }
 
 Status<PlayListFileError> WritePlayListFile(const std::string& path, const std::vector<std::string>& entries) {
+  using Kind = PlayListFileError::Kind;
+  // Looked at first: the output would be written in place, and a FIFO's open waits.
+  if (struct stat st {}; ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    return Fail(PlayListFileError{Kind::Write, path, 0, /*notAFile=*/true});
   auto file = OutputFile::Create(path);
-  if (!file) return Fail(PlayListFileError{PlayListFileError::Kind::Write, path, file.Error().errnum});
+  if (!file) return Fail(PlayListFileError{Kind::Write, path, file.Error().errnum});
   const std::string text = PlayListText(entries);
-  if (!WriteAll(file.Value().Fd(), text.data(), text.size()))
-    return Fail(PlayListFileError{PlayListFileError::Kind::Write, path, errno});
+  if (!WriteAll(file.Value().Fd(), text.data(), text.size())) return Fail(PlayListFileError{Kind::Write, path, errno});
+  // On the disk before it takes the old list's place, also when there was no old list: a
+  // file system that runs out of room while writing back says so here, not after the
+  // rename has put a cut list in place.
+  if (::fsync(file.Value().Fd()) != 0 && errno != EINVAL) return Fail(PlayListFileError{Kind::Write, path, errno});
   if (auto committed = file.Value().Commit(); !committed)
-    return Fail(PlayListFileError{PlayListFileError::Kind::Write, path, committed.Error().errnum});
+    return Fail(PlayListFileError{Kind::Write, path, committed.Error().errnum});
   return Done{};
 }
 

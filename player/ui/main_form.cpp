@@ -6,17 +6,21 @@
 #include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QMoveEvent>
+#include <QScreen>
 #include <QUrl>
+#include <sys/stat.h>
 #include <algorithm>
+#include <cstdio>
 
 #include "common/audio/output_volume.h"
 #include "common/paths.h"
 #include "player/control/transport_math.h"
-#include "player/playlist/list_entries.h"
-#include "player/playlist/play_list_file.h"
+#include "player/playlist/bounded_text.h"
 #include "player/playlist/tag_edit.h"
+#include "player/playlist/window_geometry.h"
 #include "player/playlist/ui/ask_line_form.h"
 #include "player/playlist/ui/id3_form.h"
 #include "player/playlist/ui/play_list_form.h"
@@ -33,10 +37,44 @@ namespace {
 constexpr int kEndOfTrackMs = 2000;
 // The engines' state for an input that reached its end by itself.
 constexpr int kStateEndOfStream = 3;
+// The most entries the file list popup shows at once.
+constexpr int kPopupEntries = 100;
 
 int64_t NowSecond() { return static_cast<int64_t>(std::time(nullptr)); }
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// A field's text, cut before anything measures it.
+QString FieldText(const std::string& text, KeptPart kept = KeptPart::Start) {
+  return Q(BoundedText(text, kFieldTextChars, kept));
+}
+QString ToolTipText(const std::string& text) { return Q(BoundedText(text, kToolTipChars, KeptPart::BothEnds)); }
+
+// A plain file, looked at without opening it: only such a file has a tag to read on the
+// window's thread (opening a FIFO waits for a writer, for ever if none comes).
+bool IsRegularFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The screen a window at `at` is on (the primary one when the place is on none).
+QRect ScreenAround(QPoint at) {
+  QScreen* screen = QGuiApplication::screenAt(at);
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  return screen ? screen->availableGeometry() : QRect();
+}
+
+// The window moved (and, when resizable, shrunk) so that it lies on its screen.
+void FitWindowToScreen(QWidget* window, bool resizable) {
+  const QRect screen = ScreenAround(window->geometry().center());
+  if (screen.isEmpty()) return;
+  const QRect frame = window->geometry();
+  const WindowRect fitted = FitToScreen({frame.x(), frame.y(), frame.width(), frame.height()},
+                                        {screen.x(), screen.y(), screen.width(), screen.height()});
+  if (resizable && (fitted.width != frame.width() || fitted.height != frame.height()))
+    window->resize(fitted.width, fitted.height);
+  if (fitted.left != frame.x() || fitted.top != frame.y()) window->move(fitted.left, fitted.top);
+}
 
 }  // namespace
 
@@ -47,7 +85,14 @@ TMainForm::TMainForm(PlayerSettings& settings, FacadeFactory makeFacade, QWidget
   setWindowTitle(Q(MainWindowCaption()));
   setAcceptDrops(true);
   setFocusPolicy(Qt::StrongFocus);
+  // Fitted to the screen when shown, once the skin has given the size.
   move(settings_.playerFormLeft, settings_.playerFormTop);
+  printNotice = [](const std::string& text) { std::fprintf(stderr, "zbplayer: %s\n", text.c_str()); };
+  showNotice = [this](const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("zbplayer"), text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+  };
   volumeLevel_ = VolumeLevelOf(PlayerVolume().Left());
   endOfTrackTimer_->setObjectName(QStringLiteral("EndOfTrackTimer"));
   endOfTrackTimer_->setSingleShot(true);
@@ -113,31 +158,75 @@ QString TMainForm::LoadDisplay(const QString& folder) {
 }
 
 void TMainForm::Start(const std::vector<std::string>& commandLineEntries) {
-  list_.Assign(commandLineEntries);
-  list_.Select(0);
-  if (list_.Empty()) {
-    // A missing or unreadable default list leaves the list empty.
-    if (auto entries = ReadPlayListFile(DefaultPlayListPath()); entries && !entries.Value().empty()) {
-      list_.Assign(entries.Value());
-      list_.Select(settings_.playListIndex);
-      if (!list_.Current()) list_.Select(0);
-    }
+  PlaceAndBuildMenus();
+  if (commandLineEntries.empty()) {
+    StartWithArguments({});
+    return;
   }
+  UseStartupList(commandLineEntries, /*fromDefaultList=*/false);
+}
+
+void TMainForm::StartWithArguments(const std::vector<std::string>& arguments) {
+  PlaceAndBuildMenus();
+  startupLoad_ = std::make_unique<StartupLoad>(
+      loop_, [arguments, defaultList = DefaultPlayListPath()](const std::function<bool()>& cancelled) {
+        return GatherStartupEntries(arguments, defaultList, cancelled);
+      });
+  startupLoad_->SetOnFinished([this] {
+    StartupEntries startup = std::move(startupLoad_->Result());
+    startupLoad_.reset();
+    StartupListGathered(std::move(startup));
+  });
+  startupLoad_->Start();
+}
+
+void TMainForm::PlaceAndBuildMenus() {
+  if (started_) return;
+  started_ = true;
   eqForm_->PlaceUnder(this);
+  FitWindowToScreen(eqForm_.get(), /*resizable=*/false);
   lastPos_ = pos();
   followMoves_ = true;
   if (settings_.eqVisible) eqForm_->show();
-  if (!list_.Empty()) Play();
   BuildSystemMenu();
+}
+
+void TMainForm::StartupListGathered(StartupEntries startup) {
+  for (const std::string& notice : startup.gathered.notices)
+    if (printNotice) printNotice(notice);
+  if (shutDown_) return;
+  if (!list_.Empty()) {
+    // Something was dropped or chosen meanwhile: it stays current, the list joins behind.
+    list_.Append(startup.gathered.entries);
+    return;
+  }
+  UseStartupList(std::move(startup.gathered.entries), startup.fromDefaultList);
+}
+
+void TMainForm::UseStartupList(std::vector<std::string> entries, bool fromDefaultList) {
+  list_.Assign(std::move(entries));
+  list_.Select(fromDefaultList ? settings_.playListIndex : 0);
+  if (!list_.Current()) list_.Select(0);
+  if (!list_.Empty()) Play();
 }
 
 void TMainForm::ShutDown() {
   if (shutDown_) return;
   shutDown_ = true;
-  settings_.playListIndex = list_.Empty() ? 0 : std::max(list_.Index(), 0);
-  const std::string listPath = DefaultPlayListPath();
-  // Write errors lose nothing but this run's list changes; the player still ends.
-  if (CreateDirectories(ExtractFileDir(listPath))) (void)WritePlayListFile(listPath, list_.Entries());
+  // A list still being read is not wanted any more; the default list file stays as it is
+  // then, since this run's list is not whole.
+  const bool listWhole = !startupLoad_;
+  startupLoad_.reset();
+  dropLoad_.reset();
+  if (listWhole) {
+    settings_.playListIndex = list_.Empty() ? 0 : std::max(list_.Index(), 0);
+    const std::string listPath = DefaultPlayListPath();
+    // A failed save keeps the previous list file whole; the program says why.
+    if (auto made = CreateDirectories(ExtractFileDir(listPath)); !made)
+      listSaveError_ = PlayListFileError{PlayListFileError::Kind::Write, listPath, made.Error().errnum}.Message();
+    else if (auto written = WritePlayListFile(listPath, list_.Entries()); !written)
+      listSaveError_ = written.Error().Message();
+  }
   settings_.playerFormTop = y();
   settings_.playerFormLeft = x();
   eqForm_->StoreSettings();
@@ -203,7 +292,8 @@ void TMainForm::Play() {
   const std::string entry = *current;
   if (entry != loadedFile_) {
     loadedFile_ = entry;
-    tag_ = ReadTagForEditing(entry);
+    // A FIFO or device has no tag, and opening it could wait for ever.
+    tag_ = IsRegularFile(entry) ? ReadTagForEditing(entry) : Id3v1Tag{};
     tagText_ = ::TagText(tag_);
     streamTitle_.clear();
     ShowFileLabel(FileLabelText(entry, tagText_));
@@ -356,6 +446,30 @@ bool TMainForm::AddAndPlay(const std::vector<std::string>& entries) {
   return true;
 }
 
+void TMainForm::AddAndPlayPaths(const std::vector<std::string>& paths) {
+  if (shutDown_ || paths.empty()) return;
+  // A drop while another is gathered waits for it, so that both join in their order.
+  pendingDrops_.push_back(paths);
+  if (!dropLoad_) GatherNextDrop();
+}
+
+void TMainForm::GatherNextDrop() {
+  if (pendingDrops_.empty()) return;
+  std::vector<std::string> paths = std::move(pendingDrops_.front());
+  pendingDrops_.pop_front();
+  dropLoad_ = std::make_unique<DropLoad>(loop_, [paths = std::move(paths)](const std::function<bool()>& cancelled) {
+    return DroppedEntries(paths, cancelled);
+  });
+  dropLoad_->SetOnFinished([this] {
+    GatheredEntries gathered = std::move(dropLoad_->Result());
+    dropLoad_.reset();
+    if (!gathered.notices.empty() && showNotice) showNotice(Q(BoundedLines(gathered.notices)));
+    AddAndPlay(gathered.entries);
+    GatherNextDrop();
+  });
+  dropLoad_->Start();
+}
+
 void TMainForm::ButtonClick(SkinButton button) {
   switch (button) {
     case SkinButton::Close:
@@ -467,8 +581,16 @@ void TMainForm::BuildSystemMenu() {
 
 QMenu* TMainForm::BuildFileListPopupMenu() {
   fileListPopupMenu_->clear();
-  for (int i = 0; i < list_.Count(); ++i) {
-    QAction* action = fileListPopupMenu_->addAction(Q(PopupCaption(list_.Entries()[size_t(i)])));
+  // The entries around the current one: a menu lays out (measures) every item before it
+  // shows, which for 100,000 entries would hold the window for many seconds. The play
+  // list window reaches the others.
+  const int first = std::clamp(list_.Index() - kPopupEntries / 2, 0, std::max(0, list_.Count() - kPopupEntries));
+  const int end = std::min(list_.Count(), first + kPopupEntries);
+  auto more = [this] { fileListPopupMenu_->addAction(QStringLiteral("\u2026"))->setEnabled(false); };
+  if (first > 0) more();
+  for (int i = first; i < end; ++i) {
+    QAction* action = fileListPopupMenu_->addAction(
+        Q(BoundedText(PopupCaption(list_.Entries()[size_t(i)]), kMenuCaptionChars, KeptPart::BothEnds)));
     action->setData(i);
     action->setCheckable(true);
     action->setChecked(i == list_.Index());
@@ -479,6 +601,7 @@ QMenu* TMainForm::BuildFileListPopupMenu() {
       Play();
     });
   }
+  if (end < list_.Count()) more();
   return fileListPopupMenu_;
 }
 
@@ -539,7 +662,7 @@ void TMainForm::NotifyInputStreamInfo(uint16_t bitrate, uint16_t frequency, uint
 void TMainForm::NotifyPlayerError(const std::string& message) {
   // Whatever stopped playback is told in the info field, so a silent player says why.
   SetLabel(SkinTextField::Info, message);
-  TextField(SkinTextField::Info)->setToolTip(Q(message));
+  TextField(SkinTextField::Info)->setToolTip(ToolTipText(message));
 }
 
 void TMainForm::NotifyInputName(const std::string& name) {
@@ -563,18 +686,19 @@ NowPlaying TMainForm::Now() const { return DescribeNowPlaying(loadedFile_, tag_,
 
 void TMainForm::SetLabel(SkinTextField field, const std::string& text) {
   if (labelsFrozen_) return;
-  SetText(field, Q(text));
+  SetText(field, FieldText(text));
 }
 
 void TMainForm::ShowFileLabel(const std::string& text) {
   if (labelsFrozen_) return;
   QLabel* label = TextField(SkinTextField::File);
-  const QString shown = Q(text);
+  // Cut first (its end kept, as the field shows the end of a long title), then measured.
+  const QString shown = FieldText(text, KeptPart::End);
   // A title wider than the field keeps its end in view.
   const bool wide = QFontMetrics(label->font()).horizontalAdvance(shown) > label->width();
   label->setAlignment((wide ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
   label->setText(shown);
-  label->setToolTip(shown);
+  label->setToolTip(ToolTipText(text));
 }
 
 void TMainForm::ClearLabels() {
@@ -606,7 +730,15 @@ void TMainForm::dropEvent(QDropEvent* event) {
   std::vector<std::string> paths;
   for (const QUrl& url : event->mimeData()->urls())
     if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
-  if (AddAndPlay(DroppedEntries(paths))) event->acceptProposedAction();
+  if (paths.empty()) return;
+  // Read on a worker: a dropped list may be long, a folder deep, a ".pls" a FIFO.
+  AddAndPlayPaths(paths);
+  event->acceptProposedAction();
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  FitWindowToScreen(this, /*resizable=*/false);
+  TMainSkinFace::showEvent(event);
 }
 
 void TMainForm::moveEvent(QMoveEvent* event) {

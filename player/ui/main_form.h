@@ -8,16 +8,22 @@
 #include <QTimer>
 #include <cstdint>
 #include <ctime>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "common/id3v1_tag.h"
+#include "common/ui/qt_main_loop.h"
+#include "common/worker_thread.h"
 #include "player/control/now_playing.h"
 #include "player/control/playback_facade.h"
 #include "player/control/player_texts.h"
 #include "player/playlist/current_list.h"
+#include "player/playlist/list_entries.h"
+#include "player/playlist/list_load_thread.h"
+#include "player/playlist/play_list_file.h"
 #include "player/playlist/player_settings.h"
 #include "player/ui/main_skin_face.h"
 
@@ -63,12 +69,22 @@ class TMainForm : public TMainSkinFace {
   // At start: applies the active skin, or the shipped default when the per-user skin cannot
   // be shown, with a message box saying why. Returns what to print on stderr.
   QString ApplyStartSkin();
-  // The rest of the start-up: the entries of the command line (else the default list at
-  // the stored index), placing the equalizer window, playing, the context menu.
+  // The rest of the start-up: the entries given (else the default list, at the stored
+  // index), placing the equalizer window, playing, the context menu. The default list is
+  // read on a worker thread; it plays once it is there (StartupListPending until then).
   void Start(const std::vector<std::string>& commandLineEntries);
+  // Start with the program's arguments: files, folders, lists and URLs are looked at and
+  // read on a worker thread (a list of 100,000 lines, a folder tree, a list that is a
+  // FIFO never hold up the window), then the list plays as Start does. What was refused
+  // on the way is told through printNotice.
+  void StartWithArguments(const std::vector<std::string>& arguments);
+  bool StartupListPending() const { return startupLoad_ != nullptr; }
   // Saves the list and the windows' places into the settings and the default list file,
-  // and stops playback. Called once, when the window closes.
+  // and stops playback. Called once, when the window closes. While the start-up list is
+  // still being read, the default list file is left as it is (it would lose entries).
   void ShutDown();
+  // Why the default list could not be saved at shut-down; empty when it was saved.
+  const std::string& ListSaveError() const { return listSaveError_; }
 
   // The actions of the buttons, keys and menu items.
   void Play();
@@ -86,9 +102,14 @@ class TMainForm : public TMainSkinFace {
   void ShowEqualizer();
   void ShowAbout();
   void RunSystemCommand(int id);
-  // Files, folders and lists dropped or handed over: they join the list and the first of
-  // them plays. False when none of them could join.
+  // Entries dropped or handed over: they join the list and the first of them plays.
+  // False when there were none.
   bool AddAndPlay(const std::vector<std::string>& entries);
+  // Files, folders and lists dropped or handed over: gathered on a worker thread, then
+  // they join the list and the first of them plays; what was refused is shown in a
+  // message box. DropsPending() while they are gathered.
+  void AddAndPlayPaths(const std::vector<std::string>& paths);
+  bool DropsPending() const { return dropLoad_ != nullptr || !pendingDrops_.empty(); }
   // Restores the window and brings it to the front (a second start asked for it).
   void ShowFront();
   // The keys of the window, shared with the equalizer window.
@@ -119,6 +140,11 @@ class TMainForm : public TMainSkinFace {
   // Tests run the modal windows their own way: each gets the window and returns whether
   // it closed with OK.
   std::function<bool(QDialog*)> execDialog;
+  // What was refused while the start-up list was gathered (a line too long in the default
+  // list, a list that is a FIFO): on the terminal, where a start from it looks.
+  std::function<void(const std::string&)> printNotice;
+  // What was refused of a drop: in a message box over the window.
+  std::function<void(const QString& text)> showNotice;
 
  Q_SIGNALS:
   // Stopped, playing or paused changed.
@@ -133,6 +159,9 @@ class TMainForm : public TMainSkinFace {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
+  // Fits the place to the screen (a stored place off screen, a skin grown at the edge)
+  // once the skin has given the window its size.
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -155,14 +184,26 @@ class TMainForm : public TMainSkinFace {
   void SetLabel(SkinTextField field, const std::string& text);
   void ShowFileLabel(const std::string& text);
   void ClearLabels();
+  // The start-up list has been gathered: it becomes the list (when nothing else has
+  // meanwhile) and plays.
+  void StartupListGathered(StartupEntries startup);
+  // The part of the start-up that needs no list: the equalizer window placed (and shown
+  // when it was open), the context menu built. Once.
+  void PlaceAndBuildMenus();
+  void GatherNextDrop();
+  void UseStartupList(std::vector<std::string> entries, bool fromDefaultList);
   void ShowVolumeLevel();
   void BuildSystemMenu();
   bool Exec(QDialog* dialog);
   QString LoadDisplay(const QString& folder);
   void ShowSkin(const LoadedSkin& skin);
 
+  using StartupLoad = Worker<TListLoadThread<StartupEntries>>;
+  using DropLoad = Worker<TListLoadThread<GatheredEntries>>;
+
   PlayerSettings& settings_;
   FacadeFactory makeFacade_;
+  QtMainLoop loop_;  // for the list workers' completions
   CurrentList list_;
   std::string loadedFile_;
   Id3v1Tag tag_;
@@ -188,4 +229,10 @@ class TMainForm : public TMainSkinFace {
   std::unique_ptr<TAskLineForm> askLineForm_;
   std::unique_ptr<TPlayListForm> playListForm_;
   std::unique_ptr<TAboutForm> aboutForm_;
+  std::string listSaveError_;
+  bool started_ = false;
+  std::deque<std::vector<std::string>> pendingDrops_;
+  // Last: joined (asked to end first) before the state their completions use goes.
+  std::unique_ptr<StartupLoad> startupLoad_;
+  std::unique_ptr<DropLoad> dropLoad_;
 };

@@ -8,13 +8,21 @@
 #include <QUrl>
 #include <cmath>
 
+#include "player/playlist/bounded_text.h"
 #include "player/playlist/list_entries.h"
+#include "player/playlist/play_list_file.h"
 #include "player/ui/main_form.h"
 
 namespace {
 
 constexpr const char* kPlayerInterface = "org.mpris.MediaPlayer2.Player";
 constexpr qlonglong kMicroseconds = 1000000;
+
+// A tag's text as the desktop gets it: a title of a megabyte would cost the applets that
+// show it what it cost the window.
+QString MetadataText(const std::string& text) {
+  return QString::fromStdString(BoundedText(text, kMetadataChars, KeptPart::Start));
+}
 
 }  // namespace
 
@@ -75,9 +83,9 @@ QVariantMap TMprisService::Metadata() const {
   QVariantMap map;
   map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(TrackId()));
   if (now.entry.empty()) return map;
-  map.insert(QStringLiteral("xesam:title"), QString::fromStdString(now.title));
-  if (!now.artist.empty()) map.insert(QStringLiteral("xesam:artist"), QStringList{QString::fromStdString(now.artist)});
-  if (!now.album.empty()) map.insert(QStringLiteral("xesam:album"), QString::fromStdString(now.album));
+  map.insert(QStringLiteral("xesam:title"), MetadataText(now.title));
+  if (!now.artist.empty()) map.insert(QStringLiteral("xesam:artist"), QStringList{MetadataText(now.artist)});
+  if (!now.album.empty()) map.insert(QStringLiteral("xesam:album"), MetadataText(now.album));
   if (now.lengthMicroseconds > 0) map.insert(QStringLiteral("mpris:length"), qlonglong(now.lengthMicroseconds));
   const QString entry = QString::fromStdString(now.entry);
   map.insert(QStringLiteral("xesam:url"),
@@ -193,14 +201,18 @@ void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath& trackId, qlonglong p
 
 void MprisPlayerAdaptor::OpenUri(const QString& uri) {
   const QUrl url(uri);
-  std::vector<std::string> entries;
-  if (url.isLocalFile())
-    entries = DroppedEntries({url.toLocalFile().toStdString()});
-  else if (IsStreamUrl(uri.toStdString()))
-    entries = {uri.toStdString()};
-  if (entries.empty()) {
-    if (calledFromDBus()) sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("Cannot play %1").arg(uri));
+  const std::string local = url.isLocalFile() ? url.toLocalFile().toStdString() : std::string();
+  const std::string text = uri.toStdString();
+  // Looked at here, read on a worker: a list may be long, a folder deep, a file a FIFO.
+  const bool playable = url.isLocalFile() ? IsDroppable(local) : IsStreamUrl(text) && !EntryTooLong(text);
+  if (!playable) {
+    if (calledFromDBus())
+      sendErrorReply(QDBusError::InvalidArgs,
+                     QStringLiteral("Cannot play %1").arg(QString::fromStdString(BoundedText(text, kToolTipChars, KeptPart::BothEnds))));
     return;
   }
-  service_->Form()->AddAndPlay(entries);
+  if (url.isLocalFile())
+    service_->Form()->AddAndPlayPaths({local});
+  else
+    service_->Form()->AddAndPlay({text});
 }

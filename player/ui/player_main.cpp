@@ -6,18 +6,16 @@
 // start without files brings the running one to the front; with files it takes over.
 // --screenshot DIR writes pictures of the four windows into DIR (main.png, eq.png,
 // playlist.png, id3.png) a moment after start-up, then ends.
-#include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
+// SIGINT, SIGTERM and SIGHUP end it as its close button does (list and settings saved),
+// with the status 128 + the signal.
 #include <QApplication>
 #include <QDir>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
 
 #include "common/ui/qt_main_loop.h"
+#include "common/ui/window_closer.h"
 #include "player/control/desktop_shortcut.h"
 #include "player/control/instance_name.h"
 #include "player/control/player_texts.h"
@@ -33,13 +31,6 @@
 #include "player/ui/window_grab.h"
 
 namespace {
-
-int g_signalPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-  const char c = 1;
-  (void)!::write(g_signalPipe[1], &c, 1);
-}
 
 void Usage(FILE* to) {
   std::fprintf(to,
@@ -58,7 +49,7 @@ bool SaveShots(TMainForm& form, const QString& folder) {
   TPlayListForm* list = form.PlayListForm();
   list->SetList(form.List().Entries());
   list->show();
-  if (!form.List().Empty()) list->FileListBox->item(0)->setSelected(true);
+  if (!form.List().Empty()) list->FileListBox->SelectRow(0, true);
   ok = GrabWindowImage(list).save(folder + QStringLiteral("/playlist.png")) && ok;
   TID3Form* id3 = form.ID3Form();
   id3->Prepare(list->Model().SelectedTexts());
@@ -119,26 +110,18 @@ int main(int argc, char** argv) {
   QObject::connect(&instance, &TSingleInstance::ShowRequested, &form, &TMainForm::ShowFront);
   QObject::connect(&instance, &TSingleInstance::CloseRequested, &form, [&form] { form.close(); });
 
-  // Ended by the session or a terminal: closed as by its close button, list and settings saved.
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form] {
-      char c;
-      (void)!::read(g_signalPipe[0], &c, 1);
-      form.close();
-    });
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &action, nullptr);
-  }
+  // Ended by the session or a terminal, or closed by the desktop while a box is up: closed
+  // as by its close button, list and settings saved.
+  WindowCloser closer(form);
+  closer.CloseOnTerminationSignals(loop);
 
   TMprisService mpris(&form);
   if (QString error; !mpris.Register(&error) && qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"))
     std::fprintf(stderr, "zbplayer: no media player interface on the session bus: %s\n", error.toLocal8Bit().constData());
 
   form.show();
-  form.Start(CommandLineEntries(names));
+  // The arguments' files, folders and lists are read on a worker thread meanwhile.
+  form.StartWithArguments(names);
 
   int status = 0;
   if (!screenshotFolder.isEmpty()) {
@@ -148,8 +131,11 @@ int main(int argc, char** argv) {
       form.close();
     });
   }
-  const int exitCode = app.exec();
+  int exitCode = app.exec();
   form.ShutDown();
+  // Ended by a signal: the shell's status for it (130, 143, 129).
+  if (const int signal = closer.TerminationSignal(); signal != 0 && exitCode == 0) exitCode = 128 + signal;
+  if (!form.ListSaveError().empty()) std::fprintf(stderr, "zbplayer: %s\n", form.ListSaveError().c_str());
   if (auto saved = settingsFile.Save(); !saved) std::fprintf(stderr, "zbplayer: %s\n", saved.Error().Message().c_str());
   return status != 0 ? status : exitCode;
 }

@@ -1,5 +1,6 @@
 // Files that are not regular files, made inside a test's scratch folder: a private device
-// node that refuses every write (the numbers of /dev/full) and a FIFO with a reader.
+// node that refuses every write (the numbers of /dev/full), a FIFO with a reader, and a
+// rescue for code stuck in a FIFO's open.
 #pragma once
 
 #include <fcntl.h>
@@ -8,7 +9,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -44,6 +48,39 @@ inline bool IsFifo(const std::string& path) {
   struct stat info{};
   return ::lstat(path.c_str(), &info) == 0 && S_ISFIFO(info.st_mode);
 }
+
+// Frees whoever waits in the open of a FIFO for a writer or a reader, after a while: a
+// test of code that must never wait there then fails by its time instead of hanging.
+class FifoRescue {
+ public:
+  explicit FifoRescue(std::string path) : path_(std::move(path)) {
+    thread_ = std::thread([this] {
+      std::unique_lock lock(mutex_);
+      if (done_.wait_for(lock, std::chrono::seconds(2), [this] { return finished_; })) return;
+      // A reader lets a waiting writer go; with it open, the writer's end opens at once
+      // and lets a waiting reader go.
+      const int reader = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK);
+      const int writer = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
+      if (writer >= 0) ::close(writer);
+      if (reader >= 0) ::close(reader);
+    });
+  }
+  ~FifoRescue() {
+    {
+      std::lock_guard lock(mutex_);
+      finished_ = true;
+    }
+    done_.notify_all();
+    thread_.join();
+  }
+
+ private:
+  std::string path_;
+  std::mutex mutex_;
+  std::condition_variable done_;
+  bool finished_ = false;
+  std::thread thread_;
+};
 
 // A FIFO at `path` and a thread that reads everything written to it until the last writer
 // closes it. Join() waits for that end and gives what was read.

@@ -4,18 +4,22 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "player/playlist/bounded_text.h"
 #include "player/playlist/list_entries.h"
 #include "player/playlist/list_order.h"
 #include "player/playlist/play_list_file.h"
 #include "player/playlist/ui/ask_line_form.h"
 #include "player/playlist/ui/id3_form.h"
+#include "player/playlist/window_geometry.h"
 
 namespace {
 
@@ -37,10 +41,10 @@ TPlayListForm::TPlayListForm(PlayerSettings& settings, TID3Form* id3Form, TAskLi
     : QDialog(parent), settings_(settings), id3Form_(id3Form), askLineForm_(askLineForm) {
   setWindowTitle(QStringLiteral("Play List"));
   setAcceptDrops(true);
-  FileListBox = new QListWidget(this);
+  model_ = new TPlayListModel(list_, this);
+  FileListBox = new TPlayListBox(this);
   FileListBox->setObjectName(QStringLiteral("FileListBox"));
-  FileListBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  FileListBox->setTextElideMode(Qt::ElideLeft);
+  FileListBox->setModel(model_);
   FileListBox->installEventFilter(this);
 
   struct ButtonInfo {
@@ -89,8 +93,10 @@ TPlayListForm::TPlayListForm(PlayerSettings& settings, TID3Form* id3Form, TAskLi
   layout->addLayout(column);
   layout->addWidget(FileListBox, 1);
 
-  connect(FileListBox, &QListWidget::itemSelectionChanged, this, &TPlayListForm::FileListBoxSelectionChanged);
-  connect(FileListBox, &QListWidget::itemDoubleClicked, this, &TPlayListForm::FileListBoxChoose);
+  connect(FileListBox->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &TPlayListForm::FileListBoxSelectionChanged);
+  connect(FileListBox, &QAbstractItemView::doubleClicked, this,
+          [this](const QModelIndex& index) { FileListBoxChoose(index.row()); });
 
   dialogs_.chooseFiles = [](QWidget* p) {
     return QFileDialog::getOpenFileNames(p, QStringLiteral("Add Files"), QString(), AddFilesFilter());
@@ -102,10 +108,21 @@ TPlayListForm::TPlayListForm(PlayerSettings& settings, TID3Form* id3Form, TAskLi
     QMessageBox::critical(p, caption, text);
   };
 
-  move(settings_.playListFormLeft, settings_.playListFormTop);
   const int minimumHeight = sizeHint().height();
-  resize(settings_.playListFormWidth > 0 ? settings_.playListFormWidth : 450,
-         std::max(settings_.playListFormHeight, minimumHeight));
+  const WindowRect stored{settings_.playListFormLeft, settings_.playListFormTop,
+                          settings_.playListFormWidth > 0 ? settings_.playListFormWidth : 450,
+                          std::max(settings_.playListFormHeight, minimumHeight)};
+  // A stored size larger than the screen (PlayListFormWidth=100000 once cost 384 MB of
+  // window memory) or a place off it is fitted to the screen the place is on.
+  QScreen* screen = QGuiApplication::screenAt(QPoint(stored.left, stored.top));
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  WindowRect fitted = stored;
+  if (screen) {
+    const QRect area = screen->availableGeometry();
+    fitted = FitToScreen(stored, {area.x(), area.y(), area.width(), area.height()}, 1, minimumHeight);
+  }
+  move(fitted.left, fitted.top);
+  resize(fitted.width, fitted.height);
   UpdateButtons();
 }
 
@@ -119,6 +136,7 @@ void TPlayListForm::StoreSettings() {
 }
 
 void TPlayListForm::SetList(const std::vector<std::string>& entries) {
+  gather_.reset();
   list_ = PlayList(entries);
   chosenIndex_ = -1;
   ShowList();
@@ -129,42 +147,59 @@ void TPlayListForm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   // The keys work on the list from the start: arrows select, Enter plays.
   FileListBox->setFocus();
-  if (FileListBox->count() > 0 && !FileListBox->currentItem())
-    FileListBox->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+  if (FileListBox->Count() > 0 && FileListBox->CurrentRow() < 0) FileListBox->SetCurrentRow(0);
 }
 
 void TPlayListForm::ShowList() {
   showing_ = true;
-  FileListBox->clear();
-  for (const PlayListEntry& e : list_.Entries()) {
-    auto* item = new QListWidgetItem(QString::fromStdString(e.text), FileListBox);
-    item->setSelected(e.selected);
+  model_->Reset();
+  // The model's selection marks, as runs of rows: one range per block, not per row.
+  QItemSelection selection;
+  const std::vector<PlayListEntry>& entries = list_.Entries();
+  for (size_t i = 0; i < entries.size();) {
+    if (!entries[i].selected) {
+      ++i;
+      continue;
+    }
+    size_t end = i;
+    while (end + 1 < entries.size() && entries[end + 1].selected) ++end;
+    selection.select(model_->index(int(i)), model_->index(int(end)));
+    i = end + 1;
   }
+  FileListBox->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
   showing_ = false;
   UpdateButtons();
 }
 
 void TPlayListForm::UpdateButtons() {
+  const bool gathering = Gathering();
   const bool any = list_.SelectedCount() > 0;
   const bool notEmpty = !list_.Empty();
-  RemoveButton->setEnabled(any);
-  MoveUpButton->setEnabled(any);
-  MoveDownButton->setEnabled(any);
-  ClearButton->setEnabled(notEmpty);
-  SaveButton->setEnabled(notEmpty);
-  EditID3Button->setEnabled(notEmpty && any);
+  // While a list is read only Cancel stays: what is read joins the list when it is whole.
+  for (QPushButton* b : {AddButton, AddDirectoryButton, AddURLButton, ShuffleButton, SortButtonButton,
+                         ReverseSortButton, LoadButton, OKButton})
+    b->setEnabled(!gathering);
+  RemoveButton->setEnabled(any && !gathering);
+  MoveUpButton->setEnabled(any && !gathering);
+  MoveDownButton->setEnabled(any && !gathering);
+  ClearButton->setEnabled(notEmpty && !gathering);
+  SaveButton->setEnabled(notEmpty && !gathering);
+  EditID3Button->setEnabled(notEmpty && any && !gathering);
 }
 
-void TPlayListForm::FileListBoxSelectionChanged() {
+void TPlayListForm::FileListBoxSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
   if (showing_) return;
-  for (int i = 0; i < FileListBox->count(); ++i) list_.Select(size_t(i), FileListBox->item(i)->isSelected());
+  // Only the rows that changed: a click among 100,000 rows costs one row.
+  for (const QItemSelectionRange& range : deselected)
+    for (int row = range.top(); row <= range.bottom(); ++row) list_.Select(size_t(row), false);
+  for (const QItemSelectionRange& range : selected)
+    for (int row = range.top(); row <= range.bottom(); ++row) list_.Select(size_t(row), true);
   UpdateButtons();
 }
 
-void TPlayListForm::FileListBoxChoose() {
-  const int at = FileListBox->currentRow();
-  if (at < 0) return;
-  chosenIndex_ = at;
+void TPlayListForm::FileListBoxChoose(int row) {
+  if (row < 0 || Gathering()) return;
+  chosenIndex_ = row;
   accept();
 }
 
@@ -172,11 +207,34 @@ bool TPlayListForm::eventFilter(QObject* watched, QEvent* event) {
   if (watched == FileListBox && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-      FileListBoxChoose();
+      FileListBoxChoose(FileListBox->CurrentRow());
       return true;
     }
   }
   return QDialog::eventFilter(watched, event);
+}
+
+void TPlayListForm::done(int result) {
+  if (result == QDialog::Accepted && Gathering()) return;
+  gather_.reset();
+  QDialog::done(result);
+}
+
+void TPlayListForm::Gather(std::function<GatheredEntries(const Cancelled&)> gather) {
+  gather_ = std::make_unique<GatherLoad>(loop_, [gather = std::move(gather)](const std::function<bool()>& cancelled) {
+    return gather(cancelled);
+  });
+  gather_->SetOnFinished([this] {
+    GatheredEntries gathered = std::move(gather_->Result());
+    gather_.reset();
+    // Appended in one go: the rows others had selected meanwhile stay selected.
+    list_.Append(gathered.entries);
+    ShowList();
+    if (!gathered.notices.empty())
+      dialogs_.showError(this, QStringLiteral("Error"), QString::fromStdString(BoundedLines(gathered.notices)));
+  });
+  gather_->Start();
+  UpdateButtons();
 }
 
 void TPlayListForm::AddButtonClick() {
@@ -191,8 +249,10 @@ void TPlayListForm::AddDirectoryButtonClick() {
   const QString folder = dialogs_.chooseFolder(this);
   TakeFocusBack();
   if (folder.isEmpty()) return;
-  list_.Append(CollectFolder(folder.toStdString()));
-  ShowList();
+  // A deep tree takes a while: collected on a worker.
+  Gather([folder = folder.toStdString()](const Cancelled& cancelled) {
+    return GatheredEntries{CollectFolder(folder, cancelled), {}};
+  });
 }
 
 void TPlayListForm::AddURLButtonClick() {
@@ -206,6 +266,9 @@ void TPlayListForm::AddURLButtonClick() {
       return;
     case TypedUrl::Kind::Refused:
       dialogs_.showError(this, QStringLiteral("Error"), QString::fromLatin1(kUrlRefusedMessage));
+      return;
+    case TypedUrl::Kind::TooLong:
+      dialogs_.showError(this, QStringLiteral("Error"), QString::fromLatin1(kUrlTooLongMessage));
       return;
     case TypedUrl::Kind::Accepted:
       list_.Append(url.url);
@@ -269,9 +332,9 @@ void TPlayListForm::LoadButtonClick() {
   const QString file = dialogs_.chooseListToLoad(this);
   TakeFocusBack();
   if (file.isEmpty()) return;
-  // A list that cannot be read adds nothing.
-  if (auto entries = ReadPlayListFile(file.toStdString())) list_.Append(entries.Value());
-  ShowList();
+  // Read on a worker (100,000 lines, a FIFO are no reason to freeze); lines too long to
+  // be an entry, or a file that cannot be read, are told in a message box.
+  Gather([file = file.toStdString()](const Cancelled&) { return ListFileEntries(file); });
 }
 
 void TPlayListForm::SaveButtonClick() {
@@ -291,9 +354,7 @@ void TPlayListForm::dropEvent(QDropEvent* event) {
   std::vector<std::string> paths;
   for (const QUrl& url : event->mimeData()->urls())
     if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
-  const std::vector<std::string> entries = DroppedEntries(paths);
-  if (entries.empty()) return;
-  list_.Append(entries);
-  ShowList();
+  if (paths.empty() || Gathering()) return;
+  Gather([paths](const Cancelled& cancelled) { return DroppedEntries(paths, cancelled); });
   event->acceptProposedAction();
 }

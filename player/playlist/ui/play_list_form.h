@@ -4,14 +4,19 @@
 #pragma once
 
 #include <QDialog>
-#include <QListWidget>
 #include <QPushButton>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "common/ui/qt_main_loop.h"
+#include "common/worker_thread.h"
+#include "player/playlist/list_entries.h"
+#include "player/playlist/list_load_thread.h"
 #include "player/playlist/play_list.h"
 #include "player/playlist/player_settings.h"
+#include "player/playlist/ui/play_list_view.h"
 
 class TID3Form;
 class TAskLineForm;
@@ -28,7 +33,8 @@ class TPlayListForm : public QDialog {
     std::function<void(QWidget*, const QString& caption, const QString& text)> showError;
   };
 
-  // Takes its place and size from the stored geometry; stores them back when destroyed.
+  // Takes its place and size from the stored geometry, fitted to the screen; stores them
+  // back when destroyed.
   TPlayListForm(PlayerSettings& settings, TID3Form* id3Form, TAskLineForm* askLineForm, QWidget* parent = nullptr);
   ~TPlayListForm() override;
   // Stores place and size into the settings (also done on destruction).
@@ -42,8 +48,11 @@ class TPlayListForm : public QDialog {
   // The entry picked by a double click or Enter, -1 when the window closed otherwise.
   int ChosenIndex() const { return chosenIndex_; }
   const PlayList& Model() const { return list_; }
+  // A list file (Load), a folder (Add Dir) or a drop is being read on a worker thread;
+  // meanwhile only Cancel is enabled. Its entries join the end of the list when read.
+  bool Gathering() const { return gather_ != nullptr; }
 
-  QListWidget* FileListBox;
+  TPlayListBox* FileListBox;
   QPushButton* AddButton;
   QPushButton* AddDirectoryButton;
   QPushButton* AddURLButton;
@@ -66,6 +75,8 @@ class TPlayListForm : public QDialog {
   void dropEvent(QDropEvent* event) override;
   // Enter in the list chooses the focused entry.
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // A close drops a list still being read; OK waits for it (its button is disabled).
+  void done(int result) override;
 
  private:
   void AddButtonClick();
@@ -81,21 +92,29 @@ class TPlayListForm : public QDialog {
   void EditID3ButtonClick();
   void LoadButtonClick();
   void SaveButtonClick();
-  void FileListBoxSelectionChanged();
-  void FileListBoxChoose();
+  void FileListBoxSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
+  void FileListBoxChoose(int row);
   void TakeFocusBack();
   // Recomputes the buttons' enabled state from the list.
   void UpdateButtons();
   // Shows the model in the list box, selection included.
   void ShowList();
+  // Runs gather on a worker thread; its entries are appended and its notices shown when
+  // it ends.
+  void Gather(std::function<GatheredEntries(const Cancelled&)> gather);
+
+  using GatherLoad = Worker<TListLoadThread<GatheredEntries>>;
 
   PlayerSettings& settings_;
   TID3Form* id3Form_;
   TAskLineForm* askLineForm_;
   Dialogs dialogs_;
   PlayList list_;
+  TPlayListModel* model_;
   int chosenIndex_ = -1;
   bool showing_ = false;  // ShowList is filling the box: selection changes are its own
+  QtMainLoop loop_;       // for the gathering worker's completion
+  std::unique_ptr<GatherLoad> gather_;  // last: ended before the list it fills
 };
 
 // The Add Files dialog's filter, as the platform's file dialog takes it.

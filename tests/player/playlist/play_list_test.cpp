@@ -82,6 +82,27 @@ TEST(PlayList, ShuffleTakesTheEntryAtRandomModCount) {
   EXPECT_EQ(list.SelectedCount(), 0u);
 }
 
+// Catches a shuffle that, done without moving the entries left, takes another entry
+// than the one at (random mod count) among them: lists of every length up to 300, with
+// numbers that reach every position.
+TEST(PlayList, ShuffleOfLongListsTakesTheSameEntriesAsOneByOne) {
+  for (size_t count = 0; count <= 300; ++count) {
+    std::vector<std::string> entries;
+    for (size_t i = 0; i < count; ++i) entries.push_back(std::to_string(i));
+    unsigned state = unsigned(count) * 2654435761u;
+    auto next = [&state] { return int((state = state * 1103515245u + 12345u) >> 1); };
+    std::vector<int> numbers;
+    for (size_t i = 0; i < count; ++i) numbers.push_back(next());
+    std::vector<std::string> left = entries, expected;
+    for (size_t i = 0; i < count; ++i) {
+      const size_t at = size_t(numbers[i]) % left.size();
+      expected.push_back(left[at]);
+      left.erase(left.begin() + std::ptrdiff_t(at));
+    }
+    EXPECT_EQ(Shuffled(entries, Replay(numbers)), expected) << count << " entries";
+  }
+}
+
 // Catches Next and Previous that stop at the ends instead of wrapping, or move on an
 // empty list.
 TEST(CurrentList, NextAndPreviousWrap) {

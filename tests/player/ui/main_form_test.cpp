@@ -1,22 +1,32 @@
 // Tests of the main window, offscreen, against a fake playback facade: transport logic,
 // the end-of-track timer, seek and volume limits, notifications, keys and menus.
+#include <sys/stat.h>
+
 #include <QAction>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "common/audio/output_volume.h"
 #include "common/paths.h"
+#include "player/playlist/bounded_text.h"
 #include "player/playlist/play_list_file.h"
+#include "player/playlist/ui/play_list_form.h"
 #include "player/ui/equalizer_form.h"
 #include "player/ui/gvtrack.h"
 #include "player/ui/image_window.h"
 #include "player/ui/main_form.h"
+#include "player/ui/mpris_service.h"
+#include "tests/common/small_disk.h"
+#include "tests/common/special_files.h"
 #include "tests/common/temp_dir.h"
 #include "tests/player/ui/fake_facade.h"
 
@@ -48,6 +58,10 @@ struct MainFormFixture : testing::Test {
   void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QKeyEvent press(QEvent::KeyPress, key, modifiers);
     QApplication::sendEvent(form.get(), &press);
+  }
+  // Waits for the default list, read on a worker at start-up.
+  bool WaitForStartupList() {
+    return QTest::qWaitFor([&] { return !form->StartupListPending(); }, 10000);
   }
   void EndTrack() {
     log.handlers.state(nullptr, 3);
@@ -240,6 +254,35 @@ TEST_F(MainFormFixture, FileListPopupNamesTheEntries) {
   EXPECT_EQ(form->LoadedFile(), "/m/Tone.wav");
 }
 
+// Catches a popup of every entry of a long list (100,000 items laid out before it shows)
+// and one that leaves out the current entry.
+TEST_F(MainFormFixture, FileListPopupOfALongListShowsTheEntriesAroundTheCurrentOne) {
+  std::vector<std::string> entries;
+  for (int i = 0; i < 100000; ++i) entries.push_back("/m/" + std::to_string(i) + ".mp3");
+  form->Start(entries);
+  form->Next();
+  QMenu* popup = form->BuildFileListPopupMenu();
+  EXPECT_LE(popup->actions().size(), 102);
+  EXPECT_EQ(popup->actions().front()->text(), QStringLiteral("0"));
+  EXPECT_EQ(popup->actions().back()->text(), QStringLiteral("\u2026"));
+  // Entry 60001 chosen in the play list window with Enter.
+  form->execDialog = [](QDialog* dialog) {
+    auto* list = static_cast<TPlayListForm*>(dialog);
+    list->FileListBox->SetCurrentRow(60001);
+    QTest::keyClick(list->FileListBox, Qt::Key_Return);
+    return list->result() == QDialog::Accepted;
+  };
+  form->ShowPlayList();
+  EXPECT_EQ(form->LoadedFile(), "/m/60001.mp3");
+  popup = form->BuildFileListPopupMenu();
+  EXPECT_LE(popup->actions().size(), 102);
+  int checked = -1;
+  for (QAction* a : popup->actions())
+    if (a->isChecked()) checked = a->data().toInt();
+  EXPECT_EQ(checked, 60001);
+  EXPECT_FALSE(popup->actions().front()->isEnabled());
+}
+
 // Catches a shuffle that loses the current entry, and a default list not used or not
 // written back at the end.
 TEST_F(MainFormFixture, DefaultListAtStartAndShutDown) {
@@ -247,6 +290,7 @@ TEST_F(MainFormFixture, DefaultListAtStartAndShutDown) {
   ASSERT_TRUE(WritePlayListFile(dir.File("home/zbplayerdef.pls"), {"/m/a.mp3", "/m/b.mp3", "/m/c.mp3"}));
   settings.playListIndex = 2;
   form->Start({});
+  ASSERT_TRUE(WaitForStartupList());
   EXPECT_EQ(form->LoadedFile(), "/m/c.mp3");
   form->Shuffle();
   EXPECT_EQ(*form->List().Current(), "/m/c.mp3");
@@ -263,7 +307,101 @@ TEST_F(MainFormFixture, StoredIndexOutOfRangeStartsAtTheFirstEntry) {
   ASSERT_TRUE(WritePlayListFile(dir.File("home/zbplayerdef.pls"), {"/m/a.mp3", "/m/b.mp3"}));
   settings.playListIndex = 5;
   form->Start({});
+  ASSERT_TRUE(WaitForStartupList());
   EXPECT_EQ(form->LoadedFile(), "/m/a.mp3");
+}
+
+// Catches a default list read on the window's thread, a refused line not told, and a
+// shut-down before the list is whole that writes the part read over the whole list.
+TEST_F(MainFormFixture, TheDefaultListIsReadOnAWorkerAndKeptWhole) {
+  ASSERT_TRUE(CreateDirectories(dir.File("home")));
+  WriteText(dir.File("home/zbplayerdef.pls"), "/m/a.mp3\r\n" + std::string(100 * 1024, 'x') + "\r\n/m/b.mp3\r\n");
+  std::vector<std::string> notices;
+  form->printNotice = [&](const std::string& text) { notices.push_back(text); };
+  form->StartWithArguments({dir.File("missing.mp3")});
+  EXPECT_TRUE(form->StartupListPending());
+  EXPECT_TRUE(form->List().Empty()) << "the list was read before the window could answer";
+  ASSERT_TRUE(WaitForStartupList());
+  EXPECT_EQ(form->List().Entries(), (std::vector<std::string>{"/m/a.mp3", "/m/b.mp3"}));
+  EXPECT_EQ(form->LoadedFile(), "/m/a.mp3");
+  EXPECT_EQ(notices, std::vector<std::string>{dir.File("home/zbplayerdef.pls") +
+                                              ", line 2: an entry of 102400 bytes is longer than a path can be (at "
+                                              "most 4095 bytes); it was left out"});
+  // A second window that ends before its list is read leaves the file alone.
+  const std::string before = ReadText(dir.File("home/zbplayerdef.pls"));
+  PlayerSettings other;
+  auto early = std::make_unique<TMainForm>(other, FakeFactory(log));
+  early->StartWithArguments({});
+  early->ShutDown();
+  EXPECT_EQ(ReadText(dir.File("home/zbplayerdef.pls")), before);
+}
+
+// Catches the tag of a FIFO entry read on the window's thread: the open waits for a
+// writer, for ever when none comes.
+TEST_F(MainFormFixture, AFifoEntryIsNotOpenedByTheWindow) {
+  const std::string fifo = dir.File("live.mp3");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  FifoRescue rescue(fifo);
+  const auto start = std::chrono::steady_clock::now();
+  form->Start({fifo});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << "the window opened the FIFO";
+  EXPECT_TRUE(log.Has("open 1 " + fifo)) << "the engine decides about the FIFO";
+}
+
+// Catches texts measured and drawn whole however long they are (a 100 KB title froze the
+// player for half a minute): the fields, their tool tips, the popup and what the desktop
+// is told are cut first, the title field keeping the end.
+TEST_F(MainFormFixture, LongTextsAreCutBeforeTheyAreShown) {
+  const std::string title = "Band - " + std::string(1 << 20, 'y') + " - The End";
+  form->Start({"http://radio.example/" + std::string(4000, 's')});
+  log.handlers.inputName(nullptr, title);
+  log.handlers.error(nullptr, "Cannot open stream: " + title);
+  Settle();
+  const QString shown = Label(SkinTextField::File);
+  EXPECT_LE(shown.size(), int(kFieldTextChars));
+  EXPECT_TRUE(shown.endsWith(QStringLiteral(" - The End"))) << "the field shows the end of a long title";
+  EXPECT_LE(form->TextField(SkinTextField::File)->toolTip().size(), int(kToolTipChars));
+  EXPECT_LE(Label(SkinTextField::Info).size(), int(kFieldTextChars));
+  EXPECT_LE(form->TextField(SkinTextField::Info)->toolTip().size(), int(kToolTipChars));
+  QMenu* popup = form->BuildFileListPopupMenu();
+  ASSERT_EQ(popup->actions().size(), 1);
+  EXPECT_LE(popup->actions()[0]->text().size(), int(kMenuCaptionChars));
+  TMprisService mpris(form.get());
+  EXPECT_LE(mpris.Metadata().value(QStringLiteral("xesam:title")).toString().size(), int(kMetadataChars));
+}
+
+// Catches a stored place off the screen applied as it is: the window, and the equalizer
+// window placed under it, would show where nobody sees them.
+TEST_F(MainFormFixture, StoredPlacesOffTheScreenAreFitted) {
+  PlayerSettings far;
+  far.playerFormLeft = -100000;
+  far.playerFormTop = 2000000000;
+  far.eqFormLeft = 900000;
+  far.eqFormTop = 900000;
+  TMainForm other(far, FakeFactory(log));
+  other.ApplySkinFolder(QStringLiteral(ZIMBAR_SOURCE_DIR "/skins/default"));
+  other.show();
+  other.Start({});
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(other.geometry()));
+  EXPECT_TRUE(screen.contains(other.EqualizerForm()->geometry()));
+  other.ShutDown();
+}
+
+// Catches a failed save of the default list at the end that nobody hears of, or that
+// cuts the list saved before.
+TEST_F(MainFormFixture, AFailedSaveOfTheDefaultListIsToldAndTheOldListKept) {
+  SmallDisk disk(dir, 64 * 1024);
+  if (!disk.Mounted()) GTEST_SKIP() << "needs root to mount a small file system: " << disk.Why();
+  ScopedEnv home("ZIMBAR_HOME", disk.Path().c_str());
+  ASSERT_TRUE(WritePlayListFile(disk.File("zbplayerdef.pls"), {"/m/a.mp3"}));
+  disk.Fill();
+  std::vector<std::string> many;
+  for (int i = 0; i < 5000; ++i) many.push_back("/music/track " + std::to_string(i) + ".mp3");
+  form->Start(many);
+  form->ShutDown();
+  EXPECT_EQ(form->ListSaveError(), "Cannot write play list " + disk.File("zbplayerdef.pls") + ": No space left on device");
+  EXPECT_EQ(ReadText(disk.File("zbplayerdef.pls")), "/m/a.mp3\r\n");
 }
 
 // Catches an equalizer that does not reach the facade while dragging, and a disabled

@@ -1,13 +1,21 @@
 // Tests of the play list window, the tag editor and the line prompt, offscreen.
+#include <sys/stat.h>
+
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "common/id3v1_tag.h"
 #include "player/playlist/ui/ask_line_form.h"
 #include "player/playlist/ui/id3_form.h"
+#include "player/playlist/play_list_file.h"
 #include "player/playlist/ui/play_list_form.h"
+#include "tests/common/special_files.h"
 #include "tests/common/temp_dir.h"
 
 namespace {
@@ -29,7 +37,11 @@ struct PlayListFixture {
   }
   void SelectRows(std::initializer_list<int> rows) {
     form.FileListBox->clearSelection();
-    for (int r : rows) form.FileListBox->item(r)->setSelected(true);
+    for (int r : rows) form.FileListBox->SelectRow(r, true);
+  }
+  // Waits for a list being read on the window's worker to join the list.
+  bool WaitForGathering() {
+    return QTest::qWaitFor([this] { return !form.Gathering(); }, 10000);
   }
   // Answers the next line prompt with text.
   void AnswerPrompt(const QString& text) {
@@ -84,15 +96,15 @@ TEST(TPlayListForm, MoveUpAndDownThroughTheButtons) {
   f.SelectRows({0, 2});
   f.form.MoveUpButton->click();
   EXPECT_EQ(f.form.List(), (std::vector<std::string>{"a", "c", "b", "d"}));
-  EXPECT_TRUE(f.form.FileListBox->item(0)->isSelected());
-  EXPECT_TRUE(f.form.FileListBox->item(1)->isSelected());
+  EXPECT_TRUE(f.form.FileListBox->IsRowSelected(0));
+  EXPECT_TRUE(f.form.FileListBox->IsRowSelected(1));
   f.form.MoveDownButton->click();
   // a (selected) passes b; c (selected) passes b first, so the block keeps its gap.
   EXPECT_EQ(f.form.List(), (std::vector<std::string>{"b", "a", "c", "d"}));
-  EXPECT_EQ(f.form.FileListBox->item(2)->text(), QStringLiteral("c"));
-  EXPECT_TRUE(f.form.FileListBox->item(1)->isSelected());
-  EXPECT_TRUE(f.form.FileListBox->item(2)->isSelected());
-  EXPECT_FALSE(f.form.FileListBox->item(0)->isSelected());
+  EXPECT_EQ(f.form.FileListBox->RowText(2), QStringLiteral("c"));
+  EXPECT_TRUE(f.form.FileListBox->IsRowSelected(1));
+  EXPECT_TRUE(f.form.FileListBox->IsRowSelected(2));
+  EXPECT_FALSE(f.form.FileListBox->IsRowSelected(0));
 }
 
 // Catches leading spaces kept, an FTP address refused, and another scheme added or
@@ -118,8 +130,8 @@ TEST(TPlayListForm, AddUrlTakesHttpAndFtpOnly) {
 TEST(TPlayListForm, DoubleClickChoosesOkChoosesNone) {
   PlayListFixture f;
   f.form.SetList({"a", "b", "c"});
-  f.form.FileListBox->setCurrentRow(1);
-  Q_EMIT f.form.FileListBox->itemDoubleClicked(f.form.FileListBox->item(1));
+  f.form.FileListBox->SetCurrentRow(1);
+  Q_EMIT f.form.FileListBox->doubleClicked(f.form.FileListBox->model()->index(1, 0));
   EXPECT_EQ(f.form.ChosenIndex(), 1);
   EXPECT_EQ(f.form.result(), QDialog::Accepted);
   f.form.SetList({"a", "b", "c"});
@@ -147,8 +159,98 @@ TEST(TPlayListForm, AddFilesAndAddDirSortWhatTheyAdd) {
   f.form.SetList({"/first.mp3"});
   f.form.AddButton->click();
   f.form.AddDirectoryButton->click();
+  ASSERT_TRUE(f.WaitForGathering());
   EXPECT_EQ(f.form.List(), (std::vector<std::string>{"/first.mp3", dir.File("Y.mp3"), dir.File("z.mp3"),
                                                      dir.File("a.aac"), dir.File("B.mp3")}));
+}
+
+// Catches a list of one widget per entry (100,000 entries kept the window's opening busy
+// for half a minute) and a selection that the buttons and keys do not see among them.
+TEST(TPlayListForm, AHundredThousandEntriesAreRowsOfAModel) {
+  PlayListFixture f;
+  std::vector<std::string> entries;
+  for (int i = 0; i < 100000; ++i) entries.push_back("/music/" + std::to_string(i) + ".mp3");
+  f.form.SetList(entries);
+  f.form.show();
+  EXPECT_EQ(f.form.FileListBox->Count(), 100000);
+  EXPECT_LT(f.form.findChildren<QObject*>().size(), 200) << "objects made per entry";
+  // Shift+End from the first row selects every entry; Remove takes them all but the last
+  // one deselected with Ctrl+Space.
+  f.form.FileListBox->setFocus();
+  f.form.FileListBox->SetCurrentRow(0);
+  QTest::keyClick(f.form.FileListBox, Qt::Key_Space);
+  QTest::keyClick(f.form.FileListBox, Qt::Key_End, Qt::ShiftModifier);
+  EXPECT_EQ(f.form.Model().SelectedCount(), 100000u);
+  QTest::keyClick(f.form.FileListBox, Qt::Key_Space, Qt::ControlModifier);
+  EXPECT_EQ(f.form.Model().SelectedCount(), 99999u);
+  EXPECT_TRUE(f.form.RemoveButton->isEnabled());
+  f.form.RemoveButton->click();
+  EXPECT_EQ(f.form.List(), std::vector<std::string>{"/music/99999.mp3"});
+  f.form.SetList(entries);
+  f.form.FileListBox->SetCurrentRow(99998);
+  QTest::keyClick(f.form.FileListBox, Qt::Key_Return);
+  EXPECT_EQ(f.form.ChosenIndex(), 99998);
+  EXPECT_EQ(f.form.result(), QDialog::Accepted);
+}
+
+// Catches Load that reads on the window's thread, takes a line longer than a path, or
+// leaves the refusal unsaid; and a chosen FIFO that blocks the window.
+TEST(TPlayListForm, LoadReadsOnAWorkerAndNamesTheRefusedLines) {
+  PlayListFixture f;
+  TempDir dir;
+  const std::string list = dir.File("l.pls"), fifo = dir.File("f.pls");
+  WriteText(list, "/m/a.mp3\r\n" + std::string(100 * 1024, 'x') + "\r\n/m/b.mp3\r\n");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  FifoRescue rescue(fifo);
+  std::string chosen = list;
+  TPlayListForm::Dialogs d;
+  d.chooseListToLoad = [&](QWidget*) { return QString::fromStdString(chosen); };
+  d.showError = [&](QWidget*, const QString& caption, const QString& text) { f.errors.push_back(caption + ": " + text); };
+  f.form.SetDialogs(d);
+  f.form.SetList({"/first.mp3"});
+  f.form.LoadButton->click();
+  EXPECT_TRUE(f.form.Gathering());
+  EXPECT_FALSE(f.form.OKButton->isEnabled()) << "OK before the list is whole would drop it";
+  EXPECT_TRUE(f.form.CancelButton->isEnabled());
+  ASSERT_TRUE(f.WaitForGathering());
+  EXPECT_EQ(f.form.List(), (std::vector<std::string>{"/first.mp3", "/m/a.mp3", "/m/b.mp3"}));
+  EXPECT_TRUE(f.form.OKButton->isEnabled());
+  ASSERT_EQ(f.errors.size(), 1u);
+  EXPECT_EQ(f.errors[0].toStdString(), "Error: " + list +
+                                           ", line 2: an entry of 102400 bytes is longer than a path can be (at most "
+                                           "4095 bytes); it was left out");
+  chosen = fifo;
+  f.form.LoadButton->click();
+  ASSERT_TRUE(f.WaitForGathering()) << "a FIFO chosen for Load held the window's worker";
+  ASSERT_EQ(f.errors.size(), 2u);
+  EXPECT_EQ(f.errors[1].toStdString(), "Error: Cannot read play list " + fifo + ": it is not a regular file");
+  EXPECT_EQ(f.form.List().size(), 3u);
+}
+
+// Catches a typed address too long for a list taken without a word.
+TEST(TPlayListForm, AddUrlRefusesAnAddressLongerThanAPath) {
+  PlayListFixture f;
+  f.form.SetList({});
+  f.AnswerPrompt(QStringLiteral("http://host/") + QString(int(kMaxEntryBytes), QLatin1Char('a')));
+  f.form.AddURLButton->click();
+  EXPECT_TRUE(f.form.List().empty());
+  EXPECT_EQ(f.errors, (std::vector<QString>{QStringLiteral("Error: ") + QString::fromLatin1(kUrlTooLongMessage)}));
+}
+
+// Catches PlayListFormWidth=100000 applied as it is (a 384 MB window) and a stored place
+// off the screen.
+TEST(TPlayListForm, StoredGeometryIsFittedToTheScreen) {
+  PlayerSettings settings;
+  settings.playListFormWidth = 100000;
+  settings.playListFormHeight = 100000;
+  settings.playListFormLeft = -40000;
+  settings.playListFormTop = 2000000000;
+  TID3Form id3;
+  TAskLineForm askLine;
+  TPlayListForm form{settings, &id3, &askLine};
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(form.geometry())) << form.geometry().x() << "," << form.geometry().y() << " "
+                                                << form.width() << "x" << form.height();
 }
 
 // Catches the song field shown for several files, fields not filled from the first
