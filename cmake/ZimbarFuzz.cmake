@@ -4,11 +4,12 @@
 # project's libraries as they are (no list of their sources to keep up to date) and the
 # fuzzer sees their branches.
 #
-# zb_add_fuzz_target(<name> SOURCES <file>... [LIBS <target>...] [SEEDS <dir>] [DICT <file>])
+# zb_add_fuzz_target(<name> SOURCES <file>... [LIBS <target>...] [SEEDS <dir>] [DICT <file>]
+#                    [OPTIONS <libFuzzer option>...])
 #   Builds the fuzz program <name> (in bin/, part of the target `fuzz`) and registers its
 #   smoke run with CTest (test fuzz_smoke_<name>, label `fuzz`): ZIMBAR_FUZZ_SMOKE_SECONDS
 #   of fuzzing from the SEEDS folder with the DICT dictionary, where given (relative to the
-#   calling folder). A crash, a leak, undefined behaviour or an input running over 30 s
+#   calling folder), and the OPTIONS (such as -malloc_limit_mb=512). A crash, a leak, undefined behaviour or an input running over 30 s
 #   fails it, and the input is kept as bin/../fuzz-artifacts/<name>-crash-...
 #   Does nothing in an ordinary build.
 set(ZIMBAR_FUZZ_SMOKE_SECONDS 5 CACHE STRING "Seconds each fuzz target runs in its smoke test")
@@ -27,7 +28,7 @@ function(zb_add_fuzz_target name)
   if(NOT ZIMBAR_FUZZ)
     return()
   endif()
-  cmake_parse_arguments(PARSE_ARGV 1 F "" "SEEDS;DICT" "SOURCES;LIBS")
+  cmake_parse_arguments(PARSE_ARGV 1 F "" "SEEDS;DICT" "SOURCES;LIBS;OPTIONS")
   add_executable(${name} EXCLUDE_FROM_ALL ${F_SOURCES})
   target_link_libraries(${name} PRIVATE ${F_LIBS})
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
@@ -36,7 +37,7 @@ function(zb_add_fuzz_target name)
   set(corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
   set(artifacts ${CMAKE_BINARY_DIR}/fuzz-artifacts)
   set(options -max_total_time=${ZIMBAR_FUZZ_SMOKE_SECONDS} -timeout=30 -print_final_stats=1
-              -artifact_prefix=${artifacts}/${name}-)
+              -artifact_prefix=${artifacts}/${name}- ${F_OPTIONS})
   if(F_DICT)
     get_filename_component(dict ${F_DICT} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
     list(APPEND options -dict=${dict})
