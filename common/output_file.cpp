@@ -99,7 +99,9 @@ Result<OutputFile, OutputFileError> OutputFile::Create(const std::string& path, 
   // The rename at the end would fail on such a name; say so before anything is written.
   if (name.size() > kMaxFileNameBytes) return Fail(OutputFileError{Kind::Create, file.path_, ENAMETOOLONG});
   for (int attempt = 0; attempt < kNameAttempts && !file.fd_; ++attempt) {
-    const std::string suffix = "." + RandomSuffix();
+    // Appended, not "." + RandomSuffix(): GCC 12 warns falsely (-Wrestrict) on that form.
+    std::string suffix(1, '.');
+    suffix += RandomSuffix();
     const std::string temp = parts.dir + "." + FitFileName(name, kMaxFileNameBytes - 1 - suffix.size()) + suffix;
     file.fd_.Reset(::open(temp.c_str(), access | O_CREAT | O_EXCL, 0666));
     if (file.fd_) {

@@ -36,7 +36,6 @@ void PutU64(uint8_t* at, uint64_t v) {
 }
 
 constexpr size_t kScanBytes = 1024;
-constexpr uint32_t kScanStart = 36;
 // The first 24 bytes of a fmt chunk: id, size and the 16-byte PCM body.
 constexpr size_t kFmtHeadBytes = 24;
 // A chunk before "fmt " larger than this is no reservation for 64-bit sizes or alignment,

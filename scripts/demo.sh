@@ -32,7 +32,6 @@ echo "== Converting $work/demo.wav with zbmaker --batch -128"
 "$bin/zbmaker" --batch -128 "$work/demo.wav"
 
 echo "== Result"
-ffprobe -v error -show_entries stream=codec_name,sample_rate,channels,bit_rate:format=duration \
-  -of compact=p=0 "$work/demo.mp3"
+file "$work/demo.mp3"
 ls -l "$work/demo.wav" "$work/demo.mp3"
 echo "Listen with: mpg123 $work/demo.mp3"

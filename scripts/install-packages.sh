@@ -1,8 +1,23 @@
 #!/usr/bin/env bash
-# Installs the Debian packages of scripts/packages.txt that are missing (needs root or sudo).
+# Installs the Debian packages of the named lists that are missing (needs root or sudo):
+#   install-packages.sh build        scripts/packages-build.txt (building and running)
+#   install-packages.sh build test   and scripts/packages-test.txt (tests, benchmarks)
+#   install-packages.sh -- PKG...    the packages named
+# Installs packages and nothing else: it neither starts, stops, enables nor disables a
+# service of the machine.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$here/packages.txt")
+wanted=()
+if [ "${1:-}" = -- ]; then
+  shift
+  wanted=("$@")
+else
+  [ $# -gt 0 ] || { echo "usage: $0 LIST... (build, test) | -- PACKAGE..." >&2; exit 2; }
+  for list in "$@"; do
+    [ -f "$here/packages-$list.txt" ] || { echo "install-packages: no list $here/packages-$list.txt" >&2; exit 2; }
+    mapfile -t -O "${#wanted[@]}" wanted < <(grep -vE '^\s*(#|$)' "$here/packages-$list.txt")
+  done
+fi
 missing=()
 for p in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -13,8 +28,3 @@ sudo=""
 echo "Installing: ${missing[*]}"
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-# The proxy servers are test tools only: keep their packaged services from running.
-for svc in tinyproxy danted; do
-  $sudo systemctl disable --now "$svc" >/dev/null 2>&1 || true
-  $sudo service "$svc" stop >/dev/null 2>&1 || true
-done

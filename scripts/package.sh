@@ -5,7 +5,7 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build-package}
-"$top/scripts/install-packages.sh"
+"$top/scripts/install-packages.sh" build
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZIMBAR_TESTS=OFF -DZIMBAR_SANITIZE=OFF \
   -DCMAKE_INSTALL_PREFIX=/usr
 cmake --build "$build"

@@ -3,8 +3,27 @@
 # Source this file, then call zb_servers_start; zb_servers_stop ends what it started.
 # zb_servers_start exports DISPLAY, XDG_RUNTIME_DIR, PULSE_SERVER and
 # ZIMBAR_TEST_SERVERS=1 (tests that need a server fail instead of skipping when it is set).
+#
+# The servers' packages are not installed on the machine: scripts/fetch-test-servers.sh
+# unpacks them into $ZIMBAR_TEST_SERVERS_DIR (default build-test/test-servers), and
+# zb_servers_start runs the sound server from there and puts the folder's programs (the
+# proxies the CDDB tests start) first on PATH until zb_servers_stop. Without that folder
+# the programs installed on the machine are used.
+ZB_SERVERS_TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 zb_servers_start() {
+  local unpacked=${ZIMBAR_TEST_SERVERS_DIR:-$ZB_SERVERS_TOP/build-test/test-servers}
+  local pulseaudio=(pulseaudio)
+  ZB_SERVERS_OLD_PATH=$PATH
+  if [ -x "$unpacked/usr/bin/pulseaudio" ]; then
+    export PATH="$unpacked/usr/sbin:$unpacked/usr/bin:$PATH"
+    # The daemon's own library and modules sit in the unpacked tree, not where it was
+    # built to look for them.
+    local modules
+    modules=$(echo "$unpacked"/usr/lib/pulse-*/modules)
+    pulseaudio=(env "LD_LIBRARY_PATH=$(echo "$unpacked"/usr/lib/*-linux-gnu*/pulseaudio):$modules"
+                "$unpacked/usr/bin/pulseaudio" "--dl-search-path=$modules")
+  fi
   ZB_SERVERS_DIR=$(mktemp -d "${TMPDIR:-/tmp}/zimbar-servers.XXXXXX")
   chmod 700 "$ZB_SERVERS_DIR"
 
@@ -29,7 +48,7 @@ zb_servers_start() {
   mkdir -m 700 -p "$XDG_RUNTIME_DIR"
   # Shared-memory transport off: with memfd blocks the daemon can abort on a bad block
   # reference while clients come and go quickly (clients then copy over the socket).
-  pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes \
+  "${pulseaudio[@]}" -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes \
     -L "module-native-protocol-unix auth-anonymous=1 socket=$ZB_SERVERS_DIR/pulse-native" \
     -L "module-null-sink sink_name=nullsink" \
     >"$ZB_SERVERS_DIR/pulse.log" 2>&1 &
@@ -55,5 +74,7 @@ zb_servers_stop() {
   wait "${ZB_PULSE_PID:-}" "${ZB_XVFB_PID:-}" 2>/dev/null
   [ -n "${ZB_SERVERS_DIR:-}" ] && rm -rf "$ZB_SERVERS_DIR"
   ZB_PULSE_PID= ZB_XVFB_PID= ZB_SERVERS_DIR=
+  [ -n "${ZB_SERVERS_OLD_PATH:-}" ] && export PATH=$ZB_SERVERS_OLD_PATH
+  ZB_SERVERS_OLD_PATH=
   return 0
 }

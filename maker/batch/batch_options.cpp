@@ -309,7 +309,11 @@ std::string BatchUsage() {
   const auto rates = [](const int (&table)[24]) {
     std::string list;
     for (int rate : table)
-      if (rate < 1000) list += (list.empty() ? "" : " ") + std::to_string(rate);
+      if (rate < 1000) {
+        // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "x" + std::string.
+        if (!list.empty()) list += ' ';
+        list += std::to_string(rate);
+      }
     return list;
   };
   text += row("-mono, -stereo, -js", "channel mode");

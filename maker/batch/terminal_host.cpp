@@ -96,8 +96,13 @@ std::string TerminalHost::PanelProgress(MakerPanel panel, const std::string& tex
     what = HasExtension(path, ".aac") ? "Encoding AAC" : HasExtension(path, ".mp3") ? "Encoding MP3" : "Encoding";
   }
 
-  if (const auto at = std::find(jobRows_.begin(), jobRows_.end(), job.row); at != jobRows_.end())
-    what += " " + std::to_string(at - jobRows_.begin() + 1) + "/" + std::to_string(jobRows_.size());
+  if (const auto at = std::find(jobRows_.begin(), jobRows_.end(), job.row); at != jobRows_.end()) {
+    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on " " + std::string.
+    what += ' ';
+    what += std::to_string(at - jobRows_.begin() + 1);
+    what += '/';
+    what += std::to_string(jobRows_.size());
+  }
   what += " " + parts.value;
 
   // The time left of this job, from how long its part so far took.

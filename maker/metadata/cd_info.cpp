@@ -55,7 +55,7 @@ const std::array<std::string_view, 111>& CdGenreList() {
       "Jazz", "Jazz+Funk", "Jungle", "Latin", "Lo-Fi", "Meditative", "Metal", "Musical",
       "National Folk", "Native American", "New Age", "New Wave", "Noise", "Oldies", "Opera",
       "Other", "Polka", "Pop", "Pop/Funk", "Pop-Folk", "Porn Groove", "Pranks", "Primus",
-      "Progress. Rock", "Psychadel. Rock", "Psychadelic", "Punk", "R&B", "Rap", "Rave",
+      "Progress. Rock", "Psychedel. Rock", "Psychedelic", "Punk", "R&B", "Rap", "Rave",
       "Reggae", "Retro", "Revival", "Rock", "Rock & Roll", "Satire", "Showtunes", "Ska",
       "Slow Rock", "Sonata", "Soul", "Sound Clip", "Soundtrack", "Southern Rock", "Space",
       "Speech", "Swing", "Symphonic Rock", "Symphony", "Techno", "Techno-Indust.", "Top 40",

@@ -11,10 +11,14 @@ cmake --install "$build" --prefix "$work/prefix" >/dev/null
 unset ZIMBAR_LIB_DIR ZIMBAR_SHARE_DIR LD_LIBRARY_PATH
 export ZIMBAR_HOME="$work/home"
 bin="$work/prefix/bin"
-for program in zbmaker zbplayer zbaacdec; do
+for program in zbmaker zbplayer zbskinview zbaacdec; do
   [ -L "$bin/$program" ] || { echo "no launcher $bin/$program"; exit 1; }
+  [ -f "$work/prefix/share/man/man1/$program.1.gz" ] || { echo "no manual page of $program"; exit 1; }
+done
+for program in zbmaker zbplayer zbaacdec; do
   "$bin/$program" --version >/dev/null
 done
+QT_QPA_PLATFORM=offscreen "$bin/zbskinview" --help | grep -q -- --skin || { echo "installed zbskinview does not start"; exit 1; }
 sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 1 sine 440
 "$bin/zbmaker" --batch --quiet -128 "$work/tone.wav"
 [ -s "$work/tone.mp3" ] || { echo "installed zbmaker wrote no MP3"; exit 1; }
