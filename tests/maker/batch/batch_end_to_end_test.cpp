@@ -101,6 +101,26 @@ TEST_F(BatchEndToEnd, MissingFileIsReportedAndFailsTheRun) {
   EXPECT_TRUE(std::filesystem::exists(dir + "/d.mp3")) << "the existing file must still be converted";
 }
 
+// Catches a zbmaker.INI of a million newlines read whole at every run (237 MB, 11 s) and
+// its settings then lost: it is refused with the reason, the run converts with the
+// defaults, and the file is kept aside byte for byte.
+TEST_F(BatchEndToEnd, SettingsFileBeyondTheLimitsIsRefusedAndKeptAside) {
+  MakeWav("d.wav", 1);
+  const std::string home = dir + "/home";
+  std::filesystem::create_directory(home);
+  const std::string junk = "[Options]\nMPEGMode=3\n" + std::string(1000000, '\n');
+  std::ofstream(home + "/zbmaker.INI") << junk;
+  const RunResult r = Maker("--batch d.wav");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  const std::string ini = home + "/zbmaker.INI";
+  EXPECT_NE(r.output.find("zbmaker: cannot read " + ini + ", using the defaults: Not a settings file: " + ini +
+                          ": it has more than 16384 lines; it was renamed to " + ini + ".refused\n"),
+            std::string::npos)
+      << r.output;
+  EXPECT_TRUE(std::filesystem::exists(dir + "/d.mp3")) << "the defaults encode MP3";
+  EXPECT_EQ(Bytes(home + "/zbmaker.INI.refused"), junk);
+}
+
 // Catches an option that the run would pass over in silence: a CD option in a file run
 // (with --output the user expects the MP3 there, but files are converted beside
 // themselves), an encoder choice in a run that does not encode, -delete in a decode.
