@@ -101,6 +101,53 @@ TEST_F(BatchEndToEnd, MissingFileIsReportedAndFailsTheRun) {
   EXPECT_TRUE(std::filesystem::exists(dir + "/d.mp3")) << "the existing file must still be converted";
 }
 
+// Catches "no such file" for names that exist but are no file to convert (a link to
+// /dev/zero, a FIFO, a folder through a link) and for links that lead nowhere: each is
+// named for what it is, or for what stands in its way.
+TEST_F(BatchEndToEnd, WhatIsNoFileIsNamedForWhatItIs) {
+  std::filesystem::create_directory(dir + "/sub");
+  RunShell("cd '" + dir + "' && ln -s /dev/zero zero.wav && ln -s sub folder.wav && mkfifo fifo.wav && "
+           "ln -s gone.wav dangling.wav && ln -s loop.wav loop.wav");
+  const RunResult r = Maker("--batch zero.wav folder.wav fifo.wav dangling.wav loop.wav sub");
+  EXPECT_NE(r.exitCode, 0);
+  for (const char* line : {"zbmaker: not a regular file but a character device: zero.wav (a link to /dev/zero)\n",
+                           "zbmaker: not a file but a folder: folder.wav (a link to sub)\n",
+                           "zbmaker: not a regular file but a named pipe (FIFO): fifo.wav\n",
+                           "zbmaker: a link to nothing (gone.wav does not exist): dangling.wav\n",
+                           "zbmaker: a link that leads round in a circle: loop.wav\n",
+                           "zbmaker: not a file but a folder: sub\n", "zbmaker: nothing to convert\n"})
+    EXPECT_NE(r.output.find(line), std::string::npos) << line << "\n" << r.output;
+  EXPECT_EQ(Count(r.output, "no such file"), 0) << r.output;
+}
+
+// Catches "no such file" for a file in a folder the user may not open, and a file that
+// cannot be read converted without the reason. Run as an ordinary user (root passes every
+// permission check).
+TEST_F(BatchEndToEnd, NoPermissionIsNamedAsSuch) {
+  std::filesystem::create_directory(dir + "/closed");
+  MakeWav("closed/x.wav", 1);
+  MakeWav("unreadable.wav", 1);
+  std::filesystem::permissions(dir + "/closed", std::filesystem::perms::none);
+  std::filesystem::permissions(dir + "/unreadable.wav", std::filesystem::perms::owner_write);
+  std::string user;
+  if (geteuid() == 0) {
+    // The program runs as nobody: its folder, the scratch folder and its home must be open to it.
+    std::filesystem::create_directory(dir + "/home");
+    RunShell("chmod 0777 '" + dir + "' '" + dir + "/home' && chown nobody '" + dir + "/closed' '" + dir +
+             "/unreadable.wav'");
+    user = "setpriv --reuid=nobody --regid=nogroup --clear-groups env ";
+  }
+  const RunResult r = RunShell(MakerCommand("--batch closed/x.wav unreadable.wav", user));
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.output.find("zbmaker: no permission to reach closed/x.wav (a folder on its way cannot be opened)\n"),
+            std::string::npos)
+      << r.output;
+  EXPECT_NE(r.output.find("zbmaker: cannot read " + dir + "/unreadable.wav: Permission denied\n"), std::string::npos)
+      << r.output;
+  EXPECT_EQ(Count(r.output, "no such file"), 0) << r.output;
+  std::filesystem::permissions(dir + "/closed", std::filesystem::perms::owner_all);
+}
+
 // Catches a zbmaker.INI of a million newlines read whole at every run (237 MB, 11 s) and
 // its settings then lost: it is refused with the reason, the run converts with the
 // defaults, and the file is kept aside byte for byte.
