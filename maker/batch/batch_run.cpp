@@ -22,6 +22,7 @@
 #include "maker/cd/cd_device.h"
 #include "maker/jobs/job_pipeline.h"
 #include "maker/jobs/job_rows.h"
+#include "maker/jobs/maker_temporaries.h"
 #include "maker/jobs/real_job_worker_factory.h"
 #include "maker/metadata/cd_info_settings.h"
 #include "maker/settings/settings_table.h"
@@ -110,6 +111,8 @@ bool RowKept(const std::string& row) {
 }  // namespace
 
 int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool cancelOnSignals) {
+  // What a maker killed while it saved left behind (a window saving now keeps its own).
+  RemoveStaleMakerTemporaries();
   SettingsTable settings;
   const std::string settingsPath = SettingsTable::DefaultPath();
   if (!FileExists(settingsPath)) {

@@ -1,6 +1,7 @@
 // zbmaker --batch run as a program against the real encoder and decoder libraries.
 #include "batch_test_support.h"
 #include "common/version.h"
+#include "tests/common/saving_process.h"
 
 #include <sstream>
 #include <vector>
@@ -146,6 +147,42 @@ TEST_F(BatchEndToEnd, NoPermissionIsNamedAsSuch) {
       << r.output;
   EXPECT_EQ(Count(r.output, "no such file"), 0) << r.output;
   std::filesystem::permissions(dir + "/closed", std::filesystem::perms::owner_all);
+}
+
+// Catches the hidden temporary files of a maker killed while it saved staying for ever, and
+// a start that removes more than those: a save another maker is still doing (a window,
+// a second run) and names that only look like them stay.
+TEST_F(BatchEndToEnd, StartRemovesTheTemporaryFilesOfAKilledSave) {
+  const std::string home = dir + "/home";
+  std::filesystem::create_directory(home);
+  std::ofstream(home + "/zbmaker.INI") << "[Options]\nVersion=66369\n";
+  const std::string desktop = dir + "/h/Desktop";
+  std::filesystem::create_directories(desktop);
+  SavingProcess killed(home + "/zbmaker.INI"), killedLanguage(home + "/Language.DAT"), live(home + "/zbmaker.INI"),
+      killedShortcut(desktop + "/Zimbar MP3 Maker.desktop");
+  ASSERT_FALSE(killed.TemporaryPath().empty());
+  ASSERT_FALSE(killedLanguage.TemporaryPath().empty());
+  killed.Kill();
+  killedLanguage.Kill();
+  killedShortcut.Kill();
+  ASSERT_TRUE(std::filesystem::exists(killedShortcut.TemporaryPath()));
+  for (const char* name : {".zbmaker.INI.bak", ".zbmaker.INI.abc12", ".zbplayer.ini.abc123", "zbmaker.INI.abc123"})
+    std::ofstream(home + "/" + name) << "not the maker's";
+  std::vector<std::string> kept;
+  for (const auto& entry : std::filesystem::directory_iterator(home)) kept.push_back(entry.path().string());
+  std::erase(kept, killed.TemporaryPath());
+  std::erase(kept, killedLanguage.TemporaryPath());
+
+  const RunResult r =
+      RunShell(MakerCommand("--batch nothere.wav", "HOME='" + dir + "/h' XDG_CONFIG_HOME='" + dir + "/h/.config' "));
+  EXPECT_NE(r.output.find("zbmaker: no such file: nothere.wav"), std::string::npos) << r.output;
+  EXPECT_FALSE(std::filesystem::exists(killedShortcut.TemporaryPath()));
+  std::vector<std::string> after;
+  for (const auto& entry : std::filesystem::directory_iterator(home)) after.push_back(entry.path().string());
+  std::sort(kept.begin(), kept.end());
+  std::sort(after.begin(), after.end());
+  EXPECT_EQ(after, kept);
+  EXPECT_TRUE(std::filesystem::exists(live.TemporaryPath()));
 }
 
 // Catches a zbmaker.INI of a million newlines read whole at every run (237 MB, 11 s) and
