@@ -2,9 +2,12 @@
 #include "common/ini_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -53,11 +56,61 @@ std::string StoredValue(std::string_view value) {
 // The UTF-8 byte order mark some editors put at the start of a text file.
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
+Failure<IniError> Refused(const std::string& path, std::string detail) {
+  return Fail(IniError{IniError::Kind::Refused, path, 0, std::move(detail)});
+}
+
+// Checks the line limits in one pass over the text: the number of lines and the length
+// of each, so that no per-line structure is built for a text that is refused.
+std::optional<std::string> LineLimitProblem(std::string_view text) {
+  size_t lines = 0;
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t end = std::min(text.find('\n', at), text.size());
+    if (++lines > kMaxIniLines) return "it has more than " + std::to_string(kMaxIniLines) + " lines";
+    const size_t bytes = end - at - (end > at && text[end - 1] == '\r' ? 1 : 0);  // without its line ending
+    if (bytes > kMaxIniLineBytes)
+      return "line " + std::to_string(lines) + " is longer than " + std::to_string(kMaxIniLineBytes) + " bytes";
+    at = end + 1;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string IniError::Message() const {
+  if (kind == Kind::Refused) {
+    std::string text = "Not a settings file: " + path + ": " + detail;
+    if (!keptAs.empty()) text += "; it was renamed to " + keptAs;
+    return text;
+  }
   const char* what = kind == Kind::Read ? "Cannot read settings file " : "Cannot write settings file ";
   return what + path + ": " + std::strerror(errnum);
+}
+
+Result<std::string, IniError> ReadIniText(const std::string& path) {
+  // Without blocking: a FIFO in the file's place would otherwise wait for a writer.
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd) return Fail(IniError{IniError::Kind::Read, path, errno});
+  struct stat info{};
+  if (::fstat(fd.Get(), &info) != 0) return Fail(IniError{IniError::Kind::Read, path, errno});
+  if (S_ISDIR(info.st_mode)) return Fail(IniError{IniError::Kind::Read, path, EISDIR});
+  if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) return Refused(path, "it is not a regular file");
+  const std::string tooLarge = "it is larger than " + std::to_string(kMaxIniFileBytes) + " bytes";
+  if (S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) > kMaxIniFileBytes) return Refused(path, tooLarge);
+  // A device, or a file that grows while it is read, is read up to one byte past the limit.
+  std::string text;
+  char buffer[65536];
+  while (text.size() <= kMaxIniFileBytes) {
+    const ssize_t n = ::read(fd.Get(), buffer, std::min(sizeof buffer, kMaxIniFileBytes + 1 - text.size()));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Fail(IniError{IniError::Kind::Read, path, errno});
+    if (n == 0) break;
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  if (text.size() > kMaxIniFileBytes) return Refused(path, tooLarge);
+  if (auto problem = LineLimitProblem(text)) return Refused(path, std::move(*problem));
+  return text;
 }
 
 IniFile IniFile::FromText(std::string_view text) {
@@ -95,27 +148,27 @@ IniFile IniFile::FromText(std::string_view text) {
 }
 
 Result<IniFile, IniError> IniFile::Load(const std::string& path) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd) {
-    if (errno == ENOENT) {
+  auto text = ReadIniText(path);
+  if (!text) {
+    if (text.Error().kind == IniError::Kind::Read && text.Error().errnum == ENOENT) {
       IniFile empty;
       empty.path_ = path;
       return empty;
     }
-    return Fail(IniError{IniError::Kind::Read, path, errno});
+    return Fail(text.Error());
   }
-  std::string text;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Fail(IniError{IniError::Kind::Read, path, errno});
-    if (n == 0) break;
-    text.append(buffer, static_cast<size_t>(n));
-  }
-  IniFile ini = FromText(text);
+  IniFile ini = FromText(text.Value());
   ini.path_ = path;
   return ini;
+}
+
+Result<IniFile, IniError> IniFile::LoadSettings(const std::string& path) {
+  auto ini = Load(path);
+  if (ini || ini.Error().kind != IniError::Kind::Refused) return ini;
+  IniError error = ini.Error();
+  // The link itself when the path is one: the file it leads to is not touched.
+  if (auto kept = RenameToFreeName(path, path + ".refused")) error.keptAs = std::move(kept).Value();
+  return Fail(std::move(error));
 }
 
 std::string IniFile::Text() const {

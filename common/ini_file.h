@@ -2,18 +2,38 @@
 // case, ';' comments, everything else in the file kept when one key is written.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/result.h"
 
+// What a settings file may hold. The programs' own files are a few kilobytes and a few
+// hundred lines; a file beyond these is no settings file (a mistake, or damage) and is
+// refused whole rather than cut, so that nothing of it is lost by a later save.
+inline constexpr size_t kMaxIniFileBytes = 1024 * 1024;
+inline constexpr size_t kMaxIniLines = 16384;
+inline constexpr size_t kMaxIniLineBytes = 65536;
+
 struct IniError {
-  enum class Kind { Read, Write, Rename };
+  enum class Kind {
+    Read,     // the file exists but cannot be read (errnum)
+    Write,    // the new file cannot be written (errnum)
+    Rename,   // the new file cannot replace the old one (errnum)
+    Refused,  // the file is read but is no settings file: beyond the limits above (detail)
+  };
+  IniError() = default;
+  IniError(Kind kind, std::string path, int errnum, std::string detail = {})
+      : kind(kind), path(std::move(path)), errnum(errnum), detail(std::move(detail)) {}
+
   Kind kind = Kind::Read;
   std::string path;
-  int errnum = 0;  // errno of the failing call
+  int errnum = 0;      // errno of the failing call
+  std::string detail;  // Refused: what is wrong ("it has more than 16384 lines")
+  std::string keptAs;  // Refused by LoadSettings: the name the file was moved to (empty: not moved)
   // "Cannot read settings file /x/y.ini: Permission denied" and so on.
   std::string Message() const;
 };
@@ -35,8 +55,18 @@ class IniFile {
   // Parses text (replaces the current content).
   static IniFile FromText(std::string_view text);
   // Reads the file at path. A missing file gives an empty document (defaults for every
-  // read); any other failure to read is an error.
+  // read); any other failure to read is an error. A file beyond the limits above is
+  // refused (Kind::Refused) after reading at most kMaxIniFileBytes + 1 bytes of it, so a
+  // huge file, or a link to an endless device, costs neither time nor memory; a FIFO in
+  // the file's place is refused without waiting for a writer.
   static Result<IniFile, IniError> Load(const std::string& path);
+  // Load() for a program's own settings file, which the program saves over at the end:
+  // a refused file is first renamed beside itself to "NAME.refused" (or a free variant,
+  // see RenameToFreeName; the error's keptAs), so that the new file the save writes from
+  // the defaults replaces nothing of the user's. When the rename fails the file stays,
+  // and a later Load() before the save refuses it again: the save then fails instead of
+  // writing over it.
+  static Result<IniFile, IniError> LoadSettings(const std::string& path);
   // Writes the document to its path atomically: a temporary file in the same folder,
   // flushed to disk, then renamed over the old one. On failure the old file is untouched.
   // A path that is a symbolic link is written at the link's target (followed link by link,
@@ -86,6 +116,10 @@ class IniFile {
   bool crlf_ = false;
   bool finalNewline_ = true;
 };
+
+// The text of an INI file, read as Load() reads it (missing: ENOENT as a Read error),
+// refused beyond the limits above.
+Result<std::string, IniError> ReadIniText(const std::string& path);
 
 // The leading decimal number of a stored value, clamped to int (C library conversion:
 // "12abc" is 12, "abc" is 0), as integer settings read it.

@@ -1,8 +1,10 @@
 // OutputFile: a temporary file beside the output, renamed over it only once it is finished.
 #include "common/output_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <utility>
 
 #include "common/paths.h"
@@ -18,12 +21,15 @@ namespace {
 
 constexpr int kNameAttempts = 100;
 constexpr int kFreeNameVariants = 99;
+constexpr size_t kRandomChars = 6;
+
+bool IsLetterOrDigit(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
 // Six letters or digits for a temporary name; unpredictable, so that names made by two
 // programs at once do not keep colliding.
 std::string RandomSuffix() {
   static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  unsigned char bytes[6] = {};
+  unsigned char bytes[kRandomChars] = {};
   if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
     // Without the kernel's random source the clock and a counter still vary the names.
     static unsigned counter = 0;
@@ -52,6 +58,51 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
 
 std::string Variant(const SplitPath& parts, int number) {
   return parts.dir + FitFileName(parts.name + "-" + std::to_string(number) + parts.ext);
+}
+
+bool SameInode(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Locks a temporary file just created as `name`. False when the name no longer leads to
+// it: a cleaner of another process took the lock in the moment between the create and
+// the lock, saw no writer and removed the name (the caller then makes another one).
+bool LockNewTemporary(int fd, const std::string& name) {
+  // Blocking: a cleaner holds the lock only while it looks at the file and removes it.
+  while (::flock(fd, LOCK_EX) != 0) {
+    if (errno == EINTR) continue;
+    // A file system without locks: no cleaner can take a lock there either, so it
+    // removes nothing and the file is safe unlocked.
+    return true;
+  }
+  struct stat opened{};
+  struct stat named{};
+  return ::fstat(fd, &opened) == 0 && ::lstat(name.c_str(), &named) == 0 && SameInode(opened, named);
+}
+
+// `entry` is a temporary name of the pattern that `prefix` starts.
+bool HasTemporaryPattern(std::string_view entry, std::string_view prefix) {
+  if (entry.size() != prefix.size() + kRandomChars || !entry.starts_with(prefix)) return false;
+  for (char c : entry.substr(prefix.size()))
+    if (!IsLetterOrDigit(c)) return false;
+  return true;
+}
+
+// Removes the temporary file `name` of the open folder when no process writes it any
+// more: it is a regular file of this user whose lock can be taken.
+bool RemoveIfStale(int folder, const char* name) {
+  struct stat named{};
+  // Looked at before it is opened: opening a device can have effects of its own.
+  if (::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(named.st_mode) ||
+      named.st_uid != ::geteuid())
+    return false;
+  UniqueFd fd(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!fd) return false;
+  struct stat opened{};
+  if (::fstat(fd.Get(), &opened) != 0 || !SameInode(opened, named)) return false;
+  // A writer holds the lock for as long as the name exists.
+  if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) return false;
+  // Still the same file under that name (not finished and replaced in the meantime).
+  if (::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) != 0 || !SameInode(opened, named)) return false;
+  return ::unlinkat(folder, name, 0) == 0;
 }
 
 }  // namespace
@@ -98,19 +149,26 @@ Result<OutputFile, OutputFileError> OutputFile::Create(const std::string& path, 
   const std::string name = parts.name + parts.ext;
   // The rename at the end would fail on such a name; say so before anything is written.
   if (name.size() > kMaxFileNameBytes) return Fail(OutputFileError{Kind::Create, file.path_, ENAMETOOLONG});
+  const std::string prefix = parts.dir + TemporaryNamePrefix(name);
   for (int attempt = 0; attempt < kNameAttempts && !file.fd_; ++attempt) {
-    // Appended, not "." + RandomSuffix(): GCC 12 warns falsely (-Wrestrict) on that form.
-    std::string suffix(1, '.');
-    suffix += RandomSuffix();
-    const std::string temp = parts.dir + "." + FitFileName(name, kMaxFileNameBytes - 1 - suffix.size()) + suffix;
-    file.fd_.Reset(::open(temp.c_str(), access | O_CREAT | O_EXCL, 0666));
-    if (file.fd_) {
-      file.temp_ = temp;
-    } else if (errno != EEXIST) {
-      return Fail(OutputFileError{Kind::Create, file.path_, errno});
+    const std::string temp = prefix + RandomSuffix();
+    UniqueFd fd(::open(temp.c_str(), access | O_CREAT | O_EXCL, 0666));
+    if (!fd) {
+      if (errno != EEXIST) return Fail(OutputFileError{Kind::Create, file.path_, errno});
+      continue;
     }
+    if (!LockNewTemporary(fd.Get(), temp)) continue;
+    file.temp_ = temp;
+    file.fd_ = std::move(fd);
   }
   if (!file.fd_) return Fail(OutputFileError{Kind::Create, file.path_, EEXIST});
+  // The lock outlives fd_, which Commit() closes before the rename.
+  file.lock_.Reset(::fcntl(file.fd_.Get(), F_DUPFD_CLOEXEC, 0));
+  if (!file.lock_) {
+    const int error = errno;
+    file.Abandon();
+    return Fail(OutputFileError{Kind::Create, file.path_, error});
+  }
   // The replacement keeps the permissions of the file it replaces.
   if (file.replacing_) (void)::fchmod(file.fd_.Get(), info.st_mode & 07777);
   return file;
@@ -118,6 +176,7 @@ Result<OutputFile, OutputFileError> OutputFile::Create(const std::string& path, 
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : fd_(std::move(other.fd_)),
+      lock_(std::move(other.lock_)),
       path_(std::move(other.path_)),
       temp_(std::exchange(other.temp_, {})),
       inPlace_(other.inPlace_),
@@ -127,6 +186,7 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
   if (this != &other) {
     Abandon();
     fd_ = std::move(other.fd_);
+    lock_ = std::move(other.lock_);
     path_ = std::move(other.path_);
     temp_ = std::exchange(other.temp_, {});
     inPlace_ = other.inPlace_;
@@ -157,6 +217,7 @@ Status<OutputFileError> OutputFile::Commit() {
   if (temp_.empty()) return Fail(OutputFileError{Kind::Replace, path_, ENOENT});
   if (::rename(temp_.c_str(), path_.c_str()) != 0) return Fail(OutputFileError{Kind::Replace, path_, errno});
   temp_.clear();
+  lock_.Close();
   return Done{};
 }
 
@@ -167,6 +228,7 @@ Result<std::string, OutputFileError> OutputFile::KeepAs(const std::string& name)
   auto kept = RenameToFreeName(temp_, name);
   // Kept either way: under the new name, or under its temporary name when it cannot move.
   const std::string temp = std::exchange(temp_, {});
+  lock_.Close();
   if (!kept) return Fail(OutputFileError{OutputFileError::Kind::Keep, temp, kept.Error()});
   return std::move(kept).Value();
 }
@@ -175,6 +237,7 @@ void OutputFile::Abandon() {
   fd_.Close();
   if (!temp_.empty()) ::unlink(temp_.c_str());
   temp_.clear();
+  lock_.Close();
 }
 
 std::string PartialFilePath(std::string_view path, std::string_view ext) {
@@ -198,4 +261,44 @@ bool IsSameFile(const std::string& a, const std::string& b) {
   struct stat second{};
   return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
          first.st_ino == second.st_ino;
+}
+
+std::string TemporaryNamePrefix(std::string_view name) {
+  // Appended, not "." + FitFileName(...): GCC 12 warns falsely (-Wrestrict) on that form.
+  std::string prefix(1, '.');
+  prefix += FitFileName(name, kMaxFileNameBytes - 2 - kRandomChars);
+  prefix += '.';
+  return prefix;
+}
+
+std::vector<std::string> RemoveStaleTemporaries(const std::vector<std::string>& files) {
+  // The name patterns of each folder, so that each folder is listed once.
+  std::map<std::string, std::vector<std::string>> prefixes;
+  for (const std::string& file : files) {
+    // A link is written at its target, and so are the temporary files.
+    const SplitPath parts = SplitFilePath(FollowLinks(file));
+    if (parts.name.empty() && parts.ext.empty()) continue;
+    prefixes[parts.dir.empty() ? "./" : parts.dir].push_back(TemporaryNamePrefix(parts.name + parts.ext));
+  }
+  std::vector<std::string> removed;
+  for (const auto& [folder, patterns] : prefixes) {
+    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd) continue;
+    DIR* listing = ::fdopendir(fd.Get());
+    if (listing == nullptr) continue;
+    const int folderFd = fd.Release();  // owned by the listing from here on
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(listing)) {
+      const std::string_view name = entry->d_name;
+      for (const std::string& prefix : patterns) {
+        if (!HasTemporaryPattern(name, prefix)) continue;
+        stale.emplace_back(name);
+        break;
+      }
+    }
+    for (const std::string& name : stale)
+      if (RemoveIfStale(folderFd, name.c_str())) removed.push_back(folder + name);
+    ::closedir(listing);
+  }
+  return removed;
 }

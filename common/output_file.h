@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/result.h"
 #include "common/unique_fd.h"
@@ -43,6 +44,12 @@ struct OutputFileOptions {
 // is the temporary file it created itself.
 //
 // Without Commit() or KeepAs() the temporary file is removed when the object goes away.
+//
+// The temporary file is named ".NAME.XXXXXX" (NAME the output's file name, XXXXXX six
+// random letters or digits) and carries an exclusive flock() from the moment its name
+// appears until the name is gone again (renamed or removed). A process killed while it
+// writes leaves the file unlocked: RemoveStaleTemporaries() tells such a leftover from a
+// file that is still being written by that lock.
 class OutputFile {
  public:
   static Result<OutputFile, OutputFileError> Create(const std::string& path, const OutputFileOptions& options = {});
@@ -82,6 +89,9 @@ class OutputFile {
   OutputFile() = default;
 
   UniqueFd fd_;
+  // Holds the flock() of the temporary file while fd_ is closed for Commit() or KeepAs()
+  // (a second descriptor of the same open file, so closing fd_ keeps the lock).
+  UniqueFd lock_;
   std::string path_;
   std::string temp_;  // empty when in place, and once the temporary file is gone or moved
   bool inPlace_ = false;
@@ -99,3 +109,16 @@ Result<std::string, int> RenameToFreeName(const std::string& from, const std::st
 
 // Both paths name the same existing file (same device and inode, links followed).
 bool IsSameFile(const std::string& a, const std::string& b);
+
+// The hidden temporary name OutputFile gives the output named `name` (a file name, no
+// folder) while it is written, without its six random characters: ".NAME." with NAME cut
+// (as FitFileName does) so that the whole name fits the name length limit.
+std::string TemporaryNamePrefix(std::string_view name);
+
+// Removes the temporary files that OutputFile left beside each of `files` (paths; a
+// symbolic link is followed to the file that is really written) when the process that
+// wrote them ended before it finished, killed or crashed. Only names of exactly the
+// pattern ".NAME.XXXXXX" of those files are looked at, only regular files are removed,
+// and only when their lock can be taken: a file that another running process (or this
+// one) is still writing keeps its lock and stays. Returns the removed paths.
+std::vector<std::string> RemoveStaleTemporaries(const std::vector<std::string>& files);

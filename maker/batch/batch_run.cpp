@@ -5,10 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <optional>
 
 #include "common/main_loop.h"
 #include "common/paths.h"
+#include "common/regular_file.h"
 #include "maker/batch/batch_cd.h"
 #include "maker/batch/batch_cddb.h"
 #include "maker/batch/parallel_file_run.h"
@@ -18,18 +22,43 @@
 #include "maker/cd/cd_device.h"
 #include "maker/jobs/job_pipeline.h"
 #include "maker/jobs/job_rows.h"
+#include "maker/jobs/maker_temporaries.h"
 #include "maker/jobs/real_job_worker_factory.h"
 #include "maker/metadata/cd_info_settings.h"
 #include "maker/settings/settings_table.h"
 
 namespace {
 
-// Why a file argument was not put on the list, as a terminal user needs to hear it.
+// Why a file argument was not put on the list (it names no regular file), as a terminal
+// user needs to hear it: what the name is, or what stands in the way.
 std::string MissingFileText(const std::string& arg) {
-  if (DirectoryExists(FullPath(arg))) return "not a file but a folder: " + arg;
-  // The maker takes every unknown word for a file name; a dash usually means a mistyped option.
-  if (arg.size() > 1 && arg[0] == '-') return "unknown option or no such file: " + arg;
-  return "no such file: " + arg;
+  const std::string full = FullPath(arg);
+  struct stat link{};
+  if (::lstat(full.c_str(), &link) != 0) {
+    if (errno == EACCES) return "no permission to reach " + arg + " (a folder on its way cannot be opened)";
+    if (errno == ENOTDIR) return "no such file (a part of its path is not a folder): " + arg;
+    // The maker takes every unknown word for a file name; a dash usually means a mistyped option.
+    if (arg.size() > 1 && arg[0] == '-') return "unknown option or no such file: " + arg;
+    if (errno == ENOENT) return "no such file: " + arg;
+    return "cannot look at " + arg + ": " + std::strerror(errno);
+  }
+  const bool isLink = S_ISLNK(link.st_mode);
+  std::string target;
+  if (isLink) {
+    std::string buffer(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(full.c_str(), buffer.data(), buffer.size());
+    if (n > 0) target = buffer.substr(0, static_cast<size_t>(n));
+  }
+  const std::string linkTo = isLink ? " (a link to " + target + ")" : "";
+  struct stat info{};
+  if (::stat(full.c_str(), &info) != 0) {
+    if (errno == ENOENT) return "a link to nothing (" + target + " does not exist): " + arg;
+    if (errno == ELOOP) return "a link that leads round in a circle: " + arg;
+    if (errno == EACCES) return "no permission to reach what " + arg + " links to" + linkTo;
+    return "cannot look at " + arg + linkTo + ": " + std::strerror(errno);
+  }
+  if (S_ISDIR(info.st_mode)) return "not a file but a folder: " + arg + linkTo;
+  return "not a regular file but " + FileTypeText(info.st_mode) + ": " + arg + linkTo;
 }
 
 // The first option given that only a CD run uses, or nullptr. In a file run it would be
@@ -82,6 +111,8 @@ bool RowKept(const std::string& row) {
 }  // namespace
 
 int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool cancelOnSignals) {
+  // What a maker killed while it saved left behind (a window saving now keeps its own).
+  RemoveStaleMakerTemporaries();
   SettingsTable settings;
   const std::string settingsPath = SettingsTable::DefaultPath();
   if (!FileExists(settingsPath)) {
@@ -125,6 +156,10 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
 
   const CommandLineFiles files = pipeline.ApplyCommandLine(options.jobArgs);
   for (const auto& missing : files.missing) PrintProblem(err, MissingFileText(missing));
+  // A file that cannot be read stays on the list (its job fails), but the job's own line,
+  // "Cannot open input file.", does not say why.
+  for (const auto& file : files.files)
+    if (auto opened = OpenRegularFile(file); !opened) PrintProblem(err, "cannot read " + file + ": " + opened.Error().reason);
 
   const bool cd = options.cd2mp3 || options.cd2wav;
   if (const char* option = CdOnlyOption(options); !cd && option != nullptr) {

@@ -167,7 +167,7 @@ void TerminalHost::AppendLog(MakerLog log, const std::string& line) {
   if (line.empty()) subjects_.erase(log);
   if (line.empty() || line.starts_with("    Done (") || line == "    Cancelled.")
     status_.erase(log == MakerLog::Reader ? MakerPanel::Reader : MakerPanel::Encoder);
-  for (const char* lead : {"Encoding: ", "Decoding: ", "Reading: "})
+  for (const char* lead : {"Encoding: ", "Decoding: ", "Reading: ", "Not reading: "})
     if (line.starts_with(lead)) subjects_[log] = line.substr(std::char_traits<char>::length(lead));
 
   PrintLog(line, line, Subject(log));

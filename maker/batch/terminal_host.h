@@ -152,6 +152,6 @@ class TerminalHost final : public PipelineHost {
   CdInfo cdInfo_;
   std::vector<int> jobRows_;  // rows of the run, in order (ShowProgressOf)
   int currentFileRow_ = -1;   // the file row the pipeline selected last
-  std::map<MakerLog, std::string> subjects_;  // from "Encoding: ", "Decoding: ", "Reading: "
+  std::map<MakerLog, std::string> subjects_;  // from "Encoding: ", "Decoding: ", "Reading: ", "Not reading: "
   TemporaryFiles temporaryFiles_{*this};
 };

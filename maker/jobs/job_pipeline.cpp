@@ -155,6 +155,7 @@ void JobPipeline::StartTrackRead() {
   // track fails instead, without touching that file (no delete-on-error either).
   for (const auto& [path, track] : readPaths_) {
     if (path != readerOutputPath_) continue;
+    LogTrackHeading();
     char line[96];
     std::snprintf(line, sizeof line, "    Error: Track %02i has the same file name as track %02i: ", currentTrack_, track);
     host_.AppendLog(MakerLog::Reader, line + path);
@@ -312,6 +313,7 @@ bool JobPipeline::MayReplaceEncodedOutput() {
   const std::string encoded = ChangeFileExt(readerOutputPath_, EncodedExtension());
   if (!FileExists(encoded)) return true;
   if (!host_.AskYesNo("Overwrite existing file " + encoded + " ?", kMakerConfirmCaption)) {
+    LogTrackHeading();
     host_.AppendLog(MakerLog::Reader, "    Kept the existing file " + encoded + " (track not read).");
     return false;
   }
@@ -684,6 +686,13 @@ bool JobPipeline::JobDeclined(bool failed) {
   // A failed or cancelled job is not counted again as one that kept its output.
   if (!failed) ++skippedJobs_;
   return true;
+}
+
+void JobPipeline::LogTrackHeading() {
+  char line[32];
+  std::snprintf(line, sizeof line, "Not reading: Track %02i", currentTrack_);
+  host_.AppendLog(MakerLog::Reader, "");
+  host_.AppendLog(MakerLog::Reader, line);
 }
 
 void JobPipeline::LogDone(MakerLog log, std::time_t start) {

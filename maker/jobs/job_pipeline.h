@@ -150,6 +150,11 @@ class JobPipeline {
   // the job started.
   void DeleteWrittenFile(const std::string& path, const std::optional<FileState>& before, MakerLog log);
   void LogDone(MakerLog log, std::time_t start);
+  // The heading "Not reading: Track NN" that opens the reader log's lines of a track that
+  // ends before a thread reads it (a read track's lines open with the thread's "Reading:
+  // Track NN"): its lines are then the track's own, in the window's log and for the
+  // terminal, not the previous track's.
+  void LogTrackHeading();
   // The encode or decode that just ended declined to overwrite its output; counted in
   // SkippedJobs() unless the job `failed` anyway.
   bool JobDeclined(bool failed);

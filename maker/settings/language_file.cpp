@@ -40,17 +40,14 @@ std::string CutToCharacters(std::string_view utf8, size_t maxChars) {
   return std::string(utf8);
 }
 
-Result<std::string, int> ReadWholeFile(const std::string& path) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd) return Fail(errno);
-  std::string text;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ReadUpTo(fd.Get(), buffer, sizeof buffer);
-    if (n < 0) return Fail(errno);
-    text.append(buffer, static_cast<size_t>(n));
-    if (static_cast<size_t>(n) < sizeof buffer) return text;
-  }
+// The text of a language file, read with the INI reader's limits.
+Result<std::string, LanguageFileError> ReadLanguageText(const std::string& path) {
+  auto text = ReadIniText(path);
+  if (text) return std::move(text).Value();
+  const IniError& error = text.Error();
+  if (error.kind == IniError::Kind::Refused)
+    return Fail(LanguageFileError{LanguageFileError::Kind::Refused, path, {}, 0, error.detail});
+  return Fail(LanguageFileError{LanguageFileError::Kind::Read, path, {}, error.errnum});
 }
 
 }  // namespace
@@ -64,6 +61,8 @@ std::string LanguageFileError::Message() const {
              kOptionsFormSection + "] and [" + kCdInfoFormSection + "].";
     case Kind::Copy:
       return "Cannot copy the language file " + path + " to " + target + ": " + std::strerror(errnum);
+    case Kind::Refused:
+      return path + " is not a language file: " + detail + ".";
   }
   return {};
 }
@@ -75,10 +74,10 @@ LanguageFile LanguageFile::FromText(std::string_view text) {
 }
 
 Result<LanguageFile, LanguageFileError> LanguageFile::Load(const std::string& path) {
-  auto text = ReadWholeFile(path);
+  auto text = ReadLanguageText(path);
   if (!text) {
-    if (text.Error() == ENOENT) return LanguageFile();
-    return Fail(LanguageFileError{LanguageFileError::Kind::Read, path, {}, text.Error()});
+    if (text.Error().kind == LanguageFileError::Kind::Read && text.Error().errnum == ENOENT) return LanguageFile();
+    return Fail(text.Error());
   }
   return FromText(text.Value());
 }
@@ -123,8 +122,8 @@ std::string ActiveLanguageFilePath() {
 
 Status<LanguageFileError> InstallLanguageFile(const std::string& chosen, const std::string& target) {
   using Kind = LanguageFileError::Kind;
-  auto text = ReadWholeFile(chosen);
-  if (!text) return Fail(LanguageFileError{Kind::Read, chosen, {}, text.Error()});
+  auto text = ReadLanguageText(chosen);
+  if (!text) return Fail(text.Error());
   if (!LanguageFile::FromText(text.Value()).HasWindowSection())
     return Fail(LanguageFileError{Kind::NotALanguageFile, chosen, {}, 0});
 

@@ -20,13 +20,19 @@ inline constexpr const char* kLanguageFileName = "Language.DAT";
 inline constexpr size_t kLanguageValueChars = 253;
 
 struct LanguageFileError {
-  enum class Kind { Read, NotALanguageFile, Copy };
+  enum class Kind { Read, NotALanguageFile, Copy, Refused };
+  LanguageFileError() = default;
+  LanguageFileError(Kind kind, std::string path, std::string target, int errnum, std::string detail = {})
+      : kind(kind), path(std::move(path)), target(std::move(target)), errnum(errnum), detail(std::move(detail)) {}
+
   Kind kind = Kind::Read;
   std::string path;       // the file that could not be read or copied
   std::string target;     // Copy: where it was to go
   int errnum = 0;         // errno of the failing call (Read, Copy)
+  std::string detail;     // Refused: why the INI reader refused it (beyond its limits)
   // "Cannot read the language file /x: reason", "/x is not a language file: ...",
-  // "Cannot copy the language file /x to /y: reason".
+  // "Cannot copy the language file /x to /y: reason", "/x is not a language file: it is
+  // larger than 1048576 bytes".
   std::string Message() const;
 };
 
@@ -35,7 +41,8 @@ class LanguageFile {
   // An empty file: every lookup gives an empty text.
   LanguageFile() = default;
   static LanguageFile FromText(std::string_view text);
-  // Reads the file; a missing file gives an empty one, any other read failure an error.
+  // Reads the file; a missing file gives an empty one, any other read failure an error,
+  // and so does a file beyond the INI reader's limits (kMaxIniFileBytes, ...).
   static Result<LanguageFile, LanguageFileError> Load(const std::string& path);
 
   // The caption (TextOf_<component>) or hint (HintOf_<component>) the file gives for a

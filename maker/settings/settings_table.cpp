@@ -191,7 +191,9 @@ std::string SettingsTable::DefaultText(std::string_view key) const {
 
 Status<SettingsError> SettingsTable::Load(const std::string& path, const PassThroughProbe& probe) {
   ResetToDefaults();
-  auto ini = IniFile::Load(path);
+  // A file refused as no settings file is moved aside: the save at the end then writes a
+  // new file without losing the old one.
+  auto ini = IniFile::LoadSettings(path);
   Status<SettingsError> status = Done{};
   if (ini) {
     const IniFile& file = ini.Value();

@@ -80,9 +80,11 @@ class SettingsTable {
   // Reads every entry from the file (a missing file or key gives the default; an integer
   // that is not a number reads as 0; a long text is kept up to the entry's size), then
   // applies the access-method check with the probe's answer. An unreadable file is
-  // reported and leaves the defaults in place.
+  // reported and leaves the defaults in place; so is a file refused as no settings file
+  // (see IniFile::LoadSettings), which is renamed beside itself first.
   Status<SettingsError> Load(const std::string& path, const PassThroughProbe& probe = ScsiPassThroughUsable);
-  // Writes every entry (integers in decimal), keeping the rest of the file. Atomic.
+  // Writes every entry (integers in decimal), keeping the rest of the file. Atomic. A file
+  // that the INI reader refuses is never written over: the save fails.
   Status<SettingsError> Save(const std::string& path) const;
   // The settings file in the per-user folder; Save creates the folder when needed.
   static std::string DefaultPath();

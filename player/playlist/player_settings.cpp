@@ -69,7 +69,8 @@ std::string PlayerSettingsPath() { return UserFolder() + kPlayerSettingsFileName
 Status<IniError> PlayerSettingsFile::Load() {
   if (loaded_) return Done{};
   loaded_ = true;
-  auto ini = IniFile::Load(path_);
+  // A file refused as no settings file is moved aside, so the save at the end loses nothing.
+  auto ini = IniFile::LoadSettings(path_);
   if (!ini) return Fail(ini.Error());
   LoadPlayerSettings(IniSettingsStore(ini.Value()), settings_);
   return Done{};

@@ -14,12 +14,16 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/output_file.h"
+#include "common/paths.h"
 #include "common/ui/qt_main_loop.h"
 #include "common/ui/window_closer.h"
 #include "player/control/desktop_shortcut.h"
 #include "player/control/instance_name.h"
 #include "player/control/player_texts.h"
 #include "player/playlist/list_entries.h"
+#include "player/playlist/play_list_file.h"
+#include "player/playlist/player_settings.h"
 #include "player/playlist/ui/id3_form.h"
 #include "player/playlist/ui/play_list_form.h"
 #include "player/skin/skin_folder.h"
@@ -93,6 +97,10 @@ int main(int argc, char** argv) {
   if (!instance.Listening())
     std::fprintf(stderr, "zbplayer: cannot listen for other starts: %s\n", instance.Error().toLocal8Bit().constData());
 
+  // What a player killed while it saved left behind (hidden temporary files of the list
+  // and the settings); a file another process is still writing is locked and stays.
+  RemoveStaleTemporaries({PlayerSettingsPath(), DefaultPlayListPath(),
+                          JoinPath(DesktopFolder(), PlayerDesktopEntry().name + ".desktop")});
   PlayerSettingsFile settingsFile;
   if (auto loaded = settingsFile.Load(); !loaded)
     std::fprintf(stderr, "zbplayer: %s (using the defaults)\n", loaded.Error().Message().c_str());

@@ -1,12 +1,16 @@
 // Tests of INI documents: private-profile lookups, edits that keep the rest, atomic saves.
 #include "common/ini_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <future>
 #include <string>
 
+#include "common/paths.h"
 #include "tests/common/temp_dir.h"
 
 namespace {
@@ -184,4 +188,98 @@ TEST(IniFile, RandomTextParsesAndKeepsItsLines) {
     ini.WriteString("Zz", "Key", "value");
     EXPECT_EQ(IniFile::FromText(ini.Text()).ReadString("Zz", "Key", ""), "value") << text;
   }
+}
+
+// Catches the reader keeping whatever a file holds: 1 MB of newlines cost 237 MB and 11 s
+// at every start, 5 MB 886 MB and 56 s. A file beyond the limits is refused whole, with
+// the reason, and the limits themselves are still read (each boundary from both sides).
+TEST(IniFile, FilesBeyondTheLimitsAreRefused) {
+  TempDir dir;
+  const std::string path = dir.File("zbmaker.INI");
+  const auto refusal = [&](const std::string& text) -> std::string {
+    WriteText(path, text);
+    auto loaded = IniFile::Load(path);
+    if (loaded) return "read";
+    EXPECT_EQ(loaded.Error().kind, IniError::Kind::Refused) << loaded.Error().Message();
+    EXPECT_EQ(ReadText(path), text) << "a refused file must stay as it is";
+    return loaded.Error().Message();
+  };
+  const std::string limit = std::to_string(kMaxIniLines);
+  EXPECT_EQ(refusal(std::string(1000000, '\n')), "Not a settings file: " + path + ": it has more than " + limit + " lines");
+  EXPECT_EQ(refusal(std::string(5000000, '\n')),
+            "Not a settings file: " + path + ": it is larger than " + std::to_string(kMaxIniFileBytes) + " bytes");
+  EXPECT_EQ(refusal(std::string(kMaxIniLines, '\n')), "read");
+  EXPECT_EQ(refusal(std::string(kMaxIniLines + 1, '\n')).find("more than " + limit + " lines") != std::string::npos, true);
+
+  // A file of exactly the largest size, in lines of the largest count, is a settings file.
+  std::string largest;
+  for (size_t line = 0; line < kMaxIniLines; ++line)
+    largest += "K" + std::to_string(line) + "=" + std::string(kMaxIniFileBytes / kMaxIniLines - 3 - std::to_string(line).size(), 'v') + "\n";
+  ASSERT_EQ(largest.size(), kMaxIniFileBytes);
+  EXPECT_EQ(refusal("[S]" + largest.substr(3)), "read");
+  EXPECT_NE(refusal("[S]" + largest.substr(3) + "x").find("larger than"), std::string::npos);
+
+  const std::string longest = "[S]\nK=" + std::string(kMaxIniLineBytes - 2, 'v') + "\r\n";
+  EXPECT_EQ(refusal(longest), "read");
+  EXPECT_EQ(IniFile::Load(path).Value().ReadString("S", "K", "").size(), kMaxIniLineBytes - 2);
+  EXPECT_EQ(refusal("[S]\nK=" + std::string(kMaxIniLineBytes - 1, 'v') + "\n"),
+            "Not a settings file: " + path + ": line 2 is longer than " + std::to_string(kMaxIniLineBytes) + " bytes");
+}
+
+// Catches a FIFO in a settings file's place blocking the start for as long as no one
+// writes to it (the reader waited in open()).
+TEST(IniFile, FifoIsRefusedWithoutWaiting) {
+  TempDir dir;
+  const std::string path = dir.File("zbplayer.ini");
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  auto loading = std::async(std::launch::async, [&] { return IniFile::Load(path); });
+  if (loading.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+    ADD_FAILURE() << "Load waits for a writer of the FIFO";
+    ::close(::open(path.c_str(), O_WRONLY));  // lets it end
+  }
+  auto loaded = loading.get();
+  ASSERT_FALSE(loaded);
+  EXPECT_EQ(loaded.Error().kind, IniError::Kind::Refused);
+  EXPECT_EQ(loaded.Error().Message(), "Not a settings file: " + path + ": it is not a regular file");
+}
+
+// Catches a refused settings file lost to the save at the end (which writes the defaults):
+// loaded as a program's settings it is renamed aside first, under a name no other file
+// has, and the message says where; when it cannot be moved it stays and a later save,
+// which reads it again, fails instead of writing over it.
+TEST(IniFile, RefusedSettingsFileIsMovedAsideBeforeTheSave) {
+  TempDir dir;
+  const std::string path = dir.File("zbmaker.INI");
+  const std::string junk(2000000, '\n');
+  for (const char* kept : {"zbmaker.INI.refused", "zbmaker.INI-2.refused"}) {
+    WriteText(path, junk);
+    auto loaded = IniFile::LoadSettings(path);
+    ASSERT_FALSE(loaded);
+    EXPECT_EQ(loaded.Error().keptAs, dir.File(kept));
+    EXPECT_NE(loaded.Error().Message().find("; it was renamed to " + dir.File(kept)), std::string::npos);
+    EXPECT_FALSE(FileExists(path));
+    EXPECT_EQ(ReadText(dir.File(kept)), junk);
+  }
+  ASSERT_TRUE(WriteProfileString(path, "Options", "Version", "1"));
+  EXPECT_EQ(ReadText(path), "[Options]\nVersion=1\n");
+
+  // A folder where nothing can be renamed (as root, a read-only bind would be needed).
+  if (::geteuid() != 0) {
+    const std::string locked = dir.File("locked");
+    ASSERT_EQ(::mkdir(locked.c_str(), 0755), 0);
+    WriteText(locked + "/zbmaker.INI", junk);
+    ASSERT_EQ(::chmod(locked.c_str(), 0555), 0);
+    auto loaded = IniFile::LoadSettings(locked + "/zbmaker.INI");
+    ASSERT_FALSE(loaded);
+    EXPECT_EQ(loaded.Error().keptAs, "");
+    EXPECT_FALSE(WriteProfileString(locked + "/zbmaker.INI", "Options", "Version", "1"));
+    EXPECT_EQ(ReadText(locked + "/zbmaker.INI"), junk);
+    ::chmod(locked.c_str(), 0755);
+  }
+  // Without moving: a save over a refused file fails and leaves it.
+  WriteText(path, junk);
+  auto saved = WriteProfileString(path, "Options", "Version", "1");
+  ASSERT_FALSE(saved);
+  EXPECT_EQ(saved.Error().kind, IniError::Kind::Refused);
+  EXPECT_EQ(ReadText(path), junk);
 }

@@ -10,6 +10,7 @@
 
 #include "common/fd_io.h"
 #include "common/paths.h"
+#include "tests/common/saving_process.h"
 #include "tests/common/special_files.h"
 #include "tests/common/temp_dir.h"
 
@@ -206,4 +207,55 @@ TEST(OutputFile, LongestNameStillGetsATemporaryFile) {
   ASSERT_TRUE(Write(out, "x"));
   ASSERT_TRUE(out->Commit());
   EXPECT_EQ(ReadText(path), "x");
+}
+
+// Catches the hidden temporary files of saves ended by kill -9 staying for ever (a 4.5 MB
+// play list, the settings), and a clean-up that removes more than those leftovers: a file
+// another process or this one is still writing, names that only look like ours, other
+// files, folders and links. A settings file that is a link has its temporary files beside
+// the link's target.
+TEST(OutputFile, StaleTemporariesOfKilledSavesAreRemoved) {
+  TempDir dir;
+  const std::string ini = dir.File("zbmaker.INI"), list = dir.File("zbplayerdef.pls");
+  WriteText(ini, "[Options]\n");
+  ASSERT_EQ(::mkdir(dir.File("real").c_str(), 0755), 0);
+  const std::string linked = dir.File("zbplayer.ini");
+  ASSERT_EQ(::symlink("real/player.ini", linked.c_str()), 0);
+
+  SavingProcess killedIni(ini), killedList(list, 4500000), killedLinked(linked), live(ini);
+  ASSERT_FALSE(killedIni.TemporaryPath().empty());
+  ASSERT_FALSE(killedList.TemporaryPath().empty());
+  ASSERT_FALSE(live.TemporaryPath().empty());
+  EXPECT_EQ(ExtractFileDir(killedLinked.TemporaryPath()), dir.File("real/"));
+  killedIni.Kill();
+  killedList.Kill();
+  killedLinked.Kill();
+  std::optional<OutputFile> own = Create(list);
+  ASSERT_TRUE(own);
+  ASSERT_TRUE(Write(own, "this process's save"));
+
+  const std::string lookalikes[] = {".zbmaker.INI.bak",    ".zbmaker.INI.abc12",   ".zbmaker.INI.abc1234",
+                                    "zbmaker.INI.abc123",  ".zbmaker.ini.abc123",  ".zbmaker.INI.ab-123",
+                                    ".zbmaker.INI-abc123", ".notes.txt.abc123",    "..zbmaker.INI.abc123"};
+  for (const std::string& name : lookalikes) WriteText(dir.File(name), "the user's");
+  ASSERT_EQ(::mkdir(dir.File(".zbmaker.INI.Folder").c_str(), 0755), 0);
+  ASSERT_EQ(::symlink("zbmaker.INI", dir.File(".zbmaker.INI.Link12").c_str()), 0);
+  ASSERT_EQ(::mkfifo(dir.File(".zbmaker.INI.Fifo12").c_str(), 0600), 0);
+
+  std::set<std::string> expected = Names(dir.Path());
+  expected.erase(ExtractFileName(killedIni.TemporaryPath()));
+  expected.erase(ExtractFileName(killedList.TemporaryPath()));
+  const std::vector<std::string> removed = RemoveStaleTemporaries({ini, list, linked});
+  EXPECT_EQ(std::set<std::string>(removed.begin(), removed.end()),
+            (std::set<std::string>{killedIni.TemporaryPath(), killedList.TemporaryPath(), killedLinked.TemporaryPath()}));
+  EXPECT_EQ(Names(dir.Path()), expected);
+  EXPECT_EQ(Names(dir.File("real")), std::set<std::string>{});
+  for (const std::string& name : lookalikes) EXPECT_EQ(ReadText(dir.File(name)), "the user's") << name;
+
+  // The saves in progress go on undisturbed.
+  EXPECT_TRUE(FileExists(live.TemporaryPath()));
+  ASSERT_TRUE(own->Commit());
+  EXPECT_EQ(ReadText(list), "this process's save");
+  live.Kill();
+  EXPECT_EQ(RemoveStaleTemporaries({ini}), std::vector<std::string>{live.TemporaryPath()});
 }

@@ -9,6 +9,7 @@
 #include "common/ui/qt_main_loop.h"
 #include "common/ui/window_closer.h"
 #include "maker/jobs/command_line.h"
+#include "maker/jobs/maker_temporaries.h"
 #include "maker/jobs/ui/main_form.h"
 #include "maker/settings/settings_table.h"
 
@@ -31,6 +32,8 @@ int RunMakerWindow(int argc, char** argv, const std::vector<std::string>& jobArg
   QApplication::setApplicationDisplayName(QStringLiteral("Zimbar MP3 Maker"));
   QApplication::setDesktopFileName(QStringLiteral("zbmaker"));
 
+  // What a maker killed while it saved left behind (a --batch run saving now keeps its own).
+  RemoveStaleMakerTemporaries();
   SettingsTable settings;
   const std::string settingsPath = SettingsTable::DefaultPath();
   if (FileExists(settingsPath)) {

@@ -42,6 +42,22 @@ TEST_F(BatchCd, UnreadableSectorFailsTheTrackAndTheRun) {
   EXPECT_NE(r.output.find("Error\tTrack 02"), std::string::npos) << r.output;
 }
 
+// Catches the error of a track whose file name an earlier track of the run has put under the
+// earlier track ("Track 01: Error: Track 02 has the same file name ..."): it is the
+// track's own, in the log and in the line on standard error.
+TEST_F(BatchCd, SameFileNameErrorNamesItsOwnTrack) {
+  MakeDisc();
+  // Standard error apart: there each problem line names what it is about.
+  const RunResult r = RunShell("(" + MakerCommand("--batch --cd2wav --cd-image disc.cue --output out --name 1=Same "
+                                                  "--name 2=Same") + " 2>'" + dir + "/err.txt')");
+  EXPECT_NE(r.exitCode, 0) << r.output;
+  const std::string error = "Error: Track 02 has the same file name as track 01: " + dir + "/out/Same.wav";
+  const std::string problems = Bytes(dir + "/err.txt");
+  EXPECT_EQ(problems, "zbmaker: Track 02: " + error + "\n");
+  EXPECT_NE(r.output.find("\nNot reading: Track 02\n    " + error), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("Error\tTrack 02"), std::string::npos) << r.output;
+}
+
 // Catches a disc image that cannot be read, or a track the disc lacks, passing quietly.
 TEST_F(BatchCd, BadImageOrTrackIsReported) {
   MakeDisc();

@@ -1,6 +1,7 @@
 // zbmaker --batch run as a program against the real encoder and decoder libraries.
 #include "batch_test_support.h"
 #include "common/version.h"
+#include "tests/common/saving_process.h"
 
 #include <sstream>
 #include <vector>
@@ -99,6 +100,109 @@ TEST_F(BatchEndToEnd, MissingFileIsReportedAndFailsTheRun) {
   r = Maker("--batch d.wav nothere.wav");
   EXPECT_NE(r.exitCode, 0);
   EXPECT_TRUE(std::filesystem::exists(dir + "/d.mp3")) << "the existing file must still be converted";
+}
+
+// Catches "no such file" for names that exist but are no file to convert (a link to
+// /dev/zero, a FIFO, a folder through a link) and for links that lead nowhere: each is
+// named for what it is, or for what stands in its way.
+TEST_F(BatchEndToEnd, WhatIsNoFileIsNamedForWhatItIs) {
+  std::filesystem::create_directory(dir + "/sub");
+  RunShell("cd '" + dir + "' && ln -s /dev/zero zero.wav && ln -s sub folder.wav && mkfifo fifo.wav && "
+           "ln -s gone.wav dangling.wav && ln -s loop.wav loop.wav");
+  const RunResult r = Maker("--batch zero.wav folder.wav fifo.wav dangling.wav loop.wav sub");
+  EXPECT_NE(r.exitCode, 0);
+  for (const char* line : {"zbmaker: not a regular file but a character device: zero.wav (a link to /dev/zero)\n",
+                           "zbmaker: not a file but a folder: folder.wav (a link to sub)\n",
+                           "zbmaker: not a regular file but a named pipe (FIFO): fifo.wav\n",
+                           "zbmaker: a link to nothing (gone.wav does not exist): dangling.wav\n",
+                           "zbmaker: a link that leads round in a circle: loop.wav\n",
+                           "zbmaker: not a file but a folder: sub\n", "zbmaker: nothing to convert\n"})
+    EXPECT_NE(r.output.find(line), std::string::npos) << line << "\n" << r.output;
+  EXPECT_EQ(Count(r.output, "no such file"), 0) << r.output;
+}
+
+// Catches "no such file" for a file in a folder the user may not open, and a file that
+// cannot be read converted without the reason. Run as an ordinary user (root passes every
+// permission check).
+TEST_F(BatchEndToEnd, NoPermissionIsNamedAsSuch) {
+  std::filesystem::create_directory(dir + "/closed");
+  MakeWav("closed/x.wav", 1);
+  MakeWav("unreadable.wav", 1);
+  std::filesystem::permissions(dir + "/closed", std::filesystem::perms::none);
+  std::filesystem::permissions(dir + "/unreadable.wav", std::filesystem::perms::owner_write);
+  std::string user;
+  if (geteuid() == 0) {
+    // The program runs as nobody: its folder, the scratch folder and its home must be open to it.
+    std::filesystem::create_directory(dir + "/home");
+    RunShell("chmod 0777 '" + dir + "' '" + dir + "/home' && chown nobody '" + dir + "/closed' '" + dir +
+             "/unreadable.wav'");
+    user = "setpriv --reuid=nobody --regid=nogroup --clear-groups env ";
+  }
+  const RunResult r = RunShell(MakerCommand("--batch closed/x.wav unreadable.wav", user));
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.output.find("zbmaker: no permission to reach closed/x.wav (a folder on its way cannot be opened)\n"),
+            std::string::npos)
+      << r.output;
+  EXPECT_NE(r.output.find("zbmaker: cannot read " + dir + "/unreadable.wav: Permission denied\n"), std::string::npos)
+      << r.output;
+  EXPECT_EQ(Count(r.output, "no such file"), 0) << r.output;
+  std::filesystem::permissions(dir + "/closed", std::filesystem::perms::owner_all);
+}
+
+// Catches the hidden temporary files of a maker killed while it saved staying for ever, and
+// a start that removes more than those: a save another maker is still doing (a window,
+// a second run) and names that only look like them stay.
+TEST_F(BatchEndToEnd, StartRemovesTheTemporaryFilesOfAKilledSave) {
+  const std::string home = dir + "/home";
+  std::filesystem::create_directory(home);
+  std::ofstream(home + "/zbmaker.INI") << "[Options]\nVersion=66369\n";
+  const std::string desktop = dir + "/h/Desktop";
+  std::filesystem::create_directories(desktop);
+  SavingProcess killed(home + "/zbmaker.INI"), killedLanguage(home + "/Language.DAT"), live(home + "/zbmaker.INI"),
+      killedShortcut(desktop + "/Zimbar MP3 Maker.desktop");
+  ASSERT_FALSE(killed.TemporaryPath().empty());
+  ASSERT_FALSE(killedLanguage.TemporaryPath().empty());
+  killed.Kill();
+  killedLanguage.Kill();
+  killedShortcut.Kill();
+  ASSERT_TRUE(std::filesystem::exists(killedShortcut.TemporaryPath()));
+  for (const char* name : {".zbmaker.INI.bak", ".zbmaker.INI.abc12", ".zbplayer.ini.abc123", "zbmaker.INI.abc123"})
+    std::ofstream(home + "/" + name) << "not the maker's";
+  std::vector<std::string> kept;
+  for (const auto& entry : std::filesystem::directory_iterator(home)) kept.push_back(entry.path().string());
+  std::erase(kept, killed.TemporaryPath());
+  std::erase(kept, killedLanguage.TemporaryPath());
+
+  const RunResult r =
+      RunShell(MakerCommand("--batch nothere.wav", "HOME='" + dir + "/h' XDG_CONFIG_HOME='" + dir + "/h/.config' "));
+  EXPECT_NE(r.output.find("zbmaker: no such file: nothere.wav"), std::string::npos) << r.output;
+  EXPECT_FALSE(std::filesystem::exists(killedShortcut.TemporaryPath()));
+  std::vector<std::string> after;
+  for (const auto& entry : std::filesystem::directory_iterator(home)) after.push_back(entry.path().string());
+  std::sort(kept.begin(), kept.end());
+  std::sort(after.begin(), after.end());
+  EXPECT_EQ(after, kept);
+  EXPECT_TRUE(std::filesystem::exists(live.TemporaryPath()));
+}
+
+// Catches a zbmaker.INI of a million newlines read whole at every run (237 MB, 11 s) and
+// its settings then lost: it is refused with the reason, the run converts with the
+// defaults, and the file is kept aside byte for byte.
+TEST_F(BatchEndToEnd, SettingsFileBeyondTheLimitsIsRefusedAndKeptAside) {
+  MakeWav("d.wav", 1);
+  const std::string home = dir + "/home";
+  std::filesystem::create_directory(home);
+  const std::string junk = "[Options]\nMPEGMode=3\n" + std::string(1000000, '\n');
+  std::ofstream(home + "/zbmaker.INI") << junk;
+  const RunResult r = Maker("--batch d.wav");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  const std::string ini = home + "/zbmaker.INI";
+  EXPECT_NE(r.output.find("zbmaker: cannot read " + ini + ", using the defaults: Not a settings file: " + ini +
+                          ": it has more than 16384 lines; it was renamed to " + ini + ".refused\n"),
+            std::string::npos)
+      << r.output;
+  EXPECT_TRUE(std::filesystem::exists(dir + "/d.mp3")) << "the defaults encode MP3";
+  EXPECT_EQ(Bytes(home + "/zbmaker.INI.refused"), junk);
 }
 
 // Catches an option that the run would pass over in silence: a CD option in a file run

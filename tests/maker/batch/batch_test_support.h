@@ -74,6 +74,11 @@ class BatchEndToEnd : public ::testing::Test {
                     "for i in $(seq 100); do grep -q '^" + line + "' '" + dir + "/out.txt' && break; sleep 0.05; done; "
                     "kill -INT $pid; wait $pid; echo \"exit=$?\"; cat '" + dir + "/out.txt'");
   }
+  static std::string Bytes(const std::string& path, size_t skip = 0) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return bytes.size() >= skip ? bytes.substr(skip) : std::string();
+  }
   std::string dir;
 };
 
@@ -95,11 +100,6 @@ class BatchCdRun : public BatchEndToEnd {
                                         "FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    TITLE \"群青\"\n"
                                         "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    TITLE \"Zwei: Teil/Ende\"\n"
                                         "    INDEX 01 00:02:00\n";
-  }
-  static std::string Bytes(const std::string& path, size_t skip = 0) {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return bytes.size() >= skip ? bytes.substr(skip) : std::string();
   }
 };
 

@@ -1,6 +1,8 @@
 // The job pipeline with scripted workers: CD runs, chaining, status words, cancel, tags.
 #include "maker/jobs/job_pipeline.h"
 
+#include <algorithm>
+
 #include "common/paths.h"
 #include "pipeline_fixture.h"
 
@@ -294,7 +296,9 @@ TEST_F(StoppingReaderTest, CancelWhileTheHeldBackReadWaits) {
 
 // Catches two tracks of one run with the same name sharing one file: the second read would
 // overwrite the first track's ".tmp" while the encoder still reads it (and its delete-on-
-// error rule would remove it). The later track fails instead and the run goes on.
+// error rule would remove it). The later track fails instead and the run goes on, its
+// error under its own heading (it stood under the previous track's lines: "Track 02:
+// Error: Track 03 has the same file name" in the terminal).
 TEST_F(PipelineTest, SecondTrackWithTheSameFileNameFailsWithoutTouchingTheFirst) {
   settings.SetInt("CD2MP3DelTempOnError", 1);
   host.AddTracks(3);
@@ -313,7 +317,12 @@ TEST_F(PipelineTest, SecondTrackWithTheSameFileNameFailsWithoutTouchingTheFirst)
   RunUntilIdle();
   EXPECT_EQ(host.Statuses(JobList::Tracks), "OK OK Error");
   EXPECT_EQ(factory.readerJobs.size(), 2u);
-  EXPECT_EQ(LogCount(host.readerLog, "    Error: Track 03 has the same file name as track 01: " + PathIn("Same.tmp")), 1u);
+  const std::string error = "    Error: Track 03 has the same file name as track 01: " + PathIn("Same.tmp");
+  EXPECT_EQ(LogCount(host.readerLog, error), 1u);
+  const auto at = std::find(host.readerLog.begin(), host.readerLog.end(), error);
+  ASSERT_GE(at - host.readerLog.begin(), 2);
+  EXPECT_EQ(*(at - 2), "");
+  EXPECT_EQ(*(at - 1), "Not reading: Track 03");
   EXPECT_TRUE(Exists(PathIn("Same.mp3")));
 }
 
@@ -364,7 +373,11 @@ TEST_F(PipelineTest, ExistingMp3IsAskedAboutBeforeTheTrackIsRead) {
   EXPECT_EQ(factory.readerJobs[0].track, 2);
   EXPECT_EQ(host.Statuses(JobList::Tracks), "Kept OK");
   EXPECT_EQ(pipeline.SkippedJobs(), 1);
-  EXPECT_EQ(LogCount(host.readerLog, "    Kept the existing file " + PathIn("Track01.mp3") + " (track not read)."), 1u);
+  const std::string kept = "    Kept the existing file " + PathIn("Track01.mp3") + " (track not read).";
+  EXPECT_EQ(LogCount(host.readerLog, kept), 1u);
+  const auto at = std::find(host.readerLog.begin(), host.readerLog.end(), kept);
+  ASSERT_GE(at - host.readerLog.begin(), 1);
+  EXPECT_EQ(*(at - 1), "Not reading: Track 01");
   EXPECT_FALSE(Exists(PathIn("Track01.tmp")));
   EXPECT_EQ(std::filesystem::file_size(PathIn("Track01.mp3")), 3u);
   EXPECT_TRUE(Exists(PathIn("Track02.mp3")));

@@ -97,6 +97,24 @@ TEST(LanguageFile, InstallCopiesTheChosenFileExactlyAndCreatesTheFolder) {
   EXPECT_EQ(ReadText(target), text);
 }
 
+// Catches a language file read whole whatever its size (a Language.DAT of newlines costs
+// hundreds of megabytes at every start): beyond the INI reader's limits it is refused,
+// on load and when chosen, and the old file stays.
+TEST(LanguageFile, FileBeyondTheLimitsIsRefused) {
+  TempDir dir;
+  const std::string huge = dir.File("Language.DAT");
+  WriteText(huge, "[MP3 Maker Main]\nTextOf_StartButton=Go\n" + std::string(kMaxIniFileBytes, '\n'));
+  auto loaded = LanguageFile::Load(huge);
+  ASSERT_FALSE(loaded.Ok());
+  EXPECT_EQ(loaded.Error().Message(),
+            huge + " is not a language file: it is larger than " + std::to_string(kMaxIniFileBytes) + " bytes.");
+  const std::string target = dir.File("home/Language.DAT");
+  auto installed = InstallLanguageFile(huge, target);
+  ASSERT_FALSE(installed.Ok());
+  EXPECT_EQ(installed.Error().kind, LanguageFileError::Kind::Refused);
+  EXPECT_FALSE(std::filesystem::exists(target));
+}
+
 // Catches a failed copy that leaves a broken or emptied Language.DAT, or that is not
 // reported: an unreadable choice, a file that is no language file, a target that cannot
 // be written, and a disk that fills up in the middle of the copy.
@@ -118,7 +136,7 @@ TEST(LanguageFile, FailedInstallKeepsTheOldFileAndSaysWhy) {
   EXPECT_NE(foreign.Error().Message().find("is not a language file"), std::string::npos);
 
   const std::string big = dir.File("language_big.txt");
-  WriteText(big, "[MP3 Maker Main]\nHintOf_StartButton=" + Repeat("x", 200000) + "\n");
+  WriteText(big, "[MP3 Maker Main]\n" + Repeat("HintOf_StartButton=" + Repeat("x", 200) + "\n", 1000));
   WriteText(dir.File("blocker"), "a file where a folder should be");
   auto blocked = InstallLanguageFile(big, dir.File("blocker/Language.DAT"));
   ASSERT_FALSE(blocked.Ok());

@@ -174,6 +174,36 @@ TEST(SettingsTable, SaveRoundTripsAndKeepsTheRestOfTheFile) {
   EXPECT_EQ(ReadText(path).rfind("; my notes", 0), 0u);
 }
 
+// Catches a zbmaker.INI that is no settings file (1 MB of newlines: 237 MB and 11 s at every
+// start) read whole, and its loss to the save at the end, which writes the defaults: it
+// is refused with the reason, the defaults apply, and it is kept aside byte for byte
+// while the save writes a new file. One that comes back before the save is not written over.
+TEST(SettingsTable, RefusedFileIsKeptAsideAndNotWrittenOver) {
+  TempDir dir;
+  const std::string path = dir.File("zbmaker.INI");
+  const std::string junk = "[Options]\nMPEGMode=3\n" + std::string(1000000, '\n');
+  WriteText(path, junk);
+  SettingsTable s;
+  s.SetInt("MPEGMode", 2);
+  auto loaded = s.Load(path, kPassThrough);
+  ASSERT_FALSE(loaded);
+  EXPECT_EQ(loaded.Error().Message(), "Not a settings file: " + path + ": it has more than " +
+                                          std::to_string(kMaxIniLines) + " lines; it was renamed to " + path +
+                                          ".refused");
+  EXPECT_EQ(s.Int("MPEGMode"), 1);
+  s.SetInt("Channels", 0);
+  ASSERT_TRUE(s.Save(path));
+  EXPECT_EQ(IniFile::Load(path).Value().ReadInt("Options", "Channels", 1), 0);
+  EXPECT_EQ(ReadText(path + ".refused"), junk);
+
+  WriteText(path, junk);
+  auto saved = s.Save(path);
+  ASSERT_FALSE(saved);
+  EXPECT_EQ(saved.Error().Message(), "Not a settings file: " + path + ": it has more than " +
+                                         std::to_string(kMaxIniLines) + " lines");
+  EXPECT_EQ(ReadText(path), junk);
+}
+
 // Catches save and load failures reported as success, a missing file treated as an error,
 // a failed or missing load that leaves stale values instead of the defaults, and the
 // settings file landing outside the per-user folder.

@@ -525,6 +525,37 @@ kill $monitor
     EXPECT_NE(monitor.find(expected), std::string::npos) << expected << "\n" << monitor;
 }
 
+// Catches the hidden temporary files of a list or settings save ended by kill -9 (4.5 MB
+// for a long list) staying for ever, and a start that removes more than those: a save
+// another process is still doing (it holds its file's lock) and names that only look
+// like them stay.
+TEST_F(PlayerDesktop, StartRemovesTheTemporaryFilesOfAKilledSave) {
+  Player player(dir, "");
+  // What a save ended by kill -9 leaves: its hidden temporary file, which nothing locks.
+  const std::string staleList = dir.File("home/.zbplayerdef.pls.K1lled"), staleIni = dir.File("home/.zbplayer.ini.aB3dE9");
+  WriteText(staleList, std::string(4500000, 'x'));
+  WriteText(staleIni, "[Player]\n");
+  const std::string live = dir.File("home/.zbplayerdef.pls.L1ve00");
+  WriteText(live, "a save in progress");
+  QProcess holder;
+  holder.start(QStringLiteral("flock"), {QStringLiteral("--exclusive"), QString::fromStdString(live), QStringLiteral("-c"),
+                                         QStringLiteral("echo locked; exec sleep 600")});
+  ASSERT_TRUE(holder.waitForReadyRead(10000)) << "flock did not take the lock";
+  const std::string lookalikes[] = {".zbplayerdef.pls.bak", ".zbplayerdef.pls.abc12", "zbplayerdef.pls.abc123",
+                                    ".zbplayer.ini-abc123"};
+  for (const std::string& name : lookalikes) WriteText(dir.File("home/" + name), "the user's");
+
+  QProcess* p = player.Start({});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !FileExists(staleList) && !FileExists(staleIni); }, 20000))
+      << "the leftovers of the killed save are still there";
+  p->terminate();  // closed as by its close button: the list and the settings are saved
+  ASSERT_TRUE(p->waitForFinished(10000));
+  EXPECT_EQ(ReadText(live), "a save in progress");
+  for (const std::string& name : lookalikes) EXPECT_EQ(ReadText(dir.File("home/" + name)), "the user's") << name;
+  holder.kill();
+  holder.waitForFinished(5000);
+}
+
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   const char* display = std::getenv("DISPLAY");
