@@ -153,7 +153,7 @@ TEST(ZbaacdecDamage, InputWithoutAudioFailsAndKeepsTheOutput) {
     const ToolRun run = Zbaacdec(dir, {dir.File(name), dir.File("out.wav")});
     EXPECT_EQ(run.exitCode, 1) << run.err;
     EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
-    EXPECT_EQ(ReadText(dir.File("out.wav")), "an earlier decode");
+    EXPECT_TRUE(ReadText(dir.File("out.wav")) == "an earlier decode");
   }
 }
 
