@@ -2,6 +2,7 @@
 #include "aaclib/adts_header.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "aaclib/aac_input.h"
@@ -102,12 +103,22 @@ std::optional<AdtsSync> FindAdtsFrame(const AacInput& input, std::uint64_t from,
   while (start < limit) {
     const std::size_t got = input.ReadAt(start, window.data(), window.size());
     if (got < 2) break;
-    // A sync word: twelve ones, then layer 0.
+    // A sync word: twelve ones, then layer 0. Bytes of 0xFF are looked for with memchr,
+    // which passes over the rest many bytes at a time.
     const std::size_t candidates = static_cast<std::size_t>(std::min<std::uint64_t>(got - 1, limit - start));
     for (std::size_t i = 0; i < candidates; ++i) {
-      if (window[i] != 0xFF || (window[i + 1] & 0xF6) != 0xF0) continue;
+      const void* found = std::memchr(window.data() + i, 0xFF, candidates - i);
+      if (found == nullptr) break;
+      i = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - window.data());
+      if ((window[i + 1] & 0xF6) != 0xF0) continue;
       const std::uint64_t offset = start + i;
-      const std::optional<AdtsHeader> header = AdtsHeaderAt(input, offset, reference);
+      std::optional<AdtsHeader> header;
+      if (i + kAdtsLongestHeaderBytes <= got) {
+        auto parsed = ParseAdtsHeader(std::span<const std::uint8_t>(window.data(), got), i);
+        if (parsed && (reference == nullptr || SameFixedHeader(parsed.Value(), *reference))) header = parsed.Value();
+      } else {
+        header = AdtsHeaderAt(input, offset, reference);
+      }
       if (header && Confirmed(input, offset, *header, lastFrameConfirms)) return AdtsSync{offset, *header};
     }
     if (got < window.size()) break;
