@@ -332,8 +332,6 @@ bool AacDecoder::StartAdtsFrame() {
     End(DecodeStop::EndOfInput);
     return false;
   }
-  std::uint64_t frameStart = expected;
-  Result<AdtsHeader, AdtsError> header = Fail(AdtsError{AdtsErrorKind::Truncated, expected});
   if (expected < streamEndByte_) {
     // A frame may leave bytes unread (padding), and a damaged one may have left the
     // reader beyond its end.
@@ -345,42 +343,52 @@ bool AacDecoder::StartAdtsFrame() {
     } else {
       reader_.SeekToByte(expected);
     }
-    header = ParseAdtsHeader(reader_);
+    auto header = ParseAdtsHeader(reader_);
+    if (header.Ok() && SameFixedHeader(header.Value(), adtsReference_)) {
+      TakeAdtsFrame(expected, header.Value());
+      return true;
+    }
   }
+  return FindNextAdtsFrame(expected);
+}
+
+bool AacDecoder::FindNextAdtsFrame(std::uint64_t expected) {
   // No frame where the last one said it ends (junk, a damaged header, a damaged length,
   // also one that claims to reach past the end of the input): search on from just behind
   // the last frame's start.
-  if (!header.Ok() || !SameFixedHeader(header.Value(), adtsReference_)) {
-    const std::optional<AdtsSync> found =
-        FindAdtsFrame(reader_.Input(), adtsSearchFromByte_, streamEndByte_, &adtsReference_, /*lastFrameConfirms=*/true);
-    if (!found) {
-      // No frame follows: trailing junk, the start of a frame cut off by the end, or
-      // nothing at all behind a last frame whose length reaches past the end.
-      std::uint8_t bytes[2] = {};
-      const std::size_t got = expected < streamEndByte_ ? reader_.Input().ReadAt(expected, bytes, sizeof bytes) : 0;
-      const bool cutHeader = got >= 1 && streamEndByte_ - expected < kAdtsLongestHeaderBytes && bytes[0] == 0xFF &&
-                             (got < 2 || (bytes[1] & 0xF6) == 0xF0);
-      (cutHeader ? report_.bytesTruncated : report_.bytesUnread) += Unaccounted(expected, streamEndByte_);
-      report_.errorNumber = reader_.Input().ReadError();
-      End(cutHeader || got == 0 ? DecodeStop::EndOfInput : DecodeStop::StopElement);
-      return false;
-    }
-    frameStart = found->offset;
-    if (frameStart > expected) {
-      // The frames the gap stood for (none for a little junk) become silence.
-      const std::uint64_t gap = frameStart - expected;
-      const std::uint64_t meanFrameBytes = adtsFramesSeen_ > 0 ? adtsFrameBytesSeen_ / adtsFramesSeen_
-                                                                : static_cast<std::uint64_t>(found->header.frameLengthBytes);
-      const std::uint64_t lostFrames = meanFrameBytes > 0 ? (gap + meanFrameBytes / 2) / meanFrameBytes : 0;
-      report_.bytesSkipped += Unaccounted(expected, frameStart);
-      report_.framesSkipped += lostFrames;
-      silentBlocksDue_ += lostFrames * static_cast<std::uint64_t>(adtsReference_.rawDataBlocks);
-      if (lostFrames > 0) ClearChannelHistory();
-    }
-    reader_.SeekToByte(frameStart);
-    header = ParseAdtsHeader(reader_);
+  const std::optional<AdtsSync> found =
+      FindAdtsFrame(reader_.Input(), adtsSearchFromByte_, streamEndByte_, &adtsReference_, /*lastFrameConfirms=*/true);
+  if (!found) {
+    // No frame follows: trailing junk, the start of a frame cut off by the end, or
+    // nothing at all behind a last frame whose length reaches past the end.
+    std::uint8_t bytes[2] = {};
+    const std::size_t got = expected < streamEndByte_ ? reader_.Input().ReadAt(expected, bytes, sizeof bytes) : 0;
+    const bool cutHeader = got >= 1 && streamEndByte_ - expected < kAdtsLongestHeaderBytes && bytes[0] == 0xFF &&
+                           (got < 2 || (bytes[1] & 0xF6) == 0xF0);
+    (cutHeader ? report_.bytesTruncated : report_.bytesUnread) += Unaccounted(expected, streamEndByte_);
+    report_.errorNumber = reader_.Input().ReadError();
+    End(cutHeader || got == 0 ? DecodeStop::EndOfInput : DecodeStop::StopElement);
+    return false;
   }
-  const AdtsHeader& frame = header.Value();
+  const std::uint64_t frameStart = found->offset;
+  if (frameStart > expected) {
+    // The frames the gap stood for (none for a little junk) become silence.
+    const std::uint64_t gap = frameStart - expected;
+    const std::uint64_t meanFrameBytes = adtsFramesSeen_ > 0 ? adtsFrameBytesSeen_ / adtsFramesSeen_
+                                                              : static_cast<std::uint64_t>(found->header.frameLengthBytes);
+    const std::uint64_t lostFrames = meanFrameBytes > 0 ? (gap + meanFrameBytes / 2) / meanFrameBytes : 0;
+    report_.bytesSkipped += Unaccounted(expected, frameStart);
+    report_.framesSkipped += lostFrames;
+    silentBlocksDue_ += lostFrames * static_cast<std::uint64_t>(adtsReference_.rawDataBlocks);
+    if (lostFrames > 0) ClearChannelHistory();
+  }
+  reader_.SeekToByte(frameStart);
+  auto header = ParseAdtsHeader(reader_);
+  TakeAdtsFrame(frameStart, header.Ok() ? header.Value() : found->header);
+  return true;
+}
+
+void AacDecoder::TakeAdtsFrame(std::uint64_t frameStart, const AdtsHeader& frame) {
   adtsFrameStartByte_ = frameStart;
   adtsFrameEndBit_ = 8 * (frameStart + static_cast<std::uint64_t>(frame.frameLengthBytes));
   adtsNextFrameByte_ = frameStart + static_cast<std::uint64_t>(frame.frameLengthBytes);
@@ -398,7 +406,6 @@ bool AacDecoder::StartAdtsFrame() {
   frameStart_.blockIndex = syntax_.blockIndex;
   frameStart_.reference = syntax_.reference;
   if (!syntax_.implicitConfig) frameStart_.map = syntax_.map;
-  return true;
 }
 
 void AacDecoder::Reconstruct(RawDataBlock& block) {

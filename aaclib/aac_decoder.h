@@ -97,6 +97,10 @@ class AacDecoder {
   // Finds the next frame (where the last one ends, else by a search) and reads its header;
   // false at the end of the stream, with what is left accounted for.
   bool StartAdtsFrame();
+  // The search of StartAdtsFrame when no frame stands where the last one ends.
+  bool FindNextAdtsFrame(std::uint64_t expected);
+  // Makes the frame whose header the reader has just read the current one.
+  void TakeAdtsFrame(std::uint64_t frameStart, const AdtsHeader& frame);
   // The current frame did not decode: the rest of its blocks become silence.
   void SkipDamagedFrame();
   // Lost audio: the next block starts without history, as at the start of a stream.
