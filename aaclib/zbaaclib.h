@@ -41,7 +41,9 @@ typedef struct AacVersionInfo {
 ZBAACLIB_EXPORT int32_t AACDecoder_Open(AacStreamInfo* info, const char* path);
 
 /* Decodes the next block into out[0 .. 2047]: 1024 periods, channel c of period k in
-   out[2k + c]. A one-channel stream writes its sample into both slots of each period.
+   out[2k + c]. A one-channel stream writes its sample into both slots of each period; a
+   block without channels, and each block of an ADTS frame that was damaged or lost, is
+   silence (decoding goes on from the next frame header; AACDecoder_Report counts them).
    Returns 0 when there is no more output (end of input, an error, or an element that stops
    decoding); the call that reaches the end of the input may still have written samples.
    Otherwise returns a positive count (bits taken from the input); callers test it against 0.
