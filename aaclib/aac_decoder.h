@@ -12,7 +12,9 @@
 #include "aaclib/aac_ltp.h"
 #include "aaclib/aac_noise.h"
 #include "aaclib/aac_syntax.h"
+#include "aaclib/adts_header.h"
 #include "aaclib/bit_reader.h"
+#include "aaclib/decode_report.h"
 
 namespace zbaac {
 
@@ -31,12 +33,20 @@ enum class DecodeStop {
   None,          // the last Decode produced a block
   NotOpen,       // Open failed (missing or unreadable file) or was never called
   EndOfInput,    // the input ended
-  StopElement,   // CCE, DSE, LFE or an element that cannot be decoded
+  StopElement,   // CCE, DSE, LFE, an element that cannot be decoded, or no further frame
   ErrorFlag,     // a fatal stream condition ended the stream earlier
 };
 
 // One stream's decoder. The library keeps a single instance for the process; tests make
 // their own. Decode must not be called concurrently.
+//
+// Damage: an ADTS stream carries a header in every frame. A frame that does not decode is
+// replaced by silence of its length (the channels' history is cleared, so that the next
+// frame starts as a stream does), and a stretch without a frame header is searched
+// through for the next header; the frames such a stretch stood for (its length over the
+// mean frame length, rounded) also become silence, so that what follows keeps its time.
+// Raw and ADIF streams have no marks to find again: they end at the first block that
+// does not decode. Report() says what was decoded, skipped and left, and judges it.
 class AacDecoder {
  public:
   static constexpr int kOutputSamples = 2 * kFrameLength;
@@ -54,7 +64,8 @@ class AacDecoder {
   StreamParameters OpenBytes(std::vector<std::uint8_t> bytes);
 
   // Decodes the next block into out[0 .. 2047] (period k, channel c at out[2k + c]; a
-  // one-channel stream fills both slots with the same sample). Returns a positive count
+  // one-channel stream fills both slots with the same sample; a block without channel
+  // elements, and one in place of a lost frame, is silence). Returns a positive count
   // (bits fetched from the input, at least 1) when a block was written; 0 when there is
   // no more output. At the end of the input and after a block that fails, out is filled
   // with silence; while the error state is set (before the call), out is left untouched.
@@ -62,7 +73,12 @@ class AacDecoder {
 
   // Closes the input and frees the channel buffers. Safe to call at any time.
   void Close();
+  // Gives up on the stream opened last (Open ran out of memory): no block more, and the
+  // report says the input could not be read, with `errorNumber`.
+  void Abandon(int errorNumber);
 
+  // What the decode came to so far; its verdict is final once Decode has returned 0.
+  const DecodeReport& Report() const { return report_; }
   DecodeStop LastStop() const { return lastStop_; }
   bool ErrorFlag() const { return errorFlag_; }
   std::uint64_t FrameCounter() const { return frameCounter_; }
@@ -73,6 +89,27 @@ class AacDecoder {
     FilterbankChannel filterbank;  // also the history long-term prediction reads
   };
   StreamParameters Start(std::string path, std::vector<std::uint8_t>* bytes);
+  // Where the stream starts (ID3v2 tag aside) and what form it has; the first frame's
+  // header for ADTS.
+  void FindStream(const AacInput& input);
+  std::int32_t DecodeRawBlock(std::int16_t* out);
+  std::int32_t DecodeAdtsBlock(std::int16_t* out);
+  // Finds the next frame (where the last one ends, else by a search) and reads its header;
+  // false at the end of the stream, with what is left accounted for.
+  bool StartAdtsFrame();
+  // The search of StartAdtsFrame when no frame stands where the last one ends.
+  bool FindNextAdtsFrame(std::uint64_t expected);
+  // Makes the frame whose header the reader has just read the current one.
+  void TakeAdtsFrame(std::uint64_t frameStart, const AdtsHeader& frame);
+  // The current frame did not decode: the rest of its blocks become silence.
+  void SkipDamagedFrame();
+  // Lost audio: the next block starts without history, as at the start of a stream.
+  void ClearChannelHistory();
+  // The bytes of [from, to) not yet counted as decoded or lost (a frame found again may
+  // overlap one counted before); counts them from now on.
+  std::uint64_t Unaccounted(std::uint64_t from, std::uint64_t to);
+  // The decode is over: Decode gives no more blocks.
+  void End(DecodeStop stop);
   // Runs the spectral tools and the filterbank over the parsed block, in place on its
   // dequantized coefficients.
   void Reconstruct(RawDataBlock& block);
@@ -93,11 +130,38 @@ class AacDecoder {
   NoiseSubstitution noise_;
   LongTermPredictor predictor_;
 
-  // ADTS framing: where the current frame ends and how many of its blocks are left.
+  DecodeReport report_;
+  std::uint64_t streamStartByte_ = 0;  // behind an ID3v2 tag
+  std::uint64_t streamEndByte_ = 0;    // before an ID3v1 record
+
+  // ADTS framing: the first frame's header (every frame must repeat its fixed part), where
+  // the current frame starts and ends, how many of its blocks are left, where the next
+  // frame is expected and where a search for it starts.
+  AdtsHeader adtsReference_;
+  std::uint64_t adtsFrameStartByte_ = 0;
   std::uint64_t adtsFrameEndBit_ = 0;
+  std::uint64_t adtsNextFrameByte_ = 0;
+  std::uint64_t adtsSearchFromByte_ = 0;
+  std::uint64_t adtsFrameBytesSeen_ = 0;  // of the frames found so far, for their mean length
+  std::uint64_t adtsFramesSeen_ = 0;
+  std::uint64_t accountedToByte_ = 0;     // bytes before it are counted as decoded or lost
+  std::uint64_t silentBlocksDue_ = 0;     // silence still owed for lost frames
   int adtsBlocksLeft_ = 0;
   int adtsBlocksInFrame_ = 1;
   bool adtsProtected_ = false;
+  // The parse state before the current frame that a damaged frame may have changed, taken
+  // back when the frame turns out damaged (the selected program's record is read only when
+  // an ADIF header is opened).
+  struct FrameStartState {
+    int samplingIndex = 4;
+    int objectType = -1;
+    int selectedProgramTag = -1;
+    bool implicitConfig = true;
+    std::uint64_t blockIndex = 0;
+    ChannelMapReference reference;
+    ChannelMap map;  // kept only while a program configuration assigns the channels
+  };
+  FrameStartState frameStart_;
 };
 
 }  // namespace zbaac

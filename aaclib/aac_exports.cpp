@@ -1,7 +1,9 @@
-// The four plain C exports of libzbaaclib.so over the library's single decoder state.
+// The plain C exports of libzbaaclib.so over the library's single decoder state.
 #define ZBAACLIB_BUILDING 1
 #include "aaclib/zbaaclib.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "aaclib/aac_decoder.h"
@@ -15,6 +17,38 @@ zbaac::AacDecoder& Decoder() {
   static zbaac::AacDecoder decoder;
   return decoder;
 }
+
+int32_t VerdictCode(zbaac::DecodeVerdict verdict) {
+  switch (verdict) {
+    case zbaac::DecodeVerdict::Running:
+      return ZBAAC_VERDICT_RUNNING;
+    case zbaac::DecodeVerdict::Ok:
+      return ZBAAC_VERDICT_OK;
+    case zbaac::DecodeVerdict::OkWithLosses:
+      return ZBAAC_VERDICT_OK_WITH_LOSSES;
+    case zbaac::DecodeVerdict::NoAudio:
+      return ZBAAC_VERDICT_NO_AUDIO;
+    case zbaac::DecodeVerdict::Damaged:
+      return ZBAAC_VERDICT_DAMAGED;
+    case zbaac::DecodeVerdict::CannotRead:
+      return ZBAAC_VERDICT_CANNOT_READ;
+  }
+  return ZBAAC_VERDICT_DAMAGED;
+}
+
+uint32_t FormCode(zbaac::StreamForm form) {
+  switch (form) {
+    case zbaac::StreamForm::Raw:
+      return ZBAAC_FORM_RAW;
+    case zbaac::StreamForm::Adif:
+      return ZBAAC_FORM_ADIF;
+    case zbaac::StreamForm::Adts:
+      return ZBAAC_FORM_ADTS;
+  }
+  return ZBAAC_FORM_RAW;
+}
+
+static_assert(sizeof(AacDecodeReport) == 88, "the record's layout is part of the interface");
 
 void FillDefaults(AacStreamInfo* info) {
   if (info == nullptr) return;
@@ -30,12 +64,8 @@ extern "C" {
 ZBAACLIB_EXPORT int32_t AACDecoder_Open(AacStreamInfo* info, const char* path) {
   try {
     zbaac::AacDecoder& decoder = Decoder();
-    if (path == nullptr) {
-      decoder.Close();
-      FillDefaults(info);
-      return 0;
-    }
-    const zbaac::StreamParameters parameters = decoder.Open(path);
+    // No path: nothing to open, as for a missing file.
+    const zbaac::StreamParameters parameters = decoder.Open(path != nullptr ? path : "");
     if (info != nullptr) {
       info->sampleRate = static_cast<uint16_t>(parameters.sampleRate & 0xFFFF);
       info->channelMode = parameters.channels == 2 ? 0 : 3;
@@ -45,6 +75,7 @@ ZBAACLIB_EXPORT int32_t AACDecoder_Open(AacStreamInfo* info, const char* path) {
     // Out of memory while setting up: the stream shows as ended at the first Decode.
     try {
       Decoder().Close();
+      Decoder().Abandon(ENOMEM);
     } catch (...) {
     }
     FillDefaults(info);
@@ -76,6 +107,32 @@ ZBAACLIB_EXPORT int32_t AACDecoder_Version(AacVersionInfo* info) {
     info->text[0] = '\0';
   }
   return 0;
+}
+
+ZBAACLIB_EXPORT int32_t AACDecoder_Report(AacDecodeReport* report, uint32_t reportBytes) {
+  AacDecodeReport filled{};
+  try {
+    const zbaac::AacDecoder& decoder = Decoder();
+    const zbaac::DecodeReport& tally = decoder.Report();
+    filled.inputBytes = tally.inputBytes;
+    filled.blocksDecoded = tally.blocksDecoded;
+    filled.blocksEmpty = tally.blocksEmpty;
+    filled.blocksSilent = tally.blocksSilent;
+    filled.framesSkipped = tally.framesSkipped;
+    filled.bytesSkipped = tally.bytesSkipped;
+    filled.bytesUnread = tally.bytesUnread;
+    filled.bytesTruncated = tally.bytesTruncated;
+    filled.bytesMetadata = tally.bytesMetadata;
+    filled.verdict = VerdictCode(zbaac::Judge(tally));
+    filled.errorNumber = tally.errorNumber;
+    filled.lostPerMille = zbaac::LostPerMille(tally);
+    filled.form = FormCode(decoder.Parameters().form);
+  } catch (...) {
+    // The decoder could not even be made: nothing was opened.
+    filled.verdict = ZBAAC_VERDICT_RUNNING;
+  }
+  if (report != nullptr) std::memcpy(report, &filled, std::min<std::size_t>(reportBytes, sizeof filled));
+  return filled.verdict;
 }
 
 }  // extern "C"

@@ -1,7 +1,13 @@
 // File and memory input of the AAC decoder, in buffer loads.
 #include "aaclib/aac_input.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <limits>
 #include <utility>
 
 namespace zbaac {
@@ -9,6 +15,12 @@ namespace zbaac {
 Result<AacInput, InputError> AacInput::OpenFile(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return Fail(InputError{path, errno});
+  // A folder opens for reading on Linux, and then every read fails.
+  struct stat info {};
+  if (::fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) {
+    std::fclose(file);
+    return Fail(InputError{path, EISDIR});
+  }
   AacInput input;
   input.file_ = file;
   if (std::fseek(file, 0, SEEK_END) == 0) {
@@ -18,7 +30,10 @@ Result<AacInput, InputError> AacInput::OpenFile(const std::string& path) {
   std::fseek(file, 0, SEEK_SET);
   input.buffer_.resize(kBufferBytes);
   input.fill_ = std::fread(input.buffer_.data(), 1, kBufferBytes, file);
-  if (input.fill_ == 0) input.endOfInput_ = true;
+  if (input.fill_ == 0) {
+    input.endOfInput_ = true;
+    if (std::ferror(file)) input.readError_ = errno;
+  }
   return input;
 }
 
@@ -28,6 +43,7 @@ AacInput AacInput::FromBytes(std::vector<std::uint8_t> bytes) {
   input.fill_ = bytes.size();
   input.buffer_ = std::move(bytes);
   input.endOfInput_ = input.fill_ == 0;
+  input.inMemory_ = true;
   return input;
 }
 
@@ -42,6 +58,8 @@ AacInput& AacInput::operator=(AacInput&& other) noexcept {
   bytesBeforeBuffer_ = std::exchange(other.bytesBeforeBuffer_, 0);
   sizeBytes_ = std::exchange(other.sizeBytes_, 0);
   endOfInput_ = std::exchange(other.endOfInput_, false);
+  inMemory_ = std::exchange(other.inMemory_, false);
+  readError_ = std::exchange(other.readError_, 0);
   return *this;
 }
 
@@ -53,9 +71,53 @@ bool AacInput::LoadNext() {
   if (endOfInput_) return false;
   bytesBeforeBuffer_ += fill_;
   fill_ = 0;
-  if (file_ != nullptr) fill_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+  if (file_ != nullptr) {
+    fill_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+    if (fill_ == 0 && std::ferror(file_)) readError_ = errno;
+  }
   if (fill_ == 0) endOfInput_ = true;
   return fill_ != 0;
+}
+
+std::uint64_t AacInput::SeekTo(std::uint64_t offset) {
+  if (inMemory_) {
+    // One load holds the whole stream.
+    bytesBeforeBuffer_ = 0;
+    fill_ = buffer_.size();
+    endOfInput_ = fill_ == 0;
+    return 0;
+  }
+  bytesBeforeBuffer_ = offset;
+  fill_ = 0;
+  endOfInput_ = true;
+  if (file_ == nullptr || offset > static_cast<std::uint64_t>(std::numeric_limits<long>::max())) return offset;
+  if (std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0) {
+    readError_ = errno;
+    return offset;
+  }
+  fill_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+  if (fill_ == 0 && std::ferror(file_)) readError_ = errno;
+  endOfInput_ = fill_ == 0;
+  return offset;
+}
+
+std::size_t AacInput::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) const {
+  if (inMemory_) {
+    if (offset >= buffer_.size()) return 0;
+    const std::size_t n = std::min<std::size_t>(count, buffer_.size() - static_cast<std::size_t>(offset));
+    std::memcpy(out, buffer_.data() + offset, n);
+    return n;
+  }
+  if (file_ == nullptr) return 0;
+  std::size_t got = 0;
+  while (got < count) {
+    // pread leaves the file position of the loads alone.
+    const ssize_t n = ::pread(fileno(file_), out + got, count - got, static_cast<off_t>(offset + got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return got;
 }
 
 }  // namespace zbaac

@@ -25,7 +25,7 @@ class AacInput {
   static constexpr std::size_t kBufferBytes = 0x20000;
 
   AacInput() = default;
-  // Opens `path` for reading and fills the first buffer load.
+  // Opens `path` for reading and fills the first buffer load. A folder fails (EISDIR).
   static Result<AacInput, InputError> OpenFile(const std::string& path);
   // A stream held in memory (tests, tools, streams unpacked from a container): one load.
   static AacInput FromBytes(std::vector<std::uint8_t> bytes);
@@ -42,12 +42,22 @@ class AacInput {
   // has no byte more. The bytes of the load it replaces must all have been taken.
   bool LoadNext();
 
+  // Makes the current load start at the load that holds `offset` (for a file, the bytes
+  // from `offset` on), so that a reader can go on from any byte, backwards included.
+  // Returns the offset of the load's first byte.
+  std::uint64_t SeekTo(std::uint64_t offset);
+  // Copies up to `count` bytes from `offset` into `out`, whatever the current load; fewer
+  // at the end of the input, 0 past it or on a read error. Leaves the loads as they are.
+  std::size_t ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) const;
+
   bool EndOfInput() const { return endOfInput_; }
   bool IsFile() const { return file_ != nullptr; }
   // Bytes of the loads before the current one.
   std::uint64_t BytesBeforeBuffer() const { return bytesBeforeBuffer_; }
   // Size of the file (or of the memory stream) in bytes, as measured when opened.
   std::uint64_t SizeBytes() const { return sizeBytes_; }
+  // errno of a read that failed (EISDIR for a folder), else 0.
+  int ReadError() const { return readError_; }
 
  private:
   std::FILE* file_ = nullptr;
@@ -56,6 +66,8 @@ class AacInput {
   std::uint64_t bytesBeforeBuffer_ = 0;
   std::uint64_t sizeBytes_ = 0;
   bool endOfInput_ = false;
+  bool inMemory_ = false;
+  int readError_ = 0;
 };
 
 }  // namespace zbaac

@@ -3,14 +3,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "common/result.h"
 
 namespace zbaac {
 
+class AacInput;
 class BitReader;
 struct SyntaxState;
+
+// The longest header: the 7 fixed bytes, then for a protected frame up to three block
+// positions and the CRC.
+constexpr std::size_t kAdtsLongestHeaderBytes = 15;
 
 struct AdtsHeader {
   int id = 0;                     // 0 MPEG-4, 1 MPEG-2
@@ -27,6 +33,7 @@ struct AdtsHeader {
 
 enum class AdtsErrorKind {
   NoSync,               // the 12-bit sync word is not 0xFFF
+  WrongLayer,           // layer is not 0 (the header of another MPEG audio layer)
   ReservedSampling,     // sampling index without a band table (12 .. 15)
   BadFrameLength,       // frame length shorter than its header
   Truncated,            // fewer bytes than the header needs
@@ -42,6 +49,29 @@ struct AdtsError {
 Result<AdtsHeader, AdtsError> ParseAdtsHeader(BitReader& reader);
 // The same on bytes in memory, the header starting at `offset`.
 Result<AdtsHeader, AdtsError> ParseAdtsHeader(std::span<const std::uint8_t> bytes, std::size_t offset);
+
+// True when the fields that stay the same through a stream (the fixed header: id, layer,
+// protection, profile, sampling index, channel configuration) match.
+inline bool SameFixedHeader(const AdtsHeader& a, const AdtsHeader& b) {
+  return a.id == b.id && a.layer == b.layer && a.protectionAbsent == b.protectionAbsent && a.profile == b.profile &&
+         a.samplingIndex == b.samplingIndex && a.channelConfiguration == b.channelConfiguration;
+}
+
+struct AdtsSync {
+  std::uint64_t offset = 0;  // first byte of the header
+  AdtsHeader header;
+};
+
+// Searches the input for the first frame header at or after byte `from` and before
+// `limit` that matches `reference` in its fixed header (when given) and that what follows
+// confirms: where the frame ends there is another header with the same fixed header, or,
+// with `lastFrameConfirms`, the end of the input (or a header cut off by it). One header
+// alone is too easily found by chance in damaged data or in raw blocks; so is a frame
+// that merely ends at the end of the input, unless the fixed header was given to match.
+std::optional<AdtsSync> FindAdtsFrame(const AacInput& input, std::uint64_t from, std::uint64_t limit,
+                                      const AdtsHeader* reference, bool lastFrameConfirms);
+// The header at `offset` when it is valid and matches `reference` (when given).
+std::optional<AdtsHeader> AdtsHeaderAt(const AacInput& input, std::uint64_t offset, const AdtsHeader* reference);
 
 // Takes the frame's sampling index and object type into the parse state.
 void ApplyAdtsHeader(const AdtsHeader& header, SyntaxState& state);

@@ -1,6 +1,8 @@
 // MSB-first bit reading with a 64-bit cache.
 #include "aaclib/bit_reader.h"
 
+#include <algorithm>
+
 namespace zbaac {
 
 BitReader& BitReader::operator=(BitReader&& other) noexcept {
@@ -46,6 +48,25 @@ void BitReader::RefillSlow() {
     cache_ |= byte << (kRefillBits - bits_);
     bits_ += 8;
   }
+}
+
+void BitReader::SeekToByte(std::uint64_t offset) {
+  const std::uint64_t loadOffset = input_.BytesBeforeBuffer();
+  const auto loadBytes = static_cast<std::uint64_t>(end_ - loadStart_);
+  if (loadStart_ == nullptr || offset < loadOffset || offset > loadOffset + loadBytes) {
+    const std::uint64_t first = input_.SeekTo(offset);
+    const auto bytes = input_.Bytes();
+    loadStart_ = bytes.data();
+    end_ = bytes.data() + bytes.size();
+    next_ = loadStart_ + std::min<std::uint64_t>(offset - first, bytes.size());
+  } else {
+    next_ = loadStart_ + (offset - loadOffset);
+  }
+  cache_ = 0;
+  bits_ = 0;
+  zeroBytes_ = 0;
+  endSeen_ = false;
+  dataEndBit_ = 0;
 }
 
 void BitReader::SkipBits(std::uint64_t bits) {

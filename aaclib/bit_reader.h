@@ -49,6 +49,9 @@ class BitReader {
   }
   // Skips `bits` bits (any count).
   void SkipBits(std::uint64_t bits);
+  // Goes on from byte `offset` of the input (forwards or backwards; the end of the input
+  // is found afresh).
+  void SeekToByte(std::uint64_t offset);
 
   // Makes at least kRefillBits bits available.
   void Refill() {
@@ -78,6 +81,7 @@ class BitReader {
   // True once reads have gone beyond the last bit of the input (they returned zeros).
   bool PastEnd() const { return endSeen_ && BitPosition() > dataEndBit_; }
   const AacInput& Input() const { return input_; }
+  AacInput& Input() { return input_; }
 
   // A copy of the reader's cache for a hot loop, so that it stays in registers while the
   // loop stores its results: the same Refill, Peek and Skip, written back to the reader

@@ -41,7 +41,9 @@ typedef struct AacVersionInfo {
 ZBAACLIB_EXPORT int32_t AACDecoder_Open(AacStreamInfo* info, const char* path);
 
 /* Decodes the next block into out[0 .. 2047]: 1024 periods, channel c of period k in
-   out[2k + c]. A one-channel stream writes its sample into both slots of each period.
+   out[2k + c]. A one-channel stream writes its sample into both slots of each period; a
+   block without channels, and each block of an ADTS frame that was damaged or lost, is
+   silence (decoding goes on from the next frame header; AACDecoder_Report counts them).
    Returns 0 when there is no more output (end of input, an error, or an element that stops
    decoding); the call that reaches the end of the input may still have written samples.
    Otherwise returns a positive count (bits taken from the input); callers test it against 0.
@@ -55,11 +57,59 @@ ZBAACLIB_EXPORT int32_t AACDecoder_Close(void);
 /* Fills *info with zeros and an empty text. Always returns 0. */
 ZBAACLIB_EXPORT int32_t AACDecoder_Version(AacVersionInfo* info);
 
+/* How a decode came out: every caller takes the library's verdict, so that all of them
+   judge a stream alike. */
+#define ZBAAC_VERDICT_RUNNING (-1)       /* Decode has not returned 0 yet */
+#define ZBAAC_VERDICT_OK 0               /* decoded to its end, nothing lost */
+#define ZBAAC_VERDICT_OK_WITH_LOSSES 1   /* decoded to its end; a small share was skipped (damaged
+                                            frames, junk) or cut off: a success worth a warning */
+#define ZBAAC_VERDICT_NO_AUDIO 2         /* no AAC audio found: nothing decoded, or the stream failed
+                                            within its first blocks (another format, random bytes) */
+#define ZBAAC_VERDICT_DAMAGED 3          /* more than one part in 20 of the input did not decode */
+#define ZBAAC_VERDICT_CANNOT_READ 4      /* the file could not be opened or read (errorNumber) */
+
+/* How the stream was read. */
+#define ZBAAC_FORM_RAW 0
+#define ZBAAC_FORM_ADIF 1
+#define ZBAAC_FORM_ADTS 2
+
+/* What the decode of the stream opened last came to (AACDecoder_Report); owned by the
+   caller. Counts are of the whole decode so far; sizes are in bytes of the input file.
+   Blocks are of 1024 sample periods; together, blocksDecoded + blocksEmpty + blocksSilent
+   are the blocks Decode gave. 88 bytes, no padding. */
+typedef struct AacDecodeReport {
+  uint64_t inputBytes;     /* size of the input file */
+  uint64_t blocksDecoded;  /* blocks decoded from the stream's audio */
+  uint64_t blocksEmpty;    /* blocks of the stream without channels, given as silence */
+  uint64_t blocksSilent;   /* blocks of silence given in place of lost frames */
+  uint64_t framesSkipped;  /* ADTS frames lost: damaged ones, and those a stretch without a
+                              frame header stood for (its length over the mean frame length) */
+  uint64_t bytesSkipped;   /* damaged frames and bytes without a frame before or between frames */
+  uint64_t bytesUnread;    /* behind the last block: trailing junk, or all that followed the
+                              block where a raw or ADIF stream stopped */
+  uint64_t bytesTruncated; /* an incomplete last block or frame, cut off by the end of the file
+                              (not counted as lost) */
+  uint64_t bytesMetadata;  /* ID3 tags in front of (version 2) and behind (version 1) the stream */
+  int32_t verdict;         /* ZBAAC_VERDICT_* */
+  int32_t errorNumber;     /* errno when the file could not be opened or read, else 0 */
+  uint32_t lostPerMille;   /* (bytesSkipped + bytesUnread) over the input without its tags,
+                              in thousandths (0 .. 1000) */
+  uint32_t form;           /* ZBAAC_FORM_* */
+} AacDecodeReport;
+
+/* Reports on the stream opened last: fills the first reportBytes bytes of *report (at most
+   sizeof(AacDecodeReport); a record of an older, shorter layout gets the fields it has) and
+   returns the verdict. report may be null when only the verdict is wanted. Valid from
+   Open on, final once Decode has returned 0, kept by Close until the next Open. Before any
+   Open: ZBAAC_VERDICT_RUNNING and zeros. */
+ZBAACLIB_EXPORT int32_t AACDecoder_Report(AacDecodeReport* report, uint32_t reportBytes);
+
 /* Pointer types for callers that look the entries up by name at run time. */
 typedef int32_t (*AACDecoder_OpenFn)(AacStreamInfo*, const char*);
 typedef int32_t (*AACDecoder_DecodeFn)(int16_t*);
 typedef int32_t (*AACDecoder_CloseFn)(void);
 typedef int32_t (*AACDecoder_VersionFn)(AacVersionInfo*);
+typedef int32_t (*AACDecoder_ReportFn)(AacDecodeReport*, uint32_t);
 
 #ifdef __cplusplus
 } /* extern "C" */

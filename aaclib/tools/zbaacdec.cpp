@@ -1,6 +1,9 @@
 // zbaacdec IN.aac OUT.wav: decodes an AAC file (ADTS, ADIF or raw blocks) to a 16-bit WAV
 // through libzbaaclib.so, loaded by name like the programs load it.
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -32,6 +35,10 @@ constexpr const char* kHelp =
     "only once IN.aac has decoded; on any failure OUT.wav stays as it was. A device or\n"
     "FIFO given as OUT.wav is written in place.\n"
     "\n"
+    "A damaged ADTS frame is skipped and becomes silence of its length (a warning says\n"
+    "how many); the decode fails when more than 5% of IN.aac does not decode, and when\n"
+    "IN.aac holds no AAC audio.\n"
+    "\n"
     "  -h, --help     show this help and exit\n"
     "      --version  show the version and exit\n"
     "      --         end of options (for file names that start with '-')\n"
@@ -41,6 +48,53 @@ constexpr const char* kHelp =
 int Failed(const std::string& message) {
   std::fprintf(stderr, "zbaacdec: %s\n", message.c_str());
   return kExitFailed;
+}
+
+// What a decode lost, for a person: "skipped 2 damaged frames (740 bytes; silence in their
+// place); ignored 12 bytes of trailing data". Empty when nothing was lost.
+std::string Losses(const AacDecodeReport& report) {
+  std::string text;
+  auto add = [&text](const std::string& part) { text += (text.empty() ? "" : "; ") + part; };
+  char part[160];
+  if (report.framesSkipped > 0) {
+    const bool one = report.framesSkipped == 1;
+    std::snprintf(part, sizeof part, "skipped %" PRIu64 " damaged frame%s (%" PRIu64 " bytes; silence in %s place)",
+                  report.framesSkipped, one ? "" : "s", report.bytesSkipped, one ? "its" : "their");
+    add(part);
+  } else if (report.bytesSkipped > 0) {
+    std::snprintf(part, sizeof part, "skipped %" PRIu64 " bytes without AAC frames", report.bytesSkipped);
+    add(part);
+  }
+  if (report.bytesUnread > 0) {
+    std::snprintf(part, sizeof part, "ignored %" PRIu64 " bytes of trailing data", report.bytesUnread);
+    add(part);
+  }
+  if (report.bytesTruncated > 0) {
+    std::snprintf(part, sizeof part, "the last block is incomplete (%" PRIu64 " bytes)", report.bytesTruncated);
+    add(part);
+  }
+  return text;
+}
+
+// The verdict of the library on the decode, as a message; empty for a success.
+std::string Judgement(const char* inPath, const AacDecodeReport& report) {
+  const std::string in = inPath;
+  switch (report.verdict) {
+    case ZBAAC_VERDICT_OK:
+    case ZBAAC_VERDICT_OK_WITH_LOSSES:
+      return {};
+    case ZBAAC_VERDICT_NO_AUDIO:
+      return in + ": no AAC audio found";
+    case ZBAAC_VERDICT_DAMAGED: {
+      char share[64];
+      std::snprintf(share, sizeof share, "%u.%u%%", report.lostPerMille / 10, report.lostPerMille % 10);
+      return in + ": too damaged: " + share + " of it did not decode (" + Losses(report) + ")";
+    }
+    case ZBAAC_VERDICT_CANNOT_READ:
+      return "cannot read " + in + ": " + std::strerror(report.errorNumber);
+    default:
+      return in + ": the decode did not come to an end";
+  }
 }
 
 int UsageError(const std::string& message) {
@@ -98,7 +152,12 @@ int main(int argc, char** argv) {
   const char* inPath = arguments->in.c_str();
   const char* outPath = arguments->out.c_str();
 
-  // The library reports a missing file only as a stream without output; say why here.
+  // The library reports a file it cannot read only through its report; say why here
+  // before anything is created.
+  struct stat inInfo {};
+  if (::stat(inPath, &inInfo) == 0 && S_ISDIR(inInfo.st_mode)) {
+    return Failed(std::string(inPath) + " is a folder, not an AAC file");
+  }
   if (std::FILE* probe = std::fopen(inPath, "rb")) {
     std::fclose(probe);
   } else {
@@ -122,7 +181,8 @@ int main(int argc, char** argv) {
   auto open = library.Entry<AACDecoder_OpenFn>("AACDecoder_Open");
   auto decode = library.Entry<AACDecoder_DecodeFn>("AACDecoder_Decode");
   auto close = library.Entry<AACDecoder_CloseFn>("AACDecoder_Close");
-  if (open == nullptr || decode == nullptr || close == nullptr) {
+  auto report = library.Entry<AACDecoder_ReportFn>("AACDecoder_Report");
+  if (open == nullptr || decode == nullptr || close == nullptr || report == nullptr) {
     return Failed("libzbaaclib.so lacks an AACDecoder entry");
   }
 
@@ -136,7 +196,6 @@ int main(int argc, char** argv) {
 
   std::vector<int16_t> buffer(static_cast<size_t>(kBlockSamples) * kBlocksPerWrite);
   uint64_t dataBytes = 0;
-  uint64_t blocks = 0;
   const size_t blockSamples = mono ? kBlockSamples / 2 : kBlockSamples;
   const size_t blockBytes = blockSamples * sizeof(int16_t);
   bool more = true;
@@ -162,18 +221,23 @@ int main(int argc, char** argv) {
       return Failed(std::string("cannot write ") + outPath + ": " + std::strerror(errno));
     }
     dataBytes += blockBytes * static_cast<uint64_t>(filled);
-    blocks += static_cast<uint64_t>(filled);
   }
+  // The library judges the decode, for every program that uses it alike.
+  AacDecodeReport outcome{};
+  report(&outcome, sizeof outcome);
   close();
+  if (const std::string failure = Judgement(inPath, outcome); !failure.empty()) return Failed(failure);
 
   // RIFF, or RF64 when the audio outgrew the 32-bit sizes.
   if (WriteWavHeader64(fd, mono, info.sampleRate, dataBytes) != kWavWriteOk) {
     return Failed(std::string("cannot finish ") + outPath + ": " + std::strerror(errno));
   }
-  if (blocks == 0) return Failed(std::string(inPath) + ": no decodable audio");
   if (auto committed = output.Commit(); !committed) {
     return Failed(std::string(committed.Error().kind == OutputFileError::Kind::Replace ? "cannot replace " : "cannot write ") +
                 outPath + ": " + committed.Error().Reason());
+  }
+  if (outcome.verdict == ZBAAC_VERDICT_OK_WITH_LOSSES) {
+    std::fprintf(stderr, "zbaacdec: %s: warning: %s\n", inPath, Losses(outcome).c_str());
   }
   return kExitOk;
 }

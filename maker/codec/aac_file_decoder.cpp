@@ -1,12 +1,13 @@
-// DecodeAacFile over the four exports of libzbaaclib.so.
+// DecodeAacFile over the exports of libzbaaclib.so.
 #include "maker/codec/aac_file_decoder.h"
 
-#include <sys/stat.h>
-
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "aaclib/zbaaclib.h"
@@ -19,10 +20,6 @@ namespace {
 
 constexpr int kBlocksPerProgress = 16;
 constexpr size_t kPeriodsPerBlock = 1024;
-// Input a complete decode may leave unread: the ADIF header, read when the stream is
-// opened; the last block or ADTS frame (at most 8191 bytes), whose bits the call that
-// meets the end does not return; a trailing ID3v1 tag.
-constexpr uint64_t kUndecodedTailBytes = 1024 + 8192 + 128;
 
 // The library always fills a two-slot area, whatever the channel count, so the area is
 // always ZBAAC_OUTPUT_SAMPLES long; a one-channel block is packed from the even slots.
@@ -37,28 +34,59 @@ int32_t ClampToInt32(uint64_t value) {
                                                                              : static_cast<int32_t>(value);
 }
 
-// The library has no error results: it stops giving blocks at the end of the input and at
-// anything it cannot decode alike. Each block returns the bits it took, so a stream that
-// stopped with most of the input unread did not decode, and one that gave no block at
-// all (another format, text, random bytes) held no AAC audio.
-CodecOutcome EndOfBlocks(const std::string& inputPath, uint64_t blocks, uint64_t bitsTaken) {
-  if (blocks == 0) return {CodecEvent::CodecFailed, 0, "No AAC audio found in the input file."};
-  struct stat input {};
-  if (::stat(inputPath.c_str(), &input) != 0 || !S_ISREG(input.st_mode)) return {CodecEvent::Finished};
-  const uint64_t size = static_cast<uint64_t>(input.st_size);
-  const uint64_t taken = bitsTaken / 8;
-  if (size > taken && size - taken > kUndecodedTailBytes) {
-    return {CodecEvent::CodecFailed, 0, "Decoding stopped before the end of the input file."};
+// What a decode lost, for the log: "skipped 2 damaged frames (740 bytes; silence in their
+// place); ignored 12 bytes of trailing data". Empty when nothing was lost.
+std::string Losses(const AacDecodeReport& report) {
+  std::string text;
+  auto add = [&text](const std::string& part) { text += (text.empty() ? "" : "; ") + part; };
+  if (report.framesSkipped > 0) {
+    const bool one = report.framesSkipped == 1;
+    add("skipped " + std::to_string(report.framesSkipped) + " damaged frame" + (one ? "" : "s") + " (" +
+        std::to_string(report.bytesSkipped) + " bytes; silence in " + (one ? "its" : "their") + " place)");
+  } else if (report.bytesSkipped > 0) {
+    add("skipped " + std::to_string(report.bytesSkipped) + " bytes without AAC frames");
   }
-  return {CodecEvent::Finished};
+  if (report.bytesUnread > 0) add("ignored " + std::to_string(report.bytesUnread) + " bytes of trailing data");
+  if (report.bytesTruncated > 0) {
+    add("the last block is incomplete (" + std::to_string(report.bytesTruncated) + " bytes)");
+  }
+  return text;
+}
+
+// The library's verdict on the whole decode, as the adapter's final event; `text` holds
+// the detail the event points at. A small loss is a success with a warning in the log.
+CodecOutcome Judgement(const AacDecodeReport& report, void* record, CodecStatusCallback callback, std::string& text) {
+  switch (report.verdict) {
+    case ZBAAC_VERDICT_OK:
+      return {CodecEvent::Finished};
+    case ZBAAC_VERDICT_OK_WITH_LOSSES:
+      text = Losses(report) + ".";
+      text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+      ReportCodecEvent(record, callback, CodecEvent::Warning, 0, text.c_str());
+      return {CodecEvent::Finished};
+    case ZBAAC_VERDICT_NO_AUDIO:
+      return {CodecEvent::CodecFailed, 0, "No AAC audio found in the input file."};
+    case ZBAAC_VERDICT_DAMAGED:
+      text = "The input file is too damaged: " + std::to_string(report.lostPerMille / 10) + "." +
+             std::to_string(report.lostPerMille % 10) + "% of it did not decode (" + Losses(report) + ").";
+      return {CodecEvent::CodecFailed, 0, text.c_str()};
+    case ZBAAC_VERDICT_CANNOT_READ:
+      text = std::string("Cannot read the input file: ") + std::strerror(report.errorNumber) + ".";
+      return {CodecEvent::CodecFailed, 0, text.c_str()};
+    default:
+      return {CodecEvent::CodecFailed, 0, "Decoding did not come to an end."};
+  }
 }
 
 CodecOutcome DecodeInto(CodecFile& output, const OutsideLibrary& library, void* record, CodecStatusCallback callback,
-                   const std::string& inputPath) {
+                        const std::string& inputPath, std::string& detailText) {
   auto open = library.Entry<AACDecoder_OpenFn>("AACDecoder_Open");
   auto decode = library.Entry<AACDecoder_DecodeFn>("AACDecoder_Decode");
   auto close = library.Entry<AACDecoder_CloseFn>("AACDecoder_Close");
-  if (open == nullptr || decode == nullptr || close == nullptr) return {CodecEvent::LibraryMissing, 0};
+  auto report = library.Entry<AACDecoder_ReportFn>("AACDecoder_Report");
+  if (open == nullptr || decode == nullptr || close == nullptr || report == nullptr) {
+    return {CodecEvent::LibraryMissing, 0};
+  }
 
   CodecEvent outcome = CodecEvent::Finished;
   int32_t faultCode = 0;
@@ -82,7 +110,6 @@ CodecOutcome DecodeInto(CodecFile& output, const OutsideLibrary& library, void* 
     }
     const size_t blockBytes = static_cast<size_t>(channels) * kPeriodsPerBlock * sizeof(int16_t);
     uint64_t blocks = 0;
-    uint64_t bitsTaken = 0;
     while (outcome == CodecEvent::Finished) {
       int32_t more = 0;
       const uint32_t fault = RunGuarded([&] { more = decode(area.data()); });
@@ -92,12 +119,18 @@ CodecOutcome DecodeInto(CodecFile& output, const OutsideLibrary& library, void* 
         break;
       }
       if (more == 0) {
-        const CodecOutcome end = EndOfBlocks(inputPath, blocks, bitsTaken);
+        // The library judges the decode, for every program that uses it alike.
+        AacDecodeReport tally{};
+        if (const uint32_t reportFault = RunGuarded([&] { report(&tally, sizeof tally); }); reportFault != 0) {
+          outcome = CodecEvent::CodecFailed;
+          faultCode = static_cast<int32_t>(reportFault);
+          break;
+        }
+        const CodecOutcome end = Judgement(tally, record, callback, detailText);
         outcome = end.kind;
         detail = end.detail;
         break;
       }
-      bitsTaken += static_cast<uint32_t>(more);
       if (!output.WriteAll(PackBlock(area, packed, channels), blockBytes)) {
         outcome = CodecEvent::CannotWriteOutput;
         break;
@@ -133,10 +166,11 @@ void DecodeAacFile(const std::string& inputPath, const std::string& outputPath, 
     return;
   }
   CodecOutcome outcome{CodecEvent::LibraryMissing, 0};
+  std::string detailText;  // what the final event's detail points at
   {
     // The library holds one decoder per loaded copy: decodes that run at once each get one.
     OutsideLibrary library = OutsideLibrary::OpenInstance("zbaaclib");
-    if (library.Loaded()) outcome = DecodeInto(output, library, record, callback, inputPath);
+    if (library.Loaded()) outcome = DecodeInto(output, library, record, callback, inputPath, detailText);
   }
   ReportCodecEvent(record, callback, outcome);
 }

@@ -30,9 +30,10 @@ bool IsEncoderError(uint8_t kind) {
     case CodecEvent::Unused:
     case CodecEvent::Progress:
     case CodecEvent::Finished:
+    case CodecEvent::Warning:
       return false;
   }
-  return false;  // kinds 16..255
+  return false;  // kinds 17..255
 }
 
 bool IsDecoderError(uint8_t kind) {
@@ -54,6 +55,7 @@ bool IsDecoderError(uint8_t kind) {
     case CodecEvent::Unused:
     case CodecEvent::Progress:
     case CodecEvent::Finished:
+    case CodecEvent::Warning:
       return false;
   }
   return false;
@@ -80,6 +82,8 @@ int32_t EncoderEvent(CodecRecord& job, uint8_t kind, int32_t value, const char* 
     }
   } else if (kind == static_cast<uint8_t>(CodecEvent::Finished)) {
     job.Log(FormatText("    Done (%li seconds).", static_cast<long>(job.Now() - job.startTime)));
+  } else if (kind == static_cast<uint8_t>(CodecEvent::Warning) && text != nullptr && *text != '\0') {
+    job.Log(FormatText("    Warning: %s", text));
   }
   if (!error.empty()) {
     job.MarkError();
@@ -101,6 +105,8 @@ int32_t DecoderEvent(CodecRecord& job, uint8_t kind, int32_t value, const char* 
       job.ShowStatusMessage();
       job.lastStatusTime = now;
     }
+  } else if (kind == static_cast<uint8_t>(CodecEvent::Warning) && text != nullptr && *text != '\0') {
+    job.Log(FormatText("    Warning: %s", text));
   }
   if (!error.empty()) {
     job.MarkError();

@@ -10,9 +10,10 @@
 // the last progress (kind 7 counts as an error so a refused mono AAC encode never passes as
 // a finished job); kind 14 stores the progress (clamped to 0..10000) and refreshes the status
 // panel when the clock has moved on by two seconds since the last refresh; kind 15 logs
-// "    Done (%li seconds).".
+// "    Done (%li seconds)."; kind 16 logs "    Warning: %s" with its text.
 int32_t EncoderStatusCallback(void* record, uint8_t kind, int32_t value, const char* text);
 
 // Decoder: kinds 0, 2, 3, 10, 11, 12 are errors, logged as "    Error: %s"; kind 14 (bytes
-// written so far) refreshes the status panel under the same two-second rule.
+// written so far) refreshes the status panel under the same two-second rule; kind 16 logs
+// "    Warning: %s" with its text (a loss that does not fail the job).
 int32_t DecoderStatusCallback(void* record, uint8_t kind, int32_t value, const char* text);

@@ -27,6 +27,7 @@ constexpr std::array<const char*, 13> kEventTexts = {
 }  // namespace
 
 std::string CodecEventText(uint8_t kind, int32_t value, const char* detail) {
+  if (kind == static_cast<uint8_t>(CodecEvent::Warning)) return detail != nullptr ? detail : "";
   if (kind >= kEventTexts.size()) return {};
   std::string text = kEventTexts[kind];
   if (kind == static_cast<uint8_t>(CodecEvent::CodecFailed)) {
@@ -45,6 +46,7 @@ int32_t ReportCodecEvent(void* record, CodecStatusCallback callback, CodecEvent 
                          const char* detail) {
   if (callback == nullptr) return 0;
   const auto code = static_cast<uint8_t>(kind);
+  if (kind == CodecEvent::Warning) return callback(record, code, value, detail != nullptr ? detail : "");
   if (code >= kEventTexts.size()) return callback(record, code, value, nullptr);
   const std::string text = CodecEventText(code, value, detail);
   return callback(record, code, value, text.c_str());

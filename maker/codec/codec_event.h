@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <string>
 
-// Kinds of events an adapter reports. Kinds 0..12 carry a fixed English text; 13..15 none.
+// Kinds of events an adapter reports. Kinds 0..12 carry a fixed English text; 13..15 none;
+// 16 the text the adapter gives.
 enum class CodecEvent : uint8_t {
   LibraryMissing = 0,      // "Cannot load encoder/decoder DLL."
   CannotOpenInput = 1,     // "Cannot open input file."
@@ -22,6 +23,7 @@ enum class CodecEvent : uint8_t {
   Unused = 13,
   Progress = 14,           // value: hundredths of a percent, or output bytes (AAC decoder)
   Finished = 15,
+  Warning = 16,            // the adapter's text: a loss that does not fail the job ("    Warning: %s")
 };
 
 // Called by an adapter on its own thread. `record` is opaque to the adapter and passed back
@@ -31,14 +33,15 @@ using CodecStatusCallback = int32_t (*)(void* record, uint8_t kind, int32_t valu
 
 // The text of a kind: the fixed text for 0..12 (kind 11 followed by the fault text of
 // `value`, or by `detail` when one is given: a failure that is no fault of a library),
-// "" for every other kind.
+// `detail` for kind 16, "" for every other kind.
 std::string CodecEventText(uint8_t kind, int32_t value, const char* detail = nullptr);
 
 // How an adapter's run ended: the final event it reports and that event's value.
 struct CodecOutcome {
   CodecEvent kind;
   int32_t value = 0;             // the fault code of kind 11
-  const char* detail = nullptr;  // kind 11 only: what failed, when no fault did (static text)
+  const char* detail = nullptr;  // kind 11 only: what failed, when no fault did (text that
+                                 // lives until the event is reported)
 };
 
 // Builds the text of the kind and hands the event to the callback; returns the callback's

@@ -1,9 +1,12 @@
-// Tests of libzbaaclib.so through its four C exports, loaded by name like the programs
+// Tests of libzbaaclib.so through its C exports, loaded by name like the programs
 // load it, and of the zbaacdec tool built on it.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,7 +19,7 @@
 namespace zbaac {
 namespace {
 
-// The library loaded by name like the programs load it, with its four entries.
+// The library loaded by name like the programs load it, with its five entries.
 struct Library {
   void* handle = dlopen(ZIMBAR_BIN_DIR "/libzbaaclib.so", RTLD_NOW | RTLD_LOCAL);
   template <typename Fn>
@@ -25,10 +28,11 @@ struct Library {
   AACDecoder_DecodeFn decode = Entry<AACDecoder_DecodeFn>("AACDecoder_Decode");
   AACDecoder_CloseFn close = Entry<AACDecoder_CloseFn>("AACDecoder_Close");
   AACDecoder_VersionFn version = Entry<AACDecoder_VersionFn>("AACDecoder_Version");
+  AACDecoder_ReportFn report = Entry<AACDecoder_ReportFn>("AACDecoder_Report");
   ~Library() {
     if (handle != nullptr) dlclose(handle);
   }
-  bool Loaded() const { return open && decode && close && version; }
+  bool Loaded() const { return open && decode && close && version && report; }
 };
 
 std::string Stream(int rate, int channels = 2, int kbps = 128) {
@@ -47,13 +51,56 @@ std::string TempPath(const std::string& tag) {
   return test::TestCacheDir() + "/exports_" + tag + "_" + std::to_string(::getpid());
 }
 
-// Catches a library that leaks its internals or misses an entry: the four entries are
-// there, the C++ decoder core is not visible.
-TEST(ExportsTest, ExportsTheFourEntriesOnly) {
+// Catches a library that leaks its internals or misses an entry: the five entries are
+// there, the C++ decoder core is not visible, the records keep their layouts.
+TEST(ExportsTest, ExportsTheFiveEntriesOnly) {
   Library lib;
   ASSERT_TRUE(lib.Loaded()) << dlerror();
   EXPECT_EQ(lib.Entry<void*>("_ZN5zbaac10AacDecoder6DecodeEPs"), nullptr);
   EXPECT_EQ(sizeof(AacStreamInfo), 8u);
+  EXPECT_EQ(sizeof(AacDecodeReport), 88u);
+  EXPECT_EQ(offsetof(AacDecodeReport, verdict), 72u);
+}
+
+// Catches a report that callers cannot rely on: before any Open it says the decode is
+// running; once Decode has returned 0 it carries the counts and the verdict; a caller with
+// a shorter record gets only what fits; a null record still gives the verdict; Close keeps
+// it until the next Open; a missing file and a folder are inputs that cannot be read.
+TEST(ExportsTest, ReportGivesTheVerdict) {
+  Library lib;
+  ASSERT_TRUE(lib.Loaded());
+  AacDecodeReport report{};
+  EXPECT_EQ(lib.report(&report, sizeof report), ZBAAC_VERDICT_RUNNING);
+  const std::string path = Stream(44100);
+  AacStreamInfo info{};
+  lib.open(&info, path.c_str());
+  std::vector<std::int16_t> out(ZBAAC_OUTPUT_SAMPLES);
+  EXPECT_EQ(lib.report(nullptr, 0), ZBAAC_VERDICT_RUNNING);
+  int blocks = 0;
+  while (lib.decode(out.data()) != 0) ++blocks;
+  EXPECT_EQ(lib.report(&report, sizeof report), ZBAAC_VERDICT_OK);
+  EXPECT_EQ(report.verdict, ZBAAC_VERDICT_OK);
+  EXPECT_EQ(report.form, static_cast<uint32_t>(ZBAAC_FORM_ADTS));
+  EXPECT_EQ(report.blocksDecoded, static_cast<uint64_t>(blocks));
+  EXPECT_EQ(report.inputBytes, test::ReadFileBytes(path).size());
+  EXPECT_EQ(report.framesSkipped + report.bytesSkipped + report.bytesUnread + report.lostPerMille, 0u);
+  lib.close();
+  AacDecodeReport shorter;
+  std::memset(&shorter, 0xA5, sizeof shorter);
+  EXPECT_EQ(lib.report(&shorter, 16), ZBAAC_VERDICT_OK);
+  EXPECT_EQ(shorter.inputBytes, report.inputBytes);
+  EXPECT_EQ(shorter.blocksDecoded, report.blocksDecoded);
+  EXPECT_EQ(shorter.blocksEmpty, 0xA5A5A5A5A5A5A5A5u);
+
+  lib.open(&info, "/no/such/dir/x.aac");
+  EXPECT_EQ(lib.decode(out.data()), 0);
+  EXPECT_EQ(lib.report(&report, sizeof report), ZBAAC_VERDICT_CANNOT_READ);
+  EXPECT_EQ(report.errorNumber, ENOENT);
+  lib.open(&info, test::TestCacheDir().c_str());
+  EXPECT_EQ(lib.decode(out.data()), 0);
+  EXPECT_EQ(lib.report(&report, sizeof report), ZBAAC_VERDICT_CANNOT_READ);
+  EXPECT_EQ(report.errorNumber, EISDIR);
+  lib.close();
 }
 
 // Catches a wrong stream record: an ADTS stream reports its own rate and the bit rate of

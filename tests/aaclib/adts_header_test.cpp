@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "aaclib/aac_input.h"
 #include "aaclib/aac_syntax.h"
 #include "aaclib/bit_reader.h"
 #include "tests/aaclib/helpers/syntax_builders.h"
@@ -74,6 +75,47 @@ TEST(AdtsHeader, InvalidHeadersAreRefused) {
   ASSERT_FALSE(cut);
   EXPECT_EQ(cut.Error().kind, AdtsErrorKind::Truncated);
   EXPECT_FALSE(ParseAdtsHeader(good, 5));
+}
+
+// Catches the header of another MPEG audio layer (an MP3 frame: layer bits 01) taken for
+// an ADTS header.
+TEST(AdtsHeader, OtherLayersAreRefused) {
+  BitWriter writer;
+  writer.Put(0xFFF, 12).Put(1, 1).Put(1, 2).Bit(true).Put(1, 2).Put(4, 4).Put(0, 1).Put(2, 3);
+  writer.Put(0, 4).Put(200, 13).Put(0x7FF, 11).Put(0, 2);
+  auto header = ParseAdtsHeader(writer.Bytes(), 0);
+  ASSERT_FALSE(header);
+  EXPECT_EQ(header.Error().kind, AdtsErrorKind::WrongLayer);
+}
+
+// Catches a search that takes a chance pattern for a frame: a header counts only when the
+// next header, with the same fixed fields, stands where its frame ends; the end of the
+// input there confirms it only when asked; a frame reaching past the end never does; a
+// header whose fixed fields differ from the stream's is passed over.
+TEST(AdtsHeader, SearchFindsOnlyConfirmedHeaders) {
+  auto frame = [](int samplingIndex, int length) {
+    std::vector<std::uint8_t> bytes = Header(true, 1, samplingIndex, 2, length).Bytes();
+    bytes.resize(static_cast<std::size_t>(length), 0x11);
+    return bytes;
+  };
+  std::vector<std::uint8_t> bytes = {0x00, 0xFF, 0xF1, 0x12};  // junk with a sync word in it
+  for (const auto& part : {frame(4, 100), frame(4, 120), frame(4, 90)}) bytes.insert(bytes.end(), part.begin(), part.end());
+  const AacInput input = AacInput::FromBytes(bytes);
+  auto found = FindAdtsFrame(input, 0, bytes.size(), nullptr, false);
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->offset, 4u);
+  EXPECT_EQ(FindAdtsFrame(input, 5, bytes.size(), nullptr, false)->offset, 104u);
+  EXPECT_FALSE(FindAdtsFrame(input, 105, bytes.size(), nullptr, false));  // the last frame
+  EXPECT_EQ(FindAdtsFrame(input, 105, bytes.size(), nullptr, true)->offset, 224u);
+  AdtsHeader other = found->header;
+  other.samplingIndex = 3;
+  EXPECT_FALSE(FindAdtsFrame(input, 0, bytes.size(), &other, true));
+
+  std::vector<std::uint8_t> cut = frame(4, 100);
+  const std::vector<std::uint8_t> longer = frame(4, 500);
+  cut.insert(cut.end(), longer.begin(), longer.begin() + 200);  // a frame reaching past the end
+  const AacInput cutInput = AacInput::FromBytes(cut);
+  EXPECT_FALSE(FindAdtsFrame(cutInput, 1, cut.size(), nullptr, true));
 }
 
 // Catches the reader form disagreeing with the byte form on where the data starts.

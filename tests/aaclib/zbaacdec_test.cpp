@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -81,9 +82,79 @@ TEST(ZbaacdecFiles, BadInputLeavesTheExistingOutputWhole) {
   WriteText(dir.File("out.wav"), "an earlier decode");
   const ToolRun run = Zbaacdec(dir, {dir.File("bad.aac"), dir.File("out.wav")});
   EXPECT_EQ(run.exitCode, 1) << run.err;
-  EXPECT_NE(run.err.find("no decodable audio"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("no AAC audio found"), std::string::npos) << run.err;
   EXPECT_EQ(ReadText(dir.File("out.wav")), "an earlier decode");
   EXPECT_EQ(Names(dir.Path()), (std::set<std::string>{"bad.aac", "out.wav"}));
+}
+
+// Three seconds of stereo music as ADTS frames, and where the frames start.
+std::vector<uint8_t> ThreeSeconds(std::vector<zbaac::test::AdtsFrame>* frames) {
+  zbaac::test::StreamSpec spec;
+  spec.seconds = 3.0;
+  std::string error;
+  const std::string path = zbaac::test::MakeAdtsStream(spec, &error);
+  EXPECT_FALSE(path.empty()) << error;
+  std::vector<uint8_t> bytes = ReadBytes(path);
+  *frames = zbaac::test::SplitAdtsFrames(bytes);
+  return bytes;
+}
+
+// Sample bytes of a WAV file zbaacdec wrote (its header is 80 bytes).
+size_t WavDataBytes(const std::string& path) {
+  const size_t size = ReadBytes(path).size();
+  return size > 80 ? size - 80 : 0;
+}
+
+// Catches one damaged byte in the middle of an ADTS file ending the decode with success
+// and half the audio: the damaged frame is skipped and said on standard error, and the WAV
+// holds every block, the skipped one as silence.
+TEST(ZbaacdecDamage, DamagedFrameIsSkippedAndSaid) {
+  TempDir dir;
+  std::vector<zbaac::test::AdtsFrame> frames;
+  std::vector<uint8_t> bytes = ThreeSeconds(&frames);
+  ASSERT_GT(frames.size(), 100u);
+  WriteBytes(dir.File("whole.aac"), bytes);
+  bytes[frames[frames.size() / 2].offset] = 0x00;  // the middle frame's sync word
+  WriteBytes(dir.File("damaged.aac"), bytes);
+  const ToolRun whole = Zbaacdec(dir, {dir.File("whole.aac"), dir.File("whole.wav")});
+  ASSERT_EQ(whole.exitCode, 0) << whole.err;
+  EXPECT_TRUE(whole.err.empty()) << whole.err;
+  const ToolRun damaged = Zbaacdec(dir, {dir.File("damaged.aac"), dir.File("damaged.wav")});
+  EXPECT_EQ(damaged.exitCode, 0) << damaged.err;
+  EXPECT_EQ(WavDataBytes(dir.File("damaged.wav")), frames.size() * 4096);
+  EXPECT_EQ(WavDataBytes(dir.File("damaged.wav")), WavDataBytes(dir.File("whole.wav")));
+  EXPECT_NE(damaged.err.find("warning: skipped 1 damaged frame"), std::string::npos) << damaged.err;
+  EXPECT_EQ(std::count(damaged.err.begin(), damaged.err.end(), '\n'), 1) << damaged.err;
+}
+
+// Catches input that is no AAC decoded as audio, replacing an existing OUT: random bytes
+// (one block of noise and success before), a stream damaged beyond the share a decode may
+// lose, and a folder fail with a message that says what they are; OUT stays as it was.
+TEST(ZbaacdecDamage, InputWithoutAudioFailsAndKeepsTheOutput) {
+  TempDir dir;
+  std::vector<zbaac::test::AdtsFrame> frames;
+  std::vector<uint8_t> ruined = ThreeSeconds(&frames);
+  for (size_t k = 1; k < frames.size(); k += 5) ruined[frames[k].offset + 1] = 0x00;
+  WriteBytes(dir.File("ruined.aac"), ruined);
+  ::mkdir(dir.File("folder.aac").c_str(), 0700);
+  std::vector<std::pair<std::string, std::string>> inputs = {{"ruined.aac", "too damaged: "},
+                                                             {"folder.aac", "is a folder"}};
+  std::mt19937 random(23);
+  for (int i = 0; i < 20; ++i) {
+    std::vector<uint8_t> noise(4000);
+    for (auto& byte : noise) byte = static_cast<uint8_t>(random());
+    const std::string name = "random" + std::to_string(i) + ".aac";
+    WriteBytes(dir.File(name), noise);
+    inputs.emplace_back(name, "no AAC audio found");
+  }
+  for (const auto& [name, message] : inputs) {
+    SCOPED_TRACE(name);
+    WriteText(dir.File("out.wav"), "an earlier decode");
+    const ToolRun run = Zbaacdec(dir, {dir.File(name), dir.File("out.wav")});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+    EXPECT_TRUE(ReadText(dir.File("out.wav")) == "an earlier decode");
+  }
 }
 
 // Catches IN destroyed when OUT is IN itself: the same name (deleted the input), a

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "aaclib/zbaaclib.h"
 #include "common/fault_guard.h"
 #include "common/wav_header.h"
 #include "tests/maker/codec/codec_test_support.h"
@@ -113,36 +114,50 @@ TEST_F(AacDecodeTest, MissingLibraryOrEntryIsKindZero) {
   Header(Out());
 }
 
-// Catches an input the library gives no block for (another format, text) or gives up on
-// early (random bytes it takes for a few blocks) reported as decoded: each block takes 512
-// bytes here (the fake's 4096 bits), so an input much longer than the blocks took is an
-// error, one they took up to a last partial block is not, and a cancel never is.
-TEST_F(AacDecodeTest, InputLeftLargelyUndecodedIsAnError) {
+// Catches an end of the blocks judged by the adapter instead of by the library (the
+// adapter guessed from the bytes the blocks took, and zbaacdec judged otherwise): each
+// verdict of the library's report becomes the event it stands for, with its text; a small
+// loss is a success behind a warning that says what was lost; a cancel is no verdict.
+TEST_F(AacDecodeTest, TheLibrarysVerdictDecides) {
   const struct {
     const char* name;
-    const char* blocks;
-    size_t inputBytes;
+    int verdict;
+    const char* skipped;
+    const char* unread;
+    const char* perMille;
+    const char* errorNumber;
     int stopAtProgress;
     std::vector<int> kinds;
-    std::string text;
-    uint32_t wavBlocks;  // what the WAV keeps either way
+    std::string text;  // of the last event but the final one, or of the final one
   } cases[] = {
-      {"no block", "0", 30000, 0, {11}, "Encoder/decoder failed. No AAC audio found in the input file.", 0},
-      {"stopped early", "3", 30000, 0, {11}, "Encoder/decoder failed. Decoding stopped before the end of the input file.",
-       3},
-      {"whole input", "40", 40 * 512 + 1500, 0, {14, 14, 15}, "", 40},
-      {"cancelled", "40", 100000, 1, {14, 15}, "", 16},
+      {"ok", ZBAAC_VERDICT_OK, "0", "0", "0", "0", 0, {14, 14, 15}, ""},
+      {"small loss", ZBAAC_VERDICT_OK_WITH_LOSSES, "2", "12", "3", "0", 0, {14, 14, 16, 15},
+       "Skipped 2 damaged frames (740 bytes; silence in their place); ignored 12 bytes of trailing data."},
+      {"no audio", ZBAAC_VERDICT_NO_AUDIO, "0", "0", "0", "0", 0, {14, 14, 11},
+       "Encoder/decoder failed. No AAC audio found in the input file."},
+      {"damaged", ZBAAC_VERDICT_DAMAGED, "1", "900", "123", "0", 0, {14, 14, 11},
+       "Encoder/decoder failed. The input file is too damaged: 12.3% of it did not decode (skipped 1 damaged "
+       "frame (370 bytes; silence in its place); ignored 900 bytes of trailing data)."},
+      {"unreadable", ZBAAC_VERDICT_CANNOT_READ, "0", "0", "0", "21", 0, {14, 14, 11},
+       "Encoder/decoder failed. Cannot read the input file: Is a directory."},
+      {"cancelled", ZBAAC_VERDICT_NO_AUDIO, "0", "0", "0", "0", 1, {14, 15}, ""},
   };
   for (const auto& c : cases) {
-    WriteFile(dir_.File("in.aac"), std::string(c.inputBytes, '\x5A'));
-    ScopedEnv blocks("FAKE_AAC_BLOCKS", c.blocks);
+    SCOPED_TRACE(c.name);
+    ScopedEnv verdict("FAKE_AAC_VERDICT", std::to_string(c.verdict).c_str());
+    ScopedEnv skipped("FAKE_AAC_SKIPPED", c.skipped);
+    ScopedEnv unread("FAKE_AAC_UNREAD", c.unread);
+    ScopedEnv perMille("FAKE_AAC_PERMILLE", c.perMille);
+    ScopedEnv errorNumber("FAKE_AAC_ERRNO", c.errorNumber);
     events_ = EventLog{};
     events_.stopAtProgress = c.stopAtProgress;
     Decode(Out());
-    EXPECT_EQ(events_.Kinds(), c.kinds) << c.name;
+    ASSERT_EQ(events_.Kinds(), c.kinds);
+    const size_t at = c.kinds.back() == 15 && c.kinds.size() > 3 ? c.kinds.size() - 2 : c.kinds.size() - 1;
     if (!c.text.empty()) {
-      EXPECT_EQ(events_.events.back().text, c.text) << c.name;
+      EXPECT_EQ(events_.events[at].text, c.text);
     }
-    EXPECT_EQ(WavDeclaredBytes(Out()), c.wavBlocks * 4096u) << c.name;
+    // The WAV keeps what was decoded either way; the job decides whether it is kept.
+    EXPECT_EQ(WavDeclaredBytes(Out()), (c.stopAtProgress ? 16u : 40u) * 4096u);
   }
 }

@@ -128,3 +128,15 @@ TEST(DecoderCallback, StatusShowsBytesWritten) {
   Decoder(job, CodecEvent::Progress, 131072);
   EXPECT_EQ(job.status, (std::vector<std::string>{" MP3 Decoder: 65536 bytes, /music/a.mp3"}));
 }
+
+// Catches a loss the AAC decoder got over (damaged frames skipped, trailing data) that
+// never reaches the log, or that fails the job: both callbacks log it as a warning line,
+// the job stays without error and goes on.
+TEST(DecoderCallback, WarningIsLoggedAndIsNoError) {
+  for (const auto callback : {DecoderStatusCallback, EncoderStatusCallback}) {
+    FakeCodecRecord job = StartedJob();
+    EXPECT_EQ(ReportCodecEvent(&job, callback, CodecEvent::Warning, 0, "Skipped 1 damaged frame."), 0);
+    EXPECT_EQ(job.log, (std::vector<std::string>{"    Warning: Skipped 1 damaged frame."}));
+    EXPECT_FALSE(job.error);
+  }
+}

@@ -47,3 +47,15 @@ TEST(CodecEvent, KindsWithoutTextPassNullAndKeepTheValue) {
   }
   EXPECT_EQ(ReportCodecEvent(nullptr, nullptr, CodecEvent::LibraryMissing), 0);
 }
+
+// Catches the text of a warning lost on its way to the callback.
+TEST(CodecEvent, WarningPassesTheAdaptersText) {
+  auto callback = [](void* record, uint8_t kind, int32_t, const char* text) -> int32_t {
+    *static_cast<std::string*>(record) = std::to_string(kind) + ":" + (text != nullptr ? text : "(null)");
+    return 0;
+  };
+  std::string seen;
+  ReportCodecEvent(&seen, callback, CodecEvent::Warning, 0, "Ignored 12 bytes of trailing data.");
+  EXPECT_EQ(seen, "16:Ignored 12 bytes of trailing data.");
+  EXPECT_EQ(CodecEventText(16, 0, "x"), "x");
+}
