@@ -11,6 +11,7 @@
 
 #include "common/text_encoding.h"
 #include "common/fd_io.h"
+#include "common/regular_file.h"
 #include "common/unique_fd.h"
 
 namespace {
@@ -85,15 +86,11 @@ int ReadId3v1Tag(const std::string& path, std::string* album, std::string* artis
                  std::string* year) {
   for (std::string* out : {album, artist, title, year})
     if (out != nullptr) out->clear();
-  // A FIFO or a device is refused from its status, before it is opened: opening or
-  // reading it could block the caller or take bytes meant for another reader. O_NONBLOCK
-  // and the second look cover a file swapped for one in between.
-  struct stat named {};
-  if (::stat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode)) return kId3CannotOpen;
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  struct stat opened {};
-  if (!fd || ::fstat(fd.Get(), &opened) != 0 || opened.st_dev != named.st_dev || opened.st_ino != named.st_ino)
-    return kId3CannotOpen;
+  // A FIFO or a device is refused before it is opened: opening or reading it could block
+  // the caller or take bytes meant for another reader.
+  auto opened = OpenRegularFile(path);
+  if (!opened) return kId3CannotOpen;
+  const UniqueFd fd = std::move(opened).Value();
   const off_t size = ::lseek(fd.Get(), 0, SEEK_END);
   if (size < static_cast<off_t>(kId3v1TagBytes)) return kId3NoTag;
   Id3v1Record record;

@@ -10,6 +10,7 @@
 
 #include "common/fd_io.h"
 #include "common/output_file.h"
+#include "common/regular_file.h"
 
 namespace {
 
@@ -137,16 +138,11 @@ std::string TagFileError::Reason() const {
 }
 
 Result<UniqueFd, TagFileError> OpenTagFile(const std::string& path) {
-  struct stat named {};
-  if (::stat(path.c_str(), &named) != 0) return Fail(Error(Kind::Access, errno));
-  if (!S_ISREG(named.st_mode)) return Fail(Error(Kind::NotRegularFile, S_ISDIR(named.st_mode) ? EISDIR : 0));
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!fd) return Fail(Error(Kind::Access, errno));
-  struct stat opened {};
-  if (::fstat(fd.Get(), &opened) != 0) return Fail(Error(Kind::Access, errno));
-  if (!S_ISREG(opened.st_mode) || opened.st_dev != named.st_dev || opened.st_ino != named.st_ino)
-    return Fail(Error(Kind::NotRegularFile, 0));
-  return fd;
+  auto opened = OpenRegularFile(path);
+  if (opened) return std::move(opened).Value();
+  const RegularFileError& error = opened.Error();
+  if (error.errorNumber != 0) return Fail(Error(Kind::Access, error.errorNumber));
+  return Fail(Error(Kind::NotRegularFile, S_ISDIR(error.type) ? EISDIR : 0));
 }
 
 Result<TagFileLayout, TagFileError> ReadTagFileLayout(int fd) {

@@ -12,6 +12,7 @@
 #include "common/fd_io.h"
 #include "common/output_file.h"
 #include "common/paths.h"
+#include "common/regular_file.h"
 #include "common/unique_fd.h"
 
 namespace {
@@ -106,16 +107,16 @@ std::string PlayListText(const std::vector<std::string>& entries) {
 Result<std::vector<std::string>, PlayListFileError> ReadPlayListFile(const std::string& path,
                                                                      std::vector<RefusedLine>* refused) {
   using Kind = PlayListFileError::Kind;
-  // Looked at before it is opened: a device is never opened (that may do something of
-  // its own). Without O_NONBLOCK the open of a FIFO would wait for a writer, for ever if
-  // none comes; what was opened is looked at again, the path may have changed meanwhile.
-  if (struct stat st {}; ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-    return Fail(PlayListFileError{Kind::Read, path, 0, /*notAFile=*/true});
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (!fd) return Fail(PlayListFileError{Kind::Read, path, errno});
+  // A FIFO (whose open would wait for a writer, for ever if none comes) or a device (whose
+  // open may do something of its own) is refused before it is opened.
+  auto opened = OpenRegularFile(path);
+  if (!opened) {
+    const int error = opened.Error().errorNumber;
+    return Fail(PlayListFileError{Kind::Read, path, error, /*notAFile=*/error == 0});
+  }
+  const UniqueFd fd = std::move(opened).Value();
   struct stat st {};
   if (::fstat(fd.Get(), &st) != 0) return Fail(PlayListFileError{Kind::Read, path, errno});
-  if (!S_ISREG(st.st_mode)) return Fail(PlayListFileError{Kind::Read, path, 0, /*notAFile=*/true});
   std::string text;
   if (st.st_size > 0) text.reserve(static_cast<size_t>(st.st_size));
   char buffer[65536];

@@ -44,6 +44,7 @@ TEST(RegularFile, OnlyRegularFilesOpenAndNothingElseIsWaitedFor) {
   ASSERT_FALSE(fifo.Ok());
   EXPECT_EQ(fifo.Error().errorNumber, 0);
   EXPECT_EQ(fifo.Error().reason, "it is a named pipe (FIFO), not a regular file");
+  EXPECT_EQ(fifo.Error().type, static_cast<mode_t>(S_IFIFO));
 
   auto zero = OpenRegularFile(dir.File("zero"));
   ASSERT_FALSE(zero.Ok());
@@ -51,6 +52,7 @@ TEST(RegularFile, OnlyRegularFilesOpenAndNothingElseIsWaitedFor) {
   auto folder = OpenRegularFile(dir.Path());
   ASSERT_FALSE(folder.Ok());
   EXPECT_EQ(folder.Error().reason, "it is a folder, not a regular file");
+  EXPECT_EQ(folder.Error().type, static_cast<mode_t>(S_IFDIR));
   auto missing = OpenRegularFile(dir.File("missing"));
   ASSERT_FALSE(missing.Ok());
   EXPECT_EQ(missing.Error().errorNumber, ENOENT);
