@@ -129,7 +129,7 @@ TEST(PlayListFile, AFullDiskKeepsTheOldListWhole) {
   const std::vector<std::string> old{"/m/a.mp3", "/m/b.mp3"};
   ASSERT_TRUE(WritePlayListFile(disk.File("zbplayerdef.pls"), old));
   const std::string before = ReadText(disk.File("zbplayerdef.pls"));
-  disk.Fill();
+  ASSERT_TRUE(disk.Fill());
   std::vector<std::string> bigger;
   for (int i = 0; i < 20000; ++i) bigger.push_back("/music/track " + std::to_string(i) + ".mp3");
   auto written = WritePlayListFile(disk.File("zbplayerdef.pls"), bigger);

@@ -1,6 +1,5 @@
 // Tests of the tag editor's rules on real files.
 #include <fcntl.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +16,7 @@
 #include "player/playlist/tag_edit.h"
 #include "tests/common/tags/reference_tools.h"
 #include "tests/common/tags/tagged_file_builder.h"
+#include "tests/common/small_disk.h"
 #include "tests/common/temp_dir.h"
 
 namespace {
@@ -145,60 +145,15 @@ TEST(TagEdit, ChangesReachBothTagsAndFfprobeReadsThemBack) {
   EXPECT_EQ(Read(wav).artist, "Caf\xC3\xA9 ? \xC3\x9Cn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9");
 }
 
-namespace {
-
-// A 2 MiB tmpfs mounted on a folder for the life of the object, unmounted on every path
-// (a failed assertion included). Mounting needs root; Why() says what stood in the way.
-class SmallDisk {
- public:
-  explicit SmallDisk(const std::string& folder) : folder_(folder) {
-    if (::geteuid() != 0) {
-      why_ = "mounting a small tmpfs needs root";
-    } else if (::mount("tmpfs", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=2m,mode=0755") != 0) {
-      why_ = std::string("mount -t tmpfs failed: ") + std::strerror(errno);
-    } else {
-      mounted_ = true;
-    }
-  }
-  ~SmallDisk() {
-    if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
-  }
-  SmallDisk(const SmallDisk&) = delete;
-  SmallDisk& operator=(const SmallDisk&) = delete;
-
-  bool Mounted() const { return mounted_; }
-  const std::string& Why() const { return why_; }
-
-  // Fills the disk with a file until no block is left.
-  bool Fill() {
-    const int fd = ::open((folder_ + "/filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    const std::string block(4096, 'f');
-    while (::write(fd, block.data(), block.size()) > 0) {
-    }
-    const bool full = errno == ENOSPC;
-    return ::close(fd) == 0 && full;
-  }
-
- private:
-  std::string folder_;
-  bool mounted_ = false;
-  std::string why_;
-};
-
-}  // namespace
-
 // Catches the editor's in-place write on a nearly full disk: it reported success while the
 // MP3 lost the end of its audio and the record it had just been given. The disk is full
 // but for the room left in the file's last block: enough for the ID3v1 record, not for
 // an ID3v2 tag. The rewrite fails instead, says why, and the file keeps every byte.
 TEST(TagEdit, ANearlyFullDiskLeavesTheFileWholeAndSaysWhy) {
   TempDir dir;
-  const std::string mount = dir.File("disk");
-  ASSERT_EQ(::mkdir(mount.c_str(), 0755), 0);
-  SmallDisk disk(mount);
+  SmallDisk disk(dir, 2 * 1024 * 1024);
   if (!disk.Mounted()) GTEST_SKIP() << "Skipped: the full-disk case needs a small tmpfs: " << disk.Why();
-  const std::string mp3 = mount + "/song.mp3";
+  const std::string mp3 = disk.File("song.mp3");
   const size_t block = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
   int frames = 100;
   while ((MpegFrames(frames).size() % block) + 1000 < block || (MpegFrames(frames).size() % block) + 200 > block)
@@ -217,8 +172,8 @@ TEST(TagEdit, ANearlyFullDiskLeavesTheFileWholeAndSaysWhy) {
   EXPECT_TRUE(after == before) << "the file changed";
   EXPECT_EQ(reference_tools::ProbePackets(mp3), std::to_string(frames));
   // Nothing else is left on the disk: no unfinished copy.
-  ::unlink((mount + "/filler").c_str());
-  EXPECT_EQ(reference_tools::Run("ls -A '" + mount + "'"), "song.mp3");
+  ::unlink(disk.File("filler").c_str());
+  EXPECT_EQ(reference_tools::Run("ls -A '" + disk.Path() + "'"), "song.mp3");
 }
 
 // Catches the audio cut by a rewrite that takes the 0x10 flag of a 2.3 tag for a footer

@@ -395,7 +395,7 @@ TEST_F(MainFormFixture, AFailedSaveOfTheDefaultListIsToldAndTheOldListKept) {
   if (!disk.Mounted()) GTEST_SKIP() << "needs root to mount a small file system: " << disk.Why();
   ScopedEnv home("ZIMBAR_HOME", disk.Path().c_str());
   ASSERT_TRUE(WritePlayListFile(disk.File("zbplayerdef.pls"), {"/m/a.mp3"}));
-  disk.Fill();
+  ASSERT_TRUE(disk.Fill());
   std::vector<std::string> many;
   for (int i = 0; i < 5000; ++i) many.push_back("/music/track " + std::to_string(i) + ".mp3");
   form->Start(many);
