@@ -1,20 +1,13 @@
 // Size, place and the per-operation arrangement of the maker's main window.
 #pragma once
 
+#include "common/window_rect.h"
 #include "maker/jobs/pipeline_host.h"
 
 inline constexpr int kMainWindowWidth = 600;
 inline constexpr int kMainWindowMinWidth = 550;
 inline constexpr int kMainWindowMinHeight = 450;
 inline constexpr int kButtonsPanelWidth = 145;
-
-struct WindowRect {
-  int left = 0;
-  int top = 0;
-  int width = 0;
-  int height = 0;
-  bool operator==(const WindowRect&) const = default;
-};
 
 // The window's first place on a screen (its available area): 600 wide, 450 high on a
 // screen less than 550 high and 550 otherwise; centred across, centred down and then

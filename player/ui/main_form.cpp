@@ -9,18 +9,16 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMoveEvent>
-#include <QScreen>
 #include <QUrl>
-#include <sys/stat.h>
 #include <algorithm>
 #include <cstdio>
 
 #include "common/audio/output_volume.h"
 #include "common/paths.h"
+#include "common/ui/screen_fit.h"
 #include "player/control/transport_math.h"
 #include "player/playlist/bounded_text.h"
 #include "player/playlist/tag_edit.h"
-#include "player/playlist/window_geometry.h"
 #include "player/playlist/ui/ask_line_form.h"
 #include "player/playlist/ui/id3_form.h"
 #include "player/playlist/ui/play_list_form.h"
@@ -49,32 +47,6 @@ QString FieldText(const std::string& text, KeptPart kept = KeptPart::Start) {
   return Q(BoundedText(text, kFieldTextChars, kept));
 }
 QString ToolTipText(const std::string& text) { return Q(BoundedText(text, kToolTipChars, KeptPart::BothEnds)); }
-
-// A plain file, looked at without opening it: only such a file has a tag to read on the
-// window's thread (opening a FIFO waits for a writer, for ever if none comes).
-bool IsRegularFile(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// The screen a window at `at` is on (the primary one when the place is on none).
-QRect ScreenAround(QPoint at) {
-  QScreen* screen = QGuiApplication::screenAt(at);
-  if (!screen) screen = QGuiApplication::primaryScreen();
-  return screen ? screen->availableGeometry() : QRect();
-}
-
-// The window moved (and, when resizable, shrunk) so that it lies on its screen.
-void FitWindowToScreen(QWidget* window, bool resizable) {
-  const QRect screen = ScreenAround(window->geometry().center());
-  if (screen.isEmpty()) return;
-  const QRect frame = window->geometry();
-  const WindowRect fitted = FitToScreen({frame.x(), frame.y(), frame.width(), frame.height()},
-                                        {screen.x(), screen.y(), screen.width(), screen.height()});
-  if (resizable && (fitted.width != frame.width() || fitted.height != frame.height()))
-    window->resize(fitted.width, fitted.height);
-  if (fitted.left != frame.x() || fitted.top != frame.y()) window->move(fitted.left, fitted.top);
-}
 
 }  // namespace
 
@@ -292,8 +264,8 @@ void TMainForm::Play() {
   const std::string entry = *current;
   if (entry != loadedFile_) {
     loadedFile_ = entry;
-    // A FIFO or device has no tag, and opening it could wait for ever.
-    tag_ = IsRegularFile(entry) ? ReadTagForEditing(entry) : Id3v1Tag{};
+    // Never blocks: a FIFO or device named as the entry is not opened.
+    tag_ = ReadTagForEditing(entry);
     tagText_ = ::TagText(tag_);
     streamTitle_.clear();
     ShowFileLabel(FileLabelText(entry, tagText_));

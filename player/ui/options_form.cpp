@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "common/ui/screen_fit.h"
+
 TOptionsForm::TOptionsForm(PlayerSettings& settings, LoadDisplayFn loadDisplay, QWidget* parent)
     : QDialog(parent), settings_(settings), loadDisplay_(std::move(loadDisplay)) {
   setWindowTitle(QStringLiteral("Setup"));
@@ -39,9 +41,12 @@ TOptionsForm::TOptionsForm(PlayerSettings& settings, LoadDisplayFn loadDisplay, 
   chooseFolder_ = [](QWidget* p) { return QFileDialog::getExistingDirectory(p, QStringLiteral("Select Directory")); };
   showError_ = [](QWidget* p, const QString& caption, const QString& text) { QMessageBox::critical(p, caption, text); };
 
-  // The stored geometry is applied once; the size follows the OK button when shown.
-  move(settings_.optionsFormLeft, settings_.optionsFormTop);
-  resize(settings_.optionsFormWidth, settings_.optionsFormHeight);
+  // The stored geometry is applied once, fitted to the screen; the size follows the OK
+  // button when shown.
+  const WindowRect fitted = FitToItsScreen(
+      {settings_.optionsFormLeft, settings_.optionsFormTop, settings_.optionsFormWidth, settings_.optionsFormHeight});
+  move(fitted.left, fitted.top);
+  resize(fitted.width, fitted.height);
 }
 
 void TOptionsForm::SetDialogs(ChooseFolderFn chooseFolder, ShowErrorFn showError) {

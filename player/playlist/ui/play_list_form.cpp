@@ -9,7 +9,6 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -19,7 +18,7 @@
 #include "player/playlist/play_list_file.h"
 #include "player/playlist/ui/ask_line_form.h"
 #include "player/playlist/ui/id3_form.h"
-#include "player/playlist/window_geometry.h"
+#include "common/ui/screen_fit.h"
 
 namespace {
 
@@ -114,13 +113,7 @@ TPlayListForm::TPlayListForm(PlayerSettings& settings, TID3Form* id3Form, TAskLi
                           std::max(settings_.playListFormHeight, minimumHeight)};
   // A stored size larger than the screen (PlayListFormWidth=100000 once cost 384 MB of
   // window memory) or a place off it is fitted to the screen the place is on.
-  QScreen* screen = QGuiApplication::screenAt(QPoint(stored.left, stored.top));
-  if (!screen) screen = QGuiApplication::primaryScreen();
-  WindowRect fitted = stored;
-  if (screen) {
-    const QRect area = screen->availableGeometry();
-    fitted = FitToScreen(stored, {area.x(), area.y(), area.width(), area.height()}, 1, minimumHeight);
-  }
+  const WindowRect fitted = FitToItsScreen(stored, 1, minimumHeight);
   move(fitted.left, fitted.top);
   resize(fitted.width, fitted.height);
   UpdateButtons();

@@ -1,5 +1,5 @@
 // Fitting stored window geometry to the screen.
-#include "player/playlist/window_geometry.h"
+#include "common/window_rect.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -3,7 +3,7 @@
 
 #include <climits>
 
-#include "player/playlist/window_geometry.h"
+#include "common/window_rect.h"
 
 namespace {
 

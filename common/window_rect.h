@@ -1,6 +1,6 @@
-// Stored window places and sizes fitted to the screen before they are applied: a stale
-// value (a screen that got smaller) or a hostile one (PlayListFormWidth=100000, a place
-// far off screen) can neither make a huge window nor put one where nobody sees it.
+// A window's place and size on the screen, in pixels, and stored geometry fitted to the
+// screen: a stale value (a screen that got smaller) or a hostile one (a width of 100000, a
+// place far off screen) can neither make a huge window nor put one where nobody sees it.
 #pragma once
 
 struct WindowRect {
