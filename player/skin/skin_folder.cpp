@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/fd_io.h"
+#include "common/output_file.h"
 #include "common/paths.h"
 #include "common/unique_fd.h"
 #include "player/skin/display_ini.h"
@@ -47,36 +48,19 @@ bool SameFolder(const std::string& a, const std::string& b) {
          std::strcmp(left, right) == 0;
 }
 
-// Copies from into a new temporary file beside to; returns its name, or the errno.
-Result<std::string, int> CopyToTemporary(const std::string& from, const std::string& to) {
+// Copies the file `from` into `to`'s temporary file; 0 or the errno.
+int CopyInto(const std::string& from, const OutputFile& to) {
   UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!in) return Fail(errno);
-  std::string temp = to + ".XXXXXX";
-  UniqueFd out(::mkstemp(temp.data()));
-  if (!out) return Fail(errno);
-  int error = 0;
+  if (!in) return errno;
   char buffer[65536];
   for (;;) {
     const ssize_t n = ::read(in.Get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      error = errno;
-      break;
-    }
+    if (n < 0) return errno;
     if (n == 0) break;
-    if (!WriteAll(out.Get(), buffer, static_cast<size_t>(n))) {
-      error = errno != 0 ? errno : EIO;
-      break;
-    }
+    if (!WriteAll(to.Fd(), buffer, static_cast<size_t>(n))) return errno != 0 ? errno : EIO;
   }
-  if (error == 0 && ::fchmod(out.Get(), 0644) != 0) error = errno;
-  if (error == 0 && ::fsync(out.Get()) != 0) error = errno;
-  if (!out.Close() && error == 0) error = errno;
-  if (error != 0) {
-    ::unlink(temp.c_str());
-    return Fail(error);
-  }
-  return temp;
+  return ::fchmod(to.Fd(), 0644) == 0 ? 0 : errno;
 }
 
 }  // namespace
@@ -91,24 +75,21 @@ Status<SkinFolderError> InstallSkin(const std::string& chosenFolder, const std::
   const SkinFiles to = SkinFiles::In(targetFolder);
   const std::pair<const std::string*, const std::string*> pairs[] = {
       {&from.displayIni, &to.displayIni}, {&from.mainBitmap, &to.mainBitmap}, {&from.eqBitmap, &to.eqBitmap}};
-  std::vector<std::string> temporaries;
-  auto dropTemporaries = [&temporaries] {
-    for (const std::string& temp : temporaries) ::unlink(temp.c_str());
-  };
+  // Each file is copied into a temporary file beside its destination (OutputFile), and the
+  // three are put in place only when every copy is whole.
+  std::vector<OutputFile> copies;
   for (const auto& [source, destination] : pairs) {
-    auto temp = CopyToTemporary(*source, *destination);
-    if (!temp) {
-      dropTemporaries();
-      return Fail(SkinFolderError{SkinFolderError::Kind::Copy, *source, temp.Error()});
-    }
-    temporaries.push_back(std::move(temp).Value());
+    auto created = OutputFile::Create(*destination);
+    if (!created)
+      return Fail(SkinFolderError{SkinFolderError::Kind::Copy, *destination, created.Error().errnum});
+    OutputFile copy = std::move(created).Value();
+    if (const int error = CopyInto(*source, copy); error != 0)
+      return Fail(SkinFolderError{SkinFolderError::Kind::Copy, *source, error});
+    copies.push_back(std::move(copy));
   }
-  for (size_t i = 0; i < temporaries.size(); ++i) {
-    if (::rename(temporaries[i].c_str(), pairs[i].second->c_str()) != 0) {
-      const int error = errno;
-      for (size_t j = i; j < temporaries.size(); ++j) ::unlink(temporaries[j].c_str());
-      return Fail(SkinFolderError{SkinFolderError::Kind::Copy, *pairs[i].second, error});
-    }
+  for (size_t i = 0; i < copies.size(); ++i) {
+    if (auto committed = copies[i].Commit(); !committed)
+      return Fail(SkinFolderError{SkinFolderError::Kind::Copy, *pairs[i].second, committed.Error().errnum});
   }
   return Done{};
 }

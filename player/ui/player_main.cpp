@@ -97,10 +97,13 @@ int main(int argc, char** argv) {
   if (!instance.Listening())
     std::fprintf(stderr, "zbplayer: cannot listen for other starts: %s\n", instance.Error().toLocal8Bit().constData());
 
-  // What a player killed while it saved left behind (hidden temporary files of the list
-  // and the settings); a file another process is still writing is locked and stays.
+  // What a player killed while it saved left behind (hidden temporary files of the list,
+  // the settings and an installed skin); a file another process is still writing is
+  // locked and stays.
+  const SkinFiles skin = SkinFiles::In(UserSkinFolder());
   RemoveStaleTemporaries({PlayerSettingsPath(), DefaultPlayListPath(),
-                          JoinPath(DesktopFolder(), PlayerDesktopEntry().name + ".desktop")});
+                          JoinPath(DesktopFolder(), PlayerDesktopEntry().name + ".desktop"), skin.displayIni,
+                          skin.mainBitmap, skin.eqBitmap});
   PlayerSettingsFile settingsFile;
   if (auto loaded = settingsFile.Load(); !loaded)
     std::fprintf(stderr, "zbplayer: %s (using the defaults)\n", loaded.Error().Message().c_str());
