@@ -298,15 +298,29 @@ std::int32_t AacDecoder::DecodeAdtsBlock(std::int16_t* out) {
   return fetched > 0 ? static_cast<std::int32_t>(std::min<std::uint64_t>(fetched, 0x7FFFFFFF)) : 1;
 }
 
-void AacDecoder::SkipDamagedFrame() {
-  syntax_.samplingIndex = frameStart_.samplingIndex;
-  syntax_.objectType = frameStart_.objectType;
-  syntax_.selectedProgramTag = frameStart_.selectedProgramTag;
-  syntax_.implicitConfig = frameStart_.implicitConfig;
-  syntax_.blockIndex = frameStart_.blockIndex;
-  syntax_.reference = frameStart_.reference;
+void AacDecoder::FrameStartState::Save(const SyntaxState& syntax) {
+  samplingIndex = syntax.samplingIndex;
+  objectType = syntax.objectType;
+  selectedProgramTag = syntax.selectedProgramTag;
+  implicitConfig = syntax.implicitConfig;
+  blockIndex = syntax.blockIndex;
+  reference = syntax.reference;
   // Channels assigned from the elements are assigned afresh in every block.
-  if (!frameStart_.implicitConfig) syntax_.map = frameStart_.map;
+  if (!implicitConfig) map = syntax.map;
+}
+
+void AacDecoder::FrameStartState::Restore(SyntaxState& syntax) const {
+  syntax.samplingIndex = samplingIndex;
+  syntax.objectType = objectType;
+  syntax.selectedProgramTag = selectedProgramTag;
+  syntax.implicitConfig = implicitConfig;
+  syntax.blockIndex = blockIndex;
+  syntax.reference = reference;
+  if (!implicitConfig) syntax.map = map;
+}
+
+void AacDecoder::SkipDamagedFrame() {
+  frameStart_.Restore(syntax_);
   ClearChannelHistory();
   ++report_.framesSkipped;
   report_.bytesSkipped += Unaccounted(adtsFrameStartByte_, std::min<std::uint64_t>(adtsFrameEndBit_ / 8, streamEndByte_));
@@ -399,13 +413,7 @@ void AacDecoder::TakeAdtsFrame(std::uint64_t frameStart, const AdtsHeader& frame
   adtsBlocksInFrame_ = frame.rawDataBlocks;
   adtsBlocksLeft_ = adtsBlocksInFrame_;
   ApplyAdtsHeader(frame, syntax_);
-  frameStart_.samplingIndex = syntax_.samplingIndex;
-  frameStart_.objectType = syntax_.objectType;
-  frameStart_.selectedProgramTag = syntax_.selectedProgramTag;
-  frameStart_.implicitConfig = syntax_.implicitConfig;
-  frameStart_.blockIndex = syntax_.blockIndex;
-  frameStart_.reference = syntax_.reference;
-  if (!syntax_.implicitConfig) frameStart_.map = syntax_.map;
+  frameStart_.Save(syntax_);
 }
 
 void AacDecoder::Reconstruct(RawDataBlock& block) {

@@ -160,6 +160,9 @@ class AacDecoder {
     std::uint64_t blockIndex = 0;
     ChannelMapReference reference;
     ChannelMap map;  // kept only while a program configuration assigns the channels
+
+    void Save(const SyntaxState& syntax);
+    void Restore(SyntaxState& syntax) const;
   };
   FrameStartState frameStart_;
 };
