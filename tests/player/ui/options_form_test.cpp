@@ -1,5 +1,7 @@
 // Tests of the Setup window: its check boxes against a settings record, its size rule,
 // and Load Display re-skinning the windows or refusing an incomplete folder.
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -134,4 +136,17 @@ TEST(TOptionsForm, CheckBoxesMirrorTheRecordAndOkStoresThem) {
   f.form->ContinuousPlayCheckBox->setChecked(false);
   f.form->reject();
   EXPECT_EQ(f.settings.continuousPlay, 1);
+}
+
+// Catches a stored Setup place far off the screen (or a size beyond it) applied as it is,
+// as the play list window's once was.
+TEST(TOptionsForm, StoredPlaceIsFittedToTheScreen) {
+  PlayerSettings settings;
+  settings.optionsFormLeft = -40000;
+  settings.optionsFormTop = 2000000000;
+  settings.optionsFormWidth = 100000;
+  TOptionsForm form(settings, [](const QString&) { return QString(); });
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(form.geometry())) << form.geometry().x() << "," << form.geometry().y() << " "
+                                                << form.width() << "x" << form.height();
 }
