@@ -41,3 +41,13 @@ std::string PopupCaption(const std::string& entry) {
 }
 
 std::string MainWindowCaption() { return std::string("zbplayer - Zimbar MP3 Player (v") + kPlayerVersion + ")"; }
+
+std::string InfoFieldError(const std::string& message, const std::string& entry) {
+  if (entry.empty()) return message;
+  const std::string named = entry + ": ";
+  const size_t at = message.find(named);
+  if (at == std::string::npos || at + named.size() >= message.size()) return message;
+  std::string reason = message.substr(at + named.size());
+  if (reason[0] >= 'a' && reason[0] <= 'z') reason[0] = static_cast<char>(reason[0] - 'a' + 'A');
+  return reason;
+}

@@ -19,6 +19,12 @@ std::string StreamInfoText(uint16_t bitrate, uint16_t frequency, uint8_t mode);
 std::string TimeText(uint8_t hours, uint8_t minutes, uint8_t seconds);
 // The application title while playing: the time, a space, "zbplayer".
 std::string ApplicationTitle(const std::string& timeText);
+// The info field's text of a playback failure: the message names the entry and then why
+// ("Cannot play /m/a.mp3: it is a named pipe (FIFO), not a regular file"); the title
+// field already names the entry and the field is narrow, so it shows the reason alone,
+// its first letter raised ("It is a named pipe ..."). A message that does not name the
+// entry that way is shown whole.
+std::string InfoFieldError(const std::string& message, const std::string& entry);
 // The popup item of an entry: its file name without folder, with the extension unless it
 // is ".mp3" (any case).
 std::string PopupCaption(const std::string& entry);

@@ -632,8 +632,9 @@ void TMainForm::NotifyInputStreamInfo(uint16_t bitrate, uint16_t frequency, uint
 }
 
 void TMainForm::NotifyPlayerError(const std::string& message) {
-  // Whatever stopped playback is told in the info field, so a silent player says why.
-  SetLabel(SkinTextField::Info, message);
+  // Whatever stopped playback is told in the info field, so a silent player says why; the
+  // tool tip holds the whole message.
+  SetLabel(SkinTextField::Info, InfoFieldError(message, loadedFile_));
   TextField(SkinTextField::Info)->setToolTip(ToolTipText(message));
 }
 

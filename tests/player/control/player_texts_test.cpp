@@ -73,3 +73,17 @@ TEST(NowPlaying, TagElseStreamTitleElseFileName) {
             (NowPlaying{"http://radio/live", "Band - Song", "", "", 0}));
   EXPECT_EQ(DescribeNowPlaying("", {}, "", 0), NowPlaying{});
 }
+
+// Catches a failure whose reason the narrow info field never shows: the entry's long path
+// filled the field and the reason behind it was cut away.
+TEST(PlayerTexts, InfoFieldShowsTheReasonOfAFailure) {
+  EXPECT_EQ(InfoFieldError("Cannot play /tmp/long/folder/p: it is a named pipe (FIFO), not a regular file",
+                           "/tmp/long/folder/p"),
+            "It is a named pipe (FIFO), not a regular file");
+  EXPECT_EQ(InfoFieldError("Cannot open http://radio:8000/live: no answer within 10.0 s", "http://radio:8000/live"),
+            "No answer within 10.0 s");
+  // Messages that do not name the entry, or name it without a reason, are shown whole.
+  EXPECT_EQ(InfoFieldError("Cannot Start MP3 Decoder DLL", "/m/a.mp3"), "Cannot Start MP3 Decoder DLL");
+  EXPECT_EQ(InfoFieldError("Cannot play /m/a.mp3: ", "/m/a.mp3"), "Cannot play /m/a.mp3: ");
+  EXPECT_EQ(InfoFieldError("Cannot load libzbaaclib.so: gone", ""), "Cannot load libzbaaclib.so: gone");
+}

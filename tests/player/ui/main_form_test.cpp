@@ -184,6 +184,12 @@ TEST_F(MainFormFixture, NotificationsReachTheTextFields) {
   log.handlers.error(nullptr, "Cannot open stream: Connection refused");
   Settle();
   EXPECT_EQ(Label(SkinTextField::Info), QStringLiteral("Cannot open stream: Connection refused"));
+  // A message naming the entry shows its reason; the tool tip keeps the whole message.
+  log.handlers.error(nullptr, "Cannot open http://radio.example/live: no answer within 10.0 s");
+  Settle();
+  EXPECT_EQ(Label(SkinTextField::Info), QStringLiteral("No answer within 10.0 s"));
+  EXPECT_EQ(form->TextField(SkinTextField::Info)->toolTip(),
+            QStringLiteral("Cannot open http://radio.example/live: no answer within 10.0 s"));
 }
 
 // Catches notifications of a stopped facade still acting on the window (an old end of
