@@ -100,13 +100,17 @@ MpegSyncSearch::Chain MpegSyncSearch::CheckChain(uint64_t at) const {
     freeFrameBytes = found - at - first->paddingBytes;
     next = found;
   }
+  // A chain that reaches the end of the input (the last frame may be cut) or a tag behind
+  // the audio is a short file, once two headers agree. A free-format second header agrees
+  // by construction (it was searched for in a window of 4 KB, which other data matches
+  // often enough: the index of an MP4 file does), so there the third is the first
+  // independent check.
+  const int shortFileHeaders = first->bitRateKbps == 0 ? 3 : 2;
   for (int headers = 1;; ++headers) {
     if (headers == kChainFrames) return Chain::Confirmed;
-    // A chain that reaches the end of the input (the last frame may be cut) or a tag
-    // behind the audio is a short file, once two headers agree.
-    if (ended_ && next + 4 > FedBytes()) return headers >= 2 ? Chain::Confirmed : Chain::Broken;
+    if (ended_ && next + 4 > FedBytes()) return headers >= shortFileHeaders ? Chain::Confirmed : Chain::Broken;
     if (!Have(next, 4)) return Chain::NeedMore;
-    if (IsTrailingTag(At(next))) return headers >= 2 ? Chain::Confirmed : Chain::Broken;
+    if (IsTrailingTag(At(next))) return headers >= shortFileHeaders ? Chain::Confirmed : Chain::Broken;
     const std::optional<MpegFrameHeader> h = ParseMpegFrameHeader(At(next));
     if (!h || !SameMpegStream(*first, *h)) return Chain::Broken;
     next += h->bitRateKbps == 0 ? freeFrameBytes + h->paddingBytes : h->frameBytes;

@@ -218,6 +218,16 @@ TEST(MpegSyncSearch, FreeFormatFramesAreSizedByTheirDistance) {
   EXPECT_EQ(r.start, 777u);
   Bytes lone = Join({Junk(777), Bytes{0xFF, 0xFB, 0x00, 0x64}, Junk(6000, 5)});
   EXPECT_EQ(SearchAnyPieces(lone).state, MpegSyncSearch::State::NotFound);
+  // Two free-format headers at the end of the input (or before a tag) are no short file:
+  // the second was found by searching, so nothing has confirmed the first yet. The end of
+  // an MP4 file named .mp3 is such a pair now and then. Three are a file.
+  for (int count = 2; count <= 3; ++count) {
+    const Bytes some(frames.begin(), frames.begin() + std::ptrdiff_t(count * 1306 + (count > 2 ? 1 : 0)));
+    const Bytes tag = Join({Bytes{'T', 'A', 'G'}, Bytes(125, ' ')});
+    const MpegSyncSearch::State expected = count == 3 ? MpegSyncSearch::State::Found : MpegSyncSearch::State::NotFound;
+    EXPECT_EQ(SearchAnyPieces(Join({Junk(777), some})).state, expected) << count;
+    EXPECT_EQ(SearchAnyPieces(Join({Junk(777), some, tag})).state, expected) << count;
+  }
 }
 
 // Catches an ID3v2 tag searched for frames (its pictures hold any bytes, a chain of frames
