@@ -1,31 +1,21 @@
-// TMainForm: the player's main window. A skinned, shaped window that owns the current
-// list, plays its entries through one playback facade per opened file, shows what the
-// engines report, and opens the player's other windows.
+// TMainForm: the player's main window. A skinned, shaped window that drives the player
+// session, shows what it reports, and opens the player's other windows.
 #pragma once
 
 #include <QMenu>
 #include <QPointer>
 #include <QTimer>
 #include <cstdint>
-#include <ctime>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "common/id3v1_tag.h"
 #include "common/ui/qt_main_loop.h"
-#include "common/worker_thread.h"
-#include "player/control/now_playing.h"
-#include "player/control/playback_facade.h"
-#include "player/control/player_texts.h"
-#include "player/playlist/current_list.h"
-#include "player/playlist/list_entries.h"
-#include "player/playlist/list_load_thread.h"
-#include "player/playlist/play_list_file.h"
+#include "player/control/player_session.h"
 #include "player/playlist/player_settings.h"
 #include "player/ui/main_skin_face.h"
+#include "player/ui/player_window.h"
 
 class TEqualizerForm;
 class TPlayListForm;
@@ -52,10 +42,13 @@ enum SystemCommand : int {
   kCommandVolumeDown = 524,
 };
 
-class TMainForm : public TMainSkinFace {
+// The window holds the controls and the player's other windows; the session behind it
+// holds the list, the transport and the rules. Each button, key and menu item hands its
+// action to the session.
+class TMainForm : public TMainSkinFace, public PlayerWindow, private SessionHost {
   Q_OBJECT
  public:
-  enum class Status { Stopped, Playing, Paused };
+  using Status = TransportState;
 
   // settings: loaded already; the program writes them after ShutDown. makeFacade gives a
   // new facade for each opened file.
@@ -78,7 +71,7 @@ class TMainForm : public TMainSkinFace {
   // FIFO never hold up the window), then the list plays as Start does. What was refused
   // on the way is told through printNotice.
   void StartWithArguments(const std::vector<std::string>& arguments);
-  bool StartupListPending() const { return startupLoad_ != nullptr; }
+  bool StartupListPending() const { return session_.StartupListPending(); }
   // Saves the list and the windows' places into the settings and the default list file,
   // and stops playback. Called once, when the window closes. While the start-up list is
   // still being read, the default list file is left as it is (it would lose entries).
@@ -87,16 +80,16 @@ class TMainForm : public TMainSkinFace {
   const std::string& ListSaveError() const { return listSaveError_; }
 
   // The actions of the buttons, keys and menu items.
-  void Play();
-  void Stop();
-  void Pause();
-  void Next();
-  void Previous();
-  void Reverse();
-  void Forward();
-  void Shuffle();
-  void VolumeUp();
-  void VolumeDown();
+  void Play() { session_.Play(); }
+  void Stop() { session_.Stop(); }
+  void Pause() { session_.Pause(); }
+  void Next() { session_.Next(); }
+  void Previous() { session_.Previous(); }
+  void Reverse() { session_.Reverse(); }
+  void Forward() { session_.Forward(); }
+  void Shuffle() { session_.Shuffle(); }
+  void VolumeUp() { session_.VolumeUp(); }
+  void VolumeDown() { session_.VolumeDown(); }
   void ShowPlayList();
   void ShowSetup();
   void ShowEqualizer();
@@ -104,28 +97,29 @@ class TMainForm : public TMainSkinFace {
   void RunSystemCommand(int id);
   // Entries dropped or handed over: they join the list and the first of them plays.
   // False when there were none.
-  bool AddAndPlay(const std::vector<std::string>& entries);
+  bool AddAndPlay(const std::vector<std::string>& entries) { return session_.AddAndPlay(entries); }
   // Files, folders and lists dropped or handed over: gathered on a worker thread, then
   // they join the list and the first of them plays; what was refused is shown in a
   // message box. DropsPending() while they are gathered.
-  void AddAndPlayPaths(const std::vector<std::string>& paths);
-  bool DropsPending() const { return dropLoad_ != nullptr || !pendingDrops_.empty(); }
+  void AddAndPlayPaths(const std::vector<std::string>& paths) { session_.AddAndPlayPaths(paths); }
+  bool DropsPending() const { return session_.DropsPending(); }
   // Restores the window and brings it to the front (a second start asked for it).
-  void ShowFront();
+  void ShowFront() override;
+  void QuitLater() override;
   // The keys of the window, shared with the equalizer window.
   void HandleKey(QKeyEvent* event);
 
-  const CurrentList& List() const { return list_; }
-  const std::string& LoadedFile() const { return loadedFile_; }
-  Status PlaybackStatus() const;
-  bool HasFacade() const { return facade_ != nullptr; }
-  PlaybackFacade* Facade() const { return facade_.get(); }
-  int VolumeLevel() const { return volumeLevel_; }
-  void SetVolumeLevel(int level);
-  uint32_t Position() const { return position_; }
-  uint32_t Range() const { return range_; }
-  NowPlaying Now() const;
-  const std::string& TagText() const { return tagText_; }
+  PlayerSession& Session() override { return session_; }
+  const CurrentList& List() const { return session_.List(); }
+  const std::string& LoadedFile() const { return session_.LoadedFile(); }
+  Status PlaybackStatus() const { return session_.State(); }
+  bool HasFacade() const { return session_.HasFacade(); }
+  int VolumeLevel() const { return session_.VolumeLevel(); }
+  void SetVolumeLevel(int level) { session_.SetVolumeLevel(level); }
+  uint32_t Position() const { return session_.Position(); }
+  uint32_t Range() const { return session_.Range(); }
+  NowPlaying Now() const { return session_.Now(); }
+  const std::string& TagText() const { return session_.TagText(); }
 
   TEqualizerForm* EqualizerForm() const { return eqForm_.get(); }
   TPlayListForm* PlayListForm() const { return playListForm_.get(); }
@@ -146,13 +140,6 @@ class TMainForm : public TMainSkinFace {
   // What was refused of a drop: in a message box over the window.
   std::function<void(const QString& text)> showNotice;
 
- Q_SIGNALS:
-  // Stopped, playing or paused changed.
-  void PlaybackStatusChanged();
-  // The entry playing or what is known about it (tag, stream title, length) changed.
-  void NowPlayingChanged();
-  void VolumeLevelChanged();
-
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
@@ -166,59 +153,32 @@ class TMainForm : public TMainSkinFace {
 
  private:
   void ButtonClick(SkinButton button);
-  // Facade handlers, on the GUI thread.
-  void NotifyPlayerState(int state);
-  void NotifyInputPosition(uint32_t offset, uint32_t range);
-  void NotifyInputTimecode(uint8_t hours, uint8_t minutes, uint8_t seconds);
-  void NotifyInputStreamInfo(uint16_t bitrate, uint16_t frequency, uint8_t mode);
-  void NotifyPlayerError(const std::string& message);
-  void NotifyInputName(const std::string& name);
-  void EndOfTrackTimerTimer();
 
-  void CreateFacade();
-  // Connects the facade's handlers anew: notifications of what it played before are
-  // dropped from now on.
-  void ConnectFacade();
-  void OpenFacade(const std::string& entry);
-  void ApplyEqualizer();
+  // SessionHost: what the session shows through this window.
+  void ShowTitle(const std::string& text) override;
+  void ShowInfo(const std::string& text) override;
+  void ShowError(const std::string& fieldText, const std::string& message) override;
+  void ShowTime(const std::string& time) override;
+  void ShowVolumeLevel(int level) override;
+  void ClearFields() override;
+  void StartEndOfTrackWait() override { endOfTrackTimer_->start(); }
+  void StopEndOfTrackWait() override { endOfTrackTimer_->stop(); }
+  void OutputData(const void* data, uint32_t size) override;
+  void PrintNotice(const std::string& text) override;
+  void ShowNotice(const std::string& text) override;
+
   void SetLabel(SkinTextField field, const std::string& text);
-  void ShowFileLabel(const std::string& text);
-  void ClearLabels();
-  // The start-up list has been gathered: it becomes the list (when nothing else has
-  // meanwhile) and plays.
-  void StartupListGathered(StartupEntries startup);
   // The part of the start-up that needs no list: the equalizer window placed (and shown
   // when it was open), the context menu built. Once.
   void PlaceAndBuildMenus();
-  void GatherNextDrop();
-  void UseStartupList(std::vector<std::string> entries, bool fromDefaultList);
-  void ShowVolumeLevel();
   void BuildSystemMenu();
   bool Exec(QDialog* dialog);
   QString LoadDisplay(const QString& folder);
   void ShowSkin(const LoadedSkin& skin);
 
-  using StartupLoad = Worker<TListLoadThread<StartupEntries>>;
-  using DropLoad = Worker<TListLoadThread<GatheredEntries>>;
-
   PlayerSettings& settings_;
-  FacadeFactory makeFacade_;
-  QtMainLoop loop_;  // for the list workers' completions
-  CurrentList list_;
-  std::string loadedFile_;
-  Id3v1Tag tag_;
-  std::string tagText_;
-  std::string streamTitle_;
-  std::unique_ptr<PlaybackFacade> facade_;
-  uint64_t generation_ = 0;  // of the facade's handlers; queued notifications carry it
-  bool paused_ = false;
-  uint32_t position_ = 0;
-  uint32_t range_ = 0;
-  int volumeLevel_ = 0;
-  TwoSecondThrottle infoThrottle_;
-  SecondThrottle timeThrottle_;
+  QtMainLoop loop_;  // for the engines' notifications and the list workers' completions
   bool labelsFrozen_ = false;
-  bool shutDown_ = false;
   bool followMoves_ = false;  // the equalizer window moves with this one
   QPoint lastPos_;
   QTimer* endOfTrackTimer_;
@@ -231,8 +191,6 @@ class TMainForm : public TMainSkinFace {
   std::unique_ptr<TAboutForm> aboutForm_;
   std::string listSaveError_;
   bool started_ = false;
-  std::deque<std::vector<std::string>> pendingDrops_;
-  // Last: joined (asked to end first) before the state their completions use goes.
-  std::unique_ptr<StartupLoad> startupLoad_;
-  std::unique_ptr<DropLoad> dropLoad_;
+  // Last: it lets its facade and workers go before the windows they report to.
+  PlayerSession session_;
 };

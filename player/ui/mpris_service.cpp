@@ -11,7 +11,6 @@
 #include "player/playlist/bounded_text.h"
 #include "player/playlist/list_entries.h"
 #include "player/playlist/play_list_file.h"
-#include "player/ui/main_form.h"
 
 namespace {
 
@@ -26,13 +25,14 @@ QString MetadataText(const std::string& text) {
 
 }  // namespace
 
-TMprisService::TMprisService(TMainForm* form, QObject* parent) : QObject(parent), form_(form) {
+TMprisService::TMprisService(PlayerWindow* window, QObject* parent)
+    : QObject(parent), window_(window), session_(window->Session()) {
   new MprisRootAdaptor(this);
   new MprisPlayerAdaptor(this);
-  connect(form_, &TMainForm::PlaybackStatusChanged, this, &TMprisService::Announce);
-  connect(form_, &TMainForm::NowPlayingChanged, this, &TMprisService::Announce);
-  connect(form_, &TMainForm::VolumeLevelChanged, this, &TMprisService::Announce);
+  watch_ = session_.Watch([this](SessionChange) { Announce(); });
 }
+
+TMprisService::~TMprisService() { session_.Unwatch(watch_); }
 
 bool TMprisService::Register(QString* error) {
   QDBusConnection bus = QDBusConnection::sessionBus();
@@ -57,29 +57,29 @@ bool TMprisService::Register(QString* error) {
   sentStatus_ = PlaybackStatus();
   sentMetadata_ = Metadata();
   sentVolume_ = Volume();
-  sentCanSeek_ = form_->Range() > 0;
+  sentCanSeek_ = session_.Range() > 0;
   return true;
 }
 
 QString TMprisService::PlaybackStatus() const {
-  switch (form_->PlaybackStatus()) {
-    case TMainForm::Status::Stopped:
+  switch (session_.State()) {
+    case TransportState::Stopped:
       return QStringLiteral("Stopped");
-    case TMainForm::Status::Playing:
+    case TransportState::Playing:
       return QStringLiteral("Playing");
-    case TMainForm::Status::Paused:
+    case TransportState::Paused:
       return QStringLiteral("Paused");
   }
   return QStringLiteral("Stopped");
 }
 
 QDBusObjectPath TMprisService::TrackId() const {
-  if (form_->LoadedFile().empty()) return QDBusObjectPath(QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
+  if (session_.LoadedFile().empty()) return QDBusObjectPath(QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
   return QDBusObjectPath(QStringLiteral("/org/zimbar/zbplayer/Track/%1").arg(trackNumber_));
 }
 
 QVariantMap TMprisService::Metadata() const {
-  const NowPlaying now = form_->Now();
+  const NowPlaying now = session_.Now();
   QVariantMap map;
   map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(TrackId()));
   if (now.entry.empty()) return map;
@@ -93,15 +93,15 @@ QVariantMap TMprisService::Metadata() const {
   return map;
 }
 
-double TMprisService::Volume() const { return form_->VolumeLevel() / 10.0; }
+double TMprisService::Volume() const { return session_.VolumeLevel() / 10.0; }
 
 qlonglong TMprisService::PositionMicroseconds() const {
-  if (!form_->HasFacade()) return 0;
-  return qlonglong(form_->Position()) * kMicroseconds;
+  if (!session_.HasFacade()) return 0;
+  return qlonglong(session_.Position()) * kMicroseconds;
 }
 
 void TMprisService::Announce() {
-  const NowPlaying now = form_->Now();
+  const NowPlaying now = session_.Now();
   if (now.entry != lastNow_.entry) ++trackNumber_;
   lastNow_ = now;
   QVariantMap changed;
@@ -117,7 +117,7 @@ void TMprisService::Announce() {
     sentVolume_ = volume;
     changed.insert(QStringLiteral("Volume"), volume);
   }
-  if (const bool canSeek = form_->Range() > 0; canSeek != sentCanSeek_) {
+  if (const bool canSeek = session_.Range() > 0; canSeek != sentCanSeek_) {
     sentCanSeek_ = canSeek;
     changed.insert(QStringLiteral("CanSeek"), canSeek);
   }
@@ -142,11 +142,11 @@ QStringList MprisRootAdaptor::SupportedMimeTypes() const {
           QStringLiteral("audio/x-scpls")};
 }
 
-void MprisRootAdaptor::Raise() { service_->Form()->ShowFront(); }
+void MprisRootAdaptor::Raise() { service_->Window()->ShowFront(); }
 
 void MprisRootAdaptor::Quit() {
   // After the reply has gone out.
-  QMetaObject::invokeMethod(service_->Form(), [form = service_->Form()] { form->close(); }, Qt::QueuedConnection);
+  service_->Window()->QuitLater();
 }
 
 // ---- org.mpris.MediaPlayer2.Player ----
@@ -155,48 +155,31 @@ MprisPlayerAdaptor::MprisPlayerAdaptor(TMprisService* service) : QDBusAbstractAd
 
 void MprisPlayerAdaptor::SetVolume(double volume) {
   if (!std::isfinite(volume)) return;
-  service_->Form()->SetVolumeLevel(int(std::lround(std::clamp(volume, 0.0, 1.0) * 10)));
+  service_->Session().SetVolumeLevel(int(std::lround(std::clamp(volume, 0.0, 1.0) * 10)));
 }
 
-bool MprisPlayerAdaptor::CanGoNext() const { return !service_->Form()->List().Empty(); }
+bool MprisPlayerAdaptor::CanGoNext() const { return !service_->Session().List().Empty(); }
 
-bool MprisPlayerAdaptor::CanPlay() const { return service_->Form()->List().Current() != nullptr; }
+bool MprisPlayerAdaptor::CanPlay() const { return service_->Session().List().Current() != nullptr; }
 
-bool MprisPlayerAdaptor::CanSeek() const { return service_->Form()->Range() > 0; }
+bool MprisPlayerAdaptor::CanSeek() const { return service_->Session().Range() > 0; }
 
-void MprisPlayerAdaptor::Next() { service_->Form()->Next(); }
-void MprisPlayerAdaptor::Previous() { service_->Form()->Previous(); }
-void MprisPlayerAdaptor::Pause() { service_->Form()->Pause(); }
-void MprisPlayerAdaptor::Stop() { service_->Form()->Stop(); }
-void MprisPlayerAdaptor::Play() { service_->Form()->Play(); }
+void MprisPlayerAdaptor::Next() { service_->Session().Next(); }
+void MprisPlayerAdaptor::Previous() { service_->Session().Previous(); }
+void MprisPlayerAdaptor::Pause() { service_->Session().Pause(); }
+void MprisPlayerAdaptor::Stop() { service_->Session().Stop(); }
+void MprisPlayerAdaptor::Play() { service_->Session().Play(); }
 
-void MprisPlayerAdaptor::PlayPause() {
-  if (service_->Form()->PlaybackStatus() == TMainForm::Status::Playing)
-    service_->Form()->Pause();
-  else
-    service_->Form()->Play();
-}
+void MprisPlayerAdaptor::PlayPause() { service_->Session().PlayPause(); }
 
 void MprisPlayerAdaptor::Seek(qlonglong offset) {
-  TMainForm* form = service_->Form();
-  if (!form->HasFacade() || form->Range() == 0) return;
-  const qlonglong target = qlonglong(form->Position()) + offset / kMicroseconds;
   // Past the end counts as the next track, as the interface asks.
-  if (target >= qlonglong(form->Range())) {
-    form->Next();
-    return;
-  }
-  const qlonglong seconds = std::max<qlonglong>(target, 0);
-  form->Facade()->Seek(int(seconds), int(form->Range()));
-  Q_EMIT Seeked(seconds * kMicroseconds);
+  if (const int64_t at = service_->Session().SeekBy(offset / kMicroseconds); at >= 0) Q_EMIT Seeked(at * kMicroseconds);
 }
 
 void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath& trackId, qlonglong position) {
-  TMainForm* form = service_->Form();
-  if (trackId != service_->TrackId() || !form->HasFacade() || form->Range() == 0) return;
-  if (position < 0 || position / kMicroseconds >= qlonglong(form->Range())) return;
-  form->Facade()->Seek(int(position / kMicroseconds), int(form->Range()));
-  Q_EMIT Seeked(position);
+  if (trackId != service_->TrackId() || position < 0) return;
+  if (service_->Session().SeekTo(position / kMicroseconds)) Q_EMIT Seeked(position);
 }
 
 void MprisPlayerAdaptor::OpenUri(const QString& uri) {
@@ -212,7 +195,7 @@ void MprisPlayerAdaptor::OpenUri(const QString& uri) {
     return;
   }
   if (url.isLocalFile())
-    service_->Form()->AddAndPlayPaths({local});
+    service_->Session().AddAndPlayPaths({local});
   else
-    service_->Form()->AddAndPlay({text});
+    service_->Session().AddAndPlay({text});
 }

@@ -13,8 +13,8 @@
 #include <QVariantMap>
 
 #include "player/control/now_playing.h"
-
-class TMainForm;
+#include "player/control/player_session.h"
+#include "player/ui/player_window.h"
 
 inline constexpr const char* kMprisObjectPath = "/org/mpris/MediaPlayer2";
 inline constexpr const char* kMprisServiceName = "org.mpris.MediaPlayer2.zbplayer";
@@ -22,14 +22,17 @@ inline constexpr const char* kMprisServiceName = "org.mpris.MediaPlayer2.zbplaye
 class TMprisService : public QObject {
   Q_OBJECT
  public:
-  explicit TMprisService(TMainForm* form, QObject* parent = nullptr);
+  // window: the player's window, whose session the interface drives and watches.
+  explicit TMprisService(PlayerWindow* window, QObject* parent = nullptr);
+  ~TMprisService() override;
 
   // Registers on the session bus. False, with the reason, when there is no bus or the
   // object cannot be registered; the player then runs without it.
   bool Register(QString* error);
   const QString& ServiceName() const { return serviceName_; }
 
-  TMainForm* Form() const { return form_; }
+  PlayerSession& Session() const { return session_; }
+  PlayerWindow* Window() const { return window_; }
   // The properties of the player interface, as the bus shows them.
   QString PlaybackStatus() const;
   QVariantMap Metadata() const;
@@ -42,7 +45,9 @@ class TMprisService : public QObject {
   // ones last sent.
   void Announce();
 
-  TMainForm* form_;
+  PlayerWindow* window_;
+  PlayerSession& session_;
+  PlayerSession::WatchId watch_;
   QString serviceName_;
   NowPlaying lastNow_;
   int trackNumber_ = 0;

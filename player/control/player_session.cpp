@@ -1,0 +1,402 @@
+// PlayerSession: transport, the end-of-track rule, the engines' notifications, the list's
+// start-up, drops and saving.
+#include "player/control/player_session.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include "common/audio/output_volume.h"
+#include "common/paths.h"
+#include "player/control/transport_math.h"
+#include "player/playlist/bounded_text.h"
+#include "player/playlist/list_order.h"
+#include "player/playlist/play_list_file.h"
+#include "player/playlist/tag_edit.h"
+
+namespace {
+
+// The engines' state for an input that reached its end by itself.
+constexpr int kStateEndOfStream = 3;
+
+int64_t NowSecond() { return static_cast<int64_t>(std::time(nullptr)); }
+
+}  // namespace
+
+PlayerSession::PlayerSession(PlayerSettings& settings, FacadeFactory makeFacade, MainLoop& loop, SessionHost& host)
+    : settings_(settings), makeFacade_(std::move(makeFacade)), loop_(loop), host_(host),
+      volumeLevel_(VolumeLevelOf(PlayerVolume().Left())) {}
+
+PlayerSession::~PlayerSession() {
+  startupLoad_.reset();
+  dropLoad_.reset();
+  if (facade_) {
+    std::unique_ptr<PlaybackFacade> stopping = std::move(facade_);
+    ++generation_;
+    stopping->Stop();
+  }
+}
+
+// ---- start-up and shut-down ----
+
+void PlayerSession::Start(const std::vector<std::string>& entries) { UseStartupList(entries, /*fromDefaultList=*/false); }
+
+void PlayerSession::StartWithArguments(const std::vector<std::string>& arguments) {
+  startupLoad_ = std::make_unique<StartupLoad>(
+      loop_, [arguments, defaultList = DefaultPlayListPath()](const std::function<bool()>& cancelled) {
+        return GatherStartupEntries(arguments, defaultList, cancelled);
+      });
+  startupLoad_->SetOnFinished([this] {
+    StartupEntries startup = std::move(startupLoad_->Result());
+    startupLoad_.reset();
+    StartupListGathered(std::move(startup));
+  });
+  startupLoad_->Start();
+}
+
+void PlayerSession::StartupListGathered(StartupEntries startup) {
+  for (const std::string& notice : startup.gathered.notices) host_.PrintNotice(notice);
+  if (shutDown_) return;
+  if (!list_.Empty()) {
+    // Something was dropped or chosen meanwhile: it stays current, the list joins behind.
+    list_.Append(startup.gathered.entries);
+    return;
+  }
+  UseStartupList(std::move(startup.gathered.entries), startup.fromDefaultList);
+}
+
+void PlayerSession::UseStartupList(std::vector<std::string> entries, bool fromDefaultList) {
+  list_.Assign(std::move(entries));
+  list_.Select(fromDefaultList ? settings_.playListIndex : 0);
+  if (!list_.Current()) list_.Select(0);
+  if (!list_.Empty()) Play();
+}
+
+std::string PlayerSession::ShutDown() {
+  if (shutDown_) return "";
+  shutDown_ = true;
+  // A list still being read is not wanted any more; the default list file stays as it is
+  // then, since this run's list is not whole.
+  const bool listWhole = !startupLoad_;
+  startupLoad_.reset();
+  dropLoad_.reset();
+  std::string error;
+  if (listWhole) {
+    settings_.playListIndex = list_.Empty() ? 0 : std::max(list_.Index(), 0);
+    const std::string listPath = DefaultPlayListPath();
+    // A failed save keeps the previous list file whole; the caller says why.
+    if (auto made = CreateDirectories(ExtractFileDir(listPath)); !made)
+      error = PlayListFileError{PlayListFileError::Kind::Write, listPath, made.Error().errnum}.Message();
+    else if (auto written = WritePlayListFile(listPath, list_.Entries()); !written)
+      error = written.Error().Message();
+  }
+  host_.StopEndOfTrackWait();
+  Stop();
+  return error;
+}
+
+// ---- facade ----
+
+void PlayerSession::CreateFacade() {
+  facade_ = makeFacade_();
+  ConnectFacade();
+  facade_->UseDirectSound(settings_.useDirectSound != 0);
+}
+
+void PlayerSession::ConnectFacade() {
+  const uint64_t generation = ++generation_;
+  // Handlers may run on engine threads: each hands its arguments to the main thread, where
+  // they count only while the facade's generation is still the current one.
+  auto queue = [this, generation, alive = std::weak_ptr<int>(alive_)](std::function<void()> fn) {
+    loop_.Post([this, generation, alive, fn = std::move(fn)] {
+      if (!alive.expired() && generation == generation_) fn();
+    });
+  };
+  FacadeHandlers h;
+  h.state = [queue, this](void*, int state) { queue([this, state] { NotifyPlayerState(state); }); };
+  h.position = [queue, this](void*, uint32_t offset, uint32_t range) {
+    queue([this, offset, range] { NotifyInputPosition(offset, range); });
+  };
+  h.timecode = [queue, this](void*, uint8_t hours, uint8_t minutes, uint8_t seconds, uint8_t) {
+    queue([this, hours, minutes, seconds] { NotifyInputTimecode(hours, minutes, seconds); });
+  };
+  h.streamInfo = [queue, this](void*, uint8_t, uint8_t, uint16_t bitrate, uint16_t frequency, uint8_t mode) {
+    queue([this, bitrate, frequency, mode] { NotifyInputStreamInfo(bitrate, frequency, mode); });
+  };
+  h.outputData = [host = &host_](void*, const void* data, uint32_t size) { host->OutputData(data, size); };
+  h.error = [queue, this](void*, const std::string& message) { queue([this, message] { NotifyPlayerError(message); }); };
+  h.inputName = [queue, this](void*, const std::string& name) { queue([this, name] { NotifyInputName(name); }); };
+  facade_->Connect(h);
+}
+
+void PlayerSession::OpenFacade(const std::string& entry) {
+  ConnectFacade();
+  position_ = 0;
+  range_ = 0;
+  facade_->Open(entry);
+  ApplyEqualizer();
+}
+
+void PlayerSession::ApplyEqualizer() {
+  if (facade_) facade_->SetCodecEqualizer(equalizer_.data());
+}
+
+// ---- transport ----
+
+TransportState PlayerSession::State() const {
+  if (!facade_) return TransportState::Stopped;
+  return paused_ ? TransportState::Paused : TransportState::Playing;
+}
+
+void PlayerSession::Play() {
+  const std::string* current = list_.Current();
+  if (list_.Empty() || !current) return;
+  const std::string entry = *current;
+  if (entry != loadedFile_) {
+    loadedFile_ = entry;
+    // Never blocks: a FIFO or device named as the entry is not opened.
+    tag_ = ReadTagForEditing(entry);
+    tagText_ = ::TagText(tag_);
+    streamTitle_.clear();
+    host_.ShowTitle(FileLabelText(entry, tagText_));
+    infoThrottle_.Reset();
+    if (!facade_) CreateFacade();
+    OpenFacade(entry);
+  }
+  if (!facade_) {
+    CreateFacade();
+    OpenFacade(loadedFile_);
+  }
+  facade_->Play();
+  paused_ = false;
+  ApplyEqualizer();
+  Tell(SessionChange::NowPlaying);
+  Tell(SessionChange::Status);
+}
+
+void PlayerSession::Stop() {
+  host_.StopEndOfTrackWait();
+  if (facade_) {
+    // Forgotten first: the engine's Stop turns the event loop while it waits, and nothing
+    // that runs meanwhile may reach the facade being stopped.
+    std::unique_ptr<PlaybackFacade> stopping = std::move(facade_);
+    ++generation_;
+    stopping->Stop();
+    stopping.reset();
+  }
+  paused_ = false;
+  Tell(SessionChange::Status);
+}
+
+void PlayerSession::Pause() {
+  if (!facade_) return;
+  facade_->Pause();
+  paused_ = true;
+  Tell(SessionChange::Status);
+}
+
+void PlayerSession::PlayPause() {
+  if (State() == TransportState::Playing)
+    Pause();
+  else
+    Play();
+}
+
+void PlayerSession::Next() {
+  if (list_.Empty()) return;
+  list_.Next();
+  Stop();
+  Play();
+}
+
+void PlayerSession::Previous() {
+  if (list_.Empty()) return;
+  list_.Previous();
+  Stop();
+  Play();
+}
+
+void PlayerSession::Reverse() {
+  if (facade_) facade_->Seek(int(ReverseTarget(position_)), int(range_));
+}
+
+void PlayerSession::Forward() {
+  // A stream has no length to seek in.
+  if (facade_ && range_ > 0) facade_->Seek(int(ForwardTarget(position_, range_)), int(range_));
+}
+
+int64_t PlayerSession::SeekBy(int64_t seconds) {
+  if (!facade_ || range_ == 0) return -1;
+  const int64_t target = int64_t(position_) + seconds;
+  if (target >= int64_t(range_)) {
+    Next();
+    return -1;
+  }
+  const int64_t at = std::max<int64_t>(target, 0);
+  facade_->Seek(int(at), int(range_));
+  return at;
+}
+
+bool PlayerSession::SeekTo(int64_t seconds) {
+  if (!facade_ || range_ == 0 || seconds < 0 || seconds >= int64_t(range_)) return false;
+  facade_->Seek(int(seconds), int(range_));
+  return true;
+}
+
+void PlayerSession::Shuffle() { list_.Shuffle(loadedFile_, RuntimeRandom()); }
+
+void PlayerSession::EndOfTrackWaitOver() {
+  host_.StopEndOfTrackWait();
+  list_.Next();
+  Stop();
+  if (settings_.continuousPlay != 0 || list_.Index() != 0) Play();
+}
+
+// ---- the list ----
+
+bool PlayerSession::AddAndPlay(const std::vector<std::string>& entries) {
+  if (entries.empty()) return false;
+  const int first = list_.Count();
+  list_.Append(entries);
+  list_.Select(first);
+  Stop();
+  Play();
+  return true;
+}
+
+void PlayerSession::AddAndPlayPaths(const std::vector<std::string>& paths) {
+  if (shutDown_ || paths.empty()) return;
+  // A drop while another is gathered waits for it, so that both join in their order.
+  pendingDrops_.push_back(paths);
+  if (!dropLoad_) GatherNextDrop();
+}
+
+void PlayerSession::GatherNextDrop() {
+  if (pendingDrops_.empty()) return;
+  std::vector<std::string> paths = std::move(pendingDrops_.front());
+  pendingDrops_.pop_front();
+  dropLoad_ = std::make_unique<DropLoad>(loop_, [paths = std::move(paths)](const std::function<bool()>& cancelled) {
+    return DroppedEntries(paths, cancelled);
+  });
+  dropLoad_->SetOnFinished([this] {
+    GatheredEntries gathered = std::move(dropLoad_->Result());
+    dropLoad_.reset();
+    if (!gathered.notices.empty()) host_.ShowNotice(BoundedLines(gathered.notices));
+    AddAndPlay(gathered.entries);
+    GatherNextDrop();
+  });
+  dropLoad_->Start();
+}
+
+void PlayerSession::PlayIndex(int index) {
+  if (index == list_.Index()) return;
+  list_.Select(index);
+  Stop();
+  Play();
+}
+
+void PlayerSession::TakeEditedList(std::vector<std::string> entries, int chosen) {
+  list_.Assign(std::move(entries));
+  if (chosen >= 0 && chosen < list_.Count()) {
+    const bool alreadyPlaying = list_.Entries()[size_t(chosen)] == loadedFile_ && facade_;
+    list_.Select(chosen);
+    if (alreadyPlaying) return;
+    Stop();
+    host_.ClearFields();
+    Play();
+    return;
+  }
+  if (const int at = list_.IndexOf(loadedFile_); at >= 0 && !loadedFile_.empty()) {
+    list_.Select(at);
+    return;
+  }
+  list_.Select(0);
+  if (list_.Empty()) loadedFile_.clear();
+  Stop();
+  host_.ClearFields();
+  Play();
+}
+
+// ---- volume, equalizer, output ----
+
+void PlayerSession::SetVolumeLevel(int level) {
+  volumeLevel_ = std::clamp(level, 0, kVolumeLevels);
+  const uint32_t volume = VolumeOfLevel(volumeLevel_);
+  PlayerVolume().Set(volume, volume);
+  if (facade_) facade_->ApplyVolume();
+  host_.ShowVolumeLevel(volumeLevel_);
+  Tell(SessionChange::Volume);
+}
+
+void PlayerSession::VolumeUp() { SetVolumeLevel(SteppedVolumeLevel(volumeLevel_, +1)); }
+
+void PlayerSession::VolumeDown() { SetVolumeLevel(SteppedVolumeLevel(volumeLevel_, -1)); }
+
+void PlayerSession::SetEqualizer(const EqualizerRecord& record) {
+  equalizer_ = record;
+  ApplyEqualizer();
+}
+
+void PlayerSession::OutputChoiceChanged() {
+  if (facade_) facade_->UseDirectSound(settings_.useDirectSound != 0);
+}
+
+// ---- what it holds ----
+
+NowPlaying PlayerSession::Now() const { return DescribeNowPlaying(loadedFile_, tag_, streamTitle_, range_); }
+
+PlayerSession::WatchId PlayerSession::Watch(std::function<void(SessionChange)> onChange) {
+  const WatchId id = nextWatch_++;
+  watchers_.emplace(id, std::move(onChange));
+  return id;
+}
+
+void PlayerSession::Unwatch(WatchId id) { watchers_.erase(id); }
+
+void PlayerSession::Tell(SessionChange change) {
+  // A watcher may unwatch while told.
+  const auto watchers = watchers_;
+  for (const auto& [id, onChange] : watchers) onChange(change);
+}
+
+// ---- the engines' notifications ----
+
+void PlayerSession::NotifyPlayerState(int state) {
+  if (state == kStateEndOfStream) host_.StartEndOfTrackWait();
+}
+
+void PlayerSession::NotifyInputPosition(uint32_t offset, uint32_t range) {
+  const bool lengthChanged = range != range_;
+  position_ = offset;
+  range_ = range;
+  if (lengthChanged) Tell(SessionChange::NowPlaying);
+}
+
+void PlayerSession::NotifyInputTimecode(uint8_t hours, uint8_t minutes, uint8_t seconds) {
+  // The volume may have been changed under the player (another program, the desktop).
+  const int deviceLevel = VolumeLevelOf(PlayerVolume().Left());
+  if (deviceLevel != volumeLevel_) {
+    volumeLevel_ = deviceLevel;
+    host_.ShowVolumeLevel(volumeLevel_);
+    Tell(SessionChange::Volume);
+  }
+  if (!timeThrottle_.Pass(NowSecond())) return;
+  host_.ShowTime(TimeText(hours, minutes, seconds));
+}
+
+void PlayerSession::NotifyInputStreamInfo(uint16_t bitrate, uint16_t frequency, uint8_t mode) {
+  if (!infoThrottle_.Pass(NowSecond())) return;
+  host_.ShowInfo(StreamInfoText(bitrate, frequency, mode));
+}
+
+void PlayerSession::NotifyPlayerError(const std::string& message) {
+  // Whatever stopped playback is told in the info field, so a silent player says why.
+  host_.ShowError(InfoFieldError(message, loadedFile_), message);
+}
+
+void PlayerSession::NotifyInputName(const std::string& name) {
+  // The first name is the input itself; a stream then names each title it plays.
+  if (name.empty() || name == loadedFile_ || name == streamTitle_) return;
+  streamTitle_ = name;
+  host_.ShowTitle(name);
+  Tell(SessionChange::NowPlaying);
+}

@@ -1,0 +1,288 @@
+// Tests of the player session without a window and without Qt: a fake facade per opened
+// entry, a host that records what it is asked to show, a plain main loop.
+#include "player/control/player_session.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/audio/output_volume.h"
+#include "player/control/transport_math.h"
+#include "player/playlist/play_list_file.h"
+#include "tests/common/temp_dir.h"
+#include "tests/player/ui/fake_facade.h"
+
+namespace {
+
+constexpr int kStateEndOfStream = 3;
+
+struct RecordingHost final : SessionHost {
+  std::vector<std::string> shown;  // "title X", "info X", "error X|M", "time X", "volume N", "clear"
+  bool waiting = false;            // the end-of-track wait
+  int waitsStarted = 0;
+  std::vector<std::string> printed;
+  std::vector<std::string> noticed;
+
+  void ShowTitle(const std::string& text) override { shown.push_back("title " + text); }
+  void ShowInfo(const std::string& text) override { shown.push_back("info " + text); }
+  void ShowError(const std::string& fieldText, const std::string& message) override {
+    shown.push_back("error " + fieldText + "|" + message);
+  }
+  void ShowTime(const std::string& time) override { shown.push_back("time " + time); }
+  void ShowVolumeLevel(int level) override { shown.push_back("volume " + std::to_string(level)); }
+  void ClearFields() override { shown.push_back("clear"); }
+  void StartEndOfTrackWait() override {
+    waiting = true;
+    ++waitsStarted;
+  }
+  void StopEndOfTrackWait() override { waiting = false; }
+  void OutputData(const void*, uint32_t) override {}
+  void PrintNotice(const std::string& text) override { printed.push_back(text); }
+  void ShowNotice(const std::string& text) override { noticed.push_back(text); }
+  bool Showed(const std::string& line) const {
+    for (const std::string& s : shown)
+      if (s == line) return true;
+    return false;
+  }
+};
+
+struct SessionFixture : testing::Test {
+  TempDir dir;
+  ScopedEnv home{"ZIMBAR_HOME", dir.File("home").c_str()};
+  PlayerSettings settings;
+  FacadeLog log;
+  QueueMainLoop loop;
+  RecordingHost host;
+  std::unique_ptr<PlayerSession> session;
+
+  void SetUp() override {
+    PlayerVolume().Set(kVolumeFull, kVolumeFull);
+    session = std::make_unique<PlayerSession>(settings, FakeFactory(log), loop, host);
+  }
+  void TearDown() override {
+    session.reset();
+    PlayerVolume().Set(kVolumeFull, kVolumeFull);
+  }
+  // The engines' notifications reach the session through the loop.
+  void Settle() { loop.RunPending(); }
+  // The facade connected last reports the end of its input; the host's wait then ends.
+  void EndTrack() {
+    log.handlers.state(nullptr, kStateEndOfStream);
+    Settle();
+    ASSERT_TRUE(host.waiting) << "the end of an input waits before the next entry";
+    session->EndOfTrackWaitOver();
+  }
+};
+
+}  // namespace
+
+// Catches an end of track that moves on at once, continuous play ignored, a list that
+// starts over by itself after its last entry, and a wait left running after Stop.
+TEST_F(SessionFixture, EndOfTrackWithAndWithoutContinuousPlay) {
+  session->Start({"/m/a.mp3", "/m/b.mp3"});
+  EXPECT_EQ(session->LoadedFile(), "/m/a.mp3");
+  log.handlers.state(nullptr, kStateEndOfStream);
+  EXPECT_FALSE(host.waiting) << "a notification counts on the main thread only";
+  Settle();
+  EXPECT_TRUE(host.waiting);
+  EXPECT_EQ(session->LoadedFile(), "/m/a.mp3") << "nothing moves before the wait is over";
+  session->EndOfTrackWaitOver();
+  EXPECT_FALSE(host.waiting);
+  EXPECT_EQ(session->LoadedFile(), "/m/b.mp3");
+  EXPECT_EQ(session->State(), TransportState::Playing);
+
+  EndTrack();
+  EXPECT_EQ(session->List().Index(), 0);
+  EXPECT_EQ(session->State(), TransportState::Stopped) << "without continuous play the list stops at its end";
+  EXPECT_FALSE(session->HasFacade());
+  EXPECT_EQ(session->LoadedFile(), "/m/b.mp3");
+
+  settings.continuousPlay = 1;
+  session->Next();
+  EXPECT_EQ(session->LoadedFile(), "/m/b.mp3");
+  EndTrack();
+  EXPECT_EQ(session->List().Index(), 0);
+  EXPECT_EQ(session->State(), TransportState::Playing) << "continuous play starts the list over";
+  EXPECT_EQ(session->LoadedFile(), "/m/a.mp3");
+
+  log.handlers.state(nullptr, kStateEndOfStream);
+  Settle();
+  session->Stop();
+  EXPECT_FALSE(host.waiting) << "Stop cancels the wait";
+  // Other states (playing, paused) never start the wait.
+  host.waitsStarted = 0;
+  session->Play();
+  log.handlers.state(nullptr, 1);
+  log.handlers.state(nullptr, 2);
+  Settle();
+  EXPECT_EQ(host.waitsStarted, 0);
+}
+
+// Catches a failure that goes unseen (a silent player), that loses its message, that
+// changes the transport by itself, and an entry after a failed one that is not played.
+TEST_F(SessionFixture, AnEntryThatFailsSaysWhyAndTheListGoesOn) {
+  session->Start({"/m/broken.mp3", "/m/b.mp3"});
+  log.handlers.error(nullptr, "Cannot open /m/broken.mp3: No such file or directory");
+  Settle();
+  const std::string fieldText = InfoFieldError("Cannot open /m/broken.mp3: No such file or directory", "/m/broken.mp3");
+  EXPECT_TRUE(host.Showed("error " + fieldText + "|Cannot open /m/broken.mp3: No such file or directory"));
+  EXPECT_FALSE(fieldText.empty());
+  EXPECT_EQ(session->State(), TransportState::Playing) << "the engine, not the session, ends a failed input";
+  // The engine ends the failed input as any other: the next entry plays after the wait.
+  EndTrack();
+  EXPECT_EQ(session->LoadedFile(), "/m/b.mp3");
+  EXPECT_EQ(session->State(), TransportState::Playing);
+  EXPECT_TRUE(log.Has("open 2 /m/b.mp3"));
+}
+
+// Catches a Pause that makes a facade, a Play after Pause that reopens the entry, a Stop
+// that forgets the loaded entry, seeks outside the input or in a stream, and a seek past
+// the end that does not go to the next entry.
+TEST_F(SessionFixture, PauseStopAndSeekRules) {
+  session->Pause();
+  EXPECT_EQ(log.made, 0) << "nothing to pause";
+  EXPECT_EQ(session->State(), TransportState::Stopped);
+  session->Start({"/m/a.mp3", "/m/b.mp3"});
+  log.Clear();
+  session->Pause();
+  EXPECT_EQ(session->State(), TransportState::Paused);
+  session->PlayPause();
+  EXPECT_EQ(session->State(), TransportState::Playing);
+  session->PlayPause();
+  EXPECT_EQ(session->State(), TransportState::Paused);
+  session->Play();
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"pause 1", "play 1", "pause 1", "play 1"}));
+
+  // Seeks: none while the length is unknown (a stream).
+  log.Clear();
+  session->Forward();
+  EXPECT_EQ(session->SeekBy(5), -1);
+  EXPECT_FALSE(session->SeekTo(1));
+  EXPECT_TRUE(log.calls.empty());
+  log.handlers.position(nullptr, 50, 100);
+  Settle();
+  EXPECT_EQ(session->SeekBy(-80), 0) << "before the start is the start";
+  EXPECT_EQ(session->SeekBy(20), 70);
+  EXPECT_TRUE(session->SeekTo(99));
+  EXPECT_FALSE(session->SeekTo(100));
+  EXPECT_FALSE(session->SeekTo(-1));
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"seek 1 0 100", "seek 1 70 100", "seek 1 99 100"}));
+  EXPECT_EQ(session->SeekBy(50), -1) << "past the end is the next entry";
+  EXPECT_EQ(session->LoadedFile(), "/m/b.mp3");
+  EXPECT_EQ(session->Range(), 0u) << "the new input's length is not known yet";
+
+  // Stop lets the facade go and keeps the entry; Play opens it again.
+  log.Clear();
+  session->Stop();
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"stop 2", "delete 2"}));
+  EXPECT_EQ(session->State(), TransportState::Stopped);
+  EXPECT_EQ(session->LoadedFile(), "/m/b.mp3");
+  session->Reverse();
+  session->Stop();
+  EXPECT_EQ(log.calls.size(), 2u) << "nothing to seek or stop";
+  session->Play();
+  EXPECT_TRUE(log.Has("open 3 /m/b.mp3"));
+  EXPECT_EQ(log.alive, 1);
+}
+
+// Catches notifications of an earlier facade (queued before a Stop or Next, or raised
+// by an engine that still runs) reaching the entry playing now, and notifications that
+// arrive after the session has gone.
+TEST_F(SessionFixture, LateNotificationsOfAnOldTrackAreIgnored) {
+  session->Start({"/m/a.mp3", "/m/b.mp3"});
+  const FacadeHandlers first = log.handlers;
+  first.position(nullptr, 30, 300);  // queued, then the track changes
+  first.inputName(nullptr, "Old stream title");
+  session->Next();
+  first.state(nullptr, kStateEndOfStream);  // the old engine, still running
+  first.error(nullptr, "old failure");
+  first.streamInfo(nullptr, 0, 0, 128, 44100, 0);
+  host.shown.clear();
+  Settle();
+  EXPECT_EQ(session->Range(), 0u);
+  EXPECT_EQ(session->Position(), 0u);
+  EXPECT_FALSE(host.waiting) << "the old track's end does not move the list";
+  EXPECT_TRUE(host.shown.empty()) << host.shown.front();
+  EXPECT_EQ(session->Now().title, "b.mp3") << "the old stream's title is not the new entry's";
+
+  // The current facade's notifications count.
+  log.handlers.position(nullptr, 3, 200);
+  log.handlers.inputName(nullptr, "Radio title");
+  Settle();
+  EXPECT_EQ(session->Range(), 200u);
+  EXPECT_EQ(session->Now().title, "Radio title");
+  EXPECT_TRUE(host.Showed("title Radio title"));
+
+  // Queued for a session that has gone: dropped, not run on freed memory.
+  log.handlers.position(nullptr, 4, 200);
+  session->ShutDown();
+  session.reset();
+  EXPECT_NO_FATAL_FAILURE(Settle());
+}
+
+// Catches the equalizer applied to the first facade only, a volume step past the ends,
+// and watchers that are not told of a change.
+TEST_F(SessionFixture, EqualizerVolumeAndWatchers) {
+  EqualizerValues values{};
+  values.fill(0);
+  const EqualizerRecord record = BuildEqualizerRecord(values);
+  session->SetEqualizer(record);
+  std::vector<SessionChange> changes;
+  const auto id = session->Watch([&](SessionChange c) { changes.push_back(c); });
+  session->Start({"/m/a.mp3", "/m/b.mp3"});
+  EXPECT_EQ(log.lastEqualizer, std::vector<int8_t>(record.begin(), record.end()));
+  log.lastEqualizer.clear();
+  session->Next();
+  EXPECT_EQ(log.lastEqualizer, std::vector<int8_t>(record.begin(), record.end())) << "each facade gets the record";
+  EXPECT_EQ(changes.front(), SessionChange::NowPlaying);
+  EXPECT_EQ(changes.back(), SessionChange::Status);
+
+  changes.clear();
+  EXPECT_EQ(session->VolumeLevel(), kVolumeLevels);
+  session->VolumeUp();
+  EXPECT_EQ(session->VolumeLevel(), kVolumeLevels);
+  session->SetVolumeLevel(-4);
+  EXPECT_EQ(session->VolumeLevel(), 0);
+  EXPECT_TRUE(host.Showed("volume 0"));
+  EXPECT_EQ(changes.back(), SessionChange::Volume);
+  session->Unwatch(id);
+  changes.clear();
+  session->Stop();
+  EXPECT_TRUE(changes.empty());
+}
+
+// Catches an edited list that restarts the entry already playing, loses the loaded entry's
+// place, or keeps playing an entry that left the list.
+TEST_F(SessionFixture, AnEditedListKeepsWhatPlays) {
+  session->Start({"/m/a.mp3", "/m/b.mp3"});
+  session->TakeEditedList({"/m/c.mp3", "/m/a.mp3"}, 1);
+  EXPECT_EQ(log.made, 1) << "the chosen entry plays already";
+  EXPECT_EQ(session->List().Index(), 1);
+  session->TakeEditedList({"/m/x.mp3", "/m/y.mp3", "/m/a.mp3"}, -1);
+  EXPECT_EQ(session->List().Index(), 2);
+  EXPECT_EQ(log.made, 1);
+  session->TakeEditedList({"/m/x.mp3", "/m/y.mp3"}, -1);
+  EXPECT_EQ(session->LoadedFile(), "/m/x.mp3") << "the loaded entry left: the first plays";
+  EXPECT_TRUE(host.Showed("clear"));
+  session->PlayIndex(1);
+  EXPECT_EQ(session->LoadedFile(), "/m/y.mp3");
+  const int made = log.made;
+  session->PlayIndex(1);
+  EXPECT_EQ(log.made, made) << "the current entry is not started again";
+}
+
+// Catches a list that is not saved at shut-down, an index not stored, and playback left
+// running.
+TEST_F(SessionFixture, ShutDownSavesTheListAndStops) {
+  session->Start({"/m/a.mp3", "/m/b.mp3"});
+  session->Next();
+  EXPECT_EQ(session->ShutDown(), "");
+  EXPECT_TRUE(session->IsShutDown());
+  EXPECT_EQ(session->State(), TransportState::Stopped);
+  EXPECT_EQ(log.alive, 0);
+  EXPECT_EQ(settings.playListIndex, 1);
+  auto read = ReadPlayListFile(DefaultPlayListPath());
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read.Value(), (std::vector<std::string>{"/m/a.mp3", "/m/b.mp3"}));
+}
