@@ -29,6 +29,9 @@
 
 enum class TransportState { Stopped, Playing, Paused };
 
+// How long the host waits after an input's end before the next entry starts.
+inline constexpr int kEndOfTrackWaitMs = 2000;
+
 // What changed, for those who watch the session (the media player interface).
 enum class SessionChange { Status, NowPlaying, Volume };
 

@@ -28,11 +28,6 @@
 
 namespace {
 
-// The end-of-track timer's delay before the next entry starts.
-constexpr int kEndOfTrackMs = 2000;
-// The most entries the file list popup shows at once.
-constexpr int kPopupEntries = 100;
-
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 // A field's text, cut before anything measures it.
@@ -60,7 +55,7 @@ TMainForm::TMainForm(PlayerSettings& settings, FacadeFactory makeFacade, QWidget
   };
   endOfTrackTimer_->setObjectName(QStringLiteral("EndOfTrackTimer"));
   endOfTrackTimer_->setSingleShot(true);
-  endOfTrackTimer_->setInterval(kEndOfTrackMs);
+  endOfTrackTimer_->setInterval(kEndOfTrackWaitMs);
   connect(endOfTrackTimer_, &QTimer::timeout, this, [this] { session_.EndOfTrackWaitOver(); });
   systemMenu_->setObjectName(QStringLiteral("SystemMenu"));
   fileListPopupMenu_->setObjectName(QStringLiteral("FileListPopupMenu"));
@@ -248,28 +243,7 @@ void TMainForm::BuildSystemMenu() {
   // The window menu's own items first, then the player's, as they are appended to it.
   systemMenu_->addAction(QStringLiteral("Mi&nimize"), this, [this] { showMinimized(); });
   systemMenu_->addAction(QStringLiteral("&Close"), this, [this] { close(); });
-  struct Item {
-    int id;
-    const char* caption;
-  };
-  const Item items[] = {
-      {0, nullptr},
-      {kCommandPlay, "Play"},
-      {kCommandPrevious, "Previous"},
-      {kCommandNext, "Next"},
-      {kCommandPause, "Pause"},
-      {kCommandStop, "Stop"},
-      {kCommandReverse, "Reverse"},
-      {kCommandForward, "Forward"},
-      {0, nullptr},
-      {kCommandPlayList, "Play List"},
-      {kCommandEqualizer, "Equalizer"},
-      {kCommandVolumeUp, "Volume Up"},
-      {kCommandVolumeDown, "Volume Down"},
-      {0, nullptr},
-      {kCommandAbout, "About zbplayer"},
-  };
-  for (const Item& item : items) {
+  for (const SystemMenuItem& item : PlayerSystemMenuItems()) {
     if (!item.caption) {
       systemMenu_->addSeparator();
       continue;
@@ -282,12 +256,9 @@ void TMainForm::BuildSystemMenu() {
 
 QMenu* TMainForm::BuildFileListPopupMenu() {
   fileListPopupMenu_->clear();
-  // The entries around the current one: a menu lays out (measures) every item before it
-  // shows, which for 100,000 entries would hold the window for many seconds. The play
-  // list window reaches the others.
+  // The entries around the current one only (see FileListPopupSpan).
   const CurrentList& list = session_.List();
-  const int first = std::clamp(list.Index() - kPopupEntries / 2, 0, std::max(0, list.Count() - kPopupEntries));
-  const int end = std::min(list.Count(), first + kPopupEntries);
+  const auto [first, end] = FileListPopupSpan(list.Index(), list.Count());
   auto more = [this] { fileListPopupMenu_->addAction(QStringLiteral("\u2026"))->setEnabled(false); };
   if (first > 0) more();
   for (int i = first; i < end; ++i) {
@@ -367,13 +338,9 @@ void TMainForm::ShowVolumeLevel(int level) { SetLabel(SkinTextField::WavVolume, 
 
 void TMainForm::OutputData(const void* data, uint32_t size) { Visualization()->Feed(data, size, 2, 16); }
 
-void TMainForm::PrintNotice(const std::string& text) {
-  if (printNotice) printNotice(text);
-}
+void TMainForm::PrintNotice(const std::string& text) { if (printNotice) printNotice(text); }
 
-void TMainForm::ShowNotice(const std::string& text) {
-  if (showNotice) showNotice(Q(text));
-}
+void TMainForm::ShowNotice(const std::string& text) { if (showNotice) showNotice(Q(text)); }
 
 // ---- window events ----
 

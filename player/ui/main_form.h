@@ -13,6 +13,7 @@
 
 #include "common/ui/qt_main_loop.h"
 #include "player/control/player_session.h"
+#include "player/control/system_menu.h"
 #include "player/playlist/player_settings.h"
 #include "player/ui/main_skin_face.h"
 #include "player/ui/player_window.h"
@@ -24,23 +25,6 @@ class TAskLineForm;
 class TAboutForm;
 class TOptionsForm;
 struct LoadedSkin;
-
-// The commands of the context menu (the window's system menu), by their identifiers.
-enum SystemCommand : int {
-  kCommandPrevious = 512,
-  kCommandNext = 513,
-  kCommandPause = 514,
-  kCommandStop = 515,
-  kCommandPlay = 516,
-  kCommandReverse = 517,
-  kCommandForward = 518,
-  kCommandEqualizer = 519,
-  kCommandPlayList = 520,
-  kCommandShuffle = 521,  // a key only, no menu item
-  kCommandAbout = 522,
-  kCommandVolumeUp = 523,
-  kCommandVolumeDown = 524,
-};
 
 // The window holds the controls and the player's other windows; the session behind it
 // holds the list, the transport and the rules. Each button, key and menu item hands its

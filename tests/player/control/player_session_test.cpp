@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/audio/output_volume.h"
+#include "player/control/system_menu.h"
 #include "player/control/transport_math.h"
 #include "player/playlist/play_list_file.h"
 #include "tests/common/temp_dir.h"
@@ -285,4 +286,25 @@ TEST_F(SessionFixture, ShutDownSavesTheListAndStops) {
   auto read = ReadPlayListFile(DefaultPlayListPath());
   ASSERT_TRUE(read);
   EXPECT_EQ(read.Value(), (std::vector<std::string>{"/m/a.mp3", "/m/b.mp3"}));
+}
+
+// Catches a popup span that runs past either end of the list or leaves the current entry
+// out, and a menu that offers the Shuffle key.
+TEST(SystemMenu, PopupSpanAndItems) {
+  EXPECT_EQ(FileListPopupSpan(0, 5).first, 0);
+  EXPECT_EQ(FileListPopupSpan(0, 5).end, 5);
+  EXPECT_EQ(FileListPopupSpan(-1, 0).end, 0);
+  const PopupSpan middle = FileListPopupSpan(50000, 100000);
+  EXPECT_EQ(middle.first, 50000 - kPopupEntries / 2);
+  EXPECT_EQ(middle.end - middle.first, kPopupEntries);
+  const PopupSpan last = FileListPopupSpan(99999, 100000);
+  EXPECT_EQ(last.end, 100000);
+  EXPECT_EQ(last.first, 100000 - kPopupEntries);
+  int separators = 0;
+  for (const SystemMenuItem& item : PlayerSystemMenuItems()) {
+    EXPECT_NE(item.id, kCommandShuffle);
+    if (!item.caption) ++separators;
+  }
+  EXPECT_EQ(separators, 3);
+  EXPECT_EQ(PlayerSystemMenuItems().size(), 15u);
 }
