@@ -1,6 +1,7 @@
 // TAACPlayer: the worker that decodes into the buffer ring.
 #include "player/engines/aac_player.h"
 
+#include <strings.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -24,6 +25,13 @@ std::string LibraryName(int fd, const std::string& fileName) {
 }
 
 }  // namespace
+
+bool ProbeAac(const EngineFile& file) {
+  const std::string& name = file.name;
+  return file.fd >= 0 && name.size() >= 4 && strcasecmp(name.c_str() + name.size() - 4, ".aac") == 0;
+}
+
+std::unique_ptr<TPlayerEngine> MakeAacPlayer(MainLoop& loop) { return std::make_unique<Worker<TAACPlayer>>(loop); }
 
 uint32_t AacRecordRate(uint16_t recorded) {
   static constexpr uint32_t kRates[] = {96000, 88200, 64000, 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000};
@@ -59,19 +67,19 @@ void TAACPlayer::Run() {
     const int channels = info.channelMode == 3 ? 1 : 2;
     const AudioFormat format{AacRecordRate(info.sampleRate), uint16_t(channels), 16};
     if (OpenOutput(format)) {
-      slots_.OnNotifyInputStreamInfo(this, uint8_t(0), uint8_t(0), uint16_t(info.bitRate / 1000),
+      slots_->OnNotifyInputStreamInfo(this, uint8_t(0), uint8_t(0), uint16_t(info.bitRate / 1000),
                                      uint16_t(info.sampleRate), uint8_t(info.channelMode & 0xFF));
-      slots_.OnNotifyInputPosition(this, uint32_t(0), uint32_t(0));
+      slots_->OnNotifyInputPosition(this, uint32_t(0), uint32_t(0));
       const uint32_t bps = format.BytesPerSecond();
       const size_t blockBytes = kBlockPeriods * size_t(channels) * 2;
       int16_t area[ZBAAC_OUTPUT_SAMPLES];
       uint64_t played = 0;
       bool streamEnded = false;
       for (;;) {
-        if (slots_.OnNotifyInputTimecode.Assigned() || slots_.OnNotifyInputPosition.Assigned()) {
+        if (slots_->OnNotifyInputTimecode.Assigned() || slots_->OnNotifyInputPosition.Assigned()) {
           const uint32_t s = uint32_t(played / bps);
-          slots_.OnNotifyInputTimecode(this, uint8_t(s / 3600), uint8_t(s / 60 % 60), uint8_t(s % 60), uint8_t(0));
-          slots_.OnNotifyInputPosition(this, s, uint32_t(0));
+          slots_->OnNotifyInputTimecode(this, uint8_t(s / 3600), uint8_t(s / 60 % 60), uint8_t(s % 60), uint8_t(0));
+          slots_->OnNotifyInputPosition(this, s, uint32_t(0));
         }
         if (!WaitWhileSuspended()) break;
         int i = 0;
@@ -112,6 +120,6 @@ void TAACPlayer::Run() {
     if (RunGuarded([&] { close(); }) != 0) ReportError("AAC Close Error");
   }
   library.Close();
-  if (ended && !Terminated()) slots_.OnNotifyPlayerState(this, 3);
+  if (ended && !Terminated()) slots_->OnNotifyPlayerState(this, 3);
   running_ = false;
 }

@@ -2,6 +2,8 @@
 // stream's own sample rate and channel count.
 #pragma once
 
+#include <memory>
+
 #include "player/engines/ring_player.h"
 
 class TAACPlayer : public TRingPlayer {
@@ -19,3 +21,8 @@ class TAACPlayer : public TRingPlayer {
 // The sample rate of a stream record whose 16-bit field holds only the low bits of rates
 // above 65535 (88200 and 96000 arrive as 22664 and 30464).
 uint32_t AacRecordRate(uint16_t recorded);
+
+// The engine table's row (engine_table.h): a file that can be opened and whose name ends
+// in ".aac" (any case) plays here.
+bool ProbeAac(const EngineFile& file);
+std::unique_ptr<TPlayerEngine> MakeAacPlayer(MainLoop& loop);

@@ -55,6 +55,10 @@ LibraryVolume LibraryVolumeOf(uint32_t left, uint32_t right) {
   return v;
 }
 
+bool ProbeMp3(const EngineFile&) { return true; }
+
+std::unique_ptr<TPlayerEngine> MakeMp3Player(MainLoop& loop) { return std::make_unique<TMP3Player>(loop); }
+
 TMP3Player::TMP3Player(MainLoop& loop) : loop_(loop) {}
 
 TMP3Player::~TMP3Player() {
@@ -69,35 +73,11 @@ void TMP3Player::Open(const std::string& name) {
   if (!xaudio_) {
     xaudio_ = std::make_unique<TXaudioPlayer>(loop_);
     if (xaudio_->StartResult() != ZBD_OK) {
-      slots_.OnNotifyPlayerError(this, std::string("Cannot Start MP3 Decoder DLL"));
+      slots_->OnNotifyPlayerError(this, std::string("Cannot Start MP3 Decoder DLL"));
     }
+    ConnectNotifications();
   }
-  // The window's handlers receive the wrapper as sender, on the main thread.
-  auto state = slots_.OnNotifyPlayerState.Get();
-  auto position = slots_.OnNotifyInputPosition.Get();
-  auto timecode = slots_.OnNotifyInputTimecode.Get();
-  auto info = slots_.OnNotifyInputStreamInfo.Get();
-  auto error = slots_.OnNotifyPlayerError.Get();
-  auto inputName = slots_.OnNotifyInputName.Get();
-  xaudio_->OnNotifyPlayerState = state ? [state](TXaudioPlayer* s, int v) { (*state)(s, v); }
-                                       : TXaudioPlayer::Event<int>();
-  xaudio_->OnNotifyInputPosition =
-      position ? [position](TXaudioPlayer* s, uint32_t o, uint32_t r) { (*position)(s, o, r); }
-               : TXaudioPlayer::Event<uint32_t, uint32_t>();
-  xaudio_->OnNotifyInputTimecode =
-      timecode ? [timecode](TXaudioPlayer* s, uint8_t h, uint8_t m, uint8_t sec, uint8_t f) { (*timecode)(s, h, m, sec, f); }
-               : TXaudioPlayer::Event<uint8_t, uint8_t, uint8_t, uint8_t>();
-  xaudio_->OnNotifyInputStreamInfo =
-      info ? [info](TXaudioPlayer* s, uint8_t l, uint8_t y, uint16_t b, uint16_t f, uint8_t m) { (*info)(s, l, y, b, f, m); }
-           : TXaudioPlayer::Event<uint8_t, uint8_t, uint16_t, uint16_t, uint8_t>();
-  xaudio_->OnNotifyError = error ? [error](TXaudioPlayer* s, uint8_t, int16_t, const std::string& m) { (*error)(s, m); }
-                                 : TXaudioPlayer::Event<uint8_t, int16_t, const std::string&>();
-  // After the input's own name, a stream names its titles: text from the station, made
-  // valid UTF-8 without control characters before it reaches a window.
-  xaudio_->OnNotifyInputName =
-      inputName ? [inputName, name](TXaudioPlayer* s, const std::string& n) { (*inputName)(s, n == name ? n : ShowableText(n)); }
-                : TXaudioPlayer::Event<const std::string&>();
-
+  inputName_ = name;
   xaudio_->InputOpen(name);
   xaudio_->SetInputTimecodeGranularity(500);
   xaudio_->SetPlayerMode(ZBD_PLAYER_MODE_OUTPUT_AUTO_CLOSE);
@@ -110,6 +90,29 @@ void TMP3Player::Open(const std::string& name) {
   char filter[64];
   std::snprintf(filter, sizeof filter, "function@%p", reinterpret_cast<void*>(&DescribeFilter));
   xaudio_->OutputAddFilter(filter, 0);
+}
+
+void TMP3Player::ConnectNotifications() {
+  // Each goes to the slot as it is when the notification arrives, the wrapper as sender,
+  // on the main thread.
+  xaudio_->OnNotifyPlayerState = [this](TXaudioPlayer* s, int v) { slots_->OnNotifyPlayerState(s, v); };
+  xaudio_->OnNotifyInputPosition = [this](TXaudioPlayer* s, uint32_t o, uint32_t r) {
+    slots_->OnNotifyInputPosition(s, o, r);
+  };
+  xaudio_->OnNotifyInputTimecode = [this](TXaudioPlayer* s, uint8_t h, uint8_t m, uint8_t sec, uint8_t f) {
+    slots_->OnNotifyInputTimecode(s, h, m, sec, f);
+  };
+  xaudio_->OnNotifyInputStreamInfo = [this](TXaudioPlayer* s, uint8_t l, uint8_t y, uint16_t b, uint16_t f, uint8_t m) {
+    slots_->OnNotifyInputStreamInfo(s, l, y, b, f, m);
+  };
+  xaudio_->OnNotifyError = [this](TXaudioPlayer* s, uint8_t, int16_t, const std::string& m) {
+    slots_->OnNotifyPlayerError(s, m);
+  };
+  // After the input's own name, a stream names its titles: text from the station, made
+  // valid UTF-8 without control characters before it reaches a window.
+  xaudio_->OnNotifyInputName = [this](TXaudioPlayer* s, const std::string& n) {
+    slots_->OnNotifyInputName(s, n == inputName_ ? n : ShowableText(n));
+  };
 }
 
 void TMP3Player::Play() {

@@ -12,8 +12,8 @@ class TMP3Player final : public TPlayerEngine {
   explicit TMP3Player(MainLoop& loop);
   ~TMP3Player() override;
 
-  // Creates the library's player on the first call, connects the notifications, opens the
-  // input and adds the visualization filter; playback starts with Play.
+  // Creates the library's player and connects its notifications to the slots on the first
+  // call, opens the input and adds the visualization filter; playback starts with Play.
   void Open(const std::string& name) override;
   void Play() override;
   void Pause() override;
@@ -29,7 +29,10 @@ class TMP3Player final : public TPlayerEngine {
   TXaudioPlayer* Xaudio() const { return xaudio_.get(); }
 
  private:
+  void ConnectNotifications();
+
   MainLoop& loop_;
+  std::string inputName_;  // as given to the last Open; main thread
   std::unique_ptr<TXaudioPlayer> xaudio_;
 };
 
@@ -39,3 +42,8 @@ struct LibraryVolume {
   int master, pcm, balance;
 };
 LibraryVolume LibraryVolumeOf(uint32_t left, uint32_t right);
+
+// The engine table's row (engine_table.h): every name plays here (files of any kind, the
+// ones that cannot be opened, URLs); the library says why when it cannot. The last row.
+bool ProbeMp3(const EngineFile& file);
+std::unique_ptr<TPlayerEngine> MakeMp3Player(MainLoop& loop);

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "common/main_loop.h"
 #include "player/engines/player_notifications.h"
 
 // Threads: every operation is called on the main thread (the thread of the MainLoop the
@@ -34,8 +36,29 @@ class TPlayerEngine {
   // the process's player volume by itself pass it on.
   virtual void VolumeChanged(uint32_t left, uint32_t right) = 0;
 
-  NotificationSlots& Slots() { return slots_; }
+  // The slots the engine raises its notifications through: its own until ShareSlots.
+  NotificationSlots& Slots() { return *slots_; }
+  // Raises the notifications through slots instead (the facade's, so that they reach its
+  // handlers without being copied or wrapped). Before Open, on the main thread.
+  void ShareSlots(std::shared_ptr<NotificationSlots> slots) { slots_ = std::move(slots); }
 
  protected:
-  NotificationSlots slots_;
+  std::shared_ptr<NotificationSlots> slots_ = std::make_shared<NotificationSlots>();
+};
+
+// What an engine's probe is shown of a name to play. fd is the file opened for reading,
+// at offset 0, when the name is a regular file that could be opened and no other process
+// holds it locked; -1 otherwise (a URL, a missing or unreadable or locked file).
+struct EngineFile {
+  const std::string& name;
+  int fd = -1;
+};
+
+// One row of an engine table (engine_table.h): the engine's name for messages and tests,
+// whether it plays a file, and how to make one. Each engine's probe and maker live beside
+// the engine.
+struct EngineEntry {
+  const char* name;
+  bool (*probe)(const EngineFile& file);
+  std::unique_ptr<TPlayerEngine> (*make)(MainLoop& loop);
 };

@@ -43,7 +43,7 @@ class NotificationSlot {
   std::atomic<std::shared_ptr<const Fn>> fn_;
 };
 
-// The seven slots of the facade and of every engine.
+// The seven slots: an engine's own, or the facade's that the engine it holds shares.
 struct NotificationSlots {
   NotificationSlot<NotifyPlayerState> OnNotifyPlayerState;
   NotificationSlot<NotifyInputPosition> OnNotifyInputPosition;
@@ -52,23 +52,6 @@ struct NotificationSlots {
   NotificationSlot<NotifyOutputData> OnNotifyOutputData;
   NotificationSlot<NotifyPlayerError> OnNotifyPlayerError;
   NotificationSlot<NotifyInputName> OnNotifyInputName;
-
-  void CopyFrom(const NotificationSlots& other) {
-    OnNotifyPlayerState.Set(Value(other.OnNotifyPlayerState));
-    OnNotifyInputPosition.Set(Value(other.OnNotifyInputPosition));
-    OnNotifyInputTimecode.Set(Value(other.OnNotifyInputTimecode));
-    OnNotifyInputStreamInfo.Set(Value(other.OnNotifyInputStreamInfo));
-    OnNotifyOutputData.Set(Value(other.OnNotifyOutputData));
-    OnNotifyPlayerError.Set(Value(other.OnNotifyPlayerError));
-    OnNotifyInputName.Set(Value(other.OnNotifyInputName));
-  }
-
- private:
-  template <typename Fn>
-  static Fn Value(const NotificationSlot<Fn>& slot) {
-    const auto fn = slot.Get();
-    return fn ? *fn : Fn();
-  }
 };
 
 // The largest slice of PCM one output-data notification carries.

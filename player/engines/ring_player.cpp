@@ -55,7 +55,7 @@ bool TRingPlayer::NextFreeBuffer(int* index) {
   }
   *index = nextIndex_;
   // The audio that has just finished playing from this buffer, for the visualization.
-  SendOutputData(slots_.OnNotifyOutputData, this, buffers_[*index], lastQueued_[*index]);
+  SendOutputData(slots_->OnNotifyOutputData, this, buffers_[*index], lastQueued_[*index]);
   return true;
 }
 

@@ -53,7 +53,7 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
   // The buffer's bytes, rounded down to whole frames of the output's format.
   size_t UsableBytes() const { return usableBytes_; }
   uint8_t* Buffer(int index) { return buffers_[index]; }
-  void ReportError(const std::string& message) { slots_.OnNotifyPlayerError(this, message); }
+  void ReportError(const std::string& message) { slots_->OnNotifyPlayerError(this, message); }
 
   std::atomic<bool> running_{false};
   std::string fileName_;

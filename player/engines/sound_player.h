@@ -1,5 +1,6 @@
-// TSoundPlayer: the one playback object the main window talks to. It picks the engine for
-// a file, forwards the transport operations to it and passes its notifications through.
+// TSoundPlayer: the one playback object the main window talks to. It holds the engine the
+// engine table picks for a file, forwards the transport operations to it and lends it its
+// notification slots.
 #pragma once
 
 #include <cstdint>
@@ -10,29 +11,23 @@
 #include "common/main_loop.h"
 #include "common/result.h"
 #include "player/engines/aac_player.h"
+#include "player/engines/engine_table.h"
 #include "player/engines/mp3_player.h"
 #include "player/engines/wav_player.h"
-
-enum class EngineKind { Mp3, Wav, Aac };
-
-// The engine for a file name: a URL, a name that cannot be opened (missing, locked by
-// another process) or anything else goes to MP3; a file the WAV header reader accepts to
-// WAV; otherwise a name ending in ".aac" (any case) to AAC. A name that is neither a URL
-// nor a regular file (a FIFO, a device, a folder) is refused with a message for the user;
-// nothing here waits for such a thing (a FIFO is never opened for reading).
-Result<EngineKind, std::string> ChooseEngine(const std::string& name);
 
 // Main thread only (see player_engine.h for the threads of the notifications).
 class TSoundPlayer {
  public:
-  explicit TSoundPlayer(MainLoop& loop);
+  // engines: the table Open chooses from (tests give their own).
+  explicit TSoundPlayer(MainLoop& loop, EngineTable engines = BuiltInEngines());
   ~TSoundPlayer();
   TSoundPlayer(const TSoundPlayer&) = delete;
   TSoundPlayer& operator=(const TSoundPlayer&) = delete;
 
-  // Releases the engine held (stopping it), creates the chosen one with the slots and the
-  // remembered device choice, and opens it. A name the choice refuses leaves no engine and
-  // raises the error notification (on this thread) with the reason.
+  // Releases the engine held (stopping it), creates the one the table chooses, raising its
+  // notifications through this object's slots and with the remembered device choice, and
+  // opens it. A name the choice refuses leaves no engine and raises the error notification
+  // (on this thread) with the reason.
   void Open(const std::string& name);
   void Play();
   void Pause();
@@ -58,19 +53,20 @@ class TSoundPlayer {
   void SetOnNotifyPlayerError(NotifyPlayerError fn);
   void SetOnNotifyInputName(NotifyInputName fn);
 
-  // The engine held: the first of MP3, WAV, AAC that is set; nullptr before Open.
-  TPlayerEngine* Engine() const;
-  TMP3Player* Mp3() const { return mp3_.get(); }
-  TWavPlayer* Wav() const { return wav_.get(); }
-  TAACPlayer* Aac() const { return aac_.get(); }
+  // The engine held; nullptr before Open and after an Open that was refused.
+  TPlayerEngine* Engine() const { return engine_.get(); }
+  // The engine held when it is of that kind; nullptr otherwise.
+  TMP3Player* Mp3() const { return dynamic_cast<TMP3Player*>(engine_.get()); }
+  TWavPlayer* Wav() const { return dynamic_cast<TWavPlayer*>(engine_.get()); }
+  TAACPlayer* Aac() const { return dynamic_cast<TAACPlayer*>(engine_.get()); }
 
  private:
   void Release();
 
   MainLoop& loop_;
-  std::unique_ptr<TMP3Player> mp3_;
-  std::unique_ptr<TWavPlayer> wav_;
-  std::unique_ptr<TAACPlayer> aac_;
-  NotificationSlots slots_;
+  const EngineTable engines_;
+  // The handlers: every engine raises its notifications through these very slots.
+  const std::shared_ptr<NotificationSlots> slots_ = std::make_shared<NotificationSlots>();
+  std::unique_ptr<TPlayerEngine> engine_;
   std::optional<bool> directSound_;
 };

@@ -18,6 +18,13 @@ uint64_t WavDataBytes(uint32_t declared, uint64_t dataOffset, uint64_t fileBytes
   return declared < rest ? declared : rest;
 }
 
+bool ProbeWav(const EngineFile& file) {
+  WavFormatInfo info;
+  return file.fd >= 0 && ReadWavHeader(file.fd, info) == kWavReadOk;
+}
+
+std::unique_ptr<TPlayerEngine> MakeWavPlayer(MainLoop& loop) { return std::make_unique<Worker<TWavPlayer>>(loop); }
+
 void TWavPlayer::Open(const std::string& name) {
   fileName_ = name.substr(0, 255);
   Play();
@@ -32,7 +39,7 @@ void TWavPlayer::Run() {
   if (!opened) {
     ReportError("Cannot open " + fileName_ + ": " + opened.Error().reason);
   } else if (PlayFile(opened.Value().Get()) && !Terminated()) {
-    slots_.OnNotifyPlayerState(this, 3);
+    slots_->OnNotifyPlayerState(this, 3);
   }
   CloseOutput();
   running_ = false;
@@ -70,11 +77,11 @@ bool TWavPlayer::PlayFile(int fd) {
   const uint64_t dataBytes = WavDataBytes(declared, dataStart, uint64_t(st.st_size));
   if (!OpenOutput(format)) return false;
 
-  slots_.OnNotifyInputStreamInfo(this, uint8_t(0), uint8_t(0),
+  slots_->OnNotifyInputStreamInfo(this, uint8_t(0), uint8_t(0),
                                  uint16_t(uint64_t(info.channels) * info.sampleRate * info.bitsPerSample / 1000),
                                  uint16_t(info.sampleRate), uint8_t(info.channels - 2));
   const uint32_t totalSeconds = uint32_t(dataBytes / bps);
-  slots_.OnNotifyInputPosition(this, uint32_t(0), totalSeconds);
+  slots_->OnNotifyInputPosition(this, uint32_t(0), totalSeconds);
 
   uint64_t played = 0;  // bytes handed to the device since dataStart
   bool readFailed = false;
@@ -84,11 +91,11 @@ bool TWavPlayer::PlayFile(int fd) {
       played = uint64_t(seek) > totalSeconds ? dataBytes : uint64_t(seek) * bps;
       if (played > dataBytes) played = dataBytes;
     }
-    if (slots_.OnNotifyInputTimecode.Assigned() || slots_.OnNotifyInputPosition.Assigned()) {
+    if (slots_->OnNotifyInputTimecode.Assigned() || slots_->OnNotifyInputPosition.Assigned()) {
       const uint32_t s = uint32_t(played / bps);
-      slots_.OnNotifyInputTimecode(this, uint8_t(s / 3600), uint8_t(s / 60 % 60), uint8_t(s % 60), uint8_t(0));
-      if (slots_.OnNotifyInputPosition.Assigned()) {
-        Synchronize([this, s, totalSeconds] { slots_.OnNotifyInputPosition(this, s, totalSeconds); });
+      slots_->OnNotifyInputTimecode(this, uint8_t(s / 3600), uint8_t(s / 60 % 60), uint8_t(s % 60), uint8_t(0));
+      if (slots_->OnNotifyInputPosition.Assigned()) {
+        Synchronize([this, s, totalSeconds] { slots_->OnNotifyInputPosition(this, s, totalSeconds); });
       }
     }
     if (!WaitWhileSuspended()) return true;

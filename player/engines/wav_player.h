@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "player/engines/ring_player.h"
 
@@ -30,3 +31,8 @@ class TWavPlayer : public TRingPlayer {
 // of 0 or 0xFFFFFFFF (left so by writers that stream) means to the end of the file; a
 // larger one is cut at the end of the file.
 uint64_t WavDataBytes(uint32_t declared, uint64_t dataOffset, uint64_t fileBytes);
+
+// The engine table's row (engine_table.h): a file the WAV header reader accepts plays
+// here, whatever its name.
+bool ProbeWav(const EngineFile& file);
+std::unique_ptr<TPlayerEngine> MakeWavPlayer(MainLoop& loop);

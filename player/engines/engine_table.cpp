@@ -1,0 +1,64 @@
+// The player's engine table and the choice that walks it.
+#include "player/engines/engine_table.h"
+
+#include <strings.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <string_view>
+
+#include "common/regular_file.h"
+#include "common/unique_fd.h"
+#include "player/engines/aac_player.h"
+#include "player/engines/mp3_player.h"
+#include "player/engines/wav_player.h"
+
+namespace {
+
+constexpr EngineEntry kBuiltInEngines[] = {
+    {"WAV", ProbeWav, MakeWavPlayer},
+    {"AAC", ProbeAac, MakeAacPlayer},
+    {"MP3", ProbeMp3, MakeMp3Player},
+};
+
+bool IsUrl(const std::string& name) {
+  return strncasecmp(name.c_str(), "http://", 7) == 0 || strncasecmp(name.c_str(), "ftp://", 6) == 0;
+}
+
+}  // namespace
+
+EngineTable BuiltInEngines() { return kBuiltInEngines; }
+
+Result<const EngineEntry*, std::string> ChooseEngineEntry(const std::string& name, EngineTable table) {
+  UniqueFd fd;
+  if (!IsUrl(name)) {
+    // The main thread runs this: a FIFO or a device must not hold it (an open of a FIFO
+    // waits for a writer, a read of a device may never end).
+    auto opened = OpenRegularFile(name);
+    if (opened) {
+      fd = std::move(opened).Value();
+      // A file another process holds locked counts as one that cannot be opened. The
+      // shared lock lasts while the probes read; closing the descriptor lets it go.
+      if (flock(fd.Get(), LOCK_SH | LOCK_NB) != 0) fd.Reset();
+    } else if (opened.Error().errorNumber == 0) {
+      return Fail("Cannot play " + name + ": " + opened.Error().reason);
+    }
+  }
+  const EngineFile file{name, fd.Get()};
+  for (const EngineEntry& entry : table) {
+    // Each probe reads from the start, whatever the one before it read.
+    if (file.fd >= 0) ::lseek(file.fd, 0, SEEK_SET);
+    if (entry.probe(file)) return &entry;
+  }
+  return Fail("Cannot play " + name + ": no engine plays it");
+}
+
+Result<EngineKind, std::string> ChooseEngine(const std::string& name) {
+  auto entry = ChooseEngineEntry(name, kBuiltInEngines);
+  if (!entry) return Fail(entry.Error());
+  const std::string_view chosen = entry.Value()->name;
+  if (chosen == "WAV") return EngineKind::Wav;
+  if (chosen == "AAC") return EngineKind::Aac;
+  if (chosen == "MP3") return EngineKind::Mp3;
+  return Fail("The " + std::string(chosen) + " engine plays " + name + ": it is none of MP3, WAV, AAC");
+}
