@@ -38,9 +38,9 @@ class TPlayerEngine {
 
   // The slots the engine raises its notifications through: its own until ShareSlots.
   NotificationSlots& Slots() { return *slots_; }
-  // Raises the notifications through slots instead (the facade's, so that they reach its
+  // Raises the notifications through shared instead (the facade's, so that they reach its
   // handlers without being copied or wrapped). Before Open, on the main thread.
-  void ShareSlots(std::shared_ptr<NotificationSlots> slots) { slots_ = std::move(slots); }
+  void ShareSlots(std::shared_ptr<NotificationSlots> shared) { slots_ = std::move(shared); }
 
  protected:
   std::shared_ptr<NotificationSlots> slots_ = std::make_shared<NotificationSlots>();

@@ -18,7 +18,7 @@
 // Main thread only (see player_engine.h for the threads of the notifications).
 class TSoundPlayer {
  public:
-  // engines: the table Open chooses from (tests give their own).
+  // engines: the table Open chooses from (tests give their own); it must outlive this.
   explicit TSoundPlayer(MainLoop& loop, EngineTable engines = BuiltInEngines());
   ~TSoundPlayer();
   TSoundPlayer(const TSoundPlayer&) = delete;
