@@ -68,7 +68,7 @@ void TAACPlayer::Run() {
     const AudioFormat format{AacRecordRate(info.sampleRate), uint16_t(channels), 16};
     if (OpenOutput(format)) {
       slots_->OnNotifyInputStreamInfo(this, uint8_t(0), uint8_t(0), uint16_t(info.bitRate / 1000),
-                                     uint16_t(info.sampleRate), uint8_t(info.channelMode & 0xFF));
+                                      uint16_t(info.sampleRate), uint8_t(info.channelMode & 0xFF));
       slots_->OnNotifyInputPosition(this, uint32_t(0), uint32_t(0));
       const uint32_t bps = format.BytesPerSecond();
       const size_t blockBytes = kBlockPeriods * size_t(channels) * 2;

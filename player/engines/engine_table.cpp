@@ -15,6 +15,8 @@
 
 namespace {
 
+// In the order they are asked; the first that accepts a name plays it. The last accepts
+// every name, so that the library it wraps can say why one does not play.
 constexpr EngineEntry kBuiltInEngines[] = {
     {"WAV", ProbeWav, MakeWavPlayer},
     {"AAC", ProbeAac, MakeAacPlayer},

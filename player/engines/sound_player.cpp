@@ -66,8 +66,12 @@ void TSoundPlayer::ApplyVolume() {
 // The engine held raises its notifications through these slots: a handler set here
 // reaches it at once.
 void TSoundPlayer::SetOnNotifyPlayerState(NotifyPlayerState fn) { slots_->OnNotifyPlayerState.Set(std::move(fn)); }
-void TSoundPlayer::SetOnNotifyInputPosition(NotifyInputPosition fn) { slots_->OnNotifyInputPosition.Set(std::move(fn)); }
-void TSoundPlayer::SetOnNotifyInputTimecode(NotifyInputTimecode fn) { slots_->OnNotifyInputTimecode.Set(std::move(fn)); }
+void TSoundPlayer::SetOnNotifyInputPosition(NotifyInputPosition fn) {
+  slots_->OnNotifyInputPosition.Set(std::move(fn));
+}
+void TSoundPlayer::SetOnNotifyInputTimecode(NotifyInputTimecode fn) {
+  slots_->OnNotifyInputTimecode.Set(std::move(fn));
+}
 void TSoundPlayer::SetOnNotifyInputStreamInfo(NotifyInputStreamInfo fn) {
   slots_->OnNotifyInputStreamInfo.Set(std::move(fn));
 }

@@ -78,8 +78,8 @@ bool TWavPlayer::PlayFile(int fd) {
   if (!OpenOutput(format)) return false;
 
   slots_->OnNotifyInputStreamInfo(this, uint8_t(0), uint8_t(0),
-                                 uint16_t(uint64_t(info.channels) * info.sampleRate * info.bitsPerSample / 1000),
-                                 uint16_t(info.sampleRate), uint8_t(info.channels - 2));
+                                  uint16_t(uint64_t(info.channels) * info.sampleRate * info.bitsPerSample / 1000),
+                                  uint16_t(info.sampleRate), uint8_t(info.channels - 2));
   const uint32_t totalSeconds = uint32_t(dataBytes / bps);
   slots_->OnNotifyInputPosition(this, uint32_t(0), totalSeconds);
 
