@@ -1,0 +1,210 @@
+// The settings file as the maker writes it, byte for byte: the defaults, and a file whose
+// every entry differs from its default (read back and written again).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "maker/settings/settings_table.h"
+#include "tests/common/temp_dir.h"
+
+namespace {
+
+const PassThroughProbe kPassThrough = [] { return true; };
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+// Every entry away from its default: integers 11, 12, ... in file order (UseWinNTRawRead 1,
+// as the access-method check keeps it; a negative number and two texts that read as 0 and 12), texts with a non-ASCII character, and two texts
+// longer than their field, one of them with a two-byte character across the field's end.
+std::string NonDefaultInput() {
+  std::string text = "[Options]\n";
+  int number = 11;
+  for (const SettingEntry& entry : SettingEntries()) {
+    const std::string key = entry.key;
+    if (entry.kind == SettingKind::Int)
+      text += key + "=" + (key == "UseWinNTRawRead" ? "1"
+                           : key == "ReadSector"    ? "abc"
+                           : key == "CDSpeed"       ? "12x"
+                           : key == "Version"       ? "-11"
+                                                    : std::to_string(number)) +
+              "\n";
+    else if (key == "OutputPath")
+      text += key + "=/" + std::string(253, 'p') + "\xC3\xA9" + "tail\n";
+    else if (key == "ExternalProgram7")
+      text += key + "=" + std::string(800, 'x') + "\n";
+    else
+      text += key + "=" + key + " caf\xC3\xA9 \"$full$\"\n";
+    ++number;
+  }
+  return text;
+}
+
+}  // namespace
+
+// The file written from the defaults: the login and host names stand for the machine's.
+extern const char* const kDefaultFileBytes;
+// The file written after reading NonDefaultInput(); @X779@ and @P253@ stand for 779 "x"
+// and 253 "p".
+extern const char* const kNonDefaultFileBytes;
+
+// Catches any change of key, order, default, number format, text cut or line ending in the
+// written settings file.
+TEST(SettingsFileBytes, DefaultsAreWrittenAsBefore) {
+  TempDir dir;
+  const std::string path = dir.File("zbmaker.INI");
+  const SettingsTable defaults;
+  ASSERT_TRUE(defaults.Save(path));
+  std::string expected = Replace(kDefaultFileBytes, "CDDBUser=@USER@", "CDDBUser=" + defaults.DefaultText("CDDBUser"));
+  expected = Replace(expected, "CDDBHost=@HOST@", "CDDBHost=" + defaults.DefaultText("CDDBHost"));
+  EXPECT_EQ(ReadText(path), expected);
+}
+
+TEST(SettingsFileBytes, EveryEntryChangedIsReadAndWrittenAsBefore) {
+  TempDir dir;
+  WriteText(dir.File("in.INI"), NonDefaultInput());
+  SettingsTable s;
+  ASSERT_TRUE(s.Load(dir.File("in.INI"), kPassThrough));
+  ASSERT_TRUE(s.Save(dir.File("out.INI")));
+  const std::string written = ReadText(dir.File("out.INI"));
+  std::string expected = Replace(kNonDefaultFileBytes, "@X779@", std::string(779, 'x'));
+  expected = Replace(expected, "@P253@", std::string(253, 'p'));
+  EXPECT_EQ(written, expected);
+}
+
+// Written by the maker before its settings became a typed record.
+const char* const kDefaultFileBytes = R"ini([Options]
+Version=0
+CD2MP3DelTempOnSuccess=1
+CD2MP3DelTempOnError=0
+CD2MP3DelMP3OnError=0
+CD2WAVDelWAVOnError=0
+WAV2MP3DelWAVOnSuccess=0
+WAV2MP3DelMP3OnError=0
+MP32WAVDelMP3OnSuccess=0
+MP32WAVDelWAVOnError=0
+ConfirmOverwrite=0
+ClearReaderLogOnStart=0
+ClearEncoderLogOnStart=0
+UseWinNTRawRead=0
+ASPIReadMode=0
+ReadSector=4
+JitterCorrection=1
+OverlapPercent=2
+MaxSyncNoMatchRetry=3
+MaxSyncMisalignRetry=0
+Channels=1
+MPEGMode=1
+MPEG1BitRate=8
+MPEG2BitRate=8
+AACBitRate=4
+AACUseADTS=0
+ExtPgm=0
+FastMode=1
+UseMMX=1
+UseLTP=1
+UseTNS=0
+UsePNS=0
+AdjustCDSpeed=0
+CDSpeed=0
+ExternalProgram0=lame "$full$" "$path$$name$.mp3"
+ExternalProgram1=ffmpeg -i "$full$" "$drive$$dir$$name$.ogg"
+ExternalProgram2=
+ExternalProgram3=
+ExternalProgram4=
+ExternalProgram5=
+ExternalProgram6=
+ExternalProgram7=
+ExternalProgram8=
+ExternalProgram9=
+Normalize=0
+NormalizePercent=100
+NormalizeMin=95
+NormalizeMax=100
+BeepWhenDone=0
+BringToFrontWhenDone=0
+OutputPath=
+UseHttpProxy=0
+UseSocksProxy=0
+UseFileNameFormat=0
+OptApplyID3=0
+CDDBServer=http://gnudb.gnudb.org:80
+HttpProxy=proxyhost:8080
+SocksProxy=proxyhost:1080
+FileNamePattern=($artist$) [$title$] [$track#$] $trackname$
+CDDBUser=@USER@
+CDDBHost=@HOST@
+DiscImages=
+UseMusicBrainz=0
+MusicBrainzServer=https://musicbrainz.org
+MusicBrainzContact=
+)ini";
+const char* const kNonDefaultFileBytes = R"ini([Options]
+Version=-11
+CD2MP3DelTempOnSuccess=12
+CD2MP3DelTempOnError=13
+CD2MP3DelMP3OnError=14
+CD2WAVDelWAVOnError=15
+WAV2MP3DelWAVOnSuccess=16
+WAV2MP3DelMP3OnError=17
+MP32WAVDelMP3OnSuccess=18
+MP32WAVDelWAVOnError=19
+ConfirmOverwrite=20
+ClearReaderLogOnStart=21
+ClearEncoderLogOnStart=22
+UseWinNTRawRead=1
+ASPIReadMode=24
+ReadSector=0
+JitterCorrection=26
+OverlapPercent=27
+MaxSyncNoMatchRetry=28
+MaxSyncMisalignRetry=29
+Channels=30
+MPEGMode=31
+MPEG1BitRate=32
+MPEG2BitRate=33
+AACBitRate=34
+AACUseADTS=35
+ExtPgm=36
+FastMode=37
+UseMMX=38
+UseLTP=39
+UseTNS=40
+UsePNS=41
+AdjustCDSpeed=42
+CDSpeed=12
+ExternalProgram0=ExternalProgram0 café "$full$"
+ExternalProgram1=ExternalProgram1 café "$full$"
+ExternalProgram2=ExternalProgram2 café "$full$"
+ExternalProgram3=ExternalProgram3 café "$full$"
+ExternalProgram4=ExternalProgram4 café "$full$"
+ExternalProgram5=ExternalProgram5 café "$full$"
+ExternalProgram6=ExternalProgram6 café "$full$"
+ExternalProgram7=@X779@
+ExternalProgram8=ExternalProgram8 café "$full$"
+ExternalProgram9=ExternalProgram9 café "$full$"
+Normalize=54
+NormalizePercent=55
+NormalizeMin=56
+NormalizeMax=57
+BeepWhenDone=58
+BringToFrontWhenDone=59
+OutputPath=/@P253@
+UseHttpProxy=61
+UseSocksProxy=62
+UseFileNameFormat=63
+OptApplyID3=64
+CDDBServer=CDDBServer café "$full$"
+HttpProxy=HttpProxy café "$full$"
+SocksProxy=SocksProxy café "$full$"
+FileNamePattern=FileNamePattern café "$full$"
+CDDBUser=CDDBUser café "$full$"
+CDDBHost=CDDBHost café "$full$"
+DiscImages=DiscImages café "$full$"
+UseMusicBrainz=72
+MusicBrainzServer=MusicBrainzServer café "$full$"
+MusicBrainzContact=MusicBrainzContact café "$full$"
+)ini";
