@@ -5,10 +5,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <array>
 #include <cassert>
 #include <cstdlib>
-#include <cstring>
 
 #include "common/paths.h"
 #include "common/text_encoding.h"
@@ -17,81 +15,97 @@ namespace {
 
 constexpr SettingKind kInt = SettingKind::Int;
 constexpr SettingKind kText = SettingKind::Text;
-constexpr size_t kProgramBytes = 780;
-constexpr size_t kPathBytes = 256;
+using V = MakerSettingValues;
 
-// File order. Text defaults of the external programs: slot 0 makes an MP3 with the
-// command-line MP3 encoder beside the input, slot 1 an Ogg Vorbis file with ffmpeg.
+constexpr SettingEntry Number(const char* key, int V::*member) { return {key, kInt, member, nullptr, -1}; }
+constexpr SettingEntry Text(const char* key, SettingText V::*member) { return {key, kText, nullptr, member, -1}; }
+constexpr SettingEntry Program(const char* key, int slot) { return {key, kText, nullptr, nullptr, slot}; }
+
+// File order.
 constexpr SettingEntry kEntries[] = {
-    {"Version", kInt, "0", 0},
-    {"CD2MP3DelTempOnSuccess", kInt, "1", 0},
-    {"CD2MP3DelTempOnError", kInt, "0", 0},
-    {"CD2MP3DelMP3OnError", kInt, "0", 0},
-    {"CD2WAVDelWAVOnError", kInt, "0", 0},
-    {"WAV2MP3DelWAVOnSuccess", kInt, "0", 0},
-    {"WAV2MP3DelMP3OnError", kInt, "0", 0},
-    {"MP32WAVDelMP3OnSuccess", kInt, "0", 0},
-    {"MP32WAVDelWAVOnError", kInt, "0", 0},
-    {"ConfirmOverwrite", kInt, "0", 0},
-    {"ClearReaderLogOnStart", kInt, "0", 0},
-    {"ClearEncoderLogOnStart", kInt, "0", 0},
-    {"UseWinNTRawRead", kInt, "0", 0},
-    {"ASPIReadMode", kInt, "0", 0},
-    {"ReadSector", kInt, "4", 0},
-    {"JitterCorrection", kInt, "1", 0},
-    {"OverlapPercent", kInt, "2", 0},
-    {"MaxSyncNoMatchRetry", kInt, "3", 0},
-    {"MaxSyncMisalignRetry", kInt, "0", 0},
-    {"Channels", kInt, "1", 0},
-    {"MPEGMode", kInt, "1", 0},
-    {"MPEG1BitRate", kInt, "8", 0},
-    {"MPEG2BitRate", kInt, "8", 0},
-    {"AACBitRate", kInt, "4", 0},
-    {"AACUseADTS", kInt, "0", 0},
-    {"ExtPgm", kInt, "0", 0},
-    {"FastMode", kInt, "1", 0},
-    {"UseMMX", kInt, "1", 0},
-    {"UseLTP", kInt, "1", 0},
-    {"UseTNS", kInt, "0", 0},
-    {"UsePNS", kInt, "0", 0},
-    {"AdjustCDSpeed", kInt, "0", 0},
-    {"CDSpeed", kInt, "0", 0},
-    {"ExternalProgram0", kText, "lame \"$full$\" \"$path$$name$.mp3\"", kProgramBytes},
-    {"ExternalProgram1", kText, "ffmpeg -i \"$full$\" \"$drive$$dir$$name$.ogg\"", kProgramBytes},
-    {"ExternalProgram2", kText, "", kProgramBytes},
-    {"ExternalProgram3", kText, "", kProgramBytes},
-    {"ExternalProgram4", kText, "", kProgramBytes},
-    {"ExternalProgram5", kText, "", kProgramBytes},
-    {"ExternalProgram6", kText, "", kProgramBytes},
-    {"ExternalProgram7", kText, "", kProgramBytes},
-    {"ExternalProgram8", kText, "", kProgramBytes},
-    {"ExternalProgram9", kText, "", kProgramBytes},
-    {"Normalize", kInt, "0", 0},
-    {"NormalizePercent", kInt, "100", 0},
-    {"NormalizeMin", kInt, "95", 0},
-    {"NormalizeMax", kInt, "100", 0},
-    {"BeepWhenDone", kInt, "0", 0},
-    {"BringToFrontWhenDone", kInt, "0", 0},
-    {"OutputPath", kText, "", kPathBytes},
-    {"UseHttpProxy", kInt, "0", 0},
-    {"UseSocksProxy", kInt, "0", 0},
-    {"UseFileNameFormat", kInt, "0", 0},
-    {"OptApplyID3", kInt, "0", 0},
-    {"CDDBServer", kText, "http://gnudb.gnudb.org:80", kPathBytes},
-    {"HttpProxy", kText, "proxyhost:8080", kPathBytes},
-    {"SocksProxy", kText, "proxyhost:1080", kPathBytes},
-    {"FileNamePattern", kText, "($artist$) [$title$] [$track#$] $trackname$", kPathBytes},
-    // CDDB servers ask every client for a real user and host in their greeting.
-    {"CDDBUser", kText, "", kPathBytes},
-    {"CDDBHost", kText, "", kPathBytes},
-    // Disc images listed as drives after the real ones, paths separated by '|'.
-    {"DiscImages", kText, "", kProgramBytes},
-    // The CD window's lookup source (0 CDDB, 1 MusicBrainz), the web service's address and
-    // the contact its User-Agent names (the project's site when empty).
-    {"UseMusicBrainz", kInt, "0", 0},
-    {"MusicBrainzServer", kText, "https://musicbrainz.org", kPathBytes},
-    {"MusicBrainzContact", kText, "", kPathBytes},
+    Number("Version", &V::version),
+    Number("CD2MP3DelTempOnSuccess", &V::cd2mp3DelTempOnSuccess),
+    Number("CD2MP3DelTempOnError", &V::cd2mp3DelTempOnError),
+    Number("CD2MP3DelMP3OnError", &V::cd2mp3DelMp3OnError),
+    Number("CD2WAVDelWAVOnError", &V::cd2wavDelWavOnError),
+    Number("WAV2MP3DelWAVOnSuccess", &V::wav2mp3DelWavOnSuccess),
+    Number("WAV2MP3DelMP3OnError", &V::wav2mp3DelMp3OnError),
+    Number("MP32WAVDelMP3OnSuccess", &V::mp32wavDelMp3OnSuccess),
+    Number("MP32WAVDelWAVOnError", &V::mp32wavDelWavOnError),
+    Number("ConfirmOverwrite", &V::confirmOverwrite),
+    Number("ClearReaderLogOnStart", &V::clearReaderLogOnStart),
+    Number("ClearEncoderLogOnStart", &V::clearEncoderLogOnStart),
+    Number("UseWinNTRawRead", &V::useWinNtRawRead),
+    Number("ASPIReadMode", &V::aspiReadMode),
+    Number("ReadSector", &V::readSector),
+    Number("JitterCorrection", &V::jitterCorrection),
+    Number("OverlapPercent", &V::overlapPercent),
+    Number("MaxSyncNoMatchRetry", &V::maxSyncNoMatchRetry),
+    Number("MaxSyncMisalignRetry", &V::maxSyncMisalignRetry),
+    Number("Channels", &V::channels),
+    Number("MPEGMode", &V::mpegMode),
+    Number("MPEG1BitRate", &V::mpeg1BitRate),
+    Number("MPEG2BitRate", &V::mpeg2BitRate),
+    Number("AACBitRate", &V::aacBitRate),
+    Number("AACUseADTS", &V::aacUseAdts),
+    Number("ExtPgm", &V::extPgm),
+    Number("FastMode", &V::fastMode),
+    Number("UseMMX", &V::useMmx),
+    Number("UseLTP", &V::useLtp),
+    Number("UseTNS", &V::useTns),
+    Number("UsePNS", &V::usePns),
+    Number("AdjustCDSpeed", &V::adjustCdSpeed),
+    Number("CDSpeed", &V::cdSpeed),
+    Program("ExternalProgram0", 0),
+    Program("ExternalProgram1", 1),
+    Program("ExternalProgram2", 2),
+    Program("ExternalProgram3", 3),
+    Program("ExternalProgram4", 4),
+    Program("ExternalProgram5", 5),
+    Program("ExternalProgram6", 6),
+    Program("ExternalProgram7", 7),
+    Program("ExternalProgram8", 8),
+    Program("ExternalProgram9", 9),
+    Number("Normalize", &V::normalize),
+    Number("NormalizePercent", &V::normalizePercent),
+    Number("NormalizeMin", &V::normalizeMin),
+    Number("NormalizeMax", &V::normalizeMax),
+    Number("BeepWhenDone", &V::beepWhenDone),
+    Number("BringToFrontWhenDone", &V::bringToFrontWhenDone),
+    Text("OutputPath", &V::outputPath),
+    Number("UseHttpProxy", &V::useHttpProxy),
+    Number("UseSocksProxy", &V::useSocksProxy),
+    Number("UseFileNameFormat", &V::useFileNameFormat),
+    Number("OptApplyID3", &V::optApplyId3),
+    Text("CDDBServer", &V::cddbServer),
+    Text("HttpProxy", &V::httpProxy),
+    Text("SocksProxy", &V::socksProxy),
+    Text("FileNamePattern", &V::fileNamePattern),
+    Text("CDDBUser", &V::cddbUser),
+    Text("CDDBHost", &V::cddbHost),
+    Text("DiscImages", &V::discImages),
+    Number("UseMusicBrainz", &V::useMusicBrainz),
+    Text("MusicBrainzServer", &V::musicBrainzServer),
+    Text("MusicBrainzContact", &V::musicBrainzContact),
 };
+
+// The entry of a key, or nullptr (a programming error: asserted).
+const SettingEntry* EntryOf(std::string_view key, SettingKind kind) {
+  for (const SettingEntry& entry : kEntries) {
+    if (key == entry.key) {
+      assert(entry.kind == kind && "setting used with the wrong kind");
+      return entry.kind == kind ? &entry : nullptr;
+    }
+  }
+  assert(false && "setting key not in the table");
+  return nullptr;
+}
+
+// The integer defaults, which do not depend on the machine.
+const MakerSettingValues& IntegerDefaults() {
+  static const MakerSettingValues defaults;
+  return defaults;
+}
 
 std::string LoginName() {
   passwd entry{};
@@ -109,18 +123,32 @@ std::string HostName() {
   return "localhost";
 }
 
-std::string ComputedDefault(const SettingEntry& entry) {
-  if (std::strcmp(entry.key, "CDDBUser") == 0) return LoginName();
-  if (std::strcmp(entry.key, "CDDBHost") == 0) return HostName();
-  return entry.defaultText;
-}
-
-// A stored text as the entry keeps it: at most textBytes - 1 bytes, whole characters.
-std::string Fit(const SettingEntry& entry, std::string_view text) { return CutUtf8(text, entry.textBytes - 1); }
-
 }  // namespace
 
+SettingText::SettingText(size_t bytes, std::string_view text) : bytes_(bytes), text_(CutUtf8(text, bytes - 1)) {}
+
+SettingText& SettingText::operator=(std::string_view text) {
+  text_ = CutUtf8(text, bytes_ - 1);
+  return *this;
+}
+
+std::string DefaultCddbUser() { return LoginName(); }
+std::string DefaultCddbHost() { return HostName(); }
+
 std::span<const SettingEntry> SettingEntries() { return kEntries; }
+
+int& NumberOf(MakerSettingValues& values, const SettingEntry& entry) { return values.*entry.number; }
+int NumberOf(const MakerSettingValues& values, const SettingEntry& entry) { return values.*entry.number; }
+
+SettingText& TextOf(MakerSettingValues& values, const SettingEntry& entry) {
+  if (entry.programSlot >= 0) return values.externalPrograms[static_cast<size_t>(entry.programSlot)];
+  return values.*entry.text;
+}
+
+const SettingText& TextOf(const MakerSettingValues& values, const SettingEntry& entry) {
+  if (entry.programSlot >= 0) return values.externalPrograms[static_cast<size_t>(entry.programSlot)];
+  return values.*entry.text;
+}
 
 bool ScsiPassThroughUsable() {
   // The pass-through method sends MMC commands through libcdio; it is usable when the
@@ -135,57 +163,34 @@ bool ScsiPassThroughUsable() {
   return false;
 }
 
-SettingsTable::SettingsTable() {
-  defaults_.reserve(std::size(kEntries));
-  for (const SettingEntry& entry : kEntries) defaults_.push_back(ComputedDefault(entry));
-  ResetToDefaults();
-}
-
-void SettingsTable::ResetToDefaults() {
-  values_.assign(std::size(kEntries), Value{});
-  for (size_t i = 0; i < std::size(kEntries); ++i) {
-    if (kEntries[i].kind == kInt)
-      values_[i].number = ProfileInt(defaults_[i]);
-    else
-      values_[i].text = Fit(kEntries[i], defaults_[i]);
-  }
-}
-
-size_t SettingsTable::IndexOf(std::string_view key, SettingKind kind) const {
-  for (size_t i = 0; i < std::size(kEntries); ++i) {
-    if (key == kEntries[i].key) {
-      assert(kEntries[i].kind == kind && "setting used with the wrong kind");
-      return kEntries[i].kind == kind ? i : std::size(kEntries);
-    }
-  }
-  assert(false && "setting key not in the table");
-  return std::size(kEntries);
-}
+void SettingsTable::ResetToDefaults() { static_cast<MakerSettingValues&>(*this) = MakerSettingValues{}; }
 
 int SettingsTable::Int(std::string_view key) const {
-  const size_t i = IndexOf(key, kInt);
-  return i < values_.size() ? values_[i].number : 0;
+  const SettingEntry* entry = EntryOf(key, kInt);
+  return entry != nullptr ? NumberOf(*this, *entry) : 0;
 }
 
 const std::string& SettingsTable::Text(std::string_view key) const {
   static const std::string empty;
-  const size_t i = IndexOf(key, kText);
-  return i < values_.size() ? values_[i].text : empty;
+  const SettingEntry* entry = EntryOf(key, kText);
+  return entry != nullptr ? TextOf(*this, *entry).str() : empty;
 }
 
 void SettingsTable::SetInt(std::string_view key, int value) {
-  const size_t i = IndexOf(key, kInt);
-  if (i < values_.size()) values_[i].number = value;
+  if (const SettingEntry* entry = EntryOf(key, kInt)) NumberOf(*this, *entry) = value;
 }
 
 void SettingsTable::SetText(std::string_view key, std::string_view value) {
-  const size_t i = IndexOf(key, kText);
-  if (i < values_.size()) values_[i].text = Fit(kEntries[i], value);
+  if (const SettingEntry* entry = EntryOf(key, kText)) TextOf(*this, *entry) = value;
 }
 
 std::string SettingsTable::DefaultText(std::string_view key) const {
-  for (size_t i = 0; i < std::size(kEntries); ++i)
-    if (key == kEntries[i].key) return defaults_[i];
+  const MakerSettingValues defaults;
+  for (const SettingEntry& entry : kEntries) {
+    if (key != entry.key) continue;
+    if (entry.kind == kInt) return std::to_string(NumberOf(defaults, entry));
+    return TextOf(defaults, entry).str();
+  }
   return {};
 }
 
@@ -197,13 +202,13 @@ Status<SettingsError> SettingsTable::Load(const std::string& path, const PassThr
   Status<SettingsError> status = Done{};
   if (ini) {
     const IniFile& file = ini.Value();
-    for (size_t i = 0; i < std::size(kEntries); ++i) {
-      const auto stored = file.Get(kSettingsSection, kEntries[i].key);
+    for (const SettingEntry& entry : kEntries) {
+      const auto stored = file.Get(kSettingsSection, entry.key);
       if (!stored) continue;
-      if (kEntries[i].kind == kInt)
-        values_[i].number = ProfileInt(*stored);
+      if (entry.kind == kInt)
+        NumberOf(*this, entry) = ProfileInt(*stored);
       else
-        values_[i].text = Fit(kEntries[i], *stored);
+        TextOf(*this, entry) = *stored;
     }
   } else {
     status = Fail(SettingsError{ini.Error()});
@@ -221,11 +226,11 @@ Status<SettingsError> SettingsTable::Save(const std::string& path) const {
   auto ini = IniFile::Load(path);
   if (!ini) return Fail(SettingsError{ini.Error()});
   IniFile& file = ini.Value();
-  for (size_t i = 0; i < std::size(kEntries); ++i) {
-    if (kEntries[i].kind == kInt)
-      file.WriteInt(kSettingsSection, kEntries[i].key, values_[i].number);
+  for (const SettingEntry& entry : kEntries) {
+    if (entry.kind == kInt)
+      file.WriteInt(kSettingsSection, entry.key, NumberOf(*this, entry));
     else
-      file.WriteString(kSettingsSection, kEntries[i].key, values_[i].text);
+      file.WriteString(kSettingsSection, entry.key, TextOf(*this, entry).str());
   }
   if (auto saved = file.Save(); !saved) return Fail(SettingsError{saved.Error()});
   return Done{};
@@ -236,24 +241,31 @@ std::string SettingsTable::DefaultPath() { return UserFolder() + kSettingsFileNa
 void SettingsTable::ApplyAccessMethodCheck(bool passThroughUsable) {
   // The OS CD interface is always present here, so the only forced case is the one
   // without pass-through.
-  if (!passThroughUsable) SetInt("UseWinNTRawRead", 1);
-  else SetInt("UseWinNTRawRead", Int("UseWinNTRawRead") != 0 ? 1 : 0);
+  useWinNtRawRead = !passThroughUsable || useWinNtRawRead != 0 ? 1 : 0;
 }
 
 int SettingsTable::EncoderMode() const {
-  const int mode = Int("MPEGMode");
+  const int mode = mpegMode;
   return mode >= kModeMpeg1 && mode <= kModeExternal ? mode : kModeMpeg1;
 }
 
-int SettingsTable::RateAt(std::string_view key, const int* table, size_t count) const {
-  const int index = Int(key);
-  if (index >= 0 && static_cast<size_t>(index) < count) return table[index];
-  return table[ProfileInt(DefaultText(key))];
+namespace {
+
+// The rate at `index`, or at the default index when the index is outside the table.
+template <size_t N>
+int RateAt(const int (&table)[N], int index, int defaultIndex) {
+  return index >= 0 && static_cast<size_t>(index) < N ? table[index] : table[defaultIndex];
 }
 
-int SettingsTable::Mpeg1BitRateKbps() const { return RateAt("MPEG1BitRate", kMpeg1BitRates, std::size(kMpeg1BitRates)); }
-int SettingsTable::Mpeg2BitRateKbps() const { return RateAt("MPEG2BitRate", kMpeg2BitRates, std::size(kMpeg2BitRates)); }
-int SettingsTable::AacBitRateKbps() const { return RateAt("AACBitRate", kAacBitRates, std::size(kAacBitRates)); }
+}  // namespace
+
+int SettingsTable::Mpeg1BitRateKbps() const {
+  return RateAt(kMpeg1BitRates, mpeg1BitRate, IntegerDefaults().mpeg1BitRate);
+}
+int SettingsTable::Mpeg2BitRateKbps() const {
+  return RateAt(kMpeg2BitRates, mpeg2BitRate, IntegerDefaults().mpeg2BitRate);
+}
+int SettingsTable::AacBitRateKbps() const { return RateAt(kAacBitRates, aacBitRate, IntegerDefaults().aacBitRate); }
 
 int SettingsTable::SelectedBitRateKbps() const {
   switch (EncoderMode()) {
@@ -264,18 +276,13 @@ int SettingsTable::SelectedBitRateKbps() const {
 }
 
 int SettingsTable::ExternalProgramIndex() const {
-  const int slot = Int("ExtPgm");
+  const int slot = extPgm;
   return slot >= 0 && slot < kExternalProgramSlots ? slot : 0;
 }
 
 const std::string& SettingsTable::ExternalProgram(int slot) const {
-  static const std::array<std::string, kExternalProgramSlots> keys = [] {
-    std::array<std::string, kExternalProgramSlots> names;
-    for (int i = 0; i < kExternalProgramSlots; ++i) names[i] = "ExternalProgram" + std::to_string(i);
-    return names;
-  }();
   if (slot < 0 || slot >= kExternalProgramSlots) slot = 0;
-  return Text(keys[slot]);
+  return externalPrograms[static_cast<size_t>(slot)].str();
 }
 
 SettingsTable& MakerSettings() {

@@ -1,42 +1,149 @@
-// The maker's persistent settings: one ordered table of INI keys with kinds and defaults,
-// loaded from "zbmaker.INI" section "Options" at start and saved at the end.
+// The maker's persistent settings: a typed record with one member per INI key, the ordered
+// table of those keys, and loading and saving "zbmaker.INI" section "Options".
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "common/ini_file.h"
 #include "common/result.h"
 
-enum class SettingKind { Text = 0, Int = 1 };
-
-// One entry of the table. textBytes is the size of a text setting's buffer including the
-// terminator, so a text holds at most textBytes - 1 bytes (UTF-8, never cut inside a
-// character). Defaults that depend on the machine (CDDBUser, CDDBHost) are computed when a
-// table is made; their defaultText here is empty.
-struct SettingEntry {
-  const char* key;
-  SettingKind kind;
-  const char* defaultText;
-  size_t textBytes;
-};
-
-// Every entry in file order.
-std::span<const SettingEntry> SettingEntries();
+#include "maker/settings/encoder_mode.h"
 
 inline constexpr const char* kSettingsFileName = "zbmaker.INI";
 inline constexpr const char* kSettingsSection = "Options";
 inline constexpr int kExternalProgramSlots = 10;
+// Buffer sizes of the text settings, terminator included.
+inline constexpr size_t kSettingProgramBytes = 780;
+inline constexpr size_t kSettingPathBytes = 256;
 
-// Encoder choices of MPEGMode.
-inline constexpr int kModeMpeg1 = 1;
-inline constexpr int kModeMpeg2 = 2;
-inline constexpr int kModeAac = 3;
-inline constexpr int kModeExternal = 4;
+// A text setting: it holds at most `bytes - 1` bytes of UTF-8, never cut inside a
+// character, as the buffer it is stored in. Assigning a longer text keeps what fits.
+class SettingText {
+ public:
+  explicit SettingText(size_t bytes, std::string_view text = {});
+  SettingText(const SettingText&) = default;
+  // Another setting's text is cut to this one's size too.
+  SettingText& operator=(const SettingText& other) { return *this = std::string_view(other.text_); }
+  SettingText& operator=(std::string_view text);
+
+  const std::string& str() const { return text_; }
+  operator const std::string&() const { return text_; }
+  const char* c_str() const { return text_.c_str(); }
+  bool empty() const { return text_.empty(); }
+  size_t Bytes() const { return bytes_; }
+
+  bool operator==(const SettingText& other) const { return text_ == other.text_; }
+  friend bool operator==(const SettingText& setting, std::string_view text) { return setting.text_ == text; }
+
+ private:
+  size_t bytes_;
+  std::string text_;
+};
+
+// The CDDB greeting's defaults: the login name and the host name of this machine.
+std::string DefaultCddbUser();
+std::string DefaultCddbHost();
+
+// The maker's settings, one member per INI key of section "Options" (the key is named at
+// each member), at its default. Integers are kept as read, so a yes/no setting stored as 2
+// is written back as 2; it counts as yes.
+struct MakerSettingValues {
+  int version = 0;                    // Version
+  int cd2mp3DelTempOnSuccess = 1;     // CD2MP3DelTempOnSuccess
+  int cd2mp3DelTempOnError = 0;       // CD2MP3DelTempOnError
+  int cd2mp3DelMp3OnError = 0;        // CD2MP3DelMP3OnError
+  int cd2wavDelWavOnError = 0;        // CD2WAVDelWAVOnError
+  int wav2mp3DelWavOnSuccess = 0;     // WAV2MP3DelWAVOnSuccess
+  int wav2mp3DelMp3OnError = 0;       // WAV2MP3DelMP3OnError
+  int mp32wavDelMp3OnSuccess = 0;     // MP32WAVDelMP3OnSuccess
+  int mp32wavDelWavOnError = 0;       // MP32WAVDelWAVOnError
+  int confirmOverwrite = 0;           // ConfirmOverwrite
+  int clearReaderLogOnStart = 0;      // ClearReaderLogOnStart
+  int clearEncoderLogOnStart = 0;     // ClearEncoderLogOnStart
+  int useWinNtRawRead = 0;            // UseWinNTRawRead: the OS CD interface (else pass-through)
+  int aspiReadMode = 0;               // ASPIReadMode
+  int readSector = 4;                 // ReadSector
+  int jitterCorrection = 1;           // JitterCorrection
+  int overlapPercent = 2;             // OverlapPercent
+  int maxSyncNoMatchRetry = 3;        // MaxSyncNoMatchRetry
+  int maxSyncMisalignRetry = 0;       // MaxSyncMisalignRetry
+  int channels = 1;                   // Channels: 0 mono, 1 joint stereo, 2 stereo
+  int mpegMode = kModeMpeg1;          // MPEGMode: see EncoderMode()
+  int mpeg1BitRate = 8;               // MPEG1BitRate: index into kMpeg1BitRates
+  int mpeg2BitRate = 8;               // MPEG2BitRate: index into kMpeg2BitRates
+  int aacBitRate = 4;                 // AACBitRate: index into kAacBitRates
+  int aacUseAdts = 0;                 // AACUseADTS
+  int extPgm = 0;                     // ExtPgm: the selected external program slot
+  int fastMode = 1;                   // FastMode
+  int useMmx = 1;                     // UseMMX
+  int useLtp = 1;                     // UseLTP
+  int useTns = 0;                     // UseTNS
+  int usePns = 0;                     // UsePNS
+  int adjustCdSpeed = 0;              // AdjustCDSpeed
+  int cdSpeed = 0;                    // CDSpeed
+  // ExternalProgram0 ... ExternalProgram9. Slot 0 makes an MP3 with the command-line MP3
+  // encoder beside the input, slot 1 an Ogg Vorbis file with ffmpeg.
+  std::array<SettingText, kExternalProgramSlots> externalPrograms{
+      SettingText(kSettingProgramBytes, "lame \"$full$\" \"$path$$name$.mp3\""),
+      SettingText(kSettingProgramBytes, "ffmpeg -i \"$full$\" \"$drive$$dir$$name$.ogg\""),
+      SettingText(kSettingProgramBytes), SettingText(kSettingProgramBytes), SettingText(kSettingProgramBytes),
+      SettingText(kSettingProgramBytes), SettingText(kSettingProgramBytes), SettingText(kSettingProgramBytes),
+      SettingText(kSettingProgramBytes), SettingText(kSettingProgramBytes)};
+  int normalize = 0;                  // Normalize
+  int normalizePercent = 100;         // NormalizePercent
+  int normalizeMin = 95;              // NormalizeMin
+  int normalizeMax = 100;             // NormalizeMax
+  int beepWhenDone = 0;               // BeepWhenDone
+  int bringToFrontWhenDone = 0;       // BringToFrontWhenDone
+  SettingText outputPath{kSettingPathBytes};  // OutputPath
+  int useHttpProxy = 0;               // UseHttpProxy
+  int useSocksProxy = 0;              // UseSocksProxy
+  int useFileNameFormat = 0;          // UseFileNameFormat
+  int optApplyId3 = 0;                // OptApplyID3
+  SettingText cddbServer{kSettingPathBytes, "http://gnudb.gnudb.org:80"};  // CDDBServer
+  SettingText httpProxy{kSettingPathBytes, "proxyhost:8080"};              // HttpProxy
+  SettingText socksProxy{kSettingPathBytes, "proxyhost:1080"};             // SocksProxy
+  SettingText fileNamePattern{kSettingPathBytes, "($artist$) [$title$] [$track#$] $trackname$"};  // FileNamePattern
+  // CDDBUser, CDDBHost: CDDB servers ask every client for a real user and host in their
+  // greeting.
+  SettingText cddbUser{kSettingPathBytes, DefaultCddbUser()};
+  SettingText cddbHost{kSettingPathBytes, DefaultCddbHost()};
+  // DiscImages: disc images listed as drives after the real ones, paths separated by '|'.
+  SettingText discImages{kSettingProgramBytes};
+  // UseMusicBrainz: the CD window's lookup source (0 CDDB, 1 MusicBrainz); MusicBrainzServer:
+  // the web service's address; MusicBrainzContact: the contact its User-Agent names (the
+  // project's site when empty).
+  int useMusicBrainz = 0;
+  SettingText musicBrainzServer{kSettingPathBytes, "https://musicbrainz.org"};
+  SettingText musicBrainzContact{kSettingPathBytes};
+
+  bool operator==(const MakerSettingValues&) const = default;
+};
+
+enum class SettingKind { Text = 0, Int = 1 };
+
+// One entry of the table: its key and the member that holds it (`number` for an integer,
+// `text` for a text, or the slot of `externalPrograms`).
+struct SettingEntry {
+  const char* key;
+  SettingKind kind;
+  int MakerSettingValues::*number = nullptr;
+  SettingText MakerSettingValues::*text = nullptr;
+  int programSlot = -1;
+};
+
+// Every entry in file order.
+std::span<const SettingEntry> SettingEntries();
+// The member an entry names (the entry's kind must match).
+int& NumberOf(MakerSettingValues& values, const SettingEntry& entry);
+int NumberOf(const MakerSettingValues& values, const SettingEntry& entry);
+SettingText& TextOf(MakerSettingValues& values, const SettingEntry& entry);
+const SettingText& TextOf(const MakerSettingValues& values, const SettingEntry& entry);
 
 // Rate tables indexed by MPEG1BitRate, MPEG2BitRate and AACBitRate, in kbit/s;
 // 1010 ... 1001 are variable-bitrate quality levels 10 ... 1.
@@ -58,14 +165,20 @@ struct SettingsError {
   std::string Message() const { return ini.Message(); }
 };
 
-// The values of all entries, typed. Keys are matched exactly as the table spells them;
-// asking for a key that is not in the table, or with the wrong kind, is a programming
-// error (asserted; Int gives 0 and Text "" in a release build).
-class SettingsTable {
+// The settings of a run: the typed record (read and written through its members), the
+// file it is loaded from and saved to, and the values derived from it.
+class SettingsTable : public MakerSettingValues {
  public:
   // Every entry at its default.
-  SettingsTable();
+  SettingsTable() = default;
 
+  void ResetToDefaults();
+  // The default of an entry, as text ("" for a key not in the table).
+  std::string DefaultText(std::string_view key) const;
+
+  // Access by INI key, for what walks the table entry by entry. Keys are matched exactly
+  // as the table spells them; asking for a key that is not in the table, or with the wrong
+  // kind, is a programming error (asserted; Int gives 0 and Text "" in a release build).
   int Int(std::string_view key) const;
   bool Flag(std::string_view key) const { return Int(key) != 0; }
   const std::string& Text(std::string_view key) const;
@@ -73,9 +186,6 @@ class SettingsTable {
   void SetFlag(std::string_view key, bool value) { SetInt(key, value ? 1 : 0); }
   // Cuts the value to the entry's size.
   void SetText(std::string_view key, std::string_view value);
-  void ResetToDefaults();
-  // The default of an entry, as text.
-  std::string DefaultText(std::string_view key) const;
 
   // Reads every entry from the file (a missing file or key gives the default; an integer
   // that is not a number reads as 0; a long text is kept up to the entry's size), then
@@ -112,15 +222,6 @@ class SettingsTable {
   const std::string& SelectedExternalProgram() const { return ExternalProgram(ExternalProgramIndex()); }
 
  private:
-  struct Value {
-    int number = 0;
-    std::string text;
-  };
-  size_t IndexOf(std::string_view key, SettingKind kind) const;
-  int RateAt(std::string_view key, const int* table, size_t count) const;
-
-  std::vector<Value> values_;
-  std::vector<std::string> defaults_;
   bool passThroughAvailable_ = false;
 };
 
