@@ -75,6 +75,86 @@ TEST(SettingsFileBytes, EveryEntryChangedIsReadAndWrittenAsBefore) {
   EXPECT_EQ(written, expected);
 }
 
+// Catches a member of the record tied to another key than its own (or to none): every
+// member set by name writes the file that reading NonDefaultInput() writes.
+TEST(SettingsFileBytes, EveryMemberIsWrittenUnderItsOwnKey) {
+  SettingsTable s;
+  const auto text = [](const char* key) { return std::string(key) + " caf\xC3\xA9 \"$full$\""; };
+  s.version = -11;
+  s.cd2mp3DelTempOnSuccess = 12;
+  s.cd2mp3DelTempOnError = 13;
+  s.cd2mp3DelMp3OnError = 14;
+  s.cd2wavDelWavOnError = 15;
+  s.wav2mp3DelWavOnSuccess = 16;
+  s.wav2mp3DelMp3OnError = 17;
+  s.mp32wavDelMp3OnSuccess = 18;
+  s.mp32wavDelWavOnError = 19;
+  s.confirmOverwrite = 20;
+  s.clearReaderLogOnStart = 21;
+  s.clearEncoderLogOnStart = 22;
+  s.useWinNtRawRead = 1;
+  s.aspiReadMode = 24;
+  s.readSector = 0;
+  s.jitterCorrection = 26;
+  s.overlapPercent = 27;
+  s.maxSyncNoMatchRetry = 28;
+  s.maxSyncMisalignRetry = 29;
+  s.channels = 30;
+  s.mpegMode = 31;
+  s.mpeg1BitRate = 32;
+  s.mpeg2BitRate = 33;
+  s.aacBitRate = 34;
+  s.aacUseAdts = 35;
+  s.extPgm = 36;
+  s.fastMode = 37;
+  s.useMmx = 38;
+  s.useLtp = 39;
+  s.useTns = 40;
+  s.usePns = 41;
+  s.adjustCdSpeed = 42;
+  s.cdSpeed = 12;
+  for (int slot = 0; slot < kExternalProgramSlots; ++slot)
+    s.externalPrograms[static_cast<size_t>(slot)] = text(("ExternalProgram" + std::to_string(slot)).c_str());
+  s.externalPrograms[7] = std::string(800, 'x');  // cut to 779 bytes
+  s.normalize = 54;
+  s.normalizePercent = 55;
+  s.normalizeMin = 56;
+  s.normalizeMax = 57;
+  s.beepWhenDone = 58;
+  s.bringToFrontWhenDone = 59;
+  s.outputPath = "/" + std::string(253, 'p') + "\xC3\xA9" + "tail";  // cut before the two-byte character
+  s.useHttpProxy = 61;
+  s.useSocksProxy = 62;
+  s.useFileNameFormat = 63;
+  s.optApplyId3 = 64;
+  s.cddbServer = text("CDDBServer");
+  s.httpProxy = text("HttpProxy");
+  s.socksProxy = text("SocksProxy");
+  s.fileNamePattern = text("FileNamePattern");
+  s.cddbUser = text("CDDBUser");
+  s.cddbHost = text("CDDBHost");
+  s.discImages = text("DiscImages");
+  s.useMusicBrainz = 72;
+  s.musicBrainzServer = text("MusicBrainzServer");
+  s.musicBrainzContact = text("MusicBrainzContact");
+  EXPECT_EQ(s.outputPath.str().size(), 254u);
+
+  TempDir dir;
+  ASSERT_TRUE(s.Save(dir.File("out.INI")));
+  std::string expected = Replace(kNonDefaultFileBytes, "@X779@", std::string(779, 'x'));
+  expected = Replace(expected, "@P253@", std::string(253, 'p'));
+  EXPECT_EQ(ReadText(dir.File("out.INI")), expected);
+
+  // Read back, the record is the one saved; the key-based access sees the same members.
+  SettingsTable loaded;
+  ASSERT_TRUE(loaded.Load(dir.File("out.INI"), kPassThrough));
+  EXPECT_TRUE(static_cast<const MakerSettingValues&>(loaded) == s);
+  EXPECT_EQ(loaded.Int("MPEGMode"), 31);
+  EXPECT_EQ(loaded.Text("CDDBHost"), text("CDDBHost"));
+  loaded.SetText("OutputPath", "/music");
+  EXPECT_EQ(loaded.outputPath, "/music");
+}
+
 // Written by the maker before its settings became a typed record.
 const char* const kDefaultFileBytes = R"ini([Options]
 Version=0
