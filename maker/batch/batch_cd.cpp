@@ -18,9 +18,9 @@ namespace {
 Status<BatchCdError> OpenCdLayer(const BatchOptions& options, const SettingsTable& settings) {
   std::vector<std::string> images;
   for (const auto& image : options.cdImages) images.push_back(FullPath(image));
-  UseDiscImages(images, settings.Text("DiscImages"));
+  UseDiscImages(images, settings.discImages);
   if (CdInitialize() != 0) return Fail(BatchCdError{"ERROR: Cannot initialize CD Devices"});
-  CdSelectApi(settings.Flag("UseWinNTRawRead"));
+  CdSelectApi(settings.useWinNtRawRead != 0);
   return Done{};
 }
 
@@ -58,7 +58,7 @@ Result<std::vector<std::string>, BatchCdError> ReadTrackNamesFile(const std::str
 
 Result<BatchDisc, BatchCdError> OpenBatchDisc(const BatchOptions& options, const SettingsTable& settings) {
   if (auto opened = OpenCdLayer(options, settings); !opened) return Fail(opened.Error());
-  const bool osInterface = settings.Flag("UseWinNTRawRead");
+  const bool osInterface = settings.useWinNtRawRead != 0;
 
   BatchDisc disc;
   if (options.drive) {

@@ -123,12 +123,12 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
   }
   // Existing outputs are only replaced with --yes: every overwrite is asked, and the
   // terminal answers No unless --yes was given.
-  settings.SetInt("ConfirmOverwrite", 1);
-  if (options.aac) settings.SetInt("MPEGMode", kModeAac);
-  if (options.adts) settings.SetInt("AACUseADTS", 1);
+  settings.confirmOverwrite = 1;
+  if (options.aac) settings.mpegMode = kModeAac;
+  if (options.adts) settings.aacUseAdts = 1;
   if (options.external) {
-    settings.SetInt("MPEGMode", kModeExternal);
-    settings.SetInt("ExtPgm", *options.external);
+    settings.mpegMode = kModeExternal;
+    settings.extPgm = *options.external;
   }
 
   if (options.listDrives) {
@@ -192,14 +192,14 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
       PrintUsageError(err, "files are not read in a CD run (--cd2mp3, --cd2wav)");
       return kBatchUsage;
     }
-    if (!options.outputDir.empty()) settings.SetText("OutputPath", FullPath(options.outputDir));
+    if (!options.outputDir.empty()) settings.outputPath = FullPath(options.outputDir);
     // Ripped tracks go to the current folder when no output folder is set or it is gone.
-    if (settings.Text("OutputPath").empty() || !DirectoryExists(settings.Text("OutputPath"))) {
-      if (!options.outputDir.empty() && !CreateDirectories(settings.Text("OutputPath"))) {
-        PrintProblem(err, "cannot create " + settings.Text("OutputPath"));
+    if (settings.outputPath.empty() || !DirectoryExists(settings.outputPath.str())) {
+      if (!options.outputDir.empty() && !CreateDirectories(settings.outputPath.str())) {
+        PrintProblem(err, "cannot create " + settings.outputPath.str());
         return kBatchFailed;
       }
-      if (options.outputDir.empty()) settings.SetText("OutputPath", FullPath("."));
+      if (options.outputDir.empty()) settings.outputPath = FullPath(".");
     }
     host.SelectOperation(options.cd2wav ? Operation::CD2WAV : Operation::CD2MP3);
     auto disc = OpenBatchDisc(options, settings);
@@ -212,7 +212,7 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
     if (options.cddb || options.musicBrainz) {
       // The server of this run, and the proxies and hello identity of the settings.
       if (options.cddbServer) host.MutableCdInfo().cddbServer = *options.cddbServer;
-      if (options.musicBrainzServer) settings.SetText("MusicBrainzServer", *options.musicBrainzServer);
+      if (options.musicBrainzServer) settings.musicBrainzServer = *options.musicBrainzServer;
       host.MutableCdInfo().lookupSource = options.musicBrainz ? MetadataSource::MusicBrainz : MetadataSource::Cddb;
       const CddbRequest request =
           MakeCddbRequest(host.MutableCdInfo(), DiscLayoutFromTrackTable(disc.Value().toc), settings);

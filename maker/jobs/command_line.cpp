@@ -69,21 +69,21 @@ CommandLineFiles ParseCommandLine(const std::vector<std::string>& args, Settings
   CommandLineFiles result;
   for (const auto& arg : args) {
     if (Is(arg, "-mono")) {
-      settings.SetInt("Channels", 0);
+      settings.channels = 0;
     } else if (Is(arg, "-stereo")) {
-      settings.SetInt("Channels", 1);
+      settings.channels = 1;
     } else if (Is(arg, "-js")) {
-      settings.SetInt("Channels", 2);
+      settings.channels = 2;
     } else if (Is(arg, "-delete")) {
       result.deleteInputs = true;
     } else if (arg.size() > 4 && strncasecmp(arg.c_str(), "-vbr", 4) == 0 &&
                PositiveNumber(arg.substr(4)) >= 1 && PositiveNumber(arg.substr(4)) <= 10) {
-      settings.SetInt("MPEG1BitRate", static_cast<int>(PositiveNumber(arg.substr(4))) + 13);
+      settings.mpeg1BitRate = static_cast<int>(PositiveNumber(arg.substr(4))) + 13;
     } else if (arg.size() > 1 && arg[0] == '-' && PositiveNumber(arg.substr(1)) > 0) {
       // A number that is in neither table changes nothing; it is still an option.
       const long kbps = PositiveNumber(arg.substr(1));
-      if (int i = ConstantRateIndex(kMpeg1BitRates, kbps); i >= 0) settings.SetInt("MPEG1BitRate", i);
-      if (int i = ConstantRateIndex(kMpeg2BitRates, kbps); i >= 0) settings.SetInt("MPEG2BitRate", i);
+      if (int i = ConstantRateIndex(kMpeg1BitRates, kbps); i >= 0) settings.mpeg1BitRate = i;
+      if (int i = ConstantRateIndex(kMpeg2BitRates, kbps); i >= 0) settings.mpeg2BitRate = i;
     } else {
       const std::string full = FullPath(arg);
       if (IsRegularFile(full))

@@ -99,8 +99,8 @@ void JobPipeline::StartButtonClick() {
   }
   // A decode in progress also blocks a new run: two decoders would share the row counter.
   if (readerBusy_ || encoderBusy_ || decoderBusy_) return;
-  if (settings_.Flag("ClearReaderLogOnStart")) host_.ClearLog(MakerLog::Reader);
-  if (settings_.Flag("ClearEncoderLogOnStart")) host_.ClearLog(MakerLog::Encoder);
+  if (settings_.clearReaderLogOnStart != 0) host_.ClearLog(MakerLog::Reader);
+  if (settings_.clearEncoderLogOnStart != 0) host_.ClearLog(MakerLog::Encoder);
 
   operation_ = host_.SelectedOperation();
   switch (operation_) {
@@ -176,22 +176,23 @@ void JobPipeline::StartTrackRead() {
   ReaderJob job;
   job.drive = host_.SelectedDrive();
   job.outputPath = readerOutputPath_;
-  job.sectorsPerRead = CdSectorsPerRead(settings_.Int("ReadSector"));
-  job.jitterCorrection = settings_.Int("JitterCorrection") != 0;
-  job.overlapPercent = CdOverlapPercent(settings_.Int("OverlapPercent"));
-  job.maxSyncNoMatchRetry = settings_.Int("MaxSyncNoMatchRetry");
-  job.maxSyncMisalignRetry = settings_.Int("MaxSyncMisalignRetry");
+  job.sectorsPerRead = CdSectorsPerRead(settings_.readSector);
+  job.jitterCorrection = settings_.jitterCorrection != 0;
+  job.overlapPercent = CdOverlapPercent(settings_.overlapPercent);
+  job.maxSyncNoMatchRetry = settings_.maxSyncNoMatchRetry;
+  job.maxSyncMisalignRetry = settings_.maxSyncMisalignRetry;
   job.rate22050 = mode == kModeMpeg2 && operation_ == Operation::CD2MP3;
-  job.mono = mode != kModeAac && settings_.Int("Channels") == 0;
+  job.mono = mode != kModeAac && settings_.channels == 0;
   job.track = currentTrack_;
-  job.normalize = settings_.Flag("Normalize");
-  job.normalizePercent = settings_.Int("NormalizePercent");
-  job.normalizeMin = settings_.Int("NormalizeMin");
-  job.normalizeMax = settings_.Int("NormalizeMax");
-  job.confirmOverwrite = settings_.Flag("ConfirmOverwrite");
-  job.keepPartialOutput = !settings_.Flag(operation_ == Operation::CD2MP3 ? "CD2MP3DelTempOnError" : "CD2WAVDelWAVOnError");
-  job.osInterface = settings_.Flag("UseWinNTRawRead");
-  job.readMode = settings_.Int("ASPIReadMode");
+  job.normalize = settings_.normalize != 0;
+  job.normalizePercent = settings_.normalizePercent;
+  job.normalizeMin = settings_.normalizeMin;
+  job.normalizeMax = settings_.normalizeMax;
+  job.confirmOverwrite = settings_.confirmOverwrite != 0;
+  job.keepPartialOutput =
+      (operation_ == Operation::CD2MP3 ? settings_.cd2mp3DelTempOnError : settings_.cd2wavDelWavOnError) == 0;
+  job.osInterface = settings_.useWinNtRawRead != 0;
+  job.readMode = settings_.aspiReadMode;
   readerStart_ = Now();
   job.startTime = readerStart_;
 
@@ -268,8 +269,8 @@ void JobPipeline::OnReaderFinished() {
       LogDone(MakerLog::Reader, readerStart_);
 
     if ((cancelRequested_ || readerError_) &&
-        ((settings_.Flag("CD2MP3DelTempOnError") && operation_ == Operation::CD2MP3) ||
-         (settings_.Flag("CD2WAVDelWAVOnError") && operation_ == Operation::CD2WAV)))
+        ((settings_.cd2mp3DelTempOnError != 0 && operation_ == Operation::CD2MP3) ||
+         (settings_.cd2wavDelWavOnError != 0 && operation_ == Operation::CD2WAV)))
       DeleteWrittenFile(readerOutputPath_, readerOutputBefore_, MakerLog::Reader);
 
     // A CD to WAV read that kept an existing WAV wrote nothing. (In CD to MP3 the kept
@@ -308,7 +309,7 @@ void JobPipeline::OnReaderFinished() {
 bool JobPipeline::MayReplaceEncodedOutput() {
   // Asked before the read, so that a track whose output is kept is not read for nothing.
   if (operation_ != Operation::CD2MP3 || settings_.EncoderMode() == kModeExternal ||
-      !settings_.Flag("ConfirmOverwrite"))
+      settings_.confirmOverwrite == 0)
     return true;
   const std::string encoded = ChangeFileExt(readerOutputPath_, EncodedExtension());
   if (!FileExists(encoded)) return true;
@@ -350,17 +351,18 @@ EncoderJob JobPipeline::MakeEncoderJob(const std::string& inputPath) const {
   job.inputPath = inputPath;
   job.mpegMode = mode;
   job.bitRate = static_cast<uint16_t>(settings_.SelectedBitRateKbps());
-  job.mono = mode != kModeAac && settings_.Int("Channels") == 0;
+  job.mono = mode != kModeAac && settings_.channels == 0;
   job.mpeg2 = mode == kModeMpeg2;
-  job.jointStereo = settings_.Int("Channels") == 2;
-  job.fastMode = settings_.Flag("FastMode");
-  job.useLtp = settings_.Flag("UseLTP");
-  job.useTns = settings_.Flag("UseTNS");
-  job.useAdts = settings_.Flag("AACUseADTS");
+  job.jointStereo = settings_.channels == 2;
+  job.fastMode = settings_.fastMode != 0;
+  job.useLtp = settings_.useLtp != 0;
+  job.useTns = settings_.useTns != 0;
+  job.useAdts = settings_.aacUseAdts != 0;
   const std::string output = ChangeFileExt(inputPath, EncodedExtension());
-  job.confirmOverwrite = settings_.Flag("ConfirmOverwrite") &&
+  job.confirmOverwrite = settings_.confirmOverwrite != 0 &&
                          std::find(confirmedOutputs_.begin(), confirmedOutputs_.end(), output) == confirmedOutputs_.end();
-  job.keepPartialOutput = !settings_.Flag(operation_ == Operation::CD2MP3 ? "CD2MP3DelMP3OnError" : "WAV2MP3DelMP3OnError");
+  job.keepPartialOutput =
+      (operation_ == Operation::CD2MP3 ? settings_.cd2mp3DelMp3OnError : settings_.wav2mp3DelMp3OnError) == 0;
   job.startTime = Now();
   job.externalCommand = settings_.SelectedExternalProgram();
   return job;
@@ -406,8 +408,8 @@ void JobPipeline::OnEncoderFinished() {
   if (operation_ == Operation::CD2MP3) {
     if (failed) {
       EndTemporaryInput(encodingTrack_, codecInputPath_, cancelRequested_ ? "cancelled" : "the encode failed");
-      if (settings_.Flag("CD2MP3DelMP3OnError")) DeleteJobOutput();
-    } else if (settings_.Flag("CD2MP3DelTempOnSuccess") && !declined) {
+      if (settings_.cd2mp3DelMp3OnError != 0) DeleteJobOutput();
+    } else if (settings_.cd2mp3DelTempOnSuccess != 0 && !declined) {
       DeleteJobFile(codecInputPath_, MakerLog::Encoder);
     }
     if (const int rows = host_.RowCount(JobList::Tracks); rows > 0) {
@@ -430,8 +432,8 @@ void JobPipeline::OnEncoderFinished() {
   }
 
   if (failed) {
-    if (settings_.Flag("WAV2MP3DelMP3OnError")) DeleteJobOutput();
-  } else if ((settings_.Flag("WAV2MP3DelWAVOnSuccess") || deleteInputsThisRun_) && !declined) {
+    if (settings_.wav2mp3DelMp3OnError != 0) DeleteJobOutput();
+  } else if ((settings_.wav2mp3DelWavOnSuccess != 0 || deleteInputsThisRun_) && !declined) {
     DeleteJobFile(codecInputPath_, MakerLog::Encoder);
   }
   FinishFileJob(encoderError_, declined, &JobPipeline::StartFileEncode);
@@ -477,8 +479,8 @@ void JobPipeline::StartFileDecode() {
   codecOutputPath_ = ChangeFileExt(codecInputPath_, ".wav");
   DecoderJob job;
   job.inputPath = codecInputPath_;
-  job.confirmOverwrite = settings_.Flag("ConfirmOverwrite");
-  job.keepPartialOutput = !settings_.Flag("MP32WAVDelWAVOnError");
+  job.confirmOverwrite = settings_.confirmOverwrite != 0;
+  job.keepPartialOutput = settings_.mp32wavDelWavOnError == 0;
   job.startTime = Now();
   LaunchDecoder(job);
 }
@@ -509,8 +511,8 @@ void JobPipeline::OnDecoderFinished() {
 
   const bool declined = JobDeclined(cancelRequested_ || decoderError_);
   if (cancelRequested_ || decoderError_) {
-    if (settings_.Flag("MP32WAVDelWAVOnError")) DeleteJobOutput();
-  } else if (settings_.Flag("MP32WAVDelMP3OnSuccess") && !declined) {
+    if (settings_.mp32wavDelWavOnError != 0) DeleteJobOutput();
+  } else if (settings_.mp32wavDelMp3OnSuccess != 0 && !declined) {
     DeleteJobFile(codecInputPath_, MakerLog::Encoder);
   }
   FinishFileJob(decoderError_, declined, &JobPipeline::StartFileDecode);
@@ -579,9 +581,9 @@ void JobPipeline::EnterIdleState() {
 }
 
 void JobPipeline::SignalDone() {
-  const bool beep = settings_.Flag("BeepWhenDone");
+  const bool beep = settings_.beepWhenDone != 0;
   if (beep) host_.Beep();
-  if (settings_.Flag("BringToFrontWhenDone")) host_.BringToFront();
+  if (settings_.bringToFrontWhenDone != 0) host_.BringToFront();
   if (beep) {
     host_.Beep();
     host_.Beep();
@@ -601,7 +603,7 @@ std::string JobPipeline::TrackOutputPath(int track, const std::string& extension
   const std::string row = track >= 1 && track <= host_.RowCount(JobList::Tracks)
                               ? host_.RowText(JobList::Tracks, track - 1)
                               : std::string();
-  return TrackFilePath(settings_.Text("OutputPath"), host_.CdInformation(), track, TrackRowName(row), extension);
+  return TrackFilePath(settings_.outputPath.str(), host_.CdInformation(), track, TrackRowName(row), extension);
 }
 
 void JobPipeline::SelectOnlyFileRow(int row) {
@@ -635,7 +637,7 @@ void JobPipeline::DeleteJobFile(const std::string& path, MakerLog log) {
 }
 
 void JobPipeline::EndTemporaryInput(int track, const std::string& path, const char* why) {
-  if (settings_.Flag("CD2MP3DelTempOnError")) {
+  if (settings_.cd2mp3DelTempOnError != 0) {
     DeleteJobFile(path, MakerLog::Encoder);
     return;
   }

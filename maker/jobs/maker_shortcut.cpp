@@ -10,12 +10,12 @@ DesktopEntry MakerDesktopEntry() {
 
 Result<bool, ShortcutError> CreateMakerShortcutOnce(SettingsTable& settings, const std::string& folder,
                                                     const std::string& program) {
-  if (settings.Int("Version") >= kMakerSettingsVersion) return false;
+  if (settings.version >= kMakerSettingsVersion) return false;
   if (!DirectoryExists(folder)) {
-    settings.SetInt("Version", kMakerSettingsVersion);
+    settings.version = kMakerSettingsVersion;
     return false;
   }
   if (auto made = CreateDesktopShortcut(folder, MakerDesktopEntry(), program); !made) return Fail(made.Error());
-  settings.SetInt("Version", kMakerSettingsVersion);
+  settings.version = kMakerSettingsVersion;
   return true;
 }

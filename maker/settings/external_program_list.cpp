@@ -3,12 +3,6 @@
 
 #include <algorithm>
 
-namespace {
-
-std::string SlotKey(int slot) { return "ExternalProgram" + std::to_string(slot); }
-
-}  // namespace
-
 ExternalProgramList ListExternalPrograms(const SettingsTable& settings) {
   ExternalProgramList list;
   const int selectedSlot = settings.ExternalProgramIndex();
@@ -29,7 +23,7 @@ void StoreExternalPrograms(SettingsTable& settings, std::vector<std::string> ent
     entries.insert(entries.begin(), editedText);
     selected = 0;
   }
-  for (int slot = 0; slot < kExternalProgramSlots; ++slot)
-    settings.SetText(SlotKey(slot), static_cast<size_t>(slot) < entries.size() ? entries[static_cast<size_t>(slot)] : "");
-  settings.SetInt("ExtPgm", std::max(selected, 0));
+  for (size_t slot = 0; slot < settings.externalPrograms.size(); ++slot)
+    settings.externalPrograms[slot] = slot < entries.size() ? entries[slot] : "";
+  settings.extPgm = std::max(selected, 0);
 }

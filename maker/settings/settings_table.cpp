@@ -17,76 +17,76 @@ constexpr SettingKind kInt = SettingKind::Int;
 constexpr SettingKind kText = SettingKind::Text;
 using V = MakerSettingValues;
 
-constexpr SettingEntry Number(const char* key, int V::*member) { return {key, kInt, member, nullptr, -1}; }
-constexpr SettingEntry Text(const char* key, SettingText V::*member) { return {key, kText, nullptr, member, -1}; }
-constexpr SettingEntry Program(const char* key, int slot) { return {key, kText, nullptr, nullptr, slot}; }
+constexpr SettingEntry NumberEntry(const char* key, int V::*member) { return {key, kInt, member, nullptr, -1}; }
+constexpr SettingEntry TextEntry(const char* key, SettingText V::*member) { return {key, kText, nullptr, member, -1}; }
+constexpr SettingEntry ProgramEntry(const char* key, int slot) { return {key, kText, nullptr, nullptr, slot}; }
 
 // File order.
 constexpr SettingEntry kEntries[] = {
-    Number("Version", &V::version),
-    Number("CD2MP3DelTempOnSuccess", &V::cd2mp3DelTempOnSuccess),
-    Number("CD2MP3DelTempOnError", &V::cd2mp3DelTempOnError),
-    Number("CD2MP3DelMP3OnError", &V::cd2mp3DelMp3OnError),
-    Number("CD2WAVDelWAVOnError", &V::cd2wavDelWavOnError),
-    Number("WAV2MP3DelWAVOnSuccess", &V::wav2mp3DelWavOnSuccess),
-    Number("WAV2MP3DelMP3OnError", &V::wav2mp3DelMp3OnError),
-    Number("MP32WAVDelMP3OnSuccess", &V::mp32wavDelMp3OnSuccess),
-    Number("MP32WAVDelWAVOnError", &V::mp32wavDelWavOnError),
-    Number("ConfirmOverwrite", &V::confirmOverwrite),
-    Number("ClearReaderLogOnStart", &V::clearReaderLogOnStart),
-    Number("ClearEncoderLogOnStart", &V::clearEncoderLogOnStart),
-    Number("UseWinNTRawRead", &V::useWinNtRawRead),
-    Number("ASPIReadMode", &V::aspiReadMode),
-    Number("ReadSector", &V::readSector),
-    Number("JitterCorrection", &V::jitterCorrection),
-    Number("OverlapPercent", &V::overlapPercent),
-    Number("MaxSyncNoMatchRetry", &V::maxSyncNoMatchRetry),
-    Number("MaxSyncMisalignRetry", &V::maxSyncMisalignRetry),
-    Number("Channels", &V::channels),
-    Number("MPEGMode", &V::mpegMode),
-    Number("MPEG1BitRate", &V::mpeg1BitRate),
-    Number("MPEG2BitRate", &V::mpeg2BitRate),
-    Number("AACBitRate", &V::aacBitRate),
-    Number("AACUseADTS", &V::aacUseAdts),
-    Number("ExtPgm", &V::extPgm),
-    Number("FastMode", &V::fastMode),
-    Number("UseMMX", &V::useMmx),
-    Number("UseLTP", &V::useLtp),
-    Number("UseTNS", &V::useTns),
-    Number("UsePNS", &V::usePns),
-    Number("AdjustCDSpeed", &V::adjustCdSpeed),
-    Number("CDSpeed", &V::cdSpeed),
-    Program("ExternalProgram0", 0),
-    Program("ExternalProgram1", 1),
-    Program("ExternalProgram2", 2),
-    Program("ExternalProgram3", 3),
-    Program("ExternalProgram4", 4),
-    Program("ExternalProgram5", 5),
-    Program("ExternalProgram6", 6),
-    Program("ExternalProgram7", 7),
-    Program("ExternalProgram8", 8),
-    Program("ExternalProgram9", 9),
-    Number("Normalize", &V::normalize),
-    Number("NormalizePercent", &V::normalizePercent),
-    Number("NormalizeMin", &V::normalizeMin),
-    Number("NormalizeMax", &V::normalizeMax),
-    Number("BeepWhenDone", &V::beepWhenDone),
-    Number("BringToFrontWhenDone", &V::bringToFrontWhenDone),
-    Text("OutputPath", &V::outputPath),
-    Number("UseHttpProxy", &V::useHttpProxy),
-    Number("UseSocksProxy", &V::useSocksProxy),
-    Number("UseFileNameFormat", &V::useFileNameFormat),
-    Number("OptApplyID3", &V::optApplyId3),
-    Text("CDDBServer", &V::cddbServer),
-    Text("HttpProxy", &V::httpProxy),
-    Text("SocksProxy", &V::socksProxy),
-    Text("FileNamePattern", &V::fileNamePattern),
-    Text("CDDBUser", &V::cddbUser),
-    Text("CDDBHost", &V::cddbHost),
-    Text("DiscImages", &V::discImages),
-    Number("UseMusicBrainz", &V::useMusicBrainz),
-    Text("MusicBrainzServer", &V::musicBrainzServer),
-    Text("MusicBrainzContact", &V::musicBrainzContact),
+    NumberEntry("Version", &V::version),
+    NumberEntry("CD2MP3DelTempOnSuccess", &V::cd2mp3DelTempOnSuccess),
+    NumberEntry("CD2MP3DelTempOnError", &V::cd2mp3DelTempOnError),
+    NumberEntry("CD2MP3DelMP3OnError", &V::cd2mp3DelMp3OnError),
+    NumberEntry("CD2WAVDelWAVOnError", &V::cd2wavDelWavOnError),
+    NumberEntry("WAV2MP3DelWAVOnSuccess", &V::wav2mp3DelWavOnSuccess),
+    NumberEntry("WAV2MP3DelMP3OnError", &V::wav2mp3DelMp3OnError),
+    NumberEntry("MP32WAVDelMP3OnSuccess", &V::mp32wavDelMp3OnSuccess),
+    NumberEntry("MP32WAVDelWAVOnError", &V::mp32wavDelWavOnError),
+    NumberEntry("ConfirmOverwrite", &V::confirmOverwrite),
+    NumberEntry("ClearReaderLogOnStart", &V::clearReaderLogOnStart),
+    NumberEntry("ClearEncoderLogOnStart", &V::clearEncoderLogOnStart),
+    NumberEntry("UseWinNTRawRead", &V::useWinNtRawRead),
+    NumberEntry("ASPIReadMode", &V::aspiReadMode),
+    NumberEntry("ReadSector", &V::readSector),
+    NumberEntry("JitterCorrection", &V::jitterCorrection),
+    NumberEntry("OverlapPercent", &V::overlapPercent),
+    NumberEntry("MaxSyncNoMatchRetry", &V::maxSyncNoMatchRetry),
+    NumberEntry("MaxSyncMisalignRetry", &V::maxSyncMisalignRetry),
+    NumberEntry("Channels", &V::channels),
+    NumberEntry("MPEGMode", &V::mpegMode),
+    NumberEntry("MPEG1BitRate", &V::mpeg1BitRate),
+    NumberEntry("MPEG2BitRate", &V::mpeg2BitRate),
+    NumberEntry("AACBitRate", &V::aacBitRate),
+    NumberEntry("AACUseADTS", &V::aacUseAdts),
+    NumberEntry("ExtPgm", &V::extPgm),
+    NumberEntry("FastMode", &V::fastMode),
+    NumberEntry("UseMMX", &V::useMmx),
+    NumberEntry("UseLTP", &V::useLtp),
+    NumberEntry("UseTNS", &V::useTns),
+    NumberEntry("UsePNS", &V::usePns),
+    NumberEntry("AdjustCDSpeed", &V::adjustCdSpeed),
+    NumberEntry("CDSpeed", &V::cdSpeed),
+    ProgramEntry("ExternalProgram0", 0),
+    ProgramEntry("ExternalProgram1", 1),
+    ProgramEntry("ExternalProgram2", 2),
+    ProgramEntry("ExternalProgram3", 3),
+    ProgramEntry("ExternalProgram4", 4),
+    ProgramEntry("ExternalProgram5", 5),
+    ProgramEntry("ExternalProgram6", 6),
+    ProgramEntry("ExternalProgram7", 7),
+    ProgramEntry("ExternalProgram8", 8),
+    ProgramEntry("ExternalProgram9", 9),
+    NumberEntry("Normalize", &V::normalize),
+    NumberEntry("NormalizePercent", &V::normalizePercent),
+    NumberEntry("NormalizeMin", &V::normalizeMin),
+    NumberEntry("NormalizeMax", &V::normalizeMax),
+    NumberEntry("BeepWhenDone", &V::beepWhenDone),
+    NumberEntry("BringToFrontWhenDone", &V::bringToFrontWhenDone),
+    TextEntry("OutputPath", &V::outputPath),
+    NumberEntry("UseHttpProxy", &V::useHttpProxy),
+    NumberEntry("UseSocksProxy", &V::useSocksProxy),
+    NumberEntry("UseFileNameFormat", &V::useFileNameFormat),
+    NumberEntry("OptApplyID3", &V::optApplyId3),
+    TextEntry("CDDBServer", &V::cddbServer),
+    TextEntry("HttpProxy", &V::httpProxy),
+    TextEntry("SocksProxy", &V::socksProxy),
+    TextEntry("FileNamePattern", &V::fileNamePattern),
+    TextEntry("CDDBUser", &V::cddbUser),
+    TextEntry("CDDBHost", &V::cddbHost),
+    TextEntry("DiscImages", &V::discImages),
+    NumberEntry("UseMusicBrainz", &V::useMusicBrainz),
+    TextEntry("MusicBrainzServer", &V::musicBrainzServer),
+    TextEntry("MusicBrainzContact", &V::musicBrainzContact),
 };
 
 // The entry of a key, or nullptr (a programming error: asserted).
@@ -99,12 +99,6 @@ const SettingEntry* EntryOf(std::string_view key, SettingKind kind) {
   }
   assert(false && "setting key not in the table");
   return nullptr;
-}
-
-// The integer defaults, which do not depend on the machine.
-const MakerSettingValues& IntegerDefaults() {
-  static const MakerSettingValues defaults;
-  return defaults;
 }
 
 std::string LoginName() {
@@ -134,6 +128,11 @@ SettingText& SettingText::operator=(std::string_view text) {
 
 std::string DefaultCddbUser() { return LoginName(); }
 std::string DefaultCddbHost() { return HostName(); }
+
+const MakerSettingValues& MakerSettingDefaults() {
+  static const MakerSettingValues defaults;
+  return defaults;
+}
 
 std::span<const SettingEntry> SettingEntries() { return kEntries; }
 
@@ -260,12 +259,12 @@ int RateAt(const int (&table)[N], int index, int defaultIndex) {
 }  // namespace
 
 int SettingsTable::Mpeg1BitRateKbps() const {
-  return RateAt(kMpeg1BitRates, mpeg1BitRate, IntegerDefaults().mpeg1BitRate);
+  return RateAt(kMpeg1BitRates, mpeg1BitRate, MakerSettingDefaults().mpeg1BitRate);
 }
 int SettingsTable::Mpeg2BitRateKbps() const {
-  return RateAt(kMpeg2BitRates, mpeg2BitRate, IntegerDefaults().mpeg2BitRate);
+  return RateAt(kMpeg2BitRates, mpeg2BitRate, MakerSettingDefaults().mpeg2BitRate);
 }
-int SettingsTable::AacBitRateKbps() const { return RateAt(kAacBitRates, aacBitRate, IntegerDefaults().aacBitRate); }
+int SettingsTable::AacBitRateKbps() const { return RateAt(kAacBitRates, aacBitRate, MakerSettingDefaults().aacBitRate); }
 
 int SettingsTable::SelectedBitRateKbps() const {
   switch (EncoderMode()) {

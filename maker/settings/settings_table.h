@@ -125,6 +125,9 @@ struct MakerSettingValues {
   bool operator==(const MakerSettingValues&) const = default;
 };
 
+// The defaults, as a record made once (the machine-dependent ones as they were then).
+const MakerSettingValues& MakerSettingDefaults();
+
 enum class SettingKind { Text = 0, Int = 1 };
 
 // One entry of the table: its key and the member that holds it (`number` for an integer,

@@ -486,7 +486,7 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   ApplyLayout();
   MenuOptionsPriorityNormal->setChecked(true);
 
-  UseDiscImages({}, settings_.Text("DiscImages"));
+  UseDiscImages({}, settings_.discImages);
   if (CdInitialize() != 0) {
     // Shown once the window is up, so the box has a window to belong to.
     QTimer::singleShot(0, this, [this] {
@@ -593,7 +593,7 @@ void TMainForm::UpdateFileListButtons() {
 }
 
 void TMainForm::RefreshDriveList() {
-  const CdDriveMenu menu = BuildCdDriveMenu(settings_.Flag("UseWinNTRawRead"));
+  const CdDriveMenu menu = BuildCdDriveMenu(settings_.useWinNtRawRead != 0);
   {
     const QSignalBlocker block(InputCDComboBox);
     InputCDComboBox->clear();
@@ -644,7 +644,7 @@ void TMainForm::RefreshTrackList() {
   cdInfoForm_->SetTracks(trackTable_);
   cdInfoForm_->SetLoadFromCddbEnabled(TracksList->count() > 0);
   if (cdOperation && !pipeline_->Busy()) StartButton->setEnabled(!TracksList->selectedItems().isEmpty());
-  if (settings_.Flag("AdjustCDSpeed")) CdSetSpeed(drive, CdSpeedKBps(settings_.Int("CDSpeed")));
+  if (settings_.adjustCdSpeed != 0) CdSetSpeed(drive, CdSpeedKBps(settings_.cdSpeed));
 }
 
 void TMainForm::InputCDComboBoxChange() { RefreshTrackList(); }
@@ -682,28 +682,28 @@ void TMainForm::CDInfoButtonClick() {
 }
 
 std::string TMainForm::CheckedOutputDirectory() const {
-  const std::string& stored = settings_.Text("OutputPath");
+  const std::string& stored = settings_.outputPath.str();
   if (!stored.empty() && DirectoryExists(stored)) return stored;
   std::string folder = startFolder_.empty() ? FullPath(".") : startFolder_;
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   return folder;
 }
 
-std::string TMainForm::OutputDirectory() const { return settings_.Text("OutputPath"); }
+std::string TMainForm::OutputDirectory() const { return settings_.outputPath; }
 
 void TMainForm::ShowOutputDirectory() {
   const std::string folder = CheckedOutputDirectory();
-  settings_.SetText("OutputPath", folder);
+  settings_.outputPath = folder;
   SelectedOutputDirectoryLabel->setText(QStringLiteral("Output Path: ") + Q(folder));
 }
 
 void TMainForm::OutputPathButtonClick() {
   ShowOutputDirectory();
   directorySelectForm_->RefreshPlaces();
-  directorySelectForm_->SetDirectory(settings_.Text("OutputPath"));
+  directorySelectForm_->SetDirectory(settings_.outputPath);
   if (!Exec(directorySelectForm_.get())) return;
-  settings_.SetText("OutputPath", directorySelectForm_->Directory());
-  SelectedOutputDirectoryLabel->setText(QStringLiteral("Output Path: ") + Q(settings_.Text("OutputPath")));
+  settings_.outputPath = directorySelectForm_->Directory();
+  SelectedOutputDirectoryLabel->setText(QStringLiteral("Output Path: ") + Q(settings_.outputPath));
 }
 
 void TMainForm::AppendFileRows(const std::vector<std::string>& paths) {
@@ -759,12 +759,12 @@ void TMainForm::CancelButtonClick() { pipeline_->CancelButtonClick(); }
 void TMainForm::MenuFileExitClick() { close(); }
 
 void TMainForm::MenuOptionsSettingsClick() {
-  const bool adjustSpeed = settings_.Flag("AdjustCDSpeed");
-  const bool osInterface = settings_.Flag("UseWinNTRawRead");
+  const bool adjustSpeed = settings_.adjustCdSpeed != 0;
+  const bool osInterface = settings_.useWinNtRawRead != 0;
   Exec(optionsForm_.get());
-  if (settings_.Flag("AdjustCDSpeed") && !adjustSpeed && InputCDComboBox->isEnabled())
-    CdSetSpeed(InputCDComboBox->currentIndex(), CdSpeedKBps(settings_.Int("CDSpeed")));
-  if (settings_.Flag("UseWinNTRawRead") != osInterface && cdOpen_) RefreshDriveList();
+  if (settings_.adjustCdSpeed != 0 && !adjustSpeed && InputCDComboBox->isEnabled())
+    CdSetSpeed(InputCDComboBox->currentIndex(), CdSpeedKBps(settings_.cdSpeed));
+  if ((settings_.useWinNtRawRead != 0) != osInterface && cdOpen_) RefreshDriveList();
 }
 
 void TMainForm::MenuOptionsPrioritySelectionClick(ThreadPriority priority) {

@@ -56,10 +56,10 @@ int main(int argc, char** argv) {
   const std::string music = argv[3];
   QDir().mkpath(out);
   SettingsTable settings;
-  settings.SetText("DiscImages", argv[2]);
-  settings.SetInt("UseWinNTRawRead", 1);
-  settings.SetText("OutputPath", music + "/ripped");
-  settings.SetInt("Version", 0x010341);
+  settings.discImages = argv[2];
+  settings.useWinNtRawRead = 1;
+  settings.outputPath = music + "/ripped";
+  settings.version = 0x010341;
   bool ok = true;
   {
     QtMainLoop loop;

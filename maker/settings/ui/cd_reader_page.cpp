@@ -86,39 +86,39 @@ TCDReaderPage::TCDReaderPage(QWidget* parent) : QWidget(parent) {
 
 void TCDReaderPage::Load(const SettingsTable& settings) {
   passThroughAvailable_ = settings.PassThroughAvailable();
-  SelectSetting(ReadSectorComboBox, settings, "ReadSector");
-  JitterCorrectionCheckBox->setChecked(settings.Flag("JitterCorrection"));
-  SelectSetting(OverlapPercentComboBox, settings, "OverlapPercent");
-  SelectSetting(SyncMisalignRetryComboBox, settings, "MaxSyncMisalignRetry");
-  SelectSetting(SyncNoMatchRetryComboBox, settings, "MaxSyncNoMatchRetry");
-  NormalizeCheckBox->setChecked(settings.Flag("Normalize"));
+  SelectSetting(ReadSectorComboBox, settings, &MakerSettingValues::readSector);
+  JitterCorrectionCheckBox->setChecked(settings.jitterCorrection != 0);
+  SelectSetting(OverlapPercentComboBox, settings, &MakerSettingValues::overlapPercent);
+  SelectSetting(SyncMisalignRetryComboBox, settings, &MakerSettingValues::maxSyncMisalignRetry);
+  SelectSetting(SyncNoMatchRetryComboBox, settings, &MakerSettingValues::maxSyncNoMatchRetry);
+  NormalizeCheckBox->setChecked(settings.normalize != 0);
   // These three store the percentage itself, 1 ... 100.
-  SelectSetting(NormalizePercentComboBox, settings, "NormalizePercent", 1);
-  SelectSetting(NormalizeMinSignalComboBox, settings, "NormalizeMin", 1);
-  SelectSetting(NormalizeMaxSignalComboBox, settings, "NormalizeMax", 1);
-  const bool osInterface = settings.Flag("UseWinNTRawRead");
+  SelectSetting(NormalizePercentComboBox, settings, &MakerSettingValues::normalizePercent, 1);
+  SelectSetting(NormalizeMinSignalComboBox, settings, &MakerSettingValues::normalizeMin, 1);
+  SelectSetting(NormalizeMaxSignalComboBox, settings, &MakerSettingValues::normalizeMax, 1);
+  const bool osInterface = settings.useWinNtRawRead != 0;
   UseWinNTRawReadRadioButton->setChecked(osInterface);
   UseASPIRadioButton->setChecked(!osInterface);
-  SelectSetting(ASPIReadModeComboBox, settings, "ASPIReadMode");
-  AdjustCDSpeedCheckBox->setChecked(settings.Flag("AdjustCDSpeed"));
-  SelectSetting(CDSpeedComboBox, settings, "CDSpeed");
+  SelectSetting(ASPIReadModeComboBox, settings, &MakerSettingValues::aspiReadMode);
+  AdjustCDSpeedCheckBox->setChecked(settings.adjustCdSpeed != 0);
+  SelectSetting(CDSpeedComboBox, settings, &MakerSettingValues::cdSpeed);
   UpdateEnabling();
 }
 
 void TCDReaderPage::Save(SettingsTable& settings) const {
-  settings.SetInt("ReadSector", ReadSectorComboBox->currentIndex());
-  settings.SetFlag("JitterCorrection", JitterCorrectionCheckBox->isChecked());
-  settings.SetInt("OverlapPercent", OverlapPercentComboBox->currentIndex());
-  settings.SetInt("MaxSyncMisalignRetry", SyncMisalignRetryComboBox->currentIndex());
-  settings.SetInt("MaxSyncNoMatchRetry", SyncNoMatchRetryComboBox->currentIndex());
-  settings.SetFlag("Normalize", NormalizeCheckBox->isChecked());
-  settings.SetInt("NormalizePercent", NormalizePercentComboBox->currentIndex() + 1);
-  settings.SetInt("NormalizeMin", NormalizeMinSignalComboBox->currentIndex() + 1);
-  settings.SetInt("NormalizeMax", NormalizeMaxSignalComboBox->currentIndex() + 1);
-  settings.SetFlag("UseWinNTRawRead", UseWinNTRawReadRadioButton->isChecked());
-  settings.SetInt("ASPIReadMode", ASPIReadModeComboBox->currentIndex());
-  settings.SetFlag("AdjustCDSpeed", AdjustCDSpeedCheckBox->isChecked());
-  settings.SetInt("CDSpeed", CDSpeedComboBox->currentIndex());
+  settings.readSector = ReadSectorComboBox->currentIndex();
+  settings.jitterCorrection = JitterCorrectionCheckBox->isChecked();
+  settings.overlapPercent = OverlapPercentComboBox->currentIndex();
+  settings.maxSyncMisalignRetry = SyncMisalignRetryComboBox->currentIndex();
+  settings.maxSyncNoMatchRetry = SyncNoMatchRetryComboBox->currentIndex();
+  settings.normalize = NormalizeCheckBox->isChecked();
+  settings.normalizePercent = NormalizePercentComboBox->currentIndex() + 1;
+  settings.normalizeMin = NormalizeMinSignalComboBox->currentIndex() + 1;
+  settings.normalizeMax = NormalizeMaxSignalComboBox->currentIndex() + 1;
+  settings.useWinNtRawRead = UseWinNTRawReadRadioButton->isChecked();
+  settings.aspiReadMode = ASPIReadModeComboBox->currentIndex();
+  settings.adjustCdSpeed = AdjustCDSpeedCheckBox->isChecked();
+  settings.cdSpeed = CDSpeedComboBox->currentIndex();
 }
 
 void TCDReaderPage::UpdateEnabling() {

@@ -35,11 +35,11 @@ TCustomizationPage::TCustomizationPage(QWidget* parent) : QWidget(parent) {
 }
 
 void TCustomizationPage::Load(const SettingsTable& settings) {
-  BeepWhenDoneCheckBox->setChecked(settings.Flag("BeepWhenDone"));
-  BringToFrontWhenDoneCheckBox->setChecked(settings.Flag("BringToFrontWhenDone"));
+  BeepWhenDoneCheckBox->setChecked(settings.beepWhenDone != 0);
+  BringToFrontWhenDoneCheckBox->setChecked(settings.bringToFrontWhenDone != 0);
 }
 
 void TCustomizationPage::Save(SettingsTable& settings) const {
-  settings.SetFlag("BeepWhenDone", BeepWhenDoneCheckBox->isChecked());
-  settings.SetFlag("BringToFrontWhenDone", BringToFrontWhenDoneCheckBox->isChecked());
+  settings.beepWhenDone = BeepWhenDoneCheckBox->isChecked();
+  settings.bringToFrontWhenDone = BringToFrontWhenDoneCheckBox->isChecked();
 }

@@ -94,7 +94,7 @@ TEncodingPage::TEncodingPage(QWidget* parent) : QWidget(parent) {
 }
 
 void TEncodingPage::Load(const SettingsTable& settings) {
-  SelectSetting(ChannelsComboBox, settings, "Channels");
+  SelectSetting(ChannelsComboBox, settings, &MakerSettingValues::channels);
   // A stored mode outside 1 ... 4 is MPEG-1, as the encoder takes it.
   switch (settings.EncoderMode()) {
     case kModeMpeg2: UseMPEG2RadioButton->setChecked(true); break;
@@ -102,10 +102,10 @@ void TEncodingPage::Load(const SettingsTable& settings) {
     case kModeExternal: UseExternalProgramRadioButton->setChecked(true); break;
     default: UseMPEG1RadioButton->setChecked(true); break;
   }
-  SelectSetting(MPEG1BitRateComboBox, settings, "MPEG1BitRate");
-  SelectSetting(MPEG2BitRateComboBox, settings, "MPEG2BitRate");
-  SelectSetting(AACBitRateComboBox, settings, "AACBitRate");
-  UseADTSCheckBox->setChecked(settings.Flag("AACUseADTS"));
+  SelectSetting(MPEG1BitRateComboBox, settings, &MakerSettingValues::mpeg1BitRate);
+  SelectSetting(MPEG2BitRateComboBox, settings, &MakerSettingValues::mpeg2BitRate);
+  SelectSetting(AACBitRateComboBox, settings, &MakerSettingValues::aacBitRate);
+  UseADTSCheckBox->setChecked(settings.aacUseAdts != 0);
 
   const ExternalProgramList programs = ListExternalPrograms(settings);
   ExternalProgramComboBox->clear();
@@ -113,32 +113,32 @@ void TEncodingPage::Load(const SettingsTable& settings) {
   ExternalProgramComboBox->setCurrentIndex(programs.selected);
   ExternalProgramComboBox->setEditText(QString::fromStdString(programs.text));
 
-  FastModeCheckBox->setChecked(settings.Flag("FastMode"));
-  UseMMXCheckBox->setChecked(settings.Flag("UseMMX"));
-  UseLTPCheckBox->setChecked(settings.Flag("UseLTP"));
-  UseTNSCheckBox->setChecked(settings.Flag("UseTNS"));
-  UsePNSCheckBox->setChecked(settings.Flag("UsePNS"));
+  FastModeCheckBox->setChecked(settings.fastMode != 0);
+  UseMMXCheckBox->setChecked(settings.useMmx != 0);
+  UseLTPCheckBox->setChecked(settings.useLtp != 0);
+  UseTNSCheckBox->setChecked(settings.useTns != 0);
+  UsePNSCheckBox->setChecked(settings.usePns != 0);
   UpdateEnabling();
 }
 
 void TEncodingPage::Save(SettingsTable& settings) const {
-  settings.SetInt("Channels", ChannelsComboBox->currentIndex());
-  settings.SetInt("MPEGMode", EncoderMode());
-  settings.SetInt("MPEG1BitRate", MPEG1BitRateComboBox->currentIndex());
-  settings.SetInt("MPEG2BitRate", MPEG2BitRateComboBox->currentIndex());
-  settings.SetInt("AACBitRate", AACBitRateComboBox->currentIndex());
-  settings.SetFlag("AACUseADTS", UseADTSCheckBox->isChecked());
+  settings.channels = ChannelsComboBox->currentIndex();
+  settings.mpegMode = EncoderMode();
+  settings.mpeg1BitRate = MPEG1BitRateComboBox->currentIndex();
+  settings.mpeg2BitRate = MPEG2BitRateComboBox->currentIndex();
+  settings.aacBitRate = AACBitRateComboBox->currentIndex();
+  settings.aacUseAdts = UseADTSCheckBox->isChecked();
 
   std::vector<std::string> programs;
   for (int i = 0; i < ExternalProgramComboBox->count(); ++i)
     programs.push_back(ExternalProgramComboBox->itemText(i).toStdString());
   StoreExternalPrograms(settings, std::move(programs), ExternalProgramComboBox->currentText().toStdString());
 
-  settings.SetFlag("FastMode", FastModeCheckBox->isChecked());
-  settings.SetFlag("UseMMX", UseMMXCheckBox->isChecked());
-  settings.SetFlag("UseLTP", UseLTPCheckBox->isChecked());
-  settings.SetFlag("UseTNS", UseTNSCheckBox->isChecked());
-  settings.SetFlag("UsePNS", UsePNSCheckBox->isChecked());
+  settings.fastMode = FastModeCheckBox->isChecked();
+  settings.useMmx = UseMMXCheckBox->isChecked();
+  settings.useLtp = UseLTPCheckBox->isChecked();
+  settings.useTns = UseTNSCheckBox->isChecked();
+  settings.usePns = UsePNSCheckBox->isChecked();
 }
 
 int TEncodingPage::EncoderMode() const {

@@ -9,32 +9,32 @@ struct BoxSpec {
   QCheckBox* TFileLogPage::*member;
   const char* name;
   const char* caption;
-  const char* key;
+  int MakerSettingValues::*setting;
 };
 
 constexpr BoxSpec kBoxes[] = {
     {&TFileLogPage::CD2MP3DeleteTempOnSuccesCheckBox, "CD2MP3DeleteTempOnSuccesCheckBox",
-     "(CD-to-MP3) DeleteTemp file on success", "CD2MP3DelTempOnSuccess"},
+     "(CD-to-MP3) DeleteTemp file on success", &MakerSettingValues::cd2mp3DelTempOnSuccess},
     {&TFileLogPage::CD2MP3DeleteTempOnErrorCheckBox, "CD2MP3DeleteTempOnErrorCheckBox",
-     "(CD-to-MP3) DeleteTemp file on error/cancel", "CD2MP3DelTempOnError"},
+     "(CD-to-MP3) DeleteTemp file on error/cancel", &MakerSettingValues::cd2mp3DelTempOnError},
     {&TFileLogPage::CD2MP3DeleteMP3OnErroCheckBox, "CD2MP3DeleteMP3OnErroCheckBox",
-     "(CD-to-MP3) Delete MP3 output file on error/cancel", "CD2MP3DelMP3OnError"},
+     "(CD-to-MP3) Delete MP3 output file on error/cancel", &MakerSettingValues::cd2mp3DelMp3OnError},
     {&TFileLogPage::CD2WAVDeleteWAVOnErrorCheckBox, "CD2WAVDeleteWAVOnErrorCheckBox",
-     "(CD-to-WAV) Delete WAV output file on error/cancel", "CD2WAVDelWAVOnError"},
+     "(CD-to-WAV) Delete WAV output file on error/cancel", &MakerSettingValues::cd2wavDelWavOnError},
     {&TFileLogPage::WAV2MP3DeleteWAVOnSuccesCheckBox, "WAV2MP3DeleteWAVOnSuccesCheckBox",
-     "(WAV-to-MP3) Delete WAV intput file on success", "WAV2MP3DelWAVOnSuccess"},
+     "(WAV-to-MP3) Delete WAV intput file on success", &MakerSettingValues::wav2mp3DelWavOnSuccess},
     {&TFileLogPage::WAV2MP3DeleteMP3OnErrorCheckBox, "WAV2MP3DeleteMP3OnErrorCheckBox",
-     "(WAV-to-MP3) Delete MP3 output file on error/cancel", "WAV2MP3DelMP3OnError"},
+     "(WAV-to-MP3) Delete MP3 output file on error/cancel", &MakerSettingValues::wav2mp3DelMp3OnError},
     {&TFileLogPage::MP32WAVDeleteMP3OnSuccesCheckBox, "MP32WAVDeleteMP3OnSuccesCheckBox",
-     "(MP3-to-WAV) Delete MP3 intput file on success", "MP32WAVDelMP3OnSuccess"},
+     "(MP3-to-WAV) Delete MP3 intput file on success", &MakerSettingValues::mp32wavDelMp3OnSuccess},
     {&TFileLogPage::MP32WAVDeleteWAVOnErrorCheckBox, "MP32WAVDeleteWAVOnErrorCheckBox",
-     "(MP3-to-WAV) Delete WAV output file on error/cancel", "MP32WAVDelWAVOnError"},
+     "(MP3-to-WAV) Delete WAV output file on error/cancel", &MakerSettingValues::mp32wavDelWavOnError},
     {&TFileLogPage::ConfirmOverwriteCheckBox, "ConfirmOverwriteCheckBox", "Confirm before overwriting an existing file",
-     "ConfirmOverwrite"},
+     &MakerSettingValues::confirmOverwrite},
     {&TFileLogPage::ClearReaderLogCheckBox, "ClearReaderLogCheckBox", "Clear Reader Log on Start",
-     "ClearReaderLogOnStart"},
+     &MakerSettingValues::clearReaderLogOnStart},
     {&TFileLogPage::ClearEncoderLogCheckBox, "ClearEncoderLogCheckBox", "Clear Encoder Log on Start",
-     "ClearEncoderLogOnStart"},
+     &MakerSettingValues::clearEncoderLogOnStart},
 };
 
 }  // namespace
@@ -55,16 +55,16 @@ TFileLogPage::TFileLogPage(QWidget* parent) : QWidget(parent) {
   page->addStretch();
 }
 
-std::vector<std::pair<QCheckBox*, const char*>> TFileLogPage::Boxes() const {
-  std::vector<std::pair<QCheckBox*, const char*>> boxes;
-  for (const BoxSpec& spec : kBoxes) boxes.emplace_back(this->*spec.member, spec.key);
+std::vector<std::pair<QCheckBox*, int MakerSettingValues::*>> TFileLogPage::Boxes() const {
+  std::vector<std::pair<QCheckBox*, int MakerSettingValues::*>> boxes;
+  for (const BoxSpec& spec : kBoxes) boxes.emplace_back(this->*spec.member, spec.setting);
   return boxes;
 }
 
 void TFileLogPage::Load(const SettingsTable& settings) {
-  for (const auto& [box, key] : Boxes()) box->setChecked(settings.Flag(key));
+  for (const auto& [box, setting] : Boxes()) box->setChecked(settings.*setting != 0);
 }
 
 void TFileLogPage::Save(SettingsTable& settings) const {
-  for (const auto& [box, key] : Boxes()) settings.SetFlag(key, box->isChecked());
+  for (const auto& [box, setting] : Boxes()) settings.*setting = box->isChecked() ? 1 : 0;
 }

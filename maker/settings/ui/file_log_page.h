@@ -31,5 +31,5 @@ class TFileLogPage : public QWidget {
 
  private:
   // Each box with the setting it carries, in the settings' order.
-  std::vector<std::pair<QCheckBox*, const char*>> Boxes() const;
+  std::vector<std::pair<QCheckBox*, int MakerSettingValues::*>> Boxes() const;
 };

@@ -1,8 +1,6 @@
 // Shared helpers of the options pages.
 #include "maker/settings/ui/option_controls.h"
 
-#include "common/ini_file.h"
-
 QComboBox* NewListComboBox(QWidget* parent, const char* name, const std::vector<std::string>& entries) {
   auto* list = new QComboBox(parent);
   list->setObjectName(QString::fromLatin1(name));
@@ -13,8 +11,8 @@ QComboBox* NewListComboBox(QWidget* parent, const char* name, const std::vector<
   return list;
 }
 
-void SelectSetting(QComboBox* list, const SettingsTable& settings, const char* key, int offset) {
-  const int index = settings.Int(key) - offset;
-  const int fallback = ProfileInt(settings.DefaultText(key)) - offset;
+void SelectSetting(QComboBox* list, const SettingsTable& settings, int MakerSettingValues::*setting, int offset) {
+  const int index = settings.*setting - offset;
+  const int fallback = MakerSettingDefaults().*setting - offset;
   list->setCurrentIndex(index >= 0 && index < list->count() ? index : fallback);
 }

@@ -14,4 +14,4 @@ QComboBox* NewListComboBox(QWidget* parent, const char* name, const std::vector<
 
 // Selects the entry a setting stores (its value minus offset); a value that names no
 // entry selects the setting's default entry.
-void SelectSetting(QComboBox* list, const SettingsTable& settings, const char* key, int offset = 0);
+void SelectSetting(QComboBox* list, const SettingsTable& settings, int MakerSettingValues::*setting, int offset = 0);
