@@ -42,9 +42,8 @@ class AacEncodeRun {
   AacEncodeRun(const FaacEntries& faac, void* record, CodecStatusCallback callback)
       : faac_(faac), record_(record), callback_(callback) {}
 
-  CodecOutcome Run(const std::string& inputPath, const std::string& outputPath, uint16_t bitRate, bool jointStereo,
-              bool useTns, bool useLtp, bool adts) {
-    CodecOutcome outcome = Encode(inputPath, outputPath, bitRate, jointStereo, useTns, useLtp, adts);
+  CodecOutcome Run(const std::string& inputPath, const std::string& outputPath, const AacEncodeOptions& options) {
+    CodecOutcome outcome = Encode(inputPath, outputPath, options);
     if (handle_ != nullptr) {
       int32_t freed = -1;
       const uint32_t fault = RunGuarded([&] { freed = faac_.free(handle_, output_.data()); });
@@ -68,8 +67,8 @@ class AacEncodeRun {
   }
 
  private:
-  CodecOutcome Encode(const std::string& inputPath, const std::string& outputPath, uint16_t bitRate, bool jointStereo,
-                 bool useTns, bool useLtp, bool adts) {
+  CodecOutcome Encode(const std::string& inputPath, const std::string& outputPath, const AacEncodeOptions& options) {
+    const auto [bitRate, jointStereo, useTns, useLtp, adts] = options;
     in_ = CodecFile::OpenForReading(inputPath);
     if (!in_.Valid()) return {CodecEvent::CannotOpenInput};
     WavFormatInfo wav;
@@ -184,8 +183,8 @@ int32_t AacEncodeProgress(int64_t bytesRead, int64_t dataBytes) {
   return static_cast<int32_t>(progress > 10000 ? 10000 : (progress < 0 ? 0 : progress));
 }
 
-void EncodeAacFile(const std::string& inputPath, const std::string& outputPath, uint16_t bitRate, bool jointStereo,
-                   bool useTns, bool useLtp, bool adts, void* record, CodecStatusCallback callback) {
+void EncodeAacFile(const std::string& inputPath, const std::string& outputPath, const AacEncodeOptions& options,
+                   void* record, CodecStatusCallback callback) {
   CodecOutcome outcome{CodecEvent::LibraryMissing};
   {
     OutsideLibrary library = OutsideLibrary::Open("faac");
@@ -193,7 +192,7 @@ void EncodeAacFile(const std::string& inputPath, const std::string& outputPath, 
       const FaacEntries faac(library);
       if (faac.Complete()) {
         AacEncodeRun run(faac, record, callback);
-        outcome = run.Run(inputPath, outputPath, bitRate, jointStereo, useTns, useLtp, adts);
+        outcome = run.Run(inputPath, outputPath, options);
       }
     }
   }

@@ -7,13 +7,7 @@
 #include "maker/codec/codec_text.h"
 #include "maker/codec/external_program.h"
 #include "maker/codec/mp3_encoder.h"
-
-namespace {
-
-constexpr int kModeAac = 3;
-constexpr int kModeExternal = 4;
-
-}  // namespace
+#include "maker/settings/encoder_mode.h"
 
 TEncodingThread::TEncodingThread(MainLoop& loop, WorkerHost& host, const EncoderJob& job)
     : CodecThread(loop, host), job_(job) {
@@ -56,11 +50,19 @@ void TEncodingThread::Run() {
   std::optional<OutputFile> output = CreateOutput(inputPath);
   if (!output) return;
   if (job_.mpegMode == kModeAac) {
-    EncodeAacFile(inputPath, output->WritePath(), job_.bitRate, job_.jointStereo, job_.useTns, job_.useLtp, job_.useAdts,
-                  Record(), EncoderStatusCallback);
+    const AacEncodeOptions options{.bitRate = job_.bitRate,
+                                   .jointStereo = job_.jointStereo,
+                                   .useTns = job_.useTns,
+                                   .useLtp = job_.useLtp,
+                                   .adts = job_.useAdts};
+    EncodeAacFile(inputPath, output->WritePath(), options, Record(), EncoderStatusCallback);
   } else {
-    EncodeMp3File(inputPath, output->WritePath(), job_.bitRate, job_.mono, job_.mpeg2, job_.jointStereo,
-                  job_.fastMode, Record(), EncoderStatusCallback);
+    const Mp3EncodeOptions options{.bitRate = job_.bitRate,
+                                   .mono = job_.mono,
+                                   .mpeg2 = job_.mpeg2,
+                                   .jointStereo = job_.jointStereo,
+                                   .fastMode = job_.fastMode};
+    EncodeMp3File(inputPath, output->WritePath(), options, Record(), EncoderStatusCallback);
   }
   EndOutput(*output, job_.keepPartialOutput, /*emptyBytes=*/0);
 }

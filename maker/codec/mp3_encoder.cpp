@@ -81,7 +81,8 @@ CodecEvent RunFailureKind(int32_t result) {
 }
 
 void Configure(const GogoEntries& gogo, const std::string& inputPath, const std::string& outputPath,
-               uint16_t bitRate, bool mono, bool mpeg2, bool jointStereo, bool fastMode, const WavFormatInfo& wav) {
+               const Mp3EncodeOptions& options, const WavFormatInfo& wav) {
+  const auto [bitRate, mono, mpeg2, jointStereo, fastMode] = options;
   const bool lowRate = wav.sampleRate < 32000;
   const bool monoOutput = mono || wav.channels == 1;
   gogo.setConfigure(GOGO_ITEM_INPUT_FILE, 0, inputPath.c_str());
@@ -101,8 +102,7 @@ void Configure(const GogoEntries& gogo, const std::string& inputPath, const std:
 }
 
 CodecOutcome Encode(const GogoEntries& gogo, const std::string& inputPath, const std::string& outputPath,
-               uint16_t bitRate, bool mono, bool mpeg2, bool jointStereo, bool fastMode, void* record,
-               CodecStatusCallback callback) {
+               const Mp3EncodeOptions& options, void* record, CodecStatusCallback callback) {
   const Guarded init = CallGuarded(gogo.initializeWork);
   if (init.fault != 0 || init.result != 0) return {CodecEvent::CannotInitialize};
 
@@ -114,7 +114,7 @@ CodecOutcome Encode(const GogoEntries& gogo, const std::string& inputPath, const
 
   bool configured = false;
   const uint32_t configureFault = RunGuarded([&] {
-    Configure(gogo, inputPath, outputPath, bitRate, mono, mpeg2, jointStereo, fastMode, wav);
+    Configure(gogo, inputPath, outputPath, options, wav);
     configured = true;
   });
   if (configureFault != 0 || !configured) return {CodecEvent::CannotInitialize};
@@ -158,8 +158,8 @@ int MonoBitRate(int bitRate, bool mpeg2Table) {
   return half;
 }
 
-void EncodeMp3File(const std::string& inputPath, const std::string& outputPath, uint16_t bitRate, bool mono,
-                   bool mpeg2, bool jointStereo, bool fastMode, void* record, CodecStatusCallback callback) {
+void EncodeMp3File(const std::string& inputPath, const std::string& outputPath, const Mp3EncodeOptions& options,
+                   void* record, CodecStatusCallback callback) {
   // The library holds one encoder per loaded copy: encodes that run at once each get one.
   OutsideLibrary library = OutsideLibrary::OpenInstance("gogo");
   if (!library.Loaded()) {
@@ -169,7 +169,7 @@ void EncodeMp3File(const std::string& inputPath, const std::string& outputPath, 
   const GogoEntries gogo(library);
   CodecOutcome outcome{CodecEvent::LibraryMissing};
   if (gogo.Complete()) {
-    outcome = Encode(gogo, inputPath, outputPath, bitRate, mono, mpeg2, jointStereo, fastMode, record, callback);
+    outcome = Encode(gogo, inputPath, outputPath, options, record, callback);
   }
   ReportCodecEvent(record, callback, outcome);
   if (gogo.closeCoder != nullptr) RunGuarded([&] { gogo.closeCoder(); });

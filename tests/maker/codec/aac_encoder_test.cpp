@@ -18,7 +18,8 @@ class AacEncodeTest : public ::testing::Test {
 
   void Encode(const std::string& input, const std::string& output, bool joint = false, bool tns = false,
               bool ltp = false, bool adts = false) {
-    EncodeAacFile(input, output, 128, joint, tns, ltp, adts, &events_, CollectEvent);
+    EncodeAacFile(input, output, {.bitRate = 128, .jointStereo = joint, .useTns = tns, .useLtp = ltp, .adts = adts},
+                  &events_, CollectEvent);
   }
   std::string Wav(uint32_t frames, uint16_t channels = 2, uint32_t rate = 44100) {
     WriteTestWav(dir_.File("in.wav"), channels, rate, frames);

@@ -10,25 +10,16 @@
 
 namespace {
 
-struct Mp3Options {
-  uint16_t bitRate = 128;
-  bool mono = false;
-  bool mpeg2 = false;
-  bool jointStereo = false;
-  bool fastMode = false;
-};
-
 // One encode through the fake set; the fake's call log and the events in one list.
 class Mp3EncodeTest : public ::testing::Test {
  protected:
   Mp3EncodeTest()
       : libDir_("ZIMBAR_LIB_DIR", FakeSet("codec")), fakeLog_("FAKE_GOGO_LOG", dir_.File("gogo.log")) {}
 
-  void Encode(const std::string& input, const Mp3Options& o = {}) {
+  void Encode(const std::string& input, const Mp3EncodeOptions& o = {}) {
     std::remove(dir_.File("gogo.log").c_str());
     events_ = {{}, 0, events_.stopAtProgress};
-    EncodeMp3File(input, dir_.File("out.mp3"), o.bitRate, o.mono, o.mpeg2, o.jointStereo, o.fastMode, &events_,
-                  &Mp3EncodeTest::Callback);
+    EncodeMp3File(input, dir_.File("out.mp3"), o, &events_, &Mp3EncodeTest::Callback);
   }
   std::string Wav(uint16_t channels = 2, uint32_t rate = 44100, uint16_t bits = 16) {
     WriteTestWav(dir_.File("in.wav"), channels, rate, 100, bits);
@@ -66,7 +57,7 @@ class Mp3EncodeTest : public ::testing::Test {
 // MPEG-2 half-rate output missing at 44100 Hz (also with VBR) or set at 24000 Hz.
 TEST_F(Mp3EncodeTest, ConfiguresItemsInOrder) {
   const struct {
-    Mp3Options options;
+    Mp3EncodeOptions options;
     uint16_t channels;
     uint32_t rate;
     std::vector<std::string> items;
