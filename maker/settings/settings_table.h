@@ -11,7 +11,6 @@
 
 #include "common/ini_file.h"
 #include "common/result.h"
-
 #include "maker/settings/encoder_mode.h"
 
 inline constexpr const char* kSettingsFileName = "zbmaker.INI";
