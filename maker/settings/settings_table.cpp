@@ -264,7 +264,9 @@ int SettingsTable::Mpeg1BitRateKbps() const {
 int SettingsTable::Mpeg2BitRateKbps() const {
   return RateAt(kMpeg2BitRates, mpeg2BitRate, MakerSettingDefaults().mpeg2BitRate);
 }
-int SettingsTable::AacBitRateKbps() const { return RateAt(kAacBitRates, aacBitRate, MakerSettingDefaults().aacBitRate); }
+int SettingsTable::AacBitRateKbps() const {
+  return RateAt(kAacBitRates, aacBitRate, MakerSettingDefaults().aacBitRate);
+}
 
 int SettingsTable::SelectedBitRateKbps() const {
   switch (EncoderMode()) {

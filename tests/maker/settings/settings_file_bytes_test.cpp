@@ -18,8 +18,9 @@ std::string Replace(std::string text, const std::string& from, const std::string
 }
 
 // Every entry away from its default: integers 11, 12, ... in file order (UseWinNTRawRead 1,
-// as the access-method check keeps it; a negative number and two texts that read as 0 and 12), texts with a non-ASCII character, and two texts
-// longer than their field, one of them with a two-byte character across the field's end.
+// as the access-method check keeps it), with a negative number and two texts that read as
+// 0 and 12; texts with a non-ASCII character, and two texts longer than their field, one
+// of them with a two-byte character across the field's end.
 std::string NonDefaultInput() {
   std::string text = "[Options]\n";
   int number = 11;
