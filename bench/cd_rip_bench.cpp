@@ -51,8 +51,9 @@ int main() {
     bin.write(reinterpret_cast<const char*>(audio.data()), static_cast<std::streamsize>(audio.size() * 2));
     std::ofstream(dir + "/bench.cue") << "FILE \"bench.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
   }
-  SetDiscImages({dir + "/bench.cue"});
-  const int drive = static_cast<int>(ListCdDrives(CdAccessMethod::OsInterface).size()) - 1;
+  const std::string image = dir + "/bench.cue";
+  const char* const images[] = {image.c_str()};
+  const int drive = static_cast<int>(ListCdDrives(CdAccessMethod::OsInterface, {image}).size()) - 1;
 
   const char* libDir = std::getenv("ZIMBAR_LIB_DIR");
   const std::string libPath = std::string(libDir != nullptr ? libDir : ".") + "/libzbntread.so";
@@ -61,7 +62,12 @@ int main() {
     std::fprintf(stderr, "cannot load %s: %s\n", libPath.c_str(), dlerror());
     return 1;
   }
-  auto xwi = reinterpret_cast<int32_t (*)(ReaderRequest*)>(dlsym(library, "XWI"));
+  using XwiWithImages = int32_t (*)(ReaderRequest*, const char* const*, int32_t);
+  auto xwi = reinterpret_cast<XwiWithImages>(dlsym(library, "XWIWithImages"));
+  if (xwi == nullptr) {
+    std::fprintf(stderr, "%s has no entry XWIWithImages\n", libPath.c_str());
+    return 1;
+  }
 
   struct Case {
     const char* name;
@@ -82,7 +88,7 @@ int main() {
     // Best of three runs: the machine is shared, the fastest run shows the code's speed.
     for (int run = 0; run < 3; ++run) {
       const int fd = open(out.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
-      static ReaderRequest r{};
+      ReaderRequest r{};
       r.file = fd;
       r.osInterface = 1;
       r.drive = drive;
@@ -96,7 +102,7 @@ int main() {
       r.halfRate = c.half;
       std::atomic_ref<int32_t>(r.cancel).store(0);
       const auto start = std::chrono::steady_clock::now();
-      xwi(&r);
+      xwi(&r, images, 1);
       while (std::atomic_ref<int32_t>(r.done).load() == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         std::atomic_ref<int32_t>(r.readIndex).store(std::atomic_ref<int32_t>(r.writeIndex).load());

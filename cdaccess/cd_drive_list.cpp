@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr const char* kImagesVariable = "ZIMBAR_CD_IMAGES";
-
 std::vector<std::string> RealDrivePaths() {
   std::vector<std::string> paths;
   char** devices = cdio_get_devices(DRIVER_DEVICE);
@@ -38,7 +36,7 @@ std::string Trim(const std::string& text) {
 
 }  // namespace
 
-std::vector<CdDriveEntry> ListCdDrives(CdAccessMethod method) {
+std::vector<CdDriveEntry> ListCdDrives(CdAccessMethod method, const std::vector<std::string>& images) {
   std::vector<CdDriveEntry> drives;
   for (const std::string& path : RealDrivePaths()) {
     bool usable = false;
@@ -54,7 +52,7 @@ std::vector<CdDriveEntry> ListCdDrives(CdAccessMethod method) {
     }
     if (usable) drives.push_back({/*image=*/false, path});
   }
-  for (const std::string& path : DiscImages()) drives.push_back({/*image=*/true, path});
+  for (const std::string& path : images) drives.push_back({/*image=*/true, path});
   return drives;
 }
 
@@ -69,30 +67,27 @@ Result<std::unique_ptr<CdSource>, CdError> OpenCdDrive(const CdDriveEntry& entry
   return drive;
 }
 
-Result<std::unique_ptr<CdSource>, CdError> OpenCdDrive(int index, CdAccessMethod method) {
-  const std::vector<CdDriveEntry> drives = ListCdDrives(method);
+Result<std::unique_ptr<CdSource>, CdError> OpenCdDrive(int index, CdAccessMethod method,
+                                                       const std::vector<std::string>& images) {
+  const std::vector<CdDriveEntry> drives = ListCdDrives(method, images);
   if (index < 0 || index >= static_cast<int>(drives.size()))
     return Fail(CdError{CdErrorKind::NoDevice, 1, -1, "there is no drive " + std::to_string(index)});
   return OpenCdDrive(drives[static_cast<size_t>(index)], method);
 }
 
-void SetDiscImages(const std::vector<std::string>& paths) {
+std::string DiscImagesVariableValue(const std::vector<std::string>& paths) {
   std::string joined;
   for (const std::string& path : paths) {
     if (path.empty() || path.find('\n') != std::string::npos) continue;
     joined += path;
     joined += '\n';
   }
-  if (joined.empty()) {
-    unsetenv(kImagesVariable);
-  } else {
-    setenv(kImagesVariable, joined.c_str(), /*overwrite=*/1);
-  }
+  return joined;
 }
 
-std::vector<std::string> DiscImages() {
+std::vector<std::string> DiscImagesFromEnvironment() {
   std::vector<std::string> paths;
-  const char* value = std::getenv(kImagesVariable);
+  const char* value = std::getenv(kDiscImagesVariable);
   if (value == nullptr) return paths;
   std::string rest(value);
   size_t start = 0;
@@ -105,12 +100,12 @@ std::vector<std::string> DiscImages() {
   return paths;
 }
 
-void UseDiscImages(const std::vector<std::string>& commandLine, const std::string& setting) {
+std::vector<std::string> MergeDiscImages(const std::vector<std::string>& commandLine, const std::string& setting) {
   std::vector<std::string> all;
   for (const auto& list : {commandLine, SplitDiscImageSetting(setting)})
     for (const std::string& path : list)
       if (!path.empty() && std::find(all.begin(), all.end(), path) == all.end()) all.push_back(path);
-  SetDiscImages(all);
+  return all;
 }
 
 std::vector<std::string> SplitDiscImageSetting(const std::string& value) {

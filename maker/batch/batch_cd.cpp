@@ -15,29 +15,30 @@
 
 namespace {
 
-Status<BatchCdError> OpenCdLayer(const BatchOptions& options, const SettingsTable& settings) {
+Status<BatchCdError> OpenCdLayer(const BatchOptions& options, const SettingsTable& settings, CdLayer& cd) {
   std::vector<std::string> images;
   for (const auto& image : options.cdImages) images.push_back(FullPath(image));
-  UseDiscImages(images, settings.discImages);
-  if (CdInitialize() != 0) return Fail(BatchCdError{"ERROR: Cannot initialize CD Devices"});
-  CdSelectApi(settings.useWinNtRawRead != 0);
+  cd.UseDiscImages(images, settings.discImages);
+  if (cd.Initialize() != 0) return Fail(BatchCdError{"ERROR: Cannot initialize CD Devices"});
+  cd.SelectApi(settings.useWinNtRawRead != 0);
   return Done{};
 }
 
 }  // namespace
 
-Status<BatchCdError> ListDrives(const BatchOptions& options, const SettingsTable& settings, std::FILE* out) {
-  if (auto opened = OpenCdLayer(options, settings); !opened) return opened;
+Status<BatchCdError> ListDrives(const BatchOptions& options, const SettingsTable& settings, CdLayer& cd,
+                                std::FILE* out) {
+  if (auto opened = OpenCdLayer(options, settings, cd); !opened) return opened;
   int index = 0;
   for (;; ++index) {
     uint8_t hostAdapter = 0, target = 0, lun = 0;
     std::string name;
-    const int result = CdGetDriveName(index, hostAdapter, target, lun, name);
+    const int result = cd.GetDriveName(index, hostAdapter, target, lun, name);
     if (result == -1) break;
     std::fprintf(out, "%d: %s\n", index, result == 0 ? TerminalText(name).c_str() : "(no answer)");
   }
   if (index == 0) std::fprintf(out, "No CD-ROM Drive Found\n");
-  CdShutdown();
+  cd.Shutdown();
   return Done{};
 }
 
@@ -56,8 +57,8 @@ Result<std::vector<std::string>, BatchCdError> ReadTrackNamesFile(const std::str
   return names;
 }
 
-Result<BatchDisc, BatchCdError> OpenBatchDisc(const BatchOptions& options, const SettingsTable& settings) {
-  if (auto opened = OpenCdLayer(options, settings); !opened) return Fail(opened.Error());
+Result<BatchDisc, BatchCdError> OpenBatchDisc(const BatchOptions& options, const SettingsTable& settings, CdLayer& cd) {
+  if (auto opened = OpenCdLayer(options, settings, cd); !opened) return Fail(opened.Error());
   const bool osInterface = settings.useWinNtRawRead != 0;
 
   BatchDisc disc;
@@ -65,7 +66,7 @@ Result<BatchDisc, BatchCdError> OpenBatchDisc(const BatchOptions& options, const
     disc.drive = *options.drive;
   } else if (!options.cdImages.empty()) {
     const std::string first = FullPath(options.cdImages.front());
-    const auto drives = ListCdDrives(osInterface ? CdAccessMethod::OsInterface : CdAccessMethod::ScsiPassThrough);
+    const auto drives = cd.Drives(osInterface ? CdAccessMethod::OsInterface : CdAccessMethod::ScsiPassThrough);
     const auto at = std::find_if(drives.begin(), drives.end(),
                                  [&](const CdDriveEntry& e) { return e.image && e.path == first; });
     if (at == drives.end()) return Fail(BatchCdError{"cannot open disc image " + options.cdImages.front()});
@@ -73,8 +74,8 @@ Result<BatchDisc, BatchCdError> OpenBatchDisc(const BatchOptions& options, const
   }
 
   TrackTable& toc = disc.toc;
-  if (CdReadToc(disc.drive, toc, disc.text) != 0 || toc.trackCount <= 0) {
-    if (const std::string problem = CdDriveProblem(disc.drive); !problem.empty()) return Fail(BatchCdError{problem});
+  if (cd.ReadToc(disc.drive, toc, disc.text) != 0 || toc.trackCount <= 0) {
+    if (const std::string problem = cd.DriveProblem(disc.drive); !problem.empty()) return Fail(BatchCdError{problem});
     return Fail(BatchCdError{"cannot read the table of contents of drive " + std::to_string(disc.drive)});
   }
   for (const auto& [track, name] : options.trackNames)

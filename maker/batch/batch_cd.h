@@ -8,6 +8,7 @@
 #include "cdaccess/disc_text.h"
 #include "cdaccess/track_table.h"
 #include "common/result.h"
+#include "maker/cd/cd_device.h"
 #include "maker/batch/batch_options.h"
 #include "maker/batch/terminal_host.h"
 #include "maker/settings/settings_table.h"
@@ -18,8 +19,9 @@ struct BatchCdError {
 
 // Prints "N: name" for every drive of the access method of the settings (real drives, then
 // the disc images of --cd-image and of the DiscImages setting), or "No CD-ROM Drive
-// Found". Opens and closes the CD layer.
-Status<BatchCdError> ListDrives(const BatchOptions& options, const SettingsTable& settings, std::FILE* out);
+// Found". Opens and closes the CD layer `cd`.
+Status<BatchCdError> ListDrives(const BatchOptions& options, const SettingsTable& settings, CdLayer& cd,
+                                std::FILE* out);
 
 // The disc a CD run reads, and the track names of --track-names.
 struct BatchDisc {
@@ -29,13 +31,13 @@ struct BatchDisc {
   std::vector<std::string> fileTrackNames;  // line n of --track-names at n - 1
 };
 
-// Registers the disc images (--cd-image, then the DiscImages setting), opens the CD layer
+// Gives the CD layer `cd` the disc images (--cd-image, then the DiscImages setting), opens it
 // with the access method of the settings and reads the table of contents of the chosen
 // drive (--drive, else the first --cd-image, else drive 0). Fails, before anything is
 // read or looked up, when --tracks, --name or --track-names go beyond the disc or the
-// names file cannot be read. The caller closes the CD layer with CdShutdown() after the
-// run, also after a failure.
-Result<BatchDisc, BatchCdError> OpenBatchDisc(const BatchOptions& options, const SettingsTable& settings);
+// names file cannot be read. The caller closes the CD layer (Shutdown) after the run, also
+// after a failure.
+Result<BatchDisc, BatchCdError> OpenBatchDisc(const BatchOptions& options, const SettingsTable& settings, CdLayer& cd);
 
 // Puts the disc's own album title, artist and track names (a disc image's sheet, a real
 // disc's CD-Text) into the host's CD information and sums them up in one log line

@@ -131,8 +131,9 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
     settings.extPgm = *options.external;
   }
 
+  CdLayer cdLayer;   // this run's drives and disc images
   if (options.listDrives) {
-    if (auto listed = ListDrives(options, settings, out); !listed) {
+    if (auto listed = ListDrives(options, settings, cdLayer, out); !listed) {
       PrintProblem(err, listed.Error().message);
       return kBatchFailed;
     }
@@ -150,6 +151,7 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
   // The CD to MP3 reader writes ".tmp" files only, which it always replaces.
   RealJobWorkerFactory factory(loop, answers,
                                options.cd2mp3 ? &host.TemporaryFileHost() : &answers.ForReader());
+  factory.UseCdLayer(cdLayer);
   JobPipeline pipeline(loop, host, factory, settings, ProbeOutsideLibrary, &answers);
   // Naming pattern and ID3 choice, as the CD information window would hold them.
   LoadCdInfoChoices(settings, host.MutableCdInfo());
@@ -202,10 +204,10 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
       if (options.outputDir.empty()) settings.outputPath = FullPath(".");
     }
     host.SelectOperation(options.cd2wav ? Operation::CD2WAV : Operation::CD2MP3);
-    auto disc = OpenBatchDisc(options, settings);
+    auto disc = OpenBatchDisc(options, settings, cdLayer);
     if (!disc) {
       PrintProblem(err, disc.Error().message);
-      CdShutdown();
+      cdLayer.Shutdown();
       return kBatchFailed;
     }
     FillFromDiscText(disc.Value(), host);
@@ -217,7 +219,7 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
       const CddbRequest request =
           MakeCddbRequest(host.MutableCdInfo(), DiscLayoutFromTrackTable(disc.Value().toc), settings);
       if (LookUpDisc(loop, request, host, cancelOnSignals) == kCddbCancelled) {
-        CdShutdown();
+        cdLayer.Shutdown();
         return kBatchFailed;
       }
     }
@@ -261,7 +263,7 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
     loop.RunUntil([&pipeline] { return !pipeline.Busy() && !pipeline.HasLiveWorkers(); });
   }
   host.FinishStatusLine();
-  if (cd) CdShutdown();
+  if (cd) cdLayer.Shutdown();
 
   int rows = 0;
   int ok = 0;

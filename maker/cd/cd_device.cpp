@@ -1,34 +1,22 @@
-// The six device operations over the shared drive list.
+// The CD layer of one front end: the six device operations over its drive list.
 #include "maker/cd/cd_device.h"
 
-#include <memory>
-#include <vector>
+CdLayer::CdLayer() = default;
+CdLayer::~CdLayer() = default;
 
-#include "cdaccess/cd_drive_list.h"
-
-namespace {
-
-// One entry of a method's drive list: the open drive, or why it could not be opened.
-struct OpenedDrive {
-  CdDriveEntry entry;
-  std::unique_ptr<CdSource> source;   // nullptr where the drive went away or was refused
-  std::string problem;
-};
-
-struct CdLayerState {
-  bool osInterface = true;
-  std::vector<OpenedDrive> osDrives;
-  std::vector<OpenedDrive> scsiDrives;
-};
-
-CdLayerState& State() {
-  static CdLayerState state;
-  return state;
+void CdLayer::SetDiscImages(const std::vector<std::string>& paths) {
+  images_.clear();
+  for (const std::string& path : paths)
+    if (!path.empty() && path.find('\n') == std::string::npos) images_.push_back(path);
 }
 
-std::vector<OpenedDrive> OpenAll(CdAccessMethod method) {
+void CdLayer::UseDiscImages(const std::vector<std::string>& commandLine, const std::string& setting) {
+  SetDiscImages(MergeDiscImages(commandLine, setting));
+}
+
+std::vector<CdLayer::OpenedDrive> CdLayer::OpenAll(CdAccessMethod method) const {
   std::vector<OpenedDrive> drives;
-  for (const CdDriveEntry& entry : ListCdDrives(method)) {
+  for (const CdDriveEntry& entry : Drives(method)) {
     auto source = OpenCdDrive(entry, method);
     if (source) {
       drives.push_back({entry, std::move(source).Value(), {}});
@@ -39,38 +27,27 @@ std::vector<OpenedDrive> OpenAll(CdAccessMethod method) {
   return drives;
 }
 
-std::vector<OpenedDrive>& Selected() {
-  CdLayerState& state = State();
-  return state.osInterface ? state.osDrives : state.scsiDrives;
-}
-
 // Drive `index` of the selected method; nullptr beyond the list or where the drive went away.
-CdSource* SelectedDrive(int index) {
-  auto& drives = Selected();
+CdSource* CdLayer::SelectedDrive(int index) const {
+  const auto& drives = Selected();
   if (index < 0 || index >= static_cast<int>(drives.size())) return nullptr;
   return drives[static_cast<size_t>(index)].source.get();
 }
 
-}  // namespace
-
-int CdInitialize() {
-  CdLayerState& state = State();
-  state.osDrives = OpenAll(CdAccessMethod::OsInterface);
-  state.scsiDrives = OpenAll(CdAccessMethod::ScsiPassThrough);
+int CdLayer::Initialize() {
+  osDrives_ = OpenAll(CdAccessMethod::OsInterface);
+  scsiDrives_ = OpenAll(CdAccessMethod::ScsiPassThrough);
   return 0;
 }
 
-int CdShutdown() {
-  CdLayerState& state = State();
-  state.osDrives.clear();
-  state.scsiDrives.clear();
+int CdLayer::Shutdown() {
+  osDrives_.clear();
+  scsiDrives_.clear();
   return 0;
 }
 
-void CdSelectApi(bool osInterface) { State().osInterface = osInterface; }
-
-int CdGetDriveName(int index, uint8_t& hostAdapter, uint8_t& target, uint8_t& lun, std::string& name) {
-  auto& drives = Selected();
+int CdLayer::GetDriveName(int index, uint8_t& hostAdapter, uint8_t& target, uint8_t& lun, std::string& name) {
+  const auto& drives = Selected();
   if (index < 0 || index >= static_cast<int>(drives.size())) return -1;
   const OpenedDrive& drive = drives[static_cast<size_t>(index)];
   CdSource* source = drive.source.get();
@@ -91,14 +68,14 @@ int CdGetDriveName(int index, uint8_t& hostAdapter, uint8_t& target, uint8_t& lu
   return 0;
 }
 
-int CdReadToc(int index, TrackTable& table) {
+int CdLayer::ReadToc(int index, TrackTable& table) {
   DiscText ignored;
-  return CdReadToc(index, table, ignored);
+  return ReadToc(index, table, ignored);
 }
 
-int CdReadToc(int index, TrackTable& table, DiscText& text) {
+int CdLayer::ReadToc(int index, TrackTable& table, DiscText& text) {
   text = DiscText{};
-  const bool osInterface = State().osInterface;
+  const bool osInterface = osInterface_;
   CdSource* source = SelectedDrive(index);
   if (source == nullptr) return osInterface ? -1 : 1;
   auto toc = source->ReadToc();
@@ -119,14 +96,14 @@ int CdReadToc(int index, TrackTable& table, DiscText& text) {
   return 0;
 }
 
-std::string CdDriveProblem(int index) {
+std::string CdLayer::DriveProblem(int index) const {
   const auto& drives = Selected();
   if (index < 0 || index >= static_cast<int>(drives.size())) return {};
   return drives[static_cast<size_t>(index)].problem;
 }
 
-int CdSetSpeed(int index, int kBytesPerSecond) {
-  if (State().osInterface) return 0;
+int CdLayer::SetSpeed(int index, int kBytesPerSecond) {
+  if (osInterface_) return 0;
   CdSource* source = SelectedDrive(index);
   if (source == nullptr) return 1;
   auto result = source->SetSpeed(kBytesPerSecond);

@@ -4,15 +4,13 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "maker/cd/cd_device.h"
-
-CdDriveMenu BuildCdDriveMenu(bool osInterface) {
+CdDriveMenu BuildCdDriveMenu(CdLayer& cd, bool osInterface) {
   CdDriveMenu menu;
-  CdSelectApi(osInterface);
+  cd.SelectApi(osInterface);
   for (int index = 0; index < kMaxListedDrives; ++index) {
     uint8_t hostAdapter = 255, target = 255, lun = 255;
     std::string name;
-    const int rc = CdGetDriveName(index, hostAdapter, target, lun, name);
+    const int rc = cd.GetDriveName(index, hostAdapter, target, lun, name);
     if (rc == -1) break;
     if (rc != 0) {
       char text[64];
@@ -36,14 +34,14 @@ std::string SqueezeDriveName(const std::string& name) {
   return squeezed;
 }
 
-bool RefreshTrackTable(int drive, TrackTable& table) {
+bool RefreshTrackTable(CdLayer& cd, int drive, TrackTable& table) {
   DiscText ignored;
-  return RefreshTrackTable(drive, table, ignored);
+  return RefreshTrackTable(cd, drive, table, ignored);
 }
 
-bool RefreshTrackTable(int drive, TrackTable& table, DiscText& text) {
+bool RefreshTrackTable(CdLayer& cd, int drive, TrackTable& table, DiscText& text) {
   table = TrackTable{};
-  if (CdReadToc(drive, table, text) != 0) {
+  if (cd.ReadToc(drive, table, text) != 0) {
     table = TrackTable{};
     return false;
   }

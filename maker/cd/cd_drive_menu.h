@@ -7,6 +7,7 @@
 
 #include "cdaccess/disc_text.h"
 #include "cdaccess/track_table.h"
+#include "maker/cd/cd_device.h"
 
 inline constexpr const char* kNoDriveFoundItem = "No CD-ROM Drive Found";
 inline constexpr const char* kNoCdDevicesMessage = "ERROR: No CD Devices Available";
@@ -17,18 +18,18 @@ struct CdDriveMenu {
   bool anyDrive = false;            // false: one item "No CD-ROM Drive Found", box disabled
 };
 
-// Selects the access method and names drives 0 ... 7: a drive that does not answer is
+// Selects the access method of `cd` and names its drives 0 ... 7: a drive that does not answer is
 // shown as "Adapter: %i, ID: %i, Lun: %i"; names are cut to 127 characters and squeezed.
-CdDriveMenu BuildCdDriveMenu(bool osInterface);
+CdDriveMenu BuildCdDriveMenu(CdLayer& cd, bool osInterface);
 
 // Every run of blanks after the first character becomes one blank.
 std::string SqueezeDriveName(const std::string& name);
 
-// Reads the table of contents of a drive and fills the track lengths. False (table
+// Reads the table of contents of a drive of `cd` (its selected method) and fills the track lengths. False (table
 // cleared) when the read fails.
-bool RefreshTrackTable(int drive, TrackTable& table);
-// The same, with the disc's own titles and performers (CdReadToc); empty after a failure.
-bool RefreshTrackTable(int drive, TrackTable& table, DiscText& text);
+bool RefreshTrackTable(CdLayer& cd, int drive, TrackTable& table);
+// The same, with the disc's own titles and performers (CdLayer::ReadToc); empty after a failure.
+bool RefreshTrackTable(CdLayer& cd, int drive, TrackTable& table, DiscText& text);
 
 // The kB/s of entry k of the speed list ("1X" ... "100X", "Maximum"): (k + 1) x 176.
 int CdSpeedKBps(int speedIndex);

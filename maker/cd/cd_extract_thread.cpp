@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <thread>
+#include <vector>
 
 #include "cdaccess/cd_drive_list.h"
 #include "cdaccess/track_table.h"
@@ -25,13 +26,6 @@ std::string Format(const char* format, auto... args) {
   char text[1024];
   std::snprintf(text, sizeof text, format, args...);
   return text;
-}
-
-// The block shared with the reader library. One reading thread runs at a time, and the
-// ring indices carry on from track to track.
-ReaderRequest& SharedRequest() {
-  static ReaderRequest request{};
-  return request;
 }
 
 const char* MessageText(uint8_t type) {
@@ -116,7 +110,7 @@ void TCDExtractThread::DrainMessages(ReaderRequest& request) {
 bool TCDExtractThread::FindTrackSectors() {
   if (job_.firstSector >= 0 && job_.endSector >= job_.firstSector) return true;
   const CdAccessMethod method = job_.osInterface ? CdAccessMethod::OsInterface : CdAccessMethod::ScsiPassThrough;
-  auto source = OpenCdDrive(job_.drive, method);
+  auto source = OpenCdDrive(job_.drive, method, job_.discImages);
   if (!source) return false;
   auto toc = source.Value()->ReadToc();
   if (!toc) return false;
@@ -177,14 +171,21 @@ void TCDExtractThread::Run() {
   if (errorText.empty()) {
     OutsideLibrary library = OutsideLibrary::Open("zbntread");
     using XwiEntry = int32_t (*)(ReaderRequest*);
+    using XwiWithImagesEntry = int32_t (*)(ReaderRequest*, const char* const*, int32_t);
     XwiEntry xwi = library.Loaded() ? library.Entry<XwiEntry>("XWI") : nullptr;
+    // The entry that takes the disc images of the job; a library without it lists only
+    // the images of its environment.
+    XwiWithImagesEntry xwiWithImages =
+        library.Loaded() ? library.Entry<XwiWithImagesEntry>("XWIWithImages") : nullptr;
     if (!library.Loaded()) {
       errorText = "    Error: Cannot load NT reader.";
     } else if (xwi == nullptr) {
       library.Close();
       errorText = "    Error: Cannot load NT reader function.";
     } else {
-      ReaderRequest& request = SharedRequest();
+      // The block of this track, valid until the library has set done (the polling below
+      // waits for that, and a library that faulted is unloaded, its thread joined, first).
+      ReaderRequest request{};
       request.file = fd;
       request.normalize = job_.normalize ? 1 : 0;
       request.osInterface = job_.osInterface ? 1 : 0;
@@ -204,7 +205,15 @@ void TCDExtractThread::Run() {
       request.audioBytes = 0;
       request.lowest = request.highest = 0;
 
-      const uint32_t fault = RunGuarded([&] { xwi(&request); });
+      std::vector<const char*> images;
+      for (const std::string& path : job_.discImages) images.push_back(path.c_str());
+      const uint32_t fault = RunGuarded([&] {
+        if (xwiWithImages != nullptr) {
+          xwiWithImages(&request, images.data(), static_cast<int32_t>(images.size()));
+        } else {
+          xwi(&request);
+        }
+      });
       if (fault != 0) {
         library.Close();
         SetError();

@@ -4,9 +4,13 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
 struct ReaderJob {
   int drive = 0;                 // index in the drive list (real drives and disc images)
+  // The disc images after the real drives in that list: those of the front end's CD layer
+  // (CdLayer::DiscImages), handed to the reader library with the request.
+  std::vector<std::string> discImages;
   std::string outputPath;        // WAV file to write (".tmp" for CD to MP3, ".wav" for CD to WAV)
   int sectorsPerRead = 8;        // 8 + 4 x ReadSector (CdSectorsPerRead)
   bool jitterCorrection = true;

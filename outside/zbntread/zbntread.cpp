@@ -9,6 +9,7 @@
 #include <exception>
 #include <limits>
 #include <new>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -83,12 +84,12 @@ void Publish(ReaderRequest& request, const TrackWriter* writer) {
   std::atomic_ref<int32_t>(request.done).store(1, std::memory_order_release);
 }
 
-void ReadTrack(ReaderRequest& request) {
+void ReadTrack(ReaderRequest& request, const std::vector<std::string>& images) {
   ReaderRing ring(request);
   try {
     const CdAccessMethod method =
         request.osInterface != 0 ? CdAccessMethod::OsInterface : CdAccessMethod::ScsiPassThrough;
-    auto opened = OpenCdDrive(request.drive, method);
+    auto opened = OpenCdDrive(request.drive, method, images);
     if (!opened || request.endSector < request.firstSector || request.firstSector < 0) {
       ring.Post(READER_MSG_INIT_ERROR, request.drive);
       Publish(request, nullptr);
@@ -135,10 +136,14 @@ ReaderThread& Worker() {
   return worker;
 }
 
-}  // namespace
+// Reports a start that could not be made through the block, as a finished failure.
+int32_t Refuse(ReaderRequest* request, uint8_t type, int32_t value) {
+  ReaderRing(*request).Post(type, value);
+  std::atomic_ref<int32_t>(request->done).store(1);
+  return -1;
+}
 
-extern "C" __attribute__((visibility("default"))) int32_t XWI(ReaderRequest* request) {
-  if (request == nullptr) return -1;
+int32_t Start(ReaderRequest* request, std::vector<std::string> images) {
   try {
     ReaderThread& worker = Worker();
     if (worker.thread.joinable()) worker.thread.join();
@@ -146,12 +151,40 @@ extern "C" __attribute__((visibility("default"))) int32_t XWI(ReaderRequest* req
     std::atomic_ref<int32_t>(request->audioBytes).store(0);
     request->lowest = 0;
     request->highest = 0;
-    worker.thread = std::thread([request] { ReadTrack(*request); });
+    worker.thread = std::thread([request, images = std::move(images)] { ReadTrack(*request, images); });
     return 0;
   } catch (...) {
-    // No thread could be started: report it through the block as a finished failure.
-    ReaderRing(*request).Post(READER_MSG_MEMORY_ERROR, 0);
-    std::atomic_ref<int32_t>(request->done).store(1);
-    return -1;
+    return Refuse(request, READER_MSG_MEMORY_ERROR, 0);   // no thread could be started
   }
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) int32_t XWI(ReaderRequest* request) {
+  if (request == nullptr) return -1;
+  std::vector<std::string> images;
+  try {
+    images = DiscImagesFromEnvironment();
+  } catch (...) {
+    return Refuse(request, READER_MSG_MEMORY_ERROR, 0);
+  }
+  return Start(request, std::move(images));
+}
+
+extern "C" __attribute__((visibility("default"))) int32_t XWIWithImages(ReaderRequest* request,
+                                                                        const char* const* imagePaths,
+                                                                        int32_t imageCount) {
+  if (request == nullptr) return -1;
+  if (imageCount < 0 || (imageCount > 0 && imagePaths == nullptr))
+    return Refuse(request, READER_MSG_INIT_ERROR, request->drive);
+  std::vector<std::string> images;
+  try {
+    for (int32_t i = 0; i < imageCount; ++i) {
+      if (imagePaths[i] == nullptr) return Refuse(request, READER_MSG_INIT_ERROR, request->drive);
+      images.emplace_back(imagePaths[i]);
+    }
+  } catch (...) {
+    return Refuse(request, READER_MSG_MEMORY_ERROR, 0);
+  }
+  return Start(request, std::move(images));
 }

@@ -87,8 +87,16 @@ ZBNTREAD_STATIC_ASSERT(sizeof(ReaderRequest) == 1624, "block is 1624 bytes");
 /* Starts reading the track described by *request and returns at once; the block must stay
    valid until done is nonzero. A call made while a previous track is still being read
    waits for that work to end first. Returns 0 when the work was started, -1 for a null
-   request (nothing started, done is not touched). */
+   request (nothing started, done is not touched). The disc images listed after the real
+   drives are those of the environment variable ZIMBAR_CD_IMAGES (one path a line), for
+   callers that name them there. */
 int32_t XWI(ReaderRequest* request);
+
+/* XWI with the disc images listed after the real drives given by the caller: `imageCount`
+   paths at `imagePaths`, in drive order (none when imageCount is 0), copied before the
+   call returns; ZIMBAR_CD_IMAGES is not looked at. A negative count or missing paths
+   start nothing: the block gets an initialization error and done, and the result is -1. */
+int32_t XWIWithImages(ReaderRequest* request, const char* const* imagePaths, int32_t imageCount);
 
 #ifdef __cplusplus
 }

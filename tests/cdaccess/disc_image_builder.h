@@ -106,10 +106,11 @@ class DiscImage {
   int32_t Start(int number) const { return starts_[static_cast<size_t>(number - 1)]; }
   int32_t End(int number) const { return starts_[static_cast<size_t>(number)]; }
 
-  // Makes this image the only disc image and returns its drive index.
-  int Register(CdAccessMethod method = CdAccessMethod::OsInterface) const {
-    SetDiscImages({cuePath_});
-    const auto drives = ListCdDrives(method);
+  // The disc images of a drive list in which this image is the only one.
+  std::vector<std::string> Images() const { return {cuePath_}; }
+  // The drive index of this image in the drive list of Images().
+  int DriveIndex(CdAccessMethod method = CdAccessMethod::OsInterface) const {
+    const auto drives = ListCdDrives(method, Images());
     for (size_t i = 0; i < drives.size(); ++i)
       if (drives[i].image && drives[i].path == cuePath_) return static_cast<int>(i);
     return -1;

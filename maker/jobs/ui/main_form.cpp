@@ -136,6 +136,7 @@ TMainForm::TMainForm(SettingsTable& settings, QtMainLoop& loop, QWidget* parent)
   host_ = std::make_unique<MainFormHost>(*this);
   answers_ = std::make_unique<OverwriteAnswers>(*host_);
   factory_ = std::make_unique<RealJobWorkerFactory>(loop_, *answers_, &answers_->ForReader());
+  factory_->UseCdLayer(cd_);
   pipeline_ = std::make_unique<JobPipeline>(loop_, *host_, *factory_, settings_, ProbeOutsideLibrary, answers_.get());
   // The other windows, created hidden in this order and shown modally when asked for.
   directorySelectForm_ = std::make_unique<TDirectorySelectForm>(this);
@@ -175,7 +176,7 @@ TMainForm::~TMainForm() {
   factory_.reset();
   cdInfoForm_.reset();
   optionsForm_.reset();
-  if (cdOpen_) CdShutdown();
+  if (cdOpen_) cd_.Shutdown();
 }
 
 void TMainForm::BuildControls() {
@@ -486,8 +487,8 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   ApplyLayout();
   MenuOptionsPriorityNormal->setChecked(true);
 
-  UseDiscImages({}, settings_.discImages);
-  if (CdInitialize() != 0) {
+  cd_.UseDiscImages({}, settings_.discImages);
+  if (cd_.Initialize() != 0) {
     // Shown once the window is up, so the box has a window to belong to.
     QTimer::singleShot(0, this, [this] {
       showError(QStringLiteral("ERROR: Cannot initialize CD Devices"), QString::fromUtf8(kMakerErrorCaption));
@@ -593,7 +594,7 @@ void TMainForm::UpdateFileListButtons() {
 }
 
 void TMainForm::RefreshDriveList() {
-  const CdDriveMenu menu = BuildCdDriveMenu(settings_.useWinNtRawRead != 0);
+  const CdDriveMenu menu = BuildCdDriveMenu(cd_, settings_.useWinNtRawRead != 0);
   {
     const QSignalBlocker block(InputCDComboBox);
     InputCDComboBox->clear();
@@ -625,12 +626,12 @@ void TMainForm::RefreshTrackList() {
   TracksList->clear();
   const int drive = InputCDComboBox->currentIndex();
   DiscText discText;
-  if (!RefreshTrackTable(drive, trackTable_, discText)) {
+  if (!RefreshTrackTable(cd_, drive, trackTable_, discText)) {
     trackTable_ = TrackTable{};
     cdInfoForm_->SetTracks(trackTable_);
     cdInfoForm_->FillFromDiscText({}, 0);
     cdInfoForm_->SetLoadFromCddbEnabled(false);
-    if (const std::string problem = CdDriveProblem(drive); !problem.empty())
+    if (const std::string problem = cd_.DriveProblem(drive); !problem.empty())
       ReaderLogMemo->appendPlainText(QStringLiteral("    Error: ") + Q(problem));
     return;
   }
@@ -644,7 +645,7 @@ void TMainForm::RefreshTrackList() {
   cdInfoForm_->SetTracks(trackTable_);
   cdInfoForm_->SetLoadFromCddbEnabled(TracksList->count() > 0);
   if (cdOperation && !pipeline_->Busy()) StartButton->setEnabled(!TracksList->selectedItems().isEmpty());
-  if (settings_.adjustCdSpeed != 0) CdSetSpeed(drive, CdSpeedKBps(settings_.cdSpeed));
+  if (settings_.adjustCdSpeed != 0) cd_.SetSpeed(drive, CdSpeedKBps(settings_.cdSpeed));
 }
 
 void TMainForm::InputCDComboBoxChange() { RefreshTrackList(); }
@@ -763,7 +764,7 @@ void TMainForm::MenuOptionsSettingsClick() {
   const bool osInterface = settings_.useWinNtRawRead != 0;
   Exec(optionsForm_.get());
   if (settings_.adjustCdSpeed != 0 && !adjustSpeed && InputCDComboBox->isEnabled())
-    CdSetSpeed(InputCDComboBox->currentIndex(), CdSpeedKBps(settings_.cdSpeed));
+    cd_.SetSpeed(InputCDComboBox->currentIndex(), CdSpeedKBps(settings_.cdSpeed));
   if ((settings_.useWinNtRawRead != 0) != osInterface && cdOpen_) RefreshDriveList();
 }
 

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "cdaccess/track_table.h"
+#include "maker/cd/cd_device.h"
 #include "maker/jobs/job_pipeline.h"
 #include "maker/jobs/overwrite_answers.h"
 #include "maker/jobs/pipeline_host.h"
@@ -208,6 +209,7 @@ class TMainForm : public QMainWindow {
 
   SettingsTable& settings_;
   QtMainLoop& loop_;
+  CdLayer cd_;   // this window's drives and disc images; outlives the workers that read them
   std::unique_ptr<MainFormHost> host_;
   std::unique_ptr<OverwriteAnswers> answers_;
   std::unique_ptr<RealJobWorkerFactory> factory_;

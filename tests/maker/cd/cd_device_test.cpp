@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "cdaccess/cd_drive_list.h"
 #include "maker/cd/cd_drive_menu.h"
 #include "tests/cdaccess/disc_image_builder.h"
@@ -11,31 +13,33 @@ namespace {
 
 class CdDeviceTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    CdShutdown();
-    SetDiscImages({});
+  // Gives the layer this image alone and returns its drive index.
+  int Register() {
+    cd_.SetDiscImages(image_.Images());
+    return image_.DriveIndex();
   }
+  CdLayer cd_;
   testcd::TempDir dir_;
   testcd::DiscImage image_{dir_.Path(), "album", {testcd::Silence(451), testcd::Noise(333, 1), testcd::Silence(77)}};
 };
 
 // Catches: images numbered differently under the two access methods or missing from a list.
 TEST_F(CdDeviceTest, ImagesAnswerBothAccessMethodsAlike) {
-  const int drive = image_.Register();
+  const int drive = Register();
   ASSERT_GE(drive, 0);
-  ASSERT_EQ(CdInitialize(), 0);
+  ASSERT_EQ(cd_.Initialize(), 0);
   for (bool osInterface : {true, false}) {
-    CdSelectApi(osInterface);
+    cd_.SelectApi(osInterface);
     uint8_t ha = 0, target = 0, lun = 0;
     std::string name;
-    EXPECT_EQ(CdGetDriveName(drive, ha, target, lun, name), 0);
+    EXPECT_EQ(cd_.GetDriveName(drive, ha, target, lun, name), 0);
     EXPECT_EQ(name, "Image album.cue");
     EXPECT_EQ(ha, 255);
     EXPECT_EQ(lun, 255);
-    EXPECT_EQ(CdGetDriveName(drive + 1, ha, target, lun, name), -1);
+    EXPECT_EQ(cd_.GetDriveName(drive + 1, ha, target, lun, name), -1);
 
     TrackTable table;
-    ASSERT_TRUE(RefreshTrackTable(drive, table));
+    ASSERT_TRUE(RefreshTrackTable(cd_, drive, table));
     EXPECT_EQ(table.audio, 1);
     ASSERT_EQ(table.trackCount, 3);
     EXPECT_EQ(table.start[1], 0);
@@ -44,48 +48,47 @@ TEST_F(CdDeviceTest, ImagesAnswerBothAccessMethodsAlike) {
     EXPECT_EQ(table.start[4], 861);   // the lead-out
     EXPECT_EQ(table.length[2], 333);
     EXPECT_EQ(table.length[3], 77);
-    EXPECT_EQ(CdSetSpeed(drive, CdSpeedKBps(3)), 0);
+    EXPECT_EQ(cd_.SetSpeed(drive, CdSpeedKBps(3)), 0);
   }
 }
 
 // Catches: out-of-range indices read as a drive, with the results each method promises.
 TEST_F(CdDeviceTest, IndexBeyondTheListFails) {
-  const int drive = image_.Register();
-  ASSERT_EQ(CdInitialize(), 0);
+  const int drive = Register();
+  ASSERT_EQ(cd_.Initialize(), 0);
   TrackTable table;
-  CdSelectApi(true);
-  EXPECT_EQ(CdReadToc(drive + 1, table), -1);
-  EXPECT_EQ(CdSetSpeed(drive + 1, 704), 0);   // the OS interface has no speed control
-  CdSelectApi(false);
-  EXPECT_EQ(CdReadToc(drive + 1, table), 1);
-  EXPECT_EQ(CdSetSpeed(drive + 1, 704), 1);
-  EXPECT_FALSE(RefreshTrackTable(drive + 1, table));
+  cd_.SelectApi(true);
+  EXPECT_EQ(cd_.ReadToc(drive + 1, table), -1);
+  EXPECT_EQ(cd_.SetSpeed(drive + 1, 704), 0);   // the OS interface has no speed control
+  cd_.SelectApi(false);
+  EXPECT_EQ(cd_.ReadToc(drive + 1, table), 1);
+  EXPECT_EQ(cd_.SetSpeed(drive + 1, 704), 1);
+  EXPECT_FALSE(RefreshTrackTable(cd_, drive + 1, table));
   EXPECT_EQ(table.trackCount, 0);
 }
 
 // Catches: an image that cannot be read leaving a stale or half-filled table behind.
 TEST_F(CdDeviceTest, UnreadableImageGivesEmptyTable) {
-  SetDiscImages({dir_.File("missing.cue")});
-  ASSERT_EQ(CdInitialize(), 0);
-  const int drive = static_cast<int>(ListCdDrives(CdAccessMethod::OsInterface).size()) - 1;
+  cd_.SetDiscImages({dir_.File("missing.cue")});
+  ASSERT_EQ(cd_.Initialize(), 0);
+  const int drive = static_cast<int>(cd_.Drives(CdAccessMethod::OsInterface).size()) - 1;
   TrackTable table;
   table.trackCount = 5;
-  EXPECT_FALSE(RefreshTrackTable(drive, table));
+  EXPECT_FALSE(RefreshTrackTable(cd_, drive, table));
   EXPECT_EQ(table.trackCount, 0);
 }
 
 // Catches: the drive list losing its placeholder when nothing at all is found.
 TEST_F(CdDeviceTest, NoDriveGivesThePlaceholderItem) {
-  SetDiscImages({});
-  if (!ListCdDrives(CdAccessMethod::OsInterface).empty()) GTEST_SKIP() << "this machine has a CD drive";
-  ASSERT_EQ(CdInitialize(), 0);
-  const CdDriveMenu menu = BuildCdDriveMenu(true);
+  if (!cd_.Drives(CdAccessMethod::OsInterface).empty()) GTEST_SKIP() << "this machine has a CD drive";
+  ASSERT_EQ(cd_.Initialize(), 0);
+  const CdDriveMenu menu = BuildCdDriveMenu(cd_, true);
   EXPECT_FALSE(menu.anyDrive);
   EXPECT_EQ(menu.items, std::vector<std::string>{"No CD-ROM Drive Found"});
 
-  image_.Register();
-  ASSERT_EQ(CdInitialize(), 0);
-  const CdDriveMenu one = BuildCdDriveMenu(false);
+  Register();
+  ASSERT_EQ(cd_.Initialize(), 0);
+  const CdDriveMenu one = BuildCdDriveMenu(cd_, false);
   EXPECT_TRUE(one.anyDrive);
   EXPECT_EQ(one.items, std::vector<std::string>{"Image album.cue"});
 }
@@ -111,35 +114,78 @@ TEST(CdDriveMenuTest, SettingsListEntriesGiveTheirValues) {
   EXPECT_EQ(CdOverlapPercent(7), 80);
 }
 
-// Catches: a DiscImages value split wrongly, or image paths lost on their way to the library.
-TEST(CdDriveListTest, DiscImagesSettingAndEnvironmentRoundTrip) {
+// Catches: a DiscImages value split wrongly, or image paths lost on their way to the drive list.
+TEST(CdDriveListTest, DiscImagesSettingReachesTheDriveList) {
   EXPECT_EQ(SplitDiscImageSetting(" /a/b c.cue | /d.toc ||"), (std::vector<std::string>{"/a/b c.cue", "/d.toc"}));
-  SetDiscImages({"/x/one.cue", "/y/two words.toc"});
-  EXPECT_EQ(DiscImages(), (std::vector<std::string>{"/x/one.cue", "/y/two words.toc"}));
-  const auto drives = ListCdDrives(CdAccessMethod::ScsiPassThrough);
+  CdLayer cd;
+  cd.SetDiscImages({"/x/one.cue", "/y/two words.toc"});
+  EXPECT_EQ(cd.DiscImages(), (std::vector<std::string>{"/x/one.cue", "/y/two words.toc"}));
+  const auto drives = cd.Drives(CdAccessMethod::ScsiPassThrough);
   ASSERT_GE(drives.size(), 2u);
   EXPECT_EQ(drives.back().path, "/y/two words.toc");
   EXPECT_TRUE(drives.back().image);
-  UseDiscImages({"/a.cue", "/b.cue"}, "/b.cue|/c.toc");
-  EXPECT_EQ(DiscImages(), (std::vector<std::string>{"/a.cue", "/b.cue", "/c.toc"}));
-  SetDiscImages({});
-  EXPECT_TRUE(DiscImages().empty());
+  cd.UseDiscImages({"/a.cue", "/b.cue"}, "/b.cue|/c.toc");
+  EXPECT_EQ(cd.DiscImages(), (std::vector<std::string>{"/a.cue", "/b.cue", "/c.toc"}));
+  cd.SetDiscImages({"", "/with\nline end.cue", "/d.cue"});   // no path, and one with a line end: left out
+  EXPECT_EQ(cd.DiscImages(), (std::vector<std::string>{"/d.cue"}));
+  cd.SetDiscImages({});
+  EXPECT_TRUE(cd.DiscImages().empty());
+}
+
+// Catches: CD layers that share their images, drives or access method (process-wide state):
+// two front ends in one process each see their own disc only.
+TEST_F(CdDeviceTest, TwoLayersDoNotSeeEachOthersImages) {
+  const testcd::DiscImage other(dir_.Path(), "other", {testcd::Noise(120, 9), testcd::Silence(30)});
+  CdLayer second;
+  const int drive = Register();
+  second.SetDiscImages(other.Images());
+  ASSERT_EQ(other.DriveIndex(), drive);   // the same index names a different disc in each
+  ASSERT_EQ(cd_.Initialize(), 0);
+  ASSERT_EQ(second.Initialize(), 0);
+  cd_.SelectApi(true);
+  second.SelectApi(false);
+
+  uint8_t ha = 0, target = 0, lun = 0;
+  std::string name;
+  ASSERT_EQ(cd_.GetDriveName(drive, ha, target, lun, name), 0);
+  EXPECT_EQ(name, "Image album.cue");
+  ASSERT_EQ(second.GetDriveName(drive, ha, target, lun, name), 0);
+  EXPECT_EQ(name, "Image other.cue");
+  EXPECT_EQ(second.GetDriveName(drive + 1, ha, target, lun, name), -1);
+
+  TrackTable mine, theirs;
+  ASSERT_TRUE(RefreshTrackTable(cd_, drive, mine));
+  ASSERT_TRUE(RefreshTrackTable(second, drive, theirs));
+  EXPECT_EQ(mine.trackCount, 3);
+  EXPECT_EQ(theirs.trackCount, 2);
+  EXPECT_EQ(theirs.length[1], 120);
+  // The access method chosen on one layer is not the other's: the OS interface has no speed
+  // control (0), SCSI pass-through reports a bad index (1).
+  EXPECT_EQ(cd_.SetSpeed(drive + 1, 704), 0);
+  EXPECT_EQ(second.SetSpeed(drive + 1, 704), 1);
+
+  // Closing one leaves the other's drives open.
+  second.Shutdown();
+  EXPECT_EQ(second.GetDriveName(drive, ha, target, lun, name), -1);
+  EXPECT_TRUE(RefreshTrackTable(cd_, drive, mine));
+  // Nothing reaches the environment, where another library could pick it up.
+  EXPECT_EQ(std::getenv(kDiscImagesVariable), nullptr);
 }
 
 // Catches: .toc images not opened, or their tracks placed other than the file says.
 TEST_F(CdDeviceTest, TocImagesGiveTheirTable) {
   std::ofstream(dir_.File("album.toc")) << "CD_DA\n\nTRACK AUDIO\nFILE \"album.bin\" 0 00:06:01\n\n"
                                            "TRACK AUDIO\nFILE \"album.bin\" 00:06:01 00:05:08\n";
-  SetDiscImages({dir_.File("album.toc")});
-  const int drive = static_cast<int>(ListCdDrives(CdAccessMethod::OsInterface).size()) - 1;
-  ASSERT_EQ(CdInitialize(), 0);
-  CdSelectApi(true);
+  cd_.SetDiscImages({dir_.File("album.toc")});
+  const int drive = static_cast<int>(cd_.Drives(CdAccessMethod::OsInterface).size()) - 1;
+  ASSERT_EQ(cd_.Initialize(), 0);
+  cd_.SelectApi(true);
   TrackTable table;
-  ASSERT_TRUE(RefreshTrackTable(drive, table));
+  ASSERT_TRUE(RefreshTrackTable(cd_, drive, table));
   ASSERT_EQ(table.trackCount, 2);
   EXPECT_EQ(table.start[2], 451);
   EXPECT_EQ(table.start[3], 451 + 383);
-  auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface);
+  auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface, cd_.DiscImages());
   ASSERT_TRUE(source) << source.Error().what;
   std::vector<uint8_t> sectors(3 * 2352);
   ASSERT_TRUE(source.Value()->ReadAudio(452, 3, 0, sectors));

@@ -56,7 +56,8 @@ class ExtractThreadTest : public ::testing::Test {
  protected:
   ReaderJob Job(int track, const std::string& name) {
     ReaderJob job;
-    job.drive = image_.Register();
+    job.drive = image_.DriveIndex();
+    job.discImages = image_.Images();
     job.outputPath = dir_.File(name);
     job.track = track;
     job.firstSector = image_.Start(track);

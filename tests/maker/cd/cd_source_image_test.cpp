@@ -17,16 +17,11 @@ using testcd::AudioFileKind;
 
 class DiscImageTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    CdShutdown();
-    SetDiscImages({});
-  }
-
-  // Registers `sheet` (written as file `name`) as the only image; returns its drive index.
+  // Gives the layer `sheet` (written as file `name`) as its only image; returns its drive index.
   int UseSheet(const std::string& name, const std::string& sheet) {
     std::ofstream(dir_.File(name)) << sheet;
-    SetDiscImages({dir_.File(name)});
-    return static_cast<int>(ListCdDrives(CdAccessMethod::OsInterface).size()) - 1;
+    cd_.SetDiscImages({dir_.File(name)});
+    return static_cast<int>(cd_.Drives(CdAccessMethod::OsInterface).size()) - 1;
   }
 
   // The audio of sectors [first, end) of the drive, read in pieces of `perRead` sectors.
@@ -43,6 +38,7 @@ class DiscImageTest : public ::testing::Test {
     return audio;
   }
 
+  CdLayer cd_;
   testcd::TempDir dir_;
 };
 
@@ -52,7 +48,7 @@ TEST_F(DiscImageTest, CueReadsTheFileItsFileLineNames) {
   testcd::WriteAudioFile(dir_.File("take 2.bin"), take2, AudioFileKind::RawLittleEndian);
   testcd::WriteAudioFile(dir_.File("album.bin"), testcd::Noise(40, 8), AudioFileKind::RawLittleEndian);
   const int drive = UseSheet("album.cue", "FILE \"take 2.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
-  auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface);
+  auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface, cd_.DiscImages());
   ASSERT_TRUE(source) << source.Error().what;
   EXPECT_EQ(ReadSectors(*source.Value(), 0, 40), take2);
 }
@@ -63,8 +59,8 @@ TEST_F(DiscImageTest, BinPathOpensTheCueOfTheSameName) {
   const Audio audio = testcd::Noise(12, 6);
   testcd::WriteAudioFile(dir_.File("album.bin"), audio, AudioFileKind::RawLittleEndian);
   std::ofstream(dir_.File("album.cue")) << "FILE \"album.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
-  SetDiscImages({dir_.File("album.bin")});
-  auto source = OpenCdDrive(ListCdDrives(CdAccessMethod::OsInterface).back(), CdAccessMethod::OsInterface);
+  cd_.SetDiscImages({dir_.File("album.bin")});
+  auto source = OpenCdDrive(cd_.Drives(CdAccessMethod::OsInterface).back(), CdAccessMethod::OsInterface);
   ASSERT_TRUE(source) << source.Error().what;
   EXPECT_EQ(ReadSectors(*source.Value(), 0, 12), audio);
   EXPECT_EQ(source.Value()->Name().Value(), "Image album.bin");
@@ -100,17 +96,17 @@ TEST_P(FilePerTrackImage, EachTrackComesFromItsOwnFile) {
     }
   }
   const int drive = UseSheet("disc.cue", cue);
-  ASSERT_EQ(CdInitialize(), 0);
-  CdSelectApi(true);
+  ASSERT_EQ(cd_.Initialize(), 0);
+  cd_.SelectApi(true);
   TrackTable table;
-  ASSERT_TRUE(RefreshTrackTable(drive, table)) << CdDriveProblem(drive);
+  ASSERT_TRUE(RefreshTrackTable(cd_, drive, table)) << cd_.DriveProblem(drive);
   ASSERT_EQ(table.trackCount, 3);
   EXPECT_EQ(table.start[1], 0);
   EXPECT_EQ(table.start[2], 100);
   EXPECT_EQ(table.start[3], 161);
   EXPECT_EQ(table.start[4], 194);
 
-  auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface);
+  auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface, cd_.DiscImages());
   ASSERT_TRUE(source) << source.Error().what;
   // Track 1 ends where its file ends, with or without track 2's pregap inside it.
   EXPECT_TRUE(ReadSectors(*source.Value(), 0, 100) == files[0]);
@@ -133,7 +129,7 @@ TEST_F(DiscImageTest, TocTracksFollowOneAnotherFromTheirFiles) {
   testcd::WriteAudioFile(dir_.File("one.bin"), one, AudioFileKind::RawLittleEndian);
   testcd::WriteAudioFile(dir_.File("two.wav"), two, AudioFileKind::Wave);
   const int drive = UseSheet("disc.toc", "CD_DA\nTRACK AUDIO\nFILE \"one.bin\" 0\nTRACK AUDIO\nFILE \"two.wav\" 0\n");
-  auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface);
+  auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface, cd_.DiscImages());
   ASSERT_TRUE(source) << source.Error().what;
   auto toc = source.Value()->ReadToc();
   ASSERT_TRUE(toc);
@@ -154,18 +150,18 @@ TEST_F(DiscImageTest, SheetTextComesWithTheTableOfContents) {
   };
   for (const auto& [name, sheet] : sheets) {
     const int drive = UseSheet(name, sheet);
-    ASSERT_EQ(CdInitialize(), 0);
-    CdSelectApi(/*osInterface=*/true);
+    ASSERT_EQ(cd_.Initialize(), 0);
+    cd_.SelectApi(/*osInterface=*/true);
     TrackTable table;
     DiscText text;
-    ASSERT_TRUE(RefreshTrackTable(drive, table, text)) << name;
+    ASSERT_TRUE(RefreshTrackTable(cd_, drive, table, text)) << name;
     EXPECT_EQ(table.trackCount, 2);
     EXPECT_EQ(text.title, "Album") << name;
     EXPECT_EQ(text.performer, "Band") << name;
     ASSERT_EQ(text.tracks.size(), 2u) << name;
     EXPECT_EQ(text.tracks[0].title, "One") << name;
     EXPECT_EQ(text.tracks[1].title, "Two") << name;
-    CdShutdown();
+    cd_.Shutdown();
   }
 }
 
@@ -205,20 +201,20 @@ TEST_P(RefusedImage, IsRefusedWithTheFileAndTheReason) {
   for (const auto& [name, sectors] : c.rawFiles)
     testcd::WriteAudioFile(dir_.File(name), testcd::Noise(sectors, 9), AudioFileKind::RawLittleEndian);
   const int drive = UseSheet(c.sheetName, c.sheet);
-  ASSERT_EQ(CdInitialize(), 0);
+  ASSERT_EQ(cd_.Initialize(), 0);
   for (bool osInterface : {true, false}) {
-    CdSelectApi(osInterface);
+    cd_.SelectApi(osInterface);
     TrackTable table;
-    EXPECT_FALSE(RefreshTrackTable(drive, table));
+    EXPECT_FALSE(RefreshTrackTable(cd_, drive, table));
     EXPECT_EQ(table.trackCount, 0);
-    EXPECT_EQ(CdDriveProblem(drive), dir_.File(c.sheetName) + ": " + c.reason);
+    EXPECT_EQ(cd_.DriveProblem(drive), dir_.File(c.sheetName) + ": " + c.reason);
     // The image keeps its place and name in the drive list.
     uint8_t ha, target, lun;
     std::string name;
-    EXPECT_EQ(CdGetDriveName(drive, ha, target, lun, name), 0);
+    EXPECT_EQ(cd_.GetDriveName(drive, ha, target, lun, name), 0);
     EXPECT_EQ(name, std::string("Image ") + c.sheetName);
   }
-  auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface);
+  auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface, cd_.DiscImages());
   ASSERT_FALSE(source);
   EXPECT_EQ(source.Error().what, dir_.File(c.sheetName) + ": " + c.reason);
 }
@@ -258,7 +254,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(DiscImageTest, WaveFileOfAnotherFormatIsRefused) {
   ASSERT_EQ(std::system(("sox -q -n -r 48000 -c 2 -b 16 '" + dir_.File("a.wav") + "' synth 0.1 sine 440").c_str()), 0);
   const int drive = UseSheet("disc.cue", "FILE \"a.wav\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n");
-  auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface);
+  auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface, cd_.DiscImages());
   ASSERT_FALSE(source);
   EXPECT_EQ(source.Error().what, dir_.File("disc.cue") +
                                      ": the data file \"a.wav\" is not 16-bit stereo 44 100 Hz PCM (format 1, 2 "
@@ -270,7 +266,7 @@ TEST_F(DiscImageTest, WaveFileOfAnotherFormatIsRefused) {
 TEST_F(DiscImageTest, DataFileCutAfterOpeningFailsTheRead) {
   testcd::WriteAudioFile(dir_.File("a.bin"), testcd::Noise(20, 2), AudioFileKind::RawLittleEndian);
   const int drive = UseSheet("disc.cue", "FILE \"a.bin\" BINARY\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n");
-  auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface);
+  auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface, cd_.DiscImages());
   ASSERT_TRUE(source) << source.Error().what;
   ASSERT_EQ(truncate(dir_.File("a.bin").c_str(), 5 * kCdSectorBytes), 0);
   std::vector<uint8_t> bytes(10 * kCdSectorBytes);

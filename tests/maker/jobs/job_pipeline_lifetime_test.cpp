@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "maker/cd/cd_device.h"
 #include "maker/jobs/job_pipeline.h"
 #include "maker/jobs/real_job_worker_factory.h"
 #include "pipeline_fixture.h"
@@ -32,11 +33,14 @@ TEST(JobPipelineLifetime, DestroyedInTheMiddleOfACdToMp3Run) {
   QueueMainLoop loop;
   RecordingHost host;
   host.AddTracks(2);
-  host.drive = image.Register();
+  host.drive = image.DriveIndex();
   ASSERT_GE(host.drive, 0);
   SettingsTable settings;
   settings.SetText("OutputPath", dir.Path() + "/out");
+  CdLayer cd;
+  cd.SetDiscImages(image.Images());
   RealJobWorkerFactory factory(loop, host);
+  factory.UseCdLayer(cd);
   auto pipeline = std::make_unique<JobPipeline>(loop, host, factory, settings, AllLibraries);
 
   pipeline->StartButtonClick();

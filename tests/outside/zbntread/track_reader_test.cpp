@@ -63,8 +63,7 @@ TrackReadParams ParamsFor(const testcd::DiscImage& image, int track, bool jitter
 
 std::unique_ptr<CdSource> OpenImage(const testcd::DiscImage& image, const std::string& faults) {
   testcd::ScopedEnv simulate("ZIMBAR_CD_SIMULATE", faults);
-  SetDiscImages({image.CuePath()});
-  for (const auto& entry : ListCdDrives(CdAccessMethod::OsInterface))
+  for (const auto& entry : ListCdDrives(CdAccessMethod::OsInterface, image.Images()))
     if (entry.image) {
       auto source = OpenCdDrive(entry, CdAccessMethod::OsInterface);
       return source ? std::move(source).Value() : nullptr;

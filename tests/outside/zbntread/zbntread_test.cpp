@@ -1,4 +1,5 @@
-// The XWI entry end to end: the request block, the message ring, cancel and failures.
+// The XWI entries end to end: the request block, the message ring, cancel and failures, and
+// the disc images handed through the interface or, for XWI alone, the environment.
 #include "outside/zbntread/zbntread.h"
 
 #include <fcntl.h>
@@ -7,8 +8,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <optional>
+#include <string>
 #include <thread>
 
+#include "cdaccess/cd_drive_list.h"
 #include "common/library_loader.h"
 #include "common/unique_fd.h"
 #include "tests/cdaccess/disc_image_builder.h"
@@ -16,6 +21,23 @@
 namespace {
 
 using Xwi = int32_t (*)(ReaderRequest*);
+using XwiWithImages = int32_t (*)(ReaderRequest*, const char* const*, int32_t);
+
+// Unsets an environment variable for the life of the object.
+class ScopedUnset {
+ public:
+  explicit ScopedUnset(const char* name) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    unsetenv(name);
+  }
+  ~ScopedUnset() {
+    if (old_) setenv(name_, old_->c_str(), 1);
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
 
 class XwiTest : public ::testing::Test {
  protected:
@@ -24,6 +46,14 @@ class XwiTest : public ::testing::Test {
     ASSERT_TRUE(library_.Loaded()) << library_.LoadError();
     xwi_ = library_.Entry<Xwi>("XWI");
     ASSERT_NE(xwi_, nullptr);
+    xwiWithImages_ = library_.Entry<XwiWithImages>("XWIWithImages");
+    ASSERT_NE(xwiWithImages_, nullptr);
+  }
+
+  // Starts the work with this test's image as the only disc image, as the maker does.
+  int32_t Start(ReaderRequest& r) {
+    const char* const images[] = {image_.CuePath().c_str()};
+    return xwiWithImages_(&r, images, 1);
   }
 
   UniqueFd OpenOutput() { return UniqueFd(open(dir_.File("out.wav").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644)); }
@@ -68,16 +98,17 @@ class XwiTest : public ::testing::Test {
                            {testcd::Noise(60, 4, 30000), testcd::Join({testcd::Tone(1500, 523.0, 20000), testcd::Noise(3, 8, 100)})}};
   OutsideLibrary library_;
   Xwi xwi_ = nullptr;
+  XwiWithImages xwiWithImages_ = nullptr;
 };
 
 // Catches: a library that blocks the caller, writes elsewhere than the file's position, or
 // reports wrong byte counts and peaks.
 TEST_F(XwiTest, ReadsTrackBehindTheHeaderAndReportsPeaks) {
-  const int drive = image_.Register();
+  const int drive = image_.DriveIndex();
   UniqueFd fd = OpenOutput();
   ASSERT_EQ(write(fd.Get(), std::string(44, 'H').data(), 44), 44);
   ReaderRequest r = Request(drive, 1, fd.Get());
-  ASSERT_EQ(xwi_(&r), 0);
+  ASSERT_EQ(Start(r), 0);
   Drain(r);
   const auto audio = testcd::Bytes(image_.Track(1));
   EXPECT_EQ(r.audioBytes, static_cast<int32_t>(audio.size()));
@@ -92,13 +123,13 @@ TEST_F(XwiTest, ReadsTrackBehindTheHeaderAndReportsPeaks) {
 
 // Catches: a writer that overtakes a slow reader (lost messages) or resets the indices.
 TEST_F(XwiTest, RingCarriesOnFromWhereTheLastTrackLeftIt) {
-  const int drive = image_.Register();
+  const int drive = image_.DriveIndex();
   UniqueFd fd = OpenOutput();
   ReaderRequest r = Request(drive, 2, fd.Get());
   r.writeIndex = r.readIndex = 120;
   r.sectorsPerRead = 8;   // 188 reads, each worth a progress message: more than the ring holds
   r.jitterOff = 1;
-  ASSERT_EQ(xwi_(&r), 0);
+  ASSERT_EQ(Start(r), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));   // let the ring fill up
   const auto messages = Drain(r);
   int last = -1;
@@ -117,13 +148,13 @@ TEST_F(XwiTest, RingCarriesOnFromWhereTheLastTrackLeftIt) {
 
 // Catches: a cancel that the library does not see until the end of the track.
 TEST_F(XwiTest, CancelEndsTheWorkEarly) {
-  const int drive = image_.Register();
+  const int drive = image_.DriveIndex();
   testcd::ScopedEnv slow("ZIMBAR_CD_SIMULATE", "jitter=30,share=1,seed=2");
   UniqueFd fd = OpenOutput();
   ReaderRequest r = Request(drive, 2, fd.Get());
   r.sectorsPerRead = 8;
   r.overlapPercent = 80;
-  ASSERT_EQ(xwi_(&r), 0);
+  ASSERT_EQ(Start(r), 0);
   Drain(r, /*cancelAfterPolls=*/1);
   EXPECT_LT(r.audioBytes, static_cast<int32_t>(image_.Track(2).size() * 2));
   EXPECT_EQ(lseek(fd.Get(), 0, SEEK_END), r.audioBytes);
@@ -131,11 +162,11 @@ TEST_F(XwiTest, CancelEndsTheWorkEarly) {
 
 // Catches: failures that end without a message, or a done flag never set.
 TEST_F(XwiTest, FailuresArePostedAsTypedMessages) {
-  const int drive = image_.Register();
+  const int drive = image_.DriveIndex();
   {
     UniqueFd fd = OpenOutput();
     ReaderRequest r = Request(drive + 5, 1, fd.Get());   // no such drive
-    ASSERT_EQ(xwi_(&r), 0);
+    ASSERT_EQ(Start(r), 0);
     const auto messages = Drain(r);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].type, READER_MSG_INIT_ERROR);
@@ -144,13 +175,68 @@ TEST_F(XwiTest, FailuresArePostedAsTypedMessages) {
     UniqueFd full(open("/dev/full", O_WRONLY));
     ASSERT_TRUE(full);
     ReaderRequest r = Request(drive, 1, full.Get());   // the disk is full
-    ASSERT_EQ(xwi_(&r), 0);
+    ASSERT_EQ(Start(r), 0);
     const auto messages = Drain(r);
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(messages.back().type, READER_MSG_WRITE_ERROR);
     EXPECT_EQ(r.audioBytes, 0);
   }
   EXPECT_EQ(xwi_(nullptr), -1);
+  EXPECT_EQ(xwiWithImages_(nullptr, nullptr, 0), -1);
+  // An image list that cannot be read starts nothing and says so through the block.
+  for (int32_t count : {-1, 1}) {
+    UniqueFd fd = OpenOutput();
+    ReaderRequest r = Request(drive, 1, fd.Get());
+    const char* const missing[] = {nullptr};
+    EXPECT_EQ(xwiWithImages_(&r, count < 0 ? nullptr : missing, count), -1);
+    EXPECT_EQ(r.done, 1);
+    const auto messages = Drain(r);
+    ASSERT_EQ(messages.size(), 1u) << count;
+    EXPECT_EQ(messages[0].type, READER_MSG_INIT_ERROR);
+  }
+}
+
+// Catches: images that reach the library only through the environment, or an environment
+// that overrides the images the caller names.
+TEST_F(XwiTest, ImagesGivenThroughTheInterfaceNeedNoEnvironment) {
+  const int drive = image_.DriveIndex();
+  const testcd::DiscImage other(dir_.Path(), "other", {testcd::Noise(30, 11, 1000)});
+  for (bool environment : {false, true}) {
+    ScopedUnset unset(kDiscImagesVariable);
+    std::optional<testcd::ScopedEnv> elsewhere;
+    if (environment) elsewhere.emplace(kDiscImagesVariable, DiscImagesVariableValue(other.Images()));
+    UniqueFd fd = OpenOutput();
+    ReaderRequest r = Request(drive, 1, fd.Get());
+    ASSERT_EQ(Start(r), 0);
+    const auto messages = Drain(r);
+    for (const auto& m : messages) EXPECT_NE(m.type, READER_MSG_INIT_ERROR) << environment;
+    const auto audio = testcd::Bytes(image_.Track(1));
+    const auto file = testcd::ReadFile(dir_.File("out.wav"));
+    EXPECT_EQ(r.audioBytes, static_cast<int32_t>(audio.size())) << environment;
+    EXPECT_TRUE(file == audio) << environment;
+  }
+}
+
+// Catches: old callers, which name the images in ZIMBAR_CD_IMAGES and call XWI, losing them.
+TEST_F(XwiTest, XwiAloneTakesTheImagesOfTheEnvironment) {
+  const int drive = image_.DriveIndex();
+  {
+    const testcd::ScopedEnv images(kDiscImagesVariable, DiscImagesVariableValue(image_.Images()));
+    UniqueFd fd = OpenOutput();
+    ReaderRequest r = Request(drive, 1, fd.Get());
+    ASSERT_EQ(xwi_(&r), 0);
+    Drain(r);
+    EXPECT_TRUE(testcd::ReadFile(dir_.File("out.wav")) == testcd::Bytes(image_.Track(1)));
+  }
+  {
+    ScopedUnset unset(kDiscImagesVariable);   // no images: the index is beyond the list
+    UniqueFd fd = OpenOutput();
+    ReaderRequest r = Request(drive, 1, fd.Get());
+    ASSERT_EQ(xwi_(&r), 0);
+    const auto messages = Drain(r);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].type, READER_MSG_INIT_ERROR);
+  }
 }
 
 }  // namespace
