@@ -25,7 +25,7 @@ void OnSignal(int number) {
 
 }  // namespace
 
-SignalPipe::SignalPipe(std::initializer_list<int> signals) {
+SignalPipe::SignalPipe(std::initializer_list<int> signals, IgnoredAtStart ignored) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
   UniqueFd read(fds[0]), write(fds[1]);
@@ -42,8 +42,8 @@ SignalPipe::SignalPipe(std::initializer_list<int> signals) {
     struct sigaction old {};
     if (::sigaction(number, &action, &old) != 0) continue;
     // A signal the program was started with ignored (nohup, a background job of a script)
-    // stays ignored.
-    if (old.sa_handler == SIG_IGN && (old.sa_flags & SA_SIGINFO) == 0) {
+    // stays ignored, unless the caller takes it all the same.
+    if (ignored == IgnoredAtStart::StayIgnored && old.sa_handler == SIG_IGN && (old.sa_flags & SA_SIGINFO) == 0) {
       ::sigaction(number, &old, nullptr);
       continue;
     }

@@ -11,12 +11,16 @@
 // While the object lives, each of the given signals is caught by a handler that only
 // writes the signal's number to a non-blocking pipe (async-signal-safe; the signal may
 // arrive on any thread). The main loop watches ReadFd() and takes the signals with
-// TakeSignal(). A signal that is ignored when the object is made (nohup) stays ignored.
+// TakeSignal(). A signal that is ignored when the object is made (nohup) stays ignored,
+// unless `ignored` says to catch it too (a terminal run started as a background job of a
+// script, whose shell ignores SIGINT for it, still takes a cancel request that way).
 // The previous handlers come back when the object is destroyed. One object
 // at a time per process; a second one fails to set up (ReadFd() is then -1).
 class SignalPipe {
  public:
-  explicit SignalPipe(std::initializer_list<int> signals);
+  enum class IgnoredAtStart { StayIgnored, Caught };
+
+  explicit SignalPipe(std::initializer_list<int> signals, IgnoredAtStart ignored = IgnoredAtStart::StayIgnored);
   ~SignalPipe();
   SignalPipe(const SignalPipe&) = delete;
   SignalPipe& operator=(const SignalPipe&) = delete;

@@ -45,7 +45,7 @@ int LookUpDisc(QueueMainLoop& loop, const CddbRequest& request, TerminalHost& ho
   bool finished = false;
   thread.SetOnFinished([&finished] { finished = true; });
   {
-    // Created before Start, so the lookup thread inherits the blocked signals.
+    // Ctrl-C and SIGTERM end the lookup (and the run) from the loop.
     std::optional<SignalCanceller> canceller;
     if (cancelOnSignals) canceller.emplace(loop, [&thread] { thread.Terminate(); });
     thread.Start();

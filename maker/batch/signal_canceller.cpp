@@ -1,34 +1,26 @@
 // Ctrl-C and SIGTERM as a cancel request on the main loop.
 #include "maker/batch/signal_canceller.h"
 
-#include <pthread.h>
+#include <signal.h>
 
-#include <ctime>
-
-SignalCanceller::SignalCanceller(MainLoop& loop, std::function<void()> cancel) {
-  sigemptyset(&set_);
-  sigaddset(&set_, SIGINT);
-  sigaddset(&set_, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &set_, &old_);
-  thread_ = std::thread([this, &loop, cancel = std::move(cancel)] {
-    // The time limit is only a safety net: the destructor wakes the wait with a signal.
-    const timespec wait{1, 0};
-    while (!stop_) {
-      const int received = sigtimedwait(&set_, nullptr, &wait);
-      if (received > 0 && !stop_) {
-        cancelSignal_ = received;
-        loop.Post(cancel);
-      }
+SignalCanceller::SignalCanceller(MainLoop& loop, std::function<void()> cancel)
+    : loop_(loop), cancel_(std::move(cancel)), signals_({SIGINT, SIGTERM}, SignalPipe::IgnoredAtStart::Caught) {
+  if (signals_.ReadFd() < 0) return;
+  watch_ = loop.WatchReadable(signals_.ReadFd(), [this] {
+    while (const int number = signals_.TakeSignal()) {
+      cancelSignal_ = number;
+      cancel_();
     }
   });
+  watching_ = true;
 }
 
 SignalCanceller::~SignalCanceller() {
-  stop_ = true;
-  // Sent to this object's thread alone, which takes it as the stop request (a wait with a
-  // time limit would add up to that limit to the end of every run). Should the thread be
-  // past its wait already, the blocked signal is dropped with the thread.
-  pthread_kill(thread_.native_handle(), SIGTERM);
-  thread_.join();
-  pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+  if (!watching_) return;
+  loop_.Unwatch(watch_);
+  // A signal that came after the loop last looked still asks for the cancel.
+  while (const int number = signals_.TakeSignal()) {
+    cancelSignal_ = number;
+    loop_.Post(cancel_);
+  }
 }

@@ -1,18 +1,18 @@
 // Turns Ctrl-C (SIGINT) and SIGTERM into a cancel request on the main loop.
 #pragma once
 
-#include <signal.h>
-
 #include <atomic>
 #include <functional>
-#include <thread>
 
 #include "common/main_loop.h"
+#include "common/signal_pipe.h"
 
-// While the object lives, the two signals are blocked in every thread (threads started
-// meanwhile inherit the mask) and taken by a thread of its own, which posts `cancel` to
-// the loop for each one. The old mask comes back when the object is destroyed, so create
-// it on the main thread before the workers it should cover.
+// While the object lives, the two signals are caught through a SignalPipe whose read end
+// the loop watches; each one runs `cancel` on the loop's thread. They are caught also when
+// the program was started with them ignored (a background job of a script), so that such
+// a run can still be cancelled. The previous handlers come back when the object is
+// destroyed; a signal caught but not yet taken then is posted to the loop as a cancel.
+// Create it on the main thread; one at a time.
 class SignalCanceller {
  public:
   SignalCanceller(MainLoop& loop, std::function<void()> cancel);
@@ -25,9 +25,10 @@ class SignalCanceller {
   static int CancelSignal() { return cancelSignal_; }
 
  private:
-  sigset_t set_{};
-  sigset_t old_{};
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
+  MainLoop& loop_;
+  std::function<void()> cancel_;
+  SignalPipe signals_;
+  bool watching_ = false;
+  MainLoop::HandlerId watch_ = 0;
   static inline std::atomic<int> cancelSignal_{0};
 };

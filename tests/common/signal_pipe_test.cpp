@@ -63,6 +63,27 @@ TEST(SignalPipe, AnIgnoredSignalStaysIgnored) {
   ::sigaction(SIGHUP, &before, nullptr);
 }
 
+// Catches a terminal run started as a background job of a script (its shell ignores
+// SIGINT for it) that cannot be cancelled: asked to, the pipe catches an ignored signal,
+// and the ignore comes back with the pipe's end.
+TEST(SignalPipe, AnIgnoredSignalIsCaughtWhenAsked) {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  struct sigaction before {};
+  ASSERT_EQ(::sigaction(SIGINT, &ignore, &before), 0);
+  {
+    SignalPipe pipe({SIGINT}, SignalPipe::IgnoredAtStart::Caught);
+    ASSERT_GE(pipe.ReadFd(), 0);
+    ASSERT_EQ(::raise(SIGINT), 0);
+    EXPECT_EQ(pipe.TakeSignal(), SIGINT);
+  }
+  struct sigaction now {};
+  ASSERT_EQ(::sigaction(SIGINT, nullptr, &now), 0);
+  EXPECT_EQ(now.sa_handler, SIG_IGN);
+  ::sigaction(SIGINT, &before, nullptr);
+}
+
 // Catches a second pipe that steals the first one's signals, and handlers that stay
 // installed after the pipe is gone (signals then vanish into a closed pipe).
 TEST(SignalPipe, OneAtATimeAndThePreviousHandlersComeBack) {
