@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <exception>
 #include <limits>
+#include <mutex>
 #include <new>
 #include <string>
 #include <thread>
@@ -124,8 +125,10 @@ void ReadTrack(ReaderRequest& request, const std::vector<std::string>& images) {
 }
 
 // The one reading thread. It is joined before the next track starts and when the library
-// is unloaded, so no code of the library runs after dlclose.
+// is unloaded, so no code of the library runs after dlclose. Calls from several threads
+// take turns: each waits for the track before it.
 struct ReaderThread {
+  std::mutex starting;
   std::thread thread;
   ~ReaderThread() {
     if (thread.joinable()) thread.join();
@@ -146,6 +149,7 @@ int32_t Refuse(ReaderRequest* request, uint8_t type, int32_t value) {
 int32_t Start(ReaderRequest* request, std::vector<std::string> images) {
   try {
     ReaderThread& worker = Worker();
+    const std::lock_guard lock(worker.starting);
     if (worker.thread.joinable()) worker.thread.join();
     std::atomic_ref<int32_t>(request->done).store(0);
     std::atomic_ref<int32_t>(request->audioBytes).store(0);

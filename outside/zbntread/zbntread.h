@@ -86,10 +86,10 @@ ZBNTREAD_STATIC_ASSERT(sizeof(ReaderRequest) == 1624, "block is 1624 bytes");
 
 /* Starts reading the track described by *request and returns at once; the block must stay
    valid until done is nonzero. A call made while a previous track is still being read
-   waits for that work to end first. Returns 0 when the work was started, -1 for a null
-   request (nothing started, done is not touched). The disc images listed after the real
-   drives are those of the environment variable ZIMBAR_CD_IMAGES (one path a line), for
-   callers that name them there. */
+   waits for that work to end first, also when it comes from another thread. Returns 0
+   when the work was started, -1 for a null request (nothing started, done is not
+   touched). The disc images listed after the real drives are those of the environment
+   variable ZIMBAR_CD_IMAGES (one path a line), for callers that name them there. */
 int32_t XWI(ReaderRequest* request);
 
 /* XWI with the disc images listed after the real drives given by the caller: `imageCount`

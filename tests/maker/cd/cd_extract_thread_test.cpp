@@ -123,6 +123,34 @@ TEST_F(ExtractThreadTest, CleanRipWithoutJitterCorrectionIsBitExact) {
   }
 }
 
+// Catches: a request block or image list shared between reading threads, or images that
+// reach the library other than with the job: two threads of two front ends read the same
+// drive index at once, each naming its own disc image, and each gets its own disc's audio.
+TEST_F(ExtractThreadTest, ThreadsWithTheirOwnImagesReadTheirOwnDiscsAtOnce) {
+  const testcd::DiscImage other(dir_.Path(), "other", {testcd::Noise(150, 21, 9000)});
+  ReaderJob mine = Job(3, "mine.wav");
+  ReaderJob theirs = mine;
+  theirs.discImages = other.Images();
+  theirs.outputPath = dir_.File("theirs.wav");
+  theirs.track = 1;
+  theirs.firstSector = -1;   // read from the table of contents of the job's own disc
+  theirs.endSector = -1;
+  ASSERT_EQ(other.DriveIndex(), mine.drive);
+  RecordingHost otherHost;
+  Worker<TCDExtractThread> first(loop_, host_, mine);
+  Worker<TCDExtractThread> second(loop_, otherHost, theirs);
+  int finished = 0;
+  first.SetOnFinished([&] { ++finished; });
+  second.SetOnFinished([&] { ++finished; });
+  first.Start();
+  second.Start();
+  ASSERT_TRUE(loop_.RunUntil([&] { return finished == 2; }, std::chrono::seconds(120)));
+  EXPECT_FALSE(first.Error());
+  EXPECT_FALSE(second.Error());
+  EXPECT_EQ(ReadWav(mine.outputPath).audio, testcd::Bytes(image_.Track(3)));
+  EXPECT_EQ(ReadWav(theirs.outputPath).audio, testcd::Bytes(other.Track(1)));
+}
+
 // Catches: a rip that needs the pipeline to pass the track's sectors (it may pass -1).
 TEST_F(ExtractThreadTest, TrackSectorsComeFromTheDiscWhenNotGiven) {
   ReaderJob job = Job(3, "t3.wav");
