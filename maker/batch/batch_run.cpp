@@ -97,17 +97,6 @@ void PrintUsageError(std::FILE* err, const std::string& text) {
   std::fprintf(err, "%s\n", UsageErrorLine(TerminalText(text)).c_str());
 }
 
-bool RowSucceeded(const std::string& row) {
-  const std::string word = RowStatus(row);
-  return word == status::kFileOk || word == status::kOk || word == status::kOkWarned;
-}
-
-// The job left an existing output as it was (no --yes).
-bool RowKept(const std::string& row) {
-  const std::string word = RowStatus(row);
-  return word == status::kFileKept || word == status::kKept;
-}
-
 }  // namespace
 
 int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool cancelOnSignals) {
@@ -272,8 +261,10 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
     const std::string text = host.RowText(list, row);
     if (!wanted[static_cast<size_t>(row)]) continue;
     ++rows;
-    if (RowSucceeded(text)) ++ok;
-    if (RowKept(text)) ++kept;
+    const std::optional<JobOutcome> outcome = OutcomeOf(host.StatusOfRow(list, row));
+    if (outcome == JobOutcome::Finished) ++ok;
+    // The job left an existing output as it was (no --yes).
+    if (outcome == JobOutcome::Kept) ++kept;
     // The tabs between the columns of a row are its own; any other is data.
     std::fprintf(out, "%s\n", TerminalText(text, cd ? 3 : 1).c_str());
   }

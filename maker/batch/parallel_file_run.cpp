@@ -65,11 +65,10 @@ class ParallelFileRun::Lane final : public PipelineHost {
   Operation SelectedOperation() const override { return run_.host_.SelectedOperation(); }
   void SelectOperation(Operation) override {}
   int RowCount(JobList list) const override { return list == JobList::Files && row_ >= 0 ? 1 : 0; }
-  std::string RowText(JobList list, int row) const override {
-    return list == JobList::Files && row == 0 ? run_.host_.RowText(JobList::Files, row_) : std::string();
-  }
-  void SetRowText(JobList list, int row, const std::string& text) override {
-    if (list == JobList::Files && row == 0) run_.host_.SetRowText(JobList::Files, row_, text);
+  std::string TrackName(int) const override { return {}; }
+  std::string FilePath(int row) const override { return row == 0 ? run_.host_.FilePath(row_) : std::string(); }
+  void SetRowStatus(JobList list, int row, JobStatus status) override {
+    if (list == JobList::Files && row == 0) run_.host_.SetRowStatus(JobList::Files, row_, status);
   }
   bool RowSelected(JobList list, int row) const override { return list == JobList::Files && row == 0 && selected_; }
   void SetRowSelected(JobList list, int row, bool selected) override {
@@ -132,8 +131,7 @@ void ParallelFileRun::Start() {
     return;
   }
   for (size_t i = next_; i < rows_.size(); ++i)
-    host_.SetRowText(JobList::Files, rows_[i],
-                     FileRowText(status::kPending, FileRowPath(host_.RowText(JobList::Files, rows_[i]))));
+    host_.SetRowStatus(JobList::Files, rows_[i], JobStatus::Pending);
   FillLanes();
 }
 
@@ -170,7 +168,7 @@ void ParallelFileRun::FillLanes() {
 }
 
 std::vector<std::string> ParallelFileRun::JobFiles(int row) const {
-  const std::string input = FileRowPath(host_.RowText(JobList::Files, row));
+  const std::string input = host_.FilePath(row);
   const std::string extension = host_.SelectedOperation() == Operation::MP32WAV ? ".wav"
                                 : settings_.EncoderMode() == kModeAac           ? ".aac"
                                                                                 : ".mp3";

@@ -90,7 +90,7 @@ std::string TerminalHost::PanelProgress(MakerPanel panel, const std::string& tex
     if (const size_t dash = path.find(" - "); dash != std::string::npos) path = path.substr(dash + 3);
   } else if (operation_ == Operation::MP32WAV) {
     const int row = job.row;
-    const std::string input = row >= 0 && row < RowCount(JobList::Files) ? FileRowPath(files_[size_t(row)].text) : "";
+    const std::string input = row >= 0 && row < RowCount(JobList::Files) ? FilePath(row) : "";
     what = HasExtension(input, ".aac") ? "Decoding AAC" : "Decoding MP3";
   } else {
     what = HasExtension(path, ".aac") ? "Encoding AAC" : HasExtension(path, ".mp3") ? "Encoding MP3" : "Encoding";
@@ -157,7 +157,7 @@ void TerminalHost::PrintLine(std::FILE* stream, const std::string& line) {
 std::string TerminalHost::Subject(MakerLog log) const {
   if (const auto found = subjects_.find(log); found != subjects_.end() && !found->second.empty()) return found->second;
   if (log == MakerLog::Encoder && currentFileRow_ >= 0 && currentFileRow_ < RowCount(JobList::Files))
-    return FileRowPath(files_[static_cast<size_t>(currentFileRow_)].text);
+    return FilePath(currentFileRow_);
   return {};
 }
 
@@ -195,7 +195,7 @@ std::string TerminalHost::JobPrefix(int row) const {
   std::string prefix = "[";
   if (const auto at = std::find(jobRows_.begin(), jobRows_.end(), row); at != jobRows_.end())
     prefix += std::to_string(at - jobRows_.begin() + 1) + "/" + std::to_string(jobRows_.size()) + " ";
-  return prefix + BaseName(FileRowPath(RowText(JobList::Files, row))) + "] ";
+  return prefix + BaseName(FilePath(row)) + "] ";
 }
 
 void TerminalHost::BeginJob(int lane, int row) {
@@ -209,7 +209,7 @@ void TerminalHost::AppendJobLog(int lane, int row, const std::string& line) {
   if (line.empty()) return;
   // After the job's last line its status text is stale.
   if (line.starts_with("    Done (") || line == "    Cancelled.") lanes_[lane].text.clear();
-  PrintLog(line, JobPrefix(row) + line, FileRowPath(RowText(JobList::Files, row)));
+  PrintLog(line, JobPrefix(row) + line, FilePath(row));
 }
 
 void TerminalHost::SetJobStatus(int lane, int row, const std::string& text) {
@@ -248,7 +248,7 @@ void TerminalHost::SetStatusText(MakerPanel panel, const std::string& text) {
       // The encoder takes the first track that waits for it, and the row keeps "Read"
       // until the encode ends.
       for (int r = 0; r < RowCount(JobList::Tracks) && row < 0; ++r)
-        if (WaitsForEncoder(tracks_[static_cast<size_t>(r)].text)) row = r;
+        if (WaitsForEncoder(tracks_[static_cast<size_t>(r)].status)) row = r;
     } else {
       row = currentFileRow_;
     }
@@ -283,9 +283,21 @@ std::string TerminalHost::RowText(JobList list, int row) const {
   return row >= 0 && row < static_cast<int>(rows.size()) ? rows[static_cast<size_t>(row)].text : std::string();
 }
 
-void TerminalHost::SetRowText(JobList list, int row, const std::string& text) {
+std::string TerminalHost::TrackName(int row) const { return TrackRowName(RowText(JobList::Tracks, row)); }
+
+std::string TerminalHost::FilePath(int row) const { return FileRowPath(RowText(JobList::Files, row)); }
+
+void TerminalHost::SetRowStatus(JobList list, int row, JobStatus status) {
   auto& rows = Rows(list);
-  if (row >= 0 && row < static_cast<int>(rows.size())) rows[static_cast<size_t>(row)].text = text;
+  if (row < 0 || row >= static_cast<int>(rows.size())) return;
+  Row& shown = rows[static_cast<size_t>(row)];
+  shown.text = WithStatus(shown.text, StatusWord(list, status));
+  shown.status = status;
+}
+
+JobStatus TerminalHost::StatusOfRow(JobList list, int row) const {
+  const auto& rows = Rows(list);
+  return row >= 0 && row < static_cast<int>(rows.size()) ? rows[static_cast<size_t>(row)].status : JobStatus::Pending;
 }
 
 bool TerminalHost::RowSelected(JobList list, int row) const {

@@ -66,8 +66,9 @@ class TerminalHost final : public PipelineHost {
   void SelectOperation(Operation operation) override { operation_ = operation; }
 
   int RowCount(JobList list) const override;
-  std::string RowText(JobList list, int row) const override;
-  void SetRowText(JobList list, int row, const std::string& text) override;
+  std::string TrackName(int row) const override;
+  std::string FilePath(int row) const override;
+  void SetRowStatus(JobList list, int row, JobStatus status) override;
   bool RowSelected(JobList list, int row) const override;
   void SetRowSelected(JobList list, int row, bool selected) override;
   void AppendRow(JobList list, const std::string& text) override;
@@ -83,6 +84,10 @@ class TerminalHost final : public PipelineHost {
   int SelectedDrive() const override { return drive_; }
   CdInfo CdInformation() const override { return cdInfo_; }
 
+  // The row as it is printed in the summary, and the state of its job.
+  std::string RowText(JobList list, int row) const;
+  JobStatus StatusOfRow(JobList list, int row) const;
+
   void SelectDrive(int drive) { drive_ = drive; }
   CdInfo& MutableCdInfo() { return cdInfo_; }
 
@@ -96,6 +101,7 @@ class TerminalHost final : public PipelineHost {
   struct Row {
     std::string text;
     bool selected = false;
+    JobStatus status = JobStatus::Pending;
   };
   // The job a status panel shows, for the number of the count and the time estimate.
   struct PanelJob {

@@ -14,7 +14,6 @@
 #include "common/tags/tag_file.h"
 #include "common/paths.h"
 #include "maker/cd/cd_drive_menu.h"
-#include "maker/jobs/job_rows.h"
 #include "maker/metadata/file_name_pattern.h"
 #include "maker/metadata/track_tag.h"
 
@@ -107,10 +106,11 @@ void JobPipeline::StartButtonClick() {
     case Operation::CD2MP3:
     case Operation::CD2WAV: {
       const int rows = host_.RowCount(JobList::Tracks);
+      tracks_.Reset(rows);
       int first = 0;
       for (int row = 0; row < rows; ++row) {
         const bool selected = host_.RowSelected(JobList::Tracks, row);
-        host_.SetRowText(JobList::Tracks, row, WithStatus(host_.RowText(JobList::Tracks, row), status::kPending));
+        host_.SetRowStatus(JobList::Tracks, row, JobStatus::Pending);
         host_.SetRowSelected(JobList::Tracks, row, selected);
         if (selected && first == 0) first = row + 1;
       }
@@ -128,7 +128,8 @@ void JobPipeline::StartButtonClick() {
       const int rows = host_.RowCount(JobList::Files);
       // With no rows there is no job; starting would address a row that does not exist.
       if (rows == 0) return;
-      for (int row = 0; row < rows; ++row) SetFileStatus(row, status::kPending);
+      files_.Reset(rows);
+      for (int row = 0; row < rows; ++row) SetFileStatus(row, JobStatus::Pending);
       cancelRequested_ = false;
       currentFile_ = 0;
       EnterBusyState();
@@ -171,6 +172,7 @@ void JobPipeline::StartTrackRead() {
     return;
   }
   readPaths_.emplace_back(readerOutputPath_, currentTrack_);
+  if (Job* read = tracks_.At(currentTrack_ - 1)) read->inputPath = readerOutputPath_;
 
   const int mode = settings_.EncoderMode();
   ReaderJob job;
@@ -261,7 +263,7 @@ void JobPipeline::OnReaderFinished() {
   if (readerKept_) {
     // The track's encoded output exists and may not be replaced: it was not read.
     ++skippedJobs_;
-    SetTrackStatus(currentTrack_, status::kKept);
+    SetTrackStatus(currentTrack_, JobStatus::Kept);
   } else {
     if (cancelRequested_)
       host_.AppendLog(MakerLog::Reader, "    Cancelled.");
@@ -278,13 +280,13 @@ void JobPipeline::OnReaderFinished() {
     const bool kept = readerDeclined_ && operation_ == Operation::CD2WAV && !cancelRequested_ && !readerError_;
     if (kept) ++skippedJobs_;
     if (host_.RowCount(JobList::Tracks) > 0) {
-      const char* word = cancelRequested_ ? status::kCancelled
-                         : readerError_   ? status::kError
-                         : kept           ? status::kKept
-                         : operation_ == Operation::CD2MP3
-                             ? (readerWarning_ ? status::kReadWarned : status::kRead)
-                             : (readerWarning_ ? status::kOkWarned : status::kOk);
-      SetTrackStatus(currentTrack_, word);
+      const JobStatus status = cancelRequested_ ? JobStatus::Cancelled
+                               : readerError_   ? JobStatus::Failed
+                               : kept           ? JobStatus::Kept
+                               : operation_ == Operation::CD2MP3
+                                   ? (readerWarning_ ? JobStatus::ReadWarned : JobStatus::Read)
+                                   : (readerWarning_ ? JobStatus::FinishedWarned : JobStatus::Finished);
+      SetTrackStatus(currentTrack_, status);
     }
 
     if (!cancelRequested_ && !readerError_) StartTrackEncode();
@@ -326,10 +328,7 @@ bool JobPipeline::MayReplaceEncodedOutput() {
 void JobPipeline::StartTrackEncode() {
   if (encoderBusy_) return;
   host_.SetStatusText(MakerPanel::Encoder, " MP3 Encoder: Idle");
-  const int rows = host_.RowCount(JobList::Tracks);
-  int found = 0;
-  for (int row = 0; row < rows && found == 0; ++row)
-    if (WaitsForEncoder(host_.RowText(JobList::Tracks, row))) found = row + 1;
+  const int found = tracks_.FirstWaitingForEncoder(host_.RowCount(JobList::Tracks)) + 1;
   if (found == 0) {
     encoderBusy_ = false;
     if (readerBusy_) return;
@@ -342,6 +341,7 @@ void JobPipeline::StartTrackEncode() {
   codecInputPath_ = TrackOutputPath(found, ".tmp");
   codecOutputPath_ = ChangeFileExt(codecInputPath_, EncodedExtension());
   encodingTrack_ = found;
+  if (Job* encode = tracks_.At(found - 1)) encode->outputPath = codecOutputPath_;
   LaunchEncoder(MakeEncoderJob(codecInputPath_));
 }
 
@@ -413,14 +413,13 @@ void JobPipeline::OnEncoderFinished() {
       DeleteJobFile(codecInputPath_, MakerLog::Encoder);
     }
     if (const int rows = host_.RowCount(JobList::Tracks); rows > 0) {
-      // The row still says whether the track was read with warnings ("Read/W").
-      const bool inputWarned =
-          encodingTrack_ <= rows && ReadWithWarnings(host_.RowText(JobList::Tracks, encodingTrack_ - 1));
-      SetTrackStatus(encodingTrack_, cancelRequested_ ? status::kCancelled
-                                     : encoderError_   ? status::kError
-                                     : declined        ? status::kKept
-                                     : inputWarned     ? status::kOkWarned
-                                                       : status::kOk);
+      // The track's status still says whether it was read with warnings.
+      const bool inputWarned = encodingTrack_ <= rows && tracks_.StatusOf(encodingTrack_ - 1) == JobStatus::ReadWarned;
+      SetTrackStatus(encodingTrack_, cancelRequested_ ? JobStatus::Cancelled
+                                     : encoderError_   ? JobStatus::Failed
+                                     : declined        ? JobStatus::Kept
+                                     : inputWarned     ? JobStatus::FinishedWarned
+                                                       : JobStatus::Finished);
     }
     if (cancelRequested_) {
       EndWaitingReads();
@@ -441,13 +440,12 @@ void JobPipeline::OnEncoderFinished() {
 
 void JobPipeline::AppendId3Tag() {
   const CdInfo info = host_.CdInformation();
-  const std::string row =
-      encodingTrack_ <= host_.RowCount(JobList::Tracks) ? host_.RowText(JobList::Tracks, encodingTrack_ - 1) : "";
-  const TrackTagFields fields = MakeTrackTagFields(info, encodingTrack_, TrackRowName(row));
+  const std::string name = encodingTrack_ <= host_.RowCount(JobList::Tracks) ? host_.TrackName(encodingTrack_ - 1) : "";
+  const TrackTagFields fields = MakeTrackTagFields(info, encodingTrack_, name);
   // The ID3v1 record holds what ISO-8859-1 and 29 characters allow; the ID3v2.4 tag at the
   // start of the file keeps the names whole, in UTF-8, with the track number and genre.
   const Id3v2Update v2 =
-      MakeTrackId3v2Update(info, encodingTrack_, host_.RowCount(JobList::Tracks), TrackRowName(row));
+      MakeTrackId3v2Update(info, encodingTrack_, host_.RowCount(JobList::Tracks), name);
   // Both tags go into the file in one rewrite: a new file beside it that replaces it only
   // once complete, so a full disk costs the tags and never the audio.
   TagFileUpdate update;
@@ -466,8 +464,9 @@ void JobPipeline::StartFileEncode() {
   SelectOnlyFileRow(currentFile_);
   encoderBusy_ = true;
   EnterBusyState();
-  codecInputPath_ = FileRowPath(host_.RowText(JobList::Files, currentFile_));
+  codecInputPath_ = host_.FilePath(currentFile_);
   codecOutputPath_ = ChangeFileExt(codecInputPath_, EncodedExtension());
+  NoteFileJobPaths();
   LaunchEncoder(MakeEncoderJob(codecInputPath_));
 }
 
@@ -475,8 +474,9 @@ void JobPipeline::StartFileDecode() {
   SelectOnlyFileRow(currentFile_);
   decoderBusy_ = true;
   EnterBusyState();
-  codecInputPath_ = FileRowPath(host_.RowText(JobList::Files, currentFile_));
+  codecInputPath_ = host_.FilePath(currentFile_);
   codecOutputPath_ = ChangeFileExt(codecInputPath_, ".wav");
+  NoteFileJobPaths();
   DecoderJob job;
   job.inputPath = codecInputPath_;
   job.confirmOverwrite = settings_.confirmOverwrite != 0;
@@ -519,10 +519,10 @@ void JobPipeline::OnDecoderFinished() {
 }
 
 void JobPipeline::FinishFileJob(bool failed, bool kept, void (JobPipeline::*startNext)()) {
-  SetFileStatus(currentFile_, cancelRequested_ ? status::kCancelled
-                              : failed         ? status::kFileError
-                              : kept           ? status::kFileKept
-                                               : status::kFileOk);
+  SetFileStatus(currentFile_, cancelRequested_ ? JobStatus::Cancelled
+                              : failed         ? JobStatus::Failed
+                              : kept           ? JobStatus::Kept
+                                               : JobStatus::Finished);
   ++currentFile_;
   if (!cancelRequested_ && currentFile_ < host_.RowCount(JobList::Files)) {
     (this->*startNext)();
@@ -600,10 +600,9 @@ void JobPipeline::MenuOptionsPrioritySelectionClick(std::optional<ThreadPriority
 }
 
 std::string JobPipeline::TrackOutputPath(int track, const std::string& extension) const {
-  const std::string row = track >= 1 && track <= host_.RowCount(JobList::Tracks)
-                              ? host_.RowText(JobList::Tracks, track - 1)
-                              : std::string();
-  return TrackFilePath(settings_.outputPath.str(), host_.CdInformation(), track, TrackRowName(row), extension);
+  const std::string name =
+      track >= 1 && track <= host_.RowCount(JobList::Tracks) ? host_.TrackName(track - 1) : std::string();
+  return TrackFilePath(settings_.outputPath.str(), host_.CdInformation(), track, name, extension);
 }
 
 void JobPipeline::SelectOnlyFileRow(int row) {
@@ -612,14 +611,23 @@ void JobPipeline::SelectOnlyFileRow(int row) {
   if (row < rows) host_.SetRowSelected(JobList::Files, row, true);
 }
 
-void JobPipeline::SetFileStatus(int row, const char* word) {
-  if (row < 0 || row >= host_.RowCount(JobList::Files)) return;
-  host_.SetRowText(JobList::Files, row, FileRowText(word, FileRowPath(host_.RowText(JobList::Files, row))));
+void JobPipeline::NoteFileJobPaths() {
+  if (Job* job = files_.At(currentFile_)) {
+    job->inputPath = codecInputPath_;
+    job->outputPath = codecOutputPath_;
+  }
 }
 
-void JobPipeline::SetTrackStatus(int track, const char* word) {
+void JobPipeline::SetFileStatus(int row, JobStatus status) {
+  if (row < 0 || row >= host_.RowCount(JobList::Files)) return;
+  if (Job* job = files_.At(row)) job->status = status;
+  host_.SetRowStatus(JobList::Files, row, status);
+}
+
+void JobPipeline::SetTrackStatus(int track, JobStatus status) {
   if (track < 1 || track > host_.RowCount(JobList::Tracks)) return;
-  host_.SetRowText(JobList::Tracks, track - 1, WithStatus(host_.RowText(JobList::Tracks, track - 1), word));
+  if (Job* job = tracks_.At(track - 1)) job->status = status;
+  host_.SetRowStatus(JobList::Tracks, track - 1, status);
   host_.SetRowSelected(JobList::Tracks, track - 1, false);
 }
 
@@ -659,9 +667,9 @@ void JobPipeline::EndWaitingReads() {
   if (operation_ != Operation::CD2MP3) return;
   const int rows = host_.RowCount(JobList::Tracks);
   for (int track = 1; track <= rows; ++track) {
-    if (!WaitsForEncoder(host_.RowText(JobList::Tracks, track - 1))) continue;
+    if (!WaitsForEncoder(tracks_.StatusOf(track - 1))) continue;
     EndTemporaryInput(track, TrackOutputPath(track, ".tmp"), "cancelled");
-    SetTrackStatus(track, status::kCancelled);
+    SetTrackStatus(track, JobStatus::Cancelled);
   }
 }
 

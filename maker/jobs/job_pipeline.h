@@ -80,6 +80,9 @@ class JobPipeline {
   // Whether Start has work to do, from the rows and the selected operation: a selected
   // track (CD operations) or any file row. The idle state enables StartButton by it.
   bool StartEnabled() const;
+  // The jobs of the last run: one per track row or file row at its Start, with their
+  // status and, once started, their paths.
+  const JobTable& Jobs(JobList list) const { return list == JobList::Tracks ? tracks_ : files_; }
   bool CancelRequested() const { return cancelRequested_; }
   ThreadPriority CheckedPriority() const { return priority_; }
   // "-delete" of the command line: delete WAV inputs after a successful encode.
@@ -127,8 +130,11 @@ class JobPipeline {
   // their ".tmp" files are ended as EndTemporaryInput does.
   void EndWaitingReads();
   void SelectOnlyFileRow(int row);
-  void SetFileStatus(int row, const char* status);
-  void SetTrackStatus(int track, const char* status);
+  // Sets the job's status in the job table and shows it on its row.
+  void SetFileStatus(int row, JobStatus status);
+  void SetTrackStatus(int track, JobStatus status);
+  // The paths of the file job that starts (codecInputPath_, codecOutputPath_) in its job.
+  void NoteFileJobPaths();
   void AppendId3Tag();
   // Deletes a file of the job (a regular file or a link, never a device or FIFO); a
   // failure other than "does not exist" is logged.
@@ -175,6 +181,8 @@ class JobPipeline {
   bool decoderBusy_ = false;
   bool autoStart_ = false;
   bool deleteInputsThisRun_ = false;
+  JobTable tracks_;
+  JobTable files_;
   int currentTrack_ = 0;   // 1-based
   int encodingTrack_ = 0;  // 1-based
   int currentFile_ = 0;    // 0-based

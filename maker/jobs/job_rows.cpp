@@ -44,7 +44,3 @@ std::string TrackRowName(std::string_view row) {
   }
   return std::string(row.substr(start, row.find('\t', start) - start));
 }
-
-bool WaitsForEncoder(std::string_view row) { return row.starts_with("Read"); }
-
-bool ReadWithWarnings(std::string_view row) { return row.starts_with("Read/W"); }

@@ -1,4 +1,5 @@
-// Row texts of the two job lists: the status word at the front carries the job state.
+// Row texts of the two job lists: the status word at the front shows the job state, which
+// the pipeline keeps typed (job_status.h) and renders through StatusWord.
 #pragma once
 
 #include <string>
@@ -42,8 +43,3 @@ std::string FileRowText(std::string_view status, std::string_view path);
 // Name column of a track row: the fourth column up to the next tab, empty when the row has
 // fewer than three tabs.
 std::string TrackRowName(std::string_view row);
-
-// The row waits for the encoder: it begins with "Read".
-bool WaitsForEncoder(std::string_view row);
-// The row was read with warnings: it begins with "Read/W".
-bool ReadWithWarnings(std::string_view row);

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "maker/jobs/job_status.h"
 #include "maker/jobs/maker_control.h"
 #include "maker/metadata/cd_info.h"
 #include "maker/worker/worker_host.h"
@@ -10,13 +11,11 @@
 // The four conversion operations, one per radio button of the main window.
 enum class Operation { CD2MP3, CD2WAV, WAV2MP3, MP32WAV };
 
-// The two job lists: the CD track list (row n is track n + 1) and the file list.
-enum class JobList { Tracks, Files };
-
 // Every entry runs on the main thread. Controls are addressed as MakerControl values, which
 // a window maps to its widgets (a host without windows may ignore them). Rows are 0-based
-// here; the row text is the job state ("+", "Read", "OK", "Error:", ...) and must be kept
-// exactly as set.
+// here. The pipeline keeps the state of its jobs itself (JobTable) and never reads it back
+// from a row: a host renders a row's status word from the JobStatus it is given
+// (StatusWord), and answers what a row is about (a track's name, a file's path).
 class PipelineHost : public WorkerHost {
  public:
   virtual Operation SelectedOperation() const = 0;
@@ -24,8 +23,12 @@ class PipelineHost : public WorkerHost {
   virtual void SelectOperation(Operation operation) = 0;
 
   virtual int RowCount(JobList list) const = 0;
-  virtual std::string RowText(JobList list, int row) const = 0;
-  virtual void SetRowText(JobList list, int row, const std::string& text) = 0;
+  // The name column of a track row ("" when it has none).
+  virtual std::string TrackName(int row) const = 0;
+  // The path of a file row.
+  virtual std::string FilePath(int row) const = 0;
+  // Shows `status` as the row's status word (StatusWord), the rest of the row unchanged.
+  virtual void SetRowStatus(JobList list, int row, JobStatus status) = 0;
   virtual bool RowSelected(JobList list, int row) const = 0;
   virtual void SetRowSelected(JobList list, int row, bool selected) = 0;
   virtual void AppendRow(JobList list, const std::string& text) = 0;

@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QScrollBar>
 
+#include "maker/jobs/job_rows.h"
 #include "maker/jobs/ui/main_form.h"
 
 namespace {
@@ -48,13 +49,19 @@ void MainFormHost::SelectOperation(Operation operation) {
 
 int MainFormHost::RowCount(JobList list) const { return List(list)->count(); }
 
+// The rows are the list items' texts: "status\tTrack NN\tmm:ss\tname" and "status\tpath".
 std::string MainFormHost::RowText(JobList list, int row) const {
   const QListWidgetItem* item = List(list)->item(row);
   return item ? item->text().toStdString() : std::string();
 }
 
-void MainFormHost::SetRowText(JobList list, int row, const std::string& text) {
-  if (QListWidgetItem* item = List(list)->item(row)) item->setText(Q(text));
+std::string MainFormHost::TrackName(int row) const { return TrackRowName(RowText(JobList::Tracks, row)); }
+
+std::string MainFormHost::FilePath(int row) const { return FileRowPath(RowText(JobList::Files, row)); }
+
+void MainFormHost::SetRowStatus(JobList list, int row, JobStatus status) {
+  if (QListWidgetItem* item = List(list)->item(row))
+    item->setText(Q(WithStatus(item->text().toStdString(), StatusWord(list, status))));
 }
 
 bool MainFormHost::RowSelected(JobList list, int row) const {

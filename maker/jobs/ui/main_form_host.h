@@ -20,8 +20,9 @@ class MainFormHost final : public PipelineHost {
   void SelectOperation(Operation operation) override;
 
   int RowCount(JobList list) const override;
-  std::string RowText(JobList list, int row) const override;
-  void SetRowText(JobList list, int row, const std::string& text) override;
+  std::string TrackName(int row) const override;
+  std::string FilePath(int row) const override;
+  void SetRowStatus(JobList list, int row, JobStatus status) override;
   bool RowSelected(JobList list, int row) const override;
   void SetRowSelected(JobList list, int row, bool selected) override;
   void AppendRow(JobList list, const std::string& text) override;
@@ -46,6 +47,7 @@ class MainFormHost final : public PipelineHost {
 
  private:
   QListWidget* List(JobList list) const;
+  std::string RowText(JobList list, int row) const;
 
   struct TemporaryFiles final : WorkerHost {
     explicit TemporaryFiles(MainFormHost& h) : host(h) {}

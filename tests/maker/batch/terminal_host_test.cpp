@@ -91,8 +91,10 @@ TEST_F(TerminalHostTest, ProgressLineShowsNumberPercentTimeLeftAndCodec) {
     // Twelve files, the third of them an AAC file; or five tracks, of which 2, 3 and 5 are
     // ripped and track 2 waits for the encoder.
     for (int row = 0; row < (cd ? 5 : 12); ++row)
-      host.AppendRow(list, cd ? (row == 1 ? "Read\tTrack 02\t1:00\t" : "+\tTrack 0" + std::to_string(row + 1) + "\t1:00\t")
+      host.AppendRow(list, cd ? "+\tTrack 0" + std::to_string(row + 1) + "\t1:00\t"
                               : "+\t/m/" + std::string(1, char('a' + row)) + (row == 2 ? ".aac" : ".wav"));
+    // The host learns that a track waits for the encoder from its status, as the pipeline sets it.
+    if (cd) host.SetRowStatus(JobList::Tracks, 1, JobStatus::Read);
     host.ShowProgressOf(list, cd ? std::vector<bool>{false, true, true, false, true} : std::vector<bool>(12, true));
     if (cd) {
       host.SetStatusText(c.panel, c.panel == MakerPanel::Reader ? " CD Reader: Idle" : " MP3 Encoder: Idle");

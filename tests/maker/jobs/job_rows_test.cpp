@@ -21,10 +21,3 @@ TEST(JobRows, StatusReplacementKeepsTheRest) {
   EXPECT_EQ(FileRowPath("/bare/path.wav"), "/bare/path.wav");
 }
 
-// Catches rows waiting for the encoder not being recognised (or others taken for them).
-TEST(JobRows, ReadPrefixesMarkWaitingRows) {
-  EXPECT_TRUE(WaitsForEncoder("Read\tTrack 01") && WaitsForEncoder("Read/W\tTrack 01"));
-  EXPECT_FALSE(WaitsForEncoder("+\tTrack 01") || WaitsForEncoder("OK/W\tTrack 01"));
-  EXPECT_TRUE(ReadWithWarnings("Read/W\tTrack 01"));
-  EXPECT_FALSE(ReadWithWarnings("Read\tTrack 01"));
-}

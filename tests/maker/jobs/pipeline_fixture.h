@@ -21,6 +21,7 @@
 
 #include "common/main_loop.h"
 #include "maker/jobs/job_pipeline.h"
+#include "maker/jobs/job_rows.h"
 #include "maker/jobs/job_worker_factory.h"
 #include "maker/jobs/pipeline_host.h"
 #include "maker/settings/settings_table.h"
@@ -43,10 +44,12 @@ class RecordingHost final : public PipelineHost {
   Operation SelectedOperation() const override { return operation; }
   void SelectOperation(Operation op) override { operation = op; }
   int RowCount(JobList list) const override { return static_cast<int>(Rows(list).size()); }
-  std::string RowText(JobList list, int row) const override { return Rows(list).at(row).text; }
-  void SetRowText(JobList list, int row, const std::string& text) override {
-    Rows(list).at(row).text = text;
-    Rows(list).at(row).history.push_back(text);
+  std::string TrackName(int row) const override { return TrackRowName(Rows(JobList::Tracks).at(row).text); }
+  std::string FilePath(int row) const override { return FileRowPath(Rows(JobList::Files).at(row).text); }
+  void SetRowStatus(JobList list, int row, JobStatus status) override {
+    Row& shown = Rows(list).at(row);
+    shown.text = WithStatus(shown.text, StatusWord(list, status));
+    shown.history.push_back(shown.text);
   }
   bool RowSelected(JobList list, int row) const override { return Rows(list).at(row).selected; }
   void SetRowSelected(JobList list, int row, bool on) override { Rows(list).at(row).selected = on; }
