@@ -32,16 +32,7 @@ constexpr ThreadPriority kPriorities[] = {ThreadPriority::Idle,   ThreadPriority
 
 bool IsCdOperation(Operation op) { return op == Operation::CD2MP3 || op == Operation::CD2WAV; }
 
-int64_t Nanoseconds(const timespec& t) { return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec; }
-
 }  // namespace
-
-std::optional<JobPipeline::FileState> JobPipeline::StatFile(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return FileState{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<int64_t>(st.st_size),
-                   Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim)};
-}
 
 JobPipeline::JobPipeline(MainLoop& loop, PipelineHost& host, JobWorkerFactory& factory, SettingsTable& settings,
                          LibraryProbe probe, OverwriteAnswers* answers)
@@ -50,7 +41,8 @@ JobPipeline::JobPipeline(MainLoop& loop, PipelineHost& host, JobWorkerFactory& f
       factory_(factory),
       settings_(settings),
       probe_(std::move(probe)),
-      answers_(answers) {}
+      answers_(answers),
+      jobFiles_(host) {}
 
 JobPipeline::~JobPipeline() {
   // Destroyed during a run (the window closed): no completion may reach the pipeline any
@@ -142,70 +134,6 @@ void JobPipeline::StartButtonClick() {
   }
 }
 
-// Reads the track row currentTrack_.
-void JobPipeline::StartTrackRead() {
-  readerOutputPath_ = TrackOutputPath(currentTrack_, operation_ == Operation::CD2MP3 ? ".tmp" : ".wav");
-  readerWarning_ = false;
-  readerError_ = false;
-  readerDeclined_ = false;
-  readerKept_ = false;
-  readerBusy_ = true;
-
-  // Two tracks of one run with the same name would share one file: the second read would
-  // overwrite the first track's WAV, or its ".tmp" while the encoder reads it. The second
-  // track fails instead, without touching that file (no delete-on-error either).
-  for (const auto& [path, track] : readPaths_) {
-    if (path != readerOutputPath_) continue;
-    LogTrackHeading();
-    char line[96];
-    std::snprintf(line, sizeof line, "    Error: Track %02i has the same file name as track %02i: ", currentTrack_, track);
-    host_.AppendLog(MakerLog::Reader, line + path);
-    readerOutputPath_.clear();
-    readerError_ = true;
-    OnReaderFinished();
-    return;
-  }
-  if (!MayReplaceEncodedOutput()) {
-    readerOutputPath_.clear();
-    readerKept_ = true;
-    OnReaderFinished();
-    return;
-  }
-  readPaths_.emplace_back(readerOutputPath_, currentTrack_);
-  if (Job* read = tracks_.At(currentTrack_ - 1)) read->inputPath = readerOutputPath_;
-
-  const int mode = settings_.EncoderMode();
-  ReaderJob job;
-  job.drive = host_.SelectedDrive();
-  job.outputPath = readerOutputPath_;
-  job.sectorsPerRead = CdSectorsPerRead(settings_.readSector);
-  job.jitterCorrection = settings_.jitterCorrection != 0;
-  job.overlapPercent = CdOverlapPercent(settings_.overlapPercent);
-  job.maxSyncNoMatchRetry = settings_.maxSyncNoMatchRetry;
-  job.maxSyncMisalignRetry = settings_.maxSyncMisalignRetry;
-  job.rate22050 = mode == kModeMpeg2 && operation_ == Operation::CD2MP3;
-  job.mono = mode != kModeAac && settings_.channels == 0;
-  job.track = currentTrack_;
-  job.normalize = settings_.normalize != 0;
-  job.normalizePercent = settings_.normalizePercent;
-  job.normalizeMin = settings_.normalizeMin;
-  job.normalizeMax = settings_.normalizeMax;
-  job.confirmOverwrite = settings_.confirmOverwrite != 0;
-  job.keepPartialOutput =
-      (operation_ == Operation::CD2MP3 ? settings_.cd2mp3DelTempOnError : settings_.cd2wavDelWavOnError) == 0;
-  job.osInterface = settings_.useWinNtRawRead != 0;
-  job.readMode = settings_.aspiReadMode;
-  readerStart_ = Now();
-  job.startTime = readerStart_;
-
-  if (reader_) {
-    // The previous run's reader is still stopping; this read starts when it has ended.
-    deferredRead_ = job;
-    return;
-  }
-  LaunchReader(job);
-}
-
 void JobPipeline::StartWorker(std::unique_ptr<JobWorker>& slot, std::unique_ptr<JobWorker> worker,
                               void (JobPipeline::*ended)(JobWorker*)) {
   slot = std::move(worker);
@@ -219,130 +147,6 @@ std::unique_ptr<JobWorker> JobPipeline::TakeEndedWorker(std::unique_ptr<JobWorke
   std::unique_ptr<JobWorker> ended = std::move(slot);
   ended->Join();
   return ended;
-}
-
-void JobPipeline::LaunchReader(const ReaderJob& job) {
-  readerOutputBefore_ = StatFile(job.outputPath);
-  StartWorker(reader_, factory_.MakeReader(job), &JobPipeline::ReaderEnded);
-}
-
-void JobPipeline::ReaderEnded(JobWorker* worker) {
-  const std::unique_ptr<JobWorker> ended = TakeEndedWorker(reader_, worker);
-  if (!ended) return;
-  // Taken for every reader, so an answer of a stopped run never reaches the next read.
-  const bool declined = answers_ != nullptr && answers_->TakeReaderDeclined();
-  if (readerOrphaned_) {
-    readerOrphaned_ = false;
-    if (!deferredRead_) return;
-    ReaderJob job = *deferredRead_;
-    deferredRead_.reset();
-    if (!cancelRequested_) {
-      // The elapsed time of the read counts from now, not from the Start that waited.
-      readerStart_ = job.startTime = Now();
-      LaunchReader(job);
-      return;
-    }
-    // The held-back read was cancelled before it began: it ends as a cancelled read that
-    // wrote no file (so none is deleted).
-    readerOutputPath_.clear();
-    readerError_ = false;
-    readerWarning_ = false;
-    readerDeclined_ = false;
-    OnReaderFinished();
-    return;
-  }
-  readerError_ = ended->Error();
-  readerWarning_ = ended->Warning();
-  readerDeclined_ = declined;
-  OnReaderFinished();
-}
-
-// Completion of a track read.
-void JobPipeline::OnReaderFinished() {
-  if (!readerBusy_) return;
-  if (readerKept_) {
-    // The track's encoded output exists and may not be replaced: it was not read.
-    ++skippedJobs_;
-    SetTrackStatus(currentTrack_, JobStatus::Kept);
-  } else {
-    if (cancelRequested_)
-      host_.AppendLog(MakerLog::Reader, "    Cancelled.");
-    else if (!readerError_)
-      LogDone(MakerLog::Reader, readerStart_);
-
-    if ((cancelRequested_ || readerError_) &&
-        ((settings_.cd2mp3DelTempOnError != 0 && operation_ == Operation::CD2MP3) ||
-         (settings_.cd2wavDelWavOnError != 0 && operation_ == Operation::CD2WAV)))
-      DeleteWrittenFile(readerOutputPath_, readerOutputBefore_, MakerLog::Reader);
-
-    // A CD to WAV read that kept an existing WAV wrote nothing. (In CD to MP3 the kept
-    // ".tmp" is what the encoder then encodes, so the track's outcome is the encode's.)
-    const bool kept = readerDeclined_ && operation_ == Operation::CD2WAV && !cancelRequested_ && !readerError_;
-    if (kept) ++skippedJobs_;
-    if (host_.RowCount(JobList::Tracks) > 0) {
-      const JobStatus status = cancelRequested_ ? JobStatus::Cancelled
-                               : readerError_   ? JobStatus::Failed
-                               : kept           ? JobStatus::Kept
-                               : operation_ == Operation::CD2MP3
-                                   ? (readerWarning_ ? JobStatus::ReadWarned : JobStatus::Read)
-                                   : (readerWarning_ ? JobStatus::FinishedWarned : JobStatus::Finished);
-      SetTrackStatus(currentTrack_, status);
-    }
-
-    if (!cancelRequested_ && !readerError_) StartTrackEncode();
-  }
-
-  const int rows = host_.RowCount(JobList::Tracks);
-  int next = currentTrack_ + 1;
-  while (next <= rows && !host_.RowSelected(JobList::Tracks, next - 1)) ++next;
-  if (!cancelRequested_ && next <= rows) {
-    currentTrack_ = next;
-    StartTrackRead();
-    return;
-  }
-  readerBusy_ = false;
-  host_.SetStatusText(MakerPanel::Reader, " CD Reader: Idle");
-  if (encoderBusy_) return;
-  if (cancelRequested_) EndWaitingReads();
-  EnterIdleState();
-  if (!cancelRequested_) SignalDone();
-}
-
-bool JobPipeline::MayReplaceEncodedOutput() {
-  // Asked before the read, so that a track whose output is kept is not read for nothing.
-  if (operation_ != Operation::CD2MP3 || settings_.EncoderMode() == kModeExternal ||
-      settings_.confirmOverwrite == 0)
-    return true;
-  const std::string encoded = ChangeFileExt(readerOutputPath_, EncodedExtension());
-  if (!FileExists(encoded)) return true;
-  if (!host_.AskYesNo("Overwrite existing file " + encoded + " ?", kMakerConfirmCaption)) {
-    LogTrackHeading();
-    host_.AppendLog(MakerLog::Reader, "    Kept the existing file " + encoded + " (track not read).");
-    return false;
-  }
-  confirmedOutputs_.push_back(encoded);  // the encode does not ask again
-  return true;
-}
-
-// Encodes the first track row waiting for the encoder (CD to MP3).
-void JobPipeline::StartTrackEncode() {
-  if (encoderBusy_) return;
-  host_.SetStatusText(MakerPanel::Encoder, " MP3 Encoder: Idle");
-  const int found = tracks_.FirstWaitingForEncoder(host_.RowCount(JobList::Tracks)) + 1;
-  if (found == 0) {
-    encoderBusy_ = false;
-    if (readerBusy_) return;
-    EnterIdleState();
-    if (!cancelRequested_) SignalDone();
-    return;
-  }
-  encoderBusy_ = true;
-  EnterBusyState();
-  codecInputPath_ = TrackOutputPath(found, ".tmp");
-  codecOutputPath_ = ChangeFileExt(codecInputPath_, EncodedExtension());
-  encodingTrack_ = found;
-  if (Job* encode = tracks_.At(found - 1)) encode->outputPath = codecOutputPath_;
-  LaunchEncoder(MakeEncoderJob(codecInputPath_));
 }
 
 EncoderJob JobPipeline::MakeEncoderJob(const std::string& inputPath) const {
@@ -374,7 +178,7 @@ std::string JobPipeline::EncodedExtension() const {
 
 void JobPipeline::LaunchEncoder(const EncoderJob& job) {
   encoderError_ = false;
-  outputBefore_ = StatFile(codecOutputPath_);
+  codecJob_.outputBefore = FileState::Of(codecJob_.output);
   encoderStart_ = job.startTime;
   StartWorker(encoder_, factory_.MakeEncoder(job), &JobPipeline::EncoderEnded);
   MenuOptionsPrioritySelectionClick(std::nullopt);
@@ -404,132 +208,10 @@ void JobPipeline::OnEncoderFinished() {
     // On success the encoder's own completion report has written this line already.
     LogDone(MakerLog::Encoder, encoderStart_);
 
-  const bool failed = cancelRequested_ || encoderError_;
-  if (operation_ == Operation::CD2MP3) {
-    if (failed) {
-      EndTemporaryInput(encodingTrack_, codecInputPath_, cancelRequested_ ? "cancelled" : "the encode failed");
-      if (settings_.cd2mp3DelMp3OnError != 0) DeleteJobOutput();
-    } else if (settings_.cd2mp3DelTempOnSuccess != 0 && !declined) {
-      DeleteJobFile(codecInputPath_, MakerLog::Encoder);
-    }
-    if (const int rows = host_.RowCount(JobList::Tracks); rows > 0) {
-      // The track's status still says whether it was read with warnings.
-      const bool inputWarned = encodingTrack_ <= rows && tracks_.StatusOf(encodingTrack_ - 1) == JobStatus::ReadWarned;
-      SetTrackStatus(encodingTrack_, cancelRequested_ ? JobStatus::Cancelled
-                                     : encoderError_   ? JobStatus::Failed
-                                     : declined        ? JobStatus::Kept
-                                     : inputWarned     ? JobStatus::FinishedWarned
-                                                       : JobStatus::Finished);
-    }
-    if (cancelRequested_) {
-      EndWaitingReads();
-      EnterIdleState();
-    } else {
-      StartTrackEncode();
-    }
-    return;
-  }
-
-  if (failed) {
-    if (settings_.wav2mp3DelMp3OnError != 0) DeleteJobOutput();
-  } else if ((settings_.wav2mp3DelWavOnSuccess != 0 || deleteInputsThisRun_) && !declined) {
-    DeleteJobFile(codecInputPath_, MakerLog::Encoder);
-  }
-  FinishFileJob(encoderError_, declined, &JobPipeline::StartFileEncode);
-}
-
-void JobPipeline::AppendId3Tag() {
-  const CdInfo info = host_.CdInformation();
-  const std::string name = encodingTrack_ <= host_.RowCount(JobList::Tracks) ? host_.TrackName(encodingTrack_ - 1) : "";
-  const TrackTagFields fields = MakeTrackTagFields(info, encodingTrack_, name);
-  // The ID3v1 record holds what ISO-8859-1 and 29 characters allow; the ID3v2.4 tag at the
-  // start of the file keeps the names whole, in UTF-8, with the track number and genre.
-  const Id3v2Update v2 =
-      MakeTrackId3v2Update(info, encodingTrack_, host_.RowCount(JobList::Tracks), name);
-  // Both tags go into the file in one rewrite: a new file beside it that replaces it only
-  // once complete, so a full disk costs the tags and never the audio.
-  TagFileUpdate update;
-  update.id3v2 = v2;
-  update.appendedId3v1 = EncodeId3v1Tag({fields.title, fields.artist, fields.album, fields.year}, kId3v1MakerTextLimit);
-  if (WriteTagFile(codecOutputPath_, update)) {
-    host_.AppendLog(MakerLog::Encoder, "    ID3 tag added.");
-  } else {
-    encoderError_ = true;
-    host_.AppendLog(MakerLog::Encoder, "    Error: Cannot write ID3 tag.");
-  }
-}
-
-// Encodes or decodes the file row currentFile_.
-void JobPipeline::StartFileEncode() {
-  SelectOnlyFileRow(currentFile_);
-  encoderBusy_ = true;
-  EnterBusyState();
-  codecInputPath_ = host_.FilePath(currentFile_);
-  codecOutputPath_ = ChangeFileExt(codecInputPath_, EncodedExtension());
-  NoteFileJobPaths();
-  LaunchEncoder(MakeEncoderJob(codecInputPath_));
-}
-
-void JobPipeline::StartFileDecode() {
-  SelectOnlyFileRow(currentFile_);
-  decoderBusy_ = true;
-  EnterBusyState();
-  codecInputPath_ = host_.FilePath(currentFile_);
-  codecOutputPath_ = ChangeFileExt(codecInputPath_, ".wav");
-  NoteFileJobPaths();
-  DecoderJob job;
-  job.inputPath = codecInputPath_;
-  job.confirmOverwrite = settings_.confirmOverwrite != 0;
-  job.keepPartialOutput = settings_.mp32wavDelWavOnError == 0;
-  job.startTime = Now();
-  LaunchDecoder(job);
-}
-
-void JobPipeline::LaunchDecoder(const DecoderJob& job) {
-  decoderError_ = false;
-  outputBefore_ = StatFile(codecOutputPath_);
-  decoderStart_ = job.startTime;
-  StartWorker(decoder_, factory_.MakeDecoder(job), &JobPipeline::DecoderEnded);
-  MenuOptionsPrioritySelectionClick(std::nullopt);
-}
-
-void JobPipeline::DecoderEnded(JobWorker* worker) {
-  const std::unique_ptr<JobWorker> ended = TakeEndedWorker(decoder_, worker);
-  if (!ended) return;
-  decoderError_ = ended->Error();
-  OnDecoderFinished();
-}
-
-// Completion of a decode.
-void JobPipeline::OnDecoderFinished() {
-  if (!decoderBusy_) return;
-  decoderBusy_ = false;
-  if (cancelRequested_)
-    host_.AppendLog(MakerLog::Encoder, "    Cancelled.");
-  else if (!decoderError_)
-    LogDone(MakerLog::Encoder, decoderStart_);
-
-  const bool declined = JobDeclined(cancelRequested_ || decoderError_);
-  if (cancelRequested_ || decoderError_) {
-    if (settings_.mp32wavDelWavOnError != 0) DeleteJobOutput();
-  } else if (settings_.mp32wavDelMp3OnSuccess != 0 && !declined) {
-    DeleteJobFile(codecInputPath_, MakerLog::Encoder);
-  }
-  FinishFileJob(decoderError_, declined, &JobPipeline::StartFileDecode);
-}
-
-void JobPipeline::FinishFileJob(bool failed, bool kept, void (JobPipeline::*startNext)()) {
-  SetFileStatus(currentFile_, cancelRequested_ ? JobStatus::Cancelled
-                              : failed         ? JobStatus::Failed
-                              : kept           ? JobStatus::Kept
-                                               : JobStatus::Finished);
-  ++currentFile_;
-  if (!cancelRequested_ && currentFile_ < host_.RowCount(JobList::Files)) {
-    (this->*startNext)();
-    return;
-  }
-  EnterIdleState();
-  if (!cancelRequested_) SignalDone();
+  if (operation_ == Operation::CD2MP3)
+    EndTrackEncode(declined);
+  else
+    EndFileEncode(declined);
 }
 
 // Cancel: stops the running workers; their completions end the run.
@@ -599,110 +281,11 @@ void JobPipeline::MenuOptionsPrioritySelectionClick(std::optional<ThreadPriority
   if (encoderBusy_ && encoder_) encoder_->SetPriority(priority_);
 }
 
-std::string JobPipeline::TrackOutputPath(int track, const std::string& extension) const {
-  const std::string name =
-      track >= 1 && track <= host_.RowCount(JobList::Tracks) ? host_.TrackName(track - 1) : std::string();
-  return TrackFilePath(settings_.outputPath.str(), host_.CdInformation(), track, name, extension);
-}
-
-void JobPipeline::SelectOnlyFileRow(int row) {
-  const int rows = host_.RowCount(JobList::Files);
-  for (int i = 0; i < rows; ++i) host_.SetRowSelected(JobList::Files, i, false);
-  if (row < rows) host_.SetRowSelected(JobList::Files, row, true);
-}
-
-void JobPipeline::NoteFileJobPaths() {
-  if (Job* job = files_.At(currentFile_)) {
-    job->inputPath = codecInputPath_;
-    job->outputPath = codecOutputPath_;
-  }
-}
-
-void JobPipeline::SetFileStatus(int row, JobStatus status) {
-  if (row < 0 || row >= host_.RowCount(JobList::Files)) return;
-  if (Job* job = files_.At(row)) job->status = status;
-  host_.SetRowStatus(JobList::Files, row, status);
-}
-
-void JobPipeline::SetTrackStatus(int track, JobStatus status) {
-  if (track < 1 || track > host_.RowCount(JobList::Tracks)) return;
-  if (Job* job = tracks_.At(track - 1)) job->status = status;
-  host_.SetRowStatus(JobList::Tracks, track - 1, status);
-  host_.SetRowSelected(JobList::Tracks, track - 1, false);
-}
-
-void JobPipeline::DeleteJobFile(const std::string& path, MakerLog log) {
-  struct stat info {};
-  if (path.empty() || (::lstat(path.c_str(), &info) != 0 && errno == ENOENT)) return;
-  // Only files (or a link, which loses nothing) are deleted: a device or FIFO in a job's
-  // place is no file the job made.
-  if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
-    host_.AppendLog(log, "    Warning: Cannot delete " + path + ": not a regular file");
-    return;
-  }
-  if (::unlink(path.c_str()) == 0 || errno == ENOENT) return;
-  host_.AppendLog(log, "    Warning: Cannot delete " + path + ": " + std::strerror(errno));
-}
-
-void JobPipeline::EndTemporaryInput(int track, const std::string& path, const char* why) {
-  if (settings_.cd2mp3DelTempOnError != 0) {
-    DeleteJobFile(path, MakerLog::Encoder);
-    return;
-  }
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
-  // The read is complete: kept under the track's WAV name (never over an existing file),
-  // so that the run leaves no ".tmp" file behind.
-  auto kept = RenameToFreeName(path, ChangeFileExt(path, ".wav"));
-  char line[64];
-  if (kept) {
-    std::snprintf(line, sizeof line, "    Kept track %02i as ", track);
-    host_.AppendLog(MakerLog::Encoder, line + kept.Value() + " (not encoded: " + why + ").");
-  } else {
-    host_.AppendLog(MakerLog::Encoder, "    Warning: Cannot rename " + path + ": " + std::strerror(kept.Error()));
-  }
-}
-
-void JobPipeline::EndWaitingReads() {
-  if (operation_ != Operation::CD2MP3) return;
-  const int rows = host_.RowCount(JobList::Tracks);
-  for (int track = 1; track <= rows; ++track) {
-    if (!WaitsForEncoder(tracks_.StatusOf(track - 1))) continue;
-    EndTemporaryInput(track, TrackOutputPath(track, ".tmp"), "cancelled");
-    SetTrackStatus(track, JobStatus::Cancelled);
-  }
-}
-
-void JobPipeline::DeleteJobOutput() {
-  // A job whose output would be its own input (decoding "x.wav") is refused by the
-  // codec thread; deleting its "output" on error would delete the input.
-  if (codecOutputPath_ == codecInputPath_) return;
-  const std::optional<FileState> in = StatFile(codecInputPath_);
-  const std::optional<FileState> out = StatFile(codecOutputPath_);
-  if (in && out && in->device == out->device && in->inode == out->inode) return;
-  DeleteWrittenFile(codecOutputPath_, outputBefore_, MakerLog::Encoder);
-}
-
-void JobPipeline::DeleteWrittenFile(const std::string& path, const std::optional<FileState>& before, MakerLog log) {
-  // A job that failed before it wrote anything (its input was missing, say) leaves an
-  // existing file exactly as it was: that file is not its output, perhaps the MP3 an
-  // earlier row of this run made from the same WAV.
-  if (before && before == StatFile(path)) return;
-  DeleteJobFile(path, log);
-}
-
 bool JobPipeline::JobDeclined(bool failed) {
   if (answers_ == nullptr || !answers_->TakeDeclined()) return false;
   // A failed or cancelled job is not counted again as one that kept its output.
   if (!failed) ++skippedJobs_;
   return true;
-}
-
-void JobPipeline::LogTrackHeading() {
-  char line[32];
-  std::snprintf(line, sizeof line, "Not reading: Track %02i", currentTrack_);
-  host_.AppendLog(MakerLog::Reader, "");
-  host_.AppendLog(MakerLog::Reader, line);
 }
 
 void JobPipeline::LogDone(MakerLog log, std::time_t start) {

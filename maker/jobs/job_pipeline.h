@@ -13,6 +13,7 @@
 #include "common/main_loop.h"
 #include "common/worker_thread.h"
 #include "maker/jobs/command_line.h"
+#include "maker/jobs/job_files.h"
 #include "maker/jobs/job_worker_factory.h"
 #include "maker/jobs/overwrite_answers.h"
 #include "maker/jobs/pipeline_host.h"
@@ -94,6 +95,11 @@ class JobPipeline {
   void OnReaderFinished();
   void StartTrackEncode();
   void OnEncoderFinished();
+  // The ends of an encode that OnEncoderFinished hands on: a track's (its ".tmp" input,
+  // output and row, then the next waiting track) or a file's (then the next file row).
+  // `declined`: the encode kept an existing output.
+  void EndTrackEncode(bool declined);
+  void EndFileEncode(bool declined);
   void StartFileEncode();
   void StartFileDecode();
   void OnDecoderFinished();
@@ -122,12 +128,8 @@ class JobPipeline {
   // CD to MP3 with ConfirmOverwrite: asks before a track is read whether its existing
   // encoded output may be replaced. False when not: the track is not read at all.
   bool MayReplaceEncodedOutput();
-  // The ".tmp" file of a track that was read but is not encoded (its encode failed or the
-  // run was cancelled): deleted under CD2MP3DelTempOnError, else kept under the track's
-  // ".wav" name, with a log line saying so.
-  void EndTemporaryInput(int track, const std::string& path, const char* why);
   // After Cancel in CD to MP3: the tracks read but not yet encoded end "Cancelled" and
-  // their ".tmp" files are ended as EndTemporaryInput does.
+  // their ".tmp" files are deleted or kept (JobFiles::EndTemporaryInput).
   void EndWaitingReads();
   void SelectOnlyFileRow(int row);
   // Sets the job's status in the job table and shows it on its row.
@@ -136,25 +138,6 @@ class JobPipeline {
   // The paths of the file job that starts (codecInputPath_, codecOutputPath_) in its job.
   void NoteFileJobPaths();
   void AppendId3Tag();
-  // Deletes a file of the job (a regular file or a link, never a device or FIFO); a
-  // failure other than "does not exist" is logged.
-  void DeleteJobFile(const std::string& path, MakerLog log);
-  // The encode or decode output: never when it is the input, nor a file the job left as
-  // it was when it started.
-  void DeleteJobOutput();
-  // What tells two states of a file apart: identity, size, modification and change times.
-  struct FileState {
-    uint64_t device = 0;
-    uint64_t inode = 0;
-    int64_t bytes = 0;
-    int64_t modifiedNs = 0;
-    int64_t changedNs = 0;
-    bool operator==(const FileState&) const = default;
-  };
-  static std::optional<FileState> StatFile(const std::string& path);
-  // Deletes the output file of a failed job unless it is still as it was (`before`) when
-  // the job started.
-  void DeleteWrittenFile(const std::string& path, const std::optional<FileState>& before, MakerLog log);
   void LogDone(MakerLog log, std::time_t start);
   // The heading "Not reading: Track NN" that opens the reader log's lines of a track that
   // ends before a thread reads it (a read track's lines open with the thread's "Reading:
@@ -172,6 +155,7 @@ class JobPipeline {
   SettingsTable& settings_;
   LibraryProbe probe_;
   OverwriteAnswers* answers_;
+  JobFiles jobFiles_;
   int skippedJobs_ = 0;
 
   Operation operation_ = Operation::CD2MP3;  // the operation of the current run
@@ -192,10 +176,8 @@ class JobPipeline {
   std::vector<std::pair<std::string, int>> readPaths_;
   // Encoded outputs whose replacement was confirmed before their track was read.
   std::vector<std::string> confirmedOutputs_;
-  std::string codecInputPath_;
-  std::string codecOutputPath_;
-  std::optional<FileState> outputBefore_;        // the codec output when the job started
-  std::optional<FileState> readerOutputBefore_;  // the reader's output when it started
+  CodecJobFiles codecJob_;                 // the encode or decode that runs
+  std::optional<FileState> readerBefore_;  // the reader's output when it started
   bool readerError_ = false;
   bool readerWarning_ = false;
   bool readerDeclined_ = false;  // the read kept an existing output file
