@@ -1,21 +1,12 @@
-// JobPipeline: start, chaining, completion and cancel of the maker's jobs.
+// JobPipeline: start, cancel, the workers and their encodes, and the window states of the
+// maker's runs. The CD run's steps are in job_pipeline_cd.cpp, the file run's in
+// job_pipeline_file_run.cpp.
 #include "maker/jobs/job_pipeline.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
-#include "common/id3v1_tag.h"
-#include "common/output_file.h"
-#include "common/tags/tag_file.h"
 #include "common/paths.h"
-#include "maker/cd/cd_drive_menu.h"
-#include "maker/metadata/file_name_pattern.h"
-#include "maker/metadata/track_tag.h"
 
 namespace {
 
