@@ -136,12 +136,10 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
   choices.progressLine = isatty(fileno(err)) != 0;
   choices.sharedStream = SameFile(out, err);
   TerminalHost host(out, err, choices);
-  OverwriteAnswers answers(host);
   // The CD to MP3 reader writes ".tmp" files only, which it always replaces.
-  RealJobWorkerFactory factory(loop, answers,
-                               options.cd2mp3 ? &host.TemporaryFileHost() : &answers.ForReader());
+  RealJobWorkerFactory factory(loop, host, options.cd2mp3 ? &host.TemporaryFileHost() : nullptr);
   factory.UseCdLayer(cdLayer);
-  JobPipeline pipeline(loop, host, factory, settings, ProbeOutsideLibrary, &answers);
+  JobPipeline pipeline(loop, host, factory, settings, ProbeOutsideLibrary);
   // Naming pattern and ID3 choice, as the CD information window would hold them.
   LoadCdInfoChoices(settings, host.MutableCdInfo());
 

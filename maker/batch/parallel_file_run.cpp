@@ -8,7 +8,6 @@
 
 #include "common/paths.h"
 #include "maker/jobs/job_rows.h"
-#include "maker/jobs/overwrite_answers.h"
 #include "maker/jobs/real_job_worker_factory.h"
 
 int ProcessorCount() {
@@ -27,9 +26,8 @@ class ParallelFileRun::Lane final : public PipelineHost {
   Lane(ParallelFileRun& run, int index, LibraryProbe probe, bool deleteInputs)
       : run_(run),
         index_(index),
-        answers_(*this),
-        factory_(run.loop_, answers_),
-        pipeline_(run.loop_, *this, factory_, run.settings_, std::move(probe), &answers_) {
+        factory_(run.loop_, *this),
+        pipeline_(run.loop_, *this, factory_, run.settings_, std::move(probe)) {
     pipeline_.SetDeleteInputsThisRun(deleteInputs);
   }
 
@@ -100,7 +98,6 @@ class ParallelFileRun::Lane final : public PipelineHost {
   bool running_ = false;
   bool ending_ = false;
   int beeps_ = 0;
-  OverwriteAnswers answers_;
   RealJobWorkerFactory factory_;
   JobPipeline pipeline_;
 };

@@ -26,13 +26,12 @@ bool IsCdOperation(Operation op) { return op == Operation::CD2MP3 || op == Opera
 }  // namespace
 
 JobPipeline::JobPipeline(MainLoop& loop, PipelineHost& host, JobWorkerFactory& factory, SettingsTable& settings,
-                         LibraryProbe probe, OverwriteAnswers* answers)
+                         LibraryProbe probe)
     : loop_(loop),
       host_(host),
       factory_(factory),
       settings_(settings),
       probe_(std::move(probe)),
-      answers_(answers),
       jobFiles_(host) {}
 
 JobPipeline::~JobPipeline() {
@@ -169,6 +168,7 @@ std::string JobPipeline::EncodedExtension() const {
 
 void JobPipeline::LaunchEncoder(const EncoderJob& job) {
   encoderError_ = false;
+  codecKept_ = false;
   codecJob_.outputBefore = FileState::Of(codecJob_.output);
   encoderStart_ = job.startTime;
   StartWorker(encoder_, factory_.MakeEncoder(job), &JobPipeline::EncoderEnded);
@@ -179,6 +179,7 @@ void JobPipeline::EncoderEnded(JobWorker* worker) {
   const std::unique_ptr<JobWorker> ended = TakeEndedWorker(encoder_, worker);
   if (!ended) return;
   encoderError_ = ended->Error();
+  codecKept_ = ended->Kept();
   OnEncoderFinished();
 }
 
@@ -273,7 +274,7 @@ void JobPipeline::MenuOptionsPrioritySelectionClick(std::optional<ThreadPriority
 }
 
 bool JobPipeline::JobDeclined(bool failed) {
-  if (answers_ == nullptr || !answers_->TakeDeclined()) return false;
+  if (!codecKept_) return false;
   // A failed or cancelled job is not counted again as one that kept its output.
   if (!failed) ++skippedJobs_;
   return true;

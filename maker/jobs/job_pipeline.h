@@ -15,7 +15,6 @@
 #include "maker/jobs/command_line.h"
 #include "maker/jobs/job_files.h"
 #include "maker/jobs/job_worker_factory.h"
-#include "maker/jobs/overwrite_answers.h"
 #include "maker/jobs/pipeline_host.h"
 #include "maker/settings/settings_table.h"
 
@@ -46,13 +45,12 @@ LibraryProbeResult ProbeOutsideLibrary(const std::string& library, const char* e
 // HasLiveWorkers() is false first.
 class JobPipeline {
  public:
-  // `answers`, when given, is the host the factory's workers ask through (its ForReader()
-  // for the CD reader): a job whose overwrite question was answered No kept the old
+  // A job whose worker ended Kept() (its overwrite question was answered No) kept the old
   // output, so no delete-on-success rule runs for it (its input would otherwise be lost),
   // an encode adds no ID3 tag to the kept file, its row ends "Kept" ("Kept:" for files)
   // and it counts in SkippedJobs().
   JobPipeline(MainLoop& loop, PipelineHost& host, JobWorkerFactory& factory, SettingsTable& settings,
-              LibraryProbe probe = ProbeOutsideLibrary, OverwriteAnswers* answers = nullptr);
+              LibraryProbe probe = ProbeOutsideLibrary);
   ~JobPipeline();
   JobPipeline(const JobPipeline&) = delete;
   JobPipeline& operator=(const JobPipeline&) = delete;
@@ -144,8 +142,8 @@ class JobPipeline {
   // Track NN"): its lines are then the track's own, in the window's log and for the
   // terminal, not the previous track's.
   void LogTrackHeading();
-  // The encode or decode that just ended declined to overwrite its output; counted in
-  // SkippedJobs() unless the job `failed` anyway.
+  // The encode or decode that just ended kept an existing output (its worker's Kept());
+  // counted in SkippedJobs() unless the job `failed` anyway.
   bool JobDeclined(bool failed);
   std::time_t Now() const { return std::time(nullptr); }
 
@@ -154,7 +152,6 @@ class JobPipeline {
   JobWorkerFactory& factory_;
   SettingsTable& settings_;
   LibraryProbe probe_;
-  OverwriteAnswers* answers_;
   JobFiles jobFiles_;
   int skippedJobs_ = 0;
 
@@ -184,6 +181,7 @@ class JobPipeline {
   bool readerKept_ = false;      // the track was not read: its encoded output is kept
   bool encoderError_ = false;
   bool decoderError_ = false;
+  bool codecKept_ = false;  // the encode or decode that ended kept an existing output
   std::time_t readerStart_ = 0;
   std::time_t encoderStart_ = 0;
   std::time_t decoderStart_ = 0;

@@ -81,8 +81,6 @@ void JobPipeline::LaunchReader(const ReaderJob& job) {
 void JobPipeline::ReaderEnded(JobWorker* worker) {
   const std::unique_ptr<JobWorker> ended = TakeEndedWorker(reader_, worker);
   if (!ended) return;
-  // Taken for every reader, so an answer of a stopped run never reaches the next read.
-  const bool declined = answers_ != nullptr && answers_->TakeReaderDeclined();
   if (readerOrphaned_) {
     readerOrphaned_ = false;
     if (!deferredRead_) return;
@@ -105,7 +103,7 @@ void JobPipeline::ReaderEnded(JobWorker* worker) {
   }
   readerError_ = ended->Error();
   readerWarning_ = ended->Warning();
-  readerDeclined_ = declined;
+  readerDeclined_ = ended->Kept();
   OnReaderFinished();
 }
 

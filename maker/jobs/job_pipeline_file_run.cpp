@@ -41,6 +41,7 @@ void JobPipeline::StartFileDecode() {
 
 void JobPipeline::LaunchDecoder(const DecoderJob& job) {
   decoderError_ = false;
+  codecKept_ = false;
   codecJob_.outputBefore = FileState::Of(codecJob_.output);
   decoderStart_ = job.startTime;
   StartWorker(decoder_, factory_.MakeDecoder(job), &JobPipeline::DecoderEnded);
@@ -51,6 +52,7 @@ void JobPipeline::DecoderEnded(JobWorker* worker) {
   const std::unique_ptr<JobWorker> ended = TakeEndedWorker(decoder_, worker);
   if (!ended) return;
   decoderError_ = ended->Error();
+  codecKept_ = ended->Kept();
   OnDecoderFinished();
 }
 

@@ -9,13 +9,13 @@
 std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeReader(const ReaderJob& job) {
   ReaderJob withImages = job;
   if (cd_ != nullptr) withImages.discImages = cd_->DiscImages();
-  return std::make_unique<Worker<TCDExtractThread>>(loop_, readerHost_, withImages);
+  return MakeJobWorker<TCDExtractThread>(loop_, readerHost_, withImages);
 }
 
 std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeEncoder(const EncoderJob& job) {
-  return std::make_unique<Worker<TEncodingThread>>(loop_, host_, job);
+  return MakeJobWorker<TEncodingThread>(loop_, host_, job);
 }
 
 std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeDecoder(const DecoderJob& job) {
-  return std::make_unique<Worker<TDecodingThread>>(loop_, host_, job);
+  return MakeJobWorker<TDecodingThread>(loop_, host_, job);
 }

@@ -9,8 +9,9 @@ class CdLayer;
 
 // Builds the threads of the CD and codec layers. A kind that this build lacks gives a
 // worker that fails at once with a log line, so the row ends in error and nothing crashes.
-// The CD reading threads talk to `readerHost` when one is given (OverwriteAnswers keeps
-// their answers apart), the others to `host`.
+// The CD reading threads talk to `readerHost` when one is given (the batch run's answers
+// the questions about its own temporary files), the others to `host`. Each worker's
+// overwrite answer is its own Kept() outcome (MakeJobWorker).
 class RealJobWorkerFactory final : public JobWorkerFactory {
  public:
   RealJobWorkerFactory(MainLoop& loop, WorkerHost& host, WorkerHost* readerHost = nullptr)

@@ -55,10 +55,9 @@ TMainForm::TMainForm(SettingsTable& settings, QtMainLoop& loop, QWidget* parent)
   BuildControls();
   BuildMenus();
   host_ = std::make_unique<MainFormHost>(*this);
-  answers_ = std::make_unique<OverwriteAnswers>(*host_);
-  factory_ = std::make_unique<RealJobWorkerFactory>(loop_, *answers_, &answers_->ForReader());
+  factory_ = std::make_unique<RealJobWorkerFactory>(loop_, *host_);
   factory_->UseCdLayer(cd_);
-  pipeline_ = std::make_unique<JobPipeline>(loop_, *host_, *factory_, settings_, ProbeOutsideLibrary, answers_.get());
+  pipeline_ = std::make_unique<JobPipeline>(loop_, *host_, *factory_, settings_, ProbeOutsideLibrary);
   // The other windows, created hidden in this order and shown modally when asked for.
   directorySelectForm_ = std::make_unique<TDirectorySelectForm>(this);
   aboutForm_ = std::make_unique<TAboutForm>(this);

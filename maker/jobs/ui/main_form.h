@@ -26,7 +26,6 @@
 #include "cdaccess/track_table.h"
 #include "maker/cd/cd_device.h"
 #include "maker/jobs/job_pipeline.h"
-#include "maker/jobs/overwrite_answers.h"
 #include "maker/jobs/pipeline_host.h"
 #include "maker/jobs/real_job_worker_factory.h"
 #include "maker/metadata/cd_info.h"
@@ -211,7 +210,6 @@ class TMainForm : public QMainWindow {
   QtMainLoop& loop_;
   CdLayer cd_;   // this window's drives and disc images; outlives the workers that read them
   std::unique_ptr<MainFormHost> host_;
-  std::unique_ptr<OverwriteAnswers> answers_;
   std::unique_ptr<RealJobWorkerFactory> factory_;
   std::unique_ptr<JobPipeline> pipeline_;
   std::unique_ptr<TDirectorySelectForm> directorySelectForm_;

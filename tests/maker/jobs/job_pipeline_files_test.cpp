@@ -3,7 +3,6 @@
 #include "maker/jobs/job_pipeline.h"
 
 #include "common/paths.h"
-#include "maker/jobs/overwrite_answers.h"
 #include "pipeline_fixture.h"
 #include "tests/common/special_files.h"
 
@@ -174,12 +173,11 @@ TEST_F(PipelineTest, DeclinedOverwriteKeepsTheInput) {
   settings.SetInt("WAV2MP3DelWAVOnSuccess", 1);
   host.operation = Operation::WAV2MP3;
   AddFiles({"a.wav", "b.wav"});
-  OverwriteAnswers answers(host);
-  ScriptedFactory f(loop, answers);
+  ScriptedFactory f(loop, host);
   f.encoder = [](const EncoderJob& job) {
     return WorkerScript{.question = job.inputPath.ends_with("a.wav") ? "Overwrite existing file a.mp3 ?" : ""};
   };
-  JobPipeline p(loop, host, f, settings, AllLibraries, &answers);
+  JobPipeline p(loop, host, f, settings, AllLibraries);
   StartAndFinish(&p);
   EXPECT_EQ(host.questions.size(), 1u);
   EXPECT_TRUE(Exists(PathIn("a.wav")));
@@ -225,8 +223,7 @@ TEST_F(PipelineTest, DeclinedOverwritesOfCdRunsCountForTheJobThatAsked) {
     const char* kept = op == Operation::CD2MP3 ? "Track01.tmp" : "Track01.wav";
     std::ofstream(PathIn(kept), std::ios::binary) << std::string(1000, 't');
     std::ofstream(PathIn("Track02.mp3"), std::ios::binary) << "old";
-    OverwriteAnswers answers(h);
-    ScriptedFactory f(loop, answers, &answers.ForReader());
+    ScriptedFactory f(loop, h);
     f.reader = [&](const ReaderJob& job) {
       if (job.track == 1) return WorkerScript{.writeFile = job.outputPath, .question = "Overwrite track 1?"};
       return WorkerScript{.writeFile = job.outputPath};
@@ -235,7 +232,7 @@ TEST_F(PipelineTest, DeclinedOverwritesOfCdRunsCountForTheJobThatAsked) {
       const bool second = job.inputPath.ends_with("Track02.tmp");
       return WorkerScript{.writeFile = ChangeFileExt(job.inputPath, ".mp3"), .question = second ? "Overwrite mp3?" : ""};
     };
-    JobPipeline p(loop, h, f, settings, AllLibraries, &answers);
+    JobPipeline p(loop, h, f, settings, AllLibraries);
     StartAndFinish(&p);
     EXPECT_EQ(h.Statuses(JobList::Tracks), op == Operation::CD2MP3 ? "OK Kept" : "Kept OK");
     EXPECT_EQ(p.SkippedJobs(), 1);

@@ -177,8 +177,9 @@ class ScriptedFactory final : public JobWorkerFactory {
   std::unique_ptr<JobWorker> Make(std::string call, MakerLog log, const std::function<WorkerScript(const Job&)>& script,
                                   const Job& job, WorkerHost& host) {
     calls.push_back(std::move(call));
-    auto worker = std::make_unique<Worker<ScriptedWorker>>(loop_, host, log, script ? script(job) : WorkerScript{});
-    lastWorker = worker.get();
+    // Made as the real factory makes its workers: a "No" to the question is the job's Kept().
+    auto worker = MakeJobWorker<ScriptedWorker>(loop_, host, log, script ? script(job) : WorkerScript{});
+    lastWorker = static_cast<ScriptedWorker*>(worker.get());
     return worker;
   }
   MainLoop& loop_;
