@@ -7,6 +7,8 @@
 
 #include "player/control/player_texts.h"
 
+using player::TAboutForm;
+
 TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("About zbplayer"));
   ProductLabel = new QLabel(QStringLiteral("zbplayer - Zimbar MP3 Player"), this);

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+namespace player {
+
 class TAboutForm : public QDialog {
   Q_OBJECT
  public:
@@ -17,3 +19,5 @@ class TAboutForm : public QDialog {
  protected:
   void showEvent(QShowEvent* event) override;
 };
+
+}  // namespace player

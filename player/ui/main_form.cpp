@@ -26,6 +26,10 @@
 #include "player/ui/skin_image.h"
 #include "player/ui/visualization.h"
 
+using player::TAboutForm;
+using player::TMainForm;
+using player::TOptionsForm;
+
 namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }

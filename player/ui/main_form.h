@@ -22,9 +22,15 @@ class TEqualizerForm;
 class TPlayListForm;
 class TID3Form;
 class TAskLineForm;
+// The maker and the player each have a main, an options and an about window of these
+// names; each program's live in its own namespace.
+namespace player {
 class TAboutForm;
 class TOptionsForm;
+}  // namespace player
 struct LoadedSkin;
+
+namespace player {
 
 // The window holds the controls and the player's other windows; the session behind it
 // holds the list, the transport and the rules. Each button, key and menu item hands its
@@ -178,3 +184,5 @@ class TMainForm : public TMainSkinFace, public PlayerWindow, private SessionHost
   // Last: it lets its facade and workers go before the windows they report to.
   PlayerSession session_;
 };
+
+}  // namespace player

@@ -6,6 +6,8 @@
 
 #include "common/ui/screen_fit.h"
 
+using player::TOptionsForm;
+
 TOptionsForm::TOptionsForm(PlayerSettings& settings, LoadDisplayFn loadDisplay, QWidget* parent)
     : QDialog(parent), settings_(settings), loadDisplay_(std::move(loadDisplay)) {
   setWindowTitle(QStringLiteral("Setup"));

@@ -10,6 +10,8 @@
 
 #include "player/playlist/player_settings.h"
 
+namespace player {
+
 class TOptionsForm : public QDialog {
   Q_OBJECT
  public:
@@ -51,3 +53,5 @@ class TOptionsForm : public QDialog {
   ChooseFolderFn chooseFolder_;
   ShowErrorFn showError_;
 };
+
+}  // namespace player

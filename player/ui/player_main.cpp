@@ -34,6 +34,8 @@
 #include "player/ui/skin_image.h"
 #include "player/ui/window_grab.h"
 
+using player::TMainForm;
+
 namespace {
 
 void Usage(FILE* to) {

@@ -15,6 +15,8 @@
 #include "player/ui/options_form.h"
 #include "player/ui/visualization.h"
 
+using player::TOptionsForm;
+
 TSkinPreview::TSkinPreview(PlayerSettings& settings)
     : settings_(settings), main_(std::make_unique<TMainSkinFace>()), eq_(std::make_unique<TEqualizerSkinFace>()) {
   main_->setWindowTitle(QStringLiteral("zbplayer"));

@@ -8,6 +8,8 @@
 
 #include "common/version.h"
 
+using maker::TAboutForm;
+
 TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("AboutForm"));
   setWindowTitle(QStringLiteral("About zbmaker"));

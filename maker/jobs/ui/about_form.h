@@ -4,6 +4,8 @@
 #include <QDialog>
 #include <QLabel>
 
+namespace maker {
+
 class TAboutForm : public QDialog {
   Q_OBJECT
  public:
@@ -20,3 +22,5 @@ class TAboutForm : public QDialog {
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
 };
+
+}  // namespace maker

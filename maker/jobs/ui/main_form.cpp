@@ -36,6 +36,10 @@
 #include "maker/settings/ui/options_form.h"
 #include "maker/settings/ui/translate_form.h"
 
+using maker::TAboutForm;
+using maker::TMainForm;
+using maker::TOptionsForm;
+
 namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }

@@ -34,9 +34,13 @@
 class QtMainLoop;
 class MainFormHost;
 class TDirectorySelectForm;
-class TAboutForm;
 class TCDInfoForm;
+// The maker and the player each have a main, an options and an about window of these
+// names; each program's live in its own namespace.
+namespace maker {
+class TAboutForm;
 class TOptionsForm;
+}  // namespace maker
 
 // A status panel: its text, and the percentage the text carries as a bar beside it.
 class TStatusPanel : public QFrame {
@@ -53,6 +57,8 @@ class TStatusPanel : public QFrame {
   QProgressBar* bar_;
   int percent_ = -1;
 };
+
+namespace maker {
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -190,7 +196,7 @@ class TMainForm : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  friend class MainFormHost;
+  friend class ::MainFormHost;
   void BuildControls();
   void BuildMenus();
   void ConnectHandlers();
@@ -226,3 +232,5 @@ class TMainForm : public QMainWindow {
   bool closing_ = false;
   bool resizing_ = false;
 };
+
+}  // namespace maker

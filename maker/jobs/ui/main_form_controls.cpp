@@ -9,6 +9,8 @@
 #include "maker/jobs/ui/main_form.h"
 #include "maker/jobs/ui/tabbed_list_delegate.h"
 
+using maker::TMainForm;
+
 namespace {
 
 QFrame* MarginPanel(const char* name, QWidget* parent, int height) {

@@ -3,14 +3,14 @@
 
 #include "maker/jobs/pipeline_host.h"
 
-class TMainForm;
+namespace maker { class TMainForm; }
 class QListWidget;
 
 // Maps every MakerControl to the window's widget of that name; rows are the list widgets'
 // items, logs their memos, status texts their panels. Main thread only.
 class MainFormHost final : public PipelineHost {
  public:
-  explicit MainFormHost(TMainForm& form) : form_(form), temporaryFiles_(*this) {}
+  explicit MainFormHost(maker::TMainForm& form) : form_(form), temporaryFiles_(*this) {}
 
   void AppendLog(MakerLog log, const std::string& line) override;
   void SetStatusText(MakerPanel panel, const std::string& text) override;
@@ -57,6 +57,6 @@ class MainFormHost final : public PipelineHost {
     MainFormHost& host;
   };
 
-  TMainForm& form_;
+  maker::TMainForm& form_;
   TemporaryFiles temporaryFiles_;
 };

@@ -23,6 +23,9 @@
 #include "maker/jobs/ui/main_form.h"
 #include "maker/settings/ui/options_form.h"
 
+using maker::TMainForm;
+using maker::TOptionsForm;
+
 namespace {
 
 void Settle(int ms = 150) {

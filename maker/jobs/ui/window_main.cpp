@@ -13,6 +13,8 @@
 #include "maker/jobs/ui/main_form.h"
 #include "maker/settings/settings_table.h"
 
+using maker::TMainForm;
+
 namespace {
 
 bool Set(const char* name) {

@@ -13,6 +13,8 @@
 #include "maker/settings/ui/encoding_page.h"
 #include "maker/settings/ui/file_log_page.h"
 
+using maker::TOptionsForm;
+
 namespace {
 
 constexpr const char* kErrorCaption = "zbmaker (Zimbar MP3 Maker) Error";

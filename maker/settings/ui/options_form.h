@@ -17,6 +17,8 @@ class TEncodingPage;
 class TFileLogPage;
 class TCustomizationPage;
 
+namespace maker {
+
 class TOptionsForm : public QDialog {
   Q_OBJECT
  public:
@@ -69,3 +71,5 @@ class TOptionsForm : public QDialog {
   ChooseLanguageFileFn chooseFile_;
   ShowErrorFn showError_;
 };
+
+}  // namespace maker

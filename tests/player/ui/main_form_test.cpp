@@ -30,6 +30,8 @@
 #include "tests/common/temp_dir.h"
 #include "tests/player/ui/fake_facade.h"
 
+using player::TMainForm;
+
 namespace {
 
 struct MainFormFixture : testing::Test {

@@ -14,6 +14,8 @@
 #include "tests/common/temp_dir.h"
 #include "tests/player/ui/skin_test_bitmaps.h"
 
+using player::TOptionsForm;
+
 namespace {
 
 // A complete skin folder whose face band has the given colour.

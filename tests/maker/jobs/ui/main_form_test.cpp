@@ -24,6 +24,9 @@
 #include "tests/common/temp_dir.h"
 #include "tests/maker/settings/ui/load_language.h"
 
+using maker::TMainForm;
+using maker::TOptionsForm;
+
 namespace {
 
 void Touch(const std::string& path) {

@@ -12,7 +12,8 @@
 
 // Presses Load Language with the file dialog answered by `path` (empty: the dialog was
 // cancelled); the boxes the window would show go to `showError`.
-inline void LoadLanguageFromOptions(TOptionsForm& form, const std::string& path, TOptionsForm::ShowErrorFn showError) {
+inline void LoadLanguageFromOptions(maker::TOptionsForm& form, const std::string& path,
+                                    maker::TOptionsForm::ShowErrorFn showError) {
   form.SetDialogs([chosen = QString::fromStdString(path)](QWidget*, const QString&) { return chosen; },
                   std::move(showError));
   QTest::mouseClick(form.CustomizationTabSheet->LoadLanguageButton, Qt::LeftButton);

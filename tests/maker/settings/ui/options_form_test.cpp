@@ -16,6 +16,8 @@
 #include "tests/maker/settings/ui/load_language.h"
 #include "tests/maker/settings/translatable_names.h"
 
+using maker::TOptionsForm;
+
 namespace {
 
 const std::string kShippedFolder = std::string(ZIMBAR_SOURCE_DIR) + "/lang/";
