@@ -74,7 +74,6 @@ ZBAACLIB_EXPORT int32_t AACDecoder_Open(AacStreamInfo* info, const char* path) {
   } catch (...) {
     // Out of memory while setting up: the stream shows as ended at the first Decode.
     try {
-      Decoder().Close();
       Decoder().Abandon(ENOMEM);
     } catch (...) {
     }

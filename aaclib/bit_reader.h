@@ -81,7 +81,6 @@ class BitReader {
   // True once reads have gone beyond the last bit of the input (they returned zeros).
   bool PastEnd() const { return endSeen_ && BitPosition() > dataEndBit_; }
   const AacInput& Input() const { return input_; }
-  AacInput& Input() { return input_; }
 
   // A copy of the reader's cache for a hot loop, so that it stays in registers while the
   // loop stores its results: the same Refill, Peek and Skip, written back to the reader

@@ -48,10 +48,7 @@ void JobFiles::DeleteWritten(const std::string& path, const std::optional<FileSt
 void JobFiles::DeleteOutput(const CodecJobFiles& job) {
   // A job whose output would be its own input (decoding "x.wav") is refused by the
   // codec thread; deleting its "output" on error would delete the input.
-  if (job.output == job.input) return;
-  const std::optional<FileState> in = FileState::Of(job.input);
-  const std::optional<FileState> out = FileState::Of(job.output);
-  if (in && out && in->device == out->device && in->inode == out->inode) return;
+  if (job.output == job.input || IsSameFile(job.input, job.output)) return;
   DeleteWritten(job.output, job.outputBefore, MakerLog::Encoder);
 }
 

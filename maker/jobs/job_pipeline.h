@@ -79,9 +79,6 @@ class JobPipeline {
   // Whether Start has work to do, from the rows and the selected operation: a selected
   // track (CD operations) or any file row. The idle state enables StartButton by it.
   bool StartEnabled() const;
-  // The jobs of the last run: one per track row or file row at its Start, with their
-  // status and, once started, their paths.
-  const JobTable& Jobs(JobList list) const { return list == JobList::Tracks ? tracks_ : files_; }
   bool CancelRequested() const { return cancelRequested_; }
   ThreadPriority CheckedPriority() const { return priority_; }
   // "-delete" of the command line: delete WAV inputs after a successful encode.

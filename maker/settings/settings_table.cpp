@@ -162,7 +162,7 @@ bool ScsiPassThroughUsable() {
   return false;
 }
 
-void SettingsTable::ResetToDefaults() { static_cast<MakerSettingValues&>(*this) = MakerSettingValues{}; }
+void SettingsTable::ResetToDefaults() { static_cast<MakerSettingValues&>(*this) = MakerSettingDefaults(); }
 
 int SettingsTable::Int(std::string_view key) const {
   const SettingEntry* entry = EntryOf(key, kInt);
@@ -184,7 +184,7 @@ void SettingsTable::SetText(std::string_view key, std::string_view value) {
 }
 
 std::string SettingsTable::DefaultText(std::string_view key) const {
-  const MakerSettingValues defaults;
+  const MakerSettingValues& defaults = MakerSettingDefaults();
   for (const SettingEntry& entry : kEntries) {
     if (key != entry.key) continue;
     if (entry.kind == kInt) return std::to_string(NumberOf(defaults, entry));

@@ -34,7 +34,6 @@ class SettingText {
   operator const std::string&() const { return text_; }
   const char* c_str() const { return text_.c_str(); }
   bool empty() const { return text_.empty(); }
-  size_t Bytes() const { return bytes_; }
 
   bool operator==(const SettingText& other) const { return text_ == other.text_; }
   friend bool operator==(const SettingText& setting, std::string_view text) { return setting.text_ == text; }

@@ -15,9 +15,6 @@
 
 namespace {
 
-// The engines' state for an input that reached its end by itself.
-constexpr int kStateEndOfStream = 3;
-
 int64_t NowSecond() { return static_cast<int64_t>(std::time(nullptr)); }
 
 }  // namespace
@@ -29,11 +26,7 @@ PlayerSession::PlayerSession(PlayerSettings& settings, FacadeFactory makeFacade,
 PlayerSession::~PlayerSession() {
   startupLoad_.reset();
   dropLoad_.reset();
-  if (facade_) {
-    std::unique_ptr<PlaybackFacade> stopping = std::move(facade_);
-    ++generation_;
-    stopping->Stop();
-  }
+  ReleaseFacade();
 }
 
 // ---- start-up and shut-down ----
@@ -89,7 +82,6 @@ std::string PlayerSession::ShutDown() {
     else if (auto written = WritePlayListFile(listPath, list_.Entries()); !written)
       error = written.Error().Message();
   }
-  host_.StopEndOfTrackWait();
   Stop();
   return error;
 }
@@ -97,8 +89,8 @@ std::string PlayerSession::ShutDown() {
 // ---- facade ----
 
 void PlayerSession::CreateFacade() {
+  // Connected by OpenFacade, which always follows.
   facade_ = makeFacade_();
-  ConnectFacade();
   facade_->UseDirectSound(settings_.useDirectSound != 0);
 }
 
@@ -151,7 +143,8 @@ void PlayerSession::Play() {
   const std::string* current = list_.Current();
   if (list_.Empty() || !current) return;
   const std::string entry = *current;
-  if (entry != loadedFile_) {
+  const bool changed = entry != loadedFile_;
+  if (changed) {
     loadedFile_ = entry;
     // Never blocks: a FIFO or device named as the entry is not opened.
     tag_ = ReadTagForEditing(entry);
@@ -159,11 +152,9 @@ void PlayerSession::Play() {
     streamTitle_.clear();
     host_.ShowTitle(FileLabelText(entry, tagText_));
     infoThrottle_.Reset();
-    if (!facade_) CreateFacade();
-    OpenFacade(entry);
   }
-  if (!facade_) {
-    CreateFacade();
+  if (changed || !facade_) {
+    if (!facade_) CreateFacade();
     OpenFacade(loadedFile_);
   }
   facade_->Play();
@@ -173,16 +164,18 @@ void PlayerSession::Play() {
   Tell(SessionChange::Status);
 }
 
+void PlayerSession::ReleaseFacade() {
+  if (!facade_) return;
+  // Forgotten first: the engine's Stop turns the event loop while it waits, and nothing
+  // that runs meanwhile may reach the facade being stopped.
+  std::unique_ptr<PlaybackFacade> stopping = std::move(facade_);
+  ++generation_;
+  stopping->Stop();
+}
+
 void PlayerSession::Stop() {
   host_.StopEndOfTrackWait();
-  if (facade_) {
-    // Forgotten first: the engine's Stop turns the event loop while it waits, and nothing
-    // that runs meanwhile may reach the facade being stopped.
-    std::unique_ptr<PlaybackFacade> stopping = std::move(facade_);
-    ++generation_;
-    stopping->Stop();
-    stopping.reset();
-  }
+  ReleaseFacade();
   paused_ = false;
   Tell(SessionChange::Status);
 }
@@ -245,7 +238,6 @@ bool PlayerSession::SeekTo(int64_t seconds) {
 void PlayerSession::Shuffle() { list_.Shuffle(loadedFile_, RuntimeRandom()); }
 
 void PlayerSession::EndOfTrackWaitOver() {
-  host_.StopEndOfTrackWait();
   list_.Next();
   Stop();
   if (settings_.continuousPlay != 0 || list_.Index() != 0) Play();
@@ -361,7 +353,7 @@ void PlayerSession::Tell(SessionChange change) {
 // ---- the engines' notifications ----
 
 void PlayerSession::NotifyPlayerState(int state) {
-  if (state == kStateEndOfStream) host_.StartEndOfTrackWait();
+  if (state == kPlayerStateEndOfStream) host_.StartEndOfTrackWait();
 }
 
 void PlayerSession::NotifyInputPosition(uint32_t offset, uint32_t range) {

@@ -133,6 +133,8 @@ class PlayerSession {
   using DropLoad = Worker<TListLoadThread<GatheredEntries>>;
 
   void CreateFacade();
+  // Stops the facade and lets it go; nothing it raises afterwards counts.
+  void ReleaseFacade();
   // Connects the facade's handlers anew: notifications of what it played before are
   // dropped from now on.
   void ConnectFacade();

@@ -120,6 +120,6 @@ void TAACPlayer::Run() {
     if (RunGuarded([&] { close(); }) != 0) ReportError("AAC Close Error");
   }
   library.Close();
-  if (ended && !Terminated()) slots_->OnNotifyPlayerState(this, 3);
+  if (ended && !Terminated()) slots_->OnNotifyPlayerState(this, kPlayerStateEndOfStream);
   running_ = false;
 }

@@ -7,6 +7,9 @@
 #include <memory>
 #include <string>
 
+// The player state an engine raises when its input reached its end by itself.
+inline constexpr int kPlayerStateEndOfStream = 3;
+
 // Each is a bound callback; the first argument is the object that raises it. They may be
 // called on a worker or library thread (see player_engine.h), so handlers must cope.
 using NotifyPlayerState = std::function<void(void* sender, int state)>;

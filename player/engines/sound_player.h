@@ -9,7 +9,6 @@
 #include <string>
 
 #include "common/main_loop.h"
-#include "common/result.h"
 #include "player/engines/aac_player.h"
 #include "player/engines/engine_table.h"
 #include "player/engines/mp3_player.h"

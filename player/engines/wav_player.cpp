@@ -39,7 +39,7 @@ void TWavPlayer::Run() {
   if (!opened) {
     ReportError("Cannot open " + fileName_ + ": " + opened.Error().reason);
   } else if (PlayFile(opened.Value().Get()) && !Terminated()) {
-    slots_->OnNotifyPlayerState(this, 3);
+    slots_->OnNotifyPlayerState(this, kPlayerStateEndOfStream);
   }
   CloseOutput();
   running_ = false;

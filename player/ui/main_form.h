@@ -85,9 +85,6 @@ class TMainForm : public TMainSkinFace, public PlayerWindow, private SessionHost
   void ShowEqualizer();
   void ShowAbout();
   void RunSystemCommand(int id);
-  // Entries dropped or handed over: they join the list and the first of them plays.
-  // False when there were none.
-  bool AddAndPlay(const std::vector<std::string>& entries) { return session_.AddAndPlay(entries); }
   // Files, folders and lists dropped or handed over: gathered on a worker thread, then
   // they join the list and the first of them plays; what was refused is shown in a
   // message box. DropsPending() while they are gathered.
@@ -105,11 +102,8 @@ class TMainForm : public TMainSkinFace, public PlayerWindow, private SessionHost
   Status PlaybackStatus() const { return session_.State(); }
   bool HasFacade() const { return session_.HasFacade(); }
   int VolumeLevel() const { return session_.VolumeLevel(); }
-  void SetVolumeLevel(int level) { session_.SetVolumeLevel(level); }
-  uint32_t Position() const { return session_.Position(); }
   uint32_t Range() const { return session_.Range(); }
   NowPlaying Now() const { return session_.Now(); }
-  const std::string& TagText() const { return session_.TagText(); }
 
   TEqualizerForm* EqualizerForm() const { return eqForm_.get(); }
   TPlayListForm* PlayListForm() const { return playListForm_.get(); }
