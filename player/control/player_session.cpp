@@ -78,7 +78,7 @@ std::string PlayerSession::ShutDown() {
     const std::string listPath = DefaultPlayListPath();
     // A failed save keeps the previous list file whole; the caller says why.
     if (auto made = CreateDirectories(ExtractFileDir(listPath)); !made)
-      error = PlayListFileError{PlayListFileError::Kind::Write, listPath, made.Error().errnum}.Message();
+      error = PlayListFileFailure(PlayListAccess::Write, listPath, made.Error().errnum).Message();
     else if (auto written = WritePlayListFile(listPath, list_.Entries()); !written)
       error = written.Error().Message();
   }

@@ -56,10 +56,13 @@ bool IsPlaylistHeader(std::string_view line) {
 
 }  // namespace
 
-std::string PlayListFileError::Message() const {
-  const std::string what = std::string(kind == Kind::Write ? "Cannot write play list " : "Cannot read play list ") + path;
-  if (notAFile) return what + ": it is not a regular file";
-  return what + ": " + std::strerror(errnum);
+Error PlayListFileFailure(PlayListAccess access, const std::string& path, int errnum) {
+  const std::string what =
+      std::string(access == PlayListAccess::Write ? "Cannot write play list " : "Cannot read play list ") + path;
+  if (errnum != 0) return IoError(errnum, path, what);
+  constexpr const char* kNotAFile = "it is not a regular file";
+  return Error(ErrorCategory::Unsupported, {}, what + ": " + kNotAFile, kNotAFile, path)
+      .WithCase(PlayListFileFault::NotAFile);
 }
 
 std::string RefusedLineMessage(const std::string& path, const RefusedLine& refused) {
@@ -104,25 +107,24 @@ std::string PlayListText(const std::vector<std::string>& entries) {
   return text;
 }
 
-Result<std::vector<std::string>, PlayListFileError> ReadPlayListFile(const std::string& path,
-                                                                     std::vector<RefusedLine>* refused) {
-  using Kind = PlayListFileError::Kind;
+Expected<std::vector<std::string>> ReadPlayListFile(const std::string& path, std::vector<RefusedLine>* refused) {
+  constexpr PlayListAccess kRead = PlayListAccess::Read;
   // A FIFO (whose open would wait for a writer, for ever if none comes) or a device (whose
   // open may do something of its own) is refused before it is opened.
   auto opened = OpenRegularFile(path);
   if (!opened) {
-    const int error = opened.Error().errorNumber;
-    return Fail(PlayListFileError{Kind::Read, path, error, /*notAFile=*/error == 0});
+    // errorNumber 0: not a regular file.
+    return Fail(PlayListFileFailure(kRead, path, opened.Error().errorNumber));
   }
   const UniqueFd fd = std::move(opened).Value();
   struct stat st {};
-  if (::fstat(fd.Get(), &st) != 0) return Fail(PlayListFileError{Kind::Read, path, errno});
+  if (::fstat(fd.Get(), &st) != 0) return Fail(PlayListFileFailure(kRead, path, errno));
   std::string text;
   if (st.st_size > 0) text.reserve(static_cast<size_t>(st.st_size));
   char buffer[65536];
   for (;;) {
     const ssize_t got = ReadUpTo(fd.Get(), buffer, sizeof buffer);
-    if (got < 0) return Fail(PlayListFileError{Kind::Read, path, errno});
+    if (got < 0) return Fail(PlayListFileFailure(kRead, path, errno));
     if (got == 0) break;
     text.append(buffer, static_cast<size_t>(got));
     if (static_cast<size_t>(got) < sizeof buffer) break;
@@ -130,21 +132,21 @@ Result<std::vector<std::string>, PlayListFileError> ReadPlayListFile(const std::
   return ParsePlayListText(text, refused);
 }
 
-Status<PlayListFileError> WritePlayListFile(const std::string& path, const std::vector<std::string>& entries) {
-  using Kind = PlayListFileError::Kind;
+Outcome WritePlayListFile(const std::string& path, const std::vector<std::string>& entries) {
+  constexpr PlayListAccess kWrite = PlayListAccess::Write;
   // Looked at first: the output would be written in place, and a FIFO's open waits.
   if (struct stat st {}; ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-    return Fail(PlayListFileError{Kind::Write, path, 0, /*notAFile=*/true});
+    return Fail(PlayListFileFailure(kWrite, path, 0));
   auto file = OutputFile::Create(path);
-  if (!file) return Fail(PlayListFileError{Kind::Write, path, file.Error().errnum});
+  if (!file) return Fail(PlayListFileFailure(kWrite, path, file.Error().errnum));
   const std::string text = PlayListText(entries);
-  if (!WriteAll(file.Value().Fd(), text.data(), text.size())) return Fail(PlayListFileError{Kind::Write, path, errno});
+  if (!WriteAll(file.Value().Fd(), text.data(), text.size())) return Fail(PlayListFileFailure(kWrite, path, errno));
   // On the disk before it takes the old list's place, also when there was no old list: a
   // file system that runs out of room while writing back says so here, not after the
   // rename has put a cut list in place.
-  if (::fsync(file.Value().Fd()) != 0 && errno != EINVAL) return Fail(PlayListFileError{Kind::Write, path, errno});
+  if (::fsync(file.Value().Fd()) != 0 && errno != EINVAL) return Fail(PlayListFileFailure(kWrite, path, errno));
   if (auto committed = file.Value().Commit(); !committed)
-    return Fail(PlayListFileError{Kind::Write, path, committed.Error().errnum});
+    return Fail(PlayListFileFailure(kWrite, path, committed.Error().errnum));
   return Done{};
 }
 

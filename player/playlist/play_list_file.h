@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/result.h"
+#include "common/error.h"
 
 inline constexpr const char* kDefaultPlayListName = "zbplayerdef.pls";
 
@@ -20,18 +20,15 @@ inline constexpr const char* kDefaultPlayListName = "zbplayerdef.pls";
 inline constexpr size_t kMaxEntryBytes = PATH_MAX - 1;
 inline bool EntryTooLong(std::string_view entry) { return entry.size() > kMaxEntryBytes; }
 
-struct PlayListFileError {
-  enum class Kind { Read, Write };
-  Kind kind = Kind::Read;
-  std::string path;
-  int errnum = 0;
-  // A FIFO, a device or a folder: never read or written as a list (its open could block,
-  // its end never come).
-  bool notAFile = false;
-  // "Cannot read play list /x.pls: No such file or directory", "Cannot write play list
-  // /x.pls: it is not a regular file".
-  std::string Message() const;
-};
+// Whether a list file was being read or written when it failed.
+enum class PlayListAccess { Read, Write };
+// A FIFO, a device or a folder named as a list: never read or written as one (its open
+// could block, its end never come).
+enum class PlayListFileFault { NotAFile };
+
+// "Cannot read play list /x.pls: No such file or directory" (Io, errnum); errnum 0 gives
+// "Cannot write play list /x.pls: it is not a regular file" (Unsupported, NotAFile).
+Error PlayListFileFailure(PlayListAccess access, const std::string& path, int errnum);
 
 // A line of a list file left out because it is longer than kMaxEntryBytes.
 struct RefusedLine {
@@ -52,14 +49,14 @@ std::vector<std::string> ParsePlayListText(std::string_view text, std::vector<Re
 std::string PlayListText(const std::vector<std::string>& entries);
 
 // Reads a list file. Only a regular file is read: it is opened without waiting (a FIFO
-// would block the open until a writer comes) and anything else is refused (notAFile).
-Result<std::vector<std::string>, PlayListFileError> ReadPlayListFile(const std::string& path,
-                                                                     std::vector<RefusedLine>* refused = nullptr);
+// would block the open until a writer comes) and anything else is refused (NotAFile).
+Expected<std::vector<std::string>> ReadPlayListFile(const std::string& path,
+                                                    std::vector<RefusedLine>* refused = nullptr);
 // Writes the whole file under a temporary name, flushes it to the disk and renames it
 // into place, so a failed write (a full disk) leaves the old list whole and no part of
 // the new one behind. A path naming anything but a regular file (a FIFO, whose open would
-// wait for a reader) is refused (notAFile).
-Status<PlayListFileError> WritePlayListFile(const std::string& path, const std::vector<std::string>& entries);
+// wait for a reader) is refused (NotAFile).
+Outcome WritePlayListFile(const std::string& path, const std::vector<std::string>& entries);
 
 // "zbplayerdef.pls" in the per-user folder.
 std::string DefaultPlayListPath();

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/error.h"
 #include "common/ini_file.h"
-#include "common/result.h"
 #include "player/skin/skin_elements.h"
 
 struct SkinRect {
@@ -84,7 +84,7 @@ struct DisplayIni {
   // Reads the section "display" of a parsed document.
   static DisplayIni FromIni(const IniFile& ini);
   // Reads a file; a missing file gives a skin with no elements and default equalizer keys.
-  static Result<DisplayIni, IniError> Load(const std::string& path);
+  static Expected<DisplayIni> Load(const std::string& path);
 };
 
 // The value parsers, with the C library's scanf semantics: fields are read left to right,

@@ -21,9 +21,12 @@ SkinFiles SkinFiles::In(const std::string& folder) {
   return {JoinPath(folder, kDisplayIniName), JoinPath(folder, kMainBitmapName), JoinPath(folder, kEqualizerBitmapName)};
 }
 
-std::string SkinFolderError::Message() const {
-  if (kind == Kind::MissingFiles) return "Specified directory does not contain display information.";
-  return "Cannot copy the skin file " + path + ": " + std::strerror(errnum);
+Error SkinMissingFiles(const std::string& folder) {
+  return Error(ErrorCategory::Format, {}, "Specified directory does not contain display information.", {}, folder);
+}
+
+Error SkinCopyFailure(const std::string& path, int errnum) {
+  return IoError(errnum, path, "Cannot copy the skin file " + path);
 }
 
 bool HoldsSkin(const std::string& folder) {
@@ -65,10 +68,10 @@ int CopyInto(const std::string& from, const OutputFile& to) {
 
 }  // namespace
 
-Status<SkinFolderError> InstallSkin(const std::string& chosenFolder, const std::string& targetFolder) {
-  if (!HoldsSkin(chosenFolder)) return Fail(SkinFolderError{SkinFolderError::Kind::MissingFiles, chosenFolder, 0});
+Outcome InstallSkin(const std::string& chosenFolder, const std::string& targetFolder) {
+  if (!HoldsSkin(chosenFolder)) return Fail(SkinMissingFiles(chosenFolder));
   if (auto made = CreateDirectories(targetFolder); !made)
-    return Fail(SkinFolderError{SkinFolderError::Kind::Copy, made.Error().path, made.Error().errnum});
+    return Fail(SkinCopyFailure(made.Error().path, made.Error().errnum));
   if (SameFolder(chosenFolder, targetFolder)) return Done{};
 
   const SkinFiles from = SkinFiles::In(chosenFolder);
@@ -81,15 +84,15 @@ Status<SkinFolderError> InstallSkin(const std::string& chosenFolder, const std::
   for (const auto& [source, destination] : pairs) {
     auto created = OutputFile::Create(*destination);
     if (!created)
-      return Fail(SkinFolderError{SkinFolderError::Kind::Copy, *destination, created.Error().errnum});
+      return Fail(SkinCopyFailure(*destination, created.Error().errnum));
     OutputFile copy = std::move(created).Value();
     if (const int error = CopyInto(*source, copy); error != 0)
-      return Fail(SkinFolderError{SkinFolderError::Kind::Copy, *source, error});
+      return Fail(SkinCopyFailure(*source, error));
     copies.push_back(std::move(copy));
   }
   for (size_t i = 0; i < copies.size(); ++i) {
     if (auto committed = copies[i].Commit(); !committed)
-      return Fail(SkinFolderError{SkinFolderError::Kind::Copy, *pairs[i].second, committed.Error().errnum});
+      return Fail(SkinCopyFailure(*pairs[i].second, committed.Error().errnum));
   }
   return Done{};
 }

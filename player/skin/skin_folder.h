@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "common/result.h"
+#include "common/error.h"
 
 inline constexpr const char* kMainBitmapName = "main.bmp";
 inline constexpr const char* kEqualizerBitmapName = "eq.bmp";
@@ -16,15 +16,11 @@ struct SkinFiles {
   static SkinFiles In(const std::string& folder);
 };
 
-struct SkinFolderError {
-  enum class Kind { MissingFiles, Copy };
-  Kind kind = Kind::MissingFiles;
-  std::string path;  // the file that could not be copied (Copy)
-  int errnum = 0;
-  // "Specified directory does not contain display information." for a folder without the
-  // three files; "Cannot copy the skin file /x: reason" otherwise.
-  std::string Message() const;
-};
+// "Specified directory does not contain display information.": a folder without the
+// three files (Format; subject the folder).
+Error SkinMissingFiles(const std::string& folder);
+// "Cannot copy the skin file /x: reason" (Io; subject the file that could not be copied).
+Error SkinCopyFailure(const std::string& path, int errnum);
 
 // Whether the folder holds all three files.
 bool HoldsSkin(const std::string& folder);
@@ -43,4 +39,4 @@ std::string ActiveSkinFolder();
 // beside its destination first and the three are renamed into place only when all copies
 // succeeded, so a failed copy (full disk, unreadable file) keeps the active skin whole.
 // Choosing the target itself succeeds without copying.
-Status<SkinFolderError> InstallSkin(const std::string& chosenFolder, const std::string& targetFolder);
+Outcome InstallSkin(const std::string& chosenFolder, const std::string& targetFolder);

@@ -136,7 +136,7 @@ StartSkin ReadStartSkin() {
 
 QString InstallChosenSkin(const QString& chosenFolder) {
   const std::string folder = chosenFolder.toStdString();
-  if (!HoldsSkin(folder)) return Q(SkinFolderError{}.Message());
+  if (!HoldsSkin(folder)) return Q(SkinMissingFiles(folder).Message());
   // A skin that cannot be shown would leave the player without a face after the copy.
   const LoadedSkin chosen = ReadSkinFolder(chosenFolder);
   if (!chosen.Showable()) return QStringLiteral("The skin cannot be used:\n%1").arg(chosen.error);

@@ -97,20 +97,20 @@ TEST(PlayListFile, OnlyRegularFilesAreRead) {
   const std::string fifo = dir.File("f.pls");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
   FifoRescue rescue(fifo);
-  std::optional<PlayListFileError> error;
+  std::optional<Error> error;
   const double took = Seconds([&] {
     auto read = ReadPlayListFile(fifo);
     if (!read) error = read.Error();
   });
   EXPECT_LT(took, 1.0) << "the FIFO's open waited for a writer";
   ASSERT_TRUE(error);
-  EXPECT_TRUE(error->notAFile);
+  EXPECT_TRUE(error->Is(PlayListFileFault::NotAFile));
   EXPECT_EQ(error->Message(), "Cannot read play list " + fifo + ": it is not a regular file");
   auto folder = ReadPlayListFile(dir.Path());
   ASSERT_FALSE(folder);
-  EXPECT_TRUE(folder.Error().notAFile);
+  EXPECT_TRUE(folder.Error().Is(PlayListFileFault::NotAFile));
   // Nor is a list written into one: the open of a FIFO without a reader waits too.
-  std::optional<PlayListFileError> written;
+  std::optional<Error> written;
   const double wrote = Seconds([&] {
     auto saved = WritePlayListFile(fifo, {"/a.mp3"});
     if (!saved) written = saved.Error();
