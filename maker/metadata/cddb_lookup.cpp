@@ -106,14 +106,14 @@ int CddbSession::Connect() {
       socks_ ? TcpConnection::ConnectViaSocks4(*socks_, target_, request_.timeout, abort, deadline_)
              : TcpConnection::Connect(target_, request_.timeout, abort, deadline_);
   if (!connected) {
-    switch (connected.Error()) {
-      case TcpError::NoSocket: return kCddbNoSockets;
-      case TcpError::Aborted: return kCddbCancelled;
-      case TcpError::Unresolved:
-      case TcpError::ConnectFailed:
-      case TcpError::SendFailed:
-      case TcpError::ReceiveFailed:
-      case TcpError::Closed: return kCddbCannotConnect;
+    switch (connected.Error().CaseOr(TcpFault::ConnectFailed)) {
+      case TcpFault::NoSocket: return kCddbNoSockets;
+      case TcpFault::Aborted: return kCddbCancelled;
+      case TcpFault::Unresolved:
+      case TcpFault::ConnectFailed:
+      case TcpFault::SendFailed:
+      case TcpFault::ReceiveFailed:
+      case TcpFault::Closed: return kCddbCannotConnect;
     }
     return kCddbCannotConnect;
   }

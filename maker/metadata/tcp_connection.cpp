@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -43,16 +44,47 @@ int PollOne(int fd, short events, std::chrono::milliseconds timeout, TcpDeadline
   }
 }
 
+// "127.0.0.1:8880".
+std::string AddressText(const sockaddr_in& address) {
+  char text[INET_ADDRSTRLEN] = {};
+  ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+  return std::string(text) + ":" + std::to_string(ntohs(address.sin_port));
+}
+
 }  // namespace
 
-Result<sockaddr_in, TcpError> ResolveIpv4(const std::string& host, std::uint16_t port) {
+Error TcpFailure(TcpFault fault, std::string subject, int errnum) {
+  ErrorCategory category = ErrorCategory::Network;
+  std::string text;
+  switch (fault) {
+    case TcpFault::NoSocket:
+      category = ErrorCategory::Io;
+      text = "cannot create a socket";
+      break;
+    case TcpFault::Unresolved: text = "cannot resolve the address"; break;
+    case TcpFault::ConnectFailed: text = "cannot connect"; break;
+    case TcpFault::SendFailed: text = "cannot send"; break;
+    case TcpFault::ReceiveFailed: text = "no reply"; break;
+    case TcpFault::Closed: text = "the connection was closed"; break;
+    case TcpFault::Aborted:
+      category = ErrorCategory::Cancelled;
+      text = "cancelled";
+      break;
+  }
+  if (!subject.empty()) text += " (" + subject + ")";
+  std::string reason = errnum != 0 ? std::strerror(errnum) : std::string();
+  if (!reason.empty()) text += ": " + reason;
+  return Error(category, {}, std::move(text), std::move(reason), std::move(subject), errnum).WithCase(fault);
+}
+
+Expected<sockaddr_in> ResolveIpv4(const std::string& host, std::uint16_t port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
-  if (host.empty()) return Fail(TcpError::Unresolved);
+  if (host.empty()) return Fail(TcpFailure(TcpFault::Unresolved));
   if (host[0] >= '0' && host[0] <= '9') {
     if (::inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
-      return Fail(TcpError::Unresolved);
+      return Fail(TcpFailure(TcpFault::Unresolved, host));
     }
     return address;
   }
@@ -61,7 +93,7 @@ Result<sockaddr_in, TcpError> ResolveIpv4(const std::string& host, std::uint16_t
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
   if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-    return Fail(TcpError::Unresolved);
+    return Fail(TcpFailure(TcpFault::Unresolved, host));
   }
   address.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
   ::freeaddrinfo(found);
@@ -74,27 +106,25 @@ void TcpConnection::Close() {
   bufferPos_ = 0;
 }
 
-Result<TcpConnection, TcpError> TcpConnection::Connect(const sockaddr_in& target,
-                                                       std::chrono::milliseconds timeout,
-                                                       AbortCheck abort, TcpDeadline deadline) {
+Expected<TcpConnection> TcpConnection::Connect(const sockaddr_in& target, std::chrono::milliseconds timeout,
+                                               AbortCheck abort, TcpDeadline deadline) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0) return Fail(TcpError::NoSocket);
+  if (fd < 0) return Fail(TcpFailure(TcpFault::NoSocket, {}, errno));
   TcpConnection connection(fd, timeout, std::move(abort), deadline);
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0) {
-    if (errno != EINPROGRESS) return Fail(TcpError::ConnectFailed);
+    if (errno != EINPROGRESS) return Fail(TcpFailure(TcpFault::ConnectFailed, AddressText(target), errno));
     const int ready = PollOne(fd, POLLOUT, timeout, deadline, connection.abort_);
-    if (ready == kPollAborted) return Fail(TcpError::Aborted);
-    if (ready <= 0) return Fail(TcpError::ConnectFailed);
+    if (ready == kPollAborted) return Fail(TcpFailure(TcpFault::Aborted, AddressText(target)));
+    if (ready <= 0) return Fail(TcpFailure(TcpFault::ConnectFailed, AddressText(target), ready < 0 ? errno : ETIMEDOUT));
     int error = 0;
     socklen_t length = sizeof error;
-    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
-      return Fail(TcpError::ConnectFailed);
-    }
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+    if (error != 0) return Fail(TcpFailure(TcpFault::ConnectFailed, AddressText(target), error));
   }
   return connection;
 }
 
-Result<TcpConnection, TcpError> TcpConnection::ConnectViaSocks4(
+Expected<TcpConnection> TcpConnection::ConnectViaSocks4(
     const sockaddr_in& proxy, const sockaddr_in& target, std::chrono::milliseconds timeout,
     AbortCheck abort, TcpDeadline deadline) {
   auto connected = Connect(proxy, timeout, std::move(abort), deadline);
@@ -108,20 +138,23 @@ Result<TcpConnection, TcpError> TcpConnection::ConnectViaSocks4(
   request.append(reinterpret_cast<const char*>(&target.sin_addr.s_addr), 4);
   request.append("nobody");
   request.push_back('\0');
+  // Every failure of the exchange with the proxy is a failed connect, unless it was stopped.
+  const std::string through = AddressText(target) + " through " + AddressText(proxy);
   if (auto sent = connection.SendAll(request); !sent) {
-    return Fail(sent.Error() == TcpError::Aborted ? TcpError::Aborted : TcpError::ConnectFailed);
+    if (sent.Error().Is(TcpFault::Aborted)) return Fail(TcpFailure(TcpFault::Aborted, through));
+    return Fail(TcpFailure(TcpFault::ConnectFailed, through, sent.Error().errnum));
   }
   auto reply = connection.ReceiveExactly(8);
-  if (!reply && reply.Error() == TcpError::Aborted) return Fail(TcpError::Aborted);
+  if (!reply && reply.Error().Is(TcpFault::Aborted)) return Fail(TcpFailure(TcpFault::Aborted, through));
   if (!reply || static_cast<unsigned char>(reply.Value()[1]) != 90) {
-    return Fail(TcpError::ConnectFailed);
+    return Fail(TcpFailure(TcpFault::ConnectFailed, through));
   }
   return connection;
 }
 
-Status<TcpError> TcpConnection::SendAll(std::string_view bytes) {
+Outcome TcpConnection::SendAll(std::string_view bytes) {
   while (!bytes.empty()) {
-    if (!fd_) return Fail(TcpError::SendFailed);
+    if (!fd_) return Fail(TcpFailure(TcpFault::SendFailed, {}, EBADF));
     const ssize_t sent = ::send(fd_.Get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
     if (sent > 0) {
       bytes.remove_prefix(static_cast<std::size_t>(sent));
@@ -131,16 +164,17 @@ Status<TcpError> TcpConnection::SendAll(std::string_view bytes) {
     if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       const int ready = PollOne(fd_.Get(), POLLOUT, timeout_, deadline_, abort_);
       if (ready > 0) continue;
-      if (ready == kPollAborted) return Fail(TcpError::Aborted);
+      if (ready == kPollAborted) return Fail(TcpFailure(TcpFault::Aborted));
+      return Fail(TcpFailure(TcpFault::SendFailed, {}, ready < 0 ? errno : ETIMEDOUT));
     }
-    return Fail(TcpError::SendFailed);
+    return Fail(TcpFailure(TcpFault::SendFailed, {}, sent < 0 ? errno : 0));
   }
   return Done{};
 }
 
-TcpError TcpConnection::FillError() const {
-  if (aborted_) return TcpError::Aborted;
-  return closed_ ? TcpError::Closed : TcpError::ReceiveFailed;
+Error TcpConnection::FillError() const {
+  if (aborted_) return TcpFailure(TcpFault::Aborted);
+  return TcpFailure(closed_ ? TcpFault::Closed : TcpFault::ReceiveFailed);
 }
 
 bool TcpConnection::Fill() {
@@ -167,7 +201,7 @@ bool TcpConnection::Fill() {
   }
 }
 
-Result<std::string, TcpError> TcpConnection::ReceiveExactly(std::size_t count) {
+Expected<std::string> TcpConnection::ReceiveExactly(std::size_t count) {
   while (buffer_.size() - bufferPos_ < count) {
     if (!Fill()) return Fail(FillError());
   }
@@ -176,7 +210,7 @@ Result<std::string, TcpError> TcpConnection::ReceiveExactly(std::size_t count) {
   return bytes;
 }
 
-Result<std::string, TcpError> TcpConnection::ReceiveLine(std::size_t maxBytes) {
+Expected<std::string> TcpConnection::ReceiveLine(std::size_t maxBytes) {
   std::string line;
   bool any = false;
   for (;;) {

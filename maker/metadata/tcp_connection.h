@@ -12,10 +12,12 @@
 
 #include <netinet/in.h>
 
-#include "common/result.h"
+#include "common/error.h"
 #include "common/unique_fd.h"
 
-enum class TcpError {
+// What failed; each case is attached to the Error (WithCase) for callers that map it to a
+// code of their own.
+enum class TcpFault {
   NoSocket,       // the socket could not be created
   Unresolved,     // the host name or address could not be resolved
   ConnectFailed,  // refused, unreachable, timed out, or the proxy refused
@@ -24,6 +26,10 @@ enum class TcpError {
   Closed,         // the peer closed the connection before a whole line came
   Aborted,        // the abort check asked to stop while waiting
 };
+
+// The Error of a failed step: Network (Io for NoSocket, Cancelled for Aborted), with the
+// host or address as subject where one is known and errnum where the system gave one.
+Error TcpFailure(TcpFault fault, std::string subject = {}, int errnum = 0);
 
 // Asked about every 100 ms while a connect, send or receive waits; true ends the wait.
 using AbortCheck = std::function<bool()>;
@@ -35,7 +41,7 @@ inline constexpr TcpDeadline kNoDeadline = TcpDeadline::max();
 
 // An IPv4 address and port. A host that starts with a digit is taken as a dotted IPv4
 // address; other names are resolved through the system resolver.
-Result<sockaddr_in, TcpError> ResolveIpv4(const std::string& host, std::uint16_t port);
+Expected<sockaddr_in> ResolveIpv4(const std::string& host, std::uint16_t port);
 
 // Move-only owner of a connected socket.
 class TcpConnection {
@@ -44,30 +50,26 @@ class TcpConnection {
 
   // Connects to `target` directly. `timeout` limits the connect and, later, each send and
   // each wait for received bytes; `deadline` cuts every one of those waits short.
-  static Result<TcpConnection, TcpError> Connect(const sockaddr_in& target,
-                                                 std::chrono::milliseconds timeout,
-                                                 AbortCheck abort = {},
-                                                 TcpDeadline deadline = kNoDeadline);
+  static Expected<TcpConnection> Connect(const sockaddr_in& target, std::chrono::milliseconds timeout,
+                                         AbortCheck abort = {}, TcpDeadline deadline = kNoDeadline);
   // Connects to `proxy` and asks it (SOCKS 4, user "nobody") to connect on to `target`.
   // A reply whose second byte is not 90 is ConnectFailed.
-  static Result<TcpConnection, TcpError> ConnectViaSocks4(const sockaddr_in& proxy,
-                                                          const sockaddr_in& target,
-                                                          std::chrono::milliseconds timeout,
-                                                          AbortCheck abort = {},
-                                                          TcpDeadline deadline = kNoDeadline);
+  static Expected<TcpConnection> ConnectViaSocks4(const sockaddr_in& proxy, const sockaddr_in& target,
+                                                  std::chrono::milliseconds timeout, AbortCheck abort = {},
+                                                  TcpDeadline deadline = kNoDeadline);
 
   bool IsOpen() const { return static_cast<bool>(fd_); }
   void Close();
   // Moves the deadline of the waits still to come.
   void SetDeadline(TcpDeadline deadline) { deadline_ = deadline; }
 
-  Status<TcpError> SendAll(std::string_view bytes);
+  Outcome SendAll(std::string_view bytes);
   // Reads exactly `count` bytes.
-  Result<std::string, TcpError> ReceiveExactly(std::size_t count);
+  Expected<std::string> ReceiveExactly(std::size_t count);
   // Reads up to a line feed and returns the line without it and without a carriage return
   // before it. Bytes past `maxBytes` are read and dropped. A last line that the peer ends
   // by closing the connection is returned; Closed when nothing came before the close.
-  Result<std::string, TcpError> ReceiveLine(std::size_t maxBytes);
+  Expected<std::string> ReceiveLine(std::size_t maxBytes);
 
  private:
   TcpConnection(int fd, std::chrono::milliseconds timeout, AbortCheck abort, TcpDeadline deadline)
@@ -75,7 +77,7 @@ class TcpConnection {
   // Waits for received bytes and refills the buffer; false on error, time limit, abort or
   // close (FillError tells which).
   bool Fill();
-  TcpError FillError() const;
+  Error FillError() const;
 
   UniqueFd fd_;
   std::chrono::milliseconds timeout_{30000};

@@ -41,30 +41,35 @@ std::string CutToCharacters(std::string_view utf8, size_t maxChars) {
 }
 
 // The text of a language file, read with the INI reader's limits.
-Result<std::string, LanguageFileError> ReadLanguageText(const std::string& path) {
+Expected<std::string> ReadLanguageText(const std::string& path) {
   auto text = ReadIniText(path);
   if (text) return std::move(text).Value();
   const IniError& error = text.Error();
-  if (error.kind == IniError::Kind::Refused)
-    return Fail(LanguageFileError{LanguageFileError::Kind::Refused, path, {}, 0, error.detail});
-  return Fail(LanguageFileError{LanguageFileError::Kind::Read, path, {}, error.errnum});
+  if (error.kind == IniError::Kind::Refused) return Fail(LanguageFileRefused(path, error.detail));
+  return Fail(LanguageFileReadFailure(path, error.errnum));
 }
 
 }  // namespace
 
-std::string LanguageFileError::Message() const {
-  switch (kind) {
-    case Kind::Read:
-      return "Cannot read the language file " + path + ": " + std::strerror(errnum);
-    case Kind::NotALanguageFile:
-      return path + " is not a language file: it has none of the sections [" + kMainFormSection + "], [" +
-             kOptionsFormSection + "] and [" + kCdInfoFormSection + "].";
-    case Kind::Copy:
-      return "Cannot copy the language file " + path + " to " + target + ": " + std::strerror(errnum);
-    case Kind::Refused:
-      return path + " is not a language file: " + detail + ".";
-  }
-  return {};
+Error LanguageFileReadFailure(const std::string& path, int errnum) {
+  return IoError(errnum, path, "Cannot read the language file " + path).WithCase(LanguageFileFault::Read);
+}
+
+Error NotALanguageFile(const std::string& path) {
+  const std::string reason = std::string("it has none of the sections [") + kMainFormSection + "], [" +
+                             kOptionsFormSection + "] and [" + kCdInfoFormSection + "].";
+  return Error(ErrorCategory::Format, {}, path + " is not a language file: " + reason, reason, path)
+      .WithCase(LanguageFileFault::NotALanguageFile);
+}
+
+Error LanguageFileCopyFailure(const std::string& path, const std::string& target, int errnum) {
+  return IoError(errnum, path, "Cannot copy the language file " + path + " to " + target)
+      .WithCase(LanguageFileFault::Copy);
+}
+
+Error LanguageFileRefused(const std::string& path, const std::string& detail) {
+  return Error(ErrorCategory::Format, {}, path + " is not a language file: " + detail + ".", detail, path)
+      .WithCase(LanguageFileFault::Refused);
 }
 
 LanguageFile LanguageFile::FromText(std::string_view text) {
@@ -73,10 +78,10 @@ LanguageFile LanguageFile::FromText(std::string_view text) {
   return file;
 }
 
-Result<LanguageFile, LanguageFileError> LanguageFile::Load(const std::string& path) {
+Expected<LanguageFile> LanguageFile::Load(const std::string& path) {
   auto text = ReadLanguageText(path);
   if (!text) {
-    if (text.Error().kind == LanguageFileError::Kind::Read && text.Error().errnum == ENOENT) return LanguageFile();
+    if (text.Error().Is(LanguageFileFault::Read) && text.Error().errnum == ENOENT) return LanguageFile();
     return Fail(text.Error());
   }
   return FromText(text.Value());
@@ -120,14 +125,13 @@ std::string ActiveLanguageFilePath() {
   return FileExists(own) ? own : ShippedLanguageFolder() + kLanguageFileName;
 }
 
-Status<LanguageFileError> InstallLanguageFile(const std::string& chosen, const std::string& target) {
-  using Kind = LanguageFileError::Kind;
+Outcome InstallLanguageFile(const std::string& chosen, const std::string& target) {
   auto text = ReadLanguageText(chosen);
   if (!text) return Fail(text.Error());
   if (!LanguageFile::FromText(text.Value()).HasWindowSection())
-    return Fail(LanguageFileError{Kind::NotALanguageFile, chosen, {}, 0});
+    return Fail(NotALanguageFile(chosen));
 
-  auto copyFailed = [&](int errnum) { return Fail(LanguageFileError{Kind::Copy, chosen, target, errnum}); };
+  auto copyFailed = [&](int errnum) { return Fail(LanguageFileCopyFailure(chosen, target, errnum)); };
   if (auto made = CreateDirectories(ExtractFileDir(target)); !made) return copyFailed(made.Error().errnum);
   // Written beside the target and renamed over it only when complete.
   auto out = OutputFile::Create(target);

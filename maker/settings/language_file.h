@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/error.h"
 #include "common/ini_file.h"
-#include "common/result.h"
 
 // The sections of the three windows that translate themselves.
 inline constexpr const char* kMainFormSection = "MP3 Maker Main";
@@ -19,22 +19,23 @@ inline constexpr const char* kLanguageFileName = "Language.DAT";
 // The longest value a key gives, in characters; longer values are cut.
 inline constexpr size_t kLanguageValueChars = 253;
 
-struct LanguageFileError {
-  enum class Kind { Read, NotALanguageFile, Copy, Refused };
-  LanguageFileError() = default;
-  LanguageFileError(Kind kind, std::string path, std::string target, int errnum, std::string detail = {})
-      : kind(kind), path(std::move(path)), target(std::move(target)), errnum(errnum), detail(std::move(detail)) {}
-
-  Kind kind = Kind::Read;
-  std::string path;       // the file that could not be read or copied
-  std::string target;     // Copy: where it was to go
-  int errnum = 0;         // errno of the failing call (Read, Copy)
-  std::string detail;     // Refused: why the INI reader refused it (beyond its limits)
-  // "Cannot read the language file /x: reason", "/x is not a language file: ...",
-  // "Cannot copy the language file /x to /y: reason", "/x is not a language file: it is
-  // larger than 1048576 bytes".
-  std::string Message() const;
+// What went wrong with a language file.
+enum class LanguageFileFault {
+  Read,              // it cannot be read (Io)
+  NotALanguageFile,  // it has none of the three windows' sections (Format)
+  Copy,              // it cannot be copied over the active one (Io)
+  Refused,           // the INI reader refused it: beyond its limits (Format)
 };
+
+// "Cannot read the language file /x: reason".
+Error LanguageFileReadFailure(const std::string& path, int errnum);
+// "/x is not a language file: it has none of the sections [...], [...] and [...]."
+Error NotALanguageFile(const std::string& path);
+// "Cannot copy the language file /x to /y: reason".
+Error LanguageFileCopyFailure(const std::string& path, const std::string& target, int errnum);
+// "/x is not a language file: it is larger than 1048576 bytes." (detail: why the INI
+// reader refused it).
+Error LanguageFileRefused(const std::string& path, const std::string& detail);
 
 class LanguageFile {
  public:
@@ -43,7 +44,7 @@ class LanguageFile {
   static LanguageFile FromText(std::string_view text);
   // Reads the file; a missing file gives an empty one, any other read failure an error,
   // and so does a file beyond the INI reader's limits (kMaxIniFileBytes, ...).
-  static Result<LanguageFile, LanguageFileError> Load(const std::string& path);
+  static Expected<LanguageFile> Load(const std::string& path);
 
   // The caption (TextOf_<component>) or hint (HintOf_<component>) the file gives for a
   // component of the window's section: leading blanks dropped, cut to 253 characters.
@@ -73,4 +74,4 @@ std::string ActiveLanguageFilePath();
 // it, so a failed copy (unreadable file, full disk) leaves the old file whole. A file that
 // cannot be read as a language file, or has none of the three windows' sections, is
 // refused and nothing changes.
-Status<LanguageFileError> InstallLanguageFile(const std::string& chosen, const std::string& target);
+Outcome InstallLanguageFile(const std::string& chosen, const std::string& target);

@@ -60,7 +60,7 @@ TEST(LanguageFile, MissingFileIsEmptyAndUnreadableFileIsAnError) {
   ::mkdir(dir.File("folder.DAT").c_str(), 0755);
   auto unreadable = LanguageFile::Load(dir.File("folder.DAT"));
   ASSERT_FALSE(unreadable.Ok());
-  EXPECT_EQ(unreadable.Error().kind, LanguageFileError::Kind::Read);
+  EXPECT_TRUE(unreadable.Error().Is(LanguageFileFault::Read));
   EXPECT_NE(unreadable.Error().Message().find(dir.File("folder.DAT")), std::string::npos);
 }
 
@@ -111,7 +111,7 @@ TEST(LanguageFile, FileBeyondTheLimitsIsRefused) {
   const std::string target = dir.File("home/Language.DAT");
   auto installed = InstallLanguageFile(huge, target);
   ASSERT_FALSE(installed.Ok());
-  EXPECT_EQ(installed.Error().kind, LanguageFileError::Kind::Refused);
+  EXPECT_TRUE(installed.Error().Is(LanguageFileFault::Refused));
   EXPECT_FALSE(std::filesystem::exists(target));
 }
 
@@ -127,12 +127,12 @@ TEST(LanguageFile, FailedInstallKeepsTheOldFileAndSaysWhy) {
   ::mkdir(dir.File("language_folder.txt").c_str(), 0755);
   auto unreadable = InstallLanguageFile(dir.File("language_folder.txt"), target);
   ASSERT_FALSE(unreadable.Ok());
-  EXPECT_EQ(unreadable.Error().kind, LanguageFileError::Kind::Read);
+  EXPECT_TRUE(unreadable.Error().Is(LanguageFileFault::Read));
 
   WriteText(dir.File("language_notes.txt"), "[Something else]\nTextOf_StartButton=New\n");
   auto foreign = InstallLanguageFile(dir.File("language_notes.txt"), target);
   ASSERT_FALSE(foreign.Ok());
-  EXPECT_EQ(foreign.Error().kind, LanguageFileError::Kind::NotALanguageFile);
+  EXPECT_TRUE(foreign.Error().Is(LanguageFileFault::NotALanguageFile));
   EXPECT_NE(foreign.Error().Message().find("is not a language file"), std::string::npos);
 
   const std::string big = dir.File("language_big.txt");
@@ -140,12 +140,12 @@ TEST(LanguageFile, FailedInstallKeepsTheOldFileAndSaysWhy) {
   WriteText(dir.File("blocker"), "a file where a folder should be");
   auto blocked = InstallLanguageFile(big, dir.File("blocker/Language.DAT"));
   ASSERT_FALSE(blocked.Ok());
-  EXPECT_EQ(blocked.Error().kind, LanguageFileError::Kind::Copy);
+  EXPECT_TRUE(blocked.Error().Is(LanguageFileFault::Copy));
   EXPECT_NE(blocked.Error().Message().find("Cannot copy the language file " + big + " to "), std::string::npos);
 
   EXPECT_TRUE(PassesWithFileSizeLimit(65536, [&] {
     auto full = InstallLanguageFile(big, target);
-    return !full.Ok() && full.Error().kind == LanguageFileError::Kind::Copy && full.Error().errnum == EFBIG;
+    return !full.Ok() && full.Error().Is(LanguageFileFault::Copy) && full.Error().errnum == EFBIG;
   }));
   EXPECT_EQ(ReadText(target), old);
   size_t files = 0;
