@@ -15,19 +15,21 @@
 
 namespace {
 
-Status<BatchCdError> OpenCdLayer(const BatchOptions& options, const SettingsTable& settings, CdLayer& cd) {
+// An option that asks for more than the disc or the names file has.
+Error OptionBeyondDisc(std::string text) { return Error(ErrorCategory::Usage, {}, std::move(text)); }
+
+Outcome OpenCdLayer(const BatchOptions& options, const SettingsTable& settings, CdLayer& cd) {
   std::vector<std::string> images;
   for (const auto& image : options.cdImages) images.push_back(FullPath(image));
   cd.UseDiscImages(images, settings.discImages);
-  if (cd.Initialize() != 0) return Fail(BatchCdError{"ERROR: Cannot initialize CD Devices"});
+  if (cd.Initialize() != 0) return Fail(Error(ErrorCategory::Io, {}, "ERROR: Cannot initialize CD Devices"));
   cd.SelectApi(settings.useWinNtRawRead != 0);
   return Done{};
 }
 
 }  // namespace
 
-Status<BatchCdError> ListDrives(const BatchOptions& options, const SettingsTable& settings, CdLayer& cd,
-                                std::FILE* out) {
+Outcome ListDrives(const BatchOptions& options, const SettingsTable& settings, CdLayer& cd, std::FILE* out) {
   if (auto opened = OpenCdLayer(options, settings, cd); !opened) return opened;
   int index = 0;
   for (;; ++index) {
@@ -42,10 +44,10 @@ Status<BatchCdError> ListDrives(const BatchOptions& options, const SettingsTable
   return Done{};
 }
 
-Result<std::vector<std::string>, BatchCdError> ReadTrackNamesFile(const std::string& path) {
+Expected<std::vector<std::string>> ReadTrackNamesFile(const std::string& path) {
   errno = 0;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return Fail(BatchCdError{"cannot read " + path + ": " + std::strerror(errno != 0 ? errno : ENOENT)});
+  if (!in) return Fail(IoError(errno != 0 ? errno : ENOENT, path, "cannot read " + path));
   std::vector<std::string> names;
   std::string line;
   while (std::getline(in, line)) {
@@ -53,11 +55,11 @@ Result<std::vector<std::string>, BatchCdError> ReadTrackNamesFile(const std::str
     if (!line.empty() && line.back() == '\r') line.pop_back();
     names.push_back(std::move(line));
   }
-  if (in.bad()) return Fail(BatchCdError{"cannot read " + path});
+  if (in.bad()) return Fail(Error(ErrorCategory::Io, {}, "cannot read " + path, {}, path));
   return names;
 }
 
-Result<BatchDisc, BatchCdError> OpenBatchDisc(const BatchOptions& options, const SettingsTable& settings, CdLayer& cd) {
+Expected<BatchDisc> OpenBatchDisc(const BatchOptions& options, const SettingsTable& settings, CdLayer& cd) {
   if (auto opened = OpenCdLayer(options, settings, cd); !opened) return Fail(opened.Error());
   const bool osInterface = settings.useWinNtRawRead != 0;
 
@@ -69,22 +71,25 @@ Result<BatchDisc, BatchCdError> OpenBatchDisc(const BatchOptions& options, const
     const auto drives = cd.Drives(osInterface ? CdAccessMethod::OsInterface : CdAccessMethod::ScsiPassThrough);
     const auto at = std::find_if(drives.begin(), drives.end(),
                                  [&](const CdDriveEntry& e) { return e.image && e.path == first; });
-    if (at == drives.end()) return Fail(BatchCdError{"cannot open disc image " + options.cdImages.front()});
+    if (at == drives.end()) return Fail(Error(ErrorCategory::Io, {}, "cannot open disc image " + options.cdImages.front(), {},
+                       options.cdImages.front()));
     disc.drive = static_cast<int>(at - drives.begin());
   }
 
   TrackTable& toc = disc.toc;
   if (cd.ReadToc(disc.drive, toc, disc.text) != 0 || toc.trackCount <= 0) {
-    if (const std::string problem = cd.DriveProblem(disc.drive); !problem.empty()) return Fail(BatchCdError{problem});
-    return Fail(BatchCdError{"cannot read the table of contents of drive " + std::to_string(disc.drive)});
+    const std::string drive = std::to_string(disc.drive);
+    if (std::string problem = cd.DriveProblem(disc.drive); !problem.empty())
+      return Fail(Error(ErrorCategory::Io, {}, std::move(problem), {}, drive));
+    return Fail(Error(ErrorCategory::Io, {}, "cannot read the table of contents of drive " + drive, {}, drive));
   }
   for (const auto& [track, name] : options.trackNames)
     if (track > toc.trackCount)
-      return Fail(BatchCdError{"the disc has no track " + std::to_string(track) + " to name"});
+      return Fail(OptionBeyondDisc("the disc has no track " + std::to_string(track) + " to name"));
   for (int track : options.tracks)
     if (track > toc.trackCount)
-      return Fail(BatchCdError{"the disc has no track " + std::to_string(track) + " (it has " +
-                               std::to_string(toc.trackCount) + ")"});
+      return Fail(OptionBeyondDisc("the disc has no track " + std::to_string(track) + " (it has " +
+                                   std::to_string(toc.trackCount) + ")"));
   if (!options.trackNamesFile.empty()) {
     auto names = ReadTrackNamesFile(options.trackNamesFile);
     if (!names) return Fail(names.Error());
@@ -93,8 +98,8 @@ Result<BatchDisc, BatchCdError> OpenBatchDisc(const BatchOptions& options, const
     // was written for another disc.
     while (!disc.fileTrackNames.empty() && disc.fileTrackNames.back().empty()) disc.fileTrackNames.pop_back();
     if (static_cast<int>(disc.fileTrackNames.size()) > toc.trackCount)
-      return Fail(BatchCdError{options.trackNamesFile + " names " + std::to_string(disc.fileTrackNames.size()) +
-                               " tracks, the disc has " + std::to_string(toc.trackCount)});
+      return Fail(OptionBeyondDisc(options.trackNamesFile + " names " + std::to_string(disc.fileTrackNames.size()) +
+                                   " tracks, the disc has " + std::to_string(toc.trackCount)));
   }
   return disc;
 }

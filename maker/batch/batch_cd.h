@@ -7,21 +7,16 @@
 
 #include "cdaccess/disc_text.h"
 #include "cdaccess/track_table.h"
-#include "common/result.h"
+#include "common/error.h"
 #include "maker/cd/cd_device.h"
 #include "maker/batch/batch_options.h"
 #include "maker/batch/terminal_host.h"
 #include "maker/settings/settings_table.h"
 
-struct BatchCdError {
-  std::string message;  // "cannot read the table of contents of drive 1"
-};
-
 // Prints "N: name" for every drive of the access method of the settings (real drives, then
 // the disc images of --cd-image and of the DiscImages setting), or "No CD-ROM Drive
 // Found". Opens and closes the CD layer `cd`.
-Status<BatchCdError> ListDrives(const BatchOptions& options, const SettingsTable& settings, CdLayer& cd,
-                                std::FILE* out);
+Outcome ListDrives(const BatchOptions& options, const SettingsTable& settings, CdLayer& cd, std::FILE* out);
 
 // The disc a CD run reads, and the track names of --track-names.
 struct BatchDisc {
@@ -36,8 +31,9 @@ struct BatchDisc {
 // drive (--drive, else the first --cd-image, else drive 0). Fails, before anything is
 // read or looked up, when --tracks, --name or --track-names go beyond the disc or the
 // names file cannot be read. The caller closes the CD layer (Shutdown) after the run, also
-// after a failure.
-Result<BatchDisc, BatchCdError> OpenBatchDisc(const BatchOptions& options, const SettingsTable& settings, CdLayer& cd);
+// after a failure. The error says what is wrong: "cannot read the table of contents of
+// drive 1" (Io), "the disc has no track 9 (it has 4)" (Usage).
+Expected<BatchDisc> OpenBatchDisc(const BatchOptions& options, const SettingsTable& settings, CdLayer& cd);
 
 // Puts the disc's own album title, artist and track names (a disc image's sheet, a real
 // disc's CD-Text) into the host's CD information and sums them up in one log line
@@ -55,4 +51,4 @@ void FillCdTracks(const BatchOptions& options, const BatchDisc& disc, TerminalHo
 
 // The lines of a track names file (UTF-8), without line ends (LF or CRLF) and without a
 // leading byte order mark.
-Result<std::vector<std::string>, BatchCdError> ReadTrackNamesFile(const std::string& path);
+Expected<std::vector<std::string>> ReadTrackNamesFile(const std::string& path);

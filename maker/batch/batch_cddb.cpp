@@ -39,15 +39,15 @@ class TerminalCddbStatus final : public CddbStatusHost {
 
 }  // namespace
 
-int LookUpDisc(QueueMainLoop& loop, const CddbRequest& request, TerminalHost& host, bool cancelOnSignals) {
+int LookUpDisc(QueueMainLoop& loop, const CddbRequest& request, TerminalHost& host, SignalCanceller* canceller) {
   TerminalCddbStatus status(host);
   Worker<TCDDBThread> thread(loop, status, request);
   bool finished = false;
   thread.SetOnFinished([&finished] { finished = true; });
   {
     // Ctrl-C and SIGTERM end the lookup (and the run) from the loop.
-    std::optional<SignalCanceller> canceller;
-    if (cancelOnSignals) canceller.emplace(loop, [&thread] { thread.Terminate(); });
+    std::optional<SignalCanceller::Watch> signals;
+    if (canceller) signals.emplace(*canceller, loop, [&thread] { thread.Terminate(); });
     thread.Start();
     loop.RunUntil([&finished] { return finished; });
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/main_loop.h"
+#include "maker/batch/signal_canceller.h"
 #include "maker/batch/terminal_host.h"
 #include "maker/metadata/cddb_lookup.h"
 
@@ -13,6 +14,6 @@
 // with the CD information given. When several discs match, the matches are listed and
 // the first exact one is read. After a success the reply is put into the host's CD
 // information (title, artist, category as genre, year, track names) and summed up in one
-// line; after a failure the CD information is left alone. With `cancelOnSignals`, Ctrl-C
-// and SIGTERM cancel the lookup (result kCddbCancelled). Returns the lookup's result code.
-int LookUpDisc(QueueMainLoop& loop, const CddbRequest& request, TerminalHost& host, bool cancelOnSignals);
+// line; after a failure the CD information is left alone. With a canceller, Ctrl-C and
+// SIGTERM cancel the lookup (result kCddbCancelled). Returns the lookup's result code.
+int LookUpDisc(QueueMainLoop& loop, const CddbRequest& request, TerminalHost& host, SignalCanceller* canceller);

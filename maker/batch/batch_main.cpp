@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   auto parsed = ParseBatchOptions(args);
   if (!parsed) {
-    std::fprintf(stderr, "%s\n", UsageErrorLine(parsed.Error().message).c_str());
+    std::fprintf(stderr, "%s\n", UsageErrorLine(parsed.Error().Message()).c_str());
     return kBatchUsage;
   }
   const BatchOptions& options = parsed.Value();
@@ -44,9 +44,10 @@ int main(int argc, char** argv) {
   if (options.quiet) {
     if (std::FILE* nowhere = std::fopen("/dev/null", "w")) out = nowhere;
   }
-  const int code = RunBatch(options, out, stderr, /*cancelOnSignals=*/true);
+  SignalCanceller canceller;
+  const int code = RunBatch(options, out, stderr, &canceller);
   if (out != stdout) std::fclose(out);
   // Cancelled by Ctrl-C or SIGTERM: the status a shell expects of a program that signal ended.
-  if (const int received = SignalCanceller::CancelSignal(); received != 0) return 128 + received;
+  if (const int received = canceller.CancelSignal(); received != 0) return 128 + received;
   return code;
 }

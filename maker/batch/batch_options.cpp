@@ -183,9 +183,11 @@ constexpr OptionSpec kOptions[] = {
      [](BatchOptions& o, const std::string&) { o.help = true; return std::string(); }},
 };
 
+Error UsageError(std::string message) { return Error(ErrorCategory::Usage, {}, std::move(message)); }
+
 }  // namespace
 
-Result<BatchOptions, BatchOptionError> ParseBatchOptions(const std::vector<std::string>& args) {
+Expected<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args) {
   BatchOptions options;
   // The first error; the rest of the options are still looked through for --help and
   // --version, which answer whatever else is wrong.
@@ -250,11 +252,11 @@ Result<BatchOptions, BatchOptionError> ParseBatchOptions(const std::vector<std::
     if (std::string problem = spec->apply(options, value); !problem.empty()) error = problem;
   }
   if (options.help || options.version) return options;
-  if (error) return Fail(BatchOptionError{*error});
+  if (error) return Fail(UsageError(*error));
   if (int(options.cd2mp3) + int(options.cd2wav) + int(options.mp32wav) > 1)
-    return Fail(BatchOptionError{"choose one of --cd2mp3, --cd2wav and --mp32wav"});
+    return Fail(UsageError("choose one of --cd2mp3, --cd2wav and --mp32wav"));
   if (options.cddb && options.musicBrainz)
-    return Fail(BatchOptionError{"choose one of --cddb and --musicbrainz: the disc is looked up once"});
+    return Fail(UsageError("choose one of --cddb and --musicbrainz: the disc is looked up once"));
   return options;
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/result.h"
+#include "common/error.h"
 
 // The most file conversions a run does at once (--jobs).
 inline constexpr int kMaxBatchJobs = 64;
@@ -48,16 +48,13 @@ struct BatchOptions {
   std::vector<std::string> jobArgs;
 };
 
-struct BatchOptionError {
-  std::string message;  // "unknown option --x", "--external needs a slot number 0..9"
-};
-
 // Reads the arguments after the program name. "--" ends the options: what follows are
 // files. A word that starts with '-' (other than "-" alone) must be an option of the table
 // or a switch of the maker that does something: "-vbr11", "-128k", "-q" and a bit rate in
 // neither table ("-100") are errors. With --help, -h or --version among the options the
-// result is those, whatever else is wrong.
-Result<BatchOptions, BatchOptionError> ParseBatchOptions(const std::vector<std::string>& args);
+// result is those, whatever else is wrong. An error (Usage) says what is wrong: "unknown
+// option --x", "--external needs a slot number 0..9".
+Expected<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args);
 
 // The one line of a usage error: "zbmaker: <message> (see zbmaker --help)".
 std::string UsageErrorLine(const std::string& message);

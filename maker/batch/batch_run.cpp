@@ -99,7 +99,7 @@ void PrintUsageError(std::FILE* err, const std::string& text) {
 
 }  // namespace
 
-int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool cancelOnSignals) {
+int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, SignalCanceller* canceller) {
   // What a maker killed while it saved left behind (a window saving now keeps its own).
   RemoveStaleMakerTemporaries();
   SettingsTable settings;
@@ -123,7 +123,7 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
   CdLayer cdLayer;   // this run's drives and disc images
   if (options.listDrives) {
     if (auto listed = ListDrives(options, settings, cdLayer, out); !listed) {
-      PrintProblem(err, listed.Error().message);
+      PrintProblem(err, listed.Error().Message());
       return kBatchFailed;
     }
     return kBatchAllOk;
@@ -193,7 +193,7 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
     host.SelectOperation(options.cd2wav ? Operation::CD2WAV : Operation::CD2MP3);
     auto disc = OpenBatchDisc(options, settings, cdLayer);
     if (!disc) {
-      PrintProblem(err, disc.Error().message);
+      PrintProblem(err, disc.Error().Message());
       cdLayer.Shutdown();
       return kBatchFailed;
     }
@@ -205,7 +205,7 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
       host.MutableCdInfo().lookupSource = options.musicBrainz ? MetadataSource::MusicBrainz : MetadataSource::Cddb;
       const CddbRequest request =
           MakeCddbRequest(host.MutableCdInfo(), DiscLayoutFromTrackTable(disc.Value().toc), settings);
-      if (LookUpDisc(loop, request, host, cancelOnSignals) == kCddbCancelled) {
+      if (LookUpDisc(loop, request, host, canceller) == kCddbCancelled) {
         cdLayer.Shutdown();
         return kBatchFailed;
       }
@@ -236,13 +236,13 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool c
   const int lanes = std::min(options.jobs.value_or(ProcessorCount()), static_cast<int>(fileRows.size()));
   if (lanes > 1) {
     ParallelFileRun run(loop, host, settings, ProbeOutsideLibrary, fileRows, lanes, files.deleteInputs);
-    std::optional<SignalCanceller> canceller;
-    if (cancelOnSignals) canceller.emplace(loop, [&run] { run.Cancel(); });
+    std::optional<SignalCanceller::Watch> signals;
+    if (canceller) signals.emplace(*canceller, loop, [&run] { run.Cancel(); });
     run.Start();
     loop.RunUntil([&run] { return run.Finished(); });
   } else {
-    std::optional<SignalCanceller> canceller;
-    if (cancelOnSignals) canceller.emplace(loop, [&pipeline] { pipeline.CancelButtonClick(); });
+    std::optional<SignalCanceller::Watch> signals;
+    if (canceller) signals.emplace(*canceller, loop, [&pipeline] { pipeline.CancelButtonClick(); });
     if (cd)
       pipeline.StartButtonClick();
     else

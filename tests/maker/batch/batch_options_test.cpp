@@ -40,7 +40,7 @@ TEST(BatchOptions, MakerSwitchesMustBeOnesThatDoSomething) {
   for (const auto& [arg, message] : bad) {
     auto parsed = ParseBatchOptions({"--batch", "a.wav", arg, "b.wav"});
     ASSERT_FALSE(parsed.Ok()) << arg;
-    EXPECT_EQ(parsed.Error().message, message);
+    EXPECT_EQ(parsed.Error().Message(), message);
   }
   EXPECT_EQ(UsageErrorLine("unknown option -q"), "zbmaker: unknown option -q (see zbmaker --help)");
 }
@@ -82,8 +82,8 @@ TEST(BatchOptions, RejectsBadValuesAndUnknownOptions) {
     auto parsed = ParseBatchOptions(args);
     EXPECT_FALSE(parsed.Ok()) << args[0];
   }
-  EXPECT_EQ(ParseBatchOptions({"--bogus"}).Error().message, "unknown option --bogus");
-  EXPECT_EQ(ParseBatchOptions({"--jobs", "0"}).Error().message, "--jobs needs a number of conversions at once, 1..64");
+  EXPECT_EQ(ParseBatchOptions({"--bogus"}).Error().Message(), "unknown option --bogus");
+  EXPECT_EQ(ParseBatchOptions({"--jobs", "0"}).Error().Message(), "--jobs needs a number of conversions at once, 1..64");
   EXPECT_EQ(ParseBatchOptions({"--jobs=3", "a.wav"}).Value().jobs, 3);
   EXPECT_FALSE(ParseBatchOptions({"a.wav"}).Value().jobs) << "without --jobs the run picks the processor count";
   auto server = ParseBatchOptions({"--cddb-server", "HTTP://host:8080"});
@@ -140,6 +140,6 @@ TEST(BatchOptions, AdtsIsAFlagOfTheFrontEnd) {
   EXPECT_TRUE(parsed.Value().adts);
   EXPECT_EQ(parsed.Value().jobArgs, (std::vector<std::string>{"a.wav"}));
   EXPECT_FALSE(ParseBatchOptions({"--batch", "--aac", "a.wav"}).Value().adts);
-  EXPECT_EQ(ParseBatchOptions({"--adts=1"}).Error().message, "--adts takes no value");
+  EXPECT_EQ(ParseBatchOptions({"--adts=1"}).Error().Message(), "--adts takes no value");
   EXPECT_NE(BatchUsage().find("  --adts              write AAC files as ADTS frames"), std::string::npos);
 }
