@@ -5,8 +5,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <string_view>
-
 #include "common/regular_file.h"
 #include "common/unique_fd.h"
 #include "player/engines/aac_player.h"
@@ -23,6 +21,11 @@ constexpr EngineEntry kBuiltInEngines[] = {
     {"MP3", ProbeMp3, MakeMp3Player},
 };
 
+// "Cannot play /x: <reason>".
+Error CannotPlay(const std::string& name, const std::string& reason) {
+  return Error(ErrorCategory::Unsupported, {}, "Cannot play " + name + ": " + reason, reason, name);
+}
+
 bool IsUrl(const std::string& name) {
   return strncasecmp(name.c_str(), "http://", 7) == 0 || strncasecmp(name.c_str(), "ftp://", 6) == 0;
 }
@@ -31,7 +34,7 @@ bool IsUrl(const std::string& name) {
 
 EngineTable BuiltInEngines() { return kBuiltInEngines; }
 
-Result<const EngineEntry*, std::string> ChooseEngineEntry(const std::string& name, EngineTable table) {
+Expected<const EngineEntry*> ChooseEngineEntry(const std::string& name, EngineTable table) {
   UniqueFd fd;
   if (!IsUrl(name)) {
     // The main thread runs this: a FIFO or a device must not hold it (an open of a FIFO
@@ -43,7 +46,7 @@ Result<const EngineEntry*, std::string> ChooseEngineEntry(const std::string& nam
       // shared lock lasts while the probes read; closing the descriptor lets it go.
       if (flock(fd.Get(), LOCK_SH | LOCK_NB) != 0) fd.Reset();
     } else if (opened.Error().errorNumber == 0) {
-      return Fail("Cannot play " + name + ": " + opened.Error().reason);
+      return Fail(CannotPlay(name, opened.Error().reason));
     }
   }
   const EngineFile file{name, fd.Get()};
@@ -52,15 +55,5 @@ Result<const EngineEntry*, std::string> ChooseEngineEntry(const std::string& nam
     if (file.fd >= 0) ::lseek(file.fd, 0, SEEK_SET);
     if (entry.probe(file)) return &entry;
   }
-  return Fail("Cannot play " + name + ": no engine plays it");
-}
-
-Result<EngineKind, std::string> ChooseEngine(const std::string& name) {
-  auto entry = ChooseEngineEntry(name, kBuiltInEngines);
-  if (!entry) return Fail(entry.Error());
-  const std::string_view chosen = entry.Value()->name;
-  if (chosen == "WAV") return EngineKind::Wav;
-  if (chosen == "AAC") return EngineKind::Aac;
-  if (chosen == "MP3") return EngineKind::Mp3;
-  return Fail("The " + std::string(chosen) + " engine plays " + name + ": it is none of MP3, WAV, AAC");
+  return Fail(CannotPlay(name, "no engine plays it"));
 }

@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "common/result.h"
+#include "common/error.h"
 #include "player/engines/player_engine.h"
 
 using EngineTable = std::span<const EngineEntry>;
@@ -19,16 +19,7 @@ EngineTable BuiltInEngines();
 // opened for reading, a device never opened at all), and a name that is neither a URL nor
 // a regular file (a FIFO, a device, a folder) is refused with a message for the user. A
 // name that cannot be opened (missing, unreadable, locked by another process) is shown to
-// the probes without a descriptor. The main thread runs this.
-Result<const EngineEntry*, std::string> ChooseEngineEntry(const std::string& name, EngineTable table);
-
-// The built-in engines by kind, for callers that name them.
-enum class EngineKind { Mp3, Wav, Aac };
-
-// The built-in engine that plays a name (ChooseEngineEntry on BuiltInEngines()): a URL, a
-// name that cannot be opened (missing, locked by another process) or anything else goes to
-// MP3; a file the WAV header reader accepts to WAV; otherwise a name ending in ".aac" (any
-// case) to AAC. A name that is neither a URL nor a regular file (a FIFO, a device, a
-// folder) is refused with a message for the user; nothing here waits for such a thing. A
-// row added to the table without a kind here is reported as an error.
-Result<EngineKind, std::string> ChooseEngine(const std::string& name);
+// the probes without a descriptor. A refusal is Unsupported, its text ("Cannot play /x:
+// it is a folder", "Cannot play /x: no engine plays it") for the user. The main thread
+// runs this.
+Expected<const EngineEntry*> ChooseEngineEntry(const std::string& name, EngineTable table);

@@ -16,7 +16,7 @@ void TSoundPlayer::Open(const std::string& name) {
   Release();
   const auto choice = ChooseEngineEntry(name, engines_);
   if (!choice) {
-    slots_->OnNotifyPlayerError(this, choice.Error());
+    slots_->OnNotifyPlayerError(this, choice.Error().Message());
     return;
   }
   engine_ = choice.Value()->make(loop_);

@@ -63,16 +63,16 @@ TEST(EngineChoice, RefusesWhatIsNotARegularFileAtOnce) {
   QueueMainLoop loop;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
-    std::optional<Result<EngineKind, std::string>> choice;
+    std::optional<Expected<std::string>> choice;
     const auto choosing = TimeOf([&] {
       // Without the fault this never fires; with it, a writer lets the waiting open go.
       Watchdog watchdog(3s, [&] { fifo.Release(); });
-      choice.emplace(ChooseEngine(c.path));
+      choice.emplace(ChosenEngine(c.path));
     });
     EXPECT_LT(choosing, 500ms);
     ASSERT_FALSE(choice->Ok());
-    EXPECT_NE(choice->Error().find(c.path), std::string::npos) << choice->Error();
-    EXPECT_NE(choice->Error().find(c.expected), std::string::npos) << choice->Error();
+    EXPECT_NE(choice->Error().Message().find(c.path), std::string::npos) << choice->Error().Message();
+    EXPECT_NE(choice->Error().Message().find(c.expected), std::string::npos) << choice->Error().Message();
 
     TSoundPlayer player(loop);
     Recorder recorder(player);
@@ -85,7 +85,7 @@ TEST(EngineChoice, RefusesWhatIsNotARegularFileAtOnce) {
     EXPECT_EQ(player.Engine(), nullptr);
     const auto errors = recorder.Of(Event::Error);
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].text, choice->Error());
+    EXPECT_EQ(errors[0].text, choice->Error().Message());
     EXPECT_TRUE(errors[0].onMain);
   }
 }

@@ -67,7 +67,7 @@ std::vector<EngineEntry> WithToneRow() {
 
 std::string ChosenName(const std::string& path, EngineTable table) {
   const auto chosen = ChooseEngineEntry(path, table);
-  return chosen ? chosen.Value()->name : "refused: " + chosen.Error();
+  return chosen ? chosen.Value()->name : "refused: " + chosen.Error().Message();
 }
 
 }  // namespace

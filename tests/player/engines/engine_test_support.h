@@ -16,6 +16,16 @@
 
 namespace engine_test {
 
+// The built-in engines, for tests that run each of them.
+enum class EngineKind { Mp3, Wav, Aac };
+
+// The name of the built-in row that plays name ("MP3", "WAV", "AAC"), or the refusal.
+inline Expected<std::string> ChosenEngine(const std::string& name) {
+  auto entry = ChooseEngineEntry(name, BuiltInEngines());
+  if (!entry) return Fail(entry.Error());
+  return std::string(entry.Value()->name);
+}
+
 struct Event {
   enum Kind { State, Position, Timecode, StreamInfo, OutputData, Error } kind;
   bool onMain;
