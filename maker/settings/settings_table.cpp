@@ -5,8 +5,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <cassert>
 #include <cstdlib>
+#include <cstring>
 
 #include "common/paths.h"
 #include "common/text_encoding.h"
@@ -89,18 +89,6 @@ constexpr SettingEntry kEntries[] = {
     TextEntry("MusicBrainzContact", &V::musicBrainzContact),
 };
 
-// The entry of a key, or nullptr (a programming error: asserted).
-const SettingEntry* EntryOf(std::string_view key, SettingKind kind) {
-  for (const SettingEntry& entry : kEntries) {
-    if (key == entry.key) {
-      assert(entry.kind == kind && "setting used with the wrong kind");
-      return entry.kind == kind ? &entry : nullptr;
-    }
-  }
-  assert(false && "setting key not in the table");
-  return nullptr;
-}
-
 std::string LoginName() {
   passwd entry{};
   passwd* found = nullptr;
@@ -164,41 +152,24 @@ bool ScsiPassThroughUsable() {
 
 void SettingsTable::ResetToDefaults() { static_cast<MakerSettingValues&>(*this) = MakerSettingDefaults(); }
 
-int SettingsTable::Int(std::string_view key) const {
-  const SettingEntry* entry = EntryOf(key, kInt);
-  return entry != nullptr ? NumberOf(*this, *entry) : 0;
+namespace {
+
+// The INI reader's error as the one error type: a file refused as no settings file is bad
+// data, anything else a failing system call.
+Error IniFailure(const IniError& error) {
+  if (error.kind == IniError::Kind::Refused)
+    return Error(ErrorCategory::Format, {}, error.Message(), error.detail, error.path);
+  return Error(ErrorCategory::Io, {}, error.Message(), std::strerror(error.errnum), error.path, error.errnum);
 }
 
-const std::string& SettingsTable::Text(std::string_view key) const {
-  static const std::string empty;
-  const SettingEntry* entry = EntryOf(key, kText);
-  return entry != nullptr ? TextOf(*this, *entry).str() : empty;
-}
+}  // namespace
 
-void SettingsTable::SetInt(std::string_view key, int value) {
-  if (const SettingEntry* entry = EntryOf(key, kInt)) NumberOf(*this, *entry) = value;
-}
-
-void SettingsTable::SetText(std::string_view key, std::string_view value) {
-  if (const SettingEntry* entry = EntryOf(key, kText)) TextOf(*this, *entry) = value;
-}
-
-std::string SettingsTable::DefaultText(std::string_view key) const {
-  const MakerSettingValues& defaults = MakerSettingDefaults();
-  for (const SettingEntry& entry : kEntries) {
-    if (key != entry.key) continue;
-    if (entry.kind == kInt) return std::to_string(NumberOf(defaults, entry));
-    return TextOf(defaults, entry).str();
-  }
-  return {};
-}
-
-Status<SettingsError> SettingsTable::Load(const std::string& path, const PassThroughProbe& probe) {
+Outcome SettingsTable::Load(const std::string& path, const PassThroughProbe& probe) {
   ResetToDefaults();
   // A file refused as no settings file is moved aside: the save at the end then writes a
   // new file without losing the old one.
   auto ini = IniFile::LoadSettings(path);
-  Status<SettingsError> status = Done{};
+  Outcome status = Done{};
   if (ini) {
     const IniFile& file = ini.Value();
     for (const SettingEntry& entry : kEntries) {
@@ -210,20 +181,20 @@ Status<SettingsError> SettingsTable::Load(const std::string& path, const PassThr
         TextOf(*this, entry) = *stored;
     }
   } else {
-    status = Fail(SettingsError{ini.Error()});
+    status = Fail(IniFailure(ini.Error()));
   }
   passThroughAvailable_ = probe ? probe() : false;
   ApplyAccessMethodCheck(passThroughAvailable_);
   return status;
 }
 
-Status<SettingsError> SettingsTable::Save(const std::string& path) const {
+Outcome SettingsTable::Save(const std::string& path) const {
   if (const std::string folder = ExtractFileDir(path); !folder.empty()) {
     if (auto made = CreateDirectories(folder); !made)
-      return Fail(SettingsError{IniError{IniError::Kind::Write, path, made.Error().errnum}});
+      return Fail(IniFailure(IniError{IniError::Kind::Write, path, made.Error().errnum}));
   }
   auto ini = IniFile::Load(path);
-  if (!ini) return Fail(SettingsError{ini.Error()});
+  if (!ini) return Fail(IniFailure(ini.Error()));
   IniFile& file = ini.Value();
   for (const SettingEntry& entry : kEntries) {
     if (entry.kind == kInt)
@@ -231,7 +202,7 @@ Status<SettingsError> SettingsTable::Save(const std::string& path) const {
     else
       file.WriteString(kSettingsSection, entry.key, TextOf(*this, entry).str());
   }
-  if (auto saved = file.Save(); !saved) return Fail(SettingsError{saved.Error()});
+  if (auto saved = file.Save(); !saved) return Fail(IniFailure(saved.Error()));
   return Done{};
 }
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/error.h"
 #include "common/ini_file.h"
-#include "common/result.h"
 #include "maker/settings/encoder_mode.h"
 
 inline constexpr const char* kSettingsFileName = "zbmaker.INI";
@@ -161,11 +161,6 @@ inline constexpr int kAacBitRates[9] = {64, 80, 96, 112, 128, 160, 192, 224, 256
 using PassThroughProbe = std::function<bool()>;
 bool ScsiPassThroughUsable();
 
-struct SettingsError {
-  IniError ini;
-  std::string Message() const { return ini.Message(); }
-};
-
 // The settings of a run: the typed record (read and written through its members), the
 // file it is loaded from and saved to, and the values derived from it.
 class SettingsTable : public MakerSettingValues {
@@ -174,29 +169,16 @@ class SettingsTable : public MakerSettingValues {
   SettingsTable() = default;
 
   void ResetToDefaults();
-  // The default of an entry, as text ("" for a key not in the table).
-  std::string DefaultText(std::string_view key) const;
-
-  // Access by INI key, for what walks the table entry by entry. Keys are matched exactly
-  // as the table spells them; asking for a key that is not in the table, or with the wrong
-  // kind, is a programming error (asserted; Int gives 0 and Text "" in a release build).
-  int Int(std::string_view key) const;
-  bool Flag(std::string_view key) const { return Int(key) != 0; }
-  const std::string& Text(std::string_view key) const;
-  void SetInt(std::string_view key, int value);
-  void SetFlag(std::string_view key, bool value) { SetInt(key, value ? 1 : 0); }
-  // Cuts the value to the entry's size.
-  void SetText(std::string_view key, std::string_view value);
 
   // Reads every entry from the file (a missing file or key gives the default; an integer
   // that is not a number reads as 0; a long text is kept up to the entry's size), then
   // applies the access-method check with the probe's answer. An unreadable file is
   // reported and leaves the defaults in place; so is a file refused as no settings file
   // (see IniFile::LoadSettings), which is renamed beside itself first.
-  Status<SettingsError> Load(const std::string& path, const PassThroughProbe& probe = ScsiPassThroughUsable);
+  Outcome Load(const std::string& path, const PassThroughProbe& probe = ScsiPassThroughUsable);
   // Writes every entry (integers in decimal), keeping the rest of the file. Atomic. A file
   // that the INI reader refuses is never written over: the save fails.
-  Status<SettingsError> Save(const std::string& path) const;
+  Outcome Save(const std::string& path) const;
   // The settings file in the per-user folder; Save creates the folder when needed.
   static std::string DefaultPath();
 

@@ -11,18 +11,18 @@
 TEST(CommandLine, RateAndVbrSwitches) {
   SettingsTable settings;
   EXPECT_TRUE(ParseCommandLine({"-100", "-1010", "-32"}, settings).missing.empty());
-  EXPECT_EQ(settings.Int("MPEG1BitRate"), 0);  // 32 is MPEG-1 index 0
-  EXPECT_EQ(settings.Int("MPEG2BitRate"), 3);  // and MPEG-2 index 3
+  EXPECT_EQ(settings.mpeg1BitRate, 0);  // 32 is MPEG-1 index 0
+  EXPECT_EQ(settings.mpeg2BitRate, 3);  // and MPEG-2 index 3
   ParseCommandLine({"-8", "-320"}, settings);
-  EXPECT_EQ(settings.Int("MPEG1BitRate"), 13);
-  EXPECT_EQ(settings.Int("MPEG2BitRate"), 0);
+  EXPECT_EQ(settings.mpeg1BitRate, 13);
+  EXPECT_EQ(settings.mpeg2BitRate, 0);
   ParseCommandLine({"-VBR1"}, settings);
-  EXPECT_EQ(settings.Int("MPEG1BitRate"), 14);
+  EXPECT_EQ(settings.mpeg1BitRate, 14);
   ParseCommandLine({"-vbr10", "-STEREO"}, settings);
-  EXPECT_EQ(settings.Int("MPEG1BitRate"), 23);
-  EXPECT_EQ(settings.Int("Channels"), 1);
+  EXPECT_EQ(settings.mpeg1BitRate, 23);
+  EXPECT_EQ(settings.channels, 1);
   EXPECT_EQ(ParseCommandLine({"-vbr0", "-vbr11", "-vbr"}, settings).missing.size(), 3u);
-  EXPECT_EQ(settings.Int("MPEG1BitRate"), 23);
+  EXPECT_EQ(settings.mpeg1BitRate, 23);
 }
 
 // Catches a folder or a missing file put on the list, relative paths kept relative, or

@@ -9,8 +9,8 @@
 // Catches an encode of a listed WAV that writes into the output folder instead of beside
 // the input (the delete-on-error rule must hit the MP3 beside the input).
 TEST_F(PipelineTest, WavToMp3WritesBesideTheInput) {
-  settings.SetText("OutputPath", "/nonexistent/elsewhere");
-  settings.SetInt("WAV2MP3DelMP3OnError", 1);
+  settings.outputPath = "/nonexistent/elsewhere";
+  settings.wav2mp3DelMp3OnError = 1;
   host.operation = Operation::WAV2MP3;
   AddFiles({"b.wav", "b.mp3"});
   host.files.pop_back();
@@ -36,8 +36,8 @@ TEST_F(PipelineTest, CommandLineSetsRatesChannelsAndStartsEncoding) {
   std::filesystem::current_path(dir);
   const CommandLineFiles parsed = pipeline.ApplyCommandLine({"-128", "-JS", "-delete", "x.wav", PathIn("none.wav")});
   std::filesystem::current_path(old);
-  EXPECT_EQ(std::tuple(settings.Int("MPEG1BitRate"), settings.Int("MPEG2BitRate"), settings.Int("Channels"),
-                       settings.Int("WAV2MP3DelWAVOnSuccess")),
+  EXPECT_EQ(std::tuple(settings.mpeg1BitRate, settings.mpeg2BitRate, settings.channels,
+                       settings.wav2mp3DelWavOnSuccess),
             std::tuple(8, 11, 2, 0));
   EXPECT_EQ(host.operation, Operation::WAV2MP3);
   EXPECT_EQ(parsed.missing, std::vector<std::string>{PathIn("none.wav")});
@@ -58,21 +58,22 @@ TEST_F(PipelineTest, CommandLineSetsRatesChannelsAndStartsEncoding) {
 // Each case: the operation, the one rule switched on, whether the job fails, the file that
 // must be gone afterwards and the one that must stay.
 TEST_F(PipelineTest, DeleteRulesOfEachOperation) {
-  using Case = std::tuple<Operation, const char*, bool, const char*, const char*>;
-  for (auto [op, setting, fail, deleted, kept] : {
-           Case{Operation::CD2MP3, "CD2MP3DelTempOnSuccess", false, "Track01.tmp", "Track01.mp3"},
-           Case{Operation::CD2MP3, "CD2MP3DelTempOnError", true, "Track01.tmp", "Track01.mp3"},
-           Case{Operation::CD2MP3, "CD2MP3DelMP3OnError", true, "Track01.mp3", "Track01.wav"},
-           Case{Operation::CD2WAV, "CD2WAVDelWAVOnError", true, "Track01.wav", "Track01.wav"},
-           Case{Operation::WAV2MP3, "WAV2MP3DelWAVOnSuccess", false, "a.wav", "a.mp3"},
-           Case{Operation::WAV2MP3, "WAV2MP3DelMP3OnError", true, "a.mp3", "a.wav"},
-           Case{Operation::MP32WAV, "MP32WAVDelMP3OnSuccess", false, "a.mp3", "a.wav"},
-           Case{Operation::MP32WAV, "MP32WAVDelWAVOnError", true, "a.wav", "a.mp3"}}) {
-    SCOPED_TRACE(setting);
+  using V = MakerSettingValues;
+  using Case = std::tuple<Operation, const char*, int V::*, bool, const char*, const char*>;
+  for (auto [op, name, setting, fail, deleted, kept] : {
+           Case{Operation::CD2MP3, "CD2MP3DelTempOnSuccess", &V::cd2mp3DelTempOnSuccess, false, "Track01.tmp", "Track01.mp3"},
+           Case{Operation::CD2MP3, "CD2MP3DelTempOnError", &V::cd2mp3DelTempOnError, true, "Track01.tmp", "Track01.mp3"},
+           Case{Operation::CD2MP3, "CD2MP3DelMP3OnError", &V::cd2mp3DelMp3OnError, true, "Track01.mp3", "Track01.wav"},
+           Case{Operation::CD2WAV, "CD2WAVDelWAVOnError", &V::cd2wavDelWavOnError, true, "Track01.wav", "Track01.wav"},
+           Case{Operation::WAV2MP3, "WAV2MP3DelWAVOnSuccess", &V::wav2mp3DelWavOnSuccess, false, "a.wav", "a.mp3"},
+           Case{Operation::WAV2MP3, "WAV2MP3DelMP3OnError", &V::wav2mp3DelMp3OnError, true, "a.mp3", "a.wav"},
+           Case{Operation::MP32WAV, "MP32WAVDelMP3OnSuccess", &V::mp32wavDelMp3OnSuccess, false, "a.mp3", "a.wav"},
+           Case{Operation::MP32WAV, "MP32WAVDelWAVOnError", &V::mp32wavDelWavOnError, true, "a.wav", "a.mp3"}}) {
+    SCOPED_TRACE(name);
     SettingsTable s;
-    s.SetText("OutputPath", dir);
-    s.SetInt("CD2MP3DelTempOnSuccess", 0);  // the only rule on by default
-    s.SetInt(setting, 1);
+    s.outputPath = dir;
+    s.cd2mp3DelTempOnSuccess = 0;  // the only rule on by default
+    s.*setting = 1;
     Rig r(loop, s);
     r.h.operation = op;
     if (op == Operation::MP32WAV) AddFiles({"a.mp3"}, &r.h);
@@ -99,7 +100,7 @@ TEST_F(PipelineTest, DeleteRulesOfEachOperation) {
 
 // Catches a failed delete being passed over in silence (a missing file stays silent).
 TEST_F(PipelineTest, FailedDeleteIsReportedMissingFileIsNot) {
-  settings.SetInt("WAV2MP3DelMP3OnError", 1);
+  settings.wav2mp3DelMp3OnError = 1;
   host.operation = Operation::WAV2MP3;
   AddFiles({"a.wav", "b.wav"});
   // The first job leaves a folder where its output goes: unlink of a folder fails.
@@ -116,8 +117,8 @@ TEST_F(PipelineTest, FailedDeleteIsReportedMissingFileIsNot) {
 
 // Catches Cancel in the middle of a file list that starts the next file or deletes an input.
 TEST_F(PipelineTest, CancelInTheMiddleOfSeveralFiles) {
-  settings.SetInt("WAV2MP3DelWAVOnSuccess", 1);
-  settings.SetInt("BeepWhenDone", 1);
+  settings.wav2mp3DelWavOnSuccess = 1;
+  settings.beepWhenDone = 1;
   host.operation = Operation::WAV2MP3;
   AddFiles({"a.wav", "b.wav", "c.wav"});
   factory.encoder = [](const EncoderJob& job) {
@@ -170,7 +171,7 @@ TEST_F(PipelineTest, BusyAndIdleStatesSetTheNamedControls) {
 // Catches a declined overwrite counted as a conversion: the input must not be deleted
 // when the old output was kept, and its row must say "Kept:", not "OK:".
 TEST_F(PipelineTest, DeclinedOverwriteKeepsTheInput) {
-  settings.SetInt("WAV2MP3DelWAVOnSuccess", 1);
+  settings.wav2mp3DelWavOnSuccess = 1;
   host.operation = Operation::WAV2MP3;
   AddFiles({"a.wav", "b.wav"});
   ScriptedFactory f(loop, host);
@@ -191,7 +192,7 @@ TEST_F(PipelineTest, DeclinedOverwriteKeepsTheInput) {
 // decoding that stops after a failed file, wrong decoding texts, and the priority menu
 // applied to the decoder.
 TEST_F(PipelineTest, FailedDecodeOfAWavNeverDeletesTheInputAsItsOutput) {
-  settings.SetInt("MP32WAVDelWAVOnError", 1);
+  settings.mp32wavDelWavOnError = 1;
   host.operation = Operation::MP32WAV;
   AddFiles({"x.wav", "b.mp3"});
   pipeline.MenuOptionsPrioritySelectionClick(ThreadPriority::Idle);
@@ -258,13 +259,14 @@ TEST_F(PipelineTest, DeclinedOverwritesOfCdRunsCountForTheJobThatAsked) {
 // second row fails at once, and its "output" is the result of the first row; a failed CD
 // read likewise.
 TEST_F(PipelineTest, FailedJobNeverDeletesAnOutputItDidNotWrite) {
-  using Case = std::tuple<Operation, const char*, const char*, const char*, const char*>;
+  using V = MakerSettingValues;
+  using Case = std::tuple<Operation, const char*, const char*, int V::*, int V::*>;
   for (auto [op, input, output, onSuccess, onError] :
-       {Case{Operation::WAV2MP3, "a.wav", "a.mp3", "WAV2MP3DelWAVOnSuccess", "WAV2MP3DelMP3OnError"},
-        Case{Operation::MP32WAV, "a.mp3", "a.wav", "MP32WAVDelMP3OnSuccess", "MP32WAVDelWAVOnError"}}) {
+       {Case{Operation::WAV2MP3, "a.wav", "a.mp3", &V::wav2mp3DelWavOnSuccess, &V::wav2mp3DelMp3OnError},
+        Case{Operation::MP32WAV, "a.mp3", "a.wav", &V::mp32wavDelMp3OnSuccess, &V::mp32wavDelWavOnError}}) {
     SCOPED_TRACE(input);
-    settings.SetInt(onSuccess, 1);
-    settings.SetInt(onError, 1);
+    settings.*onSuccess = 1;
+    settings.*onError = 1;
     Rig r(loop, settings);
     r.h.operation = op;
     AddFiles({input, input}, &r.h);
@@ -281,7 +283,7 @@ TEST_F(PipelineTest, FailedJobNeverDeletesAnOutputItDidNotWrite) {
     std::filesystem::remove(PathIn(output));
   }
   // A CD read that fails before it writes leaves the WAV of an earlier rip.
-  settings.SetInt("CD2WAVDelWAVOnError", 1);
+  settings.cd2wavDelWavOnError = 1;
   host.operation = Operation::CD2WAV;
   host.AddTracks(1);
   std::ofstream(PathIn("Track01.wav")) << "earlier rip";
@@ -295,7 +297,7 @@ TEST_F(PipelineTest, FailedJobNeverDeletesAnOutputItDidNotWrite) {
 // is (an input deleted after a successful encode). A private node with the numbers of
 // /dev/full stands in for the device.
 TEST_F(PipelineTest, DeleteRulesNeverRemoveAFifoOrADevice) {
-  settings.SetInt("WAV2MP3DelWAVOnSuccess", 1);
+  settings.wav2mp3DelWavOnSuccess = 1;
   host.operation = Operation::WAV2MP3;
   ASSERT_EQ(::mkfifo(PathIn("a.wav").c_str(), 0600), 0);
   host.files.push_back({"+\t" + PathIn("a.wav")});

@@ -36,7 +36,7 @@ TEST(JobPipelineLifetime, DestroyedInTheMiddleOfACdToMp3Run) {
   host.drive = image.DriveIndex();
   ASSERT_GE(host.drive, 0);
   SettingsTable settings;
-  settings.SetText("OutputPath", dir.Path() + "/out");
+  settings.outputPath = dir.Path() + "/out";
   CdLayer cd;
   cd.SetDiscImages(image.Images());
   RealJobWorkerFactory factory(loop, host);

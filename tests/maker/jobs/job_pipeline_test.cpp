@@ -55,8 +55,8 @@ TEST_F(PipelineTest, MissingLibraryErrorCarriesTheProbesReason) {
 // Catches a broken chain: rows must go "+" -> "Read" -> "OK", the encoder must work on
 // track 1 while track 2 is read, and the run must signal Done exactly once.
 TEST_F(PipelineTest, ThreeTracksToMp3ReadOverlapsEncodeAndAllEndOk) {
-  settings.SetInt("BeepWhenDone", 1);
-  settings.SetInt("BringToFrontWhenDone", 1);
+  settings.beepWhenDone = 1;
+  settings.bringToFrontWhenDone = 1;
   host.AddTracks(3);
   factory.reader = ReaderWrites;
   std::atomic<bool> gate{false};
@@ -86,7 +86,7 @@ TEST_F(PipelineTest, ThreeTracksToMp3ReadOverlapsEncodeAndAllEndOk) {
 
 // Catches a read error that stops the run, marks the wrong row or keeps the temp file.
 TEST_F(PipelineTest, ReadErrorOnTrackTwoMarksItAndGoesOn) {
-  settings.SetInt("CD2MP3DelTempOnError", 1);
+  settings.cd2mp3DelTempOnError = 1;
   host.AddTracks(3);
   const std::string error = "    Error: CD-ROM read error. (At 12.00%)";
   factory.reader = [&](const ReaderJob& job) {
@@ -108,7 +108,7 @@ TEST_F(PipelineTest, ReadErrorOnTrackTwoMarksItAndGoesOn) {
 
 // Catches Cancel in CD to WAV that reads on, beeps, or leaves the row without "Cancelled".
 TEST_F(PipelineTest, CancelWhileReadingToWavStopsTheRun) {
-  settings.SetInt("BeepWhenDone", 1);
+  settings.beepWhenDone = 1;
   host.operation = Operation::CD2WAV;
   host.AddTracks(3);
   factory.reader = [](auto& job) { return WorkerScript{.blockUntilCancelled = true, .writeFile = job.outputPath}; };
@@ -126,7 +126,7 @@ TEST_F(PipelineTest, CancelWhileReadingToWavStopsTheRun) {
 // Catches Cancel in CD to MP3 that lets a third track start, beeps, or deletes the input
 // (the finished read of track 1 is kept as its WAV, not left as a ".tmp" file).
 TEST_F(PipelineTest, CancelWhileEncodingAndReadingToMp3) {
-  settings.SetInt("BeepWhenDone", 1);
+  settings.beepWhenDone = 1;
   host.AddTracks(3);
   factory.reader = [](const ReaderJob& job) {
     return WorkerScript{.blockUntilCancelled = job.track == 2, .writeFile = job.outputPath};
@@ -175,7 +175,7 @@ TEST_F(PipelineTest, UnselectedRowsKeepPlus) {
 // Catches wrong track file names: the Track%02i fallback, the character replacement and
 // the trimming of the output folder.
 TEST_F(PipelineTest, TrackOutputPathNamesAndCleansTracks) {
-  settings.SetText("OutputPath", "/music/out/\r\n");
+  settings.outputPath = "/music/out/\r\n";
   host.AddTracks(7);
   host.tracks[2].text = "+\tTrack 03\t03:00\tAC/DC: Live?";
   EXPECT_EQ(pipeline.TrackOutputPath(7, ".tmp"), "/music/out/Track07.tmp");
@@ -189,13 +189,16 @@ TEST_F(PipelineTest, TrackOutputPathNamesAndCleansTracks) {
 // Catches wrong reader and encoder job fields derived from the settings; AAC never asks
 // the reader for mono or half rate, and gets no ID3 tag (the tag write would fail here).
 TEST_F(PipelineTest, JobFieldsFollowTheSettings) {
-  for (auto [key, value] : {std::pair{"MPEGMode", 2}, {"Channels", 0}, {"MPEG2BitRate", 11}, {"ReadSector", 2},
-                            {"OverlapPercent", 3}, {"JitterCorrection", 0}})
-    settings.SetInt(key, value);
+  settings.mpegMode = 2;
+  settings.channels = 0;
+  settings.mpeg2BitRate = 11;
+  settings.readSector = 2;
+  settings.overlapPercent = 3;
+  settings.jitterCorrection = 0;
   host.AddTracks(1);
   host.drive = 2;
   StartAndFinish();
-  settings.SetInt("MPEGMode", 3);
+  settings.mpegMode = 3;
   host.tracks[0].selected = true;
   host.cdInfo.applyId3 = true;
   StartAndFinish();
@@ -281,7 +284,7 @@ TEST_F(StoppingReaderTest, StartAfterCancelWaitsForTheOldReader) {
 // Catches a held-back read that still starts after the new run was cancelled too, or whose
 // delete-on-error rule removes the file of its track that it never began to write.
 TEST_F(StoppingReaderTest, CancelWhileTheHeldBackReadWaits) {
-  settings.SetInt("CD2MP3DelTempOnError", 1);
+  settings.cd2mp3DelTempOnError = 1;
   ASSERT_NO_FATAL_FAILURE(CancelWhileReaderStops());
   std::ofstream(PathIn("Track01.tmp")) << "read before";
   pipeline.StartButtonClick();
@@ -300,7 +303,7 @@ TEST_F(StoppingReaderTest, CancelWhileTheHeldBackReadWaits) {
 // error under its own heading (it stood under the previous track's lines: "Track 02:
 // Error: Track 03 has the same file name" in the terminal).
 TEST_F(PipelineTest, SecondTrackWithTheSameFileNameFailsWithoutTouchingTheFirst) {
-  settings.SetInt("CD2MP3DelTempOnError", 1);
+  settings.cd2mp3DelTempOnError = 1;
   host.AddTracks(3);
   host.tracks[0].text = "+\tTrack 01\t03:00\tSame";
   host.tracks[2].text = "+\tTrack 03\t03:00\tSame";
@@ -333,8 +336,8 @@ TEST_F(PipelineTest, CancelEndsTheReadsWaitingForTheEncoder) {
   for (bool deleteTemp : {false, true}) {
     SCOPED_TRACE(deleteTemp);
     SettingsTable s;
-    s.SetText("OutputPath", dir);
-    s.SetInt("CD2MP3DelTempOnError", deleteTemp ? 1 : 0);
+    s.outputPath = dir;
+    s.cd2mp3DelTempOnError = deleteTemp ? 1 : 0;
     Rig r(loop, s);
     r.h.AddTracks(4);
     r.f.reader = ReaderWrites;
@@ -362,7 +365,7 @@ TEST_F(PipelineTest, CancelEndsTheReadsWaitingForTheEncoder) {
 // to keep the old MP3 afterwards and call the track "OK": the question comes before the
 // read, a No skips the track ("Kept"), and the encode of a track does not ask twice.
 TEST_F(PipelineTest, ExistingMp3IsAskedAboutBeforeTheTrackIsRead) {
-  settings.SetInt("ConfirmOverwrite", 1);
+  settings.confirmOverwrite = 1;
   host.AddTracks(2);
   std::ofstream(PathIn("Track01.mp3")) << "old";
   factory.reader = ReaderWrites;

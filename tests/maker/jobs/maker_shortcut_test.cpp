@@ -31,7 +31,7 @@ TEST(MakerShortcut, MadeOnceForThisVersion) {
   auto made = CreateMakerShortcutOnce(settings, desktop, "/opt/zb/lib/zimbar/zbmaker");
   ASSERT_TRUE(made);
   EXPECT_TRUE(made.Value());
-  EXPECT_EQ(settings.Int("Version"), 66369);
+  EXPECT_EQ(settings.version, 66369);
   const std::string path = desktop + "/Zimbar MP3 Maker.desktop";
   const std::string text = ReadText(path);
   EXPECT_NE(text.find("Exec=\"/opt/zb/lib/zimbar/zbmaker\" %F\n"), std::string::npos) << text;
@@ -52,7 +52,7 @@ TEST(MakerShortcut, MadeOnceForThisVersion) {
   chmod((dir.Path() + "/ro").c_str(), 0500);
   if (geteuid() != 0) {
     EXPECT_FALSE(CreateMakerShortcutOnce(fresh, dir.Path() + "/ro", "/x/zbmaker"));
-    EXPECT_EQ(fresh.Int("Version"), 0);
+    EXPECT_EQ(fresh.version, 0);
   }
   chmod((dir.Path() + "/ro").c_str(), 0700);
 }

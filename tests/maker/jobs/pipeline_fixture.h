@@ -211,7 +211,7 @@ class PipelineTest : public ::testing::Test {
     char pattern[] = "/tmp/zb_jobs_XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir = pattern;
-    settings.SetText("OutputPath", dir);
+    settings.outputPath = dir;
   }
   void TearDown() override {
     pipeline.CancelButtonClick();  // leave no worker behind, whatever the test did

@@ -8,8 +8,8 @@ namespace {
 SettingsTable WithPrograms(const std::vector<std::string>& slots, int selected) {
   SettingsTable settings;
   for (int slot = 0; slot < kExternalProgramSlots; ++slot)
-    settings.SetText("ExternalProgram" + std::to_string(slot), size_t(slot) < slots.size() ? slots[size_t(slot)] : "");
-  settings.SetInt("ExtPgm", selected);
+    settings.externalPrograms[size_t(slot)] = size_t(slot) < slots.size() ? slots[size_t(slot)] : "";
+  settings.extPgm = selected;
   return settings;
 }
 
@@ -58,19 +58,19 @@ TEST(ExternalProgramList, StoringPutsANewCommandFirstAndSelectsIt) {
   std::vector<std::string> expected = Numbered(9);
   expected.insert(expected.begin(), "newprog \"$full$\"");
   EXPECT_EQ(Slots(settings), expected);  // the old slot 9 is gone
-  EXPECT_EQ(settings.Int("ExtPgm"), 0);
+  EXPECT_EQ(settings.extPgm, 0);
 
   settings = WithPrograms(Numbered(3), 0);
   StoreExternalPrograms(settings, Numbered(3), "prog2 $full$");
   EXPECT_EQ(Slots(settings), (std::vector<std::string>{Numbered(3)[0], Numbered(3)[1], Numbered(3)[2], "", "", "", "",
                                                         "", "", ""}));
-  EXPECT_EQ(settings.Int("ExtPgm"), 2);
+  EXPECT_EQ(settings.extPgm, 2);
 
   settings = WithPrograms(Numbered(3), 2);
   StoreExternalPrograms(settings, Numbered(3), "");
   EXPECT_EQ(Slots(settings)[0], Numbered(3)[0]);
   EXPECT_EQ(Slots(settings)[3], "");
-  EXPECT_EQ(settings.Int("ExtPgm"), 0);
+  EXPECT_EQ(settings.extPgm, 0);
 }
 
 // Catches a template after an empty slot lost when the list is stored back.

@@ -59,8 +59,8 @@ TEST(SettingsFileBytes, DefaultsAreWrittenAsBefore) {
   const std::string path = dir.File("zbmaker.INI");
   const SettingsTable defaults;
   ASSERT_TRUE(defaults.Save(path));
-  std::string expected = Replace(kDefaultFileBytes, "CDDBUser=@USER@", "CDDBUser=" + defaults.DefaultText("CDDBUser"));
-  expected = Replace(expected, "CDDBHost=@HOST@", "CDDBHost=" + defaults.DefaultText("CDDBHost"));
+  std::string expected = Replace(kDefaultFileBytes, "CDDBUser=@USER@", "CDDBUser=" + MakerSettingDefaults().cddbUser.str());
+  expected = Replace(expected, "CDDBHost=@HOST@", "CDDBHost=" + MakerSettingDefaults().cddbHost.str());
   EXPECT_EQ(ReadText(path), expected);
 }
 
@@ -150,9 +150,9 @@ TEST(SettingsFileBytes, EveryMemberIsWrittenUnderItsOwnKey) {
   SettingsTable loaded;
   ASSERT_TRUE(loaded.Load(dir.File("out.INI"), kPassThrough));
   EXPECT_TRUE(static_cast<const MakerSettingValues&>(loaded) == s);
-  EXPECT_EQ(loaded.Int("MPEGMode"), 31);
-  EXPECT_EQ(loaded.Text("CDDBHost"), text("CDDBHost"));
-  loaded.SetText("OutputPath", "/music");
+  EXPECT_EQ(loaded.mpegMode, 31);
+  EXPECT_EQ(loaded.cddbHost.str(), text("CDDBHost"));
+  loaded.outputPath = "/music";
   EXPECT_EQ(loaded.outputPath, "/music");
 }
 

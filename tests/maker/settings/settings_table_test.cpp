@@ -5,7 +5,9 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "common/ini_file.h"
 #include "tests/common/temp_dir.h"
@@ -41,23 +43,27 @@ TEST(SettingsTable, TableHoldsEveryKeyInFileOrderWithDefaults) {
       {"Normalize", 0},      {"NormalizePercent", 100},     {"NormalizeMin", 95},       {"NormalizeMax", 100},
       {"OptApplyID3", 0},    {"UseHttpProxy", 0},           {"UseSocksProxy", 0},       {"UseFileNameFormat", 0},
       {"AACUseADTS", 0}};
-  for (const auto& [key, value] : ints) EXPECT_EQ(s.Int(key), value) << key;
+  for (const auto& [key, value] : ints) {
+    const auto entry = std::find_if(entries.begin(), entries.end(), [key](const SettingEntry& e) { return e.key == std::string_view(key); });
+    ASSERT_NE(entry, entries.end()) << key;
+    EXPECT_EQ(NumberOf(s, *entry), value) << key;
+  }
   EXPECT_EQ(s.Mpeg1BitRateKbps(), 128);
   EXPECT_EQ(s.Mpeg2BitRateKbps(), 80);
   EXPECT_EQ(s.AacBitRateKbps(), 128);
-  EXPECT_EQ(s.Text("CDDBServer"), "http://gnudb.gnudb.org:80");
-  EXPECT_EQ(s.Text("MusicBrainzServer"), "https://musicbrainz.org");
-  EXPECT_EQ(s.Int("UseMusicBrainz"), 0);
-  EXPECT_EQ(s.Text("FileNamePattern"), "($artist$) [$title$] [$track#$] $trackname$");
-  EXPECT_EQ(s.Text("ExternalProgram0"), "lame \"$full$\" \"$path$$name$.mp3\"");
-  EXPECT_EQ(s.Text("ExternalProgram1"), "ffmpeg -i \"$full$\" \"$drive$$dir$$name$.ogg\"");
-  EXPECT_EQ(s.Text("ExternalProgram2"), "");
-  EXPECT_NE(s.Text("HttpProxy").find(":8080"), std::string::npos);
-  EXPECT_NE(s.Text("SocksProxy").find(":1080"), std::string::npos);
+  EXPECT_EQ(s.cddbServer.str(), "http://gnudb.gnudb.org:80");
+  EXPECT_EQ(s.musicBrainzServer.str(), "https://musicbrainz.org");
+  EXPECT_EQ(s.useMusicBrainz, 0);
+  EXPECT_EQ(s.fileNamePattern.str(), "($artist$) [$title$] [$track#$] $trackname$");
+  EXPECT_EQ(s.externalPrograms[0].str(), "lame \"$full$\" \"$path$$name$.mp3\"");
+  EXPECT_EQ(s.externalPrograms[1].str(), "ffmpeg -i \"$full$\" \"$drive$$dir$$name$.ogg\"");
+  EXPECT_EQ(s.externalPrograms[2].str(), "");
+  EXPECT_NE(s.httpProxy.str().find(":8080"), std::string::npos);
+  EXPECT_NE(s.socksProxy.str().find(":1080"), std::string::npos);
   char host[256] = {};
   ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
-  EXPECT_EQ(s.Text("CDDBHost"), host);
-  EXPECT_EQ(s.Text("CDDBUser"), getpwuid(getuid())->pw_name);
+  EXPECT_EQ(s.cddbHost.str(), host);
+  EXPECT_EQ(s.cddbUser.str(), getpwuid(getuid())->pw_name);
 }
 
 // Catches long stored texts being cut at 61 characters (a long command or path would be
@@ -72,12 +78,12 @@ TEST(SettingsTable, LongTextsReadBackWholeUpToTheirField) {
                       "\nOutputPath=" + longPath + "\nchannels=2\nReadSector=abc\nCDSpeed=12x\n");
   SettingsTable s;
   ASSERT_TRUE(s.Load(path, kPassThrough));
-  EXPECT_EQ(s.Text("ExternalProgram0"), command);
-  EXPECT_EQ(s.Text("ExternalProgram3"), std::string(779, 'c'));
-  EXPECT_EQ(s.Text("OutputPath"), "/" + std::string(253, 'p'));
-  EXPECT_EQ(s.Int("Channels"), 2);
-  EXPECT_EQ(s.Int("ReadSector"), 0);
-  EXPECT_EQ(s.Int("CDSpeed"), 12);
+  EXPECT_EQ(s.externalPrograms[0].str(), command);
+  EXPECT_EQ(s.externalPrograms[3].str(), std::string(779, 'c'));
+  EXPECT_EQ(s.outputPath.str(), "/" + std::string(253, 'p'));
+  EXPECT_EQ(s.channels, 2);
+  EXPECT_EQ(s.readSector, 0);
+  EXPECT_EQ(s.cdSpeed, 12);
 }
 
 // Catches an out-of-table rate index reading past its table, an unknown mode not taken as
@@ -85,34 +91,34 @@ TEST(SettingsTable, LongTextsReadBackWholeUpToTheirField) {
 TEST(SettingsTable, OutOfRangeIndexesFallBack) {
   SettingsTable s;
   for (int index : {-1, 24, 1000}) {
-    s.SetInt("MPEG1BitRate", index);
-    s.SetInt("MPEG2BitRate", index);
-    s.SetInt("AACBitRate", index);
+    s.mpeg1BitRate = index;
+    s.mpeg2BitRate = index;
+    s.aacBitRate = index;
     EXPECT_EQ(s.Mpeg1BitRateKbps(), 128) << index;
     EXPECT_EQ(s.Mpeg2BitRateKbps(), 80) << index;
     EXPECT_EQ(s.AacBitRateKbps(), 128) << index;
   }
-  s.SetInt("AACBitRate", 9);
+  s.aacBitRate = 9;
   EXPECT_EQ(s.AacBitRateKbps(), 128);
-  s.SetInt("AACBitRate", 8);
-  s.SetInt("MPEG1BitRate", 23);
-  s.SetInt("MPEG2BitRate", 0);
+  s.aacBitRate = 8;
+  s.mpeg1BitRate = 23;
+  s.mpeg2BitRate = 0;
   const std::pair<int, int> modeRates[] = {{7, 1001}, {2, 8}, {3, 256}};  // 7 is taken as MPEG-1
   for (const auto& [mode, kbps] : modeRates) {
-    s.SetInt("MPEGMode", mode);
+    s.mpegMode = mode;
     EXPECT_EQ(s.SelectedBitRateKbps(), kbps) << mode;
   }
-  s.SetInt("MPEGMode", 4);
+  s.mpegMode = 4;
   EXPECT_EQ(s.EncoderMode(), kModeExternal);
 
-  s.SetText("ExternalProgram0", "zero");
-  s.SetText("ExternalProgram9", "nine");
+  s.externalPrograms[0] = "zero";
+  s.externalPrograms[9] = "nine";
   for (int index : {12, -1}) {
-    s.SetInt("ExtPgm", index);
+    s.extPgm = index;
     EXPECT_EQ(s.ExternalProgramIndex(), 0);
     EXPECT_EQ(s.SelectedExternalProgram(), "zero");
   }
-  s.SetInt("ExtPgm", 9);
+  s.extPgm = 9;
   EXPECT_EQ(s.SelectedExternalProgram(), "nine");
   EXPECT_EQ(s.ExternalProgram(10), "zero");
 }
@@ -132,7 +138,7 @@ TEST(SettingsTable, AccessMethodCheckFollowsThePassThroughProbe) {
   for (const auto& c : cases) {
     WriteText(path, std::string("[Options]\nUseWinNTRawRead=") + c.stored + "\n");
     ASSERT_TRUE(s.Load(path, c.passThrough ? kPassThrough : kNoPassThrough));
-    EXPECT_EQ(s.Int("UseWinNTRawRead"), c.used) << c.stored << c.passThrough;
+    EXPECT_EQ(s.useWinNtRawRead, c.used) << c.stored << c.passThrough;
     EXPECT_EQ(s.PassThroughAvailable(), c.passThrough);
   }
   // The build requires libcdio, so the real probe must find it with both entries; a wrong
@@ -146,19 +152,19 @@ TEST(SettingsTable, SaveRoundTripsAndKeepsTheRestOfTheFile) {
   TempDir dir;
   const std::string path = dir.File("sub/folder/zbmaker.INI");
   SettingsTable s;
-  s.SetInt("MPEGMode", 3);
-  s.SetText("OutputPath", "/home/u/My Music/");
-  s.SetText("ExternalProgram5", std::string(700, 'e'));
-  s.SetText("FileNamePattern", "  $track#$ - $trackname$");
+  s.mpegMode = 3;
+  s.outputPath = "/home/u/My Music/";
+  s.externalPrograms[5] = std::string(700, 'e');
+  s.fileNamePattern = "  $track#$ - $trackname$";
   ASSERT_TRUE(s.Save(path));  // creates the missing folders
 
   SettingsTable loaded;
   ASSERT_TRUE(loaded.Load(path, kPassThrough));
   for (const SettingEntry& e : SettingEntries()) {
     if (e.kind == SettingKind::Int)
-      EXPECT_EQ(loaded.Int(e.key), s.Int(e.key)) << e.key;
+      EXPECT_EQ(NumberOf(loaded, e), NumberOf(s, e)) << e.key;
     else
-      EXPECT_EQ(loaded.Text(e.key), s.Text(e.key)) << e.key;
+      EXPECT_EQ(TextOf(loaded, e), TextOf(s, e)) << e.key;
   }
   const std::string text = ReadText(path);
   EXPECT_LT(text.find("Version="), text.find("CD2MP3DelTempOnSuccess="));
@@ -166,7 +172,7 @@ TEST(SettingsTable, SaveRoundTripsAndKeepsTheRestOfTheFile) {
   EXPECT_LT(text.find("FileNamePattern="), text.find("CDDBUser="));
 
   WriteText(path, "; my notes\n[Window]\nLeft=10\n" + text);
-  s.SetInt("Channels", 0);
+  s.channels = 0;
   ASSERT_TRUE(s.Save(path));
   const IniFile after = IniFile::Load(path).Value();
   EXPECT_EQ(after.ReadInt("Window", "Left", 0), 10);
@@ -184,14 +190,14 @@ TEST(SettingsTable, RefusedFileIsKeptAsideAndNotWrittenOver) {
   const std::string junk = "[Options]\nMPEGMode=3\n" + std::string(1000000, '\n');
   WriteText(path, junk);
   SettingsTable s;
-  s.SetInt("MPEGMode", 2);
+  s.mpegMode = 2;
   auto loaded = s.Load(path, kPassThrough);
   ASSERT_FALSE(loaded);
   EXPECT_EQ(loaded.Error().Message(), "Not a settings file: " + path + ": it has more than " +
                                           std::to_string(kMaxIniLines) + " lines; it was renamed to " + path +
                                           ".refused");
-  EXPECT_EQ(s.Int("MPEGMode"), 1);
-  s.SetInt("Channels", 0);
+  EXPECT_EQ(s.mpegMode, 1);
+  s.channels = 0;
   ASSERT_TRUE(s.Save(path));
   EXPECT_EQ(IniFile::Load(path).Value().ReadInt("Options", "Channels", 1), 0);
   EXPECT_EQ(ReadText(path + ".refused"), junk);
@@ -215,12 +221,12 @@ TEST(SettingsTable, FailuresAreReportedAndLoadsStartFromDefaults) {
   ASSERT_FALSE(saved);
   EXPECT_FALSE(saved.Error().Message().empty());
   for (const bool missing : {true, false}) {
-    s.SetInt("MPEGMode", 3);
-    s.SetText("OutputPath", "/stale");
+    s.mpegMode = 3;
+    s.outputPath = "/stale";
     // A missing file loads as the defaults; a folder cannot be read at all.
     EXPECT_EQ(static_cast<bool>(s.Load(missing ? dir.File("zbmaker.INI") : dir.Path(), kPassThrough)), missing);
-    EXPECT_EQ(s.Int("MPEGMode"), 1);
-    EXPECT_EQ(s.Text("OutputPath"), "");
+    EXPECT_EQ(s.mpegMode, 1);
+    EXPECT_EQ(s.outputPath.str(), "");
   }
   ScopedEnv home("ZIMBAR_HOME", "/tmp/zb-user");
   EXPECT_EQ(SettingsTable::DefaultPath(), "/tmp/zb-user/zbmaker.INI");

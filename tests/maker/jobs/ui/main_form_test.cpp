@@ -46,8 +46,8 @@ class MainFormTest : public ::testing::Test {
   void SetUp() override {
     home_ = std::make_unique<testcd::ScopedEnv>("ZIMBAR_HOME", dir.Path() + "/home");
     userHome_ = std::make_unique<testcd::ScopedEnv>("HOME", dir.Path());
-    settings.SetText("OutputPath", dir.Path());
-    settings.SetInt("Version", 0x010341);  // no desktop shortcut from these tests
+    settings.outputPath = dir.Path();
+    settings.version = 0x010341;  // no desktop shortcut from these tests
   }
   void TearDown() override {
     form.reset();
@@ -213,7 +213,7 @@ TEST_F(MainFormTest, CommandLineFilesAreListedForEncoding) {
   EXPECT_TRUE(form->WAV2MP3RadioButton->isChecked());
   ASSERT_EQ(form->FileListBox->count(), 1);
   EXPECT_EQ(FileRowPath(form->FileListBox->item(0)->text().toStdString()), dir.Path() + "/x.wav");
-  EXPECT_EQ(settings.Int("Channels"), 2);
+  EXPECT_EQ(settings.channels, 2);
   // The first show pressed Start (x.wav is no WAV file, so its row ends in error).
   EXPECT_FALSE(form->Pipeline().AutoStart());
   ASSERT_TRUE(QTest::qWaitFor([&] { return !form->Pipeline().Busy(); }, 10000));
@@ -246,7 +246,7 @@ TEST_F(MainFormTest, OutputFolderChooserCreatesLevelsAndRefusesFiles) {
   ASSERT_EQ(chooserErrors.size(), 1u);
   EXPECT_EQ(chooserErrors[0], "ERROR: Specified directory mame is invalid or cannot be created.");
   EXPECT_TRUE(std::filesystem::is_directory(made));
-  EXPECT_EQ(settings.Text("OutputPath"), made);
+  EXPECT_EQ(settings.outputPath.str(), made);
   EXPECT_EQ(form->SelectedOutputDirectoryLabel->text().toStdString(), "Output Path: " + made);
 }
 
@@ -269,9 +269,9 @@ TEST_F(MainFormTest, PriorityMenuChecksOneItem) {
 // a close that does not give the cancelled outcome.
 TEST_F(MainFormTest, ClosingDuringACdRunCancelsAndWaits) {
   const testcd::DiscImage image(dir.Path(), "disc", {testcd::Tone(75 * 3, 440, 8000), testcd::Noise(75 * 200, 7)});
-  settings.SetText("DiscImages", image.CuePath());
-  settings.SetInt("UseWinNTRawRead", 1);
-  settings.SetText("OutputPath", dir.Path() + "/out");
+  settings.discImages = image.CuePath();
+  settings.useWinNtRawRead = 1;
+  settings.outputPath = dir.Path() + "/out";
   std::filesystem::create_directories(dir.Path() + "/out");
   const testcd::ScopedEnv libraries("ZIMBAR_LIB_DIR", ZIMBAR_BIN_DIR);
   const testcd::ScopedEnv slow("ZIMBAR_CD_SIMULATE", "delay=20");
@@ -306,8 +306,8 @@ TEST_F(MainFormTest, ClosingDuringACdRunCancelsAndWaits) {
 TEST_F(MainFormTest, RowsAreRebuiltAfterTheCdWindowsOk) {
   const testcd::DiscImage image(dir.Path(), "disc",
                                 {testcd::Tone(75 * 2, 440, 8000), testcd::Tone(75 * 2, 660, 8000), testcd::Tone(75 * 2, 880, 8000)});
-  settings.SetText("DiscImages", image.CuePath());
-  settings.SetInt("UseWinNTRawRead", 1);
+  settings.discImages = image.CuePath();
+  settings.useWinNtRawRead = 1;
   Open();
   ASSERT_EQ(form->TracksList->count(), 3);
   form->TracksList->item(0)->setText(QStringLiteral("OK\tTrack 01\t00:02\t"));
@@ -344,8 +344,8 @@ TEST_F(MainFormTest, DiscTitlesFillWhatIsNotTyped) {
                                  {"    TITLE \"夜に駆ける\"\n", "    TITLE \"Two/Parts\"\n"}});
   const testcd::DiscImage second(dir.Path(), "second", {testcd::Tone(75 * 2, 440, 8000), testcd::Tone(75 * 2, 660, 8000)},
                                  {"TITLE \"Second Album\"\n", {"    TITLE \"Other\"\n"}});
-  settings.SetText("DiscImages", first.CuePath() + "|" + second.CuePath());
-  settings.SetInt("UseWinNTRawRead", 1);
+  settings.discImages = first.CuePath() + "|" + second.CuePath();
+  settings.useWinNtRawRead = 1;
   Open();
   TCDInfoForm* cd = form->CDInfoForm();
   ASSERT_EQ(form->InputCDComboBox->currentText(), QStringLiteral("Image first.cue"));
@@ -386,7 +386,7 @@ TEST_F(MainFormTest, NoDriveIsNoErrorAndTheFileOperationsStayUsable) {
   ASSERT_EQ(form->AddPaths({dir.Path() + "/a.wav"}), 1);
   EXPECT_TRUE(form->StartButton->isEnabled());
   answerDialog = [&](QDialog*) {
-    settings.SetFlag("UseWinNTRawRead", !settings.Flag("UseWinNTRawRead"));  // the drive list anew
+    settings.useWinNtRawRead = settings.useWinNtRawRead == 0 ? 1 : 0;  // the drive list anew
     return true;
   };
   form->MenuOptionsSettingsClick();
@@ -456,9 +456,9 @@ TEST_F(MainFormTest, ASecondLanguageWithoutAKeyLeavesThatControlsText) {
 // the run going or does not wait for its worker.
 TEST_F(MainFormTest, ASignalWhileABoxIsUpCancelsTheRunAndClosesTheWindow) {
   const testcd::DiscImage image(dir.Path(), "disc", {testcd::Tone(75 * 3, 440, 8000), testcd::Noise(75 * 200, 7)});
-  settings.SetText("DiscImages", image.CuePath());
-  settings.SetInt("UseWinNTRawRead", 1);
-  settings.SetText("OutputPath", dir.Path() + "/out");
+  settings.discImages = image.CuePath();
+  settings.useWinNtRawRead = 1;
+  settings.outputPath = dir.Path() + "/out";
   std::filesystem::create_directories(dir.Path() + "/out");
   const testcd::ScopedEnv libraries("ZIMBAR_LIB_DIR", ZIMBAR_BIN_DIR);
   const testcd::ScopedEnv slow("ZIMBAR_CD_SIMULATE", "delay=20");

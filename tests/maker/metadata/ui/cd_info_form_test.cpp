@@ -56,7 +56,7 @@ TEST_P(CdInfoFormCloseTest, ClosingWithoutOkBringsBackFieldsRowsAndSettings) {
   form.GenreComboBox->setCurrentText("Jazz");
   SetRow(1, "One");
   SetRow(2, "Two");
-  settings.SetText("CDDBServer", "cddbp://gnudb.gnudb.org:8880");
+  settings.cddbServer = "cddbp://gnudb.gnudb.org:8880";
   const CloseWay way = GetParam();
 
   OnModal<TCDInfoForm>([this, way](TCDInfoForm* window) {
@@ -85,9 +85,9 @@ TEST_P(CdInfoFormCloseTest, ClosingWithoutOkBringsBackFieldsRowsAndSettings) {
   EXPECT_EQ(form.TrackRowText(0), " 01\tOne");
   EXPECT_EQ(form.TrackRowText(1), " 02\tTwo");
   EXPECT_EQ(form.TrackRowText(2), " 03");
-  EXPECT_EQ(settings.Text("CDDBServer"), "cddbp://gnudb.gnudb.org:8880");
-  EXPECT_FALSE(settings.Flag("UseFileNameFormat"));
-  EXPECT_FALSE(settings.Flag("OptApplyID3"));
+  EXPECT_EQ(settings.cddbServer.str(), "cddbp://gnudb.gnudb.org:8880");
+  EXPECT_FALSE((settings.useFileNameFormat != 0));
+  EXPECT_FALSE((settings.optApplyId3 != 0));
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, CdInfoFormCloseTest,
@@ -125,18 +125,18 @@ TEST_F(CdInfoFormTest, OkKeepsEditsInTheRowsAndStoresTheChoices) {
   EXPECT_EQ(info.TrackName(2), "Second Song");
   EXPECT_EQ(info.TrackName(5), "Fifth: A/B");
   EXPECT_EQ(info.TrackName(1), "");
-  EXPECT_EQ(settings.Text("CDDBServer"), "HTTP://localhost:80");
-  EXPECT_TRUE(settings.Flag("UseHttpProxy"));
-  EXPECT_EQ(settings.Text("HttpProxy"), "proxy.local:3128");
-  EXPECT_TRUE(settings.Flag("UseSocksProxy"));
-  EXPECT_EQ(settings.Text("SocksProxy"), "socks.local");
-  EXPECT_TRUE(settings.Flag("UseFileNameFormat"));
-  EXPECT_EQ(settings.Text("FileNamePattern"), "$track#$ $trackname$");
-  EXPECT_TRUE(settings.Flag("OptApplyID3"));
+  EXPECT_EQ(settings.cddbServer.str(), "HTTP://localhost:80");
+  EXPECT_TRUE((settings.useHttpProxy != 0));
+  EXPECT_EQ(settings.httpProxy.str(), "proxy.local:3128");
+  EXPECT_TRUE((settings.useSocksProxy != 0));
+  EXPECT_EQ(settings.socksProxy.str(), "socks.local");
+  EXPECT_TRUE((settings.useFileNameFormat != 0));
+  EXPECT_EQ(settings.fileNamePattern.str(), "$track#$ $trackname$");
+  EXPECT_TRUE((settings.optApplyId3 != 0));
 
   // Shown again, the window starts from the settings, also when they changed meanwhile.
-  settings.SetFlag("OptApplyID3", false);
-  settings.SetText("CDDBServer", "cddbp://localhost:888");
+  settings.optApplyId3 = 0;
+  settings.cddbServer = "cddbp://localhost:888";
   OnModal<TCDInfoForm>([](TCDInfoForm* window) {
     EXPECT_FALSE(window->ApplyID3CheckBox->isChecked());
     EXPECT_EQ(window->CDDBServerComboBox->currentText(), "cddbp://localhost:888");
@@ -225,10 +225,10 @@ TEST_F(CdInfoFormTest, ProxyAndPatternEditsFollowServerAndCheckBoxes) {
     EXPECT_EQ(form.SocksProxyEdit->isEnabled(), c.socksEditEnabled);
     EXPECT_EQ(form.FilenamePatternEdit->isEnabled(), c.patternEditEnabled);
 
-    settings.SetText("CDDBServer", c.server);
-    settings.SetFlag("UseHttpProxy", c.useHttpProxy);
-    settings.SetFlag("UseSocksProxy", c.useSocksProxy);
-    settings.SetFlag("UseFileNameFormat", c.useFileNameFormat);
+    settings.cddbServer = c.server;
+    settings.useHttpProxy = (c.useHttpProxy) ? 1 : 0;
+    settings.useSocksProxy = (c.useSocksProxy) ? 1 : 0;
+    settings.useFileNameFormat = (c.useFileNameFormat) ? 1 : 0;
     form.CDDBServerComboBox->setCurrentText("cddbp://elsewhere");
     form.UseHttpProxyCheckBox->setChecked(!c.useHttpProxy);
     form.UseSocksProxyCheckBox->setChecked(!c.useSocksProxy);

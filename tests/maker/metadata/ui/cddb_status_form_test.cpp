@@ -219,7 +219,7 @@ TEST_F(CddbFromWindowTest, MusicBrainzLookupOffersReleasesAndFillsTheFields) {
   const WebRelease first{"r1", "Album", "Band", "2001-02-03", "DE", id, {{"One", ""}, {"Two", ""}}};
   const WebRelease second{"r2", "Live", "Band", "2004", "", id, {{"Uno", ""}, {"Dos", "Guest"}}};
   LoopbackServer server(HttpReplyHandler(HttpResponse(200, "OK", MusicBrainzDiscReply({first, second}))));
-  settings.SetText("MusicBrainzServer", "http://127.0.0.1:" + std::to_string(server.Port()));
+  settings.musicBrainzServer = "http://127.0.0.1:" + std::to_string(server.Port());
   form.LookupSourceComboBox->setCurrentText("MusicBrainz");
   QStringList offered;
   OnModal<QInputDialog>([&offered](QInputDialog* chooser) {
@@ -255,7 +255,7 @@ TEST_F(CddbFromWindowTest, SourceChoiceIsRememberedInTheSettings) {
     window->OKButton->click();
   });
   form.exec();
-  EXPECT_TRUE(settings.Flag("UseMusicBrainz"));
+  EXPECT_TRUE((settings.useMusicBrainz != 0));
   QString shown;
   OnModal<TCDInfoForm>([&shown](TCDInfoForm* window) {
     shown = window->LookupSourceComboBox->currentText();
@@ -264,7 +264,7 @@ TEST_F(CddbFromWindowTest, SourceChoiceIsRememberedInTheSettings) {
   });
   form.exec();
   EXPECT_EQ(shown, "MusicBrainz");
-  EXPECT_TRUE(settings.Flag("UseMusicBrainz"));
+  EXPECT_TRUE((settings.useMusicBrainz != 0));
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <tuple>
+
 #include "maker/settings/ui/cd_reader_page.h"
 #include "maker/settings/ui/customization_page.h"
 #include "maker/settings/ui/encoding_page.h"
@@ -62,10 +64,10 @@ void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton, 
 // way round), or a rule applied only when the window opens and not on a click.
 TEST(TOptionsForm, CdReaderListsFollowTheirCheckBoxesAndTheAccessMethod) {
   Fixture f;
-  f.settings.SetFlag("JitterCorrection", true);
-  f.settings.SetFlag("Normalize", false);
-  f.settings.SetFlag("AdjustCDSpeed", false);
-  f.settings.SetFlag("UseWinNTRawRead", false);
+  f.settings.jitterCorrection = 1;
+  f.settings.normalize = 0;
+  f.settings.adjustCdSpeed = 0;
+  f.settings.useWinNtRawRead = 0;
   f.Show();
   TCDReaderPage& cd = f.Cd();
   EXPECT_TRUE(cd.OverlapPercentComboBox->isEnabled());
@@ -152,7 +154,7 @@ TEST(TOptionsForm, EncodingControlsFollowTheChosenEncoder) {
 // Catches mono kept for the AAC encoder, or a choice of mono refused for the MP3 encoders.
 TEST(TOptionsForm, ChoosingMonoWithAacSwitchesBackToStereo) {
   Fixture f;
-  f.settings.SetInt("MPEGMode", kModeAac);
+  f.settings.mpegMode = kModeAac;
   f.Show();
   QComboBox* channels = f.Mp3().ChannelsComboBox;
   channels->setCurrentIndex(0);
@@ -169,12 +171,12 @@ TEST(TOptionsForm, ChoosingMonoWithAacSwitchesBackToStereo) {
 // that shows an empty list (and stores -1 on OK), the normalization lists off by one.
 TEST(TOptionsForm, ShowingTakesStoredValuesAndMendsOnesOutOfRange) {
   Fixture f;
-  f.settings.SetInt("MPEGMode", 7);
-  f.settings.SetInt("ExtPgm", 12);
-  f.settings.SetInt("ReadSector", 99);
-  f.settings.SetInt("NormalizePercent", 90);
-  f.settings.SetInt("NormalizeMin", 0);
-  f.settings.SetInt("CDSpeed", 100);
+  f.settings.mpegMode = 7;
+  f.settings.extPgm = 12;
+  f.settings.readSector = 99;
+  f.settings.normalizePercent = 90;
+  f.settings.normalizeMin = 0;
+  f.settings.cdSpeed = 100;
   f.Show();
   EXPECT_TRUE(f.Mp3().UseMPEG1RadioButton->isChecked());
   EXPECT_EQ(f.Mp3().ExternalProgramComboBox->currentText().toStdString(), f.settings.ExternalProgram(0));
@@ -183,10 +185,10 @@ TEST(TOptionsForm, ShowingTakesStoredValuesAndMendsOnesOutOfRange) {
   EXPECT_EQ(f.Cd().NormalizeMinSignalComboBox->currentText(), QString("Only if signal is < 95%"));
   EXPECT_EQ(f.Cd().CDSpeedComboBox->currentText(), QString("Maximum"));
   Click(f.form->OKButton);
-  EXPECT_EQ(f.settings.Int("MPEGMode"), kModeMpeg1);
-  EXPECT_EQ(f.settings.Int("ExtPgm"), 0);
-  EXPECT_EQ(f.settings.Int("ReadSector"), 4);
-  EXPECT_EQ(f.settings.Int("NormalizeMin"), 95);
+  EXPECT_EQ(f.settings.mpegMode, kModeMpeg1);
+  EXPECT_EQ(f.settings.extPgm, 0);
+  EXPECT_EQ(f.settings.readSector, 4);
+  EXPECT_EQ(f.settings.normalizeMin, 95);
 }
 
 namespace {
@@ -238,9 +240,9 @@ TEST(TOptionsForm, OkStoresEveryControlAndCancelNothing) {
   EXPECT_EQ(f.form->result(), QDialog::Rejected);
   for (const SettingEntry& entry : SettingEntries()) {
     if (entry.kind == SettingKind::Int) {
-      EXPECT_EQ(f.settings.Int(entry.key), before.Int(entry.key)) << entry.key;
+      EXPECT_EQ(NumberOf(f.settings, entry), NumberOf(before, entry)) << entry.key;
     } else {
-      EXPECT_EQ(f.settings.Text(entry.key), before.Text(entry.key)) << entry.key;
+      EXPECT_EQ(TextOf(f.settings, entry), TextOf(before, entry)) << entry.key;
     }
   }
   f.Show();
@@ -251,20 +253,48 @@ TEST(TOptionsForm, OkStoresEveryControlAndCancelNothing) {
   ChangeEverything(*f.form);
   Click(f.form->OKButton);
   EXPECT_EQ(f.form->result(), QDialog::Accepted);
-  const std::pair<const char*, int> expected[] = {
-      {"ReadSector", 33}, {"JitterCorrection", 0}, {"OverlapPercent", 7}, {"MaxSyncMisalignRetry", 10},
-      {"MaxSyncNoMatchRetry", 5}, {"Normalize", 1}, {"NormalizePercent", 50}, {"NormalizeMin", 10},
-      {"NormalizeMax", 90}, {"UseWinNTRawRead", 1}, {"ASPIReadMode", 4}, {"AdjustCDSpeed", 1}, {"CDSpeed", 7},
-      {"Channels", 2}, {"MPEGMode", kModeAac}, {"MPEG1BitRate", 23}, {"MPEG2BitRate", 0}, {"AACBitRate", 8},
-      {"AACUseADTS", 1},
-      {"ExtPgm", 1}, {"FastMode", 0}, {"UseMMX", 0}, {"UseLTP", 0}, {"UseTNS", 1}, {"UsePNS", 1},
-      {"BeepWhenDone", 1}, {"BringToFrontWhenDone", 1}};
-  for (const auto& [key, value] : expected) EXPECT_EQ(f.settings.Int(key), value) << key;
-  const char* fileLog[] = {"CD2MP3DelTempOnSuccess", "CD2MP3DelTempOnError", "CD2MP3DelMP3OnError",
-                           "CD2WAVDelWAVOnError", "WAV2MP3DelWAVOnSuccess", "WAV2MP3DelMP3OnError",
-                           "MP32WAVDelMP3OnSuccess", "MP32WAVDelWAVOnError", "ConfirmOverwrite",
-                           "ClearReaderLogOnStart", "ClearEncoderLogOnStart"};
-  for (const char* key : fileLog) EXPECT_EQ(f.settings.Flag(key), !before.Flag(key)) << key;
+  const std::tuple<const char*, int MakerSettingValues::*, int> expected[] = {
+      {"ReadSector", &MakerSettingValues::readSector, 33},
+      {"JitterCorrection", &MakerSettingValues::jitterCorrection, 0},
+      {"OverlapPercent", &MakerSettingValues::overlapPercent, 7},
+      {"MaxSyncMisalignRetry", &MakerSettingValues::maxSyncMisalignRetry, 10},
+      {"MaxSyncNoMatchRetry", &MakerSettingValues::maxSyncNoMatchRetry, 5},
+      {"Normalize", &MakerSettingValues::normalize, 1},
+      {"NormalizePercent", &MakerSettingValues::normalizePercent, 50},
+      {"NormalizeMin", &MakerSettingValues::normalizeMin, 10},
+      {"NormalizeMax", &MakerSettingValues::normalizeMax, 90},
+      {"UseWinNTRawRead", &MakerSettingValues::useWinNtRawRead, 1},
+      {"ASPIReadMode", &MakerSettingValues::aspiReadMode, 4},
+      {"AdjustCDSpeed", &MakerSettingValues::adjustCdSpeed, 1},
+      {"CDSpeed", &MakerSettingValues::cdSpeed, 7},
+      {"Channels", &MakerSettingValues::channels, 2},
+      {"MPEGMode", &MakerSettingValues::mpegMode, kModeAac},
+      {"MPEG1BitRate", &MakerSettingValues::mpeg1BitRate, 23},
+      {"MPEG2BitRate", &MakerSettingValues::mpeg2BitRate, 0},
+      {"AACBitRate", &MakerSettingValues::aacBitRate, 8},
+      {"AACUseADTS", &MakerSettingValues::aacUseAdts, 1},
+      {"ExtPgm", &MakerSettingValues::extPgm, 1},
+      {"FastMode", &MakerSettingValues::fastMode, 0},
+      {"UseMMX", &MakerSettingValues::useMmx, 0},
+      {"UseLTP", &MakerSettingValues::useLtp, 0},
+      {"UseTNS", &MakerSettingValues::useTns, 1},
+      {"UsePNS", &MakerSettingValues::usePns, 1},
+      {"BeepWhenDone", &MakerSettingValues::beepWhenDone, 1},
+      {"BringToFrontWhenDone", &MakerSettingValues::bringToFrontWhenDone, 1}};
+  for (const auto& [key, member, value] : expected) EXPECT_EQ(f.settings.*member, value) << key;
+  const std::pair<const char*, int MakerSettingValues::*> fileLog[] = {
+      {"CD2MP3DelTempOnSuccess", &MakerSettingValues::cd2mp3DelTempOnSuccess},
+      {"CD2MP3DelTempOnError", &MakerSettingValues::cd2mp3DelTempOnError},
+      {"CD2MP3DelMP3OnError", &MakerSettingValues::cd2mp3DelMp3OnError},
+      {"CD2WAVDelWAVOnError", &MakerSettingValues::cd2wavDelWavOnError},
+      {"WAV2MP3DelWAVOnSuccess", &MakerSettingValues::wav2mp3DelWavOnSuccess},
+      {"WAV2MP3DelMP3OnError", &MakerSettingValues::wav2mp3DelMp3OnError},
+      {"MP32WAVDelMP3OnSuccess", &MakerSettingValues::mp32wavDelMp3OnSuccess},
+      {"MP32WAVDelWAVOnError", &MakerSettingValues::mp32wavDelWavOnError},
+      {"ConfirmOverwrite", &MakerSettingValues::confirmOverwrite},
+      {"ClearReaderLogOnStart", &MakerSettingValues::clearReaderLogOnStart},
+      {"ClearEncoderLogOnStart", &MakerSettingValues::clearEncoderLogOnStart}};
+  for (const auto& [key, member] : fileLog) EXPECT_EQ(f.settings.*member != 0, before.*member == 0) << key;
   // A window opened afresh shows what OK stored.
   f.Make();
   f.Show();
@@ -275,26 +305,27 @@ TEST(TOptionsForm, OkStoresEveryControlAndCancelNothing) {
 // Catches the file and log boxes bound to settings in the wrong order: each box alone is
 // turned on, and exactly its own setting follows.
 TEST(TOptionsForm, EachFileAndLogBoxCarriesItsOwnSetting) {
-  const std::pair<QCheckBox* TFileLogPage::*, const char*> boxes[] = {
-      {&TFileLogPage::CD2MP3DeleteTempOnSuccesCheckBox, "CD2MP3DelTempOnSuccess"},
-      {&TFileLogPage::CD2MP3DeleteTempOnErrorCheckBox, "CD2MP3DelTempOnError"},
-      {&TFileLogPage::CD2MP3DeleteMP3OnErroCheckBox, "CD2MP3DelMP3OnError"},
-      {&TFileLogPage::CD2WAVDeleteWAVOnErrorCheckBox, "CD2WAVDelWAVOnError"},
-      {&TFileLogPage::WAV2MP3DeleteWAVOnSuccesCheckBox, "WAV2MP3DelWAVOnSuccess"},
-      {&TFileLogPage::WAV2MP3DeleteMP3OnErrorCheckBox, "WAV2MP3DelMP3OnError"},
-      {&TFileLogPage::MP32WAVDeleteMP3OnSuccesCheckBox, "MP32WAVDelMP3OnSuccess"},
-      {&TFileLogPage::MP32WAVDeleteWAVOnErrorCheckBox, "MP32WAVDelWAVOnError"},
-      {&TFileLogPage::ConfirmOverwriteCheckBox, "ConfirmOverwrite"},
-      {&TFileLogPage::ClearReaderLogCheckBox, "ClearReaderLogOnStart"},
-      {&TFileLogPage::ClearEncoderLogCheckBox, "ClearEncoderLogOnStart"}};
-  for (const auto& [box, key] : boxes) {
+  const std::tuple<QCheckBox* TFileLogPage::*, const char*, int MakerSettingValues::*> boxes[] = {
+      {&TFileLogPage::CD2MP3DeleteTempOnSuccesCheckBox, "CD2MP3DelTempOnSuccess", &MakerSettingValues::cd2mp3DelTempOnSuccess},
+      {&TFileLogPage::CD2MP3DeleteTempOnErrorCheckBox, "CD2MP3DelTempOnError", &MakerSettingValues::cd2mp3DelTempOnError},
+      {&TFileLogPage::CD2MP3DeleteMP3OnErroCheckBox, "CD2MP3DelMP3OnError", &MakerSettingValues::cd2mp3DelMp3OnError},
+      {&TFileLogPage::CD2WAVDeleteWAVOnErrorCheckBox, "CD2WAVDelWAVOnError", &MakerSettingValues::cd2wavDelWavOnError},
+      {&TFileLogPage::WAV2MP3DeleteWAVOnSuccesCheckBox, "WAV2MP3DelWAVOnSuccess", &MakerSettingValues::wav2mp3DelWavOnSuccess},
+      {&TFileLogPage::WAV2MP3DeleteMP3OnErrorCheckBox, "WAV2MP3DelMP3OnError", &MakerSettingValues::wav2mp3DelMp3OnError},
+      {&TFileLogPage::MP32WAVDeleteMP3OnSuccesCheckBox, "MP32WAVDelMP3OnSuccess", &MakerSettingValues::mp32wavDelMp3OnSuccess},
+      {&TFileLogPage::MP32WAVDeleteWAVOnErrorCheckBox, "MP32WAVDelWAVOnError", &MakerSettingValues::mp32wavDelWavOnError},
+      {&TFileLogPage::ConfirmOverwriteCheckBox, "ConfirmOverwrite", &MakerSettingValues::confirmOverwrite},
+      {&TFileLogPage::ClearReaderLogCheckBox, "ClearReaderLogOnStart", &MakerSettingValues::clearReaderLogOnStart},
+      {&TFileLogPage::ClearEncoderLogCheckBox, "ClearEncoderLogOnStart", &MakerSettingValues::clearEncoderLogOnStart}};
+  for (const auto& [box, key, member] : boxes) {
     SCOPED_TRACE(key);
     Fixture f;
-    for (const auto& [other, otherKey] : boxes) f.settings.SetFlag(otherKey, false);
+    for (const auto& [other, otherKey, otherMember] : boxes) f.settings.*otherMember = 0;
     f.Show();
     (f.form->FileLogTabSheet->*box)->setChecked(true);
     Click(f.form->OKButton);
-    for (const auto& [other, otherKey] : boxes) EXPECT_EQ(f.settings.Flag(otherKey), otherKey == key) << otherKey;
+    for (const auto& [other, otherKey, otherMember] : boxes)
+      EXPECT_EQ(f.settings.*otherMember != 0, otherMember == member) << otherKey;
   }
 }
 
@@ -303,8 +334,8 @@ TEST(TOptionsForm, EachFileAndLogBoxCarriesItsOwnSetting) {
 TEST(TOptionsForm, TypingANewCommandInsertsItFirstAndSelectsIt) {
   Fixture f;
   for (int slot = 0; slot < kExternalProgramSlots; ++slot)
-    f.settings.SetText("ExternalProgram" + std::to_string(slot), "prog" + std::to_string(slot) + " $full$");
-  f.settings.SetInt("ExtPgm", 3);
+    f.settings.externalPrograms[size_t(slot)] = "prog" + std::to_string(slot) + " $full$";
+  f.settings.extPgm = 3;
   f.Show();
   QComboBox* programs = f.Mp3().ExternalProgramComboBox;
   ASSERT_EQ(programs->count(), 10);
@@ -315,7 +346,7 @@ TEST(TOptionsForm, TypingANewCommandInsertsItFirstAndSelectsIt) {
   QTest::keyClick(programs->lineEdit(), Qt::Key_Return);  // Enter alone adds nothing
   EXPECT_EQ(programs->count(), 10);
   Click(f.form->OKButton);
-  EXPECT_EQ(f.settings.Int("ExtPgm"), 0);
+  EXPECT_EQ(f.settings.extPgm, 0);
   EXPECT_EQ(f.settings.ExternalProgram(0), "sox \"$full$\" out.flac");
   EXPECT_EQ(f.settings.ExternalProgram(1), "prog0 $full$");
   EXPECT_EQ(f.settings.ExternalProgram(9), "prog8 $full$");
@@ -323,7 +354,7 @@ TEST(TOptionsForm, TypingANewCommandInsertsItFirstAndSelectsIt) {
   f.Show();
   programs->setCurrentIndex(4);
   Click(f.form->OKButton);
-  EXPECT_EQ(f.settings.Int("ExtPgm"), 4);
+  EXPECT_EQ(f.settings.extPgm, 4);
   EXPECT_EQ(f.settings.ExternalProgram(0), "sox \"$full$\" out.flac");
   EXPECT_EQ(f.settings.SelectedExternalProgram(), "prog3 $full$");
 }
