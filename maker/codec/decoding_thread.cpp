@@ -39,7 +39,7 @@ void TDecodingThread::Run() {
   if (aacPath_) {
     DecodeAacFile(inputPath, output->WritePath(), Record(), DecoderStatusCallback);
   } else {
-    errorCode_ = DecodeMp3File(inputPath, output->WritePath(), *this);
+    errorCode_ = Mp3DecoderErrorFlag(DecodeMp3File(inputPath, output->WritePath(), *this));
   }
   EndOutput(*output, job_.keepPartialOutput, kWavHeader64Bytes);
 }

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "common/fault_guard.h"
 #include "common/library_loader.h"
@@ -44,10 +45,19 @@ struct ZbdecodeEntries {
   }
 };
 
-int Fail(CodecRecord& job, int code, const std::string& line) {
+// The Error of a fault, its text the line the job logs.
+Error DecodeFailure(Mp3DecodeFault fault, std::string line, int errnum = 0) {
+  ErrorCategory category = ErrorCategory::Io;
+  if (fault == Mp3DecodeFault::Library || fault == Mp3DecodeFault::InputProcessor) category = ErrorCategory::Unsupported;
+  if (fault == Mp3DecodeFault::NoAudio) category = ErrorCategory::Format;
+  return Error(category, {}, std::move(line), {}, {}, errnum).WithCase(fault);
+}
+
+// Logs the failure and marks the job failed.
+Failure<Error> Failed(CodecRecord& job, Error error) {
   job.MarkError();
-  job.Log(line);
-  return code;
+  job.Log(error.text);
+  return Fail(std::move(error));
 }
 
 std::string FaultLine(uint32_t fault) {
@@ -68,8 +78,7 @@ void ShowProgress(CodecRecord& job, const ZbdDecoder& decoder) {
 
 // The decode loop; the caller deletes the decoder and rewrites the header.
 struct LoopResult {
-  int code = kMp3DecodeOk;
-  std::string line;
+  std::optional<Error> failure;
   bool cancelled = false;
 };
 
@@ -79,7 +88,7 @@ LoopResult DecodeFrames(const ZbdecodeEntries& zbd, ZbdDecoder* decoder, CodecFi
   for (;;) {
     int32_t result = 0;
     if (const uint32_t fault = RunGuarded([&] { result = zbd.decode(decoder, nullptr); }); fault != 0) {
-      return {kMp3DecodeLibrary, FaultLine(fault)};
+      return {DecodeFailure(Mp3DecodeFault::Library, FaultLine(fault))};
     }
     if (result == ZBD_OK) {
       const ZbdOutputBuffer* buffer = decoder->outputBuffer;
@@ -90,45 +99,61 @@ LoopResult DecodeFrames(const ZbdecodeEntries& zbd, ZbdDecoder* decoder, CodecFi
           firstFrame = false;
         }
         if (!output.WriteAll(buffer->pcm, buffer->bytes)) {
-          return {kMp3DecodeWrite, "Error: cannot write to output file."};
+          return {DecodeFailure(Mp3DecodeFault::Write, "Error: cannot write to output file.")};
         }
         dataBytes += buffer->bytes;
       }
       ShowProgress(job, *decoder);
     } else if (result == ZBD_ERR_INPUT_READ) {
-      return {kMp3DecodeInputOpen, "Error: cannot read input file."};
+      return {DecodeFailure(Mp3DecodeFault::InputOpen, "Error: cannot read input file.")};
     }
-    if (job.StopRequested()) return {kMp3DecodeOk, {}, /*cancelled=*/true};
+    if (job.StopRequested()) return {std::nullopt, /*cancelled=*/true};
     if (result != ZBD_OK && result != ZBD_NO_FRAME_YET && result != ZBD_FRAME_SKIPPED) return {};
   }
 }
 
 }  // namespace
 
-int DecodeMp3File(const std::string& inputPath, const std::string& outputPath, CodecRecord& job) {
+int Mp3DecoderErrorFlag(const Outcome& outcome) {
+  if (outcome) return kMp3DecodeOk;
+  switch (outcome.Error().CaseOr(Mp3DecodeFault::Library)) {
+    case Mp3DecodeFault::Library: return kMp3DecodeLibrary;
+    case Mp3DecodeFault::InputProcessor: return kMp3DecodeInputProcessor;
+    case Mp3DecodeFault::InputOpen: return kMp3DecodeInputOpen;
+    case Mp3DecodeFault::Output: return kMp3DecodeOutput;
+    case Mp3DecodeFault::Write: return kMp3DecodeWrite;
+    case Mp3DecodeFault::NoAudio: return kMp3DecodeNoAudio;
+  }
+  return kMp3DecodeLibrary;
+}
+
+Outcome DecodeMp3File(const std::string& inputPath, const std::string& outputPath, CodecRecord& job) {
   CodecFile output = CodecFile::CreateForWriting(outputPath);
   if (!output.Valid()) {
-    return Fail(job, kMp3DecodeOutput, std::string("Error: cannot create output file: ") + std::strerror(errno));
+    const int error = errno;
+    return Failed(job, DecodeFailure(Mp3DecodeFault::Output,
+                                     std::string("Error: cannot create output file: ") + std::strerror(error), error));
   }
   // The header has room for the 64-bit sizes of an output past 4 GiB (an audio book).
   if (WriteWavHeader64(output.Fd(), /*mono=*/false, 44100, 0) != kWavWriteOk) {
-    return Fail(job, kMp3DecodeWrite, "Error: cannot write to output file.");
+    return Failed(job, DecodeFailure(Mp3DecodeFault::Write, "Error: cannot write to output file."));
   }
 
   OutsideLibrary library = OutsideLibrary::Open("zbdecode");
-  if (!library.Loaded()) return Fail(job, kMp3DecodeLibrary, "Error: cannot load MP3 decoder.");
+  if (!library.Loaded()) return Failed(job, DecodeFailure(Mp3DecodeFault::Library, "Error: cannot load MP3 decoder."));
   const ZbdecodeEntries zbd(library);
-  if (!zbd.Complete()) return Fail(job, kMp3DecodeLibrary, "Error: cannot load MP3 decoder functions.");
+  if (!zbd.Complete())
+    return Failed(job, DecodeFailure(Mp3DecodeFault::Library, "Error: cannot load MP3 decoder functions."));
 
   ZbdDecoder* decoder = nullptr;
   int32_t created = -1;
   if (const uint32_t fault = RunGuarded([&] { created = zbd.decoderNew(&decoder); }); fault != 0) {
-    return Fail(job, kMp3DecodeLibrary, FaultLine(fault));
+    return Failed(job, DecodeFailure(Mp3DecodeFault::Library, FaultLine(fault)));
   }
-  if (created != 0 || decoder == nullptr) return Fail(job, kMp3DecodeLibrary, "Error: cannot create MP3 decoder.");
+  if (created != 0 || decoder == nullptr)
+    return Failed(job, DecodeFailure(Mp3DecodeFault::Library, "Error: cannot create MP3 decoder."));
 
-  int code = kMp3DecodeOk;
-  std::string failure;
+  std::optional<Error> failure;
   int32_t inputNew = -1;
   int32_t inputOpen = -1;
   const uint32_t setupFault = RunGuarded([&] {
@@ -142,35 +167,27 @@ int DecodeMp3File(const std::string& inputPath, const std::string& outputPath, C
   uint32_t sampleRate = 44100;
   uint64_t dataBytes = 0;
   if (setupFault != 0) {
-    code = kMp3DecodeLibrary;
-    failure = FaultLine(setupFault);
+    failure = DecodeFailure(Mp3DecodeFault::Library, FaultLine(setupFault));
   } else if (inputNew != 0) {
-    code = kMp3DecodeInputProcessor;
-    failure = "Error: cannot create an input processor for the MP3 decoder.";
+    failure = DecodeFailure(Mp3DecodeFault::InputProcessor, "Error: cannot create an input processor for the MP3 decoder.");
   } else if (inputOpen != 0) {
-    code = kMp3DecodeInputOpen;
-    failure = "Error: cannot open input file.";
+    failure = DecodeFailure(Mp3DecodeFault::InputOpen, "Error: cannot open input file.");
   } else {
     LoopResult loop = DecodeFrames(zbd, decoder, output, job, mono, sampleRate, dataBytes);
-    code = loop.code;
-    failure = std::move(loop.line);
+    failure = std::move(loop.failure);
     // Text, another format or random bytes end like an MPEG file without frames: a
     // decode that ran to its end and gave no audio has decoded nothing.
-    if (code == kMp3DecodeOk && !loop.cancelled && dataBytes == 0) {
-      code = kMp3DecodeNoAudio;
-      failure = "Error: no MPEG audio found in input file.";
-    }
+    if (!failure && !loop.cancelled && dataBytes == 0)
+      failure = DecodeFailure(Mp3DecodeFault::NoAudio, "Error: no MPEG audio found in input file.");
   }
   RunGuarded([&] { zbd.decoderDelete(decoder); });
 
   // Whatever ended the loop, the header describes the samples that reached the file.
   const bool headerWritten = WriteWavHeader64(output.Fd(), mono, sampleRate, dataBytes) == kWavWriteOk;
   const bool closed = output.Close();
-  if (code == kMp3DecodeOk && (!headerWritten || !closed)) {
-    code = kMp3DecodeWrite;
-    failure = "Error: cannot write to output file.";
-  }
+  if (!failure && (!headerWritten || !closed))
+    failure = DecodeFailure(Mp3DecodeFault::Write, "Error: cannot write to output file.");
   library.Close();
-  if (code != kMp3DecodeOk) return Fail(job, code, failure);
-  return kMp3DecodeOk;
+  if (failure) return Failed(job, std::move(*failure));
+  return Done{};
 }

@@ -17,7 +17,7 @@ class Mp3DecodeTest : public ::testing::Test {
     job_.lastStatusTime = 0;
   }
 
-  int Decode(const std::string& output) { return DecodeMp3File(dir_.File("in.mp3"), output, job_); }
+  int Decode(const std::string& output) { return Mp3DecoderErrorFlag(DecodeMp3File(dir_.File("in.mp3"), output, job_)); }
   std::string Out() const { return dir_.File("out.wav"); }
   WavFormatInfo Header() const {
     WavFormatInfo info;
