@@ -64,28 +64,28 @@ class CddbSession {
   CddbSession(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& outputs)
       : request_(request), host_(host), out_(outputs) {}
 
-  int Run();
+  Outcome Run();
   bool PastDeadline() const { return std::chrono::steady_clock::now() >= deadline_; }
 
  private:
   bool Cancelled(CddbStage stage) { return host_.CddbProgress(stage, {}) != 0; }
-  int Connect();
+  Outcome Connect();
   // Reads one reply line, converted to UTF-8; it also becomes the last reply line.
   std::optional<std::string> ReadLine();
   // HTTP: checks the status line and skips the header lines up to the empty line.
-  int SkipHttpHeaders(int readFailure, int replyError);
+  Outcome SkipHttpHeaders(CddbResult readFailure, CddbResult replyError);
   // Sends a query or read command and reads the first line of its reply (over HTTP, the
   // first line after the headers) into `reply`. Each failure has its own code.
-  int Request(const std::string& command, int sendFailure, int readFailure, int replyError,
-              std::string& reply);
+  Outcome Request(const std::string& command, CddbResult sendFailure, CddbResult readFailure,
+                  CddbResult replyError, std::string& reply);
   std::string HelloTail() const;
   // The request path's prefix: the whole server address when an HTTP proxy forwards it.
   std::string UrlPrefix() const { return request_.httpProxy.empty() ? std::string() : request_.server; }
   std::string QueryCommand(std::uint32_t discId) const;
   std::string ReadCommand(const std::string& category, std::uint32_t discId) const;
-  int ReadMatches(int code, std::string& reply);
+  Outcome ReadMatches(int code, std::string& reply);
   // cddbp: asks for protocol level 6; a refusal leaves the server's level.
-  int NegotiateLevel();
+  Outcome NegotiateLevel();
 
   const CddbRequest& request_;
   CddbLookupHost& host_;
@@ -100,25 +100,25 @@ class CddbSession {
   CddbCharset charset_ = CddbCharset::Latin1;
 };
 
-int CddbSession::Connect() {
+Outcome CddbSession::Connect() {
   AbortCheck abort = [this] { return host_.CddbCancelRequested(); };
   auto connected =
       socks_ ? TcpConnection::ConnectViaSocks4(*socks_, target_, request_.timeout, abort, deadline_)
              : TcpConnection::Connect(target_, request_.timeout, abort, deadline_);
   if (!connected) {
     switch (connected.Error().CaseOr(TcpFault::ConnectFailed)) {
-      case TcpFault::NoSocket: return kCddbNoSockets;
-      case TcpFault::Aborted: return kCddbCancelled;
+      case TcpFault::NoSocket: return Fail(CddbFailure(kCddbNoSockets));
+      case TcpFault::Aborted: return Fail(CddbFailure(kCddbCancelled));
       case TcpFault::Unresolved:
       case TcpFault::ConnectFailed:
       case TcpFault::SendFailed:
       case TcpFault::ReceiveFailed:
-      case TcpFault::Closed: return kCddbCannotConnect;
+      case TcpFault::Closed: break;
     }
-    return kCddbCannotConnect;
+    return Fail(CddbFailure(kCddbCannotConnect));
   }
   connection_ = std::move(connected).Value();
-  return kCddbOk;
+  return Done{};
 }
 
 std::optional<std::string> CddbSession::ReadLine() {
@@ -128,31 +128,31 @@ std::optional<std::string> CddbSession::ReadLine() {
   return out_.lastReply;
 }
 
-int CddbSession::SkipHttpHeaders(int readFailure, int replyError) {
+Outcome CddbSession::SkipHttpHeaders(CddbResult readFailure, CddbResult replyError) {
   auto status = ReadLine();
-  if (!status) return readFailure;
+  if (!status) return Fail(CddbFailure(readFailure));
   // "HTTP/1.x 200 OK": anything but a 2xx status means the body is no CDDB reply.
   const auto space = status->find(' ');
   const int httpCode = space == std::string::npos ? 0 : CddbReplyCode(status->substr(space + 1));
-  if (status->rfind("HTTP/", 0) != 0 || httpCode < 200 || httpCode > 299) return replyError;
+  if (status->rfind("HTTP/", 0) != 0 || httpCode < 200 || httpCode > 299) return Fail(CddbFailure(replyError));
   for (int lines = 0; lines < kMaxReplyLines; ++lines) {
     auto header = connection_.ReceiveLine(kCddbLineBytes);
-    if (!header) return readFailure;
-    if (header.Value().empty()) return kCddbOk;
+    if (!header) return Fail(CddbFailure(readFailure));
+    if (header.Value().empty()) return Done{};
   }
-  return readFailure;
+  return Fail(CddbFailure(readFailure));
 }
 
-int CddbSession::Request(const std::string& command, int sendFailure, int readFailure,
-                         int replyError, std::string& reply) {
-  if (!connection_.SendAll(command)) return sendFailure;
+Outcome CddbSession::Request(const std::string& command, CddbResult sendFailure, CddbResult readFailure,
+                             CddbResult replyError, std::string& reply) {
+  if (!connection_.SendAll(command)) return Fail(CddbFailure(sendFailure));
   if (url_.scheme == CddbScheme::Http) {
-    if (int code = SkipHttpHeaders(readFailure, replyError); code != kCddbOk) return code;
+    if (auto headers = SkipHttpHeaders(readFailure, replyError); !headers) return headers;
   }
   auto line = ReadLine();
-  if (!line) return readFailure;
+  if (!line) return Fail(CddbFailure(readFailure));
   reply = std::move(*line);
-  return kCddbOk;
+  return Done{};
 }
 
 std::string CddbSession::HelloTail() const {
@@ -188,22 +188,22 @@ std::string CddbSession::ReadCommand(const std::string& category, std::uint32_t 
 
 // After a 210 (exact) or 211 (inexact) reply: the list of matches, ended by "." (or an
 // empty line, or over HTTP the end of the reply). `reply` becomes "<code> <chosen match>".
-int CddbSession::ReadMatches(int code, std::string& reply) {
+Outcome CddbSession::ReadMatches(int code, std::string& reply) {
   std::vector<CddbMatch> matches;
   const std::string prefix = std::to_string(code) + " ";
   const bool http = url_.scheme == CddbScheme::Http;
   for (int lines = 0;; ++lines) {
-    if (lines == kMaxReplyLines) return kCddbNoQueryReply;
+    if (lines == kMaxReplyLines) return Fail(CddbFailure(kCddbNoQueryReply));
     auto line = ReadLine();
     if (!line) {
       if (http && lines > 0) break;
-      return kCddbNoQueryReply;
+      return Fail(CddbFailure(kCddbNoQueryReply));
     }
     if (line->empty() || line->front() == '.') break;
     // A line that names no disc (no category or no hexadecimal ID) cannot be read.
     if (auto match = ParseCddbMatch(prefix + *line)) matches.push_back(std::move(*match));
   }
-  if (matches.empty()) return kCddbQueryError;
+  if (matches.empty()) return Fail(CddbFailure(kCddbQueryError));
   int choice = 0;
   if (matches.size() > 1) {
     // A person may take a while to choose; that time is not the server's.
@@ -211,101 +211,99 @@ int CddbSession::ReadMatches(int code, std::string& reply) {
     choice = host_.CddbChooseMatch(matches);
     deadline_ += std::chrono::steady_clock::now() - asked;
     connection_.SetDeadline(deadline_);
-    if (choice < 0) return kCddbCancelled;
+    if (choice < 0) return Fail(CddbFailure(kCddbCancelled));
     if (static_cast<std::size_t>(choice) >= matches.size()) choice = 0;
   }
   reply = prefix + matches[static_cast<std::size_t>(choice)].line;
-  return kCddbOk;
+  return Done{};
 }
 
-int CddbSession::NegotiateLevel() {
-  if (!connection_.SendAll("proto " + std::to_string(kCddbProtocolLevel) + "\r\n")) return kCddbCannotLogIn;
+Outcome CddbSession::NegotiateLevel() {
+  if (!connection_.SendAll("proto " + std::to_string(kCddbProtocolLevel) + "\r\n")) return Fail(CddbFailure(kCddbCannotLogIn));
   auto reply = ReadLine();
-  if (!reply) return kCddbNoLogInReply;
+  if (!reply) return Fail(CddbFailure(kCddbNoLogInReply));
   const int code = CddbReplyCode(*reply);
   // 201: level changed; 502: already at that level. Anything else (501 "Illegal protocol
   // level", 500 from a server without the command) leaves the level the server has.
   if ((code == 201 || code == 502) && GrantedLevel(*reply) >= kCddbProtocolLevel) charset_ = CddbCharset::Utf8;
-  return kCddbOk;
+  return Done{};
 }
 
-int CddbSession::Run() {
+Outcome CddbSession::Run() {
   auto url = ParseCddbServerUrl(request_.server, request_.httpProxy);
-  if (!url) return kCddbInvalidServerUrl;
+  if (!url) return Fail(CddbFailure(kCddbInvalidServerUrl));
   url_ = std::move(*url);
   std::optional<HostPort> socksProxy;
   if (!request_.socksProxy.empty()) {
     socksProxy = SplitHostPort(request_.socksProxy, kSocksDefaultPort);
-    if (!socksProxy) return kCddbNoServerAddress;
+    if (!socksProxy) return Fail(CddbFailure(kCddbNoServerAddress));
   }
-  if (!request_.disc.Valid()) return kCddbInvalidTrackTable;
+  if (!request_.disc.Valid()) return Fail(CddbFailure(kCddbInvalidTrackTable));
   const bool http = url_.scheme == CddbScheme::Http;
   if (http) charset_ = CddbCharset::Utf8;
   deadline_ = std::chrono::steady_clock::now() + request_.deadline;
 
-  if (Cancelled(CddbStage::Connecting)) return kCddbCancelled;
+  if (Cancelled(CddbStage::Connecting)) return Fail(CddbFailure(kCddbCancelled));
   auto target = ResolveIpv4(url_.host, url_.port);
-  if (!target) return kCddbNoServerAddress;
+  if (!target) return Fail(CddbFailure(kCddbNoServerAddress));
   target_ = target.Value();
   if (socksProxy) {
     auto proxy = ResolveIpv4(socksProxy->host, socksProxy->port);
-    if (!proxy) return kCddbNoServerAddress;
+    if (!proxy) return Fail(CddbFailure(kCddbNoServerAddress));
     socks_ = proxy.Value();
   }
-  if (int code = Connect(); code != kCddbOk) return code;
+  if (auto connected = Connect(); !connected) return connected;
 
   if (!http) {
     auto greeting = ReadLine();
-    if (!greeting) return kCddbNoConnectReply;
-    if (CddbReplyCode(*greeting) != 201) return kCddbConnectError;
-    if (Cancelled(CddbStage::LoggingIn)) return kCddbCancelled;
+    if (!greeting) return Fail(CddbFailure(kCddbNoConnectReply));
+    if (CddbReplyCode(*greeting) != 201) return Fail(CddbFailure(kCddbConnectError));
+    if (Cancelled(CddbStage::LoggingIn)) return Fail(CddbFailure(kCddbCancelled));
     const std::string hello = "cddb hello " + HelloWord(request_.user) + " " +
                               HelloWord(request_.host) + " " + std::string(kCddbClientName) +
                               " " + std::string(kCddbClientVersion) + "\r\n";
-    if (!connection_.SendAll(hello)) return kCddbCannotLogIn;
+    if (!connection_.SendAll(hello)) return Fail(CddbFailure(kCddbCannotLogIn));
     auto helloReply = ReadLine();
-    if (!helloReply) return kCddbNoLogInReply;
-    if (CddbReplyCode(*helloReply) != 200) return kCddbLogInError;
-    if (int code = NegotiateLevel(); code != kCddbOk) return code;
+    if (!helloReply) return Fail(CddbFailure(kCddbNoLogInReply));
+    if (CddbReplyCode(*helloReply) != 200) return Fail(CddbFailure(kCddbLogInError));
+    if (auto negotiated = NegotiateLevel(); !negotiated) return negotiated;
   }
 
   const std::uint32_t discId = DiscId(request_.disc);
   const std::string query = QueryCommand(discId);
-  if (Cancelled(CddbStage::Querying)) return kCddbCancelled;
+  if (Cancelled(CddbStage::Querying)) return Fail(CddbFailure(kCddbCancelled));
   std::string reply;
-  if (int code = Request(query, kCddbCannotSendQuery, kCddbNoQueryReply, kCddbQueryError, reply);
-      code != kCddbOk) {
-    return code;
+  if (auto sent = Request(query, kCddbCannotSendQuery, kCddbNoQueryReply, kCddbQueryError, reply); !sent) {
+    return sent;
   }
   const int queryCode = CddbReplyCode(reply);
-  if (queryCode != 200 && queryCode != 210 && queryCode != 211) return kCddbQueryError;
+  if (queryCode != 200 && queryCode != 210 && queryCode != 211) return Fail(CddbFailure(kCddbQueryError));
   if (queryCode == 210 || queryCode == 211) {
-    if (int code = ReadMatches(queryCode, reply); code != kCddbOk) return code;
+    if (auto chosen = ReadMatches(queryCode, reply); !chosen) return chosen;
   }
   auto match = ParseCddbMatch(reply);
-  if (!match) return kCddbQueryError;
+  if (!match) return Fail(CddbFailure(kCddbQueryError));
   out_.category = match->category;
   out_.artist = match->artist;
   out_.title = match->title;
 
   if (http) {
     connection_.Close();
-    if (int code = Connect(); code != kCddbOk) return code;
+    if (auto connected = Connect(); !connected) return connected;
   }
   const std::string read = ReadCommand(match->category, match->discId);
-  if (Cancelled(CddbStage::Reading)) return kCddbCancelled;
+  if (Cancelled(CddbStage::Reading)) return Fail(CddbFailure(kCddbCancelled));
   std::string readReply;
-  if (int code = Request(read, kCddbCannotSendRead, kCddbNoReadReply, kCddbReadError, readReply);
-      code != kCddbOk) {
-    return code;
+  if (auto sent = Request(read, kCddbCannotSendRead, kCddbNoReadReply, kCddbReadError, readReply); !sent) {
+    return sent;
   }
-  if (CddbReplyCode(readReply) != 210) return kCddbReadError;
+  if (CddbReplyCode(readReply) != 210) return Fail(CddbFailure(kCddbReadError));
 
   CddbEntryParser entry;
   for (int lines = 0;; ++lines) {
-    if (lines == kMaxReplyLines) return kCddbCannotReadInfo;
+    if (lines == kMaxReplyLines) return Fail(CddbFailure(kCddbCannotReadInfo));
     auto line = ReadLine();
-    if (!line) return kCddbCannotReadInfo;
+    if (!line) return Fail(CddbFailure(kCddbCannotReadInfo));
     if (!line->empty() && line->front() == '.') break;
     entry.AddLine(*line);
   }
@@ -313,7 +311,7 @@ int CddbSession::Run() {
   out_.trackNames = entry.TrackNames();
   out_.year = entry.Year();
   out_.genre = entry.Genre();
-  return kCddbOk;
+  return Done{};
 }
 
 }  // namespace
@@ -359,6 +357,22 @@ std::string_view CddbStageText(CddbStage stage) {
   return {};
 }
 
+Error CddbFailure(CddbResult code, std::string subject) {
+  ErrorCategory category = ErrorCategory::Network;
+  switch (code) {
+    case kCddbCancelled: category = ErrorCategory::Cancelled; break;
+    case kCddbInvalidServerUrl:
+    case kCddbInvalidTrackTable: category = ErrorCategory::Usage; break;
+    case kCddbNoSockets: category = ErrorCategory::Io; break;
+    default: break;
+  }
+  return Error(category, {}, std::string(CddbResultText(code)), {}, std::move(subject)).WithCase(code);
+}
+
+int CddbResultCode(const Outcome& outcome) {
+  return outcome ? kCddbOk : outcome.Error().CaseOr(kCddbCannotReadInfo);
+}
+
 int CddbLookupHost::CddbChooseMatch(const std::vector<CddbMatch>&) { return 0; }
 
 bool CddbLookupHost::CddbCancelRequested() { return false; }
@@ -378,20 +392,22 @@ CddbRequest MakeCddbRequest(const CdInfo& info, DiscLayout disc, std::string use
   return request;
 }
 
-int CddbLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& outputs) {
+Outcome CddbLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& outputs) {
   outputs = CddbOutputs{};
+  CddbResult code = kCddbCannotReadInfo;
   try {
     CddbSession session(request, host, outputs);
-    const int result = session.Run();
+    const Outcome result = session.Run();
+    if (result) return result;
+    code = result.Error().CaseOr(kCddbCannotReadInfo);
     // A wait cut short by the cancel or the deadline shows up as a network failure;
     // report what ended it.
-    if (result != kCddbOk && host.CddbCancelRequested()) return kCddbCancelled;
-    if (result != kCddbOk && session.PastDeadline()) return kCddbTimedOut;
-    return result;
+    if (host.CddbCancelRequested()) code = kCddbCancelled;
+    else if (session.PastDeadline()) code = kCddbTimedOut;
   } catch (const std::exception&) {
     // Only allocation can throw here; the exchange cannot go on without memory.
-    return kCddbCannotReadInfo;
   }
+  return Fail(CddbFailure(code, request.server));
 }
 
 void ApplyCddbOutputs(const CddbOutputs& outputs, CdInfo& info) {

@@ -8,12 +8,15 @@
 #include <string_view>
 #include <vector>
 
+#include "common/error.h"
 #include "common/version.h"
 #include "maker/metadata/cd_info.h"
 #include "maker/metadata/cddb_reply.h"
 #include "maker/metadata/disc_id.h"
 
-// Result codes; each failure has its own code and log text (CddbResultText).
+// Result codes; each failure has its own code and log text (CddbResultText). The code is
+// what a finished lookup keeps (TCDDBThread::ResultCode); a failed lookup's Error carries
+// it as its case.
 enum CddbResult : int {
   kCddbOk = 0,
   kCddbInvalidServerUrl = -8,
@@ -46,6 +49,13 @@ enum CddbResult : int {
 
 // The status log text of a result code; empty for success and unknown codes.
 std::string_view CddbResultText(int code);
+
+// The Error of a failed lookup: the text CddbResultText(code), the code as case, the server
+// as subject; Cancelled, Usage (a server address or track table that cannot be used), Io
+// (no socket) or Network.
+Error CddbFailure(CddbResult code, std::string subject = {});
+// The result code of a lookup: kCddbOk, or the code its Error carries.
+int CddbResultCode(const Outcome& outcome);
 
 // Stages reported before each step: 0 connecting, 1 logging in, 2 querying, 3 reading.
 enum class CddbStage : int { Connecting = 0, LoggingIn = 1, Querying = 2, Reading = 3 };
@@ -115,10 +125,10 @@ class CddbLookupHost {
 };
 
 // Runs the whole exchange. `outputs` is cleared first and filled as far as the exchange
-// got; only a result of kCddbOk means the outputs describe the disc. A failure while a
-// cancel is requested counts as kCddbCancelled, one after the deadline as kCddbTimedOut.
-// Never throws.
-int CddbLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& outputs);
+// got; only success means the outputs describe the disc. A failure while a cancel is
+// requested counts as kCddbCancelled, one after the deadline as kCddbTimedOut. Never
+// throws.
+Outcome CddbLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& outputs);
 
 // Puts a successful lookup's outputs into the CD information: title, artist, DGENRE as
 // genre (the category when the entry has none; the genre is left as typed when both are

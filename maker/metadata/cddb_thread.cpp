@@ -22,7 +22,9 @@ void TCDDBThread::Run() {
       status_.SetCancelEnabled(true);
       status_.AppendLog(UsesMusicBrainz() ? "Getting MusicBrainz info..." : "Getting CDDB info...");
     });
-    result_ = UsesMusicBrainz() ? MusicBrainzLookup(request_, *this, outputs_) : CddbLookup(request_, *this, outputs_);
+    // The code is what the thread keeps and its windows show.
+    result_ = CddbResultCode(UsesMusicBrainz() ? MusicBrainzLookup(request_, *this, outputs_)
+                                               : CddbLookup(request_, *this, outputs_));
     if (result_ == kCddbOk) {
       Synchronize([this] { status_.CloseWithOk(); });
       return;

@@ -80,7 +80,7 @@ bool ServerAddressValid(std::string_view server) {
   return false;
 }
 
-int TransferFailure(CURLcode code) {
+CddbResult TransferFailure(CURLcode code) {
   switch (code) {
     case CURLE_URL_MALFORMAT: return kCddbInvalidServerUrl;
     case CURLE_COULDNT_RESOLVE_HOST:
@@ -96,13 +96,13 @@ class MusicBrainzSession {
   MusicBrainzSession(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& outputs)
       : request_(request), host_(host), out_(outputs) {}
 
-  int Run();
+  Outcome Run();
   bool PastDeadline() const { return std::chrono::steady_clock::now() >= deadline_; }
 
  private:
-  // The GET; kCddbOk once a status line and a body within the limit have arrived.
-  int Fetch(const std::string& url, Transfer& transfer, long& status);
-  int TakeRelease(const std::vector<MusicBrainzRelease>& releases);
+  // The GET; success once a status line and a body within the limit have arrived.
+  Outcome Fetch(const std::string& url, Transfer& transfer, long& status);
+  Outcome TakeRelease(const std::vector<MusicBrainzRelease>& releases);
 
   const CddbRequest& request_;
   CddbLookupHost& host_;
@@ -110,11 +110,11 @@ class MusicBrainzSession {
   std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
 };
 
-int MusicBrainzSession::Fetch(const std::string& url, Transfer& transfer, long& status) {
+Outcome MusicBrainzSession::Fetch(const std::string& url, Transfer& transfer, long& status) {
   InitCurlOnce();
   std::unique_ptr<CURL, EasyFree> easy(curl_easy_init());
   std::unique_ptr<CURLM, MultiFree> multi(curl_multi_init());
-  if (!easy || !multi) return kCddbNoSockets;
+  if (!easy || !multi) return Fail(CddbFailure(kCddbNoSockets));
   std::unique_ptr<curl_slist, ListFree> headers(curl_slist_append(nullptr, "Accept: application/json"));
   const std::string agent = MusicBrainzUserAgent(request_.musicBrainzContact);
   // Only the proxies of the CD window; none of the environment's, as the CDDB lookup.
@@ -149,7 +149,7 @@ int MusicBrainzSession::Fetch(const std::string& url, Transfer& transfer, long& 
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer);
   curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, CollectHeader);
   curl_easy_setopt(c, CURLOPT_HEADERDATA, &transfer);
-  if (curl_multi_add_handle(multi.get(), c) != CURLM_OK) return kCddbNoSockets;
+  if (curl_multi_add_handle(multi.get(), c) != CURLM_OK) return Fail(CddbFailure(kCddbNoSockets));
 
   // The multi interface, so that a cancel does not wait for the network.
   CURLcode result = CURLE_OK;
@@ -170,22 +170,22 @@ int MusicBrainzSession::Fetch(const std::string& url, Transfer& transfer, long& 
     if (done || running == 0) break;
     if (host_.CddbCancelRequested()) {
       curl_multi_remove_handle(multi.get(), c);
-      return kCddbCancelled;
+      return Fail(CddbFailure(kCddbCancelled));
     }
     curl_multi_poll(multi.get(), nullptr, 0, kCancelPollMs, nullptr);
   }
   curl_multi_remove_handle(multi.get(), c);
-  if (transfer.tooLarge) return kMusicBrainzReplyTooLarge;
+  if (transfer.tooLarge) return Fail(CddbFailure(kMusicBrainzReplyTooLarge));
   if (result != CURLE_OK) {
     out_.lastReply = WithoutControlChars(error[0] != '\0' ? error : curl_easy_strerror(result));
-    return TransferFailure(result);
+    return Fail(CddbFailure(TransferFailure(result)));
   }
   curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
   out_.lastReply = transfer.statusLine;
-  return kCddbOk;
+  return Done{};
 }
 
-int MusicBrainzSession::TakeRelease(const std::vector<MusicBrainzRelease>& releases) {
+Outcome MusicBrainzSession::TakeRelease(const std::vector<MusicBrainzRelease>& releases) {
   std::size_t choice = 0;
   if (releases.size() > 1) {
     std::vector<CddbMatch> matches;
@@ -199,7 +199,7 @@ int MusicBrainzSession::TakeRelease(const std::vector<MusicBrainzRelease>& relea
       matches.push_back(std::move(match));
     }
     const int chosen = host_.CddbChooseMatch(matches);
-    if (chosen < 0) return kCddbCancelled;
+    if (chosen < 0) return Fail(CddbFailure(kCddbCancelled));
     if (static_cast<std::size_t>(chosen) < releases.size()) choice = static_cast<std::size_t>(chosen);
   }
   const MusicBrainzRelease& release = releases[choice];
@@ -208,30 +208,30 @@ int MusicBrainzSession::TakeRelease(const std::vector<MusicBrainzRelease>& relea
   out_.year = CutUtf8Chars(release.year, kCddbYearChars);
   const std::size_t names = std::min<std::size_t>(release.trackNames.size(), kCdMaxTracks);
   for (std::size_t i = 0; i < names; ++i) out_.trackNames += release.trackNames[i] + "\n";
-  return kCddbOk;
+  return Done{};
 }
 
-int MusicBrainzSession::Run() {
-  if (!ServerAddressValid(request_.musicBrainzServer)) return kCddbInvalidServerUrl;
+Outcome MusicBrainzSession::Run() {
+  if (!ServerAddressValid(request_.musicBrainzServer)) return Fail(CddbFailure(kCddbInvalidServerUrl));
   const std::optional<MusicBrainzDiscId> disc = MakeMusicBrainzDiscId(request_.disc);
-  if (!disc) return kCddbInvalidTrackTable;
+  if (!disc) return Fail(CddbFailure(kCddbInvalidTrackTable));
   deadline_ = std::chrono::steady_clock::now() + request_.deadline;
-  if (host_.CddbProgress(CddbStage::Querying, "Disc id: " + disc->id) != 0) return kCddbCancelled;
+  if (host_.CddbProgress(CddbStage::Querying, "Disc id: " + disc->id) != 0) return Fail(CddbFailure(kCddbCancelled));
 
   Transfer transfer;
   transfer.limit = request_.maxReplyBytes;
   long status = 0;
-  if (int code = Fetch(MusicBrainzLookupUrl(request_.musicBrainzServer, *disc), transfer, status); code != kCddbOk)
-    return code;
+  if (auto fetched = Fetch(MusicBrainzLookupUrl(request_.musicBrainzServer, *disc), transfer, status); !fetched)
+    return fetched;
   if (status != kHttpOk) {
     // The service explains a refusal (a rate limit, a bad request) in the body's "error".
     const std::string why = MusicBrainzErrorText(transfer.body);
     if (!why.empty()) out_.lastReply = CutUtf8Chars(out_.lastReply + ": " + why, kCddbLineBytes);
-    return status == kHttpNotFound ? kMusicBrainzNoMatch : kMusicBrainzServerError;
+    return Fail(CddbFailure(status == kHttpNotFound ? kMusicBrainzNoMatch : kMusicBrainzServerError));
   }
   const auto releases = ParseMusicBrainzReleases(transfer.body, disc->id, request_.disc.trackCount);
-  if (!releases) return kMusicBrainzBadReply;
-  if (releases->empty()) return kMusicBrainzNoMatch;
+  if (!releases) return Fail(CddbFailure(kMusicBrainzBadReply));
+  if (releases->empty()) return Fail(CddbFailure(kMusicBrainzNoMatch));
   return TakeRelease(*releases);
 }
 
@@ -260,16 +260,18 @@ std::string MusicBrainzLookupUrl(std::string_view server, const MusicBrainzDiscI
          "&inc=artist-credits+recordings&fmt=json";
 }
 
-int MusicBrainzLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& outputs) {
+Outcome MusicBrainzLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& outputs) {
   outputs = CddbOutputs{};
+  CddbResult code = kMusicBrainzBadReply;
   try {
     MusicBrainzSession session(request, host, outputs);
-    const int result = session.Run();
-    if (result != kCddbOk && host.CddbCancelRequested()) return kCddbCancelled;
-    if (result != kCddbOk && result != kMusicBrainzReplyTooLarge && session.PastDeadline()) return kMusicBrainzTimedOut;
-    return result;
+    const Outcome result = session.Run();
+    if (result) return result;
+    code = result.Error().CaseOr(kMusicBrainzBadReply);
+    if (host.CddbCancelRequested()) code = kCddbCancelled;
+    else if (code != kMusicBrainzReplyTooLarge && session.PastDeadline()) code = kMusicBrainzTimedOut;
   } catch (const std::exception&) {
     // Only allocation can throw here (the parser reports bad JSON without throwing).
-    return kMusicBrainzBadReply;
   }
+  return Fail(CddbFailure(code, request.musicBrainzServer));
 }

@@ -28,4 +28,4 @@ std::string MusicBrainzLookupUrl(std::string_view server, const MusicBrainzDiscI
 // releases are offered to host.CddbChooseMatch (CddbMatch::exact: the medium carries the
 // disc id; category and disc ID empty). request.timeout limits the connect,
 // request.deadline the whole lookup; a cancel is seen within about 100 ms. Never throws.
-int MusicBrainzLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& outputs);
+Outcome MusicBrainzLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& outputs);

@@ -121,7 +121,7 @@ TEST(CddbLookup, EachTransportSendsExactRequestBytes) {
     if (c.proxy == "socks") request.socksProxy = Local(server.Port());
     RecordingHost host;
     CddbOutputs out;
-    ASSERT_EQ(CddbLookup(request, host, out), kCddbOk);
+    ASSERT_EQ(CddbResultCode(CddbLookup(request, host, out)), kCddbOk);
     ExpectGoodOutputs(out);
     EXPECT_EQ(server.Transcripts(), c.sent);
     EXPECT_EQ(host.stages, (c.http ? std::vector<int>{0, 2, 3} : std::vector<int>{0, 1, 2, 3}));
@@ -143,7 +143,7 @@ TEST(CddbLookup, InexactMatchesAreOfferedAndTheChosenOneIsRead) {
     RecordingHost host;
     host.choice = 1;
     CddbOutputs out;
-    ASSERT_EQ(CddbLookup(Request(Url(http, server)), host, out), kCddbOk);
+    ASSERT_EQ(CddbResultCode(CddbLookup(Request(Url(http, server)), host, out)), kCddbOk);
     ASSERT_EQ(host.matches.size(), 2u);
     EXPECT_EQ(host.matches[1], "jazz 0601900a Other Artist / Other Album");
     EXPECT_EQ(out.category + "|" + out.artist + "|" + out.title + "|" + out.trackNames,
@@ -156,7 +156,7 @@ TEST(CddbLookup, InexactMatchesAreOfferedAndTheChosenOneIsRead) {
   RecordingHost declining;
   declining.choice = -1;
   CddbOutputs out;
-  EXPECT_EQ(CddbLookup(Request(Url(false, server)), declining, out), kCddbCancelled);
+  EXPECT_EQ(CddbResultCode(CddbLookup(Request(Url(false, server)), declining, out)), kCddbCancelled);
 }
 
 // Catches: a title missing from the query line not taken from DTITLE, or long titles not
@@ -169,7 +169,7 @@ TEST(CddbLookup, TitleComesFromEntryWhenQueryLineHasNoSlash) {
   LoopbackServer server(CddbpHandler(script));
   RecordingHost host;
   CddbOutputs out;
-  ASSERT_EQ(CddbLookup(Request(Url(false, server)), host, out), kCddbOk);
+  ASSERT_EQ(CddbResultCode(CddbLookup(Request(Url(false, server)), host, out)), kCddbOk);
   EXPECT_EQ(out.artist, "Whole Line Artist");
   EXPECT_EQ(out.title, std::string(127, 'T'));
 }
@@ -225,7 +225,7 @@ TEST(CddbLookup, EachServerFailureHasItsCode) {
     RecordingHost host;
     CddbOutputs out;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(CddbLookup(request, host, out), c.expected);
+    EXPECT_EQ(CddbResultCode(CddbLookup(request, host, out)), c.expected);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     if (c.lastReply[0] != '\0') {
       EXPECT_EQ(out.lastReply, c.lastReply);
@@ -266,7 +266,7 @@ TEST(CddbLookup, TricklingServerEndsAtTheDeadlineButCancelEndsAtOnce) {
     if (c.cancel) host.cancelAfter = milliseconds(500);
     CddbOutputs out;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(CddbLookup(request, host, out), c.expected);
+    EXPECT_EQ(CddbResultCode(CddbLookup(request, host, out)), c.expected);
     EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(2000));
   }
   EXPECT_EQ(CddbResultText(kCddbTimedOut), "The CDDB server did not answer in time");
@@ -279,7 +279,7 @@ TEST(CddbLookup, TricklingServerEndsAtTheDeadlineButCancelEndsAtOnce) {
   RecordingHost host;
   host.choosing = milliseconds(800);
   CddbOutputs out;
-  EXPECT_EQ(CddbLookup(request, host, out), kCddbOk);
+  EXPECT_EQ(CddbResultCode(CddbLookup(request, host, out)), kCddbOk);
   ExpectGoodOutputs(out);
 }
 
@@ -296,7 +296,7 @@ TEST(CddbLookup, ControlCharactersOfTheReplyNeverReachTheOutputs) {
   LoopbackServer server(CddbpHandler(script));
   RecordingHost host;
   CddbOutputs out;
-  ASSERT_EQ(CddbLookup(Request(Url(false, server)), host, out), kCddbOk);
+  ASSERT_EQ(CddbResultCode(CddbLookup(Request(Url(false, server)), host, out)), kCddbOk);
   EXPECT_EQ(out.artist, "Ev]0;ownedil");
   EXPECT_EQ(out.title, "Al31mbum");
   EXPECT_EQ(out.category, "rock");
@@ -307,7 +307,7 @@ TEST(CddbLookup, ControlCharactersOfTheReplyNeverReachTheOutputs) {
   CddbScript refusing = GoodScript();
   refusing.queryReply = "202 No\x1b[2J match\r\n";
   LoopbackServer refusingServer(CddbpHandler(refusing));
-  ASSERT_EQ(CddbLookup(Request(Url(false, refusingServer)), host, out), kCddbQueryError);
+  ASSERT_EQ(CddbResultCode(CddbLookup(Request(Url(false, refusingServer)), host, out)), kCddbQueryError);
   EXPECT_EQ(out.lastReply, "202 No[2J match");
 }
 
@@ -343,7 +343,7 @@ TEST(CddbLookup, AddressAndConnectFailuresHaveTheirCodes) {
     CddbOutputs out;
     out.title = out.trackNames = "old\n";
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(CddbLookup(request, host, out), c.expected);
+    EXPECT_EQ(CddbResultCode(CddbLookup(request, host, out)), c.expected);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(out.title + out.trackNames, "");
   }
@@ -358,7 +358,7 @@ TEST(CddbLookup, CancelAtEachStageStopsBeforeItsCommand) {
     RecordingHost host;
     host.cancelAt = stage;
     CddbOutputs out;
-    EXPECT_EQ(CddbLookup(Request(Url(false, server)), host, out), kCddbCancelled);
+    EXPECT_EQ(CddbResultCode(CddbLookup(Request(Url(false, server)), host, out)), kCddbCancelled);
     EXPECT_EQ(host.stages.back(), stage);
     // Give the server time to record what reached it.
     std::this_thread::sleep_for(milliseconds(50));
@@ -387,7 +387,7 @@ TEST(CddbLookup, EntryYearAndGenreFillTheCdInformation) {
   LoopbackServer server(CddbpHandler(script));
   RecordingHost host;
   CddbOutputs out;
-  ASSERT_EQ(CddbLookup(Request(Url(false, server)), host, out), kCddbOk);
+  ASSERT_EQ(CddbResultCode(CddbLookup(Request(Url(false, server)), host, out)), kCddbOk);
   EXPECT_EQ(out.year + "|" + out.genre + "|" + out.category, "1987|Krautrock|rock");
   CdInfo info;
   ApplyCddbOutputs(out, info);
@@ -426,7 +426,7 @@ TEST(CddbLookup, LevelSixRepliesAreUtf8AndARefusalFallsBackToLatin1) {
     LoopbackServer server(Handler(c.http, script));
     RecordingHost host;
     CddbOutputs out;
-    ASSERT_EQ(CddbLookup(Request(Url(c.http, server)), host, out), kCddbOk);
+    ASSERT_EQ(CddbResultCode(CddbLookup(Request(Url(c.http, server)), host, out)), kCddbOk);
     // At level 1 each byte is a character: the three bytes of 夜 read as "å¤" and a C1
     // control, which is dropped.
     EXPECT_EQ(c.protoReply.starts_with("501") ? out.title.substr(0, 4) : out.title, c.title);
@@ -453,7 +453,7 @@ TEST(CddbLookup, ExactMatchesAreOfferedAndTheChosenOneIsRead) {
     RecordingHost host;
     host.choice = 1;
     CddbOutputs out;
-    ASSERT_EQ(CddbLookup(Request(Url(http, server)), host, out), kCddbOk);
+    ASSERT_EQ(CddbResultCode(CddbLookup(Request(Url(http, server)), host, out)), kCddbOk);
     EXPECT_EQ(host.matches, (std::vector<std::string>{"rock 06019002 Some Artist / Some Album",
                                                       "misc 06019002 ヨルシカ / 夜に駆ける"}));
     EXPECT_EQ(host.exact, (std::vector<bool>{true, true}));
@@ -472,7 +472,7 @@ TEST(CddbLookup, HelloIdentityIsSanitised) {
     request.host = "my host&proto=1";
     RecordingHost host;
     CddbOutputs out;
-    ASSERT_EQ(CddbLookup(request, host, out), kCddbOk);
+    ASSERT_EQ(CddbResultCode(CddbLookup(request, host, out)), kCddbOk);
     const std::string hello = std::string(http ? "hello=" : "cddb hello ") + "Jos__M_ller" + (http ? "+" : " ") +
                               "my_host_proto_1" + (http ? "+" : " ") + "zimbar";
     EXPECT_NE(server.Transcripts()[0].find(hello), std::string::npos) << server.Transcripts()[0];
@@ -522,7 +522,7 @@ TEST(CddbLookupProxies, HttpLookupThroughTinyproxy) {
   request.httpProxy = Local(proxy.port);
   RecordingHost host;
   CddbOutputs out;
-  ASSERT_EQ(CddbLookup(request, host, out), kCddbOk) << out.lastReply;
+  ASSERT_EQ(CddbResultCode(CddbLookup(request, host, out)), kCddbOk) << out.lastReply;
   ExpectGoodOutputs(out);
   const auto transcripts = server.Transcripts();
   ASSERT_EQ(transcripts.size(), 2u);
@@ -552,7 +552,7 @@ TEST(CddbLookupProxies, LookupsThroughDanteSocks4) {
     request.socksProxy = Local(proxy.port);
     RecordingHost host;
     CddbOutputs out;
-    ASSERT_EQ(CddbLookup(request, host, out), kCddbOk) << out.lastReply;
+    ASSERT_EQ(CddbResultCode(CddbLookup(request, host, out)), kCddbOk) << out.lastReply;
     ExpectGoodOutputs(out);
     if (!http) {
       EXPECT_EQ(server.Transcripts().at(0), kCddbpCommands);
@@ -561,3 +561,26 @@ TEST(CddbLookupProxies, LookupsThroughDanteSocks4) {
 }
 
 }  // namespace
+
+// Catches a failed lookup whose error does not carry what the status window shows (the
+// result text), the code the thread keeps, the server it failed on, or the kind of
+// failure a caller tells apart (a bad address is the user's, an unreachable server the
+// network's).
+TEST(CddbLookup, FailuresAreErrorsWithTheirCodeTextAndServer) {
+  RecordingHost host;
+  CddbOutputs out;
+  const Outcome invalid = CddbLookup(Request("gopher://x"), host, out);
+  ASSERT_FALSE(invalid);
+  EXPECT_TRUE(invalid.Error().Is(kCddbInvalidServerUrl));
+  EXPECT_EQ(invalid.Error().category, ErrorCategory::Usage);
+  EXPECT_EQ(invalid.Error().Message(), CddbResultText(kCddbInvalidServerUrl));
+  EXPECT_EQ(invalid.Error().subject, "gopher://x");
+  const std::string closed = "cddbp://" + Local(FreeLoopbackPort());
+  const Outcome unreachable = CddbLookup(Request(closed), host, out);
+  ASSERT_FALSE(unreachable);
+  EXPECT_EQ(CddbResultCode(unreachable), kCddbCannotConnect);
+  EXPECT_EQ(unreachable.Error().category, ErrorCategory::Network);
+  EXPECT_EQ(unreachable.Error().Message(), "Cannot connect");
+  EXPECT_EQ(unreachable.Error().subject, closed);
+  EXPECT_EQ(CddbResultCode(Done{}), kCddbOk);
+}

@@ -67,7 +67,7 @@ TEST(MusicBrainzLookup, OneReleaseFillsTheOutputs) {
   LoopbackServer server(HttpReplyHandler(HttpResponse(200, "OK", MusicBrainzDiscReply({Release("Album", id)}))));
   RecordingHost host;
   CddbOutputs out;
-  ASSERT_EQ(MusicBrainzLookup(Request(server.Port()), host, out), kCddbOk) << out.lastReply;
+  ASSERT_EQ(CddbResultCode(MusicBrainzLookup(Request(server.Port()), host, out)), kCddbOk) << out.lastReply;
   EXPECT_EQ(out.title, "Album");
   EXPECT_EQ(out.artist, "Band");
   EXPECT_EQ(out.year, "1999");
@@ -101,7 +101,7 @@ TEST(MusicBrainzLookup, SeveralReleasesAreOfferedAndTheChoiceTaken) {
   RecordingHost host;
   host.choice = 1;
   CddbOutputs out;
-  ASSERT_EQ(MusicBrainzLookup(Request(server.Port()), host, out), kCddbOk) << out.lastReply;
+  ASSERT_EQ(CddbResultCode(MusicBrainzLookup(Request(server.Port()), host, out)), kCddbOk) << out.lastReply;
   EXPECT_EQ(host.lines, (std::vector<std::string>{"Band / Album (1999, GB)", "Band / Remaster (GB)"}));
   EXPECT_EQ(host.exact, (std::vector<bool>{true, false}));
   EXPECT_EQ(out.title, "Remaster");
@@ -110,7 +110,7 @@ TEST(MusicBrainzLookup, SeveralReleasesAreOfferedAndTheChoiceTaken) {
 
   RecordingHost refusing;
   refusing.choice = -1;
-  EXPECT_EQ(MusicBrainzLookup(Request(server.Port()), refusing, out), kCddbCancelled);
+  EXPECT_EQ(CddbResultCode(MusicBrainzLookup(Request(server.Port()), refusing, out)), kCddbCancelled);
 }
 
 // Catches a failing server taken for a disc or reported as one failure for all: a 404
@@ -144,7 +144,7 @@ TEST(MusicBrainzLookup, FailuresHaveTheirOwnCodesAndServerLines) {
     CddbOutputs out;
     CddbRequest request = Request(server.Port());
     request.maxReplyBytes = 4096;
-    EXPECT_EQ(MusicBrainzLookup(request, host, out), c.code) << c.response.substr(0, 40);
+    EXPECT_EQ(CddbResultCode(MusicBrainzLookup(request, host, out)), c.code) << c.response.substr(0, 40);
     if (!c.lastReply.empty()) {
       EXPECT_EQ(out.lastReply, c.lastReply);
     }
@@ -153,15 +153,15 @@ TEST(MusicBrainzLookup, FailuresHaveTheirOwnCodesAndServerLines) {
   }
   RecordingHost host;
   CddbOutputs out;
-  EXPECT_EQ(MusicBrainzLookup(Request(FreeLoopbackPort()), host, out), kCddbCannotConnect);
+  EXPECT_EQ(CddbResultCode(MusicBrainzLookup(Request(FreeLoopbackPort()), host, out)), kCddbCannotConnect);
   CddbRequest request = Request(FreeLoopbackPort());
   for (const char* server : {"ftp://127.0.0.1/", "musicbrainz.org", "https://"}) {
     request.musicBrainzServer = server;
-    EXPECT_EQ(MusicBrainzLookup(request, host, out), kCddbInvalidServerUrl) << server;
+    EXPECT_EQ(CddbResultCode(MusicBrainzLookup(request, host, out)), kCddbInvalidServerUrl) << server;
   }
   request = Request(FreeLoopbackPort());
   request.disc = DiscLayout{2, {0, 0, 10}};
-  EXPECT_EQ(MusicBrainzLookup(request, host, out), kCddbInvalidTrackTable);
+  EXPECT_EQ(CddbResultCode(MusicBrainzLookup(request, host, out)), kCddbInvalidTrackTable);
 }
 
 // Catches a server that never answers, or answers a byte now and then, holding the lookup
@@ -176,7 +176,7 @@ TEST(MusicBrainzLookup, SilentServerEndsAtTheDeadlineAndCancelAtOnce) {
     request.timeout = milliseconds(1000);
     request.deadline = milliseconds(30000);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(MusicBrainzLookup(request, host, out), kMusicBrainzTimedOut);
+    EXPECT_EQ(CddbResultCode(MusicBrainzLookup(request, host, out)), kMusicBrainzTimedOut);
     EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(5000));
   }
   for (const std::string& response : {std::string(kStall), "HTTP/1.1 200 OK\r\nContent-Length: 99999\r\n\r\n" + std::string(kTrickle)}) {
@@ -186,7 +186,7 @@ TEST(MusicBrainzLookup, SilentServerEndsAtTheDeadlineAndCancelAtOnce) {
     CddbRequest request = Request(server.Port());
     request.deadline = milliseconds(500);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(MusicBrainzLookup(request, host, out), kMusicBrainzTimedOut);
+    EXPECT_EQ(CddbResultCode(MusicBrainzLookup(request, host, out)), kMusicBrainzTimedOut);
     EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(3000));
   }
   LoopbackServer server(HttpReplyHandler(std::string(kStall)));
@@ -194,12 +194,12 @@ TEST(MusicBrainzLookup, SilentServerEndsAtTheDeadlineAndCancelAtOnce) {
   host.cancelAfter = milliseconds(200);
   CddbOutputs out;
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(MusicBrainzLookup(Request(server.Port()), host, out), kCddbCancelled);
+  EXPECT_EQ(CddbResultCode(MusicBrainzLookup(Request(server.Port()), host, out)), kCddbCancelled);
   EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(1500));
 
   RecordingHost early;
   early.cancelAtProgress = true;
-  EXPECT_EQ(MusicBrainzLookup(Request(server.Port()), early, out), kCddbCancelled);
+  EXPECT_EQ(CddbResultCode(MusicBrainzLookup(Request(server.Port()), early, out)), kCddbCancelled);
 }
 
 // Catches a MusicBrainz result wiping the typed genre (the service names none) or the
