@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -282,4 +283,24 @@ TEST(CommandLine, StartupEntriesFallBackOnTheDefaultList) {
   EXPECT_TRUE(first.gathered.entries.empty());
   EXPECT_TRUE(first.gathered.notices.empty());
   EXPECT_FALSE(first.fromDefaultList);
+}
+
+// Catches list file errors that do not say what kind of failure they are, which file they
+// concern, or the system's reason apart from the text (the windows show them on two lines).
+TEST(PlayListFile, ErrorsCarryTheirCategoryFileAndReason) {
+  TempDir dir;
+  const std::string missing = dir.File("missing.pls");
+  auto read = ReadPlayListFile(missing);
+  ASSERT_FALSE(read);
+  EXPECT_EQ(read.Error().category, ErrorCategory::Io);
+  EXPECT_EQ(read.Error().errnum, ENOENT);
+  EXPECT_EQ(read.Error().subject, missing);
+  EXPECT_EQ(read.Error().reason, std::strerror(ENOENT));
+  EXPECT_EQ(read.Error().Message(), "Cannot read play list " + missing + ": " + std::strerror(ENOENT));
+  EXPECT_FALSE(read.Error().Is(PlayListFileFault::NotAFile));
+  auto folder = WritePlayListFile(dir.Path(), {"/a.mp3"});
+  ASSERT_FALSE(folder);
+  EXPECT_EQ(folder.Error().category, ErrorCategory::Unsupported);
+  EXPECT_EQ(folder.Error().subject, dir.Path());
+  EXPECT_EQ(folder.Error().reason, "it is not a regular file");
 }
