@@ -6,15 +6,17 @@
 
 #include "player/skin/skin_bands.h"
 
-std::optional<std::string> BitmapSizeProblem(int64_t width, int64_t height, int bandCount) {
+Outcome CheckSkinBitmapSize(int64_t width, int64_t height, int bandCount) {
   const int bands = std::max(bandCount, 1);
+  const std::string size = std::to_string(width) + " × " + std::to_string(height) + " pixels";
   if (width > kSkinBitmapSideLimit || height > kSkinBitmapSideLimit)
-    return std::to_string(width) + " × " + std::to_string(height) + " pixels is larger than a skin bitmap may be (" +
-           std::to_string(kSkinBitmapSideLimit) + " × " + std::to_string(kSkinBitmapSideLimit) + ")";
+    return Fail(Error(ErrorCategory::Unsupported, {},
+                      size + " is larger than a skin bitmap may be (" + std::to_string(kSkinBitmapSideLimit) + " × " +
+                          std::to_string(kSkinBitmapSideLimit) + ")"));
   if (width < 1 || height < bands)
-    return std::to_string(width) + " × " + std::to_string(height) + " pixels cannot hold " + std::to_string(bands) +
-           " bands of at least one row";
-  return std::nullopt;
+    return Fail(Error(ErrorCategory::Format, {},
+                      size + " cannot hold " + std::to_string(bands) + " bands of at least one row"));
+  return Done{};
 }
 
 namespace {

@@ -8,14 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "common/error.h"
 #include "player/skin/display_ini.h"
 
 // The largest width and height of a skin bitmap (a 4096 × 4096 bitmap takes 64 MiB decoded).
 inline constexpr int kSkinBitmapSideLimit = 4096;
 
-// Why a bitmap of this size cannot be a skin bitmap of bandCount bands: larger than
-// kSkinBitmapSideLimit either way, or too low to give each band a row. nullopt when it can.
-std::optional<std::string> BitmapSizeProblem(int64_t width, int64_t height, int bandCount);
+// Whether a bitmap of this size can be a skin bitmap of bandCount bands. The error says
+// why not: larger than kSkinBitmapSideLimit either way (Unsupported), or too low to give
+// each band a row (Format).
+Outcome CheckSkinBitmapSize(int64_t width, int64_t height, int bandCount);
 
 struct SkinBitmapSize {
   int width = 0;
@@ -31,7 +33,7 @@ struct SkinBoundsReport {
 };
 
 // Cuts every rectangle of display to the window it is placed in, given the sizes of
-// "main.bmp" and "eq.bmp" (which BitmapSizeProblem accepted):
+// "main.bmp" and "eq.bmp" (which CheckSkinBitmapSize accepted):
 // - the buttons, the text fields and the visualization area to the main window (one band);
 // - eq_track, eq_close and the check box's corner (eq_check) to the equalizer window;
 // - eq_slider, the knob's source, to band 2 of "eq.bmp" (the knob takes the cut size);

@@ -64,9 +64,9 @@ QImage ReadBitmap(const QString& path, int bandCount, QString& error) {
   // bounded by Qt's allocation limit while it decodes, and by the same check afterwards.
   const QSize header = reader.size();
   if (header != QSize()) {
-    const auto problem = BitmapSizeProblem(std::abs(int64_t{header.width()}), std::abs(int64_t{header.height()}), bandCount);
-    if (problem) {
-      error += QStringLiteral("%1: %2\n").arg(path, Q(*problem));
+    const auto fits = CheckSkinBitmapSize(std::abs(int64_t{header.width()}), std::abs(int64_t{header.height()}), bandCount);
+    if (!fits) {
+      error += QStringLiteral("%1: %2\n").arg(path, Q(fits.Error().Message()));
       return QImage();
     }
   }
@@ -75,8 +75,8 @@ QImage ReadBitmap(const QString& path, int bandCount, QString& error) {
     error += QStringLiteral("%1: %2\n").arg(path, reader.errorString());
     return QImage();
   }
-  if (const auto problem = BitmapSizeProblem(image.width(), image.height(), bandCount)) {
-    error += QStringLiteral("%1: %2\n").arg(path, Q(*problem));
+  if (const auto fits = CheckSkinBitmapSize(image.width(), image.height(), bandCount); !fits) {
+    error += QStringLiteral("%1: %2\n").arg(path, Q(fits.Error().Message()));
     return QImage();
   }
   return image;

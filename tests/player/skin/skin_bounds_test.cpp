@@ -19,14 +19,14 @@ bool Names(const std::vector<std::string>& lines, const std::string& key) {
 // Catches a limit off by one either way, a bitmap too low for its bands taken, or a size
 // near the integer limits misjudged.
 TEST(SkinBounds, BitmapSizesFromBothSidesOfTheLimits) {
-  EXPECT_FALSE(BitmapSizeProblem(4096, 4096, 4));
-  EXPECT_TRUE(BitmapSizeProblem(4097, 4, 4));
-  EXPECT_TRUE(BitmapSizeProblem(1, 4097, 4));
-  EXPECT_TRUE(BitmapSizeProblem(int64_t{INT_MAX} + 1, 4, 1));
-  EXPECT_FALSE(BitmapSizeProblem(1, 3, 3));
-  EXPECT_TRUE(BitmapSizeProblem(1, 2, 3));
-  EXPECT_TRUE(BitmapSizeProblem(0, 10, 1));
-  EXPECT_EQ(*BitmapSizeProblem(5000, 20, 3), "5000 × 20 pixels is larger than a skin bitmap may be (4096 × 4096)");
+  EXPECT_TRUE(CheckSkinBitmapSize(4096, 4096, 4));
+  EXPECT_FALSE(CheckSkinBitmapSize(4097, 4, 4));
+  EXPECT_FALSE(CheckSkinBitmapSize(1, 4097, 4));
+  EXPECT_FALSE(CheckSkinBitmapSize(int64_t{INT_MAX} + 1, 4, 1));
+  EXPECT_TRUE(CheckSkinBitmapSize(1, 3, 3));
+  EXPECT_FALSE(CheckSkinBitmapSize(1, 2, 3));
+  EXPECT_FALSE(CheckSkinBitmapSize(0, 10, 1));
+  EXPECT_EQ(CheckSkinBitmapSize(5000, 20, 3).Error().Message(), "5000 × 20 pixels is larger than a skin bitmap may be (4096 × 4096)");
 }
 
 // Catches a cut computed in int (INT_MIN and INT_MAX corners overflow), a knob cut to the
