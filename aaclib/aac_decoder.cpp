@@ -98,7 +98,7 @@ StreamParameters AacDecoder::Start(std::string path, std::vector<std::uint8_t>* 
     if (!opened.Ok()) {
       errorFlag_ = true;
       lastStop_ = DecodeStop::NotOpen;
-      report_.errorNumber = opened.Error().errnoValue != 0 ? opened.Error().errnoValue : EIO;
+      report_.errorNumber = opened.Error().errnum != 0 ? opened.Error().errnum : EIO;
       report_.ended = true;
       return parameters_;
     }
@@ -228,7 +228,7 @@ std::int32_t AacDecoder::DecodeRawBlock(std::int16_t* out) {
   if (!parsed.Ok() || tooLong) {
     // Without marks in the stream there is nothing to go on from: what is left did not
     // decode, unless it is a last block that the end of the input cut off.
-    const bool pastEnd = reader_.PastEnd() || (!parsed.Ok() && parsed.Error().kind == SyntaxErrorKind::EndOfInput);
+    const bool pastEnd = reader_.PastEnd() || (!parsed.Ok() && parsed.Error().Is(SyntaxFault::EndOfInput));
     const std::uint64_t left = streamEndByte_ - startByte;
     if (pastEnd && left <= kMaxBlockBytes && reader_.Input().ReadError() == 0) {
       report_.bytesTruncated += left;

@@ -12,14 +12,14 @@
 
 namespace zbaac {
 
-Result<AacInput, InputError> AacInput::OpenFile(const std::string& path) {
+Expected<AacInput> AacInput::OpenFile(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return Fail(InputError{path, errno});
+  if (file == nullptr) return Fail(IoError(errno, path, "cannot open " + path));
   // A folder opens for reading on Linux, and then every read fails.
   struct stat info {};
   if (::fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) {
     std::fclose(file);
-    return Fail(InputError{path, EISDIR});
+    return Fail(IoError(EISDIR, path, "cannot open " + path));
   }
   AacInput input;
   input.file_ = file;

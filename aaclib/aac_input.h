@@ -7,14 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "common/result.h"
+#include "common/error.h"
 
 namespace zbaac {
-
-struct InputError {
-  std::string path;
-  int errnoValue = 0;  // errno of the failed fopen
-};
 
 // Owns the input of one stream. Move-only (it owns the FILE*).
 //
@@ -25,8 +20,9 @@ class AacInput {
   static constexpr std::size_t kBufferBytes = 0x20000;
 
   AacInput() = default;
-  // Opens `path` for reading and fills the first buffer load. A folder fails (EISDIR).
-  static Result<AacInput, InputError> OpenFile(const std::string& path);
+  // Opens `path` for reading and fills the first buffer load. Fails with an Io error
+  // ("cannot open PATH: REASON", errnum the fopen's errno); a folder fails with EISDIR.
+  static Expected<AacInput> OpenFile(const std::string& path);
   // A stream held in memory (tests, tools, streams unpacked from a container): one load.
   static AacInput FromBytes(std::vector<std::uint8_t> bytes);
 

@@ -2,36 +2,44 @@
 #include "aaclib/aac_syntax.h"
 
 #include <array>
+#include <string>
 
 #include "aaclib/bit_reader.h"
 
 namespace zbaac {
 
-SyntaxError SyntaxErrorAt(const BitReader& reader, SyntaxErrorKind kind, int value) {
-  SyntaxError error{kind};
-  error.bitPosition = reader.BitPosition();
-  error.value = value;
+const char* SyntaxFaultText(SyntaxFault fault) {
+  switch (fault) {
+    case SyntaxFault::ReservedCodebook: return "reserved codebook";
+    case SyntaxFault::ScalefactorRange: return "scalefactor outside 0 .. 255";
+    case SyntaxFault::SectionsMismatch: return "sections do not add up to max_sfb";
+    case SyntaxFault::MaxSfbTooLarge: return "max_sfb above the band count";
+    case SyntaxFault::NoSuchChannel: return "channel element matches no channel";
+    case SyntaxFault::UnsupportedElement: return "coupling, data stream or LFE element";
+    case SyntaxFault::MainPrediction: return "Main profile prediction is not supported";
+    case SyntaxFault::NoCodewordMatch: return "bits match no codeword";
+    case SyntaxFault::EscapeTooLong: return "escape sequence beyond 8191";
+    case SyntaxFault::SpectrumOverflow: return "spectral data beyond 1024 lines";
+    case SyntaxFault::PulseOutOfRange: return "pulse outside the frame";
+    case SyntaxFault::NoiseOrIntensityRange: return "noise energy or intensity position out of range";
+    case SyntaxFault::TooManyElements: return "too many elements in one block";
+    case SyntaxFault::EndOfInput: return "end of input inside a block";
+  }
+  return "unknown syntax error";
+}
+
+Error SyntaxFailure(SyntaxFault fault, ErrorPosition position, int value) {
+  const bool unsupported = fault == SyntaxFault::UnsupportedElement || fault == SyntaxFault::MainPrediction;
+  std::string text = SyntaxFaultText(fault);
+  if (value != 0) text += " (value " + std::to_string(value) + ")";
+  if (position.Known()) text += " at " + PositionText(position);
+  Error error(unsupported ? ErrorCategory::Unsupported : ErrorCategory::Format, position, std::move(text));
+  error.WithCase(fault);
   return error;
 }
 
-const char* SyntaxErrorText(SyntaxErrorKind kind) {
-  switch (kind) {
-    case SyntaxErrorKind::ReservedCodebook: return "reserved codebook";
-    case SyntaxErrorKind::ScalefactorRange: return "scalefactor outside 0 .. 255";
-    case SyntaxErrorKind::SectionsMismatch: return "sections do not add up to max_sfb";
-    case SyntaxErrorKind::MaxSfbTooLarge: return "max_sfb above the band count";
-    case SyntaxErrorKind::NoSuchChannel: return "channel element matches no channel";
-    case SyntaxErrorKind::UnsupportedElement: return "coupling, data stream or LFE element";
-    case SyntaxErrorKind::MainPrediction: return "Main profile prediction is not supported";
-    case SyntaxErrorKind::NoCodewordMatch: return "bits match no codeword";
-    case SyntaxErrorKind::EscapeTooLong: return "escape sequence beyond 8191";
-    case SyntaxErrorKind::SpectrumOverflow: return "spectral data beyond 1024 lines";
-    case SyntaxErrorKind::PulseOutOfRange: return "pulse outside the frame";
-    case SyntaxErrorKind::NoiseOrIntensityRange: return "noise energy or intensity position out of range";
-    case SyntaxErrorKind::TooManyElements: return "too many elements in one block";
-    case SyntaxErrorKind::EndOfInput: return "end of input inside a block";
-  }
-  return "unknown syntax error";
+Error SyntaxErrorAt(const BitReader& reader, SyntaxFault fault, int value) {
+  return SyntaxFailure(fault, ErrorPosition::Bit(reader.BitPosition()), value);
 }
 
 float LtpCoefficient(int coefIndex) {

@@ -7,6 +7,7 @@
 
 #include "aaclib/channel_map.h"
 #include "aaclib/program_config.h"
+#include "common/error.h"
 #include "common/result.h"
 
 namespace zbaac {
@@ -164,7 +165,9 @@ struct RawDataBlock {
   std::uint64_t startBit = 0;
 };
 
-enum class SyntaxErrorKind {
+// What went wrong in a block. The decoder and the tests act on some of the cases (the end
+// of the input in particular); every failure carries one, attached to its Error.
+enum class SyntaxFault {
   ReservedCodebook,          // codebook 12 in the section data
   ScalefactorRange,          // scalefactor outside 0 .. 255
   SectionsMismatch,          // sections do not end at the band count
@@ -181,17 +184,15 @@ enum class SyntaxErrorKind {
   EndOfInput,                // the block ran past the end of the input
 };
 
-struct SyntaxError {
-  SyntaxErrorKind kind;
-  std::uint64_t bitPosition = 0;  // where the failing element or field was read
-  int elementType = -1;           // the element in which it happened
-  int value = 0;                  // the offending value, where there is one
-};
+const char* SyntaxFaultText(SyntaxFault fault);
 
-const char* SyntaxErrorText(SyntaxErrorKind kind);
-
-// An error of `kind` at the reader's position, with the offending value.
-SyntaxError SyntaxErrorAt(const BitReader& reader, SyntaxErrorKind kind, int value = 0);
+// The error of a block that failed with `fault` at `position` (the bit where the failing
+// element or field was read, where known), with the offending value: category Format
+// (Unsupported for the elements and tools this decoder leaves out), the case attached.
+// "bits match no codeword (value 3) at bit 81234". Made only on failure.
+Error SyntaxFailure(SyntaxFault fault, ErrorPosition position, int value = 0);
+// The same at the reader's position.
+Error SyntaxErrorAt(const BitReader& reader, SyntaxFault fault, int value = 0);
 
 // How a block ended when it did not fail.
 enum class BlockEnd {
@@ -214,8 +215,8 @@ struct SyntaxState {
 // Fails (Decode gives no output for the block) on a channel element that cannot be
 // decoded, on CCE, DSE or LFE, on Main-profile prediction and at end of input before END.
 // `block.errorFlag` reports the conditions that end the stream after this block.
-Result<BlockEnd, SyntaxError> ParseRawDataBlock(BitReader& reader, SyntaxState& state,
-                                                RawDataBlock& block);
+Expected<BlockEnd> ParseRawDataBlock(BitReader& reader, SyntaxState& state,
+                                     RawDataBlock& block);
 
 // The long-term-prediction coefficient for ltp_coef 0 .. 7.
 float LtpCoefficient(int coefIndex);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "aaclib/aac_input.h"
@@ -12,17 +13,35 @@
 
 namespace zbaac {
 
-Result<AdtsHeader, AdtsError> ParseAdtsHeader(BitReader& reader) {
+namespace {
+
+const char* AdtsFaultText(AdtsFault fault) {
+  switch (fault) {
+    case AdtsFault::NoSync: return "no ADTS sync word";
+    case AdtsFault::WrongLayer: return "not an ADTS header (layer is not 0)";
+    case AdtsFault::ReservedSampling: return "reserved sampling frequency index in an ADTS header";
+    case AdtsFault::BadFrameLength: return "ADTS frame shorter than its header";
+    case AdtsFault::Truncated: return "ADTS header cut off by the end of the input";
+  }
+  return "unusable ADTS header";
+}
+
+// "no ADTS sync word at byte 4096", made only when a header is refused.
+Error AdtsFailure(AdtsFault fault, std::uint64_t byteOffset) {
+  const ErrorPosition position = ErrorPosition::Byte(byteOffset);
+  Error error(ErrorCategory::Format, position, std::string(AdtsFaultText(fault)) + " at " + PositionText(position));
+  error.WithCase(fault);
+  return error;
+}
+
+// The header's fields at the reader's position, or why it is refused.
+Result<AdtsHeader, AdtsFault> ReadAdtsFields(BitReader& reader) {
   const std::uint64_t start = reader.BitPosition();
-  AdtsError error{AdtsErrorKind::NoSync, start / 8};
-  if (reader.ReadBits(12) != 0xFFF) return Fail(error);
+  if (reader.ReadBits(12) != 0xFFF) return Fail(AdtsFault::NoSync);
   AdtsHeader header;
   header.id = static_cast<int>(reader.ReadBits(1));
   header.layer = static_cast<int>(reader.ReadBits(2));
-  if (header.layer != 0) {
-    error.kind = AdtsErrorKind::WrongLayer;
-    return Fail(error);
-  }
+  if (header.layer != 0) return Fail(AdtsFault::WrongLayer);
   header.protectionAbsent = reader.ReadBit();
   header.profile = static_cast<int>(reader.ReadBits(2));
   header.samplingIndex = static_cast<int>(reader.ReadBits(4));
@@ -39,39 +58,41 @@ Result<AdtsHeader, AdtsError> ParseAdtsHeader(BitReader& reader) {
     reader.SkipBits(16);
   }
   header.headerBytes = static_cast<int>((reader.BitPosition() - start) / 8);
-  if (reader.PastEnd()) {
-    error.kind = AdtsErrorKind::Truncated;
-    return Fail(error);
-  }
-  if (header.samplingIndex >= kSamplingIndexCount) {
-    error.kind = AdtsErrorKind::ReservedSampling;
-    return Fail(error);
-  }
-  if (header.frameLengthBytes < header.headerBytes) {
-    error.kind = AdtsErrorKind::BadFrameLength;
-    return Fail(error);
-  }
+  if (reader.PastEnd()) return Fail(AdtsFault::Truncated);
+  if (header.samplingIndex >= kSamplingIndexCount) return Fail(AdtsFault::ReservedSampling);
+  if (header.frameLengthBytes < header.headerBytes) return Fail(AdtsFault::BadFrameLength);
   return header;
 }
 
-Result<AdtsHeader, AdtsError> ParseAdtsHeader(std::span<const std::uint8_t> bytes, std::size_t offset) {
-  if (offset >= bytes.size()) return Fail(AdtsError{AdtsErrorKind::Truncated, offset});
+// The same on bytes in memory. The search for a frame tries many a candidate that is
+// none: it asks this, so that no Error is made for them.
+Result<AdtsHeader, AdtsFault> ReadAdtsFields(std::span<const std::uint8_t> bytes, std::size_t offset) {
+  if (offset >= bytes.size()) return Fail(AdtsFault::Truncated);
   const std::size_t available = std::min<std::size_t>(bytes.size() - offset, kAdtsLongestHeaderBytes);
   BitReader reader(AacInput::FromBytes(std::vector<std::uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(offset),
                                                                  bytes.begin() + static_cast<std::ptrdiff_t>(offset + available))));
-  auto header = ParseAdtsHeader(reader);
-  if (!header) {
-    AdtsError error = header.Error();
-    error.byteOffset = offset;
-    return Fail(error);
-  }
-  return header;
+  return ReadAdtsFields(reader);
+}
+
+}  // namespace
+
+Expected<AdtsHeader> ParseAdtsHeader(BitReader& reader) {
+  const std::uint64_t startByte = reader.BitPosition() / 8;
+  auto header = ReadAdtsFields(reader);
+  if (!header) return Fail(AdtsFailure(header.Error(), startByte));
+  return header.Value();
+}
+
+Expected<AdtsHeader> ParseAdtsHeader(std::span<const std::uint8_t> bytes, std::size_t offset) {
+  auto header = ReadAdtsFields(bytes, offset);
+  if (!header) return Fail(AdtsFailure(header.Error(), offset));
+  return header.Value();
 }
 
 std::optional<AdtsHeader> AdtsHeaderAt(const AacInput& input, std::uint64_t offset, const AdtsHeader* reference) {
   std::uint8_t bytes[kAdtsLongestHeaderBytes];
   const std::size_t got = input.ReadAt(offset, bytes, sizeof bytes);
-  auto header = ParseAdtsHeader(std::span<const std::uint8_t>(bytes, got), 0);
+  auto header = ReadAdtsFields(std::span<const std::uint8_t>(bytes, got), 0);
   if (!header) return std::nullopt;
   if (reference != nullptr && !SameFixedHeader(header.Value(), *reference)) return std::nullopt;
   return header.Value();
@@ -87,9 +108,9 @@ bool Confirmed(const AacInput& input, std::uint64_t offset, const AdtsHeader& he
   std::uint8_t bytes[kAdtsLongestHeaderBytes];
   const std::size_t got = input.ReadAt(next, bytes, sizeof bytes);
   if (got == 0) return atTheEnd && next == input.SizeBytes();
-  auto following = ParseAdtsHeader(std::span<const std::uint8_t>(bytes, got), 0);
+  auto following = ReadAdtsFields(std::span<const std::uint8_t>(bytes, got), 0);
   if (following) return SameFixedHeader(following.Value(), header);
-  return atTheEnd && following.Error().kind == AdtsErrorKind::Truncated && got < sizeof bytes && bytes[0] == 0xFF &&
+  return atTheEnd && following.Error() == AdtsFault::Truncated && got < sizeof bytes && bytes[0] == 0xFF &&
          (got < 2 || (bytes[1] & 0xF6) == 0xF0);
 }
 
@@ -114,7 +135,7 @@ std::optional<AdtsSync> FindAdtsFrame(const AacInput& input, std::uint64_t from,
       const std::uint64_t offset = start + i;
       std::optional<AdtsHeader> header;
       if (i + kAdtsLongestHeaderBytes <= got) {
-        auto parsed = ParseAdtsHeader(std::span<const std::uint8_t>(window.data(), got), i);
+        auto parsed = ReadAdtsFields(std::span<const std::uint8_t>(window.data(), got), i);
         if (parsed && (reference == nullptr || SameFixedHeader(parsed.Value(), *reference))) header = parsed.Value();
       } else {
         header = AdtsHeaderAt(input, offset, reference);

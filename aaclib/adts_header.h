@@ -6,7 +6,7 @@
 #include <optional>
 #include <span>
 
-#include "common/result.h"
+#include "common/error.h"
 
 namespace zbaac {
 
@@ -31,7 +31,8 @@ struct AdtsHeader {
   int headerBytes = 7;            // 7, or 9 and more when protected
 };
 
-enum class AdtsErrorKind {
+// Why a header was refused; the search acts on a header cut off by the end of the input.
+enum class AdtsFault {
   NoSync,               // the 12-bit sync word is not 0xFFF
   WrongLayer,           // layer is not 0 (the header of another MPEG audio layer)
   ReservedSampling,     // sampling index without a band table (12 .. 15)
@@ -39,16 +40,12 @@ enum class AdtsErrorKind {
   Truncated,            // fewer bytes than the header needs
 };
 
-struct AdtsError {
-  AdtsErrorKind kind;
-  std::uint64_t byteOffset = 0;
-};
-
 // Reads one header (and its error-check fields when protected; the CRC is not checked)
-// at the reader's position, which must be byte-aligned.
-Result<AdtsHeader, AdtsError> ParseAdtsHeader(BitReader& reader);
-// The same on bytes in memory, the header starting at `offset`.
-Result<AdtsHeader, AdtsError> ParseAdtsHeader(std::span<const std::uint8_t> bytes, std::size_t offset);
+// at the reader's position, which must be byte-aligned. A refused header fails with a
+// Format error at the header's first byte, its AdtsFault attached.
+Expected<AdtsHeader> ParseAdtsHeader(BitReader& reader);
+// The same on bytes in memory, the header starting at `offset` (the error's position).
+Expected<AdtsHeader> ParseAdtsHeader(std::span<const std::uint8_t> bytes, std::size_t offset);
 
 // True when the fields that stay the same through a stream (the fixed header: id, layer,
 // protection, profile, sampling index, channel configuration) match.

@@ -169,7 +169,7 @@ constexpr bool ZeroTupleIsOneBit() {
 // leading 0 bits. The arrays are declared unaliased so that the reader's cache stays in
 // registers across the stores.
 template <int Book>
-inline Status<SyntaxError> DecodeTuples(BitReader::Cursor& reader, int start, int end,
+inline Outcome DecodeTuples(BitReader::Cursor& reader, int start, int end,
                                         std::int32_t* __restrict spectrum, float* __restrict coefs, float gain,
                                         const float* __restrict tuplePowers, const float* __restrict quantPower) {
   constexpr CodebookForm form = kCodebookForms[Book];
@@ -180,7 +180,7 @@ inline Status<SyntaxError> DecodeTuples(BitReader::Cursor& reader, int start, in
   // Whole tuples, so the last one may end past `end` (band widths are multiples of 4).
   const int tupleEnd = start + (end - start + dimension - 1) / dimension * dimension;
   if (start < 0 || tupleEnd > kFrameLength) {
-    return Fail(SyntaxErrorAt(reader.Reader(), SyntaxErrorKind::SpectrumOverflow, start < 0 ? start : tupleEnd));
+    return Fail(SyntaxErrorAt(reader.Reader(), SyntaxFault::SpectrumOverflow, start < 0 ? start : tupleEnd));
   }
 #if defined(__SSE2__)
   const __m128 gains = _mm_set1_ps(gain);
@@ -198,7 +198,7 @@ inline Status<SyntaxError> DecodeTuples(BitReader::Cursor& reader, int start, in
     }
     int signBits = 0;
     const int position = FindSorted<Book>(reader, signBits);
-    if (position < 0) return Fail(SyntaxErrorAt(reader.Reader(), SyntaxErrorKind::NoCodewordMatch, Book));
+    if (position < 0) return Fail(SyntaxErrorAt(reader.Reader(), SyntaxFault::NoCodewordMatch, Book));
     const TupleValues& tuple = tuples[static_cast<std::size_t>(position)];
     const float* powers = tuplePowers + position * dimension;
     // The sign bits, peeked at once: value k is negative when its bit is set.
@@ -254,7 +254,7 @@ inline Status<SyntaxError> DecodeTuples(BitReader::Cursor& reader, int start, in
         const int q = spectrum[pos + k];
         if (q != 16 && q != -16) continue;
         const int magnitude = ReadEscape(reader);
-        if (magnitude < 0) return Fail(SyntaxErrorAt(reader.Reader(), SyntaxErrorKind::EscapeTooLong));
+        if (magnitude < 0) return Fail(SyntaxErrorAt(reader.Reader(), SyntaxFault::EscapeTooLong));
         spectrum[pos + k] = q < 0 ? -magnitude : magnitude;
         coefs[pos + k] = DequantizeInTable(quantPower, spectrum[pos + k], gain);
       }
@@ -268,7 +268,7 @@ inline Status<SyntaxError> DecodeTuples(BitReader::Cursor& reader, int start, in
 // A band's values arrive window after window of the group; each window's share goes
 // straight to that window's lines, which undoes the interleaving.
 template <int Book>
-Status<SyntaxError> DecodeSection(BitReader& reader, ChannelStream& channel, int firstWindow, int groupLength,
+Outcome DecodeSection(BitReader& reader, ChannelStream& channel, int firstWindow, int groupLength,
                                   int firstBand, int endBand) {
   const PowerTables& powers = Powers();
   const float* tuplePowers = TuplePowersTable().Of(Book);
@@ -318,7 +318,7 @@ std::array<int, 4> UnpackTuple(const SpectrumCodebook& book, int index) {
   return values;
 }
 
-Status<SyntaxError> DecodeSpectralData(BitReader& reader, ChannelStream& channel) {
+Outcome DecodeSpectralData(BitReader& reader, ChannelStream& channel) {
   const IcsInfo& info = channel.info;
   int window = 0;
   for (int g = 0; g < info.numWindowGroups; ++g) {
@@ -333,7 +333,7 @@ Status<SyntaxError> DecodeSpectralData(BitReader& reader, ChannelStream& channel
       const bool noData = cb == kZeroHcb || cb == kNoiseHcb || cb == kIntensityHcb || cb == kIntensityHcb2 ||
                           cb == kNoiseCorrelatedHcb;
       if (!noData) {
-        if (cb == kReservedHcb || cb > kEscHcb) return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::ReservedCodebook, cb));
+        if (cb == kReservedHcb || cb > kEscHcb) return Fail(SyntaxErrorAt(reader, SyntaxFault::ReservedCodebook, cb));
         auto decoded = WithCodebook(cb, [&](auto number) {
           return DecodeSection<decltype(number)::value>(reader, channel, window, groupLength, band, end);
         });
@@ -346,23 +346,18 @@ Status<SyntaxError> DecodeSpectralData(BitReader& reader, ChannelStream& channel
   return ApplyPulseData(channel);
 }
 
-Status<SyntaxError> ApplyPulseData(ChannelStream& channel) {
+Outcome ApplyPulseData(ChannelStream& channel) {
   const PulseData& pulse = channel.pulse;
   if (!pulse.present) return Done{};
-  SyntaxError error{SyntaxErrorKind::PulseOutOfRange};
   if (channel.info.windowSequence == WindowSequence::EightShort || pulse.startSfb > channel.numSwb) {
-    error.value = pulse.startSfb;
-    return Fail(error);
+    return Fail(SyntaxFailure(SyntaxFault::PulseOutOfRange, ErrorPosition{}, pulse.startSfb));
   }
   const PowerTables& powers = Powers();
   int position = channel.swbOffset[pulse.startSfb];
   int band = pulse.startSfb;
   for (int i = 0; i < pulse.numberPulse; ++i) {
     position += pulse.offset[i];
-    if (position >= kFrameLength) {
-      error.value = position;
-      return Fail(error);
-    }
+    if (position >= kFrameLength) return Fail(SyntaxFailure(SyntaxFault::PulseOutOfRange, ErrorPosition{}, position));
     std::int32_t& value = channel.spectrum[position];
     value = value > 0 ? value + pulse.amp[i] : value - pulse.amp[i];
     // The line's coefficient follows its new value, in the bands that carry spectral data.

@@ -41,10 +41,10 @@ std::array<int, 4> UnpackTuple(const SpectrumCodebook& book, int index);
 // without spectral data, and zero tuples, are not written. Fails on a bit pattern that
 // matches no codeword, an escape beyond the limit, a write past the 1024 lines or a pulse
 // outside the frame.
-Status<SyntaxError> DecodeSpectralData(BitReader& reader, ChannelStream& channel);
+Outcome DecodeSpectralData(BitReader& reader, ChannelStream& channel);
 
 // Adds the pulses of `channel.pulse` to its spectrum (long windows only) and dequantizes
 // the lines they change again.
-Status<SyntaxError> ApplyPulseData(ChannelStream& channel);
+Outcome ApplyPulseData(ChannelStream& channel);
 
 }  // namespace zbaac

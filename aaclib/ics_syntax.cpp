@@ -51,7 +51,7 @@ void SetChannelLayout(int samplingIndex, ChannelStream& channel) {
   channel.windowLength = layout.windowLength;
 }
 
-Status<SyntaxError> ParseIcsInfo(BitReader& reader, const SyntaxState& state, IcsInfo& info,
+Outcome ParseIcsInfo(BitReader& reader, const SyntaxState& state, IcsInfo& info,
                                  LtpData& ltp, LtpData* rightLtp) {
   info = IcsInfo{};
   ltp = LtpData{};
@@ -65,24 +65,24 @@ Status<SyntaxError> ParseIcsInfo(BitReader& reader, const SyntaxState& state, Ic
     info.numWindows = 8;
     SetGroups(info, reader.ReadBits(7));
     if (info.maxSfb > layout.bandCount) {
-      return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::MaxSfbTooLarge, info.maxSfb));
+      return Fail(SyntaxErrorAt(reader, SyntaxFault::MaxSfbTooLarge, info.maxSfb));
     }
     return Done{};
   }
   info.maxSfb = static_cast<int>(reader.ReadBits(6));
   info.numWindows = 1;
   SetGroups(info, 0);
-  if (info.maxSfb > layout.bandCount) return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::MaxSfbTooLarge, info.maxSfb));
+  if (info.maxSfb > layout.bandCount) return Fail(SyntaxErrorAt(reader, SyntaxFault::MaxSfbTooLarge, info.maxSfb));
   info.predictorDataPresent = reader.ReadBit();
   if (!info.predictorDataPresent) return Done{};
   // Backward-adaptive prediction of the Main profile is not supported.
-  if (state.objectType == kMainObjectType) return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::MainPrediction));
+  if (state.objectType == kMainObjectType) return Fail(SyntaxErrorAt(reader, SyntaxFault::MainPrediction));
   if (reader.ReadBit()) ParseLtpData(reader, info.maxSfb, ltp);
   if (rightLtp != nullptr && reader.ReadBit()) ParseLtpData(reader, info.maxSfb, *rightLtp);
   return Done{};
 }
 
-Status<SyntaxError> ParseSectionData(BitReader& reader, ChannelStream& channel) {
+Outcome ParseSectionData(BitReader& reader, ChannelStream& channel) {
   const IcsInfo& info = channel.info;
   const bool isShort = info.windowSequence == WindowSequence::EightShort;
   const int sectionBits = isShort ? 3 : 5;
@@ -96,17 +96,17 @@ Status<SyntaxError> ParseSectionData(BitReader& reader, ChannelStream& channel) 
     while (band < info.maxSfb) {
       // Each real section covers at least one band; more sections than bands can only
       // come from a corrupt stream (or the zero bits past the end of the input).
-      if (++sections > info.maxSfb) return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::SectionsMismatch, sections));
+      if (++sections > info.maxSfb) return Fail(SyntaxErrorAt(reader, SyntaxFault::SectionsMismatch, sections));
       const int cb = static_cast<int>(reader.ReadBits(4));
       int length = 0;
       std::uint32_t field = 0;
       do {
         field = reader.ReadBits(sectionBits);
         length += static_cast<int>(field);
-        if (length > info.maxSfb) return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::SectionsMismatch, length));
+        if (length > info.maxSfb) return Fail(SyntaxErrorAt(reader, SyntaxFault::SectionsMismatch, length));
       } while (field == escape);
       if (band + length > info.maxSfb) {
-        return Fail(SyntaxErrorAt(reader, SyntaxErrorKind::SectionsMismatch, band + length));
+        return Fail(SyntaxErrorAt(reader, SyntaxFault::SectionsMismatch, band + length));
       }
       std::fill(row.begin() + band, row.begin() + band + length, static_cast<std::uint8_t>(cb));
       band += length;
@@ -117,7 +117,7 @@ Status<SyntaxError> ParseSectionData(BitReader& reader, ChannelStream& channel) 
   return Done{};
 }
 
-Status<SyntaxError> ParseScalefactorData(BitReader& bitReader, ChannelStream& channel) {
+Outcome ParseScalefactorData(BitReader& bitReader, ChannelStream& channel) {
   // The reader's cache in registers for the band loop; errors are reported from the reader.
   BitReader::Cursor reader(bitReader);
   const IcsInfo& info = channel.info;
@@ -132,14 +132,14 @@ Status<SyntaxError> ParseScalefactorData(BitReader& bitReader, ChannelStream& ch
     for (int band = 0; band < info.maxSfb; ++band) {
       const int cb = channel.codebook[window][band];
       if (cb == kZeroHcb) continue;
-      if (cb == kReservedHcb) return Fail(SyntaxErrorAt(reader.Reader(), SyntaxErrorKind::ReservedCodebook, cb));
+      if (cb == kReservedHcb) return Fail(SyntaxErrorAt(reader.Reader(), SyntaxFault::ReservedCodebook, cb));
       if (cb == kNoiseHcb && firstNoiseBand) {
         firstNoiseBand = false;
         noiseEnergy += static_cast<int>(reader.ReadBits(9)) - 256;
       } else {
         const int difference = ScalefactorDifference(reader);
         if (difference == kNoScalefactorCodeword) {
-          return Fail(SyntaxErrorAt(reader.Reader(), SyntaxErrorKind::NoCodewordMatch, -1));
+          return Fail(SyntaxErrorAt(reader.Reader(), SyntaxFault::NoCodewordMatch, -1));
         }
         if (cb == kNoiseHcb) {
           noiseEnergy += difference;
@@ -156,12 +156,12 @@ Status<SyntaxError> ParseScalefactorData(BitReader& bitReader, ChannelStream& ch
         value = intensityPosition;
       } else {
         if (scalefactor < 0 || scalefactor > 255) {
-          return Fail(SyntaxErrorAt(reader.Reader(), SyntaxErrorKind::ScalefactorRange, scalefactor));
+          return Fail(SyntaxErrorAt(reader.Reader(), SyntaxFault::ScalefactorRange, scalefactor));
         }
         value = scalefactor;
       }
       if (value < -kMaxNoiseOrIntensityMagnitude || value > kMaxNoiseOrIntensityMagnitude) {
-        return Fail(SyntaxErrorAt(reader.Reader(), SyntaxErrorKind::NoiseOrIntensityRange, value));
+        return Fail(SyntaxErrorAt(reader.Reader(), SyntaxFault::NoiseOrIntensityRange, value));
       }
       row[band] = static_cast<std::int16_t>(value);
     }
@@ -203,7 +203,7 @@ void ParseTnsData(BitReader& reader, ChannelStream& channel) {
   }
 }
 
-Status<SyntaxError> ParseChannelStream(BitReader& reader, const SyntaxState& state,
+Outcome ParseChannelStream(BitReader& reader, const SyntaxState& state,
                                        ChannelStream& channel, bool commonWindow, bool& errorFlag) {
   for (auto& row : channel.codebook) row.fill(kZeroHcb);
   for (auto& row : channel.scalefactor) row.fill(0);

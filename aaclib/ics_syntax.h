@@ -17,20 +17,20 @@ constexpr int kMaxNoiseOrIntensityMagnitude = 511;
 // follow the left one's inside ics_info; pass nullptr otherwise. Fails when max_sfb exceeds
 // the band count of the layout, and on Main-profile prediction (when the object type says
 // Main).
-Status<SyntaxError> ParseIcsInfo(BitReader& reader, const SyntaxState& state, IcsInfo& info,
+Outcome ParseIcsInfo(BitReader& reader, const SyntaxState& state, IcsInfo& info,
                                  LtpData& ltp, LtpData* rightLtp);
 
 // Reads one individual_channel_stream into `channel`. With `commonWindow` the channel's
 // info (and ltp) must already be set from the pair's shared ics_info; otherwise ics_info is
 // read here. `errorFlag` is raised (never cleared) by pulse data in a short window and by
 // gain control data. The spectrum is cleared first.
-Status<SyntaxError> ParseChannelStream(BitReader& reader, const SyntaxState& state,
+Outcome ParseChannelStream(BitReader& reader, const SyntaxState& state,
                                        ChannelStream& channel, bool commonWindow, bool& errorFlag);
 
 // Parts of the channel stream, exposed for tests; they assume `channel.info` and the layout
 // fields are set.
-Status<SyntaxError> ParseSectionData(BitReader& reader, ChannelStream& channel);
-Status<SyntaxError> ParseScalefactorData(BitReader& reader, ChannelStream& channel);
+Outcome ParseSectionData(BitReader& reader, ChannelStream& channel);
+Outcome ParseScalefactorData(BitReader& reader, ChannelStream& channel);
 void ParseTnsData(BitReader& reader, ChannelStream& channel);
 // Sets the band layout fields of `channel` from the sampling index and its window sequence.
 void SetChannelLayout(int samplingIndex, ChannelStream& channel);

@@ -9,12 +9,6 @@
 namespace zbaac {
 namespace {
 
-SyntaxError ErrorAt(const BitReader& reader, SyntaxErrorKind kind, ElementType element, int value = 0) {
-  SyntaxError error = SyntaxErrorAt(reader, kind, value);
-  error.elementType = static_cast<int>(element);
-  return error;
-}
-
 // Finds the channel of an element among the channels already assigned: the channel of an
 // SCE, or the left channel of a CPE, with the same instance tag. -1 when there is none.
 int LookUpChannel(const ChannelMap& map, bool isPair, int tag) {
@@ -80,7 +74,7 @@ void ReadMsMask(BitReader& reader, const IcsInfo& info, int bandCount, PairStere
   }
 }
 
-Status<SyntaxError> ParseChannelElement(BitReader& reader, SyntaxState& state, RawDataBlock& block,
+Outcome ParseChannelElement(BitReader& reader, SyntaxState& state, RawDataBlock& block,
                                         ElementType type, ElementEntry& entry) {
   const bool isPair = type == ElementType::Cpe;
   const int tag = static_cast<int>(reader.ReadBits(4));
@@ -97,7 +91,7 @@ Status<SyntaxError> ParseChannelElement(BitReader& reader, SyntaxState& state, R
     if (state.implicitConfig) block.errorFlag = true;
     channel = LookUpChannel(state.map, isPair, tag);
   }
-  if (channel < 0) return Fail(ErrorAt(reader, SyntaxErrorKind::NoSuchChannel, type, tag));
+  if (channel < 0) return Fail(SyntaxErrorAt(reader, SyntaxFault::NoSuchChannel, tag));
   entry.firstChannel = channel;
 
   ChannelStream& first = block.channels[channel];
@@ -122,11 +116,7 @@ Status<SyntaxError> ParseChannelElement(BitReader& reader, SyntaxState& state, R
   block.infoChannel[channel + 1] = commonWindow ? channel : channel + 1;
   if (commonWindow) {
     auto info = ParseIcsInfo(reader, state, first.info, first.ltp, &second.ltp);
-    if (!info) {
-      SyntaxError error = info.Error();
-      error.elementType = static_cast<int>(type);
-      return Fail(error);
-    }
+    if (!info) return info;
     second.info = first.info;
     ReadMsMask(reader, first.info, LayoutFor(state.samplingIndex, first.info.windowSequence).bandCount, pair);
   }
@@ -144,7 +134,7 @@ Status<SyntaxError> ParseChannelElement(BitReader& reader, SyntaxState& state, R
 
 }  // namespace
 
-Result<BlockEnd, SyntaxError> ParseRawDataBlock(BitReader& reader, SyntaxState& state, RawDataBlock& block) {
+Expected<BlockEnd> ParseRawDataBlock(BitReader& reader, SyntaxState& state, RawDataBlock& block) {
   reader.ByteAlign();
   block.samplingIndex = state.samplingIndex;
   block.channelCount = 0;
@@ -159,11 +149,11 @@ Result<BlockEnd, SyntaxError> ParseRawDataBlock(BitReader& reader, SyntaxState& 
 
   for (;;) {
     if (reader.PastEnd()) {
-      return Fail(ErrorAt(reader, SyntaxErrorKind::EndOfInput, ElementType::End));
+      return Fail(SyntaxErrorAt(reader, SyntaxFault::EndOfInput));
     }
     const auto type = static_cast<ElementType>(reader.ReadBits(3));
     if (block.elementCount == kMaxElements) {
-      return Fail(ErrorAt(reader, SyntaxErrorKind::TooManyElements, type, block.elementCount));
+      return Fail(SyntaxErrorAt(reader, SyntaxFault::TooManyElements, block.elementCount));
     }
     ElementEntry& entry = block.elements[block.elementCount++];
     entry = ElementEntry{};
@@ -173,11 +163,9 @@ Result<BlockEnd, SyntaxError> ParseRawDataBlock(BitReader& reader, SyntaxState& 
       case ElementType::Cpe: {
         auto element = ParseChannelElement(reader, state, block, type, entry);
         if (!element) {
-          SyntaxError error = element.Error();
-          error.elementType = static_cast<int>(type);
           // Whatever went wrong on the zero bits past the end is the end of the input.
-          if (reader.PastEnd()) error.kind = SyntaxErrorKind::EndOfInput;
-          return Fail(error);
+          if (reader.PastEnd()) return Fail(SyntaxFailure(SyntaxFault::EndOfInput, element.Error().position));
+          return Fail(element.Error());
         }
         block.samplingIndex = state.samplingIndex;
         break;
@@ -185,8 +173,8 @@ Result<BlockEnd, SyntaxError> ParseRawDataBlock(BitReader& reader, SyntaxState& 
       case ElementType::Cce:
       case ElementType::Lfe:
       case ElementType::Dse:
-        if (reader.PastEnd()) return Fail(ErrorAt(reader, SyntaxErrorKind::EndOfInput, type));
-        return Fail(ErrorAt(reader, SyntaxErrorKind::UnsupportedElement, type, static_cast<int>(type)));
+        if (reader.PastEnd()) return Fail(SyntaxErrorAt(reader, SyntaxFault::EndOfInput));
+        return Fail(SyntaxErrorAt(reader, SyntaxFault::UnsupportedElement, static_cast<int>(type)));
       case ElementType::Pce: {
         ProgramConfig pce;
         entry.tag = ParseProgramConfig(reader, state, pce);
@@ -200,7 +188,7 @@ Result<BlockEnd, SyntaxError> ParseRawDataBlock(BitReader& reader, SyntaxState& 
         break;
       }
       case ElementType::End: {
-        if (reader.PastEnd()) return Fail(ErrorAt(reader, SyntaxErrorKind::EndOfInput, type));
+        if (reader.PastEnd()) return Fail(SyntaxErrorAt(reader, SyntaxFault::EndOfInput));
         block.channelCount = state.map.channelCount;
         if (state.blockIndex == 0 && state.implicitConfig) {
           state.reference = ChannelMapReference::Of(state.map);

@@ -59,21 +59,24 @@ TEST(AdtsHeader, InvalidHeadersAreRefused) {
   auto good = Header(true, 1, 4, 2, 200).Bytes();
   auto shifted = ParseAdtsHeader(good, 1);
   ASSERT_FALSE(shifted);
-  EXPECT_EQ(shifted.Error().kind, AdtsErrorKind::NoSync);
-  EXPECT_EQ(shifted.Error().byteOffset, 1u);
+  EXPECT_TRUE(shifted.Error().Is(AdtsFault::NoSync));
+  EXPECT_EQ(shifted.Error().position.unit, ErrorPosition::Unit::Byte);
+  EXPECT_EQ(shifted.Error().position.value, 1u);
+  EXPECT_EQ(shifted.Error().category, ErrorCategory::Format);
+  EXPECT_EQ(shifted.Error().text, "no ADTS sync word at byte 1");
 
   auto reserved = ParseAdtsHeader(Header(true, 1, 13, 2, 200).Bytes(), 0);
   ASSERT_FALSE(reserved);
-  EXPECT_EQ(reserved.Error().kind, AdtsErrorKind::ReservedSampling);
+  EXPECT_TRUE(reserved.Error().Is(AdtsFault::ReservedSampling));
 
   auto tiny = ParseAdtsHeader(Header(false, 1, 4, 2, 8).Bytes(), 0);
   ASSERT_FALSE(tiny);
-  EXPECT_EQ(tiny.Error().kind, AdtsErrorKind::BadFrameLength);
+  EXPECT_TRUE(tiny.Error().Is(AdtsFault::BadFrameLength));
 
   good.resize(5);
   auto cut = ParseAdtsHeader(good, 0);
   ASSERT_FALSE(cut);
-  EXPECT_EQ(cut.Error().kind, AdtsErrorKind::Truncated);
+  EXPECT_TRUE(cut.Error().Is(AdtsFault::Truncated));
   EXPECT_FALSE(ParseAdtsHeader(good, 5));
 }
 
@@ -85,7 +88,7 @@ TEST(AdtsHeader, OtherLayersAreRefused) {
   writer.Put(0, 4).Put(200, 13).Put(0x7FF, 11).Put(0, 2);
   auto header = ParseAdtsHeader(writer.Bytes(), 0);
   ASSERT_FALSE(header);
-  EXPECT_EQ(header.Error().kind, AdtsErrorKind::WrongLayer);
+  EXPECT_TRUE(header.Error().Is(AdtsFault::WrongLayer));
 }
 
 // Catches a search that takes a chance pattern for a frame: a header counts only when the

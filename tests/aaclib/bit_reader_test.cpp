@@ -168,8 +168,8 @@ TEST(AacInput, FileReadsAcrossBufferLoads) {
 TEST(AacInput, MissingFileIsAnError) {
   auto opened = AacInput::OpenFile("/nonexistent/zbaac/missing.aac");
   ASSERT_FALSE(opened);
-  EXPECT_EQ(opened.Error().errnoValue, ENOENT);
-  EXPECT_EQ(opened.Error().path, "/nonexistent/zbaac/missing.aac");
+  EXPECT_EQ(opened.Error().errnum, ENOENT);
+  EXPECT_EQ(opened.Error().subject, "/nonexistent/zbaac/missing.aac");
 }
 
 // Catches a moved reader losing its place in the load, or the moved-from one closing

@@ -46,7 +46,7 @@ TEST_P(EncodedStreamTest, EveryAdtsFrameParsesToItsExactEnd) {
     ApplyAdtsHeader(header.Value(), state);
     auto parsed = ParseRawDataBlock(reader, state, *block);
     ASSERT_TRUE(parsed) << "frame " << tally.blocks << " at byte " << frame.offset << ": "
-                        << SyntaxErrorText(parsed.Error().kind) << " at bit " << parsed.Error().bitPosition;
+                        << parsed.Error().text;
     EXPECT_FALSE(block->errorFlag) << "frame " << tally.blocks;
     const std::uint64_t end = (frame.offset + static_cast<std::uint64_t>(frame.header.frameLengthBytes)) * 8;
     ASSERT_LE(reader.BitPosition(), end) << "frame " << tally.blocks;
@@ -91,7 +91,7 @@ TEST(CorruptStreams, FlippedBitsFailCleanly) {
         ASSERT_LT(count, damaged.size()) << "the parse does not come to an end";
         auto parsed = ParseRawDataBlock(reader, state, *block);
         if (!parsed) {
-          failures += parsed.Error().kind != SyntaxErrorKind::EndOfInput;
+          failures += !parsed.Error().Is(SyntaxFault::EndOfInput);
           break;
         }
         for (int c = 0; c < kMaxChannels; ++c) {

@@ -257,7 +257,7 @@ TEST(Huffman, EscapeBeyond8191Fails) {
     BitReader reader = ReaderFor(writer);
     auto result = DecodeSpectralData(reader, channel);
     ASSERT_FALSE(result);
-    EXPECT_EQ(result.Error().kind, SyntaxErrorKind::EscapeTooLong);
+    EXPECT_TRUE(result.Error().Is(SyntaxFault::EscapeTooLong));
   }
 }
 
@@ -282,7 +282,7 @@ TEST(Huffman, PulsesOutsideTheFrameFail) {
   channel.pulse = PulseData{true, 4, 49, {31, 31, 31, 31}, {1, 1, 1, 1}};  // from line 1024
   auto result = ApplyPulseData(channel);
   ASSERT_FALSE(result);
-  EXPECT_EQ(result.Error().kind, SyntaxErrorKind::PulseOutOfRange);
+  EXPECT_TRUE(result.Error().Is(SyntaxFault::PulseOutOfRange));
   channel.pulse.startSfb = 63;
   EXPECT_FALSE(ApplyPulseData(channel));
 }
@@ -335,7 +335,7 @@ TEST(Huffman, SpectralDataPastTheFrameFails) {
   BitReader reader = ReaderFor(writer);
   auto result = DecodeSpectralData(reader, channel);
   ASSERT_FALSE(result);
-  EXPECT_EQ(result.Error().kind, SyntaxErrorKind::SpectrumOverflow);
+  EXPECT_TRUE(result.Error().Is(SyntaxFault::SpectrumOverflow));
   EXPECT_EQ(channel.spectrum[1023], 0);
 }
 

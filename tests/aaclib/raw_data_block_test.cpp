@@ -46,7 +46,7 @@ void PutEnd(BitWriter& writer) {
 class BlockParser {
  public:
   explicit BlockParser(const BitWriter& writer) : reader_(ReaderFor(writer)) {}
-  Result<BlockEnd, SyntaxError> Next() { return ParseRawDataBlock(reader_, state_, *block_); }
+  Expected<BlockEnd> Next() { return ParseRawDataBlock(reader_, state_, *block_); }
   const RawDataBlock& Block() const { return *block_; }
   SyntaxState& State() { return state_; }
 
@@ -83,9 +83,32 @@ TEST(RawDataBlock, CouplingLfeAndDataStreamElementsStopTheBlock) {
     BlockParser parser(writer);
     auto result = parser.Next();
     ASSERT_FALSE(result);
-    EXPECT_EQ(result.Error().kind, SyntaxErrorKind::UnsupportedElement);
-    EXPECT_EQ(result.Error().elementType, id);
+    EXPECT_TRUE(result.Error().Is(SyntaxFault::UnsupportedElement));
+    EXPECT_NE(result.Error().text.find("(value " + std::to_string(id) + ")"), std::string::npos) << result.Error().text;
   }
+}
+
+// Catches a block's failure losing where it happened or what kind it is: an element this
+// decoder leaves out is Unsupported, at the bit after its id; a block cut off is Format.
+TEST(RawDataBlock, FailuresCarryCategoryBitAndText) {
+  BitWriter writer;
+  PutElement(writer, kLfe);
+  writer.Put(0, 32);
+  BlockParser parser(writer);
+  auto unsupported = parser.Next();
+  ASSERT_FALSE(unsupported);
+  EXPECT_EQ(unsupported.Error().category, ErrorCategory::Unsupported);
+  EXPECT_EQ(unsupported.Error().position.unit, ErrorPosition::Unit::Bit);
+  EXPECT_EQ(unsupported.Error().position.value, 3u);
+  EXPECT_EQ(unsupported.Error().text, "coupling, data stream or LFE element (value 3) at bit 3");
+
+  BitWriter empty;
+  BlockParser nothing(empty);
+  auto ended = nothing.Next();
+  ASSERT_FALSE(ended);
+  EXPECT_EQ(ended.Error().category, ErrorCategory::Format);
+  EXPECT_TRUE(ended.Error().Is(SyntaxFault::EndOfInput));
+  EXPECT_EQ(ended.Error().position.unit, ErrorPosition::Unit::Bit);
 }
 
 // Catches ms_mask_present 2 setting only the transmitted bands: every band up to the
@@ -171,7 +194,7 @@ TEST(RawDataBlock, SecondPairWithoutProgramRaisesTheErrorFlag) {
     PutEnd(writer);
     auto result = BlockParser(writer).Next();
     ASSERT_FALSE(result);
-    EXPECT_EQ(result.Error().kind, SyntaxErrorKind::NoSuchChannel);
+    EXPECT_TRUE(result.Error().Is(SyntaxFault::NoSuchChannel));
   }
 }
 
@@ -236,7 +259,7 @@ TEST(RawDataBlock, ProgramConfigurationInsideABlock) {
   EXPECT_FALSE(parser.Block().errorFlag);
   auto result = parser.Next();
   ASSERT_FALSE(result);
-  EXPECT_EQ(result.Error().kind, SyntaxErrorKind::NoSuchChannel);
+  EXPECT_TRUE(result.Error().Is(SyntaxFault::NoSuchChannel));
 }
 
 // Catches a refused program (a back channel) changing the stream anyway.
@@ -291,12 +314,12 @@ TEST(RawDataBlock, TruncatedBlockEndsAtTheEndOfInput) {
   auto block = std::make_unique<RawDataBlock>();
   auto result = ParseRawDataBlock(reader, state, *block);
   ASSERT_FALSE(result);
-  EXPECT_EQ(result.Error().kind, SyntaxErrorKind::EndOfInput);
+  EXPECT_TRUE(result.Error().Is(SyntaxFault::EndOfInput));
 
   BitReader empty(AacInput::FromBytes({}));
   auto nothing = ParseRawDataBlock(empty, state, *block);
   ASSERT_FALSE(nothing);
-  EXPECT_EQ(nothing.Error().kind, SyntaxErrorKind::EndOfInput);
+  EXPECT_TRUE(nothing.Error().Is(SyntaxFault::EndOfInput));
 }
 
 // Catches blocks that do not start on a byte boundary of the input.

@@ -45,7 +45,7 @@ Result<std::vector<std::uint8_t>, std::string> AdtsToAdif(std::span<const std::u
   ApplyAdtsHeader(first, state);
   auto block = std::make_unique<RawDataBlock>();
   auto parsed = ParseRawDataBlock(reader, state, *block);
-  if (!parsed) return Fail(std::string("first block unreadable: ") + SyntaxErrorText(parsed.Error().kind));
+  if (!parsed) return Fail(std::string("first block unreadable: ") + parsed.Error().text);
   struct Front {
     bool isCpe;
     int tag;
