@@ -10,8 +10,11 @@ extern "C" {
 
 #include <dlfcn.h>
 
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 #include <new>
+#include <string>
 
 void AvCodecContextDeleter::operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
 void AvFrameDeleter::operator()(AVFrame* frame) const { av_frame_free(&frame); }
@@ -41,24 +44,41 @@ __attribute__((constructor)) void KeepLibavcodecLoaded() {
   }
 }
 
+// "the AAC encoder refuses these settings": settings it cannot take are Unsupported, a
+// lack of memory an Io error (ENOMEM), a failing frame a Format error of the encoder.
+Error EncoderFailure(AacEncoderFault fault, const std::string& text) {
+  const ErrorCategory category = fault == AacEncoderFault::Unsupported ? ErrorCategory::Unsupported
+                                 : fault == AacEncoderFault::Memory    ? ErrorCategory::Io
+                                                                       : ErrorCategory::Format;
+  Error error(category, {}, text);
+  if (fault == AacEncoderFault::Memory) {
+    error.errnum = ENOMEM;
+    error.reason = std::strerror(ENOMEM);
+  }
+  error.WithCase(fault);
+  return error;
+}
+
+Error OutOfMemory() { return EncoderFailure(AacEncoderFault::Memory, "the AAC encoder ran out of memory"); }
+
 }  // namespace
 
-Result<std::unique_ptr<AacEncoder>, AacEncoderError> AacEncoder::Create(const AacEncoderSettings& s) {
+Expected<std::unique_ptr<AacEncoder>> AacEncoder::Create(const AacEncoderSettings& s) {
   QuietenLibraryLog();
   if (s.channels < 1 || s.channels > 2 || s.sampleRate <= 0 || s.bitRate < 0 || s.cutoffHz < 0) {
-    return Fail(AacEncoderError::Unsupported);
+    return Fail(EncoderFailure(AacEncoderFault::Unsupported, "AAC encoder settings out of range"));
   }
   const AVCodec* codec = avcodec_find_encoder_by_name("aac");
-  if (codec == nullptr) return Fail(AacEncoderError::Unsupported);
+  if (codec == nullptr) return Fail(EncoderFailure(AacEncoderFault::Unsupported, "no AAC encoder in the codec library"));
 
   std::unique_ptr<AacEncoder> encoder(new (std::nothrow) AacEncoder);
-  if (!encoder) return Fail(AacEncoderError::Memory);
+  if (!encoder) return Fail(OutOfMemory());
   encoder->channels_ = s.channels;
   encoder->context_.reset(avcodec_alloc_context3(codec));
   encoder->frame_.reset(av_frame_alloc());
   encoder->packet_.reset(av_packet_alloc());
   AVCodecContext* c = encoder->context_.get();
-  if (c == nullptr || !encoder->frame_ || !encoder->packet_) return Fail(AacEncoderError::Memory);
+  if (c == nullptr || !encoder->frame_ || !encoder->packet_) return Fail(OutOfMemory());
 
   c->sample_fmt = AV_SAMPLE_FMT_FLTP;
   c->sample_rate = s.sampleRate;
@@ -85,50 +105,59 @@ Result<std::unique_ptr<AacEncoder>, AacEncoderError> AacEncoder::Create(const Aa
   av_opt_set_int(c->priv_data, "aac_tns", s.tns ? 1 : 0, 0);
   av_opt_set_int(c->priv_data, "aac_ltp", s.ltp ? 1 : 0, 0);
 
-  if (avcodec_open2(c, codec, nullptr) < 0) return Fail(AacEncoderError::Unsupported);
-  if (c->frame_size != kFrameFrames) return Fail(AacEncoderError::Unsupported);
+  if (avcodec_open2(c, codec, nullptr) < 0) {
+    return Fail(EncoderFailure(AacEncoderFault::Unsupported, "the AAC encoder refuses these settings"));
+  }
+  if (c->frame_size != kFrameFrames) {
+    return Fail(EncoderFailure(AacEncoderFault::Unsupported, "the AAC encoder does not take 1024-sample frames"));
+  }
   return encoder;
 }
 
 int AacEncoder::DelayFrames() const { return context_->initial_padding; }
 
-Status<AacEncoderError> AacEncoder::Encode(const int16_t* pcm, int frames, AacBlocks& blocks) {
-  if (flushed_ || frames <= 0 || frames > kFrameFrames) return Fail(AacEncoderError::Encoder);
+Outcome AacEncoder::Encode(const int16_t* pcm, int frames, AacBlocks& blocks) {
+  if (flushed_ || frames <= 0 || frames > kFrameFrames) {
+    return Fail(EncoderFailure(AacEncoderFault::Encoder, flushed_ ? "the AAC stream has already ended"
+                                                                  : "a frame of more than 1024 samples or none"));
+  }
   AVFrame* f = frame_.get();
   av_frame_unref(f);
   f->format = AV_SAMPLE_FMT_FLTP;
   f->sample_rate = context_->sample_rate;
   f->nb_samples = frames;
-  if (av_channel_layout_copy(&f->ch_layout, &context_->ch_layout) < 0) return Fail(AacEncoderError::Memory);
-  if (av_frame_get_buffer(f, 0) < 0) return Fail(AacEncoderError::Memory);
+  if (av_channel_layout_copy(&f->ch_layout, &context_->ch_layout) < 0) return Fail(OutOfMemory());
+  if (av_frame_get_buffer(f, 0) < 0) return Fail(OutOfMemory());
   for (int ch = 0; ch < channels_; ++ch) {
     auto* plane = reinterpret_cast<float*>(f->extended_data[ch]);
     for (int i = 0; i < frames; ++i) plane[i] = float(pcm[i * channels_ + ch]) * (1.0f / 32768.0f);
   }
   const int sent = avcodec_send_frame(context_.get(), f);
-  if (sent == AVERROR(ENOMEM)) return Fail(AacEncoderError::Memory);
-  if (sent < 0) return Fail(AacEncoderError::Encoder);
+  if (sent == AVERROR(ENOMEM)) return Fail(OutOfMemory());
+  if (sent < 0) return Fail(EncoderFailure(AacEncoderFault::Encoder, "the AAC encoder refused a frame"));
   return Drain(blocks);
 }
 
-Status<AacEncoderError> AacEncoder::Flush(AacBlocks& blocks) {
-  if (flushed_) return Fail(AacEncoderError::Encoder);
+Outcome AacEncoder::Flush(AacBlocks& blocks) {
+  if (flushed_) return Fail(EncoderFailure(AacEncoderFault::Encoder, "the AAC stream has already ended"));
   flushed_ = true;
-  if (avcodec_send_frame(context_.get(), nullptr) < 0) return Fail(AacEncoderError::Encoder);
+  if (avcodec_send_frame(context_.get(), nullptr) < 0) {
+    return Fail(EncoderFailure(AacEncoderFault::Encoder, "the AAC encoder cannot end the stream"));
+  }
   return Drain(blocks);
 }
 
-Status<AacEncoderError> AacEncoder::Drain(AacBlocks& blocks) {
+Outcome AacEncoder::Drain(AacBlocks& blocks) {
   for (;;) {
     const int got = avcodec_receive_packet(context_.get(), packet_.get());
     if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return Done{};
-    if (got == AVERROR(ENOMEM)) return Fail(AacEncoderError::Memory);
-    if (got < 0) return Fail(AacEncoderError::Encoder);
+    if (got == AVERROR(ENOMEM)) return Fail(OutOfMemory());
+    if (got < 0) return Fail(EncoderFailure(AacEncoderFault::Encoder, "the AAC encoder failed on a frame"));
     try {
       blocks.emplace_back(packet_->data, packet_->data + packet_->size);
     } catch (const std::bad_alloc&) {
       av_packet_unref(packet_.get());
-      return Fail(AacEncoderError::Memory);
+      return Fail(OutOfMemory());
     }
     av_packet_unref(packet_.get());
   }

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "common/result.h"
+#include "common/error.h"
 
 struct AacEncoderSettings {
   int channels = 2;         // 1 or 2
@@ -19,7 +19,9 @@ struct AacEncoderSettings {
   bool intensityStereo = false;
 };
 
-enum class AacEncoderError {
+// What failed, attached to each Error of the encoder: the library's exports map it to
+// their result codes.
+enum class AacEncoderFault {
   Unsupported,  // settings the encoder cannot take
   Memory,
   Encoder,      // the encoder failed on a frame
@@ -41,7 +43,7 @@ class AacEncoder {
  public:
   static constexpr int kFrameFrames = 1024;  // frames (samples per channel) per block
 
-  static Result<std::unique_ptr<AacEncoder>, AacEncoderError> Create(const AacEncoderSettings& settings);
+  static Expected<std::unique_ptr<AacEncoder>> Create(const AacEncoderSettings& settings);
 
   // The AAC object type the blocks use: 2 low complexity, 4 long-term prediction.
   int ObjectType() const { return objectType_; }
@@ -50,13 +52,13 @@ class AacEncoder {
 
   // Encodes one frame of interleaved samples: kFrameFrames frames, fewer only for the
   // last one. Appends the raw data blocks that became ready to blocks.
-  Status<AacEncoderError> Encode(const int16_t* pcm, int frames, AacBlocks& blocks);
+  Outcome Encode(const int16_t* pcm, int frames, AacBlocks& blocks);
   // Ends the stream: appends every block still held back by the encoder's look-ahead.
   // Encode may not be called afterwards.
-  Status<AacEncoderError> Flush(AacBlocks& blocks);
+  Outcome Flush(AacBlocks& blocks);
 
  private:
-  Status<AacEncoderError> Drain(AacBlocks& blocks);
+  Outcome Drain(AacBlocks& blocks);
 
   std::unique_ptr<AVCodecContext, AvCodecContextDeleter> context_;
   std::unique_ptr<AVFrame, AvFrameDeleter> frame_;

@@ -34,11 +34,12 @@ namespace {
 constexpr int32_t kBlockBytesPerChannel = 8192;
 constexpr int32_t kBlocksPerBuffer = 3;
 
-int32_t FromEncoder(AacEncoderError e) {
-  switch (e) {
-    case AacEncoderError::Unsupported: return FAAC_ERR_ENCODER;
-    case AacEncoderError::Memory: return FAAC_ERR_MEMORY;
-    case AacEncoderError::Encoder: return FAAC_ERR_ENCODER;
+// The export's result code for an encoder's error.
+int32_t FromEncoder(const Error& error) {
+  switch (error.CaseOr(AacEncoderFault::Encoder)) {
+    case AacEncoderFault::Unsupported: return FAAC_ERR_ENCODER;
+    case AacEncoderFault::Memory: return FAAC_ERR_MEMORY;
+    case AacEncoderFault::Encoder: return FAAC_ERR_ENCODER;
   }
   return FAAC_ERR_ENCODER;
 }

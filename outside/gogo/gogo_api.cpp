@@ -22,15 +22,16 @@ struct GogoSession {
 std::atomic<bool> gBusy{false};
 GogoSession gSession;
 
-int32_t ToResult(Mp3EncoderError e) {
-  switch (e) {
-    case Mp3EncoderError::InputOpen: return GOGO_ERR_INPUT_OPEN;
-    case Mp3EncoderError::InputFormat: return GOGO_ERR_INPUT_FORMAT;
-    case Mp3EncoderError::InputRead: return GOGO_ERR_INPUT_READ;
-    case Mp3EncoderError::OutputOpen: return GOGO_ERR_OUTPUT_OPEN;
-    case Mp3EncoderError::OutputWrite: return GOGO_ERR_OUTPUT_WRITE;
-    case Mp3EncoderError::Encoder: return GOGO_ERR_ENCODER;
-    case Mp3EncoderError::Memory: return GOGO_ERR_MEMORY;
+// The export's result code for an encoder's error.
+int32_t ToResult(const Error& error) {
+  switch (error.CaseOr(Mp3EncoderFault::Encoder)) {
+    case Mp3EncoderFault::InputOpen: return GOGO_ERR_INPUT_OPEN;
+    case Mp3EncoderFault::InputFormat: return GOGO_ERR_INPUT_FORMAT;
+    case Mp3EncoderFault::InputRead: return GOGO_ERR_INPUT_READ;
+    case Mp3EncoderFault::OutputOpen: return GOGO_ERR_OUTPUT_OPEN;
+    case Mp3EncoderFault::OutputWrite: return GOGO_ERR_OUTPUT_WRITE;
+    case Mp3EncoderFault::Encoder: return GOGO_ERR_ENCODER;
+    case Mp3EncoderFault::Memory: return GOGO_ERR_MEMORY;
   }
   return GOGO_ERR_ENCODER;
 }

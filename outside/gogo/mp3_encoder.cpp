@@ -4,9 +4,12 @@
 #include <lame/lame.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
+#include <cstring>
 #include <limits>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -18,14 +21,35 @@ lame_global_flags* Flags(const std::unique_ptr<void, LameDeleter>& lame) {
 // results of our calls instead.
 void Quiet(const char*, va_list) {}
 
-Mp3EncoderError FromInput(WavInputError e) {
-  switch (e) {
-    case WavInputError::Open: return Mp3EncoderError::InputOpen;
-    case WavInputError::Format: return Mp3EncoderError::InputFormat;
-    case WavInputError::Unsupported: return Mp3EncoderError::InputFormat;
-    case WavInputError::Read: return Mp3EncoderError::InputRead;
+// The input's error, with the encoder's case for it.
+Error FromInput(Error error) {
+  const WavInputFault fault = error.CaseOr(WavInputFault::Read);
+  error.WithCase(fault == WavInputFault::Open                                             ? Mp3EncoderFault::InputOpen
+                 : fault == WavInputFault::Format || fault == WavInputFault::Unsupported ? Mp3EncoderFault::InputFormat
+                                                                                          : Mp3EncoderFault::InputRead);
+  return error;
+}
+
+// A failure of the encoder itself, of its settings or of memory.
+Error EncoderFailure(Mp3EncoderFault fault, const std::string& text) {
+  const ErrorCategory category = fault == Mp3EncoderFault::Encoder  ? ErrorCategory::Unsupported
+                                 : fault == Mp3EncoderFault::Memory ? ErrorCategory::Io
+                                                                    : ErrorCategory::Usage;
+  Error error(category, {}, text);
+  if (fault == Mp3EncoderFault::Memory) {
+    error.errnum = ENOMEM;
+    error.reason = std::strerror(ENOMEM);
   }
-  return Mp3EncoderError::InputRead;
+  error.WithCase(fault);
+  return error;
+}
+
+// The output could not be created or written: `errnum` the failed call's errno.
+Error OutputFailure(Mp3EncoderFault fault, int errnum, const std::string& path) {
+  Error error = IoError(errnum != 0 ? errnum : EIO, path,
+                        (fault == Mp3EncoderFault::OutputOpen ? "cannot create " : "cannot write ") + path);
+  error.WithCase(fault);
+  return error;
 }
 
 // Worst-case MP3 bytes for `frames` input frames, as the library documents it.
@@ -44,13 +68,12 @@ void LameDeleter::operator()(void* flags) const {
   lame_close(static_cast<lame_global_flags*>(flags));
 }
 
-Result<std::unique_ptr<Mp3Encoder>, Mp3EncoderError> Mp3Encoder::Start(
-    const Mp3EncoderSettings& settings) {
+Expected<std::unique_ptr<Mp3Encoder>> Mp3Encoder::Start(const Mp3EncoderSettings& settings) {
   std::unique_ptr<Mp3Encoder> encoder(new (std::nothrow) Mp3Encoder);
-  if (!encoder) return Fail(Mp3EncoderError::Memory);
+  if (!encoder) return Fail(EncoderFailure(Mp3EncoderFault::Memory, "out of memory"));
   encoder->settings_ = settings;
-  if (settings.inputPath.empty()) return Fail(Mp3EncoderError::InputOpen);
-  if (settings.outputPath.empty()) return Fail(Mp3EncoderError::OutputOpen);
+  if (settings.inputPath.empty()) return Fail(EncoderFailure(Mp3EncoderFault::InputOpen, "no input file named"));
+  if (settings.outputPath.empty()) return Fail(EncoderFailure(Mp3EncoderFault::OutputOpen, "no output file named"));
 
   auto input = WavInput::Open(settings.inputPath);
   if (!input) return Fail(FromInput(input.Error()));
@@ -59,7 +82,7 @@ Result<std::unique_ptr<Mp3Encoder>, Mp3EncoderError> Mp3Encoder::Start(
 
   encoder->lame_.reset(lame_init());
   lame_global_flags* gf = Flags(encoder->lame_);
-  if (gf == nullptr) return Fail(Mp3EncoderError::Memory);
+  if (gf == nullptr) return Fail(EncoderFailure(Mp3EncoderFault::Memory, "the MP3 encoder cannot start: out of memory"));
   lame_set_errorf(gf, Quiet);
   lame_set_debugf(gf, Quiet);
   lame_set_msgf(gf, Quiet);
@@ -69,7 +92,7 @@ Result<std::unique_ptr<Mp3Encoder>, Mp3EncoderError> Mp3Encoder::Start(
   encoder->monoToStereo_ = format.channels == 1 && mode != 0;
   const int encodedChannels = format.channels == 1 && mode == 0 ? 1 : 2;
   if (format.sampleRate > uint32_t(std::numeric_limits<int>::max())) {
-    return Fail(Mp3EncoderError::Encoder);
+    return Fail(EncoderFailure(Mp3EncoderFault::Encoder, "sampling rate beyond the MP3 encoder's range"));
   }
   lame_set_num_channels(gf, encodedChannels);
   lame_set_in_samplerate(gf, int(format.sampleRate));
@@ -93,37 +116,55 @@ Result<std::unique_ptr<Mp3Encoder>, Mp3EncoderError> Mp3Encoder::Start(
     lame_set_VBR(gf, vbr_off);
     lame_set_brate(gf, settings.bitRateKbps);
   }
-  if (lame_init_params(gf) < 0) return Fail(Mp3EncoderError::Encoder);
+  if (lame_init_params(gf) < 0) {
+    return Fail(EncoderFailure(Mp3EncoderFault::Encoder, "the MP3 encoder refuses these settings"));
+  }
 
   // One block is the input that makes one MP3 frame: a resampled output takes
   // proportionally more or fewer input frames per output frame.
   const uint64_t encodedRate = uint64_t(lame_get_out_samplerate(gf));
   const uint64_t frameSize = uint64_t(lame_get_framesize(gf));
-  if (encodedRate == 0 || frameSize == 0) return Fail(Mp3EncoderError::Encoder);
+  if (encodedRate == 0 || frameSize == 0) {
+    return Fail(EncoderFailure(Mp3EncoderFault::Encoder, "the MP3 encoder gives no frame size"));
+  }
   encoder->blockFrames_ = std::max<uint64_t>(1, frameSize * format.sampleRate / encodedRate);
   const uint64_t blocks = (format.frames + encoder->blockFrames_ - 1) / encoder->blockFrames_;
-  if (blocks > std::numeric_limits<int32_t>::max()) return Fail(Mp3EncoderError::InputFormat);
+  if (blocks > std::numeric_limits<int32_t>::max()) {
+    return Fail(Error(ErrorCategory::Unsupported, {}, settings.inputPath + ": too long to encode", "too long to encode",
+                      settings.inputPath)
+                    .WithCase(Mp3EncoderFault::InputFormat));
+  }
   encoder->totalBlocks_ = uint32_t(blocks);
 
   try {
     encoder->pcm_.resize(size_t(encoder->blockFrames_) * format.channels);
     encoder->mp3_.resize(Mp3BufferBytes(encoder->blockFrames_));
   } catch (const std::bad_alloc&) {
-    return Fail(Mp3EncoderError::Memory);
+    return Fail(EncoderFailure(Mp3EncoderFault::Memory, "out of memory"));
   }
 
-  if (encoder->input_.SameFileAs(settings.outputPath)) return Fail(Mp3EncoderError::OutputOpen);
+  if (encoder->input_.SameFileAs(settings.outputPath)) {
+    return Fail(Error(ErrorCategory::Usage, {}, "refusing to write " + settings.outputPath + ": it is the input file itself",
+                      "it is the input file itself", settings.outputPath)
+                    .WithCase(Mp3EncoderFault::OutputOpen));
+  }
   encoder->output_ = OutputFile::Create(settings.outputPath);
-  if (!encoder->output_.IsOpen()) return Fail(Mp3EncoderError::OutputOpen);
+  if (!encoder->output_.IsOpen()) return Fail(OutputFailure(Mp3EncoderFault::OutputOpen, errno, settings.outputPath));
   return encoder;
 }
 
-Result<bool, Mp3EncoderError> Mp3Encoder::EncodeNextBlock() {
-  if (finished_) return Fail(Mp3EncoderError::Encoder);
+Expected<bool> Mp3Encoder::EncodeNextBlock() {
+  if (finished_) return Fail(EncoderFailure(Mp3EncoderFault::Encoder, "the encode has already finished"));
   if (blocksDone_ == totalBlocks_) return false;
   const uint64_t frames = std::min(blockFrames_, input_.FramesLeft());
-  if (frames == 0) return Fail(Mp3EncoderError::InputRead);
-  if (!input_.Read(pcm_.data(), frames)) return Fail(Mp3EncoderError::InputRead);
+  if (frames == 0) {
+    return Fail(Error(ErrorCategory::Format, {}, settings_.inputPath + ": the file ends early", "the file ends early",
+                      settings_.inputPath)
+                    .WithCase(Mp3EncoderFault::InputRead));
+  }
+  if (auto read = input_.Read(pcm_.data(), frames); !read) {
+    return Fail(Error(read.Error()).WithCase(Mp3EncoderFault::InputRead));
+  }
 
   lame_global_flags* gf = Flags(lame_);
   const int n = int(frames);
@@ -136,22 +177,25 @@ Result<bool, Mp3EncoderError> Mp3Encoder::EncodeNextBlock() {
     bytes = lame_encode_buffer(gf, pcm_.data(), monoToStereo_ ? pcm_.data() : nullptr, n,
                                mp3_.data(), int(mp3_.size()));
   }
-  if (bytes < 0) return Fail(bytes == -1 ? Mp3EncoderError::Memory : Mp3EncoderError::Encoder);
+  if (bytes < 0) {
+    return Fail(bytes == -1 ? EncoderFailure(Mp3EncoderFault::Memory, "the MP3 encoder ran out of memory")
+                            : EncoderFailure(Mp3EncoderFault::Encoder, "the MP3 encoder failed on a frame"));
+  }
   if (bytes > 0 && !output_.Write(mp3_.data(), size_t(bytes))) {
-    return Fail(Mp3EncoderError::OutputWrite);
+    return Fail(OutputFailure(Mp3EncoderFault::OutputWrite, errno, settings_.outputPath));
   }
   ++blocksDone_;
   return true;
 }
 
-Status<Mp3EncoderError> Mp3Encoder::Finish() {
-  if (finished_) return Fail(Mp3EncoderError::Encoder);
+Outcome Mp3Encoder::Finish() {
+  if (finished_) return Fail(EncoderFailure(Mp3EncoderFault::Encoder, "the encode has already finished"));
   finished_ = true;
   lame_global_flags* gf = Flags(lame_);
   const int bytes = lame_encode_flush(gf, mp3_.data(), int(mp3_.size()));
-  if (bytes < 0) return Fail(Mp3EncoderError::Encoder);
+  if (bytes < 0) return Fail(EncoderFailure(Mp3EncoderFault::Encoder, "the MP3 encoder failed on its last frames"));
   if (bytes > 0 && !output_.Write(mp3_.data(), size_t(bytes))) {
-    return Fail(Mp3EncoderError::OutputWrite);
+    return Fail(OutputFailure(Mp3EncoderFault::OutputWrite, errno, settings_.outputPath));
   }
   // The info tag (frame count, delay and padding for gapless playback) replaces the
   // placeholder first frame; an output that cannot seek keeps the placeholder.
@@ -159,9 +203,9 @@ Status<Mp3EncoderError> Mp3Encoder::Finish() {
   if (tagBytes > 0 && tagBytes <= mp3_.size()) {
     bool unseekable = false;
     if (!output_.WriteAt(0, mp3_.data(), tagBytes, &unseekable) && !unseekable) {
-      return Fail(Mp3EncoderError::OutputWrite);
+      return Fail(OutputFailure(Mp3EncoderFault::OutputWrite, errno, settings_.outputPath));
     }
   }
-  if (!output_.Close()) return Fail(Mp3EncoderError::OutputWrite);
+  if (!output_.Close()) return Fail(OutputFailure(Mp3EncoderFault::OutputWrite, errno, settings_.outputPath));
   return Done{};
 }

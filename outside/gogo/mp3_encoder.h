@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/result.h"
+#include "common/error.h"
 #include "outside/gogo/output_file.h"
 #include "outside/gogo/wav_input.h"
 
@@ -21,7 +21,9 @@ struct Mp3EncoderSettings {
   int vbrQuality = -1;      // 0..9 = variable bit rate, -1 = constant
 };
 
-enum class Mp3EncoderError {
+// What failed, attached to each Error of the encoder: the library's exports map it to
+// their result codes.
+enum class Mp3EncoderFault {
   InputOpen,
   InputFormat,
   InputRead,
@@ -40,8 +42,7 @@ class Mp3Encoder {
   // Opens and checks the input, configures the encoder, then creates the output.
   // Nothing stays open on failure; the output is not created when the input or the
   // configuration is refused, nor when it names the input file itself.
-  static Result<std::unique_ptr<Mp3Encoder>, Mp3EncoderError> Start(
-      const Mp3EncoderSettings& settings);
+  static Expected<std::unique_ptr<Mp3Encoder>> Start(const Mp3EncoderSettings& settings);
 
   // How many EncodeNextBlock calls will return true: one per block of input frames, a
   // block being the input frames of one MP3 frame.
@@ -50,11 +51,11 @@ class Mp3Encoder {
   uint32_t InputRate() const { return input_.Format().sampleRate; }
 
   // Encodes the next block: true = done one, false = the input is exhausted.
-  Result<bool, Mp3EncoderError> EncodeNextBlock();
+  Expected<bool> EncodeNextBlock();
 
   // Flushes the encoder, writes the info tag into the first frame and closes the output.
   // Valid after any number of blocks. Further calls fail.
-  Status<Mp3EncoderError> Finish();
+  Outcome Finish();
 
  private:
   Mp3EncoderSettings settings_;

@@ -3,11 +3,13 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
-#include "common/result.h"
+#include "common/error.h"
 #include "common/unique_fd.h"
 
-enum class WavInputError {
+// What went wrong, attached to each Error of WavInput (the encoder maps it to its codes).
+enum class WavInputFault {
   Open,    // the file cannot be opened
   Format,  // not RIFF/WAVE, or no usable fmt/data chunk
   Unsupported,  // a format other than 16-bit PCM with one or two channels
@@ -31,22 +33,25 @@ class WavInput {
   // holds, or claims 0 or 0xFFFFFFFF bytes without a ds64 size (a header never rewritten
   // after recording), it is everything from the data start to the end of the file.
   // Accepts format tag 1 (PCM) and the extensible format with the PCM sub-format.
-  static Result<WavInput, WavInputError> Open(const std::string& path);
+  // Fails with an Io error (open, read), or a Format or Unsupported one at the byte of the
+  // chunk concerned; the WavInputFault is attached.
+  static Expected<WavInput> Open(const std::string& path);
 
   const WavInputFormat& Format() const { return format_; }
   uint64_t FramesLeft() const { return format_.frames - framesRead_; }
 
   // Reads exactly `frames` frames (at most FramesLeft()) of interleaved samples into
   // pcm, converting from little-endian. Fails when the file gives fewer bytes.
-  Status<WavInputError> Read(int16_t* pcm, uint64_t frames);
+  Outcome Read(int16_t* pcm, uint64_t frames);
 
   // True when path names this very file (same device and inode), so that creating the
   // output there would destroy the input.
   bool SameFileAs(const std::string& path) const;
 
  private:
-  explicit WavInput(int fd) : fd_(fd) {}
+  WavInput(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
   UniqueFd fd_;
+  std::string path_;
   WavInputFormat format_;
   uint64_t framesRead_ = 0;
 };

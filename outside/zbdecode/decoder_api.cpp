@@ -187,7 +187,7 @@ ZBDECODE_EXPORT int32_t decoder_input_open(ZbdDecoder* decoder) {
     const int32_t opened = InputSource::Open(d->modules[size_t(d->input.moduleId)], d->name, source.get());
     if (opened != ZBD_OK) return opened;
     auto decoder = MpegDecoder::Open(*source);
-    if (!decoder) return decoder.Error() == MpegOpenError::Memory ? ZBD_ERR_MEMORY : ZBD_ERR_DECODE;
+    if (!decoder) return decoder.Error().category == ErrorCategory::Io ? ZBD_ERR_MEMORY : ZBD_ERR_DECODE;
     d->sizeBytes = source->Size();
     d->source = std::move(source);
     d->decoder = std::move(decoder).Value();

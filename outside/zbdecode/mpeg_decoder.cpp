@@ -3,8 +3,11 @@
 
 #include <mpg123.h>
 
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -27,6 +30,19 @@ void InitLibraryOnce() {
   std::call_once(once, [] { mpg123_init(); });
 }
 
+Error OutOfMemory() {
+  Error error(ErrorCategory::Io, {}, std::string("the MP3 decoder cannot start: ") + std::strerror(ENOMEM),
+              std::strerror(ENOMEM));
+  error.errnum = ENOMEM;
+  return error;
+}
+
+// The decoder library refused a step of its start (`what`), with its own words for why.
+Error Refused(const char* what, int code) {
+  const std::string reason = mpg123_plain_strerror(code);
+  return Error(ErrorCategory::Unsupported, {}, std::string("the MP3 decoder cannot ") + what + ": " + reason, reason);
+}
+
 }  // namespace
 
 void Mpg123HandleDeleter::operator()(mpg123_handle* handle) const {
@@ -34,35 +50,38 @@ void Mpg123HandleDeleter::operator()(mpg123_handle* handle) const {
   mpg123_delete(handle);
 }
 
-Result<std::unique_ptr<MpegDecoder>, MpegOpenError> MpegDecoder::Open(InputSource& source) {
+Expected<std::unique_ptr<MpegDecoder>> MpegDecoder::Open(InputSource& source) {
   InitLibraryOnce();
   std::unique_ptr<MpegDecoder> decoder(new (std::nothrow) MpegDecoder);
-  if (!decoder) return Fail(MpegOpenError::Memory);
+  if (!decoder) return Fail(OutOfMemory());
   int error = MPG123_OK;
   decoder->handle_.reset(mpg123_new(nullptr, &error));
   mpg123_handle* mh = decoder->handle_.get();
-  if (mh == nullptr) return Fail(error == MPG123_OUT_OF_MEM ? MpegOpenError::Memory : MpegOpenError::Decoder);
+  if (mh == nullptr) return Fail(error == MPG123_OUT_OF_MEM ? OutOfMemory() : Refused("start", error));
   decoder->source_ = &source;
 
   // The library's messages would go to the host's stderr; results are reported instead.
-  if (mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0) != MPG123_OK) return Fail(MpegOpenError::Decoder);
+  if (const int set = mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0); set != MPG123_OK) {
+    return Fail(Refused("be quietened", set));
+  }
   // Every rate, mono or stereo as the stream has it, always 16-bit: no conversion.
-  if (mpg123_format_none(mh) != MPG123_OK) return Fail(MpegOpenError::Decoder);
+  if (const int set = mpg123_format_none(mh); set != MPG123_OK) return Fail(Refused("clear its formats", set));
   const long* rates = nullptr;
   size_t rateCount = 0;
   mpg123_rates(&rates, &rateCount);
   for (size_t i = 0; i < rateCount; ++i) {
-    if (mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16) != MPG123_OK) {
-      return Fail(MpegOpenError::Decoder);
+    if (const int set = mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+        set != MPG123_OK) {
+      return Fail(Refused("take 16-bit output", set));
     }
   }
-  if (mpg123_replace_reader_handle(mh, ReadInput, SeekInput, nullptr) != MPG123_OK) {
-    return Fail(MpegOpenError::Decoder);
+  if (const int set = mpg123_replace_reader_handle(mh, ReadInput, SeekInput, nullptr); set != MPG123_OK) {
+    return Fail(Refused("read through the input module", set));
   }
   try {
     decoder->searchChunk_.resize(kSearchChunkBytes);
   } catch (const std::bad_alloc&) {
-    return Fail(MpegOpenError::Memory);
+    return Fail(OutOfMemory());
   }
   return decoder;
 }

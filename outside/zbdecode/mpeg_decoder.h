@@ -7,15 +7,10 @@
 
 #include <vector>
 
-#include "common/result.h"
+#include "common/error.h"
 #include "outside/zbdecode/input_source.h"
 #include "outside/zbdecode/input_tail.h"
 #include "outside/zbdecode/mpeg_sync_search.h"
-
-enum class MpegOpenError {
-  Memory,
-  Decoder,  // the decoder library refused to start or to open the input
-};
 
 enum class MpegFrameStatus {
   Frame,       // samples are ready
@@ -62,7 +57,9 @@ class MpegDecoder {
   // library then reads the input from that frame on. An input without a chain of frames
   // ends without audio, however lenient the library would have been with it.
   // source must stay alive and in place for the decoder's life.
-  static Result<std::unique_ptr<MpegDecoder>, MpegOpenError> Open(InputSource& source);
+  // Fails with an Io error (ENOMEM) when memory runs out, and an Unsupported one when the
+  // decoder library refuses to start.
+  static Expected<std::unique_ptr<MpegDecoder>> Open(InputSource& source);
 
   MpegFrameStatus DecodeFrame(MpegFrame& frame);
   MpegFrameInfo Info() const;

@@ -47,7 +47,7 @@ std::vector<unsigned char> Samples(std::initializer_list<int16_t> values) {
 
 class WavInputTest : public ::testing::Test {
  protected:
-  Result<WavInput, WavInputError> OpenBytes(const std::vector<unsigned char>& bytes) {
+  Expected<WavInput> OpenBytes(const std::vector<unsigned char>& bytes) {
     const std::string path = dir_.File("t.wav");
     WriteFile(path, bytes);
     return WavInput::Open(path);
@@ -149,26 +149,42 @@ TEST_F(WavInputTest, RefusesWhatItCannotEncode) {
   const auto data = Chunk("data", Samples({1, 2}));
   struct Case {
     std::vector<unsigned char> bytes;
-    WavInputError want;
+    WavInputFault want;
   };
   const Case cases[] = {
-      {Riff({Chunk("fmt ", Fmt(1, 2, 44100, 8)), data}), WavInputError::Unsupported},
-      {Riff({Chunk("fmt ", Fmt(3, 2, 44100, 16)), data}), WavInputError::Unsupported},
-      {Riff({Chunk("fmt ", Fmt(1, 6, 44100, 16)), data}), WavInputError::Unsupported},
-      {Riff({Chunk("fmt ", Fmt(1, 2, 44100, 16))}), WavInputError::Format},
-      {Riff({Chunk("fmt ", {1, 0, 2, 0}), data}), WavInputError::Format},
-      {std::vector<unsigned char>(64, 0), WavInputError::Format},
+      {Riff({Chunk("fmt ", Fmt(1, 2, 44100, 8)), data}), WavInputFault::Unsupported},
+      {Riff({Chunk("fmt ", Fmt(3, 2, 44100, 16)), data}), WavInputFault::Unsupported},
+      {Riff({Chunk("fmt ", Fmt(1, 6, 44100, 16)), data}), WavInputFault::Unsupported},
+      {Riff({Chunk("fmt ", Fmt(1, 2, 44100, 16))}), WavInputFault::Format},
+      {Riff({Chunk("fmt ", {1, 0, 2, 0}), data}), WavInputFault::Format},
+      {std::vector<unsigned char>(64, 0), WavInputFault::Format},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     auto opened = OpenBytes(cases[i].bytes);
     ASSERT_FALSE(opened) << i;
-    EXPECT_EQ(opened.Error(), cases[i].want) << i;
+    EXPECT_TRUE(opened.Error().Is(cases[i].want)) << i << ": " << opened.Error().text;
   }
   for (const std::string& path : {dir_.File("none.wav"), std::string("/tmp")}) {
     auto opened = WavInput::Open(path);
     ASSERT_FALSE(opened) << path;
-    EXPECT_EQ(opened.Error(), WavInputError::Open) << path;
+    EXPECT_TRUE(opened.Error().Is(WavInputFault::Open)) << path;
   }
+}
+
+// Catches a refusal that loses what kind it is, where in the file, or which file.
+TEST_F(WavInputTest, RefusalsSayWhatWhereAndWhichFile) {
+  auto eightBit = OpenBytes(Riff({Chunk("fmt ", Fmt(1, 2, 44100, 8)), Chunk("data", Samples({1, 2}))}));
+  ASSERT_FALSE(eightBit);
+  EXPECT_EQ(eightBit.Error().category, ErrorCategory::Unsupported);
+  EXPECT_EQ(eightBit.Error().position.unit, ErrorPosition::Unit::Byte);
+  EXPECT_EQ(eightBit.Error().position.value, 12u);  // the fmt chunk
+  EXPECT_EQ(eightBit.Error().text, dir_.File("t.wav") + ": not 16-bit PCM with one or two channels at byte 12");
+  EXPECT_EQ(eightBit.Error().subject, dir_.File("t.wav"));
+
+  auto missing = WavInput::Open(dir_.File("none.wav"));
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.Error().category, ErrorCategory::Io);
+  EXPECT_EQ(missing.Error().errnum, ENOENT);
 }
 
 // Catches the samples read after the file shrank being passed off as audio.
