@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -11,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "aaclib/loss_text.h"
 #include "aaclib/zbaaclib.h"
 #include "common/fd_io.h"
 #include "common/library_loader.h"
@@ -50,32 +50,6 @@ int Failed(const std::string& message) {
   return kExitFailed;
 }
 
-// What a decode lost, for a person: "skipped 2 damaged frames (740 bytes; silence in their
-// place); ignored 12 bytes of trailing data". Empty when nothing was lost.
-std::string Losses(const AacDecodeReport& report) {
-  std::string text;
-  auto add = [&text](const std::string& part) { text += (text.empty() ? "" : "; ") + part; };
-  char part[160];
-  if (report.framesSkipped > 0) {
-    const bool one = report.framesSkipped == 1;
-    std::snprintf(part, sizeof part, "skipped %" PRIu64 " damaged frame%s (%" PRIu64 " bytes; silence in %s place)",
-                  report.framesSkipped, one ? "" : "s", report.bytesSkipped, one ? "its" : "their");
-    add(part);
-  } else if (report.bytesSkipped > 0) {
-    std::snprintf(part, sizeof part, "skipped %" PRIu64 " bytes without AAC frames", report.bytesSkipped);
-    add(part);
-  }
-  if (report.bytesUnread > 0) {
-    std::snprintf(part, sizeof part, "ignored %" PRIu64 " bytes of trailing data", report.bytesUnread);
-    add(part);
-  }
-  if (report.bytesTruncated > 0) {
-    std::snprintf(part, sizeof part, "the last block is incomplete (%" PRIu64 " bytes)", report.bytesTruncated);
-    add(part);
-  }
-  return text;
-}
-
 // The verdict of the library on the decode, as a message; empty for a success.
 std::string Judgement(const char* inPath, const AacDecodeReport& report) {
   const std::string in = inPath;
@@ -88,7 +62,7 @@ std::string Judgement(const char* inPath, const AacDecodeReport& report) {
     case ZBAAC_VERDICT_DAMAGED: {
       char share[64];
       std::snprintf(share, sizeof share, "%u.%u%%", report.lostPerMille / 10, report.lostPerMille % 10);
-      return in + ": too damaged: " + share + " of it did not decode (" + Losses(report) + ")";
+      return in + ": too damaged: " + share + " of it did not decode (" + zbaac::LossText(report) + ")";
     }
     case ZBAAC_VERDICT_CANNOT_READ:
       return "cannot read " + in + ": " + std::strerror(report.errorNumber);
@@ -237,7 +211,7 @@ int main(int argc, char** argv) {
                 outPath + ": " + committed.Error().Reason());
   }
   if (outcome.verdict == ZBAAC_VERDICT_OK_WITH_LOSSES) {
-    std::fprintf(stderr, "zbaacdec: %s: warning: %s\n", inPath, Losses(outcome).c_str());
+    std::fprintf(stderr, "zbaacdec: %s: warning: %s\n", inPath, zbaac::LossText(outcome).c_str());
   }
   return kExitOk;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "aaclib/loss_text.h"
 #include "aaclib/zbaaclib.h"
 #include "common/fault_guard.h"
 #include "common/library_loader.h"
@@ -34,25 +35,6 @@ int32_t ClampToInt32(uint64_t value) {
                                                                              : static_cast<int32_t>(value);
 }
 
-// What a decode lost, for the log: "skipped 2 damaged frames (740 bytes; silence in their
-// place); ignored 12 bytes of trailing data". Empty when nothing was lost.
-std::string Losses(const AacDecodeReport& report) {
-  std::string text;
-  auto add = [&text](const std::string& part) { text += (text.empty() ? "" : "; ") + part; };
-  if (report.framesSkipped > 0) {
-    const bool one = report.framesSkipped == 1;
-    add("skipped " + std::to_string(report.framesSkipped) + " damaged frame" + (one ? "" : "s") + " (" +
-        std::to_string(report.bytesSkipped) + " bytes; silence in " + (one ? "its" : "their") + " place)");
-  } else if (report.bytesSkipped > 0) {
-    add("skipped " + std::to_string(report.bytesSkipped) + " bytes without AAC frames");
-  }
-  if (report.bytesUnread > 0) add("ignored " + std::to_string(report.bytesUnread) + " bytes of trailing data");
-  if (report.bytesTruncated > 0) {
-    add("the last block is incomplete (" + std::to_string(report.bytesTruncated) + " bytes)");
-  }
-  return text;
-}
-
 // The library's verdict on the whole decode, as the adapter's final event; `text` holds
 // the detail the event points at. A small loss is a success with a warning in the log.
 CodecOutcome Judgement(const AacDecodeReport& report, void* record, CodecStatusCallback callback, std::string& text) {
@@ -60,7 +42,7 @@ CodecOutcome Judgement(const AacDecodeReport& report, void* record, CodecStatusC
     case ZBAAC_VERDICT_OK:
       return {CodecEvent::Finished};
     case ZBAAC_VERDICT_OK_WITH_LOSSES:
-      text = Losses(report) + ".";
+      text = zbaac::LossText(report) + ".";
       text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
       ReportCodecEvent(record, callback, CodecEvent::Warning, 0, text.c_str());
       return {CodecEvent::Finished};
@@ -68,7 +50,7 @@ CodecOutcome Judgement(const AacDecodeReport& report, void* record, CodecStatusC
       return {CodecEvent::CodecFailed, 0, "No AAC audio found in the input file."};
     case ZBAAC_VERDICT_DAMAGED:
       text = "The input file is too damaged: " + std::to_string(report.lostPerMille / 10) + "." +
-             std::to_string(report.lostPerMille % 10) + "% of it did not decode (" + Losses(report) + ").";
+             std::to_string(report.lostPerMille % 10) + "% of it did not decode (" + zbaac::LossText(report) + ").";
       return {CodecEvent::CodecFailed, 0, text.c_str()};
     case ZBAAC_VERDICT_CANNOT_READ:
       text = std::string("Cannot read the input file: ") + std::strerror(report.errorNumber) + ".";
