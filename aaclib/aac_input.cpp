@@ -109,10 +109,24 @@ std::size_t AacInput::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_
     return n;
   }
   if (file_ == nullptr) return 0;
+  const std::uint64_t loadStart = bytesBeforeBuffer_;
+  const std::uint64_t loadEnd = bytesBeforeBuffer_ + fill_;
   std::size_t got = 0;
   while (got < count) {
-    // pread leaves the file position of the loads alone.
-    const ssize_t n = ::pread(fileno(file_), out + got, count - got, static_cast<off_t>(offset + got));
+    const std::uint64_t at = offset + got;
+    if (at >= loadStart && at < loadEnd) {
+      // Bytes the current load holds come from it, as the reader sees them.
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count - got, loadEnd - at));
+      std::memcpy(out + got, buffer_.data() + (at - loadStart), n);
+      got += n;
+      continue;
+    }
+    // The rest from the file, up to the load when it lies ahead; pread leaves the file
+    // position of the loads alone.
+    const std::size_t want =
+        at < loadStart && fill_ > 0 ? static_cast<std::size_t>(std::min<std::uint64_t>(count - got, loadStart - at))
+                                    : count - got;
+    const ssize_t n = ::pread(fileno(file_), out + got, want, static_cast<off_t>(at));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     got += static_cast<std::size_t>(n);

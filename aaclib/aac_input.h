@@ -44,6 +44,7 @@ class AacInput {
   std::uint64_t SeekTo(std::uint64_t offset);
   // Copies up to `count` bytes from `offset` into `out`, whatever the current load; fewer
   // at the end of the input, 0 past it or on a read error. Leaves the loads as they are.
+  // Bytes the current load holds are copied from it; only the others are read from the file.
   std::size_t ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) const;
 
   bool EndOfInput() const { return endOfInput_; }

@@ -164,6 +164,38 @@ TEST(AacInput, FileReadsAcrossBufferLoads) {
   std::remove(path.c_str());
 }
 
+// Catches ReadAt reading again from the file what the current load already holds: the
+// bytes it gives are the load's (what the reader reads), and around the load the file's.
+// The file is changed behind the input after the load to tell the two apart.
+TEST(AacInput, ReadAtServesLoadedBytesFromTheLoad) {
+  const auto bytes = RandomBytes(AacInput::kBufferBytes * 2 + 100, 9);
+  const std::string path = test::TestCacheDir() + "/bit_reader_readat_" + std::to_string(getpid()) + ".bin";
+  ASSERT_TRUE(test::WriteFileBytes(path, bytes));
+  auto opened = AacInput::OpenFile(path);
+  ASSERT_TRUE(opened);
+  AacInput input = std::move(opened).Value();
+  ASSERT_EQ(input.SeekTo(AacInput::kBufferBytes), AacInput::kBufferBytes);  // the second load
+  auto changed = bytes;
+  for (auto& byte : changed) byte = static_cast<std::uint8_t>(~byte);
+  ASSERT_TRUE(test::WriteFileBytes(path, changed));
+
+  // Across the load's start, within it, across its end.
+  const std::uint64_t loadStart = AacInput::kBufferBytes;
+  const std::uint64_t loadEnd = 2 * AacInput::kBufferBytes;
+  for (const std::uint64_t from : {loadStart - 10, loadStart + 500, loadEnd - 10}) {
+    std::vector<std::uint8_t> got(20);
+    ASSERT_EQ(input.ReadAt(from, got.data(), got.size()), got.size()) << from;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      const std::uint64_t at = from + i;
+      const bool loaded = at >= loadStart && at < loadEnd;
+      EXPECT_EQ(got[i], loaded ? bytes[at] : changed[at]) << "byte " << at;
+    }
+  }
+  std::uint8_t tail[200];
+  EXPECT_EQ(input.ReadAt(bytes.size() - 50, tail, sizeof tail), 50u);
+  std::remove(path.c_str());
+}
+
 // Catches a missing file passing as an empty stream instead of a reported failure.
 TEST(AacInput, MissingFileIsAnError) {
   auto opened = AacInput::OpenFile("/nonexistent/zbaac/missing.aac");
