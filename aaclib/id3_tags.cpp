@@ -1,32 +1,28 @@
 // Finding the ID3 tags that some tools put around an AAC stream.
 #include "aaclib/id3_tags.h"
 
+#include <array>
 #include <cstring>
 
 #include "aaclib/aac_input.h"
+#include "common/tags/id3v2_header.h"
 
 namespace zbaac {
 
 namespace {
 
-constexpr std::uint64_t kId3v2HeaderBytes = 10;
 constexpr std::uint64_t kId3v1Bytes = 128;
 
 }  // namespace
 
 std::uint64_t Id3v2TagBytes(const AacInput& input) {
-  std::uint8_t header[kId3v2HeaderBytes];
-  if (input.ReadAt(0, header, sizeof header) != sizeof header) return 0;
-  // "ID3", major version 2 to 4, a revision, flags, then the size in four 7-bit bytes.
-  if (std::memcmp(header, "ID3", 3) != 0 || header[3] < 2 || header[3] > 4 || header[4] == 0xFF) return 0;
-  std::uint64_t size = 0;
-  for (int i = 6; i < 10; ++i) {
-    if (header[i] & 0x80) return 0;
-    size = (size << 7) | header[i];
-  }
-  // Only version 2.4 defines the footer flag.
-  const bool footer = header[3] == 4 && (header[5] & 0x10) != 0;
-  const std::uint64_t total = kId3v2HeaderBytes + size + (footer ? kId3v2HeaderBytes : 0);
+  std::array<std::uint8_t, kId3v2HeaderBytes> bytes{};
+  if (input.ReadAt(0, bytes.data(), bytes.size()) != bytes.size() || !StartsWithId3v2Marker(bytes)) return 0;
+  auto header = ParseId3v2Header(bytes);
+  if (!header) return 0;
+  // A footer counts as soon as the header announces one.
+  const std::uint64_t total =
+      header.Value().BytesWithoutFooter() + (header.Value().AnnouncesFooter() ? kId3v2FooterBytes : 0);
   return total <= input.SizeBytes() ? total : 0;
 }
 
