@@ -67,15 +67,20 @@ PlaybackDecoder::~PlaybackDecoder() {
   handle_.reset();
 }
 
-Result<std::unique_ptr<PlaybackDecoder>, std::string> PlaybackDecoder::Open(const std::string& name,
-                                                                            const PlaybackOptions& options) {
+Expected<std::unique_ptr<PlaybackDecoder>> PlaybackDecoder::Open(const std::string& name,
+                                                                 const PlaybackOptions& options) {
   InitMpg123Once();
   std::unique_ptr<PlaybackDecoder> d(new PlaybackDecoder);
-  const std::string cannot = "Cannot play " + name + ": ";
+  d->name_ = name;
+  // "Cannot play NAME: WHY": the file could not be opened (Io), it holds no MPEG audio
+  // (Format), or the library would not start (Unsupported).
+  auto cannot = [&name](ErrorCategory category, const std::string& why) {
+    return Error(category, {}, "Cannot play " + name + ": " + why, why, name);
+  };
   int error = MPG123_OK;
   d->handle_.reset(mpg123_new(nullptr, &error));
   mpg123_handle* mh = d->handle_.get();
-  if (mh == nullptr) return Fail(cannot + mpg123_plain_strerror(error));
+  if (mh == nullptr) return Fail(cannot(ErrorCategory::Unsupported, mpg123_plain_strerror(error)));
   mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
   if (options.downSample > 0) mpg123_param(mh, MPG123_DOWN_SAMPLE, options.downSample, 0.0);
   // The stream's own rate and channel count, always 16-bit: no conversion.
@@ -98,18 +103,18 @@ Result<std::unique_ptr<PlaybackDecoder>, std::string> PlaybackDecoder::Open(cons
     opened = mpg123_open_handle(mh, d->stream_.get());
   } else {
     const int32_t result = InputSource::Open(FileInputModule(), name, &d->file_);
-    if (result != ZBD_OK) return Fail(cannot + LastFileOpenError());
+    if (result != ZBD_OK) return Fail(cannot(ErrorCategory::Io, LastFileOpenError()));
     mpg123_replace_reader_handle(mh, ReadFile, SeekFile, nullptr);
     opened = mpg123_open_handle(mh, &d->file_);
   }
-  if (opened != MPG123_OK) return Fail(cannot + mpg123_strerror(mh));
+  if (opened != MPG123_OK) return Fail(cannot(ErrorCategory::Format, mpg123_strerror(mh)));
 
   long rate = 0;
   int channels = 0, encoding = 0;
   if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK) {
     const std::string why = d->stream_ && !d->stream_->EndReason().empty() ? d->stream_->EndReason()
                                                                           : std::string("no MPEG audio found");
-    return Fail(cannot + why);
+    return Fail(cannot(ErrorCategory::Format, why));
   }
   d->format_ = AudioFormat{uint32_t(rate), uint16_t(channels), 16};
   // The length comes from the stream's info frame or, without one, from the file size
@@ -122,7 +127,10 @@ Result<std::unique_ptr<PlaybackDecoder>, std::string> PlaybackDecoder::Open(cons
   return d;
 }
 
-PlaybackStatus PlaybackDecoder::Next(const uint8_t** pcm, size_t* bytes) {
+Expected<PlaybackStatus> PlaybackDecoder::Next(const uint8_t** pcm, size_t* bytes) {
+  auto cannot = [this](ErrorCategory category, const std::string& why) {
+    return Error(category, {}, "Cannot decode " + name_ + " further: " + why, why, name_);
+  };
   *pcm = nullptr;
   *bytes = 0;
   off_t frameNumber = 0;
@@ -130,8 +138,7 @@ PlaybackStatus PlaybackDecoder::Next(const uint8_t** pcm, size_t* bytes) {
   size_t got = 0;
   const int result = mpg123_decode_frame(handle_.get(), &frameNumber, &audio, &got);
   if (file_.IsOpen() && file_.ReadFailed()) {
-    error_ = "reading the file failed";
-    return PlaybackStatus::Error;
+    return Fail(cannot(ErrorCategory::Io, "reading the file failed"));
   }
   switch (result) {
     case MPG123_NEW_FORMAT: {
@@ -151,8 +158,7 @@ PlaybackStatus PlaybackDecoder::Next(const uint8_t** pcm, size_t* bytes) {
     case MPG123_NEED_MORE:
       return PlaybackStatus::End;
     default:
-      error_ = mpg123_strerror(handle_.get());
-      return PlaybackStatus::Error;
+      return Fail(cannot(ErrorCategory::Format, mpg123_strerror(handle_.get())));
   }
 }
 

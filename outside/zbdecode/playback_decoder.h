@@ -10,13 +10,13 @@
 #include <string>
 
 #include "common/audio/audio_format.h"
-#include "common/result.h"
+#include "common/error.h"
 #include "outside/zbdecode/input_source.h"
 #include "outside/zbdecode/mpeg_decoder.h"
 #include "outside/zbdecode/stream_input.h"
 #include "outside/zbdecode/zbdecode_player.h"
 
-enum class PlaybackStatus { Frame, Again, End, Error };
+enum class PlaybackStatus { Frame, Again, End };
 
 struct PlaybackOptions {
   std::chrono::milliseconds stallLimit{10000};  // streams: longest wait for data
@@ -29,17 +29,16 @@ struct PlaybackOptions {
 class PlaybackDecoder {
  public:
   // Opens a file path or an http://, https:// or ftp:// URL and reads up to the first
-  // frame, so that Format() and Info() hold. Fails with a message fit for the user. A
-  // path must name a regular file (a FIFO or a device is refused, never waited for).
-  static Result<std::unique_ptr<PlaybackDecoder>, std::string> Open(const std::string& name,
-                                                                    const PlaybackOptions& options);
+  // frame, so that Format() and Info() hold. Fails with an error whose text is fit for the
+  // user ("Cannot play NAME: ..."). A path must name a regular file (a FIFO or a device is
+  // refused, never waited for).
+  static Expected<std::unique_ptr<PlaybackDecoder>> Open(const std::string& name, const PlaybackOptions& options);
   ~PlaybackDecoder();
 
   // The next frame's samples (valid until the next call). Again: nothing this time (a
-  // format announced, delay trimmed, a damaged frame skipped). End: the input is over;
-  // Error: it cannot be decoded further (ErrorText() says why).
-  PlaybackStatus Next(const uint8_t** pcm, size_t* bytes);
-  std::string ErrorText() const { return error_; }
+  // format announced, delay trimmed, a damaged frame skipped). End: the input is over.
+  // Fails when the input cannot be decoded further: "Cannot decode NAME further: REASON".
+  Expected<PlaybackStatus> Next(const uint8_t** pcm, size_t* bytes);
 
   // The output format of the frames (it may change at a frame that announces another).
   AudioFormat Format() const { return format_; }
@@ -74,7 +73,7 @@ class PlaybackDecoder {
   AudioFormat format_{};
   uint64_t lengthFrames_ = 0;
   std::string lastTitle_;
-  std::string error_;
+  std::string name_;
 };
 
 // The linear factor of an equalizer band value.

@@ -133,12 +133,13 @@ void Player::PushBlock(Block block) {
 void Player::DecodeStep() {
   const uint8_t* pcm = nullptr;
   size_t bytes = 0;
-  const PlaybackStatus status = decoder_->Next(&pcm, &bytes);
+  const Expected<PlaybackStatus> next = decoder_->Next(&pcm, &bytes);
   if (auto title = decoder_->TakeNewTitle()) {
     ZbdMessage m{};
     Notify(ZBD_NOTIFY_INPUT_NAME, m, *title);
   }
-  switch (status) {
+  // A frame that cannot be decoded ends the input as its end does, with the reason said.
+  switch (next ? next.Value() : PlaybackStatus::End) {
     case PlaybackStatus::Frame: {
       Block block;
       block.generation = generation_;
@@ -155,7 +156,6 @@ void Player::DecodeStep() {
     }
     case PlaybackStatus::Again:
       return;
-    case PlaybackStatus::Error:
     case PlaybackStatus::End: {
       decodeEnded_ = true;
       // A stream cut short by a stop, close or new open: that message, queued already,
@@ -167,9 +167,8 @@ void Player::DecodeStep() {
         if (const std::string reason = decoder_->StreamEndReason(); !reason.empty()) {
           NotifyError(ZBD_SOURCE_INPUT, ZBD_ERR_INPUT_READ, "The stream " + inputName_ + " ended: " + reason);
         }
-      } else if (status == PlaybackStatus::Error) {
-        NotifyError(ZBD_SOURCE_CODEC, ZBD_ERR_DECODE,
-                    "Cannot decode " + inputName_ + " further: " + decoder_->ErrorText());
+      } else if (!next) {
+        NotifyError(ZBD_SOURCE_CODEC, ZBD_ERR_DECODE, next.Error().text);
       }
       Block end;
       end.kind = Block::End;

@@ -128,7 +128,7 @@ void Player::OpenInput(const std::string& name) {
   inputName_ = name;
   if (!opened) {
     // An open cut short by a stop, close or new open is not a failure to report.
-    if (!options.stop.stop_requested()) NotifyError(ZBD_SOURCE_INPUT, ZBD_ERR_INPUT_OPEN, opened.Error());
+    if (!options.stop.stop_requested()) NotifyError(ZBD_SOURCE_INPUT, ZBD_ERR_INPUT_OPEN, opened.Error().text);
     return;
   }
   decoder_ = std::move(opened).Value();

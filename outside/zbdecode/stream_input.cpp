@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
@@ -49,12 +50,22 @@ StreamInput::~StreamInput() {
   if (multi_ != nullptr) curl_multi_cleanup(static_cast<CURLM*>(multi_));
 }
 
-Result<std::unique_ptr<StreamInput>, std::string> StreamInput::Open(const std::string& url,
-                                                                    std::chrono::milliseconds stallLimit,
-                                                                    std::stop_token stop) {
+namespace {
+
+// "Cannot open URL: REASON", of `category`, with the reason apart.
+Error OpenFailure(ErrorCategory category, const std::string& url, const std::string& reason) {
+  Error error(category, {}, "Cannot open " + url + ": " + reason, reason, url);
+  if (category == ErrorCategory::Io) error.errnum = ENOMEM;
+  return error;
+}
+
+}  // namespace
+
+Expected<std::unique_ptr<StreamInput>> StreamInput::Open(const std::string& url, std::chrono::milliseconds stallLimit,
+                                                         std::stop_token stop) {
   InitCurlOnce();
   std::unique_ptr<StreamInput> input(new StreamInput(url, stallLimit));
-  if (input->multi_ == nullptr) return Fail("Cannot open " + url + ": out of memory");
+  if (input->multi_ == nullptr) return Fail(OpenFailure(ErrorCategory::Io, url, "out of memory"));
   // Runs Cancel at once when the stop was requested already.
   input->onStop_.emplace(std::move(stop), CancelOnStop{input.get()});
   input->fetcher_ = std::thread(&StreamInput::FetchMain, input.get());
@@ -63,17 +74,17 @@ Result<std::unique_ptr<StreamInput>, std::string> StreamInput::Open(const std::s
       lock, stallLimit, [&] { return input->headersDone_ || input->ended_ || input->cancelled_; });
   if (input->cancelled_) {
     lock.unlock();
-    return Fail("Cannot open " + url + ": stopped");
+    return Fail(OpenFailure(ErrorCategory::Cancelled, url, "stopped"));
   }
   if (!answered) {
     lock.unlock();
-    return Fail("Cannot open " + url + ": no answer within " + std::to_string(stallLimit.count() / 1000.0).substr(0, 4) +
-                " s");
+    return Fail(OpenFailure(ErrorCategory::Network, url,
+                            "no answer within " + std::to_string(stallLimit.count() / 1000.0).substr(0, 4) + " s"));
   }
   if (!input->headersDone_ && input->filled_ == 0) {
     const std::string reason = input->endReason_;
     lock.unlock();
-    return Fail("Cannot open " + url + ": " + (reason.empty() ? std::string("the server sent no data") : reason));
+    return Fail(OpenFailure(ErrorCategory::Network, url, reason.empty() ? std::string("the server sent no data") : reason));
   }
   lock.unlock();
   return input;

@@ -16,17 +16,17 @@
 #include <thread>
 #include <vector>
 
-#include "common/result.h"
+#include "common/error.h"
 
 class StreamInput {
  public:
-  // Connects and waits for the reply's headers (at most stallLimit). Fails with a message
-  // fit for the user: refused connection, HTTP error status, no answer in time. A stop
-  // requested on `stop` (now or later, from any thread) cancels the input: the wait for
-  // the reply ends at once (Open fails), later reads return 0 and the transfer ends.
-  static Result<std::unique_ptr<StreamInput>, std::string> Open(const std::string& url,
-                                                                std::chrono::milliseconds stallLimit,
-                                                                std::stop_token stop = {});
+  // Connects and waits for the reply's headers (at most stallLimit). Fails with a Network
+  // error whose text is fit for the user ("Cannot open URL: " and the refused connection,
+  // HTTP error status or missing answer), Cancelled when stopped, Io when out of memory.
+  // A stop requested on `stop` (now or later, from any thread) cancels the input: the
+  // wait for the reply ends at once (Open fails), later reads return 0 and the transfer ends.
+  static Expected<std::unique_ptr<StreamInput>> Open(const std::string& url, std::chrono::milliseconds stallLimit,
+                                                     std::stop_token stop = {});
   // Cancels the transfer and waits for the fetching thread, which ends at once then.
   ~StreamInput();
   StreamInput(const StreamInput&) = delete;
