@@ -203,8 +203,9 @@ TEST(DamagedAdts, JunkBetweenFramesIsSearchedThrough) {
 // damaged (the stream then starts at the second frame, the first one given as silence).
 TEST(DamagedAdts, StreamIsFoundBehindTagsAndJunk) {
   const Stream stream = Make(Music());
-  Bytes tagged = {'I', 'D', '3', 3, 0, 0, 0, 0, 3, 0x6A};  // a 490-byte ID3v2.3 body
-  tagged.resize(500, 0);
+  Bytes tagged(500, 0);
+  const Bytes header = {'I', 'D', '3', 3, 0, 0, 0, 0, 3, 0x6A};  // a 490-byte ID3v2.3 body
+  std::copy(header.begin(), header.end(), tagged.begin());
   tagged.insert(tagged.end(), stream.bytes.begin(), stream.bytes.end());
   Bytes v1(128, ' ');
   v1[0] = 'T', v1[1] = 'A', v1[2] = 'G';
