@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <string>
 #include <utility>
 
 #include "common/regular_file.h"
@@ -81,24 +82,33 @@ int32_t FileAccepts(const char* name) {
   return colon == name ? 1 : 0;
 }
 
-thread_local std::string t_lastOpenError;
+// The stream of the file `name`, or why it cannot be opened: Io, its case saying whether
+// memory ran out (the module's open result differs).
+enum class FileOpenFault { Refused, Memory };
 
-int32_t FileOpen(const char* name, void** stream) {
-  if (name == nullptr || stream == nullptr) return ZBD_ERR_ARGUMENT;
+Expected<FileStream*> OpenFileStream(const std::string& name) {
   // Regular files only: the open of a FIFO waits for a writer and the reads of a device
   // may never end, and nothing could then stop the thread that waits.
   auto opened = OpenRegularFile(name);
   if (!opened) {
-    t_lastOpenError = opened.Error().reason;
-    return ZBD_ERR_INPUT_OPEN;
+    const std::string reason = opened.Error().reason;
+    return Fail(Error(ErrorCategory::Io, {}, "Cannot open " + name + ": " + reason, reason, name)
+                    .WithCase(FileOpenFault::Refused));
   }
   auto* file = new (std::nothrow) FileStream;
   if (file == nullptr) {
-    t_lastOpenError = "out of memory";
-    return ZBD_ERR_MEMORY;
+    Error error(ErrorCategory::Io, {}, "Cannot open " + name + ": out of memory", "out of memory", name, ENOMEM);
+    return Fail(error.WithCase(FileOpenFault::Memory));
   }
   file->fd = std::move(opened).Value().Release();
-  *stream = file;
+  return file;
+}
+
+int32_t FileOpen(const char* name, void** stream) {
+  if (name == nullptr || stream == nullptr) return ZBD_ERR_ARGUMENT;
+  auto opened = OpenFileStream(name);
+  if (!opened) return opened.Error().Is(FileOpenFault::Memory) ? ZBD_ERR_MEMORY : ZBD_ERR_INPUT_OPEN;
+  *stream = opened.Value();
   return ZBD_OK;
 }
 
@@ -129,7 +139,14 @@ void FileClose(void* stream) {
 
 }  // namespace
 
-std::string LastFileOpenError() { return t_lastOpenError; }
+Expected<InputSource> InputSource::OpenFile(const std::string& name) {
+  auto opened = OpenFileStream(name);
+  if (!opened) return Fail(opened.Error());
+  InputSource made;
+  made.module_ = FileInputModule();
+  made.stream_ = opened.Value();
+  return made;
+}
 
 ZbdInputModule FileInputModule() {
   ZbdInputModule module{};

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/error.h"
 #include "outside/zbdecode/zbdecode_api.h"
 
 // Move-only; closes the module's stream when it goes. The module's functions are called
@@ -20,6 +21,10 @@ class InputSource {
 
   // ZBD_OK and *source set, or the module's open result.
   static int32_t Open(const ZbdInputModule& module, const std::string& name, InputSource* source);
+  // Opens `name` through the local file input module (a regular file only). Fails with an
+  // Io error whose reason says why ("No such file or directory", "it is a named pipe
+  // (FIFO), not a regular file").
+  static Expected<InputSource> OpenFile(const std::string& name);
 
   bool IsOpen() const { return stream_ != nullptr; }
   // Bytes read, 0 at the end, negative on failure (remembered in ReadFailed()).
@@ -40,5 +45,3 @@ class InputSource {
 // The local file input module's description block. It opens regular files only (a FIFO,
 // a device or a folder is refused at once, never waited for).
 ZbdInputModule FileInputModule();
-// Why the file input module's last open on this thread failed, in words for the user.
-std::string LastFileOpenError();

@@ -102,8 +102,9 @@ Expected<std::unique_ptr<PlaybackDecoder>> PlaybackDecoder::Open(const std::stri
     mpg123_replace_reader_handle(mh, ReadStream, SeekStream, nullptr);
     opened = mpg123_open_handle(mh, d->stream_.get());
   } else {
-    const int32_t result = InputSource::Open(FileInputModule(), name, &d->file_);
-    if (result != ZBD_OK) return Fail(cannot(ErrorCategory::Io, LastFileOpenError()));
+    auto file = InputSource::OpenFile(name);
+    if (!file) return Fail(cannot(ErrorCategory::Io, file.Error().reason));
+    d->file_ = std::move(file).Value();
     mpg123_replace_reader_handle(mh, ReadFile, SeekFile, nullptr);
     opened = mpg123_open_handle(mh, &d->file_);
   }

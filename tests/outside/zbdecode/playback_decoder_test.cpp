@@ -2,6 +2,7 @@
 #include "outside/zbdecode/playback_decoder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <string>
@@ -25,6 +26,15 @@ TEST(PlaybackDecoder, OpenFailuresSayWhatAndWhich) {
   EXPECT_EQ(absent.Error().subject, missing);
   EXPECT_EQ(absent.Error().text, "Cannot play " + missing + ": " + absent.Error().reason);
   EXPECT_FALSE(absent.Error().reason.empty());
+
+  // A FIFO is refused at once (never waited for), the reason said.
+  const std::string fifo = dir.File("fifo.mp3");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  auto pipe = PlaybackDecoder::Open(fifo, PlaybackOptions{});
+  ASSERT_FALSE(pipe);
+  EXPECT_EQ(pipe.Error().category, ErrorCategory::Io);
+  EXPECT_NE(pipe.Error().reason.find("FIFO"), std::string::npos) << pipe.Error().text;
+  EXPECT_EQ(pipe.Error().text, "Cannot play " + fifo + ": " + pipe.Error().reason);
 
   const std::string text = dir.File("text.mp3");
   test_media::WriteFile(text, std::vector<unsigned char>(4096, 'a'));
