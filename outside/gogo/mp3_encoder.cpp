@@ -44,10 +44,8 @@ Error EncoderFailure(Mp3EncoderFault fault, const std::string& text) {
   return error;
 }
 
-// The output could not be created or written: `errnum` the failed call's errno.
-Error OutputFailure(Mp3EncoderFault fault, int errnum, const std::string& path) {
-  Error error = IoError(errnum != 0 ? errnum : EIO, path,
-                        (fault == Mp3EncoderFault::OutputOpen ? "cannot create " : "cannot write ") + path);
+// The output's error, with the encoder's case for it.
+Error FromOutput(Error error, Mp3EncoderFault fault) {
   error.WithCase(fault);
   return error;
 }
@@ -148,8 +146,9 @@ Expected<std::unique_ptr<Mp3Encoder>> Mp3Encoder::Start(const Mp3EncoderSettings
                       "it is the input file itself", settings.outputPath)
                     .WithCase(Mp3EncoderFault::OutputOpen));
   }
-  encoder->output_ = OutputFile::Create(settings.outputPath);
-  if (!encoder->output_.IsOpen()) return Fail(OutputFailure(Mp3EncoderFault::OutputOpen, errno, settings.outputPath));
+  auto output = OutputFile::Create(settings.outputPath);
+  if (!output) return Fail(FromOutput(output.Error(), Mp3EncoderFault::OutputOpen));
+  encoder->output_ = std::move(output).Value();
   return encoder;
 }
 
@@ -181,8 +180,10 @@ Expected<bool> Mp3Encoder::EncodeNextBlock() {
     return Fail(bytes == -1 ? EncoderFailure(Mp3EncoderFault::Memory, "the MP3 encoder ran out of memory")
                             : EncoderFailure(Mp3EncoderFault::Encoder, "the MP3 encoder failed on a frame"));
   }
-  if (bytes > 0 && !output_.Write(mp3_.data(), size_t(bytes))) {
-    return Fail(OutputFailure(Mp3EncoderFault::OutputWrite, errno, settings_.outputPath));
+  if (bytes > 0) {
+    if (auto written = output_.Write(mp3_.data(), size_t(bytes)); !written) {
+      return Fail(FromOutput(written.Error(), Mp3EncoderFault::OutputWrite));
+    }
   }
   ++blocksDone_;
   return true;
@@ -194,18 +195,19 @@ Outcome Mp3Encoder::Finish() {
   lame_global_flags* gf = Flags(lame_);
   const int bytes = lame_encode_flush(gf, mp3_.data(), int(mp3_.size()));
   if (bytes < 0) return Fail(EncoderFailure(Mp3EncoderFault::Encoder, "the MP3 encoder failed on its last frames"));
-  if (bytes > 0 && !output_.Write(mp3_.data(), size_t(bytes))) {
-    return Fail(OutputFailure(Mp3EncoderFault::OutputWrite, errno, settings_.outputPath));
+  if (bytes > 0) {
+    if (auto written = output_.Write(mp3_.data(), size_t(bytes)); !written) {
+      return Fail(FromOutput(written.Error(), Mp3EncoderFault::OutputWrite));
+    }
   }
   // The info tag (frame count, delay and padding for gapless playback) replaces the
   // placeholder first frame; an output that cannot seek keeps the placeholder.
   const size_t tagBytes = lame_get_lametag_frame(gf, mp3_.data(), mp3_.size());
   if (tagBytes > 0 && tagBytes <= mp3_.size()) {
-    bool unseekable = false;
-    if (!output_.WriteAt(0, mp3_.data(), tagBytes, &unseekable) && !unseekable) {
-      return Fail(OutputFailure(Mp3EncoderFault::OutputWrite, errno, settings_.outputPath));
+    if (auto written = output_.WriteAt(0, mp3_.data(), tagBytes); !written && written.Error().errnum != ESPIPE) {
+      return Fail(FromOutput(written.Error(), Mp3EncoderFault::OutputWrite));
     }
   }
-  if (!output_.Close()) return Fail(OutputFailure(Mp3EncoderFault::OutputWrite, errno, settings_.outputPath));
+  if (auto closed = output_.Close(); !closed) return Fail(FromOutput(closed.Error(), Mp3EncoderFault::OutputWrite));
   return Done{};
 }

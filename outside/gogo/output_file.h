@@ -5,25 +5,28 @@
 #include <cstdint>
 #include <string>
 
+#include "common/error.h"
 #include "common/unique_fd.h"
 
-// Move-only owner of a file descriptor opened for writing.
+// Move-only owner of a file descriptor opened for writing. Every failure is an Io error
+// with the path as subject: "cannot create PATH: REASON", "cannot write PATH: REASON".
 class OutputFile {
  public:
   OutputFile() = default;
 
-  // Creates or truncates path. Not open (IsOpen() false) when that fails.
-  static OutputFile Create(const std::string& path);
+  // Creates or truncates path.
+  static Expected<OutputFile> Create(const std::string& path);
 
   bool IsOpen() const { return static_cast<bool>(fd_); }
-  // Appends all n bytes; false when any write fails (full disk, I/O error).
-  bool Write(const void* data, size_t n);
-  // Overwrites n bytes at offset without moving the append position. Returns false when
-  // the write fails; a file that cannot seek (a pipe) is reported through *unseekable.
-  bool WriteAt(uint64_t offset, const void* data, size_t n, bool* unseekable);
-  // Closes the file; false when the close reports a delayed write error.
-  bool Close();
+  // Appends all n bytes; fails when any write fails (full disk, I/O error).
+  Outcome Write(const void* data, size_t n);
+  // Overwrites n bytes at offset without moving the append position. A file that cannot
+  // seek (a pipe) fails with errnum ESPIPE.
+  Outcome WriteAt(uint64_t offset, const void* data, size_t n);
+  // Closes the file; fails when the close reports a delayed write error.
+  Outcome Close();
 
  private:
   UniqueFd fd_;
+  std::string path_;
 };
