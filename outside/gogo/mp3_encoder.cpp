@@ -146,7 +146,7 @@ Expected<std::unique_ptr<Mp3Encoder>> Mp3Encoder::Start(const Mp3EncoderSettings
                       "it is the input file itself", settings.outputPath)
                     .WithCase(Mp3EncoderFault::OutputOpen));
   }
-  auto output = OutputFile::Create(settings.outputPath);
+  auto output = Mp3OutputFile::Create(settings.outputPath);
   if (!output) return Fail(FromOutput(output.Error(), Mp3EncoderFault::OutputOpen));
   encoder->output_ = std::move(output).Value();
   return encoder;

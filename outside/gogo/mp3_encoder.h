@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/error.h"
-#include "outside/gogo/output_file.h"
+#include "outside/gogo/mp3_output_file.h"
 #include "outside/gogo/wav_input.h"
 
 struct Mp3EncoderSettings {
@@ -61,7 +61,7 @@ class Mp3Encoder {
   Mp3EncoderSettings settings_;
   WavInput input_;
   std::unique_ptr<void, LameDeleter> lame_;
-  OutputFile output_;
+  Mp3OutputFile output_;
   bool monoToStereo_ = false;  // a mono input encoded into two channels
   bool finished_ = false;
   uint64_t blockFrames_ = 0;

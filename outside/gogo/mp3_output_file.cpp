@@ -1,5 +1,5 @@
 // Checked writes to the encoder's output file.
-#include "outside/gogo/output_file.h"
+#include "outside/gogo/mp3_output_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -15,15 +15,15 @@ Error WriteFailure(int errnum, const std::string& path) {
 
 }  // namespace
 
-Expected<OutputFile> OutputFile::Create(const std::string& path) {
-  OutputFile file;
+Expected<Mp3OutputFile> Mp3OutputFile::Create(const std::string& path) {
+  Mp3OutputFile file;
   file.fd_.Reset(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
   if (!file.fd_) return Fail(IoError(errno, path, "cannot create " + path));
   file.path_ = path;
   return file;
 }
 
-Outcome OutputFile::Write(const void* data, size_t n) {
+Outcome Mp3OutputFile::Write(const void* data, size_t n) {
   const auto* bytes = static_cast<const unsigned char*>(data);
   while (n > 0) {
     ssize_t put = write(fd_.Get(), bytes, n);
@@ -35,7 +35,7 @@ Outcome OutputFile::Write(const void* data, size_t n) {
   return Done{};
 }
 
-Outcome OutputFile::WriteAt(uint64_t offset, const void* data, size_t n) {
+Outcome Mp3OutputFile::WriteAt(uint64_t offset, const void* data, size_t n) {
   const auto* bytes = static_cast<const unsigned char*>(data);
   while (n > 0) {
     ssize_t put = pwrite(fd_.Get(), bytes, n, off_t(offset));
@@ -48,7 +48,7 @@ Outcome OutputFile::WriteAt(uint64_t offset, const void* data, size_t n) {
   return Done{};
 }
 
-Outcome OutputFile::Close() {
+Outcome Mp3OutputFile::Close() {
   if (!fd_) return Done{};
   const int result = close(fd_.Release());
   if (result == 0 || errno == EINTR) return Done{};

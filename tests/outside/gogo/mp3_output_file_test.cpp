@@ -1,5 +1,5 @@
 // The encoder's output file: its failures as errors.
-#include "outside/gogo/output_file.h"
+#include "outside/gogo/mp3_output_file.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -16,14 +16,14 @@ namespace {
 TEST(GogoOutputFile, FailuresCarryTheSystemReasonAndThePath) {
   test_media::ScratchDir dir;
   const std::string nowhere = dir.File("no/such/folder/out.mp3");
-  auto missing = OutputFile::Create(nowhere);
+  auto missing = Mp3OutputFile::Create(nowhere);
   ASSERT_FALSE(missing);
   EXPECT_EQ(missing.Error().category, ErrorCategory::Io);
   EXPECT_EQ(missing.Error().errnum, ENOENT);
   EXPECT_EQ(missing.Error().subject, nowhere);
   EXPECT_EQ(missing.Error().text, "cannot create " + nowhere + ": No such file or directory");
 
-  auto full = OutputFile::Create("/dev/full");
+  auto full = Mp3OutputFile::Create("/dev/full");
   ASSERT_TRUE(full);
   auto written = full.Value().Write("abc", 3);
   ASSERT_FALSE(written);
@@ -33,7 +33,7 @@ TEST(GogoOutputFile, FailuresCarryTheSystemReasonAndThePath) {
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
   const std::string pipePath = "/proc/self/fd/" + std::to_string(fds[1]);
-  auto piped = OutputFile::Create(pipePath);
+  auto piped = Mp3OutputFile::Create(pipePath);
   ASSERT_TRUE(piped);
   auto at = piped.Value().WriteAt(0, "abc", 3);
   ASSERT_FALSE(at);

@@ -1,4 +1,5 @@
-// A file written by the encoder, with every write and the close checked.
+// A file written by the MP3 encoder, with every write and the close checked. (Named apart
+// from the programs' OutputFile of common/, which replaces a file only once it is whole.)
 #pragma once
 
 #include <cstddef>
@@ -10,12 +11,12 @@
 
 // Move-only owner of a file descriptor opened for writing. Every failure is an Io error
 // with the path as subject: "cannot create PATH: REASON", "cannot write PATH: REASON".
-class OutputFile {
+class Mp3OutputFile {
  public:
-  OutputFile() = default;
+  Mp3OutputFile() = default;
 
   // Creates or truncates path.
-  static Expected<OutputFile> Create(const std::string& path);
+  static Expected<Mp3OutputFile> Create(const std::string& path);
 
   bool IsOpen() const { return static_cast<bool>(fd_); }
   // Appends all n bytes; fails when any write fails (full disk, I/O error).
