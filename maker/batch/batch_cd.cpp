@@ -109,8 +109,8 @@ void FillFromDiscText(const BatchDisc& disc, TerminalHost& host) {
   const auto names = std::count_if(filled.trackNames.begin(), filled.trackNames.end(),
                                    [](const std::string& name) { return !name.empty(); });
   if (filled.title.empty() && filled.artist.empty() && names == 0) return;
-  host.AppendLog(MakerLog::Reader, "    Disc text: " + filled.artist + " / " + filled.title + ", " +
-                                       std::to_string(names) + " track names");
+  host.AppendLog(MakerLog::Reader, LogEvent::Info("    Disc text: " + filled.artist + " / " + filled.title + ", " +
+                                                      std::to_string(names) + " track names"));
 }
 
 void FillCdTracks(const BatchOptions& options, const BatchDisc& disc, TerminalHost& host) {

@@ -15,7 +15,7 @@ class TerminalCddbStatus final : public CddbStatusHost {
  public:
   explicit TerminalCddbStatus(TerminalHost& host) : host_(host) {}
 
-  void AppendLog(const std::string& line) override { host_.AppendLog(MakerLog::Reader, line); }
+  void AppendLog(const std::string& line) override { host_.AppendLog(MakerLog::Reader, LogEvent::Info(line)); }
   void SetOkEnabled(bool) override {}
   void SetCancelEnabled(bool) override {}
   void CloseWithOk() override {}
@@ -58,9 +58,9 @@ int LookUpDisc(QueueMainLoop& loop, const CddbRequest& request, TerminalHost& ho
   if (result != kCddbOk) {
     const char* source = request.source == MetadataSource::MusicBrainz ? "MusicBrainz" : "CDDB";
     if (result != kCddbCancelled)
-      host.AppendLog(MakerLog::Reader, "    Warning: " + std::string(source) + " lookup failed (" +
-                                           std::string(CddbResultText(result)) +
-                                           "), going on with the CD information given");
+      host.AppendLog(MakerLog::Reader, LogEvent::Warning("    Warning: " + std::string(source) + " lookup failed (" +
+                                                         std::string(CddbResultText(result)) +
+                                                         "), going on with the CD information given"));
     return result;
   }
   const CddbOutputs& found = thread.Outputs();
@@ -68,8 +68,8 @@ int LookUpDisc(QueueMainLoop& loop, const CddbRequest& request, TerminalHost& ho
   const auto names = std::count(found.trackNames.begin(), found.trackNames.end(), '\n');
   // CDDB names a category, MusicBrainz a year; either may be missing.
   const std::string detail = found.category.empty() ? found.year : found.category;
-  host.AppendLog(MakerLog::Reader, "    Found: " + found.artist + " / " + found.title +
-                                       (detail.empty() ? std::string() : " (" + detail + ")") + ", " +
-                                       std::to_string(names) + " track names");
+  host.AppendLog(MakerLog::Reader, LogEvent::Info("    Found: " + found.artist + " / " + found.title +
+                                                  (detail.empty() ? std::string() : " (" + detail + ")") + ", " +
+                                                  std::to_string(names) + " track names"));
   return result;
 }

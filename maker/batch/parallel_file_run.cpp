@@ -54,7 +54,7 @@ class ParallelFileRun::Lane final : public PipelineHost {
   // The run's end of the job, on the loop after the pipeline's own handling is over.
   void HandBack() { ending_ = false; }
 
-  void AppendLog(MakerLog, const std::string& line) override { run_.host_.AppendJobLog(index_, row_, line); }
+  void AppendLog(MakerLog, const LogEvent& event) override { run_.host_.AppendJobLog(index_, row_, event); }
   void SetStatusText(MakerPanel panel, const std::string& text) override {
     if (panel == MakerPanel::Encoder) run_.host_.SetJobStatus(index_, row_, text);
   }

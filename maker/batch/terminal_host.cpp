@@ -161,23 +161,23 @@ std::string TerminalHost::Subject(MakerLog log) const {
   return {};
 }
 
-void TerminalHost::AppendLog(MakerLog log, const std::string& line) {
-  // Each job's lines begin with an empty line and name what the job works on; its status
-  // text is stale from then on, and after the job's last line.
-  if (line.empty()) subjects_.erase(log);
-  if (line.empty() || line.starts_with("    Done (") || line == "    Cancelled.")
+void TerminalHost::AppendLog(MakerLog log, const LogEvent& event) {
+  // Each job's lines begin with an event that opens them, and its heading names what the
+  // job works on; the status text is stale from the opening on, and after the job's end.
+  if (event.severity == LogSeverity::Begin) subjects_.erase(log);
+  if (event.severity == LogSeverity::Begin || event.severity == LogSeverity::Done)
     status_.erase(log == MakerLog::Reader ? MakerPanel::Reader : MakerPanel::Encoder);
-  for (const char* lead : {"Encoding: ", "Decoding: ", "Reading: ", "Not reading: "})
-    if (line.starts_with(lead)) subjects_[log] = line.substr(std::char_traits<char>::length(lead));
+  if (!event.subject.empty()) subjects_[log] = event.subject;
 
-  PrintLog(line, line, Subject(log));
+  PrintLog(event, event.text, Subject(log));
 }
 
-void TerminalHost::PrintLog(const std::string& line, const std::string& shown, const std::string& subject) {
+void TerminalHost::PrintLog(const LogEvent& event, const std::string& shown, const std::string& subject) {
+  const std::string& line = event.text;
   const size_t text = line.find_first_not_of(' ');
   const std::string trimmed = text == std::string::npos ? std::string() : line.substr(text);
-  const bool error = trimmed.starts_with("Error:");
-  const bool problem = error || trimmed.starts_with("Warning:");
+  const bool error = event.severity == LogSeverity::Error;
+  const bool problem = error || event.severity == LogSeverity::Warning;
   const std::string problemLine = "zbmaker: " + (subject.empty() ? "" : subject + ": ") + trimmed;
   if (choices_.quiet) {
     if (error) PrintLine(err_, problemLine);
@@ -205,11 +205,11 @@ void TerminalHost::BeginJob(int lane, int row) {
   status.text.clear();
 }
 
-void TerminalHost::AppendJobLog(int lane, int row, const std::string& line) {
-  if (line.empty()) return;
+void TerminalHost::AppendJobLog(int lane, int row, const LogEvent& event) {
+  if (event.severity == LogSeverity::Begin) return;
   // After the job's last line its status text is stale.
-  if (line.starts_with("    Done (") || line == "    Cancelled.") lanes_[lane].text.clear();
-  PrintLog(line, JobPrefix(row) + line, FilePath(row));
+  if (event.severity == LogSeverity::Done) lanes_[lane].text.clear();
+  PrintLog(event, JobPrefix(row) + event.text, FilePath(row));
 }
 
 void TerminalHost::SetJobStatus(int lane, int row, const std::string& text) {

@@ -23,10 +23,11 @@ struct TerminalChoices {
   std::function<std::chrono::steady_clock::time_point()> clock;
 };
 
-// Log lines go to `out` as they come. A log line that reports an error or a warning
-// ("    Error: ...", "    Warning: ...") goes to `err` as well, as
-// "zbmaker: <file or track>: Error: ..." so that it is understood without the log; when
-// both streams reach the same file it is printed once, to `err`, as it is.
+// Log lines go to `out` as they come. A log event of severity Error or Warning goes to
+// `err` as well, as "zbmaker: <file or track>: Error: ..." (its subject, else the subject
+// of its log's current job) so that it is understood without the log; when both streams
+// reach the same file it is printed once, to `err`, as it is. Only the severity decides:
+// a line whose text looks like an error (a file named "Error: x.wav") is not one.
 //
 // Status texts: with `progressLine` they make one updating line on `err` that tells, per
 // busy worker, what it does ("Encoding AAC"), the job's number of the count ("3/12"), the
@@ -54,11 +55,11 @@ class TerminalHost final : public PipelineHost {
   // left out, as it would separate nothing. Errors and warnings reach `err` as for one
   // job. Status texts make one part of the progress line per lane, or prefixed lines.
   void BeginJob(int lane, int row);
-  void AppendJobLog(int lane, int row, const std::string& line);
+  void AppendJobLog(int lane, int row, const LogEvent& event);
   void SetJobStatus(int lane, int row, const std::string& text);
   bool AskJobYesNo(int row, const std::string& text);
 
-  void AppendLog(MakerLog log, const std::string& line) override;
+  void AppendLog(MakerLog log, const LogEvent& event) override;
   void SetStatusText(MakerPanel panel, const std::string& text) override;
   bool AskYesNo(const std::string& text, const std::string& caption) override;
 
@@ -116,9 +117,9 @@ class TerminalHost final : public PipelineHost {
   void DrawStatusLine();
   // The progress line's part for one panel's text; empty for an idle panel.
   std::string PanelProgress(MakerPanel panel, const std::string& text, const PanelJob& job);
-  // Prints a log line (`shown`, which is `line` with what it belongs to in front) on
-  // `out`, an error or warning also on `err` as "zbmaker: <subject>: ...".
-  void PrintLog(const std::string& line, const std::string& shown, const std::string& subject);
+  // Prints a log line (`shown`, which is the event's text with what it belongs to in
+  // front) on `out`, an error or warning also on `err` as "zbmaker: <subject>: ...".
+  void PrintLog(const LogEvent& event, const std::string& shown, const std::string& subject);
   // "[3/12 name.wav] " for the job on file row `row`.
   std::string JobPrefix(int row) const;
   // Prints a line (escaped) on `stream`; the progress line is cleared first and drawn
@@ -131,7 +132,7 @@ class TerminalHost final : public PipelineHost {
 
   struct TemporaryFiles final : WorkerHost {
     explicit TemporaryFiles(TerminalHost& h) : host(h) {}
-    void AppendLog(MakerLog log, const std::string& line) override { host.AppendLog(log, line); }
+    void AppendLog(MakerLog log, const LogEvent& event) override { host.AppendLog(log, event); }
     void SetStatusText(MakerPanel panel, const std::string& text) override { host.SetStatusText(panel, text); }
     bool AskYesNo(const std::string& text, const std::string&) override {
       return host.Answer(text, true, "Yes (temporary file)");
@@ -158,6 +159,6 @@ class TerminalHost final : public PipelineHost {
   CdInfo cdInfo_;
   std::vector<int> jobRows_;  // rows of the run, in order (ShowProgressOf)
   int currentFileRow_ = -1;   // the file row the pipeline selected last
-  std::map<MakerLog, std::string> subjects_;  // from "Encoding: ", "Decoding: ", "Reading: ", "Not reading: "
+  std::map<MakerLog, std::string> subjects_;  // of each log's current job, from its events
   TemporaryFiles temporaryFiles_{*this};
 };

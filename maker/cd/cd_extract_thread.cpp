@@ -55,8 +55,8 @@ void TCDExtractThread::Cancel() {
   Terminate();
 }
 
-void TCDExtractThread::Log(const std::string& line) {
-  Synchronize([this, line] { host_.AppendLog(MakerLog::Reader, line); });
+void TCDExtractThread::Log(LogSeverity severity, const std::string& line) {
+  Synchronize([this, event = LogEvent{severity, subject_, line}] { host_.AppendLog(MakerLog::Reader, event); });
 }
 
 void TCDExtractThread::Status(const std::string& text) {
@@ -88,10 +88,10 @@ void TCDExtractThread::HandleMessage(uint8_t type, int32_t value) {
   const std::string at = Format("(At %i.%02i%%)", lastProgress_ / 100, lastProgress_ % 100);
   if (IsError(type)) {
     SetError();
-    Log("    Error: " + message + " " + at);
+    Log(LogSeverity::Error, "    Error: " + message + " " + at);
   } else {
     SetWarning();
-    Log("    Warning: " + message + " " + at);
+    Log(LogSeverity::Warning, "    Warning: " + message + " " + at);
   }
 }
 
@@ -122,10 +122,13 @@ bool TCDExtractThread::FindTrackSectors() {
 }
 
 void TCDExtractThread::Run() {
-  Log("");
-  Log(Format("%i-sector read%s", job_.sectorsPerRead, job_.jitterCorrection ? "; correcting jitters" : ""));
-  Log(Format("Reading: Track %02i", job_.track));
-  Log("To: " + job_.outputPath);
+  Log(LogSeverity::Begin, "");
+  Log(LogSeverity::Info,
+      Format("%i-sector read%s", job_.sectorsPerRead, job_.jitterCorrection ? "; correcting jitters" : ""));
+  // The heading names the track: every later line of the job is about it.
+  subject_ = Format("Track %02i", job_.track);
+  Log(LogSeverity::Info, "Reading: " + subject_);
+  Log(LogSeverity::Info, "To: " + job_.outputPath);
   lastProgress_ = 0;
   dataBytes_ = 0;
 
@@ -139,7 +142,7 @@ void TCDExtractThread::Run() {
   // Missing folders on the way are made level by level.
   if (const std::string dir = ExtractFileDir(job_.outputPath); !dir.empty()) {
     if (auto made = CreateDirectories(dir); !made) {
-      Log("    Error: " + made.Error().Message());
+      Log(LogSeverity::Error, "    Error: " + made.Error().Message());
       SetError();
       return;
     }
@@ -149,7 +152,7 @@ void TCDExtractThread::Run() {
   // file only once the read has succeeded (normalization reads the samples back).
   auto created = OutputFile::Create(job_.outputPath, {.readable = job_.normalize});
   if (!created) {
-    Log("    Error: Cannot create file: " + created.Error().Reason());
+    Log(LogSeverity::Error, "    Error: Cannot create file: " + created.Error().Reason());
     SetError();
     return;
   }
@@ -238,7 +241,7 @@ void TCDExtractThread::Run() {
 
   if (errorText.empty() && !cancel_ && !Terminated() && !Error() && job_.normalize && peakMaximum_ != 0) {
     NormalizeHooks hooks;
-    hooks.log = [this](const std::string& line) { Log(line); };
+    hooks.log = [this](const std::string& line) { Log(LogSeverity::Info, line); };
     hooks.stop = [this] { return Terminated(); };
     hooks.progress = [this](int64_t done, int64_t total) {
       const std::time_t now = std::time(nullptr);
@@ -248,15 +251,18 @@ void TCDExtractThread::Run() {
       lastStatusTime_ = now;
     };
     NormalizeSettings settings{job_.normalizePercent, job_.normalizeMin, job_.normalizeMax};
-    errorText = NormalizeTrack(fd, static_cast<uint32_t>(dataBytes_.load()), job_.mono, sampleRate,
-                               peakMaximum_, settings, hooks);
-    if (!errorText.empty()) SetError();
+    const Outcome normalized = NormalizeTrack(fd, static_cast<uint32_t>(dataBytes_.load()), job_.mono, sampleRate,
+                                              peakMaximum_, settings, hooks);
+    if (!normalized) {
+      errorText = "    Error: " + normalized.Error().Message();
+      SetError();
+    }
   }
 
   if (!errorText.empty()) {
-    Log(errorText);
+    Log(LogSeverity::Error, errorText);
   } else if (WriteWavHeader(fd, job_.mono, sampleRate, static_cast<uint32_t>(dataBytes_.load())) != kWavWriteOk) {
-    Log("    Error: Cannot write to file.");
+    Log(LogSeverity::Error, "    Error: Cannot write to file.");
     SetError();
   }
 
@@ -265,8 +271,8 @@ void TCDExtractThread::Run() {
   const JobOutputOutcome outcome =
       EndJobOutput(output, end, job_.keepPartialOutput, kWavHeaderBytes, /*partialExt=*/".wav");
   if (outcome.failed) {
-    Log("    Error: " + outcome.error);
+    Log(LogSeverity::Error, "    Error: " + outcome.error);
     SetError();
   }
-  if (!outcome.keptLine.empty()) Log(outcome.keptLine);
+  if (!outcome.kept.text.empty()) Log(outcome.kept.severity, outcome.kept.text);
 }

@@ -36,7 +36,8 @@ class TCDExtractThread : public JobWorker {
   void Run() override;
 
  private:
-  void Log(const std::string& line);
+  // Logs a line of the track's job: about the track once its heading has named it.
+  void Log(LogSeverity severity, const std::string& line);
   void Status(const std::string& text);
   void DrainMessages(ReaderRequest& request);
   void HandleMessage(uint8_t type, int32_t value);
@@ -45,6 +46,7 @@ class TCDExtractThread : public JobWorker {
 
   WorkerHost& host_;
   ReaderJob job_;
+  std::string subject_;  // "Track 03" from the heading on
   std::atomic<bool> cancel_{false};
   int lastProgress_ = 0;
   std::time_t lastStatusTime_ = 0;

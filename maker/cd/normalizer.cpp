@@ -15,8 +15,18 @@
 namespace {
 
 constexpr size_t kBlockBytes = 4096;
-constexpr const char* kReadFailed = "    Error: Cannot read file.";
-constexpr const char* kWriteFailed = "    Error: Cannot write to file.";
+// The failures keep the words of the reader log's lines; the caller adds the "Error: ".
+Error WriteFailed(int64_t at, int errnum) {
+  return Error(ErrorCategory::Io, ErrorPosition::Byte(static_cast<uint64_t>(at)), "Cannot write to file.",
+               errnum != 0 ? std::strerror(errnum) : std::string(), {}, errnum);
+}
+
+// errnum 0: the file ended before the audio it was said to hold.
+Error ReadFailed(int64_t at, int errnum) {
+  return Error(errnum != 0 ? ErrorCategory::Io : ErrorCategory::Format, ErrorPosition::Byte(static_cast<uint64_t>(at)),
+               "Cannot read file.", errnum != 0 ? std::strerror(errnum) : "the file ends before its audio", {},
+               errnum);
+}
 
 }  // namespace
 
@@ -38,26 +48,26 @@ int16_t ScaleSample(int16_t sample, float factor) {
   return static_cast<int16_t>(std::clamp(static_cast<int>(scaled), -32768, 32767));
 }
 
-std::string NormalizeTrack(int fd, uint32_t audioBytes, bool mono, uint32_t sampleRate, int peak,
+Outcome NormalizeTrack(int fd, uint32_t audioBytes, bool mono, uint32_t sampleRate, int peak,
                            const NormalizeSettings& settings, const NormalizeHooks& hooks) {
   hooks.log("    Normalizing.");
-  if (WriteWavHeader(fd, mono, sampleRate, audioBytes) != kWavWriteOk) return kWriteFailed;
+  if (WriteWavHeader(fd, mono, sampleRate, audioBytes) != kWavWriteOk) return Fail(WriteFailed(0, errno));
   const int percent = PeakPercent(peak);
   const float factor = NormalizeFactor(settings.percent, peak);
   if ((settings.minimum <= percent && percent <= settings.maximum) || percent == settings.percent) {
     hooks.log("    Normalization not needed.");
-    return {};
+    return Done{};
   }
   std::array<uint8_t, kBlockBytes> block{};
   int64_t done = 0;
   while (done < int64_t{audioBytes} && !hooks.stop()) {
     hooks.progress(done, audioBytes);
     const off_t position = lseek(fd, 0, SEEK_CUR);
-    if (position < 0) return kReadFailed;
+    if (position < 0) return Fail(ReadFailed(kWavHeaderBytes + done, errno));
     const size_t want = static_cast<size_t>(std::min<int64_t>(kBlockBytes, int64_t{audioBytes} - done));
     const ssize_t got = ReadUpTo(fd, block.data(), want);
     // A file shorter than the reported audio would otherwise loop here for ever.
-    if (got <= 0) return kReadFailed;
+    if (got <= 0) return Fail(ReadFailed(position, got < 0 ? errno : 0));
     const size_t samples = static_cast<size_t>(got) / 2;
     for (size_t i = 0; i < samples; ++i) {
       int16_t s;
@@ -65,9 +75,9 @@ std::string NormalizeTrack(int fd, uint32_t audioBytes, bool mono, uint32_t samp
       s = ScaleSample(s, factor);
       std::memcpy(&block[2 * i], &s, 2);
     }
-    if (lseek(fd, position, SEEK_SET) < 0) return kReadFailed;
-    if (!WriteAll(fd, block.data(), static_cast<size_t>(got))) return kWriteFailed;
+    if (lseek(fd, position, SEEK_SET) < 0) return Fail(ReadFailed(position, errno));
+    if (!WriteAll(fd, block.data(), static_cast<size_t>(got))) return Fail(WriteFailed(position, errno));
     done += got;
   }
-  return {};
+  return Done{};
 }

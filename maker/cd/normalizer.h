@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "common/error.h"
+
 struct NormalizeSettings {
   int percent = 100;   // NormalizePercent: target peak, percent of full scale
   int minimum = 95;    // NormalizeMin: scale only when the peak is below this ...
@@ -29,8 +31,9 @@ int16_t ScaleSample(int16_t sample, float factor);
 
 // Normalizes the audio of an open WAV file (fd readable and writable). Logs "Normalizing.",
 // rewrites the header with audioBytes, and either logs "Normalization not needed." or
-// scales the samples in place in blocks of 4 096 bytes. Returns the error line to log, or
-// "" on success (also when stopped between blocks). A file that ends before audioBytes
-// ends the loop with "    Error: Cannot read file."; the samples done so far stay scaled.
-std::string NormalizeTrack(int fd, uint32_t audioBytes, bool mono, uint32_t sampleRate, int peak,
+// scales the samples in place in blocks of 4 096 bytes. Succeeds also when stopped between
+// blocks. Fails with "Cannot write to file." (Io) or "Cannot read file." (Io, or Format for
+// a file that ends before audioBytes), positioned at the byte of the file where it failed;
+// the samples done so far stay scaled. The caller logs the failure as its error line.
+Outcome NormalizeTrack(int fd, uint32_t audioBytes, bool mono, uint32_t sampleRate, int peak,
                            const NormalizeSettings& settings, const NormalizeHooks& hooks);

@@ -81,13 +81,13 @@ int32_t EncoderEvent(CodecRecord& job, uint8_t kind, int32_t value, const char* 
       job.lastStatusTime = now;
     }
   } else if (kind == static_cast<uint8_t>(CodecEvent::Finished)) {
-    job.Log(FormatText("    Done (%li seconds).", static_cast<long>(job.Now() - job.startTime)));
+    job.Log(LogSeverity::Done, FormatText("    Done (%li seconds).", static_cast<long>(job.Now() - job.startTime)));
   } else if (kind == static_cast<uint8_t>(CodecEvent::Warning) && text != nullptr && *text != '\0') {
-    job.Log(FormatText("    Warning: %s", text));
+    job.Log(LogSeverity::Warning, FormatText("    Warning: %s", text));
   }
   if (!error.empty()) {
     job.MarkError();
-    job.Log(FormatText("    Error: %s (At %i.%02i%%)", error.c_str(), job.lastProgress / 100, job.lastProgress % 100));
+    job.Log(LogSeverity::Error, FormatText("    Error: %s (At %i.%02i%%)", error.c_str(), job.lastProgress / 100, job.lastProgress % 100));
     return 1;
   }
   return job.StopRequested() ? 1 : 0;
@@ -106,11 +106,11 @@ int32_t DecoderEvent(CodecRecord& job, uint8_t kind, int32_t value, const char* 
       job.lastStatusTime = now;
     }
   } else if (kind == static_cast<uint8_t>(CodecEvent::Warning) && text != nullptr && *text != '\0') {
-    job.Log(FormatText("    Warning: %s", text));
+    job.Log(LogSeverity::Warning, FormatText("    Warning: %s", text));
   }
   if (!error.empty()) {
     job.MarkError();
-    job.Log(FormatText("    Error: %s", error.c_str()));
+    job.Log(LogSeverity::Error, FormatText("    Error: %s", error.c_str()));
     return 1;
   }
   return job.StopRequested() ? 1 : 0;

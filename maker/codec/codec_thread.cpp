@@ -12,7 +12,7 @@ void CodecThread::ShowStatusMessage() {
 }
 
 void CodecThread::LogMessage() {
-  Synchronize([this] { host_.AppendLog(MakerLog::Encoder, messageText); });
+  Synchronize([this] { host_.AppendLog(MakerLog::Encoder, logEvent); });
 }
 
 bool CodecThread::MayWriteOutput(bool confirmOverwrite) {
@@ -26,7 +26,7 @@ bool CodecThread::MayWriteOutput(bool confirmOverwrite) {
 bool CodecThread::OutputDiffersFromInput(const std::string& inputPath) {
   if (inputPath != outputPath && !IsSameFile(inputPath, outputPath)) return true;
   SetError();
-  Log("    Error: The output file is the input file itself.");
+  Log(LogSeverity::Error, "    Error: The output file is the input file itself.");
   return false;
 }
 
@@ -43,7 +43,7 @@ void CodecThread::EndOutput(OutputFile& output, bool keepPartial, int64_t emptyB
   const JobEnd end = Terminated() ? JobEnd::Cancelled : Error() ? JobEnd::Failed : JobEnd::Finished;
   const JobOutputOutcome outcome = EndJobOutput(output, end, keepPartial, emptyBytes, ExtractFileExt(outputPath));
   if (outcome.failed) OutputFailed(CodecEvent::CannotWriteOutput, outcome.error);
-  if (!outcome.keptLine.empty()) Log(outcome.keptLine);
+  if (!outcome.kept.text.empty()) Log(outcome.kept.severity, outcome.kept.text);
 }
 
 std::string TrimJobPath(std::string path) {

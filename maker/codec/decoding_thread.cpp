@@ -21,9 +21,11 @@ void TDecodingThread::Run() {
   const std::string inputPath = TrimJobPath(job_.inputPath);
   outputPath = ChangeFileExt(inputPath, ".wav");
 
-  Log("");
-  Log("Decoding: " + inputPath);
-  Log("To: " + outputPath);
+  Log(LogSeverity::Begin, "");
+  // The heading names the input: every later line of the job is about it.
+  logSubject = inputPath;
+  Log(LogSeverity::Info, "Decoding: " + inputPath);
+  Log(LogSeverity::Info, "To: " + outputPath);
 
   // Refused before the overwrite question: a yes to replacing the input would not be kept.
   if (!OutputDiffersFromInput(inputPath)) return;
@@ -55,5 +57,5 @@ void TDecodingThread::OutputFailed(CodecEvent kind, const std::string& text) {
     errorCode_ = kind == CodecEvent::CannotCreateOutput ? kMp3DecodeOutput : kMp3DecodeWrite;
   std::string line = "Error: " + text;
   line[7] = static_cast<char>(std::tolower(static_cast<unsigned char>(line[7])));
-  Log(line);
+  Log(LogSeverity::Error, line);
 }

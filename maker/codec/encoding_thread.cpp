@@ -36,10 +36,12 @@ void TEncodingThread::Run() {
   const std::string inputPath = TrimJobPath(job_.inputPath);
   outputPath = ChangeFileExt(inputPath, job_.mpegMode == kModeAac ? ".aac" : ".mp3");
 
-  Log("");
-  Log(Description(job_));
-  Log("Encoding: " + inputPath);
-  Log("To: " + outputPath);
+  Log(LogSeverity::Begin, "");
+  Log(LogSeverity::Info, Description(job_));
+  // The heading names the input: every later line of the job is about it.
+  logSubject = inputPath;
+  Log(LogSeverity::Info, "Encoding: " + inputPath);
+  Log(LogSeverity::Info, "To: " + outputPath);
 
   // Refused before the overwrite question: a yes to replacing the input would not be kept.
   if (!OutputDiffersFromInput(inputPath)) return;
@@ -75,23 +77,23 @@ void TEncodingThread::OutputFailed(CodecEvent kind, const std::string& text) {
 // for the program so that the pipeline's delete rules act only after it has finished.
 void TEncodingThread::RunExternalProgram() {
   const std::string& inputPath = job_.inputPath;
-  Log("");
-  Log("Executing exteral program:");
-  Log(ExpandPlaceholders(job_.externalCommand, inputPath));
+  Log(LogSeverity::Begin, "");
+  Log(LogSeverity::Info, "Executing exteral program:");
+  Log(LogSeverity::Info, ExpandPlaceholders(job_.externalCommand, inputPath));
 
   const ExternalRunResult result =
       ::RunExternalProgram(ExpandCommandWords(job_.externalCommand, inputPath), [this] { return Terminated(); });
   switch (result.outcome) {
     case ExternalRunOutcome::Succeeded:
-      Log(FormatText("    Done (%li seconds).", static_cast<long>(Now() - startTime)));
+      Log(LogSeverity::Done, FormatText("    Done (%li seconds).", static_cast<long>(Now() - startTime)));
       return;
     case ExternalRunOutcome::StartFailed:
       SetError();
-      Log(StartFailureText(result.startErrno));
+      Log(LogSeverity::Error, StartFailureText(result.startErrno));
       return;
     case ExternalRunOutcome::Failed:
       SetError();
-      Log(result.signal != 0 ? FormatText("    Error: External program failed (signal %i).", result.signal)
+      Log(LogSeverity::Error, result.signal != 0 ? FormatText("    Error: External program failed (signal %i).", result.signal)
                              : FormatText("    Error: External program failed (exit code %i).", result.exitCode));
       return;
     case ExternalRunOutcome::Cancelled:

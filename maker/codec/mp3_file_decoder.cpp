@@ -56,7 +56,7 @@ Error DecodeFailure(Mp3DecodeFault fault, std::string line, int errnum = 0) {
 // Logs the failure and marks the job failed.
 Failure<Error> Failed(CodecRecord& job, Error error) {
   job.MarkError();
-  job.Log(error.text);
+  job.Log(LogSeverity::Error, error.text);
   return Fail(std::move(error));
 }
 

@@ -30,11 +30,11 @@ void JobFiles::Delete(const std::string& path, MakerLog log) {
   // Only files (or a link, which loses nothing) are deleted: a device or FIFO in a job's
   // place is no file the job made.
   if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
-    host_.AppendLog(log, "    Warning: Cannot delete " + path + ": not a regular file");
+    host_.AppendLog(log, LogEvent::Warning("    Warning: Cannot delete " + path + ": not a regular file"));
     return;
   }
   if (::unlink(path.c_str()) == 0 || errno == ENOENT) return;
-  host_.AppendLog(log, "    Warning: Cannot delete " + path + ": " + std::strerror(errno));
+  host_.AppendLog(log, LogEvent::Warning("    Warning: Cannot delete " + path + ": " + std::strerror(errno)));
 }
 
 void JobFiles::DeleteWritten(const std::string& path, const std::optional<FileState>& before, MakerLog log) {
@@ -65,8 +65,9 @@ void JobFiles::EndTemporaryInput(int track, const std::string& path, const char*
   char line[64];
   if (kept) {
     std::snprintf(line, sizeof line, "    Kept track %02i as ", track);
-    host_.AppendLog(MakerLog::Encoder, line + kept.Value() + " (not encoded: " + why + ").");
+    host_.AppendLog(MakerLog::Encoder, LogEvent::Info(line + kept.Value() + " (not encoded: " + why + ")."));
   } else {
-    host_.AppendLog(MakerLog::Encoder, "    Warning: Cannot rename " + path + ": " + std::strerror(kept.Error()));
+    host_.AppendLog(MakerLog::Encoder,
+                    LogEvent::Warning("    Warning: Cannot rename " + path + ": " + std::strerror(kept.Error())));
   }
 }

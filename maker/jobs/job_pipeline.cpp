@@ -195,7 +195,7 @@ void JobPipeline::OnEncoderFinished() {
 
   encoderBusy_ = false;
   if (cancelRequested_)
-    host_.AppendLog(MakerLog::Encoder, "    Cancelled.");
+    host_.AppendLog(MakerLog::Encoder, LogEvent::Done("    Cancelled."));
   else if (encoderError_)
     // On success the encoder's own completion report has written this line already.
     LogDone(MakerLog::Encoder, encoderStart_);
@@ -283,5 +283,5 @@ bool JobPipeline::JobDeclined(bool failed) {
 void JobPipeline::LogDone(MakerLog log, std::time_t start) {
   char line[64];
   std::snprintf(line, sizeof line, "    Done (%li seconds).", static_cast<long>(Now() - start));
-  host_.AppendLog(log, line);
+  host_.AppendLog(log, LogEvent::Done(line));
 }

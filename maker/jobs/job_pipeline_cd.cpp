@@ -9,6 +9,17 @@
 #include "maker/metadata/file_name_pattern.h"
 #include "maker/metadata/track_tag.h"
 
+namespace {
+
+// "Track 03": what the reader log's lines of a track are about.
+std::string TrackSubject(int track) {
+  char text[32];
+  std::snprintf(text, sizeof text, "Track %02i", track);
+  return text;
+}
+
+}  // namespace
+
 // Reads the track row currentTrack_.
 void JobPipeline::StartTrackRead() {
   readerOutputPath_ = TrackOutputPath(currentTrack_, operation_ == Operation::CD2MP3 ? ".tmp" : ".wav");
@@ -26,7 +37,7 @@ void JobPipeline::StartTrackRead() {
     LogTrackHeading();
     char line[96];
     std::snprintf(line, sizeof line, "    Error: Track %02i has the same file name as track %02i: ", currentTrack_, track);
-    host_.AppendLog(MakerLog::Reader, line + path);
+    host_.AppendLog(MakerLog::Reader, LogEvent::Error(line + path, TrackSubject(currentTrack_)));
     readerOutputPath_.clear();
     readerError_ = true;
     OnReaderFinished();
@@ -116,7 +127,7 @@ void JobPipeline::OnReaderFinished() {
     SetTrackStatus(currentTrack_, JobStatus::Kept);
   } else {
     if (cancelRequested_)
-      host_.AppendLog(MakerLog::Reader, "    Cancelled.");
+      host_.AppendLog(MakerLog::Reader, LogEvent::Done("    Cancelled."));
     else if (!readerError_)
       LogDone(MakerLog::Reader, readerStart_);
 
@@ -167,7 +178,8 @@ bool JobPipeline::MayReplaceEncodedOutput() {
   if (!FileExists(encoded)) return true;
   if (!host_.AskYesNo("Overwrite existing file " + encoded + " ?", kMakerConfirmCaption)) {
     LogTrackHeading();
-    host_.AppendLog(MakerLog::Reader, "    Kept the existing file " + encoded + " (track not read).");
+    host_.AppendLog(MakerLog::Reader,
+                    LogEvent::Info("    Kept the existing file " + encoded + " (track not read).", TrackSubject(currentTrack_)));
     return false;
   }
   confirmedOutputs_.push_back(encoded);  // the encode does not ask again
@@ -235,10 +247,10 @@ void JobPipeline::AppendId3Tag() {
   update.id3v2 = v2;
   update.appendedId3v1 = EncodeId3v1Tag({fields.title, fields.artist, fields.album, fields.year}, kId3v1MakerTextLimit);
   if (WriteTagFile(codecJob_.output, update)) {
-    host_.AppendLog(MakerLog::Encoder, "    ID3 tag added.");
+    host_.AppendLog(MakerLog::Encoder, LogEvent::Info("    ID3 tag added."));
   } else {
     encoderError_ = true;
-    host_.AppendLog(MakerLog::Encoder, "    Error: Cannot write ID3 tag.");
+    host_.AppendLog(MakerLog::Encoder, LogEvent::Error("    Error: Cannot write ID3 tag."));
   }
 }
 
@@ -266,8 +278,7 @@ void JobPipeline::EndWaitingReads() {
 }
 
 void JobPipeline::LogTrackHeading() {
-  char line[32];
-  std::snprintf(line, sizeof line, "Not reading: Track %02i", currentTrack_);
-  host_.AppendLog(MakerLog::Reader, "");
-  host_.AppendLog(MakerLog::Reader, line);
+  const std::string track = TrackSubject(currentTrack_);
+  host_.AppendLog(MakerLog::Reader, LogEvent::Begin());
+  host_.AppendLog(MakerLog::Reader, LogEvent::Info("Not reading: " + track, track));
 }

@@ -61,7 +61,7 @@ void JobPipeline::OnDecoderFinished() {
   if (!decoderBusy_) return;
   decoderBusy_ = false;
   if (cancelRequested_)
-    host_.AppendLog(MakerLog::Encoder, "    Cancelled.");
+    host_.AppendLog(MakerLog::Encoder, LogEvent::Done("    Cancelled."));
   else if (!decoderError_)
     LogDone(MakerLog::Encoder, decoderStart_);
 

@@ -7,13 +7,16 @@
 #include <string_view>
 
 #include "common/output_file.h"
+#include "maker/worker/log_event.h"
 
 enum class JobEnd { Finished, Failed, Cancelled };
 
 struct JobOutputOutcome {
   bool failed = false;    // a finished output could not be put in place: the job failed after all
   std::string error;      // why, when failed ("Cannot replace /m/a.wav: No space left on device")
-  std::string keptLine;   // the log line naming a kept unfinished output, or empty
+  // The log line naming a kept unfinished output (Info), or the warning that it stayed
+  // under its temporary name; no text when nothing was kept.
+  LogEvent kept;
 };
 
 // Finished: commits the output. Failed or Cancelled (or a commit that failed): with
@@ -39,10 +42,10 @@ inline JobOutputOutcome EndJobOutput(OutputFile& output, JobEnd end, bool keepPa
   const char* why = end == JobEnd::Cancelled ? "cancelled" : "failed";
   auto kept = output.KeepAs(PartialFilePath(output.Path(), partialExt));
   if (kept) {
-    outcome.keptLine = "    Kept the unfinished file as " + kept.Value() + " (" + why + ").";
+    outcome.kept = LogEvent::Info("    Kept the unfinished file as " + kept.Value() + " (" + why + ").");
   } else {
     // The temporary file stays where it is, under its own name.
-    outcome.keptLine = "    Warning: " + kept.Error().Message() + " (" + why + ").";
+    outcome.kept = LogEvent::Warning("    Warning: " + kept.Error().Message() + " (" + why + ").");
   }
   return outcome;
 }

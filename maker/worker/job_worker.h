@@ -47,7 +47,7 @@ class JobWorker : public WorkerThread {
 class JobWorker::AnsweringHost final : public WorkerHost {
  public:
   explicit AnsweringHost(WorkerHost& host) : host_(host) {}
-  void AppendLog(MakerLog log, const std::string& line) override { host_.AppendLog(log, line); }
+  void AppendLog(MakerLog log, const LogEvent& event) override { host_.AppendLog(log, event); }
   void SetStatusText(MakerPanel panel, const std::string& text) override { host_.SetStatusText(panel, text); }
   bool AskYesNo(const std::string& text, const std::string& caption) override {
     const bool yes = host_.AskYesNo(text, caption);

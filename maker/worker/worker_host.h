@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "maker/worker/log_event.h"
+
 enum class MakerLog { Reader, Encoder };      // the CD reader log and the encoder/decoder log
 enum class MakerPanel { Reader, Encoder };    // the two status panels
 
@@ -12,7 +14,8 @@ enum class MakerPanel { Reader, Encoder };    // the two status panels
 class WorkerHost {
  public:
   virtual ~WorkerHost() = default;
-  virtual void AppendLog(MakerLog log, const std::string& line) = 0;
+  // Shows the event's text as a line of `log`; a host decides by its severity and subject.
+  virtual void AppendLog(MakerLog log, const LogEvent& event) = 0;
   virtual void SetStatusText(MakerPanel panel, const std::string& text) = 0;
   // A Yes/No question box with the given caption; true for Yes.
   virtual bool AskYesNo(const std::string& text, const std::string& caption) = 0;

@@ -20,9 +20,10 @@ QListWidget* MainFormHost::List(JobList list) const {
   return list == JobList::Tracks ? form_.TracksList : form_.FileListBox;
 }
 
-void MainFormHost::AppendLog(MakerLog log, const std::string& line) {
+// The window shows every line as it is, whatever its severity.
+void MainFormHost::AppendLog(MakerLog log, const LogEvent& event) {
   QPlainTextEdit* memo = log == MakerLog::Reader ? form_.ReaderLogMemo : form_.EncoderLogMemo;
-  memo->appendPlainText(Q(line));
+  memo->appendPlainText(Q(event.text));
   memo->verticalScrollBar()->setValue(memo->verticalScrollBar()->maximum());
 }
 

@@ -12,7 +12,7 @@ class MainFormHost final : public PipelineHost {
  public:
   explicit MainFormHost(maker::TMainForm& form) : form_(form), temporaryFiles_(*this) {}
 
-  void AppendLog(MakerLog log, const std::string& line) override;
+  void AppendLog(MakerLog log, const LogEvent& event) override;
   void SetStatusText(MakerPanel panel, const std::string& text) override;
   bool AskYesNo(const std::string& text, const std::string& caption) override;
 
@@ -51,7 +51,7 @@ class MainFormHost final : public PipelineHost {
 
   struct TemporaryFiles final : WorkerHost {
     explicit TemporaryFiles(MainFormHost& h) : host(h) {}
-    void AppendLog(MakerLog log, const std::string& line) override { host.AppendLog(log, line); }
+    void AppendLog(MakerLog log, const LogEvent& event) override { host.AppendLog(log, event); }
     void SetStatusText(MakerPanel panel, const std::string& text) override { host.SetStatusText(panel, text); }
     bool AskYesNo(const std::string&, const std::string&) override { return true; }
     MainFormHost& host;

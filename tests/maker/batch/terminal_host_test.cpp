@@ -51,7 +51,7 @@ TEST_F(TerminalHostTest, StatusChangesBecomeLinesWhenNotATerminal) {
   host.SetStatusText(MakerPanel::Encoder, " MP3 Encoder: Idle");
   host.SetStatusText(MakerPanel::Encoder, " MP3 Encoder: 10.00%, /a.mp3");
   host.SetStatusText(MakerPanel::Encoder, " MP3 Encoder: 10.00%, /a.mp3");
-  host.AppendLog(MakerLog::Encoder, "    Done (1 seconds).");
+  host.AppendLog(MakerLog::Encoder, LogEvent::Done("    Done (1 seconds)."));
   host.FinishStatusLine();
   EXPECT_EQ(Written(out), " MP3 Encoder: 10.00%, /a.mp3\n    Done (1 seconds).\n");
   EXPECT_EQ(Written(err), "");
@@ -104,7 +104,8 @@ TEST_F(TerminalHostTest, ProgressLineShowsNumberPercentTimeLeftAndCodec) {
     now += seconds(10);
     host.SetStatusText(c.panel, c.text);
     EXPECT_EQ(Written(caseErr), c.expected);
-    host.AppendLog(c.panel == MakerPanel::Reader ? MakerLog::Reader : MakerLog::Encoder, "    Done (12 seconds).");
+    host.AppendLog(c.panel == MakerPanel::Reader ? MakerLog::Reader : MakerLog::Encoder,
+                   LogEvent::Done("    Done (12 seconds)."));
     host.FinishStatusLine();
     EXPECT_EQ(Written(caseErr), std::string(c.expected) + "\r\x1b[K");
     EXPECT_EQ(Written(caseOut), "    Done (12 seconds).\n");
@@ -120,11 +121,11 @@ TEST_F(TerminalHostTest, ErrorsAndWarningsGoToStandardErrorWithTheirSubject) {
   const auto run = [](TerminalHost& host) {
     host.AppendRow(JobList::Files, "+\t/m/b.wav");
     host.SetRowSelected(JobList::Files, 0, true);
-    host.AppendLog(MakerLog::Encoder, "");
-    host.AppendLog(MakerLog::Encoder, "Encoding: /m/b.wav");
-    host.AppendLog(MakerLog::Encoder, "    Error: Invalid WAV Header on input file. (At 0.00%)");
-    host.AppendLog(MakerLog::Reader, "Reading: Track 03");
-    host.AppendLog(MakerLog::Reader, "    Warning: Sync Error. (At 5.00%)");
+    host.AppendLog(MakerLog::Encoder, LogEvent::Begin());
+    host.AppendLog(MakerLog::Encoder, LogEvent::Info("Encoding: /m/b.wav", "/m/b.wav"));
+    host.AppendLog(MakerLog::Encoder, LogEvent::Error("    Error: Invalid WAV Header on input file. (At 0.00%)", "/m/b.wav"));
+    host.AppendLog(MakerLog::Reader, LogEvent::Info("Reading: Track 03", "Track 03"));
+    host.AppendLog(MakerLog::Reader, LogEvent::Warning("    Warning: Sync Error. (At 5.00%)", "Track 03"));
     host.AskYesNo("Overwrite existing file /m/b.mp3 ?", "zbmaker Confirmation");
   };
   {
@@ -161,6 +162,76 @@ TEST_F(TerminalHostTest, ErrorsAndWarningsGoToStandardErrorWithTheirSubject) {
   for (std::FILE* file : {sharedOut, sharedErr, quietOut, quietErr}) std::fclose(file);
 }
 
+// Catches a log line classified by its words rather than by its severity: an ordinary line
+// that holds a file name such as "Error: x.wav" or "    Done (1).wav" (here the command line
+// of an external program whose template begins with $name$) taken for an error (printed on
+// standard error, and in --quiet) or for the end of a job (its progress line dropped while
+// it still runs, in a run of one job at a time and in one of several at once).
+TEST_F(TerminalHostTest, SeverityNotTheWordsOfALineMakesErrorsAndJobEnds) {
+  const auto run = [](TerminalHost& host) {
+    host.SelectOperation(Operation::WAV2MP3);
+    host.AppendRow(JobList::Files, "+\t/m/Error: x.wav");
+    host.AppendRow(JobList::Files, "+\t/m/    Done (1).wav");
+    host.SetRowSelected(JobList::Files, 0, true);
+    host.AppendLog(MakerLog::Encoder, LogEvent::Begin());
+    host.AppendLog(MakerLog::Encoder, LogEvent::Info("Executing exteral program:"));
+    host.AppendLog(MakerLog::Encoder, LogEvent::Info("Error: x --fast"));
+    host.AppendLog(MakerLog::Encoder, LogEvent::Error("    Error: External program failed (exit code 2)."));
+    host.AppendLog(MakerLog::Encoder, LogEvent::Done("    Done (0 seconds)."));
+    host.SetRowSelected(JobList::Files, 0, false);
+    host.SetRowSelected(JobList::Files, 1, true);
+    host.AppendLog(MakerLog::Encoder, LogEvent::Begin());
+    host.SetStatusText(MakerPanel::Encoder, " MP3 Encoder: 10.00%, /m/    Done (1).mp3");
+    host.AppendLog(MakerLog::Encoder, LogEvent::Info("    Done (1) --fast"));
+  };
+  {
+    TerminalHost host(out, err, Choices());
+    run(host);
+    EXPECT_EQ(Written(out), "\nExecuting exteral program:\nError: x --fast\n"
+                            "    Error: External program failed (exit code 2).\n    Done (0 seconds).\n\n"
+                            " MP3 Encoder: 10.00%, /m/    Done (1).mp3\n    Done (1) --fast\n");
+    EXPECT_EQ(Written(err), "zbmaker: /m/Error: x.wav: Error: External program failed (exit code 2).\n");
+  }
+  std::FILE* quietOut = std::tmpfile();
+  std::FILE* quietErr = std::tmpfile();
+  TerminalChoices quiet = Choices();
+  quiet.quiet = true;
+  TerminalHost silent(quietOut, quietErr, quiet);
+  run(silent);
+  EXPECT_EQ(Written(quietOut), "");
+  EXPECT_EQ(Written(quietErr), "zbmaker: /m/Error: x.wav: Error: External program failed (exit code 2).\n");
+
+  // The progress line of the running job is drawn again below the ordinary line, and
+  // cleared for good by the job's end.
+  std::FILE* lineOut = std::tmpfile();
+  std::FILE* lineErr = std::tmpfile();
+  TerminalHost progress(lineOut, lineErr, Choices(/*progressLine=*/true));
+  run(progress);
+  const std::string shown = "Encoding MP3 10.00%,     Done (1).mp3";
+  EXPECT_EQ(Written(lineErr), "zbmaker: /m/Error: x.wav: Error: External program failed (exit code 2).\n" + shown +
+                                  "\r\x1b[K" + shown);
+  progress.AppendLog(MakerLog::Encoder, LogEvent::Done("    Done (2 seconds)."));
+  progress.FinishStatusLine();
+  EXPECT_EQ(Written(lineErr), "zbmaker: /m/Error: x.wav: Error: External program failed (exit code 2).\n" + shown +
+                                  "\r\x1b[K" + shown + "\r\x1b[K");
+
+  // Several jobs at once: the lane's status text stays until its job's end.
+  std::FILE* laneOut = std::tmpfile();
+  std::FILE* laneErr = std::tmpfile();
+  TerminalHost lanes(laneOut, laneErr, Choices(/*progressLine=*/true));
+  lanes.AppendRow(JobList::Files, "+\t/m/    Done (1).wav");
+  lanes.ShowProgressOf(JobList::Files, {true});
+  lanes.BeginJob(0, 0);
+  lanes.SetJobStatus(0, 0, " MP3 Encoder: 10.00%, /m/    Done (1).mp3");
+  lanes.AppendJobLog(0, 0, LogEvent::Info("    Done (1) --fast"));
+  lanes.AppendJobLog(0, 0, LogEvent::Error("    Error: External program failed (exit code 2)."));
+  const std::string lane = "Encoding MP3 1/1 10.00%,     Done (1).mp3";
+  EXPECT_EQ(Written(laneErr), lane + "\r\x1b[K" + lane + "\r\x1b[K" + lane +
+                                  "\r\x1b[Kzbmaker: /m/    Done (1).wav: Error: External program failed (exit code 2).\n" +
+                                  lane);
+  for (std::FILE* file : {quietOut, quietErr, lineOut, lineErr, laneOut, laneErr}) std::fclose(file);
+}
+
 // Catches an overwrite allowed without --yes, and error boxes sent to the wrong stream.
 TEST_F(TerminalHostTest, QuestionsAnswerNoUnlessYesAndErrorsGoToStderr) {
   TerminalHost no(out, err, Choices());
@@ -194,8 +265,8 @@ TEST_F(TerminalHostTest, ControlCharactersFromDataAreEscaped) {
   EXPECT_EQ(TerminalText("OK:\t/m/a\tb.wav", /*keptTabs=*/1), "OK:\t/m/a\\x09b.wav");
 
   TerminalHost host(out, err, Choices());
-  host.AppendLog(MakerLog::Encoder, "Encoding: /m/a\x1b]0;owned\x07.wav");
-  host.AppendLog(MakerLog::Encoder, "    Error: Cannot open input file. (At 0.00%)");
+  host.AppendLog(MakerLog::Encoder, LogEvent::Info("Encoding: /m/a\x1b]0;owned\x07.wav", "/m/a\x1b]0;owned\x07.wav"));
+  host.AppendLog(MakerLog::Encoder, LogEvent::Error("    Error: Cannot open input file. (At 0.00%)"));
   host.ShowError("bad \x1b[2J", "caption");
   EXPECT_EQ(Written(out), "Encoding: /m/a\\x1b]0;owned\\x07.wav\n    Error: Cannot open input file. (At 0.00%)\n");
   EXPECT_EQ(Written(err), "zbmaker: /m/a\\x1b]0;owned\\x07.wav: Error: Cannot open input file. (At 0.00%)\n"

@@ -17,8 +17,10 @@ using testcd::Audio;
 
 class RecordingHost : public WorkerHost {
  public:
-  void AppendLog(MakerLog log, const std::string& line) override {
-    if (log == MakerLog::Reader) lines.push_back(line);
+  void AppendLog(MakerLog log, const LogEvent& event) override {
+    if (log != MakerLog::Reader) return;
+    lines.push_back(event.text);
+    events.push_back(event);
   }
   void SetStatusText(MakerPanel, const std::string& text) override { statuses.push_back(text); }
   bool AskYesNo(const std::string& text, const std::string& caption) override {
@@ -26,6 +28,7 @@ class RecordingHost : public WorkerHost {
     return answer;
   }
   std::vector<std::string> lines;
+  std::vector<LogEvent> events;  // the lines with their severity and subject
   std::vector<std::string> statuses;
   std::vector<std::string> questions;
   bool answer = false;
@@ -244,6 +247,37 @@ TEST_F(ExtractThreadTest, UnreadableSectorEndsInError) {
   EXPECT_EQ(host_.lines.back(), "    Kept the unfinished file as " + dir_.File("t3.part.wav") + " (failed).");
   const WavFile wav = ReadWav(dir_.File("t3.part.wav"));
   EXPECT_EQ(wav.audio.size(), image_.Track(3).size() * 2);
+}
+
+// Catches a reader line that a host can only classify by its words: the job's lines open
+// with a Begin event, name their track from the heading on, and the read error, the
+// drive's warnings and the kept unfinished file carry their severity.
+TEST_F(ExtractThreadTest, LinesCarryTheirSeverityAndTrack) {
+  const int32_t bad = image_.Start(3) + 100;
+  testcd::ScopedEnv simulate("ZIMBAR_CD_SIMULATE",
+                             "transient=1,seed=5,bad=" + std::to_string(bad) + "-" + std::to_string(bad + 1));
+  ReaderJob job = Job(3, "t3.wav");
+  job.jitterCorrection = true;
+  Worker<TCDExtractThread> thread(loop_, host_, job);
+  Run(thread);
+  ASSERT_GE(host_.events.size(), 5u);
+  EXPECT_EQ(host_.events[0], LogEvent::Begin());
+  EXPECT_EQ(host_.events[1].severity, LogSeverity::Info);
+  EXPECT_EQ(host_.events[1].subject, "");
+  EXPECT_EQ(host_.events[2], LogEvent::Info("Reading: Track 03", "Track 03"));
+  for (const LogEvent& event : host_.events) {
+    SCOPED_TRACE(event.text);
+    if (&event != &host_.events[0] && &event != &host_.events[1]) {
+      EXPECT_EQ(event.subject, "Track 03");
+    }
+    const LogSeverity expected = event.text.starts_with("    Error: ")     ? LogSeverity::Error
+                                 : event.text.starts_with("    Warning: ") ? LogSeverity::Warning
+                                 : event.text.empty()                      ? LogSeverity::Begin
+                                                                           : LogSeverity::Info;
+    EXPECT_EQ(event.severity, expected);
+  }
+  EXPECT_EQ(host_.events.back(), LogEvent::Info("    Kept the unfinished file as " + dir_.File("t3.part.wav") +
+                                                " (failed).", "Track 03"));
 }
 
 // Catches: a missing reader library that crashes, gives wrong lines, or leaves a file

@@ -140,3 +140,21 @@ TEST(DecoderCallback, WarningIsLoggedAndIsNoError) {
     EXPECT_FALSE(job.error);
   }
 }
+
+// Catches a codec line that a host can only classify by its words: errors, warnings and the
+// end of an encode carry their severity and the job's subject, for both callbacks.
+TEST(CodecCallbacks, LinesCarryTheirSeverityAndSubject) {
+  FakeCodecRecord job = StartedJob();
+  job.logSubject = "/music/a.wav";
+  ReportCodecEvent(&job, EncoderStatusCallback, CodecEvent::Warning, 0, "Skipped 1 damaged frame.");
+  Encoder(job, CodecEvent::Finished);
+  Encoder(job, CodecEvent::CannotReadInput);
+  FakeCodecRecord decode = StartedJob();
+  Decoder(decode, CodecEvent::OutOfMemory);
+  EXPECT_EQ(job.events, (std::vector<LogEvent>{
+                            LogEvent::Warning("    Warning: Skipped 1 damaged frame.", "/music/a.wav"),
+                            LogEvent::Done("    Done (0 seconds).", "/music/a.wav"),
+                            LogEvent::Error("    Error: Cannot read input file. (At 0.00%)", "/music/a.wav"),
+                        }));
+  EXPECT_EQ(decode.events, (std::vector<LogEvent>{LogEvent::Error("    Error: Insufficient memory.")}));
+}

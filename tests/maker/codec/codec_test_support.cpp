@@ -127,8 +127,9 @@ int32_t CollectEvent(void* record, uint8_t kind, int32_t value, const char* text
   return 0;
 }
 
-void RecordingHost::AppendLog(MakerLog which, const std::string& line) {
-  log.push_back(which == MakerLog::Encoder ? line : "[reader] " + line);
+void RecordingHost::AppendLog(MakerLog which, const LogEvent& event) {
+  log.push_back(which == MakerLog::Encoder ? event.text : "[reader] " + event.text);
+  events.push_back(event);
 }
 
 void RecordingHost::SetStatusText(MakerPanel panel, const std::string& text) {

@@ -87,6 +87,7 @@ int32_t CollectEvent(void* record, uint8_t kind, int32_t value, const char* text
 class FakeCodecRecord : public CodecRecord {
  public:
   std::vector<std::string> log;
+  std::vector<LogEvent> events;  // the log lines with their severity and subject
   std::vector<std::string> status;
   bool error = false;
   bool stop = false;
@@ -94,7 +95,10 @@ class FakeCodecRecord : public CodecRecord {
 
   bool StopRequested() const override { return stop; }
   void ShowStatusMessage() override { status.push_back(messageText); }
-  void LogMessage() override { log.push_back(messageText); }
+  void LogMessage() override {
+    log.push_back(logEvent.text);
+    events.push_back(logEvent);
+  }
   void MarkError() override { error = true; }
   std::time_t Now() const override { return now; }
 };
@@ -103,12 +107,13 @@ class FakeCodecRecord : public CodecRecord {
 class RecordingHost : public WorkerHost {
  public:
   std::vector<std::string> log;
+  std::vector<LogEvent> events;  // the log lines with their severity and subject
   std::vector<std::string> status;
   std::vector<std::string> questions;
   std::vector<std::string> captions;
   bool answer = true;
 
-  void AppendLog(MakerLog which, const std::string& line) override;
+  void AppendLog(MakerLog which, const LogEvent& event) override;
   void SetStatusText(MakerPanel panel, const std::string& text) override;
   bool AskYesNo(const std::string& text, const std::string& caption) override;
 };

@@ -17,8 +17,8 @@ namespace {
 
 class LogHost final : public WorkerHost {
  public:
-  void AppendLog(MakerLog log, const std::string& line) override {
-    lines.push_back(std::string(log == MakerLog::Reader ? "R " : "E ") + line);
+  void AppendLog(MakerLog log, const LogEvent& event) override {
+    lines.push_back(std::string(log == MakerLog::Reader ? "R " : "E ") + event.text);
   }
   void SetStatusText(MakerPanel, const std::string&) override {}
   bool AskYesNo(const std::string&, const std::string&) override { return false; }

@@ -329,6 +329,40 @@ TEST_F(PipelineTest, SecondTrackWithTheSameFileNameFailsWithoutTouchingTheFirst)
   EXPECT_TRUE(Exists(PathIn("Same.mp3")));
 }
 
+// Catches a pipeline line that a host can only classify by its words: a track that is not
+// read opens its own lines (Begin) under its track, its error is an Error about that track,
+// and the end of a read and the line of a cancel are the ends of their jobs.
+TEST_F(PipelineTest, PipelineLinesCarryTheirSeverityAndTrack) {
+  host.AddTracks(3);
+  host.tracks[0].text = "+\tTrack 01\t03:00\tSame";
+  host.tracks[2].text = "+\tTrack 03\t03:00\tSame";
+  host.operation = Operation::CD2WAV;
+  factory.reader = ReaderWrites;
+  pipeline.StartButtonClick();
+  RunUntilIdle();
+  const std::string error = "    Error: Track 03 has the same file name as track 01: " + PathIn("Same.wav");
+  const auto at = std::find(host.readerEvents.begin(), host.readerEvents.end(), LogEvent::Error(error, "Track 03"));
+  ASSERT_NE(at, host.readerEvents.end());
+  ASSERT_GE(at - host.readerEvents.begin(), 2);
+  EXPECT_EQ(*(at - 2), LogEvent::Begin());
+  EXPECT_EQ(*(at - 1), LogEvent::Info("Not reading: Track 03", "Track 03"));
+  for (const LogEvent& event : host.readerEvents) {
+    if (event.text.starts_with("    Done (")) {
+      EXPECT_EQ(event.severity, LogSeverity::Done) << event.text;
+    }
+  }
+
+  host.operation = Operation::WAV2MP3;
+  AddFiles({"a.wav"});
+  factory.encoder = Always<EncoderJob>({.blockUntilCancelled = true});
+  pipeline.StartButtonClick();
+  WaitRunning(factory.encoderJobs, 1);
+  pipeline.CancelButtonClick();
+  RunUntilIdle();
+  ASSERT_FALSE(host.encoderEvents.empty());
+  EXPECT_EQ(host.encoderEvents.back(), LogEvent::Done("    Cancelled."));
+}
+
 // Catches the ".tmp" files of tracks read but not yet encoded left behind by Cancel (seven
 // of them after one Ctrl-C) and their rows left at "Read": with the delete rule off they
 // are kept as the tracks' WAV files, with it on they are deleted.

@@ -16,7 +16,7 @@ namespace {
 // Answers the questions in the order given and records the log lines passed on.
 class AnswerHost final : public WorkerHost {
  public:
-  void AppendLog(MakerLog, const std::string& line) override { lines.push_back(line); }
+  void AppendLog(MakerLog, const LogEvent& event) override { lines.push_back(event.text); }
   void SetStatusText(MakerPanel, const std::string& text) override { lines.push_back(text); }
   bool AskYesNo(const std::string& text, const std::string&) override {
     questions.push_back(text);
@@ -33,7 +33,7 @@ class AskingWorker : public JobWorker {
 
  protected:
   void Run() override {
-    Synchronize([this] { host_.AppendLog(MakerLog::Encoder, "asking " + question_); });
+    Synchronize([this] { host_.AppendLog(MakerLog::Encoder, LogEvent::Info("asking " + question_)); });
     Synchronize([this] { host_.SetStatusText(MakerPanel::Encoder, "status " + question_); });
     Synchronize([this] { host_.AskYesNo(question_, "zbmaker Confirmation"); });
   }

@@ -35,7 +35,10 @@ class RecordingHost final : public PipelineHost {
     std::vector<std::string> history{};  // every text the row was given, in order
   };
 
-  void AppendLog(MakerLog log, const std::string& line) override { Log(log).push_back(line); }
+  void AppendLog(MakerLog log, const LogEvent& event) override {
+    Log(log).push_back(event.text);
+    (log == MakerLog::Reader ? readerEvents : encoderEvents).push_back(event);
+  }
   void SetStatusText(MakerPanel panel, const std::string& text) override { status[panel] = text; }
   bool AskYesNo(const std::string& text, const std::string&) override {
     questions.push_back(text);
@@ -92,6 +95,7 @@ class RecordingHost final : public PipelineHost {
   Operation operation = Operation::CD2MP3;
   std::vector<Row> tracks, files;
   std::vector<std::string> readerLog, encoderLog, errors, questions;
+  std::vector<LogEvent> readerEvents, encoderEvents;  // the lines of the logs as they came
   std::map<MakerPanel, std::string> status;
   std::map<std::string, bool> enabled, visible, checked;
   std::map<std::string, std::string> hints;
@@ -123,7 +127,7 @@ class ScriptedWorker : public JobWorker {
  protected:
   void Run() override {
     running = true;
-    for (const auto& line : script_.logLines) Synchronize([this, &line] { host_.AppendLog(log_, line); });
+    for (const auto& line : script_.logLines) Synchronize([this, &line] { host_.AppendLog(log_, LogEvent::Info(line)); });
     bool yes = true;
     if (!script_.question.empty())
       Synchronize([this, &yes] { yes = host_.AskYesNo(script_.question, "zbmaker Confirmation"); });
