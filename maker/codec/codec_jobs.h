@@ -5,17 +5,14 @@
 #include <ctime>
 #include <string>
 
+#include "maker/codec/aac_encoder.h"
+#include "maker/codec/mp3_encoder.h"
+
 struct EncoderJob {
   std::string inputPath;          // the WAV to encode, exactly as the pipeline has it
   int mpegMode = 1;               // 1 MPEG-1, 2 MPEG-2, 3 AAC, 4 external program
-  uint16_t bitRate = 128;         // kbit/s, or 1001..1010 for VBR quality (value - 1000)
-  bool mono = false;
-  bool mpeg2 = false;
-  bool jointStereo = false;
-  bool fastMode = false;
-  bool useLtp = false;
-  bool useTns = false;
-  bool useAdts = false;           // AAC: ADTS frames instead of one ADIF header
+  Mp3EncodeOptions mp3;           // MPEGMode 1 and 2: handed to the MP3 encoder as they are
+  AacEncodeOptions aac;           // MPEGMode 3: handed to the AAC encoder as they are
   bool confirmOverwrite = false;  // ask before replacing an existing output
   std::time_t startTime = 0;      // wall-clock seconds of the start; the first lastStatusTime
   std::string externalCommand;    // MPEGMode 4: the selected external program template

@@ -16,15 +16,21 @@ TEncodingThread::TEncodingThread(MainLoop& loop, WorkerHost& host, const Encoder
 }
 
 std::string TEncodingThread::Description(const EncoderJob& job) {
-  const char* channels = job.mono ? "Mono" : (job.jointStereo ? "Joint-Stereo" : "Stereo");
-  std::string description =
-      job.bitRate < 1000 ? FormatText("%s, %i kbps", channels, static_cast<int>(job.bitRate))
-                         : FormatText("%s, Quality-%i VBR", channels, static_cast<int>(job.bitRate) - 1000);
-  if (job.mpeg2) description += ", MPEG2";
-  if (job.fastMode && job.mpegMode != kModeAac) description += ", Fast Mode";
-  if (job.useTns && job.mpegMode == kModeAac) description += ", TNS";
-  if (job.useLtp && job.mpegMode == kModeAac) description += ", LTP";
-  if (job.useAdts && job.mpegMode == kModeAac) description += ", ADTS";
+  const bool aac = job.mpegMode == kModeAac;
+  const bool mono = !aac && job.mp3.mono;
+  const bool jointStereo = aac ? job.aac.jointStereo : job.mp3.jointStereo;
+  const int bitRate = aac ? job.aac.bitRate : job.mp3.bitRate;
+  const char* channels = mono ? "Mono" : (jointStereo ? "Joint-Stereo" : "Stereo");
+  std::string description = bitRate < 1000 ? FormatText("%s, %i kbps", channels, bitRate)
+                                           : FormatText("%s, Quality-%i VBR", channels, bitRate - 1000);
+  if (aac) {
+    if (job.aac.useTns) description += ", TNS";
+    if (job.aac.useLtp) description += ", LTP";
+    if (job.aac.adts) description += ", ADTS";
+  } else {
+    if (job.mp3.mpeg2) description += ", MPEG2";
+    if (job.mp3.fastMode) description += ", Fast Mode";
+  }
   return description;
 }
 
@@ -52,19 +58,9 @@ void TEncodingThread::Run() {
   std::optional<OutputFile> output = CreateOutput(inputPath);
   if (!output) return;
   if (job_.mpegMode == kModeAac) {
-    const AacEncodeOptions options{.bitRate = job_.bitRate,
-                                   .jointStereo = job_.jointStereo,
-                                   .useTns = job_.useTns,
-                                   .useLtp = job_.useLtp,
-                                   .adts = job_.useAdts};
-    EncodeAacFile(inputPath, output->WritePath(), options, Record(), EncoderStatusCallback);
+    EncodeAacFile(inputPath, output->WritePath(), job_.aac, Record(), EncoderStatusCallback);
   } else {
-    const Mp3EncodeOptions options{.bitRate = job_.bitRate,
-                                   .mono = job_.mono,
-                                   .mpeg2 = job_.mpeg2,
-                                   .jointStereo = job_.jointStereo,
-                                   .fastMode = job_.fastMode};
-    EncodeMp3File(inputPath, output->WritePath(), options, Record(), EncoderStatusCallback);
+    EncodeMp3File(inputPath, output->WritePath(), job_.mp3, Record(), EncoderStatusCallback);
   }
   EndOutput(*output, job_.keepPartialOutput, /*emptyBytes=*/0);
 }

@@ -144,14 +144,17 @@ EncoderJob JobPipeline::MakeEncoderJob(const std::string& inputPath) const {
   EncoderJob job;
   job.inputPath = inputPath;
   job.mpegMode = mode;
-  job.bitRate = static_cast<uint16_t>(settings_.SelectedBitRateKbps());
-  job.mono = mode != kModeAac && settings_.channels == 0;
-  job.mpeg2 = mode == kModeMpeg2;
-  job.jointStereo = settings_.channels == 2;
-  job.fastMode = settings_.fastMode != 0;
-  job.useLtp = settings_.useLtp != 0;
-  job.useTns = settings_.useTns != 0;
-  job.useAdts = settings_.aacUseAdts != 0;
+  const auto bitRate = static_cast<uint16_t>(settings_.SelectedBitRateKbps());
+  job.mp3 = {.bitRate = bitRate,
+             .mono = mode != kModeAac && settings_.channels == 0,
+             .mpeg2 = mode == kModeMpeg2,
+             .jointStereo = settings_.channels == 2,
+             .fastMode = settings_.fastMode != 0};
+  job.aac = {.bitRate = bitRate,
+             .jointStereo = settings_.channels == 2,
+             .useTns = settings_.useTns != 0,
+             .useLtp = settings_.useLtp != 0,
+             .adts = settings_.aacUseAdts != 0};
   const std::string output = ChangeFileExt(inputPath, EncodedExtension());
   job.confirmOverwrite = settings_.confirmOverwrite != 0 &&
                          std::find(confirmedOutputs_.begin(), confirmedOutputs_.end(), output) == confirmedOutputs_.end();

@@ -200,10 +200,12 @@ void JobPipeline::StartTrackEncode() {
   }
   encoderBusy_ = true;
   EnterBusyState();
-  codecJob_.input = TrackOutputPath(found, ".tmp");
+  // The file the track's read wrote, as named when the read began.
+  Job& encode = *tracks_.At(found - 1);
+  codecJob_.input = encode.inputPath;
   codecJob_.output = ChangeFileExt(codecJob_.input, EncodedExtension());
+  encode.outputPath = codecJob_.output;
   encodingTrack_ = found;
-  if (Job* encode = tracks_.At(found - 1)) encode->outputPath = codecJob_.output;
   LaunchEncoder(MakeEncoderJob(codecJob_.input));
 }
 
@@ -272,7 +274,8 @@ void JobPipeline::EndWaitingReads() {
   const int rows = host_.RowCount(JobList::Tracks);
   for (int track = 1; track <= rows; ++track) {
     if (!WaitsForEncoder(tracks_.StatusOf(track - 1))) continue;
-    jobFiles_.EndTemporaryInput(track, TrackOutputPath(track, ".tmp"), "cancelled", settings_.cd2mp3DelTempOnError != 0);
+    jobFiles_.EndTemporaryInput(track, tracks_.At(track - 1)->inputPath, "cancelled",
+                                settings_.cd2mp3DelTempOnError != 0);
     SetTrackStatus(track, JobStatus::Cancelled);
   }
 }

@@ -88,14 +88,14 @@ class CodecEndToEnd : public ::testing::Test {
 TEST_F(CodecEndToEnd, EncodesMp3AtTheRequestedRateAndMode) {
   EncoderJob job;
   job.inputPath = ToneWav("stereo.wav", 2, 44100, 88200);
-  job.bitRate = 128;
+  job.mp3.bitRate = 128;
   auto thread = Run<TEncodingThread>(job);
   EXPECT_FALSE(thread->Error()) << host_.log.back();
   EXPECT_EQ(host_.log.back().rfind("    Done (", 0), 0u);
   EXPECT_EQ(Probe(dir_.File("stereo.mp3")), "codec_name=mp3\nsample_rate=44100\nchannels=2\nbit_rate=128000\n");
 
   job.inputPath = ToneWav("mono.wav", 2, 44100, 88200);
-  job.mono = true;
+  job.mp3.mono = true;
   thread = Run<TEncodingThread>(job);
   EXPECT_FALSE(thread->Error());
   EXPECT_EQ(Probe(dir_.File("mono.mp3")), "codec_name=mp3\nsample_rate=44100\nchannels=1\nbit_rate=64000\n");
@@ -106,7 +106,7 @@ TEST_F(CodecEndToEnd, EncodesAacAndDecodesItBack) {
   EncoderJob job;
   job.inputPath = ToneWav("tone.wav", 2, 44100, 44100);
   job.mpegMode = 3;
-  job.bitRate = 128;
+  job.aac.bitRate = 128;
   auto encoder = Run<TEncodingThread>(job);
   ASSERT_FALSE(encoder->Error()) << host_.log.back();
   EXPECT_EQ(ReadFile(dir_.File("tone.aac")).substr(0, 4), "ADIF");
@@ -172,10 +172,10 @@ TEST_P(CodecEndToEndAdts, AdtsFileDecodesWithFfmpegAndOurDecoderAlike) {
   EncoderJob job;
   job.inputPath = ToneWav("tone.wav", 2, c.rate, frames);
   job.mpegMode = 3;
-  job.bitRate = 128;
-  job.jointStereo = true;
-  job.useLtp = c.ltp;
-  job.useAdts = true;
+  job.aac.bitRate = 128;
+  job.aac.jointStereo = true;
+  job.aac.useLtp = c.ltp;
+  job.aac.adts = true;
   auto encoder = Run<TEncodingThread>(job);
   ASSERT_FALSE(encoder->Error()) << host_.log.back();
   EXPECT_NE(std::find(host_.log.begin(), host_.log.end(),
@@ -227,8 +227,8 @@ TEST_F(CodecEndToEnd, JobsRunTogetherWriteWhatTheyWriteAlone) {
     std::filesystem::create_directories(dir_.File(names[i]));
     EncoderJob job;
     job.inputPath = ToneWav(names[i] + "/" + names[i] + ".wav", 2, 44100, 30000 + 20000 * static_cast<uint32_t>(i));
-    job.bitRate = 128;
-    job.jointStereo = true;
+    job.mp3.bitRate = job.aac.bitRate = 128;
+    job.mp3.jointStereo = job.aac.jointStereo = true;
     mp3.push_back(job);
     job.mpegMode = 3;
     aac.push_back(job);
@@ -315,7 +315,7 @@ TEST_F(CodecEndToEnd, WavWithoutSamplesIsAnErrorAndWritesNothing) {
       EncoderJob job;
       job.inputPath = dir_.File("empty.wav");
       job.mpegMode = mpegMode;
-      job.bitRate = 128;
+      job.mp3.bitRate = job.aac.bitRate = 128;
       auto thread = Run<TEncodingThread>(job);
       const std::string out = dir_.File(mpegMode == 3 ? "empty.aac" : "empty.mp3");
       EXPECT_TRUE(thread->Error()) << input.name << " " << mpegMode;
@@ -339,7 +339,7 @@ TEST_F(CodecEndToEnd, Rf64InputEncodesLikeTheRiffFile) {
       EncoderJob job;
       job.inputPath = dir_.File(std::string(name) + ".wav");
       job.mpegMode = mpegMode;
-      job.bitRate = 128;
+      job.mp3.bitRate = job.aac.bitRate = 128;
       auto thread = Run<TEncodingThread>(job);
       ASSERT_FALSE(thread->Error()) << host_.log.back();
     }

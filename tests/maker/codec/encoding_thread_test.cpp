@@ -60,22 +60,15 @@ TEST_F(EncodingThreadTest, TrimsTheInputAndLogsTheFourLinesAndDone) {
 // Catches description words in the wrong order or shown for the wrong encoder.
 TEST(EncodingThreadDescription, NamesChannelsRateAndOptions) {
   EncoderJob job;
-  job.mono = true;
-  job.jointStereo = true;
-  job.bitRate = 1004;
-  job.mpeg2 = true;
-  job.fastMode = true;
-  job.useTns = true;
+  job.mp3 = {.bitRate = 1004, .mono = true, .mpeg2 = true, .jointStereo = true, .fastMode = true};
+  job.aac.useTns = true;
   EXPECT_EQ(TEncodingThread::Description(job), "Mono, Quality-4 VBR, MPEG2, Fast Mode");
   job = {};
   job.mpegMode = 3;
-  job.jointStereo = true;
-  job.bitRate = 160;
-  job.fastMode = true;
-  job.useTns = true;
-  job.useLtp = true;
+  job.aac = {.bitRate = 160, .jointStereo = true, .useTns = true, .useLtp = true};
+  job.mp3 = {.bitRate = 160, .jointStereo = true, .fastMode = true};
   EXPECT_EQ(TEncodingThread::Description(job), "Joint-Stereo, 160 kbps, TNS, LTP");
-  job.useAdts = true;
+  job.aac.adts = true;
   EXPECT_EQ(TEncodingThread::Description(job), "Joint-Stereo, 160 kbps, TNS, LTP, ADTS");
   job.mpegMode = 1;
   EXPECT_EQ(TEncodingThread::Description(job), "Joint-Stereo, 160 kbps, Fast Mode");

@@ -48,8 +48,8 @@ TEST_F(PipelineTest, CommandLineSetsRatesChannelsAndStartsEncoding) {
   EXPECT_FALSE(pipeline.AutoStart());
   RunUntilIdle();
   ASSERT_EQ(factory.encoderJobs.size(), 1u);
-  EXPECT_TRUE(factory.encoderJobs[0].jointStereo);
-  EXPECT_EQ(factory.encoderJobs[0].bitRate, 128);
+  EXPECT_TRUE(factory.encoderJobs[0].mp3.jointStereo);
+  EXPECT_EQ(factory.encoderJobs[0].mp3.bitRate, 128);
   EXPECT_EQ(host.files[0].text, "OK:\t" + PathIn("x.wav"));
   EXPECT_FALSE(Exists(PathIn("x.wav")));
 }

@@ -208,9 +208,9 @@ TEST_F(PipelineTest, JobFieldsFollowTheSettings) {
   EXPECT_EQ(std::tuple(r.sectorsPerRead, r.overlapPercent, r.jitterCorrection, r.rate22050, r.mono, r.drive),
             std::tuple(16, 40, false, true, true, 2));
   const EncoderJob& e = factory.encoderJobs[0];
-  EXPECT_EQ(std::tuple(e.bitRate, e.mpeg2, e.mono, e.jointStereo), std::tuple(128, true, true, false));
+  EXPECT_EQ(std::tuple(e.mp3.bitRate, e.mp3.mpeg2, e.mp3.mono, e.mp3.jointStereo), std::tuple(128, true, true, false));
   const ReaderJob& aac = factory.readerJobs[1];
-  EXPECT_EQ(std::tuple(aac.mono, aac.rate22050, factory.encoderJobs[1].bitRate, factory.encoderJobs[1].mono),
+  EXPECT_EQ(std::tuple(aac.mono, aac.rate22050, factory.encoderJobs[1].aac.bitRate, factory.encoderJobs[1].mp3.mono),
             std::tuple(false, false, 128, false));
 }
 
