@@ -170,8 +170,7 @@ std::string JobPipeline::EncodedExtension() const {
 }
 
 void JobPipeline::LaunchEncoder(const EncoderJob& job) {
-  encoderError_ = false;
-  codecKept_ = false;
+  codecEnd_ = WorkEnd::Finished;
   codecJob_.outputBefore = FileState::Of(codecJob_.output);
   encoderStart_ = job.startTime;
   StartWorker(encoder_, factory_.MakeEncoder(job), &JobPipeline::EncoderEnded);
@@ -181,8 +180,7 @@ void JobPipeline::LaunchEncoder(const EncoderJob& job) {
 void JobPipeline::EncoderEnded(JobWorker* worker) {
   const std::unique_ptr<JobWorker> ended = TakeEndedWorker(encoder_, worker);
   if (!ended) return;
-  encoderError_ = ended->Error();
-  codecKept_ = ended->Kept();
+  codecEnd_ = WorkEndOf(ended->Error(), ended->Warning(), ended->Kept());
   OnEncoderFinished();
 }
 
@@ -190,16 +188,16 @@ void JobPipeline::EncoderEnded(JobWorker* worker) {
 void JobPipeline::OnEncoderFinished() {
   if (!encoderBusy_) return;
   // An encode that kept the existing output wrote nothing: that file gets no second tag.
-  const bool declined = JobDeclined(cancelRequested_ || encoderError_);
+  const bool declined = JobDeclined();
   const int mode = settings_.EncoderMode();
-  if (!cancelRequested_ && !encoderError_ && !declined && operation_ == Operation::CD2MP3 &&
+  if (!CodecFailed() && !declined && operation_ == Operation::CD2MP3 &&
       (mode == kModeMpeg1 || mode == kModeMpeg2) && host_.CdInformation().applyId3)
     AppendId3Tag();
 
   encoderBusy_ = false;
   if (cancelRequested_)
     host_.AppendLog(MakerLog::Encoder, LogEvent::Done("    Cancelled."));
-  else if (encoderError_)
+  else if (codecEnd_ == WorkEnd::Failed)
     // On success the encoder's own completion report has written this line already.
     LogDone(MakerLog::Encoder, encoderStart_);
 
@@ -276,10 +274,10 @@ void JobPipeline::MenuOptionsPrioritySelectionClick(std::optional<ThreadPriority
   if (encoderBusy_ && encoder_) encoder_->SetPriority(priority_);
 }
 
-bool JobPipeline::JobDeclined(bool failed) {
-  if (!codecKept_) return false;
-  // A failed or cancelled job is not counted again as one that kept its output.
-  if (!failed) ++skippedJobs_;
+bool JobPipeline::JobDeclined() {
+  // A cancelled job is not counted as one that kept its output (a failed one never is).
+  if (codecEnd_ != WorkEnd::Kept || cancelRequested_) return false;
+  ++skippedJobs_;
   return true;
 }
 

@@ -139,9 +139,10 @@ class JobPipeline {
   // Track NN"): its lines are then the track's own, in the window's log and for the
   // terminal, not the previous track's.
   void LogTrackHeading();
-  // The encode or decode that just ended kept an existing output (its worker's Kept());
-  // counted in SkippedJobs() unless the job `failed` anyway.
-  bool JobDeclined(bool failed);
+  // The encode or decode that just ended kept an existing output (its worker's Kept()), and
+  // neither failed nor was cancelled: counted in SkippedJobs().
+  bool JobDeclined();
+  bool CodecFailed() const { return cancelRequested_ || codecEnd_ == WorkEnd::Failed; }
   std::time_t Now() const { return std::time(nullptr); }
 
   MainLoop& loop_;
@@ -172,13 +173,8 @@ class JobPipeline {
   std::vector<std::string> confirmedOutputs_;
   CodecJobFiles codecJob_;                 // the encode or decode that runs
   std::optional<FileState> readerBefore_;  // the reader's output when it started
-  bool readerError_ = false;
-  bool readerWarning_ = false;
-  bool readerDeclined_ = false;  // the read kept an existing output file
-  bool readerKept_ = false;      // the track was not read: its encoded output is kept
-  bool encoderError_ = false;
-  bool decoderError_ = false;
-  bool codecKept_ = false;  // the encode or decode that ended kept an existing output
+  WorkEnd readEnd_ = WorkEnd::Finished;   // how the track's read ended
+  WorkEnd codecEnd_ = WorkEnd::Finished;  // how the encode or decode that ended ended
   std::time_t readerStart_ = 0;
   std::time_t encoderStart_ = 0;
   std::time_t decoderStart_ = 0;

@@ -23,10 +23,7 @@ std::string TrackSubject(int track) {
 // Reads the track row currentTrack_.
 void JobPipeline::StartTrackRead() {
   readerOutputPath_ = TrackOutputPath(currentTrack_, operation_ == Operation::CD2MP3 ? ".tmp" : ".wav");
-  readerWarning_ = false;
-  readerError_ = false;
-  readerDeclined_ = false;
-  readerKept_ = false;
+  readEnd_ = WorkEnd::Finished;
   readerBusy_ = true;
 
   // Two tracks of one run with the same name would share one file: the second read would
@@ -39,13 +36,13 @@ void JobPipeline::StartTrackRead() {
     std::snprintf(line, sizeof line, "    Error: Track %02i has the same file name as track %02i: ", currentTrack_, track);
     host_.AppendLog(MakerLog::Reader, LogEvent::Error(line + path, TrackSubject(currentTrack_)));
     readerOutputPath_.clear();
-    readerError_ = true;
+    readEnd_ = WorkEnd::Failed;
     OnReaderFinished();
     return;
   }
   if (!MayReplaceEncodedOutput()) {
     readerOutputPath_.clear();
-    readerKept_ = true;
+    readEnd_ = WorkEnd::NotRun;
     OnReaderFinished();
     return;
   }
@@ -106,51 +103,48 @@ void JobPipeline::ReaderEnded(JobWorker* worker) {
     // The held-back read was cancelled before it began: it ends as a cancelled read that
     // wrote no file (so none is deleted).
     readerOutputPath_.clear();
-    readerError_ = false;
-    readerWarning_ = false;
-    readerDeclined_ = false;
+    readEnd_ = WorkEnd::Finished;
     OnReaderFinished();
     return;
   }
-  readerError_ = ended->Error();
-  readerWarning_ = ended->Warning();
-  readerDeclined_ = ended->Kept();
+  readEnd_ = WorkEndOf(ended->Error(), ended->Warning(), ended->Kept());
   OnReaderFinished();
 }
 
 // Completion of a track read.
 void JobPipeline::OnReaderFinished() {
   if (!readerBusy_) return;
-  if (readerKept_) {
+  const bool failed = readEnd_ == WorkEnd::Failed;
+  if (readEnd_ == WorkEnd::NotRun) {
     // The track's encoded output exists and may not be replaced: it was not read.
     ++skippedJobs_;
     SetTrackStatus(currentTrack_, JobStatus::Kept);
   } else {
     if (cancelRequested_)
       host_.AppendLog(MakerLog::Reader, LogEvent::Done("    Cancelled."));
-    else if (!readerError_)
+    else if (!failed)
       LogDone(MakerLog::Reader, readerStart_);
 
-    if ((cancelRequested_ || readerError_) &&
+    if ((cancelRequested_ || failed) &&
         ((settings_.cd2mp3DelTempOnError != 0 && operation_ == Operation::CD2MP3) ||
          (settings_.cd2wavDelWavOnError != 0 && operation_ == Operation::CD2WAV)))
       jobFiles_.DeleteWritten(readerOutputPath_, readerBefore_, MakerLog::Reader);
 
     // A CD to WAV read that kept an existing WAV wrote nothing. (In CD to MP3 the kept
     // ".tmp" is what the encoder then encodes, so the track's outcome is the encode's.)
-    const bool kept = readerDeclined_ && operation_ == Operation::CD2WAV && !cancelRequested_ && !readerError_;
+    const bool kept = readEnd_ == WorkEnd::Kept && operation_ == Operation::CD2WAV && !cancelRequested_;
     if (kept) ++skippedJobs_;
     if (host_.RowCount(JobList::Tracks) > 0) {
       const JobStatus status = cancelRequested_ ? JobStatus::Cancelled
-                               : readerError_   ? JobStatus::Failed
+                               : failed         ? JobStatus::Failed
                                : kept           ? JobStatus::Kept
                                : operation_ == Operation::CD2MP3
-                                   ? (readerWarning_ ? JobStatus::ReadWarned : JobStatus::Read)
-                                   : (readerWarning_ ? JobStatus::FinishedWarned : JobStatus::Finished);
+                                   ? (readEnd_ == WorkEnd::Warned ? JobStatus::ReadWarned : JobStatus::Read)
+                                   : (readEnd_ == WorkEnd::Warned ? JobStatus::FinishedWarned : JobStatus::Finished);
       SetTrackStatus(currentTrack_, status);
     }
 
-    if (!cancelRequested_ && !readerError_) StartTrackEncode();
+    if (!cancelRequested_ && !failed) StartTrackEncode();
   }
 
   const int rows = host_.RowCount(JobList::Tracks);
@@ -211,7 +205,7 @@ void JobPipeline::StartTrackEncode() {
 
 // The end of a track's encode: its ".tmp" input, its output and its row.
 void JobPipeline::EndTrackEncode(bool declined) {
-  if (cancelRequested_ || encoderError_) {
+  if (CodecFailed()) {
     jobFiles_.EndTemporaryInput(encodingTrack_, codecJob_.input, cancelRequested_ ? "cancelled" : "the encode failed",
                                  settings_.cd2mp3DelTempOnError != 0);
     if (settings_.cd2mp3DelMp3OnError != 0) jobFiles_.DeleteOutput(codecJob_);
@@ -222,7 +216,7 @@ void JobPipeline::EndTrackEncode(bool declined) {
     // The track's status still says whether it was read with warnings.
     const bool inputWarned = encodingTrack_ <= rows && tracks_.StatusOf(encodingTrack_ - 1) == JobStatus::ReadWarned;
     SetTrackStatus(encodingTrack_, cancelRequested_ ? JobStatus::Cancelled
-                                   : encoderError_   ? JobStatus::Failed
+                                   : codecEnd_ == WorkEnd::Failed ? JobStatus::Failed
                                    : declined        ? JobStatus::Kept
                                    : inputWarned     ? JobStatus::FinishedWarned
                                                      : JobStatus::Finished);
@@ -251,7 +245,7 @@ void JobPipeline::AppendId3Tag() {
   if (WriteTagFile(codecJob_.output, update)) {
     host_.AppendLog(MakerLog::Encoder, LogEvent::Info("    ID3 tag added."));
   } else {
-    encoderError_ = true;
+    codecEnd_ = WorkEnd::Failed;
     host_.AppendLog(MakerLog::Encoder, LogEvent::Error("    Error: Cannot write ID3 tag."));
   }
 }

@@ -5,12 +5,12 @@
 
 // The end of a file's encode: the delete rules, then its row and the next file.
 void JobPipeline::EndFileEncode(bool declined) {
-  if (cancelRequested_ || encoderError_) {
+  if (CodecFailed()) {
     if (settings_.wav2mp3DelMp3OnError != 0) jobFiles_.DeleteOutput(codecJob_);
   } else if ((settings_.wav2mp3DelWavOnSuccess != 0 || deleteInputsThisRun_) && !declined) {
     jobFiles_.Delete(codecJob_.input, MakerLog::Encoder);
   }
-  FinishFileJob(encoderError_, declined, &JobPipeline::StartFileEncode);
+  FinishFileJob(codecEnd_ == WorkEnd::Failed, declined, &JobPipeline::StartFileEncode);
 }
 
 // Encodes or decodes the file row currentFile_.
@@ -40,8 +40,7 @@ void JobPipeline::StartFileDecode() {
 }
 
 void JobPipeline::LaunchDecoder(const DecoderJob& job) {
-  decoderError_ = false;
-  codecKept_ = false;
+  codecEnd_ = WorkEnd::Finished;
   codecJob_.outputBefore = FileState::Of(codecJob_.output);
   decoderStart_ = job.startTime;
   StartWorker(decoder_, factory_.MakeDecoder(job), &JobPipeline::DecoderEnded);
@@ -51,8 +50,7 @@ void JobPipeline::LaunchDecoder(const DecoderJob& job) {
 void JobPipeline::DecoderEnded(JobWorker* worker) {
   const std::unique_ptr<JobWorker> ended = TakeEndedWorker(decoder_, worker);
   if (!ended) return;
-  decoderError_ = ended->Error();
-  codecKept_ = ended->Kept();
+  codecEnd_ = WorkEndOf(ended->Error(), ended->Warning(), ended->Kept());
   OnDecoderFinished();
 }
 
@@ -62,16 +60,16 @@ void JobPipeline::OnDecoderFinished() {
   decoderBusy_ = false;
   if (cancelRequested_)
     host_.AppendLog(MakerLog::Encoder, LogEvent::Done("    Cancelled."));
-  else if (!decoderError_)
+  else if (codecEnd_ != WorkEnd::Failed)
     LogDone(MakerLog::Encoder, decoderStart_);
 
-  const bool declined = JobDeclined(cancelRequested_ || decoderError_);
-  if (cancelRequested_ || decoderError_) {
+  const bool declined = JobDeclined();
+  if (CodecFailed()) {
     if (settings_.mp32wavDelWavOnError != 0) jobFiles_.DeleteOutput(codecJob_);
   } else if (settings_.mp32wavDelMp3OnSuccess != 0 && !declined) {
     jobFiles_.Delete(codecJob_.input, MakerLog::Encoder);
   }
-  FinishFileJob(decoderError_, declined, &JobPipeline::StartFileDecode);
+  FinishFileJob(codecEnd_ == WorkEnd::Failed, declined, &JobPipeline::StartFileDecode);
 }
 
 void JobPipeline::FinishFileJob(bool failed, bool kept, void (JobPipeline::*startNext)()) {

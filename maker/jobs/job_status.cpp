@@ -57,3 +57,9 @@ int JobTable::FirstWaitingForEncoder(int rows) const {
     if (WaitsForEncoder(jobs_[static_cast<size_t>(row)].status)) return row;
   return -1;
 }
+
+WorkEnd WorkEndOf(bool error, bool warning, bool kept) {
+  if (error) return WorkEnd::Failed;
+  if (kept) return WorkEnd::Kept;
+  return warning ? WorkEnd::Warned : WorkEnd::Finished;
+}

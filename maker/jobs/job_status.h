@@ -17,6 +17,19 @@ enum class JobStatus { Pending, Read, ReadWarned, Finished, FinishedWarned, Fail
 // answered No), so it converted nothing and no delete rule ran for it.
 enum class JobOutcome { Finished, Failed, Cancelled, Kept };
 
+// How the worker of a job (a read, an encode or a decode) ended, from the flags it left;
+// a Cancel is the run's own state and comes on top.
+enum class WorkEnd {
+  Finished,  // it did its work
+  Warned,    // it did its work, with warnings (a read that had to retry)
+  Failed,    // it failed
+  Kept,      // it left an existing output as it was: its overwrite question was answered No
+  NotRun,    // it never ran: the track's encoded output is kept, so it is not read
+};
+
+// An error fails the job whatever else it did; a job that kept the old output did not work.
+WorkEnd WorkEndOf(bool error, bool warning, bool kept);
+
 // The status word a row of `list` shows: "+", "Read", "Read/W", "OK", "OK/W", "Error",
 // "Cancelled", "Kept" for tracks; "+", "OK:", "Error:", "Cancelled", "Kept:" for files.
 const char* StatusWord(JobList list, JobStatus status);

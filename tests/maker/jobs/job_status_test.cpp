@@ -61,3 +61,13 @@ TEST(JobStatus, TableFindsTheFirstTrackWaitingForTheEncoder) {
   EXPECT_EQ(table.Size(), 0);
   EXPECT_EQ(table.FirstWaitingForEncoder(4), -1);
 }
+
+// Catches a worker's end read from its flags in the wrong order: an error fails the job even
+// when it kept an output or warned before, and a kept output counts before warnings.
+TEST(JobStatus, WorkEndOfTheFlagsAWorkerLeft) {
+  EXPECT_EQ(WorkEndOf(false, false, false), WorkEnd::Finished);
+  EXPECT_EQ(WorkEndOf(false, true, false), WorkEnd::Warned);
+  EXPECT_EQ(WorkEndOf(false, true, true), WorkEnd::Kept);
+  EXPECT_EQ(WorkEndOf(true, true, true), WorkEnd::Failed);
+  EXPECT_EQ(WorkEndOf(true, false, false), WorkEnd::Failed);
+}
