@@ -87,7 +87,8 @@ int32_t EncoderEvent(CodecRecord& job, uint8_t kind, int32_t value, const char* 
   }
   if (!error.empty()) {
     job.MarkError();
-    job.Log(LogSeverity::Error, FormatText("    Error: %s (At %i.%02i%%)", error.c_str(), job.lastProgress / 100, job.lastProgress % 100));
+    job.Log(LogSeverity::Error, FormatText("    Error: %s (At %i.%02i%%)", error.c_str(), job.lastProgress / 100,
+                                           job.lastProgress % 100));
     return 1;
   }
   return job.StopRequested() ? 1 : 0;

@@ -14,7 +14,8 @@ std::time_t SystemSeconds();
 
 // The record passed as the opaque pointer of a CodecStatusCallback. The encoding and decoding
 // threads implement the hooks: every hook that changes a window runs on the main thread and
-// returns after it has run, so messageText and logEvent are never overwritten before they are shown.
+// returns after it has run, so messageText and logEvent are never overwritten before they
+// are shown.
 class CodecRecord {
  public:
   virtual ~CodecRecord() = default;

@@ -89,7 +89,8 @@ void TEncodingThread::RunExternalProgram() {
       return;
     case ExternalRunOutcome::Failed:
       SetError();
-      Log(LogSeverity::Error, result.signal != 0 ? FormatText("    Error: External program failed (signal %i).", result.signal)
+      Log(LogSeverity::Error,
+          result.signal != 0 ? FormatText("    Error: External program failed (signal %i).", result.signal)
                              : FormatText("    Error: External program failed (exit code %i).", result.exitCode));
       return;
     case ExternalRunOutcome::Cancelled:

@@ -172,8 +172,8 @@ bool JobPipeline::MayReplaceEncodedOutput() {
   if (!FileExists(encoded)) return true;
   if (!host_.AskYesNo("Overwrite existing file " + encoded + " ?", kMakerConfirmCaption)) {
     LogTrackHeading();
-    host_.AppendLog(MakerLog::Reader,
-                    LogEvent::Info("    Kept the existing file " + encoded + " (track not read).", TrackSubject(currentTrack_)));
+    host_.AppendLog(MakerLog::Reader, LogEvent::Info("    Kept the existing file " + encoded + " (track not read).",
+                                                     TrackSubject(currentTrack_)));
     return false;
   }
   confirmedOutputs_.push_back(encoded);  // the encode does not ask again

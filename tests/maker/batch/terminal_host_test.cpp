@@ -123,7 +123,8 @@ TEST_F(TerminalHostTest, ErrorsAndWarningsGoToStandardErrorWithTheirSubject) {
     host.SetRowSelected(JobList::Files, 0, true);
     host.AppendLog(MakerLog::Encoder, LogEvent::Begin());
     host.AppendLog(MakerLog::Encoder, LogEvent::Info("Encoding: /m/b.wav", "/m/b.wav"));
-    host.AppendLog(MakerLog::Encoder, LogEvent::Error("    Error: Invalid WAV Header on input file. (At 0.00%)", "/m/b.wav"));
+    host.AppendLog(MakerLog::Encoder,
+                   LogEvent::Error("    Error: Invalid WAV Header on input file. (At 0.00%)", "/m/b.wav"));
     host.AppendLog(MakerLog::Reader, LogEvent::Info("Reading: Track 03", "Track 03"));
     host.AppendLog(MakerLog::Reader, LogEvent::Warning("    Warning: Sync Error. (At 5.00%)", "Track 03"));
     host.AskYesNo("Overwrite existing file /m/b.mp3 ?", "zbmaker Confirmation");
