@@ -1,0 +1,363 @@
+// CdRun: the CD run's track reads, its encodes of the read tracks (CD to MP3), their ID3
+// tags, delete rules and row words.
+#include "maker/jobs/cd_run.h"
+
+#include <cstdio>
+
+#include "common/id3v1_tag.h"
+#include "common/paths.h"
+#include "common/tags/tag_file.h"
+#include "maker/cd/cd_drive_menu.h"
+#include "maker/metadata/file_name_pattern.h"
+#include "maker/metadata/track_tag.h"
+
+namespace {
+
+// "Track 03": what the reader log's lines of a track are about.
+std::string TrackSubject(int track) {
+  char text[32];
+  std::snprintf(text, sizeof text, "Track %02i", track);
+  return text;
+}
+
+}  // namespace
+
+CdRun::~CdRun() { ReleaseWorkers(); }
+
+bool CdRun::Start() {
+  const int rows = ctx_.host.RowCount(JobList::Tracks);
+  tracks_.Reset(rows);
+  int first = 0;
+  for (int row = 0; row < rows; ++row) {
+    const bool selected = ctx_.host.RowSelected(JobList::Tracks, row);
+    ctx_.host.SetRowStatus(JobList::Tracks, row, JobStatus::Pending);
+    ctx_.host.SetRowSelected(JobList::Tracks, row, selected);
+    if (selected && first == 0) first = row + 1;
+  }
+  if (first == 0) return false;
+  currentTrack_ = first;
+  readPaths_.clear();
+  confirmedOutputs_.clear();
+  ctx_.cancelRequested = false;
+  ctx_.EnterBusyState();
+  StartTrackRead();
+  return true;
+}
+
+void CdRun::Cancel() {
+  if (reads_ == Reads::Going) {
+    // A read held back for the reader of an earlier run is cancelled through that reader.
+    if (reader_)
+      reader_->Cancel();
+    else if (stoppingReader_)
+      stoppingReader_->Cancel();
+  }
+  if (encoder_) encoder_->Cancel();
+}
+
+void CdRun::ApplyPriority() {
+  if (encoder_) encoder_->SetPriority(ctx_.priority);
+}
+
+void CdRun::StopWorkers() {
+  for (const auto* slot : {&reader_, &stoppingReader_, &encoder_}) RunContext::DropAndCancel(*slot);
+}
+
+void CdRun::ReleaseWorkers() {
+  reader_.reset();
+  stoppingReader_.reset();
+  encoder_.reset();
+}
+
+// Reads the track row currentTrack_.
+void CdRun::StartTrackRead() {
+  readerOutputPath_ = TrackOutputPath(currentTrack_, ctx_.operation == Operation::CD2MP3 ? ".tmp" : ".wav");
+  readEnd_ = WorkEnd::Finished;
+  reads_ = Reads::Going;
+
+  // Two tracks of one run with the same name would share one file: the second read would
+  // overwrite the first track's WAV, or its ".tmp" while the encoder reads it. The second
+  // track fails instead, without touching that file (no delete-on-error either).
+  for (const auto& [path, track] : readPaths_) {
+    if (path != readerOutputPath_) continue;
+    LogTrackHeading();
+    char line[96];
+    std::snprintf(line, sizeof line, "    Error: Track %02i has the same file name as track %02i: ", currentTrack_, track);
+    ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Error(line + path, TrackSubject(currentTrack_)));
+    readerOutputPath_.clear();
+    readEnd_ = WorkEnd::Failed;
+    OnReaderFinished();
+    return;
+  }
+  if (!MayReplaceEncodedOutput()) {
+    readerOutputPath_.clear();
+    readEnd_ = WorkEnd::NotRun;
+    OnReaderFinished();
+    return;
+  }
+  readPaths_.emplace_back(readerOutputPath_, currentTrack_);
+  if (Job* read = tracks_.At(currentTrack_ - 1)) read->inputPath = readerOutputPath_;
+
+  const int mode = ctx_.settings.EncoderMode();
+  ReaderJob job;
+  job.drive = ctx_.host.SelectedDrive();
+  job.outputPath = readerOutputPath_;
+  job.sectorsPerRead = CdSectorsPerRead(ctx_.settings.readSector);
+  job.jitterCorrection = ctx_.settings.jitterCorrection != 0;
+  job.overlapPercent = CdOverlapPercent(ctx_.settings.overlapPercent);
+  job.maxSyncNoMatchRetry = ctx_.settings.maxSyncNoMatchRetry;
+  job.maxSyncMisalignRetry = ctx_.settings.maxSyncMisalignRetry;
+  job.rate22050 = mode == kModeMpeg2 && ctx_.operation == Operation::CD2MP3;
+  job.mono = mode != kModeAac && ctx_.settings.channels == 0;
+  job.track = currentTrack_;
+  job.normalize = ctx_.settings.normalize != 0;
+  job.normalizePercent = ctx_.settings.normalizePercent;
+  job.normalizeMin = ctx_.settings.normalizeMin;
+  job.normalizeMax = ctx_.settings.normalizeMax;
+  job.confirmOverwrite = ctx_.settings.confirmOverwrite != 0;
+  job.keepPartialOutput =
+      (ctx_.operation == Operation::CD2MP3 ? ctx_.settings.cd2mp3DelTempOnError : ctx_.settings.cd2wavDelWavOnError) == 0;
+  job.osInterface = ctx_.settings.useWinNtRawRead != 0;
+  job.readMode = ctx_.settings.aspiReadMode;
+  readerStart_ = ctx_.Now();
+  job.startTime = readerStart_;
+
+  if (stoppingReader_) {
+    // The previous run's reader is still stopping; this read starts when it has ended.
+    deferredRead_ = job;
+    return;
+  }
+  LaunchReader(job);
+}
+
+void CdRun::LaunchReader(const ReaderJob& job) {
+  readerBefore_ = FileState::Of(job.outputPath);
+  RunContext::StartWorker(reader_, ctx_.factory.MakeReader(job), [this](JobWorker* worker) { ReaderEnded(worker); });
+}
+
+void CdRun::ReaderEnded(JobWorker* worker) {
+  if (stoppingReader_ && worker == stoppingReader_.get()) {
+    RunContext::TakeEndedWorker(stoppingReader_, worker);
+    if (!deferredRead_) return;
+    ReaderJob job = *deferredRead_;
+    deferredRead_.reset();
+    if (!ctx_.cancelRequested) {
+      // The elapsed time of the read counts from now, not from the Start that waited.
+      readerStart_ = job.startTime = ctx_.Now();
+      LaunchReader(job);
+      return;
+    }
+    // The held-back read was cancelled before it began: it ends as a cancelled read that
+    // wrote no file (so none is deleted).
+    readerOutputPath_.clear();
+    readEnd_ = WorkEnd::Finished;
+    OnReaderFinished();
+    return;
+  }
+  const std::unique_ptr<JobWorker> ended = RunContext::TakeEndedWorker(reader_, worker);
+  if (!ended) return;
+  readEnd_ = WorkEndOf(ended->Error(), ended->Warning(), ended->Kept());
+  OnReaderFinished();
+}
+
+// Completion of a track read.
+void CdRun::OnReaderFinished() {
+  if (reads_ != Reads::Going) return;
+  const bool failed = readEnd_ == WorkEnd::Failed;
+  if (readEnd_ == WorkEnd::NotRun) {
+    // The track's encoded output exists and may not be replaced: it was not read.
+    ++ctx_.skippedJobs;
+    SetTrackStatus(currentTrack_, JobStatus::Kept);
+  } else {
+    if (ctx_.cancelRequested)
+      ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Done("    Cancelled."));
+    else if (!failed)
+      ctx_.LogDone(MakerLog::Reader, readerStart_);
+
+    if ((ctx_.cancelRequested || failed) &&
+        ((ctx_.settings.cd2mp3DelTempOnError != 0 && ctx_.operation == Operation::CD2MP3) ||
+         (ctx_.settings.cd2wavDelWavOnError != 0 && ctx_.operation == Operation::CD2WAV)))
+      ctx_.files.DeleteWritten(readerOutputPath_, readerBefore_, MakerLog::Reader);
+
+    // A CD to WAV read that kept an existing WAV wrote nothing. (In CD to MP3 the kept
+    // ".tmp" is what the encoder then encodes, so the track's outcome is the encode's.)
+    const bool kept = readEnd_ == WorkEnd::Kept && ctx_.operation == Operation::CD2WAV && !ctx_.cancelRequested;
+    if (kept) ++ctx_.skippedJobs;
+    if (ctx_.host.RowCount(JobList::Tracks) > 0) {
+      const JobStatus status = ctx_.cancelRequested ? JobStatus::Cancelled
+                               : failed         ? JobStatus::Failed
+                               : kept           ? JobStatus::Kept
+                               : ctx_.operation == Operation::CD2MP3
+                                   ? (readEnd_ == WorkEnd::Warned ? JobStatus::ReadWarned : JobStatus::Read)
+                                   : (readEnd_ == WorkEnd::Warned ? JobStatus::FinishedWarned : JobStatus::Finished);
+      SetTrackStatus(currentTrack_, status);
+    }
+
+    if (!ctx_.cancelRequested && !failed) StartTrackEncode();
+  }
+
+  const int rows = ctx_.host.RowCount(JobList::Tracks);
+  int next = currentTrack_ + 1;
+  while (next <= rows && !ctx_.host.RowSelected(JobList::Tracks, next - 1)) ++next;
+  if (!ctx_.cancelRequested && next <= rows) {
+    currentTrack_ = next;
+    StartTrackRead();
+    return;
+  }
+  reads_ = Reads::Over;
+  ctx_.host.SetStatusText(MakerPanel::Reader, " CD Reader: Idle");
+  if (encoder_) return;
+  if (ctx_.cancelRequested) EndWaitingReads();
+  EnterIdleState();
+  if (!ctx_.cancelRequested) ctx_.SignalDone();
+}
+
+bool CdRun::MayReplaceEncodedOutput() {
+  // Asked before the read, so that a track whose output is kept is not read for nothing.
+  if (ctx_.operation != Operation::CD2MP3 || ctx_.settings.EncoderMode() == kModeExternal ||
+      ctx_.settings.confirmOverwrite == 0)
+    return true;
+  const std::string encoded = ChangeFileExt(readerOutputPath_, ctx_.EncodedExtension());
+  if (!FileExists(encoded)) return true;
+  if (!ctx_.host.AskYesNo("Overwrite existing file " + encoded + " ?", kMakerConfirmCaption)) {
+    LogTrackHeading();
+    ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Info("    Kept the existing file " + encoded + " (track not read).",
+                                                     TrackSubject(currentTrack_)));
+    return false;
+  }
+  confirmedOutputs_.push_back(encoded);  // the encode does not ask again
+  return true;
+}
+
+// Encodes the first track row waiting for the encoder (CD to MP3).
+void CdRun::StartTrackEncode() {
+  if (encoder_) return;
+  ctx_.host.SetStatusText(MakerPanel::Encoder, " MP3 Encoder: Idle");
+  const int found = tracks_.FirstWaitingForEncoder(ctx_.host.RowCount(JobList::Tracks)) + 1;
+  if (found == 0) {
+    if (reads_ == Reads::Going) return;
+    EnterIdleState();
+    if (!ctx_.cancelRequested) ctx_.SignalDone();
+    return;
+  }
+  ctx_.EnterBusyState();
+  // The file the track's read wrote, as named when the read began.
+  Job& encode = *tracks_.At(found - 1);
+  codecJob_.input = encode.inputPath;
+  codecJob_.output = ChangeFileExt(codecJob_.input, ctx_.EncodedExtension());
+  encode.outputPath = codecJob_.output;
+  encodingTrack_ = found;
+  const EncoderJob job = ctx_.MakeEncoderJob(codecJob_.input, confirmedOutputs_);
+  codecEnd_ = WorkEnd::Finished;
+  codecJob_.outputBefore = FileState::Of(codecJob_.output);
+  encoderStart_ = job.startTime;
+  RunContext::StartWorker(encoder_, ctx_.factory.MakeEncoder(job), [this](JobWorker* worker) { EncoderEnded(worker); });
+  ApplyPriority();
+}
+
+void CdRun::EncoderEnded(JobWorker* worker) {
+  const std::unique_ptr<JobWorker> ended = RunContext::TakeEndedWorker(encoder_, worker);
+  if (!ended) return;
+  codecEnd_ = WorkEndOf(ended->Error(), ended->Warning(), ended->Kept());
+  OnEncoderFinished();
+}
+
+// Completion of a track's encode.
+void CdRun::OnEncoderFinished() {
+  // An encode that kept the existing output wrote nothing: that file gets no second tag.
+  const bool declined = ctx_.JobDeclined(codecEnd_);
+  const int mode = ctx_.settings.EncoderMode();
+  if (!ctx_.CodecFailed(codecEnd_) && !declined && ctx_.operation == Operation::CD2MP3 &&
+      (mode == kModeMpeg1 || mode == kModeMpeg2) && ctx_.host.CdInformation().applyId3)
+    AppendId3Tag();
+
+  if (ctx_.cancelRequested)
+    ctx_.host.AppendLog(MakerLog::Encoder, LogEvent::Done("    Cancelled."));
+  else if (codecEnd_ == WorkEnd::Failed)
+    // On success the encoder's own completion report has written this line already.
+    ctx_.LogDone(MakerLog::Encoder, encoderStart_);
+  EndTrackEncode(declined);
+}
+
+// The end of a track's encode: its ".tmp" input, its output and its row.
+void CdRun::EndTrackEncode(bool declined) {
+  if (ctx_.CodecFailed(codecEnd_)) {
+    ctx_.files.EndTemporaryInput(encodingTrack_, codecJob_.input, ctx_.cancelRequested ? "cancelled" : "the encode failed",
+                                 ctx_.settings.cd2mp3DelTempOnError != 0);
+    if (ctx_.settings.cd2mp3DelMp3OnError != 0) ctx_.files.DeleteOutput(codecJob_);
+  } else if (ctx_.settings.cd2mp3DelTempOnSuccess != 0 && !declined) {
+    ctx_.files.Delete(codecJob_.input, MakerLog::Encoder);
+  }
+  if (const int rows = ctx_.host.RowCount(JobList::Tracks); rows > 0) {
+    // The track's status still says whether it was read with warnings.
+    const bool inputWarned = encodingTrack_ <= rows && tracks_.StatusOf(encodingTrack_ - 1) == JobStatus::ReadWarned;
+    SetTrackStatus(encodingTrack_, ctx_.cancelRequested ? JobStatus::Cancelled
+                                   : codecEnd_ == WorkEnd::Failed ? JobStatus::Failed
+                                   : declined        ? JobStatus::Kept
+                                   : inputWarned     ? JobStatus::FinishedWarned
+                                                     : JobStatus::Finished);
+  }
+  if (ctx_.cancelRequested) {
+    EndWaitingReads();
+    EnterIdleState();
+  } else {
+    StartTrackEncode();
+  }
+}
+
+void CdRun::AppendId3Tag() {
+  const CdInfo info = ctx_.host.CdInformation();
+  const std::string name = encodingTrack_ <= ctx_.host.RowCount(JobList::Tracks) ? ctx_.host.TrackName(encodingTrack_ - 1) : "";
+  const TrackTagFields fields = MakeTrackTagFields(info, encodingTrack_, name);
+  // The ID3v1 record holds what ISO-8859-1 and 29 characters allow; the ID3v2.4 tag at the
+  // start of the file keeps the names whole, in UTF-8, with the track number and genre.
+  const Id3v2Update v2 =
+      MakeTrackId3v2Update(info, encodingTrack_, ctx_.host.RowCount(JobList::Tracks), name);
+  // Both tags go into the file in one rewrite: a new file beside it that replaces it only
+  // once complete, so a full disk costs the tags and never the audio.
+  TagFileUpdate update;
+  update.id3v2 = v2;
+  update.appendedId3v1 = EncodeId3v1Tag({fields.title, fields.artist, fields.album, fields.year}, kId3v1MakerTextLimit);
+  if (WriteTagFile(codecJob_.output, update)) {
+    ctx_.host.AppendLog(MakerLog::Encoder, LogEvent::Info("    ID3 tag added."));
+  } else {
+    codecEnd_ = WorkEnd::Failed;
+    ctx_.host.AppendLog(MakerLog::Encoder, LogEvent::Error("    Error: Cannot write ID3 tag."));
+  }
+}
+
+std::string CdRun::TrackOutputPath(int track, const std::string& extension) const {
+  const std::string name =
+      track >= 1 && track <= ctx_.host.RowCount(JobList::Tracks) ? ctx_.host.TrackName(track - 1) : std::string();
+  return TrackFilePath(ctx_.settings.outputPath.str(), ctx_.host.CdInformation(), track, name, extension);
+}
+
+void CdRun::SetTrackStatus(int track, JobStatus status) {
+  if (track < 1 || track > ctx_.host.RowCount(JobList::Tracks)) return;
+  if (Job* job = tracks_.At(track - 1)) job->status = status;
+  ctx_.host.SetRowStatus(JobList::Tracks, track - 1, status);
+  ctx_.host.SetRowSelected(JobList::Tracks, track - 1, false);
+}
+
+void CdRun::EndWaitingReads() {
+  if (ctx_.operation != Operation::CD2MP3) return;
+  const int rows = ctx_.host.RowCount(JobList::Tracks);
+  for (int track = 1; track <= rows; ++track) {
+    if (!WaitsForEncoder(tracks_.StatusOf(track - 1))) continue;
+    ctx_.files.EndTemporaryInput(track, tracks_.At(track - 1)->inputPath, "cancelled",
+                                ctx_.settings.cd2mp3DelTempOnError != 0);
+    SetTrackStatus(track, JobStatus::Cancelled);
+  }
+}
+
+void CdRun::LogTrackHeading() {
+  const std::string track = TrackSubject(currentTrack_);
+  ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Begin());
+  ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Info("Not reading: " + track, track));
+}
+
+void CdRun::EnterIdleState() {
+  ctx_.EnterIdleState();
+  reads_ = Reads::Over;
+  if (reader_) stoppingReader_ = std::move(reader_);
+}

@@ -1,0 +1,103 @@
+// CdRun: the CD run of the job pipeline (CD to MP3 and CD to WAV).
+#pragma once
+
+#include <ctime>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "maker/jobs/run_context.h"
+
+// Reads the selected tracks one after another; in CD to MP3 each read track waits
+// ("Read") until the encoder takes it, so reading the next track overlaps encoding the
+// previous one. Row numbers of tracks are 1-based (row n is track n). Its entries and its
+// workers' completions run on the main loop's thread.
+class CdRun {
+ public:
+  explicit CdRun(RunContext& context) : ctx_(context) {}
+  ~CdRun();
+  CdRun(const CdRun&) = delete;
+  CdRun& operator=(const CdRun&) = delete;
+
+  // Marks the track rows pending (keeping their selection) and reads the first selected
+  // track; false, with no run begun, when no track is selected. The context's operation
+  // is CD to MP3 or CD to WAV and its Cancel request is cleared.
+  bool Start();
+  // Asks the workers of the run to stop; their completions end it.
+  void Cancel();
+  // Gives the encoder that runs the context's priority.
+  void ApplyPriority();
+  // Drops the completions of the workers and asks them to stop (the owner is going away),
+  // then waits for them (ReleaseWorkers).
+  void StopWorkers();
+  void ReleaseWorkers();
+
+  // A track is read or encoded (or a read waits for the reader of an earlier run).
+  bool Busy() const { return reads_ == Reads::Going || encoder_; }
+  bool HasLiveWorkers() const { return reader_ || stoppingReader_ || encoder_; }
+  // Output path of 1-based track `track` with `extension` (".tmp" or ".wav").
+  std::string TrackOutputPath(int track, const std::string& extension) const;
+
+ private:
+  // Whether the run's track reads go on: from the first track's read until the read of
+  // the last selected track has ended or Cancel ended the reads. (The encodes of the
+  // tracks read last may still run when they are over.)
+  enum class Reads { Over, Going };
+
+  // The steps of the run, in the order of a CD to MP3 run.
+  void StartTrackRead();
+  void LaunchReader(const ReaderJob& job);
+  void ReaderEnded(JobWorker* worker);
+  void OnReaderFinished();
+  void StartTrackEncode();
+  void EncoderEnded(JobWorker* worker);
+  void OnEncoderFinished();
+  // The end of a track's encode: its ".tmp" input, output and row, then the next waiting
+  // track. `declined`: the encode kept an existing output.
+  void EndTrackEncode(bool declined);
+  // The window's idle state at the end of the run; a reader still stopping then belongs
+  // to the run that ended.
+  void EnterIdleState();
+  // CD to MP3 with ConfirmOverwrite: asks before a track is read whether its existing
+  // encoded output may be replaced. False when not: the track is not read at all.
+  bool MayReplaceEncodedOutput();
+  // After Cancel in CD to MP3: the tracks read but not yet encoded end "Cancelled" and
+  // their ".tmp" files are deleted or kept (JobFiles::EndTemporaryInput).
+  void EndWaitingReads();
+  // Sets the track's status in the job table and shows it on its row.
+  void SetTrackStatus(int track, JobStatus status);
+  void AppendId3Tag();
+  // The heading "Not reading: Track NN" that opens the reader log's lines of a track that
+  // ends before a thread reads it (a read track's lines open with the thread's "Reading:
+  // Track NN"): its lines are then the track's own, in the window's log and for the
+  // terminal, not the previous track's.
+  void LogTrackHeading();
+
+  RunContext& ctx_;
+  Reads reads_ = Reads::Over;
+  JobTable tracks_;
+  int currentTrack_ = 0;   // 1-based, the track read
+  int encodingTrack_ = 0;  // 1-based
+  std::string readerOutputPath_;  // empty for a read that never ran (name clash, cancelled)
+  // Files the reads of this run write, with their tracks: a later track with the same path
+  // is refused.
+  std::vector<std::pair<std::string, int>> readPaths_;
+  // Encoded outputs whose replacement was confirmed before their track was read.
+  std::vector<std::string> confirmedOutputs_;
+  CodecJobFiles codecJob_;                 // the encode that runs
+  std::optional<FileState> readerBefore_;  // the reader's output when it started
+  WorkEnd readEnd_ = WorkEnd::Finished;    // how the track's read ended
+  WorkEnd codecEnd_ = WorkEnd::Finished;   // how the encode that ended ended
+  std::time_t readerStart_ = 0;
+  std::time_t encoderStart_ = 0;
+
+  std::unique_ptr<JobWorker> reader_;
+  std::unique_ptr<JobWorker> encoder_;
+  // The reader of a run that went idle while it was still stopping (Cancel in CD to MP3):
+  // its completion is ignored, and a new run's first read (deferredRead_) waits for it to
+  // end, since the reader library serves one track at a time.
+  std::unique_ptr<JobWorker> stoppingReader_;
+  std::optional<ReaderJob> deferredRead_;
+};

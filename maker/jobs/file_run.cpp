@@ -1,0 +1,155 @@
+// FileRun: the file run's encodes and decodes, their delete rules and row words.
+#include "maker/jobs/file_run.h"
+
+#include <vector>
+
+#include "common/paths.h"
+
+FileRun::~FileRun() { ReleaseWorkers(); }
+
+bool FileRun::Start() {
+  const int rows = ctx_.host.RowCount(JobList::Files);
+  // With no rows there is no job; starting would address a row that does not exist.
+  if (rows == 0) return false;
+  files_.Reset(rows);
+  for (int row = 0; row < rows; ++row) SetFileStatus(row, JobStatus::Pending);
+  ctx_.cancelRequested = false;
+  currentFile_ = 0;
+  ctx_.EnterBusyState();
+  if (ctx_.operation == Operation::WAV2MP3)
+    StartFileEncode();
+  else
+    StartFileDecode();
+  return true;
+}
+
+void FileRun::Cancel() {
+  if (encoder_) encoder_->Cancel();
+  if (decoder_) decoder_->Cancel();
+}
+
+void FileRun::ApplyPriority() {
+  if (encoder_) encoder_->SetPriority(ctx_.priority);
+}
+
+void FileRun::StopWorkers() {
+  RunContext::DropAndCancel(encoder_);
+  RunContext::DropAndCancel(decoder_);
+}
+
+void FileRun::ReleaseWorkers() {
+  encoder_.reset();
+  decoder_.reset();
+}
+
+void FileRun::StartFileEncode() {
+  SelectOnlyFileRow(currentFile_);
+  ctx_.EnterBusyState();
+  codecJob_.input = ctx_.host.FilePath(currentFile_);
+  codecJob_.output = ChangeFileExt(codecJob_.input, ctx_.EncodedExtension());
+  NoteFileJobPaths();
+  // No output of a file run was confirmed before its encode: each one asks for itself.
+  const EncoderJob job = ctx_.MakeEncoderJob(codecJob_.input, {});
+  codecEnd_ = WorkEnd::Finished;
+  codecJob_.outputBefore = FileState::Of(codecJob_.output);
+  codecStart_ = job.startTime;
+  RunContext::StartWorker(encoder_, ctx_.factory.MakeEncoder(job), [this](JobWorker* worker) { EncoderEnded(worker); });
+  ApplyPriority();
+}
+
+void FileRun::StartFileDecode() {
+  SelectOnlyFileRow(currentFile_);
+  ctx_.EnterBusyState();
+  codecJob_.input = ctx_.host.FilePath(currentFile_);
+  codecJob_.output = ChangeFileExt(codecJob_.input, ".wav");
+  NoteFileJobPaths();
+  DecoderJob job;
+  job.inputPath = codecJob_.input;
+  job.confirmOverwrite = ctx_.settings.confirmOverwrite != 0;
+  job.keepPartialOutput = ctx_.settings.mp32wavDelWavOnError == 0;
+  job.startTime = ctx_.Now();
+  codecEnd_ = WorkEnd::Finished;
+  codecJob_.outputBefore = FileState::Of(codecJob_.output);
+  codecStart_ = job.startTime;
+  RunContext::StartWorker(decoder_, ctx_.factory.MakeDecoder(job), [this](JobWorker* worker) { DecoderEnded(worker); });
+}
+
+void FileRun::EncoderEnded(JobWorker* worker) {
+  const std::unique_ptr<JobWorker> ended = RunContext::TakeEndedWorker(encoder_, worker);
+  if (!ended) return;
+  codecEnd_ = WorkEndOf(ended->Error(), ended->Warning(), ended->Kept());
+  OnEncoderFinished();
+}
+
+void FileRun::DecoderEnded(JobWorker* worker) {
+  const std::unique_ptr<JobWorker> ended = RunContext::TakeEndedWorker(decoder_, worker);
+  if (!ended) return;
+  codecEnd_ = WorkEndOf(ended->Error(), ended->Warning(), ended->Kept());
+  OnDecoderFinished();
+}
+
+// Completion of a file's encode: the delete rules, then its row and the next file.
+void FileRun::OnEncoderFinished() {
+  const bool declined = ctx_.JobDeclined(codecEnd_);
+  if (ctx_.cancelRequested)
+    ctx_.host.AppendLog(MakerLog::Encoder, LogEvent::Done("    Cancelled."));
+  else if (codecEnd_ == WorkEnd::Failed)
+    // On success the encoder's own completion report has written this line already.
+    ctx_.LogDone(MakerLog::Encoder, codecStart_);
+
+  if (ctx_.CodecFailed(codecEnd_)) {
+    if (ctx_.settings.wav2mp3DelMp3OnError != 0) ctx_.files.DeleteOutput(codecJob_);
+  } else if ((ctx_.settings.wav2mp3DelWavOnSuccess != 0 || deleteInputs_) && !declined) {
+    ctx_.files.Delete(codecJob_.input, MakerLog::Encoder);
+  }
+  FinishFileJob(codecEnd_ == WorkEnd::Failed, declined, &FileRun::StartFileEncode);
+}
+
+// Completion of a decode.
+void FileRun::OnDecoderFinished() {
+  if (ctx_.cancelRequested)
+    ctx_.host.AppendLog(MakerLog::Encoder, LogEvent::Done("    Cancelled."));
+  else if (codecEnd_ != WorkEnd::Failed)
+    ctx_.LogDone(MakerLog::Encoder, codecStart_);
+
+  const bool declined = ctx_.JobDeclined(codecEnd_);
+  if (ctx_.CodecFailed(codecEnd_)) {
+    if (ctx_.settings.mp32wavDelWavOnError != 0) ctx_.files.DeleteOutput(codecJob_);
+  } else if (ctx_.settings.mp32wavDelMp3OnSuccess != 0 && !declined) {
+    ctx_.files.Delete(codecJob_.input, MakerLog::Encoder);
+  }
+  FinishFileJob(codecEnd_ == WorkEnd::Failed, declined, &FileRun::StartFileDecode);
+}
+
+void FileRun::FinishFileJob(bool failed, bool kept, void (FileRun::*startNext)()) {
+  SetFileStatus(currentFile_, ctx_.cancelRequested ? JobStatus::Cancelled
+                              : failed             ? JobStatus::Failed
+                              : kept               ? JobStatus::Kept
+                                                   : JobStatus::Finished);
+  ++currentFile_;
+  if (!ctx_.cancelRequested && currentFile_ < ctx_.host.RowCount(JobList::Files)) {
+    (this->*startNext)();
+    return;
+  }
+  ctx_.EnterIdleState();
+  if (!ctx_.cancelRequested) ctx_.SignalDone();
+}
+
+void FileRun::SelectOnlyFileRow(int row) {
+  const int rows = ctx_.host.RowCount(JobList::Files);
+  for (int i = 0; i < rows; ++i) ctx_.host.SetRowSelected(JobList::Files, i, false);
+  if (row < rows) ctx_.host.SetRowSelected(JobList::Files, row, true);
+}
+
+void FileRun::NoteFileJobPaths() {
+  if (Job* job = files_.At(currentFile_)) {
+    job->inputPath = codecJob_.input;
+    job->outputPath = codecJob_.output;
+  }
+}
+
+void FileRun::SetFileStatus(int row, JobStatus status) {
+  if (row < 0 || row >= ctx_.host.RowCount(JobList::Files)) return;
+  if (Job* job = files_.At(row)) job->status = status;
+  ctx_.host.SetRowStatus(JobList::Files, row, status);
+}

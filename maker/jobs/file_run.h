@@ -1,0 +1,64 @@
+// FileRun: the file run of the job pipeline (WAV to MP3 and MP3 to WAV).
+#pragma once
+
+#include <ctime>
+#include <memory>
+
+#include "maker/jobs/run_context.h"
+
+// Encodes (WAV to MP3) or decodes (MP3 to WAV) the rows of the file list one after
+// another, each row selected while it runs. File rows are 0-based. Its entries and its
+// workers' completions run on the main loop's thread.
+class FileRun {
+ public:
+  explicit FileRun(RunContext& context) : ctx_(context) {}
+  ~FileRun();
+  FileRun(const FileRun&) = delete;
+  FileRun& operator=(const FileRun&) = delete;
+
+  // Marks every file row pending and starts the first one; false, with no run begun, when
+  // the list is empty. The context's operation is WAV to MP3 or MP3 to WAV.
+  bool Start();
+  // Asks the worker of the run to stop; its completion ends the run.
+  void Cancel();
+  // Gives the encoder that runs the context's priority.
+  void ApplyPriority();
+  // Drops the completions of the workers and asks them to stop (the owner is going away),
+  // then waits for them (ReleaseWorkers).
+  void StopWorkers();
+  void ReleaseWorkers();
+
+  // A file is encoded or decoded.
+  bool Busy() const { return encoder_ || decoder_; }
+  bool HasLiveWorkers() const { return Busy(); }
+  // "-delete" of the command line: delete WAV inputs after a successful encode.
+  void SetDeleteInputs(bool on) { deleteInputs_ = on; }
+
+ private:
+  // Encodes or decodes the file row currentFile_.
+  void StartFileEncode();
+  void StartFileDecode();
+  void EncoderEnded(JobWorker* worker);
+  void DecoderEnded(JobWorker* worker);
+  // The ends of a file's encode and decode: logs, delete rules, then its row.
+  void OnEncoderFinished();
+  void OnDecoderFinished();
+  // Marks the file row of the encode or decode that ended ("Kept:" when it left an existing
+  // output as it was), then starts the next row with `startNext` or ends the run.
+  void FinishFileJob(bool failed, bool kept, void (FileRun::*startNext)());
+  void SelectOnlyFileRow(int row);
+  // Sets the job's status in the job table and shows it on its row.
+  void SetFileStatus(int row, JobStatus status);
+  // The paths of the file job that starts (codecJob_) in its job.
+  void NoteFileJobPaths();
+
+  RunContext& ctx_;
+  bool deleteInputs_ = false;
+  JobTable files_;
+  int currentFile_ = 0;                   // 0-based
+  CodecJobFiles codecJob_;                // the encode or decode that runs
+  WorkEnd codecEnd_ = WorkEnd::Finished;  // how the encode or decode that ended ended
+  std::time_t codecStart_ = 0;
+  std::unique_ptr<JobWorker> encoder_;
+  std::unique_ptr<JobWorker> decoder_;
+};

@@ -1,0 +1,71 @@
+// RunContext: what the CD run and the file run of the job pipeline share.
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/worker_thread.h"
+#include "maker/jobs/job_files.h"
+#include "maker/jobs/job_status.h"
+#include "maker/jobs/job_worker_factory.h"
+#include "maker/jobs/pipeline_host.h"
+#include "maker/settings/settings_table.h"
+
+// The host, the worker factory and the settings of a pipeline, the request of Cancel, the
+// operation of the current run and the priority for its encoder, with the steps both runs
+// take: starting a worker in a slot and taking it back when it has ended, the encode job
+// from the settings, the "Done" log lines, and the busy and idle states of the window.
+// JobPipeline owns it; its CdRun and FileRun work through it.
+class RunContext {
+ public:
+  RunContext(PipelineHost& host, JobWorkerFactory& factory, SettingsTable& settings)
+      : host(host), factory(factory), settings(settings), files(host) {}
+  RunContext(const RunContext&) = delete;
+  RunContext& operator=(const RunContext&) = delete;
+
+  // Puts `worker` in `slot` and starts it; its completion calls `ended` with it on the
+  // main loop.
+  static void StartWorker(std::unique_ptr<JobWorker>& slot, std::unique_ptr<JobWorker> worker,
+                          std::function<void(JobWorker*)> ended);
+  // The ended worker, joined and taken out of `slot`; nullptr when `worker` is no longer
+  // the one in the slot (a stale completion).
+  static std::unique_ptr<JobWorker> TakeEndedWorker(std::unique_ptr<JobWorker>& slot, JobWorker* worker);
+  // Drops the completion of the worker in `slot` (if any) and asks it to stop.
+  static void DropAndCancel(const std::unique_ptr<JobWorker>& slot);
+
+  // The encode of `inputPath` from the settings, for the current operation. It asks before
+  // it replaces an existing output (with ConfirmOverwrite) unless that output is one of
+  // `confirmedOutputs`.
+  EncoderJob MakeEncoderJob(const std::string& inputPath, const std::vector<std::string>& confirmedOutputs) const;
+  // ".aac" or ".mp3", by the encoder mode.
+  std::string EncodedExtension() const;
+  // The encode or decode that ended with `end` kept an existing output (its worker's
+  // Kept()), and was not cancelled: counted in skippedJobs.
+  bool JobDeclined(WorkEnd end);
+  // Whether the encode or decode that ended with `end` counts as failed (a cancelled one does).
+  bool CodecFailed(WorkEnd end) const { return cancelRequested || end == WorkEnd::Failed; }
+  void LogDone(MakerLog log, std::time_t start);
+  std::time_t Now() const { return std::time(nullptr); }
+
+  // Window states: a run disables the controls that would change its jobs and shows
+  // Cancel; idle enables them again and shows Start.
+  void EnterBusyState();
+  void EnterIdleState();
+  // The end of a run that was not cancelled: the beeps and bringing the window to front.
+  void SignalDone();
+  // Whether Start has work to do (see JobPipeline::StartEnabled).
+  bool StartEnabled() const;
+  bool AnyRowSelected(JobList list) const;
+
+  PipelineHost& host;
+  JobWorkerFactory& factory;
+  SettingsTable& settings;
+  JobFiles files;
+  Operation operation = Operation::CD2MP3;  // the operation of the current run
+  bool cancelRequested = false;
+  int skippedJobs = 0;
+  ThreadPriority priority = ThreadPriority::Normal;
+};
