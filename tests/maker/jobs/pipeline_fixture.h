@@ -42,7 +42,7 @@ class RecordingHost final : public PipelineHost {
   void SetStatusText(MakerPanel panel, const std::string& text) override { status[panel] = text; }
   bool AskYesNo(const std::string& text, const std::string&) override {
     questions.push_back(text);
-    return false;
+    return answer;
   }
   Operation SelectedOperation() const override { return operation; }
   void SelectOperation(Operation op) override { operation = op; }
@@ -101,6 +101,7 @@ class RecordingHost final : public PipelineHost {
   std::map<std::string, std::string> hints;
   int beeps = 0, frontCalls = 0, drive = 0;
   CdInfo cdInfo;
+  bool answer = false;  // the answer to every question
 };
 
 // What a fake worker does: post log lines, ask a question (No ends the job at once), write
