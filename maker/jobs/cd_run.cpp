@@ -82,7 +82,8 @@ void CdRun::StartTrackRead() {
     if (path != readerOutputPath_) continue;
     LogTrackHeading();
     char line[96];
-    std::snprintf(line, sizeof line, "    Error: Track %02i has the same file name as track %02i: ", currentTrack_, track);
+    std::snprintf(line, sizeof line, "    Error: Track %02i has the same file name as track %02i: ", currentTrack_,
+                  track);
     ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Error(line + path, TrackSubject(currentTrack_)));
     readerOutputPath_.clear();
     readEnd_ = WorkEnd::Failed;
@@ -98,27 +99,28 @@ void CdRun::StartTrackRead() {
   readPaths_.emplace_back(readerOutputPath_, currentTrack_);
   if (Job* read = tracks_.At(currentTrack_ - 1)) read->inputPath = readerOutputPath_;
 
-  const int mode = ctx_.settings.EncoderMode();
+  const SettingsTable& settings = ctx_.settings;
+  const int mode = settings.EncoderMode();
   ReaderJob job;
   job.drive = ctx_.host.SelectedDrive();
   job.outputPath = readerOutputPath_;
-  job.sectorsPerRead = CdSectorsPerRead(ctx_.settings.readSector);
-  job.jitterCorrection = ctx_.settings.jitterCorrection != 0;
-  job.overlapPercent = CdOverlapPercent(ctx_.settings.overlapPercent);
-  job.maxSyncNoMatchRetry = ctx_.settings.maxSyncNoMatchRetry;
-  job.maxSyncMisalignRetry = ctx_.settings.maxSyncMisalignRetry;
+  job.sectorsPerRead = CdSectorsPerRead(settings.readSector);
+  job.jitterCorrection = settings.jitterCorrection != 0;
+  job.overlapPercent = CdOverlapPercent(settings.overlapPercent);
+  job.maxSyncNoMatchRetry = settings.maxSyncNoMatchRetry;
+  job.maxSyncMisalignRetry = settings.maxSyncMisalignRetry;
   job.rate22050 = mode == kModeMpeg2 && ctx_.operation == Operation::CD2MP3;
-  job.mono = mode != kModeAac && ctx_.settings.channels == 0;
+  job.mono = mode != kModeAac && settings.channels == 0;
   job.track = currentTrack_;
-  job.normalize = ctx_.settings.normalize != 0;
-  job.normalizePercent = ctx_.settings.normalizePercent;
-  job.normalizeMin = ctx_.settings.normalizeMin;
-  job.normalizeMax = ctx_.settings.normalizeMax;
-  job.confirmOverwrite = ctx_.settings.confirmOverwrite != 0;
+  job.normalize = settings.normalize != 0;
+  job.normalizePercent = settings.normalizePercent;
+  job.normalizeMin = settings.normalizeMin;
+  job.normalizeMax = settings.normalizeMax;
+  job.confirmOverwrite = settings.confirmOverwrite != 0;
   job.keepPartialOutput =
-      (ctx_.operation == Operation::CD2MP3 ? ctx_.settings.cd2mp3DelTempOnError : ctx_.settings.cd2wavDelWavOnError) == 0;
-  job.osInterface = ctx_.settings.useWinNtRawRead != 0;
-  job.readMode = ctx_.settings.aspiReadMode;
+      (ctx_.operation == Operation::CD2MP3 ? settings.cd2mp3DelTempOnError : settings.cd2wavDelWavOnError) == 0;
+  job.osInterface = settings.useWinNtRawRead != 0;
+  job.readMode = settings.aspiReadMode;
   readerStart_ = ctx_.Now();
   job.startTime = readerStart_;
 
@@ -185,8 +187,8 @@ void CdRun::OnReaderFinished() {
     if (kept) ++ctx_.skippedJobs;
     if (ctx_.host.RowCount(JobList::Tracks) > 0) {
       const JobStatus status = ctx_.cancelRequested ? JobStatus::Cancelled
-                               : failed         ? JobStatus::Failed
-                               : kept           ? JobStatus::Kept
+                               : failed             ? JobStatus::Failed
+                               : kept               ? JobStatus::Kept
                                : ctx_.operation == Operation::CD2MP3
                                    ? (readEnd_ == WorkEnd::Warned ? JobStatus::ReadWarned : JobStatus::Read)
                                    : (readEnd_ == WorkEnd::Warned ? JobStatus::FinishedWarned : JobStatus::Finished);
@@ -221,8 +223,8 @@ bool CdRun::MayReplaceEncodedOutput() {
   if (!FileExists(encoded)) return true;
   if (!ctx_.host.AskYesNo("Overwrite existing file " + encoded + " ?", kMakerConfirmCaption)) {
     LogTrackHeading();
-    ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Info("    Kept the existing file " + encoded + " (track not read).",
-                                                     TrackSubject(currentTrack_)));
+    const std::string line = "    Kept the existing file " + encoded + " (track not read).";
+    ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Info(line, TrackSubject(currentTrack_)));
     return false;
   }
   confirmedOutputs_.push_back(encoded);  // the encode does not ask again
@@ -282,7 +284,8 @@ void CdRun::OnEncoderFinished() {
 // The end of a track's encode: its ".tmp" input, its output and its row.
 void CdRun::EndTrackEncode(bool declined) {
   if (ctx_.CodecFailed(codecEnd_)) {
-    ctx_.files.EndTemporaryInput(encodingTrack_, codecJob_.input, ctx_.cancelRequested ? "cancelled" : "the encode failed",
+    ctx_.files.EndTemporaryInput(encodingTrack_, codecJob_.input,
+                                 ctx_.cancelRequested ? "cancelled" : "the encode failed",
                                  ctx_.settings.cd2mp3DelTempOnError != 0);
     if (ctx_.settings.cd2mp3DelMp3OnError != 0) ctx_.files.DeleteOutput(codecJob_);
   } else if (ctx_.settings.cd2mp3DelTempOnSuccess != 0 && !declined) {
@@ -291,11 +294,11 @@ void CdRun::EndTrackEncode(bool declined) {
   if (const int rows = ctx_.host.RowCount(JobList::Tracks); rows > 0) {
     // The track's status still says whether it was read with warnings.
     const bool inputWarned = encodingTrack_ <= rows && tracks_.StatusOf(encodingTrack_ - 1) == JobStatus::ReadWarned;
-    SetTrackStatus(encodingTrack_, ctx_.cancelRequested ? JobStatus::Cancelled
+    SetTrackStatus(encodingTrack_, ctx_.cancelRequested            ? JobStatus::Cancelled
                                    : codecEnd_ == WorkEnd::Failed ? JobStatus::Failed
-                                   : declined        ? JobStatus::Kept
-                                   : inputWarned     ? JobStatus::FinishedWarned
-                                                     : JobStatus::Finished);
+                                   : declined                     ? JobStatus::Kept
+                                   : inputWarned                  ? JobStatus::FinishedWarned
+                                                                  : JobStatus::Finished);
   }
   if (ctx_.cancelRequested) {
     EndWaitingReads();
@@ -307,12 +310,13 @@ void CdRun::EndTrackEncode(bool declined) {
 
 void CdRun::AppendId3Tag() {
   const CdInfo info = ctx_.host.CdInformation();
-  const std::string name = encodingTrack_ <= ctx_.host.RowCount(JobList::Tracks) ? ctx_.host.TrackName(encodingTrack_ - 1) : "";
+  const int rows = ctx_.host.RowCount(JobList::Tracks);
+  const std::string name = encodingTrack_ <= rows ? ctx_.host.TrackName(encodingTrack_ - 1) : "";
   const TrackTagFields fields = MakeTrackTagFields(info, encodingTrack_, name);
   // The ID3v1 record holds what ISO-8859-1 and 29 characters allow; the ID3v2.4 tag at the
   // start of the file keeps the names whole, in UTF-8, with the track number and genre.
   const Id3v2Update v2 =
-      MakeTrackId3v2Update(info, encodingTrack_, ctx_.host.RowCount(JobList::Tracks), name);
+      MakeTrackId3v2Update(info, encodingTrack_, rows, name);
   // Both tags go into the file in one rewrite: a new file beside it that replaces it only
   // once complete, so a full disk costs the tags and never the audio.
   TagFileUpdate update;
@@ -345,7 +349,7 @@ void CdRun::EndWaitingReads() {
   for (int track = 1; track <= rows; ++track) {
     if (!WaitsForEncoder(tracks_.StatusOf(track - 1))) continue;
     ctx_.files.EndTemporaryInput(track, tracks_.At(track - 1)->inputPath, "cancelled",
-                                ctx_.settings.cd2mp3DelTempOnError != 0);
+                                 ctx_.settings.cd2mp3DelTempOnError != 0);
     SetTrackStatus(track, JobStatus::Cancelled);
   }
 }
