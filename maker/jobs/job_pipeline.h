@@ -39,8 +39,8 @@ LibraryProbeResult ProbeOutsideLibrary(const std::string& library, const char* e
 // the previous one), writes row status words and log lines, applies the delete rules and
 // returns the host to idle. The CD run (CdRun) and the file run (FileRun) do the work of
 // their operations through a RunContext the pipeline owns; the pipeline is the one entry
-// for the window and the batch run. Every entry runs on the main loop's thread; worker completions
-// arrive there too. Row numbers of tracks are 1-based (row n is track n).
+// for the window and the batch run. Every entry runs on the main loop's thread; worker
+// completions arrive there too. Row numbers of tracks are 1-based (row n is track n).
 //
 // Destroying the pipeline during a run stops its workers and waits for them (the main
 // loop keeps turning meanwhile for their hand-overs); their completions then no longer
