@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 
 #include "common/fd_io.h"
@@ -84,19 +83,20 @@ std::string RunningProgramPath() {
   return std::string(path, static_cast<size_t>(n));
 }
 
-std::string ShortcutError::Message() const {
-  return "Cannot create the desktop shortcut " + path + ": " + std::strerror(errnum);
+namespace {
+Error ShortcutFailure(const std::string& path, int errnum) {
+  return IoError(errnum, path, "Cannot create the desktop shortcut " + path);
 }
+}  // namespace
 
-Status<ShortcutError> CreateDesktopShortcut(const std::string& folder, const DesktopEntry& entry,
-                                            const std::string& program) {
+Outcome CreateDesktopShortcut(const std::string& folder, const DesktopEntry& entry, const std::string& program) {
   if (!DirectoryExists(folder)) return Done{};
   const std::string path = JoinPath(folder, entry.name + ".desktop");
   auto file = OutputFile::Create(path);
-  if (!file) return Fail(ShortcutError{path, file.Error().errnum});
+  if (!file) return Fail(ShortcutFailure(path, file.Error().errnum));
   const std::string text = DesktopEntryText(entry, program);
   if (!WriteAll(file.Value().Fd(), text.data(), text.size()) || ::fchmod(file.Value().Fd(), 0755) != 0)
-    return Fail(ShortcutError{path, errno});
-  if (auto committed = file.Value().Commit(); !committed) return Fail(ShortcutError{path, committed.Error().errnum});
+    return Fail(ShortcutFailure(path, errno));
+  if (auto committed = file.Value().Commit(); !committed) return Fail(ShortcutFailure(path, committed.Error().errnum));
   return Done{};
 }

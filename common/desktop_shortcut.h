@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "common/result.h"
+#include "common/error.h"
 
 // What a program's desktop entry says besides how to start it.
 struct DesktopEntry {
@@ -23,14 +23,8 @@ std::string DesktopEntryText(const DesktopEntry& entry, const std::string& progr
 // The path of the running program (/proc/self/exe), empty when unknown.
 std::string RunningProgramPath();
 
-struct ShortcutError {
-  std::string path;
-  int errnum = 0;
-  std::string Message() const;  // "Cannot create the desktop shortcut /x: reason"
-};
-
 // Writes "NAME.desktop" into folder (replacing an older one), executable, so desktops
 // that ask for trusted launchers start it. A folder that does not exist is left alone:
-// nothing is written and nothing fails.
-Status<ShortcutError> CreateDesktopShortcut(const std::string& folder, const DesktopEntry& entry,
-                                            const std::string& program);
+// nothing is written and nothing fails. An Io error names the entry file: "Cannot create the
+// desktop shortcut /x: reason".
+Outcome CreateDesktopShortcut(const std::string& folder, const DesktopEntry& entry, const std::string& program);

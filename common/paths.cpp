@@ -136,11 +136,7 @@ std::string FindDataFile(std::string_view relativePath) {
   return JoinPath(SharedDataFolder(), relativePath);
 }
 
-std::string PathError::Message() const {
-  return "Cannot create folder " + path + ": " + std::strerror(errnum);
-}
-
-Status<PathError> CreateDirectories(std::string_view path) {
+Outcome CreateDirectories(std::string_view path) {
   std::string target(path);
   while (target.size() > 1 && target.back() == '/') target.pop_back();
   if (target.empty()) return Done{};
@@ -154,7 +150,7 @@ Status<PathError> CreateDirectories(std::string_view path) {
     const int error = errno;
     struct stat info{};
     if (error == EEXIST && ::stat(level.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) continue;
-    return Fail(PathError{level, error == EEXIST ? ENOTDIR : error});
+    return Fail(IoError(error == EEXIST ? ENOTDIR : error, level, "Cannot create folder " + level));
   }
   return Done{};
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/result.h"
+#include "common/error.h"
 
 // A path in four parts: drive + dir + name + ext == the path.
 struct SplitPath {
@@ -65,15 +65,11 @@ std::string ShippedDataFolderBeside(std::string_view programFolder);
 // exists, else the shipped one (which may not exist either).
 std::string FindDataFile(std::string_view relativePath);
 
-struct PathError {
-  std::string path;  // the folder that could not be made
-  int errnum = 0;
-  std::string Message() const;  // "Cannot create folder /x: Permission denied"
-};
-
 // Creates the folder and every missing parent, level by level. Succeeds when it already
-// exists as a folder; fails when a level exists as a file.
-Status<PathError> CreateDirectories(std::string_view path);
+// exists as a folder; fails when a level exists as a file (ENOTDIR). The error is an Io
+// error whose subject is the level that could not be made: "Cannot create folder /x:
+// Permission denied".
+Outcome CreateDirectories(std::string_view path);
 
 bool FileExists(std::string_view path);       // exists and is not a folder
 bool DirectoryExists(std::string_view path);

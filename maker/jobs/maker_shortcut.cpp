@@ -8,8 +8,8 @@ DesktopEntry MakerDesktopEntry() {
                       "AudioVideo;Audio;", "audio/x-wav;audio/mpeg;audio/aac;"};
 }
 
-Result<bool, ShortcutError> CreateMakerShortcutOnce(SettingsTable& settings, const std::string& folder,
-                                                    const std::string& program) {
+Expected<bool> CreateMakerShortcutOnce(SettingsTable& settings, const std::string& folder,
+                                      const std::string& program) {
   if (settings.version >= kMakerSettingsVersion) return false;
   if (!DirectoryExists(folder)) {
     settings.version = kMakerSettingsVersion;

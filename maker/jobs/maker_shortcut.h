@@ -5,7 +5,7 @@
 #include <string>
 
 #include "common/desktop_shortcut.h"
-#include "common/result.h"
+#include "common/error.h"
 #include "maker/settings/settings_table.h"
 
 // The settings version of this program (1.3A as the bytes 1, 3 and 'A'); a stored Version
@@ -20,5 +20,5 @@ DesktopEntry MakerDesktopEntry();
 // (executable) into `folder` and stores the version, also when the folder does not exist
 // (nothing is written then, and later starts do not try again). A failed write keeps the
 // old version, so the next start tries again. True when a shortcut was written.
-Result<bool, ShortcutError> CreateMakerShortcutOnce(SettingsTable& settings, const std::string& folder,
-                                                    const std::string& program);
+Expected<bool> CreateMakerShortcutOnce(SettingsTable& settings, const std::string& folder,
+                                      const std::string& program);

@@ -71,7 +71,7 @@ int CopyInto(const std::string& from, const OutputFile& to) {
 Outcome InstallSkin(const std::string& chosenFolder, const std::string& targetFolder) {
   if (!HoldsSkin(chosenFolder)) return Fail(SkinMissingFiles(chosenFolder));
   if (auto made = CreateDirectories(targetFolder); !made)
-    return Fail(SkinCopyFailure(made.Error().path, made.Error().errnum));
+    return Fail(SkinCopyFailure(made.Error().subject, made.Error().errnum));
   if (SameFolder(chosenFolder, targetFolder)) return Done{};
 
   const SkinFiles from = SkinFiles::In(chosenFolder);

@@ -101,7 +101,7 @@ TEST(Paths, CreateDirectoriesMakesEveryLevel) {
   EXPECT_FALSE(DirectoryExists(dir.File("file")));
   auto blocked = CreateDirectories(dir.File("file/sub"));
   ASSERT_FALSE(blocked);
-  EXPECT_EQ(blocked.Error().path, dir.File("file"));
+  EXPECT_EQ(blocked.Error().subject, dir.File("file"));
   EXPECT_NE(blocked.Error().Message().find("Cannot create folder"), std::string::npos);
 }
 
