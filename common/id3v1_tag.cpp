@@ -82,23 +82,43 @@ Id3v1Record UpdateId3v1Record(const Id3v1Record* old, const Id3v1Update& update)
   return record;
 }
 
+Expected<Id3v1Tag> ReadId3v1TagFile(const std::string& path) {
+  // A FIFO or a device is refused before it is opened: opening or reading it could block
+  // the caller or take bytes meant for another reader.
+  auto opened = OpenRegularFile(path);
+  if (!opened) {
+    Error error = opened.Error();
+    return Fail(std::move(error.WithCase(Id3v1ReadFault::CannotOpen)));
+  }
+  const UniqueFd fd = std::move(opened).Value();
+  const off_t size = ::lseek(fd.Get(), 0, SEEK_END);
+  const auto noTag = [&] {
+    const uint64_t at = size > static_cast<off_t>(kId3v1TagBytes) ? static_cast<uint64_t>(size) - kId3v1TagBytes : 0;
+    Error error(ErrorCategory::Format, ErrorPosition::Byte(at), path + " has no ID3v1 tag", "no ID3v1 tag", path);
+    return Fail(std::move(error.WithCase(Id3v1ReadFault::NoTag)));
+  };
+  if (size < static_cast<off_t>(kId3v1TagBytes)) return noTag();
+  Id3v1Record record;
+  if (::lseek(fd.Get(), size - static_cast<off_t>(kId3v1TagBytes), SEEK_SET) < 0 ||
+      !ReadAll(fd.Get(), record.data(), record.size()))
+    return noTag();
+  Id3v1Tag tag;
+  if (!DecodeId3v1Tag(record, tag)) return noTag();
+  return tag;
+}
+
+int Id3v1ReadCode(const Expected<Id3v1Tag>& read) {
+  if (read) return kId3Ok;
+  return read.Error().Is(Id3v1ReadFault::NoTag) ? kId3NoTag : kId3CannotOpen;
+}
+
 int ReadId3v1Tag(const std::string& path, std::string* album, std::string* artist, std::string* title,
                  std::string* year) {
   for (std::string* out : {album, artist, title, year})
     if (out != nullptr) out->clear();
-  // A FIFO or a device is refused before it is opened: opening or reading it could block
-  // the caller or take bytes meant for another reader.
-  auto opened = OpenRegularFile(path);
-  if (!opened) return kId3CannotOpen;
-  const UniqueFd fd = std::move(opened).Value();
-  const off_t size = ::lseek(fd.Get(), 0, SEEK_END);
-  if (size < static_cast<off_t>(kId3v1TagBytes)) return kId3NoTag;
-  Id3v1Record record;
-  if (::lseek(fd.Get(), size - static_cast<off_t>(kId3v1TagBytes), SEEK_SET) < 0 ||
-      !ReadAll(fd.Get(), record.data(), record.size()))
-    return kId3NoTag;
-  Id3v1Tag tag;
-  if (!DecodeId3v1Tag(record, tag)) return kId3NoTag;
+  const auto read = ReadId3v1TagFile(path);
+  if (!read) return Id3v1ReadCode(read);
+  const Id3v1Tag& tag = read.Value();
   if (album != nullptr) *album = tag.album;
   if (artist != nullptr) *artist = tag.artist;
   if (title != nullptr) *title = tag.title;

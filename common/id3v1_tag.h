@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "common/error.h"
+
 // The texts of a tag, UTF-8 inside the programs. On disk each field is ISO-8859-1,
 // space-filled, without terminator; characters outside ISO-8859-1 are stored as '?'.
 // Layout: "TAG", title (30 bytes at 3), artist (30 at 33), album (30 at 63), year (4 at
@@ -48,15 +50,26 @@ struct Id3v1Update {
 // empty).
 Id3v1Record UpdateId3v1Record(const Id3v1Record* old, const Id3v1Update& update);
 
-// Result codes of the reader.
+// Why a tag could not be read.
+enum class Id3v1ReadFault {
+  CannotOpen,  // the file cannot be opened, or is not a regular file (OpenRegularFile's error)
+  NoTag,       // no "TAG" at 128 bytes before the end, or a file shorter than 128 bytes (Format)
+};
+
+// Reads the tag at the end of the file. What is not a regular file (a FIFO, a device) is
+// refused before it is opened, so that a list entry naming one cannot block the caller.
+// Tags are written through WriteTagFile (common/tags/tag_file.h).
+Expected<Id3v1Tag> ReadId3v1TagFile(const std::string& path);
+
+// Result codes of the reader's call as the programs know it.
 inline constexpr int kId3Ok = 0;
 inline constexpr int kId3CannotOpen = 1;  // the file cannot be opened, or is not a regular file
 inline constexpr int kId3NoTag = 2;       // no "TAG" at 128 bytes before the end
 
-// Reads the tag at the end of the file into the outputs that are given (not null); they
-// are emptied first. kId3Ok, kId3CannotOpen or kId3NoTag (also for a file shorter than
-// 128 bytes). What is not a regular file (a FIFO, a device) is refused before it is
-// opened, so that a list entry naming one cannot block the caller. Tags are written
-// through WriteTagFile (common/tags/tag_file.h).
+// The code of a read's outcome.
+int Id3v1ReadCode(const Expected<Id3v1Tag>& read);
+
+// ReadId3v1TagFile into the outputs that are given (not null); they are emptied first.
+// kId3Ok, kId3CannotOpen or kId3NoTag (also for a file shorter than 128 bytes).
 int ReadId3v1Tag(const std::string& path, std::string* album, std::string* artist,
                  std::string* title, std::string* year);

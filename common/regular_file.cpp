@@ -5,15 +5,25 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstring>
 
 namespace {
 
-RegularFileError NotRegular(mode_t mode) {
-  return {0, "it is " + FileTypeText(mode) + ", not a regular file", static_cast<mode_t>(mode & S_IFMT)};
+RegularFileFault FaultOfType(mode_t mode) {
+  if (S_ISDIR(mode)) return RegularFileFault::Folder;
+  if (S_ISFIFO(mode)) return RegularFileFault::NamedPipe;
+  if (S_ISCHR(mode)) return RegularFileFault::CharacterDevice;
+  if (S_ISBLK(mode)) return RegularFileFault::BlockDevice;
+  if (S_ISSOCK(mode)) return RegularFileFault::Socket;
+  return RegularFileFault::OtherType;
 }
 
-RegularFileError SystemError(int error) { return {error, std::strerror(error)}; }
+Error NotRegular(const std::string& path, mode_t mode) {
+  std::string reason = "it is " + FileTypeText(mode) + ", not a regular file";
+  std::string text = "Cannot open " + path + ": " + reason;
+  return Error(ErrorCategory::Unsupported, {}, std::move(text), std::move(reason), path).WithCase(FaultOfType(mode));
+}
+
+Error SystemError(const std::string& path, int error) { return IoError(error, path, "Cannot open " + path); }
 
 }  // namespace
 
@@ -27,18 +37,18 @@ std::string FileTypeText(mode_t mode) {
   return "a special file";
 }
 
-Result<UniqueFd, RegularFileError> OpenRegularFile(const std::string& path) {
+Expected<UniqueFd> OpenRegularFile(const std::string& path) {
   struct stat before {};
   const bool looked = ::stat(path.c_str(), &before) == 0;
-  if (looked && !S_ISREG(before.st_mode)) return Fail(NotRegular(before.st_mode));
+  if (looked && !S_ISREG(before.st_mode)) return Fail(NotRegular(path, before.st_mode));
   // O_NONBLOCK: a FIFO put in the file's place after the look above does not hold the open.
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!fd) return Fail(SystemError(errno));
+  if (!fd) return Fail(SystemError(path, errno));
   struct stat opened {};
-  if (::fstat(fd.Get(), &opened) != 0) return Fail(SystemError(errno));
-  if (!S_ISREG(opened.st_mode)) return Fail(NotRegular(opened.st_mode));
+  if (::fstat(fd.Get(), &opened) != 0) return Fail(SystemError(path, errno));
+  if (!S_ISREG(opened.st_mode)) return Fail(NotRegular(path, opened.st_mode));
   // Another file took the name between the look and the open: it was not looked at.
-  if (looked && (opened.st_dev != before.st_dev || opened.st_ino != before.st_ino)) return Fail(SystemError(ESTALE));
+  if (looked && (opened.st_dev != before.st_dev || opened.st_ino != before.st_ino)) return Fail(SystemError(path, ESTALE));
   // Reads of a regular file never wait for a writer; the flag goes for the readers that
   // expect blocking semantics anyway.
   const int flags = ::fcntl(fd.Get(), F_GETFL);

@@ -6,20 +6,12 @@
 
 #include <string>
 
-#include "common/result.h"
+#include "common/error.h"
 #include "common/unique_fd.h"
 
-struct RegularFileError {
-  // The system's error number when the path cannot be looked at or opened (ENOENT,
-  // EACCES, ...); 0 when it names something other than a regular file.
-  int errorNumber = 0;
-  // Why, in words for the user: the system's text ("No such file or directory") or
-  // "it is a named pipe (FIFO), not a regular file" and the like.
-  std::string reason;
-  // The type bits (S_IFMT) of what the path names when it is not a regular file; 0 when
-  // errorNumber says why.
-  mode_t type = 0;
-};
+// What a path named instead of a regular file: the case of an Unsupported error of
+// OpenRegularFile (whose errnum is 0 then).
+enum class RegularFileFault { Folder, NamedPipe, CharacterDevice, BlockDevice, Socket, OtherType };
 
 // What a file type that is not a regular file is, for messages: "a named pipe (FIFO)", "a
 // character device", "a block device", "a socket", "a folder".
@@ -30,4 +22,8 @@ std::string FileTypeText(mode_t mode);
 // (opening one may have effects of its own); the open itself does not wait for a FIFO's
 // writer, and what was opened must be the file looked at (the path may change in between).
 // A file that cannot be looked at but can be opened is opened (stat refused, open allowed).
-Result<UniqueFd, RegularFileError> OpenRegularFile(const std::string& path);
+// The error's subject is the path and its reason says why, in words for the user: the
+// system's text ("No such file or directory", an Io error with its errnum) or "it is a
+// named pipe (FIFO), not a regular file" and the like (Unsupported, errnum 0, with the
+// RegularFileFault); its text is "Cannot open PATH: " and the reason.
+Expected<UniqueFd> OpenRegularFile(const std::string& path);

@@ -20,8 +20,16 @@ std::array<uint8_t, 4> EncodeSynchsafe(uint32_t value) {
           static_cast<uint8_t>((value >> 7) & 0x7F), static_cast<uint8_t>(value & 0x7F)};
 }
 
-Result<Id3v2Header, Id3v2HeaderError> ParseId3v2Header(std::span<const uint8_t, kId3v2HeaderBytes> bytes) {
-  using Kind = Id3v2HeaderError::Kind;
+namespace {
+
+Error HeaderFailure(ErrorCategory category, size_t byte, std::string detail) {
+  const char* what = category == ErrorCategory::Unsupported ? "Unsupported ID3v2 tag: " : "Damaged ID3v2 tag: ";
+  return Error(category, ErrorPosition::Byte(byte), what + detail, detail);
+}
+
+}  // namespace
+
+Expected<Id3v2Header> ParseId3v2Header(std::span<const uint8_t, kId3v2HeaderBytes> bytes) {
   Id3v2Header header;
   header.version = bytes[3];
   header.revision = bytes[4];
@@ -32,13 +40,13 @@ Result<Id3v2Header, Id3v2HeaderError> ParseId3v2Header(std::span<const uint8_t, 
     if (bytes[i] & 0x80) {
       char detail[32];
       std::snprintf(detail, sizeof detail, "size byte 0x%02X", bytes[i]);
-      return Fail(Id3v2HeaderError{Kind::Damaged, detail});
+      return Fail(HeaderFailure(ErrorCategory::Format, i, detail));
     }
   }
   if (header.version == 0xFF || header.revision == 0xFF)
-    return Fail(Id3v2HeaderError{Kind::Damaged, "version byte 0xFF"});
+    return Fail(HeaderFailure(ErrorCategory::Format, header.version == 0xFF ? 3 : 4, "version byte 0xFF"));
   if (header.version < 2 || header.version > 4)
-    return Fail(Id3v2HeaderError{Kind::Unsupported, "version 2." + std::to_string(header.version)});
+    return Fail(HeaderFailure(ErrorCategory::Unsupported, 3, "version 2." + std::to_string(header.version)));
   header.bodyBytes = DecodeSynchsafe(bytes.subspan<6, 4>());
   return header;
 }

@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "common/result.h"
+#include "common/error.h"
 
 inline constexpr size_t kId3v2HeaderBytes = 10;
 inline constexpr size_t kId3v2FooterBytes = 10;
@@ -33,20 +33,16 @@ struct Id3v2Header {
   uint64_t BytesWithoutFooter() const { return kId3v2HeaderBytes + uint64_t{bodyBytes}; }
 };
 
-struct Id3v2HeaderError {
-  enum class Kind {
-    Damaged,      // "ID3" followed by bytes no header can hold (a size byte over 0x7F)
-    Unsupported,  // a version other than 2.2, 2.3 and 2.4: its extent is not known
-  };
-  Kind kind = Kind::Damaged;
-  std::string detail;  // what was found: "size byte 0x80", "version 2.5"
-};
-
 // True when the bytes start with the "ID3" marker of a tag header.
 bool StartsWithId3v2Marker(std::span<const uint8_t> bytes);
 
 // Reads the header from the first 10 bytes (the caller checked StartsWithId3v2Marker).
-Result<Id3v2Header, Id3v2HeaderError> ParseId3v2Header(std::span<const uint8_t, kId3v2HeaderBytes> bytes);
+// Fails with a Format error for "ID3" followed by bytes no header can hold (a size byte
+// over 0x7F), an Unsupported one for a version other than 2.2, 2.3 and 2.4 (its extent is
+// not known); the position is the offending byte, the reason what was found ("size byte
+// 0x80", "version 2.5") and the text "Damaged ID3v2 tag: " or "Unsupported ID3v2 tag: "
+// and the reason.
+Expected<Id3v2Header> ParseId3v2Header(std::span<const uint8_t, kId3v2HeaderBytes> bytes);
 
 // The 10 bytes that follow the body of a 2.4 tag are its footer: "3DI" with the header's
 // version and size.

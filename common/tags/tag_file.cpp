@@ -14,9 +14,37 @@
 
 namespace {
 
-using Kind = TagFileError::Kind;
+using Kind = TagFileFault;
 
-TagFileError Error(Kind kind, int errnum, std::string detail = {}) { return TagFileError{kind, errnum, std::move(detail)}; }
+// The error of a case: errnum (when not 0) says why, else detail does.
+Error TagFailure(Kind kind, int errnum, std::string detail = {}, ErrorPosition position = {}) {
+  ErrorCategory category = ErrorCategory::Io;
+  std::string reason;
+  switch (kind) {
+    case Kind::Access: reason = std::strerror(errnum); break;
+    case Kind::NotRegularFile:
+      category = ErrorCategory::Unsupported;
+      reason = errnum == EISDIR ? std::strerror(EISDIR) : "Not a regular file";
+      errnum = 0;
+      break;
+    case Kind::ReadOnly: reason = "The file is read-only"; break;
+    case Kind::Read:
+      reason = errnum != 0 ? std::string("Cannot read the file: ") + std::strerror(errnum) : detail;
+      break;
+    case Kind::Damaged:
+      category = ErrorCategory::Format;
+      reason = "Damaged ID3v2 tag: " + detail;
+      break;
+    case Kind::Unsupported:
+      category = ErrorCategory::Unsupported;
+      reason = "Unsupported ID3v2 tag: " + detail;
+      break;
+    case Kind::Write: reason = errnum != 0 ? std::string(std::strerror(errnum)) : detail; break;
+  }
+  Error error(category, position, reason, reason, {}, errnum);
+  error.WithCase(kind);
+  return error;
+}
 
 // Reads exactly `bytes` at `offset`; false at the end of the file or on a failed read
 // (errno set; 0 at the end).
@@ -35,29 +63,29 @@ bool ReadAllAt(int fd, uint8_t* data, size_t bytes, uint64_t offset) {
   return true;
 }
 
-TagFileError ReadError(const char* what) {
+Error ReadError(const char* what) {
   const int errnum = errno;
-  return errnum != 0 ? Error(Kind::Read, errnum) : Error(Kind::Read, 0, what);
+  return errnum != 0 ? TagFailure(Kind::Read, errnum) : TagFailure(Kind::Read, 0, what);
 }
 
 // The extent of the ID3v2 tag at the start of the file: 0 without one.
-Result<std::pair<std::optional<Id3v2Header>, uint64_t>, TagFileError> MeasureId3v2Tag(int fd, uint64_t fileBytes) {
+Expected<std::pair<std::optional<Id3v2Header>, uint64_t>> MeasureId3v2Tag(int fd, uint64_t fileBytes) {
   using Extent = std::pair<std::optional<Id3v2Header>, uint64_t>;
   std::array<uint8_t, kId3v2HeaderBytes> head{};
   const size_t headBytes = fileBytes < head.size() ? static_cast<size_t>(fileBytes) : head.size();
   if (!ReadAllAt(fd, head.data(), headBytes, 0)) return Fail(ReadError("the file became shorter while it was read"));
   if (!StartsWithId3v2Marker(std::span<const uint8_t>(head.data(), headBytes))) return Extent{};
-  if (headBytes < head.size()) return Fail(Error(Kind::Damaged, 0, "the file ends within the tag header"));
+  if (headBytes < head.size()) return Fail(TagFailure(Kind::Damaged, 0, "the file ends within the tag header"));
   auto header = ParseId3v2Header(head);
   if (!header) {
-    const Id3v2HeaderError& error = header.Error();
-    return Fail(Error(error.kind == Id3v2HeaderError::Kind::Unsupported ? Kind::Unsupported : Kind::Damaged, 0,
-                      error.detail));
+    const Error& error = header.Error();
+    return Fail(TagFailure(error.category == ErrorCategory::Unsupported ? Kind::Unsupported : Kind::Damaged, 0,
+                           error.reason, error.position));
   }
   uint64_t bytes = header.Value().BytesWithoutFooter();
   if (bytes > fileBytes)
-    return Fail(Error(Kind::Damaged, 0,
-                      "the tag announces " + std::to_string(bytes) + " bytes, the file has " + std::to_string(fileBytes)));
+    return Fail(TagFailure(Kind::Damaged, 0,
+                           "the tag announces " + std::to_string(bytes) + " bytes, the file has " + std::to_string(fileBytes)));
   // Only a 2.4 tag has a footer, and only one that is really there counts: bytes that are
   // no footer belong to the audio and are kept.
   if (header.Value().AnnouncesFooter() && bytes + kId3v2FooterBytes <= fileBytes) {
@@ -69,7 +97,7 @@ Result<std::pair<std::optional<Id3v2Header>, uint64_t>, TagFileError> MeasureId3
 }
 
 // The last 128 bytes hold an ID3v1 record that lies wholly after the first `after` bytes.
-Result<bool, TagFileError> HasId3v1Record(int fd, uint64_t fileBytes, uint64_t after) {
+Expected<bool> HasId3v1Record(int fd, uint64_t fileBytes, uint64_t after) {
   if (fileBytes < after + kId3v1TagBytes) return false;
   uint8_t marker[3] = {};
   if (!ReadAllAt(fd, marker, sizeof marker, fileBytes - kId3v1TagBytes))
@@ -113,41 +141,28 @@ bool CopyBytes(int from, uint64_t offset, uint64_t bytes, int to) {
 // file's own is checked here. The system's check speaks for the effective user (and a
 // read-only file system); root passes it whatever the permissions say, but a file that
 // nobody may write is one its owner protected, and stays as it is.
-std::optional<TagFileError> RefuseUnwritable(const std::string& path, const struct stat& info) {
+std::optional<Error> RefuseUnwritable(const std::string& path, const struct stat& info) {
   if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
-    if (errno == EACCES && (info.st_mode & 0222) == 0) return Error(Kind::ReadOnly, EACCES);
-    return Error(Kind::Access, errno);
+    if (errno == EACCES && (info.st_mode & 0222) == 0) return TagFailure(Kind::ReadOnly, EACCES);
+    return TagFailure(Kind::Access, errno);
   }
-  if ((info.st_mode & 0222) == 0) return Error(Kind::ReadOnly, EACCES);
+  if ((info.st_mode & 0222) == 0) return TagFailure(Kind::ReadOnly, EACCES);
   return std::nullopt;
 }
 
 }  // namespace
 
-std::string TagFileError::Reason() const {
-  switch (kind) {
-    case Kind::Access: return std::strerror(errnum);
-    case Kind::NotRegularFile: return errnum == EISDIR ? std::strerror(EISDIR) : "Not a regular file";
-    case Kind::ReadOnly: return "The file is read-only";
-    case Kind::Read: return errnum != 0 ? std::string("Cannot read the file: ") + std::strerror(errnum) : detail;
-    case Kind::Damaged: return "Damaged ID3v2 tag: " + detail;
-    case Kind::Unsupported: return "Unsupported ID3v2 tag: " + detail;
-    case Kind::Write: return errnum != 0 ? std::string(std::strerror(errnum)) : detail;
-  }
-  return detail;
-}
-
-Result<UniqueFd, TagFileError> OpenTagFile(const std::string& path) {
+Expected<UniqueFd> OpenTagFile(const std::string& path) {
   auto opened = OpenRegularFile(path);
   if (opened) return std::move(opened).Value();
-  const RegularFileError& error = opened.Error();
-  if (error.errorNumber != 0) return Fail(Error(Kind::Access, error.errorNumber));
-  return Fail(Error(Kind::NotRegularFile, S_ISDIR(error.type) ? EISDIR : 0));
+  const Error& error = opened.Error();
+  if (error.errnum != 0) return Fail(TagFailure(Kind::Access, error.errnum));
+  return Fail(TagFailure(Kind::NotRegularFile, error.Is(RegularFileFault::Folder) ? EISDIR : 0));
 }
 
-Result<TagFileLayout, TagFileError> ReadTagFileLayout(int fd) {
+Expected<TagFileLayout> ReadTagFileLayout(int fd) {
   struct stat info {};
-  if (::fstat(fd, &info) != 0) return Fail(Error(Kind::Read, errno));
+  if (::fstat(fd, &info) != 0) return Fail(TagFailure(Kind::Read, errno));
   TagFileLayout layout;
   layout.fileBytes = static_cast<uint64_t>(info.st_size);
   auto extent = MeasureId3v2Tag(fd, layout.fileBytes);
@@ -160,19 +175,19 @@ Result<TagFileLayout, TagFileError> ReadTagFileLayout(int fd) {
   return layout;
 }
 
-Result<std::vector<uint8_t>, TagFileError> ReadFileBytes(int fd, uint64_t offset, uint64_t bytes) {
+Expected<std::vector<uint8_t>> ReadFileBytes(int fd, uint64_t offset, uint64_t bytes) {
   std::vector<uint8_t> data(static_cast<size_t>(bytes));
   if (!ReadAllAt(fd, data.data(), data.size(), offset))
     return Fail(ReadError("the file became shorter while it was read"));
   return data;
 }
 
-Status<TagFileError> WriteTagFile(const std::string& path, const TagFileUpdate& update) {
+Outcome WriteTagFile(const std::string& path, const TagFileUpdate& update) {
   auto opened = OpenTagFile(path);
   if (!opened) return Fail(opened.Error());
   const int in = opened.Value().Get();
   struct stat info {};
-  if (::fstat(in, &info) != 0) return Fail(Error(Kind::Access, errno));
+  if (::fstat(in, &info) != 0) return Fail(TagFailure(Kind::Access, errno));
   if (auto refused = RefuseUnwritable(path, info)) return Fail(*refused);
 
   // Where the old tags lie. Without an ID3v2 change the start of the file is copied as it
@@ -195,7 +210,7 @@ Status<TagFileError> WriteTagFile(const std::string& path, const TagFileUpdate& 
     auto oldTag = ReadFileBytes(in, 0, layout.id3v2Bytes);
     if (!oldTag) return Fail(oldTag.Error());
     auto rendered = RenderUpdatedId3v2Tag(oldTag.Value(), *update.id3v2);
-    if (!rendered) return Fail(Error(Kind::Unsupported, 0, rendered.Error()));
+    if (!rendered) return Fail(TagFailure(Kind::Unsupported, 0, rendered.Error()));
     head = std::move(rendered).Value();
     copyFrom = layout.id3v2Bytes;
   }
@@ -216,10 +231,10 @@ Status<TagFileError> WriteTagFile(const std::string& path, const TagFileUpdate& 
   }
 
   auto created = OutputFile::Create(path);
-  if (!created) return Fail(Error(Kind::Write, created.Error().errnum, created.Error().Message()));
+  if (!created) return Fail(TagFailure(Kind::Write, created.Error().errnum, created.Error().Message()));
   OutputFile& out = created.Value();
   // Checked above; this is a file swapped for a device or FIFO since then.
-  if (out.InPlace()) return Fail(Error(Kind::NotRegularFile, 0));
+  if (out.InPlace()) return Fail(TagFailure(Kind::NotRegularFile, 0));
   // The new file belongs to whoever owned the old one where the system allows it (root
   // editing a user's file), then gets its permissions again: a change of owner clears the
   // set-id bits.
@@ -228,9 +243,10 @@ Status<TagFileError> WriteTagFile(const std::string& path, const TagFileUpdate& 
   if (!WriteAll(out.Fd(), head.data(), head.size()) || !CopyBytes(in, copyFrom, copyTo - copyFrom, out.Fd()) ||
       (tail && !WriteAll(out.Fd(), tail->data(), tail->size()))) {
     const int errnum = errno;
-    return Fail(errnum != 0 ? Error(Kind::Write, errnum) : Error(Kind::Read, 0, "the file became shorter while it was copied"));
+    return Fail(errnum != 0 ? TagFailure(Kind::Write, errnum)
+                            : TagFailure(Kind::Read, 0, "the file became shorter while it was copied"));
   }
   auto committed = out.Commit();
-  if (!committed) return Fail(Error(Kind::Write, committed.Error().errnum, committed.Error().Message()));
+  if (!committed) return Fail(TagFailure(Kind::Write, committed.Error().errnum, committed.Error().Message()));
   return Done{};
 }

@@ -10,28 +10,22 @@
 #include <vector>
 
 #include "common/id3v1_tag.h"
-#include "common/result.h"
+#include "common/error.h"
 #include "common/tags/id3v2_header.h"
 #include "common/tags/id3v2_tag.h"
 #include "common/unique_fd.h"
 
-struct TagFileError {
-  enum class Kind {
-    Access,          // the file cannot be found, opened or written (errnum: missing, no access, ...)
-    NotRegularFile,  // a folder, FIFO, device or socket: never opened
-    ReadOnly,        // the file's permissions allow no writing (root's writes included)
-    Read,            // reading the file failed (errnum)
-    Damaged,         // the ID3v2 tag cannot be measured: a bad header, or longer than the file
-    Unsupported,     // an ID3v2 tag of a version whose extent is not known
-    Write,           // the new file could not be written or put in place (errnum)
-  };
-  Kind kind = Kind::Access;
-  int errnum = 0;
-  std::string detail;  // what was found, for Damaged and Unsupported
-
-  // The reason for a person: "No space left on device", "Not a regular file", "The file
-  // is read-only", "Damaged ID3v2 tag (size byte 0x80)", ...
-  std::string Reason() const;
+// The cases of a tag file's errors. Each error's text (and reason, the same) is the reason
+// for a person, which callers put after the file's name: "No space left on device", "Not
+// a regular file", "The file is read-only", "Damaged ID3v2 tag: size byte 0x80", ...
+enum class TagFileFault {
+  Access,          // the file cannot be found, opened or written (Io: missing, no access, ...)
+  NotRegularFile,  // a folder, FIFO, device or socket: never opened (Unsupported)
+  ReadOnly,        // the file's permissions allow no writing, root's writes included (Io, EACCES)
+  Read,            // reading the file failed (Io; errnum 0 when the file became shorter)
+  Damaged,         // the ID3v2 tag cannot be measured: a bad header, or longer than the file (Format)
+  Unsupported,     // an ID3v2 tag of a version whose extent is not known (Unsupported)
+  Write,           // the new file could not be written or put in place (Io)
 };
 
 // What a rewrite changes; what it does not name stays byte for byte.
@@ -50,7 +44,7 @@ struct TagFileUpdate {
 // (a FIFO or a device named as a list entry must not block the player's main thread, and
 // opening some devices has effects of its own) before opening it, without blocking, and
 // checking afterwards that the same file was opened.
-Result<UniqueFd, TagFileError> OpenTagFile(const std::string& path);
+Expected<UniqueFd> OpenTagFile(const std::string& path);
 
 // Where the tags of a file lie. The audio is everything between the ID3v2 tag and the
 // ID3v1 record, an APE tag or a second ID3v2 tag included: a rewrite copies it unchanged.
@@ -68,10 +62,10 @@ struct TagFileLayout {
 };
 // Damaged or Unsupported when the file starts with an ID3v2 tag whose extent cannot be
 // known; Read when the file cannot be read.
-Result<TagFileLayout, TagFileError> ReadTagFileLayout(int fd);
+Expected<TagFileLayout> ReadTagFileLayout(int fd);
 
 // Exactly `bytes` bytes from `offset` on; Read when the file has fewer.
-Result<std::vector<uint8_t>, TagFileError> ReadFileBytes(int fd, uint64_t offset, uint64_t bytes);
+Expected<std::vector<uint8_t>> ReadFileBytes(int fd, uint64_t offset, uint64_t bytes);
 
 // Rewrites the tags of the existing regular file at `path`: the complete new file (new
 // ID3v2 tag, the audio bytes unchanged, the new ID3v1 record) is written into a temporary
@@ -83,4 +77,4 @@ Result<std::vector<uint8_t>, TagFileError> ReadFileBytes(int fd, uint64_t offset
 // Refused before anything is written: a path that is not an existing regular file, a file
 // whose permissions allow no writing (the rename would otherwise replace a file its owner
 // protected), and a file whose ID3v2 tag cannot be measured.
-Status<TagFileError> WriteTagFile(const std::string& path, const TagFileUpdate& update);
+Outcome WriteTagFile(const std::string& path, const TagFileUpdate& update);

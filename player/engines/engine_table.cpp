@@ -45,7 +45,7 @@ Expected<const EngineEntry*> ChooseEngineEntry(const std::string& name, EngineTa
       // A file another process holds locked counts as one that cannot be opened. The
       // shared lock lasts while the probes read; closing the descriptor lets it go.
       if (flock(fd.Get(), LOCK_SH | LOCK_NB) != 0) fd.Reset();
-    } else if (opened.Error().errorNumber == 0) {
+    } else if (opened.Error().errnum == 0) {
       return Fail(CannotPlay(name, opened.Error().reason));
     }
   }

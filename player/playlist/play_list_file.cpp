@@ -113,8 +113,8 @@ Expected<std::vector<std::string>> ReadPlayListFile(const std::string& path, std
   // open may do something of its own) is refused before it is opened.
   auto opened = OpenRegularFile(path);
   if (!opened) {
-    // errorNumber 0: not a regular file.
-    return Fail(PlayListFileFailure(kRead, path, opened.Error().errorNumber));
+    // errnum 0: not a regular file.
+    return Fail(PlayListFileFailure(kRead, path, opened.Error().errnum));
   }
   const UniqueFd fd = std::move(opened).Value();
   struct stat st {};

@@ -43,7 +43,7 @@ Id3v1Tag ReadTagForEditing(const std::string& entry) {
   // The player asks on its main thread: a FIFO or a device named as an entry is never
   // opened (it could block, or lose bytes meant for another reader).
   if (IsStreamUrl(entry) || !IsRegularFile(entry)) return tag;
-  if (ReadId3v1Tag(entry, &tag.album, &tag.artist, &tag.title, &tag.year) != kId3Ok) tag = Id3v1Tag{};
+  if (auto read = ReadId3v1TagFile(entry)) tag = std::move(read).Value();
   // The ID3v2 texts are whole and in any script; each field the ID3v1 record holds is
   // only the fallback.
   if (!TakesId3v2(entry)) return tag;
@@ -70,7 +70,7 @@ std::vector<std::string> WriteTags(const std::vector<std::string>& selected, con
     // What is not a regular file is refused before anything opens it (the WAV header
     // test below would).
     if (auto refused = OpenTagFile(entry); !refused) {
-      failures.push_back(CannotWriteTagMessage(entry, refused.Error().Reason()));
+      failures.push_back(CannotWriteTagMessage(entry, refused.Error().reason));
       continue;
     }
     const std::optional<std::string> title = TitleToWrite(entry, values, selected.size());
@@ -86,7 +86,7 @@ std::vector<std::string> WriteTags(const std::vector<std::string>& selected, con
     }
     // Both tags in one rewrite: the file is replaced whole or stays as it was.
     if (auto written = WriteTagFile(entry, update); !written)
-      failures.push_back(CannotWriteTagMessage(entry, written.Error().Reason()));
+      failures.push_back(CannotWriteTagMessage(entry, written.Error().reason));
   }
   return failures;
 }

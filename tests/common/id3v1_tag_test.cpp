@@ -92,6 +92,35 @@ TEST(Id3v1Tag, ReadFailuresGiveTheirCodes) {
   EXPECT_EQ(ReadId3v1Tag(dir.Path(), nullptr, nullptr, &title, nullptr), kId3CannotOpen);
 }
 
+// Catches a read whose error does not tell a missing tag from a file that cannot be opened,
+// or loses where the record was looked for; the codes come from those cases.
+TEST(Id3v1Tag, ReadErrorsCarryTheirCaseAndPosition) {
+  TempDir dir;
+  WriteBytes(dir.File("plain.mp3"), Audio(500));
+  const auto plain = ReadId3v1TagFile(dir.File("plain.mp3"));
+  ASSERT_FALSE(plain);
+  EXPECT_TRUE(plain.Error().Is(Id3v1ReadFault::NoTag));
+  EXPECT_EQ(plain.Error().category, ErrorCategory::Format);
+  EXPECT_EQ(PositionText(plain.Error().position), "byte 372");
+  EXPECT_EQ(Id3v1ReadCode(plain), kId3NoTag);
+  const auto missing = ReadId3v1TagFile(dir.File("none.mp3"));
+  ASSERT_FALSE(missing);
+  EXPECT_TRUE(missing.Error().Is(Id3v1ReadFault::CannotOpen));
+  EXPECT_EQ(missing.Error().category, ErrorCategory::Io);
+  EXPECT_EQ(Id3v1ReadCode(missing), kId3CannotOpen);
+  EXPECT_EQ(Id3v1ReadCode(ReadId3v1TagFile(dir.Path())), kId3CannotOpen);
+
+  std::vector<uint8_t> file = Audio(300);
+  const Id3v1Record record = EncodeId3v1Tag({"Title", "Artist", "Album", "1999"}, kId3v1MakerTextLimit);
+  file.insert(file.end(), record.begin(), record.end());
+  WriteBytes(dir.File("tagged.mp3"), file);
+  const auto tagged = ReadId3v1TagFile(dir.File("tagged.mp3"));
+  ASSERT_TRUE(tagged);
+  EXPECT_EQ(tagged.Value().title + "|" + tagged.Value().artist + "|" + tagged.Value().album + "|" + tagged.Value().year,
+            "Title|Artist|Album|1999");
+  EXPECT_EQ(Id3v1ReadCode(tagged), kId3Ok);
+}
+
 // Catches the player's record cutting at 29 instead of 30, a fresh record that keeps
 // nothing empty, and a year missing from a fresh record read as "YYYY".
 TEST(Id3v1Tag, PlayerRecordOfAFileWithoutOne) {

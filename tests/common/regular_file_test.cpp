@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -42,9 +44,9 @@ TEST(RegularFile, OnlyRegularFilesOpenAndNothingElseIsWaitedFor) {
   changed.notify_all();
   watchdog.join();
   ASSERT_FALSE(fifo.Ok());
-  EXPECT_EQ(fifo.Error().errorNumber, 0);
+  EXPECT_EQ(fifo.Error().errnum, 0);
   EXPECT_EQ(fifo.Error().reason, "it is a named pipe (FIFO), not a regular file");
-  EXPECT_EQ(fifo.Error().type, static_cast<mode_t>(S_IFIFO));
+  EXPECT_TRUE(fifo.Error().Is(RegularFileFault::NamedPipe));
 
   auto zero = OpenRegularFile(dir.File("zero"));
   ASSERT_FALSE(zero.Ok());
@@ -52,10 +54,10 @@ TEST(RegularFile, OnlyRegularFilesOpenAndNothingElseIsWaitedFor) {
   auto folder = OpenRegularFile(dir.Path());
   ASSERT_FALSE(folder.Ok());
   EXPECT_EQ(folder.Error().reason, "it is a folder, not a regular file");
-  EXPECT_EQ(folder.Error().type, static_cast<mode_t>(S_IFDIR));
+  EXPECT_TRUE(folder.Error().Is(RegularFileFault::Folder));
   auto missing = OpenRegularFile(dir.File("missing"));
   ASSERT_FALSE(missing.Ok());
-  EXPECT_EQ(missing.Error().errorNumber, ENOENT);
+  EXPECT_EQ(missing.Error().errnum, ENOENT);
 
   for (const char* name : {"file", "link"}) {
     auto opened = OpenRegularFile(dir.File(name));
@@ -64,4 +66,21 @@ TEST(RegularFile, OnlyRegularFilesOpenAndNothingElseIsWaitedFor) {
     EXPECT_EQ(::read(opened.Value().Get(), buffer, sizeof buffer), 4) << name;
     EXPECT_EQ(::fcntl(opened.Value().Get(), F_GETFL) & O_NONBLOCK, 0) << name;
   }
+}
+
+// Catches a refusal without the path, the wrong category, or a text that differs from
+// "Cannot open PATH: " and the reason the windows show.
+TEST(RegularFile, RefusalsNameThePathAndTheirCategory) {
+  TempDir dir;
+  auto folder = OpenRegularFile(dir.Path());
+  ASSERT_FALSE(folder);
+  EXPECT_EQ(folder.Error().category, ErrorCategory::Unsupported);
+  EXPECT_EQ(folder.Error().subject, dir.Path());
+  EXPECT_EQ(folder.Error().text, "Cannot open " + dir.Path() + ": it is a folder, not a regular file");
+  auto missing = OpenRegularFile(dir.File("missing"));
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.Error().category, ErrorCategory::Io);
+  EXPECT_EQ(missing.Error().reason, std::strerror(ENOENT));
+  EXPECT_EQ(missing.Error().text, "Cannot open " + dir.File("missing") + ": " + std::strerror(ENOENT));
+  EXPECT_FALSE(missing.Error().Is(RegularFileFault::Folder));
 }

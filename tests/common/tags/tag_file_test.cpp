@@ -86,7 +86,7 @@ TEST_P(TagFileVariants, EditorRewriteKeepsTheAudioByteForByte) {
   update.id3v2 = Id3v2Update{.album = "New Album"};
   update.id3v1 = Id3v1Update{.album = "New Album"};
   const auto written = WriteTagFile(path, update);
-  ASSERT_TRUE(written) << written.Error().Reason();
+  ASSERT_TRUE(written) << written.Error().reason;
 
   const Bytes file = ReadBytes(path);
   const size_t tagBytes = NewTagBytes(file);
@@ -132,7 +132,7 @@ TEST_P(TagFileVariants, MakerRewriteKeepsTheAudioAndAppendsItsRecord) {
   const Id3v1Record appended = EncodeId3v1Tag({"Track", "Artist", "New Album", "2000"}, kId3v1MakerTextLimit);
   update.appendedId3v1 = appended;
   const auto written = WriteTagFile(path, update);
-  ASSERT_TRUE(written) << written.Error().Reason();
+  ASSERT_TRUE(written) << written.Error().reason;
 
   const Bytes file = ReadBytes(path);
   const size_t tagBytes = NewTagBytes(file);
@@ -166,10 +166,44 @@ TEST(Id3v2Header, ExtentFollowsWhatEachVersionDefines) {
   EXPECT_EQ(v24.Value().bodyBytes, (1u << 28) - 1);
   const auto badSize = parse({'I', 'D', '3', 3, 0, 0, 0, 0, 0x80, 0});
   ASSERT_FALSE(badSize);
-  EXPECT_EQ(badSize.Error().kind, Id3v2HeaderError::Kind::Damaged);
+  EXPECT_EQ(badSize.Error().category, ErrorCategory::Format);
   const auto v25 = parse({'I', 'D', '3', 5, 0, 0, 0, 0, 0, 1});
   ASSERT_FALSE(v25);
-  EXPECT_EQ(v25.Error().kind, Id3v2HeaderError::Kind::Unsupported);
+  EXPECT_EQ(v25.Error().category, ErrorCategory::Unsupported);
+}
+
+// Catches a header or tag file error that loses where the bad byte is, or whose category
+// or text does not say what was found.
+TEST(Id3v2Header, ErrorsCarryTheirPositionCategoryAndText) {
+  auto parse = [](std::array<uint8_t, 10> bytes) { return ParseId3v2Header(bytes); };
+  const auto badSize = parse({'I', 'D', '3', 3, 0, 0, 0, 0, 0x80, 0});
+  ASSERT_FALSE(badSize);
+  EXPECT_EQ(badSize.Error().position.unit, ErrorPosition::Unit::Byte);
+  EXPECT_EQ(badSize.Error().position.value, 8u);
+  EXPECT_EQ(badSize.Error().text, "Damaged ID3v2 tag: size byte 0x80");
+  EXPECT_EQ(badSize.Error().reason, "size byte 0x80");
+  const auto v25 = parse({'I', 'D', '3', 5, 0, 0, 0, 0, 0, 1});
+  ASSERT_FALSE(v25);
+  EXPECT_EQ(PositionText(v25.Error().position), "byte 3");
+  EXPECT_EQ(v25.Error().text, "Unsupported ID3v2 tag: version 2.5");
+
+  TempDir dir;
+  const std::string path = dir.File("bad.mp3");
+  Bytes bytes = {'I', 'D', '3', 3, 0, 0, 0, 0, 0x80, 0};
+  tagged_file_builder::Append(bytes, Slice(Audio(), 0, 500));
+  WriteBytes(path, bytes);
+  TagFileUpdate update;
+  update.id3v2 = Id3v2Update{.title = "x"};
+  const auto written = WriteTagFile(path, update);
+  ASSERT_FALSE(written);
+  EXPECT_TRUE(written.Error().Is(TagFileFault::Damaged));
+  EXPECT_EQ(written.Error().category, ErrorCategory::Format);
+  EXPECT_EQ(PositionText(written.Error().position), "byte 8");
+  EXPECT_EQ(written.Error().text, "Damaged ID3v2 tag: size byte 0x80");
+  const auto missing = WriteTagFile(dir.File("gone.mp3"), update);
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.Error().category, ErrorCategory::Io);
+  EXPECT_EQ(missing.Error().errnum, ENOENT);
 }
 
 // Catches an edited title that readers never see (both found by id3v2_tag_fuzz): a title
@@ -214,12 +248,12 @@ TEST(TagFile, TagsThatCannotBeMeasuredAreRefusedAndTheFileStays) {
   const Bytes tail = Slice(Audio(), 0, 2000);
   struct Case {
     Bytes head;
-    TagFileError::Kind kind;
+    TagFileFault kind;
   };
   const Case cases[] = {
-      {{'I', 'D', '3', 3, 0, 0, 0, 0, 0x80, 0}, TagFileError::Kind::Damaged},        // a size byte over 0x7F
-      {{'I', 'D', '3', 5, 0, 0, 0, 0, 0, 20}, TagFileError::Kind::Unsupported},      // version 2.5
-      {{'I', 'D', '3', 4, 0, 0, 0, 0, 0x7F, 0}, TagFileError::Kind::Damaged},        // longer than the file
+      {{'I', 'D', '3', 3, 0, 0, 0, 0, 0x80, 0}, TagFileFault::Damaged},        // a size byte over 0x7F
+      {{'I', 'D', '3', 5, 0, 0, 0, 0, 0, 20}, TagFileFault::Unsupported},      // version 2.5
+      {{'I', 'D', '3', 4, 0, 0, 0, 0, 0x7F, 0}, TagFileFault::Damaged},        // longer than the file
   };
   for (const Case& c : cases) {
     Bytes bytes = c.head;
@@ -229,8 +263,8 @@ TEST(TagFile, TagsThatCannotBeMeasuredAreRefusedAndTheFileStays) {
     update.id3v2 = Id3v2Update{.title = "x"};
     const auto written = WriteTagFile(path, update);
     ASSERT_FALSE(written);
-    EXPECT_EQ(written.Error().kind, c.kind) << written.Error().Reason();
-    EXPECT_NE(written.Error().Reason().find("ID3v2 tag"), std::string::npos) << written.Error().Reason();
+    EXPECT_TRUE(written.Error().Is(c.kind)) << written.Error().reason;
+    EXPECT_NE(written.Error().reason.find("ID3v2 tag"), std::string::npos) << written.Error().reason;
     EXPECT_EQ(ReadBytes(path), bytes);
     EXPECT_FALSE(ReadId3v2Tag(path));
     // The record alone is written: the start of the file is copied as it is.
@@ -256,7 +290,7 @@ TEST(TagFile, ARewriteThatRunsOutOfRoomLeavesTheFileAsItWas) {
     update.id3v2 = Id3v2Update{.album = "New Album"};
     update.id3v1 = Id3v1Update{.album = "New Album"};
     const auto written = WriteTagFile(path, update);
-    return !written && written.Error().Reason() == std::strerror(EFBIG);
+    return !written && written.Error().reason == std::strerror(EFBIG);
   })) << "the failed rewrite was not reported with its reason";
   EXPECT_EQ(ReadBytes(path), before);
   EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"full.mp3"});
@@ -298,7 +332,7 @@ TEST(TagFile, KeepsPermissionsOwnerAndLinksAndRefusesReadOnlyFiles) {
   const Bytes before = ReadBytes(path);
   const auto refused = WriteTagFile(link, update);
   ASSERT_FALSE(refused);
-  EXPECT_EQ(refused.Error().Reason(), "The file is read-only");
+  EXPECT_EQ(refused.Error().reason, "The file is read-only");
   EXPECT_EQ(ReadBytes(path), before);
   EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"link.mp3", "song.mp3"}));
 }
@@ -334,7 +368,7 @@ TEST(TagFile, FifosAndDevicesAreRefusedWithoutBeingOpened) {
   };
 
   // Nobody at the other end: an open() would wait for a peer forever.
-  std::optional<TagFileError> refused;
+  std::optional<Error> refused;
   EXPECT_TRUE(ReturnsWithoutBlocking(
       [&] {
         EXPECT_FALSE(ReadId3v2Tag(fifo));
@@ -345,7 +379,7 @@ TEST(TagFile, FifosAndDevicesAreRefusedWithoutBeingOpened) {
       },
       unblock));
   ASSERT_TRUE(refused);
-  EXPECT_EQ(refused->Reason(), "Not a regular file");
+  EXPECT_EQ(refused->reason, "Not a regular file");
 
   // A FIFO with bytes waiting for its reader keeps them all.
   const int peer = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
@@ -370,13 +404,13 @@ TEST(TagFile, FifosAndDevicesAreRefusedWithoutBeingOpened) {
   // A device, and a folder, are refused by what they are.
   const auto device = WriteTagFile("/dev/null", update);
   ASSERT_FALSE(device);
-  EXPECT_EQ(device.Error().kind, TagFileError::Kind::NotRegularFile);
+  EXPECT_TRUE(device.Error().Is(TagFileFault::NotRegularFile));
   EXPECT_FALSE(ReadId3v2Tag("/dev/zero"));
   const auto folder = WriteTagFile(dir.Path(), update);
   ASSERT_FALSE(folder);
-  EXPECT_EQ(folder.Error().Reason(), std::strerror(EISDIR));
+  EXPECT_EQ(folder.Error().reason, std::strerror(EISDIR));
   const auto missing = WriteTagFile(dir.File("gone.mp3"), update);
   ASSERT_FALSE(missing);
-  EXPECT_EQ(missing.Error().Reason(), std::strerror(ENOENT));
+  EXPECT_EQ(missing.Error().reason, std::strerror(ENOENT));
   EXPECT_FALSE(::access(dir.File("gone.mp3").c_str(), F_OK) == 0);
 }
