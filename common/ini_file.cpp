@@ -56,21 +56,24 @@ std::string StoredValue(std::string_view value) {
 // The UTF-8 byte order mark some editors put at the start of a text file.
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
-Failure<IniError> Refused(const std::string& path, std::string detail) {
-  return Fail(IniError{IniError::Kind::Refused, path, 0, std::move(detail)});
+Failure<Error> Refused(const std::string& path, const std::string& detail, ErrorPosition position = {}) {
+  return Fail(IniFailure(IniFault::Refused, path, 0, detail, position));
 }
 
 // Checks the line limits in one pass over the text: the number of lines and the length
 // of each, so that no per-line structure is built for a text that is refused.
-std::optional<std::string> LineLimitProblem(std::string_view text) {
+std::optional<Failure<Error>> LineLimitProblem(const std::string& path, std::string_view text) {
   size_t lines = 0;
   size_t at = 0;
   while (at < text.size()) {
     const size_t end = std::min(text.find('\n', at), text.size());
-    if (++lines > kMaxIniLines) return "it has more than " + std::to_string(kMaxIniLines) + " lines";
+    if (++lines > kMaxIniLines)
+      return Refused(path, "it has more than " + std::to_string(kMaxIniLines) + " lines", ErrorPosition::Line(lines));
     const size_t bytes = end - at - (end > at && text[end - 1] == '\r' ? 1 : 0);  // without its line ending
     if (bytes > kMaxIniLineBytes)
-      return "line " + std::to_string(lines) + " is longer than " + std::to_string(kMaxIniLineBytes) + " bytes";
+      return Refused(path,
+                     "line " + std::to_string(lines) + " is longer than " + std::to_string(kMaxIniLineBytes) + " bytes",
+                     ErrorPosition::Line(lines));
     at = end + 1;
   }
   return std::nullopt;
@@ -78,23 +81,28 @@ std::optional<std::string> LineLimitProblem(std::string_view text) {
 
 }  // namespace
 
-std::string IniError::Message() const {
-  if (kind == Kind::Refused) {
+Error IniFailure(IniFault fault, const std::string& path, int errnum, const std::string& detail, ErrorPosition position,
+                 const std::string& keptAs) {
+  Error error;
+  if (fault == IniFault::Refused) {
     std::string text = "Not a settings file: " + path + ": " + detail;
     if (!keptAs.empty()) text += "; it was renamed to " + keptAs;
-    return text;
+    error = Error(ErrorCategory::Format, position, std::move(text), detail, path);
+  } else {
+    const char* what = fault == IniFault::Read ? "Cannot read settings file " : "Cannot write settings file ";
+    error = IoError(errnum, path, what + path);
   }
-  const char* what = kind == Kind::Read ? "Cannot read settings file " : "Cannot write settings file ";
-  return what + path + ": " + std::strerror(errnum);
+  error.WithCase(fault);
+  return error;
 }
 
-Result<std::string, IniError> ReadIniText(const std::string& path) {
+Expected<std::string> ReadIniText(const std::string& path) {
   // Without blocking: a FIFO in the file's place would otherwise wait for a writer.
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (!fd) return Fail(IniError{IniError::Kind::Read, path, errno});
+  if (!fd) return Fail(IniFailure(IniFault::Read, path, errno));
   struct stat info{};
-  if (::fstat(fd.Get(), &info) != 0) return Fail(IniError{IniError::Kind::Read, path, errno});
-  if (S_ISDIR(info.st_mode)) return Fail(IniError{IniError::Kind::Read, path, EISDIR});
+  if (::fstat(fd.Get(), &info) != 0) return Fail(IniFailure(IniFault::Read, path, errno));
+  if (S_ISDIR(info.st_mode)) return Fail(IniFailure(IniFault::Read, path, EISDIR));
   if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) return Refused(path, "it is not a regular file");
   const std::string tooLarge = "it is larger than " + std::to_string(kMaxIniFileBytes) + " bytes";
   if (S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) > kMaxIniFileBytes) return Refused(path, tooLarge);
@@ -104,12 +112,12 @@ Result<std::string, IniError> ReadIniText(const std::string& path) {
   while (text.size() <= kMaxIniFileBytes) {
     const ssize_t n = ::read(fd.Get(), buffer, std::min(sizeof buffer, kMaxIniFileBytes + 1 - text.size()));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Fail(IniError{IniError::Kind::Read, path, errno});
+    if (n < 0) return Fail(IniFailure(IniFault::Read, path, errno));
     if (n == 0) break;
     text.append(buffer, static_cast<size_t>(n));
   }
   if (text.size() > kMaxIniFileBytes) return Refused(path, tooLarge);
-  if (auto problem = LineLimitProblem(text)) return Refused(path, std::move(*problem));
+  if (auto problem = LineLimitProblem(path, text)) return std::move(*problem);
   return text;
 }
 
@@ -147,10 +155,10 @@ IniFile IniFile::FromText(std::string_view text) {
   return ini;
 }
 
-Result<IniFile, IniError> IniFile::Load(const std::string& path) {
+Expected<IniFile> IniFile::Load(const std::string& path) {
   auto text = ReadIniText(path);
   if (!text) {
-    if (text.Error().kind == IniError::Kind::Read && text.Error().errnum == ENOENT) {
+    if (text.Error().Is(IniFault::Read) && text.Error().errnum == ENOENT) {
       IniFile empty;
       empty.path_ = path;
       return empty;
@@ -162,13 +170,14 @@ Result<IniFile, IniError> IniFile::Load(const std::string& path) {
   return ini;
 }
 
-Result<IniFile, IniError> IniFile::LoadSettings(const std::string& path) {
+Expected<IniFile> IniFile::LoadSettings(const std::string& path) {
   auto ini = Load(path);
-  if (ini || ini.Error().kind != IniError::Kind::Refused) return ini;
-  IniError error = ini.Error();
+  if (ini || !ini.Error().Is(IniFault::Refused)) return ini;
   // The link itself when the path is one: the file it leads to is not touched.
-  if (auto kept = RenameToFreeName(path, path + ".refused")) error.keptAs = std::move(kept).Value();
-  return Fail(std::move(error));
+  auto kept = RenameToFreeName(path, path + ".refused");
+  if (!kept) return ini;
+  const Error& error = ini.Error();
+  return Fail(IniFailure(IniFault::Refused, path, 0, error.reason, error.position, kept.Value()));
 }
 
 std::string IniFile::Text() const {
@@ -181,20 +190,20 @@ std::string IniFile::Text() const {
   return text;
 }
 
-Status<IniError> IniFile::Save() const { return SaveAs(path_); }
+Outcome IniFile::Save() const { return SaveAs(path_); }
 
-Status<IniError> IniFile::SaveAs(const std::string& givenPath) const {
+Outcome IniFile::SaveAs(const std::string& givenPath) const {
   // A settings file that is a symbolic link (dotfiles kept elsewhere) is replaced at the
   // link's target, so the link stays; the old file stays whole until the new one is.
   auto created = OutputFile::Create(givenPath);
-  if (!created) return Fail(IniError{IniError::Kind::Write, created.Error().path, created.Error().errnum});
+  if (!created) return Fail(IniFailure(IniFault::Write, created.Error().subject, created.Error().errnum));
   OutputFile out = std::move(created).Value();
   const std::string text = Text();
   if (!WriteAll(out.Fd(), text.data(), text.size()))
-    return Fail(IniError{IniError::Kind::Write, out.Path(), errno != 0 ? errno : EIO});
+    return Fail(IniFailure(IniFault::Write, out.Path(), errno != 0 ? errno : EIO));
   if (auto committed = out.Commit(); !committed) {
-    const bool renaming = committed.Error().kind == OutputFileError::Kind::Replace;
-    return Fail(IniError{renaming ? IniError::Kind::Rename : IniError::Kind::Write, out.Path(), committed.Error().errnum});
+    const bool renaming = committed.Error().Is(OutputFileFault::Replace);
+    return Fail(IniFailure(renaming ? IniFault::Rename : IniFault::Write, out.Path(), committed.Error().errnum));
   }
   return Done{};
 }
@@ -334,8 +343,8 @@ int ReadProfileInt(const std::string& path, std::string_view section, std::strin
   return ini ? ini.Value().ReadInt(section, key, fallback) : fallback;
 }
 
-Status<IniError> WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
-                                    std::string_view value) {
+Outcome WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
+                           std::string_view value) {
   auto ini = IniFile::Load(path);
   if (!ini) return Fail(ini.Error());
   ini.Value().WriteString(section, key, value);

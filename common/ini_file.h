@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/result.h"
+#include "common/error.h"
 
 // What a settings file may hold. The programs' own files are a few kilobytes and a few
 // hundred lines; a file beyond these is no settings file (a mistake, or damage) and is
@@ -18,25 +18,22 @@ inline constexpr size_t kMaxIniFileBytes = 1024 * 1024;
 inline constexpr size_t kMaxIniLines = 16384;
 inline constexpr size_t kMaxIniLineBytes = 65536;
 
-struct IniError {
-  enum class Kind {
-    Read,     // the file exists but cannot be read (errnum)
-    Write,    // the new file cannot be written (errnum)
-    Rename,   // the new file cannot replace the old one (errnum)
-    Refused,  // the file is read but is no settings file: beyond the limits above (detail)
-  };
-  IniError() = default;
-  IniError(Kind kind, std::string path, int errnum, std::string detail = {})
-      : kind(kind), path(std::move(path)), errnum(errnum), detail(std::move(detail)) {}
-
-  Kind kind = Kind::Read;
-  std::string path;
-  int errnum = 0;      // errno of the failing call
-  std::string detail;  // Refused: what is wrong ("it has more than 16384 lines")
-  std::string keptAs;  // Refused by LoadSettings: the name the file was moved to (empty: not moved)
-  // "Cannot read settings file /x/y.ini: Permission denied" and so on.
-  std::string Message() const;
+// The cases of an INI file's errors. The subject is the file; the text is "Cannot read
+// settings file /x/y.ini: Permission denied", "Not a settings file: /x/y.ini: it has more
+// than 16384 lines" and so on; the reason is the system's text, or what is wrong with a
+// refused file.
+enum class IniFault {
+  Read,     // the file exists but cannot be read (Io)
+  Write,    // the new file cannot be written (Io)
+  Rename,   // the new file cannot replace the old one (Io)
+  Refused,  // the file is read but is no settings file: beyond the limits above (Format)
 };
+
+// The error of a case for `path`: errnum for Read, Write and Rename; for Refused what is
+// wrong (`detail`), where (a line, when one is to blame) and the name the file was moved to
+// (`keptAs`, empty when it was not moved).
+Error IniFailure(IniFault fault, const std::string& path, int errnum, const std::string& detail = {},
+                 ErrorPosition position = {}, const std::string& keptAs = {});
 
 // An INI document in memory. Lines are kept as they were read (comments, blank lines,
 // unknown lines, line ending style); a write changes only the line of its key, or adds
@@ -56,23 +53,23 @@ class IniFile {
   static IniFile FromText(std::string_view text);
   // Reads the file at path. A missing file gives an empty document (defaults for every
   // read); any other failure to read is an error. A file beyond the limits above is
-  // refused (Kind::Refused) after reading at most kMaxIniFileBytes + 1 bytes of it, so a
+  // refused (IniFault::Refused) after reading at most kMaxIniFileBytes + 1 bytes of it, so a
   // huge file, or a link to an endless device, costs neither time nor memory; a FIFO in
   // the file's place is refused without waiting for a writer.
-  static Result<IniFile, IniError> Load(const std::string& path);
+  static Expected<IniFile> Load(const std::string& path);
   // Load() for a program's own settings file, which the program saves over at the end:
   // a refused file is first renamed beside itself to "NAME.refused" (or a free variant,
-  // see RenameToFreeName; the error's keptAs), so that the new file the save writes from
+  // see RenameToFreeName; the error's text names it), so that the new file the save writes from
   // the defaults replaces nothing of the user's. When the rename fails the file stays,
   // and a later Load() before the save refuses it again: the save then fails instead of
   // writing over it.
-  static Result<IniFile, IniError> LoadSettings(const std::string& path);
+  static Expected<IniFile> LoadSettings(const std::string& path);
   // Writes the document to its path atomically: a temporary file in the same folder,
   // flushed to disk, then renamed over the old one. On failure the old file is untouched.
   // A path that is a symbolic link is written at the link's target (followed link by link,
   // so a link whose target does not exist yet stays a link too).
-  Status<IniError> Save() const;
-  Status<IniError> SaveAs(const std::string& path) const;
+  Outcome Save() const;
+  Outcome SaveAs(const std::string& path) const;
 
   const std::string& Path() const { return path_; }
   void SetPath(std::string path) { path_ = std::move(path); }
@@ -119,7 +116,7 @@ class IniFile {
 
 // The text of an INI file, read as Load() reads it (missing: ENOENT as a Read error),
 // refused beyond the limits above.
-Result<std::string, IniError> ReadIniText(const std::string& path);
+Expected<std::string> ReadIniText(const std::string& path);
 
 // The leading decimal number of a stored value, clamped to int (C library conversion:
 // "12abc" is 12, "abc" is 0), as integer settings read it.
@@ -129,5 +126,5 @@ int ProfileInt(std::string_view text);
 std::string ReadProfileString(const std::string& path, std::string_view section, std::string_view key,
                               std::string_view fallback);
 int ReadProfileInt(const std::string& path, std::string_view section, std::string_view key, int fallback);
-Status<IniError> WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
-                                    std::string_view value);
+Outcome WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
+                           std::string_view value);

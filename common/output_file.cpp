@@ -107,67 +107,71 @@ bool RemoveIfStale(int folder, const char* name) {
 
 }  // namespace
 
-std::string OutputFileError::Reason() const {
-  return kind == Kind::SameAsInput ? "it is the input file itself" : std::strerror(errnum);
-}
-
-std::string OutputFileError::Message() const {
-  switch (kind) {
-    case Kind::SameAsInput: return path + " is the input file itself";
-    case Kind::Create: return "Cannot create " + path + ": " + Reason();
-    case Kind::Write: return "Cannot write to " + path + ": " + Reason();
-    case Kind::Replace: return "Cannot replace " + path + ": " + Reason();
-    case Kind::Keep: return "Cannot keep the unfinished file " + path + ": " + Reason();
+Error OutputFileFailure(OutputFileFault fault, const std::string& path, int errnum) {
+  if (fault == OutputFileFault::SameAsInput) {
+    Error error(ErrorCategory::Usage, {}, path + " is the input file itself", "it is the input file itself", path);
+    error.WithCase(fault);
+    return error;
   }
-  return path + ": " + Reason();
+  const char* what = "Cannot create ";
+  switch (fault) {
+    case OutputFileFault::SameAsInput:
+    case OutputFileFault::Create: break;
+    case OutputFileFault::Write: what = "Cannot write to "; break;
+    case OutputFileFault::Replace: what = "Cannot replace "; break;
+    case OutputFileFault::Keep: what = "Cannot keep the unfinished file "; break;
+  }
+  Error error = IoError(errnum, path, what + path);
+  error.WithCase(fault);
+  return error;
 }
 
-Result<OutputFile, OutputFileError> OutputFile::Create(const std::string& path, const OutputFileOptions& options) {
-  using Kind = OutputFileError::Kind;
+Expected<OutputFile> OutputFile::Create(const std::string& path, const OutputFileOptions& options) {
+  using Kind = OutputFileFault;
   if (!options.input.empty() && (options.input == path || IsSameFile(options.input, path)))
-    return Fail(OutputFileError{Kind::SameAsInput, path, 0});
+    return Fail(OutputFileFailure(Kind::SameAsInput, path, 0));
 
   OutputFile file;
   file.path_ = FollowLinks(path);
   const int access = (options.readable ? O_RDWR : O_WRONLY) | O_CLOEXEC;
   struct stat info{};
   if (::stat(file.path_.c_str(), &info) == 0) {
-    if (S_ISDIR(info.st_mode)) return Fail(OutputFileError{Kind::Create, file.path_, EISDIR});
+    if (S_ISDIR(info.st_mode)) return Fail(OutputFileFailure(Kind::Create, file.path_, EISDIR));
     if (!S_ISREG(info.st_mode)) {
       // A device or FIFO: written where it is, never truncated.
       file.inPlace_ = true;
       file.fd_.Reset(::open(file.path_.c_str(), access));
-      if (!file.fd_) return Fail(OutputFileError{Kind::Create, file.path_, errno});
+      if (!file.fd_) return Fail(OutputFileFailure(Kind::Create, file.path_, errno));
       return file;
     }
     file.replacing_ = true;
   } else if (errno != ENOENT) {
-    return Fail(OutputFileError{Kind::Create, file.path_, errno});
+    return Fail(OutputFileFailure(Kind::Create, file.path_, errno));
   }
 
   const SplitPath parts = SplitFilePath(file.path_);
   const std::string name = parts.name + parts.ext;
   // The rename at the end would fail on such a name; say so before anything is written.
-  if (name.size() > kMaxFileNameBytes) return Fail(OutputFileError{Kind::Create, file.path_, ENAMETOOLONG});
+  if (name.size() > kMaxFileNameBytes) return Fail(OutputFileFailure(Kind::Create, file.path_, ENAMETOOLONG));
   const std::string prefix = parts.dir + TemporaryNamePrefix(name);
   for (int attempt = 0; attempt < kNameAttempts && !file.fd_; ++attempt) {
     const std::string temp = prefix + RandomSuffix();
     UniqueFd fd(::open(temp.c_str(), access | O_CREAT | O_EXCL, 0666));
     if (!fd) {
-      if (errno != EEXIST) return Fail(OutputFileError{Kind::Create, file.path_, errno});
+      if (errno != EEXIST) return Fail(OutputFileFailure(Kind::Create, file.path_, errno));
       continue;
     }
     if (!LockNewTemporary(fd.Get(), temp)) continue;
     file.temp_ = temp;
     file.fd_ = std::move(fd);
   }
-  if (!file.fd_) return Fail(OutputFileError{Kind::Create, file.path_, EEXIST});
+  if (!file.fd_) return Fail(OutputFileFailure(Kind::Create, file.path_, EEXIST));
   // The lock outlives fd_, which Commit() closes before the rename.
   file.lock_.Reset(::fcntl(file.fd_.Get(), F_DUPFD_CLOEXEC, 0));
   if (!file.lock_) {
     const int error = errno;
     file.Abandon();
-    return Fail(OutputFileError{Kind::Create, file.path_, error});
+    return Fail(OutputFileFailure(Kind::Create, file.path_, error));
   }
   // The replacement keeps the permissions of the file it replaces.
   if (file.replacing_) (void)::fchmod(file.fd_.Get(), info.st_mode & 07777);
@@ -205,31 +209,31 @@ int64_t OutputFile::Size() const {
   return S_ISREG(info.st_mode) ? static_cast<int64_t>(info.st_size) : -1;
 }
 
-Status<OutputFileError> OutputFile::Commit() {
-  using Kind = OutputFileError::Kind;
+Outcome OutputFile::Commit() {
+  using Kind = OutputFileFault;
   if (fd_) {
     // Renaming over an existing file before its replacement is on the disk could leave an
     // empty file in its place after a crash.
-    if (replacing_ && ::fsync(fd_.Get()) != 0) return Fail(OutputFileError{Kind::Write, path_, errno});
-    if (!fd_.Close()) return Fail(OutputFileError{Kind::Write, path_, errno});
+    if (replacing_ && ::fsync(fd_.Get()) != 0) return Fail(OutputFileFailure(Kind::Write, path_, errno));
+    if (!fd_.Close()) return Fail(OutputFileFailure(Kind::Write, path_, errno));
   }
   if (inPlace_) return Done{};
-  if (temp_.empty()) return Fail(OutputFileError{Kind::Replace, path_, ENOENT});
-  if (::rename(temp_.c_str(), path_.c_str()) != 0) return Fail(OutputFileError{Kind::Replace, path_, errno});
+  if (temp_.empty()) return Fail(OutputFileFailure(Kind::Replace, path_, ENOENT));
+  if (::rename(temp_.c_str(), path_.c_str()) != 0) return Fail(OutputFileFailure(Kind::Replace, path_, errno));
   temp_.clear();
   lock_.Close();
   return Done{};
 }
 
-Result<std::string, OutputFileError> OutputFile::KeepAs(const std::string& name) {
+Expected<std::string> OutputFile::KeepAs(const std::string& name) {
   fd_.Close();
   if (inPlace_) return path_;
-  if (temp_.empty()) return Fail(OutputFileError{OutputFileError::Kind::Keep, name, ENOENT});
+  if (temp_.empty()) return Fail(OutputFileFailure(OutputFileFault::Keep, name, ENOENT));
   auto kept = RenameToFreeName(temp_, name);
   // Kept either way: under the new name, or under its temporary name when it cannot move.
   const std::string temp = std::exchange(temp_, {});
   lock_.Close();
-  if (!kept) return Fail(OutputFileError{OutputFileError::Kind::Keep, temp, kept.Error()});
+  if (!kept) return Fail(OutputFileFailure(OutputFileFault::Keep, temp, kept.Error()));
   return std::move(kept).Value();
 }
 

@@ -6,26 +6,23 @@
 #include <string_view>
 #include <vector>
 
+#include "common/error.h"
 #include "common/result.h"
 #include "common/unique_fd.h"
 
-struct OutputFileError {
-  enum class Kind {
-    SameAsInput,  // the output is the input file itself (same device and inode)
-    Create,       // the output (or its temporary file) cannot be created or opened
-    Write,        // the written bytes did not reach the disk (a failed flush or close)
-    Replace,      // the finished temporary file cannot be renamed over the output
-    Keep,         // the unfinished output cannot be given its kept name
-  };
-  Kind kind = Kind::Create;
-  std::string path;  // the file concerned
-  int errnum = 0;    // errno of the failed call (0 for SameAsInput)
-
-  // "Cannot create /x/a.wav: Permission denied", "/x/a.wav is the input file itself", ...
-  std::string Message() const;
-  // The reason alone: strerror, or "it is the input file itself".
-  std::string Reason() const;
+// The cases of an output file's errors. Each error names the file concerned (its subject),
+// its text is "Cannot create /x/a.wav: Permission denied", "/x/a.wav is the input file
+// itself", ... and its reason the system's text, or "it is the input file itself".
+enum class OutputFileFault {
+  SameAsInput,  // the output is the input file itself (same device and inode): Usage
+  Create,       // the output (or its temporary file) cannot be created or opened: Io
+  Write,        // the written bytes did not reach the disk (a failed flush or close): Io
+  Replace,      // the finished temporary file cannot be renamed over the output: Io
+  Keep,         // the unfinished output cannot be given its kept name: Io
 };
+
+// The error of a case for `path`, with errno of the failed call (0 for SameAsInput).
+Error OutputFileFailure(OutputFileFault fault, const std::string& path, int errnum);
 
 struct OutputFileOptions {
   // When not empty: the output is refused, before anything is touched, when it is this
@@ -52,7 +49,7 @@ struct OutputFileOptions {
 // file that is still being written by that lock.
 class OutputFile {
  public:
-  static Result<OutputFile, OutputFileError> Create(const std::string& path, const OutputFileOptions& options = {});
+  static Expected<OutputFile> Create(const std::string& path, const OutputFileOptions& options = {});
 
   OutputFile(OutputFile&& other) noexcept;
   OutputFile& operator=(OutputFile&& other) noexcept;
@@ -75,13 +72,13 @@ class OutputFile {
   // The output is finished: flushes (to the disk first when an existing file is replaced),
   // closes and renames the temporary file over Path(). On failure the temporary file is
   // still there for KeepAs() or Abandon().
-  Status<OutputFileError> Commit();
+  Outcome Commit();
   // The output is not finished but is kept apart from Path(): the temporary file is
   // renamed to `name`, or to the first of "stem-2.ext" ... "stem-99.ext" that does not
   // exist (nothing is replaced). Returns the name it got; when it cannot be moved the
   // file stays under its temporary name, which the error names. In place there is
   // nothing to move: Path() is returned.
-  Result<std::string, OutputFileError> KeepAs(const std::string& name);
+  Expected<std::string> KeepAs(const std::string& name);
   // The output is given up: closes and removes the temporary file. Path() stays as it was.
   void Abandon();
 

@@ -142,10 +142,10 @@ int main(int argc, char** argv) {
   // replaced by the commit at the end.
   auto created = OutputFile::Create(arguments->out, {.input = arguments->in});
   if (!created) {
-    const OutputFileError& error = created.Error();
-    if (error.kind == OutputFileError::Kind::SameAsInput)
+    const Error& error = created.Error();
+    if (error.Is(OutputFileFault::SameAsInput))
       return Failed(std::string("refusing to write ") + outPath + ": it is the input file itself");
-    return Failed(std::string("cannot create ") + outPath + ": " + error.Reason());
+    return Failed(std::string("cannot create ") + outPath + ": " + error.reason);
   }
   OutputFile output = std::move(created).Value();
   const int fd = output.Fd();
@@ -207,8 +207,8 @@ int main(int argc, char** argv) {
     return Failed(std::string("cannot finish ") + outPath + ": " + std::strerror(errno));
   }
   if (auto committed = output.Commit(); !committed) {
-    return Failed(std::string(committed.Error().kind == OutputFileError::Kind::Replace ? "cannot replace " : "cannot write ") +
-                outPath + ": " + committed.Error().Reason());
+    return Failed(std::string(committed.Error().Is(OutputFileFault::Replace) ? "cannot replace " : "cannot write ") +
+                outPath + ": " + committed.Error().reason);
   }
   if (outcome.verdict == ZBAAC_VERDICT_OK_WITH_LOSSES) {
     std::fprintf(stderr, "zbaacdec: %s: warning: %s\n", inPath, zbaac::LossText(outcome).c_str());

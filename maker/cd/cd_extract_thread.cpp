@@ -152,7 +152,7 @@ void TCDExtractThread::Run() {
   // file only once the read has succeeded (normalization reads the samples back).
   auto created = OutputFile::Create(job_.outputPath, {.readable = job_.normalize});
   if (!created) {
-    Log(LogSeverity::Error, "    Error: Cannot create file: " + created.Error().Reason());
+    Log(LogSeverity::Error, "    Error: Cannot create file: " + created.Error().reason);
     SetError();
     return;
   }

@@ -33,7 +33,7 @@ bool CodecThread::OutputDiffersFromInput(const std::string& inputPath) {
 std::optional<OutputFile> CodecThread::CreateOutput(const std::string& inputPath) {
   auto created = OutputFile::Create(outputPath, {.input = inputPath});
   if (!created) {
-    OutputFailed(CodecEvent::CannotCreateOutput, "Cannot create output file: " + created.Error().Reason());
+    OutputFailed(CodecEvent::CannotCreateOutput, "Cannot create output file: " + created.Error().reason);
     return std::nullopt;
   }
   return std::move(created).Value();

@@ -44,8 +44,8 @@ std::string CutToCharacters(std::string_view utf8, size_t maxChars) {
 Expected<std::string> ReadLanguageText(const std::string& path) {
   auto text = ReadIniText(path);
   if (text) return std::move(text).Value();
-  const IniError& error = text.Error();
-  if (error.kind == IniError::Kind::Refused) return Fail(LanguageFileRefused(path, error.detail));
+  const Error& error = text.Error();
+  if (error.Is(IniFault::Refused)) return Fail(LanguageFileRefused(path, error.reason));
   return Fail(LanguageFileReadFailure(path, error.errnum));
 }
 

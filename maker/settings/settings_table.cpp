@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 
 #include "common/paths.h"
 #include "common/text_encoding.h"
@@ -152,18 +151,6 @@ bool ScsiPassThroughUsable() {
 
 void SettingsTable::ResetToDefaults() { static_cast<MakerSettingValues&>(*this) = MakerSettingDefaults(); }
 
-namespace {
-
-// The INI reader's error as the one error type: a file refused as no settings file is bad
-// data, anything else a failing system call.
-Error IniFailure(const IniError& error) {
-  if (error.kind == IniError::Kind::Refused)
-    return Error(ErrorCategory::Format, {}, error.Message(), error.detail, error.path);
-  return Error(ErrorCategory::Io, {}, error.Message(), std::strerror(error.errnum), error.path, error.errnum);
-}
-
-}  // namespace
-
 Outcome SettingsTable::Load(const std::string& path, const PassThroughProbe& probe) {
   ResetToDefaults();
   // A file refused as no settings file is moved aside: the save at the end then writes a
@@ -181,7 +168,7 @@ Outcome SettingsTable::Load(const std::string& path, const PassThroughProbe& pro
         TextOf(*this, entry) = *stored;
     }
   } else {
-    status = Fail(IniFailure(ini.Error()));
+    status = Fail(ini.Error());
   }
   passThroughAvailable_ = probe ? probe() : false;
   ApplyAccessMethodCheck(passThroughAvailable_);
@@ -191,10 +178,10 @@ Outcome SettingsTable::Load(const std::string& path, const PassThroughProbe& pro
 Outcome SettingsTable::Save(const std::string& path) const {
   if (const std::string folder = ExtractFileDir(path); !folder.empty()) {
     if (auto made = CreateDirectories(folder); !made)
-      return Fail(IniFailure(IniError{IniError::Kind::Write, path, made.Error().errnum}));
+      return Fail(IniFailure(IniFault::Write, path, made.Error().errnum));
   }
   auto ini = IniFile::Load(path);
-  if (!ini) return Fail(IniFailure(ini.Error()));
+  if (!ini) return Fail(ini.Error());
   IniFile& file = ini.Value();
   for (const SettingEntry& entry : kEntries) {
     if (entry.kind == kInt)
@@ -202,7 +189,7 @@ Outcome SettingsTable::Save(const std::string& path) const {
     else
       file.WriteString(kSettingsSection, entry.key, TextOf(*this, entry).str());
   }
-  if (auto saved = file.Save(); !saved) return Fail(IniFailure(saved.Error()));
+  if (auto saved = file.Save(); !saved) return Fail(saved.Error());
   return Done{};
 }
 

@@ -66,7 +66,7 @@ void SavePlayerSettings(const PlayerSettings& settings, SettingsStore& store) {
 
 std::string PlayerSettingsPath() { return UserFolder() + kPlayerSettingsFileName; }
 
-Status<IniError> PlayerSettingsFile::Load() {
+Outcome PlayerSettingsFile::Load() {
   if (loaded_) return Done{};
   loaded_ = true;
   // A file refused as no settings file is moved aside, so the save at the end loses nothing.
@@ -76,9 +76,9 @@ Status<IniError> PlayerSettingsFile::Load() {
   return Done{};
 }
 
-Status<IniError> PlayerSettingsFile::Save() const {
+Outcome PlayerSettingsFile::Save() const {
   if (auto made = CreateDirectories(ExtractFileDir(path_)); !made)
-    return Fail(IniError{IniError::Kind::Write, path_, made.Error().errnum});
+    return Fail(IniFailure(IniFault::Write, path_, made.Error().errnum));
   auto ini = IniFile::Load(path_);
   if (!ini) return Fail(ini.Error());
   IniSettingsStore store(ini.Value());

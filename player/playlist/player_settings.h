@@ -75,12 +75,12 @@ class PlayerSettingsFile {
   explicit PlayerSettingsFile(std::string path = PlayerSettingsPath()) : path_(std::move(path)) {}
 
   // Loads on the first call only; later calls return the values in memory.
-  Status<IniError> Load();
+  Outcome Load();
   bool Loaded() const { return loaded_; }
   PlayerSettings& Settings() { return settings_; }
   const std::string& Path() const { return path_; }
   // Writes the values, keeping whatever else the file holds; creates the folder.
-  Status<IniError> Save() const;
+  Outcome Save() const;
 
  private:
   std::string path_;

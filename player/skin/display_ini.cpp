@@ -2,17 +2,8 @@
 #include "player/skin/display_ini.h"
 
 #include <cstdio>
-#include <cstring>
 
 namespace {
-
-// The INI reader's error as the one error type: a file refused as no settings file is bad
-// data, anything else a failing system call.
-Error IniFailure(const IniError& error) {
-  if (error.kind == IniError::Kind::Refused)
-    return Error(ErrorCategory::Format, {}, error.Message(), error.detail, error.path);
-  return Error(ErrorCategory::Io, {}, error.Message(), std::strerror(error.errnum), error.path, error.errnum);
-}
 
 // The value as the profile call hands it over: cut to the buffer's limit.
 std::optional<std::string> ReadValue(const IniFile& ini, const char* key) {
@@ -100,6 +91,6 @@ DisplayIni DisplayIni::FromIni(const IniFile& ini) {
 
 Expected<DisplayIni> DisplayIni::Load(const std::string& path) {
   auto ini = IniFile::Load(path);
-  if (!ini) return Fail(IniFailure(ini.Error()));
+  if (!ini) return Fail(ini.Error());
   return FromIni(ini.Value());
 }

@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <future>
 #include <string>
 
@@ -131,7 +133,7 @@ TEST(IniFile, FailedSaveKeepsOldFileAndReportsIt) {
 
   auto unreadable = IniFile::Load(folder);
   ASSERT_FALSE(unreadable);
-  EXPECT_EQ(unreadable.Error().kind, IniError::Kind::Read);
+  EXPECT_TRUE(unreadable.Error().Is(IniFault::Read));
   EXPECT_FALSE(WriteProfileString(folder, "A", "B", "C"));
 }
 
@@ -200,7 +202,7 @@ TEST(IniFile, FilesBeyondTheLimitsAreRefused) {
     WriteText(path, text);
     auto loaded = IniFile::Load(path);
     if (loaded) return "read";
-    EXPECT_EQ(loaded.Error().kind, IniError::Kind::Refused) << loaded.Error().Message();
+    EXPECT_TRUE(loaded.Error().Is(IniFault::Refused)) << loaded.Error().Message();
     EXPECT_EQ(ReadText(path), text) << "a refused file must stay as it is";
     return loaded.Error().Message();
   };
@@ -239,7 +241,7 @@ TEST(IniFile, FifoIsRefusedWithoutWaiting) {
   }
   auto loaded = loading.get();
   ASSERT_FALSE(loaded);
-  EXPECT_EQ(loaded.Error().kind, IniError::Kind::Refused);
+  EXPECT_TRUE(loaded.Error().Is(IniFault::Refused));
   EXPECT_EQ(loaded.Error().Message(), "Not a settings file: " + path + ": it is not a regular file");
 }
 
@@ -255,7 +257,7 @@ TEST(IniFile, RefusedSettingsFileIsMovedAsideBeforeTheSave) {
     WriteText(path, junk);
     auto loaded = IniFile::LoadSettings(path);
     ASSERT_FALSE(loaded);
-    EXPECT_EQ(loaded.Error().keptAs, dir.File(kept));
+    EXPECT_TRUE(loaded.Error().Message().ends_with("; it was renamed to " + dir.File(kept)));
     EXPECT_NE(loaded.Error().Message().find("; it was renamed to " + dir.File(kept)), std::string::npos);
     EXPECT_FALSE(FileExists(path));
     EXPECT_EQ(ReadText(dir.File(kept)), junk);
@@ -271,7 +273,7 @@ TEST(IniFile, RefusedSettingsFileIsMovedAsideBeforeTheSave) {
     ASSERT_EQ(::chmod(locked.c_str(), 0555), 0);
     auto loaded = IniFile::LoadSettings(locked + "/zbmaker.INI");
     ASSERT_FALSE(loaded);
-    EXPECT_EQ(loaded.Error().keptAs, "");
+    EXPECT_EQ(loaded.Error().Message().find("renamed"), std::string::npos);
     EXPECT_FALSE(WriteProfileString(locked + "/zbmaker.INI", "Options", "Version", "1"));
     EXPECT_EQ(ReadText(locked + "/zbmaker.INI"), junk);
     ::chmod(locked.c_str(), 0755);
@@ -280,6 +282,26 @@ TEST(IniFile, RefusedSettingsFileIsMovedAsideBeforeTheSave) {
   WriteText(path, junk);
   auto saved = WriteProfileString(path, "Options", "Version", "1");
   ASSERT_FALSE(saved);
-  EXPECT_EQ(saved.Error().kind, IniError::Kind::Refused);
+  EXPECT_TRUE(saved.Error().Is(IniFault::Refused));
   EXPECT_EQ(ReadText(path), junk);
+}
+
+// Catches a refusal that loses the line to blame, its category or the reason shown apart,
+// and read errors without the file or the system's text.
+TEST(IniFile, ErrorsCarryTheirCategoryPositionAndReason) {
+  TempDir dir;
+  const std::string path = dir.File("zbplayer.ini");
+  WriteText(path, "[S]\nA=1\nK=" + std::string(kMaxIniLineBytes, 'v') + "\n");
+  auto longLine = IniFile::Load(path);
+  ASSERT_FALSE(longLine);
+  EXPECT_EQ(longLine.Error().category, ErrorCategory::Format);
+  EXPECT_EQ(PositionText(longLine.Error().position), "line 3");
+  EXPECT_EQ(longLine.Error().reason, "line 3 is longer than " + std::to_string(kMaxIniLineBytes) + " bytes");
+  EXPECT_EQ(longLine.Error().subject, path);
+  auto folder = IniFile::Load(dir.Path());
+  ASSERT_FALSE(folder);
+  EXPECT_EQ(folder.Error().category, ErrorCategory::Io);
+  EXPECT_EQ(folder.Error().errnum, EISDIR);
+  EXPECT_EQ(folder.Error().Message(), "Cannot read settings file " + dir.Path() + ": " + std::strerror(EISDIR));
+  EXPECT_EQ(IniFailure(IniFault::Rename, "/x/y.ini", EACCES).Message(), "Cannot write settings file /x/y.ini: Permission denied");
 }

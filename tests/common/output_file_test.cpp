@@ -86,7 +86,7 @@ TEST(OutputFile, OutputThatIsTheInputIsRefusedBeforeAnythingIsTouched) {
     SCOPED_TRACE(out);
     auto created = OutputFile::Create(out, {.input = input});
     ASSERT_FALSE(created);
-    EXPECT_EQ(created.Error().kind, OutputFileError::Kind::SameAsInput);
+    EXPECT_TRUE(created.Error().Is(OutputFileFault::SameAsInput));
     EXPECT_NE(created.Error().Message().find("is the input file itself"), std::string::npos);
   }
   EXPECT_EQ(ReadText(input), "input bytes");
@@ -195,6 +195,30 @@ TEST(OutputFile, CreateErrorsSayWhy) {
   ASSERT_FALSE(longName);
   EXPECT_EQ(longName.Error().errnum, ENAMETOOLONG);
   EXPECT_EQ(Names(dir.Path()), std::set<std::string>{});
+}
+
+// Catches an output error without its case, category or file, and texts of the cases that
+// differ from what the logs and windows show.
+TEST(OutputFile, ErrorsCarryTheirCaseCategoryAndFile) {
+  TempDir dir;
+  const std::string path = dir.File("no/such/folder/a.wav");
+  auto missing = OutputFile::Create(path);
+  ASSERT_FALSE(missing);
+  EXPECT_TRUE(missing.Error().Is(OutputFileFault::Create));
+  EXPECT_EQ(missing.Error().category, ErrorCategory::Io);
+  EXPECT_EQ(missing.Error().subject, path);
+  EXPECT_EQ(missing.Error().reason, "No such file or directory");
+  WriteText(dir.File("in.wav"), "x");
+  auto same = OutputFile::Create(dir.File("in.wav"), {.input = dir.File("in.wav")});
+  ASSERT_FALSE(same);
+  EXPECT_EQ(same.Error().category, ErrorCategory::Usage);
+  EXPECT_EQ(same.Error().reason, "it is the input file itself");
+  EXPECT_EQ(same.Error().text, dir.File("in.wav") + " is the input file itself");
+  EXPECT_EQ(OutputFileFailure(OutputFileFault::Write, "/m/a.wav", ENOSPC).text,
+            "Cannot write to /m/a.wav: No space left on device");
+  EXPECT_EQ(OutputFileFailure(OutputFileFault::Replace, "/m/a.wav", EACCES).text, "Cannot replace /m/a.wav: Permission denied");
+  EXPECT_EQ(OutputFileFailure(OutputFileFault::Keep, "/m/.a.wav.x", EIO).text,
+            "Cannot keep the unfinished file /m/.a.wav.x: Input/output error");
 }
 
 // Catches a temporary name that does not fit beside an output whose name has the longest
