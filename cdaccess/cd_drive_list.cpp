@@ -56,22 +56,22 @@ std::vector<CdDriveEntry> ListCdDrives(CdAccessMethod method, const std::vector<
   return drives;
 }
 
-Result<std::unique_ptr<CdSource>, CdError> OpenCdDrive(const CdDriveEntry& entry, CdAccessMethod method) {
+Expected<std::unique_ptr<CdSource>> OpenCdDrive(const CdDriveEntry& entry, CdAccessMethod method) {
   if (entry.image) return OpenDiscImage(entry.path);
   std::unique_ptr<CdSource> drive;
   switch (method) {
     case CdAccessMethod::OsInterface: drive = OpenOsInterfaceDrive(entry.path); break;
     case CdAccessMethod::ScsiPassThrough: drive = OpenScsiPassThroughDrive(entry.path); break;
   }
-  if (!drive) return Fail(CdError{CdErrorKind::NoDevice, 1, -1, entry.path + ": cannot open the drive"});
+  if (!drive) return Fail(CdFailure(ErrorCategory::Io, 1, -1, entry.path + ": cannot open the drive"));
   return drive;
 }
 
-Result<std::unique_ptr<CdSource>, CdError> OpenCdDrive(int index, CdAccessMethod method,
+Expected<std::unique_ptr<CdSource>> OpenCdDrive(int index, CdAccessMethod method,
                                                        const std::vector<std::string>& images) {
   const std::vector<CdDriveEntry> drives = ListCdDrives(method, images);
   if (index < 0 || index >= static_cast<int>(drives.size()))
-    return Fail(CdError{CdErrorKind::NoDevice, 1, -1, "there is no drive " + std::to_string(index)});
+    return Fail(CdFailure(ErrorCategory::Usage, 1, -1, "there is no drive " + std::to_string(index)));
   return OpenCdDrive(drives[static_cast<size_t>(index)], method);
 }
 

@@ -23,9 +23,9 @@ std::vector<CdDriveEntry> ListCdDrives(CdAccessMethod method, const std::vector<
 // Opens entry `index` of ListCdDrives(method, images). Fails when the index is beyond the
 // list or the drive cannot be opened; a disc image is checked whole before it is used, and
 // one that is refused fails with a message naming the image file and the reason.
-Result<std::unique_ptr<CdSource>, CdError> OpenCdDrive(int index, CdAccessMethod method,
+Expected<std::unique_ptr<CdSource>> OpenCdDrive(int index, CdAccessMethod method,
                                                        const std::vector<std::string>& images);
-Result<std::unique_ptr<CdSource>, CdError> OpenCdDrive(const CdDriveEntry& entry, CdAccessMethod method);
+Expected<std::unique_ptr<CdSource>> OpenCdDrive(const CdDriveEntry& entry, CdAccessMethod method);
 
 // "Image <file name>": how the drive list names a disc image, whether it opens or not.
 std::string DiscImageName(const std::string& imagePath);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cdaccess/disc_text.h"
-#include "common/result.h"
+#include "common/error.h"
 
 // How a real drive is driven. The values are those of the reader request's access field.
 enum class CdAccessMethod : int32_t {
@@ -17,14 +17,22 @@ enum class CdAccessMethod : int32_t {
   OsInterface = 1,       // the operating system's ordinary CD calls
 };
 
-enum class CdErrorKind { NoDevice, Io, Unsupported, Format };
+// The status or sense code a drive reported for a failed request (or the layer's own code
+// for a failure that is not the drive's): the case of every error of the CD layer, for
+// the messages and return values that show it to the user. Never 0.
+enum class CdStatus : int {};
 
-struct CdError {
-  CdErrorKind kind = CdErrorKind::Io;
-  int code = 0;            // drive status or sense code reported to the user; never 0
-  int32_t sector = -1;     // first sector of the failing request, or -1
-  std::string what;
-};
+// An error of the CD layer: its text, the drive's code and, for a request that reads the
+// disc, the first sector of that request as its position (sector < 0: none).
+inline Error CdFailure(ErrorCategory category, int code, int32_t sector, std::string text) {
+  Error error(category, sector >= 0 ? ErrorPosition::Sector(static_cast<uint64_t>(sector)) : ErrorPosition{},
+              std::move(text));
+  error.WithCase(static_cast<CdStatus>(code));
+  return error;
+}
+
+// The drive's code of an error; 0 for an error that carries none.
+inline int CdStatusCode(const Error& error) { return static_cast<int>(error.CaseOr(CdStatus{0})); }
 
 // Host adapter, target and logical unit of a drive; 255 each where there is none.
 struct CdDriveAddress {
@@ -50,15 +58,14 @@ class CdSource {
   virtual ~CdSource() = default;
 
   // The name shown in the drive list and the drive's address.
-  virtual Result<std::string, CdError> Name() = 0;
+  virtual Expected<std::string> Name() = 0;
   virtual CdDriveAddress Address() const = 0;
-  virtual Result<CdToc, CdError> ReadToc() = 0;
+  virtual Expected<CdToc> ReadToc() = 0;
   // Read speed in kB/s. Sources without speed control succeed without doing anything.
-  virtual Status<CdError> SetSpeed(int kBytesPerSecond) = 0;
+  virtual Outcome SetSpeed(int kBytesPerSecond) = 0;
   // Reads `sectors` whole audio sectors from `sector` into out (sectors x 2352 bytes) with
   // the read request of `readMode` (0 ... 4, real drives under SCSI pass-through only).
-  virtual Status<CdError> ReadAudio(int32_t sector, int sectors, int readMode,
-                                   std::span<uint8_t> out) = 0;
+  virtual Outcome ReadAudio(int32_t sector, int sectors, int readMode, std::span<uint8_t> out) = 0;
   // True for sources where a failed read should be retried only after a pause.
   virtual bool PausesAfterFailure() const = 0;
 };

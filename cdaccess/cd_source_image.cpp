@@ -43,25 +43,25 @@ class DiscImageSource final : public CdSource {
       : path_(std::move(path)), files_(std::move(files)), layout_(std::move(layout)), text_(std::move(text)),
         leadOut_(layout_.starts.back()), faults_(CdFaultPlanFromEnvironment()) {}
 
-  Result<std::string, CdError> Name() override { return DiscImageName(path_); }
+  Expected<std::string> Name() override { return DiscImageName(path_); }
 
   CdDriveAddress Address() const override { return {}; }
 
-  Result<CdToc, CdError> ReadToc() override { return CdToc{layout_.firstTrack, layout_.starts, text_}; }
+  Expected<CdToc> ReadToc() override { return CdToc{layout_.firstTrack, layout_.starts, text_}; }
 
-  Status<CdError> SetSpeed(int) override { return Done{}; }
+  Outcome SetSpeed(int) override { return Done{}; }
 
   bool PausesAfterFailure() const override { return false; }
 
-  Status<CdError> ReadAudio(int32_t sector, int sectors, int, std::span<uint8_t> out) override {
+  Outcome ReadAudio(int32_t sector, int sectors, int, std::span<uint8_t> out) override {
     const size_t bytes = static_cast<size_t>(std::max(sectors, 0)) * kCdSectorBytes;
     if (sectors <= 0 || out.size() < bytes || sector < 0 || int64_t{sector} + sectors > leadOut_)
-      return Fail(CdError{CdErrorKind::Io, kSimulatedReadErrorCode, sector, "read outside the disc"});
+      return Fail(CdFailure(ErrorCategory::Usage, kSimulatedReadErrorCode, sector, "read outside the disc"));
     const CdFaultInjector::Decision fault = faults_.NextRead(sector, sectors);
     if (fault.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(fault.delayMs));
     if (fault.fail)
-      return Fail(CdError{CdErrorKind::Io, kSimulatedReadErrorCode, sector,
-                          fault.permanent ? "unreadable sector" : "transient read error"});
+      return Fail(CdFailure(ErrorCategory::Io, kSimulatedReadErrorCode, sector,
+                            fault.permanent ? "unreadable sector" : "transient read error"));
     // A jittered read delivers the audio that starts jitterFrames frames from the asked
     // place; what lies outside the disc reads as silence.
     const int64_t firstByte = int64_t{sector} * kCdSectorBytes + int64_t{fault.jitterFrames} * 4;
@@ -71,7 +71,7 @@ class DiscImageSource final : public CdSource {
  private:
   // Fills out with the disc's bytes from `firstByte` on: file audio where a segment lies,
   // silence elsewhere.
-  Status<CdError> ReadDisc(int64_t firstByte, std::span<uint8_t> out, int32_t sector) {
+  Outcome ReadDisc(int64_t firstByte, std::span<uint8_t> out, int32_t sector) {
     std::memset(out.data(), 0, out.size());
     const int64_t endByte = firstByte + static_cast<int64_t>(out.size());
     const auto& segments = layout_.segments;
@@ -83,7 +83,7 @@ class DiscImageSource final : public CdSource {
       const ImageDataFile& file = files_[it->file];
       if (!ReadImageAudio(file, it->fileByte + (from - it->discByte),
                           out.subspan(static_cast<size_t>(from - firstByte), static_cast<size_t>(to - from))))
-        return Fail(CdError{CdErrorKind::Io, EIO, sector, "cannot read the data file \"" + file.name + "\""});
+        return Fail(CdFailure(ErrorCategory::Io, EIO, sector, "cannot read the data file \"" + file.name + "\""));
     }
     return Done{};
   }
@@ -107,46 +107,49 @@ bool EndsWith(const std::string& text, const char* lowerTail) {
   return true;
 }
 
+// What this code does not take for a disc image.
+Error Unreadable(std::string text) { return Error(ErrorCategory::Unsupported, {}, std::move(text)); }
+
 // The whole text of a sheet: a regular file of modest size that holds no NUL byte.
-Result<std::string, std::string> ReadSheet(const std::string& path) {
+Expected<std::string> ReadSheet(const std::string& path) {
   UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-  if (!fd) return Fail(std::string("cannot open: ") + std::strerror(errno));
+  if (!fd) return Fail(IoError(errno, path, "cannot open"));
   struct stat info {};
-  if (fstat(fd.Get(), &info) != 0) return Fail(std::string("cannot open: ") + std::strerror(errno));
-  if (!S_ISREG(info.st_mode)) return Fail(std::string("is not a regular file"));
+  if (fstat(fd.Get(), &info) != 0) return Fail(IoError(errno, path, "cannot open"));
+  if (!S_ISREG(info.st_mode)) return Fail(Unreadable("is not a regular file"));
   if (info.st_size > kMaxSheetBytes)
-    return Fail("is too large for a disc image sheet (" + std::to_string(info.st_size) + " bytes)");
+    return Fail(Unreadable("is too large for a disc image sheet (" + std::to_string(info.st_size) + " bytes)"));
   std::string text(static_cast<size_t>(info.st_size), '\0');
   size_t done = 0;
   while (done < text.size()) {
     const ssize_t got = read(fd.Get(), text.data() + done, text.size() - done);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return Fail(std::string("cannot read: ") + std::strerror(errno));
+    if (got < 0) return Fail(IoError(errno, path, "cannot read"));
     if (got == 0) break;
     done += static_cast<size_t>(got);
   }
   text.resize(done);
-  if (text.find('\0') != std::string::npos) return Fail(std::string("is not a text file"));
+  if (text.find('\0') != std::string::npos) return Fail(SheetError("is not a text file"));
   return text;
 }
 
-Result<std::unique_ptr<CdSource>, std::string> OpenImage(const std::string& imagePath) {
+Expected<std::unique_ptr<CdSource>> OpenImage(const std::string& imagePath) {
   // A .bin stands for the .cue of the same name beside it, as it always has.
   std::string sheetPath = imagePath;
   if (EndsWith(imagePath, ".bin")) {
     sheetPath = imagePath.substr(0, imagePath.size() - 4) + ".cue";
     struct stat info {};
     if (stat(sheetPath.c_str(), &info) != 0)
-      return Fail(std::string("is not a .cue or .toc disc image, and no .cue of the same name lies beside it"));
+      return Fail(Unreadable("is not a .cue or .toc disc image, and no .cue of the same name lies beside it"));
   }
   const bool cue = EndsWith(sheetPath, ".cue");
-  if (!cue && !EndsWith(sheetPath, ".toc")) return Fail(std::string("is not a .cue or .toc disc image"));
+  if (!cue && !EndsWith(sheetPath, ".toc")) return Fail(Unreadable("is not a .cue or .toc disc image"));
   auto text = ReadSheet(sheetPath);
   if (!text) return Fail(text.Error());
   auto sheet = cue ? ParseCueSheet(text.Value()) : ParseTocFile(text.Value());
   if (!sheet) return Fail(sheet.Error());
   if (sheet.Value().files.size() > kMaxDataFiles)
-    return Fail("names more than " + std::to_string(kMaxDataFiles) + " data files");
+    return Fail(Unreadable("names more than " + std::to_string(kMaxDataFiles) + " data files"));
 
   const size_t slash = sheetPath.find_last_of('/');
   const std::string folder = slash == std::string::npos ? std::string() : sheetPath.substr(0, slash + 1);
@@ -172,8 +175,18 @@ std::string DiscImageName(const std::string& imagePath) {
   return "Image " + (slash == std::string::npos ? imagePath : imagePath.substr(slash + 1));
 }
 
-Result<std::unique_ptr<CdSource>, CdError> OpenDiscImage(const std::string& imagePath) {
+Expected<std::unique_ptr<CdSource>> OpenDiscImage(const std::string& imagePath) {
   auto source = OpenImage(imagePath);
-  if (!source) return Fail(CdError{CdErrorKind::Format, 1, -1, imagePath + ": " + source.Error()});
+  if (!source) {
+    // The image's path before what is wrong with it; the position (a line of the sheet, a
+    // byte of a data file) stays.
+    const Error& why = source.Error();
+    Error error = CdFailure(why.category, 1, -1, imagePath + ": " + why.text);
+    error.position = why.position;
+    error.reason = why.text;
+    error.subject = imagePath;
+    error.errnum = why.errnum;
+    return Fail(std::move(error));
+  }
   return std::move(source).Value();
 }

@@ -16,7 +16,7 @@ using CdioHandle = std::unique_ptr<CdIo_t, CdioCloser>;
 
 // The table of contents of a real drive through libcdio's ordinary calls, with the disc's
 // CD-Text.
-Result<CdToc, CdError> ReadTocThroughCdio(CdIo_t* cdio);
+Expected<CdToc> ReadTocThroughCdio(CdIo_t* cdio);
 
 // The CD-Text titles and performers of the disc and of tracks firstTrack ... firstTrack +
 // trackCount - 1 (entry i of DiscText::tracks for track firstTrack + i); empty for a disc
@@ -29,7 +29,7 @@ DiscText DiscTextFromCdText(const cdtext_t* text, int firstTrack, int trackCount
 std::unique_ptr<CdSource> OpenOsInterfaceDrive(const std::string& devicePath);
 std::unique_ptr<CdSource> OpenScsiPassThroughDrive(const std::string& devicePath);
 // A disc image fails with a message that names the file and the reason.
-Result<std::unique_ptr<CdSource>, CdError> OpenDiscImage(const std::string& imagePath);
+Expected<std::unique_ptr<CdSource>> OpenDiscImage(const std::string& imagePath);
 
 // True when the device answers INQUIRY as a CD-ROM device (peripheral type 5).
 bool IsScsiCdRom(const std::string& devicePath);

@@ -12,28 +12,28 @@ class OsInterfaceDrive final : public CdSource {
  public:
   OsInterfaceDrive(CdioHandle cdio, std::string path) : cdio_(std::move(cdio)), path_(std::move(path)) {}
 
-  Result<std::string, CdError> Name() override { return "Drive " + path_; }
+  Expected<std::string> Name() override { return "Drive " + path_; }
 
   // The OS interface knows no SCSI address.
   CdDriveAddress Address() const override { return {}; }
 
-  Result<CdToc, CdError> ReadToc() override { return ReadTocThroughCdio(cdio_.get()); }
+  Expected<CdToc> ReadToc() override { return ReadTocThroughCdio(cdio_.get()); }
 
   // Speed requests belong to SCSI pass-through; here they do nothing.
-  Status<CdError> SetSpeed(int) override { return Done{}; }
+  Outcome SetSpeed(int) override { return Done{}; }
 
   bool PausesAfterFailure() const override { return true; }
 
-  Status<CdError> ReadAudio(int32_t sector, int sectors, int, std::span<uint8_t> out) override {
+  Outcome ReadAudio(int32_t sector, int sectors, int, std::span<uint8_t> out) override {
     if (sectors <= 0 || out.size() < static_cast<size_t>(sectors) * kCdSectorBytes)
-      return Fail(CdError{CdErrorKind::Io, 1, sector, "bad read request"});
+      return Fail(CdFailure(ErrorCategory::Usage, 1, sector, "bad read request"));
     // Linux's CD audio read request takes at most 75 sectors (one second) at a time.
     constexpr int kMaxSectorsPerRequest = 75;
     for (int done = 0; done < sectors; done += kMaxSectorsPerRequest) {
       const int count = std::min(kMaxSectorsPerRequest, sectors - done);
       const driver_return_code_t rc = cdio_read_audio_sectors(
           cdio_.get(), out.data() + static_cast<size_t>(done) * kCdSectorBytes, sector + done, static_cast<uint32_t>(count));
-      if (rc != DRIVER_OP_SUCCESS) return Fail(CdError{CdErrorKind::Io, -rc, sector + done, "read failed"});
+      if (rc != DRIVER_OP_SUCCESS) return Fail(CdFailure(ErrorCategory::Io, -rc, sector + done, "read failed"));
     }
     return Done{};
   }
@@ -45,20 +45,20 @@ class OsInterfaceDrive final : public CdSource {
 
 }  // namespace
 
-Result<CdToc, CdError> ReadTocThroughCdio(CdIo_t* cdio) {
+Expected<CdToc> ReadTocThroughCdio(CdIo_t* cdio) {
   const track_t first = cdio_get_first_track_num(cdio);
   const track_t count = cdio_get_num_tracks(cdio);
   if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0)
-    return Fail(CdError{CdErrorKind::Io, 1, -1, "no table of contents"});
+    return Fail(CdFailure(ErrorCategory::Io, 1, -1, "no table of contents"));
   CdToc toc;
   toc.firstTrack = first;
   for (int t = first; t < first + count; ++t) {
     const lsn_t start = cdio_get_track_lsn(cdio, static_cast<track_t>(t));
-    if (start == CDIO_INVALID_LSN) return Fail(CdError{CdErrorKind::Format, 1, -1, "bad track address"});
+    if (start == CDIO_INVALID_LSN) return Fail(CdFailure(ErrorCategory::Format, 1, -1, "bad track address"));
     toc.starts.push_back(start);
   }
   const lsn_t leadOut = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
-  if (leadOut == CDIO_INVALID_LSN) return Fail(CdError{CdErrorKind::Format, 1, -1, "no lead-out"});
+  if (leadOut == CDIO_INVALID_LSN) return Fail(CdFailure(ErrorCategory::Format, 1, -1, "no lead-out"));
   toc.starts.push_back(leadOut);
   toc.text = ReadCdTextThroughCdio(cdio, first, count);
   return toc;

@@ -64,44 +64,44 @@ class ScsiPassThroughDrive final : public CdSource {
   ScsiPassThroughDrive(CdioHandle cdio, std::string path)
       : cdio_(std::move(cdio)), path_(std::move(path)), address_(QueryAddress(path_)) {}
 
-  Result<std::string, CdError> Name() override {
+  Expected<std::string> Name() override {
     std::array<uint8_t, 100> inquiry{};
     const driver_return_code_t rc = Run(InquiryCommand(100), kCommandTimeoutMs, SCSI_MMC_DATA_READ, inquiry);
     if (rc != DRIVER_OP_SUCCESS)
-      return Fail(CdError{CdErrorKind::Io, StatusCode(cdio_.get(), rc), -1, "INQUIRY failed"});
+      return Fail(CdFailure(ErrorCategory::Io, StatusCode(cdio_.get(), rc), -1, "INQUIRY failed"));
     return InquiryDriveName(inquiry, address_);
   }
 
   CdDriveAddress Address() const override { return address_; }
 
-  Result<CdToc, CdError> ReadToc() override {
+  Expected<CdToc> ReadToc() override {
     std::array<uint8_t, 2048> answer{};
     const driver_return_code_t rc = Run(ReadTocCommand(), kCommandTimeoutMs, SCSI_MMC_DATA_READ, answer);
     if (rc != DRIVER_OP_SUCCESS)
-      return Fail(CdError{CdErrorKind::Io, StatusCode(cdio_.get(), rc), -1, "READ TOC failed"});
+      return Fail(CdFailure(ErrorCategory::Io, StatusCode(cdio_.get(), rc), -1, "READ TOC failed"));
     auto toc = ParseReadTocAnswer(answer);
-    if (!toc) return Fail(CdError{CdErrorKind::Format, 1, -1, "table of contents without tracks"});
+    if (!toc) return Fail(CdFailure(ErrorCategory::Format, 1, -1, "table of contents without tracks"));
     toc->text = ReadCdTextThroughCdio(cdio_.get(), toc->firstTrack, static_cast<int>(toc->starts.size()) - 1);
     return *toc;
   }
 
-  Status<CdError> SetSpeed(int kBytesPerSecond) override {
+  Outcome SetSpeed(int kBytesPerSecond) override {
     const driver_return_code_t rc = Run(SetSpeedCommand(kBytesPerSecond), kCommandTimeoutMs, SCSI_MMC_DATA_NONE, {});
     if (rc != DRIVER_OP_SUCCESS)
-      return Fail(CdError{CdErrorKind::Io, StatusCode(cdio_.get(), rc), -1, "SET CD SPEED failed"});
+      return Fail(CdFailure(ErrorCategory::Io, StatusCode(cdio_.get(), rc), -1, "SET CD SPEED failed"));
     return Done{};
   }
 
   bool PausesAfterFailure() const override { return true; }
 
-  Status<CdError> ReadAudio(int32_t sector, int sectors, int readMode, std::span<uint8_t> out) override {
+  Outcome ReadAudio(int32_t sector, int sectors, int readMode, std::span<uint8_t> out) override {
     const size_t bytes = static_cast<size_t>(sectors) * kCdSectorBytes;
     if (sectors <= 0 || sectors > 255 || out.size() < bytes)
-      return Fail(CdError{CdErrorKind::Io, 1, sector, "bad read request"});
+      return Fail(CdFailure(ErrorCategory::Usage, 1, sector, "bad read request"));
     const driver_return_code_t rc = Run(ReadAudioCommand(readMode, sector, sectors, address_.lun), kReadTimeoutMs,
                                         SCSI_MMC_DATA_READ, out.first(bytes));
     if (rc != DRIVER_OP_SUCCESS)
-      return Fail(CdError{CdErrorKind::Io, StatusCode(cdio_.get(), rc), sector, "read failed"});
+      return Fail(CdFailure(ErrorCategory::Io, StatusCode(cdio_.get(), rc), sector, "read failed"));
     return Done{};
   }
 

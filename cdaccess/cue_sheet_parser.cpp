@@ -92,7 +92,7 @@ constexpr TrackMode kTrackModes[] = {
 
 class CueReader {
  public:
-  Result<ImageSheet, std::string> Read(std::string_view text) {
+  Expected<ImageSheet> Read(std::string_view text) {
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     size_t start = 0;
     while (start <= text.size()) {
@@ -105,13 +105,13 @@ class CueReader {
         continue;
       }
       auto words = SplitLine(line);
-      if (!words) return Fail(AtLine(words.Error()));
+      if (!words) return Fail(SheetError(AtLine(words.Error()), line_));
       if (!words.Value().empty())
-        if (auto error = Command(words.Value())) return Fail(AtLine(*error));
+        if (auto error = Command(words.Value())) return Fail(SheetError(AtLine(*error), line_));
       start = end + 1;
     }
-    if (tracks_ == 0) return Fail(std::string("holds no TRACK"));
-    if (auto error = EndTrack()) return Fail(*error);
+    if (tracks_ == 0) return Fail(SheetError("holds no TRACK"));
+    if (auto error = EndTrack()) return Fail(SheetError(*error));
     EndFile();
     FlushPostgap();
     return std::move(sheet_);
@@ -285,4 +285,4 @@ class CueReader {
 
 }  // namespace
 
-Result<ImageSheet, std::string> ParseCueSheet(std::string_view text) { return CueReader().Read(text); }
+Expected<ImageSheet> ParseCueSheet(std::string_view text) { return CueReader().Read(text); }

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "cdaccess/disc_image_sheet.h"
-#include "common/result.h"
+#include "common/error.h"
 
 // The commands that place audio are read strictly: FILE (types BINARY, MOTOROLA, WAVE),
 // TRACK (AUDIO or raw 2 352-byte sectors; numbers 1 ... 99, one after the other), INDEX
@@ -18,4 +18,4 @@
 // Each FILE is laid out whole, padded to a whole sector, in the order of the sheet; a track
 // runs from its first INDEX to the next track's first INDEX. The error names the line and
 // what is wrong with it: "line 7: TRACK 100: ...".
-Result<ImageSheet, std::string> ParseCueSheet(std::string_view text);
+Expected<ImageSheet> ParseCueSheet(std::string_view text);

@@ -9,7 +9,7 @@
 
 #include "cdaccess/disc_image_sheet.h"
 #include "cdaccess/track_table.h"
-#include "common/result.h"
+#include "common/error.h"
 
 // The longest track a rip can hold: the reader reports its audio bytes in 32 bits.
 inline constexpr int64_t kImageMaxTrackSectors = INT32_MAX / kCdSectorBytes;
@@ -34,4 +34,4 @@ struct DiscImageLayout {
 // (with a message naming the track) a table the data cannot hold: an index or a stretch of
 // a file beyond the file's end, a track without index 1 or without audio, a track that does
 // not start on a whole sector, a track or disc longer than the limits above.
-Result<DiscImageLayout, std::string> LayOutDiscImage(const ImageSheet& sheet, std::span<const int64_t> fileBytes);
+Expected<DiscImageLayout> LayOutDiscImage(const ImageSheet& sheet, std::span<const int64_t> fileBytes);

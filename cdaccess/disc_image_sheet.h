@@ -9,6 +9,15 @@
 #include <vector>
 
 #include "cdaccess/disc_text.h"
+#include "common/error.h"
+
+// A sheet (or the disc it lays out) that no disc can be, or that this code does not read:
+// a Format error with the text for the user ("line 3: a quote is not closed") and, where
+// one line of the sheet is to blame, its number.
+inline Error SheetError(std::string text, int line = 0) {
+  return Error(ErrorCategory::Format, line > 0 ? ErrorPosition::Line(static_cast<uint64_t>(line)) : ErrorPosition{},
+               std::move(text));
+}
 
 // How the audio is stored in a data file.
 enum class ImageFileFormat {

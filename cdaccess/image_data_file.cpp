@@ -36,12 +36,16 @@ struct WaveAudio {
   int64_t bytes = 0;
 };
 
-// Walks the chunks of a RIFF WAVE file to its "fmt " and "data" chunks.
-Result<WaveAudio, std::string> FindWaveAudio(int fd, int64_t fileBytes) {
+// Walks the chunks of a RIFF WAVE file to its "fmt " and "data" chunks. An error's text
+// is `shown` and what is wrong, its position the chunk to blame.
+Expected<WaveAudio> FindWaveAudio(int fd, int64_t fileBytes, const std::string& shown, const std::string& path) {
+  const auto fail = [&](ErrorCategory category, const std::string& what, int64_t at) {
+    return Fail(Error(category, ErrorPosition::Byte(static_cast<uint64_t>(at)), shown + " " + what, what, path));
+  };
   uint8_t head[12];
   if (fileBytes < 12 || !ReadAt(fd, 0, head, sizeof head) || std::memcmp(head, "RIFF", 4) != 0 ||
       std::memcmp(head + 8, "WAVE", 4) != 0)
-    return Fail(std::string("is not a RIFF WAVE file"));
+    return fail(ErrorCategory::Format, "is not a RIFF WAVE file", 0);
   bool sawFormat = false;
   int64_t at = 12;
   for (int chunk = 0; chunk < kMaxChunksBeforeData && at + 8 <= fileBytes; ++chunk) {
@@ -53,7 +57,7 @@ Result<WaveAudio, std::string> FindWaveAudio(int fd, int64_t fileBytes) {
       uint8_t format[40] = {};
       const size_t wanted = static_cast<size_t>(std::min<int64_t>(size, sizeof format));
       if (size < 16 || body + static_cast<int64_t>(wanted) > fileBytes || !ReadAt(fd, body, format, wanted))
-        return Fail(std::string("has a damaged format chunk"));
+        return fail(ErrorCategory::Format, "has a damaged format chunk", at);
       uint16_t tag = Le16(format);
       // WAVE_FORMAT_EXTENSIBLE names the real format in the first two bytes of its sub-format.
       if (tag == 0xFFFE && size >= 40) tag = Le16(format + 24);
@@ -61,30 +65,33 @@ Result<WaveAudio, std::string> FindWaveAudio(int fd, int64_t fileBytes) {
       const uint32_t rate = Le32(format + 4);
       const uint16_t bits = Le16(format + 14);
       if (tag != 1 || channels != 2 || rate != 44100 || bits != 16)
-        return Fail("is not 16-bit stereo 44 100 Hz PCM (format " + std::to_string(tag) + ", " +
-                    std::to_string(channels) + " channels, " + std::to_string(rate) + " Hz, " +
-                    std::to_string(bits) + " bits)");
+        return fail(ErrorCategory::Unsupported,
+                    "is not 16-bit stereo 44 100 Hz PCM (format " + std::to_string(tag) + ", " +
+                        std::to_string(channels) + " channels, " + std::to_string(rate) + " Hz, " +
+                        std::to_string(bits) + " bits)",
+                    at);
       sawFormat = true;
     } else if (std::memcmp(header, "data", 4) == 0) {
-      if (!sawFormat) return Fail(std::string("has its data chunk before its format chunk"));
+      if (!sawFormat) return fail(ErrorCategory::Format, "has its data chunk before its format chunk", at);
       return WaveAudio{body, std::min(size, fileBytes - body)};
     }
     at = body + size + (size & 1);
   }
-  return Fail(std::string(sawFormat ? "has no data chunk" : "has no format chunk"));
+  return fail(ErrorCategory::Format, sawFormat ? "has no data chunk" : "has no format chunk", at);
 }
 
 }  // namespace
 
-Result<ImageDataFile, std::string> OpenImageDataFile(const std::string& folder, const ImageFileRef& ref) {
+Expected<ImageDataFile> OpenImageDataFile(const std::string& folder, const ImageFileRef& ref) {
   const std::string shown = "the data file \"" + ref.name + "\"";
   const std::string path = ref.name.starts_with('/') ? ref.name : folder + ref.name;
   // Not blocking in open keeps a FIFO named by the sheet from hanging the program.
   UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-  if (!fd) return Fail("cannot open " + shown + ": " + std::strerror(errno));
+  if (!fd) return Fail(IoError(errno, path, "cannot open " + shown));
   struct stat info {};
-  if (fstat(fd.Get(), &info) != 0) return Fail("cannot open " + shown + ": " + std::strerror(errno));
-  if (!S_ISREG(info.st_mode)) return Fail(shown + " is not a regular file");
+  if (fstat(fd.Get(), &info) != 0) return Fail(IoError(errno, path, "cannot open " + shown));
+  if (!S_ISREG(info.st_mode))
+    return Fail(Error(ErrorCategory::Unsupported, {}, shown + " is not a regular file", "is not a regular file", path));
   const int flags = fcntl(fd.Get(), F_GETFL);
   if (flags >= 0) fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK);
 
@@ -93,8 +100,8 @@ Result<ImageDataFile, std::string> OpenImageDataFile(const std::string& folder, 
   file.audioBytes = info.st_size;
   file.bigEndian = ref.format == ImageFileFormat::RawBigEndian;
   if (ref.format == ImageFileFormat::Wave) {
-    auto audio = FindWaveAudio(fd.Get(), info.st_size);
-    if (!audio) return Fail(shown + " " + audio.Error());
+    auto audio = FindWaveAudio(fd.Get(), info.st_size, shown, path);
+    if (!audio) return Fail(audio.Error());
     file.audioOffset = audio.Value().offset;
     file.audioBytes = audio.Value().bytes;
   }

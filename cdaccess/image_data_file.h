@@ -6,7 +6,7 @@
 #include <string>
 
 #include "cdaccess/disc_image_sheet.h"
-#include "common/result.h"
+#include "common/error.h"
 #include "common/unique_fd.h"
 
 struct ImageDataFile {
@@ -19,9 +19,10 @@ struct ImageDataFile {
 
 // Opens `ref` (a relative name is taken from `folder`, which is empty or ends in '/'). Only
 // regular files are read. A WAVE file must hold 16-bit stereo 44 100 Hz PCM; its audio is
-// its data chunk (cut to what the file holds when the chunk claims more). The error names
-// the file and the reason.
-Result<ImageDataFile, std::string> OpenImageDataFile(const std::string& folder, const ImageFileRef& ref);
+// its data chunk (cut to what the file holds when the chunk claims more). The error's text
+// names the file and the reason: an Io error when it cannot be opened, Unsupported for
+// what is no regular file or no such PCM, Format for a damaged WAVE file.
+Expected<ImageDataFile> OpenImageDataFile(const std::string& folder, const ImageFileRef& ref);
 
 // Reads out.size() audio bytes from audio byte `at` on, low byte of each sample first.
 // False when the file no longer holds them or a read fails.

@@ -20,7 +20,7 @@ struct Token {
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
 
 // Words, strings (with the escapes \" \\ and \ooo), braces; "//" starts a comment.
-Result<std::vector<Token>, std::string> Tokenize(std::string_view text) {
+Expected<std::vector<Token>> Tokenize(std::string_view text) {
   std::vector<Token> tokens;
   int line = 1;
   size_t at = 0;
@@ -39,7 +39,7 @@ Result<std::vector<Token>, std::string> Tokenize(std::string_view text) {
       Token token{Token::Kind::String, {}, line};
       ++at;
       for (;;) {
-        if (at >= text.size() || text[at] == '\n') return Fail(atLine("a quote is not closed"));
+        if (at >= text.size() || text[at] == '\n') return Fail(SheetError(atLine("a quote is not closed"), line));
         char ch = text[at++];
         if (ch == '"') break;
         if (ch == '\\' && at < text.size() && text[at] != '\n') {
@@ -99,12 +99,12 @@ class TocReader {
  public:
   explicit TocReader(std::vector<Token> tokens) : tokens_(std::move(tokens)) {}
 
-  Result<ImageSheet, std::string> Read() {
+  Expected<ImageSheet> Read() {
     while (!AtEnd() && !IsWord("TRACK"))
-      if (auto error = HeaderStatement()) return Fail(*error);
+      if (auto error = HeaderStatement()) return Fail(SheetError(*error, errorLine_));
     while (!AtEnd())
-      if (auto error = TrackStatements()) return Fail(*error);
-    if (track_ == 0) return Fail(std::string("holds no TRACK"));
+      if (auto error = TrackStatements()) return Fail(SheetError(*error, errorLine_));
+    if (track_ == 0) return Fail(SheetError("holds no TRACK"));
     EndTrack();
     return std::move(sheet_);
   }
@@ -116,7 +116,11 @@ class TocReader {
     return !AtEnd() && Peek().kind == Token::Kind::Word && Peek().text == word;
   }
   int Line() const { return AtEnd() ? (tokens_.empty() ? 1 : tokens_.back().line) : Peek().line; }
-  std::string AtLine(const std::string& what) const { return "line " + std::to_string(Line()) + ": " + what; }
+  // The text of an error at the current line, whose number the error carries as well.
+  std::string AtLine(const std::string& what) const {
+    errorLine_ = Line();
+    return "line " + std::to_string(errorLine_) + ": " + what;
+  }
   std::string TrackName() const { return "track " + std::to_string(track_); }
 
   std::optional<std::string> HeaderStatement() {
@@ -291,7 +295,10 @@ class TocReader {
     std::optional<std::string> firstLanguage;
     bool inFirstLanguage = false;
     do {
-      if (AtEnd()) return "line " + std::to_string(line) + ": the CD_TEXT block is not closed";
+      if (AtEnd()) {
+        errorLine_ = line;
+        return "line " + std::to_string(line) + ": the CD_TEXT block is not closed";
+      }
       const Token& token = Peek();
       const Token* next = at_ + 1 < tokens_.size() ? &tokens_[at_ + 1] : nullptr;
       if (token.kind == Token::Kind::Open) ++depth;
@@ -328,11 +335,12 @@ class TocReader {
   bool hasStart_ = false;   // ... and its index 1 is placed (START or PREGAP)
   std::string shownTime_;
   std::string error_;
+  mutable int errorLine_ = 0;  // the line of the last error made by AtLine
 };
 
 }  // namespace
 
-Result<ImageSheet, std::string> ParseTocFile(std::string_view text) {
+Expected<ImageSheet> ParseTocFile(std::string_view text) {
   auto tokens = Tokenize(text);
   if (!tokens) return Fail(tokens.Error());
   return TocReader(std::move(tokens).Value()).Read();

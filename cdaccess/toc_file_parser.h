@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "cdaccess/disc_image_sheet.h"
-#include "common/result.h"
+#include "common/error.h"
 
 // Reads audio discs: the disc type and CATALOG, CD_TEXT blocks (the TITLE and PERFORMER of
 // their first LANGUAGE into the sheet's text, for the album before the first TRACK and for
@@ -16,4 +16,4 @@
 // file of little-endian samples. Data tracks, sub-channel data and four-channel audio are
 // refused, as is a 100th track. Each track is padded to a whole sector. The error names the
 // line and what is wrong with it.
-Result<ImageSheet, std::string> ParseTocFile(std::string_view text);
+Expected<ImageSheet> ParseTocFile(std::string_view text);

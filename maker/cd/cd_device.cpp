@@ -21,7 +21,7 @@ std::vector<CdLayer::OpenedDrive> CdLayer::OpenAll(CdAccessMethod method) const 
     if (source) {
       drives.push_back({entry, std::move(source).Value(), {}});
     } else {
-      drives.push_back({entry, nullptr, source.Error().what});
+      drives.push_back({entry, nullptr, source.Error().text});
     }
   }
   return drives;
@@ -63,7 +63,7 @@ int CdLayer::GetDriveName(int index, uint8_t& hostAdapter, uint8_t& target, uint
   target = address.target;
   lun = address.lun;
   auto result = source->Name();
-  if (!result) return result.Error().code != 0 ? result.Error().code : 1;
+  if (!result) return CdStatusCode(result.Error()) != 0 ? CdStatusCode(result.Error()) : 1;
   name = result.Value().substr(0, 64);
   return 0;
 }
@@ -81,7 +81,7 @@ int CdLayer::ReadToc(int index, TrackTable& table, DiscText& text) {
   auto toc = source->ReadToc();
   if (!toc) {
     if (osInterface) return -1;
-    return toc.Error().code != 0 ? toc.Error().code : -1;
+    return CdStatusCode(toc.Error()) != 0 ? CdStatusCode(toc.Error()) : -1;
   }
   const std::vector<int32_t>& starts = toc.Value().starts;
   int count = static_cast<int>(starts.size()) - 1;
@@ -107,6 +107,6 @@ int CdLayer::SetSpeed(int index, int kBytesPerSecond) {
   CdSource* source = SelectedDrive(index);
   if (source == nullptr) return 1;
   auto result = source->SetSpeed(kBytesPerSecond);
-  if (!result) return result.Error().code != 0 ? result.Error().code : -1;
+  if (!result) return CdStatusCode(result.Error()) != 0 ? CdStatusCode(result.Error()) : -1;
   return 0;
 }

@@ -94,7 +94,7 @@ bool TrackReader::ReadOnce(int32_t sector, int sectors, std::vector<uint32_t>& f
       return true;
     }
     ++failures;
-    lastCode = result.Error().code;
+    lastCode = CdStatusCode(result.Error());
     if (pause) PauseAfterFailure();
   }
   return false;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cdaccess/cd_source.h"
 #include "cdaccess/cue_sheet_parser.h"
 #include "cdaccess/disc_image_layout.h"
 #include "cdaccess/msf_time.h"
@@ -26,11 +27,11 @@ std::ostream& operator<<(std::ostream& out, const SheetCase& c) { return out << 
 // "error: ..." with the reason.
 std::string Layout(bool cue, const SheetCase& c) {
   auto sheet = cue ? ParseCueSheet(c.text) : ParseTocFile(c.text);
-  if (!sheet) return "error: " + sheet.Error();
+  if (!sheet) return "error: " + sheet.Error().text;
   if (sheet.Value().files.size() != c.fileBytes.size())
     return "the sheet names " + std::to_string(sheet.Value().files.size()) + " files";
   auto layout = LayOutDiscImage(sheet.Value(), c.fileBytes);
-  if (!layout) return "error: " + layout.Error();
+  if (!layout) return "error: " + layout.Error().text;
   std::string starts;
   for (int32_t s : layout.Value().starts) starts += (starts.empty() ? "" : " ") + std::to_string(s);
   return starts;
@@ -236,3 +237,32 @@ TEST(MsfTime, ParsesAndPrintsTheFieldsAtTheirLimits) {
 }
 
 }  // namespace
+
+// Catches a sheet error that loses the line to blame or its category, and a drive error
+// that loses the drive's code or the sector of the failed read.
+TEST(DiscImageErrors, CarryTheLineTheSectorAndTheDrivesCode) {
+  const std::string file = "FILE \"a.bin\" BINARY\n";
+  auto cue = ParseCueSheet(file + "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK 01 AUDIO\n");
+  ASSERT_FALSE(cue);
+  EXPECT_EQ(cue.Error().category, ErrorCategory::Format);
+  EXPECT_EQ(PositionText(cue.Error().position), "line 4");
+  EXPECT_TRUE(cue.Error().text.starts_with("line 4: ")) << cue.Error().text;
+  auto quote = ParseTocFile("CD_DA\n\nTRACK AUDIO\nFILE \"a.bin 0\n");
+  ASSERT_FALSE(quote);
+  EXPECT_EQ(PositionText(quote.Error().position), "line 4");
+  EXPECT_EQ(quote.Error().text, "line 4: a quote is not closed");
+  auto statement = ParseTocFile("CD_DA\nBOGUS\n");
+  ASSERT_FALSE(statement);
+  EXPECT_EQ(PositionText(statement.Error().position), "line 2");
+  EXPECT_TRUE(statement.Error().text.starts_with("line 2: ")) << statement.Error().text;
+  auto empty = ParseCueSheet(file);
+  ASSERT_FALSE(empty);
+  EXPECT_FALSE(empty.Error().position.Known());
+
+  const Error read = CdFailure(ErrorCategory::Io, 0x31100, 1234, "read failed");
+  EXPECT_EQ(CdStatusCode(read), 0x31100);
+  EXPECT_EQ(PositionText(read.position), "sector 1234");
+  EXPECT_EQ(read.text, "read failed");
+  EXPECT_FALSE(CdFailure(ErrorCategory::Io, 1, -1, "INQUIRY failed").position.Known());
+  EXPECT_EQ(CdStatusCode(Error{}), 0);
+}

@@ -24,13 +24,13 @@ std::string Shown(const DiscText& text) {
 
 std::string CueText(const std::string& sheet) {
   auto parsed = ParseCueSheet(sheet);
-  if (!parsed) return "error: " + parsed.Error();
+  if (!parsed) return "error: " + parsed.Error().text;
   return Shown(parsed.Value().text);
 }
 
 std::string TocText(const std::string& sheet) {
   auto parsed = ParseTocFile(sheet);
-  if (!parsed) return "error: " + parsed.Error();
+  if (!parsed) return "error: " + parsed.Error().text;
   return Shown(parsed.Value().text);
 }
 
@@ -87,7 +87,7 @@ TEST(CueSheetTextLimit, LongValueIsCutAtAWholeCharacter) {
   std::string long_title;
   for (int i = 0; i < 1000; ++i) long_title += "é";   // two bytes each
   const auto parsed = ParseCueSheet("TITLE \"x" + long_title + "\"\n" + kFile + kTrack1);
-  ASSERT_TRUE(parsed) << parsed.Error();
+  ASSERT_TRUE(parsed) << parsed.Error().text;
   const std::string& title = parsed.Value().text.title;
   EXPECT_EQ(title.size(), kDiscTextValueBytes - 1);
   EXPECT_EQ(title, "x" + long_title.substr(0, kDiscTextValueBytes - 2));

@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   auto opened = OpenDiscImage(sheet);
   if (!opened) {
-    if (opened.Error().what.rfind(sheet + ": ", 0) != 0) std::abort();   // every refusal names the file
+    if (opened.Error().text.rfind(sheet + ": ", 0) != 0) std::abort();   // every refusal names the file
     return 0;
   }
   CdSource& source = *opened.Value();

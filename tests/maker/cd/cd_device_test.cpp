@@ -186,7 +186,7 @@ TEST_F(CdDeviceTest, TocImagesGiveTheirTable) {
   EXPECT_EQ(table.start[2], 451);
   EXPECT_EQ(table.start[3], 451 + 383);
   auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface, cd_.DiscImages());
-  ASSERT_TRUE(source) << source.Error().what;
+  ASSERT_TRUE(source) << source.Error().text;
   std::vector<uint8_t> sectors(3 * 2352);
   ASSERT_TRUE(source.Value()->ReadAudio(452, 3, 0, sectors));
   const auto expected = testcd::Bytes(image_.Track(2));

@@ -49,7 +49,7 @@ TEST_F(DiscImageTest, CueReadsTheFileItsFileLineNames) {
   testcd::WriteAudioFile(dir_.File("album.bin"), testcd::Noise(40, 8), AudioFileKind::RawLittleEndian);
   const int drive = UseSheet("album.cue", "FILE \"take 2.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
   auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface, cd_.DiscImages());
-  ASSERT_TRUE(source) << source.Error().what;
+  ASSERT_TRUE(source) << source.Error().text;
   EXPECT_EQ(ReadSectors(*source.Value(), 0, 40), take2);
 }
 
@@ -61,7 +61,7 @@ TEST_F(DiscImageTest, BinPathOpensTheCueOfTheSameName) {
   std::ofstream(dir_.File("album.cue")) << "FILE \"album.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
   cd_.SetDiscImages({dir_.File("album.bin")});
   auto source = OpenCdDrive(cd_.Drives(CdAccessMethod::OsInterface).back(), CdAccessMethod::OsInterface);
-  ASSERT_TRUE(source) << source.Error().what;
+  ASSERT_TRUE(source) << source.Error().text;
   EXPECT_EQ(ReadSectors(*source.Value(), 0, 12), audio);
   EXPECT_EQ(source.Value()->Name().Value(), "Image album.bin");
 }
@@ -107,7 +107,7 @@ TEST_P(FilePerTrackImage, EachTrackComesFromItsOwnFile) {
   EXPECT_EQ(table.start[4], 194);
 
   auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface, cd_.DiscImages());
-  ASSERT_TRUE(source) << source.Error().what;
+  ASSERT_TRUE(source) << source.Error().text;
   // Track 1 ends where its file ends, with or without track 2's pregap inside it.
   EXPECT_TRUE(ReadSectors(*source.Value(), 0, 100) == files[0]);
   EXPECT_TRUE(ReadSectors(*source.Value(), 100, 161) == files[1]);
@@ -130,7 +130,7 @@ TEST_F(DiscImageTest, TocTracksFollowOneAnotherFromTheirFiles) {
   testcd::WriteAudioFile(dir_.File("two.wav"), two, AudioFileKind::Wave);
   const int drive = UseSheet("disc.toc", "CD_DA\nTRACK AUDIO\nFILE \"one.bin\" 0\nTRACK AUDIO\nFILE \"two.wav\" 0\n");
   auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface, cd_.DiscImages());
-  ASSERT_TRUE(source) << source.Error().what;
+  ASSERT_TRUE(source) << source.Error().text;
   auto toc = source.Value()->ReadToc();
   ASSERT_TRUE(toc);
   EXPECT_EQ(toc.Value().starts, (std::vector<int32_t>{0, 20, 50}));
@@ -216,7 +216,7 @@ TEST_P(RefusedImage, IsRefusedWithTheFileAndTheReason) {
   }
   auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface, cd_.DiscImages());
   ASSERT_FALSE(source);
-  EXPECT_EQ(source.Error().what, dir_.File(c.sheetName) + ": " + c.reason);
+  EXPECT_EQ(source.Error().text, dir_.File(c.sheetName) + ": " + c.reason);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -256,7 +256,7 @@ TEST_F(DiscImageTest, WaveFileOfAnotherFormatIsRefused) {
   const int drive = UseSheet("disc.cue", "FILE \"a.wav\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n");
   auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface, cd_.DiscImages());
   ASSERT_FALSE(source);
-  EXPECT_EQ(source.Error().what, dir_.File("disc.cue") +
+  EXPECT_EQ(source.Error().text, dir_.File("disc.cue") +
                                      ": the data file \"a.wav\" is not 16-bit stereo 44 100 Hz PCM (format 1, 2 "
                                      "channels, 48000 Hz, 16 bits)");
 }
@@ -267,13 +267,13 @@ TEST_F(DiscImageTest, DataFileCutAfterOpeningFailsTheRead) {
   testcd::WriteAudioFile(dir_.File("a.bin"), testcd::Noise(20, 2), AudioFileKind::RawLittleEndian);
   const int drive = UseSheet("disc.cue", "FILE \"a.bin\" BINARY\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n");
   auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface, cd_.DiscImages());
-  ASSERT_TRUE(source) << source.Error().what;
+  ASSERT_TRUE(source) << source.Error().text;
   ASSERT_EQ(truncate(dir_.File("a.bin").c_str(), 5 * kCdSectorBytes), 0);
   std::vector<uint8_t> bytes(10 * kCdSectorBytes);
   EXPECT_TRUE(source.Value()->ReadAudio(0, 5, 0, bytes));
   auto read = source.Value()->ReadAudio(4, 4, 0, bytes);
   ASSERT_FALSE(read);
-  EXPECT_EQ(read.Error().what, "cannot read the data file \"a.bin\"");
+  EXPECT_EQ(read.Error().text, "cannot read the data file \"a.bin\"");
 }
 
 }  // namespace

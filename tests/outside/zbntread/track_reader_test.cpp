@@ -165,12 +165,12 @@ class OffsetSource final : public CdSource {
  public:
   OffsetSource(const Audio& disc, int offsetFrames, int exactReads)
       : disc_(disc), offset_(offsetFrames), exactReads_(exactReads) {}
-  Result<std::string, CdError> Name() override { return std::string("offset"); }
+  Expected<std::string> Name() override { return std::string("offset"); }
   CdDriveAddress Address() const override { return {}; }
-  Result<CdToc, CdError> ReadToc() override { return CdToc{1, {0, static_cast<int32_t>(disc_.size() / 1176)}, {}}; }
-  Status<CdError> SetSpeed(int) override { return Done{}; }
+  Expected<CdToc> ReadToc() override { return CdToc{1, {0, static_cast<int32_t>(disc_.size() / 1176)}, {}}; }
+  Outcome SetSpeed(int) override { return Done{}; }
   bool PausesAfterFailure() const override { return false; }
-  Status<CdError> ReadAudio(int32_t sector, int sectors, int, std::span<uint8_t> out) override {
+  Outcome ReadAudio(int32_t sector, int sectors, int, std::span<uint8_t> out) override {
     const int64_t first = int64_t{sector} * 588 + (reads_++ < exactReads_ ? 0 : offset_);
     auto* frames = reinterpret_cast<uint32_t*>(out.data());
     for (int64_t i = 0; i < int64_t{sectors} * 588; ++i) {
