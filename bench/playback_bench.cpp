@@ -53,18 +53,18 @@ void NoteFirstBuffer() {
 class TimedOutput final : public AudioOutput {
  public:
   explicit TimedOutput(std::unique_ptr<AudioOutput> inner) : inner_(std::move(inner)) {}
-  bool Queue(uint32_t tag, const void* data, size_t bytes) override {
+  Outcome Queue(uint32_t tag, const void* data, size_t bytes) override {
     if (bytes > 0) NoteFirstBuffer();
     return inner_->Queue(tag, data, bytes);
   }
   void Discard() override { inner_->Discard(); }
-  bool Drain() override { return inner_->Drain(); }
+  Outcome Drain() override { return inner_->Drain(); }
   const AudioFormat& Format() const override { return inner_->Format(); }
   std::string BackendName() const override { return inner_->BackendName(); }
   uint64_t QueuedBytes() const override { return inner_->QueuedBytes(); }
   uint64_t PlayedBytes() const override { return inner_->PlayedBytes(); }
   uint64_t Underruns() const override { return inner_->Underruns(); }
-  std::string Failure() const override { return inner_->Failure(); }
+  std::optional<Error> Failure() const override { return inner_->Failure(); }
 
  private:
   std::unique_ptr<AudioOutput> inner_;
@@ -74,7 +74,7 @@ class TimedOutput final : public AudioOutput {
 
 // AudioOutput::Open itself, and the wrapper that the engines' calls of it are linked to
 // (external names: the linker matches them to the real and the wrapped symbol).
-using OpenResult = Result<std::unique_ptr<AudioOutput>, AudioError>;
+using OpenResult = Expected<std::unique_ptr<AudioOutput>>;
 #define ZB_OPEN_SYMBOL "_ZN11AudioOutput4OpenE11AudioDeviceRK11AudioFormatSt8functionIFvjEERK12OutputVolume"
 OpenResult RealOpen(AudioDevice device, const AudioFormat& format, BufferDone onDone, const OutputVolume& volume)
     __asm__("__real_" ZB_OPEN_SYMBOL);

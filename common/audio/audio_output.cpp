@@ -8,6 +8,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -68,7 +69,7 @@ struct WriterState {
   bool dropDevice = false;    // what the device holds is to be thrown away
   bool drainRequested = false;
   bool stop = false;
-  std::string failure;
+  std::optional<Error> failure;  // why the device failed, once it has
 };
 
 class ThreadedOutput final : public AudioOutput {
@@ -105,19 +106,21 @@ class ThreadedOutput final : public AudioOutput {
     else writer_.join();
   }
 
-  bool Queue(uint32_t tag, const void* data, size_t bytes) override {
+  Outcome Queue(uint32_t tag, const void* data, size_t bytes) override {
     WriterState& s = *state_;
+    Error failure;
     {
       std::lock_guard lock(s.mutex);
-      if (s.failure.empty()) {
+      if (!s.failure) {
         s.items.push_back(WriterState::Item{tag, static_cast<const uint8_t*>(data), bytes - bytes % s.format.BytesPerFrame()});
         s.queued += bytes;
         s.wake.notify_all();
-        return true;
+        return Done{};
       }
+      failure = *s.failure;
     }
     if (s.onDone) s.onDone(tag);
-    return false;
+    return Fail(std::move(failure));
   }
 
   void Discard() override {
@@ -146,13 +149,14 @@ class ThreadedOutput final : public AudioOutput {
     }
   }
 
-  bool Drain() override {
+  Outcome Drain() override {
     WriterState& s = *state_;
     std::unique_lock lock(s.mutex);
     s.drainRequested = true;
     s.wake.notify_all();
     s.idle.wait(lock, [&] { return !s.drainRequested; });
-    return s.failure.empty();
+    if (s.failure) return Fail(*s.failure);
+    return Done{};
   }
 
   const AudioFormat& Format() const override { return state_->format; }
@@ -169,7 +173,7 @@ class ThreadedOutput final : public AudioOutput {
     std::lock_guard lock(state_->mutex);
     return state_->clock.Starved();
   }
-  std::string Failure() const override {
+  std::optional<Error> Failure() const override {
     std::lock_guard lock(state_->mutex);
     return state_->failure;
   }
@@ -209,7 +213,7 @@ class ThreadedOutput final : public AudioOutput {
         continue;
       }
       if (s.stop) break;
-      ReportFinished(s, lock, /*all=*/!s.failure.empty());
+      ReportFinished(s, lock, /*all=*/s.failure.has_value());
       if (s.dropDevice || s.stop) continue;
 
       WriterState::Item* next = nullptr;
@@ -219,9 +223,9 @@ class ThreadedOutput final : public AudioOutput {
           break;
         }
       }
-      if (next == nullptr || !s.failure.empty()) {
+      if (next == nullptr || s.failure) {
         if (s.items.empty() && s.drainRequested) {
-          if (s.failure.empty()) {
+          if (!s.failure) {
             s.inDevice = true;
             lock.unlock();
             s.sink->Drain();
@@ -249,13 +253,13 @@ class ThreadedOutput final : public AudioOutput {
       if (s.discards != discards || s.stop) continue;  // the buffer went back meanwhile
       s.inDevice = true;
       lock.unlock();
-      const bool ok = s.sink->Write(s.scratch.data(), chunk);
+      auto written = s.sink->Write(s.scratch.data(), chunk);
       lock.lock();
       s.inDevice = false;
       // Discarded during the write: the item is gone and the clock is a new one.
       if (s.discards != discards) continue;
-      if (!ok) {
-        s.failure = s.sink->Error();
+      if (!written) {
+        s.failure = written.Error();
         continue;
       }
       s.clock.Wrote(chunk);
@@ -290,9 +294,12 @@ const SinkBackend* FindBackend(const std::string& name) {
   return nullptr;
 }
 
+// A $ZIMBAR_AUDIO_OUT that names no output this code has.
+Error SettingError(std::string text) { return Error(ErrorCategory::Usage, {}, std::move(text)); }
+
 }  // namespace
 
-Result<SinkRequest, AudioError> ParseAudioOutSetting(const std::string& setting, AudioDevice device) {
+Expected<SinkRequest> ParseAudioOutSetting(const std::string& setting, AudioDevice device) {
   SinkRequest request;
   if (setting.empty()) {
     request.backend = device == AudioDevice::Wave ? "alsa" : "pulse";
@@ -307,36 +314,37 @@ Result<SinkRequest, AudioError> ParseAudioOutSetting(const std::string& setting,
       char* end = nullptr;
       const long speed = std::strtol(number.c_str(), &end, 10);
       if (number.empty() || *end != '\0' || speed < 1 || speed > 64) {
-        return Fail(AudioError{"ZIMBAR_AUDIO_OUT: speed must be a whole number from 1 to 64: " + setting});
+        return Fail(SettingError("ZIMBAR_AUDIO_OUT: speed must be a whole number from 1 to 64: " + setting));
       }
       request.speed = uint32_t(speed);
       rest.resize(comma);
     }
-    if (rest.empty()) return Fail(AudioError{"ZIMBAR_AUDIO_OUT: wav: needs a file path"});
+    if (rest.empty()) return Fail(SettingError("ZIMBAR_AUDIO_OUT: wav: needs a file path"));
     request.path = rest;
     return request;
   }
   if (FindBackend(setting) == nullptr) {
-    return Fail(AudioError{"ZIMBAR_AUDIO_OUT: unknown audio output " + setting +
-                           " (null, wav:PATH[,speed=N], pulse or alsa)"});
+    return Fail(SettingError("ZIMBAR_AUDIO_OUT: unknown audio output " + setting +
+                             " (null, wav:PATH[,speed=N], pulse or alsa)"));
   }
   request.backend = setting;
   return request;
 }
 
-Result<std::unique_ptr<AudioOutput>, AudioError> AudioOutput::Open(AudioDevice device, const AudioFormat& format,
-                                                                   BufferDone onDone, const OutputVolume& volume) {
+Expected<std::unique_ptr<AudioOutput>> AudioOutput::Open(AudioDevice device, const AudioFormat& format,
+                                                         BufferDone onDone, const OutputVolume& volume) {
   if (!format.Valid()) {
-    return Fail(AudioError{"The audio output cannot play " + std::to_string(format.channels) + " channels of " +
-                           std::to_string(format.bitsPerSample) + "-bit audio at " +
-                           std::to_string(format.sampleRate) + " Hz"});
+    return Fail(Error(ErrorCategory::Unsupported, {},
+                      "The audio output cannot play " + std::to_string(format.channels) + " channels of " +
+                          std::to_string(format.bitsPerSample) + "-bit audio at " + std::to_string(format.sampleRate) +
+                          " Hz"));
   }
   const char* setting = std::getenv("ZIMBAR_AUDIO_OUT");
   auto request = ParseAudioOutSetting(setting ? setting : "", device);
   if (!request) return Fail(request.Error());
   const bool chosenByName = setting != nullptr && *setting != '\0';
 
-  auto make = [&](const SinkRequest& r) -> Result<std::unique_ptr<AudioOutput>, AudioError> {
+  auto make = [&](const SinkRequest& r) -> Expected<std::unique_ptr<AudioOutput>> {
     auto sink = FindBackend(r.backend)->open(r, format);
     if (!sink) return Fail(sink.Error());
     return OutputOverSink(std::move(sink).Value(), r.backend, format, onDone, volume);

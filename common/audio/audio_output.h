@@ -6,11 +6,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "common/audio/audio_format.h"
 #include "common/audio/output_volume.h"
-#include "common/result.h"
+#include "common/error.h"
 
 // Which device a player asks for: the wave device is the ALSA output, the DirectSound
 // choice the PulseAudio one. $ZIMBAR_AUDIO_OUT overrides both:
@@ -19,10 +20,6 @@
 //                          the pace of a device whose clock runs N times (1..64) as fast;
 //   "pulse", "alsa"        that output, whatever the player asked for.
 enum class AudioDevice { Wave, DirectSound };
-
-struct AudioError {
-  std::string message;  // "Cannot open the audio output pulse: ..." and the like
-};
 
 // Called once for each queued buffer, in queue order: on the output's writer thread when
 // the device clock says it has been heard, on the thread that calls Discard (or Queue,
@@ -40,23 +37,24 @@ using BufferDone = std::function<void(uint32_t tag)>;
 class AudioOutput {
  public:
   // Opens the device for format. volume is followed while playing and must outlive the
-  // output. Fails with a message fit for the user when no back end can play the format.
-  static Result<std::unique_ptr<AudioOutput>, AudioError> Open(AudioDevice device, const AudioFormat& format,
-                                                               BufferDone onDone,
-                                                               const OutputVolume& volume = PlayerVolume());
+  // output. Fails with a text fit for the user when no back end can play the format ("Cannot
+  // open the audio output pulse: ..." and the like): Usage for a bad $ZIMBAR_AUDIO_OUT,
+  // Unsupported for a format no output plays, Io when the device refuses.
+  static Expected<std::unique_ptr<AudioOutput>> Open(AudioDevice device, const AudioFormat& format, BufferDone onDone,
+                                                     const OutputVolume& volume = PlayerVolume());
   virtual ~AudioOutput() = default;
 
   // Appends a buffer of whole frames; data must stay valid and unchanged until its
-  // BufferDone. Returns at once. False (and the buffer is reported done at once) after the
-  // device has failed; Failure() says why.
-  virtual bool Queue(uint32_t tag, const void* data, size_t bytes) = 0;
+  // BufferDone. Returns at once. After the device has failed the buffer is reported done
+  // at once and the error says why the device failed.
+  virtual Outcome Queue(uint32_t tag, const void* data, size_t bytes) = 0;
   // Drops everything queued and what the device still holds, unplayed; every queued buffer
   // is reported done before this returns, and a Drain under way returns. (A write the
   // device still holds is dropped as soon as the device lets it go.)
   virtual void Discard() = 0;
   // Waits until everything queued has played (or the device failed, or Discard ran on
-  // another path). True when it all played.
-  virtual bool Drain() = 0;
+  // another path). Fails with why the device failed.
+  virtual Outcome Drain() = 0;
 
   virtual const AudioFormat& Format() const = 0;
   // The back end in use: "pulse", "alsa", "null" or "wav".
@@ -68,6 +66,6 @@ class AudioOutput {
   // Times the device ran dry while audio was still to come: underruns (or a producer
   // that paused).
   virtual uint64_t Underruns() const = 0;
-  // Empty while the device works; the reason once a write to it failed.
-  virtual std::string Failure() const = 0;
+  // Nothing while the device works; why, once a write to it failed.
+  virtual std::optional<Error> Failure() const = 0;
 };

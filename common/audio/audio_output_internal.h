@@ -16,9 +16,9 @@
 class AudioSink {
  public:
   virtual ~AudioSink() = default;
-  // Blocks until the device has taken all bytes (a chunk of at most ChunkBytes()). False
-  // when the device failed; Error() says why.
-  virtual bool Write(const uint8_t* data, size_t bytes) = 0;
+  // Blocks until the device has taken all bytes (a chunk of at most ChunkBytes()); the
+  // error says why the device failed.
+  virtual Outcome Write(const uint8_t* data, size_t bytes) = 0;
   // Throws away what the device holds and has not played yet.
   virtual void Drop() = 0;
   // Blocks until the device has played all it holds.
@@ -27,7 +27,6 @@ class AudioSink {
   virtual size_t ChunkBytes() const = 0;
   // How much faster than real time the device clock runs (capture sinks under test).
   virtual uint32_t Speed() const { return 1; }
-  virtual std::string Error() const = 0;
 };
 
 // What $ZIMBAR_AUDIO_OUT or the player's device choice asks for.
@@ -38,9 +37,9 @@ struct SinkRequest {
 };
 
 // Parses $ZIMBAR_AUDIO_OUT ("" when unset: the device choice decides).
-Result<SinkRequest, AudioError> ParseAudioOutSetting(const std::string& setting, AudioDevice device);
+Expected<SinkRequest> ParseAudioOutSetting(const std::string& setting, AudioDevice device);
 
-using SinkFactory = Result<std::unique_ptr<AudioSink>, AudioError> (*)(const SinkRequest& request,
+using SinkFactory = Expected<std::unique_ptr<AudioSink>> (*)(const SinkRequest& request,
                                                                       const AudioFormat& format);
 
 // One back end of the table.
@@ -50,9 +49,9 @@ struct SinkBackend {
   bool probed;  // tried in table order when the asked-for device cannot be opened
 };
 
-Result<std::unique_ptr<AudioSink>, AudioError> OpenOut123Sink(const SinkRequest& request, const AudioFormat& format);
-Result<std::unique_ptr<AudioSink>, AudioError> OpenNullSink(const SinkRequest& request, const AudioFormat& format);
-Result<std::unique_ptr<AudioSink>, AudioError> OpenWavSink(const SinkRequest& request, const AudioFormat& format);
+Expected<std::unique_ptr<AudioSink>> OpenOut123Sink(const SinkRequest& request, const AudioFormat& format);
+Expected<std::unique_ptr<AudioSink>> OpenNullSink(const SinkRequest& request, const AudioFormat& format);
+Expected<std::unique_ptr<AudioSink>> OpenWavSink(const SinkRequest& request, const AudioFormat& format);
 
 // The output seam over a back end that is open already: its writer thread, buffer reports
 // and clock (what AudioOutput::Open makes for the back end it chose; tests give it sinks of

@@ -9,14 +9,13 @@ namespace {
 class NullSink final : public AudioSink {
  public:
   explicit NullSink(const AudioFormat& format) : device_(format, 1) {}
-  bool Write(const uint8_t*, size_t bytes) override {
+  Outcome Write(const uint8_t*, size_t bytes) override {
     device_.Take(bytes);
-    return true;
+    return Done{};
   }
   void Drop() override { device_.Drop(); }
   void Drain() override { device_.Drain(); }
   size_t ChunkBytes() const override { return device_.Capacity() < 4096 ? device_.Capacity() : 4096; }
-  std::string Error() const override { return {}; }
 
  private:
   PacedDevice device_;
@@ -24,6 +23,6 @@ class NullSink final : public AudioSink {
 
 }  // namespace
 
-Result<std::unique_ptr<AudioSink>, AudioError> OpenNullSink(const SinkRequest&, const AudioFormat& format) {
+Expected<std::unique_ptr<AudioSink>> OpenNullSink(const SinkRequest&, const AudioFormat& format) {
   return std::unique_ptr<AudioSink>(std::make_unique<NullSink>(format));
 }

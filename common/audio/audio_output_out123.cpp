@@ -31,43 +31,45 @@ class Out123Sink final : public AudioSink {
   Out123Sink(Out123Handle ao, std::string backend, const AudioFormat& format)
       : ao_(std::move(ao)), backend_(std::move(backend)), chunk_(4096 - 4096 % format.BytesPerFrame()) {}
 
-  bool Write(const uint8_t* data, size_t bytes) override {
+  Outcome Write(const uint8_t* data, size_t bytes) override {
     // The library may change the buffer in place (byte swapping, muting); this one is
     // the output's own scratch copy.
     const size_t played = out123_play(ao_.get(), const_cast<uint8_t*>(data), bytes);
-    if (played == bytes) return true;
-    error_ = "The audio output " + backend_ + " failed: " + out123_strerror(ao_.get());
-    return false;
+    if (played == bytes) return Done{};
+    const std::string reason = out123_strerror(ao_.get());
+    return Fail(Error(ErrorCategory::Io, {}, "The audio output " + backend_ + " failed: " + reason, reason, backend_));
   }
   void Drop() override { out123_drop(ao_.get()); }
   void Drain() override { out123_drain(ao_.get()); }
   size_t ChunkBytes() const override { return chunk_; }
-  std::string Error() const override { return error_; }
 
  private:
   Out123Handle ao_;
   std::string backend_;
   size_t chunk_;
-  std::string error_;
 };
 
 }  // namespace
 
-Result<std::unique_ptr<AudioSink>, AudioError> OpenOut123Sink(const SinkRequest& request, const AudioFormat& format) {
-  const std::string failed = "Cannot open the audio output " + request.backend + ": ";
+Expected<std::unique_ptr<AudioSink>> OpenOut123Sink(const SinkRequest& request, const AudioFormat& format) {
+  // The device (or the sound server) refused: there is no errno to give.
+  const auto failed = [&](const std::string& reason) {
+    return Fail(Error(ErrorCategory::Io, {}, "Cannot open the audio output " + request.backend + ": " + reason, reason,
+                      request.backend));
+  };
   Out123Handle ao(out123_new());
-  if (!ao) return Fail(AudioError{failed + "out of memory"});
+  if (!ao) return failed("out of memory");
   out123_param(ao.get(), OUT123_ADD_FLAGS, OUT123_QUIET, 0.0, nullptr);
   // A short device buffer keeps Stop, seeks and the buffer-played reports close to what
   // is heard.
   out123_param(ao.get(), OUT123_DEVICEBUFFER, 0, 0.2, nullptr);
   out123_param(ao.get(), OUT123_NAME, 0, 0.0, "zbplayer");
   if (out123_open(ao.get(), request.backend.c_str(), nullptr) != OUT123_OK) {
-    return Fail(AudioError{failed + out123_strerror(ao.get())});
+    return failed(out123_strerror(ao.get()));
   }
   if (out123_start(ao.get(), long(format.sampleRate), format.channels, EncodingOf(format.bitsPerSample)) !=
       OUT123_OK) {
-    return Fail(AudioError{failed + out123_strerror(ao.get())});
+    return failed(out123_strerror(ao.get()));
   }
   return std::unique_ptr<AudioSink>(std::make_unique<Out123Sink>(std::move(ao), request.backend, format));
 }

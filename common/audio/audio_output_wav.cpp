@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "common/audio/audio_output_internal.h"
@@ -51,11 +52,14 @@ class WavSink final : public AudioSink {
     WriteHeader();
   }
 
-  bool Write(const uint8_t* data, size_t bytes) override {
-    if (!error_.empty()) return false;
-    const uint64_t played = device_.Take(bytes);
-    held_.insert(held_.end(), data, data + bytes);
-    return Commit(played);
+  Outcome Write(const uint8_t* data, size_t bytes) override {
+    if (!error_) {
+      const uint64_t played = device_.Take(bytes);
+      held_.insert(held_.end(), data, data + bytes);
+      Commit(played);
+    }
+    if (error_) return Fail(*error_);
+    return Done{};
   }
   void Drop() override {
     Commit(device_.Drop());
@@ -69,26 +73,25 @@ class WavSink final : public AudioSink {
   }
   size_t ChunkBytes() const override { return device_.Capacity() < 4096 ? device_.Capacity() : 4096; }
   uint32_t Speed() const override { return speed_; }
-  std::string Error() const override { return error_; }
 
  private:
-  // Moves the bytes played by now from the held audio into the file.
-  bool Commit(uint64_t played) {
-    if (played <= committed_ || !error_.empty()) return error_.empty();
+  // Moves the bytes played by now from the held audio into the file; a failure stays in
+  // error_.
+  void Commit(uint64_t played) {
+    if (played <= committed_ || error_) return;
     const size_t bytes = size_t(played - committed_);
     if (!WriteAll(fd_.Get(), held_.data(), bytes)) {
-      error_ = "Cannot write " + path_ + ": " + std::strerror(errno);
-      return false;
+      error_ = IoError(errno, path_, "Cannot write " + path_);
+      return;
     }
     held_.erase(held_.begin(), held_.begin() + std::ptrdiff_t(bytes));
     committed_ = played;
     recorded_ += bytes;
-    return true;
   }
   void WriteHeader() {
     const std::vector<uint8_t> header = HeaderFor(format_, recorded_);
-    if (pwrite(fd_.Get(), header.data(), header.size(), 0) != ssize_t(header.size()) && error_.empty()) {
-      error_ = "Cannot write " + path_ + ": " + std::strerror(errno);
+    if (pwrite(fd_.Get(), header.data(), header.size(), 0) != ssize_t(header.size()) && !error_) {
+      error_ = IoError(errno, path_, "Cannot write " + path_);
     }
   }
 
@@ -100,17 +103,17 @@ class WavSink final : public AudioSink {
   std::vector<uint8_t> held_;  // written to the device, not yet played
   uint64_t committed_ = 0;     // device bytes dealt with: recorded, or dropped unheard
   uint64_t recorded_ = 0;      // bytes in the file's data chunk
-  std::string error_;
+  std::optional<Error> error_;  // the first failed write to the file
 };
 
 }  // namespace
 
-Result<std::unique_ptr<AudioSink>, AudioError> OpenWavSink(const SinkRequest& request, const AudioFormat& format) {
+Expected<std::unique_ptr<AudioSink>> OpenWavSink(const SinkRequest& request, const AudioFormat& format) {
   UniqueFd fd(::open(request.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  if (!fd) return Fail(AudioError{"Cannot create " + request.path + ": " + std::strerror(errno)});
+  if (!fd) return Fail(IoError(errno, request.path, "Cannot create " + request.path));
   const std::vector<uint8_t> header = HeaderFor(format, 0);
   if (!WriteAll(fd.Get(), header.data(), header.size())) {
-    return Fail(AudioError{"Cannot write " + request.path + ": " + std::strerror(errno)});
+    return Fail(IoError(errno, request.path, "Cannot write " + request.path));
   }
   return std::unique_ptr<AudioSink>(std::make_unique<WavSink>(std::move(fd), request.path, format, request.speed));
 }

@@ -240,7 +240,7 @@ void Player::OutputMain() {
             std::lock_guard guard(deviceMutex_);
             device = device_.get();
           }
-          if (device) device->Drain();  // a new generation's discard cuts it short
+          if (device) (void)device->Drain();  // a new generation's discard cuts it short
           if (block.kind == Block::End && block.generation == generation_) {
             ReportHeard(/*force=*/true);
             NotifyState(ZBD_NOTIFY_PLAYER_STATE, ZBD_PLAYER_STATE_EOS);
@@ -266,16 +266,16 @@ bool Player::EnsureDevice(const AudioFormat& format) {
     if (const OutputModule* module = ModuleOf(name)) backend = module->backend;
   }
   if (device_) {
-    device_->Drain();  // the audio of the old format plays out first
+    (void)device_->Drain();  // the audio of the old format plays out first
     CloseDevice();
   }
   const AudioDevice which = backend == "pulse" ? AudioDevice::DirectSound : AudioDevice::Wave;
   auto opened = !backend.empty()
                     ? AudioOutput::Open(which, format, [this](uint32_t slot) { OnBufferDone(slot); }, volume_)
-                    : Result<std::unique_ptr<AudioOutput>, AudioError>(
-                          Fail(AudioError{"Cannot open the output " + name + ": no output module handles it"}));
+                    : Expected<std::unique_ptr<AudioOutput>>(Fail(Error(ErrorCategory::Unsupported, {},
+                          "Cannot open the output " + name + ": no output module handles it")));
   if (!opened) {
-    NotifyError(ZBD_SOURCE_OUTPUT, ZBD_ERR_INPUT_OPEN, opened.Error().message);
+    NotifyError(ZBD_SOURCE_OUTPUT, ZBD_ERR_INPUT_OPEN, opened.Error().text);
     ControlMessage failed;
     failed.code = kInternalOutputFailed;
     Send(std::move(failed));
@@ -356,7 +356,7 @@ int32_t Player::QueueToDevice(const uint8_t* pcm, size_t bytes) {
     slot.endFrame = writingFrame_;
     const uint32_t tag = uint32_t(nextSlot_);
     nextSlot_ = (nextSlot_ + 1) % slots_.size();
-    device_->Queue(tag, slot.bytes, chunk);
+    (void)device_->Queue(tag, slot.bytes, chunk);  // a failed device hands the slot back at once
     done += chunk;
   }
   return 0;

@@ -35,7 +35,7 @@ void TRingPlayer::Stop() {
 bool TRingPlayer::OpenOutput(const AudioFormat& format) {
   auto opened = AudioOutput::Open(AudioDevice::Wave, format, [this](uint32_t) { freeBuffers_.release(); });
   if (!opened) {
-    ReportError(opened.Error().message);
+    ReportError(opened.Error().text);
     return false;
   }
   {
@@ -61,7 +61,7 @@ bool TRingPlayer::NextFreeBuffer(int* index) {
 
 void TRingPlayer::QueueBuffer(int index, size_t bytes) {
   lastQueued_[index] = bytes;
-  output_->Queue(uint32_t(index), buffers_[index], bytes);
+  (void)output_->Queue(uint32_t(index), buffers_[index], bytes);  // a failed device frees the buffer at once
   nextIndex_ = (index + 1) % kBuffers;
 }
 
@@ -72,10 +72,10 @@ void TRingPlayer::DiscardQueued() {
 
 void TRingPlayer::DrainQueued() {
   if (!output_) return;
-  while (!Terminated() && output_->PlayedBytes() < output_->QueuedBytes() && output_->Failure().empty()) {
+  while (!Terminated() && output_->PlayedBytes() < output_->QueuedBytes() && !output_->Failure()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  if (!Terminated()) output_->Drain();
+  if (!Terminated()) (void)output_->Drain();
 }
 
 void TRingPlayer::CloseOutput() {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -66,7 +67,7 @@ TEST(AudioOutput, WavCaptureRecordsEveryByteAtTheDevicePace) {
   const auto start = Clock::now();
   {
     auto output = AudioOutput::Open(AudioDevice::Wave, kCd, reports.Callback());
-    ASSERT_TRUE(output) << output.Error().message;
+    ASSERT_TRUE(output) << output.Error().text;
     EXPECT_EQ(output.Value()->BackendName(), "wav");
     for (uint32_t i = 0; i < 22; ++i) {
       const size_t at = i * 8192, bytes = std::min<size_t>(8192, audio.size() - at);
@@ -104,7 +105,7 @@ TEST(AudioOutput, BuffersAreReportedWhenTheClockHasPlayedThem) {
     reportedAtMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
   });
   ASSERT_TRUE(output);
-  output.Value()->Queue(1, audio.data(), audio.size());
+  (void)output.Value()->Queue(1, audio.data(), audio.size());
   EXPECT_TRUE(output.Value()->Drain());
   EXPECT_GE(reportedAtMs.load(), 450);
   EXPECT_LT(reportedAtMs.load(), 900);
@@ -123,14 +124,14 @@ TEST(AudioOutput, DiscardReturnsEveryBufferAndRecordsOnlyWhatWasHeard) {
     ASSERT_TRUE(output);
     const size_t buffers = (audio.size() + 8191) / 8192;
     for (size_t i = 0; i < buffers; ++i) {
-      output.Value()->Queue(uint32_t(i), audio.data() + i * 8192, std::min<size_t>(8192, audio.size() - i * 8192));
+      (void)output.Value()->Queue(uint32_t(i), audio.data() + i * 8192, std::min<size_t>(8192, audio.size() - i * 8192));
     }
     std::this_thread::sleep_for(150ms);
     output.Value()->Discard();
     EXPECT_EQ(reports.Count(), buffers);
     EXPECT_EQ(output.Value()->QueuedBytes(), output.Value()->PlayedBytes());
     // The output goes on after a discard.
-    output.Value()->Queue(99, audio.data(), 8192);
+    (void)output.Value()->Queue(99, audio.data(), 8192);
     EXPECT_TRUE(output.Value()->Drain());
   }
   const std::vector<uint8_t> recorded = RecordedData(path);
@@ -155,8 +156,8 @@ TEST(AudioOutput, VolumeScalesEachChannelOfTheRecordingNotTheBuffer) {
   {
     auto output = AudioOutput::Open(AudioDevice::Wave, kCd, nullptr, volume);
     ASSERT_TRUE(output);
-    output.Value()->Queue(0, frames.data(), frames.size() * 2);
-    output.Value()->Drain();
+    (void)output.Value()->Queue(0, frames.data(), frames.size() * 2);
+    (void)output.Value()->Drain();
   }
   EXPECT_EQ(frames, original);
   const std::vector<uint8_t> recorded = RecordedData(path);
@@ -219,10 +220,10 @@ TEST(AudioOutput, OpenFailuresSayWhy) {
   ScopedEnv env("ZIMBAR_AUDIO_OUT", "wav:/nonexistent-folder/x.wav");
   auto missing = AudioOutput::Open(AudioDevice::Wave, kCd, nullptr);
   ASSERT_FALSE(missing);
-  EXPECT_NE(missing.Error().message.find("/nonexistent-folder/x.wav"), std::string::npos);
+  EXPECT_NE(missing.Error().text.find("/nonexistent-folder/x.wav"), std::string::npos);
   auto badFormat = AudioOutput::Open(AudioDevice::Wave, AudioFormat{44100, 2, 12}, nullptr);
   ASSERT_FALSE(badFormat);
-  EXPECT_NE(badFormat.Error().message.find("12-bit"), std::string::npos);
+  EXPECT_NE(badFormat.Error().text.find("12-bit"), std::string::npos);
 }
 
 namespace {
@@ -256,9 +257,9 @@ class HeldSink final : public AudioSink {
     control_->closed = true;
     control_->changed.notify_all();
   }
-  bool Write(const uint8_t*, size_t) override {
+  Outcome Write(const uint8_t*, size_t) override {
     Hold();
-    return true;
+    return Done{};
   }
   void Drop() override {
     std::lock_guard lock(control_->mutex);
@@ -267,7 +268,6 @@ class HeldSink final : public AudioSink {
   }
   void Drain() override { Hold(); }
   size_t ChunkBytes() const override { return 4096; }
-  std::string Error() const override { return {}; }
 
  private:
   void Hold() {
@@ -310,11 +310,11 @@ TEST(AudioOutput, DiscardAndCloseNeverWaitForTheDevice) {
     std::atomic<bool> drained{false};
     if (whileDraining) {
       drainer = std::thread([&] {
-        output->Drain();
+        (void)output->Drain();
         drained = true;
       });
     } else {
-      for (uint32_t i = 0; i < 4; ++i) output->Queue(i, audio.data() + i * 8192, 8192);
+      for (uint32_t i = 0; i < 4; ++i) (void)output->Queue(i, audio.data() + i * 8192, 8192);
     }
     ASSERT_TRUE(control->WaitFor([&] { return control->inCall; }));
     EXPECT_LT(TimeOf([&] { output->Discard(); }), 500ms);
@@ -323,7 +323,7 @@ TEST(AudioOutput, DiscardAndCloseNeverWaitForTheDevice) {
       EXPECT_LT(TimeOf([&] { drainer.join(); }), 500ms);
       EXPECT_TRUE(drained);
     }
-    output->Queue(9, audio.data(), 8192);
+    (void)output->Queue(9, audio.data(), 8192);
     EXPECT_LT(TimeOf([&] { output.reset(); }), 500ms);
     EXPECT_EQ(reports.Count(), whileDraining ? 1u : 5u);
     control->Release();
@@ -331,4 +331,42 @@ TEST(AudioOutput, DiscardAndCloseNeverWaitForTheDevice) {
     EXPECT_TRUE(control->WaitFor([&] { return control->closed; }));
     EXPECT_TRUE(control->dropped);
   }
+}
+
+namespace {
+
+// A device whose every write fails as a full disk does.
+class FullSink final : public AudioSink {
+ public:
+  Outcome Write(const uint8_t*, size_t) override {
+    return Fail(IoError(ENOSPC, "full", "The audio output full failed"));
+  }
+  void Drop() override {}
+  void Drain() override {}
+  size_t ChunkBytes() const override { return 4096; }
+};
+
+}  // namespace
+
+// Catches a failed device that keeps taking buffers, a drain that reports success after
+// the device failed, or a failure that loses why.
+TEST(AudioOutput, AFailedDeviceSaysWhyOnQueueAndDrain) {
+  const std::vector<uint8_t> audio = Ramp(8192);
+  Reports reports;
+  OutputVolume volume;
+  std::unique_ptr<AudioOutput> output =
+      OutputOverSink(std::make_unique<FullSink>(), "full", kCd, reports.Callback(), volume);
+  (void)output->Queue(1, audio.data(), audio.size());
+  const auto drained = output->Drain();
+  ASSERT_FALSE(drained);
+  EXPECT_EQ(drained.Error().category, ErrorCategory::Io);
+  EXPECT_EQ(drained.Error().errnum, ENOSPC);
+  EXPECT_EQ(drained.Error().text, "The audio output full failed: No space left on device");
+  const auto queued = output->Queue(2, audio.data(), audio.size());
+  ASSERT_FALSE(queued);
+  EXPECT_EQ(queued.Error().text, drained.Error().text);
+  ASSERT_TRUE(output->Failure());
+  EXPECT_EQ(output->Failure()->text, drained.Error().text);
+  std::lock_guard lock(reports.mutex);
+  EXPECT_EQ(reports.tags, (std::vector<uint32_t>{1, 2}));
 }
