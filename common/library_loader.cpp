@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "common/paths.h"
-#include "common/result.h"
+#include "common/error.h"
 
 namespace {
 
@@ -31,17 +31,17 @@ std::string LastDlError(const char* fallback) {
 std::mutex gInstancesLock;
 std::map<std::string, int> gInstances;
 
-// The whole file at `path` in an anonymous in-memory file, or an error text.
-Result<UniqueFd, std::string> CopyIntoMemory(const std::string& path, const std::string& file) {
+// The whole file at `path` in an anonymous in-memory file.
+Expected<UniqueFd> CopyIntoMemory(const std::string& path, const std::string& file) {
   UniqueFd source(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!source) return Fail(path + ": " + std::strerror(errno));
+  if (!source) return Fail(IoError(errno, path, path));
   UniqueFd copy(::memfd_create(file.c_str(), MFD_CLOEXEC));
-  if (!copy) return Fail(std::string("cannot make a copy of ") + path + " in memory: " + std::strerror(errno));
+  if (!copy) return Fail(IoError(errno, path, "cannot make a copy of " + path + " in memory"));
   for (;;) {
     const ssize_t sent = ::sendfile(copy.Get(), source.Get(), nullptr, 1 << 20);
     if (sent == 0) break;
     if (sent < 0 && errno == EINTR) continue;
-    if (sent < 0) return Fail(std::string("cannot copy ") + path + " into memory: " + std::strerror(errno));
+    if (sent < 0) return Fail(IoError(errno, path, "cannot copy " + path + " into memory"));
   }
   return copy;
 }
@@ -113,7 +113,7 @@ OutsideLibrary OutsideLibrary::OpenInstance(const std::string& name) {
   auto copy = CopyIntoMemory(library.path_, "lib" + name + ".so");
   if (!copy) {
     library.Close();
-    library.error_ = copy.Error();
+    library.error_ = copy.Error().Message();
     return library;
   }
   const std::string copyPath = "/proc/self/fd/" + std::to_string(copy.Value().Get());

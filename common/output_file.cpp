@@ -233,7 +233,7 @@ Expected<std::string> OutputFile::KeepAs(const std::string& name) {
   // Kept either way: under the new name, or under its temporary name when it cannot move.
   const std::string temp = std::exchange(temp_, {});
   lock_.Close();
-  if (!kept) return Fail(OutputFileFailure(OutputFileFault::Keep, temp, kept.Error()));
+  if (!kept) return Fail(OutputFileFailure(OutputFileFault::Keep, temp, kept.Error().errnum));
   return std::move(kept).Value();
 }
 
@@ -249,15 +249,16 @@ std::string PartialFilePath(std::string_view path, std::string_view ext) {
   return parts.dir + FitFileName(parts.name + ".part" + std::string(ext));
 }
 
-Result<std::string, int> RenameToFreeName(const std::string& from, const std::string& to) {
+Expected<std::string> RenameToFreeName(const std::string& from, const std::string& to) {
   const SplitPath parts = SplitFilePath(to);
+  int error = EEXIST;
   for (int number = 1; number <= kFreeNameVariants; ++number) {
     const std::string name = number == 1 ? to : Variant(parts, number);
-    const int error = RenameNoReplace(from, name);
+    error = RenameNoReplace(from, name);
     if (error == 0) return name;
-    if (error != EEXIST) return Fail(error);
+    if (error != EEXIST) break;
   }
-  return Fail(EEXIST);
+  return Fail(IoError(error, from, "Cannot rename " + from));
 }
 
 bool IsSameFile(const std::string& a, const std::string& b) {

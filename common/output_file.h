@@ -100,9 +100,9 @@ class OutputFile {
 std::string PartialFilePath(std::string_view path, std::string_view ext);
 
 // Renames `from` to `to`, or to the first of "stem-2.ext" ... "stem-99.ext" that does not
-// exist; never replaces a file. The name used, or the errno of the failure (EEXIST when
-// every name is taken).
-Result<std::string, int> RenameToFreeName(const std::string& from, const std::string& to);
+// exist; never replaces a file. The name used, or an Io error whose errnum is the failing
+// call's (EEXIST when every name is taken) and whose text is "Cannot rename FROM: reason".
+Expected<std::string> RenameToFreeName(const std::string& from, const std::string& to);
 
 // Both paths name the same existing file (same device and inode, links followed).
 bool IsSameFile(const std::string& a, const std::string& b);

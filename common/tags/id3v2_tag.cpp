@@ -146,8 +146,7 @@ std::optional<Id3v2Fields> ReadId3v2Tag(const std::string& path) {
   return ParseId3v2Fields(tag.Value());
 }
 
-Result<std::vector<uint8_t>, std::string> RenderUpdatedId3v2Tag(std::span<const uint8_t> oldTag,
-                                                                  const Id3v2Update& update) {
+Expected<std::vector<uint8_t>> RenderUpdatedId3v2Tag(std::span<const uint8_t> oldTag, const Id3v2Update& update) {
   ParsedId3v2Tag tag(oldTag);
   SetTextFrame(tag, "TIT2", update.title);
   SetTextFrame(tag, "TPE1", update.artist);
@@ -161,9 +160,9 @@ Result<std::vector<uint8_t>, std::string> RenderUpdatedId3v2Tag(std::span<const 
   // The size field holds 28 bits; whatever TagLib made of an old tag near that limit must
   // still announce exactly its own length, or the audio would be cut where it says.
   if (bytes.size() < kId3v2HeaderBytes || bytes.size() - kId3v2HeaderBytes >= (uint64_t{1} << 28))
-    return Fail(std::string("the new ID3v2 tag is too large"));
+    return Fail(Error(ErrorCategory::Unsupported, {}, "the new ID3v2 tag is too large"));
   const auto header = ParseId3v2Header(std::span<const uint8_t, kId3v2HeaderBytes>(bytes.data(), kId3v2HeaderBytes));
   if (!header || header.Value().AnnouncesFooter() || header.Value().BytesWithoutFooter() != bytes.size())
-    return Fail(std::string("the new ID3v2 tag does not announce its own length"));
+    return Fail(Error(ErrorCategory::Unsupported, {}, "the new ID3v2 tag does not announce its own length"));
   return bytes;
 }

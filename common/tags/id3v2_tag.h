@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/result.h"
+#include "common/error.h"
 
 // The texts of a tag, UTF-8. An empty text means the file has no such frame.
 struct Id3v2Fields {
@@ -56,6 +56,5 @@ std::optional<Id3v2Fields> ParseId3v2Fields(std::span<const uint8_t> tag);
 // file's tag; empty when it has none): an ID3v2.4 tag with UTF-8 texts, without extended
 // header, unsynchronisation or footer, followed by padding. The frames of the old tag
 // that TagLib reads are kept (frames of a compressed 2.2 tag cannot be read). Fails only
-// when the result would be too large for a tag; the detail says so.
-Result<std::vector<uint8_t>, std::string> RenderUpdatedId3v2Tag(std::span<const uint8_t> oldTag,
-                                                                  const Id3v2Update& update);
+// when the result would be too large for a tag (an Unsupported error whose text says so).
+Expected<std::vector<uint8_t>> RenderUpdatedId3v2Tag(std::span<const uint8_t> oldTag, const Id3v2Update& update);

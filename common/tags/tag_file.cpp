@@ -210,7 +210,7 @@ Outcome WriteTagFile(const std::string& path, const TagFileUpdate& update) {
     auto oldTag = ReadFileBytes(in, 0, layout.id3v2Bytes);
     if (!oldTag) return Fail(oldTag.Error());
     auto rendered = RenderUpdatedId3v2Tag(oldTag.Value(), *update.id3v2);
-    if (!rendered) return Fail(TagFailure(Kind::Unsupported, 0, rendered.Error()));
+    if (!rendered) return Fail(TagFailure(Kind::Unsupported, 0, rendered.Error().text));
     head = std::move(rendered).Value();
     copyFrom = layout.id3v2Bytes;
   }

@@ -68,6 +68,6 @@ void JobFiles::EndTemporaryInput(int track, const std::string& path, const char*
     host_.AppendLog(MakerLog::Encoder, LogEvent::Info(line + kept.Value() + " (not encoded: " + why + ")."));
   } else {
     host_.AppendLog(MakerLog::Encoder,
-                    LogEvent::Warning("    Warning: Cannot rename " + path + ": " + std::strerror(kept.Error())));
+                    LogEvent::Warning("    Warning: " + kept.Error().Message()));
   }
 }
