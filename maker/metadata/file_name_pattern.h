@@ -6,6 +6,10 @@
 
 #include "maker/metadata/cd_info.h"
 
+// What an unknown artist and album are called in file names.
+inline constexpr std::string_view kUnknownArtist = "Unknown Artist";
+inline constexpr std::string_view kUnknownAlbum = "Unknown Album";
+
 // Values of the six placeholders. Empty values remove their placeholder.
 struct PatternValues {
   std::string trackNumber;  // "%02i"
@@ -36,7 +40,10 @@ std::string NeutralizeDotComponents(std::string_view name);
 // File name (without extension) of 1-based track `track` whose name in the main track
 // list is `trackName` (may be empty): the expanded pattern when info.useFileNameFormat,
 // else the cleaned track name. Values from `info` cannot add path components; a '/' of
-// the pattern itself makes sub-folders.
+// the pattern itself makes sub-folders. An unknown artist or album is named kUnknownArtist
+// or kUnknownAlbum; an unknown genre or year takes away the brackets it leaves empty and
+// one of the separator runs around it ("($artist$) $year$ - $trackname$" without a year:
+// "(A) Song"); no component of the name is ever empty.
 std::string TrackFileName(const CdInfo& info, int track, std::string_view trackName);
 
 // Output directory without trailing '\r', '\n' and '/' characters ("/" becomes "", so that

@@ -209,7 +209,7 @@ TEST_F(BatchCddb, UnknownYearReachesNeitherNameNorId3v2Tag) {
   const RunResult r = Maker("--batch --cd2mp3 --cd-image disc.cue --output out --tracks 1 --id3 --artist A"
                             " --name 1=One --pattern '$artist$ [$year$] $trackname$'");
   EXPECT_EQ(r.exitCode, 0) << r.output;
-  const std::string mp3 = dir + "/out/A [] One.mp3";
+  const std::string mp3 = dir + "/out/A One.mp3";
   ASSERT_TRUE(std::filesystem::exists(mp3)) << r.output;
   EXPECT_EQ(ProbeTag(mp3, "date"), "");
   EXPECT_EQ(ProbeTag(mp3, "title"), "One");

@@ -1,6 +1,8 @@
 // Output file names of ripped tracks: cleaning, pattern expansion, folder safety.
 #include "maker/metadata/file_name_pattern.h"
 
+#include <utility>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -35,10 +37,38 @@ TEST(FileNamePattern, OnlyFirstOccurrenceOfEachPlaceholderIsReplacedInTheChanged
 
 // Catches: empty values leaving the placeholder text in the name.
 TEST(FileNamePattern, EmptyValuesRemoveTheirPlaceholders) {
-  const CdInfo info = PatternInfo("", "");
-  EXPECT_EQ(TrackFileName(info, 1, "Intro"), "() [] [01] Intro");
   PatternValues none;
   EXPECT_EQ(ExpandFileNamePattern("$genre$x$year$", none), "x");
+}
+
+// Catches: a disc with nothing known named "() [] [01] Track01", with empty brackets,
+// dangling separators or empty folders where the unknown values were.
+TEST(FileNamePattern, UnknownValuesNameNoEmptyBracketsSeparatorsOrFolders) {
+  CdInfo info = PatternInfo("", "");
+  info.genre.clear();
+  EXPECT_EQ(TrackFileName(info, 1, ""), "(Unknown Artist) [Unknown Album] [01] Track01");
+  info.artist = "Band";
+  info.title = "Disc";
+  const std::pair<const char*, const char*> cases[] = {
+      {"$artist$ ($year$) $trackname$", "Band Song"},
+      {"$artist$ - $year$ - $trackname$", "Band - Song"},
+      {"$year$ - $trackname$", "Song"},
+      {"$trackname$ [$genre$]", "Song"},
+      {"$trackname$ [$genre$, $year$]", "Song"},
+      {"$genre$/$artist$/$trackname$", "Band/Song"},
+      {"$artist$/$year$/", "Band"},
+      {"$genre$ $year$", "Song"},
+      {"[$genre$ - $track#$] $trackname$", "[01] Song"},
+      {"()$trackname$", "()Song"},  // brackets the pattern itself leaves empty stay
+  };
+  for (const auto& [pattern, expected] : cases) {
+    info.fileNamePattern = pattern;
+    EXPECT_EQ(TrackFileName(info, 1, "Song"), expected) << pattern;
+  }
+  info.genre = "Jazz";
+  info.year = "1999";
+  info.fileNamePattern = "$artist$ - $year$ - $trackname$ [$genre$]";
+  EXPECT_EQ(TrackFileName(info, 1, "Song"), "Band - 1999 - Song [Jazz]");
 }
 
 // Catches: a missing name giving an empty file name instead of TrackNN.
@@ -54,7 +84,7 @@ TEST(FileNamePattern, UnknownYearRemovesItsPlaceholder) {
   CdInfo info = PatternInfo("Artist", "Album");
   info.fileNamePattern = "$artist$ ($year$) $trackname$";
   EXPECT_EQ(info.year, "YYYY");
-  EXPECT_EQ(TrackFileName(info, 1, "Song"), "Artist () Song");
+  EXPECT_EQ(TrackFileName(info, 1, "Song"), "Artist Song");
   info.year = "1999";
   EXPECT_EQ(TrackFileName(info, 1, "Song"), "Artist (1999) Song");
 }
