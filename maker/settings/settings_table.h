@@ -75,7 +75,9 @@ struct MakerSettingValues {
   int mpeg1BitRate = 8;               // MPEG1BitRate: index into kMpeg1BitRates
   int mpeg2BitRate = 8;               // MPEG2BitRate: index into kMpeg2BitRates
   int aacBitRate = 4;                 // AACBitRate: index into kAacBitRates
-  int aacUseAdts = 0;                 // AACUseADTS
+  // AACUseADTS: ADTS frames unless a settings file chose ADIF, which most players other
+  // than ours refuse or misread.
+  int aacUseAdts = 1;
   int extPgm = 0;                     // ExtPgm: the selected external program slot
   int fastMode = 1;                   // FastMode
   int useMmx = 1;                     // UseMMX

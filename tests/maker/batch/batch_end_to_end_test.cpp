@@ -43,21 +43,50 @@ TEST_F(BatchEndToEnd, MonoGives64kMono) {
   EXPECT_NE(text.find("Channels=1"), std::string::npos) << "a batch option reached the settings file";
 }
 
-// Catches --aac not switching the encoder (the file must start with an ADIF header).
-TEST_F(BatchEndToEnd, AacWritesAnAdifFile) {
+// Catches --aac not switching the encoder, or a first AAC run writing ADIF, which players
+// built on ffmpeg refuse or misread: with fresh settings the file is ADTS that ffprobe reads
+// at the input's rate and length and ffmpeg decodes without one complaint. A settings file
+// that chose ADIF keeps it.
+TEST_F(BatchEndToEnd, AacWithFreshSettingsWritesAdtsThatFfmpegReadsAndAdifStaysSelectable) {
   MakeWav("c.wav", 1);
   const RunResult r = Maker("--batch --aac c.wav");
   EXPECT_EQ(r.exitCode, 0) << r.output;
   std::ifstream in(dir + "/c.aac", std::ios::binary);
-  char head[4] = {};
-  in.read(head, 4);
-  EXPECT_EQ(std::string(head, 4), "ADIF");
+  unsigned char head[2] = {};
+  in.read(reinterpret_cast<char*>(head), 2);
+  EXPECT_EQ(head[0], 0xFF);
+  EXPECT_EQ(head[1] & 0xF6, 0xF0) << "not an ADTS sync word";
+  const std::string info = Probe(dir + "/c.aac", "codec_name,sample_rate");
+  for (const char* entry : {"codec_name=aac", "sample_rate=44100"}) EXPECT_NE(info.find(entry), std::string::npos) << info;
+  RunShell("ffmpeg -v error -i '" + dir + "/c.aac' -f null - > '" + dir + "/complaints.txt' 2>&1");
+  std::ifstream complaints(dir + "/complaints.txt");
+  const std::string said((std::istreambuf_iterator<char>(complaints)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(said, "");
+  RunShell("ffmpeg -v error -y -i '" + dir + "/c.aac' '" + dir + "/c-ffmpeg.wav'");
+  const std::string samples = Probe(dir + "/c-ffmpeg.wav", "duration_ts");
+  const long frames = std::atol(samples.substr(samples.find('=') + 1).c_str());
+  // One second and the encoder delay of 1024 frames, at most one block of padding.
+  EXPECT_GE(frames, 44100 + 1024) << samples;
+  EXPECT_LT(frames, 44100 + 2048) << samples;
+
+  std::ofstream(dir + "/home/zbmaker.INI") << "[Options]\nAACUseADTS=0\n";
+  EXPECT_EQ(Maker("--batch --aac --yes c.wav").exitCode, 0);
+  std::ifstream adif(dir + "/c.aac", std::ios::binary);
+  char magic[4] = {};
+  adif.read(magic, 4);
+  EXPECT_EQ(std::string(magic, 4), "ADIF");
+  std::ifstream ini(dir + "/home/zbmaker.INI");
+  const std::string text((std::istreambuf_iterator<char>(ini)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("AACUseADTS=0"), std::string::npos) << "the chosen ADIF was not kept";
 }
 
 // Catches --adts not reaching the encoder (the file must be ADTS frames, not ADIF), a
 // stream that ffmpeg or zbaacdec cannot decode whole, or --adts kept in the settings file.
 TEST_F(BatchEndToEnd, AdtsWritesFramesThatFfmpegAndZbaacdecDecodeAlike) {
   MakeWav("t.wav", 2);
+  // Settings that chose ADIF: --adts applies to this run only.
+  std::filesystem::create_directories(dir + "/home");
+  std::ofstream(dir + "/home/zbmaker.INI") << "[Options]\nAACUseADTS=0\n";
   const RunResult r = Maker("--batch --aac --adts t.wav");
   EXPECT_EQ(r.exitCode, 0) << r.output;
   EXPECT_EQ(Count(r.output, "Stereo, 128 kbps, LTP, ADTS"), 1) << r.output;

@@ -53,7 +53,7 @@ extern const char* const kDefaultFileBytes;
 extern const char* const kNonDefaultFileBytes;
 
 // Catches any change of key, order, default, number format, text cut or line ending in the
-// written settings file.
+// written settings file. (AACUseADTS defaults to 1: ADTS is what other players read.)
 TEST(SettingsFileBytes, DefaultsAreWrittenAsBefore) {
   TempDir dir;
   const std::string path = dir.File("zbmaker.INI");
@@ -182,7 +182,7 @@ MPEGMode=1
 MPEG1BitRate=8
 MPEG2BitRate=8
 AACBitRate=4
-AACUseADTS=0
+AACUseADTS=1
 ExtPgm=0
 FastMode=1
 UseMMX=1

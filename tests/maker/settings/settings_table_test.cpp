@@ -42,7 +42,7 @@ TEST(SettingsTable, TableHoldsEveryKeyInFileOrderWithDefaults) {
       {"UseLTP", 1},         {"UseTNS", 0},                 {"UsePNS", 0},              {"CDSpeed", 0},
       {"Normalize", 0},      {"NormalizePercent", 100},     {"NormalizeMin", 95},       {"NormalizeMax", 100},
       {"OptApplyID3", 0},    {"UseHttpProxy", 0},           {"UseSocksProxy", 0},       {"UseFileNameFormat", 0},
-      {"AACUseADTS", 0}};
+      {"AACUseADTS", 1}};
   for (const auto& [key, value] : ints) {
     const auto entry = std::find_if(entries.begin(), entries.end(), [key](const SettingEntry& e) { return e.key == std::string_view(key); });
     ASSERT_NE(entry, entries.end()) << key;

@@ -215,7 +215,7 @@ void ChangeEverything(TOptionsForm& form) {
   mp3.MPEG1BitRateComboBox->setCurrentIndex(23);
   mp3.MPEG2BitRateComboBox->setCurrentIndex(0);
   mp3.AACBitRateComboBox->setCurrentIndex(8);
-  mp3.UseADTSCheckBox->setChecked(true);
+  mp3.UseADTSCheckBox->setChecked(false);
   mp3.ExternalProgramComboBox->setCurrentIndex(1);
   mp3.FastModeCheckBox->setChecked(false);
   mp3.UseMMXCheckBox->setChecked(false);
@@ -248,7 +248,7 @@ TEST(TOptionsForm, OkStoresEveryControlAndCancelNothing) {
   f.Show();
   EXPECT_TRUE(f.Cd().JitterCorrectionCheckBox->isChecked());
   EXPECT_EQ(f.Cd().ReadSectorComboBox->currentIndex(), 4);
-  EXPECT_FALSE(f.Mp3().UseADTSCheckBox->isChecked());
+  EXPECT_TRUE(f.Mp3().UseADTSCheckBox->isChecked());
 
   ChangeEverything(*f.form);
   Click(f.form->OKButton);
@@ -272,7 +272,7 @@ TEST(TOptionsForm, OkStoresEveryControlAndCancelNothing) {
       {"MPEG1BitRate", &MakerSettingValues::mpeg1BitRate, 23},
       {"MPEG2BitRate", &MakerSettingValues::mpeg2BitRate, 0},
       {"AACBitRate", &MakerSettingValues::aacBitRate, 8},
-      {"AACUseADTS", &MakerSettingValues::aacUseAdts, 1},
+      {"AACUseADTS", &MakerSettingValues::aacUseAdts, 0},
       {"ExtPgm", &MakerSettingValues::extPgm, 1},
       {"FastMode", &MakerSettingValues::fastMode, 0},
       {"UseMMX", &MakerSettingValues::useMmx, 0},
@@ -298,7 +298,7 @@ TEST(TOptionsForm, OkStoresEveryControlAndCancelNothing) {
   // A window opened afresh shows what OK stored.
   f.Make();
   f.Show();
-  EXPECT_TRUE(f.Mp3().UseADTSCheckBox->isChecked());
+  EXPECT_FALSE(f.Mp3().UseADTSCheckBox->isChecked());
   EXPECT_EQ(f.Mp3().AACBitRateComboBox->currentIndex(), 8);
 }
 
