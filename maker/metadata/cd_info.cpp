@@ -63,26 +63,12 @@ const std::array<std::string_view, 111>& CdGenreList() {
   return kGenres;
 }
 
-const std::array<std::string_view, 25>& CddbServerList() {
-  // gnudb.gnudb.org is a public CDDB server (cddbp on 8880, HTTP on 80); localhost is for
-  // a server the user runs. The other entries only keep the list's shape: their hosts are
-  // under ".invalid", a domain that never resolves, so picking one fails at once with
-  // "Cannot find server address" instead of reaching someone's machine. Any address may be
-  // typed instead.
-  static constexpr std::array<std::string_view, 25> kServers = {
-      "cddbp://gnudb.gnudb.org:8880",         "cddbp://localhost:8880",
-      "cddbp://localhost:888",                "cddbp://placeholder-01.invalid:888",
-      "cddbp://placeholder-02.invalid:888",   "cddbp://placeholder-03.invalid:888",
-      "cddbp://placeholder-04.invalid:888",   "cddbp://placeholder-05.invalid:888",
-      "cddbp://placeholder-06.invalid:8880",  "cddbp://placeholder-07.invalid:8880",
-      "cddbp://placeholder-08.invalid:8880",  "cddbp://placeholder-09.invalid:8880",
-      "cddbp://placeholder-10.invalid:8880",  "cddbp://placeholder-11.invalid:8880",
-      "http://gnudb.gnudb.org:80",            "http://localhost:80",
-      "http://placeholder-12.invalid:80",     "http://placeholder-13.invalid:80",
-      "http://placeholder-14.invalid:80",     "http://placeholder-15.invalid:80",
-      "http://placeholder-16.invalid:80",     "http://placeholder-17.invalid:80",
-      "http://placeholder-18.invalid:80",     "http://placeholder-19.invalid:80",
-      "http://placeholder-20.invalid:80"};
+const std::array<std::string_view, 5>& CddbServerList() {
+  // Servers that exist: gnudb.gnudb.org, the public CDDB server (cddbp on 8880, HTTP on
+  // 80), and a server the user runs on this machine. Any other address may be typed.
+  static constexpr std::array<std::string_view, 5> kServers = {
+      "cddbp://gnudb.gnudb.org:8880", "cddbp://localhost:8880", "cddbp://localhost:888",
+      "http://gnudb.gnudb.org:80", "http://localhost:80"};
   return kServers;
 }
 

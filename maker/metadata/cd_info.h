@@ -78,8 +78,8 @@ struct CdInfoSnapshot {
 // appears twice). Any other text may be typed as a genre.
 const std::array<std::string_view, 111>& CdGenreList();
 
-// The CDDB server drop-down: 14 cddbp addresses, then 11 http addresses.
-const std::array<std::string_view, 25>& CddbServerList();
+// The CDDB server drop-down: the servers that exist, cddbp addresses first, then http.
+const std::array<std::string_view, 5>& CddbServerList();
 
 // True when the HTTP proxy choice applies to `server` (it starts with "http://", any case).
 bool CddbServerIsHttp(std::string_view server);
