@@ -74,7 +74,7 @@ void TEncodingThread::OutputFailed(CodecEvent kind, const std::string& text) {
 void TEncodingThread::RunExternalProgram() {
   const std::string& inputPath = job_.inputPath;
   Log(LogSeverity::Begin, "");
-  Log(LogSeverity::Info, "Executing exteral program:");
+  Log(LogSeverity::Info, "Executing external program:");
   Log(LogSeverity::Info, ExpandPlaceholders(job_.externalCommand, inputPath));
 
   const ExternalRunResult result =

@@ -13,7 +13,7 @@
 #include <functional>
 #include <string>
 
-inline constexpr const char* kDirectoryErrorText = "ERROR: Specified directory mame is invalid or cannot be created.";
+inline constexpr const char* kDirectoryErrorText = "ERROR: Specified directory name is invalid or cannot be created.";
 inline constexpr const char* kDirectoryErrorCaption = "Directory Selection Error";
 
 class TDirectorySelectForm : public QDialog {

@@ -175,7 +175,7 @@ TEST_F(TerminalHostTest, SeverityNotTheWordsOfALineMakesErrorsAndJobEnds) {
     host.AppendRow(JobList::Files, "+\t/m/    Done (1).wav");
     host.SetRowSelected(JobList::Files, 0, true);
     host.AppendLog(MakerLog::Encoder, LogEvent::Begin());
-    host.AppendLog(MakerLog::Encoder, LogEvent::Info("Executing exteral program:"));
+    host.AppendLog(MakerLog::Encoder, LogEvent::Info("Executing external program:"));
     host.AppendLog(MakerLog::Encoder, LogEvent::Info("Error: x --fast"));
     host.AppendLog(MakerLog::Encoder, LogEvent::Error("    Error: External program failed (exit code 2)."));
     host.AppendLog(MakerLog::Encoder, LogEvent::Done("    Done (0 seconds)."));
@@ -188,7 +188,7 @@ TEST_F(TerminalHostTest, SeverityNotTheWordsOfALineMakesErrorsAndJobEnds) {
   {
     TerminalHost host(out, err, Choices());
     run(host);
-    EXPECT_EQ(Written(out), "\nExecuting exteral program:\nError: x --fast\n"
+    EXPECT_EQ(Written(out), "\nExecuting external program:\nError: x --fast\n"
                             "    Error: External program failed (exit code 2).\n    Done (0 seconds).\n\n"
                             " MP3 Encoder: 10.00%, /m/    Done (1).mp3\n    Done (1) --fast\n");
     EXPECT_EQ(Written(err), "zbmaker: /m/Error: x.wav: Error: External program failed (exit code 2).\n");

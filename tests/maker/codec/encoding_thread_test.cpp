@@ -127,7 +127,7 @@ TEST_F(EncodingThreadTest, ExternalProgramFailuresAreErrors) {
     job_.externalCommand = command;
     Run();
     const std::string expanded = command.empty() ? "" : "sh -c \"exit 3\" /music/a.wav";
-    EXPECT_EQ(host_.log, (std::vector<std::string>{"", "Executing exteral program:", expanded, error}));
+    EXPECT_EQ(host_.log, (std::vector<std::string>{"", "Executing external program:", expanded, error}));
     EXPECT_TRUE(thread_->Error());
   }
 }

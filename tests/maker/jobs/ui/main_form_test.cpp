@@ -244,7 +244,7 @@ TEST_F(MainFormTest, OutputFolderChooserCreatesLevelsAndRefusesFiles) {
   };
   form->OutputPathButton->click();
   ASSERT_EQ(chooserErrors.size(), 1u);
-  EXPECT_EQ(chooserErrors[0], "ERROR: Specified directory mame is invalid or cannot be created.");
+  EXPECT_EQ(chooserErrors[0], "ERROR: Specified directory name is invalid or cannot be created.");
   EXPECT_TRUE(std::filesystem::is_directory(made));
   EXPECT_EQ(settings.outputPath.str(), made);
   EXPECT_EQ(form->SelectedOutputDirectoryLabel->text().toStdString(), "Output Path: " + made);
