@@ -156,9 +156,9 @@ void CdRun::ReaderEnded(JobWorker* worker) {
     OnReaderFinished();
     return;
   }
-  const std::unique_ptr<JobWorker> ended = RunContext::TakeEndedWorker(reader_, worker);
-  if (!ended) return;
-  readEnd_ = WorkEndOf(ended->Error(), ended->Warning(), ended->Kept());
+  const auto end = RunContext::TakeWorkEnd(reader_, worker);
+  if (!end) return;
+  readEnd_ = *end;
   OnReaderFinished();
 }
 
@@ -258,9 +258,9 @@ void CdRun::StartTrackEncode() {
 }
 
 void CdRun::EncoderEnded(JobWorker* worker) {
-  const std::unique_ptr<JobWorker> ended = RunContext::TakeEndedWorker(encoder_, worker);
-  if (!ended) return;
-  codecEnd_ = WorkEndOf(ended->Error(), ended->Warning(), ended->Kept());
+  const auto end = RunContext::TakeWorkEnd(encoder_, worker);
+  if (!end) return;
+  codecEnd_ = *end;
   OnEncoderFinished();
 }
 

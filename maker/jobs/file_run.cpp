@@ -75,16 +75,16 @@ void FileRun::StartFileDecode() {
 }
 
 void FileRun::EncoderEnded(JobWorker* worker) {
-  const std::unique_ptr<JobWorker> ended = RunContext::TakeEndedWorker(encoder_, worker);
-  if (!ended) return;
-  codecEnd_ = WorkEndOf(ended->Error(), ended->Warning(), ended->Kept());
+  const auto end = RunContext::TakeWorkEnd(encoder_, worker);
+  if (!end) return;
+  codecEnd_ = *end;
   OnEncoderFinished();
 }
 
 void FileRun::DecoderEnded(JobWorker* worker) {
-  const std::unique_ptr<JobWorker> ended = RunContext::TakeEndedWorker(decoder_, worker);
-  if (!ended) return;
-  codecEnd_ = WorkEndOf(ended->Error(), ended->Warning(), ended->Kept());
+  const auto end = RunContext::TakeWorkEnd(decoder_, worker);
+  if (!end) return;
+  codecEnd_ = *end;
   OnDecoderFinished();
 }
 

@@ -36,6 +36,12 @@ std::unique_ptr<JobWorker> RunContext::TakeEndedWorker(std::unique_ptr<JobWorker
   return ended;
 }
 
+std::optional<WorkEnd> RunContext::TakeWorkEnd(std::unique_ptr<JobWorker>& slot, JobWorker* worker) {
+  const std::unique_ptr<JobWorker> ended = TakeEndedWorker(slot, worker);
+  if (!ended) return std::nullopt;
+  return WorkEndOf(ended->Error(), ended->Warning(), ended->Kept());
+}
+
 void RunContext::DropAndCancel(const std::unique_ptr<JobWorker>& slot) {
   if (!slot) return;
   slot->SetOnFinished(nullptr);

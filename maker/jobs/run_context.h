@@ -4,6 +4,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ class RunContext {
   // The ended worker, joined and taken out of `slot`; nullptr when `worker` is no longer
   // the one in the slot (a stale completion).
   static std::unique_ptr<JobWorker> TakeEndedWorker(std::unique_ptr<JobWorker>& slot, JobWorker* worker);
+  // How the ended worker's job ended (WorkEndOf its flags), the worker taken out of `slot`
+  // and joined; nullopt for a stale completion.
+  static std::optional<WorkEnd> TakeWorkEnd(std::unique_ptr<JobWorker>& slot, JobWorker* worker);
   // Drops the completion of the worker in `slot` (if any) and asks it to stop.
   static void DropAndCancel(const std::unique_ptr<JobWorker>& slot);
 

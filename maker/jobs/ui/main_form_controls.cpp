@@ -56,6 +56,14 @@ QPlainTextEdit* LogMemo(const char* name, const char* hint, QWidget* parent) {
   return memo;
 }
 
+TStatusPanel* StatusPanel(const char* name, const char* hint, const char* idleText, QWidget* parent) {
+  auto* panel = new TStatusPanel(parent);
+  panel->setObjectName(QString::fromLatin1(name));
+  panel->setToolTip(QString::fromUtf8(hint));
+  panel->SetText(QString::fromUtf8(idleText));
+  return panel;
+}
+
 }  // namespace
 
 TStatusPanel::TStatusPanel(QWidget* parent) : QFrame(parent) {
@@ -200,10 +208,7 @@ void TMainForm::BuildControls() {
   outputLayout->addWidget(SelectedOutputDirectoryLabel);
   TracksList = JobListBox("TracksList", "Select the tracks to be read", ReaderPanel);
   ReaderLogMemo = LogMemo("ReaderLogMemo", "CD Reader Log", ReaderPanel);
-  ReaderStatusPanel = new TStatusPanel(ReaderPanel);
-  ReaderStatusPanel->setObjectName(QStringLiteral("ReaderStatusPanel"));
-  ReaderStatusPanel->setToolTip(QStringLiteral("CD Reader Status"));
-  ReaderStatusPanel->SetText(QStringLiteral(" CD Reader: Idle"));
+  ReaderStatusPanel = StatusPanel("ReaderStatusPanel", "CD Reader Status", " CD Reader: Idle", ReaderPanel);
   auto* reader = new QVBoxLayout(ReaderPanel);
   reader->setContentsMargins(0, 0, 0, 0);
   reader->setSpacing(2);
@@ -216,10 +221,7 @@ void TMainForm::BuildControls() {
   EncoderPanel->setObjectName(QStringLiteral("EncoderPanel"));
   FileListBox = JobListBox("FileListBox", "File list", EncoderPanel);
   EncoderLogMemo = LogMemo("EncoderLogMemo", "Encoder/Decoder Log", EncoderPanel);
-  EncoderStatusPanel = new TStatusPanel(EncoderPanel);
-  EncoderStatusPanel->setObjectName(QStringLiteral("EncoderStatusPanel"));
-  EncoderStatusPanel->setToolTip(QStringLiteral("Encoder/Decoder Status"));
-  EncoderStatusPanel->SetText(QStringLiteral(" MP3 Encoder: Idle"));
+  EncoderStatusPanel = StatusPanel("EncoderStatusPanel", "Encoder/Decoder Status", " MP3 Encoder: Idle", EncoderPanel);
   auto* encoder = new QVBoxLayout(EncoderPanel);
   encoder->setContentsMargins(0, 2, 0, 0);
   encoder->setSpacing(2);
