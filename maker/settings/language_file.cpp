@@ -2,6 +2,7 @@
 #include "maker/settings/language_file.h"
 
 #include <fcntl.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -120,9 +121,42 @@ std::string ShippedLanguageFolder() {
   return FileExists(built + kLanguageFileName) ? built : installed;
 }
 
+std::string MessagesLocale() {
+  // The order in which the C library looks for the messages category.
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return value;
+  }
+  return {};
+}
+
+std::string ShippedLanguageFileName(std::string_view locale) {
+  // One row per shipped translation: the language part of a locale name (ISO 639).
+  struct Translation {
+    std::string_view language;
+    const char* file;
+  };
+  static constexpr Translation kTranslations[] = {{"de", "language_deutsch.txt"}};
+  // "de_DE.UTF-8@euro": the language ends at the territory, the code set or the modifier.
+  const std::string_view language = locale.substr(0, locale.find_first_of("_.@"));
+  for (const Translation& translation : kTranslations) {
+    if (language.size() == translation.language.size() &&
+        strncasecmp(language.data(), translation.language.data(), language.size()) == 0)
+      return translation.file;
+  }
+  return {};
+}
+
 std::string ActiveLanguageFilePath() {
   const std::string own = UserLanguageFilePath();
-  return FileExists(own) ? own : ShippedLanguageFolder() + kLanguageFileName;
+  if (FileExists(own)) return own;
+  const std::string folder = ShippedLanguageFolder();
+  // A first start follows the desktop's language; the user's choice is not made for them
+  // (nothing is copied), so another LANG at the next start is followed as well.
+  if (const std::string translation = ShippedLanguageFileName(MessagesLocale());
+      !translation.empty() && FileExists(folder + translation))
+    return folder + translation;
+  return folder + kLanguageFileName;
 }
 
 Outcome InstallLanguageFile(const std::string& chosen, const std::string& target) {

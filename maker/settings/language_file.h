@@ -65,8 +65,20 @@ std::string UserLanguageFilePath();
 // install, or for a program run from the build tree without $ZIMBAR_SHARE_DIR, the copy
 // the build made beside it.
 std::string ShippedLanguageFolder();
-// The file the windows are translated from: the per-user Language.DAT when it exists,
-// else the shipped one.
+// The English texts under the name Load Language offers beside the translations (the
+// same text as the shipped Language.DAT).
+inline constexpr const char* kEnglishLanguageFileName = "language_english.txt";
+
+// The locale the C library takes for messages from the environment: the first of
+// LC_ALL, LC_MESSAGES and LANG that is set and not empty; empty when none is.
+std::string MessagesLocale();
+// The shipped translation for a locale name such as "de_DE.UTF-8", "de" or "de_AT@euro"
+// (matched by its language part, without regard to case): its file name, or empty for
+// English, "C", "POSIX", an empty name and every language without a shipped translation.
+std::string ShippedLanguageFileName(std::string_view locale);
+// The file the windows are translated from: the per-user Language.DAT when it exists
+// (the user loaded a language); else, on a first start, the shipped translation of
+// MessagesLocale() when there is one, else the shipped English Language.DAT.
 std::string ActiveLanguageFilePath();
 
 // Makes the chosen file the active language: copies it to target (the per-user

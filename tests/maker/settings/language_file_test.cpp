@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "common/ini_file.h"
 #include "tests/common/temp_dir.h"
@@ -76,6 +77,67 @@ TEST(LanguageFile, ActiveFileIsThePerUserCopyElseTheShippedOne) {
   ::mkdir(dir.File("home").c_str(), 0755);
   WriteText(dir.File("home/Language.DAT"), "[MP3 Maker Main]\n");
   EXPECT_EQ(ActiveLanguageFilePath(), dir.File("home/Language.DAT"));
+}
+
+// Catches a first start that ignores the desktop's language, the variables read in
+// another order than the C library reads them (LC_ALL, then LC_MESSAGES, then LANG, an
+// empty one skipped), a locale name matched as a whole or by case, or a language without
+// a translation that finds nothing to show.
+TEST(LanguageFile, FirstStartTakesTheTranslationOfTheMessagesLocale) {
+  EXPECT_EQ(ShippedLanguageFileName("de_DE.UTF-8"), "language_deutsch.txt");
+  EXPECT_EQ(ShippedLanguageFileName("de"), "language_deutsch.txt");
+  EXPECT_EQ(ShippedLanguageFileName("de_AT@euro"), "language_deutsch.txt");
+  EXPECT_EQ(ShippedLanguageFileName("DE_ch.utf8"), "language_deutsch.txt");
+  for (const char* other : {"", "C", "C.UTF-8", "POSIX", "en_US.UTF-8", "fr_FR.UTF-8", "dew_XX", "d"})
+    EXPECT_EQ(ShippedLanguageFileName(other), "") << other;
+
+  TempDir dir;
+  ScopedEnv home("ZIMBAR_HOME", dir.File("home").c_str());
+  ScopedEnv share("ZIMBAR_SHARE_DIR", dir.File("share").c_str());
+  std::filesystem::create_directories(dir.File("share/lang"));
+  WriteText(dir.File("share/lang/Language.DAT"), "[MP3 Maker Main]\n");
+  WriteText(dir.File("share/lang/language_deutsch.txt"), "[MP3 Maker Main]\n");
+  const std::string english = dir.File("share/lang/Language.DAT");
+  const std::string german = dir.File("share/lang/language_deutsch.txt");
+  {
+    ScopedEnv all("LC_ALL", nullptr), messages("LC_MESSAGES", nullptr), lang("LANG", "de_DE.UTF-8");
+    EXPECT_EQ(MessagesLocale(), "de_DE.UTF-8");
+    EXPECT_EQ(ActiveLanguageFilePath(), german);
+  }
+  {
+    ScopedEnv all("LC_ALL", ""), messages("LC_MESSAGES", "de_CH.UTF-8"), lang("LANG", "en_GB.UTF-8");
+    EXPECT_EQ(MessagesLocale(), "de_CH.UTF-8");
+    EXPECT_EQ(ActiveLanguageFilePath(), german);
+  }
+  {
+    ScopedEnv all("LC_ALL", "C.UTF-8"), messages("LC_MESSAGES", "de_DE.UTF-8"), lang("LANG", "de_DE.UTF-8");
+    EXPECT_EQ(MessagesLocale(), "C.UTF-8");
+    EXPECT_EQ(ActiveLanguageFilePath(), english);
+  }
+  {
+    ScopedEnv all("LC_ALL", nullptr), messages("LC_MESSAGES", nullptr), lang("LANG", nullptr);
+    EXPECT_EQ(MessagesLocale(), "");
+    EXPECT_EQ(ActiveLanguageFilePath(), english);
+  }
+  {
+    ScopedEnv all("LC_ALL", "de_DE.UTF-8");
+    // A translation missing from the install falls back to English.
+    ::unlink(german.c_str());
+    EXPECT_EQ(ActiveLanguageFilePath(), english);
+    WriteText(german, "[MP3 Maker Main]\n");
+    // The language the user loaded wins over the desktop's.
+    ::mkdir(dir.File("home").c_str(), 0755);
+    WriteText(dir.File("home/Language.DAT"), "[MP3 Maker Main]\n");
+    EXPECT_EQ(ActiveLanguageFilePath(), dir.File("home/Language.DAT"));
+  }
+}
+
+// Catches Load Language without a way back to English: the English texts ship under a
+// name its file dialog lists (language_*.txt), byte for byte the built-in file.
+TEST(ShippedLanguageFiles, EnglishIsOfferedBesideTheTranslations) {
+  const std::string built = std::string(ZIMBAR_BIN_DIR) + "/../share/zimbar/lang/";
+  EXPECT_EQ(ReadText(built + kEnglishLanguageFileName), ReadText(kShippedFolder + "Language.DAT"));
+  EXPECT_EQ(ReadText(built + "language_deutsch.txt"), ReadText(kShippedFolder + "language_deutsch.txt"));
 }
 
 // Catches a copy that changes the bytes, a missing per-user folder that fails the copy, or
