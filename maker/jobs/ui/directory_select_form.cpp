@@ -38,10 +38,10 @@ TDirectorySelectForm::TDirectorySelectForm(QWidget* parent) : QDialog(parent) {
   DirectoryEdit = new QLineEdit(this);
   DirectoryEdit->setObjectName(QStringLiteral("DirectoryEdit"));
   DirectoryLabel->setBuddy(DirectoryEdit);
-  OKButton = new QPushButton(QStringLiteral("OK"), this);
+  OKButton = new QPushButton(QStringLiteral("&OK"), this);
   OKButton->setObjectName(QStringLiteral("OKButton"));
   OKButton->setDefault(true);
-  CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+  CancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
   CancelButton->setObjectName(QStringLiteral("CancelButton"));
 
   auto* lists = new QHBoxLayout;

@@ -449,7 +449,10 @@ CdInfo TMainForm::CdInformation() const {
   return info;
 }
 
-void TMainForm::Translate() { TranslateForm("MP3 Maker Main", TranslatableComponents()); }
+void TMainForm::Translate() {
+  TranslateForm("MP3 Maker Main", TranslatableComponents());
+  FitButtonsPanel();
+}
 
 void TMainForm::WaitForWorkers() {
   loop_.RunUntil([this] { return !pipeline_->Busy() && !pipeline_->HasLiveWorkers(); }, std::chrono::hours(24));

@@ -199,6 +199,8 @@ class TMainForm : public QMainWindow {
   friend class ::MainFormHost;
   void BuildControls();
   void BuildMenus();
+  // The buttons panel as wide as the captions of its groups need (again after a translation).
+  void FitButtonsPanel();
   void ConnectHandlers();
   void UpdateFileListButtons();
   void UpdateStartForTracks();

@@ -149,10 +149,10 @@ void TMainForm::BuildControls() {
   FileTargetGroupBox->setObjectName(QStringLiteral("FileTargetGroupBox"));
   FileTargetGroupBox->setToolTip(QString::fromUtf8(targetHint));
   AddButton = StepButton("AddButton", "&Add Files", "Add to the list of files to be encoded/decoded", FileTargetGroupBox);
-  AddDirButton = StepButton("AddDirButton", "Add D&irectory", "Add files in directory to the list of files to be encoded/decoded",
+  AddDirButton = StepButton("AddDirButton", "Add Dir&ectory", "Add files in directory to the list of files to be encoded/decoded",
                             FileTargetGroupBox);
   RemoveButton = StepButton("RemoveButton", "&Remove", "Remove files from list", FileTargetGroupBox);
-  ClearButton = StepButton("ClearButton", "&Clear", "Clear the file list", FileTargetGroupBox);
+  ClearButton = StepButton("ClearButton", "C&lear", "Clear the file list", FileTargetGroupBox);
   auto* files = new QVBoxLayout(FileTargetGroupBox);
   files->setContentsMargins(6, 4, 6, 6);
   files->setSpacing(4);
@@ -168,7 +168,7 @@ void TMainForm::BuildControls() {
   ExecuteGroupBox->setObjectName(QStringLiteral("ExecuteGroupBox"));
   ExecuteGroupBox->setToolTip(QStringLiteral("Execute the selected operation"));
   StartButton = StepButton("StartButton", "&Start", "Start Reading CD", ExecuteGroupBox);
-  CancelButton = StepButton("CancelButton", "&Cancel", "Cancel Reading and Encoding", ExecuteGroupBox);
+  CancelButton = StepButton("CancelButton", "Ca&ncel", "Cancel Reading and Encoding", ExecuteGroupBox);
   StartButton->setMinimumHeight(34);
   CancelButton->setMinimumHeight(34);
   CancelButton->hide();
@@ -178,8 +178,7 @@ void TMainForm::BuildControls() {
   execute->addWidget(StartButton, 0, 0, Qt::AlignTop);
   execute->addWidget(CancelButton, 0, 0, Qt::AlignTop);
 
-  // 145 pixels wide, or wider when the font's captions would be cut.
-  ButtonsPanel->setFixedWidth(std::max(kButtonsPanelWidth, OperationsGroupBox->sizeHint().width() + 6));
+  FitButtonsPanel();
   auto* buttons = new QVBoxLayout(ButtonsPanel);
   buttons->setContentsMargins(4, 0, 0, 4);
   buttons->setSpacing(0);
@@ -257,6 +256,14 @@ void TMainForm::BuildControls() {
   FileListBox->installEventFilter(this);
 }
 
+void TMainForm::FitButtonsPanel() {
+  // 145 pixels wide, or wider when the captions of the font or the language would be cut.
+  int width = kButtonsPanelWidth;
+  for (QGroupBox* group : {OperationsGroupBox, CDTargetGroupBox, FileTargetGroupBox, ExecuteGroupBox})
+    width = std::max(width, group->sizeHint().width() + 6);
+  ButtonsPanel->setFixedWidth(width);
+}
+
 void TMainForm::BuildMenus() {
   MainMenu = menuBar();
   MainMenu->setObjectName(QStringLiteral("MainMenu"));
@@ -277,14 +284,14 @@ void TMainForm::BuildMenus() {
   MenuOptions = menu(MainMenu, "MenuOptions", "&Options");
   MainMenu->addMenu(MenuOptions);
   MenuOptionsSettings = item(MenuOptions, "MenuOptionsSettings", "&Settings");
-  MenuOptionsPriority = menu(MenuOptions, "MenuOptionsPriority", "Priority");
+  MenuOptionsPriority = menu(MenuOptions, "MenuOptionsPriority", "&Priority");
   MenuOptions->addMenu(MenuOptionsPriority);
-  MenuOptionsPriorityIdle = item(MenuOptionsPriority, "MenuOptionsPriorityIdle", "Idle");
-  MenuOptionsPriorityLowest = item(MenuOptionsPriority, "MenuOptionsPriorityLowest", "Lowest");
-  MenuOptionsPriorityLower = item(MenuOptionsPriority, "MenuOptionsPriorityLower", "Lower");
-  MenuOptionsPriorityNormal = item(MenuOptionsPriority, "MenuOptionsPriorityNormal", "Normal");
-  MenuOptionsPriorityHigher = item(MenuOptionsPriority, "MenuOptionsPriorityHigher", "Higher");
-  MenuOptionsPriorityHighest = item(MenuOptionsPriority, "MenuOptionsPriorityHighest", "Highest");
+  MenuOptionsPriorityIdle = item(MenuOptionsPriority, "MenuOptionsPriorityIdle", "&Idle");
+  MenuOptionsPriorityLowest = item(MenuOptionsPriority, "MenuOptionsPriorityLowest", "Lo&west");
+  MenuOptionsPriorityLower = item(MenuOptionsPriority, "MenuOptionsPriorityLower", "&Lower");
+  MenuOptionsPriorityNormal = item(MenuOptionsPriority, "MenuOptionsPriorityNormal", "&Normal");
+  MenuOptionsPriorityHigher = item(MenuOptionsPriority, "MenuOptionsPriorityHigher", "&Higher");
+  MenuOptionsPriorityHighest = item(MenuOptionsPriority, "MenuOptionsPriorityHighest", "Hi&ghest");
   for (QAction* a : MenuOptionsPriority->actions()) a->setCheckable(true);
   MenuHelp = menu(MainMenu, "MenuHelp", "&Help");
   MainMenu->addMenu(MenuHelp);

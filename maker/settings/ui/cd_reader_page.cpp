@@ -48,7 +48,7 @@ TCDReaderPage::TCDReaderPage(QWidget* parent) : QWidget(parent) {
   CDReadMethodGroupBox->setObjectName(QStringLiteral("CDReadMethodGroupBox"));
   UseASPIRadioButton = new QRadioButton(QStringLiteral("Use SCSI &pass-through"), CDReadMethodGroupBox);
   UseASPIRadioButton->setObjectName(QStringLiteral("UseASPIRadioButton"));
-  UseWinNTRawReadRadioButton = new QRadioButton(QStringLiteral("Use the &OS CD interface"), CDReadMethodGroupBox);
+  UseWinNTRawReadRadioButton = new QRadioButton(QStringLiteral("Use the OS CD &interface"), CDReadMethodGroupBox);
   UseWinNTRawReadRadioButton->setObjectName(QStringLiteral("UseWinNTRawReadRadioButton"));
   ASPIReadModeComboBox = NewListComboBox(CDReadMethodGroupBox, "ASPIReadModeComboBox", ReadModeEntries());
   AdjustCDSpeedCheckBox = NewCheckBox(CDReadMethodGroupBox, "AdjustCDSpeedCheckBox", "Adjust &Speed");

@@ -31,10 +31,10 @@ TOptionsForm::TOptionsForm(SettingsTable& settings, QWidget* parent) : QDialog(p
   MP3TabSheet = new TEncodingPage;
   FileLogTabSheet = new TFileLogPage;
   CustomizationTabSheet = new TCustomizationPage;
-  SettingsPageControl->addTab(CDTabSheet, QStringLiteral("CD Reader Settings"));
-  SettingsPageControl->addTab(MP3TabSheet, QStringLiteral("MP3 Settings"));
-  SettingsPageControl->addTab(FileLogTabSheet, QStringLiteral("File and Log options"));
-  SettingsPageControl->addTab(CustomizationTabSheet, QStringLiteral("Customization"));
+  SettingsPageControl->addTab(CDTabSheet, QStringLiteral("CD &Reader Settings"));
+  SettingsPageControl->addTab(MP3TabSheet, QStringLiteral("MP&3 Settings"));
+  SettingsPageControl->addTab(FileLogTabSheet, QStringLiteral("File and Lo&g options"));
+  SettingsPageControl->addTab(CustomizationTabSheet, QStringLiteral("C&ustomization"));
 
   OKButton = new QPushButton(QStringLiteral("&OK"), this);
   OKButton->setObjectName(QStringLiteral("OKButton"));
@@ -132,6 +132,9 @@ TranslatableComponents TOptionsForm::Components() const {
       {CDTabSheet, "CDTabSheet"},
       {MP3TabSheet, "MP3TabSheet"},
       {FileLogTabSheet, "FileLogTabSheet"},
+      {CustomizationTabSheet, "CustomizationTabSheet"},
+      {custom->CustomizationGroupBox, "CustomizationGroupBox"},
+      {const_cast<TOptionsForm*>(this), "OptionsForm"},
   };
 }
 

@@ -50,7 +50,9 @@ void Apply(QObject* component, const QString& text, const QString& hint) {
     if (!text.isEmpty()) label->setText(text);
   } else if (qobject_cast<QLineEdit*>(widget) == nullptr && qobject_cast<QComboBox*>(widget) == nullptr &&
              qobject_cast<QFrame*>(widget) == nullptr) {
-    // Hints only for edits, lists, memos and panels; nothing for any other kind.
+    // Hints only for edits, lists, memos and panels. A window of any other kind (a
+    // dialog) takes its caption as its title; nothing for any other kind.
+    if (widget->isWindow() && !text.isEmpty()) widget->setWindowTitle(text);
     return;
   }
   if (!hint.isEmpty()) widget->setToolTip(hint);

@@ -16,6 +16,7 @@ using TranslatableComponents = std::vector<std::pair<QObject*, std::string>>;
 // Applies the active language file (ActiveLanguageFilePath()) to the components under
 // the section. What a key changes depends on the kind of control:
 //   QAction, QMenu                                    caption only
+//   a window of another kind (a dialog)               caption only: its title
 //   QAbstractButton, QGroupBox, QLabel, a tab page    caption and hint (a page's caption
 //                                                     is its tab text, its hint the tab's)
 //   QLineEdit, QComboBox, QFrame (QTextEdit, QPlainTextEdit, QListWidget, panels)

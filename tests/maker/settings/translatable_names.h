@@ -33,7 +33,7 @@ inline const std::map<std::string, std::set<std::string>>& TranslatableNames() {
         "SyncNoMatchRetryComboBox", "CDReadMethodGroupBox", "EncodingGroupBox", "FileLogGroupBox", "ReaderGroupBox",
         "SettingsPageControl", "UseAACRadioButton", "UseASPIRadioButton", "UseExternalProgramRadioButton",
         "UseMPEG1RadioButton", "UseMPEG2RadioButton", "UseWinNTRawReadRadioButton", "CDTabSheet", "MP3TabSheet",
-        "FileLogTabSheet"}},
+        "FileLogTabSheet", "CustomizationTabSheet", "CustomizationGroupBox", "OptionsForm"}},
       {"MP3 Maker CD Info",
        {"CDInfoPanel", "TitleLabel", "ArtistLabel", "YearLabel", "GenreLabel", "TitleEdit", "ArtistEdit", "YearEdit",
         "GenreComboBox", "TracksListBox", "CDDBServerComboBox", "FilenamePatternEdit", "UseFileNameFormatCheckBox",

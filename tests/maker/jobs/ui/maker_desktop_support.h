@@ -276,6 +276,10 @@ class Maker {
     // program with status 1).
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
                QStringLiteral("unix:path=") + QString::fromStdString(dir_.File("run/no-bus")));
+    for (const auto& [name, value] : environment_) {
+      if (value.isNull()) env.remove(name);
+      else env.insert(name, value);
+    }
     process_ = std::make_unique<QProcess>();
     process_->setProcessEnvironment(env);
     process_->setWorkingDirectory(QString::fromStdString(cwd));
@@ -284,9 +288,15 @@ class Maker {
     return process_.get();
   }
   std::string SettingsPath() const { return dir_.File("home/zbmaker.INI"); }
+  // A variable of the next Start's environment; a null value removes it.
+  void SetEnvironment(const QString& name, const QString& value) { environment_.emplace_back(name, value); }
 
  private:
   const TempDir& dir_;
+  // The window follows the desktop's language: English unless a test asks for another.
+  std::vector<std::pair<QString, QString>> environment_ = {
+      {QStringLiteral("LC_ALL"), QString()}, {QStringLiteral("LC_MESSAGES"), QString()},
+      {QStringLiteral("LANG"), QStringLiteral("C.UTF-8")}};
   std::unique_ptr<QProcess> process_;
 };
 

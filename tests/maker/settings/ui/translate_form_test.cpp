@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -155,4 +156,17 @@ TEST(TranslateForm, EmptyValuesOtherSectionsAndMissingFilesChangeNothing) {
   EXPECT_EQ(start.text(), QString("&Start"));
   EXPECT_EQ(start.toolTip(), QString("Start Reading CD"));
   EXPECT_EQ(clear.text(), QString("&Leeren"));
+}
+
+// Catches a dialog whose title stays in the old language: a window that offers itself
+// takes its caption as its title, and a button without a parent stays a button.
+TEST(TranslateForm, ADialogTakesItsCaptionAsItsTitle) {
+  QDialog dialog;
+  dialog.setWindowTitle("zbmaker Options");
+  QPushButton lone("&OK");
+  TranslateForm(LanguageFile::FromText("[W]\nTextOf_OptionsForm=zbmaker-Optionen\nTextOf_OKButton=&Gut\n"), "W",
+                {{&dialog, "OptionsForm"}, {&lone, "OKButton"}});
+  EXPECT_EQ(dialog.windowTitle(), QString("zbmaker-Optionen"));
+  EXPECT_EQ(lone.text(), QString("&Gut"));
+  EXPECT_EQ(lone.windowTitle(), QString());
 }
