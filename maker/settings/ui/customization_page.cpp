@@ -8,7 +8,12 @@ TCustomizationPage::TCustomizationPage(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("CustomizationTabSheet"));
   CustomizationGroupBox = new QGroupBox(QStringLiteral("Customization Options"), this);
   CustomizationGroupBox->setObjectName(QStringLiteral("CustomizationGroupBox"));
-  // The options window writes the language lines when it translates itself.
+  // The options window writes the language lines when it translates itself; their
+  // captions are labels of their own, translated as any other caption.
+  LanguageCaptionLabel = new QLabel(QStringLiteral("Language:"), CustomizationGroupBox);
+  LanguageCaptionLabel->setObjectName(QStringLiteral("LanguageCaptionLabel"));
+  TranslatorCaptionLabel = new QLabel(QStringLiteral("Translated by:"), CustomizationGroupBox);
+  TranslatorCaptionLabel->setObjectName(QStringLiteral("TranslatorCaptionLabel"));
   LanguageLabel = new QLabel(CustomizationGroupBox);
   LanguageLabel->setObjectName(QStringLiteral("LanguageLabel"));
   TranslatorLabel = new QLabel(CustomizationGroupBox);
@@ -22,12 +27,14 @@ TCustomizationPage::TCustomizationPage(QWidget* parent) : QWidget(parent) {
   BringToFrontWhenDoneCheckBox->setObjectName(QStringLiteral("BringToFrontWhenDoneCheckBox"));
 
   auto* grid = new QGridLayout(CustomizationGroupBox);
-  grid->addWidget(LanguageLabel, 0, 0);
-  grid->addWidget(LoadLanguageButton, 0, 1, 2, 1, Qt::AlignTop);
-  grid->addWidget(TranslatorLabel, 1, 0);
-  grid->addWidget(BeepWhenDoneCheckBox, 2, 0, 1, 2);
-  grid->addWidget(BringToFrontWhenDoneCheckBox, 3, 0, 1, 2);
-  grid->setColumnStretch(0, 1);
+  grid->addWidget(LanguageCaptionLabel, 0, 0);
+  grid->addWidget(LanguageLabel, 0, 1);
+  grid->addWidget(LoadLanguageButton, 0, 2, 2, 1, Qt::AlignTop);
+  grid->addWidget(TranslatorCaptionLabel, 1, 0);
+  grid->addWidget(TranslatorLabel, 1, 1);
+  grid->addWidget(BeepWhenDoneCheckBox, 2, 0, 1, 3);
+  grid->addWidget(BringToFrontWhenDoneCheckBox, 3, 0, 1, 3);
+  grid->setColumnStretch(1, 1);
 
   auto* page = new QVBoxLayout(this);
   page->addWidget(CustomizationGroupBox);

@@ -19,8 +19,10 @@ class TCustomizationPage : public QWidget {
   void Save(SettingsTable& settings) const;
 
   QGroupBox* CustomizationGroupBox;
-  QLabel* LanguageLabel;
-  QLabel* TranslatorLabel;
+  QLabel* LanguageCaptionLabel;    // "Language:", a caption of its own so that a file translates it
+  QLabel* LanguageLabel;           // the language the active file names
+  QLabel* TranslatorCaptionLabel;  // "Translated by:"
+  QLabel* TranslatorLabel;         // who translated it
   QPushButton* LoadLanguageButton;  // the options window handles its click
   QCheckBox* BeepWhenDoneCheckBox;
   QCheckBox* BringToFrontWhenDoneCheckBox;

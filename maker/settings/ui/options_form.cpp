@@ -133,6 +133,8 @@ TranslatableComponents TOptionsForm::Components() const {
       {MP3TabSheet, "MP3TabSheet"},
       {FileLogTabSheet, "FileLogTabSheet"},
       {CustomizationTabSheet, "CustomizationTabSheet"},
+      {custom->LanguageCaptionLabel, "LanguageCaptionLabel"},
+      {custom->TranslatorCaptionLabel, "TranslatorCaptionLabel"},
       {custom->CustomizationGroupBox, "CustomizationGroupBox"},
       {const_cast<TOptionsForm*>(this), "OptionsForm"},
   };
@@ -140,13 +142,10 @@ TranslatableComponents TOptionsForm::Components() const {
 
 void TOptionsForm::Translate() {
   // The language lines show exactly what the file names: nothing is kept from before.
-  QLabel* language = CustomizationTabSheet->LanguageLabel;
-  QLabel* translator = CustomizationTabSheet->TranslatorLabel;
-  language->clear();
-  translator->clear();
+  // Their captions ("Language:", "Translated by:") are labels of their own.
+  CustomizationTabSheet->LanguageLabel->clear();
+  CustomizationTabSheet->TranslatorLabel->clear();
   TranslateForm(kOptionsFormSection, Components());
-  language->setText(QStringLiteral("Language: ") + language->text());
-  translator->setText(QStringLiteral("Translated by: ") + translator->text());
 }
 
 void TOptionsForm::Load(const SettingsTable& settings) {

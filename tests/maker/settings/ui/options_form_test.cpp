@@ -403,9 +403,10 @@ TEST(TOptionsForm, ShippedEnglishGivesTheBuiltInTextsAndGermanChangesThem) {
   ASSERT_TRUE(InstallLanguageFile(kShippedFolder + "Language.DAT", UserLanguageFilePath()).Ok());
   f.form->Translate();
   std::map<std::string, QString> english = Texts(*f.form);
-  EXPECT_EQ(english["LanguageLabel"], QString("Language: English"));
-  EXPECT_EQ(german.at("LanguageLabel"), QString("Language: Deutsch"));
-  EXPECT_EQ(english["TranslatorLabel"], QString("Translated by: the Zimbar team"));
+  EXPECT_EQ(english["LanguageLabel"], QString("English"));
+  EXPECT_EQ(german.at("LanguageLabel"), QString("Deutsch"));
+  EXPECT_EQ(german.at("LanguageCaptionLabel"), QString("Sprache:"));
+  EXPECT_EQ(english["TranslatorLabel"], QString("the Zimbar team"));
   for (const char* line : {"LanguageLabel", "TranslatorLabel"}) builtIn.erase(line), english.erase(line);
   EXPECT_EQ(english, builtIn);
   // Texts that stay the same in German.
@@ -423,7 +424,8 @@ TEST(TOptionsForm, ShippedEnglishGivesTheBuiltInTextsAndGermanChangesThem) {
 TEST(TOptionsForm, LoadLanguageInstallsTranslatesAndKeepsTextsTheNewFileLacks) {
   Fixture f;
   QSignalSpy loaded(f.form.get(), &TOptionsForm::languageLoaded);
-  EXPECT_EQ(f.Custom().LanguageLabel->text(), QString("Language: "));
+  EXPECT_EQ(f.Custom().LanguageLabel->text(), QString(""));
+  EXPECT_EQ(f.Custom().LanguageCaptionLabel->text(), QString("Language:"));
   WriteText(f.dir.File("language_first.txt"),
             "[MP3 Maker Options]\nTextOf_OKButton=   &Gut\nTextOf_CancelButton=&Nein\nTextOf_LanguageLabel=Erste\n"
             "TextOf_TranslatorLabel=Jemand\nHintOf_ReadSectorComboBox=Sektoren\n");
@@ -434,8 +436,8 @@ TEST(TOptionsForm, LoadLanguageInstallsTranslatesAndKeepsTextsTheNewFileLacks) {
   EXPECT_EQ(ReadText(UserLanguageFilePath()), ReadText(f.dir.File("language_first.txt")));
   EXPECT_EQ(f.form->OKButton->text(), QString("&Gut"));
   EXPECT_EQ(f.form->CancelButton->text(), QString("&Nein"));
-  EXPECT_EQ(f.Custom().LanguageLabel->text(), QString("Language: Erste"));
-  EXPECT_EQ(f.Custom().TranslatorLabel->text(), QString("Translated by: Jemand"));
+  EXPECT_EQ(f.Custom().LanguageLabel->text(), QString("Erste"));
+  EXPECT_EQ(f.Custom().TranslatorLabel->text(), QString("Jemand"));
   EXPECT_EQ(f.Cd().ReadSectorComboBox->toolTip(), QString("Sektoren"));
   EXPECT_EQ(f.Cd().ReadSectorComboBox->currentText(), QString("24-Sector Read"));
 
@@ -443,8 +445,8 @@ TEST(TOptionsForm, LoadLanguageInstallsTranslatesAndKeepsTextsTheNewFileLacks) {
   EXPECT_EQ(loaded.count(), 2);
   EXPECT_EQ(f.form->OKButton->text(), QString("&Gut"));
   EXPECT_EQ(f.form->CancelButton->text(), QString("&Non"));
-  EXPECT_EQ(f.Custom().LanguageLabel->text(), QString("Language: "));
-  EXPECT_EQ(f.Custom().TranslatorLabel->text(), QString("Translated by: "));
+  EXPECT_EQ(f.Custom().LanguageLabel->text(), QString(""));
+  EXPECT_EQ(f.Custom().TranslatorLabel->text(), QString(""));
   EXPECT_TRUE(f.message.isEmpty());
 
   // A window made afresh has only the second file's texts.
