@@ -3,7 +3,8 @@
 # docs/screenshots/: the main window after a run of each operation (maker-cd2mp3.png,
 # maker-cd2wav.png, maker-wav2mp3.png, maker-mp32wav.png), the options window's pages
 # (maker-options-1.png ... -4.png), the CD information and CDDB status windows
-# (maker-cdinfo.png, maker-cddb.png). The drive is a generated disc image.
+# (maker-cdinfo.png, maker-cddb.png), and the main window in German (maker-de-cd2mp3.png).
+# The drive is a generated disc image.
 # Usage: scripts/maker-screenshots.sh [BUILD_DIR]   (default: build-test, then build)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -50,7 +51,12 @@ for name in "Harbour Demo" "Lanterns Take 2" "Night Train (live)"; do
   sox -n -r 44100 -c 2 -b 16 "$work/Music/$name.wav" synth 6 sine 440 sine 554 gain -12
 done
 
-"$build/bin/zbmaker-shots" "$work/shots" "$work/disc.cue" "$work/Music"
+# The windows follow the desktop's language: English first, then the German main window
+# (maker-de-cd2mp3.png), each on fresh settings.
+env -u LC_ALL -u LC_MESSAGES LANG=C.UTF-8 "$build/bin/zbmaker-shots" "$work/shots" "$work/disc.cue" "$work/Music"
 cp "$work"/shots/maker-*.png "$out/"
+rm -rf "$ZIMBAR_HOME" "$work/Music/ripped"
+env -u LC_ALL -u LC_MESSAGES LANG=de_DE.UTF-8 "$build/bin/zbmaker-shots" "$work/shots-de" "$work/disc.cue" "$work/Music"
+cp "$work/shots-de/maker-cd2mp3.png" "$out/maker-de-cd2mp3.png"
 ls "$out"/maker-*.png
 rm -rf "$work"
