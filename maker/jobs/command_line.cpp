@@ -90,6 +90,8 @@ CommandLineFiles ParseCommandLine(const std::vector<std::string>& args, Settings
         result.files.push_back(full);
       else
         result.missing.push_back(arg);
+      struct stat st {};
+      if (stat(full.c_str(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))) result.inputs.push_back(full);
     }
   }
   return result;

@@ -4,11 +4,18 @@
 #include <string>
 #include <vector>
 
+#include "maker/jobs/input_files.h"
 #include "maker/settings/settings_table.h"
 
 struct CommandLineFiles {
   std::vector<std::string> files;    // existing files as full paths, in argument order
-  std::vector<std::string> missing;  // file arguments that name nothing that exists (as given)
+  std::vector<std::string> missing;  // file arguments that name no file (as given; folders too)
+  // Every file argument that names an existing file or folder, as a full path, in argument
+  // order: what a window chooses its operation and its rows from (input_files.h).
+  std::vector<std::string> inputs;
+  // Inputs that were not listed because they do not fit the operation their kind chose
+  // (filled where the kind chooses, JobPipeline::ApplyCommandLine).
+  std::vector<RefusedInput> refused;
   bool deleteInputs = false;         // "-delete": delete WAV inputs on success, for this run only
 };
 

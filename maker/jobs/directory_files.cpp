@@ -21,7 +21,14 @@ struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
 
-void Collect(const std::string& folder, const std::string& extension, std::vector<std::string>& out) {
+bool HasExtension(const std::string& name, const std::vector<std::string>& extensions) {
+  const std::string own = ExtractFileExt(name);
+  for (const auto& extension : extensions)
+    if (strcasecmp(own.c_str(), extension.c_str()) == 0) return true;
+  return false;
+}
+
+void Collect(const std::string& folder, const std::vector<std::string>& extensions, std::vector<std::string>& out) {
   std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
   if (!dir) return;
   std::vector<std::string> files;
@@ -39,7 +46,7 @@ void Collect(const std::string& folder, const std::string& extension, std::vecto
     struct stat target {};
     // A link to a file counts as the file; a link to a folder is not followed.
     if (stat(path.c_str(), &target) != 0 || !S_ISREG(target.st_mode)) continue;
-    if (strcasecmp(ExtractFileExt(name).c_str(), extension.c_str()) == 0) files.push_back(path);
+    if (HasExtension(name, extensions)) files.push_back(path);
   }
   dir.reset();
   std::sort(files.begin(), files.end(), LessIgnoringCase);
@@ -47,17 +54,21 @@ void Collect(const std::string& folder, const std::string& extension, std::vecto
   // The listing's order depends on the file system; sorted, the rows come out the same
   // on every machine.
   std::sort(folders.begin(), folders.end(), LessIgnoringCase);
-  for (const auto& sub : folders) Collect(sub, extension, out);
+  for (const auto& sub : folders) Collect(sub, extensions, out);
 }
 
 }  // namespace
 
-std::vector<std::string> CollectFolderFiles(const std::string& folder, const std::string& extension) {
+std::vector<std::string> CollectFolderFiles(const std::string& folder, const std::vector<std::string>& extensions) {
   std::vector<std::string> out;
   std::string top = folder;
   while (top.size() > 1 && top.back() == '/') top.pop_back();
-  Collect(top, extension, out);
+  Collect(top, extensions, out);
   return out;
+}
+
+std::vector<std::string> CollectFolderFiles(const std::string& folder, const std::string& extension) {
+  return CollectFolderFiles(folder, std::vector<std::string>{extension});
 }
 
 std::vector<std::string> CollectOperationFiles(const std::string& folder, Operation operation) {

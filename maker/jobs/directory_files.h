@@ -12,6 +12,8 @@
 // Folders whose names begin with "." are passed over, and so are links to folders, so a
 // link that points back up the tree cannot make the walk endless.
 std::vector<std::string> CollectFolderFiles(const std::string& folder, const std::string& extension);
+// The same walk for files with any of `extensions`, in one order.
+std::vector<std::string> CollectFolderFiles(const std::string& folder, const std::vector<std::string>& extensions);
 
 // What a file operation takes from a folder: MP32WAV all ".mp3" files of the tree, then,
 // in a second pass, all ".aac" files; every other operation the ".wav" files.

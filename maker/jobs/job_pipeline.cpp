@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "common/paths.h"
+
 namespace {
 
 constexpr ThreadPriority kPriorities[] = {ThreadPriority::Idle,   ThreadPriority::Lowest, ThreadPriority::Lower,
@@ -28,12 +30,21 @@ JobPipeline::~JobPipeline() {
   file_.ReleaseWorkers();
 }
 
-CommandLineFiles JobPipeline::ApplyCommandLine(const std::vector<std::string>& args) {
+CommandLineFiles JobPipeline::ApplyCommandLine(const std::vector<std::string>& args, CommandLineInputs inputs) {
   CommandLineFiles parsed = ParseCommandLine(args, ctx_.settings);
   if (parsed.deleteInputs) file_.SetDeleteInputs(true);
+  Operation operation = Operation::WAV2MP3;
+  if (inputs == CommandLineInputs::ByKind) {
+    InputChoice choice = ChooseInputs(parsed.inputs);
+    if (choice.operation) operation = *choice.operation;
+    parsed.files = std::move(choice.files);
+    parsed.refused = std::move(choice.refused);
+    // A folder is an input here, not a missing file.
+    std::erase_if(parsed.missing, [](const std::string& arg) { return DirectoryExists(FullPath(arg)); });
+  }
   for (const auto& file : parsed.files) ctx_.host.AppendRow(JobList::Files, file);
   if (ctx_.host.RowCount(JobList::Files) > 0) {
-    ctx_.host.SelectOperation(Operation::WAV2MP3);
+    ctx_.host.SelectOperation(operation);
     autoStart_ = true;
   }
   return parsed;

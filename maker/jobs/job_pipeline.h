@@ -59,9 +59,15 @@ class JobPipeline {
   JobPipeline(const JobPipeline&) = delete;
   JobPipeline& operator=(const JobPipeline&) = delete;
 
+  // How the command line's files become rows: every file for WAV2MP3 (the terminal, whose
+  // options choose the operation), or by their kind (a window: WAV files encode, MP3 and
+  // AAC files decode, the first file's kind wins, folders are collected as Add Directory
+  // does, and what does not fit is returned in `refused`).
+  enum class CommandLineInputs { EncodeFiles, ByKind };
   // Applies the program's arguments to the settings and the file list; when the file list
-  // then has rows, selects WAV2MP3 and arms AutoStart.
-  CommandLineFiles ApplyCommandLine(const std::vector<std::string>& args);
+  // then has rows, selects the operation and arms AutoStart.
+  CommandLineFiles ApplyCommandLine(const std::vector<std::string>& args,
+                                    CommandLineInputs inputs = CommandLineInputs::EncodeFiles);
   // The window's first show: idle state, then Start when AutoStart is armed and Start is
   // enabled.
   void FormShow();

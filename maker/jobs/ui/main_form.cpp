@@ -24,6 +24,7 @@
 #include "maker/cd/cd_drive_menu.h"
 #include "cdaccess/cd_drive_list.h"
 #include "maker/jobs/directory_files.h"
+#include "maker/jobs/input_files.h"
 #include "maker/jobs/job_rows.h"
 #include "maker/jobs/main_window_layout.h"
 #include "maker/jobs/maker_data_files.h"
@@ -50,6 +51,23 @@ constexpr const char* kCaption = "zbmaker - Zimbar MP3 Maker (v%1)";
 constexpr const char* kProgramVersion = "1.3A";
 constexpr const char* kWavFilter = "PCM WAV files (*.wav)";
 constexpr const char* kMpegFilter = "MPEG Audio files (*.mp?,*.aac) (*.mp? *.aac)";
+
+std::vector<std::string> ListedPaths(const QListWidget* list) {
+  std::vector<std::string> paths;
+  for (int row = 0; row < list->count(); ++row) paths.push_back(FileRowPath(list->item(row)->text().toStdString()));
+  return paths;
+}
+
+// Takes the rows whose files the operation does not take off the list; the log says how many.
+void RemoveRowsNotFitting(QListWidget* list, QPlainTextEdit* log, Operation operation) {
+  int removed = 0;
+  for (int row = list->count() - 1; row >= 0; --row) {
+    if (FitsOperation(FileRowPath(list->item(row)->text().toStdString()), operation)) continue;
+    delete list->takeItem(row);
+    ++removed;
+  }
+  if (removed > 0) log->appendPlainText(Q(RemovedFilesText(removed, operation)));
+}
 
 }  // namespace
 
@@ -121,8 +139,10 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   }
   TargetPanel->setFixedHeight(std::max(CDTargetGroupBox->sizeHint().height(), FileTargetGroupBox->sizeHint().height()));
 
-  const CommandLineFiles files = pipeline_->ApplyCommandLine(args);
+  const CommandLineFiles files = pipeline_->ApplyCommandLine(args, JobPipeline::CommandLineInputs::ByKind);
   for (const auto& missing : files.missing) EncoderLogMemo->appendPlainText(QStringLiteral("Warning: no such file: ") + Q(missing));
+  for (const auto& refused : files.refused)
+    EncoderLogMemo->appendPlainText(Q("Warning: not added: " + refused.path + " (" + refused.reason + ")"));
   ApplyLayout();
   MenuOptionsPriorityNormal->setChecked(true);
 
@@ -210,11 +230,13 @@ void TMainForm::CD2WAVRadioButtonClick() {
 
 void TMainForm::WAV2MP3RadioButtonClick() {
   ApplyLayout();
+  RemoveRowsNotFitting(FileListBox, EncoderLogMemo, Operation::WAV2MP3);
   UpdateFileListButtons();
 }
 
 void TMainForm::MP32WAVRadioButtonClick() {
   ApplyLayout();
+  RemoveRowsNotFitting(FileListBox, EncoderLogMemo, Operation::MP32WAV);
   UpdateFileListButtons();
 }
 
@@ -347,7 +369,10 @@ void TMainForm::OutputPathButtonClick() {
 }
 
 void TMainForm::AppendFileRows(const std::vector<std::string>& paths) {
-  for (const auto& path : paths) FileListBox->addItem(Q(FileRowText(status::kPending, path)));
+  // A file already listed is not listed twice (it would be converted twice, the second
+  // time over its own output).
+  for (const auto& path : NotYetListed(ListedPaths(FileListBox), paths))
+    FileListBox->addItem(Q(FileRowText(status::kPending, path)));
 }
 
 void TMainForm::AddButtonClick() {
@@ -356,8 +381,7 @@ void TMainForm::AddButtonClick() {
   std::vector<std::string> paths;
   for (const QString& file : chosen) paths.push_back(file.toStdString());
   SortPathsIgnoringCase(paths);
-  AppendFileRows(paths);
-  UpdateFileListButtons();
+  AddPaths(paths);
 }
 
 void TMainForm::AddDirButtonClick() {
@@ -369,15 +393,12 @@ void TMainForm::AddDirButtonClick() {
 
 int TMainForm::AddPaths(const std::vector<std::string>& paths) {
   const int before = FileListBox->count();
-  std::vector<std::string> files;
-  for (const auto& path : paths) {
-    if (DirectoryExists(path)) {
-      AppendFileRows(CollectOperationFiles(path, SelectedOperation()));
-    } else if (FileExists(path)) {
-      AppendFileRows({path});
-    }
-  }
+  const Operation operation = SelectedOperation();
+  const InputChoice choice = FitInputs(paths, operation);
+  AppendFileRows(choice.files);
   UpdateFileListButtons();
+  if (!choice.refused.empty())
+    showError(Q(RefusedInputsText(choice.refused, operation)), QString::fromUtf8(kMakerErrorCaption));
   return FileListBox->count() - before;
 }
 
@@ -483,13 +504,17 @@ void TMainForm::dropEvent(QDropEvent* event) {
   std::vector<std::string> paths;
   for (const QUrl& url : event->mimeData()->urls())
     if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
-  // Dropped files are for the file operations; from a CD operation the list switches to
-  // the encoder, or to the decoder when only MPEG files came.
-  const Operation operation = SelectedOperation();
-  if (operation == Operation::CD2MP3 || operation == Operation::CD2WAV) {
-    bool anyWav = false;
-    for (const auto& path : paths) anyWav = anyWav || DirectoryExists(path) || strcasecmp(ExtractFileExt(path).c_str(), ".wav") == 0;
-    host_->SelectOperation(anyWav ? Operation::WAV2MP3 : Operation::MP32WAV);
+  // Dropped files are for the file operations; from a CD operation their kind chooses
+  // one (the first file's), and a file operation refuses what it does not take.
+  if (const Operation operation = SelectedOperation(); CdOperation(operation)) {
+    const InputChoice choice = ChooseInputs(paths);
+    if (!choice.operation) {
+      showError(Q(RefusedInputsText(choice.refused, operation)), QString::fromUtf8(kMakerErrorCaption));
+      event->acceptProposedAction();
+      return;
+    }
+    host_->SelectOperation(*choice.operation);
+    RemoveRowsNotFitting(FileListBox, EncoderLogMemo, *choice.operation);
   }
   AddPaths(paths);
   event->acceptProposedAction();

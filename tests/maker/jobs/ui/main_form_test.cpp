@@ -158,20 +158,31 @@ TEST_F(MainFormTest, StartIsEnabledOnlyWithSomethingToDo) {
   EXPECT_FALSE(form->StartButton->isEnabled());
 }
 
-// Catches Add Files that drops a file added twice, appends in the dialog's order instead
-// of sorted without case, or offers the WAV filter for decoding.
-TEST_F(MainFormTest, AddFilesSortsAndKeepsDuplicates) {
+// Catches Add Files that adds a file the list has already, appends in the dialog's order
+// instead of sorted without case, offers the WAV filter for decoding, or lists a file of
+// the wrong kind (typed into the dialog) without a word.
+TEST_F(MainFormTest, AddFilesSortsAndAddsAFileOnce) {
   Open();
   Select(form->MP32WAVRadioButton);
+  const std::string m = dir.Path() + "/m";
+  for (const char* name : {"/b.mp3", "/A.mp3", "/c.wav"}) Touch(m + name);
   QString offered;
+  QStringList answer{QString::fromStdString(m + "/b.mp3"), QString::fromStdString(m + "/A.mp3")};
   form->chooseFiles = [&](const QString& filter) {
     offered = filter;
-    return QStringList{QStringLiteral("/m/b.mp3"), QStringLiteral("/m/A.mp3")};
+    return answer;
   };
   form->AddButton->click();
   form->AddButton->click();
   EXPECT_TRUE(offered.startsWith(QStringLiteral("MPEG Audio files (*.mp?,*.aac)")));
-  EXPECT_EQ(Rows(form->FileListBox), (std::vector<std::string>{"+\t/m/A.mp3", "+\t/m/b.mp3", "+\t/m/A.mp3", "+\t/m/b.mp3"}));
+  EXPECT_EQ(Rows(form->FileListBox), (std::vector<std::string>{"+\t" + m + "/A.mp3", "+\t" + m + "/b.mp3"}));
+  EXPECT_TRUE(errors.empty()) << ::testing::PrintToString(errors);
+  answer = {QString::fromStdString(m + "/c.wav")};
+  form->AddButton->click();
+  EXPECT_EQ(form->FileListBox->count(), 2);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("decoding takes MP3 and AAC files"), std::string::npos) << errors[0];
+  EXPECT_NE(errors[0].find(m + "/c.wav (not an MP3 or AAC file)"), std::string::npos) << errors[0];
   form->ClearButton->click();
   EXPECT_EQ(form->FileListBox->count(), 0);
 }
@@ -200,6 +211,84 @@ TEST_F(MainFormTest, AddDirectoryTakesMp3FilesThenAac) {
   QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(form.get(), &drop);
   EXPECT_EQ(Rows(form->FileListBox), expected);
+}
+
+// "Open with" and the command line: catches MP3 files put on the encode list, the other
+// kind listed (and encoded into errors) instead of named in the log, and a folder taken for
+// a missing file instead of collected as Add Directory collects it.
+TEST_F(MainFormTest, CommandLineFilesChooseTheOperationByTheirKind) {
+  const std::string m = dir.Path() + "/m";
+  for (const char* name : {"/a.mp3", "/b.wav", "/tree/c.aac", "/tree/d.wav"}) Touch(m + name);
+  Open({m + "/a.mp3", m + "/b.wav", m + "/tree"});
+  EXPECT_TRUE(form->MP32WAVRadioButton->isChecked());
+  ASSERT_EQ(form->FileListBox->count(), 2);
+  EXPECT_EQ(FileRowPath(form->FileListBox->item(0)->text().toStdString()), m + "/a.mp3");
+  EXPECT_EQ(FileRowPath(form->FileListBox->item(1)->text().toStdString()), m + "/tree/c.aac");
+  const std::string log = form->EncoderLogMemo->toPlainText().toStdString();
+  EXPECT_NE(log.find("Warning: not added: " + m + "/b.wav (not an MP3 or AAC file)"), std::string::npos) << log;
+  EXPECT_EQ(log.find("no such file"), std::string::npos) << log;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->Pipeline().Busy(); }, 10000));
+}
+
+// Catches a switch of the file operation that leaves files the new operation cannot take
+// (each would end in an error), one that does not say how many it took off, and a switch
+// to a CD operation that empties the file list.
+TEST_F(MainFormTest, SwitchingTheOperationRemovesFilesThatDoNotFit) {
+  Open();
+  const std::string m = dir.Path() + "/m";
+  for (const char* name : {"/a.wav", "/b.wav", "/c.mp3"}) Touch(m + name);
+  Select(form->WAV2MP3RadioButton);
+  ASSERT_EQ(form->AddPaths({m + "/a.wav", m + "/b.wav"}), 2);
+  Select(form->CD2MP3RadioButton);
+  Select(form->WAV2MP3RadioButton);
+  EXPECT_EQ(form->FileListBox->count(), 2);
+  Select(form->MP32WAVRadioButton);
+  EXPECT_EQ(form->FileListBox->count(), 0);
+  EXPECT_FALSE(form->StartButton->isEnabled());
+  EXPECT_TRUE(form->EncoderLogMemo->toPlainText().endsWith(
+      QStringLiteral("Removed 2 files from the list: decoding takes MP3 and AAC files.")))
+      << form->EncoderLogMemo->toPlainText().toStdString();
+  ASSERT_EQ(form->AddPaths({m + "/c.mp3"}), 1);
+  const QString before = form->EncoderLogMemo->toPlainText();
+  Select(form->MP32WAVRadioButton);
+  EXPECT_EQ(form->FileListBox->count(), 1);
+  EXPECT_EQ(form->EncoderLogMemo->toPlainText(), before);  // nothing removed, nothing said
+  EXPECT_TRUE(errors.empty()) << ::testing::PrintToString(errors);
+}
+
+// Catches a dropped file of the wrong kind listed (its job would fail) or refused without
+// a word, a dropped file listed twice, and a drop on a CD operation that chooses the
+// operation by a later file than the first.
+TEST_F(MainFormTest, ADroppedFileOfTheWrongKindIsRefusedWithAMessage) {
+  Open();
+  const std::string m = dir.Path() + "/m";
+  for (const char* name : {"/a.wav", "/b.mp3"}) Touch(m + name);
+  auto drop = [&](const std::vector<std::string>& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const auto& path : paths) urls.push_back(QUrl::fromLocalFile(QString::fromStdString(path)));
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.get(), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent event(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.get(), &event);
+  };
+  drop({m + "/b.mp3", m + "/a.wav"});  // from CD to MP3: the first file decides
+  EXPECT_TRUE(form->MP32WAVRadioButton->isChecked());
+  EXPECT_EQ(Rows(form->FileListBox), std::vector<std::string>{"+\t" + m + "/b.mp3"});
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find(m + "/a.wav (not an MP3 or AAC file)"), std::string::npos) << errors[0];
+  errors.clear();
+  drop({m + "/b.mp3"});
+  EXPECT_EQ(form->FileListBox->count(), 1);
+  EXPECT_TRUE(errors.empty()) << ::testing::PrintToString(errors);
+  form->ClearButton->click();
+  Select(form->WAV2MP3RadioButton);
+  drop({m + "/b.mp3"});
+  EXPECT_EQ(form->FileListBox->count(), 0);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0], "This was not added: encoding takes WAV files.\n\n" + m + "/b.mp3 (not a WAV file)");
 }
 
 // Catches command-line files not listed as bare full paths, relative paths taken from
