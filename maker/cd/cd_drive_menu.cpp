@@ -1,8 +1,18 @@
 // The drive list, the track table refresh and the settings-derived reader values.
 #include "maker/cd/cd_drive_menu.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
+
+namespace {
+
+CdAccessMethod Method(bool osInterface) {
+  return osInterface ? CdAccessMethod::OsInterface : CdAccessMethod::ScsiPassThrough;
+}
+
+}  // namespace
 
 CdDriveMenu BuildCdDriveMenu(CdLayer& cd, bool osInterface) {
   CdDriveMenu menu;
@@ -22,6 +32,45 @@ CdDriveMenu BuildCdDriveMenu(CdLayer& cd, bool osInterface) {
   menu.anyDrive = !menu.items.empty();
   if (!menu.anyDrive) menu.items.push_back(kNoDriveFoundItem);
   return menu;
+}
+
+DiscImageList ExistingDiscImages(const std::vector<std::string>& paths) {
+  DiscImageList list;
+  for (const std::string& path : paths) {
+    if (std::find(list.listed.begin(), list.listed.end(), path) != list.listed.end()) continue;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+      list.listed.push_back(path);
+    else if (std::find(list.missing.begin(), list.missing.end(), path) == list.missing.end())
+      list.missing.push_back(path);
+  }
+  return list;
+}
+
+int DriveIndexOfImage(const CdLayer& cd, bool osInterface, const std::string& path) {
+  const std::vector<CdDriveEntry> drives = cd.Drives(Method(osInterface));
+  for (size_t i = 0; i < drives.size(); ++i)
+    if (drives[i].image && drives[i].path == path) return static_cast<int>(i);
+  return -1;
+}
+
+bool IsRealDrive(const CdLayer& cd, bool osInterface, int index) {
+  const std::vector<CdDriveEntry> drives = cd.Drives(Method(osInterface));
+  return index >= 0 && index < static_cast<int>(drives.size()) && !drives[static_cast<size_t>(index)].image;
+}
+
+Outcome EjectDrive(CdLayer& cd, bool osInterface, int index, const CdDeviceRequest& request) {
+  const std::vector<CdDriveEntry> drives = cd.Drives(Method(osInterface));
+  if (index < 0 || index >= static_cast<int>(drives.size()))
+    return Fail(Error(ErrorCategory::Usage, {}, "There is no drive " + std::to_string(index) + " to eject"));
+  const CdDriveEntry& drive = drives[static_cast<size_t>(index)];
+  if (drive.image)
+    return Fail(Error(ErrorCategory::Usage, {}, DiscImageName(drive.path) + " is a disc image: it has no tray to open",
+                      {}, drive.path));
+  cd.Shutdown();
+  Outcome ejected = EjectCdDrive(drive.path, request);
+  cd.Initialize();
+  return ejected;
 }
 
 std::string SqueezeDriveName(const std::string& name) {
