@@ -74,16 +74,9 @@ void JobPipeline::StartButtonClick() {
   if (ctx_.settings.clearEncoderLogOnStart != 0) ctx_.host.ClearLog(MakerLog::Encoder);
 
   ctx_.operation = ctx_.host.SelectedOperation();
-  switch (ctx_.operation) {
-    case Operation::CD2MP3:
-    case Operation::CD2WAV:
-      cd_.Start();
-      return;
-    case Operation::WAV2MP3:
-    case Operation::MP32WAV:
-      file_.Start();
-      return;
-  }
+  const bool cd = ctx_.operation == Operation::CD2MP3 || ctx_.operation == Operation::CD2WAV;
+  ctx_.RememberSelection(cd ? JobList::Tracks : JobList::Files);
+  if (!(cd ? cd_.Start() : file_.Start())) ctx_.ForgetSelection();  // nothing to do: no run began
 }
 
 // Cancel: stops the running workers; their completions end the run.

@@ -111,7 +111,23 @@ bool RunContext::StartEnabled() const {
   return IsCdOperation(host.SelectedOperation()) ? AnyRowSelected(JobList::Tracks) : host.RowCount(JobList::Files) > 0;
 }
 
+void RunContext::RememberSelection(JobList list) {
+  selectionList_ = list;
+  selection_.clear();
+  const int rows = host.RowCount(list);
+  for (int row = 0; row < rows; ++row) selection_.push_back(host.RowSelected(list, row));
+}
+
+void RunContext::RestoreSelection() {
+  if (!selectionList_) return;
+  const JobList list = *selectionList_;
+  selectionList_.reset();
+  const int rows = std::min(host.RowCount(list), static_cast<int>(selection_.size()));
+  for (int row = 0; row < rows; ++row) host.SetRowSelected(list, row, selection_[static_cast<size_t>(row)]);
+}
+
 void RunContext::EnterIdleState() {
+  RestoreSelection();
   const Operation op = host.SelectedOperation();
   for (const MakerControl control : kBusyControls) host.SetControlEnabled(control, true);
   host.SetControlEnabled(MakerControl::RemoveButton, AnyRowSelected(JobList::Files));

@@ -60,6 +60,10 @@ class RunContext {
   void EnterIdleState();
   // The end of a run that was not cancelled: the beeps and bringing the window to front.
   void SignalDone();
+  // The rows of `list` selected as a run starts; EnterIdleState selects them again when the
+  // run has ended (a run deselects each row it is done with), so that Start repeats it.
+  void RememberSelection(JobList list);
+  void ForgetSelection() { selectionList_.reset(); }
   // Whether Start has work to do (see JobPipeline::StartEnabled).
   bool StartEnabled() const;
   bool AnyRowSelected(JobList list) const;
@@ -72,4 +76,9 @@ class RunContext {
   bool cancelRequested = false;
   int skippedJobs = 0;
   ThreadPriority priority = ThreadPriority::Normal;
+
+ private:
+  void RestoreSelection();
+  std::optional<JobList> selectionList_;
+  std::vector<bool> selection_;
 };

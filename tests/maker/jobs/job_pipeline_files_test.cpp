@@ -161,8 +161,10 @@ TEST_F(PipelineTest, BusyAndIdleStatesSetTheNamedControls) {
   EXPECT_TRUE(host.visible["StartButton"]);
   EXPECT_FALSE(host.visible["CancelButton"]);
   EXPECT_TRUE(host.enabled["AddButton"]);
-  // The row selected by the run stays selected, so Remove is enabled.
-  EXPECT_TRUE(host.enabled["RemoveButton"]);
+  // The run's selection of the row it works on goes: nothing was selected before it, so
+  // Remove is disabled again.
+  EXPECT_FALSE(host.files[0].selected);
+  EXPECT_FALSE(host.enabled["RemoveButton"]);
   EXPECT_EQ(host.hints["StartButton"], "Start Encoding");
   EXPECT_EQ(host.status[MakerPanel::Reader], " CD Reader: Idle");
   EXPECT_EQ(host.status[MakerPanel::Encoder], " MP3 Encoder: Idle");
