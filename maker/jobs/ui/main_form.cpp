@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <chrono>
 
 #include "common/paths.h"
@@ -94,6 +95,10 @@ TMainForm::TMainForm(SettingsTable& settings, QtMainLoop& loop, QWidget* parent)
     FileOpenDialog->setNameFilter(filter);
     return FileOpenDialog->exec() == QDialog::Accepted ? FileOpenDialog->selectedFiles() : QStringList();
   };
+  chooseDiscImage = [this] {
+    return QFileDialog::getOpenFileName(this, QStringLiteral("Open Disc Image"), QString(),
+                                        QStringLiteral("Disc images (*.cue *.toc)"));
+  };
   chooseFolder = [this] {
     return QFileDialog::getExistingDirectory(this, QStringLiteral("Select Directory"), QString(),
                                              QFileDialog::ShowDirsOnly);
@@ -146,7 +151,7 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   ApplyLayout();
   MenuOptionsPriorityNormal->setChecked(true);
 
-  cd_.UseDiscImages({}, settings_.discImages);
+  UseDiscImages(MergeDiscImages({}, settings_.discImages));
   if (cd_.Initialize() != 0) {
     // Shown once the window is up, so the box has a window to belong to.
     QTimer::singleShot(0, this, [this] {
@@ -254,7 +259,7 @@ void TMainForm::UpdateFileListButtons() {
   if (operation == Operation::WAV2MP3 || operation == Operation::MP32WAV) StartButton->setEnabled(rows);
 }
 
-void TMainForm::RefreshDriveList() {
+void TMainForm::RefreshDriveList(int select) {
   const CdDriveMenu menu = BuildCdDriveMenu(cd_, settings_.useWinNtRawRead != 0);
   {
     const QSignalBlocker block(InputCDComboBox);
@@ -273,7 +278,7 @@ void TMainForm::RefreshDriveList() {
     if (CdOperation(SelectedOperation())) StartButton->setEnabled(false);
     return;
   }
-  InputCDComboBox->setCurrentIndex(0);
+  InputCDComboBox->setCurrentIndex(select >= 0 && select < InputCDComboBox->count() ? select : 0);
   RefreshTrackList();
 }
 
@@ -416,6 +421,49 @@ void TMainForm::ClearButtonClick() {
 void TMainForm::StartButtonClick() { pipeline_->StartButtonClick(); }
 
 void TMainForm::CancelButtonClick() { pipeline_->CancelButtonClick(); }
+
+void TMainForm::UseDiscImages(const std::vector<std::string>& images) {
+  const DiscImageList list = ExistingDiscImages(images);
+  for (const auto& missing : list.missing)
+    ReaderLogMemo->appendPlainText(Q("Warning: disc image not found, not listed as a drive: " + missing));
+  cd_.SetDiscImages(list.listed);
+}
+
+void TMainForm::UpdateFileMenu() {
+  const bool idle = !pipeline_->Busy() && !pipeline_->HasLiveWorkers();
+  MenuFileOpenDiscImage->setEnabled(idle && cdOpen_);
+  MenuFileEject->setEnabled(idle && cdOpen_ && anyDrive_ &&
+                            IsRealDrive(cd_, settings_.useWinNtRawRead != 0, InputCDComboBox->currentIndex()));
+}
+
+void TMainForm::MenuFileOpenDiscImageClick() {
+  UpdateFileMenu();
+  if (!MenuFileOpenDiscImage->isEnabled()) return;
+  const QString chosen = chooseDiscImage();
+  if (chosen.isEmpty()) return;
+  const std::string path = FullPath(chosen.toStdString());
+  if (!FileExists(path)) {
+    showError(Q("ERROR: No such disc image: " + path), QString::fromUtf8(kMakerErrorCaption));
+    return;
+  }
+  // Listed for this session after the drives and the images of the settings; an image
+  // listed already is chosen again.
+  std::vector<std::string> images = cd_.DiscImages();
+  if (std::find(images.begin(), images.end(), path) == images.end()) images.push_back(path);
+  UseDiscImages(images);
+  cd_.Initialize();
+  RefreshDriveList(DriveIndexOfImage(cd_, settings_.useWinNtRawRead != 0, path));
+}
+
+void TMainForm::MenuFileEjectClick() {
+  UpdateFileMenu();
+  if (!MenuFileEject->isEnabled()) return;
+  const int drive = InputCDComboBox->currentIndex();
+  if (auto ejected = EjectDrive(cd_, settings_.useWinNtRawRead != 0, drive); !ejected)
+    showError(Q("ERROR: " + ejected.Error().Message()), QString::fromUtf8(kMakerErrorCaption));
+  // The tray is open: the track list follows the drive, which has no disc now.
+  RefreshDriveList(drive);
+}
 
 void TMainForm::MenuFileExitClick() { close(); }
 

@@ -89,6 +89,8 @@ class TMainForm : public QMainWindow {
   void FileListBoxClick();
   void StartButtonClick();
   void CancelButtonClick();
+  void MenuFileOpenDiscImageClick();
+  void MenuFileEjectClick();
   void MenuFileExitClick();
   void MenuOptionsSettingsClick();
   void MenuOptionsPrioritySelectionClick(ThreadPriority priority);
@@ -100,8 +102,9 @@ class TMainForm : public QMainWindow {
   int AddPaths(const std::vector<std::string>& paths);
   // The layout rule for the selected operation and the window's size.
   void ApplyLayout();
-  // The drive list anew (also reads the first drive's table of contents).
-  void RefreshDriveList();
+  // The drive list anew; drive `select` (the first when it is not listed) is chosen and
+  // its table of contents read.
+  void RefreshDriveList(int select = 0);
   // The track list anew from the selected drive's table of contents.
   void RefreshTrackList();
 
@@ -118,6 +121,8 @@ class TMainForm : public QMainWindow {
   // Directory offers, how a modal window is run (true for OK), and the message boxes.
   std::function<QStringList(const QString& filter)> chooseFiles;
   std::function<QString()> chooseFolder;
+  // The disc image Open Disc Image offers ("" for none).
+  std::function<QString()> chooseDiscImage;
   std::function<bool(QDialog*)> execDialog;
   std::function<void(const QString& text, const QString& caption)> showError;
   std::function<bool(const QString& text, const QString& caption)> askYesNo;
@@ -160,6 +165,8 @@ class TMainForm : public QMainWindow {
   QFileDialog* FileOpenDialog;
   QMenuBar* MainMenu;
   QMenu* MenuFile;
+  QAction* MenuFileOpenDiscImage;
+  QAction* MenuFileEject;
   QAction* MenuFileExit;
   QMenu* MenuOptions;
   QAction* MenuOptionsSettings;
@@ -208,6 +215,11 @@ class TMainForm : public QMainWindow {
   // The OutputPath setting when it names an existing folder, else the start folder.
   std::string CheckedOutputDirectory() const;
   void AppendFileRows(const std::vector<std::string>& paths);
+  // Lists the disc images whose files exist as drives (after the real drives); the reader
+  // log names those that are missing. Takes effect at the next cd_.Initialize().
+  void UseDiscImages(const std::vector<std::string>& images);
+  // Open Disc Image and Eject are offered when no run is going; Eject for a real drive.
+  void UpdateFileMenu();
   // The run's progress in the window title ("42% - zbmaker"), from the status panels.
   void UpdateTitle();
   // Waits, with the loop turning, until the pipeline's workers have ended.

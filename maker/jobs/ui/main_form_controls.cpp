@@ -280,6 +280,9 @@ void TMainForm::BuildMenus() {
   };
   MenuFile = menu(MainMenu, "MenuFile", "&File");
   MainMenu->addMenu(MenuFile);
+  MenuFileOpenDiscImage = item(MenuFile, "MenuFileOpenDiscImage", "Open Disc &Image...");
+  MenuFileEject = item(MenuFile, "MenuFileEject", "&Eject");
+  MenuFile->addSeparator();
   MenuFileExit = item(MenuFile, "MenuFileExit", "E&xit");
   MenuOptions = menu(MainMenu, "MenuOptions", "&Options");
   MainMenu->addMenu(MenuOptions);
@@ -317,6 +320,9 @@ void TMainForm::ConnectHandlers() {
   connect(FileListBox, &QListWidget::itemSelectionChanged, this, [this] { FileListBoxClick(); });
   connect(StartButton, &QPushButton::clicked, this, [this] { StartButtonClick(); });
   connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
+  connect(MenuFile, &QMenu::aboutToShow, this, [this] { UpdateFileMenu(); });
+  connect(MenuFileOpenDiscImage, &QAction::triggered, this, [this] { MenuFileOpenDiscImageClick(); });
+  connect(MenuFileEject, &QAction::triggered, this, [this] { MenuFileEjectClick(); });
   connect(MenuFileExit, &QAction::triggered, this, [this] { MenuFileExitClick(); });
   connect(MenuOptionsSettings, &QAction::triggered, this, [this] { MenuOptionsSettingsClick(); });
   const std::pair<QAction*, ThreadPriority> levels[] = {
@@ -369,7 +375,7 @@ std::vector<std::pair<QObject*, std::string>> TMainForm::TranslatableComponents(
       MenuOptionsSettings, FileOpenDialog, ButtonsPanel, EncoderPanel, EncoderStatusPanel, ExecuteTopMarginPanel,
       ListsPanel, OperationsTopMarginPanel, ReaderPanel, ReaderStatusPanel, SelectedOutputDirectoryPanel,
       TargetPanel, TargetTopMarginPanel, TopMarginPanel, CD2MP3RadioButton, CD2WAVRadioButton, MP32WAVRadioButton,
-      WAV2MP3RadioButton};
+      WAV2MP3RadioButton, MenuFileOpenDiscImage, MenuFileEject};
   const std::vector<std::string> names = {
       "InputCDComboBox", "AddButton", "AddDirButton", "CDInfoButton", "CancelButton", "ClearButton",
       "OutputPathButton", "RemoveButton", "StartButton", "CDTargetGroupBox", "ExecuteGroupBox",
@@ -380,7 +386,8 @@ std::vector<std::pair<QObject*, std::string>> TMainForm::TranslatableComponents(
       "FileOpenDialog", "ButtonsPanel", "EncoderPanel", "EncoderStatusPanel", "ExecuteTopMarginPanel",
       "ListsPanel", "OperationsTopMarginPanel", "ReaderPanel", "ReaderStatusPanel",
       "SelectedOutputDirectoryPanel", "TargetPanel", "TargetTopMarginPanel", "TopMarginPanel",
-      "CD2MP3RadioButton", "CD2WAVRadioButton", "MP32WAVRadioButton", "WAV2MP3RadioButton"};
+      "CD2MP3RadioButton", "CD2WAVRadioButton", "MP32WAVRadioButton", "WAV2MP3RadioButton",
+      "MenuFileOpenDiscImage", "MenuFileEject"};
   std::vector<std::pair<QObject*, std::string>> components;
   for (size_t i = 0; i < objects.size(); ++i) components.emplace_back(objects[i], names[i]);
   return components;

@@ -389,6 +389,58 @@ TEST_F(MainFormTest, ClosingDuringACdRunCancelsAndWaits) {
   EXPECT_FALSE(std::filesystem::exists(dir.Path() + "/out/Track01.wav"));
 }
 
+// Catches a disc image of the settings that is gone listed as a drive (it moves every
+// drive after it), Open Disc Image that does not list and choose the image (or lists it
+// twice), Eject offered for an image, and a run that leaves no track selected (Start
+// disabled, the tracks to choose again).
+TEST_F(MainFormTest, OpenDiscImageListsItAndARunKeepsTheSelection) {
+  const testcd::DiscImage first(dir.Path(), "first", {testcd::Tone(75, 440, 8000)});
+  const testcd::DiscImage second(dir.Path(), "second", {testcd::Tone(40, 440, 8000), testcd::Noise(30, 7),
+                                                         testcd::Tone(20, 220, 8000)});
+  const std::string gone = dir.Path() + "/gone.cue";
+  settings.discImages = gone + "|" + first.CuePath();
+  settings.outputPath = dir.Path() + "/out";
+  std::filesystem::create_directories(dir.Path() + "/out");
+  const testcd::ScopedEnv libraries("ZIMBAR_LIB_DIR", ZIMBAR_BIN_DIR);
+  Open();
+  const int firstDrive = first.DriveIndex();
+  ASSERT_EQ(form->InputCDComboBox->count(), firstDrive + 1);
+  EXPECT_EQ(form->InputCDComboBox->itemText(firstDrive), QStringLiteral("Image first.cue"));
+  EXPECT_TRUE(form->ReaderLogMemo->toPlainText().contains(QString::fromStdString("not listed as a drive: " + gone)));
+
+  QString offered = QString::fromStdString(second.CuePath());
+  form->chooseDiscImage = [&] { return offered; };
+  for (int twice = 0; twice < 2; ++twice) {
+    form->MenuFileOpenDiscImage->trigger();
+    ASSERT_EQ(form->InputCDComboBox->count(), firstDrive + 2);
+    EXPECT_EQ(form->InputCDComboBox->currentIndex(), firstDrive + 1);
+    EXPECT_EQ(form->InputCDComboBox->currentText(), QStringLiteral("Image second.cue"));
+    EXPECT_EQ(form->TracksList->count(), 3);
+  }
+  QMetaObject::invokeMethod(form->MenuFile, "aboutToShow");
+  EXPECT_TRUE(form->MenuFileOpenDiscImage->isEnabled());
+  EXPECT_FALSE(form->MenuFileEject->isEnabled());
+  offered = QString::fromStdString(gone);
+  form->MenuFileOpenDiscImage->trigger();
+  EXPECT_EQ(errors, std::vector<std::string>{"ERROR: No such disc image: " + gone});
+  EXPECT_EQ(form->InputCDComboBox->count(), firstDrive + 2);
+  errors.clear();
+
+  Select(form->CD2WAVRadioButton);
+  form->TracksList->item(1)->setSelected(false);
+  form->StartButton->click();
+  ASSERT_TRUE(form->Pipeline().Busy()) << ::testing::PrintToString(errors);
+  QMetaObject::invokeMethod(form->MenuFile, "aboutToShow");
+  EXPECT_FALSE(form->MenuFileOpenDiscImage->isEnabled());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->Pipeline().Busy(); }, 20000));
+  EXPECT_TRUE(form->TracksList->item(0)->isSelected());
+  EXPECT_FALSE(form->TracksList->item(1)->isSelected());
+  EXPECT_TRUE(form->TracksList->item(2)->isSelected());
+  EXPECT_TRUE(form->StartButton->isEnabled());
+  EXPECT_TRUE(std::filesystem::exists(dir.Path() + "/out/Track03.wav"));
+  EXPECT_TRUE(errors.empty()) << ::testing::PrintToString(errors);
+}
+
 // The CD information window closed with OK: catches rows that keep the old status or lose
 // their selection, names taken from the wrong column of the window's rows, and Cancel
 // that rebuilds the rows anyway.
