@@ -211,7 +211,7 @@ void CdRun::OnReaderFinished() {
   if (encoder_) return;
   if (ctx_.cancelRequested) EndWaitingReads();
   EnterIdleState();
-  if (!ctx_.cancelRequested) ctx_.SignalDone();
+  if (!ctx_.cancelRequested) ctx_.SignalDone(tracks_);
 }
 
 bool CdRun::MayReplaceEncodedOutput() {
@@ -239,7 +239,7 @@ void CdRun::StartTrackEncode() {
   if (found == 0) {
     if (reads_ == Reads::Going) return;
     EnterIdleState();
-    if (!ctx_.cancelRequested) ctx_.SignalDone();
+    if (!ctx_.cancelRequested) ctx_.SignalDone(tracks_);
     return;
   }
   ctx_.EnterBusyState();

@@ -132,7 +132,7 @@ void FileRun::FinishFileJob(bool failed, bool kept, void (FileRun::*startNext)()
     return;
   }
   ctx_.EnterIdleState();
-  if (!ctx_.cancelRequested) ctx_.SignalDone();
+  if (!ctx_.cancelRequested) ctx_.SignalDone(files_);
 }
 
 void FileRun::SelectOnlyFileRow(int row) {

@@ -8,6 +8,8 @@
 #include "maker/metadata/cd_info.h"
 #include "maker/worker/worker_host.h"
 
+struct RunSummary;  // run_notice.h
+
 // The four conversion operations, one per radio button of the main window.
 enum class Operation { CD2MP3, CD2WAV, WAV2MP3, MP32WAV };
 
@@ -45,6 +47,8 @@ class PipelineHost : public WorkerHost {
   virtual void ShowError(const std::string& text, const std::string& caption) = 0;
   virtual void Beep() = 0;
   virtual void BringToFront() = 0;
+  // A run that was not cancelled has ended (after the beeps): a host may tell the desktop.
+  virtual void RunDone(const RunSummary& /*run*/) {}
 
   // Index of the drive chosen in InputCDComboBox (0 when there is none).
   virtual int SelectedDrive() const = 0;

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "common/paths.h"
+#include "maker/jobs/run_notice.h"
 
 namespace {
 
@@ -141,7 +142,7 @@ void RunContext::EnterIdleState() {
   host.SetControlVisible(MakerControl::CancelButton, false);
 }
 
-void RunContext::SignalDone() {
+void RunContext::SignalDone(const JobTable& jobs) {
   const bool beep = settings.beepWhenDone != 0;
   if (beep) host.Beep();
   if (settings.bringToFrontWhenDone != 0) host.BringToFront();
@@ -149,4 +150,5 @@ void RunContext::SignalDone() {
     host.Beep();
     host.Beep();
   }
+  host.RunDone(SummarizeRun(operation, jobs));
 }

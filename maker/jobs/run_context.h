@@ -58,8 +58,9 @@ class RunContext {
   // Cancel; idle enables them again and shows Start.
   void EnterBusyState();
   void EnterIdleState();
-  // The end of a run that was not cancelled: the beeps and bringing the window to front.
-  void SignalDone();
+  // The end of a run that was not cancelled: the beeps, bringing the window to front, and
+  // the host told how the run's `jobs` ended.
+  void SignalDone(const JobTable& jobs);
   // The rows of `list` selected as a run starts; EnterIdleState selects them again when the
   // run has ended (a run deselects each row it is done with), so that Start repeats it.
   void RememberSelection(JobList list);

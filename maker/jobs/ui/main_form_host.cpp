@@ -8,6 +8,8 @@
 #include <QScrollBar>
 
 #include "maker/jobs/job_rows.h"
+#include "maker/jobs/run_notice.h"
+#include "maker/jobs/ui/desktop_notification.h"
 #include "maker/jobs/ui/main_form.h"
 
 namespace {
@@ -118,6 +120,13 @@ void MainFormHost::BringToFront() {
   if (form_.isMinimized()) form_.showNormal();
   form_.raise();
   form_.activateWindow();
+}
+
+void MainFormHost::RunDone(const RunSummary& run) {
+  // In front, the window itself shows that the run has ended.
+  if (form_.isActiveWindow()) return;
+  const RunNotice notice = MakeRunNotice(run);
+  SendDesktopNotification(Q(notice.summary), Q(notice.body));
 }
 
 int MainFormHost::SelectedDrive() const { return std::max(0, form_.InputCDComboBox->currentIndex()); }

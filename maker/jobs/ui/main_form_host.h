@@ -36,6 +36,8 @@ class MainFormHost final : public PipelineHost {
   void ShowError(const std::string& text, const std::string& caption) override;
   void Beep() override;
   void BringToFront() override;
+  // Tells the desktop (a notification) when the window is not the active one.
+  void RunDone(const RunSummary& run) override;
 
   int SelectedDrive() const override;
   CdInfo CdInformation() const override;
