@@ -12,7 +12,7 @@ inline const std::map<std::string, std::set<std::string>>& TranslatableNames() {
        {"InputCDComboBox", "AddButton", "AddDirButton", "CDInfoButton", "CancelButton", "ClearButton",
         "OutputPathButton", "RemoveButton", "StartButton", "CDTargetGroupBox", "ExecuteGroupBox",
         "FileTargetGroupBox", "OperationsGroupBox", "FileListBox", "TracksList", "MainMenu", "EncoderLogMemo",
-        "ReaderLogMemo", "MenuFile", "MenuFileExit", "MenuHelp", "MenuHelpAbout", "MenuHelpContents", "MenuOptions",
+        "ReaderLogMemo", "MenuFile", "MenuFileOpenDiscImage", "MenuFileEject", "MenuFileExit", "MenuHelp", "MenuHelpAbout", "MenuHelpContents", "MenuOptions",
         "MenuOptionsPriority", "MenuOptionsPriorityHigher", "MenuOptionsPriorityHighest", "MenuOptionsPriorityIdle",
         "MenuOptionsPriorityLowest", "MenuOptionsPriorityLower", "MenuOptionsPriorityNormal", "MenuOptionsSettings",
         "FileOpenDialog", "ButtonsPanel", "EncoderPanel", "EncoderStatusPanel", "ExecuteTopMarginPanel", "ListsPanel",
