@@ -98,7 +98,9 @@ class TMainForm : public QMainWindow {
   void AboutButtonClick();
 
   // Paths that join the file list, as Add Files and Add Directory add them: folders give
-  // the files Add Directory would collect. Returns the number of rows added.
+  // the files Add Directory would collect; a file the operation does not take is refused
+  // with a box that names it, and a file listed already is not listed again. Returns the
+  // number of rows added.
   int AddPaths(const std::vector<std::string>& paths);
   // The layout rule for the selected operation and the window's size.
   void ApplyLayout();
