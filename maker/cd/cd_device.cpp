@@ -34,6 +34,12 @@ CdSource* CdLayer::SelectedDrive(int index) const {
   return drives[static_cast<size_t>(index)].source.get();
 }
 
+std::string CdLayer::DrivePath(int index) const {
+  const auto& drives = Selected();
+  if (index < 0 || index >= static_cast<int>(drives.size())) return {};
+  return drives[static_cast<size_t>(index)].entry.path;
+}
+
 int CdLayer::Initialize() {
   osDrives_ = OpenAll(CdAccessMethod::OsInterface);
   scsiDrives_ = OpenAll(CdAccessMethod::ScsiPassThrough);

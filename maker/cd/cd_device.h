@@ -59,6 +59,10 @@ class CdLayer {
   // the drive is open or the index is beyond the list.
   std::string DriveProblem(int index) const;
 
+  // The device or image path of drive `index` of the selected method: what tells two
+  // drives apart. Empty when the index is beyond the list.
+  std::string DrivePath(int index) const;
+
   // Read speed in kB/s. The OS interface does nothing and returns 0; SCSI pass-through:
   // 1 for a bad index, else the drive's status (0 success).
   int SetSpeed(int index, int kBytesPerSecond);

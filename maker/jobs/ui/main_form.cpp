@@ -294,21 +294,22 @@ void TMainForm::RefreshTrackList() {
   DiscText discText;
   if (!RefreshTrackTable(cd_, drive, trackTable_, discText)) {
     trackTable_ = TrackTable{};
-    cdInfoForm_->SetTracks(trackTable_);
+    cdInfoForm_->SetTracks(trackTable_, cd_.DrivePath(drive));
     cdInfoForm_->FillFromDiscText({}, 0);
     cdInfoForm_->SetLoadFromCddbEnabled(false);
     if (const std::string problem = cd_.DriveProblem(drive); !problem.empty())
       ReaderLogMemo->appendPlainText(QStringLiteral("    Error: ") + Q(problem));
     return;
   }
-  // The disc's own titles name the rows the user has not named in the CD window.
-  const DiscTextFill filled = cdInfoForm_->FillFromDiscText(discText, trackTable_.trackCount);
+  // The CD window shows this disc's information (none for a disc not seen before); the
+  // disc's own titles name the rows the user has not named there.
+  cdInfoForm_->SetTracks(trackTable_, cd_.DrivePath(drive));
+  cdInfoForm_->FillFromDiscText(discText, trackTable_.trackCount);
   for (int track = 1; track <= trackTable_.trackCount; ++track) {
-    TracksList->addItem(
-        Q(TrackRowText(status::kPending, track, trackTable_.length[size_t(track)], filled.TrackName(track))));
+    const std::string name = CdTrackRowName(cdInfoForm_->TrackRowText(track - 1));
+    TracksList->addItem(Q(TrackRowText(status::kPending, track, trackTable_.length[size_t(track)], name)));
     TracksList->item(track - 1)->setSelected(true);
   }
-  cdInfoForm_->SetTracks(trackTable_);
   cdInfoForm_->SetLoadFromCddbEnabled(TracksList->count() > 0);
   if (cdOperation && !pipeline_->Busy()) StartButton->setEnabled(!TracksList->selectedItems().isEmpty());
   if (settings_.adjustCdSpeed != 0) cd_.SetSpeed(drive, CdSpeedKBps(settings_.cdSpeed));

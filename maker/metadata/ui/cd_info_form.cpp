@@ -186,7 +186,26 @@ std::vector<std::pair<QObject*, std::string>> TCDInfoForm::LanguageComponents() 
 
 void TCDInfoForm::Translate() { TranslateForm("MP3 Maker CD Info", LanguageComponents()); }
 
-void TCDInfoForm::SetTracks(const TrackTable& tracks) { tracks_ = tracks; }
+void TCDInfoForm::SetTracks(const TrackTable& tracks, const std::string& drive) {
+  tracks_ = tracks;
+  const DiscFields shown{CdInfoSnapshot::Take(Info()), discTextFill_};
+  const DiscFields fields = discSession_.SwitchTo(drive, DiscLayoutFromTrackTable(tracks), shown);
+  ShowDiscFields(fields.fields);
+  discTextFill_ = fields.discTextFill;
+}
+
+void TCDInfoForm::ShowDiscFields(const CdInfoSnapshot& fields) {
+  TitleEdit->setText(Q(fields.title));
+  ArtistEdit->setText(Q(fields.artist));
+  YearEdit->setText(Q(fields.year));
+  GenreComboBox->setCurrentText(Q(fields.genre));
+  for (int row = 0; row < TracksListBox->count(); ++row) {
+    const int track = row + 1;
+    const bool named = static_cast<size_t>(row) < fields.trackNames.size();
+    TracksListBox->item(row)->setText(named ? Q(CdTrackRow(track, fields.trackNames[static_cast<size_t>(row)]))
+                                            : QString::asprintf(" %02i", track));
+  }
+}
 
 DiscTextFill TCDInfoForm::FillFromDiscText(const DiscText& text, int trackCount) {
   CdInfo info = Info();

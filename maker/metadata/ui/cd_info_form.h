@@ -21,6 +21,7 @@
 #include "cdaccess/track_table.h"
 #include "maker/metadata/cd_info.h"
 #include "maker/metadata/cddb_lookup.h"
+#include "maker/metadata/disc_info_session.h"
 #include "maker/metadata/disc_text_fill.h"
 #include "maker/settings/settings_table.h"
 
@@ -41,9 +42,12 @@ class TCDInfoForm : public QDialog {
   // when it is created; call it again after another language was loaded.
   void Translate();
 
-  // The disc in the drive: its table of contents, for the CDDB disc id. The rows keep
-  // their names; a table without tracks leaves nothing to look up.
-  void SetTracks(const TrackTable& tracks);
+  // The disc in drive `drive` (its device or image path): its table of contents, for the
+  // CDDB disc id. Another disc than the one before (another drive, another table of
+  // contents; a table without tracks is no disc) clears the disc fields and the track
+  // names, or brings back what they held when that disc was last shown in this session;
+  // the same disc again keeps them. A table without tracks leaves nothing to look up.
+  void SetTracks(const TrackTable& tracks, const std::string& drive = {});
   // Puts the disc's own album title, artist and track names (a disc image's sheet, a real
   // disc's CD-Text) into the fields the user has typed nothing in; fields still holding
   // what the previous disc's text put there count as untyped. Returns what it put in.
@@ -108,6 +112,7 @@ class TCDInfoForm : public QDialog {
   void ShowCddbResult(const CddbOutputs& outputs);
   void TakeSnapshot();
   void RestoreSnapshot();
+  void ShowDiscFields(const CdInfoSnapshot& fields);
   void LoadChoices();
   void StoreChoices();
 
@@ -116,6 +121,7 @@ class TCDInfoForm : public QDialog {
   TrackTable tracks_;
   CdInfoSnapshot snapshot_;  // the disc fields as they were when the window was shown
   DiscTextFill discTextFill_;  // what the last disc's own text put into the fields
+  DiscInfoSession discSession_;  // the disc fields of each disc shown before
   TTrackNameForm* trackNameForm_;
   TCDDBStatusForm* cddbStatusForm_;
 };

@@ -477,18 +477,24 @@ TEST_F(MainFormTest, RowsAreRebuiltAfterTheCdWindowsOk) {
 }
 
 // Catches a disc image's titles not reaching the CD window, the track rows and the file
-// names; the previous disc's titles kept when another disc is chosen; and a field the
-// user typed overwritten by the next disc's text.
-TEST_F(MainFormTest, DiscTitlesFillWhatIsNotTyped) {
+// names; anything of the previous disc (its titles, what the user typed for it) kept when
+// another disc is chosen; and a disc chosen again that does not get back what was typed
+// for it, in the CD window, the track rows and the file names.
+TEST_F(MainFormTest, EachDiscShowsItsOwnInformation) {
   const testcd::DiscImage first(dir.Path(), "first", {testcd::Tone(75 * 2, 440, 8000), testcd::Tone(75 * 2, 660, 8000)},
                                 {"PERFORMER \"Café – Ünïcödé\"\nTITLE \"First Album\"\n",
                                  {"    TITLE \"夜に駆ける\"\n", "    TITLE \"Two/Parts\"\n"}});
+  // The same table of contents as the first: another image is another disc all the same.
   const testcd::DiscImage second(dir.Path(), "second", {testcd::Tone(75 * 2, 440, 8000), testcd::Tone(75 * 2, 660, 8000)},
                                  {"TITLE \"Second Album\"\n", {"    TITLE \"Other\"\n"}});
   settings.discImages = first.CuePath() + "|" + second.CuePath();
   settings.useWinNtRawRead = 1;
   Open();
   TCDInfoForm* cd = form->CDInfoForm();
+  auto choose = [&](const QString& drive) {
+    form->InputCDComboBox->setCurrentIndex(form->InputCDComboBox->findText(drive));
+    form->InputCDComboBoxChange();
+  };
   ASSERT_EQ(form->InputCDComboBox->currentText(), QStringLiteral("Image first.cue"));
   ASSERT_EQ(form->TracksList->count(), 2);
   EXPECT_EQ(form->TracksList->item(0)->text(), QStringLiteral("+\tTrack 01\t00:02\t夜に駆ける"));
@@ -497,14 +503,42 @@ TEST_F(MainFormTest, DiscTitlesFillWhatIsNotTyped) {
   EXPECT_EQ(cd->TrackRowText(1), " 02\tTwo/Parts");
   EXPECT_EQ(form->Pipeline().TrackOutputPath(2, ".wav"), dir.Path() + "/Two-Parts.wav");
 
+  // Typed for the first disc: artist, year, genre and the name of track 2.
   cd->ArtistEdit->setText(QStringLiteral("Typed"));
-  form->InputCDComboBox->setCurrentIndex(form->InputCDComboBox->findText(QStringLiteral("Image second.cue")));
-  form->InputCDComboBoxChange();
+  cd->YearEdit->setText(QStringLiteral("1999"));
+  cd->GenreComboBox->setCurrentText(QStringLiteral("Jazz"));
+  cd->TracksListBox->item(1)->setText(QStringLiteral(" 02\tTyped Two"));
+  choose(QStringLiteral("Image second.cue"));
+  const CdInfo fresh;
   EXPECT_EQ(cd->TitleEdit->text(), QStringLiteral("Second Album"));
-  EXPECT_EQ(cd->ArtistEdit->text(), QStringLiteral("Typed"));
+  EXPECT_EQ(cd->ArtistEdit->text(), QString());
+  EXPECT_EQ(cd->YearEdit->text().toStdString(), fresh.year);
+  EXPECT_EQ(cd->GenreComboBox->currentText().toStdString(), fresh.genre);
   EXPECT_EQ(cd->TrackRowText(0), " 01\tOther");
-  EXPECT_EQ(cd->TrackRowText(1), " 02\t");
+  EXPECT_EQ(CdTrackRowName(cd->TrackRowText(1)), "");
   EXPECT_EQ(form->TracksList->item(1)->text(), QStringLiteral("+\tTrack 02\t00:02\t"));
+  const CdInfo secondInfo = form->CdInformation();
+  EXPECT_EQ(secondInfo.artist, "");
+  EXPECT_EQ(secondInfo.KnownYear(), "");
+  EXPECT_EQ(form->Pipeline().TrackOutputPath(2, ".wav"), dir.Path() + "/Track02.wav");
+  cd->ArtistEdit->setText(QStringLiteral("Second Typed"));
+
+  // Back to the first disc: what it showed when it was left.
+  choose(QStringLiteral("Image first.cue"));
+  EXPECT_EQ(cd->TitleEdit->text(), QStringLiteral("First Album"));
+  EXPECT_EQ(cd->ArtistEdit->text(), QStringLiteral("Typed"));
+  EXPECT_EQ(cd->YearEdit->text(), QStringLiteral("1999"));
+  EXPECT_EQ(cd->GenreComboBox->currentText(), QStringLiteral("Jazz"));
+  EXPECT_EQ(cd->TrackRowText(0), " 01\t夜に駆ける");
+  EXPECT_EQ(cd->TrackRowText(1), " 02\tTyped Two");
+  EXPECT_EQ(form->TracksList->item(1)->text(), QStringLiteral("+\tTrack 02\t00:02\tTyped Two"));
+  EXPECT_EQ(form->Pipeline().TrackOutputPath(2, ".wav"), dir.Path() + "/Typed Two.wav");
+  // The same disc read again keeps what was typed; the second disc kept its own.
+  choose(QStringLiteral("Image first.cue"));
+  EXPECT_EQ(cd->ArtistEdit->text(), QStringLiteral("Typed"));
+  choose(QStringLiteral("Image second.cue"));
+  EXPECT_EQ(cd->ArtistEdit->text(), QStringLiteral("Second Typed"));
+  EXPECT_EQ(cd->TitleEdit->text(), QStringLiteral("Second Album"));
 }
 
 // Catches a computer without a CD drive greeted by an error box (normal on Linux, and the
