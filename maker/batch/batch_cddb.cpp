@@ -56,11 +56,11 @@ int LookUpDisc(QueueMainLoop& loop, const CddbRequest& request, TerminalHost& ho
 
   const int result = thread.ResultCode();
   if (result != kCddbOk) {
-    const char* source = request.source == MetadataSource::MusicBrainz ? "MusicBrainz" : "CDDB";
+    // The failure in plain words, naming the server (the status lines above hold the
+    // server's own reply line).
     if (result != kCddbCancelled)
-      host.AppendLog(MakerLog::Reader, LogEvent::Warning("    Warning: " + std::string(source) + " lookup failed (" +
-                                                         std::string(CddbResultText(result)) +
-                                                         "), going on with the CD information given"));
+      host.AppendLog(MakerLog::Reader, LogEvent::Warning("    Warning: " + thread.FailureText() +
+                                                         "; going on with the CD information given"));
     return result;
   }
   const CddbOutputs& found = thread.Outputs();

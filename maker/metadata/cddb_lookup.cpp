@@ -7,6 +7,7 @@
 
 #include "maker/metadata/cddb_reply.h"
 #include "maker/metadata/cddb_server_url.h"
+#include "maker/metadata/lookup_failure_text.h"
 #include "maker/metadata/metadata_text.h"
 #include "maker/metadata/tcp_connection.h"
 
@@ -66,9 +67,18 @@ class CddbSession {
 
   Outcome Run();
   bool PastDeadline() const { return std::chrono::steady_clock::now() >= deadline_; }
+  // What the last failed connection, send or wait said: the system's reason, a close.
+  int NetworkErrnum() const { return netErrnum_; }
+  bool ClosedByServer() const { return netClosed_; }
 
  private:
   bool Cancelled(CddbStage stage) { return host_.CddbProgress(stage, {}) != 0; }
+  // Keeps what a failed network step said, for the failure's text.
+  void Note(const Error& error) {
+    netErrnum_ = error.errnum;
+    netClosed_ = error.Is(TcpFault::Closed);
+  }
+  bool Send(std::string_view bytes);
   Outcome Connect();
   // Reads one reply line, converted to UTF-8; it also becomes the last reply line.
   std::optional<std::string> ReadLine();
@@ -98,7 +108,15 @@ class CddbSession {
   // cddbp starts at level 1 (ISO-8859-1) until the server grants more; an HTTP server
   // answers at the level asked for, or sends ISO-8859-1 that reads as such.
   CddbCharset charset_ = CddbCharset::Latin1;
+  int netErrnum_ = 0;
+  bool netClosed_ = false;
 };
+
+bool CddbSession::Send(std::string_view bytes) {
+  auto sent = connection_.SendAll(bytes);
+  if (!sent) Note(sent.Error());
+  return static_cast<bool>(sent);
+}
 
 Outcome CddbSession::Connect() {
   AbortCheck abort = [this] { return host_.CddbCancelRequested(); };
@@ -106,6 +124,7 @@ Outcome CddbSession::Connect() {
       socks_ ? TcpConnection::ConnectViaSocks4(*socks_, target_, request_.timeout, abort, deadline_)
              : TcpConnection::Connect(target_, request_.timeout, abort, deadline_);
   if (!connected) {
+    Note(connected.Error());
     switch (connected.Error().CaseOr(TcpFault::ConnectFailed)) {
       case TcpFault::NoSocket: return Fail(CddbFailure(kCddbNoSockets));
       case TcpFault::Aborted: return Fail(CddbFailure(kCddbCancelled));
@@ -123,7 +142,10 @@ Outcome CddbSession::Connect() {
 
 std::optional<std::string> CddbSession::ReadLine() {
   auto line = connection_.ReceiveLine(kCddbLineBytes);
-  if (!line) return std::nullopt;
+  if (!line) {
+    Note(line.Error());
+    return std::nullopt;
+  }
   out_.lastReply = CddbReplyText(line.Value(), charset_);
   return out_.lastReply;
 }
@@ -137,7 +159,10 @@ Outcome CddbSession::SkipHttpHeaders(CddbResult readFailure, CddbResult replyErr
   if (status->rfind("HTTP/", 0) != 0 || httpCode < 200 || httpCode > 299) return Fail(CddbFailure(replyError));
   for (int lines = 0; lines < kMaxReplyLines; ++lines) {
     auto header = connection_.ReceiveLine(kCddbLineBytes);
-    if (!header) return Fail(CddbFailure(readFailure));
+    if (!header) {
+      Note(header.Error());
+      return Fail(CddbFailure(readFailure));
+    }
     if (header.Value().empty()) return Done{};
   }
   return Fail(CddbFailure(readFailure));
@@ -145,7 +170,7 @@ Outcome CddbSession::SkipHttpHeaders(CddbResult readFailure, CddbResult replyErr
 
 Outcome CddbSession::Request(const std::string& command, CddbResult sendFailure, CddbResult readFailure,
                              CddbResult replyError, std::string& reply) {
-  if (!connection_.SendAll(command)) return Fail(CddbFailure(sendFailure));
+  if (!Send(command)) return Fail(CddbFailure(sendFailure));
   if (url_.scheme == CddbScheme::Http) {
     if (auto headers = SkipHttpHeaders(readFailure, replyError); !headers) return headers;
   }
@@ -219,7 +244,7 @@ Outcome CddbSession::ReadMatches(int code, std::string& reply) {
 }
 
 Outcome CddbSession::NegotiateLevel() {
-  if (!connection_.SendAll("proto " + std::to_string(kCddbProtocolLevel) + "\r\n")) return Fail(CddbFailure(kCddbCannotLogIn));
+  if (!Send("proto " + std::to_string(kCddbProtocolLevel) + "\r\n")) return Fail(CddbFailure(kCddbCannotLogIn));
   auto reply = ReadLine();
   if (!reply) return Fail(CddbFailure(kCddbNoLogInReply));
   const int code = CddbReplyCode(*reply);
@@ -262,7 +287,7 @@ Outcome CddbSession::Run() {
     const std::string hello = "cddb hello " + HelloWord(request_.user) + " " +
                               HelloWord(request_.host) + " " + std::string(kCddbClientName) +
                               " " + std::string(kCddbClientVersion) + "\r\n";
-    if (!connection_.SendAll(hello)) return Fail(CddbFailure(kCddbCannotLogIn));
+    if (!Send(hello)) return Fail(CddbFailure(kCddbCannotLogIn));
     auto helloReply = ReadLine();
     if (!helloReply) return Fail(CddbFailure(kCddbNoLogInReply));
     if (CddbReplyCode(*helloReply) != 200) return Fail(CddbFailure(kCddbLogInError));
@@ -277,6 +302,7 @@ Outcome CddbSession::Run() {
     return sent;
   }
   const int queryCode = CddbReplyCode(reply);
+  if (queryCode == 202) return Fail(CddbFailure(kCddbNoMatch));
   if (queryCode != 200 && queryCode != 210 && queryCode != 211) return Fail(CddbFailure(kCddbQueryError));
   if (queryCode == 210 || queryCode == 211) {
     if (auto chosen = ReadMatches(queryCode, reply); !chosen) return chosen;
@@ -337,6 +363,7 @@ std::string_view CddbResultText(int code) {
     case kCddbCannotReadInfo: return "Cannot read info";
     case kCddbInvalidTrackTable: return "Invalid track table";
     case kCddbTimedOut: return "The CDDB server did not answer in time";
+    case kCddbNoMatch: return "No match";
     case kMusicBrainzNoMatch: return "No release matches this disc";
     case kMusicBrainzServerError: return "The MusicBrainz server reported an error";
     case kMusicBrainzBadReply: return "The MusicBrainz reply could not be read";
@@ -357,7 +384,7 @@ std::string_view CddbStageText(CddbStage stage) {
   return {};
 }
 
-Error CddbFailure(CddbResult code, std::string subject) {
+Error CddbFailure(CddbResult code, std::string subject, std::string text) {
   ErrorCategory category = ErrorCategory::Network;
   switch (code) {
     case kCddbCancelled: category = ErrorCategory::Cancelled; break;
@@ -366,7 +393,8 @@ Error CddbFailure(CddbResult code, std::string subject) {
     case kCddbNoSockets: category = ErrorCategory::Io; break;
     default: break;
   }
-  return Error(category, {}, std::string(CddbResultText(code)), {}, std::move(subject)).WithCase(code);
+  if (text.empty()) text = std::string(CddbResultText(code));
+  return Error(category, {}, std::move(text), {}, std::move(subject)).WithCase(code);
 }
 
 int CddbResultCode(const Outcome& outcome) {
@@ -395,7 +423,11 @@ CddbRequest MakeCddbRequest(const CdInfo& info, DiscLayout disc, std::string use
 Outcome CddbLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& outputs) {
   outputs = CddbOutputs{};
   CddbResult code = kCddbCannotReadInfo;
+  LookupFailureFacts facts;
+  facts.server = request.server;
   try {
+    facts.host = LookupServerHost(request.server);
+    facts.proxy = !request.socksProxy.empty() ? request.socksProxy : request.httpProxy;
     CddbSession session(request, host, outputs);
     const Outcome result = session.Run();
     if (result) return result;
@@ -404,6 +436,10 @@ Outcome CddbLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs
     // report what ended it.
     if (host.CddbCancelRequested()) code = kCddbCancelled;
     else if (session.PastDeadline()) code = kCddbTimedOut;
+    facts.waitLimit = code == kCddbTimedOut ? request.deadline : request.timeout;
+    facts.errnum = session.NetworkErrnum();
+    facts.closed = session.ClosedByServer();
+    return Fail(CddbFailure(code, request.server, LookupFailureText(code, facts)));
   } catch (const std::exception&) {
     // Only allocation can throw here; the exchange cannot go on without memory.
   }

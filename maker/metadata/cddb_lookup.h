@@ -14,9 +14,9 @@
 #include "maker/metadata/cddb_reply.h"
 #include "maker/metadata/disc_id.h"
 
-// Result codes; each failure has its own code and log text (CddbResultText). The code is
-// what a finished lookup keeps (TCDDBThread::ResultCode); a failed lookup's Error carries
-// it as its case.
+// Result codes; each failure has its own code and short name (CddbResultText). The code
+// is what a finished lookup keeps (TCDDBThread::ResultCode); a failed lookup's Error
+// carries it as its case, and says what happened in plain words (LookupFailureText).
 enum CddbResult : int {
   kCddbOk = 0,
   kCddbInvalidServerUrl = -8,
@@ -45,15 +45,16 @@ enum CddbResult : int {
   kMusicBrainzReplyTooLarge = -31, // more than CddbRequest::maxReplyBytes
   kMusicBrainzTransferFailed = -32,  // the connection broke, TLS failed, ...
   kMusicBrainzTimedOut = -33,      // the lookup took longer than CddbRequest::deadline
+  kCddbNoMatch = -34,              // the server knows no disc of this layout (202)
 };
 
-// The status log text of a result code; empty for success and unknown codes.
+// The short name of a result code; empty for success and unknown codes.
 std::string_view CddbResultText(int code);
 
-// The Error of a failed lookup: the text CddbResultText(code), the code as case, the server
-// as subject; Cancelled, Usage (a server address or track table that cannot be used), Io
-// (no socket) or Network.
-Error CddbFailure(CddbResult code, std::string subject = {});
+// The Error of a failed lookup: `text` (CddbResultText(code) when empty), the code as
+// case, the server as subject; Cancelled, Usage (a server address or track table that
+// cannot be used), Io (no socket) or Network.
+Error CddbFailure(CddbResult code, std::string subject = {}, std::string text = {});
 // The result code of a lookup: kCddbOk, or the code its Error carries.
 int CddbResultCode(const Outcome& outcome);
 
@@ -126,8 +127,11 @@ class CddbLookupHost {
 
 // Runs the whole exchange. `outputs` is cleared first and filled as far as the exchange
 // got; only success means the outputs describe the disc. A failure while a cancel is
-// requested counts as kCddbCancelled, one after the deadline as kCddbTimedOut. Never
-// throws.
+// requested counts as kCddbCancelled, one after the deadline as kCddbTimedOut. A failure's
+// text names the configured server's host and says what happened ("No match for this disc
+// on gnudb.gnudb.org", "Cannot reach gnudb.gnudb.org: connection refused",
+// "gnudb.gnudb.org did not answer within 30 seconds"); the server's last reply line is
+// in outputs.lastReply. Never throws.
 Outcome CddbLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& outputs);
 
 // Puts a successful lookup's outputs into the CD information: title, artist, DGENRE as

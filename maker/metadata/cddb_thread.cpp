@@ -23,14 +23,17 @@ void TCDDBThread::Run() {
       status_.AppendLog(UsesMusicBrainz() ? "Getting MusicBrainz info..." : "Getting CDDB info...");
     });
     // The code is what the thread keeps and its windows show.
-    result_ = CddbResultCode(UsesMusicBrainz() ? MusicBrainzLookup(request_, *this, outputs_)
-                                               : CddbLookup(request_, *this, outputs_));
+    const Outcome outcome = UsesMusicBrainz() ? MusicBrainzLookup(request_, *this, outputs_)
+                                              : CddbLookup(request_, *this, outputs_);
+    result_ = CddbResultCode(outcome);
     if (result_ == kCddbOk) {
       Synchronize([this] { status_.CloseWithOk(); });
       return;
     }
+    failureText_ = outcome.Error().Message();
     Synchronize([this] {
-      status_.AppendLog(std::string(CddbResultText(result_)));
+      // What happened in plain words, then the server's own line.
+      status_.AppendLog(failureText_);
       if (!outputs_.lastReply.empty()) status_.AppendLog(outputs_.lastReply);
       status_.SetOkEnabled(true);
       status_.SetCancelEnabled(false);

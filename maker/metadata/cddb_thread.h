@@ -35,6 +35,9 @@ class TCDDBThread : public WorkerThread, private CddbLookupHost {
   TCDDBThread(MainLoop& loop, CddbStatusHost& status, CddbRequest request);
 
   int ResultCode() const { return result_; }
+  // What a failed lookup says to a person (it names the server); empty until the lookup
+  // has failed. Read it after the thread has finished.
+  const std::string& FailureText() const { return failureText_; }
   bool Succeeded() const { return Finished() && result_ == kCddbOk; }
   const CddbOutputs& Outputs() const { return outputs_; }
 
@@ -51,4 +54,5 @@ class TCDDBThread : public WorkerThread, private CddbLookupHost {
   CddbRequest request_;
   CddbOutputs outputs_;
   int result_ = kCddbCancelled;
+  std::string failureText_;
 };

@@ -13,6 +13,7 @@
 
 #include "common/outside_text.h"
 #include "common/version.h"
+#include "maker/metadata/lookup_failure_text.h"
 #include "maker/metadata/metadata_text.h"
 #include "maker/metadata/musicbrainz_reply.h"
 
@@ -98,6 +99,8 @@ class MusicBrainzSession {
 
   Outcome Run();
   bool PastDeadline() const { return std::chrono::steady_clock::now() >= deadline_; }
+  // The system's reason of a failed connection (ECONNREFUSED, ...), 0 when none was given.
+  int OsErrnum() const { return osErrnum_; }
 
  private:
   // The GET; success once a status line and a body within the limit have arrived.
@@ -108,6 +111,7 @@ class MusicBrainzSession {
   CddbLookupHost& host_;
   CddbOutputs& out_;
   std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
+  int osErrnum_ = 0;
 };
 
 Outcome MusicBrainzSession::Fetch(const std::string& url, Transfer& transfer, long& status) {
@@ -177,6 +181,8 @@ Outcome MusicBrainzSession::Fetch(const std::string& url, Transfer& transfer, lo
   curl_multi_remove_handle(multi.get(), c);
   if (transfer.tooLarge) return Fail(CddbFailure(kMusicBrainzReplyTooLarge));
   if (result != CURLE_OK) {
+    long osErrnum = 0;
+    if (curl_easy_getinfo(c, CURLINFO_OS_ERRNO, &osErrnum) == CURLE_OK) osErrnum_ = static_cast<int>(osErrnum);
     out_.lastReply = WithoutControlChars(error[0] != '\0' ? error : curl_easy_strerror(result));
     return Fail(CddbFailure(TransferFailure(result)));
   }
@@ -263,13 +269,22 @@ std::string MusicBrainzLookupUrl(std::string_view server, const MusicBrainzDiscI
 Outcome MusicBrainzLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs& outputs) {
   outputs = CddbOutputs{};
   CddbResult code = kMusicBrainzBadReply;
+  LookupFailureFacts facts;
+  facts.server = request.musicBrainzServer;
   try {
+    facts.host = LookupServerHost(request.musicBrainzServer);
+    facts.proxy = !request.socksProxy.empty() ? request.socksProxy : request.httpProxy;
     MusicBrainzSession session(request, host, outputs);
     const Outcome result = session.Run();
     if (result) return result;
     code = result.Error().CaseOr(kMusicBrainzBadReply);
+    const bool pastDeadline = session.PastDeadline();
     if (host.CddbCancelRequested()) code = kCddbCancelled;
-    else if (code != kMusicBrainzReplyTooLarge && session.PastDeadline()) code = kMusicBrainzTimedOut;
+    else if (code != kMusicBrainzReplyTooLarge && pastDeadline) code = kMusicBrainzTimedOut;
+    facts.waitLimit = pastDeadline ? request.deadline : request.timeout;
+    facts.errnum = session.OsErrnum();
+    if (code == kMusicBrainzTransferFailed) facts.detail = outputs.lastReply;
+    return Fail(CddbFailure(code, request.musicBrainzServer, LookupFailureText(code, facts)));
   } catch (const std::exception&) {
     // Only allocation can throw here (the parser reports bad JSON without throwing).
   }

@@ -146,8 +146,10 @@ Expected<TcpConnection> TcpConnection::ConnectViaSocks4(
   }
   auto reply = connection.ReceiveExactly(8);
   if (!reply && reply.Error().Is(TcpFault::Aborted)) return Fail(TcpFailure(TcpFault::Aborted, through));
-  if (!reply || static_cast<unsigned char>(reply.Value()[1]) != 90) {
-    return Fail(TcpFailure(TcpFault::ConnectFailed, through));
+  // A silent proxy is a time limit; a reply other than 90 (granted) a refusal.
+  if (!reply) return Fail(TcpFailure(TcpFault::ConnectFailed, through, reply.Error().errnum));
+  if (static_cast<unsigned char>(reply.Value()[1]) != 90) {
+    return Fail(TcpFailure(TcpFault::ConnectFailed, through, ECONNREFUSED));
   }
   return connection;
 }
@@ -174,7 +176,8 @@ Outcome TcpConnection::SendAll(std::string_view bytes) {
 
 Error TcpConnection::FillError() const {
   if (aborted_) return TcpFailure(TcpFault::Aborted);
-  return TcpFailure(closed_ ? TcpFault::Closed : TcpFault::ReceiveFailed);
+  if (closed_) return TcpFailure(TcpFault::Closed);
+  return TcpFailure(TcpFault::ReceiveFailed, {}, timedOut_ ? ETIMEDOUT : 0);
 }
 
 bool TcpConnection::Fill() {
@@ -187,6 +190,7 @@ bool TcpConnection::Fill() {
   for (;;) {
     const int ready = PollOne(fd_.Get(), POLLIN, timeout_, deadline_, abort_);
     if (ready == kPollAborted) aborted_ = true;
+    if (ready == 0) timedOut_ = true;
     if (ready <= 0) return false;
     const ssize_t got = ::recv(fd_.Get(), chunk, sizeof chunk, 0);
     if (got > 0) {

@@ -22,7 +22,7 @@ enum class TcpFault {
   Unresolved,     // the host name or address could not be resolved
   ConnectFailed,  // refused, unreachable, timed out, or the proxy refused
   SendFailed,
-  ReceiveFailed,  // error or time limit
+  ReceiveFailed,  // error or time limit (errnum ETIMEDOUT)
   Closed,         // the peer closed the connection before a whole line came
   Aborted,        // the abort check asked to stop while waiting
 };
@@ -87,4 +87,5 @@ class TcpConnection {
   std::size_t bufferPos_ = 0;
   bool closed_ = false;
   bool aborted_ = false;
+  bool timedOut_ = false;
 };

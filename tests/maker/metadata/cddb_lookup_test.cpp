@@ -185,35 +185,41 @@ TEST(CddbLookup, EachServerFailureHasItsCode) {
     std::string reply;
     int expected;
     const char* lastReply;  // empty: not checked
+    std::string text;       // what the failure says to a person
   };
+  const std::string late = "127.0.0.1 did not answer within 1 second";
   const Case cases[] = {
-      {"greeting 200", false, &CddbScript::greeting, "200 wrong\r\n", kCddbConnectError, "200 wrong"},
-      {"silent greeting", false, &CddbScript::greeting, stall, kCddbNoConnectReply, ""},
-      {"hello refused", false, &CddbScript::helloReply, "431 no\r\n", kCddbLogInError, "431 no"},
+      {"greeting 200", false, &CddbScript::greeting, "200 wrong\r\n", kCddbConnectError, "200 wrong",
+       "127.0.0.1 does not take connections now"},
+      {"silent greeting", false, &CddbScript::greeting, stall, kCddbNoConnectReply, "", late},
+      {"hello refused", false, &CddbScript::helloReply, "431 no\r\n", kCddbLogInError, "431 no",
+       "127.0.0.1 refused the log-in"},
       {"silent hello", false, &CddbScript::helloReply, stall, kCddbNoLogInReply,
-       "201 test.local CDDBP server v1.5 ready"},
+       "201 test.local CDDBP server v1.5 ready", late},
       {"no match", false, &CddbScript::queryReply, "202 No match for disc ID 06019002.\r\n",
-       kCddbQueryError, "202 No match for disc ID 06019002."},
-      {"silent proto", false, &CddbScript::protoReply, stall, kCddbNoLogInReply, "200 Hello and welcome"},
+       kCddbNoMatch, "202 No match for disc ID 06019002.", "No match for this disc on 127.0.0.1"},
+      {"silent proto", false, &CddbScript::protoReply, stall, kCddbNoLogInReply, "200 Hello and welcome", late},
       {"silent query", false, &CddbScript::queryReply, stall, kCddbNoQueryReply,
-       "201 OK, CDDB protocol level now: 6"},
+       "201 OK, CDDB protocol level now: 6", late},
       {"210 without list", false, &CddbScript::queryReply, "210 x\r\n" + stall, kCddbNoQueryReply,
-       "210 x"},
-      {"malformed match", false, &CddbScript::queryReply, "200 rock\r\n", kCddbQueryError, "200 rock"},
+       "210 x", late},
+      {"malformed match", false, &CddbScript::queryReply, "200 rock\r\n", kCddbQueryError, "200 rock",
+       "127.0.0.1 could not answer the query for this disc"},
       {"211 without list", false, &CddbScript::queryReply, "211 x\r\n" + stall, kCddbNoQueryReply,
-       "211 x"},
+       "211 x", late},
       {"read refused", false, &CddbScript::readReply, "401 not found\r\n", kCddbReadError,
-       "401 not found"},
+       "401 not found", "127.0.0.1 could not send the entry of this disc"},
       {"silent read", false, &CddbScript::readReply, stall, kCddbNoReadReply,
-       "200 rock 06019002 Some Artist / Some Album"},
+       "200 rock 06019002 Some Artist / Some Album", late},
       {"entry cut off", false, &CddbScript::readReply, "210 rock 06019002\r\nTTITLE0=A\r\n",
-       kCddbCannotReadInfo, "TTITLE0=A"},
+       kCddbCannotReadInfo, "TTITLE0=A", late},
       {"http 404", true, &CddbScript::httpStatus, "HTTP/1.0 404 Not Found\r\n\r\n", kCddbQueryError,
-       "HTTP/1.0 404 Not Found"},
-      {"http no match", true, &CddbScript::queryReply, "202 No match\r\n", kCddbQueryError,
-       "202 No match"},
-      {"http silent read", true, &CddbScript::readReply, stall, kCddbNoReadReply, ""},
-      {"http read refused", true, &CddbScript::readReply, "402 no\r\n", kCddbReadError, "402 no"},
+       "HTTP/1.0 404 Not Found", "127.0.0.1 could not answer the query for this disc"},
+      {"http no match", true, &CddbScript::queryReply, "202 No match\r\n", kCddbNoMatch,
+       "202 No match", "No match for this disc on 127.0.0.1"},
+      {"http silent read", true, &CddbScript::readReply, stall, kCddbNoReadReply, "", late},
+      {"http read refused", true, &CddbScript::readReply, "402 no\r\n", kCddbReadError, "402 no",
+       "127.0.0.1 could not send the entry of this disc"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -225,8 +231,12 @@ TEST(CddbLookup, EachServerFailureHasItsCode) {
     RecordingHost host;
     CddbOutputs out;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(CddbResultCode(CddbLookup(request, host, out)), c.expected);
+    const Outcome outcome = CddbLookup(request, host, out);
+    EXPECT_EQ(CddbResultCode(outcome), c.expected);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    if (!outcome) {
+      EXPECT_EQ(outcome.Error().Message(), c.text);
+    }
     if (c.lastReply[0] != '\0') {
       EXPECT_EQ(out.lastReply, c.lastReply);
     }
@@ -307,7 +317,7 @@ TEST(CddbLookup, ControlCharactersOfTheReplyNeverReachTheOutputs) {
   CddbScript refusing = GoodScript();
   refusing.queryReply = "202 No\x1b[2J match\r\n";
   LoopbackServer refusingServer(CddbpHandler(refusing));
-  ASSERT_EQ(CddbResultCode(CddbLookup(Request(Url(false, refusingServer)), host, out)), kCddbQueryError);
+  ASSERT_EQ(CddbResultCode(CddbLookup(Request(Url(false, refusingServer)), host, out)), kCddbNoMatch);
   EXPECT_EQ(out.lastReply, "202 No[2J match");
 }
 
@@ -321,17 +331,24 @@ TEST(CddbLookup, AddressAndConnectFailuresHaveTheirCodes) {
   struct Case {
     std::string server, socks;
     int expected;
+    std::string text;  // what the failure says to a person
     DiscLayout disc = DiscLayout{2, {0, 15000, 30000}};
   };
+  const std::string refusing = Local(refusingProxy.Port());
+  const std::string silent = Local(silentProxy.Port());
   const Case cases[] = {
-      {"ftp://127.0.0.1:1", "", kCddbInvalidServerUrl},
-      {"cddbp://999.0.0.1:888", "", kCddbNoServerAddress},
-      {"cddbp://127.0.0.1:888", "300.0.0.1", kCddbNoServerAddress},
-      {"cddbp://" + Local(FreeLoopbackPort()), "", kCddbCannotConnect},
-      {"http://" + Local(unanswering.Port()), "", kCddbCannotConnect},
-      {"cddbp://127.0.0.1:888", Local(refusingProxy.Port()), kCddbCannotConnect},
-      {"cddbp://127.0.0.1:888", Local(silentProxy.Port()), kCddbCannotConnect},
-      {"cddbp://127.0.0.1:888", "", kCddbInvalidTrackTable, DiscLayout{2, {0, 100}}},
+      {"ftp://127.0.0.1:1", "", kCddbInvalidServerUrl, "\"ftp://127.0.0.1:1\" is no server address this lookup can use"},
+      {"cddbp://999.0.0.1:888", "", kCddbNoServerAddress, "Cannot reach 999.0.0.1: its address was not found"},
+      {"cddbp://127.0.0.1:888", "300.0.0.1", kCddbNoServerAddress,
+       "Cannot reach 127.0.0.1 through the proxy 300.0.0.1: its address was not found"},
+      {"cddbp://" + Local(FreeLoopbackPort()), "", kCddbCannotConnect, "Cannot reach 127.0.0.1: connection refused"},
+      {"http://" + Local(unanswering.Port()), "", kCddbCannotConnect, "127.0.0.1 did not answer within 1 second"},
+      {"cddbp://127.0.0.1:888", refusing, kCddbCannotConnect,
+       "Cannot reach 127.0.0.1 through the proxy " + refusing + ": connection refused"},
+      {"cddbp://127.0.0.1:888", silent, kCddbCannotConnect,
+       "Cannot reach 127.0.0.1 through the proxy " + silent + ": no answer within 1 second"},
+      {"cddbp://127.0.0.1:888", "", kCddbInvalidTrackTable, "This disc has no table of contents that can be looked up",
+       DiscLayout{2, {0, 100}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.server + " socks " + c.socks);
@@ -343,7 +360,11 @@ TEST(CddbLookup, AddressAndConnectFailuresHaveTheirCodes) {
     CddbOutputs out;
     out.title = out.trackNames = "old\n";
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(CddbResultCode(CddbLookup(request, host, out)), c.expected);
+    const Outcome outcome = CddbLookup(request, host, out);
+    EXPECT_EQ(CddbResultCode(outcome), c.expected);
+    if (!outcome) {
+      EXPECT_EQ(outcome.Error().Message(), c.text);
+    }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(out.title + out.trackNames, "");
   }
@@ -573,14 +594,18 @@ TEST(CddbLookup, FailuresAreErrorsWithTheirCodeTextAndServer) {
   ASSERT_FALSE(invalid);
   EXPECT_TRUE(invalid.Error().Is(kCddbInvalidServerUrl));
   EXPECT_EQ(invalid.Error().category, ErrorCategory::Usage);
-  EXPECT_EQ(invalid.Error().Message(), CddbResultText(kCddbInvalidServerUrl));
+  EXPECT_EQ(invalid.Error().Message(), "\"gopher://x\" is no server address this lookup can use");
   EXPECT_EQ(invalid.Error().subject, "gopher://x");
   const std::string closed = "cddbp://" + Local(FreeLoopbackPort());
   const Outcome unreachable = CddbLookup(Request(closed), host, out);
   ASSERT_FALSE(unreachable);
   EXPECT_EQ(CddbResultCode(unreachable), kCddbCannotConnect);
   EXPECT_EQ(unreachable.Error().category, ErrorCategory::Network);
-  EXPECT_EQ(unreachable.Error().Message(), "Cannot connect");
+  EXPECT_EQ(unreachable.Error().Message(), "Cannot reach 127.0.0.1: connection refused");
   EXPECT_EQ(unreachable.Error().subject, closed);
+  // The host is named as the settings give it, not as the address it was resolved to.
+  const Outcome named = CddbLookup(Request("cddbp://localhost:" + std::to_string(FreeLoopbackPort())), host, out);
+  ASSERT_FALSE(named);
+  EXPECT_EQ(named.Error().Message(), "Cannot reach localhost: connection refused");
   EXPECT_EQ(CddbResultCode(Done{}), kCddbOk);
 }

@@ -91,13 +91,13 @@ TEST(CddbThread, MusicBrainzSourceRunsTheWebLookupWithItsOwnLog) {
   RunToEnd(loop, lookup);
   EXPECT_FALSE(failed.closedWithOk);
   ASSERT_GE(failed.log.size(), 2u);
-  EXPECT_EQ(failed.log[failed.log.size() - 2], "No release matches this disc");
+  EXPECT_EQ(failed.log[failed.log.size() - 2], "No match for this disc on 127.0.0.1");
   EXPECT_EQ(failed.log.back(), "HTTP/1.1 404 Not Found: Not Found");
   EXPECT_TRUE(failed.okEnabled);
 }
 
-// Catches: a failed (refused or silent) lookup reported without its text and the server's
-// line, a silent server keeping the thread and the modal window alive past the time limit,
+// Catches: a failed (refused or silent) lookup reported without its plain words naming
+// the server and the server's line, a silent server keeping the thread and the modal window alive past the time limit,
 // the window left without a way to close, or the failure offered as a success to apply.
 TEST(CddbThread, FailureLogsResultAndServerLineAndEnablesOk) {
   struct Case {
@@ -107,10 +107,10 @@ TEST(CddbThread, FailureLogsResultAndServerLineAndEnablesOk) {
     std::vector<std::string> logEnd;
   };
   const Case cases[] = {
-      {&CddbScript::queryReply, "202 No match for disc ID 06019002.\r\n", kCddbQueryError,
-       {"Query error", "202 No match for disc ID 06019002."}},
+      {&CddbScript::queryReply, "202 No match for disc ID 06019002.\r\n", kCddbNoMatch,
+       {"No match for this disc on 127.0.0.1", "202 No match for disc ID 06019002."}},
       {&CddbScript::greeting, std::string(kStall), kCddbNoConnectReply,
-       {"Cannot get connect reply"}},
+       {"127.0.0.1 did not answer within 1 second"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.code);
@@ -124,6 +124,7 @@ TEST(CddbThread, FailureLogsResultAndServerLineAndEnablesOk) {
     EXPECT_FALSE(window.closedWithOk);
     EXPECT_FALSE(thread.Succeeded());
     EXPECT_EQ(thread.ResultCode(), c.code);
+    EXPECT_EQ(thread.FailureText(), c.logEnd.front());
     ASSERT_GE(window.log.size(), c.logEnd.size());
     EXPECT_EQ(std::vector<std::string>(window.log.end() - c.logEnd.size(), window.log.end()),
               c.logEnd);

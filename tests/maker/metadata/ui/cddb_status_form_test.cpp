@@ -175,14 +175,16 @@ struct FailingServer {
   QStringList logEnd;        // the last lines of the status log
 };
 
-// Catches: a failure not told in the status log (with the server's own line), OK left
+// Catches: a failure not told in the status log in plain words naming the server (with
+// the server's own line after them), OK left
 // disabled or Cancel left enabled after it, the log of an earlier lookup still shown, or
 // a failed lookup clearing what the user typed.
 TEST_F(CddbFromWindowTest, FailingServerIsShownInTheLogAndChangesNothing) {
   const FailingServer cases[] = {
-      {"nobody listening", false, "", {"Connecting to the CDDB server...", "Cannot connect"}},
+      {"nobody listening", false, "",
+       {"Connecting to the CDDB server...", "Cannot reach 127.0.0.1: connection refused"}},
       {"no match", true, "202 No match for disc ID 06019002.\r\n",
-       {"Querying the CDDB server...", "Query error", "202 No match for disc ID 06019002."}},
+       {"Querying the CDDB server...", "No match for this disc on 127.0.0.1", "202 No match for disc ID 06019002."}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
