@@ -20,9 +20,12 @@ inline constexpr std::size_t kCdArtistChars = 127;
 inline constexpr std::size_t kCdGenreChars = 63;
 inline constexpr std::size_t kCdYearChars = 15;
 
-// The year edit's initial text: it stands for "year not known" and is never written into
-// a file name or an ID3v2 tag.
+// The year edit's greyed placeholder: it stands for "year not known". Typed as a value it
+// means the same, and is never written into a file name or a tag.
 inline constexpr std::string_view kUnknownYear = "YYYY";
+// The genre edit's greyed placeholder: what a person might type; an empty genre stays
+// empty in the tags and names.
+inline constexpr std::string_view kGenrePlaceholder = "Pop";
 
 
 // Where "Load Info" takes the disc's names from: a CDDB server or the MusicBrainz web
@@ -36,8 +39,8 @@ enum class MetadataSource { Cddb, MusicBrainz };
 struct CdInfo {
   std::string title;
   std::string artist;
-  std::string year = std::string(kUnknownYear);
-  std::string genre = "Pop";
+  std::string year;   // empty: not known
+  std::string genre;  // empty: not known
   // trackNames[i] is the name of track i + 1; missing or empty entries mean "no name".
   std::vector<std::string> trackNames;
 

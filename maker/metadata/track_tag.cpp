@@ -21,7 +21,7 @@ TrackTagFields MakeTrackTagFields(const CdInfo& info, int track, std::string_vie
   fields.title = CutUtf8Chars(TrackTitle(track, trackName), kTagTextChars);
   fields.artist = CutUtf8Chars(info.artist, kTagTextChars);
   fields.album = CutUtf8Chars(info.title, kTagTextChars);
-  fields.year = CutUtf8Chars(info.year, kTagYearChars);
+  fields.year = CutUtf8Chars(info.KnownYear(), kTagYearChars);
   return fields;
 }
 

@@ -15,6 +15,7 @@
 #include "maker/metadata/cddb_lookup.h"
 #include "maker/metadata/disc_id.h"
 #include "maker/metadata/ui/cddb_status_form.h"
+#include "maker/metadata/ui/track_name_delegate.h"
 #include "maker/metadata/ui/track_name_form.h"
 #include "maker/settings/ui/translate_form.h"
 
@@ -37,7 +38,7 @@ TCDInfoForm::TCDInfoForm(SettingsTable& settings, MainLoop& loop, QWidget* paren
   GenreLabel = new QLabel(QStringLiteral("&Genre:"), CDInfoPanel);
   TitleEdit = new QLineEdit(CDInfoPanel);
   ArtistEdit = new QLineEdit(CDInfoPanel);
-  YearEdit = new QLineEdit(QStringLiteral("YYYY"), CDInfoPanel);
+  YearEdit = new QLineEdit(CDInfoPanel);
   GenreComboBox = new QComboBox(CDInfoPanel);
   TracksListBox = new QListWidget(this);
   TempTracksListBox = new QListWidget(this);
@@ -75,7 +76,10 @@ TCDInfoForm::TCDInfoForm(SettingsTable& settings, MainLoop& loop, QWidget* paren
   GenreComboBox->setInsertPolicy(QComboBox::NoInsert);
   for (std::string_view genre : CdGenreList()) GenreComboBox->addItem(Q(genre));
   GenreComboBox->lineEdit()->setMaxLength(static_cast<int>(kCdGenreChars));
-  GenreComboBox->setCurrentText(QStringLiteral("Pop"));
+  // Greyed examples, not values: an empty year or genre stays empty in tags and names.
+  GenreComboBox->setCurrentText(QString());
+  GenreComboBox->lineEdit()->setPlaceholderText(Q(kGenrePlaceholder));
+  YearEdit->setPlaceholderText(Q(kUnknownYear));
   CDDBServerComboBox->setEditable(true);
   CDDBServerComboBox->setInsertPolicy(QComboBox::NoInsert);
   for (std::string_view server : CddbServerList()) CDDBServerComboBox->addItem(Q(server));
@@ -87,9 +91,12 @@ TCDInfoForm::TCDInfoForm(SettingsTable& settings, MainLoop& loop, QWidget* paren
   HttpProxyEdit->setPlaceholderText(QStringLiteral("host:port"));
   SocksProxyEdit->setPlaceholderText(QStringLiteral("host:port"));
 
-  // A row never named reads " 01": the tab comes with a name.
-  for (int track = 1; track <= kCdMaxTracks; ++track) TracksListBox->addItem(QString::asprintf(" %02i", track));
+  // One row per track of the disc (SetTracks). A name is edited in place (double-click,
+  // F2) or through the prompt (Enter, the event filter).
   TracksListBox->setSelectionMode(QAbstractItemView::SingleSelection);
+  trackNameDelegate_ = new TrackNameDelegate(TracksListBox);
+  TracksListBox->setItemDelegate(trackNameDelegate_);
+  TracksListBox->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
   TracksListBox->installEventFilter(this);
   TempTracksListBox->hide();
 
@@ -147,7 +154,6 @@ TCDInfoForm::TCDInfoForm(SettingsTable& settings, MainLoop& loop, QWidget* paren
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
   connect(LoadFromCDDBButton, &QPushButton::clicked, this, &TCDInfoForm::LoadFromCDDBButtonClick);
-  connect(TracksListBox, &QListWidget::itemDoubleClicked, this, [this] { EditSelectedTrackName(); });
   connect(CDDBServerComboBox, &QComboBox::currentTextChanged, this, [this] { UpdateControls(); });
   connect(LookupSourceComboBox, &QComboBox::currentIndexChanged, this, [this] { UpdateControls(); });
   for (QCheckBox* box : {UseHttpProxyCheckBox, UseSocksProxyCheckBox, UseFileNameFormatCheckBox})
@@ -190,6 +196,14 @@ void TCDInfoForm::SetTracks(const TrackTable& tracks, const std::string& drive) 
   tracks_ = tracks;
   const DiscFields shown{CdInfoSnapshot::Take(Info()), discTextFill_};
   const DiscFields fields = discSession_.SwitchTo(drive, DiscLayoutFromTrackTable(tracks), shown);
+  // One row per track of this disc; a row never named reads " 01" (the tab comes with a
+  // name).
+  const int rows = std::clamp(tracks.trackCount, 0, kCdMaxTracks);
+  while (TracksListBox->count() > rows) delete TracksListBox->takeItem(TracksListBox->count() - 1);
+  while (TracksListBox->count() < rows) {
+    auto* item = new QListWidgetItem(QString::asprintf(" %02i", TracksListBox->count() + 1), TracksListBox);
+    item->setFlags(item->flags() | Qt::ItemIsEditable);
+  }
   ShowDiscFields(fields.fields);
   discTextFill_ = fields.discTextFill;
 }
@@ -328,8 +342,10 @@ bool TCDInfoForm::eventFilter(QObject* watched, QEvent* event) {
   if (watched == TracksListBox && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-      EditSelectedTrackName();
-      return true;  // Enter in the list edits the row; it does not close the window
+      // Enter in the list edits the row through the prompt; the Enter that ends an edit in
+      // place comes here after the editor took it. Neither closes the window.
+      if (!trackNameDelegate_->Editing()) EditSelectedTrackName();
+      return true;
     }
   }
   return QDialog::eventFilter(watched, event);

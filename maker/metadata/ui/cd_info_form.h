@@ -1,9 +1,9 @@
 // TCDInfoForm: the CD information window. It holds the disc title, artist, year, genre
-// and one name per track of the disc in the drive, with the CDDB server and proxy
-// choices, the lookup source (CDDB or MusicBrainz), the output naming choice and the ID3
-// choice. It is created once and shown
-// modally on demand; Cancel (or closing it any other way) brings back the disc fields
-// as they were when it was shown and leaves the settings alone.
+// and one name per track of the disc in the drive (one row per track, the name edited in
+// place or through the prompt), with the CDDB server and proxy choices, the lookup source
+// (CDDB or MusicBrainz), the output naming choice and the ID3 choice. It is created once
+// and shown modally on demand; Cancel (or closing it any other way) brings back the disc
+// fields as they were when it was shown and leaves the settings alone.
 #pragma once
 
 #include <QCheckBox>
@@ -28,6 +28,7 @@
 class MainLoop;
 class TTrackNameForm;
 class TCDDBStatusForm;
+class TrackNameDelegate;
 
 class TCDInfoForm : public QDialog {
   Q_OBJECT
@@ -96,7 +97,8 @@ class TCDInfoForm : public QDialog {
   TTrackNameForm* TrackNameForm() const { return trackNameForm_; }
   TCDDBStatusForm* CddbStatusForm() const { return cddbStatusForm_; }
 
-  // Edits the selected row's name through the prompt (double-click, Enter in the list).
+  // Edits the selected row's name through the prompt (Enter in the list; a double-click
+  // or F2 edits it in place).
   void EditSelectedTrackName();
   // Runs a lookup (CDDB or MusicBrainz, as chosen) for the disc behind the status window
   // and takes its results.
@@ -123,5 +125,6 @@ class TCDInfoForm : public QDialog {
   DiscTextFill discTextFill_;  // what the last disc's own text put into the fields
   DiscInfoSession discSession_;  // the disc fields of each disc shown before
   TTrackNameForm* trackNameForm_;
+  TrackNameDelegate* trackNameDelegate_;  // owned by TracksListBox
   TCDDBStatusForm* cddbStatusForm_;
 };

@@ -32,8 +32,8 @@ TEST(TrackTag, TextsAreCutToFieldLimitsOnCharacterBoundaries) {
   EXPECT_EQ(fields.title.size(), 58u);
 }
 
-// Catches: the ID3v2 tag cut like the ID3v1 record, a placeholder year written, the
-// track number without the disc's track count, or the genre left out.
+// Catches: the ID3v2 tag cut like the ID3v1 record, a placeholder year written (in either
+// tag), the track number without the disc's track count, or the genre left out.
 TEST(TrackTag, Id3v2UpdateHoldsWholeTextsTrackOfCountAndGenre) {
   CdInfo info;
   info.artist = std::string(40, 'a');
@@ -46,7 +46,10 @@ TEST(TrackTag, Id3v2UpdateHoldsWholeTextsTrackOfCountAndGenre) {
   EXPECT_EQ(update.trackNumber, "3/12");
   EXPECT_EQ(update.genre, "J-Pop");
   ASSERT_TRUE(update.year);
-  EXPECT_EQ(*update.year, "");  // "YYYY": the frame is left out
+  EXPECT_EQ(*update.year, "");  // not known: the frame is left out
+  info.year = "YYYY";
+  EXPECT_EQ(*MakeTrackId3v2Update(info, 3, 12, "").year, "");
+  EXPECT_EQ(MakeTrackTagFields(info, 3, "").year, "") << "the placeholder is no year of the ID3v1 record";
   info.year = "1997";
   EXPECT_EQ(*MakeTrackId3v2Update(info, 3, 12, "").year, "1997");
   EXPECT_EQ(*MakeTrackId3v2Update(info, 3, 12, "").title, "Track03");

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include "common/ui/qt_main_loop.h"
 #include "maker/metadata/ui/track_name_form.h"
@@ -14,9 +17,19 @@
 
 namespace {
 
+// A disc of `tracks` tracks of one minute each.
+TrackTable Disc(int tracks) {
+  TrackTable table;
+  table.audio = 1;
+  table.trackCount = tracks;
+  for (int track = 1; track <= tracks + 1; ++track) table.start[track] = (track - 1) * 4500;
+  for (int track = 1; track <= tracks; ++track) table.length[track] = 4500;
+  return table;
+}
+
 class CdInfoFormTest : public ::testing::Test {
  protected:
-  CdInfoFormTest() : form(settings, loop) {}
+  CdInfoFormTest() : form(settings, loop) { form.SetTracks(Disc(8), "/dev/sr0"); }
 
   // Renames row `track` through the prompt, as a double-click and typing would.
   void RenameThroughPrompt(int track, const QString& name) {
@@ -117,8 +130,8 @@ TEST_F(CdInfoFormTest, OkKeepsEditsInTheRowsAndStoresTheChoices) {
   EXPECT_EQ(form.TrackRowText(1), " 02\tSecond Song");
   EXPECT_EQ(form.TrackRowText(4), " 05\tFifth: A/B");
   EXPECT_EQ(CdTrackRowName(form.TrackRowText(3)), "");
-  EXPECT_EQ(form.TrackRowText(98), " 99");
-  EXPECT_EQ(form.TrackRowText(99), "");
+  EXPECT_EQ(form.TrackRowText(7), " 08");
+  EXPECT_EQ(form.TrackRowText(8), "") << "one row per track of the disc";
   const CdInfo info = form.Info();
   EXPECT_EQ(info.title, "Album");
   EXPECT_EQ(info.artist, "Artist");
@@ -147,14 +160,80 @@ TEST_F(CdInfoFormTest, OkKeepsEditsInTheRowsAndStoresTheChoices) {
   EXPECT_EQ(form.TrackRowText(1), " 02\tSecond Song");
 }
 
+// Catches: a double-click or F2 that does not edit the row's name in place (or edits the
+// number and tab with it), an in-place edit reaching the wrong row or keeping a line
+// break, Escape in the editor changing the row, and a double-click that opens the prompt.
+TEST_F(CdInfoFormTest, TrackNamesAreEditedInPlace) {
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  SetRow(7, "Seven");
+  auto editor = [this]() -> QLineEdit* {
+    QLineEdit* edit = nullptr;
+    (void)QTest::qWaitFor([&] {
+      edit = form.TracksListBox->viewport()->findChild<QLineEdit*>();
+      return edit != nullptr && edit->isVisible();
+    }, 2000);
+    return edit;
+  };
+  // A prompt that comes is recorded and closed, so that the test goes on.
+  bool prompted = false;
+  QTimer guard;
+  guard.setInterval(20);
+  QObject::connect(&guard, &QTimer::timeout, [this, &prompted] {
+    if (!form.TrackNameForm()->isVisible()) return;
+    prompted = true;
+    form.TrackNameForm()->reject();
+  });
+  guard.start();
+  const QRect rect = form.TracksListBox->visualItemRect(form.TracksListBox->item(6));
+  QTest::mouseClick(form.TracksListBox->viewport(), Qt::LeftButton, {}, rect.center());
+  QTest::mouseDClick(form.TracksListBox->viewport(), Qt::LeftButton, {}, rect.center());
+  QLineEdit* edit = editor();
+  ASSERT_NE(edit, nullptr) << "a double-click did not open the editor in place";
+  EXPECT_EQ(edit->text(), "Seven");
+  EXPECT_EQ(edit->selectedText(), "Seven");
+  edit->setText("Seventh/Heaven");
+  QTest::keyClick(edit, Qt::Key_Return);
+  QApplication::processEvents();  // the editor hands its text over once it has the key
+  EXPECT_EQ(form.TrackRowText(6), " 07\tSeventh/Heaven");
+  EXPECT_FALSE(prompted) << "a double-click or the Enter that ends the edit opened the prompt";
+  EXPECT_TRUE(form.isVisible()) << "the Enter that ends the edit closed the window";
+
+  // F2 on the selected row; a pasted line break becomes a blank.
+  form.TracksListBox->setCurrentRow(2);
+  form.TracksListBox->setFocus();
+  QTest::keyClick(form.TracksListBox, Qt::Key_F2);
+  edit = editor();
+  ASSERT_NE(edit, nullptr) << "F2 did not open the editor in place";
+  EXPECT_EQ(edit->text(), "");
+  edit->setText("Line\nBreak");
+  QTest::keyClick(edit, Qt::Key_Return);
+  QApplication::processEvents();  // the editor hands its text over once it has the key
+  EXPECT_EQ(form.TrackRowText(2), " 03\tLine Break");
+  EXPECT_EQ(form.Info().TrackName(3), "Line Break");
+
+  // Escape leaves the row as it was.
+  form.TracksListBox->setCurrentRow(2);
+  QTest::keyClick(form.TracksListBox, Qt::Key_F2);
+  edit = editor();
+  ASSERT_NE(edit, nullptr);
+  edit->setText("Dropped");
+  QTest::keyClick(edit, Qt::Key_Escape);
+  QApplication::processEvents();
+  EXPECT_EQ(form.TrackRowText(2), " 03\tLine Break");
+  EXPECT_TRUE(form.isVisible());
+  form.hide();
+}
+
 // Catches: a prompt without the row's number or current name, a rename reaching the wrong
-// row, Cancel in the prompt changing the row, Enter in the list closing the window, or a
-// prompt opened with no row selected.
-TEST_F(CdInfoFormTest, TrackNamesAreEditedThroughThePrompt) {
+// row, Cancel in the prompt changing the row, Enter in the list closing the window (or
+// not asking), or a prompt opened with no row selected.
+TEST_F(CdInfoFormTest, EnterInTheListEditsTheNameThroughThePrompt) {
   form.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
   SetRow(7, "Seven");
   form.TracksListBox->setCurrentRow(6);
+  form.TracksListBox->setFocus();
   QString label, startText;
   OnModal<TTrackNameForm>([&label, &startText](TTrackNameForm* prompt) {
     label = prompt->TrackNameLabel->text();
@@ -162,16 +241,13 @@ TEST_F(CdInfoFormTest, TrackNamesAreEditedThroughThePrompt) {
     prompt->TrackNameEdit->setText("Seventh/Heaven");
     QTest::keyClick(prompt->TrackNameEdit, Qt::Key_Return);
   });
-  const QRect rect = form.TracksListBox->visualItemRect(form.TracksListBox->item(6));
-  QTest::mouseClick(form.TracksListBox->viewport(), Qt::LeftButton, {}, rect.center());
-  QTest::mouseDClick(form.TracksListBox->viewport(), Qt::LeftButton, {}, rect.center());
+  QTest::keyClick(form.TracksListBox, Qt::Key_Return);
   EXPECT_EQ(label, "Enter name for track 07:");
   EXPECT_EQ(startText, "Seven");
   EXPECT_EQ(form.TrackRowText(6), " 07\tSeventh/Heaven");
   EXPECT_EQ(form.TrackNameForm()->pos(), form.frameGeometry().topLeft() + QPoint(20, 20));
 
-  // Enter in the list opens the prompt for the selected row; its Cancel changes nothing,
-  // and the CD window stays open.
+  // The prompt's Cancel changes nothing, and the CD window stays open.
   form.TracksListBox->setCurrentRow(6);
   form.TracksListBox->setFocus();
   bool asked = false;
@@ -244,14 +320,26 @@ TEST_F(CdInfoFormTest, ProxyAndPatternEditsFollowServerAndCheckBoxes) {
   }
 }
 
-// Catches: a genre typed outside the list lost or added to the list, or the window not
-// starting at "Pop" and "YYYY" with the 111 genres and the 5 servers.
+// Catches: a genre typed outside the list lost or added to the list; the window not
+// starting empty with "YYYY" and "Pop" as greyed placeholders (not values that reach the
+// tags and names), the 111 genres and the 5 servers; or a track list with rows beyond the
+// disc's tracks.
 TEST_F(CdInfoFormTest, StartsWithDefaultsAndTakesAnyGenreText) {
-  EXPECT_EQ(form.GenreComboBox->currentText(), "Pop");
-  EXPECT_EQ(form.YearEdit->text(), "YYYY");
+  EXPECT_EQ(form.GenreComboBox->currentText(), "");
+  EXPECT_EQ(form.GenreComboBox->lineEdit()->placeholderText(), "Pop");
+  EXPECT_EQ(form.YearEdit->text(), "");
+  EXPECT_EQ(form.YearEdit->placeholderText(), "YYYY");
+  EXPECT_EQ(form.Info().year, "");
+  EXPECT_EQ(form.Info().genre, "");
   EXPECT_EQ(form.GenreComboBox->count(), 111);
   EXPECT_EQ(form.CDDBServerComboBox->count(), 5);
-  EXPECT_EQ(form.TracksListBox->count(), 99);
+  EXPECT_EQ(form.TracksListBox->count(), 8);
+  form.SetTracks(Disc(3), "/dev/sr0");
+  EXPECT_EQ(form.TracksListBox->count(), 3);
+  EXPECT_EQ(form.TrackRowText(2), " 03");
+  form.SetTracks(TrackTable{}, "/dev/sr0");
+  EXPECT_EQ(form.TracksListBox->count(), 0);
+  form.SetTracks(Disc(8), "/dev/sr0");
   form.show();
   form.GenreComboBox->lineEdit()->clear();
   QTest::keyClicks(form.GenreComboBox->lineEdit(), "Krautrock");
@@ -296,7 +384,7 @@ TEST_F(CdInfoFormTest, TranslatesItselfFromItsSectionOfTheLanguageFile) {
   EXPECT_EQ(form.TitleEdit->text(), "Typed");
   EXPECT_EQ(form.TitleEdit->toolTip(), "Titel der CD eingeben");
   EXPECT_EQ(form.TracksListBox->toolTip(), "Doppelklick benennt den Titel");
-  EXPECT_EQ(form.TracksListBox->count(), 99);
+  EXPECT_EQ(form.TracksListBox->count(), 8);
   EXPECT_EQ(form.TrackRowText(0), " 01");
   EXPECT_EQ(form.OKButton->text(), "&OK");
   EXPECT_EQ(form.CancelButton->text(), "&Cancel");

@@ -45,7 +45,7 @@ class CddbFromWindowTest : public ::testing::Test {
     form.YearEdit->setText("1999");
     form.GenreComboBox->setCurrentText("Jazz");
     SetRow(1, "Typed One");
-    SetRow(3, "Typed Three");
+    SetRow(2, "Typed Two");
     form.show();
   }
 
@@ -60,7 +60,7 @@ class CddbFromWindowTest : public ::testing::Test {
     EXPECT_EQ(form.YearEdit->text(), "1999");
     EXPECT_EQ(form.GenreComboBox->currentText(), "Jazz");
     EXPECT_EQ(form.TrackRowText(0), " 01\tTyped One");
-    EXPECT_EQ(form.TrackRowText(2), " 03\tTyped Three");
+    EXPECT_EQ(form.TrackRowText(1), " 02\tTyped Two");
   }
 
   QtMainLoop loop;
@@ -78,8 +78,8 @@ CddbScript FoundScript() {
 
 // Catches: a lookup from the window that does not reach the server with the disc of the
 // drive, results not put into the fields and rows (row n from line n, an empty name too,
-// later rows and the year kept), or a status window that does not close on success;
-// over both transports.
+// the year kept, no rows beyond the disc's tracks), or a status window that does not
+// close on success; over both transports.
 TEST_F(CddbFromWindowTest, LookupFillsFieldsAndRowsOverCddbpAndHttp) {
   for (bool http : {false, true}) {
     SCOPED_TRACE(http ? "http" : "cddbp");
@@ -97,7 +97,7 @@ TEST_F(CddbFromWindowTest, LookupFillsFieldsAndRowsOverCddbpAndHttp) {
     EXPECT_EQ(form.YearEdit->text(), "1999");
     EXPECT_EQ(form.TrackRowText(0), " 01\tFirst");
     EXPECT_EQ(form.TrackRowText(1), " 02\t");
-    EXPECT_EQ(form.TrackRowText(2), " 03\tTyped Three");
+    EXPECT_EQ(form.TracksListBox->count(), 2) << "one row per track of the disc";
     const QStringList log = LogLines(form.CddbStatusForm());
     EXPECT_EQ(log.value(0), "Getting CDDB info...");
     EXPECT_TRUE(log.contains("Requesting CD info from the CDDB server...")) << log.join('|').toStdString();
@@ -238,7 +238,7 @@ TEST_F(CddbFromWindowTest, MusicBrainzLookupOffersReleasesAndFillsTheFields) {
   EXPECT_EQ(form.GenreComboBox->currentText(), "Jazz");
   EXPECT_EQ(form.TrackRowText(0), " 01\tUno");
   EXPECT_EQ(form.TrackRowText(1), " 02\tGuest / Dos");
-  EXPECT_EQ(form.TrackRowText(2), " 03\tTyped Three");
+  EXPECT_EQ(form.TracksListBox->count(), 2) << "one row per track of the disc";
   const QStringList log = LogLines(form.CddbStatusForm());
   EXPECT_EQ(log.value(0), "Getting MusicBrainz info...");
   EXPECT_TRUE(log.contains(QString::fromStdString("Disc id: " + id))) << log.join('|').toStdString();
