@@ -222,6 +222,18 @@ TEST_F(CdInfoFormTest, TrackNamesAreEditedInPlace) {
   QApplication::processEvents();
   EXPECT_EQ(form.TrackRowText(2), " 03\tLine Break");
   EXPECT_TRUE(form.isVisible());
+
+  // OK while the editor still has the focus (as OK by its mnemonic leaves it) keeps what
+  // was typed: the editor hands its text over as the window hides.
+  form.TracksListBox->setCurrentRow(3);
+  QTest::keyClick(form.TracksListBox, Qt::Key_F2);
+  edit = editor();
+  ASSERT_NE(edit, nullptr);
+  edit->setText("Kept");
+  form.OKButton->click();
+  QApplication::processEvents();
+  EXPECT_FALSE(form.isVisible()) << "OK did not close the window";
+  EXPECT_EQ(form.TrackRowText(3), " 04\tKept");
   form.hide();
 }
 
