@@ -53,16 +53,28 @@ void JobFiles::DeleteOutput(const CodecJobFiles& job) {
 }
 
 void JobFiles::EndTemporaryInput(int track, const std::string& path, const char* why, bool deleteIt) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return;
+  char line[64];
   if (deleteIt) {
-    Delete(path, MakerLog::Encoder);
+    if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
+      Delete(path, MakerLog::Encoder);  // refused, with its warning
+      return;
+    }
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+      host_.AppendLog(MakerLog::Encoder,
+                      LogEvent::Warning("    Warning: Cannot delete " + path + ": " + std::strerror(errno)));
+      return;
+    }
+    std::snprintf(line, sizeof line, "    Removed the read of track %02i, ", track);
+    host_.AppendLog(MakerLog::Encoder, LogEvent::Info(line + path + " (not encoded: " + why + ")."));
     return;
   }
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
-  // The read is complete: kept under the track's WAV name (never over an existing file),
-  // so that the run leaves no ".tmp" file behind.
-  auto kept = RenameToFreeName(path, ChangeFileExt(path, ".wav"));
-  char line[64];
+  if (!S_ISREG(info.st_mode)) return;
+  // The read is complete: kept under a WAV name that says it was not encoded (never over
+  // an existing file), so that the run leaves no ".tmp" file behind and no WAV that looks
+  // like a result of the run.
+  auto kept = RenameToFreeName(path, ChangeFileExt(path, kUnencodedReadExtension));
   if (kept) {
     std::snprintf(line, sizeof line, "    Kept track %02i as ", track);
     host_.AppendLog(MakerLog::Encoder, LogEvent::Info(line + kept.Value() + " (not encoded: " + why + ")."));

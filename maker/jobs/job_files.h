@@ -29,6 +29,9 @@ struct CodecJobFiles {
   std::optional<FileState> outputBefore;
 };
 
+// The ending of a track's read that a CD to MP3 run kept without encoding it.
+inline constexpr const char* kUnencodedReadExtension = ".unencoded.wav";
+
 // Deletes and renames job files on behalf of the pipeline; log lines go to `host`.
 class JobFiles {
  public:
@@ -44,8 +47,9 @@ class JobFiles {
   // a file the job left as it was when it started.
   void DeleteOutput(const CodecJobFiles& job);
   // The ".tmp" file of a track that was read but is not encoded: deleted with `deleteIt`,
-  // else kept under the track's ".wav" name (a free variant, never over a file) with a log
-  // line that says why (`why`: "cancelled", "the encode failed").
+  // else kept as "NAME.unencoded.wav" beside it (a free variant, never over a file), so
+  // that its name says it is a read that the run did not encode. A log line says which of
+  // the two happened and why (`why`: "cancelled", "the encode failed").
   void EndTemporaryInput(int track, const std::string& path, const char* why, bool deleteIt);
 
  private:

@@ -53,7 +53,9 @@ std::string DefaultCddbHost();
 struct MakerSettingValues {
   int version = 0;                    // Version
   int cd2mp3DelTempOnSuccess = 1;     // CD2MP3DelTempOnSuccess
-  int cd2mp3DelTempOnError = 0;       // CD2MP3DelTempOnError
+  // CD2MP3DelTempOnError: the full-size WAV of a track read but not encoded when the run is
+  // cancelled or fails is removed unless a settings file chose to keep it.
+  int cd2mp3DelTempOnError = 1;
   int cd2mp3DelMp3OnError = 0;        // CD2MP3DelMP3OnError
   int cd2wavDelWavOnError = 0;        // CD2WAVDelWAVOnError
   int wav2mp3DelWavOnSuccess = 0;     // WAV2MP3DelWAVOnSuccess

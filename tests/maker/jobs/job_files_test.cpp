@@ -80,28 +80,32 @@ TEST(JobFiles, NeverDeletesTheInputAsTheOutput) {
   EXPECT_TRUE(host.lines.empty());
 }
 
-// Catches a read track's ".tmp" left behind, renamed over an existing WAV, or deleted
-// although the rule keeps it; and a missing ".tmp" reported.
-TEST(JobFiles, TemporaryInputIsKeptAsAFreeWavNameOrDeleted) {
+// Catches a read track's ".tmp" left behind, kept under a name that looks like a result of
+// the run (the track's plain ".wav") or renamed over an existing file, deleted although
+// the rule keeps it, its removal or its keeping not logged, and a missing ".tmp" reported.
+TEST(JobFiles, TemporaryInputIsKeptUnderAnUnencodedNameOrRemoved) {
   TempDir dir;
   LogHost host;
   JobFiles files(host);
   const std::string tmp = dir.File("Track03.tmp");
   Write(tmp, "read audio");
-  Write(dir.File("Track03.wav"), "someone's WAV");
+  Write(dir.File("Track03.unencoded.wav"), "an earlier run's read");
   files.EndTemporaryInput(3, tmp, "cancelled", false);
   EXPECT_FALSE(Exists(tmp));
+  EXPECT_FALSE(Exists(dir.File("Track03.wav")));
   ASSERT_EQ(host.lines.size(), 1u);
-  const std::string prefix = "E     Kept track 03 as " + dir.Path() + "/Track03";
-  EXPECT_EQ(host.lines[0].substr(0, prefix.size()), prefix);
-  EXPECT_TRUE(host.lines[0].ends_with(".wav (not encoded: cancelled)."));
-  EXPECT_EQ(host.lines[0].find(dir.File("Track03.wav") + " "), std::string::npos);
-  std::ifstream original(dir.File("Track03.wav"));
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(original), {}), "someone's WAV");
+  const std::string kept = dir.File("Track03.unencoded-2.wav");
+  EXPECT_TRUE(Exists(kept));
+  EXPECT_EQ(host.lines[0], "E     Kept track 03 as " + kept + " (not encoded: cancelled).");
+  std::ifstream original(dir.File("Track03.unencoded.wav"));
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(original), {}), "an earlier run's read");
 
   Write(tmp, "read audio");
   files.EndTemporaryInput(3, tmp, "the encode failed", true);
   EXPECT_FALSE(Exists(tmp));
+  ASSERT_EQ(host.lines.size(), 2u);
+  EXPECT_EQ(host.lines[1], "E     Removed the read of track 03, " + tmp + " (not encoded: the encode failed).");
   files.EndTemporaryInput(4, dir.File("Track04.tmp"), "cancelled", false);
-  EXPECT_EQ(host.lines.size(), 1u);
+  files.EndTemporaryInput(4, dir.File("Track04.tmp"), "cancelled", true);
+  EXPECT_EQ(host.lines.size(), 2u);
 }

@@ -63,7 +63,8 @@ TEST_F(PipelineTest, DeleteRulesOfEachOperation) {
   for (auto [op, name, setting, fail, deleted, kept] : {
            Case{Operation::CD2MP3, "CD2MP3DelTempOnSuccess", &V::cd2mp3DelTempOnSuccess, false, "Track01.tmp", "Track01.mp3"},
            Case{Operation::CD2MP3, "CD2MP3DelTempOnError", &V::cd2mp3DelTempOnError, true, "Track01.tmp", "Track01.mp3"},
-           Case{Operation::CD2MP3, "CD2MP3DelMP3OnError", &V::cd2mp3DelMp3OnError, true, "Track01.mp3", "Track01.wav"},
+           Case{Operation::CD2MP3, "CD2MP3DelMP3OnError", &V::cd2mp3DelMp3OnError, true, "Track01.mp3",
+                "Track01.unencoded.wav"},
            Case{Operation::CD2WAV, "CD2WAVDelWAVOnError", &V::cd2wavDelWavOnError, true, "Track01.wav", "Track01.wav"},
            Case{Operation::WAV2MP3, "WAV2MP3DelWAVOnSuccess", &V::wav2mp3DelWavOnSuccess, false, "a.wav", "a.mp3"},
            Case{Operation::WAV2MP3, "WAV2MP3DelMP3OnError", &V::wav2mp3DelMp3OnError, true, "a.mp3", "a.wav"},
@@ -72,7 +73,8 @@ TEST_F(PipelineTest, DeleteRulesOfEachOperation) {
     SCOPED_TRACE(name);
     SettingsTable s;
     s.outputPath = dir;
-    s.cd2mp3DelTempOnSuccess = 0;  // the only rule on by default
+    s.cd2mp3DelTempOnSuccess = 0;  // the rules on by default
+    s.cd2mp3DelTempOnError = 0;
     s.*setting = 1;
     Rig r(loop, s);
     r.h.operation = op;
@@ -93,7 +95,7 @@ TEST_F(PipelineTest, DeleteRulesOfEachOperation) {
     if (kept != deleted) {
       EXPECT_TRUE(Exists(PathIn(kept)));
     }
-    for (const char* name : {"a.wav", "a.mp3", "Track01.tmp", "Track01.mp3", "Track01.wav"})
+    for (const char* name : {"a.wav", "a.mp3", "Track01.tmp", "Track01.mp3", "Track01.wav", "Track01.unencoded.wav"})
       std::filesystem::remove(PathIn(name));
   }
 }

@@ -53,7 +53,8 @@ extern const char* const kDefaultFileBytes;
 extern const char* const kNonDefaultFileBytes;
 
 // Catches any change of key, order, default, number format, text cut or line ending in the
-// written settings file. (AACUseADTS defaults to 1: ADTS is what other players read.)
+// written settings file. (AACUseADTS defaults to 1: ADTS is what other players read.
+// CD2MP3DelTempOnError defaults to 1: a cancelled rip leaves no full-size reads behind.)
 TEST(SettingsFileBytes, DefaultsAreWrittenAsBefore) {
   TempDir dir;
   const std::string path = dir.File("zbmaker.INI");
@@ -160,7 +161,7 @@ TEST(SettingsFileBytes, EveryMemberIsWrittenUnderItsOwnKey) {
 const char* const kDefaultFileBytes = R"ini([Options]
 Version=0
 CD2MP3DelTempOnSuccess=1
-CD2MP3DelTempOnError=0
+CD2MP3DelTempOnError=1
 CD2MP3DelMP3OnError=0
 CD2WAVDelWAVOnError=0
 WAV2MP3DelWAVOnSuccess=0

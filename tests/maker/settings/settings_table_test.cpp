@@ -35,7 +35,7 @@ TEST(SettingsTable, TableHoldsEveryKeyInFileOrderWithDefaults) {
 
   const SettingsTable s;
   const std::pair<const char*, int> ints[] = {
-      {"Version", 0},        {"CD2MP3DelTempOnSuccess", 1}, {"CD2MP3DelTempOnError", 0}, {"ReadSector", 4},
+      {"Version", 0},        {"CD2MP3DelTempOnSuccess", 1}, {"CD2MP3DelTempOnError", 1}, {"ReadSector", 4},
       {"JitterCorrection", 1}, {"OverlapPercent", 2},       {"MaxSyncNoMatchRetry", 3}, {"MaxSyncMisalignRetry", 0},
       {"Channels", 1},       {"MPEGMode", 1},               {"MPEG1BitRate", 8},        {"MPEG2BitRate", 8},
       {"AACBitRate", 4},     {"ExtPgm", 0},                 {"FastMode", 1},            {"UseMMX", 1},
