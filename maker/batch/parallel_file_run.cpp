@@ -59,6 +59,9 @@ class ParallelFileRun::Lane final : public PipelineHost {
     if (panel == MakerPanel::Encoder) run_.host_.SetJobStatus(index_, row_, text);
   }
   bool AskYesNo(const std::string& text, const std::string&) override { return run_.host_.AskJobYesNo(row_, text); }
+  ReplaceAnswer AskReplaceExisting(const std::vector<std::string>& paths) override {
+    return run_.host_.AskJobReplaceExisting(row_, paths);
+  }
 
   Operation SelectedOperation() const override { return run_.host_.SelectedOperation(); }
   void SelectOperation(Operation) override {}

@@ -271,6 +271,16 @@ bool TerminalHost::AskYesNo(const std::string& text, const std::string&) {
   return Answer(text, choices_.answerYes, choices_.answerYes ? "Yes (--yes)" : "No (use --yes to overwrite)");
 }
 
+ReplaceAnswer TerminalHost::AskReplaceExisting(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) AskYesNo("Overwrite existing file " + path + " ?", kMakerConfirmCaption);
+  return choices_.answerYes ? ReplaceAnswer::ReplaceAll : ReplaceAnswer::KeepAll;
+}
+
+ReplaceAnswer TerminalHost::AskJobReplaceExisting(int row, const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) AskJobYesNo(row, "Overwrite existing file " + path + " ?");
+  return choices_.answerYes ? ReplaceAnswer::ReplaceAll : ReplaceAnswer::KeepAll;
+}
+
 bool TerminalHost::Answer(const std::string& question, bool yes, const char* why) {
   if (!choices_.quiet) PrintLine(out_, question + " " + why);
   return yes;

@@ -58,10 +58,15 @@ class TerminalHost final : public PipelineHost {
   void AppendJobLog(int lane, int row, const LogEvent& event);
   void SetJobStatus(int lane, int row, const std::string& text);
   bool AskJobYesNo(int row, const std::string& text);
+  // The existing outputs of the job of `row` (a lane's pipeline), as AskReplaceExisting.
+  ReplaceAnswer AskJobReplaceExisting(int row, const std::vector<std::string>& paths);
 
   void AppendLog(MakerLog log, const LogEvent& event) override;
   void SetStatusText(MakerPanel panel, const std::string& text) override;
   bool AskYesNo(const std::string& text, const std::string& caption) override;
+  // Existing outputs are replaced with --yes and kept otherwise; each is named on a line of
+  // its own with the answer and why, as a question about it would be.
+  ReplaceAnswer AskReplaceExisting(const std::vector<std::string>& paths) override;
 
   Operation SelectedOperation() const override { return operation_; }
   void SelectOperation(Operation operation) override { operation_ = operation; }

@@ -81,7 +81,7 @@ int32_t EncoderEvent(CodecRecord& job, uint8_t kind, int32_t value, const char* 
       job.lastStatusTime = now;
     }
   } else if (kind == static_cast<uint8_t>(CodecEvent::Finished)) {
-    job.Log(LogSeverity::Done, FormatText("    Done (%li seconds).", static_cast<long>(job.Now() - job.startTime)));
+    job.Log(LogSeverity::Done, DoneText(static_cast<long>(job.Now() - job.startTime)));
   } else if (kind == static_cast<uint8_t>(CodecEvent::Warning) && text != nullptr && *text != '\0') {
     job.Log(LogSeverity::Warning, FormatText("    Warning: %s", text));
   }

@@ -10,7 +10,7 @@
 // the last progress (kind 7 counts as an error so a refused mono AAC encode never passes as
 // a finished job); kind 14 stores the progress (clamped to 0..10000) and refreshes the status
 // panel when the clock has moved on by two seconds since the last refresh; kind 15 logs
-// "    Done (%li seconds)."; kind 16 logs "    Warning: %s" with its text.
+// "    Done (n seconds)." (DoneText); kind 16 logs "    Warning: %s" with its text.
 int32_t EncoderStatusCallback(void* record, uint8_t kind, int32_t value, const char* text);
 
 // Decoder: kinds 0, 2, 3, 10, 11, 12 are errors, logged as "    Error: %s"; kind 14 (bytes

@@ -81,7 +81,7 @@ void TEncodingThread::RunExternalProgram() {
       ::RunExternalProgram(ExpandCommandWords(job_.externalCommand, inputPath), [this] { return Terminated(); });
   switch (result.outcome) {
     case ExternalRunOutcome::Succeeded:
-      Log(LogSeverity::Done, FormatText("    Done (%li seconds).", static_cast<long>(Now() - startTime)));
+      Log(LogSeverity::Done, DoneText(static_cast<long>(Now() - startTime)));
       return;
     case ExternalRunOutcome::StartFailed:
       SetError();

@@ -37,7 +37,6 @@ bool CdRun::Start() {
   if (first == 0) return false;
   currentTrack_ = first;
   readPaths_.clear();
-  confirmedOutputs_.clear();
   ctx_.cancelRequested = false;
   ctx_.EnterBusyState();
   StartTrackRead();
@@ -90,7 +89,7 @@ void CdRun::StartTrackRead() {
     OnReaderFinished();
     return;
   }
-  if (!MayReplaceEncodedOutput()) {
+  if (KeepsTrackOutput()) {
     readerOutputPath_.clear();
     readEnd_ = WorkEnd::NotRun;
     OnReaderFinished();
@@ -116,7 +115,8 @@ void CdRun::StartTrackRead() {
   job.normalizePercent = settings.normalizePercent;
   job.normalizeMin = settings.normalizeMin;
   job.normalizeMax = settings.normalizeMax;
-  job.confirmOverwrite = settings.confirmOverwrite != 0;
+  // Existing outputs were asked about before the run began.
+  job.confirmOverwrite = false;
   job.keepPartialOutput =
       (ctx_.operation == Operation::CD2MP3 ? settings.cd2mp3DelTempOnError : settings.cd2wavDelWavOnError) == 0;
   job.osInterface = settings.useWinNtRawRead != 0;
@@ -171,15 +171,11 @@ void CdRun::OnReaderFinished() {
     ++ctx_.skippedJobs;
     SetTrackStatus(currentTrack_, JobStatus::Kept);
   } else {
-    if (ctx_.cancelRequested)
-      ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Done("    Cancelled."));
-    else if (!failed)
-      ctx_.LogDone(MakerLog::Reader, readerStart_);
-
     if ((ctx_.cancelRequested || failed) &&
         ((ctx_.settings.cd2mp3DelTempOnError != 0 && ctx_.operation == Operation::CD2MP3) ||
          (ctx_.settings.cd2wavDelWavOnError != 0 && ctx_.operation == Operation::CD2WAV)))
       ctx_.files.DeleteWritten(readerOutputPath_, readerBefore_, MakerLog::Reader);
+    ctx_.LogJobEnd(MakerLog::Reader, readEnd_, readerStart_, readerOutputPath_);
 
     // A CD to WAV read that kept an existing WAV wrote nothing. (In CD to MP3 the kept
     // ".tmp" is what the encoder then encodes, so the track's outcome is the encode's.)
@@ -214,21 +210,28 @@ void CdRun::OnReaderFinished() {
   if (!ctx_.cancelRequested) ctx_.SignalDone(tracks_);
 }
 
-bool CdRun::MayReplaceEncodedOutput() {
-  // Asked before the read, so that a track whose output is kept is not read for nothing.
-  if (ctx_.operation != Operation::CD2MP3 || ctx_.settings.EncoderMode() == kModeExternal ||
-      ctx_.settings.confirmOverwrite == 0)
-    return true;
-  const std::string encoded = ChangeFileExt(readerOutputPath_, ctx_.EncodedExtension());
-  if (!FileExists(encoded)) return true;
-  if (!ctx_.host.AskYesNo("Overwrite existing file " + encoded + " ?", kMakerConfirmCaption)) {
-    LogTrackHeading();
-    const std::string line = "    Kept the existing file " + encoded + " (track not read).";
-    ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Info(line, TrackSubject(currentTrack_)));
-    return false;
-  }
-  confirmedOutputs_.push_back(encoded);  // the encode does not ask again
+bool CdRun::KeepsTrackOutput() {
+  if (!HasRow(ctx_.keptOutputs, currentTrack_)) return false;
+  const std::string kept = ctx_.operation == Operation::CD2MP3
+                               ? ChangeFileExt(readerOutputPath_, ctx_.EncodedExtension())
+                               : readerOutputPath_;
+  const std::string track = TrackSubject(currentTrack_);
+  ctx_.LogKeptJob(MakerLog::Reader, "Not reading: " + track, track, kept, "track not read");
   return true;
+}
+
+std::vector<PlannedOutput> CdRun::PlannedOutputs() const {
+  std::vector<PlannedOutput> planned;
+  if (ctx_.operation == Operation::CD2MP3 && ctx_.settings.EncoderMode() == kModeExternal) return planned;
+  const int rows = ctx_.host.RowCount(JobList::Tracks);
+  for (int track = 1; track <= rows; ++track) {
+    if (!ctx_.host.RowSelected(JobList::Tracks, track - 1)) continue;
+    const std::string path = ctx_.operation == Operation::CD2MP3
+                                 ? ChangeFileExt(TrackOutputPath(track, ".tmp"), ctx_.EncodedExtension())
+                                 : TrackOutputPath(track, ".wav");
+    planned.push_back({track, path});
+  }
+  return planned;
 }
 
 // Encodes the first track row waiting for the encoder (CD to MP3).
@@ -249,7 +252,7 @@ void CdRun::StartTrackEncode() {
   codecJob_.output = ChangeFileExt(codecJob_.input, ctx_.EncodedExtension());
   encode.outputPath = codecJob_.output;
   encodingTrack_ = found;
-  const EncoderJob job = ctx_.MakeEncoderJob(codecJob_.input, confirmedOutputs_);
+  const EncoderJob job = ctx_.MakeEncoderJob(codecJob_.input);
   codecEnd_ = WorkEnd::Finished;
   codecJob_.outputBefore = FileState::Of(codecJob_.output);
   encoderStart_ = job.startTime;
@@ -272,12 +275,6 @@ void CdRun::OnEncoderFinished() {
   if (!ctx_.CodecFailed(codecEnd_) && !declined && ctx_.operation == Operation::CD2MP3 &&
       (mode == kModeMpeg1 || mode == kModeMpeg2) && ctx_.host.CdInformation().applyId3)
     AppendId3Tag();
-
-  if (ctx_.cancelRequested)
-    ctx_.host.AppendLog(MakerLog::Encoder, LogEvent::Done("    Cancelled."));
-  else if (codecEnd_ == WorkEnd::Failed)
-    // On success the encoder's own completion report has written this line already.
-    ctx_.LogDone(MakerLog::Encoder, encoderStart_);
   EndTrackEncode(declined);
 }
 
@@ -291,6 +288,7 @@ void CdRun::EndTrackEncode(bool declined) {
   } else if (ctx_.settings.cd2mp3DelTempOnSuccess != 0 && !declined) {
     ctx_.files.Delete(codecJob_.input, MakerLog::Encoder);
   }
+  ctx_.LogJobEnd(MakerLog::Encoder, codecEnd_, encoderStart_, codecJob_.output);
   if (const int rows = ctx_.host.RowCount(JobList::Tracks); rows > 0) {
     // The track's status still says whether it was read with warnings.
     const bool inputWarned = encodingTrack_ <= rows && tracks_.StatusOf(encodingTrack_ - 1) == JobStatus::ReadWarned;

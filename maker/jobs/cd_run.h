@@ -39,6 +39,10 @@ class CdRun {
   bool HasLiveWorkers() const { return reader_ || stoppingReader_ || encoder_; }
   // Output path of 1-based track `track` with `extension` (".tmp" or ".wav").
   std::string TrackOutputPath(int track, const std::string& extension) const;
+  // The files the selected tracks' jobs would write in the context's operation: the WAV of
+  // CD to WAV, the encoded file of CD to MP3 (none for an external program, whose outputs
+  // its command names). The reads' ".tmp" files are the run's own and always replaced.
+  std::vector<PlannedOutput> PlannedOutputs() const;
 
  private:
   // Whether the run's track reads go on: from the first track's read until the read of
@@ -60,9 +64,9 @@ class CdRun {
   // The window's idle state at the end of the run; a reader still stopping then belongs
   // to the run that ended.
   void EnterIdleState();
-  // CD to MP3 with ConfirmOverwrite: asks before a track is read whether its existing
-  // encoded output may be replaced. False when not: the track is not read at all.
-  bool MayReplaceEncodedOutput();
+  // Whether the output of track currentTrack_ is one the run keeps (its question was
+  // answered "Keep all"): then the track is not read at all, and its lines say so.
+  bool KeepsTrackOutput();
   // After Cancel in CD to MP3: the tracks read but not yet encoded end "Cancelled" and
   // their ".tmp" files are deleted or kept (JobFiles::EndTemporaryInput).
   void EndWaitingReads();
@@ -84,8 +88,6 @@ class CdRun {
   // Files the reads of this run write, with their tracks: a later track with the same path
   // is refused.
   std::vector<std::pair<std::string, int>> readPaths_;
-  // Encoded outputs whose replacement was confirmed before their track was read.
-  std::vector<std::string> confirmedOutputs_;
   CodecJobFiles codecJob_;                 // the encode that runs
   std::optional<FileState> readerBefore_;  // the reader's output when it started
   WorkEnd readEnd_ = WorkEnd::Finished;    // how the track's read ended

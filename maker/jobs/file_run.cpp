@@ -42,14 +42,36 @@ void FileRun::ReleaseWorkers() {
   decoder_.reset();
 }
 
+std::vector<PlannedOutput> FileRun::PlannedOutputs() const {
+  std::vector<PlannedOutput> planned;
+  if (ctx_.operation == Operation::WAV2MP3 && ctx_.settings.EncoderMode() == kModeExternal) return planned;
+  const std::string extension = ctx_.operation == Operation::WAV2MP3 ? ctx_.EncodedExtension() : ".wav";
+  const int rows = ctx_.host.RowCount(JobList::Files);
+  for (int row = 0; row < rows; ++row) planned.push_back({row, ChangeFileExt(ctx_.host.FilePath(row), extension)});
+  return planned;
+}
+
+bool FileRun::SkipKeptFile(void (FileRun::*startNext)()) {
+  if (!HasRow(ctx_.keptOutputs, currentFile_)) return false;
+  SelectOnlyFileRow(currentFile_);
+  const std::string input = ctx_.host.FilePath(currentFile_);
+  const bool encode = ctx_.operation == Operation::WAV2MP3;
+  const std::string output = ChangeFileExt(input, encode ? ctx_.EncodedExtension() : ".wav");
+  ctx_.LogKeptJob(MakerLog::Encoder, (encode ? "Not encoding: " : "Not decoding: ") + input, input, output,
+                  encode ? "not encoded" : "not decoded");
+  ++ctx_.skippedJobs;
+  FinishFileJob(/*failed=*/false, /*kept=*/true, startNext);
+  return true;
+}
+
 void FileRun::StartFileEncode() {
+  if (SkipKeptFile(&FileRun::StartFileEncode)) return;
   SelectOnlyFileRow(currentFile_);
   ctx_.EnterBusyState();
   codecJob_.input = ctx_.host.FilePath(currentFile_);
   codecJob_.output = ChangeFileExt(codecJob_.input, ctx_.EncodedExtension());
   NoteFileJobPaths();
-  // No output of a file run was confirmed before its encode: each one asks for itself.
-  const EncoderJob job = ctx_.MakeEncoderJob(codecJob_.input, {});
+  const EncoderJob job = ctx_.MakeEncoderJob(codecJob_.input);
   codecEnd_ = WorkEnd::Finished;
   codecJob_.outputBefore = FileState::Of(codecJob_.output);
   codecStart_ = job.startTime;
@@ -58,6 +80,7 @@ void FileRun::StartFileEncode() {
 }
 
 void FileRun::StartFileDecode() {
+  if (SkipKeptFile(&FileRun::StartFileDecode)) return;
   SelectOnlyFileRow(currentFile_);
   ctx_.EnterBusyState();
   codecJob_.input = ctx_.host.FilePath(currentFile_);
@@ -65,7 +88,7 @@ void FileRun::StartFileDecode() {
   NoteFileJobPaths();
   DecoderJob job;
   job.inputPath = codecJob_.input;
-  job.confirmOverwrite = ctx_.settings.confirmOverwrite != 0;
+  job.confirmOverwrite = false;  // existing outputs were asked about before the run began
   job.keepPartialOutput = ctx_.settings.mp32wavDelWavOnError == 0;
   job.startTime = ctx_.Now();
   codecEnd_ = WorkEnd::Finished;
@@ -91,33 +114,24 @@ void FileRun::DecoderEnded(JobWorker* worker) {
 // Completion of a file's encode: the delete rules, then its row and the next file.
 void FileRun::OnEncoderFinished() {
   const bool declined = ctx_.JobDeclined(codecEnd_);
-  if (ctx_.cancelRequested)
-    ctx_.host.AppendLog(MakerLog::Encoder, LogEvent::Done("    Cancelled."));
-  else if (codecEnd_ == WorkEnd::Failed)
-    // On success the encoder's own completion report has written this line already.
-    ctx_.LogDone(MakerLog::Encoder, codecStart_);
-
   if (ctx_.CodecFailed(codecEnd_)) {
     if (ctx_.settings.wav2mp3DelMp3OnError != 0) ctx_.files.DeleteOutput(codecJob_);
   } else if ((ctx_.settings.wav2mp3DelWavOnSuccess != 0 || deleteInputs_) && !declined) {
     ctx_.files.Delete(codecJob_.input, MakerLog::Encoder);
   }
+  ctx_.LogJobEnd(MakerLog::Encoder, codecEnd_, codecStart_, codecJob_.output);
   FinishFileJob(codecEnd_ == WorkEnd::Failed, declined, &FileRun::StartFileEncode);
 }
 
 // Completion of a decode.
 void FileRun::OnDecoderFinished() {
-  if (ctx_.cancelRequested)
-    ctx_.host.AppendLog(MakerLog::Encoder, LogEvent::Done("    Cancelled."));
-  else if (codecEnd_ != WorkEnd::Failed)
-    ctx_.LogDone(MakerLog::Encoder, codecStart_);
-
   const bool declined = ctx_.JobDeclined(codecEnd_);
   if (ctx_.CodecFailed(codecEnd_)) {
     if (ctx_.settings.mp32wavDelWavOnError != 0) ctx_.files.DeleteOutput(codecJob_);
   } else if (ctx_.settings.mp32wavDelMp3OnSuccess != 0 && !declined) {
     ctx_.files.Delete(codecJob_.input, MakerLog::Encoder);
   }
+  ctx_.LogJobEnd(MakerLog::Encoder, codecEnd_, codecStart_, codecJob_.output);
   FinishFileJob(codecEnd_ == WorkEnd::Failed, declined, &FileRun::StartFileDecode);
 }
 

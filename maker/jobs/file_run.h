@@ -3,6 +3,7 @@
 
 #include <ctime>
 #include <memory>
+#include <vector>
 
 #include "maker/jobs/run_context.h"
 
@@ -33,10 +34,16 @@ class FileRun {
   bool HasLiveWorkers() const { return Busy(); }
   // "-delete" of the command line: delete WAV inputs after a successful encode.
   void SetDeleteInputs(bool on) { deleteInputs_ = on; }
+  // The files the rows' jobs would write in the context's operation (none for an external
+  // program, whose outputs its command names).
+  std::vector<PlannedOutput> PlannedOutputs() const;
 
  private:
   // Encodes or decodes the file row currentFile_.
   void StartFileEncode();
+  // The job of row currentFile_ is skipped when its output is one the run keeps ("Keep
+  // all"): its row ends "Kept:" and `startNext` goes on with the next row. True when it was.
+  bool SkipKeptFile(void (FileRun::*startNext)());
   void StartFileDecode();
   void EncoderEnded(JobWorker* worker);
   void DecoderEnded(JobWorker* worker);

@@ -74,9 +74,28 @@ void JobPipeline::StartButtonClick() {
   if (ctx_.settings.clearEncoderLogOnStart != 0) ctx_.host.ClearLog(MakerLog::Encoder);
 
   ctx_.operation = ctx_.host.SelectedOperation();
+  if (!DecideExistingOutputs()) return;
   const bool cd = ctx_.operation == Operation::CD2MP3 || ctx_.operation == Operation::CD2WAV;
   ctx_.RememberSelection(cd ? JobList::Tracks : JobList::Files);
   if (!(cd ? cd_.Start() : file_.Start())) ctx_.ForgetSelection();  // nothing to do: no run began
+}
+
+bool JobPipeline::DecideExistingOutputs() {
+  ctx_.keptOutputs.clear();
+  if (ctx_.settings.confirmOverwrite == 0) return true;
+  const bool cd = ctx_.operation == Operation::CD2MP3 || ctx_.operation == Operation::CD2WAV;
+  std::vector<PlannedOutput> existing = ExistingOutputs(cd ? cd_.PlannedOutputs() : file_.PlannedOutputs());
+  if (existing.empty()) return true;
+  switch (ctx_.host.AskReplaceExisting(DistinctPaths(existing))) {
+    case ReplaceAnswer::ReplaceAll:
+      return true;
+    case ReplaceAnswer::KeepAll:
+      ctx_.keptOutputs = std::move(existing);
+      return true;
+    case ReplaceAnswer::Cancel:
+      return false;
+  }
+  return false;
 }
 
 // Cancel: stops the running workers; their completions end the run.

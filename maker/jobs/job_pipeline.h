@@ -49,10 +49,14 @@ LibraryProbeResult ProbeOutsideLibrary(const std::string& library, const char* e
 // HasLiveWorkers() is false first.
 class JobPipeline {
  public:
-  // A job whose worker ended Kept() (its overwrite question was answered No) kept the old
-  // output, so no delete-on-success rule runs for it (its input would otherwise be lost),
-  // an encode adds no ID3 tag to the kept file, its row ends "Kept" ("Kept:" for files)
-  // and it counts in SkippedJobs().
+  // With ConfirmOverwrite, Start finds the outputs of the run's jobs that exist already and
+  // asks the host once (AskReplaceExisting): "Replace all" runs every job, "Keep all"
+  // skips the jobs of those outputs (a track is then not read), "Cancel" starts nothing.
+  // No worker asks again during the run. A job that kept an existing output (skipped so,
+  // or a worker that ended Kept()) runs no delete-on-success rule (its input would
+  // otherwise be lost), an encode adds no ID3 tag to the kept file, its row ends "Kept"
+  // ("Kept:" for files) and it counts in SkippedJobs(). Each job's log ends with exactly
+  // one end line (RunContext::LogJobEnd).
   JobPipeline(MainLoop& loop, PipelineHost& host, JobWorkerFactory& factory, SettingsTable& settings,
               LibraryProbe probe = ProbeOutsideLibrary);
   ~JobPipeline();
@@ -95,6 +99,10 @@ class JobPipeline {
   void SetDeleteInputsThisRun(bool on) { file_.SetDeleteInputs(on); }
 
  private:
+  // Asks about the existing outputs of the run about to start (ConfirmOverwrite); sets the
+  // context's keptOutputs. False when the run is not to start.
+  bool DecideExistingOutputs();
+
   LibraryProbe probe_;
   bool autoStart_ = false;
   // What the runs share; declared before them, since they work through it until they are

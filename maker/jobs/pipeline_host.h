@@ -2,7 +2,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "maker/jobs/existing_outputs.h"
 #include "maker/jobs/job_status.h"
 #include "maker/jobs/maker_control.h"
 #include "maker/metadata/cd_info.h"
@@ -45,6 +47,10 @@ class PipelineHost : public WorkerHost {
 
   // An error box with the given text and caption (the question-mark icon of the maker).
   virtual void ShowError(const std::string& text, const std::string& caption) = 0;
+  // Asked once before a run (with ConfirmOverwrite) when outputs of its jobs exist already:
+  // `paths` are those outputs, each once. A window asks with one box listing them; a
+  // host without a person answers by its own rule.
+  virtual ReplaceAnswer AskReplaceExisting(const std::vector<std::string>& paths) = 0;
   virtual void Beep() = 0;
   virtual void BringToFront() = 0;
   // A run that was not cancelled has ended (after the beeps): a host may tell the desktop.

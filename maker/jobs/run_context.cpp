@@ -49,8 +49,7 @@ void RunContext::DropAndCancel(const std::unique_ptr<JobWorker>& slot) {
   slot->Cancel();
 }
 
-EncoderJob RunContext::MakeEncoderJob(const std::string& inputPath,
-                                      const std::vector<std::string>& confirmedOutputs) const {
+EncoderJob RunContext::MakeEncoderJob(const std::string& inputPath) const {
   const int mode = settings.EncoderMode();
   EncoderJob job;
   job.inputPath = inputPath;
@@ -66,9 +65,7 @@ EncoderJob RunContext::MakeEncoderJob(const std::string& inputPath,
              .useTns = settings.useTns != 0,
              .useLtp = settings.useLtp != 0,
              .adts = settings.aacUseAdts != 0};
-  const std::string output = ChangeFileExt(inputPath, EncodedExtension());
-  job.confirmOverwrite = settings.confirmOverwrite != 0 &&
-                         std::find(confirmedOutputs.begin(), confirmedOutputs.end(), output) == confirmedOutputs.end();
+  job.confirmOverwrite = false;
   job.keepPartialOutput =
       (operation == Operation::CD2MP3 ? settings.cd2mp3DelMp3OnError : settings.wav2mp3DelMp3OnError) == 0;
   job.startTime = Now();
@@ -85,10 +82,30 @@ bool RunContext::JobDeclined(WorkEnd end) {
   return true;
 }
 
-void RunContext::LogDone(MakerLog log, std::time_t start) {
-  char line[64];
-  std::snprintf(line, sizeof line, "    Done (%li seconds).", static_cast<long>(Now() - start));
-  host.AppendLog(log, LogEvent::Done(line));
+void RunContext::LogJobEnd(MakerLog log, WorkEnd end, std::time_t start, const std::string& output) {
+  if (cancelRequested) {
+    host.AppendLog(log, LogEvent::Done("    Cancelled."));
+    return;
+  }
+  switch (end) {
+    case WorkEnd::Failed:
+    case WorkEnd::NotRun:
+      return;
+    case WorkEnd::Kept:
+      host.AppendLog(log, LogEvent::Done("    Kept the existing file " + output + "."));
+      return;
+    case WorkEnd::Finished:
+    case WorkEnd::Warned:
+      host.AppendLog(log, LogEvent::Done(DoneText(static_cast<long>(Now() - start))));
+      return;
+  }
+}
+
+void RunContext::LogKeptJob(MakerLog log, const std::string& heading, const std::string& subject,
+                            const std::string& output, const std::string& why) {
+  host.AppendLog(log, LogEvent::Begin());
+  host.AppendLog(log, LogEvent::Info(heading, subject));
+  host.AppendLog(log, LogEvent::Done("    Kept the existing file " + output + " (" + why + ").", subject));
 }
 
 void RunContext::EnterBusyState() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/worker_thread.h"
+#include "maker/jobs/existing_outputs.h"
 #include "maker/jobs/job_files.h"
 #include "maker/jobs/job_status.h"
 #include "maker/jobs/job_worker_factory.h"
@@ -40,10 +41,10 @@ class RunContext {
   // Drops the completion of the worker in `slot` (if any) and asks it to stop.
   static void DropAndCancel(const std::unique_ptr<JobWorker>& slot);
 
-  // The encode of `inputPath` from the settings, for the current operation. It asks before
-  // it replaces an existing output (with ConfirmOverwrite) unless that output is one of
-  // `confirmedOutputs`.
-  EncoderJob MakeEncoderJob(const std::string& inputPath, const std::vector<std::string>& confirmedOutputs) const;
+  // The encode of `inputPath` from the settings, for the current operation. It never asks
+  // before it replaces an existing output: the run asked once before it began, and the
+  // jobs whose outputs are kept do not run (keptOutputs).
+  EncoderJob MakeEncoderJob(const std::string& inputPath) const;
   // ".aac" or ".mp3", by the encoder mode.
   std::string EncodedExtension() const;
   // The encode or decode that ended with `end` kept an existing output (its worker's
@@ -51,7 +52,15 @@ class RunContext {
   bool JobDeclined(WorkEnd end);
   // Whether the encode or decode that ended with `end` counts as failed (a cancelled one does).
   bool CodecFailed(WorkEnd end) const { return cancelRequested || end == WorkEnd::Failed; }
-  void LogDone(MakerLog log, std::time_t start);
+  // The one end line of a job on `log` whose worker ended with `end`, started at `start`:
+  // "Cancelled." after Cancel, "Done (n seconds)." when it finished (with warnings too),
+  // "Kept the existing file OUTPUT." when its worker kept `output`; none when it failed,
+  // since its error line ends it.
+  void LogJobEnd(MakerLog log, WorkEnd end, std::time_t start, const std::string& output);
+  // The lines of a job skipped because its existing output is kept: the heading
+  // `heading` about `subject`, then the kept line as the job's end line.
+  void LogKeptJob(MakerLog log, const std::string& heading, const std::string& subject, const std::string& output,
+                  const std::string& why);
   std::time_t Now() const { return std::time(nullptr); }
 
   // Window states: a run disables the controls that would change its jobs and shows
@@ -75,6 +84,8 @@ class RunContext {
   JobFiles files;
   Operation operation = Operation::CD2MP3;  // the operation of the current run
   bool cancelRequested = false;
+  // The jobs of this run whose existing outputs are kept: they do not run.
+  std::vector<PlannedOutput> keptOutputs;
   int skippedJobs = 0;
   ThreadPriority priority = ThreadPriority::Normal;
 

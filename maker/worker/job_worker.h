@@ -42,12 +42,16 @@ class JobWorker : public WorkerThread {
   std::unique_ptr<WorkerHost> host_;
 };
 
-// Passes everything on to the program's host; an overwrite question answered No marks the
-// worker's job Kept.
+// Passes everything on to the program's host but the worker's own end line (Done): the
+// pipeline writes a job's one end line when the worker has ended and it knows how the job
+// ended (a finish that Cancel overtook, an error after the worker's work, a kept output).
+// An overwrite question answered No marks the worker's job Kept.
 class JobWorker::AnsweringHost final : public WorkerHost {
  public:
   explicit AnsweringHost(WorkerHost& host) : host_(host) {}
-  void AppendLog(MakerLog log, const LogEvent& event) override { host_.AppendLog(log, event); }
+  void AppendLog(MakerLog log, const LogEvent& event) override {
+    if (event.severity != LogSeverity::Done) host_.AppendLog(log, event);
+  }
   void SetStatusText(MakerPanel panel, const std::string& text) override { host_.SetStatusText(panel, text); }
   bool AskYesNo(const std::string& text, const std::string& caption) override {
     const bool yes = host_.AskYesNo(text, caption);

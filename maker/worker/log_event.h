@@ -12,8 +12,16 @@ enum class LogSeverity {
   Warning,  // a loss or a leftover that does not fail the job
   Error,    // the job failed
   Begin,    // the empty line that opens the lines of a job
-  Done,     // the job's last line: it finished ("Done (n seconds).") or was cancelled
+  // The job's one last line: it finished ("Done (n seconds)."), was cancelled
+  // ("Cancelled.") or kept an existing output ("Kept the existing file ..."). A failed job
+  // ends with its Error line instead. The job pipeline writes it, never a worker.
+  Done,
 };
+
+// "    Done (1 second).", "    Done (12 seconds).": the end line of a finished job.
+inline std::string DoneText(long seconds) {
+  return "    Done (" + std::to_string(seconds) + (seconds == 1 ? " second)." : " seconds).");
+}
 
 struct LogEvent {
   LogSeverity severity = LogSeverity::Info;

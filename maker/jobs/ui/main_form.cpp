@@ -33,6 +33,7 @@
 #include "maker/jobs/ui/about_form.h"
 #include "maker/jobs/ui/directory_select_form.h"
 #include "maker/jobs/ui/main_form_host.h"
+#include "maker/jobs/ui/replace_question.h"
 #include "maker/metadata/cd_info_settings.h"
 #include "maker/metadata/ui/cd_info_form.h"
 #include "maker/settings/ui/options_form.h"
@@ -109,6 +110,7 @@ TMainForm::TMainForm(SettingsTable& settings, QtMainLoop& loop, QWidget* parent)
   askYesNo = [this](const QString& text, const QString& caption) {
     return QMessageBox::question(this, caption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
   };
+  askReplaceExisting = [this](const QStringList& paths) { return AskReplaceExistingBox(this, paths); };
   directorySelectForm_->showError = [this](const QString& text, const QString& caption) {
     showError(text, caption);
   };

@@ -128,6 +128,8 @@ class TMainForm : public QMainWindow {
   std::function<bool(QDialog*)> execDialog;
   std::function<void(const QString& text, const QString& caption)> showError;
   std::function<bool(const QString& text, const QString& caption)> askYesNo;
+  // The one question before a run about the outputs of its jobs that exist (`paths`).
+  std::function<ReplaceAnswer(const QStringList& paths)> askReplaceExisting;
 
   // The controls, by their names.
   QFrame* ButtonsPanel;

@@ -38,6 +38,12 @@ bool MainFormHost::AskYesNo(const std::string& text, const std::string& caption)
   return form_.askYesNo(Q(text), Q(caption));
 }
 
+ReplaceAnswer MainFormHost::AskReplaceExisting(const std::vector<std::string>& paths) {
+  QStringList shown;
+  for (const std::string& path : paths) shown << Q(path);
+  return form_.askReplaceExisting(shown);
+}
+
 Operation MainFormHost::SelectedOperation() const { return form_.SelectedOperation(); }
 
 void MainFormHost::SelectOperation(Operation operation) {

@@ -15,6 +15,7 @@ class MainFormHost final : public PipelineHost {
   void AppendLog(MakerLog log, const LogEvent& event) override;
   void SetStatusText(MakerPanel panel, const std::string& text) override;
   bool AskYesNo(const std::string& text, const std::string& caption) override;
+  ReplaceAnswer AskReplaceExisting(const std::vector<std::string>& paths) override;
 
   Operation SelectedOperation() const override;
   void SelectOperation(Operation operation) override;

@@ -124,9 +124,11 @@ TEST_F(PipelineTest, CancelWhileReadingToWavStopsTheRun) {
 }
 
 // Catches Cancel in CD to MP3 that lets a third track start, beeps, or deletes the input
-// (the finished read of track 1 is kept as its WAV, not left as a ".tmp" file).
+// (with the delete rule off, the finished read of track 1 is kept under a name that says
+// it was not encoded, not left as a ".tmp" file).
 TEST_F(PipelineTest, CancelWhileEncodingAndReadingToMp3) {
   settings.beepWhenDone = 1;
+  settings.cd2mp3DelTempOnError = 0;
   host.AddTracks(3);
   factory.reader = [](const ReaderJob& job) {
     return WorkerScript{.blockUntilCancelled = job.track == 2, .writeFile = job.outputPath};
@@ -142,9 +144,12 @@ TEST_F(PipelineTest, CancelWhileEncodingAndReadingToMp3) {
   EXPECT_EQ(factory.encoderJobs.size(), 1u);
   EXPECT_EQ(host.beeps, 0);
   EXPECT_FALSE(Exists(PathIn("Track01.tmp")));
-  EXPECT_TRUE(Exists(PathIn("Track01.wav")));
+  EXPECT_FALSE(Exists(PathIn("Track01.wav")));
+  EXPECT_TRUE(Exists(PathIn("Track01.unencoded.wav")));
   EXPECT_EQ(LogCount(host.encoderLog, "    Cancelled."), 1u);
-  EXPECT_EQ(host.encoderLog.back(), "    Kept track 01 as " + PathIn("Track01.wav") + " (not encoded: cancelled).");
+  EXPECT_EQ(host.encoderLog.back(), "    Cancelled.");
+  EXPECT_EQ(LogCount(host.encoderLog,
+                     "    Kept track 01 as " + PathIn("Track01.unencoded.wav") + " (not encoded: cancelled)."), 1u);
 }
 
 // Catches warnings of the reader being lost on the way to the final status word.
@@ -364,14 +369,17 @@ TEST_F(PipelineTest, PipelineLinesCarryTheirSeverityAndTrack) {
 }
 
 // Catches the ".tmp" files of tracks read but not yet encoded left behind by Cancel (seven
-// of them after one Ctrl-C) and their rows left at "Read": with the delete rule off they
-// are kept as the tracks' WAV files, with it on they are deleted.
+// of them after one Ctrl-C), their rows left at "Read", and fresh settings that keep them
+// (gigabytes of WAV after a cancelled rip): by default they are removed, and only with the
+// delete rule off are they kept, under a name that says they were not encoded. The log
+// names each removed and each kept file.
 TEST_F(PipelineTest, CancelEndsTheReadsWaitingForTheEncoder) {
-  for (bool deleteTemp : {false, true}) {
-    SCOPED_TRACE(deleteTemp);
+  for (const std::optional<int> deleteTemp : {std::optional<int>(), std::optional<int>(0), std::optional<int>(1)}) {
+    SCOPED_TRACE(deleteTemp ? std::to_string(*deleteTemp) : "fresh settings");
     SettingsTable s;
     s.outputPath = dir;
-    s.cd2mp3DelTempOnError = deleteTemp ? 1 : 0;
+    if (deleteTemp) s.cd2mp3DelTempOnError = *deleteTemp;
+    const bool keep = deleteTemp == 0;
     Rig r(loop, s);
     r.h.AddTracks(4);
     r.f.reader = ReaderWrites;
@@ -385,37 +393,13 @@ TEST_F(PipelineTest, CancelEndsTheReadsWaitingForTheEncoder) {
     for (const char* track : {"01", "02", "03", "04"}) {
       const std::string name = std::string("Track") + track;
       EXPECT_FALSE(Exists(PathIn(name + ".tmp"))) << name;
-      EXPECT_EQ(Exists(PathIn(name + ".wav")), !deleteTemp) << name;
-      if (!deleteTemp) {
-        EXPECT_EQ(LogCount(r.h.encoderLog, "    Kept track " + std::string(track) + " as " + PathIn(name + ".wav") +
-                                               " (not encoded: cancelled)."), 1u);
-      }
-      std::filesystem::remove(PathIn(name + ".wav"));
+      EXPECT_FALSE(Exists(PathIn(name + ".wav"))) << name;
+      EXPECT_EQ(Exists(PathIn(name + ".unencoded.wav")), keep) << name;
+      const std::string line = keep ? "    Kept track " + std::string(track) + " as " + PathIn(name + ".unencoded.wav")
+                                    : "    Removed the read of track " + std::string(track) + ", " + PathIn(name + ".tmp");
+      EXPECT_EQ(LogCount(r.h.encoderLog, line + " (not encoded: cancelled)."), 1u) << line;
+      std::filesystem::remove(PathIn(name + ".unencoded.wav"));
     }
   }
 }
 
-// Catches a CD to MP3 run that reads a track whose MP3 exists and may not be replaced, only
-// to keep the old MP3 afterwards and call the track "OK": the question comes before the
-// read, a No skips the track ("Kept"), and the encode of a track does not ask twice.
-TEST_F(PipelineTest, ExistingMp3IsAskedAboutBeforeTheTrackIsRead) {
-  settings.confirmOverwrite = 1;
-  host.AddTracks(2);
-  std::ofstream(PathIn("Track01.mp3")) << "old";
-  factory.reader = ReaderWrites;
-  factory.encoder = [](const EncoderJob& job) { return WorkerScript{.writeFile = ChangeFileExt(job.inputPath, ".mp3")}; };
-  StartAndFinish();
-  EXPECT_EQ(host.questions, std::vector<std::string>{"Overwrite existing file " + PathIn("Track01.mp3") + " ?"});
-  ASSERT_EQ(factory.readerJobs.size(), 1u);
-  EXPECT_EQ(factory.readerJobs[0].track, 2);
-  EXPECT_EQ(host.Statuses(JobList::Tracks), "Kept OK");
-  EXPECT_EQ(pipeline.SkippedJobs(), 1);
-  const std::string kept = "    Kept the existing file " + PathIn("Track01.mp3") + " (track not read).";
-  EXPECT_EQ(LogCount(host.readerLog, kept), 1u);
-  const auto at = std::find(host.readerLog.begin(), host.readerLog.end(), kept);
-  ASSERT_GE(at - host.readerLog.begin(), 1);
-  EXPECT_EQ(*(at - 1), "Not reading: Track 01");
-  EXPECT_FALSE(Exists(PathIn("Track01.tmp")));
-  EXPECT_EQ(std::filesystem::file_size(PathIn("Track01.mp3")), 3u);
-  EXPECT_TRUE(Exists(PathIn("Track02.mp3")));
-}

@@ -7,29 +7,6 @@
 #include "common/paths.h"
 #include "pipeline_fixture.h"
 
-// Catches a file encode that takes over the answers of an earlier CD run: a Yes to
-// replacing Track01.mp3 there is no Yes for the encode of Track01.wav afterwards, so that
-// encode must ask again before it replaces the file.
-TEST_F(PipelineTest, FileEncodeAsksAgainAboutAnOutputACdRunConfirmed) {
-  settings.confirmOverwrite = 1;
-  host.answer = true;
-  host.AddTracks(1);
-  std::ofstream(PathIn("Track01.mp3")) << "old";
-  factory.reader = ReaderWrites;
-  factory.encoder = [](const EncoderJob&) { return WorkerScript{}; };
-  StartAndFinish();
-  ASSERT_EQ(host.questions, std::vector<std::string>{"Overwrite existing file " + PathIn("Track01.mp3") + " ?"});
-  ASSERT_EQ(factory.encoderJobs.size(), 1u);
-  EXPECT_FALSE(factory.encoderJobs[0].confirmOverwrite) << "the CD run's encode asked again";
-
-  host.operation = Operation::WAV2MP3;
-  AddFiles({"Track01.wav"});
-  StartAndFinish();
-  ASSERT_EQ(factory.encoderJobs.size(), 2u);
-  EXPECT_EQ(factory.encoderJobs[1].inputPath, PathIn("Track01.wav"));
-  EXPECT_TRUE(factory.encoderJobs[1].confirmOverwrite);
-}
-
 // Catches a run that begins (busy window, cleared Cancel) without a job, and a run whose
 // busy state does not follow its worker: a file run is busy while its encoder runs and
 // idle, with Start shown, once the last row has ended; the CD run beside it stays idle.

@@ -44,6 +44,10 @@ class RecordingHost final : public PipelineHost {
     questions.push_back(text);
     return answer;
   }
+  ReplaceAnswer AskReplaceExisting(const std::vector<std::string>& paths) override {
+    replaceQuestions.push_back(paths);
+    return replaceAnswer;
+  }
   Operation SelectedOperation() const override { return operation; }
   void SelectOperation(Operation op) override { operation = op; }
   int RowCount(JobList list) const override { return static_cast<int>(Rows(list).size()); }
@@ -102,6 +106,9 @@ class RecordingHost final : public PipelineHost {
   int beeps = 0, frontCalls = 0, drive = 0;
   CdInfo cdInfo;
   bool answer = false;  // the answer to every question
+  // The existing outputs of each run's one question, and its answer.
+  std::vector<std::vector<std::string>> replaceQuestions;
+  ReplaceAnswer replaceAnswer = ReplaceAnswer::KeepAll;
 };
 
 // What a fake worker does: post log lines, ask a question (No ends the job at once), write
@@ -115,6 +122,7 @@ struct WorkerScript {
   std::string makeDir{};
   std::vector<std::string> logLines{};
   std::string question{};
+  std::vector<LogEvent> endEvents{};  // posted when the work is over, before the error or warning
   std::atomic<bool>* gate = nullptr;
   std::atomic<int>* niceAtEnd = nullptr;  // receives the thread's nice value as it ends
 };
@@ -137,6 +145,7 @@ class ScriptedWorker : public JobWorker {
       if (!script_.makeDir.empty()) std::filesystem::create_directory(script_.makeDir);
       while (script_.blockUntilCancelled && !Terminated()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       while (script_.gate && !*script_.gate) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      for (const LogEvent& event : script_.endEvents) Synchronize([this, &event] { host_.AppendLog(log_, event); });
       if (script_.error) SetError();
       if (script_.warning) SetWarning();
     }
