@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -97,23 +98,58 @@ std::string FollowLinks(std::string path) {
   return path;
 }
 
+namespace {
+
+// $HOME, else the password database's home folder; empty when neither names one.
+std::string HomeFolder() {
+  if (const char* env = std::getenv("HOME"); env != nullptr && *env != '\0') return env;
+  passwd entry{};
+  passwd* found = nullptr;
+  char buffer[4096];
+  if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) return found->pw_dir;
+  return {};
+}
+
+}  // namespace
+
 std::string UserFolder() {
   if (const char* home = std::getenv("ZIMBAR_HOME"); home != nullptr && *home != '\0')
     return WithTrailingSlash(home);
   if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && *config == '/')
     return JoinPath(config, "zimbar/");
-  std::string home;
-  if (const char* env = std::getenv("HOME"); env != nullptr && *env != '\0') {
-    home = env;
-  } else {
-    passwd entry{};
-    passwd* found = nullptr;
-    char buffer[4096];
-    if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr)
-      home = found->pw_dir;
-  }
+  std::string home = HomeFolder();
   if (home.empty()) home = "/tmp";
   return JoinPath(home, ".config/zimbar/");
+}
+
+std::string UserMusicFolder() {
+  std::string home = HomeFolder();
+  if (home.empty()) home = "/tmp";
+  while (home.size() > 1 && home.back() == '/') home.pop_back();
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  const std::string dirs = (config != nullptr && *config == '/' ? std::string(config) : JoinPath(home, ".config")) +
+                           "/user-dirs.dirs";
+  // The lines are shell assignments, XDG_MUSIC_DIR="$HOME/Music"; the last one counts.
+  std::string music;
+  if (FILE* in = std::fopen(dirs.c_str(), "re")) {
+    char line[4096];
+    const std::string_view key = "XDG_MUSIC_DIR=";
+    while (std::fgets(line, sizeof line, in) != nullptr) {
+      std::string_view text(line);
+      while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+      if (!text.starts_with(key)) continue;
+      text.remove_prefix(key.size());
+      if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
+      std::string value(text);
+      if (value.starts_with("$HOME")) value = home + value.substr(5);
+      music = value;
+    }
+    std::fclose(in);
+  }
+  while (music.size() > 1 && music.back() == '/') music.pop_back();
+  // A folder set to the home folder itself is how the desktop switches one off.
+  if (music.empty() || music.front() != '/' || music == home) music = JoinPath(home, "Music");
+  return music;
 }
 
 std::string SharedDataFolder() {

@@ -51,6 +51,12 @@ std::string FollowLinks(std::string path);
 // $HOME/.config/zimbar (HOME from the password database when unset). Not created here.
 std::string UserFolder();
 
+// The user's music folder, as `xdg-user-dir MUSIC` names it: XDG_MUSIC_DIR of
+// user-dirs.dirs in $XDG_CONFIG_HOME (else ~/.config), $HOME expanded; else (no such line,
+// not an absolute path, or the home folder itself) ~/Music. No trailing '/'; not created
+// here.
+std::string UserMusicFolder();
+
 // The folder of the shipped data (skins/, lang/, help/), ending with '/': $ZIMBAR_SHARE_DIR
 // when set, else ShippedDataFolderBeside(the running program's folder).
 std::string SharedDataFolder();

@@ -331,7 +331,7 @@ void CdRun::AppendId3Tag() {
 std::string CdRun::TrackOutputPath(int track, const std::string& extension) const {
   const std::string name =
       track >= 1 && track <= ctx_.host.RowCount(JobList::Tracks) ? ctx_.host.TrackName(track - 1) : std::string();
-  return TrackFilePath(ctx_.settings.outputPath.str(), ctx_.host.CdInformation(), track, name, extension);
+  return TrackFilePath(ctx_.settings.OutputFolder(), ctx_.host.CdInformation(), track, name, extension);
 }
 
 void CdRun::SetTrackStatus(int track, JobStatus status) {

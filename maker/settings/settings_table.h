@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "common/error.h"
 #include "common/ini_file.h"
@@ -194,6 +195,13 @@ class SettingsTable : public MakerSettingValues {
   // The OS CD interface needs nothing beyond the system, so it is always offered.
   static constexpr bool OsCdInterfaceAvailable() { return true; }
 
+  // The folder CD runs write to: OutputPath when one was chosen, else the default output
+  // folder (empty OutputPath: nobody chose one).
+  std::string OutputFolder() const { return outputPath.empty() ? defaultOutputFolder_ : outputPath.str(); }
+  // The folder that stands in for an empty OutputPath (the window's: the user's music
+  // folder). It is no setting: never saved, and OutputPath stays empty.
+  void SetDefaultOutputFolder(std::string folder) { defaultOutputFolder_ = std::move(folder); }
+
   // MPEGMode with values outside 1..4 taken as MPEG-1.
   int EncoderMode() const;
   // The rate of each table at its setting's index; an index outside the table gives the
@@ -210,6 +218,7 @@ class SettingsTable : public MakerSettingValues {
 
  private:
   bool passThroughAvailable_ = false;
+  std::string defaultOutputFolder_;
 };
 
 // The program-wide settings of the maker, read by every part of it. Main thread only;

@@ -60,6 +60,31 @@ TEST(Paths, UserFolderPrefersZimbarHomeThenXdgThenHome) {
 
 // Catches a shipped file shadowing the user's own copy, or the shipped folder not found
 // relative to the install.
+// Catches a music folder that is not the one the desktop names (XDG_MUSIC_DIR with $HOME
+// expanded, the last line counting), a trailing '/', and a folder switched off (set to the
+// home folder), missing or relative that is used instead of ~/Music.
+TEST(Paths, UserMusicFolderIsTheDesktopsElseHomeMusic) {
+  TempDir dir;
+  ScopedEnv home("HOME", dir.Path().c_str());
+  ScopedEnv xdg("XDG_CONFIG_HOME", dir.File("config").c_str());
+  EXPECT_EQ(UserMusicFolder(), dir.File("Music")) << "no user-dirs.dirs";
+  ASSERT_TRUE(CreateDirectories(dir.File("config")));
+  const std::string dirs = dir.File("config/user-dirs.dirs");
+  WriteText(dirs, "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"
+                  "XDG_MUSIC_DIR=\"$HOME/Alt\"\nXDG_MUSIC_DIR=\"$HOME/Musik/\"\n");
+  EXPECT_EQ(UserMusicFolder(), dir.File("Musik"));
+  WriteText(dirs, "XDG_MUSIC_DIR=\"/srv/audio\"\n");
+  EXPECT_EQ(UserMusicFolder(), "/srv/audio");
+  for (const char* off : {"XDG_MUSIC_DIR=\"$HOME/\"\n", "XDG_MUSIC_DIR=\"Musik\"\n", "XDG_MUSIC_DIR=\"\"\n"}) {
+    WriteText(dirs, off);
+    EXPECT_EQ(UserMusicFolder(), dir.File("Music")) << off;
+  }
+  ScopedEnv noXdg("XDG_CONFIG_HOME", nullptr);
+  ASSERT_TRUE(CreateDirectories(dir.File(".config")));
+  WriteText(dir.File(".config/user-dirs.dirs"), "XDG_MUSIC_DIR=\"$HOME/Tunes\"\n");
+  EXPECT_EQ(UserMusicFolder(), dir.File("Tunes")) << "~/.config/user-dirs.dirs";
+}
+
 TEST(Paths, DataFilesPreferTheUserCopy) {
   TempDir dir;
   ScopedEnv zimbar("ZIMBAR_HOME", (dir.Path() + "/user").c_str());

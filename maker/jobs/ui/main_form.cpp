@@ -351,26 +351,20 @@ void TMainForm::CDInfoButtonClick() {
   if (!pipeline_->Busy()) StartButton->setEnabled(TracksList->count() > 0);
 }
 
-std::string TMainForm::CheckedOutputDirectory() const {
-  const std::string& stored = settings_.outputPath.str();
-  if (!stored.empty() && DirectoryExists(stored)) return stored;
-  std::string folder = startFolder_.empty() ? FullPath(".") : startFolder_;
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  return folder;
-}
-
-std::string TMainForm::OutputDirectory() const { return settings_.outputPath; }
+std::string TMainForm::OutputDirectory() const { return settings_.OutputFolder(); }
 
 void TMainForm::ShowOutputDirectory() {
-  const std::string folder = CheckedOutputDirectory();
-  settings_.outputPath = folder;
-  SelectedOutputDirectoryLabel->setText(QStringLiteral("Output Path: ") + Q(folder));
+  // A chosen folder that is gone no longer counts as chosen; the music folder stands in
+  // for none (the first run that writes there creates it), and is never saved.
+  if (!settings_.outputPath.empty() && !DirectoryExists(settings_.outputPath.str())) settings_.outputPath = "";
+  settings_.SetDefaultOutputFolder(UserMusicFolder());
+  SelectedOutputDirectoryLabel->setText(QStringLiteral("Output Path: ") + Q(settings_.OutputFolder()));
 }
 
 void TMainForm::OutputPathButtonClick() {
   ShowOutputDirectory();
   directorySelectForm_->RefreshPlaces();
-  directorySelectForm_->SetDirectory(settings_.outputPath);
+  directorySelectForm_->SetDirectory(settings_.OutputFolder());
   if (!Exec(directorySelectForm_.get())) return;
   settings_.outputPath = directorySelectForm_->Directory();
   SelectedOutputDirectoryLabel->setText(QStringLiteral("Output Path: ") + Q(settings_.outputPath));

@@ -113,6 +113,7 @@ class TMainForm : public QMainWindow {
   Operation SelectedOperation() const;
   JobPipeline& Pipeline() { return *pipeline_; }
   const TrackTable& Tracks() const { return trackTable_; }
+  // The folder CD runs write to (SettingsTable::OutputFolder).
   std::string OutputDirectory() const;
   // The CD information the runs use (the CD information window's state).
   CdInfo CdInformation() const;
@@ -215,9 +216,9 @@ class TMainForm : public QMainWindow {
   void ConnectHandlers();
   void UpdateFileListButtons();
   void UpdateStartForTracks();
+  // Shows the folder CD runs write to: OutputPath when it names an existing folder, else
+  // the user's music folder (OutputPath then stays empty).
   void ShowOutputDirectory();
-  // The OutputPath setting when it names an existing folder, else the start folder.
-  std::string CheckedOutputDirectory() const;
   void AppendFileRows(const std::vector<std::string>& paths);
   // Lists the disc images whose files exist as drives (after the real drives); the reader
   // log names those that are missing. Takes effect at the next cd_.Initialize().

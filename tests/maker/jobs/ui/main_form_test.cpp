@@ -352,6 +352,42 @@ TEST_F(MainFormTest, PriorityMenuChecksOneItem) {
   EXPECT_EQ(form->Pipeline().CheckedPriority(), ThreadPriority::Idle);
 }
 
+// Catches an output folder that defaults to the folder the program was started in (`/`
+// from a desktop launcher) and is then saved as if chosen, and a chosen folder that is
+// gone kept: with OutputPath empty the window shows the user's music folder, the first CD
+// run creates it and writes there, and OutputPath stays empty in the saved settings.
+TEST_F(MainFormTest, OutputFolderDefaultsToTheMusicFolderAndIsNeverSaved) {
+  std::filesystem::create_directories(dir.Path() + "/config");
+  std::ofstream(dir.Path() + "/config/user-dirs.dirs") << "XDG_MUSIC_DIR=\"$HOME/Musik\"\n";
+  const testcd::ScopedEnv xdg("XDG_CONFIG_HOME", dir.Path() + "/config");
+  const testcd::DiscImage image(dir.Path(), "disc", {testcd::Tone(75, 440, 8000)});
+  settings.discImages = image.CuePath();
+  settings.useWinNtRawRead = 1;
+  settings.outputPath = "";
+  const testcd::ScopedEnv libraries("ZIMBAR_LIB_DIR", ZIMBAR_BIN_DIR);
+  const std::string music = dir.Path() + "/Musik";
+  Open();
+  EXPECT_EQ(form->SelectedOutputDirectoryLabel->text().toStdString(), "Output Path: " + music);
+  EXPECT_EQ(form->OutputDirectory(), music);
+  EXPECT_TRUE(settings.outputPath.empty()) << settings.outputPath.str();
+  EXPECT_FALSE(std::filesystem::exists(music)) << "made before a run needed it";
+
+  Select(form->CD2WAVRadioButton);
+  form->StartButton->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->Pipeline().Busy() && !form->Pipeline().HasLiveWorkers(); }, 20000));
+  EXPECT_TRUE(std::filesystem::exists(music + "/Track01.wav")) << form->ReaderLogMemo->toPlainText().toStdString();
+  EXPECT_TRUE(settings.outputPath.empty()) << settings.outputPath.str();
+  ASSERT_TRUE(settings.Save(dir.Path() + "/saved.INI"));
+  std::ifstream saved(dir.Path() + "/saved.INI");
+  EXPECT_NE(std::string(std::istreambuf_iterator<char>(saved), {}).find("\nOutputPath=\n"), std::string::npos);
+
+  form.reset();
+  settings.outputPath = dir.Path() + "/gone";
+  Open();
+  EXPECT_EQ(form->SelectedOutputDirectoryLabel->text().toStdString(), "Output Path: " + music);
+  EXPECT_TRUE(settings.outputPath.empty()) << settings.outputPath.str();
+}
+
 // A disc image as the drive: the track list with lengths, CD to WAV, and closing the
 // window in the middle of the run. Catches rows without their lengths, a close that
 // leaves workers running (a crash or a write after the window is gone under ASan), and
