@@ -70,11 +70,12 @@ void JobPipeline::StartButtonClick() {
   }
   // A decode in progress also blocks a new run: two decoders would share the row counter.
   if (Busy()) return;
+  // A run that the question about existing outputs cancels clears no log.
+  ctx_.operation = ctx_.host.SelectedOperation();
+  if (!DecideExistingOutputs()) return;
   if (ctx_.settings.clearReaderLogOnStart != 0) ctx_.host.ClearLog(MakerLog::Reader);
   if (ctx_.settings.clearEncoderLogOnStart != 0) ctx_.host.ClearLog(MakerLog::Encoder);
 
-  ctx_.operation = ctx_.host.SelectedOperation();
-  if (!DecideExistingOutputs()) return;
   const bool cd = ctx_.operation == Operation::CD2MP3 || ctx_.operation == Operation::CD2WAV;
   ctx_.RememberSelection(cd ? JobList::Tracks : JobList::Files);
   if (!(cd ? cd_.Start() : file_.Start())) ctx_.ForgetSelection();  // nothing to do: no run began

@@ -52,9 +52,11 @@ TEST(ExistingOutputs, FindsEveryExistingOutputAndListsEachOnce) {
 // a track whose MP3 is kept, replaces a kept MP3, starts anything after Cancel, or does not
 // ask a second run again: one question before the run lists every existing output; "Keep
 // all" skips those tracks unread ("Kept"); "Replace all" replaces them; "Cancel" starts
-// nothing.
+// nothing and clears no log.
 TEST_F(PipelineTest, CdRunAsksOnceAboutAllExistingOutputsBeforeItStarts) {
   settings.confirmOverwrite = 1;
+  settings.clearReaderLogOnStart = 1;
+  host.readerLog.push_back("an earlier run's line");
   host.AddTracks(3);
   std::ofstream(PathIn("Track01.mp3")) << "old";
   std::ofstream(PathIn("Track03.mp3")) << "old";
@@ -68,6 +70,7 @@ TEST_F(PipelineTest, CdRunAsksOnceAboutAllExistingOutputsBeforeItStarts) {
   EXPECT_TRUE(factory.calls.empty());
   EXPECT_EQ(host.Statuses(JobList::Tracks), "+ + +");
   EXPECT_TRUE(host.visible.empty()) << "the window went busy";
+  EXPECT_EQ(host.readerLog, std::vector<std::string>{"an earlier run's line"});
 
   host.replaceAnswer = ReplaceAnswer::KeepAll;
   StartAndFinish();
