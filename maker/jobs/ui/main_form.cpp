@@ -53,6 +53,7 @@ constexpr const char* kCaption = "zbmaker - Zimbar MP3 Maker (v%1)";
 constexpr const char* kProgramVersion = "1.3A";
 constexpr const char* kWavFilter = "PCM WAV files (*.wav)";
 constexpr const char* kMpegFilter = "MPEG Audio files (*.mp?,*.aac) (*.mp? *.aac)";
+constexpr const char* kStopRunQuestion = "A run is in progress. Stop it and close?";
 
 std::vector<std::string> ListedPaths(const QListWidget* list) {
   std::vector<std::string> paths;
@@ -527,6 +528,13 @@ void TMainForm::WaitForWorkers() {
 void TMainForm::closeEvent(QCloseEvent* event) {
   if (closing_) {
     event->accept();
+    return;
+  }
+  // A close by mistake would throw away a run of many minutes: the person is asked first.
+  // No leaves the run going and the window open. A termination signal stops it unasked.
+  if (pipeline_->Busy() && !(closeWithoutAsking && closeWithoutAsking()) &&
+      !askYesNo(QString::fromUtf8(kStopRunQuestion), QString::fromUtf8(kMakerConfirmCaption))) {
+    event->ignore();
     return;
   }
   closing_ = true;

@@ -131,6 +131,9 @@ class TMainForm : public QMainWindow {
   std::function<bool(const QString& text, const QString& caption)> askYesNo;
   // The one question before a run about the outputs of its jobs that exist (`paths`).
   std::function<ReplaceAnswer(const QStringList& paths)> askReplaceExisting;
+  // True when a close is to stop a run without asking first (a termination signal asked
+  // for it); unset: every close during a run asks.
+  std::function<bool()> closeWithoutAsking;
 
   // The controls, by their names.
   QFrame* ButtonsPanel;

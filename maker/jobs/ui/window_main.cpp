@@ -56,10 +56,13 @@ int RunMakerWindow(int argc, char** argv, const std::vector<std::string>& jobArg
     // is up.
     WindowCloser closer(form);
     closer.CloseOnTerminationSignals(loop);
+    // A close during a run asks before stopping it, unless a signal asked for the close.
+    form.closeWithoutAsking = [&closer] { return closer.TerminationSignal() != 0; };
     form.FormCreate(jobArgs, FullPath("."));
     form.show();
     code = app.exec();
     endedBy = closer.TerminationSignal();
+    form.closeWithoutAsking = nullptr;  // the closer goes first
   }
   // Ended by a signal: the shell's status for it, as in the terminal mode (130, 143).
   if (endedBy != 0 && code == 0) code = 128 + endedBy;

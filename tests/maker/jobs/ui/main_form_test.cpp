@@ -696,4 +696,47 @@ TEST_F(MainFormTest, ASignalWhileABoxIsUpCancelsTheRunAndClosesTheWindow) {
   EXPECT_EQ(RowStatus(form->TracksList->item(1)->text().toStdString()), "Cancelled");
 }
 
+// Catches a close during a run that stops it without asking, a No that stops the run
+// anyway or closes the window, and a termination signal that waits for an answer
+// (nobody may be there to give one).
+TEST_F(MainFormTest, ACloseDuringARunAsksFirstButASignalDoesNot) {
+  const testcd::DiscImage image(dir.Path(), "disc",
+                                {testcd::Tone(75 * 2, 440, 8000), testcd::Tone(75 * 2, 660, 8000), testcd::Noise(75 * 200, 7)});
+  settings.discImages = image.CuePath();
+  settings.useWinNtRawRead = 1;
+  settings.outputPath = dir.Path() + "/out";
+  std::filesystem::create_directories(dir.Path() + "/out");
+  const testcd::ScopedEnv libraries("ZIMBAR_LIB_DIR", ZIMBAR_BIN_DIR);
+  const testcd::ScopedEnv slow("ZIMBAR_CD_SIMULATE", "delay=20");
+  Open();
+  std::vector<std::string> questions;
+  form->askYesNo = [&](const QString& text, const QString&) {
+    questions.push_back(text.toStdString());
+    return false;
+  };
+  Select(form->CD2WAVRadioButton);
+  form->TracksList->item(2)->setSelected(false);
+  form->StartButton->click();
+  ASSERT_TRUE(form->Pipeline().Busy()) << ::testing::PrintToString(errors);
+  EXPECT_FALSE(form->close());
+  EXPECT_EQ(questions, std::vector<std::string>{"A run is in progress. Stop it and close?"});
+  EXPECT_TRUE(form->isVisible());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->Pipeline().Busy() && !form->Pipeline().HasLiveWorkers(); }, 20000));
+  EXPECT_EQ(RowStatus(form->TracksList->item(0)->text().toStdString()), "OK");
+  EXPECT_EQ(RowStatus(form->TracksList->item(1)->text().toStdString()), "OK");
+
+  WindowCloser closer(*form);
+  closer.CloseOnTerminationSignals(loop);
+  form->closeWithoutAsking = [&] { return closer.TerminationSignal() != 0; };
+  form->TracksList->item(2)->setSelected(true);
+  form->StartButton->click();
+  ASSERT_TRUE(form->Pipeline().Busy()) << ::testing::PrintToString(errors);
+  ::raise(SIGTERM);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 15000));
+  EXPECT_EQ(questions.size(), 1u);
+  EXPECT_FALSE(form->Pipeline().Busy());
+  EXPECT_FALSE(form->Pipeline().HasLiveWorkers());
+  EXPECT_EQ(RowStatus(form->TracksList->item(2)->text().toStdString()), "Cancelled");
+}
+
 }  // namespace

@@ -99,6 +99,9 @@ inline bool SendCloseRequest(const QString& id) {
   return sent != 0;
 }
 
+// The question a close during a run asks before it stops the run.
+inline const QString kStopRunQuestion = QStringLiteral("^zbmaker Confirmation");
+
 // Closes any error box that comes up within `seconds` as a person closes it; true when
 // one came and went (none should: a computer without a CD drive gets no box).
 inline bool DismissErrorBox(double seconds) {
@@ -202,6 +205,18 @@ inline void Screenshot(const std::string& name) {
   Sleep(0.5);  // the keys just sent are handled by then
   QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
                                               QString::fromStdString(std::string(folder) + "/" + name + ".png")});
+}
+
+// Sends the window manager's close during a run and answers the question it brings up
+// with `key` ("alt+n" or "alt+y"), saving the screen as `shot`; fails when no question came.
+inline ::testing::AssertionResult CloseAndAnswer(const QString& window, const QString& key, const std::string& shot) {
+  if (!SendCloseRequest(window)) return ::testing::AssertionFailure() << "the close request was not sent";
+  const QString box = WaitForWindow(kStopRunQuestion, 10);
+  if (box.isEmpty()) return ::testing::AssertionFailure() << "no question before the run was stopped";
+  Screenshot(shot);
+  if (!Focus(box) || !PressKeys({key})) return ::testing::AssertionFailure() << "the answer was not typed";
+  if (!WaitForWindowGone(kStopRunQuestion, 10)) return ::testing::AssertionFailure() << "the question stayed up";
+  return ::testing::AssertionSuccess();
 }
 
 // The names in `folder`, sorted.
