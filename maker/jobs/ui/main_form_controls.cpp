@@ -7,6 +7,7 @@
 
 #include "maker/jobs/main_window_layout.h"
 #include "maker/jobs/ui/main_form.h"
+#include "maker/jobs/ui/maker_application.h"
 #include "maker/jobs/ui/tabbed_list_delegate.h"
 
 using maker::TMainForm;
@@ -305,35 +306,38 @@ void TMainForm::BuildMenus() {
 }
 
 void TMainForm::ConnectHandlers() {
-  connect(CD2MP3RadioButton, &QRadioButton::clicked, this, [this] { CD2MP3RadioButtonClick(); });
-  connect(CD2WAVRadioButton, &QRadioButton::clicked, this, [this] { CD2WAVRadioButtonClick(); });
-  connect(WAV2MP3RadioButton, &QRadioButton::clicked, this, [this] { WAV2MP3RadioButtonClick(); });
-  connect(MP32WAVRadioButton, &QRadioButton::clicked, this, [this] { MP32WAVRadioButtonClick(); });
-  connect(InputCDComboBox, &QComboBox::activated, this, [this] { InputCDComboBoxChange(); });
-  connect(CDInfoButton, &QPushButton::clicked, this, [this] { CDInfoButtonClick(); });
-  connect(OutputPathButton, &QPushButton::clicked, this, [this] { OutputPathButtonClick(); });
-  connect(AddButton, &QPushButton::clicked, this, [this] { AddButtonClick(); });
-  connect(AddDirButton, &QPushButton::clicked, this, [this] { AddDirButtonClick(); });
-  connect(RemoveButton, &QPushButton::clicked, this, [this] { RemoveButtonClick(); });
-  connect(ClearButton, &QPushButton::clicked, this, [this] { ClearButtonClick(); });
-  connect(TracksList, &QListWidget::itemSelectionChanged, this, [this] { TracksListClick(); });
-  connect(FileListBox, &QListWidget::itemSelectionChanged, this, [this] { FileListBoxClick(); });
-  connect(StartButton, &QPushButton::clicked, this, [this] { StartButtonClick(); });
-  connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
-  connect(MenuFile, &QMenu::aboutToShow, this, [this] { UpdateFileMenu(); });
-  connect(MenuFileOpenDiscImage, &QAction::triggered, this, [this] { MenuFileOpenDiscImageClick(); });
-  connect(MenuFileEject, &QAction::triggered, this, [this] { MenuFileEjectClick(); });
-  connect(MenuFileExit, &QAction::triggered, this, [this] { MenuFileExitClick(); });
-  connect(MenuOptionsSettings, &QAction::triggered, this, [this] { MenuOptionsSettingsClick(); });
+  // Each handler is guarded: an exception it throws is shown in the error box, and the
+  // window goes on.
+  connect(CD2MP3RadioButton, &QRadioButton::clicked, this, GuardedHandler([this] { CD2MP3RadioButtonClick(); }));
+  connect(CD2WAVRadioButton, &QRadioButton::clicked, this, GuardedHandler([this] { CD2WAVRadioButtonClick(); }));
+  connect(WAV2MP3RadioButton, &QRadioButton::clicked, this, GuardedHandler([this] { WAV2MP3RadioButtonClick(); }));
+  connect(MP32WAVRadioButton, &QRadioButton::clicked, this, GuardedHandler([this] { MP32WAVRadioButtonClick(); }));
+  connect(InputCDComboBox, &QComboBox::activated, this, GuardedHandler([this] { InputCDComboBoxChange(); }));
+  connect(CDInfoButton, &QPushButton::clicked, this, GuardedHandler([this] { CDInfoButtonClick(); }));
+  connect(OutputPathButton, &QPushButton::clicked, this, GuardedHandler([this] { OutputPathButtonClick(); }));
+  connect(AddButton, &QPushButton::clicked, this, GuardedHandler([this] { AddButtonClick(); }));
+  connect(AddDirButton, &QPushButton::clicked, this, GuardedHandler([this] { AddDirButtonClick(); }));
+  connect(RemoveButton, &QPushButton::clicked, this, GuardedHandler([this] { RemoveButtonClick(); }));
+  connect(ClearButton, &QPushButton::clicked, this, GuardedHandler([this] { ClearButtonClick(); }));
+  connect(TracksList, &QListWidget::itemSelectionChanged, this, GuardedHandler([this] { TracksListClick(); }));
+  connect(FileListBox, &QListWidget::itemSelectionChanged, this, GuardedHandler([this] { FileListBoxClick(); }));
+  connect(StartButton, &QPushButton::clicked, this, GuardedHandler([this] { StartButtonClick(); }));
+  connect(CancelButton, &QPushButton::clicked, this, GuardedHandler([this] { CancelButtonClick(); }));
+  connect(MenuFile, &QMenu::aboutToShow, this, GuardedHandler([this] { UpdateFileMenu(); }));
+  connect(MenuFileOpenDiscImage, &QAction::triggered, this, GuardedHandler([this] { MenuFileOpenDiscImageClick(); }));
+  connect(MenuFileEject, &QAction::triggered, this, GuardedHandler([this] { MenuFileEjectClick(); }));
+  connect(MenuFileExit, &QAction::triggered, this, GuardedHandler([this] { MenuFileExitClick(); }));
+  connect(MenuOptionsSettings, &QAction::triggered, this, GuardedHandler([this] { MenuOptionsSettingsClick(); }));
   const std::pair<QAction*, ThreadPriority> levels[] = {
       {MenuOptionsPriorityIdle, ThreadPriority::Idle},       {MenuOptionsPriorityLowest, ThreadPriority::Lowest},
       {MenuOptionsPriorityLower, ThreadPriority::Lower},     {MenuOptionsPriorityNormal, ThreadPriority::Normal},
       {MenuOptionsPriorityHigher, ThreadPriority::Higher},   {MenuOptionsPriorityHighest, ThreadPriority::Highest},
   };
   for (const auto& [action, level] : levels)
-    connect(action, &QAction::triggered, this, [this, level = level] { MenuOptionsPrioritySelectionClick(level); });
-  connect(MenuHelpContents, &QAction::triggered, this, [this] { MenuHelpContentsClick(); });
-  connect(MenuHelpAbout, &QAction::triggered, this, [this] { AboutButtonClick(); });
+    connect(action, &QAction::triggered, this,
+            GuardedHandler([this, level = level] { MenuOptionsPrioritySelectionClick(level); }));
+  connect(MenuHelpContents, &QAction::triggered, this, GuardedHandler([this] { MenuHelpContentsClick(); }));
+  connect(MenuHelpAbout, &QAction::triggered, this, GuardedHandler([this] { AboutButtonClick(); }));
 }
 
 QObject* TMainForm::Control(MakerControl control) const {

@@ -10,6 +10,7 @@
 #include "common/ui/window_closer.h"
 #include "maker/jobs/command_line.h"
 #include "maker/jobs/maker_temporaries.h"
+#include "maker/jobs/ui/maker_application.h"
 #include "maker/jobs/ui/main_form.h"
 #include "maker/settings/settings_table.h"
 
@@ -29,7 +30,7 @@ bool WindowPlatformAvailable() {
 }
 
 int RunMakerWindow(int argc, char** argv, const std::vector<std::string>& jobArgs) {
-  QApplication app(argc, argv);
+  MakerApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("zbmaker"));
   QApplication::setApplicationDisplayName(QStringLiteral("Zimbar MP3 Maker"));
   QApplication::setDesktopFileName(QStringLiteral("zbmaker"));

@@ -12,11 +12,13 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 
 #include "common/ui/qt_main_loop.h"
 #include "common/ui/window_closer.h"
 #include "maker/cd/cd_device.h"
 #include "maker/jobs/job_rows.h"
+#include "maker/jobs/ui/maker_application.h"
 #include "maker/jobs/ui/directory_select_form.h"
 #include "maker/metadata/ui/cd_info_form.h"
 #include "maker/settings/ui/options_form.h"
@@ -737,6 +739,43 @@ TEST_F(MainFormTest, ACloseDuringARunAsksFirstButASignalDoesNot) {
   EXPECT_FALSE(form->Pipeline().Busy());
   EXPECT_FALSE(form->Pipeline().HasLiveWorkers());
   EXPECT_EQ(RowStatus(form->TracksList->item(2)->text().toStdString()), "Cancelled");
+}
+
+// Catches an exception thrown in a window's handler that ends the program (it ran into
+// the event loop), one that is not shown in the maker's error box, a window that takes
+// no events after it, and a failure while the box is up that opens a second box.
+TEST_F(MainFormTest, AnExceptionInAHandlerIsShownAndTheWindowGoesOn) {
+  auto* app = dynamic_cast<MakerApplication*>(QApplication::instance());
+  ASSERT_NE(app, nullptr);
+  Open();
+  Select(form->WAV2MP3RadioButton);
+  Touch(dir.Path() + "/a.wav");
+  int asked = 0;
+  form->chooseFiles = [&](const QString&) -> QStringList {
+    if (++asked == 1) throw std::runtime_error("ERROR: the folder could not be listed");
+    return {QString::fromStdString(dir.Path() + "/a.wav")};
+  };
+  QTest::mouseClick(form->AddButton, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return app->HandlerErrorBox() != nullptr; }, 5000)) << "no error box";
+  QMessageBox* box = app->HandlerErrorBox();
+  EXPECT_EQ(box->text(), QStringLiteral("ERROR: the folder could not be listed"));
+  EXPECT_EQ(box->windowTitle(), QStringLiteral("zbmaker (Zimbar MP3 Maker) Error"));
+  EXPECT_EQ(box->icon(), QMessageBox::Critical);
+  // A handler fails again while the box is up: no second box.
+  QTimer::singleShot(0, form.get(), [] { throw std::runtime_error("ERROR: again"); });
+  QTest::qWait(50);
+  EXPECT_EQ(app->HandlerErrorBox(), box);
+  int boxes = 0;
+  for (QWidget* w : QApplication::topLevelWidgets()) boxes += qobject_cast<QMessageBox*>(w) && w->isVisible() ? 1 : 0;
+  EXPECT_EQ(boxes, 1);
+  box->accept();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return app->HandlerErrorBox() == nullptr; }, 5000));
+
+  // The loop went on: the next click is handled in full.
+  QTest::mouseClick(form->AddButton, Qt::LeftButton);
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(form->FileListBox->count(), 1);
+  EXPECT_TRUE(form->StartButton->isEnabled());
 }
 
 }  // namespace
