@@ -49,7 +49,8 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 bool CdOperation(Operation operation) { return operation == Operation::CD2MP3 || operation == Operation::CD2WAV; }
 
-constexpr const char* kCaption = "zbmaker - Zimbar MP3 Maker (v%1)";
+// The desktop adds the program's display name ("— Zimbar MP3 Maker") to every title.
+constexpr const char* kCaption = "zbmaker (v%1)";
 constexpr const char* kProgramVersion = "1.3A";
 constexpr const char* kWavFilter = "PCM WAV files (*.wav)";
 constexpr const char* kMpegFilter = "MPEG Audio files (*.mp?,*.aac) (*.mp? *.aac)";
@@ -492,20 +493,6 @@ void TMainForm::AboutButtonClick() { Exec(aboutForm_.get()); }
 bool TMainForm::Exec(QDialog* dialog) {
   if (execDialog) return execDialog(dialog);
   return dialog->exec() == QDialog::Accepted;
-}
-
-void TMainForm::UpdateTitle() {
-  int percent = -1;
-  if (pipeline_->Busy()) {
-    // The panel of the last step of the run shows how far it is: the encoder or decoder,
-    // else the reader (CD to WAV).
-    const Operation operation = SelectedOperation();
-    percent = operation == Operation::CD2WAV ? ReaderStatusPanel->Percent() : EncoderStatusPanel->Percent();
-    if (percent < 0 && operation == Operation::CD2MP3) percent = ReaderStatusPanel->Percent();
-  }
-  if (percent == titlePercent_) return;
-  titlePercent_ = percent;
-  setWindowTitle(percent < 0 ? Q(caption_) : QStringLiteral("%1% - zbmaker").arg(percent));
 }
 
 CdInfo TMainForm::CdInformation() const {

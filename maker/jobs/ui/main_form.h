@@ -28,6 +28,7 @@
 #include "maker/jobs/job_pipeline.h"
 #include "maker/jobs/pipeline_host.h"
 #include "maker/jobs/real_job_worker_factory.h"
+#include "maker/jobs/run_progress.h"
 #include "maker/metadata/cd_info.h"
 #include "maker/settings/settings_table.h"
 
@@ -51,6 +52,8 @@ class TStatusPanel : public QFrame {
   QString Text() const { return label_->text(); }
   // -1 while the text carries no percentage (the bar is hidden then).
   int Percent() const { return percent_; }
+  // The share of its job the text gives (0 ... 1), -1 while it carries no percentage.
+  double Share() const { return percent_ < 0 ? -1.0 : bar_->value() / 10000.0; }
 
  private:
   QLabel* label_;
@@ -117,8 +120,8 @@ class TMainForm : public QMainWindow {
   std::string OutputDirectory() const;
   // The CD information the runs use (the CD information window's state).
   CdInfo CdInformation() const;
-  // The percentage of the run shown in the title, -1 when none is.
-  int TitlePercent() const { return titlePercent_; }
+  // How far the run is, as the title and RunProgressBar show it (not Running() when idle).
+  const RunProgress& Progress() const { return runProgress_; }
 
   // Dialogs, replaceable by tests: the files Add Files offers for `filter`, the folder Add
   // Directory offers, how a modal window is run (true for OK), and the message boxes.
@@ -158,6 +161,7 @@ class TMainForm : public QMainWindow {
   QGroupBox* ExecuteGroupBox;
   QPushButton* StartButton;
   QPushButton* CancelButton;
+  QProgressBar* RunProgressBar;  // the run's progress, shown while a run is going
   QFrame* TopMarginPanel;
   QFrame* ListsPanel;
   QFrame* ReaderPanel;
@@ -228,8 +232,16 @@ class TMainForm : public QMainWindow {
   void UseDiscImages(const std::vector<std::string>& images);
   // Open Disc Image and Eject are offered when no run is going; Eject for a real drive.
   void UpdateFileMenu();
-  // The run's progress in the window title ("42% - zbmaker"), from the status panels.
+  // The run's progress in the title and RunProgressBar ("Track 3 of 12 – 41 % – 2 min
+  // left"), from the rows' states and the status panels' shares (main_form_progress.cpp).
   void UpdateTitle();
+  // A run began (its busy state) or ended: the jobs of the run are the selected tracks or
+  // every file row, in row order.
+  void RunBusyChanged(bool busy);
+  // A row's job changed its state.
+  void RunRowStatusChanged(JobList list, int row, JobStatus status);
+  // A status panel's text changed: its share is the share of the job in its stage.
+  void RunPanelChanged(MakerPanel panel);
   // Waits, with the loop turning, until the pipeline's workers have ended.
   void WaitForWorkers();
   bool Exec(QDialog* dialog);
@@ -247,7 +259,9 @@ class TMainForm : public QMainWindow {
   TrackTable trackTable_{};
   std::string startFolder_;
   std::string caption_;
-  int titlePercent_ = -1;
+  RunProgress runProgress_;
+  std::vector<int> runRows_;  // the rows of the run's jobs, in run order
+  QString title_;             // the title last set
   bool cdOpen_ = false;
   bool anyDrive_ = false;  // the drive list names a drive
   bool shown_ = false;

@@ -173,11 +173,18 @@ void TMainForm::BuildControls() {
   StartButton->setMinimumHeight(34);
   CancelButton->setMinimumHeight(34);
   CancelButton->hide();
-  // Start and Cancel sit at the same place.
+  RunProgressBar = new QProgressBar(ExecuteGroupBox);
+  RunProgressBar->setObjectName(QStringLiteral("RunProgressBar"));
+  RunProgressBar->setRange(0, 100);
+  RunProgressBar->setFormat(QStringLiteral("%p %"));
+  RunProgressBar->hide();
+  // Start and Cancel sit at the same place, the run's bar below them.
   auto* execute = new QGridLayout(ExecuteGroupBox);
   execute->setContentsMargins(6, 4, 6, 6);
   execute->addWidget(StartButton, 0, 0, Qt::AlignTop);
   execute->addWidget(CancelButton, 0, 0, Qt::AlignTop);
+  execute->addWidget(RunProgressBar, 1, 0, Qt::AlignTop);
+  execute->setRowStretch(1, 1);
 
   FitButtonsPanel();
   auto* buttons = new QVBoxLayout(ButtonsPanel);

@@ -31,7 +31,7 @@ void MainFormHost::AppendLog(MakerLog log, const LogEvent& event) {
 
 void MainFormHost::SetStatusText(MakerPanel panel, const std::string& text) {
   (panel == MakerPanel::Reader ? form_.ReaderStatusPanel : form_.EncoderStatusPanel)->SetText(Q(text));
-  form_.UpdateTitle();
+  form_.RunPanelChanged(panel);
 }
 
 bool MainFormHost::AskYesNo(const std::string& text, const std::string& caption) {
@@ -69,6 +69,8 @@ std::string MainFormHost::TrackName(int row) const { return TrackRowName(RowText
 std::string MainFormHost::FilePath(int row) const { return FileRowPath(RowText(JobList::Files, row)); }
 
 void MainFormHost::SetRowStatus(JobList list, int row, JobStatus status) {
+  // The run's progress first, so that the title is up to date when the row shows the state.
+  form_.RunRowStatusChanged(list, row, status);
   if (QListWidgetItem* item = List(list)->item(row))
     item->setText(Q(WithStatus(item->text().toStdString(), StatusWord(list, status))));
 }
@@ -104,6 +106,8 @@ void MainFormHost::SetControlVisible(MakerControl control, bool visible) {
   QObject* object = form_.Control(control);
   if (auto* widget = qobject_cast<QWidget*>(object)) widget->setVisible(visible);
   else if (auto* action = qobject_cast<QAction*>(object)) action->setVisible(visible);
+  // Cancel is shown for the run's busy state and hidden when it ends.
+  if (control == MakerControl::CancelButton) form_.RunBusyChanged(visible);
 }
 
 void MainFormHost::SetControlHint(MakerControl control, const std::string& hint) {

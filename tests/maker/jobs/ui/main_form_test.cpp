@@ -6,9 +6,11 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -776,6 +778,68 @@ TEST_F(MainFormTest, AnExceptionInAHandlerIsShownAndTheWindowGoesOn) {
   EXPECT_EQ(asked, 2);
   EXPECT_EQ(form->FileListBox->count(), 1);
   EXPECT_TRUE(form->StartButton->isEnabled());
+}
+
+// Catches a title that shows the progress of the track instead of the run (100 % when a
+// short first track is read), that does not say which job of how many it is at, a run
+// bar that is not shown during the run or stays after it, and status panels that lose
+// their per-job texts.
+TEST_F(MainFormTest, TheTitleAndTheRunBarShowTheWholeRun) {
+  // Long enough for the reader to report its share (every two seconds) in each track.
+  const testcd::DiscImage image(dir.Path(), "disc",
+                                {testcd::Tone(75 * 30, 440, 8000), testcd::Tone(75 * 60, 660, 8000)});
+  settings.discImages = image.CuePath();
+  settings.useWinNtRawRead = 1;
+  settings.outputPath = dir.Path() + "/out";
+  std::filesystem::create_directories(dir.Path() + "/out");
+  const testcd::ScopedEnv libraries("ZIMBAR_LIB_DIR", ZIMBAR_BIN_DIR);
+  const testcd::ScopedEnv slow("ZIMBAR_CD_SIMULATE", "delay=10");
+  Open();
+  const QString idle = form->windowTitle();
+  EXPECT_EQ(idle, QStringLiteral("zbmaker (v1.3A)"));
+  std::vector<QString> titles;
+  bool barShown = false;
+  bool readerTextSeen = false;
+  QObject::connect(form.get(), &QWidget::windowTitleChanged, form.get(), [&](const QString& t) {
+    titles.push_back(t);
+    barShown = barShown || form->RunProgressBar->isVisible();
+    readerTextSeen = readerTextSeen || form->ReaderStatusPanel->Text().contains(QStringLiteral("%, Track 0"));
+  });
+  QString titleWhenTrack1Ended;
+  QObject::connect(form->TracksList, &QListWidget::itemChanged, form.get(), [&](QListWidgetItem* item) {
+    if (item == form->TracksList->item(0) && item->text().startsWith(QStringLiteral("OK\t")) && titleWhenTrack1Ended.isEmpty())
+      titleWhenTrack1Ended = form->windowTitle();
+  });
+  Select(form->CD2WAVRadioButton);
+  form->StartButton->click();
+  ASSERT_TRUE(form->Pipeline().Busy()) << ::testing::PrintToString(errors);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->Pipeline().Busy() && !form->Pipeline().HasLiveWorkers(); }, 30000));
+  EXPECT_EQ(form->windowTitle(), idle);
+  EXPECT_FALSE(form->RunProgressBar->isVisible());
+  EXPECT_TRUE(barShown);
+  EXPECT_TRUE(readerTextSeen);
+
+  static const QRegularExpression progress(QStringLiteral("^Track ([12]) of 2 \u2013 (\\d+) %( \u2013 .* left)?$"));
+  int last = -1;
+  for (const QString& title : titles) {
+    if (title == idle) continue;
+    const QRegularExpressionMatch m = progress.match(title);
+    ASSERT_TRUE(m.hasMatch()) << title.toStdString();
+    EXPECT_GE(m.captured(2).toInt(), last) << title.toStdString();
+    last = m.captured(2).toInt();
+  }
+  EXPECT_GE(last, 99);
+  // Shares within the second track came from the reader's panel.
+  EXPECT_TRUE(std::any_of(titles.begin(), titles.end(), [](const QString& t) {
+    const QRegularExpressionMatch m = progress.match(t);
+    return m.hasMatch() && m.captured(2).toInt() > 34 && m.captured(2).toInt() < 99;
+  })) << ::testing::PrintToString(titles.size());
+  // The first track is a third of the run.
+  const QRegularExpressionMatch atEnd = progress.match(titleWhenTrack1Ended);
+  ASSERT_TRUE(atEnd.hasMatch()) << titleWhenTrack1Ended.toStdString();
+  EXPECT_EQ(atEnd.captured(1), QStringLiteral("2"));
+  EXPECT_GE(atEnd.captured(2).toInt(), 33);
+  EXPECT_LT(atEnd.captured(2).toInt(), 50);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -33,7 +34,8 @@ namespace maker_desktop {
 // Set by main() when DISPLAY names an X server.
 inline bool g_servers = false;
 
-inline const QString kPlainCaption = QStringLiteral("zbmaker - Zimbar MP3 Maker");
+// The main window's title between runs; the desktop adds " — Zimbar MP3 Maker".
+inline const QString kPlainCaption = QStringLiteral("zbmaker (v1.3A)");
 
 inline void Sleep(double seconds) { QTest::qWait(int(seconds * 1000)); }
 
@@ -51,15 +53,25 @@ inline QString Output(const QString& program, const QStringList& args) {
 
 inline QString WindowName(const QString& id) { return Output(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), id}); }
 
+// "Track 3 of 12 – 41 % – 2 min left" or "File 1 of 2 – 5 %" (the desktop adds the
+// program's display name behind it).
+inline bool IsProgressTitle(const QString& title) {
+  static const QRegularExpression progress(QStringLiteral("^(Track|File) \\d+ of \\d+ \u2013 \\d+ %"));
+  return progress.match(title).hasMatch();
+}
+
+// The main window's title, between runs or during one (not a box's).
+inline bool IsMainTitle(const QString& title) { return title.startsWith(kPlainCaption) || IsProgressTitle(title); }
+
 // The id of the shown main window, waiting up to `seconds` for it (a slow start under ASan).
 inline QString FindMainWindow(double seconds) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   while (std::chrono::steady_clock::now() < until) {
     const QString ids =
-        Output(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+        Output(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
                                            QStringLiteral("zbmaker")});
     for (const QString& id : ids.split('\n', Qt::SkipEmptyParts))
-      if (WindowName(id).contains(QStringLiteral("zbmaker"))) return id;
+      if (IsMainTitle(WindowName(id))) return id;
     Sleep(0.2);
   }
   return {};
@@ -77,9 +89,6 @@ inline QString WaitForTitle(const QString& id, double seconds, Predicate ok) {
   }
   return title;
 }
-
-// "42% - zbmaker" (the desktop may add the program's display name behind it).
-inline bool IsProgressTitle(const QString& title) { return title.contains(QStringLiteral("% - zbmaker")); }
 
 // What a window manager sends when the close box is clicked: the program's own close
 // handling runs (a run is cancelled and waited for, the settings are saved).
