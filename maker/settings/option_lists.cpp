@@ -42,10 +42,10 @@ std::vector<std::string> RetryEntries(const char* what, int most) {
 }  // namespace
 
 std::vector<std::string> SectorsPerReadEntries() {
+  // Entry k reads 8 + 4 x k sectors (CdSectorsPerRead), up to 140: each is named by what
+  // it reads.
   std::vector<std::string> entries;
-  for (int sectors = 8; sectors <= 100; sectors += 4) entries.push_back(Format("%i-Sector Read", sectors));
-  for (int sectors : {108, 116, 128, 140, 156, 172, 190, 210, 234, 256})
-    entries.push_back(Format("%i-Sector Read", sectors));
+  for (int sectors = 8; sectors <= 140; sectors += 4) entries.push_back(Format("%i-Sector Read", sectors));
   return entries;
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-std::vector<std::string> SectorsPerReadEntries();     // 34: "8-Sector Read" ... "256-Sector Read"
+std::vector<std::string> SectorsPerReadEntries();     // 34: "8-Sector Read" ... "140-Sector Read"
 std::vector<std::string> OverlapEntries();            // 8: "10% Overlap" ... "80% Overlap"
 std::vector<std::string> SyncCorrectionRetryEntries();  // 11: "Do not retry Sync Correction" ...
 std::vector<std::string> SyncErrorRetryEntries();     // 6: "Do not retry Sync Error" ...

@@ -7,6 +7,7 @@
 
 #include "cdaccess/cd_drive_list.h"
 #include "maker/cd/cd_drive_menu.h"
+#include "maker/settings/option_lists.h"
 #include "tests/cdaccess/disc_image_builder.h"
 
 namespace {
@@ -112,6 +113,17 @@ TEST(CdDriveMenuTest, SettingsListEntriesGiveTheirValues) {
   EXPECT_EQ(CdSectorsPerRead(23), 100);
   EXPECT_EQ(CdOverlapPercent(0), 10);
   EXPECT_EQ(CdOverlapPercent(7), 80);
+}
+
+// Catches a sectors-per-read entry that names another size than its reads take (the
+// last ten entries named up to 256 sectors and read up to 140), and an index beyond the
+// list that reads more than its last entry.
+TEST(CdDriveMenuTest, EachSectorsPerReadEntryNamesWhatItReads) {
+  const std::vector<std::string> entries = SectorsPerReadEntries();
+  ASSERT_EQ(entries.size(), 34u);
+  for (int k = 0; k < 34; ++k)
+    EXPECT_EQ(entries[size_t(k)], std::to_string(CdSectorsPerRead(k)) + "-Sector Read") << "entry " << k;
+  EXPECT_EQ(CdSectorsPerRead(99), CdSectorsPerRead(33));
 }
 
 // Catches: a DiscImages value split wrongly, or image paths lost on their way to the drive list.

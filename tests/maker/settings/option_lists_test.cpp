@@ -32,7 +32,7 @@ TEST_P(OptionLists, HaveTheirCountAndEnds) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, OptionLists,
-    ::testing::Values(ListCase{"sectors", SectorsPerReadEntries, 34, "8-Sector Read", "256-Sector Read"},
+    ::testing::Values(ListCase{"sectors", SectorsPerReadEntries, 34, "8-Sector Read", "140-Sector Read"},
                       ListCase{"overlap", OverlapEntries, 8, "10% Overlap", "80% Overlap"},
                       ListCase{"correction", SyncCorrectionRetryEntries, 11, "Do not retry Sync Correction",
                                "Retry Sync Correction 10 Times"},
@@ -49,12 +49,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // Catches entries that drift from the indexes the settings and the reading code use: the
-// default rates, the step of the sector list where it leaves steps of 4, and the retry
-// wording.
+// default rates, the sector list, and the retry wording.
 TEST(OptionLists, EntriesAtTheIndexesTheSettingsUse) {
   EXPECT_EQ(SectorsPerReadEntries()[4], "24-Sector Read");  // ReadSector's default
   EXPECT_EQ(SectorsPerReadEntries()[23], "100-Sector Read");
-  EXPECT_EQ(SectorsPerReadEntries()[24], "108-Sector Read");
+  EXPECT_EQ(SectorsPerReadEntries()[24], "104-Sector Read");
   EXPECT_EQ(Mpeg1BitRateEntries()[8], "128 Kbps");
   EXPECT_EQ(Mpeg1BitRateEntries()[14], "Quality-10 Variable Bit Rate");
   EXPECT_EQ(Mpeg2BitRateEntries()[8], "80 Kbps");
