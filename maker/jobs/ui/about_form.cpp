@@ -6,7 +6,6 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "common/version.h"
 
 using maker::TAboutForm;
 
@@ -15,7 +14,8 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("About zbmaker"));
   ProductLabel = new QLabel(QStringLiteral("<b>Zimbar MP3 Maker</b>"), this);
   ProductLabel->setObjectName(QStringLiteral("ProductLabel"));
-  VersionLabel = new QLabel(QStringLiteral("Version 1.3A (Zimbar audio toolkit %1)").arg(QString::fromUtf8(kZimbarVersion)), this);
+  // One version, the one the main window's title shows.
+  VersionLabel = new QLabel(QStringLiteral("Version 1.3A"), this);
   VersionLabel->setObjectName(QStringLiteral("VersionLabel"));
   LibrariesLabel = new QLabel(
       QStringLiteral("MP3 encoding by LAME, AAC encoding by FFmpeg's libavcodec,\n"

@@ -360,7 +360,7 @@ void TMainForm::ShowOutputDirectory() {
   // for none (the first run that writes there creates it), and is never saved.
   if (!settings_.outputPath.empty() && !DirectoryExists(settings_.outputPath.str())) settings_.outputPath = "";
   settings_.SetDefaultOutputFolder(UserMusicFolder());
-  SelectedOutputDirectoryLabel->setText(QStringLiteral("Output Path: ") + Q(settings_.OutputFolder()));
+  SelectedOutputDirectoryLabel->SetFullText(QStringLiteral("Output Path: ") + Q(settings_.OutputFolder()));
 }
 
 void TMainForm::OutputPathButtonClick() {
@@ -369,7 +369,7 @@ void TMainForm::OutputPathButtonClick() {
   directorySelectForm_->SetDirectory(settings_.OutputFolder());
   if (!Exec(directorySelectForm_.get())) return;
   settings_.outputPath = directorySelectForm_->Directory();
-  SelectedOutputDirectoryLabel->setText(QStringLiteral("Output Path: ") + Q(settings_.outputPath));
+  SelectedOutputDirectoryLabel->SetFullText(QStringLiteral("Output Path: ") + Q(settings_.outputPath));
 }
 
 void TMainForm::AppendFileRows(const std::vector<std::string>& paths) {

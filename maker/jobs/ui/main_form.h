@@ -29,6 +29,7 @@
 #include "maker/jobs/pipeline_host.h"
 #include "maker/jobs/real_job_worker_factory.h"
 #include "maker/jobs/run_progress.h"
+#include "maker/jobs/ui/eliding_label.h"
 #include "maker/metadata/cd_info.h"
 #include "maker/settings/settings_table.h"
 
@@ -49,14 +50,14 @@ class TStatusPanel : public QFrame {
  public:
   explicit TStatusPanel(QWidget* parent = nullptr);
   void SetText(const QString& text);
-  QString Text() const { return label_->text(); }
+  QString Text() const { return label_->FullText(); }
   // -1 while the text carries no percentage (the bar is hidden then).
   int Percent() const { return percent_; }
   // The share of its job the text gives (0 ... 1), -1 while it carries no percentage.
   double Share() const { return percent_ < 0 ? -1.0 : bar_->value() / 10000.0; }
 
  private:
-  QLabel* label_;
+  ElidingLabel* label_;
   QProgressBar* bar_;
   int percent_ = -1;
 };
@@ -166,7 +167,7 @@ class TMainForm : public QMainWindow {
   QFrame* ListsPanel;
   QFrame* ReaderPanel;
   QFrame* SelectedOutputDirectoryPanel;
-  QLabel* SelectedOutputDirectoryLabel;
+  ElidingLabel* SelectedOutputDirectoryLabel;
   QListWidget* TracksList;
   QPlainTextEdit* ReaderLogMemo;
   TStatusPanel* ReaderStatusPanel;

@@ -37,12 +37,16 @@ QRadioButton* OperationButton(const char* name, const char* caption, const char*
   return button;
 }
 
-QListWidget* JobListBox(const char* name, const char* hint, QWidget* parent) {
+QListWidget* JobListBox(const char* name, const char* hint, JobList rows, QWidget* parent) {
   auto* list = new QListWidget(parent);
   list->setObjectName(QString::fromLatin1(name));
   list->setToolTip(QString::fromUtf8(hint));
   list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  list->setItemDelegate(new TabbedListDelegate(40, list));
+  QStringList words;
+  for (const JobStatus status : {JobStatus::Pending, JobStatus::Read, JobStatus::ReadWarned, JobStatus::Finished,
+                                 JobStatus::FinishedWarned, JobStatus::Failed, JobStatus::Cancelled, JobStatus::Kept})
+    words << QString::fromUtf8(StatusWord(rows, status));
+  list->setItemDelegate(new TabbedListDelegate(40, words, list));
   list->setUniformItemSizes(true);
   return list;
 }
@@ -70,9 +74,7 @@ TStatusPanel* StatusPanel(const char* name, const char* hint, const char* idleTe
 TStatusPanel::TStatusPanel(QWidget* parent) : QFrame(parent) {
   setFrameShape(QFrame::StyledPanel);
   setFrameShadow(QFrame::Sunken);
-  label_ = new QLabel(this);
-  label_->setTextFormat(Qt::PlainText);
-  label_->setMinimumWidth(1);
+  label_ = new ElidingLabel(this);
   bar_ = new QProgressBar(this);
   bar_->setRange(0, 10000);
   bar_->setTextVisible(false);
@@ -86,7 +88,7 @@ TStatusPanel::TStatusPanel(QWidget* parent) : QFrame(parent) {
 }
 
 void TStatusPanel::SetText(const QString& text) {
-  label_->setText(text);
+  label_->SetFullText(text);
   // The texts carry their progress as "12.34%".
   static const QRegularExpression percent(QStringLiteral("(\\d+)\\.(\\d\\d)%"));
   const QRegularExpressionMatch match = percent.match(text);
@@ -207,13 +209,11 @@ void TMainForm::BuildControls() {
   SelectedOutputDirectoryPanel->setObjectName(QStringLiteral("SelectedOutputDirectoryPanel"));
   SelectedOutputDirectoryPanel->setToolTip(QStringLiteral("Output Path"));
   SelectedOutputDirectoryPanel->setFrameShape(QFrame::StyledPanel);
-  SelectedOutputDirectoryLabel = new QLabel(SelectedOutputDirectoryPanel);
-  SelectedOutputDirectoryLabel->setTextFormat(Qt::PlainText);
-  SelectedOutputDirectoryLabel->setMinimumWidth(1);
+  SelectedOutputDirectoryLabel = new ElidingLabel(SelectedOutputDirectoryPanel);
   auto* outputLayout = new QHBoxLayout(SelectedOutputDirectoryPanel);
   outputLayout->setContentsMargins(4, 2, 4, 2);
   outputLayout->addWidget(SelectedOutputDirectoryLabel);
-  TracksList = JobListBox("TracksList", "Select the tracks to be read", ReaderPanel);
+  TracksList = JobListBox("TracksList", "Select the tracks to be read", JobList::Tracks, ReaderPanel);
   ReaderLogMemo = LogMemo("ReaderLogMemo", "CD Reader Log", ReaderPanel);
   ReaderStatusPanel = StatusPanel("ReaderStatusPanel", "CD Reader Status", " CD Reader: Idle", ReaderPanel);
   auto* reader = new QVBoxLayout(ReaderPanel);
@@ -226,7 +226,7 @@ void TMainForm::BuildControls() {
 
   EncoderPanel = new QFrame(ListsPanel);
   EncoderPanel->setObjectName(QStringLiteral("EncoderPanel"));
-  FileListBox = JobListBox("FileListBox", "File list", EncoderPanel);
+  FileListBox = JobListBox("FileListBox", "File list", JobList::Files, EncoderPanel);
   EncoderLogMemo = LogMemo("EncoderLogMemo", "Encoder/Decoder Log", EncoderPanel);
   EncoderStatusPanel = StatusPanel("EncoderStatusPanel", "Encoder/Decoder Status", " MP3 Encoder: Idle", EncoderPanel);
   auto* encoder = new QVBoxLayout(EncoderPanel);

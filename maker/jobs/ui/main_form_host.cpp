@@ -27,6 +27,8 @@ void MainFormHost::AppendLog(MakerLog log, const LogEvent& event) {
   QPlainTextEdit* memo = log == MakerLog::Reader ? form_.ReaderLogMemo : form_.EncoderLogMemo;
   memo->appendPlainText(Q(event.text));
   memo->verticalScrollBar()->setValue(memo->verticalScrollBar()->maximum());
+  // The start of the lines says what each is about: a long path must not scroll it away.
+  memo->horizontalScrollBar()->setValue(memo->horizontalScrollBar()->minimum());
 }
 
 void MainFormHost::SetStatusText(MakerPanel panel, const std::string& text) {

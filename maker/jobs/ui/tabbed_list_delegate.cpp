@@ -2,8 +2,10 @@
 #include "maker/jobs/ui/tabbed_list_delegate.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QTextOption>
+#include <algorithm>
 
 void TabbedListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
   QStyleOptionViewItem item = option;
@@ -16,7 +18,7 @@ void TabbedListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
   const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &item, item.widget).adjusted(2, 0, -2, 0);
   QTextOption layout(Qt::AlignLeft | Qt::AlignVCenter);
   layout.setWrapMode(QTextOption::NoWrap);
-  layout.setTabStopDistance(tabWidth_ * item.fontMetrics.averageCharWidth() / 4.0);
+  layout.setTabs(TabStops(item.fontMetrics));
   painter->save();
   const bool selected = item.state & QStyle::State_Selected;
   const QPalette::ColorGroup group = item.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
@@ -24,4 +26,15 @@ void TabbedListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
   painter->setFont(item.font);
   painter->drawText(area, text, layout);
   painter->restore();
+}
+
+QList<QTextOption::Tab> TabbedListDelegate::TabStops(const QFontMetrics& metrics) const {
+  const qreal step = tabWidth_ * metrics.averageCharWidth() / 4.0;
+  qreal widest = 0;
+  for (const QString& word : firstColumn_) widest = std::max<qreal>(widest, metrics.horizontalAdvance(word));
+  const qreal first = std::max(step, widest + 2 * metrics.averageCharWidth());
+  QList<QTextOption::Tab> stops;
+  // Rows have four columns at most; the stops beyond are for a name that holds a tab.
+  for (int column = 0; column < 8; ++column) stops.append(QTextOption::Tab(first + column * step, QTextOption::LeftTab));
+  return stops;
 }

@@ -1,16 +1,28 @@
 // Draws list rows whose columns are separated by tabs, at fixed tab stops.
 #pragma once
 
+#include <QList>
+#include <QStringList>
 #include <QStyledItemDelegate>
+#include <QTextOption>
+
+class QFontMetrics;
 
 class TabbedListDelegate : public QStyledItemDelegate {
  public:
-  // Tab stops every `tabWidth` dialog units (a quarter of the font's average character width
-  // each), as the rows' columns were laid out for.
-  TabbedListDelegate(int tabWidth, QObject* parent) : QStyledItemDelegate(parent), tabWidth_(tabWidth) {}
+  // Tab stops every `tabWidth` dialog units (a quarter of the font's average character
+  // width each), as the rows' columns were laid out for; the first column is wider where
+  // one of `firstColumn` (the words it can hold) needs it, with a gap of two average
+  // characters, so that no word runs into the next column ("CancelledTrack 03").
+  TabbedListDelegate(int tabWidth, QStringList firstColumn, QObject* parent)
+      : QStyledItemDelegate(parent), tabWidth_(tabWidth), firstColumn_(std::move(firstColumn)) {}
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
+  // The tab stops for text in the font of `metrics`, in pixels from the text's start.
+  QList<QTextOption::Tab> TabStops(const QFontMetrics& metrics) const;
+
  private:
   int tabWidth_;
+  QStringList firstColumn_;
 };

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -20,8 +21,10 @@
 #include "common/ui/window_closer.h"
 #include "maker/cd/cd_device.h"
 #include "maker/jobs/job_rows.h"
-#include "maker/jobs/ui/maker_application.h"
+#include "maker/jobs/ui/about_form.h"
 #include "maker/jobs/ui/directory_select_form.h"
+#include "maker/jobs/ui/maker_application.h"
+#include "maker/jobs/ui/tabbed_list_delegate.h"
 #include "maker/metadata/ui/cd_info_form.h"
 #include "maker/settings/ui/options_form.h"
 #include "tests/cdaccess/disc_image_builder.h"
@@ -840,6 +843,49 @@ TEST_F(MainFormTest, TheTitleAndTheRunBarShowTheWholeRun) {
   EXPECT_EQ(atEnd.captured(1), QStringLiteral("2"));
   EXPECT_GE(atEnd.captured(2).toInt(), 33);
   EXPECT_LT(atEnd.captured(2).toInt(), 50);
+}
+
+// Catches an About window that gives two versions (the maker's and the toolkit's), or
+// another one than the title.
+TEST_F(MainFormTest, AboutGivesTheVersionOfTheTitle) {
+  Open();
+  EXPECT_EQ(form->AboutForm()->VersionLabel->text(), QStringLiteral("Version 1.3A"));
+  EXPECT_TRUE(form->windowTitle().contains(QStringLiteral("1.3A"))) << form->windowTitle().toStdString();
+}
+
+// Catches logs that open scrolled to the right by a long line (the beginnings of the lines,
+// where each says what it is about, out of sight), a status word that runs into the track
+// column ("CancelledTrack 03"), and a long output folder cut at its end without a tooltip.
+TEST_F(MainFormTest, LogsShowTheStartOfTheirLinesAndRowsKeepTheirColumnsApart) {
+  const testcd::DiscImage image(dir.Path(), "disc", {testcd::Tone(75 * 2, 440, 8000)});
+  settings.discImages = image.CuePath();
+  settings.useWinNtRawRead = 1;
+  const std::string deep = dir.Path() + "/out/" + std::string(150, 'x') + "/end";
+  std::filesystem::create_directories(deep);
+  settings.outputPath = deep;
+  const testcd::ScopedEnv libraries("ZIMBAR_LIB_DIR", ZIMBAR_BIN_DIR);
+  Open();
+  const QString shown = form->SelectedOutputDirectoryLabel->text();
+  EXPECT_TRUE(shown.startsWith(QStringLiteral("Output Path: /"))) << shown.toStdString();
+  EXPECT_TRUE(shown.endsWith(QStringLiteral("/end"))) << shown.toStdString();
+  EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+  EXPECT_EQ(form->SelectedOutputDirectoryLabel->toolTip(), QString::fromStdString("Output Path: " + deep));
+
+  Select(form->CD2WAVRadioButton);
+  form->StartButton->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->Pipeline().Busy() && !form->Pipeline().HasLiveWorkers(); }, 20000));
+  QApplication::processEvents();
+  ASSERT_TRUE(form->ReaderLogMemo->toPlainText().contains(QString::fromStdString(deep)));
+  EXPECT_GT(form->ReaderLogMemo->horizontalScrollBar()->maximum(), 0) << "the line is not longer than the log";
+  EXPECT_EQ(form->ReaderLogMemo->horizontalScrollBar()->value(), 0);
+
+  // Every status word ends two characters before the track column starts.
+  const QFontMetrics metrics(form->TracksList->font());
+  const auto* delegate = dynamic_cast<TabbedListDelegate*>(form->TracksList->itemDelegate());
+  ASSERT_NE(delegate, nullptr);
+  const qreal trackColumn = delegate->TabStops(metrics).front().position;
+  for (const char* word : {"+", "Read", "Read/W", "OK", "OK/W", "Error", "Cancelled", "Kept"})
+    EXPECT_LE(metrics.horizontalAdvance(QString::fromLatin1(word)) + 2 * metrics.averageCharWidth(), trackColumn) << word;
 }
 
 }  // namespace
