@@ -109,8 +109,10 @@ TMainForm::TMainForm(SettingsTable& settings, QtMainLoop& loop, QWidget* parent)
   showError = [this](const QString& text, const QString& caption) {
     QMessageBox::critical(this, caption, text);
   };
+  // No is the default: Enter or a stray key press never stops a run or replaces a file.
   askYesNo = [this](const QString& text, const QString& caption) {
-    return QMessageBox::question(this, caption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return QMessageBox::question(this, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
   };
   askReplaceExisting = [this](const QStringList& paths) { return AskReplaceExistingBox(this, paths); };
   directorySelectForm_->showError = [this](const QString& text, const QString& caption) {

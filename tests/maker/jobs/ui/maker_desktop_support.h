@@ -212,8 +212,11 @@ inline void Screenshot(const std::string& name) {
   const char* folder = std::getenv("ZIMBAR_TEST_SHOTS");
   if (!folder || !*folder) return;
   Sleep(0.5);  // the keys just sent are handled by then
-  QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
-                                              QString::fromStdString(std::string(folder) + "/" + name + ".png")});
+  const QString display = QString::fromUtf8(std::getenv("DISPLAY") ? std::getenv("DISPLAY") : ":0");
+  QProcess::execute(QStringLiteral("ffmpeg"),
+                    {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"),
+                     QStringLiteral("x11grab"), QStringLiteral("-i"), display, QStringLiteral("-frames:v"),
+                     QStringLiteral("1"), QString::fromStdString(std::string(folder) + "/" + name + ".png")});
 }
 
 // Sends the window manager's close during a run and answers the question it brings up
