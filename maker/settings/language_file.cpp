@@ -92,6 +92,10 @@ std::string LanguageFile::Value(std::string_view section, std::string_view prefi
   std::string key(prefix);
   key += '_';
   key += component;
+  return Entry(section, key);
+}
+
+std::string LanguageFile::Entry(std::string_view section, std::string_view key) const {
   // The INI reader drops the blanks around a value (and one pair of enclosing quotes).
   return CutToCharacters(ini_.ReadString(section, key, ""), kLanguageValueChars);
 }

@@ -51,6 +51,9 @@ class LanguageFile {
   // Empty when the file has none, which means "leave the component as it is".
   std::string Text(std::string_view section, std::string_view component) const;
   std::string Hint(std::string_view section, std::string_view component) const;
+  // The value of any key of a section, leading blanks dropped, cut to 253 characters;
+  // empty when the file has none.
+  std::string Entry(std::string_view section, std::string_view key) const;
   // Whether the file has a section of at least one of the three windows.
   bool HasWindowSection() const;
 

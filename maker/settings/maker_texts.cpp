@@ -1,0 +1,260 @@
+// The catalogue of the maker's run-time texts and the matching that translates them.
+#include "maker/settings/maker_texts.h"
+
+#include <array>
+
+namespace {
+
+// Keys are named after what the text says; the shipped Language.DAT lists the same keys
+// with these English texts, and every translation lists them all.
+constexpr std::array kCatalogue = std::to_array<MakerText>({
+    // Status panels.
+    {"ReaderIdle", " CD Reader: Idle"},
+    {"EncoderIdle", " MP3 Encoder: Idle"},
+    {"DecoderIdle", " MP3 Decoder: Idle"},
+    {"ReaderProgress", " CD Reader: %1, Track %2 - %3"},
+    {"FindingTrackStart", "Finding start of track"},
+    {"EncoderProgress", " MP3 Encoder: %1, %2"},
+    {"DecoderProgress", " MP3 Decoder: %1, %2"},
+    {"DecodedBytes", "%1 bytes"},
+    // The track list and the status words of both lists.
+    {"TrackNumber", "Track %1"},
+    {"StatusRead", "Read"},
+    {"StatusReadWarned", "Read/W"},
+    {"StatusOk", "OK"},
+    {"StatusOkWarned", "OK/W"},
+    {"StatusError", "Error"},
+    {"StatusCancelled", "Cancelled"},
+    {"StatusKept", "Kept"},
+    {"StatusFileOk", "OK:"},
+    {"StatusFileKept", "Kept:"},
+    {"StatusFileError", "Error:"},
+    // The output folder and the hints of Start and Cancel.
+    {"OutputPath", "Output Path: %1"},
+    {"StartReadingHint", "Start Reading CD"},
+    {"StartEncodingHint", "Start Encoding"},
+    {"StartDecodingHint", "Start Decoding"},
+    {"CancelReadingHint", "Cancel Reading and Encoding"},
+    {"CancelEncodingHint", "Cancel Encoding"},
+    {"CancelDecodingHint", "Cancel Decoding"},
+    // Message boxes.
+    {"ErrorCaption", "zbmaker (Zimbar MP3 Maker) Error"},
+    {"ConfirmCaption", "zbmaker Confirmation"},
+    {"OverwriteQuestion", "Overwrite existing file %1 ?"},
+    {"LibraryMissing", "ERROR: Cannot load ZIMBAR library"},
+    {"LibraryMissingWhy", "ERROR: Cannot load ZIMBAR library: %1"},
+    {"CdDevicesFailed", "ERROR: Cannot initialize CD Devices"},
+    {"ManualMissing", "ERROR: The manual is not installed: %1"},
+    // Log lines: headings of a job.
+    {"ReadingTrack", "Reading: %1"},
+    {"NotReadingTrack", "Not reading: %1"},
+    {"WritingTo", "To: %1"},
+    {"EncodingFile", "Encoding: %1"},
+    {"DecodingFile", "Decoding: %1"},
+    {"SectorRead", "%1-sector read"},
+    {"SectorReadCorrecting", "%1-sector read; correcting jitters"},
+    {"EncoderSettings", "%1, %2 kbps%3"},
+    {"EncoderSettingsVbr", "%1, Quality-%2 VBR%3"},
+    {"ChannelsMono", "Mono"},
+    {"ChannelsJointStereo", "Joint-Stereo"},
+    {"ChannelsStereo", "Stereo"},
+    {"ExecutingProgram", "Executing external program:"},
+    // Log lines: how a job ends.
+    {"DoneSeconds", "    Done (%1 seconds)."},
+    {"DoneSecond", "    Done (%1 second)."},
+    {"JobCancelled", "    Cancelled."},
+    {"ErrorLine", "    Error: %1"},
+    {"ErrorLineAt", "    Error: %1 (At %2)"},
+    {"WarningLine", "    Warning: %1"},
+    {"WarningLineAt", "    Warning: %1 (At %2)"},
+    {"DecoderErrorLine", "Error: %1"},
+    {"WarningUnindented", "Warning: %1"},
+    {"NoSuchFile", "no such file: %1"},
+    {"Id3Added", "    ID3 tag added."},
+    {"Normalizing", "    Normalizing."},
+    {"NormalizationNotNeeded", "    Normalization not needed."},
+    {"KeptExisting", "    Kept the existing file %1 (track not read)."},
+    {"KeptTrackAs", "    Kept track %1 as %2 (not encoded: %3)."},
+    {"KeptBecauseCancelled", "cancelled"},
+    {"KeptBecauseEncodeFailed", "the encode failed"},
+    // Errors and warnings a log line or a box carries.
+    {"SameFileName", "Track %1 has the same file name as track %2: %3"},
+    {"CannotWriteId3", "Cannot write ID3 tag."},
+    {"CannotDelete", "Cannot delete %1: %2"},
+    {"NotARegularFile", "not a regular file"},
+    {"CannotCreateFile", "Cannot create file: %1"},
+    {"CannotReadToc", "Cannot read the table of contents of drive %1."},
+    {"CannotLoadReader", "Cannot load NT reader."},
+    {"CannotLoadReaderFunction", "Cannot load NT reader function."},
+    {"ReaderFailed", "CD Reader failed."},
+    {"ReaderInitFailed", "Cannot initialize CD Devices."},
+    {"ReadError", "CD-ROM read error."},
+    {"CannotWriteFile", "Cannot write to file."},
+    {"CannotReadFile", "Cannot read file."},
+    {"NotEnoughMemory", "Not enough memory."},
+    {"SuspiciousEnd", "Suspicious position at track end."},
+    {"Corrections", "Made %1 corrections."},
+    {"DriveError", "CD Drive Error %1."},
+    {"SuspiciousStart", "Suspicious start of track."},
+    {"SyncError", "Sync Error."},
+    {"ProgramFailedSignal", "External program failed (signal %1)."},
+    {"ProgramFailedExit", "External program failed (exit code %1)."},
+    {"OutputIsInput", "The output file is the input file itself."},
+    {"CodecLibraryMissing", "Cannot load encoder/decoder DLL."},
+    {"CannotOpenInput", "Cannot open input file."},
+    {"CannotCreateOutput", "Cannot create output file."},
+    {"CannotCreateOutputWhy", "Cannot create output file: %1"},
+    {"CannotWriteOutput", "Cannot write to output file."},
+    {"CannotReadInput", "Cannot read input file."},
+    {"InvalidWavHeader", "Invalid WAV Header on input file."},
+    {"NotPcm16", "Input file is not 16-bit PCM."},
+    {"NotStereo", "Input file is not stereo."},
+    {"BadSampleRate", "Invalid sample rate on input."},
+    {"MustBeStereo", "Input must be 'stereo'."},
+    {"CodecInitFailed", "Cannot initialize encoder/decoder."},
+    {"CodecFailed", "Encoder/decoder failed. %1"},
+    {"OutOfMemory", "Insufficient memory."},
+});
+
+// A template cut at its placeholders: literals[0] %slots[0] literals[1] ... literals[n].
+struct Pattern {
+  std::vector<std::string_view> literals;
+  std::vector<int> slots;  // 0-based value index of each placeholder
+  size_t literalChars = 0;
+};
+
+Pattern Parse(std::string_view text) {
+  Pattern pattern;
+  size_t start = 0;
+  for (size_t at = 0; at + 1 < text.size(); ++at) {
+    if (text[at] != '%' || text[at + 1] < '1' || text[at + 1] > '9') continue;
+    pattern.literals.push_back(text.substr(start, at - start));
+    pattern.slots.push_back(text[at + 1] - '1');
+    start = at + 2;
+    ++at;
+  }
+  pattern.literals.push_back(text.substr(start));
+  for (std::string_view literal : pattern.literals) pattern.literalChars += literal.size();
+  return pattern;
+}
+
+// The values `text` carries when it matches `pattern` (each as short as the literals
+// after it allow; the last one takes the rest); nullopt when it does not match.
+std::optional<std::vector<std::string>> Match(std::string_view text, const Pattern& pattern) {
+  const std::string_view first = pattern.literals.front();
+  if (!text.starts_with(first)) return std::nullopt;
+  if (pattern.slots.empty()) return text.size() == first.size() ? std::optional(std::vector<std::string>{}) : std::nullopt;
+  const std::string_view last = pattern.literals.back();
+  if (text.size() < first.size() + last.size() || !text.ends_with(last)) return std::nullopt;
+  const std::string_view middle = text.substr(first.size(), text.size() - first.size() - last.size());
+  std::vector<std::string> values(9);
+  size_t at = 0;
+  for (size_t i = 0; i < pattern.slots.size(); ++i) {
+    const bool lastSlot = i + 1 == pattern.slots.size();
+    size_t end = middle.size();
+    if (!lastSlot) {
+      end = middle.find(pattern.literals[i + 1], at);
+      if (end == std::string_view::npos) return std::nullopt;
+    }
+    values[static_cast<size_t>(pattern.slots[i])] = std::string(middle.substr(at, end - at));
+    at = lastSlot ? end : end + pattern.literals[i + 1].size();
+  }
+  return values;
+}
+
+// `text` with each placeholder replaced by its value (a missing value is empty).
+std::string Fill(std::string_view text, std::span<const std::string> values) {
+  std::string filled;
+  for (size_t at = 0; at < text.size(); ++at) {
+    if (text[at] == '%' && at + 1 < text.size() && text[at + 1] >= '1' && text[at + 1] <= '9') {
+      const auto index = static_cast<size_t>(text[at + 1] - '1');
+      if (index < values.size()) filled += values[index];
+      ++at;
+      continue;
+    }
+    filled += text[at];
+  }
+  return filled;
+}
+
+const std::vector<Pattern>& Patterns() {
+  static const std::vector<Pattern> patterns = [] {
+    std::vector<Pattern> parsed;
+    for (const MakerText& text : kCatalogue) parsed.push_back(Parse(text.english));
+    return parsed;
+  }();
+  return patterns;
+}
+
+std::optional<size_t> IndexOf(std::string_view key) {
+  for (size_t i = 0; i < kCatalogue.size(); ++i)
+    if (kCatalogue[i].key == key) return i;
+  return std::nullopt;
+}
+
+std::string_view LeadingBlanks(std::string_view text) { return text.substr(0, text.find_first_not_of(' ')); }
+
+}  // namespace
+
+std::span<const MakerText> MakerTextCatalogue() { return kCatalogue; }
+
+MakerTexts::MakerTexts(const LanguageFile& file) {
+  templates_.resize(kCatalogue.size());
+  for (size_t i = 0; i < kCatalogue.size(); ++i) {
+    const std::string value = file.Entry(kMakerTextsSection, kCatalogue[i].key);
+    // The file's reader drops a value's leading blanks; the indent of a log line or a
+    // panel's margin is the English text's.
+    if (!value.empty()) templates_[i] = std::string(LeadingBlanks(kCatalogue[i].english)) + value;
+  }
+}
+
+std::string MakerTexts::Template(std::string_view key) const {
+  const auto index = IndexOf(key);
+  if (!index) return {};
+  if (*index < templates_.size() && !templates_[*index].empty()) return templates_[*index];
+  return std::string(kCatalogue[*index].english);
+}
+
+std::string MakerTexts::Format(std::string_view key, std::span<const std::string> values) const {
+  return Fill(Template(key), values);
+}
+
+std::optional<std::string> MakerTexts::Translate(std::string_view english) const {
+  const std::vector<Pattern>& patterns = Patterns();
+  std::optional<size_t> best;
+  std::vector<std::string> bestValues;
+  for (size_t i = 0; i < patterns.size(); ++i) {
+    if (best && patterns[i].literalChars <= patterns[*best].literalChars) continue;
+    if (auto values = Match(english, patterns[i])) {
+      best = i;
+      bestValues = std::move(*values);
+    }
+  }
+  if (!best) return std::nullopt;
+  // A value that is a text of its own ("Finding start of track", an error's reason) is
+  // shown in the language too; paths are left as they are.
+  for (std::string& value : bestValues)
+    if (!value.empty() && value.find('/') == std::string::npos) value = Shown(value);
+  return Format(kCatalogue[*best].key, bestValues);
+}
+
+std::string MakerTexts::Shown(std::string_view english) const {
+  return Translate(english).value_or(std::string(english));
+}
+
+std::string MakerTexts::Row(std::string_view englishRow) const {
+  const size_t firstTab = englishRow.find('\t');
+  if (firstTab == std::string_view::npos) return Shown(englishRow);
+  std::string row = englishRow.substr(0, firstTab) == "+" ? "+" : Shown(englishRow.substr(0, firstTab));
+  std::string_view rest = englishRow.substr(firstTab);
+  // A track row's second column is "Track 03"; a file row's is its path.
+  const size_t secondTab = rest.find('\t', 1);
+  const std::string_view second = rest.substr(1, secondTab == std::string_view::npos ? rest.npos : secondTab - 1);
+  if (secondTab != std::string_view::npos && second.starts_with("Track ")) {
+    row += '\t';
+    row += Shown(second);
+    rest = rest.substr(secondTab);
+  }
+  row += rest;
+  return row;
+}

@@ -1,0 +1,103 @@
+// Tests of the catalogue of the maker's run-time texts: matching a text core code made,
+// rebuilding it in a language, and the shipped files' [MP3 Maker Texts] sections.
+#include "maker/settings/maker_texts.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "common/ini_file.h"
+
+namespace {
+
+const std::string kShippedFolder = std::string(ZIMBAR_SOURCE_DIR) + "/lang/";
+
+MakerTexts German() {
+  auto file = LanguageFile::Load(kShippedFolder + "language_deutsch.txt");
+  EXPECT_TRUE(file.Ok());
+  return MakerTexts(file.Value());
+}
+
+// The placeholders a template uses, as a set ("%1", "%3").
+std::set<std::string> Placeholders(std::string_view text) {
+  std::set<std::string> found;
+  for (size_t at = 0; at + 1 < text.size(); ++at)
+    if (text[at] == '%' && text[at + 1] >= '1' && text[at + 1] <= '9') found.insert(std::string(text.substr(at, 2)));
+  return found;
+}
+
+}  // namespace
+
+// Catches English texts changed on the way through the catalogue (a panel's margin, a log
+// line's indent), and a text without a key taken for a known one.
+TEST(MakerTexts, EnglishTextsComeBackUnchangedAndUnknownOnesAreFound) {
+  const MakerTexts english;
+  for (const char* text : {" CD Reader: Idle", " MP3 Encoder: 45.20%, /music/a b, c.mp3",
+                           " CD Reader: 12.00%, Track 03 - /out/Track03 - x.tmp", "    Done (7 seconds).",
+                           "    Warning: Made 3 corrections. (At 45.00%)", "Reading: Track 03", "Track 12",
+                           "Overwrite existing file /out/a.mp3 ?", "Stereo, 128 kbps, Fast Mode"}) {
+    EXPECT_EQ(english.Translate(text), std::optional<std::string>(text)) << text;
+  }
+  EXPECT_EQ(english.Translate("Something no key covers"), std::nullopt);
+  EXPECT_EQ(english.Translate(" CD Reader: Idle!"), std::nullopt);
+  EXPECT_EQ(english.Shown("Something no key covers"), "Something no key covers");
+  EXPECT_EQ(english.Format("OutputPath", std::vector<std::string>{"/music"}), "Output Path: /music");
+}
+
+// Catches values put in the wrong place, a nested text left in English, a path taken for
+// a text and translated, the indent of a log line lost with the file's leading blanks, and
+// the longest template not preferred ("    Error: %1 (At %2)" over "    Error: %1").
+TEST(MakerTexts, TranslationsRebuildTheTextWithItsValues) {
+  const MakerTexts german = German();
+  EXPECT_EQ(german.Shown(" CD Reader: Idle"), " CD-Leser: Bereit");
+  EXPECT_EQ(german.Shown(" CD Reader: 45.20%, Track 03 - /out/Track 03 - Finding start of track.tmp"),
+            " CD-Leser: 45.20%, Titel 03 - /out/Track 03 - Finding start of track.tmp");
+  EXPECT_EQ(german.Shown(" CD Reader: Finding start of track, Track 03 - /out/a.tmp"),
+            " CD-Leser: Suche den Anfang des Titels, Titel 03 - /out/a.tmp");
+  EXPECT_EQ(german.Shown(" MP3 Decoder: 1024 bytes, /out/a.wav"), " MP3-Dekodierer: 1024 Bytes, /out/a.wav");
+  EXPECT_EQ(german.Shown("    Error: CD-ROM read error. (At 12.50%)"), "    Fehler: Lesefehler der CD. (bei 12.50%)");
+  EXPECT_EQ(german.Shown("    Warning: Made 3 corrections. (At 1.00%)"),
+            "    Warnung: 3 Korrekturen vorgenommen. (bei 1.00%)");
+  EXPECT_EQ(german.Shown("Reading: Track 07"), "Lese: Titel 07");
+  EXPECT_EQ(german.Shown("    Done (1 second)."), "    Fertig (1 Sekunde).");
+  EXPECT_EQ(german.Shown("Start Encoding"), "Kodieren starten");
+  EXPECT_EQ(german.Format("OutputPath", std::vector<std::string>{"/music"}), "Zielordner: /music");
+  // A translation may put the values in another order.
+  const MakerTexts reordered(LanguageFile::FromText("[MP3 Maker Texts]\nReaderProgress=  %3 <- %2 (%1)\n"));
+  EXPECT_EQ(reordered.Shown(" CD Reader: 5.00%, Track 02 - /x.tmp"), " /x.tmp <- 02 (5.00%)");
+  // A key the file lacks keeps its English text.
+  EXPECT_EQ(reordered.Shown(" CD Reader: Idle"), " CD Reader: Idle");
+}
+
+// Catches the track column or a status word left in English, and a file row's path or a
+// pending row's "+" changed.
+TEST(MakerTexts, RowsTranslateTheirStatusWordAndTrackColumnOnly) {
+  const MakerTexts german = German();
+  EXPECT_EQ(german.Row("+\tTrack 01\t00:03\tTrack 01 name"), "+\tTitel 01\t00:03\tTrack 01 name");
+  EXPECT_EQ(german.Row("Cancelled\tTrack 02\t03:20\t"), "Abgebrochen\tTitel 02\t03:20\t");
+  EXPECT_EQ(german.Row("Error:\t/music/Track 01\tx.wav"), "Fehler:\t/music/Track 01\tx.wav");
+  EXPECT_EQ(german.Row("+\t/music/a.wav"), "+\t/music/a.wav");
+}
+
+// Catches a catalogue text the shipped English file lacks or holds differently (a
+// translation made from the file would then miss it), a key with no translation in the
+// German file, a key no text has, and a translation that drops or invents a value.
+TEST(MakerTexts, ShippedFilesHoldEveryTextOfTheCatalogue) {
+  auto english = IniFile::Load(kShippedFolder + "Language.DAT");
+  auto german = IniFile::Load(kShippedFolder + "language_deutsch.txt");
+  ASSERT_TRUE(english.Ok() && german.Ok());
+  std::vector<std::string> keys;
+  std::set<std::string> unique;
+  for (const MakerText& text : MakerTextCatalogue()) {
+    const std::string key(text.key);
+    EXPECT_TRUE(unique.insert(key).second) << key << " is in the catalogue twice";
+    keys.push_back(key);
+    const std::string englishText(text.english.substr(text.english.find_first_not_of(' ')));
+    EXPECT_EQ(english.Value().ReadString(kMakerTextsSection, key, ""), englishText) << key;
+    const std::string germanText = german.Value().ReadString(kMakerTextsSection, key, "");
+    EXPECT_FALSE(germanText.empty()) << key << " has no German text";
+    EXPECT_EQ(Placeholders(germanText), Placeholders(text.english)) << key;
+  }
+  EXPECT_EQ(english.Value().Keys(kMakerTextsSection), keys);
+  EXPECT_EQ(german.Value().Keys(kMakerTextsSection), keys);
+}
