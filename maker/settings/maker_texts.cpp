@@ -77,12 +77,20 @@ constexpr std::array kCatalogue = std::to_array<MakerText>({
     {"KeptTrackAs", "    Kept track %1 as %2 (not encoded: %3)."},
     {"KeptBecauseCancelled", "cancelled"},
     {"KeptBecauseEncodeFailed", "the encode failed"},
+    {"KeptUnfinished", "    Kept the unfinished file as %1 (%2)."},
+    {"KeptBecauseFailed", "failed"},
+    {"WarningLineWhy", "    Warning: %1 (%2)."},
     // Errors and warnings a log line or a box carries.
     {"SameFileName", "Track %1 has the same file name as track %2: %3"},
     {"CannotWriteId3", "Cannot write ID3 tag."},
     {"CannotDelete", "Cannot delete %1: %2"},
     {"NotARegularFile", "not a regular file"},
     {"CannotCreateFile", "Cannot create file: %1"},
+    {"CannotCreatePath", "Cannot create %1: %2"},
+    {"CannotWritePath", "Cannot write to %1: %2"},
+    {"CannotReplacePath", "Cannot replace %1: %2"},
+    {"CannotKeepUnfinished", "Cannot keep the unfinished file %1: %2"},
+    {"IsTheInputItself", "%1 is the input file itself"},
     {"CannotReadToc", "Cannot read the table of contents of drive %1."},
     {"CannotLoadReader", "Cannot load NT reader."},
     {"CannotLoadReaderFunction", "Cannot load NT reader function."},
@@ -215,7 +223,7 @@ std::string MakerTexts::Template(std::string_view key) const {
   return std::string(kCatalogue[*index].english);
 }
 
-std::string MakerTexts::Format(std::string_view key, std::span<const std::string> values) const {
+std::string MakerTexts::Format(std::string_view key, const std::vector<std::string>& values) const {
   return Fill(Template(key), values);
 }
 
@@ -232,9 +240,9 @@ std::optional<std::string> MakerTexts::Translate(std::string_view english) const
   }
   if (!best) return std::nullopt;
   // A value that is a text of its own ("Finding start of track", an error's reason) is
-  // shown in the language too; paths are left as they are.
+  // shown in the language too; paths (the program's are absolute) are left as they are.
   for (std::string& value : bestValues)
-    if (!value.empty() && value.find('/') == std::string::npos) value = Shown(value);
+    if (!value.empty() && value.front() != '/') value = Shown(value);
   return Format(kCatalogue[*best].key, bestValues);
 }
 
@@ -257,4 +265,9 @@ std::string MakerTexts::Row(std::string_view englishRow) const {
   }
   row += rest;
   return row;
+}
+
+MakerTexts ActiveMakerTexts() {
+  auto file = LanguageFile::Load(ActiveLanguageFilePath());
+  return file ? MakerTexts(file.Value()) : MakerTexts();
 }

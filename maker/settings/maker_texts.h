@@ -39,11 +39,12 @@ class MakerTexts {
   // The template of `key` in this language; empty for a key not in the catalogue.
   std::string Template(std::string_view key) const;
   // The template of `key` with %1, %2, ... replaced by `values`.
-  std::string Format(std::string_view key, std::span<const std::string> values = {}) const;
+  std::string Format(std::string_view key, const std::vector<std::string>& values = {}) const;
 
   // `english` (a text core code made) in this language: the catalogue template that
   // matches it with the most literal characters, rebuilt in this language; each value it
-  // carries that is itself a catalogue text (not a path) is translated as well. nullopt
+  // carries that is itself a catalogue text is translated as well (a path, which begins
+  // with '/', is left as it is). nullopt
   // when no template matches (a text without a key).
   std::optional<std::string> Translate(std::string_view english) const;
   // Translate, or `english` unchanged when no template matches.
@@ -55,3 +56,7 @@ class MakerTexts {
  private:
   std::vector<std::string> templates_;  // by catalogue index; empty: the English one
 };
+
+// The texts of the active language file (ActiveLanguageFilePath()); English when it cannot
+// be read.
+MakerTexts ActiveMakerTexts();

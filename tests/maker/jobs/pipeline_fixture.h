@@ -39,7 +39,10 @@ class RecordingHost final : public PipelineHost {
     Log(log).push_back(event.text);
     (log == MakerLog::Reader ? readerEvents : encoderEvents).push_back(event);
   }
-  void SetStatusText(MakerPanel panel, const std::string& text) override { status[panel] = text; }
+  void SetStatusText(MakerPanel panel, const std::string& text) override {
+    status[panel] = text;
+    statusHistory.push_back(text);
+  }
   bool AskYesNo(const std::string& text, const std::string&) override {
     questions.push_back(text);
     return answer;
@@ -101,6 +104,7 @@ class RecordingHost final : public PipelineHost {
   std::vector<std::string> readerLog, encoderLog, errors, questions;
   std::vector<LogEvent> readerEvents, encoderEvents;  // the lines of the logs as they came
   std::map<MakerPanel, std::string> status;
+  std::vector<std::string> statusHistory;  // every status text, in order
   std::map<std::string, bool> enabled, visible, checked;
   std::map<std::string, std::string> hints;
   int beeps = 0, frontCalls = 0, drive = 0;
