@@ -151,9 +151,9 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   TargetPanel->setFixedHeight(std::max(CDTargetGroupBox->sizeHint().height(), FileTargetGroupBox->sizeHint().height()));
 
   const CommandLineFiles files = pipeline_->ApplyCommandLine(args, JobPipeline::CommandLineInputs::ByKind);
-  for (const auto& missing : files.missing) EncoderLogMemo->appendPlainText(QStringLiteral("Warning: no such file: ") + Q(missing));
+  for (const auto& missing : files.missing) EncoderLogMemo->appendPlainText(Q(texts_.Shown("Warning: no such file: " + missing)));
   for (const auto& refused : files.refused)
-    EncoderLogMemo->appendPlainText(Q("Warning: not added: " + refused.path + " (" + refused.reason + ")"));
+    EncoderLogMemo->appendPlainText(Q(texts_.Shown("Warning: not added: " + refused.path + " (" + refused.reason + ")")));
   ApplyLayout();
   MenuOptionsPriorityNormal->setChecked(true);
 
@@ -161,7 +161,7 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   if (cd_.Initialize() != 0) {
     // Shown once the window is up, so the box has a window to belong to.
     QTimer::singleShot(0, this, [this] {
-      showError(QStringLiteral("ERROR: Cannot initialize CD Devices"), QString::fromUtf8(kMakerErrorCaption));
+      showError(Q(texts_.Shown("ERROR: Cannot initialize CD Devices")), Q(texts_.Shown(kMakerErrorCaption)));
     });
   } else {
     cdOpen_ = true;
@@ -171,7 +171,7 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
 
   const std::string program = MakerProgramPath();
   if (auto made = CreateMakerShortcutOnce(settings_, DesktopFolder(), program); !made)
-    EncoderLogMemo->appendPlainText(QStringLiteral("Warning: ") + Q(made.Error().Message()));
+    EncoderLogMemo->appendPlainText(Q(texts_.Shown("Warning: " + made.Error().Message())));
 }
 
 Operation TMainForm::SelectedOperation() const {
@@ -304,7 +304,7 @@ void TMainForm::RefreshTrackList() {
     cdInfoForm_->FillFromDiscText({}, 0);
     cdInfoForm_->SetLoadFromCddbEnabled(false);
     if (const std::string problem = cd_.DriveProblem(drive); !problem.empty())
-      ReaderLogMemo->appendPlainText(QStringLiteral("    Error: ") + Q(problem));
+      ReaderLogMemo->appendPlainText(Q(texts_.Shown("    Error: " + problem)));
     return;
   }
   // The CD window shows this disc's information (none for a disc not seen before); the
@@ -313,7 +313,7 @@ void TMainForm::RefreshTrackList() {
   cdInfoForm_->FillFromDiscText(discText, trackTable_.trackCount);
   for (int track = 1; track <= trackTable_.trackCount; ++track) {
     const std::string name = CdTrackRowName(cdInfoForm_->TrackRowText(track - 1));
-    TracksList->addItem(Q(TrackRowText(status::kPending, track, trackTable_.length[size_t(track)], name)));
+    TracksList->addItem(Q(texts_.Row(TrackRowText(status::kPending, track, trackTable_.length[size_t(track)], name))));
     TracksList->item(track - 1)->setSelected(true);
   }
   cdInfoForm_->SetLoadFromCddbEnabled(TracksList->count() > 0);
@@ -349,7 +349,7 @@ void TMainForm::CDInfoButtonClick() {
   for (int track = 1; track <= trackTable_.trackCount && track <= TracksList->count(); ++track) {
     const std::string name = CdTrackRowName(cdInfoForm_->TrackRowText(track - 1));
     TracksList->item(track - 1)->setText(
-        Q(TrackRowText(status::kPending, track, trackTable_.length[size_t(track)], name)));
+        Q(texts_.Row(TrackRowText(status::kPending, track, trackTable_.length[size_t(track)], name))));
     TracksList->item(track - 1)->setSelected(true);
   }
   if (!pipeline_->Busy()) StartButton->setEnabled(TracksList->count() > 0);
@@ -362,7 +362,12 @@ void TMainForm::ShowOutputDirectory() {
   // for none (the first run that writes there creates it), and is never saved.
   if (!settings_.outputPath.empty() && !DirectoryExists(settings_.outputPath.str())) settings_.outputPath = "";
   settings_.SetDefaultOutputFolder(UserMusicFolder());
-  SelectedOutputDirectoryLabel->SetFullText(QStringLiteral("Output Path: ") + Q(settings_.OutputFolder()));
+  ShowOutputPath(settings_.OutputFolder());
+}
+
+void TMainForm::ShowOutputPath(const std::string& folder) {
+  shownOutputPath_ = folder;
+  SelectedOutputDirectoryLabel->SetFullText(Q(texts_.Format("OutputPath", {folder})));
 }
 
 void TMainForm::OutputPathButtonClick() {
@@ -371,7 +376,7 @@ void TMainForm::OutputPathButtonClick() {
   directorySelectForm_->SetDirectory(settings_.OutputFolder());
   if (!Exec(directorySelectForm_.get())) return;
   settings_.outputPath = directorySelectForm_->Directory();
-  SelectedOutputDirectoryLabel->SetFullText(QStringLiteral("Output Path: ") + Q(settings_.outputPath));
+  ShowOutputPath(settings_.outputPath);
 }
 
 void TMainForm::AppendFileRows(const std::vector<std::string>& paths) {
@@ -484,7 +489,7 @@ void TMainForm::MenuOptionsPrioritySelectionClick(ThreadPriority priority) {
 void TMainForm::MenuHelpContentsClick() {
   const std::string manual = ShippedMakerFile("help/index.html");
   if (!FileExists(manual)) {
-    showError(QStringLiteral("ERROR: The manual is not installed: ") + Q(manual), QString::fromUtf8(kMakerErrorCaption));
+    showError(Q(texts_.Shown("ERROR: The manual is not installed: " + manual)), Q(texts_.Shown(kMakerErrorCaption)));
     return;
   }
   QDesktopServices::openUrl(QUrl::fromLocalFile(Q(manual)));
@@ -507,6 +512,16 @@ CdInfo TMainForm::CdInformation() const {
 
 void TMainForm::Translate() {
   TranslateForm("MP3 Maker Main", TranslatableComponents());
+  // The texts the window writes while it works, and those it shows now, in the language.
+  texts_ = ActiveMakerTexts();
+  host_->ShowTextsAgain();
+  if (!shownOutputPath_.empty()) ShowOutputPath(shownOutputPath_);
+  for (int row = 0; row < TracksList->count(); ++row) {
+    QStringList columns = TracksList->item(row)->text().split(QLatin1Char('\t'));
+    if (columns.size() > 1)
+      columns[1] = Q(texts_.Format("TrackNumber", {QString::asprintf("%02d", row + 1).toStdString()}));
+    TracksList->item(row)->setText(columns.join(QLatin1Char('\t')));
+  }
   FitButtonsPanel();
 }
 

@@ -31,6 +31,7 @@
 #include "maker/jobs/run_progress.h"
 #include "maker/jobs/ui/eliding_label.h"
 #include "maker/metadata/cd_info.h"
+#include "maker/settings/maker_texts.h"
 #include "maker/settings/settings_table.h"
 
 class QtMainLoop;
@@ -227,6 +228,8 @@ class TMainForm : public QMainWindow {
   // Shows the folder CD runs write to: OutputPath when it names an existing folder, else
   // the user's music folder (OutputPath then stays empty).
   void ShowOutputDirectory();
+  // "Output Path: folder" in the window's language.
+  void ShowOutputPath(const std::string& folder);
   void AppendFileRows(const std::vector<std::string>& paths);
   // Lists the disc images whose files exist as drives (after the real drives); the reader
   // log names those that are missing. Takes effect at the next cd_.Initialize().
@@ -258,6 +261,8 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<TOptionsForm> optionsForm_;
   std::unique_ptr<TCDInfoForm> cdInfoForm_;
   TrackTable trackTable_{};
+  MakerTexts texts_;            // the run-time texts in the window's language
+  std::string shownOutputPath_;  // the folder SelectedOutputDirectoryLabel names
   std::string startFolder_;
   std::string caption_;
   RunProgress runProgress_;

@@ -25,19 +25,29 @@ QListWidget* MainFormHost::List(JobList list) const {
 // The window shows every line as it is, whatever its severity.
 void MainFormHost::AppendLog(MakerLog log, const LogEvent& event) {
   QPlainTextEdit* memo = log == MakerLog::Reader ? form_.ReaderLogMemo : form_.EncoderLogMemo;
-  memo->appendPlainText(Q(event.text));
+  memo->appendPlainText(Q(form_.texts_.Shown(event.text)));
   memo->verticalScrollBar()->setValue(memo->verticalScrollBar()->maximum());
   // The start of the lines says what each is about: a long path must not scroll it away.
   memo->horizontalScrollBar()->setValue(memo->horizontalScrollBar()->minimum());
 }
 
 void MainFormHost::SetStatusText(MakerPanel panel, const std::string& text) {
-  (panel == MakerPanel::Reader ? form_.ReaderStatusPanel : form_.EncoderStatusPanel)->SetText(Q(text));
+  panelTexts_[panel == MakerPanel::Reader ? 0 : 1] = text;
+  (panel == MakerPanel::Reader ? form_.ReaderStatusPanel : form_.EncoderStatusPanel)->SetText(Q(form_.texts_.Shown(text)));
   form_.RunPanelChanged(panel);
 }
 
+void MainFormHost::ShowTextsAgain() {
+  // Before the first run the panels show the idle texts they were built with.
+  for (const MakerPanel panel : {MakerPanel::Reader, MakerPanel::Encoder}) {
+    std::string& text = panelTexts_[panel == MakerPanel::Reader ? 0 : 1];
+    if (text.empty()) text = (panel == MakerPanel::Reader ? form_.ReaderStatusPanel : form_.EncoderStatusPanel)->Text().toStdString();
+    SetStatusText(panel, text);
+  }
+}
+
 bool MainFormHost::AskYesNo(const std::string& text, const std::string& caption) {
-  return form_.askYesNo(Q(text), Q(caption));
+  return form_.askYesNo(Q(form_.texts_.Shown(text)), Q(form_.texts_.Shown(caption)));
 }
 
 ReplaceAnswer MainFormHost::AskReplaceExisting(const std::vector<std::string>& paths) {
@@ -74,7 +84,7 @@ void MainFormHost::SetRowStatus(JobList list, int row, JobStatus status) {
   // The run's progress first, so that the title is up to date when the row shows the state.
   form_.RunRowStatusChanged(list, row, status);
   if (QListWidgetItem* item = List(list)->item(row))
-    item->setText(Q(WithStatus(item->text().toStdString(), StatusWord(list, status))));
+    item->setText(Q(WithStatus(item->text().toStdString(), form_.texts_.Shown(StatusWord(list, status)))));
 }
 
 bool MainFormHost::RowSelected(JobList list, int row) const {
@@ -90,7 +100,7 @@ void MainFormHost::SetRowSelected(JobList list, int row, bool selected) {
   }
 }
 
-void MainFormHost::AppendRow(JobList list, const std::string& text) { List(list)->addItem(Q(text)); }
+void MainFormHost::AppendRow(JobList list, const std::string& text) { List(list)->addItem(Q(form_.texts_.Row(text))); }
 
 void MainFormHost::ClearLog(MakerLog log) {
   (log == MakerLog::Reader ? form_.ReaderLogMemo : form_.EncoderLogMemo)->clear();
@@ -114,8 +124,9 @@ void MainFormHost::SetControlVisible(MakerControl control, bool visible) {
 
 void MainFormHost::SetControlHint(MakerControl control, const std::string& hint) {
   QObject* object = form_.Control(control);
-  if (auto* widget = qobject_cast<QWidget*>(object)) widget->setToolTip(Q(hint));
-  else if (auto* action = qobject_cast<QAction*>(object)) action->setToolTip(Q(hint));
+  const QString shown = Q(form_.texts_.Shown(hint));
+  if (auto* widget = qobject_cast<QWidget*>(object)) widget->setToolTip(shown);
+  else if (auto* action = qobject_cast<QAction*>(object)) action->setToolTip(shown);
 }
 
 void MainFormHost::SetMenuChecked(MakerControl item, bool checked) {
@@ -123,7 +134,7 @@ void MainFormHost::SetMenuChecked(MakerControl item, bool checked) {
 }
 
 void MainFormHost::ShowError(const std::string& text, const std::string& caption) {
-  form_.showError(Q(text), Q(caption));
+  form_.showError(Q(form_.texts_.Shown(text)), Q(form_.texts_.Shown(caption)));
 }
 
 void MainFormHost::Beep() { QApplication::beep(); }

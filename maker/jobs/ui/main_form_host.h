@@ -1,13 +1,16 @@
 // The main window as the job pipeline's host: rows, logs, status panels and controls.
 #pragma once
 
+#include <array>
+
 #include "maker/jobs/pipeline_host.h"
 
 namespace maker { class TMainForm; }
 class QListWidget;
 
 // Maps every MakerControl to the window's widget of that name; rows are the list widgets'
-// items, logs their memos, status texts their panels. Main thread only.
+// items, logs their memos, status texts their panels. Every text the pipeline gives is
+// shown in the window's language (the form's MakerTexts). Main thread only.
 class MainFormHost final : public PipelineHost {
  public:
   explicit MainFormHost(maker::TMainForm& form) : form_(form), temporaryFiles_(*this) {}
@@ -48,6 +51,9 @@ class MainFormHost final : public PipelineHost {
   // encode it in place of the disc's track).
   WorkerHost& TemporaryFileHost() { return temporaryFiles_; }
 
+  // Shows the status panels' texts again in the window's language (after a language load).
+  void ShowTextsAgain();
+
  private:
   QListWidget* List(JobList list) const;
   std::string RowText(JobList list, int row) const;
@@ -62,4 +68,5 @@ class MainFormHost final : public PipelineHost {
 
   maker::TMainForm& form_;
   TemporaryFiles temporaryFiles_;
+  std::array<std::string, 2> panelTexts_;  // the English text of each panel, by MakerPanel
 };

@@ -242,6 +242,29 @@ TEST_F(WindowTexts, EveryTextTheLanguageFilesReachIsInTheEnglishFile) {
   EXPECT_TRUE(faults.empty()) << ::testing::PrintToString(faults);
 }
 
+// Catches texts the window writes while it works left in English in a German window: the
+// status panels, "Track" in the track list, "Output Path:" and the hint of Start; and
+// texts not shown anew when the language changes.
+TEST_F(WindowTexts, TextsWrittenAtRunTimeFollowTheLanguage) {
+  const testcd::DiscImage image(dir.Path(), "disc", {testcd::Tone(75 * 3, 440, 8000)});
+  settings.discImages = image.CuePath();
+  Open("language_deutsch.txt");
+  EXPECT_EQ(form->ReaderStatusPanel->Text().toStdString(), " CD-Leser: Bereit");
+  EXPECT_EQ(form->EncoderStatusPanel->Text().toStdString(), " MP3-Kodierer: Bereit");
+  ASSERT_EQ(form->TracksList->count(), 1);
+  EXPECT_EQ(form->TracksList->item(0)->text().toStdString(), "+\tTitel 01\t00:03\t");
+  EXPECT_EQ(form->SelectedOutputDirectoryLabel->text().toStdString(), "Zielordner: " + dir.Path());
+  EXPECT_EQ(form->StartButton->toolTip().toStdString(), "Lesen der CD starten");
+
+  // Back to English, as Load Language does it.
+  std::filesystem::copy_file(kShippedFolder + "Language.DAT", dir.Path() + "/home/Language.DAT",
+                             std::filesystem::copy_options::overwrite_existing);
+  form->Translate();
+  EXPECT_EQ(form->ReaderStatusPanel->Text().toStdString(), " CD Reader: Idle");
+  EXPECT_EQ(form->TracksList->item(0)->text().toStdString(), "+\tTrack 01\t00:03\t");
+  EXPECT_EQ(form->SelectedOutputDirectoryLabel->text().toStdString(), "Output Path: " + dir.Path());
+}
+
 // The controls of a window whose captions are cut: the control is narrower than its text
 // needs. Only controls shown at the moment count.
 std::vector<std::string> ClippedCaptions(const std::string& where, QWidget* window) {
