@@ -43,6 +43,9 @@ constexpr std::array kCatalogue = std::to_array<MakerText>({
     {"OverwriteQuestion", "Overwrite existing file %1 ?"},
     {"LibraryMissing", "ERROR: Cannot load ZIMBAR library"},
     {"LibraryMissingWhy", "ERROR: Cannot load ZIMBAR library: %1"},
+    {"LibraryNotFound", "%1 not found in $ZIMBAR_LIB_DIR (%2) nor in the program's folder (%3)"},
+    {"LibraryNotFoundHere", "%1 not found in the program's folder (%2); $ZIMBAR_LIB_DIR is not set"},
+    {"LibraryWithoutEntry", "%1 has no entry %2"},
     {"CdDevicesFailed", "ERROR: Cannot initialize CD Devices"},
     {"ManualMissing", "ERROR: The manual is not installed: %1"},
     // Log lines: headings of a job.
@@ -242,12 +245,27 @@ std::optional<std::string> MakerTexts::Translate(std::string_view english) const
   // A value that is a text of its own ("Finding start of track", an error's reason) is
   // shown in the language too; paths (the program's are absolute) are left as they are.
   for (std::string& value : bestValues)
-    if (!value.empty() && value.front() != '/') value = Shown(value);
+    if (!value.empty() && value.front() != '/') value = ShownWithin(value);
   return Format(kCatalogue[*best].key, bestValues);
 }
 
 std::string MakerTexts::Shown(std::string_view english) const {
   return Translate(english).value_or(std::string(english));
+}
+
+std::string MakerTexts::ShownWithin(std::string_view english) const {
+  if (auto translated = Translate(english)) return *translated;
+  // A text put after a word of its own starts in lower case ("Error: cannot open input
+  // file."): it is the catalogue's text all the same, and stays in lower case.
+  if (english.empty() || english.front() < 'a' || english.front() > 'z') return std::string(english);
+  std::string capital(english);
+  capital.front() = static_cast<char>(capital.front() - 'a' + 'A');
+  auto translated = Translate(capital);
+  if (!translated) return std::string(english);
+  const size_t first = translated->find_first_not_of(' ');
+  if (first != std::string::npos && (*translated)[first] >= 'A' && (*translated)[first] <= 'Z')
+    (*translated)[first] = static_cast<char>((*translated)[first] - 'A' + 'a');
+  return *translated;
 }
 
 std::string MakerTexts::Row(std::string_view englishRow) const {

@@ -54,6 +54,10 @@ class MakerTexts {
   std::string Row(std::string_view englishRow) const;
 
  private:
+  // A value within a text: Shown, and a catalogue text that starts in lower case there
+  // is translated and starts in lower case too.
+  std::string ShownWithin(std::string_view english) const;
+
   std::vector<std::string> templates_;  // by catalogue index; empty: the English one
 };
 

@@ -49,8 +49,13 @@ class RunTexts : public ::testing::Test {
   }
   // Every text the host was given so far, into `shown`.
   void Collect() {
-    for (const auto* texts : {&host.readerLog, &host.encoderLog, &host.errors, &host.questions, &host.statusHistory})
+    for (const auto* texts : {&host.readerLog, &host.encoderLog, &host.questions, &host.statusHistory})
       for (const std::string& text : *texts) shown.insert(text);
+    // The host keeps an error box as "caption|text".
+    for (const std::string& error : host.errors) {
+      shown.insert(error.substr(0, error.find('|')));
+      shown.insert(error.substr(error.find('|') + 1));
+    }
     for (const auto* rows : {&host.tracks, &host.files})
       for (const RecordingHost::Row& row : *rows)
         for (const std::string& text : row.history) shown.insert(RowStatus(text));
@@ -82,7 +87,7 @@ class RunTexts : public ::testing::Test {
 // Catches a status panel text, log line, hint, status word, question or error box text of
 // a run that the language files cannot translate (the German window would show it in
 // English): CD to MP3 and CD to WAV runs, a second run over the outputs answered No, a
-// cancelled run, and file runs whose inputs fail.
+// cancelled run, file runs whose inputs fail, and a start without the libraries.
 TEST_F(RunTexts, EveryTextARunShowsHasAKey) {
   host.AddTracks(2);
   Run(Operation::CD2MP3);
@@ -112,6 +117,16 @@ TEST_F(RunTexts, EveryTextARunShowsHasAKey) {
     const testcd::ScopedEnv openFails("FAKE_ZBD_OPEN", "3");
     host.files = {{FileRowText(status::kPending, badMp3), true}};
     Run(Operation::MP32WAV);
+  }
+  // Start without the libraries (the loader looks for one that is nowhere): the error box.
+  {
+    const LibraryProbe missing = [](const std::string&, const char* entry) {
+      return ProbeOutsideLibrary("zbnowhere", entry);
+    };
+    JobPipeline withoutLibraries(loop, host, factory, settings, missing);
+    withoutLibraries.StartButtonClick();
+    ASSERT_FALSE(host.errors.empty());
+    Collect();
   }
   EXPECT_GT(shown.size(), 20u);
   EXPECT_TRUE(shown.count("Reading: Track 02") == 1) << ::testing::PrintToString(shown);

@@ -44,8 +44,8 @@ TEST(MakerTexts, EnglishTextsComeBackUnchangedAndUnknownOnesAreFound) {
   EXPECT_EQ(english.Format("OutputPath", std::vector<std::string>{"/music"}), "Output Path: /music");
 }
 
-// Catches values put in the wrong place, a nested text left in English, a path taken for
-// a text and translated, the indent of a log line lost with the file's leading blanks, and
+// Catches values put in the wrong place, a nested text left in English (also one that
+// starts in lower case, or carries a path), a path taken for a text and translated, the indent of a log line lost with the file's leading blanks, and
 // the longest template not preferred ("    Error: %1 (At %2)" over "    Error: %1").
 TEST(MakerTexts, TranslationsRebuildTheTextWithItsValues) {
   const MakerTexts german = German();
@@ -62,6 +62,15 @@ TEST(MakerTexts, TranslationsRebuildTheTextWithItsValues) {
   EXPECT_EQ(german.Shown("    Done (1 second)."), "    Fertig (1 Sekunde).");
   EXPECT_EQ(german.Shown("Start Encoding"), "Kodieren starten");
   EXPECT_EQ(german.Format("OutputPath", std::vector<std::string>{"/music"}), "Zielordner: /music");
+  // Values that are texts with paths in them, and one put in lower case after a word.
+  EXPECT_EQ(german.Shown("    Warning: Cannot delete /out/a.tmp: not a regular file"),
+            "    Warnung: /out/a.tmp kann nicht gelöscht werden: keine gewöhnliche Datei");
+  EXPECT_EQ(german.Shown("Error: cannot open input file."), "Fehler: die Eingabedatei kann nicht geöffnet werden.");
+  EXPECT_EQ(german.Shown("Error: what no key covers"), "Fehler: what no key covers");
+  EXPECT_EQ(german.Shown("ERROR: Cannot load ZIMBAR library: libzbntread.so not found in $ZIMBAR_LIB_DIR (/a) nor "
+                         "in the program's folder (/b)"),
+            "FEHLER: Die ZIMBAR-Bibliothek kann nicht geladen werden: libzbntread.so wurde weder in "
+            "$ZIMBAR_LIB_DIR (/a) noch im Ordner des Programms (/b) gefunden");
   // A translation may put the values in another order.
   const MakerTexts reordered(LanguageFile::FromText("[MP3 Maker Texts]\nReaderProgress=  %3 <- %2 (%1)\n"));
   EXPECT_EQ(reordered.Shown(" CD Reader: 5.00%, Track 02 - /x.tmp"), " /x.tmp <- 02 (5.00%)");
