@@ -17,6 +17,14 @@ constexpr std::array kCatalogue = std::to_array<MakerText>({
     {"EncoderProgress", " MP3 Encoder: %1, %2"},
     {"DecoderProgress", " MP3 Decoder: %1, %2"},
     {"DecodedBytes", "%1 bytes"},
+    // The run's progress in the title.
+    {"RunProgressTrack", "Track %1 of %2 – %3 %"},
+    {"RunProgressTrackLeft", "Track %1 of %2 – %3 % – %4"},
+    {"RunProgressFile", "File %1 of %2 – %3 %"},
+    {"RunProgressFileLeft", "File %1 of %2 – %3 % – %4"},
+    {"SecondsLeft", "%1 s left"},
+    {"MinutesLeft", "%1 min left"},
+    {"HoursLeft", "%1 h %2 min left"},
     // The track list and the status words of both lists.
     {"TrackNumber", "Track %1"},
     {"StatusRead", "Read"},
@@ -41,6 +49,32 @@ constexpr std::array kCatalogue = std::to_array<MakerText>({
     {"ErrorCaption", "zbmaker (Zimbar MP3 Maker) Error"},
     {"ConfirmCaption", "zbmaker Confirmation"},
     {"OverwriteQuestion", "Overwrite existing file %1 ?"},
+    {"ExistingOutput", "This file exists already:"},
+    {"ExistingOutputs", "%1 files exist already:"},
+    {"AndMore", "... and %1 more"},
+    {"ReplaceOrKeepIt", "Replace it, or keep it and skip its job?"},
+    {"ReplaceOrKeepThem", "Replace them all, or keep them all and skip their jobs?"},
+    {"ReplaceAll", "Replace all"},
+    {"KeepAll", "Keep all"},
+    {"StopRunQuestion", "A run is in progress. Stop it and close?"},
+    {"UnexpectedError", "ERROR: An unexpected error of unknown kind occurred."},
+    {"NotAddedOne", "This was not added: %1."},
+    {"NotAddedMany", "These were not added: %1."},
+    {"RemovedFromListOne", "Removed %1 file from the list: %2."},
+    {"RemovedFromListMany", "Removed %1 files from the list: %2."},
+    {"EncodingTakesWav", "encoding takes WAV files"},
+    {"DecodingTakesMpeg", "decoding takes MP3 and AAC files"},
+    {"FilesTakeTheirOperation", "WAV files are encoded, MP3 and AAC files decoded"},
+    {"NotAWavFile", "not a WAV file"},
+    {"NotAnMpegFile", "not an MP3 or AAC file"},
+    {"NoWavFilesInFolder", "no WAV files in this folder"},
+    {"NoMpegFilesInFolder", "no MP3 or AAC files in this folder"},
+    {"NoAudioFilesInFolder", "no WAV, MP3 or AAC files in this folder"},
+    {"NeitherWavNorMpeg", "neither a WAV file nor an MP3 or AAC file"},
+    {"FilesAreForFileOperations", "files are for encoding and decoding"},
+    {"NoSuchFileOrFolder", "no such file or folder"},
+    {"NoDriveToEject", "There is no drive %1 to eject"},
+    {"ImageHasNoTray", "%1 is a disc image: it has no tray to open"},
     {"LibraryMissing", "ERROR: Cannot load ZIMBAR library"},
     {"LibraryMissingWhy", "ERROR: Cannot load ZIMBAR library: %1"},
     {"LibraryNotFound", "%1 not found in $ZIMBAR_LIB_DIR (%2) nor in the program's folder (%3)"},
@@ -51,6 +85,8 @@ constexpr std::array kCatalogue = std::to_array<MakerText>({
     // Log lines: headings of a job.
     {"ReadingTrack", "Reading: %1"},
     {"NotReadingTrack", "Not reading: %1"},
+    {"NotEncodingFile", "Not encoding: %1"},
+    {"NotDecodingFile", "Not decoding: %1"},
     {"WritingTo", "To: %1"},
     {"EncodingFile", "Encoding: %1"},
     {"DecodingFile", "Decoding: %1"},
@@ -76,7 +112,12 @@ constexpr std::array kCatalogue = std::to_array<MakerText>({
     {"Id3Added", "    ID3 tag added."},
     {"Normalizing", "    Normalizing."},
     {"NormalizationNotNeeded", "    Normalization not needed."},
-    {"KeptExisting", "    Kept the existing file %1 (track not read)."},
+    {"KeptExistingFile", "    Kept the existing file %1."},
+    {"KeptExistingWhy", "    Kept the existing file %1 (%2)."},
+    {"BecauseTrackNotRead", "track not read"},
+    {"BecauseNotEncoded", "not encoded"},
+    {"BecauseNotDecoded", "not decoded"},
+    {"RemovedRead", "    Removed the read of track %1, %2 (not encoded: %3)."},
     {"KeptTrackAs", "    Kept track %1 as %2 (not encoded: %3)."},
     {"KeptBecauseCancelled", "cancelled"},
     {"KeptBecauseEncodeFailed", "the encode failed"},
@@ -231,6 +272,34 @@ std::string MakerTexts::Format(std::string_view key, const std::vector<std::stri
 }
 
 std::optional<std::string> MakerTexts::Translate(std::string_view english) const {
+  if (auto translated = TranslateLine(english)) return translated;
+  if (english.find('\n') == std::string_view::npos) return std::nullopt;
+  // A box's text of several lines (a heading, a list of paths, a question) is translated
+  // line by line: empty lines and paths stay, a path's "(reason)" is translated.
+  std::string translated;
+  size_t start = 0;
+  while (true) {
+    const size_t end = english.find('\n', start);
+    const std::string_view line = english.substr(start, end == std::string_view::npos ? english.npos : end - start);
+    if (line.empty()) {
+    } else if (auto shown = TranslateLine(line)) {
+      translated += *shown;
+    } else if (line.front() == '/') {
+      const size_t open = line.rfind(" (");
+      if (line.back() == ')' && open != std::string_view::npos)
+        translated += std::string(line.substr(0, open + 2)) + ShownWithin(line.substr(open + 2, line.size() - open - 3)) + ")";
+      else
+        translated += line;
+    } else {
+      return std::nullopt;
+    }
+    if (end == std::string_view::npos) return translated;
+    translated += '\n';
+    start = end + 1;
+  }
+}
+
+std::optional<std::string> MakerTexts::TranslateLine(std::string_view english) const {
   const std::vector<Pattern>& patterns = Patterns();
   std::optional<size_t> best;
   std::vector<std::string> bestValues;

@@ -44,8 +44,9 @@ class MakerTexts {
   // `english` (a text core code made) in this language: the catalogue template that
   // matches it with the most literal characters, rebuilt in this language; each value it
   // carries that is itself a catalogue text is translated as well (a path, which begins
-  // with '/', is left as it is). nullopt
-  // when no template matches (a text without a key).
+  // with '/', is left as it is). A text of several lines that no template matches as a
+  // whole is translated line by line (paths stay, with a "(reason)" after them
+  // translated). nullopt when no template matches (a text without a key).
   std::optional<std::string> Translate(std::string_view english) const;
   // Translate, or `english` unchanged when no template matches.
   std::string Shown(std::string_view english) const;
@@ -54,6 +55,8 @@ class MakerTexts {
   std::string Row(std::string_view englishRow) const;
 
  private:
+  // Translate for a text of one line.
+  std::optional<std::string> TranslateLine(std::string_view english) const;
   // A value within a text: Shown, and a catalogue text that starts in lower case there
   // is translated and starts in lower case too.
   std::string ShownWithin(std::string_view english) const;

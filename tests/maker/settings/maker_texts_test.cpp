@@ -78,6 +78,22 @@ TEST(MakerTexts, TranslationsRebuildTheTextWithItsValues) {
   EXPECT_EQ(reordered.Shown(" CD Reader: Idle"), " CD Reader: Idle");
 }
 
+// Catches a box of several lines left in English when no template matches it whole, a
+// path in it changed, a reason after a path left in English, and a text with a line
+// no key covers taken as translated.
+TEST(MakerTexts, TextsOfSeveralLinesAreTranslatedLineByLine) {
+  const MakerTexts german = German();
+  EXPECT_EQ(german.Shown("3 files exist already:\n\n/a b/c.mp3\n/d.mp3\n... and 1 more\n\n"
+                         "Replace them all, or keep them all and skip their jobs?"),
+            "3 Dateien gibt es schon:\n\n/a b/c.mp3\n/d.mp3\n... und 1 weitere\n\n"
+            "Alle ersetzen, oder alle behalten und ihre Aufträge überspringen?");
+  EXPECT_EQ(german.Shown("These were not added: encoding takes WAV files.\n\n/x/a (1).mp3 (not a WAV file)\n/y"),
+            "Diese wurden nicht hinzugefügt: Kodieren nimmt WAV-Dateien.\n\n/x/a (1).mp3 (keine WAV-Datei)\n/y");
+  EXPECT_EQ(german.Translate("This file exists already:\nSomething no key covers"), std::nullopt);
+  EXPECT_EQ(MakerTexts().Translate("This file exists already:\n\n/a.mp3\n\nReplace it, or keep it and skip its job?"),
+            "This file exists already:\n\n/a.mp3\n\nReplace it, or keep it and skip its job?");
+}
+
 // Catches the track column or a status word left in English, and a file row's path or a
 // pending row's "+" changed.
 TEST(MakerTexts, RowsTranslateTheirStatusWordAndTrackColumnOnly) {
