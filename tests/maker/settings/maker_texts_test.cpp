@@ -61,7 +61,7 @@ TEST(MakerTexts, TranslationsRebuildTheTextWithItsValues) {
   EXPECT_EQ(german.Shown("Reading: Track 07"), "Lese: Titel 07");
   EXPECT_EQ(german.Shown("    Done (1 second)."), "    Fertig (1 Sekunde).");
   EXPECT_EQ(german.Shown("Start Encoding"), "Kodieren starten");
-  EXPECT_EQ(german.Format("OutputPath", std::vector<std::string>{"/music"}), "Zielordner: /music");
+  EXPECT_EQ(german.Format("OutputPath", std::vector<std::string>{"/music"}), "Ausgabeordner: /music");
   // Values that are texts with paths in them, and one put in lower case after a word.
   EXPECT_EQ(german.Shown("    Warning: Cannot delete /out/a.tmp: not a regular file"),
             "    Warnung: /out/a.tmp kann nicht gelöscht werden: keine gewöhnliche Datei");

@@ -243,8 +243,9 @@ TEST_F(WindowTexts, EveryTextTheLanguageFilesReachIsInTheEnglishFile) {
 }
 
 // Catches texts the window writes while it works left in English in a German window: the
-// status panels, "Track" in the track list, "Output Path:" and the hint of Start; and
-// texts not shown anew when the language changes.
+// status panels, "Track" in the track list, "Output Path:", the hint of Start and a CD
+// to WAV run's log lines and status words; and texts not shown anew when the language
+// changes.
 TEST_F(WindowTexts, TextsWrittenAtRunTimeFollowTheLanguage) {
   const testcd::DiscImage image(dir.Path(), "disc", {testcd::Tone(75 * 3, 440, 8000)});
   settings.discImages = image.CuePath();
@@ -253,15 +254,31 @@ TEST_F(WindowTexts, TextsWrittenAtRunTimeFollowTheLanguage) {
   EXPECT_EQ(form->EncoderStatusPanel->Text().toStdString(), " MP3-Kodierer: Bereit");
   ASSERT_EQ(form->TracksList->count(), 1);
   EXPECT_EQ(form->TracksList->item(0)->text().toStdString(), "+\tTitel 01\t00:03\t");
-  EXPECT_EQ(form->SelectedOutputDirectoryLabel->text().toStdString(), "Zielordner: " + dir.Path());
+  EXPECT_EQ(form->SelectedOutputDirectoryLabel->text().toStdString(), "Ausgabeordner: " + dir.Path());
   EXPECT_EQ(form->StartButton->toolTip().toStdString(), "Lesen der CD starten");
+
+  // A CD to WAV run: its log, row and panels in German.
+  const testcd::ScopedEnv libraries("ZIMBAR_LIB_DIR", ZIMBAR_BIN_DIR);
+  form->CD2WAVRadioButton->click();
+  form->StartButton->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->Pipeline().Busy(); }, 20000));
+  const QString log = form->ReaderLogMemo->toPlainText();
+  EXPECT_TRUE(log.contains(QStringLiteral("Lese: Titel 01\nNach: ") + QString::fromStdString(dir.Path())) &&
+              log.contains(QStringLiteral("    Fertig (")))
+      << log.toStdString();
+  EXPECT_FALSE(log.contains(QStringLiteral("Track 0"))) << log.toStdString();
+  EXPECT_EQ(form->TracksList->item(0)->text().toStdString(), "OK\tTitel 01\t00:03\t");
+  EXPECT_EQ(form->ReaderStatusPanel->Text().toStdString(), " CD-Leser: Bereit");
+  // With ZIMBAR_TEST_SHOTS naming a folder, the window is saved there for a person to see.
+  if (const char* folder = std::getenv("ZIMBAR_TEST_SHOTS"); folder != nullptr && *folder != '\0')
+    form->grab().save(QString::fromStdString(std::string(folder) + "/texts-de-run.png"));
 
   // Back to English, as Load Language does it.
   std::filesystem::copy_file(kShippedFolder + "Language.DAT", dir.Path() + "/home/Language.DAT",
                              std::filesystem::copy_options::overwrite_existing);
   form->Translate();
   EXPECT_EQ(form->ReaderStatusPanel->Text().toStdString(), " CD Reader: Idle");
-  EXPECT_EQ(form->TracksList->item(0)->text().toStdString(), "+\tTrack 01\t00:03\t");
+  EXPECT_EQ(form->TracksList->item(0)->text().toStdString(), "OK\tTrack 01\t00:03\t");
   EXPECT_EQ(form->SelectedOutputDirectoryLabel->text().toStdString(), "Output Path: " + dir.Path());
 }
 
