@@ -322,6 +322,13 @@ std::string MakerTexts::Shown(std::string_view english) const {
   return Translate(english).value_or(std::string(english));
 }
 
+std::optional<std::string> MakerTexts::EnglishOf(std::string_view shown) const {
+  const std::vector<Pattern>& patterns = Patterns();
+  for (size_t i = 0; i < kCatalogue.size(); ++i)
+    if (patterns[i].slots.empty() && Template(kCatalogue[i].key) == shown) return std::string(kCatalogue[i].english);
+  return std::nullopt;
+}
+
 std::string MakerTexts::ShownWithin(std::string_view english) const {
   if (auto translated = Translate(english)) return *translated;
   // A text put after a word of its own starts in lower case ("Error: cannot open input

@@ -50,6 +50,9 @@ class MakerTexts {
   std::optional<std::string> Translate(std::string_view english) const;
   // Translate, or `english` unchanged when no template matches.
   std::string Shown(std::string_view english) const;
+  // The English text of `shown`, a text without values in this language ("Abgebrochen"
+  // gives "Cancelled"); nullopt when no such text of the catalogue reads so.
+  std::optional<std::string> EnglishOf(std::string_view shown) const;
   // A row of the track or file list ("status\tTrack 03\t...", "status\t/path"): the
   // status word and the track column translated, the rest as it is.
   std::string Row(std::string_view englishRow) const;

@@ -513,15 +513,9 @@ CdInfo TMainForm::CdInformation() const {
 void TMainForm::Translate() {
   TranslateForm("MP3 Maker Main", TranslatableComponents());
   // The texts the window writes while it works, and those it shows now, in the language.
-  texts_ = ActiveMakerTexts();
-  host_->ShowTextsAgain();
+  const MakerTexts previous = std::exchange(texts_, ActiveMakerTexts());
+  host_->ShowTextsAgain(previous);
   if (!shownOutputPath_.empty()) ShowOutputPath(shownOutputPath_);
-  for (int row = 0; row < TracksList->count(); ++row) {
-    QStringList columns = TracksList->item(row)->text().split(QLatin1Char('\t'));
-    if (columns.size() > 1)
-      columns[1] = Q(texts_.Format("TrackNumber", {QString::asprintf("%02d", row + 1).toStdString()}));
-    TracksList->item(row)->setText(columns.join(QLatin1Char('\t')));
-  }
   FitButtonsPanel();
 }
 

@@ -37,13 +37,33 @@ void MainFormHost::SetStatusText(MakerPanel panel, const std::string& text) {
   form_.RunPanelChanged(panel);
 }
 
-void MainFormHost::ShowTextsAgain() {
+void MainFormHost::ShowTextsAgain(const MakerTexts& previous) {
   // Before the first run the panels show the idle texts they were built with.
   for (const MakerPanel panel : {MakerPanel::Reader, MakerPanel::Encoder}) {
     std::string& text = panelTexts_[panel == MakerPanel::Reader ? 0 : 1];
     if (text.empty()) text = (panel == MakerPanel::Reader ? form_.ReaderStatusPanel : form_.EncoderStatusPanel)->Text().toStdString();
     SetStatusText(panel, text);
   }
+  for (const auto& [control, hint] : std::map(hints_)) SetControlHint(control, hint);
+  for (const JobList list : {JobList::Tracks, JobList::Files}) {
+    for (int row = 0; row < RowCount(list); ++row) {
+      std::string text = RowText(list, row);
+      if (const auto status = previous.EnglishOf(RowStatus(text))) text = WithStatus(text, form_.texts_.Shown(*status));
+      // A track row's second column is its number: "Track 03".
+      if (list == JobList::Tracks) text = WithTrackColumn(text, row + 1);
+      List(list)->item(row)->setText(Q(text));
+    }
+  }
+}
+
+std::string MainFormHost::WithTrackColumn(const std::string& row, int track) const {
+  const size_t first = row.find('\t');
+  if (first == std::string::npos) return row;
+  const size_t second = row.find('\t', first + 1);
+  char number[16];
+  std::snprintf(number, sizeof number, "%02i", track);
+  return row.substr(0, first + 1) + form_.texts_.Format("TrackNumber", {number}) +
+         (second == std::string::npos ? std::string() : row.substr(second));
 }
 
 bool MainFormHost::AskYesNo(const std::string& text, const std::string& caption) {
@@ -123,6 +143,7 @@ void MainFormHost::SetControlVisible(MakerControl control, bool visible) {
 }
 
 void MainFormHost::SetControlHint(MakerControl control, const std::string& hint) {
+  hints_[control] = hint;
   QObject* object = form_.Control(control);
   const QString shown = Q(form_.texts_.Shown(hint));
   if (auto* widget = qobject_cast<QWidget*>(object)) widget->setToolTip(shown);

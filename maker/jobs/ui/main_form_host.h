@@ -2,8 +2,10 @@
 #pragma once
 
 #include <array>
+#include <map>
 
 #include "maker/jobs/pipeline_host.h"
+#include "maker/settings/maker_texts.h"
 
 namespace maker { class TMainForm; }
 class QListWidget;
@@ -51,12 +53,16 @@ class MainFormHost final : public PipelineHost {
   // encode it in place of the disc's track).
   WorkerHost& TemporaryFileHost() { return temporaryFiles_; }
 
-  // Shows the status panels' texts again in the window's language (after a language load).
-  void ShowTextsAgain();
+  // Shows the status panels' texts, the hints and the rows' status words and track column
+  // again in the window's language, after a language load (`previous`: the texts shown
+  // until then).
+  void ShowTextsAgain(const MakerTexts& previous);
 
  private:
   QListWidget* List(JobList list) const;
   std::string RowText(JobList list, int row) const;
+  // The track row with its second column "Track NN" in the window's language.
+  std::string WithTrackColumn(const std::string& row, int track) const;
 
   struct TemporaryFiles final : WorkerHost {
     explicit TemporaryFiles(MainFormHost& h) : host(h) {}
@@ -69,4 +75,5 @@ class MainFormHost final : public PipelineHost {
   maker::TMainForm& form_;
   TemporaryFiles temporaryFiles_;
   std::array<std::string, 2> panelTexts_;  // the English text of each panel, by MakerPanel
+  std::map<MakerControl, std::string> hints_;  // the English hints the pipeline set
 };

@@ -102,6 +102,11 @@ TEST(MakerTexts, RowsTranslateTheirStatusWordAndTrackColumnOnly) {
   EXPECT_EQ(german.Row("Cancelled\tTrack 02\t03:20\t"), "Abgebrochen\tTitel 02\t03:20\t");
   EXPECT_EQ(german.Row("Error:\t/music/Track 01\tx.wav"), "Fehler:\t/music/Track 01\tx.wav");
   EXPECT_EQ(german.Row("+\t/music/a.wav"), "+\t/music/a.wav");
+  // A status word shown in one language is found again when the language changes.
+  EXPECT_EQ(german.EnglishOf("Abgebrochen"), "Cancelled");
+  EXPECT_EQ(german.EnglishOf("Fehler:"), "Error:");
+  EXPECT_EQ(MakerTexts().EnglishOf("Read/W"), "Read/W");
+  EXPECT_EQ(german.EnglishOf("Titel 01"), std::nullopt);
 }
 
 // Catches a catalogue text the shipped English file lacks or holds differently (a

@@ -280,6 +280,7 @@ TEST_F(WindowTexts, TextsWrittenAtRunTimeFollowTheLanguage) {
   EXPECT_EQ(form->ReaderStatusPanel->Text().toStdString(), " CD Reader: Idle");
   EXPECT_EQ(form->TracksList->item(0)->text().toStdString(), "OK\tTrack 01\t00:03\t");
   EXPECT_EQ(form->SelectedOutputDirectoryLabel->text().toStdString(), "Output Path: " + dir.Path());
+  EXPECT_EQ(form->StartButton->toolTip().toStdString(), "Start Reading CD");
 }
 
 // The controls of a window whose captions are cut: the control is narrower than its text
