@@ -80,6 +80,12 @@ constexpr std::array kCatalogue = std::to_array<MakerText>({
     {"LibraryNotFound", "%1 not found in $ZIMBAR_LIB_DIR (%2) nor in the program's folder (%3)"},
     {"LibraryNotFoundHere", "%1 not found in the program's folder (%2); $ZIMBAR_LIB_DIR is not set"},
     {"LibraryWithoutEntry", "%1 has no entry %2"},
+    {"DirectoryInvalid", "ERROR: Specified directory name is invalid or cannot be created."},
+    {"DirectoryErrorCaption", "Directory Selection Error"},
+    {"CannotReadLanguageFile", "Cannot read the language file %1: %2"},
+    {"NotALanguageFile", "%1 is not a language file: %2"},
+    {"NoWindowSections", "it has none of the sections [%1], [%2] and [%3]."},
+    {"CannotCopyLanguageFile", "Cannot copy the language file %1 to %2: %3"},
     {"CdDevicesFailed", "ERROR: Cannot initialize CD Devices"},
     {"ManualMissing", "ERROR: The manual is not installed: %1"},
     // Log lines: headings of a job.

@@ -116,7 +116,7 @@ TMainForm::TMainForm(SettingsTable& settings, QtMainLoop& loop, QWidget* parent)
   };
   askReplaceExisting = [this](const QStringList& paths) { return AskReplaceExistingBox(this, paths); };
   directorySelectForm_->showError = [this](const QString& text, const QString& caption) {
-    showError(text, caption);
+    showError(Q(texts_.Shown(text.toStdString())), Q(texts_.Shown(caption.toStdString())));
   };
   ConnectHandlers();
   setAcceptDrops(true);

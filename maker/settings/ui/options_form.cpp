@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "maker/settings/language_file.h"
+#include "maker/settings/maker_texts.h"
 #include "maker/settings/ui/cd_reader_page.h"
 #include "maker/settings/ui/customization_page.h"
 #include "maker/settings/ui/encoding_page.h"
@@ -182,7 +183,10 @@ void TOptionsForm::LoadLanguageButtonClick() {
   const QString chosen = chooseFile_(this, QString::fromStdString(ShippedLanguageFolder()));
   if (chosen.isEmpty()) return;
   if (auto installed = InstallLanguageFile(chosen.toStdString(), UserLanguageFilePath()); !installed) {
-    showError_(this, QString::fromLatin1(kErrorCaption), QString::fromStdString(installed.Error().Message()));
+    // In the language the windows show until a file is installed.
+    const MakerTexts texts = ActiveMakerTexts();
+    showError_(this, QString::fromStdString(texts.Shown(kErrorCaption)),
+               QString::fromStdString(texts.Shown(installed.Error().Message())));
     return;
   }
   Translate();

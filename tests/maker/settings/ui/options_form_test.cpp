@@ -483,6 +483,20 @@ TEST(TOptionsForm, FailedLoadLanguageKeepsTheOldFileAndSaysSo) {
   EXPECT_EQ(f.form->OKButton->text(), QString("&Alt"));
 }
 
+// Catches the error of a failed Load Language shown in English while the windows show
+// German.
+TEST(TOptionsForm, FailedLoadLanguageSaysSoInTheWindowsLanguage) {
+  Fixture f;
+  WriteText(UserLanguageFilePath(), ReadText(kShippedFolder + "language_deutsch.txt"));
+  f.form->Translate();
+  f.Show();
+  f.LoadLanguage(f.dir.File("language_missing.txt"));
+  EXPECT_EQ(f.caption.toStdString(), "zbmaker (Zimbar MP3 Maker) Fehler");
+  EXPECT_TRUE(f.message.startsWith("Die Sprachdatei " + QString::fromStdString(f.dir.File("language_missing.txt")) +
+                                   " kann nicht gelesen werden: "))
+      << f.message.toStdString();
+}
+
 // Catches a window that does not open beside the main window.
 TEST(TOptionsForm, OpensFifteenPixelsRightOfAndBelowTheMainWindow) {
   TempDir dir;
