@@ -86,6 +86,10 @@ constexpr std::array kCatalogue = std::to_array<MakerText>({
     {"NotALanguageFile", "%1 is not a language file: %2"},
     {"NoWindowSections", "it has none of the sections [%1], [%2] and [%3]."},
     {"CannotCopyLanguageFile", "Cannot copy the language file %1 to %2: %3"},
+    {"NoSuchDiscImage", "ERROR: No such disc image: %1"},
+    {"ErrorBox", "ERROR: %1"},
+    {"DiscImageNotListed", "disc image not found, not listed as a drive: %1"},
+    {"NotAddedWhy", "not added: %1 (%2)"},
     {"CdDevicesFailed", "ERROR: Cannot initialize CD Devices"},
     {"ManualMissing", "ERROR: The manual is not installed: %1"},
     // Log lines: headings of a job.

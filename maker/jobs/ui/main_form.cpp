@@ -63,14 +63,14 @@ std::vector<std::string> ListedPaths(const QListWidget* list) {
 }
 
 // Takes the rows whose files the operation does not take off the list; the log says how many.
-void RemoveRowsNotFitting(QListWidget* list, QPlainTextEdit* log, Operation operation) {
+void RemoveRowsNotFitting(QListWidget* list, QPlainTextEdit* log, Operation operation, const MakerTexts& texts) {
   int removed = 0;
   for (int row = list->count() - 1; row >= 0; --row) {
     if (FitsOperation(FileRowPath(list->item(row)->text().toStdString()), operation)) continue;
     delete list->takeItem(row);
     ++removed;
   }
-  if (removed > 0) log->appendPlainText(Q(RemovedFilesText(removed, operation)));
+  if (removed > 0) log->appendPlainText(Q(texts.Shown(RemovedFilesText(removed, operation))));
 }
 
 }  // namespace
@@ -107,16 +107,17 @@ TMainForm::TMainForm(SettingsTable& settings, QtMainLoop& loop, QWidget* parent)
                                              QFileDialog::ShowDirsOnly);
   };
   showError = [this](const QString& text, const QString& caption) {
-    QMessageBox::critical(this, caption, text);
+    // Every box of the window speaks its language, whoever wrote the text.
+    QMessageBox::critical(this, Q(texts_.Shown(caption.toStdString())), Q(texts_.Shown(text.toStdString())));
   };
   // No is the default: Enter or a stray key press never stops a run or replaces a file.
   askYesNo = [this](const QString& text, const QString& caption) {
-    return QMessageBox::question(this, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-           QMessageBox::Yes;
+    return QMessageBox::question(this, Q(texts_.Shown(caption.toStdString())), Q(texts_.Shown(text.toStdString())),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
   };
   askReplaceExisting = [this](const QStringList& paths) { return AskReplaceExistingBox(this, paths); };
   directorySelectForm_->showError = [this](const QString& text, const QString& caption) {
-    showError(Q(texts_.Shown(text.toStdString())), Q(texts_.Shown(caption.toStdString())));
+    showError(text, caption);
   };
   ConnectHandlers();
   setAcceptDrops(true);
@@ -161,7 +162,7 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   if (cd_.Initialize() != 0) {
     // Shown once the window is up, so the box has a window to belong to.
     QTimer::singleShot(0, this, [this] {
-      showError(Q(texts_.Shown("ERROR: Cannot initialize CD Devices")), Q(texts_.Shown(kMakerErrorCaption)));
+      showError(QStringLiteral("ERROR: Cannot initialize CD Devices"), QString::fromUtf8(kMakerErrorCaption));
     });
   } else {
     cdOpen_ = true;
@@ -203,7 +204,7 @@ void TMainForm::ApplyLayout() {
   TracksList->setFixedHeight(std::max(40, l.tracksListHeight));
   FileListBox->setFixedHeight(std::max(40, l.fileListHeight));
   MenuOptionsPriority->setEnabled(l.priorityMenu);
-  if (!pipeline_->Busy()) StartButton->setToolTip(QString::fromUtf8(l.startHint));
+  if (!pipeline_->Busy()) StartButton->setToolTip(Q(texts_.Shown(l.startHint)));
 }
 
 void TMainForm::resizeEvent(QResizeEvent* event) {
@@ -241,13 +242,13 @@ void TMainForm::CD2WAVRadioButtonClick() {
 
 void TMainForm::WAV2MP3RadioButtonClick() {
   ApplyLayout();
-  RemoveRowsNotFitting(FileListBox, EncoderLogMemo, Operation::WAV2MP3);
+  RemoveRowsNotFitting(FileListBox, EncoderLogMemo, Operation::WAV2MP3, texts_);
   UpdateFileListButtons();
 }
 
 void TMainForm::MP32WAVRadioButtonClick() {
   ApplyLayout();
-  RemoveRowsNotFitting(FileListBox, EncoderLogMemo, Operation::MP32WAV);
+  RemoveRowsNotFitting(FileListBox, EncoderLogMemo, Operation::MP32WAV, texts_);
   UpdateFileListButtons();
 }
 
@@ -431,7 +432,7 @@ void TMainForm::CancelButtonClick() { pipeline_->CancelButtonClick(); }
 void TMainForm::UseDiscImages(const std::vector<std::string>& images) {
   const DiscImageList list = ExistingDiscImages(images);
   for (const auto& missing : list.missing)
-    ReaderLogMemo->appendPlainText(Q("Warning: disc image not found, not listed as a drive: " + missing));
+    ReaderLogMemo->appendPlainText(Q(texts_.Shown("Warning: disc image not found, not listed as a drive: " + missing)));
   cd_.SetDiscImages(list.listed);
 }
 
@@ -489,7 +490,7 @@ void TMainForm::MenuOptionsPrioritySelectionClick(ThreadPriority priority) {
 void TMainForm::MenuHelpContentsClick() {
   const std::string manual = ShippedMakerFile("help/index.html");
   if (!FileExists(manual)) {
-    showError(Q(texts_.Shown("ERROR: The manual is not installed: " + manual)), Q(texts_.Shown(kMakerErrorCaption)));
+    showError(QStringLiteral("ERROR: The manual is not installed: ") + Q(manual), QString::fromUtf8(kMakerErrorCaption));
     return;
   }
   QDesktopServices::openUrl(QUrl::fromLocalFile(Q(manual)));
@@ -565,7 +566,7 @@ void TMainForm::dropEvent(QDropEvent* event) {
       return;
     }
     host_->SelectOperation(*choice.operation);
-    RemoveRowsNotFitting(FileListBox, EncoderLogMemo, *choice.operation);
+    RemoveRowsNotFitting(FileListBox, EncoderLogMemo, *choice.operation, texts_);
   }
   AddPaths(paths);
   event->acceptProposedAction();

@@ -44,7 +44,9 @@ void MainFormHost::ShowTextsAgain(const MakerTexts& previous) {
     if (text.empty()) text = (panel == MakerPanel::Reader ? form_.ReaderStatusPanel : form_.EncoderStatusPanel)->Text().toStdString();
     SetStatusText(panel, text);
   }
-  for (const auto& [control, hint] : std::map(hints_)) SetControlHint(control, hint);
+  // The hints of Start and Cancel come from the run and from the operation.
+  for (QWidget* button : {static_cast<QWidget*>(form_.StartButton), static_cast<QWidget*>(form_.CancelButton)})
+    if (const auto hint = previous.EnglishOf(button->toolTip().toStdString())) button->setToolTip(Q(form_.texts_.Shown(*hint)));
   for (const JobList list : {JobList::Tracks, JobList::Files}) {
     for (int row = 0; row < RowCount(list); ++row) {
       std::string text = RowText(list, row);
@@ -67,7 +69,7 @@ std::string MainFormHost::WithTrackColumn(const std::string& row, int track) con
 }
 
 bool MainFormHost::AskYesNo(const std::string& text, const std::string& caption) {
-  return form_.askYesNo(Q(form_.texts_.Shown(text)), Q(form_.texts_.Shown(caption)));
+  return form_.askYesNo(Q(text), Q(caption));
 }
 
 ReplaceAnswer MainFormHost::AskReplaceExisting(const std::vector<std::string>& paths) {
@@ -143,7 +145,6 @@ void MainFormHost::SetControlVisible(MakerControl control, bool visible) {
 }
 
 void MainFormHost::SetControlHint(MakerControl control, const std::string& hint) {
-  hints_[control] = hint;
   QObject* object = form_.Control(control);
   const QString shown = Q(form_.texts_.Shown(hint));
   if (auto* widget = qobject_cast<QWidget*>(object)) widget->setToolTip(shown);
@@ -155,7 +156,7 @@ void MainFormHost::SetMenuChecked(MakerControl item, bool checked) {
 }
 
 void MainFormHost::ShowError(const std::string& text, const std::string& caption) {
-  form_.showError(Q(form_.texts_.Shown(text)), Q(form_.texts_.Shown(caption)));
+  form_.showError(Q(text), Q(caption));
 }
 
 void MainFormHost::Beep() { QApplication::beep(); }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <array>
-#include <map>
 
 #include "maker/jobs/pipeline_host.h"
 #include "maker/settings/maker_texts.h"
@@ -12,7 +11,8 @@ class QListWidget;
 
 // Maps every MakerControl to the window's widget of that name; rows are the list widgets'
 // items, logs their memos, status texts their panels. Every text the pipeline gives is
-// shown in the window's language (the form's MakerTexts). Main thread only.
+// shown in the window's language (the form's MakerTexts; its boxes translate their texts
+// themselves). Main thread only.
 class MainFormHost final : public PipelineHost {
  public:
   explicit MainFormHost(maker::TMainForm& form) : form_(form), temporaryFiles_(*this) {}
@@ -75,5 +75,4 @@ class MainFormHost final : public PipelineHost {
   maker::TMainForm& form_;
   TemporaryFiles temporaryFiles_;
   std::array<std::string, 2> panelTexts_;  // the English text of each panel, by MakerPanel
-  std::map<MakerControl, std::string> hints_;  // the English hints the pipeline set
 };

@@ -11,9 +11,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -134,7 +136,7 @@ class WindowTexts : public ::testing::Test {
  protected:
   // Starts the main window with the shipped file `language` as the user's language file
   // (empty: none, the built-in English texts).
-  void Open(const std::string& language) {
+  void Open(const std::string& language, bool realBoxes = false) {
     home_ = std::make_unique<testcd::ScopedEnv>("ZIMBAR_HOME", dir.Path() + "/home");
     userHome_ = std::make_unique<testcd::ScopedEnv>("HOME", dir.Path());
     // No shipped file either: the windows show what they are built with.
@@ -146,7 +148,7 @@ class WindowTexts : public ::testing::Test {
     settings.outputPath = dir.Path();
     settings.version = 0x010341;  // no desktop shortcut from these tests
     form = std::make_unique<TMainForm>(settings, loop);
-    form->showError = [](const QString&, const QString&) {};
+    if (!realBoxes) form->showError = [](const QString&, const QString&) {};
     form->execDialog = [](QDialog*) { return false; };
     form->FormCreate({}, dir.Path());
     form->show();
@@ -281,6 +283,37 @@ TEST_F(WindowTexts, TextsWrittenAtRunTimeFollowTheLanguage) {
   EXPECT_EQ(form->TracksList->item(0)->text().toStdString(), "OK\tTrack 01\t00:03\t");
   EXPECT_EQ(form->SelectedOutputDirectoryLabel->text().toStdString(), "Output Path: " + dir.Path());
   EXPECT_EQ(form->StartButton->toolTip().toStdString(), "Start Reading CD");
+}
+
+// The title and text of the next message box, which is then closed with No.
+struct SeenBox {
+  std::string title, text;
+};
+void CloseNextBox(SeenBox& seen) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, [timer, &seen] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    seen = {box->windowTitle().toStdString(), box->text().toStdString()};
+    box->done(QMessageBox::No);
+    timer->deleteLater();
+  });
+  timer->start(10);
+}
+
+// Catches a box of the German window (an error from core code, a question of a run)
+// shown in English.
+TEST_F(WindowTexts, BoxesSpeakTheWindowsLanguage) {
+  Open("language_deutsch.txt", /*realBoxes=*/true);
+  SeenBox seen;
+  CloseNextBox(seen);
+  EXPECT_FALSE(form->askYesNo(QStringLiteral("Overwrite existing file /x.mp3 ?"), QString::fromUtf8(kMakerConfirmCaption)));
+  EXPECT_EQ(seen.title, "zbmaker Bestätigung");
+  EXPECT_EQ(seen.text, "Die vorhandene Datei /x.mp3 überschreiben?");
+  CloseNextBox(seen);
+  form->showError(QStringLiteral("ERROR: No such disc image: /x.cue"), QString::fromUtf8(kMakerErrorCaption));
+  EXPECT_EQ(seen.title, "zbmaker (Zimbar MP3 Maker) Fehler");
+  EXPECT_EQ(seen.text, "FEHLER: Das CD-Abbild gibt es nicht: /x.cue");
 }
 
 // The controls of a window whose captions are cut: the control is narrower than its text
