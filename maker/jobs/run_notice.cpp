@@ -5,20 +5,19 @@
 
 namespace {
 
-std::string Count(int n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
-
+// The key of the run's name in the texts.
 const char* RunName(Operation operation) {
   switch (operation) {
     case Operation::CD2MP3:
-      return "Ripping to MP3";
+      return "RunRipMp3";
     case Operation::CD2WAV:
-      return "Ripping to WAV";
+      return "RunRipWav";
     case Operation::WAV2MP3:
-      return "Encoding";
+      return "RunEncode";
     case Operation::MP32WAV:
-      return "Decoding";
+      return "RunDecode";
   }
-  return "The run";
+  return "RunRipMp3";
 }
 
 }  // namespace
@@ -49,16 +48,16 @@ RunSummary SummarizeRun(Operation operation, const JobTable& jobs) {
   return run;
 }
 
-RunNotice MakeRunNotice(const RunSummary& run) {
+RunNotice MakeRunNotice(const RunSummary& run, const MakerTexts& texts) {
   const bool tracks = run.operation == Operation::CD2MP3 || run.operation == Operation::CD2WAV;
-  const char* one = tracks ? "track" : "file";
-  const char* many = tracks ? "tracks" : "files";
+  const char* done = tracks ? (run.finished == 1 ? "TrackDone" : "TracksDone") : (run.finished == 1 ? "FileDone" : "FilesDone");
+  auto count = [](int n) { return std::vector<std::string>{std::to_string(n)}; };
   RunNotice notice;
-  notice.summary = std::string(RunName(run.operation)) + (run.failed > 0 ? " finished with errors" : " finished");
-  notice.body = Count(run.finished, one, many) + " done";
-  if (run.warned > 0) notice.body += " (" + std::to_string(run.warned) + " with warnings)";
-  if (run.failed > 0) notice.body += ", " + std::to_string(run.failed) + " failed";
-  if (run.kept > 0) notice.body += ", " + std::to_string(run.kept) + " kept as they were";
-  if (run.cancelled > 0) notice.body += ", " + std::to_string(run.cancelled) + " cancelled";
+  notice.summary = texts.Format(run.failed > 0 ? "RunFinishedWithErrors" : "RunFinished", {texts.Template(RunName(run.operation))});
+  notice.body = texts.Format(done, count(run.finished));
+  if (run.warned > 0) notice.body += texts.Format("DoneWithWarnings", count(run.warned));
+  if (run.failed > 0) notice.body += texts.Format("FailedCount", count(run.failed));
+  if (run.kept > 0) notice.body += texts.Format("KeptCount", count(run.kept));
+  if (run.cancelled > 0) notice.body += texts.Format("CancelledCount", count(run.cancelled));
   return notice;
 }

@@ -6,6 +6,7 @@
 
 #include "maker/jobs/job_status.h"
 #include "maker/jobs/pipeline_host.h"
+#include "maker/settings/maker_texts.h"
 
 // How the jobs of one run ended (pending rows, which the run did not take, are not counted).
 struct RunSummary {
@@ -22,4 +23,5 @@ struct RunNotice {
   std::string summary;  // "Ripping to MP3 finished", "Encoding finished with errors"
   std::string body;     // "3 tracks done, 1 failed", "1 file done"
 };
-RunNotice MakeRunNotice(const RunSummary& run);
+// In the language of `texts` (English by default).
+RunNotice MakeRunNotice(const RunSummary& run, const MakerTexts& texts = MakerTexts());

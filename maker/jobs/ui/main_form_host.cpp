@@ -170,7 +170,7 @@ void MainFormHost::BringToFront() {
 void MainFormHost::RunDone(const RunSummary& run) {
   // In front, the window itself shows that the run has ended.
   if (form_.isActiveWindow()) return;
-  const RunNotice notice = MakeRunNotice(run);
+  const RunNotice notice = MakeRunNotice(run, form_.texts_);
   SendDesktopNotification(Q(notice.summary), Q(notice.body));
 }
 

@@ -23,3 +23,18 @@ TEST(RunNotice, CountsHowTheJobsEnded) {
   EXPECT_EQ(one.summary, "Decoding finished");
   EXPECT_EQ(one.body, "1 file done");
 }
+
+// Catches a notification in English while the window shows German.
+TEST(RunNotice, SpeaksTheWindowsLanguage) {
+  const MakerTexts german(LanguageFile::FromText(
+      "[MP3 Maker Texts]\nRunRipWav=Rippen nach WAV\nRunFinishedWithErrors=%1 mit Fehlern beendet\n"
+      "TracksDone=%1 Titel fertig\nFailedCount=, %1 fehlgeschlagen\nCancelledCount=, %1 abgebrochen\n"));
+  RunSummary run;
+  run.operation = Operation::CD2WAV;
+  run.finished = 2;
+  run.failed = 1;
+  run.cancelled = 3;
+  const RunNotice notice = MakeRunNotice(run, german);
+  EXPECT_EQ(notice.summary, "Rippen nach WAV mit Fehlern beendet");
+  EXPECT_EQ(notice.body, "2 Titel fertig, 1 fehlgeschlagen, 3 abgebrochen");
+}
