@@ -66,6 +66,7 @@ void TCDDBStatusForm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   // The thread starts once the window is up, so that its first lines have a place to go.
   if (request_ && !thread_) {
+    texts_ = ActiveMakerTexts();
     CddbStatusHost& host = *this;
     thread_ = std::make_unique<Worker<TCDDBThread>>(loop_, host, *request_);
     thread_->Start();
@@ -81,7 +82,7 @@ void TCDDBStatusForm::reject() {
 }
 
 void TCDDBStatusForm::AppendLog(const std::string& line) {
-  LogMemo->appendPlainText(QString::fromStdString(line));
+  LogMemo->appendPlainText(QString::fromStdString(texts_.Shown(line)));
 }
 
 void TCDDBStatusForm::SetOkEnabled(bool enabled) {

@@ -10,6 +10,7 @@
 
 #include "common/worker_thread.h"
 #include "maker/metadata/cddb_thread.h"
+#include "maker/settings/maker_texts.h"
 
 class TCDDBStatusForm : public QDialog, private CddbStatusHost {
   Q_OBJECT
@@ -47,5 +48,6 @@ class TCDDBStatusForm : public QDialog, private CddbStatusHost {
 
   MainLoop& loop_;
   const CddbRequest* request_ = nullptr;  // during Run
+  MakerTexts texts_;  // the lookup's lines in the windows' language, read as the window shows
   std::unique_ptr<Worker<TCDDBThread>> thread_;
 };

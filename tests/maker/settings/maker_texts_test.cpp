@@ -71,6 +71,13 @@ TEST(MakerTexts, TranslationsRebuildTheTextWithItsValues) {
                          "in the program's folder (/b)"),
             "FEHLER: Die ZIMBAR-Bibliothek kann nicht geladen werden: libzbntread.so wurde weder in "
             "$ZIMBAR_LIB_DIR (/a) noch im Ordner des Programms (/b) gefunden");
+  // The lines of the CD information lookup.
+  EXPECT_EQ(german.Shown("gnudb.gnudb.org did not answer within 30 seconds"),
+            "gnudb.gnudb.org hat nicht innerhalb von 30 Sekunden geantwortet");
+  EXPECT_EQ(german.Shown("Cannot reach gnudb.gnudb.org through the proxy localhost:1080: connection refused"),
+            "gnudb.gnudb.org ist über den Proxy localhost:1080 nicht erreichbar: connection refused");
+  EXPECT_EQ(german.Shown("The connection to gnudb.gnudb.org failed while logging in: connection reset by peer"),
+            "Die Verbindung zu gnudb.gnudb.org ist beim Anmelden fehlgeschlagen: connection reset by peer");
   // A translation may put the values in another order.
   const MakerTexts reordered(LanguageFile::FromText("[MP3 Maker Texts]\nReaderProgress=  %3 <- %2 (%1)\n"));
   EXPECT_EQ(reordered.Shown(" CD Reader: 5.00%, Track 02 - /x.tmp"), " /x.tmp <- 02 (5.00%)");
