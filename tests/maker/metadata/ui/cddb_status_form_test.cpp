@@ -9,12 +9,14 @@
 #include <QInputDialog>
 #include <QListView>
 #include <QTest>
+#include <filesystem>
 
 #include "../loopback_server.h"
 #include "common/ui/qt_main_loop.h"
 #include "maker/metadata/musicbrainz_disc_id.h"
 #include "maker/metadata/ui/cd_info_form.h"
 #include "modal_helpers.h"
+#include "tests/common/temp_dir.h"
 
 namespace {
 
@@ -211,6 +213,30 @@ TEST_F(CddbFromWindowTest, FailingServerIsShownInTheLogAndChangesNothing) {
     EXPECT_FALSE(form.CddbStatusForm()->isVisible());
     ExpectTypedFieldsKept();
   }
+}
+
+// Catches the lines of a lookup shown in English while the windows show German.
+TEST_F(CddbFromWindowTest, TheLogSpeaksTheWindowsLanguage) {
+  TempDir dir;
+  const ScopedEnv home("ZIMBAR_HOME", dir.Path().c_str());
+  std::filesystem::copy_file(std::string(ZIMBAR_SOURCE_DIR) + "/lang/language_deutsch.txt", dir.Path() + "/Language.DAT");
+  CddbScript script = FoundScript();
+  script.queryReply = "202 No match for disc ID 06019002.\r\n";
+  LoopbackServer server(CddbpHandler(script));
+  form.CDDBServerComboBox->setCurrentText(QString("cddbp://127.0.0.1:%1").arg(server.Port()));
+  QStringList log;
+  OnModal<TCDDBStatusForm>([&](TCDDBStatusForm* status) {
+    EXPECT_TRUE(QTest::qWaitFor([status] { return status->OKButton->isEnabled(); }, 10000));
+    log = LogLines(status);
+    status->OKButton->click();
+  });
+  form.LoadFromCDDBButtonClick();
+  EXPECT_EQ(log.value(0).toStdString(), "Hole CDDB-Angaben...");
+  EXPECT_TRUE(log.contains("Frage den CDDB-Server ab...")) << log.join('|').toStdString();
+  // The server's own line stays as it came.
+  EXPECT_EQ(log.mid(log.size() - 2), QStringList({"Kein Eintrag für diese CD auf 127.0.0.1",
+                                                 "202 No match for disc ID 06019002."}))
+      << log.join('|').toStdString();
 }
 
 // Catches: the MusicBrainz choice ignored (a CDDB lookup run), the service's address not
