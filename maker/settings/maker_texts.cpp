@@ -25,7 +25,8 @@ constexpr std::array kCatalogue = std::to_array<MakerText>({
     {"SecondsLeft", "%1 s left"},
     {"MinutesLeft", "%1 min left"},
     {"HoursLeft", "%1 h %2 min left"},
-    // The CD information lookup's window.
+    // The CD information window and its lookup.
+    {"EnterTrackName", "Enter name for track %1:"},
     {"GettingCddbInfo", "Getting CDDB info..."},
     {"GettingMusicBrainzInfo", "Getting MusicBrainz info..."},
     {"CddbConnecting", "Connecting to the CDDB server..."},

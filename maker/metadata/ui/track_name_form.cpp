@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "maker/metadata/cd_info.h"
+#include "maker/settings/maker_texts.h"
 
 TTrackNameForm::TTrackNameForm(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("TrackNameForm"));
@@ -37,7 +38,7 @@ TTrackNameForm::TTrackNameForm(QWidget* parent) : QDialog(parent) {
 }
 
 std::optional<std::string> TTrackNameForm::Ask(int track, const std::string& current) {
-  TrackNameLabel->setText(QString::fromStdString(TrackNamePromptLabel(track)));
+  TrackNameLabel->setText(QString::fromStdString(ActiveMakerTexts().Shown(TrackNamePromptLabel(track))));
   TrackNameEdit->setText(QString::fromStdString(current));
   TrackNameEdit->selectAll();
   TrackNameEdit->setFocus();

@@ -71,6 +71,7 @@ TEST(MakerTexts, TranslationsRebuildTheTextWithItsValues) {
                          "in the program's folder (/b)"),
             "FEHLER: Die ZIMBAR-Bibliothek kann nicht geladen werden: libzbntread.so wurde weder in "
             "$ZIMBAR_LIB_DIR (/a) noch im Ordner des Programms (/b) gefunden");
+  EXPECT_EQ(german.Shown("Enter name for track 07:"), "Name für Titel 07:");
   // The lines of the CD information lookup.
   EXPECT_EQ(german.Shown("gnudb.gnudb.org did not answer within 30 seconds"),
             "gnudb.gnudb.org hat nicht innerhalb von 30 Sekunden geantwortet");
