@@ -115,7 +115,7 @@ TMainForm::TMainForm(SettingsTable& settings, QtMainLoop& loop, QWidget* parent)
     return QMessageBox::question(this, Q(texts_.Shown(caption.toStdString())), Q(texts_.Shown(text.toStdString())),
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
   };
-  askReplaceExisting = [this](const QStringList& paths) { return AskReplaceExistingBox(this, paths); };
+  askReplaceExisting = [this](const QStringList& paths) { return AskReplaceExistingBox(this, paths, texts_); };
   directorySelectForm_->showError = [this](const QString& text, const QString& caption) {
     showError(text, caption);
   };

@@ -11,13 +11,14 @@
 
 namespace maker {
 
-ReplaceAnswer AskReplaceExistingBox(QWidget* parent, const QStringList& paths) {
+ReplaceAnswer AskReplaceExistingBox(QWidget* parent, const QStringList& paths, const MakerTexts& texts) {
   std::vector<std::string> listed;
   for (const QString& path : paths) listed.push_back(path.toStdString());
-  QMessageBox box(QMessageBox::Question, QString::fromUtf8(kMakerConfirmCaption),
-                  QString::fromStdString(ReplaceQuestionText(listed)), QMessageBox::NoButton, parent);
-  QPushButton* replace = box.addButton(kReplaceAllText, QMessageBox::AcceptRole);
-  QPushButton* keep = box.addButton(kKeepAllText, QMessageBox::AcceptRole);
+  auto shown = [&texts](const std::string& english) { return QString::fromStdString(texts.Shown(english)); };
+  QMessageBox box(QMessageBox::Question, shown(kMakerConfirmCaption), shown(ReplaceQuestionText(listed)),
+                  QMessageBox::NoButton, parent);
+  QPushButton* replace = box.addButton(shown(kReplaceAllText.toStdString()), QMessageBox::AcceptRole);
+  QPushButton* keep = box.addButton(shown(kKeepAllText.toStdString()), QMessageBox::AcceptRole);
   box.addButton(QMessageBox::Cancel);
   box.setDefaultButton(keep);
   box.setEscapeButton(QMessageBox::Cancel);

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "maker/jobs/existing_outputs.h"
+#include "maker/settings/maker_texts.h"
 
 class QWidget;
 
@@ -15,7 +16,8 @@ inline const QString kReplaceAllText = QStringLiteral("&Replace All");
 inline const QString kKeepAllText = QStringLiteral("&Keep All");
 
 // Asks with a box over `parent` that lists `paths`: "Replace All", "Keep All" (the default
-// button: it loses nothing) or "Cancel" (also Escape and the close box).
-ReplaceAnswer AskReplaceExistingBox(QWidget* parent, const QStringList& paths);
+// button: it loses nothing) or "Cancel" (also Escape and the close box); in the language
+// of `texts`.
+ReplaceAnswer AskReplaceExistingBox(QWidget* parent, const QStringList& paths, const MakerTexts& texts = MakerTexts());
 
 }  // namespace maker

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "maker/cd/cd_device.h"
+#include "maker/jobs/existing_outputs.h"
 #include "maker/jobs/job_pipeline.h"
 #include "maker/jobs/real_job_worker_factory.h"
 #include "maker/settings/maker_texts.h"
@@ -60,6 +61,8 @@ class RunTexts : public ::testing::Test {
       for (const RecordingHost::Row& row : *rows)
         for (const std::string& text : row.history) shown.insert(RowStatus(text));
     for (const auto& [control, hint] : host.hints) shown.insert(hint);
+    // The window's one question about the existing outputs lists them.
+    for (const std::vector<std::string>& paths : host.replaceQuestions) shown.insert(ReplaceQuestionText(paths));
   }
   // The shown texts no catalogue text matches.
   std::vector<std::string> WithoutKey() const {
@@ -86,18 +89,19 @@ class RunTexts : public ::testing::Test {
 
 // Catches a status panel text, log line, hint, status word, question or error box text of
 // a run that the language files cannot translate (the German window would show it in
-// English): CD to MP3 and CD to WAV runs, a second run over the outputs answered No, a
-// cancelled run, file runs whose inputs fail, and a start without the libraries.
+// English): CD to MP3 and CD to WAV runs, second runs over their outputs whose question
+// is answered Keep All, a cancelled run, file runs whose inputs fail, and a start
+// without the libraries.
 TEST_F(RunTexts, EveryTextARunShowsHasAKey) {
   host.AddTracks(2);
   Run(Operation::CD2MP3);
   Run(Operation::CD2WAV);
-  // The outputs exist now: the questions, answered No, keep them.
+  // The outputs exist now: the question before each run, answered Keep All, keeps them.
   settings.confirmOverwrite = 1;
-  host.answer = false;
+  host.replaceAnswer = ReplaceAnswer::KeepAll;
   Run(Operation::CD2MP3);
   Run(Operation::CD2WAV);
-  ASSERT_FALSE(host.questions.empty()) << ::testing::PrintToString(shown);
+  ASSERT_FALSE(host.replaceQuestions.empty()) << ::testing::PrintToString(shown);
 
   // A run cancelled while a track is encoded (the encoder never ends by itself).
   settings.confirmOverwrite = 0;

@@ -288,21 +288,23 @@ TEST_F(WindowTexts, TextsWrittenAtRunTimeFollowTheLanguage) {
 // The title and text of the next message box, which is then closed with No.
 struct SeenBox {
   std::string title, text;
+  std::vector<std::string> buttons;
 };
 void CloseNextBox(SeenBox& seen) {
   auto* timer = new QTimer;
   QObject::connect(timer, &QTimer::timeout, [timer, &seen] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (box == nullptr) return;
-    seen = {box->windowTitle().toStdString(), box->text().toStdString()};
+    seen = {box->windowTitle().toStdString(), box->text().toStdString(), {}};
+    for (QAbstractButton* button : box->buttons()) seen.buttons.push_back(button->text().toStdString());
     box->done(QMessageBox::No);
     timer->deleteLater();
   });
   timer->start(10);
 }
 
-// Catches a box of the German window (an error from core code, a question of a run)
-// shown in English.
+// Catches a box of the German window (an error from core code, a question of a run, the
+// question about existing outputs and its buttons) shown in English.
 TEST_F(WindowTexts, BoxesSpeakTheWindowsLanguage) {
   Open("language_deutsch.txt", /*realBoxes=*/true);
   SeenBox seen;
@@ -314,6 +316,15 @@ TEST_F(WindowTexts, BoxesSpeakTheWindowsLanguage) {
   form->showError(QStringLiteral("ERROR: No such disc image: /x.cue"), QString::fromUtf8(kMakerErrorCaption));
   EXPECT_EQ(seen.title, "zbmaker (Zimbar MP3 Maker) Fehler");
   EXPECT_EQ(seen.text, "FEHLER: Das CD-Abbild gibt es nicht: /x.cue");
+  // The one question about the existing outputs of a run, and its buttons.
+  CloseNextBox(seen);
+  EXPECT_EQ(form->askReplaceExisting({QStringLiteral("/a.mp3"), QStringLiteral("/b.mp3")}), ReplaceAnswer::Cancel);
+  EXPECT_EQ(seen.title, "zbmaker Bestätigung");
+  EXPECT_EQ(seen.text, "2 Dateien gibt es schon:\n\n/a.mp3\n/b.mp3\n\n"
+                       "Alle ersetzen, oder alle behalten und ihre Aufträge überspringen?");
+  EXPECT_TRUE(std::find(seen.buttons.begin(), seen.buttons.end(), "Alle &ersetzen") != seen.buttons.end() &&
+              std::find(seen.buttons.begin(), seen.buttons.end(), "Alle &behalten") != seen.buttons.end())
+      << ::testing::PrintToString(seen.buttons);
 }
 
 // The controls of a window whose captions are cut: the control is narrower than its text
