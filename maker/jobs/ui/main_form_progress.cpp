@@ -79,7 +79,7 @@ void TMainForm::UpdateTitle() {
   const bool running = runProgress_.Running();
   if (running) {
     const RunProgress::View view = runProgress_.At(NowSeconds());
-    title = QString::fromStdString(RunProgressText(view, IsCd(SelectedOperation())));
+    title = QString::fromStdString(texts_.Shown(RunProgressText(view, IsCd(SelectedOperation()))));
     RunProgressBar->setValue(view.percent);
   }
   RunProgressBar->setVisible(running);

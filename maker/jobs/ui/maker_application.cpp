@@ -7,10 +7,14 @@
 #include <exception>
 
 #include "maker/jobs/pipeline_host.h"
+#include "maker/settings/maker_texts.h"
 
 MakerApplication::MakerApplication(int& argc, char** argv) : QApplication(argc, argv) {
   showHandlerError = [this](const QString& text) {
-    auto* box = new QMessageBox(QMessageBox::Critical, QString::fromUtf8(kMakerErrorCaption), text, QMessageBox::Ok,
+    // In the windows' language, as every box of the maker.
+    const MakerTexts texts = ActiveMakerTexts();
+    auto* box = new QMessageBox(QMessageBox::Critical, QString::fromStdString(texts.Shown(kMakerErrorCaption)),
+                                QString::fromStdString(texts.Shown(text.toStdString())), QMessageBox::Ok,
                                 QApplication::activeWindow());
     box->setAttribute(Qt::WA_DeleteOnClose);
     box_ = box;

@@ -72,6 +72,9 @@ TEST(MakerTexts, TranslationsRebuildTheTextWithItsValues) {
             "FEHLER: Die ZIMBAR-Bibliothek kann nicht geladen werden: libzbntread.so wurde weder in "
             "$ZIMBAR_LIB_DIR (/a) noch im Ordner des Programms (/b) gefunden");
   EXPECT_EQ(german.Shown("Enter name for track 07:"), "Name für Titel 07:");
+  // The run's progress in the title.
+  EXPECT_EQ(german.Shown("Track 3 of 12 \u2013 41 % \u2013 1 h 5 min left"), "Titel 3 von 12 \u2013 41 % \u2013 noch 1 h 5 min");
+  EXPECT_EQ(german.Shown("File 1 of 2 \u2013 7 %"), "Datei 1 von 2 \u2013 7 %");
   // The lines of the CD information lookup.
   EXPECT_EQ(german.Shown("gnudb.gnudb.org did not answer within 30 seconds"),
             "gnudb.gnudb.org hat nicht innerhalb von 30 Sekunden geantwortet");

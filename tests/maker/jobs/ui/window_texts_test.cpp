@@ -256,7 +256,7 @@ TEST_F(WindowTexts, TextsWrittenAtRunTimeFollowTheLanguage) {
   EXPECT_EQ(form->EncoderStatusPanel->Text().toStdString(), " MP3-Kodierer: Bereit");
   ASSERT_EQ(form->TracksList->count(), 1);
   EXPECT_EQ(form->TracksList->item(0)->text().toStdString(), "+\tTitel 01\t00:03\t");
-  EXPECT_EQ(form->SelectedOutputDirectoryLabel->text().toStdString(), "Ausgabeordner: " + dir.Path());
+  EXPECT_EQ(form->SelectedOutputDirectoryLabel->FullText().toStdString(), "Ausgabeordner: " + dir.Path());
   EXPECT_EQ(form->StartButton->toolTip().toStdString(), "Lesen der CD starten");
 
   // A CD to WAV run: its log, row and panels in German.
@@ -281,7 +281,7 @@ TEST_F(WindowTexts, TextsWrittenAtRunTimeFollowTheLanguage) {
   form->Translate();
   EXPECT_EQ(form->ReaderStatusPanel->Text().toStdString(), " CD Reader: Idle");
   EXPECT_EQ(form->TracksList->item(0)->text().toStdString(), "OK\tTrack 01\t00:03\t");
-  EXPECT_EQ(form->SelectedOutputDirectoryLabel->text().toStdString(), "Output Path: " + dir.Path());
+  EXPECT_EQ(form->SelectedOutputDirectoryLabel->FullText().toStdString(), "Output Path: " + dir.Path());
   EXPECT_EQ(form->StartButton->toolTip().toStdString(), "Start Reading CD");
 }
 
