@@ -11,6 +11,7 @@
 #include "maker/jobs/run_notice.h"
 #include "maker/jobs/ui/desktop_notification.h"
 #include "maker/jobs/ui/main_form.h"
+#include "maker/jobs/ui/tabbed_list_delegate.h"
 
 namespace {
 
@@ -48,6 +49,15 @@ void MainFormHost::ShowTextsAgain(const MakerTexts& previous) {
   for (QWidget* button : {static_cast<QWidget*>(form_.StartButton), static_cast<QWidget*>(form_.CancelButton)})
     if (const auto hint = previous.EnglishOf(button->toolTip().toStdString())) button->setToolTip(Q(form_.texts_.Shown(*hint)));
   for (const JobList list : {JobList::Tracks, JobList::Files}) {
+    // The first column is as wide as the longest status word of the language.
+    if (auto* delegate = dynamic_cast<TabbedListDelegate*>(List(list)->itemDelegate())) {
+      QStringList words;
+      for (const JobStatus status : {JobStatus::Pending, JobStatus::Read, JobStatus::ReadWarned, JobStatus::Finished,
+                                     JobStatus::FinishedWarned, JobStatus::Failed, JobStatus::Cancelled, JobStatus::Kept})
+        words << Q(form_.texts_.Shown(StatusWord(list, status)));
+      delegate->SetFirstColumn(words);
+      List(list)->viewport()->update();
+    }
     for (int row = 0; row < RowCount(list); ++row) {
       std::string text = RowText(list, row);
       if (const auto status = previous.EnglishOf(RowStatus(text))) text = WithStatus(text, form_.texts_.Shown(*status));

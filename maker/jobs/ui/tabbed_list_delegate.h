@@ -17,6 +17,9 @@ class TabbedListDelegate : public QStyledItemDelegate {
   TabbedListDelegate(int tabWidth, QStringList firstColumn, QObject* parent)
       : QStyledItemDelegate(parent), tabWidth_(tabWidth), firstColumn_(std::move(firstColumn)) {}
 
+  // The words of the first column, in the window's language.
+  void SetFirstColumn(QStringList firstColumn) { firstColumn_ = std::move(firstColumn); }
+
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
   // The tab stops for text in the font of `metrics`, in pixels from the text's start.

@@ -25,6 +25,7 @@
 #include "maker/jobs/ui/about_form.h"
 #include "maker/jobs/ui/directory_select_form.h"
 #include "maker/jobs/ui/main_form.h"
+#include "maker/jobs/ui/tabbed_list_delegate.h"
 #include "maker/metadata/ui/cd_info_form.h"
 #include "maker/metadata/ui/cddb_status_form.h"
 #include "maker/metadata/ui/track_name_form.h"
@@ -258,6 +259,11 @@ TEST_F(WindowTexts, TextsWrittenAtRunTimeFollowTheLanguage) {
   EXPECT_EQ(form->TracksList->item(0)->text().toStdString(), "+\tTitel 01\t00:03\t");
   EXPECT_EQ(form->SelectedOutputDirectoryLabel->FullText().toStdString(), "Ausgabeordner: " + dir.Path());
   EXPECT_EQ(form->StartButton->toolTip().toStdString(), "Lesen der CD starten");
+  // The longest German status word ends before the track column.
+  auto* delegate = dynamic_cast<TabbedListDelegate*>(form->TracksList->itemDelegate());
+  ASSERT_NE(delegate, nullptr);
+  const QFontMetrics metrics(form->TracksList->font());
+  EXPECT_GT(delegate->TabStops(metrics).value(0).position, metrics.horizontalAdvance(QStringLiteral("Abgebrochen")));
 
   // A CD to WAV run: its log, row and panels in German.
   const testcd::ScopedEnv libraries("ZIMBAR_LIB_DIR", ZIMBAR_BIN_DIR);
