@@ -26,6 +26,7 @@ constexpr std::array kCatalogue = std::to_array<MakerText>({
     {"MinutesLeft", "%1 min left"},
     {"HoursLeft", "%1 h %2 min left"},
     // The CD information window and its lookup.
+    {"NoDriveFound", "No CD-ROM Drive Found"},
     {"EnterTrackName", "Enter name for track %1:"},
     {"GettingCddbInfo", "Getting CDDB info..."},
     {"GettingMusicBrainzInfo", "Getting MusicBrainz info..."},

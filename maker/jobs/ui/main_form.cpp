@@ -271,7 +271,8 @@ void TMainForm::RefreshDriveList(int select) {
   {
     const QSignalBlocker block(InputCDComboBox);
     InputCDComboBox->clear();
-    for (const auto& name : menu.items) InputCDComboBox->addItem(Q(name));
+    // Drive names stay as the drives give them; "No CD-ROM Drive Found" is the window's.
+    for (const auto& name : menu.items) InputCDComboBox->addItem(Q(menu.anyDrive ? name : texts_.Shown(name)));
   }
   anyDrive_ = menu.anyDrive;
   InputCDComboBox->setEnabled(menu.anyDrive);
@@ -517,6 +518,7 @@ void TMainForm::Translate() {
   const MakerTexts previous = std::exchange(texts_, ActiveMakerTexts());
   host_->ShowTextsAgain(previous);
   if (!shownOutputPath_.empty()) ShowOutputPath(shownOutputPath_);
+  if (!anyDrive_ && InputCDComboBox->count() == 1) InputCDComboBox->setItemText(0, Q(texts_.Shown(kNoDriveFoundItem)));
   FitButtonsPanel();
 }
 

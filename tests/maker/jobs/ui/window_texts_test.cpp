@@ -309,6 +309,13 @@ void CloseNextBox(SeenBox& seen) {
   timer->start(10);
 }
 
+// Catches the drive list of a computer without a drive in English in a German window.
+TEST_F(WindowTexts, NoDriveIsSaidInTheWindowsLanguage) {
+  Open("language_deutsch.txt");
+  ASSERT_FALSE(form->InputCDComboBox->isEnabled());
+  EXPECT_EQ(form->InputCDComboBox->itemText(0).toStdString(), "Kein CD-Laufwerk gefunden");
+}
+
 // Catches a box of the German window (an error from core code, a question of a run, the
 // question about existing outputs and its buttons) shown in English.
 TEST_F(WindowTexts, BoxesSpeakTheWindowsLanguage) {
