@@ -25,6 +25,14 @@ class TabbedListDelegate : public QStyledItemDelegate {
   // The tab stops for text in the font of `metrics`, in pixels from the text's start.
   QList<QTextOption::Tab> TabStops(const QFontMetrics& metrics) const;
 
+  // The row as drawn in `width` pixels: a last column too long for its room (a path)
+  // loses its middle to an ellipsis.
+  QString Fitted(const QString& text, const QFontMetrics& metrics, int width) const;
+
+  // A row cut short shows its whole last column as its tooltip.
+  bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) override;
+
  private:
   int tabWidth_;
   QStringList firstColumn_;

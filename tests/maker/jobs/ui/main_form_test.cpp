@@ -887,6 +887,16 @@ TEST_F(MainFormTest, LogsShowTheStartOfTheirLinesAndRowsKeepTheirColumnsApart) {
   const qreal trackColumn = delegate->TabStops(metrics).front().position;
   for (const char* word : {"+", "Read", "Read/W", "OK", "OK/W", "Error", "Cancelled", "Kept"})
     EXPECT_LE(metrics.horizontalAdvance(QString::fromLatin1(word)) + 2 * metrics.averageCharWidth(), trackColumn) << word;
+
+  // A file row too long for the list keeps its status word and the path's start and end;
+  // a short one is drawn whole.
+  const QString longRow = QStringLiteral("OK:\t") + QString::fromStdString(deep + "/song.wav");
+  const QString fitted = delegate->Fitted(longRow, metrics, 300);
+  EXPECT_TRUE(fitted.startsWith(QStringLiteral("OK:\t/"))) << fitted.toStdString();
+  EXPECT_TRUE(fitted.endsWith(QStringLiteral("/song.wav"))) << fitted.toStdString();
+  EXPECT_TRUE(fitted.contains(QChar(0x2026))) << fitted.toStdString();
+  EXPECT_LE(metrics.horizontalAdvance(fitted.mid(4)) + delegate->TabStops(metrics).front().position, 300);
+  EXPECT_EQ(delegate->Fitted(QStringLiteral("OK:\t/a.wav"), metrics, 300), QStringLiteral("OK:\t/a.wav"));
 }
 
 }  // namespace
