@@ -48,6 +48,9 @@ QListWidget* JobListBox(const char* name, const char* hint, JobList rows, QWidge
     words << QString::fromUtf8(StatusWord(rows, status));
   list->setItemDelegate(new TabbedListDelegate(40, words, list));
   list->setUniformItemSizes(true);
+  // Rows fit the list's width: a long path loses its middle (see the delegate), so the
+  // list never scrolls sideways.
+  list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   return list;
 }
 

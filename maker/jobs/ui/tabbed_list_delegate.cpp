@@ -12,10 +12,15 @@
 
 namespace {
 
-// The text area of a row: where its columns are drawn.
+// The text area of a row: where its columns are drawn. A list view makes a row as wide as
+// the row's own text measured without tab stops, so the room ends at the view's visible
+// edge instead.
 QRect TextArea(const QStyleOptionViewItem& item) {
   QStyle* style = item.widget ? item.widget->style() : QApplication::style();
-  return style->subElementRect(QStyle::SE_ItemViewItemText, &item, item.widget).adjusted(2, 0, -2, 0);
+  QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &item, item.widget).adjusted(2, 0, -2, 0);
+  if (const auto* view = qobject_cast<const QAbstractItemView*>(item.widget))
+    area.setRight(view->viewport()->rect().right() - 2);
+  return area;
 }
 
 }  // namespace
