@@ -155,7 +155,13 @@ std::vector<Bytes> CleanStreams(const TempDir& dir) {
   EXPECT_TRUE(adif) << adif.Error();
   if (adif) streams.push_back(adif.Value());
   WriteBytes(dir.File("own.wav"), ToneWav());
+  // The maker's own ADIF: its settings, in a folder of the test's own (never the user's),
+  // choose ADIF over the ADTS of fresh settings.
+  std::filesystem::create_directories(dir.File("own-home"));
+  WriteText(dir.File("own-home/zbmaker.INI"), "[Options]\nAACUseADTS=0\n");
+  ::setenv("ZIMBAR_HOME", dir.File("own-home").c_str(), 1);
   const ProgramRun encode = RunIn(dir.Path(), {kBin + "/zbmaker", "--batch", "--aac", dir.File("own.wav")});
+  ::unsetenv("ZIMBAR_HOME");
   EXPECT_EQ(encode.exitCode, 0) << encode.out << encode.err;
   const Bytes own = ReadBytes(dir.File("own.aac"));
   EXPECT_EQ(std::string(own.begin(), own.begin() + std::min<std::size_t>(4, own.size())), "ADIF");
