@@ -324,7 +324,13 @@ MakerTexts::MakerTexts(const LanguageFile& file) {
     const std::string value = file.Entry(kMakerTextsSection, kCatalogue[i].key);
     // The file's reader drops a value's leading blanks; the indent of a log line or a
     // panel's margin is the English text's.
-    if (!value.empty()) templates_[i] = std::string(LeadingBlanks(kCatalogue[i].english)) + value;
+    if (value.empty()) continue;
+    std::string shown = std::string(LeadingBlanks(kCatalogue[i].english)) + value;
+    // A text the file leaves as it is in English (the shipped English file lists them all)
+    // keeps the catalogue's; only what reads otherwise counts as translated.
+    if (shown == kCatalogue[i].english) continue;
+    templates_[i] = std::move(shown);
+    translated_ = true;
   }
 }
 
@@ -387,6 +393,9 @@ std::optional<std::string> MakerTexts::TranslateLine(std::string_view english) c
 }
 
 std::string MakerTexts::Shown(std::string_view english) const {
+  // English shows every text as core code wrote it; no need to match it against the
+  // catalogue (the status panels change many times a second during a run).
+  if (!translated_) return std::string(english);
   return Translate(english).value_or(std::string(english));
 }
 

@@ -65,6 +65,7 @@ class MakerTexts {
   std::string ShownWithin(std::string_view english) const;
 
   std::vector<std::string> templates_;  // by catalogue index; empty: the English one
+  bool translated_ = false;             // some template reads otherwise than in English
 };
 
 // The texts of the active language file (ActiveLanguageFilePath()); English when it cannot
