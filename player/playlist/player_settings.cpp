@@ -21,6 +21,8 @@ constexpr PlayerSettingEntry kEntries[] = {
     {"Player", "PlayerFormWidth", &P::playerFormWidth},
     {"Player", "ContinuousPlay", &P::continuousPlay},
     {"Player", "UseDirectSound", &P::useDirectSound},
+    {"Player", "GaplessPlayback", &P::gaplessPlayback},
+    {"Player", "Volume", &P::volume},
     {"PlayList", "PlayListFormTop", &P::playListFormTop},
     {"PlayList", "PlayListFormLeft", &P::playListFormLeft},
     {"PlayList", "PlayListFormHeight", &P::playListFormHeight},

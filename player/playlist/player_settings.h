@@ -30,6 +30,10 @@ struct PlayerSettings {
   int playerFormWidth = 620;
   int continuousPlay = 0;
   int useDirectSound = 0;
+  // Consecutive entries play without a gap (0: the two-second pause between tracks).
+  int gaplessPlayback = 1;
+  // The volume level of the last run; -1 until one has been saved (full volume then).
+  int volume = -1;
   // [PlayList]
   int playListFormTop = 11;
   int playListFormLeft = 11;

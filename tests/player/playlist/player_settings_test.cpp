@@ -17,20 +17,23 @@ TEST(PlayerSettings, EmptyStoreGivesTheDocumentedDefaults) {
   EXPECT_EQ(settings, PlayerSettings{});
   EXPECT_EQ(settings.eqFormTop, -100);
   EXPECT_EQ(settings.eqEnabled, 1);
+  EXPECT_EQ(settings.gaplessPlayback, 1);
+  EXPECT_EQ(settings.volume, -1);
   EXPECT_EQ(settings.optionsFormWidth, 460);
   EXPECT_EQ(settings.playerFormWidth, 620);
   for (int v : settings.eq) EXPECT_EQ(v, 127);
   std::set<std::string> keys;
   for (const auto& e : PlayerSettingEntries()) EXPECT_TRUE(keys.insert(e.key).second) << e.key;
-  EXPECT_EQ(keys.size(), 22u);
+  EXPECT_EQ(keys.size(), 24u);
 
   SavePlayerSettings(settings, store);
   const std::pair<const char*, const char*> placed[] = {
       {"Options", "Version"},       {"Options", "OptionsFormWidth"}, {"Player", "ContinuousPlay"},
-      {"Player", "UseDirectSound"}, {"PlayList", "PlayListIndex"},   {"EQ", "EQEnabled"},
+      {"Player", "UseDirectSound"}, {"Player", "GaplessPlayback"}, {"Player", "Volume"},
+      {"PlayList", "PlayListIndex"}, {"EQ", "EQEnabled"},
       {"EQ", "EQ0"},                {"EQ", "EQ11"}};
   for (const auto& [section, key] : placed) EXPECT_TRUE(store.Read(section, key).has_value()) << key;
-  EXPECT_EQ(store.Size(), 22u + 12u);
+  EXPECT_EQ(store.Size(), 24u + 12u);
   EXPECT_EQ(*store.Read("EQ", "EQFormTop"), "-100");
 }
 
