@@ -8,6 +8,7 @@
 #include "common/audio/output_volume.h"
 #include "common/paths.h"
 #include "player/control/transport_math.h"
+#include "player/engines/gapless_mode.h"
 #include "player/playlist/bounded_text.h"
 #include "player/playlist/list_order.h"
 #include "player/playlist/play_list_file.h"
@@ -21,7 +22,13 @@ int64_t NowSecond() { return static_cast<int64_t>(std::time(nullptr)); }
 
 PlayerSession::PlayerSession(PlayerSettings& settings, FacadeFactory makeFacade, MainLoop& loop, SessionHost& host)
     : settings_(settings), makeFacade_(std::move(makeFacade)), loop_(loop), host_(host),
-      volumeLevel_(VolumeLevelOf(PlayerVolume().Left())) {}
+      volumeLevel_(VolumeLevelOf(PlayerVolume().Left())) {
+  // The level of the last run; never saved is full.
+  volumeLevel_ = settings_.volume < 0 ? kVolumeLevels : std::min(settings_.volume, kVolumeLevels);
+  const uint32_t volume = VolumeOfLevel(volumeLevel_);
+  PlayerVolume().Set(volume, volume);
+  GaplessSettingChanged();
+}
 
 PlayerSession::~PlayerSession() {
   startupLoad_.reset();
@@ -72,6 +79,7 @@ std::string PlayerSession::ShutDown() {
   const bool listWhole = !startupLoad_;
   startupLoad_.reset();
   dropLoad_.reset();
+  settings_.volume = volumeLevel_;
   std::string error;
   if (listWhole) {
     settings_.playListIndex = list_.Empty() ? 0 : std::max(list_.Index(), 0);
@@ -140,6 +148,14 @@ TransportState PlayerSession::State() const {
 }
 
 void PlayerSession::Play() {
+  // Chosen by the user: the entries may all be tried again. After a failure nothing
+  // plays, and the wait before the next entry is over now.
+  failedInRow_ = 0;
+  if (!facade_) host_.StopEndOfTrackWait();
+  PlayCurrent();
+}
+
+void PlayerSession::PlayCurrent() {
   const std::string* current = list_.Current();
   if (list_.Empty() || !current) return;
   const std::string entry = *current;
@@ -182,6 +198,10 @@ void PlayerSession::Stop() {
 
 void PlayerSession::Pause() {
   if (!facade_) return;
+  if (paused_) {
+    Play();
+    return;
+  }
   facade_->Pause();
   paused_ = true;
   Tell(SessionChange::Status);
@@ -237,10 +257,32 @@ bool PlayerSession::SeekTo(int64_t seconds) {
 
 void PlayerSession::Shuffle() { list_.Shuffle(loadedFile_, RuntimeRandom()); }
 
-void PlayerSession::EndOfTrackWaitOver() {
+void PlayerSession::SetShuffle(bool on) {
+  if (on == list_.ShuffleOn()) return;
+  list_.SetShuffle(on, RuntimeRandom());
+  Tell(SessionChange::Options);
+}
+
+void PlayerSession::SetContinuousPlay(bool on) {
+  if (on == ContinuousPlay()) return;
+  settings_.continuousPlay = on ? 1 : 0;
+  Tell(SessionChange::Options);
+}
+
+void PlayerSession::EndOfTrackWaitOver() { GoOn(); }
+
+void PlayerSession::GoOn() {
   list_.Next();
-  Stop();
-  if (settings_.continuousPlay != 0 || list_.Index() != 0) Play();
+  host_.StopEndOfTrackWait();
+  ReleaseFacade();
+  paused_ = false;
+  // Watchers hear of the next entry playing, or of the stop, not of both.
+  const bool goesOn =
+      failedInRow_ < list_.Count() && (settings_.continuousPlay != 0 || !list_.AtStartOfWalk());
+  if (goesOn)
+    PlayCurrent();
+  else
+    Tell(SessionChange::Status);
 }
 
 // ---- the list ----
@@ -332,6 +374,8 @@ void PlayerSession::OutputChoiceChanged() {
   if (facade_) facade_->UseDirectSound(settings_.useDirectSound != 0);
 }
 
+void PlayerSession::GaplessSettingChanged() { SetGaplessPlayback(settings_.gaplessPlayback != 0); }
+
 // ---- what it holds ----
 
 NowPlaying PlayerSession::Now() const { return DescribeNowPlaying(loadedFile_, tag_, streamTitle_, range_); }
@@ -353,7 +397,14 @@ void PlayerSession::Tell(SessionChange change) {
 // ---- the engines' notifications ----
 
 void PlayerSession::NotifyPlayerState(int state) {
-  if (state == kPlayerStateEndOfStream) host_.StartEndOfTrackWait();
+  if (state != kPlayerStateEndOfStream) return;
+  failedInRow_ = 0;
+  // Gapless: the engine has queued all of its input and its output plays on into the
+  // next entry's, which must open now; else the described pause between entries.
+  if (GaplessPlayback())
+    GoOn();
+  else
+    host_.StartEndOfTrackWait();
 }
 
 void PlayerSession::NotifyInputPosition(uint32_t offset, uint32_t range) {
@@ -364,6 +415,8 @@ void PlayerSession::NotifyInputPosition(uint32_t offset, uint32_t range) {
 }
 
 void PlayerSession::NotifyInputTimecode(uint8_t hours, uint8_t minutes, uint8_t seconds) {
+  // Audio came out: the entry did not fail (a later failure counts from here).
+  if (hours != 0 || minutes != 0 || seconds != 0) failedInRow_ = 0;
   // The volume may have been changed under the player (another program, the desktop).
   const int deviceLevel = VolumeLevelOf(PlayerVolume().Left());
   if (deviceLevel != volumeLevel_) {
@@ -381,8 +434,20 @@ void PlayerSession::NotifyInputStreamInfo(uint16_t bitrate, uint16_t frequency, 
 }
 
 void PlayerSession::NotifyPlayerError(const std::string& message) {
-  // Whatever stopped playback is told in the info field, so a silent player says why.
+  // The entry failed (it cannot be opened, or its input broke off): nothing plays, so
+  // the player says so, shows why in the info field for the host's wait and then goes
+  // on as at an input's end. Every entry failing in a row stops there.
+  ReleaseFacade();
+  paused_ = false;
+  ++failedInRow_;
+  host_.ClearFields();
+  host_.ShowTitle(FileLabelText(loadedFile_, tagText_));
   host_.ShowError(InfoFieldError(message, loadedFile_), message);
+  Tell(SessionChange::Status);
+  if (failedInRow_ >= list_.Count())
+    host_.StopEndOfTrackWait();
+  else
+    host_.StartEndOfTrackWait();
 }
 
 void PlayerSession::NotifyInputName(const std::string& name) {

@@ -33,15 +33,16 @@ enum class TransportState { Stopped, Playing, Paused };
 inline constexpr int kEndOfTrackWaitMs = 2000;
 
 // What changed, for those who watch the session (the media player interface).
-enum class SessionChange { Status, NowPlaying, Volume };
+enum class SessionChange { Status, NowPlaying, Volume, Options };
 
 // Main thread only. The engines' notifications reach it through loop; those of a facade
 // it has since let go (Stop, another entry) are dropped.
 class PlayerSession {
  public:
   // settings: the player's; continuous play, the output choice and the stored list index
-  // are read from it, the list index written at shut-down. makeFacade gives a new facade
-  // for each opened entry.
+  // are read from it, the list index and the volume level written at shut-down; the
+  // volume level saved before and the gapless setting apply at once. makeFacade gives a
+  // new facade for each opened entry.
   PlayerSession(PlayerSettings& settings, FacadeFactory makeFacade, MainLoop& loop, SessionHost& host);
   ~PlayerSession();
   PlayerSession(const PlayerSession&) = delete;
@@ -67,6 +68,7 @@ class PlayerSession {
   void Play();
   // Lets the facade go: its late notifications are dropped. The loaded entry stays.
   void Stop();
+  // Pauses what plays; pressed while paused it resumes.
   void Pause();
   // Pause while playing, else Play.
   void PlayPause();
@@ -83,8 +85,17 @@ class PlayerSession {
   // length or the position is outside it.
   bool SeekTo(int64_t seconds);
   void Shuffle();
-  // The end-of-track wait is over: the next entry plays, unless the list has wrapped to
-  // its start without continuous play (then playback stops there).
+  // A random order that Next, Previous and the end of a track follow; the list keeps its
+  // own order. Off by default.
+  void SetShuffle(bool on);
+  bool ShuffleOn() const { return list_.ShuffleOn(); }
+  // Continuous play (the setting): the end of the list starts it over.
+  void SetContinuousPlay(bool on);
+  bool ContinuousPlay() const { return settings_.continuousPlay != 0; }
+  // The end-of-track wait is over (after an input's end, or after a failed entry's reason
+  // has shown for a moment): the next entry plays, unless the list has wrapped to its
+  // start without continuous play, or every entry of the list failed in a row (then
+  // playback stops there).
   void EndOfTrackWaitOver();
 
   // ---- the list ----
@@ -111,6 +122,8 @@ class PlayerSession {
   const EqualizerRecord& Equalizer() const { return equalizer_; }
   // The output choice in the settings changed: the facade playing follows it.
   void OutputChoiceChanged();
+  // The gapless setting changed: the engines follow it from the next input on.
+  void GaplessSettingChanged();
 
   // ---- what it holds ----
   const CurrentList& List() const { return list_; }
@@ -132,6 +145,10 @@ class PlayerSession {
   using StartupLoad = Worker<TListLoadThread<StartupEntries>>;
   using DropLoad = Worker<TListLoadThread<GatheredEntries>>;
 
+  // Plays the current entry (Play without counting it as the user's choice).
+  void PlayCurrent();
+  // The list moves on after an input's end or a failure, under the end-of-list rules.
+  void GoOn();
   void CreateFacade();
   // Stops the facade and lets it go; nothing it raises afterwards counts.
   void ReleaseFacade();
@@ -165,6 +182,8 @@ class PlayerSession {
   std::unique_ptr<PlaybackFacade> facade_;
   uint64_t generation_ = 0;  // of the facade's handlers; queued notifications carry it
   bool paused_ = false;
+  // Entries that failed one after the other; a whole list of them stops playback.
+  int failedInRow_ = 0;
   uint32_t position_ = 0;
   uint32_t range_ = 0;
   int volumeLevel_ = 0;

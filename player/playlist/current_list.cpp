@@ -26,12 +26,54 @@ int CurrentList::IndexOf(const std::string& text) const {
 
 void CurrentList::Next() {
   if (Empty()) return;
+  if (shuffle_) {
+    KeepOrder();
+    const size_t at = OrderPosition() + 1;
+    index_ = order_[at >= order_.size() ? 0 : at];
+    return;
+  }
   index_ = index_ + 1 >= Count() ? 0 : index_ + 1;
 }
 
 void CurrentList::Previous() {
   if (Empty()) return;
+  if (shuffle_) {
+    KeepOrder();
+    const size_t at = OrderPosition();
+    index_ = order_[at == 0 ? order_.size() - 1 : at - 1];
+    return;
+  }
   index_ = index_ <= 0 ? Count() - 1 : index_ - 1;
+}
+
+bool CurrentList::AtStartOfWalk() const {
+  if (!shuffle_ || order_.size() != entries_.size()) return index_ == 0;
+  return !order_.empty() && order_.front() == index_;
+}
+
+void CurrentList::SetShuffle(bool on, const RandomSource& random) {
+  shuffle_ = on;
+  random_ = random;
+  order_.clear();
+  if (on) KeepOrder();
+}
+
+void CurrentList::KeepOrder() {
+  if (order_.size() == entries_.size()) return;
+  order_.resize(entries_.size());
+  for (size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<int>(i);
+  // Fisher-Yates over all but the first place, which the current entry takes.
+  const int start = index_ >= 0 && index_ < Count() ? index_ : 0;
+  if (!order_.empty()) std::swap(order_[0], order_[static_cast<size_t>(start)]);
+  for (size_t i = order_.size(); i > 2; --i) {
+    const size_t j = 1 + static_cast<size_t>(random_()) % (i - 1);
+    std::swap(order_[i - 1], order_[j]);
+  }
+}
+
+size_t CurrentList::OrderPosition() const {
+  const auto it = std::find(order_.begin(), order_.end(), index_);
+  return it == order_.end() ? 0 : static_cast<size_t>(it - order_.begin());
 }
 
 void CurrentList::Shuffle(const std::string& loadedFile, const RandomSource& random) {

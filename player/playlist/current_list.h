@@ -24,15 +24,32 @@ class CurrentList {
   // The index of the first entry equal to text (exactly), or -1.
   int IndexOf(const std::string& text) const;
 
-  // The next entry, the last wrapping to the first; nothing on an empty list.
+  // The next entry, the last wrapping to the first; nothing on an empty list. In the
+  // random order (SetShuffle) the next of that order instead.
   void Next();
   // The previous entry, the first wrapping to the last; nothing on an empty list.
   void Previous();
+  // Whether the current entry is the first of the walk: the list's first, or in the random
+  // order the entry that was current when it was made. Next reaching it has gone round.
+  bool AtStartOfWalk() const;
+  // A random order that Next and Previous walk, the entries themselves left in place; it
+  // starts at the current entry. A list that grows or shrinks gets a new order, from the
+  // current entry again.
+  void SetShuffle(bool on, const RandomSource& random);
+  bool ShuffleOn() const { return shuffle_; }
   // Shuffles the entries (Shuffled) and selects loadedFile in the new order (-1 when it is
   // not there).
   void Shuffle(const std::string& loadedFile, const RandomSource& random);
 
  private:
+  // Makes the random order anew when the list's size no longer matches it.
+  void KeepOrder();
+  // Where the current entry is in the random order (0 when it is not in it).
+  size_t OrderPosition() const;
+
   std::vector<std::string> entries_;
   int index_ = -1;
+  bool shuffle_ = false;
+  RandomSource random_;
+  std::vector<int> order_;  // indices of entries_, the first the walk's start
 };

@@ -1,8 +1,13 @@
 // Case-insensitive, locale-aware ordering and the shuffle of the play lists.
 #include "player/playlist/list_order.h"
 
+#include <unistd.h>
+
 #include <algorithm>
-#include <cstdlib>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <random>
 #include <cwchar>
 #include <cwctype>
 
@@ -66,7 +71,16 @@ std::vector<std::string> SortedWithoutCase(const std::vector<std::string>& entri
 }
 
 RandomSource RuntimeRandom() {
-  return [] { return std::rand(); };
+  // Seeded from the clock, so that every run (and every shuffle) gives an order of its own;
+  // the count tells apart two sources made within one tick of a coarse clock.
+  static std::atomic<uint64_t> made{0};
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  const auto ns = static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+  const uint64_t count = made.fetch_add(1);
+  std::seed_seq seed{static_cast<uint32_t>(ns), static_cast<uint32_t>(ns >> 32), static_cast<uint32_t>(count),
+                     static_cast<uint32_t>(::getpid())};
+  auto engine = std::make_shared<std::mt19937>(seed);
+  return [engine] { return static_cast<int>((*engine)() & 0x7FFFFFFFu); };
 }
 
 std::vector<std::string> Shuffled(std::vector<std::string> entries, const RandomSource& random) {

@@ -13,8 +13,8 @@ std::vector<std::string> SortedWithoutCase(const std::vector<std::string>& entri
 // Whether two entries are equal without regard to case.
 bool EqualWithoutCase(const std::string& a, const std::string& b);
 
-// A source of non-negative pseudo-random numbers; the player uses the C library's rand()
-// without a seed, so a shuffle after start-up is the same every run.
+// A source of non-negative pseudo-random numbers. RuntimeRandom gives a new one seeded
+// from the clock, so that no two runs shuffle alike.
 using RandomSource = std::function<int()>;
 RandomSource RuntimeRandom();
 

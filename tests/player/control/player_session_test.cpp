@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "common/audio/output_volume.h"
 #include "player/control/system_menu.h"
 #include "player/control/transport_math.h"
+#include "player/engines/gapless_mode.h"
 #include "player/playlist/play_list_file.h"
 #include "tests/common/temp_dir.h"
 #include "tests/player/ui/fake_facade.h"
@@ -59,6 +61,8 @@ struct SessionFixture : testing::Test {
 
   void SetUp() override {
     PlayerVolume().Set(kVolumeFull, kVolumeFull);
+    // The described two-second wait between entries; the gapless case sets its own.
+    settings.gaplessPlayback = 0;
     session = std::make_unique<PlayerSession>(settings, FakeFactory(log), loop, host);
   }
   void TearDown() override {
@@ -120,20 +124,158 @@ TEST_F(SessionFixture, EndOfTrackWithAndWithoutContinuousPlay) {
   EXPECT_EQ(host.waitsStarted, 0);
 }
 
-// Catches a failure that goes unseen (a silent player), that loses its message, that
-// changes the transport by itself, and an entry after a failed one that is not played.
-TEST_F(SessionFixture, AnEntryThatFailsSaysWhyAndTheListGoesOn) {
+// Catches a failure that goes unseen (a silent player), that loses its message, a player
+// that says "Playing" over the silence of a failed entry, a list that stays on its failed
+// entry, and a list of nothing but failures that loops for ever with continuous play.
+TEST_F(SessionFixture, AFailedEntrySaysWhyThenTheNextOnePlays) {
+  std::vector<SessionChange> changes;
+  session->Watch([&](SessionChange c) { changes.push_back(c); });
   session->Start({"/m/broken.mp3", "/m/b.mp3"});
+  host.shown.clear();
+  changes.clear();
   log.handlers.error(nullptr, "Cannot open /m/broken.mp3: No such file or directory");
   Settle();
   // The field holds the reason alone (the title shows the entry), the tool tip all of it.
   EXPECT_TRUE(host.Showed("error No such file or directory|Cannot open /m/broken.mp3: No such file or directory"));
-  EXPECT_EQ(session->State(), TransportState::Playing) << "the engine, not the session, ends a failed input";
-  // The engine ends the failed input as any other: the next entry plays after the wait.
-  EndTrack();
+  EXPECT_TRUE(host.Showed("clear")) << "time and scope go back to rest";
+  EXPECT_EQ(host.shown.back().rfind("error ", 0), 0u) << "the reason stays in view for the wait";
+  EXPECT_EQ(session->State(), TransportState::Stopped) << "nothing plays while the reason shows";
+  EXPECT_FALSE(session->HasFacade());
+  EXPECT_TRUE(std::find(changes.begin(), changes.end(), SessionChange::Status) != changes.end());
+  ASSERT_TRUE(host.waiting) << "the reason shows for a moment, then the list goes on";
+  session->EndOfTrackWaitOver();
   EXPECT_EQ(session->LoadedFile(), "/m/b.mp3");
   EXPECT_EQ(session->State(), TransportState::Playing);
   EXPECT_TRUE(log.Has("open 2 /m/b.mp3"));
+
+  // A failure of the last entry (after it played a while) ends the list stopped, as its
+  // end would.
+  log.handlers.timecode(nullptr, 0, 1, 0, 0);
+  log.handlers.error(nullptr, "Cannot play /m/b.mp3: it is a named pipe (FIFO), not a regular file");
+  Settle();
+  ASSERT_TRUE(host.waiting);
+  session->EndOfTrackWaitOver();
+  EXPECT_EQ(session->State(), TransportState::Stopped);
+  EXPECT_EQ(session->List().Index(), 0);
+
+  // With continuous play a list of nothing but failures goes round once, then stops.
+  settings.continuousPlay = 1;
+  session->Start({"/m/x.mp3", "/m/y.mp3", "/m/z.mp3"});
+  int failures = 0;
+  while (session->HasFacade() && failures < 10) {
+    log.handlers.error(nullptr, "Cannot open: gone");
+    Settle();
+    ++failures;
+    if (host.waiting) session->EndOfTrackWaitOver();
+  }
+  EXPECT_EQ(failures, 3) << "each entry is tried once";
+  EXPECT_EQ(session->State(), TransportState::Stopped);
+  EXPECT_FALSE(host.waiting);
+
+  // An entry that played resets the count: a later failure goes on again.
+  session->Play();
+  log.handlers.timecode(nullptr, 0, 0, 5, 0);
+  log.handlers.error(nullptr, "The stream ended: no audio for 30 seconds");
+  Settle();
+  EXPECT_TRUE(host.waiting) << "a failure mid-play goes on with the next entry";
+}
+
+// Catches a Pause pressed while paused that does nothing (it resumes).
+TEST_F(SessionFixture, PauseWhilePausedResumes) {
+  session->Start({"/m/a.mp3"});
+  log.Clear();
+  session->Pause();
+  EXPECT_EQ(session->State(), TransportState::Paused);
+  session->Pause();
+  EXPECT_EQ(session->State(), TransportState::Playing);
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"pause 1", "play 1"}));
+}
+
+// Catches an end of input that waits two seconds in gapless mode, a gapless setting that
+// does not reach the engines, and a list that goes past its end in gapless mode.
+TEST_F(SessionFixture, GaplessEndPlaysTheNextEntryAtOnce) {
+  settings.gaplessPlayback = 1;
+  session = std::make_unique<PlayerSession>(settings, FakeFactory(log), loop, host);
+  EXPECT_TRUE(GaplessPlayback());
+  session->Start({"/m/a.mp3", "/m/b.mp3"});
+  log.handlers.state(nullptr, kStateEndOfStream);
+  Settle();
+  EXPECT_EQ(host.waitsStarted, 0) << "no wait between two entries";
+  EXPECT_EQ(session->LoadedFile(), "/m/b.mp3");
+  EXPECT_EQ(session->State(), TransportState::Playing);
+  log.handlers.state(nullptr, kStateEndOfStream);
+  Settle();
+  EXPECT_EQ(session->State(), TransportState::Stopped) << "the end of the list without continuous play";
+  EXPECT_EQ(session->List().Index(), 0);
+
+  // Turned off: the described two-second wait comes back.
+  settings.gaplessPlayback = 0;
+  session->GaplessSettingChanged();
+  EXPECT_FALSE(GaplessPlayback());
+  session->Play();
+  EndTrack();
+  EXPECT_EQ(session->LoadedFile(), "/m/b.mp3");
+  settings.gaplessPlayback = 1;
+  session->GaplessSettingChanged();
+  EXPECT_TRUE(GaplessPlayback());
+}
+
+// Catches a volume that starts at full on every start instead of where it was left.
+TEST_F(SessionFixture, VolumeIsSavedAndRestored) {
+  EXPECT_EQ(settings.volume, -1);
+  EXPECT_EQ(session->VolumeLevel(), kVolumeLevels) << "never saved: full";
+  session->SetVolumeLevel(3);
+  session->ShutDown();
+  EXPECT_EQ(settings.volume, 3);
+  session.reset();
+  PlayerVolume().Set(kVolumeFull, kVolumeFull);
+  session = std::make_unique<PlayerSession>(settings, FakeFactory(log), loop, host);
+  EXPECT_EQ(session->VolumeLevel(), 3);
+  EXPECT_EQ(PlayerVolume().Left(), VolumeOfLevel(3));
+  settings.volume = 99;
+  session = std::make_unique<PlayerSession>(settings, FakeFactory(log), loop, host);
+  EXPECT_EQ(session->VolumeLevel(), kVolumeLevels) << "out of range: clamped";
+}
+
+// Catches a shuffle that reorders the list itself, a random walk that repeats an entry
+// before all were played, and a continuous-play setting that cannot be read or set.
+TEST_F(SessionFixture, ShuffleWalksARandomOrderAndKeepsTheList) {
+  std::vector<std::string> entries;
+  for (int i = 0; i < 20; ++i) entries.push_back("/m/" + std::to_string(i) + ".mp3");
+  session->Start(entries);
+  EXPECT_FALSE(session->ShuffleOn());
+  session->SetShuffle(true);
+  EXPECT_TRUE(session->ShuffleOn());
+  std::vector<std::string> played{session->LoadedFile()};
+  for (int i = 1; i < 20; ++i) {
+    session->Next();
+    played.push_back(session->LoadedFile());
+  }
+  EXPECT_EQ(session->List().Entries(), entries) << "the list keeps its order";
+  std::vector<std::string> sorted = played;
+  std::sort(sorted.begin(), sorted.end());
+  std::vector<std::string> expected = entries;
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(sorted, expected) << "every entry once before any again";
+  EXPECT_NE(played, entries) << "a random order";
+  session->Previous();
+  EXPECT_EQ(session->LoadedFile(), played[18]) << "Previous walks the same order back";
+  // The end of the walk is the end of the list.
+  session->Next();
+  log.handlers.state(nullptr, kStateEndOfStream);
+  Settle();
+  if (host.waiting) session->EndOfTrackWaitOver();
+  EXPECT_EQ(session->State(), TransportState::Stopped);
+
+  session->SetShuffle(false);
+  session->PlayIndex(4);
+  session->Next();
+  EXPECT_EQ(session->LoadedFile(), "/m/5.mp3");
+
+  EXPECT_FALSE(session->ContinuousPlay());
+  session->SetContinuousPlay(true);
+  EXPECT_TRUE(session->ContinuousPlay());
+  EXPECT_EQ(settings.continuousPlay, 1);
 }
 
 // Catches a Pause that makes a facade, a Play after Pause that reopens the entry, a Stop

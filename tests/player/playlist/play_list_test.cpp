@@ -1,5 +1,7 @@
 // Tests of the play list model, the current list's moves and the shared shuffle.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "player/playlist/current_list.h"
 #include "player/playlist/play_list.h"
@@ -131,4 +133,34 @@ TEST(CurrentList, ShuffleSelectsTheLoadedFileWhereItLands) {
   EXPECT_EQ(list.Index(), 2);
   list.Shuffle("gone", Replay({0}));
   EXPECT_EQ(list.Index(), -1);
+}
+
+// Catches a shuffle that gives the same order on every run (an unseeded generator): two
+// processes that start from the same state shuffle the same list differently.
+TEST(PlayList, ShuffleOrderDiffersFromRunToRun) {
+  std::vector<std::string> entries;
+  for (int i = 0; i < 30; ++i) entries.push_back(std::to_string(i));
+  auto orderInChild = [&entries] {
+    int fds[2];
+    EXPECT_EQ(::pipe(fds), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      std::string joined;
+      for (const std::string& e : Shuffled(entries, RuntimeRandom())) joined += e + ",";
+      const ssize_t wrote = ::write(fds[1], joined.data(), joined.size());
+      ::_exit(wrote == static_cast<ssize_t>(joined.size()) ? 0 : 1);
+    }
+    ::close(fds[1]);
+    std::string got;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) got.append(buffer, static_cast<size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return got;
+  };
+  const std::string first = orderInChild();
+  const std::string second = orderInChild();
+  ASSERT_FALSE(first.empty());
+  EXPECT_NE(first, second);
 }
