@@ -56,11 +56,15 @@ void PlayerSession::StartWithArguments(const std::vector<std::string>& arguments
 void PlayerSession::StartupListGathered(StartupEntries startup) {
   for (const std::string& notice : startup.gathered.notices) host_.PrintNotice(notice);
   if (shutDown_) return;
+  list_.Describe(startup.gathered.described);
   if (!list_.Empty()) {
     // Something was dropped or chosen meanwhile: it stays current, the list joins behind.
     list_.Append(startup.gathered.entries);
     return;
   }
+  // Arguments that gave nothing leave the list empty; the default list file keeps the
+  // user's list for the next start unless this run makes one.
+  keepDefaultList_ = startup.argumentsGiven && startup.gathered.entries.empty();
   UseStartupList(std::move(startup.gathered.entries), startup.fromDefaultList);
 }
 
@@ -81,13 +85,13 @@ std::string PlayerSession::ShutDown() {
   dropLoad_.reset();
   settings_.volume = volumeLevel_;
   std::string error;
-  if (listWhole) {
+  if (listWhole && !(keepDefaultList_ && list_.Empty())) {
     settings_.playListIndex = list_.Empty() ? 0 : std::max(list_.Index(), 0);
     const std::string listPath = DefaultPlayListPath();
     // A failed save keeps the previous list file whole; the caller says why.
     if (auto made = CreateDirectories(ExtractFileDir(listPath)); !made)
       error = PlayListFileFailure(PlayListAccess::Write, listPath, made.Error().errnum).Message();
-    else if (auto written = WritePlayListFile(listPath, list_.Entries()); !written)
+    else if (auto written = WritePlayListRecords(listPath, list_.Records()); !written)
       error = written.Error().Message();
   }
   Stop();
@@ -315,6 +319,7 @@ void PlayerSession::GatherNextDrop() {
     GatheredEntries gathered = std::move(dropLoad_->Result());
     dropLoad_.reset();
     if (!gathered.notices.empty()) host_.ShowNotice(BoundedLines(gathered.notices));
+    list_.Describe(gathered.described);
     AddAndPlay(gathered.entries);
     GatherNextDrop();
   });
@@ -441,7 +446,7 @@ void PlayerSession::NotifyPlayerError(const std::string& message) {
   paused_ = false;
   ++failedInRow_;
   host_.ClearFields();
-  host_.ShowTitle(FileLabelText(loadedFile_, tagText_));
+  host_.ShowTitle(streamTitle_.empty() ? FileLabelText(loadedFile_, tagText_) : streamTitle_);
   host_.ShowError(InfoFieldError(message, loadedFile_), message);
   Tell(SessionChange::Status);
   if (failedInRow_ >= list_.Count())

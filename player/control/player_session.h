@@ -184,6 +184,8 @@ class PlayerSession {
   bool paused_ = false;
   // Entries that failed one after the other; a whole list of them stops playback.
   int failedInRow_ = 0;
+  // The start-up arguments gave nothing: an empty list does not replace the default list.
+  bool keepDefaultList_ = false;
   uint32_t position_ = 0;
   uint32_t range_ = 0;
   int volumeLevel_ = 0;

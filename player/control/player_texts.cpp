@@ -7,16 +7,54 @@
 
 #include "common/paths.h"
 
+namespace {
+
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// A year that names one: digits only and not all zero ("YYYY" is what a tag without one
+// reads as).
+bool IsKnownYear(const std::string& year) {
+  if (year.empty()) return false;
+  bool nonzero = false;
+  for (const char c : year) {
+    if (c < '0' || c > '9') return false;
+    if (c != '0') nonzero = true;
+  }
+  return nonzero;
+}
+
+}  // namespace
+
 std::string TagText(const Id3v1Tag& tag) {
-  if (tag.title.empty() && tag.artist.empty() && tag.album.empty()) return {};
-  return tag.year + "; " + tag.artist + "; " + tag.album + "; " + tag.title;
+  const std::string title = Trimmed(tag.title);
+  if (title.empty()) return {};
+  const std::string artist = Trimmed(tag.artist);
+  std::string text = artist.empty() ? title : artist + kTitleDash + title;
+  const std::string album = Trimmed(tag.album);
+  const std::string year = Trimmed(tag.year);
+  const bool hasYear = IsKnownYear(year);
+  if (!album.empty() && hasYear)
+    text += " (" + album + ", " + year + ")";
+  else if (!album.empty())
+    text += " (" + album + ")";
+  else if (hasYear)
+    text += " (" + year + ")";
+  return text;
 }
 
 std::string FileLabelText(const std::string& entry, const std::string& tagText) {
   if (!tagText.empty()) return tagText;
-  if (entry.size() > 4 && strcasecmp(entry.c_str() + entry.size() - 4, ".mp3") == 0)
-    return entry.substr(0, entry.size() - 4);
-  return entry;
+  // A stream's address shows whole (its last part names no file).
+  if (entry.find("://") != std::string::npos) return entry;
+  const std::string name = ExtractFileName(entry);
+  if (name.empty()) return entry;
+  if (name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, ".mp3") == 0)
+    return name.substr(0, name.size() - 4);
+  return name;
 }
 
 std::string StreamInfoText(uint16_t bitrate, uint16_t frequency, uint8_t mode) {

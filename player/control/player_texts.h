@@ -7,11 +7,16 @@
 
 #include "common/id3v1_tag.h"
 
-// "year; artist; album; title" of a tag; empty for a tag whose title, artist and album are
-// all blank (it names nothing, so the file name shows instead).
+// Between the artist and the title: an en dash with a space each side.
+inline constexpr const char* kTitleDash = " \u2013 ";
+// "Artist – Title (Album, 1999)" of a tag: the album and the year in brackets only where
+// the tag knows them ("Artist – Title (1999)", "Artist – Title"), the artist only where
+// it is known ("Title"). Empty for a tag without a title (the file name shows instead).
+// Fields of spaces count as blank; a year that is not a number ("YYYY") as unknown.
 std::string TagText(const Id3v1Tag& tag);
-// The title field: the tag text when there is one, else the entry with a final ".mp3"
-// (any case) removed when the entry is longer than four characters.
+// The title field: the tag text when there is one, else the entry's file name (no
+// folder) with a final ".mp3" (any case) removed when the name is longer than that; a
+// URL whole.
 std::string FileLabelText(const std::string& entry, const std::string& tagText);
 // "%03iKbps %iKhz %s" with the mode "ST" (0), "JS" (1), "2C" (2) or "MN" (other).
 std::string StreamInfoText(uint16_t bitrate, uint16_t frequency, uint8_t mode);

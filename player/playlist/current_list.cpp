@@ -80,3 +80,22 @@ void CurrentList::Shuffle(const std::string& loadedFile, const RandomSource& ran
   entries_ = Shuffled(std::move(entries_), random);
   index_ = IndexOf(loadedFile);
 }
+
+void CurrentList::Describe(const std::vector<ListEntry>& described) {
+  for (const ListEntry& e : described) described_[e.location] = e;
+}
+
+const ListEntry* CurrentList::Described(const std::string& location) const {
+  const auto it = described_.find(location);
+  return it == described_.end() ? nullptr : &it->second;
+}
+
+std::vector<ListEntry> CurrentList::Records() const {
+  std::vector<ListEntry> records;
+  records.reserve(entries_.size());
+  for (const std::string& e : entries_) {
+    const ListEntry* known = Described(e);
+    records.push_back(known ? *known : ListEntry{e, {}, -1});
+  }
+  return records;
+}

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "player/playlist/list_order.h"
+#include "player/playlist/play_list_file.h"
 
 class CurrentList {
  public:
@@ -37,6 +39,14 @@ class CurrentList {
   // current entry again.
   void SetShuffle(bool on, const RandomSource& random);
   bool ShuffleOn() const { return shuffle_; }
+
+  // What list files told of entries (title, length), kept by location for as long as the
+  // run lasts, whatever becomes of the entries' order.
+  void Describe(const std::vector<ListEntry>& described);
+  // What is known of an entry, or nullptr.
+  const ListEntry* Described(const std::string& location) const;
+  // The entries with what is known of them, as a list file keeps them.
+  std::vector<ListEntry> Records() const;
   // Shuffles the entries (Shuffled) and selects loadedFile in the new order (-1 when it is
   // not there).
   void Shuffle(const std::string& loadedFile, const RandomSource& random);
@@ -52,4 +62,5 @@ class CurrentList {
   bool shuffle_ = false;
   RandomSource random_;
   std::vector<int> order_;  // indices of entries_, the first the walk's start
+  std::unordered_map<std::string, ListEntry> described_;
 };

@@ -10,11 +10,13 @@
 #include <utility>
 
 #include "common/paths.h"
+#include "player/playlist/entry_location.h"
 #include "player/playlist/list_order.h"
 #include "player/playlist/play_list_file.h"
 
 bool IsStreamUrl(std::string_view name) {
   return (name.size() >= 7 && strncasecmp(name.data(), "http://", 7) == 0) ||
+         (name.size() >= 8 && strncasecmp(name.data(), "https://", 8) == 0) ||
          (name.size() >= 6 && strncasecmp(name.data(), "ftp://", 6) == 0);
 }
 
@@ -37,6 +39,15 @@ static_assert(kMaxEntryBytes == 4095, "kUrlTooLongMessage names the limit");
 
 using FolderId = std::pair<dev_t, ino_t>;
 
+// The audio files a folder gives: those the engines play.
+bool IsCollectedFile(std::string_view name) {
+  return HasExtension(name, ".mp3") || HasExtension(name, ".aac") || HasExtension(name, ".wav");
+}
+
+bool IsListFile(std::string_view path) {
+  return HasExtension(path, ".pls") || HasExtension(path, ".m3u") || HasExtension(path, ".m3u8");
+}
+
 bool IsCancelled(const Cancelled& cancelled) { return cancelled && cancelled(); }
 
 void Collect(const std::string& folder, std::set<FolderId>& seen, std::vector<std::string>& out,
@@ -57,7 +68,7 @@ void Collect(const std::string& folder, std::set<FolderId>& seen, std::vector<st
     struct stat item {};
     if (::stat(path.c_str(), &item) != 0) continue;
     if (S_ISREG(item.st_mode)) {
-      if ((HasExtension(name, ".mp3") || HasExtension(name, ".aac")) && !EntryTooLong(path)) files.push_back(path);
+      if (IsCollectedFile(name) && !EntryTooLong(path)) files.push_back(path);
     } else if (S_ISDIR(item.st_mode) && name.front() != '.') {
       folders.push_back(path);
     }
@@ -79,6 +90,7 @@ PathKind KindOf(const std::string& path) {
 void Append(GatheredEntries& to, GatheredEntries&& from) {
   for (std::string& e : from.entries) to.entries.push_back(std::move(e));
   for (std::string& n : from.notices) to.notices.push_back(std::move(n));
+  for (ListEntry& d : from.described) to.described.push_back(std::move(d));
 }
 
 void AppendFolder(GatheredEntries& to, const std::string& folder, const Cancelled& cancelled) {
@@ -91,10 +103,12 @@ std::string TooLongNotice(const std::string& what, std::string_view name) {
          std::to_string(kMaxEntryBytes) + " bytes); it was left out";
 }
 
-bool IsDroppableFile(const std::string& path) {
-  return HasExtension(path, ".pls") || HasExtension(path, ".mp3") || HasExtension(path, ".mp2") ||
-         HasExtension(path, ".aac") || HasExtension(path, ".wav");
+bool IsPlayedFile(const std::string& path) {
+  return HasExtension(path, ".mp3") || HasExtension(path, ".mp2") || HasExtension(path, ".aac") ||
+         HasExtension(path, ".wav");
 }
+
+bool IsDroppableFile(const std::string& path) { return IsListFile(path) || IsPlayedFile(path); }
 
 }  // namespace
 
@@ -108,12 +122,15 @@ std::vector<std::string> CollectFolder(const std::string& folder, const Cancelle
 GatheredEntries ListFileEntries(const std::string& path, bool missingIsQuiet) {
   GatheredEntries gathered;
   std::vector<RefusedLine> refused;
-  auto read = ReadPlayListFile(path, &refused);
+  auto read = ReadPlayListEntries(path, &refused);
   if (!read) {
     if (!(missingIsQuiet && read.Error().errnum == ENOENT)) gathered.notices.push_back(read.Error().Message());
     return gathered;
   }
-  gathered.entries = std::move(read).Value();
+  for (ListEntry& e : read.Value()) {
+    gathered.entries.push_back(e.location);
+    if (!e.title.empty() || e.durationSeconds >= 0) gathered.described.push_back(std::move(e));
+  }
   for (const RefusedLine& r : refused) gathered.notices.push_back(RefusedLineMessage(path, r));
   return gathered;
 }
@@ -121,26 +138,37 @@ GatheredEntries ListFileEntries(const std::string& path, bool missingIsQuiet) {
 GatheredEntries CommandLineEntries(const std::vector<std::string>& arguments, const Cancelled& cancelled) {
   GatheredEntries out;
   for (size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& a = arguments[i];
     if (IsCancelled(cancelled)) break;
-    if (IsStreamUrl(a)) {
-      if (EntryTooLong(a))
-        out.notices.push_back(TooLongNotice("Argument " + std::to_string(i + 1) + ": an address", a));
+    const std::string argument = "Argument " + std::to_string(i + 1);
+    if (IsStreamUrl(arguments[i])) {
+      if (EntryTooLong(arguments[i]))
+        out.notices.push_back(TooLongNotice(argument + ": an address", arguments[i]));
       else
-        out.entries.push_back(a);
+        out.entries.push_back(arguments[i]);
+      continue;
+    }
+    // Stored absolute: the list outlives the folder the player was started from.
+    const std::string a = ResolveEntry(arguments[i]);
+    if (EntryTooLong(a)) {
+      out.notices.push_back(TooLongNotice(argument + ": a path", a));
       continue;
     }
     switch (KindOf(a)) {
       case PathKind::Missing:
+        out.notices.push_back(argument + ": " + a + ": no such file or folder; it was left out");
         break;
       case PathKind::Folder:
         AppendFolder(out, a, cancelled);
         break;
       case PathKind::File:
-        if (HasExtension(a, ".mp3") || HasExtension(a, ".aac") || HasExtension(a, ".wav"))
+        if (IsPlayedFile(a))
           out.entries.push_back(a);
-        else if (HasExtension(a, ".pls"))
+        else if (IsListFile(a))
           Append(out, ListFileEntries(a));
+        else
+          out.notices.push_back(argument + ": " + a +
+                                ": the player plays MP3, WAV and AAC files and lists of them (.pls, .m3u, .m3u8), "
+                                "not this kind of file; it was left out");
         break;
     }
   }
@@ -149,14 +177,15 @@ GatheredEntries CommandLineEntries(const std::vector<std::string>& arguments, co
 
 bool NamesExistingPath(const std::vector<std::string>& arguments) {
   for (const std::string& a : arguments)
-    if (KindOf(a) != PathKind::Missing) return true;
+    if (KindOf(ResolveEntry(a)) != PathKind::Missing) return true;
   return false;
 }
 
 GatheredEntries DroppedEntries(const std::vector<std::string>& paths, const Cancelled& cancelled) {
   GatheredEntries out;
-  for (const std::string& p : paths) {
+  for (const std::string& given : paths) {
     if (IsCancelled(cancelled)) break;
+    const std::string p = ResolveEntry(given);
     if (EntryTooLong(p)) {
       out.notices.push_back(TooLongNotice("A dropped name", p));
       continue;
@@ -168,7 +197,7 @@ GatheredEntries DroppedEntries(const std::vector<std::string>& paths, const Canc
         AppendFolder(out, p, cancelled);
         break;
       case PathKind::File:
-        if (HasExtension(p, ".pls"))
+        if (IsListFile(p))
           Append(out, ListFileEntries(p));
         else if (IsDroppableFile(p))
           out.entries.push_back(p);
@@ -178,7 +207,8 @@ GatheredEntries DroppedEntries(const std::vector<std::string>& paths, const Canc
   return out;
 }
 
-bool IsDroppable(const std::string& path) {
+bool IsDroppable(const std::string& given) {
+  const std::string path = ResolveEntry(given);
   if (EntryTooLong(path)) return false;
   switch (KindOf(path)) {
     case PathKind::Missing: return false;
@@ -192,7 +222,10 @@ StartupEntries GatherStartupEntries(const std::vector<std::string>& arguments, c
                                     const Cancelled& cancelled) {
   StartupEntries startup;
   startup.gathered = CommandLineEntries(arguments, cancelled);
-  if (!startup.gathered.entries.empty() || IsCancelled(cancelled)) return startup;
+  // Arguments that give nothing playable are told, and the default list is not put in
+  // their place: the user asked for something else.
+  startup.argumentsGiven = !arguments.empty();
+  if (startup.argumentsGiven || IsCancelled(cancelled)) return startup;
   // A missing default list is a first run: the list stays empty without a word.
   Append(startup.gathered, ListFileEntries(defaultListPath, /*missingIsQuiet=*/true));
   startup.fromDefaultList = !startup.gathered.entries.empty();

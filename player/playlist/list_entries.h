@@ -6,9 +6,12 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-// A name beginning with "http://" or "ftp://" (any case).
+#include "player/playlist/play_list_file.h"
+
+// A name beginning with "http://", "https://" or "ftp://" (any case).
 bool IsStreamUrl(std::string_view name);
 // The file name's extension equals ext (given with its dot) without regard to case.
 bool HasExtension(std::string_view path, std::string_view ext);
@@ -32,41 +35,52 @@ using Cancelled = std::function<bool()>;
 // Entries gathered for the list, and what was refused on the way, as lines a person
 // reads (each names the file, and the line of a list file, that was left out).
 struct GatheredEntries {
+  GatheredEntries() = default;
+  explicit GatheredEntries(std::vector<std::string> e, std::vector<std::string> n = {}, std::vector<ListEntry> d = {})
+      : entries(std::move(e)), notices(std::move(n)), described(std::move(d)) {}
   std::vector<std::string> entries;
   std::vector<std::string> notices;
+  // What list files told of some of the entries (titles, lengths).
+  std::vector<ListEntry> described;
 };
 
-// Add Dir: the plain files of folder whose extension is ".mp3" or ".aac" (any case), as
+// Add Dir: the plain files of folder whose extension is ".mp3", ".aac" or ".wav" (any case), as
 // full paths, sorted without regard to case (duplicates dropped); then each subfolder in
 // the order the file system lists them, names beginning with "." skipped, the same way.
 // A folder reached twice (through a link) is collected once; unreadable folders add
 // nothing.
 std::vector<std::string> CollectFolder(const std::string& folder, const Cancelled& cancelled = {});
-// The entries of a list file (Load, a ".pls" given or dropped, the default list): lines
+// The entries of a list file (Load, a ".pls", ".m3u" or ".m3u8" given or dropped, the
+// default list), relative ones resolved against the list's folder: lines
 // too long to be an entry and a file that cannot be read are told in the notices; with
 // missingIsQuiet a file that does not exist is no notice (the default list of a first run).
 GatheredEntries ListFileEntries(const std::string& path, bool missingIsQuiet = false);
-// The entries the command line gives, argument by argument: an HTTP or FTP address; an
-// existing ".mp3", ".aac" or ".wav" file (any case); the entries of an existing ".pls"
-// list; the files of an existing folder, collected as Add Dir does. Anything else
-// (missing names, other files) is skipped; an address too long for a list is a notice.
+// The entries the command line gives, argument by argument: an HTTP(S) or FTP address; an
+// existing ".mp3", ".mp2", ".aac" or ".wav" file (any case); the entries of an existing
+// ".pls", ".m3u" or ".m3u8" list; the files of an existing folder, collected as Add Dir
+// does. Paths and file:// URIs become absolute paths (against the working folder).
+// Anything else (missing names, other files, an address too long for a list) is left
+// out with a notice that names the argument.
 GatheredEntries CommandLineEntries(const std::vector<std::string>& arguments, const Cancelled& cancelled = {});
 // Whether any argument names an existing file or folder (a second start then takes over
 // from the running player instead of only bringing it to the front).
 bool NamesExistingPath(const std::vector<std::string>& arguments);
-// Files and folders dropped on a window: ".mp3"/".mp2"/".aac"/".wav" files join, ".pls"
-// lists join with their entries, folders as Add Dir collects them; other files are left
+// Files and folders dropped on a window (paths or file:// URIs): ".mp3"/".mp2"/".aac"/
+// ".wav" files join, ".pls"/".m3u"/".m3u8" lists join with their entries, folders as Add Dir collects them; other files are left
 // out, a name too long for a list with a notice.
 GatheredEntries DroppedEntries(const std::vector<std::string>& paths, const Cancelled& cancelled = {});
 // Whether a dropped or handed-over name can give entries at all (an audio file, a list or
 // a folder that exists): looked at without reading anything.
 bool IsDroppable(const std::string& path);
 
-// The list the player starts with: the command line's entries, or, when it gives none,
+// The list the player starts with: the command line's entries, or, without arguments,
 // those of the default list (fromDefaultList then tells that the stored index applies).
+// Arguments that give nothing leave the list empty (argumentsGiven), their notices say
+// why.
 struct StartupEntries {
   GatheredEntries gathered;
   bool fromDefaultList = false;
+  bool argumentsGiven = false;
 };
 StartupEntries GatherStartupEntries(const std::vector<std::string>& arguments, const std::string& defaultListPath,
                                     const Cancelled& cancelled = {});

@@ -7,13 +7,18 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <map>
 
 #include "common/fd_io.h"
 #include "common/output_file.h"
 #include "common/paths.h"
 #include "common/regular_file.h"
+#include "common/text_encoding.h"
 #include "common/unique_fd.h"
+#include "player/playlist/entry_location.h"
+#include "player/playlist/list_entries.h"
 
 namespace {
 
@@ -36,17 +41,41 @@ std::string_view Trimmed(std::string_view s) {
   return s;
 }
 
-// "File12=..." gives "..."; anything else nothing.
-bool FileValue(std::string_view line, std::string_view& value) {
+// "File12=..." with key "file" gives 12 and "..."; anything else nothing.
+bool KeyValue(std::string_view line, std::string_view key, std::string& number, std::string_view& value) {
   line = Trimmed(line);
-  if (line.size() < 5 || strncasecmp(line.data(), "file", 4) != 0) return false;
-  size_t i = 4;
+  if (line.size() <= key.size() || strncasecmp(line.data(), key.data(), key.size()) != 0) return false;
+  size_t i = key.size();
   while (i < line.size() && line[i] >= '0' && line[i] <= '9') ++i;
-  if (i == 4) return false;
+  if (i == key.size()) return false;
+  number = std::string(line.substr(key.size(), i - key.size()));
   while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
   if (i >= line.size() || line[i] != '=') return false;
   value = Trimmed(line.substr(i + 1));
-  return !value.empty();
+  return true;
+}
+
+bool StartsWithNoCase(std::string_view line, std::string_view prefix) {
+  return line.size() >= prefix.size() && strncasecmp(line.data(), prefix.data(), prefix.size()) == 0;
+}
+
+// A whole number of seconds; -1 for anything else (a stream's "-1" included).
+int Seconds(std::string_view text) {
+  text = Trimmed(text);
+  if (text.empty() || text.size() > 9) return -1;
+  int value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return -1;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+// The entry as a list file inside listFolder names it.
+std::string WrittenLocation(const std::string& location, std::string_view listFolder) {
+  if (listFolder.empty() || location.size() <= listFolder.size()) return location;
+  if (location.compare(0, listFolder.size(), listFolder) != 0) return location;
+  return location.substr(listFolder.size());
 }
 
 bool IsPlaylistHeader(std::string_view line) {
@@ -71,28 +100,95 @@ std::string RefusedLineMessage(const std::string& path, const RefusedLine& refus
          " bytes); it was left out";
 }
 
-std::vector<std::string> ParsePlayListText(std::string_view text, std::vector<RefusedLine>* refused) {
+PlayListFormat PlayListFormatOfName(std::string_view path) {
+  if (HasExtension(path, ".m3u") || HasExtension(path, ".m3u8")) return PlayListFormat::M3u;
+  if (HasExtension(path, ".pls")) return PlayListFormat::Pls;
+  return PlayListFormat::Bare;
+}
+
+std::vector<ListEntry> ParsePlayListEntries(std::string_view text, bool m3uComments,
+                                            std::vector<RefusedLine>* refused) {
   if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  // An old ".m3u" is in the writer's 8-bit code page; ISO-8859-1 reads the most of them.
+  std::string converted;
+  if (!IsValidUtf8(text)) {
+    converted = Latin1ToUtf8(text);
+    text = converted;
+  }
   const std::vector<std::string_view> lines = Lines(text);
-  std::vector<std::string> entries;
-  auto take = [&](size_t index, std::string_view entry) {
-    if (!EntryTooLong(entry)) {
-      entries.emplace_back(entry);
+  std::vector<ListEntry> entries;
+  auto take = [&](size_t index, std::string_view location, std::string title, int seconds) {
+    if (!EntryTooLong(location)) {
+      entries.push_back({std::string(location), std::move(title), seconds});
     } else if (refused) {
-      refused->push_back({index + 1, entry.size()});
+      refused->push_back({index + 1, location.size()});
     }
   };
   size_t first = 0;
   while (first < lines.size() && Trimmed(lines[first]).empty()) ++first;
   if (first < lines.size() && IsPlaylistHeader(lines[first])) {
+    // TitleN and LengthN may come before or after their FileN.
+    std::vector<std::pair<size_t, std::string>> files;  // line, N
+    std::vector<std::string_view> locations;
+    std::map<std::string, std::string> titles;
+    std::map<std::string, int> lengths;
+    std::string number;
     std::string_view value;
-    for (size_t i = first + 1; i < lines.size(); ++i)
-      if (FileValue(lines[i], value)) take(i, value);
+    for (size_t i = first + 1; i < lines.size(); ++i) {
+      if (KeyValue(lines[i], "file", number, value)) {
+        if (value.empty()) continue;
+        files.emplace_back(i, std::to_string(std::atoi(number.c_str())));
+        locations.push_back(value);
+      } else if (KeyValue(lines[i], "title", number, value)) {
+        titles[std::to_string(std::atoi(number.c_str()))] = std::string(value);
+      } else if (KeyValue(lines[i], "length", number, value)) {
+        lengths[std::to_string(std::atoi(number.c_str()))] = Seconds(value);
+      }
+    }
+    for (size_t k = 0; k < files.size(); ++k) {
+      const std::string& n = files[k].second;
+      const auto title = titles.find(n);
+      const auto length = lengths.find(n);
+      take(files[k].first, locations[k], title == titles.end() ? std::string() : title->second,
+           length == lengths.end() ? -1 : length->second);
+    }
     return entries;
   }
-  for (size_t i = 0; i < lines.size(); ++i)
-    if (!lines[i].empty()) take(i, lines[i]);
+  const bool m3u = m3uComments || (first < lines.size() && StartsWithNoCase(Trimmed(lines[first]), "#EXTM3U"));
+  std::string title;
+  int seconds = -1;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].empty()) continue;
+    if (m3u) {
+      const std::string_view line = Trimmed(lines[i]);
+      if (line.empty()) continue;
+      if (line.front() == '#') {
+        // "#EXTINF:123,Artist - Title" (attributes between the length and the comma are
+        // other players' own and are passed over).
+        if (StartsWithNoCase(line, "#EXTINF:")) {
+          const std::string_view info = line.substr(8);
+          const size_t comma = info.find(',');
+          std::string_view length = info.substr(0, comma);
+          length = length.substr(0, length.find(' '));
+          seconds = Seconds(length);
+          title = comma == std::string_view::npos ? std::string() : std::string(Trimmed(info.substr(comma + 1)));
+        }
+        continue;
+      }
+      take(i, line, std::move(title), seconds);
+      title.clear();
+      seconds = -1;
+      continue;
+    }
+    take(i, lines[i], {}, -1);
+  }
   return entries;
+}
+
+std::vector<std::string> ParsePlayListText(std::string_view text, std::vector<RefusedLine>* refused) {
+  std::vector<std::string> locations;
+  for (ListEntry& e : ParsePlayListEntries(text, /*m3uComments=*/false, refused)) locations.push_back(std::move(e.location));
+  return locations;
 }
 
 std::string PlayListText(const std::vector<std::string>& entries) {
@@ -107,7 +203,47 @@ std::string PlayListText(const std::vector<std::string>& entries) {
   return text;
 }
 
+std::string PlayListFileText(const std::vector<ListEntry>& entries, PlayListFormat format, std::string_view listFolder) {
+  std::string text;
+  switch (format) {
+    case PlayListFormat::Bare: {
+      std::vector<std::string> locations;
+      locations.reserve(entries.size());
+      for (const ListEntry& e : entries) locations.push_back(WrittenLocation(e.location, listFolder));
+      return PlayListText(locations);
+    }
+    case PlayListFormat::M3u:
+      text = "#EXTM3U\n";
+      for (const ListEntry& e : entries) {
+        if (!e.title.empty() || e.durationSeconds >= 0)
+          text += "#EXTINF:" + std::to_string(e.durationSeconds < 0 ? -1 : e.durationSeconds) + "," + e.title + "\n";
+        text += WrittenLocation(e.location, listFolder) + "\n";
+      }
+      return text;
+    case PlayListFormat::Pls:
+      text = "[playlist]\n";
+      for (size_t i = 0; i < entries.size(); ++i) {
+        const std::string n = std::to_string(i + 1);
+        text += "File" + n + "=" + WrittenLocation(entries[i].location, listFolder) + "\n";
+        if (!entries[i].title.empty()) text += "Title" + n + "=" + entries[i].title + "\n";
+        if (entries[i].durationSeconds >= 0 || !entries[i].title.empty())
+          text += "Length" + n + "=" + std::to_string(entries[i].durationSeconds < 0 ? -1 : entries[i].durationSeconds) + "\n";
+      }
+      text += "NumberOfEntries=" + std::to_string(entries.size()) + "\nVersion=2\n";
+      return text;
+  }
+  return text;
+}
+
 Expected<std::vector<std::string>> ReadPlayListFile(const std::string& path, std::vector<RefusedLine>* refused) {
+  auto read = ReadPlayListEntries(path, refused);
+  if (!read) return Fail(read.Error());
+  std::vector<std::string> locations;
+  for (ListEntry& e : read.Value()) locations.push_back(std::move(e.location));
+  return locations;
+}
+
+Expected<std::vector<ListEntry>> ReadPlayListEntries(const std::string& path, std::vector<RefusedLine>* refused) {
   constexpr PlayListAccess kRead = PlayListAccess::Read;
   // A FIFO (whose open would wait for a writer, for ever if none comes) or a device (whose
   // open may do something of its own) is refused before it is opened.
@@ -129,17 +265,29 @@ Expected<std::vector<std::string>> ReadPlayListFile(const std::string& path, std
     text.append(buffer, static_cast<size_t>(got));
     if (static_cast<size_t>(got) < sizeof buffer) break;
   }
-  return ParsePlayListText(text, refused);
+  std::vector<ListEntry> entries =
+      ParsePlayListEntries(text, /*m3uComments=*/PlayListFormatOfName(path) == PlayListFormat::M3u, refused);
+  const std::string folder = ExtractFileDir(AbsolutePath(path));
+  for (ListEntry& e : entries) e.location = ResolveEntry(e.location, folder);
+  return entries;
 }
 
 Outcome WritePlayListFile(const std::string& path, const std::vector<std::string>& entries) {
+  std::vector<ListEntry> records;
+  records.reserve(entries.size());
+  for (const std::string& e : entries) records.push_back({e, {}, -1});
+  return WritePlayListRecords(path, records);
+}
+
+Outcome WritePlayListRecords(const std::string& path, const std::vector<ListEntry>& entries) {
   constexpr PlayListAccess kWrite = PlayListAccess::Write;
   // Looked at first: the output would be written in place, and a FIFO's open waits.
   if (struct stat st {}; ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
     return Fail(PlayListFileFailure(kWrite, path, 0));
   auto file = OutputFile::Create(path);
   if (!file) return Fail(PlayListFileFailure(kWrite, path, file.Error().errnum));
-  const std::string text = PlayListText(entries);
+  const std::string text =
+      PlayListFileText(entries, PlayListFormatOfName(path), ExtractFileDir(AbsolutePath(path)));
   if (!WriteAll(file.Value().Fd(), text.data(), text.size())) return Fail(PlayListFileFailure(kWrite, path, errno));
   // On the disk before it takes the old list's place, also when there was no old list: a
   // file system that runs out of room while writing back says so here, not after the

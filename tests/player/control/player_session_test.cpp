@@ -5,10 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/audio/output_volume.h"
+#include "common/id3v1_tag.h"
+#include "common/paths.h"
 #include "player/control/system_menu.h"
 #include "player/control/transport_math.h"
 #include "player/engines/gapless_mode.h"
@@ -427,6 +431,59 @@ TEST_F(SessionFixture, ShutDownSavesTheListAndStops) {
   auto read = ReadPlayListFile(DefaultPlayListPath());
   ASSERT_TRUE(read);
   EXPECT_EQ(read.Value(), (std::vector<std::string>{"/m/a.mp3", "/m/b.mp3"}));
+}
+
+// Catches a start whose arguments play nothing that falls back on the default list (or
+// replaces it with an empty one at shut-down), refusals that go unsaid, and titles and
+// lengths of a list file lost when the default list is saved.
+TEST_F(SessionFixture, RefusedArgumentsKeepTheDefaultListAndListDetailsAreSaved) {
+  ASSERT_TRUE(CreateDirectories(dir.File("home")));
+  WriteText(DefaultPlayListPath(), "[playlist]\nFile1=/d/1.mp3\nTitle1=One\nLength1=61\nNumberOfEntries=1\nVersion=2\n");
+  WriteText(dir.File("song.flac"), "fLaC");
+  auto waitForList = [&] {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (session->StartupListPending() && std::chrono::steady_clock::now() < deadline) {
+      Settle();
+      std::this_thread::yield();
+    }
+    Settle();
+  };
+  session->StartWithArguments({dir.File("song.flac")});
+  waitForList();
+  ASSERT_FALSE(session->StartupListPending());
+  EXPECT_TRUE(session->List().Empty()) << "the default list does not play in place of the arguments";
+  EXPECT_EQ(log.made, 0);
+  ASSERT_EQ(host.printed.size(), 1u);
+  EXPECT_NE(host.printed[0].find("song.flac"), std::string::npos);
+  const std::string before = ReadText(DefaultPlayListPath());
+  EXPECT_EQ(session->ShutDown(), "");
+  EXPECT_EQ(ReadText(DefaultPlayListPath()), before) << "the user's list is kept";
+
+  // A plain start reads the default list with what it tells of its entries, and saves
+  // that back.
+  session = std::make_unique<PlayerSession>(settings, FakeFactory(log), loop, host);
+  session->StartWithArguments({});
+  waitForList();
+  ASSERT_EQ(session->List().Entries(), std::vector<std::string>{"/d/1.mp3"});
+  ASSERT_NE(session->List().Described("/d/1.mp3"), nullptr);
+  EXPECT_EQ(session->List().Described("/d/1.mp3")->title, "One");
+  EXPECT_EQ(session->ShutDown(), "");
+  auto saved = ReadPlayListEntries(DefaultPlayListPath());
+  ASSERT_TRUE(saved);
+  EXPECT_EQ(saved.Value(), (std::vector<ListEntry>{{"/d/1.mp3", "One", 61}}));
+}
+
+// Catches a title field of "year; artist; album; title" with "YYYY" and empty fields, and
+// a folder shown before a file's name.
+TEST_F(SessionFixture, TheTitleFieldShowsArtistAndTitle) {
+  ASSERT_TRUE(CreateDirectories(dir.File("m")));
+  const std::string tagged = dir.File("m/tagged.mp3");
+  Id3v1Record record = EncodeId3v1Tag({"Song", "Band", "", ""}, 30);
+  WriteText(tagged, std::string(1000, '\0') + std::string(record.begin(), record.end()));
+  session->Start({tagged, dir.File("m/plain.mp3")});
+  EXPECT_TRUE(host.Showed("title Band \u2013 Song")) << host.shown.front();
+  session->Next();
+  EXPECT_TRUE(host.Showed("title plain"));
 }
 
 // Catches a popup span that runs past either end of the list or leaves the current entry

@@ -17,14 +17,19 @@ TEST(PlayerTexts, StreamInfoAndTime) {
   EXPECT_EQ(MainWindowCaption(), "zbplayer - Zimbar MP3 Player (v1.1b)");
 }
 
-// Catches ".mp3" kept in the title field, cut from names too short to carry it, or the
-// tag ignored; and a blank tag shown as "YYYY; ; ; ".
+// Catches ".mp3" kept in the title field, cut from names too short to carry it, a folder
+// shown before the name, the tag ignored; and "YYYY" or empty fields between separators.
 TEST(PlayerTexts, TitleFieldAndPopupCaptions) {
-  EXPECT_EQ(FileLabelText("/m/Song.MP3", ""), "/m/Song");
-  EXPECT_EQ(FileLabelText(".mp3", ""), ".mp3");
-  EXPECT_EQ(FileLabelText("/m/a.wav", ""), "/m/a.wav");
-  EXPECT_EQ(FileLabelText("/m/Song.mp3", "1999; A; B; C"), "1999; A; B; C");
-  EXPECT_EQ(TagText({"Title", "Artist", "Album", "2001"}), "2001; Artist; Album; Title");
+  EXPECT_EQ(FileLabelText("/m/Song.MP3", ""), "Song");
+  EXPECT_EQ(FileLabelText("/m/.mp3", ""), ".mp3");
+  EXPECT_EQ(FileLabelText("/m/a.wav", ""), "a.wav");
+  EXPECT_EQ(FileLabelText("http://radio.example/live.mp3", ""), "http://radio.example/live.mp3");
+  EXPECT_EQ(FileLabelText("/m/Song.mp3", "A \u2013 C"), "A \u2013 C");
+  EXPECT_EQ(TagText({"Title", "Artist", "Album", "2001"}), "Artist \u2013 Title (Album, 2001)");
+  EXPECT_EQ(TagText({"Title", "Artist", "", "YYYY"}), "Artist \u2013 Title");
+  EXPECT_EQ(TagText({"Title", "Artist", "  ", "1999"}), "Artist \u2013 Title (1999)");
+  EXPECT_EQ(TagText({"Title", "", "Album", "0000"}), "Title (Album)");
+  EXPECT_EQ(TagText({"", "Artist", "Album", "2001"}), "") << "no title: the file name shows";
   EXPECT_EQ(TagText({"", "", "", "YYYY"}), "");
   EXPECT_EQ(PopupCaption("/m/Song.Mp3"), "Song");
   EXPECT_EQ(PopupCaption("/m/Tone.wav"), "Tone.wav");

@@ -13,6 +13,7 @@
 #include <optional>
 #include <thread>
 
+#include "player/playlist/entry_location.h"
 #include "player/playlist/list_entries.h"
 #include "player/playlist/play_list_file.h"
 #include "tests/common/small_disk.h"
@@ -62,16 +63,90 @@ TEST(PlayListFile, ReadsThePlaylistSectionFormat) {
             (std::vector<std::string>{"/m/a.mp3", "http://radio/x"}));
 }
 
-// Catches a writer without CR LF, and a round trip that changes order or entries.
+// Catches a bare list written without CR LF, and a round trip that changes order or
+// entries, in each of the formats.
 TEST(PlayListFile, SavedAndLoadedListIsTheSame) {
   TempDir dir;
   const std::vector<std::string> entries{"/m/b.mp3", "/m/a.mp3", "http://radio:8000/live", "/m/b.mp3", "/m/é ü.aac"};
-  ASSERT_TRUE(WritePlayListFile(dir.File("l.pls"), entries));
-  EXPECT_EQ(ReadText(dir.File("l.pls")), "/m/b.mp3\r\n/m/a.mp3\r\nhttp://radio:8000/live\r\n/m/b.mp3\r\n/m/é ü.aac\r\n");
-  auto read = ReadPlayListFile(dir.File("l.pls"));
-  ASSERT_TRUE(read);
-  EXPECT_EQ(read.Value(), entries);
+  ASSERT_TRUE(WritePlayListFile(dir.File("l.txt"), entries));
+  EXPECT_EQ(ReadText(dir.File("l.txt")), "/m/b.mp3\r\n/m/a.mp3\r\nhttp://radio:8000/live\r\n/m/b.mp3\r\n/m/é ü.aac\r\n");
+  for (const char* name : {"l.txt", "l.pls", "l.m3u", "l.M3U8"}) {
+    ASSERT_TRUE(WritePlayListFile(dir.File(name), entries)) << name;
+    auto read = ReadPlayListFile(dir.File(name));
+    ASSERT_TRUE(read) << name;
+    EXPECT_EQ(read.Value(), entries) << name;
+  }
   EXPECT_FALSE(ReadPlayListFile(dir.File("missing.pls")));
+}
+
+// Catches the list files of other players read as raw lines ("#EXTINF:..." or
+// "NumberOfEntries=2" as entries to play), titles and lengths lost, relative entries
+// taken against the working folder instead of the list's, file:// URIs kept as names,
+// and an old 8-bit ".m3u" read as broken UTF-8.
+TEST(PlayListFile, ReadsExtendedM3uAndPlsWithTitlesAndRelativePaths) {
+  TempDir dir;
+  ASSERT_EQ(::mkdir(dir.File("lists").c_str(), 0755), 0);
+  WriteText(dir.File("lists/a.m3u8"),
+            "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:215,Band \xE2\x80\x93 Song\r\nsongs/one.mp3\r\n# a comment\r\n"
+            "../two.wav\r\n#EXTINF:-1,Radio\r\nhttps://radio.example/live\r\nfile:///m/a%20b%C3%A9.mp3\r\n");
+  auto m3u = ReadPlayListEntries(dir.File("lists/a.m3u8"));
+  ASSERT_TRUE(m3u);
+  EXPECT_EQ(m3u.Value(), (std::vector<ListEntry>{{dir.File("lists/songs/one.mp3"), "Band \xE2\x80\x93 Song", 215},
+                                                 {dir.File("two.wav"), "", -1},
+                                                 {"https://radio.example/live", "Radio", -1},
+                                                 {"/m/a b\xC3\xA9.mp3", "", -1}}));
+  WriteText(dir.File("lists/old.m3u"), "# no header\n./caf\xE9.mp3\n");
+  auto old = ReadPlayListFile(dir.File("lists/old.m3u"));
+  ASSERT_TRUE(old);
+  EXPECT_EQ(old.Value(), std::vector<std::string>{dir.File("lists/caf\xC3\xA9.mp3")});
+  WriteText(dir.File("lists/p.pls"), "[playlist]\nTitle2=Second\nFile1=one.mp3\nFile2=/m/two.mp3\nLength2=61\n"
+                                     "Title1=First\nLength1=-1\nNumberOfEntries=2\nVersion=2\n");
+  auto pls = ReadPlayListEntries(dir.File("lists/p.pls"));
+  ASSERT_TRUE(pls);
+  EXPECT_EQ(pls.Value(), (std::vector<ListEntry>{{dir.File("lists/one.mp3"), "First", -1}, {"/m/two.mp3", "Second", 61}}));
+  // The bare list of the player's own: relative lines against the list's folder too.
+  WriteText(dir.File("lists/bare.pls"), "x.mp3\r\n/m/y.mp3\r\n");
+  EXPECT_EQ(ReadPlayListFile(dir.File("lists/bare.pls")).Value(),
+            (std::vector<std::string>{dir.File("lists/x.mp3"), "/m/y.mp3"}));
+}
+
+// Catches Save writing a bare list whatever the name, titles and lengths dropped, and
+// absolute paths where the list's own folder holds the files (the list would not move).
+TEST(PlayListFile, SaveWritesTheFormatItsNameGives) {
+  TempDir dir;
+  const std::vector<ListEntry> entries{{dir.File("s/one.mp3"), "Band \xE2\x80\x93 Song", 215},
+                                       {"/elsewhere/two.wav", "", -1},
+                                       {"http://radio.example/live", "Radio", -1}};
+  ASSERT_TRUE(WritePlayListRecords(dir.File("l.m3u8"), entries));
+  EXPECT_EQ(ReadText(dir.File("l.m3u8")), "#EXTM3U\n#EXTINF:215,Band \xE2\x80\x93 Song\ns/one.mp3\n/elsewhere/two.wav\n"
+                                          "#EXTINF:-1,Radio\nhttp://radio.example/live\n");
+  ASSERT_TRUE(WritePlayListRecords(dir.File("l.pls"), entries));
+  EXPECT_EQ(ReadText(dir.File("l.pls")), "[playlist]\nFile1=s/one.mp3\nTitle1=Band \xE2\x80\x93 Song\nLength1=215\n"
+                                         "File2=/elsewhere/two.wav\nFile3=http://radio.example/live\nTitle3=Radio\n"
+                                         "Length3=-1\nNumberOfEntries=3\nVersion=2\n");
+  for (const char* name : {"l.m3u8", "l.pls"}) {
+    auto read = ReadPlayListEntries(dir.File(name));
+    ASSERT_TRUE(read) << name;
+    EXPECT_EQ(read.Value(), entries) << name;
+  }
+  ASSERT_TRUE(WritePlayListRecords(dir.File("l.list"), entries));
+  EXPECT_EQ(ReadText(dir.File("l.list")), "s/one.mp3\r\n/elsewhere/two.wav\r\nhttp://radio.example/live\r\n");
+}
+
+// Catches "." and ".." kept in stored paths, a relative path taken as it is, and file://
+// URIs not decoded (or decoded from another host).
+TEST(EntryLocation, AbsolutePathsAndFileUris) {
+  EXPECT_EQ(AbsolutePath("a/../b/./c.mp3", "/base/"), "/base/b/c.mp3");
+  EXPECT_EQ(AbsolutePath("/x//y/../../../z.mp3"), "/z.mp3");
+  EXPECT_EQ(AbsolutePath("..", "/"), "/");
+  EXPECT_EQ(FileUriPath("file:///m/a%20b%23.mp3"), "/m/a b#.mp3");
+  EXPECT_EQ(FileUriPath("FILE://localhost/m/%C3%A9.mp3"), "/m/\xC3\xA9.mp3");
+  EXPECT_EQ(FileUriPath("file://otherhost/m/a.mp3"), std::nullopt);
+  EXPECT_EQ(FileUriPath("file:///m/a%00.mp3"), std::nullopt);
+  EXPECT_EQ(FileUriPath("/m/a.mp3"), std::nullopt);
+  EXPECT_EQ(ResolveEntry("http://h/a/../b"), "http://h/a/../b") << "URLs stay as they are";
+  EXPECT_EQ(ResolveEntry("file:///m/x%2Fy.mp3"), "/m/x/y.mp3");
+  EXPECT_EQ(ResolveEntry("sub/../a.mp3", "/music"), "/music/a.mp3");
 }
 
 // Catches lines longer than a path taken as entries (a 100 KB title froze the player at
@@ -143,10 +218,10 @@ TEST(PlayListFile, AFullDiskKeepsTheOldListWhole) {
 // Catches a failed save that leaves a truncated list behind.
 TEST(PlayListFile, FailedWriteKeepsTheOldList) {
   TempDir dir;
-  ASSERT_TRUE(WritePlayListFile(dir.File("l.pls"), {"/old.mp3"}));
-  const bool failed = PassesWithFileSizeLimit(4, [&] { return !WritePlayListFile(dir.File("l.pls"), {"/a/long/new/entry.mp3"}); });
+  ASSERT_TRUE(WritePlayListFile(dir.File("l.lst"), {"/old.mp3"}));
+  const bool failed = PassesWithFileSizeLimit(4, [&] { return !WritePlayListFile(dir.File("l.lst"), {"/a/long/new/entry.mp3"}); });
   EXPECT_TRUE(failed);
-  EXPECT_EQ(ReadText(dir.File("l.pls")), "/old.mp3\r\n");
+  EXPECT_EQ(ReadText(dir.File("l.lst")), "/old.mp3\r\n");
 }
 
 struct UrlCase {
@@ -156,8 +231,8 @@ struct UrlCase {
 };
 class TypedUrlTest : public testing::TestWithParam<UrlCase> {};
 
-// Catches leading spaces kept in the entry, a scheme compared with case, and other
-// schemes let through.
+// Catches leading spaces kept in the entry, a scheme compared with case, HTTPS refused
+// (the streams play over TLS), and other schemes let through.
 TEST_P(TypedUrlTest, OnlyHttpAndFtpAddressesAreTaken) {
   const TypedUrl url = CheckTypedUrl(GetParam().typed);
   EXPECT_EQ(url.kind, GetParam().kind);
@@ -169,7 +244,7 @@ INSTANTIATE_TEST_SUITE_P(ListEntries, TypedUrlTest,
                                          UrlCase{"HTTP://Radio/x", TypedUrl::Kind::Accepted, "HTTP://Radio/x"},
                                          UrlCase{"   ", TypedUrl::Kind::Empty, ""},
                                          UrlCase{"", TypedUrl::Kind::Empty, ""},
-                                         UrlCase{"https://host/a", TypedUrl::Kind::Refused, ""},
+                                         UrlCase{"https://host/a", TypedUrl::Kind::Accepted, "https://host/a"},
                                          UrlCase{"file:///a.mp3", TypedUrl::Kind::Refused, ""},
                                          UrlCase{"http:/host", TypedUrl::Kind::Refused, ""}));
 
@@ -180,9 +255,9 @@ TEST(ListEntries, TypedUrlLongerThanAPathIsRefused) {
   EXPECT_EQ(CheckTypedUrl("http://h/" + std::string(kMaxEntryBytes - 8, 'a')).kind, TypedUrl::Kind::TooLong);
 }
 
-// Catches WAV files collected, folders listed before the files, files unsorted, dot
+// Catches WAV files left out, folders listed before the files, files unsorted, dot
 // folders entered, and a link back up the tree followed for ever.
-TEST(CollectFolder, MpegAndAacFilesFolderByFolder) {
+TEST(CollectFolder, AudioFilesFolderByFolder) {
   TempDir dir;
   const std::string top = dir.File("music");
   ASSERT_EQ(::mkdir(top.c_str(), 0755), 0);
@@ -191,21 +266,23 @@ TEST(CollectFolder, MpegAndAacFilesFolderByFolder) {
   for (const char* f : {"b.MP3", "A.mp3", "c.aac", "d.wav", "e.txt", "sub/z.mp3", "sub/y.wav", ".hidden/h.mp3"})
     Touch(top + "/" + f);
   ASSERT_EQ(::symlink(top.c_str(), (top + "/sub/loop").c_str()), 0);
-  EXPECT_EQ(CollectFolder(top), (std::vector<std::string>{top + "/A.mp3", top + "/b.MP3", top + "/c.aac", top + "/sub/z.mp3"}));
+  EXPECT_EQ(CollectFolder(top), (std::vector<std::string>{top + "/A.mp3", top + "/b.MP3", top + "/c.aac", top + "/d.wav",
+                                                          top + "/sub/y.wav", top + "/sub/z.mp3"}));
   EXPECT_EQ(CollectFolder(top + "/"), CollectFolder(top));
 }
 
-// Catches a tree of WAV files that adds something, and an unreadable folder that fails.
-TEST(CollectFolder, WavOnlyTreeAndMissingFolderAddNothing) {
+// Catches a tree of WAV files that adds nothing, and an unreadable folder that fails.
+TEST(CollectFolder, WavOnlyTreeAddsItsFilesAndAMissingFolderNothing) {
   TempDir dir;
   ASSERT_EQ(::mkdir(dir.File("w").c_str(), 0755), 0);
   Touch(dir.File("w/a.wav"));
-  EXPECT_TRUE(CollectFolder(dir.File("w")).empty());
+  EXPECT_EQ(CollectFolder(dir.File("w")), std::vector<std::string>{dir.File("w/a.wav")});
   EXPECT_TRUE(CollectFolder(dir.File("none")).empty());
 }
 
-// Catches missing files taken, URLs dropped, lists not read and folders not collected,
-// and a WAV file skipped although the player plays it.
+// Catches missing files taken or left out without a word, files no engine plays left out
+// without a word, URLs dropped, lists not read and folders not collected, and a WAV file
+// skipped although the player plays it.
 TEST(CommandLine, EntriesArgumentByArgument) {
   TempDir dir;
   Touch(dir.File("a.MP3"));
@@ -218,7 +295,11 @@ TEST(CommandLine, EntriesArgumentByArgument) {
   const GatheredEntries gathered = CommandLineEntries(
       {"Ftp://h/s", dir.File("missing.mp3"), dir.File("a.MP3"), dir.File("b.wav"), dir.File("c.ogg"), dir.File("l.pls"),
        dir.File("f"), dir.File("d.aac")});
-  EXPECT_TRUE(gathered.notices.empty());
+  EXPECT_EQ(gathered.notices,
+            (std::vector<std::string>{"Argument 2: " + dir.File("missing.mp3") + ": no such file or folder; it was left out",
+                                      "Argument 5: " + dir.File("c.ogg") +
+                                          ": the player plays MP3, WAV and AAC files and lists of them (.pls, .m3u, "
+                                          ".m3u8), not this kind of file; it was left out"}));
   EXPECT_EQ(gathered.entries, (std::vector<std::string>{"Ftp://h/s", dir.File("a.MP3"), dir.File("b.wav"), "/x/1.mp3", "/x/2.mp3",
                                                dir.File("f") + "/g.mp3", dir.File("d.aac")}));
   EXPECT_TRUE(NamesExistingPath({"nothing", dir.File("f")}));
@@ -240,6 +321,24 @@ TEST(Drops, AudioFilesListsAndFoldersJoin) {
   EXPECT_TRUE(IsDroppable(dir.File("f")));
   EXPECT_FALSE(IsDroppable(dir.File("n.txt")));
   EXPECT_FALSE(IsDroppable(dir.File("missing.mp3")));
+}
+
+// Catches relative arguments stored as given (they break once the working folder
+// changes), file:// URIs taken as names, and M3U lists on the command line not loaded.
+TEST(CommandLine, RelativePathsUrisAndListsBecomeAbsoluteEntries) {
+  TempDir dir;
+  ASSERT_EQ(::mkdir(dir.File("m").c_str(), 0755), 0);
+  Touch(dir.File("m/a b.mp3"));
+  Touch(dir.File("m/c.wav"));
+  WriteText(dir.File("m/l.m3u"), "#EXTM3U\n#EXTINF:10,T\nc.wav\n");
+  char was[4096];
+  ASSERT_NE(::getcwd(was, sizeof was), nullptr);
+  ASSERT_EQ(::chdir(dir.File("m").c_str()), 0);
+  const GatheredEntries gathered = CommandLineEntries({"./x/../a b.mp3", "file://" + dir.File("m/a%20b.mp3"), "l.m3u"});
+  ASSERT_EQ(::chdir(was), 0);
+  EXPECT_TRUE(gathered.notices.empty()) << gathered.notices.front();
+  EXPECT_EQ(gathered.entries, (std::vector<std::string>{dir.File("m/a b.mp3"), dir.File("m/a b.mp3"), dir.File("m/c.wav")}));
+  EXPECT_EQ(gathered.described, (std::vector<ListEntry>{{dir.File("m/c.wav"), "T", 10}}));
 }
 
 // Catches lists given on the command line or dropped that block on a FIFO, lose their
@@ -276,9 +375,16 @@ TEST(CommandLine, StartupEntriesFallBackOnTheDefaultList) {
   StartupEntries given = GatherStartupEntries({dir.File("a.mp3")}, dir.File("def.pls"));
   EXPECT_EQ(given.gathered.entries, std::vector<std::string>{dir.File("a.mp3")});
   EXPECT_FALSE(given.fromDefaultList);
-  StartupEntries stored = GatherStartupEntries({dir.File("missing.mp3")}, dir.File("def.pls"));
+  StartupEntries stored = GatherStartupEntries({}, dir.File("def.pls"));
   EXPECT_EQ(stored.gathered.entries, (std::vector<std::string>{"/d/1.mp3", "/d/2.mp3"}));
   EXPECT_TRUE(stored.fromDefaultList);
+  // Arguments that give nothing are told; the default list does not take their place.
+  Touch(dir.File("song.flac"));
+  StartupEntries refused = GatherStartupEntries({dir.File("song.flac"), dir.File("missing.mp3")}, dir.File("def.pls"));
+  EXPECT_TRUE(refused.gathered.entries.empty());
+  EXPECT_FALSE(refused.fromDefaultList);
+  EXPECT_TRUE(refused.argumentsGiven);
+  EXPECT_EQ(refused.gathered.notices.size(), 2u);
   StartupEntries first = GatherStartupEntries({}, dir.File("none.pls"));
   EXPECT_TRUE(first.gathered.entries.empty());
   EXPECT_TRUE(first.gathered.notices.empty());

@@ -95,10 +95,12 @@ TEST_F(MainFormFixture, PlayStopAndNextOpenOneFacadePerFile) {
   EXPECT_EQ(log.calls, (std::vector<std::string>{"new 3", "dsound 3 0", "open 3 /m/b.mp3", "play 3"}));
   log.Clear();
   form->Pause();
-  form->Pause();
   EXPECT_EQ(form->PlaybackStatus(), TMainForm::Status::Paused);
+  form->Pause();
+  EXPECT_EQ(form->PlaybackStatus(), TMainForm::Status::Playing) << "Pause while paused resumes";
+  form->Pause();
   form->Play();
-  EXPECT_EQ(log.calls, (std::vector<std::string>{"pause 3", "pause 3", "play 3"}));
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"pause 3", "play 3", "pause 3", "play 3"}));
   EXPECT_EQ(log.alive, 1);
   form->Previous();
   EXPECT_EQ(form->LoadedFile(), "/m/a.mp3");
@@ -109,6 +111,8 @@ TEST_F(MainFormFixture, PlayStopAndNextOpenOneFacadePerFile) {
 // Catches an end of track that does not wait for the timer, continuous play ignored, and
 // a list that starts over by itself after its last entry.
 TEST_F(MainFormFixture, EndOfTrackMovesOnAndStopsAfterTheLastEntry) {
+  settings.gaplessPlayback = 0;
+  form->Session().GaplessSettingChanged();
   form->Start({"/m/a.mp3", "/m/b.mp3"});
   log.handlers.state(nullptr, 3);
   Settle();
@@ -186,6 +190,7 @@ TEST_F(MainFormFixture, NotificationsReachTheTextFields) {
   log.handlers.error(nullptr, "Cannot open stream: Connection refused");
   Settle();
   EXPECT_EQ(Label(SkinTextField::Info), QStringLiteral("Cannot open stream: Connection refused"));
+  form->Play();
   // A message naming the entry shows its reason; the tool tip keeps the whole message.
   log.handlers.error(nullptr, "Cannot open http://radio.example/live: no answer within 10.0 s");
   Settle();
@@ -326,7 +331,7 @@ TEST_F(MainFormFixture, TheDefaultListIsReadOnAWorkerAndKeptWhole) {
   WriteText(dir.File("home/zbplayerdef.pls"), "/m/a.mp3\r\n" + std::string(100 * 1024, 'x') + "\r\n/m/b.mp3\r\n");
   std::vector<std::string> notices;
   form->printNotice = [&](const std::string& text) { notices.push_back(text); };
-  form->StartWithArguments({dir.File("missing.mp3")});
+  form->StartWithArguments({});
   EXPECT_TRUE(form->StartupListPending());
   EXPECT_TRUE(form->List().Empty()) << "the list was read before the window could answer";
   ASSERT_TRUE(WaitForStartupList());
@@ -409,7 +414,7 @@ TEST_F(MainFormFixture, AFailedSaveOfTheDefaultListIsToldAndTheOldListKept) {
   form->Start(many);
   form->ShutDown();
   EXPECT_EQ(form->ListSaveError(), "Cannot write play list " + disk.File("zbplayerdef.pls") + ": No space left on device");
-  EXPECT_EQ(ReadText(disk.File("zbplayerdef.pls")), "/m/a.mp3\r\n");
+  EXPECT_EQ(ReadPlayListFile(disk.File("zbplayerdef.pls")).Value(), std::vector<std::string>{"/m/a.mp3"});
 }
 
 // Catches an equalizer that does not reach the facade while dragging, and a disabled

@@ -1,0 +1,97 @@
+// Entries made absolute paths, file:// URIs decoded.
+#include "player/playlist/entry_location.h"
+
+#include <strings.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "player/playlist/list_entries.h"
+
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string WorkingFolder() {
+  std::string folder(4096, '\0');
+  while (::getcwd(folder.data(), folder.size()) == nullptr) {
+    if (errno != ERANGE) return "/";
+    folder.resize(folder.size() * 2);
+  }
+  folder.resize(folder.find('\0'));
+  return folder;
+}
+
+}  // namespace
+
+std::optional<std::string> FileUriPath(std::string_view uri) {
+  constexpr std::string_view kScheme = "file://";
+  if (uri.size() < kScheme.size() || strncasecmp(uri.data(), kScheme.data(), kScheme.size()) != 0) return {};
+  uri.remove_prefix(kScheme.size());
+  const size_t slash = uri.find('/');
+  if (slash == std::string_view::npos) return {};
+  const std::string_view host = uri.substr(0, slash);
+  if (!host.empty() && !(host.size() == 9 && strncasecmp(host.data(), "localhost", 9) == 0)) return {};
+  uri.remove_prefix(slash);
+  std::string path;
+  path.reserve(uri.size());
+  for (size_t i = 0; i < uri.size(); ++i) {
+    if (uri[i] == '%' && i + 2 < uri.size() && HexValue(uri[i + 1]) >= 0 && HexValue(uri[i + 2]) >= 0) {
+      const char c = static_cast<char>(HexValue(uri[i + 1]) * 16 + HexValue(uri[i + 2]));
+      if (c == '\0') return {};
+      path.push_back(c);
+      i += 2;
+      continue;
+    }
+    // A query or fragment is no part of a file's name.
+    if (uri[i] == '?' || uri[i] == '#') break;
+    path.push_back(uri[i]);
+  }
+  return path;
+}
+
+std::string AbsolutePath(std::string_view path, std::string_view base) {
+  std::string whole;
+  if (!path.empty() && path.front() == '/') {
+    whole = std::string(path);
+  } else {
+    whole = base.empty() ? WorkingFolder() : std::string(base);
+    if (!whole.empty() && whole.front() != '/') whole = WorkingFolder() + "/" + whole;
+    whole += "/";
+    whole += path;
+  }
+  std::vector<std::string_view> parts;
+  const std::string_view text = whole;
+  for (size_t start = 0; start <= text.size();) {
+    size_t end = text.find('/', start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view part = text.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::string out;
+  for (const std::string_view part : parts) {
+    out += '/';
+    out += part;
+  }
+  return out.empty() ? "/" : out;
+}
+
+std::string ResolveEntry(std::string_view entry, std::string_view base) {
+  if (IsStreamUrl(entry)) return std::string(entry);
+  if (entry.size() >= 7 && strncasecmp(entry.data(), "file://", 7) == 0) {
+    if (const auto path = FileUriPath(entry)) return *path;
+    return std::string(entry);
+  }
+  return AbsolutePath(entry, base);
+}
