@@ -22,9 +22,8 @@ int64_t NowSecond() { return static_cast<int64_t>(std::time(nullptr)); }
 
 PlayerSession::PlayerSession(PlayerSettings& settings, FacadeFactory makeFacade, MainLoop& loop, SessionHost& host)
     : settings_(settings), makeFacade_(std::move(makeFacade)), loop_(loop), host_(host),
-      volumeLevel_(VolumeLevelOf(PlayerVolume().Left())) {
-  // The level of the last run; never saved is full.
-  volumeLevel_ = settings_.volume < 0 ? kVolumeLevels : std::min(settings_.volume, kVolumeLevels);
+      // The level of the last run; never saved is full.
+      volumeLevel_(settings.volume < 0 ? kVolumeLevels : std::min(settings.volume, kVolumeLevels)) {
   const uint32_t volume = VolumeOfLevel(volumeLevel_);
   PlayerVolume().Set(volume, volume);
   GaplessSettingChanged();
@@ -170,7 +169,7 @@ void PlayerSession::PlayCurrent() {
     tag_ = ReadTagForEditing(entry);
     tagText_ = ::TagText(tag_);
     streamTitle_.clear();
-    host_.ShowTitle(FileLabelText(entry, tagText_));
+    host_.ShowTitle(FileLabelText(entry, tagText_.empty() ? ListTitle() : tagText_));
     infoThrottle_.Reset();
   }
   if (changed || !facade_) {
@@ -383,7 +382,22 @@ void PlayerSession::GaplessSettingChanged() { SetGaplessPlayback(settings_.gaple
 
 // ---- what it holds ----
 
-NowPlaying PlayerSession::Now() const { return DescribeNowPlaying(loadedFile_, tag_, streamTitle_, range_); }
+NowPlaying PlayerSession::Now() const {
+  NowPlaying now = DescribeNowPlaying(loadedFile_, tag_, streamTitle_, range_);
+  // A file without a tag is named as its list file named it; the length the list gave
+  // serves until the engine knows it.
+  if (const ListEntry* listed = list_.Described(loadedFile_); listed && !loadedFile_.empty()) {
+    if (tag_.title.empty() && streamTitle_.empty() && !listed->title.empty()) now.title = listed->title;
+    if (now.lengthMicroseconds == 0 && listed->durationSeconds > 0)
+      now.lengthMicroseconds = int64_t(listed->durationSeconds) * 1000000;
+  }
+  return now;
+}
+
+std::string PlayerSession::ListTitle() const {
+  const ListEntry* listed = list_.Described(loadedFile_);
+  return listed ? listed->title : std::string();
+}
 
 PlayerSession::WatchId PlayerSession::Watch(std::function<void(SessionChange)> onChange) {
   const WatchId id = nextWatch_++;
@@ -446,7 +460,8 @@ void PlayerSession::NotifyPlayerError(const std::string& message) {
   paused_ = false;
   ++failedInRow_;
   host_.ClearFields();
-  host_.ShowTitle(streamTitle_.empty() ? FileLabelText(loadedFile_, tagText_) : streamTitle_);
+  host_.ShowTitle(streamTitle_.empty() ? FileLabelText(loadedFile_, tagText_.empty() ? ListTitle() : tagText_)
+                                       : streamTitle_);
   host_.ShowError(InfoFieldError(message, loadedFile_), message);
   Tell(SessionChange::Status);
   if (failedInRow_ >= list_.Count())

@@ -157,6 +157,8 @@ class PlayerSession {
   void ConnectFacade();
   void OpenFacade(const std::string& entry);
   void ApplyEqualizer();
+  // The title a list file gave the loaded entry, or "".
+  std::string ListTitle() const;
   void Tell(SessionChange change);
   void UseStartupList(std::vector<std::string> entries, bool fromDefaultList);
   void StartupListGathered(StartupEntries startup);

@@ -103,6 +103,10 @@ std::string TooLongNotice(const std::string& what, std::string_view name) {
          std::to_string(kMaxEntryBytes) + " bytes); it was left out";
 }
 
+constexpr const char* kNotPlayedNotice =
+    ": the player plays MP3, WAV and AAC files and lists of them (.pls, .m3u, .m3u8), not this kind of file; it "
+    "was left out";
+
 bool IsPlayedFile(const std::string& path) {
   return HasExtension(path, ".mp3") || HasExtension(path, ".mp2") || HasExtension(path, ".aac") ||
          HasExtension(path, ".wav");
@@ -166,9 +170,7 @@ GatheredEntries CommandLineEntries(const std::vector<std::string>& arguments, co
         else if (IsListFile(a))
           Append(out, ListFileEntries(a));
         else
-          out.notices.push_back(argument + ": " + a +
-                                ": the player plays MP3, WAV and AAC files and lists of them (.pls, .m3u, .m3u8), "
-                                "not this kind of file; it was left out");
+          out.notices.push_back(argument + ": " + a + kNotPlayedNotice);
         break;
     }
   }
@@ -201,6 +203,8 @@ GatheredEntries DroppedEntries(const std::vector<std::string>& paths, const Canc
           Append(out, ListFileEntries(p));
         else if (IsDroppableFile(p))
           out.entries.push_back(p);
+        else
+          out.notices.push_back(p + kNotPlayedNotice);
         break;
     }
   }

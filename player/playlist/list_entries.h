@@ -66,8 +66,9 @@ GatheredEntries CommandLineEntries(const std::vector<std::string>& arguments, co
 // from the running player instead of only bringing it to the front).
 bool NamesExistingPath(const std::vector<std::string>& arguments);
 // Files and folders dropped on a window (paths or file:// URIs): ".mp3"/".mp2"/".aac"/
-// ".wav" files join, ".pls"/".m3u"/".m3u8" lists join with their entries, folders as Add Dir collects them; other files are left
-// out, a name too long for a list with a notice.
+// ".wav" files join, ".pls"/".m3u"/".m3u8" lists join with their entries, folders as
+// Add Dir collects them; other files and names too long for a list are left out with a
+// notice.
 GatheredEntries DroppedEntries(const std::vector<std::string>& paths, const Cancelled& cancelled = {});
 // Whether a dropped or handed-over name can give entries at all (an audio file, a list or
 // a folder that exists): looked at without reading anything.

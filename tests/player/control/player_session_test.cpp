@@ -467,6 +467,9 @@ TEST_F(SessionFixture, RefusedArgumentsKeepTheDefaultListAndListDetailsAreSaved)
   ASSERT_EQ(session->List().Entries(), std::vector<std::string>{"/d/1.mp3"});
   ASSERT_NE(session->List().Described("/d/1.mp3"), nullptr);
   EXPECT_EQ(session->List().Described("/d/1.mp3")->title, "One");
+  EXPECT_TRUE(host.Showed("title One")) << "a file without a tag is named as its list names it";
+  EXPECT_EQ(session->Now().title, "One");
+  EXPECT_EQ(session->Now().lengthMicroseconds, 61000000);
   EXPECT_EQ(session->ShutDown(), "");
   auto saved = ReadPlayListEntries(DefaultPlayListPath());
   ASSERT_TRUE(saved);

@@ -306,7 +306,8 @@ TEST(CommandLine, EntriesArgumentByArgument) {
   EXPECT_FALSE(NamesExistingPath({"nothing", "http://h/x"}));
 }
 
-// Catches drops that take any file, or leave lists and folders out.
+// Catches drops that take any file (or leave one out without a word), or leave lists and
+// folders out.
 TEST(Drops, AudioFilesListsAndFoldersJoin) {
   TempDir dir;
   Touch(dir.File("a.mp3"));
@@ -315,8 +316,12 @@ TEST(Drops, AudioFilesListsAndFoldersJoin) {
   WriteText(dir.File("l.pls"), "/x/1.mp3\n");
   ASSERT_EQ(::mkdir(dir.File("f").c_str(), 0755), 0);
   Touch(dir.File("f/g.aac"));
-  EXPECT_EQ(DroppedEntries({dir.File("n.txt"), dir.File("a.mp3"), dir.File("l.pls"), dir.File("f"), dir.File("w.WAV")}).entries,
+  const GatheredEntries dropped =
+      DroppedEntries({dir.File("n.txt"), dir.File("a.mp3"), dir.File("l.pls"), dir.File("f"), dir.File("w.WAV")});
+  EXPECT_EQ(dropped.entries,
             (std::vector<std::string>{dir.File("a.mp3"), "/x/1.mp3", dir.File("f") + "/g.aac", dir.File("w.WAV")}));
+  ASSERT_EQ(dropped.notices.size(), 1u) << "a file no engine plays is told";
+  EXPECT_EQ(dropped.notices[0].rfind(dir.File("n.txt") + ": the player plays", 0), 0u) << dropped.notices[0];
   EXPECT_TRUE(IsDroppable(dir.File("l.pls")));
   EXPECT_TRUE(IsDroppable(dir.File("f")));
   EXPECT_FALSE(IsDroppable(dir.File("n.txt")));

@@ -258,7 +258,8 @@ class PlayerDesktop : public testing::Test {
 TEST_F(PlayerDesktop, PlaysTheCommandLineNextPauseAndTheEndOfATrack) {
   const std::string a = Tone(dir, "a.mp3", 6, {440}), b = Tone(dir, "b.mp3", 2.5, {660}),
                     c = Tone(dir, "c.aac", 3, {990});
-  Player player(dir, "");
+  // The described two-second pause between entries (gapless playback is the default).
+  Player player(dir, "GaplessPlayback=0\n");
   Recording rec(dir.File("rec.raw"));
   ASSERT_TRUE(rec.Running());
   QProcess* p = player.Start({a, b, c});

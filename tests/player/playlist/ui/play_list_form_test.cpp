@@ -161,7 +161,7 @@ TEST(TPlayListForm, AddFilesAndAddDirSortWhatTheyAdd) {
   f.form.AddDirectoryButton->click();
   ASSERT_TRUE(f.WaitForGathering());
   EXPECT_EQ(f.form.List(), (std::vector<std::string>{"/first.mp3", dir.File("Y.mp3"), dir.File("z.mp3"),
-                                                     dir.File("a.aac"), dir.File("B.mp3")}));
+                                                     dir.File("a.aac"), dir.File("B.mp3"), dir.File("c.wav")}));
 }
 
 // Catches a list of one widget per entry (100,000 entries kept the window's opening busy
