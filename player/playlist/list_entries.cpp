@@ -5,6 +5,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <set>
 #include <utility>
@@ -75,6 +76,12 @@ void Collect(const std::string& folder, std::set<FolderId>& seen, std::vector<st
   }
   ::closedir(dir);
   for (std::string& f : SortedWithoutCase(files)) out.push_back(std::move(f));
+  // The subfolders in a stable order too (the file system's own order is its hash's or
+  // creation's), each kept even when another differs from it in case only.
+  std::sort(folders.begin(), folders.end(), [](const std::string& a, const std::string& b) {
+    const int c = strcasecmp(a.c_str(), b.c_str());
+    return c != 0 ? c < 0 : a < b;
+  });
   for (const std::string& f : folders) Collect(f, seen, out, cancelled);
 }
 

@@ -45,8 +45,8 @@ struct GatheredEntries {
 };
 
 // Add Dir: the plain files of folder whose extension is ".mp3", ".aac" or ".wav" (any case), as
-// full paths, sorted without regard to case (duplicates dropped); then each subfolder in
-// the order the file system lists them, names beginning with "." skipped, the same way.
+// full paths, sorted without regard to case (duplicates dropped); then each subfolder,
+// sorted without regard to case, names beginning with "." skipped, the same way.
 // A folder reached twice (through a link) is collected once; unreadable folders add
 // nothing.
 std::vector<std::string> CollectFolder(const std::string& folder, const Cancelled& cancelled = {});

@@ -271,6 +271,20 @@ TEST(CollectFolder, AudioFilesFolderByFolder) {
   EXPECT_EQ(CollectFolder(top + "/"), CollectFolder(top));
 }
 
+// Catches subfolders taken in the order the file system lists them (a different order
+// from one folder to the next), and two that differ in case only taken as one.
+TEST(CollectFolder, SubfoldersInAStableOrder) {
+  TempDir dir;
+  const std::string top = dir.File("music");
+  ASSERT_EQ(::mkdir(top.c_str(), 0755), 0);
+  for (const char* f : {"c", "A", "b", "a"}) {
+    ASSERT_EQ(::mkdir((top + "/" + f).c_str(), 0755), 0);
+    Touch(top + "/" + f + "/x.mp3");
+  }
+  EXPECT_EQ(CollectFolder(top), (std::vector<std::string>{top + "/A/x.mp3", top + "/a/x.mp3", top + "/b/x.mp3",
+                                                          top + "/c/x.mp3"}));
+}
+
 // Catches a tree of WAV files that adds nothing, and an unreadable folder that fails.
 TEST(CollectFolder, WavOnlyTreeAddsItsFilesAndAMissingFolderNothing) {
   TempDir dir;
