@@ -200,14 +200,18 @@ void PlayerSession::Stop() {
 }
 
 void PlayerSession::Pause() {
-  if (!facade_) return;
-  if (paused_) {
-    Play();
-    return;
-  }
+  if (!facade_ || paused_) return;
   facade_->Pause();
   paused_ = true;
   Tell(SessionChange::Status);
+}
+
+void PlayerSession::PauseOrResume() {
+  if (!facade_) return;
+  if (paused_)
+    Play();
+  else
+    Pause();
 }
 
 void PlayerSession::PlayPause() {

@@ -68,8 +68,10 @@ class PlayerSession {
   void Play();
   // Lets the facade go: its late notifications are dropped. The loaded entry stays.
   void Stop();
-  // Pauses what plays; pressed while paused it resumes.
+  // Pauses what plays (nothing while paused or stopped, as the desktop's Pause asks).
   void Pause();
+  // The Pause button: pauses what plays, resumes what is paused, nothing when stopped.
+  void PauseOrResume();
   // Pause while playing, else Play.
   void PlayPause();
   void Next();

@@ -72,7 +72,7 @@ class TMainForm : public TMainSkinFace, public PlayerWindow, private SessionHost
   // The actions of the buttons, keys and menu items.
   void Play() { session_.Play(); }
   void Stop() { session_.Stop(); }
-  void Pause() { session_.Pause(); }
+  void Pause() { session_.PauseOrResume(); }
   void Next() { session_.Next(); }
   void Previous() { session_.Previous(); }
   void Reverse() { session_.Reverse(); }

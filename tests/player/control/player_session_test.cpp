@@ -184,15 +184,21 @@ TEST_F(SessionFixture, AFailedEntrySaysWhyThenTheNextOnePlays) {
   EXPECT_TRUE(host.waiting) << "a failure mid-play goes on with the next entry";
 }
 
-// Catches a Pause pressed while paused that does nothing (it resumes).
+// Catches a Pause button pressed while paused that does nothing (it resumes), one that
+// starts a stopped player, and a desktop's Pause that resumes.
 TEST_F(SessionFixture, PauseWhilePausedResumes) {
+  session->PauseOrResume();
+  EXPECT_EQ(log.made, 0);
   session->Start({"/m/a.mp3"});
   log.Clear();
-  session->Pause();
+  session->PauseOrResume();
   EXPECT_EQ(session->State(), TransportState::Paused);
-  session->Pause();
+  session->PauseOrResume();
   EXPECT_EQ(session->State(), TransportState::Playing);
-  EXPECT_EQ(log.calls, (std::vector<std::string>{"pause 1", "play 1"}));
+  session->Pause();
+  session->Pause();
+  EXPECT_EQ(session->State(), TransportState::Paused) << "the desktop's Pause only pauses";
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"pause 1", "play 1", "pause 1"}));
 }
 
 // Catches an end of input that waits two seconds in gapless mode, a gapless setting that
