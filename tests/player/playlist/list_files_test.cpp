@@ -13,7 +13,6 @@
 #include <optional>
 #include <thread>
 
-#include "player/playlist/entry_location.h"
 #include "player/playlist/list_entries.h"
 #include "player/playlist/play_list_file.h"
 #include "tests/common/small_disk.h"
@@ -131,22 +130,6 @@ TEST(PlayListFile, SaveWritesTheFormatItsNameGives) {
   }
   ASSERT_TRUE(WritePlayListRecords(dir.File("l.list"), entries));
   EXPECT_EQ(ReadText(dir.File("l.list")), "s/one.mp3\r\n/elsewhere/two.wav\r\nhttp://radio.example/live\r\n");
-}
-
-// Catches "." and ".." kept in stored paths, a relative path taken as it is, and file://
-// URIs not decoded (or decoded from another host).
-TEST(EntryLocation, AbsolutePathsAndFileUris) {
-  EXPECT_EQ(AbsolutePath("a/../b/./c.mp3", "/base/"), "/base/b/c.mp3");
-  EXPECT_EQ(AbsolutePath("/x//y/../../../z.mp3"), "/z.mp3");
-  EXPECT_EQ(AbsolutePath("..", "/"), "/");
-  EXPECT_EQ(FileUriPath("file:///m/a%20b%23.mp3"), "/m/a b#.mp3");
-  EXPECT_EQ(FileUriPath("FILE://localhost/m/%C3%A9.mp3"), "/m/\xC3\xA9.mp3");
-  EXPECT_EQ(FileUriPath("file://otherhost/m/a.mp3"), std::nullopt);
-  EXPECT_EQ(FileUriPath("file:///m/a%00.mp3"), std::nullopt);
-  EXPECT_EQ(FileUriPath("/m/a.mp3"), std::nullopt);
-  EXPECT_EQ(ResolveEntry("http://h/a/../b"), "http://h/a/../b") << "URLs stay as they are";
-  EXPECT_EQ(ResolveEntry("file:///m/x%2Fy.mp3"), "/m/x/y.mp3");
-  EXPECT_EQ(ResolveEntry("sub/../a.mp3", "/music"), "/music/a.mp3");
 }
 
 // Catches lines longer than a path taken as entries (a 100 KB title froze the player at
