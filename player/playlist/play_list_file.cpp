@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 
@@ -53,6 +52,19 @@ bool KeyValue(std::string_view line, std::string_view key, std::string& number, 
   if (i >= line.size() || line[i] != '=') return false;
   value = Trimmed(line.substr(i + 1));
   return true;
+}
+
+// A title as the windows show it: UTF-8. An old ".m3u" is in its writer's 8-bit code
+// page, which ISO-8859-1 reads the most of. (Locations stay the bytes they are: they name
+// files as the file system has them.)
+std::string TitleText(std::string_view title) {
+  return IsValidUtf8(title) ? std::string(title) : Latin1ToUtf8(title);
+}
+
+// "007" and "7" name the same entry of a PLS file.
+std::string WithoutLeadingZeros(const std::string& number) {
+  const size_t first = number.find_first_not_of('0');
+  return first == std::string::npos ? "0" : number.substr(first);
 }
 
 bool StartsWithNoCase(std::string_view line, std::string_view prefix) {
@@ -110,12 +122,6 @@ PlayListFormat PlayListFormatOfName(std::string_view path) {
 std::vector<ListEntry> ParsePlayListEntries(std::string_view text, bool m3uComments,
                                             std::vector<RefusedLine>* refused) {
   if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  // An old ".m3u" is in the writer's 8-bit code page; ISO-8859-1 reads the most of them.
-  std::string converted;
-  if (!IsValidUtf8(text)) {
-    converted = Latin1ToUtf8(text);
-    text = converted;
-  }
   const std::vector<std::string_view> lines = Lines(text);
   std::vector<ListEntry> entries;
   auto take = [&](size_t index, std::string_view location, std::string title, int seconds) {
@@ -138,12 +144,12 @@ std::vector<ListEntry> ParsePlayListEntries(std::string_view text, bool m3uComme
     for (size_t i = first + 1; i < lines.size(); ++i) {
       if (KeyValue(lines[i], "file", number, value)) {
         if (value.empty()) continue;
-        files.emplace_back(i, std::to_string(std::atoi(number.c_str())));
+        files.emplace_back(i, WithoutLeadingZeros(number));
         locations.push_back(value);
       } else if (KeyValue(lines[i], "title", number, value)) {
-        titles[std::to_string(std::atoi(number.c_str()))] = std::string(value);
+        titles[WithoutLeadingZeros(number)] = TitleText(value);
       } else if (KeyValue(lines[i], "length", number, value)) {
-        lengths[std::to_string(std::atoi(number.c_str()))] = Seconds(value);
+        lengths[WithoutLeadingZeros(number)] = Seconds(value);
       }
     }
     for (size_t k = 0; k < files.size(); ++k) {
@@ -172,7 +178,7 @@ std::vector<ListEntry> ParsePlayListEntries(std::string_view text, bool m3uComme
           std::string_view length = info.substr(0, comma);
           length = length.substr(0, length.find(' '));
           seconds = Seconds(length);
-          title = comma == std::string_view::npos ? std::string() : std::string(Trimmed(info.substr(comma + 1)));
+          title = comma == std::string_view::npos ? std::string() : TitleText(Trimmed(info.substr(comma + 1)));
         }
         continue;
       }

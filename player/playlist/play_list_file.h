@@ -60,9 +60,10 @@ PlayListFormat PlayListFormatOfName(std::string_view path);
 // The entries of a list file's text: "[playlist]" as its first line gives the FileN
 // values in the order they appear with the TitleN and LengthN of the same N; "#EXTM3U"
 // (or m3uComments, for a file named ".m3u"/".m3u8") makes "#" lines comments, an
-// "#EXTINF" the next entry's length and title; else each line is an entry. A text that is
-// not UTF-8 is read as ISO-8859-1 (an old ".m3u"). Lines longer than kMaxEntryBytes are
-// left out and, when refused is given, listed there. Locations are as written.
+// "#EXTINF" the next entry's length and title; else each line is an entry. A title that
+// is not UTF-8 is read as ISO-8859-1 (an old ".m3u"); locations are kept as the bytes
+// written. Lines longer than kMaxEntryBytes are left out and, when refused is given,
+// listed there.
 std::vector<ListEntry> ParsePlayListEntries(std::string_view text, bool m3uComments = false,
                                             std::vector<RefusedLine>* refused = nullptr);
 // The text of a list file in format; entries inside listFolder (given ending in '/') are

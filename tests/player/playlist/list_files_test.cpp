@@ -81,7 +81,7 @@ TEST(PlayListFile, SavedAndLoadedListIsTheSame) {
 // Catches the list files of other players read as raw lines ("#EXTINF:..." or
 // "NumberOfEntries=2" as entries to play), titles and lengths lost, relative entries
 // taken against the working folder instead of the list's, file:// URIs kept as names,
-// and an old 8-bit ".m3u" read as broken UTF-8.
+// and an old 8-bit ".m3u" whose titles show as broken UTF-8 or whose names are changed.
 TEST(PlayListFile, ReadsExtendedM3uAndPlsWithTitlesAndRelativePaths) {
   TempDir dir;
   ASSERT_EQ(::mkdir(dir.File("lists").c_str(), 0755), 0);
@@ -94,10 +94,10 @@ TEST(PlayListFile, ReadsExtendedM3uAndPlsWithTitlesAndRelativePaths) {
                                                  {dir.File("two.wav"), "", -1},
                                                  {"https://radio.example/live", "Radio", -1},
                                                  {"/m/a b\xC3\xA9.mp3", "", -1}}));
-  WriteText(dir.File("lists/old.m3u"), "# no header\n./caf\xE9.mp3\n");
-  auto old = ReadPlayListFile(dir.File("lists/old.m3u"));
+  WriteText(dir.File("lists/old.m3u"), "# no header\n#EXTINF:3,Caf\xE9\n./caf\xE9.mp3\n");
+  auto old = ReadPlayListEntries(dir.File("lists/old.m3u"));
   ASSERT_TRUE(old);
-  EXPECT_EQ(old.Value(), std::vector<std::string>{dir.File("lists/caf\xC3\xA9.mp3")});
+  EXPECT_EQ(old.Value(), (std::vector<ListEntry>{{dir.File("lists/caf\xE9.mp3"), "Caf\xC3\xA9", 3}}));
   WriteText(dir.File("lists/p.pls"), "[playlist]\nTitle2=Second\nFile1=one.mp3\nFile2=/m/two.mp3\nLength2=61\n"
                                      "Title1=First\nLength1=-1\nNumberOfEntries=2\nVersion=2\n");
   auto pls = ReadPlayListEntries(dir.File("lists/p.pls"));
