@@ -15,12 +15,14 @@ class SessionHost {
   virtual void ShowTitle(const std::string& text) = 0;
   // The info field: bitrate, frequency and mode of what plays.
   virtual void ShowInfo(const std::string& text) = 0;
-  // What stopped playback, in the info field (fieldText) with the whole message beside it.
+  // Why an entry failed, in the info field (fieldText) with the whole message beside it;
+  // it stays there for the end-of-track wait, after which the list goes on.
   virtual void ShowError(const std::string& fieldText, const std::string& message) = 0;
   // The time played, in the progress field and the window's title.
   virtual void ShowTime(const std::string& time) = 0;
   virtual void ShowVolumeLevel(int level) = 0;
-  // Title and info emptied, the progress back at "00:00".
+  // Title and info emptied, the progress back at "00:00", the visualization at rest: a
+  // new entry chosen, or an entry that failed (its title and reason follow at once).
   virtual void ClearFields() = 0;
 
   // An input reached its end: after the host's delay it calls
