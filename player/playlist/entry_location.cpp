@@ -4,6 +4,7 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <vector>
 
@@ -16,6 +17,18 @@ int HexValue(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
+}
+
+// "scheme://...": a letter, then letters, digits, "+", "-" or ".", then "://".
+bool HasScheme(std::string_view entry) {
+  const size_t colon = entry.find("://");
+  if (colon == std::string_view::npos || colon == 0) return false;
+  if (!std::isalpha(static_cast<unsigned char>(entry[0]))) return false;
+  for (size_t i = 1; i < colon; ++i) {
+    const char c = entry[i];
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.') return false;
+  }
+  return true;
 }
 
 std::string WorkingFolder() {
@@ -93,5 +106,8 @@ std::string ResolveEntry(std::string_view entry, std::string_view base) {
     if (const auto path = FileUriPath(entry)) return *path;
     return std::string(entry);
   }
+  // Another scheme ("mms://", "rtsp://") is no path either: it stays, and fails to play
+  // with a reason.
+  if (HasScheme(entry)) return std::string(entry);
   return AbsolutePath(entry, base);
 }

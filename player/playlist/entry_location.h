@@ -18,8 +18,8 @@ std::optional<std::string> FileUriPath(std::string_view uri);
 // kept.
 std::string AbsolutePath(std::string_view path, std::string_view base = {});
 
-// An entry of the command line or of a list file as the list keeps it: a stream URL as it
-// is, a file:// URI as its path, anything else a path made absolute against base. A
-// file:// URI that names no local path comes back as it is (it then fails to play with a
-// reason, as a missing file does).
+// An entry of the command line or of a list file as the list keeps it: a URL as it is, a
+// file:// URI as its path, anything else a path made absolute against base. A file://
+// URI that names no local path comes back as it is (it then fails to play with a reason,
+// as a missing file does).
 std::string ResolveEntry(std::string_view entry, std::string_view base = {});

@@ -15,6 +15,9 @@ TEST(EntryLocation, AbsolutePathsAndFileUris) {
   EXPECT_EQ(FileUriPath("file:///m/a%00.mp3"), std::nullopt);
   EXPECT_EQ(FileUriPath("/m/a.mp3"), std::nullopt);
   EXPECT_EQ(ResolveEntry("http://h/a/../b"), "http://h/a/../b") << "URLs stay as they are";
+  EXPECT_EQ(ResolveEntry("mms://h/live", "/music"), "mms://h/live");
+  EXPECT_EQ(ResolveEntry("a://b.mp3", "/music"), "a://b.mp3");
+  EXPECT_EQ(ResolveEntry("1a://b.mp3", "/music"), "/music/1a:/b.mp3") << "no scheme: a folder named \"1a:\"";
   EXPECT_EQ(ResolveEntry("file:///m/x%2Fy.mp3"), "/m/x/y.mp3");
   EXPECT_EQ(ResolveEntry("sub/../a.mp3", "/music"), "/music/a.mp3");
 }
