@@ -237,6 +237,18 @@ bool PlayerSession::SeekTo(int64_t seconds) {
 
 void PlayerSession::Shuffle() { list_.Shuffle(loadedFile_, RuntimeRandom()); }
 
+void PlayerSession::SetContinuousPlay(bool on) {
+  if (on == ContinuousPlay()) return;
+  settings_.continuousPlay = on ? 1 : 0;
+  Tell(SessionChange::PlayOrder);
+}
+
+void PlayerSession::SetShuffle(bool on) {
+  if (on == shuffle_) return;
+  shuffle_ = on;
+  Tell(SessionChange::PlayOrder);
+}
+
 void PlayerSession::EndOfTrackWaitOver() {
   list_.Next();
   Stop();
@@ -358,9 +370,11 @@ void PlayerSession::NotifyPlayerState(int state) {
 
 void PlayerSession::NotifyInputPosition(uint32_t offset, uint32_t range) {
   const bool lengthChanged = range != range_;
+  const bool moved = offset != position_;
   position_ = offset;
   range_ = range;
   if (lengthChanged) Tell(SessionChange::NowPlaying);
+  if (moved) Tell(SessionChange::Position);
 }
 
 void PlayerSession::NotifyInputTimecode(uint8_t hours, uint8_t minutes, uint8_t seconds) {

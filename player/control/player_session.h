@@ -32,8 +32,9 @@ enum class TransportState { Stopped, Playing, Paused };
 // How long the host waits after an input's end before the next entry starts.
 inline constexpr int kEndOfTrackWaitMs = 2000;
 
-// What changed, for those who watch the session (the media player interface).
-enum class SessionChange { Status, NowPlaying, Volume };
+// What changed, for those who watch the session (the media player interface). Position:
+// the engine told a new whole second. PlayOrder: continuous play or shuffle.
+enum class SessionChange { Status, NowPlaying, Volume, Position, PlayOrder };
 
 // Main thread only. The engines' notifications reach it through loop; those of a facade
 // it has since let go (Stop, another entry) are dropped.
@@ -83,6 +84,12 @@ class PlayerSession {
   // length or the position is outside it.
   bool SeekTo(int64_t seconds);
   void Shuffle();
+  // Continuous play: after the last entry the list starts over (the setting).
+  void SetContinuousPlay(bool on);
+  bool ContinuousPlay() const { return settings_.continuousPlay != 0; }
+  // Shuffle: the entries play in a random order; the list itself stays as it is.
+  void SetShuffle(bool on);
+  bool ShuffleOn() const { return shuffle_; }
   // The end-of-track wait is over: the next entry plays, unless the list has wrapped to
   // its start without continuous play (then playback stops there).
   void EndOfTrackWaitOver();
@@ -165,6 +172,7 @@ class PlayerSession {
   std::unique_ptr<PlaybackFacade> facade_;
   uint64_t generation_ = 0;  // of the facade's handlers; queued notifications carry it
   bool paused_ = false;
+  bool shuffle_ = false;
   uint32_t position_ = 0;
   uint32_t range_ = 0;
   int volumeLevel_ = 0;
