@@ -5,11 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QDialog>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusVariant>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 #include <QUrl>
@@ -306,6 +309,19 @@ TEST_F(MprisFixture, ShuffleAndLoopStatusFollowTheSession) {
   EXPECT_EQ(listener.Announced(QStringLiteral("Shuffle")), QVariant(true));
   EXPECT_EQ(form->Session().List().Entries(), (std::vector<std::string>{"/m/a.mp3", "/m/b.mp3"}))
       << "the list itself keeps its order";
+
+  // Turned off in the Setup window: the desktop is told as well.
+  listener.changed.clear();
+  form->execDialog = [](QDialog* dialog) {
+    dialog->findChild<QCheckBox*>(QStringLiteral("ContinuousPlayCheckBox"))->setChecked(false);
+    dialog->findChild<QPushButton*>(QStringLiteral("OKButton"))->click();
+    return true;
+  };
+  form->ShowSetup();
+  EXPECT_EQ(settings.continuousPlay, 0);
+  ASSERT_TRUE(WaitFor([&] { return listener.Announced(QStringLiteral("LoopStatus")).isValid(); }));
+  EXPECT_EQ(listener.Announced(QStringLiteral("LoopStatus")).toString(), QStringLiteral("None"));
+  Set("LoopStatus", QStringLiteral("Playlist"));
 
   Set("LoopStatus", QStringLiteral("None"));
   Set("Shuffle", false);
