@@ -237,16 +237,16 @@ bool PlayerSession::SeekTo(int64_t seconds) {
 
 void PlayerSession::Shuffle() { list_.Shuffle(loadedFile_, RuntimeRandom()); }
 
-void PlayerSession::SetContinuousPlay(bool on) {
-  if (on == ContinuousPlay()) return;
-  settings_.continuousPlay = on ? 1 : 0;
-  Tell(SessionChange::PlayOrder);
-}
-
 void PlayerSession::SetShuffle(bool on) {
   if (on == shuffle_) return;
   shuffle_ = on;
-  Tell(SessionChange::PlayOrder);
+  Tell(SessionChange::Options);
+}
+
+void PlayerSession::SetContinuousPlay(bool on) {
+  if (on == ContinuousPlay()) return;
+  settings_.continuousPlay = on ? 1 : 0;
+  Tell(SessionChange::Options);
 }
 
 void PlayerSession::EndOfTrackWaitOver() {

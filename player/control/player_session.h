@@ -32,9 +32,9 @@ enum class TransportState { Stopped, Playing, Paused };
 // How long the host waits after an input's end before the next entry starts.
 inline constexpr int kEndOfTrackWaitMs = 2000;
 
-// What changed, for those who watch the session (the media player interface). Position:
-// the engine told a new whole second. PlayOrder: continuous play or shuffle.
-enum class SessionChange { Status, NowPlaying, Volume, Position, PlayOrder };
+// What changed, for those who watch the session (the media player interface). Options:
+// shuffle or continuous play; Position: the engine told a new whole second.
+enum class SessionChange { Status, NowPlaying, Volume, Options, Position };
 
 // Main thread only. The engines' notifications reach it through loop; those of a facade
 // it has since let go (Stop, another entry) are dropped.
@@ -84,12 +84,13 @@ class PlayerSession {
   // length or the position is outside it.
   bool SeekTo(int64_t seconds);
   void Shuffle();
-  // Continuous play: after the last entry the list starts over (the setting).
-  void SetContinuousPlay(bool on);
-  bool ContinuousPlay() const { return settings_.continuousPlay != 0; }
-  // Shuffle: the entries play in a random order; the list itself stays as it is.
+  // A random order that Next, Previous and the end of a track follow; the list keeps its
+  // own order. Off by default.
   void SetShuffle(bool on);
   bool ShuffleOn() const { return shuffle_; }
+  // Continuous play (the setting): the end of the list starts it over.
+  void SetContinuousPlay(bool on);
+  bool ContinuousPlay() const { return settings_.continuousPlay != 0; }
   // The end-of-track wait is over: the next entry plays, unless the list has wrapped to
   // its start without continuous play (then playback stops there).
   void EndOfTrackWaitOver();

@@ -189,7 +189,17 @@ void TMprisService::Changed(SessionChange change) {
   }
   if (!session_.HasFacade()) clock_.Reset();
   clock_.SetRunning(session_.State() == TransportState::Playing, now);
-  Announce();
+  // Told once the session has settled: Next stops one entry and plays the next in one
+  // go, and the desktop is not to see a "Stopped" between them.
+  if (announcePending_) return;
+  announcePending_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        announcePending_ = false;
+        Announce();
+      },
+      Qt::QueuedConnection);
 }
 
 void TMprisService::Announce() {

@@ -86,6 +86,7 @@ class TMprisService : public QObject, protected QDBusContext {
   int trackIndex_ = -1;
   int trackNumber_ = 0;
   PositionClock clock_;
+  bool announcePending_ = false;
   QString sentStatus_;
   QVariantMap sentMetadata_;
   double sentVolume_ = -1;

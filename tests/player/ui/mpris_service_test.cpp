@@ -164,7 +164,11 @@ TEST_F(MprisFixture, DescribesEachEntryWithItsTagUriAndId) {
   std::vector<std::string> ids{TrackIdOnBus().toStdString()};
   EXPECT_TRUE(objectPath.match(QString::fromStdString(ids.back())).hasMatch()) << ids.back();
 
+  listener.changed.clear();
   form->Next();
+  ASSERT_TRUE(WaitFor([&] { return listener.Announced(QStringLiteral("Metadata")).isValid(); }));
+  EXPECT_FALSE(listener.Announced(QStringLiteral("PlaybackStatus")).isValid())
+      << "one entry to the next: no Stopped between them";
   meta = Metadata();
   const QString url = meta.value(QStringLiteral("xesam:url")).toString();
   EXPECT_EQ(url.toStdString(), "file://" + dir.Path() + "/%E9t%E9.mp3");
