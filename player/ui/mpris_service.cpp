@@ -35,7 +35,8 @@ bool IsRemoteScheme(const QString& scheme) {
 }  // namespace
 
 QString EntryUri(const std::string& entry) {
-  if (const QUrl url(QString::fromStdString(entry)); IsRemoteScheme(url.scheme().toLower()))
+  if (const QString scheme = QUrl(QString::fromStdString(entry)).scheme().toLower();
+      IsRemoteScheme(scheme) || scheme == QLatin1String("file"))
     return QString::fromStdString(entry);
   std::string path = entry;
   if (path.empty() || path.front() != '/') {
@@ -119,7 +120,9 @@ QVariantMap TMprisService::Metadata() const {
   QVariantMap map;
   map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(TrackId()));
   if (now.entry.empty()) return map;
-  map.insert(QStringLiteral("xesam:title"), MetadataText(Known(now.title) ? now.title : ExtractFileName(now.entry)));
+  const std::string fileName = ExtractFileName(now.entry);
+  map.insert(QStringLiteral("xesam:title"),
+             MetadataText(Known(now.title) ? now.title : fileName.empty() ? now.entry : fileName));
   if (Known(now.artist)) map.insert(QStringLiteral("xesam:artist"), QStringList{MetadataText(now.artist)});
   if (Known(now.album)) map.insert(QStringLiteral("xesam:album"), MetadataText(now.album));
   if (now.lengthMicroseconds > 0) map.insert(QStringLiteral("mpris:length"), qlonglong(now.lengthMicroseconds));
@@ -155,7 +158,8 @@ void TMprisService::SeekBy(qlonglong offsetMicroseconds) {
 
 void TMprisService::SetPosition(const QDBusObjectPath& trackId, qlonglong positionMicroseconds) {
   if (trackId != TrackId() || positionMicroseconds < 0) return;
-  if (session_.SeekTo(positionMicroseconds / kMicroseconds)) Sought(positionMicroseconds / kMicroseconds * kMicroseconds);
+  if (session_.SeekTo(positionMicroseconds / kMicroseconds))
+    Sought(positionMicroseconds / kMicroseconds * kMicroseconds);
 }
 
 void TMprisService::RefuseLoopStatus() {
@@ -178,7 +182,8 @@ void TMprisService::Changed(SessionChange change) {
   const PositionClock::Clock::time_point now = PositionClock::Clock::now();
   if (change == SessionChange::Position) {
     // A jump the interface did not ask for (the window's controls) is told as a seek.
-    if (clock_.Reported(session_.Position(), now)) Q_EMIT player_->Seeked(qlonglong(session_.Position()) * kMicroseconds);
+    if (clock_.Reported(session_.Position(), now))
+      Q_EMIT player_->Seeked(qlonglong(session_.Position()) * kMicroseconds);
     return;
   }
   if (session_.LoadedFile() != trackEntry_ || session_.List().Index() != trackIndex_) {
@@ -245,7 +250,7 @@ QStringList MprisRootAdaptor::SupportedUriSchemes() const {
 }
 
 QStringList MprisRootAdaptor::SupportedMimeTypes() const {
-  return {QStringLiteral("audio/mpeg"),  QStringLiteral("audio/aac"),     QStringLiteral("audio/x-wav"),
+  return {QStringLiteral("audio/mpeg"),    QStringLiteral("audio/aac"),       QStringLiteral("audio/x-wav"),
           QStringLiteral("audio/x-scpls"), QStringLiteral("audio/x-mpegurl"), QStringLiteral("audio/mpegurl")};
 }
 
@@ -295,7 +300,8 @@ void MprisPlayerAdaptor::OpenUri(const QString& uri) {
   const bool playable = remote ? !EntryTooLong(text) : !local.empty() && IsDroppable(local);
   if (!playable) {
     service_->Refuse(QDBusError::InvalidArgs,
-                     QStringLiteral("Cannot play %1").arg(QString::fromStdString(BoundedText(text, kToolTipChars, KeptPart::BothEnds))));
+                     QStringLiteral("Cannot play %1")
+                         .arg(QString::fromStdString(BoundedText(text, kToolTipChars, KeptPart::BothEnds))));
     return;
   }
   // A list file (M3U, M3U8, PLS) joins with its entries, a folder with its files.

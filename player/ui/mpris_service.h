@@ -24,9 +24,10 @@ inline constexpr const char* kMprisDesktopEntry = "org.zimbar.zbplayer";
 
 class MprisPlayerAdaptor;
 
-// xesam:url of an entry: a URL as it is; a path as a file:// URI, each byte outside the
-// unreserved characters and "/" percent-encoded (file names need not be UTF-8). A relative
-// path is taken from the folder the player runs in, as the engines open it.
+// xesam:url of an entry: a URL (file:// too) as it is; a path as a file:// URI, each byte
+// outside the unreserved characters and "/" percent-encoded (file names need not be
+// UTF-8). A relative path is taken from the folder the player runs in, as the engines
+// open it.
 QString EntryUri(const std::string& entry);
 // The local path an OpenUri argument names: a file:// URI (on this host) decoded byte for
 // byte, or an absolute path as it is; empty for anything else.

@@ -189,7 +189,8 @@ TEST_F(MprisFixture, DescribesEachEntryWithItsTagUriAndId) {
             "file://" + std::filesystem::current_path().string() + "/rel%20ative.mp3")
       << "a relative entry is opened from the folder the player runs in";
   form->Next();
-  EXPECT_EQ(Metadata().value(QStringLiteral("xesam:url")).toString(), QStringLiteral("http://radio.example/a%20b?x=1#y"))
+  EXPECT_EQ(Metadata().value(QStringLiteral("xesam:url")).toString(),
+            QStringLiteral("http://radio.example/a%20b?x=1#y"))
       << "a URL is given as it is";
   ids.push_back(TrackIdOnBus().toStdString());
   for (size_t i = 1; i < ids.size(); ++i) EXPECT_NE(ids[i], ids[i - 1]);

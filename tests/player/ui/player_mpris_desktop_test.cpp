@@ -98,7 +98,8 @@ TEST(PlayerMprisDesktop, SeekPositionAndListsWithTheRealEngines) {
   player.start(QStringLiteral(ZIMBAR_BIN_DIR "/zbplayer"), {QString::fromStdString(wav)});
 
   Applet applet;
-  ASSERT_TRUE(WaitFor([] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(QLatin1String(kService)); }));
+  ASSERT_TRUE(
+      WaitFor([] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(QLatin1String(kService)); }));
   ASSERT_TRUE(applet.Connect());
   EXPECT_EQ(applet.Get("org.mpris.MediaPlayer2", "DesktopEntry").toString(), QStringLiteral("org.zimbar.zbplayer"));
 
@@ -123,8 +124,9 @@ TEST(PlayerMprisDesktop, SeekPositionAndListsWithTheRealEngines) {
   // A list by URI: its entry joins and plays, through the MP3 engine.
   const QString listUri = QStringLiteral("file://%1/my%20list/list.pls").arg(QString::fromStdString(dir.Path()));
   EXPECT_EQ(applet.Player("OpenUri", {listUri}).type(), QDBusMessage::ReplyMessage);
-  ASSERT_TRUE(WaitFor([&] { return applet.Url().toStdString() == "file://" + dir.Path() + "/my%20list/tone%20%23b.mp3"; }))
-      << applet.Url().toStdString();
+  ASSERT_TRUE(WaitFor([&] {
+    return applet.Url().toStdString() == "file://" + dir.Path() + "/my%20list/tone%20%23b.mp3";
+  })) << applet.Url().toStdString();
   ASSERT_TRUE(WaitFor([&] { return applet.Length() >= 29 * kSecond && applet.Length() <= 31 * kSecond; }))
       << applet.Length();
   applet.seeked.clear();
@@ -136,8 +138,9 @@ TEST(PlayerMprisDesktop, SeekPositionAndListsWithTheRealEngines) {
   EXPECT_EQ(applet.Get("PlaybackStatus").toString(), QStringLiteral("Playing"));
 
   // Continuous play set through the bus is the player's setting, kept when it ends.
-  QDBusMessage set = QDBusMessage::createMethodCall(QLatin1String(kService), QLatin1String(kPath),
-                                                    QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
+  QDBusMessage set =
+      QDBusMessage::createMethodCall(QLatin1String(kService), QLatin1String(kPath),
+                                     QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
   set.setArguments({QLatin1String(kPlayer), QStringLiteral("LoopStatus"),
                     QVariant::fromValue(QDBusVariant(QStringLiteral("Playlist")))});
   QDBusConnection::sessionBus().call(set, QDBus::Block, 5000);
