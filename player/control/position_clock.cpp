@@ -6,9 +6,12 @@
 namespace {
 
 constexpr int64_t kSecond = 1000000;
-// A report further than this from where the clock stands is a jump, not the clock's drift
-// against the engine's buffers.
-constexpr int64_t kJumpMicroseconds = 1500000;
+// The engines tell each second as playback reaches it; a report that goes back, or on by
+// more than this, is a seek. Time alone is no measure: a stalled input stops the seconds.
+constexpr int64_t kMostSecondsOn = 2;
+// After a seek the engine may still tell a second of what it played before; for this long
+// a report far from the second sought is taken for such a late one.
+constexpr auto kSeekSettles = std::chrono::seconds(1);
 
 int64_t MicrosecondsBetween(PositionClock::Clock::time_point from, PositionClock::Clock::time_point to) {
   return std::chrono::duration_cast<std::chrono::microseconds>(to - from).count();
@@ -29,15 +32,19 @@ void PositionClock::SoughtTo(int64_t microseconds, Clock::time_point now) {
   anchorMicroseconds_ = std::max<int64_t>(microseconds, 0);
   anchorTime_ = now;
   second_ = anchorMicroseconds_ / kSecond;
+  soughtAt_ = now;
+  seekSettling_ = true;
 }
 
 bool PositionClock::Reported(uint32_t seconds, Clock::time_point now) {
+  const bool jumped = int64_t(seconds) < second_ || int64_t(seconds) > second_ + kMostSecondsOn;
+  if (seekSettling_) {
+    if (jumped && now - soughtAt_ < kSeekSettles) return false;
+    seekSettling_ = false;
+  }
   if (int64_t(seconds) == second_) return false;
-  const int64_t told = int64_t(seconds) * kSecond;
-  const int64_t distance = told - Running(now);
-  const bool jumped = distance > kJumpMicroseconds || distance < -kJumpMicroseconds;
   // The second has just begun: the best guess of where in it playback stands.
-  anchorMicroseconds_ = told;
+  anchorMicroseconds_ = int64_t(seconds) * kSecond;
   anchorTime_ = now;
   second_ = seconds;
   return jumped;

@@ -16,11 +16,12 @@ class PositionClock {
   // Playback runs (true) or is paused or stopped (false) from now on.
   void SetRunning(bool running, Clock::time_point now);
   // A seek was asked for: the position is microseconds from now on, ahead of the engine's
-  // next report.
+  // next report. For a moment a report far from it is taken for one the engine made
+  // before it sought.
   void SoughtTo(int64_t microseconds, Clock::time_point now);
   // The engine told its position in whole seconds. True when the report does not follow
-  // from the time that passed since the last one (a seek the clock was not told of, from
-  // the window's controls): the position jumped.
+  // the second told before (back, or on by more than two: a seek the clock was not told
+  // of, from the window's controls): the position jumped.
   bool Reported(uint32_t seconds, Clock::time_point now);
   // The position at now, in microseconds: inside the second told last.
   int64_t Microseconds(Clock::time_point now) const;
@@ -33,4 +34,7 @@ class PositionClock {
   Clock::time_point anchorTime_{};
   int64_t second_ = 0;  // the whole second last told (or sought)
   bool running_ = false;
+  // A seek was asked for at soughtAt_, and the engine has not told a second near it yet.
+  bool seekSettling_ = false;
+  Clock::time_point soughtAt_{};
 };
