@@ -7,6 +7,7 @@
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusContext>
+#include <QDBusError>
 #include <QDBusObjectPath>
 #include <QObject>
 #include <QStringList>
@@ -33,8 +34,9 @@ QString EntryUri(const std::string& entry);
 // byte, or an absolute path as it is; empty for anything else.
 std::string LocalPathOfUri(const QString& uri);
 
-// The bus tells the object it exported, not its adaptors, which call answers: the
-// adaptors refuse a call through Refuse.
+// The interface's state and decisions; the two adaptors below only give them their bus
+// signatures. QtDBus hands the call being served (QDBusContext) to the exported object,
+// not to its adaptors, so the adaptors refuse a call through Refuse.
 class TMprisService : public QObject, protected QDBusContext {
   Q_OBJECT
  public:
