@@ -432,9 +432,11 @@ void PlayerSession::NotifyPlayerState(int state) {
 
 void PlayerSession::NotifyInputPosition(uint32_t offset, uint32_t range) {
   const bool lengthChanged = range != range_;
+  const bool moved = offset != position_;
   position_ = offset;
   range_ = range;
   if (lengthChanged) Tell(SessionChange::NowPlaying);
+  if (moved) Tell(SessionChange::Position);
 }
 
 void PlayerSession::NotifyInputTimecode(uint8_t hours, uint8_t minutes, uint8_t seconds) {

@@ -32,8 +32,9 @@ enum class TransportState { Stopped, Playing, Paused };
 // How long the host waits after an input's end before the next entry starts.
 inline constexpr int kEndOfTrackWaitMs = 2000;
 
-// What changed, for those who watch the session (the media player interface).
-enum class SessionChange { Status, NowPlaying, Volume, Options };
+// What changed, for those who watch the session (the media player interface). Options:
+// shuffle or continuous play; Position: the engine told a new whole second.
+enum class SessionChange { Status, NowPlaying, Volume, Options, Position };
 
 // Main thread only. The engines' notifications reach it through loop; those of a facade
 // it has since let go (Stop, another entry) are dropped.

@@ -174,9 +174,15 @@ void TMainForm::ShowPlayList() {
 
 void TMainForm::ShowSetup() {
   const int useDirectSound = settings_.useDirectSound;
+  const int continuousPlay = settings_.continuousPlay;
   TOptionsForm form(settings_, [this](const QString& folder) { return LoadDisplay(folder); }, this);
   Exec(&form);
   if (settings_.useDirectSound != useDirectSound) session_.OutputChoiceChanged();
+  // Written by the window into the settings; the session tells those who show it.
+  if (const int chosen = settings_.continuousPlay; chosen != continuousPlay) {
+    settings_.continuousPlay = continuousPlay;
+    session_.SetContinuousPlay(chosen != 0);
+  }
 }
 
 void TMainForm::ShowEqualizer() {

@@ -7,7 +7,9 @@
 #include <QDBusMessage>
 #include <QUrl>
 #include <cmath>
+#include <filesystem>
 
+#include "common/paths.h"
 #include "player/playlist/bounded_text.h"
 #include "player/playlist/list_entries.h"
 #include "player/playlist/play_list_file.h"
@@ -23,13 +25,46 @@ QString MetadataText(const std::string& text) {
   return QString::fromStdString(BoundedText(text, kMetadataChars, KeptPart::Start));
 }
 
+// A blank ID3v1 field reads as a space: nothing is known.
+bool Known(const std::string& text) { return text.find_first_not_of(' ') != std::string::npos; }
+
+bool IsRemoteScheme(const QString& scheme) {
+  return scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("ftp");
+}
+
 }  // namespace
+
+QString EntryUri(const std::string& entry) {
+  if (const QString scheme = QUrl(QString::fromStdString(entry)).scheme().toLower();
+      IsRemoteScheme(scheme) || scheme == QLatin1String("file"))
+    return QString::fromStdString(entry);
+  std::string path = entry;
+  if (path.empty() || path.front() != '/') {
+    std::error_code error;
+    path = std::filesystem::absolute(entry, error).string();
+  }
+  const QByteArray bytes(path.data(), qsizetype(path.size()));
+  return QStringLiteral("file://") + QString::fromLatin1(bytes.toPercentEncoding(QByteArrayLiteral("/")));
+}
+
+std::string LocalPathOfUri(const QString& uri) {
+  if (uri.startsWith(QLatin1Char('/'))) return uri.toStdString();
+  const QUrl url(uri);
+  if (!url.isValid() || url.scheme().toLower() != QLatin1String("file")) return {};
+  if (const QString host = url.host(); !host.isEmpty() && host != QLatin1String("localhost")) return {};
+  // The path's bytes as the URI gives them: %E9 stays the byte 0xE9, not U+FFFD.
+  const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+  if (!path.startsWith('/')) return {};
+  return path.toStdString();
+}
 
 TMprisService::TMprisService(PlayerWindow* window, QObject* parent)
     : QObject(parent), window_(window), session_(window->Session()) {
   new MprisRootAdaptor(this);
-  new MprisPlayerAdaptor(this);
-  watch_ = session_.Watch([this](SessionChange) { Announce(); });
+  player_ = new MprisPlayerAdaptor(this);
+  trackEntry_ = session_.LoadedFile();
+  trackIndex_ = session_.List().Index();
+  watch_ = session_.Watch([this](SessionChange change) { Changed(change); });
 }
 
 TMprisService::~TMprisService() { session_.Unwatch(watch_); }
@@ -58,6 +93,8 @@ bool TMprisService::Register(QString* error) {
   sentMetadata_ = Metadata();
   sentVolume_ = Volume();
   sentCanSeek_ = session_.Range() > 0;
+  sentShuffle_ = session_.ShuffleOn();
+  sentLoopStatus_ = LoopStatus();
   return true;
 }
 
@@ -83,13 +120,13 @@ QVariantMap TMprisService::Metadata() const {
   QVariantMap map;
   map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(TrackId()));
   if (now.entry.empty()) return map;
-  map.insert(QStringLiteral("xesam:title"), MetadataText(now.title));
-  if (!now.artist.empty()) map.insert(QStringLiteral("xesam:artist"), QStringList{MetadataText(now.artist)});
-  if (!now.album.empty()) map.insert(QStringLiteral("xesam:album"), MetadataText(now.album));
+  const std::string fileName = ExtractFileName(now.entry);
+  map.insert(QStringLiteral("xesam:title"),
+             MetadataText(Known(now.title) ? now.title : fileName.empty() ? now.entry : fileName));
+  if (Known(now.artist)) map.insert(QStringLiteral("xesam:artist"), QStringList{MetadataText(now.artist)});
+  if (Known(now.album)) map.insert(QStringLiteral("xesam:album"), MetadataText(now.album));
   if (now.lengthMicroseconds > 0) map.insert(QStringLiteral("mpris:length"), qlonglong(now.lengthMicroseconds));
-  const QString entry = QString::fromStdString(now.entry);
-  map.insert(QStringLiteral("xesam:url"),
-             IsStreamUrl(now.entry) ? entry : QUrl::fromLocalFile(entry).toString(QUrl::FullyEncoded));
+  map.insert(QStringLiteral("xesam:url"), EntryUri(now.entry));
   return map;
 }
 
@@ -97,13 +134,80 @@ double TMprisService::Volume() const { return session_.VolumeLevel() / 10.0; }
 
 qlonglong TMprisService::PositionMicroseconds() const {
   if (!session_.HasFacade()) return 0;
-  return qlonglong(session_.Position()) * kMicroseconds;
+  const qlonglong at = clock_.Microseconds(PositionClock::Clock::now());
+  // The length is told in whole seconds; the input's last fraction of one lies past it.
+  if (const qlonglong length = qlonglong(session_.Range()) * kMicroseconds; length > 0) return std::min(at, length);
+  return at;
+}
+
+QString TMprisService::LoopStatus() const {
+  return session_.ContinuousPlay() ? QStringLiteral("Playlist") : QStringLiteral("None");
+}
+
+void TMprisService::SeekBy(qlonglong offsetMicroseconds) {
+  const qlonglong length = qlonglong(session_.Range()) * kMicroseconds;
+  if (!session_.HasFacade() || length == 0) return;
+  const qlonglong target = std::max<qlonglong>(PositionMicroseconds() + offsetMicroseconds, 0);
+  if (target >= length) {
+    session_.Next();
+    return;
+  }
+  // The engines seek to whole seconds.
+  if (session_.SeekTo(target / kMicroseconds)) Sought(target / kMicroseconds * kMicroseconds);
+}
+
+void TMprisService::SetPosition(const QDBusObjectPath& trackId, qlonglong positionMicroseconds) {
+  if (trackId != TrackId() || positionMicroseconds < 0) return;
+  if (session_.SeekTo(positionMicroseconds / kMicroseconds))
+    Sought(positionMicroseconds / kMicroseconds * kMicroseconds);
+}
+
+void TMprisService::RefuseLoopStatus() {
+  // A property write gets no error reply on the bus: the value the player keeps is told
+  // again, so an applet that showed the refused one goes back to it.
+  sentLoopStatus_.clear();
+  Announce();
+}
+
+void TMprisService::Refuse(QDBusError::ErrorType type, const QString& message) {
+  if (calledFromDBus()) sendErrorReply(type, message);
+}
+
+void TMprisService::Sought(qlonglong microseconds) {
+  clock_.SoughtTo(microseconds, PositionClock::Clock::now());
+  Q_EMIT player_->Seeked(microseconds);
+}
+
+void TMprisService::Changed(SessionChange change) {
+  const PositionClock::Clock::time_point now = PositionClock::Clock::now();
+  if (change == SessionChange::Position) {
+    // A jump the interface did not ask for (the window's controls) is told as a seek.
+    if (clock_.Reported(session_.Position(), now))
+      Q_EMIT player_->Seeked(qlonglong(session_.Position()) * kMicroseconds);
+    return;
+  }
+  if (session_.LoadedFile() != trackEntry_ || session_.List().Index() != trackIndex_) {
+    trackEntry_ = session_.LoadedFile();
+    trackIndex_ = session_.List().Index();
+    ++trackNumber_;
+    clock_.Reset();
+  }
+  if (!session_.HasFacade()) clock_.Reset();
+  clock_.SetRunning(session_.State() == TransportState::Playing, now);
+  // Told once the session has settled: Next stops one entry and plays the next in one
+  // go, and the desktop is not to see a "Stopped" between them.
+  if (announcePending_) return;
+  announcePending_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        announcePending_ = false;
+        Announce();
+      },
+      Qt::QueuedConnection);
 }
 
 void TMprisService::Announce() {
-  const NowPlaying now = session_.Now();
-  if (now.entry != lastNow_.entry) ++trackNumber_;
-  lastNow_ = now;
   QVariantMap changed;
   if (const QString status = PlaybackStatus(); status != sentStatus_) {
     sentStatus_ = status;
@@ -121,6 +225,14 @@ void TMprisService::Announce() {
     sentCanSeek_ = canSeek;
     changed.insert(QStringLiteral("CanSeek"), canSeek);
   }
+  if (const bool shuffle = session_.ShuffleOn(); shuffle != sentShuffle_) {
+    sentShuffle_ = shuffle;
+    changed.insert(QStringLiteral("Shuffle"), shuffle);
+  }
+  if (const QString loop = LoopStatus(); loop != sentLoopStatus_) {
+    sentLoopStatus_ = loop;
+    changed.insert(QStringLiteral("LoopStatus"), loop);
+  }
   if (changed.isEmpty() || serviceName_.isEmpty()) return;
   QDBusMessage signal = QDBusMessage::createSignal(QLatin1String(kMprisObjectPath),
                                                    QStringLiteral("org.freedesktop.DBus.Properties"),
@@ -134,12 +246,12 @@ void TMprisService::Announce() {
 MprisRootAdaptor::MprisRootAdaptor(TMprisService* service) : QDBusAbstractAdaptor(service), service_(service) {}
 
 QStringList MprisRootAdaptor::SupportedUriSchemes() const {
-  return {QStringLiteral("file"), QStringLiteral("http"), QStringLiteral("ftp")};
+  return {QStringLiteral("file"), QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("ftp")};
 }
 
 QStringList MprisRootAdaptor::SupportedMimeTypes() const {
-  return {QStringLiteral("audio/mpeg"), QStringLiteral("audio/aac"), QStringLiteral("audio/x-wav"),
-          QStringLiteral("audio/x-scpls")};
+  return {QStringLiteral("audio/mpeg"),    QStringLiteral("audio/aac"),       QStringLiteral("audio/x-wav"),
+          QStringLiteral("audio/x-scpls"), QStringLiteral("audio/x-mpegurl"), QStringLiteral("audio/mpegurl")};
 }
 
 void MprisRootAdaptor::Raise() { service_->Window()->ShowFront(); }
@@ -172,30 +284,29 @@ void MprisPlayerAdaptor::Play() { service_->Session().Play(); }
 
 void MprisPlayerAdaptor::PlayPause() { service_->Session().PlayPause(); }
 
-void MprisPlayerAdaptor::Seek(qlonglong offset) {
-  // Past the end counts as the next track, as the interface asks.
-  if (const int64_t at = service_->Session().SeekBy(offset / kMicroseconds); at >= 0) Q_EMIT Seeked(at * kMicroseconds);
-}
-
-void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath& trackId, qlonglong position) {
-  if (trackId != service_->TrackId() || position < 0) return;
-  if (service_->Session().SeekTo(position / kMicroseconds)) Q_EMIT Seeked(position);
+void MprisPlayerAdaptor::SetLoopStatus(const QString& status) {
+  if (status == QLatin1String("Playlist") || status == QLatin1String("None")) {
+    service_->Session().SetContinuousPlay(status == QLatin1String("Playlist"));
+    return;
+  }
+  service_->RefuseLoopStatus();
 }
 
 void MprisPlayerAdaptor::OpenUri(const QString& uri) {
-  const QUrl url(uri);
-  const std::string local = url.isLocalFile() ? url.toLocalFile().toStdString() : std::string();
+  const std::string local = LocalPathOfUri(uri);
   const std::string text = uri.toStdString();
+  const bool remote = local.empty() && IsRemoteScheme(QUrl(uri).scheme().toLower());
   // Looked at here, read on a worker: a list may be long, a folder deep, a file a FIFO.
-  const bool playable = url.isLocalFile() ? IsDroppable(local) : IsStreamUrl(text) && !EntryTooLong(text);
+  const bool playable = remote ? !EntryTooLong(text) : !local.empty() && IsDroppable(local);
   if (!playable) {
-    if (calledFromDBus())
-      sendErrorReply(QDBusError::InvalidArgs,
-                     QStringLiteral("Cannot play %1").arg(QString::fromStdString(BoundedText(text, kToolTipChars, KeptPart::BothEnds))));
+    service_->Refuse(QDBusError::InvalidArgs,
+                     QStringLiteral("Cannot play %1")
+                         .arg(QString::fromStdString(BoundedText(text, kToolTipChars, KeptPart::BothEnds))));
     return;
   }
-  if (url.isLocalFile())
-    service_->Session().AddAndPlayPaths({local});
-  else
+  // A list file (M3U, M3U8, PLS) joins with its entries, a folder with its files.
+  if (remote)
     service_->Session().AddAndPlay({text});
+  else
+    service_->Session().AddAndPlayPaths({local});
 }
