@@ -204,6 +204,10 @@ enum {
 #define ZBD_PLAYER_MODE_PLAY_ON_OPEN 0x1     /* playback starts when an input opens */
 #define ZBD_PLAYER_MODE_OUTPUT_AUTO_CLOSE 0x2 /* the output device is closed when playback
                                                  stops or ends, so others may use it */
+#define ZBD_PLAYER_MODE_GAPLESS 0x4 /* at the end of an input the output is not drained: the
+                                       end comes as soon as all of its audio is queued, and the
+                                       output plays on for the next player of the process
+                                       that opens the same device and format to take over */
 
 /* Output channels (50). */
 #define ZBD_CHANNELS_STEREO 0

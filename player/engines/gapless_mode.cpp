@@ -2,9 +2,13 @@
 
 #include <atomic>
 
+#include "common/audio/audio_output.h"
+
 namespace {
 std::atomic<bool> gapless{true};
 }  // namespace
 
 void SetGaplessPlayback(bool on) { gapless.store(on); }
 bool GaplessPlayback() { return gapless.load(); }
+
+void DropLingeringOutput() { DiscardLingeringOutput(); }

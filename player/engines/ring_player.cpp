@@ -4,6 +4,8 @@
 #include <chrono>
 #include <thread>
 
+#include "player/engines/gapless_mode.h"
+
 TRingPlayer::TRingPlayer(MainLoop& loop) : WorkerThread(loop) {}
 
 void TRingPlayer::Play() {
@@ -12,11 +14,24 @@ void TRingPlayer::Play() {
     Start();
     return;
   }
-  if (Suspended()) Resume();
+  if (Suspended()) {
+    {
+      std::lock_guard lock(outputMutex_);
+      paused_ = false;
+      if (output_) output_->Resume();
+    }
+    Resume();
+  }
 }
 
 void TRingPlayer::Pause() {
-  if (Running() && !Suspended()) Suspend();
+  if (!Running() || Suspended()) return;
+  Suspend();
+  // The sound stops now, not once the queued buffers have played; Play writes what the
+  // device had not played yet.
+  std::lock_guard lock(outputMutex_);
+  paused_ = true;
+  if (output_) output_->Pause();
 }
 
 void TRingPlayer::Stop() {
@@ -41,6 +56,7 @@ bool TRingPlayer::OpenOutput(const AudioFormat& format) {
   {
     std::lock_guard lock(outputMutex_);
     output_ = std::move(opened).Value();
+    if (paused_) output_->Pause();  // paused while the output was being opened
   }
   usableBytes_ = kBufferBytes - kBufferBytes % format.BytesPerFrame();
   return true;
@@ -72,6 +88,16 @@ void TRingPlayer::DiscardQueued() {
 
 void TRingPlayer::DrainQueued() {
   if (!output_) return;
+  if (GaplessPlayback()) {
+    // The output plays on (its buffers copied) for the next engine to take over.
+    std::unique_ptr<AudioOutput> leaving;
+    {
+      std::lock_guard lock(outputMutex_);
+      leaving = std::move(output_);
+    }
+    if (!Terminated()) LeaveOutputPlaying(std::move(leaving));
+    return;
+  }
   while (!Terminated() && output_->PlayedBytes() < output_->QueuedBytes() && !output_->Failure()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
