@@ -93,8 +93,6 @@ void Player::Play() {
 void Player::StopPlayback(int32_t state) {
   const bool wasActive = playing_ || decoder_;
   playing_ = false;
-  // The tail of the input before, still playing for this one to follow, stops too.
-  DiscardLingeringOutput();
   NewGeneration();
   if (decoder_) {
     if (decoder_->IsStream()) {

@@ -287,6 +287,9 @@ ZBDECODE_EXPORT int32_t player_new(ZbdPlayer** player, const int32_t* notifyFd);
 /* Stops playback and the threads and frees the player; it waits for no server or input
  * (see above). ZBD_OK; NULL is ignored. */
 ZBDECODE_EXPORT int32_t player_delete(ZbdPlayer* player);
+/* Silences at once the output a player left playing at the end of its input in gapless
+ * mode (ZBD_PLAYER_MODE_GAPLESS), when no player has taken it over: the user's Stop. */
+ZBDECODE_EXPORT void player_discard_lingering_output(void);
 /* Scheduling level of the decoding and output threads, 0 (idle) to 5 (highest);
  * default 3 (normal). A raise the system refuses keeps the level. */
 ZBDECODE_EXPORT uint32_t player_get_priority(ZbdPlayer* player);
