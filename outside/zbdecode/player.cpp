@@ -48,6 +48,9 @@ Player::~Player() {
   changed_.notify_all();
   // The decoding thread may be inside a stream's open or read: it returns at once.
   cancel.request_stop();
+  // The output thread may be waiting in an open for the last player's output of another
+  // format to play out: that tail is silenced, as a Stop would.
+  if (openingDevice_) DiscardLingeringOutput();
   decodingThread_.join();
   {
     // A discard returns every buffer, so the output thread is not left waiting for one.
@@ -279,10 +282,12 @@ bool Player::EnsureDevice(const AudioFormat& format) {
     CloseDevice();
   }
   const AudioDevice which = backend == "pulse" ? AudioDevice::DirectSound : AudioDevice::Wave;
+  openingDevice_ = true;
   auto opened = !backend.empty()
                     ? AudioOutput::Open(which, format, [this](uint32_t slot) { OnBufferDone(slot); }, volume_)
                     : Expected<std::unique_ptr<AudioOutput>>(Fail(Error(ErrorCategory::Unsupported, {},
                           "Cannot open the output " + name + ": no output module handles it")));
+  openingDevice_ = false;
   if (!opened) {
     NotifyError(ZBD_SOURCE_OUTPUT, ZBD_ERR_INPUT_OPEN, opened.Error().text);
     ControlMessage failed;

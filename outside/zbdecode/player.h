@@ -184,6 +184,7 @@ class Player {
   size_t nextSlot_ = 0;
   std::counting_semaphore<64> freeSlots_;
   std::atomic<int> slotsQueued_{0};  // slots on the device, not yet reported back
+  std::atomic<bool> openingDevice_{false};  // the output thread is inside AudioOutput::Open
 
   // The heard position, from the buffer reports (writer thread) and seeks (decoding thread).
   std::mutex heardMutex_;

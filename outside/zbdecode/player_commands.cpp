@@ -93,6 +93,8 @@ void Player::Play() {
 void Player::StopPlayback(int32_t state) {
   const bool wasActive = playing_ || decoder_;
   playing_ = false;
+  // An open that waits for the last player's output of another format to play out ends.
+  if (openingDevice_) DiscardLingeringOutput();
   NewGeneration();
   if (decoder_) {
     if (decoder_->IsStream()) {

@@ -38,6 +38,9 @@ void TRingPlayer::Stop() {
   if (stopRequested_) return;
   stopRequested_ = true;
   Terminate();  // also lets a paused worker go
+  // A worker whose Open waits for the last input's output of another format to play out
+  // goes at once: that tail is silenced, as a Stop silences it anyway.
+  if (openingOutput_) DiscardLingeringOutput();
   {
     // A worker waiting for the device to play out its last buffers goes at once.
     std::lock_guard lock(outputMutex_);
@@ -48,7 +51,9 @@ void TRingPlayer::Stop() {
 }
 
 bool TRingPlayer::OpenOutput(const AudioFormat& format) {
+  openingOutput_ = true;
   auto opened = AudioOutput::Open(AudioDevice::Wave, format, [this](uint32_t) { freeBuffers_.release(); });
+  openingOutput_ = false;
   if (!opened) {
     ReportError(opened.Error().text);
     return false;

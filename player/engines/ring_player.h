@@ -67,6 +67,7 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
   int nextIndex_ = 0;
   bool stopRequested_ = false;  // main thread
   bool paused_ = false;         // under outputMutex_: the output is to stay silent
+  std::atomic<bool> openingOutput_{false};  // the worker is inside AudioOutput::Open
   alignas(8) uint8_t buffers_[kBuffers][kBufferBytes] = {};
   // Set and reset by the worker under the lock; Stop (main thread) discards through it.
   std::mutex outputMutex_;
