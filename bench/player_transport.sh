@@ -30,7 +30,7 @@ eval "$(dbus-daemon --session --fork --print-address=1 --print-pid=1 | {
 })"
 # An idle null sink gives its monitor nearly nothing; zeros keep it running, so the
 # recording's sample count is a clock.
-pacat -d nullsink --format=s16le --rate=44100 --channels=2 --latency-msec=50 </dev/zero &
+pacat -d nullsink --format=s16le --rate=44100 --channels=2 --latency-msec=50 </dev/zero 2>/dev/null &
 keeper=$!
 
 # A steady tone for Pause and Stop, and its two halves as two files for the track change

@@ -450,17 +450,25 @@ class Lingering {
  private:
   void ReaperMain() {
     std::unique_lock lock(mutex_);
-    std::optional<std::chrono::steady_clock::time_point> playedOutAt;
+    const ThreadedOutput* watched = nullptr;
+    bool playedOut = false;  // the watched output has played all it holds since playedOutAt
+    std::chrono::steady_clock::time_point playedOutAt{};
     while (!quit_) {
+      if (output_.get() != watched) {
+        watched = output_.get();
+        playedOut = false;
+      }
       if (!output_) {
-        playedOutAt.reset();
         changed_.wait(lock);
         continue;
       }
       const auto now = std::chrono::steady_clock::now();
       if (output_->PlayedBytes() >= output_->QueuedBytes() || output_->Failure()) {
-        if (!playedOutAt) playedOutAt = now;
-        if (closeWhenPlayed_ || now - *playedOutAt >= kLingerAfterEnd) {
+        if (!playedOut) {
+          playedOut = true;
+          playedOutAt = now;
+        }
+        if (closeWhenPlayed_ || now - playedOutAt >= kLingerAfterEnd) {
           std::unique_ptr<ThreadedOutput> closing = std::move(output_);
           closing_ = true;
           lock.unlock();
@@ -471,7 +479,7 @@ class Lingering {
           continue;
         }
       } else {
-        playedOutAt.reset();
+        playedOut = false;
       }
       changed_.wait_for(lock, std::chrono::milliseconds(10));
     }
