@@ -3,7 +3,10 @@
 // libout123 1.31 (Debian 12) facts this relies on: its output modules come with the
 // mpg123 package, not libout123-0; OUT123_FLAGS would replace the default flags, so the
 // quiet flag is added with OUT123_ADD_FLAGS; out123_pause closes alsa and pulse devices,
-// so a pause simply stops feeding; the pulse module does not start a sound server.
+// so a pause drops what the device holds and stops feeding it; the pulse module does not
+// start a sound server; OUT123_NAME is the only name it passes on (the mixer's application
+// name): the stream's own name (media.name) is the module's fixed "via out123" (seen with
+// `pactl list sink-inputs` while the player plays).
 #include <out123.h>
 
 #include <memory>
