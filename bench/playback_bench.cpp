@@ -59,6 +59,9 @@ class TimedOutput final : public AudioOutput {
   }
   void Discard() override { inner_->Discard(); }
   Outcome Drain() override { return inner_->Drain(); }
+  void Pause() override { inner_->Pause(); }
+  void Resume() override { inner_->Resume(); }
+  bool Paused() const override { return inner_->Paused(); }
   const AudioFormat& Format() const override { return inner_->Format(); }
   std::string BackendName() const override { return inner_->BackendName(); }
   uint64_t QueuedBytes() const override { return inner_->QueuedBytes(); }

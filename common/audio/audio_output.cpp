@@ -3,6 +3,7 @@
 #include "common/audio/audio_output.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
@@ -34,11 +35,14 @@ constexpr SinkBackend kSinkBackends[] = {
 // destruction never wait for the device.
 struct WriterState {
   struct Item {
-    uint32_t tag;
-    const uint8_t* data;
-    size_t bytes;
+    uint32_t tag = 0;
+    const uint8_t* data = nullptr;
+    size_t bytes = 0;
     size_t written = 0;
     uint64_t end = 0;  // device byte offset of its last byte, once written whole
+    int64_t start = 0;  // device byte offset of its first byte, once written in part
+    bool report = true;  // false once its producer has gone (the data is then `owned`)
+    std::vector<uint8_t> owned;
   };
 
   WriterState(std::unique_ptr<AudioSink> s, const AudioFormat& f, BufferDone done, const OutputVolume& v)
@@ -63,11 +67,15 @@ struct WriterState {
   uint64_t playedBefore = 0;  // played bytes of clocks replaced by a discard
   uint64_t queued = 0;
   uint64_t discards = 0;      // discards so far: a device call that spans one is stale
+  uint64_t ownerBase = 0;     // queued bytes of an earlier producer when this one took over
+  OutputVolume ownVolume;     // the volume a lingering output keeps when its producer goes
   bool copying = false;       // the writer reads a queued buffer (and the volume)
   bool reporting = false;     // the writer calls onDone
   bool inDevice = false;      // the writer is inside a call to the device
   bool dropDevice = false;    // what the device holds is to be thrown away
   bool drainRequested = false;
+  bool paused = false;        // the writer writes nothing
+  bool pausePending = false;  // the device is to drop what it holds and the queue rewind
   bool stop = false;
   std::optional<Error> failure;  // why the device failed, once it has
 };
@@ -112,7 +120,10 @@ class ThreadedOutput final : public AudioOutput {
     {
       std::lock_guard lock(s.mutex);
       if (!s.failure) {
-        s.items.push_back(WriterState::Item{tag, static_cast<const uint8_t*>(data), bytes - bytes % s.format.BytesPerFrame()});
+        WriterState::Item& item = s.items.emplace_back();
+        item.tag = tag;
+        item.data = static_cast<const uint8_t*>(data);
+        item.bytes = bytes - bytes % s.format.BytesPerFrame();
         s.queued += bytes;
         s.wake.notify_all();
         return Done{};
@@ -136,8 +147,11 @@ class ThreadedOutput final : public AudioOutput {
       s.playedBefore += s.clock.Played();
       s.queued = s.playedBefore;  // the rest was dropped unplayed
       s.clock = DeviceClock(s.format.BytesPerSecond(), s.speed);
-      for (const WriterState::Item& item : s.items) dropped.push_back(item.tag);
+      for (const WriterState::Item& item : s.items) {
+        if (item.report) dropped.push_back(item.tag);
+      }
       s.items.clear();
+      if (s.ownerBase > s.playedBefore) s.ownerBase = s.playedBefore;  // the old tail went unplayed
       ++s.discards;
       s.dropDevice = true;
       s.drainRequested = false;  // nothing is left to play: a drain under way ends
@@ -159,15 +173,36 @@ class ThreadedOutput final : public AudioOutput {
     return Done{};
   }
 
+  void Pause() override {
+    WriterState& s = *state_;
+    std::lock_guard lock(s.mutex);
+    if (s.paused) return;
+    s.paused = true;
+    s.pausePending = true;
+    s.wake.notify_all();
+  }
+  void Resume() override {
+    WriterState& s = *state_;
+    std::lock_guard lock(s.mutex);
+    if (!s.paused) return;
+    s.paused = false;
+    s.wake.notify_all();
+  }
+  bool Paused() const override {
+    std::lock_guard lock(state_->mutex);
+    return state_->paused;
+  }
+
   const AudioFormat& Format() const override { return state_->format; }
   std::string BackendName() const override { return backend_; }
   uint64_t QueuedBytes() const override {
     std::lock_guard lock(state_->mutex);
-    return state_->queued;
+    return state_->queued > state_->ownerBase ? state_->queued - state_->ownerBase : 0;
   }
   uint64_t PlayedBytes() const override {
     std::lock_guard lock(state_->mutex);
-    return state_->playedBefore + state_->clock.Played();
+    const uint64_t played = state_->playedBefore + state_->clock.Played();
+    return played > state_->ownerBase ? played - state_->ownerBase : 0;
   }
   uint64_t Underruns() const override {
     std::lock_guard lock(state_->mutex);
@@ -178,6 +213,36 @@ class ThreadedOutput final : public AudioOutput {
     return state_->failure;
   }
 
+  // The producer goes: what it queued is copied, reported to nobody, and plays on at the
+  // volume of the moment; a pause ends.
+  void Linger() {
+    WriterState& s = *state_;
+    std::unique_lock lock(s.mutex);
+    s.idle.wait(lock, [&] { return !s.copying && !s.reporting; });
+    for (WriterState::Item& item : s.items) {
+      if (!item.report) continue;
+      item.owned.assign(item.data, item.data + item.bytes);
+      item.data = item.owned.data();
+      item.report = false;
+    }
+    if (s.volume != nullptr) s.ownVolume.Set(s.volume->Left(), s.volume->Right());
+    s.volume = &s.ownVolume;
+    s.onDone = nullptr;
+    s.paused = false;
+    s.wake.notify_all();
+  }
+  // A new producer takes the lingering output over: its bytes count from here.
+  void Adopt(BufferDone onDone, const OutputVolume& volume) {
+    WriterState& s = *state_;
+    std::unique_lock lock(s.mutex);
+    s.idle.wait(lock, [&] { return !s.copying && !s.reporting; });
+    s.onDone = std::move(onDone);
+    s.volume = &volume;
+    s.ownerBase = s.queued;
+  }
+  // Which device and format Open made this output for (empty: made over a sink directly).
+  std::string lingerKey;
+
  private:
   // Pops the buffers the device has played (all of them when everything is to go) and
   // reports them with the lock released.
@@ -187,9 +252,14 @@ class ThreadedOutput final : public AudioOutput {
     while (!s.items.empty()) {
       const WriterState::Item& front = s.items.front();
       if (!all && (front.written < front.bytes || front.end > played)) break;
-      s.done.push_back(front.tag);
+      if (front.report) s.done.push_back(front.tag);
       s.items.pop_front();
     }
+    ReportDone(s, lock);
+  }
+
+  // Reports the tags in s.done with the lock released.
+  static void ReportDone(WriterState& s, std::unique_lock<std::mutex>& lock) {
     if (s.done.empty() || !s.onDone) return;
     s.reporting = true;
     lock.unlock();
@@ -197,6 +267,38 @@ class ThreadedOutput final : public AudioOutput {
     lock.lock();
     s.reporting = false;
     s.idle.notify_all();
+  }
+
+  // Carries out a pause: the device drops what it holds, buffers heard whole are reported,
+  // and every buffer is rewound to what was heard of it, so that Resume writes the rest.
+  static void PauseDevice(WriterState& s, std::unique_lock<std::mutex>& lock) {
+    s.pausePending = false;
+    const uint64_t discards = s.discards;
+    s.inDevice = true;
+    lock.unlock();
+    const std::optional<uint64_t> heardByDevice = s.sink->Drop();
+    lock.lock();
+    s.inDevice = false;
+    if (s.discards != discards) return;  // the queue went meanwhile, and the clock with it
+    const uint64_t frame = s.format.BytesPerFrame();
+    uint64_t heard = heardByDevice.value_or(s.clock.Played());
+    heard = std::min<uint64_t>(heard - heard % frame, s.clock.Written());
+    s.done.clear();
+    while (!s.items.empty()) {
+      const WriterState::Item& front = s.items.front();
+      if (front.written < front.bytes || front.start + int64_t(front.bytes) > int64_t(heard)) break;
+      if (front.report) s.done.push_back(front.tag);
+      s.items.pop_front();
+    }
+    for (WriterState::Item& item : s.items) {
+      if (item.written == 0) break;  // this one and those after it have not reached the device
+      const int64_t heardOfItem = std::clamp<int64_t>(int64_t(heard) - item.start, 0, int64_t(item.written));
+      item.written = size_t(heardOfItem);
+      item.end = 0;
+    }
+    s.playedBefore += heard;
+    s.clock = DeviceClock(s.format.BytesPerSecond(), s.speed);
+    ReportDone(s, lock);
   }
 
   static void WriterMain(std::shared_ptr<WriterState> state) {
@@ -213,6 +315,10 @@ class ThreadedOutput final : public AudioOutput {
         continue;
       }
       if (s.stop) break;
+      if (s.pausePending) {
+        PauseDevice(s, lock);
+        continue;
+      }
       ReportFinished(s, lock, /*all=*/s.failure.has_value());
       if (s.dropDevice || s.stop) continue;
 
@@ -223,7 +329,7 @@ class ThreadedOutput final : public AudioOutput {
           break;
         }
       }
-      if (next == nullptr || s.failure) {
+      if (next == nullptr || s.failure || s.paused) {
         if (s.items.empty() && s.drainRequested) {
           if (!s.failure) {
             s.inDevice = true;
@@ -236,7 +342,8 @@ class ThreadedOutput final : public AudioOutput {
           s.idle.notify_all();
           continue;
         }
-        if (!s.items.empty()) s.wake.wait_until(lock, s.clock.WhenPlayed(s.items.front().end));
+        if (s.paused) s.wake.wait(lock);
+        else if (!s.items.empty()) s.wake.wait_until(lock, s.clock.WhenPlayed(s.items.front().end));
         else s.wake.wait(lock);
         continue;
       }
@@ -250,7 +357,8 @@ class ThreadedOutput final : public AudioOutput {
       lock.lock();
       s.copying = false;
       s.idle.notify_all();
-      if (s.discards != discards || s.stop) continue;  // the buffer went back meanwhile
+      // The buffer went back meanwhile, or a pause came: nothing of the chunk is written.
+      if (s.discards != discards || s.stop || s.pausePending) continue;
       s.inDevice = true;
       lock.unlock();
       auto written = s.sink->Write(s.scratch.data(), chunk);
@@ -262,6 +370,7 @@ class ThreadedOutput final : public AudioOutput {
         s.failure = written.Error();
         continue;
       }
+      next->start = int64_t(s.clock.Written()) - int64_t(next->written);
       s.clock.Wrote(chunk);
       // Only this thread and Discard remove items, and Discard changes `discards`, so
       // next still points at the item written.
@@ -278,7 +387,139 @@ class ThreadedOutput final : public AudioOutput {
   std::thread writer_;
 };
 
+// A lingering output closes this long after its queue has played, when nobody took it over.
+constexpr auto kLingerAfterEnd = std::chrono::milliseconds(1000);
+
+// The one output left playing for the next producer, and the thread that closes it once it
+// has played out.
+class Lingering {
+ public:
+  ~Lingering() {
+    std::unique_ptr<ThreadedOutput> closing;
+    {
+      std::lock_guard lock(mutex_);
+      quit_ = true;
+      closing = std::move(output_);
+      changed_.notify_all();
+    }
+    if (reaper_.joinable()) reaper_.join();
+  }
+
+  void Leave(std::unique_ptr<ThreadedOutput> output) {
+    std::unique_ptr<ThreadedOutput> older;
+    {
+      std::lock_guard lock(mutex_);
+      older = std::move(output_);
+      key_ = output->lingerKey;
+      output_ = std::move(output);
+      closeWhenPlayed_ = false;
+      if (!reaper_.joinable()) reaper_ = std::thread(&Lingering::ReaperMain, this);
+      changed_.notify_all();
+    }
+  }
+
+  // The lingering output when it was made for key; else waits for one of another key to
+  // play out and close.
+  std::unique_ptr<ThreadedOutput> TakeOver(const std::string& key) {
+    std::unique_lock lock(mutex_);
+    if (!output_) return nullptr;
+    if (!key.empty() && key == key_ && !output_->Failure()) {
+      changed_.notify_all();
+      return std::move(output_);
+    }
+    closeWhenPlayed_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return !output_ && !closing_; });
+    return nullptr;
+  }
+
+  void Discard() {
+    std::unique_ptr<ThreadedOutput> closing;
+    {
+      std::lock_guard lock(mutex_);
+      closing = std::move(output_);
+      changed_.notify_all();
+    }
+  }
+
+  bool Lingers() {
+    std::lock_guard lock(mutex_);
+    return output_ != nullptr || closing_;
+  }
+
+ private:
+  void ReaperMain() {
+    std::unique_lock lock(mutex_);
+    const ThreadedOutput* watched = nullptr;
+    bool playedOut = false;  // the watched output has played all it holds since playedOutAt
+    std::chrono::steady_clock::time_point playedOutAt{};
+    while (!quit_) {
+      if (output_.get() != watched) {
+        watched = output_.get();
+        playedOut = false;
+      }
+      if (!output_) {
+        changed_.wait(lock);
+        continue;
+      }
+      const auto now = std::chrono::steady_clock::now();
+      if (output_->PlayedBytes() >= output_->QueuedBytes() || output_->Failure()) {
+        if (!playedOut) {
+          playedOut = true;
+          playedOutAt = now;
+        }
+        if (closeWhenPlayed_ || now - playedOutAt >= kLingerAfterEnd) {
+          std::unique_ptr<ThreadedOutput> closing = std::move(output_);
+          closing_ = true;
+          lock.unlock();
+          closing.reset();
+          lock.lock();
+          closing_ = false;
+          changed_.notify_all();
+          continue;
+        }
+      } else {
+        playedOut = false;
+      }
+      changed_.wait_for(lock, std::chrono::milliseconds(10));
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::unique_ptr<ThreadedOutput> output_;
+  std::string key_;
+  bool closeWhenPlayed_ = false;  // an Open of another device or format waits for it
+  bool closing_ = false;          // the reaper closes the output it took out
+  bool quit_ = false;
+  std::thread reaper_;  // last: it uses the members above
+};
+
+Lingering& TheLingering() {
+  static Lingering lingering;
+  return lingering;
+}
+
+// What an output may be taken over for: the same device (or capture) and format.
+std::string LingerKeyOf(const SinkRequest& request, const AudioFormat& format) {
+  return request.backend + "|" + request.path + "|" + std::to_string(request.speed) + "|" +
+         std::to_string(format.sampleRate) + "|" + std::to_string(format.channels) + "|" +
+         std::to_string(format.bitsPerSample);
+}
+
 }  // namespace
+
+void LeaveOutputPlaying(std::unique_ptr<AudioOutput> output) {
+  auto* threaded = dynamic_cast<ThreadedOutput*>(output.get());
+  if (threaded == nullptr) return;  // destroyed here: an output of another kind cannot linger
+  threaded->Linger();
+  output.release();
+  TheLingering().Leave(std::unique_ptr<ThreadedOutput>(threaded));
+}
+
+void DiscardLingeringOutput() { TheLingering().Discard(); }
+
+bool OutputLingers() { return TheLingering().Lingers(); }
 
 std::unique_ptr<AudioOutput> OutputOverSink(std::unique_ptr<AudioSink> sink, std::string backend,
                                             const AudioFormat& format, BufferDone onDone, const OutputVolume& volume) {
@@ -343,11 +584,18 @@ Expected<std::unique_ptr<AudioOutput>> AudioOutput::Open(AudioDevice device, con
   auto request = ParseAudioOutSetting(setting ? setting : "", device);
   if (!request) return Fail(request.Error());
   const bool chosenByName = setting != nullptr && *setting != '\0';
+  const std::string key = LingerKeyOf(request.Value(), format);
+  if (std::unique_ptr<ThreadedOutput> lingering = TheLingering().TakeOver(key)) {
+    lingering->Adopt(std::move(onDone), volume);
+    return std::unique_ptr<AudioOutput>(std::move(lingering));
+  }
 
   auto make = [&](const SinkRequest& r) -> Expected<std::unique_ptr<AudioOutput>> {
     auto sink = FindBackend(r.backend)->open(r, format);
     if (!sink) return Fail(sink.Error());
-    return OutputOverSink(std::move(sink).Value(), r.backend, format, onDone, volume);
+    auto output = std::make_unique<ThreadedOutput>(std::move(sink).Value(), r.backend, format, onDone, volume);
+    output->lingerKey = key;
+    return std::unique_ptr<AudioOutput>(std::move(output));
   };
   auto first = make(request.Value());
   if (first || chosenByName) return first;

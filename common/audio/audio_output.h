@@ -27,8 +27,8 @@ enum class AudioDevice { Wave, DirectSound };
 // releasing a semaphore or setting a flag is what it is for.
 using BufferDone = std::function<void(uint32_t tag)>;
 
-// Threads: one producer thread calls Queue, Discard and Drain; any thread may call the
-// read-only accessors. The destructor (owner's thread, never the writer thread) discards
+// Threads: one producer thread calls Queue, Discard and Drain; any thread may call Pause,
+// Resume and the read-only accessors. The destructor (owner's thread, never the writer thread) discards
 // what is queued and has the device closed. Internally a writer thread of the output
 // copies each buffer in chunks (applying the volume) to the back end, which blocks at the
 // device's pace, and reports finished buffers. Neither Discard nor the destructor waits
@@ -55,12 +55,22 @@ class AudioOutput {
   // Waits until everything queued has played (or the device failed, or Discard ran on
   // another path). Fails with why the device failed.
   virtual Outcome Drain() = 0;
+  // Pause stops the sound at once: the writer stops writing, the device drops what it holds,
+  // and what it had not played by then (by the device clock) stays queued, to be written
+  // again by Resume, so that a pause loses and repeats no sample. Buffers heard whole before
+  // the pause are reported; the others wait. Both return at once (a write the device holds
+  // is let go first) and do nothing when the output is already in the state asked for.
+  virtual void Pause() = 0;
+  virtual void Resume() = 0;
+  virtual bool Paused() const = 0;
 
   virtual const AudioFormat& Format() const = 0;
   // The back end in use: "pulse", "alsa", "null" or "wav".
   virtual std::string BackendName() const = 0;
   // Bytes queued so far (less what Discard dropped unplayed), and bytes the device has
-  // played by the device clock; equal once everything queued has played.
+  // played by the device clock; equal once everything queued has played. An output taken
+  // over from a lingering one counts from its new owner's first byte: the old tail played
+  // first counts for neither.
   virtual uint64_t QueuedBytes() const = 0;
   virtual uint64_t PlayedBytes() const = 0;
   // Times the device ran dry while audio was still to come: underruns (or a producer
@@ -69,3 +79,20 @@ class AudioOutput {
   // Nothing while the device works; why, once a write to it failed.
   virtual std::optional<Error> Failure() const = 0;
 };
+
+// Gapless hand-over between two producers (players of consecutive tracks).
+//
+// LeaveOutputPlaying takes an output whose producer has queued all it has and goes away:
+// the output goes on playing its queue (the queued buffers are copied first, so the caller
+// may free them as soon as this returns; none of them is reported done any more), and
+// lingers for the next producer. The next AudioOutput::Open of the same device and format
+// (the same $ZIMBAR_AUDIO_OUT capture too) takes it over: its audio follows the old queue
+// without a gap, and the device is never closed and opened again. An Open of another device
+// or format waits for the lingering output to play out, then closes it and opens its own.
+// A lingering output that nobody takes over closes a moment after its queue has played.
+// One output lingers at most: leaving a second one closes the first at once.
+void LeaveOutputPlaying(std::unique_ptr<AudioOutput> output);
+// Silences and closes the lingering output at once (a user's Stop, a seek).
+void DiscardLingeringOutput();
+// Whether an output lingers (tests).
+bool OutputLingers();

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "common/audio/audio_format.h"
@@ -19,8 +20,11 @@ class AudioSink {
   // Blocks until the device has taken all bytes (a chunk of at most ChunkBytes()); the
   // error says why the device failed.
   virtual Outcome Write(const uint8_t* data, size_t bytes) = 0;
-  // Throws away what the device holds and has not played yet.
-  virtual void Drop() = 0;
+  // Throws away what the device holds and has not played yet. Returns how many of the bytes
+  // written since the previous Drop (or the start) the device has played, in whole frames,
+  // when it knows (the output's own clock stands in otherwise): a pause writes the rest
+  // again on resume.
+  virtual std::optional<uint64_t> Drop() = 0;
   // Blocks until the device has played all it holds.
   virtual void Drain() = 0;
   // The largest write the device takes at once.

@@ -13,7 +13,11 @@ class NullSink final : public AudioSink {
     device_.Take(bytes);
     return Done{};
   }
-  void Drop() override { device_.Drop(); }
+  std::optional<uint64_t> Drop() override {
+    uint64_t played = 0;
+    device_.Drop(&played);
+    return played;
+  }
   void Drain() override { device_.Drain(); }
   size_t ChunkBytes() const override { return device_.Capacity() < 4096 ? device_.Capacity() : 4096; }
 

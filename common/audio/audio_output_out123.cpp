@@ -3,7 +3,10 @@
 // libout123 1.31 (Debian 12) facts this relies on: its output modules come with the
 // mpg123 package, not libout123-0; OUT123_FLAGS would replace the default flags, so the
 // quiet flag is added with OUT123_ADD_FLAGS; out123_pause closes alsa and pulse devices,
-// so a pause simply stops feeding; the pulse module does not start a sound server.
+// so a pause drops what the device holds and stops feeding it; the pulse module does not
+// start a sound server; OUT123_NAME is the only name it passes on (the mixer's application
+// name): the stream's own name (media.name) is the module's fixed "via out123" (seen with
+// `pactl list sink-inputs` while the player plays).
 #include <out123.h>
 
 #include <memory>
@@ -39,7 +42,11 @@ class Out123Sink final : public AudioSink {
     const std::string reason = out123_strerror(ao_.get());
     return Fail(Error(ErrorCategory::Io, {}, "The audio output " + backend_ + " failed: " + reason, reason, backend_));
   }
-  void Drop() override { out123_drop(ao_.get()); }
+  // libout123 does not say how much of what it held was heard: the output's clock counts.
+  std::optional<uint64_t> Drop() override {
+    out123_drop(ao_.get());
+    return std::nullopt;
+  }
   void Drain() override { out123_drain(ao_.get()); }
   size_t ChunkBytes() const override { return chunk_; }
 

@@ -61,10 +61,12 @@ class WavSink final : public AudioSink {
     if (error_) return Fail(*error_);
     return Done{};
   }
-  void Drop() override {
-    Commit(device_.Drop());
+  std::optional<uint64_t> Drop() override {
+    uint64_t played = 0;
+    Commit(device_.Drop(&played));
     held_.clear();
     committed_ = device_.Written();
+    return played;
   }
   void Drain() override {
     device_.Drain();

@@ -12,7 +12,7 @@
 class PacedDevice {
  public:
   PacedDevice(const AudioFormat& format, uint32_t speed)
-      : clock_(format.BytesPerSecond(), speed), capacity_(CapacityFor(format)) {}
+      : clock_(format.BytesPerSecond(), speed), frameBytes_(format.BytesPerFrame()), capacity_(CapacityFor(format)) {}
 
   size_t Capacity() const { return capacity_; }
   // Waits until bytes (at most Capacity()) fit, then counts them in. Returns the bytes
@@ -25,10 +25,15 @@ class PacedDevice {
   }
   uint64_t Played() const { return clock_.Played(); }
   uint64_t Written() const { return clock_.Written(); }
-  // Throws away what it holds; returns the bytes it had played.
-  uint64_t Drop() {
-    const uint64_t played = clock_.Played();
+  // Throws away what it holds; returns the bytes it had played, counted from the start, in
+  // whole frames (a frame is heard whole or not at all), and in *sinceDrop those of them
+  // written since the previous Drop.
+  uint64_t Drop(uint64_t* sinceDrop = nullptr) {
+    uint64_t played = clock_.Played();
+    played -= played % frameBytes_;
+    if (sinceDrop != nullptr) *sinceDrop = played > droppedAt_ ? played - droppedAt_ : 0;
     clock_.Drop();
+    droppedAt_ = clock_.Written();
     return played;
   }
   // Waits until all it holds has played.
@@ -43,5 +48,7 @@ class PacedDevice {
   }
 
   DeviceClock clock_;
+  uint32_t frameBytes_;
   size_t capacity_;
+  uint64_t droppedAt_ = 0;  // bytes written before the last Drop
 };

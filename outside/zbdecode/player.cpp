@@ -48,6 +48,9 @@ Player::~Player() {
   changed_.notify_all();
   // The decoding thread may be inside a stream's open or read: it returns at once.
   cancel.request_stop();
+  // The output thread may be waiting in an open for the last player's output of another
+  // format to play out: that tail is silenced, as a Stop would.
+  if (openingDevice_) DiscardLingeringOutput();
   decodingThread_.join();
   {
     // A discard returns every buffer, so the output thread is not left waiting for one.
@@ -189,6 +192,14 @@ void Player::NewGeneration() {
   blocks_.clear();
 }
 
+void Player::PauseDevice(bool paused) {
+  std::lock_guard device(deviceMutex_);
+  devicePaused_ = paused;
+  if (!device_) return;
+  if (paused) device_->Pause();
+  else device_->Resume();
+}
+
 void Player::SeekTo(uint64_t frame) {
   NewGeneration();
   const auto reached = decoder_->Seek(frame);
@@ -240,7 +251,8 @@ void Player::OutputMain() {
             std::lock_guard guard(deviceMutex_);
             device = device_.get();
           }
-          if (device) (void)device->Drain();  // a new generation's discard cuts it short
+          if (block.kind == Block::End && (modeFlags_ & ZBD_PLAYER_MODE_GAPLESS)) LeaveDevicePlaying();
+          else if (device) (void)device->Drain();  // a new generation's discard cuts it short
           if (block.kind == Block::End && block.generation == generation_) {
             ReportHeard(/*force=*/true);
             NotifyState(ZBD_NOTIFY_PLAYER_STATE, ZBD_PLAYER_STATE_EOS);
@@ -270,10 +282,12 @@ bool Player::EnsureDevice(const AudioFormat& format) {
     CloseDevice();
   }
   const AudioDevice which = backend == "pulse" ? AudioDevice::DirectSound : AudioDevice::Wave;
+  openingDevice_ = true;
   auto opened = !backend.empty()
                     ? AudioOutput::Open(which, format, [this](uint32_t slot) { OnBufferDone(slot); }, volume_)
                     : Expected<std::unique_ptr<AudioOutput>>(Fail(Error(ErrorCategory::Unsupported, {},
                           "Cannot open the output " + name + ": no output module handles it")));
+  openingDevice_ = false;
   if (!opened) {
     NotifyError(ZBD_SOURCE_OUTPUT, ZBD_ERR_INPUT_OPEN, opened.Error().text);
     ControlMessage failed;
@@ -284,6 +298,7 @@ bool Player::EnsureDevice(const AudioFormat& format) {
   {
     std::lock_guard guard(deviceMutex_);
     device_ = std::move(opened).Value();
+    if (devicePaused_) device_->Pause();
   }
   {
     std::lock_guard filters(filtersMutex_);
@@ -313,6 +328,19 @@ void Player::CloseDevice() {
       if (auto close = reinterpret_cast<int32_t (*)(ZbdOutputFilterStage*)>(f.table[4])) close(&f.stage);
     }
   }
+  NotifyState(ZBD_NOTIFY_OUTPUT_STATE, ZBD_OUTPUT_STATE_CLOSED);
+}
+
+void Player::LeaveDevicePlaying() {
+  std::unique_ptr<AudioOutput> leaving;
+  {
+    std::lock_guard guard(deviceMutex_);
+    leaving = std::move(device_);
+  }
+  if (!leaving) return;
+  LeaveOutputPlaying(std::move(leaving));
+  // The output has copied the slots it still plays and reports none of them any more.
+  freeSlots_.release(slotsQueued_.exchange(0));
   NotifyState(ZBD_NOTIFY_OUTPUT_STATE, ZBD_OUTPUT_STATE_CLOSED);
 }
 
@@ -356,6 +384,7 @@ int32_t Player::QueueToDevice(const uint8_t* pcm, size_t bytes) {
     slot.endFrame = writingFrame_;
     const uint32_t tag = uint32_t(nextSlot_);
     nextSlot_ = (nextSlot_ + 1) % slots_.size();
+    ++slotsQueued_;
     (void)device_->Queue(tag, slot.bytes, chunk);  // a failed device hands the slot back at once
     done += chunk;
   }
@@ -370,6 +399,7 @@ void Player::OnBufferDone(uint32_t slot) {
     }
     ReportHeard(/*force=*/false);
   }
+  --slotsQueued_;
   freeSlots_.release();
 }
 

@@ -94,6 +94,8 @@ class Player {
   void SeekTo(uint64_t frame);
   // Makes every block and buffer in flight stale and drops what the device holds.
   void NewGeneration();
+  // Pauses the device at once (what it had not played stays queued) or resumes it.
+  void PauseDevice(bool paused);
   void PushBlock(Block block);
   bool AddFilter(const std::string& name, uint32_t id);
   bool RemoveFilter(const std::string& name);
@@ -106,6 +108,8 @@ class Player {
   void OutputMain();
   bool EnsureDevice(const AudioFormat& format);
   void CloseDevice();
+  // Gapless end of an input: the device is left playing its queue for the next player.
+  void LeaveDevicePlaying();
   static int32_t DeviceStageWrite(ZbdOutputFilterStage* stage, const void* pcm, uint32_t bytes,
                                   uint32_t bytesPerSample, uint32_t channels, uint32_t sampleRate);
   int32_t QueueToDevice(const uint8_t* pcm, size_t bytes);
@@ -175,9 +179,12 @@ class Player {
   std::vector<OutputModule> outputModules_; // under deviceMutex_
   uint64_t writingGeneration_ = 0;          // output thread: the block being written
   uint64_t writingFrame_ = 0;
+  bool devicePaused_ = false;               // under deviceMutex_
   std::vector<Slot> slots_;
   size_t nextSlot_ = 0;
   std::counting_semaphore<64> freeSlots_;
+  std::atomic<int> slotsQueued_{0};  // slots on the device, not yet reported back
+  std::atomic<bool> openingDevice_{false};  // the output thread is inside AudioOutput::Open
 
   // The heard position, from the buffer reports (writer thread) and seeks (decoding thread).
   std::mutex heardMutex_;

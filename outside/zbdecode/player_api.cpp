@@ -94,6 +94,8 @@ ZBDECODE_EXPORT int32_t player_delete(ZbdPlayer* player) {
   return ZBD_OK;
 }
 
+ZBDECODE_EXPORT void player_discard_lingering_output(void) { DiscardLingeringOutput(); }
+
 ZBDECODE_EXPORT uint32_t player_get_priority(ZbdPlayer* player) {
   Player* p = Of(player);
   return p ? p->Priority() : 0;

@@ -59,6 +59,7 @@ void Player::Handle(const ControlMessage& m) {
       if (!decoder_) return Nack(m.code, ZBD_ERR_STATE);
       if (playing_) {
         playing_ = false;
+        PauseDevice(/*paused=*/true);
         NotifyState(ZBD_NOTIFY_PLAYER_STATE, ZBD_PLAYER_STATE_PAUSED);
       }
       return Ack(m.code);
@@ -83,6 +84,7 @@ void Player::Play() {
   }
   if (!playing_) {
     playing_ = true;
+    PauseDevice(/*paused=*/false);
     NotifyState(ZBD_NOTIFY_PLAYER_STATE, ZBD_PLAYER_STATE_PLAYING);
   }
   changed_.notify_all();
@@ -91,6 +93,8 @@ void Player::Play() {
 void Player::StopPlayback(int32_t state) {
   const bool wasActive = playing_ || decoder_;
   playing_ = false;
+  // An open that waits for the last player's output of another format to play out ends.
+  if (openingDevice_) DiscardLingeringOutput();
   NewGeneration();
   if (decoder_) {
     if (decoder_->IsStream()) {

@@ -204,6 +204,10 @@ enum {
 #define ZBD_PLAYER_MODE_PLAY_ON_OPEN 0x1     /* playback starts when an input opens */
 #define ZBD_PLAYER_MODE_OUTPUT_AUTO_CLOSE 0x2 /* the output device is closed when playback
                                                  stops or ends, so others may use it */
+#define ZBD_PLAYER_MODE_GAPLESS 0x4 /* at the end of an input the output is not drained: the
+                                       end comes as soon as all of its audio is queued, and the
+                                       output plays on for the next player of the process
+                                       that opens the same device and format to take over */
 
 /* Output channels (50). */
 #define ZBD_CHANNELS_STEREO 0
@@ -283,6 +287,9 @@ ZBDECODE_EXPORT int32_t player_new(ZbdPlayer** player, const int32_t* notifyFd);
 /* Stops playback and the threads and frees the player; it waits for no server or input
  * (see above). ZBD_OK; NULL is ignored. */
 ZBDECODE_EXPORT int32_t player_delete(ZbdPlayer* player);
+/* Silences at once the output a player left playing at the end of its input in gapless
+ * mode (ZBD_PLAYER_MODE_GAPLESS), when no player has taken it over: the user's Stop. */
+ZBDECODE_EXPORT void player_discard_lingering_output(void);
 /* Scheduling level of the decoding and output threads, 0 (idle) to 5 (highest);
  * default 3 (normal). A raise the system refuses keeps the level. */
 ZBDECODE_EXPORT uint32_t player_get_priority(ZbdPlayer* player);

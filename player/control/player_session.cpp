@@ -195,6 +195,8 @@ void PlayerSession::ReleaseFacade() {
 void PlayerSession::Stop() {
   host_.StopEndOfTrackWait();
   ReleaseFacade();
+  // The last entry's output may still play what it held for the next one: silent too.
+  DropLingeringOutput();
   paused_ = false;
   Tell(SessionChange::Status);
 }

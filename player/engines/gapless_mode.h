@@ -6,3 +6,6 @@
 // Any thread; the player sets it from its settings before the first entry plays.
 void SetGaplessPlayback(bool on);
 bool GaplessPlayback();
+// Silences at once the tail of the last input that its output still plays for the next
+// input to follow (a user's Stop or a seek): the next input then opens an output anew.
+void DropLingeringOutput();

@@ -8,6 +8,7 @@
 
 #include "common/audio/output_volume.h"
 #include "common/outside_text.h"
+#include "player/engines/gapless_mode.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ void TMP3Player::Open(const std::string& name) {
   inputName_ = name;
   xaudio_->InputOpen(name);
   xaudio_->SetInputTimecodeGranularity(500);
-  xaudio_->SetPlayerMode(ZBD_PLAYER_MODE_OUTPUT_AUTO_CLOSE);
+  xaudio_->SetPlayerMode(ZBD_PLAYER_MODE_OUTPUT_AUTO_CLOSE | (GaplessPlayback() ? ZBD_PLAYER_MODE_GAPLESS : 0));
   xaudio_->OutputModuleRegister("dsound_output_module_register@zbdsound.dll");
   // The module's window parameter has no meaning on this desktop; it is kept for it.
   xaudio_->SetPlayerEnvironmentInteger(ZBD_ENV_OUTPUT_WINDOW, 0);

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <thread>
 
+#include "player/engines/gapless_mode.h"
+
 TRingPlayer::TRingPlayer(MainLoop& loop) : WorkerThread(loop) {}
 
 void TRingPlayer::Play() {
@@ -12,17 +14,33 @@ void TRingPlayer::Play() {
     Start();
     return;
   }
-  if (Suspended()) Resume();
+  if (Suspended()) {
+    {
+      std::lock_guard lock(outputMutex_);
+      paused_ = false;
+      if (output_) output_->Resume();
+    }
+    Resume();
+  }
 }
 
 void TRingPlayer::Pause() {
-  if (Running() && !Suspended()) Suspend();
+  if (!Running() || Suspended()) return;
+  Suspend();
+  // The sound stops now, not once the queued buffers have played; Play writes what the
+  // device had not played yet.
+  std::lock_guard lock(outputMutex_);
+  paused_ = true;
+  if (output_) output_->Pause();
 }
 
 void TRingPlayer::Stop() {
   if (stopRequested_) return;
   stopRequested_ = true;
   Terminate();  // also lets a paused worker go
+  // A worker whose Open waits for the last input's output of another format to play out
+  // goes at once: that tail is silenced, as a Stop silences it anyway.
+  if (openingOutput_) DiscardLingeringOutput();
   {
     // A worker waiting for the device to play out its last buffers goes at once.
     std::lock_guard lock(outputMutex_);
@@ -33,7 +51,9 @@ void TRingPlayer::Stop() {
 }
 
 bool TRingPlayer::OpenOutput(const AudioFormat& format) {
+  openingOutput_ = true;
   auto opened = AudioOutput::Open(AudioDevice::Wave, format, [this](uint32_t) { freeBuffers_.release(); });
+  openingOutput_ = false;
   if (!opened) {
     ReportError(opened.Error().text);
     return false;
@@ -41,6 +61,7 @@ bool TRingPlayer::OpenOutput(const AudioFormat& format) {
   {
     std::lock_guard lock(outputMutex_);
     output_ = std::move(opened).Value();
+    if (paused_) output_->Pause();  // paused while the output was being opened
   }
   usableBytes_ = kBufferBytes - kBufferBytes % format.BytesPerFrame();
   return true;
@@ -72,6 +93,16 @@ void TRingPlayer::DiscardQueued() {
 
 void TRingPlayer::DrainQueued() {
   if (!output_) return;
+  if (GaplessPlayback()) {
+    // The output plays on (its buffers copied) for the next engine to take over.
+    std::unique_ptr<AudioOutput> leaving;
+    {
+      std::lock_guard lock(outputMutex_);
+      leaving = std::move(output_);
+    }
+    if (!Terminated()) LeaveOutputPlaying(std::move(leaving));
+    return;
+  }
   while (!Terminated() && output_->PlayedBytes() < output_->QueuedBytes() && !output_->Failure()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }

@@ -47,7 +47,9 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
   void QueueBuffer(int index, size_t bytes);
   // Drops what is queued; every buffer is free again.
   void DiscardQueued();
-  // Waits until everything queued has played, giving up when asked to end.
+  // Waits until everything queued has played, giving up when asked to end. In gapless mode
+  // it waits for nothing: the output is left playing what is queued, for the next engine
+  // that opens the same format to take over.
   void DrainQueued();
   void CloseOutput();
   // The buffer's bytes, rounded down to whole frames of the output's format.
@@ -64,6 +66,8 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
   size_t lastQueued_[kBuffers] = {};  // bytes buffer i held when last queued
   int nextIndex_ = 0;
   bool stopRequested_ = false;  // main thread
+  bool paused_ = false;         // under outputMutex_: the output is to stay silent
+  std::atomic<bool> openingOutput_{false};  // the worker is inside AudioOutput::Open
   alignas(8) uint8_t buffers_[kBuffers][kBufferBytes] = {};
   // Set and reset by the worker under the lock; Stop (main thread) discards through it.
   std::mutex outputMutex_;

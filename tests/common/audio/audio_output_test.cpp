@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/audio/audio_output_internal.h"
+#include "common/audio/paced_device.h"
 #include "common/audio/pcm_gain.h"
 #include "tests/common/temp_dir.h"
 
@@ -261,10 +262,11 @@ class HeldSink final : public AudioSink {
     Hold();
     return Done{};
   }
-  void Drop() override {
+  std::optional<uint64_t> Drop() override {
     std::lock_guard lock(control_->mutex);
     control_->dropped = true;
     control_->changed.notify_all();
+    return std::nullopt;
   }
   void Drain() override { Hold(); }
   size_t ChunkBytes() const override { return 4096; }
@@ -341,7 +343,7 @@ class FullSink final : public AudioSink {
   Outcome Write(const uint8_t*, size_t) override {
     return Fail(IoError(ENOSPC, "full", "The audio output full failed"));
   }
-  void Drop() override {}
+  std::optional<uint64_t> Drop() override { return std::nullopt; }
   void Drain() override {}
   size_t ChunkBytes() const override { return 4096; }
 };
@@ -369,4 +371,229 @@ TEST(AudioOutput, AFailedDeviceSaysWhyOnQueueAndDrain) {
   EXPECT_EQ(output->Failure()->text, drained.Error().text);
   std::lock_guard lock(reports.mutex);
   EXPECT_EQ(reports.tags, (std::vector<uint32_t>{1, 2}));
+}
+
+namespace {
+
+// A device of the test's own that records what its clock has played, and when it was told
+// to drop what it held: the heard position at that moment, by its clock.
+class ClockedCapture final : public AudioSink {
+ public:
+  struct State {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<uint8_t> heard;      // what the clock played, in order
+    std::vector<uint8_t> held;       // written, not yet played
+    uint64_t committed = 0;          // device bytes heard or dropped
+    uint64_t writes = 0;
+    uint64_t drops = 0;
+    uint64_t heardAtLastDrop = 0;    // heard.size() once the last drop was done
+  };
+  ClockedCapture(std::shared_ptr<State> state, const AudioFormat& format, uint32_t speed)
+      : state_(std::move(state)), device_(format, speed), speed_(speed) {}
+
+  Outcome Write(const uint8_t* data, size_t bytes) override {
+    const uint64_t played = device_.Take(bytes);
+    std::lock_guard lock(state_->mutex);
+    state_->held.insert(state_->held.end(), data, data + bytes);
+    Commit(played);
+    ++state_->writes;
+    state_->changed.notify_all();
+    return Done{};
+  }
+  std::optional<uint64_t> Drop() override {
+    uint64_t sinceDrop = 0;
+    const uint64_t played = device_.Drop(&sinceDrop);
+    std::lock_guard lock(state_->mutex);
+    Commit(played);
+    state_->held.clear();
+    state_->committed = device_.Written();
+    ++state_->drops;
+    state_->heardAtLastDrop = state_->heard.size();
+    state_->changed.notify_all();
+    return sinceDrop;
+  }
+  void Drain() override {
+    device_.Drain();
+    std::lock_guard lock(state_->mutex);
+    Commit(device_.Written());
+  }
+  size_t ChunkBytes() const override { return 4096; }
+  uint32_t Speed() const override { return speed_; }
+
+ private:
+  void Commit(uint64_t played) {
+    if (played <= state_->committed) return;
+    const size_t bytes = size_t(std::min<uint64_t>(played - state_->committed, state_->held.size()));
+    state_->heard.insert(state_->heard.end(), state_->held.begin(), state_->held.begin() + std::ptrdiff_t(bytes));
+    state_->held.erase(state_->held.begin(), state_->held.begin() + std::ptrdiff_t(bytes));
+    state_->committed = played;
+  }
+  std::shared_ptr<State> state_;
+  PacedDevice device_;
+  uint32_t speed_;
+};
+
+template <typename Pred>
+bool WaitUntil(Pred pred, std::chrono::milliseconds limit) {
+  const auto until = Clock::now() + limit;
+  while (!pred()) {
+    if (Clock::now() >= until) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+}  // namespace
+
+// Catches a pause or a discard after which the device plays on what it holds or what is
+// queued (a second and more of sound after the user's Pause or Stop), a pause that writes on
+// while paused, and a resume that loses or repeats samples (what the device held unheard is
+// to be written again, what it had played is not).
+TEST(AudioOutput, PauseAndDiscardSilenceWithinATenthAndResumeIsExact) {
+  // The capture takes what was heard at each write of a chunk (23 ms of this format): the
+  // heard position at a call is known to within that.
+  const AudioFormat format = kCd;
+  const uint64_t tenth = format.BytesPerSecond() / 10;
+  const std::vector<uint8_t> audio = Ramp(2 * format.BytesPerSecond());
+  auto state = std::make_shared<ClockedCapture::State>();
+  auto sink = std::make_unique<ClockedCapture>(state, format, 2);
+  Reports reports;
+  OutputVolume volume;
+  auto output = OutputOverSink(std::move(sink), "test", format, reports.Callback(), volume);
+  const size_t buffers = (audio.size() + 4999) / 5000;  // buffers that straddle the chunks
+  for (size_t i = 0; i < buffers; ++i) {
+    ASSERT_TRUE(output->Queue(uint32_t(i), audio.data() + i * 5000, std::min<size_t>(5000, audio.size() - i * 5000)));
+  }
+  for (const uint64_t at : {tenth * 3, tenth * 8}) {
+    SCOPED_TRACE("paused after " + std::to_string(at) + " bytes");
+    ASSERT_TRUE(WaitUntil([&] { return output->PlayedBytes() >= at; }, 5s));
+    uint64_t drops = 0, heardAtPause = 0;
+    {
+      std::lock_guard lock(state->mutex);
+      drops = state->drops;
+      heardAtPause = state->heard.size();
+    }
+    output->Pause();
+    output->Pause();  // a second pause changes nothing
+    EXPECT_TRUE(output->Paused());
+    std::unique_lock lock(state->mutex);
+    ASSERT_TRUE(state->changed.wait_for(lock, 2s, [&] { return state->drops > drops; }));
+    EXPECT_LE(state->heardAtLastDrop - heardAtPause, tenth) << "the sound went on after Pause";
+    const uint64_t writes = state->writes;
+    EXPECT_FALSE(state->changed.wait_for(lock, 150ms, [&] { return state->writes > writes; }))
+        << "written while paused";
+    lock.unlock();
+    const uint64_t played = output->PlayedBytes();
+    EXPECT_LE(played, state->heard.size() + 4096);
+    output->Resume();
+    EXPECT_FALSE(output->Paused());
+  }
+  EXPECT_TRUE(output->Drain());
+  {
+    std::lock_guard lock(state->mutex);
+    ASSERT_EQ(state->heard.size(), audio.size());
+    EXPECT_TRUE(state->heard == audio) << "a pause lost or repeated samples";
+  }
+  std::vector<uint32_t> expected;
+  for (size_t i = 0; i < buffers; ++i) expected.push_back(uint32_t(i));
+  EXPECT_EQ(reports.tags, expected);
+
+  // Discard (the user's Stop) silences as fast.
+  for (size_t i = 0; i < buffers; ++i) {
+    ASSERT_TRUE(output->Queue(uint32_t(i), audio.data() + i * 5000, std::min<size_t>(5000, audio.size() - i * 5000)));
+  }
+  const uint64_t before = audio.size();
+  ASSERT_TRUE(WaitUntil([&] { return output->PlayedBytes() >= tenth * 3; }, 5s));
+  uint64_t drops = 0, heardAtDiscard = 0;
+  {
+    std::lock_guard lock(state->mutex);
+    drops = state->drops;
+    heardAtDiscard = state->heard.size();
+  }
+  output->Discard();
+  std::unique_lock lock(state->mutex);
+  ASSERT_TRUE(state->changed.wait_for(lock, 2s, [&] { return state->drops > drops; }));
+  EXPECT_LE(state->heardAtLastDrop - heardAtDiscard, tenth) << "the sound went on after Discard";
+  EXPECT_LT(state->heard.size() - before, audio.size() / 2);
+}
+
+namespace {
+
+// Writes the first `bytes` of audio as buffers of 8192 bytes from a copy that is made
+// garbage once the output has been left (the producer's buffers go away with it).
+void QueueAndLeave(std::unique_ptr<AudioOutput> output, const std::vector<uint8_t>& audio, size_t bytes) {
+  std::vector<uint8_t> own(audio.begin(), audio.begin() + std::ptrdiff_t(bytes));
+  for (size_t at = 0, tag = 0; at < bytes; at += 8192, ++tag) {
+    ASSERT_TRUE(output->Queue(uint32_t(tag), own.data() + at, std::min<size_t>(8192, bytes - at)));
+  }
+  LeaveOutputPlaying(std::move(output));
+  std::fill(own.begin(), own.end(), uint8_t(0x55));
+}
+
+}  // namespace
+
+// Catches a gap, a click or lost audio between two producers of consecutive tracks (the
+// second opened the device anew, truncating the capture, or its audio waited for the first
+// to drain), a lingering output that plays its producer's freed buffers or reports them to
+// the next one, a takeover whose counts include the old tail, and a lingering output that
+// is never closed or that plays on after DiscardLingeringOutput.
+TEST(AudioOutput, TheNextOpenOfTheSameFormatTakesOverALingeringOutput) {
+  TempDir dir;
+  const std::string path = dir.File("out.wav");
+  ScopedEnv env("ZIMBAR_AUDIO_OUT", ("wav:" + path + ",speed=8").c_str());
+  const std::vector<uint8_t> audio = Ramp(kCd.BytesPerSecond() + 4 * 1000);  // tracks need not end on a buffer
+  const size_t half = audio.size() / 2 - (audio.size() / 2) % 4;
+  {
+    auto first = AudioOutput::Open(AudioDevice::Wave, kCd, [](uint32_t) { ADD_FAILURE() << "reported after leaving"; });
+    ASSERT_TRUE(first);
+    QueueAndLeave(std::move(first).Value(), audio, half);
+    EXPECT_TRUE(OutputLingers());
+    Reports reports;
+    auto second = AudioOutput::Open(AudioDevice::Wave, kCd, reports.Callback());
+    ASSERT_TRUE(second);
+    EXPECT_FALSE(OutputLingers());
+    const std::vector<uint8_t> rest(audio.begin() + std::ptrdiff_t(half), audio.end());
+    for (size_t at = 0, tag = 0; at < rest.size(); at += 8192, ++tag) {
+      ASSERT_TRUE(second.Value()->Queue(uint32_t(tag), rest.data() + at, std::min<size_t>(8192, rest.size() - at)));
+    }
+    EXPECT_TRUE(second.Value()->Drain());
+    EXPECT_EQ(second.Value()->QueuedBytes(), rest.size());
+    EXPECT_EQ(second.Value()->PlayedBytes(), rest.size());
+    EXPECT_EQ(reports.Count(), (rest.size() + 8191) / 8192);
+  }
+  const std::vector<uint8_t> recorded = RecordedData(path);
+  ASSERT_EQ(recorded.size(), audio.size());
+  EXPECT_TRUE(recorded == audio) << "the two halves did not follow each other sample for sample";
+
+  // Nobody takes it over: it plays out and closes by itself, the capture whole.
+  {
+    auto alone = AudioOutput::Open(AudioDevice::Wave, kCd, nullptr);
+    ASSERT_TRUE(alone);
+    QueueAndLeave(std::move(alone).Value(), audio, half);
+  }
+  ASSERT_TRUE(WaitUntil([] { return !OutputLingers(); }, 5s)) << "never closed";
+  const std::vector<uint8_t> played = RecordedData(path);
+  ASSERT_EQ(played.size(), half);
+  EXPECT_TRUE(played == std::vector<uint8_t>(audio.begin(), audio.begin() + std::ptrdiff_t(half)));
+
+  // Another format (or device) waits for it to play out, then opens its own; a discard
+  // silences it at once.
+  for (const bool discard : {false, true}) {
+    SCOPED_TRACE(discard ? "discarded" : "another format");
+    {
+      ScopedEnv old("ZIMBAR_AUDIO_OUT", ("wav:" + path + ",speed=8").c_str());
+      auto first = AudioOutput::Open(AudioDevice::Wave, kCd, nullptr);
+      ASSERT_TRUE(first);
+      QueueAndLeave(std::move(first).Value(), audio, audio.size());
+    }
+    if (discard) DiscardLingeringOutput();
+    ScopedEnv other("ZIMBAR_AUDIO_OUT", ("wav:" + dir.File("other.wav") + ",speed=8").c_str());
+    auto next = AudioOutput::Open(AudioDevice::Wave, AudioFormat{48000, 2, 16}, nullptr);
+    ASSERT_TRUE(next);
+    EXPECT_FALSE(OutputLingers());
+    const size_t heard = RecordedData(path).size();
+    if (discard) EXPECT_LT(heard, audio.size() / 2) << "played on after the discard";
+    else EXPECT_EQ(heard, audio.size()) << "the new output opened before the old one had played out";
+  }
 }

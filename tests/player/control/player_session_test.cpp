@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/audio/audio_output.h"
 #include "common/audio/output_volume.h"
 #include "common/id3v1_tag.h"
 #include "common/paths.h"
@@ -228,6 +229,34 @@ TEST_F(SessionFixture, GaplessEndPlaysTheNextEntryAtOnce) {
   settings.gaplessPlayback = 1;
   session->GaplessSettingChanged();
   EXPECT_TRUE(GaplessPlayback());
+}
+
+// Catches a Stop that leaves the last entry's tail playing (the output a gapless engine
+// leaves for the next entry plays what it holds, up to a second and a half), and an end of
+// the list that cuts that tail short.
+TEST_F(SessionFixture, StopSilencesTheTailOfTheLastEntry) {
+  ScopedEnv out("ZIMBAR_AUDIO_OUT", "null");
+  const AudioFormat format;
+  const std::vector<uint8_t> tail(format.BytesPerSecond());
+  const auto engineEnds = [&] {
+    auto output = AudioOutput::Open(AudioDevice::Wave, format, nullptr);
+    ASSERT_TRUE(output) << output.Error().text;
+    (void)output.Value()->Queue(0, tail.data(), tail.size());
+    LeaveOutputPlaying(std::move(output).Value());
+  };
+  settings.gaplessPlayback = 1;
+  session = std::make_unique<PlayerSession>(settings, FakeFactory(log), loop, host);
+  session->Start({"/m/a.mp3"});
+  engineEnds();
+  log.handlers.state(nullptr, kStateEndOfStream);
+  Settle();
+  EXPECT_EQ(session->State(), TransportState::Stopped);
+  EXPECT_TRUE(OutputLingers()) << "the end of the list cut the last entry's tail";
+  session->Play();
+  engineEnds();
+  session->Stop();
+  EXPECT_FALSE(OutputLingers()) << "the tail played on after Stop";
+  DiscardLingeringOutput();
 }
 
 // Catches a volume that starts at full on every start instead of where it was left.

@@ -93,6 +93,9 @@ class EnginePlayback : public testing::TestWithParam<Case> {
     return found;
   }
 
+  // One input at a time, drained and closed at its end as without gapless playback: each
+  // capture is whole when the facade has gone.
+  ScopedGapless gapless_{false};
   TempDir dir_;
   QueueMainLoop loop_;
   Media media_;
@@ -155,14 +158,23 @@ TEST_P(EnginePlayback, PlaysExactlyTheReferenceAndReportsIt) {
   EXPECT_TRUE(Of(Event::Error).empty()) << Of(Event::Error)[0].text;
 }
 
-// Catches a pause that loses or repeats audio, or whose timecode keeps running.
+// Catches a pause that loses or repeats audio, whose timecode keeps running, or after which
+// the queued audio plays on (a second and more of it, where the sound is to stop at once).
 TEST_P(EnginePlayback, PauseKeepsThePosition) {
   int pausedAt = -1;
   bool stood = true;
+  uint64_t heardAtPause = 0, heardAfterPause = 0;
+  // The capture holds what the device clock has played, up to its last write of a chunk.
+  const auto heardSoFar = [&] {
+    const std::vector<uint8_t> file = ReadBytes(capture_);
+    return file.size() > 44 ? uint64_t(file.size() - 44) : uint64_t(0);
+  };
   PlayThrough(4, [&](TSoundPlayer& player, Recorder& recorder) {
     ASSERT_TRUE(loop_.RunUntil([&] { return recorder.LastTimecode() >= 1; }, 20s));
+    heardAtPause = heardSoFar();
     player.Pause();
-    loop_.RunUntil([] { return false; }, 700ms);  // the queued audio plays out
+    loop_.RunUntil([] { return false; }, 700ms);  // the whole queue would have played by now
+    heardAfterPause = heardSoFar();
     pausedAt = recorder.LastTimecode();
     loop_.RunUntil([] { return false; }, 400ms);
     stood = recorder.LastTimecode() == pausedAt && !recorder.HasState(3);
@@ -170,6 +182,9 @@ TEST_P(EnginePlayback, PauseKeepsThePosition) {
   });
   EXPECT_TRUE(stood) << "the timecode ran on while paused";
   EXPECT_GE(pausedAt, 1);
+  // A tenth of a second by the device clock, and the chunk the capture had not yet taken.
+  const uint64_t tenth = uint64_t(media_.rate) * media_.channels * 2 / 10;
+  EXPECT_LE(heardAfterPause - heardAtPause, tenth + 4096) << "the sound went on after Pause";
   ASSERT_EQ(heard_.size(), media_.reference.size());
   EXPECT_TRUE(heard_ == media_.reference);
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/main_loop.h"
+#include "player/engines/gapless_mode.h"
 #include "player/engines/sound_player.h"
 #include "tests/common/temp_dir.h"
 #include "tests/outside/zbdecode/player_media.h"
@@ -25,6 +26,21 @@ inline Expected<std::string> ChosenEngine(const std::string& name) {
   if (!entry) return Fail(entry.Error());
   return std::string(entry.Value()->name);
 }
+
+// Sets the process's gapless flag for a test and puts it back afterwards.
+class ScopedGapless {
+ public:
+  explicit ScopedGapless(bool on) : was_(GaplessPlayback()) { SetGaplessPlayback(on); }
+  ~ScopedGapless() {
+    DropLingeringOutput();
+    SetGaplessPlayback(was_);
+  }
+  ScopedGapless(const ScopedGapless&) = delete;
+  ScopedGapless& operator=(const ScopedGapless&) = delete;
+
+ private:
+  bool was_;
+};
 
 struct Event {
   enum Kind { State, Position, Timecode, StreamInfo, OutputData, Error } kind;
