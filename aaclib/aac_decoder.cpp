@@ -89,6 +89,10 @@ StreamParameters AacDecoder::Start(std::string path, std::vector<std::uint8_t>* 
   adtsBlocksLeft_ = 0;
   adtsBlocksInFrame_ = 1;
   adtsProtected_ = false;
+  path_ = bytes != nullptr ? std::string() : path;
+  nextBlock_ = 0;
+  frameIndex_.clear();
+  frameIndexBuilt_ = false;
 
   AacInput input;
   if (bytes != nullptr) {
@@ -211,7 +215,9 @@ std::int32_t AacDecoder::Decode(std::int16_t* out) {
     std::fill(out, out + kOutputSamples, std::int16_t{0});
     return 0;
   }
-  return parameters_.form == StreamForm::Adts ? DecodeAdtsBlock(out) : DecodeRawBlock(out);
+  const std::int32_t result = parameters_.form == StreamForm::Adts ? DecodeAdtsBlock(out) : DecodeRawBlock(out);
+  if (result != 0) ++nextBlock_;
+  return result;
 }
 
 std::int32_t AacDecoder::DecodeRawBlock(std::int16_t* out) {

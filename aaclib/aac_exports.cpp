@@ -134,4 +134,27 @@ ZBAACLIB_EXPORT int32_t AACDecoder_Report(AacDecodeReport* report, uint32_t repo
   return filled.verdict;
 }
 
+ZBAACLIB_EXPORT int32_t AACDecoder_Length(uint64_t* blocks) {
+  if (blocks != nullptr) *blocks = 0;
+  try {
+    zbaac::AacDecoder& decoder = Decoder();
+    if (!decoder.IsOpen()) return ZBAAC_LENGTH_UNKNOWN;
+    const zbaac::StreamLength length = decoder.Length();
+    if (blocks != nullptr) *blocks = length.blocks;
+    return length.exact ? ZBAAC_LENGTH_EXACT : ZBAAC_LENGTH_ESTIMATE;
+  } catch (...) {
+    return ZBAAC_LENGTH_UNKNOWN;
+  }
+}
+
+ZBAACLIB_EXPORT int64_t AACDecoder_Seek(uint64_t block) {
+  try {
+    zbaac::AacDecoder& decoder = Decoder();
+    if (!decoder.IsOpen() || decoder.ErrorFlag()) return -1;
+    return static_cast<int64_t>(decoder.SeekToBlock(block));
+  } catch (...) {
+    return -1;
+  }
+}
+
 }  // extern "C"

@@ -44,6 +44,8 @@ uint32_t AacRecordRate(uint16_t recorded) {
   return recorded;
 }
 
+void TAACPlayer::Seek(int offset, int) { seekRequest_ = offset < 0 ? 0 : offset; }
+
 void TAACPlayer::Run() {
   running_ = true;
   bool ended = false;
@@ -51,6 +53,9 @@ void TAACPlayer::Run() {
   auto open = library.Entry<AACDecoder_OpenFn>("AACDecoder_Open");
   auto decode = library.Entry<AACDecoder_DecodeFn>("AACDecoder_Decode");
   auto close = library.Entry<AACDecoder_CloseFn>("AACDecoder_Close");
+  // Optional: without them the stream has no known length and cannot seek.
+  auto length = library.Entry<AACDecoder_LengthFn>("AACDecoder_Length");
+  auto seekTo = library.Entry<AACDecoder_SeekFn>("AACDecoder_Seek");
   AacStreamInfo info{};
   if (!library.Loaded()) {
     ReportError("Cannot load libzbaaclib.so: " + library.LoadError());
@@ -69,17 +74,34 @@ void TAACPlayer::Run() {
     if (OpenOutput(format)) {
       slots_->OnNotifyInputStreamInfo(this, uint8_t(0), uint8_t(0), uint16_t(info.bitRate / 1000),
                                       uint16_t(info.sampleRate), uint8_t(info.channelMode & 0xFF));
-      slots_->OnNotifyInputPosition(this, uint32_t(0), uint32_t(0));
+      // An ADTS stream's length is counted from its frame headers; a raw or ADIF stream's
+      // is estimated by the library from its first blocks.
+      uint64_t totalBlocks = 0;
+      if (length != nullptr && RunGuarded([&] { length(&totalBlocks); }) != 0) totalBlocks = 0;
+      const uint32_t totalSeconds = uint32_t(totalBlocks * kBlockPeriods / format.sampleRate);
+      slots_->OnNotifyInputPosition(this, uint32_t(0), totalSeconds);
       const uint32_t bps = format.BytesPerSecond();
       const size_t blockBytes = kBlockPeriods * size_t(channels) * 2;
       int16_t area[ZBAAC_OUTPUT_SAMPLES];
       uint64_t played = 0;
       bool streamEnded = false;
       for (;;) {
+        if (const int seek = seekRequest_.exchange(-1); seek >= 0 && seekTo != nullptr) {
+          DiscardQueued();
+          // The first block that starts at or after the asked second (at most 1024 sample
+          // periods later), so that the time shown is the one asked for.
+          const uint64_t block = (uint64_t(seek) * format.sampleRate + kBlockPeriods - 1) / kBlockPeriods;
+          int64_t landed = -1;
+          if (RunGuarded([&] { landed = seekTo(block); }) != 0) {
+            ReportError("AAC Decoder Error");
+            break;
+          }
+          if (landed >= 0) played = uint64_t(landed) * blockBytes;
+        }
         if (slots_->OnNotifyInputTimecode.Assigned() || slots_->OnNotifyInputPosition.Assigned()) {
           const uint32_t s = uint32_t(played / bps);
           slots_->OnNotifyInputTimecode(this, uint8_t(s / 3600), uint8_t(s / 60 % 60), uint8_t(s % 60), uint8_t(0));
-          slots_->OnNotifyInputPosition(this, s, uint32_t(0));
+          slots_->OnNotifyInputPosition(this, s, totalSeconds);
         }
         if (!WaitWhileSuspended()) break;
         int i = 0;
