@@ -82,6 +82,11 @@ Expected<std::unique_ptr<PlaybackDecoder>> PlaybackDecoder::Open(const std::stri
   mpg123_handle* mh = d->handle_.get();
   if (mh == nullptr) return Fail(cannot(ErrorCategory::Unsupported, mpg123_plain_strerror(error)));
   mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+  // Gapless: the encoder delay and padding that the info frame (Xing/LAME) states are cut
+  // off, so that the tracks of one recording join without a gap, and positions, lengths
+  // and seeks count the trimmed samples. libmpg123 builds that have it default to it;
+  // it is asked for here so that no build's other default changes what is heard.
+  mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_GAPLESS, 0.0);
   if (options.downSample > 0) mpg123_param(mh, MPG123_DOWN_SAMPLE, options.downSample, 0.0);
   // The stream's own rate and channel count, always 16-bit: no conversion.
   mpg123_format_none(mh);
