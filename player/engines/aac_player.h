@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 
+#include "common/file_uri_path.h"
 #include "player/engines/ring_player.h"
 
 class TAACPlayer : public TRingPlayer {
@@ -13,7 +14,8 @@ class TAACPlayer : public TRingPlayer {
   explicit TAACPlayer(MainLoop& loop) : TRingPlayer(loop) {}
 
   // Stores the name; playback starts with Play.
-  void Open(const std::string& name) override { fileName_ = name.substr(0, 255); }
+  // A file:// URI is taken for the file it names.
+  void Open(const std::string& name) override { fileName_ = LocalName(name); }
   // Moves to offset seconds (range is ignored) before the next buffer, to the nearest
   // block of 1024 sample periods; past the end the playback ends with the end-of-stream
   // state. A library without AACDecoder_Seek cannot move.

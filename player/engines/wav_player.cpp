@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/fd_io.h"
+#include "common/file_uri_path.h"
 #include "common/regular_file.h"
 #include "common/unique_fd.h"
 #include "common/wav_header.h"
@@ -28,7 +29,7 @@ bool ProbeWav(const EngineFile& file) {
 std::unique_ptr<TPlayerEngine> MakeWavPlayer(MainLoop& loop) { return std::make_unique<Worker<TWavPlayer>>(loop); }
 
 void TWavPlayer::Open(const std::string& name) {
-  fileName_ = name.substr(0, 255);
+  fileName_ = LocalName(name);
   Play();
 }
 

@@ -289,6 +289,31 @@ TEST(AacEngine, SeeksToThirtySecondsAndKnowsTheLength) {
   EXPECT_EQ(positions.back().value2, 33);
 }
 
+// Catches a file:// URI that an engine cannot open (its escapes kept, the scheme taken
+// for part of the path): each engine plays the file the URI names to its end.
+TEST(Engines, FileUrisPlayTheFilesTheyName) {
+  TempDir dir;
+  const std::string wav = dir.File("a b.wav"), aac = dir.File("a b.aac"), mp3 = dir.File("a b.mp3");
+  test_media::WriteFile(wav, player_test::ToneWav(44100, 2, 0.5, {440.0}));
+  ASSERT_TRUE(MakeAac(aac, 44100, 2, 0.5));
+  ASSERT_TRUE(player_test::MakeMp3(mp3, 44100, 2, 0.5));
+  for (const std::string& path : {wav, aac, mp3}) {
+    std::string uri = "file://";
+    for (char c : path) uri += c == ' ' ? std::string("%20") : std::string(1, c);
+    SCOPED_TRACE(uri);
+    QueueMainLoop loop;
+    ScopedEnv out("ZIMBAR_AUDIO_OUT", ("wav:" + dir.File("heard.wav") + ",speed=16").c_str());
+    TSoundPlayer player(loop);
+    Recorder recorder(player);
+    player.Open(uri);
+    player.Play();
+    EXPECT_TRUE(loop.RunUntil([&] { return recorder.HasState(3) || !recorder.Of(Event::Error).empty(); }, 20s));
+    player.Stop();
+    for (const Event& e : recorder.Of(Event::Error)) ADD_FAILURE() << e.text;
+    EXPECT_GT(player_test::WavData(ReadBytes(dir.File("heard.wav"))).size(), 44100u);
+  }
+}
+
 // Catches a station's titles reaching the window with their control characters (ESC,
 // BEL, BS, DEL: boxes in the title field) or as broken UTF-8 (a title in ISO-8859-1).
 TEST(Mp3Engine, StreamTitlesReachTheWindowAsCleanUtf8) {
