@@ -12,6 +12,7 @@
 #include "outside/zbdecode/stream_input.h"
 #include "tests/outside/gogo/test_media.h"
 #include "tests/outside/zbdecode/player_media.h"
+#include "tests/outside/zbdecode/stream_server.h"
 
 namespace {
 
@@ -154,6 +155,95 @@ TEST(PlaybackDecoder, LameHalvesJoinWithoutAGap) {
     after.insert(after.end(), samples, samples + bytes / 2);
   }
   EXPECT_NEAR(BestOffset(tone, after, channels, long(firstFrames) + 44100, 2000), 0, long(tolerance));
+}
+
+// A self-signed certificate for 127.0.0.1 made with openssl: cert.pem and key.pem in dir.
+bool MakeCertificate(const ScratchDir& dir) {
+  int code = -1;
+  test_media::Run("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 -subj "
+                  "/CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout '" +
+                      dir.File("key.pem") + "' -out '" + dir.File("cert.pem") + "' 2>/dev/null",
+                  &code);
+  return code == 0;
+}
+
+// Sets an environment variable for one scope.
+class EnvFor {
+ public:
+  EnvFor(const char* name, const std::string& value) : name_(name) { ::setenv(name, value.c_str(), 1); }
+  ~EnvFor() { ::unsetenv(name_); }
+
+ private:
+  const char* name_;
+};
+
+// Catches HTTPS refused, or accepted without checking the certificate: a loopback TLS
+// server with a certificate of its own plays exactly what the file holds when that
+// certificate is trusted (through the variable tests use), and is refused with the reason
+// when it is not.
+TEST(StreamInput, HttpsPlaysWhenTheCertificateIsTrusted) {
+  ScratchDir dir;
+  ASSERT_TRUE(MakeCertificate(dir));
+  const std::string mp3 = dir.File("song.mp3");
+  ASSERT_TRUE(player_test::MakeMp3(mp3, 44100, 2, 1.0));
+  player_test::StreamServer server({"http", mp3, "--tls", dir.File("cert.pem"), dir.File("key.pem")});
+  ASSERT_GT(server.Port(), 0);
+  const std::string url = "https://127.0.0.1:" + std::to_string(server.Port()) + "/song.mp3";
+
+  auto untrusted = PlaybackDecoder::Open(url, PlaybackOptions{});
+  ASSERT_FALSE(untrusted) << "a certificate nobody vouches for was accepted";
+  EXPECT_EQ(untrusted.Error().category, ErrorCategory::Network);
+  EXPECT_NE(untrusted.Error().text.find(url), std::string::npos) << untrusted.Error().text;
+
+  int fileChannels = 0, streamChannels = 0;
+  const std::vector<int16_t> fromFile = DecodeAll(mp3, &fileChannels);
+  EnvFor trust(kCaFileVariable, dir.File("cert.pem"));
+  const std::vector<int16_t> fromStream = DecodeAll(url, &streamChannels);
+  EXPECT_EQ(streamChannels, fileChannels);
+  ASSERT_FALSE(fromStream.empty());
+  EXPECT_TRUE(fromStream == fromFile) << fromStream.size() << " samples from the stream, " << fromFile.size()
+                                      << " from the file";
+}
+
+// Catches a stream that keeps sending bytes without audio and so plays nothing for ever
+// (while the player says "Playing"): with no frame within the limit the open fails, and a
+// stream whose audio gives way to junk ends, both saying why.
+TEST(StreamInput, AStreamWithoutAudioEndsAtTheLimit) {
+  ScratchDir dir;
+  const std::string junk = dir.File("junk.bin");
+  test_media::WriteFile(junk, std::vector<unsigned char>(100, 'x'));
+  PlaybackOptions options;
+  options.noAudioLimit = std::chrono::milliseconds(800);
+  {
+    player_test::StreamServer server({"http", junk, "--junk"});
+    ASSERT_GT(server.Port(), 0);
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/radio";
+    const auto start = std::chrono::steady_clock::now();
+    auto opened = PlaybackDecoder::Open(url, options);
+    ASSERT_FALSE(opened);
+    EXPECT_EQ(opened.Error().text, "Cannot play " + url + ": no audio for 0.8 seconds");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
+  }
+  const std::string mp3 = dir.File("song.mp3");
+  ASSERT_TRUE(player_test::MakeMp3(mp3, 44100, 2, 1.0));
+  player_test::StreamServer server({"http", mp3, "--junk"});
+  ASSERT_GT(server.Port(), 0);
+  auto opened = PlaybackDecoder::Open("http://127.0.0.1:" + std::to_string(server.Port()) + "/radio", options);
+  ASSERT_TRUE(opened) << opened.Error().text;
+  PlaybackDecoder& decoder = *opened.Value();
+  size_t frames = 0;
+  const auto start = std::chrono::steady_clock::now();
+  for (;;) {
+    const uint8_t* data = nullptr;
+    size_t bytes = 0;
+    auto next = decoder.Next(&data, &bytes);
+    if (!next || next.Value() == PlaybackStatus::End) break;
+    if (next.Value() == PlaybackStatus::Frame) frames += bytes / 4;
+    ASSERT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << "the junk plays on";
+  }
+  EXPECT_GT(frames, 40000u) << "the audio before the junk was lost";
+  EXPECT_EQ(decoder.StreamEndReason(), "no audio for 0.8 seconds");
+  EXPECT_FALSE(decoder.Cancelled());
 }
 
 }  // namespace
