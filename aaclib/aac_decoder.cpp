@@ -90,6 +90,7 @@ StreamParameters AacDecoder::Start(std::string path, std::vector<std::uint8_t>* 
   adtsBlocksInFrame_ = 1;
   adtsProtected_ = false;
   path_ = bytes != nullptr ? std::string() : path;
+  gap_.reset();
   nextBlock_ = 0;
   frameIndex_.clear();
   frameIndexBuilt_ = false;
@@ -118,6 +119,7 @@ StreamParameters AacDecoder::Start(std::string path, std::vector<std::uint8_t>* 
   }
   slots_ = std::make_unique<std::array<ChannelSlot, kMaxChannels>>();
   FindStream(input);
+  gap_ = FindEncoderGap(input, streamStartByte_);
 
   reader_ = BitReader(std::move(input));
   if (streamStartByte_ > 0) reader_.SeekToByte(streamStartByte_);

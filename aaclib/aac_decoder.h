@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "aaclib/adts_header.h"
 #include "aaclib/bit_reader.h"
 #include "aaclib/decode_report.h"
+#include "aaclib/encoder_gap.h"
 
 namespace zbaac {
 
@@ -98,6 +100,9 @@ class AacDecoder {
   // forward to it, from the start again when it lies behind. In the error state nothing
   // moves and the current block is returned.
   std::uint64_t SeekToBlock(std::uint64_t block);
+  // The encoder delay and padding the stream states, if it does (see encoder_gap.h). The
+  // blocks are given as they decode: the caller drops what the gap says.
+  const std::optional<EncoderGap>& Gap() const { return gap_; }
   // The block the next Decode gives: the blocks given since Open (or the last seek's target).
   std::uint64_t NextBlock() const { return nextBlock_; }
 
@@ -165,6 +170,7 @@ class AacDecoder {
   LongTermPredictor predictor_;
 
   DecodeReport report_;
+  std::optional<EncoderGap> gap_;
   std::string path_;                 // of the file opened last (empty for bytes in memory)
   std::uint64_t nextBlock_ = 0;
   std::vector<FrameMark> frameIndex_;

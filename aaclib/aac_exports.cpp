@@ -157,4 +157,17 @@ ZBAACLIB_EXPORT int64_t AACDecoder_Seek(uint64_t block) {
   }
 }
 
+ZBAACLIB_EXPORT int32_t AACDecoder_EncoderGap(uint32_t* delayFrames, uint64_t* validFrames) {
+  std::optional<zbaac::EncoderGap> gap;
+  try {
+    const zbaac::AacDecoder& decoder = Decoder();
+    if (decoder.IsOpen()) gap = decoder.Gap();
+  } catch (...) {
+    gap.reset();
+  }
+  if (delayFrames != nullptr) *delayFrames = gap ? gap->delayFrames : 0;
+  if (validFrames != nullptr) *validFrames = gap ? gap->validFrames : 0;
+  return gap ? 1 : 0;
+}
+
 }  // extern "C"

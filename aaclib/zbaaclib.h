@@ -126,6 +126,14 @@ ZBAACLIB_EXPORT int32_t AACDecoder_Length(uint64_t* blocks);
    error. Same thread rules as Decode. */
 ZBAACLIB_EXPORT int64_t AACDecoder_Seek(uint64_t block);
 
+/* The encoder delay and padding the stream opened last states, in an "iTunSMPB" text
+   (a COMM or TXXX frame of an ID3v2.3/2.4 tag in front of it; ADTS and ADIF have no field
+   of their own): the sample periods to drop from the start of what Decode gives in
+   *delayFrames, and how many sample periods of audio follow them in *validFrames (the rest
+   is padding). Returns 1 when the stream states them; 0 (both set to 0) when it does not,
+   and the output is then taken as it decodes. Either pointer may be null. */
+ZBAACLIB_EXPORT int32_t AACDecoder_EncoderGap(uint32_t* delayFrames, uint64_t* validFrames);
+
 /* Pointer types for callers that look the entries up by name at run time. */
 typedef int32_t (*AACDecoder_OpenFn)(AacStreamInfo*, const char*);
 typedef int32_t (*AACDecoder_DecodeFn)(int16_t*);
@@ -134,6 +142,7 @@ typedef int32_t (*AACDecoder_VersionFn)(AacVersionInfo*);
 typedef int32_t (*AACDecoder_ReportFn)(AacDecodeReport*, uint32_t);
 typedef int32_t (*AACDecoder_LengthFn)(uint64_t*);
 typedef int64_t (*AACDecoder_SeekFn)(uint64_t);
+typedef int32_t (*AACDecoder_EncoderGapFn)(uint32_t*, uint64_t*);
 
 #ifdef __cplusplus
 } /* extern "C" */

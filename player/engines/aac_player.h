@@ -1,6 +1,7 @@
 // TAACPlayer: plays an AAC file through libzbaaclib.so, loaded for each play, at the
 // stream's own sample rate and channel count; seeks and reports the length through the
-// library's AACDecoder_Seek and AACDecoder_Length.
+// library's AACDecoder_Seek and AACDecoder_Length, and leaves out the encoder delay and
+// padding where the stream states them (AACDecoder_EncoderGap).
 #pragma once
 
 #include <atomic>
