@@ -89,6 +89,11 @@ StreamParameters AacDecoder::Start(std::string path, std::vector<std::uint8_t>* 
   adtsBlocksLeft_ = 0;
   adtsBlocksInFrame_ = 1;
   adtsProtected_ = false;
+  path_ = bytes != nullptr ? std::string() : path;
+  gap_.reset();
+  nextBlock_ = 0;
+  frameIndex_.clear();
+  frameIndexBuilt_ = false;
 
   AacInput input;
   if (bytes != nullptr) {
@@ -114,6 +119,7 @@ StreamParameters AacDecoder::Start(std::string path, std::vector<std::uint8_t>* 
   }
   slots_ = std::make_unique<std::array<ChannelSlot, kMaxChannels>>();
   FindStream(input);
+  gap_ = FindEncoderGap(input, streamStartByte_);
 
   reader_ = BitReader(std::move(input));
   if (streamStartByte_ > 0) reader_.SeekToByte(streamStartByte_);
@@ -211,7 +217,9 @@ std::int32_t AacDecoder::Decode(std::int16_t* out) {
     std::fill(out, out + kOutputSamples, std::int16_t{0});
     return 0;
   }
-  return parameters_.form == StreamForm::Adts ? DecodeAdtsBlock(out) : DecodeRawBlock(out);
+  const std::int32_t result = parameters_.form == StreamForm::Adts ? DecodeAdtsBlock(out) : DecodeRawBlock(out);
+  if (result != 0) ++nextBlock_;
+  return result;
 }
 
 std::int32_t AacDecoder::DecodeRawBlock(std::int16_t* out) {

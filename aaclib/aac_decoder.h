@@ -5,7 +5,9 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "aaclib/aac_dequantize.h"
 #include "aaclib/aac_filterbank.h"
@@ -15,6 +17,7 @@
 #include "aaclib/adts_header.h"
 #include "aaclib/bit_reader.h"
 #include "aaclib/decode_report.h"
+#include "aaclib/encoder_gap.h"
 
 namespace zbaac {
 
@@ -26,6 +29,12 @@ struct StreamParameters {
   int sampleRate = 44100;
   int channels = 2;          // the output is always two-channel
   std::uint32_t bitRate = 128000;
+};
+
+// How long a stream lasts, in blocks of 1024 sample periods.
+struct StreamLength {
+  std::uint64_t blocks = 0;
+  bool exact = false;  // counted from the frame headers; else estimated
 };
 
 // Why the last Decode gave no output (for tests and the command-line tool).
@@ -77,10 +86,31 @@ class AacDecoder {
   // report says the input could not be read, with `errorNumber`.
   void Abandon(int errorNumber);
 
+  // The stream's length. ADTS: the blocks its frame headers announce, counted once (the
+  // frame index that Seek uses). Raw and ADIF streams carry no such marks: their length is
+  // estimated from their size over the mean bits per block of their first 64 blocks
+  // (decoded by a decoder of its own), exact when they end within those. Zero blocks when
+  // nothing is open.
+  StreamLength Length();
+  // Makes the next Decode give block `block` (counted from the start of the stream, 0 the
+  // first) and returns it; beyond the end, the stream's length (the next Decode returns 0).
+  // ADTS: goes to the frame that holds the block by the frame index, decodes the frame
+  // before it unheard (the filterbank's overlap of a block comes from the one before) and
+  // then the blocks of the frame in front of the asked one. Raw and ADIF streams decode
+  // forward to it, from the start again when it lies behind. In the error state nothing
+  // moves and the current block is returned.
+  std::uint64_t SeekToBlock(std::uint64_t block);
+  // The encoder delay and padding the stream states, if it does (see encoder_gap.h). The
+  // blocks are given as they decode: the caller drops what the gap says.
+  const std::optional<EncoderGap>& Gap() const { return gap_; }
+  // The block the next Decode gives: the blocks given since Open (or the last seek's target).
+  std::uint64_t NextBlock() const { return nextBlock_; }
+
   // What the decode came to so far; its verdict is final once Decode has returned 0.
   const DecodeReport& Report() const { return report_; }
   DecodeStop LastStop() const { return lastStop_; }
   bool ErrorFlag() const { return errorFlag_; }
+  bool IsOpen() const { return open_; }
   std::uint64_t FrameCounter() const { return frameCounter_; }
   const StreamParameters& Parameters() const { return parameters_; }
 
@@ -110,6 +140,15 @@ class AacDecoder {
   std::uint64_t Unaccounted(std::uint64_t from, std::uint64_t to);
   // The decode is over: Decode gives no more blocks.
   void End(DecodeStop stop);
+  // Where every ADTS frame starts and the number of its first block; built on first use.
+  struct FrameMark {
+    std::uint64_t byte = 0;
+    std::uint64_t firstBlock = 0;
+  };
+  void BuildFrameIndex();
+  // Decodes blocks unheard until the next one is `block` or the stream ends.
+  void SkipBlocksTo(std::uint64_t block);
+
   // Runs the spectral tools and the filterbank over the parsed block, in place on its
   // dequantized coefficients.
   void Reconstruct(RawDataBlock& block);
@@ -131,6 +170,11 @@ class AacDecoder {
   LongTermPredictor predictor_;
 
   DecodeReport report_;
+  std::optional<EncoderGap> gap_;
+  std::string path_;                 // of the file opened last (empty for bytes in memory)
+  std::uint64_t nextBlock_ = 0;
+  std::vector<FrameMark> frameIndex_;
+  bool frameIndexBuilt_ = false;
   std::uint64_t streamStartByte_ = 0;  // behind an ID3v2 tag
   std::uint64_t streamEndByte_ = 0;    // before an ID3v1 record
 

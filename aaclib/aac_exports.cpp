@@ -134,4 +134,40 @@ ZBAACLIB_EXPORT int32_t AACDecoder_Report(AacDecodeReport* report, uint32_t repo
   return filled.verdict;
 }
 
+ZBAACLIB_EXPORT int32_t AACDecoder_Length(uint64_t* blocks) {
+  if (blocks != nullptr) *blocks = 0;
+  try {
+    zbaac::AacDecoder& decoder = Decoder();
+    if (!decoder.IsOpen()) return ZBAAC_LENGTH_UNKNOWN;
+    const zbaac::StreamLength length = decoder.Length();
+    if (blocks != nullptr) *blocks = length.blocks;
+    return length.exact ? ZBAAC_LENGTH_EXACT : ZBAAC_LENGTH_ESTIMATE;
+  } catch (...) {
+    return ZBAAC_LENGTH_UNKNOWN;
+  }
+}
+
+ZBAACLIB_EXPORT int64_t AACDecoder_Seek(uint64_t block) {
+  try {
+    zbaac::AacDecoder& decoder = Decoder();
+    if (!decoder.IsOpen() || decoder.ErrorFlag()) return -1;
+    return static_cast<int64_t>(decoder.SeekToBlock(block));
+  } catch (...) {
+    return -1;
+  }
+}
+
+ZBAACLIB_EXPORT int32_t AACDecoder_EncoderGap(uint32_t* delayFrames, uint64_t* validFrames) {
+  std::optional<zbaac::EncoderGap> gap;
+  try {
+    const zbaac::AacDecoder& decoder = Decoder();
+    if (decoder.IsOpen()) gap = decoder.Gap();
+  } catch (...) {
+    gap.reset();
+  }
+  if (delayFrames != nullptr) *delayFrames = gap ? gap->delayFrames : 0;
+  if (validFrames != nullptr) *validFrames = gap ? gap->validFrames : 0;
+  return gap ? 1 : 0;
+}
+
 }  // extern "C"

@@ -104,12 +104,45 @@ typedef struct AacDecodeReport {
    Open: ZBAAC_VERDICT_RUNNING and zeros. */
 ZBAACLIB_EXPORT int32_t AACDecoder_Report(AacDecodeReport* report, uint32_t reportBytes);
 
+/* How the length of AACDecoder_Length was found. */
+#define ZBAAC_LENGTH_UNKNOWN 0   /* nothing is open */
+#define ZBAAC_LENGTH_EXACT 1     /* ADTS: the blocks its frame headers announce; or a raw or
+                                    ADIF stream that ended within the blocks measured */
+#define ZBAAC_LENGTH_ESTIMATE 2  /* raw and ADIF: the stream's size over the mean bits per
+                                    block of its first 64 blocks */
+
+/* The length of the stream opened last in blocks of 1024 sample periods, in *blocks (may
+   be null), and how it was found (ZBAAC_LENGTH_*). Leaves the decoding position alone. An
+   ADTS stream's frame headers are read once, in a pass over the file; a raw or ADIF
+   stream's first blocks are decoded by a second decoder. */
+ZBAACLIB_EXPORT int32_t AACDecoder_Length(uint64_t* blocks);
+
+/* Makes the next Decode give block `block` of the stream opened last (0 the first; a
+   block lasts 1024 sample periods) and returns that block, or the stream's length when
+   `block` lies beyond its end (Decode then returns 0). An ADTS stream goes to the frame
+   that holds the block by its frame headers and decodes the frame before it unheard, so
+   that the first block given is whole; raw and ADIF streams decode forward to it, from
+   their start again when it lies behind. Returns -1 when nothing is open or after an
+   error. Same thread rules as Decode. */
+ZBAACLIB_EXPORT int64_t AACDecoder_Seek(uint64_t block);
+
+/* The encoder delay and padding the stream opened last states, in an "iTunSMPB" text
+   (a COMM or TXXX frame of an ID3v2.3/2.4 tag in front of it; ADTS and ADIF have no field
+   of their own): the sample periods to drop from the start of what Decode gives in
+   *delayFrames, and how many sample periods of audio follow them in *validFrames (the rest
+   is padding). Returns 1 when the stream states them; 0 (both set to 0) when it does not,
+   and the output is then taken as it decodes. Either pointer may be null. */
+ZBAACLIB_EXPORT int32_t AACDecoder_EncoderGap(uint32_t* delayFrames, uint64_t* validFrames);
+
 /* Pointer types for callers that look the entries up by name at run time. */
 typedef int32_t (*AACDecoder_OpenFn)(AacStreamInfo*, const char*);
 typedef int32_t (*AACDecoder_DecodeFn)(int16_t*);
 typedef int32_t (*AACDecoder_CloseFn)(void);
 typedef int32_t (*AACDecoder_VersionFn)(AacVersionInfo*);
 typedef int32_t (*AACDecoder_ReportFn)(AacDecodeReport*, uint32_t);
+typedef int32_t (*AACDecoder_LengthFn)(uint64_t*);
+typedef int64_t (*AACDecoder_SeekFn)(uint64_t);
+typedef int32_t (*AACDecoder_EncoderGapFn)(uint32_t*, uint64_t*);
 
 #ifdef __cplusplus
 } /* extern "C" */

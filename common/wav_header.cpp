@@ -110,6 +110,13 @@ int ParseHeader(int fd, WavFormatInfo& info, bool exact) {
     info.channels = GetU16(fmt + 10);
     info.sampleRate = GetU32(fmt + 12);
     info.bitsPerSample = GetU16(fmt + 22);
+    // An extensible chunk (40 bytes and more) names the coding in its SubFormat GUID,
+    // which starts 24 bytes into the chunk's body: block + 8 here.
+    info.sampleFormat = info.formatTag;
+    if (info.formatTag == kWavFormatExtensible) {
+      const bool holdsGuid = GetU32(fmt + 4) >= 40 && m >= 10 && count >= 10;
+      info.sampleFormat = holdsGuid ? GetU16(block + 8) : 0;
+    }
     info.dataOffset = static_cast<uint32_t>(scanStart + static_cast<uint64_t>(m) + 8);
     const uint32_t declared = m + 8 <= count ? GetU32(block + m + 4) : 0;
     // 0xFFFFFFFF is the size of a data chunk that outgrew 32 bits: the ds64 chunk has it,

@@ -3,6 +3,11 @@
 
 #include <cstdint>
 
+// Format codes of the fmt chunk (and of the start of an extensible chunk's SubFormat).
+inline constexpr uint16_t kWavFormatPcm = 1;
+inline constexpr uint16_t kWavFormatFloat = 3;
+inline constexpr uint16_t kWavFormatExtensible = 0xFFFE;
+
 // The reader's result record. The first four fields are the format as stored in the fmt
 // chunk (header offsets 20, 22, 24 and 34 of a canonical file); dataOffset is the file
 // offset of the first sample byte.
@@ -17,6 +22,10 @@ struct WavFormatInfo {
                                // RF64 file the 64-bit one of its ds64 chunk); everything up
                                // to the end of the file when that size is 0 or 0xFFFFFFFF (a
                                // header never rewritten) or claims more than the file holds
+  uint16_t sampleFormat = 0;   // how the samples are coded: formatTag, except that an
+                               // extensible fmt chunk (0xFFFE) gives the code at the start
+                               // of its SubFormat GUID (1 PCM, 3 IEEE float), and 0 when
+                               // its chunk is too short to hold one
 };
 
 // Result codes of WriteWavHeader.

@@ -1,6 +1,8 @@
 // Opened inputs and the local file input module.
 #include "outside/zbdecode/input_source.h"
 
+#include "common/file_uri_path.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -89,7 +91,8 @@ enum class FileOpenFault { Refused, Memory };
 Expected<FileStream*> OpenFileStream(const std::string& name) {
   // Regular files only: the open of a FIFO waits for a writer and the reads of a device
   // may never end, and nothing could then stop the thread that waits.
-  auto opened = OpenRegularFile(name);
+  // A file:// URI names the file by its percent-encoded path.
+  auto opened = OpenRegularFile(LocalName(name));
   if (!opened) {
     const std::string reason = opened.Error().reason;
     return Fail(Error(ErrorCategory::Io, {}, "Cannot open " + name + ": " + reason, reason, name)

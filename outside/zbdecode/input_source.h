@@ -43,5 +43,5 @@ class InputSource {
 };
 
 // The local file input module's description block. It opens regular files only (a FIFO,
-// a device or a folder is refused at once, never waited for).
+// a device or a folder is refused at once, never waited for), by path or file:// URI.
 ZbdInputModule FileInputModule();

@@ -4,6 +4,7 @@
 #include <mpg123.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -28,10 +29,6 @@ off_t SeekFile(void* io, off_t offset, int whence) {
   return off_t(static_cast<InputSource*>(io)->Seek(int64_t(offset), whence));
 }
 
-mpg123_ssize_t ReadStream(void* io, void* buffer, size_t bytes) {
-  return mpg123_ssize_t(static_cast<StreamInput*>(io)->Read(buffer, bytes));
-}
-
 off_t SeekStream(void*, off_t, int) { return -1; }
 
 bool IsUrl(const std::string& name) {
@@ -53,7 +50,29 @@ std::optional<std::string> StreamTitleOf(const std::string& meta) {
   return meta.substr(from, end - from);
 }
 
+// "30 seconds", "0.5 seconds".
+std::string SecondsText(std::chrono::milliseconds limit) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g seconds", double(limit.count()) / 1000.0);
+  return text;
+}
+
 }  // namespace
+
+// The library's reads of a stream: the bytes of the StreamInput, until the stream has gone
+// on for longer than its limit without a frame of audio. The search for the next frame
+// header reads on through any junk (a station's stream may carry some); this limit ends
+// it when nothing but junk comes.
+struct PlaybackStreamReader {
+  static mpg123_ssize_t Read(void* io, void* buffer, size_t bytes) {
+    auto* d = static_cast<PlaybackDecoder*>(io);
+    if (std::chrono::steady_clock::now() - d->lastAudio_ > d->noAudioLimit_) {
+      d->stream_->EndWith("no audio for " + SecondsText(d->noAudioLimit_));
+      return 0;
+    }
+    return mpg123_ssize_t(d->stream_->Read(buffer, bytes));
+  }
+};
 
 double EqualizerFactor(int value) {
   if (value > 50) value = 50;
@@ -82,6 +101,11 @@ Expected<std::unique_ptr<PlaybackDecoder>> PlaybackDecoder::Open(const std::stri
   mpg123_handle* mh = d->handle_.get();
   if (mh == nullptr) return Fail(cannot(ErrorCategory::Unsupported, mpg123_plain_strerror(error)));
   mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+  // Gapless: the encoder delay and padding that the info frame (Xing/LAME) states are cut
+  // off, so that the tracks of one recording join without a gap, and positions, lengths
+  // and seeks count the trimmed samples. libmpg123 builds that have it default to it;
+  // it is asked for here so that no build's other default changes what is heard.
+  mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_GAPLESS, 0.0);
   if (options.downSample > 0) mpg123_param(mh, MPG123_DOWN_SAMPLE, options.downSample, 0.0);
   // The stream's own rate and channel count, always 16-bit: no conversion.
   mpg123_format_none(mh);
@@ -97,10 +121,15 @@ Expected<std::unique_ptr<PlaybackDecoder>> PlaybackDecoder::Open(const std::stri
     auto stream = StreamInput::Open(name, options.stallLimit, options.stop);
     if (!stream) return Fail(stream.Error());
     d->stream_ = std::move(stream).Value();
+    d->noAudioLimit_ = options.noAudioLimit;
+    d->lastAudio_ = std::chrono::steady_clock::now();
     // The metadata interval must be known before the decoder opens the stream.
     if (d->stream_->IcyMetaInterval() > 0) mpg123_param(mh, MPG123_ICY_INTERVAL, d->stream_->IcyMetaInterval(), 0.0);
-    mpg123_replace_reader_handle(mh, ReadStream, SeekStream, nullptr);
-    opened = mpg123_open_handle(mh, d->stream_.get());
+    // A stream searches on through junk for its next frame, however long; the no-audio
+    // limit of the reader bounds the search in time instead.
+    mpg123_param(mh, MPG123_RESYNC_LIMIT, -1, 0.0);
+    mpg123_replace_reader_handle(mh, PlaybackStreamReader::Read, SeekStream, nullptr);
+    opened = mpg123_open_handle(mh, d.get());
   } else {
     auto file = InputSource::OpenFile(name);
     if (!file) return Fail(cannot(ErrorCategory::Io, file.Error().reason));
@@ -152,6 +181,7 @@ Expected<PlaybackStatus> PlaybackDecoder::Next(const uint8_t** pcm, size_t* byte
     }
     case MPG123_OK:
       if (got == 0 || audio == nullptr) return PlaybackStatus::Again;
+      lastAudio_ = std::chrono::steady_clock::now();
       *pcm = audio;
       *bytes = got;
       return PlaybackStatus::Frame;

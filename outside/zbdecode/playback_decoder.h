@@ -18,8 +18,15 @@
 
 enum class PlaybackStatus { Frame, Again, End };
 
+// How long a stream may go on without giving a frame of audio (bytes that hold none, or
+// that come too slowly to make one) before it ends as failed.
+inline constexpr std::chrono::milliseconds kStreamNoAudioLimit{30000};
+
 struct PlaybackOptions {
   std::chrono::milliseconds stallLimit{10000};  // streams: longest wait for data
+  // Streams: longest time without a frame of audio, from the open on; then the stream
+  // ends, "no audio for 30 seconds" its reason (the open fails with it when no frame came).
+  std::chrono::milliseconds noAudioLimit{kStreamNoAudioLimit};
   int downSample = 0;                           // 0 full rate, 1 half, 2 quarter
   // Streams: a stop requested on it (by any thread, at any time) ends the open or any read
   // at once, whatever the server does; Cancelled() then tells the end from a real one.
@@ -70,6 +77,12 @@ class PlaybackDecoder {
   std::unique_ptr<struct mpg123_handle_struct, Mpg123HandleDeleter> handle_;
   InputSource file_;
   std::unique_ptr<StreamInput> stream_;
+  // Streams: when the last frame of audio came (the open's start before the first) and
+  // how long the stream may go on without one. Read by the library's read callback on
+  // the decoding thread only.
+  std::chrono::steady_clock::time_point lastAudio_{};
+  std::chrono::milliseconds noAudioLimit_{kStreamNoAudioLimit};
+  friend struct PlaybackStreamReader;
   AudioFormat format_{};
   uint64_t lengthFrames_ = 0;
   std::string lastTitle_;

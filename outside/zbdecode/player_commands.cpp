@@ -126,6 +126,10 @@ void Player::OpenInput(const std::string& name) {
   if (timeout != environmentIntegers_.end() && timeout->second > 0) {
     options.stallLimit = std::chrono::milliseconds(timeout->second);
   }
+  const auto noAudio = environmentIntegers_.find(ZBD_ENV_STREAM_NO_AUDIO);
+  if (noAudio != environmentIntegers_.end() && noAudio->second > 0) {
+    options.noAudioLimit = std::chrono::milliseconds(noAudio->second);
+  }
   options.downSample = int(codecQuality_);
   options.stop = InputStopFor(handlingSequence_);
   auto opened = PlaybackDecoder::Open(name, options);

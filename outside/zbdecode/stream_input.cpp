@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
@@ -112,6 +113,16 @@ void StreamInput::StopFetch() {
     for (int socket : sockets_) ::shutdown(socket, SHUT_RDWR);
   }
   curl_multi_wakeup(static_cast<CURLM*>(multi_));
+}
+
+void StreamInput::EndWith(const std::string& reason) {
+  {
+    std::lock_guard lock(mutex_);
+    if (endReason_.empty() && !cancelled_) endReason_ = reason;
+    ended_ = true;
+  }
+  changed_.notify_all();
+  StopFetch();
 }
 
 std::string StreamInput::EndReason() const {
@@ -219,6 +230,11 @@ void StreamInput::FetchMain() {
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(c, CURLOPT_HTTP200ALIASES, aliases.get());
     curl_easy_setopt(c, CURLOPT_USERAGENT, "zbplayer");
+    // HTTPS is verified against the system's authorities, or against those of the file
+    // the environment names (tests: a loopback server's own certificate).
+    if (const char* authorities = std::getenv(kCaFileVariable); authorities != nullptr && *authorities != '\0') {
+      curl_easy_setopt(c, CURLOPT_CAINFO, authorities);
+    }
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(stallLimit_.count()));
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &Callbacks::OnHeader);

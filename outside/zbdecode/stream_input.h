@@ -1,4 +1,4 @@
-// HTTP and FTP input through libcurl: a fetching thread fills a ring that the decoder
+// HTTP, HTTPS and FTP input through libcurl: a fetching thread fills a ring that the decoder
 // reads with blocking reads, and the reply's ICY metadata interval is taken from its
 // headers. Every wait (for the reply, for data, inside the transfer) ends at once when the
 // input is cancelled, whatever the server does.
@@ -17,6 +17,11 @@
 #include <vector>
 
 #include "common/error.h"
+
+// The environment variable that names a PEM file of certificate authorities to trust for
+// HTTPS instead of the system's (tests point it at a loopback server's own certificate).
+// Verification itself is never turned off.
+inline constexpr const char* kCaFileVariable = "ZIMBAR_CA_FILE";
 
 class StreamInput {
  public:
@@ -38,6 +43,10 @@ class StreamInput {
   size_t Read(void* buffer, size_t bytes);
   // Makes Read return 0 at once and the transfer end at once; any thread.
   void Cancel();
+  // Ends the stream as a stall does, for the reason given (the reader's verdict, such as
+  // no audio for too long): Read returns 0 from now on and EndReason() says why (unless
+  // it already said something, or the input was cancelled). Any thread.
+  void EndWith(const std::string& reason);
   // True once Cancel ran (or the stop was requested): the input ended because it was
   // told to, not by itself.
   bool Cancelled() const { return cancelled_; }

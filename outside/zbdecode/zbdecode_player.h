@@ -228,6 +228,8 @@ enum {
 
 /* Environment names the player reads (31). */
 #define ZBD_ENV_STREAM_TIMEOUT "INPUT.STREAM.TIMEOUT" /* ms a stream may stall before it ends; default 10000 */
+#define ZBD_ENV_STREAM_NO_AUDIO "INPUT.STREAM.NO_AUDIO" /* ms a stream may go on without a frame of audio
+                                                           before it ends with an error; default 30000 */
 #define ZBD_ENV_OUTPUT_WINDOW "OUTPUT.DIRECTSOUND.WINDOW" /* kept for the DirectSound module; unused */
 
 /* The equalizer record: 32 band values for the left channel, then 32 for the right. */

@@ -4,6 +4,8 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "aaclib/zbaaclib.h"
@@ -44,6 +46,8 @@ uint32_t AacRecordRate(uint16_t recorded) {
   return recorded;
 }
 
+void TAACPlayer::Seek(int offset, int) { seekRequest_ = offset < 0 ? 0 : offset; }
+
 void TAACPlayer::Run() {
   running_ = true;
   bool ended = false;
@@ -51,6 +55,10 @@ void TAACPlayer::Run() {
   auto open = library.Entry<AACDecoder_OpenFn>("AACDecoder_Open");
   auto decode = library.Entry<AACDecoder_DecodeFn>("AACDecoder_Decode");
   auto close = library.Entry<AACDecoder_CloseFn>("AACDecoder_Close");
+  // Optional: without them the stream has no known length and cannot seek.
+  auto length = library.Entry<AACDecoder_LengthFn>("AACDecoder_Length");
+  auto seekTo = library.Entry<AACDecoder_SeekFn>("AACDecoder_Seek");
+  auto gap = library.Entry<AACDecoder_EncoderGapFn>("AACDecoder_EncoderGap");
   AacStreamInfo info{};
   if (!library.Loaded()) {
     ReportError("Cannot load libzbaaclib.so: " + library.LoadError());
@@ -69,24 +77,57 @@ void TAACPlayer::Run() {
     if (OpenOutput(format)) {
       slots_->OnNotifyInputStreamInfo(this, uint8_t(0), uint8_t(0), uint16_t(info.bitRate / 1000),
                                       uint16_t(info.sampleRate), uint8_t(info.channelMode & 0xFF));
-      slots_->OnNotifyInputPosition(this, uint32_t(0), uint32_t(0));
+      // The encoder delay and padding, where the stream states them: the audio heard is
+      // the stream's sample periods [keepFrom, keepTo), and positions count from delay.
+      uint32_t delay = 0;
+      uint64_t valid = 0;
+      const bool gapless = gap != nullptr && RunGuarded([&] { (void)gap(&delay, &valid); }) == 0 && valid > 0;
+      if (!gapless) delay = 0;
+      const uint64_t keepTo = gapless ? delay + valid : UINT64_MAX;
+      uint64_t keepFrom = delay;
+      // An ADTS stream's length is counted from its frame headers; a raw or ADIF stream's
+      // is estimated by the library from its first blocks.
+      uint64_t totalBlocks = 0;
+      if (length != nullptr && RunGuarded([&] { length(&totalBlocks); }) != 0) totalBlocks = 0;
+      const uint64_t totalFrames = gapless ? valid : totalBlocks * kBlockPeriods;
+      const uint32_t totalSeconds = uint32_t(totalFrames / format.sampleRate);
+      slots_->OnNotifyInputPosition(this, uint32_t(0), totalSeconds);
       const uint32_t bps = format.BytesPerSecond();
-      const size_t blockBytes = kBlockPeriods * size_t(channels) * 2;
+      const size_t frameBytes = format.BytesPerFrame();
       int16_t area[ZBAAC_OUTPUT_SAMPLES];
-      uint64_t played = 0;
+      uint64_t played = 0;       // bytes of the audio heard, from its start (or the seek)
+      uint64_t streamFrame = 0;  // the stream's sample period the next block starts at
       bool streamEnded = false;
       for (;;) {
+        if (const int seek = seekRequest_.exchange(-1); seek >= 0 && seekTo != nullptr) {
+          DiscardQueued();
+          // The block that holds the asked sample period; the periods before it in the
+          // block are dropped, so the seek is exact.
+          const uint64_t target = uint64_t(seek) * format.sampleRate + delay;
+          const uint64_t block = target / kBlockPeriods;
+          int64_t landed = -1;
+          if (RunGuarded([&] { landed = seekTo(block); }) != 0) {
+            ReportError("AAC Decoder Error");
+            break;
+          }
+          if (landed >= 0) {
+            streamFrame = uint64_t(landed) * kBlockPeriods;
+            keepFrom = uint64_t(landed) == block ? target : streamFrame;  // beyond the end: the end
+            played = (std::max<uint64_t>(keepFrom, delay) - delay) * frameBytes;
+            streamEnded = streamFrame >= keepTo;
+          }
+        }
         if (slots_->OnNotifyInputTimecode.Assigned() || slots_->OnNotifyInputPosition.Assigned()) {
           const uint32_t s = uint32_t(played / bps);
           slots_->OnNotifyInputTimecode(this, uint8_t(s / 3600), uint8_t(s / 60 % 60), uint8_t(s % 60), uint8_t(0));
-          slots_->OnNotifyInputPosition(this, s, uint32_t(0));
+          slots_->OnNotifyInputPosition(this, s, totalSeconds);
         }
         if (!WaitWhileSuspended()) break;
         int i = 0;
         if (!NextFreeBuffer(&i)) break;
         uint8_t* buffer = Buffer(i);
         size_t filled = 0;
-        while (!streamEnded && filled + blockBytes <= kBufferBytes) {
+        while (!streamEnded && filled + kBlockPeriods * frameBytes <= kBufferBytes) {
           int32_t more = 0;
           if (RunGuarded([&] { more = decode(area); }) != 0) {
             ReportError("AAC Decoder Error");
@@ -99,13 +140,21 @@ void TAACPlayer::Run() {
             streamEnded = true;
             break;
           }
+          // The part of the block that is heard: not the priming, not the padding, not
+          // what lies before a seek's target.
+          const uint64_t from = std::max(streamFrame, keepFrom) - streamFrame;
+          const uint64_t to = std::min<uint64_t>(streamFrame + kBlockPeriods, keepTo) - streamFrame;
+          streamFrame += kBlockPeriods;
+          if (streamFrame >= keepTo) streamEnded = true;
+          if (to <= from) continue;
+          const size_t periods = size_t(to - from);
           if (channels == 2) {
-            std::memcpy(buffer + filled, area, blockBytes);
+            std::memcpy(buffer + filled, area + 2 * from, periods * frameBytes);
           } else {
             auto* out = reinterpret_cast<int16_t*>(buffer + filled);
-            for (size_t k = 0; k < kBlockPeriods; ++k) out[k] = area[2 * k];
+            for (size_t k = 0; k < periods; ++k) out[k] = area[2 * (from + k)];
           }
-          filled += blockBytes;
+          filled += periods * frameBytes;
         }
         if (filled > 0) {
           played += filled;

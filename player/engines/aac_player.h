@@ -1,9 +1,13 @@
 // TAACPlayer: plays an AAC file through libzbaaclib.so, loaded for each play, at the
-// stream's own sample rate and channel count.
+// stream's own sample rate and channel count; seeks and reports the length through the
+// library's AACDecoder_Seek and AACDecoder_Length, and leaves out the encoder delay and
+// padding where the stream states them (AACDecoder_EncoderGap).
 #pragma once
 
+#include <atomic>
 #include <memory>
 
+#include "common/file_uri_path.h"
 #include "player/engines/ring_player.h"
 
 class TAACPlayer : public TRingPlayer {
@@ -11,11 +15,18 @@ class TAACPlayer : public TRingPlayer {
   explicit TAACPlayer(MainLoop& loop) : TRingPlayer(loop) {}
 
   // Stores the name; playback starts with Play.
-  void Open(const std::string& name) override { fileName_ = name.substr(0, 255); }
-  void Seek(int, int) override {}
+  // A file:// URI is taken for the file it names.
+  void Open(const std::string& name) override { fileName_ = LocalName(name); }
+  // Moves to offset seconds (range is ignored) before the next buffer, to the nearest
+  // block of 1024 sample periods; past the end the playback ends with the end-of-stream
+  // state. A library without AACDecoder_Seek cannot move.
+  void Seek(int offset, int range) override;
 
  protected:
   void Run() override;
+
+ private:
+  std::atomic<int> seekRequest_{-1};  // seconds; -1 = none
 };
 
 // The sample rate of a stream record whose 16-bit field holds only the low bits of rates

@@ -5,6 +5,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cstring>
+
+#include "common/file_uri_path.h"
 #include "common/regular_file.h"
 #include "common/unique_fd.h"
 #include "player/engines/aac_player.h"
@@ -27,14 +30,22 @@ Error CannotPlay(const std::string& name, const std::string& reason) {
 }
 
 bool IsUrl(const std::string& name) {
-  return strncasecmp(name.c_str(), "http://", 7) == 0 || strncasecmp(name.c_str(), "ftp://", 6) == 0;
+  for (const char* scheme : {"http://", "https://", "ftp://"}) {
+    if (strncasecmp(name.c_str(), scheme, std::strlen(scheme)) == 0) return true;
+  }
+  return false;
 }
 
 }  // namespace
 
 EngineTable BuiltInEngines() { return kBuiltInEngines; }
 
-Expected<const EngineEntry*> ChooseEngineEntry(const std::string& name, EngineTable table) {
+Expected<const EngineEntry*> ChooseEngineEntry(const std::string& uriOrName, EngineTable table) {
+  // A file:// URI is the file it names; one of another computer cannot be opened.
+  if (IsFileUri(uriOrName) && !FileUriPath(uriOrName)) {
+    return Fail(CannotPlay(uriOrName, "not a file on this computer"));
+  }
+  const std::string name = LocalName(uriOrName);
   UniqueFd fd;
   if (!IsUrl(name)) {
     // The main thread runs this: a FIFO or a device must not hold it (an open of a FIFO

@@ -14,8 +14,9 @@ using EngineTable = std::span<const EngineEntry>;
 // accepts), AAC (a name ending in ".aac"), MP3 (everything else).
 EngineTable BuiltInEngines();
 
-// The first row of table whose probe accepts name. A URL (http://, ftp://) is not looked
-// at as a file; any other name is opened without waiting on anything (a FIFO is never
+// The first row of table whose probe accepts name. A URL (http://, https://, ftp://) is
+// not looked at as a file; a file:// URI is taken for the file it names (percent escapes
+// decoded; one of another host is refused); any other name is opened without waiting on anything (a FIFO is never
 // opened for reading, a device never opened at all), and a name that is neither a URL nor
 // a regular file (a FIFO, a device, a folder) is refused with a message for the user. A
 // name that cannot be opened (missing, unreadable, locked by another process) is shown to

@@ -15,8 +15,8 @@
 // worker waits for them), the AAC engine's on its worker. The MP3 engine raises state,
 // position, timecode, stream info and errors on the main thread (from the library's
 // notification pipe) and output data on the library's output thread.
-// Optional entries: Seek does nothing on the AAC engine; SetCodecEqualizer and
-// UseDirectSound do something on the MP3 engine only.
+// Optional entries: SetCodecEqualizer and UseDirectSound do something on the MP3 engine
+// only.
 class TPlayerEngine {
  public:
   virtual ~TPlayerEngine() = default;

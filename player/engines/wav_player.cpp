@@ -6,11 +6,14 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "common/fd_io.h"
+#include "common/file_uri_path.h"
 #include "common/regular_file.h"
 #include "common/unique_fd.h"
 #include "common/wav_header.h"
+#include "player/engines/float_pcm.h"
 
 uint64_t WavDataBytes(uint32_t declared, uint64_t dataOffset, uint64_t fileBytes) {
   const uint64_t rest = fileBytes > dataOffset ? fileBytes - dataOffset : 0;
@@ -26,7 +29,7 @@ bool ProbeWav(const EngineFile& file) {
 std::unique_ptr<TPlayerEngine> MakeWavPlayer(MainLoop& loop) { return std::make_unique<Worker<TWavPlayer>>(loop); }
 
 void TWavPlayer::Open(const std::string& name) {
-  fileName_ = name.substr(0, 255);
+  fileName_ = LocalName(name);
   Play();
 }
 
@@ -51,13 +54,23 @@ bool TWavPlayer::PlayFile(int fd) {
     ReportError("Cannot play " + fileName_ + ": " + WavReadResultText(read));
     return false;
   }
-  // Other encodings (floating point, compressed) would be noise when played as integers.
-  if (info.formatTag != 1 && info.formatTag != 0xFFFE) {
-    ReportError("Cannot play " + fileName_ + ": not integer PCM audio (format " + std::to_string(info.formatTag) + ")");
+  // Integer PCM plays as it is stored; IEEE float (32 or 64 bits) is converted to 24-bit
+  // PCM on the way. Other codings (compressed) would be noise when played as integers.
+  const bool floating = info.sampleFormat == kWavFormatFloat;
+  if (info.sampleFormat != kWavFormatPcm && !floating) {
+    ReportError("Cannot play " + fileName_ + ": not PCM or floating-point audio (format " +
+                std::to_string(info.sampleFormat) + ")");
     return false;
   }
-  const AudioFormat format{info.sampleRate, info.channels, info.bitsPerSample};
-  const uint32_t bps = format.BytesPerSecond();
+  if (floating && info.bitsPerSample != 32 && info.bitsPerSample != 64) {
+    ReportError("Cannot play " + fileName_ + ": " + std::to_string(info.bitsPerSample) +
+                "-bit floating-point audio is not supported");
+    return false;
+  }
+  // The file's frames are inFrameBytes long; format is what the output is given.
+  const uint32_t inFrameBytes = uint32_t(info.channels) * (info.bitsPerSample / 8);
+  const AudioFormat format{info.sampleRate, info.channels, floating ? kFloatOutputBits : info.bitsPerSample};
+  const uint32_t bps = info.sampleRate * inFrameBytes;  // of the file
   if (!format.Valid() || bps == 0) {
     ReportError("Cannot play " + fileName_ + ": " + std::to_string(info.channels) + " channels of " +
                 std::to_string(info.bitsPerSample) + "-bit audio at " + std::to_string(info.sampleRate) +
@@ -83,7 +96,10 @@ bool TWavPlayer::PlayFile(int fd) {
   const uint32_t totalSeconds = uint32_t(dataBytes / bps);
   slots_->OnNotifyInputPosition(this, uint32_t(0), totalSeconds);
 
-  uint64_t played = 0;  // bytes handed to the device since dataStart
+  uint64_t played = 0;  // bytes of the file handed to the device since dataStart
+  // The float samples of one buffer before their conversion (a 64-bit sample takes 8
+  // bytes, 3 once converted).
+  std::vector<uint8_t> staging(floating ? kBufferBytes / 3 * 8 + 8 : 0);
   bool readFailed = false;
   for (;;) {
     if (const int seek = seekRequest_.exchange(-1); seek >= 0) {
@@ -101,19 +117,25 @@ bool TWavPlayer::PlayFile(int fd) {
     if (!WaitWhileSuspended()) return true;
     int i = 0;
     if (!NextFreeBuffer(&i)) return true;
-    const size_t want = size_t(std::min<uint64_t>(UsableBytes(), dataBytes - played));
-    ssize_t got = want == 0 ? 0 : pread(fd, Buffer(i), want, off_t(dataStart + played));
+    // Whole frames of the file that fill the buffer once they are in the output's format.
+    const size_t fullBytes = UsableBytes() / format.BytesPerFrame() * inFrameBytes;
+    const size_t want = size_t(std::min<uint64_t>(fullBytes, dataBytes - played));
+    uint8_t* target = floating ? staging.data() : Buffer(i);
+    ssize_t got = want == 0 ? 0 : pread(fd, target, want, off_t(dataStart + played));
     if (got < 0) {
       ReportError("Cannot read " + fileName_ + ": " + std::strerror(errno));
       readFailed = true;
       got = 0;
     }
-    got -= got % ssize_t(format.BytesPerFrame());
+    got -= got % ssize_t(inFrameBytes);
     if (got > 0) {
       played += uint64_t(got);
-      QueueBuffer(i, size_t(got));
+      const size_t frames = size_t(got) / inFrameBytes;
+      if (floating) FloatToPcm24(staging.data(), info.bitsPerSample, frames * info.channels, Buffer(i));
+      QueueBuffer(i, frames * format.BytesPerFrame());
     }
-    if (Terminated() || size_t(got) < UsableBytes() || readFailed) break;
+    const bool full = size_t(got) == fullBytes;
+    if (Terminated() || !full || readFailed) break;
   }
   if (Terminated()) return true;
   DrainQueued();

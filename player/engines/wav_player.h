@@ -1,4 +1,5 @@
-// TWavPlayer: plays the data chunk of an uncompressed PCM WAV file on the wave output.
+// TWavPlayer: plays the data chunk of an uncompressed WAV file on the wave output: integer
+// PCM as stored, IEEE float converted to 24-bit PCM.
 #pragma once
 
 #include <atomic>

@@ -24,7 +24,7 @@ struct StreamRun {
 
 // Plays a URL until the end of stream (or the timeout) and deletes the player.
 StreamRun PlayUrl(const std::string& url, const std::string& capture, int stallMs = 3000,
-                  std::chrono::milliseconds timeout = 20s) {
+                  std::chrono::milliseconds timeout = 20s, int noAudioMs = 0) {
   ScopedEnv env("ZIMBAR_AUDIO_OUT", ("wav:" + capture + ",speed=16").c_str());
   StreamRun run;
   Pump pump;
@@ -33,6 +33,7 @@ StreamRun PlayUrl(const std::string& url, const std::string& capture, int stallM
   if (!p) return run;
   const auto start = std::chrono::steady_clock::now();
   control_message_send_SI(p, ZBD_MSG_SET_PLAYER_ENVIRONMENT_INTEGER, ZBD_ENV_STREAM_TIMEOUT, stallMs);
+  if (noAudioMs > 0) control_message_send_SI(p, ZBD_MSG_SET_PLAYER_ENVIRONMENT_INTEGER, ZBD_ENV_STREAM_NO_AUDIO, noAudioMs);
   control_message_send_S(p, ZBD_MSG_INPUT_OPEN, url.c_str());
   control_message_send_N(p, ZBD_MSG_PLAY);
   run.ended = pump.WaitFor(
@@ -126,6 +127,20 @@ TEST_F(PlayerStream, StalledStreamEndsAfterTheTimeLimit) {
   // What came before the stall was played.
   EXPECT_GT(run.heard.size(), 44100u * 4 / 2);
   EXPECT_TRUE(std::equal(run.heard.begin(), run.heard.end(), reference_.begin()));
+}
+
+// Catches a stream whose audio gives way to bytes without audio that goes on for ever
+// without a word (the player "playing" silence): after the no-audio limit it ends with
+// the reason reported, what came before it played whole.
+TEST_F(PlayerStream, StreamWithoutAudioEndsWithTheReason) {
+  StreamServer server({"http", mp3_, "--junk"});
+  ASSERT_GT(server.Port(), 0);
+  const StreamRun run = PlayUrl(Url(server), dir_.File("heard.wav"), /*stallMs=*/3000, 20s, /*noAudioMs=*/800);
+  EXPECT_TRUE(run.ended);
+  EXPECT_LT(run.took, 10s);
+  ASSERT_FALSE(run.errors.empty());
+  EXPECT_EQ(run.errors[0], "The stream " + Url(server) + " ended: no audio for 0.8 seconds");
+  EXPECT_TRUE(run.heard == reference_) << run.heard.size() << " vs " << reference_.size();
 }
 
 // Catches a stream cut off mid-way that is not played up to the cut, or not ended.

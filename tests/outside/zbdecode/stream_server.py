@@ -6,15 +6,18 @@ headers sent), "byte" (each byte of a dripping reply sent).
 
   stream_server.py http FILE [--icy-metaint N --titles A,B,C [--title-encoding E]]
                    [--icy-status] [--stall-after BYTES | --close-after BYTES]
-                   [--drip SECONDS | --silent]
+                   [--drip SECONDS | --silent] [--tls CERT KEY] [--junk]
   stream_server.py ftp DIR
 
 --drip sends the headers and then one byte of the file every SECONDS; --silent accepts
 and never answers. --title-encoding sends the titles in that encoding (default utf-8),
-with whatever control characters they hold.
+with whatever control characters they hold. --tls serves HTTPS with the PEM certificate
+and key given. --junk sends the file and then bytes that hold no MPEG audio, slowly and
+for ever.
 """
 import argparse
 import socket
+import ssl
 import sys
 import threading
 import time
@@ -41,6 +44,14 @@ def serve_http(conn, args, audio):
         time.sleep(3600)
         return
     conn.settimeout(30)
+    if args.tls:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(args.tls[0], args.tls[1])
+        try:
+            conn = context.wrap_socket(conn, server_side=True)
+        except (ssl.SSLError, OSError):
+            event("handshake failed")
+            return
     request = b""
     while b"\r\n\r\n" not in request:
         chunk = conn.recv(4096)
@@ -55,6 +66,16 @@ def serve_http(conn, args, audio):
         headers.append(b"icy-metaint: %d" % metaint)
     conn.sendall(b"\r\n".join(headers) + b"\r\n\r\n")
     event("headers")
+    if args.junk:
+        try:
+            conn.sendall(audio)
+            while True:
+                conn.sendall(b"no audio here " * 64)
+                time.sleep(0.05)
+        except OSError:
+            pass  # the client went
+        conn.close()
+        return
     if args.drip is not None:
         try:
             for i in range(len(audio)):
@@ -129,6 +150,8 @@ def main():
     parser.add_argument("--drip", type=float)
     parser.add_argument("--silent", action="store_true")
     parser.add_argument("--title-encoding", default="utf-8")
+    parser.add_argument("--tls", nargs=2)
+    parser.add_argument("--junk", action="store_true")
     args = parser.parse_args()
     if args.kind == "http":
         run_http(args)

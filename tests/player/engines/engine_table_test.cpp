@@ -114,6 +114,36 @@ TEST(EngineTable, AnEngineAddedAsOneRowIsChosenForItsFilesBeforeTheFallback) {
 // Catches a facade that cannot hold an engine outside the three it knew, forwards to it
 // partly, keeps it beside the next one, or re-wraps its notifications so that a handler
 // set after Open (or the engine as sender) does not reach the window.
+// Catches an https:// name looked at as a file (an "https://host/x.aac" handed to the AAC
+// engine), a file:// URI not taken for its file (its escapes not decoded, so a WAV goes
+// to the MP3 engine), and one of another computer not refused.
+TEST(EngineTable, UrisAreTakenForWhatTheyName) {
+  TempDir dir;
+  test_media::WriteFile(dir.File("a b#%.wav"), player_test::ToneWav(8000, 1, 0.1, {440.0}));
+  test_media::WriteFile(dir.File("a b.aac"), std::vector<unsigned char>{'Z', 'B'});
+  auto uri = [](const std::string& path) {
+    std::string encoded;
+    for (char c : path) {
+      static const char kHex[] = "0123456789ABCDEF";
+      if (c == ' ' || c == '#' || c == '%') {
+        encoded += '%';
+        encoded += kHex[(c >> 4) & 15];
+        encoded += kHex[c & 15];
+      } else {
+        encoded += c;
+      }
+    }
+    return "file://" + encoded;
+  };
+  const std::vector<EngineEntry> table = WithToneRow();
+  EXPECT_EQ(ChosenName("https://127.0.0.1:1/song.aac", table), "MP3");
+  EXPECT_EQ(ChosenName("HTTPS://127.0.0.1:1/song.wav", table), "MP3");
+  EXPECT_EQ(ChosenName(uri(dir.File("a b#%.wav")), table), "WAV");
+  EXPECT_EQ(ChosenName("file://localhost" + uri(dir.File("a b.aac")).substr(7), table), "AAC");
+  const std::string elsewhere = ChosenName("file://otherhost/music/a.wav", table);
+  EXPECT_EQ(elsewhere, "refused: Cannot play file://otherhost/music/a.wav: not a file on this computer");
+}
+
 TEST(EngineTable, TheFacadeHoldsTheChosenEngineAndPassesItsNotificationsThrough) {
   TempDir dir;
   test_media::WriteFile(dir.File("song.tone"), {'Z', 'B', 'T', 'O', 'N', 'E'});

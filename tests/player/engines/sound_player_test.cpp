@@ -69,8 +69,8 @@ TEST(SoundPlayer, EveryOperationWithoutAnEngineDoesNothing) {
 }
 
 // Catches a second Open that keeps the first engine playing beside the new one, a slot
-// set after Open that does not reach the engine, and a Seek or equalizer on the WAV and
-// AAC engines that changes anything.
+// set after Open that does not reach the engine, and an equalizer record on the AAC
+// engine that keeps it from playing (a seek past its end ends it at once).
 TEST(SoundPlayer, SecondOpenReleasesTheFirstEngine) {
   TempDir dir;
   QueueMainLoop loop;
@@ -136,14 +136,14 @@ TEST(SoundPlayer, PlayerVolumeMapsToTheLibraryLevels) {
 }
 
 // Catches failures that leave the window without a word (or hang): an output that cannot
-// open, a WAV file that is not integer PCM, an AAC file that is missing, a library that
+// open, a WAV file of a coding it does not play (16-bit float), an AAC file that is missing, a library that
 // lacks an entry, an MP3 that does not exist.
 TEST(SoundPlayer, FailuresAreReportedAndNothingHangs) {
   TempDir dir;
   QueueMainLoop loop;
   test_media::WriteFile(dir.File("good.wav"), SmallWav());
   std::vector<unsigned char> floatWav = SmallWav();
-  floatWav[20] = 3;  // IEEE float
+  floatWav[20] = 3;  // IEEE float, of 16 bits: no such coding
   test_media::WriteFile(dir.File("float.wav"), floatWav);
   ASSERT_TRUE(MakeAac(dir.File("good.aac"), 44100, 2, 0.3));
   struct Case {
@@ -151,7 +151,7 @@ TEST(SoundPlayer, FailuresAreReportedAndNothingHangs) {
   };
   const Case cases[] = {
       {dir.File("good.wav"), "wav:/nonexistent-folder/x.wav", "", "/nonexistent-folder/x.wav"},
-      {dir.File("float.wav"), "null", "", "not integer PCM"},
+      {dir.File("float.wav"), "null", "", "16-bit floating-point audio is not supported"},
       {dir.File("gone.aac"), "null", "", "gone.aac"},
       {dir.File("good.aac"), "null", ZIMBAR_FAKES_DIR "/codec-incomplete", "lacks"},
       {dir.File("gone.mp3"), "null", "", "gone.mp3"},
