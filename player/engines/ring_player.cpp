@@ -60,6 +60,7 @@ bool TRingPlayer::NextFreeBuffer(int* index) {
 }
 
 void TRingPlayer::QueueBuffer(int index, size_t bytes) {
+  equalizer_.Process(buffers_[index], bytes, output_->Format());
   lastQueued_[index] = bytes;
   (void)output_->Queue(uint32_t(index), buffers_[index], bytes);  // a failed device frees the buffer at once
   nextIndex_ = (index + 1) % kBuffers;

@@ -13,6 +13,7 @@
 #include "common/audio/audio_output.h"
 #include "common/main_loop.h"
 #include "common/worker_thread.h"
+#include "player/engines/equalizer_filter.h"
 #include "player/engines/player_engine.h"
 
 class TRingPlayer : public WorkerThread, public TPlayerEngine {
@@ -27,7 +28,8 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
   // runs until it has.
   void Stop() override;
   void Close() override { Stop(); }
-  void SetCodecEqualizer(const int8_t*) override {}
+  // The decoded audio goes through the equalizer filter on its way to the output.
+  void SetCodecEqualizer(const int8_t* record) override { equalizer_.SetRecord(record); }
   void UseDirectSound(bool) override {}
   // The output follows the process's player volume by itself.
   void VolumeChanged(uint32_t, uint32_t) override {}
@@ -43,7 +45,7 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
   // Waits for a free buffer (false when asked to end meanwhile) and returns its index in
   // *index; the audio it last played goes to the output-data notification first.
   bool NextFreeBuffer(int* index);
-  // Queues bytes (whole frames) of buffer index.
+  // Queues bytes (whole frames) of buffer index, equalized.
   void QueueBuffer(int index, size_t bytes);
   // Drops what is queued; every buffer is free again.
   void DiscardQueued();
@@ -67,6 +69,7 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
   alignas(8) uint8_t buffers_[kBuffers][kBufferBytes] = {};
   // Set and reset by the worker under the lock; Stop (main thread) discards through it.
   std::mutex outputMutex_;
+  EqualizerFilter equalizer_;
   // Last: its writer thread reports into the semaphore and reads the buffers above.
   std::unique_ptr<AudioOutput> output_;
 };
