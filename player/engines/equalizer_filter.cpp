@@ -154,6 +154,7 @@ void EqualizerFilter::Restart(const AudioFormat& format) {
   for (int c = 0; c < format.channels; ++c) channels_.push_back(std::make_unique<Channel>());
   previous_ = {};
   fadeDue_ = false;
+  flowing_ = false;
 }
 
 void EqualizerFilter::TakeRecord() {
@@ -170,14 +171,14 @@ void EqualizerFilter::TakeRecord() {
   previous_ = current_;
   current_[0] = Flat(left) ? nullptr : Design(left);
   current_[1] = left == right ? current_[0] : Flat(right) ? nullptr : Design(right);
-  fadeDue_ = true;
+  fadeDue_ = flowing_;
 }
 
 void EqualizerFilter::Process(void* data, size_t bytes, const AudioFormat& format) {
   if (!format.Valid()) return;
   if (!started_ || !(format == format_)) Restart(format);
   if (changed_.exchange(false)) TakeRecord();
-  const bool fading = fadeDue_ && (previous_[0] || previous_[1]);
+  const bool fading = fadeDue_;
   active_ = fading || current_[0] || current_[1];
   const size_t frames = bytes / format.BytesPerFrame();
   auto* bytesIn = static_cast<uint8_t*>(data);
@@ -188,6 +189,7 @@ void EqualizerFilter::Process(void* data, size_t bytes, const AudioFormat& forma
   }
   fadeDue_ = false;
   previous_ = {};
+  flowing_ = flowing_ || frames > 0;
 }
 
 const EqualizerFilter::Response& EqualizerFilter::ResponseOf(int channel, bool previous) const {

@@ -9,7 +9,8 @@
 // run by FFT convolution (overlap-save). A record of zeros (the equalizer off, or every
 // slider at the middle) leaves the samples untouched, bit for bit. Samples that the boost
 // takes past full scale are saturated, never wrapped. A new record is taken at the next
-// buffer; that buffer's first block fades from the old response to the new one.
+// buffer; while audio flows, that buffer's first block fades from the old response to the
+// new one (the first buffer of a stream starts with the new one).
 #pragma once
 
 #include <array>
@@ -82,5 +83,6 @@ class EqualizerFilter {
   // [0] left half, [1] right half; the previous pair while a fade is due.
   std::array<std::shared_ptr<const Response>, 2> current_, previous_;
   bool fadeDue_ = false;
+  bool flowing_ = false;  // audio went through since the last start
   std::vector<std::unique_ptr<Channel>> channels_;
 };

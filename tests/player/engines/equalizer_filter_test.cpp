@@ -343,4 +343,43 @@ TEST(EqualizerFilter, FollowsAChangeWithinTwoBuffers) {
   const double after = Rms16(out.data() + 4 * frames * 4, frames) / Rms16(tone.data() + 4 * frames * 4, frames);
   EXPECT_NEAR(20 * std::log10(before), 0.0, 0.01);
   EXPECT_NEAR(20 * std::log10(after), 12.0, 0.5);
+
+  // Set before the first buffer, the response is there from the start, without a fade.
+  EqualizerFilter fresh;
+  fresh.SetRecord(record.data());
+  std::vector<uint8_t> first = tone;
+  fresh.Process(first.data(), frames * 4, format);
+  const size_t settled = EqualizerFilter::kTaps;
+  const double start = Rms16(first.data() + settled * 4, frames - settled) / Rms16(tone.data() + settled * 4, frames - settled);
+  EXPECT_NEAR(20 * std::log10(start), 12.0, 0.5);
+}
+
+// Catches a change while playing that jumps from the old response to the new one at a
+// buffer's first sample (a click at every slider move): the first block fades across.
+TEST(EqualizerFilter, ChangeWhilePlayingFadesWithoutAStep) {
+  const AudioFormat format{kRate, 2, 16};
+  const size_t frames = 2048;
+  const std::vector<uint8_t> tone = Sine16(frames * 4, 200.0, 0.1);
+  for (bool on : {true, false}) {
+    SCOPED_TRACE(on ? "switched on" : "switched off");
+    EqualizerFilter filter;
+    EqualizerValues values = AllMiddle();
+    values[0] = 0;  // band 0 lifted by 12 dB
+    const EqualizerRecord lifted = RecordOf(values), flat = RecordOf(AllMiddle());
+    filter.SetRecord((on ? flat : lifted).data());
+    std::vector<uint8_t> out = tone;
+    for (int b = 0; b < 2; ++b) filter.Process(out.data() + size_t(b) * frames * 4, frames * 4, format);
+    filter.SetRecord((on ? lifted : flat).data());
+    for (int b = 2; b < 4; ++b) filter.Process(out.data() + size_t(b) * frames * 4, frames * 4, format);
+    // The largest step between neighbouring samples of the lifted tone, with room to spare.
+    const int allowed = int(4 * 0.1 * 32767 * 2 * M_PI * 200 / kRate * 1.5);
+    int largest = 0;
+    for (size_t i = frames; i < frames * 4; ++i) {
+      int16_t a, b;
+      std::memcpy(&a, &out[(i - 1) * 4], 2);
+      std::memcpy(&b, &out[i * 4], 2);
+      largest = std::max(largest, std::abs(int(b) - int(a)));
+    }
+    EXPECT_LE(largest, allowed);
+  }
 }
