@@ -59,6 +59,7 @@ class TimedOutput final : public AudioOutput {
   }
   void Discard() override { inner_->Discard(); }
   Outcome Drain() override { return inner_->Drain(); }
+  void SetFilter(std::shared_ptr<PcmFilter> filter) override { inner_->SetFilter(std::move(filter)); }
   const AudioFormat& Format() const override { return inner_->Format(); }
   std::string BackendName() const override { return inner_->BackendName(); }
   uint64_t QueuedBytes() const override { return inner_->QueuedBytes(); }

@@ -1,5 +1,6 @@
-// EqualizerFilter: the equalizer record applied to PCM on its way to the audio output, for
-// the engines whose decoder has no equalizer of its own (WAV, AAC). It gives the response
+// EqualizerFilter: the equalizer record applied to PCM on its way to the device (a filter
+// of the audio output), for the engines whose decoder has no equalizer of its own (WAV,
+// AAC). It gives the response
 // the MP3 decoder gives the same record: 32 bands, each a 64th of the sample rate wide
 // (band 0 at the bottom), each scaled by its band value's factor, with the neighbouring
 // bands' gains blended across each band edge as a sub-band filter bank blends them.
@@ -9,8 +10,8 @@
 // run by FFT convolution (overlap-save). A record of zeros (the equalizer off, or every
 // slider at the middle) leaves the samples untouched, bit for bit. Samples that the boost
 // takes past full scale are saturated, never wrapped. A new record is taken at the next
-// buffer; while audio flows, that buffer's first block fades from the old response to the
-// new one (the first buffer of a stream starts with the new one).
+// chunk; while audio flows, that chunk's first block fades from the old response to the
+// new one (the first chunk of a stream starts with the new one).
 #pragma once
 
 #include <array>
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "common/audio/audio_format.h"
+#include "common/audio/audio_output.h"
 
 inline constexpr int kEqualizerFilterBands = 32;
 // 32 signed band values for the left channel, then 32 for the right.
@@ -35,10 +37,10 @@ double EqualizerBandFactor(int value);
 // record half: the band gains with their edges blended. What the FIR is designed from.
 double EqualizerTargetMagnitude(const std::array<int8_t, kEqualizerFilterBands>& bands, double f);
 
-class EqualizerFilter {
+class EqualizerFilter final : public PcmFilter {
  public:
   EqualizerFilter();
-  ~EqualizerFilter();
+  ~EqualizerFilter() override;
   EqualizerFilter(const EqualizerFilter&) = delete;
   EqualizerFilter& operator=(const EqualizerFilter&) = delete;
 
@@ -46,10 +48,11 @@ class EqualizerFilter {
   // its next call on.
   void SetRecord(const int8_t* record);
 
-  // One thread (the engine's worker): filters bytes (whole frames) of interleaved samples
-  // of format in place. Channel 0 (and every even channel) follows the record's left half,
-  // channel 1 (and every odd one) its right half. A change of format starts afresh.
-  void Process(void* data, size_t bytes, const AudioFormat& format);
+  // One thread at a time (the output's writer): filters bytes (whole frames) of
+  // interleaved samples of format in place. Channel 0 (and every even channel) follows the
+  // record's left half, channel 1 (and every odd one) its right half. A change of format
+  // starts afresh.
+  void Process(void* data, size_t bytes, const AudioFormat& format) override;
 
   // Whether the last Process call changed the samples (false while the record is flat).
   bool Active() const { return active_; }

@@ -38,6 +38,7 @@ bool TRingPlayer::OpenOutput(const AudioFormat& format) {
     ReportError(opened.Error().text);
     return false;
   }
+  opened.Value()->SetFilter(equalizer_);
   {
     std::lock_guard lock(outputMutex_);
     output_ = std::move(opened).Value();
@@ -60,7 +61,6 @@ bool TRingPlayer::NextFreeBuffer(int* index) {
 }
 
 void TRingPlayer::QueueBuffer(int index, size_t bytes) {
-  equalizer_.Process(buffers_[index], bytes, output_->Format());
   lastQueued_[index] = bytes;
   (void)output_->Queue(uint32_t(index), buffers_[index], bytes);  // a failed device frees the buffer at once
   nextIndex_ = (index + 1) % kBuffers;

@@ -28,8 +28,8 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
   // runs until it has.
   void Stop() override;
   void Close() override { Stop(); }
-  // The decoded audio goes through the equalizer filter on its way to the output.
-  void SetCodecEqualizer(const int8_t* record) override { equalizer_.SetRecord(record); }
+  // The output runs the decoded audio through the equalizer filter on its way to the device.
+  void SetCodecEqualizer(const int8_t* record) override { equalizer_->SetRecord(record); }
   void UseDirectSound(bool) override {}
   // The output follows the process's player volume by itself.
   void VolumeChanged(uint32_t, uint32_t) override {}
@@ -45,7 +45,7 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
   // Waits for a free buffer (false when asked to end meanwhile) and returns its index in
   // *index; the audio it last played goes to the output-data notification first.
   bool NextFreeBuffer(int* index);
-  // Queues bytes (whole frames) of buffer index, equalized.
+  // Queues bytes (whole frames) of buffer index.
   void QueueBuffer(int index, size_t bytes);
   // Drops what is queued; every buffer is free again.
   void DiscardQueued();
@@ -69,7 +69,8 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
   alignas(8) uint8_t buffers_[kBuffers][kBufferBytes] = {};
   // Set and reset by the worker under the lock; Stop (main thread) discards through it.
   std::mutex outputMutex_;
-  EqualizerFilter equalizer_;
+  // Shared with the output, which may outlive this engine.
+  std::shared_ptr<EqualizerFilter> equalizer_ = std::make_shared<EqualizerFilter>();
   // Last: its writer thread reports into the semaphore and reads the buffers above.
   std::unique_ptr<AudioOutput> output_;
 };

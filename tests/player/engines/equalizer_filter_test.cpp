@@ -205,6 +205,52 @@ TEST_F(EqualizerOnEveryEngine, WavAndAacFollowTheMp3EnginesResponseWithin1dBPerB
   }
 }
 
+// Catches a slider change heard only after everything queued on the output has played
+// (over a second of audio with the WAV engine's ring): the change reaches the sound as soon
+// as what the device already holds has played.
+TEST_F(EqualizerOnEveryEngine, WavEngineFollowsASliderWhilePlaying) {
+  const std::string tone = dir_->File("low.wav"), capture = dir_->File("low-heard.wav");
+  test_media::WriteFile(tone, player_test::ToneWav(kRate, 2, 8, {200.0}, 0.1));
+  EqualizerValues values = AllMiddle();
+  values[0] = 0;  // band 0 lifted by 12 dB
+  const EqualizerRecord lifted = BuildEqualizerRecord(values), flat{};
+  size_t playedAtChange = 0;
+  QueueMainLoop loop;
+  {
+    ScopedEnv env("ZIMBAR_AUDIO_OUT", ("wav:" + capture + ",speed=8").c_str());
+    TSoundPlayer player(loop);
+    Recorder recorder(player);
+    player.Open(tone);
+    player.SetCodecEqualizer(flat.data());
+    player.Play();
+    // Two seconds in (by what has played), the slider moves.
+    ASSERT_TRUE(loop.RunUntil([&] { return recorder.OutputData().size() >= size_t(kRate) * 4 * 2; }, 30s));
+    player.SetCodecEqualizer(lifted.data());
+    playedAtChange = recorder.OutputData().size() / 4;
+    EXPECT_TRUE(loop.RunUntil([&] { return recorder.HasState(3); }, 30s));
+    player.Stop();
+  }
+  const std::vector<int16_t> heard = Samples(player_test::WavData(ReadBytes(capture)));
+  ASSERT_GT(heard.size(), size_t(kRate) * 2 * 6);
+  // The first 10 ms whose peak shows the lift.
+  size_t liftedFrom = 0;
+  for (size_t at = 0; at + 441 <= heard.size() / 2; at += 441) {
+    int peak = 0;
+    for (size_t i = at; i < at + 441; ++i) peak = std::max(peak, std::abs(int(heard[i * 2])));
+    if (peak > 2 * 0.1 * 32767) {
+      liftedFrom = at;
+      break;
+    }
+  }
+  ASSERT_GT(liftedFrom, 0u) << "the lift was never heard";
+  // What had played when it moved is at least what the visualization had been given.
+  EXPECT_GE(liftedFrom + 441, playedAtChange);
+  // The device holds a tenth of a second, the output's chunk and the ring's last buffer
+  // come on top: a quarter second in all.
+  EXPECT_LE(liftedFrom, playedAtChange + kRate / 4)
+      << "heard " << double(liftedFrom - playedAtChange) / kRate << " s after the change";
+}
+
 namespace {
 
 std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed) {
