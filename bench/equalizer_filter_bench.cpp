@@ -1,6 +1,7 @@
 // CPU time of the equalizer filter of the WAV and AAC engines: how long it takes to run a
-// minute of audio through it, buffer by buffer as the engines queue it, for a flat record
-// (the samples pass untouched) and for curves that change every band.
+// minute of audio through it, chunk by chunk as the audio output's writer hands it over
+// (4096 bytes), for a flat record (the samples pass untouched) and for curves that change
+// every band.
 //
 //   equalizer_filter_bench [RATE [CHANNELS [BITS]]]   (default 44100 2 16)
 #include <chrono>
@@ -13,7 +14,6 @@
 #include "player/control/equalizer_presets.h"
 #include "player/control/equalizer_record.h"
 #include "player/engines/equalizer_filter.h"
-#include "player/engines/ring_player.h"
 
 namespace {
 
@@ -23,9 +23,12 @@ double ThreadCpuSeconds() {
   return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
-// CPU seconds to filter seconds of noise in the ring's buffers.
+// The chunk the output's writer passes to the device and to the filter.
+constexpr size_t kChunkBytes = 4096;
+
+// CPU seconds to filter seconds of noise in the output's chunks.
 double Run(const AudioFormat& format, const EqualizerRecord& record, double seconds) {
-  const size_t bufferBytes = TRingPlayer::kBufferBytes - TRingPlayer::kBufferBytes % format.BytesPerFrame();
+  const size_t bufferBytes = kChunkBytes - kChunkBytes % format.BytesPerFrame();
   std::vector<uint8_t> buffer(bufferBytes);
   std::mt19937 random(1);
   for (uint8_t& b : buffer) b = uint8_t(random() & 0x3f);  // quiet noise: no clipping
