@@ -69,7 +69,8 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
   alignas(8) uint8_t buffers_[kBuffers][kBufferBytes] = {};
   // Set and reset by the worker under the lock; Stop (main thread) discards through it.
   std::mutex outputMutex_;
-  // Shared with the output, which may outlive this engine.
+  // Handed to the output this engine plays on (and to be handed to one it takes over), which
+  // shares it and may outlive this engine.
   std::shared_ptr<EqualizerFilter> equalizer_ = std::make_shared<EqualizerFilter>();
   // Last: its writer thread reports into the semaphore and reads the buffers above.
   std::unique_ptr<AudioOutput> output_;
