@@ -62,6 +62,8 @@ class TimedOutput final : public AudioOutput {
   void Pause() override { inner_->Pause(); }
   void Resume() override { inner_->Resume(); }
   bool Paused() const override { return inner_->Paused(); }
+
+  void SetFilter(std::shared_ptr<PcmFilter> filter) override { inner_->SetFilter(std::move(filter)); }
   const AudioFormat& Format() const override { return inner_->Format(); }
   std::string BackendName() const override { return inner_->BackendName(); }
   uint64_t QueuedBytes() const override { return inner_->QueuedBytes(); }

@@ -62,6 +62,7 @@ struct WriterState {
   // copying and reporting, which the owner waits for (never for a device call).
   BufferDone onDone;
   const OutputVolume* volume;
+  std::shared_ptr<PcmFilter> filter;  // under the mutex; the writer takes it per chunk
   std::deque<Item> items;
   DeviceClock clock;
   uint64_t playedBefore = 0;  // played bytes of clocks replaced by a discard
@@ -132,6 +133,11 @@ class ThreadedOutput final : public AudioOutput {
     }
     if (s.onDone) s.onDone(tag);
     return Fail(std::move(failure));
+  }
+
+  void SetFilter(std::shared_ptr<PcmFilter> filter) override {
+    std::lock_guard lock(state_->mutex);
+    state_->filter = std::move(filter);
   }
 
   void Discard() override {
@@ -351,9 +357,11 @@ class ThreadedOutput final : public AudioOutput {
       const uint64_t discards = s.discards;
       const size_t chunk = std::min(s.scratch.size(), next->bytes - next->written);
       const uint8_t* from = next->data + next->written;
+      const std::shared_ptr<PcmFilter> filter = s.filter;
       s.copying = true;
       lock.unlock();
       CopyWithGain(from, s.scratch.data(), chunk, s.format, s.volume->Left(), s.volume->Right());
+      if (filter) filter->Process(s.scratch.data(), chunk, s.format);
       lock.lock();
       s.copying = false;
       s.idle.notify_all();

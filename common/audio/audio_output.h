@@ -27,8 +27,17 @@ enum class AudioDevice { Wave, DirectSound };
 // releasing a semaphore or setting a flag is what it is for.
 using BufferDone = std::function<void(uint32_t tag)>;
 
+// Changes the PCM on its way to the device (an equalizer): the output's writer thread calls
+// Process on each chunk (whole frames of the output's format) after applying the volume,
+// just before the device gets it, so a change of the filter is heard within a chunk.
+class PcmFilter {
+ public:
+  virtual ~PcmFilter() = default;
+  virtual void Process(void* data, size_t bytes, const AudioFormat& format) = 0;
+};
+
 // Threads: one producer thread calls Queue, Discard and Drain; any thread may call Pause,
-// Resume and the read-only accessors. The destructor (owner's thread, never the writer thread) discards
+// Resume, SetFilter and the read-only accessors. The destructor (owner's thread, never the writer thread) discards
 // what is queued and has the device closed. Internally a writer thread of the output
 // copies each buffer in chunks (applying the volume) to the back end, which blocks at the
 // device's pace, and reports finished buffers. Neither Discard nor the destructor waits
@@ -63,6 +72,10 @@ class AudioOutput {
   virtual void Pause() = 0;
   virtual void Resume() = 0;
   virtual bool Paused() const = 0;
+
+  // Runs filter (nullptr: none) over every chunk from the next one on. The output shares
+  // its ownership, so the filter may outlive whoever set it.
+  virtual void SetFilter(std::shared_ptr<PcmFilter> filter) = 0;
 
   virtual const AudioFormat& Format() const = 0;
   // The back end in use: "pulse", "alsa", "null" or "wav".

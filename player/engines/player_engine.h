@@ -15,8 +15,9 @@
 // worker waits for them), the AAC engine's on its worker. The MP3 engine raises state,
 // position, timecode, stream info and errors on the main thread (from the library's
 // notification pipe) and output data on the library's output thread.
-// Optional entries: SetCodecEqualizer and UseDirectSound do something on the MP3 engine
-// only.
+// Optional entries: UseDirectSound does something on the MP3 engine only.
+// SetCodecEqualizer goes to the decoder on the MP3 engine and to the equalizer filter on the
+// buffer ring of the others.
 class TPlayerEngine {
  public:
   virtual ~TPlayerEngine() = default;

@@ -58,6 +58,7 @@ bool TRingPlayer::OpenOutput(const AudioFormat& format) {
     ReportError(opened.Error().text);
     return false;
   }
+  opened.Value()->SetFilter(equalizer_);
   {
     std::lock_guard lock(outputMutex_);
     output_ = std::move(opened).Value();

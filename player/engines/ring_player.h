@@ -13,6 +13,7 @@
 #include "common/audio/audio_output.h"
 #include "common/main_loop.h"
 #include "common/worker_thread.h"
+#include "player/engines/equalizer_filter.h"
 #include "player/engines/player_engine.h"
 
 class TRingPlayer : public WorkerThread, public TPlayerEngine {
@@ -27,7 +28,8 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
   // runs until it has.
   void Stop() override;
   void Close() override { Stop(); }
-  void SetCodecEqualizer(const int8_t*) override {}
+  // The output runs the decoded audio through the equalizer filter on its way to the device.
+  void SetCodecEqualizer(const int8_t* record) override { equalizer_->SetRecord(record); }
   void UseDirectSound(bool) override {}
   // The output follows the process's player volume by itself.
   void VolumeChanged(uint32_t, uint32_t) override {}
@@ -71,6 +73,9 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
   alignas(8) uint8_t buffers_[kBuffers][kBufferBytes] = {};
   // Set and reset by the worker under the lock; Stop (main thread) discards through it.
   std::mutex outputMutex_;
+  // Handed to the output this engine plays on (and to be handed to one it takes over), which
+  // shares it and may outlive this engine.
+  std::shared_ptr<EqualizerFilter> equalizer_ = std::make_shared<EqualizerFilter>();
   // Last: its writer thread reports into the semaphore and reads the buffers above.
   std::unique_ptr<AudioOutput> output_;
 };

@@ -1,12 +1,16 @@
 // TEqualizerForm: slider values, the record, the enable box and the window's place.
 #include "player/ui/equalizer_form.h"
 
+#include <QContextMenuEvent>
+#include <QInputDialog>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
 
 #include "player/ui/gvtrack.h"
 
 TEqualizerForm::TEqualizerForm(PlayerSettings& settings, QWidget* parent)
-    : TEqualizerSkinFace(parent), settings_(settings) {
+    : TEqualizerSkinFace(parent), settings_(settings), presetMenu_(new QMenu(this)) {
   setWindowTitle(QStringLiteral("zbplayer equalizer"));
   for (int i = 0; i < kEqualizerSliders; ++i) values_[size_t(i)] = ClampSliderValue(settings_.eq[size_t(i)]);
   record_ = BuildEqualizerRecord(values_);
@@ -15,6 +19,16 @@ TEqualizerForm::TEqualizerForm(PlayerSettings& settings, QWidget* parent)
   connect(this, &TEqualizerSkinFace::TrackChanged, this, &TEqualizerForm::TrackChange);
   connect(EnableCheckBox(), &QCheckBox::clicked, this, &TEqualizerForm::EqualizerEnableCheckBoxClick);
   connect(this, &TEqualizerSkinFace::CloseClicked, this, &TEqualizerForm::CloseButtonClick);
+  askPresetName = [this](const QString& suggestion) -> std::optional<QString> {
+    bool ok = false;
+    const QString name = QInputDialog::getText(this, QStringLiteral("Save Preset"), QStringLiteral("Preset name:"),
+                                               QLineEdit::Normal, suggestion, &ok);
+    if (!ok) return std::nullopt;
+    return name;
+  };
+  showPresetError = [this](const QString& text) {
+    QMessageBox::warning(this, QStringLiteral("zbplayer equalizer"), text);
+  };
 }
 
 TEqualizerForm::~TEqualizerForm() { StoreSettings(); }
@@ -86,4 +100,74 @@ bool TEqualizerForm::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return TEqualizerSkinFace::eventFilter(watched, event);
+}
+
+void TEqualizerForm::LoadPreset(const EqualizerValues& values) {
+  for (int i = 0; i < kEqualizerSliders; ++i) {
+    values_[size_t(i)] = ClampSliderValue(values[size_t(i)]);
+    TGVTrack* track = Track(i);
+    track->SetPosition(KnobTopOfValue(values_[size_t(i)], track->Range()));
+  }
+  // A preset chosen is meant to be heard.
+  settings_.eqEnabled = 1;
+  EnableCheckBox()->setChecked(true);
+  RebuildRecord();
+  if (onChange) onChange();
+}
+
+QMenu* TEqualizerForm::BuildPresetMenu() {
+  presetMenu_->clear();
+  // The old submenu goes with its actions.
+  for (QMenu* old : presetMenu_->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly)) delete old;
+  for (const EqualizerPreset& preset : BuiltInEqualizerPresets()) {
+    const EqualizerValues values = preset.values;
+    presetMenu_->addAction(QString::fromStdString(preset.name), this, [this, values] { LoadPreset(values); });
+  }
+  auto user = presets_.UserPresets();
+  const std::vector<EqualizerPreset> mine = user ? user.Value() : std::vector<EqualizerPreset>{};
+  if (!mine.empty()) presetMenu_->addSeparator();
+  for (const EqualizerPreset& preset : mine) {
+    const EqualizerValues values = preset.values;
+    presetMenu_->addAction(QString::fromStdString(preset.name), this, [this, values] { LoadPreset(values); });
+  }
+  presetMenu_->addSeparator();
+  QAction* save = presetMenu_->addAction(QStringLiteral("Save Preset..."), this, &TEqualizerForm::SavePresetClick);
+  QMenu* remove = presetMenu_->addMenu(QStringLiteral("Delete Preset"));
+  remove->setObjectName(QStringLiteral("DeletePresetMenu"));
+  for (const EqualizerPreset& preset : mine) {
+    const std::string name = preset.name;
+    remove->addAction(QString::fromStdString(name), this, [this, name] { DeletePresetClick(name); });
+  }
+  remove->setEnabled(!mine.empty());
+  // A settings file that cannot be read: nothing can be saved into it either.
+  if (!user) {
+    save->setEnabled(false);
+    save->setToolTip(QString::fromStdString(user.Error().text));
+  }
+  return presetMenu_;
+}
+
+void TEqualizerForm::SavePresetClick() {
+  if (!askPresetName) return;
+  QString suggestion;
+  while (true) {
+    const std::optional<QString> name = askPresetName(suggestion);
+    if (!name) return;
+    const auto saved = presets_.Save(name->toStdString(), values_);
+    if (saved) return;
+    if (showPresetError) showPresetError(QString::fromStdString(saved.Error().text));
+    // A name refused for itself is asked again; a file that cannot be written is not.
+    if (saved.Error().category != ErrorCategory::Usage) return;
+    suggestion = *name;
+  }
+}
+
+void TEqualizerForm::DeletePresetClick(const std::string& name) {
+  const Outcome deleted = presets_.Delete(name);
+  if (!deleted && showPresetError) showPresetError(QString::fromStdString(deleted.Error().text));
+}
+
+void TEqualizerForm::contextMenuEvent(QContextMenuEvent* event) {
+  BuildPresetMenu()->popup(event->globalPos());
+  event->accept();
 }

@@ -1,15 +1,20 @@
 // TEqualizerForm: the skinned equalizer window. Its twelve sliders drive the decoder's 32
 // bands through the shared equalizer record; the enable box switches the equalizer on and
-// off; values and place are kept in the settings.
+// off; its context menu loads, saves and deletes presets; values and place are kept in the
+// settings.
 #pragma once
 
+#include <QString>
 #include <functional>
+#include <optional>
 
+#include "player/control/equalizer_presets.h"
 #include "player/control/equalizer_record.h"
 #include "player/playlist/player_settings.h"
 #include "player/ui/equalizer_skin_face.h"
 
 class QKeyEvent;
+class QMenu;
 
 class TEqualizerForm : public TEqualizerSkinFace {
   Q_OBJECT
@@ -33,9 +38,22 @@ class TEqualizerForm : public TEqualizerSkinFace {
   // Stores the window's state into the settings (also done on destruction).
   void StoreSettings();
 
+  // The context menu as it opens now: the shipped presets, the user's presets, "Save
+  // Preset...", and "Delete Preset" with the user's presets. Loading a preset sets the
+  // sliders and switches the equalizer on.
+  QMenu* BuildPresetMenu();
+  // Sets the sliders to values (and the equalizer on), as loading a preset does.
+  void LoadPreset(const EqualizerValues& values);
+  // Where the user's presets are kept: the player's settings file unless set.
+  void SetPresetFile(std::string path) { presets_ = EqualizerPresetFile(std::move(path)); }
+
   // Called after every slider move and check-box click (the main window re-applies the
   // equalizer).
   std::function<void()> onChange;
+  // Asks for the name to save the sliders under (a dialog); nothing when cancelled.
+  std::function<std::optional<QString>(const QString& suggestion)> askPresetName;
+  // Shows why a preset could not be read, saved or deleted (a message box).
+  std::function<void(const QString& text)> showPresetError;
   // Key presses go to the main window's key handler.
   std::function<void(QKeyEvent*)> onKey;
 
@@ -43,14 +61,19 @@ class TEqualizerForm : public TEqualizerSkinFace {
   void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   void TrackChange(int index);
   void EqualizerEnableCheckBoxClick();
   void CloseButtonClick();
+  void SavePresetClick();
+  void DeletePresetClick(const std::string& name);
   void RebuildRecord();
 
   PlayerSettings& settings_;
   EqualizerValues values_{};
   EqualizerRecord record_{};
+  EqualizerPresetFile presets_{PlayerSettingsPath()};
+  QMenu* presetMenu_;
 };

@@ -1,11 +1,14 @@
 // Tests of the equalizer window, offscreen: knobs from stored values, dragging, the
 // enable box, closing, placement and what it stores.
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include "player/ui/equalizer_form.h"
+#include "tests/common/temp_dir.h"
 #include "player/ui/gslider.h"
 #include "player/ui/gvtrack.h"
 #include "player/ui/skin_image.h"
@@ -89,4 +92,92 @@ TEST(TEqualizerForm, EnableBoxCloseButtonAndPlacement) {
   Q_EMIT f.form->CloseClicked();
   EXPECT_EQ(f.settings.eqVisible, 0);
   EXPECT_FALSE(f.form->isVisible());
+}
+
+namespace {
+
+QAction* ActionNamed(QMenu* menu, const QString& text) {
+  for (QAction* a : menu->actions()) {
+    if (a->text() == text) return a;
+  }
+  return nullptr;
+}
+
+QMenu* DeleteMenu(QMenu* menu) { return menu->findChild<QMenu*>(QStringLiteral("DeletePresetMenu")); }
+
+}  // namespace
+
+// Catches a context menu without the shipped presets, a preset that moves the knobs but
+// not the record (or not while the equalizer is off), a save that is not kept, a refused
+// name that is not explained and asked again, and a delete that leaves the preset listed.
+TEST(TEqualizerForm, PresetMenuLoadsSavesAndDeletes) {
+  TempDir dir;
+  EqFixture f({127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127});
+  f.form->SetPresetFile(dir.File("zbplayer.ini"));
+  std::vector<QString> answers;
+  int asked = 0;
+  f.form->askPresetName = [&](const QString&) -> std::optional<QString> {
+    if (size_t(asked) >= answers.size()) return std::nullopt;
+    return answers[size_t(asked++)];
+  };
+  std::vector<QString> errors;
+  f.form->showPresetError = [&](const QString& text) { errors.push_back(text); };
+
+  // The equalizer is off; choosing Rock switches it on with Rock's sliders.
+  f.form->EnableCheckBox()->click();
+  ASSERT_EQ(f.settings.eqEnabled, 0);
+  f.changes = 0;
+  QMenu* menu = f.form->BuildPresetMenu();
+  for (const EqualizerPreset& p : BuiltInEqualizerPresets())
+    EXPECT_NE(ActionNamed(menu, QString::fromStdString(p.name)), nullptr) << p.name;
+  EXPECT_FALSE(DeleteMenu(menu)->isEnabled()) << "no user presets yet";
+  const EqualizerPreset& rock = BuiltInEqualizerPresets()[1];
+  ASSERT_EQ(rock.name, "Rock");
+  ActionNamed(menu, QStringLiteral("Rock"))->trigger();
+  EXPECT_EQ(f.form->Values(), rock.values);
+  EXPECT_EQ(f.form->Applied(), BuildEqualizerRecord(rock.values));
+  EXPECT_TRUE(f.form->EnableCheckBox()->isChecked());
+  EXPECT_EQ(f.settings.eqEnabled, 1);
+  EXPECT_EQ(f.changes, 1);
+  for (int i = 0; i < 12; ++i)
+    EXPECT_EQ(f.form->Track(i)->Position(), KnobTopOfValue(rock.values[size_t(i)], f.form->Track(i)->Range()));
+
+  // Saved under a name the file refuses, then under a good one.
+  answers = {QStringLiteral("Flat"), QStringLiteral("My rock")};
+  ActionNamed(f.form->BuildPresetMenu(), QStringLiteral("Save Preset..."))->trigger();
+  EXPECT_EQ(asked, 2);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_TRUE(errors[0].contains(QStringLiteral("Flat"))) << errors[0].toStdString();
+  menu = f.form->BuildPresetMenu();
+  ASSERT_NE(ActionNamed(menu, QStringLiteral("My rock")), nullptr);
+  ASSERT_TRUE(DeleteMenu(menu)->isEnabled());
+
+  // Back to Flat, then the user's preset.
+  ActionNamed(menu, QStringLiteral("Flat"))->trigger();
+  EXPECT_EQ(f.form->Applied(), EqualizerRecord{});
+  ActionNamed(f.form->BuildPresetMenu(), QStringLiteral("My rock"))->trigger();
+  EXPECT_EQ(f.form->Values(), rock.values);
+
+  menu = f.form->BuildPresetMenu();
+  ActionNamed(DeleteMenu(menu), QStringLiteral("My rock"))->trigger();
+  menu = f.form->BuildPresetMenu();
+  EXPECT_EQ(ActionNamed(menu, QStringLiteral("My rock")), nullptr);
+  EXPECT_FALSE(DeleteMenu(menu)->isEnabled());
+  EXPECT_EQ(errors.size(), 1u);
+}
+
+// Catches a right click on the face that opens nothing.
+TEST(TEqualizerForm, RightClickOpensThePresetMenu) {
+  TempDir dir;
+  EqFixture f({127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127});
+  f.form->SetPresetFile(dir.File("zbplayer.ini"));
+  f.form->show();
+  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(30, 10), f.form->mapToGlobal(QPoint(30, 10)));
+  QApplication::sendEvent(f.form.get(), &event);
+  QWidget* popup = QApplication::activePopupWidget();
+  ASSERT_NE(popup, nullptr);
+  auto* menu = qobject_cast<QMenu*>(popup);
+  ASSERT_NE(menu, nullptr);
+  EXPECT_NE(ActionNamed(menu, QStringLiteral("Bass boost")), nullptr);
+  menu->close();
 }
