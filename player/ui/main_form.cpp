@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QMoveEvent>
 #include <QUrl>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cstdio>
 
@@ -266,8 +267,12 @@ QMenu* TMainForm::BuildFileListPopupMenu() {
   auto more = [this] { fileListPopupMenu_->addAction(QStringLiteral("\u2026"))->setEnabled(false); };
   if (first > 0) more();
   for (int i = first; i < end; ++i) {
-    QAction* action = fileListPopupMenu_->addAction(
-        Q(BoundedText(PopupCaption(list.Entries()[size_t(i)]), kMenuCaptionChars, KeptPart::BothEnds)));
+    // Numbered as the play list counts them: two entries of the same name (one song in two
+    // folders) are told apart. An "&" is shown, not taken as a shortcut mark.
+    const std::string number = std::to_string(i + 1) + ". ";
+    QString caption = Q(number + BoundedText(PopupCaption(list.Entries()[size_t(i)]),
+                                             kMenuCaptionChars - number.size(), KeptPart::BothEnds));
+    QAction* action = fileListPopupMenu_->addAction(caption.replace(QLatin1Char('&'), QStringLiteral("&&")));
     action->setData(i);
     action->setCheckable(true);
     action->setChecked(i == list.Index());
@@ -349,6 +354,15 @@ void TMainForm::ShowNotice(const std::string& text) { if (showNotice) showNotice
 // ---- window events ----
 
 void TMainForm::keyPressEvent(QKeyEvent* event) { HandleKey(event); }
+
+void TMainForm::wheelEvent(QWheelEvent* event) {
+  // A notch is 120 eighths of a degree; fine-grained wheels and touch pads send less.
+  constexpr int kNotch = 120;
+  wheelEighths_ += event->angleDelta().y();
+  for (; wheelEighths_ >= kNotch; wheelEighths_ -= kNotch) VolumeUp();
+  for (; wheelEighths_ <= -kNotch; wheelEighths_ += kNotch) VolumeDown();
+  event->accept();
+}
 
 void TMainForm::contextMenuEvent(QContextMenuEvent* event) {
   QLabel* title = TextField(SkinTextField::File);

@@ -126,6 +126,8 @@ class TMainForm : public TMainSkinFace, public PlayerWindow, private SessionHost
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  // The wheel turns the volume: one step per notch, up away from the user.
+  void wheelEvent(QWheelEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -175,6 +177,7 @@ class TMainForm : public TMainSkinFace, public PlayerWindow, private SessionHost
   std::unique_ptr<TAboutForm> aboutForm_;
   std::string listSaveError_;
   bool started_ = false;
+  int wheelEighths_ = 0;  // of a degree, turned and not yet a whole notch
   // Last: it lets its facade and workers go before the windows they report to.
   PlayerSession session_;
 };

@@ -9,6 +9,7 @@
 
 #include "player/skin/display_ini.h"
 #include "player/skin/skin_elements.h"
+#include "player/ui/face_drag.h"
 
 class TImageWindow;
 class TGButton;
@@ -34,6 +35,7 @@ class TMainSkinFace : public QWidget {
   // loop runs, so it lies over the window shown meanwhile.
   void ShowSkinNotice(const QString& text);
   TImageWindow* Face() const { return face_; }
+  FaceDrag& Drag() { return drag_; }
 
  Q_SIGNALS:
   void ButtonClicked(SkinButton button);
@@ -48,17 +50,9 @@ class TMainSkinFace : public QWidget {
   std::array<TGButton*, kSkinButtonCount> buttons_{};
   std::array<QLabel*, kSkinTextFieldCount> textFields_{};
   TVisualization* visualization_;
-  bool dragging_ = false;
-  QPoint grab_;
+  FaceDrag drag_;
 };
 
 // Places a skin text field: position and size, a font of the named family whose line
 // height fits the field, the text colour; the face shows through behind the text.
 void PlaceTextField(QLabel* label, const SkinTextFieldPlace& place);
-// Lets a frameless window be dragged by its face: the move is handed to the desktop when
-// it offers one (Wayland, X11 window managers); otherwise the window follows the pointer.
-class DragByFace {
- public:
-  // Call on press; true when the platform took over the move.
-  static bool Begin(QWidget* window, QPoint global, QPoint& grab);
-};

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -150,6 +151,27 @@ TEST_F(MainFormFixture, ReverseAndForwardStayInsideTheInput) {
   EXPECT_EQ(log.calls, (std::vector<std::string>{"seek 1 99 100", "seek 1 0 100", "seek 1 50 100", "seek 1 30 100", "seek 1 30 0"}));
 }
 
+// Catches a wheel over the window that leaves the volume alone, a step per event rather
+// than per notch (a touch pad sends many small ones), and the wrong direction.
+TEST_F(MainFormFixture, TheWheelOverTheWindowTurnsTheVolume) {
+  auto wheel = [&](int eighths) {
+    const QPointF at(300, 110);
+    QWheelEvent event(at, QPointF(form->mapToGlobal(at)), QPoint(), QPoint(0, eighths), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(form.get(), &event);
+  };
+  ASSERT_EQ(form->VolumeLevel(), 10);
+  wheel(-120);
+  EXPECT_EQ(form->VolumeLevel(), 9);
+  wheel(-240);
+  EXPECT_EQ(form->VolumeLevel(), 7);
+  for (int i = 0; i < 3; ++i) wheel(40);
+  EXPECT_EQ(form->VolumeLevel(), 8) << "three thirds of a notch make one step";
+  wheel(60);
+  EXPECT_EQ(form->VolumeLevel(), 8);
+  EXPECT_EQ(Label(SkinTextField::WavVolume), QStringLiteral("8"));
+}
+
 // Catches volume levels past 0 and 10, a level not shown, and the player volume not set.
 TEST_F(MainFormFixture, VolumeStaysBetweenZeroAndTen) {
   EXPECT_EQ(form->VolumeLevel(), 10);
@@ -247,14 +269,15 @@ TEST_F(MainFormFixture, ContextMenuHasTheSystemMenuItems) {
                                          "524 Volume Down", "-", "522 About zbplayer"}));
 }
 
-// Catches popup captions with folders, ".mp3" shown, or other extensions hidden, and a
-// choice of the current entry restarting it.
+// Catches popup captions with folders, ".mp3" shown, or other extensions hidden, two
+// entries of the same name that cannot be told apart, an "&" taken as a shortcut mark,
+// and a choice of the current entry restarting it.
 TEST_F(MainFormFixture, FileListPopupNamesTheEntries) {
-  form->Start({"/m/Song.mp3", "/m/Tone.wav", "http://radio/live"});
+  form->Start({"/m/Song.mp3", "/m/Tone.wav", "http://radio/live", "/n/Song.mp3", "/m/R&B.mp3"});
   QMenu* popup = form->BuildFileListPopupMenu();
   std::vector<QString> captions;
   for (QAction* a : popup->actions()) captions.push_back(a->text());
-  EXPECT_EQ(captions, (std::vector<QString>{"Song", "Tone.wav", "live"}));
+  EXPECT_EQ(captions, (std::vector<QString>{"1. Song", "2. Tone.wav", "3. live", "4. Song", "5. R&&B"}));
   log.Clear();
   popup->actions()[0]->trigger();
   EXPECT_TRUE(log.calls.empty());
@@ -271,7 +294,7 @@ TEST_F(MainFormFixture, FileListPopupOfALongListShowsTheEntriesAroundTheCurrentO
   form->Next();
   QMenu* popup = form->BuildFileListPopupMenu();
   EXPECT_LE(popup->actions().size(), 102);
-  EXPECT_EQ(popup->actions().front()->text(), QStringLiteral("0"));
+  EXPECT_EQ(popup->actions().front()->text(), QStringLiteral("1. 0"));
   EXPECT_EQ(popup->actions().back()->text(), QStringLiteral("\u2026"));
   // Entry 60001 chosen in the play list window with Enter.
   form->execDialog = [](QDialog* dialog) {
