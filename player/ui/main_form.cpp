@@ -21,7 +21,9 @@
 #include "player/playlist/ui/id3_form.h"
 #include "player/playlist/ui/play_list_form.h"
 #include "player/skin/skin_folder.h"
+#include "player/control/task_bar_title.h"
 #include "player/ui/about_form.h"
+#include "player/ui/gposition_slider.h"
 #include "player/ui/equalizer_form.h"
 #include "player/ui/options_form.h"
 #include "player/ui/skin_image.h"
@@ -41,13 +43,19 @@ QString FieldText(const std::string& text, KeptPart kept = KeptPart::Start) {
 }
 QString ToolTipText(const std::string& text) { return Q(BoundedText(text, kToolTipChars, KeptPart::BothEnds)); }
 
+// How often the position slider follows playback, and how long a seek may take to show.
+constexpr int kPositionRefreshMs = 250;
+constexpr qint64 kSeekSettleMs = 1500;
+
 }  // namespace
 
 TMainForm::TMainForm(PlayerSettings& settings, FacadeFactory makeFacade, QWidget* parent)
     : TMainSkinFace(parent), settings_(settings), endOfTrackTimer_(new QTimer(this)), systemMenu_(new QMenu(this)),
-      fileListPopupMenu_(new QMenu(this)), session_(settings, std::move(makeFacade), loop_, *this) {
+      fileListPopupMenu_(new QMenu(this)), positionTimer_(new QTimer(this)),
+      session_(settings, std::move(makeFacade), loop_, *this) {
   setObjectName(QStringLiteral("MainForm"));
-  setWindowTitle(Q(MainWindowCaption()));
+  // The caption of the window as created; the task bar shows "zbplayer" while stopped.
+  setWindowTitle(QStringLiteral("zbplayer"));
   setAcceptDrops(true);
   setFocusPolicy(Qt::StrongFocus);
   // Fitted to the screen when shown, once the skin has given the size.
@@ -65,6 +73,11 @@ TMainForm::TMainForm(PlayerSettings& settings, FacadeFactory makeFacade, QWidget
   systemMenu_->setObjectName(QStringLiteral("SystemMenu"));
   fileListPopupMenu_->setObjectName(QStringLiteral("FileListPopupMenu"));
   connect(this, &TMainSkinFace::ButtonClicked, this, &TMainForm::ButtonClick);
+  connect(this, &TMainSkinFace::PositionChosen, this, &TMainForm::PositionChosen);
+  positionTimer_->setObjectName(QStringLiteral("PositionTimer"));
+  positionTimer_->setInterval(kPositionRefreshMs);
+  connect(positionTimer_, &QTimer::timeout, this, &TMainForm::ShowPosition);
+  session_.Watch([this](SessionChange change) { SessionChanged(change); });
 
   eqForm_ = std::make_unique<TEqualizerForm>(settings_);
   eqForm_->onChange = [this] { session_.SetEqualizer(eqForm_->Applied()); };
@@ -104,6 +117,7 @@ void TMainForm::ShowSkin(const LoadedSkin& skin) {
   hide();
   if (eqVisible) eqForm_->hide();
   ApplySkin(skin.display, skin.mainBitmap);
+  ShowPosition();
   eqForm_->ApplyEqualizerSkin(skin.display, skin.eqBitmap);
   if (mainVisible) show();
   if (eqVisible) {
@@ -333,14 +347,64 @@ void TMainForm::ShowError(const std::string& fieldText, const std::string& messa
 }
 
 void TMainForm::ShowTime(const std::string& time) {
-  SetLabel(SkinTextField::Progress, time);
-  setWindowTitle(Q(ApplicationTitle(time)));
+  timeText_ = time;
+  ShowProgress();
+}
+
+void TMainForm::ShowProgress() {
+  // The length beside the time played, once the engine knows it: "01:23 / 04:56".
+  const uint32_t range = session_.HasFacade() ? session_.Range() : 0;
+  std::string text = timeText_;
+  if (range > 0)
+    text += " / " + TimeText(uint8_t(std::min<uint32_t>(range / 3600, 255)), uint8_t(range / 60 % 60), uint8_t(range % 60));
+  SetLabel(SkinTextField::Progress, text);
 }
 
 void TMainForm::ClearFields() {
   SetLabel(SkinTextField::File, "");
   SetLabel(SkinTextField::Info, "");
-  SetLabel(SkinTextField::Progress, "00:00");
+  timeText_ = "00:00";
+  SetLabel(SkinTextField::Progress, timeText_);
+}
+
+void TMainForm::SessionChanged(SessionChange change) {
+  if (change == SessionChange::Volume) return;
+  const bool stopped = session_.State() == TransportState::Stopped;
+  if (stopped) {
+    positionTimer_->stop();
+    soughtTo_.reset();
+    timeText_ = "00:00";
+  } else if (!positionTimer_->isActive()) {
+    positionTimer_->start();
+  }
+  ShowPosition();
+  ShowProgress();
+  setWindowTitle(Q(TaskBarTitle(session_.Now(), stopped)));
+}
+
+void TMainForm::ShowPosition() {
+  const uint32_t range = session_.HasFacade() ? session_.Range() : 0;
+  uint32_t position = session_.Position();
+  if (soughtTo_) {
+    const uint32_t reported = position;
+    const bool arrived = reported + 1 >= *soughtTo_ && reported <= *soughtTo_ + 1;
+    if (arrived || soughtAt_.elapsed() > kSeekSettleMs)
+      soughtTo_.reset();
+    else
+      position = *soughtTo_;
+  }
+  PositionSlider()->ShowPosition(range > 0 ? position : 0, range);
+  if (range != shownRange_) {
+    shownRange_ = range;
+    ShowProgress();
+  }
+}
+
+void TMainForm::PositionChosen(uint32_t position) {
+  if (!session_.SeekTo(position)) return;
+  soughtTo_ = position;
+  soughtAt_.start();
+  ShowPosition();
 }
 
 void TMainForm::ShowVolumeLevel(int level) { SetLabel(SkinTextField::WavVolume, std::to_string(level)); }

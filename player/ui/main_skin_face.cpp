@@ -10,6 +10,7 @@
 
 #include "player/skin/skin_bands.h"
 #include "player/ui/gbutton.h"
+#include "player/ui/gposition_slider.h"
 #include "player/ui/image_window.h"
 #include "player/ui/skin_image.h"
 #include "player/ui/visualization.h"
@@ -39,7 +40,8 @@ void PlaceTextField(QLabel* label, const SkinTextFieldPlace& place) {
 
 TMainSkinFace::TMainSkinFace(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), face_(new TImageWindow(this)),
-      visualization_(new TVisualization(this)), drag_(this) {
+      visualization_(new TVisualization(this)), positionSlider_(new TGPositionSlider(this)), drag_(this) {
+  connect(positionSlider_, &TGPositionSlider::PositionChosen, this, &TMainSkinFace::PositionChosen);
   for (const SkinButtonInfo& info : kSkinButtons) {
     auto* button = new TGButton(this);
     button->setObjectName(QString::fromLatin1(info.key));
@@ -79,6 +81,7 @@ void TMainSkinFace::ApplySkin(const DisplayIni& display, const QImage& mainBitma
     label->setEnabled(true);
     label->show();
   }
+  positionSlider_->Skin(display.position, display.positionKnob, face_->Bitmap(), bands);
   if (display.visualization)
     visualization_->Configure(*display.visualization, face_->Face());
   else

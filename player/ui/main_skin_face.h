@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QWidget>
 #include <array>
+#include <cstdint>
 
 #include "player/skin/display_ini.h"
 #include "player/skin/skin_elements.h"
@@ -13,6 +14,7 @@
 
 class TImageWindow;
 class TGButton;
+class TGPositionSlider;
 class TVisualization;
 
 class TMainSkinFace : public QWidget {
@@ -21,8 +23,8 @@ class TMainSkinFace : public QWidget {
   explicit TMainSkinFace(QWidget* parent = nullptr);
 
   // Applies the main skin: the bitmap with four bands when disp_with_focus is set (else
-  // three), then every button, text field and the visualization area; elements whose key
-  // is missing stay hidden.
+  // three), then every button, text field, the visualization area and the position
+  // slider; elements whose key is missing stay hidden.
   void ApplySkin(const DisplayIni& display, const QImage& mainBitmap);
 
   TGButton* Button(SkinButton button) const { return buttons_[static_cast<size_t>(button)]; }
@@ -30,6 +32,8 @@ class TMainSkinFace : public QWidget {
   // Shows text in a field (kept while the field is hidden, shown when a skin places it).
   void SetText(SkinTextField field, const QString& text);
   TVisualization* Visualization() const { return visualization_; }
+  // Hidden in a skin without the position key.
+  TGPositionSlider* PositionSlider() const { return positionSlider_; }
   // Tells the user of the window about its skin (one that could not be shown, and what is
   // shown instead) in a message box that leaves the window usable. It opens once the event
   // loop runs, so it lies over the window shown meanwhile.
@@ -39,6 +43,8 @@ class TMainSkinFace : public QWidget {
 
  Q_SIGNALS:
   void ButtonClicked(SkinButton button);
+  // The user chose a position (seconds) on the position slider.
+  void PositionChosen(uint32_t position);
   // The window was dragged by its face by this many pixels (the owner moves the
   // equalizer window along).
   void Dragged(QPoint delta);
@@ -50,6 +56,7 @@ class TMainSkinFace : public QWidget {
   std::array<TGButton*, kSkinButtonCount> buttons_{};
   std::array<QLabel*, kSkinTextFieldCount> textFields_{};
   TVisualization* visualization_;
+  TGPositionSlider* positionSlider_;
   FaceDrag drag_;
 };
 

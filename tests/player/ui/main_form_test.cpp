@@ -21,7 +21,9 @@
 #include "player/playlist/bounded_text.h"
 #include "player/playlist/play_list_file.h"
 #include "player/playlist/ui/play_list_form.h"
+#include "player/control/task_bar_title.h"
 #include "player/ui/equalizer_form.h"
+#include "player/ui/gposition_slider.h"
 #include "player/ui/gvtrack.h"
 #include "player/ui/image_window.h"
 #include "player/ui/main_form.h"
@@ -197,7 +199,7 @@ TEST_F(MainFormFixture, NotificationsReachTheTextFields) {
   Settle();
   EXPECT_EQ(Label(SkinTextField::Info), QStringLiteral("128Kbps 44Khz JS"));
   EXPECT_EQ(Label(SkinTextField::Progress), QStringLiteral("01:05"));
-  EXPECT_EQ(form->windowTitle(), QStringLiteral("01:05 zbplayer"));
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("live – zbplayer"));
   log.handlers.inputName(nullptr, "http://radio.example/live");
   Settle();
   EXPECT_EQ(Label(SkinTextField::File), QStringLiteral("http://radio.example/live"));
@@ -205,6 +207,7 @@ TEST_F(MainFormFixture, NotificationsReachTheTextFields) {
   Settle();
   EXPECT_EQ(Label(SkinTextField::File), QStringLiteral("Band - Song"));
   EXPECT_EQ(form->Now().title, "Band - Song");
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("Band - Song – zbplayer"));
   log.handlers.error(nullptr, "Cannot open stream: Connection refused");
   Settle();
   EXPECT_EQ(Label(SkinTextField::Info), QStringLiteral("Cannot open stream: Connection refused"));
@@ -214,6 +217,91 @@ TEST_F(MainFormFixture, NotificationsReachTheTextFields) {
   EXPECT_EQ(Label(SkinTextField::Info), QStringLiteral("No answer within 10.0 s"));
   EXPECT_EQ(form->TextField(SkinTextField::Info)->toolTip(),
             QStringLiteral("Cannot open http://radio.example/live: no answer within 10.0 s"));
+}
+
+// Catches a task-bar title that shows the time instead of what plays, and one that still
+// names an entry once playback has stopped.
+TEST_F(MainFormFixture, TheTaskBarTitleNamesWhatPlaysAndOnlyWhileItPlays) {
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("zbplayer"));
+  form->Start({"/m/Night Train.mp3", "/m/Lanterns.mp3"});
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("Night Train.mp3 – zbplayer"));
+  log.handlers.timecode(nullptr, 0, 0, 7, 0);
+  Settle();
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("Night Train.mp3 – zbplayer"));
+  form->Pause();
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("Night Train.mp3 – zbplayer"));
+  form->Next();
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("Lanterns.mp3 – zbplayer"));
+  form->Stop();
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("zbplayer"));
+  NowPlaying tagged;
+  tagged.entry = "/m/a.mp3";
+  tagged.title = "Night Train";
+  tagged.artist = "Zimbar Ensemble";
+  EXPECT_EQ(TaskBarTitle(tagged, /*stopped=*/false), "Zimbar Ensemble – Night Train – zbplayer");
+  EXPECT_EQ(TaskBarTitle(tagged, /*stopped=*/true), "zbplayer");
+  tagged.title = "Line\nbreak";
+  tagged.title = "Line\nbreak";
+}
+
+// Catches a knob that does not follow playback, a click or a drag on the slider that
+// does not seek there (or seeks while still dragged), a stream without length that can
+// be sought, a knob left where it was after Stop, and a length not shown beside the time.
+TEST_F(MainFormFixture, ThePositionSliderFollowsPlaybackAndSeeks) {
+  TGPositionSlider* slider = form->PositionSlider();
+  ASSERT_TRUE(slider->isVisibleTo(form.get())) << "the shipped skin has a position slider";
+  EXPECT_FALSE(slider->isEnabled());
+  const int travel = slider->Travel();
+  ASSERT_GT(travel, 100);
+  form->Start({"/m/a.mp3", "http://radio.example/live"});
+  log.Clear();
+  log.handlers.position(nullptr, 75, 300);
+  log.handlers.timecode(nullptr, 0, 1, 15, 0);
+  Settle();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return slider->KnobOffset() == KnobOffsetOf(75, 300, travel); }, 2000));
+  EXPECT_TRUE(slider->isEnabled());
+  EXPECT_EQ(Label(SkinTextField::Progress), QStringLiteral("01:15 / 05:00"));
+  // A click on the track, right of the knob: the knob's middle goes there and playback
+  // follows.
+  const int knobWidth = slider->width() - travel;
+  const int clickX = travel / 2 + knobWidth / 2;
+  QTest::mouseClick(slider, Qt::LeftButton, Qt::NoModifier, QPoint(clickX, slider->height() / 2));
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"seek 1 " + std::to_string(PositionOfKnob(travel / 2, travel, 300)) + " 300"}));
+  EXPECT_EQ(slider->KnobOffset(), travel / 2) << "the knob waits there for the engine";
+  log.Clear();
+  // A drag: nothing is sought until the knob is let go, and the engine's reports do not
+  // pull the knob away from the pointer meanwhile.
+  const int grip = slider->KnobOffset() + 2;
+  QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, QPoint(grip, slider->height() / 2));
+  QMouseEvent drag(QEvent::MouseMove, QPointF(grip + 40, slider->height() / 2), QPointF(slider->mapToGlobal(QPoint(grip + 40, 1))),
+                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(slider, &drag);
+  log.handlers.position(nullptr, 10, 300);
+  Settle();
+  QTest::qWait(300);
+  EXPECT_TRUE(log.calls.empty());
+  EXPECT_EQ(slider->KnobOffset(), travel / 2 + 40);
+  QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, QPoint(grip + 40, slider->height() / 2));
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"seek 1 " + std::to_string(PositionOfKnob(travel / 2 + 40, travel, 300)) + " 300"}));
+  // A stream has no length: the slider is disabled and a click seeks nothing.
+  form->Next();
+  log.Clear();
+  log.handlers.position(nullptr, 40, 0);
+  log.handlers.timecode(nullptr, 0, 0, 40, 0);
+  Settle();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !slider->isEnabled(); }, 2000));
+  EXPECT_EQ(slider->KnobOffset(), 0);
+  QTest::mouseClick(slider, Qt::LeftButton, Qt::NoModifier, QPoint(travel / 2, slider->height() / 2));
+  EXPECT_TRUE(log.calls.empty());
+  EXPECT_FALSE(Label(SkinTextField::Progress).contains(QLatin1Char('/'))) << "a stream has no length to show";
+  form->Previous();
+  log.handlers.position(nullptr, 200, 300);
+  Settle();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return slider->KnobOffset() > 0; }, 2000));
+  form->Stop();
+  EXPECT_EQ(slider->KnobOffset(), 0);
+  EXPECT_FALSE(slider->isEnabled());
+  EXPECT_EQ(Label(SkinTextField::Progress), QStringLiteral("00:00"));
 }
 
 // Catches notifications of a stopped facade still acting on the window (an old end of
@@ -468,7 +556,7 @@ TEST_F(MainFormFixture, StartWithAnUnshowableUserSkinShowsTheShippedDefault) {
   const QString said = form->ApplyStartSkin();
   EXPECT_TRUE(said.contains(QString::fromStdString(dir.File("home/skin/eq.bmp")))) << said.toStdString();
   EXPECT_TRUE(said.contains(QStringLiteral("The default skin is shown instead"))) << said.toStdString();
-  EXPECT_EQ(form->size(), QSize(400, 120));
+  EXPECT_EQ(form->size(), QSize(400, 130));
   EXPECT_EQ(form->EqualizerForm()->size(), QSize(400, 150));
   EXPECT_EQ(form->Face()->Face().pixel(200, 60),
             QImage(QString::fromStdString(shipped + "/main.bmp")).pixel(200, 60));
