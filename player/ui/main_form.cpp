@@ -342,6 +342,7 @@ void TMainForm::ShowInfo(const std::string& text) { SetLabel(SkinTextField::Info
 
 void TMainForm::ShowError(const std::string& fieldText, const std::string& message) {
   // The tool tip holds the whole message.
+  Visualization()->Clear();
   SetLabel(SkinTextField::Info, fieldText);
   TextField(SkinTextField::Info)->setToolTip(ToolTipText(message));
 }
@@ -371,6 +372,7 @@ void TMainForm::SessionChanged(SessionChange change) {
   if (change == SessionChange::Volume) return;
   const bool stopped = session_.State() == TransportState::Stopped;
   if (stopped) {
+    Visualization()->Clear();
     positionTimer_->stop();
     soughtTo_.reset();
     timeText_ = "00:00";

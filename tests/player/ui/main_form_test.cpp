@@ -24,6 +24,7 @@
 #include "player/control/task_bar_title.h"
 #include "player/ui/equalizer_form.h"
 #include "player/ui/gposition_slider.h"
+#include "player/ui/visualization.h"
 #include "player/ui/gvtrack.h"
 #include "player/ui/image_window.h"
 #include "player/ui/main_form.h"
@@ -302,6 +303,37 @@ TEST_F(MainFormFixture, ThePositionSliderFollowsPlaybackAndSeeks) {
   EXPECT_EQ(slider->KnobOffset(), 0);
   EXPECT_FALSE(slider->isEnabled());
   EXPECT_EQ(Label(SkinTextField::Progress), QStringLiteral("00:00"));
+}
+
+// Catches a trace left on the screen after Stop or a failure (the player looked as if it
+// still played), and a drawing queued before Stop that draws after it.
+TEST_F(MainFormFixture, TheOscilloscopeIsClearedOnStopAndOnAFailure) {
+  TVisualization* scope = form->Visualization();
+  const QImage blank = scope->Picture();
+  ASSERT_FALSE(blank.isNull());
+  std::vector<int16_t> loud;
+  for (int i = 0; i < 64; ++i) loud.insert(loud.end(), {int16_t(i % 2 ? 20000 : -20000), 0});
+  auto play = [&] {
+    QSignalSpy drawn(scope, &TVisualization::Drawn);
+    log.handlers.outputData(nullptr, loud.data(), uint32_t(loud.size() * 2));
+    ASSERT_TRUE(drawn.wait(2000));
+    ASSERT_NE(scope->Picture(), blank);
+  };
+  form->Start({"/m/a.mp3", "/m/b.mp3"});
+  ASSERT_NO_FATAL_FAILURE(play());
+  form->Stop();
+  EXPECT_EQ(scope->Picture(), blank);
+  form->Play();
+  ASSERT_NO_FATAL_FAILURE(play());
+  log.handlers.error(nullptr, "Cannot play /m/a.mp3: it is not an MPEG audio file");
+  Settle();
+  EXPECT_EQ(scope->Picture(), blank);
+  // Queued, not yet drawn, when playback stops.
+  ASSERT_NO_FATAL_FAILURE(play());
+  log.handlers.outputData(nullptr, loud.data(), uint32_t(loud.size() * 2));
+  form->Stop();
+  Settle();
+  EXPECT_EQ(scope->Picture(), blank);
 }
 
 // Catches notifications of a stopped facade still acting on the window (an old end of
