@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
@@ -329,12 +328,9 @@ void TMainForm::SetLabel(SkinTextField field, const std::string& text) {
 void TMainForm::ShowTitle(const std::string& text) {
   if (labelsFrozen_) return;
   QLabel* label = TextField(SkinTextField::File);
-  // Cut first (its end kept, as the field shows the end of a long title), then measured.
-  const QString shown = FieldText(text, KeptPart::End);
-  // A title wider than the field keeps its end in view.
-  const bool wide = QFontMetrics(label->font()).horizontalAdvance(shown) > label->width();
-  label->setAlignment((wide ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
-  label->setText(shown);
+  // Cut first (its end kept), then shown; a title wider than the field scrolls through it.
+  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  label->setText(FieldText(text, KeptPart::End));
   label->setToolTip(ToolTipText(text));
 }
 

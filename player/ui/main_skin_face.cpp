@@ -12,6 +12,7 @@
 #include "player/ui/gbutton.h"
 #include "player/ui/gposition_slider.h"
 #include "player/ui/image_window.h"
+#include "player/ui/marquee_label.h"
 #include "player/ui/skin_image.h"
 #include "player/ui/visualization.h"
 
@@ -49,7 +50,8 @@ TMainSkinFace::TMainSkinFace(QWidget* parent)
     buttons_[static_cast<size_t>(info.button)] = button;
   }
   for (size_t i = 0; i < kSkinTextFieldCount; ++i) {
-    auto* label = new QLabel(this);
+    // The title field scrolls a title wider than itself.
+    QLabel* label = i == static_cast<size_t>(SkinTextField::File) ? new TMarqueeLabel(this) : new QLabel(this);
     label->setObjectName(QString::fromLatin1(kSkinTextFieldKeys[i]));
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     label->setTextFormat(Qt::PlainText);

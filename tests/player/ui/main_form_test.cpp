@@ -24,6 +24,7 @@
 #include "player/control/task_bar_title.h"
 #include "player/ui/equalizer_form.h"
 #include "player/ui/gposition_slider.h"
+#include "player/ui/marquee_label.h"
 #include "player/ui/visualization.h"
 #include "player/ui/gvtrack.h"
 #include "player/ui/image_window.h"
@@ -218,6 +219,32 @@ TEST_F(MainFormFixture, NotificationsReachTheTextFields) {
   EXPECT_EQ(Label(SkinTextField::Info), QStringLiteral("No answer within 10.0 s"));
   EXPECT_EQ(form->TextField(SkinTextField::Info)->toolTip(),
             QStringLiteral("Cannot open http://radio.example/live: no answer within 10.0 s"));
+}
+
+// Catches a title wider than its field that is cut off at an edge (mid-glyph) instead of
+// scrolling through it, a short title that moves, and a new title that starts scrolling
+// in the middle.
+TEST_F(MainFormFixture, ATitleWiderThanItsFieldScrolls) {
+  form->show();
+  auto* title = qobject_cast<TMarqueeLabel*>(form->TextField(SkinTextField::File));
+  ASSERT_NE(title, nullptr);
+  form->Start({"/m/Short.mp3", "/m/Zimbar Ensemble - A Very Long Night Train to the Harbour Lights and Back Again.mp3"});
+  EXPECT_FALSE(title->Scrolling());
+  for (int i = 0; i < TMarqueeLabel::kRestSteps + 20; ++i) title->Step();
+  EXPECT_EQ(title->Offset(), 0);
+  form->Next();
+  ASSERT_TRUE(title->Scrolling());
+  const QImage start = title->grab().toImage();
+  for (int i = 0; i < TMarqueeLabel::kRestSteps; ++i) title->Step();
+  EXPECT_EQ(title->Offset(), 0) << "it rests at its start first";
+  for (int i = 0; i < 30; ++i) title->Step();
+  EXPECT_EQ(title->Offset(), 30);
+  EXPECT_NE(title->grab().toImage(), start);
+  // By itself, on its timer.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return title->Offset() > 31; }, 3000));
+  form->Previous();
+  EXPECT_EQ(title->Offset(), 0);
+  EXPECT_FALSE(title->Scrolling());
 }
 
 // Catches a task-bar title that shows the time instead of what plays, and one that still
