@@ -21,6 +21,7 @@
 #include "player/playlist/ui/play_list_form.h"
 #include "player/skin/skin_folder.h"
 #include "player/control/task_bar_title.h"
+#include "player/engines/gapless_mode.h"
 #include "player/ui/about_form.h"
 #include "player/ui/gposition_slider.h"
 #include "player/ui/equalizer_form.h"
@@ -191,6 +192,8 @@ void TMainForm::ShowSetup() {
   TOptionsForm form(settings_, [this](const QString& folder) { return LoadDisplay(folder); }, this);
   Exec(&form);
   if (settings_.useDirectSound != useDirectSound) session_.OutputChoiceChanged();
+  // The engines read it at each end of an input.
+  SetGaplessPlayback(settings_.gaplessPlayback != 0);
 }
 
 void TMainForm::ShowEqualizer() {

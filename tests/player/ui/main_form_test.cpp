@@ -22,6 +22,7 @@
 #include "player/playlist/play_list_file.h"
 #include "player/playlist/ui/play_list_form.h"
 #include "player/control/task_bar_title.h"
+#include "player/engines/gapless_mode.h"
 #include "player/ui/equalizer_form.h"
 #include "player/ui/gposition_slider.h"
 #include "player/ui/marquee_label.h"
@@ -30,6 +31,7 @@
 #include "player/ui/image_window.h"
 #include "player/ui/main_form.h"
 #include "player/ui/mpris_service.h"
+#include "player/ui/options_form.h"
 #include "tests/common/small_disk.h"
 #include "tests/common/special_files.h"
 #include "tests/common/temp_dir.h"
@@ -245,6 +247,28 @@ TEST_F(MainFormFixture, ATitleWiderThanItsFieldScrolls) {
   form->Previous();
   EXPECT_EQ(title->Offset(), 0);
   EXPECT_FALSE(title->Scrolling());
+}
+
+// Catches a gapless setting changed in Setup that the engines do not follow until the
+// next start.
+TEST_F(MainFormFixture, GaplessPlaybackChangedInSetupAppliesAtOnce) {
+  ASSERT_TRUE(GaplessPlayback());
+  auto setGapless = [&](bool on) {
+    form->execDialog = [on](QDialog* dialog) {
+      auto* setup = static_cast<player::TOptionsForm*>(dialog);
+      setup->show();
+      setup->GaplessPlaybackCheckBox->setChecked(on);
+      QTest::mouseClick(setup->OKButton, Qt::LeftButton);
+      return setup->result() == QDialog::Accepted;
+    };
+    form->ShowSetup();
+  };
+  setGapless(false);
+  EXPECT_EQ(settings.gaplessPlayback, 0);
+  EXPECT_FALSE(GaplessPlayback());
+  setGapless(true);
+  EXPECT_EQ(settings.gaplessPlayback, 1);
+  EXPECT_TRUE(GaplessPlayback());
 }
 
 // Catches a task-bar title that shows the time instead of what plays, and one that still
