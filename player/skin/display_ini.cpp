@@ -86,6 +86,9 @@ DisplayIni DisplayIni::FromIni(const IniFile& ini) {
   if (const auto value = ReadValue(ini, "eq_slider")) skin.eqSlider = ParseSkinKnobSource(*value, skin.eqSlider);
   if (const auto value = ReadValue(ini, "eq_check")) skin.eqCheck = ParseSkinCheck(*value, skin.eqCheck);
   if (const auto value = ReadElement(ini, "eq_close")) skin.eqClose = ParseSkinRect(*value);
+  if (const auto value = ReadElement(ini, "position")) skin.position = ParseSkinRect(*value);
+  if (const auto value = ReadValue(ini, "position_knob"))
+    skin.positionKnob = ParseSkinKnobSource(*value, skin.positionKnob);
   return skin;
 }
 

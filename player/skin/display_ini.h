@@ -75,6 +75,12 @@ struct DisplayIni {
   SkinKnobSource eqSlider;
   SkinCheckPlace eqCheck;
   std::optional<SkinRect> eqClose;
+  // position: the main window's position slider (the track's rectangle on the face). A
+  // skin without it has no slider; its Reverse and Forward buttons seek instead.
+  std::optional<SkinRect> position;
+  // position_knob: where the slider's knob image sits inside band 2 of "main.bmp" (top
+  // measured from the start of band 2), and the knob's size; defaults 0 0 10 10.
+  SkinKnobSource positionKnob;
 
   const std::optional<SkinRect>& Button(SkinButton b) const { return buttons[static_cast<size_t>(b)]; }
   const std::optional<SkinTextFieldPlace>& TextField(SkinTextField f) const {

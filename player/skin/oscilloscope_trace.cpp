@@ -2,21 +2,21 @@
 #include "player/skin/oscilloscope_trace.h"
 
 #include <algorithm>
-#include <cmath>
+#include <cstdint>
+#include <cstdlib>
 
 void OscilloscopeTrace::SetArea(int width, int height) {
   width_ = std::max(width, 0);
   height_ = std::max(height, 0);
   firstY_ = Mid();
+  peak_ = kQuietPeak;
   lastTrace_.assign(static_cast<size_t>(width_), Mid());
 }
 
 int OscilloscopeTrace::SampleY(int sample) const {
   const int mid = Mid();
-  const double scale = mid / std::log(32767.0);
-  const int s = sample == 0 ? 1 : sample;
-  const double y = s > 0 ? mid - std::log(static_cast<double>(s)) * scale : mid + std::log(-static_cast<double>(s)) * scale;
-  return static_cast<int>(y);  // truncated toward zero
+  const int64_t offset = (int64_t{sample} * mid * 2 + (sample >= 0 ? peak_ : -peak_)) / (int64_t{peak_} * 2);
+  return static_cast<int>(std::clamp<int64_t>(mid - offset, 0, std::max(height_ - 1, 0)));
 }
 
 std::vector<TraceSegment> OscilloscopeTrace::Step(std::span<const int16_t> samples, int frameStride) {
@@ -25,6 +25,10 @@ std::vector<TraceSegment> OscilloscopeTrace::Step(std::span<const int16_t> sampl
   const int frames = static_cast<int>(std::min<size_t>(samples.size() / stride, static_cast<size_t>(width_)));
   if (frames == 0) return segments;
   const int mid = Mid();
+  int slicePeak = 0;
+  for (int i = 0; i < frames; ++i)
+    slicePeak = std::max(slicePeak, std::abs(int{samples[static_cast<size_t>(i) * stride]}));
+  peak_ = std::max({slicePeak, peak_ - peak_ / 8, kQuietPeak});
   segments.reserve(1 + 2 * static_cast<size_t>(frames));
   int g = SampleY(samples[0]);
   int h = firstY_;

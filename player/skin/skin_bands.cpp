@@ -44,3 +44,26 @@ TrackGeometry CutTrack(const DisplayIni& skin, const BandLayout& bands, int trac
 VisualizationSource CutVisualization(const SkinVisualizationPlace& place) {
   return {place.rect, place.rect.left > 0};
 }
+
+PositionSliderGeometry CutPositionSlider(const SkinRect& position, const SkinKnobSource& knob, const BandLayout& bands) {
+  PositionSliderGeometry slider;
+  slider.place = position;
+  slider.travel = std::max(position.width - knob.width, 0);
+  slider.knobTop = (position.height - knob.height) / 2;
+  slider.background = position;
+  slider.knob = {knob.left, knob.top + bands.BandTop(SkinBand::Pressed), knob.width, knob.height};
+  return slider;
+}
+
+int KnobOffsetOf(uint32_t position, uint32_t range, int travel) {
+  if (range == 0 || travel <= 0) return 0;
+  const uint64_t at = std::min<uint64_t>(position, range);
+  return static_cast<int>((at * uint64_t(travel) + range / 2) / range);
+}
+
+uint32_t PositionOfKnob(int offset, int travel, uint32_t range) {
+  if (range == 0 || travel <= 0) return 0;
+  const uint64_t clamped = uint64_t(std::clamp(offset, 0, travel));
+  const uint64_t position = (clamped * range + uint64_t(travel) / 2) / uint64_t(travel);
+  return static_cast<uint32_t>(std::min<uint64_t>(position, range - 1));
+}

@@ -3,6 +3,8 @@
 // source rectangles the skinned controls cut from them.
 #pragma once
 
+#include <cstdint>
+
 #include "player/skin/display_ini.h"
 
 enum class SkinBand { Face = 0, Mask = 1, Pressed = 2, Away = 3 };
@@ -54,6 +56,25 @@ struct TrackGeometry {
 // trackIndex shifts the track right by trackIndex × eqInterval; the background stays the
 // first track's rectangle, so every track shows the same groove.
 TrackGeometry CutTrack(const DisplayIni& skin, const BandLayout& bands, int trackIndex);
+
+// The main window's position slider as the skin cuts it: a horizontal track whose knob
+// travels from the track's left edge to its right edge less the knob's width, centred
+// in the track's height.
+struct PositionSliderGeometry {
+  SkinRect place;       // the track in the window
+  int travel = 0;       // the knob's leftmost offsets: 0 … travel (never negative)
+  int knobTop = 0;      // the knob's top inside the track
+  SkinRect background;  // from the face band, under the track
+  SkinRect knob;        // from the pressed band, at position_knob's source point
+};
+// Only for a skin with a position key.
+PositionSliderGeometry CutPositionSlider(const SkinRect& position, const SkinKnobSource& knob, const BandLayout& bands);
+
+// The knob's offset for a position of range (both in the engine's units, seconds), and
+// the position a knob offset stands for: proportional, rounded to the nearest, within
+// 0 … travel and 0 … range − 1. A range of 0 (a stream) keeps the knob at 0.
+int KnobOffsetOf(uint32_t position, uint32_t range, int travel);
+uint32_t PositionOfKnob(int offset, int travel, uint32_t range);
 
 // The band-0 pixels under the visualization area, and the pixel that gives its background
 // colour (only when left > 0: a skin without a usable area has a black background).

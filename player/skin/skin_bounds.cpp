@@ -93,6 +93,13 @@ SkinBoundsReport BoundSkin(DisplayIni& display, SkinBitmapSize main, SkinBitmapS
   for (size_t i = 0; i < kSkinTextFieldCount; ++i)
     if (auto& field = display.textFields[i]; field) bounder.Cut(kSkinTextFieldKeys[i], "rectangle", field->rect, mainWindow);
   if (display.visualization) bounder.Cut("visualization", "rectangle", display.visualization->rect, mainWindow);
+  if (display.position && bounder.Cut("position", "rectangle", *display.position, mainWindow)) {
+    const Area mainKnobBand{mainBands.Width(), mainBands.BandHeight(), "band 2 of the main bitmap"};
+    SkinRect mainKnob{display.positionKnob.left, display.positionKnob.top, display.positionKnob.width,
+                      display.positionKnob.height};
+    if (bounder.Cut("position_knob", "knob", mainKnob, mainKnobBand))
+      display.positionKnob = {mainKnob.left, mainKnob.top, mainKnob.width, mainKnob.height};
+  }
 
   bounder.Cut("eq_track", "rectangle", display.eqTrack, eqWindow);
   SkinRect knob{display.eqSlider.left, display.eqSlider.top, display.eqSlider.width, display.eqSlider.height};

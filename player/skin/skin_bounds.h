@@ -34,7 +34,9 @@ struct SkinBoundsReport {
 
 // Cuts every rectangle of display to the window it is placed in, given the sizes of
 // "main.bmp" and "eq.bmp" (which CheckSkinBitmapSize accepted):
-// - the buttons, the text fields and the visualization area to the main window (one band);
+// - the buttons, the text fields, the visualization area and the position slider to the
+//   main window (one band), and the slider's knob source (position_knob) to band 2 of
+//   "main.bmp";
 // - eq_track, eq_close and the check box's corner (eq_check) to the equalizer window;
 // - eq_slider, the knob's source, to band 2 of "eq.bmp" (the knob takes the cut size);
 // - eq_interval to the equalizer window's width either way (no track can be placed past it).

@@ -8,7 +8,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "common/fd_io.h"
@@ -95,4 +97,30 @@ Outcome InstallSkin(const std::string& chosenFolder, const std::string& targetFo
       return Fail(SkinCopyFailure(*pairs[i].second, committed.Error().errnum));
   }
   return Done{};
+}
+
+std::string OwnSkinsFolder() { return UserFolder() + "skins/"; }
+
+namespace {
+
+std::vector<InstalledSkin> SkinsIn(const std::string& parent, bool own) {
+  std::vector<InstalledSkin> skins;
+  std::error_code error;
+  std::filesystem::directory_iterator it(parent, error), end;
+  for (; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    const std::string folder = parent + name + "/";
+    if (name.empty() || name[0] == '.' || !HoldsSkin(folder)) continue;
+    skins.push_back({name, folder, own});
+  }
+  std::sort(skins.begin(), skins.end(), [](const InstalledSkin& a, const InstalledSkin& b) { return a.name < b.name; });
+  return skins;
+}
+
+}  // namespace
+
+std::vector<InstalledSkin> InstalledSkins() {
+  std::vector<InstalledSkin> skins = SkinsIn(SharedDataFolder() + "skins/", /*own=*/false);
+  for (InstalledSkin& skin : SkinsIn(OwnSkinsFolder(), /*own=*/true)) skins.push_back(std::move(skin));
+  return skins;
 }

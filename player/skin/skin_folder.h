@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "common/error.h"
 
@@ -40,3 +41,17 @@ std::string ActiveSkinFolder();
 // succeeded, so a failed copy (full disk, unreadable file) keeps the active skin whole.
 // Choosing the target itself succeeds without copying.
 Outcome InstallSkin(const std::string& chosenFolder, const std::string& targetFolder);
+
+// A skin to choose from: a folder holding the three files.
+struct InstalledSkin {
+  std::string name;    // the folder's name
+  std::string folder;  // ending with '/'
+  bool own = false;    // the user's (under the per-user folder's "skins/"), else shipped
+  bool operator==(const InstalledSkin&) const = default;
+};
+// The folder of the user's own skins: "skins/" of the per-user folder (each skin a
+// folder of its own in it).
+std::string OwnSkinsFolder();
+// The shipped skins, then the user's own, each by name (byte order); folders without the
+// three files are left out. An unreadable folder lists nothing.
+std::vector<InstalledSkin> InstalledSkins();

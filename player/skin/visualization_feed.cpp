@@ -12,6 +12,7 @@ struct VisualizationFeed::Shared {
   std::atomic<bool> pending{false};  // set by the taker of a slice, cleared after drawing
   std::vector<int16_t> samples;      // written only by the taker while pending was false
   int frameStride = 1;
+  std::atomic<uint64_t> drops{0};    // DropPending calls so far (written on the main thread)
 };
 
 VisualizationFeed::VisualizationFeed(MainLoop& loop, DrawFn draw) : loop_(loop), shared_(std::make_shared<Shared>()) {
@@ -25,6 +26,8 @@ VisualizationFeed::~VisualizationFeed() {
 
 void VisualizationFeed::SetEnabled(bool enabled) { shared_->enabled = enabled; }
 
+void VisualizationFeed::DropPending() { ++shared_->drops; }
+
 bool VisualizationFeed::Pending() const { return shared_->pending; }
 
 bool VisualizationFeed::Offer(const void* data, size_t bytes, int channels, int bitsPerSample) {
@@ -36,8 +39,9 @@ bool VisualizationFeed::Offer(const void* data, size_t bytes, int channels, int 
   s.samples.resize(taken);
   std::memcpy(s.samples.data(), data, taken * sizeof(int16_t));
   s.frameStride = std::max(channels, 1);
-  loop_.Post([shared = shared_] {
-    if (shared->draw) shared->draw(shared->samples, shared->frameStride);
+  // A drop between now and the drawing means the slice is no longer wanted.
+  loop_.Post([shared = shared_, drops = s.drops.load()] {
+    if (shared->draw && drops == shared->drops) shared->draw(shared->samples, shared->frameStride);
     shared->pending = false;
   });
   return true;

@@ -31,6 +31,10 @@ class VisualizationFeed {
   // kSliceLimitBytes are cut.
   bool Offer(const void* data, size_t bytes, int channels, int bitsPerSample);
 
+  // Main thread: a drawing queued and not yet done is dropped (playback stopped: what
+  // it would draw is no longer heard).
+  void DropPending();
+
   // Any thread: whether a drawing is queued and not yet done.
   bool Pending() const;
 

@@ -6,12 +6,11 @@
 #include "player/ui/gbutton.h"
 #include "player/ui/gvtrack.h"
 #include "player/ui/image_window.h"
-#include "player/ui/main_skin_face.h"
 #include "player/ui/skin_image.h"
 
 TEqualizerSkinFace::TEqualizerSkinFace(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), face_(new TImageWindow(this)),
-      enableCheckBox_(new QCheckBox(this)), closeButton_(new TGButton(this)) {
+      enableCheckBox_(new QCheckBox(this)), closeButton_(new TGButton(this)), drag_(this) {
   for (int i = 0; i < kEqualizerTrackCount; ++i) {
     auto* track = new TGVTrack(this);
     track->setObjectName(QStringLiteral("EQ%1").arg(i));
@@ -23,11 +22,9 @@ TEqualizerSkinFace::TEqualizerSkinFace(QWidget* parent)
   enableCheckBox_->setAutoFillBackground(true);
   closeButton_->setObjectName(QStringLiteral("eq_close"));
   connect(closeButton_, &TGButton::Clicked, this, &TEqualizerSkinFace::CloseClicked);
-  face_->onPress = [this](QPoint global) { dragging_ = !DragByFace::Begin(this, global, grab_); };
-  face_->onMove = [this](QPoint global) {
-    if (dragging_) move(global - grab_);
-  };
-  face_->onRelease = [this](QPoint) { dragging_ = false; };
+  face_->onPress = [this](QPoint global) { drag_.Press(global); };
+  face_->onMove = [this](QPoint global, bool leftHeld) { drag_.Move(global, leftHeld); };
+  face_->onRelease = [this](QPoint) { drag_.Release(); };
 }
 
 void TEqualizerSkinFace::ApplySkin(const DisplayIni& display, const QImage& eqBitmap) {

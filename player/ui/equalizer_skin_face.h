@@ -8,6 +8,7 @@
 #include <array>
 
 #include "player/skin/display_ini.h"
+#include "player/ui/face_drag.h"
 
 class TImageWindow;
 class TGButton;
@@ -30,6 +31,7 @@ class TEqualizerSkinFace : public QWidget {
   QCheckBox* EnableCheckBox() const { return enableCheckBox_; }
   TGButton* CloseButton() const { return closeButton_; }
   TImageWindow* Face() const { return face_; }
+  FaceDrag& Drag() { return drag_; }
 
  Q_SIGNALS:
   void TrackChanged(int index);
@@ -40,6 +42,5 @@ class TEqualizerSkinFace : public QWidget {
   std::array<TGVTrack*, kEqualizerTrackCount> tracks_{};
   QCheckBox* enableCheckBox_;
   TGButton* closeButton_;
-  bool dragging_ = false;
-  QPoint grab_;
+  FaceDrag drag_;
 };

@@ -1,6 +1,7 @@
 // TGButton: image states for hover and press, click on release inside.
 #include "player/ui/gbutton.h"
 
+#include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -79,4 +80,36 @@ void TGButton::mouseReleaseEvent(QMouseEvent* event) {
   hover_ = inside;
   update();
   if (inside) Q_EMIT Clicked();
+}
+
+bool TGButton::eventFilter(QObject* watched, QEvent* event) {
+  // A modal dialog (Setup, About, opened by this very click perhaps) takes the pointer
+  // without a leave notice reaching the button: its hover ends with the block, and when
+  // the dialog has closed, where the pointer is then decides.
+  if (watched == window()) {
+    if (event->type() == QEvent::WindowBlocked && hover_) {
+      hover_ = false;
+      update();
+    } else if (event->type() == QEvent::WindowUnblocked) {
+      PointerMayHaveMoved();
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TGButton::showEvent(QShowEvent* event) {
+  // The window it lies in now (a button is placed once, but its window may be changed).
+  if (watchedWindow_ != window()) {
+    if (watchedWindow_) watchedWindow_->removeEventFilter(this);
+    watchedWindow_ = window();
+    watchedWindow_->installEventFilter(this);
+  }
+  QWidget::showEvent(event);
+}
+
+void TGButton::PointerMayHaveMoved() {
+  const bool over = isVisible() && rect().contains(mapFromGlobal(QCursor::pos()));
+  if (over == hover_) return;
+  hover_ = over;
+  update();
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPointer>
 #include <QWidget>
 #include <optional>
 
@@ -26,6 +27,9 @@ class TGButton : public QWidget {
   bool Pressed() const { return pressed_; }
   bool Hover() const { return hover_; }
   const QImage& Image(Look look) const;
+  // Takes the hover state from where the pointer is now (after a modal dialog has closed,
+  // no leave notice tells that the pointer went elsewhere meanwhile).
+  void PointerMayHaveMoved();
 
  Q_SIGNALS:
   void Clicked();
@@ -36,6 +40,8 @@ class TGButton : public QWidget {
   void leaveEvent(QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QImage over_;
@@ -43,4 +49,5 @@ class TGButton : public QWidget {
   QImage away_;
   bool pressed_ = false;
   bool hover_ = false;
+  QPointer<QWidget> watchedWindow_;  // told when a modal dialog blocks it
 };

@@ -38,7 +38,7 @@ void TImageWindow::mousePressEvent(QMouseEvent* event) {
 }
 
 void TImageWindow::mouseMoveEvent(QMouseEvent* event) {
-  if (onMove) onMove(event->globalPosition().toPoint());
+  if (onMove) onMove(event->globalPosition().toPoint(), (event->buttons() & Qt::LeftButton) != 0);
 }
 
 void TImageWindow::mouseReleaseEvent(QMouseEvent* event) {

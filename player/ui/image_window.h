@@ -19,9 +19,10 @@ class TImageWindow : public QWidget {
   const QImage& Bitmap() const { return bitmap_; }
   const QImage& Face() const { return face_; }
 
-  // Bound by the owner, for dragging the window by its face (positions are global).
+  // Bound by the owner, for dragging the window by its face (positions are global;
+  // leftHeld tells whether the left button is still down during the move).
   std::function<void(QPoint global)> onPress;
-  std::function<void(QPoint global)> onMove;
+  std::function<void(QPoint global, bool leftHeld)> onMove;
   std::function<void(QPoint global)> onRelease;
 
  protected:

@@ -5,12 +5,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMoveEvent>
 #include <QUrl>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cstdio>
 
@@ -20,7 +20,9 @@
 #include "player/playlist/ui/id3_form.h"
 #include "player/playlist/ui/play_list_form.h"
 #include "player/skin/skin_folder.h"
+#include "player/control/task_bar_title.h"
 #include "player/ui/about_form.h"
+#include "player/ui/gposition_slider.h"
 #include "player/ui/equalizer_form.h"
 #include "player/ui/options_form.h"
 #include "player/ui/skin_image.h"
@@ -40,13 +42,19 @@ QString FieldText(const std::string& text, KeptPart kept = KeptPart::Start) {
 }
 QString ToolTipText(const std::string& text) { return Q(BoundedText(text, kToolTipChars, KeptPart::BothEnds)); }
 
+// How often the position slider follows playback, and how long a seek may take to show.
+constexpr int kPositionRefreshMs = 250;
+constexpr qint64 kSeekSettleMs = 1500;
+
 }  // namespace
 
 TMainForm::TMainForm(PlayerSettings& settings, FacadeFactory makeFacade, QWidget* parent)
     : TMainSkinFace(parent), settings_(settings), endOfTrackTimer_(new QTimer(this)), systemMenu_(new QMenu(this)),
-      fileListPopupMenu_(new QMenu(this)), session_(settings, std::move(makeFacade), loop_, *this) {
+      fileListPopupMenu_(new QMenu(this)), positionTimer_(new QTimer(this)),
+      session_(settings, std::move(makeFacade), loop_, *this) {
   setObjectName(QStringLiteral("MainForm"));
-  setWindowTitle(Q(MainWindowCaption()));
+  // The caption of the window as created; the task bar shows "zbplayer" while stopped.
+  setWindowTitle(QStringLiteral("zbplayer"));
   setAcceptDrops(true);
   setFocusPolicy(Qt::StrongFocus);
   // Fitted to the screen when shown, once the skin has given the size.
@@ -64,6 +72,11 @@ TMainForm::TMainForm(PlayerSettings& settings, FacadeFactory makeFacade, QWidget
   systemMenu_->setObjectName(QStringLiteral("SystemMenu"));
   fileListPopupMenu_->setObjectName(QStringLiteral("FileListPopupMenu"));
   connect(this, &TMainSkinFace::ButtonClicked, this, &TMainForm::ButtonClick);
+  connect(this, &TMainSkinFace::PositionChosen, this, &TMainForm::PositionChosen);
+  positionTimer_->setObjectName(QStringLiteral("PositionTimer"));
+  positionTimer_->setInterval(kPositionRefreshMs);
+  connect(positionTimer_, &QTimer::timeout, this, &TMainForm::ShowPosition);
+  session_.Watch([this](SessionChange change) { SessionChanged(change); });
 
   eqForm_ = std::make_unique<TEqualizerForm>(settings_);
   eqForm_->onChange = [this] { session_.SetEqualizer(eqForm_->Applied()); };
@@ -103,6 +116,7 @@ void TMainForm::ShowSkin(const LoadedSkin& skin) {
   hide();
   if (eqVisible) eqForm_->hide();
   ApplySkin(skin.display, skin.mainBitmap);
+  ShowPosition();
   eqForm_->ApplyEqualizerSkin(skin.display, skin.eqBitmap);
   if (mainVisible) show();
   if (eqVisible) {
@@ -183,6 +197,7 @@ void TMainForm::ShowSetup() {
     settings_.continuousPlay = continuousPlay;
     session_.SetContinuousPlay(chosen != 0);
   }
+  session_.GaplessSettingChanged();
 }
 
 void TMainForm::ShowEqualizer() {
@@ -272,8 +287,12 @@ QMenu* TMainForm::BuildFileListPopupMenu() {
   auto more = [this] { fileListPopupMenu_->addAction(QStringLiteral("\u2026"))->setEnabled(false); };
   if (first > 0) more();
   for (int i = first; i < end; ++i) {
-    QAction* action = fileListPopupMenu_->addAction(
-        Q(BoundedText(PopupCaption(list.Entries()[size_t(i)]), kMenuCaptionChars, KeptPart::BothEnds)));
+    // Numbered as the play list counts them: two entries of the same name (one song in two
+    // folders) are told apart. An "&" is shown, not taken as a shortcut mark.
+    const std::string number = std::to_string(i + 1) + ". ";
+    QString caption = Q(number + BoundedText(PopupCaption(list.Entries()[size_t(i)]),
+                                             kMenuCaptionChars - number.size(), KeptPart::BothEnds));
+    QAction* action = fileListPopupMenu_->addAction(caption.replace(QLatin1Char('&'), QStringLiteral("&&")));
     action->setData(i);
     action->setCheckable(true);
     action->setChecked(i == list.Index());
@@ -316,12 +335,9 @@ void TMainForm::SetLabel(SkinTextField field, const std::string& text) {
 void TMainForm::ShowTitle(const std::string& text) {
   if (labelsFrozen_) return;
   QLabel* label = TextField(SkinTextField::File);
-  // Cut first (its end kept, as the field shows the end of a long title), then measured.
-  const QString shown = FieldText(text, KeptPart::End);
-  // A title wider than the field keeps its end in view.
-  const bool wide = QFontMetrics(label->font()).horizontalAdvance(shown) > label->width();
-  label->setAlignment((wide ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
-  label->setText(shown);
+  // Cut first (its end kept), then shown; a title wider than the field scrolls through it.
+  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  label->setText(FieldText(text, KeptPart::End));
   label->setToolTip(ToolTipText(text));
 }
 
@@ -329,19 +345,71 @@ void TMainForm::ShowInfo(const std::string& text) { SetLabel(SkinTextField::Info
 
 void TMainForm::ShowError(const std::string& fieldText, const std::string& message) {
   // The tool tip holds the whole message.
+  Visualization()->Clear();
   SetLabel(SkinTextField::Info, fieldText);
   TextField(SkinTextField::Info)->setToolTip(ToolTipText(message));
 }
 
 void TMainForm::ShowTime(const std::string& time) {
-  SetLabel(SkinTextField::Progress, time);
-  setWindowTitle(Q(ApplicationTitle(time)));
+  timeText_ = time;
+  ShowProgress();
+}
+
+void TMainForm::ShowProgress() {
+  // The length beside the time played, once the engine knows it: "01:23 / 04:56".
+  const uint32_t range = session_.HasFacade() ? session_.Range() : 0;
+  std::string text = timeText_;
+  if (range > 0)
+    text += " / " + TimeText(uint8_t(std::min<uint32_t>(range / 3600, 255)), uint8_t(range / 60 % 60), uint8_t(range % 60));
+  SetLabel(SkinTextField::Progress, text);
 }
 
 void TMainForm::ClearFields() {
   SetLabel(SkinTextField::File, "");
   SetLabel(SkinTextField::Info, "");
-  SetLabel(SkinTextField::Progress, "00:00");
+  timeText_ = "00:00";
+  SetLabel(SkinTextField::Progress, timeText_);
+}
+
+void TMainForm::SessionChanged(SessionChange change) {
+  if (change == SessionChange::Volume) return;
+  const bool stopped = session_.State() == TransportState::Stopped;
+  if (stopped) {
+    Visualization()->Clear();
+    positionTimer_->stop();
+    soughtTo_.reset();
+    timeText_ = "00:00";
+  } else if (!positionTimer_->isActive()) {
+    positionTimer_->start();
+  }
+  ShowPosition();
+  ShowProgress();
+  setWindowTitle(Q(TaskBarTitle(session_.Now(), stopped)));
+}
+
+void TMainForm::ShowPosition() {
+  const uint32_t range = session_.HasFacade() ? session_.Range() : 0;
+  uint32_t position = session_.Position();
+  if (soughtTo_) {
+    const uint32_t reported = position;
+    const bool arrived = reported + 1 >= *soughtTo_ && reported <= *soughtTo_ + 1;
+    if (arrived || soughtAt_.elapsed() > kSeekSettleMs)
+      soughtTo_.reset();
+    else
+      position = *soughtTo_;
+  }
+  PositionSlider()->ShowPosition(range > 0 ? position : 0, range);
+  if (range != shownRange_) {
+    shownRange_ = range;
+    ShowProgress();
+  }
+}
+
+void TMainForm::PositionChosen(uint32_t position) {
+  if (!session_.SeekTo(position)) return;
+  soughtTo_ = position;
+  soughtAt_.start();
+  ShowPosition();
 }
 
 void TMainForm::ShowVolumeLevel(int level) { SetLabel(SkinTextField::WavVolume, std::to_string(level)); }
@@ -355,6 +423,15 @@ void TMainForm::ShowNotice(const std::string& text) { if (showNotice) showNotice
 // ---- window events ----
 
 void TMainForm::keyPressEvent(QKeyEvent* event) { HandleKey(event); }
+
+void TMainForm::wheelEvent(QWheelEvent* event) {
+  // A notch is 120 eighths of a degree; fine-grained wheels and touch pads send less.
+  constexpr int kNotch = 120;
+  wheelEighths_ += event->angleDelta().y();
+  for (; wheelEighths_ >= kNotch; wheelEighths_ -= kNotch) VolumeUp();
+  for (; wheelEighths_ <= -kNotch; wheelEighths_ += kNotch) VolumeDown();
+  event->accept();
+}
 
 void TMainForm::contextMenuEvent(QContextMenuEvent* event) {
   QLabel* title = TextField(SkinTextField::File);

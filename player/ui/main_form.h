@@ -3,8 +3,10 @@
 #pragma once
 
 #include <QMenu>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
+#include <optional>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -126,6 +128,8 @@ class TMainForm : public TMainSkinFace, public PlayerWindow, private SessionHost
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  // The wheel turns the volume: one step per notch, up away from the user.
+  void wheelEvent(QWheelEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -152,6 +156,13 @@ class TMainForm : public TMainSkinFace, public PlayerWindow, private SessionHost
   void ShowNotice(const std::string& text) override;
 
   void SetLabel(SkinTextField field, const std::string& text);
+  // What the session holds that the face shows without being told: the position slider,
+  // the length beside the time, the window's title. On every change of the session and,
+  // while not stopped, a few times a second.
+  void SessionChanged(SessionChange change);
+  void ShowPosition();
+  void ShowProgress();
+  void PositionChosen(uint32_t position);
   // The part of the start-up that needs no list: the equalizer window placed (and shown
   // when it was open), the context menu built. Once.
   void PlaceAndBuildMenus();
@@ -175,6 +186,14 @@ class TMainForm : public TMainSkinFace, public PlayerWindow, private SessionHost
   std::unique_ptr<TAboutForm> aboutForm_;
   std::string listSaveError_;
   bool started_ = false;
+  int wheelEighths_ = 0;  // of a degree, turned and not yet a whole notch
+  std::string timeText_ = "00:00";  // the time played, as the session last told it
+  QTimer* positionTimer_;
+  // A seek asked for and not yet reported by the engine: the knob stays there meanwhile
+  // (at most kSeekSettleMs), rather than jumping back to the old position.
+  std::optional<uint32_t> soughtTo_;
+  QElapsedTimer soughtAt_;
+  uint32_t shownRange_ = 0;  // the length the progress field shows (0: none)
   // Last: it lets its facade and workers go before the windows they report to.
   PlayerSession session_;
 };

@@ -5,23 +5,16 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QTimer>
-#include <QWindow>
 #include <algorithm>
 #include <cstdint>
 
 #include "player/skin/skin_bands.h"
 #include "player/ui/gbutton.h"
+#include "player/ui/gposition_slider.h"
 #include "player/ui/image_window.h"
+#include "player/ui/marquee_label.h"
 #include "player/ui/skin_image.h"
 #include "player/ui/visualization.h"
-
-bool DragByFace::Begin(QWidget* window, QPoint global, QPoint& grab) {
-  grab = global - window->frameGeometry().topLeft();
-  // The desktop moves the window where it can (on Wayland that is the only way); an X
-  // server without a window manager, or the offscreen platform, refuses, and the window
-  // follows the pointer itself.
-  return window->windowHandle() && window->windowHandle()->startSystemMove();
-}
 
 void PlaceTextField(QLabel* label, const SkinTextFieldPlace& place) {
   label->setGeometry(ToQRect(place.rect));
@@ -48,7 +41,8 @@ void PlaceTextField(QLabel* label, const SkinTextFieldPlace& place) {
 
 TMainSkinFace::TMainSkinFace(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), face_(new TImageWindow(this)),
-      visualization_(new TVisualization(this)) {
+      visualization_(new TVisualization(this)), positionSlider_(new TGPositionSlider(this)), drag_(this) {
+  connect(positionSlider_, &TGPositionSlider::PositionChosen, this, &TMainSkinFace::PositionChosen);
   for (const SkinButtonInfo& info : kSkinButtons) {
     auto* button = new TGButton(this);
     button->setObjectName(QString::fromLatin1(info.key));
@@ -56,7 +50,8 @@ TMainSkinFace::TMainSkinFace(QWidget* parent)
     buttons_[static_cast<size_t>(info.button)] = button;
   }
   for (size_t i = 0; i < kSkinTextFieldCount; ++i) {
-    auto* label = new QLabel(this);
+    // The title field scrolls a title wider than itself.
+    QLabel* label = i == static_cast<size_t>(SkinTextField::File) ? new TMarqueeLabel(this) : new QLabel(this);
     label->setObjectName(QString::fromLatin1(kSkinTextFieldKeys[i]));
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     label->setTextFormat(Qt::PlainText);
@@ -65,17 +60,12 @@ TMainSkinFace::TMainSkinFace(QWidget* parent)
   }
   face_->onPress = [this](QPoint global) {
     Q_EMIT FacePressed(mapFromGlobal(global));
-    dragging_ = !DragByFace::Begin(this, global, grab_);
+    drag_.Press(global);
   };
-  face_->onMove = [this](QPoint global) {
-    if (!dragging_) return;
-    const QPoint to = global - grab_;
-    const QPoint delta = to - frameGeometry().topLeft();
-    if (delta.isNull()) return;
-    move(to);
-    Q_EMIT Dragged(delta);
+  face_->onMove = [this](QPoint global, bool leftHeld) {
+    if (const QPoint delta = drag_.Move(global, leftHeld); !delta.isNull()) Q_EMIT Dragged(delta);
   };
-  face_->onRelease = [this](QPoint) { dragging_ = false; };
+  face_->onRelease = [this](QPoint) { drag_.Release(); };
 }
 
 void TMainSkinFace::ApplySkin(const DisplayIni& display, const QImage& mainBitmap) {
@@ -93,6 +83,7 @@ void TMainSkinFace::ApplySkin(const DisplayIni& display, const QImage& mainBitma
     label->setEnabled(true);
     label->show();
   }
+  positionSlider_->Skin(display.position, display.positionKnob, face_->Bitmap(), bands);
   if (display.visualization)
     visualization_->Configure(*display.visualization, face_->Face());
   else

@@ -6,12 +6,15 @@
 #include <QLabel>
 #include <QWidget>
 #include <array>
+#include <cstdint>
 
 #include "player/skin/display_ini.h"
 #include "player/skin/skin_elements.h"
+#include "player/ui/face_drag.h"
 
 class TImageWindow;
 class TGButton;
+class TGPositionSlider;
 class TVisualization;
 
 class TMainSkinFace : public QWidget {
@@ -20,8 +23,8 @@ class TMainSkinFace : public QWidget {
   explicit TMainSkinFace(QWidget* parent = nullptr);
 
   // Applies the main skin: the bitmap with four bands when disp_with_focus is set (else
-  // three), then every button, text field and the visualization area; elements whose key
-  // is missing stay hidden.
+  // three), then every button, text field, the visualization area and the position
+  // slider; elements whose key is missing stay hidden.
   void ApplySkin(const DisplayIni& display, const QImage& mainBitmap);
 
   TGButton* Button(SkinButton button) const { return buttons_[static_cast<size_t>(button)]; }
@@ -29,14 +32,19 @@ class TMainSkinFace : public QWidget {
   // Shows text in a field (kept while the field is hidden, shown when a skin places it).
   void SetText(SkinTextField field, const QString& text);
   TVisualization* Visualization() const { return visualization_; }
+  // Hidden in a skin without the position key.
+  TGPositionSlider* PositionSlider() const { return positionSlider_; }
   // Tells the user of the window about its skin (one that could not be shown, and what is
   // shown instead) in a message box that leaves the window usable. It opens once the event
   // loop runs, so it lies over the window shown meanwhile.
   void ShowSkinNotice(const QString& text);
   TImageWindow* Face() const { return face_; }
+  FaceDrag& Drag() { return drag_; }
 
  Q_SIGNALS:
   void ButtonClicked(SkinButton button);
+  // The user chose a position (seconds) on the position slider.
+  void PositionChosen(uint32_t position);
   // The window was dragged by its face by this many pixels (the owner moves the
   // equalizer window along).
   void Dragged(QPoint delta);
@@ -48,17 +56,10 @@ class TMainSkinFace : public QWidget {
   std::array<TGButton*, kSkinButtonCount> buttons_{};
   std::array<QLabel*, kSkinTextFieldCount> textFields_{};
   TVisualization* visualization_;
-  bool dragging_ = false;
-  QPoint grab_;
+  TGPositionSlider* positionSlider_;
+  FaceDrag drag_;
 };
 
 // Places a skin text field: position and size, a font of the named family whose line
 // height fits the field, the text colour; the face shows through behind the text.
 void PlaceTextField(QLabel* label, const SkinTextFieldPlace& place);
-// Lets a frameless window be dragged by its face: the move is handed to the desktop when
-// it offers one (Wayland, X11 window managers); otherwise the window follows the pointer.
-class DragByFace {
- public:
-  // Call on press; true when the platform took over the move.
-  static bool Begin(QWidget* window, QPoint global, QPoint& grab);
-};

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 
 #include "common/ui/screen_fit.h"
+#include "player/skin/skin_folder.h"
 
 using player::TOptionsForm;
 
@@ -14,6 +15,9 @@ TOptionsForm::TOptionsForm(PlayerSettings& settings, LoadDisplayFn loadDisplay, 
   // Controls in tab order, placed as the form lays them out.
   LoadDisplayButton = new QPushButton(QStringLiteral("Load &Display"), this);
   LoadDisplayButton->setGeometry(16, 16, 160, 30);
+  SkinComboBox = new QComboBox(this);
+  SkinComboBox->setGeometry(188, 16, 196, 30);
+  SkinComboBox->setToolTip(QStringLiteral("Installed skins"));
   ConfigurePlugInButton = new QPushButton(QStringLiteral("Configure &PlugIn"), this);
   ConfigurePlugInButton->setGeometry(16, 58, 160, 30);
   ConfigurePlugInButton->setEnabled(false);
@@ -22,23 +26,32 @@ TOptionsForm::TOptionsForm(PlayerSettings& settings, LoadDisplayFn loadDisplay, 
   PlugInComboBox->setEnabled(false);
   ContinuousPlayCheckBox = new QCheckBox(QStringLiteral("&Continuous Play"), this);
   ContinuousPlayCheckBox->setGeometry(16, 104, 240, 24);
-  UseDirectSoundCheckBox = new QCheckBox(QStringLiteral("Use Direct Sound"), this);
+  // The sound server's output (else the sound card's own device).
+  UseDirectSoundCheckBox = new QCheckBox(QStringLiteral("Use PulseAudio"), this);
   UseDirectSoundCheckBox->setGeometry(16, 132, 240, 24);
+  // Off: the two-second pause between entries.
+  GaplessPlaybackCheckBox = new QCheckBox(QStringLiteral("&Gapless playback"), this);
+  GaplessPlaybackCheckBox->setGeometry(16, 160, 240, 24);
   OKButton = new QPushButton(QStringLiteral("&OK"), this);
-  OKButton->setGeometry(300, 132, 84, 30);
+  OKButton->setGeometry(300, 160, 84, 30);
   OKButton->setDefault(true);
   LoadDisplayButton->setObjectName(QStringLiteral("LoadDisplayButton"));
+  SkinComboBox->setObjectName(QStringLiteral("SkinComboBox"));
+  GaplessPlaybackCheckBox->setObjectName(QStringLiteral("GaplessPlaybackCheckBox"));
   ConfigurePlugInButton->setObjectName(QStringLiteral("ConfigurePlugInButton"));
   PlugInComboBox->setObjectName(QStringLiteral("PlugInComboBox"));
   ContinuousPlayCheckBox->setObjectName(QStringLiteral("ContinuousPlayCheckBox"));
   UseDirectSoundCheckBox->setObjectName(QStringLiteral("UseDirectSoundCheckBox"));
   OKButton->setObjectName(QStringLiteral("OKButton"));
-  setTabOrder(LoadDisplayButton, ContinuousPlayCheckBox);
+  setTabOrder(LoadDisplayButton, SkinComboBox);
+  setTabOrder(SkinComboBox, ContinuousPlayCheckBox);
   setTabOrder(ContinuousPlayCheckBox, UseDirectSoundCheckBox);
-  setTabOrder(UseDirectSoundCheckBox, OKButton);
+  setTabOrder(UseDirectSoundCheckBox, GaplessPlaybackCheckBox);
+  setTabOrder(GaplessPlaybackCheckBox, OKButton);
 
   connect(LoadDisplayButton, &QPushButton::clicked, this, &TOptionsForm::LoadDisplayButtonClick);
   connect(OKButton, &QPushButton::clicked, this, &TOptionsForm::OKButtonClick);
+  connect(SkinComboBox, &QComboBox::activated, this, &TOptionsForm::SkinComboBoxActivated);
 
   chooseFolder_ = [](QWidget* p) { return QFileDialog::getExistingDirectory(p, QStringLiteral("Select Directory")); };
   showError_ = [](QWidget* p, const QString& caption, const QString& text) { QMessageBox::critical(p, caption, text); };
@@ -56,14 +69,28 @@ void TOptionsForm::SetDialogs(ChooseFolderFn chooseFolder, ShowErrorFn showError
   showError_ = std::move(showError);
 }
 
+void TOptionsForm::ListSkins() {
+  SkinComboBox->clear();
+  for (const InstalledSkin& skin : InstalledSkins()) {
+    const QString name = QString::fromStdString(skin.name);
+    SkinComboBox->addItem(skin.own ? QStringLiteral("%1 (own)").arg(name) : name, QString::fromStdString(skin.folder));
+  }
+  // Nothing is chosen until the user picks a skin: the active one may be none of these.
+  SkinComboBox->setCurrentIndex(-1);
+  SkinComboBox->setPlaceholderText(QStringLiteral("Choose a skin"));
+  SkinComboBox->setEnabled(SkinComboBox->count() > 0);
+}
+
 void TOptionsForm::Load(const PlayerSettings& settings) {
   ContinuousPlayCheckBox->setChecked(settings.continuousPlay != 0);
   UseDirectSoundCheckBox->setChecked(settings.useDirectSound != 0);
+  GaplessPlaybackCheckBox->setChecked(settings.gaplessPlayback != 0);
 }
 
 void TOptionsForm::Save(PlayerSettings& settings) const {
   settings.continuousPlay = ContinuousPlayCheckBox->isChecked() ? 1 : 0;
   settings.useDirectSound = UseDirectSoundCheckBox->isChecked() ? 1 : 0;
+  settings.gaplessPlayback = GaplessPlaybackCheckBox->isChecked() ? 1 : 0;
 }
 
 void TOptionsForm::showEvent(QShowEvent* event) {
@@ -73,6 +100,7 @@ void TOptionsForm::showEvent(QShowEvent* event) {
 
 void TOptionsForm::FormShow() {
   Load(settings_);
+  ListSkins();
   const QRect ok = OKButton->geometry();
   setFixedSize(ok.left() + ok.width() * 5 / 4, ok.top() + ok.height() * 3);
 }
@@ -84,6 +112,13 @@ void TOptionsForm::LoadDisplayButtonClick() {
   if (!error.isEmpty()) showError_(this, QStringLiteral("Error"), error);
   // A choice closes the window without OK: check-box changes made before are discarded.
   reject();
+}
+
+void TOptionsForm::SkinComboBoxActivated(int index) {
+  const QString folder = SkinComboBox->itemData(index).toString();
+  if (folder.isEmpty() || !loadDisplay_) return;
+  const QString error = loadDisplay_(folder);
+  if (!error.isEmpty()) showError_(this, QStringLiteral("Error"), error);
 }
 
 void TOptionsForm::OKButtonClick() {

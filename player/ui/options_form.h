@@ -1,5 +1,6 @@
-// TOptionsForm: the player's Setup window — load a skin folder, continuous play, the
-// sound output choice, and two plug-in controls that are always disabled.
+// TOptionsForm: the player's Setup window — the installed skins to choose from, load a
+// skin folder, continuous play, the sound output choice, gapless playback, and two
+// plug-in controls that are always disabled.
 #pragma once
 
 #include <QCheckBox>
@@ -29,15 +30,23 @@ class TOptionsForm : public QDialog {
   // Tests replace the platform's dialogs.
   void SetDialogs(ChooseFolderFn chooseFolder, ShowErrorFn showError);
 
+  // The installed skins (shipped and the user's own) into the skin list; called on
+  // show. Tests call it after changing what is installed.
+  void ListSkins();
+
   // The check boxes from a settings record, and back.
   void Load(const PlayerSettings& settings);
   void Save(PlayerSettings& settings) const;
 
   QPushButton* LoadDisplayButton;
+  // The installed skins: choosing one makes it the active skin at once (the window stays
+  // open, so that one can try several).
+  QComboBox* SkinComboBox;
   QPushButton* ConfigurePlugInButton;
   QComboBox* PlugInComboBox;
   QCheckBox* ContinuousPlayCheckBox;
   QCheckBox* UseDirectSoundCheckBox;
+  QCheckBox* GaplessPlaybackCheckBox;
   QPushButton* OKButton;
 
  protected:
@@ -46,6 +55,7 @@ class TOptionsForm : public QDialog {
  private:
   void FormShow();
   void LoadDisplayButtonClick();
+  void SkinComboBoxActivated(int index);
   void OKButtonClick();
 
   PlayerSettings& settings_;

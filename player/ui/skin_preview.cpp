@@ -8,6 +8,7 @@
 
 #include "player/skin/skin_elements.h"
 #include "player/skin/skin_folder.h"
+#include "player/ui/gposition_slider.h"
 #include "player/ui/equalizer_skin_face.h"
 #include "player/ui/gbutton.h"
 #include "player/ui/gvtrack.h"
@@ -103,9 +104,10 @@ void TSkinPreview::ShowSetup() {
 }
 
 void TSkinPreview::StartDemo() {
-  main_->SetText(SkinTextField::File, QStringLiteral("Zimbar Ensemble - Night Train to Harbour Lights"));
+  main_->SetText(SkinTextField::File, QStringLiteral("Zimbar Ensemble \u2013 Night Train to Harbour Lights"));
   main_->SetText(SkinTextField::Info, QStringLiteral("192Kbps 44Khz JS"));
-  main_->SetText(SkinTextField::Progress, QStringLiteral("02:47"));
+  main_->SetText(SkinTextField::Progress, QStringLiteral("02:47 / 04:12"));
+  main_->PositionSlider()->ShowPosition(167, 252);
   main_->SetText(SkinTextField::WavVolume, QStringLiteral("7"));
   // A gentle curve on the equalizer: bass and treble lifted.
   for (int i = 0; i < kEqualizerTrackCount; ++i) {

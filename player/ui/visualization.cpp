@@ -24,6 +24,7 @@ void TVisualization::Configure(const SkinVisualizationPlace& place, const QImage
   line_ = ToQColor(place.lineColour);
   setGeometry(ToQRect(place.rect));
   picture_ = CutImage(face, source.area);
+  blank_ = picture_;
   trace_.SetArea(place.rect.width, place.rect.height);
   feed_->SetEnabled(place.rect.left > 0 && !picture_.isNull());
   update();
@@ -33,6 +34,13 @@ void TVisualization::Configure(const SkinVisualizationPlace& place, const QImage
 void TVisualization::Disable() {
   feed_->SetEnabled(false);
   hide();
+}
+
+void TVisualization::Clear() {
+  feed_->DropPending();
+  trace_.Forget();
+  picture_ = blank_;
+  update();
 }
 
 bool TVisualization::Feed(const void* data, size_t bytes, int channels, int bitsPerSample) {

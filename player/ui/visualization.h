@@ -25,6 +25,9 @@ class TVisualization : public QWidget {
   void Configure(const SkinVisualizationPlace& place, const QImage& face);
   // Hides the area and drops every slice (a skin without a visualization key).
   void Disable();
+  // Playback stopped or failed: the trace is wiped (the area shows the face's pixels
+  // again) and a drawing still queued is dropped.
+  void Clear();
 
   // Any thread: a slice of interleaved PCM, as the engines' output-data notification
   // hands it over. Returns whether it was taken.
@@ -47,6 +50,7 @@ class TVisualization : public QWidget {
   QtMainLoop loop_;
   OscilloscopeTrace trace_;
   QImage picture_;
+  QImage blank_;  // the face's pixels under the area
   QColor background_{Qt::white};
   QColor line_{Qt::black};
   std::unique_ptr<VisualizationFeed> feed_;  // last: its queued drawings use the members above

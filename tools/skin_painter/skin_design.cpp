@@ -12,7 +12,7 @@ SkinLayout MakeLayout() {
   // Transport row along the bottom.
   const SkinButton transport[] = {SkinButton::Prev,  SkinButton::Reverse, SkinButton::Play, SkinButton::Pause,
                                   SkinButton::Stop,  SkinButton::Forward, SkinButton::Next};
-  for (int i = 0; i < 7; ++i) at(transport[i], QRect(12 + i * 36, 90, 32, 22));
+  for (int i = 0; i < 7; ++i) at(transport[i], QRect(12 + i * 36, 102, 32, 22));
   // Utility buttons right of the display.
   at(SkinButton::Eq, QRect(284, 30, 34, 17));
   at(SkinButton::PlayList, QRect(321, 30, 34, 17));
@@ -23,12 +23,16 @@ SkinLayout MakeLayout() {
   at(SkinButton::WavVolUp, QRect(321, 72, 34, 17));
   l.display = QRect(10, 22, 266, 62);
   l.textFields = {
-      {SkinTextField::Progress, QRect(18, 27, 74, 26), "Monospace", true},
+      // Time played and length: "01:23 / 04:56".
+      {SkinTextField::Progress, QRect(18, 32, 124, 18), "Monospace", true},
       {SkinTextField::WavVolume, QRect(360, 72, 30, 17), "Sans", true},
       {SkinTextField::File, QRect(18, 55, 252, 15), "Sans", false},
-      {SkinTextField::Info, QRect(18, 70, 180, 13), "Monospace", false},
+      {SkinTextField::Info, QRect(18, 70, 252, 13), "Monospace", false},
   };
-  l.visualization = QRect(100, 28, 168, 26);
+  l.visualization = QRect(148, 28, 120, 26);
+  // Under the display, above the transport row.
+  l.position = QRect(12, 88, 264, 10);
+  l.positionKnob = QSize(16, 10);
   l.firstTrack = QRect(52, 34, 14, 92);
   l.trackInterval = 28;
   l.knob = QSize(14, 10);

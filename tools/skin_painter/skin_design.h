@@ -20,12 +20,14 @@ struct TextFieldDesign {
 
 // Where everything sits, in pixels of one band.
 struct SkinLayout {
-  QSize mainSize{400, 120};
+  QSize mainSize{400, 130};
   QSize eqSize{400, 150};
   std::array<QRect, kSkinButtonCount> buttons;
   std::vector<TextFieldDesign> textFields;
   QRect display;        // the inset panel behind the text fields and the visualization
   QRect visualization;  // flat: its first pixel is its background colour
+  QRect position;       // the position slider's track
+  QSize positionKnob;   // its knob, painted in band 2 at the track's left end
   // Equalizer window.
   QRect firstTrack;     // eq_track
   int trackInterval = 0;

@@ -265,6 +265,33 @@ void PaintButton(QPainter& p, const QRect& r, Glyph glyph, ButtonLook state, con
 
 // --- faces ---------------------------------------------------------------------------
 
+// The position slider's track: a groove the knob rides along, on the face.
+void PaintPositionGroove(QPainter& p, const QRect& r, const SkinLook& look) {
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing, true);
+  const QRectF groove(r.left() + 0.5, r.center().y() - 1.5, r.width() - 1, 4);
+  p.setPen(QPen(look.panelEdge, 1));
+  p.setBrush(look.rim);
+  p.drawRoundedRect(groove, 2, 2);
+  p.restore();
+}
+
+// The position slider's knob: a small rounded cap, lit with the accent.
+void PaintPositionKnob(QPainter& p, const QRect& r, const SkinLook& look) {
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing, true);
+  QLinearGradient fill(0, r.top(), 0, r.bottom());
+  fill.setColorAt(0, look.knobTop);
+  fill.setColorAt(1, look.knobBottom);
+  p.setPen(QPen(look.rim, 1));
+  p.setBrush(fill);
+  p.drawRoundedRect(QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.setPen(look.accent);
+  p.drawLine(r.center().x(), r.top() + 3, r.center().x(), r.bottom() - 3);
+  p.restore();
+}
+
 void PaintMainFace(QPainter& p, const SkinLayout& l, const SkinLook& look, ButtonLook buttons) {
   const QPainterPath outline = MainOutline(l, look);
   PaintBody(p, outline, l.mainSize, look);
@@ -277,17 +304,13 @@ void PaintMainFace(QPainter& p, const SkinLayout& l, const SkinLook& look, Butto
   p.drawText(QRect(100, 4, 170, 14), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("audio player"));
   p.setPen(look.accent);
   p.setFont(Font("DejaVu Sans", 13, true));
-  p.drawText(QRect(284, 92, 106, 20), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("zimbar"));
+  p.drawText(QRect(284, 104, 106, 20), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("zimbar"));
   // Display inset with its visualization well.
   PaintInset(p, l.display, look.panel, look.panelEdge, 6);
   p.setRenderHint(QPainter::Antialiasing, false);
   p.fillRect(l.visualization.adjusted(-1, -1, 1, 1), look.panelEdge);
   p.fillRect(l.visualization, look.visualizationBack);
-  // Small captions of the volume field.
-  p.setRenderHint(QPainter::Antialiasing, true);
-  p.setPen(look.dimText);
-  p.setFont(Font("DejaVu Sans", 7));
-  p.drawText(QRect(200, 70, 70, 13), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("stereo \u00b7 16 bit"));
+  PaintPositionGroove(p, l.position, look);
   for (const SkinButtonInfo& info : kSkinButtons)
     PaintButton(p, l.buttons[static_cast<size_t>(info.button)], GlyphOf(info.button), buttons, look);
 }
@@ -381,6 +404,9 @@ QImage PaintMainBitmap(const SkinLayout& l, const SkinLook& look) {
     p.translate(0, band * h);
     p.setClipRect(QRect(QPoint(0, 0), l.mainSize));
     PaintMainFace(p, l, look, order[band]);
+    // The knob's image lies in the pressed band, over the track's left end (nothing is
+    // cut from there for a button).
+    if (band == 2) PaintPositionKnob(p, QRect(l.position.topLeft(), l.positionKnob), look);
     p.restore();
   }
   p.save();
@@ -426,6 +452,12 @@ QString DisplayIniText(const SkinLayout& l, const SkinLook& look, const QImage& 
                     .arg(QLatin1String(KeyOf(f)), Rect4(d.rect), IniColour(d.accent ? look.accent : look.text),
                          QLatin1String(d.font));
   text += QStringLiteral("visualization=%1 %2\n").arg(Rect4(l.visualization), IniColour(look.accent));
+  text += QStringLiteral("position=%1\n").arg(Rect4(l.position));
+  text += QStringLiteral("position_knob=%1 %2 %3 %4\n")
+              .arg(l.position.x())
+              .arg(l.position.y())
+              .arg(l.positionKnob.width())
+              .arg(l.positionKnob.height());
   text += QStringLiteral("eq_interval=%1\n").arg(l.trackInterval);
   text += QStringLiteral("eq_track=%1\n").arg(Rect4(l.firstTrack));
   text += QStringLiteral("eq_slider=%1 %2 %3 %4\n").arg(l.knobSource.x()).arg(l.knobSource.y()).arg(l.knob.width()).arg(l.knob.height());

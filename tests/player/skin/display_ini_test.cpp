@@ -113,3 +113,16 @@ TEST(DisplayIni, EqualizerKeysKeepDefaultsOfMissingFields) {
   EXPECT_EQ(*skin.eqClose, (SkinRect{1, 2, 3, 4}));
   EXPECT_EQ(Read("[display]\neq_interval=x\n").eqInterval, 20);
 }
+
+// Catches a position slider made from a skin without the key (its Reverse and Forward
+// buttons are the way to seek there), an empty key taken as a slider at 0 0, and a knob
+// that does not keep the defaults of the fields its value leaves out.
+TEST(DisplayIni, ThePositionSliderIsOptionalAndItsKnobHasDefaults) {
+  const DisplayIni none = Read("[display]\nbtn_reverse=1 2 3 4\n");
+  EXPECT_FALSE(none.position.has_value());
+  EXPECT_EQ(none.positionKnob, (SkinKnobSource{0, 0, 10, 10}));
+  EXPECT_FALSE(Read("[display]\nposition=\n").position.has_value());
+  const DisplayIni skin = Read("[display]\nposition=12 88 262 10\nposition_knob=40 86 14\n");
+  EXPECT_EQ(*skin.position, (SkinRect{12, 88, 262, 10}));
+  EXPECT_EQ(skin.positionKnob, (SkinKnobSource{40, 86, 14, 10}));
+}

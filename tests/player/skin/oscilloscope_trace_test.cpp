@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -20,24 +22,44 @@ std::vector<int16_t> Stereo(std::initializer_list<int16_t> left) {
 
 }  // namespace
 
-// Catches a scale that is not logarithmic, a positive half drawn downwards, or full
-// scale missing the edges.
-TEST(OscilloscopeTrace, SampleRowsSpanTheAreaLogarithmically) {
+// Catches a scale that is not linear, a positive half drawn downwards, full scale past
+// the bottom row, and a quiet song drawn in the middle third of the area (a fixed
+// full-scale scale) or as a square wave (a logarithmic one).
+TEST(OscilloscopeTrace, TheLoudestSampleReachesTheEdgesOfTheArea) {
   OscilloscopeTrace trace;
   trace.SetArea(64, 100);
+  trace.Step(Stereo({32767, -32768}), 2);
   EXPECT_EQ(trace.SampleY(0), 50);
-  EXPECT_EQ(trace.SampleY(1), 50);
-  EXPECT_EQ(trace.SampleY(-1), 50);
   EXPECT_EQ(trace.SampleY(32767), 0);
-  EXPECT_EQ(trace.SampleY(-32767), 100);
-  EXPECT_EQ(trace.SampleY(-32768), 100);
-  // ln(181) is half of ln(32767): a quiet sample is already half-way out.
-  EXPECT_EQ(trace.SampleY(181), 25);
-  EXPECT_EQ(trace.SampleY(-181), 74);
-  OscilloscopeTrace odd;
-  odd.SetArea(10, 31);
-  EXPECT_EQ(odd.SampleY(32767), 0);
-  EXPECT_EQ(odd.SampleY(-32768), 30);  // the last row
+  EXPECT_EQ(trace.SampleY(-32768), 99) << "the last row of the area";
+  EXPECT_EQ(trace.SampleY(16384), 25);
+  EXPECT_EQ(trace.SampleY(-16384), 75);
+  // A song mastered 9 dB down: its peaks reach the edges, a sine spans every row.
+  OscilloscopeTrace quiet;
+  quiet.SetArea(64, 26);
+  std::vector<int16_t> sine;
+  for (int i = 0; i < 64; ++i) {
+    sine.push_back(int16_t(std::lround(11600 * std::sin(i * 2 * M_PI / 64))));
+    sine.push_back(0);
+  }
+  int top = 26, bottom = -1;
+  for (const TraceSegment& s : quiet.Step(sine, 2))
+    if (s.pen == Pen::Line && s.x0 != 0) {
+      top = std::min({top, s.y0, s.y1});
+      bottom = std::max({bottom, s.y0, s.y1});
+    }
+  EXPECT_LE(top, 1);
+  EXPECT_GE(bottom, 24);
+  // Hiss is not blown up to the edges; the scale comes back down after a loud part.
+  OscilloscopeTrace hiss;
+  hiss.SetArea(64, 100);
+  hiss.Step(Stereo({40, -40, 40}), 2);
+  EXPECT_GE(hiss.SampleY(40), 48);
+  hiss.Step(Stereo({32767}), 2);
+  for (int i = 0; i < 40; ++i) hiss.Step(Stereo({4000, -4000}), 2);
+  EXPECT_EQ(hiss.Peak(), 4000);
+  hiss.Forget();
+  EXPECT_EQ(hiss.Peak(), OscilloscopeTrace::kQuietPeak);
 }
 
 // Catches a silent slice drawn off the middle line, a first column taken from frame 1
@@ -62,14 +84,14 @@ TEST(OscilloscopeTrace, EachStepErasesThePreviousTrace) {
   trace.SetArea(10, 100);
   const auto first = trace.Step(Stereo({32767, -32767, 32767}), 2);
   ASSERT_EQ(first.size(), 5u);
-  EXPECT_EQ(first[2], (TraceSegment{Pen::Line, 0, 0, 1, 100}));
-  EXPECT_EQ(first[4], (TraceSegment{Pen::Line, 1, 100, 2, 0}));
+  EXPECT_EQ(first[2], (TraceSegment{Pen::Line, 0, 0, 1, 99}));
+  EXPECT_EQ(first[4], (TraceSegment{Pen::Line, 1, 99, 2, 0}));
   const auto second = trace.Step(Stereo({0, 0, 0, 0}), 2);
   ASSERT_EQ(second.size(), 7u);
   // Column 0 erases from the previous first point to the previous column-0 end, column 1
   // from there to the previous column-1 end, column 2 had no trace (the middle line).
-  EXPECT_EQ(second[1], (TraceSegment{Pen::Background, 0, 0, 1, 100}));
-  EXPECT_EQ(second[3], (TraceSegment{Pen::Background, 1, 100, 2, 0}));
+  EXPECT_EQ(second[1], (TraceSegment{Pen::Background, 0, 0, 1, 99}));
+  EXPECT_EQ(second[3], (TraceSegment{Pen::Background, 1, 99, 2, 0}));
   EXPECT_EQ(second[5], (TraceSegment{Pen::Background, 2, 0, 3, 50}));
   EXPECT_EQ(second[6], (TraceSegment{Pen::Line, 2, 50, 3, 50}));
 }
@@ -86,6 +108,6 @@ TEST(OscilloscopeTrace, ColumnsAreLimitedByTheAreaAndFollowTheStride) {
   const auto segments = mono.Step(std::vector<int16_t>{0, 32767, -32767}, 1);
   ASSERT_EQ(segments.size(), 5u);
   EXPECT_EQ(segments[2], (TraceSegment{Pen::Line, 0, 50, 1, 0}));
-  EXPECT_EQ(segments[4], (TraceSegment{Pen::Line, 1, 0, 2, 100}));
+  EXPECT_EQ(segments[4], (TraceSegment{Pen::Line, 1, 0, 2, 99}));
   EXPECT_TRUE(OscilloscopeTrace().Step(wide, 2).empty());
 }

@@ -53,3 +53,40 @@ TEST(SkinBands, VisualizationBackgroundOnlyFromAPositiveLeft) {
   EXPECT_FALSE(CutVisualization({{0, 5, 10, 10}, {}}).backgroundFromBitmap);
   EXPECT_FALSE(CutVisualization({{-1, 5, 10, 10}, {}}).backgroundFromBitmap);
 }
+
+// Catches a knob cut from the face band, a travel that lets the knob leave the track, a
+// knob not centred in the track's height, and a negative travel of a knob wider than its
+// track.
+TEST(SkinBands, ThePositionKnobTravelsInsideItsTrack) {
+  const BandLayout bands = BandLayout::ForMain(400, 520, /*withFocus=*/true);  // bands of 130
+  const PositionSliderGeometry slider = CutPositionSlider({12, 88, 262, 10}, {12, 88, 14, 8}, bands);
+  EXPECT_EQ(slider.place, (SkinRect{12, 88, 262, 10}));
+  EXPECT_EQ(slider.background, (SkinRect{12, 88, 262, 10}));
+  EXPECT_EQ(slider.knob, (SkinRect{12, 88 + 260, 14, 8}));
+  EXPECT_EQ(slider.travel, 248);
+  EXPECT_EQ(slider.knobTop, 1);
+  EXPECT_EQ(CutPositionSlider({0, 0, 8, 10}, {0, 0, 14, 10}, bands).travel, 0);
+}
+
+// Catches a knob that leaves its travel at the end of the input or past it, a stream (no
+// length) that moves the knob or seeks, a position past the last second chosen from the
+// knob's end, and rounding that makes a knob put back where it was seek elsewhere.
+TEST(SkinBands, KnobOffsetsAndPositionsMapOntoEachOther) {
+  EXPECT_EQ(KnobOffsetOf(0, 300, 248), 0);
+  EXPECT_EQ(KnobOffsetOf(150, 300, 248), 124);
+  EXPECT_EQ(KnobOffsetOf(300, 300, 248), 248);
+  EXPECT_EQ(KnobOffsetOf(900, 300, 248), 248);
+  EXPECT_EQ(KnobOffsetOf(40, 0, 248), 0);
+  EXPECT_EQ(KnobOffsetOf(4000000000u, 4000000001u, 248), 248);  // no overflow
+  EXPECT_EQ(PositionOfKnob(0, 248, 300), 0u);
+  EXPECT_EQ(PositionOfKnob(124, 248, 300), 150u);
+  EXPECT_EQ(PositionOfKnob(248, 248, 300), 299u);
+  EXPECT_EQ(PositionOfKnob(-5, 248, 300), 0u);
+  EXPECT_EQ(PositionOfKnob(999, 248, 300), 299u);
+  EXPECT_EQ(PositionOfKnob(100, 248, 0), 0u);
+  EXPECT_EQ(PositionOfKnob(100, 0, 300), 0u);
+  for (uint32_t at = 0; at < 300; at += 7) {
+    const int offset = KnobOffsetOf(at, 300, 248);
+    EXPECT_EQ(KnobOffsetOf(PositionOfKnob(offset, 248, 300), 300, 248), offset) << at;
+  }
+}

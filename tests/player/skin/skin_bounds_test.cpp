@@ -64,3 +64,22 @@ TEST(SkinBounds, ASkinThatFitsIsLeftAlone) {
   EXPECT_EQ(d.visualization, before.visualization);
   EXPECT_EQ(d.eqTrack, before.eqTrack);
 }
+
+// Catches a position slider reaching past the main window (or a knob past band 2 of
+// "main.bmp") left as it is, so that the window would copy from outside its bitmap, and a
+// slider wholly outside the window not refused by its key.
+TEST(SkinBounds, ThePositionSliderAndItsKnobAreCutToTheMainWindow) {
+  DisplayIni d;
+  d.withFocus = true;
+  d.position = SkinRect{12, 88, 1000, 10};
+  d.positionKnob = {390, 120, 40, INT_MAX};
+  const SkinBoundsReport report = BoundSkin(d, {400, 520}, {400, 450});
+  EXPECT_TRUE(report.refusals.empty());
+  EXPECT_TRUE(Names(report.cuts, "position"));
+  EXPECT_TRUE(Names(report.cuts, "position_knob"));
+  EXPECT_EQ(*d.position, (SkinRect{12, 88, 388, 10}));
+  EXPECT_EQ(d.positionKnob, (SkinKnobSource{390, 120, 10, 10}));
+  DisplayIni outside;
+  outside.position = SkinRect{500, 0, 10, 10};
+  EXPECT_TRUE(Names(BoundSkin(outside, {400, 390}, {400, 450}).refusals, "position"));
+}

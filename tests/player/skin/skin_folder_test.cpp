@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "common/paths.h"
 #include "tests/common/temp_dir.h"
 
 namespace {
@@ -81,4 +82,26 @@ TEST(SkinFolder, ActiveSkinIsTheUserCopyOnlyWhenComplete) {
   EXPECT_EQ(ActiveSkinFolder(), dir.File("share/skins/default/"));
   WriteText(dir.File("home/skin/eq.bmp"), "eq");
   EXPECT_EQ(ActiveSkinFolder(), dir.File("home/skin/"));
+}
+
+// Catches a list without the user's own skins or without the shipped ones, folders that
+// are not skins listed (a file, an incomplete folder, a hidden one), and an order that
+// changes from one run to the next.
+TEST(SkinFolder, InstalledSkinsAreTheShippedThenTheUsersOwn) {
+  TempDir dir;
+  ScopedEnv home("ZIMBAR_HOME", dir.File("home").c_str());
+  ScopedEnv share("ZIMBAR_SHARE_DIR", dir.File("share").c_str());
+  EXPECT_TRUE(InstalledSkins().empty());
+  ASSERT_TRUE(CreateDirectories(dir.File("share/skins")));
+  ASSERT_TRUE(CreateDirectories(dir.File("home/skins")));
+  WriteSkin(dir.File("share/skins/default"), "d");
+  WriteSkin(dir.File("share/skins/daylight"), "l");
+  WriteSkin(dir.File("home/skins/mine"), "m");
+  WriteSkin(dir.File("home/skins/half"), "h", /*withEq=*/false);
+  WriteSkin(dir.File("home/skins/.hidden"), "x");
+  WriteText(dir.File("home/skins/notes.txt"), "not a skin");
+  WriteSkin(dir.File("home/skin"), "active");  // the active copy is no skin of its own
+  EXPECT_EQ(InstalledSkins(), (std::vector<InstalledSkin>{{"daylight", dir.File("share/skins/daylight/"), false},
+                                                          {"default", dir.File("share/skins/default/"), false},
+                                                          {"mine", dir.File("home/skins/mine/"), true}}));
 }

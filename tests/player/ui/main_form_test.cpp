@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -20,11 +21,17 @@
 #include "player/playlist/bounded_text.h"
 #include "player/playlist/play_list_file.h"
 #include "player/playlist/ui/play_list_form.h"
+#include "player/control/task_bar_title.h"
+#include "player/engines/gapless_mode.h"
 #include "player/ui/equalizer_form.h"
+#include "player/ui/gposition_slider.h"
+#include "player/ui/marquee_label.h"
+#include "player/ui/visualization.h"
 #include "player/ui/gvtrack.h"
 #include "player/ui/image_window.h"
 #include "player/ui/main_form.h"
 #include "player/ui/mpris_service.h"
+#include "player/ui/options_form.h"
 #include "tests/common/small_disk.h"
 #include "tests/common/special_files.h"
 #include "tests/common/temp_dir.h"
@@ -154,6 +161,27 @@ TEST_F(MainFormFixture, ReverseAndForwardStayInsideTheInput) {
   EXPECT_EQ(log.calls, (std::vector<std::string>{"seek 1 99 100", "seek 1 0 100", "seek 1 50 100", "seek 1 30 100", "seek 1 30 0"}));
 }
 
+// Catches a wheel over the window that leaves the volume alone, a step per event rather
+// than per notch (a touch pad sends many small ones), and the wrong direction.
+TEST_F(MainFormFixture, TheWheelOverTheWindowTurnsTheVolume) {
+  auto wheel = [&](int eighths) {
+    const QPointF at(300, 110);
+    QWheelEvent event(at, QPointF(form->mapToGlobal(at)), QPoint(), QPoint(0, eighths), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(form.get(), &event);
+  };
+  ASSERT_EQ(form->VolumeLevel(), 10);
+  wheel(-120);
+  EXPECT_EQ(form->VolumeLevel(), 9);
+  wheel(-240);
+  EXPECT_EQ(form->VolumeLevel(), 7);
+  for (int i = 0; i < 3; ++i) wheel(40);
+  EXPECT_EQ(form->VolumeLevel(), 8) << "three thirds of a notch make one step";
+  wheel(60);
+  EXPECT_EQ(form->VolumeLevel(), 8);
+  EXPECT_EQ(Label(SkinTextField::WavVolume), QStringLiteral("8"));
+}
+
 // Catches volume levels past 0 and 10, a level not shown, and the player volume not set.
 TEST_F(MainFormFixture, VolumeStaysBetweenZeroAndTen) {
   EXPECT_EQ(form->VolumeLevel(), 10);
@@ -179,7 +207,7 @@ TEST_F(MainFormFixture, NotificationsReachTheTextFields) {
   Settle();
   EXPECT_EQ(Label(SkinTextField::Info), QStringLiteral("128Kbps 44Khz JS"));
   EXPECT_EQ(Label(SkinTextField::Progress), QStringLiteral("01:05"));
-  EXPECT_EQ(form->windowTitle(), QStringLiteral("01:05 zbplayer"));
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("live – zbplayer"));
   log.handlers.inputName(nullptr, "http://radio.example/live");
   Settle();
   EXPECT_EQ(Label(SkinTextField::File), QStringLiteral("http://radio.example/live"));
@@ -187,6 +215,7 @@ TEST_F(MainFormFixture, NotificationsReachTheTextFields) {
   Settle();
   EXPECT_EQ(Label(SkinTextField::File), QStringLiteral("Band - Song"));
   EXPECT_EQ(form->Now().title, "Band - Song");
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("Band - Song – zbplayer"));
   log.handlers.error(nullptr, "Cannot open stream: Connection refused");
   Settle();
   EXPECT_EQ(Label(SkinTextField::Info), QStringLiteral("Cannot open stream: Connection refused"));
@@ -197,6 +226,170 @@ TEST_F(MainFormFixture, NotificationsReachTheTextFields) {
   EXPECT_EQ(Label(SkinTextField::Info), QStringLiteral("No answer within 10.0 s"));
   EXPECT_EQ(form->TextField(SkinTextField::Info)->toolTip(),
             QStringLiteral("Cannot open http://radio.example/live: no answer within 10.0 s"));
+}
+
+// Catches a title wider than its field that is cut off at an edge (mid-glyph) instead of
+// scrolling through it, a short title that moves, and a new title that starts scrolling
+// in the middle.
+TEST_F(MainFormFixture, ATitleWiderThanItsFieldScrolls) {
+  form->show();
+  auto* title = qobject_cast<TMarqueeLabel*>(form->TextField(SkinTextField::File));
+  ASSERT_NE(title, nullptr);
+  form->Start({"/m/Short.mp3", "/m/Zimbar Ensemble - A Very Long Night Train to the Harbour Lights and Back Again.mp3"});
+  EXPECT_FALSE(title->Scrolling());
+  for (int i = 0; i < TMarqueeLabel::kRestSteps + 20; ++i) title->Step();
+  EXPECT_EQ(title->Offset(), 0);
+  form->Next();
+  ASSERT_TRUE(title->Scrolling());
+  const QImage start = title->grab().toImage();
+  for (int i = 0; i < TMarqueeLabel::kRestSteps; ++i) title->Step();
+  EXPECT_EQ(title->Offset(), 0) << "it rests at its start first";
+  for (int i = 0; i < 30; ++i) title->Step();
+  EXPECT_EQ(title->Offset(), 30);
+  EXPECT_NE(title->grab().toImage(), start);
+  // By itself, on its timer.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return title->Offset() > 31; }, 3000));
+  form->Previous();
+  EXPECT_EQ(title->Offset(), 0);
+  EXPECT_FALSE(title->Scrolling());
+}
+
+// Catches a gapless setting changed in Setup that the engines do not follow until the
+// next start.
+TEST_F(MainFormFixture, GaplessPlaybackChangedInSetupAppliesAtOnce) {
+  ASSERT_TRUE(GaplessPlayback());
+  auto setGapless = [&](bool on) {
+    form->execDialog = [on](QDialog* dialog) {
+      auto* setup = static_cast<player::TOptionsForm*>(dialog);
+      setup->show();
+      setup->GaplessPlaybackCheckBox->setChecked(on);
+      QTest::mouseClick(setup->OKButton, Qt::LeftButton);
+      return setup->result() == QDialog::Accepted;
+    };
+    form->ShowSetup();
+  };
+  setGapless(false);
+  EXPECT_EQ(settings.gaplessPlayback, 0);
+  EXPECT_FALSE(GaplessPlayback());
+  setGapless(true);
+  EXPECT_EQ(settings.gaplessPlayback, 1);
+  EXPECT_TRUE(GaplessPlayback());
+}
+
+// Catches a task-bar title that shows the time instead of what plays, and one that still
+// names an entry once playback has stopped.
+TEST_F(MainFormFixture, TheTaskBarTitleNamesWhatPlaysAndOnlyWhileItPlays) {
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("zbplayer"));
+  form->Start({"/m/Night Train.mp3", "/m/Lanterns.mp3"});
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("Night Train.mp3 – zbplayer"));
+  log.handlers.timecode(nullptr, 0, 0, 7, 0);
+  Settle();
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("Night Train.mp3 – zbplayer"));
+  form->Pause();
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("Night Train.mp3 – zbplayer"));
+  form->Next();
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("Lanterns.mp3 – zbplayer"));
+  form->Stop();
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("zbplayer"));
+  NowPlaying tagged;
+  tagged.entry = "/m/a.mp3";
+  tagged.title = "Night Train";
+  tagged.artist = "Zimbar Ensemble";
+  EXPECT_EQ(TaskBarTitle(tagged, /*stopped=*/false), "Zimbar Ensemble – Night Train – zbplayer");
+  EXPECT_EQ(TaskBarTitle(tagged, /*stopped=*/true), "zbplayer");
+  tagged.title = "Line\nbreak";
+  tagged.title = "Line\nbreak";
+}
+
+// Catches a knob that does not follow playback, a click or a drag on the slider that
+// does not seek there (or seeks while still dragged), a stream without length that can
+// be sought, a knob left where it was after Stop, and a length not shown beside the time.
+TEST_F(MainFormFixture, ThePositionSliderFollowsPlaybackAndSeeks) {
+  TGPositionSlider* slider = form->PositionSlider();
+  ASSERT_TRUE(slider->isVisibleTo(form.get())) << "the shipped skin has a position slider";
+  EXPECT_FALSE(slider->isEnabled());
+  const int travel = slider->Travel();
+  ASSERT_GT(travel, 100);
+  form->Start({"/m/a.mp3", "http://radio.example/live"});
+  log.Clear();
+  log.handlers.position(nullptr, 75, 300);
+  log.handlers.timecode(nullptr, 0, 1, 15, 0);
+  Settle();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return slider->KnobOffset() == KnobOffsetOf(75, 300, travel); }, 2000));
+  EXPECT_TRUE(slider->isEnabled());
+  EXPECT_EQ(Label(SkinTextField::Progress), QStringLiteral("01:15 / 05:00"));
+  // A click on the track, right of the knob: the knob's middle goes there and playback
+  // follows.
+  const int knobWidth = slider->width() - travel;
+  const int clickX = travel / 2 + knobWidth / 2;
+  QTest::mouseClick(slider, Qt::LeftButton, Qt::NoModifier, QPoint(clickX, slider->height() / 2));
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"seek 1 " + std::to_string(PositionOfKnob(travel / 2, travel, 300)) + " 300"}));
+  EXPECT_EQ(slider->KnobOffset(), travel / 2) << "the knob waits there for the engine";
+  log.Clear();
+  // A drag: nothing is sought until the knob is let go, and the engine's reports do not
+  // pull the knob away from the pointer meanwhile.
+  const int grip = slider->KnobOffset() + 2;
+  QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, QPoint(grip, slider->height() / 2));
+  QMouseEvent drag(QEvent::MouseMove, QPointF(grip + 40, slider->height() / 2), QPointF(slider->mapToGlobal(QPoint(grip + 40, 1))),
+                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(slider, &drag);
+  log.handlers.position(nullptr, 10, 300);
+  Settle();
+  QTest::qWait(300);
+  EXPECT_TRUE(log.calls.empty());
+  EXPECT_EQ(slider->KnobOffset(), travel / 2 + 40);
+  QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, QPoint(grip + 40, slider->height() / 2));
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"seek 1 " + std::to_string(PositionOfKnob(travel / 2 + 40, travel, 300)) + " 300"}));
+  // A stream has no length: the slider is disabled and a click seeks nothing.
+  form->Next();
+  log.Clear();
+  log.handlers.position(nullptr, 40, 0);
+  log.handlers.timecode(nullptr, 0, 0, 40, 0);
+  Settle();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !slider->isEnabled(); }, 2000));
+  EXPECT_EQ(slider->KnobOffset(), 0);
+  QTest::mouseClick(slider, Qt::LeftButton, Qt::NoModifier, QPoint(travel / 2, slider->height() / 2));
+  EXPECT_TRUE(log.calls.empty());
+  EXPECT_FALSE(Label(SkinTextField::Progress).contains(QLatin1Char('/'))) << "a stream has no length to show";
+  form->Previous();
+  log.handlers.position(nullptr, 200, 300);
+  Settle();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return slider->KnobOffset() > 0; }, 2000));
+  form->Stop();
+  EXPECT_EQ(slider->KnobOffset(), 0);
+  EXPECT_FALSE(slider->isEnabled());
+  EXPECT_EQ(Label(SkinTextField::Progress), QStringLiteral("00:00"));
+}
+
+// Catches a trace left on the screen after Stop or a failure (the player looked as if it
+// still played), and a drawing queued before Stop that draws after it.
+TEST_F(MainFormFixture, TheOscilloscopeIsClearedOnStopAndOnAFailure) {
+  TVisualization* scope = form->Visualization();
+  const QImage blank = scope->Picture();
+  ASSERT_FALSE(blank.isNull());
+  std::vector<int16_t> loud;
+  for (int i = 0; i < 64; ++i) loud.insert(loud.end(), {int16_t(i % 2 ? 20000 : -20000), 0});
+  auto play = [&] {
+    QSignalSpy drawn(scope, &TVisualization::Drawn);
+    log.handlers.outputData(nullptr, loud.data(), uint32_t(loud.size() * 2));
+    ASSERT_TRUE(drawn.wait(2000));
+    ASSERT_NE(scope->Picture(), blank);
+  };
+  form->Start({"/m/a.mp3", "/m/b.mp3"});
+  ASSERT_NO_FATAL_FAILURE(play());
+  form->Stop();
+  EXPECT_EQ(scope->Picture(), blank);
+  form->Play();
+  ASSERT_NO_FATAL_FAILURE(play());
+  log.handlers.error(nullptr, "Cannot play /m/a.mp3: it is not an MPEG audio file");
+  Settle();
+  EXPECT_EQ(scope->Picture(), blank);
+  // Queued, not yet drawn, when playback stops.
+  ASSERT_NO_FATAL_FAILURE(play());
+  log.handlers.outputData(nullptr, loud.data(), uint32_t(loud.size() * 2));
+  form->Stop();
+  Settle();
+  EXPECT_EQ(scope->Picture(), blank);
 }
 
 // Catches notifications of a stopped facade still acting on the window (an old end of
@@ -252,14 +445,15 @@ TEST_F(MainFormFixture, ContextMenuHasTheSystemMenuItems) {
                                          "524 Volume Down", "-", "522 About zbplayer"}));
 }
 
-// Catches popup captions with folders, ".mp3" shown, or other extensions hidden, and a
-// choice of the current entry restarting it.
+// Catches popup captions with folders, ".mp3" shown, or other extensions hidden, two
+// entries of the same name that cannot be told apart, an "&" taken as a shortcut mark,
+// and a choice of the current entry restarting it.
 TEST_F(MainFormFixture, FileListPopupNamesTheEntries) {
-  form->Start({"/m/Song.mp3", "/m/Tone.wav", "http://radio/live"});
+  form->Start({"/m/Song.mp3", "/m/Tone.wav", "http://radio/live", "/n/Song.mp3", "/m/R&B.mp3"});
   QMenu* popup = form->BuildFileListPopupMenu();
   std::vector<QString> captions;
   for (QAction* a : popup->actions()) captions.push_back(a->text());
-  EXPECT_EQ(captions, (std::vector<QString>{"Song", "Tone.wav", "live"}));
+  EXPECT_EQ(captions, (std::vector<QString>{"1. Song", "2. Tone.wav", "3. live", "4. Song", "5. R&&B"}));
   log.Clear();
   popup->actions()[0]->trigger();
   EXPECT_TRUE(log.calls.empty());
@@ -276,7 +470,7 @@ TEST_F(MainFormFixture, FileListPopupOfALongListShowsTheEntriesAroundTheCurrentO
   form->Next();
   QMenu* popup = form->BuildFileListPopupMenu();
   EXPECT_LE(popup->actions().size(), 102);
-  EXPECT_EQ(popup->actions().front()->text(), QStringLiteral("0"));
+  EXPECT_EQ(popup->actions().front()->text(), QStringLiteral("1. 0"));
   EXPECT_EQ(popup->actions().back()->text(), QStringLiteral("\u2026"));
   // Entry 60001 chosen in the play list window with Enter.
   form->execDialog = [](QDialog* dialog) {
@@ -450,7 +644,7 @@ TEST_F(MainFormFixture, StartWithAnUnshowableUserSkinShowsTheShippedDefault) {
   const QString said = form->ApplyStartSkin();
   EXPECT_TRUE(said.contains(QString::fromStdString(dir.File("home/skin/eq.bmp")))) << said.toStdString();
   EXPECT_TRUE(said.contains(QStringLiteral("The default skin is shown instead"))) << said.toStdString();
-  EXPECT_EQ(form->size(), QSize(400, 120));
+  EXPECT_EQ(form->size(), QSize(400, 130));
   EXPECT_EQ(form->EqualizerForm()->size(), QSize(400, 150));
   EXPECT_EQ(form->Face()->Face().pixel(200, 60),
             QImage(QString::fromStdString(shipped + "/main.bmp")).pixel(200, 60));

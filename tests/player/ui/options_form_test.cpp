@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "common/paths.h"
 #include "player/skin/skin_folder.h"
 #include "player/ui/main_skin_face.h"
 #include "player/ui/image_window.h"
@@ -128,16 +129,45 @@ TEST(TOptionsForm, CheckBoxesMirrorTheRecordAndOkStoresThem) {
   EXPECT_EQ(f.form->PlugInComboBox->count(), 0);
   const QRect ok = f.form->OKButton->geometry();
   EXPECT_EQ(f.form->size(), QSize(ok.left() + ok.width() * 5 / 4, ok.top() + ok.height() * 3));
+  EXPECT_EQ(f.form->UseDirectSoundCheckBox->text(), QStringLiteral("Use PulseAudio"));
+  EXPECT_TRUE(f.form->GaplessPlaybackCheckBox->isChecked()) << "on by default";
   f.form->ContinuousPlayCheckBox->setChecked(true);
   f.form->UseDirectSoundCheckBox->setChecked(false);
+  f.form->GaplessPlaybackCheckBox->setChecked(false);
   QTest::mouseClick(f.form->OKButton, Qt::LeftButton);
   EXPECT_EQ(f.settings.continuousPlay, 1);
   EXPECT_EQ(f.settings.useDirectSound, 0);
+  EXPECT_EQ(f.settings.gaplessPlayback, 0);
   // Closing another way discards the changes.
   f.form->show();
   f.form->ContinuousPlayCheckBox->setChecked(false);
   f.form->reject();
   EXPECT_EQ(f.settings.continuousPlay, 1);
+}
+
+// Catches a skin list without the shipped or the user's own skins, one that offers a
+// folder that is no skin, and a choice that does not make the chosen skin the active one
+// (or closes the window, so that trying another takes the chooser again).
+TEST(TOptionsForm, TheSkinListOffersTheInstalledSkinsAndAppliesAChoice) {
+  Fixture f;
+  ScopedEnv share("ZIMBAR_SHARE_DIR", f.dir.File("share").c_str());
+  ASSERT_TRUE(CreateDirectories(f.dir.File("share/skins")));
+  ASSERT_TRUE(CreateDirectories(f.dir.File("home/skins")));
+  WriteSkin(f.dir.File("share/skins/default"), 0xFF111111);
+  WriteSkin(f.dir.File("home/skins/mine"), 0xFF222222);
+  WriteSkin(f.dir.File("home/skins/half"), 0xFF333333, /*withEq=*/false);
+  f.form->show();
+  QComboBox* list = f.form->SkinComboBox;
+  ASSERT_EQ(list->count(), 2);
+  EXPECT_EQ(list->itemText(0), QStringLiteral("default"));
+  EXPECT_EQ(list->itemText(1), QStringLiteral("mine (own)"));
+  EXPECT_EQ(list->currentIndex(), -1);
+  Q_EMIT list->activated(1);
+  EXPECT_EQ(f.FacePixel(), 0xFF222222u);
+  EXPECT_TRUE(HoldsSkin(UserSkinFolder()));
+  EXPECT_TRUE(f.form->isVisible());
+  Q_EMIT list->activated(0);
+  EXPECT_EQ(f.FacePixel(), 0xFF111111u);
 }
 
 // Catches a stored Setup place far off the screen (or a size beyond it) applied as it is,

@@ -400,8 +400,8 @@ TEST_F(PlayerFreeze, AHundredThousandEntries) {
                       std::to_string(i) + ".mp3");
   ASSERT_TRUE(WritePlayListFile(dir.File("home/zbplayerdef.pls"), entries));
   ASSERT_NO_FATAL_FAILURE(StartWatched({}));
-  // The list is there once its first entry plays: the time shows in the title.
-  ASSERT_NE(WaitForWindowNamed(QStringLiteral("^[0-9]+:[0-9]+ zbplayer$"), 30s), 0u) << "the first entry did not play";
+  // The list is there once its first entry plays: its name shows in the title.
+  ASSERT_NE(WaitForWindowNamed(QStringLiteral("^.+ zbplayer$"), 30s), 0u) << "the first entry did not play";
   const Clock::time_point pressed = Clock::now();
   ASSERT_NO_FATAL_FAILURE(Keys(window, {QStringLiteral("l")}));
   const unsigned long list = WaitForWindowNamed(QStringLiteral("^Play List$"), 30s);

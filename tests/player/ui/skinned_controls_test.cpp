@@ -1,5 +1,8 @@
 // Tests of the skinned controls, offscreen: button looks and clicks, slider limits,
 // window shapes, the equalizer tracks and the visualization's drawing.
+#include <QCursor>
+#include <QDialog>
+#include <QTimer>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
@@ -12,6 +15,7 @@
 #include "player/ui/gslider.h"
 #include "player/ui/gvtrack.h"
 #include "player/ui/image_window.h"
+#include "player/ui/main_skin_face.h"
 #include "player/ui/visualization.h"
 #include "tests/player/ui/skin_test_bitmaps.h"
 
@@ -47,6 +51,83 @@ struct ButtonFixture {
 };
 
 }  // namespace
+
+// Catches a button that keeps its mouse-over look after its click ran a dialog: the
+// pointer left for the dialog, and no leave notice reached the button meanwhile.
+TEST(TGButton, TheHoverLookEndsWhenTheDialogItOpenedHasClosed) {
+  ButtonFixture f(/*withFocus=*/true);
+  f.window.show();
+  Enter(f.button);
+  QObject::connect(f.button, &TGButton::Clicked, [&] {
+    // A modal dialog (Setup, About); the pointer goes over to it, and it is closed there.
+    QDialog dialog(&f.window);
+    QTimer::singleShot(0, &dialog, [&] {
+      EXPECT_FALSE(f.button->Hover()) << "the pointer is over the dialog";
+      QCursor::setPos(f.window.mapToGlobal(QPoint(95, 38)));
+      dialog.accept();
+    });
+    dialog.exec();
+  });
+  Press(f.button, QPoint(5, 5));
+  Release(f.button, QPoint(5, 5));
+  EXPECT_FALSE(f.button->Hover());
+  EXPECT_EQ(Shown(f.button), kAwayColour);
+  // A dialog closed with the pointer back over the button shows the mouse-over look.
+  QObject::disconnect(f.button, &TGButton::Clicked, nullptr, nullptr);
+  QObject::connect(f.button, &TGButton::Clicked, [&] {
+    QDialog dialog(&f.window);
+    QTimer::singleShot(0, &dialog, [&] {
+      QCursor::setPos(f.button->mapToGlobal(QPoint(5, 5)));
+      dialog.accept();
+    });
+    dialog.exec();
+  });
+  Enter(f.button);
+  Press(f.button, QPoint(5, 5));
+  Release(f.button, QPoint(5, 5));
+  EXPECT_EQ(Shown(f.button), kFaceColour);
+}
+
+// Catches the desktop's move asked for at the press (a window manager that grabs after a
+// quick release keeps moving the window with no button held), a press and release that
+// leave the window following the pointer, and a drag that does not move the window.
+TEST(FaceDrag, OnlyAPointerMovedWithTheButtonHeldMovesTheWindow) {
+  TMainSkinFace face;
+  face.ApplySkin(DisplayIni{}, BandedBitmap(200, 60, 3));
+  face.move(100, 100);
+  int systemMoves = 0;
+  bool desktopTakes = false;
+  face.Drag().startSystemMove = [&] {
+    ++systemMoves;
+    return desktopTakes;
+  };
+  QWidget* surface = face.Face();
+  for (int click = 0; click < 6; ++click) {
+    Press(surface, QPoint(50, 20));
+    Release(surface, QPoint(50, 20));
+  }
+  EXPECT_EQ(systemMoves, 0) << "a click is no move";
+  SendMouse(surface, QEvent::MouseMove, QPoint(90, 40), Qt::NoButton);
+  EXPECT_EQ(face.pos(), QPoint(100, 100));
+  Press(surface, QPoint(50, 20));
+  Move(surface, QPoint(51, 20));
+  EXPECT_EQ(systemMoves, 0) << "a tremble of the hand is still a click";
+  EXPECT_EQ(face.pos(), QPoint(100, 100));
+  // The desktop refuses (no window manager): the window follows the pointer itself.
+  Move(surface, QPoint(70, 30));
+  EXPECT_EQ(systemMoves, 1);
+  EXPECT_EQ(face.pos(), QPoint(120, 110));
+  Release(surface, QPoint(50, 20));
+  EXPECT_FALSE(face.Drag().Following());
+  const QPoint stays = face.pos();
+  // A desktop that takes the move over moves the window itself.
+  desktopTakes = true;
+  Press(surface, QPoint(50, 20));
+  Move(surface, QPoint(80, 20));
+  EXPECT_EQ(systemMoves, 2);
+  EXPECT_EQ(face.pos(), stays);
+  EXPECT_FALSE(face.Drag().Pressed());
+}
 
 // Catches a wrong image after enter, leave, press and release, a click fired by a
 // release outside the button, or none by a release inside.
