@@ -142,6 +142,8 @@ class EqualizerOnEveryEngine : public testing::Test {
     QueueMainLoop loop;
     {
       ScopedEnv env("ZIMBAR_AUDIO_OUT", ("wav:" + capture + ",speed=64").c_str());
+      // Drained and closed at its end: the capture is whole when the player has gone.
+      ScopedGapless gapless(false);
       TSoundPlayer player(loop);
       Recorder recorder(player);
       player.Open(path);
@@ -218,6 +220,7 @@ TEST_F(EqualizerOnEveryEngine, WavEngineFollowsASliderWhilePlaying) {
   QueueMainLoop loop;
   {
     ScopedEnv env("ZIMBAR_AUDIO_OUT", ("wav:" + capture + ",speed=8").c_str());
+    ScopedGapless gapless(false);  // drained and closed at its end: the capture is whole
     TSoundPlayer player(loop);
     Recorder recorder(player);
     player.Open(tone);

@@ -82,6 +82,8 @@ Heard Play(const TempDir& dir, const std::string& path) {
   QueueMainLoop loop;
   const std::string capture = dir.File("heard.wav");
   ScopedEnv env("ZIMBAR_AUDIO_OUT", ("wav:" + capture + ",speed=16").c_str());
+  // Drained and closed at its end: the capture is whole when the player has gone.
+  ScopedGapless gapless(false);
   Heard heard;
   {
     TSoundPlayer player(loop);
