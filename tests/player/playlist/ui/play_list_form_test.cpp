@@ -11,6 +11,7 @@
 #include <chrono>
 
 #include "common/id3v1_tag.h"
+#include "common/tags/tag_file.h"
 #include "player/playlist/ui/ask_line_form.h"
 #include "player/playlist/ui/id3_form.h"
 #include "player/playlist/play_list_file.h"
@@ -272,7 +273,7 @@ TEST(TID3Form, OneFileAndThreeFiles) {
   EXPECT_FALSE(form.SongEdit->isEnabled());
   form.UseFNameAsSongNameCheckBox->click();
   EXPECT_TRUE(form.SongEdit->isEnabled());
-  EXPECT_TRUE(form.GenreComboBox->isHidden());
+  EXPECT_FALSE(form.GenreComboBox->isHidden());
 
   form.Prepare({one, two, three});
   EXPECT_EQ(form.InstructionLabel->text(), QStringLiteral("Specify ID3 tag for the selected files."));
@@ -289,4 +290,51 @@ TEST(TID3Form, OneFileAndThreeFiles) {
 
   form.Apply({dir.File("gone.mp3"), one});
   EXPECT_EQ(errors, (std::vector<QString>{"Error: Cannot write ID3 tag of: gone.mp3\nNo such file or directory"}));
+}
+
+// Catches the editor cutting a long ID3v2 title to 30 characters when the user only
+// presses OK, the first file's album and artist written to all files of a selection,
+// and a year that is not a number accepted.
+TEST(TID3Form, OkWithoutChangesKeepsLongTextsAndEachFilesOwnValues) {
+  TempDir dir;
+  const std::string longTitle(56, 'T');
+  const std::string one = TaggedFile(dir, "one.mp3", "First"), two = TaggedFile(dir, "two.mp3", "Second");
+  TagFileUpdate update;
+  update.id3v2 = Id3v2Update{.title = longTitle, .artist = "An artist whose name is longer than thirty bytes"};
+  ASSERT_TRUE(WriteTagFile(one, update));
+  update.id3v2 = Id3v2Update{.artist = "Second Artist", .album = "Second Album"};
+  update.id3v1 = Id3v1Update{.artist = "Second Artist", .album = "Second Album"};
+  ASSERT_TRUE(WriteTagFile(two, update));
+
+  TID3Form form;
+  std::vector<QString> errors;
+  form.SetShowError([&](QWidget*, const QString& c, const QString& t) { errors.push_back(c + ": " + t); });
+  form.Prepare({one});
+  EXPECT_EQ(form.SongEdit->text(), QString::fromStdString(longTitle));
+  form.Apply({one});
+  EXPECT_EQ(ReadId3v2Tag(one)->title, longTitle);
+
+  form.Prepare({one, two});
+  form.YearEdit->setText(QStringLiteral("2001"));
+  form.Apply({one, two});
+  EXPECT_TRUE(errors.empty());
+  const auto first = ReadId3v2Tag(one), second = ReadId3v2Tag(two);
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ(first->artist, "An artist whose name is longer than thirty bytes");
+  EXPECT_EQ(first->title, longTitle);
+  EXPECT_EQ(second->artist, "Second Artist");
+  EXPECT_EQ(second->album, "Second Album");
+  EXPECT_EQ(second->year, "2001");
+  EXPECT_EQ(first->year, "2001");
+
+  // A year that is not a number: a message, and the window stays open.
+  form.Prepare({two});
+  form.show();
+  form.YearEdit->setText(QStringLiteral("late 90s"));
+  form.OKButton->click();
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_EQ(errors, std::vector<QString>{"Error: The year must be a number, such as 1999."});
+  form.YearEdit->clear();
+  form.OKButton->click();
+  EXPECT_FALSE(form.isVisible());
 }
