@@ -53,7 +53,6 @@ bool SaveShots(TMainForm& form, const QString& folder) {
   bool ok = GrabWindowImage(&form).save(folder + QStringLiteral("/main.png"));
   ok = GrabWindowImage(form.EqualizerForm()).save(folder + QStringLiteral("/eq.png")) && ok;
   TPlayListForm* list = form.PlayListForm();
-  list->SetList(form.List().Entries());
   list->show();
   if (!form.List().Empty()) list->FileListBox->SelectRow(0, true);
   ok = GrabWindowImage(list).save(folder + QStringLiteral("/playlist.png")) && ok;

@@ -13,6 +13,7 @@
 #include "common/id3v1_tag.h"
 #include "common/tags/tag_file.h"
 #include "player/playlist/ui/ask_line_form.h"
+#include "tests/player/ui/fake_facade.h"
 #include "player/playlist/ui/id3_form.h"
 #include "player/playlist/play_list_file.h"
 #include "player/playlist/ui/play_list_form.h"
@@ -21,11 +22,30 @@
 
 namespace {
 
+// A host that shows nothing.
+struct QuietHost final : SessionHost {
+  void ShowTitle(const std::string&) override {}
+  void ShowInfo(const std::string&) override {}
+  void ShowError(const std::string&, const std::string&) override {}
+  void ShowTime(const std::string&) override {}
+  void ShowVolumeLevel(int) override {}
+  void ClearFields() override {}
+  void StartEndOfTrackWait() override {}
+  void StopEndOfTrackWait() override {}
+  void OutputData(const void*, uint32_t) override {}
+  void PrintNotice(const std::string&) override {}
+  void ShowNotice(const std::string&) override {}
+};
+
 struct PlayListFixture {
   PlayerSettings settings;
+  FacadeLog log;
+  QtMainLoop loop;
+  QuietHost host;
+  PlayerSession session{settings, FakeFactory(log), loop, host};
   TID3Form id3;
   TAskLineForm askLine;
-  TPlayListForm form{settings, &id3, &askLine};
+  TPlayListForm form{settings, session, &id3, &askLine};
   std::vector<QString> errors;
   PlayListFixture() {
     TPlayListForm::Dialogs d;
@@ -36,6 +56,8 @@ struct PlayListFixture {
     d.showError = [this](QWidget*, const QString& caption, const QString& text) { errors.push_back(caption + ": " + text); };
     form.SetDialogs(d);
   }
+  // The session's list becomes entries, nothing playing.
+  void SetList(const std::vector<std::string>& entries) { session.EditList(entries, 0, false); }
   void SelectRows(std::initializer_list<int> rows) {
     form.FileListBox->clearSelection();
     for (int r : rows) form.FileListBox->SelectRow(r, true);
@@ -66,14 +88,14 @@ std::string TaggedFile(const TempDir& dir, const std::string& name, const std::s
 // stay disabled once there is something to act on.
 TEST(TPlayListForm, ButtonsFollowTheListAndTheSelection) {
   PlayListFixture f;
-  f.form.SetList({});
+  f.SetList({});
   for (QPushButton* b : {f.form.RemoveButton, f.form.MoveUpButton, f.form.MoveDownButton, f.form.ClearButton,
                          f.form.SaveButton, f.form.EditID3Button})
     EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
   for (QPushButton* b : {f.form.AddButton, f.form.LoadButton, f.form.AddDirectoryButton, f.form.AddURLButton,
                          f.form.ShuffleButton, f.form.SortButtonButton, f.form.ReverseSortButton, f.form.OKButton})
     EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
-  f.form.SetList({"/a.mp3", "/b.mp3"});
+  f.SetList({"/a.mp3", "/b.mp3"});
   EXPECT_TRUE(f.form.ClearButton->isEnabled());
   EXPECT_TRUE(f.form.SaveButton->isEnabled());
   EXPECT_FALSE(f.form.RemoveButton->isEnabled());
@@ -93,7 +115,7 @@ TEST(TPlayListForm, ButtonsFollowTheListAndTheSelection) {
 // model, and a selection lost on the way.
 TEST(TPlayListForm, MoveUpAndDownThroughTheButtons) {
   PlayListFixture f;
-  f.form.SetList({"a", "b", "c", "d"});
+  f.SetList({"a", "b", "c", "d"});
   f.SelectRows({0, 2});
   f.form.MoveUpButton->click();
   EXPECT_EQ(f.form.List(), (std::vector<std::string>{"a", "c", "b", "d"}));
@@ -112,7 +134,7 @@ TEST(TPlayListForm, MoveUpAndDownThroughTheButtons) {
 // refused without the message.
 TEST(TPlayListForm, AddUrlTakesHttpAndFtpOnly) {
   PlayListFixture f;
-  f.form.SetList({"/a.mp3"});
+  f.SetList({"/a.mp3"});
   f.AnswerPrompt(QStringLiteral("  ftp://host/music/x.mp3"));
   f.form.AddURLButton->click();
   EXPECT_EQ(f.form.List(), (std::vector<std::string>{"/a.mp3", "ftp://host/music/x.mp3"}));
@@ -126,20 +148,31 @@ TEST(TPlayListForm, AddUrlTakesHttpAndFtpOnly) {
   EXPECT_EQ(f.askLine.LineEdit->text(), QStringLiteral("gopher://host/x"));
 }
 
-// Catches OK reporting an entry as chosen, and a double click that does not choose the
-// entry clicked.
-TEST(TPlayListForm, DoubleClickChoosesOkChoosesNone) {
+// Catches a double click or Enter that does not play the entry, a window that closes
+// when an entry plays, and the entry playing left unmarked.
+TEST(TPlayListForm, DoubleClickAndEnterPlayTheEntryAndTheWindowStays) {
   PlayListFixture f;
-  f.form.SetList({"a", "b", "c"});
-  f.form.FileListBox->SetCurrentRow(1);
+  f.SetList({"a", "b", "c"});
+  f.form.show();
   Q_EMIT f.form.FileListBox->doubleClicked(f.form.FileListBox->model()->index(1, 0));
-  EXPECT_EQ(f.form.ChosenIndex(), 1);
-  EXPECT_EQ(f.form.result(), QDialog::Accepted);
-  f.form.SetList({"a", "b", "c"});
-  EXPECT_EQ(f.form.ChosenIndex(), -1);
+  EXPECT_EQ(f.session.LoadedFile(), "b");
+  EXPECT_EQ(f.session.State(), TransportState::Playing);
+  EXPECT_TRUE(f.form.isVisible());
+  const auto bold = [&](int row) { return f.form.FileListBox->model()->index(row, 0).data(Qt::FontRole).value<QFont>().bold(); };
+  EXPECT_TRUE(bold(1));
+  EXPECT_FALSE(bold(0));
+  f.form.FileListBox->setFocus();
+  f.form.FileListBox->SetCurrentRow(2);
+  QTest::keyClick(f.form.FileListBox, Qt::Key_Return);
+  EXPECT_EQ(f.session.LoadedFile(), "c");
+  EXPECT_TRUE(bold(2));
+  EXPECT_FALSE(bold(1));
+  // The main window's Next moves the mark too.
+  f.session.Next();
+  EXPECT_TRUE(bold(0));
   f.form.OKButton->click();
-  EXPECT_EQ(f.form.ChosenIndex(), -1);
-  EXPECT_EQ(f.form.result(), QDialog::Accepted);
+  EXPECT_FALSE(f.form.isVisible());
+  EXPECT_EQ(f.session.LoadedFile(), "a");
 }
 
 // Catches Add Dir and Add Files that do not sort or that keep duplicates.
@@ -157,7 +190,7 @@ TEST(TPlayListForm, AddFilesAndAddDirSortWhatTheyAdd) {
   d.chooseFolder = [&](QWidget*) { return QString::fromStdString(dir.Path()); };
   d.showError = [](QWidget*, const QString&, const QString&) {};
   f.form.SetDialogs(d);
-  f.form.SetList({"/first.mp3"});
+  f.SetList({"/first.mp3"});
   f.form.AddButton->click();
   f.form.AddDirectoryButton->click();
   ASSERT_TRUE(f.WaitForGathering());
@@ -171,7 +204,7 @@ TEST(TPlayListForm, AHundredThousandEntriesAreRowsOfAModel) {
   PlayListFixture f;
   std::vector<std::string> entries;
   for (int i = 0; i < 100000; ++i) entries.push_back("/music/" + std::to_string(i) + ".mp3");
-  f.form.SetList(entries);
+  f.SetList(entries);
   f.form.show();
   EXPECT_EQ(f.form.FileListBox->Count(), 100000);
   EXPECT_LT(f.form.findChildren<QObject*>().size(), 200) << "objects made per entry";
@@ -187,11 +220,12 @@ TEST(TPlayListForm, AHundredThousandEntriesAreRowsOfAModel) {
   EXPECT_TRUE(f.form.RemoveButton->isEnabled());
   f.form.RemoveButton->click();
   EXPECT_EQ(f.form.List(), std::vector<std::string>{"/music/99999.mp3"});
-  f.form.SetList(entries);
+  EXPECT_EQ(f.session.List().Entries(), std::vector<std::string>{"/music/99999.mp3"});
+  f.SetList(entries);
   f.form.FileListBox->SetCurrentRow(99998);
   QTest::keyClick(f.form.FileListBox, Qt::Key_Return);
-  EXPECT_EQ(f.form.ChosenIndex(), 99998);
-  EXPECT_EQ(f.form.result(), QDialog::Accepted);
+  EXPECT_EQ(f.session.LoadedFile(), "/music/99998.mp3");
+  EXPECT_EQ(f.session.List().Index(), 99998);
 }
 
 // Catches Load that reads on the window's thread, takes a line longer than a path, or
@@ -208,10 +242,10 @@ TEST(TPlayListForm, LoadReadsOnAWorkerAndNamesTheRefusedLines) {
   d.chooseListToLoad = [&](QWidget*) { return QString::fromStdString(chosen); };
   d.showError = [&](QWidget*, const QString& caption, const QString& text) { f.errors.push_back(caption + ": " + text); };
   f.form.SetDialogs(d);
-  f.form.SetList({"/first.mp3"});
+  f.SetList({"/first.mp3"});
   f.form.LoadButton->click();
   EXPECT_TRUE(f.form.Gathering());
-  EXPECT_FALSE(f.form.OKButton->isEnabled()) << "OK before the list is whole would drop it";
+  EXPECT_FALSE(f.form.AddButton->isEnabled()) << "the list changes only when what is read joins it";
   EXPECT_TRUE(f.form.CancelButton->isEnabled());
   ASSERT_TRUE(f.WaitForGathering());
   EXPECT_EQ(f.form.List(), (std::vector<std::string>{"/first.mp3", "/m/a.mp3", "/m/b.mp3"}));
@@ -231,7 +265,7 @@ TEST(TPlayListForm, LoadReadsOnAWorkerAndNamesTheRefusedLines) {
 // Catches a typed address too long for a list taken without a word.
 TEST(TPlayListForm, AddUrlRefusesAnAddressLongerThanAPath) {
   PlayListFixture f;
-  f.form.SetList({});
+  f.SetList({});
   f.AnswerPrompt(QStringLiteral("http://host/") + QString(int(kMaxEntryBytes), QLatin1Char('a')));
   f.form.AddURLButton->click();
   EXPECT_TRUE(f.form.List().empty());
@@ -246,9 +280,13 @@ TEST(TPlayListForm, StoredGeometryIsFittedToTheScreen) {
   settings.playListFormHeight = 100000;
   settings.playListFormLeft = -40000;
   settings.playListFormTop = 2000000000;
+  FacadeLog log;
+  QtMainLoop loop;
+  QuietHost host;
+  PlayerSession session{settings, FakeFactory(log), loop, host};
   TID3Form id3;
   TAskLineForm askLine;
-  TPlayListForm form{settings, &id3, &askLine};
+  TPlayListForm form{settings, session, &id3, &askLine};
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   EXPECT_TRUE(screen.contains(form.geometry())) << form.geometry().x() << "," << form.geometry().y() << " "
                                                 << form.width() << "x" << form.height();
