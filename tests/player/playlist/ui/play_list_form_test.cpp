@@ -3,6 +3,7 @@
 
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -375,4 +376,45 @@ TEST(TID3Form, OkWithoutChangesKeepsLongTextsAndEachFilesOwnValues) {
   form.YearEdit->clear();
   form.OKButton->click();
   EXPECT_FALSE(form.isVisible());
+}
+
+// Catches rows that show paths instead of the tags, playing times that never appear or
+// block the window while read, Sort by path, and rows dragged in the view that the session
+// does not get.
+TEST(TPlayListForm, RowsShowTagsAndTimesSortByThemAndDragReorders) {
+  PlayListFixture f;
+  TempDir dir;
+  const std::string zulu = dir.File("a.wav"), alpha = dir.File("b.wav"), plain = dir.File("c.wav");
+  // Three seconds of 8 kHz mono silence each, the first two tagged.
+  for (const std::string& path : {zulu, alpha, plain}) {
+    std::string wav = std::string("RIFF") + std::string(4, '\0') + "WAVEfmt " + std::string("\x10\0\0\0\x01\0\x01\0", 8) +
+                      std::string("\x40\x1f\0\0\x80\x3e\0\0\x02\0\x10\0", 12) + "data" + std::string("\x00\x77\x01\0", 4) +
+                      std::string(48000, '\0');
+    WriteText(path, wav);
+  }
+  for (const auto& [path, artist] : {std::pair{zulu, "Zulu"}, std::pair{alpha, "Alpha"}}) {
+    TagFileUpdate update;
+    update.id3v1 = Id3v1Update{.title = "Song", .artist = artist};
+    ASSERT_TRUE(WriteTagFile(path, update));
+  }
+  f.SetList({zulu, alpha, plain});
+  f.form.show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !f.form.ReadingInfo(); }, 10000));
+  EXPECT_EQ(f.form.FileListBox->RowText(0), QStringLiteral("Zulu \u2013 Song"));
+  EXPECT_EQ(f.form.FileListBox->RowText(2), QStringLiteral("c.wav"));
+  EXPECT_EQ(f.form.FileListBox->RowDuration(1), QStringLiteral("0:03"));
+
+  // "Alpha – Song", "c.wav", "Zulu – Song": by path it would be a, b, c.
+  f.form.SortButtonButton->click();
+  EXPECT_EQ(f.session.List().Entries(), (std::vector<std::string>{alpha, plain, zulu}));
+  f.form.ReverseSortButton->click();
+  EXPECT_EQ(f.session.List().Entries(), (std::vector<std::string>{zulu, plain, alpha}));
+
+  // Rows 0 and 2 dragged to the end: the view hands the drop to the model.
+  QAbstractItemModel* model = f.form.FileListBox->model();
+  std::unique_ptr<QMimeData> dragged(model->mimeData({model->index(0, 0), model->index(2, 0)}));
+  model->dropMimeData(dragged.get(), Qt::MoveAction, 3, 0, QModelIndex());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.session.List().Entries().front() == plain; }, 2000));
+  EXPECT_EQ(f.session.List().Entries(), (std::vector<std::string>{plain, zulu, alpha}));
+  EXPECT_EQ(f.form.List(), (std::vector<std::string>{plain, zulu, alpha}));
 }
