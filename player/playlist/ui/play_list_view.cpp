@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QFont>
 #include <QMimeData>
+#include <QIcon>
 #include <QPainter>
+#include <QPixmap>
 #include <QStyle>
 #include <QUrl>
 
@@ -20,7 +22,13 @@ const QString kRowsMime = QStringLiteral("application/x-zbplayer-rows");
 
 TPlayListModel::TPlayListModel(const PlayList& list, const std::unordered_map<std::string, EntryInfo>& info,
                                QObject* parent)
-    : QAbstractListModel(parent), list_(list), info_(info) {}
+    : QAbstractListModel(parent), list_(list), info_(info),
+      playingIcon_(QApplication::style()->standardIcon(QStyle::SP_MediaPlay)) {
+  // The other rows keep the icon's room empty, so that every text starts in one column.
+  QPixmap room(64, 64);
+  room.fill(Qt::transparent);
+  blankIcon_ = QIcon(room);
+}
 
 int TPlayListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(list_.Count());
@@ -51,8 +59,7 @@ QVariant TPlayListModel::data(const QModelIndex& index, int role) const {
       }
       return {};
     case Qt::DecorationRole:
-      if (index.row() == playingRow_) return QApplication::style()->standardIcon(QStyle::SP_MediaPlay);
-      return {};
+      return index.row() == playingRow_ ? playingIcon_ : blankIcon_;
     default:
       return {};
   }

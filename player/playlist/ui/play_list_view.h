@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QIcon>
 #include <QListView>
 #include <QStyledItemDelegate>
 #include <string>
@@ -49,6 +50,8 @@ class TPlayListModel : public QAbstractListModel {
   const PlayList& list_;
   const std::unordered_map<std::string, EntryInfo>& info_;
   int playingRow_ = -1;
+  QIcon playingIcon_;
+  QIcon blankIcon_;
 };
 
 // Draws a row's text elided to the room left by its playing time, which sits at the right.
