@@ -68,6 +68,10 @@ TagEditFields ReadFieldsForEditing(const std::string& entry) {
   return fields;
 }
 
+bool TakesId3v2Tag(const std::string& entry) {
+  return !IsStreamUrl(entry) && IsRegularFile(entry) && TakesId3v2(entry);
+}
+
 Id3v1Tag ReadTagForEditing(const std::string& entry) {
   if (IsStreamUrl(entry) || !IsRegularFile(entry)) return {};
   const bool hasRecord = static_cast<bool>(ReadId3v1TagFile(entry));

@@ -39,6 +39,11 @@ struct TagEditValues {
   std::optional<std::string> comment{};
 };
 
+// Whether the entry is a file that gets an ID3v2 tag (one the player plays as MP3): only
+// that tag holds the track number, genre and comment. WAV and AAC files keep the ID3v1
+// record alone, since a tag at their start would make them unplayable.
+bool TakesId3v2Tag(const std::string& entry);
+
 // Why the values cannot be written (a year or track number that is not a number), for
 // a message to the user; "" when they can.
 std::string RefusedTagEditValues(const TagEditValues& values);

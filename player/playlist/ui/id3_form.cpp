@@ -6,6 +6,8 @@
 #include <QHBoxLayout>
 #include <QMessageBox>
 
+#include <algorithm>
+
 #include "common/tags/id3v2_tag.h"
 #include "player/playlist/tag_edit.h"
 
@@ -96,6 +98,11 @@ void TID3Form::Prepare(const std::vector<std::string>& selected) {
   TrackEdit->setText(QString::fromStdString(shown_.trackNumber));
   GenreComboBox->setCurrentText(QString::fromStdString(shown_.genre));
   CommentEdit->setText(QString::fromStdString(shown_.comment));
+  // Track number, genre and comment live in the ID3v2 tag only: offered when a selected
+  // file gets one.
+  const bool anyId3v2 = std::any_of(selected.begin(), selected.end(), TakesId3v2Tag);
+  for (QWidget* w : std::initializer_list<QWidget*>{TrackLabel, TrackEdit, GenreLabel, GenreComboBox, CommentLabel, CommentEdit})
+    w->setEnabled(anyId3v2);
   const bool one = selected.size() == 1;
   SongLabel->setVisible(one);
   SongEdit->setVisible(one);

@@ -366,6 +366,13 @@ TEST(TID3Form, OkWithoutChangesKeepsLongTextsAndEachFilesOwnValues) {
   EXPECT_EQ(second->year, "2001");
   EXPECT_EQ(first->year, "2001");
 
+  // An AAC file keeps the ID3v1 record alone: no field it cannot hold is offered.
+  form.Prepare({TaggedFile(dir, "x.aac", "Stream")});
+  EXPECT_FALSE(form.TrackEdit->isEnabled());
+  EXPECT_FALSE(form.GenreComboBox->isEnabled());
+  form.Prepare({one});
+  EXPECT_TRUE(form.CommentEdit->isEnabled());
+
   // A year that is not a number: a message, and the window stays open.
   form.Prepare({two});
   form.show();
