@@ -81,10 +81,11 @@ TPlayListForm::TPlayListForm(PlayerSettings& settings, PlayerSession& session, T
       {&EditID3Button, "EditID3Button", "Edit ID&3 Tag", "Edit ID3 Tag", &TPlayListForm::EditID3ButtonClick},
       {&LoadButton, "LoadButton", "&Load", "Load Play List from file", &TPlayListForm::LoadButtonClick},
       {&SaveButton, "SaveButton", "&Save", "Save Play List to file", &TPlayListForm::SaveButtonClick},
-      // Every edit is applied as it is made: both close the window (as Escape and the
-      // title bar's button do) and nothing is undone.
+      // Every edit is applied as it is made: both close the window and nothing is undone.
+      // Close does only that (as Escape and the title bar's button do); OK also starts the
+      // current entry when nothing plays.
       {&CancelButton, "CancelButton", "&Close", "Close the Play List window", nullptr},
-      {&OKButton, "OKButton", "&OK", "Close the Play List window", nullptr},
+      {&OKButton, "OKButton", "&OK", "Close the Play List window and play", nullptr},
   };
   auto* column = new QVBoxLayout;
   for (const ButtonInfo& b : buttons) {
@@ -98,7 +99,13 @@ TPlayListForm::TPlayListForm(PlayerSettings& settings, PlayerSession& session, T
   }
   column->addStretch();
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
-  connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+  connect(OKButton, &QPushButton::clicked, this, [this] {
+    accept();
+    // Nothing plays and the list has a new current entry (a list made while stopped, the
+    // entry loaded removed): OK starts it.
+    const std::string* current = session_.List().Current();
+    if (session_.State() == TransportState::Stopped && current && *current != session_.LoadedFile()) session_.Play();
+  });
   auto* layout = new QHBoxLayout(this);
   layout->addLayout(column);
   layout->addWidget(FileListBox, 1);

@@ -425,3 +425,23 @@ TEST(TPlayListForm, RowsShowTagsAndTimesSortByThemAndDragReorders) {
   EXPECT_EQ(f.session.List().Entries(), (std::vector<std::string>{plain, zulu, alpha}));
   EXPECT_EQ(f.form.List(), (std::vector<std::string>{plain, zulu, alpha}));
 }
+
+// Catches OK that leaves a list made while stopped silent, and OK that restarts an entry
+// the user stopped.
+TEST(TPlayListForm, OkPlaysANewCurrentEntryCloseOnlyHides) {
+  PlayListFixture f;
+  f.form.show();
+  f.SetList({"a", "b"});
+  f.form.CancelButton->click();
+  EXPECT_FALSE(f.form.isVisible());
+  EXPECT_EQ(f.session.State(), TransportState::Stopped);
+  f.form.show();
+  f.form.OKButton->click();
+  EXPECT_FALSE(f.form.isVisible());
+  EXPECT_EQ(f.session.LoadedFile(), "a");
+  EXPECT_EQ(f.session.State(), TransportState::Playing);
+  f.session.Stop();
+  f.form.show();
+  f.form.OKButton->click();
+  EXPECT_EQ(f.session.State(), TransportState::Stopped);
+}
