@@ -189,6 +189,7 @@ void TPlayListForm::FollowSession() {
       if (old[i].selected && old[i].text == taken.Entries()[i].text) taken.Select(i, true);
     list_ = std::move(taken);
     list_.SetCurrent(current.Index());
+    infoScan_ = 0;
     ShowList();
   } else {
     list_.SetCurrent(current.Index());
@@ -199,10 +200,10 @@ void TPlayListForm::FollowSession() {
 
 void TPlayListForm::Commit(bool currentRemoved) {
   ShowList();
+  // Entries not read yet may have moved before the place the reading had reached.
+  infoScan_ = 0;
+  // The session tells its watchers, this window among them: it follows at once.
   session_.EditList(list_.Texts(), list_.CurrentIndex(), currentRemoved);
-  // The session told its watchers (this window among them) already; when the window is
-  // hidden it is brought up to date here.
-  FollowSession();
 }
 
 std::string TPlayListForm::ShownText(const std::string& entry) const {
@@ -212,11 +213,14 @@ std::string TPlayListForm::ShownText(const std::string& entry) const {
 
 void TPlayListForm::ReadMissingInfo() {
   if (infoLoad_ || !isVisible()) return;
+  // Entries before infoScan_ have been read (or are being read): a long list is walked
+  // once, not once per batch.
   std::vector<std::string> missing;
-  for (const PlayListEntry& e : list_.Entries()) {
-    if (info_.count(e.text) != 0) continue;
-    if (std::find(missing.begin(), missing.end(), e.text) == missing.end()) missing.push_back(e.text);
-    if (missing.size() >= kInfoBatch) break;
+  const std::vector<PlayListEntry>& entries = list_.Entries();
+  for (; infoScan_ < entries.size() && missing.size() < kInfoBatch; ++infoScan_) {
+    const std::string& text = entries[infoScan_].text;
+    if (info_.count(text) != 0) continue;
+    if (std::find(missing.begin(), missing.end(), text) == missing.end()) missing.push_back(text);
   }
   if (missing.empty()) return;
   infoLoad_ = std::make_unique<InfoLoad>(loop_, [missing = std::move(missing)](const std::function<bool()>& cancelled) {
@@ -415,6 +419,7 @@ void TPlayListForm::EditID3ButtonClick() {
   id3Form_->Edit(selected);
   // The rows show the tags as they are now.
   for (const std::string& entry : selected) info_.erase(entry);
+  infoScan_ = 0;
   ReadMissingInfo();
   TakeFocusBack();
 }

@@ -129,6 +129,7 @@ class TPlayListForm : public QDialog {
   Dialogs dialogs_;
   PlayList list_;
   std::unordered_map<std::string, EntryInfo> info_;  // by entry text; read once per text
+  size_t infoScan_ = 0;  // the entries before it are read or being read
   TPlayListModel* model_;
   bool showing_ = false;  // ShowList is filling the box: selection changes are its own
   QtMainLoop loop_;       // for the workers' completions
