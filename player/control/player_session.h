@@ -151,7 +151,9 @@ class PlayerSession {
   // that entry was removed (currentRemoved), of the entry that took its place (-1: none).
   // The entry playing goes on wherever it moved; removed, it stops. A list that had no
   // current entry gets its first one.
-  void EditList(std::vector<std::string> entries, int current, bool currentRemoved);
+  // described: what list files told of entries that joined (titles, lengths).
+  void EditList(std::vector<std::string> entries, int current, bool currentRemoved,
+                const std::vector<ListEntry>& described = {});
   // Plays entry index (a double click or Enter in the play list window): a paused entry
   // goes on, the entry playing already plays on, any other starts.
   void PlayEntry(int index);

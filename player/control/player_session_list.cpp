@@ -1,8 +1,10 @@
 // PlayerSession: the edits of the play list window, applied to the list as they are made.
 #include "player/control/player_session.h"
 
-void PlayerSession::EditList(std::vector<std::string> entries, int current, bool currentRemoved) {
+void PlayerSession::EditList(std::vector<std::string> entries, int current, bool currentRemoved,
+                             const std::vector<ListEntry>& described) {
   const bool hadCurrent = list_.Index() >= 0;
+  list_.Describe(described);
   list_.Assign(std::move(entries));
   list_.Select(current);
   if (!hadCurrent && list_.Index() < 0) list_.Select(0);

@@ -198,12 +198,12 @@ void TPlayListForm::FollowSession() {
   ReadMissingInfo();
 }
 
-void TPlayListForm::Commit(bool currentRemoved) {
+void TPlayListForm::Commit(bool currentRemoved, const std::vector<ListEntry>& described) {
   ShowList();
   // Entries not read yet may have moved before the place the reading had reached.
   infoScan_ = 0;
   // The session tells its watchers, this window among them: it follows at once.
-  session_.EditList(list_.Texts(), list_.CurrentIndex(), currentRemoved);
+  session_.EditList(list_.Texts(), list_.CurrentIndex(), currentRemoved, described);
 }
 
 std::string TPlayListForm::ShownText(const std::string& entry) const {
@@ -229,7 +229,15 @@ void TPlayListForm::ReadMissingInfo() {
   infoLoad_->SetOnFinished([this] {
     auto read = std::move(infoLoad_->Result());
     infoLoad_.reset();
-    for (auto& [entry, info] : read) info_[entry] = std::move(info);
+    for (auto& [entry, info] : read) {
+      // What a list file told of the entry stands in for what the file itself does not
+      // say (a stream, an AAC file, a file without tags).
+      if (const ListEntry* listed = session_.List().Described(entry)) {
+        if (info.title.empty() && !listed->title.empty()) info.title = listed->title;
+        if (info.durationMs < 0 && listed->durationSeconds >= 0) info.durationMs = int64_t(listed->durationSeconds) * 1000;
+      }
+      info_[entry] = std::move(info);
+    }
     model_->InfoChanged();
     ReadMissingInfo();
   });
@@ -320,7 +328,7 @@ void TPlayListForm::Gather(std::function<GatheredEntries(const Cancelled&)> gath
     gather_.reset();
     // Appended in one go: the rows others had selected meanwhile stay selected.
     list_.Append(gathered.entries);
-    Commit();
+    Commit(/*currentRemoved=*/false, gathered.described);
     if (!gathered.notices.empty())
       dialogs_.showError(this, QStringLiteral("Error"), QString::fromStdString(BoundedLines(gathered.notices)));
   });
@@ -444,7 +452,7 @@ void TPlayListForm::SaveButtonClick() {
   const QString file = dialogs_.chooseListToSave(this);
   TakeFocusBack();
   if (file.isEmpty()) return;
-  if (auto written = WritePlayListFile(file.toStdString(), list_.Texts()); !written)
+  if (auto written = WritePlayListRecords(file.toStdString(), session_.List().Records()); !written)
     dialogs_.showError(this, QStringLiteral("Error"), QString::fromStdString(written.Error().Message()));
   UpdateButtons();
 }

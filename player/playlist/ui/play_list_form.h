@@ -107,7 +107,7 @@ class TPlayListForm : public QDialog {
   void ShowList();
   // Hands the edited list to the session. currentRemoved: the edit removed the current
   // entry (the list's current mark is then on the entry that took its place).
-  void Commit(bool currentRemoved = false);
+  void Commit(bool currentRemoved = false, const std::vector<ListEntry>& described = {});
   // Takes the session's list (when it differs) and its entry playing.
   void FollowSession();
   // Reads the tags and playing times of entries not read yet, a batch at a time.

@@ -445,3 +445,26 @@ TEST(TPlayListForm, OkPlaysANewCurrentEntryCloseOnlyHides) {
   f.form.OKButton->click();
   EXPECT_EQ(f.session.State(), TransportState::Stopped);
 }
+
+// Catches the titles and lengths of a loaded M3U lost on the way into the rows and out of
+// Save.
+TEST(TPlayListForm, ALoadedListsTitlesShowAndAreSaved) {
+  PlayListFixture f;
+  TempDir dir;
+  const std::string m3u = dir.File("in.m3u"), saved = dir.File("out.m3u");
+  WriteText(m3u, "#EXTM3U\n#EXTINF:245,Radio Night – Live\nhttp://radio.example/live\n");
+  TPlayListForm::Dialogs d;
+  d.chooseListToLoad = [&](QWidget*) { return QString::fromStdString(m3u); };
+  d.chooseListToSave = [&](QWidget*) { return QString::fromStdString(saved); };
+  d.showError = [&](QWidget*, const QString& caption, const QString& text) { f.errors.push_back(caption + ": " + text); };
+  f.form.SetDialogs(d);
+  f.form.show();
+  f.form.LoadButton->click();
+  ASSERT_TRUE(f.WaitForGathering());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !f.form.ReadingInfo(); }, 10000));
+  EXPECT_EQ(f.form.FileListBox->RowText(0), QStringLiteral("Radio Night – Live"));
+  EXPECT_EQ(f.form.FileListBox->RowDuration(0), QStringLiteral("4:05"));
+  f.form.SaveButton->click();
+  EXPECT_TRUE(f.errors.empty());
+  EXPECT_NE(ReadText(saved).find("#EXTINF:245,Radio Night – Live"), std::string::npos) << ReadText(saved);
+}
