@@ -143,7 +143,10 @@ TPlayListForm::TPlayListForm(PlayerSettings& settings, PlayerSession& session, T
   move(fitted.left, fitted.top);
   resize(fitted.width, fitted.height);
   // Hidden too: its buttons and the tag editor act on the list the session has.
-  watch_ = session_.Watch([this](SessionChange) { FollowSession(); });
+  watch_ = session_.Watch([this](SessionChange change) {
+    // The playing position moves every second and changes nothing the rows show.
+    if (change != SessionChange::Position) FollowSession();
+  });
   FollowSession();
   UpdateButtons();
 }
