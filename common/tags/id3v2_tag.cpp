@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include <taglib/commentsframe.h>
+#include <taglib/id3v1genres.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2header.h>
 #include <taglib/id3v2synchdata.h>
@@ -43,6 +45,31 @@ void SetTextFrame(TagLib::ID3v2::Tag& tag, const char* id, const std::optional<s
   tag.removeFrames(id);
   if (value->empty()) return;
   auto* frame = new TagLib::ID3v2::TextIdentificationFrame(id, TagLib::String::UTF8);
+  frame->setText(FromUtf8(*value));
+  tag.addFrame(frame);
+}
+
+// The first comment frame without a description: the one a person wrote.
+std::string PlainComment(const TagLib::ID3v2::Tag& tag) {
+  for (const TagLib::ID3v2::Frame* frame : tag.frameList("COMM")) {
+    const auto* comment = dynamic_cast<const TagLib::ID3v2::CommentsFrame*>(frame);
+    if (comment != nullptr && comment->description().isEmpty()) return ToUtf8(comment->text());
+  }
+  return {};
+}
+
+// Replaces the comment frames without a description by one holding `value` (none when
+// it is empty). Comments with a description belong to other programs and stay.
+void SetPlainComment(TagLib::ID3v2::Tag& tag, const std::optional<std::string>& value) {
+  if (!value) return;
+  const TagLib::ID3v2::FrameList comments = tag.frameList("COMM");
+  for (TagLib::ID3v2::Frame* frame : comments) {
+    const auto* comment = dynamic_cast<const TagLib::ID3v2::CommentsFrame*>(frame);
+    if (comment == nullptr || comment->description().isEmpty()) tag.removeFrame(frame);
+  }
+  if (value->empty()) return;
+  auto* frame = new TagLib::ID3v2::CommentsFrame(TagLib::String::UTF8);
+  frame->setLanguage("eng");
   frame->setText(FromUtf8(*value));
   tag.addFrame(frame);
 }
@@ -106,8 +133,9 @@ std::optional<Id3v2Fields> FieldsOf(const TagLib::ID3v2::Tag& tag) {
   fields.trackNumber = FirstText(tag, "TRCK");
   // A genre number ("17", "(17)") becomes its name.
   fields.genre = ToUtf8(tag.genre());
+  fields.comment = PlainComment(tag);
   if (fields.title.empty() && fields.artist.empty() && fields.album.empty() && fields.year.empty() &&
-      fields.trackNumber.empty() && fields.genre.empty())
+      fields.trackNumber.empty() && fields.genre.empty() && fields.comment.empty())
     return std::nullopt;
   return fields;
 }
@@ -124,6 +152,12 @@ bool IsKnownYear(std::string_view year) {
     if (year[i] != '0') nonzero = true;
   }
   return digits && nonzero;
+}
+
+std::vector<std::string> Id3GenreNames() {
+  std::vector<std::string> names;
+  for (const TagLib::String& name : TagLib::ID3v1::genreList()) names.push_back(ToUtf8(name));
+  return names;
 }
 
 std::string Id3v2TrackNumber(int track, int trackCount) {
@@ -154,6 +188,7 @@ Expected<std::vector<uint8_t>> RenderUpdatedId3v2Tag(std::span<const uint8_t> ol
   if (update.year) SetTextFrame(tag, "TDRC", IsKnownYear(*update.year) ? *update.year : std::string());
   SetTextFrame(tag, "TRCK", update.trackNumber);
   SetTextFrame(tag, "TCON", update.genre);
+  SetPlainComment(tag, update.comment);
   tag.ResetHeader();
   const TagLib::ByteVector rendered = tag.render(TagLib::ID3v2::v4);
   std::vector<uint8_t> bytes(rendered.begin(), rendered.end());

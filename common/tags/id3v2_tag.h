@@ -22,11 +22,12 @@ struct Id3v2Fields {
   std::string year;         // "1999"; only a known year (IsKnownYear) is ever written
   std::string trackNumber;  // "3/12" (track n of N) or "3"
   std::string genre;
+  std::string comment;  // the comment without a description (COMM "")
 };
 
 // What a write changes: an engaged value replaces its frame (an empty one removes it),
-// a disengaged value keeps the frame the file has. Frames the tag holds beyond these six
-// (pictures, comments, ...) are kept.
+// a disengaged value keeps the frame the file has. Frames the tag holds beyond these
+// (pictures, comments with a description, ...) are kept.
 struct Id3v2Update {
   std::optional<std::string> title{};
   std::optional<std::string> artist{};
@@ -34,6 +35,8 @@ struct Id3v2Update {
   std::optional<std::string> year{};  // an unknown year (IsKnownYear false) removes the frame
   std::optional<std::string> trackNumber{};
   std::optional<std::string> genre{};
+  // The comment without a description; comments with one (a player's own data) are kept.
+  std::optional<std::string> comment{};
 };
 
 // True when `year` starts with a nonzero number: "1999", "2003-05". False for "", "YYYY",
@@ -42,6 +45,9 @@ bool IsKnownYear(std::string_view year);
 
 // "n/N" for track n of a disc of N tracks, "n" when N is not known (0).
 std::string Id3v2TrackNumber(int track, int trackCount);
+
+// The genre names of the ID3v1 genre numbers, in number order: the editor's choices.
+std::vector<std::string> Id3GenreNames();
 
 // Reads the ID3v2 tag at the start of a file; empty when the file has none (or it holds
 // none of the six texts), when its tag is damaged or of an unknown version, or when the

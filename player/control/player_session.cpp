@@ -59,6 +59,7 @@ void PlayerSession::StartupListGathered(StartupEntries startup) {
   if (!list_.Empty()) {
     // Something was dropped or chosen meanwhile: it stays current, the list joins behind.
     list_.Append(startup.gathered.entries);
+    Tell(SessionChange::List);
     return;
   }
   // Arguments that gave nothing leave the list empty; the default list file keeps the
@@ -264,7 +265,10 @@ bool PlayerSession::SeekTo(int64_t seconds) {
   return true;
 }
 
-void PlayerSession::Shuffle() { list_.Shuffle(loadedFile_, RuntimeRandom()); }
+void PlayerSession::Shuffle() {
+  list_.Shuffle(loadedFile_, RuntimeRandom());
+  Tell(SessionChange::List);
+}
 
 void PlayerSession::SetShuffle(bool on) {
   if (on == list_.ShuffleOn()) return;

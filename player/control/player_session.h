@@ -33,8 +33,9 @@ enum class TransportState { Stopped, Playing, Paused };
 inline constexpr int kEndOfTrackWaitMs = 2000;
 
 // What changed, for those who watch the session (the media player interface). Options:
-// shuffle or continuous play; Position: the engine told a new whole second.
-enum class SessionChange { Status, NowPlaying, Volume, Options, Position };
+// shuffle or continuous play; Position: the engine told a new whole second; List: the
+// entries or their order.
+enum class SessionChange { Status, NowPlaying, Volume, Options, Position, List };
 
 // Main thread only. The engines' notifications reach it through loop; those of a facade
 // it has since let go (Stop, another entry) are dropped.
@@ -143,6 +144,22 @@ class PlayerSession {
   using WatchId = uint64_t;
   WatchId Watch(std::function<void(SessionChange)> onChange);
   void Unwatch(WatchId id);
+
+  // ---- editing the list (the play list window; player_session_list.cpp) ----
+  // Each edit applies at once and is told as SessionChange::List.
+  // The list becomes `entries`. current: the index in it of the current entry, or, when
+  // that entry was removed (currentRemoved), of the entry that took its place (-1: none).
+  // The entry playing goes on wherever it moved; removed, it stops. A list that had no
+  // current entry gets its first one.
+  // described: what list files told of entries that joined (titles, lengths).
+  void EditList(std::vector<std::string> entries, int current, bool currentRemoved,
+                const std::vector<ListEntry>& described = {});
+  // Plays entry index (a double click or Enter in the play list window): a paused entry
+  // goes on, the entry playing already plays on, any other starts.
+  void PlayEntry(int index);
+  // The current entry is the loaded one and has a facade (playing or paused): the play
+  // list window marks it.
+  bool CurrentIsLoaded() const;
 
  private:
   using StartupLoad = Worker<TListLoadThread<StartupEntries>>;

@@ -10,6 +10,7 @@
 #include <random>
 #include <cwchar>
 #include <cwctype>
+#include <set>
 
 namespace {
 
@@ -68,6 +69,27 @@ std::vector<std::string> SortedWithoutCase(const std::vector<std::string>& entri
     sorted.push_back(entries[keyed[i].order]);
   }
   return sorted;
+}
+
+std::vector<size_t> SortedOrderWithoutCase(const std::vector<std::string>& keys, const std::vector<std::string>& texts) {
+  struct Keyed {
+    std::wstring key;
+    size_t order;
+  };
+  std::vector<Keyed> keyed;
+  keyed.reserve(keys.size());
+  for (size_t i = 0; i < keys.size(); ++i) keyed.push_back({Folded(keys[i]), i});
+  std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+    const int c = std::wcscoll(a.key.c_str(), b.key.c_str());
+    if (c != 0) return c < 0;
+    return a.key < b.key;
+  });
+  std::set<std::wstring> seen;
+  std::vector<size_t> order;
+  order.reserve(keyed.size());
+  for (const Keyed& k : keyed)
+    if (seen.insert(Folded(texts[k.order])).second) order.push_back(k.order);
+  return order;
 }
 
 RandomSource RuntimeRandom() {

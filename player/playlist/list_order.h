@@ -10,6 +10,11 @@
 // locale collates them); of entries equal without regard to case only the first stays.
 std::vector<std::string> SortedWithoutCase(const std::vector<std::string>& entries);
 
+// The order (indices into keys) that sorts entries by their keys as SortedWithoutCase
+// sorts texts; entries with equal keys keep their order. Of entries whose texts are equal
+// without regard to case only the first in that order stays.
+std::vector<size_t> SortedOrderWithoutCase(const std::vector<std::string>& keys, const std::vector<std::string>& texts);
+
 // Whether two entries are equal without regard to case.
 bool EqualWithoutCase(const std::string& a, const std::string& b);
 

@@ -3,6 +3,7 @@
 // window's buttons.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 struct PlayListEntry {
   std::string text;
   bool selected = false;
+  bool current = false;  // the player's current entry: the mark follows it through every edit
   bool operator==(const PlayListEntry&) const = default;
 };
 
@@ -27,6 +29,11 @@ class PlayList {
   // The selected entries' texts, in list order.
   std::vector<std::string> SelectedTexts() const;
 
+  // The entry marked current, -1 when none is (it was removed, or there is none).
+  int CurrentIndex() const;
+  // Marks entry index current (none when it is out of range).
+  void SetCurrent(int index);
+
   void Select(size_t index, bool selected);
   void SelectOnly(size_t index);
   void Append(const std::string& entry);
@@ -40,14 +47,21 @@ class PlayList {
   void MoveUp();
   // The mirror of MoveUp, from the bottom up.
   void MoveDown();
-  // These three rebuild the list; no entry stays selected.
+  // The selected entries, in their order, go before the entry at `row` (at the end when
+  // row is the count, or when that entry is selected itself: then before the first
+  // unselected entry after it). They stay selected.
+  void MoveSelectedTo(size_t row);
+  // These three rebuild the list; no entry stays selected, the current one stays current.
   void Shuffle(const RandomSource& random);
-  // Without regard to case, duplicates (equal without regard to case) dropped.
-  void Sort();
+  // By the text each entry shows (shown(text); the text itself without it), without
+  // regard to case; of entries whose texts are equal without regard to case only the
+  // first stays (current when one of them was).
+  using ShownText = std::function<std::string(const std::string& text)>;
+  void Sort(const ShownText& shown = {});
   // The same sorted list, last element first.
-  void ReverseSort();
+  void ReverseSort(const ShownText& shown = {});
 
  private:
-  void Replace(const std::vector<std::string>& texts);
+  void Reorder(const std::vector<size_t>& order);
   std::vector<PlayListEntry> entries_;
 };

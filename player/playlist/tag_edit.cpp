@@ -4,6 +4,9 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <string_view>
+
 #include "common/paths.h"
 #include "common/tags/tag_file.h"
 #include "common/wav_header.h"
@@ -38,22 +41,67 @@ bool IsRegularFile(const std::string& path) {
 
 }  // namespace
 
-Id3v1Tag ReadTagForEditing(const std::string& entry) {
-  Id3v1Tag tag;
+TagEditFields ReadFieldsForEditing(const std::string& entry) {
+  TagEditFields fields;
   // The player asks on its main thread: a FIFO or a device named as an entry is never
   // opened (it could block, or lose bytes meant for another reader).
-  if (IsStreamUrl(entry) || !IsRegularFile(entry)) return tag;
-  if (auto read = ReadId3v1TagFile(entry)) tag = std::move(read).Value();
+  if (IsStreamUrl(entry) || !IsRegularFile(entry)) return fields;
+  if (auto read = ReadId3v1TagFile(entry)) {
+    const Id3v1Tag& record = read.Value();
+    fields.title = record.title;
+    fields.artist = record.artist;
+    fields.album = record.album;
+    if (IsKnownYear(record.year)) fields.year = record.year;
+  }
   // The ID3v2 texts are whole and in any script; each field the ID3v1 record holds is
   // only the fallback.
-  if (!TakesId3v2(entry)) return tag;
+  if (!TakesId3v2(entry)) return fields;
   if (const auto v2 = ReadId3v2Tag(entry)) {
-    if (!v2->title.empty()) tag.title = v2->title;
-    if (!v2->artist.empty()) tag.artist = v2->artist;
-    if (!v2->album.empty()) tag.album = v2->album;
-    if (IsKnownYear(v2->year)) tag.year = v2->year;
+    if (!v2->title.empty()) fields.title = v2->title;
+    if (!v2->artist.empty()) fields.artist = v2->artist;
+    if (!v2->album.empty()) fields.album = v2->album;
+    if (IsKnownYear(v2->year)) fields.year = v2->year;
+    fields.trackNumber = v2->trackNumber;
+    fields.genre = v2->genre;
+    fields.comment = v2->comment;
   }
-  return tag;
+  return fields;
+}
+
+bool TakesId3v2Tag(const std::string& entry) {
+  return !IsStreamUrl(entry) && IsRegularFile(entry) && TakesId3v2(entry);
+}
+
+Id3v1Tag ReadTagForEditing(const std::string& entry) {
+  if (IsStreamUrl(entry) || !IsRegularFile(entry)) return {};
+  const bool hasRecord = static_cast<bool>(ReadId3v1TagFile(entry));
+  TagEditFields fields = ReadFieldsForEditing(entry);
+  // The record's reader gives "YYYY" for an unknown year; kept for those who show it so.
+  if (fields.year.empty() && hasRecord) fields.year = "YYYY";
+  return Id3v1Tag{std::move(fields.title), std::move(fields.artist), std::move(fields.album), std::move(fields.year)};
+}
+
+namespace {
+
+bool AllDigits(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
+std::string RefusedTagEditValues(const TagEditValues& values) {
+  // A year is what the record's four characters hold: a number up to 9999, not 0.
+  if (values.year && !values.year->empty() && !(AllDigits(*values.year) && values.year->size() <= 4 && IsKnownYear(*values.year)))
+    return "The year must be a number, such as 1999.";
+  if (values.trackNumber && !values.trackNumber->empty()) {
+    const std::string& track = *values.trackNumber;
+    const size_t slash = track.find('/');
+    const bool number = slash == std::string::npos ? AllDigits(track)
+                                                   : AllDigits(std::string_view(track).substr(0, slash)) &&
+                                                         AllDigits(std::string_view(track).substr(slash + 1));
+    if (!number) return "The track number must be a number, such as 3 or 3/12.";
+  }
+  return {};
 }
 
 std::string CannotWriteTagMessage(const std::string& entry, const std::string& reason) {
@@ -62,6 +110,9 @@ std::string CannotWriteTagMessage(const std::string& entry, const std::string& r
 
 std::vector<std::string> WriteTags(const std::vector<std::string>& selected, const TagEditValues& values) {
   std::vector<std::string> failures;
+  const bool anyChange = values.useFileName || values.song || values.album || values.artist || values.year ||
+                         values.trackNumber || values.genre || values.comment;
+  if (!anyChange) return failures;
   for (const std::string& entry : selected) {
     if (IsStreamUrl(entry)) {
       failures.push_back(CannotWriteTagMessage(entry, "A stream has no tag to write"));
@@ -75,13 +126,20 @@ std::vector<std::string> WriteTags(const std::vector<std::string>& selected, con
     }
     const std::optional<std::string> title = TitleToWrite(entry, values, selected.size());
     TagFileUpdate update;
-    update.id3v1 = Id3v1Update{title, values.artist, values.album, values.year};
+    // The record takes what fits its fields; the ID3v2 tag holds the whole texts.
+    // A year that is not known ("YYYY", "0000") is written as no year at all.
+    std::optional<std::string> year = values.year;
+    if (year && !IsKnownYear(*year)) year = std::string();
+    update.id3v1 = Id3v1Update{title, values.artist, values.album, year};
     if (TakesId3v2(entry)) {
       Id3v2Update v2;
       v2.album = values.album;
       v2.artist = values.artist;
-      v2.year = values.year;  // "YYYY" or an empty year removes the frame
+      v2.year = year;  // an empty year removes the frame
       v2.title = title;
+      v2.trackNumber = values.trackNumber;
+      v2.genre = values.genre;
+      v2.comment = values.comment;
       update.id3v2 = v2;
     }
     // Both tags in one rewrite: the file is replaced whole or stays as it was.

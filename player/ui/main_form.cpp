@@ -84,7 +84,7 @@ TMainForm::TMainForm(PlayerSettings& settings, FacadeFactory makeFacade, QWidget
   eqForm_->onKey = [this](QKeyEvent* e) { HandleKey(e); };
   id3Form_ = std::make_unique<TID3Form>();
   askLineForm_ = std::make_unique<TAskLineForm>();
-  playListForm_ = std::make_unique<TPlayListForm>(settings_, id3Form_.get(), askLineForm_.get());
+  playListForm_ = std::make_unique<TPlayListForm>(settings_, session_, id3Form_.get(), askLineForm_.get());
   aboutForm_ = std::make_unique<TAboutForm>();
   SetLabel(SkinTextField::Progress, "00:00");
   ShowVolumeLevel(session_.VolumeLevel());
@@ -92,6 +92,8 @@ TMainForm::TMainForm(PlayerSettings& settings, FacadeFactory makeFacade, QWidget
 
 TMainForm::~TMainForm() {
   ShutDown();
+  // It watches the session, which goes first.
+  playListForm_.reset();
 }
 
 QString TMainForm::ApplySkinFolder(const QString& folder) {
@@ -180,10 +182,8 @@ bool TMainForm::Exec(QDialog* dialog) {
 }
 
 void TMainForm::ShowPlayList() {
-  playListForm_->SetList(session_.List().Entries());
-  // The player may have been told to end while the window was open.
-  if (!Exec(playListForm_.get()) || session_.IsShutDown()) return;
-  session_.TakeEditedList(playListForm_->List(), playListForm_->ChosenIndex());
+  // A window of its own: its edits reach the session at once, this one keeps working.
+  if (!session_.IsShutDown()) playListForm_->ShowAndRaise();
 }
 
 void TMainForm::ShowSetup() {

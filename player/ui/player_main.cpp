@@ -10,6 +10,7 @@
 // with the status 128 + the signal.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
@@ -53,8 +54,11 @@ bool SaveShots(TMainForm& form, const QString& folder) {
   bool ok = GrabWindowImage(&form).save(folder + QStringLiteral("/main.png"));
   ok = GrabWindowImage(form.EqualizerForm()).save(folder + QStringLiteral("/eq.png")) && ok;
   TPlayListForm* list = form.PlayListForm();
-  list->SetList(form.List().Entries());
   list->show();
+  // The rows show tags and playing times once they are read.
+  QElapsedTimer reading;
+  reading.start();
+  while (list->ReadingInfo() && reading.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   if (!form.List().Empty()) list->FileListBox->SelectRow(0, true);
   ok = GrabWindowImage(list).save(folder + QStringLiteral("/playlist.png")) && ok;
   TID3Form* id3 = form.ID3Form();

@@ -6,6 +6,9 @@
 #include <QHBoxLayout>
 #include <QMessageBox>
 
+#include <algorithm>
+
+#include "common/tags/id3v2_tag.h"
 #include "player/playlist/tag_edit.h"
 
 TID3Form::TID3Form(QWidget* parent) : QDialog(parent) {
@@ -20,9 +23,17 @@ TID3Form::TID3Form(QWidget* parent) : QDialog(parent) {
   ArtistEdit = new QLineEdit(this);
   YearLabel = new QLabel(QStringLiteral("Year:"), this);
   YearEdit = new QLineEdit(this);
+  TrackLabel = new QLabel(QStringLiteral("Track Number:"), this);
+  TrackEdit = new QLineEdit(this);
+  GenreLabel = new QLabel(QStringLiteral("Genre:"), this);
   GenreComboBox = new QComboBox(this);
-  GenreComboBox->hide();
-  GenreComboBox->setEnabled(false);
+  // A genre of the list or any other text.
+  GenreComboBox->setEditable(true);
+  GenreComboBox->setInsertPolicy(QComboBox::NoInsert);
+  GenreComboBox->addItem(QString());
+  for (const std::string& genre : Id3GenreNames()) GenreComboBox->addItem(QString::fromStdString(genre));
+  CommentLabel = new QLabel(QStringLiteral("Comment:"), this);
+  CommentEdit = new QLineEdit(this);
   OKButton = new QPushButton(QStringLiteral("&OK"), this);
   CancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
   OKButton->setDefault(true);
@@ -30,21 +41,20 @@ TID3Form::TID3Form(QWidget* parent) : QDialog(parent) {
       {InstructionLabel, "InstructionLabel"}, {UseFNameAsSongNameCheckBox, "UseFNameAsSongNameCheckBox"},
       {SongLabel, "SongLabel"}, {SongEdit, "SongEdit"}, {TitleLabel, "TitleLabel"}, {TitleEdit, "TitleEdit"},
       {ArtistLabel, "ArtistLabel"}, {ArtistEdit, "ArtistEdit"}, {YearLabel, "YearLabel"}, {YearEdit, "YearEdit"},
-      {GenreComboBox, "GenreComboBox"}, {OKButton, "OKButton"}, {CancelButton, "CancelButton"}};
+      {TrackLabel, "TrackLabel"}, {TrackEdit, "TrackEdit"}, {GenreLabel, "GenreLabel"},
+      {GenreComboBox, "GenreComboBox"}, {CommentLabel, "CommentLabel"}, {CommentEdit, "CommentEdit"}, {OKButton, "OKButton"}, {CancelButton, "CancelButton"}};
   for (const auto& [widget, name] : names) widget->setObjectName(QLatin1String(name));
 
-  // The edits are as wide as forty digits and a little more: the widest text the record takes.
+  // The edits are as wide as forty digits and a little more. They take texts of any
+  // length: the ID3v2 tag keeps them whole, only the ID3v1 copy is cut to its fields.
   const int editWidth = QFontMetrics(font()).horizontalAdvance(QStringLiteral("1234567890123456789012345678901234567890")) +
                         QFontMetrics(font()).height();
-  for (QLineEdit* edit : {SongEdit, TitleEdit, ArtistEdit, YearEdit}) {
+  for (QLineEdit* edit : {SongEdit, TitleEdit, ArtistEdit, YearEdit, TrackEdit, CommentEdit}) {
     edit->setMinimumWidth(editWidth);
-    // Enter in any of the four edits closes with OK.
-    connect(edit, &QLineEdit::returnPressed, this, &QDialog::accept);
+    // Enter in any of the edits closes with OK.
+    connect(edit, &QLineEdit::returnPressed, this, &TID3Form::accept);
   }
-  SongEdit->setMaxLength(30);
-  TitleEdit->setMaxLength(30);
-  ArtistEdit->setMaxLength(30);
-  YearEdit->setMaxLength(4);
+  GenreComboBox->setMinimumWidth(editWidth);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(InstructionLabel);
@@ -58,6 +68,12 @@ TID3Form::TID3Form(QWidget* parent) : QDialog(parent) {
   rows->addWidget(ArtistEdit, 2, 1);
   rows->addWidget(YearLabel, 3, 0);
   rows->addWidget(YearEdit, 3, 1);
+  rows->addWidget(TrackLabel, 4, 0);
+  rows->addWidget(TrackEdit, 4, 1);
+  rows->addWidget(GenreLabel, 5, 0);
+  rows->addWidget(GenreComboBox, 5, 1);
+  rows->addWidget(CommentLabel, 6, 0);
+  rows->addWidget(CommentEdit, 6, 1);
   layout->addLayout(rows);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
@@ -67,18 +83,26 @@ TID3Form::TID3Form(QWidget* parent) : QDialog(parent) {
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   connect(UseFNameAsSongNameCheckBox, &QCheckBox::clicked, this, &TID3Form::UseFNameAsSongNameCheckBoxClick);
-  connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+  connect(OKButton, &QPushButton::clicked, this, &TID3Form::accept);
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
   showError_ = [](QWidget* p, const QString& caption, const QString& text) { QMessageBox::critical(p, caption, text); };
 }
 
 void TID3Form::Prepare(const std::vector<std::string>& selected) {
-  const Id3v1Tag tag = selected.empty() ? Id3v1Tag{} : ReadTagForEditing(selected.front());
+  shown_ = selected.empty() ? TagEditFields{} : ReadFieldsForEditing(selected.front());
   InstructionLabel->setText(QString::fromStdString(TagEditInstruction(selected)));
-  SongEdit->setText(QString::fromStdString(tag.title));
-  TitleEdit->setText(QString::fromStdString(tag.album));
-  ArtistEdit->setText(QString::fromStdString(tag.artist));
-  YearEdit->setText(QString::fromStdString(tag.year));
+  SongEdit->setText(QString::fromStdString(shown_.title));
+  TitleEdit->setText(QString::fromStdString(shown_.album));
+  ArtistEdit->setText(QString::fromStdString(shown_.artist));
+  YearEdit->setText(QString::fromStdString(shown_.year));
+  TrackEdit->setText(QString::fromStdString(shown_.trackNumber));
+  GenreComboBox->setCurrentText(QString::fromStdString(shown_.genre));
+  CommentEdit->setText(QString::fromStdString(shown_.comment));
+  // Track number, genre and comment live in the ID3v2 tag only: offered when a selected
+  // file gets one.
+  const bool anyId3v2 = std::any_of(selected.begin(), selected.end(), TakesId3v2Tag);
+  for (QWidget* w : std::initializer_list<QWidget*>{TrackLabel, TrackEdit, GenreLabel, GenreComboBox, CommentLabel, CommentEdit})
+    w->setEnabled(anyId3v2);
   const bool one = selected.size() == 1;
   SongLabel->setVisible(one);
   SongEdit->setVisible(one);
@@ -95,13 +119,42 @@ void TID3Form::showEvent(QShowEvent* event) {
 
 void TID3Form::UseFNameAsSongNameCheckBoxClick() { SongEdit->setEnabled(!UseFNameAsSongNameCheckBox->isChecked()); }
 
-void TID3Form::Apply(const std::vector<std::string>& selected) {
+namespace {
+
+// The text when it differs from what was shown, else none.
+std::optional<std::string> Changed(const QString& text, const std::string& shown) {
+  std::string now = text.toStdString();
+  if (now == shown) return std::nullopt;
+  return now;
+}
+
+}  // namespace
+
+TagEditValues TID3Form::Values() const {
   TagEditValues values;
-  values.song = SongEdit->text().toStdString();
-  values.album = TitleEdit->text().toStdString();
-  values.artist = ArtistEdit->text().toStdString();
-  values.year = YearEdit->text().toStdString();
+  values.song = Changed(SongEdit->text(), shown_.title);
+  values.album = Changed(TitleEdit->text(), shown_.album);
+  values.artist = Changed(ArtistEdit->text(), shown_.artist);
+  // Spaces around a year or a track number are not part of it.
+  values.year = Changed(YearEdit->text().trimmed(), shown_.year);
+  values.trackNumber = Changed(TrackEdit->text().trimmed(), shown_.trackNumber);
+  values.genre = Changed(GenreComboBox->currentText(), shown_.genre);
+  values.comment = Changed(CommentEdit->text(), shown_.comment);
   values.useFileName = UseFNameAsSongNameCheckBox->isChecked();
+  return values;
+}
+
+void TID3Form::accept() {
+  if (const std::string refused = RefusedTagEditValues(Values()); !refused.empty()) {
+    showError_(this, QStringLiteral("Error"), QString::fromStdString(refused));
+    return;
+  }
+  QDialog::accept();
+}
+
+void TID3Form::Apply(const std::vector<std::string>& selected) {
+  const TagEditValues values = Values();
+  if (!RefusedTagEditValues(values).empty()) return;
   for (const std::string& message : WriteTags(selected, values))
     showError_(this, QStringLiteral("Error"), QString::fromStdString(message));
 }

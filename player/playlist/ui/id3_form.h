@@ -1,6 +1,7 @@
-// TID3Form: the modal "ID3 Tag" window, editing the ID3v1 tag of one or several play list
-// entries: album, artist and year for all of them, the title for one, or each file's own
-// name as its title.
+// TID3Form: the modal "ID3 Tag" window, editing the tags of one or several play list
+// entries: album, artist, year, track number, genre and comment for all of them, the
+// title for one, or each file's own name as its title. Only the fields the user changed
+// are written.
 #pragma once
 
 #include <QCheckBox>
@@ -13,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "player/playlist/tag_edit.h"
+
 class TID3Form : public QDialog {
   Q_OBJECT
  public:
@@ -24,9 +27,11 @@ class TID3Form : public QDialog {
   void Edit(const std::vector<std::string>& selected);
   // Fills the window for the selected entries (from the first one's tag).
   void Prepare(const std::vector<std::string>& selected);
-  // Writes the tags from the fields; a file that cannot be written gets its message and
-  // the others are still written.
+  // Writes the fields changed since Prepare; a file that cannot be written gets its
+  // message and the others are still written.
   void Apply(const std::vector<std::string>& selected);
+  // The fields changed since Prepare.
+  TagEditValues Values() const;
   // Tests replace the message box.
   void SetShowError(ShowErrorFn showError) { showError_ = std::move(showError); }
 
@@ -40,15 +45,23 @@ class TID3Form : public QDialog {
   QLineEdit* ArtistEdit;
   QLabel* YearLabel;
   QLineEdit* YearEdit;
+  QLabel* TrackLabel;
+  QLineEdit* TrackEdit;
+  QLabel* GenreLabel;
   QComboBox* GenreComboBox;
+  QLabel* CommentLabel;
+  QLineEdit* CommentEdit;
   QPushButton* OKButton;
   QPushButton* CancelButton;
 
  protected:
   void showEvent(QShowEvent* event) override;
+  // OK with a year or track number that is not a number says so and stays open.
+  void accept() override;
 
  private:
   void UseFNameAsSongNameCheckBoxClick();
 
   ShowErrorFn showError_;
+  TagEditFields shown_;  // what Prepare put into the fields
 };

@@ -1,4 +1,5 @@
-// TPlayListForm: the buttons, their enabling rules and the dialogs behind them.
+// TPlayListForm: the buttons, their enabling rules and the dialogs behind them, and the
+// window following the session.
 #include "player/playlist/ui/play_list_form.h"
 
 #include <QDragEnterEvent>
@@ -36,11 +37,22 @@ QString AddFilesFilter() {
       "WAV and MPEG Audio files (*.wav *.mp? *.aac)");
 }
 
-TPlayListForm::TPlayListForm(PlayerSettings& settings, TID3Form* id3Form, TAskLineForm* askLineForm, QWidget* parent)
-    : QDialog(parent), settings_(settings), id3Form_(id3Form), askLineForm_(askLineForm) {
+namespace {
+
+// Tags and playing times are read this many entries at a time: the rows fill in as they
+// come, and a long list is never read at once.
+constexpr size_t kInfoBatch = 256;
+
+}  // namespace
+
+TPlayListForm::TPlayListForm(PlayerSettings& settings, PlayerSession& session, TID3Form* id3Form,
+                             TAskLineForm* askLineForm, QWidget* parent)
+    : QDialog(parent), settings_(settings), session_(session), id3Form_(id3Form), askLineForm_(askLineForm) {
   setWindowTitle(QStringLiteral("Play List"));
+  // A window of its own beside the main window: the main window keeps working.
+  setModal(false);
   setAcceptDrops(true);
-  model_ = new TPlayListModel(list_, this);
+  model_ = new TPlayListModel(list_, info_, this);
   FileListBox = new TPlayListBox(this);
   FileListBox->setObjectName(QStringLiteral("FileListBox"));
   FileListBox->setModel(model_);
@@ -69,8 +81,11 @@ TPlayListForm::TPlayListForm(PlayerSettings& settings, TID3Form* id3Form, TAskLi
       {&EditID3Button, "EditID3Button", "Edit ID&3 Tag", "Edit ID3 Tag", &TPlayListForm::EditID3ButtonClick},
       {&LoadButton, "LoadButton", "&Load", "Load Play List from file", &TPlayListForm::LoadButtonClick},
       {&SaveButton, "SaveButton", "&Save", "Save Play List to file", &TPlayListForm::SaveButtonClick},
-      {&CancelButton, "CancelButton", "&Cancel", nullptr, nullptr},
-      {&OKButton, "OKButton", "&OK", nullptr, nullptr},
+      // Every edit is applied as it is made: both close the window and nothing is undone.
+      // Close does only that (as Escape and the title bar's button do); OK also starts the
+      // current entry when nothing plays.
+      {&CancelButton, "CancelButton", "&Close", "Close the Play List window", nullptr},
+      {&OKButton, "OKButton", "&OK", "Close the Play List window and play", nullptr},
   };
   auto* column = new QVBoxLayout;
   for (const ButtonInfo& b : buttons) {
@@ -85,8 +100,11 @@ TPlayListForm::TPlayListForm(PlayerSettings& settings, TID3Form* id3Form, TAskLi
   column->addStretch();
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
   connect(OKButton, &QPushButton::clicked, this, [this] {
-    chosenIndex_ = -1;
     accept();
+    // Nothing plays and the list has a new current entry (a list made while stopped, the
+    // entry loaded removed): OK starts it.
+    const std::string* current = session_.List().Current();
+    if (session_.State() == TransportState::Stopped && current && *current != session_.LoadedFile()) session_.Play();
   });
   auto* layout = new QHBoxLayout(this);
   layout->addLayout(column);
@@ -96,6 +114,14 @@ TPlayListForm::TPlayListForm(PlayerSettings& settings, TID3Form* id3Form, TAskLi
           &TPlayListForm::FileListBoxSelectionChanged);
   connect(FileListBox, &QAbstractItemView::doubleClicked, this,
           [this](const QModelIndex& index) { FileListBoxChoose(index.row()); });
+  connect(model_, &TPlayListModel::RowsDropped, this, &TPlayListForm::FileListBoxRowsDropped, Qt::QueuedConnection);
+  connect(
+      model_, &TPlayListModel::PathsDropped, this,
+      [this](const QStringList& dropped) {
+        if (Gathering()) return;
+        Gather([paths = ToStd(dropped)](const Cancelled& cancelled) { return DroppedEntries(paths, cancelled); });
+      },
+      Qt::QueuedConnection);
 
   dialogs_.chooseFiles = [](QWidget* p) {
     return QFileDialog::getOpenFileNames(p, QStringLiteral("Add Files"), QString(), AddFilesFilter());
@@ -116,10 +142,19 @@ TPlayListForm::TPlayListForm(PlayerSettings& settings, TID3Form* id3Form, TAskLi
   const WindowRect fitted = FitToItsScreen(stored, 1, minimumHeight);
   move(fitted.left, fitted.top);
   resize(fitted.width, fitted.height);
+  // Hidden too: its buttons and the tag editor act on the list the session has.
+  watch_ = session_.Watch([this](SessionChange change) {
+    // The playing position moves every second and changes nothing the rows show.
+    if (change != SessionChange::Position) FollowSession();
+  });
+  FollowSession();
   UpdateButtons();
 }
 
-TPlayListForm::~TPlayListForm() { StoreSettings(); }
+TPlayListForm::~TPlayListForm() {
+  session_.Unwatch(watch_);
+  StoreSettings();
+}
 
 void TPlayListForm::StoreSettings() {
   settings_.playListFormTop = y();
@@ -128,19 +163,88 @@ void TPlayListForm::StoreSettings() {
   settings_.playListFormWidth = width();
 }
 
-void TPlayListForm::SetList(const std::vector<std::string>& entries) {
-  gather_.reset();
-  list_ = PlayList(entries);
-  chosenIndex_ = -1;
-  ShowList();
+void TPlayListForm::ShowAndRaise() {
+  FollowSession();
+  show();
+  raise();
+  activateWindow();
 }
 
 void TPlayListForm::showEvent(QShowEvent* event) {
+  FollowSession();
   UpdateButtons();
   QDialog::showEvent(event);
   // The keys work on the list from the start: arrows select, Enter plays.
   FileListBox->setFocus();
   if (FileListBox->Count() > 0 && FileListBox->CurrentRow() < 0) FileListBox->SetCurrentRow(0);
+}
+
+void TPlayListForm::FollowSession() {
+  const CurrentList& current = session_.List();
+  if (current.Entries().size() != list_.Count() ||
+      !std::equal(current.Entries().begin(), current.Entries().end(), list_.Entries().begin(),
+                  [](const std::string& a, const PlayListEntry& b) { return a == b.text; })) {
+    // Changed elsewhere (a drop on the main window, the desktop's player interface, the
+    // start-up list): rows that kept their entry keep their selection.
+    PlayList taken(current.Entries());
+    const std::vector<PlayListEntry>& old = list_.Entries();
+    for (size_t i = 0; i < old.size() && i < taken.Count(); ++i)
+      if (old[i].selected && old[i].text == taken.Entries()[i].text) taken.Select(i, true);
+    list_ = std::move(taken);
+    list_.SetCurrent(current.Index());
+    infoScan_ = 0;
+    ShowList();
+  } else {
+    list_.SetCurrent(current.Index());
+  }
+  model_->SetPlayingRow(session_.CurrentIsLoaded() ? current.Index() : -1);
+  ReadMissingInfo();
+}
+
+void TPlayListForm::Commit(bool currentRemoved, const std::vector<ListEntry>& described) {
+  ShowList();
+  // Entries not read yet may have moved before the place the reading had reached.
+  infoScan_ = 0;
+  // The session tells its watchers, this window among them: it follows at once.
+  session_.EditList(list_.Texts(), list_.CurrentIndex(), currentRemoved, described);
+}
+
+std::string TPlayListForm::ShownText(const std::string& entry) const {
+  const auto found = info_.find(entry);
+  return EntryRowText(entry, found == info_.end() ? nullptr : &found->second);
+}
+
+void TPlayListForm::ReadMissingInfo() {
+  if (infoLoad_ || !isVisible()) return;
+  // Entries before infoScan_ have been read (or are being read): a long list is walked
+  // once, not once per batch.
+  std::vector<std::string> missing;
+  const std::vector<PlayListEntry>& entries = list_.Entries();
+  for (; infoScan_ < entries.size() && missing.size() < kInfoBatch; ++infoScan_) {
+    const std::string& text = entries[infoScan_].text;
+    if (info_.count(text) != 0) continue;
+    if (std::find(missing.begin(), missing.end(), text) == missing.end()) missing.push_back(text);
+  }
+  if (missing.empty()) return;
+  infoLoad_ = std::make_unique<InfoLoad>(loop_, [missing = std::move(missing)](const std::function<bool()>& cancelled) {
+    return ReadEntryInfos(missing, cancelled);
+  });
+  infoLoad_->SetOnFinished([this] {
+    auto read = std::move(infoLoad_->Result());
+    infoLoad_.reset();
+    for (auto& [entry, info] : read) {
+      // What a list file told of the entry stands in for what the file itself does not
+      // say (a stream, an AAC file, a file without tags).
+      if (const ListEntry* listed = session_.List().Described(entry)) {
+        if (info.title.empty() && !listed->title.empty()) info.title = listed->title;
+        if (info.durationMs < 0 && listed->durationSeconds >= 0) info.durationMs = int64_t(listed->durationSeconds) * 1000;
+      }
+      info_[entry] = std::move(info);
+    }
+    model_->InfoChanged();
+    ReadMissingInfo();
+  });
+  infoLoad_->Start();
 }
 
 void TPlayListForm::ShowList() {
@@ -168,9 +272,9 @@ void TPlayListForm::UpdateButtons() {
   const bool gathering = Gathering();
   const bool any = list_.SelectedCount() > 0;
   const bool notEmpty = !list_.Empty();
-  // While a list is read only Cancel stays: what is read joins the list when it is whole.
+  // While a list is read the list stays as it is: what is read joins it when it is whole.
   for (QPushButton* b : {AddButton, AddDirectoryButton, AddURLButton, ShuffleButton, SortButtonButton,
-                         ReverseSortButton, LoadButton, OKButton})
+                         ReverseSortButton, LoadButton})
     b->setEnabled(!gathering);
   RemoveButton->setEnabled(any && !gathering);
   MoveUpButton->setEnabled(any && !gathering);
@@ -191,9 +295,16 @@ void TPlayListForm::FileListBoxSelectionChanged(const QItemSelection& selected, 
 }
 
 void TPlayListForm::FileListBoxChoose(int row) {
-  if (row < 0 || Gathering()) return;
-  chosenIndex_ = row;
-  accept();
+  if (row < 0 || row >= FileListBox->Count()) return;
+  session_.PlayEntry(row);
+}
+
+void TPlayListForm::FileListBoxRowsDropped(const QList<int>& rows, int row) {
+  if (Gathering()) return;
+  for (size_t i = 0; i < list_.Count(); ++i) list_.Select(i, false);
+  for (int r : rows) list_.Select(size_t(r), true);
+  list_.MoveSelectedTo(size_t(std::max(row, 0)));
+  Commit();
 }
 
 bool TPlayListForm::eventFilter(QObject* watched, QEvent* event) {
@@ -203,14 +314,12 @@ bool TPlayListForm::eventFilter(QObject* watched, QEvent* event) {
       FileListBoxChoose(FileListBox->CurrentRow());
       return true;
     }
+    if (key == Qt::Key_Delete) {
+      if (RemoveButton->isEnabled()) RemoveButtonClick();
+      return true;
+    }
   }
   return QDialog::eventFilter(watched, event);
-}
-
-void TPlayListForm::done(int result) {
-  if (result == QDialog::Accepted && Gathering()) return;
-  gather_.reset();
-  QDialog::done(result);
 }
 
 void TPlayListForm::Gather(std::function<GatheredEntries(const Cancelled&)> gather) {
@@ -222,7 +331,7 @@ void TPlayListForm::Gather(std::function<GatheredEntries(const Cancelled&)> gath
     gather_.reset();
     // Appended in one go: the rows others had selected meanwhile stay selected.
     list_.Append(gathered.entries);
-    ShowList();
+    Commit(/*currentRemoved=*/false, gathered.described);
     if (!gathered.notices.empty())
       dialogs_.showError(this, QStringLiteral("Error"), QString::fromStdString(BoundedLines(gathered.notices)));
   });
@@ -235,7 +344,7 @@ void TPlayListForm::AddButtonClick() {
   TakeFocusBack();
   if (files.isEmpty()) return;
   list_.Append(SortedWithoutCase(ToStd(files)));
-  ShowList();
+  Commit();
 }
 
 void TPlayListForm::AddDirectoryButtonClick() {
@@ -265,44 +374,52 @@ void TPlayListForm::AddURLButtonClick() {
       return;
     case TypedUrl::Kind::Accepted:
       list_.Append(url.url);
-      ShowList();
+      Commit();
       return;
   }
 }
 
 void TPlayListForm::RemoveButtonClick() {
+  const int current = list_.CurrentIndex();
+  const bool currentRemoved = current >= 0 && list_.Entries()[size_t(current)].selected;
+  // The entry after the removed current one takes its place (else the new last one).
+  int replacement = current;
+  for (int i = 0; i < current; ++i)
+    if (list_.Entries()[size_t(i)].selected) --replacement;
   list_.RemoveSelected();
-  ShowList();
+  if (currentRemoved) list_.SetCurrent(std::min(replacement, int(list_.Count()) - 1));
+  Commit(currentRemoved);
 }
 
 void TPlayListForm::ClearButtonClick() {
+  const bool currentRemoved = list_.CurrentIndex() >= 0;
   list_.Clear();
-  ShowList();
+  Commit(currentRemoved);
 }
 
 void TPlayListForm::MoveUpButtonClick() {
   list_.MoveUp();
-  ShowList();
+  Commit();
 }
 
 void TPlayListForm::MoveDownButtonClick() {
   list_.MoveDown();
-  ShowList();
+  Commit();
 }
 
 void TPlayListForm::ShuffleButtonClick() {
   list_.Shuffle(RuntimeRandom());
-  ShowList();
+  Commit();
 }
 
 void TPlayListForm::SortButtonButtonClick() {
-  list_.Sort();
-  ShowList();
+  list_.Sort([this](const std::string& entry) { return ShownText(entry); });
+  Commit();
 }
 
 void TPlayListForm::ReverseSortButtonClick() {
-  list_.ReverseSort();
-  ShowList();
+  list_.ReverseSort([this](const std::string& entry) { return ShownText(entry); });
+  Commit();
 }
 
 void TPlayListForm::EditID3ButtonClick() {
@@ -311,6 +428,10 @@ void TPlayListForm::EditID3ButtonClick() {
   // The tag editor opens a little right of and below this window's corner.
   id3Form_->move(pos() + QPoint(20, 20));
   id3Form_->Edit(selected);
+  // The rows show the tags as they are now.
+  for (const std::string& entry : selected) info_.erase(entry);
+  infoScan_ = 0;
+  ReadMissingInfo();
   TakeFocusBack();
 }
 
@@ -334,7 +455,7 @@ void TPlayListForm::SaveButtonClick() {
   const QString file = dialogs_.chooseListToSave(this);
   TakeFocusBack();
   if (file.isEmpty()) return;
-  if (auto written = WritePlayListFile(file.toStdString(), list_.Texts()); !written)
+  if (auto written = WritePlayListRecords(file.toStdString(), session_.List().Records()); !written)
     dialogs_.showError(this, QStringLiteral("Error"), QString::fromStdString(written.Error().Message()));
   UpdateButtons();
 }

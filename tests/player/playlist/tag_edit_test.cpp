@@ -248,3 +248,78 @@ TEST(TagEdit, AFifoEntryIsNeitherOpenedNorRead) {
   EXPECT_EQ(::read(peer, left, sizeof left), static_cast<ssize_t>(waiting.size())) << "bytes were taken from the FIFO";
   ::close(peer);
 }
+
+// Catches ID3v2 texts cut to the record's 30 bytes when only one field changed, the first
+// file's values written to all where the user changed nothing, and the new fields (track
+// number, genre, comment) not reaching the file.
+TEST(TagEdit, OnlyChangedFieldsAreWrittenAndTheId3v2TextsStayWhole) {
+  TempDir dir;
+  const std::string longTitle = "A title far longer than thirty bytes — ünïcödé, 夜に駆ける";
+  const std::string one = RealMp3(dir, "one.mp3", longTitle);
+  const std::string two = RealMp3(dir, "two.mp3", "Second");
+  for (const auto& [file, artist] : {std::pair{one, "Artist One"}, std::pair{two, "Artist Two"}}) {
+    TagEditValues own;
+    own.artist = artist;
+    own.album = std::string("Album of ") + artist;
+    ASSERT_TRUE(WriteTags({file}, own).empty());
+  }
+  const TagEditFields shown = ReadFieldsForEditing(one);
+  EXPECT_EQ(shown.title, longTitle);
+  EXPECT_EQ(shown.year, "") << "an unknown year shows as empty";
+
+  TagEditValues values;
+  values.genre = "Jazz";
+  values.trackNumber = "3/12";
+  values.comment = "Kommentar – ☺";
+  EXPECT_EQ(RefusedTagEditValues(values), "");
+  EXPECT_TRUE(WriteTags({one, two}, values).empty());
+  EXPECT_EQ(ProbeTag(one, "title"), longTitle);
+  EXPECT_EQ(ProbeTag(one, "artist"), "Artist One");
+  EXPECT_EQ(ProbeTag(two, "artist"), "Artist Two");
+  EXPECT_EQ(ProbeTag(two, "album"), "Album of Artist Two");
+  EXPECT_EQ(ProbeTag(two, "title"), "Second");
+  EXPECT_EQ(ProbeTag(two, "genre"), "Jazz");
+  EXPECT_EQ(ProbeTag(two, "track"), "3/12");
+  const TagEditFields back = ReadFieldsForEditing(two);
+  EXPECT_EQ(back.comment, "Kommentar – ☺");
+  EXPECT_EQ(back.genre, "Jazz");
+  EXPECT_EQ(back.trackNumber, "3/12");
+  // The record holds what fits: 30 bytes of the artist at most, the title cut there.
+  EXPECT_EQ(Read(one).artist, "Artist One");
+
+  // Nothing changed: no file is rewritten.
+  const std::vector<uint8_t> before = ReadBytes(one);
+  EXPECT_TRUE(WriteTags({one}, TagEditValues{}).empty());
+  EXPECT_TRUE(ReadBytes(one) == before);
+}
+
+// Catches "YYYY" written for a blank year, and years or track numbers that are not
+// numbers accepted.
+TEST(TagEdit, ABlankYearWritesNoYearAndAWordIsRefused) {
+  TempDir dir;
+  const std::string mp3 = RealMp3(dir, "song.mp3");
+  TagEditValues dated;
+  dated.year = "1999";
+  ASSERT_TRUE(WriteTags({mp3}, dated).empty());
+  EXPECT_EQ(ProbeTag(mp3, "date"), "1999");
+  TagEditValues blank;
+  blank.year = "";
+  EXPECT_EQ(RefusedTagEditValues(blank), "");
+  ASSERT_TRUE(WriteTags({mp3}, blank).empty());
+  EXPECT_EQ(ProbeTag(mp3, "date"), "");
+  const std::vector<uint8_t> file = ReadBytes(mp3);
+  ASSERT_GE(file.size(), 128u);
+  EXPECT_EQ(std::string(file.end() - 128 + 93, file.end() - 128 + 97), "    ") << "the record's year is blank";
+  EXPECT_EQ(ReadFieldsForEditing(mp3).year, "");
+
+  for (const char* year : {"YYYY", "19x9", "12345", "0000", "-5"}) {
+    TagEditValues word;
+    word.year = year;
+    EXPECT_EQ(RefusedTagEditValues(word), "The year must be a number, such as 1999.") << year;
+  }
+  for (const char* track : {"three", "3/", "/12", "3-12"}) {
+    TagEditValues word;
+    word.trackNumber = track;
+    EXPECT_EQ(RefusedTagEditValues(word), "The track number must be a number, such as 3 or 3/12.") << track;
+  }
+}

@@ -472,14 +472,11 @@ TEST_F(MainFormFixture, FileListPopupOfALongListShowsTheEntriesAroundTheCurrentO
   EXPECT_LE(popup->actions().size(), 102);
   EXPECT_EQ(popup->actions().front()->text(), QStringLiteral("1. 0"));
   EXPECT_EQ(popup->actions().back()->text(), QStringLiteral("\u2026"));
-  // Entry 60001 chosen in the play list window with Enter.
-  form->execDialog = [](QDialog* dialog) {
-    auto* list = static_cast<TPlayListForm*>(dialog);
-    list->FileListBox->SetCurrentRow(60001);
-    QTest::keyClick(list->FileListBox, Qt::Key_Return);
-    return list->result() == QDialog::Accepted;
-  };
+  // Entry 60001 played from the play list window with Enter.
   form->ShowPlayList();
+  TPlayListForm* list = form->PlayListForm();
+  list->FileListBox->SetCurrentRow(60001);
+  QTest::keyClick(list->FileListBox, Qt::Key_Return);
   EXPECT_EQ(form->LoadedFile(), "/m/60001.mp3");
   popup = form->BuildFileListPopupMenu();
   EXPECT_LE(popup->actions().size(), 102);
@@ -655,4 +652,47 @@ TEST_F(MainFormFixture, StartWithAnUnshowableUserSkinShowsTheShippedDefault) {
   }, 2000));
   EXPECT_EQ(box->text(), said);
   box->close();
+}
+
+// Catches a modal play list window (the main window's Pause did nothing while it was
+// open) and edits thrown away when it is closed with Escape or its title bar's button.
+TEST_F(MainFormFixture, ThePlayListWindowIsLiveAndLeavesThePlayerWorking) {
+  form->Start({"/m/a.mp3", "/m/b.mp3", "/m/c.mp3"});
+  form->show();
+  form->ShowPlayList();
+  TPlayListForm* list = form->PlayListForm();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(list));
+  EXPECT_FALSE(list->isModal());
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  // The main window's keys and buttons work while the list is open.
+  log.Clear();
+  QTest::keyClick(form.get(), Qt::Key_C);
+  EXPECT_TRUE(log.Has("pause 1"));
+  EXPECT_EQ(form->PlaybackStatus(), TransportState::Paused);
+
+  // Remove the last entry, then close with Escape: the edit stays.
+  list->FileListBox->clearSelection();
+  list->FileListBox->SelectRow(2, true);
+  list->FileListBox->setFocus();
+  QTest::keyClick(list->FileListBox, Qt::Key_Delete);
+  EXPECT_EQ(form->List().Entries(), (std::vector<std::string>{"/m/a.mp3", "/m/b.mp3"}));
+  QTest::keyClick(list, Qt::Key_Escape);
+  EXPECT_FALSE(list->isVisible());
+  EXPECT_EQ(form->List().Entries(), (std::vector<std::string>{"/m/a.mp3", "/m/b.mp3"}));
+  // The title bar's button: the same.
+  form->ShowPlayList();
+  list->FileListBox->clearSelection();
+  list->FileListBox->SelectRow(1, true);
+  list->RemoveButton->click();
+  list->close();
+  EXPECT_FALSE(list->isVisible());
+  EXPECT_EQ(form->List().Entries(), std::vector<std::string>{"/m/a.mp3"});
+  EXPECT_EQ(form->LoadedFile(), "/m/a.mp3");
+  EXPECT_EQ(form->PlaybackStatus(), TransportState::Paused) << "an edit that keeps the entry playing does not stop it";
+
+  // A drop on the main window appears in the open list.
+  form->ShowPlayList();
+  EXPECT_TRUE(form->Session().AddAndPlay({"/m/d.mp3"}));
+  EXPECT_EQ(list->List(), (std::vector<std::string>{"/m/a.mp3", "/m/d.mp3"}));
+  EXPECT_TRUE(list->FileListBox->model()->index(1, 0).data(Qt::FontRole).value<QFont>().bold());
 }

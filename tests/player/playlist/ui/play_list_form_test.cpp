@@ -3,6 +3,7 @@
 
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -11,7 +12,9 @@
 #include <chrono>
 
 #include "common/id3v1_tag.h"
+#include "common/tags/tag_file.h"
 #include "player/playlist/ui/ask_line_form.h"
+#include "tests/player/ui/fake_facade.h"
 #include "player/playlist/ui/id3_form.h"
 #include "player/playlist/play_list_file.h"
 #include "player/playlist/ui/play_list_form.h"
@@ -20,11 +23,30 @@
 
 namespace {
 
+// A host that shows nothing.
+struct QuietHost final : SessionHost {
+  void ShowTitle(const std::string&) override {}
+  void ShowInfo(const std::string&) override {}
+  void ShowError(const std::string&, const std::string&) override {}
+  void ShowTime(const std::string&) override {}
+  void ShowVolumeLevel(int) override {}
+  void ClearFields() override {}
+  void StartEndOfTrackWait() override {}
+  void StopEndOfTrackWait() override {}
+  void OutputData(const void*, uint32_t) override {}
+  void PrintNotice(const std::string&) override {}
+  void ShowNotice(const std::string&) override {}
+};
+
 struct PlayListFixture {
   PlayerSettings settings;
+  FacadeLog log;
+  QtMainLoop loop;
+  QuietHost host;
+  PlayerSession session{settings, FakeFactory(log), loop, host};
   TID3Form id3;
   TAskLineForm askLine;
-  TPlayListForm form{settings, &id3, &askLine};
+  TPlayListForm form{settings, session, &id3, &askLine};
   std::vector<QString> errors;
   PlayListFixture() {
     TPlayListForm::Dialogs d;
@@ -35,6 +57,8 @@ struct PlayListFixture {
     d.showError = [this](QWidget*, const QString& caption, const QString& text) { errors.push_back(caption + ": " + text); };
     form.SetDialogs(d);
   }
+  // The session's list becomes entries, nothing playing.
+  void SetList(const std::vector<std::string>& entries) { session.EditList(entries, 0, false); }
   void SelectRows(std::initializer_list<int> rows) {
     form.FileListBox->clearSelection();
     for (int r : rows) form.FileListBox->SelectRow(r, true);
@@ -65,14 +89,14 @@ std::string TaggedFile(const TempDir& dir, const std::string& name, const std::s
 // stay disabled once there is something to act on.
 TEST(TPlayListForm, ButtonsFollowTheListAndTheSelection) {
   PlayListFixture f;
-  f.form.SetList({});
+  f.SetList({});
   for (QPushButton* b : {f.form.RemoveButton, f.form.MoveUpButton, f.form.MoveDownButton, f.form.ClearButton,
                          f.form.SaveButton, f.form.EditID3Button})
     EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
   for (QPushButton* b : {f.form.AddButton, f.form.LoadButton, f.form.AddDirectoryButton, f.form.AddURLButton,
                          f.form.ShuffleButton, f.form.SortButtonButton, f.form.ReverseSortButton, f.form.OKButton})
     EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
-  f.form.SetList({"/a.mp3", "/b.mp3"});
+  f.SetList({"/a.mp3", "/b.mp3"});
   EXPECT_TRUE(f.form.ClearButton->isEnabled());
   EXPECT_TRUE(f.form.SaveButton->isEnabled());
   EXPECT_FALSE(f.form.RemoveButton->isEnabled());
@@ -92,7 +116,7 @@ TEST(TPlayListForm, ButtonsFollowTheListAndTheSelection) {
 // model, and a selection lost on the way.
 TEST(TPlayListForm, MoveUpAndDownThroughTheButtons) {
   PlayListFixture f;
-  f.form.SetList({"a", "b", "c", "d"});
+  f.SetList({"a", "b", "c", "d"});
   f.SelectRows({0, 2});
   f.form.MoveUpButton->click();
   EXPECT_EQ(f.form.List(), (std::vector<std::string>{"a", "c", "b", "d"}));
@@ -111,7 +135,7 @@ TEST(TPlayListForm, MoveUpAndDownThroughTheButtons) {
 // refused without the message.
 TEST(TPlayListForm, AddUrlTakesHttpAndFtpOnly) {
   PlayListFixture f;
-  f.form.SetList({"/a.mp3"});
+  f.SetList({"/a.mp3"});
   f.AnswerPrompt(QStringLiteral("  ftp://host/music/x.mp3"));
   f.form.AddURLButton->click();
   EXPECT_EQ(f.form.List(), (std::vector<std::string>{"/a.mp3", "ftp://host/music/x.mp3"}));
@@ -125,20 +149,31 @@ TEST(TPlayListForm, AddUrlTakesHttpAndFtpOnly) {
   EXPECT_EQ(f.askLine.LineEdit->text(), QStringLiteral("gopher://host/x"));
 }
 
-// Catches OK reporting an entry as chosen, and a double click that does not choose the
-// entry clicked.
-TEST(TPlayListForm, DoubleClickChoosesOkChoosesNone) {
+// Catches a double click or Enter that does not play the entry, a window that closes
+// when an entry plays, and the entry playing left unmarked.
+TEST(TPlayListForm, DoubleClickAndEnterPlayTheEntryAndTheWindowStays) {
   PlayListFixture f;
-  f.form.SetList({"a", "b", "c"});
-  f.form.FileListBox->SetCurrentRow(1);
+  f.SetList({"a", "b", "c"});
+  f.form.show();
   Q_EMIT f.form.FileListBox->doubleClicked(f.form.FileListBox->model()->index(1, 0));
-  EXPECT_EQ(f.form.ChosenIndex(), 1);
-  EXPECT_EQ(f.form.result(), QDialog::Accepted);
-  f.form.SetList({"a", "b", "c"});
-  EXPECT_EQ(f.form.ChosenIndex(), -1);
+  EXPECT_EQ(f.session.LoadedFile(), "b");
+  EXPECT_EQ(f.session.State(), TransportState::Playing);
+  EXPECT_TRUE(f.form.isVisible());
+  const auto bold = [&](int row) { return f.form.FileListBox->model()->index(row, 0).data(Qt::FontRole).value<QFont>().bold(); };
+  EXPECT_TRUE(bold(1));
+  EXPECT_FALSE(bold(0));
+  f.form.FileListBox->setFocus();
+  f.form.FileListBox->SetCurrentRow(2);
+  QTest::keyClick(f.form.FileListBox, Qt::Key_Return);
+  EXPECT_EQ(f.session.LoadedFile(), "c");
+  EXPECT_TRUE(bold(2));
+  EXPECT_FALSE(bold(1));
+  // The main window's Next moves the mark too.
+  f.session.Next();
+  EXPECT_TRUE(bold(0));
   f.form.OKButton->click();
-  EXPECT_EQ(f.form.ChosenIndex(), -1);
-  EXPECT_EQ(f.form.result(), QDialog::Accepted);
+  EXPECT_FALSE(f.form.isVisible());
+  EXPECT_EQ(f.session.LoadedFile(), "a");
 }
 
 // Catches Add Dir and Add Files that do not sort or that keep duplicates.
@@ -156,7 +191,7 @@ TEST(TPlayListForm, AddFilesAndAddDirSortWhatTheyAdd) {
   d.chooseFolder = [&](QWidget*) { return QString::fromStdString(dir.Path()); };
   d.showError = [](QWidget*, const QString&, const QString&) {};
   f.form.SetDialogs(d);
-  f.form.SetList({"/first.mp3"});
+  f.SetList({"/first.mp3"});
   f.form.AddButton->click();
   f.form.AddDirectoryButton->click();
   ASSERT_TRUE(f.WaitForGathering());
@@ -170,7 +205,7 @@ TEST(TPlayListForm, AHundredThousandEntriesAreRowsOfAModel) {
   PlayListFixture f;
   std::vector<std::string> entries;
   for (int i = 0; i < 100000; ++i) entries.push_back("/music/" + std::to_string(i) + ".mp3");
-  f.form.SetList(entries);
+  f.SetList(entries);
   f.form.show();
   EXPECT_EQ(f.form.FileListBox->Count(), 100000);
   EXPECT_LT(f.form.findChildren<QObject*>().size(), 200) << "objects made per entry";
@@ -186,11 +221,12 @@ TEST(TPlayListForm, AHundredThousandEntriesAreRowsOfAModel) {
   EXPECT_TRUE(f.form.RemoveButton->isEnabled());
   f.form.RemoveButton->click();
   EXPECT_EQ(f.form.List(), std::vector<std::string>{"/music/99999.mp3"});
-  f.form.SetList(entries);
+  EXPECT_EQ(f.session.List().Entries(), std::vector<std::string>{"/music/99999.mp3"});
+  f.SetList(entries);
   f.form.FileListBox->SetCurrentRow(99998);
   QTest::keyClick(f.form.FileListBox, Qt::Key_Return);
-  EXPECT_EQ(f.form.ChosenIndex(), 99998);
-  EXPECT_EQ(f.form.result(), QDialog::Accepted);
+  EXPECT_EQ(f.session.LoadedFile(), "/music/99998.mp3");
+  EXPECT_EQ(f.session.List().Index(), 99998);
 }
 
 // Catches Load that reads on the window's thread, takes a line longer than a path, or
@@ -207,10 +243,10 @@ TEST(TPlayListForm, LoadReadsOnAWorkerAndNamesTheRefusedLines) {
   d.chooseListToLoad = [&](QWidget*) { return QString::fromStdString(chosen); };
   d.showError = [&](QWidget*, const QString& caption, const QString& text) { f.errors.push_back(caption + ": " + text); };
   f.form.SetDialogs(d);
-  f.form.SetList({"/first.mp3"});
+  f.SetList({"/first.mp3"});
   f.form.LoadButton->click();
   EXPECT_TRUE(f.form.Gathering());
-  EXPECT_FALSE(f.form.OKButton->isEnabled()) << "OK before the list is whole would drop it";
+  EXPECT_FALSE(f.form.AddButton->isEnabled()) << "the list changes only when what is read joins it";
   EXPECT_TRUE(f.form.CancelButton->isEnabled());
   ASSERT_TRUE(f.WaitForGathering());
   EXPECT_EQ(f.form.List(), (std::vector<std::string>{"/first.mp3", "/m/a.mp3", "/m/b.mp3"}));
@@ -230,7 +266,7 @@ TEST(TPlayListForm, LoadReadsOnAWorkerAndNamesTheRefusedLines) {
 // Catches a typed address too long for a list taken without a word.
 TEST(TPlayListForm, AddUrlRefusesAnAddressLongerThanAPath) {
   PlayListFixture f;
-  f.form.SetList({});
+  f.SetList({});
   f.AnswerPrompt(QStringLiteral("http://host/") + QString(int(kMaxEntryBytes), QLatin1Char('a')));
   f.form.AddURLButton->click();
   EXPECT_TRUE(f.form.List().empty());
@@ -245,9 +281,13 @@ TEST(TPlayListForm, StoredGeometryIsFittedToTheScreen) {
   settings.playListFormHeight = 100000;
   settings.playListFormLeft = -40000;
   settings.playListFormTop = 2000000000;
+  FacadeLog log;
+  QtMainLoop loop;
+  QuietHost host;
+  PlayerSession session{settings, FakeFactory(log), loop, host};
   TID3Form id3;
   TAskLineForm askLine;
-  TPlayListForm form{settings, &id3, &askLine};
+  TPlayListForm form{settings, session, &id3, &askLine};
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   EXPECT_TRUE(screen.contains(form.geometry())) << form.geometry().x() << "," << form.geometry().y() << " "
                                                 << form.width() << "x" << form.height();
@@ -272,7 +312,7 @@ TEST(TID3Form, OneFileAndThreeFiles) {
   EXPECT_FALSE(form.SongEdit->isEnabled());
   form.UseFNameAsSongNameCheckBox->click();
   EXPECT_TRUE(form.SongEdit->isEnabled());
-  EXPECT_TRUE(form.GenreComboBox->isHidden());
+  EXPECT_FALSE(form.GenreComboBox->isHidden());
 
   form.Prepare({one, two, three});
   EXPECT_EQ(form.InstructionLabel->text(), QStringLiteral("Specify ID3 tag for the selected files."));
@@ -289,4 +329,142 @@ TEST(TID3Form, OneFileAndThreeFiles) {
 
   form.Apply({dir.File("gone.mp3"), one});
   EXPECT_EQ(errors, (std::vector<QString>{"Error: Cannot write ID3 tag of: gone.mp3\nNo such file or directory"}));
+}
+
+// Catches the editor cutting a long ID3v2 title to 30 characters when the user only
+// presses OK, the first file's album and artist written to all files of a selection,
+// and a year that is not a number accepted.
+TEST(TID3Form, OkWithoutChangesKeepsLongTextsAndEachFilesOwnValues) {
+  TempDir dir;
+  const std::string longTitle(56, 'T');
+  const std::string one = TaggedFile(dir, "one.mp3", "First"), two = TaggedFile(dir, "two.mp3", "Second");
+  TagFileUpdate update;
+  update.id3v2 = Id3v2Update{.title = longTitle, .artist = "An artist whose name is longer than thirty bytes"};
+  ASSERT_TRUE(WriteTagFile(one, update));
+  update.id3v2 = Id3v2Update{.artist = "Second Artist", .album = "Second Album"};
+  update.id3v1 = Id3v1Update{.artist = "Second Artist", .album = "Second Album"};
+  ASSERT_TRUE(WriteTagFile(two, update));
+
+  TID3Form form;
+  std::vector<QString> errors;
+  form.SetShowError([&](QWidget*, const QString& c, const QString& t) { errors.push_back(c + ": " + t); });
+  form.Prepare({one});
+  EXPECT_EQ(form.SongEdit->text(), QString::fromStdString(longTitle));
+  form.Apply({one});
+  EXPECT_EQ(ReadId3v2Tag(one)->title, longTitle);
+
+  form.Prepare({one, two});
+  form.YearEdit->setText(QStringLiteral("2001"));
+  form.Apply({one, two});
+  EXPECT_TRUE(errors.empty());
+  const auto first = ReadId3v2Tag(one), second = ReadId3v2Tag(two);
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ(first->artist, "An artist whose name is longer than thirty bytes");
+  EXPECT_EQ(first->title, longTitle);
+  EXPECT_EQ(second->artist, "Second Artist");
+  EXPECT_EQ(second->album, "Second Album");
+  EXPECT_EQ(second->year, "2001");
+  EXPECT_EQ(first->year, "2001");
+
+  // An AAC file keeps the ID3v1 record alone: no field it cannot hold is offered.
+  form.Prepare({TaggedFile(dir, "x.aac", "Stream")});
+  EXPECT_FALSE(form.TrackEdit->isEnabled());
+  EXPECT_FALSE(form.GenreComboBox->isEnabled());
+  form.Prepare({one});
+  EXPECT_TRUE(form.CommentEdit->isEnabled());
+
+  // A year that is not a number: a message, and the window stays open.
+  form.Prepare({two});
+  form.show();
+  form.YearEdit->setText(QStringLiteral("late 90s"));
+  form.OKButton->click();
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_EQ(errors, std::vector<QString>{"Error: The year must be a number, such as 1999."});
+  form.YearEdit->clear();
+  form.OKButton->click();
+  EXPECT_FALSE(form.isVisible());
+}
+
+// Catches rows that show paths instead of the tags, playing times that never appear or
+// block the window while read, Sort by path, and rows dragged in the view that the session
+// does not get.
+TEST(TPlayListForm, RowsShowTagsAndTimesSortByThemAndDragReorders) {
+  PlayListFixture f;
+  TempDir dir;
+  const std::string zulu = dir.File("a.wav"), alpha = dir.File("b.wav"), plain = dir.File("c.wav");
+  // Three seconds of 8 kHz mono silence each, the first two tagged.
+  for (const std::string& path : {zulu, alpha, plain}) {
+    std::string wav = std::string("RIFF") + std::string(4, '\0') + "WAVEfmt " + std::string("\x10\0\0\0\x01\0\x01\0", 8) +
+                      std::string("\x40\x1f\0\0\x80\x3e\0\0\x02\0\x10\0", 12) + "data" + std::string("\x00\x77\x01\0", 4) +
+                      std::string(48000, '\0');
+    WriteText(path, wav);
+  }
+  for (const auto& [path, artist] : {std::pair{zulu, "Zulu"}, std::pair{alpha, "Alpha"}}) {
+    TagFileUpdate update;
+    update.id3v1 = Id3v1Update{.title = "Song", .artist = artist};
+    ASSERT_TRUE(WriteTagFile(path, update));
+  }
+  f.SetList({zulu, alpha, plain});
+  f.form.show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !f.form.ReadingInfo(); }, 10000));
+  EXPECT_EQ(f.form.FileListBox->RowText(0), QStringLiteral("Zulu \u2013 Song"));
+  EXPECT_EQ(f.form.FileListBox->RowText(2), QStringLiteral("c.wav"));
+  EXPECT_EQ(f.form.FileListBox->RowDuration(1), QStringLiteral("0:03"));
+
+  // "Alpha – Song", "c.wav", "Zulu – Song": by path it would be a, b, c.
+  f.form.SortButtonButton->click();
+  EXPECT_EQ(f.session.List().Entries(), (std::vector<std::string>{alpha, plain, zulu}));
+  f.form.ReverseSortButton->click();
+  EXPECT_EQ(f.session.List().Entries(), (std::vector<std::string>{zulu, plain, alpha}));
+
+  // Rows 0 and 2 dragged to the end: the view hands the drop to the model.
+  QAbstractItemModel* model = f.form.FileListBox->model();
+  std::unique_ptr<QMimeData> dragged(model->mimeData({model->index(0, 0), model->index(2, 0)}));
+  model->dropMimeData(dragged.get(), Qt::MoveAction, 3, 0, QModelIndex());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.session.List().Entries().front() == plain; }, 2000));
+  EXPECT_EQ(f.session.List().Entries(), (std::vector<std::string>{plain, zulu, alpha}));
+  EXPECT_EQ(f.form.List(), (std::vector<std::string>{plain, zulu, alpha}));
+}
+
+// Catches OK that leaves a list made while stopped silent, and OK that restarts an entry
+// the user stopped.
+TEST(TPlayListForm, OkPlaysANewCurrentEntryCloseOnlyHides) {
+  PlayListFixture f;
+  f.form.show();
+  f.SetList({"a", "b"});
+  f.form.CancelButton->click();
+  EXPECT_FALSE(f.form.isVisible());
+  EXPECT_EQ(f.session.State(), TransportState::Stopped);
+  f.form.show();
+  f.form.OKButton->click();
+  EXPECT_FALSE(f.form.isVisible());
+  EXPECT_EQ(f.session.LoadedFile(), "a");
+  EXPECT_EQ(f.session.State(), TransportState::Playing);
+  f.session.Stop();
+  f.form.show();
+  f.form.OKButton->click();
+  EXPECT_EQ(f.session.State(), TransportState::Stopped);
+}
+
+// Catches the titles and lengths of a loaded M3U lost on the way into the rows and out of
+// Save.
+TEST(TPlayListForm, ALoadedListsTitlesShowAndAreSaved) {
+  PlayListFixture f;
+  TempDir dir;
+  const std::string m3u = dir.File("in.m3u"), saved = dir.File("out.m3u");
+  WriteText(m3u, "#EXTM3U\n#EXTINF:245,Radio Night – Live\nhttp://radio.example/live\n");
+  TPlayListForm::Dialogs d;
+  d.chooseListToLoad = [&](QWidget*) { return QString::fromStdString(m3u); };
+  d.chooseListToSave = [&](QWidget*) { return QString::fromStdString(saved); };
+  d.showError = [&](QWidget*, const QString& caption, const QString& text) { f.errors.push_back(caption + ": " + text); };
+  f.form.SetDialogs(d);
+  f.form.show();
+  f.form.LoadButton->click();
+  ASSERT_TRUE(f.WaitForGathering());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !f.form.ReadingInfo(); }, 10000));
+  EXPECT_EQ(f.form.FileListBox->RowText(0), QStringLiteral("Radio Night – Live"));
+  EXPECT_EQ(f.form.FileListBox->RowDuration(0), QStringLiteral("4:05"));
+  f.form.SaveButton->click();
+  EXPECT_TRUE(f.errors.empty());
+  EXPECT_NE(ReadText(saved).find("#EXTINF:245,Radio Night – Live"), std::string::npos) << ReadText(saved);
 }
