@@ -12,13 +12,6 @@
 
 namespace {
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // "scheme://...": a letter, then letters, digits, "+", "-" or ".", then "://".
 bool HasScheme(std::string_view entry) {
   const size_t colon = entry.find("://");
@@ -42,32 +35,6 @@ std::string WorkingFolder() {
 }
 
 }  // namespace
-
-std::optional<std::string> FileUriPath(std::string_view uri) {
-  constexpr std::string_view kScheme = "file://";
-  if (uri.size() < kScheme.size() || strncasecmp(uri.data(), kScheme.data(), kScheme.size()) != 0) return {};
-  uri.remove_prefix(kScheme.size());
-  const size_t slash = uri.find('/');
-  if (slash == std::string_view::npos) return {};
-  const std::string_view host = uri.substr(0, slash);
-  if (!host.empty() && !(host.size() == 9 && strncasecmp(host.data(), "localhost", 9) == 0)) return {};
-  uri.remove_prefix(slash);
-  std::string path;
-  path.reserve(uri.size());
-  for (size_t i = 0; i < uri.size(); ++i) {
-    if (uri[i] == '%' && i + 2 < uri.size() && HexValue(uri[i + 1]) >= 0 && HexValue(uri[i + 2]) >= 0) {
-      const char c = static_cast<char>(HexValue(uri[i + 1]) * 16 + HexValue(uri[i + 2]));
-      if (c == '\0') return {};
-      path.push_back(c);
-      i += 2;
-      continue;
-    }
-    // A query or fragment is no part of a file's name.
-    if (uri[i] == '?' || uri[i] == '#') break;
-    path.push_back(uri[i]);
-  }
-  return path;
-}
 
 std::string AbsolutePath(std::string_view path, std::string_view base) {
   std::string whole;
@@ -103,7 +70,7 @@ std::string AbsolutePath(std::string_view path, std::string_view base) {
 std::string ResolveEntry(std::string_view entry, std::string_view base) {
   if (IsStreamUrl(entry)) return std::string(entry);
   if (entry.size() >= 7 && strncasecmp(entry.data(), "file://", 7) == 0) {
-    if (const auto path = FileUriPath(entry)) return *path;
+    if (const auto path = FileUriPath(std::string(entry))) return *path;
     return std::string(entry);
   }
   // Another scheme ("mms://", "rtsp://") is no path either: it stays, and fails to play

@@ -3,14 +3,10 @@
 // file:// URIs made the paths they name.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
-// The path of a "file://" URI (any case of the scheme): an empty host or "localhost", the
-// rest percent-decoded. Nothing for another scheme, another host, a path that is not
-// absolute, or a "%00" (no path holds it).
-std::optional<std::string> FileUriPath(std::string_view uri);
+#include "common/file_uri_path.h"
 
 // The path made absolute against base (a folder; "" is the current working folder) and
 // normalised as text: "." and empty components gone, ".." taking away the component before

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "common/file_uri_path.h"
 #include "common/paths.h"
 #include "player/playlist/bounded_text.h"
 #include "player/playlist/list_entries.h"
@@ -49,13 +50,8 @@ QString EntryUri(const std::string& entry) {
 
 std::string LocalPathOfUri(const QString& uri) {
   if (uri.startsWith(QLatin1Char('/'))) return uri.toStdString();
-  const QUrl url(uri);
-  if (!url.isValid() || url.scheme().toLower() != QLatin1String("file")) return {};
-  if (const QString host = url.host(); !host.isEmpty() && host != QLatin1String("localhost")) return {};
   // The path's bytes as the URI gives them: %E9 stays the byte 0xE9, not U+FFFD.
-  const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-  if (!path.startsWith('/')) return {};
-  return path.toStdString();
+  return FileUriPath(uri.toStdString()).value_or(std::string());
 }
 
 TMprisService::TMprisService(PlayerWindow* window, QObject* parent)
