@@ -342,28 +342,6 @@ void PlayerSession::PlayIndex(int index) {
   Play();
 }
 
-void PlayerSession::TakeEditedList(std::vector<std::string> entries, int chosen) {
-  list_.Assign(std::move(entries));
-  if (chosen >= 0 && chosen < list_.Count()) {
-    const bool alreadyPlaying = list_.Entries()[size_t(chosen)] == loadedFile_ && facade_;
-    list_.Select(chosen);
-    if (alreadyPlaying) return;
-    Stop();
-    host_.ClearFields();
-    Play();
-    return;
-  }
-  if (const int at = list_.IndexOf(loadedFile_); at >= 0 && !loadedFile_.empty()) {
-    list_.Select(at);
-    return;
-  }
-  list_.Select(0);
-  if (list_.Empty()) loadedFile_.clear();
-  Stop();
-  host_.ClearFields();
-  Play();
-}
-
 // ---- volume, equalizer, output ----
 
 void PlayerSession::SetVolumeLevel(int level) {

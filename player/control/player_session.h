@@ -112,10 +112,6 @@ class PlayerSession {
   bool DropsPending() const { return dropLoad_ != nullptr || !pendingDrops_.empty(); }
   // Plays entry index of the list (nothing when it is the current one already).
   void PlayIndex(int index);
-  // The list came back edited from the play list window, with the entry chosen there
-  // (-1 for none): the chosen one plays unless it is already playing; without one the
-  // loaded entry stays current when it is still in the list, else the first plays.
-  void TakeEditedList(std::vector<std::string> entries, int chosen);
 
   // ---- volume, equalizer, output ----
   void SetVolumeLevel(int level);
