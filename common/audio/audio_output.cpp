@@ -517,7 +517,7 @@ std::string LingerKeyOf(const SinkRequest& request, const AudioFormat& format) {
 
 }  // namespace
 
-void LeaveOutputPlaying(std::unique_ptr<AudioOutput> output) {
+void LeaveOutputPlayingHere(std::unique_ptr<AudioOutput> output) {
   auto* threaded = dynamic_cast<ThreadedOutput*>(output.get());
   if (threaded == nullptr) return;  // destroyed here: an output of another kind cannot linger
   threaded->Linger();
@@ -525,9 +525,9 @@ void LeaveOutputPlaying(std::unique_ptr<AudioOutput> output) {
   TheLingering().Leave(std::unique_ptr<ThreadedOutput>(threaded));
 }
 
-void DiscardLingeringOutput() { TheLingering().Discard(); }
+void DiscardLingeringOutputHere() { TheLingering().Discard(); }
 
-bool OutputLingers() { return TheLingering().Lingers(); }
+bool OutputLingersHere() { return TheLingering().Lingers(); }
 
 std::unique_ptr<AudioOutput> OutputOverSink(std::unique_ptr<AudioSink> sink, std::string backend,
                                             const AudioFormat& format, BufferDone onDone, const OutputVolume& volume) {
@@ -580,8 +580,8 @@ Expected<SinkRequest> ParseAudioOutSetting(const std::string& setting, AudioDevi
   return request;
 }
 
-Expected<std::unique_ptr<AudioOutput>> AudioOutput::Open(AudioDevice device, const AudioFormat& format,
-                                                         BufferDone onDone, const OutputVolume& volume) {
+Expected<std::unique_ptr<AudioOutput>> OpenOutputHere(AudioDevice device, const AudioFormat& format, BufferDone onDone,
+                                                      const OutputVolume& volume) {
   if (!format.Valid()) {
     return Fail(Error(ErrorCategory::Unsupported, {},
                       "The audio output cannot play " + std::to_string(format.channels) + " channels of " +

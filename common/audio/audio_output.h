@@ -103,7 +103,10 @@ class AudioOutput {
 // without a gap, and the device is never closed and opened again. An Open of another device
 // or format waits for the lingering output to play out, then closes it and opens its own.
 // A lingering output that nobody takes over closes a moment after its queue has played.
-// One output lingers at most: leaving a second one closes the first at once.
+// One output lingers at most in the process: leaving a second one closes the first at once.
+// A shared library carrying its own copy of this code (the decoder library's player) opens,
+// leaves and takes over its outputs through the program's copy, so that the MP3 engine and
+// the others hand over to one another.
 void LeaveOutputPlaying(std::unique_ptr<AudioOutput> output);
 // Silences and closes the lingering output at once (a user's Stop, a seek).
 void DiscardLingeringOutput();

@@ -62,3 +62,12 @@ Expected<std::unique_ptr<AudioSink>> OpenWavSink(const SinkRequest& request, con
 // their own).
 std::unique_ptr<AudioOutput> OutputOverSink(std::unique_ptr<AudioSink> sink, std::string backend,
                                             const AudioFormat& format, BufferDone onDone, const OutputVolume& volume);
+
+// This copy of the seam's own entries, behind the public ones (process_seam.cpp): a shared
+// library that carries a private copy of the seam hands its calls to the program's copy,
+// so that one output lingers per process whichever code left it.
+Expected<std::unique_ptr<AudioOutput>> OpenOutputHere(AudioDevice device, const AudioFormat& format, BufferDone onDone,
+                                                      const OutputVolume& volume);
+void LeaveOutputPlayingHere(std::unique_ptr<AudioOutput> output);
+void DiscardLingeringOutputHere();
+bool OutputLingersHere();

@@ -92,10 +92,20 @@ void TAACPlayer::Run() {
       const uint64_t totalFrames = gapless ? valid : totalBlocks * kBlockPeriods;
       const uint32_t totalSeconds = uint32_t(totalFrames / format.sampleRate);
       slots_->OnNotifyInputPosition(this, uint32_t(0), totalSeconds);
-      const uint32_t bps = format.BytesPerSecond();
       const size_t frameBytes = format.BytesPerFrame();
       int16_t area[ZBAAC_OUTPUT_SAMPLES];
-      uint64_t played = 0;       // bytes of the audio heard, from its start (or the seek)
+      uint64_t heardFrom = 0;    // frames of the audio heard before the queue started (a seek)
+      int64_t lastReported = -1;  // seconds reported while the tail plays
+      // The position of what the device has played, not of what has been decoded: the
+      // ring runs up to a second and a half ahead of the sound.
+      auto report = [&](bool always) {
+        if (!slots_->OnNotifyInputTimecode.Assigned() && !slots_->OnNotifyInputPosition.Assigned()) return;
+        const uint32_t s = uint32_t((heardFrom + HeardBytes() / frameBytes) / format.sampleRate);
+        if (!always && int64_t(s) == lastReported) return;
+        lastReported = s;
+        slots_->OnNotifyInputTimecode(this, uint8_t(s / 3600), uint8_t(s / 60 % 60), uint8_t(s % 60), uint8_t(0));
+        slots_->OnNotifyInputPosition(this, s, totalSeconds);
+      };
       uint64_t streamFrame = 0;  // the stream's sample period the next block starts at
       bool streamEnded = false;
       for (;;) {
@@ -113,15 +123,11 @@ void TAACPlayer::Run() {
           if (landed >= 0) {
             streamFrame = uint64_t(landed) * kBlockPeriods;
             keepFrom = uint64_t(landed) == block ? target : streamFrame;  // beyond the end: the end
-            played = (std::max<uint64_t>(keepFrom, delay) - delay) * frameBytes;
+            heardFrom = std::max<uint64_t>(keepFrom, delay) - delay;
             streamEnded = streamFrame >= keepTo;
           }
         }
-        if (slots_->OnNotifyInputTimecode.Assigned() || slots_->OnNotifyInputPosition.Assigned()) {
-          const uint32_t s = uint32_t(played / bps);
-          slots_->OnNotifyInputTimecode(this, uint8_t(s / 3600), uint8_t(s / 60 % 60), uint8_t(s % 60), uint8_t(0));
-          slots_->OnNotifyInputPosition(this, s, totalSeconds);
-        }
+        report(/*always=*/true);
         if (!WaitWhileSuspended()) break;
         int i = 0;
         if (!NextFreeBuffer(&i)) break;
@@ -156,13 +162,10 @@ void TAACPlayer::Run() {
           }
           filled += periods * frameBytes;
         }
-        if (filled > 0) {
-          played += filled;
-          QueueBuffer(i, filled);
-        }
+        if (filled > 0) QueueBuffer(i, filled);
         if (Terminated() || streamEnded) break;
       }
-      if (!Terminated()) DrainQueued();
+      if (!Terminated()) DrainQueued([&] { report(/*always=*/false); });
       CloseOutput();
       ended = true;
     }

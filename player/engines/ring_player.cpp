@@ -64,6 +64,7 @@ bool TRingPlayer::OpenOutput(const AudioFormat& format) {
     output_ = std::move(opened).Value();
     if (paused_) output_->Pause();  // paused while the output was being opened
   }
+  heardBase_ = 0;
   usableBytes_ = kBufferBytes - kBufferBytes % format.BytesPerFrame();
   return true;
 }
@@ -88,11 +89,20 @@ void TRingPlayer::QueueBuffer(int index, size_t bytes) {
 }
 
 void TRingPlayer::DiscardQueued() {
-  if (output_) output_->Discard();
+  if (output_) {
+    output_->Discard();
+    heardBase_ = output_->PlayedBytes();
+  }
   for (size_t& bytes : lastQueued_) bytes = 0;
 }
 
-void TRingPlayer::DrainQueued() {
+uint64_t TRingPlayer::HeardBytes() const {
+  if (!output_) return 0;
+  const uint64_t played = output_->PlayedBytes();
+  return played > heardBase_ ? played - heardBase_ : 0;
+}
+
+void TRingPlayer::DrainQueued(const std::function<void()>& whileWaiting) {
   if (!output_) return;
   if (GaplessPlayback()) {
     // The output plays on (its buffers copied) for the next engine to take over.
@@ -105,9 +115,11 @@ void TRingPlayer::DrainQueued() {
     return;
   }
   while (!Terminated() && output_->PlayedBytes() < output_->QueuedBytes() && !output_->Failure()) {
+    if (whileWaiting) whileWaiting();
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   if (!Terminated()) (void)output_->Drain();
+  if (whileWaiting && !Terminated()) whileWaiting();
 }
 
 void TRingPlayer::CloseOutput() {

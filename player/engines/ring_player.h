@@ -5,6 +5,8 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <semaphore>
@@ -49,10 +51,16 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
   void QueueBuffer(int index, size_t bytes);
   // Drops what is queued; every buffer is free again.
   void DiscardQueued();
-  // Waits until everything queued has played, giving up when asked to end. In gapless mode
-  // it waits for nothing: the output is left playing what is queued, for the next engine
-  // that opens the same format to take over.
-  void DrainQueued();
+  // Waits until everything queued has played, giving up when asked to end, and calls
+  // whileWaiting every few milliseconds meanwhile (to report the position as the tail
+  // plays). In gapless mode it waits for nothing: the output is left playing what is
+  // queued, for the next engine that opens the same format to take over.
+  void DrainQueued(const std::function<void()>& whileWaiting = {});
+  // Bytes the device has played of what this engine queued since the output opened or the
+  // last DiscardQueued: where the sound is, not where the reading is (up to the whole ring
+  // ahead). An output taken over from the last input counts nothing while that input's
+  // tail still plays.
+  uint64_t HeardBytes() const;
   void CloseOutput();
   // The buffer's bytes, rounded down to whole frames of the output's format.
   size_t UsableBytes() const { return usableBytes_; }
@@ -67,6 +75,7 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
   size_t usableBytes_ = kBufferBytes;
   size_t lastQueued_[kBuffers] = {};  // bytes buffer i held when last queued
   int nextIndex_ = 0;
+  uint64_t heardBase_ = 0;  // worker: the output's played bytes at the last discard
   bool stopRequested_ = false;  // main thread
   bool paused_ = false;         // under outputMutex_: the output is to stay silent
   std::atomic<bool> openingOutput_{false};  // the worker is inside AudioOutput::Open

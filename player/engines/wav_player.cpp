@@ -97,6 +97,20 @@ bool TWavPlayer::PlayFile(int fd) {
   slots_->OnNotifyInputPosition(this, uint32_t(0), totalSeconds);
 
   uint64_t played = 0;  // bytes of the file handed to the device since dataStart
+  uint64_t heardFrom = 0;  // frames: where the queue started (the start, or the last seek)
+  int64_t lastReported = -1;  // seconds reported while the tail plays
+  // The position of what the device has played, not of what has been read: the ring runs
+  // up to a second and a half ahead of the sound.
+  auto report = [&](bool always) {
+    if (!slots_->OnNotifyInputTimecode.Assigned() && !slots_->OnNotifyInputPosition.Assigned()) return;
+    const uint32_t s = uint32_t((heardFrom + HeardBytes() / format.BytesPerFrame()) / info.sampleRate);
+    if (!always && int64_t(s) == lastReported) return;
+    lastReported = s;
+    slots_->OnNotifyInputTimecode(this, uint8_t(s / 3600), uint8_t(s / 60 % 60), uint8_t(s % 60), uint8_t(0));
+    if (slots_->OnNotifyInputPosition.Assigned()) {
+      Synchronize([this, s, totalSeconds] { slots_->OnNotifyInputPosition(this, s, totalSeconds); });
+    }
+  };
   // The float samples of one buffer before their conversion (a 64-bit sample takes 8
   // bytes, 3 once converted).
   std::vector<uint8_t> staging(floating ? kBufferBytes / 3 * 8 + 8 : 0);
@@ -106,14 +120,9 @@ bool TWavPlayer::PlayFile(int fd) {
       DiscardQueued();
       played = uint64_t(seek) > totalSeconds ? dataBytes : uint64_t(seek) * bps;
       if (played > dataBytes) played = dataBytes;
+      heardFrom = played / inFrameBytes;
     }
-    if (slots_->OnNotifyInputTimecode.Assigned() || slots_->OnNotifyInputPosition.Assigned()) {
-      const uint32_t s = uint32_t(played / bps);
-      slots_->OnNotifyInputTimecode(this, uint8_t(s / 3600), uint8_t(s / 60 % 60), uint8_t(s % 60), uint8_t(0));
-      if (slots_->OnNotifyInputPosition.Assigned()) {
-        Synchronize([this, s, totalSeconds] { slots_->OnNotifyInputPosition(this, s, totalSeconds); });
-      }
-    }
+    report(/*always=*/true);
     if (!WaitWhileSuspended()) return true;
     int i = 0;
     if (!NextFreeBuffer(&i)) return true;
@@ -138,7 +147,7 @@ bool TWavPlayer::PlayFile(int fd) {
     if (Terminated() || !full || readFailed) break;
   }
   if (Terminated()) return true;
-  DrainQueued();
+  DrainQueued([&] { report(/*always=*/false); });
   CloseOutput();
   return true;
 }

@@ -3,6 +3,7 @@
 // and no sample lost or repeated at the joins.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "tests/player/engines/engine_test_support.h"
@@ -22,7 +23,9 @@ uint32_t ClosedCaptureBytes(const std::string& path) {
 
 // Plays each file through a facade of its own, the next one opened as soon as the one
 // before reports its end (the session's gapless hand-over), and returns what was heard.
-std::vector<uint8_t> PlayOneAfterAnother(const std::vector<std::string>& files, const std::string& capture) {
+// afterEnd runs as each input has reported its end.
+std::vector<uint8_t> PlayOneAfterAnother(const std::vector<std::string>& files, const std::string& capture,
+                                         const std::function<void(const std::string&)>& afterEnd = {}) {
   ScopedEnv env("ZIMBAR_AUDIO_OUT", ("wav:" + capture + ",speed=16").c_str());
   QueueMainLoop loop;
   for (const std::string& file : files) {
@@ -33,6 +36,7 @@ std::vector<uint8_t> PlayOneAfterAnother(const std::vector<std::string>& files, 
     player->Play();
     EXPECT_TRUE(loop.RunUntil([&] { return recorder.HasState(3); }, 20s)) << "no end of stream for " << file;
     for (const Event& e : recorder.Of(Event::Error)) ADD_FAILURE() << e.text;
+    if (afterEnd) afterEnd(file);
     player->Stop();  // the window ends the facade of an input that has ended
   }
   // The last input's output lingers a moment after it has played out, then closes.
@@ -91,6 +95,50 @@ TEST(GaplessPlayback, TwoMp3HalvesFollowEachOtherWithoutSilenceAdded) {
   const std::vector<uint8_t> heard = PlayOneAfterAnother({a, b}, dir.File("heard.wav"));
   ASSERT_EQ(heard.size(), expected.size());
   EXPECT_TRUE(heard == expected) << "silence or lost audio between the decoded halves";
+}
+
+// Catches the decoder library keeping an output of its own apart from the WAV engine's (an
+// MP3 input then a WAV one of the same format opened a second stream beside the first
+// one's tail, and the other way round): MP3, WAV, MP3 come out back to back.
+TEST(GaplessPlayback, Mp3AndWavOfOneFormatHandOverSampleForSample) {
+  ScopedGapless gapless(true);
+  TempDir dir;
+  const std::string a = dir.File("a.mp3"), b = dir.File("b.wav"), c = dir.File("c.mp3");
+  ASSERT_TRUE(player_test::MakeMp3(a, 44100, 2, 1.0, {440.0}));
+  ASSERT_TRUE(player_test::MakeMp3(c, 44100, 2, 1.0, {660.0}));
+  const std::vector<unsigned char> wav = player_test::ToneWav(44100, 2, 1.0, {1000.0});
+  test_media::WriteFile(b, wav);
+  std::vector<uint8_t> expected = player_test::ReferenceDecode(a);
+  ASSERT_FALSE(expected.empty());
+  const std::vector<uint8_t> middle = player_test::WavData(std::vector<uint8_t>(wav.begin(), wav.end()));
+  const std::vector<uint8_t> last = player_test::ReferenceDecode(c);
+  expected.insert(expected.end(), middle.begin(), middle.end());
+  expected.insert(expected.end(), last.begin(), last.end());
+  const std::vector<uint8_t> heard = PlayOneAfterAnother({a, b, c}, dir.File("heard.wav"));
+  ASSERT_EQ(heard.size(), expected.size());
+  EXPECT_TRUE(heard == expected) << "the inputs overlapped or a gap came between them";
+}
+
+// Catches the MP3 engine's tail lingering where the program's outputs cannot see it: a WAV
+// input of another format must wait for that tail to play out, then open its own output
+// (not record beside it).
+TEST(GaplessPlayback, AnotherFormatWaitsForTheMp3EnginesTail) {
+  ScopedGapless gapless(true);
+  TempDir dir;
+  const std::string a = dir.File("a.mp3"), b = dir.File("b.wav");
+  ASSERT_TRUE(player_test::MakeMp3(a, 44100, 2, 1.0, {440.0}));
+  const std::vector<unsigned char> wav = player_test::ToneWav(22050, 2, 1.0, {1000.0});
+  test_media::WriteFile(b, wav);
+  const std::vector<uint8_t> heard = PlayOneAfterAnother({a, b}, dir.File("heard.wav"), [&](const std::string& file) {
+    if (file == a) {
+      EXPECT_TRUE(OutputLingers()) << "the MP3 engine's tail lingers out of the program's sight";
+    }
+  });
+  uint32_t rate = 0;
+  (void)player_test::WavData(ReadBytes(dir.File("heard.wav")), nullptr, &rate);
+  EXPECT_EQ(rate, 22050u);
+  EXPECT_TRUE(heard == player_test::WavData(std::vector<uint8_t>(wav.begin(), wav.end())))
+      << "the WAV input was recorded beside the MP3 tail";
 }
 
 // Catches a user's Stop after the last input has ended that leaves its tail playing (up to
