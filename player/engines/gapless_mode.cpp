@@ -13,7 +13,8 @@ std::atomic<bool> gapless{true};
 void SetGaplessPlayback(bool on) { gapless.store(on); }
 bool GaplessPlayback() { return gapless.load(); }
 
-// The decoder library keeps the MP3 engine's outputs, and the one it left playing, apart.
+// The decoder library leaves its outputs with the program's audio seam when the program has
+// one; its own export silences the one it keeps when it has its own copy of the seam.
 void DropLingeringOutput() {
   DiscardLingeringOutput();
   player_discard_lingering_output();
