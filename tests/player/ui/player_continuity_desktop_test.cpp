@@ -304,21 +304,24 @@ TEST_F(PlayerContinuityDesktop, ConsecutiveEntriesJoinWithoutAGap) {
 }
 
 // Catches Pause that lets the output drain what it holds (0.6 to 1.8 seconds of sound)
-// instead of stopping it, and a Play that does not resume.
-TEST_F(PlayerContinuityDesktop, PauseIsSilentWithinATenthOfASecond) {
-  constexpr size_t kFrames = 20 * kRate;
+// instead of stopping it, a Play that does not resume, and a WAV entry whose queued tail
+// (the engine's whole ring, about 1.5 seconds) sounds on top of the MP3 entry after it.
+TEST_F(PlayerContinuityDesktop, PauseIsSilentWithinATenthOfASecondAndTheNextEngineWaitsItsTurn) {
+  constexpr size_t kFrames = 4 * kRate;
   WriteWav(dir.File("tone.wav"), Sine(440, kFrames), 0, kFrames);
+  WriteWav(dir.File("next.src.wav"), Sine(660, 2 * kRate), 0, 2 * kRate);
+  test_media::Run("lame --quiet -b 192 '" + dir.File("next.src.wav") + "' '" + dir.File("next.mp3") + "'");
   Recording rec(dir.File("rec.raw"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return rec.Frames() > kRate / 10; }, 10000)) << "parec records nothing";
   Player player(dir, "pulse", "pulse");
-  player.Start({dir.File("tone.wav")});
+  player.Start({dir.File("tone.wav"), dir.File("next.mp3")});
   // Waits until the tone has sounded for half a second.
-  auto sounding = [&](size_t sinceFrame) {
+  auto sounding = [&](size_t sinceFrame, double hz) {
     const std::vector<int16_t> s = rec.Samples();
     const size_t end = s.size() / 2;
-    return end >= sinceFrame + kRate / 10 && Level(s, end - kRate / 10, end, 440) > 1000;
+    return end >= sinceFrame + kRate / 10 && Level(s, end - kRate / 10, end, hz) > 1000;
   };
-  ASSERT_TRUE(QTest::qWaitFor([&] { return sounding(0); }, 10000)) << "the tone was not heard";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return sounding(0, 440); }, 10000)) << "the tone was not heard";
   const size_t heardAt = rec.Frames();
   ASSERT_TRUE(QTest::qWaitFor([&] { return rec.Frames() > heardAt + kRate / 2; }, 5000));
 
@@ -329,7 +332,11 @@ TEST_F(PlayerContinuityDesktop, PauseIsSilentWithinATenthOfASecond) {
   const size_t playBefore = rec.Frames();
   Click(ButtonCentre(SkinButton::Play));
   const size_t playAfter = rec.Frames();
-  const bool resumed = QTest::qWaitFor([&] { return sounding(playAfter); }, 5000);
+  const bool resumed = QTest::qWaitFor([&] { return sounding(playAfter, 440); }, 5000);
+  // The WAV entry has about three seconds left, then the MP3 entry follows.
+  const bool followed = QTest::qWaitFor([&] { return sounding(playAfter, 660); }, 8000);
+  const size_t followedAt = rec.Frames();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return rec.Frames() > followedAt + kRate / 2; }, 5000));
   EXPECT_TRUE(player.Close());
   rec.Stop();
 
@@ -348,6 +355,21 @@ TEST_F(PlayerContinuityDesktop, PauseIsSilentWithinATenthOfASecond) {
   EXPECT_GE(lastSound, pauseBefore) << "the tone was not playing when Pause was pressed";
   EXPECT_LT(msAfterPress, 100) << "sound went on after Pause";
   EXPECT_TRUE(resumed) << "Play did not resume the tone";
+
+  // After Play: by tenths of a second, never both tones at once (a tenth that holds the
+  // joint may), and no tenth of silence between them.
+  ASSERT_TRUE(followed) << "the MP3 entry did not follow";
+  std::string heard;
+  for (size_t at = playAfter; at + kRate / 10 <= s.size() / 2; at += kRate / 10) {
+    const bool a = Level(s, at, at + kRate / 10, 440) > 1000, b = Level(s, at, at + kRate / 10, 660) > 1000;
+    heard += a && b ? 'X' : a ? 'a' : b ? 'b' : '.';
+  }
+  SCOPED_TRACE("heard by tenths after Play: " + heard);
+  const size_t firstB = heard.find_first_of("Xb"), lastA = heard.find_last_of("Xa");
+  ASSERT_NE(firstB, std::string::npos);
+  ASSERT_NE(lastA, std::string::npos);
+  EXPECT_LE(lastA, firstB + 1) << "the WAV entry's tail sounds on top of the MP3 entry";
+  EXPECT_LE(firstB, lastA + 1) << "silence between the two entries";
 }
 
 int main(int argc, char** argv) {
