@@ -1,9 +1,11 @@
 // End-to-end tests of zbplayer's continuity on the real X server and sound server: what
 // two consecutive entries sound like across their joint, and how soon Pause is silent.
-// One program start records a list of four entries through the wav: capture output (two
-// WAV halves of one tone, then two MP3 halves of another tone encoded by lame); a second
-// start plays through PulseAudio, whose null sink's monitor parec records while the skin's
-// Pause and Play buttons are clicked.
+// One start records a list of four entries through the wav: capture output (two WAV
+// halves of one tone, then two MP3 halves of another tone encoded by lame); the capture
+// begins a new file whenever an output opens, so it holds them all only when the output
+// stays open across the list. A second start plays a WAV and an MP3 entry through
+// PulseAudio, whose null sink's monitor parec records while the skin's Pause and Play
+// buttons are clicked.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -249,8 +251,9 @@ class PlayerContinuityDesktop : public testing::Test {
 }  // namespace
 
 // Catches a pause between entries (the two-second wait, an output drained and opened
-// again), a joint that loses or repeats samples, and MP3 encoder delay and padding left in
-// as silence at the joint.
+// again, also from the WAV engine to the MP3 one), a joint that loses or repeats samples,
+// a full volume that changes the samples, and MP3 encoder delay and padding left in as
+// silence at the joint.
 TEST_F(PlayerContinuityDesktop, ConsecutiveEntriesJoinWithoutAGap) {
   // Two tones of three seconds; each is cut at a frame that is no buffer boundary.
   constexpr size_t kFrames = 3 * kRate + 333, kCut = kRate + 12345;
@@ -273,20 +276,20 @@ TEST_F(PlayerContinuityDesktop, ConsecutiveEntriesJoinWithoutAGap) {
     if (mp3Joint == 0) mp3Joint = reference.size() / 2;
   }
 
-  // Each pair is played by a start of its own: the wav: capture begins a new file when
-  // a new output opens.
-  const std::vector<int16_t> wav = Capture(dir, "wav-pair", {dir.File("w1.wav"), dir.File("w2.wav")}, kFrames * 2);
-  ASSERT_EQ(wav.size(), wavTone.size()) << "the WAV entries were not heard whole, and nothing else";
+  // One start plays the four entries: the output goes on from the WAV entries to the MP3
+  // ones (same format), so the capture holds all of them back to back.
+  const std::vector<int16_t> heard =
+      Capture(dir, "four", {dir.File("w1.wav"), dir.File("w2.wav"), dir.File("m1.mp3"), dir.File("m2.mp3")},
+              wavTone.size() + reference.size());
+  std::printf("heard %zu frames: the WAV halves hold %zu, the MP3 halves decode to %zu with mpg123\n",
+              heard.size() / 2, kFrames, reference.size() / 2);
+  ASSERT_EQ(heard.size(), wavTone.size() + reference.size()) << "the four entries were not heard whole, and nothing else";
   // The WAV halves: the whole tone, sample for sample, from the first frame on.
   size_t firstDiffer = 0;
-  while (firstDiffer < wavTone.size() && wav[firstDiffer] == wavTone[firstDiffer]) ++firstDiffer;
+  while (firstDiffer < wavTone.size() && heard[firstDiffer] == wavTone[firstDiffer]) ++firstDiffer;
   EXPECT_EQ(firstDiffer, wavTone.size()) << "the WAV halves differ from the whole tone at frame " << firstDiffer / 2
                                          << " (the joint is at frame " << kCut << ")";
-
-  const std::vector<int16_t> mp3 = Capture(dir, "mp3-pair", {dir.File("m1.mp3"), dir.File("m2.mp3")}, reference.size());
-  std::printf("the MP3 halves: %zu frames heard, %zu decoded by mpg123, the tone has %zu\n", mp3.size() / 2,
-              reference.size() / 2, kFrames);
-  ASSERT_EQ(mp3.size(), reference.size()) << "the MP3 entries were not heard whole, and nothing else";
+  const std::vector<int16_t> mp3(heard.begin() + std::ptrdiff_t(wavTone.size()), heard.end());
   // Around the joint (a tenth of a second each side): no run of silence and no run that
   // strays from the tone longer than a millisecond.
   const size_t from = mp3Joint - kRate / 10, to = mp3Joint + kRate / 10, ms = kRate / 1000;
