@@ -16,4 +16,9 @@ int SteppedVolumeLevel(int level, int delta) { return std::clamp(level + delta, 
 
 int VolumeLevelOf(uint32_t volume) { return std::min(int(volume / kVolumeStep), kVolumeLevels); }
 
-uint32_t VolumeOfLevel(int level) { return uint32_t(std::clamp(level, 0, kVolumeLevels)) * kVolumeStep; }
+uint32_t VolumeOfLevel(int level) {
+  // The top level is full volume, which leaves the samples unchanged (10 × 6553 would
+  // scale each of them by a hair).
+  if (level >= kVolumeLevels) return kVolumeFull;
+  return uint32_t(std::max(level, 0)) * kVolumeStep;
+}

@@ -14,5 +14,5 @@ inline constexpr int kVolumeLevels = 10;
 int SteppedVolumeLevel(int level, int delta);
 // The level of a channel volume (0..65535): volume / 6553.
 int VolumeLevelOf(uint32_t volume);
-// The channel volume of a level: level × 6553.
+// The channel volume of a level: level × 6553, and full (65535) at the top level.
 uint32_t VolumeOfLevel(int level);

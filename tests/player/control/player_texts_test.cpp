@@ -1,6 +1,7 @@
 // Tests of the main window's texts, throttles and the seek and volume arithmetic.
 #include <gtest/gtest.h>
 
+#include "common/audio/output_volume.h"
 #include "player/control/now_playing.h"
 #include "player/control/player_texts.h"
 #include "player/control/transport_math.h"
@@ -52,8 +53,9 @@ TEST(PlayerTexts, Throttles) {
   EXPECT_TRUE(time.Pass(6));
 }
 
-// Catches seeks before the start or past the end, an unsigned wrap at the start, and
-// volume levels outside 0..10.
+// Catches seeks before the start or past the end, an unsigned wrap at the start, volume
+// levels outside 0..10, and a top level short of full volume (it would scale every sample
+// by 65530/65536 instead of leaving it unchanged).
 TEST(TransportMath, SeekAndVolumeLimits) {
   EXPECT_EQ(ReverseTarget(4), 0u);
   EXPECT_EQ(ReverseTarget(10), 0u);
@@ -67,6 +69,8 @@ TEST(TransportMath, SeekAndVolumeLimits) {
   EXPECT_EQ(VolumeLevelOf(65535), 10);
   EXPECT_EQ(VolumeLevelOf(6552), 0);
   EXPECT_EQ(VolumeOfLevel(3), 3u * 6553u);
+  EXPECT_EQ(VolumeOfLevel(kVolumeLevels), kVolumeFull);
+  EXPECT_EQ(VolumeLevelOf(VolumeOfLevel(kVolumeLevels)), kVolumeLevels);
 }
 
 // Catches a tag ignored, a stream title not shown, and a length made up for a stream.
