@@ -36,9 +36,10 @@ struct TitleRegistry {
   std::set<PulseSink*> sinks;
 };
 
+// Never destroyed: an output's writer thread may close its stream while the program exits.
 TitleRegistry& Titles() {
-  static TitleRegistry registry;
-  return registry;
+  static auto* registry = new TitleRegistry;
+  return *registry;
 }
 
 std::string StreamName(const std::string& title) { return title.empty() ? kProgram : title; }
