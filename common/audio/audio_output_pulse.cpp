@@ -62,7 +62,7 @@ class PulseSink final : public AudioSink {
  public:
   explicit PulseSink(const AudioFormat& format) : format_(format) {
     const uint32_t frame = format.BytesPerFrame();
-    chunk_ = std::max<size_t>(frame, 4096 - 4096 % frame);
+    chunkBytes_ = std::max<size_t>(frame, 4096 - 4096 % frame);
   }
 
   ~PulseSink() override {
@@ -145,8 +145,8 @@ class PulseSink final : public AudioSink {
     std::optional<uint64_t> heard;
     if (pa_stream_get_time(stream_, &heardUsec) == 0) {
       const uint64_t total = pa_usec_to_bytes(heardUsec, &spec_);
-      heard = total > heardAtDrop_ ? total - heardAtDrop_ : 0;
-      heardAtDrop_ = std::max(heardAtDrop_, total);
+      heard = total > heardBytesAtDrop_ ? total - heardBytesAtDrop_ : 0;
+      heardBytesAtDrop_ = std::max(heardBytesAtDrop_, total);
     }
     Await(pa_stream_flush(stream_, &PulseSink::Succeeded, this));
     Await(pa_stream_cork(stream_, 0, &PulseSink::Succeeded, this));
@@ -158,7 +158,7 @@ class PulseSink final : public AudioSink {
     if (Good()) Await(pa_stream_drain(stream_, &PulseSink::Succeeded, this));
   }
 
-  size_t ChunkBytes() const override { return chunk_; }
+  size_t ChunkBytes() const override { return chunkBytes_; }
 
   // Renames the stream in the mixer. The registry's lock is held, so the sink stays.
   void Retitle(const std::string& title) {
@@ -172,7 +172,7 @@ class PulseSink final : public AudioSink {
 
  private:
   // Holds the main loop's lock (the callbacks run under it on the loop's thread).
-  class Locked {
+  class [[nodiscard]] Locked {
    public:
     explicit Locked(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
     ~Locked() { pa_threaded_mainloop_unlock(loop_); }
@@ -263,12 +263,12 @@ class PulseSink final : public AudioSink {
 
   const AudioFormat format_;
   pa_sample_spec spec_{};
-  size_t chunk_;
+  size_t chunkBytes_;
   pa_threaded_mainloop* loop_ = nullptr;
   pa_context* context_ = nullptr;
   pa_stream* stream_ = nullptr;
   std::string openedWith_;    // the title the stream was opened with
-  uint64_t heardAtDrop_ = 0;  // the stream's bytes heard by the previous Drop
+  uint64_t heardBytesAtDrop_ = 0;  // the stream's bytes heard by the previous Drop
 };
 
 }  // namespace
