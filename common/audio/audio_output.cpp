@@ -23,7 +23,7 @@ namespace {
 // The back ends in probe order: the desktop's sound server, then ALSA; the capture back
 // ends only when asked for by name.
 constexpr SinkBackend kSinkBackends[] = {
-    {"pulse", OpenOut123Sink, true},
+    {"pulse", OpenPulseSink, true},
     {"alsa", OpenOut123Sink, true},
     {"null", OpenNullSink, false},
     {"wav", OpenWavSink, false},

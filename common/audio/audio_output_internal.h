@@ -54,6 +54,7 @@ struct SinkBackend {
 };
 
 Expected<std::unique_ptr<AudioSink>> OpenOut123Sink(const SinkRequest& request, const AudioFormat& format);
+Expected<std::unique_ptr<AudioSink>> OpenPulseSink(const SinkRequest& request, const AudioFormat& format);
 Expected<std::unique_ptr<AudioSink>> OpenNullSink(const SinkRequest& request, const AudioFormat& format);
 Expected<std::unique_ptr<AudioSink>> OpenWavSink(const SinkRequest& request, const AudioFormat& format);
 

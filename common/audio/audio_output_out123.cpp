@@ -1,4 +1,5 @@
-// The "pulse" and "alsa" back ends through libout123, on the default device.
+// The "alsa" back end through libout123, on the default device (it can serve "pulse" too,
+// but "pulse" has a back end of its own that names its stream in the mixer).
 //
 // libout123 1.31 (Debian 12) facts this relies on: its output modules come with the
 // mpg123 package, not libout123-0; OUT123_FLAGS would replace the default flags, so the

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "common/audio/output_stream_title.h"
 #include "common/audio/output_volume.h"
 #include "common/paths.h"
 #include "player/control/transport_math.h"
@@ -396,6 +397,11 @@ PlayerSession::WatchId PlayerSession::Watch(std::function<void(SessionChange)> o
 void PlayerSession::Unwatch(WatchId id) { watchers_.erase(id); }
 
 void PlayerSession::Tell(SessionChange change) {
+  // The desktop's mixer names the player's sound stream after what plays.
+  if (change == SessionChange::NowPlaying) {
+    const NowPlaying now = Now();
+    SetOutputStreamTitle(now.artist.empty() ? now.title : now.artist + kTitleDash + now.title);
+  }
   // A watcher may unwatch while told.
   const auto watchers = watchers_;
   for (const auto& [id, onChange] : watchers) onChange(change);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/audio/audio_output.h"
+#include "common/audio/output_stream_title.h"
 #include "common/audio/output_volume.h"
 #include "common/id3v1_tag.h"
 #include "common/paths.h"
@@ -512,6 +513,20 @@ TEST_F(SessionFixture, TheTitleFieldShowsArtistAndTitle) {
   EXPECT_TRUE(host.Showed("title Band \u2013 Song")) << host.shown.front();
   session->Next();
   EXPECT_TRUE(host.Showed("title plain"));
+}
+
+// Catches a sound stream that the desktop's mixer names after nothing, or after the entry
+// that played before.
+TEST_F(SessionFixture, TheMixerNamesTheStreamAfterWhatPlays) {
+  ASSERT_TRUE(CreateDirectories(dir.File("m")));
+  const std::string tagged = dir.File("m/tagged.mp3");
+  Id3v1Record record = EncodeId3v1Tag({"Song", "Band", "", ""}, 30);
+  WriteText(tagged, std::string(1000, '\0') + std::string(record.begin(), record.end()));
+  SetOutputStreamTitle("");
+  session->Start({tagged, dir.File("m/plain.mp3")});
+  EXPECT_EQ(OutputStreamTitle(), "Band \u2013 Song");
+  session->Next();
+  EXPECT_EQ(OutputStreamTitle(), "plain.mp3") << "named as the desktop names it elsewhere (MPRIS, task bar)";
 }
 
 // Catches a popup span that runs past either end of the list or leaves the current entry
