@@ -22,3 +22,6 @@ struct NowPlaying {
 // when unknown).
 NowPlaying DescribeNowPlaying(const std::string& entry, const Id3v1Tag& tag, const std::string& streamTitle,
                               uint32_t rangeSeconds);
+
+// "Artist – Title", or the title alone when the artist is not known.
+std::string ArtistAndTitle(const NowPlaying& now);

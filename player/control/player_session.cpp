@@ -398,10 +398,7 @@ void PlayerSession::Unwatch(WatchId id) { watchers_.erase(id); }
 
 void PlayerSession::Tell(SessionChange change) {
   // The desktop's mixer names the player's sound stream after what plays.
-  if (change == SessionChange::NowPlaying) {
-    const NowPlaying now = Now();
-    SetOutputStreamTitle(now.artist.empty() ? now.title : now.artist + kTitleDash + now.title);
-  }
+  if (change == SessionChange::NowPlaying) SetOutputStreamTitle(ArtistAndTitle(Now()));
   // A watcher may unwatch while told.
   const auto watchers = watchers_;
   for (const auto& [id, onChange] : watchers) onChange(change);
