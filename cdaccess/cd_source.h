@@ -48,6 +48,23 @@ struct CdToc {
   // What the disc says about itself (a disc image's sheet, a real disc's CD-Text); empty
   // when it says nothing.
   DiscText text;
+  // Per track (entry i for track firstTrack + i): 1 for a data track. Empty: all audio.
+  std::vector<uint8_t> dataTracks;
+  // Per track: the sector of its index 00 (the start of its pregap) where the disc or image
+  // gives one before its start, else -1. Empty: none known.
+  std::vector<int32_t> pregapStarts;
+
+  bool IsDataTrack(size_t index) const { return index < dataTracks.size() && dataTracks[index] != 0; }
+};
+
+// What tells one model of drive from another: the vendor and product of its INQUIRY data
+// (or what the operating system reports), blanks squeezed. Disc images give "Zimbar" and
+// "Disc image". The per-drive read offset is kept under this pair.
+struct CdDriveIdentity {
+  std::string vendor;
+  std::string model;
+  // "VENDOR - MODEL": the key of the drive's settings and the name the rip log shows.
+  std::string Key() const { return vendor + " - " + model; }
 };
 
 // One open drive or image. Every entry may block for the time of a drive request; a
@@ -60,6 +77,8 @@ class CdSource {
   // The name shown in the drive list and the drive's address.
   virtual Expected<std::string> Name() = 0;
   virtual CdDriveAddress Address() const = 0;
+  // Vendor and model; empty fields when the drive does not say.
+  virtual CdDriveIdentity Identity() { return {}; }
   virtual Expected<CdToc> ReadToc() = 0;
   // Read speed in kB/s. Sources without speed control succeed without doing anything.
   virtual Outcome SetSpeed(int kBytesPerSecond) = 0;

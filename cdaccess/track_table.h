@@ -16,4 +16,12 @@ struct TrackTable {
   int trackCount = 0;                                 // 0 ... 99
   std::array<int32_t, kCdMaxTracks + 2> start{};      // [1 ... trackCount + 1]
   std::array<int32_t, kCdMaxTracks + 1> length{};     // [1 ... trackCount], start[i+1] - start[i]
+  std::array<uint8_t, kCdMaxTracks + 1> data{};       // [1 ... trackCount]: 1 for a data track
+  // [1 ... trackCount]: the sector of the track's index 00 when the disc gives one before
+  // start[i], else -1 (no pregap known).
+  std::array<int32_t, kCdMaxTracks + 1> pregap = [] {
+    std::array<int32_t, kCdMaxTracks + 1> none{};
+    none.fill(-1);
+    return none;
+  }();
 };

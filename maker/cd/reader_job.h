@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "maker/cd/track_accuracy.h"
+
 struct ReaderJob {
   int drive = 0;                 // index in the drive list (real drives and disc images)
   // The disc images after the real drives in that list: those of the front end's CD layer
@@ -34,4 +36,6 @@ struct ReaderJob {
   // at -1 the thread reads the table of contents of the drive itself.
   int32_t firstSector = -1;
   int32_t endSector = -1;
+  // Read offset, secure mode, burst then verify and the AccurateRip record to check with.
+  ReadAccuracyJob accuracy;
 };

@@ -86,6 +86,11 @@ constexpr SettingEntry kEntries[] = {
     NumberEntry("UseMusicBrainz", &V::useMusicBrainz),
     TextEntry("MusicBrainzServer", &V::musicBrainzServer),
     TextEntry("MusicBrainzContact", &V::musicBrainzContact),
+    NumberEntry("AccurateRip", &V::accurateRip),
+    TextEntry("AccurateRipServer", &V::accurateRipServer),
+    NumberEntry("SecureMode", &V::secureMode),
+    NumberEntry("SecureRetries", &V::secureRetries),
+    NumberEntry("BurstThenVerify", &V::burstThenVerify),
 };
 
 std::string LoginName() {
@@ -167,6 +172,8 @@ Outcome SettingsTable::Load(const std::string& path, const PassThroughProbe& pro
       else
         TextOf(*this, entry) = *stored;
     }
+    for (const std::string& key : file.Keys(kReadOffsetsSection))
+      if (const auto stored = file.Get(kReadOffsetsSection, key)) readOffsets[key] = ProfileInt(*stored);
   } else {
     status = Fail(ini.Error());
   }
@@ -189,8 +196,14 @@ Outcome SettingsTable::Save(const std::string& path) const {
     else
       file.WriteString(kSettingsSection, entry.key, TextOf(*this, entry).str());
   }
+  for (const auto& [key, offset] : readOffsets) file.WriteInt(kReadOffsetsSection, key, offset);
   if (auto saved = file.Save(); !saved) return Fail(saved.Error());
   return Done{};
+}
+
+int SettingsTable::ReadOffsetFor(const std::string& driveKey) const {
+  const auto found = readOffsets.find(driveKey);
+  return found == readOffsets.end() ? 0 : found->second;
 }
 
 std::string SettingsTable::DefaultPath() { return UserFolder() + kSettingsFileName; }

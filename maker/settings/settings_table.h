@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,6 +17,7 @@
 
 inline constexpr const char* kSettingsFileName = "zbmaker.INI";
 inline constexpr const char* kSettingsSection = "Options";
+inline constexpr const char* kReadOffsetsSection = "Read Offsets";
 inline constexpr int kExternalProgramSlots = 10;
 // Buffer sizes of the text settings, terminator included.
 inline constexpr size_t kSettingProgramBytes = 780;
@@ -124,6 +126,18 @@ struct MakerSettingValues {
   int useMusicBrainz = 0;
   SettingText musicBrainzServer{kSettingPathBytes, "https://musicbrainz.org"};
   SettingText musicBrainzContact{kSettingPathBytes};
+  // AccurateRip: verify every ripped track against the AccurateRip database at
+  // AccurateRipServer. SecureMode: read every track twice and compare (test and copy), up
+  // to SecureRetries more reads when they disagree. BurstThenVerify: read once and re-read
+  // securely only the tracks the database does not prove accurate.
+  int accurateRip = 1;
+  SettingText accurateRipServer{kSettingPathBytes, "http://www.accuraterip.com"};
+  int secureMode = 0;
+  int secureRetries = 5;
+  int burstThenVerify = 0;
+  // Section "Read Offsets": the read offset in samples of each drive model, keyed by
+  // CdDriveIdentity::Key() ("VENDOR - MODEL").
+  std::map<std::string, int> readOffsets;
 
   bool operator==(const MakerSettingValues&) const = default;
 };
@@ -201,6 +215,10 @@ class SettingsTable : public MakerSettingValues {
   // The folder that stands in for an empty OutputPath (the window's: the user's music
   // folder). It is no setting: never saved, and OutputPath stays empty.
   void SetDefaultOutputFolder(std::string folder) { defaultOutputFolder_ = std::move(folder); }
+
+  // The read offset stored for a drive model (0 when none is); SetReadOffset stores one.
+  int ReadOffsetFor(const std::string& driveKey) const;
+  void SetReadOffset(const std::string& driveKey, int offset) { readOffsets[driveKey] = offset; }
 
   // MPEGMode with values outside 1..4 taken as MPEG-1.
   int EncoderMode() const;

@@ -28,7 +28,10 @@ enum {
   READER_MSG_SUSPICIOUS_START = 8,    /* warning "Suspicious start of track." */
   READER_MSG_SYNC_ERROR = 9,          /* warning "Sync Error." */
   READER_MSG_FINDING_START = 11,      /* status "Finding start of track" */
-  READER_MSG_PROGRESS = 12            /* value: hundredths of a percent, 0 ... 10000 */
+  READER_MSG_PROGRESS = 12,           /* value: hundredths of a percent, 0 ... 10000 */
+  READER_MSG_OUTSIDE_DISC = 13        /* note: value samples (frames) of the track lie before the
+                                         disc's first or after its last readable sample and
+                                         were written as silence; extra: 0 before, 1 after */
 };
 
 #define READER_RING_ENTRIES 128
@@ -97,6 +100,26 @@ int32_t XWI(ReaderRequest* request);
    call returns; ZIMBAR_CD_IMAGES is not looked at. A negative count or missing paths
    start nothing: the block gets an initialization error and done, and the result is -1. */
 int32_t XWIWithImages(ReaderRequest* request, const char* const* imagePaths, int32_t imageCount);
+
+/* What XWIWithOptions adds to the block. */
+typedef struct ReaderOptions {
+  const char* const* imagePaths;  /* the disc images after the real drives, as XWIWithImages */
+  int32_t imageCount;
+  /* The drive's read offset in samples (stereo frames): sample k of the track is read at
+     disc sample firstSector x 588 + k + readOffset. Samples before the disc's first or at
+     and after its lead-out read as silence (one READER_MSG_OUTSIDE_DISC each side). */
+  int32_t readOffset;
+  /* Called on the library's thread with the track's audio in order, as read and corrected,
+     before any conversion to mono or 22 050 Hz: `count` stereo frames, left sample in the
+     low half. May be null. Runs before the same frames are written to the file. */
+  void (*audio)(void* user, const uint32_t* frames, int32_t count);
+  void* audioUser;
+} ReaderOptions;
+
+/* XWIWithImages with the options above; a null `options` is XWIWithImages with no images.
+   The options block itself need not stay valid after the call returns; `audioUser` must
+   until done is nonzero. */
+int32_t XWIWithOptions(ReaderRequest* request, const ReaderOptions* options);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,1 @@
+#include "maker/accuracy/accuraterip_lookup.h"

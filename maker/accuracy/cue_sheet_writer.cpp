@@ -1,0 +1,1 @@
+#include "maker/accuracy/cue_sheet_writer.h"

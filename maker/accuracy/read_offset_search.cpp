@@ -1,0 +1,1 @@
+#include "maker/accuracy/read_offset_search.h"

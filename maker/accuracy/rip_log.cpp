@@ -1,0 +1,1 @@
+#include "maker/accuracy/rip_log.h"

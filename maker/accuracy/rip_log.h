@@ -1,0 +1,64 @@
+// The rip log: a text beside the ripped files that says how each track was read and what
+// proves it, ending with the SHA-256 of everything above its last line.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cdaccess/track_table.h"
+#include "common/error.h"
+#include "maker/accuracy/accuraterip.h"
+#include "maker/accuracy/track_digest.h"
+
+// How one track was read and checked.
+struct RipLogTrack {
+  int track = 0;                     // 1-based
+  std::string fileName;              // the file written (name only)
+  std::string readMode;              // "burst", "secure", "burst, then secure"
+  int peak = 0;                      // 0 ... 32768
+  std::optional<uint32_t> testCrc;   // the first read of a secure read
+  std::optional<uint32_t> copyCrc;   // the read kept in the file
+  std::optional<AccurateRipSums> accurateRip;
+  AccurateRipVerdict verdict;
+  int retries = 0;                   // reads beyond the first (burst) or the first two (secure)
+  bool suspicious = false;           // secure reads that never agreed
+  std::vector<FrameRange> suspiciousRanges;
+  int64_t silenceBefore = 0;         // frames outside the disc written as silence
+  int64_t silenceAfter = 0;
+  bool failed = false;               // the read failed (error text in `errors`)
+  std::vector<std::string> errors;   // the reader's error and warning lines of the track
+};
+
+struct RipLog {
+  std::string program;               // "zbmaker 1.2.3"
+  std::string date;                  // of the rip, local time "2026-12-09 20:15:03"
+  std::string driveVendor;
+  std::string driveModel;
+  int readOffset = 0;
+  std::string readMode;              // "burst, then verify", "secure (5 retries)", "burst"
+  std::string format;                // "WAV" or the encoder's name and settings
+  std::string artist;
+  std::string album;
+  TrackTable toc;
+  std::optional<AccurateRipDiscIds> discIds;
+  std::string accurateRipStatus;     // what the lookup said: "found, 3 pressings", a warning
+  std::vector<RipLogTrack> tracks;
+  std::vector<std::string> errors;   // errors of the run beyond single tracks
+};
+
+// The log's text, the SHA-256 line last ("SHA-256 " and 64 lower-case hex digits), lines
+// ending in a line feed. Checksums appear as "AccurateRip v1 XXXXXXXX v2 XXXXXXXX" and
+// "Test CRC XXXXXXXX", "Copy CRC XXXXXXXX" (upper-case hex).
+std::string FormatRipLog(const RipLog& log);
+// "All tracks accurately ripped", "2 tracks could not be verified", ...
+std::string RipLogSummary(const RipLog& log);
+
+// Whether a log's last line is the SHA-256 of everything above it. Ok: intact; a Format
+// error says "the log was changed after it was written" or "no SHA-256 line".
+Outcome VerifyRipLogText(const std::string& text);
+Outcome VerifyRipLogFile(const std::string& path);
+
+// Writes `text` to `path` through a temporary name, so a full disk never leaves half a log.
+Outcome WriteTextFileAtomically(const std::string& path, const std::string& text);
