@@ -116,3 +116,8 @@ int CdLayer::SetSpeed(int index, int kBytesPerSecond) {
   if (!result) return CdStatusCode(result.Error()) != 0 ? CdStatusCode(result.Error()) : -1;
   return 0;
 }
+
+CdDriveIdentity CdLayer::DriveIdentity(int index) const {
+  CdSource* source = SelectedDrive(index);
+  return source != nullptr ? source->Identity() : CdDriveIdentity{};
+}

@@ -63,6 +63,10 @@ class CdLayer {
   // drives apart. Empty when the index is beyond the list.
   std::string DrivePath(int index) const;
 
+  // Vendor and model of drive `index` of the selected method (disc images: "Zimbar",
+  // "Disc image"); empty fields when the drive is not open or does not say.
+  CdDriveIdentity DriveIdentity(int index) const;
+
   // Read speed in kB/s. The OS interface does nothing and returns 0; SCSI pass-through:
   // 1 for a bad index, else the drive's status (0 success).
   int SetSpeed(int index, int kBytesPerSecond);

@@ -18,7 +18,7 @@ struct ReaderRequest;
 // to the reader status panel, passes Cancel on, normalizes when asked, and writes the final
 // header. Error() and Warning() are the reader's error and warning flags; they and the
 // peaks are valid once the thread has ended.
-class TCDExtractThread : public JobWorker {
+class TCDExtractThread : public JobWorker, public TrackAccuracySource {
  public:
   TCDExtractThread(MainLoop& loop, WorkerHost& host, const ReaderJob& job);
 
@@ -31,6 +31,8 @@ class TCDExtractThread : public JobWorker {
   int PeakMinimum() const { return peakMinimum_; }
   // Audio bytes the library wrote behind the header.
   int64_t DataBytes() const { return dataBytes_; }
+  // What the read proved (valid once the thread has ended).
+  TrackAccuracy Accuracy() const override { return accuracy_; }
 
  protected:
   void Run() override;
@@ -53,4 +55,5 @@ class TCDExtractThread : public JobWorker {
   std::atomic<int> peakMaximum_{0};
   std::atomic<int> peakMinimum_{0};
   std::atomic<int64_t> dataBytes_{0};
+  TrackAccuracy accuracy_;
 };

@@ -36,3 +36,11 @@ struct TrackAccuracy {
   int64_t silenceBefore = 0;         // frames outside the disc written as silence
   int64_t silenceAfter = 0;
 };
+
+// What the workers that read tracks (and their stand-ins in tests) tell the run about the
+// read once they have ended.
+class TrackAccuracySource {
+ public:
+  virtual ~TrackAccuracySource() = default;
+  virtual TrackAccuracy Accuracy() const = 0;
+};

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "cdaccess/cd_source.h"
+#include "cdaccess/track_table.h"
 #include "maker/jobs/existing_outputs.h"
 #include "maker/jobs/job_status.h"
 #include "maker/jobs/maker_control.h"
@@ -58,6 +60,13 @@ class PipelineHost : public WorkerHost {
 
   // Index of the drive chosen in InputCDComboBox (0 when there is none).
   virtual int SelectedDrive() const = 0;
+  // The table of contents the track rows were made from; nullptr when none was read.
+  virtual const TrackTable* DiscTable() const { return nullptr; }
+  // Vendor and model of the chosen drive (its read offset is kept under them).
+  virtual CdDriveIdentity SelectedDriveIdentity() const { return {}; }
+  // Shows what proves a track row's rip ("accurately ripped (confidence 12, v2)") beside
+  // its status; an empty text clears it.
+  virtual void SetRowVerification(int /*row*/, const std::string& /*text*/) {}
   // The CD information window's state: disc fields, naming pattern and the ID3 choice.
   virtual CdInfo CdInformation() const = 0;
 };

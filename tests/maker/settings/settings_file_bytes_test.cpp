@@ -41,6 +41,8 @@ std::string NonDefaultInput() {
       text += key + "=" + key + " caf\xC3\xA9 \"$full$\"\n";
     ++number;
   }
+  // Read offsets of two drive models; the section is written back in key order.
+  text += "\n[Read Offsets]\nZimbar - Disc image=-667\nPLEXTOR - DVDR PX-716A=30x\n";
   return text;
 }
 
@@ -139,6 +141,13 @@ TEST(SettingsFileBytes, EveryMemberIsWrittenUnderItsOwnKey) {
   s.useMusicBrainz = 72;
   s.musicBrainzServer = text("MusicBrainzServer");
   s.musicBrainzContact = text("MusicBrainzContact");
+  s.accurateRip = 75;
+  s.accurateRipServer = text("AccurateRipServer");
+  s.secureMode = 77;
+  s.secureRetries = 78;
+  s.burstThenVerify = 79;
+  s.SetReadOffset("Zimbar - Disc image", -667);
+  s.SetReadOffset("PLEXTOR - DVDR PX-716A", 30);
   EXPECT_EQ(s.outputPath.str().size(), 254u);
 
   TempDir dir;
@@ -223,6 +232,11 @@ DiscImages=
 UseMusicBrainz=0
 MusicBrainzServer=https://musicbrainz.org
 MusicBrainzContact=
+AccurateRip=1
+AccurateRipServer=http://www.accuraterip.com
+SecureMode=0
+SecureRetries=5
+BurstThenVerify=0
 )ini";
 const char* const kNonDefaultFileBytes = R"ini([Options]
 Version=-11
@@ -289,4 +303,13 @@ DiscImages=DiscImages café "$full$"
 UseMusicBrainz=72
 MusicBrainzServer=MusicBrainzServer café "$full$"
 MusicBrainzContact=MusicBrainzContact café "$full$"
+AccurateRip=75
+AccurateRipServer=AccurateRipServer café "$full$"
+SecureMode=77
+SecureRetries=78
+BurstThenVerify=79
+
+[Read Offsets]
+PLEXTOR - DVDR PX-716A=30
+Zimbar - Disc image=-667
 )ini";

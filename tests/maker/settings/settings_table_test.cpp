@@ -23,14 +23,17 @@ const PassThroughProbe kNoPassThrough = [] { return false; };
 // CDDB greetings sent with an empty or invented user and host.
 TEST(SettingsTable, TableHoldsEveryKeyInFileOrderWithDefaults) {
   const auto entries = SettingEntries();
-  ASSERT_EQ(entries.size(), 64u);
+  ASSERT_EQ(entries.size(), 69u);
   const std::pair<size_t, const char*> keys[] = {{0, "Version"},            {12, "UseWinNTRawRead"},
                                                  {24, "AACUseADTS"},
                                                  {33, "ExternalProgram0"},  {42, "ExternalProgram9"},
                                                  {43, "Normalize"},         {57, "FileNamePattern"},
                                                  {58, "CDDBUser"},          {59, "CDDBHost"},
                                                  {60, "DiscImages"},        {61, "UseMusicBrainz"},
-                                                 {62, "MusicBrainzServer"}, {63, "MusicBrainzContact"}};
+                                                 {62, "MusicBrainzServer"}, {63, "MusicBrainzContact"},
+                                                 {64, "AccurateRip"},       {65, "AccurateRipServer"},
+                                                 {66, "SecureMode"},        {67, "SecureRetries"},
+                                                 {68, "BurstThenVerify"}};
   for (const auto& [index, key] : keys) EXPECT_STREQ(entries[index].key, key);
 
   const SettingsTable s;
