@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <thread>
@@ -237,6 +239,104 @@ TEST_F(XwiTest, XwiAloneTakesTheImagesOfTheEnvironment) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].type, READER_MSG_INIT_ERROR);
   }
+}
+
+// The frames the audio hook of XWIWithOptions was handed, in order.
+struct HookFrames {
+  std::vector<uint32_t> frames;
+  static void Take(void* user, const uint32_t* frames, int32_t count) {
+    auto* self = static_cast<HookFrames*>(user);
+    self->frames.insert(self->frames.end(), frames, frames + count);
+  }
+};
+
+// The disc's audio as stereo frames (left sample in the low half), tracks one after another.
+std::vector<uint32_t> Frames(const std::vector<int16_t>& samples) {
+  std::vector<uint32_t> frames(samples.size() / 2);
+  for (size_t i = 0; i < frames.size(); ++i)
+    frames[i] = static_cast<uint16_t>(samples[2 * i]) | static_cast<uint32_t>(static_cast<uint16_t>(samples[2 * i + 1])) << 16;
+  return frames;
+}
+
+class XwiOptionsTest : public XwiTest {
+ protected:
+  // Reads `track` with `offset`, the mono flag as given, and returns what the hook saw and
+  // the messages.
+  std::pair<HookFrames, std::vector<ReaderMessage>> Read(int track, int32_t offset, bool mono = false) {
+    XwiWithOptions entry = library_.Entry<XwiWithOptions>("XWIWithOptions");
+    EXPECT_NE(entry, nullptr);
+    UniqueFd fd = OpenOutput();
+    ReaderRequest r = Request(image_.DriveIndex(), track, fd.Get());
+    r.mono = mono ? 1 : 0;
+    HookFrames hook;
+    const char* const images[] = {image_.CuePath().c_str()};
+    ReaderOptions options{};
+    options.imagePaths = images;
+    options.imageCount = 1;
+    options.readOffset = offset;
+    options.audio = &HookFrames::Take;
+    options.audioUser = &hook;
+    EXPECT_EQ(entry(&r, &options), 0);
+    auto messages = Drain(r);
+    written_ = testcd::ReadFile(dir_.File("out.wav"));
+    return {std::move(hook), std::move(messages)};
+  }
+  using XwiWithOptions = int32_t (*)(ReaderRequest*, const ReaderOptions*);
+  std::vector<uint8_t> written_;
+};
+
+std::vector<ReaderMessage> OfType(const std::vector<ReaderMessage>& messages, uint8_t type) {
+  std::vector<ReaderMessage> found;
+  for (const ReaderMessage& m : messages)
+    if (m.type == type) found.push_back(m);
+  return found;
+}
+
+// Catches: an offset applied the wrong way, frames lost or repeated where the read crosses a
+// track boundary, silence missing (or unannounced) where the shifted track leaves the disc,
+// and a hook that sees something else than the file gets.
+TEST_F(XwiOptionsTest, TheReadOffsetShiftsTheTrackAndFillsWhatLiesOutsideTheDiscWithSilence) {
+  std::vector<uint32_t> disc = Frames(image_.Track(1));
+  const std::vector<uint32_t> second = Frames(image_.Track(2));
+  const size_t firstFrames = disc.size();
+  disc.insert(disc.end(), second.begin(), second.end());
+
+  {  // Track 2 read 700 frames late: into its own audio, then 700 frames past the lead-out.
+    auto [hook, messages] = Read(2, 700);
+    ASSERT_EQ(hook.frames.size(), second.size());
+    EXPECT_TRUE(std::equal(second.begin() + 700, second.end(), hook.frames.begin()));
+    EXPECT_TRUE(std::all_of(hook.frames.end() - 700, hook.frames.end(), [](uint32_t f) { return f == 0; }));
+    const auto outside = OfType(messages, READER_MSG_OUTSIDE_DISC);
+    ASSERT_EQ(outside.size(), 1u);
+    EXPECT_EQ(outside[0].value, 700);
+    EXPECT_EQ(outside[0].extra, 1);
+    ASSERT_EQ(written_.size(), second.size() * 4);
+    EXPECT_EQ(std::memcmp(written_.data(), hook.frames.data(), written_.size()), 0);
+  }
+  {  // Track 2 read 1 000 frames early: the end of track 1 first, nothing outside the disc.
+    auto [hook, messages] = Read(2, -1000);
+    ASSERT_EQ(hook.frames.size(), second.size());
+    EXPECT_TRUE(std::equal(hook.frames.begin(), hook.frames.end(), disc.begin() + static_cast<ptrdiff_t>(firstFrames) - 1000));
+    EXPECT_TRUE(OfType(messages, READER_MSG_OUTSIDE_DISC).empty());
+  }
+  {  // Track 1 read 30 frames early: 30 frames before the disc's first sample are silence.
+    auto [hook, messages] = Read(1, -30);
+    ASSERT_EQ(hook.frames.size(), firstFrames);
+    EXPECT_TRUE(std::all_of(hook.frames.begin(), hook.frames.begin() + 30, [](uint32_t f) { return f == 0; }));
+    EXPECT_TRUE(std::equal(hook.frames.begin() + 30, hook.frames.end(), disc.begin()));
+    const auto outside = OfType(messages, READER_MSG_OUTSIDE_DISC);
+    ASSERT_EQ(outside.size(), 1u);
+    EXPECT_EQ(outside[0].value, 30);
+    EXPECT_EQ(outside[0].extra, 0);
+  }
+}
+
+// Catches a hook fed after the conversion: a mono rip must still be checkable against the disc.
+TEST_F(XwiOptionsTest, TheHookSeesTheStereoAudioOfAMonoRip) {
+  auto [hook, messages] = Read(1, 0, /*mono=*/true);
+  const std::vector<uint32_t> first = Frames(image_.Track(1));
+  EXPECT_EQ(hook.frames, first);
+  EXPECT_EQ(written_.size(), first.size() * 2);
 }
 
 }  // namespace
