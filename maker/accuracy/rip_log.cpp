@@ -63,6 +63,15 @@ std::string PeakText(int peak) {
   return text;
 }
 
+// A reader's error or warning line as one line of a track: "Error: ..." or "Warning: ...",
+// without the indent of the reader log; a text without either word is an error.
+std::string ProblemLine(std::string_view text) {
+  const size_t first = text.find_first_not_of(' ');
+  std::string line = OneLine(first == std::string_view::npos ? std::string_view() : text.substr(first));
+  if (line.starts_with("Error: ") || line.starts_with("Warning: ")) return line;
+  return "Error: " + line;
+}
+
 std::string SignedText(int value) { return value > 0 ? "+" + std::to_string(value) : std::to_string(value); }
 
 // "1 track" / "3 tracks" and the rest of the sentence.
@@ -105,7 +114,7 @@ void AppendTrack(std::string& out, const RipLogTrack& track) {
   if (track.silenceBefore > 0 || track.silenceAfter > 0)
     out += "  Silence outside the disc: " + std::to_string(track.silenceBefore) + " samples before, " +
            std::to_string(track.silenceAfter) + " samples after\n";
-  for (const std::string& error : track.errors) out += "  Error: " + OneLine(error) + "\n";
+  for (const std::string& error : track.errors) out += "  " + ProblemLine(error) + "\n";
   out += "\n";
 }
 

@@ -28,7 +28,9 @@ struct RipLogTrack {
   int64_t silenceBefore = 0;         // frames outside the disc written as silence
   int64_t silenceAfter = 0;
   bool failed = false;               // the read failed (error text in `errors`)
-  std::vector<std::string> errors;   // the reader's error and warning lines of the track
+  // The reader's error and warning lines of the track ("    Warning: Sync Error. (At 4.20%)");
+  // a line without "Error:" or "Warning:" in front is shown as an error.
+  std::vector<std::string> errors;
 };
 
 struct RipLog {
@@ -49,11 +51,12 @@ struct RipLog {
 };
 
 // The log's text, the SHA-256 line last ("SHA-256 " and 64 lower-case hex digits of every
-// byte above that line), lines ending in a line feed. Each track's block holds lines that
-// begin with a fixed word, for scripts: "File ", "Peak level ", "Test CRC XXXXXXXX",
-// "Copy CRC XXXXXXXX", "AccurateRip v1 XXXXXXXX v2 XXXXXXXX" (upper-case hex), "Result ",
-// "Retries ", "Suspicious ", "Error ". Control characters inside names (a line feed in a
-// title) become blanks, so no name can make a line of its own.
+// byte above that line), lines ending in a line feed. Each track's block holds indented
+// lines that begin with a fixed word, for scripts: "File: ", "Peak level: ", "Test CRC
+// XXXXXXXX", "Copy CRC XXXXXXXX", "AccurateRip v1 XXXXXXXX v2 XXXXXXXX" (upper-case hex),
+// "Result: ", "Retries: ", "Suspicious: ", and the reader's "Error: " and "Warning: "
+// lines. Control characters inside names (a line feed in a title) become blanks, so no
+// name can make a line of its own.
 std::string FormatRipLog(const RipLog& log);
 // The summary's lines, each ending in a line feed: "All tracks accurately ripped", or any
 // of "N tracks not accurate", "N tracks could not be verified", "N tracks suspicious",

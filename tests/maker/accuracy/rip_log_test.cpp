@@ -55,7 +55,7 @@ RipLog SampleLog() {
   two.retries = 5;
   two.suspicious = true;
   two.suspiciousRanges = {{44100, 44100 + 588}, {2646000, 2646588}};
-  two.errors = {"Warning: Sync Error. (At 42.50%)"};
+  two.errors = {"    Warning: Sync Error. (At 42.50%)", "Cannot write to file."};
 
   RipLogTrack three;
   three.track = 3;
@@ -218,7 +218,8 @@ TEST(RipLog, TracksCarryTheirChecksumsInTheDocumentedForm) {
   EXPECT_TRUE(Holds(two, "Retries: 5"));
   // 44 100 frames = 1 s; 588 frames = 13.33 ms; 2 646 000 frames = 60 s.
   EXPECT_TRUE(Holds(two, "Suspicious: 0:01.000 - 0:01.013, 1:00.000 - 1:00.013"));
-  EXPECT_TRUE(Holds(two, "Error: Warning: Sync Error. (At 42.50%)"));
+  EXPECT_TRUE(Holds(two, "Warning: Sync Error. (At 42.50%)"));
+  EXPECT_TRUE(Holds(two, "Error: Cannot write to file."));
 
   const auto three = TrackLines(text, 3);
   EXPECT_TRUE(Holds(three, "Peak level: 0.0 %"));
