@@ -21,12 +21,17 @@ std::string Clean(std::string_view value) {
   return text;
 }
 
-std::string Quoted(std::string_view value) { return "\"" + Clean(value) + "\""; }
+std::string Quoted(std::string_view value) {
+  std::string text(1, '"');
+  text += Clean(value);
+  text += '"';
+  return text;
+}
 
 // A REM value: a single word as is, anything with blanks in quotes.
 std::string RemValue(std::string_view value) {
   const std::string text = Clean(value);
-  return text.find(' ') == std::string::npos ? text : "\"" + text + "\"";
+  return text.find(' ') == std::string::npos ? text : Quoted(text);
 }
 
 // Sectors as the sheet's "mm:ss:ff" (75 frames a second).
