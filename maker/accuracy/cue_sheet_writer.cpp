@@ -79,6 +79,9 @@ std::string FormatCueSheet(const CueSheet& sheet) {
     }
     Line(out, "FILE " + Quoted(track.fileName) + " " + (track.fileType.empty() ? std::string("WAVE") : track.fileType));
     if (!pregap) TrackHeader(out, track);
+    // No file holds what lies before the first track; silence in its place keeps the
+    // track where the disc has it (and so the disc's layout and ids).
+    if (previous == nullptr && track.pregapSectors > 0) Line(out, "    PREGAP " + Msf(track.pregapSectors));
     Line(out, "    INDEX 01 00:00:00");
   }
   return out;

@@ -13,8 +13,8 @@ struct CueSheetTrack {
   std::string title;
   std::string performer;
   int32_t sectors = 0;      // the file's length in sectors (where the next pregap sits)
-  // Sectors of the track's pregap (index 00 to index 01) that belong to the previous file,
-  // 0 when the disc gives no pregap.
+  // Sectors of the track's pregap (index 00 to index 01), which the previous file holds at
+  // its end; for the first track, the sectors before it. 0 when the disc gives no pregap.
   int32_t pregapSectors = 0;
 };
 
@@ -31,8 +31,9 @@ struct CueSheet {
 // TITLE of the album, then per track FILE, TRACK nn AUDIO, TITLE, PERFORMER, INDEX 01
 // 00:00:00. A track with a pregap has its TRACK, TITLE, PERFORMER and INDEX 00 lines in the
 // previous track's FILE, at that file's end less the pregap, the way the disc holds it
-// (the rip of a track ends where the next one's index 01 begins); the first track's
-// pregap lies in no file and is left out. Double quotes inside names become apostrophes
+// (the rip of a track ends where the next one's index 01 begins). The first track's
+// pregap lies in no file: a PREGAP line puts silence in its place, so the sheet lays the
+// tracks out where the disc has them. Double quotes inside names become apostrophes
 // and control characters blanks; names are UTF-8. Lines end in CR LF: the line end of the
 // burning programs the format comes from, which every cue reader accepts (this project's
 // own reader takes either).

@@ -52,7 +52,10 @@ struct PregapDisc {
       cue += "    INDEX 01 " + Msf(sector) + "\n";
       sector += bodies[t];
       if (pregaps[t] > 0) {
-        const auto pregapBytes = testcd::Bytes(testcd::Noise(pregaps[t], static_cast<uint32_t>(100 + t), 3000));
+        // Before the first track silence (no rip holds it), elsewhere quiet noise.
+        const Audio pregap =
+            t == 0 ? testcd::Silence(pregaps[t]) : testcd::Noise(pregaps[t], static_cast<uint32_t>(100 + t), 3000);
+        const auto pregapBytes = testcd::Bytes(pregap);
         bytes.insert(bytes.end(), pregapBytes.begin(), pregapBytes.end());
       }
       const auto bodyBytes = testcd::Bytes(body);
@@ -135,7 +138,7 @@ std::string Crlf(const std::string& text) {
 }
 
 // Catches: a pregap placed in the track's own file (or at the start of the previous one),
-// a pregap claimed for the first track that no file holds, quotes that end a name early,
+// the first track moved to the start of the disc, quotes that end a name early,
 // a line feed in a title that starts a command, LF line ends, missing REM lines.
 TEST(CueSheetWriter, PregapsSitAtTheEndOfThePreviousFile) {
   CueSheet sheet;
@@ -162,6 +165,7 @@ TEST(CueSheetWriter, PregapsSitAtTheEndOfThePreviousFile) {
                                         "  TRACK 01 AUDIO\n"
                                         "    TITLE \"Intro\"\n"
                                         "    PERFORMER \"The 'Best' Band\"\n"
+                                        "    PREGAP 00:02:00\n"
                                         "    INDEX 01 00:00:00\n"
                                         "  TRACK 02 AUDIO\n"
                                         "    TITLE \"Say 'Hi'\"\n"
@@ -203,8 +207,9 @@ TEST(CueSheetWriter, PregapsSitAtTheEndOfThePreviousFile) {
 // own reader cannot read; every sample of the disc and every track start must come back.
 TEST(CueSheetWriter, RippedFilesPlayBackAsTheDisc) {
   testcd::TempDir dir;
-  // Odd lengths; pregaps of one second, of two seconds, and of a single sector.
-  const PregapDisc disc(dir.Path(), {0, 75, 0, 150, 1}, {301, 213, 157, 97, 5},
+  // Odd lengths; a gap before the first track, pregaps of one second, of two seconds, and
+  // of a single sector.
+  const PregapDisc disc(dir.Path(), {32, 75, 0, 150, 1}, {301, 213, 157, 97, 5},
                         {"Opening", "Second Song", "Rock 'n' Roll", "Fourth", "Last"});
   auto original = OpenImage(disc.cuePath);
   ASSERT_NE(original, nullptr);
