@@ -1,7 +1,6 @@
 // The rip log's text, its SHA-256 line, and the check of a log against that line.
 #include "maker/accuracy/rip_log.h"
 
-#include <fcntl.h>
 #include <nettle/sha2.h>
 #include <sys/stat.h>
 
@@ -16,7 +15,6 @@
 namespace {
 
 constexpr const char kHashPrefix[] = "SHA-256 ";
-constexpr size_t kHashPrefixBytes = sizeof kHashPrefix - 1;
 constexpr size_t kHashHexDigits = 2 * SHA256_DIGEST_SIZE;
 // A rip log of 99 tracks with many suspicious ranges stays far below this; a larger file
 // is refused before it is read whole.
