@@ -28,7 +28,9 @@ struct RipLogTrack {
   int64_t silenceBefore = 0;         // frames outside the disc written as silence
   int64_t silenceAfter = 0;
   bool failed = false;               // the read failed (error text in `errors`)
-  std::vector<std::string> errors;   // the reader's error and warning lines of the track
+  // The reader's error and warning lines of the track ("    Warning: Sync Error. (At 4.20%)");
+  // a line without "Error:" or "Warning:" in front is shown as an error.
+  std::vector<std::string> errors;
 };
 
 struct RipLog {
@@ -48,15 +50,28 @@ struct RipLog {
   std::vector<std::string> errors;   // errors of the run beyond single tracks
 };
 
-// The log's text, the SHA-256 line last ("SHA-256 " and 64 lower-case hex digits), lines
-// ending in a line feed. Checksums appear as "AccurateRip v1 XXXXXXXX v2 XXXXXXXX" and
-// "Test CRC XXXXXXXX", "Copy CRC XXXXXXXX" (upper-case hex).
+// The log's text, the SHA-256 line last ("SHA-256 " and 64 lower-case hex digits of every
+// byte above that line), lines ending in a line feed. Each track's block holds indented
+// lines that begin with a fixed word, for scripts: "File: ", "Peak level: ", "Test CRC
+// XXXXXXXX", "Copy CRC XXXXXXXX", "AccurateRip v1 XXXXXXXX v2 XXXXXXXX" (upper-case hex),
+// "Result: ", "Retries: ", "Suspicious: ", and the reader's "Error: " and "Warning: "
+// lines. Control characters inside names (a line feed in a title) become blanks, so no
+// name can make a line of its own.
 std::string FormatRipLog(const RipLog& log);
-// "All tracks accurately ripped", "2 tracks could not be verified", ...
+// The summary's lines, each ending in a line feed: "All tracks accurately ripped", or any
+// of "N tracks not accurate", "N tracks could not be verified", "N tracks suspicious",
+// "N tracks with errors" (one track: "1 track ..."); "No tracks ripped" for an empty log.
 std::string RipLogSummary(const RipLog& log);
 
 // Whether a log's last line is the SHA-256 of everything above it. Ok: intact; a Format
-// error says "the log was changed after it was written" or "no SHA-256 line".
+// error whose reason is "the log was changed after it was written" (a byte of the text or
+// of its SHA-256 line differs) or "the log has no SHA-256 line". The file form adds the
+// Io errors of reading it (the path is the errors' subject).
+enum class RipLogFault {
+  Changed,      // the SHA-256 line does not match the text above it
+  NoHashLine,   // the last line is not a SHA-256 line (or the text is empty)
+  TooLarge,     // the file is far larger than any rip log (Unsupported)
+};
 Outcome VerifyRipLogText(const std::string& text);
 Outcome VerifyRipLogFile(const std::string& path);
 
