@@ -164,6 +164,7 @@ HttpGetReply Transfer(const HttpGetRequest& request, const std::function<bool()>
     long osErrnum = 0;
     if (curl_easy_getinfo(c, CURLINFO_OS_ERRNO, &osErrnum) == CURLE_OK) reply.osErrnum = static_cast<int>(osErrnum);
     reply.detail = WithoutControlChars(error[0] != '\0' ? error : curl_easy_strerror(result));
+    while (!reply.detail.empty() && reply.detail.back() == ' ') reply.detail.pop_back();
     return reply;
   }
   curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.status);

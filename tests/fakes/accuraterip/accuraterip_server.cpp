@@ -157,6 +157,8 @@ bool FakeAccurateRipServer::ReadFrom(Connection& connection) {
   if (got <= 0) return got < 0 && (errno == EAGAIN || errno == EINTR);
   if (connection.state != Connection::State::Reading) return true;  // what follows the request
   connection.in.append(buffer, static_cast<std::size_t>(got));
+  // Not HTTP (a TLS greeting, say): the connection is closed, as a plain server would.
+  if (connection.in[0] < 'A' || connection.in[0] > 'Z') return false;
   const auto headEnd = connection.in.find("\r\n\r\n");
   if (headEnd == std::string::npos) return connection.in.size() <= kMaxHeadBytes;
   FakeHttpRequest request;

@@ -2,8 +2,10 @@
 #include "maker/accuracy/accuraterip_lookup.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,10 +15,13 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <vector>
 
 #include "common/version.h"
 #include "tests/common/temp_dir.h"
 #include "tests/fakes/accuraterip/accuraterip_server.h"
+
+extern char** environ;
 
 namespace {
 
@@ -158,6 +163,9 @@ TEST(AccurateRipLookup, FailuresSayWhatHappenedAndNameTheServer) {
            " bytes)"},
       {"closed at once", [&](auto& s, auto&) { s.SetMode(FakeServerMode::CloseAtOnce); },
        "The connection to 127.0.0.1 failed: ..."},
+      // An https address is used, and a server that speaks no TLS is a failed connection.
+      {"https to a plain server", [&](auto& s, auto& r) { r.server = "https://" + Local(s.Port()); },
+       "The connection to 127.0.0.1 failed: ..."},
       {"not http", [&](auto&, auto& r) { r.server = "ftp://127.0.0.1"; },
        "\"ftp://127.0.0.1\" is no server address this lookup can use"},
       {"no tracks", [&](auto&, auto& r) { r.ids.audioTracks = 0; }, "The disc has no audio track to look up"},
@@ -268,15 +276,19 @@ TEST(AccurateRipLookup, ThroughTinyproxy) {
   const std::uint16_t port = FreeLoopbackPort();
   const std::string config = dir.File("tinyproxy.conf");
   std::ofstream(config) << "Port " << port << "\nListen 127.0.0.1\nTimeout 10\nMaxClients 5\nAllow 127.0.0.1\n";
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    const std::string log = dir.File("tinyproxy.log");
-    std::freopen(log.c_str(), "w", stdout);
-    std::freopen(log.c_str(), "a", stderr);
-    ::execl(binary.c_str(), binary.c_str(), "-d", "-c", config.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
+  const std::string log = dir.File("tinyproxy.log");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  std::vector<std::string> argv{binary, "-d", "-c", config};
+  std::vector<char*> args;
+  for (std::string& argument : argv) args.push_back(argument.data());
+  args.push_back(nullptr);
+  pid_t pid = -1;
+  const int spawned = ::posix_spawn(&pid, binary.c_str(), &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ASSERT_EQ(spawned, 0);
   FakeAccurateRipServer server;
   server.ServeRecord(Disc(), Record());
   AccurateRipRequest request = Request(server.Url());
