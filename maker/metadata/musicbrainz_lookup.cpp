@@ -2,17 +2,14 @@
 // parser and handed over in the outputs of the CDDB lookup.
 #include "maker/metadata/musicbrainz_lookup.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <exception>
-#include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
 #include "common/outside_text.h"
 #include "common/version.h"
+#include "maker/metadata/http_transfer.h"
 #include "maker/metadata/lookup_failure_text.h"
 #include "maker/metadata/metadata_text.h"
 #include "maker/metadata/musicbrainz_reply.h"
@@ -25,72 +22,6 @@ namespace {
 
 constexpr long kHttpOk = 200;
 constexpr long kHttpNotFound = 404;
-// How often a running transfer looks at the cancel request.
-constexpr int kCancelPollMs = 100;
-
-struct EasyFree {
-  void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
-};
-struct MultiFree {
-  void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
-};
-struct ListFree {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-
-// What the transfer collects: the body up to its limit, and the last status line (the
-// one after any redirect).
-struct Transfer {
-  std::size_t limit = 0;
-  bool tooLarge = false;
-  std::string body;
-  std::string statusLine;
-};
-
-std::size_t CollectBody(char* data, std::size_t size, std::size_t count, void* user) {
-  auto& transfer = *static_cast<Transfer*>(user);
-  const std::size_t bytes = size * count;
-  if (transfer.body.size() + bytes > transfer.limit) {
-    transfer.tooLarge = true;
-    return 0;  // ends the transfer with CURLE_WRITE_ERROR
-  }
-  transfer.body.append(data, bytes);
-  return bytes;
-}
-
-std::size_t CollectHeader(char* data, std::size_t size, std::size_t count, void* user) {
-  auto& transfer = *static_cast<Transfer*>(user);
-  const std::string_view line(data, size * count);
-  if (line.starts_with("HTTP/")) {
-    std::string_view status = line.substr(0, std::min(line.size(), kCddbLineBytes));
-    while (!status.empty() && (status.back() == '\n' || status.back() == '\r')) status.remove_suffix(1);
-    transfer.statusLine = WithoutControlChars(status);
-  }
-  return size * count;
-}
-
-void InitCurlOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-bool ServerAddressValid(std::string_view server) {
-  for (std::string_view scheme : {"http://", "https://"}) {
-    if (StartsWithNoCase(server, scheme) && server.size() > scheme.size()) return true;
-  }
-  return false;
-}
-
-CddbResult TransferFailure(CURLcode code) {
-  switch (code) {
-    case CURLE_URL_MALFORMAT: return kCddbInvalidServerUrl;
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY: return kCddbNoServerAddress;
-    case CURLE_COULDNT_CONNECT: return kCddbCannotConnect;
-    case CURLE_OPERATION_TIMEDOUT: return kMusicBrainzTimedOut;
-    default: return kMusicBrainzTransferFailed;
-  }
-}
 
 class MusicBrainzSession {
  public:
@@ -104,7 +35,7 @@ class MusicBrainzSession {
 
  private:
   // The GET; success once a status line and a body within the limit have arrived.
-  Outcome Fetch(const std::string& url, Transfer& transfer, long& status);
+  Outcome Fetch(const std::string& url, HttpGetReply& reply);
   Outcome TakeRelease(const std::vector<MusicBrainzRelease>& releases);
 
   const CddbRequest& request_;
@@ -114,81 +45,30 @@ class MusicBrainzSession {
   int osErrnum_ = 0;
 };
 
-Outcome MusicBrainzSession::Fetch(const std::string& url, Transfer& transfer, long& status) {
-  InitCurlOnce();
-  std::unique_ptr<CURL, EasyFree> easy(curl_easy_init());
-  std::unique_ptr<CURLM, MultiFree> multi(curl_multi_init());
-  if (!easy || !multi) return Fail(CddbFailure(kCddbNoSockets));
-  std::unique_ptr<curl_slist, ListFree> headers(curl_slist_append(nullptr, "Accept: application/json"));
-  const std::string agent = MusicBrainzUserAgent(request_.musicBrainzContact);
+Outcome MusicBrainzSession::Fetch(const std::string& url, HttpGetReply& reply) {
+  HttpGetRequest get;
+  get.url = url;
   // Only the proxies of the CD window; none of the environment's, as the CDDB lookup.
-  std::string proxy;
-  if (!request_.socksProxy.empty()) {
-    proxy = "socks4://" + request_.socksProxy;
-  } else if (!request_.httpProxy.empty()) {
-    proxy = "http://" + request_.httpProxy;
+  get.proxy = HttpProxyUrl(request_.socksProxy, request_.httpProxy);
+  get.userAgent = MusicBrainzUserAgent(request_.musicBrainzContact);
+  get.headers = {"Accept: application/json"};
+  get.timeout = request_.timeout;
+  get.deadline = request_.deadline;
+  get.maxBodyBytes = request_.maxReplyBytes;
+  reply = HttpGet(get, [this] { return host_.CddbCancelRequested(); });
+  osErrnum_ = reply.osErrnum;
+  switch (reply.fault) {
+    case HttpTransferFault::None: out_.lastReply = reply.statusLine; return Done{};
+    case HttpTransferFault::Cancelled:
+    case HttpTransferFault::TooLarge:
+    case HttpTransferFault::NoTransfer: break;
+    case HttpTransferFault::BadAddress:
+    case HttpTransferFault::NoAddress:
+    case HttpTransferFault::CannotConnect:
+    case HttpTransferFault::TimedOut:
+    case HttpTransferFault::Failed: out_.lastReply = reply.detail; break;
   }
-  char error[CURL_ERROR_SIZE] = {};
-  CURL* c = easy.get();
-  curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(c, CURLOPT_MAXREDIRS, 3L);
-  curl_easy_setopt(c, CURLOPT_USERAGENT, agent.c_str());
-  curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
-  // The limit counts the bytes as read, after any compression is undone.
-  curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
-  curl_easy_setopt(c, CURLOPT_PROXY, proxy.c_str());
-  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request_.timeout.count()));
-  curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(request_.deadline.count()));
-  // A server that goes silent for the wait limit is given up before the deadline (the
-  // limit counts in whole seconds here).
-  const long silentSeconds = std::max<long>(1, static_cast<long>((request_.timeout.count() + 999) / 1000));
-  curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, silentSeconds);
-  curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
-  curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, CollectBody);
-  curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer);
-  curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, CollectHeader);
-  curl_easy_setopt(c, CURLOPT_HEADERDATA, &transfer);
-  if (curl_multi_add_handle(multi.get(), c) != CURLM_OK) return Fail(CddbFailure(kCddbNoSockets));
-
-  // The multi interface, so that a cancel does not wait for the network.
-  CURLcode result = CURLE_OK;
-  bool done = false;
-  int running = 1;
-  while (!done) {
-    if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
-      result = CURLE_OUT_OF_MEMORY;
-      break;
-    }
-    int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
-      if (message->msg == CURLMSG_DONE) {
-        result = message->data.result;
-        done = true;
-      }
-    }
-    if (done || running == 0) break;
-    if (host_.CddbCancelRequested()) {
-      curl_multi_remove_handle(multi.get(), c);
-      return Fail(CddbFailure(kCddbCancelled));
-    }
-    curl_multi_poll(multi.get(), nullptr, 0, kCancelPollMs, nullptr);
-  }
-  curl_multi_remove_handle(multi.get(), c);
-  if (transfer.tooLarge) return Fail(CddbFailure(kMusicBrainzReplyTooLarge));
-  if (result != CURLE_OK) {
-    long osErrnum = 0;
-    if (curl_easy_getinfo(c, CURLINFO_OS_ERRNO, &osErrnum) == CURLE_OK) osErrnum_ = static_cast<int>(osErrnum);
-    out_.lastReply = WithoutControlChars(error[0] != '\0' ? error : curl_easy_strerror(result));
-    return Fail(CddbFailure(TransferFailure(result)));
-  }
-  curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
-  out_.lastReply = transfer.statusLine;
-  return Done{};
+  return Fail(CddbFailure(HttpTransferFailureCode(reply.fault)));
 }
 
 Outcome MusicBrainzSession::TakeRelease(const std::vector<MusicBrainzRelease>& releases) {
@@ -218,24 +98,22 @@ Outcome MusicBrainzSession::TakeRelease(const std::vector<MusicBrainzRelease>& r
 }
 
 Outcome MusicBrainzSession::Run() {
-  if (!ServerAddressValid(request_.musicBrainzServer)) return Fail(CddbFailure(kCddbInvalidServerUrl));
+  if (!HttpServerAddressValid(request_.musicBrainzServer)) return Fail(CddbFailure(kCddbInvalidServerUrl));
   const std::optional<MusicBrainzDiscId> disc = MakeMusicBrainzDiscId(request_.disc);
   if (!disc) return Fail(CddbFailure(kCddbInvalidTrackTable));
   deadline_ = std::chrono::steady_clock::now() + request_.deadline;
   if (host_.CddbProgress(CddbStage::Querying, "Disc id: " + disc->id) != 0) return Fail(CddbFailure(kCddbCancelled));
 
-  Transfer transfer;
-  transfer.limit = request_.maxReplyBytes;
-  long status = 0;
-  if (auto fetched = Fetch(MusicBrainzLookupUrl(request_.musicBrainzServer, *disc), transfer, status); !fetched)
+  HttpGetReply reply;
+  if (auto fetched = Fetch(MusicBrainzLookupUrl(request_.musicBrainzServer, *disc), reply); !fetched)
     return fetched;
-  if (status != kHttpOk) {
+  if (reply.status != kHttpOk) {
     // The service explains a refusal (a rate limit, a bad request) in the body's "error".
-    const std::string why = MusicBrainzErrorText(transfer.body);
+    const std::string why = MusicBrainzErrorText(reply.body);
     if (!why.empty()) out_.lastReply = CutUtf8Chars(out_.lastReply + ": " + why, kCddbLineBytes);
-    return Fail(CddbFailure(status == kHttpNotFound ? kMusicBrainzNoMatch : kMusicBrainzServerError));
+    return Fail(CddbFailure(reply.status == kHttpNotFound ? kMusicBrainzNoMatch : kMusicBrainzServerError));
   }
-  const auto releases = ParseMusicBrainzReleases(transfer.body, disc->id, request_.disc.trackCount);
+  const auto releases = ParseMusicBrainzReleases(reply.body, disc->id, request_.disc.trackCount);
   if (!releases) return Fail(CddbFailure(kMusicBrainzBadReply));
   if (releases->empty()) return Fail(CddbFailure(kMusicBrainzNoMatch));
   return TakeRelease(*releases);
