@@ -146,9 +146,10 @@ void ReadOffsetFinder::DrainMessages(ReaderRequest& request, int track) {
     readIndex.store(index, std::memory_order_release);
     if (const char* text = ReaderErrorText(entry.type)) {
       if (finding_.error.empty()) finding_.error = Format("Track %02i: %s", track, text);
-    } else if (entry.type == READER_MSG_PROGRESS) {
-      Status(Format(" Find read offset: Track %02i - %i.%02i%%", track, std::min(entry.value, 10000) / 100,
-                    std::min(entry.value, 10000) % 100));
+    } else if (entry.type == READER_MSG_PROGRESS && std::min(entry.value, 10000) / 100 != lastPercent_) {
+      // Whole percents only: each status waits for the main thread.
+      lastPercent_ = std::min(entry.value, 10000) / 100;
+      Status(Format(" Find read offset: Track %02i - %i%%", track, lastPercent_));
     }
   }
 }
@@ -160,6 +161,7 @@ bool ReadOffsetFinder::ReadWide(int track, int index, int count, WideTrackRead& 
   read.trackFrames = int64_t{end - first} * kCdFramesPerSector;
   read.margin = job_.marginFrames;
   read.frames.clear();
+  lastPercent_ = -1;
   read.frames.reserve(static_cast<size_t>(read.trackFrames + 2 * int64_t{read.margin}));
   // Read from `margin` frames before the track (a read offset of -margin) to `margin`
   // frames after it: the track's sectors and whole sectors for the two margins.

@@ -94,5 +94,6 @@ class ReadOffsetFinder : public JobWorker {
   WorkerHost& host_;
   ReadOffsetFinderJob job_;
   std::atomic<bool> cancel_{false};
+  int lastPercent_ = -1;  // of the track being read, as last shown
   ReadOffsetFinding finding_;
 };

@@ -22,19 +22,20 @@ class RecordingHost : public WorkerHost {
   std::vector<std::string> statuses;
 };
 
-constexpr int kTrackSectors[] = {31, 26, 29, 24, 33};
+const std::vector<int> kFiveTracks = {31, 26, 29, 24, 33};
 
 // A disc's true audio (noise, one stream) and the image a drive with a read offset of
 // `driveOffset` samples gives of it: sample x of the image is sample x - driveOffset of
 // the disc, so reading with that offset gives the disc back.
 struct OffsetDisc {
-  OffsetDisc(const std::string& dir, const std::string& name, int driveOffset) {
+  OffsetDisc(const std::string& dir, const std::string& name, int driveOffset,
+             const std::vector<int>& trackSectors = kFiveTracks) {
     size_t frames = 0;
-    for (const int sectors : kTrackSectors) frames += static_cast<size_t>(sectors) * kCdFramesPerSector;
+    for (const int sectors : trackSectors) frames += static_cast<size_t>(sectors) * kCdFramesPerSector;
     truth = arref::Noise(frames, 99);
     std::vector<testcd::Audio> tracks;
     size_t at = 0;
-    for (const int sectors : kTrackSectors) {
+    for (const int sectors : trackSectors) {
       testcd::Audio track;
       for (size_t i = 0; i < static_cast<size_t>(sectors) * kCdFramesPerSector; ++i) {
         const int64_t source = static_cast<int64_t>(at + i) - driveOffset;
@@ -139,6 +140,20 @@ TEST_F(ReadOffsetFinderTest, FindsTheOffsetOfTheDriveOnTheMiddleTracks) {
   }
 }
 
+// Catches: a disc with no middle tracks not searched, and widened reads of its first and
+// last tracks that fail where they run past the disc's start or end (silence there).
+TEST_F(ReadOffsetFinderTest, TwoTrackDiscIsSearchedOnItsEdgeTracks) {
+  const OffsetDisc disc(dir_.Path(), "two", 667, {20, 18});
+  auto record = std::make_shared<AccurateRipRecord>();
+  record->pressings = {disc.Pressing(/*v2=*/true, 3)};
+  RecordingHost host;
+  const ReadOffsetFinding finding = Run(Job(disc, record), host);
+  ASSERT_EQ(finding.kind, ReadOffsetFinding::Kind::Found) << finding.error;
+  EXPECT_EQ(finding.best.offset, 667);
+  EXPECT_EQ(finding.tracksMatched, (std::vector<int>{1, 2}));
+  EXPECT_EQ(finding.best.confidence, 6);
+}
+
 // Catches: the first or last track chosen while middle ones are there, tracks the record
 // does not vouch for chosen, a data track chosen, and a choice made from another disc's
 // pressing.
@@ -186,8 +201,8 @@ TEST_F(ReadOffsetFinderTest, NoMatchNotInDatabaseAndNoReader) {
   EXPECT_TRUE(noReader.Has("    Error: Cannot load NT reader."));
 }
 
-// Catches: a Cancel that is not passed to the reader library (the finder would read every
-// track of a slow drive to the end) or that is reported as a result.
+// Catches: a Cancel reported as a result or as a failure, and reading that goes on to the
+// next track after it.
 TEST_F(ReadOffsetFinderTest, CancelWhileReadingStopsTheReader) {
   const OffsetDisc disc(dir_.Path(), "disc", 667);
   auto record = std::make_shared<AccurateRipRecord>();
