@@ -27,9 +27,12 @@ struct OffsetMatch {
   int confidence = 0;   // sum of the matching entries' confidences
 };
 
-// Tries every offset in [-margin, margin] on every read, v1 first (rolling, one pass a
-// track), then v2 near offsets v1 did not settle, and returns the offsets at which at least
-// one track matches an entry of the record, the best first (most tracks, then most
-// confidence). `cancelled` is asked now and then; a cancelled search returns what it found.
+// Tries every offset in [-margin, margin] on every read against the entries of that track
+// in every pressing of the disc's layout: v1 by a rolling sum (one pass a track), v2
+// computed directly only at the offsets where it can match. Returns the offsets at which at
+// least one track matches, the best first (most tracks, then most confidence, then the
+// smallest shift). Reads whose frames are not trackFrames + 2 x margin, and tracks no longer
+// than their skips, are left out. `cancelled` is asked now and then; a cancelled search
+// returns what it found.
 std::vector<OffsetMatch> SearchReadOffsets(std::span<const WideTrackRead> reads, const AccurateRipRecord& record,
                                            const AccurateRipDiscIds& ids, const std::function<bool()>& cancelled = {});
