@@ -51,9 +51,13 @@ class DiscImageSource final : public CdSource {
     CdToc toc;
     toc.firstTrack = layout_.firstTrack;
     toc.starts = layout_.starts;
+    toc.dataTracks = layout_.dataTracks;
+    toc.pregapStarts = layout_.pregapStarts;
     toc.text = text_;
     return toc;
   }
+
+  CdDriveIdentity Identity() override { return {"Zimbar", "Disc image"}; }
 
   Outcome SetSpeed(int) override { return Done{}; }
 
