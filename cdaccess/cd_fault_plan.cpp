@@ -16,6 +16,15 @@ bool ParseNumber(std::string_view text, T& out) {
   return ec == std::errc() && ptr == end;
 }
 
+// A whole number with an optional sign: "+667", "-30", "12".
+bool ParseSigned(std::string_view text, int32_t& out) {
+  if (text.starts_with('+')) {
+    text.remove_prefix(1);
+    if (text.starts_with('-')) return false;
+  }
+  return ParseNumber(text, out);
+}
+
 bool ParseShare(std::string_view text, double& out) {
   // from_chars for double is missing in GCC 12's library; strtod on a copy instead.
   std::string copy(text);
@@ -57,6 +66,8 @@ std::optional<CdFaultPlan> ParseCdFaultPlan(const std::string& text) {
       if (plan.badFirst < 0 || plan.badLast < plan.badFirst) return std::nullopt;
     } else if (key == "delay") {
       if (!ParseNumber(value, plan.delayMs) || plan.delayMs < 0) return std::nullopt;
+    } else if (key == "offset") {
+      if (!ParseSigned(value, plan.readOffsetFrames)) return std::nullopt;
     } else if (key == "seed") {
       if (!ParseNumber(value, plan.seed)) return std::nullopt;
     } else {
@@ -103,5 +114,6 @@ CdFaultInjector::Decision CdFaultInjector::NextRead(int32_t sector, int sectors)
   }
   lastFailedTransient_ = false;
   if (plan_.jitterFrames > 0 && jitterDraw < plan_.jitterShare) decision.jitterFrames = jitter;
+  decision.readOffsetFrames = plan_.readOffsetFrames;
   return decision;
 }

@@ -1,4 +1,5 @@
-// Simulated drive faults for disc images: jitter, transient and permanent read errors.
+// Simulated drive faults for disc images: jitter, transient and permanent read errors, a
+// slow drive and a drive's read offset.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +15,12 @@
 //   bad=A-B       sectors A ... B (disc addresses) can never be read
 //   seed=N        seed of the random choices (default 1)
 //   delay=MS      every read request takes this many milliseconds (a slow drive)
+//   offset=N      the drive reads every request N frames early (N may carry a sign; negative:
+//                 late), as real drives do by a fixed amount: a read at sector s delivers the
+//                 disc's audio from frame s x 588 - N on, so that a read offset correction of
+//                 +N gives the disc's true audio. What lies before the disc's first frame or
+//                 after its last reads as silence. Jitter shifts a read further; bad sectors
+//                 are the addresses of the requests that touch them, as without an offset.
 struct CdFaultPlan {
   int jitterFrames = 0;
   double jitterShare = 1.0;
@@ -22,8 +29,11 @@ struct CdFaultPlan {
   int32_t badLast = -1;
   uint32_t seed = 1;
   int delayMs = 0;
+  int32_t readOffsetFrames = 0;
 
-  bool Empty() const { return jitterFrames == 0 && transientErrors == 0 && badFirst < 0 && delayMs == 0; }
+  bool Empty() const {
+    return jitterFrames == 0 && transientErrors == 0 && badFirst < 0 && delayMs == 0 && readOffsetFrames == 0;
+  }
 };
 
 // nullopt when the text has an unknown key or a malformed value.
@@ -43,6 +53,7 @@ class CdFaultInjector {
     bool permanent = false;  // ... because it touches an unreadable sector
     int delayMs = 0;         // how long the request takes
     int jitterFrames = 0;    // the data starts this many frames late (negative: early)
+    int32_t readOffsetFrames = 0;   // ... and, besides, this many frames early (offset=N)
   };
   // Decides the outcome of a read of `sectors` sectors at `sector`.
   Decision NextRead(int32_t sector, int sectors);

@@ -47,7 +47,17 @@ class DiscImageSource final : public CdSource {
 
   CdDriveAddress Address() const override { return {}; }
 
-  Expected<CdToc> ReadToc() override { return CdToc{layout_.firstTrack, layout_.starts, text_}; }
+  Expected<CdToc> ReadToc() override {
+    CdToc toc;
+    toc.firstTrack = layout_.firstTrack;
+    toc.starts = layout_.starts;
+    toc.dataTracks = layout_.dataTracks;
+    toc.pregapStarts = layout_.pregapStarts;
+    toc.text = text_;
+    return toc;
+  }
+
+  CdDriveIdentity Identity() override { return {"Zimbar", "Disc image"}; }
 
   Outcome SetSpeed(int) override { return Done{}; }
 
@@ -63,8 +73,10 @@ class DiscImageSource final : public CdSource {
       return Fail(CdFailure(ErrorCategory::Io, kSimulatedReadErrorCode, sector,
                             fault.permanent ? "unreadable sector" : "transient read error"));
     // A jittered read delivers the audio that starts jitterFrames frames from the asked
-    // place; what lies outside the disc reads as silence.
-    const int64_t firstByte = int64_t{sector} * kCdSectorBytes + int64_t{fault.jitterFrames} * 4;
+    // place, a drive with a read offset the audio readOffsetFrames before it; what lies
+    // outside the disc reads as silence.
+    const int64_t firstByte =
+        int64_t{sector} * kCdSectorBytes + (int64_t{fault.jitterFrames} - fault.readOffsetFrames) * 4;
     return ReadDisc(firstByte, out.first(bytes), sector);
   }
 

@@ -2,8 +2,10 @@
 #include <cdio/cdio.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "cdaccess/cd_source_internal.h"
+#include "cdaccess/mmc_commands.h"
 #include "cdaccess/track_table.h"
 
 namespace {
@@ -16,6 +18,16 @@ class OsInterfaceDrive final : public CdSource {
 
   // The OS interface knows no SCSI address.
   CdDriveAddress Address() const override { return {}; }
+
+  // What the system read from the drive's INQUIRY data; asked once while the drive is open.
+  CdDriveIdentity Identity() override {
+    if (!identity_) {
+      cdio_hwinfo_t info{};
+      if (!cdio_get_hwinfo(cdio_.get(), &info)) return {};
+      identity_ = DriveIdentityOf(info.psz_vendor, info.psz_model);
+    }
+    return *identity_;
+  }
 
   Expected<CdToc> ReadToc() override { return ReadTocThroughCdio(cdio_.get()); }
 
@@ -41,6 +53,7 @@ class OsInterfaceDrive final : public CdSource {
  private:
   CdioHandle cdio_;
   std::string path_;
+  std::optional<CdDriveIdentity> identity_;
 };
 
 }  // namespace
@@ -56,6 +69,10 @@ Expected<CdToc> ReadTocThroughCdio(CdIo_t* cdio) {
     const lsn_t start = cdio_get_track_lsn(cdio, static_cast<track_t>(t));
     if (start == CDIO_INVALID_LSN) return Fail(CdFailure(ErrorCategory::Format, 1, -1, "bad track address"));
     toc.starts.push_back(start);
+    // What the drive's table of contents says of the track (its control nibble's data bit);
+    // a track the library cannot tell counts as audio.
+    const track_format_t format = cdio_get_track_format(cdio, static_cast<track_t>(t));
+    toc.dataTracks.push_back(format != TRACK_FORMAT_AUDIO && format != TRACK_FORMAT_ERROR ? 1 : 0);
   }
   const lsn_t leadOut = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
   if (leadOut == CDIO_INVALID_LSN) return Fail(CdFailure(ErrorCategory::Format, 1, -1, "no lead-out"));

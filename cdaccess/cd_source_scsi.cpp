@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "cdaccess/cd_source_internal.h"
 #include "cdaccess/mmc_commands.h"
@@ -74,6 +75,17 @@ class ScsiPassThroughDrive final : public CdSource {
 
   CdDriveAddress Address() const override { return address_; }
 
+  // Asked once: the answer does not change while the drive is open.
+  CdDriveIdentity Identity() override {
+    if (!identity_) {
+      std::array<uint8_t, 100> inquiry{};
+      const driver_return_code_t rc = Run(InquiryCommand(100), kCommandTimeoutMs, SCSI_MMC_DATA_READ, inquiry);
+      if (rc != DRIVER_OP_SUCCESS) return {};   // asked again next time: the drive may have been busy
+      identity_ = InquiryDriveIdentity(inquiry);
+    }
+    return *identity_;
+  }
+
   Expected<CdToc> ReadToc() override {
     std::array<uint8_t, 2048> answer{};
     const driver_return_code_t rc = Run(ReadTocCommand(), kCommandTimeoutMs, SCSI_MMC_DATA_READ, answer);
@@ -114,6 +126,7 @@ class ScsiPassThroughDrive final : public CdSource {
   CdioHandle cdio_;
   std::string path_;
   CdDriveAddress address_;
+  std::optional<CdDriveIdentity> identity_;
 };
 
 }  // namespace

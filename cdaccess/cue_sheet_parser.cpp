@@ -83,11 +83,13 @@ Result<std::vector<Word>, std::string> SplitLine(std::string_view line) {
 struct TrackMode {
   const char* name;
   bool rawSectors;   // 2 352 bytes a sector, read like audio
+  bool data;         // a data track (the table of contents marks it so)
 };
 constexpr TrackMode kTrackModes[] = {
-    {"AUDIO", true},       {"MODE1/2352", true},  {"MODE2/2352", true},  {"CDI/2352", true},
-    {"MODE1/2048", false}, {"MODE2/2048", false}, {"MODE2/2324", false}, {"MODE2/2336", false},
-    {"CDI/2336", false},   {"CDG", false},
+    {"AUDIO", true, false},      {"MODE1/2352", true, true},  {"MODE2/2352", true, true},
+    {"CDI/2352", true, true},    {"MODE1/2048", false, true}, {"MODE2/2048", false, true},
+    {"MODE2/2324", false, true}, {"MODE2/2336", false, true}, {"CDI/2336", false, true},
+    {"CDG", false, false},
 };
 
 class CueReader {
@@ -194,6 +196,7 @@ class CueReader {
     if (!known->rawSectors)
       return TrackName() + ": " + mode + " sectors are not supported (only AUDIO and raw 2352-byte sectors)";
     ++tracks_;
+    dataTrack_ = known->data;
     lastIndex_ = -1;
     hasIndex1_ = false;
     pregap_.reset();
@@ -221,7 +224,7 @@ class CueReader {
     previousIndex_ = origin;
     if (lastIndex_ < 0) {
       FlushPostgap();
-      Push(TrackStartStep(track_, "TRACK " + TwoDigits(track_)));
+      Push(TrackStartStep(track_, "TRACK " + TwoDigits(track_), dataTrack_));
       if (pregap_)
         Push(SilenceStep(track_, *pregap_ * kCdSectorBytes, "PREGAP " + MsfText(*pregap_)));
     }
@@ -276,6 +279,7 @@ class CueReader {
   std::string previousIndex_;           // the last INDEX in that file, for messages
   int track_ = 0;                       // the current track's number
   int tracks_ = 0;
+  bool dataTrack_ = false;              // the current track holds data sectors
   int lastIndex_ = -1;                  // the current track's last index number, -1 before its first
   bool hasIndex1_ = false;
   std::optional<int64_t> pregap_;       // sectors of the current track's PREGAP

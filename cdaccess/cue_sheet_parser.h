@@ -8,7 +8,8 @@
 #include "common/error.h"
 
 // The commands that place audio are read strictly: FILE (types BINARY, MOTOROLA, WAVE),
-// TRACK (AUDIO or raw 2 352-byte sectors; numbers 1 ... 99, one after the other), INDEX
+// TRACK (AUDIO, or the raw 2 352-byte sectors of a data track: MODE1/2352, MODE2/2352,
+// CDI/2352, which mark the track as data; numbers 1 ... 99, one after the other), INDEX
 // (00 or 01 first, then counting up, never before the previous index of the same file),
 // PREGAP and POSTGAP. TITLE and PERFORMER go into the sheet's text: before the first TRACK
 // the album's, after a TRACK line that track's; the value in double quotes or, without

@@ -12,6 +12,7 @@ constexpr int64_t kMaxDiscBytes = kImageMaxDiscSectors * kCdSectorBytes;
 struct TrackPlace {
   int number = 0;
   int64_t begin = 0;                 // disc byte where the track begins (index 0 or 1)
+  bool data = false;
   std::optional<int64_t> index1;     // disc byte of index 1
   std::string index1Origin;
 };
@@ -34,7 +35,7 @@ Expected<DiscImageLayout> LayOutDiscImage(const ImageSheet& sheet, std::span<con
   for (const ImageStep& step : sheet.steps) {
     switch (step.kind) {
       case ImageStep::Kind::TrackStart:
-        tracks.push_back({step.track, position, std::nullopt, {}});
+        tracks.push_back({step.track, position, step.dataTrack, std::nullopt, {}});
         break;
       case ImageStep::Kind::Index:
         if (step.index == 1 && !tracks.empty() && tracks.back().number == step.track) {
@@ -83,6 +84,11 @@ Expected<DiscImageLayout> LayOutDiscImage(const ImageSheet& sheet, std::span<con
     if (*track.index1 % kCdSectorBytes != 0)
       return Fail(SheetError(prefix + "does not start on a whole sector (" + track.index1Origin + ")"));
     layout.starts.push_back(static_cast<int32_t>(*track.index1 / kCdSectorBytes));
+    layout.dataTracks.push_back(track.data ? 1 : 0);
+    // A track begins on a whole sector: the previous one ends padded to one, and an
+    // INDEX 00 is given in sectors.
+    layout.pregapStarts.push_back(track.begin < *track.index1 ? static_cast<int32_t>(track.begin / kCdSectorBytes)
+                                                               : -1);
   }
   layout.starts.push_back(static_cast<int32_t>(position / kCdSectorBytes));
   for (size_t i = 0; i + 1 < layout.starts.size(); ++i) {

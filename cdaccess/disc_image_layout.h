@@ -27,6 +27,10 @@ struct DiscImageSegment {
 struct DiscImageLayout {
   int firstTrack = 1;
   std::vector<int32_t> starts;                // start sector of each track, then the lead-out
+  std::vector<uint8_t> dataTracks;            // per track: 1 for a data track
+  // Per track: the sector where its pregap begins (its INDEX 00, or the silence of a
+  // PREGAP) when that lies before its start, else -1.
+  std::vector<int32_t> pregapStarts;
   std::vector<DiscImageSegment> segments;     // in disc order; what lies between is silence
 };
 

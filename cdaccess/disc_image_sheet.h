@@ -45,6 +45,8 @@ struct ImageStep {
   };
   Kind kind = Kind::Data;
   int track = 0;                         // the track the step belongs to; 0 before the first
+  bool dataTrack = false;                // TrackStart only: the track holds data sectors (raw
+                                         // 2 352-byte sectors, read like audio)
   int index = 0;                         // Index only
   std::optional<int64_t> offsetBytes;    // Index only
   size_t file = 0;                       // Data only: entry of ImageSheet::files
@@ -53,10 +55,11 @@ struct ImageStep {
   std::string origin;                    // the statement, for messages: "INDEX 01 12:00:00"
 };
 
-inline ImageStep TrackStartStep(int track, std::string origin) {
+inline ImageStep TrackStartStep(int track, std::string origin, bool dataTrack = false) {
   ImageStep step;
   step.kind = ImageStep::Kind::TrackStart;
   step.track = track;
+  step.dataTrack = dataTrack;
   step.origin = std::move(origin);
   return step;
 }

@@ -90,6 +90,38 @@ std::string InquiryDriveName(std::span<const uint8_t> inquiry, const CdDriveAddr
   return std::string(name).substr(0, 64);
 }
 
+namespace {
+
+std::string Squeezed(std::string_view field) {
+  std::string text;
+  bool blank = false;
+  for (const char c : field) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= ' ' || byte == 0x7F) {
+      blank = !text.empty();
+      continue;
+    }
+    if (blank) text += ' ';
+    blank = false;
+    text += c;
+  }
+  return text;
+}
+
+}  // namespace
+
+CdDriveIdentity DriveIdentityOf(std::string_view vendor, std::string_view model) {
+  return {Squeezed(vendor), Squeezed(model)};
+}
+
+CdDriveIdentity InquiryDriveIdentity(std::span<const uint8_t> inquiry) {
+  if (inquiry.size() < 32) return {};
+  const auto field = [&](size_t at, size_t bytes) {
+    return std::string_view(reinterpret_cast<const char*>(inquiry.data() + at), bytes);
+  };
+  return DriveIdentityOf(field(8, 8), field(16, 16));
+}
+
 std::optional<CdToc> ParseReadTocAnswer(std::span<const uint8_t> answer) {
   if (answer.size() < 4) return std::nullopt;
   const int dataLength = (answer[0] << 8) | answer[1];
@@ -98,8 +130,10 @@ std::optional<CdToc> ParseReadTocAnswer(std::span<const uint8_t> answer) {
   CdToc toc;
   toc.firstTrack = answer[2];
   for (int i = 0; i < descriptors; ++i) {
-    const uint8_t* d = &answer[static_cast<size_t>(4 + 8 * i + 4)];
+    const uint8_t* descriptor = &answer[static_cast<size_t>(4 + 8 * i)];
+    const uint8_t* d = descriptor + 4;
     toc.starts.push_back(static_cast<int32_t>((uint32_t{d[0]} << 24) | (uint32_t{d[1]} << 16) | (uint32_t{d[2]} << 8) | d[3]));
+    if (i + 1 < descriptors) toc.dataTracks.push_back((descriptor[1] & 0x04) != 0 ? 1 : 0);
   }
   return toc;
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "cdaccess/cd_source.h"
 
@@ -24,7 +25,17 @@ MmcCommand ReadAudioCommand(int readMode, int32_t sector, int sectors, uint8_t l
 // "vendor product [ha:target:lun]" from a 100-byte INQUIRY answer, cut to 64 characters.
 std::string InquiryDriveName(std::span<const uint8_t> inquiry, const CdDriveAddress& address);
 
+// The vendor and model of INQUIRY fields (or of what the system read from them): NUL
+// bytes and control characters read as blanks, blanks at either end dropped and runs of
+// them squeezed to one, so that "ACME    " and "CD-ROM  48X     " give "ACME" and
+// "CD-ROM 48X", the same key however a drive pads its fields.
+CdDriveIdentity DriveIdentityOf(std::string_view vendor, std::string_view model);
+// The vendor (bytes 8-15) and product (16-31) of an INQUIRY answer; empty fields for an
+// answer too short to hold them.
+CdDriveIdentity InquiryDriveIdentity(std::span<const uint8_t> inquiry);
+
 // The track starts and lead-out of a READ TOC answer (format 0, logical addresses); nullopt
 // when it describes no track or runs past the buffer. Data length D gives (D - 2) / 8
-// descriptors, the last being the lead-out.
+// descriptors, the last being the lead-out. A track whose descriptor's control nibble has
+// bit 2 set (byte 1, the low four bits) is a data track.
 std::optional<CdToc> ParseReadTocAnswer(std::span<const uint8_t> answer);

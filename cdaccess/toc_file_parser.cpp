@@ -92,8 +92,15 @@ std::optional<int64_t> TimeBytes(const std::string& word) {
 
 bool LooksLikeTime(const Token& token) { return token.kind == Token::Kind::Word && TimeBytes(token.text).has_value(); }
 
-constexpr const char* kDataModes[] = {"MODE0",       "MODE1",       "MODE1_RAW",     "MODE2",
-                                      "MODE2_RAW",   "MODE2_FORM1", "MODE2_FORM2",   "MODE2_FORM_MIX"};
+// Data tracks whose sectors are stored whole (2 352 bytes, read like audio), and those
+// stored without their headers, which this reader does not take.
+constexpr const char* kRawDataModes[] = {"MODE1_RAW", "MODE2_RAW"};
+constexpr const char* kCookedDataModes[] = {"MODE0", "MODE1", "MODE2", "MODE2_FORM1", "MODE2_FORM2", "MODE2_FORM_MIX"};
+
+template <size_t N>
+bool IsOneOf(const std::string& word, const char* const (&list)[N]) {
+  return std::find(std::begin(list), std::end(list), word) != std::end(list);
+}
 
 class TocReader {
  public:
@@ -148,13 +155,15 @@ class TocReader {
     ++at_;
     if (AtEnd() || Peek().kind != Token::Kind::Word) return AtLine("TRACK takes a mode");
     const std::string mode = Peek().text;
-    if (std::find(std::begin(kDataModes), std::end(kDataModes), mode) != std::end(kDataModes))
-      return AtLine(TrackName() + ": " + mode + " tracks are not supported (AUDIO only)");
-    if (mode != "AUDIO") return AtLine(TrackName() + ": unknown track mode " + mode);
+    if (IsOneOf(mode, kCookedDataModes))
+      return AtLine(TrackName() + ": " + mode + " tracks are not supported (AUDIO, MODE1_RAW and MODE2_RAW only)");
+    dataTrack_ = IsOneOf(mode, kRawDataModes);
+    trackMode_ = mode;
+    if (mode != "AUDIO" && !dataTrack_) return AtLine(TrackName() + ": unknown track mode " + mode);
     ++at_;
     if (IsWord("RW") || IsWord("RW_RAW"))
       return AtLine(TrackName() + ": sub-channel data (" + Peek().text + ") is not supported");
-    Push(TrackStartStep(track_, "TRACK AUDIO"));
+    Push(TrackStartStep(track_, "TRACK " + mode, dataTrack_));
     hasData_ = false;
     hasStart_ = false;
     while (!AtEnd() && !IsWord("TRACK"))
@@ -187,6 +196,7 @@ class TocReader {
       TrackText& text = sheet_.text.Track(static_cast<size_t>(track_ - 1));
       return TextBlock(text.title, text.performer);
     }
+    if (word == "DATAFILE" && dataTrack_) return FileStatement(word);
     if (word == "DATAFILE" || word == "FIFO")
       return AtLine(TrackName() + ": " + word + " is not supported (audio from FILE or AUDIOFILE only)");
     if (word == "FILE" || word == "AUDIOFILE") return FileStatement(word);
@@ -237,9 +247,14 @@ class TocReader {
       offset = std::stoll(digits);
       ++at_;
     }
-    const auto start = TakeTime(word);
-    if (!start) return Error();
-    std::string origin = word + " \"" + *name + "\" " + shownTime_;
+    // A DATAFILE has no start time: its sectors follow one another from the byte offset on.
+    std::optional<int64_t> start = 0;
+    std::string origin = word + " \"" + *name + "\"";
+    if (word != "DATAFILE") {
+      start = TakeTime(word);
+      if (!start) return Error();
+      origin += " " + shownTime_;
+    }
     std::optional<int64_t> length;
     if (!AtEnd() && LooksLikeTime(Peek())) {
       length = TakeTime(word);
@@ -257,7 +272,7 @@ class TocReader {
 
   // A track without START has its index 1 at its beginning; every track ends on a sector.
   void EndTrack() {
-    if (!hasStart_) Push(IndexStep(track_, 1, 0, "TRACK AUDIO"));
+    if (!hasStart_) Push(IndexStep(track_, 1, 0, "TRACK " + trackMode_));
     Push(PadToSectorStep(track_));
   }
 
@@ -333,6 +348,8 @@ class TocReader {
   int track_ = 0;
   bool hasData_ = false;    // the current track has audio or silence
   bool hasStart_ = false;   // ... and its index 1 is placed (START or PREGAP)
+  bool dataTrack_ = false;  // the current track holds raw data sectors
+  std::string trackMode_;   // ... of this mode (AUDIO, MODE1_RAW, ...)
   std::string shownTime_;
   std::string error_;
   mutable int errorLine_ = 0;  // the line of the last error made by AtLine

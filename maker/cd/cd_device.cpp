@@ -89,11 +89,19 @@ int CdLayer::ReadToc(int index, TrackTable& table, DiscText& text) {
     if (osInterface) return -1;
     return CdStatusCode(toc.Error()) != 0 ? CdStatusCode(toc.Error()) : -1;
   }
-  const std::vector<int32_t>& starts = toc.Value().starts;
+  const CdToc& disc = toc.Value();
+  const std::vector<int32_t>& starts = disc.starts;
   int count = static_cast<int>(starts.size()) - 1;
   if (count > kCdMaxTracks) count = kCdMaxTracks;   // the table holds 99 tracks
   table.trackCount = count;
-  for (int i = 1; i <= count; ++i) table.start[static_cast<size_t>(i)] = starts[static_cast<size_t>(i - 1)];
+  table.data.fill(0);
+  table.pregap.fill(-1);
+  for (int i = 1; i <= count; ++i) {
+    const auto track = static_cast<size_t>(i - 1);
+    table.start[static_cast<size_t>(i)] = starts[track];
+    table.data[static_cast<size_t>(i)] = disc.IsDataTrack(track) ? 1 : 0;
+    if (track < disc.pregapStarts.size()) table.pregap[static_cast<size_t>(i)] = disc.pregapStarts[track];
+  }
   // With more than 99 tracks the 100th start serves as the end of track 99.
   table.start[static_cast<size_t>(count + 1)] = starts[static_cast<size_t>(count)];
   table.audio = 1;

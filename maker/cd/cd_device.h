@@ -45,7 +45,8 @@ class CdLayer {
   // (SCSI pass-through only). The address bytes are filled before the name is asked for.
   int GetDriveName(int index, uint8_t& hostAdapter, uint8_t& target, uint8_t& lun, std::string& name);
 
-  // Fills audio flag, track count (at most 99) and start[1 ... count + 1] of the table.
+  // Fills audio flag, track count (at most 99), start[1 ... count + 1], and per track the
+  // data flag and the pregap's start (-1 where the disc gives none; real drives give none).
   // OS interface: -1 when the index is beyond the list or the request failed. SCSI pass-
   // through: 1 when the index is beyond the list, else the drive's nonzero status code.
   int ReadToc(int index, TrackTable& table);

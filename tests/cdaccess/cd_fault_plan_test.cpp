@@ -16,13 +16,21 @@ TEST(CdFaultPlanTest, ParsesEveryKey) {
   EXPECT_EQ(plan->badLast, 12010);
   EXPECT_EQ(plan->seed, 7u);
   EXPECT_EQ(plan->delayMs, 4);
+  EXPECT_EQ(plan->readOffsetFrames, 0);
   EXPECT_TRUE(ParseCdFaultPlan("")->Empty());
+  for (const auto& [text, frames] : {std::pair{"offset=667", 667}, {"offset=+667", 667}, {"offset=-30", -30}}) {
+    const auto offset = ParseCdFaultPlan(text);
+    ASSERT_TRUE(offset.has_value()) << text;
+    EXPECT_EQ(offset->readOffsetFrames, frames) << text;
+    EXPECT_FALSE(offset->Empty()) << text;
+  }
   EXPECT_EQ(ParseCdFaultPlan("bad=5")->badLast, 5);
 }
 
 // Catches: typos that would turn a fault test into a clean run without anyone noticing.
 TEST(CdFaultPlanTest, RejectsMalformedPlans) {
-  for (const char* text : {"jiter=3", "jitter=-1", "share=1.5", "bad=9-3", "bad=x", "seed=", "transient"})
+  for (const char* text : {"jiter=3", "jitter=-1", "share=1.5", "bad=9-3", "bad=x", "seed=", "transient", "offset=",
+                           "offset=+", "offset=+-3", "offset=1.5", "offset=99999999999"})
     EXPECT_FALSE(ParseCdFaultPlan(text).has_value()) << text;
 }
 

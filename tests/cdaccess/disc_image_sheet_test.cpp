@@ -203,6 +203,47 @@ INSTANTIATE_TEST_SUITE_P(
         SheetCase{"FileWithoutStart", "CD_DA\nTRACK AUDIO\nFILE \"a.bin\"\n", {}, "error: line 3: FILE takes a time"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The data flags and pregap starts of a sheet laid out over files of the given sizes:
+// "data 0 1 pregap -1 30", or "error: ..." with the reason.
+std::string Flags(bool cue, const std::string& text, std::vector<int64_t> fileBytes) {
+  auto sheet = cue ? ParseCueSheet(text) : ParseTocFile(text);
+  if (!sheet) return "error: " + sheet.Error().text;
+  auto layout = LayOutDiscImage(sheet.Value(), fileBytes);
+  if (!layout) return "error: " + layout.Error().text;
+  std::string flags = "data";
+  for (uint8_t d : layout.Value().dataTracks) flags += " " + std::to_string(d);
+  flags += " pregap";
+  for (int32_t p : layout.Value().pregapStarts) flags += " " + std::to_string(p);
+  return flags;
+}
+
+// Catches: a pregap placed at the track's INDEX 01 instead of where its INDEX 00 or its
+// generated silence begins (in the same file, at the end of the previous file, at the very
+// start of the disc), data tracks of either sheet read as audio, and data statements taken
+// in audio tracks.
+TEST(DiscImageSheet, MarksDataTracksAndWherePregapsBegin) {
+  EXPECT_EQ(Flags(true,
+                  "FILE \"a.bin\" BINARY\n TRACK 01 AUDIO\n  INDEX 00 00:00:00\n  INDEX 01 00:02:00\n"
+                  " TRACK 02 AUDIO\n  PREGAP 00:00:05\n  INDEX 00 00:02:10\n  INDEX 01 00:02:20\n"
+                  " TRACK 03 MODE2/2352\n  INDEX 01 00:02:30\n TRACK 04 CDI/2352\n  INDEX 01 00:02:40\n",
+                  {200 * kSector}),
+            "data 0 0 1 1 pregap 0 160 -1 -1");
+  EXPECT_EQ(Flags(true,
+                  "FILE \"1.wav\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n TRACK 02 AUDIO\n  INDEX 00 00:01:00\n"
+                  "FILE \"2.wav\" WAVE\n  INDEX 01 00:00:00\n",
+                  {100 * kSector, 50 * kSector}),
+            "data 0 0 pregap -1 75");
+  EXPECT_EQ(Flags(false,
+                  "CD_ROM\nTRACK AUDIO\nZERO 00:02:00\nFILE \"a.bin\" 0 00:00:10\nSTART 00:02:00\n"
+                  "TRACK MODE2_RAW\nPREGAP 00:00:03\nDATAFILE \"d.bin\" 00:00:07\n",
+                  {10 * kSector, 20 * kSector}),
+            "data 0 1 pregap 0 160");
+  EXPECT_EQ(Flags(false, "CD_DA\nTRACK AUDIO\nDATAFILE \"a.bin\"\n", {kSector}),
+            "error: line 3: track 1: DATAFILE is not supported (audio from FILE or AUDIOFILE only)");
+  EXPECT_EQ(Flags(false, "CD_ROM\nTRACK MODE1_RAW\nDATAFILE \"a.bin\" 00:00:05 00:00:01\n", {kSector}),
+            "error: line 3: unknown statement 00:00:01");
+}
+
 // Catches: sheets of 99 tracks refused, or a 100th track let through (libcdio 2.1 corrupted
 // the heap on it, and the table used to cut it off silently).
 TEST(DiscImageSheet, HoldsNinetyNineTracksAtMost) {

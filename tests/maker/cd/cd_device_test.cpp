@@ -53,6 +53,76 @@ TEST_F(CdDeviceTest, ImagesAnswerBothAccessMethodsAlike) {
   }
 }
 
+// Catches: data tracks and pregaps of an image lost between its sheet and the track table
+// (the flags of a read offset's search and of the cue sheet written after a rip), an
+// INDEX 00 or a PREGAP placed anywhere but where its silence or audio begins, and the
+// flags of a previous disc left in the table.
+TEST_F(CdDeviceTest, TrackTableCarriesDataTracksAndPregaps) {
+  testcd::WriteAudioFile(dir_.File("mixed.bin"), testcd::Noise(100, 3), testcd::AudioFileKind::RawLittleEndian);
+  const std::pair<const char*, const char*> sheets[] = {
+      // An enhanced CD: audio, then a data track in raw sectors; track 2 has an INDEX 00 of
+      // 10 sectors, track 3 a generated PREGAP of 2 seconds before audio from the file.
+      {"mixed.cue",
+       "FILE \"mixed.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+       "  TRACK 02 AUDIO\n    INDEX 00 00:00:30\n    INDEX 01 00:00:40\n"
+       "  TRACK 03 AUDIO\n    PREGAP 00:02:00\n    INDEX 01 00:00:60\n"
+       "  TRACK 04 MODE1/2352\n    INDEX 01 00:00:65\n"},
+      // The same disc in the other sheet format.
+      {"mixed.toc",
+       "CD_ROM\nTRACK AUDIO\nFILE \"mixed.bin\" 0 00:00:30\n"
+       "TRACK AUDIO\nFILE \"mixed.bin\" 00:00:30 00:00:30\nSTART 00:00:10\n"
+       "TRACK AUDIO\nPREGAP 00:02:00\nFILE \"mixed.bin\" 00:00:60 00:00:05\n"
+       "TRACK MODE1_RAW\nDATAFILE \"mixed.bin\" #152880\n"},
+  };
+  for (const auto& [name, sheet] : sheets) {
+    std::ofstream(dir_.File(name)) << sheet;
+    cd_.SetDiscImages({image_.CuePath(), dir_.File(name)});
+    ASSERT_EQ(cd_.Initialize(), 0);
+    const int mixed = static_cast<int>(cd_.Drives(CdAccessMethod::OsInterface).size()) - 1;
+    for (bool osInterface : {true, false}) {
+      cd_.SelectApi(osInterface);
+      TrackTable table;
+      ASSERT_TRUE(RefreshTrackTable(cd_, mixed, table)) << name << ": " << cd_.DriveProblem(mixed);
+      ASSERT_EQ(table.trackCount, 4) << name;
+      EXPECT_EQ(std::vector<int32_t>(table.start.begin() + 1, table.start.begin() + 6),
+                (std::vector<int32_t>{0, 40, 210, 215, 250})) << name;
+      EXPECT_EQ(std::vector<int>(table.data.begin() + 1, table.data.begin() + 5), (std::vector<int>{0, 0, 0, 1})) << name;
+      EXPECT_EQ(std::vector<int32_t>(table.pregap.begin() + 1, table.pregap.begin() + 5),
+                (std::vector<int32_t>{-1, 30, 60, -1})) << name;
+      // The next disc has neither: nothing of this one stays behind.
+      ASSERT_TRUE(RefreshTrackTable(cd_, image_.DriveIndex(), table)) << name;
+      ASSERT_EQ(table.trackCount, 3);
+      for (int i = 1; i <= kCdMaxTracks; ++i) {
+        EXPECT_EQ(table.data[static_cast<size_t>(i)], 0) << name << " track " << i;
+        EXPECT_EQ(table.pregap[static_cast<size_t>(i)], -1) << name << " track " << i;
+      }
+    }
+    // The data track's sectors read as they are stored, like audio.
+    auto source = OpenCdDrive(mixed, CdAccessMethod::OsInterface, cd_.DiscImages());
+    ASSERT_TRUE(source) << source.Error().text;
+    std::vector<uint8_t> sectors(35 * kCdSectorBytes);
+    ASSERT_TRUE(source.Value()->ReadAudio(215, 35, 0, sectors));
+    const std::vector<uint8_t> file = testcd::ReadFile(dir_.File("mixed.bin"));
+    EXPECT_TRUE(std::equal(sectors.begin(), sectors.end(), file.begin() + 65 * kCdSectorBytes)) << name;
+    cd_.Shutdown();
+  }
+}
+
+// Catches: a disc image without the identity its read offset is kept under, or one that
+// differs between the access methods.
+TEST_F(CdDeviceTest, ImagesIdentifyAsTheProgramsDiscImage) {
+  const int drive = Register();
+  ASSERT_EQ(cd_.Initialize(), 0);
+  for (bool osInterface : {true, false}) {
+    cd_.SelectApi(osInterface);
+    const CdDriveIdentity identity = cd_.DriveIdentity(drive);
+    EXPECT_EQ(identity.vendor, "Zimbar");
+    EXPECT_EQ(identity.model, "Disc image");
+    EXPECT_EQ(identity.Key(), "Zimbar - Disc image");
+    EXPECT_EQ(cd_.DriveIdentity(drive + 1).Key(), " - ");   // beyond the list: nothing known
+  }
+}
+
 // Catches: out-of-range indices read as a drive, with the results each method promises.
 TEST_F(CdDeviceTest, IndexBeyondTheListFails) {
   const int drive = Register();

@@ -276,4 +276,51 @@ TEST_F(DiscImageTest, DataFileCutAfterOpeningFailsTheRead) {
   EXPECT_EQ(read.Error().text, "cannot read the data file \"a.bin\"");
 }
 
+// The disc's audio as a drive that reads `offsetFrames` early delivers it: frame i of the
+// result is disc frame i - offsetFrames, silence where that lies outside the disc.
+Audio Shifted(const Audio& disc, int offsetFrames) {
+  Audio shifted(disc.size(), 0);
+  const int64_t frames = static_cast<int64_t>(disc.size() / 2);
+  for (int64_t i = 0; i < frames; ++i) {
+    const int64_t from = i - offsetFrames;
+    if (from < 0 || from >= frames) continue;
+    shifted[static_cast<size_t>(2 * i)] = disc[static_cast<size_t>(2 * from)];
+    shifted[static_cast<size_t>(2 * i + 1)] = disc[static_cast<size_t>(2 * from + 1)];
+  }
+  return shifted;
+}
+
+// Catches: a simulated read offset that shifts the wrong way, loses frames at a read's
+// boundary, reads something other than silence before the disc's first frame or after its
+// last, or does not combine with bad sectors.
+TEST_F(DiscImageTest, ReadOffsetFaultShiftsEveryReadByItsFrames) {
+  const Audio disc = testcd::Join({testcd::Noise(23, 11), testcd::Noise(17, 12)});
+  testcd::WriteAudioFile(dir_.File("a.bin"), disc, AudioFileKind::RawLittleEndian);
+  const int drive = UseSheet("disc.cue", "FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                         "  TRACK 02 AUDIO\n    INDEX 01 00:00:23\n");
+  for (const int offset : {667, -30, 588, 0}) {
+    const testcd::ScopedEnv simulate("ZIMBAR_CD_SIMULATE", "offset=" + std::string(offset > 0 ? "+" : "") +
+                                                               std::to_string(offset));
+    auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface, cd_.DiscImages());
+    ASSERT_TRUE(source) << source.Error().text;
+    const Audio expected = Shifted(disc, offset);
+    // Whole, in reads that do not fall on the offset's sector boundaries, and the first and
+    // last sector alone: the disc's start and end.
+    EXPECT_TRUE(ReadSectors(*source.Value(), 0, 40, 3) == expected) << "offset " << offset;
+    EXPECT_TRUE(ReadSectors(*source.Value(), 0, 40, 40) == expected) << "offset " << offset;
+    const Audio first(expected.begin(), expected.begin() + 2 * kCdFramesPerSector);
+    const Audio last(expected.end() - 2 * kCdFramesPerSector, expected.end());
+    EXPECT_TRUE(ReadSectors(*source.Value(), 0, 1) == first) << "offset " << offset;
+    EXPECT_TRUE(ReadSectors(*source.Value(), 39, 40) == last) << "offset " << offset;
+  }
+  // With a bad sector the shifted reads around it still come, and the bad one fails.
+  const testcd::ScopedEnv simulate("ZIMBAR_CD_SIMULATE", "offset=667,bad=10-10");
+  auto source = OpenCdDrive(drive, CdAccessMethod::OsInterface, cd_.DiscImages());
+  ASSERT_TRUE(source) << source.Error().text;
+  const Audio expected = Shifted(disc, 667);
+  EXPECT_TRUE(ReadSectors(*source.Value(), 0, 10, 5) == Audio(expected.begin(), expected.begin() + 10 * 2 * kCdFramesPerSector));
+  std::vector<uint8_t> bytes(kCdSectorBytes);
+  EXPECT_FALSE(source.Value()->ReadAudio(10, 1, 0, bytes));
+}
+
 }  // namespace

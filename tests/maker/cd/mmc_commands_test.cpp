@@ -27,6 +27,30 @@ TEST(MmcCommandsTest, CommandBlocksHaveTheirBytes) {
   EXPECT_EQ(Bytes(ReadAudioCommand(4, a, 255, 2)), (std::vector<uint8_t>{0xD8, 64, 0, 0x01, 0x23, 0x45, 0, 0, 0, 255, 0, 0}));
 }
 
+// Catches: a drive's identity (the key of its read offset) that changes with the padding
+// of its INQUIRY fields, takes bytes of the neighbouring fields, or keeps NUL bytes.
+TEST(MmcCommandsTest, InquiryIdentityIsTrimmedAndSqueezed) {
+  std::vector<uint8_t> inquiry(100, 0);
+  inquiry[0] = 5;
+  std::memcpy(&inquiry[8], "ACME    ", 8);
+  std::memcpy(&inquiry[16], "CD-ROM  48X     ", 16);
+  std::memcpy(&inquiry[32], "1.00", 4);
+  const CdDriveIdentity identity = InquiryDriveIdentity(inquiry);
+  EXPECT_EQ(identity.vendor, "ACME");
+  EXPECT_EQ(identity.model, "CD-ROM 48X");
+  EXPECT_EQ(identity.Key(), "ACME - CD-ROM 48X");
+  // Fields padded with NUL bytes, blanks in front, a tab: the same drive, the same key.
+  std::memcpy(&inquiry[8], " ACME\0\0\0", 8);
+  std::memcpy(&inquiry[16], "\0CD-ROM\t48X\0\0\0\0\0\0", 16);
+  EXPECT_EQ(InquiryDriveIdentity(inquiry).Key(), "ACME - CD-ROM 48X");
+  // Fields filled to their last byte keep every character.
+  std::memcpy(&inquiry[8], "VENDOR12", 8);
+  std::memcpy(&inquiry[16], "MODEL-0123456789", 16);
+  EXPECT_EQ(InquiryDriveIdentity(inquiry).Key(), "VENDOR12 - MODEL-0123456789");
+  EXPECT_EQ(InquiryDriveIdentity(std::vector<uint8_t>(31, 'A')).Key(), " - ");
+  EXPECT_EQ(DriveIdentityOf("  PLEXTOR ", "DVDR   PX-716A  ").Key(), "PLEXTOR - DVDR PX-716A");
+}
+
 // Catches: vendor and product fields misread or the address left out of the drive name.
 TEST(MmcCommandsTest, InquiryNameSqueezesToTheListName) {
   std::vector<uint8_t> inquiry(100, 0);
@@ -55,6 +79,22 @@ std::vector<uint8_t> TocAnswer(int dataLength, int descriptors) {
     d[7] = static_cast<uint8_t>(lba);
   }
   return answer;
+}
+
+// Catches: data tracks of a disc (an enhanced CD's last track) read as audio, the data
+// bit taken from the ADR half of the byte, or the lead-out given a flag of its own.
+TEST(MmcCommandsTest, ReadTocAnswerMarksDataTracks) {
+  std::vector<uint8_t> answer = TocAnswer(2 + 8 * 5, 5);   // 4 tracks and the lead-out
+  answer[4 + 8 * 0 + 1] = 0x10;   // ADR 1, control 0: audio
+  answer[4 + 8 * 1 + 1] = 0x12;   // copy permitted: audio
+  answer[4 + 8 * 2 + 1] = 0x40;   // ADR 4 (bit 2 of the ADR half): audio
+  answer[4 + 8 * 3 + 1] = 0x14;   // control bit 2: data
+  answer[4 + 8 * 4 + 1] = 0x14;   // the lead-out's
+  const auto toc = ParseReadTocAnswer(answer);
+  ASSERT_TRUE(toc.has_value());
+  EXPECT_EQ(toc->dataTracks, (std::vector<uint8_t>{0, 0, 0, 1}));
+  EXPECT_FALSE(toc->IsDataTrack(2));
+  EXPECT_TRUE(toc->IsDataTrack(3));
 }
 
 // Catches: the lead-out counted as a track, or addresses read with the wrong byte order.
