@@ -14,6 +14,9 @@
 //   bad=A-B       sectors A ... B (disc addresses) can never be read
 //   seed=N        seed of the random choices (default 1)
 //   delay=MS      every read request takes this many milliseconds (a slow drive)
+//   vary=1        each opening of a disc image draws other faults (the seed plus the number
+//                 of such openings before it in this process), as a drive's jitter differs
+//                 from one pass over a track to the next
 struct CdFaultPlan {
   int jitterFrames = 0;
   double jitterShare = 1.0;
@@ -22,6 +25,7 @@ struct CdFaultPlan {
   int32_t badLast = -1;
   uint32_t seed = 1;
   int delayMs = 0;
+  bool vary = false;
 
   bool Empty() const { return jitterFrames == 0 && transientErrors == 0 && badFirst < 0 && delayMs == 0; }
 };
