@@ -234,6 +234,7 @@ void TCDExtractThread::Run() {
           return std::nullopt;
         }
         firstRead = false;
+        lastProgress_ = 0;
         silenceBefore_ = silenceAfter_ = 0;
         // The block of this read, valid until the library has set done (the polling below
         // waits for that, and a library that faulted is unloaded, its thread joined, first).
