@@ -1,6 +1,7 @@
 // Simulated drive faults: parsing the plan and drawing each read's outcome.
 #include "cdaccess/cd_fault_plan.h"
 
+#include <atomic>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -68,6 +69,11 @@ std::optional<CdFaultPlan> ParseCdFaultPlan(const std::string& text) {
       if (!ParseNumber(value, plan.delayMs) || plan.delayMs < 0) return std::nullopt;
     } else if (key == "offset") {
       if (!ParseSigned(value, plan.readOffsetFrames)) return std::nullopt;
+
+    } else if (key == "vary") {
+      int vary = 0;
+      if (!ParseNumber(value, vary) || vary < 0 || vary > 1) return std::nullopt;
+      plan.vary = vary == 1;
     } else if (key == "seed") {
       if (!ParseNumber(value, plan.seed)) return std::nullopt;
     } else {
@@ -89,8 +95,18 @@ CdFaultPlan CdFaultPlanFromEnvironment() {
   return {};
 }
 
+namespace {
+
+// The seed of a new injector: with `vary`, each one after the first draws other faults.
+uint32_t PassSeed(const CdFaultPlan& plan) {
+  static std::atomic<uint32_t> passes{0};
+  return plan.vary ? plan.seed + passes.fetch_add(1) : plan.seed;
+}
+
+}  // namespace
+
 CdFaultInjector::CdFaultInjector(const CdFaultPlan& plan)
-    : plan_(plan), random_(plan.seed), transientLeft_(plan.transientErrors) {}
+    : plan_(plan), random_(PassSeed(plan)), transientLeft_(plan.transientErrors) {}
 
 CdFaultInjector::Decision CdFaultInjector::NextRead(int32_t sector, int sectors) {
   Decision decision;

@@ -21,6 +21,10 @@
 //                 +N gives the disc's true audio. What lies before the disc's first frame or
 //                 after its last reads as silence. Jitter shifts a read further; bad sectors
 //                 are the addresses of the requests that touch them, as without an offset.
+
+//   vary=1        each opening of a disc image draws other faults (the seed plus the number
+//                 of such openings before it in this process), as a drive's jitter differs
+//                 from one pass over a track to the next
 struct CdFaultPlan {
   int jitterFrames = 0;
   double jitterShare = 1.0;
@@ -30,6 +34,8 @@ struct CdFaultPlan {
   uint32_t seed = 1;
   int delayMs = 0;
   int32_t readOffsetFrames = 0;
+
+  bool vary = false;
 
   bool Empty() const {
     return jitterFrames == 0 && transientErrors == 0 && badFirst < 0 && delayMs == 0 && readOffsetFrames == 0;

@@ -1,9 +1,13 @@
 // The run of one track: header, reader library, message relay, normalization, final header.
 #include "maker/cd/cd_extract_thread.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <optional>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -15,6 +19,7 @@
 #include "common/paths.h"
 #include "common/wav_header.h"
 #include "maker/cd/normalizer.h"
+#include "maker/cd/track_read_loop.h"
 #include "maker/worker/job_output.h"
 #include "outside/zbntread/zbntread.h"
 
@@ -45,6 +50,22 @@ const char* MessageText(uint8_t type) {
 
 bool IsError(uint8_t type) { return type >= READER_MSG_INIT_ERROR && type <= READER_MSG_MEMORY_ERROR; }
 
+// The reader library's audio hook: digests the track's frames on the library's thread.
+void DigestFrames(void* user, const uint32_t* frames, int32_t count) {
+  try {
+    static_cast<TrackDigester*>(user)->Add(std::span<const uint32_t>(frames, static_cast<size_t>(count)));
+  } catch (...) {
+    // Out of memory for the sector CRCs: the read goes on; its digest falls short of the
+    // track and is not used.
+  }
+}
+
+// "    Note: 667 samples after the disc's last readable sample were written as silence".
+std::string OutsideDiscNote(int64_t frames, const char* where) {
+  return Format("    Note: %lli sample%s %s readable sample were written as silence", static_cast<long long>(frames),
+                frames == 1 ? "" : "s", where);
+}
+
 }  // namespace
 
 TCDExtractThread::TCDExtractThread(MainLoop& loop, WorkerHost& host, const ReaderJob& job)
@@ -68,7 +89,12 @@ std::string TCDExtractThread::ProgressText(int hundredths) const {
                 job_.track, job_.outputPath.c_str());
 }
 
-void TCDExtractThread::HandleMessage(uint8_t type, int32_t value) {
+void TCDExtractThread::HandleMessage(uint8_t type, int32_t value, int32_t extra) {
+  if (type == READER_MSG_OUTSIDE_DISC) {
+    // Noted once the reads are over: every read of the track meets the same silence.
+    (extra == 0 ? silenceBefore_ : silenceAfter_) = value;
+    return;
+  }
   if (type == READER_MSG_FINDING_START) {
     Status(Format(" CD Reader: %s, Track %02i - %s", "Finding start of track", job_.track, job_.outputPath.c_str()));
     return;
@@ -103,7 +129,7 @@ void TCDExtractThread::DrainMessages(ReaderRequest& request) {
     const ReaderMessage entry = request.ring[index];
     index = (index + 1) % READER_RING_ENTRIES;
     readIndex.store(index, std::memory_order_release);
-    HandleMessage(entry.type, entry.value);
+    HandleMessage(entry.type, entry.value, entry.extra);
   }
 }
 
@@ -175,53 +201,84 @@ void TCDExtractThread::Run() {
     OutsideLibrary library = OutsideLibrary::Open("zbntread");
     using XwiEntry = int32_t (*)(ReaderRequest*);
     using XwiWithImagesEntry = int32_t (*)(ReaderRequest*, const char* const*, int32_t);
+    using XwiWithOptionsEntry = int32_t (*)(ReaderRequest*, const ReaderOptions*);
     XwiEntry xwi = library.Loaded() ? library.Entry<XwiEntry>("XWI") : nullptr;
-    // The entry that takes the disc images of the job; a library without it lists only
-    // the images of its environment.
+    // The entries that take the disc images of the job (and the read offset and the audio
+    // hook); a library without them lists only the images of its environment, and a
+    // library without the hook leaves the reads undigested.
     XwiWithImagesEntry xwiWithImages =
         library.Loaded() ? library.Entry<XwiWithImagesEntry>("XWIWithImages") : nullptr;
+    XwiWithOptionsEntry xwiWithOptions =
+        library.Loaded() ? library.Entry<XwiWithOptionsEntry>("XWIWithOptions") : nullptr;
     if (!library.Loaded()) {
       errorText = "    Error: Cannot load NT reader.";
     } else if (xwi == nullptr) {
       library.Close();
       errorText = "    Error: Cannot load NT reader function.";
     } else {
-      // The block of this track, valid until the library has set done (the polling below
-      // waits for that, and a library that faulted is unloaded, its thread joined, first).
-      ReaderRequest request{};
-      request.file = fd;
-      request.normalize = job_.normalize ? 1 : 0;
-      request.osInterface = job_.osInterface ? 1 : 0;
-      request.readMode = job_.readMode;
-      request.drive = job_.drive;
-      request.firstSector = job_.firstSector;
-      request.endSector = job_.endSector;
-      request.mono = job_.mono ? 1 : 0;
-      request.halfRate = job_.rate22050 ? 1 : 0;
-      request.sectorsPerRead = job_.sectorsPerRead;
-      request.jitterOff = job_.jitterCorrection ? 0 : 1;
-      request.overlapPercent = job_.overlapPercent;
-      request.syncNoMatchRetries = job_.maxSyncNoMatchRetry;
-      request.syncMisalignRetries = job_.maxSyncMisalignRetry;
-      std::atomic_ref<int32_t>(request.cancel).store(0);
-      std::atomic_ref<int32_t>(request.done).store(0);
-      request.audioBytes = 0;
-      request.lowest = request.highest = 0;
-
       std::vector<const char*> images;
       for (const std::string& path : job_.discImages) images.push_back(path.c_str());
-      const uint32_t fault = RunGuarded([&] {
-        if (xwiWithImages != nullptr) {
-          xwiWithImages(&request, images.data(), static_cast<int32_t>(images.size()));
-        } else {
-          xwi(&request);
+      const int64_t trackFrames = int64_t{job_.endSector - job_.firstSector} * kCdFramesPerSector;
+      bool firstRead = true;
+
+      TrackReadHooks hooks;
+      hooks.stopped = [this] { return cancel_ || Terminated(); };
+      hooks.log = [this](LogSeverity severity, const std::string& line) {
+        if (severity == LogSeverity::Warning) SetWarning();
+        Log(severity, line);
+      };
+      hooks.read = [&]() -> std::optional<TrackDigest> {
+        // A read after the first replaces what the one before it wrote.
+        if (!firstRead && (lseek(fd, kWavHeaderBytes, SEEK_SET) < 0 || ftruncate(fd, kWavHeaderBytes) != 0)) {
+          errorText = "    Error: Cannot write to file.";
+          return std::nullopt;
         }
-      });
-      if (fault != 0) {
-        library.Close();
-        SetError();
-        errorText = "    Error: CD Reader failed.";
-      } else {
+        firstRead = false;
+        lastProgress_ = 0;
+        silenceBefore_ = silenceAfter_ = 0;
+        // The block of this read, valid until the library has set done (the polling below
+        // waits for that, and a library that faulted is unloaded, its thread joined, first).
+        ReaderRequest request{};
+        request.file = fd;
+        request.normalize = job_.normalize ? 1 : 0;
+        request.osInterface = job_.osInterface ? 1 : 0;
+        request.readMode = job_.readMode;
+        request.drive = job_.drive;
+        request.firstSector = job_.firstSector;
+        request.endSector = job_.endSector;
+        request.mono = job_.mono ? 1 : 0;
+        request.halfRate = job_.rate22050 ? 1 : 0;
+        request.sectorsPerRead = job_.sectorsPerRead;
+        request.jitterOff = job_.jitterCorrection ? 0 : 1;
+        request.overlapPercent = job_.overlapPercent;
+        request.syncNoMatchRetries = job_.maxSyncNoMatchRetry;
+        request.syncMisalignRetries = job_.maxSyncMisalignRetry;
+        std::atomic_ref<int32_t>(request.cancel).store(0);
+        std::atomic_ref<int32_t>(request.done).store(0);
+        request.audioBytes = 0;
+        request.lowest = request.highest = 0;
+
+        TrackDigester digester(trackFrames, job_.accuracy.firstAudioTrack, job_.accuracy.lastAudioTrack);
+        ReaderOptions options{};
+        options.imagePaths = images.data();
+        options.imageCount = static_cast<int32_t>(images.size());
+        options.readOffset = job_.accuracy.readOffset;
+        options.audio = DigestFrames;
+        options.audioUser = &digester;
+        const uint32_t fault = RunGuarded([&] {
+          if (xwiWithOptions != nullptr) {
+            xwiWithOptions(&request, &options);
+          } else if (xwiWithImages != nullptr) {
+            xwiWithImages(&request, images.data(), static_cast<int32_t>(images.size()));
+          } else {
+            xwi(&request);
+          }
+        });
+        if (fault != 0) {
+          library.Close();
+          errorText = "    Error: CD Reader failed.";
+          return std::nullopt;
+        }
         std::atomic_ref<int32_t> done(request.done);
         while (done.load(std::memory_order_acquire) == 0) {
           std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -233,8 +290,21 @@ void TCDExtractThread::Run() {
         peakMaximum_ = PeakMagnitude(request.highest, request.lowest);
         peakMinimum_ = request.lowest;
         dataBytes_ = std::atomic_ref<int32_t>(request.audioBytes).load();
-        library.Close();
+        TrackDigest digest = digester.Finish();
+        if (xwiWithOptions == nullptr || cancel_ || Terminated() || digest.frames < trackFrames) return std::nullopt;
+        return digest;
+      };
+      accuracy_ = ReadTrackAccurately(job_.accuracy, hooks);
+      accuracy_.silenceBefore = silenceBefore_;
+      accuracy_.silenceAfter = silenceAfter_;
+      library.Close();
+      if (accuracy_.copy && job_.accuracy.record) {
+        const AccurateRipSums& sums = accuracy_.copy->accurateRip;
+        Log(LogSeverity::Info, Format("    AccurateRip v1 %08X v2 %08X: %s", sums.v1, sums.v2,
+                                      AccurateRipVerdictText(accuracy_.verdict).c_str()));
       }
+      if (silenceBefore_ > 0) Log(LogSeverity::Info, OutsideDiscNote(silenceBefore_, "before the disc's first"));
+      if (silenceAfter_ > 0) Log(LogSeverity::Info, OutsideDiscNote(silenceAfter_, "after the disc's last"));
     }
   }
   if (!errorText.empty()) SetError();

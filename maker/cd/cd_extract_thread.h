@@ -16,8 +16,10 @@ struct ReaderRequest;
 // Runs on its own thread: writes the provisional header, starts "XWI" of the reader
 // library, polls it every 100 ms relaying its messages to the reader log and its progress
 // to the reader status panel, passes Cancel on, normalizes when asked, and writes the final
-// header. Error() and Warning() are the reader's error and warning flags; they and the
-// peaks are valid once the thread has ended.
+// header. With the job's accuracy it digests every read, reads the track again as the
+// secure mode or burst-then-verify asks, and checks the kept read against the disc's
+// AccurateRip record. Error() and Warning() are the reader's error and warning flags; they,
+// the peaks and Accuracy() are valid once the thread has ended.
 class TCDExtractThread : public JobWorker, public TrackAccuracySource {
  public:
   TCDExtractThread(MainLoop& loop, WorkerHost& host, const ReaderJob& job);
@@ -42,7 +44,7 @@ class TCDExtractThread : public JobWorker, public TrackAccuracySource {
   void Log(LogSeverity severity, const std::string& line);
   void Status(const std::string& text);
   void DrainMessages(ReaderRequest& request);
-  void HandleMessage(uint8_t type, int32_t value);
+  void HandleMessage(uint8_t type, int32_t value, int32_t extra);
   std::string ProgressText(int hundredths) const;
   bool FindTrackSectors();
 
@@ -55,5 +57,8 @@ class TCDExtractThread : public JobWorker, public TrackAccuracySource {
   std::atomic<int> peakMaximum_{0};
   std::atomic<int> peakMinimum_{0};
   std::atomic<int64_t> dataBytes_{0};
+  // Frames outside the disc that the current read wrote as silence.
+  int64_t silenceBefore_ = 0;
+  int64_t silenceAfter_ = 0;
   TrackAccuracy accuracy_;
 };
