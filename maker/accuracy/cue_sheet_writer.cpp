@@ -70,18 +70,21 @@ std::string FormatCueSheet(const CueSheet& sheet) {
 
   for (size_t i = 0; i < sheet.tracks.size(); ++i) {
     const CueSheetTrack& track = sheet.tracks[i];
-    // The pregap lies at the end of the previous file, when there is one that holds it.
+    // The pregap lies at the end of the previous file when that file is the track before
+    // it on the disc and is longer than the pregap.
     const CueSheetTrack* previous = i > 0 ? &sheet.tracks[i - 1] : nullptr;
-    const bool pregap = previous != nullptr && track.pregapSectors > 0 && track.pregapSectors < previous->sectors;
-    if (pregap) {
+    const bool inPrevious = track.pregapSectors > 0 && previous != nullptr && previous->track == track.track - 1 &&
+                            track.pregapSectors < previous->sectors;
+    if (inPrevious) {
       TrackHeader(out, track);
       Line(out, "    INDEX 00 " + Msf(previous->sectors - track.pregapSectors));
     }
     Line(out, "FILE " + Quoted(track.fileName) + " " + (track.fileType.empty() ? std::string("WAVE") : track.fileType));
-    if (!pregap) TrackHeader(out, track);
-    // No file holds what lies before the first track; silence in its place keeps the
-    // track where the disc has it (and so the disc's layout and ids).
-    if (previous == nullptr && track.pregapSectors > 0) Line(out, "    PREGAP " + Msf(track.pregapSectors));
+    if (!inPrevious) TrackHeader(out, track);
+    // Otherwise no file holds the pregap (what lies before the first track, or the end of
+    // a track that was not ripped): silence in its place keeps the pause before the track,
+    // and for a whole disc its layout and ids.
+    if (!inPrevious && track.pregapSectors > 0) Line(out, "    PREGAP " + Msf(track.pregapSectors));
     Line(out, "    INDEX 01 00:00:00");
   }
   return out;

@@ -31,12 +31,13 @@ struct CueSheet {
 // TITLE of the album, then per track FILE, TRACK nn AUDIO, TITLE, PERFORMER, INDEX 01
 // 00:00:00. A track with a pregap has its TRACK, TITLE, PERFORMER and INDEX 00 lines in the
 // previous track's FILE, at that file's end less the pregap, the way the disc holds it
-// (the rip of a track ends where the next one's index 01 begins). The first track's
-// pregap lies in no file: a PREGAP line puts silence in its place, so the sheet lays the
-// tracks out where the disc has them. Double quotes inside names become apostrophes
-// and control characters blanks; names are UTF-8. Lines end in CR LF: the line end of the
-// burning programs the format comes from, which every cue reader accepts (this project's
-// own reader takes either).
+// (the rip of a track ends where the next one's index 01 begins). Where no file holds the
+// pregap (before the first track; after a track that was not ripped, which `track`
+// numbers tell; a pregap longer than the previous file), a PREGAP line puts silence in its
+// place, so that a sheet of a whole disc lays the tracks out where the disc has them.
+// Double quotes inside names become apostrophes and control characters blanks; names are
+// UTF-8. Lines end in CR LF: the line end of the burning programs the format comes from,
+// which every cue reader accepts (this project's own reader takes either).
 std::string FormatCueSheet(const CueSheet& sheet);
 
 // Whether a FILE line of a sheet can name this file: a name with a double quote or a

@@ -137,8 +137,9 @@ std::string Crlf(const std::string& text) {
   return out;
 }
 
-// Catches: a pregap placed in the track's own file (or at the start of the previous one),
-// the first track moved to the start of the disc, quotes that end a name early,
+// Catches: a pregap placed in the track's own file (or at the start of the previous one,
+// or in the file of a track that is not the one before it), the first track moved to the
+// start of the disc, quotes that end a name early,
 // a line feed in a title that starts a command, LF line ends, missing REM lines.
 TEST(CueSheetWriter, PregapsSitAtTheEndOfThePreviousFile) {
   CueSheet sheet;
@@ -179,6 +180,7 @@ TEST(CueSheetWriter, PregapsSitAtTheEndOfThePreviousFile) {
                                         "FILE \"04 - Hidden.wav\" WAVE\n"
                                         "  TRACK 04 AUDIO\n"
                                         "    TITLE \"Hidden\"\n"
+                                        "    PREGAP 00:53:25\n"
                                         "    INDEX 01 00:00:00\n"));
 
   // A compressed rip names its files by their type; no REM line for what is not known.
@@ -195,6 +197,19 @@ TEST(CueSheetWriter, PregapsSitAtTheEndOfThePreviousFile) {
                                       "    INDEX 00 00:00:67\n"
                                       "FILE \"b.mp3\" MP3\n"
                                       "    INDEX 01 00:00:00\n"));
+
+  // Tracks 2 and 3 not ripped: track 4's pregap is the end of track 3, which no file holds.
+  CueSheet some;
+  some.tracks = {{1, "01.wav", "WAVE", "", "", 1000, 0}, {4, "04.wav", "WAVE", "", "", 500, 75}};
+  EXPECT_EQ(FormatCueSheet(some), Crlf(std::string("REM COMMENT \"zbmaker ") + kZimbarVersion +
+                                       "\"\n"
+                                       "FILE \"01.wav\" WAVE\n"
+                                       "  TRACK 01 AUDIO\n"
+                                       "    INDEX 01 00:00:00\n"
+                                       "FILE \"04.wav\" WAVE\n"
+                                       "  TRACK 04 AUDIO\n"
+                                       "    PREGAP 00:01:00\n"
+                                       "    INDEX 01 00:00:00\n"));
 
   EXPECT_TRUE(CueSheetCanName("01 - It's (Live) [Remix].wav"));
   EXPECT_FALSE(CueSheetCanName("02 - Say \"Hi\".wav"));
