@@ -330,4 +330,12 @@ void FakeAccurateRipServerProcess::Stop() {
 
 std::string FakeAccurateRipServerProcess::Url() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
+AccurateRipPressing FakeAccurateRipPressing(const AccurateRipDiscIds& ids, const std::vector<AccurateRipSums>& sums,
+                                            int confidence, bool v2) {
+  AccurateRipPressing pressing{ids.id1, ids.id2, ids.cddb, {}};
+  for (const AccurateRipSums& track : sums)
+    pressing.tracks.push_back({static_cast<uint8_t>(confidence), v2 ? track.v2 : track.v1, 0});
+  return pressing;
+}
+
 std::string FakeAccurateRipServerProgram() { return ZB_FAKE_ACCURATERIP_SERVER_PROGRAM; }

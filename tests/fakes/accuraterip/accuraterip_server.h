@@ -120,5 +120,12 @@ class FakeAccurateRipServerProcess {
   std::uint16_t port_ = 0;
 };
 
+// A pressing of the disc `ids` as the database would list it for rips whose checksums are
+// `sums` (one per audio track, in order): each entry the v2 checksum (v1 with
+// `v2 = false`) with `confidence`, frame-450 checksums 0. A test that wants a pressing
+// that does not match changes a checksum.
+AccurateRipPressing FakeAccurateRipPressing(const AccurateRipDiscIds& ids, const std::vector<AccurateRipSums>& sums,
+                                            int confidence, bool v2 = true);
+
 // Where the build put the server program.
 std::string FakeAccurateRipServerProgram();
