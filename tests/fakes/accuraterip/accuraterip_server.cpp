@@ -323,7 +323,14 @@ bool FakeAccurateRipServerProcess::Start(const std::vector<std::string>& argumen
 void FakeAccurateRipServerProcess::Stop() {
   if (pid_ <= 0) return;
   ::kill(pid_, SIGTERM);
-  ::waitpid(pid_, nullptr, 0);
+  // A server that does not end within 5 s is killed.
+  bool ended = false;
+  for (int i = 0; i < 500 && !(ended = ::waitpid(pid_, nullptr, WNOHANG) == pid_); ++i)
+    std::this_thread::sleep_for(milliseconds(10));
+  if (!ended) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
   pid_ = -1;
   port_ = 0;
 }
