@@ -345,4 +345,17 @@ AccurateRipPressing FakeAccurateRipPressing(const AccurateRipDiscIds& ids, const
   return pressing;
 }
 
+std::string FakeAccurateRipServerDownUrl() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+  if (fd >= 0) ::close(fd);
+  // Port 1 is a privileged port nobody serves on a test machine.
+  return "http://127.0.0.1:" + std::to_string(bound ? ntohs(address.sin_port) : 1);
+}
+
 std::string FakeAccurateRipServerProgram() { return ZB_FAKE_ACCURATERIP_SERVER_PROGRAM; }

@@ -170,7 +170,7 @@ TEST(AccurateRipLookup, FailuresSayWhatHappenedAndNameTheServer) {
     std::string problem;  // the whole text, or its start when it ends in "..."
   };
   const Case cases[] = {
-      {"refused", [&](auto&, auto& r) { r.server = "http://" + Local(closedPort); },
+      {"refused", [&](auto&, auto& r) { r.server = FakeAccurateRipServerDownUrl(); },
        "Cannot reach 127.0.0.1: connection refused"},
       {"proxy refused",
        [&](auto&, auto& r) {
