@@ -323,11 +323,39 @@ bool FakeAccurateRipServerProcess::Start(const std::vector<std::string>& argumen
 void FakeAccurateRipServerProcess::Stop() {
   if (pid_ <= 0) return;
   ::kill(pid_, SIGTERM);
-  ::waitpid(pid_, nullptr, 0);
+  // A server that does not end within 5 s is killed.
+  bool ended = false;
+  for (int i = 0; i < 500 && !(ended = ::waitpid(pid_, nullptr, WNOHANG) == pid_); ++i)
+    std::this_thread::sleep_for(milliseconds(10));
+  if (!ended) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
   pid_ = -1;
   port_ = 0;
 }
 
 std::string FakeAccurateRipServerProcess::Url() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+AccurateRipPressing FakeAccurateRipPressing(const AccurateRipDiscIds& ids, const std::vector<AccurateRipSums>& sums,
+                                            int confidence, bool v2) {
+  AccurateRipPressing pressing{ids.id1, ids.id2, ids.cddb, {}};
+  for (const AccurateRipSums& track : sums)
+    pressing.tracks.push_back({static_cast<uint8_t>(confidence), v2 ? track.v2 : track.v1, 0});
+  return pressing;
+}
+
+std::string FakeAccurateRipServerDownUrl() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+  if (fd >= 0) ::close(fd);
+  // Port 1 is a privileged port nobody serves on a test machine.
+  return "http://127.0.0.1:" + std::to_string(bound ? ntohs(address.sin_port) : 1);
+}
 
 std::string FakeAccurateRipServerProgram() { return ZB_FAKE_ACCURATERIP_SERVER_PROGRAM; }

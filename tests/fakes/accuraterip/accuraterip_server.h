@@ -14,7 +14,8 @@
 //   Stall        reads the request and never answers, holding the connection open;
 //   Trickle      sends a 200 head with a large length, then one body byte every 200 ms;
 //   CloseAtOnce  closes each connection as soon as it is accepted.
-// SetDelay answers after a pause (a slow server that does answer).
+// SetDelay answers after a pause (a slow server that does answer). A server that is down:
+// FakeAccurateRipServerDownUrl().
 //
 // As a program of its own (for scripts and benchmarks), until SIGTERM or SIGINT:
 //
@@ -119,6 +120,17 @@ class FakeAccurateRipServerProcess {
   int pid_ = -1;
   std::uint16_t port_ = 0;
 };
+
+// A pressing of the disc `ids` as the database would list it for rips whose checksums are
+// `sums` (one per audio track, in order): each entry the v2 checksum (v1 with
+// `v2 = false`) with `confidence`, frame-450 checksums 0. A test that wants a pressing
+// that does not match changes a checksum.
+AccurateRipPressing FakeAccurateRipPressing(const AccurateRipDiscIds& ids, const std::vector<AccurateRipSums>& sums,
+                                            int confidence, bool v2 = true);
+
+// "http://127.0.0.1:<port>" where nothing listens at the moment (the port was bound, read
+// and closed): a server that is down, whose connections are refused.
+std::string FakeAccurateRipServerDownUrl();
 
 // Where the build put the server program.
 std::string FakeAccurateRipServerProgram();

@@ -112,6 +112,37 @@ TEST(AccurateRipLookup, RecordIsFetchedAndEveryPressingKept) {
   EXPECT_EQ(verdict.confidence, 11);
 }
 
+// Catches a record built by the fake from a rip's checksums that does not verify that rip
+// once fetched (what the end-to-end tests of rips rely on): pressings of v1 and of v2
+// entries both count, a changed sample matches neither.
+TEST(AccurateRipLookup, PressingsOfARipVerifyItAfterTheRoundTrip) {
+  const AccurateRipDiscIds ids = Disc();
+  std::vector<std::vector<uint32_t>> tracks;
+  std::vector<AccurateRipSums> sums;
+  for (int t = 0; t < ids.audioTracks; ++t) {
+    std::vector<uint32_t> frames(6000 + 333 * static_cast<std::size_t>(t));
+    for (std::size_t i = 0; i < frames.size(); ++i) frames[i] = static_cast<uint32_t>(i * 2654435761u + t);
+    sums.push_back(AccurateRipChecksums(frames, t == 0, t + 1 == ids.audioTracks));
+    tracks.push_back(std::move(frames));
+  }
+  AccurateRipRecord record;
+  record.pressings.push_back(FakeAccurateRipPressing(ids, sums, 5, /*v2=*/false));
+  record.pressings.push_back(FakeAccurateRipPressing(ids, sums, 7));
+  FakeAccurateRipServer server;
+  server.ServeRecord(ids, record);
+  const AccurateRipLookupResult result = LookUpAccurateRip(Request(server.Url()));
+  ASSERT_EQ(KindName(result.kind), "Found") << result.problem;
+  for (int t = 0; t < ids.audioTracks; ++t) {
+    const AccurateRipVerdict verdict = VerifyAccurateRip(result.record, ids, t, sums[static_cast<std::size_t>(t)]);
+    EXPECT_EQ(verdict.kind, AccurateRipVerdict::Kind::Accurate) << t;
+    EXPECT_EQ(verdict.confidence, 12) << t;
+    EXPECT_EQ(verdict.version, 2) << t;
+  }
+  tracks[1][3000] ^= 1;
+  const AccurateRipSums changed = AccurateRipChecksums(tracks[1], false, false);
+  EXPECT_EQ(VerifyAccurateRip(result.record, ids, 1, changed).kind, AccurateRipVerdict::Kind::NotAccurate);
+}
+
 // Catches a disc the database does not know taken for a failure (it is a plain answer)
 // or for an empty record.
 TEST(AccurateRipLookup, UnknownDiscIsNotInTheDatabase) {
@@ -139,7 +170,7 @@ TEST(AccurateRipLookup, FailuresSayWhatHappenedAndNameTheServer) {
     std::string problem;  // the whole text, or its start when it ends in "..."
   };
   const Case cases[] = {
-      {"refused", [&](auto&, auto& r) { r.server = "http://" + Local(closedPort); },
+      {"refused", [&](auto&, auto& r) { r.server = FakeAccurateRipServerDownUrl(); },
        "Cannot reach 127.0.0.1: connection refused"},
       {"proxy refused",
        [&](auto&, auto& r) {
