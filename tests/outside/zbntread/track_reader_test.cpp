@@ -167,7 +167,11 @@ class OffsetSource final : public CdSource {
       : disc_(disc), offset_(offsetFrames), exactReads_(exactReads) {}
   Expected<std::string> Name() override { return std::string("offset"); }
   CdDriveAddress Address() const override { return {}; }
-  Expected<CdToc> ReadToc() override { return CdToc{1, {0, static_cast<int32_t>(disc_.size() / 1176)}, {}}; }
+  Expected<CdToc> ReadToc() override {
+    CdToc toc;
+    toc.starts = {0, static_cast<int32_t>(disc_.size() / 1176)};
+    return toc;
+  }
   Outcome SetSpeed(int) override { return Done{}; }
   bool PausesAfterFailure() const override { return false; }
   Outcome ReadAudio(int32_t sector, int sectors, int, std::span<uint8_t> out) override {
