@@ -1,4 +1,5 @@
-// The run of one track: header, reader library, message relay, normalization, final header.
+// The run of one track: header, the reads its accuracy asks for through the reader library,
+// message relay, the checks of the kept read, normalization, final header.
 #include "maker/cd/cd_extract_thread.h"
 
 #include <unistd.h>
