@@ -318,6 +318,22 @@ TEST_F(ExtractAccuracyTest, ReadOffsetShiftsTheTrackAndNotesTheSilenceOutsideThe
   }
 }
 
+// Catches: a read offset that is not applied to the audio the checksums are taken of: a
+// drive that reads 667 samples early verifies only once its offset is set.
+TEST_F(ExtractAccuracyTest, ADriveWithAnOffsetVerifiesOnceTheOffsetIsSet) {
+  testcd::ScopedEnv simulate("ZIMBAR_CD_SIMULATE", "offset=667");
+  for (const int32_t readOffset : {0, 667}) {
+    SCOPED_TRACE(readOffset);
+    ReaderJob job = Job(2, "t2.wav");
+    job.accuracy.readOffset = readOffset;
+    job.accuracy.record = Record();
+    const Ripped ripped = Rip(job);
+    EXPECT_EQ(ripped.accuracy.verdict.kind,
+              readOffset == 0 ? AccurateRipVerdict::Kind::NotAccurate : AccurateRipVerdict::Kind::Accurate);
+    EXPECT_EQ(ReadWav(job.outputPath).audio == testcd::Bytes(image_.Track(2)), readOffset != 0);
+  }
+}
+
 // Catches: a cancel during the test read that goes on to the copy read, or leaves digests
 // of a read that did not reach the track's end.
 TEST_F(ExtractAccuracyTest, CancelDuringTheTestReadEndsTheReads) {
