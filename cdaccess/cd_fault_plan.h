@@ -21,7 +21,6 @@
 //                 +N gives the disc's true audio. What lies before the disc's first frame or
 //                 after its last reads as silence. Jitter shifts a read further; bad sectors
 //                 are the addresses of the requests that touch them, as without an offset.
-
 //   vary=1        each opening of a disc image draws other faults (the seed plus the number
 //                 of such openings before it in this process), as a drive's jitter differs
 //                 from one pass over a track to the next

@@ -1,4 +1,5 @@
-// The run of one track: header, reader library, message relay, normalization, final header.
+// The run of one track: header, the reads its accuracy asks for through the reader library,
+// message relay, the checks of the kept read, normalization, final header.
 #include "maker/cd/cd_extract_thread.h"
 
 #include <unistd.h>
@@ -147,6 +148,131 @@ bool TCDExtractThread::FindTrackSectors() {
   return true;
 }
 
+// The reader library's entries. XWIWithOptions takes the disc images of the job, the read
+// offset and the audio hook; a library without it is called through XWIWithImages (the
+// job's images) or XWI (the images of its environment), and its reads stay undigested.
+struct TCDExtractThread::Reader {
+  using XwiEntry = int32_t (*)(ReaderRequest*);
+  using XwiWithImagesEntry = int32_t (*)(ReaderRequest*, const char* const*, int32_t);
+  using XwiWithOptionsEntry = int32_t (*)(ReaderRequest*, const ReaderOptions*);
+  OutsideLibrary library;
+  XwiEntry xwi = nullptr;
+  XwiWithImagesEntry xwiWithImages = nullptr;
+  XwiWithOptionsEntry xwiWithOptions = nullptr;
+  std::vector<const char*> images;
+};
+
+std::string TCDExtractThread::ReadTrack(int fd) {
+  Reader reader;
+  reader.library = OutsideLibrary::Open("zbntread");
+  if (!reader.library.Loaded()) return "    Error: Cannot load NT reader.";
+  reader.xwi = reader.library.Entry<Reader::XwiEntry>("XWI");
+  if (reader.xwi == nullptr) return "    Error: Cannot load NT reader function.";
+  reader.xwiWithImages = reader.library.Entry<Reader::XwiWithImagesEntry>("XWIWithImages");
+  reader.xwiWithOptions = reader.library.Entry<Reader::XwiWithOptionsEntry>("XWIWithOptions");
+  for (const std::string& path : job_.discImages) reader.images.push_back(path.c_str());
+
+  std::string errorText;
+  bool firstRead = true;
+  TrackReadHooks hooks;
+  hooks.stopped = [this] { return cancel_ || Terminated(); };
+  hooks.log = [this](LogSeverity severity, const std::string& line) {
+    if (severity == LogSeverity::Warning) SetWarning();
+    Log(severity, line);
+  };
+  hooks.read = [&]() -> std::optional<TrackDigest> {
+    // A read after the first writes over the one before it, and the file ends where it
+    // ends. It is written over in place: truncating first makes the file system free and
+    // allocate again every block of the track, which made a secure rip three times slower.
+    const bool again = !firstRead;
+    firstRead = false;
+    if (again && lseek(fd, kWavHeaderBytes, SEEK_SET) < 0) {
+      errorText = "    Error: Cannot write to file.";
+      return std::nullopt;
+    }
+    std::optional<TrackDigest> read = ReadOnce(reader, fd, errorText);
+    if (again && errorText.empty() && ftruncate(fd, kWavHeaderBytes + dataBytes_.load()) != 0) {
+      errorText = "    Error: Cannot write to file.";
+      return std::nullopt;
+    }
+    return read;
+  };
+  accuracy_ = ReadTrackAccurately(job_.accuracy, hooks);
+  accuracy_.silenceBefore = silenceBefore_;
+  accuracy_.silenceAfter = silenceAfter_;
+  if (accuracy_.copy && job_.accuracy.record) {
+    const AccurateRipSums& sums = accuracy_.copy->accurateRip;
+    Log(LogSeverity::Info, Format("    AccurateRip v1 %08X v2 %08X: %s", sums.v1, sums.v2,
+                                  AccurateRipVerdictText(accuracy_.verdict).c_str()));
+  }
+  if (silenceBefore_ > 0) Log(LogSeverity::Info, OutsideDiscNote(silenceBefore_, "before the disc's first"));
+  if (silenceAfter_ > 0) Log(LogSeverity::Info, OutsideDiscNote(silenceAfter_, "after the disc's last"));
+  return errorText;
+}
+
+std::optional<TrackDigest> TCDExtractThread::ReadOnce(Reader& reader, int fd, std::string& errorText) {
+  lastProgress_ = 0;
+  silenceBefore_ = silenceAfter_ = 0;
+  // The block of this read, valid until the library has set done (the polling below waits
+  // for that, and a library that faulted is unloaded, its thread joined, first).
+  ReaderRequest request{};
+  request.file = fd;
+  request.normalize = job_.normalize ? 1 : 0;
+  request.osInterface = job_.osInterface ? 1 : 0;
+  request.readMode = job_.readMode;
+  request.drive = job_.drive;
+  request.firstSector = job_.firstSector;
+  request.endSector = job_.endSector;
+  request.mono = job_.mono ? 1 : 0;
+  request.halfRate = job_.rate22050 ? 1 : 0;
+  request.sectorsPerRead = job_.sectorsPerRead;
+  request.jitterOff = job_.jitterCorrection ? 0 : 1;
+  request.overlapPercent = job_.overlapPercent;
+  request.syncNoMatchRetries = job_.maxSyncNoMatchRetry;
+  request.syncMisalignRetries = job_.maxSyncMisalignRetry;
+  std::atomic_ref<int32_t>(request.cancel).store(0);
+  std::atomic_ref<int32_t>(request.done).store(0);
+  request.audioBytes = 0;
+  request.lowest = request.highest = 0;
+
+  const int64_t trackFrames = int64_t{job_.endSector - job_.firstSector} * kCdFramesPerSector;
+  TrackDigester digester(trackFrames, job_.accuracy.firstAudioTrack, job_.accuracy.lastAudioTrack);
+  ReaderOptions options{};
+  options.imagePaths = reader.images.data();
+  options.imageCount = static_cast<int32_t>(reader.images.size());
+  options.readOffset = job_.accuracy.readOffset;
+  options.audio = DigestFrames;
+  options.audioUser = &digester;
+  const uint32_t fault = RunGuarded([&] {
+    if (reader.xwiWithOptions != nullptr) {
+      reader.xwiWithOptions(&request, &options);
+    } else if (reader.xwiWithImages != nullptr) {
+      reader.xwiWithImages(&request, reader.images.data(), static_cast<int32_t>(reader.images.size()));
+    } else {
+      reader.xwi(&request);
+    }
+  });
+  if (fault != 0) {
+    reader.library.Close();
+    errorText = "    Error: CD Reader failed.";
+    return std::nullopt;
+  }
+  std::atomic_ref<int32_t> done(request.done);
+  while (done.load(std::memory_order_acquire) == 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    DrainMessages(request);
+    std::atomic_ref<int32_t>(request.cancel).store((Terminated() || cancel_) ? 1 : 0);
+  }
+  // Messages posted between the last poll and the end would be lost otherwise.
+  DrainMessages(request);
+  peakMaximum_ = PeakMagnitude(request.highest, request.lowest);
+  peakMinimum_ = request.lowest;
+  dataBytes_ = std::atomic_ref<int32_t>(request.audioBytes).load();
+  TrackDigest digest = digester.Finish();
+  if (reader.xwiWithOptions == nullptr || cancel_ || Terminated() || digest.frames < trackFrames) return std::nullopt;
+  return digest;
+}
+
 void TCDExtractThread::Run() {
   Log(LogSeverity::Begin, "");
   Log(LogSeverity::Info,
@@ -197,116 +323,7 @@ void TCDExtractThread::Run() {
 
   peakMaximum_ = 0;
   peakMinimum_ = 0;
-  if (errorText.empty()) {
-    OutsideLibrary library = OutsideLibrary::Open("zbntread");
-    using XwiEntry = int32_t (*)(ReaderRequest*);
-    using XwiWithImagesEntry = int32_t (*)(ReaderRequest*, const char* const*, int32_t);
-    using XwiWithOptionsEntry = int32_t (*)(ReaderRequest*, const ReaderOptions*);
-    XwiEntry xwi = library.Loaded() ? library.Entry<XwiEntry>("XWI") : nullptr;
-    // The entries that take the disc images of the job (and the read offset and the audio
-    // hook); a library without them lists only the images of its environment, and a
-    // library without the hook leaves the reads undigested.
-    XwiWithImagesEntry xwiWithImages =
-        library.Loaded() ? library.Entry<XwiWithImagesEntry>("XWIWithImages") : nullptr;
-    XwiWithOptionsEntry xwiWithOptions =
-        library.Loaded() ? library.Entry<XwiWithOptionsEntry>("XWIWithOptions") : nullptr;
-    if (!library.Loaded()) {
-      errorText = "    Error: Cannot load NT reader.";
-    } else if (xwi == nullptr) {
-      library.Close();
-      errorText = "    Error: Cannot load NT reader function.";
-    } else {
-      std::vector<const char*> images;
-      for (const std::string& path : job_.discImages) images.push_back(path.c_str());
-      const int64_t trackFrames = int64_t{job_.endSector - job_.firstSector} * kCdFramesPerSector;
-      bool firstRead = true;
-
-      TrackReadHooks hooks;
-      hooks.stopped = [this] { return cancel_ || Terminated(); };
-      hooks.log = [this](LogSeverity severity, const std::string& line) {
-        if (severity == LogSeverity::Warning) SetWarning();
-        Log(severity, line);
-      };
-      hooks.read = [&]() -> std::optional<TrackDigest> {
-        // A read after the first replaces what the one before it wrote.
-        if (!firstRead && (lseek(fd, kWavHeaderBytes, SEEK_SET) < 0 || ftruncate(fd, kWavHeaderBytes) != 0)) {
-          errorText = "    Error: Cannot write to file.";
-          return std::nullopt;
-        }
-        firstRead = false;
-        lastProgress_ = 0;
-        silenceBefore_ = silenceAfter_ = 0;
-        // The block of this read, valid until the library has set done (the polling below
-        // waits for that, and a library that faulted is unloaded, its thread joined, first).
-        ReaderRequest request{};
-        request.file = fd;
-        request.normalize = job_.normalize ? 1 : 0;
-        request.osInterface = job_.osInterface ? 1 : 0;
-        request.readMode = job_.readMode;
-        request.drive = job_.drive;
-        request.firstSector = job_.firstSector;
-        request.endSector = job_.endSector;
-        request.mono = job_.mono ? 1 : 0;
-        request.halfRate = job_.rate22050 ? 1 : 0;
-        request.sectorsPerRead = job_.sectorsPerRead;
-        request.jitterOff = job_.jitterCorrection ? 0 : 1;
-        request.overlapPercent = job_.overlapPercent;
-        request.syncNoMatchRetries = job_.maxSyncNoMatchRetry;
-        request.syncMisalignRetries = job_.maxSyncMisalignRetry;
-        std::atomic_ref<int32_t>(request.cancel).store(0);
-        std::atomic_ref<int32_t>(request.done).store(0);
-        request.audioBytes = 0;
-        request.lowest = request.highest = 0;
-
-        TrackDigester digester(trackFrames, job_.accuracy.firstAudioTrack, job_.accuracy.lastAudioTrack);
-        ReaderOptions options{};
-        options.imagePaths = images.data();
-        options.imageCount = static_cast<int32_t>(images.size());
-        options.readOffset = job_.accuracy.readOffset;
-        options.audio = DigestFrames;
-        options.audioUser = &digester;
-        const uint32_t fault = RunGuarded([&] {
-          if (xwiWithOptions != nullptr) {
-            xwiWithOptions(&request, &options);
-          } else if (xwiWithImages != nullptr) {
-            xwiWithImages(&request, images.data(), static_cast<int32_t>(images.size()));
-          } else {
-            xwi(&request);
-          }
-        });
-        if (fault != 0) {
-          library.Close();
-          errorText = "    Error: CD Reader failed.";
-          return std::nullopt;
-        }
-        std::atomic_ref<int32_t> done(request.done);
-        while (done.load(std::memory_order_acquire) == 0) {
-          std::this_thread::sleep_for(std::chrono::milliseconds(100));
-          DrainMessages(request);
-          std::atomic_ref<int32_t>(request.cancel).store((Terminated() || cancel_) ? 1 : 0);
-        }
-        // Messages posted between the last poll and the end would be lost otherwise.
-        DrainMessages(request);
-        peakMaximum_ = PeakMagnitude(request.highest, request.lowest);
-        peakMinimum_ = request.lowest;
-        dataBytes_ = std::atomic_ref<int32_t>(request.audioBytes).load();
-        TrackDigest digest = digester.Finish();
-        if (xwiWithOptions == nullptr || cancel_ || Terminated() || digest.frames < trackFrames) return std::nullopt;
-        return digest;
-      };
-      accuracy_ = ReadTrackAccurately(job_.accuracy, hooks);
-      accuracy_.silenceBefore = silenceBefore_;
-      accuracy_.silenceAfter = silenceAfter_;
-      library.Close();
-      if (accuracy_.copy && job_.accuracy.record) {
-        const AccurateRipSums& sums = accuracy_.copy->accurateRip;
-        Log(LogSeverity::Info, Format("    AccurateRip v1 %08X v2 %08X: %s", sums.v1, sums.v2,
-                                      AccurateRipVerdictText(accuracy_.verdict).c_str()));
-      }
-      if (silenceBefore_ > 0) Log(LogSeverity::Info, OutsideDiscNote(silenceBefore_, "before the disc's first"));
-      if (silenceAfter_ > 0) Log(LogSeverity::Info, OutsideDiscNote(silenceAfter_, "after the disc's last"));
-    }
-  }
+  if (errorText.empty()) errorText = ReadTrack(fd);
   if (!errorText.empty()) SetError();
 
   if (errorText.empty() && !cancel_ && !Terminated() && !Error() && job_.normalize && peakMaximum_ != 0) {

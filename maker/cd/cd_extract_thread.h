@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 
 #include "common/main_loop.h"
@@ -47,6 +48,12 @@ class TCDExtractThread : public JobWorker, public TrackAccuracySource {
   void HandleMessage(uint8_t type, int32_t value, int32_t extra);
   std::string ProgressText(int hundredths) const;
   bool FindTrackSectors();
+  struct Reader;
+  // Loads the reader library and reads the track as the job's accuracy asks; the error
+  // line when the track could not be read.
+  std::string ReadTrack(int fd);
+  // One read of the whole track behind the header; its digest as ReadTrackAccurately wants it.
+  std::optional<TrackDigest> ReadOnce(Reader& reader, int fd, std::string& errorText);
 
   WorkerHost& host_;
   ReaderJob job_;

@@ -34,6 +34,19 @@ TEST(CdFaultPlanTest, RejectsMalformedPlans) {
     EXPECT_FALSE(ParseCdFaultPlan(text).has_value()) << text;
 }
 
+// Catches: re-reads of a simulated drive that always repeat the pass before them (a secure
+// rip could then never see reads disagree), or a plan without `vary` that varies.
+TEST(CdFaultPlanTest, VaryDrawsOtherFaultsOnEachOpening) {
+  EXPECT_FALSE(ParseCdFaultPlan("vary=2").has_value());
+  EXPECT_FALSE(ParseCdFaultPlan("jitter=9")->vary);
+  const CdFaultPlan varying = *ParseCdFaultPlan("jitter=100,share=1,seed=5,vary=1");
+  ASSERT_TRUE(varying.vary);
+  CdFaultInjector first(varying), second(varying);
+  int differing = 0;
+  for (int i = 0; i < 50; ++i) differing += first.NextRead(i * 8, 8).jitterFrames != second.NextRead(i * 8, 8).jitterFrames;
+  EXPECT_GT(differing, 40);
+}
+
 // Catches: faults that change from run to run, which would make failures unrepeatable.
 TEST(CdFaultPlanTest, SameSeedSameFaults) {
   const CdFaultPlan plan = *ParseCdFaultPlan("jitter=100,share=0.5,transient=4,seed=11");

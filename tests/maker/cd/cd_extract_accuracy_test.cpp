@@ -90,14 +90,17 @@ class ExtractAccuracyTest : public ::testing::Test {
     bool warning = false;
   };
 
-  // Reads the job's track to the end; cancelAfter > 0 cancels after that long.
-  Ripped Rip(const ReaderJob& job, std::chrono::milliseconds cancelAfter = std::chrono::milliseconds(0)) {
+  // Reads the job's track to the end; cancelAfter > 0 cancels after that long, counted from
+  // the first line that starts with `cancelFrom` when one is given.
+  Ripped Rip(const ReaderJob& job, std::chrono::milliseconds cancelAfter = std::chrono::milliseconds(0),
+             const std::string& cancelFrom = {}) {
     Ripped ripped;
     Worker<TCDExtractThread> thread(loop_, ripped.host, job);
     bool finished = false;
     thread.SetOnFinished([&] { finished = true; });
     thread.Start();
     if (cancelAfter.count() > 0) {
+      if (!cancelFrom.empty()) loop_.RunUntil([&] { return finished || ripped.host.CountStartingWith(cancelFrom) > 0; });
       loop_.RunUntil([&] { return finished; }, cancelAfter);
       thread.Cancel();
     }
@@ -315,6 +318,22 @@ TEST_F(ExtractAccuracyTest, ReadOffsetShiftsTheTrackAndNotesTheSilenceOutsideThe
   }
 }
 
+// Catches: a read offset that is not applied to the audio the checksums are taken of: a
+// drive that reads 667 samples early verifies only once its offset is set.
+TEST_F(ExtractAccuracyTest, ADriveWithAnOffsetVerifiesOnceTheOffsetIsSet) {
+  testcd::ScopedEnv simulate("ZIMBAR_CD_SIMULATE", "offset=667");
+  for (const int32_t readOffset : {0, 667}) {
+    SCOPED_TRACE(readOffset);
+    ReaderJob job = Job(2, "t2.wav");
+    job.accuracy.readOffset = readOffset;
+    job.accuracy.record = Record();
+    const Ripped ripped = Rip(job);
+    EXPECT_EQ(ripped.accuracy.verdict.kind,
+              readOffset == 0 ? AccurateRipVerdict::Kind::NotAccurate : AccurateRipVerdict::Kind::Accurate);
+    EXPECT_EQ(ReadWav(job.outputPath).audio == testcd::Bytes(image_.Track(2)), readOffset != 0);
+  }
+}
+
 // Catches: a cancel during the test read that goes on to the copy read, or leaves digests
 // of a read that did not reach the track's end.
 TEST_F(ExtractAccuracyTest, CancelDuringTheTestReadEndsTheReads) {
@@ -329,6 +348,25 @@ TEST_F(ExtractAccuracyTest, CancelDuringTheTestReadEndsTheReads) {
   EXPECT_EQ(ripped.host.CountStartingWith("    Test CRC "), 0);
   EXPECT_EQ(ripped.host.CountStartingWith("    Copy CRC "), 0);
   EXPECT_TRUE(ripped.host.Has("    Kept the unfinished file as " + dir_.File("t2.part.wav") + " (cancelled)."));
+}
+
+// Catches: a cancelled copy read that leaves the test read's tail behind it in the file
+// (the header would then not match the file, and the kept bytes mix two reads).
+TEST_F(ExtractAccuracyTest, CancelDuringTheCopyReadKeepsOnlyWhatItRead) {
+  testcd::ScopedEnv simulate("ZIMBAR_CD_SIMULATE", "delay=100");   // over half a second a read
+  ReaderJob job = Job(2, "t2.wav");
+  job.sectorsPerRead = 8;
+  job.accuracy.secure = true;
+  const Ripped ripped = Rip(job, std::chrono::milliseconds(100), "    Test CRC ");
+  EXPECT_EQ(ripped.accuracy.reads, 2);
+  ASSERT_TRUE(ripped.accuracy.test);
+  EXPECT_FALSE(ripped.accuracy.copy);
+  EXPECT_EQ(ripped.host.CountStartingWith("    Copy CRC "), 0);
+  const testcd::WavFile wav = ReadWav(dir_.File("t2.part.wav"));
+  const auto disc = testcd::Bytes(image_.Track(2));
+  EXPECT_LT(wav.audio.size(), disc.size());
+  EXPECT_EQ(wav.dataSize, wav.audio.size());
+  EXPECT_TRUE(std::equal(wav.audio.begin(), wav.audio.end(), disc.begin()));
 }
 
 }  // namespace
