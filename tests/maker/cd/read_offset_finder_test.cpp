@@ -140,6 +140,23 @@ TEST_F(ReadOffsetFinderTest, FindsTheOffsetOfTheDriveOnTheMiddleTracks) {
   }
 }
 
+// Catches: a finder that does not find what a drive reading 667 samples early needs (the
+// simulated drive offset of the disc images), with pressings of the disc that do not
+// match beside the one that does.
+TEST_F(ReadOffsetFinderTest, FindsTheSimulatedDriveOffset) {
+  const OffsetDisc disc(dir_.Path(), "true", /*driveOffset=*/0);
+  auto record = std::make_shared<AccurateRipRecord>();
+  record->pressings = {disc.Pressing(/*v2=*/false, 2, /*wrong=*/true), disc.Pressing(/*v2=*/true, 7),
+                       disc.Pressing(/*v2=*/true, 3, /*wrong=*/true)};
+  testcd::ScopedEnv drive("ZIMBAR_CD_SIMULATE", "offset=667");
+  RecordingHost host;
+  const ReadOffsetFinding finding = Run(Job(disc, record), host);
+  ASSERT_EQ(finding.kind, ReadOffsetFinding::Kind::Found) << finding.error;
+  EXPECT_EQ(finding.best.offset, 667);
+  EXPECT_EQ(finding.tracksMatched, (std::vector<int>{2, 3, 4}));
+  EXPECT_TRUE(host.Has("Read offset +667 (tracks 2, 3, 4 matched, confidence 21)"));
+}
+
 // Catches: a disc with no middle tracks not searched, and widened reads of its first and
 // last tracks that fail where they run past the disc's start or end (silence there).
 TEST_F(ReadOffsetFinderTest, TwoTrackDiscIsSearchedOnItsEdgeTracks) {
