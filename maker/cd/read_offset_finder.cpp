@@ -33,15 +33,23 @@ std::string TrackList(const std::vector<int>& tracks) {
   return list;
 }
 
-const char* ReaderErrorText(uint8_t type) {
+// The reader's errors and warnings; nullptr for the other messages.
+const char* ReaderMessageText(uint8_t type) {
   switch (type) {
     case READER_MSG_INIT_ERROR: return "Cannot initialize CD Devices.";
     case READER_MSG_READ_ERROR: return "CD-ROM read error.";
     case READER_MSG_WRITE_ERROR: return "Cannot write to file.";
     case READER_MSG_MEMORY_ERROR: return "Not enough memory.";
+    case READER_MSG_SUSPICIOUS_END: return "Suspicious position at track end.";
+    case READER_MSG_CORRECTIONS: return "Made %i corrections.";
+    case READER_MSG_DRIVE_ERROR: return "CD Drive Error %i.";
+    case READER_MSG_SUSPICIOUS_START: return "Suspicious start of track.";
+    case READER_MSG_SYNC_ERROR: return "Sync Error.";
     default: return nullptr;
   }
 }
+
+bool IsReaderError(uint8_t type) { return type >= READER_MSG_INIT_ERROR && type <= READER_MSG_MEMORY_ERROR; }
 
 // The pressings of the record that are of this disc.
 std::vector<const AccurateRipPressing*> PressingsOf(const AccurateRipRecord& record, const AccurateRipDiscIds& ids) {
@@ -144,8 +152,13 @@ void ReadOffsetFinder::DrainMessages(ReaderRequest& request, int track) {
     const ReaderMessage entry = request.ring[index];
     index = (index + 1) % READER_RING_ENTRIES;
     readIndex.store(index, std::memory_order_release);
-    if (const char* text = ReaderErrorText(entry.type)) {
+    const char* text = ReaderMessageText(entry.type);
+    if (text != nullptr && IsReaderError(entry.type)) {
       if (finding_.error.empty()) finding_.error = Format("Track %02i: %s", track, text);
+    } else if (text != nullptr) {
+      // The read may still be exact (corrected jitter); a failed match is explained here.
+      SetWarning();
+      Log(LogSeverity::Warning, Format("    Warning: Track %02i: %s", track, Format(text, entry.value).c_str()));
     } else if (entry.type == READER_MSG_PROGRESS && std::min(entry.value, 10000) / 100 != lastPercent_) {
       // Whole percents only: each status waits for the main thread.
       lastPercent_ = std::min(entry.value, 10000) / 100;

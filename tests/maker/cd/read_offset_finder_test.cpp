@@ -157,6 +157,33 @@ TEST_F(ReadOffsetFinderTest, FindsTheSimulatedDriveOffset) {
   EXPECT_TRUE(host.Has("Read offset +667 (tracks 2, 3, 4 matched, confidence 21)"));
 }
 
+// Catches: the job's jitter correction not handed to the reader (jittered reads match no
+// shift), and the reader's warnings kept from the log.
+TEST_F(ReadOffsetFinderTest, JitteryDriveWithJitterCorrection) {
+  const OffsetDisc disc(dir_.Path(), "jitter", -30);
+  auto record = std::make_shared<AccurateRipRecord>();
+  record->pressings = {disc.Pressing(/*v2=*/false, 5)};
+  testcd::ScopedEnv drive("ZIMBAR_CD_SIMULATE", "jitter=40,share=0.5,seed=3");
+  ReadOffsetFinderJob job = Job(disc, record);
+  job.jitterCorrection = true;
+  job.overlapPercent = 30;
+  job.maxSyncNoMatchRetry = 3;
+  RecordingHost host;
+  Worker<ReadOffsetFinder> finder(loop_, host, job);
+  bool finished = false;
+  finder.SetOnFinished([&] { finished = true; });
+  finder.Start();
+  ASSERT_TRUE(loop_.RunUntil([&] { return finished; }, std::chrono::seconds(120)));
+  const ReadOffsetFinding finding = finder.Finding();
+  ASSERT_EQ(finding.kind, ReadOffsetFinding::Kind::Found) << finding.error;
+  EXPECT_EQ(finding.best.offset, -30);
+  EXPECT_EQ(finding.best.tracks, 3);
+  EXPECT_TRUE(finder.Warning());
+  EXPECT_TRUE(std::any_of(host.lines.begin(), host.lines.end(), [](const std::string& line) {
+    return line.rfind("    Warning: Track 02: Made ", 0) == 0;
+  }));
+}
+
 // Catches: a disc with no middle tracks not searched, and widened reads of its first and
 // last tracks that fail where they run past the disc's start or end (silence there).
 TEST_F(ReadOffsetFinderTest, TwoTrackDiscIsSearchedOnItsEdgeTracks) {
