@@ -68,10 +68,14 @@ std::vector<int> ChooseOffsetTracks(const TrackTable& table, const AccurateRipRe
 // Runs on its own thread. Each chosen track is read widened by the margin on both sides
 // (the reader library with a read offset of minus the margin, so that the shift 0 lies in
 // the middle), its frames taken from the library's audio hook and nothing written to disk.
-// Lines go to the reader log ("Reading track 03 for the read offset", what it matched,
-// the result), progress to the reader status panel. Cancel stops the library within its
-// poll (100 ms) and the search within a fraction of a second. Error() is set when a track
-// could not be read; Finding() tells the rest.
+// Lines go to the reader log ("Reading track 03 (2 of 3), 3000 samples either side", the
+// reader's warnings, each matching track, and the result as ReadOffsetFindingText), progress
+// to the reader status panel. Cancel reaches the library within its poll (50 ms) and the
+// search within a fraction of a second. Error() is set when a track could not be read,
+// Warning() when the reader warned; Finding() tells the rest.
+//
+// Use: Worker<ReadOffsetFinder> finder(loop, host, job) (or MakeJobWorker), SetOnFinished,
+// Start; read Finding() in the completion. Saving the offset is the caller's choice.
 class ReadOffsetFinder : public JobWorker {
  public:
   ReadOffsetFinder(MainLoop& loop, WorkerHost& host, const ReadOffsetFinderJob& job);
