@@ -18,6 +18,9 @@ namespace {
 
 using XwiWithOptionsEntry = int32_t (*)(ReaderRequest*, const ReaderOptions*);
 
+// Tracks longer than ten minutes are read only when shorter ones are too few.
+constexpr int32_t kLongTrackSectors = 10 * 60 * 75;
+
 // How often the reader's block is looked at: Cancel reaches the library within this.
 constexpr auto kPollInterval = std::chrono::milliseconds(50);
 
@@ -101,12 +104,14 @@ std::vector<int> ChooseOffsetTracks(const TrackTable& table, const AccurateRipRe
     int track = 0;       // 1-based on the disc
     int confidence = 0;  // of every pressing's entry of it
     bool edge = false;   // the first or the last audio track
+    bool lengthy = false;  // longer than kLongTrackSectors
   };
   std::vector<Candidate> candidates;
   int audioIndex = 0;
   for (int t = 1; t <= table.trackCount; ++t) {
     if (table.data[static_cast<size_t>(t)] != 0) continue;
-    Candidate candidate{t, 0, audioIndex == 0 || audioIndex == ids.audioTracks - 1};
+    const int32_t sectors = table.start[static_cast<size_t>(t) + 1] - table.start[static_cast<size_t>(t)];
+    Candidate candidate{t, 0, audioIndex == 0 || audioIndex == ids.audioTracks - 1, sectors > kLongTrackSectors};
     for (const AccurateRipPressing* pressing : pressings)
       if (audioIndex < static_cast<int>(pressing->tracks.size()))
         candidate.confidence += pressing->tracks[static_cast<size_t>(audioIndex)].confidence;
@@ -114,9 +119,11 @@ std::vector<int> ChooseOffsetTracks(const TrackTable& table, const AccurateRipRe
     if (candidate.confidence > 0) candidates.push_back(candidate);
   }
   // The first and last tracks lose their skip regions to the checksums and read into the
-  // silence outside the disc: the middle tracks tell more.
+  // silence outside the disc: the middle tracks tell more. A long track is held in memory
+  // whole (4 bytes a sample) and searched at length, for no better proof than a short one.
   std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
     if (a.edge != b.edge) return !a.edge;
+    if (a.lengthy != b.lengthy) return !a.lengthy;
     return a.confidence > b.confidence;
   });
   std::vector<int> chosen;

@@ -59,9 +59,10 @@ struct ReadOffsetFinding {
 // "Cancelled".
 std::string ReadOffsetFindingText(const ReadOffsetFinding& finding);
 
-// The 1-based tracks worth reading: audio tracks every pressing of the disc has, the
-// highest total confidence first, the first and last audio tracks only when there are too
-// few others; at most `maxTracks`. Empty when the record has no pressing of the disc.
+// The 1-based tracks worth reading: audio tracks the disc's pressings vouch for, the
+// highest total confidence first; tracks over ten minutes, then the first and last audio
+// tracks, only when there are too few others; at most `maxTracks`, in disc order. Empty
+// when the record has no pressing of the disc.
 std::vector<int> ChooseOffsetTracks(const TrackTable& table, const AccurateRipRecord& record,
                                     const AccurateRipDiscIds& ids, int maxTracks);
 

@@ -199,8 +199,8 @@ TEST_F(ReadOffsetFinderTest, TwoTrackDiscIsSearchedOnItsEdgeTracks) {
 }
 
 // Catches: the first or last track chosen while middle ones are there, tracks the record
-// does not vouch for chosen, a data track chosen, and a choice made from another disc's
-// pressing.
+// does not vouch for chosen, a data track chosen, a choice made from another disc's
+// pressing, and a long track read (and held in memory) while shorter ones would do.
 TEST(ChooseOffsetTracks, MiddleTracksWithTheMostConfidenceFirst) {
   TrackTable table;
   table.trackCount = 6;
@@ -215,6 +215,12 @@ TEST(ChooseOffsetTracks, MiddleTracksWithTheMostConfidenceFirst) {
   EXPECT_EQ(ChooseOffsetTracks(table, record, ids, 2), (std::vector<int>{2, 4}));
   EXPECT_EQ(ChooseOffsetTracks(table, record, ids, 9), (std::vector<int>{1, 2, 4, 5}));
   EXPECT_TRUE(ChooseOffsetTracks(table, record, {5, 1, 2, 4}, 3).empty());
+  // Track 4 lasting over ten minutes goes after the shorter middle track, before the edges.
+  table.start[5] = table.start[4] + 10 * 60 * 75 + 1;
+  table.start[6] = table.start[5] + 1000;
+  table.start[7] = table.start[6] + 1000;
+  EXPECT_EQ(ChooseOffsetTracks(table, record, ids, 1), (std::vector<int>{2}));
+  EXPECT_EQ(ChooseOffsetTracks(table, record, ids, 2), (std::vector<int>{2, 4}));
   EXPECT_TRUE(ChooseOffsetTracks(table, {}, ids, 3).empty());
 }
 
