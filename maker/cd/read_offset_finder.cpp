@@ -18,6 +18,9 @@ namespace {
 
 using XwiWithOptionsEntry = int32_t (*)(ReaderRequest*, const ReaderOptions*);
 
+// Tracks longer than ten minutes are read only when shorter ones are too few.
+constexpr int32_t kLongTrackSectors = 10 * 60 * 75;
+
 // How often the reader's block is looked at: Cancel reaches the library within this.
 constexpr auto kPollInterval = std::chrono::milliseconds(50);
 
@@ -33,15 +36,23 @@ std::string TrackList(const std::vector<int>& tracks) {
   return list;
 }
 
-const char* ReaderErrorText(uint8_t type) {
+// The reader's errors and warnings; nullptr for the other messages.
+const char* ReaderMessageText(uint8_t type) {
   switch (type) {
     case READER_MSG_INIT_ERROR: return "Cannot initialize CD Devices.";
     case READER_MSG_READ_ERROR: return "CD-ROM read error.";
     case READER_MSG_WRITE_ERROR: return "Cannot write to file.";
     case READER_MSG_MEMORY_ERROR: return "Not enough memory.";
+    case READER_MSG_SUSPICIOUS_END: return "Suspicious position at track end.";
+    case READER_MSG_CORRECTIONS: return "Made %i corrections.";
+    case READER_MSG_DRIVE_ERROR: return "CD Drive Error %i.";
+    case READER_MSG_SUSPICIOUS_START: return "Suspicious start of track.";
+    case READER_MSG_SYNC_ERROR: return "Sync Error.";
     default: return nullptr;
   }
 }
+
+bool IsReaderError(uint8_t type) { return type >= READER_MSG_INIT_ERROR && type <= READER_MSG_MEMORY_ERROR; }
 
 // The pressings of the record that are of this disc.
 std::vector<const AccurateRipPressing*> PressingsOf(const AccurateRipRecord& record, const AccurateRipDiscIds& ids) {
@@ -93,12 +104,14 @@ std::vector<int> ChooseOffsetTracks(const TrackTable& table, const AccurateRipRe
     int track = 0;       // 1-based on the disc
     int confidence = 0;  // of every pressing's entry of it
     bool edge = false;   // the first or the last audio track
+    bool lengthy = false;  // longer than kLongTrackSectors
   };
   std::vector<Candidate> candidates;
   int audioIndex = 0;
   for (int t = 1; t <= table.trackCount; ++t) {
     if (table.data[static_cast<size_t>(t)] != 0) continue;
-    Candidate candidate{t, 0, audioIndex == 0 || audioIndex == ids.audioTracks - 1};
+    const int32_t sectors = table.start[static_cast<size_t>(t) + 1] - table.start[static_cast<size_t>(t)];
+    Candidate candidate{t, 0, audioIndex == 0 || audioIndex == ids.audioTracks - 1, sectors > kLongTrackSectors};
     for (const AccurateRipPressing* pressing : pressings)
       if (audioIndex < static_cast<int>(pressing->tracks.size()))
         candidate.confidence += pressing->tracks[static_cast<size_t>(audioIndex)].confidence;
@@ -106,9 +119,11 @@ std::vector<int> ChooseOffsetTracks(const TrackTable& table, const AccurateRipRe
     if (candidate.confidence > 0) candidates.push_back(candidate);
   }
   // The first and last tracks lose their skip regions to the checksums and read into the
-  // silence outside the disc: the middle tracks tell more.
+  // silence outside the disc: the middle tracks tell more. A long track is held in memory
+  // whole (4 bytes a sample) and searched at length, for no better proof than a short one.
   std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
     if (a.edge != b.edge) return !a.edge;
+    if (a.lengthy != b.lengthy) return !a.lengthy;
     return a.confidence > b.confidence;
   });
   std::vector<int> chosen;
@@ -144,8 +159,13 @@ void ReadOffsetFinder::DrainMessages(ReaderRequest& request, int track) {
     const ReaderMessage entry = request.ring[index];
     index = (index + 1) % READER_RING_ENTRIES;
     readIndex.store(index, std::memory_order_release);
-    if (const char* text = ReaderErrorText(entry.type)) {
+    const char* text = ReaderMessageText(entry.type);
+    if (text != nullptr && IsReaderError(entry.type)) {
       if (finding_.error.empty()) finding_.error = Format("Track %02i: %s", track, text);
+    } else if (text != nullptr) {
+      // The read may still be exact (corrected jitter); a failed match is explained here.
+      SetWarning();
+      Log(LogSeverity::Warning, Format("    Warning: Track %02i: %s", track, Format(text, entry.value).c_str()));
     } else if (entry.type == READER_MSG_PROGRESS && std::min(entry.value, 10000) / 100 != lastPercent_) {
       // Whole percents only: each status waits for the main thread.
       lastPercent_ = std::min(entry.value, 10000) / 100;

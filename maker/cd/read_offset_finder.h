@@ -59,19 +59,24 @@ struct ReadOffsetFinding {
 // "Cancelled".
 std::string ReadOffsetFindingText(const ReadOffsetFinding& finding);
 
-// The 1-based tracks worth reading: audio tracks every pressing of the disc has, the
-// highest total confidence first, the first and last audio tracks only when there are too
-// few others; at most `maxTracks`. Empty when the record has no pressing of the disc.
+// The 1-based tracks worth reading: audio tracks the disc's pressings vouch for, the
+// highest total confidence first; tracks over ten minutes, then the first and last audio
+// tracks, only when there are too few others; at most `maxTracks`, in disc order. Empty
+// when the record has no pressing of the disc.
 std::vector<int> ChooseOffsetTracks(const TrackTable& table, const AccurateRipRecord& record,
                                     const AccurateRipDiscIds& ids, int maxTracks);
 
 // Runs on its own thread. Each chosen track is read widened by the margin on both sides
 // (the reader library with a read offset of minus the margin, so that the shift 0 lies in
 // the middle), its frames taken from the library's audio hook and nothing written to disk.
-// Lines go to the reader log ("Reading track 03 for the read offset", what it matched,
-// the result), progress to the reader status panel. Cancel stops the library within its
-// poll (100 ms) and the search within a fraction of a second. Error() is set when a track
-// could not be read; Finding() tells the rest.
+// Lines go to the reader log ("Reading track 03 (2 of 3), 3000 samples either side", the
+// reader's warnings, each matching track, and the result as ReadOffsetFindingText), progress
+// to the reader status panel. Cancel reaches the library within its poll (50 ms) and the
+// search within a fraction of a second. Error() is set when a track could not be read,
+// Warning() when the reader warned; Finding() tells the rest.
+//
+// Use: Worker<ReadOffsetFinder> finder(loop, host, job) (or MakeJobWorker), SetOnFinished,
+// Start; read Finding() in the completion. Saving the offset is the caller's choice.
 class ReadOffsetFinder : public JobWorker {
  public:
   ReadOffsetFinder(MainLoop& loop, WorkerHost& host, const ReadOffsetFinderJob& job);

@@ -140,6 +140,50 @@ TEST_F(ReadOffsetFinderTest, FindsTheOffsetOfTheDriveOnTheMiddleTracks) {
   }
 }
 
+// Catches: a finder that does not find what a drive reading 667 samples early needs (the
+// simulated drive offset of the disc images), with pressings of the disc that do not
+// match beside the one that does.
+TEST_F(ReadOffsetFinderTest, FindsTheSimulatedDriveOffset) {
+  const OffsetDisc disc(dir_.Path(), "true", /*driveOffset=*/0);
+  auto record = std::make_shared<AccurateRipRecord>();
+  record->pressings = {disc.Pressing(/*v2=*/false, 2, /*wrong=*/true), disc.Pressing(/*v2=*/true, 7),
+                       disc.Pressing(/*v2=*/true, 3, /*wrong=*/true)};
+  testcd::ScopedEnv drive("ZIMBAR_CD_SIMULATE", "offset=667");
+  RecordingHost host;
+  const ReadOffsetFinding finding = Run(Job(disc, record), host);
+  ASSERT_EQ(finding.kind, ReadOffsetFinding::Kind::Found) << finding.error;
+  EXPECT_EQ(finding.best.offset, 667);
+  EXPECT_EQ(finding.tracksMatched, (std::vector<int>{2, 3, 4}));
+  EXPECT_TRUE(host.Has("Read offset +667 (tracks 2, 3, 4 matched, confidence 21)"));
+}
+
+// Catches: the job's jitter correction not handed to the reader (jittered reads match no
+// shift), and the reader's warnings kept from the log.
+TEST_F(ReadOffsetFinderTest, JitteryDriveWithJitterCorrection) {
+  const OffsetDisc disc(dir_.Path(), "jitter", -30);
+  auto record = std::make_shared<AccurateRipRecord>();
+  record->pressings = {disc.Pressing(/*v2=*/false, 5)};
+  testcd::ScopedEnv drive("ZIMBAR_CD_SIMULATE", "jitter=40,share=0.5,seed=3");
+  ReadOffsetFinderJob job = Job(disc, record);
+  job.jitterCorrection = true;
+  job.overlapPercent = 30;
+  job.maxSyncNoMatchRetry = 3;
+  RecordingHost host;
+  Worker<ReadOffsetFinder> finder(loop_, host, job);
+  bool finished = false;
+  finder.SetOnFinished([&] { finished = true; });
+  finder.Start();
+  ASSERT_TRUE(loop_.RunUntil([&] { return finished; }, std::chrono::seconds(120)));
+  const ReadOffsetFinding finding = finder.Finding();
+  ASSERT_EQ(finding.kind, ReadOffsetFinding::Kind::Found) << finding.error;
+  EXPECT_EQ(finding.best.offset, -30);
+  EXPECT_EQ(finding.best.tracks, 3);
+  EXPECT_TRUE(finder.Warning());
+  EXPECT_TRUE(std::any_of(host.lines.begin(), host.lines.end(), [](const std::string& line) {
+    return line.rfind("    Warning: Track 02: Made ", 0) == 0;
+  }));
+}
+
 // Catches: a disc with no middle tracks not searched, and widened reads of its first and
 // last tracks that fail where they run past the disc's start or end (silence there).
 TEST_F(ReadOffsetFinderTest, TwoTrackDiscIsSearchedOnItsEdgeTracks) {
@@ -155,8 +199,8 @@ TEST_F(ReadOffsetFinderTest, TwoTrackDiscIsSearchedOnItsEdgeTracks) {
 }
 
 // Catches: the first or last track chosen while middle ones are there, tracks the record
-// does not vouch for chosen, a data track chosen, and a choice made from another disc's
-// pressing.
+// does not vouch for chosen, a data track chosen, a choice made from another disc's
+// pressing, and a long track read (and held in memory) while shorter ones would do.
 TEST(ChooseOffsetTracks, MiddleTracksWithTheMostConfidenceFirst) {
   TrackTable table;
   table.trackCount = 6;
@@ -171,6 +215,12 @@ TEST(ChooseOffsetTracks, MiddleTracksWithTheMostConfidenceFirst) {
   EXPECT_EQ(ChooseOffsetTracks(table, record, ids, 2), (std::vector<int>{2, 4}));
   EXPECT_EQ(ChooseOffsetTracks(table, record, ids, 9), (std::vector<int>{1, 2, 4, 5}));
   EXPECT_TRUE(ChooseOffsetTracks(table, record, {5, 1, 2, 4}, 3).empty());
+  // Track 4 lasting over ten minutes goes after the shorter middle track, before the edges.
+  table.start[5] = table.start[4] + 10 * 60 * 75 + 1;
+  table.start[6] = table.start[5] + 1000;
+  table.start[7] = table.start[6] + 1000;
+  EXPECT_EQ(ChooseOffsetTracks(table, record, ids, 1), (std::vector<int>{2}));
+  EXPECT_EQ(ChooseOffsetTracks(table, record, ids, 2), (std::vector<int>{2, 4}));
   EXPECT_TRUE(ChooseOffsetTracks(table, {}, ids, 3).empty());
 }
 
