@@ -69,7 +69,6 @@ std::optional<CdFaultPlan> ParseCdFaultPlan(const std::string& text) {
       if (!ParseNumber(value, plan.delayMs) || plan.delayMs < 0) return std::nullopt;
     } else if (key == "offset") {
       if (!ParseSigned(value, plan.readOffsetFrames)) return std::nullopt;
-
     } else if (key == "vary") {
       int vary = 0;
       if (!ParseNumber(value, vary) || vary < 0 || vary > 1) return std::nullopt;

@@ -33,7 +33,6 @@ struct CdFaultPlan {
   uint32_t seed = 1;
   int delayMs = 0;
   int32_t readOffsetFrames = 0;
-
   bool vary = false;
 
   bool Empty() const {

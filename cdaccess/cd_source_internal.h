@@ -15,7 +15,8 @@ struct CdioCloser {
 using CdioHandle = std::unique_ptr<CdIo_t, CdioCloser>;
 
 // The table of contents of a real drive through libcdio's ordinary calls, with the disc's
-// CD-Text.
+// CD-Text and its data tracks. No pregaps: finding index 00 takes a scan of the
+// sub-channel, which no read here makes.
 Expected<CdToc> ReadTocThroughCdio(CdIo_t* cdio);
 
 // The CD-Text titles and performers of the disc and of tracks firstTrack ... firstTrack +

@@ -260,7 +260,9 @@ class TocReader {
       length = TakeTime(word);
       origin += " " + shownTime_;
     }
-    const ImageFileRef ref{*name, EndsWithWav(*name) ? ImageFileFormat::Wave : ImageFileFormat::RawLittleEndian};
+    // The sectors of a DATAFILE are stored as they are, whatever its name.
+    const bool wave = word != "DATAFILE" && EndsWithWav(*name);
+    const ImageFileRef ref{*name, wave ? ImageFileFormat::Wave : ImageFileFormat::RawLittleEndian};
     const auto known = std::find_if(sheet_.files.begin(), sheet_.files.end(),
                                     [&](const ImageFileRef& f) { return f.name == ref.name; });
     const size_t file = static_cast<size_t>(known - sheet_.files.begin());

@@ -238,6 +238,10 @@ TEST(DiscImageSheet, MarksDataTracksAndWherePregapsBegin) {
                   "TRACK MODE2_RAW\nPREGAP 00:00:03\nDATAFILE \"d.bin\" 00:00:07\n",
                   {10 * kSector, 20 * kSector}),
             "data 0 1 pregap 0 160");
+  // The sectors of a data file are read as stored, also from a file named like a WAVE file.
+  const auto named = ParseTocFile("CD_ROM\nTRACK MODE1_RAW\nDATAFILE \"data.wav\"\n");
+  ASSERT_TRUE(named);
+  EXPECT_EQ(named.Value().files.at(0).format, ImageFileFormat::RawLittleEndian);
   EXPECT_EQ(Flags(false, "CD_DA\nTRACK AUDIO\nDATAFILE \"a.bin\"\n", {kSector}),
             "error: line 3: track 1: DATAFILE is not supported (audio from FILE or AUDIOFILE only)");
   EXPECT_EQ(Flags(false, "CD_ROM\nTRACK MODE1_RAW\nDATAFILE \"a.bin\" 00:00:05 00:00:01\n", {kSector}),

@@ -102,6 +102,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int64_t length = int64_t{starts[i + 1]} - starts[i];
     if (length <= 0 || length > kImageMaxTrackSectors) std::abort();
   }
+  // One data flag and one pregap a track; a pregap begins before its track and not before
+  // the previous track's start.
+  const std::vector<uint8_t>& dataTracks = read.Value().dataTracks;
+  const std::vector<int32_t>& pregaps = read.Value().pregapStarts;
+  if (dataTracks.size() != tracks || pregaps.size() != tracks) std::abort();
+  for (size_t i = 0; i < tracks; ++i) {
+    if (dataTracks[i] > 1) std::abort();
+    if (pregaps[i] != -1 && (pregaps[i] >= starts[i] || pregaps[i] < (i > 0 ? starts[i - 1] : 0))) std::abort();
+  }
   const int32_t leadOut = starts.back();
   for (size_t i = 0; i < tracks; ++i) {
     Read(source, starts[i], 1, leadOut);

@@ -331,6 +331,30 @@ TEST_F(XwiOptionsTest, TheReadOffsetShiftsTheTrackAndFillsWhatLiesOutsideTheDisc
   }
 }
 
+// Catches: a simulated drive's read offset and the reader's correction that disagree in sign
+// or size, so that correcting a drive by its own offset would not give the disc back.
+TEST_F(XwiOptionsTest, CorrectingASimulatedDrivesOffsetGivesTheDiscBack) {
+  const std::vector<uint32_t> first = Frames(image_.Track(1));
+  const std::vector<uint32_t> second = Frames(image_.Track(2));
+  const auto silent = [](auto begin, auto end) { return std::all_of(begin, end, [](uint32_t f) { return f == 0; }); };
+  for (const char* faults : {"offset=+667", "offset=+667,jitter=40,share=0.5,seed=3"}) {
+    const testcd::ScopedEnv early("ZIMBAR_CD_SIMULATE", faults);
+    EXPECT_EQ(Read(1, 667).first.frames, first) << faults;
+    // The disc's last 667 frames lie past the lead-out for this drive: silence.
+    const HookFrames two = Read(2, 667).first;
+    ASSERT_EQ(two.frames.size(), second.size());
+    EXPECT_TRUE(std::equal(second.begin(), second.end() - 667, two.frames.begin())) << faults;
+    EXPECT_TRUE(silent(two.frames.end() - 667, two.frames.end())) << faults;
+  }
+  const testcd::ScopedEnv late("ZIMBAR_CD_SIMULATE", "offset=-30");
+  // The disc's first 30 frames lie before this drive's first readable frame.
+  const HookFrames one = Read(1, -30).first;
+  ASSERT_EQ(one.frames.size(), first.size());
+  EXPECT_TRUE(silent(one.frames.begin(), one.frames.begin() + 30));
+  EXPECT_TRUE(std::equal(first.begin() + 30, first.end(), one.frames.begin() + 30));
+  EXPECT_EQ(Read(2, -30).first.frames, second);
+}
+
 // Catches a hook fed after the conversion: a mono rip must still be checkable against the disc.
 TEST_F(XwiOptionsTest, TheHookSeesTheStereoAudioOfAMonoRip) {
   auto [hook, messages] = Read(1, 0, /*mono=*/true);
