@@ -15,6 +15,7 @@
 #include "common/regular_file.h"
 #include "maker/batch/batch_cd.h"
 #include "maker/batch/batch_cddb.h"
+#include "maker/batch/batch_find_offset.h"
 #include "maker/batch/parallel_file_run.h"
 #include "maker/batch/signal_canceller.h"
 #include "maker/batch/terminal_host.h"
@@ -142,6 +143,13 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, Signal
       return kBatchFailed;
     }
     return kBatchAllOk;
+  }
+  if (options.findOffset) {
+    if (!options.jobArgs.empty()) {
+      PrintUsageError(err, "--find-offset reads the disc; it takes no files");
+      return kBatchUsage;
+    }
+    return RunFindReadOffset(options, settings, settingsPath, cdLayer, out, err, canceller);
   }
 
   QueueMainLoop loop;
