@@ -155,7 +155,9 @@ std::vector<LogEvent> WriteRipFiles(const RipFilesInput& input) {
   const std::string stem = RipFilesStem(input.info);
   const std::string logPath = input.logPath.empty() ? JoinPath(folder, stem + ".log") : input.logPath;
   lines.push_back(LogEvent::Begin());
-  lines.push_back(LogEvent::Info("Rip log: " + RipLogSummary(log)));
+  std::string summary = RipLogSummary(log);
+  while (!summary.empty() && (summary.back() == '\n' || summary.back() == '\r')) summary.pop_back();
+  lines.push_back(LogEvent::Info("Rip log: " + summary));
   WriteOne("rip log", logPath, FormatRipLog(log), lines);
   if (!cue.tracks.empty()) {
     WriteOne("cue sheet", JoinPath(folder, stem + ".cue"), FormatCueSheet(cue), lines);
