@@ -246,8 +246,9 @@ void CdRun::OnReaderFinished() {
         ((ctx_.settings.cd2mp3DelTempOnError != 0 && ctx_.operation == Operation::CD2MP3) ||
          (ctx_.settings.cd2wavDelWavOnError != 0 && ctx_.operation == Operation::CD2WAV)))
       ctx_.files.DeleteWritten(readerOutputPath_, readerBefore_, MakerLog::Reader);
-    ctx_.LogJobEnd(MakerLog::Reader, readEnd_, readerStart_, readerOutputPath_);
+    // The track's result line comes before its one end line.
     if (!ctx_.cancelRequested && readAccuracy_) ShowReadAccuracy();
+    ctx_.LogJobEnd(MakerLog::Reader, readEnd_, readerStart_, readerOutputPath_);
 
     // A CD to WAV read that kept an existing WAV wrote nothing. (In CD to MP3 the kept
     // ".tmp" is what the encoder then encodes, so the track's outcome is the encode's.)

@@ -121,6 +121,12 @@ TEST_F(CdRunAccuracyTest, FoundRecordReachesEveryReadAndRowsShowVerdicts) {
   EXPECT_TRUE(Contains(host.readerLog,
                        "Track 01: accurately ripped (confidence 12, v2)  AccurateRip v1 0A1B2C3D v2 11223344  Copy CRC "
                        "89ABCDEF"));
+  // The result line comes before the track's one end line.
+  const auto result = std::find_if(host.readerLog.begin(), host.readerLog.end(),
+                                   [](const std::string& line) { return line.starts_with("    Track 01: "); });
+  ASSERT_NE(result, host.readerLog.end());
+  ASSERT_NE(result + 1, host.readerLog.end());
+  EXPECT_TRUE((result + 1)->starts_with("    Done (")) << *(result + 1);
   // A track that is not accurate is a warning of its own, on the track.
   const auto warned = std::find_if(host.readerEvents.begin(), host.readerEvents.end(), [](const LogEvent& e) {
     return e.severity == LogSeverity::Warning && e.text.find("Track 02: not accurate") != std::string::npos;
