@@ -37,7 +37,13 @@ void RunToEnd(QueueMainLoop& loop, JobWorker& worker, SignalCanceller* canceller
   worker.Join();
 }
 
-std::string Signed(int offset) { return (offset > 0 ? "+" : "") + std::to_string(offset); }
+std::string Signed(int offset) {
+  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "x" + std::string.
+  std::string text;
+  if (offset > 0) text += '+';
+  text += std::to_string(offset);
+  return text;
+}
 
 }  // namespace
 
