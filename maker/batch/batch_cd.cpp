@@ -83,6 +83,7 @@ Expected<BatchDisc> OpenBatchDisc(const BatchOptions& options, const SettingsTab
       return Fail(Error(ErrorCategory::Io, {}, std::move(problem), {}, drive));
     return Fail(Error(ErrorCategory::Io, {}, "cannot read the table of contents of drive " + drive, {}, drive));
   }
+  disc.identity = cd.DriveIdentity(disc.drive);
   for (const auto& [track, name] : options.trackNames)
     if (track > toc.trackCount)
       return Fail(OptionBeyondDisc("the disc has no track " + std::to_string(track) + " to name"));
@@ -129,6 +130,7 @@ void FillCdTracks(const BatchOptions& options, const BatchDisc& disc, TerminalHo
     host.SetRowSelected(JobList::Tracks, track - 1, wanted);
   }
   host.SelectDrive(disc.drive);
+  host.SetDisc(toc, disc.identity);
   if (options.title) info.title = *options.title;
   if (options.artist) info.artist = *options.artist;
   if (options.year) info.year = *options.year;

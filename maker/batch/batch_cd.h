@@ -22,6 +22,7 @@ Outcome ListDrives(const BatchOptions& options, const SettingsTable& settings, C
 struct BatchDisc {
   int drive = 0;
   TrackTable toc;
+  CdDriveIdentity identity;                 // vendor and model (its read offset is kept under them)
   DiscText text;                            // the image's titles and performers, the disc's CD-Text
   std::vector<std::string> fileTrackNames;  // line n of --track-names at n - 1
 };

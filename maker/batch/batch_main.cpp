@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "maker/batch/batch_options.h"
+#include "maker/batch/batch_rip_log.h"
 #include "maker/batch/batch_run.h"
 #include "maker/batch/signal_canceller.h"
 #include "maker/jobs/ui/window_main.h"
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
     std::printf("%s\n", VersionText().c_str());
     return 0;
   }
+  // Checking a rip log needs neither the window nor a CD.
+  if (!options.verifyLog.empty()) return VerifyRipLogCommand(options.verifyLog, stdout, stderr);
   if (!options.batch) {
     if (!WindowPlatformAvailable()) {
       std::fputs("zbmaker: there is no display to open the window on; use --batch to convert in this terminal\n\n",

@@ -106,6 +106,25 @@ std::string ParseMusicBrainzServer(BatchOptions& options, const std::string& val
   return {};
 }
 
+std::string ParseAccurateRipServer(BatchOptions& options, const std::string& value) {
+  const bool web = (StartsWithNoCase(value, "http://") && value.size() > 7) ||
+                   (StartsWithNoCase(value, "https://") && value.size() > 8);
+  if (!web) return "--accuraterip-server needs http://host[:port] or https://host[:port]";
+  options.accurateRipServer = value;
+  options.accurateRip = true;
+  return {};
+}
+
+// A drive's read offset is a few hundred samples, rarely more than a few thousand.
+inline constexpr int kMaxReadOffset = 99999;
+
+std::string ParseReadOffset(BatchOptions& options, const std::string& value) {
+  options.readOffset = WholeNumber(value, -kMaxReadOffset, kMaxReadOffset);
+  return options.readOffset ? std::string()
+                            : "--read-offset needs a number of samples, -" + std::to_string(kMaxReadOffset) + ".." +
+                                  std::to_string(kMaxReadOffset);
+}
+
 // Applies an option that stores its value as given.
 template <std::optional<std::string> BatchOptions::*field>
 std::string SetText(BatchOptions& options, const std::string& value) {
@@ -173,6 +192,30 @@ constexpr OptionSpec kOptions[] = {
      SetText<&BatchOptions::pattern>},
     {"--id3", nullptr, "append an ID3v1 tag to each MP3 ripped from the CD",
      [](BatchOptions& o, const std::string&) { o.id3 = true; return std::string(); }},
+    {"--accuraterip", nullptr, "verify the ripped tracks with the AccurateRip database",
+     [](BatchOptions& o, const std::string&) { o.accurateRip = true; return std::string(); }},
+    {"--no-accuraterip", nullptr, "do not look the disc up in the AccurateRip database",
+     [](BatchOptions& o, const std::string&) { o.accurateRip = false; return std::string(); }},
+    {"--accuraterip-server", "URL", "AccurateRip server of this run, http:// or https:// (implies --accuraterip)",
+     ParseAccurateRipServer},
+    {"--read-offset", "N", "read offset of the drive in samples for this run (default: the saved one)",
+     ParseReadOffset},
+    {"--secure", nullptr, "read each track twice and compare (test and copy); re-read on a mismatch",
+     [](BatchOptions& o, const std::string&) { o.secure = true; return std::string(); }},
+    {"--burst", nullptr, "read each track once, re-read securely only those not accurately ripped",
+     [](BatchOptions& o, const std::string&) { o.burst = true; return std::string(); }},
+    {"--log", "FILE", "write the rip log to FILE (default: beside the first track, named after the album)",
+     [](BatchOptions& o, const std::string& v) {
+       o.ripLogFile = v;
+       return v.empty() ? std::string("--log needs a file") : std::string();
+     }},
+    {"--find-offset", nullptr, "find the drive's read offset with a disc AccurateRip knows, and save it",
+     [](BatchOptions& o, const std::string&) { o.findOffset = true; return std::string(); }},
+    {"--verify-log", "FILE", "check that a rip log is as it was written, and exit (needs no CD)",
+     [](BatchOptions& o, const std::string& v) {
+       o.verifyLog = v;
+       return v.empty() ? std::string("--verify-log needs a file") : std::string();
+     }},
     {"--yes", nullptr, "overwrite existing output files when asked",
      [](BatchOptions& o, const std::string&) { o.yes = true; return std::string(); }},
     {"--quiet", nullptr, "show nothing but errors (the exit status tells the rest)",
@@ -257,6 +300,14 @@ Expected<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args) {
     return Fail(UsageError("choose one of --cd2mp3, --cd2wav and --mp32wav"));
   if (options.cddb && options.musicBrainz)
     return Fail(UsageError("choose one of --cddb and --musicbrainz: the disc is looked up once"));
+  if (options.secure && options.burst)
+    return Fail(UsageError("choose one of --secure and --burst: --burst re-reads securely only what is not accurate"));
+  if (options.accurateRip == false && options.burst)
+    return Fail(UsageError("--burst verifies with AccurateRip; it cannot go with --no-accuraterip"));
+  if (options.findOffset && (options.cd2mp3 || options.cd2wav || options.mp32wav))
+    return Fail(UsageError("--find-offset reads the disc to find the offset; rip in a run of its own"));
+  if (options.findOffset && options.readOffset)
+    return Fail(UsageError("--find-offset finds the offset that --read-offset would give; choose one"));
   return options;
 }
 
@@ -300,7 +351,9 @@ std::string BatchUsage() {
   std::string text =
       "Usage: zbmaker --batch [options] [-mono|-stereo|-js] [-N] [-vbrN] [-delete] FILE...\n"
       "       zbmaker --batch --cd2mp3|--cd2wav [--cd-image FILE] [--tracks LIST] [--cddb|--musicbrainz]\n"
-      "               [options]\n"
+      "               [--secure|--burst] [--read-offset N] [--log FILE] [options]\n"
+      "       zbmaker --batch --find-offset [--cd-image FILE] [--drive N]\n"
+      "       zbmaker --verify-log FILE\n"
       "Converts WAV files to MP3 (or AAC) beside each input, MP3/AAC files to WAV, or CD\n"
       "tracks to MP3 or WAV in the output folder, in this terminal, with the settings of\n"
       "zbmaker.INI in the per-user folder. Names given with --title, --artist, --year,\n"
@@ -332,6 +385,11 @@ std::string BatchUsage() {
       "does the progress line when standard error is a terminal.\n"
       "Files are converted --jobs N at a time; while more than one job runs, each log line\n"
       "starts with the file it belongs to, such as \"[3/12 a.wav]\".\n"
+      "A CD run looks the disc up in the AccurateRip database (unless --no-accuraterip) and\n"
+      "prints one result line per track, such as \"Track 03: accurately ripped (confidence\n"
+      "12, v2)  AccurateRip v1 0A1B2C3D v2 11223344  Copy CRC 89ABCDEF\"; beside the first\n"
+      "track it writes a rip log, a cue sheet and a play list named after the album.\n"
+      "A disc the database does not know, or a server that cannot be reached, is a warning.\n"
       "Exit status: 0 when every file or track was converted; 1 when one failed, was\n"
       "cancelled, kept an existing output or was not found, or nothing was converted;\n"
       "2 on a usage error; 130 after Ctrl-C (143 after SIGTERM).\n";

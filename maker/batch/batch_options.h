@@ -42,6 +42,16 @@ struct BatchOptions {
   std::optional<std::string> musicBrainzServer;  // --musicbrainz-server URL (implies --musicbrainz)
   std::optional<std::string> pattern;  // --pattern P: name files after the pattern P
   bool id3 = false;                    // --id3: append an ID3v1 tag to each MP3
+  // Proof of a CD run's rips (the AccurateRip, SecureMode and BurstThenVerify settings
+  // otherwise).
+  std::optional<bool> accurateRip;     // --accuraterip, --no-accuraterip
+  std::optional<std::string> accurateRipServer;  // --accuraterip-server URL (implies --accuraterip)
+  std::optional<int> readOffset;       // --read-offset N: the drive's read offset in samples
+  bool secure = false;                 // --secure: read each track twice and compare
+  bool burst = false;                  // --burst: read once, re-read securely what is not accurate
+  std::string ripLogFile;              // --log FILE: the rip log (default: beside the first track)
+  bool findOffset = false;             // --find-offset: find the drive's read offset and save it
+  std::string verifyLog;               // --verify-log FILE: check a rip log's SHA-256 line and exit
   // Everything that is not an option of this table, in order: the maker's own command
   // line ("-128", "-js", "-delete", files, ...). Every word that starts with '-' is one of
   // the maker's switches; a file after "--" whose name starts with '-' is given as "./-x".

@@ -15,6 +15,7 @@
 #include "common/regular_file.h"
 #include "maker/batch/batch_cd.h"
 #include "maker/batch/batch_cddb.h"
+#include "maker/batch/batch_find_offset.h"
 #include "maker/batch/parallel_file_run.h"
 #include "maker/batch/signal_canceller.h"
 #include "maker/batch/terminal_host.h"
@@ -75,6 +76,12 @@ const char* CdOnlyOption(const BatchOptions& o) {
   if (o.pattern) return "--pattern";
   if (o.id3) return "--id3";
   if (o.title) return "--title";
+  if (o.accurateRip) return o.accurateRip.value() ? "--accuraterip" : "--no-accuraterip";
+  if (o.accurateRipServer) return "--accuraterip-server";
+  if (o.readOffset) return "--read-offset";
+  if (o.secure) return "--secure";
+  if (o.burst) return "--burst";
+  if (!o.ripLogFile.empty()) return "--log";
   if (o.artist) return "--artist";
   if (o.year) return "--year";
   if (o.genre) return "--genre";
@@ -119,6 +126,15 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, Signal
     settings.mpegMode = kModeExternal;
     settings.extPgm = *options.external;
   }
+  if (options.accurateRip) settings.accurateRip = *options.accurateRip ? 1 : 0;
+  if (options.secure) {
+    settings.secureMode = 1;
+    settings.burstThenVerify = 0;
+  }
+  if (options.burst) {
+    settings.burstThenVerify = 1;
+    settings.accurateRip = 1;
+  }
 
   CdLayer cdLayer;   // this run's drives and disc images
   if (options.listDrives) {
@@ -127,6 +143,13 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, Signal
       return kBatchFailed;
     }
     return kBatchAllOk;
+  }
+  if (options.findOffset) {
+    if (!options.jobArgs.empty()) {
+      PrintUsageError(err, "--find-offset reads the disc; it takes no files");
+      return kBatchUsage;
+    }
+    return RunFindReadOffset(options, settings, settingsPath, cdLayer, out, err, canceller);
   }
 
   QueueMainLoop loop;
@@ -140,6 +163,9 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, Signal
   RealJobWorkerFactory factory(loop, host, options.cd2mp3 ? &host.TemporaryFileHost() : nullptr);
   factory.UseCdLayer(cdLayer);
   JobPipeline pipeline(loop, host, factory, settings, ProbeOutsideLibrary);
+  if (options.accurateRipServer) pipeline.SetAccurateRipServer(*options.accurateRipServer);
+  pipeline.SetReadOffset(options.readOffset);
+  if (!options.ripLogFile.empty()) pipeline.SetRipLogPath(FullPath(options.ripLogFile));
   // Naming pattern and ID3 choice, as the CD information window would hold them.
   LoadCdInfoChoices(settings, host.MutableCdInfo());
 
@@ -264,7 +290,11 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, Signal
     // The job left an existing output as it was (no --yes).
     if (outcome == JobOutcome::Kept) ++kept;
     // The tabs between the columns of a row are its own; any other is data.
-    std::fprintf(out, "%s\n", TerminalText(text, cd ? 3 : 1).c_str());
+    std::string shown = TerminalText(text, cd ? 3 : 1);
+    // What proves a ripped track follows its row: "  [Accurate (12)]".
+    if (const std::string verification = cd ? host.RowVerification(row) : std::string(); !verification.empty())
+      shown += "  [" + verification + "]";
+    std::fprintf(out, "%s\n", shown.c_str());
   }
   // Files named on the command line that do not exist count among those asked for.
   const int missing = static_cast<int>(files.missing.size());

@@ -305,6 +305,16 @@ void TerminalHost::SetRowStatus(JobList list, int row, JobStatus status) {
   shown.status = status;
 }
 
+void TerminalHost::SetRowVerification(int row, const std::string& text) {
+  if (row < 0 || row >= static_cast<int>(tracks_.size())) return;
+  tracks_[static_cast<size_t>(row)].verification = text;
+}
+
+std::string TerminalHost::RowVerification(int row) const {
+  return row >= 0 && row < static_cast<int>(tracks_.size()) ? tracks_[static_cast<size_t>(row)].verification
+                                                            : std::string();
+}
+
 JobStatus TerminalHost::StatusOfRow(JobList list, int row) const {
   const auto& rows = Rows(list);
   return row >= 0 && row < static_cast<int>(rows.size()) ? rows[static_cast<size_t>(row)].status : JobStatus::Pending;

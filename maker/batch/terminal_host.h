@@ -89,12 +89,23 @@ class TerminalHost final : public PipelineHost {
   void BringToFront() override {}
   int SelectedDrive() const override { return drive_; }
   CdInfo CdInformation() const override { return cdInfo_; }
+  const TrackTable* DiscTable() const override { return disc_ ? &*disc_ : nullptr; }
+  CdDriveIdentity SelectedDriveIdentity() const override { return driveIdentity_; }
+  // Kept for the final list, where it follows the track's row.
+  void SetRowVerification(int row, const std::string& text) override;
 
   // The row as it is printed in the summary, and the state of its job.
   std::string RowText(JobList list, int row) const;
   JobStatus StatusOfRow(JobList list, int row) const;
+  // What proves the track row's rip ("Accurate (12)"), empty when nothing does.
+  std::string RowVerification(int row) const;
 
   void SelectDrive(int drive) { drive_ = drive; }
+  // The table of contents of the disc the run reads and the vendor and model of its drive.
+  void SetDisc(const TrackTable& table, const CdDriveIdentity& identity) {
+    disc_ = table;
+    driveIdentity_ = identity;
+  }
   CdInfo& MutableCdInfo() { return cdInfo_; }
 
   // The host for the CD to MP3 reader: its overwrite questions are about the maker's own
@@ -108,6 +119,7 @@ class TerminalHost final : public PipelineHost {
     std::string text;
     bool selected = false;
     JobStatus status = JobStatus::Pending;
+    std::string verification{};
   };
   // The job a status panel shows, for the number of the count and the time estimate.
   struct PanelJob {
@@ -161,6 +173,8 @@ class TerminalHost final : public PipelineHost {
   std::map<int, LaneStatus> lanes_;
   bool statusShown_ = false;
   int drive_ = 0;
+  std::optional<TrackTable> disc_;
+  CdDriveIdentity driveIdentity_;
   CdInfo cdInfo_;
   std::vector<int> jobRows_;  // rows of the run, in order (ShowProgressOf)
   int currentFileRow_ = -1;   // the file row the pipeline selected last

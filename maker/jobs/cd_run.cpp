@@ -8,6 +8,8 @@
 #include "common/paths.h"
 #include "common/tags/tag_file.h"
 #include "maker/cd/cd_drive_menu.h"
+#include "maker/jobs/accuraterip_lookup_worker.h"
+#include "maker/jobs/rip_accuracy.h"
 #include "maker/metadata/file_name_pattern.h"
 #include "maker/metadata/track_tag.h"
 
@@ -35,15 +37,78 @@ bool CdRun::Start() {
     if (selected && first == 0) first = row + 1;
   }
   if (first == 0) return false;
+  for (int row = 0; row < rows; ++row) ctx_.host.SetRowVerification(row, "");
   currentTrack_ = first;
   readPaths_.clear();
+  ripped_.clear();
   ctx_.cancelRequested = false;
   ctx_.EnterBusyState();
-  StartTrackRead();
+  if (!StartLookup()) StartTrackRead();
   return true;
 }
 
+bool CdRun::StartLookup() {
+  discIds_.reset();
+  record_.reset();
+  lookupStatus_.clear();
+  const TrackTable* table = ctx_.host.DiscTable();
+  if (table == nullptr || table->trackCount == 0) return false;
+  const AccurateRipDiscIds ids = ComputeAccurateRipDiscIds(*table);
+  if (ids.audioTracks == 0) return false;
+  discIds_ = ids;
+  if (ctx_.settings.accurateRip == 0) {
+    lookupStatus_ = "not looked up (AccurateRip is off)";
+    return false;
+  }
+  const AccurateRipRequest request =
+      MakeAccurateRipRequest(ctx_.settings, ctx_.host.CdInformation(), ids, ctx_.accurateRipServer);
+  ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Begin());
+  ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Info("AccurateRip: looking up " + AccurateRipRecordUrl(request)));
+  RunContext::StartWorker(lookup_, ctx_.factory.MakeAccurateRipLookup(request),
+                          [this](JobWorker* worker) { LookupEnded(worker); });
+  return true;
+}
+
+void CdRun::LookupEnded(JobWorker* worker) {
+  const std::unique_ptr<JobWorker> ended = RunContext::TakeEndedWorker(lookup_, worker);
+  if (!ended) return;
+  if (ctx_.cancelRequested) {
+    // Nothing was read: the run ends here, its rows as Start left them.
+    ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Done("    Cancelled."));
+    EnterIdleState();
+    return;
+  }
+  AccurateRipLookupResult result;
+  result.problem = "the lookup gave no result";
+  if (const auto* source = dynamic_cast<const AccurateRipLookupSource*>(ended.get())) result = source->LookupResult();
+  // Whatever the lookup found, the tracks are read: a disc the database does not know,
+  // or a server that cannot be reached, leaves them unverified, never failed.
+  switch (result.kind) {
+    case AccurateRipLookupResult::Kind::Found: {
+      const size_t pressings = result.record.pressings.size();
+      lookupStatus_ = "the disc is in the database (" + std::to_string(pressings) +
+                      (pressings == 1 ? " pressing)" : " pressings)");
+      ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Info("    AccurateRip: " + lookupStatus_));
+      record_ = std::make_shared<const AccurateRipRecord>(std::move(result.record));
+      break;
+    }
+    case AccurateRipLookupResult::Kind::NotInDatabase:
+      lookupStatus_ = "the disc is not in the database";
+      ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Warning("    Warning: AccurateRip: " + lookupStatus_));
+      // An empty record: each track is then "not in the database" rather than unverified.
+      record_ = std::make_shared<const AccurateRipRecord>();
+      break;
+    case AccurateRipLookupResult::Kind::Failed:
+    case AccurateRipLookupResult::Kind::Cancelled:
+      lookupStatus_ = result.problem.empty() ? std::string("the lookup failed") : result.problem;
+      ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Warning("    Warning: AccurateRip: " + lookupStatus_));
+      break;
+  }
+  StartTrackRead();
+}
+
 void CdRun::Cancel() {
+  if (lookup_) lookup_->Cancel();
   if (reads_ == Reads::Going) {
     // A read held back for the reader of an earlier run is cancelled through that reader.
     if (reader_)
@@ -59,10 +124,11 @@ void CdRun::ApplyPriority() {
 }
 
 void CdRun::StopWorkers() {
-  for (const auto* slot : {&reader_, &stoppingReader_, &encoder_}) RunContext::DropAndCancel(*slot);
+  for (const auto* slot : {&lookup_, &reader_, &stoppingReader_, &encoder_}) RunContext::DropAndCancel(*slot);
 }
 
 void CdRun::ReleaseWorkers() {
+  lookup_.reset();
   reader_.reset();
   stoppingReader_.reset();
   encoder_.reset();
@@ -121,6 +187,8 @@ void CdRun::StartTrackRead() {
       (ctx_.operation == Operation::CD2MP3 ? settings.cd2mp3DelTempOnError : settings.cd2wavDelWavOnError) == 0;
   job.osInterface = settings.useWinNtRawRead != 0;
   job.readMode = settings.aspiReadMode;
+  job.accuracy = MakeReadAccuracyJob(settings, ReadOffset(), record_, discIds_.value_or(AccurateRipDiscIds{}),
+                                     ctx_.host.DiscTable(), currentTrack_);
   readerStart_ = ctx_.Now();
   job.startTime = readerStart_;
 
@@ -156,10 +224,13 @@ void CdRun::ReaderEnded(JobWorker* worker) {
     OnReaderFinished();
     return;
   }
-  const auto end = RunContext::TakeWorkEnd(reader_, worker);
-  if (!end) return;
-  readEnd_ = *end;
+  const std::unique_ptr<JobWorker> ended = RunContext::TakeEndedWorker(reader_, worker);
+  if (!ended) return;
+  readEnd_ = WorkEndOf(ended->Error(), ended->Warning(), ended->Kept());
+  readAccuracy_.reset();
+  if (const auto* source = dynamic_cast<const TrackAccuracySource*>(ended.get())) readAccuracy_ = source->Accuracy();
   OnReaderFinished();
+  readAccuracy_.reset();
 }
 
 // Completion of a track read.
@@ -175,6 +246,8 @@ void CdRun::OnReaderFinished() {
         ((ctx_.settings.cd2mp3DelTempOnError != 0 && ctx_.operation == Operation::CD2MP3) ||
          (ctx_.settings.cd2wavDelWavOnError != 0 && ctx_.operation == Operation::CD2WAV)))
       ctx_.files.DeleteWritten(readerOutputPath_, readerBefore_, MakerLog::Reader);
+    // The track's result line comes before its one end line.
+    if (!ctx_.cancelRequested && readAccuracy_) ShowReadAccuracy();
     ctx_.LogJobEnd(MakerLog::Reader, readEnd_, readerStart_, readerOutputPath_);
 
     // A CD to WAV read that kept an existing WAV wrote nothing. (In CD to MP3 the kept
@@ -206,8 +279,50 @@ void CdRun::OnReaderFinished() {
   ctx_.host.SetStatusText(MakerPanel::Reader, " CD Reader: Idle");
   if (encoder_) return;
   if (ctx_.cancelRequested) EndWaitingReads();
+  FinishRun();
+}
+
+void CdRun::ShowReadAccuracy() {
+  const TrackAccuracy& accuracy = *readAccuracy_;
+  const std::string track = TrackSubject(currentTrack_);
+  if (const std::string result = TrackResultText(currentTrack_, accuracy); !result.empty())
+    ctx_.host.AppendLog(MakerLog::Reader, TrackResultWarns(accuracy) ? LogEvent::Warning("    " + result, track)
+                                                                     : LogEvent::Info("    " + result, track));
+  if (currentTrack_ <= ctx_.host.RowCount(JobList::Tracks))
+    ctx_.host.SetRowVerification(currentTrack_ - 1, RowVerificationText(accuracy));
+  RippedTrack& ripped = ripped_[currentTrack_];
+  ripped.track = currentTrack_;
+  ripped.path = readerOutputPath_;
+  ripped.name = currentTrack_ <= ctx_.host.RowCount(JobList::Tracks) ? ctx_.host.TrackName(currentTrack_ - 1) : "";
+  ripped.accuracy = accuracy;
+  ripped.failed = readEnd_ == WorkEnd::Failed;
+  if (ripped.failed) ripped.errors.push_back("the read failed");
+  // In CD to MP3 the encode decides whether the track's file is made.
+  ripped.written = (readEnd_ == WorkEnd::Finished || readEnd_ == WorkEnd::Warned) && ctx_.operation == Operation::CD2WAV;
+}
+
+void CdRun::FinishRun() {
+  if (!ctx_.cancelRequested && !ripped_.empty()) {
+    RipFilesInput input;
+    input.operation = ctx_.operation;
+    input.settings = &ctx_.settings;
+    input.info = ctx_.host.CdInformation();
+    if (const TrackTable* table = ctx_.host.DiscTable()) input.toc = *table;
+    input.drive = ctx_.host.SelectedDriveIdentity();
+    input.readOffset = ReadOffset();
+    input.discIds = discIds_;
+    input.accurateRipStatus = lookupStatus_;
+    input.logPath = ctx_.ripLogPath;
+    for (const auto& [track, ripped] : ripped_) input.tracks.push_back(ripped);
+    for (const LogEvent& event : WriteRipFiles(input)) ctx_.host.AppendLog(MakerLog::Reader, event);
+  }
   EnterIdleState();
   if (!ctx_.cancelRequested) ctx_.SignalDone(tracks_);
+}
+
+int CdRun::ReadOffset() const {
+  if (ctx_.readOffset) return *ctx_.readOffset;
+  return ctx_.settings.ReadOffsetFor(ctx_.host.SelectedDriveIdentity().Key());
 }
 
 bool CdRun::KeepsTrackOutput() {
@@ -241,8 +356,7 @@ void CdRun::StartTrackEncode() {
   const int found = tracks_.FirstWaitingForEncoder(ctx_.host.RowCount(JobList::Tracks)) + 1;
   if (found == 0) {
     if (reads_ == Reads::Going) return;
-    EnterIdleState();
-    if (!ctx_.cancelRequested) ctx_.SignalDone(tracks_);
+    FinishRun();
     return;
   }
   ctx_.EnterBusyState();
@@ -289,6 +403,11 @@ void CdRun::EndTrackEncode(bool declined) {
     ctx_.files.Delete(codecJob_.input, MakerLog::Encoder);
   }
   ctx_.LogJobEnd(MakerLog::Encoder, codecEnd_, encoderStart_, codecJob_.output);
+  if (auto ripped = ripped_.find(encodingTrack_); ripped != ripped_.end()) {
+    ripped->second.path = codecJob_.output;
+    ripped->second.written = !ctx_.CodecFailed(codecEnd_) && !declined;
+    if (codecEnd_ == WorkEnd::Failed) ripped->second.errors.push_back("the encode failed");
+  }
   if (const int rows = ctx_.host.RowCount(JobList::Tracks); rows > 0) {
     // The track's status still says whether it was read with warnings.
     const bool inputWarned = encodingTrack_ <= rows && tracks_.StatusOf(encodingTrack_ - 1) == JobStatus::ReadWarned;

@@ -2,12 +2,16 @@
 #pragma once
 
 #include <ctime>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "maker/accuracy/accuraterip.h"
+#include "maker/cd/track_accuracy.h"
+#include "maker/jobs/rip_files.h"
 #include "maker/jobs/run_context.h"
 
 // Reads the selected tracks one after another; in CD to MP3 each read track waits
@@ -34,9 +38,10 @@ class CdRun {
   void StopWorkers();
   void ReleaseWorkers();
 
-  // A track is read or encoded (or a read waits for the reader of an earlier run).
-  bool Busy() const { return reads_ == Reads::Going || encoder_; }
-  bool HasLiveWorkers() const { return reader_ || stoppingReader_ || encoder_; }
+  // The disc is looked up, a track is read or encoded (or a read waits for the reader of
+  // an earlier run).
+  bool Busy() const { return lookup_ || reads_ == Reads::Going || encoder_; }
+  bool HasLiveWorkers() const { return lookup_ || reader_ || stoppingReader_ || encoder_; }
   // Output path of 1-based track `track` with `extension` (".tmp" or ".wav").
   std::string TrackOutputPath(int track, const std::string& extension) const;
   // The files the selected tracks' jobs would write in the context's operation: the WAV of
@@ -51,6 +56,10 @@ class CdRun {
   enum class Reads { Over, Going };
 
   // The steps of the run, in the order of a CD to MP3 run.
+  // With AccurateRip on and a table of contents, fetches the disc's record before the
+  // first read; false when there is nothing to look up.
+  bool StartLookup();
+  void LookupEnded(JobWorker* worker);
   void StartTrackRead();
   void LaunchReader(const ReaderJob& job);
   void ReaderEnded(JobWorker* worker);
@@ -78,6 +87,15 @@ class CdRun {
   // Track NN"): its lines are then the track's own, in the window's log and for the
   // terminal, not the previous track's.
   void LogTrackHeading();
+  // What the ended read proved: the track row's verification, its result line, and the
+  // track kept for the rip log.
+  void ShowReadAccuracy();
+  // The end of a run that was not cancelled: the rip log, cue sheet and play list when a
+  // track was read, the idle state and Done.
+  void FinishRun();
+  // The drive's read offset: the run's own (--read-offset), else the one stored for the
+  // chosen drive's model.
+  int ReadOffset() const;
 
   RunContext& ctx_;
   Reads reads_ = Reads::Over;
@@ -94,6 +112,17 @@ class CdRun {
   WorkEnd codecEnd_ = WorkEnd::Finished;   // how the encode that ended ended
   std::time_t readerStart_ = 0;
   std::time_t encoderStart_ = 0;
+
+  // The AccurateRip lookup of this run: the disc's ids, its record (an empty one when the
+  // disc is not in the database; null when it could not be fetched), what the lookup said.
+  std::unique_ptr<JobWorker> lookup_;
+  std::optional<AccurateRipDiscIds> discIds_;
+  std::shared_ptr<const AccurateRipRecord> record_;
+  std::string lookupStatus_;
+  // What the ended read proved (its worker's TrackAccuracySource), and every track the
+  // run read, for the rip log.
+  std::optional<TrackAccuracy> readAccuracy_;
+  std::map<int, RippedTrack> ripped_;
 
   std::unique_ptr<JobWorker> reader_;
   std::unique_ptr<JobWorker> encoder_;

@@ -97,6 +97,12 @@ class JobPipeline {
   ThreadPriority CheckedPriority() const { return ctx_.priority; }
   // "-delete" of the command line: delete WAV inputs after a successful encode.
   void SetDeleteInputsThisRun(bool on) { file_.SetDeleteInputs(on); }
+  // The terminal's CD run choices: the AccurateRip server (empty: the environment's or the
+  // setting's), the drive's read offset (nullopt: the one stored for its model) and the
+  // path of the rip log (empty: beside the first track's file, named after the album).
+  void SetAccurateRipServer(const std::string& url) { ctx_.accurateRipServer = url; }
+  void SetReadOffset(std::optional<int> offset) { ctx_.readOffset = offset; }
+  void SetRipLogPath(const std::string& path) { ctx_.ripLogPath = path; }
 
  private:
   // Asks about the existing outputs of the run about to start (ConfirmOverwrite); sets the

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "maker/accuracy/accuraterip_lookup.h"
 #include "maker/cd/reader_job.h"
 #include "maker/codec/codec_jobs.h"
 #include "maker/worker/job_worker.h"
@@ -10,7 +11,7 @@
 // Each call returns a worker that has not been started; the pipeline attaches its
 // completion handler and starts it. A factory that cannot make a worker of a kind returns
 // one that fails at once (error flag set, an error line in the log), never nullptr.
-// The real factory builds the CD reading, encoding and decoding threads; tests script
+// The real factory builds the CD reading, encoding, decoding and lookup threads; tests script
 // fake workers through the same interface.
 class JobWorkerFactory {
  public:
@@ -18,4 +19,6 @@ class JobWorkerFactory {
   virtual std::unique_ptr<JobWorker> MakeReader(const ReaderJob& job) = 0;
   virtual std::unique_ptr<JobWorker> MakeEncoder(const EncoderJob& job) = 0;
   virtual std::unique_ptr<JobWorker> MakeDecoder(const DecoderJob& job) = 0;
+  // The AccurateRip lookup of a CD run; the worker implements AccurateRipLookupSource.
+  virtual std::unique_ptr<JobWorker> MakeAccurateRipLookup(const AccurateRipRequest& request) = 0;
 };

@@ -24,6 +24,7 @@ class RealJobWorkerFactory final : public JobWorkerFactory {
   std::unique_ptr<JobWorker> MakeReader(const ReaderJob& job) override;
   std::unique_ptr<JobWorker> MakeEncoder(const EncoderJob& job) override;
   std::unique_ptr<JobWorker> MakeDecoder(const DecoderJob& job) override;
+  std::unique_ptr<JobWorker> MakeAccurateRipLookup(const AccurateRipRequest& request) override;
 
  private:
   MainLoop& loop_;

@@ -88,6 +88,12 @@ class RunContext {
   std::vector<PlannedOutput> keptOutputs;
   int skippedJobs = 0;
   ThreadPriority priority = ThreadPriority::Normal;
+  // Choices of the terminal's CD runs beyond the settings: the AccurateRip server (it wins
+  // over ZIMBAR_ACCURATERIP_SERVER), the drive's read offset, and where the rip log goes
+  // (else beside the first track's file).
+  std::string accurateRipServer;
+  std::optional<int> readOffset;
+  std::string ripLogPath;
 
  private:
   void RestoreSelection();

@@ -234,6 +234,14 @@ constexpr std::array kCatalogue = std::to_array<MakerText>({
     {"CodecInitFailed", "Cannot initialize encoder/decoder."},
     {"CodecFailed", "Encoder/decoder failed. %1"},
     {"OutOfMemory", "Insufficient memory."},
+    // Log lines of a CD run that proves its rips.
+    {"AccurateRipLookingUp", "AccurateRip: looking up %1"},
+    {"AccurateRipFound", "    AccurateRip: %1"},
+    {"TrackResult", "    Track %1: %2"},
+    {"RipLogHeading", "Rip log: %1"},
+    {"RipLogWritten", "    Rip log written to %1."},
+    {"CueSheetWritten", "    Cue sheet written to %1."},
+    {"PlayListWritten", "    Play list written to %1."},
 });
 
 // A template cut at its placeholders: literals[0] %slots[0] literals[1] ... literals[n].

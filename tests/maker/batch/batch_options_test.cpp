@@ -143,3 +143,57 @@ TEST(BatchOptions, AdtsIsAFlagOfTheFrontEnd) {
   EXPECT_EQ(ParseBatchOptions({"--adts=1"}).Error().Message(), "--adts takes no value");
   EXPECT_NE(BatchUsage().find("  --adts              write AAC files as ADTS frames"), std::string::npos);
 }
+
+// Catches the proof options of a CD run lost or mixed up, values out of range taken, and
+// combinations that cannot both hold (secure and burst, burst without AccurateRip,
+// --find-offset with a rip or with the offset it is to find).
+TEST(BatchOptions, VerifiedRipOptions) {
+  auto parsed = ParseBatchOptions({"--batch", "--cd2wav", "--accuraterip-server", "http://127.0.0.1:8080", "--read-offset",
+                                   "-667", "--burst", "--log", "x.log"});
+  ASSERT_TRUE(parsed.Ok()) << parsed.Error().Message();
+  const BatchOptions& o = parsed.Value();
+  EXPECT_EQ(o.accurateRipServer, "http://127.0.0.1:8080");
+  EXPECT_EQ(o.accurateRip, true) << "a server of the run implies --accuraterip";
+  EXPECT_EQ(o.readOffset, -667);
+  EXPECT_TRUE(o.burst);
+  EXPECT_FALSE(o.secure);
+  EXPECT_EQ(o.ripLogFile, "x.log");
+
+  auto off = ParseBatchOptions({"--batch", "--cd2mp3", "--no-accuraterip", "--secure"});
+  ASSERT_TRUE(off.Ok());
+  EXPECT_EQ(off.Value().accurateRip, false);
+  EXPECT_TRUE(off.Value().secure);
+  EXPECT_FALSE(ParseBatchOptions({"--batch", "--cd2mp3"}).Value().accurateRip.has_value());
+
+  auto find = ParseBatchOptions({"--batch", "--find-offset", "--cd-image", "d.cue"});
+  ASSERT_TRUE(find.Ok());
+  EXPECT_TRUE(find.Value().findOffset);
+  auto verify = ParseBatchOptions({"--verify-log", "rip.log"});
+  ASSERT_TRUE(verify.Ok());
+  EXPECT_EQ(verify.Value().verifyLog, "rip.log");
+
+  const std::pair<std::vector<std::string>, const char*> bad[] = {
+      {{"--batch", "--cd2wav", "--read-offset", "12x"}, "--read-offset needs a number of samples, -99999..99999"},
+      {{"--batch", "--cd2wav", "--read-offset", "100000"}, "--read-offset needs a number of samples, -99999..99999"},
+      {{"--batch", "--cd2wav", "--accuraterip-server", "ftp://x"},
+       "--accuraterip-server needs http://host[:port] or https://host[:port]"},
+      {{"--batch", "--cd2wav", "--secure", "--burst"},
+       "choose one of --secure and --burst: --burst re-reads securely only what is not accurate"},
+      {{"--batch", "--cd2wav", "--burst", "--no-accuraterip"},
+       "--burst verifies with AccurateRip; it cannot go with --no-accuraterip"},
+      {{"--batch", "--cd2wav", "--find-offset"}, "--find-offset reads the disc to find the offset; rip in a run of its own"},
+      {{"--batch", "--find-offset", "--read-offset", "6"},
+       "--find-offset finds the offset that --read-offset would give; choose one"},
+      {{"--batch", "--cd2wav", "--log="}, "--log needs a file"},
+      {{"--verify-log"}, "--verify-log needs a value FILE"},
+  };
+  for (const auto& [args, message] : bad) {
+    auto failed = ParseBatchOptions(args);
+    ASSERT_FALSE(failed.Ok()) << message;
+    EXPECT_EQ(failed.Error().Message(), message);
+  }
+  const std::string usage = BatchUsage();
+  for (const char* option : {"--accuraterip", "--no-accuraterip", "--accuraterip-server URL", "--read-offset N",
+                             "--secure", "--burst", "--log FILE", "--find-offset", "--verify-log FILE"})
+    EXPECT_NE(usage.find(option), std::string::npos) << option;
+}

@@ -15,11 +15,14 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "common/main_loop.h"
+#include "maker/cd/track_accuracy.h"
+#include "maker/jobs/accuraterip_lookup_worker.h"
 #include "maker/jobs/job_pipeline.h"
 #include "maker/jobs/job_rows.h"
 #include "maker/jobs/job_worker_factory.h"
@@ -77,6 +80,9 @@ class RecordingHost final : public PipelineHost {
   void BringToFront() override { ++frontCalls; }
   int SelectedDrive() const override { return drive; }
   CdInfo CdInformation() const override { return cdInfo; }
+  const TrackTable* DiscTable() const override { return disc ? &*disc : nullptr; }
+  CdDriveIdentity SelectedDriveIdentity() const override { return driveIdentity; }
+  void SetRowVerification(int row, const std::string& text) override { verification[row] = text; }
 
   std::vector<std::string>& Log(MakerLog log) { return log == MakerLog::Reader ? readerLog : encoderLog; }
   std::vector<Row>& Rows(JobList list) { return list == JobList::Tracks ? tracks : files; }
@@ -109,6 +115,9 @@ class RecordingHost final : public PipelineHost {
   std::map<std::string, std::string> hints;
   int beeps = 0, frontCalls = 0, drive = 0;
   CdInfo cdInfo;
+  std::optional<TrackTable> disc;       // the table of contents, when one was read
+  CdDriveIdentity driveIdentity;
+  std::map<int, std::string> verification;  // each track row's verification text
   bool answer = false;  // the answer to every question
   // The existing outputs of each run's one question, and its answer.
   std::vector<std::vector<std::string>> replaceQuestions;
@@ -129,6 +138,9 @@ struct WorkerScript {
   std::vector<LogEvent> endEvents{};  // posted when the work is over, before the error or warning
   std::atomic<bool>* gate = nullptr;
   std::atomic<int>* niceAtEnd = nullptr;  // receives the thread's nice value as it ends
+  // A reader's proof of its read (the reader is then a TrackAccuracySource), a lookup's result.
+  std::optional<TrackAccuracy> accuracy{};
+  AccurateRipLookupResult lookup{};
 };
 
 class ScriptedWorker : public JobWorker {
@@ -160,7 +172,28 @@ class ScriptedWorker : public JobWorker {
  private:
   WorkerHost& host_;
   MakerLog log_;
+
+ protected:
   WorkerScript script_;
+};
+
+// A reader that tells what its read proved, as the real one does.
+class AccurateScriptedWorker : public ScriptedWorker, public TrackAccuracySource {
+ public:
+  using ScriptedWorker::ScriptedWorker;
+  TrackAccuracy Accuracy() const override { return script_.accuracy.value_or(TrackAccuracy{}); }
+};
+
+// An AccurateRip lookup: its result is the script's, Cancelled when it was cancelled.
+class ScriptedLookup : public ScriptedWorker, public AccurateRipLookupSource {
+ public:
+  using ScriptedWorker::ScriptedWorker;
+  AccurateRipLookupResult LookupResult() const override {
+    if (!Terminated()) return script_.lookup;
+    AccurateRipLookupResult cancelled;
+    cancelled.kind = AccurateRipLookupResult::Kind::Cancelled;
+    return cancelled;
+  }
 };
 
 // Makes scripted workers from per-kind script functions; records every job and the order
@@ -172,7 +205,16 @@ class ScriptedFactory final : public JobWorkerFactory {
       : loop_(loop), host_(host), readerHost_(readerHost ? *readerHost : host) {}
   std::unique_ptr<JobWorker> MakeReader(const ReaderJob& job) override {
     readerJobs.push_back(job);
-    return Make("read " + std::to_string(job.track), MakerLog::Reader, reader, job, readerHost_);
+    WorkerScript script = reader ? reader(job) : WorkerScript{};
+    const bool proves = script.accuracy.has_value();
+    std::string call = "read " + std::to_string(job.track);
+    if (proves) return MakeFrom<AccurateScriptedWorker>(std::move(call), MakerLog::Reader, std::move(script), readerHost_);
+    return MakeFrom<ScriptedWorker>(std::move(call), MakerLog::Reader, std::move(script), readerHost_);
+  }
+  std::unique_ptr<JobWorker> MakeAccurateRipLookup(const AccurateRipRequest& request) override {
+    lookupRequests.push_back(request);
+    return MakeFrom<ScriptedLookup>("lookup " + request.server, MakerLog::Reader,
+                                    lookup ? lookup(request) : WorkerScript{}, host_);
   }
   std::unique_ptr<JobWorker> MakeEncoder(const EncoderJob& job) override {
     encoderJobs.push_back(job);
@@ -185,7 +227,9 @@ class ScriptedFactory final : public JobWorkerFactory {
   std::function<WorkerScript(const ReaderJob&)> reader;
   std::function<WorkerScript(const EncoderJob&)> encoder;
   std::function<WorkerScript(const DecoderJob&)> decoder;
+  std::function<WorkerScript(const AccurateRipRequest&)> lookup;
   std::vector<ReaderJob> readerJobs;
+  std::vector<AccurateRipRequest> lookupRequests;
   std::vector<EncoderJob> encoderJobs;
   std::vector<std::string> calls;
   ScriptedWorker* lastWorker = nullptr;
@@ -194,9 +238,13 @@ class ScriptedFactory final : public JobWorkerFactory {
   template <class Job>
   std::unique_ptr<JobWorker> Make(std::string call, MakerLog log, const std::function<WorkerScript(const Job&)>& script,
                                   const Job& job, WorkerHost& host) {
+    return MakeFrom<ScriptedWorker>(std::move(call), log, script ? script(job) : WorkerScript{}, host);
+  }
+  template <class Kind>
+  std::unique_ptr<JobWorker> MakeFrom(std::string call, MakerLog log, WorkerScript script, WorkerHost& host) {
     calls.push_back(std::move(call));
     // Made as the real factory makes its workers: a "No" to the question is the job's Kept().
-    auto worker = MakeJobWorker<ScriptedWorker>(loop_, host, log, script ? script(job) : WorkerScript{});
+    auto worker = MakeJobWorker<Kind>(loop_, host, log, std::move(script));
     lastWorker = static_cast<ScriptedWorker*>(worker.get());
     return worker;
   }

@@ -68,10 +68,11 @@ TEST_F(MakerDesktop, TheCdInformationStaysWithItsDisc) {
   ASSERT_TRUE(PressKeys({QStringLiteral("alt+s")}));
   const auto until = std::chrono::steady_clock::now() + 40s;
   while (std::chrono::steady_clock::now() < until &&
-         !(FileNames(dir.File("out")).size() == 2 && WindowName(window).startsWith(kPlainCaption)))
+         !(FileNames(dir.File("out")).size() == 5 && WindowName(window).startsWith(kPlainCaption)))
     Sleep(0.2);
   const std::vector<std::string> secondFiles = FileNames(dir.File("out"));
-  ASSERT_EQ(secondFiles.size(), 2u) << ::testing::PrintToString(secondFiles);
+  // The two tracks, then rip.cue, rip.log and rip.m3u.
+  ASSERT_EQ(secondFiles.size(), 5u) << ::testing::PrintToString(secondFiles);
   for (const std::string& name : secondFiles)
     for (const char* trace : {"Erst", "Künstler", "1987", "Morgenlied"})
       EXPECT_EQ(name.find(trace), std::string::npos) << name << " carries the first disc's " << trace;
@@ -93,8 +94,10 @@ TEST_F(MakerDesktop, TheCdInformationStaysWithItsDisc) {
   std::vector<std::string> expected = secondFiles;
   expected.push_back(named);
   expected.push_back(unnamed);
-  WaitForRip(window, dir.File("out"), expected, 40);
+  // Its rip log, cue sheet and play list, named after the album.
+  for (const char* extension : {".cue", ".log", ".m3u"}) expected.push_back("Erstes Album" + std::string(extension));
   std::sort(expected.begin(), expected.end());
+  WaitForRip(window, dir.File("out"), expected, 40);
   ASSERT_EQ(FileNames(dir.File("out")), expected);
   EXPECT_TRUE(HoldsTrack(dir.File("out/" + named), firstTracks[0]));
   EXPECT_TRUE(HoldsTrack(dir.File("out/" + unnamed), firstTracks[1]));

@@ -132,12 +132,14 @@ TEST_F(MakerDesktop, RipsTheDiscImageToWavFromTheKeyboard) {
   auto wavs = [&] { return FileNames(dir.File("out")); };
   const auto until = std::chrono::steady_clock::now() + 40s;
   while (std::chrono::steady_clock::now() < until &&
-         !(wavs().size() == 2 && wavs()[0].ends_with(".wav") && wavs()[1].ends_with(".wav") &&
+         !(wavs().size() == 5 && wavs()[0].ends_with(".wav") && wavs()[1].ends_with(".wav") &&
            WindowName(window).startsWith(kPlainCaption)))
     Sleep(0.2);
   EXPECT_TRUE(WindowName(window).startsWith(kPlainCaption)) << WindowName(window).toStdString();
   const std::vector<std::string> names = wavs();
-  ASSERT_EQ(names.size(), 2u) << ::testing::PrintToString(names);
+  // The tracks, then the run's rip log, cue sheet and play list.
+  ASSERT_EQ(names.size(), 5u) << ::testing::PrintToString(names);
+  EXPECT_EQ(names[3], "rip.log");
   // Each file holds its whole track, sample for sample, behind a 44-byte header.
   for (size_t i = 0; i < 2; ++i) {
     const std::vector<uint8_t> wav = ReadBytes(dir.File("out/" + names[i]));
@@ -250,9 +252,12 @@ TEST_F(MakerDesktop, RipsTheTracksAPersonPickedWithTheTypedNames) {
 
   const std::vector<std::string> expected{"(Zugvögel) [Café Dämmerung] [02] Über die Brücke.wav",
                                           "(Zugvögel) [Café Dämmerung] [04] Łódź bei Nacht-Tag.wav"};
-  WaitForRip(window, dir.File("out"), expected, 40);
+  // The tracks, then the run's rip log, cue sheet and play list named after the album.
+  std::vector<std::string> inFolder = expected;
+  for (const char* extension : {".cue", ".log", ".m3u"}) inFolder.push_back("Café Dämmerung" + std::string(extension));
+  WaitForRip(window, dir.File("out"), inFolder, 40);
   EXPECT_TRUE(WindowName(window).startsWith(kPlainCaption)) << WindowName(window).toStdString();
-  ASSERT_EQ(FileNames(dir.File("out")), expected);
+  ASSERT_EQ(FileNames(dir.File("out")), inFolder);
   EXPECT_TRUE(HoldsTrack(dir.File("out/" + expected[0]), tracks[1]));
   EXPECT_TRUE(HoldsTrack(dir.File("out/" + expected[1]), tracks[3]));
   EXPECT_TRUE(ClosesCleanly(p, window));
@@ -311,9 +316,11 @@ TEST_F(MakerDesktop, CddbLookupFromTheCdWindowNamesTheRip) {
   const std::vector<std::string> expected{"01 Nachtfalter - Später Sommer - Erste Straße.wav",
                                           "02 Nachtfalter - Später Sommer - Ça va- oui-.wav",
                                           "03 Nachtfalter - Später Sommer - Ølfestival.wav"};
-  WaitForRip(window, dir.File("out"), expected, 40);
+  std::vector<std::string> inFolder = expected;
+  for (const char* extension : {".cue", ".log", ".m3u"}) inFolder.push_back("Später Sommer" + std::string(extension));
+  WaitForRip(window, dir.File("out"), inFolder, 40);
   EXPECT_TRUE(WindowName(window).startsWith(kPlainCaption)) << WindowName(window).toStdString();
-  ASSERT_EQ(FileNames(dir.File("out")), expected);
+  ASSERT_EQ(FileNames(dir.File("out")), inFolder);
   for (size_t i = 0; i < tracks.size(); ++i) EXPECT_TRUE(HoldsTrack(dir.File("out/" + expected[i]), tracks[i]));
   EXPECT_TRUE(ClosesCleanly(p, window));
 }
