@@ -178,7 +178,9 @@ void TerminalHost::PrintLog(const LogEvent& event, const std::string& shown, con
   const std::string trimmed = text == std::string::npos ? std::string() : line.substr(text);
   const bool error = event.severity == LogSeverity::Error;
   const bool problem = error || event.severity == LogSeverity::Warning;
-  const std::string problemLine = "zbmaker: " + (subject.empty() ? "" : subject + ": ") + trimmed;
+  // A line that names its subject itself ("Track 02: not accurate") is not prefixed twice.
+  const bool named = !subject.empty() && trimmed.rfind(subject + ":", 0) == 0;
+  const std::string problemLine = "zbmaker: " + (subject.empty() || named ? "" : subject + ": ") + trimmed;
   if (choices_.quiet) {
     if (error) PrintLine(err_, problemLine);
     return;

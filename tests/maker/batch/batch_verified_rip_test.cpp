@@ -171,6 +171,7 @@ TEST_F(BatchVerifiedRip, BadSectorIsNotAccurateAndBurstRereadsOnlyIt) {
   EXPECT_EQ(Count(r.output, "(re-read securely)"), 1) << "only the track that is not accurate is read again\n"
                                                        << r.output;
   EXPECT_NE(r.output.find("[Not accurate]"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("Track 02: Track 02"), std::string::npos) << r.output;
 }
 
 // Catches a drive offset that Find read offset misses or does not save, and a rip with the

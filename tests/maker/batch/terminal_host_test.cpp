@@ -127,6 +127,7 @@ TEST_F(TerminalHostTest, ErrorsAndWarningsGoToStandardErrorWithTheirSubject) {
                    LogEvent::Error("    Error: Invalid WAV Header on input file. (At 0.00%)", "/m/b.wav"));
     host.AppendLog(MakerLog::Reader, LogEvent::Info("Reading: Track 03", "Track 03"));
     host.AppendLog(MakerLog::Reader, LogEvent::Warning("    Warning: Sync Error. (At 5.00%)", "Track 03"));
+    host.AppendLog(MakerLog::Reader, LogEvent::Warning("    Track 03: not accurate", "Track 03"));
     host.AskYesNo("Overwrite existing file /m/b.mp3 ?", "zbmaker Confirmation");
   };
   {
@@ -134,10 +135,12 @@ TEST_F(TerminalHostTest, ErrorsAndWarningsGoToStandardErrorWithTheirSubject) {
     run(host);
     EXPECT_EQ(Written(out),
               "\nEncoding: /m/b.wav\n    Error: Invalid WAV Header on input file. (At 0.00%)\nReading: Track 03\n"
-              "    Warning: Sync Error. (At 5.00%)\nOverwrite existing file /m/b.mp3 ? No (use --yes to overwrite)\n");
+              "    Warning: Sync Error. (At 5.00%)\n    Track 03: not accurate\n"
+              "Overwrite existing file /m/b.mp3 ? No (use --yes to overwrite)\n");
+    // A line that names its track already is not prefixed with it again.
     EXPECT_EQ(Written(err),
               "zbmaker: /m/b.wav: Error: Invalid WAV Header on input file. (At 0.00%)\n"
-              "zbmaker: Track 03: Warning: Sync Error. (At 5.00%)\n");
+              "zbmaker: Track 03: Warning: Sync Error. (At 5.00%)\nzbmaker: Track 03: not accurate\n");
   }
   std::FILE* sharedOut = std::tmpfile();
   std::FILE* sharedErr = std::tmpfile();
@@ -148,7 +151,7 @@ TEST_F(TerminalHostTest, ErrorsAndWarningsGoToStandardErrorWithTheirSubject) {
   EXPECT_EQ(Written(sharedOut), "\nEncoding: /m/b.wav\nReading: Track 03\n"
                                 "Overwrite existing file /m/b.mp3 ? No (use --yes to overwrite)\n");
   EXPECT_EQ(Written(sharedErr), "    Error: Invalid WAV Header on input file. (At 0.00%)\n"
-                                "    Warning: Sync Error. (At 5.00%)\n");
+                                "    Warning: Sync Error. (At 5.00%)\n    Track 03: not accurate\n");
 
   std::FILE* quietOut = std::tmpfile();
   std::FILE* quietErr = std::tmpfile();
