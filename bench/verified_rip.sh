@@ -48,7 +48,8 @@ common=(--batch --cd2wav --cd-image "$work/disc.cue" --yes --accuraterip-server 
 python3 - "$work" <<'PY'
 import re, struct, sys
 work = sys.argv[1]
-sums = [(int(a, 16), int(b, 16)) for a, b in re.findall(r"AccurateRip v1 ([0-9A-F]{8}) v2 ([0-9A-F]{8})", open(f"{work}/first.txt").read())]
+found = re.findall(r"Track (\d+): [^\n]*AccurateRip v1 ([0-9A-F]{8}) v2 ([0-9A-F]{8})", open(f"{work}/first.txt").read())
+sums = [v for _, v in sorted({int(t): (int(a, 16), int(b, 16)) for t, a, b in found}.items())]
 starts = [int(m[0]) * 4500 + int(m[1]) * 75 + int(m[2]) for m in re.findall(r"INDEX 01 (\d\d):(\d\d):(\d\d)", open(f"{work}/disc.cue").read())]
 assert sums and len(sums) == len(starts), (len(sums), len(starts))
 lead_out = starts[-1] + 4 * 60 * 75
