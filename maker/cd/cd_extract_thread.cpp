@@ -78,6 +78,10 @@ void TCDExtractThread::Cancel() {
 }
 
 void TCDExtractThread::Log(LogSeverity severity, const std::string& line) {
+  if (severity == LogSeverity::Error || severity == LogSeverity::Warning) {
+    const size_t text = line.find_first_not_of(' ');
+    if (text != std::string::npos) problems_.push_back(line.substr(text));
+  }
   Synchronize([this, event = LogEvent{severity, subject_, line}] { host_.AppendLog(MakerLog::Reader, event); });
 }
 

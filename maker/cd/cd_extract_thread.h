@@ -6,6 +6,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/main_loop.h"
 #include "maker/cd/reader_job.h"
@@ -35,7 +36,11 @@ class TCDExtractThread : public JobWorker, public TrackAccuracySource {
   // Audio bytes the library wrote behind the header.
   int64_t DataBytes() const { return dataBytes_; }
   // What the read proved (valid once the thread has ended).
-  TrackAccuracy Accuracy() const override { return accuracy_; }
+  TrackAccuracy Accuracy() const override {
+    TrackAccuracy accuracy = accuracy_;
+    accuracy.problems = problems_;
+    return accuracy;
+  }
 
  protected:
   void Run() override;
@@ -68,4 +73,5 @@ class TCDExtractThread : public JobWorker, public TrackAccuracySource {
   int64_t silenceBefore_ = 0;
   int64_t silenceAfter_ = 0;
   TrackAccuracy accuracy_;
+  std::vector<std::string> problems_;   // the error and warning lines logged, on this thread
 };

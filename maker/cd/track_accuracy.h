@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "maker/accuracy/accuraterip.h"
@@ -35,6 +36,8 @@ struct TrackAccuracy {
   std::vector<FrameRange> suspiciousRanges;
   int64_t silenceBefore = 0;         // frames outside the disc written as silence
   int64_t silenceAfter = 0;
+  // The reader's error and warning lines of the track, as logged, without their indent.
+  std::vector<std::string> problems;
 };
 
 // What the workers that read tracks (and their stand-ins in tests) tell the run about the

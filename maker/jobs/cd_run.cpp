@@ -296,7 +296,8 @@ void CdRun::ShowReadAccuracy() {
   ripped.name = currentTrack_ <= ctx_.host.RowCount(JobList::Tracks) ? ctx_.host.TrackName(currentTrack_ - 1) : "";
   ripped.accuracy = accuracy;
   ripped.failed = readEnd_ == WorkEnd::Failed;
-  if (ripped.failed) ripped.errors.push_back("the read failed");
+  ripped.errors = accuracy.problems;
+  if (ripped.failed && ripped.errors.empty()) ripped.errors.push_back("the read failed");
   // In CD to MP3 the encode decides whether the track's file is made.
   ripped.written = (readEnd_ == WorkEnd::Finished || readEnd_ == WorkEnd::Warned) && ctx_.operation == Operation::CD2WAV;
 }

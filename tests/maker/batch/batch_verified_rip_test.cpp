@@ -172,6 +172,9 @@ TEST_F(BatchVerifiedRip, BadSectorIsNotAccurateAndBurstRereadsOnlyIt) {
                                                        << r.output;
   EXPECT_NE(r.output.find("[Not accurate]"), std::string::npos) << r.output;
   EXPECT_EQ(r.output.find("Track 02: Track 02"), std::string::npos) << r.output;
+  // The rip log keeps what the reader said about the track, not just that it failed.
+  const std::string log = Bytes(dir + "/out/rip.log");
+  EXPECT_NE(log.find("CD-ROM read error."), std::string::npos) << log;
 }
 
 // Catches a drive offset that Find read offset misses or does not save, and a rip with the
