@@ -2,7 +2,8 @@
 # Takes the screenshots of the maker's windows under a private X server into
 # docs/screenshots/: the main window after a run of each operation (maker-cd2mp3.png,
 # maker-cd2wav.png, maker-wav2mp3.png, maker-mp32wav.png), the options window's pages
-# (maker-options-1.png ... -4.png), the CD information and CDDB status windows
+# (maker-options-1.png ... -4.png, the accuracy page maker-accuracy-page.png), the CD
+# information and CDDB status windows
 # (maker-cdinfo.png, maker-cddb.png), and the main window in German (maker-de-cd2mp3.png).
 # The drive is a generated disc image.
 # Usage: scripts/maker-screenshots.sh [BUILD_DIR]   (default: build-test, then build)

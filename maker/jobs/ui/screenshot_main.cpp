@@ -5,8 +5,9 @@
 // Opens the main window over a disc image (as its drive) and a folder of WAV files, runs
 // each operation once to its end and writes OUTDIR/maker-cd2mp3.png, maker-cd2wav.png,
 // maker-wav2mp3.png, maker-mp32wav.png, then the options window's pages
-// (maker-options-1.png ... -4.png), the CD information window (maker-cdinfo.png) and the
-// CDDB status window (maker-cddb.png). Settings live in $ZIMBAR_HOME.
+// (maker-options-1.png ... -4.png, the accuracy page as maker-accuracy-page.png), the CD
+// information window (maker-cdinfo.png) and the CDDB status window (maker-cddb.png).
+// Settings live in $ZIMBAR_HOME.
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
@@ -21,6 +22,8 @@
 #include "maker/metadata/ui/cd_info_form.h"
 #include "maker/metadata/ui/cddb_status_form.h"
 #include "maker/jobs/ui/main_form.h"
+#include "maker/jobs/ui/main_form_host.h"
+#include "maker/settings/ui/accuracy_page.h"
 #include "maker/settings/ui/options_form.h"
 
 using maker::TMainForm;
@@ -107,13 +110,22 @@ int main(int argc, char** argv) {
     ok = Save(&form, out + "/maker-mp32wav.png") && ok;
 
     TOptionsForm* options = form.OptionsForm();
+    // The accuracy page as a person sets it up for a drive whose offset is known.
+    const CdDriveIdentity drive = form.Host().SelectedDriveIdentity();
+    options->SetDrive(drive.Key(), drive.vendor + " " + drive.model);
+    settings.SetReadOffset(drive.Key(), 667);
+    settings.secureMode = 1;
     options->Load(settings);
     options->show();
     for (int page = 0; page < options->SettingsPageControl->count(); ++page) {
       options->SettingsPageControl->setCurrentIndex(page);
-      ok = Save(options, out + QStringLiteral("/maker-options-%1.png").arg(page + 1)) && ok;
+      const bool accuracy = options->SettingsPageControl->widget(page) == options->AccuracyTabSheet;
+      ok = Save(options, accuracy ? out + QStringLiteral("/maker-accuracy-page.png")
+                                  : out + QStringLiteral("/maker-options-%1.png").arg(page + 1)) && ok;
     }
     options->hide();
+    settings.readOffsets.clear();
+    settings.secureMode = 0;
 
     cd->show();
     ok = Save(cd, out + "/maker-cdinfo.png") && ok;
