@@ -40,6 +40,7 @@ class QtMainLoop;
 class MainFormHost;
 class TDirectorySelectForm;
 class TCDInfoForm;
+struct ReadOffsetFinderJob;
 // The maker and the player each have a main, an options and an about window of these
 // names; each program's live in its own namespace.
 namespace maker {
@@ -251,6 +252,11 @@ class TMainForm : public QMainWindow {
   // Runs Find Read Offset over `owner` (the main window or the options window) and
   // returns the offset saved, if any.
   std::optional<int> FindReadOffset(QWidget* owner);
+  // The search itself, on the search's thread: the disc's AccurateRip record, then the
+  // finder reading the tracks of `finderJob` widened and trying offsets.
+  ReadOffsetOutcome SearchReadOffset(const ReadOffsetFinderJob& finderJob, const ReadOffsetQuest& quest,
+                                     const std::function<void(ReadOffsetStage)>& stage,
+                                     const std::function<bool()>& cancelled);
   // Open Disc Image, Eject and Find Read Offset are offered when no run is going; Eject
   // for a real drive, Find Read Offset for a drive with a disc.
   void UpdateFileMenu();

@@ -1,7 +1,6 @@
 // TMainForm: Find Read Offset, from the File menu and from the options window.
 #include <QApplication>
 #include <QPointer>
-#include <cstdlib>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -9,6 +8,8 @@
 
 #include "common/ui/qt_main_loop.h"
 #include "maker/accuracy/accuraterip.h"
+#include "maker/accuracy/accuraterip_lookup.h"
+#include "maker/cd/read_offset_finder.h"
 #include "maker/jobs/ui/main_form.h"
 #include "maker/cd/cd_drive_menu.h"
 #include "maker/jobs/ui/main_form_host.h"
@@ -55,6 +56,70 @@ void TMainForm::ShowDriveInOptions() {
     optionsForm_->SetDrive(identity.Key(), DriveName(identity));
 }
 
+ReadOffsetOutcome TMainForm::SearchReadOffset(const ReadOffsetFinderJob& finderJob, const ReadOffsetQuest& quest,
+                                             const std::function<void(ReadOffsetStage)>& stage,
+                                             const std::function<bool()>& cancelled) {
+  ReadOffsetOutcome outcome;
+  stage(ReadOffsetStage::FetchingRecord);
+  const AccurateRipLookupResult looked = LookUpAccurateRip(quest.lookup, cancelled);
+  switch (looked.kind) {
+    case AccurateRipLookupResult::Kind::Found:
+      break;
+    case AccurateRipLookupResult::Kind::NotInDatabase:
+      outcome.kind = ReadOffsetOutcome::Kind::NotInDatabase;
+      return outcome;
+    case AccurateRipLookupResult::Kind::Failed:
+      outcome.kind = ReadOffsetOutcome::Kind::Failed;
+      outcome.problem = looked.problem;
+      return outcome;
+    case AccurateRipLookupResult::Kind::Cancelled:
+      outcome.kind = ReadOffsetOutcome::Kind::Cancelled;
+      return outcome;
+  }
+
+  // The finder is a worker of the main thread: made, cancelled and ended there, while this
+  // thread waits and watches for Cancel. It writes what it reads and finds into the reader
+  // log and status panel.
+  stage(ReadOffsetStage::ReadingTracks);
+  ReadOffsetFinderJob job = finderJob;
+  job.record = std::make_shared<const AccurateRipRecord>(looked.record);
+  job.discIds = quest.lookup.ids;
+  std::unique_ptr<Worker<ReadOffsetFinder>> finder;
+  loop_.InvokeBlocking([&] {
+    finder = std::make_unique<Worker<ReadOffsetFinder>>(loop_, *host_, job);
+    finder->Start();
+  });
+  bool cancelSent = false;
+  while (!finder->Finished()) {
+    if (!cancelSent && cancelled()) {
+      cancelSent = true;
+      loop_.InvokeBlocking([&] { finder->Cancel(); });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ReadOffsetFinding finding;
+  loop_.InvokeBlocking([&] {
+    finding = finder->Finding();
+    finder.reset();
+  });
+  switch (finding.kind) {
+    case ReadOffsetFinding::Kind::Found:
+      outcome.kind = ReadOffsetOutcome::Kind::Found;
+      outcome.offset = finding.best.offset;
+      outcome.tracks = finding.best.tracks;
+      outcome.confidence = finding.best.confidence;
+      break;
+    case ReadOffsetFinding::Kind::NoMatch: outcome.kind = ReadOffsetOutcome::Kind::NoMatch; break;
+    case ReadOffsetFinding::Kind::NotInDatabase: outcome.kind = ReadOffsetOutcome::Kind::NotInDatabase; break;
+    case ReadOffsetFinding::Kind::Failed:
+      outcome.kind = ReadOffsetOutcome::Kind::Failed;
+      outcome.problem = finding.error;
+      break;
+    case ReadOffsetFinding::Kind::Cancelled: outcome.kind = ReadOffsetOutcome::Kind::Cancelled; break;
+  }
+  return outcome;
+}
+
 void TMainForm::MenuFileFindReadOffsetClick() {
   UpdateFileMenu();
   if (!MenuFileFindReadOffset->isEnabled()) return;
@@ -77,15 +142,27 @@ std::optional<int> TMainForm::FindReadOffset(QWidget* owner) {
     return std::nullopt;
   }
   quest.table = trackTable_;
-  quest.lookup.server = settings_.accurateRipServer.str();
-  if (const char* server = std::getenv("ZIMBAR_ACCURATERIP_SERVER"); server != nullptr && *server != '\0')
-    quest.lookup.server = server;
+  quest.lookup.server = AccurateRipServerFromEnvironment(settings_.accurateRipServer.str());
   if (settings_.useHttpProxy != 0) quest.lookup.httpProxy = settings_.httpProxy.str();
   quest.lookup.ids = ComputeAccurateRipDiscIds(trackTable_);
-  if (!findReadOffset) {
-    showError(Q(texts_.Format("FindOffsetFailed", {"this program was built without the search"})), caption);
-    return std::nullopt;
-  }
+  // The tracks are read as a rip reads them, with the drive's access settings.
+  ReadOffsetFinderJob finderJob;
+  finderJob.drive = quest.drive;
+  finderJob.discImages = cd_.DiscImages();
+  finderJob.osInterface = settings_.useWinNtRawRead != 0;
+  finderJob.readMode = settings_.aspiReadMode;
+  finderJob.sectorsPerRead = CdSectorsPerRead(settings_.readSector);
+  finderJob.jitterCorrection = settings_.jitterCorrection != 0;
+  finderJob.overlapPercent = CdOverlapPercent(settings_.overlapPercent);
+  finderJob.maxSyncNoMatchRetry = settings_.maxSyncNoMatchRetry;
+  finderJob.maxSyncMisalignRetry = settings_.maxSyncMisalignRetry;
+  finderJob.table = trackTable_;
+  FindReadOffsetFn find = findReadOffset;
+  if (!find)
+    find = [this, finderJob](const ReadOffsetQuest& q, const std::function<void(ReadOffsetStage)>& stage,
+                             const std::function<bool()>& cancelled) {
+      return SearchReadOffset(finderJob, q, stage, cancelled);
+    };
 
   auto search = std::make_shared<Search>();
   auto* form = new TFindReadOffsetForm(owner);
@@ -105,7 +182,7 @@ std::optional<int> TMainForm::FindReadOffset(QWidget* owner) {
   // The search reads the drive through the CD layer and the reader library; the window's
   // loop keeps turning (the progress window, Cancel) until it has ended.
   const MakerTexts texts = texts_;
-  std::thread worker([this, search, quest, texts, find = findReadOffset] {
+  std::thread worker([this, search, quest, texts, find] {
     auto stage = [this, search, texts](ReadOffsetStage entered) {
       const QString text = Q(texts.Format(entered == ReadOffsetStage::FetchingRecord ? "FindOffsetFetching"
                                                                                       : "FindOffsetSearching"));

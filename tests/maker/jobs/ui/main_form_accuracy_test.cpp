@@ -21,6 +21,8 @@
 #include "maker/settings/ui/accuracy_page.h"
 #include "maker/settings/ui/options_form.h"
 #include "tests/cdaccess/disc_image_builder.h"
+#include "tests/fakes/accuraterip/accuraterip_server.h"
+#include "tests/maker/accuracy/accuraterip_reference.h"
 
 using maker::TMainForm;
 
@@ -51,11 +53,11 @@ class MainFormAccuracyTest : public ::testing::Test {
     layer.Shutdown();
     return identity;
   }
-  void Open(const std::string& language = {}) {
+  void Open(const std::string& language = {}, const std::string& cue = {}) {
     if (!language.empty())
       std::filesystem::copy_file(kShippedFolder + language, dir.Path() + "/home/Language.DAT",
                                  std::filesystem::copy_options::overwrite_existing);
-    settings.discImages = image.CuePath();
+    settings.discImages = cue.empty() ? image.CuePath() : cue;
     form = std::make_unique<TMainForm>(settings, loop);
     form->showError = [this](const QString& text, const QString&) { errors.push_back(text.toStdString()); };
     form->askYesNo = [this](const QString& text, const QString&) {
@@ -67,7 +69,9 @@ class MainFormAccuracyTest : public ::testing::Test {
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     QApplication::processEvents();
-    ASSERT_EQ(form->TracksList->count(), 3);
+    if (cue.empty()) {
+      ASSERT_EQ(form->TracksList->count(), 3);
+    }
   }
 
   testcd::TempDir dir;
@@ -309,4 +313,70 @@ TEST_F(MainFormAccuracyTest, ASearchThatFindsNoOffsetSaysWhyInABox) {
                         "The read offset could not be found: Cannot reach 127.0.0.1: connection refused"}));
   EXPECT_TRUE(questions.empty());
   EXPECT_TRUE(settings.readOffsets.empty());
+}
+
+// Catches the window's own search asking another server than the one set, reading the
+// disc with other settings than a rip's, or offering another offset than the drive's: a
+// drive that reads 667 samples late (the image holds the disc's audio shifted so), against
+// a record of the disc's true audio; and a disc the server does not know, said so.
+TEST_F(MainFormAccuracyTest, FindReadOffsetFindsTheDrivesOffsetThroughTheDatabase) {
+  constexpr int kDriveOffset = 667;
+  const std::vector<int> sectors = {31, 26, 29, 24, 33};
+  size_t frames = 0;
+  for (const int count : sectors) frames += size_t(count) * kCdFramesPerSector;
+  const std::vector<int16_t> truth = arref::Noise(frames, 5);
+  std::vector<testcd::Audio> tracks, trueTracks;
+  size_t at = 0;
+  for (const int count : sectors) {
+    testcd::Audio track, trueTrack;
+    for (size_t i = 0; i < size_t(count) * kCdFramesPerSector; ++i) {
+      const int64_t source = int64_t(at + i) - kDriveOffset;
+      const bool inside = source >= 0 && source < int64_t(frames);
+      for (int channel = 0; channel < 2; ++channel) {
+        track.push_back(inside ? truth[2 * size_t(source) + channel] : 0);
+        trueTrack.push_back(truth[2 * (at + i) + channel]);
+      }
+    }
+    at += size_t(count) * kCdFramesPerSector;
+    tracks.push_back(std::move(track));
+    trueTracks.push_back(std::move(trueTrack));
+  }
+  const testcd::DiscImage shifted(dir.Path(), "shifted", tracks);
+  FakeAccurateRipServer server;
+  ASSERT_TRUE(server.Listening());
+  const testcd::ScopedEnv serverEnv("ZIMBAR_ACCURATERIP_SERVER", server.Url());
+  const testcd::ScopedEnv libraries("ZIMBAR_LIB_DIR", ZIMBAR_BIN_DIR);
+  Open({}, shifted.CuePath());
+  ASSERT_EQ(form->TracksList->count(), 5);
+  const CdDriveIdentity identity = form->Host().SelectedDriveIdentity();
+  if (identity.vendor.empty() && identity.model.empty()) GTEST_SKIP() << "the disc images name no drive model";
+
+  // Not known to the server yet.
+  form->MenuFileFindReadOffset->trigger();
+  EXPECT_EQ(errors, std::vector<std::string>{
+                        "The disc is not in the AccurateRip database: find the offset with a disc that it knows."});
+  errors.clear();
+
+  const AccurateRipDiscIds ids = ComputeAccurateRipDiscIds(form->Tracks());
+  AccurateRipRecord record;
+  for (const bool v2 : {false, true}) {
+    AccurateRipPressing pressing{ids.id1, ids.id2, ids.cddb, {}};
+    for (size_t t = 0; t < trueTracks.size(); ++t) {
+      const arref::Sums sums = arref::Checksums(trueTracks[t], t == 0, t + 1 == trueTracks.size());
+      pressing.tracks.push_back({uint8_t(v2 ? 5 : 2), v2 ? sums.v2 : sums.v1, 0});
+    }
+    record.pressings.push_back(pressing);
+  }
+  server.ServeRecord(ids, record);
+  form->MenuFileFindReadOffset->trigger();
+  EXPECT_TRUE(errors.empty()) << ::testing::PrintToString(errors);
+  EXPECT_EQ(questions, std::vector<std::string>{"Save read offset +667 for " + identity.vendor + " " + identity.model +
+                                                "?\n\n3 tracks agree with AccurateRip at this offset (confidence 21)."});
+  EXPECT_EQ(settings.ReadOffsetFor(identity.Key()), kDriveOffset);
+  const std::vector<FakeHttpRequest> requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].path, ids.RecordPath());
+  // The finder tells in the reader log what it read and found.
+  EXPECT_TRUE(form->ReaderLogMemo->toPlainText().contains(QStringLiteral("Read offset +667")))
+      << form->ReaderLogMemo->toPlainText().toStdString();
 }
