@@ -35,6 +35,7 @@ TAccuracyPage::TAccuracyPage(QWidget* parent) : QWidget(parent) {
   database->setColumnStretch(1, 1);
 
   ReadOffsetGroupBox = Named(new QGroupBox(QStringLiteral("Drive Read Offset"), this), "ReadOffsetGroupBox");
+  ReadOffsetDriveCaptionLabel = Named(new QLabel(QStringLiteral("Drive:"), ReadOffsetGroupBox), "ReadOffsetDriveCaptionLabel");
   ReadOffsetDriveLabel = Named(new QLabel(ReadOffsetGroupBox), "ReadOffsetDriveLabel");
   ReadOffsetLabel = Named(new QLabel(QStringLiteral("Read o&ffset (samples):"), ReadOffsetGroupBox), "ReadOffsetLabel");
   ReadOffsetSpinBox = Named(new QSpinBox(ReadOffsetGroupBox), "ReadOffsetSpinBox");
@@ -46,7 +47,8 @@ TAccuracyPage::TAccuracyPage(QWidget* parent) : QWidget(parent) {
   FindReadOffsetButton->setToolTip(
       QStringLiteral("Find the offset by ripping tracks of a disc that AccurateRip knows"));
   auto* offset = new QGridLayout(ReadOffsetGroupBox);
-  offset->addWidget(ReadOffsetDriveLabel, 0, 0, 1, 3);
+  offset->addWidget(ReadOffsetDriveCaptionLabel, 0, 0);
+  offset->addWidget(ReadOffsetDriveLabel, 0, 1, 1, 3);
   offset->addWidget(ReadOffsetLabel, 1, 0);
   offset->addWidget(ReadOffsetSpinBox, 1, 1);
   offset->addWidget(FindReadOffsetButton, 1, 2);

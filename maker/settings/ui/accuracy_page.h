@@ -41,8 +41,9 @@ class TAccuracyPage : public QWidget {
   QLabel* AccurateRipServerLabel;
   QLineEdit* AccurateRipServerEdit;
   QGroupBox* ReadOffsetGroupBox;
-  QLabel* ReadOffsetDriveLabel;  // the drive's vendor and model, as the drive gives them
-  QLabel* ReadOffsetLabel;       // "Read &offset (samples):"
+  QLabel* ReadOffsetDriveCaptionLabel;  // "Drive:"
+  QLabel* ReadOffsetDriveLabel;         // the drive's vendor and model, as the drive gives them
+  QLabel* ReadOffsetLabel;              // "Read o&ffset (samples):"
   QSpinBox* ReadOffsetSpinBox;
   QPushButton* FindReadOffsetButton;  // the options window hands its click to the main window
   QGroupBox* SecureGroupBox;

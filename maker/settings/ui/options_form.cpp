@@ -148,6 +148,7 @@ TranslatableComponents TOptionsForm::Components() const {
       {accuracy->AccurateRipServerLabel, "AccurateRipServerLabel"},
       {accuracy->AccurateRipServerEdit, "AccurateRipServerEdit"},
       {accuracy->ReadOffsetGroupBox, "ReadOffsetGroupBox"},
+      {accuracy->ReadOffsetDriveCaptionLabel, "ReadOffsetDriveCaptionLabel"},
       {accuracy->ReadOffsetLabel, "ReadOffsetLabel"},
       {accuracy->ReadOffsetSpinBox, "ReadOffsetSpinBox"},
       {accuracy->FindReadOffsetButton, "FindReadOffsetButton"},

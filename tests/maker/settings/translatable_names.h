@@ -35,7 +35,7 @@ inline const std::map<std::string, std::set<std::string>>& TranslatableNames() {
         "UseMPEG1RadioButton", "UseMPEG2RadioButton", "UseWinNTRawReadRadioButton", "CDTabSheet", "MP3TabSheet",
         "FileLogTabSheet", "CustomizationTabSheet", "CustomizationGroupBox", "OptionsForm",
         "LanguageCaptionLabel", "TranslatorCaptionLabel", "AccuracyTabSheet", "AccurateRipGroupBox",
-        "AccurateRipCheckBox", "AccurateRipServerLabel", "AccurateRipServerEdit", "ReadOffsetGroupBox",
+        "AccurateRipCheckBox", "AccurateRipServerLabel", "AccurateRipServerEdit", "ReadOffsetGroupBox", "ReadOffsetDriveCaptionLabel",
         "ReadOffsetLabel", "ReadOffsetSpinBox", "FindReadOffsetButton", "SecureGroupBox", "SecureModeCheckBox",
         "SecureRetriesLabel", "SecureRetriesSpinBox", "BurstThenVerifyCheckBox"}},
       {"MP3 Maker CD Info",
