@@ -371,3 +371,29 @@ TEST_F(MainFormAccuracyTest, FindReadOffsetFindsTheDrivesOffsetThroughTheDatabas
   EXPECT_TRUE(form->ReaderLogMemo->toPlainText().contains(QStringLiteral("Read offset +667")))
       << form->ReaderLogMemo->toPlainText().toStdString();
 }
+
+// Catches the options window opened from the menu without the chosen drive (its offset
+// could not be set, or would be kept under another model's key).
+TEST_F(MainFormAccuracyTest, TheOptionsWindowKeepsTheOffsetOfTheChosenDrive) {
+  Open();
+  const CdDriveIdentity identity = ImageIdentity();
+  ASSERT_FALSE(identity.model.empty());
+  settings.SetReadOffset(identity.Key(), 102);
+  bool shown = false;
+  form->execDialog = [&](QDialog* dialog) {
+    auto* options = qobject_cast<maker::TOptionsForm*>(dialog);
+    if (options == nullptr) return false;
+    shown = true;
+    options->show();
+    TAccuracyPage* page = options->AccuracyTabSheet;
+    EXPECT_EQ(page->ReadOffsetDriveLabel->text().toStdString(), identity.vendor + " " + identity.model);
+    EXPECT_TRUE(page->ReadOffsetSpinBox->isEnabled());
+    EXPECT_EQ(page->ReadOffsetSpinBox->value(), 102);
+    page->ReadOffsetSpinBox->setValue(-6);
+    QTest::mouseClick(options->OKButton, Qt::LeftButton);
+    return true;
+  };
+  form->MenuOptionsSettings->trigger();
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(settings.readOffsets, (std::map<std::string, int>{{identity.Key(), -6}}));
+}
