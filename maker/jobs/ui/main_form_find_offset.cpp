@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QPointer>
 #include <atomic>
+#include <cstdio>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -35,7 +36,11 @@ bool AnyAudioTrack(const TrackTable& table) {
 }
 
 // Offsets are written with their sign: "+667", "-48", "0".
-std::string SignedOffset(int offset) { return offset > 0 ? "+" + std::to_string(offset) : std::to_string(offset); }
+std::string SignedOffset(int offset) {
+  char text[16];
+  std::snprintf(text, sizeof text, offset > 0 ? "%+d" : "%d", offset);
+  return text;
+}
 
 // What the progress window and the search share. The search's stage reports reach the
 // window through the main loop, possibly after the window has gone: `form` is then null.
