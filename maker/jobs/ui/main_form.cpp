@@ -33,6 +33,7 @@
 #include "maker/jobs/ui/about_form.h"
 #include "maker/jobs/ui/directory_select_form.h"
 #include "maker/jobs/ui/main_form_host.h"
+#include "maker/jobs/ui/maker_application.h"
 #include "maker/jobs/ui/replace_question.h"
 #include "maker/metadata/cd_info_settings.h"
 #include "maker/metadata/ui/cd_info_form.h"
@@ -93,6 +94,9 @@ TMainForm::TMainForm(SettingsTable& settings, QtMainLoop& loop, QWidget* parent)
     Translate();
     cdInfoForm_->Translate();
   });
+  connect(optionsForm_.get(), &TOptionsForm::findReadOffsetRequested, this, GuardedHandler([this] {
+    if (const auto saved = FindReadOffset(optionsForm_.get())) optionsForm_->ShowReadOffset(*saved);
+  }));
 
   chooseFiles = [this](const QString& filter) {
     FileOpenDialog->setNameFilter(filter);
@@ -353,6 +357,7 @@ void TMainForm::CDInfoButtonClick() {
     TracksList->item(track - 1)->setText(
         Q(texts_.Row(TrackRowText(status::kPending, track, trackTable_.length[size_t(track)], name))));
     TracksList->item(track - 1)->setSelected(true);
+    host_->SetRowVerification(track - 1, "");
   }
   if (!pipeline_->Busy()) StartButton->setEnabled(TracksList->count() > 0);
 }
@@ -442,6 +447,7 @@ void TMainForm::UpdateFileMenu() {
   MenuFileOpenDiscImage->setEnabled(idle && cdOpen_);
   MenuFileEject->setEnabled(idle && cdOpen_ && anyDrive_ &&
                             IsRealDrive(cd_, settings_.useWinNtRawRead != 0, InputCDComboBox->currentIndex()));
+  MenuFileFindReadOffset->setEnabled(idle && cdOpen_ && anyDrive_ && findReadOffsetForm_ == nullptr);
 }
 
 void TMainForm::MenuFileOpenDiscImageClick() {
@@ -478,6 +484,7 @@ void TMainForm::MenuFileExitClick() { close(); }
 void TMainForm::MenuOptionsSettingsClick() {
   const bool adjustSpeed = settings_.adjustCdSpeed != 0;
   const bool osInterface = settings_.useWinNtRawRead != 0;
+  ShowDriveInOptions();
   Exec(optionsForm_.get());
   if (settings_.adjustCdSpeed != 0 && !adjustSpeed && InputCDComboBox->isEnabled())
     cd_.SetSpeed(InputCDComboBox->currentIndex(), CdSpeedKBps(settings_.cdSpeed));

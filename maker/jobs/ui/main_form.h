@@ -19,6 +19,7 @@
 #include <QRadioButton>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,6 +30,7 @@
 #include "maker/jobs/pipeline_host.h"
 #include "maker/jobs/real_job_worker_factory.h"
 #include "maker/jobs/run_progress.h"
+#include "maker/jobs/ui/find_read_offset_form.h"
 #include "maker/jobs/ui/eliding_label.h"
 #include "maker/metadata/cd_info.h"
 #include "maker/settings/maker_texts.h"
@@ -38,6 +40,7 @@ class QtMainLoop;
 class MainFormHost;
 class TDirectorySelectForm;
 class TCDInfoForm;
+struct ReadOffsetFinderJob;
 // The maker and the player each have a main, an options and an about window of these
 // names; each program's live in its own namespace.
 namespace maker {
@@ -96,6 +99,11 @@ class TMainForm : public QMainWindow {
   void CancelButtonClick();
   void MenuFileOpenDiscImageClick();
   void MenuFileEjectClick();
+  // Find Read Offset for the chosen drive (also Find on the options window's accuracy
+  // page): the search runs on a worker thread behind a progress window that cancels it;
+  // a found offset is saved for the drive model when the person agrees, a search that
+  // finds none says why in a box.
+  void MenuFileFindReadOffsetClick();
   void MenuFileExitClick();
   void MenuOptionsSettingsClick();
   void MenuOptionsPrioritySelectionClick(ThreadPriority priority);
@@ -117,6 +125,8 @@ class TMainForm : public QMainWindow {
 
   Operation SelectedOperation() const;
   JobPipeline& Pipeline() { return *pipeline_; }
+  // The window as the pipeline's host.
+  MainFormHost& Host() { return *host_; }
   const TrackTable& Tracks() const { return trackTable_; }
   // The folder CD runs write to (SettingsTable::OutputFolder).
   std::string OutputDirectory() const;
@@ -134,6 +144,8 @@ class TMainForm : public QMainWindow {
   std::function<bool(QDialog*)> execDialog;
   std::function<void(const QString& text, const QString& caption)> showError;
   std::function<bool(const QString& text, const QString& caption)> askYesNo;
+  // The search of Find Read Offset, run on a worker thread (tests replace it).
+  FindReadOffsetFn findReadOffset;
   // The one question before a run about the outputs of its jobs that exist (`paths`).
   std::function<ReplaceAnswer(const QStringList& paths)> askReplaceExisting;
   // True when a close is to stop a run without asking first (a termination signal asked
@@ -181,6 +193,7 @@ class TMainForm : public QMainWindow {
   QMenu* MenuFile;
   QAction* MenuFileOpenDiscImage;
   QAction* MenuFileEject;
+  QAction* MenuFileFindReadOffset;
   QAction* MenuFileExit;
   QMenu* MenuOptions;
   QAction* MenuOptionsSettings;
@@ -199,6 +212,8 @@ class TMainForm : public QMainWindow {
   TAboutForm* AboutForm() const { return aboutForm_.get(); }
   TCDInfoForm* CDInfoForm() const { return cdInfoForm_.get(); }
   TOptionsForm* OptionsForm() const { return optionsForm_.get(); }
+  // The progress window of the search going on (nullptr when none is).
+  TFindReadOffsetForm* FindReadOffsetForm() const { return findReadOffsetForm_; }
 
   // Applies the active language file to the window (section "MP3 Maker Main").
   void Translate();
@@ -234,7 +249,16 @@ class TMainForm : public QMainWindow {
   // Lists the disc images whose files exist as drives (after the real drives); the reader
   // log names those that are missing. Takes effect at the next cd_.Initialize().
   void UseDiscImages(const std::vector<std::string>& images);
-  // Open Disc Image and Eject are offered when no run is going; Eject for a real drive.
+  // Runs Find Read Offset over `owner` (the main window or the options window) and
+  // returns the offset saved, if any.
+  std::optional<int> FindReadOffset(QWidget* owner);
+  // The search itself, on the search's thread: the disc's AccurateRip record, then the
+  // finder reading the tracks of `finderJob` widened and trying offsets.
+  ReadOffsetOutcome SearchReadOffset(const ReadOffsetFinderJob& finderJob, const ReadOffsetQuest& quest,
+                                     const std::function<void(ReadOffsetStage)>& stage,
+                                     const std::function<bool()>& cancelled);
+  // Open Disc Image, Eject and Find Read Offset are offered when no run is going; Eject
+  // for a real drive, Find Read Offset for a drive with a disc.
   void UpdateFileMenu();
   // The run's progress in the title and RunProgressBar ("Track 3 of 12 – 41 % – 2 min
   // left"), from the rows' states and the status panels' shares (main_form_progress.cpp).
@@ -249,6 +273,8 @@ class TMainForm : public QMainWindow {
   // Waits, with the loop turning, until the pipeline's workers have ended.
   void WaitForWorkers();
   bool Exec(QDialog* dialog);
+  // The drive the options window's accuracy page keeps the read offset of.
+  void ShowDriveInOptions();
 
   SettingsTable& settings_;
   QtMainLoop& loop_;
@@ -266,6 +292,7 @@ class TMainForm : public QMainWindow {
   std::string startFolder_;
   std::string caption_;
   RunProgress runProgress_;
+  TFindReadOffsetForm* findReadOffsetForm_ = nullptr;
   std::vector<int> runRows_;  // the rows of the run's jobs, in run order
   QString title_;             // the title last set
   bool cdOpen_ = false;

@@ -293,6 +293,7 @@ void TMainForm::BuildMenus() {
   MainMenu->addMenu(MenuFile);
   MenuFileOpenDiscImage = item(MenuFile, "MenuFileOpenDiscImage", "Open Disc &Image...");
   MenuFileEject = item(MenuFile, "MenuFileEject", "&Eject");
+  MenuFileFindReadOffset = item(MenuFile, "MenuFileFindReadOffset", "Find Read &Offset...");
   MenuFile->addSeparator();
   MenuFileExit = item(MenuFile, "MenuFileExit", "E&xit");
   MenuOptions = menu(MainMenu, "MenuOptions", "&Options");
@@ -336,6 +337,7 @@ void TMainForm::ConnectHandlers() {
   connect(MenuFile, &QMenu::aboutToShow, this, GuardedHandler([this] { UpdateFileMenu(); }));
   connect(MenuFileOpenDiscImage, &QAction::triggered, this, GuardedHandler([this] { MenuFileOpenDiscImageClick(); }));
   connect(MenuFileEject, &QAction::triggered, this, GuardedHandler([this] { MenuFileEjectClick(); }));
+  connect(MenuFileFindReadOffset, &QAction::triggered, this, GuardedHandler([this] { MenuFileFindReadOffsetClick(); }));
   connect(MenuFileExit, &QAction::triggered, this, GuardedHandler([this] { MenuFileExitClick(); }));
   connect(MenuOptionsSettings, &QAction::triggered, this, GuardedHandler([this] { MenuOptionsSettingsClick(); }));
   const std::pair<QAction*, ThreadPriority> levels[] = {
@@ -389,7 +391,7 @@ std::vector<std::pair<QObject*, std::string>> TMainForm::TranslatableComponents(
       MenuOptionsSettings, FileOpenDialog, ButtonsPanel, EncoderPanel, EncoderStatusPanel, ExecuteTopMarginPanel,
       ListsPanel, OperationsTopMarginPanel, ReaderPanel, ReaderStatusPanel, SelectedOutputDirectoryPanel,
       TargetPanel, TargetTopMarginPanel, TopMarginPanel, CD2MP3RadioButton, CD2WAVRadioButton, MP32WAVRadioButton,
-      WAV2MP3RadioButton, MenuFileOpenDiscImage, MenuFileEject};
+      WAV2MP3RadioButton, MenuFileOpenDiscImage, MenuFileEject, MenuFileFindReadOffset};
   const std::vector<std::string> names = {
       "InputCDComboBox", "AddButton", "AddDirButton", "CDInfoButton", "CancelButton", "ClearButton",
       "OutputPathButton", "RemoveButton", "StartButton", "CDTargetGroupBox", "ExecuteGroupBox",
@@ -401,7 +403,7 @@ std::vector<std::pair<QObject*, std::string>> TMainForm::TranslatableComponents(
       "ListsPanel", "OperationsTopMarginPanel", "ReaderPanel", "ReaderStatusPanel",
       "SelectedOutputDirectoryPanel", "TargetPanel", "TargetTopMarginPanel", "TopMarginPanel",
       "CD2MP3RadioButton", "CD2WAVRadioButton", "MP32WAVRadioButton", "WAV2MP3RadioButton",
-      "MenuFileOpenDiscImage", "MenuFileEject"};
+      "MenuFileOpenDiscImage", "MenuFileEject", "MenuFileFindReadOffset"};
   std::vector<std::pair<QObject*, std::string>> components;
   for (size_t i = 0; i < objects.size(); ++i) components.emplace_back(objects[i], names[i]);
   return components;

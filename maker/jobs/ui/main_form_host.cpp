@@ -17,6 +17,9 @@ namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
+// The English words of a row's verification, kept to show them again in another language.
+constexpr int kVerificationEnglishRole = Qt::UserRole + 3;
+
 }  // namespace
 
 QListWidget* MainFormHost::List(JobList list) const {
@@ -64,6 +67,8 @@ void MainFormHost::ShowTextsAgain(const MakerTexts& previous) {
       // A track row's second column is its number: "Track 03".
       if (list == JobList::Tracks) text = WithTrackColumn(text, row + 1);
       List(list)->item(row)->setText(Q(text));
+      if (list == JobList::Tracks)
+        SetRowVerification(row, List(list)->item(row)->data(kVerificationEnglishRole).toString().toStdString());
     }
   }
 }
@@ -187,3 +192,27 @@ void MainFormHost::RunDone(const RunSummary& run) {
 int MainFormHost::SelectedDrive() const { return std::max(0, form_.InputCDComboBox->currentIndex()); }
 
 CdInfo MainFormHost::CdInformation() const { return form_.CdInformation(); }
+
+const TrackTable* MainFormHost::DiscTable() const {
+  return form_.trackTable_.trackCount > 0 ? &form_.trackTable_ : nullptr;
+}
+
+CdDriveIdentity MainFormHost::SelectedDriveIdentity() const {
+  if (!form_.cdOpen_ || !form_.anyDrive_ || form_.InputCDComboBox->currentIndex() < 0) return {};
+  return form_.cd_.DriveIdentity(form_.InputCDComboBox->currentIndex());
+}
+
+VerificationRating MainFormHost::RatingOf(const std::string& verification) {
+  if (verification.starts_with("Accurate")) return VerificationRating::Proven;
+  if (verification.starts_with("Not accurate") || verification.starts_with("Suspicious"))
+    return VerificationRating::Doubtful;
+  return VerificationRating::Neutral;
+}
+
+void MainFormHost::SetRowVerification(int row, const std::string& text) {
+  QListWidgetItem* item = form_.TracksList->item(row);
+  if (item == nullptr) return;
+  item->setData(kVerificationEnglishRole, Q(text));
+  item->setData(kVerificationTextRole, text.empty() ? QString() : Q(form_.texts_.Shown(text)));
+  item->setData(kVerificationRatingRole, int(RatingOf(text)));
+}

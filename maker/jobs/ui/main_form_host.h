@@ -4,6 +4,7 @@
 #include <array>
 
 #include "maker/jobs/pipeline_host.h"
+#include "maker/jobs/ui/tabbed_list_delegate.h"
 #include "maker/settings/maker_texts.h"
 
 namespace maker { class TMainForm; }
@@ -46,6 +47,12 @@ class MainFormHost final : public PipelineHost {
   void RunDone(const RunSummary& run) override;
 
   int SelectedDrive() const override;
+  // The table of contents the track rows show, and the chosen drive's vendor and model.
+  const TrackTable* DiscTable() const override;
+  CdDriveIdentity SelectedDriveIdentity() const override;
+  // The words at the track row's right end, in the window's language, coloured by what
+  // they say ("Accurate (12)" green, "Not accurate" and "Suspicious" red).
+  void SetRowVerification(int row, const std::string& text) override;
   CdInfo CdInformation() const override;
 
   // The host of the CD to MP3 reader: its questions are about the maker's own ".tmp"
@@ -53,8 +60,11 @@ class MainFormHost final : public PipelineHost {
   // encode it in place of the disc's track).
   WorkerHost& TemporaryFileHost() { return temporaryFiles_; }
 
-  // Shows the status panels' texts, the hints and the rows' status words and track column
-  // again in the window's language, after a language load (`previous`: the texts shown
+  // How a row's verification rates the rip, from its English words.
+  static VerificationRating RatingOf(const std::string& verification);
+
+  // Shows the status panels' texts, the hints and the rows' status words, track column and
+  // verification again in the window's language, after a language load (`previous`: the texts shown
   // until then).
   void ShowTextsAgain(const MakerTexts& previous);
 

@@ -33,7 +33,10 @@ void TabbedListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
   QStyle* style = item.widget ? item.widget->style() : QApplication::style();
   style->drawControl(QStyle::CE_ItemViewItem, &item, painter, item.widget);
 
-  const QRect area = TextArea(item);
+  QRect area = TextArea(item);
+  const QString verification = index.data(kVerificationTextRole).toString();
+  const QRect verificationArea = VerificationArea(area, item.fontMetrics, verification);
+  if (!verificationArea.isEmpty()) area.setRight(verificationArea.left() - 2 * item.fontMetrics.averageCharWidth());
   QTextOption layout(Qt::AlignLeft | Qt::AlignVCenter);
   layout.setWrapMode(QTextOption::NoWrap);
   layout.setTabs(TabStops(item.fontMetrics));
@@ -43,7 +46,22 @@ void TabbedListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
   painter->setPen(item.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
   painter->setFont(item.font);
   painter->drawText(area, Fitted(text, item.fontMetrics, area.width()), layout);
+  if (!verificationArea.isEmpty()) {
+    // Green for a proven rip, red for one in doubt; a selected row keeps the selection's
+    // text colour, so that the words stay readable on the highlight.
+    const auto rating = VerificationRating(index.data(kVerificationRatingRole).toInt());
+    if (!selected && group == QPalette::Normal && rating != VerificationRating::Neutral)
+      painter->setPen(rating == VerificationRating::Proven ? QColor(0, 128, 0) : QColor(192, 0, 0));
+    painter->drawText(verificationArea, Qt::AlignRight | Qt::AlignVCenter,
+                      item.fontMetrics.elidedText(verification, Qt::ElideRight, verificationArea.width()));
+  }
   painter->restore();
+}
+
+QRect TabbedListDelegate::VerificationArea(const QRect& area, const QFontMetrics& metrics, const QString& verification) {
+  if (verification.isEmpty()) return {};
+  const int width = std::min(metrics.horizontalAdvance(verification), area.width() / 2);
+  return QRect(area.right() - width + 1, area.top(), width, area.height());
 }
 
 QList<QTextOption::Tab> TabbedListDelegate::TabStops(const QFontMetrics& metrics) const {
@@ -77,9 +95,18 @@ bool TabbedListDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, c
   QStyleOptionViewItem item = option;
   initStyleOption(&item, index);
   const QString text = item.text;
-  if (Fitted(text, item.fontMetrics, TextArea(item).width()) == text)
+  QRect area = TextArea(item);
+  const QString verification = index.data(kVerificationTextRole).toString();
+  if (const QRect verificationArea = VerificationArea(area, item.fontMetrics, verification); !verificationArea.isEmpty()) {
+    if (verificationArea.contains(event->pos())) {
+      QToolTip::showText(event->globalPos(), verification, view);
+      return true;
+    }
+    area.setRight(verificationArea.left() - 2 * item.fontMetrics.averageCharWidth());
+  }
+  if (Fitted(text, item.fontMetrics, area.width()) == text)
     return QStyledItemDelegate::helpEvent(event, view, option, index);
-  // A row cut short shows its last column, the whole path, as its tooltip.
+  // A row cut short shows its last column, the whole path or name, as its tooltip.
   const qsizetype tab = text.lastIndexOf(QLatin1Char('\t'));
   QToolTip::showText(event->globalPos(), tab < 0 ? text : text.mid(tab + 1), view);
   return true;

@@ -8,6 +8,13 @@
 
 class QFontMetrics;
 
+// A track row's verification (what proves its rip), kept beside the row's text and drawn
+// at the row's right end: the words as shown, and how they rate the rip. The rating only
+// colours the words; the words say it on their own.
+inline constexpr int kVerificationTextRole = Qt::UserRole + 1;
+inline constexpr int kVerificationRatingRole = Qt::UserRole + 2;
+enum class VerificationRating { Neutral = 0, Proven = 1, Doubtful = 2 };
+
 class TabbedListDelegate : public QStyledItemDelegate {
  public:
   // Tab stops every `tabWidth` dialog units (a quarter of the font's average character
@@ -29,7 +36,12 @@ class TabbedListDelegate : public QStyledItemDelegate {
   // loses its middle to an ellipsis.
   QString Fitted(const QString& text, const QFontMetrics& metrics, int width) const;
 
-  // A row cut short shows its whole last column as its tooltip.
+  // Where a row's verification is drawn in a row whose text area is `area`: at its right
+  // end, as wide as its words (at most half the area); empty for a row without one.
+  static QRect VerificationArea(const QRect& area, const QFontMetrics& metrics, const QString& verification);
+
+  // A row cut short shows its whole last column as its tooltip; a verification cut short
+  // shows its words.
   bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                  const QModelIndex& index) override;
 

@@ -9,6 +9,7 @@
 
 #include "maker/settings/language_file.h"
 #include "maker/settings/maker_texts.h"
+#include "maker/settings/ui/accuracy_page.h"
 #include "maker/settings/ui/cd_reader_page.h"
 #include "maker/settings/ui/customization_page.h"
 #include "maker/settings/ui/encoding_page.h"
@@ -32,10 +33,12 @@ TOptionsForm::TOptionsForm(SettingsTable& settings, QWidget* parent) : QDialog(p
   MP3TabSheet = new TEncodingPage;
   FileLogTabSheet = new TFileLogPage;
   CustomizationTabSheet = new TCustomizationPage;
+  AccuracyTabSheet = new TAccuracyPage;
   SettingsPageControl->addTab(CDTabSheet, QStringLiteral("CD &Reader Settings"));
   SettingsPageControl->addTab(MP3TabSheet, QStringLiteral("MP&3 Settings"));
   SettingsPageControl->addTab(FileLogTabSheet, QStringLiteral("File and Lo&g options"));
   SettingsPageControl->addTab(CustomizationTabSheet, QStringLiteral("C&ustomization"));
+  SettingsPageControl->addTab(AccuracyTabSheet, QStringLiteral("Accurac&y"));
 
   OKButton = new QPushButton(QStringLiteral("&OK"), this);
   OKButton->setObjectName(QStringLiteral("OKButton"));
@@ -55,6 +58,7 @@ TOptionsForm::TOptionsForm(SettingsTable& settings, QWidget* parent) : QDialog(p
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
   connect(CustomizationTabSheet->LoadLanguageButton, &QPushButton::clicked, this,
           &TOptionsForm::LoadLanguageButtonClick);
+  connect(AccuracyTabSheet->FindReadOffsetButton, &QPushButton::clicked, this, &TOptionsForm::findReadOffsetRequested);
 
   chooseFile_ = [](QWidget* p, const QString& folder) {
     return QFileDialog::getOpenFileName(p, QStringLiteral("Load Language"), folder,
@@ -78,6 +82,7 @@ TranslatableComponents TOptionsForm::Components() const {
   const TEncodingPage* mp3 = MP3TabSheet;
   const TFileLogPage* files = FileLogTabSheet;
   const TCustomizationPage* custom = CustomizationTabSheet;
+  const TAccuracyPage* accuracy = AccuracyTabSheet;
   return {
       {custom->LanguageLabel, "LanguageLabel"},
       {custom->TranslatorLabel, "TranslatorLabel"},
@@ -137,6 +142,21 @@ TranslatableComponents TOptionsForm::Components() const {
       {custom->LanguageCaptionLabel, "LanguageCaptionLabel"},
       {custom->TranslatorCaptionLabel, "TranslatorCaptionLabel"},
       {custom->CustomizationGroupBox, "CustomizationGroupBox"},
+      {AccuracyTabSheet, "AccuracyTabSheet"},
+      {accuracy->AccurateRipGroupBox, "AccurateRipGroupBox"},
+      {accuracy->AccurateRipCheckBox, "AccurateRipCheckBox"},
+      {accuracy->AccurateRipServerLabel, "AccurateRipServerLabel"},
+      {accuracy->AccurateRipServerEdit, "AccurateRipServerEdit"},
+      {accuracy->ReadOffsetGroupBox, "ReadOffsetGroupBox"},
+      {accuracy->ReadOffsetDriveCaptionLabel, "ReadOffsetDriveCaptionLabel"},
+      {accuracy->ReadOffsetLabel, "ReadOffsetLabel"},
+      {accuracy->ReadOffsetSpinBox, "ReadOffsetSpinBox"},
+      {accuracy->FindReadOffsetButton, "FindReadOffsetButton"},
+      {accuracy->SecureGroupBox, "SecureGroupBox"},
+      {accuracy->SecureModeCheckBox, "SecureModeCheckBox"},
+      {accuracy->SecureRetriesLabel, "SecureRetriesLabel"},
+      {accuracy->SecureRetriesSpinBox, "SecureRetriesSpinBox"},
+      {accuracy->BurstThenVerifyCheckBox, "BurstThenVerifyCheckBox"},
       {const_cast<TOptionsForm*>(this), "OptionsForm"},
   };
 }
@@ -154,6 +174,7 @@ void TOptionsForm::Load(const SettingsTable& settings) {
   MP3TabSheet->Load(settings);
   FileLogTabSheet->Load(settings);
   CustomizationTabSheet->Load(settings);
+  AccuracyTabSheet->Load(settings);
 }
 
 void TOptionsForm::Save(SettingsTable& settings) const {
@@ -161,7 +182,12 @@ void TOptionsForm::Save(SettingsTable& settings) const {
   MP3TabSheet->Save(settings);
   FileLogTabSheet->Save(settings);
   CustomizationTabSheet->Save(settings);
+  AccuracyTabSheet->Save(settings);
 }
+
+void TOptionsForm::SetDrive(const std::string& key, const std::string& name) { AccuracyTabSheet->SetDrive(key, name); }
+
+void TOptionsForm::ShowReadOffset(int offset) { AccuracyTabSheet->ReadOffsetSpinBox->setValue(offset); }
 
 void TOptionsForm::showEvent(QShowEvent* event) {
   FormShow();

@@ -1,6 +1,6 @@
-// TOptionsForm: the maker's options window ("zbmaker Options") with its four pages (CD
-// reader, encoding, file and log options, customization), OK and Cancel, and Load
-// Language.
+// TOptionsForm: the maker's options window ("zbmaker Options") with its five pages (CD
+// reader, encoding, file and log options, customization, accuracy), OK and Cancel, and
+// Load Language.
 #pragma once
 
 #include <QDialog>
@@ -16,6 +16,7 @@ class TCDReaderPage;
 class TEncodingPage;
 class TFileLogPage;
 class TCustomizationPage;
+class TAccuracyPage;
 
 namespace maker {
 
@@ -42,6 +43,13 @@ class TOptionsForm : public QDialog {
   // Tests replace the platform's dialogs.
   void SetDialogs(ChooseLanguageFileFn chooseFile, ShowErrorFn showError);
 
+  // The drive the accuracy page keeps the read offset of (its settings key and the name
+  // shown; an empty key for none). Set by the main window before each showing.
+  void SetDrive(const std::string& key, const std::string& name);
+  // An offset Find saved for that drive, shown on the page (OK stores it again, Cancel
+  // leaves the saved one).
+  void ShowReadOffset(int offset);
+
   // Every control from a settings table, and back (what showing and OK do).
   void Load(const SettingsTable& settings);
   void Save(SettingsTable& settings) const;
@@ -51,6 +59,7 @@ class TOptionsForm : public QDialog {
   TEncodingPage* MP3TabSheet;
   TFileLogPage* FileLogTabSheet;
   TCustomizationPage* CustomizationTabSheet;
+  TAccuracyPage* AccuracyTabSheet;
   QPushButton* OKButton;
   QPushButton* CancelButton;
 
@@ -58,6 +67,9 @@ class TOptionsForm : public QDialog {
   // Load Language made another file the active one (this window has translated itself
   // again already; the other windows should do the same).
   void languageLoaded();
+  // Find on the accuracy page: the main window runs Find read offset for the drive (and
+  // shows a saved offset on the page).
+  void findReadOffsetRequested();
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -2,6 +2,7 @@
 #include "maker/settings/ui/translate_form.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QComboBox>
 #include <QFrame>
@@ -49,8 +50,8 @@ void Apply(QObject* component, const QString& text, const QString& hint) {
   } else if (auto* label = qobject_cast<QLabel*>(widget)) {
     if (!text.isEmpty()) label->setText(text);
   } else if (qobject_cast<QLineEdit*>(widget) == nullptr && qobject_cast<QComboBox*>(widget) == nullptr &&
-             qobject_cast<QFrame*>(widget) == nullptr) {
-    // Hints only for edits, lists, memos and panels. A window of any other kind (a
+             qobject_cast<QAbstractSpinBox*>(widget) == nullptr && qobject_cast<QFrame*>(widget) == nullptr) {
+    // Hints only for edits, lists, number fields, memos and panels. A window of any other kind (a
     // dialog) takes its caption as its title; nothing for any other kind.
     if (widget->isWindow() && !text.isEmpty()) widget->setWindowTitle(text);
     return;
