@@ -12,7 +12,6 @@
 #include "maker/batch/terminal_host.h"
 #include "maker/batch/terminal_text.h"
 #include "maker/cd/cd_device.h"
-#include "maker/cd/cd_drive_menu.h"
 #include "maker/cd/read_offset_finder.h"
 #include "maker/jobs/accuraterip_lookup_worker.h"
 #include "maker/jobs/real_job_worker_factory.h"
@@ -93,17 +92,7 @@ int RunFindReadOffset(const BatchOptions& options, const SettingsTable& settings
       return problem("AccurateRip: " + (found.problem.empty() ? std::string("the lookup failed") : found.problem));
   }
 
-  ReadOffsetFinderJob job;
-  job.drive = disc.drive;
-  job.discImages = cd.DiscImages();
-  job.osInterface = settings.useWinNtRawRead != 0;
-  job.readMode = settings.aspiReadMode;
-  job.sectorsPerRead = CdSectorsPerRead(settings.readSector);
-  job.jitterCorrection = settings.jitterCorrection != 0;
-  job.overlapPercent = CdOverlapPercent(settings.overlapPercent);
-  job.maxSyncNoMatchRetry = settings.maxSyncNoMatchRetry;
-  job.maxSyncMisalignRetry = settings.maxSyncMisalignRetry;
-  job.table = disc.toc;
+  ReadOffsetFinderJob job = MakeReadOffsetFinderJob(settings, disc.drive, cd.DiscImages(), disc.toc);
   job.record = std::make_shared<const AccurateRipRecord>(found.record);
   job.discIds = ids;
   const std::unique_ptr<JobWorker> finder = MakeJobWorker<ReadOffsetFinder>(loop, host, job);

@@ -20,6 +20,7 @@
 #include "common/paths.h"
 #include "common/wav_header.h"
 #include "maker/cd/normalizer.h"
+#include "maker/cd/reader_messages.h"
 #include "maker/cd/track_read_loop.h"
 #include "maker/worker/job_output.h"
 #include "outside/zbntread/zbntread.h"
@@ -33,23 +34,6 @@ std::string Format(const char* format, auto... args) {
   std::snprintf(text, sizeof text, format, args...);
   return text;
 }
-
-const char* MessageText(uint8_t type) {
-  switch (type) {
-    case READER_MSG_INIT_ERROR: return "Cannot initialize CD Devices.";
-    case READER_MSG_READ_ERROR: return "CD-ROM read error.";
-    case READER_MSG_WRITE_ERROR: return "Cannot write to file.";
-    case READER_MSG_MEMORY_ERROR: return "Not enough memory.";
-    case READER_MSG_SUSPICIOUS_END: return "Suspicious position at track end.";
-    case READER_MSG_CORRECTIONS: return "Made %i corrections.";
-    case READER_MSG_DRIVE_ERROR: return "CD Drive Error %i.";
-    case READER_MSG_SUSPICIOUS_START: return "Suspicious start of track.";
-    case READER_MSG_SYNC_ERROR: return "Sync Error.";
-    default: return nullptr;
-  }
-}
-
-bool IsError(uint8_t type) { return type >= READER_MSG_INIT_ERROR && type <= READER_MSG_MEMORY_ERROR; }
 
 // The reader library's audio hook: digests the track's frames on the library's thread.
 void DigestFrames(void* user, const uint32_t* frames, int32_t count) {
@@ -113,11 +97,11 @@ void TCDExtractThread::HandleMessage(uint8_t type, int32_t value, int32_t extra)
     }
     return;
   }
-  const char* text = MessageText(type);
+  const char* text = ReaderMessageText(type);
   if (text == nullptr) return;
   const std::string message = Format(text, value);
   const std::string at = Format("(At %i.%02i%%)", lastProgress_ / 100, lastProgress_ % 100);
-  if (IsError(type)) {
+  if (IsReaderError(type)) {
     SetError();
     Log(LogSeverity::Error, "    Error: " + message + " " + at);
   } else {

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "maker/cd/cd_drive_menu.h"
+
 namespace {
 
 std::string Hex8(uint32_t value) {
@@ -19,13 +21,8 @@ std::string Hex8(uint32_t value) {
 AccurateRipRequest MakeAccurateRipRequest(const SettingsTable& settings, const CdInfo& info,
                                           const AccurateRipDiscIds& ids, const std::string& serverOverride) {
   AccurateRipRequest request;
-  const char* environment = std::getenv("ZIMBAR_ACCURATERIP_SERVER");
-  if (!serverOverride.empty())
-    request.server = serverOverride;
-  else if (environment != nullptr && *environment != '\0')
-    request.server = environment;
-  else if (!settings.accurateRipServer.str().empty())
-    request.server = settings.accurateRipServer.str();
+  request.server =
+      serverOverride.empty() ? AccurateRipServerFromEnvironment(settings.accurateRipServer.str()) : serverOverride;
   while (request.server.size() > 1 && request.server.back() == '/') request.server.pop_back();
   if (info.useHttpProxy) request.httpProxy = info.httpProxy;
   request.ids = ids;
@@ -33,6 +30,22 @@ AccurateRipRequest MakeAccurateRipRequest(const SettingsTable& settings, const C
 }
 
 std::string AccurateRipRecordUrl(const AccurateRipRequest& request) { return request.server + request.ids.RecordPath(); }
+
+ReadOffsetFinderJob MakeReadOffsetFinderJob(const SettingsTable& settings, int drive,
+                                            std::vector<std::string> images, const TrackTable& table) {
+  ReadOffsetFinderJob job;
+  job.drive = drive;
+  job.discImages = std::move(images);
+  job.osInterface = settings.useWinNtRawRead != 0;
+  job.readMode = settings.aspiReadMode;
+  job.sectorsPerRead = CdSectorsPerRead(settings.readSector);
+  job.jitterCorrection = settings.jitterCorrection != 0;
+  job.overlapPercent = CdOverlapPercent(settings.overlapPercent);
+  job.maxSyncNoMatchRetry = settings.maxSyncNoMatchRetry;
+  job.maxSyncMisalignRetry = settings.maxSyncMisalignRetry;
+  job.table = table;
+  return job;
+}
 
 ReadAccuracyJob MakeReadAccuracyJob(const SettingsTable& settings, int readOffset,
                                     std::shared_ptr<const AccurateRipRecord> record, const AccurateRipDiscIds& ids,

@@ -5,10 +5,12 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cdaccess/track_table.h"
 #include "maker/accuracy/accuraterip.h"
 #include "maker/accuracy/accuraterip_lookup.h"
+#include "maker/cd/read_offset_finder.h"
 #include "maker/cd/track_accuracy.h"
 #include "maker/metadata/cd_info.h"
 #include "maker/settings/settings_table.h"
@@ -29,6 +31,12 @@ std::string AccurateRipRecordUrl(const AccurateRipRequest& request);
 ReadAccuracyJob MakeReadAccuracyJob(const SettingsTable& settings, int readOffset,
                                     std::shared_ptr<const AccurateRipRecord> record, const AccurateRipDiscIds& ids,
                                     const TrackTable* table, int track);
+
+// Find read offset on drive `drive` of the list with the disc `images`, reading the tracks of
+// `table` as a rip reads them (the access method, read mode and jitter correction of the
+// settings); the record and ids are the caller's to add.
+ReadOffsetFinderJob MakeReadOffsetFinderJob(const SettingsTable& settings, int drive,
+                                            std::vector<std::string> images, const TrackTable& table);
 
 // The short words of a track row: "Accurate (12)", "Not accurate", "Not in database",
 // "Suspicious" (secure reads that never agreed win over the verdict); empty when nothing

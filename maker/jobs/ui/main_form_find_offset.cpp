@@ -10,9 +10,10 @@
 #include "common/ui/qt_main_loop.h"
 #include "maker/accuracy/accuraterip.h"
 #include "maker/accuracy/accuraterip_lookup.h"
-#include "maker/cd/read_offset_finder.h"
-#include "maker/jobs/ui/main_form.h"
 #include "maker/cd/cd_drive_menu.h"
+#include "maker/cd/read_offset_finder.h"
+#include "maker/jobs/rip_accuracy.h"
+#include "maker/jobs/ui/main_form.h"
 #include "maker/jobs/ui/main_form_host.h"
 #include "maker/settings/ui/options_form.h"
 
@@ -151,17 +152,7 @@ std::optional<int> TMainForm::FindReadOffset(QWidget* owner) {
   if (settings_.useHttpProxy != 0) quest.lookup.httpProxy = settings_.httpProxy.str();
   quest.lookup.ids = ComputeAccurateRipDiscIds(trackTable_);
   // The tracks are read as a rip reads them, with the drive's access settings.
-  ReadOffsetFinderJob finderJob;
-  finderJob.drive = quest.drive;
-  finderJob.discImages = cd_.DiscImages();
-  finderJob.osInterface = settings_.useWinNtRawRead != 0;
-  finderJob.readMode = settings_.aspiReadMode;
-  finderJob.sectorsPerRead = CdSectorsPerRead(settings_.readSector);
-  finderJob.jitterCorrection = settings_.jitterCorrection != 0;
-  finderJob.overlapPercent = CdOverlapPercent(settings_.overlapPercent);
-  finderJob.maxSyncNoMatchRetry = settings_.maxSyncNoMatchRetry;
-  finderJob.maxSyncMisalignRetry = settings_.maxSyncMisalignRetry;
-  finderJob.table = trackTable_;
+  ReadOffsetFinderJob finderJob = MakeReadOffsetFinderJob(settings_, quest.drive, cd_.DiscImages(), trackTable_);
   FindReadOffsetFn find = findReadOffset;
   if (!find)
     find = [this, finderJob](const ReadOffsetQuest& q, const std::function<void(ReadOffsetStage)>& stage,
