@@ -73,8 +73,10 @@ void CdRun::LookupEnded(JobWorker* worker) {
   const std::unique_ptr<JobWorker> ended = RunContext::TakeEndedWorker(lookup_, worker);
   if (!ended) return;
   if (ctx_.cancelRequested) {
-    // Nothing was read: the run ends here, its rows as Start left them.
+    // Nothing was read: the run ends here. The track it was about to read ends cancelled,
+    // as one whose read Cancel stopped does; the tracks after it stay as Start left them.
     ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Done("    Cancelled."));
+    SetTrackStatus(currentTrack_, JobStatus::Cancelled);
     EnterIdleState();
     return;
   }

@@ -107,8 +107,13 @@ std::string TrackResultText(int track, const TrackAccuracy& accuracy) {
   if (accuracy.secureReread) line += "  (re-read securely)";
   if (accuracy.suspicious && !accuracy.suspiciousRanges.empty()) {
     line += "  differing frames";
-    for (const FrameRange& range : accuracy.suspiciousRanges)
-      line += " " + std::to_string(range.first) + "-" + std::to_string(range.end - 1);
+    for (const FrameRange& range : accuracy.suspiciousRanges) {
+      // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on the chained form here.
+      line += ' ';
+      line += std::to_string(range.first);
+      line += '-';
+      line += std::to_string(range.end - 1);
+    }
   }
   if (accuracy.silenceBefore > 0 || accuracy.silenceAfter > 0)
     line += "  silence outside the disc: " + std::to_string(accuracy.silenceBefore) + " frames before, " +

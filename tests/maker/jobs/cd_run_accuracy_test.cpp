@@ -181,7 +181,7 @@ TEST_F(CdRunAccuracyTest, UnknownDiscOrUnreachableServerOnlyWarns) {
 }
 
 // Catches a Cancel during the lookup that still reads a track, leaves a worker behind,
-// signals Done or writes a rip log.
+// signals Done, writes a rip log, or leaves the track it stopped at looking untouched.
 TEST_F(CdRunAccuracyTest, CancelDuringLookupEndsTheRunAtOnce) {
   settings.beepWhenDone = 1;
   factory.lookup = [](const AccurateRipRequest&) { return WorkerScript{.blockUntilCancelled = true}; };
@@ -196,7 +196,7 @@ TEST_F(CdRunAccuracyTest, CancelDuringLookupEndsTheRunAtOnce) {
   EXPECT_EQ(host.beeps, 0);
   EXPECT_TRUE(host.visible["StartButton"]);
   EXPECT_FALSE(Exists(PathIn("Album.log")));
-  EXPECT_EQ(host.Statuses(JobList::Tracks), "+ + +");
+  EXPECT_EQ(host.Statuses(JobList::Tracks), "Cancelled + +");
 }
 
 // Catches a lookup made although AccurateRip is off or no table of contents was read, and
