@@ -110,18 +110,6 @@ void TCDExtractThread::HandleMessage(uint8_t type, int32_t value, int32_t extra)
   }
 }
 
-void TCDExtractThread::DrainMessages(ReaderRequest& request) {
-  std::atomic_ref<int32_t> writeIndex(request.writeIndex);
-  std::atomic_ref<int32_t> readIndex(request.readIndex);
-  int32_t index = readIndex.load() % READER_RING_ENTRIES;
-  while (index != writeIndex.load(std::memory_order_acquire) % READER_RING_ENTRIES) {
-    const ReaderMessage entry = request.ring[index];
-    index = (index + 1) % READER_RING_ENTRIES;
-    readIndex.store(index, std::memory_order_release);
-    HandleMessage(entry.type, entry.value, entry.extra);
-  }
-}
-
 bool TCDExtractThread::FindTrackSectors() {
   if (job_.firstSector >= 0 && job_.endSector >= job_.firstSector) return true;
   const CdAccessMethod method = job_.osInterface ? CdAccessMethod::OsInterface : CdAccessMethod::ScsiPassThrough;
@@ -245,14 +233,10 @@ std::optional<TrackDigest> TCDExtractThread::ReadOnce(Reader& reader, int fd, st
     errorText = "    Error: CD Reader failed.";
     return std::nullopt;
   }
-  std::atomic_ref<int32_t> done(request.done);
-  while (done.load(std::memory_order_acquire) == 0) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    DrainMessages(request);
-    std::atomic_ref<int32_t>(request.cancel).store((Terminated() || cancel_) ? 1 : 0);
-  }
-  // Messages posted between the last poll and the end would be lost otherwise.
-  DrainMessages(request);
+  WaitForReader(
+      request, std::chrono::milliseconds(100),
+      [this](const ReaderMessage& message) { HandleMessage(message.type, message.value, message.extra); },
+      [this] { return Terminated() || cancel_; });
   peakMaximum_ = PeakMagnitude(request.highest, request.lowest);
   peakMinimum_ = request.lowest;
   dataBytes_ = std::atomic_ref<int32_t>(request.audioBytes).load();

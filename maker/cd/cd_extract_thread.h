@@ -49,7 +49,6 @@ class TCDExtractThread : public JobWorker, public TrackAccuracySource {
   // Logs a line of the track's job: about the track once its heading has named it.
   void Log(LogSeverity severity, const std::string& line);
   void Status(const std::string& text);
-  void DrainMessages(ReaderRequest& request);
   void HandleMessage(uint8_t type, int32_t value, int32_t extra);
   std::string ProgressText(int hundredths) const;
   bool FindTrackSectors();

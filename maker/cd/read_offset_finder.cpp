@@ -135,26 +135,18 @@ void ReadOffsetFinder::Status(const std::string& text) {
   Synchronize([this, text] { host_.SetStatusText(MakerPanel::Reader, text); });
 }
 
-void ReadOffsetFinder::DrainMessages(ReaderRequest& request, int track) {
-  std::atomic_ref<int32_t> writeIndex(request.writeIndex);
-  std::atomic_ref<int32_t> readIndex(request.readIndex);
-  int32_t index = readIndex.load() % READER_RING_ENTRIES;
-  while (index != writeIndex.load(std::memory_order_acquire) % READER_RING_ENTRIES) {
-    const ReaderMessage entry = request.ring[index];
-    index = (index + 1) % READER_RING_ENTRIES;
-    readIndex.store(index, std::memory_order_release);
-    const char* text = ReaderMessageText(entry.type);
-    if (text != nullptr && IsReaderError(entry.type)) {
-      if (finding_.error.empty()) finding_.error = Format("Track %02i: %s", track, text);
-    } else if (text != nullptr) {
-      // The read may still be exact (corrected jitter); a failed match is explained here.
-      SetWarning();
-      Log(LogSeverity::Warning, Format("    Warning: Track %02i: %s", track, Format(text, entry.value).c_str()));
-    } else if (entry.type == READER_MSG_PROGRESS && std::min(entry.value, 10000) / 100 != lastPercent_) {
-      // Whole percents only: each status waits for the main thread.
-      lastPercent_ = std::min(entry.value, 10000) / 100;
-      Status(Format(" Find read offset: Track %02i - %i%%", track, lastPercent_));
-    }
+void ReadOffsetFinder::HandleMessage(const ReaderMessage& entry, int track) {
+  const char* text = ReaderMessageText(entry.type);
+  if (text != nullptr && IsReaderError(entry.type)) {
+    if (finding_.error.empty()) finding_.error = Format("Track %02i: %s", track, text);
+  } else if (text != nullptr) {
+    // The read may still be exact (corrected jitter); a failed match is explained here.
+    SetWarning();
+    Log(LogSeverity::Warning, Format("    Warning: Track %02i: %s", track, Format(text, entry.value).c_str()));
+  } else if (entry.type == READER_MSG_PROGRESS && std::min(entry.value, 10000) / 100 != lastPercent_) {
+    // Whole percents only: each status waits for the main thread.
+    lastPercent_ = std::min(entry.value, 10000) / 100;
+    Status(Format(" Find read offset: Track %02i - %i%%", track, lastPercent_));
   }
 }
 
@@ -221,13 +213,9 @@ bool ReadOffsetFinder::ReadWide(int track, int index, int count, WideTrackRead& 
     finding_.error = "CD Reader failed.";
     return false;
   }
-  std::atomic_ref<int32_t> done(request.done);
-  while (done.load(std::memory_order_acquire) == 0) {
-    std::this_thread::sleep_for(kPollInterval);
-    DrainMessages(request, track);
-    std::atomic_ref<int32_t>(request.cancel).store(Stopped() ? 1 : 0);
-  }
-  DrainMessages(request, track);
+  WaitForReader(
+      request, kPollInterval, [&](const ReaderMessage& message) { HandleMessage(message, track); },
+      [this] { return Stopped(); });
   library.Close();
   if (Stopped()) return false;
   if (!finding_.error.empty()) return false;

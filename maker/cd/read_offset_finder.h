@@ -14,6 +14,7 @@
 #include "maker/worker/job_worker.h"
 #include "maker/worker/worker_host.h"
 
+struct ReaderMessage;
 struct ReaderRequest;
 
 // What the finder reads and with what: the drive, its access settings (as for ripping),
@@ -94,7 +95,7 @@ class ReadOffsetFinder : public JobWorker {
   // Reads one track widened by the margin into `read`; false with finding_.error set when
   // the read failed, or when cancelled.
   bool ReadWide(int track, int index, int count, WideTrackRead& read);
-  void DrainMessages(ReaderRequest& request, int track);
+  void HandleMessage(const ReaderMessage& message, int track);
 
   WorkerHost& host_;
   ReadOffsetFinderJob job_;
