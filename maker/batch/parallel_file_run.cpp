@@ -169,9 +169,9 @@ void ParallelFileRun::FillLanes() {
 
 std::vector<std::string> ParallelFileRun::JobFiles(int row) const {
   const std::string input = host_.FilePath(row);
-  const std::string extension = host_.SelectedOperation() == Operation::MP32WAV ? ".wav"
-                                : settings_.EncoderMode() == kModeAac           ? ".aac"
-                                                                                : ".mp3";
+  const std::string extension = host_.SelectedOperation() == Operation::MP32WAV
+                                    ? ".wav"
+                                    : std::string(EncoderExtension(settings_.EncoderMode()));
   return {input, ChangeFileExt(input, extension)};
 }
 

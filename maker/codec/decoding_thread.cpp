@@ -6,10 +6,35 @@
 #include <cctype>
 
 #include "common/paths.h"
+#include "common/tags/audio_file_format.h"
 #include "common/wav_header.h"
 #include "maker/codec/aac_file_decoder.h"
 #include "maker/codec/codec_callbacks.h"
+#include "maker/codec/flac_file_decoder.h"
+#include "maker/codec/m4a_file_decoder.h"
 #include "maker/codec/mp3_file_decoder.h"
+#include "maker/codec/opus_file_decoder.h"
+#include "maker/codec/vorbis_file_decoder.h"
+
+namespace {
+
+using CallbackDecoder = void (*)(const std::string&, const std::string&, void*, CodecStatusCallback);
+
+// The adapter for the input: ".aac" goes to the AAC decoder whatever it holds; the other
+// formats are told by their content, so a FLAC named ".mp3" still decodes; the rest is the
+// MP3 path's.
+CallbackDecoder DecoderFor(const std::string& inputPath) {
+  if (strcasecmp(ExtractFileExt(inputPath).c_str(), ".aac") == 0) return DecodeAacFile;
+  switch (SniffAudioFileFormat(inputPath)) {
+    case AudioFileFormat::Flac: return DecodeFlacFile;
+    case AudioFileFormat::OggVorbis: return DecodeVorbisFile;
+    case AudioFileFormat::Opus: return DecodeOpusFile;
+    case AudioFileFormat::M4a: return DecodeM4aFile;
+    default: return nullptr;
+  }
+}
+
+}  // namespace
 
 TDecodingThread::TDecodingThread(MainLoop& loop, WorkerHost& host, const DecoderJob& job)
     : CodecThread(loop, host), job_(job) {
@@ -31,15 +56,16 @@ void TDecodingThread::Run() {
   if (!OutputDiffersFromInput(inputPath)) return;
   if (!MayWriteOutput(job_.confirmOverwrite)) return;
 
-  aacPath_ = strcasecmp(ExtractFileExt(inputPath).c_str(), ".aac") == 0;
+  const CallbackDecoder decoder = DecoderFor(inputPath);
+  callbackPath_ = decoder != nullptr;
   // The decoder writes a temporary file beside the output, which replaces an existing WAV
   // only once the decode has finished.
   std::optional<OutputFile> output = CreateOutput(inputPath);
   if (!output) return;
   // The first progress report shows at once.
   lastStatusTime = 0;
-  if (aacPath_) {
-    DecodeAacFile(inputPath, output->WritePath(), Record(), DecoderStatusCallback);
+  if (decoder != nullptr) {
+    decoder(inputPath, output->WritePath(), Record(), DecoderStatusCallback);
   } else {
     errorCode_ = Mp3DecoderErrorFlag(DecodeMp3File(inputPath, output->WritePath(), *this));
   }
@@ -47,7 +73,7 @@ void TDecodingThread::Run() {
 }
 
 void TDecodingThread::OutputFailed(CodecEvent kind, const std::string& text) {
-  if (aacPath_) {
+  if (callbackPath_) {
     DecoderStatusCallback(Record(), static_cast<uint8_t>(kind), 0, text.c_str());
     return;
   }

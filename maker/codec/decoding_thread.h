@@ -1,4 +1,5 @@
-// TDecodingThread: decodes one MP3 or AAC file to a WAV file beside it.
+// TDecodingThread: decodes one MP3, AAC, M4A, FLAC, Ogg Vorbis or Opus file to a WAV file
+// beside it.
 #pragma once
 
 #include "maker/codec/codec_jobs.h"
@@ -8,7 +9,7 @@ class TDecodingThread : public CodecThread {
  public:
   TDecodingThread(MainLoop& loop, WorkerHost& host, const DecoderJob& job);
 
-  // The DecoderError value of the MP3 path (see Mp3DecodeError); 0 for the AAC path,
+  // The DecoderError value of the MP3 path (see Mp3DecodeError); 0 for the other paths,
   // whose failures only set the error flag.
   int ErrorCode() const { return errorCode_; }
 
@@ -19,5 +20,7 @@ class TDecodingThread : public CodecThread {
  private:
   DecoderJob job_;
   int errorCode_ = 0;
-  bool aacPath_ = false;
+  // The adapter that decodes the input: every path but the MP3 one reports through the
+  // decoder callback.
+  bool callbackPath_ = false;
 };

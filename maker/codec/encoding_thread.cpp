@@ -6,7 +6,10 @@
 #include "maker/codec/codec_callbacks.h"
 #include "maker/codec/codec_text.h"
 #include "maker/codec/external_program.h"
+#include "maker/codec/m4a_encoder.h"
 #include "maker/codec/mp3_encoder.h"
+#include "maker/codec/opus_encoder.h"
+#include "maker/codec/vorbis_encoder.h"
 #include "maker/settings/encoder_mode.h"
 
 TEncodingThread::TEncodingThread(MainLoop& loop, WorkerHost& host, const EncoderJob& job)
@@ -16,6 +19,13 @@ TEncodingThread::TEncodingThread(MainLoop& loop, WorkerHost& host, const Encoder
 }
 
 std::string TEncodingThread::Description(const EncoderJob& job) {
+  switch (job.mpegMode) {
+    case kModeM4a: return FormatText("M4A, %i kbps", job.m4a.bitRate);
+    case kModeFlac: return FormatText(job.flac.verify ? "FLAC, Level %i, Verify" : "FLAC, Level %i", job.flac.level);
+    case kModeVorbis: return FormatText("Ogg Vorbis, Quality %i", job.vorbis.quality);
+    case kModeOpus: return FormatText("Opus, %i kbps", job.opus.bitRate);
+    default: break;
+  }
   const bool aac = job.mpegMode == kModeAac;
   const bool mono = !aac && job.mp3.mono;
   const bool jointStereo = aac ? job.aac.jointStereo : job.mp3.jointStereo;
@@ -40,7 +50,7 @@ void TEncodingThread::Run() {
     return;
   }
   const std::string inputPath = TrimJobPath(job_.inputPath);
-  outputPath = ChangeFileExt(inputPath, job_.mpegMode == kModeAac ? ".aac" : ".mp3");
+  outputPath = ChangeFileExt(inputPath, std::string(EncoderExtension(job_.mpegMode)));
 
   Log(LogSeverity::Begin, "");
   Log(LogSeverity::Info, Description(job_));
@@ -57,12 +67,40 @@ void TEncodingThread::Run() {
   // output only once the encode has finished.
   std::optional<OutputFile> output = CreateOutput(inputPath);
   if (!output) return;
-  if (job_.mpegMode == kModeAac) {
-    EncodeAacFile(inputPath, output->WritePath(), job_.aac, Record(), EncoderStatusCallback);
-  } else {
-    EncodeMp3File(inputPath, output->WritePath(), job_.mp3, Record(), EncoderStatusCallback);
-  }
+  Encode(inputPath, output->WritePath());
+  if (!Error() && !Terminated()) Complete(inputPath, output->WritePath());
   EndOutput(*output, job_.keepPartialOutput, /*emptyBytes=*/0);
+}
+
+void TEncodingThread::Encode(const std::string& inputPath, const std::string& writePath) {
+  switch (job_.mpegMode) {
+    case kModeAac: return EncodeAacFile(inputPath, writePath, job_.aac, Record(), EncoderStatusCallback);
+    case kModeM4a: return EncodeM4aFile(inputPath, writePath, job_.m4a, Record(), EncoderStatusCallback);
+    case kModeFlac: return EncodeFlacFile(inputPath, writePath, job_.flac, Record(), EncoderStatusCallback);
+    case kModeVorbis: return EncodeVorbisFile(inputPath, writePath, job_.vorbis, Record(), EncoderStatusCallback);
+    case kModeOpus: return EncodeOpusFile(inputPath, writePath, job_.opus, Record(), EncoderStatusCallback);
+    default: return EncodeMp3File(inputPath, writePath, job_.mp3, Record(), EncoderStatusCallback);
+  }
+}
+
+void TEncodingThread::Complete(const std::string& inputPath, const std::string& writePath) {
+  if (job_.tags && EncoderWritesContainerTags(job_.mpegMode)) {
+    const AudioFileFormat format = SniffAudioFileFormat(writePath);
+    if (const Outcome written = WriteAudioFileTags(writePath, format, *job_.tags); !written) {
+      SetError();
+      Log(LogSeverity::Error, "    Error: Cannot write the tags: " + written.Error().Message());
+      return;
+    }
+    Log(LogSeverity::Info, "    Tags written.");
+  }
+  if (job_.measureLoudness) {
+    Expected<TrackLoudness> measured = MeasureWavLoudness(inputPath);
+    if (measured) {
+      loudness_ = std::move(measured).Value();
+    } else {
+      Log(LogSeverity::Warning, "    Warning: Cannot measure the loudness: " + measured.Error().Message());
+    }
+  }
 }
 
 void TEncodingThread::OutputFailed(CodecEvent kind, const std::string& text) {

@@ -369,7 +369,13 @@ void CdRun::StartTrackEncode() {
   codecJob_.output = ChangeFileExt(codecJob_.input, ctx_.EncodedExtension());
   encode.outputPath = codecJob_.output;
   encodingTrack_ = found;
-  const EncoderJob job = ctx_.MakeEncoderJob(codecJob_.input);
+  EncoderJob job = ctx_.MakeEncoderJob(codecJob_.input);
+  if (EncoderWritesContainerTags(job.mpegMode)) {
+    const int rows = ctx_.host.RowCount(JobList::Tracks);
+    const std::string name = found <= rows ? ctx_.host.TrackName(found - 1) : "";
+    job.tags = MakeTrackAudioTags(ctx_.host.CdInformation(), found, rows, name);
+    job.tags->cover = cover_;
+  }
   codecEnd_ = WorkEnd::Finished;
   codecJob_.outputBefore = FileState::Of(codecJob_.output);
   encoderStart_ = job.startTime;

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/tags/audio_file_tags.h"
 #include "maker/accuracy/accuraterip.h"
 #include "maker/cd/track_accuracy.h"
 #include "maker/jobs/rip_files.h"
@@ -123,6 +124,8 @@ class CdRun {
   // run read, for the rip log.
   std::optional<TrackAccuracy> readAccuracy_;
   std::map<int, RippedTrack> ripped_;
+  // The release's front cover when the run fetched one: embedded in every encoded track.
+  std::optional<CoverImage> cover_;
 
   std::unique_ptr<JobWorker> reader_;
   std::unique_ptr<JobWorker> encoder_;

@@ -65,6 +65,10 @@ EncoderJob RunContext::MakeEncoderJob(const std::string& inputPath) const {
              .useTns = settings.useTns != 0,
              .useLtp = settings.useLtp != 0,
              .adts = settings.aacUseAdts != 0};
+  job.m4a = {.bitRate = settings.M4aBitRateKbps()};
+  job.flac = {.level = settings.FlacLevelValue(), .verify = settings.flacVerify != 0};
+  job.vorbis = {.quality = settings.VorbisQualityValue()};
+  job.opus = {.bitRate = settings.OpusBitRateKbps()};
   job.confirmOverwrite = false;
   job.keepPartialOutput =
       (operation == Operation::CD2MP3 ? settings.cd2mp3DelMp3OnError : settings.wav2mp3DelMp3OnError) == 0;
@@ -73,7 +77,7 @@ EncoderJob RunContext::MakeEncoderJob(const std::string& inputPath) const {
   return job;
 }
 
-std::string RunContext::EncodedExtension() const { return settings.EncoderMode() == kModeAac ? ".aac" : ".mp3"; }
+std::string RunContext::EncodedExtension() const { return std::string(EncoderExtension(settings.EncoderMode())); }
 
 bool RunContext::JobDeclined(WorkEnd end) {
   // A cancelled job is not counted as one that kept its output (a failed one never is).

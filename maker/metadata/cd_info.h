@@ -51,6 +51,17 @@ struct CdInfo {
   std::string socksProxy;
   MetadataSource lookupSource = MetadataSource::Cddb;
 
+  // Where the names came from MusicBrainz: the ids of the release, the disc, the release's
+  // artist, and per track (index track - 1) the recording and the release's track; the
+  // medium's place in the release. Empty (0) otherwise.
+  std::string musicBrainzReleaseId;
+  std::string musicBrainzDiscId;
+  std::string musicBrainzArtistId;
+  std::vector<std::string> musicBrainzRecordingIds;
+  std::vector<std::string> musicBrainzTrackIds;
+  int discNumber = 0;
+  int discCount = 0;
+
   bool useFileNameFormat = false;
   std::string fileNamePattern = std::string(kDefaultFileNamePattern);
   bool applyId3 = false;

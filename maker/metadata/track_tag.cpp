@@ -36,3 +36,26 @@ Id3v2Update MakeTrackId3v2Update(const CdInfo& info, int track, int trackCount, 
   update.genre = info.genre;
   return update;
 }
+
+AudioTags MakeTrackAudioTags(const CdInfo& info, int track, int trackCount, std::string_view trackName) {
+  AudioTags tags;
+  tags.title = TrackTitle(track, trackName);
+  tags.artist = info.artist;
+  tags.album = info.title;
+  tags.albumArtist = info.artist;
+  const std::string year = info.KnownYear();
+  if (IsKnownYear(year)) tags.year = year;
+  tags.genre = info.genre;
+  tags.track = track;
+  tags.trackCount = trackCount;
+  tags.disc = info.discNumber;
+  tags.discCount = info.discCount;
+  tags.musicBrainzAlbumId = info.musicBrainzReleaseId;
+  tags.musicBrainzDiscId = info.musicBrainzDiscId;
+  tags.musicBrainzArtistId = info.musicBrainzArtistId;
+  tags.musicBrainzAlbumArtistId = info.musicBrainzArtistId;
+  const auto index = static_cast<size_t>(track - 1);
+  if (track >= 1 && index < info.musicBrainzRecordingIds.size()) tags.musicBrainzTrackId = info.musicBrainzRecordingIds[index];
+  if (track >= 1 && index < info.musicBrainzTrackIds.size()) tags.musicBrainzReleaseTrackId = info.musicBrainzTrackIds[index];
+  return tags;
+}

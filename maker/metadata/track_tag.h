@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/tags/audio_file_tags.h"
 #include "common/tags/id3v2_tag.h"
 #include "maker/metadata/cd_info.h"
 
@@ -27,3 +28,8 @@ TrackTagFields MakeTrackTagFields(const CdInfo& info, int track, std::string_vie
 // the track name ("Track%02i" when empty), artist, album (the disc title), the year only
 // when it is known, "n/N" and the genre text. Empty values leave their frames out.
 Id3v2Update MakeTrackId3v2Update(const CdInfo& info, int track, int trackCount, std::string_view trackName);
+
+// The tags of 1-based track `track` of a disc of `trackCount` tracks in the formats with
+// container tags (FLAC, Ogg, M4A): the texts of MakeTrackId3v2Update, the disc number and
+// the MusicBrainz ids the CD information holds. No cover and no ReplayGain.
+AudioTags MakeTrackAudioTags(const CdInfo& info, int track, int trackCount, std::string_view trackName);

@@ -91,6 +91,15 @@ constexpr SettingEntry kEntries[] = {
     NumberEntry("SecureMode", &V::secureMode),
     NumberEntry("SecureRetries", &V::secureRetries),
     NumberEntry("BurstThenVerify", &V::burstThenVerify),
+    NumberEntry("M4ABitRate", &V::m4aBitRate),
+    NumberEntry("FlacLevel", &V::flacLevel),
+    NumberEntry("FlacVerify", &V::flacVerify),
+    NumberEntry("VorbisQuality", &V::vorbisQuality),
+    NumberEntry("OpusBitRate", &V::opusBitRate),
+    NumberEntry("ReplayGain", &V::replayGain),
+    NumberEntry("ReplayGainFiles", &V::replayGainFiles),
+    NumberEntry("CoverArt", &V::coverArt),
+    TextEntry("CoverArtServer", &V::coverArtServer),
 };
 
 std::string LoginName() {
@@ -216,8 +225,14 @@ void SettingsTable::ApplyAccessMethodCheck(bool passThroughUsable) {
 
 int SettingsTable::EncoderMode() const {
   const int mode = mpegMode;
-  return mode >= kModeMpeg1 && mode <= kModeExternal ? mode : kModeMpeg1;
+  return mode >= kModeMpeg1 && mode <= kModeLast ? mode : kModeMpeg1;
 }
+
+int SettingsTable::FlacLevelValue() const { return flacLevel >= 0 && flacLevel <= 8 ? flacLevel : 5; }
+int SettingsTable::VorbisQualityValue() const {
+  return vorbisQuality >= -1 && vorbisQuality <= 10 ? vorbisQuality : 5;
+}
+int SettingsTable::OpusBitRateKbps() const { return opusBitRate >= 6 && opusBitRate <= 512 ? opusBitRate : 160; }
 
 namespace {
 
@@ -239,10 +254,18 @@ int SettingsTable::AacBitRateKbps() const {
   return RateAt(kAacBitRates, aacBitRate, MakerSettingDefaults().aacBitRate);
 }
 
+int SettingsTable::M4aBitRateKbps() const {
+  return RateAt(kAacBitRates, m4aBitRate, MakerSettingDefaults().m4aBitRate);
+}
+
 int SettingsTable::SelectedBitRateKbps() const {
   switch (EncoderMode()) {
     case kModeAac: return AacBitRateKbps();
     case kModeMpeg2: return Mpeg2BitRateKbps();
+    case kModeM4a: return M4aBitRateKbps();
+    case kModeOpus: return OpusBitRateKbps();
+    case kModeFlac:
+    case kModeVorbis: return 0;
     default: return Mpeg1BitRateKbps();
   }
 }

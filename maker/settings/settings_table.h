@@ -135,6 +135,23 @@ struct MakerSettingValues {
   int secureMode = 0;
   int secureRetries = 5;
   int burstThenVerify = 0;
+  // The other output formats of the "MP3" operations (MPEGMode 5..8): M4ABitRate indexes
+  // kAacBitRates; FlacLevel 0..8 with FlacVerify (the encoder decodes what it wrote and
+  // compares); VorbisQuality -1..10; OpusBitRate in kbit/s.
+  int m4aBitRate = 4;
+  int flacLevel = 5;
+  int flacVerify = 1;
+  int vorbisQuality = 5;
+  int opusBitRate = 160;
+  // ReplayGain: measure every track of a CD run (EBU R128) and write track and album gain
+  // and peak tags at its end; ReplayGainFiles: the same for the files of a WAV encode run,
+  // each folder counting as one album.
+  int replayGain = 1;
+  int replayGainFiles = 0;
+  // CoverArt: a CD run whose names came from MusicBrainz fetches the release's front cover
+  // from CoverArtServer, embeds it in every file and saves it beside them.
+  int coverArt = 1;
+  SettingText coverArtServer{kSettingPathBytes, "https://coverartarchive.org"};
   // Section "Read Offsets": the read offset in samples of each drive model, keyed by
   // CdDriveIdentity::Key() ("VENDOR - MODEL").
   std::map<std::string, int> readOffsets;
@@ -220,14 +237,21 @@ class SettingsTable : public MakerSettingValues {
   int ReadOffsetFor(const std::string& driveKey) const;
   void SetReadOffset(const std::string& driveKey, int offset) { readOffsets[driveKey] = offset; }
 
-  // MPEGMode with values outside 1..4 taken as MPEG-1.
+  // MPEGMode with values outside 1..8 taken as MPEG-1.
   int EncoderMode() const;
+  // The format settings, each outside its range taken at its default: FlacLevel 0..8,
+  // VorbisQuality -1..10, OpusBitRate 6..512 kbit/s, M4ABitRate an index of kAacBitRates.
+  int FlacLevelValue() const;
+  int VorbisQualityValue() const;
+  int OpusBitRateKbps() const;
+  int M4aBitRateKbps() const;
   // The rate of each table at its setting's index; an index outside the table gives the
   // rate at the setting's default index.
   int Mpeg1BitRateKbps() const;
   int Mpeg2BitRateKbps() const;
   int AacBitRateKbps() const;
-  // The rate of the table EncoderMode() uses (MPEG-1 for modes 1 and 4).
+  // The rate of the table EncoderMode() uses (MPEG-1 for modes 1 and 4; the M4A rate for
+  // mode 5, the Opus rate for mode 8, 0 for FLAC and Ogg Vorbis).
   int SelectedBitRateKbps() const;
   // ExtPgm, with values outside 0..9 taken as 0.
   int ExternalProgramIndex() const;

@@ -1,0 +1,72 @@
+// The tags the maker writes into the files it encodes, in each format's own form: Vorbis
+// comments (FLAC, Ogg Vorbis, Opus), MP4 atoms (M4A), ID3v2.4 frames (MP3). TagLib reads and
+// writes them; texts are UTF-8 throughout.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/error.h"
+#include "common/tags/audio_file_format.h"
+
+// A front cover: the image bytes and their type ("image/jpeg" or "image/png").
+struct CoverImage {
+  std::string mimeType;
+  std::vector<uint8_t> data;
+  bool operator==(const CoverImage&) const = default;
+};
+
+// ReplayGain 2.0 values of one track: gains in dB towards -18 LUFS, peaks as linear sample
+// peaks (1.0 = full scale).
+struct ReplayGainValues {
+  double trackGain = 0;
+  double trackPeak = 0;
+  double albumGain = 0;
+  double albumPeak = 0;
+  bool operator==(const ReplayGainValues&) const = default;
+};
+
+// What a file's tags say. Empty texts and zero numbers are left out of the file.
+struct AudioTags {
+  std::string title;
+  std::string artist;
+  std::string album;
+  std::string albumArtist;
+  std::string year;   // a known year only ("1999", "2003-05-01")
+  std::string genre;
+  int track = 0;       // n of "n/N"
+  int trackCount = 0;  // N
+  int disc = 0;
+  int discCount = 0;
+  // MusicBrainz ids, when the names came from MusicBrainz: the release (album id), the
+  // recording (track id), the release's track, the artists and the disc id.
+  std::string musicBrainzAlbumId;
+  std::string musicBrainzTrackId;
+  std::string musicBrainzReleaseTrackId;
+  std::string musicBrainzArtistId;
+  std::string musicBrainzAlbumArtistId;
+  std::string musicBrainzDiscId;
+  std::optional<CoverImage> cover;
+  std::optional<ReplayGainValues> replayGain;
+  bool operator==(const AudioTags&) const = default;
+};
+
+// Writes `tags` into the file at `path` in place (the maker calls it on the temporary file
+// an encoder has just written, before it is put in place): Vorbis comments for FLAC, Ogg
+// Vorbis and Opus (the picture as a FLAC PICTURE block, or METADATA_BLOCK_PICTURE in Ogg),
+// MP4 atoms for M4A (covr, freeform "----:com.apple.iTunes:" atoms for MusicBrainz ids and
+// ReplayGain), ID3v2.4 for MP3 (TXXX frames, APIC). Tags the file had are replaced.
+Outcome WriteAudioFileTags(const std::string& path, AudioFileFormat format, const AudioTags& tags);
+
+// Adds the ReplayGain values to the tags of a finished file, safely: the new file is written
+// beside it and renamed over it only when complete (a failure leaves the file as it was).
+// Vorbis comments REPLAYGAIN_TRACK_GAIN "-3.21 dB", REPLAYGAIN_TRACK_PEAK "0.912345", ...
+// (FLAC, Ogg Vorbis), MP4 freeform atoms, ID3v2 TXXX frames; Opus instead gets the album
+// gain as the header's output gain and R128_TRACK_GAIN relative to it (RFC 7845, -23 LUFS).
+Outcome WriteReplayGainTags(const std::string& path, AudioFileFormat format, const ReplayGainValues& values);
+
+// Reads back what WriteAudioFileTags writes (tests, and the player's titles). Nothing when
+// the file cannot be read as `format`.
+std::optional<AudioTags> ReadAudioFileTags(const std::string& path, AudioFileFormat format);

@@ -1,0 +1,21 @@
+// EncodeVorbisFile: WAV to Ogg Vorbis through libvorbisenc.
+#pragma once
+
+#include <string>
+
+#include "maker/codec/codec_event.h"
+
+// How one Ogg Vorbis encode is configured.
+struct VorbisEncodeOptions {
+  int quality = 5;  // variable bit rate quality -1..10
+};
+
+// Checks the WAV (CheckEncoderInput: 16-bit PCM at an accepted rate, one or two channels
+// kept as they are), encodes its data chunk to outputPath with a progress event (kind 14,
+// hundredths of a percent) and a cancel check at least every second of audio, and reports
+// exactly one final event: 15 when the file is complete (a cancel included: the output then
+// ends where the input stopped being read), else the failure (1 open, 2 create, 3 write,
+// 4 read, 5/6/8 input, 10 the encoder refused its settings, 11 with a detail when it
+// failed on the audio, 12 memory). Calls into the library run under the fault guard.
+void EncodeVorbisFile(const std::string& inputPath, const std::string& outputPath, const VorbisEncodeOptions& options,
+                      void* record, CodecStatusCallback callback);
