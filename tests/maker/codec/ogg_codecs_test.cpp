@@ -259,7 +259,8 @@ TEST_P(OggCodecs, FullDiskIsAWriteErrorBothWays) {
   EventLog encode;
   EventLog decode;
   {
-    ScopedFileSizeLimit limit(20000);
+    // Room for half the file the encoder writes: it stops part way through the audio.
+    ScopedFileSizeLimit limit(static_cast<unsigned long>(std::filesystem::file_size(encoded) / 2));
     Encode(dir_.File("tone.wav"), dir_.File("full" + Extension()), encode);
     Decode(encoded, dir_.File("full.wav"), decode);
   }
@@ -309,7 +310,8 @@ TEST_P(OggCodecs, DecodesWhatATruncatedOrDamagedFileHolds) {
   Decode(dir_.File("cut" + Extension()), dir_.File("cut.wav"), cut);
   EXPECT_EQ(cut.Kinds().back(), kFinished) << cut.events.back().text;
   const Decoded cutWav = ReadWav(dir_.File("cut.wav"));
-  EXPECT_GT(cutWav.Frames(), fullFrames * 4 / 10);
+  // Half the bytes hold less than half the audio: the headers take their share first.
+  EXPECT_GT(cutWav.Frames(), fullFrames / 5);
   EXPECT_LT(cutWav.Frames(), fullFrames * 6 / 10);
   EXPECT_NEAR(MeasureTone(cutWav, 0).hertz, 440.0, 2.0);
 
@@ -325,18 +327,22 @@ TEST_P(OggCodecs, DecodesWhatATruncatedOrDamagedFileHolds) {
   EXPECT_NE(hurt.events[kinds.size() - 2].text.find("damaged"), std::string::npos);
   const size_t damagedFrames = ReadWav(dir_.File("damaged.wav")).Frames();
   EXPECT_LT(damagedFrames, fullFrames);
-  EXPECT_GT(damagedFrames, fullFrames * 8 / 10);
+  // A tone's pages each hold up to a second of audio: what is lost is one or two of them.
+  EXPECT_GT(damagedFrames, fullFrames / 2);
 }
 
 // Catches files other readers take differently: ffprobe must see the codec, rate and
-// channels, and ffmpeg must decode them to exactly as many frames as our decoder does.
-TEST_P(OggCodecs, FfmpegReadsOurFilesAsOurDecoderDoes) {
+// channels, and the format's reference decoders must give exactly as many frames as ours.
+// Vorbis ends at the last page's granule position, which oggdec follows; ffmpeg does
+// only for some rates and channel counts (also on oggenc's own files), so it is a
+// reference for the CD's stereo at 44.1 kHz alone.
+TEST_P(OggCodecs, ReferenceToolsReadOurFilesAsOurDecoderDoes) {
   if (!HaveTool("ffmpeg") || !HaveTool("ffprobe")) GTEST_SKIP() << "ffmpeg is not installed";
   const struct {
     uint16_t channels;
     uint32_t rate;
     uint32_t frames;
-  } cases[] = {{2, 44100, 2 * 44100 + 333}, {1, 32000, 40000}};
+  } cases[] = {{2, 44100, 2 * 44100 + 333}, {1, 32000, 40000}, {2, 22050, 27221}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.channels) + " channels at " + std::to_string(c.rate));
     const std::string encoded = EncodedTone(c.channels, c.rate, c.frames);
@@ -345,13 +351,28 @@ TEST_P(OggCodecs, FfmpegReadsOurFilesAsOurDecoderDoes) {
                                        Quote(encoded) + " 2>&1");
     EXPECT_EQ(probed, std::string("codec_name=") + GetParam().codecName + "\nsample_rate=" +
                           std::to_string(DecodedRate(c.rate)) + "\nchannels=" + std::to_string(c.channels) + "\n");
-    Capture("ffmpeg -v error -y -i " + Quote(encoded) + " -f wav " + Quote(dir_.File("ffmpeg.wav")) + " 2>&1");
     EventLog events;
     Decode(encoded, dir_.File("ours.wav"), events);
-    const Decoded ffmpeg = ReadWav(dir_.File("ffmpeg.wav"));
     const Decoded ours = ReadWav(dir_.File("ours.wav"));
-    EXPECT_EQ(ours.Frames(), ffmpeg.Frames());
-    EXPECT_EQ(ours.info.sampleRate, ffmpeg.info.sampleRate);
+    EXPECT_EQ(ours.Frames(), ExpectedFrames(c.rate, c.frames));
+
+    std::vector<std::string> references;
+    const std::string out = Quote(dir_.File("reference.wav"));
+    if (GetParam().opus || (c.channels == 2 && c.rate == 44100)) {
+      references.push_back("ffmpeg -v error -y -i " + Quote(encoded) + " -f wav " + out);
+    }
+    if (GetParam().opus && HaveTool("opusdec")) {
+      references.push_back("opusdec --quiet --rate 48000 " + Quote(encoded) + " " + out);
+    }
+    if (!GetParam().opus && HaveTool("oggdec")) references.push_back("oggdec -Q -o " + out + " " + Quote(encoded));
+    for (const std::string& command : references) {
+      SCOPED_TRACE(command);
+      std::filesystem::remove(dir_.File("reference.wav"));
+      Capture(command + " 2>&1");
+      const Decoded reference = ReadWav(dir_.File("reference.wav"));
+      EXPECT_EQ(ours.Frames(), reference.Frames());
+      EXPECT_EQ(ours.info.sampleRate, reference.info.sampleRate);
+    }
   }
 }
 
