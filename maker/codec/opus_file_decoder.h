@@ -6,7 +6,7 @@
 #include "maker/codec/codec_event.h"
 
 // Decodes inputPath into a 16-bit PCM WAV at outputPath (one or two channels as the file
-// has them; more are refused). Reports progress (kind 14, output bytes so far) at least
+// has them; more are mixed down to two). Reports progress (kind 14, output bytes so far) at least
 // every second of audio and exactly one final event: 15 when nothing failed (a cancel
 // included), else the failure as a kind the decoder callback shows (2 create, 3 write,
 // 10 the file is not of the format or cannot be opened, 11 with a detail for damaged
