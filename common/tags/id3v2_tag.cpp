@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include <taglib/attachedpictureframe.h>
 #include <taglib/commentsframe.h>
 #include <taglib/id3v1genres.h>
 #include <taglib/id3v2framefactory.h>
@@ -71,6 +72,37 @@ void SetPlainComment(TagLib::ID3v2::Tag& tag, const std::optional<std::string>& 
   auto* frame = new TagLib::ID3v2::CommentsFrame(TagLib::String::UTF8);
   frame->setLanguage("eng");
   frame->setText(FromUtf8(*value));
+  tag.addFrame(frame);
+}
+
+// Replaces the user text frames of `description` by one holding `value` (none when it is
+// empty). Descriptions are compared as written: readers match them exactly.
+void SetUserText(TagLib::ID3v2::Tag& tag, const std::string& description, const std::string& value) {
+  const TagLib::String wanted = FromUtf8(description);
+  const TagLib::ID3v2::FrameList frames = tag.frameList("TXXX");
+  for (TagLib::ID3v2::Frame* frame : frames) {
+    const auto* user = dynamic_cast<const TagLib::ID3v2::UserTextIdentificationFrame*>(frame);
+    if (user != nullptr && user->description() == wanted) tag.removeFrame(frame);
+  }
+  if (value.empty()) return;
+  tag.addFrame(new TagLib::ID3v2::UserTextIdentificationFrame(wanted, TagLib::StringList(FromUtf8(value)),
+                                                              TagLib::String::UTF8));
+}
+
+// Replaces the front covers by `picture` (none when it has no bytes).
+void SetFrontCover(TagLib::ID3v2::Tag& tag, const std::optional<Id3v2Picture>& picture) {
+  if (!picture) return;
+  const TagLib::ID3v2::FrameList frames = tag.frameList("APIC");
+  for (TagLib::ID3v2::Frame* frame : frames) {
+    const auto* apic = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame*>(frame);
+    if (apic != nullptr && apic->type() == TagLib::ID3v2::AttachedPictureFrame::FrontCover) tag.removeFrame(frame);
+  }
+  if (picture->data.empty()) return;
+  auto* frame = new TagLib::ID3v2::AttachedPictureFrame;
+  frame->setTextEncoding(TagLib::String::UTF8);
+  frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+  frame->setMimeType(FromUtf8(picture->mimeType));
+  frame->setPicture(ToByteVector(picture->data));
   tag.addFrame(frame);
 }
 
@@ -189,6 +221,10 @@ Expected<std::vector<uint8_t>> RenderUpdatedId3v2Tag(std::span<const uint8_t> ol
   SetTextFrame(tag, "TRCK", update.trackNumber);
   SetTextFrame(tag, "TCON", update.genre);
   SetPlainComment(tag, update.comment);
+  SetTextFrame(tag, "TPE2", update.albumArtist);
+  SetTextFrame(tag, "TPOS", update.discNumber);
+  for (const auto& [description, value] : update.userTexts) SetUserText(tag, description, value);
+  SetFrontCover(tag, update.frontCover);
   tag.ResetHeader();
   const TagLib::ByteVector rendered = tag.render(TagLib::ID3v2::v4);
   std::vector<uint8_t> bytes(rendered.begin(), rendered.end());

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/error.h"
@@ -25,9 +26,15 @@ struct Id3v2Fields {
   std::string comment;  // the comment without a description (COMM "")
 };
 
+// A picture of a tag (APIC): the image bytes and their type ("image/jpeg", "image/png").
+struct Id3v2Picture {
+  std::string mimeType;
+  std::vector<uint8_t> data;
+};
+
 // What a write changes: an engaged value replaces its frame (an empty one removes it),
 // a disengaged value keeps the frame the file has. Frames the tag holds beyond these
-// (pictures, comments with a description, ...) are kept.
+// (other pictures, comments with a description, user texts not named, ...) are kept.
 struct Id3v2Update {
   std::optional<std::string> title{};
   std::optional<std::string> artist{};
@@ -37,6 +44,14 @@ struct Id3v2Update {
   std::optional<std::string> genre{};
   // The comment without a description; comments with one (a player's own data) are kept.
   std::optional<std::string> comment{};
+  std::optional<std::string> albumArtist{};  // TPE2
+  std::optional<std::string> discNumber{};   // TPOS, "1/2" (disc n of N) or "1"
+  // User texts (TXXX) by description, "MusicBrainz Album Id" -> "…": each replaces the
+  // frames of its description (an empty text removes them); other descriptions are kept.
+  std::vector<std::pair<std::string, std::string>> userTexts{};
+  // Replaces the front covers (APIC of picture type 3); an empty picture removes them.
+  // Pictures of other types are kept.
+  std::optional<Id3v2Picture> frontCover{};
 };
 
 // True when `year` starts with a nonzero number: "1999", "2003-05". False for "", "YYYY",

@@ -182,6 +182,32 @@ Expected<std::vector<uint8_t>> ReadFileBytes(int fd, uint64_t offset, uint64_t b
   return data;
 }
 
+Outcome RewriteFileCopy(const std::string& path,
+                        const std::function<Outcome(int fd, const std::string& copyPath)>& edit) {
+  auto opened = OpenTagFile(path);
+  if (!opened) return Fail(opened.Error());
+  const int in = opened.Value().Get();
+  struct stat info {};
+  if (::fstat(in, &info) != 0) return Fail(TagFailure(Kind::Access, errno));
+  if (auto refused = RefuseUnwritable(path, info)) return Fail(*refused);
+
+  auto created = OutputFile::Create(path, {.readable = true});
+  if (!created) return Fail(TagFailure(Kind::Write, created.Error().errnum, created.Error().Message()));
+  OutputFile& out = created.Value();
+  if (out.InPlace()) return Fail(TagFailure(Kind::NotRegularFile, 0));
+  if (::fchown(out.Fd(), info.st_uid, info.st_gid) == 0) (void)::fchmod(out.Fd(), info.st_mode & 07777);
+  if (!CopyBytes(in, 0, static_cast<uint64_t>(info.st_size), out.Fd())) {
+    const int errnum = errno;
+    return Fail(errnum != 0 ? TagFailure(Kind::Write, errnum)
+                            : TagFailure(Kind::Read, 0, "the file became shorter while it was copied"));
+  }
+  auto edited = edit(out.Fd(), out.WritePath());
+  if (!edited) return Fail(edited.Error());
+  auto committed = out.Commit();
+  if (!committed) return Fail(TagFailure(Kind::Write, committed.Error().errnum, committed.Error().Message()));
+  return Done{};
+}
+
 Outcome WriteTagFile(const std::string& path, const TagFileUpdate& update) {
   auto opened = OpenTagFile(path);
   if (!opened) return Fail(opened.Error());

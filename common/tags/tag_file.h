@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -78,3 +79,12 @@ Expected<std::vector<uint8_t>> ReadFileBytes(int fd, uint64_t offset, uint64_t b
 // whose permissions allow no writing (the rename would otherwise replace a file its owner
 // protected), and a file whose ID3v2 tag cannot be measured.
 Outcome WriteTagFile(const std::string& path, const TagFileUpdate& update);
+
+// Rewrites the existing regular file at `path` through `edit`, with the refusals and the
+// guarantee of WriteTagFile: a complete copy is written into a temporary file beside it
+// (with the old file's owner and permissions), `edit` changes the copy (given its
+// descriptor, open for reading and writing, and its name, for libraries that open files
+// by name), and the copy is renamed over the old file only when `edit` succeeded and the
+// copy is on the disk. An error of `edit` is returned as it is.
+Outcome RewriteFileCopy(const std::string& path,
+                        const std::function<Outcome(int fd, const std::string& copyPath)>& edit);
