@@ -146,6 +146,15 @@ TEST(SettingsFileBytes, EveryMemberIsWrittenUnderItsOwnKey) {
   s.secureMode = 77;
   s.secureRetries = 78;
   s.burstThenVerify = 79;
+  s.m4aBitRate = 80;
+  s.flacLevel = 81;
+  s.flacVerify = 82;
+  s.vorbisQuality = 83;
+  s.opusBitRate = 84;
+  s.replayGain = 85;
+  s.replayGainFiles = 86;
+  s.coverArt = 87;
+  s.coverArtServer = text("CoverArtServer");
   s.SetReadOffset("Zimbar - Disc image", -667);
   s.SetReadOffset("PLEXTOR - DVDR PX-716A", 30);
   EXPECT_EQ(s.outputPath.str().size(), 254u);
@@ -237,6 +246,15 @@ AccurateRipServer=http://www.accuraterip.com
 SecureMode=0
 SecureRetries=5
 BurstThenVerify=0
+M4ABitRate=4
+FlacLevel=5
+FlacVerify=1
+VorbisQuality=5
+OpusBitRate=160
+ReplayGain=1
+ReplayGainFiles=0
+CoverArt=1
+CoverArtServer=https://coverartarchive.org
 )ini";
 const char* const kNonDefaultFileBytes = R"ini([Options]
 Version=-11
@@ -308,6 +326,15 @@ AccurateRipServer=AccurateRipServer café "$full$"
 SecureMode=77
 SecureRetries=78
 BurstThenVerify=79
+M4ABitRate=80
+FlacLevel=81
+FlacVerify=82
+VorbisQuality=83
+OpusBitRate=84
+ReplayGain=85
+ReplayGainFiles=86
+CoverArt=87
+CoverArtServer=CoverArtServer café "$full$"
 
 [Read Offsets]
 PLEXTOR - DVDR PX-716A=30

@@ -23,7 +23,7 @@ const PassThroughProbe kNoPassThrough = [] { return false; };
 // CDDB greetings sent with an empty or invented user and host.
 TEST(SettingsTable, TableHoldsEveryKeyInFileOrderWithDefaults) {
   const auto entries = SettingEntries();
-  ASSERT_EQ(entries.size(), 69u);
+  ASSERT_EQ(entries.size(), 78u);
   const std::pair<size_t, const char*> keys[] = {{0, "Version"},            {12, "UseWinNTRawRead"},
                                                  {24, "AACUseADTS"},
                                                  {33, "ExternalProgram0"},  {42, "ExternalProgram9"},
@@ -33,7 +33,11 @@ TEST(SettingsTable, TableHoldsEveryKeyInFileOrderWithDefaults) {
                                                  {62, "MusicBrainzServer"}, {63, "MusicBrainzContact"},
                                                  {64, "AccurateRip"},       {65, "AccurateRipServer"},
                                                  {66, "SecureMode"},        {67, "SecureRetries"},
-                                                 {68, "BurstThenVerify"}};
+                                                 {68, "BurstThenVerify"},   {69, "M4ABitRate"},
+                                                 {70, "FlacLevel"},         {71, "FlacVerify"},
+                                                 {72, "VorbisQuality"},     {73, "OpusBitRate"},
+                                                 {74, "ReplayGain"},        {75, "ReplayGainFiles"},
+                                                 {76, "CoverArt"},          {77, "CoverArtServer"}};
   for (const auto& [index, key] : keys) EXPECT_STREQ(entries[index].key, key);
 
   const SettingsTable s;
@@ -45,7 +49,9 @@ TEST(SettingsTable, TableHoldsEveryKeyInFileOrderWithDefaults) {
       {"UseLTP", 1},         {"UseTNS", 0},                 {"UsePNS", 0},              {"CDSpeed", 0},
       {"Normalize", 0},      {"NormalizePercent", 100},     {"NormalizeMin", 95},       {"NormalizeMax", 100},
       {"OptApplyID3", 0},    {"UseHttpProxy", 0},           {"UseSocksProxy", 0},       {"UseFileNameFormat", 0},
-      {"AACUseADTS", 1}};
+      {"AACUseADTS", 1},     {"M4ABitRate", 4},             {"FlacLevel", 5},           {"FlacVerify", 1},
+      {"VorbisQuality", 5},  {"OpusBitRate", 160},          {"ReplayGain", 1},          {"ReplayGainFiles", 0},
+      {"CoverArt", 1}};
   for (const auto& [key, value] : ints) {
     const auto entry = std::find_if(entries.begin(), entries.end(), [key](const SettingEntry& e) { return e.key == std::string_view(key); });
     ASSERT_NE(entry, entries.end()) << key;
@@ -56,6 +62,8 @@ TEST(SettingsTable, TableHoldsEveryKeyInFileOrderWithDefaults) {
   EXPECT_EQ(s.AacBitRateKbps(), 128);
   EXPECT_EQ(s.cddbServer.str(), "http://gnudb.gnudb.org:80");
   EXPECT_EQ(s.musicBrainzServer.str(), "https://musicbrainz.org");
+  EXPECT_EQ(s.coverArtServer.str(), "https://coverartarchive.org");
+  EXPECT_EQ(s.M4aBitRateKbps(), 128);
   EXPECT_EQ(s.useMusicBrainz, 0);
   EXPECT_EQ(s.fileNamePattern.str(), "($artist$) [$title$] [$track#$] $trackname$");
   EXPECT_EQ(s.externalPrograms[0].str(), "lame \"$full$\" \"$path$$name$.mp3\"");
@@ -106,13 +114,31 @@ TEST(SettingsTable, OutOfRangeIndexesFallBack) {
   s.aacBitRate = 8;
   s.mpeg1BitRate = 23;
   s.mpeg2BitRate = 0;
-  const std::pair<int, int> modeRates[] = {{7, 1001}, {2, 8}, {3, 256}};  // 7 is taken as MPEG-1
+  const std::pair<int, int> modeRates[] = {{99, 1001}, {0, 1001}, {2, 8}, {3, 256}};  // 99 and 0 are taken as MPEG-1
   for (const auto& [mode, kbps] : modeRates) {
     s.mpegMode = mode;
     EXPECT_EQ(s.SelectedBitRateKbps(), kbps) << mode;
   }
   s.mpegMode = 4;
   EXPECT_EQ(s.EncoderMode(), kModeExternal);
+
+  // The new formats' values: each bound from both sides.
+  for (const auto& [level, expected] : {std::pair{-1, 5}, {0, 0}, {8, 8}, {9, 5}}) {
+    s.flacLevel = level;
+    EXPECT_EQ(s.FlacLevelValue(), expected) << level;
+  }
+  for (const auto& [quality, expected] : {std::pair{-2, 5}, {-1, -1}, {10, 10}, {11, 5}}) {
+    s.vorbisQuality = quality;
+    EXPECT_EQ(s.VorbisQualityValue(), expected) << quality;
+  }
+  for (const auto& [kbps, expected] : {std::pair{5, 160}, {6, 6}, {512, 512}, {513, 160}}) {
+    s.opusBitRate = kbps;
+    EXPECT_EQ(s.OpusBitRateKbps(), expected) << kbps;
+  }
+  for (const auto& [index, expected] : {std::pair{-1, 128}, {0, 64}, {8, 256}, {9, 128}}) {
+    s.m4aBitRate = index;
+    EXPECT_EQ(s.M4aBitRateKbps(), expected) << index;
+  }
 
   s.externalPrograms[0] = "zero";
   s.externalPrograms[9] = "nine";

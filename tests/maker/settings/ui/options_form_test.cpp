@@ -166,12 +166,12 @@ TEST(TOptionsForm, ChoosingMonoWithAacSwitchesBackToStereo) {
   EXPECT_EQ(channels->currentText(), QString("Mono"));
 }
 
-// Catches stored values shown on the wrong entry: an encoder mode outside 1..4 that is
+// Catches stored values shown on the wrong entry: an encoder mode outside 1..8 that is
 // not MPEG-1, an ExtPgm outside 0..9 that is not slot 0, a list index outside its list
 // that shows an empty list (and stores -1 on OK), the normalization lists off by one.
 TEST(TOptionsForm, ShowingTakesStoredValuesAndMendsOnesOutOfRange) {
   Fixture f;
-  f.settings.mpegMode = 7;
+  f.settings.mpegMode = 99;
   f.settings.extPgm = 12;
   f.settings.readSector = 99;
   f.settings.normalizePercent = 90;
