@@ -47,7 +47,7 @@ TEST_F(FlacEncodeTest, RoundTripsBitExactThroughOurDecoder) {
                  std::to_string(c.frames) + " frames");
     const std::string audio = WriteVariedWav(dir_.File("in.wav"), c.channels, c.rate, c.frames);
     ASSERT_EQ(Encode(dir_.File("in.wav"), dir_.File("out.flac")).back(), 15) << LastText();
-    EXPECT_EQ(DecodeBack(dir_.File("out.flac")), audio);
+    EXPECT_TRUE(SameAudio(DecodeBack(dir_.File("out.flac")), audio));
     WavFormatInfo info;
     ASSERT_EQ(ReadWavHeaderFromPath(dir_.File("back.wav").c_str(), info), kWavReadOk);
     EXPECT_EQ(info.channels, c.channels);
@@ -66,7 +66,7 @@ TEST_F(FlacEncodeTest, ReferenceDecoderTestsAndDecodesItToTheSameSamples) {
     EXPECT_TRUE(RunQuietly("flac -t -w '" + dir_.File("out.flac") + "'"));
     ASSERT_TRUE(RunQuietly("flac -d -f -o '" + dir_.File("ref.wav") + "' '" + dir_.File("out.flac") + "'"));
     // Both are canonical 44-byte headers with the same audio.
-    EXPECT_EQ(ReadFile(dir_.File("ref.wav")), ReadFile(dir_.File("in.wav")));
+    EXPECT_TRUE(SameAudio(ReadFile(dir_.File("ref.wav")), ReadFile(dir_.File("in.wav"))));
   }
 }
 
@@ -78,8 +78,8 @@ TEST_F(FlacEncodeTest, LevelAndVerifyReachTheEncoder) {
   ASSERT_EQ(Encode(dir_.File("in.wav"), dir_.File("best.flac"), {.level = 8, .verify = true}).back(), 15)
       << LastText();
   EXPECT_LT(ReadFile(dir_.File("best.flac")).size(), ReadFile(dir_.File("fast.flac")).size());
-  EXPECT_EQ(DecodeBack(dir_.File("fast.flac")), audio);
-  EXPECT_EQ(DecodeBack(dir_.File("best.flac")), audio);
+  EXPECT_TRUE(SameAudio(DecodeBack(dir_.File("fast.flac")), audio));
+  EXPECT_TRUE(SameAudio(DecodeBack(dir_.File("best.flac")), audio));
   EXPECT_EQ(Encode(dir_.File("in.wav"), dir_.File("bad.flac"), {.level = 9}), (std::vector<int>{10}));
   EXPECT_EQ(Encode(dir_.File("in.wav"), dir_.File("bad.flac"), {.level = -1}), (std::vector<int>{10}));
 }
@@ -121,7 +121,7 @@ TEST_F(FlacEncodeTest, CancelEndsAFileOfWhatWasRead) {
   EncodeFlacFile(dir_.File("in.wav"), dir_.File("out.flac"), {}, &events_, CollectEvent);
   EXPECT_EQ(events_.Kinds(), (std::vector<int>{14, 14, 15}));
   EXPECT_EQ(events_.ProgressValues(), (std::vector<int32_t>{2000, 4000}));
-  EXPECT_EQ(DecodeBack(dir_.File("out.flac")), audio.substr(0, 44100 * 2 * 4));
+  EXPECT_TRUE(SameAudio(DecodeBack(dir_.File("out.flac")), audio.substr(0, 44100 * 2 * 4)));
 }
 
 // Catches a full disk reported as success, at the start and part way, and an unwritable
