@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/tags/audio_file_tags.h"
 #include "common/wav_header.h"
 #include "maker/codec/flac_file_decoder.h"
 #include "tests/maker/codec/flac_test_support.h"
@@ -30,6 +31,27 @@ class FlacEncodeTest : public ::testing::Test {
   ScratchDir dir_;
   EventLog events_;
 };
+
+// Where the metadata blocks of a FLAC end and how much padding they hold.
+struct FlacLayout {
+  size_t audioOffset = 0;
+  uint32_t paddingBytes = 0;
+};
+FlacLayout Layout(const std::string& flac) {
+  FlacLayout layout;
+  size_t at = 4;
+  for (bool last = false; !last && at + 4 <= flac.size();) {
+    const auto head = static_cast<unsigned char>(flac[at]);
+    last = (head & 0x80) != 0;
+    const uint32_t length = uint32_t{static_cast<unsigned char>(flac[at + 1])} << 16 |
+                            uint32_t{static_cast<unsigned char>(flac[at + 2])} << 8 |
+                            static_cast<unsigned char>(flac[at + 3]);
+    if ((head & 0x7F) == 1) layout.paddingBytes += length;
+    at += 4 + length;
+  }
+  layout.audioOffset = at;
+  return layout;
+}
 
 }  // namespace
 
@@ -98,19 +120,33 @@ TEST_F(FlacEncodeTest, StreamInformationAndPaddingAreWritten) {
              uint32_t{static_cast<unsigned char>(flac[24])} << 8 | static_cast<unsigned char>(flac[25])),
             12345u);
   EXPECT_NE(flac.substr(26, 16), std::string(16, '\0'));
-  // Walk the metadata blocks: one of them is at least 8 KiB of padding.
-  size_t at = 4;
-  uint32_t padding = 0;
-  for (bool last = false; !last && at + 4 <= flac.size();) {
-    const auto head = static_cast<unsigned char>(flac[at]);
-    last = (head & 0x80) != 0;
-    const uint32_t length = uint32_t{static_cast<unsigned char>(flac[at + 1])} << 16 |
-                            uint32_t{static_cast<unsigned char>(flac[at + 2])} << 8 |
-                            static_cast<unsigned char>(flac[at + 3]);
-    if ((head & 0x7F) == 1) padding = length;
-    at += 4 + length;
+  EXPECT_GE(Layout(flac).paddingBytes, 8192u);
+}
+
+// Catches tags that move the audio (the whole file rewritten for every tag, as happens
+// without padding), or a tagged file that no longer decodes or passes its signature check.
+TEST_F(FlacEncodeTest, TagsAndACoverFitInFrontOfTheAudio) {
+  const std::string audio = WriteVariedWav(dir_.File("in.wav"), 2, 44100, 44100 * 2);
+  ASSERT_EQ(Encode(dir_.File("in.wav"), dir_.File("out.flac")).back(), 15);
+  const size_t audioStart = Layout(ReadFile(dir_.File("out.flac"))).audioOffset;
+  AudioTags tags;
+  tags.title = "Überall – 東京";
+  tags.artist = "Ärzte";
+  tags.album = "Album";
+  tags.track = 3;
+  tags.trackCount = 12;
+  tags.musicBrainzAlbumId = "0f4d2f4b-6c33-4d8b-9e0a-2b8b4c0b7c11";
+  tags.cover = CoverImage{"image/png", std::vector<uint8_t>(5000, 0x42)};
+  ASSERT_TRUE(WriteAudioFileTags(dir_.File("out.flac"), AudioFileFormat::Flac, tags).Ok());
+  EXPECT_EQ(Layout(ReadFile(dir_.File("out.flac"))).audioOffset, audioStart);
+  EXPECT_TRUE(SameAudio(DecodeBack(dir_.File("out.flac")), audio));
+  const std::optional<AudioTags> read = ReadAudioFileTags(dir_.File("out.flac"), AudioFileFormat::Flac);
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(read->title, tags.title);
+  EXPECT_EQ(read->cover, tags.cover);
+  if (HaveFlacTool()) {
+    EXPECT_TRUE(RunQuietly("flac -t -w '" + dir_.File("out.flac") + "'"));
   }
-  EXPECT_GE(padding, 8192u);
 }
 
 // Catches a cancel reported as an error, a cancel that goes on encoding, or a cut file
