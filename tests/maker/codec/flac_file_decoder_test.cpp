@@ -111,8 +111,8 @@ TEST_F(FlacDecodeTest, DamagedFrameIsAnErrorNotSilence) {
   EXPECT_TRUE(SameAudio(decoded, audio.substr(0, decoded.size())));
 }
 
-// Catches inputs that are no FLAC, or FLACs the WAV writer cannot describe (24-bit),
-// decoded into something else.
+// Catches inputs that are no FLAC, or FLACs the WAV writer cannot describe (24-bit, three
+// channels), decoded into something else.
 TEST_F(FlacDecodeTest, OtherInputsAreRefused) {
   WriteTestWav(dir_.File("in.wav"), 2, 44100, 1000);
   EXPECT_EQ(Decode(dir_.File("in.wav")), (std::vector<int>{10}));
@@ -122,6 +122,11 @@ TEST_F(FlacDecodeTest, OtherInputsAreRefused) {
   ASSERT_TRUE(RunQuietly("flac -f -o '" + dir_.File("in24.flac") + "' '" + dir_.File("in24.wav") + "'"));
   EXPECT_EQ(Decode(dir_.File("in24.flac")), (std::vector<int>{11}));
   EXPECT_NE(LastText().find("24-bit"), std::string::npos) << LastText();
+  WriteTestWav(dir_.File("in3ch.wav"), 3, 44100, 1000);
+  ASSERT_TRUE(RunQuietly("flac -f --channel-map=none -o '" + dir_.File("in3ch.flac") + "' '" + dir_.File("in3ch.wav") +
+                         "'"));
+  EXPECT_EQ(Decode(dir_.File("in3ch.flac")), (std::vector<int>{11}));
+  EXPECT_NE(LastText().find("3 channels"), std::string::npos) << LastText();
 }
 
 // Catches a cancel that goes on decoding or is reported as an error, and a header that does
