@@ -116,9 +116,9 @@ TEST_F(FlacEncodeTest, StreamInformationAndPaddingAreWritten) {
   // The stream information: 18 bytes in, the 36-bit sample count ends with the low 32 bits,
   // then the 16 bytes of the signature.
   EXPECT_EQ(static_cast<unsigned char>(flac[21]) & 0x0F, 0);
-  EXPECT_EQ((uint32_t{static_cast<unsigned char>(flac[22])} << 24 | uint32_t{static_cast<unsigned char>(flac[23])} << 16 |
-             uint32_t{static_cast<unsigned char>(flac[24])} << 8 | static_cast<unsigned char>(flac[25])),
-            12345u);
+  uint32_t sampleCount = 0;
+  for (size_t at = 22; at < 26; ++at) sampleCount = sampleCount << 8 | static_cast<unsigned char>(flac[at]);
+  EXPECT_EQ(sampleCount, 12345u);
   EXPECT_NE(flac.substr(26, 16), std::string(16, '\0'));
   EXPECT_GE(Layout(flac).paddingBytes, 8192u);
 }
