@@ -77,6 +77,27 @@ TEST_F(FlacEncodeTest, RoundTripsBitExactThroughOurDecoder) {
   }
 }
 
+// Catches chunks stored behind the audio (LIST, id3) encoded as noise at its end, and audio
+// lost when the data size field was never rewritten (0 or 0xFFFFFFFF).
+TEST_F(FlacEncodeTest, EncodesTheDataChunkAndNothingBehindIt) {
+  const std::string audio = WriteVariedWav(dir_.File("in.wav"), 2, 44100, 30001);
+  const std::string wav = ReadFile(dir_.File("in.wav"));
+  const struct {
+    uint32_t sizeField;
+    std::string behind;
+  } cases[] = {{static_cast<uint32_t>(audio.size()), "LIST" + std::string("\x88\x13\0\0", 4) + std::string(5000, 'i')},
+               {0, ""},
+               {0xFFFFFFFF, ""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE("size field " + std::to_string(c.sizeField));
+    std::string bytes = wav + c.behind;
+    for (int i = 0; i < 4; ++i) bytes[40 + i] = static_cast<char>(c.sizeField >> (8 * i));
+    WriteFile(dir_.File("chunks.wav"), bytes);
+    ASSERT_EQ(Encode(dir_.File("chunks.wav"), dir_.File("out.flac")).back(), 15) << LastText();
+    EXPECT_TRUE(SameAudio(DecodeBack(dir_.File("out.flac")), audio));
+  }
+}
+
 // Catches a file the reference decoder rejects (a wrong MD5 signature or sample count in
 // the stream information, frames outside the format) or decodes to other samples.
 TEST_F(FlacEncodeTest, ReferenceDecoderTestsAndDecodesItToTheSameSamples) {
