@@ -44,7 +44,9 @@ class FlacEncodeRun {
   CodecOutcome Run(const std::string& inputPath, const std::string& outputPath, const FlacEncodeOptions& options) {
     CodecOutcome outcome = Encode(inputPath, outputPath, options);
     DeleteEncoder();
-    if (out_.Valid() && !out_.Close() && outcome.kind == CodecEvent::Finished) outcome = {CodecEvent::CannotWriteOutput};
+    if (out_.Valid() && !out_.Close() && outcome.kind == CodecEvent::Finished) {
+      outcome = {CodecEvent::CannotWriteOutput};
+    }
     in_.Close();
     return outcome;
   }

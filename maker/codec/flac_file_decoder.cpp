@@ -108,7 +108,9 @@ class FlacDecodeRun {
     FLAC__bool signatureMatches = false;
     fault = RunGuarded([&] { signatureMatches = FLAC__stream_decoder_finish(decoder_); });
     if (fault != 0) return {CodecEvent::CodecFailed, static_cast<int32_t>(fault)};
-    if (!signatureMatches) return {CodecEvent::CodecFailed, 0, "The decoded audio does not match the file's MD5 signature."};
+    if (!signatureMatches) {
+      return {CodecEvent::CodecFailed, 0, "The decoded audio does not match the file's MD5 signature."};
+    }
     return {CodecEvent::Finished};
   }
 

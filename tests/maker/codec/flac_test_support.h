@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include <gtest/gtest.h>
+
 #include "tests/maker/codec/codec_test_support.h"
 
 // Writes a canonical 16-bit PCM WAV of `frames` periods whose channels differ (a tone
@@ -46,6 +48,15 @@ inline std::string WriteVariedWav(const std::string& path, uint16_t channels, ui
 inline std::string WavAudio(const std::string& path, size_t headerBytes = 80) {
   const std::string bytes = ReadFile(path);
   return bytes.size() > headerBytes ? bytes.substr(headerBytes) : std::string();
+}
+
+// Compares audio bytes; on a difference says where, instead of printing megabytes.
+inline ::testing::AssertionResult SameAudio(const std::string& got, const std::string& expected) {
+  if (got == expected) return ::testing::AssertionSuccess();
+  size_t at = 0;
+  while (at < got.size() && at < expected.size() && got[at] == expected[at]) ++at;
+  return ::testing::AssertionFailure() << "got " << got.size() << " bytes, expected " << expected.size()
+                                       << "; the first difference is at byte " << at;
 }
 
 // True when the `flac` program is installed (the tests that compare with it skip otherwise).
