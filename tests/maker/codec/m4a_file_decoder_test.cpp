@@ -120,6 +120,7 @@ TEST_F(M4aDecodeTest, DamagedAndCutFilesAreReported) {
   WriteFile(dir_.File("damaged.m4a"), damaged);
   Decode(dir_.File("damaged.m4a"));
   EXPECT_EQ(events_.Kinds().back(), kFinished);
+  ASSERT_GE(events_.events.size(), 2u);
   EXPECT_EQ(events_.Kinds().end()[-2], kWarning);
   const std::string warning = events_.events.end()[-2].text;
   EXPECT_TRUE(warning.starts_with("Left out 1 of ") || warning.starts_with("Left out 2 of ")) << warning;
