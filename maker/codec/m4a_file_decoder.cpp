@@ -221,6 +221,7 @@ class M4aDecodeRun {
   // The verdict at the end of the audio (or at a cancel): damaged packets within the
   // limit are a warning, more fail the decode.
   CodecOutcome Finish(bool cancelled) {
+    if (packets_ == 0 && !cancelled) return {CodecEvent::CodecFailed, 0, "The input file holds no audio."};
     if (damagedPackets_ == 0) return {CodecEvent::Finished};
     const std::string tally = std::to_string(damagedPackets_) + " of " + std::to_string(packets_) + " audio frames";
     if (decodedFrames_ == 0 && !cancelled) {

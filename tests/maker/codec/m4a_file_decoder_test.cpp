@@ -143,10 +143,13 @@ TEST_F(M4aDecodeTest, DamagedAndCutFilesAreReported) {
 TEST_F(M4aDecodeTest, OtherContentIsRefusedWithItsReason) {
   WriteTestWav(dir_.File("wave.wav"), 2, 44100, 1000);
   const std::string six = Reference("six", 2, 48000, 4800, "-ac 6 -c:a aac");
+  ASSERT_TRUE(RunShell("ffmpeg -v error -y -f lavfi -i anullsrc=r=44100:cl=stereo -t 0 -c:a aac " +
+                       Quote(dir_.File("empty.m4a"))));
   const struct {
     std::string input;
     std::string text;
   } cases[] = {
+      {dir_.File("empty.m4a"), "Encoder/decoder failed. The input file holds no audio."},
       {dir_.File("wave.wav"), "Encoder/decoder failed. The input file cannot be read as M4A: "},
       {dir_.File("missing.m4a"), "Encoder/decoder failed. The input file cannot be read as M4A: No such file or directory."},
       {six, "Encoder/decoder failed. The input file has 6 channels; only mono and stereo are decoded."},
