@@ -45,8 +45,10 @@ report() {
   m=$(median "${ours[@]}")
   t=$(median "${theirs[@]}")
   printf '%s\n' "$label"
-  printf '  maker:  median %.3f s CPU over %d runs (%s), %d bytes\n' "$m" "$runs" "${ours[*]}" "$(stat -c %s "$ourFile")"
-  printf '  ffmpeg: median %.3f s CPU over %d runs (%s), %d bytes\n' "$t" "$runs" "${theirs[*]}" "$(stat -c %s "$refFile")"
+  printf '  maker:  median %.3f s CPU over %d runs (%s), %d bytes\n' "$m" "$runs" "${ours[*]}" \
+    "$(stat -c %s "$ourFile")"
+  printf '  ffmpeg: median %.3f s CPU over %d runs (%s), %d bytes\n' "$t" "$runs" "${theirs[*]}" \
+    "$(stat -c %s "$refFile")"
   awk -v m="$m" -v t="$t" 'BEGIN {printf "  ratio maker/ffmpeg: %.3f\n", m / t}'
 }
 

@@ -105,7 +105,8 @@ class M4aDecodeRun {
                 ", not AAC or ALAC.";
       return {CodecEvent::CodecFailed, 0, detail_.c_str()};
     }
-    if (const CodecOutcome channels = CheckChannels(par->ch_layout.nb_channels); channels.kind != CodecEvent::Finished) {
+    if (const CodecOutcome channels = CheckChannels(par->ch_layout.nb_channels);
+        channels.kind != CodecEvent::Finished) {
       return channels;
     }
     if (par->ch_layout.nb_channels > 0) channels_ = par->ch_layout.nb_channels;

@@ -151,7 +151,8 @@ TEST_F(M4aDecodeTest, OtherContentIsRefusedWithItsReason) {
   } cases[] = {
       {dir_.File("empty.m4a"), "Encoder/decoder failed. The input file holds no audio."},
       {dir_.File("wave.wav"), "Encoder/decoder failed. The input file cannot be read as M4A: "},
-      {dir_.File("missing.m4a"), "Encoder/decoder failed. The input file cannot be read as M4A: No such file or directory."},
+      {dir_.File("missing.m4a"),
+       "Encoder/decoder failed. The input file cannot be read as M4A: No such file or directory."},
       {six, "Encoder/decoder failed. The input file has 6 channels; only mono and stereo are decoded."},
   };
   for (const auto& c : cases) {
