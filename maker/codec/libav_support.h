@@ -64,6 +64,8 @@ class LibavErrorCapture {
   // The first error line logged so far, without its line end; "" when none.
   const std::string& FirstError() const { return first_; }
   void Record(const std::string& line);
+  // Forgets what was collected: an error the caller has dealt with.
+  void Clear() { first_.clear(); }
 
  private:
   LibavErrorCapture* outer_;

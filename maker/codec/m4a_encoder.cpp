@@ -69,13 +69,17 @@ class M4aEncodeRun {
   CodecOutcome Run(const std::string& inputPath, const std::string& outputPath, const M4aEncodeOptions& options) {
     CodecOutcome outcome = Encode(inputPath, outputPath, options);
     // A refused write makes the library fail too: the file is the cause.
-    if (sink_.writeErrno != 0 && outcome.kind != CodecEvent::CannotCreateOutput) outcome = {CodecEvent::CannotWriteOutput};
+    if (sink_.writeErrno != 0 && outcome.kind != CodecEvent::CannotCreateOutput) {
+      outcome = {CodecEvent::CannotWriteOutput};
+    }
     packet_.reset();
     frame_.reset();
     encoder_.reset();
     muxer_.reset();
     io_.reset();
-    if (out_.Valid() && !out_.Close() && outcome.kind == CodecEvent::Finished) outcome = {CodecEvent::CannotWriteOutput};
+    if (out_.Valid() && !out_.Close() && outcome.kind == CodecEvent::Finished) {
+      outcome = {CodecEvent::CannotWriteOutput};
+    }
     in_.Close();
     return outcome;
   }

@@ -70,7 +70,7 @@ class M4aDecodeRun {
       av_packet_unref(packet_.get());
       if (decoded.kind != CodecEvent::Finished) return decoded;
       // A packet the file holds only part of ends the file: the demuxer says it is cut.
-      if (corrupt) return Failed("The input file is cut short", AVERROR_INVALIDDATA);
+      if (corrupt) return {CodecEvent::CodecFailed, 0, "The input file is cut short: its audio ends part way."};
       if (stop) return Finish(/*cancelled=*/true);
     }
     bool stop = false;
@@ -105,7 +105,8 @@ class M4aDecodeRun {
                 ", not AAC or ALAC.";
       return {CodecEvent::CodecFailed, 0, detail_.c_str()};
     }
-    if (const CodecOutcome channels = CheckChannels(par->ch_layout.nb_channels); channels.kind != CodecEvent::Finished) {
+    if (const CodecOutcome channels = CheckChannels(par->ch_layout.nb_channels);
+        channels.kind != CodecEvent::Finished) {
       return channels;
     }
     if (par->ch_layout.nb_channels > 0) channels_ = par->ch_layout.nb_channels;
@@ -137,9 +138,9 @@ class M4aDecodeRun {
   }
 
   // Hands one packet (null: the end of the stream) to the decoder and writes what comes
-  // out. A packet the decoder refuses as damaged is counted and left out, as other
-  // players leave it out. `stop` is set when the host answers a progress event with
-  // "stop".
+  // out. A packet the decoder refuses is counted as damaged and left out, as ffmpeg leaves
+  // it out; Finish judges the count. `stop` is set when the host answers a progress event
+  // with "stop".
   CodecOutcome Send(const AVPacket* packet, bool& stop) {
     int result = 0;
     if (const uint32_t fault = RunGuarded([&] { result = avcodec_send_packet(decoder_.get(), packet); });
@@ -148,23 +149,18 @@ class M4aDecodeRun {
     }
     if (packet != nullptr) ++packets_;
     if (result == AVERROR(ENOMEM)) return {CodecEvent::OutOfMemory};
-    if (result == AVERROR_INVALIDDATA && packet != nullptr) {
-      ++damagedPackets_;
-    } else if (result < 0 && result != AVERROR_EOF) {
-      return Failed("The audio of the input file cannot be decoded", result);
-    }
-    for (;;) {
+    bool damaged = result < 0 && result != AVERROR_EOF;
+    while (result >= 0 || result == AVERROR_EOF) {
       if (const uint32_t fault = RunGuarded([&] { result = avcodec_receive_frame(decoder_.get(), frame_.get()); });
           fault != 0) {
         return {CodecEvent::CodecFailed, static_cast<int32_t>(fault)};
       }
-      if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return {CodecEvent::Finished};
+      if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) break;
       if (result == AVERROR(ENOMEM)) return {CodecEvent::OutOfMemory};
-      if (result == AVERROR_INVALIDDATA) {
-        ++damagedPackets_;
-        continue;
+      if (result < 0) {
+        damaged = true;
+        break;
       }
-      if (result < 0) return Failed("The audio of the input file cannot be decoded", result);
       const CodecOutcome written = WriteFrame(*frame_);
       av_frame_unref(frame_.get());
       if (written.kind != CodecEvent::Finished) return written;
@@ -173,6 +169,12 @@ class M4aDecodeRun {
         if (ReportCodecEvent(record_, callback_, CodecEvent::Progress, ClampToInt32(bytesWritten_)) != 0) stop = true;
       }
     }
+    if (damaged) {
+      ++damagedPackets_;
+      // The decoder's complaint about this packet is no reason for a later failure.
+      capture_.Clear();
+    }
+    return {CodecEvent::Finished};
   }
 
   // Converts one decoded frame to 16-bit interleaved samples and appends them to the WAV.
@@ -220,6 +222,7 @@ class M4aDecodeRun {
   // The verdict at the end of the audio (or at a cancel): damaged packets within the
   // limit are a warning, more fail the decode.
   CodecOutcome Finish(bool cancelled) {
+    if (packets_ == 0 && !cancelled) return {CodecEvent::CodecFailed, 0, "The input file holds no audio."};
     if (damagedPackets_ == 0) return {CodecEvent::Finished};
     const std::string tally = std::to_string(damagedPackets_) + " of " + std::to_string(packets_) + " audio frames";
     if (decodedFrames_ == 0 && !cancelled) {

@@ -113,7 +113,8 @@ TEST_F(M4aEncodeTest, RefusedInputsLeaveNoOutput) {
     std::string text;
   } cases[] = {{"8bit.wav", CodecEvent::NotPcm16, ""},
                {"11k.wav", CodecEvent::BadSampleRate, ""},
-               {"3ch.wav", CodecEvent::CodecFailed, "Encoder/decoder failed. M4A files are written with one or two channels."},
+               {"3ch.wav", CodecEvent::CodecFailed,
+                "Encoder/decoder failed. M4A files are written with one or two channels."},
                {"text.wav", CodecEvent::InvalidWavHeader, ""},
                {"missing.wav", CodecEvent::CannotOpenInput, ""}};
   for (const auto& c : cases) {

@@ -32,9 +32,9 @@ inline std::string Capture(const std::string& command) {
   return out;
 }
 
-inline bool Run(const std::string& command) { return std::system(command.c_str()) == 0; }
+inline bool RunShell(const std::string& command) { return std::system(command.c_str()) == 0; }
 
-inline bool HaveFfmpeg() { return Run("command -v ffmpeg >/dev/null 2>&1 && command -v ffprobe >/dev/null 2>&1"); }
+inline bool HaveFfmpeg() { return RunShell("command -v ffmpeg >/dev/null 2>&1 && command -v ffprobe >/dev/null 2>&1"); }
 
 // One value of `ffprobe -show_entries <entries>` ("stream=duration_ts"), "" when missing.
 inline std::string ProbeValue(const std::string& path, const std::string& entries) {
