@@ -8,20 +8,27 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/main_loop.h"
+#include "common/tags/audio_file_tags.h"
 #include "common/wav_header.h"
+#include "maker/codec/decoding_thread.h"
+#include "maker/codec/encoding_thread.h"
 #include "maker/codec/opus_encoder.h"
 #include "maker/codec/opus_file_decoder.h"
 #include "maker/codec/vorbis_encoder.h"
 #include "maker/codec/vorbis_file_decoder.h"
+#include "maker/settings/encoder_mode.h"
 #include "tests/maker/codec/codec_test_support.h"
 
 namespace {
@@ -456,4 +463,73 @@ TEST_P(OggCodecs, MoreThanTwoChannelsAreMixedDownOrRefused) {
     EXPECT_EQ(events.Kinds(), (std::vector<int>{kFailed}));
     EXPECT_EQ(events.events.back().text, "Encoder/decoder failed. The input file has more than two channels.");
   }
+}
+
+namespace {
+
+// The encoding and decoding threads around the adapters, as the maker runs them.
+class OggCodecThreads : public OggCodecs {
+ protected:
+  template <typename Thread, typename Job>
+  std::unique_ptr<Thread> Run(const Job& job) {
+    std::unique_ptr<Thread> thread = std::make_unique<Worker<Thread>>(loop_, host_, job);
+    bool finished = false;
+    thread->SetOnFinished([&] { finished = true; });
+    thread->Start();
+    EXPECT_TRUE(loop_.RunUntil([&] { return finished; }, std::chrono::seconds(120)));
+    return thread;
+  }
+
+  QueueMainLoop loop_;
+  RecordingHost host_;
+};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Formats, OggCodecThreads,
+                         ::testing::Values(OggFormat{"Vorbis", "vorbis", false}, OggFormat{"Opus", "opus", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Catches an adapter whose stream the tag writer cannot take (the job would fail after a
+// good encode), tags that ffprobe does not see, and a file the decoding thread does not
+// recognise by its content or decodes to another length.
+TEST_P(OggCodecThreads, EncodedFileTakesItsTagsAndDecodesBack) {
+  WriteTestWav(dir_.File("track.wav"), 2, 44100, 2 * 44100 + 99);
+  EncoderJob job;
+  job.inputPath = dir_.File("track.wav");
+  job.mpegMode = GetParam().opus ? kModeOpus : kModeVorbis;
+  AudioTags tags;
+  tags.title = "Grüße – 東京";
+  tags.artist = "Ünïcode";
+  tags.track = 3;
+  tags.trackCount = 12;
+  tags.cover = CoverImage{"image/png", std::vector<uint8_t>{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 1, 2, 3}};
+  job.tags = tags;
+  auto encoder = Run<TEncodingThread>(job);
+  ASSERT_FALSE(encoder->Error()) << host_.log.back();
+  EXPECT_NE(std::find(host_.log.begin(), host_.log.end(), GetParam().opus ? "Opus, 160 kbps" : "Ogg Vorbis, Quality 5"),
+            host_.log.end());
+  const std::string encoded = dir_.File("track" + Extension());
+  const std::optional<AudioTags> read =
+      ReadAudioFileTags(encoded, GetParam().opus ? AudioFileFormat::Opus : AudioFileFormat::OggVorbis);
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(read->title, tags.title);
+  EXPECT_EQ(read->track, 3);
+  EXPECT_EQ(read->trackCount, 12);
+  EXPECT_EQ(read->cover, tags.cover);
+  if (HaveTool("ffprobe")) {
+    // (ffprobe's complaints about the made-up picture go to stderr, left out.)
+    EXPECT_EQ(Capture("ffprobe -v error -show_entries stream_tags=title:format_tags=title -of default=nw=1:nk=1 " +
+                      Quote(encoded) + " 2>/dev/null"),
+              tags.title + "\n");
+  }
+
+  std::filesystem::rename(dir_.File("track.wav"), dir_.File("original.wav"));
+  DecoderJob decode;
+  decode.inputPath = encoded;
+  auto decoder = Run<TDecodingThread>(decode);
+  ASSERT_FALSE(decoder->Error()) << host_.log.back();
+  const Decoded wav = ReadWav(dir_.File("track.wav"));
+  EXPECT_EQ(wav.info.channels, 2);
+  EXPECT_EQ(wav.Frames(), ExpectedFrames(44100, 2 * 44100 + 99));
 }
