@@ -17,8 +17,8 @@
 namespace {
 
 // Sample frames handed to the encoder at once; also the distance between two progress
-// events and cancel checks (under a tenth of a second at every accepted rate).
-constexpr size_t kFramesPerBlock = 1024;
+// events and cancel checks (at most a quarter of a second at every accepted rate).
+constexpr size_t kFramesPerBlock = 4096;
 
 // The library's encoder state, set up step by step and torn down in reverse order of
 // what was set up.
