@@ -320,20 +320,8 @@ void AddReplayGainTexts(Id3v2Update& update, const std::optional<ReplayGainValue
 std::string NumberPair(int n, int count) { return n > 0 ? Id3v2TrackNumber(n, count) : std::string(); }
 
 Outcome WriteMp3(const std::string& path, const AudioTags& tags) {
-  Id3v2Update update;
-  update.title = tags.title;
-  update.artist = tags.artist;
-  update.album = tags.album;
-  update.albumArtist = tags.albumArtist;
-  update.year = tags.year;
-  update.genre = tags.genre;
-  update.trackNumber = NumberPair(tags.track, tags.trackCount);
-  update.discNumber = NumberPair(tags.disc, tags.discCount);
-  for (const IdName& id : kIdNames) update.userTexts.emplace_back(id.text, tags.*id.field);
-  AddReplayGainTexts(update, tags.replayGain);
-  update.frontCover = tags.cover ? Id3v2Picture{tags.cover->mimeType, tags.cover->data} : Id3v2Picture{};
   TagFileUpdate change;
-  change.id3v2 = std::move(update);
+  change.id3v2 = Id3v2UpdateOf(tags);
   return WriteTagFile(path, change);
 }
 
@@ -432,6 +420,22 @@ Outcome WriteReplayGainInPlace(const std::string& path, AudioFileFormat format, 
 }
 
 }  // namespace
+
+Id3v2Update Id3v2UpdateOf(const AudioTags& tags) {
+  Id3v2Update update;
+  update.title = tags.title;
+  update.artist = tags.artist;
+  update.album = tags.album;
+  update.albumArtist = tags.albumArtist;
+  update.year = tags.year;
+  update.genre = tags.genre;
+  update.trackNumber = NumberPair(tags.track, tags.trackCount);
+  update.discNumber = NumberPair(tags.disc, tags.discCount);
+  for (const IdName& id : kIdNames) update.userTexts.emplace_back(id.text, tags.*id.field);
+  AddReplayGainTexts(update, tags.replayGain);
+  update.frontCover = tags.cover ? Id3v2Picture{tags.cover->mimeType, tags.cover->data} : Id3v2Picture{};
+  return update;
+}
 
 Outcome WriteAudioFileTags(const std::string& path, AudioFileFormat format, const AudioTags& tags) {
   switch (format) {

@@ -10,6 +10,7 @@
 
 #include "common/error.h"
 #include "common/tags/audio_file_format.h"
+#include "common/tags/id3v2_tag.h"
 
 // A front cover: the image bytes and their type ("image/jpeg" or "image/png").
 struct CoverImage {
@@ -66,6 +67,11 @@ Outcome WriteAudioFileTags(const std::string& path, AudioFileFormat format, cons
 // (FLAC, Ogg Vorbis), MP4 freeform atoms, ID3v2 TXXX frames; Opus instead gets the album
 // gain as the header's output gain and R128_TRACK_GAIN relative to it (RFC 7845, -23 LUFS).
 Outcome WriteReplayGainTags(const std::string& path, AudioFileFormat format, const ReplayGainValues& values);
+
+// The ID3v2.4 update that gives an MP3 file exactly `tags`: every text frame named (an empty
+// one removed), track and disc as "n/N", the MusicBrainz ids and ReplayGain values as user
+// texts (TXXX "MusicBrainz Album Id", "REPLAYGAIN_TRACK_GAIN", ...), the front cover.
+Id3v2Update Id3v2UpdateOf(const AudioTags& tags);
 
 // Reads back what WriteAudioFileTags writes (tests, and the player's titles). Nothing when
 // the file cannot be read as `format`.

@@ -440,9 +440,11 @@ void CdRun::AppendId3Tag() {
   const std::string name = encodingTrack_ <= rows ? ctx_.host.TrackName(encodingTrack_ - 1) : "";
   const TrackTagFields fields = MakeTrackTagFields(info, encodingTrack_, name);
   // The ID3v1 record holds what ISO-8859-1 and 29 characters allow; the ID3v2.4 tag at the
-  // start of the file keeps the names whole, in UTF-8, with the track number and genre.
-  const Id3v2Update v2 =
-      MakeTrackId3v2Update(info, encodingTrack_, rows, name);
+  // start of the file keeps the names whole, in UTF-8, with the track and disc numbers,
+  // the genre, the MusicBrainz ids and the front cover.
+  AudioTags tags = MakeTrackAudioTags(info, encodingTrack_, rows, name);
+  tags.cover = cover_;
+  const Id3v2Update v2 = Id3v2UpdateOf(tags);
   // Both tags go into the file in one rewrite: a new file beside it that replaces it only
   // once complete, so a full disk costs the tags and never the audio.
   TagFileUpdate update;

@@ -447,6 +447,8 @@ Outcome CddbLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs
 }
 
 void ApplyCddbOutputs(const CddbOutputs& outputs, CdInfo& info) {
+  // The ids of the release, or none: names from CDDB are no release's.
+  SetMusicBrainzIds(outputs.musicBrainz, info);
   info.title = outputs.title;
   info.artist = outputs.artist;
   // A source without genres (MusicBrainz) leaves the genre as typed.

@@ -13,6 +13,7 @@
 #include "maker/metadata/cd_info.h"
 #include "maker/metadata/cddb_reply.h"
 #include "maker/metadata/disc_id.h"
+#include "maker/metadata/musicbrainz_ids.h"
 
 // Result codes; each failure has its own code and short name (CddbResultText). The code
 // is what a finished lookup keeps (TCDDBThread::ResultCode); a failed lookup's Error
@@ -108,6 +109,7 @@ struct CddbOutputs {
   std::string lastReply;   // the last reply line received (at most 1024 characters)
   std::string year;        // DYEAR, empty when the entry has none
   std::string genre;       // DGENRE, empty when the entry has none
+  MusicBrainzIds musicBrainz;  // the release's ids (MusicBrainz only; empty from CDDB)
 };
 
 // What the lookup asks of its caller. Called on the lookup's own thread.
@@ -138,4 +140,5 @@ Outcome CddbLookup(const CddbRequest& request, CddbLookupHost& host, CddbOutputs
 // genre (the category when the entry has none; the genre is left as typed when both are
 // empty), DYEAR as year (when the entry has none, the year is left as typed) and track
 // name n from line n (rows beyond the returned names keep their names).
+// The MusicBrainz ids of the outputs replace those of `info` (none after a CDDB lookup).
 void ApplyCddbOutputs(const CddbOutputs& outputs, CdInfo& info);

@@ -36,7 +36,7 @@ class MusicBrainzSession {
  private:
   // The GET; success once a status line and a body within the limit have arrived.
   Outcome Fetch(const std::string& url, HttpGetReply& reply);
-  Outcome TakeRelease(const std::vector<MusicBrainzRelease>& releases);
+  Outcome TakeRelease(const std::vector<MusicBrainzRelease>& releases, const std::string& discId);
 
   const CddbRequest& request_;
   CddbLookupHost& host_;
@@ -71,7 +71,7 @@ Outcome MusicBrainzSession::Fetch(const std::string& url, HttpGetReply& reply) {
   return Fail(CddbFailure(HttpTransferFailureCode(reply.fault)));
 }
 
-Outcome MusicBrainzSession::TakeRelease(const std::vector<MusicBrainzRelease>& releases) {
+Outcome MusicBrainzSession::TakeRelease(const std::vector<MusicBrainzRelease>& releases, const std::string& discId) {
   std::size_t choice = 0;
   if (releases.size() > 1) {
     std::vector<CddbMatch> matches;
@@ -94,6 +94,16 @@ Outcome MusicBrainzSession::TakeRelease(const std::vector<MusicBrainzRelease>& r
   out_.year = CutUtf8Chars(release.year, kCddbYearChars);
   const std::size_t names = std::min<std::size_t>(release.trackNames.size(), kCdMaxTracks);
   for (std::size_t i = 0; i < names; ++i) out_.trackNames += release.trackNames[i] + "\n";
+  if (!release.cdStub) {
+    MusicBrainzIds& ids = out_.musicBrainz;
+    ids.releaseId = release.id;
+    ids.discId = discId;
+    ids.artistId = release.artistId;
+    ids.recordingIds = release.recordingIds;
+    ids.trackIds = release.trackIds;
+    ids.discNumber = release.discNumber;
+    ids.discCount = release.discCount;
+  }
   return Done{};
 }
 
@@ -116,7 +126,7 @@ Outcome MusicBrainzSession::Run() {
   const auto releases = ParseMusicBrainzReleases(reply.body, disc->id, request_.disc.trackCount);
   if (!releases) return Fail(CddbFailure(kMusicBrainzBadReply));
   if (releases->empty()) return Fail(CddbFailure(kMusicBrainzNoMatch));
-  return TakeRelease(*releases);
+  return TakeRelease(*releases, disc->id);
 }
 
 }  // namespace

@@ -82,6 +82,24 @@ const Json* DiscMedium(const Json& release, std::string_view discId, int trackCo
   return nullptr;
 }
 
+int Integer(const Json& object, const char* key) {
+  const Json* value = Member(object, key);
+  return value != nullptr && value->is_number_integer() ? value->get<int>() : 0;
+}
+
+// The id of the artist credited first: the album artist of the tags.
+std::string FirstArtistId(const Json& owner) {
+  const Json& credit = Array(owner, "artist-credit");
+  if (credit.empty()) return {};
+  const Json* artist = Member(credit.front(), "artist");
+  return artist != nullptr ? Text(*artist, "id") : std::string();
+}
+
+std::string RecordingId(const Json& track) {
+  const Json* recording = Member(track, "recording");
+  return recording != nullptr ? Text(*recording, "id") : std::string();
+}
+
 std::string TrackName(const Json& track, const std::string& releaseArtist) {
   const Json* recording = Member(track, "recording");
   std::string title = Text(track, "title");
@@ -100,6 +118,7 @@ std::optional<MusicBrainzRelease> CdStub(const Json& reply, int trackCount) {
     return std::nullopt;
   MusicBrainzRelease stub;
   stub.exact = true;
+  stub.cdStub = true;
   stub.id = Text(reply, "id");
   stub.title = Text(reply, "title");
   stub.artist = Text(reply, "artist");
@@ -130,7 +149,15 @@ std::optional<std::vector<MusicBrainzRelease>> ParseMusicBrainzReleases(std::str
     release.year = YearOf(Text(entry, "date"));
     release.country = Text(entry, "country");
     release.disambiguation = Text(entry, "disambiguation");
-    for (const Json& track : Array(*medium, "tracks")) release.trackNames.push_back(TrackName(track, release.artist));
+    release.artistId = FirstArtistId(entry);
+    const int position = Integer(*medium, "position");
+    release.discNumber = position > 0 ? position : 0;
+    release.discCount = release.discNumber > 0 ? static_cast<int>(Array(entry, "media").size()) : 0;
+    for (const Json& track : Array(*medium, "tracks")) {
+      release.trackNames.push_back(TrackName(track, release.artist));
+      release.recordingIds.push_back(RecordingId(track));
+      release.trackIds.push_back(Text(track, "id"));
+    }
     releases.push_back(std::move(release));
   }
   return releases;

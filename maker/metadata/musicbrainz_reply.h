@@ -20,6 +20,17 @@ struct MusicBrainzRelease {
   // Track names of that medium in order: "<track artist> / <title>" when the track's
   // credit differs from the release's (a compilation), else the title alone.
   std::vector<std::string> trackNames;
+  // The ids for the tags: the first credited artist of the release, and per track of the
+  // medium (in the order of trackNames) its recording and the release's track. A CD stub
+  // has none: it is no release.
+  std::string artistId;
+  std::vector<std::string> recordingIds;
+  std::vector<std::string> trackIds;
+  // The medium's position in the release (1-based) and the release's number of media; 0
+  // when the reply does not say.
+  int discNumber = 0;
+  int discCount = 0;
+  bool cdStub = false;
 };
 
 // The releases of a reply to GET /ws/2/discid/<id>?toc=...&inc=artist-credits+recordings,

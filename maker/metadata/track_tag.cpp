@@ -26,15 +26,7 @@ TrackTagFields MakeTrackTagFields(const CdInfo& info, int track, std::string_vie
 }
 
 Id3v2Update MakeTrackId3v2Update(const CdInfo& info, int track, int trackCount, std::string_view trackName) {
-  Id3v2Update update;
-  update.title = TrackTitle(track, trackName);
-  update.artist = info.artist;
-  update.album = info.title;
-  const std::string year = info.KnownYear();
-  update.year = IsKnownYear(year) ? year : std::string();
-  update.trackNumber = Id3v2TrackNumber(track, trackCount);
-  update.genre = info.genre;
-  return update;
+  return Id3v2UpdateOf(MakeTrackAudioTags(info, track, trackCount, trackName));
 }
 
 AudioTags MakeTrackAudioTags(const CdInfo& info, int track, int trackCount, std::string_view trackName) {

@@ -25,8 +25,10 @@ inline constexpr std::size_t kTagYearChars = 4;
 TrackTagFields MakeTrackTagFields(const CdInfo& info, int track, std::string_view trackName);
 
 // The ID3v2 tag of 1-based track `track` of a disc of `trackCount` tracks, texts whole:
-// the track name ("Track%02i" when empty), artist, album (the disc title), the year only
-// when it is known, "n/N" and the genre text. Empty values leave their frames out.
+// what MakeTrackAudioTags gives, as Id3v2UpdateOf renders it (the track name, "Track%02i"
+// when empty, artist, album artist, album (the disc title), the year only when it is known,
+// "n/N", the disc "n/N", the genre text and the MusicBrainz ids as user texts). Empty
+// values leave their frames out.
 Id3v2Update MakeTrackId3v2Update(const CdInfo& info, int track, int trackCount, std::string_view trackName);
 
 // The tags of 1-based track `track` of a disc of `trackCount` tracks in the formats with

@@ -14,6 +14,7 @@
 #include "maker/metadata/cd_info_settings.h"
 #include "maker/metadata/cddb_lookup.h"
 #include "maker/metadata/disc_id.h"
+#include "maker/metadata/musicbrainz_disc_id.h"
 #include "maker/metadata/ui/cddb_status_form.h"
 #include "maker/metadata/ui/track_name_delegate.h"
 #include "maker/metadata/ui/track_name_form.h"
@@ -206,6 +207,9 @@ void TCDInfoForm::SetTracks(const TrackTable& tracks, const std::string& drive) 
   }
   ShowDiscFields(fields.fields);
   discTextFill_ = fields.discTextFill;
+  // The ids name one disc: another one's names, even equal ones, are no release's yet.
+  const auto discId = MakeMusicBrainzDiscId(DiscLayoutFromTrackTable(tracks));
+  if (!discId || discId->id != musicBrainz_.ids.discId) musicBrainz_ = {};
 }
 
 void TCDInfoForm::ShowDiscFields(const CdInfoSnapshot& fields) {
@@ -277,6 +281,7 @@ CdInfo TCDInfoForm::Info() const {
   info.useFileNameFormat = UseFileNameFormatCheckBox->isChecked();
   info.fileNamePattern = S(FilenamePatternEdit->text());
   info.applyId3 = ApplyID3CheckBox->isChecked();
+  AttachMusicBrainzIds(musicBrainz_, info);
   return info;
 }
 
@@ -296,6 +301,7 @@ void TCDInfoForm::UpdateControls() {
 void TCDInfoForm::ShowCddbResult(const CddbOutputs& outputs) {
   CdInfo info = Info();
   ApplyCddbOutputs(outputs, info);
+  musicBrainz_ = KeepMusicBrainzNaming(info);
   TitleEdit->setText(Q(info.title));
   ArtistEdit->setText(Q(info.artist));
   YearEdit->setText(Q(info.year));  // as typed when the source names no year
@@ -311,9 +317,11 @@ void TCDInfoForm::TakeSnapshot() {
   for (int row = 0; row < TracksListBox->count(); ++row)
     TempTracksListBox->addItem(TracksListBox->item(row)->text());
   snapshot_ = CdInfoSnapshot::Take(Info());
+  musicBrainzSnapshot_ = musicBrainz_;
 }
 
 void TCDInfoForm::RestoreSnapshot() {
+  musicBrainz_ = musicBrainzSnapshot_;
   TitleEdit->setText(Q(snapshot_.title));
   ArtistEdit->setText(Q(snapshot_.artist));
   YearEdit->setText(Q(snapshot_.year));

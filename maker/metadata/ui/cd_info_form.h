@@ -23,6 +23,7 @@
 #include "maker/metadata/cddb_lookup.h"
 #include "maker/metadata/disc_info_session.h"
 #include "maker/metadata/disc_text_fill.h"
+#include "maker/metadata/musicbrainz_ids.h"
 #include "maker/settings/settings_table.h"
 
 class MainLoop;
@@ -61,7 +62,8 @@ class TCDInfoForm : public QDialog {
   // settings; anything else restores the snapshot.
   int exec() override;
 
-  // The window's current contents: disc fields, track names (from the rows) and choices.
+  // The window's current contents: disc fields, track names (from the rows) and choices,
+  // and the MusicBrainz ids of the last lookup while the names are still the release's.
   CdInfo Info() const;
   // Row `row` (0-based) of TracksListBox: " %02i\t%s", or " %02i" for a row never named.
   std::string TrackRowText(int row) const;
@@ -124,6 +126,8 @@ class TCDInfoForm : public QDialog {
   CdInfoSnapshot snapshot_;  // the disc fields as they were when the window was shown
   DiscTextFill discTextFill_;  // what the last disc's own text put into the fields
   DiscInfoSession discSession_;  // the disc fields of each disc shown before
+  MusicBrainzNaming musicBrainz_;  // what the last lookup named, with its release's ids
+  MusicBrainzNaming musicBrainzSnapshot_;  // the same when the window was shown
   TTrackNameForm* trackNameForm_;
   TrackNameDelegate* trackNameDelegate_;  // owned by TracksListBox
   TCDDBStatusForm* cddbStatusForm_;

@@ -121,6 +121,52 @@ TEST(Id3v2Tag, UpdateKeepsWhatItDoesNotNameAndDropsUnknownYears) {
   EXPECT_EQ(Probe(mp3, "date"), "");
 }
 
+// Catches the disc number, user texts or the front cover not written, an update that drops
+// user texts and pictures it does not name, and a second write that adds frames instead
+// of replacing them.
+TEST(Id3v2Tag, DiscNumberUserTextsAndCoverAreWrittenAndKept) {
+  TempDir dir;
+  const std::string mp3 = MakeMp3(dir, "d.mp3");
+  Id3v2Update update = FullUpdate("Title", "Artist");
+  update.discNumber = "2/3";
+  update.albumArtist = "Künstler";
+  update.userTexts = {{"MusicBrainz Album Id", "8a2d7a4f"}, {"REPLAYGAIN_TRACK_GAIN", "-3.21 dB"}};
+  const std::string png = dir.File("c.png");
+  reference_tools::Run("ffmpeg -v error -y -f lavfi -i color=c=red:s=8x8 -frames:v 1 '" + png + "'");
+  update.frontCover = Id3v2Picture{"image/png", ReadBytes(png)};
+  ASSERT_FALSE(update.frontCover->data.empty());
+  ASSERT_TRUE(WriteId3v2(mp3, update));
+  EXPECT_EQ(Probe(mp3, "disc"), "2/3");
+  EXPECT_EQ(Probe(mp3, "album_artist"), "Künstler");
+  EXPECT_EQ(Probe(mp3, "MusicBrainz Album Id"), "8a2d7a4f");
+  EXPECT_EQ(Probe(mp3, "REPLAYGAIN_TRACK_GAIN"), "-3.21 dB");
+  const std::string extracted = dir.File("out.png");
+  reference_tools::Run("ffmpeg -v error -y -i '" + mp3 + "' -map 0:v:0 -c copy -f image2 '" + extracted + "'");
+  EXPECT_EQ(ReadBytes(extracted), update.frontCover->data);
+
+  // Only the ReplayGain text named: the other user text, the disc and the cover stay.
+  Id3v2Update gain;
+  gain.userTexts = {{"REPLAYGAIN_TRACK_GAIN", "+1.00 dB"}};
+  ASSERT_TRUE(WriteId3v2(mp3, gain));
+  EXPECT_EQ(Probe(mp3, "REPLAYGAIN_TRACK_GAIN"), "+1.00 dB");
+  EXPECT_EQ(Probe(mp3, "MusicBrainz Album Id"), "8a2d7a4f");
+  EXPECT_EQ(Probe(mp3, "disc"), "2/3");
+  reference_tools::Run("ffmpeg -v error -y -i '" + mp3 + "' -map 0:v:0 -c copy -f image2 '" + extracted + "'");
+  EXPECT_EQ(ReadBytes(extracted), update.frontCover->data);
+
+  // Empty values remove their frames.
+  Id3v2Update removal;
+  removal.discNumber = "";
+  removal.userTexts = {{"MusicBrainz Album Id", ""}};
+  removal.frontCover = Id3v2Picture{};
+  ASSERT_TRUE(WriteId3v2(mp3, removal));
+  EXPECT_EQ(Probe(mp3, "disc"), "");
+  EXPECT_EQ(Probe(mp3, "MusicBrainz Album Id"), "");
+  EXPECT_EQ(reference_tools::Run("ffprobe -v error -select_streams v -show_entries stream=index -of csv=p=0 '" + mp3 + "'"),
+            "");
+  EXPECT_EQ(Probe(mp3, "title"), "Title");
+}
+
 // Catches placeholders taken for years and real years refused.
 TEST(Id3v2Tag, KnownYears) {
   for (const char* year : {"1999", "2003-05", " 1970"}) EXPECT_TRUE(IsKnownYear(year)) << year;

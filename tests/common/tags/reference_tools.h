@@ -28,7 +28,7 @@ inline void MakeMp3(const std::string& path, double seconds = 1.0) {
 
 // The format tag `key` as ffprobe reads it.
 inline std::string ProbeTag(const std::string& path, const std::string& key) {
-  return Run("ffprobe -v error -show_entries format_tags=" + key + " -of default=noprint_wrappers=1:nokey=1 '" +
+  return Run("ffprobe -v error -show_entries 'format_tags=" + key + "' -of default=noprint_wrappers=1:nokey=1 '" +
              path + "'");
 }
 

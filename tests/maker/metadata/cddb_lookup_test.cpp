@@ -393,7 +393,7 @@ TEST(CddbLookup, ApplyingOutputsFillsRowsInOrderAndKeepsTheYear) {
   CdInfo info;
   info.year = "1999";
   info.SetTrackName(3, "kept");
-  CddbOutputs out{"T", "A", "rock", "one\ntwo\n", "", "", ""};
+  CddbOutputs out{"T", "A", "rock", "one\ntwo\n", "", "", "", {}};
   ApplyCddbOutputs(out, info);
   EXPECT_EQ(info.title + "|" + info.artist + "|" + info.genre + "|" + info.year, "T|A|rock|1999");
   EXPECT_EQ(info.TrackName(1) + "|" + info.TrackName(2) + "|" + info.TrackName(3), "one|two|kept");

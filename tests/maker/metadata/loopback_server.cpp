@@ -213,12 +213,13 @@ std::string MusicBrainzDiscReply(const std::vector<WebRelease>& releases) {
     for (const WebTrack& track : release.tracks) {
       ++position;
       const nlohmann::json credit = Credit(track.artist.empty() ? release.artist : track.artist);
-      tracks.push_back({{"position", position},
+      tracks.push_back({{"id", "t-" + release.id + "-" + std::to_string(position)},
+                        {"position", position},
                         {"number", std::to_string(position)},
                         {"title", track.title},
                         {"length", 2000},
                         {"artist-credit", credit},
-                        {"recording", {{"title", track.title}, {"artist-credit", credit}}}});
+                        {"recording", {{"id", "r-" + track.title}, {"title", track.title}, {"artist-credit", credit}}}});
     }
     nlohmann::json discs = nlohmann::json::array();
     if (!release.discId.empty()) discs.push_back({{"id", release.discId}, {"sectors", 420}});

@@ -114,7 +114,9 @@ struct WebRelease {
   std::string discId;
   std::vector<WebTrack> tracks;
 };
-// The JSON reply to GET /ws/2/discid/...&inc=artist-credits+recordings&fmt=json.
+// The JSON reply to GET /ws/2/discid/...&inc=artist-credits+recordings&fmt=json. Each
+// release has one medium; artist ids are "a-<name>", recording ids "r-<title>" and track
+// ids "t-<release id>-<position>".
 std::string MusicBrainzDiscReply(const std::vector<WebRelease>& releases);
 
 // Loopback port nobody listens on at the moment (bound, read, closed).

@@ -75,6 +75,19 @@ TEST(MusicBrainzLookup, OneReleaseFillsTheOutputs) {
   EXPECT_EQ(out.category, "");
   EXPECT_EQ(out.genre, "");
   EXPECT_EQ(out.lastReply, "HTTP/1.1 200 OK");
+  // The ids the tags need, and the CD information takes them.
+  MusicBrainzIds ids;
+  ids.releaseId = "id-Album";
+  ids.discId = id;
+  ids.artistId = "a-Band";
+  ids.recordingIds = {"r-Opening", "r-Visit"};
+  ids.trackIds = {"t-id-Album-1", "t-id-Album-2"};
+  ids.discNumber = 1;
+  ids.discCount = 1;
+  EXPECT_EQ(out.musicBrainz, ids);
+  CdInfo info;
+  ApplyCddbOutputs(out, info);
+  EXPECT_EQ(MusicBrainzIdsOf(info), ids);
   EXPECT_TRUE(host.lines.empty());
   EXPECT_EQ(host.progress, std::vector<std::string>{"Querying the MusicBrainz server...|Disc id: " + id});
 

@@ -10,14 +10,17 @@ namespace {
 // Two media: the second carries the disc id; the first has as many tracks as the disc.
 constexpr const char* kTwoMedia = R"({"releases": [{
   "id": "r1", "title": "Album", "date": "2020-03-04", "country": "JP", "disambiguation": "",
-  "artist-credit": [{"name": "Alpha", "joinphrase": " feat. "}, {"artist": {"name": "Beta"}, "joinphrase": ""}],
+  "artist-credit": [{"name": "Alpha", "joinphrase": " feat. ", "artist": {"id": "alpha-id", "name": "Alpha"}},
+                    {"artist": {"name": "Beta", "id": "beta-id"}, "joinphrase": ""}],
   "media": [
     {"position": 1, "track-count": 2, "discs": [{"id": "other-disc"}],
      "tracks": [{"title": "Wrong 1"}, {"title": "Wrong 2"}]},
     {"position": 2, "track-count": 2, "discs": [{"id": "the-disc"}],
      "tracks": [
-       {"title": "Own", "artist-credit": [{"name": "Alpha", "joinphrase": " feat. "}, {"name": "Beta"}]},
-       {"title": "Guest\u001b[31m", "artist-credit": [{"name": "Gamma"}]}]}]}]})";
+       {"id": "t1", "title": "Own", "artist-credit": [{"name": "Alpha", "joinphrase": " feat. "}, {"name": "Beta"}],
+        "recording": {"id": "rec1", "title": "Own"}},
+       {"id": "t2", "title": "Guest\u001b[31m", "artist-credit": [{"name": "Gamma"}]}]},
+    {"position": 3, "track-count": 1, "tracks": [{"title": "Bonus"}]}]}]})";
 
 }  // namespace
 
@@ -52,6 +55,30 @@ TEST(MusicBrainzReply, MediumWithTheDiscIdNamesTheTracks) {
   EXPECT_EQ(r.year, "2020");
   EXPECT_EQ(r.trackNames, (std::vector<std::string>{"Own", "Gamma / Guest[31m"}));
   EXPECT_EQ(MusicBrainzReleaseLine(r), "Alpha feat. Beta / Album (2020, JP)");
+}
+
+// Catches the ids of the tags taken from the wrong medium or artist, a track without a
+// recording shifting the ids of the tracks after it, and the disc counted among the
+// media wrongly.
+TEST(MusicBrainzReply, IdsAndDiscPositionOfTheMedium) {
+  const auto releases = ParseMusicBrainzReleases(kTwoMedia, "the-disc", 2);
+  ASSERT_TRUE(releases);
+  ASSERT_EQ(releases->size(), 1u);
+  const MusicBrainzRelease& r = releases->front();
+  EXPECT_EQ(r.id, "r1");
+  EXPECT_EQ(r.artistId, "alpha-id");
+  EXPECT_EQ(r.recordingIds, (std::vector<std::string>{"rec1", ""}));
+  EXPECT_EQ(r.trackIds, (std::vector<std::string>{"t1", "t2"}));
+  EXPECT_EQ(r.discNumber, 2);
+  EXPECT_EQ(r.discCount, 3);
+  EXPECT_FALSE(r.cdStub);
+  // A medium without a position: neither number nor count.
+  const auto plain = ParseMusicBrainzReleases(
+      R"({"releases": [{"id": "x", "media": [{"tracks": [{"title": "a"}]}, {"tracks": []}]}]})", "d", 1);
+  ASSERT_TRUE(plain);
+  ASSERT_EQ(plain->size(), 1u);
+  EXPECT_EQ(plain->front().discNumber, 0);
+  EXPECT_EQ(plain->front().discCount, 0);
 }
 
 // Catches a fuzzy match (no medium with the disc id) being dropped or marked exact, a
@@ -117,6 +144,7 @@ TEST(MusicBrainzReply, CdStubIsOneExactRelease) {
   EXPECT_EQ(stub.artist, "Garage Band");
   EXPECT_EQ(stub.trackNames, (std::vector<std::string>{"Song", "Friend / Jam"}));
   EXPECT_EQ(MusicBrainzReleaseLine(stub), "Garage Band / Demo (tape)");
+  EXPECT_TRUE(stub.cdStub);
   releases = ParseMusicBrainzReleases(kStub, "the-disc", 3);
   ASSERT_TRUE(releases);
   EXPECT_TRUE(releases->empty());

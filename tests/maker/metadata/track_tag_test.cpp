@@ -55,4 +55,35 @@ TEST(TrackTag, Id3v2UpdateHoldsWholeTextsTrackOfCountAndGenre) {
   EXPECT_EQ(*MakeTrackId3v2Update(info, 3, 12, "").title, "Track03");
 }
 
+// Catches: an MP3 from a MusicBrainz disc without its disc n/N or the MusicBrainz ids that
+// the other formats get, or an id of another track.
+TEST(TrackTag, Id3v2UpdateHoldsDiscNumberAndMusicBrainzIds) {
+  CdInfo info;
+  info.artist = "Artist";
+  info.discNumber = 2;
+  info.discCount = 3;
+  info.musicBrainzReleaseId = "release-id";
+  info.musicBrainzDiscId = "disc-id";
+  info.musicBrainzArtistId = "artist-id";
+  info.musicBrainzRecordingIds = {"recording-1", "recording-2"};
+  info.musicBrainzTrackIds = {"track-1", "track-2"};
+  const auto update = MakeTrackId3v2Update(info, 2, 12, "Name");
+  EXPECT_EQ(update.discNumber, "2/3");
+  EXPECT_EQ(update.albumArtist, "Artist");
+  const auto text = [&](const std::string& description) {
+    for (const auto& [name, value] : update.userTexts)
+      if (name == description) return value;
+    return std::string("(none)");
+  };
+  EXPECT_EQ(text("MusicBrainz Album Id"), "release-id");
+  EXPECT_EQ(text("MusicBrainz Disc Id"), "disc-id");
+  EXPECT_EQ(text("MusicBrainz Artist Id"), "artist-id");
+  EXPECT_EQ(text("MusicBrainz Track Id"), "recording-2");
+  EXPECT_EQ(text("MusicBrainz Release Track Id"), "track-2");
+  // Names typed by hand: no ids, and no disc number (the frames are removed).
+  const auto plain = MakeTrackId3v2Update(CdInfo{}, 1, 12, "Name");
+  EXPECT_EQ(plain.discNumber, "");
+  for (const auto& [name, value] : plain.userTexts) EXPECT_EQ(value, "") << name;
+}
+
 }  // namespace

@@ -270,6 +270,24 @@ TEST_F(CddbFromWindowTest, MusicBrainzLookupOffersReleasesAndFillsTheFields) {
   EXPECT_TRUE(log.contains(QString::fromStdString("Disc id: " + id))) << log.join('|').toStdString();
   ASSERT_EQ(server.Transcripts().size(), 1u);
   EXPECT_NE(server.Transcripts()[0].find("GET /ws/2/discid/" + id + "?toc=1+2+30150+150+15150&"), std::string::npos);
+
+  // The chosen release's ids go with the names into the CD information (the tags and the
+  // cover art lookup take them from there) until a name is typed by hand.
+  CdInfo info = form.Info();
+  EXPECT_EQ(info.musicBrainzReleaseId, "r2");
+  EXPECT_EQ(info.musicBrainzDiscId, id);
+  EXPECT_EQ(info.musicBrainzArtistId, "a-Band");
+  EXPECT_EQ(info.musicBrainzRecordingIds, (std::vector<std::string>{"r-Uno", "r-Dos"}));
+  EXPECT_EQ(info.musicBrainzTrackIds, (std::vector<std::string>{"t-r2-1", "t-r2-2"}));
+  EXPECT_EQ(info.discNumber, 1);
+  EXPECT_EQ(info.discCount, 1);
+  form.YearEdit->setText("2005");
+  EXPECT_EQ(form.Info().musicBrainzReleaseId, "r2") << "the year is no name";
+  form.TracksListBox->item(1)->setText(" 02\tTyped");
+  info = form.Info();
+  EXPECT_EQ(info.musicBrainzReleaseId, "");
+  EXPECT_TRUE(info.musicBrainzRecordingIds.empty());
+  EXPECT_EQ(info.discNumber, 0);
 }
 
 // Catches: the source choice not stored on OK, not loaded when the window is shown
