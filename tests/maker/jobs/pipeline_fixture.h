@@ -143,7 +143,8 @@ struct WorkerScript {
   // A reader's proof of its read (the reader is then a TrackAccuracySource), a lookup's result.
   std::optional<TrackAccuracy> accuracy{};
   AccurateRipLookupResult lookup{};
-  // An encoder's measured loudness (the encoder is then an EncodeResultSource).
+  // An encoder's measured loudness (the encoder is then an EncodeResultSource, when its
+  // job asks it to measure).
   std::optional<TrackLoudness> loudness{};
 };
 
@@ -248,7 +249,7 @@ class ScriptedFactory final : public JobWorkerFactory {
   std::unique_ptr<JobWorker> MakeEncoder(const EncoderJob& job) override {
     encoderJobs.push_back(job);
     WorkerScript script = encoder ? encoder(job) : WorkerScript{};
-    if (script.loudness)
+    if (script.loudness && job.measureLoudness)
       return MakeFrom<LoudnessScriptedWorker>("encode " + job.inputPath, MakerLog::Encoder, std::move(script), host_);
     return MakeFrom<ScriptedWorker>("encode " + job.inputPath, MakerLog::Encoder, std::move(script), host_);
   }
