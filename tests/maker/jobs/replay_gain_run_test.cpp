@@ -1,6 +1,16 @@
 // ReplayGain at the end of a run: which encodes measure their input, which measured files
-// reach the writer and as which albums, and how Cancel stops the writing.
+// reach the writer and as which albums, how Cancel stops the writing, and a run of the real
+// workers that tags its files.
+#include <fcntl.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "common/fd_io.h"
 #include "common/paths.h"
+#include "common/unique_fd.h"
+#include "common/wav_header.h"
+#include "maker/jobs/real_job_worker_factory.h"
 #include "maker/jobs/replay_gain_writer.h"
 #include "pipeline_fixture.h"
 
@@ -31,6 +41,22 @@ std::string Albums(const ReplayGainJob& job) {
     }
   }
   return text;
+}
+
+// `seconds` of a 1 kHz stereo tone at `amplitude` (0..1 of full scale), CD format.
+void WriteTone(const std::string& path, double seconds, double amplitude) {
+  std::vector<int16_t> samples;
+  const auto frames = static_cast<size_t>(seconds * 44100);
+  for (size_t frame = 0; frame < frames; ++frame) {
+    const auto sample = static_cast<int16_t>(std::lround(32767 * amplitude * std::sin(2 * std::numbers::pi * 1000 * frame / 44100)));
+    samples.push_back(sample);
+    samples.push_back(sample);
+  }
+  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  ASSERT_TRUE(fd);
+  const auto bytes = static_cast<uint32_t>(samples.size() * 2);
+  ASSERT_EQ(WriteWavHeader(fd.Get(), /*mono=*/false, 44100, bytes), kWavWriteOk);
+  ASSERT_TRUE(WriteAll(fd.Get(), samples.data(), bytes));
 }
 
 class ReplayGainRunTest : public PipelineTest {
@@ -178,6 +204,39 @@ TEST_F(ReplayGainRunTest, FileRunMakesAnAlbumOfEachFolder) {
   StartAndFinish();
   for (const EncoderJob& job : factory.encoderJobs) EXPECT_FALSE(job.measureLoudness);
   EXPECT_TRUE(factory.replayGainJobs.empty());
+}
+
+// Catches a gap between the real encoder's measurement, the real writer and the files: a
+// file run of two WAVs of one folder to FLAC ends with each file's own track gain and
+// the album's gain in its tags, and a log line for each.
+TEST_F(ReplayGainRunTest, RealWorkersTagEveryFileOfTheAlbum) {
+  host.operation = Operation::WAV2MP3;
+  settings.replayGainFiles = 1;
+  WriteTone(PathIn("loud.wav"), 3, 0.7);
+  WriteTone(PathIn("quiet.wav"), 2, 0.1);
+  host.files.push_back({"+\t" + PathIn("loud.wav")});
+  host.files.push_back({"+\t" + PathIn("quiet.wav")});
+  RealJobWorkerFactory real(loop, host);
+  JobPipeline run(loop, host, real, settings, AllLibraries);
+  StartAndFinish(&run);
+  ASSERT_EQ(host.Statuses(JobList::Files), "OK: OK:");
+
+  auto loud = MeasureWavLoudness(PathIn("loud.wav"));
+  auto quiet = MeasureWavLoudness(PathIn("quiet.wav"));
+  ASSERT_TRUE(loud.Ok() && quiet.Ok());
+  const std::vector<ReplayGainValues> expected = AlbumReplayGains({loud.Value(), quiet.Value()});
+  const char* names[] = {"loud.flac", "quiet.flac"};
+  for (size_t i = 0; i < 2; ++i) {
+    SCOPED_TRACE(names[i]);
+    const std::optional<AudioTags> tags = ReadAudioFileTags(PathIn(names[i]), AudioFileFormat::Flac);
+    ASSERT_TRUE(tags && tags->replayGain);
+    EXPECT_NEAR(tags->replayGain->trackGain, expected[i].trackGain, 0.01);
+    EXPECT_NEAR(tags->replayGain->albumGain, expected[i].albumGain, 0.01);
+    EXPECT_NEAR(tags->replayGain->trackPeak, expected[i].trackPeak, 0.0001);
+    EXPECT_NEAR(tags->replayGain->albumPeak, expected[i].albumPeak, 0.0001);
+    EXPECT_EQ(LogCount(host.encoderLog, ReplayGainLine(expected[i], PathIn(names[i]))), 1u);
+  }
+  EXPECT_GT(expected[1].trackGain, expected[0].trackGain + 10);
 }
 
 // Catches a writer that stops at a file it cannot tag, that gives no line for it, or
