@@ -9,6 +9,7 @@
 #include "common/paths.h"
 #include "maker/jobs/job_rows.h"
 #include "maker/jobs/real_job_worker_factory.h"
+#include "maker/jobs/run_context.h"
 
 int ProcessorCount() {
   cpu_set_t set;
@@ -29,6 +30,9 @@ class ParallelFileRun::Lane final : public PipelineHost {
         factory_(run.loop_, *this),
         pipeline_(run.loop_, *this, factory_, run.settings_, std::move(probe)) {
     pipeline_.SetDeleteInputsThisRun(deleteInputs);
+    // The run tags the files of all lanes together: a folder's files are one album
+    // whichever lane encoded them.
+    pipeline_.SetReplayGainSink([this](const ReplayGainFile& file) { run_.measured_.emplace_back(row_, file); });
   }
 
   // Starts the job on `row`; false when the pipeline refused to start.
@@ -107,7 +111,7 @@ class ParallelFileRun::Lane final : public PipelineHost {
 
 ParallelFileRun::ParallelFileRun(MainLoop& loop, TerminalHost& host, SettingsTable& settings, LibraryProbe probe,
                                  std::vector<int> rows, int lanes, bool deleteInputs)
-    : loop_(loop), host_(host), settings_(settings), rows_(std::move(rows)) {
+    : loop_(loop), host_(host), settings_(settings), rows_(std::move(rows)), writerFactory_(loop, host) {
   // The libraries are looked at once for the whole run, not again for every file.
   auto cache = std::make_shared<std::vector<std::pair<std::string, LibraryProbeResult>>>();
   LibraryProbe cached = [probe = std::move(probe), cache](const std::string& library, const char* entry) {
@@ -120,7 +124,10 @@ ParallelFileRun::ParallelFileRun(MainLoop& loop, TerminalHost& host, SettingsTab
   for (int i = 0; i < lanes; ++i) lanes_.push_back(std::make_unique<Lane>(*this, i, cached, deleteInputs));
 }
 
-ParallelFileRun::~ParallelFileRun() = default;
+ParallelFileRun::~ParallelFileRun() {
+  RunContext::DropAndCancel(replayGain_);
+  replayGain_.reset();
+}
 
 void ParallelFileRun::Start() {
   if (rows_.empty() || lanes_.empty()) return;
@@ -138,9 +145,11 @@ void ParallelFileRun::Start() {
 void ParallelFileRun::Cancel() {
   cancelled_ = true;
   for (auto& lane : lanes_) lane->Cancel();
+  if (replayGain_) replayGain_->Cancel();
 }
 
 bool ParallelFileRun::Finished() const {
+  if (replayGain_) return false;
   if (refused_) return std::none_of(lanes_.begin(), lanes_.end(), [](const auto& lane) { return lane->Busy(); });
   if (std::any_of(lanes_.begin(), lanes_.end(), [](const auto& lane) { return lane->Busy(); })) return false;
   return cancelled_ || next_ >= rows_.size();
@@ -150,8 +159,43 @@ void ParallelFileRun::LaneEnded(Lane& lane) {
   lane.HandBack();
   if (!cancelled_) doneBeeps_ = lane.Beeps();
   FillLanes();
-  if (Finished() && !cancelled_ && !refused_)
-    for (int i = 0; i < doneBeeps_; ++i) host_.Beep();
+  if (!Finished() || cancelled_ || refused_) return;
+  if (StartReplayGain()) return;
+  SignalDone();
+}
+
+void ParallelFileRun::SignalDone() {
+  for (int i = 0; i < doneBeeps_; ++i) host_.Beep();
+}
+
+bool ParallelFileRun::StartReplayGain() {
+  if (measured_.empty()) return false;
+  // In the order of the rows, as one pipeline would have measured them.
+  std::stable_sort(measured_.begin(), measured_.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<ReplayGainFile> files;
+  for (auto& [row, file] : measured_) files.push_back(std::move(file));
+  measured_.clear();
+  ReplayGainJob job;
+  job.albums = AlbumsByFolder(std::move(files));
+  size_t count = 0;
+  for (const auto& album : job.albums) count += album.size();
+  host_.AppendLog(MakerLog::Encoder, LogEvent::Begin());
+  host_.AppendLog(MakerLog::Encoder,
+                  LogEvent::Info("ReplayGain: " + std::to_string(count) + (count == 1 ? " file" : " files") + " of " +
+                                 std::to_string(job.albums.size()) + (job.albums.size() == 1 ? " album" : " albums")));
+  RunContext::StartWorker(replayGain_, writerFactory_.MakeReplayGainWriter(job),
+                          [this](JobWorker* worker) { ReplayGainEnded(worker); });
+  return true;
+}
+
+void ParallelFileRun::ReplayGainEnded(JobWorker* worker) {
+  if (!RunContext::TakeEndedWorker(replayGain_, worker)) return;
+  if (cancelled_) {
+    host_.AppendLog(MakerLog::Encoder, LogEvent::Done("    Cancelled."));
+    return;
+  }
+  SignalDone();
 }
 
 void ParallelFileRun::FillLanes() {

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "common/main_loop.h"
 #include "maker/batch/terminal_host.h"
 #include "maker/jobs/job_pipeline.h"
+#include "maker/jobs/real_job_worker_factory.h"
 #include "maker/settings/settings_table.h"
 
 // The processors this process may run on (its CPU affinity), at least 1.
@@ -25,6 +27,9 @@ int ProcessorCount();
 // error box said why) nothing runs and Finished() is true at once. Cancel stops every
 // running job and starts no more; rows not started keep "+". When the run ends without
 // a cancel, the host hears the done signal (beeps) once, as after one pipeline's run.
+// With ReplayGain of file runs on, the files the lanes measured are tagged at the run's
+// end as one run does it (one album per folder, across the lanes), before the done signal;
+// Cancel stops that too.
 class ParallelFileRun {
  public:
   ParallelFileRun(MainLoop& loop, TerminalHost& host, SettingsTable& settings, LibraryProbe probe,
@@ -46,6 +51,11 @@ class ParallelFileRun {
   // The input and output paths of the job on `row`.
   std::vector<std::string> JobFiles(int row) const;
   bool ClashesWithRunningJob(int row) const;
+  // Writes the ReplayGain values of the files measured on a worker; false when there is
+  // nothing to write.
+  bool StartReplayGain();
+  void ReplayGainEnded(JobWorker* worker);
+  void SignalDone();
 
   MainLoop& loop_;
   TerminalHost& host_;
@@ -56,4 +66,8 @@ class ParallelFileRun {
   bool refused_ = false;
   int doneBeeps_ = 0;  // the beeps of the last job that ended without a cancel
   std::vector<std::unique_ptr<Lane>> lanes_;
+  // The files the lanes measured, with their rows, and the writer of their values.
+  std::vector<std::pair<int, ReplayGainFile>> measured_;
+  RealJobWorkerFactory writerFactory_;
+  std::unique_ptr<JobWorker> replayGain_;
 };

@@ -11,13 +11,15 @@
 #include "common/error.h"
 #include "common/tags/audio_file_tags.h"
 
-struct ebur128_state;
+// The meter of one measured track (libebur128's state, which the library declares as an
+// unnamed struct and so cannot be declared here).
+struct LoudnessMeter;
 
 // The measurement of one track. The meter's state is kept (shared, read-only once
 // measured) so that an album's loudness is gated over all of its blocks together, not
 // averaged from the tracks' values.
 struct TrackLoudness {
-  std::shared_ptr<ebur128_state> meter;
+  std::shared_ptr<LoudnessMeter> meter;
   double integratedLufs = 0;  // -HUGE_VAL for silence
   double peak = 0;            // linear sample peak, 1.0 = full scale
 };

@@ -7,6 +7,7 @@
 #include "common/id3v1_tag.h"
 #include "common/paths.h"
 #include "common/tags/tag_file.h"
+#include "maker/codec/encode_result.h"
 #include "maker/cd/cd_drive_menu.h"
 #include "maker/jobs/accuraterip_lookup_worker.h"
 #include "maker/jobs/rip_accuracy.h"
@@ -41,6 +42,7 @@ bool CdRun::Start() {
   currentTrack_ = first;
   readPaths_.clear();
   ripped_.clear();
+  measured_.clear();
   ctx_.cancelRequested = false;
   ctx_.EnterBusyState();
   if (!StartLookup()) StartTrackRead();
@@ -119,6 +121,7 @@ void CdRun::Cancel() {
       stoppingReader_->Cancel();
   }
   if (encoder_) encoder_->Cancel();
+  if (replayGain_) replayGain_->Cancel();
 }
 
 void CdRun::ApplyPriority() {
@@ -126,7 +129,8 @@ void CdRun::ApplyPriority() {
 }
 
 void CdRun::StopWorkers() {
-  for (const auto* slot : {&lookup_, &reader_, &stoppingReader_, &encoder_}) RunContext::DropAndCancel(*slot);
+  for (const auto* slot : {&lookup_, &reader_, &stoppingReader_, &encoder_, &replayGain_})
+    RunContext::DropAndCancel(*slot);
 }
 
 void CdRun::ReleaseWorkers() {
@@ -134,6 +138,7 @@ void CdRun::ReleaseWorkers() {
   reader_.reset();
   stoppingReader_.reset();
   encoder_.reset();
+  replayGain_.reset();
 }
 
 // Reads the track row currentTrack_.
@@ -305,6 +310,7 @@ void CdRun::ShowReadAccuracy() {
 }
 
 void CdRun::FinishRun() {
+  if (StartReplayGain()) return;
   if (!ctx_.cancelRequested && !ripped_.empty()) {
     RipFilesInput input;
     input.operation = ctx_.operation;
@@ -321,6 +327,40 @@ void CdRun::FinishRun() {
   }
   EnterIdleState();
   if (!ctx_.cancelRequested) ctx_.SignalDone(tracks_);
+}
+
+bool CdRun::MeasuresLoudness(int mode) const {
+  if (ctx_.settings.replayGain == 0 || ctx_.operation != Operation::CD2MP3) return false;
+  if (mode == kModeMpeg1 || mode == kModeMpeg2) return ctx_.host.CdInformation().applyId3;
+  return EncoderWritesContainerTags(mode);
+}
+
+bool CdRun::StartReplayGain() {
+  // A cancelled run writes no album values: its album is not complete.
+  if (ctx_.cancelRequested || measured_.empty()) return false;
+  ReplayGainJob job;
+  job.albums.emplace_back();
+  for (auto& [track, file] : measured_) job.albums.front().push_back(std::move(file));
+  measured_.clear();
+  const size_t files = job.albums.front().size();
+  ctx_.host.AppendLog(MakerLog::Encoder, LogEvent::Begin());
+  ctx_.host.AppendLog(MakerLog::Encoder, LogEvent::Info("ReplayGain: " + std::to_string(files) +
+                                                        (files == 1 ? " track" : " tracks") + " of one album"));
+  RunContext::StartWorker(replayGain_, ctx_.factory.MakeReplayGainWriter(job),
+                          [this](JobWorker* worker) { ReplayGainEnded(worker); });
+  return true;
+}
+
+void CdRun::ReplayGainEnded(JobWorker* worker) {
+  const std::unique_ptr<JobWorker> ended = RunContext::TakeEndedWorker(replayGain_, worker);
+  if (!ended) return;
+  if (ctx_.cancelRequested) ctx_.host.AppendLog(MakerLog::Encoder, LogEvent::Done("    Cancelled."));
+  // The rip log tells the values each track's file got.
+  if (const auto* source = dynamic_cast<const ReplayGainWriterSource*>(ended.get()))
+    for (const ReplayGainWritten& written : source->Written())
+      for (auto& [track, ripped] : ripped_)
+        if (ripped.written && ripped.path == written.path) ripped.replayGain = written.values;
+  FinishRun();
 }
 
 int CdRun::ReadOffset() const {
@@ -376,6 +416,7 @@ void CdRun::StartTrackEncode() {
     job.tags = MakeTrackAudioTags(ctx_.host.CdInformation(), found, rows, name);
     job.tags->cover = cover_;
   }
+  job.measureLoudness = MeasuresLoudness(job.mpegMode);
   codecEnd_ = WorkEnd::Finished;
   codecJob_.outputBefore = FileState::Of(codecJob_.output);
   encoderStart_ = job.startTime;
@@ -384,10 +425,13 @@ void CdRun::StartTrackEncode() {
 }
 
 void CdRun::EncoderEnded(JobWorker* worker) {
-  const auto end = RunContext::TakeWorkEnd(encoder_, worker);
-  if (!end) return;
-  codecEnd_ = *end;
+  const std::unique_ptr<JobWorker> ended = RunContext::TakeEndedWorker(encoder_, worker);
+  if (!ended) return;
+  codecEnd_ = WorkEndOf(ended->Error(), ended->Warning(), ended->Kept());
+  encodeLoudness_.reset();
+  if (const auto* source = dynamic_cast<const EncodeResultSource*>(ended.get())) encodeLoudness_ = source->Loudness();
   OnEncoderFinished();
+  encodeLoudness_.reset();
 }
 
 // Completion of a track's encode.
@@ -412,6 +456,10 @@ void CdRun::EndTrackEncode(bool declined) {
     ctx_.files.Delete(codecJob_.input, MakerLog::Encoder);
   }
   ctx_.LogJobEnd(MakerLog::Encoder, codecEnd_, encoderStart_, codecJob_.output);
+  // Only a file the run finished gets ReplayGain values (a failed, cancelled or kept one
+  // is left out of the album).
+  if (!ctx_.CodecFailed(codecEnd_) && !declined && encodeLoudness_)
+    measured_[encodingTrack_] = ReplayGainFile{codecJob_.output, *encodeLoudness_};
   if (auto ripped = ripped_.find(encodingTrack_); ripped != ripped_.end()) {
     ripped->second.path = codecJob_.output;
     ripped->second.written = !ctx_.CodecFailed(codecEnd_) && !declined;

@@ -12,6 +12,7 @@
 #include "common/tags/audio_file_tags.h"
 #include "maker/accuracy/accuraterip.h"
 #include "maker/cd/track_accuracy.h"
+#include "maker/jobs/replay_gain_writer.h"
 #include "maker/jobs/rip_files.h"
 #include "maker/jobs/run_context.h"
 
@@ -41,8 +42,8 @@ class CdRun {
 
   // The disc is looked up, a track is read or encoded (or a read waits for the reader of
   // an earlier run).
-  bool Busy() const { return lookup_ || reads_ == Reads::Going || encoder_; }
-  bool HasLiveWorkers() const { return lookup_ || reader_ || stoppingReader_ || encoder_; }
+  bool Busy() const { return lookup_ || reads_ == Reads::Going || encoder_ || replayGain_; }
+  bool HasLiveWorkers() const { return lookup_ || reader_ || stoppingReader_ || encoder_ || replayGain_; }
   // Output path of 1-based track `track` with `extension` (".tmp" or ".wav").
   std::string TrackOutputPath(int track, const std::string& extension) const;
   // The files the selected tracks' jobs would write in the context's operation: the WAV of
@@ -91,9 +92,17 @@ class CdRun {
   // What the ended read proved: the track row's verification, its result line, and the
   // track kept for the rip log.
   void ShowReadAccuracy();
-  // The end of a run that was not cancelled: the rip log, cue sheet and play list when a
+  // The end of a run that was not cancelled: the ReplayGain values of the tracks it
+  // measured first (StartReplayGain), then the rip log, cue sheet and play list when a
   // track was read, the idle state and Done.
   void FinishRun();
+  // Whether the encodes measure their input's loudness: ReplayGain is on and the format
+  // takes its tags (MP3 with its ID3 tag, M4A, FLAC, Ogg Vorbis, Opus).
+  bool MeasuresLoudness(int mode) const;
+  // Writes the ReplayGain values of the tracks measured (one album) on a worker; false
+  // when there is nothing to write.
+  bool StartReplayGain();
+  void ReplayGainEnded(JobWorker* worker);
   // The drive's read offset: the run's own (--read-offset), else the one stored for the
   // chosen drive's model.
   int ReadOffset() const;
@@ -124,11 +133,16 @@ class CdRun {
   // run read, for the rip log.
   std::optional<TrackAccuracy> readAccuracy_;
   std::map<int, RippedTrack> ripped_;
+  // The loudness the ended encode measured, and the finished files of the run with their
+  // loudness, by track, until the run's end writes their ReplayGain values.
+  std::optional<TrackLoudness> encodeLoudness_;
+  std::map<int, ReplayGainFile> measured_;
   // The release's front cover when the run fetched one: embedded in every encoded track.
   std::optional<CoverImage> cover_;
 
   std::unique_ptr<JobWorker> reader_;
   std::unique_ptr<JobWorker> encoder_;
+  std::unique_ptr<JobWorker> replayGain_;
   // The reader of a run that went idle while it was still stopping (Cancel in CD to MP3):
   // its completion is ignored, and a new run's first read (deferredRead_) waits for it to
   // end, since the reader library serves one track at a time.

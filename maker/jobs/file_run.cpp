@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/paths.h"
+#include "maker/codec/encode_result.h"
 
 FileRun::~FileRun() { ReleaseWorkers(); }
 
@@ -15,6 +16,7 @@ bool FileRun::Start() {
   for (int row = 0; row < rows; ++row) SetFileStatus(row, JobStatus::Pending);
   ctx_.cancelRequested = false;
   currentFile_ = 0;
+  measured_.clear();
   ctx_.EnterBusyState();
   if (ctx_.operation == Operation::WAV2MP3)
     StartFileEncode();
@@ -26,6 +28,7 @@ bool FileRun::Start() {
 void FileRun::Cancel() {
   if (encoder_) encoder_->Cancel();
   if (decoder_) decoder_->Cancel();
+  if (replayGain_) replayGain_->Cancel();
 }
 
 void FileRun::ApplyPriority() {
@@ -35,11 +38,13 @@ void FileRun::ApplyPriority() {
 void FileRun::StopWorkers() {
   RunContext::DropAndCancel(encoder_);
   RunContext::DropAndCancel(decoder_);
+  RunContext::DropAndCancel(replayGain_);
 }
 
 void FileRun::ReleaseWorkers() {
   encoder_.reset();
   decoder_.reset();
+  replayGain_.reset();
 }
 
 std::vector<PlannedOutput> FileRun::PlannedOutputs() const {
@@ -71,7 +76,8 @@ void FileRun::StartFileEncode() {
   codecJob_.input = ctx_.host.FilePath(currentFile_);
   codecJob_.output = ChangeFileExt(codecJob_.input, ctx_.EncodedExtension());
   NoteFileJobPaths();
-  const EncoderJob job = ctx_.MakeEncoderJob(codecJob_.input);
+  EncoderJob job = ctx_.MakeEncoderJob(codecJob_.input);
+  job.measureLoudness = MeasuresLoudness(job.mpegMode);
   codecEnd_ = WorkEnd::Finished;
   codecJob_.outputBefore = FileState::Of(codecJob_.output);
   codecStart_ = job.startTime;
@@ -98,10 +104,13 @@ void FileRun::StartFileDecode() {
 }
 
 void FileRun::EncoderEnded(JobWorker* worker) {
-  const auto end = RunContext::TakeWorkEnd(encoder_, worker);
-  if (!end) return;
-  codecEnd_ = *end;
+  const std::unique_ptr<JobWorker> ended = RunContext::TakeEndedWorker(encoder_, worker);
+  if (!ended) return;
+  codecEnd_ = WorkEndOf(ended->Error(), ended->Warning(), ended->Kept());
+  encodeLoudness_.reset();
+  if (const auto* source = dynamic_cast<const EncodeResultSource*>(ended.get())) encodeLoudness_ = source->Loudness();
   OnEncoderFinished();
+  encodeLoudness_.reset();
 }
 
 void FileRun::DecoderEnded(JobWorker* worker) {
@@ -120,6 +129,14 @@ void FileRun::OnEncoderFinished() {
     ctx_.files.Delete(codecJob_.input, MakerLog::Encoder);
   }
   ctx_.LogJobEnd(MakerLog::Encoder, codecEnd_, codecStart_, codecJob_.output);
+  // Only a file the run finished gets ReplayGain values.
+  if (!ctx_.CodecFailed(codecEnd_) && !declined && encodeLoudness_) {
+    ReplayGainFile measured{codecJob_.output, *encodeLoudness_};
+    if (ctx_.replayGainSink)
+      ctx_.replayGainSink(measured);
+    else
+      measured_.push_back(std::move(measured));
+  }
   FinishFileJob(codecEnd_ == WorkEnd::Failed, declined, &FileRun::StartFileEncode);
 }
 
@@ -145,8 +162,42 @@ void FileRun::FinishFileJob(bool failed, bool kept, void (FileRun::*startNext)()
     (this->*startNext)();
     return;
   }
+  if (StartReplayGain()) return;
+  EndRun();
+}
+
+void FileRun::EndRun() {
   ctx_.EnterIdleState();
   if (!ctx_.cancelRequested) ctx_.SignalDone(files_);
+}
+
+bool FileRun::MeasuresLoudness(int mode) const {
+  if (ctx_.settings.replayGainFiles == 0 || ctx_.operation != Operation::WAV2MP3) return false;
+  return mode == kModeMpeg1 || mode == kModeMpeg2 || EncoderWritesContainerTags(mode);
+}
+
+bool FileRun::StartReplayGain() {
+  // A cancelled run writes no album values: its albums are not complete.
+  if (ctx_.cancelRequested || measured_.empty()) return false;
+  ReplayGainJob job;
+  job.albums = AlbumsByFolder(std::move(measured_));
+  measured_.clear();
+  size_t files = 0;
+  for (const auto& album : job.albums) files += album.size();
+  ctx_.host.AppendLog(MakerLog::Encoder, LogEvent::Begin());
+  ctx_.host.AppendLog(MakerLog::Encoder,
+                      LogEvent::Info("ReplayGain: " + std::to_string(files) + (files == 1 ? " file" : " files") +
+                                     " of " + std::to_string(job.albums.size()) +
+                                     (job.albums.size() == 1 ? " album" : " albums")));
+  RunContext::StartWorker(replayGain_, ctx_.factory.MakeReplayGainWriter(job),
+                          [this](JobWorker* worker) { ReplayGainEnded(worker); });
+  return true;
+}
+
+void FileRun::ReplayGainEnded(JobWorker* worker) {
+  if (!RunContext::TakeEndedWorker(replayGain_, worker)) return;
+  if (ctx_.cancelRequested) ctx_.host.AppendLog(MakerLog::Encoder, LogEvent::Done("    Cancelled."));
+  EndRun();
 }
 
 void FileRun::SelectOnlyFileRow(int row) {

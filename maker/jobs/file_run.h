@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "maker/jobs/replay_gain_writer.h"
 #include "maker/jobs/run_context.h"
 
 // Encodes (WAV to MP3) or decodes (MP3 to WAV) the rows of the file list one after
@@ -30,7 +31,7 @@ class FileRun {
   void ReleaseWorkers();
 
   // A file is encoded or decoded.
-  bool Busy() const { return encoder_ || decoder_; }
+  bool Busy() const { return encoder_ || decoder_ || replayGain_; }
   bool HasLiveWorkers() const { return Busy(); }
   // "-delete" of the command line: delete WAV inputs after a successful encode.
   void SetDeleteInputs(bool on) { deleteInputs_ = on; }
@@ -58,6 +59,15 @@ class FileRun {
   void SetFileStatus(int row, JobStatus status);
   // The paths of the file job that starts (codecJob_) in its job.
   void NoteFileJobPaths();
+  // Whether the encodes measure their input's loudness: ReplayGain of file runs is on
+  // and the format takes tags (MP3, M4A, FLAC, Ogg Vorbis, Opus).
+  bool MeasuresLoudness(int mode) const;
+  // Writes the ReplayGain values of the files measured, one album per folder, on a
+  // worker; false when there is nothing to write.
+  bool StartReplayGain();
+  void ReplayGainEnded(JobWorker* worker);
+  // The idle state at the run's end, and Done unless it was cancelled.
+  void EndRun();
 
   RunContext& ctx_;
   bool deleteInputs_ = false;
@@ -66,6 +76,11 @@ class FileRun {
   CodecJobFiles codecJob_;                // the encode or decode that runs
   WorkEnd codecEnd_ = WorkEnd::Finished;  // how the encode or decode that ended ended
   std::time_t codecStart_ = 0;
+  // The loudness the ended encode measured, and the finished files of the run with their
+  // loudness, until the run's end writes their ReplayGain values.
+  std::optional<TrackLoudness> encodeLoudness_;
+  std::vector<ReplayGainFile> measured_;
   std::unique_ptr<JobWorker> encoder_;
   std::unique_ptr<JobWorker> decoder_;
+  std::unique_ptr<JobWorker> replayGain_;
 };

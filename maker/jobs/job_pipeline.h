@@ -103,6 +103,9 @@ class JobPipeline {
   void SetAccurateRipServer(const std::string& url) { ctx_.accurateRipServer = url; }
   void SetReadOffset(std::optional<int> offset) { ctx_.readOffset = offset; }
   void SetRipLogPath(const std::string& path) { ctx_.ripLogPath = path; }
+  // File runs hand each file they measured for ReplayGain to `sink` instead of writing
+  // the values at their end (RunContext::replayGainSink).
+  void SetReplayGainSink(std::function<void(const ReplayGainFile&)> sink) { ctx_.replayGainSink = std::move(sink); }
 
  private:
   // Asks about the existing outputs of the run about to start (ConfirmOverwrite); sets the

@@ -6,6 +6,7 @@
 #include "maker/accuracy/accuraterip_lookup.h"
 #include "maker/cd/reader_job.h"
 #include "maker/codec/codec_jobs.h"
+#include "maker/jobs/replay_gain_writer.h"
 #include "maker/worker/job_worker.h"
 
 // Each call returns a worker that has not been started; the pipeline attaches its
@@ -21,4 +22,7 @@ class JobWorkerFactory {
   virtual std::unique_ptr<JobWorker> MakeDecoder(const DecoderJob& job) = 0;
   // The AccurateRip lookup of a CD run; the worker implements AccurateRipLookupSource.
   virtual std::unique_ptr<JobWorker> MakeAccurateRipLookup(const AccurateRipRequest& request) = 0;
+  // The writing of a run's ReplayGain values at its end (WriteReplayGains, its lines on the
+  // encoder log); the worker implements ReplayGainWriterSource.
+  virtual std::unique_ptr<JobWorker> MakeReplayGainWriter(const ReplayGainJob& job) = 0;
 };

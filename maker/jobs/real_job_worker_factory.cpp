@@ -25,6 +25,31 @@ class AccurateRipLookupThread : public JobWorker, public AccurateRipLookupSource
   AccurateRipLookupResult result_;
 };
 
+// Writes the ReplayGain values of a run's files on its own thread, so that the window
+// stays live while the files are rewritten; Cancel stops it before the next file.
+class ReplayGainWriterThread : public JobWorker, public ReplayGainWriterSource {
+ public:
+  ReplayGainWriterThread(MainLoop& loop, WorkerHost& host, ReplayGainJob job)
+      : JobWorker(loop), host_(host), job_(std::move(job)) {}
+  std::vector<ReplayGainWritten> Written() const override { return written_; }
+
+ protected:
+  void Run() override {
+    written_ = WriteReplayGains(
+        job_,
+        [this](const LogEvent& event) {
+          if (event.severity == LogSeverity::Warning) SetWarning();
+          Synchronize([this, &event] { host_.AppendLog(MakerLog::Encoder, event); });
+        },
+        [this] { return Terminated(); });
+  }
+
+ private:
+  WorkerHost& host_;
+  ReplayGainJob job_;
+  std::vector<ReplayGainWritten> written_;
+};
+
 }  // namespace
 
 std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeReader(const ReaderJob& job) {
@@ -43,4 +68,8 @@ std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeDecoder(const DecoderJob& j
 
 std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeAccurateRipLookup(const AccurateRipRequest& request) {
   return MakeJobWorker<AccurateRipLookupThread>(loop_, host_, request);
+}
+
+std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeReplayGainWriter(const ReplayGainJob& job) {
+  return MakeJobWorker<ReplayGainWriterThread>(loop_, host_, job);
 }

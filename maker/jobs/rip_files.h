@@ -7,6 +7,7 @@
 
 #include "cdaccess/cd_source.h"
 #include "cdaccess/track_table.h"
+#include "common/tags/audio_file_tags.h"
 #include "maker/accuracy/accuraterip.h"
 #include "maker/cd/track_accuracy.h"
 #include "maker/metadata/cd_info.h"
@@ -24,6 +25,7 @@ struct RippedTrack {
   bool written = false;        // `path` is this run's finished file of the track
   TrackAccuracy accuracy;
   std::vector<std::string> errors;
+  std::optional<ReplayGainValues> replayGain;  // the values written into `path`
 };
 
 struct RipFilesInput {

@@ -94,6 +94,10 @@ class RunContext {
   std::string accurateRipServer;
   std::optional<int> readOffset;
   std::string ripLogPath;
+  // Where a file run's measured files go when its owner writes their ReplayGain values
+  // itself (the terminal's parallel file runs, whose albums span several pipelines); when
+  // unset, the file run writes them at its end.
+  std::function<void(const ReplayGainFile&)> replayGainSink;
 
  private:
   void RestoreSelection();

@@ -22,11 +22,13 @@
 
 #include "common/main_loop.h"
 #include "maker/cd/track_accuracy.h"
+#include "maker/codec/encode_result.h"
 #include "maker/jobs/accuraterip_lookup_worker.h"
 #include "maker/jobs/job_pipeline.h"
 #include "maker/jobs/job_rows.h"
 #include "maker/jobs/job_worker_factory.h"
 #include "maker/jobs/pipeline_host.h"
+#include "maker/jobs/replay_gain_writer.h"
 #include "maker/settings/settings_table.h"
 #include "maker/worker/worker_host.h"
 
@@ -141,6 +143,9 @@ struct WorkerScript {
   // A reader's proof of its read (the reader is then a TrackAccuracySource), a lookup's result.
   std::optional<TrackAccuracy> accuracy{};
   AccurateRipLookupResult lookup{};
+  // An encoder's measured loudness (the encoder is then an EncodeResultSource, when its
+  // job asks it to measure).
+  std::optional<TrackLoudness> loudness{};
 };
 
 class ScriptedWorker : public JobWorker {
@@ -196,6 +201,31 @@ class ScriptedLookup : public ScriptedWorker, public AccurateRipLookupSource {
   }
 };
 
+// An encoder that tells the loudness it measured, as the real one does.
+class LoudnessScriptedWorker : public ScriptedWorker, public EncodeResultSource {
+ public:
+  using ScriptedWorker::ScriptedWorker;
+  std::optional<TrackLoudness> Loudness() const override { return script_.loudness; }
+};
+
+// A ReplayGain writer that writes nothing: it says it wrote every file of its job (with
+// made-up values) unless it was cancelled.
+class ScriptedReplayGainWriter : public ScriptedWorker, public ReplayGainWriterSource {
+ public:
+  ScriptedReplayGainWriter(MainLoop& loop, WorkerHost& host, MakerLog log, WorkerScript script, ReplayGainJob job)
+      : ScriptedWorker(loop, host, log, std::move(script)), job_(std::move(job)) {}
+  std::vector<ReplayGainWritten> Written() const override {
+    std::vector<ReplayGainWritten> written;
+    if (Terminated()) return written;
+    for (const auto& album : job_.albums)
+      for (const ReplayGainFile& file : album) written.push_back({file.path, {}});
+    return written;
+  }
+
+ private:
+  ReplayGainJob job_;
+};
+
 // Makes scripted workers from per-kind script functions; records every job and the order
 // of the calls ("read 2", "encode /x/Track01.tmp", "decode /a/b.mp3").
 class ScriptedFactory final : public JobWorkerFactory {
@@ -218,7 +248,15 @@ class ScriptedFactory final : public JobWorkerFactory {
   }
   std::unique_ptr<JobWorker> MakeEncoder(const EncoderJob& job) override {
     encoderJobs.push_back(job);
-    return Make("encode " + job.inputPath, MakerLog::Encoder, encoder, job, host_);
+    WorkerScript script = encoder ? encoder(job) : WorkerScript{};
+    if (script.loudness && job.measureLoudness)
+      return MakeFrom<LoudnessScriptedWorker>("encode " + job.inputPath, MakerLog::Encoder, std::move(script), host_);
+    return MakeFrom<ScriptedWorker>("encode " + job.inputPath, MakerLog::Encoder, std::move(script), host_);
+  }
+  std::unique_ptr<JobWorker> MakeReplayGainWriter(const ReplayGainJob& job) override {
+    replayGainJobs.push_back(job);
+    return MakeFrom<ScriptedReplayGainWriter>("replaygain", MakerLog::Encoder,
+                                              replayGainWriter ? replayGainWriter(job) : WorkerScript{}, host_, job);
   }
   std::unique_ptr<JobWorker> MakeDecoder(const DecoderJob& job) override {
     return Make("decode " + job.inputPath, MakerLog::Encoder, decoder, job, host_);
@@ -228,9 +266,11 @@ class ScriptedFactory final : public JobWorkerFactory {
   std::function<WorkerScript(const EncoderJob&)> encoder;
   std::function<WorkerScript(const DecoderJob&)> decoder;
   std::function<WorkerScript(const AccurateRipRequest&)> lookup;
+  std::function<WorkerScript(const ReplayGainJob&)> replayGainWriter;
   std::vector<ReaderJob> readerJobs;
   std::vector<AccurateRipRequest> lookupRequests;
   std::vector<EncoderJob> encoderJobs;
+  std::vector<ReplayGainJob> replayGainJobs;
   std::vector<std::string> calls;
   ScriptedWorker* lastWorker = nullptr;
 
@@ -240,11 +280,12 @@ class ScriptedFactory final : public JobWorkerFactory {
                                   const Job& job, WorkerHost& host) {
     return MakeFrom<ScriptedWorker>(std::move(call), log, script ? script(job) : WorkerScript{}, host);
   }
-  template <class Kind>
-  std::unique_ptr<JobWorker> MakeFrom(std::string call, MakerLog log, WorkerScript script, WorkerHost& host) {
+  template <class Kind, class... Extra>
+  std::unique_ptr<JobWorker> MakeFrom(std::string call, MakerLog log, WorkerScript script, WorkerHost& host,
+                                      Extra&&... extra) {
     calls.push_back(std::move(call));
     // Made as the real factory makes its workers: a "No" to the question is the job's Kept().
-    auto worker = MakeJobWorker<Kind>(loop_, host, log, std::move(script));
+    auto worker = MakeJobWorker<Kind>(loop_, host, log, std::move(script), std::forward<Extra>(extra)...);
     lastWorker = static_cast<ScriptedWorker*>(worker.get());
     return worker;
   }
