@@ -6,6 +6,7 @@
 #include "maker/accuracy/accuraterip_lookup.h"
 #include "maker/cd/reader_job.h"
 #include "maker/codec/codec_jobs.h"
+#include "maker/metadata/cover_art_lookup.h"
 #include "maker/worker/job_worker.h"
 
 // Each call returns a worker that has not been started; the pipeline attaches its
@@ -21,4 +22,6 @@ class JobWorkerFactory {
   virtual std::unique_ptr<JobWorker> MakeDecoder(const DecoderJob& job) = 0;
   // The AccurateRip lookup of a CD run; the worker implements AccurateRipLookupSource.
   virtual std::unique_ptr<JobWorker> MakeAccurateRipLookup(const AccurateRipRequest& request) = 0;
+  // The front cover lookup of a CD run; the worker implements CoverArtLookupSource.
+  virtual std::unique_ptr<JobWorker> MakeCoverArtLookup(const CoverArtRequest& request) = 0;
 };

@@ -25,6 +25,7 @@ class RealJobWorkerFactory final : public JobWorkerFactory {
   std::unique_ptr<JobWorker> MakeEncoder(const EncoderJob& job) override;
   std::unique_ptr<JobWorker> MakeDecoder(const DecoderJob& job) override;
   std::unique_ptr<JobWorker> MakeAccurateRipLookup(const AccurateRipRequest& request) override;
+  std::unique_ptr<JobWorker> MakeCoverArtLookup(const CoverArtRequest& request) override;
 
  private:
   MainLoop& loop_;

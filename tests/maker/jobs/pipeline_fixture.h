@@ -23,6 +23,7 @@
 #include "common/main_loop.h"
 #include "maker/cd/track_accuracy.h"
 #include "maker/jobs/accuraterip_lookup_worker.h"
+#include "maker/jobs/cover_art_lookup_worker.h"
 #include "maker/jobs/job_pipeline.h"
 #include "maker/jobs/job_rows.h"
 #include "maker/jobs/job_worker_factory.h"
@@ -141,6 +142,9 @@ struct WorkerScript {
   // A reader's proof of its read (the reader is then a TrackAccuracySource), a lookup's result.
   std::optional<TrackAccuracy> accuracy{};
   AccurateRipLookupResult lookup{};
+  // A cover lookup's result: the image, or (when none) the error with this text.
+  std::optional<CoverImage> cover{};
+  std::string coverProblem = "no cover in the script";
 };
 
 class ScriptedWorker : public JobWorker {
@@ -196,6 +200,17 @@ class ScriptedLookup : public ScriptedWorker, public AccurateRipLookupSource {
   }
 };
 
+// A cover lookup: the script's image or problem; Cancelled when it was cancelled.
+class ScriptedCoverLookup : public ScriptedWorker, public CoverArtLookupSource {
+ public:
+  using ScriptedWorker::ScriptedWorker;
+  Expected<CoverImage> CoverArtResult() const override {
+    if (Terminated()) return Fail(::Error(ErrorCategory::Cancelled, {}, "cancelled"));
+    if (script_.cover) return *script_.cover;
+    return Fail(::Error(ErrorCategory::Network, {}, script_.coverProblem));
+  }
+};
+
 // Makes scripted workers from per-kind script functions; records every job and the order
 // of the calls ("read 2", "encode /x/Track01.tmp", "decode /a/b.mp3").
 class ScriptedFactory final : public JobWorkerFactory {
@@ -216,6 +231,11 @@ class ScriptedFactory final : public JobWorkerFactory {
     return MakeFrom<ScriptedLookup>("lookup " + request.server, MakerLog::Reader,
                                     lookup ? lookup(request) : WorkerScript{}, host_);
   }
+  std::unique_ptr<JobWorker> MakeCoverArtLookup(const CoverArtRequest& request) override {
+    coverRequests.push_back(request);
+    return MakeFrom<ScriptedCoverLookup>("cover " + request.releaseId, MakerLog::Reader,
+                                         coverLookup ? coverLookup(request) : WorkerScript{}, host_);
+  }
   std::unique_ptr<JobWorker> MakeEncoder(const EncoderJob& job) override {
     encoderJobs.push_back(job);
     return Make("encode " + job.inputPath, MakerLog::Encoder, encoder, job, host_);
@@ -228,6 +248,8 @@ class ScriptedFactory final : public JobWorkerFactory {
   std::function<WorkerScript(const EncoderJob&)> encoder;
   std::function<WorkerScript(const DecoderJob&)> decoder;
   std::function<WorkerScript(const AccurateRipRequest&)> lookup;
+  std::function<WorkerScript(const CoverArtRequest&)> coverLookup;
+  std::vector<CoverArtRequest> coverRequests;
   std::vector<ReaderJob> readerJobs;
   std::vector<AccurateRipRequest> lookupRequests;
   std::vector<EncoderJob> encoderJobs;
