@@ -2,9 +2,11 @@
 // MusicBrainz, embedded in every encoded track, saved in the album folder, and a note (never
 // an error) when there is none.
 #include "common/paths.h"
+#include "maker/jobs/real_job_worker_factory.h"
 #include "maker/settings/encoder_mode.h"
 #include "pipeline_fixture.h"
 #include "tests/common/temp_dir.h"
+#include "tests/fakes/coverart/cover_art_server.h"
 
 namespace {
 
@@ -161,4 +163,54 @@ TEST_F(CdRunCoverArtTest, CancelDuringTheCoverLookupEndsTheRun) {
   EXPECT_TRUE(host.visible["StartButton"]);
   EXPECT_FALSE(Exists(PathIn("cover.jpg")));
   EXPECT_EQ(host.Statuses(JobList::Tracks), "Cancelled + +");
+}
+
+// Catches the real lookup thread's result not reaching the run: a cover from the loopback
+// archive (behind its redirect) missing from the tracks or the folder, and a missing
+// cover, a silent server or a reply that is no image failing the run instead of a note.
+TEST_F(CdRunCoverArtTest, RealLookupAgainstTheLoopbackArchive) {
+  FakeCoverArtServer archive;
+  const ScopedEnv server("ZIMBAR_COVERART_SERVER", archive.Url().c_str());
+  RealJobWorkerFactory real(loop, host);
+  factory.realCoverLookup = [&](const CoverArtRequest& request) {
+    CoverArtRequest quick = request;
+    quick.timeout = std::chrono::milliseconds(1000);
+    return real.MakeCoverArtLookup(quick);
+  };
+  settings.accurateRip = 0;
+  const std::string jpeg = FakeCoverJpeg(5000);
+  archive.ServeFrontRedirect(kRelease, "/images/front.jpg", jpeg, "application/octet-stream");
+  StartAndFinish();
+  EXPECT_EQ(host.Statuses(JobList::Tracks), "OK OK OK");
+  ASSERT_EQ(factory.encoderJobs.size(), 3u);
+  for (const EncoderJob& job : factory.encoderJobs) {
+    ASSERT_TRUE(job.tags && job.tags->cover) << job.inputPath;
+    EXPECT_EQ(job.tags->cover->mimeType, "image/jpeg");
+    EXPECT_EQ(job.tags->cover->data, std::vector<uint8_t>(jpeg.begin(), jpeg.end()));
+  }
+  EXPECT_EQ(ReadText(PathIn("cover.jpg")), jpeg);
+
+  const struct {
+    const char* what;
+    std::function<void()> arrange;
+    std::string note;
+  } cases[] = {
+      {"missing", [&] { archive.Http().Serve(FakeCoverArtServer::FrontPath(kRelease), "gone", 404); },
+       "    No cover art: 127.0.0.1 has no front cover of this release."},
+      {"no image", [&] { archive.ServeFront(kRelease, "<html>cover</html>", "image/jpeg"); },
+       "    No cover art: the reply of 127.0.0.1 is not a JPEG or PNG image."},
+      {"silent", [&] { archive.Http().SetMode(FakeServerMode::Stall); },
+       "    No cover art: 127.0.0.1 did not answer within 1 second."},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(PathIn("cover.jpg"));
+    c.arrange();
+    factory.encoderJobs.clear();
+    StartAndFinish();
+    EXPECT_EQ(host.Statuses(JobList::Tracks), "OK OK OK") << c.what;
+    EXPECT_EQ(factory.encoderJobs.size(), 3u) << c.what;
+    for (const EncoderJob& job : factory.encoderJobs) EXPECT_FALSE(job.tags && job.tags->cover) << c.what;
+    EXPECT_EQ(LogCount(host.readerLog, c.note), 1u) << c.what;
+    EXPECT_FALSE(Exists(PathIn("cover.jpg"))) << c.what;
+  }
 }

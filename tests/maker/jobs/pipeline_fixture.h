@@ -233,6 +233,10 @@ class ScriptedFactory final : public JobWorkerFactory {
   }
   std::unique_ptr<JobWorker> MakeCoverArtLookup(const CoverArtRequest& request) override {
     coverRequests.push_back(request);
+    if (realCoverLookup) {
+      calls.push_back("cover " + request.releaseId);
+      return realCoverLookup(request);
+    }
     return MakeFrom<ScriptedCoverLookup>("cover " + request.releaseId, MakerLog::Reader,
                                          coverLookup ? coverLookup(request) : WorkerScript{}, host_);
   }
@@ -249,6 +253,8 @@ class ScriptedFactory final : public JobWorkerFactory {
   std::function<WorkerScript(const DecoderJob&)> decoder;
   std::function<WorkerScript(const AccurateRipRequest&)> lookup;
   std::function<WorkerScript(const CoverArtRequest&)> coverLookup;
+  // Makes the cover lookups in place of scripted ones when set (a real lookup thread).
+  std::function<std::unique_ptr<JobWorker>(const CoverArtRequest&)> realCoverLookup;
   std::vector<CoverArtRequest> coverRequests;
   std::vector<ReaderJob> readerJobs;
   std::vector<AccurateRipRequest> lookupRequests;
