@@ -10,7 +10,9 @@
 #include "maker/codec/encode_result.h"
 #include "maker/cd/cd_drive_menu.h"
 #include "maker/jobs/accuraterip_lookup_worker.h"
+#include "maker/jobs/cover_art_lookup_worker.h"
 #include "maker/jobs/rip_accuracy.h"
+#include "maker/metadata/cover_art_file.h"
 #include "maker/metadata/file_name_pattern.h"
 #include "maker/metadata/track_tag.h"
 
@@ -45,7 +47,8 @@ bool CdRun::Start() {
   measured_.clear();
   ctx_.cancelRequested = false;
   ctx_.EnterBusyState();
-  if (!StartLookup()) StartTrackRead();
+  cover_.reset();
+  if (!StartLookup() && !StartCoverArtLookup()) StartTrackRead();
   return true;
 }
 
@@ -75,11 +78,7 @@ void CdRun::LookupEnded(JobWorker* worker) {
   const std::unique_ptr<JobWorker> ended = RunContext::TakeEndedWorker(lookup_, worker);
   if (!ended) return;
   if (ctx_.cancelRequested) {
-    // Nothing was read: the run ends here. The track it was about to read ends cancelled,
-    // as one whose read Cancel stopped does; the tracks after it stay as Start left them.
-    ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Done("    Cancelled."));
-    SetTrackStatus(currentTrack_, JobStatus::Cancelled);
-    EnterIdleState();
+    EndCancelledLookup();
     return;
   }
   AccurateRipLookupResult result;
@@ -108,7 +107,68 @@ void CdRun::LookupEnded(JobWorker* worker) {
       ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Warning("    Warning: AccurateRip: " + lookupStatus_));
       break;
   }
+  if (!StartCoverArtLookup()) StartTrackRead();
+}
+
+void CdRun::EndCancelledLookup() {
+  // Nothing was read: the run ends here. The track it was about to read ends cancelled,
+  // as one whose read Cancel stopped does; the tracks after it stay as Start left them.
+  ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Done("    Cancelled."));
+  SetTrackStatus(currentTrack_, JobStatus::Cancelled);
+  EnterIdleState();
+}
+
+bool CdRun::StartCoverArtLookup() {
+  const CdInfo info = ctx_.host.CdInformation();
+  if (ctx_.settings.coverArt == 0 || info.musicBrainzReleaseId.empty()) return false;
+  const CoverArtRequest request = MakeCoverArtRequest(ctx_.settings, info);
+  ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Begin());
+  ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Info("Cover art: looking up " + CoverArtUrl(request)));
+  RunContext::StartWorker(lookup_, ctx_.factory.MakeCoverArtLookup(request),
+                          [this](JobWorker* worker) { CoverArtLookupEnded(worker); });
+  return true;
+}
+
+void CdRun::CoverArtLookupEnded(JobWorker* worker) {
+  const std::unique_ptr<JobWorker> ended = RunContext::TakeEndedWorker(lookup_, worker);
+  if (!ended) return;
+  if (ctx_.cancelRequested) {
+    EndCancelledLookup();
+    return;
+  }
+  std::string problem = "the lookup gave no result";
+  if (const auto* source = dynamic_cast<const CoverArtLookupSource*>(ended.get())) {
+    Expected<CoverImage> result = source->CoverArtResult();
+    if (result) cover_ = std::move(result).Value();
+    else problem = result.Error().text;
+  }
+  // A release without a cover, or a server that cannot give it, costs the cover only:
+  // the tracks are read and encoded as without one.
+  if (cover_) {
+    SaveCoverArt();
+  } else {
+    if (!problem.empty() && problem.back() == '.') problem.pop_back();
+    ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Info("    No cover art: " + problem + "."));
+  }
   StartTrackRead();
+}
+
+void CdRun::SaveCoverArt() {
+  // The album's folder: that of the first track's file (the reads make it when missing).
+  const std::string folder = ExtractFileDir(TrackOutputPath(currentTrack_, ".wav"));
+  const Expected<SavedCoverArt> saved = [&]() -> Expected<SavedCoverArt> {
+    if (!folder.empty()) {
+      if (auto made = CreateDirectories(folder); !made) return Fail(made.Error());
+    }
+    return SaveCoverArtFile(folder, *cover_);
+  }();
+  if (!saved) {
+    ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Info("    Cover art not saved: " + saved.Error().text + "."));
+    return;
+  }
+  const std::string& path = saved.Value().path;
+  ctx_.host.AppendLog(MakerLog::Reader, LogEvent::Info(saved.Value().kept ? "    Cover art: " + path + " exists, kept."
+                                                                           : "    Cover art saved to " + path + "."));
 }
 
 void CdRun::Cancel() {

@@ -62,6 +62,15 @@ class CdRun {
   // first read; false when there is nothing to look up.
   bool StartLookup();
   void LookupEnded(JobWorker* worker);
+  // With CoverArt on and a MusicBrainz release in the CD information, fetches the release's
+  // front cover after the AccurateRip lookup (in the same slot); false when there is none
+  // to fetch. Its end fills cover_ and saves it beside the first track's file, or notes
+  // why there is no cover: never an error of the run.
+  bool StartCoverArtLookup();
+  void CoverArtLookupEnded(JobWorker* worker);
+  void SaveCoverArt();
+  // A Cancel during a lookup: nothing was read, the run ends.
+  void EndCancelledLookup();
   void StartTrackRead();
   void LaunchReader(const ReaderJob& job);
   void ReaderEnded(JobWorker* worker);

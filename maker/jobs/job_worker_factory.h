@@ -7,6 +7,8 @@
 #include "maker/cd/reader_job.h"
 #include "maker/codec/codec_jobs.h"
 #include "maker/jobs/replay_gain_writer.h"
+
+#include "maker/metadata/cover_art_lookup.h"
 #include "maker/worker/job_worker.h"
 
 // Each call returns a worker that has not been started; the pipeline attaches its
@@ -25,4 +27,7 @@ class JobWorkerFactory {
   // The writing of a run's ReplayGain values at its end (WriteReplayGains, its lines on the
   // encoder log); the worker implements ReplayGainWriterSource.
   virtual std::unique_ptr<JobWorker> MakeReplayGainWriter(const ReplayGainJob& job) = 0;
+
+  // The front cover lookup of a CD run; the worker implements CoverArtLookupSource.
+  virtual std::unique_ptr<JobWorker> MakeCoverArtLookup(const CoverArtRequest& request) = 0;
 };

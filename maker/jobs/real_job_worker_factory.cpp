@@ -6,6 +6,7 @@
 #include "maker/codec/decoding_thread.h"
 #include "maker/codec/encoding_thread.h"
 #include "maker/jobs/accuraterip_lookup_worker.h"
+#include "maker/jobs/cover_art_lookup_worker.h"
 
 namespace {
 
@@ -48,6 +49,21 @@ class ReplayGainWriterThread : public JobWorker, public ReplayGainWriterSource {
   WorkerHost& host_;
   ReplayGainJob job_;
   std::vector<ReplayGainWritten> written_;
+
+// Fetches the front cover on its own thread; Cancel ends the transfer within about 100 ms.
+// It writes no log line: the run says what came of it.
+class CoverArtLookupThread : public JobWorker, public CoverArtLookupSource {
+ public:
+  CoverArtLookupThread(MainLoop& loop, WorkerHost& /*host*/, CoverArtRequest request)
+      : JobWorker(loop), request_(std::move(request)) {}
+  Expected<CoverImage> CoverArtResult() const override { return result_; }
+
+ protected:
+  void Run() override { result_ = LookUpCoverArt(request_, [this] { return Terminated(); }); }
+
+ private:
+  CoverArtRequest request_;
+  Expected<CoverImage> result_ = Fail(::Error(ErrorCategory::Network, {}, "the lookup did not run"));
 };
 
 }  // namespace
@@ -72,4 +88,7 @@ std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeAccurateRipLookup(const Acc
 
 std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeReplayGainWriter(const ReplayGainJob& job) {
   return MakeJobWorker<ReplayGainWriterThread>(loop_, host_, job);
+
+std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeCoverArtLookup(const CoverArtRequest& request) {
+  return MakeJobWorker<CoverArtLookupThread>(loop_, host_, request);
 }

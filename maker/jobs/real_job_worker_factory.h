@@ -27,6 +27,8 @@ class RealJobWorkerFactory final : public JobWorkerFactory {
   std::unique_ptr<JobWorker> MakeAccurateRipLookup(const AccurateRipRequest& request) override;
   std::unique_ptr<JobWorker> MakeReplayGainWriter(const ReplayGainJob& job) override;
 
+  std::unique_ptr<JobWorker> MakeCoverArtLookup(const CoverArtRequest& request) override;
+
  private:
   MainLoop& loop_;
   WorkerHost& host_;

@@ -35,6 +35,7 @@ std::string ReasonOf(int status) {
     case 200: return "OK";
     case 301: return "Moved Permanently";
     case 302: return "Found";
+    case 307: return "Temporary Redirect";
     case 403: return "Forbidden";
     case 404: return "Not Found";
     case 500: return "Internal Server Error";
@@ -43,10 +44,13 @@ std::string ReasonOf(int status) {
   }
 }
 
-std::string Response(int status, const std::string& body) {
-  return "HTTP/1.1 " + std::to_string(status) + " " + ReasonOf(status) +
-         "\r\nContent-Type: application/octet-stream\r\nContent-Length: " + std::to_string(body.size()) +
-         "\r\nConnection: close\r\n\r\n" + body;
+// `headers` (lines ending in "\r\n") come after the status line; a Content-Type among them
+// replaces the default one.
+std::string Response(int status, const std::string& body, const std::string& headers) {
+  const bool typed = headers.find("Content-Type:") != std::string::npos;
+  return "HTTP/1.1 " + std::to_string(status) + " " + ReasonOf(status) + "\r\n" + headers +
+         (typed ? "" : "Content-Type: application/octet-stream\r\n") +
+         "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
 }
 
 // The path of a request target: "/a/b?x" -> "/a/b", "http://host:1/a/b" -> "/a/b".
@@ -114,9 +118,9 @@ FakeAccurateRipServer::~FakeAccurateRipServer() {
   CloseFd(wakeWrite_);
 }
 
-void FakeAccurateRipServer::Serve(const std::string& path, std::string body, int status) {
+void FakeAccurateRipServer::Serve(const std::string& path, std::string body, int status, std::string headers) {
   std::lock_guard lock(mutex_);
-  routes_[path] = Route{status, std::move(body)};
+  routes_[path] = Route{status, std::move(body), std::move(headers)};
 }
 
 void FakeAccurateRipServer::ServeRecord(const AccurateRipDiscIds& ids, const AccurateRipRecord& record) {
@@ -177,11 +181,12 @@ void FakeAccurateRipServer::Answer(Connection& connection, const FakeHttpRequest
   const auto route = routes_.find(request.path);
   const int status = route == routes_.end() ? 404 : route->second.status;
   const std::string body = route == routes_.end() ? std::string("no such record\n") : route->second.body;
+  const std::string headers = route == routes_.end() ? std::string() : route->second.headers;
   const Clock::time_point now = Clock::now();
   switch (mode_) {
     case FakeServerMode::Answer:
     case FakeServerMode::CloseAtOnce:
-      connection.out = Response(status, body);
+      connection.out = Response(status, body, headers);
       connection.state = delay_.count() > 0 ? Connection::State::Waiting : Connection::State::Sending;
       connection.at = now + delay_;
       break;

@@ -56,8 +56,9 @@ class FakeAccurateRipServer {
   FakeAccurateRipServer(const FakeAccurateRipServer&) = delete;
   FakeAccurateRipServer& operator=(const FakeAccurateRipServer&) = delete;
 
-  // What the server answers at `path` from now on ("/accuraterip/a/b/c/dBAR-...bin").
-  void Serve(const std::string& path, std::string body, int status = 200);
+  // What the server answers at `path` from now on ("/accuraterip/a/b/c/dBAR-...bin"), with
+  // extra header lines ("Location: /b\r\n"; a Content-Type replaces the default one).
+  void Serve(const std::string& path, std::string body, int status = 200, std::string headers = {});
   // The record's bytes (EncodeAccurateRipRecord) at ids.RecordPath().
   void ServeRecord(const AccurateRipDiscIds& ids, const AccurateRipRecord& record);
   void SetMode(FakeServerMode mode);
@@ -79,6 +80,7 @@ class FakeAccurateRipServer {
   struct Route {
     int status = 200;
     std::string body;
+    std::string headers;
   };
   void Run();
   bool ReadFrom(Connection& connection);

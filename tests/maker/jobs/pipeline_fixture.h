@@ -24,6 +24,7 @@
 #include "maker/cd/track_accuracy.h"
 #include "maker/codec/encode_result.h"
 #include "maker/jobs/accuraterip_lookup_worker.h"
+#include "maker/jobs/cover_art_lookup_worker.h"
 #include "maker/jobs/job_pipeline.h"
 #include "maker/jobs/job_rows.h"
 #include "maker/jobs/job_worker_factory.h"
@@ -146,6 +147,9 @@ struct WorkerScript {
   // An encoder's measured loudness (the encoder is then an EncodeResultSource, when its
   // job asks it to measure).
   std::optional<TrackLoudness> loudness{};
+  // A cover lookup's result: the image, or (when none) the error with this text.
+  std::optional<CoverImage> cover{};
+  std::string coverProblem = "no cover in the script";
 };
 
 class ScriptedWorker : public JobWorker {
@@ -226,6 +230,17 @@ class ScriptedReplayGainWriter : public ScriptedWorker, public ReplayGainWriterS
   ReplayGainJob job_;
 };
 
+// A cover lookup: the script's image or problem; Cancelled when it was cancelled.
+class ScriptedCoverLookup : public ScriptedWorker, public CoverArtLookupSource {
+ public:
+  using ScriptedWorker::ScriptedWorker;
+  Expected<CoverImage> CoverArtResult() const override {
+    if (Terminated()) return Fail(::Error(ErrorCategory::Cancelled, {}, "cancelled"));
+    if (script_.cover) return *script_.cover;
+    return Fail(::Error(ErrorCategory::Network, {}, script_.coverProblem));
+  }
+};
+
 // Makes scripted workers from per-kind script functions; records every job and the order
 // of the calls ("read 2", "encode /x/Track01.tmp", "decode /a/b.mp3").
 class ScriptedFactory final : public JobWorkerFactory {
@@ -245,6 +260,15 @@ class ScriptedFactory final : public JobWorkerFactory {
     lookupRequests.push_back(request);
     return MakeFrom<ScriptedLookup>("lookup " + request.server, MakerLog::Reader,
                                     lookup ? lookup(request) : WorkerScript{}, host_);
+  }
+  std::unique_ptr<JobWorker> MakeCoverArtLookup(const CoverArtRequest& request) override {
+    coverRequests.push_back(request);
+    if (realCoverLookup) {
+      calls.push_back("cover " + request.releaseId);
+      return realCoverLookup(request);
+    }
+    return MakeFrom<ScriptedCoverLookup>("cover " + request.releaseId, MakerLog::Reader,
+                                         coverLookup ? coverLookup(request) : WorkerScript{}, host_);
   }
   std::unique_ptr<JobWorker> MakeEncoder(const EncoderJob& job) override {
     encoderJobs.push_back(job);
@@ -267,6 +291,10 @@ class ScriptedFactory final : public JobWorkerFactory {
   std::function<WorkerScript(const DecoderJob&)> decoder;
   std::function<WorkerScript(const AccurateRipRequest&)> lookup;
   std::function<WorkerScript(const ReplayGainJob&)> replayGainWriter;
+  std::function<WorkerScript(const CoverArtRequest&)> coverLookup;
+  // Makes the cover lookups in place of scripted ones when set (a real lookup thread).
+  std::function<std::unique_ptr<JobWorker>(const CoverArtRequest&)> realCoverLookup;
+  std::vector<CoverArtRequest> coverRequests;
   std::vector<ReaderJob> readerJobs;
   std::vector<AccurateRipRequest> lookupRequests;
   std::vector<EncoderJob> encoderJobs;
