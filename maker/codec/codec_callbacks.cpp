@@ -76,7 +76,7 @@ int32_t EncoderEvent(CodecRecord& job, uint8_t kind, int32_t value, const char* 
     const std::time_t now = job.Now();
     if (job.StatusDue(now)) {
       const std::string percent = FormatText("%i.%02i%%", job.lastProgress / 100, job.lastProgress % 100);
-      job.messageText = FormatText(" MP3 Encoder: %s, %s", percent.c_str(), job.outputPath.c_str());
+      job.messageText = FormatText(" %s Encoder: %s, %s", job.formatName.c_str(), percent.c_str(), job.outputPath.c_str());
       job.ShowStatusMessage();
       job.lastStatusTime = now;
     }
@@ -102,7 +102,7 @@ int32_t DecoderEvent(CodecRecord& job, uint8_t kind, int32_t value, const char* 
     const std::time_t now = job.Now();
     if (job.StatusDue(now)) {
       const std::string bytes = FormatText("%i bytes", value);
-      job.messageText = FormatText(" MP3 Decoder: %s, %s", bytes.c_str(), job.outputPath.c_str());
+      job.messageText = FormatText(" %s Decoder: %s, %s", job.formatName.c_str(), bytes.c_str(), job.outputPath.c_str());
       job.ShowStatusMessage();
       job.lastStatusTime = now;
     }

@@ -26,6 +26,9 @@ class CodecRecord {
   // before that, and for jobs whose lines name no file.
   std::string logSubject;
   std::string outputPath;         // the file being written
+  // The format the job encodes to or decodes from, as the status texts name it
+  // (" FLAC Encoder: 45.00%, ..."); set by the thread before the adapter runs.
+  std::string formatName = "MP3";
   int32_t lastProgress = 0;       // hundredths of a percent, 0..10000
   std::time_t lastStatusTime = 0; // seconds of the last status-panel update
   std::time_t startTime = 0;      // seconds when the pipeline started this job

@@ -20,17 +20,23 @@ namespace {
 
 using CallbackDecoder = void (*)(const std::string&, const std::string&, void*, CodecStatusCallback);
 
+// The adapter for an input and the format the status texts name.
+struct DecoderChoice {
+  CallbackDecoder decode = nullptr;  // null: the MP3 path
+  AudioFileFormat format = AudioFileFormat::Mp3;
+};
+
 // The adapter for the input: ".aac" goes to the AAC decoder whatever it holds; the other
 // formats are told by their content, so a FLAC named ".mp3" still decodes; the rest is the
 // MP3 path's.
-CallbackDecoder DecoderFor(const std::string& inputPath) {
-  if (strcasecmp(ExtractFileExt(inputPath).c_str(), ".aac") == 0) return DecodeAacFile;
-  switch (SniffAudioFileFormat(inputPath)) {
-    case AudioFileFormat::Flac: return DecodeFlacFile;
-    case AudioFileFormat::OggVorbis: return DecodeVorbisFile;
-    case AudioFileFormat::Opus: return DecodeOpusFile;
-    case AudioFileFormat::M4a: return DecodeM4aFile;
-    default: return nullptr;
+DecoderChoice DecoderFor(const std::string& inputPath) {
+  if (strcasecmp(ExtractFileExt(inputPath).c_str(), ".aac") == 0) return {DecodeAacFile, AudioFileFormat::Aac};
+  switch (const AudioFileFormat format = SniffAudioFileFormat(inputPath)) {
+    case AudioFileFormat::Flac: return {DecodeFlacFile, format};
+    case AudioFileFormat::OggVorbis: return {DecodeVorbisFile, format};
+    case AudioFileFormat::Opus: return {DecodeOpusFile, format};
+    case AudioFileFormat::M4a: return {DecodeM4aFile, format};
+    default: return {};
   }
 }
 
@@ -56,8 +62,10 @@ void TDecodingThread::Run() {
   if (!OutputDiffersFromInput(inputPath)) return;
   if (!MayWriteOutput(job_.confirmOverwrite)) return;
 
-  const CallbackDecoder decoder = DecoderFor(inputPath);
+  const DecoderChoice choice = DecoderFor(inputPath);
+  const CallbackDecoder decoder = choice.decode;
   callbackPath_ = decoder != nullptr;
+  formatName = AudioFormatName(choice.format);
   // The decoder writes a temporary file beside the output, which replaces an existing WAV
   // only once the decode has finished.
   std::optional<OutputFile> output = CreateOutput(inputPath);

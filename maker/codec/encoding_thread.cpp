@@ -16,6 +16,7 @@ TEncodingThread::TEncodingThread(MainLoop& loop, WorkerHost& host, const Encoder
     : CodecThread(loop, host), job_(job) {
   startTime = job.startTime;
   lastStatusTime = job.startTime;
+  formatName = EncoderFormatName(job.mpegMode);
 }
 
 std::string TEncodingThread::Description(const EncoderJob& job) {

@@ -455,7 +455,7 @@ std::vector<PlannedOutput> CdRun::PlannedOutputs() const {
 // Encodes the first track row waiting for the encoder (CD to MP3).
 void CdRun::StartTrackEncode() {
   if (encoder_) return;
-  ctx_.host.SetStatusText(MakerPanel::Encoder, " MP3 Encoder: Idle");
+  ctx_.host.SetStatusText(MakerPanel::Encoder, ctx_.EncoderIdleText());
   const int found = tracks_.FirstWaitingForEncoder(ctx_.host.RowCount(JobList::Tracks)) + 1;
   if (found == 0) {
     if (reads_ == Reads::Going) return;

@@ -77,6 +77,10 @@ EncoderJob RunContext::MakeEncoderJob(const std::string& inputPath) const {
   return job;
 }
 
+std::string RunContext::EncoderIdleText() const {
+  return " " + std::string(EncoderFormatName(settings.EncoderMode())) + " Encoder: Idle";
+}
+
 std::string RunContext::EncodedExtension() const { return std::string(EncoderExtension(settings.EncoderMode())); }
 
 bool RunContext::JobDeclined(WorkEnd end) {
@@ -154,7 +158,7 @@ void RunContext::EnterIdleState() {
   for (const MakerControl control : kBusyControls) host.SetControlEnabled(control, true);
   host.SetControlEnabled(MakerControl::RemoveButton, AnyRowSelected(JobList::Files));
   host.SetStatusText(MakerPanel::Reader, " CD Reader: Idle");
-  host.SetStatusText(MakerPanel::Encoder, op == Operation::MP32WAV ? " MP3 Decoder: Idle" : " MP3 Encoder: Idle");
+  host.SetStatusText(MakerPanel::Encoder, op == Operation::MP32WAV ? " MP3 Decoder: Idle" : EncoderIdleText());
   host.SetControlEnabled(MakerControl::StartButton, StartEnabled());
   host.SetControlHint(MakerControl::StartButton, op == Operation::WAV2MP3   ? "Start Encoding"
                                                  : op == Operation::MP32WAV ? "Start Decoding"

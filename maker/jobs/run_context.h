@@ -47,6 +47,8 @@ class RunContext {
   EncoderJob MakeEncoderJob(const std::string& inputPath) const;
   // ".aac" or ".mp3", by the encoder mode.
   std::string EncodedExtension() const;
+  // The encoder panel's idle text, naming the chosen format (" FLAC Encoder: Idle").
+  std::string EncoderIdleText() const;
   // The encode or decode that ended with `end` kept an existing output (its worker's
   // Kept()), and was not cancelled: counted in skippedJobs.
   bool JobDeclined(WorkEnd end);

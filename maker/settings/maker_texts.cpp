@@ -10,12 +10,12 @@ namespace {
 constexpr std::array kCatalogue = std::to_array<MakerText>({
     // Status panels.
     {"ReaderIdle", " CD Reader: Idle"},
-    {"EncoderIdle", " MP3 Encoder: Idle"},
-    {"DecoderIdle", " MP3 Decoder: Idle"},
+    {"EncoderIdle", " %1 Encoder: Idle"},  // %1: the format ("MP3", "FLAC", "Ogg Vorbis", ...)
+    {"DecoderIdle", " %1 Decoder: Idle"},
     {"ReaderProgress", " CD Reader: %1, Track %2 - %3"},
     {"FindingTrackStart", "Finding start of track"},
-    {"EncoderProgress", " MP3 Encoder: %1, %2"},
-    {"DecoderProgress", " MP3 Decoder: %1, %2"},
+    {"EncoderProgress", " %1 Encoder: %2, %3"},
+    {"DecoderProgress", " %1 Decoder: %2, %3"},
     {"DecodedBytes", "%1 bytes"},
     // The run's progress in the title.
     {"RunProgressTrack", "Track %1 of %2 – %3 %"},

@@ -78,3 +78,20 @@ std::vector<std::string> ChannelEntries() { return {"Mono", "Stereo", "Joint-Ste
 std::vector<std::string> Mpeg1BitRateEntries() { return RateEntries(kMpeg1BitRates, std::size(kMpeg1BitRates)); }
 std::vector<std::string> Mpeg2BitRateEntries() { return RateEntries(kMpeg2BitRates, std::size(kMpeg2BitRates)); }
 std::vector<std::string> AacBitRateEntries() { return RateEntries(kAacBitRates, std::size(kAacBitRates)); }
+
+std::vector<std::string> FlacLevelEntries() {
+  std::vector<std::string> entries = NumberedEntries("Level %i", 0, 8);
+  entries.front() += " (fastest)";
+  entries.back() += " (smallest)";
+  return entries;
+}
+
+std::vector<std::string> VorbisQualityEntries() { return NumberedEntries("Quality %i", kVorbisQualityFirst, 10); }
+
+std::string OpusBitRateEntry(int kbps) { return Format("%i Kbps", kbps); }
+
+std::vector<std::string> OpusBitRateEntries() {
+  std::vector<std::string> entries;
+  for (const int kbps : kOpusBitRates) entries.push_back(OpusBitRateEntry(kbps));
+  return entries;
+}

@@ -17,7 +17,17 @@ std::vector<std::string> NormalizeMaxEntries();       // 100: "or > 1%" ...
 std::vector<std::string> ChannelEntries();            // 3: "Mono", "Stereo", "Joint-Stereo"
 std::vector<std::string> Mpeg1BitRateEntries();       // 24, after kMpeg1BitRates
 std::vector<std::string> Mpeg2BitRateEntries();       // 24, after kMpeg2BitRates
-std::vector<std::string> AacBitRateEntries();         // 9, after kAacBitRates
+std::vector<std::string> AacBitRateEntries();         // 9, after kAacBitRates (M4A too)
+std::vector<std::string> FlacLevelEntries();          // 9: "Level 0 (fastest)" ... "Level 8 (smallest)"
+std::vector<std::string> VorbisQualityEntries();      // 12: "Quality -1" ... "Quality 10"
+
+// The Opus rates the list offers, in kbit/s. OpusBitRate stores the rate itself, so a
+// rate set elsewhere (6..512) is kept and shown as an entry of its own.
+inline constexpr int kOpusBitRates[7] = {64, 96, 128, 160, 192, 256, 320};
+std::string OpusBitRateEntry(int kbps);               // "160 Kbps"
+std::vector<std::string> OpusBitRateEntries();        // 7, after kOpusBitRates
+// The Vorbis quality list's entries start at quality -1.
+inline constexpr int kVorbisQualityFirst = -1;
 
 // Indexes of the channel entries, as the Channels setting stores them.
 inline constexpr int kChannelsMono = 0;

@@ -155,6 +155,8 @@ int main(int argc, char** argv) {
       settings.SetReadOffset(drive.Key(), 667);
     }
     settings.secureMode = 1;
+    // The format page with FLAC chosen, the format most rips are made to.
+    settings.mpegMode = kModeFlac;
     options->Load(settings);
     options->show();
     for (int page = 0; page < options->SettingsPageControl->count(); ++page) {
@@ -166,6 +168,7 @@ int main(int argc, char** argv) {
     options->hide();
     settings.readOffsets.clear();
     settings.secureMode = 0;
+    settings.mpegMode = kModeMpeg1;
 
     cd->show();
     ok = Save(cd, out + "/maker-cdinfo.png") && ok;

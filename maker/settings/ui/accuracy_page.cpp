@@ -76,13 +76,31 @@ TAccuracyPage::TAccuracyPage(QWidget* parent) : QWidget(parent) {
   secure->addWidget(BurstThenVerifyCheckBox, 2, 0, 1, 3);
   secure->setColumnStretch(2, 1);
 
+  CoverArtGroupBox = Named(new QGroupBox(QStringLiteral("Cover Art"), this), "CoverArtGroupBox");
+  CoverArtCheckBox =
+      Named(new QCheckBox(QStringLiteral("Fetch the front cover &when the CD names come from MusicBrainz"), CoverArtGroupBox),
+            "CoverArtCheckBox");
+  CoverArtCheckBox->setToolTip(
+      QStringLiteral("Embed the release's front cover in every file and save it as cover.jpg or cover.png beside them"));
+  CoverArtServerLabel = Named(new QLabel(QStringLiteral("Cover &art server:"), CoverArtGroupBox), "CoverArtServerLabel");
+  CoverArtServerEdit = Named(new QLineEdit(CoverArtGroupBox), "CoverArtServerEdit");
+  CoverArtServerEdit->setToolTip(QStringLiteral("Address of the Cover Art Archive (http:// or https://)"));
+  CoverArtServerEdit->setMaxLength(int(kSettingPathBytes) - 1);
+  CoverArtServerLabel->setBuddy(CoverArtServerEdit);
+  auto* cover = new QGridLayout(CoverArtGroupBox);
+  cover->addWidget(CoverArtCheckBox, 0, 0, 1, 2);
+  cover->addWidget(CoverArtServerLabel, 1, 0);
+  cover->addWidget(CoverArtServerEdit, 1, 1);
+  cover->setColumnStretch(1, 1);
+
   auto* page = new QVBoxLayout(this);
   page->addWidget(AccurateRipGroupBox);
   page->addWidget(ReadOffsetGroupBox);
   page->addWidget(SecureGroupBox);
+  page->addWidget(CoverArtGroupBox);
   page->addStretch();
 
-  for (QCheckBox* box : {AccurateRipCheckBox, SecureModeCheckBox, BurstThenVerifyCheckBox})
+  for (QCheckBox* box : {AccurateRipCheckBox, SecureModeCheckBox, BurstThenVerifyCheckBox, CoverArtCheckBox})
     connect(box, &QCheckBox::toggled, this, &TAccuracyPage::UpdateEnabling);
   SetDrive({}, {});
 }
@@ -100,6 +118,8 @@ void TAccuracyPage::Load(const SettingsTable& settings) {
   SecureModeCheckBox->setChecked(settings.secureMode != 0);
   SecureRetriesSpinBox->setValue(std::clamp(settings.secureRetries, 0, kSecureRetriesLimit));
   BurstThenVerifyCheckBox->setChecked(settings.burstThenVerify != 0);
+  CoverArtCheckBox->setChecked(settings.coverArt != 0);
+  CoverArtServerEdit->setText(QString::fromStdString(settings.coverArtServer.str()));
   UpdateEnabling();
 }
 
@@ -115,6 +135,10 @@ void TAccuracyPage::Save(SettingsTable& settings) const {
   settings.secureMode = SecureModeCheckBox->isChecked();
   settings.secureRetries = SecureRetriesSpinBox->value();
   settings.burstThenVerify = BurstThenVerifyCheckBox->isChecked();
+  settings.coverArt = CoverArtCheckBox->isChecked();
+  const QString coverServer = CoverArtServerEdit->text().trimmed();
+  settings.coverArtServer =
+      coverServer.isEmpty() ? MakerSettingDefaults().coverArtServer.str() : coverServer.toStdString();
 }
 
 void TAccuracyPage::UpdateEnabling() {
@@ -127,6 +151,9 @@ void TAccuracyPage::UpdateEnabling() {
   const bool secureReads = SecureModeCheckBox->isChecked() || (accurateRip && BurstThenVerifyCheckBox->isChecked());
   SecureRetriesLabel->setEnabled(secureReads);
   SecureRetriesSpinBox->setEnabled(secureReads);
+  const bool cover = CoverArtCheckBox->isChecked();
+  CoverArtServerLabel->setEnabled(cover);
+  CoverArtServerEdit->setEnabled(cover);
   // The offset belongs to a drive. Find asks the database when the person asks for it,
   // whether or not rips are verified.
   const bool drive = !driveKey_.empty();

@@ -1,6 +1,7 @@
 // The "Accuracy" page of the options window: verifying rips against AccurateRip, the read
 // offset of the selected drive (and Find, which the main window runs), secure reading
-// (test and copy) with its retries, and burst then verify.
+// (test and copy) with its retries, burst then verify, and the front cover fetched for
+// rips named from MusicBrainz.
 #pragma once
 
 #include <QCheckBox>
@@ -51,6 +52,10 @@ class TAccuracyPage : public QWidget {
   QLabel* SecureRetriesLabel;
   QSpinBox* SecureRetriesSpinBox;
   QCheckBox* BurstThenVerifyCheckBox;
+  QGroupBox* CoverArtGroupBox;
+  QCheckBox* CoverArtCheckBox;
+  QLabel* CoverArtServerLabel;
+  QLineEdit* CoverArtServerEdit;
 
  private:
   std::string driveKey_;

@@ -3,6 +3,7 @@
 
 #include <QGridLayout>
 #include <QVBoxLayout>
+#include <iterator>
 
 #include "maker/settings/external_program_list.h"
 #include "maker/settings/option_lists.h"
@@ -38,6 +39,15 @@ TEncodingPage::TEncodingPage(QWidget* parent) : QWidget(parent) {
   UseAACRadioButton = NewRadioButton(box, "UseAACRadioButton", "Use &AAC");
   AACBitRateComboBox = NewListComboBox(box, "AACBitRateComboBox", AacBitRateEntries());
   UseADTSCheckBox = NewCheckBox(box, "UseADTSCheckBox", "Write A&DTS (plays in most players)");
+  UseM4ARadioButton = NewRadioButton(box, "UseM4ARadioButton", "Use M&4A");
+  M4ABitRateComboBox = NewListComboBox(box, "M4ABitRateComboBox", AacBitRateEntries());
+  UseFLACRadioButton = NewRadioButton(box, "UseFLACRadioButton", "Use FLAC");
+  FlacLevelComboBox = NewListComboBox(box, "FlacLevelComboBox", FlacLevelEntries());
+  FlacVerifyCheckBox = NewCheckBox(box, "FlacVerifyCheckBox", "Ver&ify");
+  UseVorbisRadioButton = NewRadioButton(box, "UseVorbisRadioButton", "Use Ogg &Vorbis");
+  VorbisQualityComboBox = NewListComboBox(box, "VorbisQualityComboBox", VorbisQualityEntries());
+  UseOpusRadioButton = NewRadioButton(box, "UseOpusRadioButton", "Use O&pus");
+  OpusBitRateComboBox = NewListComboBox(box, "OpusBitRateComboBox", OpusBitRateEntries());
   UseExternalProgramRadioButton = NewRadioButton(box, "UseExternalProgramRadioButton", "&External Program");
   ExternalProgramComboBox = new QComboBox(box);
   ExternalProgramComboBox->setObjectName(QStringLiteral("ExternalProgramComboBox"));
@@ -61,6 +71,11 @@ TEncodingPage::TEncodingPage(QWidget* parent) : QWidget(parent) {
   AACBitRateComboBox->setToolTip(QStringLiteral("Bit rate of AAC files"));
   UseADTSCheckBox->setToolTip(
       QStringLiteral("Frame every AAC block with its own header instead of one ADIF header at the start of the file"));
+  M4ABitRateComboBox->setToolTip(QStringLiteral("Bit rate of M4A files (AAC in an MP4 file)"));
+  FlacLevelComboBox->setToolTip(QStringLiteral("Compression level of FLAC files; every level keeps the audio exactly"));
+  FlacVerifyCheckBox->setToolTip(QStringLiteral("Decode each FLAC file while it is written and compare it with the input"));
+  VorbisQualityComboBox->setToolTip(QStringLiteral("Quality of Ogg Vorbis files (higher is better and larger)"));
+  OpusBitRateComboBox->setToolTip(QStringLiteral("Bit rate of Opus files"));
   ExternalProgramComboBox->setToolTip(
       QStringLiteral("Command run on each WAV file; $full$, $path$, $drive$, $dir$, $name$ and $ext$ stand for "
                      "parts of its path"));
@@ -74,18 +89,42 @@ TEncodingPage::TEncodingPage(QWidget* parent) : QWidget(parent) {
   grid->addWidget(UseAACRadioButton, 3, 0);
   grid->addWidget(AACBitRateComboBox, 3, 1);
   grid->addWidget(UseADTSCheckBox, 3, 2);
-  grid->addWidget(UseExternalProgramRadioButton, 4, 0);
-  grid->addWidget(ExternalProgramComboBox, 4, 1);
-  grid->addWidget(FastModeCheckBox, 5, 1);
-  grid->addWidget(UseLTPCheckBox, 6, 1);
-  grid->addWidget(UseTNSCheckBox, 7, 1);
+  grid->addWidget(UseM4ARadioButton, 4, 0);
+  grid->addWidget(M4ABitRateComboBox, 4, 1);
+  grid->addWidget(UseFLACRadioButton, 5, 0);
+  grid->addWidget(FlacLevelComboBox, 5, 1);
+  grid->addWidget(FlacVerifyCheckBox, 5, 2);
+  grid->addWidget(UseVorbisRadioButton, 6, 0);
+  grid->addWidget(VorbisQualityComboBox, 6, 1);
+  grid->addWidget(UseOpusRadioButton, 7, 0);
+  grid->addWidget(OpusBitRateComboBox, 7, 1);
+  grid->addWidget(UseExternalProgramRadioButton, 8, 0);
+  grid->addWidget(ExternalProgramComboBox, 8, 1, 1, 2);
+  grid->addWidget(FastModeCheckBox, 9, 1);
+  grid->addWidget(UseLTPCheckBox, 10, 1);
+  grid->addWidget(UseTNSCheckBox, 11, 1);
   grid->setColumnStretch(1, 1);
+
+  ReplayGainGroupBox = new QGroupBox(QStringLiteral("ReplayGain"), this);
+  ReplayGainGroupBox->setObjectName(QStringLiteral("ReplayGainGroupBox"));
+  ReplayGainCheckBox = NewCheckBox(ReplayGainGroupBox, "ReplayGainCheckBox", "Write ReplayGain tags after CD ru&ns");
+  ReplayGainFilesCheckBox = NewCheckBox(ReplayGainGroupBox, "ReplayGainFilesCheckBox",
+                                        "Write ReplayGain tags after WAV encode runs (each folder is one al&bum)");
+  ReplayGainCheckBox->setToolTip(
+      QStringLiteral("Measure the loudness of every track of a rip and tag each file with its track and album gain"));
+  ReplayGainFilesCheckBox->setToolTip(
+      QStringLiteral("Measure the encoded WAV files and tag them; the files of one folder make one album"));
+  auto* gain = new QVBoxLayout(ReplayGainGroupBox);
+  gain->addWidget(ReplayGainCheckBox);
+  gain->addWidget(ReplayGainFilesCheckBox);
 
   auto* page = new QVBoxLayout(this);
   page->addWidget(EncodingGroupBox);
+  page->addWidget(ReplayGainGroupBox);
   page->addStretch();
 
-  for (QRadioButton* button : {UseMPEG1RadioButton, UseMPEG2RadioButton, UseAACRadioButton,
+  for (QRadioButton* button : {UseMPEG1RadioButton, UseMPEG2RadioButton, UseAACRadioButton, UseM4ARadioButton,
+                               UseFLACRadioButton, UseVorbisRadioButton, UseOpusRadioButton,
                                UseExternalProgramRadioButton}) {
     connect(button, &QRadioButton::toggled, this, &TEncodingPage::UpdateEnabling);
   }
@@ -95,17 +134,27 @@ TEncodingPage::TEncodingPage(QWidget* parent) : QWidget(parent) {
 
 void TEncodingPage::Load(const SettingsTable& settings) {
   SelectSetting(ChannelsComboBox, settings, &MakerSettingValues::channels);
-  // A stored mode outside 1 ... 4 is MPEG-1, as the encoder takes it.
+  // A stored mode outside 1 ... 8 is MPEG-1, as the encoder takes it.
   switch (settings.EncoderMode()) {
     case kModeMpeg2: UseMPEG2RadioButton->setChecked(true); break;
     case kModeAac: UseAACRadioButton->setChecked(true); break;
     case kModeExternal: UseExternalProgramRadioButton->setChecked(true); break;
+    case kModeM4a: UseM4ARadioButton->setChecked(true); break;
+    case kModeFlac: UseFLACRadioButton->setChecked(true); break;
+    case kModeVorbis: UseVorbisRadioButton->setChecked(true); break;
+    case kModeOpus: UseOpusRadioButton->setChecked(true); break;
     default: UseMPEG1RadioButton->setChecked(true); break;
   }
   SelectSetting(MPEG1BitRateComboBox, settings, &MakerSettingValues::mpeg1BitRate);
   SelectSetting(MPEG2BitRateComboBox, settings, &MakerSettingValues::mpeg2BitRate);
   SelectSetting(AACBitRateComboBox, settings, &MakerSettingValues::aacBitRate);
   UseADTSCheckBox->setChecked(settings.aacUseAdts != 0);
+  SelectSetting(M4ABitRateComboBox, settings, &MakerSettingValues::m4aBitRate);
+  // Out-of-range levels and qualities show what the encoder would use.
+  FlacLevelComboBox->setCurrentIndex(settings.FlacLevelValue());
+  FlacVerifyCheckBox->setChecked(settings.flacVerify != 0);
+  VorbisQualityComboBox->setCurrentIndex(settings.VorbisQualityValue() - kVorbisQualityFirst);
+  SelectOpusBitRate(settings.OpusBitRateKbps());
 
   const ExternalProgramList programs = ListExternalPrograms(settings);
   ExternalProgramComboBox->clear();
@@ -118,7 +167,23 @@ void TEncodingPage::Load(const SettingsTable& settings) {
   UseLTPCheckBox->setChecked(settings.useLtp != 0);
   UseTNSCheckBox->setChecked(settings.useTns != 0);
   UsePNSCheckBox->setChecked(settings.usePns != 0);
+  ReplayGainCheckBox->setChecked(settings.replayGain != 0);
+  ReplayGainFilesCheckBox->setChecked(settings.replayGainFiles != 0);
   UpdateEnabling();
+}
+
+void TEncodingPage::SelectOpusBitRate(int kbps) {
+  // Entries beyond the offered rates are left from an earlier showing: start afresh.
+  while (OpusBitRateComboBox->count() > int(std::size(kOpusBitRates)))
+    OpusBitRateComboBox->removeItem(OpusBitRateComboBox->count() - 1);
+  for (int i = 0; i < int(std::size(kOpusBitRates)); ++i) {
+    if (kOpusBitRates[i] == kbps) {
+      OpusBitRateComboBox->setCurrentIndex(i);
+      return;
+    }
+  }
+  OpusBitRateComboBox->addItem(QString::fromStdString(OpusBitRateEntry(kbps)), kbps);
+  OpusBitRateComboBox->setCurrentIndex(OpusBitRateComboBox->count() - 1);
 }
 
 void TEncodingPage::Save(SettingsTable& settings) const {
@@ -128,6 +193,13 @@ void TEncodingPage::Save(SettingsTable& settings) const {
   settings.mpeg2BitRate = MPEG2BitRateComboBox->currentIndex();
   settings.aacBitRate = AACBitRateComboBox->currentIndex();
   settings.aacUseAdts = UseADTSCheckBox->isChecked();
+  settings.m4aBitRate = M4ABitRateComboBox->currentIndex();
+  settings.flacLevel = FlacLevelComboBox->currentIndex();
+  settings.flacVerify = FlacVerifyCheckBox->isChecked();
+  settings.vorbisQuality = VorbisQualityComboBox->currentIndex() + kVorbisQualityFirst;
+  const int opus = OpusBitRateComboBox->currentIndex();
+  settings.opusBitRate = opus < int(std::size(kOpusBitRates)) ? kOpusBitRates[opus]
+                                                               : OpusBitRateComboBox->currentData().toInt();
 
   std::vector<std::string> programs;
   for (int i = 0; i < ExternalProgramComboBox->count(); ++i)
@@ -139,12 +211,18 @@ void TEncodingPage::Save(SettingsTable& settings) const {
   settings.useLtp = UseLTPCheckBox->isChecked();
   settings.useTns = UseTNSCheckBox->isChecked();
   settings.usePns = UsePNSCheckBox->isChecked();
+  settings.replayGain = ReplayGainCheckBox->isChecked();
+  settings.replayGainFiles = ReplayGainFilesCheckBox->isChecked();
 }
 
 int TEncodingPage::EncoderMode() const {
   if (UseMPEG2RadioButton->isChecked()) return kModeMpeg2;
   if (UseAACRadioButton->isChecked()) return kModeAac;
   if (UseExternalProgramRadioButton->isChecked()) return kModeExternal;
+  if (UseM4ARadioButton->isChecked()) return kModeM4a;
+  if (UseFLACRadioButton->isChecked()) return kModeFlac;
+  if (UseVorbisRadioButton->isChecked()) return kModeVorbis;
+  if (UseOpusRadioButton->isChecked()) return kModeOpus;
   return kModeMpeg1;
 }
 
@@ -155,7 +233,14 @@ void TEncodingPage::UpdateEnabling() {
   MPEG2BitRateComboBox->setEnabled(mode == kModeMpeg2);
   AACBitRateComboBox->setEnabled(mode == kModeAac);
   UseADTSCheckBox->setEnabled(mode == kModeAac);
+  M4ABitRateComboBox->setEnabled(mode == kModeM4a);
+  FlacLevelComboBox->setEnabled(mode == kModeFlac);
+  FlacVerifyCheckBox->setEnabled(mode == kModeFlac);
+  VorbisQualityComboBox->setEnabled(mode == kModeVorbis);
+  OpusBitRateComboBox->setEnabled(mode == kModeOpus);
   ExternalProgramComboBox->setEnabled(mode == kModeExternal);
+  // Every format the maker encodes itself takes CD tracks read as mono or stereo by the
+  // channels (AAC stereo only, see ChannelsComboBoxChange).
   ChannelsComboBox->setEnabled(mode != kModeExternal);
   FastModeCheckBox->setEnabled(mp3);
   UseMMXCheckBox->setEnabled(mp3);

@@ -1,5 +1,6 @@
-// The "MP3 Settings" page of the options window: the encoder (MPEG-1, MPEG-2, AAC or an
-// external program), its rate, the channels and the encoder switches.
+// The "MP3 Settings" page of the options window: the output format (MPEG-1, MPEG-2, AAC,
+// M4A, FLAC, Ogg Vorbis, Opus or an external program), its rate or quality, the channels,
+// the encoder switches, and when ReplayGain tags are written.
 #pragma once
 
 #include <QCheckBox>
@@ -31,6 +32,15 @@ class TEncodingPage : public QWidget {
   QRadioButton* UseAACRadioButton;
   QComboBox* AACBitRateComboBox;
   QCheckBox* UseADTSCheckBox;  // AAC files as ADTS frames instead of behind an ADIF header
+  QRadioButton* UseM4ARadioButton;
+  QComboBox* M4ABitRateComboBox;  // the AAC rates, for AAC in an MP4 file
+  QRadioButton* UseFLACRadioButton;
+  QComboBox* FlacLevelComboBox;
+  QCheckBox* FlacVerifyCheckBox;
+  QRadioButton* UseVorbisRadioButton;
+  QComboBox* VorbisQualityComboBox;
+  QRadioButton* UseOpusRadioButton;
+  QComboBox* OpusBitRateComboBox;  // holds a stored rate outside the offered ones as an extra entry
   QRadioButton* UseExternalProgramRadioButton;
   QComboBox* ExternalProgramComboBox;  // editable: a new command can be typed in
   QCheckBox* FastModeCheckBox;
@@ -38,8 +48,13 @@ class TEncodingPage : public QWidget {
   QCheckBox* UseLTPCheckBox;
   QCheckBox* UseTNSCheckBox;
   QCheckBox* UsePNSCheckBox;  // hidden; carries UsePNS
+  QGroupBox* ReplayGainGroupBox;
+  QCheckBox* ReplayGainCheckBox;       // after CD runs
+  QCheckBox* ReplayGainFilesCheckBox;  // after WAV encode runs, each folder one album
 
  private:
   void ChannelsComboBoxChange(int index);
   int EncoderMode() const;
+  // Shows kbps in the Opus list, adding an entry for a rate the list does not offer.
+  void SelectOpusBitRate(int kbps);
 };

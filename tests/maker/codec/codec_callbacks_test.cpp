@@ -44,6 +44,24 @@ TEST(EncoderCallback, StatusPanelChangesAtMostOnceEveryTwoSeconds) {
   EXPECT_TRUE(job.log.empty());
 }
 
+// Catches status texts that call every format MP3: each callback names the format its
+// thread set on the record.
+TEST(EncoderCallback, StatusTextsNameTheJobsFormat) {
+  for (const char* format : {"FLAC", "Ogg Vorbis", "Opus", "M4A", "AAC"}) {
+    SCOPED_TRACE(format);
+    FakeCodecRecord job = StartedJob();
+    job.formatName = format;
+    job.now = 1010;
+    Encoder(job, CodecEvent::Progress, 4500);
+    Decoder(job, CodecEvent::Progress, 1024);
+    EXPECT_EQ(job.status, (std::vector<std::string>{" " + std::string(format) + " Encoder: 45.00%, /music/a.mp3"}));
+    job.lastStatusTime = 0;
+    Decoder(job, CodecEvent::Progress, 2048);
+    ASSERT_EQ(job.status.size(), 2u);
+    EXPECT_EQ(job.status[1], " " + std::string(format) + " Decoder: 2048 bytes, /music/a.mp3");
+  }
+}
+
 // Catches a progress above 100% shown or remembered unclamped.
 TEST(EncoderCallback, ProgressAboveTenThousandIsShownAsHundredPercent) {
   FakeCodecRecord job = StartedJob();

@@ -58,6 +58,23 @@ TEST_F(DecodingThreadTest, AacExtensionInAnyCaseUsesTheAacDecoder) {
   EXPECT_TRUE(ReadLines(dir_.File("zbd.log")).empty());
 }
 
+// Catches decoding status texts that call every input MP3: the AAC decoder's name AAC, and
+// a file told by its content (a FLAC named ".mp3") carries its format's name.
+TEST_F(DecodingThreadTest, StatusTextsNameTheDecodedFormat) {
+  job_.inputPath = dir_.File("a.aac");
+  Run();
+  ASSERT_FALSE(host_.status.empty());
+  for (const std::string& text : host_.status) EXPECT_EQ(text.rfind(" AAC Decoder: ", 0), 0u) << text;
+  EXPECT_EQ(thread_->formatName, "AAC");
+  WriteFile(dir_.File("b.mp3"), std::string("fLaC") + std::string(60, '\0'));
+  job_.inputPath = dir_.File("b.mp3");
+  Run();
+  EXPECT_EQ(thread_->formatName, "FLAC");
+  job_.inputPath = dir_.File("c.mp3");
+  Run();
+  EXPECT_EQ(thread_->formatName, "MP3");
+}
+
 // Catches an AAC or MP3 decode failure not reaching the log and the error flag, or the MP3
 // path's code lost.
 TEST_F(DecodingThreadTest, FailuresSetTheErrorFlag) {

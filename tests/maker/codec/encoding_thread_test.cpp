@@ -6,6 +6,7 @@
 #include <chrono>
 #include <gtest/gtest.h>
 
+#include "maker/settings/encoder_mode.h"
 #include "tests/maker/codec/codec_test_support.h"
 
 namespace {
@@ -72,6 +73,29 @@ TEST(EncodingThreadDescription, NamesChannelsRateAndOptions) {
   EXPECT_EQ(TEncodingThread::Description(job), "Joint-Stereo, 160 kbps, TNS, LTP, ADTS");
   job.mpegMode = 1;
   EXPECT_EQ(TEncodingThread::Description(job), "Joint-Stereo, 160 kbps, Fast Mode");
+}
+
+// Catches status texts that call every encoder MP3: the AAC encoder's progress names AAC,
+// the MP3 encoder's MP3, and each new format's thread carries its name for the callbacks.
+TEST_F(EncodingThreadTest, StatusTextsNameTheFormat) {
+  WriteTestWav(dir_.File("a.wav"), 2, 44100, 44100);
+  job_.inputPath = dir_.File("a.wav");
+  for (const auto& [mode, name] : {std::pair{kModeAac, "AAC"}, {kModeMpeg1, "MP3"}}) {
+    SCOPED_TRACE(name);
+    host_.status.clear();
+    job_.mpegMode = mode;
+    job_.aac.bitRate = job_.mp3.bitRate = 128;
+    Run();
+    ASSERT_FALSE(thread_->Error()) << host_.log.back();
+    ASSERT_FALSE(host_.status.empty());
+    for (const std::string& text : host_.status) EXPECT_EQ(text.rfind(" " + std::string(name) + " Encoder: ", 0), 0u) << text;
+  }
+  for (const auto& [mode, name] : {std::pair{kModeFlac, "FLAC"}, {kModeVorbis, "Ogg Vorbis"}, {kModeOpus, "Opus"},
+                                   {kModeM4a, "M4A"}, {kModeExternal, "MP3"}}) {
+    job_.mpegMode = mode;
+    const Worker<TEncodingThread> thread(loop_, host_, job_);
+    EXPECT_EQ(thread.formatName, name);
+  }
 }
 
 // Catches a mono AAC encode passing as finished with an empty output.

@@ -172,6 +172,37 @@ TEST_F(PipelineTest, BusyAndIdleStatesSetTheNamedControls) {
   EXPECT_EQ(host.status[MakerPanel::Encoder], " MP3 Encoder: Idle");
 }
 
+// Catches an encoder panel that says "MP3 Encoder" whatever format is chosen: the idle
+// text names the chosen format after a file run and while a CD run waits for its reads;
+// decoding keeps the operation's name while idle.
+TEST_F(PipelineTest, EncoderIdleTextNamesTheChosenFormat) {
+  const std::pair<int, const char*> formats[] = {{kModeFlac, " FLAC Encoder: Idle"},
+                                                 {kModeVorbis, " Ogg Vorbis Encoder: Idle"},
+                                                 {kModeOpus, " Opus Encoder: Idle"},
+                                                 {kModeM4a, " M4A Encoder: Idle"},
+                                                 {kModeAac, " AAC Encoder: Idle"},
+                                                 {kModeExternal, " MP3 Encoder: Idle"}};
+  host.operation = Operation::WAV2MP3;
+  AddFiles({"a.wav"});
+  for (const auto& [mode, idle] : formats) {
+    settings.mpegMode = mode;
+    StartAndFinish();
+    EXPECT_EQ(host.status[MakerPanel::Encoder], idle);
+  }
+  settings.mpegMode = kModeFlac;
+  host.operation = Operation::CD2MP3;
+  host.AddTracks(1);
+  host.statusHistory.clear();
+  StartAndFinish();
+  EXPECT_NE(std::find(host.statusHistory.begin(), host.statusHistory.end(), " FLAC Encoder: Idle"),
+            host.statusHistory.end());
+  EXPECT_EQ(std::find(host.statusHistory.begin(), host.statusHistory.end(), " MP3 Encoder: Idle"),
+            host.statusHistory.end());
+  host.operation = Operation::MP32WAV;
+  StartAndFinish();
+  EXPECT_EQ(host.status[MakerPanel::Encoder], " MP3 Decoder: Idle");
+}
+
 // Catches a declined overwrite counted as a conversion: the input must not be deleted
 // when the old output was kept, and its row must say "Kept:", not "OK:".
 TEST_F(PipelineTest, DeclinedOverwriteKeepsTheInput) {

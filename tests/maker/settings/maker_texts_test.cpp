@@ -32,7 +32,7 @@ std::set<std::string> Placeholders(std::string_view text) {
 // line's indent), and a text without a key taken for a known one.
 TEST(MakerTexts, EnglishTextsComeBackUnchangedAndUnknownOnesAreFound) {
   const MakerTexts english;
-  for (const char* text : {" CD Reader: Idle", " MP3 Encoder: 45.20%, /music/a b, c.mp3",
+  for (const char* text : {" CD Reader: Idle", " MP3 Encoder: 45.20%, /music/a b, c.mp3", " FLAC Encoder: Idle",
                            " CD Reader: 12.00%, Track 03 - /out/Track03 - x.tmp", "    Done (7 seconds).",
                            "    Warning: Made 3 corrections. (At 45.00%)", "Reading: Track 03", "Track 12",
                            "Overwrite existing file /out/a.mp3 ?", "Stereo, 128 kbps, Fast Mode"}) {
@@ -55,6 +55,10 @@ TEST(MakerTexts, TranslationsRebuildTheTextWithItsValues) {
   EXPECT_EQ(german.Shown(" CD Reader: Finding start of track, Track 03 - /out/a.tmp"),
             " CD-Leser: Suche den Anfang des Titels, Titel 03 - /out/a.tmp");
   EXPECT_EQ(german.Shown(" MP3 Decoder: 1024 bytes, /out/a.wav"), " MP3-Dekodierer: 1024 Bytes, /out/a.wav");
+  // The format's name is a value of the panel texts, names of two words too.
+  EXPECT_EQ(german.Shown(" Ogg Vorbis Encoder: 45.00%, /out/a, b.ogg"), " Ogg Vorbis-Kodierer: 45.00%, /out/a, b.ogg");
+  EXPECT_EQ(german.Shown(" FLAC Encoder: Idle"), " FLAC-Kodierer: Bereit");
+  EXPECT_EQ(german.Shown(" Opus Decoder: Idle"), " Opus-Dekodierer: Bereit");
   EXPECT_EQ(german.Shown("    Error: CD-ROM read error. (At 12.50%)"), "    Fehler: Lesefehler der CD. (bei 12.50%)");
   EXPECT_EQ(german.Shown("    Warning: Made 3 corrections. (At 1.00%)"),
             "    Warnung: 3 Korrekturen vorgenommen. (bei 1.00%)");

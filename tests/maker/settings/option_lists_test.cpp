@@ -45,7 +45,10 @@ INSTANTIATE_TEST_SUITE_P(
                       ListCase{"channels", ChannelEntries, 3, "Mono", "Joint-Stereo"},
                       ListCase{"mpeg1", Mpeg1BitRateEntries, 24, "32 Kbps", "Quality-1 Variable Bit Rate"},
                       ListCase{"mpeg2", Mpeg2BitRateEntries, 24, "8 Kbps", "Quality-1 Variable Bit Rate"},
-                      ListCase{"aac", AacBitRateEntries, 9, "64 Kbps", "256 Kbps"}),
+                      ListCase{"aac", AacBitRateEntries, 9, "64 Kbps", "256 Kbps"},
+                      ListCase{"flac", FlacLevelEntries, 9, "Level 0 (fastest)", "Level 8 (smallest)"},
+                      ListCase{"vorbis", VorbisQualityEntries, 12, "Quality -1", "Quality 10"},
+                      ListCase{"opus", OpusBitRateEntries, 7, "64 Kbps", "320 Kbps"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Catches entries that drift from the indexes the settings and the reading code use: the
@@ -62,4 +65,7 @@ TEST(OptionLists, EntriesAtTheIndexesTheSettingsUse) {
   EXPECT_EQ(SyncCorrectionRetryEntries()[2], "Retry Sync Correction Twice");
   EXPECT_EQ(SyncErrorRetryEntries()[3], "Retry Sync Error 3 Times");
   EXPECT_EQ(CdSpeedEntries()[99], "100X");
+  EXPECT_EQ(FlacLevelEntries()[5], "Level 5");  // FlacLevel's default
+  EXPECT_EQ(VorbisQualityEntries()[5 - kVorbisQualityFirst], "Quality 5");
+  EXPECT_EQ(OpusBitRateEntries()[3], OpusBitRateEntry(160));
 }

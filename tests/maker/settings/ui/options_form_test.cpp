@@ -10,6 +10,7 @@
 
 #include <tuple>
 
+#include "maker/settings/ui/accuracy_page.h"
 #include "maker/settings/ui/cd_reader_page.h"
 #include "maker/settings/ui/customization_page.h"
 #include "maker/settings/ui/encoding_page.h"
@@ -121,7 +122,9 @@ TEST(TOptionsForm, EncodingControlsFollowTheChosenEncoder) {
   auto w = [](auto member) { return reinterpret_cast<QWidget* P::*>(member); };
   const std::vector<QWidget* P::*> all = {w(&P::MPEG1BitRateComboBox), w(&P::MPEG2BitRateComboBox),
                                           w(&P::AACBitRateComboBox),   w(&P::UseADTSCheckBox),
-                                          w(&P::ExternalProgramComboBox),
+                                          w(&P::M4ABitRateComboBox),   w(&P::FlacLevelComboBox),
+                                          w(&P::FlacVerifyCheckBox),   w(&P::VorbisQualityComboBox),
+                                          w(&P::OpusBitRateComboBox),  w(&P::ExternalProgramComboBox),
                                           w(&P::ChannelsComboBox),     w(&P::FastModeCheckBox),
                                           w(&P::UseMMXCheckBox),       w(&P::UseLTPCheckBox),
                                           w(&P::UseTNSCheckBox),       w(&P::UsePNSCheckBox)};
@@ -133,6 +136,10 @@ TEST(TOptionsForm, EncodingControlsFollowTheChosenEncoder) {
       {"AAC", &P::UseAACRadioButton,
        {w(&P::AACBitRateComboBox), w(&P::UseADTSCheckBox), w(&P::ChannelsComboBox), w(&P::UseLTPCheckBox),
         w(&P::UseTNSCheckBox), w(&P::UsePNSCheckBox)}},
+      {"M4A", &P::UseM4ARadioButton, {w(&P::M4ABitRateComboBox), w(&P::ChannelsComboBox)}},
+      {"FLAC", &P::UseFLACRadioButton, {w(&P::FlacLevelComboBox), w(&P::FlacVerifyCheckBox), w(&P::ChannelsComboBox)}},
+      {"Ogg Vorbis", &P::UseVorbisRadioButton, {w(&P::VorbisQualityComboBox), w(&P::ChannelsComboBox)}},
+      {"Opus", &P::UseOpusRadioButton, {w(&P::OpusBitRateComboBox), w(&P::ChannelsComboBox)}},
       {"external", &P::UseExternalProgramRadioButton, {w(&P::ExternalProgramComboBox)}},
   };
   Fixture f;
@@ -191,6 +198,136 @@ TEST(TOptionsForm, ShowingTakesStoredValuesAndMendsOnesOutOfRange) {
   EXPECT_EQ(f.settings.normalizeMin, 95);
 }
 
+// Catches a format button that stores another mode (or none), a format list whose entry is
+// stored off by one (the Vorbis list starts at quality -1), a ReplayGain or cover art
+// control that OK does not store, and a format shown with another button after reopening.
+TEST(TOptionsForm, EachFormatButtonAndListStoresItsOwnSetting) {
+  using P = TEncodingPage;
+  const std::pair<QRadioButton* P::*, int> buttons[] = {
+      {&P::UseMPEG1RadioButton, kModeMpeg1}, {&P::UseMPEG2RadioButton, kModeMpeg2},
+      {&P::UseAACRadioButton, kModeAac},     {&P::UseExternalProgramRadioButton, kModeExternal},
+      {&P::UseM4ARadioButton, kModeM4a},     {&P::UseFLACRadioButton, kModeFlac},
+      {&P::UseVorbisRadioButton, kModeVorbis}, {&P::UseOpusRadioButton, kModeOpus}};
+  Fixture f;
+  for (const auto& [button, mode] : buttons) {
+    SCOPED_TRACE(mode);
+    f.Show();
+    Click(f.Mp3().*button);
+    Click(f.form->OKButton);
+    EXPECT_EQ(f.settings.mpegMode, mode);
+    f.Make();
+    f.Show();
+    EXPECT_TRUE((f.Mp3().*button)->isChecked());
+    f.form->reject();
+  }
+
+  struct ListCase {
+    QComboBox* P::*list;
+    int index;
+    int MakerSettingValues::*setting;
+    int stored;
+    const char* shown;
+  };
+  const ListCase lists[] = {
+      {&P::M4ABitRateComboBox, 0, &MakerSettingValues::m4aBitRate, 0, "64 Kbps"},
+      {&P::M4ABitRateComboBox, 8, &MakerSettingValues::m4aBitRate, 8, "256 Kbps"},
+      {&P::FlacLevelComboBox, 0, &MakerSettingValues::flacLevel, 0, "Level 0 (fastest)"},
+      {&P::FlacLevelComboBox, 8, &MakerSettingValues::flacLevel, 8, "Level 8 (smallest)"},
+      {&P::VorbisQualityComboBox, 0, &MakerSettingValues::vorbisQuality, -1, "Quality -1"},
+      {&P::VorbisQualityComboBox, 11, &MakerSettingValues::vorbisQuality, 10, "Quality 10"},
+      {&P::OpusBitRateComboBox, 0, &MakerSettingValues::opusBitRate, 64, "64 Kbps"},
+      {&P::OpusBitRateComboBox, 6, &MakerSettingValues::opusBitRate, 320, "320 Kbps"}};
+  for (const ListCase& c : lists) {
+    SCOPED_TRACE(c.shown);
+    f.Show();
+    (f.Mp3().*c.list)->setCurrentIndex(c.index);
+    Click(f.form->OKButton);
+    EXPECT_EQ(f.settings.*c.setting, c.stored);
+    f.Make();
+    f.Show();
+    EXPECT_EQ((f.Mp3().*c.list)->currentText(), QString(c.shown));
+    f.form->reject();
+  }
+
+  // The switches: each turned away from its default alone.
+  f.Show();
+  EXPECT_TRUE(f.Mp3().FlacVerifyCheckBox->isChecked());
+  EXPECT_TRUE(f.Mp3().ReplayGainCheckBox->isChecked());
+  EXPECT_FALSE(f.Mp3().ReplayGainFilesCheckBox->isChecked());
+  EXPECT_TRUE(f.form->AccuracyTabSheet->CoverArtCheckBox->isChecked());
+  EXPECT_EQ(f.form->AccuracyTabSheet->CoverArtServerEdit->text(), QString("https://coverartarchive.org"));
+  f.Mp3().FlacVerifyCheckBox->setChecked(false);
+  f.Mp3().ReplayGainCheckBox->setChecked(false);
+  f.Mp3().ReplayGainFilesCheckBox->setChecked(true);
+  f.form->AccuracyTabSheet->CoverArtCheckBox->setChecked(false);
+  f.form->AccuracyTabSheet->CoverArtServerEdit->setText(" http://127.0.0.1:8123 ");
+  Click(f.form->OKButton);
+  EXPECT_EQ(f.settings.flacVerify, 0);
+  EXPECT_EQ(f.settings.replayGain, 0);
+  EXPECT_EQ(f.settings.replayGainFiles, 1);
+  EXPECT_EQ(f.settings.coverArt, 0);
+  EXPECT_EQ(f.settings.coverArtServer.str(), "http://127.0.0.1:8123");
+  // An emptied address means the archive's own.
+  f.Show();
+  f.form->AccuracyTabSheet->CoverArtServerEdit->clear();
+  Click(f.form->OKButton);
+  EXPECT_EQ(f.settings.coverArtServer.str(), "https://coverartarchive.org");
+}
+
+// Catches the cover art server usable while no cover is fetched, or a rule applied only
+// when the window opens.
+TEST(TOptionsForm, CoverArtServerFollowsItsCheckBox) {
+  Fixture f;
+  f.settings.coverArt = 0;
+  f.Show();
+  TAccuracyPage& page = *f.form->AccuracyTabSheet;
+  EXPECT_FALSE(page.CoverArtServerEdit->isEnabled());
+  EXPECT_FALSE(page.CoverArtServerLabel->isEnabled());
+  f.form->SettingsPageControl->setCurrentWidget(&page);
+  Click(page.CoverArtCheckBox);
+  EXPECT_TRUE(page.CoverArtServerEdit->isEnabled());
+  EXPECT_TRUE(page.CoverArtServerLabel->isEnabled());
+}
+
+// Catches an Opus rate set outside the window (by hand or by --opus-bitrate) that the list
+// cannot show and OK then replaces, an extra entry kept into the next showing, and stored
+// levels and qualities outside their lists shown empty (and stored as -1 on OK).
+TEST(TOptionsForm, FormatValuesOutsideTheListsAreKeptOrMended) {
+  Fixture f;
+  f.settings.mpegMode = kModeOpus;
+  f.settings.opusBitRate = 48;
+  f.settings.flacLevel = 12;
+  f.settings.vorbisQuality = -3;
+  f.settings.m4aBitRate = 9;
+  f.Show();
+  QComboBox* opus = f.Mp3().OpusBitRateComboBox;
+  EXPECT_TRUE(f.Mp3().UseOpusRadioButton->isChecked());
+  EXPECT_EQ(opus->currentText(), QString("48 Kbps"));
+  EXPECT_EQ(opus->count(), 8);
+  EXPECT_EQ(f.Mp3().FlacLevelComboBox->currentText(), QString("Level 5"));
+  EXPECT_EQ(f.Mp3().VorbisQualityComboBox->currentText(), QString("Quality 5"));
+  EXPECT_EQ(f.Mp3().M4ABitRateComboBox->currentText(), QString("128 Kbps"));
+  Click(f.form->OKButton);
+  EXPECT_EQ(f.settings.opusBitRate, 48);
+  EXPECT_EQ(f.settings.flacLevel, 5);
+  EXPECT_EQ(f.settings.vorbisQuality, 5);
+  EXPECT_EQ(f.settings.m4aBitRate, 4);
+
+  // A rate of the list replaces it; the extra entry is gone at the next showing.
+  f.Show();
+  opus->setCurrentIndex(5);
+  Click(f.form->OKButton);
+  EXPECT_EQ(f.settings.opusBitRate, 256);
+  f.Show();
+  EXPECT_EQ(opus->count(), 7);
+  EXPECT_EQ(opus->currentText(), QString("256 Kbps"));
+  f.form->reject();
+  // A rate the encoder cannot use shows (and is stored as) the default.
+  f.settings.opusBitRate = 5000;
+  f.Show();
+  EXPECT_EQ(opus->currentText(), QString("160 Kbps"));
+}
+
 namespace {
 
 // Turns every control of the window away from its default.
@@ -222,6 +359,14 @@ void ChangeEverything(TOptionsForm& form) {
   mp3.UseLTPCheckBox->setChecked(false);
   mp3.UseTNSCheckBox->setChecked(true);
   mp3.UsePNSCheckBox->setChecked(true);
+  mp3.M4ABitRateComboBox->setCurrentIndex(2);
+  mp3.FlacLevelComboBox->setCurrentIndex(8);
+  mp3.FlacVerifyCheckBox->setChecked(false);
+  mp3.VorbisQualityComboBox->setCurrentIndex(0);
+  mp3.OpusBitRateComboBox->setCurrentIndex(1);
+  mp3.ReplayGainCheckBox->setChecked(false);
+  mp3.ReplayGainFilesCheckBox->setChecked(true);
+  form.AccuracyTabSheet->CoverArtCheckBox->setChecked(false);
   for (QCheckBox* box : form.FileLogTabSheet->findChildren<QCheckBox*>()) box->setChecked(!box->isChecked());
   form.CustomizationTabSheet->BeepWhenDoneCheckBox->setChecked(true);
   form.CustomizationTabSheet->BringToFrontWhenDoneCheckBox->setChecked(true);
@@ -279,6 +424,14 @@ TEST(TOptionsForm, OkStoresEveryControlAndCancelNothing) {
       {"UseLTP", &MakerSettingValues::useLtp, 0},
       {"UseTNS", &MakerSettingValues::useTns, 1},
       {"UsePNS", &MakerSettingValues::usePns, 1},
+      {"M4ABitRate", &MakerSettingValues::m4aBitRate, 2},
+      {"FlacLevel", &MakerSettingValues::flacLevel, 8},
+      {"FlacVerify", &MakerSettingValues::flacVerify, 0},
+      {"VorbisQuality", &MakerSettingValues::vorbisQuality, -1},
+      {"OpusBitRate", &MakerSettingValues::opusBitRate, 96},
+      {"ReplayGain", &MakerSettingValues::replayGain, 0},
+      {"ReplayGainFiles", &MakerSettingValues::replayGainFiles, 1},
+      {"CoverArt", &MakerSettingValues::coverArt, 0},
       {"BeepWhenDone", &MakerSettingValues::beepWhenDone, 1},
       {"BringToFrontWhenDone", &MakerSettingValues::bringToFrontWhenDone, 1}};
   for (const auto& [key, member, value] : expected) EXPECT_EQ(f.settings.*member, value) << key;
@@ -410,7 +563,8 @@ TEST(TOptionsForm, ShippedEnglishGivesTheBuiltInTextsAndGermanChangesThem) {
   for (const char* line : {"LanguageLabel", "TranslatorLabel"}) builtIn.erase(line), english.erase(line);
   EXPECT_EQ(english, builtIn);
   // Texts that stay the same in German (a database's name among them).
-  const std::set<std::string> same = {"OKButton", "tab3", "CustomizationGroupBox", "AccurateRipGroupBox"};
+  const std::set<std::string> same = {"OKButton", "tab3", "CustomizationGroupBox", "AccurateRipGroupBox",
+                                      "ReplayGainGroupBox"};
   for (const auto& [name, text] : builtIn) {
     if (same.count(name) != 0 || text.isEmpty()) continue;  // empty: Qt's own tab scroll buttons
     EXPECT_NE(german.at(name), text) << name << " is not translated";
