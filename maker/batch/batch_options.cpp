@@ -198,15 +198,15 @@ constexpr OptionSpec kOptions[] = {
        o.outputDir = v;
        return v.empty() ? std::string("--output needs a folder") : std::string();
      }},
-    {"--title", "TEXT", "album title (file name pattern, ID3 album)",
+    {"--title", "TEXT", "album title (file name pattern, tags)",
      SetText<&BatchOptions::title>},
-    {"--artist", "TEXT", "artist (file name pattern, ID3 artist)",
+    {"--artist", "TEXT", "artist (file name pattern, tags)",
      SetText<&BatchOptions::artist>},
-    {"--year", "TEXT", "year (file name pattern, ID3 year)",
+    {"--year", "TEXT", "year (file name pattern, tags)",
      SetText<&BatchOptions::year>},
-    {"--genre", "TEXT", "genre (file name pattern)",
+    {"--genre", "TEXT", "genre (file name pattern, tags)",
      SetText<&BatchOptions::genre>},
-    {"--name", "N=TEXT", "name of track N (file name, ID3 title)",
+    {"--name", "N=TEXT", "name of track N (file name, title tag)",
      ParseTrackName},
     {"--track-names", "FILE", "track names, one a line: line N names track N (UTF-8)",
      [](BatchOptions& o, const std::string& v) {
