@@ -71,6 +71,21 @@ std::string ParseJobs(BatchOptions& options, const std::string& value) {
   return options.jobs ? std::string() : "--jobs needs a number of conversions at once, 1.." + std::to_string(kMaxBatchJobs);
 }
 
+std::string ParseFlacLevel(BatchOptions& options, const std::string& value) {
+  options.flacLevel = WholeNumber(value, 0, 8);
+  return options.flacLevel ? std::string() : "--flac-level needs a compression level 0..8 (8 makes the smallest files)";
+}
+
+std::string ParseVorbisQuality(BatchOptions& options, const std::string& value) {
+  options.vorbisQuality = WholeNumber(value, -1, 10);
+  return options.vorbisQuality ? std::string() : "--vorbis-quality needs a quality -1..10 (10 is the best)";
+}
+
+std::string ParseOpusBitRate(BatchOptions& options, const std::string& value) {
+  options.opusBitRate = WholeNumber(value, 6, 512);
+  return options.opusBitRate ? std::string() : "--opus-bitrate needs a bit rate in kbit/s, 6..512";
+}
+
 std::string ParseDrive(BatchOptions& options, const std::string& value) {
   options.drive = WholeNumber(value, 0, 99);
   return options.drive ? std::string() : "--drive needs a drive number 0..99";
@@ -135,17 +150,35 @@ std::string SetText(BatchOptions& options, const std::string& value) {
 constexpr OptionSpec kOptions[] = {
     {"--batch", nullptr, "run the conversions in this terminal",
      [](BatchOptions& o, const std::string&) { o.batch = true; return std::string(); }},
-    {"--mp32wav", nullptr, "decode MP3/AAC files to WAV (default: encode WAV files)",
+    {"--mp32wav", nullptr, "decode files to WAV: MP3, AAC, M4A, FLAC, Ogg Vorbis, Opus",
      [](BatchOptions& o, const std::string&) { o.mp32wav = true; return std::string(); }},
     {"--aac", nullptr, "encode to AAC for this run",
      [](BatchOptions& o, const std::string&) { o.aac = true; return std::string(); }},
     {"--adts", nullptr, "write AAC files as ADTS frames (plays in most players), not ADIF",
      [](BatchOptions& o, const std::string&) { o.adts = true; return std::string(); }},
+    {"--m4a", nullptr, "encode to M4A (AAC in an MP4 file) for this run",
+     [](BatchOptions& o, const std::string&) { o.m4a = true; return std::string(); }},
+    {"--flac", nullptr, "encode to FLAC (lossless) for this run",
+     [](BatchOptions& o, const std::string&) { o.flac = true; return std::string(); }},
+    {"--vorbis", nullptr, "encode to Ogg Vorbis for this run",
+     [](BatchOptions& o, const std::string&) { o.vorbis = true; return std::string(); }},
+    {"--opus", nullptr, "encode to Opus for this run",
+     [](BatchOptions& o, const std::string&) { o.opus = true; return std::string(); }},
+    {"--flac-level", "N", "FLAC compression level 0..8 of this run (default: the settings, 5)",
+     ParseFlacLevel},
+    {"--vorbis-quality", "Q", "Ogg Vorbis quality -1..10 of this run (default: the settings, 5)",
+     ParseVorbisQuality},
+    {"--opus-bitrate", "N", "Opus bit rate 6..512 kbit/s of this run (default: the settings, 160)",
+     ParseOpusBitRate},
+    {"--replaygain", nullptr, "tag the encoded files with their ReplayGain (default: the settings)",
+     [](BatchOptions& o, const std::string&) { o.replayGain = true; return std::string(); }},
+    {"--no-replaygain", nullptr, "write no ReplayGain tags",
+     [](BatchOptions& o, const std::string&) { o.replayGain = false; return std::string(); }},
     {"--external", "N", "run external program slot N (0..9) instead of the encoder",
      ParseSlot},
     {"--jobs", "N", "convert N files at once (default: one per processor); not for CD runs",
      ParseJobs},
-    {"--cd2mp3", nullptr, "read CD tracks and encode them (MP3, or AAC with --aac)",
+    {"--cd2mp3", nullptr, "read CD tracks and encode them (MP3, or the format chosen)",
      [](BatchOptions& o, const std::string&) { o.cd2mp3 = true; return std::string(); }},
     {"--cd2wav", nullptr, "read CD tracks into WAV files",
      [](BatchOptions& o, const std::string&) { o.cd2wav = true; return std::string(); }},
@@ -165,15 +198,15 @@ constexpr OptionSpec kOptions[] = {
        o.outputDir = v;
        return v.empty() ? std::string("--output needs a folder") : std::string();
      }},
-    {"--title", "TEXT", "album title (file name pattern, ID3 album)",
+    {"--title", "TEXT", "album title (file name pattern, tags)",
      SetText<&BatchOptions::title>},
-    {"--artist", "TEXT", "artist (file name pattern, ID3 artist)",
+    {"--artist", "TEXT", "artist (file name pattern, tags)",
      SetText<&BatchOptions::artist>},
-    {"--year", "TEXT", "year (file name pattern, ID3 year)",
+    {"--year", "TEXT", "year (file name pattern, tags)",
      SetText<&BatchOptions::year>},
-    {"--genre", "TEXT", "genre (file name pattern)",
+    {"--genre", "TEXT", "genre (file name pattern, tags)",
      SetText<&BatchOptions::genre>},
-    {"--name", "N=TEXT", "name of track N (file name, ID3 title)",
+    {"--name", "N=TEXT", "name of track N (file name, title tag)",
      ParseTrackName},
     {"--track-names", "FILE", "track names, one a line: line N names track N (UTF-8)",
      [](BatchOptions& o, const std::string& v) {
@@ -298,6 +331,9 @@ Expected<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args) {
   if (error) return Fail(UsageError(*error));
   if (int(options.cd2mp3) + int(options.cd2wav) + int(options.mp32wav) > 1)
     return Fail(UsageError("choose one of --cd2mp3, --cd2wav and --mp32wav"));
+  // --external replaces whichever encoder is chosen, as it always has.
+  if (int(options.aac) + int(options.m4a) + int(options.flac) + int(options.vorbis) + int(options.opus) > 1)
+    return Fail(UsageError("choose one of --aac, --m4a, --flac, --vorbis and --opus: a run encodes to one format"));
   if (options.cddb && options.musicBrainz)
     return Fail(UsageError("choose one of --cddb and --musicbrainz: the disc is looked up once"));
   if (options.secure && options.burst)
@@ -354,10 +390,12 @@ std::string BatchUsage() {
       "               [--secure|--burst] [--read-offset N] [--log FILE] [options]\n"
       "       zbmaker --batch --find-offset [--cd-image FILE] [--drive N]\n"
       "       zbmaker --verify-log FILE\n"
-      "Converts WAV files to MP3 (or AAC) beside each input, MP3/AAC files to WAV, or CD\n"
-      "tracks to MP3 or WAV in the output folder, in this terminal, with the settings of\n"
-      "zbmaker.INI in the per-user folder. Names given with --title, --artist, --year,\n"
-      "--genre, --name and --track-names win over those of the CDDB server or MusicBrainz.\n"
+      "Converts WAV files beside each input to MP3, AAC, M4A, FLAC, Ogg Vorbis or Opus,\n"
+      "such files to WAV, or CD tracks to one of these formats or WAV in the output\n"
+      "folder, in this terminal, with the settings of zbmaker.INI in the per-user folder;\n"
+      "an option of this run wins over its setting. Names given with --title, --artist,\n"
+      "--year, --genre, --name and --track-names win over those of the CDDB server or\n"
+      "MusicBrainz.\n"
       "Without --batch, zbmaker opens its window with the files given listed.\n\nOptions:\n";
   for (const auto& spec : kOptions)
     text += row(std::string(spec.name) + (spec.valueName ? std::string(" ") + spec.valueName : ""), spec.help);
@@ -390,6 +428,9 @@ std::string BatchUsage() {
       "12, v2)  AccurateRip v1 0A1B2C3D v2 11223344  Copy CRC 89ABCDEF\"; beside the first\n"
       "track it writes a rip log, a cue sheet and a play list named after the album.\n"
       "A disc the database does not know, or a server that cannot be reached, is a warning.\n"
+      "With ReplayGain on (the default for CD runs), every encoded track is measured and, at\n"
+      "the end of the run, tagged with its track gain and its album's (a CD, or the files of\n"
+      "one folder, is one album); AAC files and external programs get none.\n"
       "Exit status: 0 when every file or track was converted; 1 when one failed, was\n"
       "cancelled, kept an existing output or was not found, or nothing was converted;\n"
       "2 on a usage error; 130 after Ctrl-C (143 after SIGTERM).\n";

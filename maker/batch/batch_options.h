@@ -20,6 +20,16 @@ struct BatchOptions {
   bool mp32wav = false;        // --mp32wav: decode the files to WAV
   bool aac = false;            // --aac: encode to AAC for this run
   bool adts = false;           // --adts: write AAC files as ADTS frames for this run
+  bool m4a = false;            // --m4a: encode to M4A (AAC in an MP4 file) for this run
+  bool flac = false;           // --flac: encode to FLAC for this run
+  bool vorbis = false;         // --vorbis: encode to Ogg Vorbis for this run
+  bool opus = false;           // --opus: encode to Opus for this run
+  std::optional<int> flacLevel;      // --flac-level N: FLAC compression level 0..8
+  std::optional<int> vorbisQuality;  // --vorbis-quality Q: Ogg Vorbis quality -1..10
+  std::optional<int> opusBitRate;    // --opus-bitrate N: Opus bit rate 6..512 kbit/s
+  // --replaygain, --no-replaygain: measure the tracks of this run and tag them with their
+  // ReplayGain (CD runs and file runs alike), or not; otherwise the settings decide.
+  std::optional<bool> replayGain;
   std::optional<int> external; // --external N: run external program slot N for this run
   std::optional<int> jobs;     // --jobs N: file conversions at once (default: the processors)
   bool listDrives = false;     // --list-drives: print the drive list and exit

@@ -88,6 +88,31 @@ const char* CdOnlyOption(const BatchOptions& o) {
   return nullptr;
 }
 
+// The first option given that chooses or tunes the encoder, or nullptr.
+const char* EncoderOption(const BatchOptions& o) {
+  if (o.aac) return "--aac";
+  if (o.m4a) return "--m4a";
+  if (o.flac) return "--flac";
+  if (o.vorbis) return "--vorbis";
+  if (o.opus) return "--opus";
+  if (o.external) return "--external";
+  if (o.flacLevel) return "--flac-level";
+  if (o.vorbisQuality) return "--vorbis-quality";
+  if (o.opusBitRate) return "--opus-bitrate";
+  return nullptr;
+}
+
+// Why a format's setting option does not fit the encoder of the run (`mode`, after the
+// options), or nullptr: an encode to another format would pass over it in silence.
+const char* FormatSettingProblem(const BatchOptions& o, int mode) {
+  if (o.flacLevel && mode != kModeFlac) return "--flac-level is for FLAC encodes: add --flac, or choose FLAC in the settings";
+  if (o.vorbisQuality && mode != kModeVorbis)
+    return "--vorbis-quality is for Ogg Vorbis encodes: add --vorbis, or choose Ogg Vorbis in the settings";
+  if (o.opusBitRate && mode != kModeOpus)
+    return "--opus-bitrate is for Opus encodes: add --opus, or choose Opus in the settings";
+  return nullptr;
+}
+
 // True when both streams reach one file (a terminal, or 2>&1), so a line on either shows once.
 bool SameFile(std::FILE* a, std::FILE* b) {
   struct stat first {}, second {};
@@ -121,7 +146,18 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, Signal
   // terminal answers No unless --yes was given.
   settings.confirmOverwrite = 1;
   if (options.aac) settings.mpegMode = kModeAac;
+  if (options.m4a) settings.mpegMode = kModeM4a;
+  if (options.flac) settings.mpegMode = kModeFlac;
+  if (options.vorbis) settings.mpegMode = kModeVorbis;
+  if (options.opus) settings.mpegMode = kModeOpus;
   if (options.adts) settings.aacUseAdts = 1;
+  if (options.flacLevel) settings.flacLevel = *options.flacLevel;
+  if (options.vorbisQuality) settings.vorbisQuality = *options.vorbisQuality;
+  if (options.opusBitRate) settings.opusBitRate = *options.opusBitRate;
+  if (options.replayGain) {
+    settings.replayGain = *options.replayGain ? 1 : 0;
+    settings.replayGainFiles = *options.replayGain ? 1 : 0;
+  }
   if (options.external) {
     settings.mpegMode = kModeExternal;
     settings.extPgm = *options.external;
@@ -183,9 +219,22 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, Signal
   }
   // Runs that encode nothing would pass over these in silence.
   const bool encodes = !options.cd2wav && !options.mp32wav;
-  if (!encodes && (options.aac || options.external)) {
-    PrintUsageError(err, std::string(options.aac ? "--aac" : "--external") +
-                             " chooses the encoder; --cd2wav and --mp32wav do not encode");
+  if (const char* option = EncoderOption(options); !encodes && option != nullptr) {
+    PrintUsageError(err, std::string(option) + " chooses the encoder; --cd2wav and --mp32wav do not encode");
+    return kBatchUsage;
+  }
+  if (const char* problem = FormatSettingProblem(options, settings.EncoderMode()); encodes && problem != nullptr) {
+    PrintUsageError(err, problem);
+    return kBatchUsage;
+  }
+  if (options.replayGain && !encodes) {
+    PrintUsageError(err, std::string(*options.replayGain ? "--replaygain" : "--no-replaygain") +
+                             " is for runs that encode; --cd2wav and --mp32wav write WAV files, which carry no tags");
+    return kBatchUsage;
+  }
+  if (options.replayGain == true && (settings.EncoderMode() == kModeAac || settings.EncoderMode() == kModeExternal)) {
+    PrintUsageError(err, "--replaygain is for MP3, M4A, FLAC, Ogg Vorbis and Opus encodes; AAC files and external "
+                         "programs get no ReplayGain tags");
     return kBatchUsage;
   }
   // An MP3 or external-program encode would pass over the container choice in silence.

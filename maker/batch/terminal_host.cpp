@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "common/tags/audio_file_format.h"
 #include "maker/batch/terminal_text.h"
 #include "maker/jobs/job_rows.h"
 
@@ -40,6 +41,42 @@ std::string BaseName(const std::string& path) {
 bool HasExtension(const std::string& path, const char* extension) {
   const size_t length = std::char_traits<char>::length(extension);
   return path.size() >= length && strcasecmp(path.c_str() + path.size() - length, extension) == 0;
+}
+
+// The format an encode writes, from the output's extension (the encoder chose it); "" for
+// one the maker does not name (an external program's output).
+std::string EncodedFormatName(const std::string& path) {
+  for (const AudioFileFormat format : {AudioFileFormat::Mp3, AudioFileFormat::Aac, AudioFileFormat::M4a,
+                                       AudioFileFormat::Flac, AudioFileFormat::OggVorbis, AudioFileFormat::Opus}) {
+    const std::string extension(AudioFormatExtension(format));
+    if (HasExtension(path, extension.c_str())) return std::string(AudioFormatName(format));
+  }
+  return {};
+}
+
+// The format a decode reads, chosen as the decoding thread chooses it: ".aac" files are
+// AAC, others are told by their first bytes (by their extension when they cannot be read);
+// what is none of the other formats goes the MP3 way.
+std::string DecodedFormatName(const std::string& input) {
+  if (HasExtension(input, ".aac")) return "AAC";
+  AudioFileFormat format = SniffAudioFileFormat(input);
+  if (format == AudioFileFormat::Unknown) {
+    const std::string byName = EncodedFormatName(input);
+    return byName.empty() ? "MP3" : byName;
+  }
+  switch (format) {
+    case AudioFileFormat::M4a:
+    case AudioFileFormat::Flac:
+    case AudioFileFormat::OggVorbis:
+    case AudioFileFormat::Opus:
+      return std::string(AudioFormatName(format));
+    case AudioFileFormat::Unknown:
+    case AudioFileFormat::Wav:
+    case AudioFileFormat::Mp3:
+    case AudioFileFormat::Aac:
+      break;
+  }
+  return "MP3";
 }
 
 // "0:32", "1:02:03".
@@ -91,9 +128,12 @@ std::string TerminalHost::PanelProgress(MakerPanel panel, const std::string& tex
   } else if (operation_ == Operation::MP32WAV) {
     const int row = job.row;
     const std::string input = row >= 0 && row < RowCount(JobList::Files) ? FilePath(row) : "";
-    what = HasExtension(input, ".aac") ? "Decoding AAC" : "Decoding MP3";
+    // The input is looked at once per job, not at every update of the line.
+    if (decodedFormats_.count(input) == 0) decodedFormats_[input] = DecodedFormatName(input);
+    what = "Decoding " + decodedFormats_[input];
   } else {
-    what = HasExtension(path, ".aac") ? "Encoding AAC" : HasExtension(path, ".mp3") ? "Encoding MP3" : "Encoding";
+    const std::string format = EncodedFormatName(path);
+    what = format.empty() ? "Encoding" : "Encoding " + format;
   }
 
   if (const auto at = std::find(jobRows_.begin(), jobRows_.end(), job.row); at != jobRows_.end()) {

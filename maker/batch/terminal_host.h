@@ -179,5 +179,6 @@ class TerminalHost final : public PipelineHost {
   std::vector<int> jobRows_;  // rows of the run, in order (ShowProgressOf)
   int currentFileRow_ = -1;   // the file row the pipeline selected last
   std::map<MakerLog, std::string> subjects_;  // of each log's current job, from its events
+  std::map<std::string, std::string> decodedFormats_;  // the format name of each decoded input
   TemporaryFiles temporaryFiles_{*this};
 };

@@ -50,6 +50,14 @@ std::string FormatText(Operation operation, const SettingsTable& settings) {
       return "AAC " + std::to_string(settings.SelectedBitRateKbps()) + " kbit/s";
     case kModeExternal:
       return "external program: " + settings.SelectedExternalProgram();
+    case kModeM4a:
+      return "M4A " + std::to_string(settings.M4aBitRateKbps()) + " kbit/s";
+    case kModeFlac:
+      return "FLAC level " + std::to_string(settings.FlacLevelValue()) + (settings.flacVerify != 0 ? ", verify" : "");
+    case kModeVorbis:
+      return "Ogg Vorbis quality " + std::to_string(settings.VorbisQualityValue());
+    case kModeOpus:
+      return "Opus " + std::to_string(settings.OpusBitRateKbps()) + " kbit/s";
     default:
       break;
   }
@@ -58,6 +66,8 @@ std::string FormatText(Operation operation, const SettingsTable& settings) {
                      : "MP3 " + std::to_string(rate) + " kbit/s";
 }
 
+// The FILE type of a track's file: cue readers know MP3, AIFF and WAVE, and take WAVE for
+// any other audio file (FLAC, Ogg, Opus, M4A, ...) and decode it by its content.
 std::string CueFileType(const std::string& path) {
   const std::string extension = ExtractFileExt(path);
   if (extension == ".mp3" || extension == ".MP3") return "MP3";

@@ -244,7 +244,13 @@ TEST_F(BatchEndToEnd, OptionsTheRunWouldIgnoreAreRefused) {
       {"--mp32wav -delete o.mp3", "zbmaker: -delete deletes the WAV files of an encode"},
       {"--adts o.wav", "zbmaker: --adts is for AAC encodes"},
       {"--aac --external 0 --adts o.wav", "zbmaker: --adts is for AAC encodes"},
-      {"--mp32wav --adts o.mp3", "zbmaker: --adts is for AAC encodes"}};
+      {"--mp32wav --adts o.mp3", "zbmaker: --adts is for AAC encodes"},
+      {"--mp32wav --flac o.mp3", "zbmaker: --flac chooses the encoder"},
+      {"--flac-level 3 o.wav", "zbmaker: --flac-level is for FLAC encodes"},
+      {"--opus --vorbis-quality 3 o.wav", "zbmaker: --vorbis-quality is for Ogg Vorbis encodes"},
+      {"--m4a --opus-bitrate 64 o.wav", "zbmaker: --opus-bitrate is for Opus encodes"},
+      {"--mp32wav --replaygain o.mp3", "zbmaker: --replaygain is for runs that encode"},
+      {"--aac --replaygain o.wav", "zbmaker: --replaygain is for MP3, M4A, FLAC, Ogg Vorbis and Opus encodes"}};
   for (const auto& [args, message] : cases) {
     const RunResult r = Maker(std::string("--batch ") + args);
     EXPECT_EQ(r.exitCode, 2) << r.output;
@@ -252,7 +258,8 @@ TEST_F(BatchEndToEnd, OptionsTheRunWouldIgnoreAreRefused) {
   }
   EXPECT_EQ(std::filesystem::file_size(dir + "/o.mp3"), std::filesystem::file_size(dir + "/o.wav"));
   EXPECT_FALSE(std::filesystem::exists(dir + "/out"));
-  EXPECT_FALSE(std::filesystem::exists(dir + "/o.aac"));
+  for (const char* output : {"/o.aac", "/o.flac", "/o.ogg", "/o.opus", "/o.m4a"})
+    EXPECT_FALSE(std::filesystem::exists(dir + output)) << output;
 }
 
 // Catches a corrupt WAV reported as converted.

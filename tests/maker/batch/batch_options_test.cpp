@@ -197,3 +197,62 @@ TEST(BatchOptions, VerifiedRipOptions) {
                              "--secure", "--burst", "--log FILE", "--find-offset", "--verify-log FILE"})
     EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
+
+// Catches a format switch or its setting lost or mixed up, values outside their ranges
+// taken, two formats at once accepted (one would be passed over), ReplayGain switched
+// without being asked, and options missing from the usage.
+TEST(BatchOptions, FormatsAndTheirSettings) {
+  auto parsed = ParseBatchOptions({"--batch", "--flac", "--flac-level", "0", "--vorbis-quality=-1", "--opus-bitrate",
+                                   "512", "--no-replaygain", "a.wav"});
+  ASSERT_TRUE(parsed.Ok()) << parsed.Error().Message();
+  const BatchOptions& o = parsed.Value();
+  EXPECT_TRUE(o.flac);
+  EXPECT_FALSE(o.vorbis || o.opus || o.m4a || o.aac);
+  EXPECT_EQ(o.flacLevel, 0);
+  EXPECT_EQ(o.vorbisQuality, -1);
+  EXPECT_EQ(o.opusBitRate, 512);
+  EXPECT_EQ(o.replayGain, false);
+  EXPECT_EQ(o.jobArgs, (std::vector<std::string>{"a.wav"}));
+  for (const char* format : {"--m4a", "--vorbis", "--opus"}) {
+    auto one = ParseBatchOptions({"--batch", format, "--replaygain"});
+    ASSERT_TRUE(one.Ok()) << format;
+    EXPECT_EQ(one.Value().m4a, format == std::string("--m4a"));
+    EXPECT_EQ(one.Value().vorbis, format == std::string("--vorbis"));
+    EXPECT_EQ(one.Value().opus, format == std::string("--opus"));
+    EXPECT_EQ(one.Value().replayGain, true);
+  }
+  auto plain = ParseBatchOptions({"--batch", "a.wav"});
+  ASSERT_TRUE(plain.Ok());
+  EXPECT_FALSE(plain.Value().replayGain.has_value());
+  EXPECT_FALSE(plain.Value().flacLevel || plain.Value().vorbisQuality || plain.Value().opusBitRate);
+  // The external program still replaces the encoder chosen, as with --aac.
+  EXPECT_TRUE(ParseBatchOptions({"--batch", "--flac", "--external", "2"}).Ok());
+
+  const std::pair<std::vector<std::string>, const char*> bad[] = {
+      {{"--flac-level", "9"}, "--flac-level needs a compression level 0..8 (8 makes the smallest files)"},
+      {{"--flac-level", "-1"}, "--flac-level needs a compression level 0..8 (8 makes the smallest files)"},
+      {{"--flac-level=5x"}, "--flac-level needs a compression level 0..8 (8 makes the smallest files)"},
+      {{"--vorbis-quality", "11"}, "--vorbis-quality needs a quality -1..10 (10 is the best)"},
+      {{"--vorbis-quality", "-2"}, "--vorbis-quality needs a quality -1..10 (10 is the best)"},
+      {{"--vorbis-quality", "4.5"}, "--vorbis-quality needs a quality -1..10 (10 is the best)"},
+      {{"--opus-bitrate", "5"}, "--opus-bitrate needs a bit rate in kbit/s, 6..512"},
+      {{"--opus-bitrate", "513"}, "--opus-bitrate needs a bit rate in kbit/s, 6..512"},
+      {{"--opus-bitrate"}, "--opus-bitrate needs a value N"},
+      {{"--flac=1"}, "--flac takes no value"},
+      {{"--flac", "--opus"}, "choose one of --aac, --m4a, --flac, --vorbis and --opus: a run encodes to one format"},
+      {{"--aac", "--m4a"}, "choose one of --aac, --m4a, --flac, --vorbis and --opus: a run encodes to one format"},
+  };
+  for (const auto& [args, message] : bad) {
+    auto failed = ParseBatchOptions(args);
+    ASSERT_FALSE(failed.Ok()) << message;
+    EXPECT_EQ(failed.Error().Message(), message);
+  }
+  const std::string usage = BatchUsage();
+  for (const char* line : {"  --m4a               encode to M4A", "  --flac              encode to FLAC",
+                           "  --vorbis            encode to Ogg Vorbis", "  --opus              encode to Opus",
+                           "  --flac-level N      FLAC compression level 0..8",
+                           "  --vorbis-quality Q  Ogg Vorbis quality -1..10",
+                           "  --opus-bitrate N    Opus bit rate 6..512 kbit/s", "  --replaygain        ",
+                           "  --no-replaygain     ", "M4A, FLAC, Ogg Vorbis, Opus"})
+    EXPECT_NE(usage.find(line), std::string::npos) << line;
+}

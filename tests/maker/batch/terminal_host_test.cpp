@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "maker/batch/terminal_text.h"
@@ -75,6 +79,14 @@ TEST_F(TerminalHostTest, ProgressLineShowsNumberPercentTimeLeftAndCodec) {
        "Encoding MP3 3/12 80.00%, 0:03 left, c.mp3"},
       {"aac decode", Operation::MP32WAV, MakerPanel::Encoder, " MP3 Decoder: 40%, /m/c.wav",
        "Decoding AAC 3/12 40%, 0:15 left, c.wav"},
+      {"flac encode", Operation::WAV2MP3, MakerPanel::Encoder, " FLAC Encoder: 50.00%, /m/c.flac",
+       "Encoding FLAC 3/12 50.00%, 0:10 left, c.flac"},
+      {"vorbis encode", Operation::WAV2MP3, MakerPanel::Encoder, " Ogg Vorbis Encoder: 50.00%, /m/c.ogg",
+       "Encoding Ogg Vorbis 3/12 50.00%, 0:10 left, c.ogg"},
+      {"opus rip encode", Operation::CD2MP3, MakerPanel::Encoder, " Opus Encoder: 50.00%, /r/Track02.opus",
+       "Encoding Opus 1/3 50.00%, 0:10 left, Track02.opus"},
+      {"m4a encode", Operation::WAV2MP3, MakerPanel::Encoder, " M4A Encoder: 50.00%, /m/c.m4a",
+       "Encoding M4A 3/12 50.00%, 0:10 left, c.m4a"},
       {"rip", Operation::CD2WAV, MakerPanel::Reader, " CD Reader: 50.00%, Track 03 - /r/Track03.wav",
        "Reading 2/3 50.00%, 0:10 left, Track03.wav"},
       {"rip encode", Operation::CD2MP3, MakerPanel::Encoder, " MP3 Encoder: 2.00%, /r/Track02.aac",
@@ -112,6 +124,40 @@ TEST_F(TerminalHostTest, ProgressLineShowsNumberPercentTimeLeftAndCodec) {
     std::fclose(caseOut);
     std::fclose(caseErr);
   }
+}
+
+// Catches a decode named after the file's extension where the decoder goes by its content
+// (a FLAC file named .mp3 is decoded as FLAC), and an MP3 decode named otherwise.
+TEST_F(TerminalHostTest, ProgressLineNamesTheFormatADecodeReads) {
+  char folder[] = "/tmp/zb_terminal_XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string flac = std::string(folder) + "/song.mp3";
+  const std::string opus = std::string(folder) + "/voice.ogg";
+  const std::string mp3 = std::string(folder) + "/plain.mp3";
+  std::ofstream(flac, std::ios::binary) << std::string("fLaC\0\0\0\x22", 8) << std::string(34, '\0');
+  std::string page = "OggS" + std::string(22, '\0') + std::string(1, '\x01') + std::string(1, '\x13') + "OpusHead";
+  std::ofstream(opus, std::ios::binary) << page << std::string(11, '\0');
+  std::ofstream(mp3, std::ios::binary) << "\xFF\xFB\x90\x00" << std::string(400, '\0');
+  const std::pair<std::string, const char*> cases[] = {
+      {flac, "Decoding FLAC 1/1 50%, 0:10 left, song.wav"},
+      {opus, "Decoding Opus 1/1 50%, 0:10 left, voice.wav"},
+      {mp3, "Decoding MP3 1/1 50%, 0:10 left, plain.wav"}};
+  for (const auto& [input, expected] : cases) {
+    SCOPED_TRACE(input);
+    std::FILE* caseErr = std::tmpfile();
+    TerminalHost host(out, caseErr, Choices(/*progressLine=*/true));
+    host.SelectOperation(Operation::MP32WAV);
+    host.AppendRow(JobList::Files, "+\t" + input);
+    host.ShowProgressOf(JobList::Files, {true});
+    host.SetRowSelected(JobList::Files, 0, true);
+    now += seconds(10);
+    const std::string output = input.substr(0, input.rfind('.')) + ".wav";
+    host.SetStatusText(MakerPanel::Encoder, " MP3 Decoder: 50%, " + output);
+    EXPECT_EQ(Written(caseErr), expected);
+    host.FinishStatusLine();
+    std::fclose(caseErr);
+  }
+  std::filesystem::remove_all(folder);
 }
 
 // Catches an error or warning that only the log on standard output shows (lost with

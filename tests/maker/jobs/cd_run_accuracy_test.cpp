@@ -327,6 +327,63 @@ TEST_F(CdRunAccuracyTest, RipFileWriteFailureIsAnErrorLineAndTheAudioStays) {
   EXPECT_TRUE(Exists(PathIn("elsewhere.log")));
 }
 
+// Catches a rip log that names MP3 for the other formats or leaves out their settings,
+// and a cue sheet or play list that does not name the encoded files (or names them with
+// a FILE type cue readers refuse).
+TEST_F(CdRunAccuracyTest, RipFilesNameEachFormatAndItsFiles) {
+  struct Case {
+    int mode;
+    const char* extension;
+    const char* format;
+  };
+  const Case cases[] = {{kModeFlac, ".flac", "Format: FLAC level 5, verify\n"},
+                        {kModeVorbis, ".ogg", "Format: Ogg Vorbis quality 5\n"},
+                        {kModeOpus, ".opus", "Format: Opus 160 kbit/s\n"},
+                        {kModeM4a, ".m4a", "Format: M4A 128 kbit/s\n"},
+                        {kModeMpeg1, ".mp3", "Format: MP3 128 kbit/s\n"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.extension);
+    settings.mpegMode = c.mode;
+    RipFilesInput input;
+    input.operation = Operation::CD2MP3;
+    input.settings = &settings;
+    input.info.title = "Album";
+    input.toc = Disc(2);
+    for (int t = 1; t <= 2; ++t) {
+      RippedTrack& track = input.tracks.emplace_back();
+      track.track = t;
+      track.name = "Track0" + std::to_string(t);
+      track.path = PathIn("Track0" + std::to_string(t) + c.extension);
+      track.written = true;
+    }
+    WriteRipFiles(input);
+    EXPECT_NE(ReadFile(PathIn("Album.log")).find(c.format), std::string::npos) << ReadFile(PathIn("Album.log"));
+    const std::string cue = ReadFile(PathIn("Album.cue"));
+    const std::string type = c.mode == kModeMpeg1 ? "MP3" : "WAVE";
+    for (const char* track : {"Track01", "Track02"})
+      EXPECT_NE(cue.find("FILE \"" + std::string(track) + c.extension + "\" " + type + "\r\n"), std::string::npos) << cue;
+    EXPECT_EQ(ReadFile(PathIn("Album.m3u")), "#EXTM3U\nTrack01" + std::string(c.extension) + "\nTrack02" + c.extension + "\n");
+  }
+  settings.mpegMode = kModeFlac;
+  settings.flacLevel = 8;
+  settings.flacVerify = 0;
+  settings.vorbisQuality = -1;
+  RipFilesInput input;
+  input.operation = Operation::CD2MP3;
+  input.settings = &settings;
+  input.info.title = "Album";
+  input.toc = Disc(1);
+  RippedTrack& track = input.tracks.emplace_back();
+  track.track = 1;
+  track.path = PathIn("Track01.flac");
+  track.written = true;
+  WriteRipFiles(input);
+  EXPECT_NE(ReadFile(PathIn("Album.log")).find("Format: FLAC level 8\n"), std::string::npos);
+  settings.mpegMode = kModeVorbis;
+  WriteRipFiles(input);
+  EXPECT_NE(ReadFile(PathIn("Album.log")).find("Format: Ogg Vorbis quality -1\n"), std::string::npos);
+}
+
 // Catches row and result words that do not follow the proof: suspicious wins, nothing is
 // shown for an unchecked read, and the result line carries Test CRC and the ranges.
 TEST(RipAccuracyTextTest, RowWordsAndResultLine) {
