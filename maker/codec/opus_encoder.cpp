@@ -80,6 +80,9 @@ class OpusEncodeRun {
                                                   /*family=*/0, &error);
           if (encoder_ == nullptr) return;
           refused = ope_encoder_ctl(encoder_, OPUS_SET_BITRATE(bitsPerSecond));
+          // Unconstrained variable bit rate: the bit rate is an average over the file, not a
+          // ceiling per frame (the library's default constrains it).
+          if (refused == OPE_OK) refused = ope_encoder_ctl(encoder_, OPUS_SET_VBR_CONSTRAINT(0));
           // The input's noise floor: no bits are spent on detail below 16-bit resolution.
           if (refused == OPE_OK) refused = ope_encoder_ctl(encoder_, OPUS_SET_LSB_DEPTH(16));
           if (refused == OPE_OK) refused = ope_encoder_ctl(encoder_, OPE_SET_SERIALNO(serial));
