@@ -58,8 +58,7 @@ class OpusEncodeRun {
  private:
   CodecOutcome Encode(const std::string& inputPath, const std::string& outputPath, const OpusEncodeOptions& options) {
     if (const CodecOutcome input = in_.Open(inputPath); input.kind != CodecEvent::Finished) return input;
-    out_ = CodecFile::CreateForWriting(outputPath);
-    if (!out_.Valid()) return {CodecEvent::CannotCreateOutput, errno};
+    // The library writes its first page with the first audio, into the file created below.
     sink_.file = &out_;
 
     const int channels = in_.Channels();
@@ -81,6 +80,9 @@ class OpusEncodeRun {
                                                   /*family=*/0, &error);
           if (encoder_ == nullptr) return;
           refused = ope_encoder_ctl(encoder_, OPUS_SET_BITRATE(bitsPerSecond));
+          // Unconstrained variable bit rate: the bit rate is an average over the file, not a
+          // ceiling per frame (the library's default constrains it).
+          if (refused == OPE_OK) refused = ope_encoder_ctl(encoder_, OPUS_SET_VBR_CONSTRAINT(0));
           // The input's noise floor: no bits are spent on detail below 16-bit resolution.
           if (refused == OPE_OK) refused = ope_encoder_ctl(encoder_, OPUS_SET_LSB_DEPTH(16));
           if (refused == OPE_OK) refused = ope_encoder_ctl(encoder_, OPE_SET_SERIALNO(serial));
@@ -89,6 +91,10 @@ class OpusEncodeRun {
     }
     if (comments_ == nullptr || error == OPE_ALLOC_FAIL) return {CodecEvent::OutOfMemory};
     if (encoder_ == nullptr || refused != OPE_OK) return {CodecEvent::CannotInitialize};
+    // Created once the encoder has taken its settings, so a refused setting leaves no
+    // empty file behind.
+    out_ = CodecFile::CreateForWriting(outputPath);
+    if (!out_.Valid()) return {CodecEvent::CannotCreateOutput, errno};
 
     std::vector<int16_t> samples;
     for (;;) {

@@ -63,8 +63,6 @@ class VorbisEncodeRun {
  private:
   CodecOutcome Encode(const std::string& inputPath, const std::string& outputPath, const VorbisEncodeOptions& options) {
     if (const CodecOutcome input = in_.Open(inputPath); input.kind != CodecEvent::Finished) return input;
-    out_ = CodecFile::CreateForWriting(outputPath);
-    if (!out_.Valid()) return {CodecEvent::CannotCreateOutput, errno};
 
     const int channels = in_.Channels();
     const auto rate = static_cast<long>(in_.SampleRate());
@@ -104,6 +102,10 @@ class VorbisEncodeRun {
       return {CodecEvent::CodecFailed, static_cast<int32_t>(fault)};
     }
     if (!headersOk) return {CodecEvent::CannotInitialize};
+    // Created once the encoder has taken its settings, so a refused setting leaves no
+    // empty file behind.
+    out_ = CodecFile::CreateForWriting(outputPath);
+    if (!out_.Valid()) return {CodecEvent::CannotCreateOutput, errno};
     if (const CodecOutcome flushed = WritePages(/*flush=*/true); flushed.kind != CodecEvent::Finished) return flushed;
 
     std::vector<int16_t> samples;

@@ -253,8 +253,15 @@ TEST_P(OggCodecs, RefusesInputsItCannotEncodeWithoutWritingAnything) {
     EXPECT_EQ(events.events[0].kind, static_cast<int>(c.kind)) << events.events[0].text;
     EXPECT_FALSE(std::filesystem::exists(dir_.File("out" + Extension())));
   }
-  EventLog created;
   WriteTestWav(dir_.File("in.wav"), 2, 44100, 1000);
+  if (GetParam().opus) {
+    // A setting the library refuses (libvorbisenc takes any quality, clamped to its range).
+    EventLog refused;
+    Encode(dir_.File("in.wav"), dir_.File("out" + Extension()), refused, -5);
+    EXPECT_EQ(refused.Kinds(), (std::vector<int>{static_cast<int>(CodecEvent::CannotInitialize)}));
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("out" + Extension())));
+  }
+  EventLog created;
   Encode(dir_.File("in.wav"), dir_.File("no/such/folder/out" + Extension()), created);
   EXPECT_EQ(created.Kinds(), (std::vector<int>{static_cast<int>(CodecEvent::CannotCreateOutput)}));
 }
