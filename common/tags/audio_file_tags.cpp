@@ -6,7 +6,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <memory>
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/flacfile.h>
