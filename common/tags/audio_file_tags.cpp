@@ -6,7 +6,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <memory>
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/flacfile.h>
@@ -377,6 +376,14 @@ Outcome SetOpusOutputGain(const std::string& path, int16_t gainQ78) {
   return WriteOpusOutputGain(fd.Get(), gainQ78);
 }
 
+// The output gain of the Opus file at `path` in Q7.8 dB; 0 (no gain) when it cannot be read.
+int OpusOutputGainOf(const std::string& path) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return 0;
+  const std::optional<int16_t> gain = ReadOpusOutputGain(fd.Get());
+  return gain.value_or(0);
+}
+
 // Only ReplayGain changes: the other tags stay as they are.
 Outcome WriteReplayGainInPlace(const std::string& path, AudioFileFormat format, const ReplayGainValues& values,
                                int fd) {
@@ -484,13 +491,12 @@ std::optional<AudioTags> ReadAudioFileTags(const std::string& path, AudioFileFor
       if (!tags) return tags;
       // The album gain is the header's output gain, the track gain R128_TRACK_GAIN on top
       // of it; Opus keeps no peaks.
-      UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-      const auto outputGain = fd ? ReadOpusOutputGain(fd.Get()) : std::nullopt;
+      const int outputGainQ78 = OpusOutputGainOf(path);
       TagLib::Ogg::Opus::File file(path.c_str(), /*readProperties=*/false);
       const std::string trackText = Field(*file.tag(), "R128_TRACK_GAIN");
-      if (outputGain && (*outputGain != 0 || !trackText.empty())) {
+      if (outputGainQ78 != 0 || !trackText.empty()) {
         ReplayGainValues values;
-        values.albumGain = *outputGain / 256.0 + kR128BelowReplayGainDb;
+        values.albumGain = outputGainQ78 / 256.0 + kR128BelowReplayGainDb;
         int trackQ78 = 0;
         std::from_chars(trackText.data(), trackText.data() + trackText.size(), trackQ78);
         values.trackGain = values.albumGain + trackQ78 / 256.0;

@@ -220,7 +220,8 @@ TEST_F(PipelineTest, JobFieldsFollowTheSettings) {
 }
 
 // Catches the ID3 step writing no tag, a tag in the wrong place or with the cleaned name,
-// and a failed tag write that is not an error.
+// a tag without the disc number and MusicBrainz ids of the CD information, and a failed
+// tag write that is not an error.
 TEST_F(PipelineTest, Id3TagIsAppendedAfterCdEncode) {
   host.AddTracks(2);
   host.tracks[0].text = "+\tTrack 01\t03:00\tAC/DC";
@@ -228,6 +229,9 @@ TEST_F(PipelineTest, Id3TagIsAppendedAfterCdEncode) {
   host.cdInfo.title = "Album";
   host.cdInfo.artist = "Artist";
   host.cdInfo.year = "1999";
+  host.cdInfo.discNumber = 1;
+  host.cdInfo.discCount = 2;
+  host.cdInfo.musicBrainzReleaseId = "the-release-id";
   factory.reader = ReaderWrites;
   factory.encoder = [](const EncoderJob& job) {
     return WorkerScript{.writeFile = job.inputPath.ends_with("AC-DC.tmp") ? ChangeFileExt(job.inputPath, ".mp3") : ""};
@@ -244,6 +248,10 @@ TEST_F(PipelineTest, Id3TagIsAppendedAfterCdEncode) {
   EXPECT_EQ(v1.substr(93, 4), "1999");
   EXPECT_EQ(bytes.substr(0, 3), "ID3");
   EXPECT_EQ(bytes.substr(bytes.size() - 128 - 1000, 1000), std::string(1000, 'x'));
+  const std::string v2 = bytes.substr(0, bytes.size() - 128 - 1000);
+  EXPECT_NE(v2.find("TPOS"), std::string::npos);
+  EXPECT_NE(v2.find("1/2"), std::string::npos);
+  EXPECT_NE(v2.find(std::string("MusicBrainz Album Id\0the-release-id", 35)), std::string::npos);
   // Track 2's encoder wrote nothing: the tag cannot be written, which fails the track.
   EXPECT_EQ(host.Statuses(JobList::Tracks), "OK Error");
   EXPECT_EQ(LogCount(host.encoderLog, "    ID3 tag added."), 1u);
