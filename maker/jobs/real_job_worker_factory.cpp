@@ -49,6 +49,7 @@ class ReplayGainWriterThread : public JobWorker, public ReplayGainWriterSource {
   WorkerHost& host_;
   ReplayGainJob job_;
   std::vector<ReplayGainWritten> written_;
+};
 
 // Fetches the front cover on its own thread; Cancel ends the transfer within about 100 ms.
 // It writes no log line: the run says what came of it.
@@ -88,6 +89,7 @@ std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeAccurateRipLookup(const Acc
 
 std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeReplayGainWriter(const ReplayGainJob& job) {
   return MakeJobWorker<ReplayGainWriterThread>(loop_, host_, job);
+}
 
 std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeCoverArtLookup(const CoverArtRequest& request) {
   return MakeJobWorker<CoverArtLookupThread>(loop_, host_, request);
