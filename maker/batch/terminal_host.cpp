@@ -130,10 +130,14 @@ std::string TerminalHost::PanelProgress(MakerPanel panel, const std::string& tex
     const std::string input = row >= 0 && row < RowCount(JobList::Files) ? FilePath(row) : "";
     // The input is looked at once per job, not at every update of the line.
     if (decodedFormats_.count(input) == 0) decodedFormats_[input] = DecodedFormatName(input);
-    what = "Decoding " + decodedFormats_[input];
+    what = "Decoding ";
+    what += decodedFormats_[input];
   } else {
-    const std::string format = EncodedFormatName(path);
-    what = format.empty() ? "Encoding" : "Encoding " + format;
+    what = "Encoding";
+    if (const std::string format = EncodedFormatName(path); !format.empty()) {
+      what += ' ';
+      what += format;
+    }
   }
 
   if (const auto at = std::find(jobRows_.begin(), jobRows_.end(), job.row); at != jobRows_.end()) {
