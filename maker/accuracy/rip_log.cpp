@@ -99,6 +99,7 @@ void AppendTrack(std::string& out, const RipLogTrack& track) {
   out += "  Peak level: " + PeakText(track.peak) + "\n";
   if (track.testCrc) out += "  Test CRC " + Hex8(*track.testCrc) + "\n";
   if (track.copyCrc) out += "  Copy CRC " + Hex8(*track.copyCrc) + "\n";
+  if (!track.replayGain.empty()) out += "  ReplayGain: " + track.replayGain + "\n";
   if (track.accurateRip)
     out += "  AccurateRip v1 " + Hex8(track.accurateRip->v1) + " v2 " + Hex8(track.accurateRip->v2) + "\n";
   out += "  Result: " + (track.failed ? std::string("read failed") : AccurateRipVerdictText(track.verdict)) + "\n";

@@ -27,6 +27,7 @@ struct RipLogTrack {
   std::vector<FrameRange> suspiciousRanges;
   int64_t silenceBefore = 0;         // frames outside the disc written as silence
   int64_t silenceAfter = 0;
+  std::string replayGain;            // "track -3.21 dB, album -4.02 dB" when its file got them
   bool failed = false;               // the read failed (error text in `errors`)
   // The reader's error and warning lines of the track ("    Warning: Sync Error. (At 4.20%)");
   // a line without "Error:" or "Warning:" in front is shown as an error.

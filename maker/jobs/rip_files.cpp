@@ -141,6 +141,12 @@ std::vector<LogEvent> WriteRipFiles(const RipFilesInput& input) {
     track.silenceAfter = accuracy.silenceAfter;
     track.failed = ripped.failed;
     track.errors = ripped.errors;
+    if (ripped.replayGain) {
+      char gains[64];
+      std::snprintf(gains, sizeof gains, "track %.2f dB, album %.2f dB", ripped.replayGain->trackGain,
+                    ripped.replayGain->albumGain);
+      track.replayGain = gains;
+    }
     log.tracks.push_back(std::move(track));
 
     if (!ripped.written) continue;

@@ -212,8 +212,8 @@ class LoudnessScriptedWorker : public ScriptedWorker, public EncodeResultSource 
   std::optional<TrackLoudness> Loudness() const override { return script_.loudness; }
 };
 
-// A ReplayGain writer that writes nothing: it says it wrote every file of its job (with
-// made-up values) unless it was cancelled.
+// A ReplayGain writer that writes nothing: it says it wrote every file of its job unless it
+// was cancelled, with the track gain of its loudness and an album gain of -1 dB.
 class ScriptedReplayGainWriter : public ScriptedWorker, public ReplayGainWriterSource {
  public:
   ScriptedReplayGainWriter(MainLoop& loop, WorkerHost& host, MakerLog log, WorkerScript script, ReplayGainJob job)
@@ -222,7 +222,8 @@ class ScriptedReplayGainWriter : public ScriptedWorker, public ReplayGainWriterS
     std::vector<ReplayGainWritten> written;
     if (Terminated()) return written;
     for (const auto& album : job_.albums)
-      for (const ReplayGainFile& file : album) written.push_back({file.path, {}});
+      for (const ReplayGainFile& file : album)
+        written.push_back({file.path, {.trackGain = -18 - file.loudness.integratedLufs, .albumGain = -1}});
     return written;
   }
 

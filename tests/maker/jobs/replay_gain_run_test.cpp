@@ -108,6 +108,22 @@ TEST_F(ReplayGainRunTest, CdRunHandsItsFinishedTracksToOneWriterAtItsEnd) {
   EXPECT_EQ(LogCount(host.encoderLog, "    Cancelled."), 0u);
 }
 
+// Catches a rip log written before the values are, or without them: each tagged track's
+// block in the log names its gains.
+TEST_F(ReplayGainRunTest, RipLogTellsTheValuesOfEachTaggedTrack) {
+  MeasuringEncoders(/*failing=*/2);
+  factory.reader = [](const ReaderJob& job) {
+    return WorkerScript{.writeFile = job.outputPath, .accuracy = TrackAccuracy{}};
+  };
+  StartAndFinish();
+  std::ifstream in(PathIn("rip.log"));
+  const std::string log((std::istreambuf_iterator<char>(in)), {});
+  ASSERT_FALSE(log.empty());
+  EXPECT_NE(log.find("  ReplayGain: track -7.00 dB, album -1.00 dB\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("  ReplayGain: track -5.00 dB, album -1.00 dB\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("  ReplayGain: track -6.00 dB"), std::string::npos) << "the failed track 2 has values";
+}
+
 // Catches measuring (and tagging) where the format or the settings take no ReplayGain:
 // ReplayGain off, AAC, an external program, MP3 without its ID3 tag, CD to WAV.
 TEST_F(ReplayGainRunTest, OnlyRunsWhoseFilesTakeTagsMeasure) {
