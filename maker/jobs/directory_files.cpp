@@ -76,6 +76,9 @@ std::vector<std::string> CollectOperationFiles(const std::string& folder, Operat
   std::vector<std::string> out = CollectFolderFiles(folder, ".mp3");
   const std::vector<std::string> aac = CollectFolderFiles(folder, ".aac");
   out.insert(out.end(), aac.begin(), aac.end());
+  const std::vector<std::string> others =
+      CollectFolderFiles(folder, std::vector<std::string>{".flac", ".ogg", ".oga", ".opus", ".m4a", ".mp4"});
+  out.insert(out.end(), others.begin(), others.end());
   return out;
 }
 

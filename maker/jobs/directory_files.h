@@ -16,7 +16,8 @@ std::vector<std::string> CollectFolderFiles(const std::string& folder, const std
 std::vector<std::string> CollectFolderFiles(const std::string& folder, const std::vector<std::string>& extensions);
 
 // What a file operation takes from a folder: MP32WAV all ".mp3" files of the tree, then,
-// in a second pass, all ".aac" files; every other operation the ".wav" files.
+// in a second pass, all ".aac" files, then in a third the FLAC, Ogg (".ogg", ".oga"),
+// Opus and M4A (".m4a", ".mp4") files together; every other operation the ".wav" files.
 std::vector<std::string> CollectOperationFiles(const std::string& folder, Operation operation);
 
 // Sorts paths ascending without regard to case (Add Files sorts what the dialog gave).

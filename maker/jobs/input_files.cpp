@@ -4,6 +4,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <iterator>
 #include <set>
 #include <utility>
 
@@ -24,16 +25,18 @@ Operation OperationFor(InputKind kind) { return kind == InputKind::Wav ? Operati
 
 // The kind of the first file of a known kind in the folder, in Add Directory's order.
 InputKind FolderKind(const std::string& folder) {
-  const std::vector<std::string> known = CollectFolderFiles(folder, std::vector<std::string>{".wav", ".mp3", ".aac"});
+  std::vector<std::string> extensions = {".wav"};
+  extensions.insert(extensions.end(), std::begin(kDecodedExtensions), std::end(kDecodedExtensions));
+  const std::vector<std::string> known = CollectFolderFiles(folder, extensions);
   return known.empty() ? InputKind::Other : KindOfInput(known.front());
 }
 
 std::string NotOfKindReason(Operation operation) {
-  return operation == Operation::WAV2MP3 ? "not a WAV file" : "not an MP3 or AAC file";
+  return operation == Operation::WAV2MP3 ? "not a WAV file" : "not an MP3, AAC, FLAC, Ogg, Opus or M4A file";
 }
 
 std::string EmptyFolderReason(Operation operation) {
-  return operation == Operation::WAV2MP3 ? "no WAV files in this folder" : "no MP3 or AAC files in this folder";
+  return operation == Operation::WAV2MP3 ? "no WAV files in this folder" : "no MP3, AAC, FLAC, Ogg, Opus or M4A files in this folder";
 }
 
 // A file's identity, or its name when it cannot be looked at.
@@ -49,8 +52,8 @@ Identity IdentityOf(const std::string& path) {
 InputKind KindOfInput(const std::string& path) {
   const std::string extension = ExtractFileExt(path);
   if (strcasecmp(extension.c_str(), ".wav") == 0) return InputKind::Wav;
-  for (const char* mpeg : {".mp3", ".mp2", ".mp1", ".aac"})
-    if (strcasecmp(extension.c_str(), mpeg) == 0) return InputKind::Mpeg;
+  for (const char* decoded : kDecodedExtensions)
+    if (strcasecmp(extension.c_str(), decoded) == 0) return InputKind::Mpeg;
   return InputKind::Other;
 }
 
@@ -91,8 +94,8 @@ InputChoice ChooseInputs(const std::vector<std::string>& paths) {
   // Nothing of a known kind: every path is refused, and the operation stays as it is.
   InputChoice choice;
   for (const auto& path : paths) {
-    const char* reason = DirectoryExists(path) ? "no WAV, MP3 or AAC files in this folder"
-                         : FileExists(path)    ? "neither a WAV file nor an MP3 or AAC file"
+    const char* reason = DirectoryExists(path) ? "no WAV, MP3, AAC, FLAC, Ogg, Opus or M4A files in this folder"
+                         : FileExists(path)    ? "neither a WAV file nor an MP3, AAC, FLAC, Ogg, Opus or M4A file"
                                                : "no such file or folder";
     choice.refused.push_back({path, reason});
   }
@@ -113,12 +116,12 @@ std::string OperationTakes(Operation operation) {
     case Operation::WAV2MP3:
       return "encoding takes WAV files";
     case Operation::MP32WAV:
-      return "decoding takes MP3 and AAC files";
+      return "decoding takes MP3, AAC, FLAC, Ogg, Opus and M4A files";
     case Operation::CD2MP3:
     case Operation::CD2WAV:
       break;
   }
-  return "WAV files are encoded, MP3 and AAC files decoded";
+  return "WAV files are encoded, MP3, AAC, FLAC, Ogg, Opus and M4A files decoded";
 }
 
 std::string RefusedInputsText(const std::vector<RefusedInput>& refused, Operation operation, size_t shown) {

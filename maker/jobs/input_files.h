@@ -1,4 +1,5 @@
-// Which files a file operation takes: WAV files are encoded, MP3 and AAC files decoded.
+// Which files a file operation takes: WAV files are encoded; MP3, AAC, FLAC, Ogg Vorbis,
+// Opus and M4A files decoded.
 // Files given to the program (command line, "Open with", a drop) choose the operation by
 // their kind; files added to an operation that is chosen already must fit it.
 #pragma once
@@ -10,9 +11,12 @@
 #include "maker/jobs/pipeline_host.h"
 
 // What a file is, by its extension (without regard to case): ".wav" is a WAV file; ".mp3",
-// ".mp2", ".mp1" and ".aac" are MPEG audio, as the Add Files filter offers them.
+// ".mp2", ".mp1", ".aac", ".flac", ".ogg", ".oga", ".opus", ".m4a" and ".mp4" are encoded
+// audio that decoding takes (kDecodedExtensions), as the Add Files filter offers them.
 enum class InputKind { Wav, Mpeg, Other };
 InputKind KindOfInput(const std::string& path);
+inline constexpr const char* kDecodedExtensions[] = {".mp3", ".mp2", ".mp1", ".aac", ".flac",
+                                                      ".ogg", ".oga", ".opus", ".m4a", ".mp4"};
 
 // Whether a file operation takes a file of this name: WAV2MP3 WAV files, MP32WAV MPEG
 // audio. The CD operations take no files.
@@ -47,7 +51,7 @@ InputChoice FitInputs(const std::vector<std::string>& paths, Operation operation
 // files are compared by identity where both can be looked at, else by name.
 std::vector<std::string> NotYetListed(const std::vector<std::string>& listed, const std::vector<std::string>& adding);
 
-// "encoding takes WAV files" / "decoding takes MP3 and AAC files".
+// "encoding takes WAV files" / "decoding takes MP3, AAC, FLAC, Ogg, Opus and M4A files".
 std::string OperationTakes(Operation operation);
 
 // The message for inputs that were not added: what the operation takes, then each path
@@ -55,5 +59,5 @@ std::string OperationTakes(Operation operation);
 std::string RefusedInputsText(const std::vector<RefusedInput>& refused, Operation operation, size_t shown = 10);
 
 // The log line after an operation change took rows off the file list: "Removed 2 files
-// from the list: decoding takes MP3 and AAC files."
+// from the list: decoding takes MP3, AAC, FLAC, Ogg, Opus and M4A files."
 std::string RemovedFilesText(int count, Operation operation);

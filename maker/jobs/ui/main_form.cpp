@@ -54,7 +54,9 @@ bool CdOperation(Operation operation) { return operation == Operation::CD2MP3 ||
 constexpr const char* kCaption = "zbmaker (v%1)";
 constexpr const char* kProgramVersion = "1.3A";
 constexpr const char* kWavFilter = "PCM WAV files (*.wav)";
-constexpr const char* kMpegFilter = "MPEG Audio files (*.mp?,*.aac) (*.mp? *.aac)";
+// Every file decoding takes (KindOfInput); "*.mp?" holds ".mp3", ".mp2", ".mp1" and ".mp4".
+constexpr const char* kMpegFilter =
+    "Audio files (*.mp?,*.aac,*.flac,*.ogg,*.oga,*.opus,*.m4a) (*.mp? *.aac *.flac *.ogg *.oga *.opus *.m4a)";
 constexpr const char* kStopRunQuestion = "A run is in progress. Stop it and close?";
 
 std::vector<std::string> ListedPaths(const QListWidget* list) {

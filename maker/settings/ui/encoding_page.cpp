@@ -41,12 +41,12 @@ TEncodingPage::TEncodingPage(QWidget* parent) : QWidget(parent) {
   UseADTSCheckBox = NewCheckBox(box, "UseADTSCheckBox", "Write A&DTS (plays in most players)");
   UseM4ARadioButton = NewRadioButton(box, "UseM4ARadioButton", "Use M&4A");
   M4ABitRateComboBox = NewListComboBox(box, "M4ABitRateComboBox", AacBitRateEntries());
-  UseFLACRadioButton = NewRadioButton(box, "UseFLACRadioButton", "Use FLAC");
+  UseFLACRadioButton = NewRadioButton(box, "UseFLACRadioButton", "Use FLAC (bit-e&xact)");
   FlacLevelComboBox = NewListComboBox(box, "FlacLevelComboBox", FlacLevelEntries());
   FlacVerifyCheckBox = NewCheckBox(box, "FlacVerifyCheckBox", "Ver&ify");
   UseVorbisRadioButton = NewRadioButton(box, "UseVorbisRadioButton", "Use Ogg &Vorbis");
   VorbisQualityComboBox = NewListComboBox(box, "VorbisQualityComboBox", VorbisQualityEntries());
-  UseOpusRadioButton = NewRadioButton(box, "UseOpusRadioButton", "Use O&pus");
+  UseOpusRadioButton = NewRadioButton(box, "UseOpusRadioButton", "Use Opu&s");
   OpusBitRateComboBox = NewListComboBox(box, "OpusBitRateComboBox", OpusBitRateEntries());
   UseExternalProgramRadioButton = NewRadioButton(box, "UseExternalProgramRadioButton", "&External Program");
   ExternalProgramComboBox = new QComboBox(box);

@@ -36,6 +36,20 @@ TEST(DirectoryFiles, Mp3ToWavTakesMp3FilesFirstThenAac) {
   EXPECT_EQ(CollectOperationFiles(d + "/", Operation::WAV2MP3), (std::vector<std::string>{d + "/x.wav"}));
 }
 
+// Catches the FLAC, Ogg, Opus and M4A files passed over by decoding's folder walk, mixed
+// into the MP3 or AAC passes, or taken in by encoding's.
+TEST(DirectoryFiles, Mp3ToWavTakesTheOtherFormatsInAThirdPass) {
+  testcd::TempDir dir;
+  const std::string d = dir.Path();
+  for (const char* name : {"a.mp3", "b.aac", "c.flac", "d.OGG", "e.oga", "f.opus", "g.m4a", "h.mp4", "sub/i.Flac",
+                           "j.wma", "k.wav"})
+    Touch(d + "/" + name);
+  EXPECT_EQ(CollectOperationFiles(d, Operation::MP32WAV),
+            (std::vector<std::string>{d + "/a.mp3", d + "/b.aac", d + "/c.flac", d + "/d.OGG", d + "/e.oga",
+                                      d + "/f.opus", d + "/g.m4a", d + "/h.mp4", d + "/sub/i.Flac"}));
+  EXPECT_EQ(CollectOperationFiles(d, Operation::WAV2MP3), (std::vector<std::string>{d + "/k.wav"}));
+}
+
 // Catches files sorted with their case (Z before a), sub-folders walked in the file
 // system's order, and a link back up the tree that makes the walk endless.
 TEST(DirectoryFiles, SortedWithoutCaseAndDepthFirstWithoutFollowingFolderLinks) {

@@ -29,8 +29,13 @@ std::vector<std::string> RefusedPaths(const InputChoice& choice) {
 // operation, and files offered to a CD operation.
 TEST(InputFiles, KindsAndWhatEachOperationTakes) {
   EXPECT_EQ(KindOfInput("/a/b.WAV"), InputKind::Wav);
-  for (const char* mpeg : {"/a/b.mp3", "/a/b.Mp2", "/a/b.mp1", "/a/b.AAC"}) EXPECT_EQ(KindOfInput(mpeg), InputKind::Mpeg) << mpeg;
-  for (const char* other : {"/a/b.flac", "/a/b", "/a.wav/b", "/a/b.wav.txt"}) EXPECT_EQ(KindOfInput(other), InputKind::Other) << other;
+  for (const char* mpeg : {"/a/b.mp3", "/a/b.Mp2", "/a/b.mp1", "/a/b.AAC", "/a/b.flac", "/a/b.OGG", "/a/b.oga",
+                           "/a/b.opus", "/a/b.m4a", "/a/b.MP4"})
+    EXPECT_EQ(KindOfInput(mpeg), InputKind::Mpeg) << mpeg;
+  for (const char* other : {"/a/b.wma", "/a/b", "/a.wav/b", "/a/b.wav.txt", "/a/b.flac.txt"})
+    EXPECT_EQ(KindOfInput(other), InputKind::Other) << other;
+  EXPECT_TRUE(FitsOperation("/a/b.flac", Operation::MP32WAV));
+  EXPECT_FALSE(FitsOperation("/a/b.opus", Operation::WAV2MP3));
   EXPECT_TRUE(FitsOperation("/a/b.wav", Operation::WAV2MP3));
   EXPECT_FALSE(FitsOperation("/a/b.mp3", Operation::WAV2MP3));
   EXPECT_TRUE(FitsOperation("/a/b.aac", Operation::MP32WAV));
@@ -57,8 +62,8 @@ TEST(InputFiles, TheFirstFilesKindChoosesAndTheRestMustFit) {
   EXPECT_EQ(decode.files, (std::vector<std::string>{d + "/a.mp3", d + "/music/y.mp3", d + "/music/x.aac"}));
   EXPECT_EQ(RefusedPaths(decode), (std::vector<std::string>{d + "/b.wav", d + "/notes.txt", d + "/c.wav",
                                                               d + "/waves", d + "/gone.mp3"}));
-  EXPECT_EQ(decode.refused[0].reason, "not an MP3 or AAC file");
-  EXPECT_EQ(decode.refused[3].reason, "no MP3 or AAC files in this folder");
+  EXPECT_EQ(decode.refused[0].reason, "not an MP3, AAC, FLAC, Ogg, Opus or M4A file");
+  EXPECT_EQ(decode.refused[3].reason, "no MP3, AAC, FLAC, Ogg, Opus or M4A files in this folder");
   EXPECT_EQ(decode.refused[4].reason, "no such file or folder");
 
   // A file of no kind does not choose; a folder chooses by its first file of a kind.
@@ -91,18 +96,18 @@ TEST(InputFiles, AFileListedAlreadyIsNotAddedAgain) {
 // thousand refused files, or counts "1 files".
 TEST(InputFiles, MessagesSayWhatTheOperationTakesAndHowMany) {
   std::vector<RefusedInput> refused;
-  for (int i = 0; i < 12; ++i) refused.push_back({"/m/" + std::to_string(i) + ".wav", "not an MP3 or AAC file"});
+  for (int i = 0; i < 12; ++i) refused.push_back({"/m/" + std::to_string(i) + ".wav", "not an MP3, AAC, FLAC, Ogg, Opus or M4A file"});
   const std::string text = RefusedInputsText(refused, Operation::MP32WAV);
-  EXPECT_EQ(text.find("These were not added: decoding takes MP3 and AAC files.\n\n/m/0.wav (not an MP3 or AAC file)"), 0u)
+  EXPECT_EQ(text.find("These were not added: decoding takes MP3, AAC, FLAC, Ogg, Opus and M4A files.\n\n/m/0.wav (not an MP3, AAC, FLAC, Ogg, Opus or M4A file)"), 0u)
       << text;
   EXPECT_NE(text.find("/m/9.wav"), std::string::npos);
   EXPECT_EQ(text.find("/m/10.wav"), std::string::npos);
   EXPECT_TRUE(text.ends_with("\n... and 2 more")) << text;
   EXPECT_EQ(RefusedInputsText({refused[0]}, Operation::WAV2MP3),
-            "This was not added: encoding takes WAV files.\n\n/m/0.wav (not an MP3 or AAC file)");
+            "This was not added: encoding takes WAV files.\n\n/m/0.wav (not an MP3, AAC, FLAC, Ogg, Opus or M4A file)");
   EXPECT_EQ(RemovedFilesText(1, Operation::WAV2MP3), "Removed 1 file from the list: encoding takes WAV files.");
   EXPECT_EQ(RemovedFilesText(3, Operation::MP32WAV),
-            "Removed 3 files from the list: decoding takes MP3 and AAC files.");
+            "Removed 3 files from the list: decoding takes MP3, AAC, FLAC, Ogg, Opus and M4A files.");
 }
 
 // A window's command line: catches MP3 files put on the encode list, a folder reported as

@@ -181,31 +181,42 @@ TEST_F(MainFormTest, AddFilesSortsAndAddsAFileOnce) {
   };
   form->AddButton->click();
   form->AddButton->click();
-  EXPECT_TRUE(offered.startsWith(QStringLiteral("MPEG Audio files (*.mp?,*.aac)")));
+  for (const char* pattern : {"*.mp?", "*.aac", "*.flac", "*.ogg", "*.oga", "*.opus", "*.m4a"})
+    EXPECT_TRUE(offered.contains(QString::fromLatin1(pattern) + QLatin1Char(' ')) ||
+                offered.contains(QString::fromLatin1(pattern) + QLatin1Char(')')))
+        << pattern << " in " << offered.toStdString();
   EXPECT_EQ(Rows(form->FileListBox), (std::vector<std::string>{"+\t" + m + "/A.mp3", "+\t" + m + "/b.mp3"}));
   EXPECT_TRUE(errors.empty()) << ::testing::PrintToString(errors);
   answer = {QString::fromStdString(m + "/c.wav")};
   form->AddButton->click();
   EXPECT_EQ(form->FileListBox->count(), 2);
   ASSERT_EQ(errors.size(), 1u);
-  EXPECT_NE(errors[0].find("decoding takes MP3 and AAC files"), std::string::npos) << errors[0];
-  EXPECT_NE(errors[0].find(m + "/c.wav (not an MP3 or AAC file)"), std::string::npos) << errors[0];
+  EXPECT_NE(errors[0].find("decoding takes MP3, AAC, FLAC, Ogg, Opus and M4A files"), std::string::npos) << errors[0];
+  EXPECT_NE(errors[0].find(m + "/c.wav (not an MP3, AAC, FLAC, Ogg, Opus or M4A file)"), std::string::npos) << errors[0];
   form->ClearButton->click();
   EXPECT_EQ(form->FileListBox->count(), 0);
 }
 
-// Catches Add Directory in MP3 to WAV mixing ".aac" files into the ".mp3" pass, and
-// dropped folders collected otherwise than Add Directory collects them.
-TEST_F(MainFormTest, AddDirectoryTakesMp3FilesThenAac) {
+// Catches Add Directory in MP3 to WAV mixing ".aac" files into the ".mp3" pass, passing
+// over the FLAC, Ogg, Opus and M4A files, and dropped folders collected otherwise than
+// Add Directory collects them.
+TEST_F(MainFormTest, AddDirectoryTakesMp3FilesThenAacThenTheOtherFormats) {
   Open();
   const std::string d = dir.Path() + "/music";
   Touch(d + "/a.MP3");
   Touch(d + "/b.aac");
   Touch(d + "/sub/c.mp3");
+  Touch(d + "/d.FLAC");
+  Touch(d + "/sub/e.opus");
+  Touch(d + "/f.ogg");
+  Touch(d + "/g.m4a");
+  Touch(d + "/h.txt");
   Select(form->MP32WAVRadioButton);
   form->chooseFolder = [&] { return QString::fromStdString(d); };
   form->AddDirButton->click();
-  const std::vector<std::string> expected = {"+\t" + d + "/a.MP3", "+\t" + d + "/sub/c.mp3", "+\t" + d + "/b.aac"};
+  const std::vector<std::string> expected = {"+\t" + d + "/a.MP3", "+\t" + d + "/sub/c.mp3", "+\t" + d + "/b.aac",
+                                             "+\t" + d + "/d.FLAC", "+\t" + d + "/f.ogg", "+\t" + d + "/g.m4a",
+                                             "+\t" + d + "/sub/e.opus"};
   EXPECT_EQ(Rows(form->FileListBox), expected);
   EXPECT_TRUE(form->StartButton->isEnabled());
 
@@ -232,7 +243,7 @@ TEST_F(MainFormTest, CommandLineFilesChooseTheOperationByTheirKind) {
   EXPECT_EQ(FileRowPath(form->FileListBox->item(0)->text().toStdString()), m + "/a.mp3");
   EXPECT_EQ(FileRowPath(form->FileListBox->item(1)->text().toStdString()), m + "/tree/c.aac");
   const std::string log = form->EncoderLogMemo->toPlainText().toStdString();
-  EXPECT_NE(log.find("Warning: not added: " + m + "/b.wav (not an MP3 or AAC file)"), std::string::npos) << log;
+  EXPECT_NE(log.find("Warning: not added: " + m + "/b.wav (not an MP3, AAC, FLAC, Ogg, Opus or M4A file)"), std::string::npos) << log;
   EXPECT_EQ(log.find("no such file"), std::string::npos) << log;
   ASSERT_TRUE(QTest::qWaitFor([&] { return !form->Pipeline().Busy(); }, 10000));
 }
@@ -253,7 +264,7 @@ TEST_F(MainFormTest, SwitchingTheOperationRemovesFilesThatDoNotFit) {
   EXPECT_EQ(form->FileListBox->count(), 0);
   EXPECT_FALSE(form->StartButton->isEnabled());
   EXPECT_TRUE(form->EncoderLogMemo->toPlainText().endsWith(
-      QStringLiteral("Removed 2 files from the list: decoding takes MP3 and AAC files.")))
+      QStringLiteral("Removed 2 files from the list: decoding takes MP3, AAC, FLAC, Ogg, Opus and M4A files.")))
       << form->EncoderLogMemo->toPlainText().toStdString();
   ASSERT_EQ(form->AddPaths({m + "/c.mp3"}), 1);
   const QString before = form->EncoderLogMemo->toPlainText();
@@ -285,7 +296,7 @@ TEST_F(MainFormTest, ADroppedFileOfTheWrongKindIsRefusedWithAMessage) {
   EXPECT_TRUE(form->MP32WAVRadioButton->isChecked());
   EXPECT_EQ(Rows(form->FileListBox), std::vector<std::string>{"+\t" + m + "/b.mp3"});
   ASSERT_EQ(errors.size(), 1u);
-  EXPECT_NE(errors[0].find(m + "/a.wav (not an MP3 or AAC file)"), std::string::npos) << errors[0];
+  EXPECT_NE(errors[0].find(m + "/a.wav (not an MP3, AAC, FLAC, Ogg, Opus or M4A file)"), std::string::npos) << errors[0];
   errors.clear();
   drop({m + "/b.mp3"});
   EXPECT_EQ(form->FileListBox->count(), 1);
