@@ -78,7 +78,11 @@ EncoderJob RunContext::MakeEncoderJob(const std::string& inputPath) const {
 }
 
 std::string RunContext::EncoderIdleText() const {
-  return " " + std::string(EncoderFormatName(settings.EncoderMode())) + " Encoder: Idle";
+  // Appended piece by piece: GCC 12 warns wrongly about a chained operator+ here.
+  std::string text = " ";
+  text += EncoderFormatName(settings.EncoderMode());
+  text += " Encoder: Idle";
+  return text;
 }
 
 std::string RunContext::EncodedExtension() const { return std::string(EncoderExtension(settings.EncoderMode())); }
