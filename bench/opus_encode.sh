@@ -10,7 +10,8 @@
 # Environment: RUNS (runs per figure, default 5).
 set -euo pipefail
 command -v opusenc > /dev/null || { echo "opus_encode.sh: opusenc (opus-tools) is not installed" >&2; exit 1; }
-. "$(dirname "${BASH_SOURCE[0]}")/ogg_bench.sh"
+bench_target=ogg_codec_bench
+. "$(dirname "${BASH_SOURCE[0]}")/codec_bench_common.sh"
 
 compare "160 kbit/s (opusenc --bitrate 160)" "$work/ours.opus" "$work/ref.opus" opusenc -- \
   "$tool" opus "$work/in.wav" "$work/ours.opus" 160 -- \

@@ -9,7 +9,8 @@
 # Environment: RUNS (runs per figure, default 5).
 set -euo pipefail
 command -v oggenc > /dev/null || { echo "vorbis_encode.sh: oggenc (vorbis-tools) is not installed" >&2; exit 1; }
-. "$(dirname "${BASH_SOURCE[0]}")/ogg_bench.sh"
+bench_target=ogg_codec_bench
+. "$(dirname "${BASH_SOURCE[0]}")/codec_bench_common.sh"
 
 compare "quality 5 (oggenc -q 5)" "$work/ours.ogg" "$work/ref.ogg" oggenc -- \
   "$tool" vorbis "$work/in.wav" "$work/ours.ogg" 5 -- \

@@ -1,12 +1,13 @@
-# The shared part of bench/vorbis_encode.sh and bench/opus_encode.sh, sourced by them: the
-# adapters' driver (bench/ogg_codec_bench.cpp, which calls the adapter as the encoding
-# thread does), the 10-minute test signal, CPU timing and the side-by-side comparison.
+# The shared part of the codec benchmarks (flac_encode.sh, vorbis_encode.sh, opus_encode.sh,
+# m4a_codec.sh), sourced by them after they set `bench_target`: the adapters' driver (a bench
+# program that calls the adapter as the codec threads do), the 10-minute test signal, CPU
+# timing and the side-by-side comparison.
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-${ZIMBAR_BUILD_DIR:-$top/build}}
 runs=${RUNS:-5}
 command -v sox > /dev/null || { echo "bench: sox is not installed" >&2; exit 1; }
-cmake --build "$build" --target ogg_codec_bench > /dev/null
-tool="$build/bin/ogg_codec_bench"
+cmake --build "$build" --target "$bench_target" > /dev/null
+tool="$build/bin/$bench_target"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zimbar-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
