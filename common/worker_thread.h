@@ -44,6 +44,8 @@ class WorkerThread {
   // let go so that it can end.
   void Terminate();
   bool Terminated() const { return terminated_; }
+  // The flag Terminated() reads, for work that polls it itself between blocks.
+  const std::atomic<bool>& TerminatedFlag() const { return terminated_; }
   bool Running() const { return started_ && !finished_; }
   bool Finished() const { return finished_; }
   // Waits for the thread to end. Called on the main thread, it keeps the main loop turning

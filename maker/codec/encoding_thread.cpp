@@ -95,10 +95,12 @@ void TEncodingThread::Complete(const std::string& inputPath, const std::string& 
     Log(LogSeverity::Info, "    Tags written.");
   }
   if (job_.measureLoudness) {
-    Expected<TrackLoudness> measured = MeasureWavLoudness(inputPath);
+    // A Cancel during the measurement stops it at the next block; the run then writes no
+    // ReplayGain values, so there is nothing to warn about.
+    Expected<TrackLoudness> measured = MeasureWavLoudness(inputPath, &TerminatedFlag());
     if (measured) {
       loudness_ = std::move(measured).Value();
-    } else {
+    } else if (measured.Error().category != ErrorCategory::Cancelled) {
       Log(LogSeverity::Warning, "    Warning: Cannot measure the loudness: " + measured.Error().Message());
     }
   }

@@ -4,7 +4,7 @@
 #include "common/paths.h"
 
 DesktopEntry MakerDesktopEntry() {
-  return DesktopEntry{kMakerShortcutName, "Rip audio CDs and convert between WAV, MP3 and AAC", "media-optical-audio",
+  return DesktopEntry{kMakerShortcutName, "Rip audio CDs and convert between WAV, MP3, AAC, M4A, FLAC, Ogg Vorbis and Opus", "media-optical-audio",
                       "AudioVideo;Audio;", "audio/x-wav;audio/mpeg;audio/aac;"};
 }
 
