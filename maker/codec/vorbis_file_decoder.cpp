@@ -89,8 +89,7 @@ class VorbisDecodeRun {
       }
     }
     if (holes_ > 0) {
-      const std::string warning = "The input file has damaged data: " + std::to_string(holes_) +
-                                  (holes_ == 1 ? " gap was" : " gaps were") + " skipped.";
+      const std::string warning = SkippedGapsWarning(holes_);
       ReportCodecEvent(record_, callback_, CodecEvent::Warning, 0, warning.c_str());
     }
     return {CodecEvent::Finished};

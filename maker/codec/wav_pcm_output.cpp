@@ -33,3 +33,8 @@ bool WavPcmOutput::Finish(bool mono, uint32_t sampleRate) {
   const bool closed = file_.Close();
   return headerWritten && closed;
 }
+
+std::string SkippedGapsWarning(int gaps) {
+  return "The input file has damaged data: " + std::to_string(gaps) + (gaps == 1 ? " gap was" : " gaps were") +
+         " skipped.";
+}

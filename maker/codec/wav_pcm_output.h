@@ -9,6 +9,9 @@
 #include "maker/codec/codec_event.h"
 #include "maker/codec/codec_file.h"
 
+// The warning of a decode that skipped `gaps` damaged stretches of its input (gaps > 0).
+std::string SkippedGapsWarning(int gaps);
+
 class WavPcmOutput {
  public:
   // Creates (or truncates) the file and writes the placeholder header: CannotCreateOutput
