@@ -30,15 +30,8 @@ AccurateRipLookupResult Cancelled(AccurateRipLookupResult result) {
 
 // What a transfer that brought no reply means, in the words of the other lookups.
 std::string TransferProblem(const AccurateRipRequest& request, const HttpGetReply& reply, bool pastDeadline) {
-  const CddbResult code = HttpTransferFailureCode(reply.fault);
-  LookupFailureFacts facts;
-  facts.server = request.server;
-  facts.host = LookupServerHost(request.server);
-  facts.proxy = !request.socksProxy.empty() ? request.socksProxy : request.httpProxy;
-  facts.waitLimit = pastDeadline ? request.deadline : request.timeout;
-  facts.errnum = reply.osErrnum;
-  if (reply.fault == HttpTransferFault::Failed) facts.detail = reply.detail;
-  return LookupFailureText(code, facts);
+  return HttpTransferProblemText(request.server, request.socksProxy, request.httpProxy, request.timeout,
+                                 request.deadline, reply, pastDeadline);
 }
 
 AccurateRipLookupResult LookUp(const AccurateRipRequest& request, const std::function<bool()>& cancelled) {

@@ -37,14 +37,8 @@ Error CoverArtError(CoverArtFault fault, const std::string& url, std::string tex
 
 // What a transfer that brought no reply means, in the words of the other lookups.
 std::string TransferProblem(const CoverArtRequest& request, const HttpGetReply& reply, bool pastDeadline) {
-  LookupFailureFacts facts;
-  facts.server = request.server;
-  facts.host = LookupServerHost(request.server);
-  facts.proxy = !request.socksProxy.empty() ? request.socksProxy : request.httpProxy;
-  facts.waitLimit = pastDeadline ? request.deadline : request.timeout;
-  facts.errnum = reply.osErrnum;
-  if (reply.fault == HttpTransferFault::Failed) facts.detail = reply.detail;
-  return LookupFailureText(HttpTransferFailureCode(reply.fault), facts);
+  return HttpTransferProblemText(request.server, request.socksProxy, request.httpProxy, request.timeout,
+                                 request.deadline, reply, pastDeadline);
 }
 
 std::string SizeText(std::size_t bytes) {

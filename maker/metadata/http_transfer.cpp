@@ -13,6 +13,7 @@
 #include "common/outside_text.h"
 #include "maker/metadata/cddb_reply.h"
 #include "maker/metadata/metadata_text.h"
+#include "maker/metadata/lookup_failure_text.h"
 
 namespace {
 
@@ -210,4 +211,18 @@ bool HttpServerAddressValid(std::string_view server) {
     if (StartsWithNoCase(server, scheme) && server.size() > scheme.size()) return true;
   }
   return false;
+}
+
+std::string HttpTransferProblemText(const std::string& server, const std::string& socksProxy,
+                                    const std::string& httpProxy, std::chrono::milliseconds timeout,
+                                    std::chrono::milliseconds deadline, const HttpGetReply& reply,
+                                    bool pastDeadline) {
+  LookupFailureFacts facts;
+  facts.server = server;
+  facts.host = LookupServerHost(server);
+  facts.proxy = !socksProxy.empty() ? socksProxy : httpProxy;
+  facts.waitLimit = pastDeadline ? deadline : timeout;
+  facts.errnum = reply.osErrnum;
+  if (reply.fault == HttpTransferFault::Failed) facts.detail = reply.detail;
+  return LookupFailureText(HttpTransferFailureCode(reply.fault), facts);
 }

@@ -52,6 +52,14 @@ HttpGetReply HttpGet(const HttpGetRequest& request, const std::function<bool()>&
 // what happened: kCddbOk for None, kMusicBrainzTimedOut for a time limit, ...
 CddbResult HttpTransferFailureCode(HttpTransferFault fault);
 
+// What a transfer that brought no reply means, in the words of the lookups: the server, its
+// host, the proxy in use (SOCKS before HTTP), the wait limit that ended it (`deadline` when
+// the whole transfer ran past it, else `timeout`).
+std::string HttpTransferProblemText(const std::string& server, const std::string& socksProxy,
+                                    const std::string& httpProxy, std::chrono::milliseconds timeout,
+                                    std::chrono::milliseconds deadline, const HttpGetReply& reply,
+                                    bool pastDeadline);
+
 // The proxy URL of a lookup's settings: the SOCKS 4 proxy when given, else the HTTP proxy
 // (both host[:port]), else empty.
 std::string HttpProxyUrl(const std::string& socksProxy, const std::string& httpProxy);
