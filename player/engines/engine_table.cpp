@@ -11,6 +11,7 @@
 #include "common/regular_file.h"
 #include "common/unique_fd.h"
 #include "player/engines/aac_player.h"
+#include "player/engines/media_player.h"
 #include "player/engines/mp3_player.h"
 #include "player/engines/wav_player.h"
 
@@ -21,6 +22,7 @@ namespace {
 constexpr EngineEntry kBuiltInEngines[] = {
     {"WAV", ProbeWav, MakeWavPlayer},
     {"AAC", ProbeAac, MakeAacPlayer},
+    {"Media", ProbeMedia, MakeMediaPlayer},
     {"MP3", ProbeMp3, MakeMp3Player},
 };
 

@@ -11,7 +11,8 @@
 using EngineTable = std::span<const EngineEntry>;
 
 // The player's engines, in the order they are asked: WAV (a file the WAV header reader
-// accepts), AAC (a name ending in ".aac"), MP3 (everything else).
+// accepts), AAC (a name ending in ".aac"), Media (FLAC, Ogg Vorbis, Opus and MP4 files by
+// their content; Ogg and FLAC streams by their URL), MP3 (everything else).
 EngineTable BuiltInEngines();
 
 // The first row of table whose probe accepts name. A URL (http://, https://, ftp://) is

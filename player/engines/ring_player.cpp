@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "player/engines/gapless_mode.h"
+#include "player/engines/playback_gain.h"
 
 TRingPlayer::TRingPlayer(MainLoop& loop) : WorkerThread(loop) {}
 
@@ -65,6 +66,7 @@ bool TRingPlayer::OpenOutput(const AudioFormat& format) {
     if (paused_) output_->Pause();  // paused while the output was being opened
   }
   heardBase_ = 0;
+  bitsPerSample_ = format.bitsPerSample;
   usableBytes_ = kBufferBytes - kBufferBytes % format.BytesPerFrame();
   return true;
 }
@@ -84,6 +86,8 @@ bool TRingPlayer::NextFreeBuffer(int* index) {
 
 void TRingPlayer::QueueBuffer(int index, size_t bytes) {
   lastQueued_[index] = bytes;
+  if (playbackGain_ != 1.0 && bitsPerSample_ == 16)
+    ApplyPlaybackGain(reinterpret_cast<int16_t*>(buffers_[index]), bytes / 2, playbackGain_);
   (void)output_->Queue(uint32_t(index), buffers_[index], bytes);  // a failed device frees the buffer at once
   nextIndex_ = (index + 1) % kBuffers;
 }

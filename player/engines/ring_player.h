@@ -47,8 +47,12 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
   // Waits for a free buffer (false when asked to end meanwhile) and returns its index in
   // *index; the audio it last played goes to the output-data notification first.
   bool NextFreeBuffer(int* index);
-  // Queues bytes (whole frames) of buffer index.
+  // Queues bytes (whole frames) of buffer index, scaled first by the playback gain when it
+  // is not 1.0 and the output takes 16-bit samples.
   void QueueBuffer(int index, size_t bytes);
+  // The ReplayGain factor of the input (playback_gain.h), for every buffer queued from now
+  // on; 1.0 (the default) leaves the samples as decoded.
+  void SetPlaybackGain(double scale) { playbackGain_ = scale; }
   // Drops what is queued; every buffer is free again.
   void DiscardQueued();
   // Waits until everything queued has played, giving up when asked to end, and calls
@@ -73,6 +77,8 @@ class TRingPlayer : public WorkerThread, public TPlayerEngine {
  private:
   std::counting_semaphore<kBuffers> freeBuffers_{kBuffers};
   size_t usableBytes_ = kBufferBytes;
+  double playbackGain_ = 1.0;  // worker
+  uint16_t bitsPerSample_ = 16;  // worker: the output's
   size_t lastQueued_[kBuffers] = {};  // bytes buffer i held when last queued
   int nextIndex_ = 0;
   uint64_t heardBase_ = 0;  // worker: the output's played bytes at the last discard

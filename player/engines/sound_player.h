@@ -11,6 +11,7 @@
 #include "common/main_loop.h"
 #include "player/engines/aac_player.h"
 #include "player/engines/engine_table.h"
+#include "player/engines/media_player.h"
 #include "player/engines/mp3_player.h"
 #include "player/engines/wav_player.h"
 
@@ -58,6 +59,7 @@ class TSoundPlayer {
   TMP3Player* Mp3() const { return dynamic_cast<TMP3Player*>(engine_.get()); }
   TWavPlayer* Wav() const { return dynamic_cast<TWavPlayer*>(engine_.get()); }
   TAACPlayer* Aac() const { return dynamic_cast<TAACPlayer*>(engine_.get()); }
+  TMediaPlayer* Media() const { return dynamic_cast<TMediaPlayer*>(engine_.get()); }
 
  private:
   void Release();

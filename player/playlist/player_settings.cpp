@@ -22,6 +22,8 @@ constexpr PlayerSettingEntry kEntries[] = {
     {"Player", "ContinuousPlay", &P::continuousPlay},
     {"Player", "UseDirectSound", &P::useDirectSound},
     {"Player", "GaplessPlayback", &P::gaplessPlayback},
+    {"Player", "ReplayGainMode", &P::replayGainMode},
+    {"Player", "ReplayGainPreamp", &P::replayGainPreamp},
     {"Player", "Volume", &P::volume},
     {"PlayList", "PlayListFormTop", &P::playListFormTop},
     {"PlayList", "PlayListFormLeft", &P::playListFormLeft},

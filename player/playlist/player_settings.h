@@ -32,6 +32,10 @@ struct PlayerSettings {
   int useDirectSound = 0;
   // Consecutive entries play without a gap (0: the two-second pause between tracks).
   int gaplessPlayback = 1;
+  // ReplayGain while playing: 0 off, 1 the track's gain, 2 the album's (ReplayGainMode).
+  int replayGainMode = 1;
+  // Added to the tag's gain, in dB (-15 … 15).
+  int replayGainPreamp = 0;
   // The volume level of the last run; -1 until one has been saved (full volume then).
   int volume = -1;
   // [PlayList]

@@ -24,16 +24,17 @@ TEST(PlayerSettings, EmptyStoreGivesTheDocumentedDefaults) {
   for (int v : settings.eq) EXPECT_EQ(v, 127);
   std::set<std::string> keys;
   for (const auto& e : PlayerSettingEntries()) EXPECT_TRUE(keys.insert(e.key).second) << e.key;
-  EXPECT_EQ(keys.size(), 24u);
+  EXPECT_EQ(keys.size(), 26u);
 
   SavePlayerSettings(settings, store);
   const std::pair<const char*, const char*> placed[] = {
       {"Options", "Version"},       {"Options", "OptionsFormWidth"}, {"Player", "ContinuousPlay"},
-      {"Player", "UseDirectSound"}, {"Player", "GaplessPlayback"}, {"Player", "Volume"},
+      {"Player", "UseDirectSound"}, {"Player", "GaplessPlayback"}, {"Player", "ReplayGainMode"},
+      {"Player", "ReplayGainPreamp"}, {"Player", "Volume"},
       {"PlayList", "PlayListIndex"}, {"EQ", "EQEnabled"},
       {"EQ", "EQ0"},                {"EQ", "EQ11"}};
   for (const auto& [section, key] : placed) EXPECT_TRUE(store.Read(section, key).has_value()) << key;
-  EXPECT_EQ(store.Size(), 24u + 12u);
+  EXPECT_EQ(store.Size(), 26u + 12u);
   EXPECT_EQ(*store.Read("EQ", "EQFormTop"), "-100");
 }
 
