@@ -101,6 +101,18 @@ class PcmConverter {
 // as holding no audio that can be decoded.
 constexpr int kMaxDecodeErrorsInRow = 500;
 
+// Frames decoded before a seek's target and dropped, so that a lossy decoder has settled
+// by the target: the codec's own figure, else the longest transform block of the codecs
+// this engine meets; lossless codecs need none.
+uint64_t PrerollFrames(const AVCodecParameters* codec) {
+  if (codec->seek_preroll > 0) return uint64_t(codec->seek_preroll);
+  if (const AVCodecDescriptor* descriptor = avcodec_descriptor_get(codec->codec_id);
+      descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_LOSSLESS) != 0) {
+    return 0;
+  }
+  return 8192;
+}
+
 }  // namespace
 
 bool ProbeMedia(const EngineFile& file) {
@@ -249,9 +261,11 @@ bool TMediaPlayer::PlayInput() {
       result = av_read_frame(format, packet.get());
       if (result < 0) {
         if (Terminated()) return false;
-        // A file ends at its end or where it breaks off; a stream that breaks off other
-        // than by its end (a stalled server, a dropped connection) is an error.
-        if (result != AVERROR_EOF && IsHttpUrl(fileName_)) {
+        // A file ends at its end or where it breaks off. A stream of unknown length ends
+        // where the server closes it (libavformat's http calls that EIO); one that stalls,
+        // or breaks off before the length it stated, is an error.
+        const bool closed = result == AVERROR_EOF || (result == AVERROR(EIO) && input.Live());
+        if (!closed && IsHttpUrl(fileName_)) {
           failure = result;
           return false;
         }
@@ -282,8 +296,11 @@ bool TMediaPlayer::PlayInput() {
         streamEnded = true;
         heardFrom = totalFrames;
       } else {
-        // To the packet at or before the target; the decoder starts afresh from there.
-        const int64_t ts = startTs + av_rescale_q(int64_t(target), sampleBase, stream->time_base);
+        // To the packet at or before the target, a little earlier for a lossy codec: its
+        // decoder starts afresh there and needs that much before its output is the
+        // stream's (overlapping transforms).
+        const uint64_t preroll = std::min(target, PrerollFrames(stream->codecpar));
+        const int64_t ts = startTs + av_rescale_q(int64_t(target - preroll), sampleBase, stream->time_base);
         const int result = av_seek_frame(format, input.StreamIndex(), ts, AVSEEK_FLAG_BACKWARD);
         avcodec_flush_buffers(decoder);
         inputEnded = false;
