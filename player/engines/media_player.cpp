@@ -215,6 +215,11 @@ bool TMediaPlayer::PlayInput() {
   size_t pendingAt = 0;
   uint64_t nextFrame = 0;   // the stream's frame the next decoded frame starts at
   uint64_t dropBefore = 0;  // frames before this (a seek's target) are not heard
+  // An MP4 file states its length in its edit list; libavformat keeps the encoder's
+  // padding in the last packet: it is cut here, so that the next file joins on without a
+  // gap.
+  const uint64_t keepEnd = input.Sniffed() == AudioFileFormat::M4a && totalFrames > 0 ? totalFrames : UINT64_MAX;
+  bool pastEnd = false;  // the stated end reached: nothing more is decoded
   bool inputEnded = false;  // no more packets: the decoder is being drained
   bool streamEnded = false;
   bool decodedAny = false;  // or sought: a seek past the end decodes nothing
@@ -225,7 +230,7 @@ bool TMediaPlayer::PlayInput() {
   // stream or on a failure (failure set).
   auto decodeMore = [&]() -> bool {
     for (;;) {
-      if (Terminated()) return false;
+      if (Terminated() || pastEnd) return false;
       int result = avcodec_receive_frame(decoder, frame.get());
       if (result == 0) {
         errorsInRow = 0;
@@ -239,14 +244,18 @@ bool TMediaPlayer::PlayInput() {
           failure = frames;
           return false;
         }
-        // What lies before a seek's target is dropped, so the seek is exact.
-        uint64_t from = nextFrame;
+        // The frame's stretch of the stream that is heard: not what lies before a seek's
+        // target (so the seek is exact), not what lies past the stated end.
+        const uint64_t from = nextFrame;
         nextFrame += uint64_t(frames);
-        if (dropBefore > from) {
-          const size_t skip = size_t(std::min<uint64_t>(dropBefore - from, uint64_t(frames))) * frameBytes;
-          pending.erase(pending.begin() + ptrdiff_t(at), pending.begin() + ptrdiff_t(at + skip));
-        }
-        if (pending.size() > at) return true;
+        const uint64_t keepFrom = std::max(from, dropBefore);
+        const uint64_t keepTo = std::min(nextFrame, keepEnd);
+        const size_t kept = keepTo > keepFrom ? size_t(keepTo - keepFrom) * frameBytes : 0;
+        const size_t skip = size_t(std::min(keepFrom - from, uint64_t(frames))) * frameBytes;
+        if (skip > 0) pending.erase(pending.begin() + ptrdiff_t(at), pending.begin() + ptrdiff_t(at + skip));
+        pending.resize(at + kept);
+        pastEnd = nextFrame >= keepEnd;
+        if (kept > 0) return true;
         continue;
       }
       if (result == AVERROR_EOF) return false;
@@ -304,6 +313,7 @@ bool TMediaPlayer::PlayInput() {
         const int result = av_seek_frame(format, input.StreamIndex(), ts, AVSEEK_FLAG_BACKWARD);
         avcodec_flush_buffers(decoder);
         inputEnded = false;
+        pastEnd = false;
         streamEnded = result < 0 && totalFrames == 0;
         if (result < 0 && !streamEnded) {
           // The container has no index to find it by: from the start, dropping up to it.

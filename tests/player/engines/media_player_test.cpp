@@ -87,6 +87,17 @@ std::vector<uint8_t> FfmpegDecode(const std::string& path, uint16_t* channels, u
   return data;
 }
 
+// What the engine is to play of an encoding of seconds of audio, given ffmpeg's decode of
+// it: an MP4 file's stated length (its edit list), where ffmpeg keeps the AAC encoder's
+// padding at the end; the decode itself otherwise.
+std::vector<uint8_t> ExpectedPlay(const MediaCase& c, std::vector<uint8_t> decoded, double seconds) {
+  if (c.kind != Kind::M4aAac) return decoded;
+  const size_t stated = size_t(c.rate * seconds) * size_t(c.channels) * 2;
+  EXPECT_GE(decoded.size(), stated);
+  decoded.resize(std::min(decoded.size(), stated));
+  return decoded;
+}
+
 // The largest difference between two runs of 16-bit samples of equal length.
 int MaxDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
   const auto* x = reinterpret_cast<const int16_t*>(a.data());
@@ -182,7 +193,7 @@ TEST_P(MediaFormats, PlaysWhatFfmpegDecodesAndEnds) {
   ASSERT_TRUE(MakeMedia(c, path, 2.5));
   uint16_t channels = 0;
   uint32_t rate = 0;
-  const std::vector<uint8_t> reference = FfmpegDecode(path, &channels, &rate);
+  const std::vector<uint8_t> reference = ExpectedPlay(c, FfmpegDecode(path, &channels, &rate), 2.5);
   ASSERT_FALSE(reference.empty());
 
   const Played p = Play(path, 32);
@@ -214,7 +225,7 @@ TEST_P(MediaFormats, SeeksToTheAskedSample) {
   const MediaCase c = GetParam();
   const std::string path = dir_.File("seek.media");
   ASSERT_TRUE(MakeMedia(c, path, 4.0, {330.0, 770.0}));
-  const std::vector<uint8_t> reference = FfmpegDecode(path, nullptr, nullptr);
+  const std::vector<uint8_t> reference = ExpectedPlay(c, FfmpegDecode(path, nullptr, nullptr), 4.0);
   const size_t frameBytes = size_t(c.channels) * 2;
   const size_t from = size_t(3) * c.rate * frameBytes;
   ASSERT_GT(reference.size(), from);
