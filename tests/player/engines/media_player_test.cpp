@@ -364,11 +364,18 @@ TEST_F(MediaTest, DamagedAndTruncatedFilesPlayWhatTheyHold) {
 }
 
 // Catches a stream over HTTP that is not played whole (its end taken for a failure, a
-// length guessed for a live stream) and a stream that is not looked at by its URL.
+// length guessed for a live stream, the second of two chained streams lost, as a radio
+// station sends them one title after another) and a stream that is not looked at by its
+// URL.
 TEST_F(MediaTest, OggStreamsOverHttpPlayWhole) {
   for (const MediaCase& c : {kCases[3], kCases[4]}) {
     const std::string path = dir_.File(std::string(c.name) + ".ogg");
-    ASSERT_TRUE(MakeMedia(c, path, 2.0));
+    ASSERT_TRUE(MakeMedia(c, path + ".1", 1.0, {440.0}));
+    ASSERT_TRUE(MakeMedia(c, path + ".2", 1.5, {880.0}));
+    std::vector<uint8_t> chained = ReadBytes(path + ".1");
+    const std::vector<uint8_t> second = ReadBytes(path + ".2");
+    chained.insert(chained.end(), second.begin(), second.end());
+    WriteBytes(path, chained);
     const std::vector<uint8_t> reference = FfmpegDecode(path, nullptr, nullptr);
     player_test::StreamServer server({"http", path});
     ASSERT_NE(server.Port(), 0);
