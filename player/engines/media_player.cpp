@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/file_uri_path.h"
+#include "common/outside_text.h"
 #include "player/engines/media_input.h"
 #include "player/engines/playback_gain.h"
 
@@ -113,6 +114,18 @@ uint64_t PrerollFrames(const AVCodecParameters* codec) {
   return 8192;
 }
 
+// The title a stream's tags give ("Artist - Title", or either alone); "" when none.
+std::string StreamTitle(const AVDictionary* tags) {
+  const AVDictionaryEntry* artist = av_dict_get(tags, "artist", nullptr, 0);
+  const AVDictionaryEntry* title = av_dict_get(tags, "title", nullptr, 0);
+  std::string text = artist != nullptr ? artist->value : "";
+  if (title != nullptr && *title->value != '\0') {
+    if (!text.empty()) text += " - ";
+    text += title->value;
+  }
+  return ShowableText(text);
+}
+
 }  // namespace
 
 bool ProbeMedia(const EngineFile& file) {
@@ -174,7 +187,8 @@ bool TMediaPlayer::PlayInput() {
                 std::to_string(rate) + " Hz are not supported");
     return false;
   }
-  if (!IsHttpUrl(fileName_)) SetPlaybackGain(PlaybackGainFor(fileName_, input.Sniffed()));
+  const bool url = IsHttpUrl(fileName_);
+  if (!url) SetPlaybackGain(PlaybackGainFor(fileName_, input.Sniffed()));
   if (!OpenOutput(outFormat)) return false;
 
   slots_->OnNotifyInputStreamInfo(this, uint8_t(0), uint8_t(0), uint16_t(std::min<int64_t>(input.BitRate() / 1000, 0xFFFF)),
@@ -200,6 +214,16 @@ bool TMediaPlayer::PlayInput() {
     slots_->OnNotifyInputTimecode(this, uint8_t(s / 3600), uint8_t(s / 60 % 60), uint8_t(s % 60), uint8_t(0));
     slots_->OnNotifyInputPosition(this, s, totalSeconds);
   };
+
+  // A stream over the network names the title it plays, and each next one (a station
+  // sends its titles as chained Ogg streams, each with its own tags).
+  std::string lastTitle;
+  auto nameTitle = [&](std::string title) {
+    if (title.empty() || title == lastTitle) return;
+    lastTitle = title;
+    slots_->OnNotifyInputName(this, title);
+  };
+  if (url) nameTitle(StreamTitle(stream->metadata));
 
   PcmConverter converter(channels, rate);
   PacketPtr packet(av_packet_alloc());
@@ -272,13 +296,22 @@ bool TMediaPlayer::PlayInput() {
         // where the server closes it (libavformat's http calls that EIO); one that stalls,
         // or breaks off before the length it stated, is an error.
         const bool closed = result == AVERROR_EOF || (result == AVERROR(EIO) && input.Live());
-        if (!closed && IsHttpUrl(fileName_)) {
+        if (!closed && url) {
           failure = result;
           return false;
         }
         inputEnded = true;
         avcodec_send_packet(decoder, nullptr);
         continue;
+      }
+      // The tags of a chained stream's next part come with its first packet (the
+      // stream's own tags gather those of every part).
+      size_t tagBytes = 0;
+      if (const uint8_t* tags = av_packet_get_side_data(packet.get(), AV_PKT_DATA_METADATA_UPDATE, &tagBytes);
+          url && tags != nullptr) {
+        AVDictionary* unpacked = nullptr;
+        if (av_packet_unpack_dictionary(tags, tagBytes, &unpacked) == 0) nameTitle(StreamTitle(unpacked));
+        av_dict_free(&unpacked);
       }
       if (packet->stream_index == input.StreamIndex()) {
         result = avcodec_send_packet(decoder, packet.get());
