@@ -45,7 +45,8 @@ class MediaInput {
   // those), read as Ogg (as FLAC when its path ends in ".flac"); anything else as a
   // regular file (looked at first, so that a FIFO cannot hold the caller; then read
   // through the file protocol only, so that a play list or reference file cannot make it
-  // fetch anything else) with the demuxer of the format its first bytes show. cancel is polled while the input blocks (connect, reads): once it is set every call
+  // fetch anything else) with the demuxer of the format its first bytes show. cancel is
+  // polled while the input blocks (connect, reads): once it is set every call
   // returns at once with an error. The error's text is "Cannot play NAME: <reason>" in
   // words for the user (no audio stream, no decoder, unreadable, refused by the server,
   // the server stopped sending).

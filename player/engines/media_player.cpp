@@ -191,8 +191,8 @@ bool TMediaPlayer::PlayInput() {
   if (!url) SetPlaybackGain(PlaybackGainFor(fileName_, input.Sniffed()));
   if (!OpenOutput(outFormat)) return false;
 
-  slots_->OnNotifyInputStreamInfo(this, uint8_t(0), uint8_t(0), uint16_t(std::min<int64_t>(input.BitRate() / 1000, 0xFFFF)),
-                                  uint16_t(rate), uint8_t(channels == 1 ? 3 : 0));
+  const auto kbits = uint16_t(std::min<int64_t>(input.BitRate() / 1000, 0xFFFF));
+  slots_->OnNotifyInputStreamInfo(this, uint8_t(0), uint8_t(0), kbits, uint16_t(rate), uint8_t(channels == 1 ? 3 : 0));
   const uint64_t totalFrames = input.TotalFrames();
   const uint32_t totalSeconds = uint32_t(totalFrames / uint64_t(rate));
   slots_->OnNotifyInputPosition(this, uint32_t(0), totalSeconds);
@@ -258,7 +258,9 @@ bool TMediaPlayer::PlayInput() {
         errorsInRow = 0;
         decodedAny = true;
         const int64_t ts = frame->best_effort_timestamp;
-        if (ts != AV_NOPTS_VALUE) nextFrame = uint64_t(std::max<int64_t>(0, av_rescale_q(ts - startTs, stream->time_base, sampleBase)));
+        if (ts != AV_NOPTS_VALUE) {
+          nextFrame = uint64_t(std::max<int64_t>(0, av_rescale_q(ts - startTs, stream->time_base, sampleBase)));
+        }
         const size_t at = pending.size();
         const int frames = converter.Convert(frame.get(), pending);
         av_frame_unref(frame.get());

@@ -511,7 +511,8 @@ TEST_F(MediaTest, TwoHalvesOfOneToneJoinWithoutAGap) {
     const auto* samples = reinterpret_cast<const int16_t*>(wholeData.data());
     std::vector<std::string> halves;
     for (int half = 0; half < 2; ++half) {
-      const std::vector<int16_t> part(samples + (half == 0 ? 0 : 2 * cut), samples + (half == 0 ? 2 * cut : 2 * frames));
+      const std::vector<int16_t> part(samples + (half == 0 ? 0 : 2 * cut),
+                                      samples + (half == 0 ? 2 * cut : 2 * frames));
       const std::string wav = dir_.File(std::string(c.name) + std::to_string(half) + ".wav");
       test_media::WriteFile(wav, test_media::WavBytes(c.rate, 2, part));
       halves.push_back(dir_.File(std::string(c.name) + std::to_string(half) + ".media"));
