@@ -142,13 +142,18 @@ Expected<std::unique_ptr<MediaInput>> MediaInput::Open(const std::string& name, 
   rawOptions = options.release();
   int result = avformat_open_input(&format, location.c_str(), forced, &rawOptions);
   options.reset(rawOptions);
+  // While it opens, a server that says nothing has not answered (rather than stopped).
+  auto openReason = [url](int averror) {
+    return url && averror == AVERROR(ETIMEDOUT) ? std::string("the server did not answer in time")
+                                                : MediaErrorReason(averror, url);
+  };
   // On failure avformat_open_input has freed the context.
-  if (result < 0) return fail(url ? ErrorCategory::Network : ErrorCategory::Format, MediaErrorReason(result, url));
+  if (result < 0) return fail(url ? ErrorCategory::Network : ErrorCategory::Format, openReason(result));
   input->format_.reset(format);
   if (cancel) return fail(ErrorCategory::Cancelled, "stopped");
 
   result = avformat_find_stream_info(format, nullptr);
-  if (result < 0) return fail(url ? ErrorCategory::Network : ErrorCategory::Format, MediaErrorReason(result, url));
+  if (result < 0) return fail(url ? ErrorCategory::Network : ErrorCategory::Format, openReason(result));
   const AVCodec* codec = nullptr;
   result = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
   if (result < 0) return fail(ErrorCategory::Unsupported, MediaErrorReason(result, url));

@@ -36,6 +36,8 @@ const MediaCase kCases[] = {
     {Kind::M4aAlac, "M4aAlac", 44100, 2, true},
 };
 
+void PrintTo(const MediaCase& c, std::ostream* out) { *out << c.name; }
+
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 bool Command(const std::string& command) {
@@ -466,6 +468,20 @@ TEST_F(MediaTest, ServersThatStallOrSendGarbageEndWithAnError) {
     ASSERT_EQ(p.Of(Event::Error).size(), 1u) << s.what;
     EXPECT_EQ(p.Of(Event::Error)[0].text.rfind("Cannot play " + url + ": ", 0), 0u) << p.Errors();
     EXPECT_TRUE(p.Of(Event::State).empty()) << s.what;
+    if (s.args.size() > 2 && s.args[2] == "--stall-after") {
+      EXPECT_NE(p.Errors().find("the server stopped sending"), std::string::npos) << p.Errors();
+    }
+  }
+  // A server that accepts and never answers, and one whose connect is never answered.
+  for (const char* kind : {"silent", "unanswered"}) {
+    player_test::HoldingServer server(kind, path);
+    ASSERT_FALSE(server.Url().empty()) << kind;
+    std::string url = server.Url();
+    url.replace(url.size() - 4, 4, ".ogg");
+    const Played p = Play(url, 32);
+    ASSERT_TRUE(p.ended) << kind;
+    ASSERT_EQ(p.Of(Event::Error).size(), 1u) << kind;
+    EXPECT_EQ(p.Errors(), "Cannot play " + url + ": the server did not answer in time\n");
   }
 }
 
