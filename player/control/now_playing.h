@@ -17,7 +17,7 @@ struct NowPlaying {
   std::string album;
   int64_t lengthMicroseconds = 0;  // 0 when unknown
   int trackNumber = 0;             // 0 when unknown
-  std::string coverPath;           // an image file showing the cover; empty when there is none
+  std::string coverPath{};         // an image file showing the cover; empty when there is none
   bool operator==(const NowPlaying&) const = default;
 };
 
