@@ -171,6 +171,7 @@ void PlayerSession::PlayCurrent() {
     EntryTags tags = ReadEntryTags(entry);
     tag_ = std::move(tags.text);
     trackNumber_ = tags.trackNumber;
+    headerDurationMs_ = tags.durationMs;
     // The embedded cover is written out once here, not each time the desktop asks.
     coverPath_ = CoverArtPath(entry, tags.cover);
     tagText_ = ::TagText(tag_);
@@ -380,6 +381,8 @@ NowPlaying PlayerSession::Now() const {
   if (!loadedFile_.empty()) {
     now.trackNumber = trackNumber_;
     now.coverPath = coverPath_;
+    // The file's headers tell its length before the engine does.
+    if (now.lengthMicroseconds == 0 && headerDurationMs_ > 0) now.lengthMicroseconds = headerDurationMs_ * 1000;
   }
   // A file without a tag is named as its list file named it; the length the list gave
   // serves until the engine knows it.

@@ -116,16 +116,16 @@ EntryTags ReadEntryTags(const std::string& entry) {
   EntryTags tags;
   if (IsStreamUrl(entry) || !IsRegularFile(entry)) return tags;
   const AudioFileFormat format = SniffAudioFileFormat(entry);
-  if (!HasFormatTagFields(format)) {
-    tags.text = ReadTagForEditing(entry);
-    tags.trackNumber = std::atoi(LeadingDigits(ReadFieldsForEditing(entry).trackNumber).c_str());
-  } else {
-    TagEditFields fields = ReadFieldsForEditing(entry);
-    tags.trackNumber = std::atoi(LeadingDigits(fields.trackNumber).c_str());
-    tags.text = Id3v1Tag{std::move(fields.title), std::move(fields.artist), std::move(fields.album),
-                         LeadingDigits(fields.year)};
-  }
-  if (format == AudioFileFormat::Mp3 || HasFormatTagFields(format)) {
+  const bool ownTags = HasFormatTagFields(format);
+  // As ReadTagForEditing: "YYYY" for an unknown year where an ID3v1 record gives one.
+  const bool hasRecord = !ownTags && static_cast<bool>(ReadId3v1TagFile(entry));
+  TagEditFields fields = ReadFieldsForEditing(entry);
+  tags.trackNumber = std::atoi(LeadingDigits(fields.trackNumber).c_str());
+  std::string year = ownTags ? LeadingDigits(fields.year) : std::move(fields.year);
+  if (year.empty() && hasRecord) year = "YYYY";
+  tags.text = Id3v1Tag{std::move(fields.title), std::move(fields.artist), std::move(fields.album), std::move(year)};
+  if (ownTags) tags.durationMs = FormatDurationMs(entry, format).value_or(-1);
+  if (format == AudioFileFormat::Mp3 || ownTags) {
     if (auto all = ReadAudioFileTags(entry, format)) tags.cover = std::move(all->cover);
   }
   return tags;

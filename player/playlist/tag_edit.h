@@ -2,6 +2,7 @@
 // writing the tags of one or several files.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,12 +67,14 @@ Id3v1Tag ReadTagForEditing(const std::string& entry);
 
 // What the player shows of the entry it loads: the texts of ReadTagForEditing (a date
 // such as "2003-05-01" in a FLAC, Ogg, Opus or M4A file gives its year, "2003"), the track
-// number (0 when not known) and the embedded front cover of an MP3, FLAC, Ogg Vorbis,
-// Opus or M4A file. Empty for what is not a regular file (never opened).
+// number (0 when not known), the embedded front cover of an MP3, FLAC, Ogg Vorbis, Opus
+// or M4A file, and the playing time of the last four from their headers. Empty for what
+// is not a regular file (never opened).
 struct EntryTags {
   Id3v1Tag text;
   int trackNumber = 0;
   std::optional<CoverImage> cover;
+  int64_t durationMs = -1;  // -1: not known before the engine tells it
 };
 EntryTags ReadEntryTags(const std::string& entry);
 

@@ -542,6 +542,7 @@ TEST_F(SessionFixture, TheTitleFieldAndTheDesktopTakeTheTagsOfEveryFormat) {
     EXPECT_EQ(now.album, "Album");
     EXPECT_EQ(now.trackNumber, 4) << entries[i];
     EXPECT_EQ(now.coverPath, dir.File("folder.jpg"));
+    EXPECT_NEAR(double(now.lengthMicroseconds), 500000.0, 60000.0) << "from the headers, before the engine tells it";
   }
 }
 
