@@ -197,6 +197,9 @@ class PlayerSession {
   CurrentList list_;
   std::string loadedFile_;
   Id3v1Tag tag_;
+  int trackNumber_ = 0;
+  int64_t headerDurationMs_ = -1;  // the loaded file's length from its headers, or -1
+  std::string coverPath_;  // the image file showing the loaded entry's cover, or ""
   std::string tagText_;
   std::string streamTitle_;
   std::unique_ptr<PlaybackFacade> facade_;
