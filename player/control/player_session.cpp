@@ -10,6 +10,7 @@
 #include "common/paths.h"
 #include "player/control/transport_math.h"
 #include "player/engines/gapless_mode.h"
+#include "player/engines/playback_gain.h"
 #include "player/playlist/bounded_text.h"
 #include "player/playlist/list_order.h"
 #include "player/playlist/play_list_file.h"
@@ -28,6 +29,7 @@ PlayerSession::PlayerSession(PlayerSettings& settings, FacadeFactory makeFacade,
   const uint32_t volume = VolumeOfLevel(volumeLevel_);
   PlayerVolume().Set(volume, volume);
   GaplessSettingChanged();
+  ReplayGainSettingChanged();
 }
 
 PlayerSession::~PlayerSession() {
@@ -168,7 +170,12 @@ void PlayerSession::PlayCurrent() {
   if (changed) {
     loadedFile_ = entry;
     // Never blocks: a FIFO or device named as the entry is not opened.
-    tag_ = ReadTagForEditing(entry);
+    EntryTags tags = ReadEntryTags(entry);
+    tag_ = std::move(tags.text);
+    trackNumber_ = tags.trackNumber;
+    headerDurationMs_ = tags.durationMs;
+    // The embedded cover is written out once here, not each time the desktop asks.
+    coverPath_ = CoverArtPath(entry, tags.cover);
     tagText_ = ::TagText(tag_);
     streamTitle_.clear();
     host_.ShowTitle(FileLabelText(entry, tagText_.empty() ? ListTitle() : tagText_));
@@ -369,10 +376,20 @@ void PlayerSession::OutputChoiceChanged() {
 
 void PlayerSession::GaplessSettingChanged() { SetGaplessPlayback(settings_.gaplessPlayback != 0); }
 
+void PlayerSession::ReplayGainSettingChanged() {
+  SetReplayGain(ReplayGainMode(settings_.replayGainMode), settings_.replayGainPreamp);
+}
+
 // ---- what it holds ----
 
 NowPlaying PlayerSession::Now() const {
   NowPlaying now = DescribeNowPlaying(loadedFile_, tag_, streamTitle_, range_);
+  if (!loadedFile_.empty()) {
+    now.trackNumber = trackNumber_;
+    now.coverPath = coverPath_;
+    // The file's headers tell its length before the engine does.
+    if (now.lengthMicroseconds == 0 && headerDurationMs_ > 0) now.lengthMicroseconds = headerDurationMs_ * 1000;
+  }
   // A file without a tag is named as its list file named it; the length the list gave
   // serves until the engine knows it.
   if (const ListEntry* listed = list_.Described(loadedFile_); listed && !loadedFile_.empty()) {

@@ -3,6 +3,7 @@
 // and the control messages' argument forms.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <mutex>
 
@@ -92,6 +93,51 @@ TEST(PlayerEqualizer, MaximumCutAttenuatesItsBandAndSparesTwoBandsAway) {
   const double change = 20 * std::log10(cutAway / plainAway);
   EXPECT_GE(attenuation, 20.0);
   EXPECT_LE(std::abs(change), 1.0);
+}
+
+namespace {
+
+// Plays path to its end with the codec gain (hundredths of a dB) set before it opens.
+std::vector<uint8_t> PlayWithGain(const std::string& path, const std::string& capture, int gain) {
+  ScopedEnv env("ZIMBAR_AUDIO_OUT", ("wav:" + capture + ",speed=16").c_str());
+  Pump pump;
+  ZbdPlayer* p = pump.Start();
+  EXPECT_NE(p, nullptr);
+  if (!p) return {};
+  EXPECT_EQ(control_message_send_SI(p, ZBD_MSG_SET_PLAYER_ENVIRONMENT_INTEGER, ZBD_ENV_CODEC_GAIN, gain), ZBD_OK);
+  EXPECT_EQ(control_message_send_S(p, ZBD_MSG_INPUT_OPEN, path.c_str()), ZBD_OK);
+  EXPECT_EQ(control_message_send_N(p, ZBD_MSG_PLAY), ZBD_OK);
+  EXPECT_TRUE(pump.WaitForState(ZBD_PLAYER_STATE_EOS)) << "no end of stream";
+  pump.Delete();
+  return WavData(ReadBytes(capture));
+}
+
+}  // namespace
+
+// Catches a codec gain applied coarsely or not at all, one that wraps around instead of
+// clipping at full scale, and a gain of 0 that changes the decoding.
+TEST(PlayerGain, CodecGainScalesTheDecodedAudioAndClipsAtFullScale) {
+  TempDir dir;
+  const std::string mp3 = dir.File("tone.mp3");
+  ASSERT_TRUE(MakeMp3(mp3, 44100, 2, 2.0, {1000.0}));
+  const std::vector<uint8_t> plain = PlayToEnd(mp3, dir.File("plain.wav"), nullptr);
+  ASSERT_GT(plain.size(), 100000u);
+  EXPECT_TRUE(PlayWithGain(mp3, dir.File("zero.wav"), 0) == plain);
+  const std::vector<uint8_t> half = PlayWithGain(mp3, dir.File("half.wav"), -602);
+  ASSERT_EQ(half.size(), plain.size());
+  EXPECT_NEAR(20 * std::log10(ToneLevel(half, 2, 44100, 1000.0) / ToneLevel(plain, 2, 44100, 1000.0)), -6.02, 0.02);
+
+  const std::vector<uint8_t> loud = PlayWithGain(mp3, dir.File("loud.wav"), 2000);
+  ASSERT_EQ(loud.size(), plain.size());
+  const auto* in = reinterpret_cast<const int16_t*>(plain.data());
+  const auto* out = reinterpret_cast<const int16_t*>(loud.data());
+  int clipped = 0, flipped = 0;
+  for (size_t i = 0; i < plain.size() / 2; ++i) {
+    if (out[i] == 32767 || out[i] == -32768) ++clipped;
+    if (std::abs(in[i]) > 2000 && (in[i] > 0) != (out[i] > 0)) ++flipped;
+  }
+  EXPECT_GT(clipped, 1000);
+  EXPECT_EQ(flipped, 0) << "samples wrapped around";
 }
 
 namespace {

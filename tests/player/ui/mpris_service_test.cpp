@@ -4,6 +4,7 @@
 #include "player/ui/mpris_service.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCheckBox>
 #include <QDialog>
@@ -20,7 +21,10 @@
 
 #include "common/audio/output_volume.h"
 #include "common/id3v1_tag.h"
+#include "common/paths.h"
+#include "common/tags/audio_file_tags.h"
 #include "player/ui/main_form.h"
+#include "tests/common/tags/format_test_files.h"
 #include "tests/common/temp_dir.h"
 #include "tests/player/ui/fake_facade.h"
 
@@ -198,6 +202,55 @@ TEST_F(MprisFixture, DescribesEachEntryWithItsTagUriAndId) {
   EXPECT_EQ(Get(kRootInterface, "DesktopEntry").toString(), QStringLiteral("org.zimbar.zbplayer"));
   EXPECT_TRUE(std::filesystem::exists(ZIMBAR_SOURCE_DIR "/dist/applications/org.zimbar.zbplayer.desktop"))
       << "DesktopEntry names the shipped desktop file";
+}
+
+// Catches the tags of a FLAC or Ogg file left out of the metadata, a track number not
+// told, an embedded cover not given as a private file (or as the audio file itself), and
+// a cover image beside the file not found.
+TEST_F(MprisFixture, TellsTheTrackNumberAndTheCoverOfTheOtherFormats) {
+  ScopedEnv runtime("XDG_RUNTIME_DIR", dir.File("run").c_str());
+  ASSERT_TRUE(CreateDirectories(dir.File("run")));
+  ASSERT_TRUE(CreateDirectories(dir.File("b")));
+  TempDir made;
+  const std::string flac =
+      format_test_files::MakeTaggedFile(made, format_test_files::kFormats[0], "a", 0.5, {});
+  const std::string ogg = format_test_files::MakeTaggedFile(
+      made, format_test_files::kFormats[1], "b", 0.5, {{"TITLE", "Second"}, {"ARTIST", "Duo"}});
+  ASSERT_FALSE(flac.empty());
+  ASSERT_FALSE(ogg.empty());
+  ASSERT_TRUE(std::filesystem::copy_file(ogg, dir.File("b/b.ogg")));
+  WriteText(dir.File("b/Cover.JPG"), "jpeg bytes");
+
+  AudioTags tags;
+  tags.title = "Caf\xc3\xa9 \xe6\x9d\xb1\xe4\xba\xac";
+  tags.artist = "Zimbar Ensemble";
+  tags.album = "Night Trains";
+  tags.track = 3;
+  tags.trackCount = 9;
+  tags.cover = CoverImage{"image/png", {0x89, 'P', 'N', 'G', 1, 2, 3}};
+  ASSERT_TRUE(WriteAudioFileTags(flac, AudioFileFormat::Flac, tags));
+
+  form->Start({flac, dir.File("b/b.ogg")});
+  Settle();
+  QVariantMap meta = Metadata();
+  EXPECT_EQ(meta.value(QStringLiteral("xesam:title")).toString().toStdString(), tags.title);
+  EXPECT_EQ(meta.value(QStringLiteral("xesam:artist")).toStringList(), QStringList{QStringLiteral("Zimbar Ensemble")});
+  EXPECT_EQ(meta.value(QStringLiteral("xesam:album")).toString(), QStringLiteral("Night Trains"));
+  EXPECT_EQ(meta.value(QStringLiteral("xesam:trackNumber")).toInt(), 3);
+  const QUrl art(meta.value(QStringLiteral("mpris:artUrl")).toString());
+  ASSERT_TRUE(art.isLocalFile()) << art.toString().toStdString();
+  const std::string artPath = art.toLocalFile().toStdString();
+  EXPECT_EQ(ExtractFileDir(artPath), dir.File("run/zbplayer-covers/"));
+  EXPECT_TRUE(ReadBytes(artPath) == tags.cover->data);
+  struct stat info {};
+  ASSERT_EQ(::stat(artPath.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+  form->Next();
+  ASSERT_TRUE(WaitFor([&] { return Metadata().value(QStringLiteral("xesam:title")).toString() == QLatin1String("Second"); }));
+  meta = Metadata();
+  EXPECT_EQ(meta.value(QStringLiteral("mpris:artUrl")).toString().toStdString(), "file://" + dir.File("b/Cover.JPG"));
+  EXPECT_FALSE(meta.contains(QStringLiteral("xesam:trackNumber"))) << "no track number, none told";
 }
 
 // Catches a position in whole seconds (it stands still for a second, then jumps), one

@@ -19,6 +19,7 @@
 #include "player/playlist/play_list_file.h"
 #include "player/playlist/ui/play_list_form.h"
 #include "tests/common/special_files.h"
+#include "tests/common/tags/format_test_files.h"
 #include "tests/common/temp_dir.h"
 
 namespace {
@@ -467,4 +468,50 @@ TEST(TPlayListForm, ALoadedListsTitlesShowAndAreSaved) {
   f.form.SaveButton->click();
   EXPECT_TRUE(f.errors.empty());
   EXPECT_NE(ReadText(saved).find("#EXTINF:245,Radio Night – Live"), std::string::npos) << ReadText(saved);
+}
+
+// Catches the editor offering only the ID3v1 fields for a FLAC or M4A file, showing
+// their own tags wrongly, and an OK that writes an ID3 tag into them or loses their
+// other fields; and a read-only one refused without the editor's message.
+TEST(TID3Form, EditsTheOwnTagsOfFlacAndM4aFiles) {
+  TempDir dir;
+  const std::string flac = format_test_files::MakeTaggedFile(
+      dir, format_test_files::kFormats[0], "one", 0.5,
+      {{"TITLE", "Eins \xe2\x99\xab"}, {"ARTIST", "Band"}, {"TRACKNUMBER", "2"}, {"GENRE", "Jazz"}});
+  const std::string m4a = format_test_files::MakeTaggedFile(dir, format_test_files::kFormats[3], "two", 0.5,
+                                                            {{"TITLE", "Zwei"}, {"COMMENT", "Note"}});
+  ASSERT_FALSE(flac.empty());
+  ASSERT_FALSE(m4a.empty());
+  TID3Form form;
+  std::vector<QString> errors;
+  form.SetShowError([&](QWidget*, const QString& c, const QString& t) { errors.push_back(c + ": " + t); });
+  form.Prepare({flac});
+  EXPECT_EQ(form.SongEdit->text(), QStringLiteral("Eins \u266b"));
+  EXPECT_EQ(form.TrackEdit->text(), QStringLiteral("2"));
+  EXPECT_EQ(form.GenreComboBox->currentText(), QStringLiteral("Jazz"));
+  EXPECT_TRUE(form.TrackEdit->isEnabled());
+  EXPECT_TRUE(form.CommentEdit->isEnabled());
+  form.CommentEdit->setText(QStringLiteral("Kommentar"));
+  form.Apply({flac});
+  EXPECT_TRUE(errors.empty());
+
+  form.Prepare({flac, m4a});
+  form.TitleEdit->setText(QStringLiteral("Shared Album"));
+  form.Apply({flac, m4a});
+  EXPECT_TRUE(errors.empty());
+  const TagEditFields one = ReadFieldsForEditing(flac), two = ReadFieldsForEditing(m4a);
+  EXPECT_EQ(one.title, "Eins \xe2\x99\xab");
+  EXPECT_EQ(one.comment, "Kommentar");
+  EXPECT_EQ(one.trackNumber, "2");
+  EXPECT_EQ(one.album, "Shared Album");
+  EXPECT_EQ(two.title, "Zwei");
+  EXPECT_EQ(two.comment, "Note");
+  EXPECT_EQ(two.album, "Shared Album");
+  EXPECT_EQ(ReadText(flac).substr(0, 4), "fLaC") << "no ID3v2 tag in front";
+
+  ASSERT_EQ(::chmod(m4a.c_str(), 0444), 0);
+  form.Prepare({m4a});
+  form.ArtistEdit->setText(QStringLiteral("Locked"));
+  form.Apply({m4a});
+  EXPECT_EQ(errors, std::vector<QString>{"Error: Cannot write ID3 tag of: two.m4a\nThe file is read-only"});
 }
