@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "player/engines/media_player.h"
+#include "player/engines/playback_gain.h"
 #include "tests/outside/zbdecode/stream_server.h"
 #include "tests/player/engines/engine_test_support.h"
 
@@ -313,6 +314,32 @@ TEST_F(MediaTest, MoreChannelsAreMixedDownToStereo) {
   EXPECT_LE(MaxDifference(p.heard, reference), 1);
   ASSERT_FALSE(p.Of(Event::StreamInfo).empty());
   EXPECT_EQ(p.Of(Event::StreamInfo)[0].value3, 0);
+}
+
+// Catches the engine not asking for the file's ReplayGain (its tags ignored in Track mode)
+// or scaling with it off (FLAC no longer bit for bit).
+TEST_F(MediaTest, ReplayGainScalesTheFileByItsTagsOnlyWhenOn) {
+  const std::string path = dir_.File("quiet.flac");
+  ASSERT_TRUE(MakeMedia(kCases[0], path, 1.0));
+  ASSERT_TRUE(Command("metaflac --set-tag=REPLAYGAIN_TRACK_GAIN='-6.00 dB' --set-tag=REPLAYGAIN_TRACK_PEAK=0.6 " +
+                      Quoted(path)));
+  uint16_t channels = 0;
+  uint32_t rate = 0;
+  const std::vector<uint8_t> reference = FfmpegDecode(path, &channels, &rate);
+  const ReplayGainMode mode = CurrentReplayGainMode();
+  const double preamp = ReplayGainPreampDb();
+  SetReplayGain(ReplayGainMode::Track, 0.0);
+  const Played track = Play(path, 32);
+  SetReplayGain(ReplayGainMode::Off, 0.0);
+  const Played off = Play(path, 32);
+  SetReplayGain(mode, preamp);
+  ASSERT_TRUE(track.ended && off.ended);
+  EXPECT_TRUE(off.heard == reference);
+  ASSERT_EQ(track.heard.size(), reference.size());
+  const double level = player_test::ToneLevel(track.heard, 2, rate, 440.0);
+  const double full = player_test::ToneLevel(reference, 2, rate, 440.0);
+  ASSERT_GT(full, 0.0);
+  EXPECT_NEAR(20.0 * std::log10(level / full), -6.0, 0.05);
 }
 
 // Catches a seek past the end that plays on, hangs, or ends without the end of stream.
