@@ -3,7 +3,10 @@
 // ring of the WAV and AAC engines (so the equalizer filter, the pause, the stop and the
 // gapless hand-over are theirs). The encoder delay and padding the container states are
 // left out; seeks land on the asked sample period; the output is 16-bit PCM at the
-// stream's own rate, bit for bit what the decoder gives for 16-bit lossless input.
+// stream's own rate (mono or stereo, more channels mixed down), bit for bit what the
+// decoder gives for 16-bit lossless input. Notifications come as from the AAC engine, all
+// on the worker thread, the position with the length in seconds (0 for a live stream);
+// a stream over the network also raises the input name with each title its tags give.
 #pragma once
 
 #include <atomic>
@@ -27,6 +30,10 @@ class TMediaPlayer : public TRingPlayer {
   void Run() override;
 
  private:
+  // Plays the input to its end or until asked to end; false when it could not start or
+  // broke off (an error has been reported then).
+  bool PlayInput();
+
   std::atomic<int> seekRequest_{-1};  // seconds; -1 = none
 };
 

@@ -9,12 +9,13 @@
 #include "player/engines/player_notifications.h"
 
 // Threads: every operation is called on the main thread (the thread of the MainLoop the
-// engine was made with). Notifications arrive as follows: the WAV and AAC engines raise
-// timecode, stream info, output data, player state and errors on their worker thread; the
-// WAV engine's position notifications during playback come through the main thread (the
-// worker waits for them), the AAC engine's on its worker. The MP3 engine raises state,
-// position, timecode, stream info and errors on the main thread (from the library's
-// notification pipe) and output data on the library's output thread.
+// engine was made with). Notifications arrive as follows: the media engine raises all of
+// its own (a stream's titles as input names too) on its worker thread; the WAV and AAC
+// engines raise timecode, stream info, output data, player state and errors on their
+// worker thread; the WAV engine's position notifications during playback come through the
+// main thread (the worker waits for them), the AAC engine's on its worker. The MP3 engine
+// raises state, position, timecode, stream info and errors on the main thread (from the
+// library's notification pipe) and output data on the library's output thread.
 // Optional entries: UseDirectSound does something on the MP3 engine only.
 // SetCodecEqualizer goes to the decoder on the MP3 engine and to the equalizer filter on the
 // buffer ring of the others.
