@@ -10,7 +10,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 
 #include "common/tags/audio_file_tags.h"
 #include "player/engines/playback_gain.h"
@@ -212,6 +211,8 @@ size_t LengthTolerance(Format format, uint32_t rate) {
   return 0;
 }
 
+size_t Distance(size_t a, size_t b) { return a > b ? a - b : b - a; }
+
 struct Encoded {
   std::string path;
   Pcm reference;
@@ -221,9 +222,9 @@ struct Halves {
   Encoded first, second;
 };
 
-// The files of one program start, made the first time a test asks for them and kept until
-// the program ends (each test of a ctest run is a program start of its own, so only what
-// that test needs is made).
+// The files of one program start (main thread only), made the first time a test asks for
+// them and kept until the program ends (each test of a ctest run is a program start of its
+// own, so only what that test needs is made).
 class Fixtures {
  public:
   static Fixtures& Shared() {
@@ -231,21 +232,24 @@ class Fixtures {
     return fixtures;
   }
 
-  const Encoded& Long(Format format) {
-    std::lock_guard lock(mutex_);
-    auto found = long_.find(format);
-    if (found != long_.end()) return found->second;
+  // The long source as a WAV file.
+  const std::string& SourceWav() {
     if (sourceWav_.empty()) {
       sourceWav_ = dir_.File("source.wav");
       test_media::WriteFile(sourceWav_, test_media::WavBytes(kRate, 2, SourceSignal()));
     }
+    return sourceWav_;
+  }
+
+  const Encoded& Long(Format format) {
+    auto found = long_.find(format);
+    if (found != long_.end()) return found->second;
     Encoded& encoded = long_[format];
-    encoded = Encode(format, sourceWav_, dir_.File("long" + Extension(format)));
+    encoded = Encode(format, SourceWav(), dir_.File("long" + Extension(format)));
     return encoded;
   }
 
   const Halves& Split(Format format) {
-    std::lock_guard lock(mutex_);
     auto found = halves_.find(format);
     if (found != halves_.end()) return found->second;
     const std::string a = dir_.File("first.wav"), b = dir_.File("second.wav");
@@ -259,8 +263,6 @@ class Fixtures {
     return halves;
   }
 
-  std::string File(const std::string& name) const { return dir_.File(name); }
-
  private:
   static Encoded Encode(Format format, const std::string& wav, const std::string& out) {
     int code = -1;
@@ -270,7 +272,6 @@ class Fixtures {
     return {out, ReferenceDecode(format, out)};
   }
 
-  std::mutex mutex_;
   TempDir dir_;
   std::string sourceWav_;
   std::map<Format, Encoded> long_;
@@ -377,7 +378,7 @@ TEST_P(MediaFormats, PlaysWhatTheReferenceDecoderDecodes) {
   const Difference d = Compare(heard.samples, file.reference.samples);
   std::printf("%s: %zu frames at %u Hz (source %zu, ffmpeg %zu), max abs difference %d, SNR %.1f dB\n",
               NameOf(format).c_str(), heard.Frames(), heard.rate, expected, file.reference.Frames(), d.maxAbs, d.snrDb);
-  EXPECT_LE(std::max(heard.Frames(), expected) - std::min(heard.Frames(), expected), LengthTolerance(format, heard.rate))
+  EXPECT_LE(Distance(heard.Frames(), expected), LengthTolerance(format, heard.rate))
       << "played " << heard.Frames() << " frames of " << expected;
   if (format == Format::Flac) {
     EXPECT_TRUE(heard.samples == file.reference.samples) << "FLAC did not play bit for bit as flac -d decodes it";
@@ -461,8 +462,7 @@ TEST_P(MediaFormats, TwoHalvesOfOneTonePlayWithoutAGap) {
   ASSERT_EQ(heard.channels, 2);
   const size_t expected = ExpectedFrames(format, kToneFrames, heard.rate);
   const size_t oneMs = heard.rate / 1000;
-  EXPECT_LE(std::max(heard.Frames(), expected) - std::min(heard.Frames(), expected),
-            2 * LengthTolerance(format, heard.rate))
+  EXPECT_LE(Distance(heard.Frames(), expected), 2 * LengthTolerance(format, heard.rate))
       << "played " << heard.Frames() << " frames of " << expected;
   const size_t join = ExpectedFrames(format, kSplitFrame, heard.rate);
   ASSERT_GT(heard.Frames(), join + heard.rate / 10);
@@ -473,7 +473,8 @@ TEST_P(MediaFormats, TwoHalvesOfOneTonePlayWithoutAGap) {
   const long range = long(heard.rate / 40);
   const long before = ToneOffset(heard, join - heard.rate / 33, join - heard.rate / 200, range);
   const long after = ToneOffset(heard, join + heard.rate * 60 / 1000, join + heard.rate * 110 / 1000, range);
-  const size_t departure = LongestDeparture(heard, join - heard.rate / 100, join + heard.rate / 100, join, before, after);
+  const size_t departure =
+      LongestDeparture(heard, join - heard.rate / 100, join + heard.rate / 100, join, before, after);
   const size_t silence = LongestSilence(heard);
   std::printf("%s: %zu frames (expected %zu), join at %zu; the tone moved by %ld before and %ld after it; "
               "departure %zu frames, longest silence %zu frames\n",
@@ -507,7 +508,7 @@ TEST_P(MediaFormats, TrackGainOfMinusSixDecibelsHalvesTheAmplitude) {
       // The Opus header gain stays 0; R128_TRACK_GAIN is Q7.8 dB towards -23 LUFS, 5 dB below
       // the ReplayGain reference: -11 dB there is -6 dB in ReplayGain terms.
       command = "opusenc --quiet --bitrate 128 --comment R128_TRACK_GAIN=-2816 ";
-      command += Quoted(Fixtures::Shared().File("source.wav"));
+      command += Quoted(Fixtures::Shared().SourceWav());
       command += " ";
       command += Quoted(tagged);
       break;
@@ -515,7 +516,8 @@ TEST_P(MediaFormats, TrackGainOfMinusSixDecibelsHalvesTheAmplitude) {
       // ffmpeg writes no iTunes freeform atoms; the maker's own writer puts them where
       // other programs write them ("----:com.apple.iTunes:REPLAYGAIN_TRACK_GAIN").
       {
-        const Outcome written = WriteReplayGainTags(tagged, AudioFileFormat::M4a, {/*trackGain=*/-6.0, /*trackPeak=*/0.5, 0, 0});
+        const Outcome written =
+            WriteReplayGainTags(tagged, AudioFileFormat::M4a, {/*trackGain=*/-6.0, /*trackPeak=*/0.5, 0, 0});
         ASSERT_TRUE(written) << written.Error().Message();
       }
       command = "true";
@@ -626,5 +628,6 @@ TEST_P(MediaFormats, SeekToThirtySecondsLandsWithinATenthOfASecond) {
   EXPECT_NEAR(byLength, landed, 0.01) << "after the seek the file did not play to its end unaltered";
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, MediaFormats, testing::Values(Format::Flac, Format::Vorbis, Format::Opus, Format::M4a),
+INSTANTIATE_TEST_SUITE_P(Formats, MediaFormats,
+                         testing::Values(Format::Flac, Format::Vorbis, Format::Opus, Format::M4a),
                          [](const testing::TestParamInfo<Format>& info) { return NameOf(info.param); });
