@@ -101,6 +101,18 @@ class PcmConverter {
 // as holding no audio that can be decoded.
 constexpr int kMaxDecodeErrorsInRow = 500;
 
+// Frames decoded before a seek's target and dropped, so that a lossy decoder has settled
+// by the target: the codec's own figure, else the longest transform block of the codecs
+// this engine meets; lossless codecs need none.
+uint64_t PrerollFrames(const AVCodecParameters* codec) {
+  if (codec->seek_preroll > 0) return uint64_t(codec->seek_preroll);
+  if (const AVCodecDescriptor* descriptor = avcodec_descriptor_get(codec->codec_id);
+      descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_LOSSLESS) != 0) {
+    return 0;
+  }
+  return 8192;
+}
+
 }  // namespace
 
 bool ProbeMedia(const EngineFile& file) {
@@ -203,6 +215,11 @@ bool TMediaPlayer::PlayInput() {
   size_t pendingAt = 0;
   uint64_t nextFrame = 0;   // the stream's frame the next decoded frame starts at
   uint64_t dropBefore = 0;  // frames before this (a seek's target) are not heard
+  // An MP4 file states its length in its edit list; libavformat keeps the encoder's
+  // padding in the last packet: it is cut here, so that the next file joins on without a
+  // gap.
+  const uint64_t keepEnd = input.Sniffed() == AudioFileFormat::M4a && totalFrames > 0 ? totalFrames : UINT64_MAX;
+  bool pastEnd = false;  // the stated end reached: nothing more is decoded
   bool inputEnded = false;  // no more packets: the decoder is being drained
   bool streamEnded = false;
   bool decodedAny = false;  // or sought: a seek past the end decodes nothing
@@ -213,7 +230,7 @@ bool TMediaPlayer::PlayInput() {
   // stream or on a failure (failure set).
   auto decodeMore = [&]() -> bool {
     for (;;) {
-      if (Terminated()) return false;
+      if (Terminated() || pastEnd) return false;
       int result = avcodec_receive_frame(decoder, frame.get());
       if (result == 0) {
         errorsInRow = 0;
@@ -227,14 +244,18 @@ bool TMediaPlayer::PlayInput() {
           failure = frames;
           return false;
         }
-        // What lies before a seek's target is dropped, so the seek is exact.
-        uint64_t from = nextFrame;
+        // The frame's stretch of the stream that is heard: not what lies before a seek's
+        // target (so the seek is exact), not what lies past the stated end.
+        const uint64_t from = nextFrame;
         nextFrame += uint64_t(frames);
-        if (dropBefore > from) {
-          const size_t skip = size_t(std::min<uint64_t>(dropBefore - from, uint64_t(frames))) * frameBytes;
-          pending.erase(pending.begin() + ptrdiff_t(at), pending.begin() + ptrdiff_t(at + skip));
-        }
-        if (pending.size() > at) return true;
+        const uint64_t keepFrom = std::max(from, dropBefore);
+        const uint64_t keepTo = std::min(nextFrame, keepEnd);
+        const size_t kept = keepTo > keepFrom ? size_t(keepTo - keepFrom) * frameBytes : 0;
+        const size_t skip = size_t(std::min(keepFrom - from, uint64_t(frames))) * frameBytes;
+        if (skip > 0) pending.erase(pending.begin() + ptrdiff_t(at), pending.begin() + ptrdiff_t(at + skip));
+        pending.resize(at + kept);
+        pastEnd = nextFrame >= keepEnd;
+        if (kept > 0) return true;
         continue;
       }
       if (result == AVERROR_EOF) return false;
@@ -249,9 +270,11 @@ bool TMediaPlayer::PlayInput() {
       result = av_read_frame(format, packet.get());
       if (result < 0) {
         if (Terminated()) return false;
-        // A file ends at its end or where it breaks off; a stream that breaks off other
-        // than by its end (a stalled server, a dropped connection) is an error.
-        if (result != AVERROR_EOF && IsHttpUrl(fileName_)) {
+        // A file ends at its end or where it breaks off. A stream of unknown length ends
+        // where the server closes it (libavformat's http calls that EIO); one that stalls,
+        // or breaks off before the length it stated, is an error.
+        const bool closed = result == AVERROR_EOF || (result == AVERROR(EIO) && input.Live());
+        if (!closed && IsHttpUrl(fileName_)) {
           failure = result;
           return false;
         }
@@ -282,11 +305,15 @@ bool TMediaPlayer::PlayInput() {
         streamEnded = true;
         heardFrom = totalFrames;
       } else {
-        // To the packet at or before the target; the decoder starts afresh from there.
-        const int64_t ts = startTs + av_rescale_q(int64_t(target), sampleBase, stream->time_base);
+        // To the packet at or before the target, a little earlier for a lossy codec: its
+        // decoder starts afresh there and needs that much before its output is the
+        // stream's (overlapping transforms).
+        const uint64_t preroll = std::min(target, PrerollFrames(stream->codecpar));
+        const int64_t ts = startTs + av_rescale_q(int64_t(target - preroll), sampleBase, stream->time_base);
         const int result = av_seek_frame(format, input.StreamIndex(), ts, AVSEEK_FLAG_BACKWARD);
         avcodec_flush_buffers(decoder);
         inputEnded = false;
+        pastEnd = false;
         streamEnded = result < 0 && totalFrames == 0;
         if (result < 0 && !streamEnded) {
           // The container has no index to find it by: from the start, dropping up to it.

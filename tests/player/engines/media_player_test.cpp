@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -86,6 +87,17 @@ std::vector<uint8_t> FfmpegDecode(const std::string& path, uint16_t* channels, u
   return data;
 }
 
+// What the engine is to play of an encoding of seconds of audio, given ffmpeg's decode of
+// it: an MP4 file's stated length (its edit list), where ffmpeg keeps the AAC encoder's
+// padding at the end; the decode itself otherwise.
+std::vector<uint8_t> ExpectedPlay(const MediaCase& c, std::vector<uint8_t> decoded, double seconds) {
+  if (c.kind != Kind::M4aAac) return decoded;
+  const size_t stated = size_t(c.rate * seconds) * size_t(c.channels) * 2;
+  EXPECT_GE(decoded.size(), stated);
+  decoded.resize(std::min(decoded.size(), stated));
+  return decoded;
+}
+
 // The largest difference between two runs of 16-bit samples of equal length.
 int MaxDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
   const auto* x = reinterpret_cast<const int16_t*>(a.data());
@@ -93,6 +105,19 @@ int MaxDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) 
   int most = 0;
   for (size_t i = 0; i < std::min(a.size(), b.size()) / 2; ++i) most = std::max(most, std::abs(int(x[i]) - int(y[i])));
   return most;
+}
+
+// The root mean square of the difference of two runs of 16-bit samples over that of the
+// second.
+double DifferenceRatio(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  const auto* x = reinterpret_cast<const int16_t*>(a.data());
+  const auto* y = reinterpret_cast<const int16_t*>(b.data());
+  double difference = 0, signal = 0;
+  for (size_t i = 0; i < std::min(a.size(), b.size()) / 2; ++i) {
+    difference += (double(x[i]) - y[i]) * (double(x[i]) - y[i]);
+    signal += double(y[i]) * y[i];
+  }
+  return signal == 0 ? 1.0 : std::sqrt(difference / signal);
 }
 
 // What one playback through a new facade heard and reported.
@@ -168,7 +193,7 @@ TEST_P(MediaFormats, PlaysWhatFfmpegDecodesAndEnds) {
   ASSERT_TRUE(MakeMedia(c, path, 2.5));
   uint16_t channels = 0;
   uint32_t rate = 0;
-  const std::vector<uint8_t> reference = FfmpegDecode(path, &channels, &rate);
+  const std::vector<uint8_t> reference = ExpectedPlay(c, FfmpegDecode(path, &channels, &rate), 2.5);
   ASSERT_FALSE(reference.empty());
 
   const Played p = Play(path, 32);
@@ -200,7 +225,7 @@ TEST_P(MediaFormats, SeeksToTheAskedSample) {
   const MediaCase c = GetParam();
   const std::string path = dir_.File("seek.media");
   ASSERT_TRUE(MakeMedia(c, path, 4.0, {330.0, 770.0}));
-  const std::vector<uint8_t> reference = FfmpegDecode(path, nullptr, nullptr);
+  const std::vector<uint8_t> reference = ExpectedPlay(c, FfmpegDecode(path, nullptr, nullptr), 4.0);
   const size_t frameBytes = size_t(c.channels) * 2;
   const size_t from = size_t(3) * c.rate * frameBytes;
   ASSERT_GT(reference.size(), from);
@@ -212,12 +237,9 @@ TEST_P(MediaFormats, SeeksToTheAskedSample) {
   if (c.lossless) {
     EXPECT_TRUE(p.heard == tail);
   } else {
-    // A lossy decoder starts afresh after a seek: its first milliseconds settle; what
-    // follows matches, so the audio is the asked stretch, not one a packet off.
-    const size_t settle = size_t(c.rate / 20) * frameBytes;
-    const std::vector<uint8_t> a(p.heard.begin() + ptrdiff_t(settle), p.heard.end());
-    const std::vector<uint8_t> b(tail.begin() + ptrdiff_t(settle), tail.end());
-    EXPECT_LE(MaxDifference(a, b), 64);
+    // A lossy decoder starts afresh after a seek (its noise generators too), so the
+    // samples differ a little; one sample off would differ by a tenth of the signal.
+    EXPECT_LT(DifferenceRatio(p.heard, tail), 0.02);
   }
   EXPECT_EQ(p.Of(Event::Position).back().value1, 4);
 }
@@ -283,17 +305,22 @@ TEST_F(MediaTest, DamagedAndTruncatedFilesPlayWhatTheyHold) {
     uint32_t rate = 0;
     const size_t wholeBytes = FfmpegDecode(path, &channels, &rate).size();
 
-    // Cut in the middle: about half plays, and the end is an end.
+    // Cut three quarters in (past the headers of every format): what is there plays,
+    // and the end is an end.
     const std::string cut = dir_.File(std::string(c.name) + ".cut");
-    WriteBytes(cut, std::vector<uint8_t>(whole.begin(), whole.begin() + ptrdiff_t(whole.size() / 2)));
+    WriteBytes(cut, std::vector<uint8_t>(whole.begin(), whole.begin() + ptrdiff_t(whole.size() * 3 / 4)));
     const Played truncated = Play(cut, 32);
     ASSERT_TRUE(truncated.ended) << c.name;
     EXPECT_EQ(truncated.Errors(), "") << c.name;
     EXPECT_EQ(truncated.Of(Event::State).size(), 1u) << c.name;
-    EXPECT_GT(truncated.heard.size(), wholeBytes / 4) << c.name;
+    const size_t tenth = size_t(c.rate / 10) * size_t(c.channels) * 2;
+    const size_t ffmpegCut = FfmpegDecode(cut, nullptr, nullptr).size();
+    EXPECT_GT(truncated.heard.size(), 0u) << c.name;
     EXPECT_LT(truncated.heard.size(), wholeBytes) << c.name;
+    EXPECT_GE(truncated.heard.size() + tenth, ffmpegCut) << c.name;
 
-    // Noise over a stretch in the middle: play goes on past it to the end.
+    // Noise over a stretch in the middle: play goes on past it to the end, as far as
+    // ffmpeg's decode of the same file goes.
     std::vector<uint8_t> damagedBytes = whole;
     uint32_t seed = 12345;
     for (size_t k = whole.size() / 2; k < whole.size() / 2 + 600 && k < whole.size(); ++k) {
@@ -302,10 +329,13 @@ TEST_F(MediaTest, DamagedAndTruncatedFilesPlayWhatTheyHold) {
     }
     const std::string damaged = dir_.File(std::string(c.name) + ".damaged");
     WriteBytes(damaged, damagedBytes);
+    const size_t ffmpegBytes = FfmpegDecode(damaged, nullptr, nullptr).size();
     const Played p = Play(damaged, 32);
     ASSERT_TRUE(p.ended) << c.name;
-    EXPECT_EQ(p.Of(Event::State).size() + p.Of(Event::Error).size(), 1u) << c.name;
-    EXPECT_GT(p.heard.size(), wholeBytes * 3 / 5) << c.name << " " << p.Errors();
+    EXPECT_EQ(p.Errors(), "") << c.name;
+    EXPECT_EQ(p.Of(Event::State).size(), 1u) << c.name;
+    EXPECT_GE(p.heard.size() + tenth, ffmpegBytes) << c.name;
+    EXPECT_GT(p.heard.size(), 0u) << c.name;
   }
   // The head of an Ogg Vorbis file and nothing decodable after it.
   const std::string path = dir_.File("head.ogg");
