@@ -4,8 +4,10 @@
 
 #include <fcntl.h>
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/flacfile.h>
@@ -177,11 +179,8 @@ void ReadXiphComment(const TagLib::Ogg::XiphComment& comment, AudioTags& tags) {
   tags.disc = FieldNumber(comment, "DISCNUMBER");
   tags.discCount = FieldNumber(comment, "DISCTOTAL");
   for (const IdName& id : kIdNames) tags.*id.field = Field(comment, id.vorbis);
-  if (!Field(comment, "REPLAYGAIN_TRACK_GAIN").empty()) {
-    ReplayGainValues values;
-    for (const GainName& name : kGainNames) values.*name.field = ParseNumber(Field(comment, name.name));
-    tags.replayGain = values;
-  }
+  // TagLib keeps the field names in capitals, whatever case the file has.
+  tags.replayGain = ReplayGainOfTexts([&](const char* name) { return Field(comment, name); });
 }
 
 std::optional<CoverImage> FrontCoverOf(const TagLib::List<TagLib::FLAC::Picture*>& pictures) {
@@ -271,6 +270,17 @@ std::string Mp4Text(const TagLib::MP4::Tag& tag, const std::string& key) {
   return texts.isEmpty() ? std::string() : ToUtf8(texts.front());
 }
 
+// A freeform atom's text; taggers differ in the case of the name ("replaygain_track_gain").
+std::string Mp4FreeformText(const TagLib::MP4::Tag& tag, const std::string& name) {
+  const std::string key = std::string(kMp4Freeform) + name;
+  if (tag.contains(key)) return Mp4Text(tag, key);
+  const TagLib::String upperKey = FromUtf8(key).upper();
+  for (const auto& item : tag.itemMap()) {
+    if (item.first.upper() == upperKey) return Mp4Text(tag, ToUtf8(item.first));
+  }
+  return {};
+}
+
 std::optional<AudioTags> ReadM4a(const std::string& path) {
   TagLib::MP4::File file(path.c_str(), /*readProperties=*/false);
   if (!file.isValid() || file.tag() == nullptr) return std::nullopt;
@@ -293,12 +303,7 @@ std::optional<AudioTags> ReadM4a(const std::string& path) {
     tags.discCount = pair.second;
   }
   for (const IdName& id : kIdNames) tags.*id.field = Mp4Text(tag, std::string(kMp4Freeform) + id.text);
-  if (!Mp4Text(tag, std::string(kMp4Freeform) + "REPLAYGAIN_TRACK_GAIN").empty()) {
-    ReplayGainValues values;
-    for (const GainName& name : kGainNames)
-      values.*name.field = ParseNumber(Mp4Text(tag, std::string(kMp4Freeform) + name.name));
-    tags.replayGain = values;
-  }
+  tags.replayGain = ReplayGainOfTexts([&](const char* name) { return Mp4FreeformText(tag, name); });
   if (tag.contains("covr")) {
     const TagLib::MP4::CoverArtList covers = tag.item("covr").toCoverArtList();
     if (!covers.isEmpty()) {
@@ -355,11 +360,14 @@ std::optional<AudioTags> ReadMp3(const std::string& path) {
   ParsePair(Id3Text(*tag, "TRCK"), tags.track, tags.trackCount);
   ParsePair(Id3Text(*tag, "TPOS"), tags.disc, tags.discCount);
   for (const IdName& id : kIdNames) tags.*id.field = Id3UserText(*tag, id.text);
-  if (!Id3UserText(*tag, "REPLAYGAIN_TRACK_GAIN").empty()) {
-    ReplayGainValues values;
-    for (const GainName& name : kGainNames) values.*name.field = ParseNumber(Id3UserText(*tag, name.name));
-    tags.replayGain = values;
-  }
+  tags.replayGain = ReplayGainOfTexts([&](const char* name) {
+    // Descriptions are matched as written; some taggers write them in small letters.
+    std::string text = Id3UserText(*tag, name);
+    if (!text.empty()) return text;
+    std::string lower = name;
+    for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return Id3UserText(*tag, lower.c_str());
+  });
   for (const TagLib::ID3v2::Frame* frame : tag->frameList("APIC")) {
     const auto* apic = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame*>(frame);
     if (apic == nullptr || apic->type() != TagLib::ID3v2::AttachedPictureFrame::FrontCover) continue;
@@ -428,6 +436,23 @@ Outcome WriteReplayGainInPlace(const std::string& path, AudioFileFormat format, 
 
 }  // namespace
 
+std::optional<ReplayGainValues> ReplayGainOfTexts(const std::function<std::string(const char* name)>& textOf) {
+  std::string texts[std::size(kGainNames)];
+  for (size_t i = 0; i < std::size(kGainNames); ++i) texts[i] = textOf(kGainNames[i].name);
+  const bool track = !texts[0].empty(), album = !texts[2].empty();
+  if (!track && !album) return std::nullopt;
+  ReplayGainValues values;
+  for (size_t i = 0; i < std::size(kGainNames); ++i) values.*kGainNames[i].field = ParseNumber(texts[i]);
+  if (!album) {
+    values.albumGain = values.trackGain;
+    values.albumPeak = values.trackPeak;
+  } else if (!track) {
+    values.trackGain = values.albumGain;
+    values.trackPeak = values.albumPeak;
+  }
+  return values;
+}
+
 Id3v2Update Id3v2UpdateOf(const AudioTags& tags) {
   Id3v2Update update;
   update.title = tags.title;
@@ -489,17 +514,21 @@ std::optional<AudioTags> ReadAudioFileTags(const std::string& path, AudioFileFor
     case AudioFileFormat::Opus: {
       auto tags = ReadOgg<TagLib::Ogg::Opus::File>(path);
       if (!tags) return tags;
-      // The album gain is the header's output gain, the track gain R128_TRACK_GAIN on top
-      // of it; Opus keeps no peaks.
+      // The album gain is the header's output gain, R128_ALBUM_GAIN on top of it where a
+      // tagger left the header alone; the track gain R128_TRACK_GAIN on top of the header's.
+      // Opus keeps no peaks.
       const int outputGainQ78 = OpusOutputGainOf(path);
       TagLib::Ogg::Opus::File file(path.c_str(), /*readProperties=*/false);
       const std::string trackText = Field(*file.tag(), "R128_TRACK_GAIN");
-      if (outputGainQ78 != 0 || !trackText.empty()) {
-        ReplayGainValues values;
-        values.albumGain = outputGainQ78 / 256.0 + kR128BelowReplayGainDb;
-        int trackQ78 = 0;
+      const std::string albumText = Field(*file.tag(), "R128_ALBUM_GAIN");
+      if (outputGainQ78 != 0 || !trackText.empty() || !albumText.empty()) {
+        int trackQ78 = 0, albumQ78 = 0;
         std::from_chars(trackText.data(), trackText.data() + trackText.size(), trackQ78);
-        values.trackGain = values.albumGain + trackQ78 / 256.0;
+        std::from_chars(albumText.data(), albumText.data() + albumText.size(), albumQ78);
+        const double headerDb = outputGainQ78 / 256.0 + kR128BelowReplayGainDb;
+        ReplayGainValues values;
+        values.albumGain = headerDb + albumQ78 / 256.0;
+        values.trackGain = trackText.empty() ? values.albumGain : headerDb + trackQ78 / 256.0;
         tags->replayGain = values;
       }
       return tags;

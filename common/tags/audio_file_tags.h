@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -73,6 +74,15 @@ Outcome WriteReplayGainTags(const std::string& path, AudioFileFormat format, con
 // texts (TXXX "MusicBrainz Album Id", "REPLAYGAIN_TRACK_GAIN", ...), the front cover.
 Id3v2Update Id3v2UpdateOf(const AudioTags& tags);
 
-// Reads back what WriteAudioFileTags writes (tests, and the player's titles). Nothing when
-// the file cannot be read as `format`.
+// The ReplayGain values from their texts ("-6.00 dB", "-6.00", "0.912345"), which textOf
+// gives for each name (REPLAYGAIN_TRACK_GAIN, _TRACK_PEAK, _ALBUM_GAIN, _ALBUM_PEAK; an
+// empty text when the name is not stored). Nothing without a gain. Taggers write the
+// track's values alone (a single file) or the album's alone: the stored gain and peak then
+// stand for both. A peak not stored reads as 0.
+std::optional<ReplayGainValues> ReplayGainOfTexts(const std::function<std::string(const char* name)>& textOf);
+
+// Reads back what WriteAudioFileTags writes (tests, the player's titles and ReplayGain),
+// and the same tags as other taggers write them (ReplayGain as ReplayGainOfTexts reads it;
+// for Opus from the header's output gain, R128_TRACK_GAIN and R128_ALBUM_GAIN). Nothing
+// when the file cannot be read as `format`.
 std::optional<AudioTags> ReadAudioFileTags(const std::string& path, AudioFileFormat format);

@@ -107,6 +107,9 @@ Expected<std::unique_ptr<PlaybackDecoder>> PlaybackDecoder::Open(const std::stri
   // it is asked for here so that no build's other default changes what is heard.
   mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_GAPLESS, 0.0);
   if (options.downSample > 0) mpg123_param(mh, MPG123_DOWN_SAMPLE, options.downSample, 0.0);
+  // Scaled in the synthesis, before the rounding to 16 bits, which clips what passes full
+  // scale: finer than any volume step and no second pass over the samples.
+  if (options.outputScale != 1.0) mpg123_param(mh, MPG123_OUTSCALE, 0, options.outputScale);
   // The stream's own rate and channel count, always 16-bit: no conversion.
   mpg123_format_none(mh);
   const long* rates = nullptr;

@@ -28,6 +28,9 @@ struct PlaybackOptions {
   // ends, "no audio for 30 seconds" its reason (the open fails with it when no frame came).
   std::chrono::milliseconds noAudioLimit{kStreamNoAudioLimit};
   int downSample = 0;                           // 0 full rate, 1 half, 2 quarter
+  // The factor the decoder scales the samples by before they become 16-bit (ReplayGain);
+  // 1.0 leaves the decoding as it is.
+  double outputScale = 1.0;
   // Streams: a stop requested on it (by any thread, at any time) ends the open or any read
   // at once, whatever the server does; Cancelled() then tells the end from a real one.
   std::stop_token stop;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -131,6 +132,10 @@ void Player::OpenInput(const std::string& name) {
     options.noAudioLimit = std::chrono::milliseconds(noAudio->second);
   }
   options.downSample = int(codecQuality_);
+  const auto gain = environmentIntegers_.find(ZBD_ENV_CODEC_GAIN);
+  if (gain != environmentIntegers_.end() && gain->second != 0) {
+    options.outputScale = std::pow(10.0, gain->second / 2000.0);
+  }
   options.stop = InputStopFor(handlingSequence_);
   auto opened = PlaybackDecoder::Open(name, options);
   inputName_ = name;

@@ -231,6 +231,9 @@ enum {
 #define ZBD_ENV_STREAM_NO_AUDIO "INPUT.STREAM.NO_AUDIO" /* ms a stream may go on without a frame of audio
                                                            before it ends with an error; default 30000 */
 #define ZBD_ENV_OUTPUT_WINDOW "OUTPUT.DIRECTSOUND.WINDOW" /* kept for the DirectSound module; unused */
+#define ZBD_ENV_CODEC_GAIN "CODEC.GAIN" /* hundredths of a dB the decoder scales the audio of the
+                                           inputs opened from then on by (ReplayGain), clipped
+                                           at full scale; 0 or unset: the audio as decoded */
 
 /* The equalizer record: 32 band values for the left channel, then 32 for the right. */
 typedef struct ZbdEqualizer {

@@ -10,6 +10,7 @@
 #include "common/paths.h"
 #include "player/control/transport_math.h"
 #include "player/engines/gapless_mode.h"
+#include "player/engines/playback_gain.h"
 #include "player/playlist/bounded_text.h"
 #include "player/playlist/list_order.h"
 #include "player/playlist/play_list_file.h"
@@ -28,6 +29,7 @@ PlayerSession::PlayerSession(PlayerSettings& settings, FacadeFactory makeFacade,
   const uint32_t volume = VolumeOfLevel(volumeLevel_);
   PlayerVolume().Set(volume, volume);
   GaplessSettingChanged();
+  ReplayGainSettingChanged();
 }
 
 PlayerSession::~PlayerSession() {
@@ -368,6 +370,10 @@ void PlayerSession::OutputChoiceChanged() {
 }
 
 void PlayerSession::GaplessSettingChanged() { SetGaplessPlayback(settings_.gaplessPlayback != 0); }
+
+void PlayerSession::ReplayGainSettingChanged() {
+  SetReplayGain(ReplayGainMode(settings_.replayGainMode), settings_.replayGainPreamp);
+}
 
 // ---- what it holds ----
 

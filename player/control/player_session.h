@@ -43,8 +43,8 @@ class PlayerSession {
  public:
   // settings: the player's; continuous play, the output choice and the stored list index
   // are read from it, the list index and the volume level written at shut-down; the
-  // volume level saved before and the gapless setting apply at once. makeFacade gives a
-  // new facade for each opened entry.
+  // volume level saved before, the gapless and the ReplayGain settings apply at once.
+  // makeFacade gives a new facade for each opened entry.
   PlayerSession(PlayerSettings& settings, FacadeFactory makeFacade, MainLoop& loop, SessionHost& host);
   ~PlayerSession();
   PlayerSession(const PlayerSession&) = delete;
@@ -124,6 +124,8 @@ class PlayerSession {
   void OutputChoiceChanged();
   // The gapless setting changed: the engines follow it from the next input on.
   void GaplessSettingChanged();
+  // The ReplayGain mode or pre-amp changed: the engines apply it from the next input on.
+  void ReplayGainSettingChanged();
 
   // ---- what it holds ----
   const CurrentList& List() const { return list_; }

@@ -13,6 +13,7 @@
 #include "common/library_loader.h"
 #include "common/regular_file.h"
 #include "common/unique_fd.h"
+#include "player/engines/playback_gain.h"
 
 namespace {
 
@@ -74,6 +75,8 @@ void TAACPlayer::Run() {
     // The stream's own rate and layout: a one-channel stream comes in the even slots.
     const int channels = info.channelMode == 3 ? 1 : 2;
     const AudioFormat format{AacRecordRate(info.sampleRate), uint16_t(channels), 16};
+    // ReplayGain from an ID3v2 (or APE) tag around the stream, where it has one.
+    SetPlaybackGain(PlaybackGainFor(fileName_, AudioFileFormat::Aac));
     if (OpenOutput(format)) {
       slots_->OnNotifyInputStreamInfo(this, uint8_t(0), uint8_t(0), uint16_t(info.bitRate / 1000),
                                       uint16_t(info.sampleRate), uint8_t(info.channelMode & 0xFF));

@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 
 #include "common/audio/output_volume.h"
 #include "common/outside_text.h"
 #include "player/engines/gapless_mode.h"
+#include "player/engines/playback_gain.h"
 
 namespace {
 
@@ -56,6 +58,11 @@ LibraryVolume LibraryVolumeOf(uint32_t left, uint32_t right) {
   return v;
 }
 
+int CodecGainOf(double factor) {
+  if (!(factor > 0) || factor == 1.0) return 0;
+  return int(std::lround(std::clamp(2000.0 * std::log10(factor), -10000.0, 10000.0)));
+}
+
 bool ProbeMp3(const EngineFile&) { return true; }
 
 std::unique_ptr<TPlayerEngine> MakeMp3Player(MainLoop& loop) { return std::make_unique<TMP3Player>(loop); }
@@ -79,6 +86,9 @@ void TMP3Player::Open(const std::string& name) {
     ConnectNotifications();
   }
   inputName_ = name;
+  // The file's ReplayGain, for the decoder to scale by from this input on (a URL gets
+  // none). Sent before the open, which is where the library takes it up.
+  xaudio_->SetPlayerEnvironmentInteger(ZBD_ENV_CODEC_GAIN, CodecGainOf(PlaybackGainFor(name, AudioFileFormat::Mp3)));
   xaudio_->InputOpen(name);
   xaudio_->SetInputTimecodeGranularity(500);
   xaudio_->SetPlayerMode(ZBD_PLAYER_MODE_OUTPUT_AUTO_CLOSE | (GaplessPlayback() ? ZBD_PLAYER_MODE_GAPLESS : 0));

@@ -13,7 +13,8 @@ class TMP3Player final : public TPlayerEngine {
   ~TMP3Player() override;
 
   // Creates the library's player and connects its notifications to the slots on the first
-  // call, opens the input and adds the visualization filter; playback starts with Play.
+  // call, hands it the file's ReplayGain, opens the input and adds the visualization
+  // filter; playback starts with Play.
   void Open(const std::string& name) override;
   void Play() override;
   void Pause() override;
@@ -42,6 +43,10 @@ struct LibraryVolume {
   int master, pcm, balance;
 };
 LibraryVolume LibraryVolumeOf(uint32_t left, uint32_t right);
+
+// A playback gain factor (playback_gain.h) as the library's codec gain: hundredths of a dB,
+// 0 for exactly 1.0 (the decoding untouched), within +-100 dB.
+int CodecGainOf(double factor);
 
 // The engine table's row (engine_table.h): every name plays here (files of any kind, the
 // ones that cannot be opened, URLs); the library says why when it cannot. The last row.

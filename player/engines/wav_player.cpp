@@ -14,6 +14,7 @@
 #include "common/unique_fd.h"
 #include "common/wav_header.h"
 #include "player/engines/float_pcm.h"
+#include "player/engines/playback_gain.h"
 
 uint64_t WavDataBytes(uint32_t declared, uint64_t dataOffset, uint64_t fileBytes) {
   const uint64_t rest = fileBytes > dataOffset ? fileBytes - dataOffset : 0;
@@ -88,6 +89,9 @@ bool TWavPlayer::PlayFile(int fd) {
   fstat(fd, &st);
   const uint64_t dataStart = info.dataOffset;
   const uint64_t dataBytes = WavDataBytes(declared, dataStart, uint64_t(st.st_size));
+  // ReplayGain from an "id3 " chunk, where the file has one; the ring scales 16-bit audio
+  // (other sample sizes play as stored).
+  SetPlaybackGain(PlaybackGainFor(fileName_, AudioFileFormat::Wav));
   if (!OpenOutput(format)) return false;
 
   slots_->OnNotifyInputStreamInfo(this, uint8_t(0), uint8_t(0),

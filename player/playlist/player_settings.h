@@ -13,6 +13,8 @@
 inline constexpr const char* kPlayerSettingsFileName = "zbplayer.ini";
 inline constexpr int kEqualizerSliderCount = 12;
 inline constexpr int kEqualizerDefaultValue = 127;
+// The pre-amp of ReplayGain goes this many dB up or down at most.
+inline constexpr int kReplayGainPreampLimitDb = 15;
 // A stored value is read up to this many characters.
 inline constexpr size_t kPlayerSettingTextLimit = 62;
 
@@ -34,7 +36,7 @@ struct PlayerSettings {
   int gaplessPlayback = 1;
   // ReplayGain while playing: 0 off, 1 the track's gain, 2 the album's (ReplayGainMode).
   int replayGainMode = 1;
-  // Added to the tag's gain, in dB (-15 … 15).
+  // Added to the tag's gain, in dB (-15 … 15, kReplayGainPreampLimitDb).
   int replayGainPreamp = 0;
   // The volume level of the last run; -1 until one has been saved (full volume then).
   int volume = -1;

@@ -198,6 +198,7 @@ void TMainForm::ShowSetup() {
     session_.SetContinuousPlay(chosen != 0);
   }
   session_.GaplessSettingChanged();
+  session_.ReplayGainSettingChanged();
 }
 
 void TMainForm::ShowEqualizer() {

@@ -32,8 +32,25 @@ TOptionsForm::TOptionsForm(PlayerSettings& settings, LoadDisplayFn loadDisplay, 
   // Off: the two-second pause between entries.
   GaplessPlaybackCheckBox = new QCheckBox(QStringLiteral("&Gapless playback"), this);
   GaplessPlaybackCheckBox->setGeometry(16, 160, 240, 24);
+  // ReplayGain: the loudness the tags ask for; the engines take it up as an entry opens.
+  const QString fromNextEntry = QStringLiteral("Applies from the next entry played");
+  ReplayGainLabel = new QLabel(QStringLiteral("&ReplayGain:"), this);
+  ReplayGainLabel->setGeometry(16, 196, 90, 30);
+  ReplayGainComboBox = new QComboBox(this);
+  ReplayGainComboBox->addItems({QStringLiteral("Off"), QStringLiteral("Track"), QStringLiteral("Album")});
+  ReplayGainComboBox->setGeometry(110, 196, 146, 30);
+  ReplayGainComboBox->setToolTip(QStringLiteral("The track's or the album's gain from the tags. ") + fromNextEntry);
+  ReplayGainLabel->setBuddy(ReplayGainComboBox);
+  ReplayGainPreampLabel = new QLabel(QStringLiteral("Pre-&amp:"), this);
+  ReplayGainPreampLabel->setGeometry(16, 232, 90, 30);
+  ReplayGainPreampSpinBox = new QSpinBox(this);
+  ReplayGainPreampSpinBox->setRange(-kReplayGainPreampLimitDb, kReplayGainPreampLimitDb);
+  ReplayGainPreampSpinBox->setSuffix(QStringLiteral(" dB"));
+  ReplayGainPreampSpinBox->setGeometry(110, 232, 146, 30);
+  ReplayGainPreampSpinBox->setToolTip(QStringLiteral("Added to the gain of the tags. ") + fromNextEntry);
+  ReplayGainPreampLabel->setBuddy(ReplayGainPreampSpinBox);
   OKButton = new QPushButton(QStringLiteral("&OK"), this);
-  OKButton->setGeometry(300, 160, 84, 30);
+  OKButton->setGeometry(300, 232, 84, 30);
   OKButton->setDefault(true);
   LoadDisplayButton->setObjectName(QStringLiteral("LoadDisplayButton"));
   SkinComboBox->setObjectName(QStringLiteral("SkinComboBox"));
@@ -42,12 +59,16 @@ TOptionsForm::TOptionsForm(PlayerSettings& settings, LoadDisplayFn loadDisplay, 
   PlugInComboBox->setObjectName(QStringLiteral("PlugInComboBox"));
   ContinuousPlayCheckBox->setObjectName(QStringLiteral("ContinuousPlayCheckBox"));
   UseDirectSoundCheckBox->setObjectName(QStringLiteral("UseDirectSoundCheckBox"));
+  ReplayGainComboBox->setObjectName(QStringLiteral("ReplayGainComboBox"));
+  ReplayGainPreampSpinBox->setObjectName(QStringLiteral("ReplayGainPreampSpinBox"));
   OKButton->setObjectName(QStringLiteral("OKButton"));
   setTabOrder(LoadDisplayButton, SkinComboBox);
   setTabOrder(SkinComboBox, ContinuousPlayCheckBox);
   setTabOrder(ContinuousPlayCheckBox, UseDirectSoundCheckBox);
   setTabOrder(UseDirectSoundCheckBox, GaplessPlaybackCheckBox);
-  setTabOrder(GaplessPlaybackCheckBox, OKButton);
+  setTabOrder(GaplessPlaybackCheckBox, ReplayGainComboBox);
+  setTabOrder(ReplayGainComboBox, ReplayGainPreampSpinBox);
+  setTabOrder(ReplayGainPreampSpinBox, OKButton);
 
   connect(LoadDisplayButton, &QPushButton::clicked, this, &TOptionsForm::LoadDisplayButtonClick);
   connect(OKButton, &QPushButton::clicked, this, &TOptionsForm::OKButtonClick);
@@ -85,12 +106,18 @@ void TOptionsForm::Load(const PlayerSettings& settings) {
   ContinuousPlayCheckBox->setChecked(settings.continuousPlay != 0);
   UseDirectSoundCheckBox->setChecked(settings.useDirectSound != 0);
   GaplessPlaybackCheckBox->setChecked(settings.gaplessPlayback != 0);
+  // A number the file should not hold (edited by hand) shows as what plays: Track.
+  const int mode = settings.replayGainMode;
+  ReplayGainComboBox->setCurrentIndex(mode >= 0 && mode < ReplayGainComboBox->count() ? mode : 1);
+  ReplayGainPreampSpinBox->setValue(settings.replayGainPreamp);  // held within its range
 }
 
 void TOptionsForm::Save(PlayerSettings& settings) const {
   settings.continuousPlay = ContinuousPlayCheckBox->isChecked() ? 1 : 0;
   settings.useDirectSound = UseDirectSoundCheckBox->isChecked() ? 1 : 0;
   settings.gaplessPlayback = GaplessPlaybackCheckBox->isChecked() ? 1 : 0;
+  settings.replayGainMode = ReplayGainComboBox->currentIndex();
+  settings.replayGainPreamp = ReplayGainPreampSpinBox->value();
 }
 
 void TOptionsForm::showEvent(QShowEvent* event) {

@@ -1,12 +1,14 @@
 // TOptionsForm: the player's Setup window — the installed skins to choose from, load a
-// skin folder, continuous play, the sound output choice, gapless playback, and two
-// plug-in controls that are always disabled.
+// skin folder, continuous play, the sound output choice, gapless playback, ReplayGain's
+// mode and pre-amp, and two plug-in controls that are always disabled.
 #pragma once
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <functional>
 
 #include "player/playlist/player_settings.h"
@@ -34,7 +36,7 @@ class TOptionsForm : public QDialog {
   // show. Tests call it after changing what is installed.
   void ListSkins();
 
-  // The check boxes from a settings record, and back.
+  // The check boxes and the ReplayGain controls from a settings record, and back.
   void Load(const PlayerSettings& settings);
   void Save(PlayerSettings& settings) const;
 
@@ -47,6 +49,12 @@ class TOptionsForm : public QDialog {
   QCheckBox* ContinuousPlayCheckBox;
   QCheckBox* UseDirectSoundCheckBox;
   QCheckBox* GaplessPlaybackCheckBox;
+  // "Off", "Track", "Album": the item's index is the stored ReplayGainMode.
+  QLabel* ReplayGainLabel;
+  QComboBox* ReplayGainComboBox;
+  // Added to the tags' gain, -15 … +15 dB.
+  QLabel* ReplayGainPreampLabel;
+  QSpinBox* ReplayGainPreampSpinBox;
   QPushButton* OKButton;
 
  protected:

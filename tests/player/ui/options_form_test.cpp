@@ -145,6 +145,55 @@ TEST(TOptionsForm, CheckBoxesMirrorTheRecordAndOkStoresThem) {
   EXPECT_EQ(f.settings.continuousPlay, 1);
 }
 
+// Catches ReplayGain controls that do not mirror the record, OK that does not store them,
+// another close that does, a hand-edited mode shown as anything but Track (what plays), and
+// a pre-amp beyond its +-15 dB.
+TEST(TOptionsForm, ReplayGainControlsMirrorTheRecordAndOkStoresThem) {
+  Fixture f;
+  f.form->show();
+  QComboBox* mode = f.form->ReplayGainComboBox;
+  QSpinBox* preamp = f.form->ReplayGainPreampSpinBox;
+  ASSERT_EQ(mode->count(), 3);
+  EXPECT_EQ(mode->itemText(0), QStringLiteral("Off"));
+  EXPECT_EQ(mode->itemText(1), QStringLiteral("Track"));
+  EXPECT_EQ(mode->itemText(2), QStringLiteral("Album"));
+  EXPECT_EQ(mode->currentIndex(), 1) << "Track by default";
+  EXPECT_EQ(preamp->value(), 0);
+  EXPECT_EQ(preamp->minimum(), -15);
+  EXPECT_EQ(preamp->maximum(), 15);
+  EXPECT_EQ(preamp->suffix(), QStringLiteral(" dB"));
+  EXPECT_EQ(f.form->ReplayGainLabel->text().remove(QLatin1Char('&')), QStringLiteral("ReplayGain:"));
+  EXPECT_EQ(f.form->ReplayGainPreampLabel->text().remove(QLatin1Char('&')), QStringLiteral("Pre-amp:"));
+  EXPECT_EQ(f.form->ReplayGainLabel->buddy(), mode);
+  EXPECT_EQ(f.form->ReplayGainPreampLabel->buddy(), preamp);
+  f.form->reject();
+
+  f.settings.replayGainMode = 2;
+  f.settings.replayGainPreamp = -4;
+  f.form->show();
+  EXPECT_EQ(mode->currentText(), QStringLiteral("Album"));
+  EXPECT_EQ(preamp->value(), -4);
+  mode->setCurrentIndex(0);
+  preamp->setValue(7);
+  QTest::mouseClick(f.form->OKButton, Qt::LeftButton);
+  EXPECT_EQ(f.settings.replayGainMode, 0);
+  EXPECT_EQ(f.settings.replayGainPreamp, 7);
+
+  f.form->show();
+  mode->setCurrentIndex(2);
+  preamp->setValue(-15);
+  f.form->reject();
+  EXPECT_EQ(f.settings.replayGainMode, 0);
+  EXPECT_EQ(f.settings.replayGainPreamp, 7);
+
+  f.settings.replayGainMode = 9;
+  f.settings.replayGainPreamp = 40;
+  f.form->show();
+  EXPECT_EQ(mode->currentText(), QStringLiteral("Track"));
+  EXPECT_EQ(preamp->value(), 15);
+  f.form->reject();
+}
+
 // Catches a skin list without the shipped or the user's own skins, one that offers a
 // folder that is no skin, and a choice that does not make the chosen skin the active one
 // (or closes the window, so that trying another takes the chooser again).
