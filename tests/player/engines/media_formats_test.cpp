@@ -143,9 +143,9 @@ class Noise {
 };
 
 constexpr uint32_t kRate = 44100;
-constexpr double kSourceSeconds = 40.0;
+constexpr double kSourceSeconds = 34.0;
 
-// The long source: on the left a slow exponential chirp (200 Hz to 3 kHz over the file), on
+// The long source (long enough for a seek to 30 s): on the left a slow exponential chirp (200 Hz to 3 kHz over the file), on
 // the right a tone whose frequency steps every 100 ms, each with noise of its own, so that
 // any tenth of a second of it matches the file at one place only. Peak below 0.4 of full
 // scale.
@@ -249,17 +249,22 @@ class Fixtures {
     return encoded;
   }
 
+  // The tone's first half (second: false) or second half as a WAV file.
+  std::string ToneHalfWav(bool second) {
+    const std::string path = dir_.File(second ? "second.wav" : "first.wav");
+    if (!std::filesystem::exists(path)) {
+      test_media::WriteFile(path, test_media::WavBytes(kRate, 2, second ? ToneSignal(kSplitFrame, kToneFrames)
+                                                                        : ToneSignal(0, kSplitFrame)));
+    }
+    return path;
+  }
+
   const Halves& Split(Format format) {
     auto found = halves_.find(format);
     if (found != halves_.end()) return found->second;
-    const std::string a = dir_.File("first.wav"), b = dir_.File("second.wav");
-    if (!std::filesystem::exists(a)) {
-      test_media::WriteFile(a, test_media::WavBytes(kRate, 2, ToneSignal(0, kSplitFrame)));
-      test_media::WriteFile(b, test_media::WavBytes(kRate, 2, ToneSignal(kSplitFrame, kToneFrames)));
-    }
     Halves& halves = halves_[format];
-    halves.first = Encode(format, a, dir_.File("first" + Extension(format)));
-    halves.second = Encode(format, b, dir_.File("second" + Extension(format)));
+    halves.first = Encode(format, ToneHalfWav(false), dir_.File("first" + Extension(format)));
+    halves.second = Encode(format, ToneHalfWav(true), dir_.File("second" + Extension(format)));
     return halves;
   }
 
@@ -364,7 +369,7 @@ class MediaFormats : public testing::TestWithParam<Format> {
 
 // Catches samples the engine loses, adds (priming or padding left in, a stale buffer
 // played twice) or alters (dither, a float conversion of its own, a wrong channel order or
-// rate): a 40-second file plays as the reference decoder decodes it, FLAC bit for bit as
+// rate): a 34-second file plays as the reference decoder decodes it, FLAC bit for bit as
 // flac -d, the lossy formats within one step of 16 bits of ffmpeg's decoding (libavcodec
 // decodes both), and each exactly as long as the source (see ExpectedFrames).
 TEST_P(MediaFormats, PlaysWhatTheReferenceDecoderDecodes) {
@@ -486,14 +491,18 @@ TEST_P(MediaFormats, TwoHalvesOfOneTonePlayWithoutAGap) {
 }
 
 // Catches a ReplayGain factor that is not applied, applied twice or read from the wrong tag,
-// and a gain stage that alters the samples when ReplayGain is off: a file tagged -6.00 dB
-// (peak 0.5) plays 6 dB down within 0.05 dB in Track mode and bit for bit as decoded with
-// ReplayGain off.
+// and a gain stage that alters the samples when ReplayGain is off: a file (the tone's first
+// half) tagged -6.00 dB (peak 0.5) plays 6 dB down within 0.05 dB in Track mode and as
+// decoded with ReplayGain off (FLAC bit for bit).
 TEST_P(MediaFormats, TrackGainOfMinusSixDecibelsHalvesTheAmplitude) {
   const Format format = GetParam();
-  const Encoded& file = Fixtures::Shared().Long(format);
   const std::string tagged = dir_.File("tagged" + Extension(format));
-  std::filesystem::copy_file(file.path, tagged);
+  if (format == Format::Opus) {
+    // The tags go in with the encoding (opusenc keeps no other program's comments).
+    std::filesystem::copy_file(Fixtures::Shared().ToneHalfWav(false), dir_.File("tagged.wav"));
+  } else {
+    std::filesystem::copy_file(Fixtures::Shared().Split(format).first.path, tagged);
+  }
   std::string command;
   switch (format) {
     case Format::Flac:
@@ -508,7 +517,7 @@ TEST_P(MediaFormats, TrackGainOfMinusSixDecibelsHalvesTheAmplitude) {
       // The Opus header gain stays 0; R128_TRACK_GAIN is Q7.8 dB towards -23 LUFS, 5 dB below
       // the ReplayGain reference: -11 dB there is -6 dB in ReplayGain terms.
       command = "opusenc --quiet --bitrate 128 --comment R128_TRACK_GAIN=-2816 ";
-      command += Quoted(Fixtures::Shared().SourceWav());
+      command += Quoted(dir_.File("tagged.wav"));
       command += " ";
       command += Quoted(tagged);
       break;
@@ -536,19 +545,22 @@ TEST_P(MediaFormats, TrackGainOfMinusSixDecibelsHalvesTheAmplitude) {
     ScopedReplayGain gain(ReplayGainMode::Track, 0.0);
     track = PlayThrough({tagged}, dir_.File("track.wav"), 64);
   }
-  ASSERT_EQ(off.samples.size(), reference.samples.size());
-  ASSERT_EQ(track.samples.size(), reference.samples.size());
-  const Difference d = Compare(off.samples, reference.samples);
+  // The length is another test's concern (ffmpeg's is not exact): compare what both have.
+  ASSERT_EQ(track.samples.size(), off.samples.size());
+  const size_t common = std::min(off.samples.size(), reference.samples.size());
+  ASSERT_GT(common, size_t(kRate));
+  const std::vector<int16_t> decoded(reference.samples.begin(), reference.samples.begin() + std::ptrdiff_t(common));
+  const Difference d = Compare(off.samples, decoded);
   if (format == Format::Flac) {
-    EXPECT_TRUE(off.samples == reference.samples) << "ReplayGain off changed the samples";
+    EXPECT_TRUE(off.samples == decoded) << "ReplayGain off changed the samples";
   } else {
     EXPECT_LE(d.maxAbs, 1) << "ReplayGain off changed the samples";
   }
   // The factor that fits the played samples to the decoded ones best.
   double cross = 0, power = 0;
-  for (size_t i = 0; i < reference.samples.size(); ++i) {
-    cross += double(track.samples[i]) * reference.samples[i];
-    power += double(reference.samples[i]) * reference.samples[i];
+  for (size_t i = 0; i < common; ++i) {
+    cross += double(track.samples[i]) * decoded[i];
+    power += double(decoded[i]) * decoded[i];
   }
   ASSERT_GT(power, 0);
   const double db = 20.0 * std::log10(cross / power);
@@ -620,7 +632,8 @@ TEST_P(MediaFormats, SeekToThirtySecondsLandsWithinATenthOfASecond) {
                                  target + skip + window, &match);
   const double landed = (double(found) - double(skip)) / reference.rate;
   // What the length says: after the seek the file played to its end.
-  const double byLength = double(reference.Frames() - (heard.Frames() - seekFrame)) / reference.rate;
+  const size_t fileFrames = ExpectedFrames(format, size_t(kRate * kSourceSeconds), reference.rate);
+  const double byLength = (double(fileFrames) - double(heard.Frames() - seekFrame)) / reference.rate;
   std::printf("%s: seek heard at %.3f s, landed at %.4f s (match %.3f), by the length at %.4f s\n",
               NameOf(format).c_str(), double(seekFrame) / reference.rate, landed, match, byLength);
   EXPECT_GT(match, 0.9) << "what was heard after the seek is no stretch of the file within 0.3 s of 30 s";
