@@ -53,15 +53,19 @@ AudioFileFormat SniffAudioFileFormat(const std::string& path) {
   if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return AudioFileFormat::Unknown;
   const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!fd) return AudioFileFormat::Unknown;
+  return SniffAudioFdFormat(fd.Get());
+}
+
+AudioFileFormat SniffAudioFdFormat(int fd) {
   std::array<uint8_t, kAudioSniffBytes> head{};
-  ssize_t got = ::pread(fd.Get(), head.data(), head.size(), 0);
+  ssize_t got = ::pread(fd, head.data(), head.size(), 0);
   if (got <= 0) return AudioFileFormat::Unknown;
   const AudioFileFormat format = SniffAudioFormat(std::span(head.data(), static_cast<size_t>(got)));
   if (format != AudioFileFormat::Mp3 || !StartsWith(std::span(head.data(), static_cast<size_t>(got)), 0, "ID3"))
     return format;
   // A FLAC or ADTS stream may follow an ID3v2 tag too: look behind it.
   const size_t skip = Id3v2TagBytes(std::span(head.data(), static_cast<size_t>(got)));
-  got = ::pread(fd.Get(), head.data(), head.size(), static_cast<off_t>(skip));
+  got = ::pread(fd, head.data(), head.size(), static_cast<off_t>(skip));
   if (got <= 0) return AudioFileFormat::Mp3;
   const AudioFileFormat behind = SniffAudioFormat(std::span(head.data(), static_cast<size_t>(got)));
   return behind == AudioFileFormat::Flac || behind == AudioFileFormat::Aac ? behind : AudioFileFormat::Mp3;

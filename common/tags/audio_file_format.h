@@ -16,6 +16,8 @@ inline constexpr size_t kAudioSniffBytes = 64;
 AudioFileFormat SniffAudioFormat(std::span<const uint8_t> head);
 // The same for a file on disk (Unknown when it cannot be read; never blocks on a FIFO).
 AudioFileFormat SniffAudioFileFormat(const std::string& path);
+// The same for a file open for reading (read with pread: its offset is left where it is).
+AudioFileFormat SniffAudioFdFormat(int fd);
 
 // The format's usual extension (".flac", ".ogg", ".opus", ".m4a", ...); "" for Unknown.
 std::string_view AudioFormatExtension(AudioFileFormat format);

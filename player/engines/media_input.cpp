@@ -124,10 +124,7 @@ Expected<std::unique_ptr<MediaInput>> MediaInput::Open(const std::string& name, 
     auto opened = OpenRegularFile(name);
     if (!opened) return fail(opened.Error().category, opened.Error().reason);
     input->file_ = std::move(opened).Value();
-    uint8_t head[kAudioSniffBytes] = {};
-    const ssize_t got = ::pread(input->file_.Get(), head, sizeof head, 0);
-    if (got < 0) return fail(ErrorCategory::Io, std::strerror(errno));
-    input->sniffed_ = SniffAudioFormat({head, size_t(got)});
+    input->sniffed_ = SniffAudioFdFormat(input->file_.Get());
     demuxer = DemuxerFor(input->sniffed_);
     // libavformat opens the very file looked at: a FIFO or device put in its place
     // meanwhile is never opened. The name itself where /proc is not there.

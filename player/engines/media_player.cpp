@@ -117,11 +117,9 @@ uint64_t PrerollFrames(const AVCodecParameters* codec) {
 
 bool ProbeMedia(const EngineFile& file) {
   if (file.fd >= 0) {
-    // pread: the offset stays where the table put it for the probes after this one.
-    uint8_t head[kAudioSniffBytes] = {};
-    const ssize_t got = ::pread(file.fd, head, sizeof head, 0);
-    if (got <= 0) return false;
-    switch (SniffAudioFormat({head, size_t(got)})) {
+    // Read with pread: the offset stays where the table put it for the probes after this
+    // one. A FLAC stream behind an ID3v2 tag counts as FLAC.
+    switch (SniffAudioFdFormat(file.fd)) {
       case AudioFileFormat::Flac:
       case AudioFileFormat::OggVorbis:
       case AudioFileFormat::Opus:

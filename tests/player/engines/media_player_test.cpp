@@ -43,37 +43,38 @@ bool Command(const std::string& command) {
   return code == 0;
 }
 
-// Encodes a tone of the case's layout, seconds long, to path; false when the encoder
-// failed. M4A files keep their index in front, so that a cut file still plays.
-bool MakeMedia(const MediaCase& c, const std::string& path, double seconds, std::vector<double> hz = {440.0, 1000.0}) {
-  const std::string wav = path + ".src.wav";
-  test_media::WriteFile(wav, player_test::ToneWav(c.rate, c.channels, seconds, std::move(hz)));
+// Encodes the WAV file wav to path in the case's format; false when the encoder failed.
+// M4A files keep their index in front, so that a cut file still plays.
+bool Encode(const MediaCase& c, const std::string& wav, const std::string& path) {
   const std::string ffmpeg = "ffmpeg -v error -y -i " + Quoted(wav) + " ";
-  bool ok = false;
   switch (c.kind) {
     case Kind::Flac16:
     case Kind::Flac16Mono:
-      ok = Command("flac -s -f -o " + Quoted(path) + " " + Quoted(wav));
-      break;
-    case Kind::Flac24:
+      return Command("flac -s -f -o " + Quoted(path) + " " + Quoted(wav));
+    case Kind::Flac24: {
       // Lowered a little on the way, so that the low 8 of the 24 bits are not all zero.
-      ok = Command(ffmpeg + "-af volume=0.77 -c:a pcm_s24le " + Quoted(wav + ".24.wav")) &&
-           Command("flac -s -f -o " + Quoted(path) + " " + Quoted(wav + ".24.wav"));
+      const bool ok = Command(ffmpeg + "-af volume=0.77 -c:a pcm_s24le " + Quoted(wav + ".24.wav")) &&
+                      Command("flac -s -f -o " + Quoted(path) + " " + Quoted(wav + ".24.wav"));
       std::remove((wav + ".24.wav").c_str());
-      break;
+      return ok;
+    }
     case Kind::Vorbis:
-      ok = Command(ffmpeg + "-c:a libvorbis -q:a 4 -f ogg " + Quoted(path));
-      break;
+      return Command(ffmpeg + "-c:a libvorbis -q:a 4 -f ogg " + Quoted(path));
     case Kind::Opus:
-      ok = Command(ffmpeg + "-c:a libopus -b:a 96k -f ogg " + Quoted(path));
-      break;
+      return Command(ffmpeg + "-c:a libopus -b:a 96k -f ogg " + Quoted(path));
     case Kind::M4aAac:
-      ok = Command(ffmpeg + "-c:a aac -b:a 128k -movflags +faststart -f mp4 " + Quoted(path));
-      break;
+      return Command(ffmpeg + "-c:a aac -b:a 128k -movflags +faststart -f mp4 " + Quoted(path));
     case Kind::M4aAlac:
-      ok = Command(ffmpeg + "-c:a alac -movflags +faststart -f mp4 " + Quoted(path));
-      break;
+      return Command(ffmpeg + "-c:a alac -movflags +faststart -f mp4 " + Quoted(path));
   }
+  return false;
+}
+
+// Encodes a tone of the case's layout, seconds long, to path.
+bool MakeMedia(const MediaCase& c, const std::string& path, double seconds, std::vector<double> hz = {440.0, 1000.0}) {
+  const std::string wav = path + ".src.wav";
+  test_media::WriteFile(wav, player_test::ToneWav(c.rate, c.channels, seconds, std::move(hz)));
+  const bool ok = Encode(c, wav, path);
   std::remove(wav.c_str());
   return ok;
 }
@@ -118,6 +119,17 @@ double DifferenceRatio(const std::vector<uint8_t>& a, const std::vector<uint8_t>
     signal += double(y[i]) * y[i];
   }
   return signal == 0 ? 1.0 : std::sqrt(difference / signal);
+}
+
+// The longest run of frames of 16-bit stereo pcm that are (nearly) silent.
+size_t LongestSilence(const std::vector<uint8_t>& pcm) {
+  const auto* samples = reinterpret_cast<const int16_t*>(pcm.data());
+  size_t longest = 0, run = 0;
+  for (size_t frame = 0; frame < pcm.size() / 4; ++frame) {
+    run = std::abs(samples[2 * frame]) < 64 && std::abs(samples[2 * frame + 1]) < 64 ? run + 1 : 0;
+    longest = std::max(longest, run);
+  }
+  return longest;
 }
 
 // What one playback through a new facade heard and reported.
@@ -247,7 +259,8 @@ TEST_P(MediaFormats, SeeksToTheAskedSample) {
 INSTANTIATE_TEST_SUITE_P(Media, MediaFormats, testing::ValuesIn(kCases), CaseName);
 
 // Catches 16-bit FLAC not reaching the output bit for bit (a conversion on the way), by
-// the format's own decoder rather than the one the engine uses.
+// the format's own decoder rather than the one the engine uses; and a FLAC file behind an
+// ID3v2 tag (named ".mp3") not played as FLAC.
 TEST_F(MediaTest, FlacPlaysExactlyWhatTheFlacDecoderGives) {
   for (const MediaCase& c : {kCases[0], kCases[1]}) {
     const std::string path = dir_.File(std::string(c.name) + ".flac");
@@ -255,10 +268,20 @@ TEST_F(MediaTest, FlacPlaysExactlyWhatTheFlacDecoderGives) {
     const std::string wav = path + ".dec.wav";
     ASSERT_TRUE(Command("flac -s -d -f -o " + Quoted(wav) + " " + Quoted(path)));
     const std::vector<uint8_t> reference = player_test::WavData(ReadBytes(wav));
-    const Played p = Play(path, 32);
-    ASSERT_TRUE(p.ended) << c.name;
-    EXPECT_EQ(p.heard.size(), reference.size()) << c.name;
-    EXPECT_TRUE(p.heard == reference) << c.name;
+    // A tag of 200 bytes of padding: the FLAC signature lies beyond the first bytes read.
+    std::vector<uint8_t> tagged = {'I', 'D', '3', 3, 0, 0, 0, 0, 1, 72};  // syncsafe 200
+    tagged.resize(10 + 200, 0);
+    const std::vector<uint8_t> flac = ReadBytes(path);
+    tagged.insert(tagged.end(), flac.begin(), flac.end());
+    const std::string taggedPath = dir_.File(std::string(c.name) + ".mp3");
+    WriteBytes(taggedPath, tagged);
+    for (const std::string& name : {path, taggedPath}) {
+      const Played p = Play(name, 32);
+      ASSERT_TRUE(p.ended) << name;
+      EXPECT_EQ(p.Errors(), "") << name;
+      EXPECT_EQ(p.heard.size(), reference.size()) << name;
+      EXPECT_TRUE(p.heard == reference) << name;
+    }
   }
 }
 
@@ -352,11 +375,18 @@ TEST_F(MediaTest, DamagedAndTruncatedFilesPlayWhatTheyHold) {
 }
 
 // Catches a stream over HTTP that is not played whole (its end taken for a failure, a
-// length guessed for a live stream) and a stream that is not looked at by its URL.
+// length guessed for a live stream, the second of two chained streams lost, as a radio
+// station sends them one title after another) and a stream that is not looked at by its
+// URL.
 TEST_F(MediaTest, OggStreamsOverHttpPlayWhole) {
   for (const MediaCase& c : {kCases[3], kCases[4]}) {
     const std::string path = dir_.File(std::string(c.name) + ".ogg");
-    ASSERT_TRUE(MakeMedia(c, path, 2.0));
+    ASSERT_TRUE(MakeMedia(c, path + ".1", 1.0, {440.0}));
+    ASSERT_TRUE(MakeMedia(c, path + ".2", 1.5, {880.0}));
+    std::vector<uint8_t> chained = ReadBytes(path + ".1");
+    const std::vector<uint8_t> second = ReadBytes(path + ".2");
+    chained.insert(chained.end(), second.begin(), second.end());
+    WriteBytes(path, chained);
     const std::vector<uint8_t> reference = FfmpegDecode(path, nullptr, nullptr);
     player_test::StreamServer server({"http", path});
     ASSERT_NE(server.Port(), 0);
@@ -401,26 +431,90 @@ TEST_F(MediaTest, ServersThatStallOrSendGarbageEndWithAnError) {
   }
 }
 
-// Catches a Stop that waits for a stalled server (or for its own read timeout).
+// Catches a Stop that waits for a stalled server (or for the engine's own read timeout)
+// wherever the connection stands: the connect unanswered, the request unanswered, the
+// headers sent and then a byte now and then.
 TEST_F(MediaTest, StopDuringAStalledStreamReturnsPromptly) {
   const std::string path = dir_.File("tone.ogg");
   ASSERT_TRUE(MakeMedia(kCases[3], path, 6.0));
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"http", path, "--stall-after", "20000"},
-                                               std::vector<std::string>{"http", path, "--silent"}}) {
-    player_test::StreamServer server(args);
-    ASSERT_NE(server.Port(), 0);
-    const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/stream.ogg";
+  for (const char* kind : {"unanswered", "silent", "dripping"}) {
+    player_test::HoldingServer server(kind, path);
+    ASSERT_FALSE(server.Url().empty()) << kind;
+    std::string url = server.Url();
+    url.replace(url.size() - 4, 4, ".ogg");
     std::chrono::steady_clock::duration took{};
     const Played p = Play(
         url, 1, nullptr,
         [&](TSoundPlayer& player, Recorder&) {
-          ASSERT_TRUE(server.WaitForEvent("accepted"));
+          ASSERT_TRUE(server.WaitUntilHeld()) << kind;
           const auto start = std::chrono::steady_clock::now();
           player.Stop();
           took = std::chrono::steady_clock::now() - start;
         },
         /*waitForEnd=*/false);
-    EXPECT_LT(took, 2s) << args.back();
+    EXPECT_LT(took, 2s) << kind;
     EXPECT_TRUE(p.Of(Event::Error).empty()) << p.Errors();
+    EXPECT_TRUE(p.Of(Event::State).empty()) << kind;
+  }
+}
+
+// Catches encoder delay or padding kept at a join (a gap or a click between two files of
+// one piece played one after the other), and samples lost at the hand-over.
+TEST_F(MediaTest, TwoHalvesOfOneToneJoinWithoutAGap) {
+  ScopedGapless gapless(true);
+  for (const MediaCase& c : kCases) {
+    // (24-bit FLAC is made at another level than the tone.)
+    if (c.channels != 2 || c.kind == Kind::Flac24) continue;
+    // The cut lies inside a codec frame of every format.
+    const size_t frames = size_t(c.rate) * 3, cut = size_t(c.rate) * 3 / 2 + 333;
+    const std::vector<unsigned char> whole = player_test::ToneWav(c.rate, 2, 3.0, {440.0, 1000.0});
+    const std::vector<uint8_t> wholeData = player_test::WavData(std::vector<uint8_t>(whole.begin(), whole.end()));
+    ASSERT_EQ(wholeData.size(), frames * 4);
+    const auto* samples = reinterpret_cast<const int16_t*>(wholeData.data());
+    std::vector<std::string> halves;
+    for (int half = 0; half < 2; ++half) {
+      const std::vector<int16_t> part(samples + (half == 0 ? 0 : 2 * cut), samples + (half == 0 ? 2 * cut : 2 * frames));
+      const std::string wav = dir_.File(std::string(c.name) + std::to_string(half) + ".wav");
+      test_media::WriteFile(wav, test_media::WavBytes(c.rate, 2, part));
+      halves.push_back(dir_.File(std::string(c.name) + std::to_string(half) + ".media"));
+      ASSERT_TRUE(Encode(c, wav, halves.back())) << c.name;
+    }
+    const std::string capture = dir_.File(std::string(c.name) + ".heard.wav");
+    {
+      ScopedEnv env("ZIMBAR_AUDIO_OUT", ("wav:" + capture + ",speed=32").c_str());
+      for (const std::string& file : halves) {
+        auto player = std::make_unique<TSoundPlayer>(loop_);
+        Recorder recorder(*player);
+        player->UseDirectSound(false);
+        player->Open(file);
+        player->Play();
+        EXPECT_TRUE(loop_.RunUntil([&] { return recorder.HasState(3); }, 30s)) << file;
+        EXPECT_TRUE(recorder.Of(Event::Error).empty()) << file;
+        player->Stop();
+      }
+      // The last input's output lingers a moment after it has played out, then closes.
+      EXPECT_TRUE(loop_.RunUntil(
+          [&] {
+            const std::vector<uint8_t> file = ReadBytes(capture);
+            return file.size() > 44 && (file[40] | file[41] | file[42] | file[43]) != 0;
+          },
+          10s));
+    }
+    const std::vector<uint8_t> heard = player_test::WavData(ReadBytes(capture));
+    // An MP4 file written by ffmpeg states its length in milliseconds: each may lose up to
+    // one at its end. The other formats state theirs to the sample.
+    const size_t slack = c.kind == Kind::M4aAac ? size_t(c.rate / 1000 + 1) * 2 * 4 : 0;
+    ASSERT_LE(heard.size(), wholeData.size()) << c.name;
+    ASSERT_GE(heard.size() + slack, wholeData.size()) << c.name;
+    const size_t from = (cut - c.rate / 10) * 4, to = (cut + c.rate / 10) * 4;
+    const std::vector<uint8_t> join(heard.begin() + ptrdiff_t(from), heard.begin() + ptrdiff_t(to));
+    EXPECT_LE(LongestSilence(join), size_t(c.rate / 1000)) << c.name;
+    if (c.lossless) {
+      EXPECT_TRUE(heard == wholeData) << c.name;
+    } else if (slack == 0) {
+      // Around the join (a tenth of a second each side) the two decodes sound as the tone.
+      const std::vector<uint8_t> b(wholeData.begin() + ptrdiff_t(from), wholeData.begin() + ptrdiff_t(to));
+      EXPECT_LT(DifferenceRatio(join, b), 0.1) << c.name;
+    }
   }
 }
