@@ -303,3 +303,34 @@ TEST(PlaybackGainEngines, WavWithAnId3ChunkPlaysAtItsGain) {
   ASSERT_EQ(track.size(), samples.size());
   EXPECT_NEAR(LevelRatioDb(track, off), -6.0, 0.05);
 }
+
+// Catches an AAC engine that ignores the gain of an ID3v2 tag in front of the stream.
+TEST(PlaybackGainEngines, AacWithAnId3v2TagPlaysAtItsGain) {
+  ScopedGapless gapless(false);
+  TempDir dir;
+  const std::string plain = dir.File("plain.aac");
+  ASSERT_TRUE(MakeAac(plain, 44100, 2, 2.0));
+  Id3v2Update update;
+  update.userTexts = {{"REPLAYGAIN_TRACK_GAIN", "-6.00 dB"}};
+  const auto tag = RenderUpdatedId3v2Tag({}, update);
+  ASSERT_TRUE(tag) << tag.Error().text;
+  std::vector<uint8_t> bytes = tag.Value();
+  const std::vector<uint8_t> stream = ReadBytes(plain);
+  bytes.insert(bytes.end(), stream.begin(), stream.end());
+  const std::string tagged = dir.File("tagged.aac");
+  WriteBytes(tagged, bytes);
+
+  std::vector<uint8_t> off, track;
+  {
+    ScopedReplayGain set(ReplayGainMode::Off, 0);
+    off = Heard(dir, tagged);
+  }
+  {
+    ScopedReplayGain set(ReplayGainMode::Track, 0);
+    track = Heard(dir, tagged);
+  }
+  ASSERT_FALSE(off.empty());
+  EXPECT_TRUE(Heard(dir, plain) == off) << "ReplayGain off changed the audio";
+  ASSERT_EQ(track.size(), off.size());
+  EXPECT_NEAR(LevelRatioDb(track, off), -6.0, 0.05);
+}

@@ -70,6 +70,8 @@ TEST(PlayerSettings, FileRoundTripKeepsEveryValueAndForeignLines) {
   s.eqVisible = 1;
   s.playListIndex = 17;
   s.eqFormTop = 321;
+  s.replayGainMode = 2;
+  s.replayGainPreamp = -6;
   for (int i = 0; i < kEqualizerSliderCount; ++i) s.eq[static_cast<size_t>(i)] = i * 20;
   ASSERT_TRUE(out.Save());
   WriteText(path, ReadText(path) + "[Mine]\nKeep=this\n");
