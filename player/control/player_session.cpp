@@ -168,7 +168,11 @@ void PlayerSession::PlayCurrent() {
   if (changed) {
     loadedFile_ = entry;
     // Never blocks: a FIFO or device named as the entry is not opened.
-    tag_ = ReadTagForEditing(entry);
+    EntryTags tags = ReadEntryTags(entry);
+    tag_ = std::move(tags.text);
+    trackNumber_ = tags.trackNumber;
+    // The embedded cover is written out once here, not each time the desktop asks.
+    coverPath_ = CoverArtPath(entry, tags.cover);
     tagText_ = ::TagText(tag_);
     streamTitle_.clear();
     host_.ShowTitle(FileLabelText(entry, tagText_.empty() ? ListTitle() : tagText_));
@@ -373,6 +377,10 @@ void PlayerSession::GaplessSettingChanged() { SetGaplessPlayback(settings_.gaple
 
 NowPlaying PlayerSession::Now() const {
   NowPlaying now = DescribeNowPlaying(loadedFile_, tag_, streamTitle_, range_);
+  if (!loadedFile_.empty()) {
+    now.trackNumber = trackNumber_;
+    now.coverPath = coverPath_;
+  }
   // A file without a tag is named as its list file named it; the length the list gave
   // serves until the engine knows it.
   if (const ListEntry* listed = list_.Described(loadedFile_); listed && !loadedFile_.empty()) {

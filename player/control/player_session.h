@@ -195,6 +195,8 @@ class PlayerSession {
   CurrentList list_;
   std::string loadedFile_;
   Id3v1Tag tag_;
+  int trackNumber_ = 0;
+  std::string coverPath_;  // the image file showing the loaded entry's cover, or ""
   std::string tagText_;
   std::string streamTitle_;
   std::unique_ptr<PlaybackFacade> facade_;

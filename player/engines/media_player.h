@@ -27,6 +27,10 @@ class TMediaPlayer : public TRingPlayer {
   void Run() override;
 
  private:
+  // Plays the input to its end or until asked to end; false when it could not start or
+  // broke off (an error has been reported then).
+  bool PlayInput();
+
   std::atomic<int> seekRequest_{-1};  // seconds; -1 = none
 };
 

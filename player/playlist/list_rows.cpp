@@ -6,6 +6,8 @@
 #include <cstdio>
 
 #include "common/paths.h"
+#include "common/tags/audio_file_format.h"
+#include "common/tags/format_tag_fields.h"
 #include "common/tags/mp3_duration.h"
 #include "common/wav_header.h"
 #include "player/playlist/list_entries.h"
@@ -40,6 +42,11 @@ EntryInfo ReadEntryInfo(const std::string& entry) {
   const TagEditFields fields = ReadFieldsForEditing(entry);
   info.artist = fields.artist;
   info.title = fields.title;
+  // FLAC, Ogg Vorbis, Opus and M4A files, told by their content, know their own length.
+  if (const AudioFileFormat format = SniffAudioFileFormat(entry); HasFormatTagFields(format)) {
+    if (const auto ms = FormatDurationMs(entry, format)) info.durationMs = *ms;
+    return info;
+  }
   WavFormatInfo wav{};
   if (ReadWavHeaderFromPath(entry.c_str(), wav) == kWavReadOk) {
     const uint64_t bytesPerSecond = uint64_t{wav.sampleRate} * wav.channels * (wav.bitsPerSample / 8u);

@@ -23,8 +23,9 @@ std::string EntryRowText(const std::string& entry, const EntryInfo* info);
 // "3:05", "1:02:03" for an hour or more; "" when not known.
 std::string DurationText(int64_t durationMs);
 
-// The tags (the whole ID3v2 texts where the file has them) and the playing time of a WAV
-// or MP3 file. A URL, or what is not a regular file, is never opened and gives nothing.
+// The tags (the whole ID3v2 texts where the file has them; the Vorbis comments or MP4
+// atoms of a FLAC, Ogg Vorbis, Opus or M4A file) and the playing time of a WAV, MP3, FLAC,
+// Ogg Vorbis, Opus or M4A file. A URL, or what is not a regular file, is never opened and gives nothing.
 EntryInfo ReadEntryInfo(const std::string& entry);
 
 // ReadEntryInfo of each entry, in order, until cancelled turns true (the rest is left out).

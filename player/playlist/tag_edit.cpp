@@ -5,9 +5,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string_view>
 
 #include "common/paths.h"
+#include "common/tags/audio_file_format.h"
+#include "common/tags/format_tag_fields.h"
 #include "common/tags/tag_file.h"
 #include "common/wav_header.h"
 #include "player/playlist/list_entries.h"
@@ -27,8 +30,10 @@ std::optional<std::string> TitleToWrite(const std::string& entry, const TagEditV
 namespace {
 
 // Files the player plays as MP3 (neither WAV nor AAC) carry an ID3v2 tag as well; put at
-// the start of a WAV or AAC file it would make the file unplayable.
+// the start of a WAV or AAC file it would make the file unplayable. FLAC, Ogg and MP4
+// files have tags of their own.
 bool TakesId3v2(const std::string& path) {
+  if (HasFormatTagFields(SniffAudioFileFormat(path))) return false;
   WavFormatInfo wav{};
   if (ReadWavHeaderFromPath(path.c_str(), wav) == kWavReadOk) return false;
   return !(path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".aac") == 0);
@@ -46,6 +51,16 @@ TagEditFields ReadFieldsForEditing(const std::string& entry) {
   // The player asks on its main thread: a FIFO or a device named as an entry is never
   // opened (it could block, or lose bytes meant for another reader).
   if (IsStreamUrl(entry) || !IsRegularFile(entry)) return fields;
+  if (const AudioFileFormat format = SniffAudioFileFormat(entry); HasFormatTagFields(format)) {
+    // The file's own tags alone: an ID3v1 record some tool left at its end is not what
+    // other players show, nor what the editor writes.
+    if (auto own = ReadFormatTagFields(entry, format)) {
+      fields = TagEditFields{std::move(own->title), std::move(own->artist), std::move(own->album), std::move(own->year),
+                             std::move(own->trackNumber), std::move(own->genre), std::move(own->comment)};
+      if (!IsKnownYear(fields.year)) fields.year.clear();
+    }
+    return fields;
+  }
   if (auto read = ReadId3v1TagFile(entry)) {
     const Id3v1Tag& record = read.Value();
     fields.title = record.title;
@@ -72,6 +87,11 @@ bool TakesId3v2Tag(const std::string& entry) {
   return !IsStreamUrl(entry) && IsRegularFile(entry) && TakesId3v2(entry);
 }
 
+bool HoldsAllTagFields(const std::string& entry) {
+  if (IsStreamUrl(entry) || !IsRegularFile(entry)) return false;
+  return HasFormatTagFields(SniffAudioFileFormat(entry)) || TakesId3v2(entry);
+}
+
 Id3v1Tag ReadTagForEditing(const std::string& entry) {
   if (IsStreamUrl(entry) || !IsRegularFile(entry)) return {};
   const bool hasRecord = static_cast<bool>(ReadId3v1TagFile(entry));
@@ -79,6 +99,36 @@ Id3v1Tag ReadTagForEditing(const std::string& entry) {
   // The record's reader gives "YYYY" for an unknown year; kept for those who show it so.
   if (fields.year.empty() && hasRecord) fields.year = "YYYY";
   return Id3v1Tag{std::move(fields.title), std::move(fields.artist), std::move(fields.album), std::move(fields.year)};
+}
+
+namespace {
+
+// The leading number of "3/12" or of a date ("2003-05-01"): "3", "2003"; "" without one.
+std::string LeadingDigits(const std::string& text) {
+  size_t end = 0;
+  while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+  return text.substr(0, end);
+}
+
+}  // namespace
+
+EntryTags ReadEntryTags(const std::string& entry) {
+  EntryTags tags;
+  if (IsStreamUrl(entry) || !IsRegularFile(entry)) return tags;
+  const AudioFileFormat format = SniffAudioFileFormat(entry);
+  if (!HasFormatTagFields(format)) {
+    tags.text = ReadTagForEditing(entry);
+    tags.trackNumber = std::atoi(LeadingDigits(ReadFieldsForEditing(entry).trackNumber).c_str());
+  } else {
+    TagEditFields fields = ReadFieldsForEditing(entry);
+    tags.trackNumber = std::atoi(LeadingDigits(fields.trackNumber).c_str());
+    tags.text = Id3v1Tag{std::move(fields.title), std::move(fields.artist), std::move(fields.album),
+                         LeadingDigits(fields.year)};
+  }
+  if (format == AudioFileFormat::Mp3 || HasFormatTagFields(format)) {
+    if (auto all = ReadAudioFileTags(entry, format)) tags.cover = std::move(all->cover);
+  }
+  return tags;
 }
 
 namespace {
@@ -125,11 +175,17 @@ std::vector<std::string> WriteTags(const std::vector<std::string>& selected, con
       continue;
     }
     const std::optional<std::string> title = TitleToWrite(entry, values, selected.size());
-    TagFileUpdate update;
-    // The record takes what fits its fields; the ID3v2 tag holds the whole texts.
     // A year that is not known ("YYYY", "0000") is written as no year at all.
     std::optional<std::string> year = values.year;
     if (year && !IsKnownYear(*year)) year = std::string();
+    if (const AudioFileFormat format = SniffAudioFileFormat(entry); HasFormatTagFields(format)) {
+      const FormatTagUpdate own{title, values.artist, values.album, year, values.trackNumber, values.genre, values.comment};
+      if (auto written = WriteFormatTagFields(entry, format, own); !written)
+        failures.push_back(CannotWriteTagMessage(entry, written.Error().reason));
+      continue;
+    }
+    TagFileUpdate update;
+    // The record takes what fits its fields; the ID3v2 tag holds the whole texts.
     update.id3v1 = Id3v1Update{title, values.artist, values.album, year};
     if (TakesId3v2(entry)) {
       Id3v2Update v2;

@@ -122,6 +122,8 @@ QVariantMap TMprisService::Metadata() const {
   if (Known(now.artist)) map.insert(QStringLiteral("xesam:artist"), QStringList{MetadataText(now.artist)});
   if (Known(now.album)) map.insert(QStringLiteral("xesam:album"), MetadataText(now.album));
   if (now.lengthMicroseconds > 0) map.insert(QStringLiteral("mpris:length"), qlonglong(now.lengthMicroseconds));
+  if (now.trackNumber > 0) map.insert(QStringLiteral("xesam:trackNumber"), int(now.trackNumber));
+  if (!now.coverPath.empty()) map.insert(QStringLiteral("mpris:artUrl"), EntryUri(now.coverPath));
   map.insert(QStringLiteral("xesam:url"), EntryUri(now.entry));
   return map;
 }

@@ -98,11 +98,12 @@ void TID3Form::Prepare(const std::vector<std::string>& selected) {
   TrackEdit->setText(QString::fromStdString(shown_.trackNumber));
   GenreComboBox->setCurrentText(QString::fromStdString(shown_.genre));
   CommentEdit->setText(QString::fromStdString(shown_.comment));
-  // Track number, genre and comment live in the ID3v2 tag only: offered when a selected
-  // file gets one.
-  const bool anyId3v2 = std::any_of(selected.begin(), selected.end(), TakesId3v2Tag);
+  // Track number, genre and comment are not in an ID3v1 record: offered when a selected
+  // file has tags that hold them (an MP3 file's ID3v2 tag, the Vorbis comments or MP4
+  // atoms of FLAC, Ogg and M4A files).
+  const bool anyFullTag = std::any_of(selected.begin(), selected.end(), HoldsAllTagFields);
   for (QWidget* w : std::initializer_list<QWidget*>{TrackLabel, TrackEdit, GenreLabel, GenreComboBox, CommentLabel, CommentEdit})
-    w->setEnabled(anyId3v2);
+    w->setEnabled(anyFullTag);
   const bool one = selected.size() == 1;
   SongLabel->setVisible(one);
   SongEdit->setVisible(one);

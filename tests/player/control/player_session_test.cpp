@@ -19,6 +19,7 @@
 #include "player/control/transport_math.h"
 #include "player/engines/gapless_mode.h"
 #include "player/playlist/play_list_file.h"
+#include "tests/common/tags/format_test_files.h"
 #include "tests/common/temp_dir.h"
 #include "tests/player/ui/fake_facade.h"
 
@@ -513,6 +514,35 @@ TEST_F(SessionFixture, TheTitleFieldShowsArtistAndTitle) {
   EXPECT_TRUE(host.Showed("title Band \u2013 Song")) << host.shown.front();
   session->Next();
   EXPECT_TRUE(host.Showed("title plain"));
+}
+
+// Catches FLAC, Ogg Vorbis, Opus and M4A files shown by their names though they have
+// tags, a full date that loses the year, a long UTF-8 title cut (inside a character or
+// at all: the window fits it), and the track number and the cover beside the file not
+// told to the desktop.
+TEST_F(SessionFixture, TheTitleFieldAndTheDesktopTakeTheTagsOfEveryFormat) {
+  std::string longTitle;
+  for (int i = 0; i < 150; ++i) longTitle += "\xe6\x97\xa5\xc3\xa9";
+  std::vector<std::string> entries;
+  for (const format_test_files::FormatCase& c : format_test_files::kFormats) {
+    const std::string path = format_test_files::MakeTaggedFile(
+        dir, c, c.name, 0.5,
+        {{"TITLE", longTitle}, {"ARTIST", "Band"}, {"ALBUM", "Album"}, {"DATE", "1999-04-01"}, {"TRACKNUMBER", "4"}});
+    ASSERT_FALSE(path.empty()) << c.name;
+    entries.push_back(path);
+  }
+  WriteText(dir.File("folder.jpg"), "jpeg");
+  session->Start(entries);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (i > 0) session->Next();
+    EXPECT_TRUE(host.Showed("title Band \u2013 " + longTitle + " (Album, 1999)")) << entries[i];
+    const NowPlaying now = session->Now();
+    EXPECT_EQ(now.title, longTitle);
+    EXPECT_EQ(now.artist, "Band");
+    EXPECT_EQ(now.album, "Album");
+    EXPECT_EQ(now.trackNumber, 4) << entries[i];
+    EXPECT_EQ(now.coverPath, dir.File("folder.jpg"));
+  }
 }
 
 // Catches a sound stream that the desktop's mixer names after nothing, or after the entry

@@ -79,7 +79,7 @@ std::string ChosenName(const std::string& path, EngineTable table) {
 TEST(EngineTable, AnEngineAddedAsOneRowIsChosenForItsFilesBeforeTheFallback) {
   std::vector<std::string> builtIn;
   for (const EngineEntry& row : BuiltInEngines()) builtIn.push_back(row.name);
-  ASSERT_EQ(builtIn, (std::vector<std::string>{"WAV", "AAC", "MP3"}));
+  ASSERT_EQ(builtIn, (std::vector<std::string>{"WAV", "AAC", "Media", "MP3"}));
 
   TempDir dir;
   const std::vector<unsigned char> tone = {'Z', 'B', 'T', 'O', 'N', 'E', 0, 1, 2, 3};
@@ -142,6 +142,43 @@ TEST(EngineTable, UrisAreTakenForWhatTheyName) {
   EXPECT_EQ(ChosenName("file://localhost" + uri(dir.File("a b.aac")).substr(7), table), "AAC");
   const std::string elsewhere = ChosenName("file://otherhost/music/a.wav", table);
   EXPECT_EQ(elsewhere, "refused: Cannot play file://otherhost/music/a.wav: not a file on this computer");
+}
+
+// Catches the media engine chosen by name rather than content (a FLAC named ".mp3" sent
+// to the MP3 engine), asked before the name-based AAC row or the WAV header test, and
+// URLs judged by their query or fragment rather than their path.
+TEST(EngineTable, TheMediaEngineTakesItsFormatsByContentAndStreamsByPath) {
+  TempDir dir;
+  const std::string wav = dir.File("src.wav");
+  test_media::WriteFile(wav, player_test::ToneWav(8000, 1, 0.2, {440.0}));
+  int code = -1;
+  test_media::Run("flac -s -f -o '" + dir.File("song.mp3") + "' '" + wav + "'", &code);
+  ASSERT_EQ(code, 0);
+  test_media::Run("ffmpeg -v error -y -i '" + wav + "' -c:a libopus -f ogg '" + dir.File("song.wav") + "'", &code);
+  ASSERT_EQ(code, 0);
+  test_media::Run("ffmpeg -v error -y -i '" + wav + "' -c:a alac -f mp4 '" + dir.File("song") + "'", &code);
+  ASSERT_EQ(code, 0);
+  const std::vector<uint8_t> flac = ReadBytes(dir.File("song.mp3"));
+  WriteBytes(dir.File("song.aac"), flac);
+  WriteBytes(dir.File("wave.flac"), ReadBytes(wav));
+  // Garbage behind a FLAC signature's place: not taken for FLAC.
+  WriteBytes(dir.File("noise.flac"), std::vector<uint8_t>(4096, 0x33));
+  const std::pair<std::string, std::string> cases[] = {
+      {dir.File("song.mp3"), "Media"},
+      {dir.File("song.wav"), "Media"},
+      {dir.File("song"), "Media"},
+      {dir.File("song.aac"), "AAC"},
+      {dir.File("wave.flac"), "WAV"},
+      {dir.File("noise.flac"), "MP3"},
+      {"http://127.0.0.1:1/radio/live.ogg", "Media"},
+      {"HTTPS://127.0.0.1:1/a.OPUS?user=1&x=.mp3", "Media"},
+      {"http://127.0.0.1:1/a.oga#part", "Media"},
+      {"https://127.0.0.1:1/album/track.Flac", "Media"},
+      {"http://127.0.0.1:1/a.ogg.mp3", "MP3"},
+      {"http://127.0.0.1:1/listen?file=a.ogg", "MP3"},
+      {"ftp://127.0.0.1:1/a.ogg", "MP3"},
+  };
+  for (const auto& [name, engine] : cases) EXPECT_EQ(ChosenName(name, BuiltInEngines()), engine) << name;
 }
 
 TEST(EngineTable, TheFacadeHoldsTheChosenEngineAndPassesItsNotificationsThrough) {

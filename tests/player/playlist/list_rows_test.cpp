@@ -7,6 +7,7 @@
 #include "common/tags/tag_file.h"
 #include "player/playlist/list_rows.h"
 #include "player/playlist/play_list.h"
+#include "tests/common/tags/format_test_files.h"
 #include "tests/common/tags/reference_tools.h"
 #include "tests/common/temp_dir.h"
 
@@ -60,6 +61,27 @@ TEST(ListRows, TagsAndPlayingTimesOfRealFiles) {
   for (size_t i = 2; i < 5; ++i) EXPECT_EQ(read[i].second, EntryInfo{}) << read[i].first;
   // Cancelled: the rest is left out.
   EXPECT_TRUE(ReadEntryInfos({mp3, wav}, [] { return true; }).empty());
+}
+
+// Catches a FLAC, Ogg Vorbis, Opus or M4A file shown by its name though it has tags, its
+// playing time left unknown or measured as MP3 (a file named ".mp3" included: the content
+// decides), and a UTF-8 artist damaged on the way.
+TEST(ListRows, RowsAndTimesOfTheOtherFormats) {
+  TempDir dir;
+  for (const format_test_files::FormatCase& c : format_test_files::kFormats) {
+    const std::string path = format_test_files::MakeTaggedFile(
+        dir, c, c.name, 3.25, {{"TITLE", "Song of " + std::string(c.name)}, {"ARTIST", "\xc3\x89nsemble \xe6\x9d\xb1"}});
+    if (path.empty()) {
+      ADD_FAILURE() << "the reference tool cannot write " << c.name;
+      continue;
+    }
+    const std::string misnamed = dir.File(std::string(c.name) + ".mp3");
+    ASSERT_EQ(::rename(path.c_str(), misnamed.c_str()), 0);
+    const EntryInfo info = ReadEntryInfo(misnamed);
+    EXPECT_EQ(EntryRowText(misnamed, &info), "\xc3\x89nsemble \xe6\x9d\xb1 \u2013 Song of " + std::string(c.name));
+    EXPECT_NEAR(double(info.durationMs), 3250.0, c.format == AudioFileFormat::M4a ? 60.0 : 5.0) << c.name;
+    EXPECT_EQ(DurationText(info.durationMs), "0:03");
+  }
 }
 
 // Catches Sort by path where the rows show tags, the current entry losing its mark when

@@ -12,8 +12,11 @@
 
 #include "common/id3v1_tag.h"
 #include "common/paths.h"
+#include "common/tags/audio_file_format.h"
+#include "common/tags/audio_file_tags.h"
 #include "common/tags/tag_file.h"
 #include "player/playlist/tag_edit.h"
+#include "tests/common/tags/format_test_files.h"
 #include "tests/common/tags/reference_tools.h"
 #include "tests/common/tags/tagged_file_builder.h"
 #include "tests/common/small_disk.h"
@@ -322,4 +325,133 @@ TEST(TagEdit, ABlankYearWritesNoYearAndAWordIsRefused) {
     word.trackNumber = track;
     EXPECT_EQ(RefusedTagEditValues(word), "The track number must be a number, such as 3 or 3/12.") << track;
   }
+}
+
+namespace {
+
+using format_test_files::FormatCase;
+
+class TagEditFormat : public ::testing::TestWithParam<FormatCase> {
+ protected:
+  void SetUp() override {
+    path_ = format_test_files::MakeTaggedFile(dir_, GetParam(), "tune", 1.0, format_test_files::SampleFields());
+    if (path_.empty()) GTEST_SKIP() << "the reference tool cannot write " << GetParam().name;
+  }
+  TempDir dir_;
+  std::string path_;
+};
+
+// A cover, ReplayGain values and MusicBrainz ids, which an edit must keep.
+AudioTags TagsToKeep(const TempDir& dir) {
+  const std::string png = dir.File("c.png");
+  reference_tools::Run("ffmpeg -v error -y -f lavfi -i color=c=green:s=8x8 -frames:v 1 '" + png + "'");
+  AudioTags tags;
+  tags.title = "Kept title";
+  tags.artist = "Kept artist";
+  tags.album = "Kept album";
+  tags.year = "2001";
+  tags.track = 2;
+  tags.musicBrainzAlbumId = "8a2d7a4f-1a3b-4c5d-9e6f-0a1b2c3d4e5f";
+  tags.musicBrainzTrackId = "11111111-2222-3333-4444-555555555555";
+  tags.cover = CoverImage{"image/png", ReadBytes(png)};
+  tags.replayGain = ReplayGainValues{-6.0, 0.5, -4.5, 0.75};
+  return tags;
+}
+
+}  // namespace
+
+// Catches the fields of a FLAC, Ogg or M4A file not shown (or the ID3v1 path taken), the
+// title field missing the track number or cover, and the editor's fields kept disabled.
+TEST_P(TagEditFormat, ShowsTheFieldsOfTheFormatsOwnTags) {
+  const TagEditFields shown = ReadFieldsForEditing(path_);
+  EXPECT_EQ(shown.title, "Harbour Lights \xe2\x80\x94 \xe6\x97\xa5\xe6\x9c\xac");
+  EXPECT_EQ(shown.artist, "Zimbar \xc3\x89nsemble");
+  EXPECT_EQ(shown.album, "Night Trains");
+  EXPECT_EQ(shown.year, "2003");
+  EXPECT_EQ(shown.trackNumber, "7");
+  EXPECT_EQ(shown.genre, "Jazz");
+  EXPECT_EQ(shown.comment, "Recorded live");
+  EXPECT_TRUE(HoldsAllTagFields(path_));
+  EXPECT_FALSE(TakesId3v2Tag(path_));
+
+  const EntryTags entry = ReadEntryTags(path_);
+  EXPECT_EQ(entry.text.title, shown.title);
+  EXPECT_EQ(entry.text.artist, shown.artist);
+  EXPECT_EQ(entry.text.album, "Night Trains");
+  EXPECT_EQ(entry.text.year, "2003");
+  EXPECT_EQ(entry.trackNumber, 7);
+  EXPECT_FALSE(entry.cover);
+}
+
+// Catches an edit of a FLAC, Ogg or M4A file that puts an ID3 tag or record into it,
+// drops its cover, ReplayGain values or MusicBrainz ids, or writes a field not changed;
+// and a read-only file rewritten, or refused without the editor's message.
+TEST_P(TagEditFormat, EditsTheFormatsOwnTagsAndKeepsTheRest) {
+  ASSERT_TRUE(WriteAudioFileTags(path_, GetParam().format, TagsToKeep(dir_)));
+  const auto before = ReadAudioFileTags(path_, GetParam().format);
+  ASSERT_TRUE(before);
+  EXPECT_EQ(ReadEntryTags(path_).cover, before->cover);
+
+  TagEditValues values;
+  values.song = "Neuer Titel \xe2\x99\xab";
+  values.year = "2024";
+  values.trackNumber = "5/10";
+  values.genre = "Blues";
+  values.comment = "Edited";
+  EXPECT_TRUE(WriteTags({path_}, values).empty());
+
+  const TagEditFields shown = ReadFieldsForEditing(path_);
+  EXPECT_EQ(shown.title, "Neuer Titel \xe2\x99\xab");
+  EXPECT_EQ(shown.artist, "Kept artist");
+  EXPECT_EQ(shown.album, "Kept album");
+  EXPECT_EQ(shown.year, "2024");
+  EXPECT_EQ(shown.trackNumber, "5/10");
+  EXPECT_EQ(shown.genre, "Blues");
+  EXPECT_EQ(shown.comment, "Edited");
+  const auto after = ReadAudioFileTags(path_, GetParam().format);
+  ASSERT_TRUE(after);
+  EXPECT_EQ(after->cover, before->cover);
+  EXPECT_EQ(after->replayGain, before->replayGain);
+  EXPECT_EQ(after->musicBrainzAlbumId, before->musicBrainzAlbumId);
+  EXPECT_EQ(after->musicBrainzTrackId, before->musicBrainzTrackId);
+  EXPECT_EQ(SniffAudioFileFormat(path_), GetParam().format) << "no ID3v2 tag in front";
+  EXPECT_FALSE(ReadId3v1TagFile(path_)) << "no ID3v1 record at the end";
+
+  const std::vector<uint8_t> edited = ReadBytes(path_);
+  ASSERT_EQ(::chmod(path_.c_str(), 0444), 0);
+  EXPECT_EQ(WriteTags({path_}, values),
+            std::vector<std::string>{"Cannot write ID3 tag of: tune" + std::string(GetParam().extension) +
+                                     "\nThe file is read-only"});
+  EXPECT_TRUE(ReadBytes(path_) == edited);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, TagEditFormat, ::testing::ValuesIn(format_test_files::kFormats),
+                         [](const testing::TestParamInfo<FormatCase>& info) { return std::string(info.param.name); });
+
+// Catches a format told by its name: a FLAC file named ".mp3" given an ID3v2 tag in front
+// (it would no longer play as FLAC), an M4A file named ".aac" left with the record alone;
+// and a full date giving the title field no year.
+TEST(TagEdit, FormatsAreToldByContentNotByName) {
+  TempDir dir;
+  const std::string flac = format_test_files::MakeTaggedFile(dir, format_test_files::kFormats[0], "real", 1.0,
+                                                             {{"TITLE", "T"}, {"DATE", "2003-05-01"}});
+  const std::string m4a = format_test_files::MakeTaggedFile(dir, format_test_files::kFormats[3], "real", 1.0, {{"TITLE", "M"}});
+  if (flac.empty() || m4a.empty()) GTEST_SKIP() << "flac or ffmpeg missing";
+  const std::string namedMp3 = dir.File("flac.mp3");
+  const std::string namedAac = dir.File("m4a.aac");
+  ASSERT_EQ(::rename(flac.c_str(), namedMp3.c_str()), 0);
+  ASSERT_EQ(::rename(m4a.c_str(), namedAac.c_str()), 0);
+  EXPECT_EQ(ReadFieldsForEditing(namedMp3).year, "2003-05-01");
+  EXPECT_EQ(ReadEntryTags(namedMp3).text.year, "2003");
+  EXPECT_TRUE(HoldsAllTagFields(namedAac));
+
+  TagEditValues values;
+  values.artist = "Both";
+  EXPECT_TRUE(WriteTags({namedMp3, namedAac}, values).empty());
+  EXPECT_EQ(SniffAudioFileFormat(namedMp3), AudioFileFormat::Flac);
+  EXPECT_EQ(SniffAudioFileFormat(namedAac), AudioFileFormat::M4a);
+  EXPECT_EQ(ReadFieldsForEditing(namedMp3).artist, "Both");
+  EXPECT_EQ(ReadFieldsForEditing(namedAac).artist, "Both");
+  EXPECT_EQ(ReadFieldsForEditing(namedAac).title, "M");
+  EXPECT_FALSE(ReadId3v1TagFile(namedAac));
 }
