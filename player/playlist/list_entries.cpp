@@ -43,7 +43,7 @@ using FolderId = std::pair<dev_t, ino_t>;
 
 // The extensions of the files the engines play. The engines themselves choose by content;
 // this list only decides which names the list takes from folders, the command line and drops.
-constexpr std::array<std::string_view, 10> kPlayedExtensions{".mp3", ".mp2",  ".aac", ".wav", ".flac",
+constexpr std::array<std::string_view, 10> kPlayedExtensions{".mp3", ".mp2", ".aac",  ".wav", ".flac",
                                                               ".ogg", ".oga", ".opus", ".m4a", ".mp4"};
 
 bool IsPlayedFile(std::string_view name) {
