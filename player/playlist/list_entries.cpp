@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <set>
 #include <utility>
@@ -40,9 +41,14 @@ static_assert(kMaxEntryBytes == 4095, "kUrlTooLongMessage names the limit");
 
 using FolderId = std::pair<dev_t, ino_t>;
 
-// The audio files a folder gives: those the engines play.
-bool IsCollectedFile(std::string_view name) {
-  return HasExtension(name, ".mp3") || HasExtension(name, ".aac") || HasExtension(name, ".wav");
+// The extensions of the files the engines play. The engines themselves choose by content;
+// this list only decides which names the list takes from folders, the command line and drops.
+constexpr std::array<std::string_view, 10> kPlayedExtensions{".mp3", ".mp2", ".aac",  ".wav", ".flac",
+                                                              ".ogg", ".oga", ".opus", ".m4a", ".mp4"};
+
+bool IsPlayedFile(std::string_view name) {
+  return std::any_of(kPlayedExtensions.begin(), kPlayedExtensions.end(),
+                     [name](std::string_view ext) { return HasExtension(name, ext); });
 }
 
 bool IsListFile(std::string_view path) {
@@ -69,7 +75,7 @@ void Collect(const std::string& folder, std::set<FolderId>& seen, std::vector<st
     struct stat item {};
     if (::stat(path.c_str(), &item) != 0) continue;
     if (S_ISREG(item.st_mode)) {
-      if (IsCollectedFile(name) && !EntryTooLong(path)) files.push_back(path);
+      if (IsPlayedFile(name) && !EntryTooLong(path)) files.push_back(path);
     } else if (S_ISDIR(item.st_mode) && name.front() != '.') {
       folders.push_back(path);
     }
@@ -111,13 +117,8 @@ std::string TooLongNotice(const std::string& what, std::string_view name) {
 }
 
 constexpr const char* kNotPlayedNotice =
-    ": the player plays MP3, WAV and AAC files and lists of them (.pls, .m3u, .m3u8), not this kind of file; it "
-    "was left out";
-
-bool IsPlayedFile(const std::string& path) {
-  return HasExtension(path, ".mp3") || HasExtension(path, ".mp2") || HasExtension(path, ".aac") ||
-         HasExtension(path, ".wav");
-}
+    ": the player plays MP3, AAC, WAV, FLAC, Ogg Vorbis, Opus and M4A files and lists of them (.pls, .m3u, "
+    ".m3u8), not this kind of file; it was left out";
 
 bool IsDroppableFile(const std::string& path) { return IsListFile(path) || IsPlayedFile(path); }
 

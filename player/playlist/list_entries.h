@@ -44,9 +44,13 @@ struct GatheredEntries {
   std::vector<ListEntry> described;
 };
 
-// Add Dir: the plain files of folder whose extension is ".mp3", ".aac" or ".wav" (any case), as
-// full paths, sorted without regard to case (duplicates dropped); then each subfolder,
-// sorted without regard to case, names beginning with "." skipped, the same way.
+// The extensions of the audio files the list takes (any case): ".mp3", ".mp2", ".aac", ".wav",
+// ".flac", ".ogg", ".oga", ".opus", ".m4a" and ".mp4". The engines choose by content; a name
+// with another extension is not collected, given or dropped.
+
+// Add Dir: the plain files of folder with one of those extensions, as full paths, sorted
+// without regard to case (duplicates dropped); then each subfolder, sorted without regard
+// to case, names beginning with "." skipped, the same way.
 // A folder reached twice (through a link) is collected once; unreadable folders add
 // nothing.
 std::vector<std::string> CollectFolder(const std::string& folder, const Cancelled& cancelled = {});
@@ -56,7 +60,7 @@ std::vector<std::string> CollectFolder(const std::string& folder, const Cancelle
 // missingIsQuiet a file that does not exist is no notice (the default list of a first run).
 GatheredEntries ListFileEntries(const std::string& path, bool missingIsQuiet = false);
 // The entries the command line gives, argument by argument: an HTTP(S) or FTP address; an
-// existing ".mp3", ".mp2", ".aac" or ".wav" file (any case); the entries of an existing
+// existing audio file with one of the extensions above; the entries of an existing
 // ".pls", ".m3u" or ".m3u8" list; the files of an existing folder, collected as Add Dir
 // does. Paths and file:// URIs become absolute paths (against the working folder).
 // Anything else (missing names, other files, an address too long for a list) is left
@@ -65,8 +69,8 @@ GatheredEntries CommandLineEntries(const std::vector<std::string>& arguments, co
 // Whether any argument names an existing file or folder (a second start then takes over
 // from the running player instead of only bringing it to the front).
 bool NamesExistingPath(const std::vector<std::string>& arguments);
-// Files and folders dropped on a window (paths or file:// URIs): ".mp3"/".mp2"/".aac"/
-// ".wav" files join, ".pls"/".m3u"/".m3u8" lists join with their entries, folders as
+// Files and folders dropped on a window (paths or file:// URIs): audio files with one of
+// the extensions above join, ".pls"/".m3u"/".m3u8" lists join with their entries, folders as
 // Add Dir collects them; other files and names too long for a list are left out with a
 // notice.
 GatheredEntries DroppedEntries(const std::vector<std::string>& paths, const Cancelled& cancelled = {});

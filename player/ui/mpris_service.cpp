@@ -248,8 +248,13 @@ QStringList MprisRootAdaptor::SupportedUriSchemes() const {
 }
 
 QStringList MprisRootAdaptor::SupportedMimeTypes() const {
-  return {QStringLiteral("audio/mpeg"),    QStringLiteral("audio/aac"),       QStringLiteral("audio/x-wav"),
-          QStringLiteral("audio/x-scpls"), QStringLiteral("audio/x-mpegurl"), QStringLiteral("audio/mpegurl")};
+  // The audio files the list takes (their engines choose by content) and the list files.
+  return {QStringLiteral("audio/mpeg"),  QStringLiteral("audio/aac"),          QStringLiteral("audio/x-wav"),
+          QStringLiteral("audio/wav"),   QStringLiteral("audio/flac"),         QStringLiteral("audio/x-flac"),
+          QStringLiteral("audio/ogg"),   QStringLiteral("audio/x-vorbis+ogg"), QStringLiteral("audio/vorbis"),
+          QStringLiteral("audio/opus"),  QStringLiteral("audio/x-opus+ogg"),   QStringLiteral("audio/mp4"),
+          QStringLiteral("audio/x-m4a"), QStringLiteral("audio/x-scpls"),      QStringLiteral("audio/x-mpegurl"),
+          QStringLiteral("audio/mpegurl")};
 }
 
 void MprisRootAdaptor::Raise() { service_->Window()->ShowFront(); }

@@ -2,8 +2,9 @@
 //
 //   zbplayer [FILE | FOLDER | LIST.pls | URL]...
 //
-// Plays MP3, WAV and AAC files and HTTP/FTP streams. One player runs per user: a second
-// start without files brings the running one to the front; with files it takes over.
+// Plays MP3, WAV, AAC, FLAC, Ogg Vorbis, Opus and M4A files and HTTP/FTP streams. One
+// player runs per user: a second start without files brings the running one to the front;
+// with files it takes over.
 // --screenshot DIR writes pictures of the four windows into DIR (main.png, eq.png,
 // playlist.png, id3.png) a moment after start-up, then ends.
 // SIGINT, SIGTERM and SIGHUP end it as its close button does (list and settings saved),
@@ -42,8 +43,9 @@ namespace {
 void Usage(FILE* to) {
   std::fprintf(to,
                "Usage: zbplayer [FILE | FOLDER | LIST.pls | URL]...\n"
-               "Plays MP3, WAV and AAC files and HTTP or FTP streams in the skinned player.\n"
-               "Folders are searched for MP3 and AAC files, as the play list's Add Dir does.\n"
+               "Plays MP3, WAV, AAC, FLAC, Ogg Vorbis, Opus and M4A files and HTTP or FTP streams\n"
+               "in the skinned player. Folders are searched for these files, as the play list's\n"
+               "Add Dir does.\n"
                "  --screenshot DIR  write pictures of the windows into DIR, then end\n"
                "  -h, --help        show this help\n"
                "  --version         show the version\n");

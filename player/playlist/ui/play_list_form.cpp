@@ -32,8 +32,11 @@ std::vector<std::string> ToStd(const QStringList& list) {
 }  // namespace
 
 QString AddFilesFilter() {
+  // The first entry is what the dialog shows at first: every kind the engines play.
   return QStringLiteral(
+      "All playable files (*.mp? *.aac *.wav *.flac *.ogg *.oga *.opus *.m4a);;"
       "MPEG Audio files (*.mp? *.aac);;WAV files (*.wav);;MP3 files (*.mp3);;AAC files (*.aac);;"
+      "FLAC files (*.flac);;Ogg Vorbis files (*.ogg *.oga);;Opus files (*.opus);;MP4 audio files (*.m4a *.mp4);;"
       "WAV and MPEG Audio files (*.wav *.mp? *.aac)");
 }
 

@@ -238,19 +238,24 @@ TEST(ListEntries, TypedUrlLongerThanAPathIsRefused) {
   EXPECT_EQ(CheckTypedUrl("http://h/" + std::string(kMaxEntryBytes - 8, 'a')).kind, TypedUrl::Kind::TooLong);
 }
 
-// Catches WAV files left out, folders listed before the files, files unsorted, dot
-// folders entered, and a link back up the tree followed for ever.
+// Catches WAV, FLAC, Ogg, Opus or MP4 files left out (or only in lower case), other files
+// taken, folders listed before the files, files unsorted, dot folders entered, and a link
+// back up the tree followed for ever.
 TEST(CollectFolder, AudioFilesFolderByFolder) {
   TempDir dir;
   const std::string top = dir.File("music");
   ASSERT_EQ(::mkdir(top.c_str(), 0755), 0);
   ASSERT_EQ(::mkdir((top + "/sub").c_str(), 0755), 0);
   ASSERT_EQ(::mkdir((top + "/.hidden").c_str(), 0755), 0);
-  for (const char* f : {"b.MP3", "A.mp3", "c.aac", "d.wav", "e.txt", "sub/z.mp3", "sub/y.wav", ".hidden/h.mp3"})
+  for (const char* f : {"b.MP3", "A.mp3", "c.aac", "d.wav", "e.txt", "f.FLAC", "g.Opus", "h.oga", "i.m4a", "j.MP4",
+                        "k.ogg", "l.mp2", "m.wma", "n.flac.part", "flac", "sub/z.mp3", "sub/y.wav", "sub/x.OGG",
+                        ".hidden/h.mp3", ".hidden/h.flac"})
     Touch(top + "/" + f);
   ASSERT_EQ(::symlink(top.c_str(), (top + "/sub/loop").c_str()), 0);
-  EXPECT_EQ(CollectFolder(top), (std::vector<std::string>{top + "/A.mp3", top + "/b.MP3", top + "/c.aac", top + "/d.wav",
-                                                          top + "/sub/y.wav", top + "/sub/z.mp3"}));
+  EXPECT_EQ(CollectFolder(top),
+            (std::vector<std::string>{top + "/A.mp3", top + "/b.MP3", top + "/c.aac", top + "/d.wav", top + "/f.FLAC",
+                                      top + "/g.Opus", top + "/h.oga", top + "/i.m4a", top + "/j.MP4", top + "/k.ogg",
+                                      top + "/l.mp2", top + "/sub/x.OGG", top + "/sub/y.wav", top + "/sub/z.mp3"}));
   EXPECT_EQ(CollectFolder(top + "/"), CollectFolder(top));
 }
 
@@ -278,51 +283,66 @@ TEST(CollectFolder, WavOnlyTreeAddsItsFilesAndAMissingFolderNothing) {
 }
 
 // Catches missing files taken or left out without a word, files no engine plays left out
-// without a word, URLs dropped, lists not read and folders not collected, and a WAV file
-// skipped although the player plays it.
+// without a word, URLs dropped, lists not read and folders not collected, and a WAV,
+// FLAC, Ogg or M4A file skipped although the player plays it.
 TEST(CommandLine, EntriesArgumentByArgument) {
   TempDir dir;
   Touch(dir.File("a.MP3"));
   Touch(dir.File("b.wav"));
-  Touch(dir.File("c.ogg"));
+  Touch(dir.File("c.wma"));
   Touch(dir.File("d.aac"));
-  WriteText(dir.File("l.pls"), "/x/1.mp3\r\n/x/2.mp3\r\n");
+  Touch(dir.File("e.flac"));
+  Touch(dir.File("h.Ogg"));
+  Touch(dir.File("i.M4A"));
+  WriteText(dir.File("l.pls"), "/x/1.mp3\r\n/x/2.flac\r\n");
   ASSERT_EQ(::mkdir(dir.File("f").c_str(), 0755), 0);
   Touch(dir.File("f/g.mp3"));
+  Touch(dir.File("f/g.opus"));
   const GatheredEntries gathered = CommandLineEntries(
-      {"Ftp://h/s", dir.File("missing.mp3"), dir.File("a.MP3"), dir.File("b.wav"), dir.File("c.ogg"), dir.File("l.pls"),
-       dir.File("f"), dir.File("d.aac")});
+      {"Ftp://h/s", dir.File("missing.mp3"), dir.File("a.MP3"), dir.File("b.wav"), dir.File("c.wma"), dir.File("l.pls"),
+       dir.File("f"), dir.File("d.aac"), dir.File("e.flac"), dir.File("h.Ogg"), dir.File("i.M4A")});
   EXPECT_EQ(gathered.notices,
             (std::vector<std::string>{"Argument 2: " + dir.File("missing.mp3") + ": no such file or folder; it was left out",
-                                      "Argument 5: " + dir.File("c.ogg") +
-                                          ": the player plays MP3, WAV and AAC files and lists of them (.pls, .m3u, "
-                                          ".m3u8), not this kind of file; it was left out"}));
-  EXPECT_EQ(gathered.entries, (std::vector<std::string>{"Ftp://h/s", dir.File("a.MP3"), dir.File("b.wav"), "/x/1.mp3", "/x/2.mp3",
-                                               dir.File("f") + "/g.mp3", dir.File("d.aac")}));
+                                      "Argument 5: " + dir.File("c.wma") +
+                                          ": the player plays MP3, AAC, WAV, FLAC, Ogg Vorbis, Opus and M4A files and "
+                                          "lists of them (.pls, .m3u, .m3u8), not this kind of file; it was left out"}));
+  EXPECT_EQ(gathered.entries,
+            (std::vector<std::string>{"Ftp://h/s", dir.File("a.MP3"), dir.File("b.wav"), "/x/1.mp3", "/x/2.flac",
+                                      dir.File("f") + "/g.mp3", dir.File("f") + "/g.opus", dir.File("d.aac"),
+                                      dir.File("e.flac"), dir.File("h.Ogg"), dir.File("i.M4A")}));
   EXPECT_TRUE(NamesExistingPath({"nothing", dir.File("f")}));
   EXPECT_FALSE(NamesExistingPath({"nothing", "http://h/x"}));
 }
 
-// Catches drops that take any file (or leave one out without a word), or leave lists and
-// folders out.
+// Catches drops that take any file (or leave one out without a word), leave lists and
+// folders out, or refuse an Opus, FLAC or MP4 file (also what MPRIS OpenUri is offered).
 TEST(Drops, AudioFilesListsAndFoldersJoin) {
   TempDir dir;
   Touch(dir.File("a.mp3"));
   Touch(dir.File("n.txt"));
   Touch(dir.File("w.WAV"));
-  WriteText(dir.File("l.pls"), "/x/1.mp3\n");
+  Touch(dir.File("s.opus"));
+  Touch(dir.File("v.oga"));
+  Touch(dir.File("m.mp4"));
+  WriteText(dir.File("l.m3u"), "/x/1.mp3\n/x/2.opus\n");
   ASSERT_EQ(::mkdir(dir.File("f").c_str(), 0755), 0);
   Touch(dir.File("f/g.aac"));
-  const GatheredEntries dropped =
-      DroppedEntries({dir.File("n.txt"), dir.File("a.mp3"), dir.File("l.pls"), dir.File("f"), dir.File("w.WAV")});
-  EXPECT_EQ(dropped.entries,
-            (std::vector<std::string>{dir.File("a.mp3"), "/x/1.mp3", dir.File("f") + "/g.aac", dir.File("w.WAV")}));
+  Touch(dir.File("f/h.Flac"));
+  const GatheredEntries dropped = DroppedEntries({dir.File("n.txt"), dir.File("a.mp3"), dir.File("l.m3u"), dir.File("f"),
+                                                  dir.File("w.WAV"), dir.File("s.opus"), dir.File("v.oga"),
+                                                  dir.File("m.mp4")});
+  EXPECT_EQ(dropped.entries, (std::vector<std::string>{dir.File("a.mp3"), "/x/1.mp3", "/x/2.opus", dir.File("f") + "/g.aac",
+                                                       dir.File("f") + "/h.Flac", dir.File("w.WAV"), dir.File("s.opus"),
+                                                       dir.File("v.oga"), dir.File("m.mp4")}));
   ASSERT_EQ(dropped.notices.size(), 1u) << "a file no engine plays is told";
   EXPECT_EQ(dropped.notices[0].rfind(dir.File("n.txt") + ": the player plays", 0), 0u) << dropped.notices[0];
-  EXPECT_TRUE(IsDroppable(dir.File("l.pls")));
+  EXPECT_TRUE(IsDroppable(dir.File("l.m3u")));
   EXPECT_TRUE(IsDroppable(dir.File("f")));
+  EXPECT_TRUE(IsDroppable(dir.File("s.opus")));
+  EXPECT_TRUE(IsDroppable("file://" + dir.File("f/h.Flac")));
   EXPECT_FALSE(IsDroppable(dir.File("n.txt")));
   EXPECT_FALSE(IsDroppable(dir.File("missing.mp3")));
+  EXPECT_FALSE(IsDroppable(dir.File("missing.opus")));
 }
 
 // Catches relative arguments stored as given (they break once the working folder
@@ -381,8 +401,8 @@ TEST(CommandLine, StartupEntriesFallBackOnTheDefaultList) {
   EXPECT_EQ(stored.gathered.entries, (std::vector<std::string>{"/d/1.mp3", "/d/2.mp3"}));
   EXPECT_TRUE(stored.fromDefaultList);
   // Arguments that give nothing are told; the default list does not take their place.
-  Touch(dir.File("song.flac"));
-  StartupEntries refused = GatherStartupEntries({dir.File("song.flac"), dir.File("missing.mp3")}, dir.File("def.pls"));
+  Touch(dir.File("song.wma"));
+  StartupEntries refused = GatherStartupEntries({dir.File("song.wma"), dir.File("missing.mp3")}, dir.File("def.pls"));
   EXPECT_TRUE(refused.gathered.entries.empty());
   EXPECT_FALSE(refused.fromDefaultList);
   EXPECT_TRUE(refused.argumentsGiven);

@@ -8,6 +8,8 @@
 
 #include <QCheckBox>
 #include <QDialog>
+#include <QFile>
+#include <QSet>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -23,6 +25,7 @@
 #include "common/id3v1_tag.h"
 #include "common/paths.h"
 #include "common/tags/audio_file_tags.h"
+#include "player/control/desktop_shortcut.h"
 #include "player/ui/main_form.h"
 #include "tests/common/tags/format_test_files.h"
 #include "tests/common/temp_dir.h"
@@ -433,6 +436,37 @@ TEST_F(MprisFixture, OpenUriTakesFilesListsAndUrls) {
     EXPECT_FALSE(reply.errorMessage().isEmpty());
   }
   EXPECT_EQ(entries().size(), count);
+}
+
+// Catches the desktop offering a file to a player that refuses it: MIME types the menu
+// entry claims that MPRIS does not list (or the reverse), FLAC, Ogg, Opus or M4A missing
+// from both (or the first start's desktop shortcut claiming others), https missing from
+// the schemes, and an Opus file refused by OpenUri.
+TEST_F(MprisFixture, OffersTheMenuEntrysTypesAndOpensThem) {
+  QFile entry(QStringLiteral(ZIMBAR_SOURCE_DIR "/dist/applications/org.zimbar.zbplayer.desktop"));
+  ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+  QStringList claimed;
+  for (const QByteArray& line : entry.readAll().split('\n'))
+    if (line.startsWith("MimeType="))
+      claimed = QString::fromUtf8(line.mid(9)).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+  const QStringList offered = Get(kRootInterface, "SupportedMimeTypes").toStringList();
+  EXPECT_EQ(QSet<QString>(claimed.begin(), claimed.end()), QSet<QString>(offered.begin(), offered.end()))
+      << "menu entry: " << claimed.join(QLatin1Char(' ')).toStdString()
+      << "\nMPRIS: " << offered.join(QLatin1Char(' ')).toStdString();
+  const QStringList shortcut = QString::fromStdString(PlayerDesktopEntry().mimeTypes).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+  EXPECT_EQ(QSet<QString>(shortcut.begin(), shortcut.end()), QSet<QString>(offered.begin(), offered.end()))
+      << "the desktop shortcut of the first start claims other types";
+  for (const char* type : {"audio/flac", "audio/ogg", "audio/opus", "audio/mp4", "audio/x-m4a", "audio/x-vorbis+ogg"})
+    EXPECT_TRUE(offered.contains(QLatin1String(type))) << type;
+  EXPECT_TRUE(Get(kRootInterface, "SupportedUriSchemes").toStringList().contains(QStringLiteral("https")));
+
+  const std::string opus = dir.File("Song.Opus");
+  WriteText(opus, "OggS");
+  form->Start({"/m/a.mp3"});
+  EXPECT_EQ(PlayerCall("OpenUri", {QUrl::fromLocalFile(QString::fromStdString(opus)).toString()}).type(),
+            QDBusMessage::ReplyMessage);
+  ASSERT_TRUE(WaitFor([&] { return !form->Session().DropsPending(); }));
+  EXPECT_EQ(form->LoadedFile(), opus);
 }
 
 #include "mpris_service_test.moc"

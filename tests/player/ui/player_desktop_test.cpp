@@ -14,6 +14,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -38,10 +39,17 @@ constexpr uint32_t kRate = 44100;
 // Where the main window is put through its stored place (no window manager moves it).
 constexpr int kLeft = 100, kTop = 100;
 
-bool HasExtensionAac(const std::string& name) { return name.size() > 4 && name.substr(name.size() - 4) == ".aac"; }
+// The name's extension in lower case, with its dot ("" without one).
+std::string LowerExtension(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || name.find('/', dot) != std::string::npos) return {};
+  std::string ext = name.substr(dot);
+  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
+}
 
 // A file of sine tones (Hz, all on both channels): sox makes the WAV, lame or ffmpeg the
-// compressed file.
+// compressed file (chosen by the name's extension, any case).
 std::string Tone(const TempDir& dir, const std::string& name, double seconds, std::vector<int> tones) {
   const std::string wav = dir.File(name + ".src.wav"), out = dir.File(name);
   std::string mix = "sox -m";
@@ -54,8 +62,11 @@ std::string Tone(const TempDir& dir, const std::string& name, double seconds, st
   if (tones.size() == 1) mix = "cp '" + wav + "0.wav'";
   test_media::Run(mix + " '" + wav + "'");
   for (size_t i = 0; i < tones.size(); ++i) std::remove((wav + std::to_string(i) + ".wav").c_str());
-  if (HasExtensionAac(name)) test_media::Run("ffmpeg -v error -y -i '" + wav + "' -c:a aac -b:a 128k -f adts '" + out + "'");
-  else if (name.size() > 4 && name.substr(name.size() - 4) == ".wav") test_media::Run("cp '" + wav + "' '" + out + "'");
+  const std::string ext = LowerExtension(name);
+  if (ext == ".aac") test_media::Run("ffmpeg -v error -y -i '" + wav + "' -c:a aac -b:a 128k -f adts '" + out + "'");
+  else if (ext == ".flac") test_media::Run("ffmpeg -v error -y -i '" + wav + "' -c:a flac -f flac '" + out + "'");
+  else if (ext == ".opus") test_media::Run("ffmpeg -v error -y -i '" + wav + "' -c:a libopus -b:a 96k -f ogg '" + out + "'");
+  else if (ext == ".wav") test_media::Run("cp '" + wav + "' '" + out + "'");
   else test_media::Run("lame --quiet -b 160 '" + wav + "' '" + out + "'");
   std::remove(wav.c_str());
   return out;
@@ -380,8 +391,9 @@ TEST_F(PlayerDesktop, DraggingAnEqualizerKnobChangesTheSound) {
   EXPECT_NE(ReadText(dir.File("home/zbplayer.ini")).find("EQ0=25"), std::string::npos) << ReadText(dir.File("home/zbplayer.ini"));
 }
 
-// Catches Add Dir or Save that do not work through their dialogs, and a list chosen with
-// OK that does not start playing.
+// Catches Add Dir or Save that do not work through their dialogs, FLAC and Opus files
+// (upper-case names too) left out of the folder, and a list chosen with OK that does not
+// start playing.
 TEST_F(PlayerDesktop, AddADirectoryInThePlayListAndSaveIt) {
   const std::string music = dir.File("music");
   ::mkdir(music.c_str(), 0755);
@@ -390,6 +402,8 @@ TEST_F(PlayerDesktop, AddADirectoryInThePlayListAndSaveIt) {
   Tone(dir, "music/A.mp3", 20, {440});
   Tone(dir, "music/cd2/c.mp3", 20, {990});
   Tone(dir, "music/w.wav", 1, {990});
+  Tone(dir, "music/cd2/d.flac", 1, {990});
+  Tone(dir, "music/E.OPUS", 1, {990});
   Player player(dir, "");
   Recording rec(dir.File("rec.raw"));
   QProcess* p = player.Start({});
@@ -414,7 +428,8 @@ TEST_F(PlayerDesktop, AddADirectoryInThePlayListAndSaveIt) {
   rec.Stop();
   Click(ButtonCentre(SkinButton::Close));
   ASSERT_TRUE(p->waitForFinished(10000));
-  const std::vector<std::string> expected{music + "/A.mp3", music + "/b.mp3", music + "/w.wav", music + "/cd2/c.mp3"};
+  const std::vector<std::string> expected{music + "/A.mp3",     music + "/b.mp3",      music + "/E.OPUS",
+                                          music + "/w.wav",     music + "/cd2/c.mp3", music + "/cd2/d.flac"};
   auto saved = ReadPlayListFile(dir.File("saved.pls"));
   ASSERT_TRUE(saved) << "the list was not saved";
   EXPECT_EQ(saved.Value(), expected);

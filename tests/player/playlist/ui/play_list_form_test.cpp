@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -184,6 +185,7 @@ TEST(TPlayListForm, AddFilesAndAddDirSortWhatTheyAdd) {
   WriteText(dir.File("B.mp3"), "x");
   WriteText(dir.File("a.aac"), "x");
   WriteText(dir.File("c.wav"), "x");
+  WriteText(dir.File("D.Flac"), "x");
   TPlayListForm::Dialogs d;
   d.chooseFiles = [&](QWidget*) {
     return QStringList{QString::fromStdString(dir.File("z.mp3")), QString::fromStdString(dir.File("Y.mp3")),
@@ -197,10 +199,37 @@ TEST(TPlayListForm, AddFilesAndAddDirSortWhatTheyAdd) {
   f.form.AddDirectoryButton->click();
   ASSERT_TRUE(f.WaitForGathering());
   EXPECT_EQ(f.form.List(), (std::vector<std::string>{"/first.mp3", dir.File("Y.mp3"), dir.File("z.mp3"),
-                                                     dir.File("a.aac"), dir.File("B.mp3"), dir.File("c.wav")}));
+                                                     dir.File("a.aac"), dir.File("B.mp3"), dir.File("c.wav"),
+                                                     dir.File("D.Flac")}));
 }
 
 // Catches a list of one widget per entry (100,000 entries kept the window's opening busy
+// Catches an Add Files dialog that opens on a choice hiding a kind the player plays (FLAC,
+// Ogg, Opus, M4A, in any case), that shows other files there, or that lost a choice of its own.
+TEST(TPlayListForm, AddFilesOffersEveryPlayedKindFirst) {
+  const QStringList choices = AddFilesFilter().split(QStringLiteral(";;"));
+  ASSERT_FALSE(choices.isEmpty());
+  const QString& first = choices.front();
+  ASSERT_TRUE(first.startsWith(QStringLiteral("All playable files (")) && first.endsWith(QLatin1Char(')'))) << first.toStdString();
+  const qsizetype open = first.indexOf(QLatin1Char('('));
+  const QStringList patterns = first.mid(open + 1, first.size() - open - 2).split(QLatin1Char(' '));
+  auto shown = [&](const QString& name) {
+    for (const QString& p : patterns)
+      if (QRegularExpression::fromWildcard(p, Qt::CaseInsensitive).match(name).hasMatch()) return true;
+    return false;
+  };
+  for (const char* name : {"a.mp3", "a.mp2", "a.aac", "a.wav", "a.flac", "a.ogg", "a.oga", "a.opus", "a.m4a", "a.mp4",
+                           "A.FLAC", "B.Opus"})
+    EXPECT_TRUE(shown(QString::fromLatin1(name))) << name << " not in " << first.toStdString();
+  for (const char* name : {"a.txt", "a.pls", "a.flac.part"})
+    EXPECT_FALSE(shown(QString::fromLatin1(name))) << name << " in " << first.toStdString();
+  for (const char* choice : {"MPEG Audio files (*.mp? *.aac)", "WAV files (*.wav)", "MP3 files (*.mp3)",
+                             "AAC files (*.aac)", "FLAC files (*.flac)", "Ogg Vorbis files (*.ogg *.oga)",
+                             "Opus files (*.opus)", "MP4 audio files (*.m4a *.mp4)",
+                             "WAV and MPEG Audio files (*.wav *.mp? *.aac)"})
+    EXPECT_TRUE(choices.contains(QString::fromLatin1(choice))) << choice;
+}
+
 // for half a minute) and a selection that the buttons and keys do not see among them.
 TEST(TPlayListForm, AHundredThousandEntriesAreRowsOfAModel) {
   PlayListFixture f;
