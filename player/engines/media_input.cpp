@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 
 #include "common/regular_file.h"
 
@@ -97,6 +98,13 @@ MediaInput::~MediaInput() = default;
 int MediaInput::Interrupt(void* self) { return static_cast<MediaInput*>(self)->cancel_.load() ? 1 : 0; }
 
 Expected<std::unique_ptr<MediaInput>> MediaInput::Open(const std::string& name, const std::atomic<bool>& cancel) {
+  // The libraries' own warnings (a comment header's spare bytes, a damaged packet) would
+  // reach the terminal the player was started from; the engine reports what matters in
+  // words for the user. A level the program was asked for elsewhere is kept.
+  static std::once_flag quiet;
+  std::call_once(quiet, [] {
+    if (av_log_get_level() == AV_LOG_INFO) av_log_set_level(AV_LOG_QUIET);
+  });
   const bool url = IsHttpUrl(name);
   std::unique_ptr<MediaInput> input(new MediaInput(name, url, cancel));
   auto fail = [&](ErrorCategory category, const std::string& reason) {
@@ -168,6 +176,13 @@ Expected<std::unique_ptr<MediaInput>> MediaInput::Open(const std::string& name, 
   result = avcodec_parameters_to_context(input->decoder_.get(), stream->codecpar);
   if (result < 0) return fail(ErrorCategory::Unsupported, MediaErrorReason(result, url));
   input->decoder_->pkt_timebase = stream->time_base;
+  // libavformat's end trim of an Ogg Vorbis file is off by up to a block either way (it
+  // cuts audio the last page holds, or leaves the block's padding in), which a gapless
+  // join would hear; the length the last page's granule position states is exact.
+  if (input->sniffed_ == AudioFileFormat::OggVorbis && stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
+    input->decoder_->flags2 |= AV_CODEC_FLAG2_SKIP_MANUAL;
+    input->trimsManually_ = true;
+  }
   result = avcodec_open2(input->decoder_.get(), codec, nullptr);
   if (result < 0) {
     std::string reason = "its ";

@@ -58,6 +58,10 @@ class MediaInput {
 
   // What the file's first bytes show (Unknown for a URL).
   AudioFileFormat Sniffed() const { return sniffed_; }
+  // True when the decoder leaves the encoder's delay and padding in its frames (an Ogg
+  // Vorbis file): the caller drops the delay each frame states and cuts the stream at
+  // TotalFrames itself.
+  bool TrimsManually() const { return trimsManually_; }
   AVFormatContext* Format() const { return format_.get(); }
   AVStream* Stream() const { return format_->streams[streamIndex_]; }
   int StreamIndex() const { return streamIndex_; }
@@ -82,6 +86,7 @@ class MediaInput {
   std::string name_;
   bool url_;
   AudioFileFormat sniffed_ = AudioFileFormat::Unknown;
+  bool trimsManually_ = false;
   UniqueFd file_;  // the file looked at, held while libavformat reads it
   const std::atomic<bool>& cancel_;
   std::unique_ptr<AVFormatContext, FormatContextCloser> format_;

@@ -15,6 +15,7 @@
 #include "player/engines/playback_gain.h"
 
 extern "C" {
+#include <libavutil/intreadwrite.h>
 #include <libswresample/swresample.h>
 }
 
@@ -237,16 +238,20 @@ bool TMediaPlayer::PlayInput() {
   size_t pendingAt = 0;
   uint64_t nextFrame = 0;   // the stream's frame the next decoded frame starts at
   uint64_t dropBefore = 0;  // frames before this (a seek's target) are not heard
-  // An MP4 file states its length in its edit list; libavformat keeps the encoder's
-  // padding in the last packet: it is cut here, so that the next file joins on without a
-  // gap.
-  const uint64_t keepEnd = input.Sniffed() == AudioFileFormat::M4a && totalFrames > 0 ? totalFrames : UINT64_MAX;
+  // An MP4 file states its length in its edit list, an Ogg Vorbis file in its last
+  // granule position; libavformat keeps the encoder's padding (MP4) or trims it wrongly
+  // (Vorbis): the audio is cut here at that length, so that the next file joins on
+  // without a gap.
+  const bool cutAtLength = input.Sniffed() == AudioFileFormat::M4a || input.TrimsManually();
+  const uint64_t keepEnd = cutAtLength && totalFrames > 0 ? totalFrames : UINT64_MAX;
   bool pastEnd = false;  // the stated end reached: nothing more is decoded
   bool inputEnded = false;  // no more packets: the decoder is being drained
   bool streamEnded = false;
   bool decodedAny = false;  // or sought: a seek past the end decodes nothing
   int errorsInRow = 0;
   int failure = 0;  // a read error of a stream that ends the playback
+  int64_t timeShift = 0;  // frames the container's dates run ahead of the audio (Ogg Vorbis)
+  bool timeShiftKnown = false;
 
   // Decodes the next frame into pending (what is heard of it); false at the end of the
   // stream or on a failure (failure set).
@@ -259,14 +264,39 @@ bool TMediaPlayer::PlayInput() {
         decodedAny = true;
         const int64_t ts = frame->best_effort_timestamp;
         if (ts != AV_NOPTS_VALUE) {
-          nextFrame = uint64_t(std::max<int64_t>(0, av_rescale_q(ts - startTs, stream->time_base, sampleBase)));
+          int64_t at = av_rescale_q(ts - startTs, stream->time_base, sampleBase);
+          // libavformat dates an Ogg Vorbis file's frames later than their audio by the
+          // first packet's length (that packet gives no audio): the first frame holds the
+          // stream's first sample, and every later date is moved back by as much.
+          if (input.TrimsManually()) {
+            if (!timeShiftKnown) {
+              timeShift = at - int64_t(nextFrame);
+              timeShiftKnown = true;
+            }
+            at -= timeShift;
+          }
+          nextFrame = uint64_t(std::max<int64_t>(0, at));
+        }
+        // With the trim left to this engine, the delay the frame states is dropped here
+        // (its end padding is cut at the stated length below).
+        uint64_t delay = 0;
+        if (input.TrimsManually()) {
+          if (const AVFrameSideData* side = av_frame_get_side_data(frame.get(), AV_FRAME_DATA_SKIP_SAMPLES);
+              side != nullptr && side->size >= 4) {
+            delay = AV_RL32(side->data);
+          }
         }
         const size_t at = pending.size();
-        const int frames = converter.Convert(frame.get(), pending);
+        int frames = converter.Convert(frame.get(), pending);
         av_frame_unref(frame.get());
         if (frames < 0) {
           failure = frames;
           return false;
+        }
+        if (delay > 0) {
+          const size_t dropped = size_t(std::min<uint64_t>(delay, uint64_t(frames)));
+          pending.erase(pending.begin() + ptrdiff_t(at), pending.begin() + ptrdiff_t(at + dropped * frameBytes));
+          frames -= int(dropped);
         }
         // The frame's stretch of the stream that is heard: not what lies before a seek's
         // target (so the seek is exact), not what lies past the stated end.
@@ -327,6 +357,9 @@ bool TMediaPlayer::PlayInput() {
     }
   };
 
+  // The first frame tells how the container's dates lie against the audio; it must be
+  // the stream's first, so it is decoded before any seek is taken.
+  if (input.TrimsManually()) (void)decodeMore();
   for (;;) {
     if (const int seek = seekRequest_.exchange(-1); seek >= 0 && input.Seekable()) {
       DiscardQueued();
@@ -342,7 +375,7 @@ bool TMediaPlayer::PlayInput() {
         // decoder starts afresh there and needs that much before its output is the
         // stream's (overlapping transforms).
         const uint64_t preroll = std::min(target, PrerollFrames(stream->codecpar));
-        const int64_t ts = startTs + av_rescale_q(int64_t(target - preroll), sampleBase, stream->time_base);
+        const int64_t ts = startTs + av_rescale_q(int64_t(target - preroll) + timeShift, sampleBase, stream->time_base);
         const int result = av_seek_frame(format, input.StreamIndex(), ts, AVSEEK_FLAG_BACKWARD);
         avcodec_flush_buffers(decoder);
         inputEnded = false;
