@@ -40,12 +40,19 @@ music="$work/Music"
 mkdir -p "$music" "$work/player"
 song() {  # FILE SECONDS TONE TITLE ARTIST ALBUM YEAR
   sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth "$2" sine "$3" sine mix $(( $3 * 3 / 2 )) tremolo 2 60 gain -9 2>/dev/null
-  lame --quiet -b 192 --id3v1-only --tt "$4" --ta "$5" --tl "$6" --ty "$7" "$work/tone.wav" "$music/$1"
+  case "$1" in
+    *.flac) flac -s -f -T "TITLE=$4" -T "ARTIST=$5" -T "ALBUM=$6" -T "DATE=$7" -o "$music/$1" "$work/tone.wav" ;;
+    *.opus) opusenc --quiet --title "$4" --artist "$5" --album "$6" --date "$7" "$work/tone.wav" "$music/$1" ;;
+    *.m4a) ffmpeg -v error -y -i "$work/tone.wav" -c:a aac -b:a 160k -metadata title="$4" -metadata artist="$5" \
+             -metadata album="$6" -metadata date="$7" "$music/$1" ;;
+    *) lame --quiet -b 192 --id3v1-only --tt "$4" --ta "$5" --tl "$6" --ty "$7" "$work/tone.wav" "$music/$1" ;;
+  esac
 }
+# One song of each kind the player reads tags from: MP3, FLAC, Opus, M4A.
 song "01 Night Train.mp3" 60 220 "Night Train" "Zimbar Ensemble" "Harbour Lights" 2024
-song "02 Lanterns.mp3" 20 330 "Lanterns" "Zimbar Ensemble" "Harbour Lights" 2024
-song "03 Low Tide.mp3" 20 260 "Low Tide" "Zimbar Ensemble" "Harbour Lights" 2024
-song "04 Morning Ferry.mp3" 20 290 "Morning Ferry" "Zimbar Ensemble" "Harbour Lights" 2024
+song "02 Lanterns.flac" 20 330 "Lanterns" "Zimbar Ensemble" "Harbour Lights" 2024
+song "03 Low Tide.opus" 20 260 "Low Tide" "Zimbar Ensemble" "Harbour Lights" 2024
+song "04 Morning Ferry.m4a" 20 290 "Morning Ferry" "Zimbar Ensemble" "Harbour Lights" 2024
 export ZIMBAR_HOME="$work/player"
 cat >"$ZIMBAR_HOME/zbplayer.ini" <<'INI'
 [Options]
@@ -74,7 +81,7 @@ EQ10=90
 EQ11=75
 INI
 ZIMBAR_SHARE_DIR="$build/share/zimbar" ZIMBAR_AUDIO_OUT=null \
-  "$build/bin/zbplayer" --screenshot "$work/shots" "$music"/*.mp3 2>/dev/null
+  "$build/bin/zbplayer" --screenshot "$work/shots" "$music"/0* 2>/dev/null
 for shot in main eq playlist id3; do
   cp "$work/shots/$shot.png" "$out/player-$shot.png"
 done
