@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "common/fd_io.h"
+#include "common/output_file.h"
 #include "common/paths.h"
-#include "common/unique_fd.h"
 #include "player/control/player_texts.h"
 #include "player/playlist/list_entries.h"
 
@@ -121,16 +121,13 @@ std::string WriteCoverArtFile(const std::string& folder, const CoverImage& cover
     RemoveOldCovers(base, path, kKeptCoverFiles);
     return path;
   }
-  // mkstemp makes the file with mode 0600.
-  std::string temporary = base + ".cover-XXXXXX";
-  UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
-  if (!fd) return {};
-  const bool written = WriteAll(fd.Get(), cover.data.data(), cover.data.size()) && ::fchmod(fd.Get(), 0600) == 0;
-  fd.Reset();
-  if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
+  // Written beside its name and renamed into place; private to the user from the first
+  // byte (its folder is too).
+  auto output = OutputFile::Create(path);
+  if (!output) return {};
+  OutputFile& file = output.Value();
+  if (::fchmod(file.Fd(), 0600) != 0 || !WriteAll(file.Fd(), cover.data.data(), cover.data.size()) || !file.Commit())
     return {};
-  }
   RemoveOldCovers(base, path, kKeptCoverFiles);
   return path;
 }
