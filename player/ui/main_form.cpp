@@ -474,8 +474,13 @@ void TMainForm::moveEvent(QMoveEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-  ShutDown();
+  // The windows go at once, as the desktop expects of a close; stopping and writing a long
+  // list follow unseen (a hidden window keeps its place, which ShutDown stores).
+  playListForm_->hide();
   eqForm_->hide();
+  hide();
+  QGuiApplication::sync();
+  ShutDown();
   event->accept();
   // Ends every event loop, the modal windows' included: windows still open return from
   // their exec() and their callers see that the session has shut down.
