@@ -110,8 +110,8 @@ TEST_F(PlayerStream, FtpFilePlaysWhole) {
   StreamServer server({"ftp", dir_.Path()});
   ASSERT_GT(server.Port(), 0);
   const StreamRun run = PlayUrl(Url(server, "ftp"), dir_.File("heard.wav"));
-  EXPECT_TRUE(run.ended);
-  EXPECT_TRUE(run.heard == reference_);
+  EXPECT_TRUE(run.ended) << run.took.count() << " ms; " << (run.errors.empty() ? "" : run.errors.front());
+  EXPECT_TRUE(run.heard == reference_) << run.heard.size() << " vs " << reference_.size();
 }
 
 // Catches a stalled stream that hangs playback (no end of stream, a Stop or delete that
