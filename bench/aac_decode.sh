@@ -78,7 +78,8 @@ signal() {
 
 # The ADTS stream of a profile, bit rate, rate and channel count, at a length in seconds,
 # encoded once and kept. Prints its path. The 21-minute stream is the 3-minute one seven
-# times over (ADTS frames simply follow each other), which spares the encoder's time.
+# times over (ADTS frames simply follow each other), which spares the encoder's time; the
+# 30-second one is the 3-minute one's start.
 adts_stream() {
   local profile=$1 kbps=$2 rate=$3 channels=$4 seconds=$5
   local base="$cache/${profile}_${kbps}k_${rate}_${channels}ch_${seconds}s"
@@ -86,6 +87,10 @@ adts_stream() {
     local short
     short=$(adts_stream "$profile" "$kbps" "$rate" "$channels" 180)
     for ((i = 0; i < 7; ++i)); do cat "$short"; done > "$base.aac.part"
+    mv "$base.aac.part" "$base.aac"
+  elif [ "$seconds" = 30 ] && [ ! -s "$base.aac" ]; then
+    ffmpeg -nostdin -v error -y -i "$(adts_stream "$profile" "$kbps" "$rate" "$channels" 180)" -t 30 -c copy \
+      -f adts "$base.aac.part"
     mv "$base.aac.part" "$base.aac"
   elif [ ! -s "$base.aac" ]; then
     echo "encoding $(basename "$base").aac (kept in $cache)..." >&2
