@@ -48,6 +48,9 @@ TEST_F(BatchStart, TerminalRunLoadsTheEngineButNotTheWindow) {
   EXPECT_NE(loaded.find("libzbmakerbatch.so"), std::string::npos) << loaded;
   EXPECT_EQ(loaded.find("libQt6"), std::string::npos) << loaded;
   EXPECT_EQ(loaded.find("libzbmakerwindow.so"), std::string::npos) << loaded;
+  // Only M4A jobs need libavformat and libavcodec.
+  EXPECT_EQ(loaded.find("libavformat"), std::string::npos) << loaded;
+  EXPECT_EQ(loaded.find("libzbmakerm4a.so"), std::string::npos) << loaded;
 }
 
 // Catches a missing module that crashes the program or fails without saying which file:
@@ -65,6 +68,25 @@ TEST_F(BatchStart, MissingEngineIsNamedWithTheLoadersReason) {
   EXPECT_FALSE(std::filesystem::exists(dir + "/a.mp3"));
   // What needs no module still answers.
   EXPECT_EQ(RunShell("'" + copy + "' --version").exitCode, 0);
+}
+
+// Catches an M4A job that crashes or fails silently without its module, and runs of other
+// formats that need it: the program and its engine alone in a folder (the outside
+// libraries come from $ZIMBAR_LIB_DIR).
+TEST_F(BatchStart, MissingM4aModuleFailsOnlyTheM4aJobs) {
+  std::filesystem::create_directories(dir + "/alone");
+  for (const char* file : {"zbmaker", "libzbmakerbatch.so"})
+    std::filesystem::copy_file(kBin + "/" + file, dir + "/alone/" + file);
+  MakeWav("a.wav", 0.5);
+  const std::string maker = "cd '" + dir + "' && ZIMBAR_LIB_DIR='" + kBin + "' ZIMBAR_HOME='" + dir + "/home' '" +
+                            dir + "/alone/zbmaker' --batch ";
+  RunResult run = RunShell(maker + "--m4a a.wav");
+  EXPECT_EQ(run.exitCode, 1) << run.output;
+  EXPECT_NE(run.output.find("cannot load " + dir + "/alone/libzbmakerm4a.so: "), std::string::npos) << run.output;
+  EXPECT_FALSE(std::filesystem::exists(dir + "/a.m4a"));
+  run = RunShell(maker + "--quiet -128 a.wav");
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_TRUE(std::filesystem::exists(dir + "/a.mp3"));
 }
 
 }  // namespace
