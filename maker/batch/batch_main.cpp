@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/library_loader.h"
@@ -33,8 +34,12 @@ void* ModuleEntry(const char* file, const char* entry) {
   path += file;
   void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) {
-    const char* reason = ::dlerror();
-    std::fprintf(stderr, "zbmaker: cannot load %s: %s\n", path.c_str(), reason != nullptr ? reason : "unknown error");
+    const char* error = ::dlerror();
+    std::string_view reason = error != nullptr ? error : "unknown error";
+    // The loader's text starts with the path already, most of the time.
+    if (reason.starts_with(path) && reason.substr(path.size()).starts_with(": ")) reason.remove_prefix(path.size() + 2);
+    std::fprintf(stderr, "zbmaker: cannot load %s: %.*s\n", path.c_str(), static_cast<int>(reason.size()),
+                 reason.data());
     return nullptr;
   }
   void* address = ::dlsym(module, entry);

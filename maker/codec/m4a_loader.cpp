@@ -1,6 +1,9 @@
 // RunM4aEncoder, RunM4aDecoder: the M4A module loaded on first use from the program's folder.
 #include <dlfcn.h>
 
+#include <string>
+#include <string_view>
+
 #include "common/library_loader.h"
 #include "maker/codec/m4a_module.h"
 
@@ -20,10 +23,14 @@ const M4aModule& Module() {
     const std::string path = ProgramFolder() + kM4aModule;
     void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
-      const char* reason = ::dlerror();
+      const char* error = ::dlerror();
+      std::string_view reason = error != nullptr ? error : "unknown error";
+      // The loader's text starts with the path already, most of the time.
+      if (reason.starts_with(path) && reason.substr(path.size()).starts_with(": "))
+        reason.remove_prefix(path.size() + 2);
       loaded.error = "cannot load " + path;
       loaded.error += ": ";
-      loaded.error += reason != nullptr ? reason : "unknown error";
+      loaded.error += reason;
       return loaded;
     }
     loaded.encode = reinterpret_cast<M4aEncodeEntry>(::dlsym(handle, kM4aEncodeEntry));
