@@ -1,16 +1,56 @@
-// zbmaker: without --batch it opens the main window with the files of the command line;
-// with --batch it runs the job engine in the terminal.
+// zbmaker: reads its options, answers --help, --version and usage errors itself, and
+// loads the rest from its own folder: the job engine for --batch and --verify-log, the
+// window otherwise. The program links neither the codec libraries nor the window toolkit,
+// so that what needs neither starts at once.
+#include <dlfcn.h>
 #include <signal.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "common/library_loader.h"
 #include "maker/batch/batch_options.h"
-#include "maker/batch/batch_rip_log.h"
 #include "maker/batch/batch_run.h"
-#include "maker/batch/signal_canceller.h"
-#include "maker/jobs/ui/window_main.h"
+#include "maker/batch/maker_modules.h"
+
+namespace {
+
+bool Set(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+// True when a window can be opened: a display (X11 or Wayland) or a Qt platform is named.
+bool WindowPlatformAvailable() { return Set("QT_QPA_PLATFORM") || Set("DISPLAY") || Set("WAYLAND_DISPLAY"); }
+
+// The entry `entry` of the module `file` in the program's folder, or nullptr after a
+// message that names the file and the loader's reason. The module stays loaded until the
+// program ends: its threads, static objects and the window toolkit live in it.
+void* ModuleEntry(const char* file, const char* entry) {
+  std::string path = ProgramFolder();
+  path += file;
+  void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) {
+    const char* error = ::dlerror();
+    std::string_view reason = error != nullptr ? error : "unknown error";
+    // The loader's text starts with the path already, most of the time.
+    if (reason.starts_with(path) && reason.substr(path.size()).starts_with(": ")) reason.remove_prefix(path.size() + 2);
+    std::fprintf(stderr, "zbmaker: cannot load %s: %.*s\n", path.c_str(), static_cast<int>(reason.size()),
+                 reason.data());
+    return nullptr;
+  }
+  void* address = ::dlsym(module, entry);
+  if (address == nullptr) {
+    std::fprintf(stderr, "zbmaker: %s has no entry %s (it belongs to another version of zbmaker)\n", path.c_str(),
+                 entry);
+  }
+  return address;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // A reader of the log that goes away (`zbmaker --batch ... | head`) must not end the
@@ -31,26 +71,18 @@ int main(int argc, char** argv) {
     std::printf("%s\n", VersionText().c_str());
     return 0;
   }
-  // Checking a rip log needs neither the window nor a CD.
-  if (!options.verifyLog.empty()) return VerifyRipLogCommand(options.verifyLog, stdout, stderr);
-  if (!options.batch) {
-    if (!WindowPlatformAvailable()) {
-      std::fputs("zbmaker: there is no display to open the window on; use --batch to convert in this terminal\n\n",
-                 stderr);
-      std::fputs(BatchUsage().c_str(), stderr);
-      return kBatchUsage;
-    }
-    return RunMakerWindow(argc, argv, options.jobArgs);
+  if (options.batch || !options.verifyLog.empty()) {
+    auto run = reinterpret_cast<MakerBatchEntry>(ModuleEntry(kMakerBatchModule, kMakerBatchEntry));
+    if (run == nullptr) return kBatchFailed;
+    return run(&options);
   }
-  // --quiet: the log and the final list go nowhere; errors still reach standard error.
-  std::FILE* out = stdout;
-  if (options.quiet) {
-    if (std::FILE* nowhere = std::fopen("/dev/null", "w")) out = nowhere;
+  if (!WindowPlatformAvailable()) {
+    std::fputs("zbmaker: there is no display to open the window on; use --batch to convert in this terminal\n\n",
+               stderr);
+    std::fputs(BatchUsage().c_str(), stderr);
+    return kBatchUsage;
   }
-  SignalCanceller canceller;
-  const int code = RunBatch(options, out, stderr, &canceller);
-  if (out != stdout) std::fclose(out);
-  // Cancelled by Ctrl-C or SIGTERM: the status a shell expects of a program that signal ended.
-  if (const int received = canceller.CancelSignal(); received != 0) return 128 + received;
-  return code;
+  auto open = reinterpret_cast<MakerWindowEntry>(ModuleEntry(kMakerWindowModule, kMakerWindowEntry));
+  if (open == nullptr) return kBatchFailed;
+  return open(argc, argv, &options.jobArgs);
 }

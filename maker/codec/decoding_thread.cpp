@@ -11,7 +11,7 @@
 #include "maker/codec/aac_file_decoder.h"
 #include "maker/codec/codec_callbacks.h"
 #include "maker/codec/flac_file_decoder.h"
-#include "maker/codec/m4a_file_decoder.h"
+#include "maker/codec/m4a_module.h"
 #include "maker/codec/mp3_file_decoder.h"
 #include "maker/codec/opus_file_decoder.h"
 #include "maker/codec/vorbis_file_decoder.h"
@@ -35,7 +35,7 @@ DecoderChoice DecoderFor(const std::string& inputPath) {
     case AudioFileFormat::Flac: return {DecodeFlacFile, format};
     case AudioFileFormat::OggVorbis: return {DecodeVorbisFile, format};
     case AudioFileFormat::Opus: return {DecodeOpusFile, format};
-    case AudioFileFormat::M4a: return {DecodeM4aFile, format};
+    case AudioFileFormat::M4a: return {RunM4aDecoder, format};
     default: return {};
   }
 }

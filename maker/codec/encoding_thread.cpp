@@ -6,7 +6,7 @@
 #include "maker/codec/codec_callbacks.h"
 #include "maker/codec/codec_text.h"
 #include "maker/codec/external_program.h"
-#include "maker/codec/m4a_encoder.h"
+#include "maker/codec/m4a_module.h"
 #include "maker/codec/mp3_encoder.h"
 #include "maker/codec/opus_encoder.h"
 #include "maker/codec/vorbis_encoder.h"
@@ -76,7 +76,7 @@ void TEncodingThread::Run() {
 void TEncodingThread::Encode(const std::string& inputPath, const std::string& writePath) {
   switch (job_.mpegMode) {
     case kModeAac: return EncodeAacFile(inputPath, writePath, job_.aac, Record(), EncoderStatusCallback);
-    case kModeM4a: return EncodeM4aFile(inputPath, writePath, job_.m4a, Record(), EncoderStatusCallback);
+    case kModeM4a: return RunM4aEncoder(inputPath, writePath, job_.m4a, Record(), EncoderStatusCallback);
     case kModeFlac: return EncodeFlacFile(inputPath, writePath, job_.flac, Record(), EncoderStatusCallback);
     case kModeVorbis: return EncodeVorbisFile(inputPath, writePath, job_.vorbis, Record(), EncoderStatusCallback);
     case kModeOpus: return EncodeOpusFile(inputPath, writePath, job_.opus, Record(), EncoderStatusCallback);

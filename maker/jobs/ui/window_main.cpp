@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <cstdio>
-#include <cstdlib>
 
 #include "common/paths.h"
 #include "common/ui/qt_main_loop.h"
@@ -15,19 +14,6 @@
 #include "maker/settings/settings_table.h"
 
 using maker::TMainForm;
-
-namespace {
-
-bool Set(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0';
-}
-
-}  // namespace
-
-bool WindowPlatformAvailable() {
-  return Set("QT_QPA_PLATFORM") || Set("DISPLAY") || Set("WAYLAND_DISPLAY");
-}
 
 int RunMakerWindow(int argc, char** argv, const std::vector<std::string>& jobArgs) {
   MakerApplication app(argc, argv);

@@ -4,9 +4,6 @@
 #include <string>
 #include <vector>
 
-// True when a window can be opened: a display (X11 or Wayland) or a Qt platform is named.
-bool WindowPlatformAvailable();
-
 // Opens the main window with the maker's own command line `jobArgs` (switches and files,
 // relative paths taken from the current folder), runs it until it is closed, and saves
 // the settings. Returns the exit status: 128 + the signal's number when SIGINT, SIGTERM or

@@ -496,7 +496,9 @@ TEST_F(BatchEndToEnd, ProgressLineOnATerminalCountsTheFilesAndNamesAac) {
 TEST_F(BatchEndToEnd, MissingLibraryNamesTheFileAndTheFoldersSearched) {
   MakeWav("l.wav", 1);
   std::filesystem::create_directories(dir + "/prog/empty");
-  std::filesystem::copy_file(kBin + "/zbmaker", dir + "/prog/zbmaker");
+  // The program with its job engine, without the outside libraries.
+  for (const char* file : {"zbmaker", "libzbmakerbatch.so"})
+    std::filesystem::copy_file(kBin + "/" + file, dir + "/prog/" + file);
   const RunResult r = RunShell("cd '" + dir + "' && ZIMBAR_HOME='" + dir + "/home' ZIMBAR_LIB_DIR='" + dir +
                                "/prog/empty' '" + dir + "/prog/zbmaker' --batch l.wav");
   EXPECT_EQ(r.exitCode, 1);
