@@ -11,6 +11,7 @@
 // index back to its read index and waits for a full prebuffer again, so writes after it
 // play on from what was heard; a corked stream's time is its read index, which the server
 // rewinds past what its sink had mixed but not played.
+#include <dlfcn.h>
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
@@ -23,6 +24,79 @@
 #include "common/audio/output_stream_title.h"
 
 namespace {
+
+// libpulse, loaded when the first output of this back end opens rather than when the
+// program starts: it and the libraries behind it cost more to load than a short
+// conversion takes, and a program that plays nothing never needs them.
+#define ZB_PULSE_ENTRIES(X) \
+  X(pa_context_connect) \
+  X(pa_context_disconnect) \
+  X(pa_context_errno) \
+  X(pa_context_get_state) \
+  X(pa_context_new_with_proplist) \
+  X(pa_context_set_state_callback) \
+  X(pa_context_unref) \
+  X(pa_operation_cancel) \
+  X(pa_operation_get_state) \
+  X(pa_operation_unref) \
+  X(pa_proplist_free) \
+  X(pa_proplist_new) \
+  X(pa_proplist_sets) \
+  X(pa_stream_connect_playback) \
+  X(pa_stream_cork) \
+  X(pa_stream_disconnect) \
+  X(pa_stream_drain) \
+  X(pa_stream_flush) \
+  X(pa_stream_get_state) \
+  X(pa_stream_get_time) \
+  X(pa_stream_new_with_proplist) \
+  X(pa_stream_proplist_update) \
+  X(pa_stream_set_state_callback) \
+  X(pa_stream_set_write_callback) \
+  X(pa_stream_unref) \
+  X(pa_stream_update_timing_info) \
+  X(pa_stream_writable_size) \
+  X(pa_stream_write) \
+  X(pa_strerror) \
+  X(pa_threaded_mainloop_free) \
+  X(pa_threaded_mainloop_get_api) \
+  X(pa_threaded_mainloop_lock) \
+  X(pa_threaded_mainloop_new) \
+  X(pa_threaded_mainloop_signal) \
+  X(pa_threaded_mainloop_start) \
+  X(pa_threaded_mainloop_stop) \
+  X(pa_threaded_mainloop_unlock) \
+  X(pa_threaded_mainloop_wait) \
+  X(pa_usec_to_bytes)
+
+struct PulseLibrary {
+  std::string error;  // why it could not be loaded; empty when it was
+#define ZB_PULSE_POINTER(name) decltype(&::name) name = nullptr;
+  ZB_PULSE_ENTRIES(ZB_PULSE_POINTER)
+#undef ZB_PULSE_POINTER
+};
+
+// Loaded once for the life of the process (its threads may outlive any one output).
+const PulseLibrary& Pa() {
+  static const PulseLibrary library = [] {
+    PulseLibrary lib;
+    void* handle = ::dlopen("libpulse.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+      const char* why = ::dlerror();
+      lib.error = "the sound server library cannot be loaded: ";
+      lib.error += why != nullptr ? why : "libpulse.so.0";
+      return lib;
+    }
+#define ZB_PULSE_FIND(name)                                                \
+  lib.name = reinterpret_cast<decltype(&::name)>(::dlsym(handle, #name)); \
+  if (lib.name == nullptr && lib.error.empty()) lib.error = "libpulse.so.0 lacks " #name;
+    ZB_PULSE_ENTRIES(ZB_PULSE_FIND)
+#undef ZB_PULSE_FIND
+    return lib;
+  }();
+  return library;
+}
+
 
 constexpr const char* kProgram = "zbplayer";
 constexpr pa_usec_t kServerBufferUsec = 150 * 1000;
@@ -54,7 +128,7 @@ pa_sample_format_t SampleFormatOf(uint16_t bitsPerSample) {
 }
 
 struct ProplistDeleter {
-  void operator()(pa_proplist* p) const { pa_proplist_free(p); }
+  void operator()(pa_proplist* p) const { Pa().pa_proplist_free(p); }
 };
 using Proplist = std::unique_ptr<pa_proplist, ProplistDeleter>;
 
@@ -71,40 +145,41 @@ class PulseSink final : public AudioSink {
       Titles().sinks.erase(this);
     }
     if (loop_ == nullptr) return;
-    pa_threaded_mainloop_lock(loop_);
+    Pa().pa_threaded_mainloop_lock(loop_);
     if (stream_ != nullptr) {
-      pa_stream_set_state_callback(stream_, nullptr, nullptr);
-      pa_stream_set_write_callback(stream_, nullptr, nullptr);
-      pa_stream_disconnect(stream_);
-      pa_stream_unref(stream_);
+      Pa().pa_stream_set_state_callback(stream_, nullptr, nullptr);
+      Pa().pa_stream_set_write_callback(stream_, nullptr, nullptr);
+      Pa().pa_stream_disconnect(stream_);
+      Pa().pa_stream_unref(stream_);
     }
     if (context_ != nullptr) {
-      pa_context_set_state_callback(context_, nullptr, nullptr);
-      pa_context_disconnect(context_);
-      pa_context_unref(context_);
+      Pa().pa_context_set_state_callback(context_, nullptr, nullptr);
+      Pa().pa_context_disconnect(context_);
+      Pa().pa_context_unref(context_);
     }
-    pa_threaded_mainloop_unlock(loop_);
-    pa_threaded_mainloop_stop(loop_);
-    pa_threaded_mainloop_free(loop_);
+    Pa().pa_threaded_mainloop_unlock(loop_);
+    Pa().pa_threaded_mainloop_stop(loop_);
+    Pa().pa_threaded_mainloop_free(loop_);
   }
 
   // Connects to the server and opens the stream; the text says why it could not.
   std::optional<std::string> Open() {
-    loop_ = pa_threaded_mainloop_new();
+    if (!Pa().error.empty()) return Pa().error;
+    loop_ = Pa().pa_threaded_mainloop_new();
     if (loop_ == nullptr) return "out of memory";
-    Proplist app(pa_proplist_new());
-    pa_proplist_sets(app.get(), PA_PROP_APPLICATION_NAME, kProgram);
-    pa_proplist_sets(app.get(), PA_PROP_APPLICATION_ID, "org.zimbar.zbplayer");
-    pa_proplist_sets(app.get(), PA_PROP_APPLICATION_ICON_NAME, kProgram);
-    context_ = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop_), kProgram, app.get());
+    Proplist app(Pa().pa_proplist_new());
+    Pa().pa_proplist_sets(app.get(), PA_PROP_APPLICATION_NAME, kProgram);
+    Pa().pa_proplist_sets(app.get(), PA_PROP_APPLICATION_ID, "org.zimbar.zbplayer");
+    Pa().pa_proplist_sets(app.get(), PA_PROP_APPLICATION_ICON_NAME, kProgram);
+    context_ = Pa().pa_context_new_with_proplist(Pa().pa_threaded_mainloop_get_api(loop_), kProgram, app.get());
     if (context_ == nullptr) return "out of memory";
-    pa_context_set_state_callback(context_, &PulseSink::Signal, this);
-    if (pa_threaded_mainloop_start(loop_) < 0) return "cannot start the sound server connection's thread";
+    Pa().pa_context_set_state_callback(context_, &PulseSink::Signal, this);
+    if (Pa().pa_threaded_mainloop_start(loop_) < 0) return "cannot start the sound server connection's thread";
     openedWith_ = OutputStreamTitle();
 
-    pa_threaded_mainloop_lock(loop_);
+    Pa().pa_threaded_mainloop_lock(loop_);
     const std::optional<std::string> failure = Connect();
-    pa_threaded_mainloop_unlock(loop_);
+    Pa().pa_threaded_mainloop_unlock(loop_);
     if (failure) return failure;
 
     std::lock_guard lock(Titles().mutex);
@@ -118,16 +193,16 @@ class PulseSink final : public AudioSink {
     Locked lock(loop_);
     while (bytes > 0) {
       if (!Good()) return Failed();
-      const size_t writable = pa_stream_writable_size(stream_);
+      const size_t writable = Pa().pa_stream_writable_size(stream_);
       if (writable == size_t(-1)) return Failed();
       if (writable == 0) {
-        pa_threaded_mainloop_wait(loop_);
+        Pa().pa_threaded_mainloop_wait(loop_);
         continue;
       }
       size_t n = std::min(writable, bytes);
       n -= n % format_.BytesPerFrame();
       if (n == 0) n = std::min(bytes, size_t(format_.BytesPerFrame()));
-      if (pa_stream_write(stream_, data, n, nullptr, 0, PA_SEEK_RELATIVE) < 0) return Failed();
+      if (Pa().pa_stream_write(stream_, data, n, nullptr, 0, PA_SEEK_RELATIVE) < 0) return Failed();
       data += n;
       bytes -= n;
     }
@@ -139,23 +214,23 @@ class PulseSink final : public AudioSink {
   std::optional<uint64_t> Drop() override {
     Locked lock(loop_);
     if (!Good()) return std::nullopt;
-    Await(pa_stream_cork(stream_, 1, &PulseSink::Succeeded, this));
-    Await(pa_stream_update_timing_info(stream_, &PulseSink::Succeeded, this));
+    Await(Pa().pa_stream_cork(stream_, 1, &PulseSink::Succeeded, this));
+    Await(Pa().pa_stream_update_timing_info(stream_, &PulseSink::Succeeded, this));
     pa_usec_t heardUsec = 0;
     std::optional<uint64_t> heard;
-    if (pa_stream_get_time(stream_, &heardUsec) == 0) {
-      const uint64_t total = pa_usec_to_bytes(heardUsec, &spec_);
+    if (Pa().pa_stream_get_time(stream_, &heardUsec) == 0) {
+      const uint64_t total = Pa().pa_usec_to_bytes(heardUsec, &spec_);
       heard = total > heardBytesAtDrop_ ? total - heardBytesAtDrop_ : 0;
       heardBytesAtDrop_ = std::max(heardBytesAtDrop_, total);
     }
-    Await(pa_stream_flush(stream_, &PulseSink::Succeeded, this));
-    Await(pa_stream_cork(stream_, 0, &PulseSink::Succeeded, this));
+    Await(Pa().pa_stream_flush(stream_, &PulseSink::Succeeded, this));
+    Await(Pa().pa_stream_cork(stream_, 0, &PulseSink::Succeeded, this));
     return heard;
   }
 
   void Drain() override {
     Locked lock(loop_);
-    if (Good()) Await(pa_stream_drain(stream_, &PulseSink::Succeeded, this));
+    if (Good()) Await(Pa().pa_stream_drain(stream_, &PulseSink::Succeeded, this));
   }
 
   size_t ChunkBytes() const override { return chunkBytes_; }
@@ -164,18 +239,18 @@ class PulseSink final : public AudioSink {
   void Retitle(const std::string& title) {
     Locked lock(loop_);
     if (!Good()) return;
-    Proplist props(pa_proplist_new());
-    pa_proplist_sets(props.get(), PA_PROP_MEDIA_NAME, StreamName(title).c_str());
-    if (pa_operation* op = pa_stream_proplist_update(stream_, PA_UPDATE_REPLACE, props.get(), nullptr, nullptr))
-      pa_operation_unref(op);
+    Proplist props(Pa().pa_proplist_new());
+    Pa().pa_proplist_sets(props.get(), PA_PROP_MEDIA_NAME, StreamName(title).c_str());
+    if (pa_operation* op = Pa().pa_stream_proplist_update(stream_, PA_UPDATE_REPLACE, props.get(), nullptr, nullptr))
+      Pa().pa_operation_unref(op);
   }
 
  private:
   // Holds the main loop's lock (the callbacks run under it on the loop's thread).
   class [[nodiscard]] Locked {
    public:
-    explicit Locked(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
-    ~Locked() { pa_threaded_mainloop_unlock(loop_); }
+    explicit Locked(pa_threaded_mainloop* loop) : loop_(loop) { Pa().pa_threaded_mainloop_lock(loop_); }
+    ~Locked() { Pa().pa_threaded_mainloop_unlock(loop_); }
     Locked(const Locked&) = delete;
     Locked& operator=(const Locked&) = delete;
 
@@ -183,67 +258,67 @@ class PulseSink final : public AudioSink {
     pa_threaded_mainloop* loop_;
   };
 
-  static void Signal(pa_context*, void* self) { pa_threaded_mainloop_signal(static_cast<PulseSink*>(self)->loop_, 0); }
+  static void Signal(pa_context*, void* self) { Pa().pa_threaded_mainloop_signal(static_cast<PulseSink*>(self)->loop_, 0); }
   static void StreamSignal(pa_stream*, void* self) {
-    pa_threaded_mainloop_signal(static_cast<PulseSink*>(self)->loop_, 0);
+    Pa().pa_threaded_mainloop_signal(static_cast<PulseSink*>(self)->loop_, 0);
   }
   static void WriteSignal(pa_stream*, size_t, void* self) {
-    pa_threaded_mainloop_signal(static_cast<PulseSink*>(self)->loop_, 0);
+    Pa().pa_threaded_mainloop_signal(static_cast<PulseSink*>(self)->loop_, 0);
   }
   static void Succeeded(pa_stream*, int, void* self) {
-    pa_threaded_mainloop_signal(static_cast<PulseSink*>(self)->loop_, 0);
+    Pa().pa_threaded_mainloop_signal(static_cast<PulseSink*>(self)->loop_, 0);
   }
 
   // With the loop locked.
   std::optional<std::string> Connect() {
-    if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return ContextError();
+    if (Pa().pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return ContextError();
     for (;;) {
-      const pa_context_state_t state = pa_context_get_state(context_);
+      const pa_context_state_t state = Pa().pa_context_get_state(context_);
       if (state == PA_CONTEXT_READY) break;
       if (!PA_CONTEXT_IS_GOOD(state)) return ContextError();
-      pa_threaded_mainloop_wait(loop_);
+      Pa().pa_threaded_mainloop_wait(loop_);
     }
 
     spec_.format = SampleFormatOf(format_.bitsPerSample);
     spec_.rate = format_.sampleRate;
     spec_.channels = uint8_t(format_.channels);
-    Proplist props(pa_proplist_new());
-    pa_proplist_sets(props.get(), PA_PROP_MEDIA_NAME, StreamName(openedWith_).c_str());
-    pa_proplist_sets(props.get(), PA_PROP_MEDIA_ROLE, "music");
-    stream_ = pa_stream_new_with_proplist(context_, StreamName(openedWith_).c_str(), &spec_, nullptr, props.get());
+    Proplist props(Pa().pa_proplist_new());
+    Pa().pa_proplist_sets(props.get(), PA_PROP_MEDIA_NAME, StreamName(openedWith_).c_str());
+    Pa().pa_proplist_sets(props.get(), PA_PROP_MEDIA_ROLE, "music");
+    stream_ = Pa().pa_stream_new_with_proplist(context_, StreamName(openedWith_).c_str(), &spec_, nullptr, props.get());
     if (stream_ == nullptr) return ContextError();
-    pa_stream_set_state_callback(stream_, &PulseSink::StreamSignal, this);
-    pa_stream_set_write_callback(stream_, &PulseSink::WriteSignal, this);
+    Pa().pa_stream_set_state_callback(stream_, &PulseSink::StreamSignal, this);
+    Pa().pa_stream_set_write_callback(stream_, &PulseSink::WriteSignal, this);
 
     pa_buffer_attr attr;
     attr.maxlength = uint32_t(-1);
-    attr.tlength = uint32_t(pa_usec_to_bytes(kServerBufferUsec, &spec_));
+    attr.tlength = uint32_t(Pa().pa_usec_to_bytes(kServerBufferUsec, &spec_));
     attr.prebuf = uint32_t(-1);
     attr.minreq = uint32_t(-1);
     attr.fragsize = uint32_t(-1);
     const auto flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
                                          PA_STREAM_ADJUST_LATENCY);
-    if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0) return ContextError();
+    if (Pa().pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0) return ContextError();
     for (;;) {
-      const pa_stream_state_t state = pa_stream_get_state(stream_);
+      const pa_stream_state_t state = Pa().pa_stream_get_state(stream_);
       if (state == PA_STREAM_READY) break;
       if (!PA_STREAM_IS_GOOD(state)) return ContextError();
-      pa_threaded_mainloop_wait(loop_);
+      Pa().pa_threaded_mainloop_wait(loop_);
     }
     return std::nullopt;
   }
 
-  std::string ContextError() const { return pa_strerror(pa_context_errno(context_)); }
+  std::string ContextError() const { return Pa().pa_strerror(Pa().pa_context_errno(context_)); }
 
   // With the loop locked: the server is there and the stream open.
   bool Good() const {
-    return stream_ != nullptr && pa_context_get_state(context_) == PA_CONTEXT_READY &&
-           pa_stream_get_state(stream_) == PA_STREAM_READY;
+    return stream_ != nullptr && Pa().pa_context_get_state(context_) == PA_CONTEXT_READY &&
+           Pa().pa_stream_get_state(stream_) == PA_STREAM_READY;
   }
 
   Outcome Failed() const {
     std::string reason = ContextError();
-    if (pa_context_get_state(context_) != PA_CONTEXT_READY || pa_stream_get_state(stream_) != PA_STREAM_READY)
+    if (Pa().pa_context_get_state(context_) != PA_CONTEXT_READY || Pa().pa_stream_get_state(stream_) != PA_STREAM_READY)
       reason = "the sound server closed the stream (" + reason + ")";
     return Fail(Error(ErrorCategory::Io, {}, "The audio output pulse failed: " + reason, reason, "pulse"));
   }
@@ -251,14 +326,14 @@ class PulseSink final : public AudioSink {
   // With the loop locked: waits until the operation has run, or the server has gone.
   void Await(pa_operation* op) {
     if (op == nullptr) return;
-    while (pa_operation_get_state(op) == PA_OPERATION_RUNNING) {
+    while (Pa().pa_operation_get_state(op) == PA_OPERATION_RUNNING) {
       if (!Good()) {
-        pa_operation_cancel(op);
+        Pa().pa_operation_cancel(op);
         break;
       }
-      pa_threaded_mainloop_wait(loop_);
+      Pa().pa_threaded_mainloop_wait(loop_);
     }
-    pa_operation_unref(op);
+    Pa().pa_operation_unref(op);
   }
 
   const AudioFormat format_;
