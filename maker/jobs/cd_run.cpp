@@ -72,7 +72,9 @@ void CdRun::AppendLaneLog(int lane, MakerLog log, const LogEvent& event) {
   if (event.severity == LogSeverity::Begin) return;
   const std::string track = TrackSubject(lanes_[static_cast<size_t>(lane)]->track);
   LogEvent labelled = event;
-  labelled.text = "[" + track;
+  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "[" + std::string.
+  labelled.text = "[";
+  labelled.text += track;
   labelled.text += "] ";
   labelled.text += event.text;
   if (labelled.subject.empty()) labelled.subject = track;

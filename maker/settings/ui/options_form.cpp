@@ -170,6 +170,8 @@ TranslatableComponents TOptionsForm::Components() const {
       {mp3->VorbisQualityComboBox, "VorbisQualityComboBox"},
       {mp3->UseOpusRadioButton, "UseOpusRadioButton"},
       {mp3->OpusBitRateComboBox, "OpusBitRateComboBox"},
+      {mp3->EncoderJobsLabel, "EncoderJobsLabel"},
+      {mp3->EncoderJobsSpinBox, "EncoderJobsSpinBox"},
       {mp3->ReplayGainGroupBox, "ReplayGainGroupBox"},
       {mp3->ReplayGainCheckBox, "ReplayGainCheckBox"},
       {mp3->ReplayGainFilesCheckBox, "ReplayGainFilesCheckBox"},
