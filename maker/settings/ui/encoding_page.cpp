@@ -61,16 +61,6 @@ TEncodingPage::TEncodingPage(QWidget* parent) : QWidget(parent) {
   UseLTPCheckBox = NewCheckBox(box, "UseLTPCheckBox", "Use &LTP");
   UseTNSCheckBox = NewCheckBox(box, "UseTNSCheckBox", "Use &TNS");
   UsePNSCheckBox = NewCheckBox(box, "UsePNSCheckBox", "Use &PNS");
-  EncoderJobsLabel = new QLabel(QStringLiteral("En&coders at once:"), box);
-  EncoderJobsLabel->setObjectName(QStringLiteral("EncoderJobsLabel"));
-  EncoderJobsSpinBox = new QSpinBox(box);
-  EncoderJobsSpinBox->setObjectName(QStringLiteral("EncoderJobsSpinBox"));
-  EncoderJobsSpinBox->setRange(0, kMaxEncoderJobs);
-  EncoderJobsSpinBox->setSpecialValueText(QStringLiteral("Automatic"));
-  EncoderJobsSpinBox->setToolTip(
-      QStringLiteral("How many tracks a CD run encodes at once while the next track is read; Automatic is one per "
-                     "processor"));
-  EncoderJobsLabel->setBuddy(EncoderJobsSpinBox);
   // No encoder reads these two; they stay in the window to carry their settings.
   UseMMXCheckBox->hide();
   UsePNSCheckBox->hide();
@@ -113,8 +103,6 @@ TEncodingPage::TEncodingPage(QWidget* parent) : QWidget(parent) {
   grid->addWidget(FastModeCheckBox, 9, 1);
   grid->addWidget(UseLTPCheckBox, 10, 1);
   grid->addWidget(UseTNSCheckBox, 11, 1);
-  grid->addWidget(EncoderJobsLabel, 12, 0);
-  grid->addWidget(EncoderJobsSpinBox, 12, 1);
   grid->setColumnStretch(1, 1);
 
   ReplayGainGroupBox = new QGroupBox(QStringLiteral("ReplayGain"), this);
@@ -179,10 +167,6 @@ void TEncodingPage::Load(const SettingsTable& settings) {
   UseLTPCheckBox->setChecked(settings.useLtp != 0);
   UseTNSCheckBox->setChecked(settings.useTns != 0);
   UsePNSCheckBox->setChecked(settings.usePns != 0);
-  // A stored count out of range is automatic, as the runs take it.
-  EncoderJobsSpinBox->setValue(settings.encoderJobs >= 1 && settings.encoderJobs <= kMaxEncoderJobs
-                                   ? settings.encoderJobs
-                                   : 0);
   ReplayGainCheckBox->setChecked(settings.replayGain != 0);
   ReplayGainFilesCheckBox->setChecked(settings.replayGainFiles != 0);
   UpdateEnabling();
@@ -227,7 +211,6 @@ void TEncodingPage::Save(SettingsTable& settings) const {
   settings.useLtp = UseLTPCheckBox->isChecked();
   settings.useTns = UseTNSCheckBox->isChecked();
   settings.usePns = UsePNSCheckBox->isChecked();
-  settings.encoderJobs = EncoderJobsSpinBox->value();
   settings.replayGain = ReplayGainCheckBox->isChecked();
   settings.replayGainFiles = ReplayGainFilesCheckBox->isChecked();
 }

@@ -1,15 +1,12 @@
 // The "MP3 Settings" page of the options window: the output format (MPEG-1, MPEG-2, AAC,
 // M4A, FLAC, Ogg Vorbis, Opus or an external program), its rate or quality, the channels,
-// the encoder switches, how many tracks a CD run encodes at once, and when ReplayGain tags
-// are written.
+// the encoder switches, and when ReplayGain tags are written.
 #pragma once
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QLabel>
 #include <QRadioButton>
-#include <QSpinBox>
 #include <QWidget>
 
 #include "maker/settings/settings_table.h"
@@ -51,8 +48,6 @@ class TEncodingPage : public QWidget {
   QCheckBox* UseLTPCheckBox;
   QCheckBox* UseTNSCheckBox;
   QCheckBox* UsePNSCheckBox;  // hidden; carries UsePNS
-  QLabel* EncoderJobsLabel;
-  QSpinBox* EncoderJobsSpinBox;  // EncoderJobs: 0 shows "Automatic" (one per processor)
   QGroupBox* ReplayGainGroupBox;
   QCheckBox* ReplayGainCheckBox;       // after CD runs
   QCheckBox* ReplayGainFilesCheckBox;  // after WAV encode runs, each folder one album

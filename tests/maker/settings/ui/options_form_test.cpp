@@ -187,7 +187,7 @@ TEST(TOptionsForm, ShowingTakesStoredValuesAndMendsOnesOutOfRange) {
   f.settings.encoderJobs = 17;
   f.Show();
   EXPECT_TRUE(f.Mp3().UseMPEG1RadioButton->isChecked());
-  EXPECT_EQ(f.Mp3().EncoderJobsSpinBox->text(), QString("Automatic"));
+  EXPECT_EQ(f.Cd().EncoderJobsSpinBox->text(), QString("Automatic"));
   EXPECT_EQ(f.Mp3().ExternalProgramComboBox->currentText().toStdString(), f.settings.ExternalProgram(0));
   EXPECT_EQ(f.Cd().ReadSectorComboBox->currentText(), QString("24-Sector Read"));
   EXPECT_EQ(f.Cd().NormalizePercentComboBox->currentText(), QString("90%"));
@@ -369,7 +369,7 @@ void ChangeEverything(TOptionsForm& form) {
   mp3.OpusBitRateComboBox->setCurrentIndex(1);
   mp3.ReplayGainCheckBox->setChecked(false);
   mp3.ReplayGainFilesCheckBox->setChecked(true);
-  mp3.EncoderJobsSpinBox->setValue(3);
+  form.CDTabSheet->EncoderJobsSpinBox->setValue(3);
   form.AccuracyTabSheet->CoverArtCheckBox->setChecked(false);
   for (QCheckBox* box : form.FileLogTabSheet->findChildren<QCheckBox*>()) box->setChecked(!box->isChecked());
   form.CustomizationTabSheet->BeepWhenDoneCheckBox->setChecked(true);
