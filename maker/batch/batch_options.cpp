@@ -176,7 +176,7 @@ constexpr OptionSpec kOptions[] = {
      [](BatchOptions& o, const std::string&) { o.replayGain = false; return std::string(); }},
     {"--external", "N", "run external program slot N (0..9) instead of the encoder",
      ParseSlot},
-    {"--jobs", "N", "convert N files at once (default: one per processor); not for CD runs",
+    {"--jobs", "N", "convert N files or encode N CD tracks at once (default: one per processor)",
      ParseJobs},
     {"--cd2mp3", nullptr, "read CD tracks and encode them (MP3, or the format chosen)",
      [](BatchOptions& o, const std::string&) { o.cd2mp3 = true; return std::string(); }},
@@ -422,7 +422,9 @@ std::string BatchUsage() {
       "The log goes to standard output; errors and warnings go to standard error, and so\n"
       "does the progress line when standard error is a terminal.\n"
       "Files are converted --jobs N at a time; while more than one job runs, each log line\n"
-      "starts with the file it belongs to, such as \"[3/12 a.wav]\".\n"
+      "starts with the file it belongs to, such as \"[3/12 a.wav]\". A CD to MP3 run reads\n"
+      "one track at a time and encodes up to --jobs N tracks at once; with more than one\n"
+      "encoder, each encoder log line starts with its track, such as \"[Track 03]\".\n"
       "A CD run looks the disc up in the AccurateRip database (unless --no-accuraterip) and\n"
       "prints one result line per track, such as \"Track 03: accurately ripped (confidence\n"
       "12, v2)  AccurateRip v1 0A1B2C3D v2 11223344  Copy CRC 89ABCDEF\"; beside the first\n"

@@ -201,6 +201,8 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, Signal
   JobPipeline pipeline(loop, host, factory, settings, ProbeOutsideLibrary);
   if (options.accurateRipServer) pipeline.SetAccurateRipServer(*options.accurateRipServer);
   pipeline.SetReadOffset(options.readOffset);
+  // A CD to MP3 run encodes --jobs tracks at once, one per processor by default.
+  pipeline.SetEncoderLanes(options.jobs.value_or(ProcessorCount()));
   if (!options.ripLogFile.empty()) pipeline.SetRipLogPath(FullPath(options.ripLogFile));
   // Naming pattern and ID3 choice, as the CD information window would hold them.
   LoadCdInfoChoices(settings, host.MutableCdInfo());
@@ -244,11 +246,6 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err, Signal
   }
   if (files.deleteInputs && (cd || options.mp32wav)) {
     PrintUsageError(err, "-delete deletes the WAV files of an encode (no --cd2mp3, --cd2wav, --mp32wav)");
-    return kBatchUsage;
-  }
-  if (cd && options.jobs) {
-    PrintUsageError(err, "--jobs is for file runs: a CD run has one reader, which reads a track while the encoder "
-                         "takes the one before");
     return kBatchUsage;
   }
   if (cd) {

@@ -1,23 +1,12 @@
 // Several file conversions at once, each on a job pipeline of its own.
 #include "maker/batch/parallel_file_run.h"
 
-#include <sched.h>
-#include <unistd.h>
-
 #include <algorithm>
 
 #include "common/paths.h"
 #include "maker/jobs/job_rows.h"
 #include "maker/jobs/real_job_worker_factory.h"
 #include "maker/jobs/run_context.h"
-
-int ProcessorCount() {
-  cpu_set_t set;
-  CPU_ZERO(&set);
-  if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
-  const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
-  return online > 0 ? static_cast<int>(online) : 1;
-}
 
 // One pipeline with a file list of one row, the row of `host` it works on. What the
 // pipeline shows goes to the terminal host, marked with the row; window controls are

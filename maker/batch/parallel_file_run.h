@@ -6,13 +6,11 @@
 #include <vector>
 
 #include "common/main_loop.h"
+#include "common/processor_count.h"
 #include "maker/batch/terminal_host.h"
 #include "maker/jobs/job_pipeline.h"
 #include "maker/jobs/real_job_worker_factory.h"
 #include "maker/settings/settings_table.h"
-
-// The processors this process may run on (its CPU affinity), at least 1.
-int ProcessorCount();
 
 // Runs the file rows `rows` of `host` (WAV to MP3 or AAC, external program, or MP3/AAC to
 // WAV, as host.SelectedOperation() says) on `lanes` job pipelines at once. Each lane is a

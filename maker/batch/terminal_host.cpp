@@ -292,8 +292,10 @@ void TerminalHost::SetStatusText(MakerPanel panel, const std::string& text) {
       if (parts.rest.starts_with("Track ")) row = std::atoi(parts.rest.c_str() + 6) - 1;
     } else if (operation_ == Operation::CD2MP3) {
       // The encoder takes the first track that waits for it, and the row keeps "Read"
-      // until the encode ends.
-      for (int r = 0; r < RowCount(JobList::Tracks) && row < 0; ++r)
+      // until the encode ends. A text of several encodes at once (" MP3 Encoder: 2 tracks
+      // (03: 45.20%; 04: 12.00%)") names its tracks itself.
+      const bool several = parts.value.find(" tracks (") != std::string::npos;
+      for (int r = 0; r < RowCount(JobList::Tracks) && row < 0 && !several; ++r)
         if (WaitsForEncoder(tracks_[static_cast<size_t>(r)].status)) row = r;
     } else {
       row = currentFileRow_;

@@ -2,6 +2,7 @@
 // tags, delete rules and row words.
 #include "maker/jobs/cd_run.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "common/id3v1_tag.h"
@@ -25,9 +26,100 @@ std::string TrackSubject(int track) {
   return text;
 }
 
+// The value of an encoder status text: "45.20%" of " MP3 Encoder: 45.20%, /music/x.tmp".
+std::string StatusValue(const std::string& text) {
+  const size_t colon = text.find(": ");
+  if (colon == std::string::npos) return {};
+  const size_t comma = text.find(", ", colon + 2);
+  return text.substr(colon + 2, comma == std::string::npos ? std::string::npos : comma - colon - 2);
+}
+
 }  // namespace
 
+// What an encoder lane's worker talks to: the run, which passes it on to the host.
+class CdRun::LaneHost final : public WorkerHost {
+ public:
+  LaneHost(CdRun& run, int lane) : run_(run), lane_(lane) {}
+  void AppendLog(MakerLog log, const LogEvent& event) override { run_.AppendLaneLog(lane_, log, event); }
+  void SetStatusText(MakerPanel panel, const std::string& text) override { run_.SetLaneStatus(lane_, panel, text); }
+  bool AskYesNo(const std::string& text, const std::string& caption) override {
+    return run_.ctx_.host.AskYesNo(text, caption);
+  }
+
+ private:
+  CdRun& run_;
+  const int lane_;
+};
+
+CdRun::EncoderLane::EncoderLane(CdRun& run, int index) : host(std::make_unique<LaneHost>(run, index)) {}
+CdRun::EncoderLane::~EncoderLane() = default;
+
 CdRun::~CdRun() { ReleaseWorkers(); }
+
+bool CdRun::AnyLaneBusy() const {
+  for (const auto& lane : lanes_)
+    if (lane->worker) return true;
+  return false;
+}
+
+void CdRun::AppendLaneLog(int lane, MakerLog log, const LogEvent& event) {
+  if (!labelLanes_) {
+    ctx_.host.AppendLog(log, event);
+    return;
+  }
+  // The lines of encodes that run together interleave: an empty line would separate
+  // nothing, and each line says which track it belongs to.
+  if (event.severity == LogSeverity::Begin) return;
+  const std::string track = TrackSubject(lanes_[static_cast<size_t>(lane)]->track);
+  LogEvent labelled = event;
+  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "[" + std::string.
+  labelled.text = "[";
+  labelled.text += track;
+  labelled.text += "] ";
+  labelled.text += event.text;
+  if (labelled.subject.empty()) labelled.subject = track;
+  ctx_.host.AppendLog(log, labelled);
+}
+
+void CdRun::SetLaneStatus(int lane, MakerPanel panel, const std::string& text) {
+  if (!labelLanes_ || panel != MakerPanel::Encoder) {
+    ctx_.host.SetStatusText(panel, text);
+    return;
+  }
+  lanes_[static_cast<size_t>(lane)]->status = text;
+  ShowEncoderStatus();
+}
+
+void CdRun::ShowEncoderStatus() {
+  std::vector<const EncoderLane*> busy;
+  for (const auto& lane : lanes_)
+    if (lane->worker && lane->track > 0) busy.push_back(lane.get());
+  if (busy.empty()) return;
+  if (busy.size() == 1) {
+    if (!busy.front()->status.empty()) ctx_.host.SetStatusText(MakerPanel::Encoder, busy.front()->status);
+    return;
+  }
+  std::sort(busy.begin(), busy.end(), [](const EncoderLane* a, const EncoderLane* b) { return a->track < b->track; });
+  // " MP3 Encoder: 2 tracks (03: 45.20%; 04: 12.00%)": no ", " inside, so the whole list
+  // is the panel's value; the first percentage is the lowest track's.
+  std::string text = " ";
+  text += EncoderFormatName(ctx_.settings.EncoderMode());
+  text += " Encoder: ";
+  text += std::to_string(busy.size());
+  text += " tracks (";
+  for (size_t i = 0; i < busy.size(); ++i) {
+    if (i > 0) text += "; ";
+    char number[16];
+    std::snprintf(number, sizeof number, "%02i", busy[i]->track);
+    text += number;
+    if (const std::string value = StatusValue(busy[i]->status); !value.empty()) {
+      text += ": ";
+      text += value;
+    }
+  }
+  text += ')';
+  ctx_.host.SetStatusText(MakerPanel::Encoder, text);
+}
 
 bool CdRun::Start() {
   const int rows = ctx_.host.RowCount(JobList::Tracks);
@@ -42,6 +134,13 @@ bool CdRun::Start() {
   if (first == 0) return false;
   for (int row = 0; row < rows; ++row) ctx_.host.SetRowVerification(row, "");
   currentTrack_ = first;
+  // One lane per track at most: a run of one track encodes and logs as with one encoder.
+  int selected = 0;
+  for (int row = 0; row < rows; ++row) selected += ctx_.host.RowSelected(JobList::Tracks, row) ? 1 : 0;
+  const int lanes = ctx_.operation == Operation::CD2MP3 ? std::min(ctx_.EncoderLanes(), selected) : 1;
+  lanes_.clear();
+  for (int lane = 0; lane < lanes; ++lane) lanes_.push_back(std::make_unique<EncoderLane>(*this, lane));
+  labelLanes_ = lanes > 1;
   readPaths_.clear();
   ripped_.clear();
   measured_.clear();
@@ -180,24 +279,26 @@ void CdRun::Cancel() {
     else if (stoppingReader_)
       stoppingReader_->Cancel();
   }
-  if (encoder_) encoder_->Cancel();
+  for (auto& lane : lanes_)
+    if (lane->worker) lane->worker->Cancel();
   if (replayGain_) replayGain_->Cancel();
 }
 
 void CdRun::ApplyPriority() {
-  if (encoder_) encoder_->SetPriority(ctx_.priority);
+  for (auto& lane : lanes_)
+    if (lane->worker) lane->worker->SetPriority(ctx_.priority);
 }
 
 void CdRun::StopWorkers() {
-  for (const auto* slot : {&lookup_, &reader_, &stoppingReader_, &encoder_, &replayGain_})
-    RunContext::DropAndCancel(*slot);
+  for (const auto* slot : {&lookup_, &reader_, &stoppingReader_, &replayGain_}) RunContext::DropAndCancel(*slot);
+  for (auto& lane : lanes_) RunContext::DropAndCancel(lane->worker);
 }
 
 void CdRun::ReleaseWorkers() {
   lookup_.reset();
   reader_.reset();
   stoppingReader_.reset();
-  encoder_.reset();
+  for (auto& lane : lanes_) lane->worker.reset();
   replayGain_.reset();
 }
 
@@ -344,7 +445,7 @@ void CdRun::OnReaderFinished() {
   }
   reads_ = Reads::Over;
   ctx_.host.SetStatusText(MakerPanel::Reader, " CD Reader: Idle");
-  if (encoder_) return;
+  if (AnyLaneBusy()) return;
   if (ctx_.cancelRequested) EndWaitingReads();
   FinishRun();
 }
@@ -452,24 +553,44 @@ std::vector<PlannedOutput> CdRun::PlannedOutputs() const {
   return planned;
 }
 
-// Encodes the first track row waiting for the encoder (CD to MP3).
-void CdRun::StartTrackEncode() {
-  if (encoder_) return;
-  ctx_.host.SetStatusText(MakerPanel::Encoder, ctx_.EncoderIdleText());
-  const int found = tracks_.FirstWaitingForEncoder(ctx_.host.RowCount(JobList::Tracks)) + 1;
-  if (found == 0) {
-    if (reads_ == Reads::Going) return;
-    FinishRun();
-    return;
+int CdRun::NextTrackToEncode() const {
+  const int rows = std::min(ctx_.host.RowCount(JobList::Tracks), tracks_.Size());
+  for (int row = 0; row < rows; ++row) {
+    if (!WaitsForEncoder(tracks_.StatusOf(row))) continue;
+    const bool taken = std::any_of(lanes_.begin(), lanes_.end(),
+                                   [row](const auto& lane) { return lane->worker && lane->track == row + 1; });
+    if (!taken) return row + 1;
   }
+  return 0;
+}
+
+// Gives the free lanes the first track rows waiting for the encoder (CD to MP3).
+void CdRun::StartTrackEncode() {
+  for (auto& lane : lanes_) {
+    if (lane->worker) continue;
+    // The panel goes idle between two encodes while no other lane shows its own.
+    if (!AnyLaneBusy()) ctx_.host.SetStatusText(MakerPanel::Encoder, ctx_.EncoderIdleText());
+    const int found = NextTrackToEncode();
+    if (found == 0) break;
+    StartLaneEncode(*lane, found);
+  }
+  if (lanes_.empty()) ctx_.host.SetStatusText(MakerPanel::Encoder, ctx_.EncoderIdleText());
+  if (AnyLaneBusy() || reads_ == Reads::Going) return;
+  FinishRun();
+}
+
+void CdRun::StartLaneEncode(EncoderLane& lane, int found) {
   ctx_.EnterBusyState();
   // The file the track's read wrote, as named when the read began.
   Job& encode = *tracks_.At(found - 1);
-  codecJob_.input = encode.inputPath;
-  codecJob_.output = ChangeFileExt(codecJob_.input, ctx_.EncodedExtension());
-  encode.outputPath = codecJob_.output;
-  encodingTrack_ = found;
-  EncoderJob job = ctx_.MakeEncoderJob(codecJob_.input);
+  lane.files = CodecJobFiles{};
+  lane.files.input = encode.inputPath;
+  lane.files.output = ChangeFileExt(lane.files.input, ctx_.EncodedExtension());
+  encode.outputPath = lane.files.output;
+  lane.track = found;
+  lane.status.clear();
+  lane.loudness.reset();
+  EncoderJob job = ctx_.MakeEncoderJob(lane.files.input);
   if (EncoderWritesContainerTags(job.mpegMode)) {
     const int rows = ctx_.host.RowCount(JobList::Tracks);
     const std::string name = found <= rows ? ctx_.host.TrackName(found - 1) : "";
@@ -477,80 +598,92 @@ void CdRun::StartTrackEncode() {
     job.tags->cover = cover_;
   }
   job.measureLoudness = MeasuresLoudness(job.mpegMode);
-  codecEnd_ = WorkEnd::Finished;
-  codecJob_.outputBefore = FileState::Of(codecJob_.output);
-  encoderStart_ = job.startTime;
-  RunContext::StartWorker(encoder_, ctx_.factory.MakeEncoder(job), [this](JobWorker* worker) { EncoderEnded(worker); });
-  ApplyPriority();
+  lane.end = WorkEnd::Finished;
+  lane.files.outputBefore = FileState::Of(lane.files.output);
+  lane.start = job.startTime;
+  RunContext::StartWorker(lane.worker, ctx_.factory.MakeEncoder(job, *lane.host),
+                          [this, &lane](JobWorker* worker) { EncoderEnded(lane, worker); });
+  lane.worker->SetPriority(ctx_.priority);
 }
 
-void CdRun::EncoderEnded(JobWorker* worker) {
-  const std::unique_ptr<JobWorker> ended = RunContext::TakeEndedWorker(encoder_, worker);
+void CdRun::EncoderEnded(EncoderLane& lane, JobWorker* worker) {
+  const std::unique_ptr<JobWorker> ended = RunContext::TakeEndedWorker(lane.worker, worker);
   if (!ended) return;
-  codecEnd_ = WorkEndOf(ended->Error(), ended->Warning(), ended->Kept());
-  encodeLoudness_.reset();
-  if (const auto* source = dynamic_cast<const EncodeResultSource*>(ended.get())) encodeLoudness_ = source->Loudness();
-  OnEncoderFinished();
-  encodeLoudness_.reset();
+  lane.end = WorkEndOf(ended->Error(), ended->Warning(), ended->Kept());
+  lane.loudness.reset();
+  if (const auto* source = dynamic_cast<const EncodeResultSource*>(ended.get())) lane.loudness = source->Loudness();
+  OnEncoderFinished(lane);
 }
 
 // Completion of a track's encode.
-void CdRun::OnEncoderFinished() {
+void CdRun::OnEncoderFinished(EncoderLane& lane) {
   // An encode that kept the existing output wrote nothing: that file gets no second tag.
-  const bool declined = ctx_.JobDeclined(codecEnd_);
+  const bool declined = ctx_.JobDeclined(lane.end);
   const int mode = ctx_.settings.EncoderMode();
-  if (!ctx_.CodecFailed(codecEnd_) && !declined && ctx_.operation == Operation::CD2MP3 &&
+  if (!ctx_.CodecFailed(lane.end) && !declined && ctx_.operation == Operation::CD2MP3 &&
       (mode == kModeMpeg1 || mode == kModeMpeg2) && ctx_.host.CdInformation().applyId3)
-    AppendId3Tag();
-  EndTrackEncode(declined);
+    AppendId3Tag(lane);
+  EndTrackEncode(lane, declined);
 }
 
 // The end of a track's encode: its ".tmp" input, its output and its row.
-void CdRun::EndTrackEncode(bool declined) {
-  if (ctx_.CodecFailed(codecEnd_)) {
-    ctx_.files.EndTemporaryInput(encodingTrack_, codecJob_.input,
-                                 ctx_.cancelRequested ? "cancelled" : "the encode failed",
-                                 ctx_.settings.cd2mp3DelTempOnError != 0);
-    if (ctx_.settings.cd2mp3DelMp3OnError != 0) ctx_.files.DeleteOutput(codecJob_);
+void CdRun::EndTrackEncode(EncoderLane& lane, bool declined) {
+  // The lines about the track's files are the lane's, labelled as its encoder's are.
+  JobFiles files(*lane.host);
+  const int track = lane.track;
+  if (ctx_.CodecFailed(lane.end)) {
+    files.EndTemporaryInput(track, lane.files.input, ctx_.cancelRequested ? "cancelled" : "the encode failed",
+                            ctx_.settings.cd2mp3DelTempOnError != 0);
+    if (ctx_.settings.cd2mp3DelMp3OnError != 0) files.DeleteOutput(lane.files);
   } else if (ctx_.settings.cd2mp3DelTempOnSuccess != 0 && !declined) {
-    ctx_.files.Delete(codecJob_.input, MakerLog::Encoder);
+    files.Delete(lane.files.input, MakerLog::Encoder);
   }
-  ctx_.LogJobEnd(MakerLog::Encoder, codecEnd_, encoderStart_, codecJob_.output);
+  ctx_.LogJobEnd(*lane.host, MakerLog::Encoder, lane.end, lane.start, lane.files.output);
   // Only a file the run finished gets ReplayGain values (a failed, cancelled or kept one
   // is left out of the album).
-  if (!ctx_.CodecFailed(codecEnd_) && !declined && encodeLoudness_)
-    measured_[encodingTrack_] = ReplayGainFile{codecJob_.output, *encodeLoudness_};
-  if (auto ripped = ripped_.find(encodingTrack_); ripped != ripped_.end()) {
-    ripped->second.path = codecJob_.output;
-    ripped->second.written = !ctx_.CodecFailed(codecEnd_) && !declined;
-    if (codecEnd_ == WorkEnd::Failed) ripped->second.errors.push_back("the encode failed");
+  if (!ctx_.CodecFailed(lane.end) && !declined && lane.loudness)
+    measured_[track] = ReplayGainFile{lane.files.output, *lane.loudness};
+  if (auto ripped = ripped_.find(track); ripped != ripped_.end()) {
+    ripped->second.path = lane.files.output;
+    ripped->second.written = !ctx_.CodecFailed(lane.end) && !declined;
+    if (lane.end == WorkEnd::Failed) ripped->second.errors.push_back("the encode failed");
   }
   if (const int rows = ctx_.host.RowCount(JobList::Tracks); rows > 0) {
     // The track's status still says whether it was read with warnings.
-    const bool inputWarned = encodingTrack_ <= rows && tracks_.StatusOf(encodingTrack_ - 1) == JobStatus::ReadWarned;
-    SetTrackStatus(encodingTrack_, ctx_.cancelRequested            ? JobStatus::Cancelled
-                                   : codecEnd_ == WorkEnd::Failed ? JobStatus::Failed
-                                   : declined                     ? JobStatus::Kept
-                                   : inputWarned                  ? JobStatus::FinishedWarned
-                                                                  : JobStatus::Finished);
+    const bool inputWarned = track <= rows && tracks_.StatusOf(track - 1) == JobStatus::ReadWarned;
+    SetTrackStatus(track, ctx_.cancelRequested          ? JobStatus::Cancelled
+                          : lane.end == WorkEnd::Failed ? JobStatus::Failed
+                          : declined                    ? JobStatus::Kept
+                          : inputWarned                 ? JobStatus::FinishedWarned
+                                                        : JobStatus::Finished);
   }
+  lane.track = 0;
+  lane.status.clear();
+  lane.loudness.reset();
   if (ctx_.cancelRequested) {
+    // The last lane to stop ends the run.
+    if (AnyLaneBusy()) {
+      ShowEncoderStatus();
+      return;
+    }
     EndWaitingReads();
     EnterIdleState();
   } else {
+    ShowEncoderStatus();
     StartTrackEncode();
   }
 }
 
-void CdRun::AppendId3Tag() {
+void CdRun::AppendId3Tag(EncoderLane& lane) {
+  const int track = lane.track;
   const CdInfo info = ctx_.host.CdInformation();
   const int rows = ctx_.host.RowCount(JobList::Tracks);
-  const std::string name = encodingTrack_ <= rows ? ctx_.host.TrackName(encodingTrack_ - 1) : "";
-  const TrackTagFields fields = MakeTrackTagFields(info, encodingTrack_, name);
+  const std::string name = track <= rows ? ctx_.host.TrackName(track - 1) : "";
+  const TrackTagFields fields = MakeTrackTagFields(info, track, name);
   // The ID3v1 record holds what ISO-8859-1 and 29 characters allow; the ID3v2.4 tag at the
   // start of the file keeps the names whole, in UTF-8, with the track and disc numbers,
   // the genre, the MusicBrainz ids and the front cover.
-  AudioTags tags = MakeTrackAudioTags(info, encodingTrack_, rows, name);
+  AudioTags tags = MakeTrackAudioTags(info, track, rows, name);
   tags.cover = cover_;
   const Id3v2Update v2 = Id3v2UpdateOf(tags);
   // Both tags go into the file in one rewrite: a new file beside it that replaces it only
@@ -558,11 +691,11 @@ void CdRun::AppendId3Tag() {
   TagFileUpdate update;
   update.id3v2 = v2;
   update.appendedId3v1 = EncodeId3v1Tag({fields.title, fields.artist, fields.album, fields.year}, kId3v1MakerTextLimit);
-  if (WriteTagFile(codecJob_.output, update)) {
-    ctx_.host.AppendLog(MakerLog::Encoder, LogEvent::Info("    ID3 tag added."));
+  if (WriteTagFile(lane.files.output, update)) {
+    lane.host->AppendLog(MakerLog::Encoder, LogEvent::Info("    ID3 tag added."));
   } else {
-    codecEnd_ = WorkEnd::Failed;
-    ctx_.host.AppendLog(MakerLog::Encoder, LogEvent::Error("    Error: Cannot write ID3 tag."));
+    lane.end = WorkEnd::Failed;
+    lane.host->AppendLog(MakerLog::Encoder, LogEvent::Error("    Error: Cannot write ID3 tag."));
   }
 }
 

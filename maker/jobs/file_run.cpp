@@ -81,7 +81,7 @@ void FileRun::StartFileEncode() {
   codecEnd_ = WorkEnd::Finished;
   codecJob_.outputBefore = FileState::Of(codecJob_.output);
   codecStart_ = job.startTime;
-  RunContext::StartWorker(encoder_, ctx_.factory.MakeEncoder(job), [this](JobWorker* worker) { EncoderEnded(worker); });
+  RunContext::StartWorker(encoder_, ctx_.factory.MakeEncoder(job, ctx_.host), [this](JobWorker* worker) { EncoderEnded(worker); });
   ApplyPriority();
 }
 

@@ -103,6 +103,9 @@ class JobPipeline {
   void SetAccurateRipServer(const std::string& url) { ctx_.accurateRipServer = url; }
   void SetReadOffset(std::optional<int> offset) { ctx_.readOffset = offset; }
   void SetRipLogPath(const std::string& path) { ctx_.ripLogPath = path; }
+  // How many tracks a CD to MP3 run encodes at once (the terminal's --jobs); without it
+  // the EncoderJobs setting decides (RunContext::EncoderLanes).
+  void SetEncoderLanes(std::optional<int> lanes) { ctx_.encoderLanes = lanes; }
   // File runs hand each file they measured for ReplayGain to `sink` instead of writing
   // the values at their end (RunContext::replayGainSink).
   void SetReplayGainSink(std::function<void(const ReplayGainFile&)> sink) { ctx_.replayGainSink = std::move(sink); }

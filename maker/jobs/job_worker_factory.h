@@ -20,7 +20,9 @@ class JobWorkerFactory {
  public:
   virtual ~JobWorkerFactory() = default;
   virtual std::unique_ptr<JobWorker> MakeReader(const ReaderJob& job) = 0;
-  virtual std::unique_ptr<JobWorker> MakeEncoder(const EncoderJob& job) = 0;
+  // The encoder's lines and status texts go to `host` (a CD run's encoder lane labels them
+  // with its track before they reach the program's host).
+  virtual std::unique_ptr<JobWorker> MakeEncoder(const EncoderJob& job, WorkerHost& host) = 0;
   virtual std::unique_ptr<JobWorker> MakeDecoder(const DecoderJob& job) = 0;
   // The AccurateRip lookup of a CD run; the worker implements AccurateRipLookupSource.
   virtual std::unique_ptr<JobWorker> MakeAccurateRipLookup(const AccurateRipRequest& request) = 0;

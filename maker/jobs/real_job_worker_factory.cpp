@@ -75,8 +75,8 @@ std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeReader(const ReaderJob& job
   return MakeJobWorker<TCDExtractThread>(loop_, readerHost_, withImages);
 }
 
-std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeEncoder(const EncoderJob& job) {
-  return MakeJobWorker<TEncodingThread>(loop_, host_, job);
+std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeEncoder(const EncoderJob& job, WorkerHost& host) {
+  return MakeJobWorker<TEncodingThread>(loop_, host, job);
 }
 
 std::unique_ptr<JobWorker> RealJobWorkerFactory::MakeDecoder(const DecoderJob& job) {

@@ -22,7 +22,7 @@ class RealJobWorkerFactory final : public JobWorkerFactory {
   void UseCdLayer(const CdLayer& cd) { cd_ = &cd; }
 
   std::unique_ptr<JobWorker> MakeReader(const ReaderJob& job) override;
-  std::unique_ptr<JobWorker> MakeEncoder(const EncoderJob& job) override;
+  std::unique_ptr<JobWorker> MakeEncoder(const EncoderJob& job, WorkerHost& host) override;
   std::unique_ptr<JobWorker> MakeDecoder(const DecoderJob& job) override;
   std::unique_ptr<JobWorker> MakeAccurateRipLookup(const AccurateRipRequest& request) override;
   std::unique_ptr<JobWorker> MakeReplayGainWriter(const ReplayGainJob& job) override;

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "common/paths.h"
+#include "common/processor_count.h"
 #include "maker/jobs/run_notice.h"
 
 namespace {
@@ -94,9 +95,14 @@ bool RunContext::JobDeclined(WorkEnd end) {
   return true;
 }
 
-void RunContext::LogJobEnd(MakerLog log, WorkEnd end, std::time_t start, const std::string& output) {
+int RunContext::EncoderLanes() const {
+  if (encoderLanes) return std::max(1, *encoderLanes);
+  return settings.EncoderLanes(ProcessorCount());
+}
+
+void RunContext::LogJobEnd(WorkerHost& to, MakerLog log, WorkEnd end, std::time_t start, const std::string& output) {
   if (cancelRequested) {
-    host.AppendLog(log, LogEvent::Done("    Cancelled."));
+    to.AppendLog(log, LogEvent::Done("    Cancelled."));
     return;
   }
   switch (end) {
@@ -104,11 +110,11 @@ void RunContext::LogJobEnd(MakerLog log, WorkEnd end, std::time_t start, const s
     case WorkEnd::NotRun:
       return;
     case WorkEnd::Kept:
-      host.AppendLog(log, LogEvent::Done("    Kept the existing file " + output + "."));
+      to.AppendLog(log, LogEvent::Done("    Kept the existing file " + output + "."));
       return;
     case WorkEnd::Finished:
     case WorkEnd::Warned:
-      host.AppendLog(log, LogEvent::Done(DoneText(static_cast<long>(Now() - start))));
+      to.AppendLog(log, LogEvent::Done(DoneText(static_cast<long>(Now() - start))));
       return;
   }
 }

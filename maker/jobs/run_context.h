@@ -58,7 +58,11 @@ class RunContext {
   // "Cancelled." after Cancel, "Done (n seconds)." when it finished (with warnings too),
   // "Kept the existing file OUTPUT." when its worker kept `output`; none when it failed,
   // since its error line ends it.
-  void LogJobEnd(MakerLog log, WorkEnd end, std::time_t start, const std::string& output);
+  void LogJobEnd(MakerLog log, WorkEnd end, std::time_t start, const std::string& output) {
+    LogJobEnd(host, log, end, start, output);
+  }
+  // The same, on `to` (an encoder lane's host, which labels the line with its track).
+  void LogJobEnd(WorkerHost& to, MakerLog log, WorkEnd end, std::time_t start, const std::string& output);
   // The lines of a job skipped because its existing output is kept: the heading
   // `heading` about `subject`, then the kept line as the job's end line.
   void LogKeptJob(MakerLog log, const std::string& heading, const std::string& subject, const std::string& output,
@@ -96,6 +100,10 @@ class RunContext {
   std::string accurateRipServer;
   std::optional<int> readOffset;
   std::string ripLogPath;
+  // How many tracks a CD to MP3 run encodes at once: this count when set (the terminal's
+  // --jobs), else the EncoderJobs setting (EncoderLanes).
+  std::optional<int> encoderLanes;
+  int EncoderLanes() const;
   // Where a file run's measured files go when its owner writes their ReplayGain values
   // itself (the terminal's parallel file runs, whose albums span several pipelines); when
   // unset, the file run writes them at its end.

@@ -15,6 +15,7 @@ constexpr std::array kCatalogue = std::to_array<MakerText>({
     {"ReaderProgress", " CD Reader: %1, Track %2 - %3"},
     {"FindingTrackStart", "Finding start of track"},
     {"EncoderProgress", " %1 Encoder: %2, %3"},
+    {"EncoderTracks", " %1 Encoder: %2 tracks (%3)"},  // several tracks encoded at once
     {"DecoderProgress", " %1 Decoder: %2, %3"},
     {"DecodedBytes", "%1 bytes"},
     // The run's progress in the title.
@@ -174,6 +175,7 @@ constexpr std::array kCatalogue = std::to_array<MakerText>({
     {"WritingTo", "To: %1"},
     {"EncodingFile", "Encoding: %1"},
     {"DecodingFile", "Decoding: %1"},
+    {"EncoderLaneLine", "[Track %1] %2"},  // a line of one of the encodes that run at once
     {"SectorRead", "%1-sector read"},
     {"SectorReadCorrecting", "%1-sector read; correcting jitters"},
     {"EncoderSettings", "%1, %2 kbps%3"},

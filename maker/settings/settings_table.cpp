@@ -5,6 +5,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "common/paths.h"
@@ -100,6 +101,7 @@ constexpr SettingEntry kEntries[] = {
     NumberEntry("ReplayGainFiles", &V::replayGainFiles),
     NumberEntry("CoverArt", &V::coverArt),
     TextEntry("CoverArtServer", &V::coverArtServer),
+    NumberEntry("EncoderJobs", &V::encoderJobs),
 };
 
 std::string LoginName() {
@@ -226,6 +228,11 @@ void SettingsTable::ApplyAccessMethodCheck(bool passThroughUsable) {
 int SettingsTable::EncoderMode() const {
   const int mode = mpegMode;
   return mode >= kModeMpeg1 && mode <= kModeLast ? mode : kModeMpeg1;
+}
+
+int SettingsTable::EncoderLanes(int processors) const {
+  if (encoderJobs >= 1 && encoderJobs <= kMaxEncoderJobs) return encoderJobs;
+  return std::clamp(processors, 1, kMaxEncoderJobs);
 }
 
 int SettingsTable::FlacLevelValue() const { return flacLevel >= 0 && flacLevel <= 8 ? flacLevel : 5; }

@@ -50,6 +50,9 @@ class SettingText {
 std::string DefaultCddbUser();
 std::string DefaultCddbHost();
 
+// The most tracks a CD run encodes at once (EncoderJobs).
+inline constexpr int kMaxEncoderJobs = 16;
+
 // The maker's settings, one member per INI key of section "Options" (the key is named at
 // each member), at its default. Integers are kept as read, so a yes/no setting stored as 2
 // is written back as 2; it counts as yes.
@@ -152,6 +155,9 @@ struct MakerSettingValues {
   // from CoverArtServer, embeds it in every file and saves it beside them.
   int coverArt = 1;
   SettingText coverArtServer{kSettingPathBytes, "https://coverartarchive.org"};
+  // EncoderJobs: how many tracks a CD run encodes at once (1..16); 0 is automatic, one per
+  // processor the program may use.
+  int encoderJobs = 0;
   // Section "Read Offsets": the read offset in samples of each drive model, keyed by
   // CdDriveIdentity::Key() ("VENDOR - MODEL").
   std::map<std::string, int> readOffsets;
@@ -239,6 +245,9 @@ class SettingsTable : public MakerSettingValues {
 
   // MPEGMode with values outside 1..8 taken as MPEG-1.
   int EncoderMode() const;
+  // How many tracks a CD run encodes at once: EncoderJobs when it is 1..kMaxEncoderJobs,
+  // else (0, automatic, or a value out of range) `processors`, kept within 1..kMaxEncoderJobs.
+  int EncoderLanes(int processors) const;
   // The format settings, each outside its range taken at its default: FlacLevel 0..8,
   // VorbisQuality -1..10, OpusBitRate 6..512 kbit/s, M4ABitRate an index of kAacBitRates.
   int FlacLevelValue() const;

@@ -33,6 +33,17 @@ TCDReaderPage::TCDReaderPage(QWidget* parent) : QWidget(parent) {
   NormalizeMinSignalComboBox = NewListComboBox(ReaderGroupBox, "NormalizeMinSignalComboBox", NormalizeMinEntries());
   NormalizeMaxSignalComboBox = NewListComboBox(ReaderGroupBox, "NormalizeMaxSignalComboBox", NormalizeMaxEntries());
 
+  EncoderJobsLabel = new QLabel(QStringLiteral("&Encoders at once:"), ReaderGroupBox);
+  EncoderJobsLabel->setObjectName(QStringLiteral("EncoderJobsLabel"));
+  EncoderJobsSpinBox = new QSpinBox(ReaderGroupBox);
+  EncoderJobsSpinBox->setObjectName(QStringLiteral("EncoderJobsSpinBox"));
+  EncoderJobsSpinBox->setRange(0, kMaxEncoderJobs);
+  EncoderJobsSpinBox->setSpecialValueText(QStringLiteral("Automatic"));
+  EncoderJobsSpinBox->setToolTip(
+      QStringLiteral("How many tracks a CD run encodes at once while the next track is read; Automatic is one per "
+                     "processor"));
+  EncoderJobsLabel->setBuddy(EncoderJobsSpinBox);
+
   auto* reader = new QGridLayout(ReaderGroupBox);
   reader->addWidget(ReadSectorComboBox, 0, 0);
   reader->addWidget(JitterCorrectionCheckBox, 1, 0);
@@ -43,6 +54,8 @@ TCDReaderPage::TCDReaderPage(QWidget* parent) : QWidget(parent) {
   reader->addWidget(NormalizePercentComboBox, 4, 1);
   reader->addWidget(NormalizeMinSignalComboBox, 5, 1);
   reader->addWidget(NormalizeMaxSignalComboBox, 6, 1);
+  reader->addWidget(EncoderJobsLabel, 7, 0);
+  reader->addWidget(EncoderJobsSpinBox, 7, 1);
 
   CDReadMethodGroupBox = new QGroupBox(QStringLiteral("CD Access Method"), this);
   CDReadMethodGroupBox->setObjectName(QStringLiteral("CDReadMethodGroupBox"));
@@ -96,6 +109,10 @@ void TCDReaderPage::Load(const SettingsTable& settings) {
   SelectSetting(NormalizePercentComboBox, settings, &MakerSettingValues::normalizePercent, 1);
   SelectSetting(NormalizeMinSignalComboBox, settings, &MakerSettingValues::normalizeMin, 1);
   SelectSetting(NormalizeMaxSignalComboBox, settings, &MakerSettingValues::normalizeMax, 1);
+  // A stored count out of range is automatic, as the runs take it.
+  EncoderJobsSpinBox->setValue(settings.encoderJobs >= 1 && settings.encoderJobs <= kMaxEncoderJobs
+                                   ? settings.encoderJobs
+                                   : 0);
   const bool osInterface = settings.useWinNtRawRead != 0;
   UseWinNTRawReadRadioButton->setChecked(osInterface);
   UseASPIRadioButton->setChecked(!osInterface);
@@ -115,6 +132,7 @@ void TCDReaderPage::Save(SettingsTable& settings) const {
   settings.normalizePercent = NormalizePercentComboBox->currentIndex() + 1;
   settings.normalizeMin = NormalizeMinSignalComboBox->currentIndex() + 1;
   settings.normalizeMax = NormalizeMaxSignalComboBox->currentIndex() + 1;
+  settings.encoderJobs = EncoderJobsSpinBox->value();
   settings.useWinNtRawRead = UseWinNTRawReadRadioButton->isChecked();
   settings.aspiReadMode = ASPIReadModeComboBox->currentIndex();
   settings.adjustCdSpeed = AdjustCDSpeedCheckBox->isChecked();

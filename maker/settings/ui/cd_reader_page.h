@@ -1,11 +1,14 @@
 // The "CD Reader Settings" page of the options window: how tracks are read (sectors per
-// read, jitter correction, normalization) and how the drive is reached.
+// read, jitter correction, normalization), how many tracks a CD run encodes at once, and
+// how the drive is reached.
 #pragma once
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QWidget>
 
 #include "maker/settings/settings_table.h"
@@ -31,6 +34,10 @@ class TCDReaderPage : public QWidget {
   QComboBox* NormalizePercentComboBox;
   QComboBox* NormalizeMinSignalComboBox;
   QComboBox* NormalizeMaxSignalComboBox;
+  // How many read tracks a CD to MP3 run encodes at once (EncoderJobs): 0 shows
+  // "Automatic", one per processor.
+  QLabel* EncoderJobsLabel;
+  QSpinBox* EncoderJobsSpinBox;
 
   QGroupBox* CDReadMethodGroupBox;
   QRadioButton* UseASPIRadioButton;

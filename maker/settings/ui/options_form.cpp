@@ -118,6 +118,8 @@ TranslatableComponents TOptionsForm::Components() const {
       {mp3->MPEG1BitRateComboBox, "MPEG1BitRateComboBox"},
       {mp3->MPEG2BitRateComboBox, "MPEG2BitRateComboBox"},
       {cd->NormalizeMaxSignalComboBox, "NormalizeMaxSignalComboBox"},
+      {cd->EncoderJobsLabel, "EncoderJobsLabel"},
+      {cd->EncoderJobsSpinBox, "EncoderJobsSpinBox"},
       {cd->NormalizeMinSignalComboBox, "NormalizeMinSignalComboBox"},
       {cd->NormalizePercentComboBox, "NormalizePercentComboBox"},
       {cd->OverlapPercentComboBox, "OverlapPercentComboBox"},

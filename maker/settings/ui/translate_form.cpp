@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QSpinBox>
 #include <QTabWidget>
 
 namespace {
@@ -49,6 +50,9 @@ void Apply(QObject* component, const QString& text, const QString& hint) {
     if (!text.isEmpty()) group->setTitle(text);
   } else if (auto* label = qobject_cast<QLabel*>(widget)) {
     if (!text.isEmpty()) label->setText(text);
+  } else if (auto* spin = qobject_cast<QSpinBox*>(widget); spin != nullptr && !spin->specialValueText().isEmpty()) {
+    // A number field whose lowest value has a word of its own ("Automatic"): the word.
+    if (!text.isEmpty()) spin->setSpecialValueText(text);
   } else if (qobject_cast<QLineEdit*>(widget) == nullptr && qobject_cast<QComboBox*>(widget) == nullptr &&
              qobject_cast<QAbstractSpinBox*>(widget) == nullptr && qobject_cast<QFrame*>(widget) == nullptr) {
     // Hints only for edits, lists, number fields, memos and panels. A window of any other kind (a

@@ -644,13 +644,37 @@ TEST_F(BatchEndToEnd, InterruptCancelsEveryParallelJob) {
   }
 }
 
-// Catches --jobs in a CD run passed over in silence: a CD run has one reader and one
-// encoder, so the option is refused there.
-TEST_F(BatchCdRun, JobsIsRefusedInACdRun) {
+// Catches the encoder lanes of a CD run (--jobs) sharing an encoder or its state (outputs,
+// tags or ReplayGain values unlike one lane's), lines that do not say their track, and a
+// summary unlike one lane's; with one lane the log has no labels.
+TEST_F(BatchCdRun, TwoEncodersWriteWhatOneWritesAndLabelTheirLines) {
   MakeDisc();
-  const RunResult r = Maker("--batch --cd2wav --cd-image disc.cue --jobs 2");
-  EXPECT_EQ(r.exitCode, 2) << r.output;
-  EXPECT_NE(r.output.find("zbmaker: --jobs is for file runs"), std::string::npos) << r.output;
-  for (const auto& entry : std::filesystem::directory_iterator(dir))
-    EXPECT_NE(entry.path().extension(), ".wav") << entry.path();
+  for (const char* encoder : {"--id3", "--aac"}) {
+    SCOPED_TRACE(encoder);
+    const std::string ext = std::string(encoder) == "--aac" ? ".aac" : ".mp3";
+    const std::string run = std::string("--batch --cd2mp3 --no-accuraterip --cd-image disc.cue ") + encoder;
+    const RunResult one = Maker(run + " --jobs 1 --output one");
+    const RunResult two = Maker(run + " --jobs 2 --output two");
+    ASSERT_EQ(one.exitCode, 0) << one.output;
+    ASSERT_EQ(two.exitCode, 0) << two.output;
+    for (const char* track : {"Track01", "Track02"}) {
+      const std::string written = FileBytes(dir + "/one/" + track + ext);
+      EXPECT_GT(written.size(), 1000u) << track;
+      EXPECT_TRUE(written == FileBytes(dir + "/two/" + track + ext)) << track << ext;
+      EXPECT_FALSE(std::filesystem::exists(dir + "/two/" + track + ".tmp")) << track;
+      EXPECT_EQ(Count(two.output, std::string("[Track ") + (track + 5) + "] Encoding: " + dir + "/two/" + track + ".tmp\n"), 1)
+          << two.output;
+      EXPECT_EQ(Count(two.output, std::string("[Track ") + (track + 5) + "]     Done ("), 1) << two.output;
+    }
+    EXPECT_EQ(Count(one.output, "[Track "), 0) << one.output;
+    // The final lists: the same rows and the same count.
+    const auto list = [](const std::string& output) {
+      std::string rows;
+      for (const std::string& line : LogLines(output))
+        if (line.starts_with("OK\t") || line.find(" converted") != std::string::npos) rows += line + "\n";
+      return rows;
+    };
+    EXPECT_EQ(list(one.output), list(two.output));
+    EXPECT_NE(two.output.find("2 of 2 tracks converted.\n"), std::string::npos) << two.output;
+  }
 }

@@ -37,6 +37,7 @@ TEST(JobPipelineLifetime, DestroyedInTheMiddleOfACdToMp3Run) {
   ASSERT_GE(host.drive, 0);
   SettingsTable settings;
   settings.outputPath = dir.Path() + "/out";
+  settings.encoderJobs = 1;  // one encoder, on track 1, while track 2 is read
   CdLayer cd;
   cd.SetDiscImages(image.Images());
   RealJobWorkerFactory factory(loop, host);

@@ -386,6 +386,7 @@ TEST_F(PipelineTest, CancelEndsTheReadsWaitingForTheEncoder) {
     SCOPED_TRACE(deleteTemp ? std::to_string(*deleteTemp) : "fresh settings");
     SettingsTable s;
     s.outputPath = dir;
+    s.encoderJobs = 1;  // one encoder: the tracks after the first wait for it
     if (deleteTemp) s.cd2mp3DelTempOnError = *deleteTemp;
     const bool keep = deleteTemp == 0;
     Rig r(loop, s);

@@ -137,6 +137,7 @@ struct WorkerScript {
   std::string writeFile{};
   std::string makeDir{};
   std::vector<std::string> logLines{};
+  std::string statusText{};  // shown on the worker's panel after its log lines
   std::string question{};
   std::vector<LogEvent> endEvents{};  // posted when the work is over, before the error or warning
   std::atomic<bool>* gate = nullptr;
@@ -162,6 +163,10 @@ class ScriptedWorker : public JobWorker {
   void Run() override {
     running = true;
     for (const auto& line : script_.logLines) Synchronize([this, &line] { host_.AppendLog(log_, LogEvent::Info(line)); });
+    if (!script_.statusText.empty())
+      Synchronize([this] {
+        host_.SetStatusText(log_ == MakerLog::Reader ? MakerPanel::Reader : MakerPanel::Encoder, script_.statusText);
+      });
     bool yes = true;
     if (!script_.question.empty())
       Synchronize([this, &yes] { yes = host_.AskYesNo(script_.question, "zbmaker Confirmation"); });
@@ -271,12 +276,12 @@ class ScriptedFactory final : public JobWorkerFactory {
     return MakeFrom<ScriptedCoverLookup>("cover " + request.releaseId, MakerLog::Reader,
                                          coverLookup ? coverLookup(request) : WorkerScript{}, host_);
   }
-  std::unique_ptr<JobWorker> MakeEncoder(const EncoderJob& job) override {
+  std::unique_ptr<JobWorker> MakeEncoder(const EncoderJob& job, WorkerHost& host) override {
     encoderJobs.push_back(job);
     WorkerScript script = encoder ? encoder(job) : WorkerScript{};
     if (script.loudness && job.measureLoudness)
-      return MakeFrom<LoudnessScriptedWorker>("encode " + job.inputPath, MakerLog::Encoder, std::move(script), host_);
-    return MakeFrom<ScriptedWorker>("encode " + job.inputPath, MakerLog::Encoder, std::move(script), host_);
+      return MakeFrom<LoudnessScriptedWorker>("encode " + job.inputPath, MakerLog::Encoder, std::move(script), host);
+    return MakeFrom<ScriptedWorker>("encode " + job.inputPath, MakerLog::Encoder, std::move(script), host);
   }
   std::unique_ptr<JobWorker> MakeReplayGainWriter(const ReplayGainJob& job) override {
     replayGainJobs.push_back(job);
@@ -348,6 +353,8 @@ class PipelineTest : public ::testing::Test {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir = pattern;
     settings.outputPath = dir;
+    // One encoder lane, whatever the machine: the tests of several lanes choose theirs.
+    settings.encoderJobs = 1;
   }
   void TearDown() override {
     pipeline.CancelButtonClick();  // leave no worker behind, whatever the test did

@@ -41,7 +41,8 @@ class RunTexts : public ::testing::Test {
       ASSERT_LT(std::chrono::steady_clock::now(), end) << "the run did not end";
       if (!cancelAt.empty() && !cancelled && pipeline->Busy()) {
         for (const auto* log : {&host.readerLog, &host.encoderLog})
-          for (const std::string& line : *log) cancelled = cancelled || line.starts_with(cancelAt);
+          for (const std::string& line : *log)
+            cancelled = cancelled || line.starts_with(cancelAt) || line.find("] " + cancelAt) != std::string::npos;
         if (cancelled) pipeline->CancelButtonClick();
       }
       if (loop.RunPending() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -94,6 +95,13 @@ class RunTexts : public ::testing::Test {
 // without the libraries.
 TEST_F(RunTexts, EveryTextARunShowsHasAKey) {
   host.AddTracks(2);
+  // Two encoders first (their lines carry the track, their panel both tracks), then one.
+  settings.encoderJobs = 2;
+  Run(Operation::CD2MP3);
+  EXPECT_TRUE(std::any_of(shown.begin(), shown.end(),
+                          [](const std::string& text) { return text.starts_with("[Track 02] Encoding: "); }))
+      << ::testing::PrintToString(shown);
+  settings.encoderJobs = 1;
   Run(Operation::CD2MP3);
   Run(Operation::CD2WAV);
   // The outputs exist now: the question before each run, answered Keep All, keeps them.

@@ -155,6 +155,7 @@ TEST(SettingsFileBytes, EveryMemberIsWrittenUnderItsOwnKey) {
   s.replayGainFiles = 86;
   s.coverArt = 87;
   s.coverArtServer = text("CoverArtServer");
+  s.encoderJobs = 89;
   s.SetReadOffset("Zimbar - Disc image", -667);
   s.SetReadOffset("PLEXTOR - DVDR PX-716A", 30);
   EXPECT_EQ(s.outputPath.str().size(), 254u);
@@ -255,6 +256,7 @@ ReplayGain=1
 ReplayGainFiles=0
 CoverArt=1
 CoverArtServer=https://coverartarchive.org
+EncoderJobs=0
 )ini";
 const char* const kNonDefaultFileBytes = R"ini([Options]
 Version=-11
@@ -335,6 +337,7 @@ ReplayGain=85
 ReplayGainFiles=86
 CoverArt=87
 CoverArtServer=CoverArtServer café "$full$"
+EncoderJobs=89
 
 [Read Offsets]
 PLEXTOR - DVDR PX-716A=30

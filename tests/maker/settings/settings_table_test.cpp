@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 #include "common/ini_file.h"
 #include "tests/common/temp_dir.h"
@@ -23,7 +24,7 @@ const PassThroughProbe kNoPassThrough = [] { return false; };
 // CDDB greetings sent with an empty or invented user and host.
 TEST(SettingsTable, TableHoldsEveryKeyInFileOrderWithDefaults) {
   const auto entries = SettingEntries();
-  ASSERT_EQ(entries.size(), 78u);
+  ASSERT_EQ(entries.size(), 79u);
   const std::pair<size_t, const char*> keys[] = {{0, "Version"},            {12, "UseWinNTRawRead"},
                                                  {24, "AACUseADTS"},
                                                  {33, "ExternalProgram0"},  {42, "ExternalProgram9"},
@@ -37,7 +38,8 @@ TEST(SettingsTable, TableHoldsEveryKeyInFileOrderWithDefaults) {
                                                  {70, "FlacLevel"},         {71, "FlacVerify"},
                                                  {72, "VorbisQuality"},     {73, "OpusBitRate"},
                                                  {74, "ReplayGain"},        {75, "ReplayGainFiles"},
-                                                 {76, "CoverArt"},          {77, "CoverArtServer"}};
+                                                 {76, "CoverArt"},          {77, "CoverArtServer"},
+                                                 {78, "EncoderJobs"}};
   for (const auto& [index, key] : keys) EXPECT_STREQ(entries[index].key, key);
 
   const SettingsTable s;
@@ -51,7 +53,7 @@ TEST(SettingsTable, TableHoldsEveryKeyInFileOrderWithDefaults) {
       {"OptApplyID3", 0},    {"UseHttpProxy", 0},           {"UseSocksProxy", 0},       {"UseFileNameFormat", 0},
       {"AACUseADTS", 1},     {"M4ABitRate", 4},             {"FlacLevel", 5},           {"FlacVerify", 1},
       {"VorbisQuality", 5},  {"OpusBitRate", 160},          {"ReplayGain", 1},          {"ReplayGainFiles", 0},
-      {"CoverArt", 1}};
+      {"CoverArt", 1},      {"EncoderJobs", 0}};
   for (const auto& [key, value] : ints) {
     const auto entry = std::find_if(entries.begin(), entries.end(), [key](const SettingEntry& e) { return e.key == std::string_view(key); });
     ASSERT_NE(entry, entries.end()) << key;
@@ -95,6 +97,19 @@ TEST(SettingsTable, LongTextsReadBackWholeUpToTheirField) {
   EXPECT_EQ(s.channels, 2);
   EXPECT_EQ(s.readSector, 0);
   EXPECT_EQ(s.cdSpeed, 12);
+}
+
+// Catches an encoder count that is not automatic at 0 or out of range, one that ignores
+// the stored count, and an automatic count of 0 or above the most lanes.
+TEST(SettingsTable, EncoderLanesAreTheStoredCountOrOnePerProcessor) {
+  SettingsTable s;
+  const std::tuple<int, int, int> cases[] = {// stored, processors, lanes
+                                             {0, 2, 2},   {0, 0, 1},   {0, 40, 16}, {-3, 4, 4},
+                                             {17, 4, 4},  {1, 8, 1},   {16, 2, 16}, {3, 1, 3}};
+  for (const auto& [stored, processors, lanes] : cases) {
+    s.encoderJobs = stored;
+    EXPECT_EQ(s.EncoderLanes(processors), lanes) << stored << " with " << processors << " processors";
+  }
 }
 
 // Catches an out-of-table rate index reading past its table, an unknown mode not taken as

@@ -41,7 +41,7 @@ inline const std::map<std::string, std::set<std::string>>& TranslatableNames() {
         "CoverArtCheckBox", "CoverArtServerLabel", "CoverArtServerEdit", "UseM4ARadioButton", "M4ABitRateComboBox",
         "UseFLACRadioButton", "FlacLevelComboBox", "FlacVerifyCheckBox", "UseVorbisRadioButton",
         "VorbisQualityComboBox", "UseOpusRadioButton", "OpusBitRateComboBox", "ReplayGainGroupBox",
-        "ReplayGainCheckBox", "ReplayGainFilesCheckBox"}},
+        "ReplayGainCheckBox", "ReplayGainFilesCheckBox", "EncoderJobsLabel", "EncoderJobsSpinBox"}},
       {"MP3 Maker CD Info",
        {"CDInfoPanel", "TitleLabel", "ArtistLabel", "YearLabel", "GenreLabel", "TitleEdit", "ArtistEdit", "YearEdit",
         "GenreComboBox", "TracksListBox", "CDDBServerComboBox", "FilenamePatternEdit", "UseFileNameFormatCheckBox",

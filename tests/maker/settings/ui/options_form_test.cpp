@@ -184,8 +184,10 @@ TEST(TOptionsForm, ShowingTakesStoredValuesAndMendsOnesOutOfRange) {
   f.settings.normalizePercent = 90;
   f.settings.normalizeMin = 0;
   f.settings.cdSpeed = 100;
+  f.settings.encoderJobs = 17;
   f.Show();
   EXPECT_TRUE(f.Mp3().UseMPEG1RadioButton->isChecked());
+  EXPECT_EQ(f.Cd().EncoderJobsSpinBox->text(), QString("Automatic"));
   EXPECT_EQ(f.Mp3().ExternalProgramComboBox->currentText().toStdString(), f.settings.ExternalProgram(0));
   EXPECT_EQ(f.Cd().ReadSectorComboBox->currentText(), QString("24-Sector Read"));
   EXPECT_EQ(f.Cd().NormalizePercentComboBox->currentText(), QString("90%"));
@@ -196,6 +198,7 @@ TEST(TOptionsForm, ShowingTakesStoredValuesAndMendsOnesOutOfRange) {
   EXPECT_EQ(f.settings.extPgm, 0);
   EXPECT_EQ(f.settings.readSector, 4);
   EXPECT_EQ(f.settings.normalizeMin, 95);
+  EXPECT_EQ(f.settings.encoderJobs, 0);
 }
 
 // Catches a format button that stores another mode (or none), a format list whose entry is
@@ -366,6 +369,7 @@ void ChangeEverything(TOptionsForm& form) {
   mp3.OpusBitRateComboBox->setCurrentIndex(1);
   mp3.ReplayGainCheckBox->setChecked(false);
   mp3.ReplayGainFilesCheckBox->setChecked(true);
+  form.CDTabSheet->EncoderJobsSpinBox->setValue(3);
   form.AccuracyTabSheet->CoverArtCheckBox->setChecked(false);
   for (QCheckBox* box : form.FileLogTabSheet->findChildren<QCheckBox*>()) box->setChecked(!box->isChecked());
   form.CustomizationTabSheet->BeepWhenDoneCheckBox->setChecked(true);
@@ -431,6 +435,7 @@ TEST(TOptionsForm, OkStoresEveryControlAndCancelNothing) {
       {"OpusBitRate", &MakerSettingValues::opusBitRate, 96},
       {"ReplayGain", &MakerSettingValues::replayGain, 0},
       {"ReplayGainFiles", &MakerSettingValues::replayGainFiles, 1},
+      {"EncoderJobs", &MakerSettingValues::encoderJobs, 3},
       {"CoverArt", &MakerSettingValues::coverArt, 0},
       {"BeepWhenDone", &MakerSettingValues::beepWhenDone, 1},
       {"BringToFrontWhenDone", &MakerSettingValues::bringToFrontWhenDone, 1}};
