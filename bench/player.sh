@@ -78,7 +78,7 @@ compare_outputs() {
   awk -v n="$n" -v p="$p" -v s=$((played - 10)) -v r="$rounds" 'BEGIN {
     printf "zbplayer by output, median of %d rounds of %d s:\n", r, s
     printf "  pulse  %.2f CPU s per minute of playback\n", p * 60 / s
-    printf "  null   %.2f CPU s per minute of playback (%.2f x pulse)\n", n * 60 / s, p > 0 ? n / p : 0 }'
+    printf "  null   %.2f CPU s per minute of playback (%.2f x pulse)\n", n * 60 / s, (p > 0 ? n / p : 0) }'
   echo "  CPU s per run: pulse ${pulse[*]}; null ${null[*]}"
 }
 
