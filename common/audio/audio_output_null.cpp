@@ -6,9 +6,15 @@
 
 namespace {
 
+// Two periods of half the device's capacity (50 ms at most rates), written in chunks of
+// half a period: the writer thread fills the device, then sleeps until a period has played,
+// waking once a period as a sound card's interrupts would wake it. At least half a period
+// is still to play when it wakes, so that it does not run dry.
+constexpr uint32_t kPeriods = 2;
+
 class NullSink final : public AudioSink {
  public:
-  explicit NullSink(const AudioFormat& format) : device_(format, 1) {}
+  explicit NullSink(const AudioFormat& format) : device_(format, 1, kPeriods), frameBytes_(format.BytesPerFrame()) {}
   Outcome Write(const uint8_t*, size_t bytes) override {
     device_.Take(bytes);
     return Done{};
@@ -19,10 +25,14 @@ class NullSink final : public AudioSink {
     return played;
   }
   void Drain() override { device_.Drain(); }
-  size_t ChunkBytes() const override { return device_.Capacity() < 4096 ? device_.Capacity() : 4096; }
+  size_t ChunkBytes() const override {
+    const size_t half = device_.PeriodBytes() / 2;
+    return half < frameBytes_ ? frameBytes_ : half - half % frameBytes_;
+  }
 
  private:
   PacedDevice device_;
+  size_t frameBytes_;
 };
 
 }  // namespace

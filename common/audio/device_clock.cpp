@@ -29,5 +29,9 @@ void DeviceClock::Drop(Clock::time_point now) {
 DeviceClock::Clock::time_point DeviceClock::WhenPlayed(uint64_t played) const {
   if (played <= anchorBytes_) return anchorTime_;
   const double seconds = double(played - anchorBytes_) / rate_;
-  return anchorTime_ + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+  // Rounded up, and a tick more: Played() of a moment truncated down (or of one where the
+  // product of time and rate rounds down) would fall a byte short, and a thread waiting
+  // for that byte would wake, find it unplayed and wait again at once, spinning.
+  return anchorTime_ + std::chrono::ceil<Clock::duration>(std::chrono::duration<double>(seconds)) +
+         Clock::duration(1);
 }

@@ -21,8 +21,12 @@ class DeviceClock {
   void Wrote(uint64_t bytes, Clock::time_point now = Clock::now());
   // Forgets what the device holds: what was written counts as played.
   void Drop(Clock::time_point now = Clock::now());
-  // The moment the device will have played up to byte offset `played`.
+  // The moment the device will have played up to byte offset `played`: Played() of it is
+  // `played` or more, so that a thread sleeping until then finds the bytes played.
   Clock::time_point WhenPlayed(uint64_t played) const;
+  // The byte offset at which the device last started playing (after the start, a Drop or
+  // running dry).
+  uint64_t RunStart() const { return anchorBytes_; }
   // Times the device ran dry while more audio followed.
   uint64_t Starved() const { return starved_; }
 

@@ -1,10 +1,13 @@
 // DecodeMp3File over the seven decoder entries of libzbdecode.so.
 #include "maker/codec/mp3_file_decoder.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 #include "common/fault_guard.h"
 #include "common/library_loader.h"
@@ -76,14 +79,63 @@ void ShowProgress(CodecRecord& job, const ZbdDecoder& decoder) {
   job.lastStatusTime = now;
 }
 
-// The decode loop; the caller deletes the decoder and rewrites the header.
+// The decoded PCM on its way to the file, gathered into writes of kWriteBytes: one system
+// call for a dozen and more frames instead of one for each. Written() counts the bytes of
+// the frames that reached the file whole (a write that fails part way leaves the frames
+// before it); after a failed write nothing more is written.
+class BatchedPcmWriter {
+ public:
+  explicit BatchedPcmWriter(CodecFile& file) : file_(file), start_(lseek(file.Fd(), 0, SEEK_CUR)) {
+    pending_.reserve(kWriteBytes);
+  }
+
+  bool Add(const void* pcm, size_t bytes) {
+    if (pending_.size() + bytes > kWriteBytes && !Flush()) return false;
+    const auto* from = static_cast<const uint8_t*>(pcm);
+    pending_.insert(pending_.end(), from, from + bytes);
+    frameEnds_.push_back(pending_.size());
+    return true;
+  }
+  bool Flush() {
+    if (failed_) return false;
+    if (pending_.empty()) return true;
+    uint64_t whole = pending_.size();
+    if (!file_.WriteAll(pending_.data(), pending_.size())) {
+      failed_ = true;
+      const off_t at = lseek(file_.Fd(), 0, SEEK_CUR);
+      const off_t flushedFrom = start_ + off_t(written_);
+      const uint64_t reached = start_ >= 0 && at > flushedFrom ? uint64_t(at - flushedFrom) : 0;
+      whole = 0;
+      for (const size_t end : frameEnds_) {
+        if (end <= reached) whole = end;
+      }
+    }
+    written_ += whole;
+    pending_.clear();
+    frameEnds_.clear();
+    return !failed_;
+  }
+  uint64_t Written() const { return written_; }
+
+ private:
+  static constexpr size_t kWriteBytes = 64 * 1024;
+  CodecFile& file_;
+  const off_t start_;              // file offset of the first PCM byte
+  std::vector<uint8_t> pending_;
+  std::vector<size_t> frameEnds_;  // where each frame in pending_ ends
+  uint64_t written_ = 0;
+  bool failed_ = false;
+};
+
+// The decode loop; the caller flushes the output, deletes the decoder and rewrites the
+// header.
 struct LoopResult {
   std::optional<Error> failure;
   bool cancelled = false;
 };
 
-LoopResult DecodeFrames(const ZbdecodeEntries& zbd, ZbdDecoder* decoder, CodecFile& output, CodecRecord& job,
-                        bool& mono, uint32_t& sampleRate, uint64_t& dataBytes) {
+LoopResult DecodeFrames(const ZbdecodeEntries& zbd, ZbdDecoder* decoder, BatchedPcmWriter& output, CodecRecord& job,
+                        bool& mono, uint32_t& sampleRate) {
   bool firstFrame = true;
   for (;;) {
     int32_t result = 0;
@@ -98,10 +150,9 @@ LoopResult DecodeFrames(const ZbdecodeEntries& zbd, ZbdDecoder* decoder, CodecFi
           sampleRate = buffer->sampleRate;
           firstFrame = false;
         }
-        if (!output.WriteAll(buffer->pcm, buffer->bytes)) {
+        if (!output.Add(buffer->pcm, buffer->bytes)) {
           return {DecodeFailure(Mp3DecodeFault::Write, "Error: cannot write to output file.")};
         }
-        dataBytes += buffer->bytes;
       }
       ShowProgress(job, *decoder);
     } else if (result == ZBD_ERR_INPUT_READ) {
@@ -173,8 +224,12 @@ Outcome DecodeMp3File(const std::string& inputPath, const std::string& outputPat
   } else if (inputOpen != 0) {
     failure = DecodeFailure(Mp3DecodeFault::InputOpen, "Error: cannot open input file.");
   } else {
-    LoopResult loop = DecodeFrames(zbd, decoder, output, job, mono, sampleRate, dataBytes);
+    BatchedPcmWriter pcm(output);
+    LoopResult loop = DecodeFrames(zbd, decoder, pcm, job, mono, sampleRate);
     failure = std::move(loop.failure);
+    // What was decoded before the end (a cancel or a fault too) goes to the file.
+    if (!pcm.Flush() && !failure) failure = DecodeFailure(Mp3DecodeFault::Write, "Error: cannot write to output file.");
+    dataBytes = pcm.Written();
     // Text, another format or random bytes end like an MPEG file without frames: a
     // decode that ran to its end and gave no audio has decoded nothing.
     if (!failure && !loop.cancelled && dataBytes == 0)

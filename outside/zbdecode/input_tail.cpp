@@ -7,10 +7,27 @@
 #include <cstring>
 #include <utility>
 
+namespace {
+
+// The decoder library asks for a frame's header, then for the rest of the frame: reading
+// ahead this much serves a hundred and more of its small reads with one read of the source.
+constexpr size_t kReadAheadBytes = 64 * 1024;
+
+}  // namespace
+
 InputTail::InputTail(InputSource& source, uint64_t start, std::vector<uint8_t> pending)
     : source_(source), start_(start), pending_(std::move(pending)) {}
 
 int64_t InputTail::Read(void* buffer, uint32_t bytes) {
+  if (pendingAt_ >= pending_.size() && bytes < kReadAheadBytes) {
+    // A small read: the source's next bytes become the pending ones (a stream gives what
+    // it has, no more).
+    pending_.resize(kReadAheadBytes);
+    const int64_t got = source_.Read(pending_.data(), uint32_t(kReadAheadBytes));
+    pending_.resize(got > 0 ? size_t(got) : 0);
+    pendingAt_ = 0;
+    if (got <= 0) return got;
+  }
   if (pendingAt_ < pending_.size()) {
     const size_t count = std::min<size_t>(bytes, pending_.size() - pendingAt_);
     std::memcpy(buffer, pending_.data() + pendingAt_, count);

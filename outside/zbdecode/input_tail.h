@@ -8,8 +8,9 @@
 
 // Offsets are counted from the start offset, so the library sees a stream that begins
 // with the first frame. Bytes already read from the source while looking for that frame
-// are served first; a seek (possible only when the source can seek) drops them and moves
-// the source itself.
+// are served first, then small reads are served from larger reads of the source; a seek
+// (possible only when the source can seek) drops the bytes read ahead and moves the
+// source itself.
 class InputTail {
  public:
   // source is positioned at start + pending.size().
