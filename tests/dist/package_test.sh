@@ -19,6 +19,11 @@ work=$(mktemp -d)
 trap 'apt-get remove -y -qq zimbar >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 (cd "$build" && cpack -G DEB -B "$work" >/dev/null)
 deb=$(ls "$work"/zimbar_*.deb)
+# The libraries loaded by name at run time are named by no binary: the package must still
+# depend on them.
+for library in libcurl4 libpulse0; do
+  dpkg-deb -f "$deb" Depends | grep -q "\b$library\b" || { echo "the package does not depend on $library"; exit 1; }
+done
 # Clean at lintian's default level: any error or warning fails. In a build without the
 # sanitizers (which go without hardening, see CMakeLists.txt) a binary without bind-now
 # fails too. The other informational tags are shown, not judged: lintian reports
