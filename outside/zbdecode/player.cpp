@@ -85,7 +85,10 @@ void Player::Send(ControlMessage message) {
 std::stop_token Player::InputStopFor(uint64_t sequence) {
   std::lock_guard lock(mutex_);
   // A cancel that came before this message is done with; one sent after it still holds.
-  if (inputStop_.stop_requested() && supersedingSequence_ <= sequence) inputStop_ = std::stop_source();
+  // Its sender stops the source it took outside the lock, perhaps only after this message
+  // is taken, so the source is replaced whether or not the stop has landed yet: otherwise
+  // a late stop of the cancel sent with this very message cut its own open short.
+  if (supersedingSequence_ <= sequence) inputStop_ = std::stop_source();
   return inputStop_.get_token();
 }
 

@@ -18,6 +18,7 @@ namespace {
 struct StreamRun {
   std::vector<uint8_t> heard;
   std::vector<std::string> names, errors;
+  std::string nacks;  // "command/code" of each refused command, for the failure messages
   bool ended = false;
   std::chrono::milliseconds took{0};
 };
@@ -47,6 +48,10 @@ StreamRun PlayUrl(const std::string& url, const std::string& capture, int stallM
   pump.Delete();
   for (const Note& n : pump.Of(ZBD_NOTIFY_INPUT_NAME)) run.names.push_back(n.text1);
   for (const Note& n : pump.Of(ZBD_NOTIFY_ERROR)) run.errors.push_back(n.text1);
+  for (const Note& n : pump.Of(ZBD_NOTIFY_NACK)) {
+    run.nacks += " " + std::to_string(n.message.data.nack.command);
+    run.nacks += "/" + std::to_string(n.message.data.nack.code);
+  }
   run.heard = WavData(ReadBytes(capture));
   return run;
 }
@@ -76,7 +81,7 @@ TEST_F(PlayerStream, HttpWithoutMetadataPlaysTheWholeStream) {
   StreamServer server({"http", mp3_});
   ASSERT_GT(server.Port(), 0);
   const StreamRun run = PlayUrl(Url(server), dir_.File("heard.wav"));
-  EXPECT_TRUE(run.ended);
+  EXPECT_TRUE(run.ended) << run.took.count() << " ms; refused:" << run.nacks;
   EXPECT_TRUE(run.errors.empty()) << run.errors.front();
   EXPECT_TRUE(run.heard == reference_) << run.heard.size() << " vs " << reference_.size();
 }
@@ -87,7 +92,7 @@ TEST_F(PlayerStream, IcyTitlesAreReportedAsTheyChangeAndNeverPlayed) {
   StreamServer server({"http", mp3_, "--icy-metaint", "8192", "--titles", "First,Zweite Ä,Third"});
   ASSERT_GT(server.Port(), 0);
   const StreamRun run = PlayUrl(Url(server), dir_.File("heard.wav"));
-  EXPECT_TRUE(run.ended);
+  EXPECT_TRUE(run.ended) << run.took.count() << " ms; refused:" << run.nacks;
   EXPECT_TRUE(run.heard == reference_) << run.heard.size() << " vs " << reference_.size();
   std::vector<std::string> titles(run.names.begin() + (run.names.empty() ? 0 : 1), run.names.end());
   EXPECT_EQ(titles, (std::vector<std::string>{"First", "Zweite Ä", "Third"}));
@@ -100,7 +105,7 @@ TEST_F(PlayerStream, ShoutcastStatusLineIsAccepted) {
   StreamServer server({"http", mp3_, "--icy-status", "--icy-metaint", "16000", "--titles", "Only"});
   ASSERT_GT(server.Port(), 0);
   const StreamRun run = PlayUrl(Url(server), dir_.File("heard.wav"));
-  EXPECT_TRUE(run.ended);
+  EXPECT_TRUE(run.ended) << run.took.count() << " ms; refused:" << run.nacks;
   EXPECT_TRUE(run.heard == reference_);
   EXPECT_EQ(run.names.back(), "Only");
 }
@@ -120,7 +125,7 @@ TEST_F(PlayerStream, StalledStreamEndsAfterTheTimeLimit) {
   StreamServer server({"http", mp3_, "--stall-after", "20000"});
   ASSERT_GT(server.Port(), 0);
   const StreamRun run = PlayUrl(Url(server), dir_.File("heard.wav"), /*stallMs=*/800);
-  EXPECT_TRUE(run.ended);
+  EXPECT_TRUE(run.ended) << run.took.count() << " ms; refused:" << run.nacks;
   EXPECT_LT(run.took, 10s);
   ASSERT_FALSE(run.errors.empty());
   EXPECT_NE(run.errors[0].find("stalled"), std::string::npos) << run.errors[0];
@@ -136,7 +141,7 @@ TEST_F(PlayerStream, StreamWithoutAudioEndsWithTheReason) {
   StreamServer server({"http", mp3_, "--junk"});
   ASSERT_GT(server.Port(), 0);
   const StreamRun run = PlayUrl(Url(server), dir_.File("heard.wav"), /*stallMs=*/3000, 20s, /*noAudioMs=*/800);
-  EXPECT_TRUE(run.ended);
+  EXPECT_TRUE(run.ended) << run.took.count() << " ms; refused:" << run.nacks;
   EXPECT_LT(run.took, 10s);
   ASSERT_FALSE(run.errors.empty());
   EXPECT_EQ(run.errors[0], "The stream " + Url(server) + " ended: no audio for 0.8 seconds");
@@ -148,7 +153,7 @@ TEST_F(PlayerStream, StreamClosedMidwayEndsWithWhatCame) {
   StreamServer server({"http", mp3_, "--close-after", "24000"});
   ASSERT_GT(server.Port(), 0);
   const StreamRun run = PlayUrl(Url(server), dir_.File("heard.wav"));
-  EXPECT_TRUE(run.ended);
+  EXPECT_TRUE(run.ended) << run.took.count() << " ms; refused:" << run.nacks;
   EXPECT_GT(run.heard.size(), 44100u * 4);
   EXPECT_LT(run.heard.size(), reference_.size());
   EXPECT_TRUE(std::equal(run.heard.begin(), run.heard.end() - 4608, reference_.begin()));
@@ -177,7 +182,7 @@ TEST_F(PlayerStream, IcyTitlesArriveAsUtf8WithoutControlCharacters) {
                        "Esc\x1b[1mBold,Bell\x07 Back\x08 Del\x7f!,Caf\u00e9\tCr\u00e8me"});
   ASSERT_GT(server.Port(), 0);
   const StreamRun run = PlayUrl(Url(server), dir_.File("heard.wav"));
-  EXPECT_TRUE(run.ended);
+  EXPECT_TRUE(run.ended) << run.took.count() << " ms; refused:" << run.nacks;
   std::vector<std::string> titles(run.names.begin() + (run.names.empty() ? 0 : 1), run.names.end());
   EXPECT_EQ(titles, (std::vector<std::string>{"Esc[1mBold", "Bell Back Del!", "Caf\u00e9 Cr\u00e8me"}));
 }
