@@ -23,9 +23,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The dependencies of the binaries are added once the files are staged (see there).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/ZimbarPackageDepends.cmake)
-# libpulse is loaded by name when the first output opens, so no binary names it for the
-# scan: it is listed here.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "mpg123, libpulse0")
+# libcurl and libpulse are loaded by name when a lookup, a stream or an output first needs
+# them, so no binary names them for the scan: they are listed here.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "mpg123, libcurl4 (>= 7.68.0), libpulse0")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${ZIMBAR_WEB_SITE})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)

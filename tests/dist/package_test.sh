@@ -21,7 +21,7 @@ trap 'apt-get remove -y -qq zimbar >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 deb=$(ls "$work"/zimbar_*.deb)
 # The libraries loaded by name at run time are named by no binary: the package must still
 # depend on them.
-for library in libpulse0; do
+for library in libcurl4 libpulse0; do
   dpkg-deb -f "$deb" Depends | grep -q "\b$library\b" || { echo "the package does not depend on $library"; exit 1; }
 done
 # Clean at lintian's default level: any error or warning fails. In a build without the

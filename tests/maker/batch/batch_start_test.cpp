@@ -51,7 +51,9 @@ TEST_F(BatchStart, TerminalRunLoadsTheEngineButNotTheWindow) {
   // Only M4A jobs need libavformat and libavcodec.
   EXPECT_EQ(loaded.find("libavformat"), std::string::npos) << loaded;
   EXPECT_EQ(loaded.find("libzbmakerm4a.so"), std::string::npos) << loaded;
-  // Nor does a conversion play: libpulse waits for an output.
+  // Nor does a conversion go on the network or play: libcurl and libpulse wait for a
+  // lookup or an output.
+  EXPECT_EQ(loaded.find("libcurl"), std::string::npos) << loaded;
   EXPECT_EQ(loaded.find("libpulse"), std::string::npos) << loaded;
 }
 
