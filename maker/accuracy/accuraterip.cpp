@@ -54,15 +54,19 @@ AccurateRipAccumulator::AccurateRipAccumulator(int64_t trackFrames, bool firstTr
 void AccurateRipAccumulator::Add(std::span<const uint32_t> frames) {
   uint32_t v1 = sums_.v1;
   uint32_t v2 = sums_.v2;
-  int64_t k = position_;
-  for (const uint32_t frame : frames) {
-    ++k;
-    if (k < first_ || k > last_) continue;
-    const uint64_t product = static_cast<uint64_t>(frame) * static_cast<uint64_t>(k);
+  // Frame i of the span has the 1-based position position_ + 1 + i; only those within
+  // [first_, last_] are weighted. The loop runs over that part alone, without a test per
+  // frame, which lets the compiler keep it in vector registers.
+  const int64_t count = static_cast<int64_t>(frames.size());
+  const int64_t begin = std::clamp<int64_t>(first_ - position_ - 1, 0, count);
+  const int64_t end = std::clamp<int64_t>(last_ - position_, begin, count);
+  for (int64_t i = begin; i < end; ++i) {
+    const uint64_t k = static_cast<uint64_t>(position_ + 1 + i);
+    const uint64_t product = static_cast<uint64_t>(frames[static_cast<size_t>(i)]) * k;
     v1 += static_cast<uint32_t>(product);
     v2 += static_cast<uint32_t>(product) + static_cast<uint32_t>(product >> 32);
   }
-  position_ = k;
+  position_ += count;
   sums_ = {v1, v2};
 }
 

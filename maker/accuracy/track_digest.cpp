@@ -6,6 +6,13 @@
 #include <algorithm>
 #include <cstdlib>
 
+namespace {
+
+// What joins a CRC with that of a whole sector's 2352 bytes after it.
+const uLong kSectorCombine = crc32_combine_gen(588 * 4);
+
+}  // namespace
+
 TrackDigester::TrackDigester(int64_t trackFrames, bool firstTrack, bool lastTrack)
     : accurateRip_(trackFrames, firstTrack, lastTrack) {
   crc_ = static_cast<uint32_t>(crc32(0L, Z_NULL, 0));
@@ -15,9 +22,9 @@ TrackDigester::TrackDigester(int64_t trackFrames, bool firstTrack, bool lastTrac
 
 void TrackDigester::Add(std::span<const uint32_t> frames) {
   accurateRip_.Add(frames);
-  // The frames are the disc's bytes in memory order on this little-endian machine.
+  // The frames are the disc's bytes in memory order on this little-endian machine. Each
+  // byte goes through the CRC once: the track's CRC is its sectors' CRCs joined.
   const auto* bytes = reinterpret_cast<const Bytef*>(frames.data());
-  crc_ = static_cast<uint32_t>(crc32(crc_, bytes, static_cast<uInt>(frames.size() * 4)));
   size_t at = 0;
   while (at < frames.size()) {
     const size_t take = std::min<size_t>(frames.size() - at, static_cast<size_t>(588 - sectorFill_));
@@ -26,20 +33,26 @@ void TrackDigester::Add(std::span<const uint32_t> frames) {
     at += take;
     if (sectorFill_ == 588) {
       digest_.sectorCrcs.push_back(sectorCrc_);
+      crc_ = static_cast<uint32_t>(crc32_combine_op(crc_, sectorCrc_, kSectorCombine));
       sectorCrc_ = static_cast<uint32_t>(crc32(0L, Z_NULL, 0));
       sectorFill_ = 0;
     }
   }
+  int peak = digest_.peak;
   for (const uint32_t frame : frames) {
     const int left = std::abs(static_cast<int>(static_cast<int16_t>(frame & 0xFFFF)));
     const int right = std::abs(static_cast<int>(static_cast<int16_t>(frame >> 16)));
-    digest_.peak = std::max(digest_.peak, std::max(left, right));
+    peak = std::max(peak, std::max(left, right));
   }
+  digest_.peak = peak;
   digest_.frames += static_cast<int64_t>(frames.size());
 }
 
 TrackDigest TrackDigester::Finish() {
-  if (sectorFill_ > 0) digest_.sectorCrcs.push_back(sectorCrc_);
+  if (sectorFill_ > 0) {
+    digest_.sectorCrcs.push_back(sectorCrc_);
+    crc_ = static_cast<uint32_t>(crc32_combine(crc_, sectorCrc_, static_cast<z_off_t>(sectorFill_) * 4));
+  }
   sectorFill_ = 0;
   digest_.crc32 = crc_;
   digest_.accurateRip = accurateRip_.Sums();

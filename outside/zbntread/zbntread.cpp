@@ -36,41 +36,52 @@ bool WriteAll(int fd, const uint8_t* data, size_t bytes) {
   return true;
 }
 
-// Converts and writes the accepted audio, keeping the byte count and the sample peaks.
+// Converts and writes the accepted audio, keeping the byte count and, when the caller
+// normalizes, the sample peaks. CD audio that needs no conversion is written as it came.
 class TrackWriter {
  public:
-  TrackWriter(int fd, bool mono, bool halfRate) : fd_(fd), converter_(mono, halfRate) {}
+  TrackWriter(int fd, bool mono, bool halfRate, bool peaks)
+      : fd_(fd), converter_(mono, halfRate), converts_(mono || halfRate), peaks_(peaks) {}
 
   bool Write(std::span<const uint32_t> frames) {
+    const auto* stereo = reinterpret_cast<const int16_t*>(frames.data());
+    if (!converts_) return Flush(std::span<const int16_t>(stereo, frames.size() * 2));
     samples_.clear();
-    converter_.Push(reinterpret_cast<const int16_t*>(frames.data()), frames.size(), samples_);
-    return Flush();
+    converter_.Push(stereo, frames.size(), samples_);
+    return Flush(samples_);
   }
   bool Finish() {
     samples_.clear();
     converter_.Finish(samples_);
-    return Flush();
+    return Flush(samples_);
   }
   int64_t Bytes() const { return bytes_; }
   int16_t Lowest() const { return lowest_; }
   int16_t Highest() const { return highest_; }
 
  private:
-  bool Flush() {
-    for (int16_t s : samples_) {
-      if (s < lowest_) lowest_ = s;
-      if (s > highest_) highest_ = s;
+  bool Flush(std::span<const int16_t> samples) {
+    if (peaks_) {
+      int16_t lowest = lowest_, highest = highest_;
+      for (const int16_t s : samples) {
+        lowest = std::min(lowest, s);
+        highest = std::max(highest, s);
+      }
+      lowest_ = lowest;
+      highest_ = highest;
     }
-    const size_t bytes = samples_.size() * sizeof(int16_t);
+    const size_t bytes = samples.size() * sizeof(int16_t);
     if (bytes == 0) return true;
     if (bytes_ + static_cast<int64_t>(bytes) > std::numeric_limits<int32_t>::max()) return false;
-    if (!WriteAll(fd_, reinterpret_cast<const uint8_t*>(samples_.data()), bytes)) return false;
+    if (!WriteAll(fd_, reinterpret_cast<const uint8_t*>(samples.data()), bytes)) return false;
     bytes_ += static_cast<int64_t>(bytes);
     return true;
   }
 
   int fd_;
   PcmConverter converter_;
+  bool converts_;
+  bool peaks_;
   std::vector<int16_t> samples_;
   int64_t bytes_ = 0;
   int16_t lowest_ = 0;
@@ -165,7 +176,7 @@ void ReadTrack(ReaderRequest& request, const ReadOptions& options) {
                                     ? PlanOffsetRead(request.firstSector, request.endSector, 0, INT32_MAX / 588)
                                     : PlanOffsetRead(request.firstSector, request.endSector, options.readOffset,
                                                      AudioLeadOut(source));
-    TrackWriter writer(request.file, request.mono != 0, request.halfRate != 0);
+    TrackWriter writer(request.file, request.mono != 0, request.halfRate != 0, request.normalize != 0);
     TrackOutput output(options, window, writer);
     TrackReadParams params;
     params.firstSector = window.firstSector;
