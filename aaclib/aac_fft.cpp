@@ -2,6 +2,7 @@
 #include "aaclib/aac_fft.h"
 
 #include "aaclib/aac_float4.h"
+#include "aaclib/aac_mdct_avx.h"
 
 #include <cassert>
 #include <cmath>
@@ -73,7 +74,22 @@ inline void Butterflies(float* r0, float* i0, float* r1, float* i1, float* r2, f
 
 }  // namespace
 
-Fft::Fft(int points) : points_(points) {
+bool EightLanesAvailable() {
+#if defined(__x86_64__)
+  // The eight-lane code is compiled for AVX2; the check also covers the system saving the
+  // 256-bit registers.
+  static const bool available = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return available;
+#else
+  return false;
+#endif
+}
+
+Fft::Fft(int points, Lanes lanes)
+    : points_(points), eightLanes_(lanes == Lanes::kWidest && EightLanesAvailable()) {
   assert(points >= 4 && points <= 4096 && (points & (points - 1)) == 0 && "FFT size must be a power of two");
   const int bits = Log2(points);
   reversal_.resize(points);
@@ -165,6 +181,12 @@ void Fft::ForwardStagesFrom(int points, float* re, float* im) const {
   const int n = points_;
   for (int m = points; m < n; m *= 4) {
     const float* tw = StageTwiddles(m);
+#if defined(__x86_64__)
+    if (eightLanes_ && m % 8 == 0) {
+      lanes8::FftStage(re, im, tw, m, n);
+      continue;
+    }
+#endif
     // In bit-reversed order the four blocks of a group hold the sub-transforms of the
     // residues 0, 2, 1, 3 (mod 4).
     for (int base = 0; base < n; base += 4 * m) {

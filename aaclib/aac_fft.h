@@ -6,13 +6,24 @@
 
 namespace zbaac {
 
+// How wide the transforms' vector code runs: eight lanes (256-bit AVX2) where the processor
+// has them, else four; or four whatever the processor has. Both give the same bits.
+enum class Lanes { kWidest, kFour };
+
+// Whether this processor (and its system) runs the eight-lane code.
+bool EightLanesAvailable();
+
 // Forward transform X[q] = sum x[p] exp(-2 pi i p q / n), in place, unscaled.
 // Radix-4 decimation in time on bit-reversed input (a radix-2 stage first when the size is
 // an odd power of two). Permutation and every stage's twiddles are computed at
 // construction, so a transform evaluates no sine or cosine.
 class Fft {
  public:
-  explicit Fft(int points);  // points: a power of two from 4 to 4096
+  // points: a power of two from 4 to 4096.
+  explicit Fft(int points, Lanes lanes = Lanes::kWidest);
+
+  // Whether the stages run on eight lanes.
+  bool EightLanes() const { return eightLanes_; }
 
   // The transform on separate real and imaginary arrays (`points` entries each): the
   // butterflies of one stage then run over contiguous arrays, which the compiler turns
@@ -36,6 +47,7 @@ class Fft {
 
  private:
   int points_;
+  bool eightLanes_;
   std::vector<uint16_t> reversal_;  // reversal_[i] = bit-reversed i
   // The stages' twiddles one after the other, from the smallest m (2 or 1) up.
   std::vector<float> twiddles_;

@@ -12,9 +12,9 @@
 
 namespace zbaac {
 
-Mdct::Mdct(int n)
+Mdct::Mdct(int n, Lanes lanes)
     : n_(n),
-      fft_(n / 4),
+      fft_(n / 4, n >= 256 ? lanes : Lanes::kFour),
       firstPassPoints_(0),
       twiddleRe_(n / 4),
       twiddleIm_(n / 4),

@@ -17,8 +17,12 @@ namespace zbaac {
 // time.
 class Mdct {
  public:
-  // n: 32 times a power of two (256 and 2048 are the filterbank's sizes).
-  explicit Mdct(int n);
+  // n: 32 times a power of two (256 and 2048 are the filterbank's sizes). Sizes below
+  // 256 run on four lanes.
+  explicit Mdct(int n, Lanes lanes = Lanes::kWidest);
+
+  // Whether the inverse transform runs on eight lanes (same bits as on four).
+  bool EightLanes() const { return fft_.EightLanes(); }
 
   // The inverse transform x[j] = (2/n) sum_k coefs[k] cos(2 pi/n (j + n0)(k + 1/2)),
   // n0 = (n/2 + 1)/2, windowed and laid out in one pass over the FFT's result:
