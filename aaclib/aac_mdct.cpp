@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "aaclib/aac_float4.h"
+#include "aaclib/aac_mdct_avx.h"
 
 #if defined(__SSE2__)
 #include <xmmintrin.h>
@@ -45,19 +46,30 @@ Mdct::Mdct(int n, Lanes lanes)
   // The first pass takes, block after block of 4 x `group` FFT inputs, element j of each
   // of the four groups in its four lanes: the FFT input at block + group x lane + j,
   // which is value p = the bit reversal of that place, made of in[2p] + i in[m - 1 - 2p].
+  // With eight lanes, block b's four lanes sit beside those of block b + blocks / 2.
   const int m = n / 2;
   const int group = firstPassPoints_ / 4;
+  const int blocks = quarter / firstPassPoints_;
+  const bool eight = fft_.EightLanes();
+  assert((!eight || blocks % 2 == 0) && "MDCT too small for the eight-lane first pass");
+  auto slotOf = [&](int block, int j, int lane) {
+    if (!eight) return firstPassPoints_ * block + 4 * j + lane;
+    const int pair = block % (blocks / 2);
+    return 2 * firstPassPoints_ * pair + 8 * j + 4 * (block / (blocks / 2)) + lane;
+  };
   std::vector<int> slotOfRe(static_cast<std::size_t>(m), -1);  // where each input value goes
   std::vector<int> slotOfIm(static_cast<std::size_t>(m), -1);
-  int slot = 0;
-  for (int block = 0; block < quarter; block += 4 * group) {
+  gatherTwiddleRe_.resize(static_cast<std::size_t>(quarter));
+  gatherTwiddleIm_.resize(static_cast<std::size_t>(quarter));
+  for (int block = 0; block < blocks; ++block) {
     for (int j = 0; j < group; ++j) {
-      for (int lane = 0; lane < 4; ++lane, ++slot) {
-        const int p = fft_.Reversal()[block + group * lane + j];
+      for (int lane = 0; lane < 4; ++lane) {
+        const int slot = slotOf(block, j, lane);
+        const int p = fft_.Reversal()[firstPassPoints_ * block + group * lane + j];
         slotOfRe[static_cast<std::size_t>(2 * p)] = slot;
         slotOfIm[static_cast<std::size_t>(m - 1 - 2 * p)] = slot;
-        gatherTwiddleRe_.push_back(twiddleRe_[p]);
-        gatherTwiddleIm_.push_back(twiddleIm_[p]);
+        gatherTwiddleRe_[static_cast<std::size_t>(slot)] = twiddleRe_[p];
+        gatherTwiddleIm_[static_cast<std::size_t>(slot)] = twiddleIm_[p];
       }
     }
   }
@@ -65,22 +77,29 @@ Mdct::Mdct(int n, Lanes lanes)
   // the four lanes of one slot on four rows next to each other: rows r, r + 2, r + 1,
   // r + 3 in lane order for a real part (even columns), the reverse for an imaginary part
   // (odd columns, whose values come from the mirrored place m - 1 - 2p). So 4 x 4 tiles
-  // transposed give whole slots. Each tile's four columns are recorded with the slot
-  // they fill (imaginary parts after the `quarter` real ones).
+  // transposed give whole slots. Each tile's columns are recorded with the slot they fill
+  // (imaginary parts after the `quarter` real ones); with eight lanes a load spans two
+  // tiles side by side, and the columns alternate between them.
   const int rows = 4 * group;
   const int columns = m / rows;
+  const int width = eight ? 8 : 4;
+  assert(columns % width == 0 && "MDCT too small for its gather");
   constexpr int kLaneRow[4] = {0, 2, 1, 3};
   for (int row = 0; row < rows; row += 4) {
-    for (int column = 0; column < columns; column += 4) {
+    for (int column = 0; column < columns; column += width) {
       for (int k = 0; k < 4; ++k) {
-        auto at = [&](int lane) { return static_cast<std::size_t>(columns * (row + kLaneRow[lane]) + column + k); };
-        const bool real = k % 2 == 0;
-        const int first = real ? slotOfRe[at(0)] : slotOfIm[at(3)];
-        for (int lane = 0; lane < 4; ++lane) {
-          assert((real ? slotOfRe[at(lane)] == first + lane : slotOfIm[at(lane)] == first + 3 - lane) &&
-                 "the input's tiles do not hold whole slots");
+        for (int tile = 0; tile < width; tile += 4) {
+          auto at = [&](int lane) {
+            return static_cast<std::size_t>(columns * (row + kLaneRow[lane]) + column + tile + k);
+          };
+          const bool real = k % 2 == 0;
+          const int first = real ? slotOfRe[at(0)] : slotOfIm[at(3)];
+          for (int lane = 0; lane < 4; ++lane) {
+            assert((real ? slotOfRe[at(lane)] == first + lane : slotOfIm[at(lane)] == first + 3 - lane) &&
+                   "the input's tiles do not hold whole slots");
+          }
+          tileSlots_.push_back(static_cast<std::uint16_t>(real ? first : quarter + first));
         }
-        tileSlots_.push_back(static_cast<std::uint16_t>(real ? first : quarter + first));
       }
     }
   }
@@ -125,6 +144,12 @@ void Mdct::Gather(const float* in) {
   const int columns = n_ / 2 / rows;
   float* slots = gathered_.data();
   const std::uint16_t* to = tileSlots_.data();
+#if defined(__x86_64__)
+  if (EightLanes()) {
+    lanes8::Gather(in, rows, columns, to, slots);
+    return;
+  }
+#endif
   for (int row = 0; row < rows; row += 4) {
     for (int column = 0; column < columns; column += 4, to += 4) {
       Float4 a = Load4(in + columns * row + column);
@@ -144,6 +169,13 @@ void Mdct::FirstPassOf32() {
   const int quarter = n_ / 4;
   const float* tw2 = fft_.StageTwiddles(2);
   const float* tw8 = fft_.StageTwiddles(8);
+#if defined(__x86_64__)
+  if (EightLanes()) {
+    lanes8::FirstPassOf32(gathered_.data(), gatherTwiddleRe_.data(), gatherTwiddleIm_.data(), quarter, tw2, tw8,
+                          workRe_.data(), workIm_.data());
+    return;
+  }
+#endif
   const Float4 w1r = Splat4(tw2[1]), w1i = Splat4(tw2[3]);
   const Float4 w2r = Splat4(tw2[5]), w2i = Splat4(tw2[7]);
   const Float4 w3r = Splat4(tw2[9]), w3i = Splat4(tw2[11]);
@@ -181,6 +213,13 @@ void Mdct::FirstPassOf32() {
 void Mdct::FirstPassOf16() {
   const int quarter = n_ / 4;
   const float* tw4 = fft_.StageTwiddles(4);
+#if defined(__x86_64__)
+  if (EightLanes()) {
+    lanes8::FirstPassOf16(gathered_.data(), gatherTwiddleRe_.data(), gatherTwiddleIm_.data(), quarter, tw4,
+                          workRe_.data(), workIm_.data());
+    return;
+  }
+#endif
   const float* gr = gathered_.data();
   const float* gi = gathered_.data() + quarter;
   const float* wr = gatherTwiddleRe_.data();

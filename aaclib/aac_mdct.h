@@ -39,9 +39,10 @@ class Mdct {
  private:
   // The FFT of the pre-twiddled sequence in[2p] + i in[m - 1 - 2p] (m = n/2); the result
   // stays in workRe_, workIm_. The sequence is gathered into the order the FFT's first
-  // pass takes it, four blocks of its first stages side by side in the lanes; that pass
-  // twiddles it and runs those stages and the next one before anything is stored; the
-  // FFT does the remaining stages.
+  // pass takes it, four blocks of its first stages side by side in the lanes (with eight
+  // lanes, two such sets from two blocks of the pass); that pass twiddles it and runs
+  // those stages and the next one before anything is stored; the FFT does the remaining
+  // stages.
   void Transform(const float* in);
   void Gather(const float* in);
   void FirstPassOf32();
@@ -55,12 +56,14 @@ class Mdct {
   std::vector<float> scaledRe_;   // the same times 2/n, for the inverse
   std::vector<float> scaledIm_;
   // The FFT's input in the order the first pass takes it (block after block of its four
-  // lanes): the real parts, then the imaginary parts; and the twiddle of each value.
+  // lanes, or with eight lanes pair after pair of blocks b and b + half the blocks): the
+  // real parts, then the imaginary parts; and the twiddle of each value.
   std::vector<float> gathered_;
   std::vector<float> gatherTwiddleRe_;
   std::vector<float> gatherTwiddleIm_;
-  // Per 4 x 4 tile of the input (seen as rows of n/2 / firstPassPoints_ values), the
-  // places in gathered_ of its four transposed columns.
+  // Per tile of the input (seen as rows of n/2 / firstPassPoints_ values) of four rows by
+  // four columns (eight with eight lanes), the places in gathered_ of its transposed
+  // columns: columns 0, 1, 2, 3 of the tile, or 0, 4, 1, 5, 2, 6, 3, 7.
   std::vector<std::uint16_t> tileSlots_;
   std::vector<float> workRe_;     // the n/4-point complex sequence, as the FFT takes it
   std::vector<float> workIm_;

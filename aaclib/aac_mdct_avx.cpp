@@ -14,6 +14,7 @@ namespace zbaac::lanes8 {
 namespace {
 
 using Float8 = float __attribute__((vector_size(32)));
+using Half = float __attribute__((vector_size(16)));
 
 Float8 Load(const float* at) {
   Float8 v;
@@ -22,6 +23,40 @@ Float8 Load(const float* at) {
 }
 
 void Store(float* at, Float8 v) { __builtin_memcpy(at, &v, sizeof v); }
+
+// The four values at `at` in both halves.
+Float8 LoadTwice(const float* at) {
+  Half h;
+  __builtin_memcpy(&h, at, sizeof h);
+  return __builtin_shufflevector(h, h, 0, 1, 2, 3, 0, 1, 2, 3);
+}
+
+void StoreLow(float* at, Float8 v) {
+  const Half h = __builtin_shufflevector(v, v, 0, 1, 2, 3);
+  __builtin_memcpy(at, &h, sizeof h);
+}
+
+void StoreHigh(float* at, Float8 v) {
+  const Half h = __builtin_shufflevector(v, v, 4, 5, 6, 7);
+  __builtin_memcpy(at, &h, sizeof h);
+}
+
+Float8 Splat(float x) { return Float8{x, x, x, x, x, x, x, x}; }
+
+// Each half reversed on its own.
+Float8 HalvesReversed(Float8 v) { return __builtin_shufflevector(v, v, 3, 2, 1, 0, 7, 6, 5, 4); }
+
+// Transpose4 of the four-lane code on each half: two 4 x 4 transposes side by side.
+void TransposeHalves(Float8& a, Float8& b, Float8& c, Float8& d) {
+  const Float8 ab01 = __builtin_shufflevector(a, b, 0, 8, 1, 9, 4, 12, 5, 13);
+  const Float8 ab23 = __builtin_shufflevector(a, b, 2, 10, 3, 11, 6, 14, 7, 15);
+  const Float8 cd01 = __builtin_shufflevector(c, d, 0, 8, 1, 9, 4, 12, 5, 13);
+  const Float8 cd23 = __builtin_shufflevector(c, d, 2, 10, 3, 11, 6, 14, 7, 15);
+  a = __builtin_shufflevector(ab01, cd01, 0, 1, 8, 9, 4, 5, 12, 13);
+  b = __builtin_shufflevector(ab01, cd01, 2, 3, 10, 11, 6, 7, 14, 15);
+  c = __builtin_shufflevector(ab23, cd23, 0, 1, 8, 9, 4, 5, 12, 13);
+  d = __builtin_shufflevector(ab23, cd23, 2, 3, 10, 11, 6, 7, 14, 15);
+}
 
 struct Complex8 {
   Float8 re;
@@ -45,6 +80,34 @@ Radix4Out Radix4(Complex8 a, Complex8 b, Complex8 c, Complex8 d) {
   const Complex8 t0 = c + d;
   const Complex8 t1 = c - d;
   return {s0 + t0, {s1.re + t1.im, s1.im - t1.re}, s0 - t0, {s1.re - t1.im, s1.im + t1.re}};
+}
+
+void TransposeComplex(Complex8& a, Complex8& b, Complex8& c, Complex8& d) {
+  TransposeHalves(a.re, b.re, c.re, d.re);
+  TransposeHalves(a.im, b.im, c.im, d.im);
+}
+
+// The radix-4 stage on four groups held as rows g0 .. g3, four positions k0 .. k0 + 3 of
+// the stage's m in each half, the low halves stored at re/im + q x m for the four outputs
+// q, the high halves `high` values further on.
+void CombineRows(const Complex8& g0, const Complex8& g1, const Complex8& g2, const Complex8& g3, const float* tw,
+                 int m, int k0, float* re, float* im, int high) {
+  const Complex8 b = Rotate(g1, LoadTwice(tw + 2 * m + k0), LoadTwice(tw + 3 * m + k0));
+  const Complex8 c = Rotate(g2, LoadTwice(tw + k0), LoadTwice(tw + m + k0));
+  const Complex8 d = Rotate(g3, LoadTwice(tw + 4 * m + k0), LoadTwice(tw + 5 * m + k0));
+  const Radix4Out o = Radix4(g0, b, c, d);
+  const Complex8 outs[4] = {o.o0, o.o1, o.o2, o.o3};
+  for (int q = 0; q < 4; ++q) {
+    StoreLow(re + q * m, outs[q].re);
+    StoreLow(im + q * m, outs[q].im);
+    StoreHigh(re + high + q * m, outs[q].re);
+    StoreHigh(im + high + q * m, outs[q].im);
+  }
+}
+
+// The eight gathered inputs at x, twiddled.
+Complex8 Gathered(const float* gr, const float* gi, const float* wr, const float* wi, int x) {
+  return Rotate({Load(gr + x), Load(gi + x)}, Load(wr + x), Load(wi + x));
 }
 
 }  // namespace
@@ -82,6 +145,75 @@ void FftStage(float* re, float* im, const float* tw, int m, int points) {
       Store(r3 + k, o.o3.re);
       Store(i3 + k, o.o3.im);
     }
+  }
+}
+
+void Gather(const float* in, int rows, int columns, const std::uint16_t* to, float* slots) {
+  for (int row = 0; row < rows; row += 4) {
+    for (int column = 0; column < columns; column += 8, to += 8) {
+      Float8 a = Load(in + columns * row + column);
+      Float8 b = Load(in + columns * (row + 2) + column);
+      Float8 c = Load(in + columns * (row + 1) + column);
+      Float8 d = Load(in + columns * (row + 3) + column);
+      TransposeHalves(a, b, c, d);
+      b = HalvesReversed(b);
+      d = HalvesReversed(d);
+      StoreLow(slots + to[0], a);
+      StoreHigh(slots + to[1], a);
+      StoreLow(slots + to[2], b);
+      StoreHigh(slots + to[3], b);
+      StoreLow(slots + to[4], c);
+      StoreHigh(slots + to[5], c);
+      StoreLow(slots + to[6], d);
+      StoreHigh(slots + to[7], d);
+    }
+  }
+}
+
+void FirstPassOf32(const float* gathered, const float* wr, const float* wi, int quarter, const float* tw2,
+                   const float* tw8, float* workRe, float* workIm) {
+  const Float8 w1r = Splat(tw2[1]), w1i = Splat(tw2[3]);
+  const Float8 w2r = Splat(tw2[5]), w2i = Splat(tw2[7]);
+  const Float8 w3r = Splat(tw2[9]), w3i = Splat(tw2[11]);
+  const float* gr = gathered;
+  const float* gi = gathered + quarter;
+  const int high = quarter / 2;
+  for (int pair = 0; pair < quarter; pair += 64) {
+    Complex8 e[8];
+    for (int j = 0; j < 8; ++j) e[j] = Gathered(gr, gi, wr, wi, pair + 8 * j);
+    // The radix-2 stage, then the radix-4 stage of m = 2: position 0 without twiddles,
+    // position 1 with W^2, W^1, W^3 on blocks 1, 2, 3.
+    Complex8 r[8];
+    for (int j = 0; j < 8; j += 2) {
+      r[j] = e[j] + e[j + 1];
+      r[j + 1] = e[j] - e[j + 1];
+    }
+    const Radix4Out even = Radix4(r[0], r[2], r[4], r[6]);
+    const Radix4Out odd = Radix4(r[1], Rotate(r[3], w2r, w2i), Rotate(r[5], w1r, w1i), Rotate(r[7], w3r, w3i));
+    Complex8 low[4] = {even.o0, odd.o0, even.o1, odd.o1};
+    Complex8 up[4] = {even.o2, odd.o2, even.o3, odd.o3};
+    TransposeComplex(low[0], low[1], low[2], low[3]);
+    TransposeComplex(up[0], up[1], up[2], up[3]);
+    float* re = workRe + pair / 2;
+    float* im = workIm + pair / 2;
+    CombineRows(low[0], low[1], low[2], low[3], tw8, 8, 0, re, im, high);
+    CombineRows(up[0], up[1], up[2], up[3], tw8, 8, 4, re + 4, im + 4, high);
+  }
+}
+
+void FirstPassOf16(const float* gathered, const float* wr, const float* wi, int quarter, const float* tw4,
+                   float* workRe, float* workIm) {
+  const float* gr = gathered;
+  const float* gi = gathered + quarter;
+  const int high = quarter / 2;
+  for (int pair = 0; pair < quarter; pair += 32) {
+    Complex8 e[4];
+    for (int j = 0; j < 4; ++j) e[j] = Gathered(gr, gi, wr, wi, pair + 8 * j);
+    // The first radix-4 stage has no twiddles.
+    const Radix4Out first = Radix4(e[0], e[1], e[2], e[3]);
+    Complex8 rows[4] = {first.o0, first.o1, first.o2, first.o3};
+    TransposeComplex(rows[0], rows[1], rows[2], rows[3]);
+    CombineRows(rows[0], rows[1], rows[2], rows[3], tw4, 4, 0, workRe + pair / 2, workIm + pair / 2, high);
   }
 }
 

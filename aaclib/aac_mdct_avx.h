@@ -11,4 +11,20 @@ namespace zbaac::lanes8 {
 // `points` values (Fft::ForwardStagesFrom's loop body). m is a multiple of eight.
 void FftStage(float* re, float* im, const float* stageTwiddles, int m, int points);
 
+// The MDCT's gather: `in`, seen as `rows` x `columns` values (rows a multiple of four,
+// columns of eight), is transposed in tiles of four rows by eight columns; per tile,
+// `halfSlots` gives the eight places in `gathered` of its four-value pieces (see
+// Mdct::Gather).
+void Gather(const float* in, int rows, int columns, const std::uint16_t* halfSlots, float* gathered);
+
+// The MDCT's first pass of `points` (32 or 16) on two blocks at once: the gathered values
+// (real parts, then `quarter` further on the imaginary ones) of blocks b and
+// b + quarter / (2 points) side by side in the lanes, block pair after block pair. The
+// results go to block b's place in workRe/workIm and quarter/2 values further on.
+// tw2 and tw8 (for 32) or tw4 (for 16, as tw2; tw8 unused) are the FFT's stage twiddles.
+void FirstPassOf32(const float* gathered, const float* twiddleRe, const float* twiddleIm, int quarter,
+                   const float* tw2, const float* tw8, float* workRe, float* workIm);
+void FirstPassOf16(const float* gathered, const float* twiddleRe, const float* twiddleIm, int quarter,
+                   const float* tw4, float* workRe, float* workIm);
+
 }  // namespace zbaac::lanes8
