@@ -257,6 +257,13 @@ void Mdct::InverseWindowed(const float* coefs, const float* __restrict rise, con
   float* __restrict zi = workIm_.data();
   const float* __restrict wr = scaledRe_.data();
   const float* __restrict wi = scaledIm_.data();
+#if defined(__x86_64__)
+  if (EightLanes()) {
+    // The post-twiddle there goes with the layout, which saves storing its results.
+    lanes8::InverseOutput(zr, zi, wr, wi, h, rise, fall, add, first, second);
+    return;
+  }
+#endif
   // Post-twiddle (with the factor 2/n) in place over the contiguous arrays, as vector code.
   for (int q = 0; q < h; ++q) {
     const float re = zr[q] * wr[q] - zi[q] * wi[q];

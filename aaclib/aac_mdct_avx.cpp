@@ -43,8 +43,9 @@ void StoreHigh(float* at, Float8 v) {
 
 Float8 Splat(float x) { return Float8{x, x, x, x, x, x, x, x}; }
 
-// Each half reversed on its own.
+// Each half reversed on its own, and all eight lanes reversed.
 Float8 HalvesReversed(Float8 v) { return __builtin_shufflevector(v, v, 3, 2, 1, 0, 7, 6, 5, 4); }
+Float8 Reversed(Float8 v) { return __builtin_shufflevector(v, v, 7, 6, 5, 4, 3, 2, 1, 0); }
 
 // Transpose4 of the four-lane code on each half: two 4 x 4 transposes side by side.
 void TransposeHalves(Float8& a, Float8& b, Float8& c, Float8& d) {
@@ -108,6 +109,17 @@ void CombineRows(const Complex8& g0, const Complex8& g1, const Complex8& g2, con
 // The eight gathered inputs at x, twiddled.
 Complex8 Gathered(const float* gr, const float* gi, const float* wr, const float* wi, int x) {
   return Rotate({Load(gr + x), Load(gi + x)}, Load(wr + x), Load(wi + x));
+}
+
+// Even and odd outputs interleaved, times the window, plus `add` when there is one.
+void Put(float* out, const float* window, Float8 even, Float8 odd) {
+  Store(out, __builtin_shufflevector(even, odd, 0, 8, 1, 9, 2, 10, 3, 11) * Load(window));
+  Store(out + 8, __builtin_shufflevector(even, odd, 4, 12, 5, 13, 6, 14, 7, 15) * Load(window + 8));
+}
+
+void PutAdding(float* out, const float* window, const float* add, Float8 even, Float8 odd) {
+  Store(out, __builtin_shufflevector(even, odd, 0, 8, 1, 9, 2, 10, 3, 11) * Load(window) + Load(add));
+  Store(out + 8, __builtin_shufflevector(even, odd, 4, 12, 5, 13, 6, 14, 7, 15) * Load(window + 8) + Load(add + 8));
 }
 
 }  // namespace
@@ -214,6 +226,33 @@ void FirstPassOf16(const float* gathered, const float* wr, const float* wi, int 
     Complex8 rows[4] = {first.o0, first.o1, first.o2, first.o3};
     TransposeComplex(rows[0], rows[1], rows[2], rows[3]);
     CombineRows(rows[0], rows[1], rows[2], rows[3], tw4, 4, 0, workRe + pair / 2, workIm + pair / 2, high);
+  }
+}
+
+void InverseOutput(const float* zr, const float* zi, const float* wr, const float* wi, int h, const float* rise,
+                   const float* fall, const float* add, float* first, float* second) {
+  const Float8 sign = Splat(-0.0f);
+  auto flip = [&](Float8 v) {
+    using Bits = unsigned __attribute__((vector_size(32)));
+    return reinterpret_cast<Float8>(reinterpret_cast<Bits>(v) ^ reinterpret_cast<Bits>(sign));
+  };
+  // The post-twiddle of the eight results from q.
+  auto twiddled = [&](int q) { return Rotate({Load(zr + q), Load(zi + q)}, Load(wr + q), Load(wi + q)); };
+  // Step r of the four-lane code, eight at once: results h/2 + r .. (forwards), h/2 - 1 - r
+  // .. (backwards), r .. (forwards) and h - 1 - r .. (backwards) land on positions 2r,
+  // 2r + 1, h + 2r and h + 2r + 1 of both halves.
+  for (int r = 0; r < h / 2; r += 8) {
+    const int even = 2 * r;
+    const Complex8 middle = twiddled(h / 2 + r);
+    Complex8 middleBack = twiddled(h / 2 - 8 - r);
+    const Complex8 start = twiddled(r);
+    Complex8 end = twiddled(h - 8 - r);
+    middleBack = {Reversed(middleBack.re), Reversed(middleBack.im)};
+    end = {Reversed(end.re), Reversed(end.im)};
+    PutAdding(first + even, rise + even, add + even, middle.re, flip(middleBack.im));
+    PutAdding(first + h + even, rise + h + even, add + h + even, start.im, flip(end.re));
+    Put(second + even, fall + even, middle.im, flip(middleBack.re));
+    Put(second + h + even, fall + h + even, flip(start.re), end.im);
   }
 }
 

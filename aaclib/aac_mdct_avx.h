@@ -27,4 +27,9 @@ void FirstPassOf32(const float* gathered, const float* twiddleRe, const float* t
 void FirstPassOf16(const float* gathered, const float* twiddleRe, const float* twiddleIm, int quarter,
                    const float* tw4, float* workRe, float* workIm);
 
+// Mdct::InverseWindowed after the FFT: the post-twiddle of the h = n/4 results (twiddles
+// scaled by 2/n), laid out and windowed into first and second. h/2 is a multiple of eight.
+void InverseOutput(const float* zr, const float* zi, const float* wr, const float* wi, int h, const float* rise,
+                   const float* fall, const float* add, float* first, float* second);
+
 }  // namespace zbaac::lanes8
