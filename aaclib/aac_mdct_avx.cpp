@@ -91,7 +91,7 @@ void TransposeComplex(Complex8& a, Complex8& b, Complex8& c, Complex8& d) {
 // The radix-4 stage on four groups held as rows g0 .. g3, four positions k0 .. k0 + 3 of
 // the stage's m in each half, the low halves stored at re/im + q x m for the four outputs
 // q, the high halves `high` values further on.
-void CombineRows(const Complex8& g0, const Complex8& g1, const Complex8& g2, const Complex8& g3, const float* tw,
+__attribute__((always_inline)) inline void CombineRows(const Complex8& g0, const Complex8& g1, const Complex8& g2, const Complex8& g3, const float* tw,
                  int m, int k0, float* re, float* im, int high) {
   const Complex8 b = Rotate(g1, LoadTwice(tw + 2 * m + k0), LoadTwice(tw + 3 * m + k0));
   const Complex8 c = Rotate(g2, LoadTwice(tw + k0), LoadTwice(tw + m + k0));
