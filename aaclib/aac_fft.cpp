@@ -12,6 +12,10 @@ namespace zbaac {
 
 namespace {
 
+// The floats a stage of m positions takes in twiddles_: its 6m twiddles, rounded up to
+// whole cache lines so that the next stage starts on one.
+std::size_t StageSpan(int m) { return (6 * static_cast<std::size_t>(m) + 15) / 16 * 16; }
+
 int Log2(int n) {
   int bits = 0;
   while ((1 << bits) < n) ++bits;
@@ -105,7 +109,7 @@ Fft::Fft(int points, Lanes lanes)
   for (; m < points; m *= 4) {
     const double step = -2.0 * M_PI / (4.0 * m);
     const std::size_t stage = twiddles_.size();
-    twiddles_.resize(stage + 6 * static_cast<std::size_t>(m));
+    twiddles_.resize(stage + StageSpan(m));
     for (int q = 1; q <= 3; ++q) {
       float* re = twiddles_.data() + stage + 2 * static_cast<std::size_t>(q - 1) * m;
       float* im = re + m;
@@ -171,9 +175,9 @@ void Fft::ForwardReordered(float* re, float* im) const {
 }
 
 const float* Fft::StageTwiddles(int m) const {
-  // The stages hold 6 x 2, 6 x 8, ... (odd powers of two) or 6 x 1, 6 x 4, ... floats.
+  // The stages of 2, 8, 32, ... (odd powers of two) or 1, 4, 16, ... positions.
   std::size_t offset = 0;
-  for (int size = Log2(points_) % 2 == 1 ? 2 : 1; size < m; size *= 4) offset += 6 * static_cast<std::size_t>(size);
+  for (int size = Log2(points_) % 2 == 1 ? 2 : 1; size < m; size *= 4) offset += StageSpan(size);
   return twiddles_.data() + offset;
 }
 

@@ -51,23 +51,23 @@ class Mdct {
   int n_;
   Fft fft_;
   int firstPassPoints_;           // 32 or 16: the size of the transforms the first pass makes
-  std::vector<float> twiddleRe_;  // exp(-2 pi i (p + 1/8) / n), p < n/4
-  std::vector<float> twiddleIm_;
-  std::vector<float> scaledRe_;   // the same times 2/n, for the inverse
-  std::vector<float> scaledIm_;
+  AlignedFloats twiddleRe_;  // exp(-2 pi i (p + 1/8) / n), p < n/4
+  AlignedFloats twiddleIm_;
+  AlignedFloats scaledRe_;   // the same times 2/n, for the inverse
+  AlignedFloats scaledIm_;
   // The FFT's input in the order the first pass takes it (block after block of its four
   // lanes, or with eight lanes pair after pair of blocks b and b + half the blocks): the
   // real parts, then the imaginary parts; and the twiddle of each value.
-  std::vector<float> gathered_;
-  std::vector<float> gatherTwiddleRe_;
-  std::vector<float> gatherTwiddleIm_;
+  AlignedFloats gathered_;
+  AlignedFloats gatherTwiddleRe_;
+  AlignedFloats gatherTwiddleIm_;
   // Per tile of the input (seen as rows of n/2 / firstPassPoints_ values) of four rows by
   // four columns (eight with eight lanes), the places in gathered_ of its transposed
   // columns: columns 0, 1, 2, 3 of the tile, or 0, 4, 1, 5, 2, 6, 3, 7.
   std::vector<std::uint16_t> tileSlots_;
-  std::vector<float> workRe_;     // the n/4-point complex sequence, as the FFT takes it
-  std::vector<float> workIm_;
-  std::vector<float> fold_;
+  AlignedFloats workRe_;     // the n/4-point complex sequence, as the FFT takes it
+  AlignedFloats workIm_;
+  AlignedFloats fold_;
 };
 
 }  // namespace zbaac
