@@ -109,6 +109,7 @@ Fft::Fft(int points, Lanes lanes)
   for (; m < points; m *= 4) {
     const double step = -2.0 * M_PI / (4.0 * m);
     const std::size_t stage = twiddles_.size();
+    stageOffsets_[static_cast<std::size_t>(Log2(m))] = static_cast<std::uint32_t>(stage);
     twiddles_.resize(stage + StageSpan(m));
     for (int q = 1; q <= 3; ++q) {
       float* re = twiddles_.data() + stage + 2 * static_cast<std::size_t>(q - 1) * m;
@@ -175,15 +176,17 @@ void Fft::ForwardReordered(float* re, float* im) const {
 }
 
 const float* Fft::StageTwiddles(int m) const {
-  // The stages of 2, 8, 32, ... (odd powers of two) or 1, 4, 16, ... positions.
-  std::size_t offset = 0;
-  for (int size = Log2(points_) % 2 == 1 ? 2 : 1; size < m; size *= 4) offset += StageSpan(size);
-  return twiddles_.data() + offset;
+  assert(m > 0 && (m & (m - 1)) == 0 && m < points_ && "no stage of that size");
+  return twiddles_.data() + stageOffsets_[static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(m)))];
 }
 
 void Fft::ForwardStagesFrom(int points, float* re, float* im) const {
+  ForwardStagesBetween(points, points_, re, im);
+}
+
+void Fft::ForwardStagesBetween(int points, int upTo, float* re, float* im) const {
   const int n = points_;
-  for (int m = points; m < n; m *= 4) {
+  for (int m = points; m < upTo; m *= 4) {
     const float* tw = StageTwiddles(m);
 #if defined(__x86_64__)
     if (eightLanes_ && m % 8 == 0) {

@@ -1,6 +1,7 @@
 // Complex FFT of 64 or 512 points, the quarter-length transforms under the MDCTs.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <new>
@@ -61,6 +62,9 @@ class Fft {
   // `points` already transformed, in that order) into the whole, for a caller that runs
   // the first stages itself. `points` is 1 or 2 times a power of four, below the size.
   void ForwardStagesFrom(int points, float* re, float* im) const;
+  // The same stages up to the one that makes transforms of `upTo` values (a power of four
+  // times `points`, at most the size), for a caller that also runs the last ones itself.
+  void ForwardStagesBetween(int points, int upTo, float* re, float* im) const;
   // The twiddles of the radix-4 stage that combines four transforms of m values: the
   // real parts of W^k for k < m (W = exp(-2 pi i / 4m)), their imaginary parts, then the
   // same for W^2k and W^3k (6m floats).
@@ -73,6 +77,8 @@ class Fft {
   // The stages' twiddles one after the other, from the smallest m (2 or 1) up, each
   // stage starting on a cache line.
   AlignedFloats twiddles_;
+  // Where the stage of m positions starts in twiddles_, indexed by log2 m.
+  std::array<std::uint32_t, 12> stageOffsets_{};
 };
 
 }  // namespace zbaac

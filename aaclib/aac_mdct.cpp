@@ -238,32 +238,45 @@ void Mdct::FirstPassOf16() {
   }
 }
 
-void Mdct::Transform(const float* in) {
-  Gather(in);
+void Mdct::FirstPass() {
   if (firstPassPoints_ == 32) {
     FirstPassOf32();
   } else {
     FirstPassOf16();
   }
+}
+
+void Mdct::Transform(const float* in) {
+  Gather(in);
+  FirstPass();
   fft_.ForwardStagesFrom(firstPassPoints_, workRe_.data(), workIm_.data());
+}
+
+void Mdct::TransformButLastStage(const float* in) {
+  Gather(in);
+  FirstPass();
+  fft_.ForwardStagesBetween(firstPassPoints_, n_ / 16, workRe_.data(), workIm_.data());
 }
 
 void Mdct::InverseWindowed(const float* coefs, const float* __restrict rise, const float* __restrict fall,
                            const float* __restrict add, float* __restrict first, float* __restrict second) {
   const int m = n_ / 2;
   const int h = m / 2;  // = n/4, the FFT's length
+#if defined(__x86_64__)
+  if (EightLanes()) {
+    // The FFT's last stage, the post-twiddle and the layout in one pass, which saves
+    // storing and reloading the FFT's result and the twiddled values.
+    TransformButLastStage(coefs);
+    lanes8::InverseLastStage(workRe_.data(), workIm_.data(), fft_.StageTwiddles(h / 4), h / 4, scaledRe_.data(),
+                             scaledIm_.data(), rise, fall, add, first, second);
+    return;
+  }
+#endif
   Transform(coefs);
   float* __restrict zr = workRe_.data();
   float* __restrict zi = workIm_.data();
   const float* __restrict wr = scaledRe_.data();
   const float* __restrict wi = scaledIm_.data();
-#if defined(__x86_64__)
-  if (EightLanes()) {
-    // The post-twiddle there goes with the layout, which saves storing its results.
-    lanes8::InverseOutput(zr, zi, wr, wi, h, rise, fall, add, first, second);
-    return;
-  }
-#endif
   // Post-twiddle (with the factor 2/n) in place over the contiguous arrays, as vector code.
   for (int q = 0; q < h; ++q) {
     const float re = zr[q] * wr[q] - zi[q] * wi[q];

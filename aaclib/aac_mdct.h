@@ -44,6 +44,10 @@ class Mdct {
   // those stages and the next one before anything is stored; the FFT does the remaining
   // stages.
   void Transform(const float* in);
+  // Transform without the FFT's last stage, which the eight-lane inverse runs together
+  // with its post-twiddle and windowed output.
+  void TransformButLastStage(const float* in);
+  void FirstPass();
   void Gather(const float* in);
   void FirstPassOf32();
   void FirstPassOf16();

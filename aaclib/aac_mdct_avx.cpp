@@ -229,30 +229,51 @@ void FirstPassOf16(const float* gathered, const float* wr, const float* wi, int 
   }
 }
 
-void InverseOutput(const float* zr, const float* zi, const float* wr, const float* wi, int h, const float* rise,
-                   const float* fall, const float* add, float* first, float* second) {
+void InverseLastStage(const float* re, const float* im, const float* tw, int m, const float* wr, const float* wi,
+                      const float* rise, const float* fall, const float* add, float* first, float* second) {
+  const int h = 4 * m;
   const Float8 sign = Splat(-0.0f);
   auto flip = [&](Float8 v) {
     using Bits = unsigned __attribute__((vector_size(32)));
     return reinterpret_cast<Float8>(reinterpret_cast<Bits>(v) ^ reinterpret_cast<Bits>(sign));
   };
-  // The post-twiddle of the eight results from q.
-  auto twiddled = [&](int q) { return Rotate({Load(zr + q), Load(zi + q)}, Load(wr + q), Load(wi + q)); };
-  // Step r of the four-lane code, eight at once: results h/2 + r .. (forwards), h/2 - 1 - r
-  // .. (backwards), r .. (forwards) and h - 1 - r .. (backwards) land on positions 2r,
-  // 2r + 1, h + 2r and h + 2r + 1 of both halves.
-  for (int r = 0; r < h / 2; r += 8) {
-    const int even = 2 * r;
-    const Complex8 middle = twiddled(h / 2 + r);
-    Complex8 middleBack = twiddled(h / 2 - 8 - r);
-    const Complex8 start = twiddled(r);
-    Complex8 end = twiddled(h - 8 - r);
-    middleBack = {Reversed(middleBack.re), Reversed(middleBack.im)};
-    end = {Reversed(end.re), Reversed(end.im)};
-    PutAdding(first + even, rise + even, add + even, middle.re, flip(middleBack.im));
-    PutAdding(first + h + even, rise + h + even, add + h + even, start.im, flip(end.re));
-    Put(second + even, fall + even, middle.im, flip(middleBack.re));
-    Put(second + h + even, fall + h + even, flip(start.re), end.im);
+  // The last stage at positions k .. k + 7 (as FftStage), giving results q = k + j m for
+  // j < 4, each post-twiddled.
+  auto stage = [&](int k, Complex8 out[4]) {
+    const Complex8 a{Load(re + k), Load(im + k)};
+    const Complex8 b = Rotate({Load(re + m + k), Load(im + m + k)}, Load(tw + 2 * m + k), Load(tw + 3 * m + k));
+    const Complex8 c = Rotate({Load(re + 2 * m + k), Load(im + 2 * m + k)}, Load(tw + k), Load(tw + m + k));
+    const Complex8 d =
+        Rotate({Load(re + 3 * m + k), Load(im + 3 * m + k)}, Load(tw + 4 * m + k), Load(tw + 5 * m + k));
+    const Radix4Out o = Radix4(a, b, c, d);
+    out[0] = Rotate(o.o0, Load(wr + k), Load(wi + k));
+    out[1] = Rotate(o.o1, Load(wr + m + k), Load(wi + m + k));
+    out[2] = Rotate(o.o2, Load(wr + 2 * m + k), Load(wi + 2 * m + k));
+    out[3] = Rotate(o.o3, Load(wr + 3 * m + k), Load(wi + 3 * m + k));
+  };
+  // Result q of the DCT-IV is u[2q] = re, u[m - 1 - 2q] = -im. The results from q (below
+  // h/2) and from h - 8 - q (read backwards) fill positions 2q .. 2q + 15 of the second
+  // quarter of each half (the step r = q of the four-lane code), and positions 2r' ..
+  // 2r' + 15, r' = h/2 - 8 - q, of the first quarter (its step r').
+  auto emit = [&](int q, const Complex8& low, const Complex8& highForwards) {
+    const Complex8 high = {Reversed(highForwards.re), Reversed(highForwards.im)};
+    const int even = 2 * q;
+    PutAdding(first + h + even, rise + h + even, add + h + even, low.im, flip(high.re));
+    Put(second + h + even, fall + h + even, flip(low.re), high.im);
+    const int mirrored = 2 * (h / 2 - 8 - q);
+    PutAdding(first + mirrored, rise + mirrored, add + mirrored, highForwards.re, flip(Reversed(low.im)));
+    Put(second + mirrored, fall + mirrored, highForwards.im, flip(Reversed(low.re)));
+  };
+  // Positions k and m - 8 - k of the stage give the results q and h - 8 - q that go
+  // together.
+  for (int k = 0; k < m / 2; k += 8) {
+    Complex8 a[4], b[4];
+    stage(k, a);
+    stage(m - 8 - k, b);
+    emit(k, a[0], b[3]);
+    emit(m + k, a[1], b[2]);
+    emit(m - 8 - k, b[0], a[3]);
+    emit(2 * m - 8 - k, b[1], a[2]);
   }
 }
 

@@ -27,9 +27,12 @@ void FirstPassOf32(const float* gathered, const float* twiddleRe, const float* t
 void FirstPassOf16(const float* gathered, const float* twiddleRe, const float* twiddleIm, int quarter,
                    const float* tw4, float* workRe, float* workIm);
 
-// Mdct::InverseWindowed after the FFT: the post-twiddle of the h = n/4 results (twiddles
-// scaled by 2/n), laid out and windowed into first and second. h/2 is a multiple of eight.
-void InverseOutput(const float* zr, const float* zi, const float* wr, const float* wi, int h, const float* rise,
-                   const float* fall, const float* add, float* first, float* second);
+// Mdct::InverseWindowed's end: the FFT's last stage (the one that combines four
+// transforms of m values in re/im into the result of h = 4m; stageTwiddles as
+// Fft::StageTwiddles(m)), the post-twiddle of the result (wr/wi, scaled by 2/n) and its
+// layout, windowed, into first and second. m is a multiple of 16.
+void InverseLastStage(const float* re, const float* im, const float* stageTwiddles, int m, const float* wr,
+                      const float* wi, const float* rise, const float* fall, const float* add, float* first,
+                      float* second);
 
 }  // namespace zbaac::lanes8
