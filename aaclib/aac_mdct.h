@@ -57,7 +57,7 @@ class Mdct {
   int firstPassPoints_;           // 32 or 16: the size of the transforms the first pass makes
   AlignedFloats twiddleRe_;  // exp(-2 pi i (p + 1/8) / n), p < n/4
   AlignedFloats twiddleIm_;
-  AlignedFloats scaledRe_;   // the same times 2/n, for the inverse
+  AlignedFloats scaledRe_;  // the same times 2/n, for the inverse
   AlignedFloats scaledIm_;
   // The FFT's input in the order the first pass takes it (block after block of its four
   // lanes, or with eight lanes pair after pair of blocks b and b + half the blocks): the
@@ -69,7 +69,7 @@ class Mdct {
   // four columns (eight with eight lanes), the places in gathered_ of its transposed
   // columns: columns 0, 1, 2, 3 of the tile, or 0, 4, 1, 5, 2, 6, 3, 7.
   std::vector<std::uint16_t> tileSlots_;
-  AlignedFloats workRe_;     // the n/4-point complex sequence, as the FFT takes it
+  AlignedFloats workRe_;  // the n/4-point complex sequence, as the FFT takes it
   AlignedFloats workIm_;
   AlignedFloats fold_;
 };
