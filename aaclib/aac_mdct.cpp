@@ -78,8 +78,11 @@ Mdct::Mdct(int n, Lanes lanes)
   // r + 3 in lane order for a real part (even columns), the reverse for an imaginary part
   // (odd columns, whose values come from the mirrored place m - 1 - 2p). So 4 x 4 tiles
   // transposed give whole slots. Each tile's columns are recorded with the slot they fill
-  // (imaginary parts after the `quarter` real ones); with eight lanes a load spans two
-  // tiles side by side, and the columns alternate between them.
+  // (imaginary parts after the `quarter` real ones). With eight lanes a load spans two
+  // tiles side by side; in bit-reversed order block b + blocks / 2 takes its values two
+  // columns to the right of block b's, so columns c and c + 2 of a tile fill the low and
+  // high lanes of one eight-lane slot, columns c + 3 and c + 1 those of another, and the
+  // places of those two slots are recorded per tile.
   const int rows = 4 * group;
   const int columns = m / rows;
   const int width = eight ? 8 : 4;
@@ -87,6 +90,8 @@ Mdct::Mdct(int n, Lanes lanes)
   constexpr int kLaneRow[4] = {0, 2, 1, 3};
   for (int row = 0; row < rows; row += 4) {
     for (int column = 0; column < columns; column += width) {
+      std::uint16_t pieces[8];  // per column k, per tile
+      int count = 0;
       for (int k = 0; k < 4; ++k) {
         for (int tile = 0; tile < width; tile += 4) {
           auto at = [&](int lane) {
@@ -98,9 +103,17 @@ Mdct::Mdct(int n, Lanes lanes)
             assert((real ? slotOfRe[at(lane)] == first + lane : slotOfIm[at(lane)] == first + 3 - lane) &&
                    "the input's tiles do not hold whole slots");
           }
-          tileSlots_.push_back(static_cast<std::uint16_t>(real ? first : quarter + first));
+          pieces[count++] = static_cast<std::uint16_t>(real ? first : quarter + first);
         }
       }
+      if (!eight) {
+        tileSlots_.insert(tileSlots_.end(), pieces, pieces + 4);
+        continue;
+      }
+      // pieces: columns 0, 4, 1, 5, 2, 6, 3, 7 of the two tiles.
+      assert(pieces[0] + 4 == pieces[4] && pieces[1] + 4 == pieces[5] && pieces[6] + 4 == pieces[2] &&
+             pieces[7] + 4 == pieces[3] && "the tiles' columns do not pair into eight-lane slots");
+      for (int piece : {0, 1, 6, 7}) tileSlots_.push_back(pieces[piece]);
     }
   }
 }

@@ -66,8 +66,9 @@ class Mdct {
   AlignedFloats gatherTwiddleRe_;
   AlignedFloats gatherTwiddleIm_;
   // Per tile of the input (seen as rows of n/2 / firstPassPoints_ values) of four rows by
-  // four columns (eight with eight lanes), the places in gathered_ of its transposed
-  // columns: columns 0, 1, 2, 3 of the tile, or 0, 4, 1, 5, 2, 6, 3, 7.
+  // four columns, the places in gathered_ of its four transposed columns; with eight
+  // lanes, per four rows by eight columns, the places of the four eight-lane slots they
+  // fill (see the constructor).
   std::vector<std::uint16_t> tileSlots_;
   AlignedFloats workRe_;  // the n/4-point complex sequence, as the FFT takes it
   AlignedFloats workIm_;

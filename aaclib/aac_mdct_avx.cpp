@@ -43,8 +43,7 @@ void StoreHigh(float* at, Float8 v) {
 
 Float8 Splat(float x) { return Float8{x, x, x, x, x, x, x, x}; }
 
-// Each half reversed on its own, and all eight lanes reversed.
-Float8 HalvesReversed(Float8 v) { return __builtin_shufflevector(v, v, 3, 2, 1, 0, 7, 6, 5, 4); }
+// The eight lanes in reverse order.
 Float8 Reversed(Float8 v) { return __builtin_shufflevector(v, v, 7, 6, 5, 4, 3, 2, 1, 0); }
 
 // Transpose4 of the four-lane code on each half: two 4 x 4 transposes side by side.
@@ -162,22 +161,18 @@ void FftStage(float* re, float* im, const float* tw, int m, int points) {
 
 void Gather(const float* in, int rows, int columns, const std::uint16_t* to, float* slots) {
   for (int row = 0; row < rows; row += 4) {
-    for (int column = 0; column < columns; column += 8, to += 8) {
+    for (int column = 0; column < columns; column += 8, to += 4) {
       Float8 a = Load(in + columns * row + column);
       Float8 b = Load(in + columns * (row + 2) + column);
       Float8 c = Load(in + columns * (row + 1) + column);
       Float8 d = Load(in + columns * (row + 3) + column);
       TransposeHalves(a, b, c, d);
-      b = HalvesReversed(b);
-      d = HalvesReversed(d);
-      StoreLow(slots + to[0], a);
-      StoreHigh(slots + to[1], a);
-      StoreLow(slots + to[2], b);
-      StoreHigh(slots + to[3], b);
-      StoreLow(slots + to[4], c);
-      StoreHigh(slots + to[5], c);
-      StoreLow(slots + to[6], d);
-      StoreHigh(slots + to[7], d);
+      // Columns 0 and 2 (4 and 6) are the real parts of a pair of blocks, columns 3 and 1
+      // (7 and 5), read backwards, their imaginary parts.
+      Store(slots + to[0], __builtin_shufflevector(a, c, 0, 1, 2, 3, 8, 9, 10, 11));
+      Store(slots + to[1], __builtin_shufflevector(a, c, 4, 5, 6, 7, 12, 13, 14, 15));
+      Store(slots + to[2], __builtin_shufflevector(d, b, 3, 2, 1, 0, 11, 10, 9, 8));
+      Store(slots + to[3], __builtin_shufflevector(d, b, 7, 6, 5, 4, 15, 14, 13, 12));
     }
   }
 }

@@ -13,9 +13,9 @@ void FftStage(float* re, float* im, const float* stageTwiddles, int m, int point
 
 // The MDCT's gather: `in`, seen as `rows` x `columns` values (rows a multiple of four,
 // columns of eight), is transposed in tiles of four rows by eight columns; per tile,
-// `halfSlots` gives the eight places in `gathered` of its four-value pieces (see
-// Mdct::Gather).
-void Gather(const float* in, int rows, int columns, const std::uint16_t* halfSlots, float* gathered);
+// `slots` gives the places in `gathered` of the eight-lane slots made of its columns 0
+// and 2, 4 and 6, 3 and 1 (read backwards), 7 and 5 (see the Mdct constructor).
+void Gather(const float* in, int rows, int columns, const std::uint16_t* slots, float* gathered);
 
 // The MDCT's first pass of `points` (32 or 16) on two blocks at once: the gathered values
 // (real parts, then `quarter` further on the imaginary ones) of blocks b and
