@@ -90,8 +90,9 @@ void TransposeComplex(Complex8& a, Complex8& b, Complex8& c, Complex8& d) {
 // The radix-4 stage on four groups held as rows g0 .. g3, four positions k0 .. k0 + 3 of
 // the stage's m in each half, the low halves stored at re/im + q x m for the four outputs
 // q, the high halves `high` values further on.
-__attribute__((always_inline)) inline void CombineRows(const Complex8& g0, const Complex8& g1, const Complex8& g2, const Complex8& g3, const float* tw,
-                 int m, int k0, float* re, float* im, int high) {
+__attribute__((always_inline)) inline void CombineRows(const Complex8& g0, const Complex8& g1, const Complex8& g2,
+                                                       const Complex8& g3, const float* tw, int m, int k0, float* re,
+                                                       float* im, int high) {
   const Complex8 b = Rotate(g1, LoadTwice(tw + 2 * m + k0), LoadTwice(tw + 3 * m + k0));
   const Complex8 c = Rotate(g2, LoadTwice(tw + k0), LoadTwice(tw + m + k0));
   const Complex8 d = Rotate(g3, LoadTwice(tw + 4 * m + k0), LoadTwice(tw + 5 * m + k0));
@@ -103,6 +104,31 @@ __attribute__((always_inline)) inline void CombineRows(const Complex8& g0, const
     StoreHigh(re + high + q * m, outs[q].re);
     StoreHigh(im + high + q * m, outs[q].im);
   }
+}
+
+// The radix-4 stage of m = 8 on four groups of one block held as rows g0 .. g3 (all
+// eight positions), stored at re/im + 8q for the four outputs q.
+__attribute__((always_inline)) inline void CombineRowsOf8(const Complex8& g0, const Complex8& g1, const Complex8& g2,
+                                                          const Complex8& g3, const float* tw, float* re, float* im) {
+  const Complex8 b = Rotate(g1, Load(tw + 16), Load(tw + 24));
+  const Complex8 c = Rotate(g2, Load(tw), Load(tw + 8));
+  const Complex8 d = Rotate(g3, Load(tw + 32), Load(tw + 40));
+  const Radix4Out o = Radix4(g0, b, c, d);
+  const Complex8 outs[4] = {o.o0, o.o1, o.o2, o.o3};
+  for (int q = 0; q < 4; ++q) {
+    Store(re + 8 * q, outs[q].re);
+    Store(im + 8 * q, outs[q].im);
+  }
+}
+
+// The low halves of a and b side by side, and their high halves.
+Complex8 LowHalves(const Complex8& a, const Complex8& b) {
+  return {__builtin_shufflevector(a.re, b.re, 0, 1, 2, 3, 8, 9, 10, 11),
+          __builtin_shufflevector(a.im, b.im, 0, 1, 2, 3, 8, 9, 10, 11)};
+}
+Complex8 HighHalves(const Complex8& a, const Complex8& b) {
+  return {__builtin_shufflevector(a.re, b.re, 4, 5, 6, 7, 12, 13, 14, 15),
+          __builtin_shufflevector(a.im, b.im, 4, 5, 6, 7, 12, 13, 14, 15)};
 }
 
 // The eight gathered inputs at x, twiddled.
@@ -201,10 +227,13 @@ void FirstPassOf32(const float* gathered, const float* wr, const float* wi, int 
     Complex8 up[4] = {even.o2, odd.o2, even.o3, odd.o3};
     TransposeComplex(low[0], low[1], low[2], low[3]);
     TransposeComplex(up[0], up[1], up[2], up[3]);
+    // Each group's positions 0 .. 3 (low) and 4 .. 7 (up) of one block in one row.
     float* re = workRe + pair / 2;
     float* im = workIm + pair / 2;
-    CombineRows(low[0], low[1], low[2], low[3], tw8, 8, 0, re, im, high);
-    CombineRows(up[0], up[1], up[2], up[3], tw8, 8, 4, re + 4, im + 4, high);
+    CombineRowsOf8(LowHalves(low[0], up[0]), LowHalves(low[1], up[1]), LowHalves(low[2], up[2]),
+                   LowHalves(low[3], up[3]), tw8, re, im);
+    CombineRowsOf8(HighHalves(low[0], up[0]), HighHalves(low[1], up[1]), HighHalves(low[2], up[2]),
+                   HighHalves(low[3], up[3]), tw8, re + high, im + high);
   }
 }
 
