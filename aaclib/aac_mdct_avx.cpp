@@ -43,9 +43,6 @@ void StoreHigh(float* at, Float8 v) {
 
 Float8 Splat(float x) { return Float8{x, x, x, x, x, x, x, x}; }
 
-// The eight lanes in reverse order.
-Float8 Reversed(Float8 v) { return __builtin_shufflevector(v, v, 7, 6, 5, 4, 3, 2, 1, 0); }
-
 // Transpose4 of the four-lane code on each half: two 4 x 4 transposes side by side.
 void TransposeHalves(Float8& a, Float8& b, Float8& c, Float8& d) {
   const Float8 ab01 = __builtin_shufflevector(a, b, 0, 8, 1, 9, 4, 12, 5, 13);
@@ -136,15 +133,19 @@ Complex8 Gathered(const float* gr, const float* gi, const float* wr, const float
   return Rotate({Load(gr + x), Load(gi + x)}, Load(wr + x), Load(wi + x));
 }
 
-// Even and odd outputs interleaved, times the window, plus `add` when there is one.
+// Even outputs from `even` and odd ones from `odd` read backwards (odd[7], odd[6], ...)
+// interleaved, times the window, plus `add` for PutAdding.
+Float8 LowInterleaved(Float8 even, Float8 odd) { return __builtin_shufflevector(even, odd, 0, 15, 1, 14, 2, 13, 3, 12); }
+Float8 HighInterleaved(Float8 even, Float8 odd) { return __builtin_shufflevector(even, odd, 4, 11, 5, 10, 6, 9, 7, 8); }
+
 void Put(float* out, const float* window, Float8 even, Float8 odd) {
-  Store(out, __builtin_shufflevector(even, odd, 0, 8, 1, 9, 2, 10, 3, 11) * Load(window));
-  Store(out + 8, __builtin_shufflevector(even, odd, 4, 12, 5, 13, 6, 14, 7, 15) * Load(window + 8));
+  Store(out, LowInterleaved(even, odd) * Load(window));
+  Store(out + 8, HighInterleaved(even, odd) * Load(window + 8));
 }
 
 void PutAdding(float* out, const float* window, const float* add, Float8 even, Float8 odd) {
-  Store(out, __builtin_shufflevector(even, odd, 0, 8, 1, 9, 2, 10, 3, 11) * Load(window) + Load(add));
-  Store(out + 8, __builtin_shufflevector(even, odd, 4, 12, 5, 13, 6, 14, 7, 15) * Load(window + 8) + Load(add + 8));
+  Store(out, LowInterleaved(even, odd) * Load(window) + Load(add));
+  Store(out + 8, HighInterleaved(even, odd) * Load(window + 8) + Load(add + 8));
 }
 
 }  // namespace
@@ -279,14 +280,14 @@ void InverseLastStage(const float* re, const float* im, const float* tw, int m, 
   // h/2) and from h - 8 - q (read backwards) fill positions 2q .. 2q + 15 of the second
   // quarter of each half (the step r = q of the four-lane code), and positions 2r' ..
   // 2r' + 15, r' = h/2 - 8 - q, of the first quarter (its step r').
-  auto emit = [&](int q, const Complex8& low, const Complex8& highForwards) {
-    const Complex8 high = {Reversed(highForwards.re), Reversed(highForwards.im)};
+  auto emit = [&](int q, const Complex8& low, const Complex8& high) {
     const int even = 2 * q;
+    const Float8 lowReNegated = flip(low.re);
     PutAdding(first + h + even, rise + h + even, add + h + even, low.im, flip(high.re));
-    Put(second + h + even, fall + h + even, flip(low.re), high.im);
+    Put(second + h + even, fall + h + even, lowReNegated, high.im);
     const int mirrored = 2 * (h / 2 - 8 - q);
-    PutAdding(first + mirrored, rise + mirrored, add + mirrored, highForwards.re, flip(Reversed(low.im)));
-    Put(second + mirrored, fall + mirrored, highForwards.im, flip(Reversed(low.re)));
+    PutAdding(first + mirrored, rise + mirrored, add + mirrored, high.re, flip(low.im));
+    Put(second + mirrored, fall + mirrored, high.im, lowReNegated);
   };
   // Positions k and m - 8 - k of the stage give the results q and h - 8 - q that go
   // together.
