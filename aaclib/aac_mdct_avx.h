@@ -8,7 +8,7 @@
 namespace zbaac::lanes8 {
 
 // The radix-4 stage that combines the transforms of m values into ones of 4m, over all
-// `points` values (Fft::ForwardStagesFrom's loop body). m is a multiple of eight.
+// `points` values (a pass of Fft::ForwardStagesBetween). m is a multiple of eight.
 void FftStage(float* re, float* im, const float* stageTwiddles, int m, int points);
 
 // The MDCT's gather: `in`, seen as `rows` x `columns` values (rows a multiple of four,
@@ -21,7 +21,7 @@ void Gather(const float* in, int rows, int columns, const std::uint16_t* slots, 
 // (real parts, then `quarter` further on the imaginary ones) of blocks b and
 // b + quarter / (2 points) side by side in the lanes, block pair after block pair. The
 // results go to block b's place in workRe/workIm and quarter/2 values further on.
-// tw2 and tw8 (for 32) or tw4 (for 16, as tw2; tw8 unused) are the FFT's stage twiddles.
+// tw2, tw8 and tw4 are the FFT's twiddles of the stages of m = 2, 8 and 4.
 void FirstPassOf32(const float* gathered, const float* twiddleRe, const float* twiddleIm, int quarter,
                    const float* tw2, const float* tw8, float* workRe, float* workIm);
 void FirstPassOf16(const float* gathered, const float* twiddleRe, const float* twiddleIm, int quarter,
