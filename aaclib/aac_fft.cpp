@@ -2,6 +2,7 @@
 #include "aaclib/aac_fft.h"
 
 #include "aaclib/aac_float4.h"
+#include "aaclib/aac_mdct_avx.h"
 
 #include <cassert>
 #include <cmath>
@@ -10,6 +11,10 @@
 namespace zbaac {
 
 namespace {
+
+// The floats a stage of m positions takes in twiddles_: its 6m twiddles, rounded up to
+// whole cache lines so that the next stage starts on one.
+std::size_t StageSpan(int m) { return (6 * static_cast<std::size_t>(m) + 15) / 16 * 16; }
 
 int Log2(int n) {
   int bits = 0;
@@ -73,7 +78,22 @@ inline void Butterflies(float* r0, float* i0, float* r1, float* i1, float* r2, f
 
 }  // namespace
 
-Fft::Fft(int points) : points_(points) {
+bool EightLanesAvailable() {
+#if defined(__x86_64__)
+  // The eight-lane code is compiled for AVX2; the check also covers the system saving the
+  // 256-bit registers.
+  static const bool available = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return available;
+#else
+  return false;
+#endif
+}
+
+Fft::Fft(int points, Lanes lanes)
+    : points_(points), eightLanes_(lanes == Lanes::kWidest && EightLanesAvailable()) {
   assert(points >= 4 && points <= 4096 && (points & (points - 1)) == 0 && "FFT size must be a power of two");
   const int bits = Log2(points);
   reversal_.resize(points);
@@ -89,7 +109,8 @@ Fft::Fft(int points) : points_(points) {
   for (; m < points; m *= 4) {
     const double step = -2.0 * M_PI / (4.0 * m);
     const std::size_t stage = twiddles_.size();
-    twiddles_.resize(stage + 6 * static_cast<std::size_t>(m));
+    stageOffsets_[static_cast<std::size_t>(Log2(m))] = static_cast<std::uint32_t>(stage);
+    twiddles_.resize(stage + StageSpan(m));
     for (int q = 1; q <= 3; ++q) {
       float* re = twiddles_.data() + stage + 2 * static_cast<std::size_t>(q - 1) * m;
       float* im = re + m;
@@ -155,16 +176,24 @@ void Fft::ForwardReordered(float* re, float* im) const {
 }
 
 const float* Fft::StageTwiddles(int m) const {
-  // The stages hold 6 x 2, 6 x 8, ... (odd powers of two) or 6 x 1, 6 x 4, ... floats.
-  std::size_t offset = 0;
-  for (int size = Log2(points_) % 2 == 1 ? 2 : 1; size < m; size *= 4) offset += 6 * static_cast<std::size_t>(size);
-  return twiddles_.data() + offset;
+  assert(m > 0 && (m & (m - 1)) == 0 && m < points_ && "no stage of that size");
+  return twiddles_.data() + stageOffsets_[static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(m)))];
 }
 
 void Fft::ForwardStagesFrom(int points, float* re, float* im) const {
+  ForwardStagesBetween(points, points_, re, im);
+}
+
+void Fft::ForwardStagesBetween(int points, int upTo, float* re, float* im) const {
   const int n = points_;
-  for (int m = points; m < n; m *= 4) {
+  for (int m = points; m < upTo; m *= 4) {
     const float* tw = StageTwiddles(m);
+#if defined(__x86_64__)
+    if (eightLanes_ && m % 8 == 0) {
+      lanes8::FftStage(re, im, tw, m, n);
+      continue;
+    }
+#endif
     // In bit-reversed order the four blocks of a group hold the sub-transforms of the
     // residues 0, 2, 1, 3 (mod 4).
     for (int base = 0; base < n; base += 4 * m) {

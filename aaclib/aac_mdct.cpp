@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "aaclib/aac_float4.h"
+#include "aaclib/aac_mdct_avx.h"
 
 #if defined(__SSE2__)
 #include <xmmintrin.h>
@@ -12,9 +13,9 @@
 
 namespace zbaac {
 
-Mdct::Mdct(int n)
+Mdct::Mdct(int n, Lanes lanes)
     : n_(n),
-      fft_(n / 4),
+      fft_(n / 4, n >= 256 ? lanes : Lanes::kFour),
       firstPassPoints_(0),
       twiddleRe_(n / 4),
       twiddleIm_(n / 4),
@@ -45,19 +46,30 @@ Mdct::Mdct(int n)
   // The first pass takes, block after block of 4 x `group` FFT inputs, element j of each
   // of the four groups in its four lanes: the FFT input at block + group x lane + j,
   // which is value p = the bit reversal of that place, made of in[2p] + i in[m - 1 - 2p].
+  // With eight lanes, block b's four lanes sit beside those of block b + blocks / 2.
   const int m = n / 2;
   const int group = firstPassPoints_ / 4;
+  const int blocks = quarter / firstPassPoints_;
+  const bool eight = fft_.EightLanes();
+  assert((!eight || blocks % 2 == 0) && "MDCT too small for the eight-lane first pass");
+  auto slotOf = [&](int block, int j, int lane) {
+    if (!eight) return firstPassPoints_ * block + 4 * j + lane;
+    const int pair = block % (blocks / 2);
+    return 2 * firstPassPoints_ * pair + 8 * j + 4 * (block / (blocks / 2)) + lane;
+  };
   std::vector<int> slotOfRe(static_cast<std::size_t>(m), -1);  // where each input value goes
   std::vector<int> slotOfIm(static_cast<std::size_t>(m), -1);
-  int slot = 0;
-  for (int block = 0; block < quarter; block += 4 * group) {
+  gatherTwiddleRe_.resize(static_cast<std::size_t>(quarter));
+  gatherTwiddleIm_.resize(static_cast<std::size_t>(quarter));
+  for (int block = 0; block < blocks; ++block) {
     for (int j = 0; j < group; ++j) {
-      for (int lane = 0; lane < 4; ++lane, ++slot) {
-        const int p = fft_.Reversal()[block + group * lane + j];
+      for (int lane = 0; lane < 4; ++lane) {
+        const int slot = slotOf(block, j, lane);
+        const int p = fft_.Reversal()[firstPassPoints_ * block + group * lane + j];
         slotOfRe[static_cast<std::size_t>(2 * p)] = slot;
         slotOfIm[static_cast<std::size_t>(m - 1 - 2 * p)] = slot;
-        gatherTwiddleRe_.push_back(twiddleRe_[p]);
-        gatherTwiddleIm_.push_back(twiddleIm_[p]);
+        gatherTwiddleRe_[static_cast<std::size_t>(slot)] = twiddleRe_[p];
+        gatherTwiddleIm_[static_cast<std::size_t>(slot)] = twiddleIm_[p];
       }
     }
   }
@@ -65,23 +77,43 @@ Mdct::Mdct(int n)
   // the four lanes of one slot on four rows next to each other: rows r, r + 2, r + 1,
   // r + 3 in lane order for a real part (even columns), the reverse for an imaginary part
   // (odd columns, whose values come from the mirrored place m - 1 - 2p). So 4 x 4 tiles
-  // transposed give whole slots. Each tile's four columns are recorded with the slot
-  // they fill (imaginary parts after the `quarter` real ones).
+  // transposed give whole slots. Each tile's columns are recorded with the slot they fill
+  // (imaginary parts after the `quarter` real ones). With eight lanes a load spans two
+  // tiles side by side; in bit-reversed order block b + blocks / 2 takes its values two
+  // columns to the right of block b's, so columns c and c + 2 of a tile fill the low and
+  // high lanes of one eight-lane slot, columns c + 3 and c + 1 those of another, and the
+  // places of those two slots are recorded per tile.
   const int rows = 4 * group;
   const int columns = m / rows;
+  const int width = eight ? 8 : 4;
+  assert(columns % width == 0 && "MDCT too small for its gather");
   constexpr int kLaneRow[4] = {0, 2, 1, 3};
   for (int row = 0; row < rows; row += 4) {
-    for (int column = 0; column < columns; column += 4) {
+    for (int column = 0; column < columns; column += width) {
+      std::uint16_t pieces[8];  // per column k, per tile
+      int count = 0;
       for (int k = 0; k < 4; ++k) {
-        auto at = [&](int lane) { return static_cast<std::size_t>(columns * (row + kLaneRow[lane]) + column + k); };
-        const bool real = k % 2 == 0;
-        const int first = real ? slotOfRe[at(0)] : slotOfIm[at(3)];
-        for (int lane = 0; lane < 4; ++lane) {
-          assert((real ? slotOfRe[at(lane)] == first + lane : slotOfIm[at(lane)] == first + 3 - lane) &&
-                 "the input's tiles do not hold whole slots");
+        for (int tile = 0; tile < width; tile += 4) {
+          auto at = [&](int lane) {
+            return static_cast<std::size_t>(columns * (row + kLaneRow[lane]) + column + tile + k);
+          };
+          const bool real = k % 2 == 0;
+          const int first = real ? slotOfRe[at(0)] : slotOfIm[at(3)];
+          for (int lane = 0; lane < 4; ++lane) {
+            assert((real ? slotOfRe[at(lane)] == first + lane : slotOfIm[at(lane)] == first + 3 - lane) &&
+                   "the input's tiles do not hold whole slots");
+          }
+          pieces[count++] = static_cast<std::uint16_t>(real ? first : quarter + first);
         }
-        tileSlots_.push_back(static_cast<std::uint16_t>(real ? first : quarter + first));
       }
+      if (!eight) {
+        tileSlots_.insert(tileSlots_.end(), pieces, pieces + 4);
+        continue;
+      }
+      // pieces: columns 0, 4, 1, 5, 2, 6, 3, 7 of the two tiles.
+      assert(pieces[0] + 4 == pieces[4] && pieces[1] + 4 == pieces[5] && pieces[6] + 4 == pieces[2] &&
+             pieces[7] + 4 == pieces[3] && "the tiles' columns do not pair into eight-lane slots");
+      for (int piece : {0, 1, 6, 7}) tileSlots_.push_back(pieces[piece]);
     }
   }
 }
@@ -125,6 +157,12 @@ void Mdct::Gather(const float* in) {
   const int columns = n_ / 2 / rows;
   float* slots = gathered_.data();
   const std::uint16_t* to = tileSlots_.data();
+#if defined(__x86_64__)
+  if (EightLanes()) {
+    lanes8::Gather(in, rows, columns, to, slots);
+    return;
+  }
+#endif
   for (int row = 0; row < rows; row += 4) {
     for (int column = 0; column < columns; column += 4, to += 4) {
       Float4 a = Load4(in + columns * row + column);
@@ -144,6 +182,13 @@ void Mdct::FirstPassOf32() {
   const int quarter = n_ / 4;
   const float* tw2 = fft_.StageTwiddles(2);
   const float* tw8 = fft_.StageTwiddles(8);
+#if defined(__x86_64__)
+  if (EightLanes()) {
+    lanes8::FirstPassOf32(gathered_.data(), gatherTwiddleRe_.data(), gatherTwiddleIm_.data(), quarter, tw2, tw8,
+                          workRe_.data(), workIm_.data());
+    return;
+  }
+#endif
   const Float4 w1r = Splat4(tw2[1]), w1i = Splat4(tw2[3]);
   const Float4 w2r = Splat4(tw2[5]), w2i = Splat4(tw2[7]);
   const Float4 w3r = Splat4(tw2[9]), w3i = Splat4(tw2[11]);
@@ -181,6 +226,13 @@ void Mdct::FirstPassOf32() {
 void Mdct::FirstPassOf16() {
   const int quarter = n_ / 4;
   const float* tw4 = fft_.StageTwiddles(4);
+#if defined(__x86_64__)
+  if (EightLanes()) {
+    lanes8::FirstPassOf16(gathered_.data(), gatherTwiddleRe_.data(), gatherTwiddleIm_.data(), quarter, tw4,
+                          workRe_.data(), workIm_.data());
+    return;
+  }
+#endif
   const float* gr = gathered_.data();
   const float* gi = gathered_.data() + quarter;
   const float* wr = gatherTwiddleRe_.data();
@@ -199,20 +251,40 @@ void Mdct::FirstPassOf16() {
   }
 }
 
-void Mdct::Transform(const float* in) {
-  Gather(in);
+void Mdct::FirstPass() {
   if (firstPassPoints_ == 32) {
     FirstPassOf32();
   } else {
     FirstPassOf16();
   }
+}
+
+void Mdct::Transform(const float* in) {
+  Gather(in);
+  FirstPass();
   fft_.ForwardStagesFrom(firstPassPoints_, workRe_.data(), workIm_.data());
+}
+
+void Mdct::TransformButLastStage(const float* in) {
+  Gather(in);
+  FirstPass();
+  fft_.ForwardStagesBetween(firstPassPoints_, n_ / 16, workRe_.data(), workIm_.data());
 }
 
 void Mdct::InverseWindowed(const float* coefs, const float* __restrict rise, const float* __restrict fall,
                            const float* __restrict add, float* __restrict first, float* __restrict second) {
   const int m = n_ / 2;
   const int h = m / 2;  // = n/4, the FFT's length
+#if defined(__x86_64__)
+  if (EightLanes()) {
+    // The FFT's last stage, the post-twiddle and the layout in one pass, which saves
+    // storing and reloading the FFT's result and the twiddled values.
+    TransformButLastStage(coefs);
+    lanes8::InverseLastStage(workRe_.data(), workIm_.data(), fft_.StageTwiddles(h / 4), h / 4, scaledRe_.data(),
+                             scaledIm_.data(), rise, fall, add, first, second);
+    return;
+  }
+#endif
   Transform(coefs);
   float* __restrict zr = workRe_.data();
   float* __restrict zi = workIm_.data();
