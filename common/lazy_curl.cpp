@@ -18,6 +18,8 @@
 #include <mutex>
 #include <string>
 
+#include "common/library_loader.h"
+
 namespace {
 
 constexpr const char* kLibrary = "libcurl.so.4";
@@ -57,11 +59,13 @@ bool Find(void* handle, const char* name, Fn& entry) {
 const Curl& Library() {
   static const Curl curl = [] {
     Curl c;
-    void* handle = ::dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL);
+    std::string reason;
+    void* handle = LoadForGood(kLibrary, reason);
     if (handle == nullptr) {
-      const char* why = ::dlerror();
       c.error = "the network library cannot be loaded: ";
-      c.error += why != nullptr ? why : kLibrary;
+      c.error += kLibrary;
+      c.error += ": ";
+      c.error += reason;
       return c;
     }
     const bool all = Find(handle, "curl_global_init", c.globalInit) && Find(handle, "curl_easy_init", c.easyInit) &&

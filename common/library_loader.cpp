@@ -55,6 +55,15 @@ std::string ProgramFolder() {
   return ExtractFileDir(std::string_view(buffer, static_cast<size_t>(n)));
 }
 
+void* LoadForGood(const std::string& path, std::string& reason) {
+  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle != nullptr) return handle;
+  reason = LastDlError("unknown error");
+  const std::string_view said = reason;
+  if (said.starts_with(path) && said.substr(path.size()).starts_with(": ")) reason.erase(0, path.size() + 2);
+  return nullptr;
+}
+
 OutsideLibrary OutsideLibrary::Open(const std::string& name) {
   OutsideLibrary library;
   const std::string file = "lib" + name + ".so";

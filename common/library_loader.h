@@ -57,3 +57,9 @@ class OutsideLibrary {
 // The folder the library search looks in after $ZIMBAR_LIB_DIR: the running program's
 // folder, ending in '/'.
 std::string ProgramFolder();
+
+// Loads `path` (a file's path, or a library's name for the system's search) for the rest
+// of the process, for code whose threads, static objects or handles may outlive any one
+// caller. nullptr when it does not load; `reason` then says why in the loader's words,
+// without the path they usually start with.
+void* LoadForGood(const std::string& path, std::string& reason);

@@ -21,6 +21,7 @@
 #include <string>
 
 #include "common/audio/audio_output_internal.h"
+#include "common/library_loader.h"
 #include "common/audio/output_stream_title.h"
 
 namespace {
@@ -69,6 +70,8 @@ namespace {
   X(pa_threaded_mainloop_wait) \
   X(pa_usec_to_bytes)
 
+constexpr const char* kPulseLibrary = "libpulse.so.0";
+
 struct PulseLibrary {
   std::string error;  // why it could not be loaded; empty when it was
 #define ZB_PULSE_POINTER(name) decltype(&::name) name = nullptr;
@@ -80,16 +83,18 @@ struct PulseLibrary {
 const PulseLibrary& Pa() {
   static const PulseLibrary library = [] {
     PulseLibrary lib;
-    void* handle = ::dlopen("libpulse.so.0", RTLD_NOW | RTLD_LOCAL);
+    std::string reason;
+    void* handle = LoadForGood(kPulseLibrary, reason);
     if (handle == nullptr) {
-      const char* why = ::dlerror();
       lib.error = "the sound server library cannot be loaded: ";
-      lib.error += why != nullptr ? why : "libpulse.so.0";
+      lib.error += kPulseLibrary;
+      lib.error += ": ";
+      lib.error += reason;
       return lib;
     }
 #define ZB_PULSE_FIND(name)                                                \
   lib.name = reinterpret_cast<decltype(&::name)>(::dlsym(handle, #name)); \
-  if (lib.name == nullptr && lib.error.empty()) lib.error = "libpulse.so.0 lacks " #name;
+  if (lib.name == nullptr && lib.error.empty()) lib.error = std::string(kPulseLibrary) + " lacks " #name;
     ZB_PULSE_ENTRIES(ZB_PULSE_FIND)
 #undef ZB_PULSE_FIND
     return lib;

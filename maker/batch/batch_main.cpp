@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "common/library_loader.h"
@@ -32,14 +31,10 @@ bool WindowPlatformAvailable() { return Set("QT_QPA_PLATFORM") || Set("DISPLAY")
 void* ModuleEntry(const char* file, const char* entry) {
   std::string path = ProgramFolder();
   path += file;
-  void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  std::string reason;
+  void* module = LoadForGood(path, reason);
   if (module == nullptr) {
-    const char* error = ::dlerror();
-    std::string_view reason = error != nullptr ? error : "unknown error";
-    // The loader's text starts with the path already, most of the time.
-    if (reason.starts_with(path) && reason.substr(path.size()).starts_with(": ")) reason.remove_prefix(path.size() + 2);
-    std::fprintf(stderr, "zbmaker: cannot load %s: %.*s\n", path.c_str(), static_cast<int>(reason.size()),
-                 reason.data());
+    std::fprintf(stderr, "zbmaker: cannot load %s: %s\n", path.c_str(), reason.c_str());
     return nullptr;
   }
   void* address = ::dlsym(module, entry);

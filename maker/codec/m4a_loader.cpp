@@ -2,7 +2,6 @@
 #include <dlfcn.h>
 
 #include <string>
-#include <string_view>
 
 #include "common/library_loader.h"
 #include "maker/codec/m4a_module.h"
@@ -21,13 +20,9 @@ const M4aModule& Module() {
   static const M4aModule module = [] {
     M4aModule loaded;
     const std::string path = ProgramFolder() + kM4aModule;
-    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::string reason;
+    void* handle = LoadForGood(path, reason);
     if (handle == nullptr) {
-      const char* error = ::dlerror();
-      std::string_view reason = error != nullptr ? error : "unknown error";
-      // The loader's text starts with the path already, most of the time.
-      if (reason.starts_with(path) && reason.substr(path.size()).starts_with(": "))
-        reason.remove_prefix(path.size() + 2);
       loaded.error = "cannot load " + path;
       loaded.error += ": ";
       loaded.error += reason;
