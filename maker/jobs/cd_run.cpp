@@ -63,7 +63,7 @@ bool CdRun::AnyLaneBusy() const {
 }
 
 void CdRun::AppendLaneLog(int lane, MakerLog log, const LogEvent& event) {
-  if (!labelLanes_) {
+  if (!LabelsLanes()) {
     ctx_.host.AppendLog(log, event);
     return;
   }
@@ -82,7 +82,7 @@ void CdRun::AppendLaneLog(int lane, MakerLog log, const LogEvent& event) {
 }
 
 void CdRun::SetLaneStatus(int lane, MakerPanel panel, const std::string& text) {
-  if (!labelLanes_ || panel != MakerPanel::Encoder) {
+  if (!LabelsLanes() || panel != MakerPanel::Encoder) {
     ctx_.host.SetStatusText(panel, text);
     return;
   }
@@ -140,7 +140,6 @@ bool CdRun::Start() {
   const int lanes = ctx_.operation == Operation::CD2MP3 ? std::min(ctx_.EncoderLanes(), selected) : 1;
   lanes_.clear();
   for (int lane = 0; lane < lanes; ++lane) lanes_.push_back(std::make_unique<EncoderLane>(*this, lane));
-  labelLanes_ = lanes > 1;
   readPaths_.clear();
   ripped_.clear();
   measured_.clear();
@@ -554,14 +553,10 @@ std::vector<PlannedOutput> CdRun::PlannedOutputs() const {
 }
 
 int CdRun::NextTrackToEncode() const {
-  const int rows = std::min(ctx_.host.RowCount(JobList::Tracks), tracks_.Size());
-  for (int row = 0; row < rows; ++row) {
-    if (!WaitsForEncoder(tracks_.StatusOf(row))) continue;
-    const bool taken = std::any_of(lanes_.begin(), lanes_.end(),
-                                   [row](const auto& lane) { return lane->worker && lane->track == row + 1; });
-    if (!taken) return row + 1;
-  }
-  return 0;
+  std::vector<int> taken;  // the rows the lanes encode
+  for (const auto& lane : lanes_)
+    if (lane->worker) taken.push_back(lane->track - 1);
+  return tracks_.FirstWaitingForEncoder(ctx_.host.RowCount(JobList::Tracks), taken) + 1;
 }
 
 // Gives the free lanes the first track rows waiting for the encoder (CD to MP3).

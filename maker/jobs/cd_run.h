@@ -83,6 +83,8 @@ class CdRun {
     std::unique_ptr<JobWorker> worker;  // last: joined before the rest goes
   };
   bool AnyLaneBusy() const;
+  // Whether the lanes' lines and panel texts name their tracks: with more than one lane.
+  bool LabelsLanes() const { return lanes_.size() > 1; }
   // The lines and status texts of lane `lane`'s encoder (and of its encode's end): passed
   // on as they are with one lane, labelled with the track with more.
   void AppendLaneLog(int lane, MakerLog log, const LogEvent& event);
@@ -184,9 +186,8 @@ class CdRun {
   std::optional<CoverImage> cover_;
 
   std::unique_ptr<JobWorker> reader_;
-  // The encoder lanes of the run (made at its start) and whether their lines are labelled.
+  // The encoder lanes of the run (made at its start).
   std::vector<std::unique_ptr<EncoderLane>> lanes_;
-  bool labelLanes_ = false;
   std::unique_ptr<JobWorker> replayGain_;
   // The reader of a run that went idle while it was still stopping (Cancel in CD to MP3):
   // its completion is ignored, and a new run's first read (deferredRead_) waits for it to

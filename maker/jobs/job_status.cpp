@@ -52,9 +52,11 @@ JobStatus JobTable::StatusOf(int row) const {
   return job ? job->status : JobStatus::Pending;
 }
 
-int JobTable::FirstWaitingForEncoder(int rows) const {
-  for (int row = 0; row < std::min(rows, Size()); ++row)
-    if (WaitsForEncoder(jobs_[static_cast<size_t>(row)].status)) return row;
+int JobTable::FirstWaitingForEncoder(int rows, std::span<const int> taken) const {
+  for (int row = 0; row < std::min(rows, Size()); ++row) {
+    const bool free = std::find(taken.begin(), taken.end(), row) == taken.end();
+    if (free && WaitsForEncoder(jobs_[static_cast<size_t>(row)].status)) return row;
+  }
   return -1;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -60,8 +61,9 @@ class JobTable {
   const Job* At(int row) const;
   // The status of `row`; Pending when the row is not in the table.
   JobStatus StatusOf(int row) const;
-  // The first of the first `rows` rows whose track waits for the encoder, or -1.
-  int FirstWaitingForEncoder(int rows) const;
+  // The first of the first `rows` rows whose track waits for the encoder, passing the
+  // rows in `taken` (those an encoder already has), or -1.
+  int FirstWaitingForEncoder(int rows, std::span<const int> taken = {}) const;
 
  private:
   std::vector<Job> jobs_;

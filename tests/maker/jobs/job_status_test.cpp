@@ -40,7 +40,8 @@ TEST(JobStatus, OutcomesOfEndedJobsOnly) {
 }
 
 // Catches the encoder taking a track past the rows still shown, a later waiting track
-// before an earlier one, or rows outside the table answered with another row's job.
+// before an earlier one, a track another encoder has, or rows outside the table answered
+// with another row's job.
 TEST(JobStatus, TableFindsTheFirstTrackWaitingForTheEncoder) {
   JobTable table;
   table.Reset(4);
@@ -50,6 +51,9 @@ TEST(JobStatus, TableFindsTheFirstTrackWaitingForTheEncoder) {
   table.At(1)->status = JobStatus::ReadWarned;
   EXPECT_EQ(table.FirstWaitingForEncoder(4), 1);
   EXPECT_EQ(table.FirstWaitingForEncoder(1), -1);
+  // A track an encoder already has is passed.
+  const int taken[] = {1};
+  EXPECT_EQ(table.FirstWaitingForEncoder(4, taken), 3);
   table.At(1)->status = JobStatus::FinishedWarned;
   EXPECT_EQ(table.FirstWaitingForEncoder(4), 3);
   EXPECT_EQ(table.FirstWaitingForEncoder(9), 3);
