@@ -31,39 +31,40 @@ cpu_ms() {
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}'; }
 
+# Runs the shell functions $3 and $4 $1 times each, alternating, each run measured by $2
+# (wall_ms or cpu_ms); prints each one's median and runs under the labels $5 and $6 with
+# the unit $7, then the ratio of the medians beside the limit $8.
+compare() {
+  local count=$1 measure=$2 first=$3 second=$4 firsts=() others=()
+  for _ in $(seq "$count"); do
+    firsts+=("$("$measure" "$first")")
+    others+=("$("$measure" "$second")")
+  done
+  local a b
+  a=$(median "${firsts[@]}")
+  b=$(median "${others[@]}")
+  printf '%-27s median %s %s of %d runs (%s)\n' "$5:" "$a" "$7" "$count" "${firsts[*]}"
+  printf '%-27s median %s %s of %d runs (%s)\n' "$6:" "$b" "$7" "$count" "${others[*]}"
+  echo "ratio: $(ratio "$a" "$b") (target: at most $8)"
+}
+
 # 1. Start-up. One run of each first, so that both come from a warm page cache.
-wall_ms "$bin/zbmaker" --batch --version >/dev/null
-wall_ms lame --version >/dev/null
-maker_start=()
-lame_start=()
-for _ in $(seq 21); do
-  maker_start+=("$(wall_ms "$bin/zbmaker" --batch --version)")
-  lame_start+=("$(wall_ms lame --version)")
-done
-m=$(median "${maker_start[@]}")
-l=$(median "${lame_start[@]}")
-echo "zbmaker --batch --version: median ${m} ms of 21 runs (${maker_start[*]})"
-echo "lame --version:            median ${l} ms of 21 runs (${lame_start[*]})"
-echo "ratio: $(ratio "$m" "$l") (target: at most 1.5)"
+maker_version() { "$bin/zbmaker" --batch --version; }
+lame_version() { lame --version; }
+wall_ms maker_version >/dev/null
+wall_ms lame_version >/dev/null
+compare 21 wall_ms maker_version lame_version "zbmaker --batch --version" "lame --version" ms 1.5
 
 # 2. A 3-minute MP3 to WAV. The maker writes song.wav beside the MP3 (--yes replaces the
 # previous run's), mpg123 its own file.
 synth_music "$work/source.wav"
 lame --quiet -b 128 "$work/source.wav" "$work/song.mp3"
 rm -f "$work/source.wav"
-"$bin/zbmaker" --batch --quiet --yes --mp32wav "$work/song.mp3"
-mpg123 -q -w "$work/mpg123.wav" "$work/song.mp3"
-maker_cpu=()
-mpg123_cpu=()
-for _ in $(seq "$runs"); do
-  maker_cpu+=("$(cpu_ms "$bin/zbmaker" --batch --quiet --yes --mp32wav "$work/song.mp3")")
-  mpg123_cpu+=("$(cpu_ms mpg123 -q -w "$work/mpg123.wav" "$work/song.mp3")")
-done
-m=$(median "${maker_cpu[@]}")
-p=$(median "${mpg123_cpu[@]}")
-echo "zbmaker --batch --mp32wav: median ${m} ms CPU of $runs runs (${maker_cpu[*]})"
-echo "mpg123 -w:                 median ${p} ms CPU of $runs runs (${mpg123_cpu[*]})"
-echo "ratio: $(ratio "$m" "$p") (target: at most 1.1)"
+maker_decode() { "$bin/zbmaker" --batch --quiet --yes --mp32wav "$work/song.mp3"; }
+mpg123_decode() { mpg123 -q -w "$work/mpg123.wav" "$work/song.mp3"; }
+maker_decode
+mpg123_decode
+compare "$runs" cpu_ms maker_decode mpg123_decode "zbmaker --batch --mp32wav" "mpg123 -w" "ms CPU" 1.1
 # The WAV must hold what the reference decoder made, or the run did not do the work.
 sox "$work/song.wav" -t raw "$work/maker.raw"
 sox "$work/mpg123.wav" -t raw "$work/mpg123.raw"
