@@ -17,7 +17,6 @@ const char* SyntaxFaultText(SyntaxFault fault) {
     case SyntaxFault::NoSuchChannel: return "channel element matches no channel";
     case SyntaxFault::UnsupportedElement: return "coupling, data stream or LFE element";
     case SyntaxFault::MainPrediction: return "Main profile prediction is not supported";
-    case SyntaxFault::NoCodewordMatch: return "bits match no codeword";
     case SyntaxFault::EscapeTooLong: return "escape sequence beyond 8191";
     case SyntaxFault::SpectrumOverflow: return "spectral data beyond 1024 lines";
     case SyntaxFault::PulseOutOfRange: return "pulse outside the frame";

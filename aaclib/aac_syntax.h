@@ -175,7 +175,6 @@ enum class SyntaxFault {
   NoSuchChannel,             // a channel element that the channel map cannot place
   UnsupportedElement,        // CCE, DSE or LFE: the element loop stops
   MainPrediction,            // backward prediction of the Main profile
-  NoCodewordMatch,           // a bit pattern that matches no codeword
   EscapeTooLong,             // escape prefix beyond the standard's limit (magnitude 8191)
   SpectrumOverflow,          // spectral data past the 1024 values of the channel
   PulseOutOfRange,           // pulse position outside the frame

@@ -23,6 +23,14 @@ BitReader& BitReader::operator=(BitReader&& other) noexcept {
   return *this;
 }
 
+BitReader::State BitReader::RefillSlowFrom(State state) {
+  next_ = state.next;
+  cache_ = state.cache;
+  bits_ = state.bits;
+  RefillSlow();
+  return State{next_, end_, cache_, bits_};
+}
+
 void BitReader::RefillSlow() {
   // Byte by byte: the bits below the cached ones are cleared first, since they may come
   // from bytes that a later load does not repeat.

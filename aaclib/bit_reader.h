@@ -94,16 +94,17 @@ class BitReader {
     Cursor(const Cursor&) = delete;
     Cursor& operator=(const Cursor&) = delete;
 
-    void Refill() {
-      if (end_ - next_ >= 8) {
+    // Always inline, and the slow way takes and gives the fields by value: a cursor whose
+    // address reached a call would keep its cache in memory rather than in registers.
+    [[gnu::always_inline]] void Refill() {
+      if (end_ - next_ >= 8) [[likely]] {
         RefillFrom(next_, cache_, bits_);
       } else {
-        Commit();
-        reader_.RefillSlow();
-        next_ = reader_.next_;
-        end_ = reader_.end_;
-        cache_ = reader_.cache_;
-        bits_ = reader_.bits_;
+        const State state = reader_.RefillSlowFrom(State{next_, end_, cache_, bits_});
+        next_ = state.next;
+        end_ = state.end;
+        cache_ = state.cache;
+        bits_ = state.bits;
       }
     }
     int BitsAvailable() const { return bits_; }
@@ -148,6 +149,15 @@ class BitReader {
     bits |= kRefillBits;
   }
   void RefillSlow();
+  // A cursor's fields, for the slow refill.
+  struct State {
+    const std::uint8_t* next;
+    const std::uint8_t* end;
+    std::uint64_t cache;
+    int bits;
+  };
+  // RefillSlow from a cursor's state (committed first), giving the new state.
+  [[gnu::noinline]] State RefillSlowFrom(State state);
 
   AacInput input_;
   const std::uint8_t* next_ = nullptr;       // next byte of the current load to enter the cache

@@ -31,7 +31,7 @@ constexpr int kTupleBits = 32;
 
 // Reads the escape sequence of a magnitude-16 value: a prefix of N - 4 one bits ended by
 // a zero bit, then N bits w; the magnitude is 2^N + w. Returns -1 beyond the limit.
-inline int ReadEscape(BitReader::Cursor& reader) {
+[[gnu::always_inline]] inline int ReadEscape(BitReader::Cursor& reader) {
   constexpr int kLongestPrefix = kMaxEscapeExponent - 4 + 1;  // the ones and the ending zero
   if (reader.BitsAvailable() < kLongestPrefix + kMaxEscapeExponent) reader.Refill();
   const std::uint32_t prefix = reader.Peek(kLongestPrefix) << (32 - kLongestPrefix);
@@ -73,8 +73,7 @@ template <int Book>
 inline int DecodeSymbolOf(BitReader& reader) {
   if (reader.BitsAvailable() < search_tables::kMaxLength<Book>) reader.Refill();
   int payload = 0;
-  const int position = FindSorted<Book>(reader, payload);
-  return position < 0 ? -1 : search_tables::kSorted<Book>[static_cast<std::size_t>(position)].index;
+  return search_tables::kSorted<Book>[static_cast<std::size_t>(FindSorted<Book>(reader, payload))].index;
 }
 
 }  // namespace
@@ -98,11 +97,7 @@ int DecodeCodebookSymbol(BitReader& reader, int book) {
   }
 }
 
-int DecodeScalefactorDifference(BitReader& reader, bool& ok) {
-  const int difference = ScalefactorDifference(reader);
-  ok = difference != kNoScalefactorCodeword;
-  return ok ? difference : 0;
-}
+int DecodeScalefactorDifference(BitReader& reader) { return ScalefactorDifference(reader); }
 
 namespace {
 
@@ -149,6 +144,83 @@ const TuplePowers& TuplePowersTable() {
   return table;
 }
 
+// A pair codebook's tuple with its signs applied: its two values and their powers 4/3
+// with the values' signs (a line's coefficient is its power times the band's gain). An
+// unsigned codebook has one for each entry of the sorted table and each pair of bits that
+// can follow its codeword, so that the sign bits pick the values with one index: the
+// entry's position times four plus the two bits (the second of them unused when the
+// tuple takes one sign bit, none when it takes none). A signed codebook has one per entry.
+struct alignas(16) SignedPair {
+  std::array<std::int32_t, 2> values{};
+  std::array<float, 2> powers{};
+};
+
+template <int Book>
+constexpr unsigned SignVariants() {
+  return kCodebookForms[Book].isSigned ? 1u : 4u;
+}
+
+class SignedPairs {
+ public:
+  SignedPairs() {
+    [&]<int... Book>(std::integer_sequence<int, Book...>) { (Fill<Book + kFirstPairCodebook>(), ...); }(
+        std::make_integer_sequence<int, kEscHcb - kFirstPairCodebook + 1>{});
+  }
+  const SignedPair* Of(int book) const { return pairs_[static_cast<std::size_t>(book)].data(); }
+
+ private:
+  static constexpr int kFirstPairCodebook = 5;
+
+  template <int Book>
+  void Fill() {
+    static_assert(kCodebookForms[Book].dimension == 2);
+    const float* power = Powers().quantPower.data();
+    auto& pairs = pairs_[Book];
+    for (const TupleValues& tuple : search_tables::kTuples<Book>) {
+      for (unsigned bits = 0; bits < SignVariants<Book>(); ++bits) {
+        SignedPair pair;
+        for (std::size_t k = 0; k < 2; ++k) {
+          const int q = (bits & tuple.signBit[k]) != 0 ? -tuple.values[k] : tuple.values[k];
+          pair.values[k] = q;
+          pair.powers[k] = q < 0 ? -power[-q] : power[q];
+        }
+        pairs.push_back(pair);
+      }
+    }
+  }
+
+  std::array<std::vector<SignedPair>, kEscHcb + 1> pairs_;
+};
+
+const SignedPairs& SignedPairsTable() {
+  static const SignedPairs table;
+  return table;
+}
+
+// The bits each entry of codebook `Book`'s sorted table takes: its codeword and its sign
+// bits. Escapes come after these.
+template <int Book>
+constexpr auto TupleBitsOf() {
+  std::array<std::uint8_t, search_tables::kSorted<Book>.size()> bits{};
+  for (std::size_t i = 0; i < bits.size(); ++i) {
+    bits[i] = static_cast<std::uint8_t>(search_tables::kSorted<Book>[i].length + search_tables::kPayloads<Book>[i]);
+  }
+  return bits;
+}
+template <int Book>
+inline constexpr auto kTupleBitsOf = TupleBitsOf<Book>();
+
+// For each entry of the escape codebook's sorted table, whether either value is the
+// escape magnitude 16.
+constexpr auto EscapesOf() {
+  std::array<bool, search_tables::kSorted<kEscHcb>.size()> escapes{};
+  for (std::size_t i = 0; i < escapes.size(); ++i) {
+    for (const std::int8_t value : search_tables::kTuples<kEscHcb>[i].values) escapes[i] = escapes[i] || value == 16;
+  }
+  return escapes;
+}
+inline constexpr auto kEscapes = EscapesOf();
+
 // True when codebook `Book`'s shortest codeword is the single bit 0 and stands for the
 // all-zero tuple: a run of 0 bits is then a run of zero tuples.
 template <int Book>
@@ -162,16 +234,17 @@ constexpr bool ZeroTupleIsOneBit() {
   return true;
 }
 
-// The tuples of codebook `Book` for the lines `start` .. `end` of the spectrum: the
-// quantized values into `spectrum`, the values dequantized with the band's `gain` into
-// `coefs`. Both arrays are zero beforehand, and zero tuples leave them so: where the
+// The tuples of codebook `Book` for the lines `start` .. `end` of the spectrum (one band,
+// or the bands of a section that lie one after the other): the quantized values into
+// `spectrum`, the values dequantized with their line's gain in `gains` into `coefs`. Both arrays are zero beforehand, and zero tuples leave them so: where the
 // all-zero tuple is the one-bit codeword, a run of them is passed with one count of the
 // leading 0 bits. The arrays are declared unaliased so that the reader's cache stays in
 // registers across the stores.
 template <int Book>
-inline Outcome DecodeTuples(BitReader::Cursor& reader, int start, int end,
-                                        std::int32_t* __restrict spectrum, float* __restrict coefs, float gain,
-                                        const float* __restrict tuplePowers, const float* __restrict quantPower) {
+[[gnu::always_inline]] inline Outcome DecodeTuples(BitReader::Cursor& reader, int start, int end,
+                                        std::int32_t* __restrict spectrum, float* __restrict coefs,
+                                        const float* __restrict gains, const float* __restrict tuplePowers,
+                                        const float* __restrict quantPower) {
   constexpr CodebookForm form = kCodebookForms[Book];
   constexpr int dimension = form.dimension;
   constexpr bool escapes = Book == kEscHcb;
@@ -182,9 +255,6 @@ inline Outcome DecodeTuples(BitReader::Cursor& reader, int start, int end,
   if (start < 0 || tupleEnd > kFrameLength) {
     return Fail(SyntaxErrorAt(reader.Reader(), SyntaxFault::SpectrumOverflow, start < 0 ? start : tupleEnd));
   }
-#if defined(__SSE2__)
-  const __m128 gains = _mm_set1_ps(gain);
-#endif
   for (int pos = start; pos < tupleEnd;) {
     if (reader.BitsAvailable() < kTupleBits) reader.Refill();
     if constexpr (ZeroTupleIsOneBit<Book>()) {
@@ -198,7 +268,6 @@ inline Outcome DecodeTuples(BitReader::Cursor& reader, int start, int end,
     }
     int signBits = 0;
     const int position = FindSorted<Book>(reader, signBits);
-    if (position < 0) return Fail(SyntaxErrorAt(reader.Reader(), SyntaxFault::NoCodewordMatch, Book));
     const TupleValues& tuple = tuples[static_cast<std::size_t>(position)];
     const float* powers = tuplePowers + position * dimension;
     // The sign bits, peeked at once: value k is negative when its bit is set.
@@ -222,7 +291,7 @@ inline Outcome DecodeTuples(BitReader::Cursor& reader, int start, int end,
       const __m128i bytes = _mm_unpacklo_epi8(values, values);
       const __m128i ints = _mm_srai_epi32(_mm_unpacklo_epi16(bytes, bytes), 24);
       if constexpr (dimension == 4) {
-        __m128 scaled = _mm_mul_ps(_mm_loadu_ps(powers), gains);
+        __m128 scaled = _mm_mul_ps(_mm_loadu_ps(powers), _mm_loadu_ps(gains + pos));
         // The powers of an unsigned codebook are those of the magnitudes: the sign is the
         // value's.
         if constexpr (!form.isSigned) {
@@ -231,7 +300,8 @@ inline Outcome DecodeTuples(BitReader::Cursor& reader, int start, int end,
         _mm_storeu_si128(reinterpret_cast<__m128i*>(spectrum + pos), ints);
         _mm_storeu_ps(coefs + pos, scaled);
       } else {
-        __m128 scaled = _mm_mul_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(powers))), gains);
+        __m128 scaled = _mm_mul_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(powers))),
+                                   _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(gains + pos))));
         if constexpr (!form.isSigned) {
           scaled = _mm_xor_ps(scaled, _mm_castsi128_ps(_mm_and_si128(ints, _mm_set1_epi32(INT32_MIN))));
         }
@@ -246,7 +316,7 @@ inline Outcome DecodeTuples(BitReader::Cursor& reader, int start, int end,
       const int q = tuple.values[static_cast<std::size_t>(k)];
       spectrum[pos + k] = (q ^ negate) - negate;
       const std::uint32_t sign = static_cast<std::uint32_t>(negate) & 0x80000000u;
-      coefs[pos + k] = std::bit_cast<float>(std::bit_cast<std::uint32_t>(powers[k] * gain) ^ sign);
+      coefs[pos + k] = std::bit_cast<float>(std::bit_cast<std::uint32_t>(powers[k] * gains[pos + k]) ^ sign);
     }
 #endif
     if constexpr (escapes) {
@@ -256,7 +326,7 @@ inline Outcome DecodeTuples(BitReader::Cursor& reader, int start, int end,
         const int magnitude = ReadEscape(reader);
         if (magnitude < 0) return Fail(SyntaxErrorAt(reader.Reader(), SyntaxFault::EscapeTooLong));
         spectrum[pos + k] = q < 0 ? -magnitude : magnitude;
-        coefs[pos + k] = DequantizeInTable(quantPower, spectrum[pos + k], gain);
+        coefs[pos + k] = DequantizeInTable(quantPower, spectrum[pos + k], gains[pos + k]);
       }
     }
     pos += dimension;
@@ -264,26 +334,124 @@ inline Outcome DecodeTuples(BitReader::Cursor& reader, int start, int end,
   return Done{};
 }
 
-// The bands `firstBand` .. `endBand` of one window group, all coded with codebook `Book`.
-// A band's values arrive window after window of the group; each window's share goes
-// straight to that window's lines, which undoes the interleaving.
+// The pairs of codebook `Book` (5 .. 11) for the lines `start` .. `end`, as DecodeTuples
+// does for the quads: values into `spectrum`, dequantized values into `coefs`, both zero
+// beforehand. Each pair's values, signs applied, come from `pairs` by its position and the
+// bits after its codeword, and the codeword and its sign bits are taken in one step.
 template <int Book>
-Outcome DecodeSection(BitReader& reader, ChannelStream& channel, int firstWindow, int groupLength,
-                                  int firstBand, int endBand) {
-  const PowerTables& powers = Powers();
-  const float* tuplePowers = TuplePowersTable().Of(Book);
+[[gnu::always_inline]] inline Outcome DecodePairs(BitReader::Cursor& reader, int start, int end, std::int32_t* __restrict spectrum,
+                           float* __restrict coefs, const float* __restrict gains,
+                           const SignedPair* __restrict pairs, const float* __restrict quantPower) {
+  constexpr int maxLength = search_tables::kMaxLength<Book>;
+  constexpr auto& tupleBits = kTupleBitsOf<Book>;
+  // The bits a pair takes at most before its escapes; the cache is refilled below this,
+  // so that a refill serves about three pairs.
+  constexpr int pairBits = maxLength + 2;
+  static_assert(pairBits <= BitReader::kRefillBits, "a pair fits one refill");
+  const int tupleEnd = start + (end - start + 1) / 2 * 2;
+  if (start < 0 || tupleEnd > kFrameLength) {
+    return Fail(SyntaxErrorAt(reader.Reader(), SyntaxFault::SpectrumOverflow, start < 0 ? start : tupleEnd));
+  }
+  for (int pos = start; pos < tupleEnd; pos += 2) {
+    if (reader.BitsAvailable() < pairBits) reader.Refill();
+    if constexpr (ZeroTupleIsOneBit<Book>()) {
+      // Bits past the available ones may read as 0; the count stops before them.
+      const int left = std::min((tupleEnd - pos) / 2, reader.BitsAvailable() - pairBits);
+      const int zeros = std::min(std::countl_zero(reader.Peek(32)), left);
+      reader.Skip(zeros);
+      pos += zeros * 2;
+      if (pos >= tupleEnd) break;
+    }
+    int length = 0;
+    const std::size_t position = LocateSorted<Book>(reader.Peek(maxLength), length);
+    std::size_t variant = position;
+    if constexpr (SignVariants<Book>() > 1u) variant = 4 * variant + (reader.Peek(length + 2) & 3u);
+    reader.Skip(tupleBits[position]);
+    const SignedPair& pair = pairs[variant];
+#if defined(__SSE2__)
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(spectrum + pos),
+                     _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pair.values.data())));
+    _mm_storel_pi(reinterpret_cast<__m64*>(coefs + pos),
+                  _mm_mul_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(pair.powers.data()))),
+                             _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(gains + pos)))));
+#else
+    for (std::size_t k = 0; k < 2; ++k) {
+      spectrum[pos + static_cast<int>(k)] = pair.values[k];
+      coefs[pos + static_cast<int>(k)] = pair.powers[k] * gains[pos + static_cast<int>(k)];
+    }
+#endif
+    if constexpr (Book == kEscHcb) {
+      if (kEscapes[position]) [[unlikely]] {
+        for (int k = 0; k < 2; ++k) {
+          const int q = spectrum[pos + k];
+          if (q != 16 && q != -16) continue;
+          const int magnitude = ReadEscape(reader);
+          if (magnitude < 0) return Fail(SyntaxErrorAt(reader.Reader(), SyntaxFault::EscapeTooLong));
+          spectrum[pos + k] = q < 0 ? -magnitude : magnitude;
+          coefs[pos + k] = DequantizeInTable(quantPower, spectrum[pos + k], gains[pos + k]);
+        }
+      }
+    }
+  }
+  return Done{};
+}
+
+// The bands `firstBand` .. `endBand` of one window group, all coded with codebook `Book`,
+// their lines' gains in `gains`. A band's values arrive window after window of the group;
+// each window's share goes straight to that window's lines, which undoes the
+// interleaving. A group of one window holds the section's lines one after the other, and
+// they are decoded in one run.
+template <int Book>
+[[gnu::noinline]] Outcome DecodeSection(BitReader& reader, ChannelStream& channel, int firstWindow, int groupLength,
+                                        int firstBand, int endBand, const float* gains) {
+  const float* quantPower = Powers().quantPower.data();
   BitReader::Cursor bits(reader);
+  auto decode = [&](int start, int end) __attribute__((always_inline)) {
+    if constexpr (kCodebookForms[Book].dimension == 2) {
+      return DecodePairs<Book>(bits, start, end, channel.spectrum.data(), channel.coefs.data(), gains,
+                               SignedPairsTable().Of(Book), quantPower);
+    } else {
+      return DecodeTuples<Book>(bits, start, end, channel.spectrum.data(), channel.coefs.data(), gains,
+                                TuplePowersTable().Of(Book), quantPower);
+    }
+  };
+  if (groupLength == 1) {
+    const int base = firstWindow * channel.windowLength;
+    return decode(base + channel.swbOffset[firstBand], base + channel.swbOffset[endBand]);
+  }
   for (int band = firstBand; band < endBand; ++band) {
     for (int w = firstWindow; w < firstWindow + groupLength; ++w) {
       const int base = w * channel.windowLength;
-      const float gain = powers.ScalefactorGain(channel.scalefactor[w][band]);
-      auto decoded = DecodeTuples<Book>(bits, base + channel.swbOffset[band], base + channel.swbOffset[band + 1],
-                                        channel.spectrum.data(), channel.coefs.data(), gain, tuplePowers,
-                                        powers.quantPower.data());
+      auto decoded = decode(base + channel.swbOffset[band], base + channel.swbOffset[band + 1]);
       if (!decoded) return decoded;
     }
   }
   return Done{};
+}
+
+// Lines whose gain FillLineGains writes at once: at least the widest band of the long
+// window at the common sampling rates, so that a band takes one step.
+constexpr int kGainBlock = 32;
+
+// The gain of each line of the bands with spectral data in the windows `firstWindow` ..
+// `firstWindow + groupLength - 1`, from their scalefactors. Each band writes whole blocks
+// from its start; a block running into the next band is overwritten by that band, since
+// the bands are taken in order (`gains` holds kGainBlock lines past the frame).
+void FillLineGains(const ChannelStream& channel, int firstWindow, int groupLength, float* gains) {
+  const PowerTables& powers = Powers();
+  for (int w = firstWindow; w < firstWindow + groupLength; ++w) {
+    float* window = gains + w * channel.windowLength;
+    for (int band = 0; band < channel.info.maxSfb; ++band) {
+      const int cb = channel.codebook[w][band];
+      if (cb < 1 || cb > kEscHcb) continue;
+      const float gain = powers.ScalefactorGain(channel.scalefactor[w][band]);
+      const int start = channel.swbOffset[band];
+      const int width = channel.swbOffset[band + 1] - start;
+      for (int block = 0; block < width; block += kGainBlock) {
+        std::fill_n(window + start + block, kGainBlock, gain);
+      }
+    }
+  }
 }
 
 // Calls `visit` with the number (as a constant) of codebook `cb` (1 .. 11).
@@ -320,9 +488,12 @@ std::array<int, 4> UnpackTuple(const SpectrumCodebook& book, int index) {
 
 Outcome DecodeSpectralData(BitReader& reader, ChannelStream& channel) {
   const IcsInfo& info = channel.info;
+  // Not cleared: only the lines of bands with spectral data are read, and those are set.
+  alignas(16) std::array<float, kFrameLength + kGainBlock> gains;
   int window = 0;
   for (int g = 0; g < info.numWindowGroups; ++g) {
     const int groupLength = info.windowGroupLength[g];
+    FillLineGains(channel, window, groupLength, gains.data());
     const auto& codebooks = channel.codebook[window];
     // One run of bands with the same codebook at a time, so that the codebook is chosen
     // once per run rather than per band.
@@ -335,7 +506,8 @@ Outcome DecodeSpectralData(BitReader& reader, ChannelStream& channel) {
       if (!noData) {
         if (cb == kReservedHcb || cb > kEscHcb) return Fail(SyntaxErrorAt(reader, SyntaxFault::ReservedCodebook, cb));
         auto decoded = WithCodebook(cb, [&](auto number) {
-          return DecodeSection<decltype(number)::value>(reader, channel, window, groupLength, band, end);
+          return DecodeSection<decltype(number)::value>(reader, channel, window, groupLength, band, end,
+                                                         gains.data());
         });
         if (!decoded) return decoded;
       }

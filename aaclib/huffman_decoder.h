@@ -22,12 +22,13 @@ int DecodeSymbol(BitReader& reader, std::span<const CodeEntry> sorted);
 
 // The same search over codebook `book` (1 .. 11, or 0 for the scalefactor codebook) in
 // the form the decoder uses (huffman_search.h): the longest codeword's bits peeked once,
-// their prefix of each length compared with that length's codewords, bisection among the
-// codewords of the length they fall in. Same result and same bits consumed.
+// compared with the end of each length's codewords, and the codeword's length and place
+// summed from the ends they reach. Same result and same bits consumed.
 int DecodeCodebookSymbol(BitReader& reader, int book);
 
-// The scalefactor difference (-60 .. 60); `ok` is false when no codeword matched.
-int DecodeScalefactorDifference(BitReader& reader, bool& ok);
+// The scalefactor difference (-60 .. 60). Every bit pattern starts with a codeword of the
+// scalefactor codebook, as it is a complete code.
+int DecodeScalefactorDifference(BitReader& reader);
 
 // Splits a tuple index into its `dimension` values (before sign bits and escapes). The
 // decoder itself takes them from tables unpacked at compile time.

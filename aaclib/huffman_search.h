@@ -2,16 +2,17 @@
 // the scalefactors, and what it derives from the tables at compile time.
 //
 // The search walks the codeword lengths in ascending order without a tree or a lookup
-// table: it peeks the bits of the longest codeword once, compares their prefix of each
-// length with the end of that length's codewords, and finds the prefix of the length it
-// lands on among that length's codewords by its distance from the first of them (the
-// codewords of one length are consecutive in a canonical table).
+// table: it peeks the bits of the longest codeword once, compares them with the end of
+// each length's codewords, and finds the prefix of the length it lands on among that
+// length's codewords by its distance from the first of them (the codewords of one length
+// are consecutive in a canonical table).
 #pragma once
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <tuple>
 #include <utility>
 
 #include "aaclib/huffman_codebooks.h"
@@ -55,33 +56,16 @@ constexpr std::uint64_t TotalShare(const std::array<CodeLengthRun, Runs>& runs) 
   return total;
 }
 
-// The fewest shortest lengths that hold at least 7/8 of the code space: the lengths the
+// The fewest shortest lengths that hold at least 15/16 of the code space: the lengths the
 // search compares before it asks whether the bits lie beyond them.
 template <std::size_t Runs>
 constexpr int CommonLengths(const std::array<CodeLengthRun, Runs>& runs) {
   std::uint64_t served = 0;
   for (std::size_t r = 0; r < Runs; ++r) {
     served += Share(runs[r], runs.back().length);
-    if (8 * served >= 7 * TotalShare(runs)) return static_cast<int>(r + 1);
+    if (16 * served >= 15 * TotalShare(runs)) return static_cast<int>(r + 1);
   }
   return static_cast<int>(Runs);
-}
-
-// The first codeword of each length.
-template <std::size_t Runs, std::size_t N>
-constexpr std::array<std::uint32_t, Runs> FirstCodewordsOf(const std::array<CodeLengthRun, Runs>& runs,
-                                                          const std::array<CodeEntry, N>& sorted) {
-  std::array<std::uint32_t, Runs> first{};
-  for (std::size_t r = 0; r < Runs; ++r) first[r] = static_cast<std::uint32_t>(sorted[runs[r].first].codeword);
-  return first;
-}
-
-// The number of codewords of each length.
-template <std::size_t Runs>
-constexpr std::array<std::uint32_t, Runs> CountsOf(const std::array<CodeLengthRun, Runs>& runs) {
-  std::array<std::uint32_t, Runs> counts{};
-  for (std::size_t r = 0; r < Runs; ++r) counts[r] = static_cast<std::uint32_t>(runs[r].Count());
-  return counts;
 }
 
 // The payload of each entry of codebook `Book`: its index for the scalefactor codebook;
@@ -105,81 +89,140 @@ inline constexpr auto kLimits = LimitsOf(kRuns<Book>);
 template <int Book>
 inline constexpr int kCommonLengths = CommonLengths(kRuns<Book>);
 template <int Book>
-inline constexpr auto kFirstCodewords = FirstCodewordsOf(kRuns<Book>, kSorted<Book>);
-template <int Book>
-inline constexpr auto kCounts = CountsOf(kRuns<Book>);
-template <int Book>
 inline constexpr auto kPayloads = PayloadsOf<Book>();
+
+// What the search adds for each length end the window reaches: the step in the shift
+// that leaves a codeword's prefix (the longest length less its own) and the step in its
+// bias, the length's first position in the sorted table less its first codeword, shifted
+// left by that shift. A prefix's position is then (window + bias) >> shift: the bias has
+// no bits below the shift, so adding it before the shift equals adding it after.
+// The sums wrap around, as the steps may be negative.
+template <std::size_t Runs>
+struct LengthSteps {
+  std::uint64_t firstShift = 0;
+  std::uint64_t firstBias = 0;
+  std::array<std::uint64_t, Runs> shift{};  // from length r to length r + 1
+  std::array<std::uint64_t, Runs> bias{};
+};
+
+template <std::size_t Runs, std::size_t N>
+constexpr LengthSteps<Runs> StepsOf(const std::array<CodeLengthRun, Runs>& runs, const std::array<CodeEntry, N>& sorted) {
+  const int width = runs.back().length;
+  auto shiftOf = [&](std::size_t r) { return static_cast<std::uint64_t>(width - runs[r].length); };
+  auto biasOf = [&](std::size_t r) {
+    return static_cast<std::uint64_t>(static_cast<std::int64_t>(runs[r].first - sorted[runs[r].first].codeword))
+           << shiftOf(r);
+  };
+  LengthSteps<Runs> steps;
+  steps.firstShift = shiftOf(0);
+  steps.firstBias = biasOf(0);
+  for (std::size_t r = 0; r + 1 < Runs; ++r) {
+    steps.shift[r] = shiftOf(r + 1) - shiftOf(r);
+    steps.bias[r] = biasOf(r + 1) - biasOf(r);
+  }
+  return steps;
+}
+template <int Book>
+inline constexpr auto kSteps = StepsOf(kRuns<Book>, kSorted<Book>);
+
+// The sum of `terms`, added as a balanced tree so that its depth grows with the log of
+// their number. The compiler would otherwise add them one after the other; the empty
+// statements hide the two halves' sums from it, so that it keeps them apart.
+template <typename T, std::size_t N>
+[[gnu::always_inline]] inline T TreeSum(const std::array<T, N>& terms) {
+  if constexpr (N == 0) {
+    return T{};
+  } else if constexpr (N == 1) {
+    return terms[0];
+  } else {
+    std::array<T, N / 2> low{};
+    std::array<T, N - N / 2> high{};
+    for (std::size_t i = 0; i < N / 2; ++i) low[i] = terms[i];
+    for (std::size_t i = N / 2; i < N; ++i) high[i - N / 2] = terms[i];
+    T lowSum = TreeSum(low);
+    T highSum = TreeSum(high);
+    asm("" : "+r"(lowSum), "+r"(highSum));
+    return lowSum + highSum;
+  }
+}
 
 }  // namespace search_tables
 
 // The position in the sorted table of codebook `Book` (1 .. 11, or 0 for the scalefactor
-// codebook) of the next codeword, which it consumes; -1 (after consuming the longest
-// length) when none matches. `payload` gets the entry's payload (its index for the
-// scalefactor codebook, the number of sign bits its tuple takes for the others). `Bits` is
-// the BitReader or a cursor over it, and must hold kMaxLength<Book> bits.
-template <int Book, typename Bits>
-inline int FindSorted(Bits& reader, int& payload) {
+// codebook) of the codeword at the top of `window`, the next kMaxLength<Book> bits; its
+// length goes to `length`. The standard's tables are complete codes, so every window
+// starts with a codeword.
+//
+// The prefixes lie beyond the codewords of every length shorter than the codeword's own
+// and within those of its own, so the length ends the window reaches tell its length and
+// where that length's codewords start in the table. Both are summed from the comparisons
+// (each end passed adds the step to the next length), which are independent, so that they
+// run side by side and the position waits for no table read; the codewords of one length
+// are consecutive in a canonical table, so the prefix less the first of them is its place
+// among them. The lengths past the common ones are compared only when the window lies
+// beyond those.
+template <int Book>
+[[gnu::always_inline]] inline std::size_t LocateSorted(std::uint32_t window, int& length) {
   using namespace search_tables;
-  // Canonical tables (as the standard's are) give the length by counting length ends.
   static_assert(IsCanonical(kSorted<Book>), "the search needs a canonical table");
+  static_assert(TotalShare(kRuns<Book>) == std::uint64_t{1} << kMaxLength<Book> && kSorted<Book>[0].codeword == 0,
+                "the search needs a complete code");
   constexpr auto& limits = kLimits<Book>;
-  constexpr int lengths = static_cast<int>(limits.limit.size());
-  const std::uint32_t window = reader.Peek(kMaxLength<Book>);
-  // The prefixes lie beyond the codewords of every length shorter than the codeword's
-  // own and within those of its own, so the number of length ends the bits reach is the
-  // length's place in the walk. The comparisons are independent, so that they run side by
-  // side rather than one after the other, and the codeword's length is summed from them
-  // (each end passed adds the growth to the next length), so that the next codeword's
-  // bits wait for no table read. The lengths past the common ones are compared only when
-  // the bits lie beyond those.
-  constexpr int common = kCommonLengths<Book>;
-  int run = 0;
-  int length = limits.length[0];
-  [&]<std::size_t... R>(std::index_sequence<R...>) {
-    run = (static_cast<int>(window >= limits.limit[R]) + ...);
-    length += ((static_cast<int>(window >= limits.limit[R]) * limits.growth[R]) + ...);
-  }(std::make_index_sequence<common>{});
-  if constexpr (common < lengths) {
-    if (run == common) [[unlikely]] {
-      [&]<std::size_t... R>(std::index_sequence<R...>) {
-        run += (static_cast<int>(window >= limits.limit[common + R]) + ...);
-        length += ((static_cast<int>(window >= limits.limit[common + R]) * limits.growth[common + R]) + ...);
-      }(std::make_index_sequence<lengths - common>{});
+  constexpr auto& steps = kSteps<Book>;
+  // The window never reaches the last length's end.
+  constexpr std::size_t ends = limits.limit.size() - 1;
+  constexpr std::size_t common = std::min<std::size_t>(kCommonLengths<Book>, ends);
+  // Summed are the steps of the ends the window stays below (a compare-and-borrow gives
+  // that mask in one step), the shifts and the biases each as a tree; they are taken from
+  // the sums of all the steps, which the window's own bias joins before the tree is done.
+  auto below = [&]<std::size_t First, std::size_t... R>(std::integral_constant<std::size_t, First>,
+                                                        std::index_sequence<R...>) __attribute__((always_inline)) {
+    const std::array<std::uint64_t, sizeof...(R)> masks = {
+        (std::uint64_t{0} - static_cast<std::uint64_t>(window < limits.limit[First + R]))...};
+    return std::pair{TreeSum(std::array<std::uint64_t, sizeof...(R)>{(masks[R] & steps.shift[First + R])...}),
+                     TreeSum(std::array<std::uint64_t, sizeof...(R)>{(masks[R] & steps.bias[First + R])...})};
+  };
+  auto stepSums = [&]<std::size_t... R>(std::index_sequence<R...>) constexpr {
+    return std::pair{steps.firstShift + (steps.shift[R] + ... + 0), steps.firstBias + (steps.bias[R] + ... + 0)};
+  };
+  constexpr auto commonSums = stepSums(std::make_index_sequence<common>{});
+  constexpr auto allSums = stepSums(std::make_index_sequence<ends>{});
+  auto [shiftBelow, biasBelow] = below(std::integral_constant<std::size_t, 0>{}, std::make_index_sequence<common>{});
+  std::uint64_t shift = commonSums.first;
+  std::uint64_t biased = window + commonSums.second;
+  if constexpr (common < ends) {
+    // Beyond every common end: those steps are all taken, and the others' are summed.
+    if (window >= limits.limit[common - 1]) [[unlikely]] {
+      std::tie(shiftBelow, biasBelow) =
+          below(std::integral_constant<std::size_t, common>{}, std::make_index_sequence<ends - common>{});
+      shift = allSums.first;
+      biased = window + allSums.second;
     }
   }
-  if (run >= lengths) {
-    // Above every codeword: only a table that is not a complete code leaves such bits.
-    reader.Skip(kMaxLength<Book>);
-    payload = 0;
-    return -1;
-  }
-  reader.Skip(length);
-  const auto r = static_cast<std::size_t>(run);
-  const std::uint32_t prefix = window >> (kMaxLength<Book> - length);
-  // The codewords of one length are consecutive, so the prefix's place among them is its
-  // distance from the first; the bits lie within the length's end and above the ends of
-  // the shorter lengths, so only bits below the table's first codeword fall outside.
-  const std::uint32_t at = prefix - kFirstCodewords<Book>[r];
-  if (at >= kCounts<Book>[r]) [[unlikely]] {
-    payload = 0;
-    return -1;
-  }
-  const int position = kRuns<Book>[r].first + static_cast<int>(at);
-  payload = kPayloads<Book>[static_cast<std::size_t>(position)];
-  return position;
+  shift -= shiftBelow;
+  length = kMaxLength<Book> - static_cast<int>(shift);
+  return static_cast<std::size_t>((biased - biasBelow) >> shift);
 }
 
-// What ScalefactorDifference gives when no codeword matches.
-inline constexpr int kNoScalefactorCodeword = -1000;
+// The position in the sorted table of codebook `Book` of the next codeword, which it
+// consumes. `payload` gets the entry's payload (its index for the scalefactor codebook,
+// the number of sign bits its tuple takes for the others). `Bits` is the BitReader or a
+// cursor over it, and must hold kMaxLength<Book> bits.
+template <int Book, typename Bits>
+inline int FindSorted(Bits& reader, int& payload) {
+  int length = 0;
+  const std::size_t position = LocateSorted<Book>(reader.Peek(search_tables::kMaxLength<Book>), length);
+  reader.Skip(length);
+  payload = search_tables::kPayloads<Book>[position];
+  return static_cast<int>(position);
+}
 
-// The next scalefactor difference (-60 .. 60), or kNoScalefactorCodeword. `Bits` is the
-// BitReader or a cursor over it.
+// The next scalefactor difference (-60 .. 60). `Bits` is the BitReader or a cursor over it.
 template <typename Bits>
 inline int ScalefactorDifference(Bits& reader) {
   if (reader.BitsAvailable() < search_tables::kMaxLength<0>) reader.Refill();
   int index = 0;
-  if (FindSorted<0>(reader, index) < 0) return kNoScalefactorCodeword;
+  FindSorted<0>(reader, index);
   return index - 60;
 }
 

@@ -138,9 +138,6 @@ Outcome ParseScalefactorData(BitReader& bitReader, ChannelStream& channel) {
         noiseEnergy += static_cast<int>(reader.ReadBits(9)) - 256;
       } else {
         const int difference = ScalefactorDifference(reader);
-        if (difference == kNoScalefactorCodeword) {
-          return Fail(SyntaxErrorAt(reader.Reader(), SyntaxFault::NoCodewordMatch, -1));
-        }
         if (cb == kNoiseHcb) {
           noiseEnergy += difference;
         } else if (cb == kIntensityHcb || cb == kIntensityHcb2) {

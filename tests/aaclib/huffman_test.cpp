@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <random>
 #include <vector>
 
+#include "aaclib/aac_dequantize.h"
 #include "aaclib/band_layout.h"
 #include "aaclib/bit_reader.h"
 #include "aaclib/ics_syntax.h"
@@ -99,9 +101,7 @@ TEST(Huffman, SingleBitCodewords) {
   const int index = DecodeSymbol(reader, book.entries);
   EXPECT_EQ(index, 40);
   EXPECT_EQ(UnpackTuple(book, index), (std::array<int, 4>{0, 0, 0, 0}));
-  bool ok = false;
-  EXPECT_EQ(DecodeScalefactorDifference(reader, ok), 0);
-  EXPECT_TRUE(ok);
+  EXPECT_EQ(DecodeScalefactorDifference(reader), 0);
   EXPECT_EQ(reader.BitPosition(), 2u);
 }
 
@@ -153,6 +153,99 @@ TEST(Huffman, EveryTupleDecodesToItsValues) {
         ASSERT_EQ(channel.spectrum[line], values[line % codebook.dimension]) << "book " << book << " index " << index;
       }
       ASSERT_EQ(reader.BitPosition(), writer.BitCount()) << "book " << book << " index " << index;
+    }
+  }
+}
+
+// Random spectral data for every band below maxSfb of `channel` (codebooks and window
+// groups as set), in the order the stream sends it, with random sign bits and, for
+// codebook 11, escapes of every size: the bits go to `writer`, the values to `expected`.
+void WriteRandomSpectrum(const ChannelStream& channel, std::mt19937& random, BitWriter& writer,
+                         std::vector<int>& expected) {
+  expected.assign(kFrameLength, 0);
+  int window = 0;
+  for (int g = 0; g < channel.info.numWindowGroups; ++g) {
+    for (int band = 0; band < channel.info.maxSfb; ++band) {
+      const int book = channel.codebook[window][band];
+      const SpectrumCodebook& codebook = SpectrumCodebookFor(book);
+      for (int w = window; w < window + channel.info.windowGroupLength[g]; ++w) {
+        const int base = w * channel.windowLength;
+        for (int line = channel.swbOffset[band]; line < channel.swbOffset[band + 1]; line += codebook.dimension) {
+          const int index = static_cast<int>(random() % static_cast<unsigned>(codebook.entryCount));
+          std::array<int, 4> values = UnpackTuple(codebook, index);
+          writer.SpectrumCode(book, index);
+          for (int k = 0; k < codebook.dimension && !codebook.isSigned; ++k) {
+            if (values[k] == 0) continue;
+            const bool negative = random() % 2 != 0;
+            writer.Bit(negative);
+            if (negative) values[k] = -values[k];
+          }
+          for (int k = 0; k < codebook.dimension && book == 11; ++k) {
+            if (values[k] != 16 && values[k] != -16) continue;
+            const int exponent = 4 + static_cast<int>(random() % 9);  // magnitudes 16 .. 8191
+            const int w = static_cast<int>(random() % (1u << exponent));
+            for (int one = 4; one < exponent; ++one) writer.Bit(true);
+            writer.Bit(false).Put(static_cast<std::uint32_t>(w), exponent);
+            values[k] = values[k] < 0 ? -((1 << exponent) + w) : (1 << exponent) + w;
+          }
+          for (int k = 0; k < codebook.dimension; ++k) expected[static_cast<std::size_t>(base + line + k)] = values[k];
+        }
+      }
+    }
+    window += channel.info.windowGroupLength[g];
+  }
+}
+
+// Checks the decoded values against `expected`, and each line's coefficient against its
+// value dequantized and times the gain of its band's scalefactor, to the bit.
+void ExpectValuesAndCoefficients(const ChannelStream& channel, const std::vector<int>& expected, int book) {
+  const PowerTables& powers = Powers();
+  for (int w = 0; w < channel.info.numWindows; ++w) {
+    for (int band = 0; band < channel.info.maxSfb; ++band) {
+      const float gain = powers.ScalefactorGain(channel.scalefactor[w][band]);
+      for (int line = channel.swbOffset[band]; line < channel.swbOffset[band + 1]; ++line) {
+        const int at = w * channel.windowLength + line;
+        ASSERT_EQ(channel.spectrum[at], expected[static_cast<std::size_t>(at)]) << "book " << book << " line " << at;
+        const float coef = powers.Dequantize(expected[static_cast<std::size_t>(at)]) * gain;
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(channel.coefs[at]), std::bit_cast<std::uint32_t>(coef))
+            << "book " << book << " line " << at;
+      }
+    }
+  }
+}
+
+// Catches a coefficient with the wrong sign, power or gain: every codebook over all the
+// bands of a long window in one section, and over grouped and single short windows, with
+// random tuples, signs, escapes and scalefactors (0, which silences a band, and values
+// the gain table does not hold among them); the coefficients must be the values'
+// dequantized form times their own band's gain, and every bit must be taken.
+TEST(Huffman, CoefficientsAreTheValuesTimesTheirBandsGain) {
+  std::mt19937 random(11);
+  for (int book = 1; book <= 11; ++book) {
+    ChannelStream longChannel = LongChannel(49, book);
+    ChannelStream shortChannel = test::LaidOutChannel(WindowSequence::EightShort);
+    shortChannel.info.maxSfb = 14;
+    shortChannel.info.numWindowGroups = 3;
+    shortChannel.info.windowGroupLength = {1, 3, 4};
+    for (int w = 0; w < 8; ++w) {
+      for (int b = 0; b < shortChannel.info.maxSfb; ++b) shortChannel.codebook[w][b] = static_cast<std::uint8_t>(book);
+    }
+    for (ChannelStream* channel : {&longChannel, &shortChannel}) {
+      for (int w = 0, g = 0; g < channel->info.numWindowGroups; w += channel->info.windowGroupLength[g++]) {
+        for (int b = 0; b < channel->info.maxSfb; ++b) {
+          const int scalefactor = static_cast<int>(random() % 256);
+          for (int k = w; k < w + channel->info.windowGroupLength[g]; ++k) {
+            channel->scalefactor[k][b] = static_cast<std::int16_t>(scalefactor);
+          }
+        }
+      }
+      BitWriter writer;
+      std::vector<int> expected;
+      WriteRandomSpectrum(*channel, random, writer, expected);
+      BitReader reader = ReaderFor(writer);
+      ASSERT_TRUE(DecodeSpectralData(reader, *channel)) << "book " << book;
+      ExpectValuesAndCoefficients(*channel, expected, book);
+      ASSERT_EQ(reader.BitPosition(), writer.BitCount()) << "book " << book;
     }
   }
 }
