@@ -362,10 +362,11 @@ template <int Book>
       pos += zeros * 2;
       if (pos >= tupleEnd) break;
     }
-    int length = 0;
-    const std::size_t position = LocateSorted<Book>(reader.Peek(maxLength), length);
+    const std::size_t position = LocateSorted<Book>(reader.Peek(maxLength));
     std::size_t variant = position;
-    if constexpr (SignVariants<Book>() > 1u) variant = 4 * variant + (reader.Peek(length + 2) & 3u);
+    if constexpr (SignVariants<Book>() > 1u) {
+      variant = 4 * variant + (reader.Peek(search_tables::kCodewordLengths<Book>[position] + 2) & 3u);
+    }
     reader.Skip(tupleBits[position]);
     const SignedPair& pair = pairs[variant];
 #if defined(__SSE2__)

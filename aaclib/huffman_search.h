@@ -12,7 +12,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <tuple>
 #include <utility>
 
 #include "aaclib/huffman_codebooks.h"
@@ -21,24 +20,18 @@ namespace zbaac {
 
 namespace search_tables {
 
-// What the search keeps of each length: the first `width`-bit value above its
-// codewords (`width` the longest length), its length, and the growth to the next one.
+// The end of each length's codewords: the first `width`-bit value above them (`width` the
+// longest length).
 template <std::size_t Runs>
 struct LengthLimits {
   std::array<std::uint32_t, Runs> limit{};  // left-aligned end of the length's codewords
-  std::array<std::uint8_t, Runs> length{};
-  std::array<std::uint8_t, Runs> growth{};  // next length - this length (0 for the last)
 };
 
 template <std::size_t Runs>
 constexpr LengthLimits<Runs> LimitsOf(const std::array<CodeLengthRun, Runs>& runs) {
   LengthLimits<Runs> limits;
   const int width = runs.back().length;
-  for (std::size_t r = 0; r < Runs; ++r) {
-    limits.limit[r] = (runs[r].lastCodeword + 1) << (width - runs[r].length);
-    limits.length[r] = static_cast<std::uint8_t>(runs[r].length);
-    limits.growth[r] = static_cast<std::uint8_t>(r + 1 < Runs ? runs[r + 1].length - runs[r].length : 0);
-  }
+  for (std::size_t r = 0; r < Runs; ++r) limits.limit[r] = (runs[r].lastCodeword + 1) << (width - runs[r].length);
   return limits;
 }
 
@@ -91,117 +84,109 @@ inline constexpr int kCommonLengths = CommonLengths(kRuns<Book>);
 template <int Book>
 inline constexpr auto kPayloads = PayloadsOf<Book>();
 
-// What the search adds for each length end the window reaches: the step in the shift
-// that leaves a codeword's prefix (the longest length less its own) and the step in its
-// bias, the length's first position in the sorted table less its first codeword, shifted
-// left by that shift. A prefix's position is then (window + bias) >> shift: the bias has
-// no bits below the shift, so adding it before the shift equals adding it after.
-// The sums wrap around, as the steps may be negative.
+// For each length r, what makes a window's place from it when the codeword has that
+// length: the window shifted left by the length's growth over the shortest one, plus the
+// length's first position less its first codeword, shifted left by the longest length
+// less the shortest. Either way the sum, shifted right by that last amount, is the place:
+// the window's prefix of length r plus the length's offset into the table.
 template <std::size_t Runs>
-struct LengthSteps {
-  std::uint64_t firstShift = 0;
-  std::uint64_t firstBias = 0;
-  std::array<std::uint64_t, Runs> shift{};  // from length r to length r + 1
-  std::array<std::uint64_t, Runs> bias{};
+struct LengthPlaces {
+  int shift = 0;                        // the longest length less the shortest
+  std::array<std::uint8_t, Runs> scale{};  // this length less the shortest
+  std::array<std::uint64_t, Runs> offset{};
 };
 
 template <std::size_t Runs, std::size_t N>
-constexpr LengthSteps<Runs> StepsOf(const std::array<CodeLengthRun, Runs>& runs, const std::array<CodeEntry, N>& sorted) {
-  const int width = runs.back().length;
-  auto shiftOf = [&](std::size_t r) { return static_cast<std::uint64_t>(width - runs[r].length); };
-  auto biasOf = [&](std::size_t r) {
-    return static_cast<std::uint64_t>(static_cast<std::int64_t>(runs[r].first - sorted[runs[r].first].codeword))
-           << shiftOf(r);
-  };
-  LengthSteps<Runs> steps;
-  steps.firstShift = shiftOf(0);
-  steps.firstBias = biasOf(0);
-  for (std::size_t r = 0; r + 1 < Runs; ++r) {
-    steps.shift[r] = shiftOf(r + 1) - shiftOf(r);
-    steps.bias[r] = biasOf(r + 1) - biasOf(r);
+constexpr LengthPlaces<Runs> PlacesOf(const std::array<CodeLengthRun, Runs>& runs,
+                                      const std::array<CodeEntry, N>& sorted) {
+  LengthPlaces<Runs> places;
+  places.shift = runs.back().length - runs.front().length;
+  for (std::size_t r = 0; r < Runs; ++r) {
+    places.scale[r] = static_cast<std::uint8_t>(runs[r].length - runs.front().length);
+    places.offset[r] = static_cast<std::uint64_t>(static_cast<std::int64_t>(runs[r].first - sorted[runs[r].first].codeword))
+                       << places.shift;
   }
-  return steps;
+  return places;
 }
 template <int Book>
-inline constexpr auto kSteps = StepsOf(kRuns<Book>, kSorted<Book>);
+inline constexpr auto kPlaces = PlacesOf(kRuns<Book>, kSorted<Book>);
 
-// The sum of `terms`, added as a balanced tree so that its depth grows with the log of
-// their number. The compiler would otherwise add them one after the other; the empty
-// statements hide the two halves' sums from it, so that it keeps them apart.
-template <typename T, std::size_t N>
-[[gnu::always_inline]] inline T TreeSum(const std::array<T, N>& terms) {
-  if constexpr (N == 0) {
-    return T{};
-  } else if constexpr (N == 1) {
-    return terms[0];
-  } else {
-    std::array<T, N / 2> low{};
-    std::array<T, N - N / 2> high{};
-    for (std::size_t i = 0; i < N / 2; ++i) low[i] = terms[i];
-    for (std::size_t i = N / 2; i < N; ++i) high[i - N / 2] = terms[i];
-    T lowSum = TreeSum(low);
-    T highSum = TreeSum(high);
-    asm("" : "+r"(lowSum), "+r"(highSum));
-    return lowSum + highSum;
-  }
+// The length of each entry's codeword.
+template <int Book>
+constexpr auto CodewordLengthsOf() {
+  std::array<std::uint8_t, kSorted<Book>.size()> lengths{};
+  for (std::size_t i = 0; i < lengths.size(); ++i) lengths[i] = static_cast<std::uint8_t>(kSorted<Book>[i].length);
+  return lengths;
 }
+template <int Book>
+inline constexpr auto kCodewordLengths = CodewordLengthsOf<Book>();
 
 }  // namespace search_tables
 
+// `high` when `window` is at or beyond `limit`, else `low`, by a conditional move: the
+// compiler turns the plain form into jumps, which the unpredictable windows would
+// mispredict.
+[[gnu::always_inline]] inline std::uint64_t PickAtOrBeyond(std::uint32_t window, std::uint32_t limit,
+                                                            std::uint64_t low, std::uint64_t high) {
+#if defined(__x86_64__) && defined(__GNUC__)
+  asm("cmpl %[limit], %[window]\n\tcmovae %[high], %[low]"
+      : [low] "+r"(low)
+      : [window] "r"(window), [limit] "ri"(limit), [high] "r"(high)
+      : "cc");
+  return low;
+#else
+  return window >= limit ? high : low;
+#endif
+}
+
 // The position in the sorted table of codebook `Book` (1 .. 11, or 0 for the scalefactor
-// codebook) of the codeword at the top of `window`, the next kMaxLength<Book> bits; its
-// length goes to `length`. The standard's tables are complete codes, so every window
-// starts with a codeword.
+// codebook) of the codeword at the top of `window`, the next kMaxLength<Book> bits. The
+// standard's tables are complete codes, so every window starts with a codeword.
 //
 // The prefixes lie beyond the codewords of every length shorter than the codeword's own
 // and within those of its own, so the length ends the window reaches tell its length and
-// where that length's codewords start in the table. Both are summed from the comparisons
-// (each end passed adds the step to the next length), which are independent, so that they
-// run side by side and the position waits for no table read; the codewords of one length
-// are consecutive in a canonical table, so the prefix less the first of them is its place
-// among them. The lengths past the common ones are compared only when the window lies
+// where that length's codewords start in the table; the codewords of one length are
+// consecutive in a canonical table, so the prefix less the first of them is its place
+// among them. The lengths past the common ones are considered only when the window lies
 // beyond those.
 template <int Book>
-[[gnu::always_inline]] inline std::size_t LocateSorted(std::uint32_t window, int& length) {
+[[gnu::always_inline]] inline std::size_t LocateSorted(std::uint32_t window) {
   using namespace search_tables;
   static_assert(IsCanonical(kSorted<Book>), "the search needs a canonical table");
   static_assert(TotalShare(kRuns<Book>) == std::uint64_t{1} << kMaxLength<Book> && kSorted<Book>[0].codeword == 0,
                 "the search needs a complete code");
   constexpr auto& limits = kLimits<Book>;
-  constexpr auto& steps = kSteps<Book>;
+  constexpr auto& places = kPlaces<Book>;
   // The window never reaches the last length's end.
   constexpr std::size_t ends = limits.limit.size() - 1;
   constexpr std::size_t common = std::min<std::size_t>(kCommonLengths<Book>, ends);
-  // Summed are the steps of the ends the window stays below (a compare-and-borrow gives
-  // that mask in one step), the shifts and the biases each as a tree; they are taken from
-  // the sums of all the steps, which the window's own bias joins before the tree is done.
-  auto below = [&]<std::size_t First, std::size_t... R>(std::integral_constant<std::size_t, First>,
-                                                        std::index_sequence<R...>) __attribute__((always_inline)) {
-    const std::array<std::uint64_t, sizeof...(R)> masks = {
-        (std::uint64_t{0} - static_cast<std::uint64_t>(window < limits.limit[First + R]))...};
-    return std::pair{TreeSum(std::array<std::uint64_t, sizeof...(R)>{(masks[R] & steps.shift[First + R])...}),
-                     TreeSum(std::array<std::uint64_t, sizeof...(R)>{(masks[R] & steps.bias[First + R])...})};
-  };
-  auto stepSums = [&]<std::size_t... R>(std::index_sequence<R...>) constexpr {
-    return std::pair{steps.firstShift + (steps.shift[R] + ... + 0), steps.firstBias + (steps.bias[R] + ... + 0)};
-  };
-  constexpr auto commonSums = stepSums(std::make_index_sequence<common>{});
-  constexpr auto allSums = stepSums(std::make_index_sequence<ends>{});
-  auto [shiftBelow, biasBelow] = below(std::integral_constant<std::size_t, 0>{}, std::make_index_sequence<common>{});
-  std::uint64_t shift = commonSums.first;
-  std::uint64_t biased = window + commonSums.second;
-  if constexpr (common < ends) {
-    // Beyond every common end: those steps are all taken, and the others' are summed.
-    if (window >= limits.limit[common - 1]) [[unlikely]] {
-      std::tie(shiftBelow, biasBelow) =
-          below(std::integral_constant<std::size_t, common>{}, std::make_index_sequence<ends - common>{});
-      shift = allSums.first;
-      biased = window + allSums.second;
+  // The place as each of the lengths First .. Last would make it, and the one of the
+  // length the window falls in, picked by halving: the window is at or beyond the end of
+  // length Middle exactly when its length is one of those after Middle. The places are
+  // made side by side with the comparisons, and the picks are conditional moves, so the
+  // place waits only for the depth of the halving.
+  const std::uint64_t wide = window;
+  auto pick = [&]<std::size_t First, std::size_t Last>(auto& self) __attribute__((always_inline)) -> std::uint64_t {
+    if constexpr (First == Last) {
+      return (wide << places.scale[First]) + places.offset[First];
+    } else {
+      constexpr std::size_t middle = (First + Last) / 2;
+      const std::uint64_t low = self.template operator()<First, middle>(self);
+      const std::uint64_t high = self.template operator()<middle + 1, Last>(self);
+      return PickAtOrBeyond(window, limits.limit[middle], low, high);
     }
+  };
+  std::uint64_t place = 0;
+  if constexpr (common < ends) {
+    if (window >= limits.limit[common - 1]) [[unlikely]] {
+      place = pick.template operator()<common, ends>(pick);
+    } else {
+      place = pick.template operator()<0, common - 1>(pick);
+    }
+  } else {
+    place = pick.template operator()<0, ends>(pick);
   }
-  shift -= shiftBelow;
-  length = kMaxLength<Book> - static_cast<int>(shift);
-  return static_cast<std::size_t>((biased - biasBelow) >> shift);
+  return static_cast<std::size_t>(place >> places.shift);
 }
 
 // The position in the sorted table of codebook `Book` of the next codeword, which it
@@ -210,9 +195,8 @@ template <int Book>
 // cursor over it, and must hold kMaxLength<Book> bits.
 template <int Book, typename Bits>
 inline int FindSorted(Bits& reader, int& payload) {
-  int length = 0;
-  const std::size_t position = LocateSorted<Book>(reader.Peek(search_tables::kMaxLength<Book>), length);
-  reader.Skip(length);
+  const std::size_t position = LocateSorted<Book>(reader.Peek(search_tables::kMaxLength<Book>));
+  reader.Skip(search_tables::kCodewordLengths<Book>[position]);
   payload = search_tables::kPayloads<Book>[position];
   return static_cast<int>(position);
 }
