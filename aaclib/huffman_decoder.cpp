@@ -110,33 +110,33 @@ inline float DequantizeInTable(const float* power, int q, float gain) {
   return std::bit_cast<float>(std::bit_cast<std::uint32_t>(power[magnitude] * gain) ^ sign);
 }
 
-// The values of every tuple of every spectrum codebook raised to the power 4/3, sign kept,
-// in the order of the sorted tables: a tuple's coefficients are then its entry times the
-// band's gain, which equals the power table's value times the gain with the sign put in.
+// The values of every quad of the quad codebooks (1 .. 4) raised to the power 4/3, sign
+// kept, in the order of the sorted tables: a quad's coefficients are then its entry times
+// the band's gain, which equals the power table's value times the gain with the sign put in.
 class TuplePowers {
  public:
   TuplePowers() {
     [&]<int... Book>(std::integer_sequence<int, Book...>) { (Fill<Book + 1>(), ...); }(
-        std::make_integer_sequence<int, kEscHcb>{});
+        std::make_integer_sequence<int, 4>{});
   }
-  // `dimension` values for each entry of codebook `book`'s sorted table.
+  // Four values for each entry of codebook `book`'s sorted table.
   const float* Of(int book) const { return values_[static_cast<std::size_t>(book)].data(); }
 
  private:
   template <int Book>
   void Fill() {
     const float* power = Powers().quantPower.data();
-    constexpr int dimension = kCodebookForms[Book].dimension;
+    static_assert(kCodebookForms[Book].dimension == 4);
     auto& values = values_[Book];
     for (const TupleValues& tuple : search_tables::kTuples<Book>) {
-      for (int k = 0; k < dimension; ++k) {
+      for (int k = 0; k < 4; ++k) {
         const int q = tuple.values[static_cast<std::size_t>(k)];
         values.push_back(q < 0 ? -power[-q] : power[q]);
       }
     }
   }
 
-  std::array<std::vector<float>, kEscHcb + 1> values_;
+  std::array<std::vector<float>, 5> values_;
 };
 
 const TuplePowers& TuplePowersTable() {
@@ -234,83 +234,68 @@ constexpr bool ZeroTupleIsOneBit() {
   return true;
 }
 
-// The tuples of codebook `Book` for the lines `start` .. `end` of the spectrum (one band,
-// or the bands of a section that lie one after the other): the quantized values into
-// `spectrum`, the values dequantized with their line's gain in `gains` into `coefs`. Both arrays are zero beforehand, and zero tuples leave them so: where the
-// all-zero tuple is the one-bit codeword, a run of them is passed with one count of the
-// leading 0 bits. The arrays are declared unaliased so that the reader's cache stays in
-// registers across the stores.
+// The quads of codebook `Book` (1 .. 4) for the lines `start` .. `end` of the spectrum
+// (one band, or the bands of a section that lie one after the other): the quantized values
+// into `spectrum`, the values dequantized with their line's gain in `gains` into `coefs`.
+// Both arrays are zero beforehand, and zero quads leave them so: where the all-zero quad
+// is the one-bit codeword, a run of them is passed with one count of the leading 0 bits.
+// The codeword and its sign bits are taken in one step. The arrays are declared unaliased
+// so that the reader's cache stays in registers across the stores.
 template <int Book>
-[[gnu::always_inline]] inline Outcome DecodeTuples(BitReader::Cursor& reader, int start, int end,
-                                        std::int32_t* __restrict spectrum, float* __restrict coefs,
-                                        const float* __restrict gains, const float* __restrict tuplePowers,
-                                        const float* __restrict quantPower) {
+[[gnu::always_inline]] inline Outcome DecodeQuads(BitReader::Cursor& reader, int start, int end,
+                                                  std::int32_t* __restrict spectrum, float* __restrict coefs,
+                                                  const float* __restrict gains,
+                                                  const float* __restrict tuplePowers) {
   constexpr CodebookForm form = kCodebookForms[Book];
-  constexpr int dimension = form.dimension;
-  constexpr bool escapes = Book == kEscHcb;
+  static_assert(form.dimension == 4);
   constexpr auto& tuples = search_tables::kTuples<Book>;
-  static_assert(search_tables::kMaxLength<Book> + dimension <= kTupleBits, "a tuple fits one refill");
-  // Whole tuples, so the last one may end past `end` (band widths are multiples of 4).
-  const int tupleEnd = start + (end - start + dimension - 1) / dimension * dimension;
+  constexpr auto& tupleBits = kTupleBitsOf<Book>;
+  static_assert(search_tables::kMaxLength<Book> + 4 <= kTupleBits, "a quad fits one refill");
+  // Whole quads, so the last one may end past `end` (band widths are multiples of 4).
+  const int tupleEnd = start + (end - start + 3) / 4 * 4;
   if (start < 0 || tupleEnd > kFrameLength) {
     return Fail(SyntaxErrorAt(reader.Reader(), SyntaxFault::SpectrumOverflow, start < 0 ? start : tupleEnd));
   }
-  for (int pos = start; pos < tupleEnd;) {
+  for (int pos = start; pos < tupleEnd; pos += 4) {
     if (reader.BitsAvailable() < kTupleBits) reader.Refill();
     if constexpr (ZeroTupleIsOneBit<Book>()) {
-      // At most the tuples left in the band, and only as many bits as leave a whole
-      // tuple's in the cache (a zero tuple beyond them is decoded as any other).
-      const int left = std::min((tupleEnd - pos) / dimension, reader.BitsAvailable() - kTupleBits);
+      // At most the quads left, and only as many bits as leave a whole quad's in the cache
+      // (a zero quad beyond them is decoded as any other).
+      const int left = std::min((tupleEnd - pos) / 4, reader.BitsAvailable() - kTupleBits);
       const int zeros = std::min(std::countl_zero(reader.Peek(kTupleBits)), left);
       reader.Skip(zeros);
-      pos += zeros * dimension;
+      pos += zeros * 4;
       if (pos >= tupleEnd) break;
     }
-    int signBits = 0;
-    const int position = FindSorted<Book>(reader, signBits);
-    const TupleValues& tuple = tuples[static_cast<std::size_t>(position)];
-    const float* powers = tuplePowers + position * dimension;
+    const std::size_t position = LocateSorted<Book>(reader.Peek(search_tables::kMaxLength<Book>));
     // The sign bits, peeked at once: value k is negative when its bit is set.
     std::uint32_t signs = 0;
-    if constexpr (!form.isSigned) {
-      signs = reader.Peek(dimension);
-      reader.Skip(signBits);
-    }
+    if constexpr (!form.isSigned) signs = reader.Peek(search_tables::kCodewordLengths<Book>[position] + 4) & 15u;
+    reader.Skip(tupleBits[position]);
+    const TupleValues& tuple = tuples[position];
+    const float* powers = tuplePowers + position * 4;
 #if defined(__SSE2__)
-    {
-      // The tuple's eight bytes: its values, then the bits of their signs.
-      const __m128i packed = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&tuple));
-      __m128i values = packed;
-      if constexpr (!form.isSigned) {
-        // Each value byte meets its sign bit; -1 in the bytes to negate.
-        const __m128i set = _mm_and_si128(_mm_cvtsi32_si128(static_cast<int>(signs * 0x01010101u)),
-                                          _mm_srli_si128(packed, 4));
-        const __m128i flip = _mm_cmpgt_epi8(set, _mm_setzero_si128());
-        values = _mm_sub_epi8(_mm_xor_si128(packed, flip), flip);
-      }
-      const __m128i bytes = _mm_unpacklo_epi8(values, values);
-      const __m128i ints = _mm_srai_epi32(_mm_unpacklo_epi16(bytes, bytes), 24);
-      if constexpr (dimension == 4) {
-        __m128 scaled = _mm_mul_ps(_mm_loadu_ps(powers), _mm_loadu_ps(gains + pos));
-        // The powers of an unsigned codebook are those of the magnitudes: the sign is the
-        // value's.
-        if constexpr (!form.isSigned) {
-          scaled = _mm_xor_ps(scaled, _mm_castsi128_ps(_mm_and_si128(ints, _mm_set1_epi32(INT32_MIN))));
-        }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(spectrum + pos), ints);
-        _mm_storeu_ps(coefs + pos, scaled);
-      } else {
-        __m128 scaled = _mm_mul_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(powers))),
-                                   _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(gains + pos))));
-        if constexpr (!form.isSigned) {
-          scaled = _mm_xor_ps(scaled, _mm_castsi128_ps(_mm_and_si128(ints, _mm_set1_epi32(INT32_MIN))));
-        }
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(spectrum + pos), ints);
-        _mm_storel_pi(reinterpret_cast<__m64*>(coefs + pos), scaled);
-      }
+    // The quad's eight bytes: its values, then the bits of their signs.
+    const __m128i packed = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&tuple));
+    __m128i values = packed;
+    if constexpr (!form.isSigned) {
+      // Each value byte meets its sign bit; -1 in the bytes to negate.
+      const __m128i set = _mm_and_si128(_mm_cvtsi32_si128(static_cast<int>(signs * 0x01010101u)),
+                                        _mm_srli_si128(packed, 4));
+      const __m128i flip = _mm_cmpgt_epi8(set, _mm_setzero_si128());
+      values = _mm_sub_epi8(_mm_xor_si128(packed, flip), flip);
     }
+    const __m128i bytes = _mm_unpacklo_epi8(values, values);
+    const __m128i ints = _mm_srai_epi32(_mm_unpacklo_epi16(bytes, bytes), 24);
+    __m128 scaled = _mm_mul_ps(_mm_loadu_ps(powers), _mm_loadu_ps(gains + pos));
+    // The powers of an unsigned codebook are those of the magnitudes: the sign is the value's.
+    if constexpr (!form.isSigned) {
+      scaled = _mm_xor_ps(scaled, _mm_castsi128_ps(_mm_and_si128(ints, _mm_set1_epi32(INT32_MIN))));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(spectrum + pos), ints);
+    _mm_storeu_ps(coefs + pos, scaled);
 #else
-    for (int k = 0; k < dimension; ++k) {
+    for (int k = 0; k < 4; ++k) {
       // -1 where the sign bit makes the value negative, else 0.
       const int negate = -static_cast<int>((signs & tuple.signBit[static_cast<std::size_t>(k)]) != 0);
       const int q = tuple.values[static_cast<std::size_t>(k)];
@@ -319,22 +304,11 @@ template <int Book>
       coefs[pos + k] = std::bit_cast<float>(std::bit_cast<std::uint32_t>(powers[k] * gains[pos + k]) ^ sign);
     }
 #endif
-    if constexpr (escapes) {
-      for (int k = 0; k < dimension; ++k) {
-        const int q = spectrum[pos + k];
-        if (q != 16 && q != -16) continue;
-        const int magnitude = ReadEscape(reader);
-        if (magnitude < 0) return Fail(SyntaxErrorAt(reader.Reader(), SyntaxFault::EscapeTooLong));
-        spectrum[pos + k] = q < 0 ? -magnitude : magnitude;
-        coefs[pos + k] = DequantizeInTable(quantPower, spectrum[pos + k], gains[pos + k]);
-      }
-    }
-    pos += dimension;
   }
   return Done{};
 }
 
-// The pairs of codebook `Book` (5 .. 11) for the lines `start` .. `end`, as DecodeTuples
+// The pairs of codebook `Book` (5 .. 11) for the lines `start` .. `end`, as DecodeQuads
 // does for the quads: values into `spectrum`, dequantized values into `coefs`, both zero
 // beforehand. Each pair's values, signs applied, come from `pairs` by its position and the
 // bits after its codeword, and the codeword and its sign bits are taken in one step.
@@ -412,8 +386,8 @@ template <int Book>
       return DecodePairs<Book>(bits, start, end, channel.spectrum.data(), channel.coefs.data(), gains,
                                SignedPairsTable().Of(Book), quantPower);
     } else {
-      return DecodeTuples<Book>(bits, start, end, channel.spectrum.data(), channel.coefs.data(), gains,
-                                TuplePowersTable().Of(Book), quantPower);
+      return DecodeQuads<Book>(bits, start, end, channel.spectrum.data(), channel.coefs.data(), gains,
+                               TuplePowersTable().Of(Book));
     }
   };
   if (groupLength == 1) {
