@@ -234,6 +234,20 @@ constexpr bool ZeroTupleIsOneBit() {
   return true;
 }
 
+// Passes the run of zero tuples of `Dimension` lines at `pos` in a codebook whose all-zero
+// tuple is the one-bit codeword 0: one count of the leading 0 bits, at most the tuples
+// left before `tupleEnd`, and only as many bits as leave `reserve` in the cache (bits past
+// the available ones may read as 0; a zero tuple beyond them is decoded as any other).
+// False when the run reaches `tupleEnd`.
+template <int Dimension>
+[[gnu::always_inline]] inline bool PassZeroTuples(BitReader::Cursor& reader, int& pos, int tupleEnd, int reserve) {
+  const int left = std::min((tupleEnd - pos) / Dimension, reader.BitsAvailable() - reserve);
+  const int zeros = std::min(std::countl_zero(reader.Peek(32)), left);
+  reader.Skip(zeros);
+  pos += zeros * Dimension;
+  return pos < tupleEnd;
+}
+
 // The quads of codebook `Book` (1 .. 4) for the lines `start` .. `end` of the spectrum
 // (one band, or the bands of a section that lie one after the other): the quantized values
 // into `spectrum`, the values dequantized with their line's gain in `gains` into `coefs`.
@@ -259,13 +273,7 @@ template <int Book>
   for (int pos = start; pos < tupleEnd; pos += 4) {
     if (reader.BitsAvailable() < kTupleBits) reader.Refill();
     if constexpr (ZeroTupleIsOneBit<Book>()) {
-      // At most the quads left, and only as many bits as leave a whole quad's in the cache
-      // (a zero quad beyond them is decoded as any other).
-      const int left = std::min((tupleEnd - pos) / 4, reader.BitsAvailable() - kTupleBits);
-      const int zeros = std::min(std::countl_zero(reader.Peek(kTupleBits)), left);
-      reader.Skip(zeros);
-      pos += zeros * 4;
-      if (pos >= tupleEnd) break;
+      if (!PassZeroTuples<4>(reader, pos, tupleEnd, kTupleBits)) break;
     }
     const std::size_t position = LocateSorted<Book>(reader.Peek(search_tables::kMaxLength<Book>));
     // The sign bits, peeked at once: value k is negative when its bit is set.
@@ -329,12 +337,7 @@ template <int Book>
   for (int pos = start; pos < tupleEnd; pos += 2) {
     if (reader.BitsAvailable() < pairBits) reader.Refill();
     if constexpr (ZeroTupleIsOneBit<Book>()) {
-      // Bits past the available ones may read as 0; the count stops before them.
-      const int left = std::min((tupleEnd - pos) / 2, reader.BitsAvailable() - pairBits);
-      const int zeros = std::min(std::countl_zero(reader.Peek(32)), left);
-      reader.Skip(zeros);
-      pos += zeros * 2;
-      if (pos >= tupleEnd) break;
+      if (!PassZeroTuples<2>(reader, pos, tupleEnd, pairBits)) break;
     }
     const std::size_t position = LocateSorted<Book>(reader.Peek(maxLength));
     std::size_t variant = position;

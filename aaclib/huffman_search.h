@@ -1,11 +1,11 @@
 // The length-ordered codeword search over the sorted tables, for the spectral data and
 // the scalefactors, and what it derives from the tables at compile time.
 //
-// The search walks the codeword lengths in ascending order without a tree or a lookup
-// table: it peeks the bits of the longest codeword once, compares them with the end of
-// each length's codewords, and finds the prefix of the length it lands on among that
-// length's codewords by its distance from the first of them (the codewords of one length
-// are consecutive in a canonical table).
+// The search goes by the codeword lengths in ascending order, without a tree or a lookup
+// table: it peeks the bits of the longest codeword once, compares them with the ends of
+// the lengths' codewords (halving over the lengths), and finds the prefix of the length it
+// lands on among that length's codewords by its distance from the first of them (the
+// codewords of one length are consecutive in a canonical table).
 #pragma once
 
 #include <algorithm>
