@@ -4,7 +4,8 @@
 # 320 kbit/s, LC at 48 kHz, LC mono, LTP, each as ADTS, and the 128 kbit/s LC stream as
 # ADIF. Runs of the two decoders alternate; each figure is the median CPU time (user +
 # system) of its runs. The steady-state ratio compares the extra time the 21-minute stream
-# takes over the 3-minute one, so that start-up costs cancel out.
+# takes over the 3-minute one, so that start-up costs cancel out; it is taken in each round
+# of four runs and the median of the rounds is given.
 #
 # Accuracy, on the 3-minute streams against ffmpeg's decode: for LC the largest difference
 # of any sample (in LSB; at most 1 is required), for LTP the signal-to-error ratio in dB
@@ -150,18 +151,31 @@ median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 
 # prints "ours theirs". Each run writes a new file: zbaacdec flushes a file it replaces to
 # disk before renaming it over the old one, which ffmpeg -y does not, and that flush is
 # not decoding time.
-measure() {
-  local input=$1 reference=$2 ours=() theirs=()
-  for ((i = 0; i < runs; ++i)); do
-    rm -f "$work/ours.wav" "$work/ref.wav"
-    ours+=("$(time_once "$tool" "$input" "$work/ours.wav")")
-    theirs+=("$(time_once ffmpeg -nostdin -v error -y -threads 1 -i "$reference" -f wav "$work/ref.wav")")
-  done
-  echo "$(median "${ours[@]}") $(median "${theirs[@]}")"
+# One decode by each program, as CPU seconds: "ours reference".
+decode_pair() {
+  local input=$1 reference=$2
+  rm -f "$work/ours.wav" "$work/ref.wav"
+  echo "$(time_once "$tool" "$input" "$work/ours.wav")" \
+    "$(time_once ffmpeg -nostdin -v error -y -threads 1 -i "$reference" -f wav "$work/ref.wav")"
 }
 
-# The largest sample difference (LSB) and the signal-to-error ratio (dB) of zbaacdec's
-# decode of `input` against ffmpeg's of `reference`, sample by sample from the start.
+# Rounds of the four decodes (both programs on the 3-minute and on the 21-minute stream),
+# one after the other, so that each round's steady-state ratio compares runs made close
+# together (this machine's speed drifts over tens of seconds). Prints the medians of the
+# four times and the median of the rounds' steady-state ratios.
+measure() {
+  local input3=$1 reference3=$2 input20=$3 reference20=$4
+  local ours3=() theirs3=() ours20=() theirs20=() steady=() o3 t3 o20 t20
+  for ((i = 0; i < runs; ++i)); do
+    read -r o3 t3 < <(decode_pair "$input3" "$reference3")
+    read -r o20 t20 < <(decode_pair "$input20" "$reference20")
+    ours3+=("$o3") theirs3+=("$t3") ours20+=("$o20") theirs20+=("$t20")
+    steady+=("$(echo "($o20 - $o3) / ($t20 - $t3)" | bc -l)")
+  done
+  echo "$(median "${ours3[@]}") $(median "${theirs3[@]}") $(median "${ours20[@]}") $(median "${theirs20[@]}")" \
+    "$(median "${steady[@]}")"
+}
+
 accuracy() {
   rm -f "$work/ours.wav" "$work/ref.wav"
   "$tool" "$1" "$work/ours.wav" > /dev/null
@@ -200,13 +214,13 @@ for entry in "${streams[@]}"; do
   fi
 done
 
-echo "CPU seconds, medians of $runs runs each (zbaacdec and ffmpeg -threads 1 alternated):"
+echo "CPU seconds, medians of $runs rounds (zbaacdec and ffmpeg -threads 1 alternated, on both streams in each round):"
 printf '%-24s %8s %9s %8s %10s %8s %9s %8s %10s\n' stream "ours 3m" "ffmpeg 3m" "ours 21m" "ffmpeg 21m" "ratio 3m" "ratio 21m" steady accuracy
 for entry in "${streams[@]}"; do
   read -r name profile kbps rate channels form <<< "$entry"
   wanted "$name" || continue
-  read -r ours3 theirs3 < <(measure "${input3[$name]}" "${ref3[$name]}")
-  read -r ours20 theirs20 < <(measure "${input20[$name]}" "${ref20[$name]}")
+  read -r ours3 theirs3 ours20 theirs20 steady < <(measure "${input3[$name]}" "${ref3[$name]}" \
+    "${input20[$name]}" "${ref20[$name]}")
   read -r largest snr < <(accuracy "${input3[$name]}" "${ref3[$name]}")
   if [ "$profile" = ltp ]; then
     quality=$(printf '%.1f dB' "$snr")
@@ -216,9 +230,9 @@ for entry in "${streams[@]}"; do
   label="${profile^^} ${kbps}k $(echo "scale=1; $rate / 1000" | bc) kHz $([ "$channels" = 1 ] && echo mono || echo st) ${form^^}"
   printf '%-24s %8.3f %9.3f %8.3f %10.3f %8.2f %9.2f %8.2f %10s\n' "$label" "$ours3" "$theirs3" "$ours20" "$theirs20" \
     "$(echo "$ours3 / $theirs3" | bc -l)" "$(echo "$ours20 / $theirs20" | bc -l)" \
-    "$(echo "($ours20 - $ours3) / ($theirs20 - $theirs3)" | bc -l)" "$quality"
+    "$steady" "$quality"
 done
-echo "ratios: zbaacdec / ffmpeg; steady: (ours 21m - ours 3m) / (ffmpeg 21m - ffmpeg 3m)"
+echo "ratios: zbaacdec / ffmpeg; steady: (ours 21m - ours 3m) / (ffmpeg 21m - ffmpeg 3m) in each round, median"
 echo "accuracy (3m stream): LC largest |ours - ffmpeg| (<= 1 required), LTP signal to error (>= 100 dB required)"
 
 if [ "$callgrind" = 1 ]; then
