@@ -321,9 +321,10 @@ template <int Book>
 // beforehand. Each pair's values, signs applied, come from `pairs` by its position and the
 // bits after its codeword, and the codeword and its sign bits are taken in one step.
 template <int Book>
-[[gnu::always_inline]] inline Outcome DecodePairs(BitReader::Cursor& reader, int start, int end, std::int32_t* __restrict spectrum,
-                           float* __restrict coefs, const float* __restrict gains,
-                           const SignedPair* __restrict pairs, const float* __restrict quantPower) {
+[[gnu::always_inline]] inline Outcome DecodePairs(BitReader::Cursor& reader, int start, int end,
+                                                  std::int32_t* __restrict spectrum, float* __restrict coefs,
+                                                  const float* __restrict gains, const SignedPair* __restrict pairs,
+                                                  const float* __restrict quantPower) {
   constexpr int maxLength = search_tables::kMaxLength<Book>;
   constexpr auto& tupleBits = kTupleBitsOf<Book>;
   // The bits a pair takes at most before its escapes; the cache is refilled below this,

@@ -91,7 +91,7 @@ inline constexpr auto kPayloads = PayloadsOf<Book>();
 // the window's prefix of length r plus the length's offset into the table.
 template <std::size_t Runs>
 struct LengthPlaces {
-  int shift = 0;                        // the longest length less the shortest
+  int shift = 0;                           // the longest length less the shortest
   std::array<std::uint8_t, Runs> scale{};  // this length less the shortest
   std::array<std::uint64_t, Runs> offset{};
 };
@@ -103,8 +103,8 @@ constexpr LengthPlaces<Runs> PlacesOf(const std::array<CodeLengthRun, Runs>& run
   places.shift = runs.back().length - runs.front().length;
   for (std::size_t r = 0; r < Runs; ++r) {
     places.scale[r] = static_cast<std::uint8_t>(runs[r].length - runs.front().length);
-    places.offset[r] = static_cast<std::uint64_t>(static_cast<std::int64_t>(runs[r].first - sorted[runs[r].first].codeword))
-                       << places.shift;
+    const std::int64_t offset = runs[r].first - sorted[runs[r].first].codeword;
+    places.offset[r] = static_cast<std::uint64_t>(offset) << places.shift;
   }
   return places;
 }
