@@ -42,15 +42,18 @@ __attribute__((target("avx2"))) inline __m256i ToPcm16x8(__m256 x) {
 
 // Sixteen periods at a time; returns the periods done. The packing works within each
 // 128-bit half, so a half holds periods 0 .. 3 and 8 .. 11 (or 4 .. 7 and 12 .. 15) of
-// both channels, and the interleaving within halves puts them back in order.
+// both channels, and the interleaving within halves puts them back in order. One channel
+// in both slots (`left` and `right` the same) is converted once.
 __attribute__((target("avx2"))) int InterleaveAvx2(const float* left, const float* right, std::int16_t* out,
                                                     int periods) {
+  const bool oneChannel = left == right;
   int k = 0;
   for (; k + 16 <= periods; k += 16) {
     const __m256i l =
         _mm256_packs_epi32(ToPcm16x8(_mm256_loadu_ps(left + k)), ToPcm16x8(_mm256_loadu_ps(left + k + 8)));
-    const __m256i r =
-        _mm256_packs_epi32(ToPcm16x8(_mm256_loadu_ps(right + k)), ToPcm16x8(_mm256_loadu_ps(right + k + 8)));
+    const __m256i r = oneChannel ? l
+                                 : _mm256_packs_epi32(ToPcm16x8(_mm256_loadu_ps(right + k)),
+                                                      ToPcm16x8(_mm256_loadu_ps(right + k + 8)));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 2 * k), _mm256_unpacklo_epi16(l, r));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 2 * k + 16), _mm256_unpackhi_epi16(l, r));
   }
@@ -58,12 +61,15 @@ __attribute__((target("avx2"))) int InterleaveAvx2(const float* left, const floa
 }
 #endif
 
-// The conversion from period `k` on without AVX2.
+// The conversion from period `k` on without AVX2 (one channel in both slots converted once
+// here too).
 void InterleaveFrom(int k, const float* left, const float* right, std::int16_t* out, int periods) {
 #if defined(__SSE2__)
+  const bool oneChannel = left == right;
   for (; k + 8 <= periods; k += 8) {
     const __m128i l = _mm_packs_epi32(ToPcm16x4(_mm_loadu_ps(left + k)), ToPcm16x4(_mm_loadu_ps(left + k + 4)));
-    const __m128i r = _mm_packs_epi32(ToPcm16x4(_mm_loadu_ps(right + k)), ToPcm16x4(_mm_loadu_ps(right + k + 4)));
+    const __m128i r =
+        oneChannel ? l : _mm_packs_epi32(ToPcm16x4(_mm_loadu_ps(right + k)), ToPcm16x4(_mm_loadu_ps(right + k + 4)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * k), _mm_unpacklo_epi16(l, r));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * k + 8), _mm_unpackhi_epi16(l, r));
   }

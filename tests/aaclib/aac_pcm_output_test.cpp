@@ -38,7 +38,7 @@ TEST(PcmOutputTest, InterleavesTwoChannels) {
 // of a block of values converted together (with the processor's widest instructions and
 // with the baseline ones), or that drops the periods after the last whole block: awkward
 // values (halves, values just below a half, NaN, infinities, the range ends) at every
-// position of both channels, over a frame plus a short tail.
+// position of both channels, over a frame plus a short tail; and one channel in both slots.
 TEST(PcmOutputTest, FrameConversionEqualsTheSingleConversionEverywhere) {
   constexpr float kInf = std::numeric_limits<float>::infinity();
   const float awkward[] = {2.5f,     -2.5f,     0.49999997f, -0.49999997f, 0.5f,  -0.5f,
@@ -58,6 +58,12 @@ TEST(PcmOutputTest, FrameConversionEqualsTheSingleConversionEverywhere) {
     for (int k = 0; k < kPeriods; ++k) {
       ASSERT_EQ(out[2 * k], ToPcm16(left[k])) << "period " << k << " left " << left[k];
       ASSERT_EQ(out[2 * k + 1], ToPcm16(right[k])) << "period " << k << " right " << right[k];
+    }
+    // One channel in both slots, as a one-channel stream is written.
+    convert(left.data(), left.data(), out.data(), kPeriods);
+    for (int k = 0; k < kPeriods; ++k) {
+      ASSERT_EQ(out[2 * k], ToPcm16(left[k])) << "period " << k << " left " << left[k];
+      ASSERT_EQ(out[2 * k + 1], ToPcm16(left[k])) << "period " << k << " left " << left[k];
     }
   }
 }
