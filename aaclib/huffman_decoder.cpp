@@ -25,10 +25,6 @@
 namespace zbaac {
 namespace {
 
-// Bits a tuple can take before its escapes: the longest spectrum codeword (16 bits) and
-// four sign bits, rounded up; the decoder refills below this.
-constexpr int kTupleBits = 32;
-
 // Reads the escape sequence of a magnitude-16 value: a prefix of N - 4 one bits ended by
 // a zero bit, then N bits w; the magnitude is 2^N + w. Returns -1 beyond the limit.
 [[gnu::always_inline]] inline int ReadEscape(BitReader::Cursor& reader) {
@@ -248,15 +244,16 @@ template <int Dimension>
   return pos < tupleEnd;
 }
 
-// The quads of codebook `Book` (1 .. 4) for the lines `start` .. `end` of the spectrum
-// (one band, or the bands of a section that lie one after the other): the quantized values
+// The quads of codebook `Book` (1 .. 4) for the lines `start` .. `tupleEnd` of the spectrum
+// (one band, or the bands of a section that lie one after the other; whole quads within
+// the frame): the quantized values
 // into `spectrum`, the values dequantized with their line's gain in `gains` into `coefs`.
 // Both arrays are zero beforehand, and zero quads leave them so: where the all-zero quad
 // is the one-bit codeword, a run of them is passed with one count of the leading 0 bits.
 // The codeword and its sign bits are taken in one step. The arrays are declared unaliased
 // so that the reader's cache stays in registers across the stores.
 template <int Book>
-[[gnu::always_inline]] inline Outcome DecodeQuads(BitReader::Cursor& reader, int start, int end,
+[[gnu::always_inline]] inline void DecodeQuads(BitReader::Cursor& reader, int start, int tupleEnd,
                                                   std::int32_t* __restrict spectrum, float* __restrict coefs,
                                                   const float* __restrict gains,
                                                   const float* __restrict tuplePowers) {
@@ -264,16 +261,13 @@ template <int Book>
   static_assert(form.dimension == 4);
   constexpr auto& tuples = search_tables::kTuples<Book>;
   constexpr auto& tupleBits = kTupleBitsOf<Book>;
-  static_assert(search_tables::kMaxLength<Book> + 4 <= kTupleBits, "a quad fits one refill");
-  // Whole quads, so the last one may end past `end` (band widths are multiples of 4).
-  const int tupleEnd = start + (end - start + 3) / 4 * 4;
-  if (start < 0 || tupleEnd > kFrameLength) {
-    return Fail(SyntaxErrorAt(reader.Reader(), SyntaxFault::SpectrumOverflow, start < 0 ? start : tupleEnd));
-  }
+  // The bits a quad takes at most; the cache is refilled below this.
+  constexpr int quadBits = search_tables::kMaxLength<Book> + 4;
+  static_assert(quadBits <= BitReader::kRefillBits, "a quad fits one refill");
   for (int pos = start; pos < tupleEnd; pos += 4) {
-    if (reader.BitsAvailable() < kTupleBits) reader.Refill();
+    if (reader.BitsAvailable() < quadBits) reader.Refill();
     if constexpr (ZeroTupleIsOneBit<Book>()) {
-      if (!PassZeroTuples<4>(reader, pos, tupleEnd, kTupleBits)) break;
+      if (!PassZeroTuples<4>(reader, pos, tupleEnd, quadBits)) break;
     }
     const std::size_t position = LocateSorted<Book>(reader.Peek(search_tables::kMaxLength<Book>));
     // The sign bits, peeked at once: value k is negative when its bit is set.
@@ -313,15 +307,14 @@ template <int Book>
     }
 #endif
   }
-  return Done{};
 }
 
-// The pairs of codebook `Book` (5 .. 11) for the lines `start` .. `end`, as DecodeQuads
-// does for the quads: values into `spectrum`, dequantized values into `coefs`, both zero
+// The pairs of codebook `Book` (5 .. 11) for the lines `start` .. `tupleEnd`, as
+// DecodeQuads does for the quads: values into `spectrum`, dequantized values into `coefs`, both zero
 // beforehand. Each pair's values, signs applied, come from `pairs` by its position and the
 // bits after its codeword, and the codeword and its sign bits are taken in one step.
 template <int Book>
-[[gnu::always_inline]] inline Outcome DecodePairs(BitReader::Cursor& reader, int start, int end,
+[[gnu::always_inline]] inline Outcome DecodePairs(BitReader::Cursor& reader, int start, int tupleEnd,
                                                   std::int32_t* __restrict spectrum, float* __restrict coefs,
                                                   const float* __restrict gains, const SignedPair* __restrict pairs,
                                                   const float* __restrict quantPower) {
@@ -331,10 +324,6 @@ template <int Book>
   // so that a refill serves about three pairs.
   constexpr int pairBits = maxLength + 2;
   static_assert(pairBits <= BitReader::kRefillBits, "a pair fits one refill");
-  const int tupleEnd = start + (end - start + 1) / 2 * 2;
-  if (start < 0 || tupleEnd > kFrameLength) {
-    return Fail(SyntaxErrorAt(reader.Reader(), SyntaxFault::SpectrumOverflow, start < 0 ? start : tupleEnd));
-  }
   for (int pos = start; pos < tupleEnd; pos += 2) {
     if (reader.BitsAvailable() < pairBits) reader.Refill();
     if constexpr (ZeroTupleIsOneBit<Book>()) {
@@ -362,7 +351,7 @@ template <int Book>
     if constexpr (Book == kEscHcb) {
       if (kEscapes[position]) [[unlikely]] {
         for (int k = 0; k < 2; ++k) {
-          const int q = spectrum[pos + k];
+          const int q = pair.values[static_cast<std::size_t>(k)];
           if (q != 16 && q != -16) continue;
           const int magnitude = ReadEscape(reader);
           if (magnitude < 0) return Fail(SyntaxErrorAt(reader.Reader(), SyntaxFault::EscapeTooLong));
@@ -385,13 +374,20 @@ template <int Book>
                                         int firstBand, int endBand, const float* gains) {
   const float* quantPower = Powers().quantPower.data();
   BitReader::Cursor bits(reader);
-  auto decode = [&](int start, int end) __attribute__((always_inline)) {
-    if constexpr (kCodebookForms[Book].dimension == 2) {
-      return DecodePairs<Book>(bits, start, end, channel.spectrum.data(), channel.coefs.data(), gains,
+  auto decode = [&](int start, int end) __attribute__((always_inline)) -> Outcome {
+    constexpr int dimension = kCodebookForms[Book].dimension;
+    // Whole tuples, so the last one may end past `end` (band widths are multiples of 4).
+    const int tupleEnd = start + (end - start + dimension - 1) / dimension * dimension;
+    if (start < 0 || tupleEnd > kFrameLength) {
+      return Fail(SyntaxErrorAt(bits.Reader(), SyntaxFault::SpectrumOverflow, start < 0 ? start : tupleEnd));
+    }
+    if constexpr (dimension == 2) {
+      return DecodePairs<Book>(bits, start, tupleEnd, channel.spectrum.data(), channel.coefs.data(), gains,
                                SignedPairsTable().Of(Book), quantPower);
     } else {
-      return DecodeQuads<Book>(bits, start, end, channel.spectrum.data(), channel.coefs.data(), gains,
-                               TuplePowersTable().Of(Book));
+      DecodeQuads<Book>(bits, start, tupleEnd, channel.spectrum.data(), channel.coefs.data(), gains,
+                        TuplePowersTable().Of(Book));
+      return Done{};
     }
   };
   if (groupLength == 1) {
@@ -426,6 +422,8 @@ void FillLineGains(const ChannelStream& channel, int firstWindow, int groupLengt
       const float gain = powers.ScalefactorGain(channel.scalefactor[w][band]);
       const int start = channel.swbOffset[band];
       const int width = channel.swbOffset[band + 1] - start;
+      // A band beyond the frame is refused by its decoding; nothing is written for it.
+      if (w * channel.windowLength + start + width > kFrameLength) continue;
       for (int block = 0; block < width; block += kGainBlock) {
         std::fill_n(window + start + block, kGainBlock, gain);
       }

@@ -21,17 +21,12 @@ namespace zbaac {
 namespace search_tables {
 
 // The end of each length's codewords: the first `width`-bit value above them (`width` the
-// longest length).
+// longest length), left-aligned.
 template <std::size_t Runs>
-struct LengthLimits {
-  std::array<std::uint32_t, Runs> limit{};  // left-aligned end of the length's codewords
-};
-
-template <std::size_t Runs>
-constexpr LengthLimits<Runs> LimitsOf(const std::array<CodeLengthRun, Runs>& runs) {
-  LengthLimits<Runs> limits;
+constexpr std::array<std::uint32_t, Runs> LimitsOf(const std::array<CodeLengthRun, Runs>& runs) {
+  std::array<std::uint32_t, Runs> limits{};
   const int width = runs.back().length;
-  for (std::size_t r = 0; r < Runs; ++r) limits.limit[r] = (runs[r].lastCodeword + 1) << (width - runs[r].length);
+  for (std::size_t r = 0; r < Runs; ++r) limits[r] = (runs[r].lastCodeword + 1) << (width - runs[r].length);
   return limits;
 }
 
@@ -158,7 +153,7 @@ template <int Book>
   constexpr auto& limits = kLimits<Book>;
   constexpr auto& places = kPlaces<Book>;
   // The window never reaches the last length's end.
-  constexpr std::size_t ends = limits.limit.size() - 1;
+  constexpr std::size_t ends = limits.size() - 1;
   constexpr std::size_t common = std::min<std::size_t>(kCommonLengths<Book>, ends);
   // The place as each of the lengths First .. Last would make it, and the one of the
   // length the window falls in, picked by halving: the window is at or beyond the end of
@@ -173,12 +168,12 @@ template <int Book>
       constexpr std::size_t middle = (First + Last) / 2;
       const std::uint64_t low = self.template operator()<First, middle>(self);
       const std::uint64_t high = self.template operator()<middle + 1, Last>(self);
-      return PickAtOrBeyond(window, limits.limit[middle], low, high);
+      return PickAtOrBeyond(window, limits[middle], low, high);
     }
   };
   std::uint64_t place = 0;
   if constexpr (common < ends) {
-    if (window >= limits.limit[common - 1]) [[unlikely]] {
+    if (window >= limits[common - 1]) [[unlikely]] {
       place = pick.template operator()<common, ends>(pick);
     } else {
       place = pick.template operator()<0, common - 1>(pick);
